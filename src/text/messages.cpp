@@ -1,0 +1,41 @@
+#include "text/messages.h"
+
+#include <cstdio>
+
+namespace {
+
+class StderrSink final : public MessageSink
+{
+public:
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons buttons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+        switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
+        case MsgButtons::OkCancel:
+        case MsgButtons::RetryCancel:
+            return MsgResult::Cancel;
+        case MsgButtons::YesNo:
+            return MsgResult::No;
+        }
+        return MsgResult::Ok;
+    }
+};
+
+StderrSink g_stderrSink;
+MessageSink *g_sink = nullptr;
+
+} // namespace
+
+MessageSink &Messages()
+{
+    return g_sink ? *g_sink : g_stderrSink;
+}
+
+MessageSink *SetMessageSink(MessageSink *sink)
+{
+    MessageSink *previous = g_sink;
+    g_sink = sink;
+    return previous;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// Every modal message of the program goes through this one interface, so that
+// tests record messages instead of blocking on a real dialog. The GUI layer
+// installs a QMessageBox-backed sink at start-up.
+enum class MsgIcon { Error, Warning, Information, Question };
+enum class MsgButtons { Ok, OkCancel, RetryCancel, YesNo };
+enum class MsgResult { Ok, Cancel, Retry, Yes, No };
+
+class MessageSink
+{
+public:
+    virtual ~MessageSink() = default;
+    virtual MsgResult Show(const QString &caption, const QString &text, MsgIcon icon,
+                           MsgButtons buttons) = 0;
+};
+
+// The sink in use. Without an installed sink messages go to stderr and the
+// answer is the safe one (Ok, Cancel or No), so headless code never blocks.
+MessageSink &Messages();
+
+// Installs a sink (nullptr restores the stderr fallback); returns the previous one.
+MessageSink *SetMessageSink(MessageSink *sink);
+
+// Convenience: Messages().Show(...)
+inline MsgResult ShowMessage(const QString &caption, const QString &text, MsgIcon icon,
+                             MsgButtons buttons = MsgButtons::Ok)
+{
+    return Messages().Show(caption, text, icon, buttons);
+}
