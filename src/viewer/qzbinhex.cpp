@@ -1,0 +1,426 @@
+#include "viewer/qzbinhex.h"
+
+#include "viewer/qttextmeasurer.h"
+#include "viewer/viewermsg.h"
+#include "watch/qzfilenotification.h"
+#include "watch/qzfilenotificationsimple.h"
+#include "text/contract.h"
+#include "text/sproc.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QIODevice>
+#include <QPalette>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+int Clamp(int value, int lo, int hi)
+{
+    LimitMin(value, lo);
+    LimitMax(value, hi);
+    return value;
+}
+
+QFont MakeFont(const QString &family, int points, bool fixedPitch)
+{
+    QFont f(family, points);
+    if (fixedPitch) {
+        // fontconfig may have no such face: ask for a fixed-pitch stand-in.
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+    }
+    return f;
+}
+} // namespace
+
+TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    const QPalette pal = QApplication::palette();
+    m_color = pal.color(QPalette::Base);
+    m_font = {MakeFont(QStringLiteral("Courier New"), 10, true), pal.color(QPalette::Text)};
+    m_fontOEM = {MakeFont(QStringLiteral("Terminal"), 9, true), pal.color(QPalette::Text)};
+    m_fontFooter = {MakeFont(QStringLiteral("Arial"), 9, false), Qt::black};
+    m_fontGutter = {MakeFont(QStringLiteral("Courier New"), 9, true), Qt::black};
+
+    resize(200, 150);
+    setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Plain);
+    setLineWidth(1);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setCursor(Qt::IBeamCursor);
+    // The view paints every pixel itself from its bitmap: no background erase.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_doc.OnReadError = [this] { return ReadErrorRetry(); };
+
+    verticalScrollBar()->setRange(0, 0);
+    horizontalScrollBar()->setRange(0, 0);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { OnVScrollAction(action); });
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this](int action) { OnHScrollAction(action); });
+
+    m_notifier = std::make_unique<TQzFileNotification>();
+    m_notifier->SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite});
+    m_notifier->OnChanged = [this] { HandleFileChange(m_notifier.get()); };
+    m_simpleNotifier = std::make_unique<TQzFileNotificationSimple>();
+    m_simpleNotifier->OnChanged = [this] { HandleFileChange(m_simpleNotifier.get()); };
+}
+
+TQzBinHex::~TQzBinHex()
+{
+    StopWatchers();
+    CloseSource();
+}
+
+// --- Source ---------------------------------------------------------------
+
+bool TQzBinHex::Open(const QString &fileName, bool redraw)
+{
+    if (fileName == m_fileName)
+        return true;
+    m_fileName = fileName;
+    const bool ok = OpenSource(OpenKind::Fresh);
+    if (redraw)
+        Redraw();
+    return ok;
+}
+
+void TQzBinHex::OpenStream(QIODevice *stream, bool redraw)
+{
+    StopWatchers();
+    CloseSource();
+    m_fileName.clear();
+    m_doc.OpenStream(stream);
+    if (redraw)
+        Redraw();
+}
+
+void TQzBinHex::Reload()
+{
+    Require(SourceAssigned(), QStringLiteral("Source not assigned: Reload"), QStringLiteral("QzBinHex"));
+    SetMode(Mode());
+}
+
+bool TQzBinHex::OpenSource(OpenKind kind)
+{
+    if (kind == OpenKind::Fresh || !m_autoReload)
+        StopWatchers();
+
+    const qint64 oldViewPos = m_viewPos;
+    const int oldHViewPos = m_hViewPos;
+    const bool oldViewAtEnd = m_viewAtEnd;
+    const qint64 oldSelStart = m_selStart;
+    const qint64 oldSelLength = m_selLength;
+    const ViewDocument::Identity oldIdentity = m_doc.FileIdentity();
+
+    CloseSource();
+    if (m_fileName.isEmpty())
+        return true;
+
+    switch (m_doc.OpenFile(m_fileName)) {
+    case ViewDocument::OpenResult::CannotOpen:
+        ViewerMsg::Show(FormatStrW(ViewerMsg::CannotOpenFile, {m_fileName}));
+        return false;
+    case ViewDocument::OpenResult::NoSize:
+        return false;
+    case ViewDocument::OpenResult::Ok:
+        break;
+    }
+
+    // A log rotated by rename-and-create is another file under the same
+    // name: its offsets mean nothing for the old position or selection.
+    const bool sameFile = oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.FileIdentity();
+    const bool keep = kind == OpenKind::KeepPosition && sameFile;
+    if (keep)
+        SetSelection(oldSelStart, oldSelLength, false, false, false);
+
+    bool followed = false;
+    if (m_autoReload) {
+        if (kind == OpenKind::KeepPosition && oldViewAtEnd && AutoReloadFollowTail) {
+            ScrollToEnd();
+            followed = true;
+        }
+        ArmWatcher();
+    }
+    if (keep && !followed) {
+        ScrollTo(oldViewPos);
+        SetHViewPos(oldHViewPos, true);
+    }
+    return true;
+}
+
+void TQzBinHex::CloseSource()
+{
+    m_doc.Close();
+    m_viewPos = 0;
+    m_viewAtEnd = false;
+    m_viewPageSize = 0;
+    m_hViewPos = 0;
+    m_hViewMax = 0;
+    m_selStart = 0;
+    m_selLength = 0;
+    m_selectingByMouse = false;
+}
+
+bool TQzBinHex::ReadErrorRetry()
+{
+    const QString text = m_doc.Kind() == ViewDocument::SourceKind::Stream
+                             ? ViewerMsg::CannotReadStream
+                             : FormatStrW(ViewerMsg::CannotReadFile, {m_fileName});
+    return ViewerMsg::Show(text, MsgButtons::RetryCancel) == MsgResult::Retry;
+}
+
+void TQzBinHex::SetMode(TQzBinHexMode mode)
+{
+    m_doc.SetModeValue(mode);
+    if (m_doc.Kind() == ViewDocument::SourceKind::Stream) {
+        QIODevice *stream = m_doc.Stream();
+        CloseSource();
+        m_doc.OpenStream(stream);
+    } else {
+        OpenSource(OpenKind::KeepPosition);
+    }
+    if (SourceAssigned())
+        Redraw();
+}
+
+void TQzBinHex::SetTextEncoding(TQzEncoding encoding)
+{
+    if (encoding == m_doc.TextEncoding)
+        return;
+    m_doc.TextEncoding = encoding;
+    Redraw();
+}
+
+void TQzBinHex::SetUnicodeOrder(quint8 order)
+{
+    if (order != UnicodeOrderLittle && order != UnicodeOrderBig)
+        return;
+    m_doc.SetUnicodeOrderValue(order);
+    if (IsUnicodeMode())
+        Redraw();
+}
+
+void TQzBinHex::SetMaxLengths(TQzBinHexMode mode, int value)
+{
+    m_doc.MaxLengths[mode] = Clamp(value, MaxLengthMin, MaxLengthMax);
+    SetTextWidth(m_textWidth);
+    SetTextWidthHex(m_textWidthHex);
+    SetTextWidthUHex(m_textWidthUHex);
+}
+
+qint64 TQzBinHex::BytesPerLine() const
+{
+    switch (Mode()) {
+    case vbmodeBinary:
+        return m_textWidth;
+    case vbmodeHex:
+        return m_textWidthHex;
+    case vbmodeUHex:
+        return 2 * qint64(m_textWidthUHex);
+    case vbmodeUnicode:
+        return 2;
+    case vbmodeText:
+        break;
+    }
+    return 1;
+}
+
+// --- Fonts ----------------------------------------------------------------
+
+const TQzFont &TQzBinHex::CurrentFont() const
+{
+    return m_doc.UsesOemSpecial() ? m_fontOEM : m_font;
+}
+
+void TQzBinHex::SetFont(const TQzFont &font)
+{
+    m_font = font;
+}
+
+bool TQzBinHex::StepFontSize(bool larger)
+{
+    TQzFont &target = m_doc.UsesOemSpecial() ? m_fontOEM : m_font;
+    QFont f = target.Font;
+    const int startHeight = QFontMetrics(f).height();
+    qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize();
+    for (;;) {
+        size += larger ? 1 : -1;
+        if (larger ? size > 71 : size < 2)
+            return false;
+        if (f.pointSizeF() > 0)
+            f.setPointSizeF(size);
+        else
+            f.setPixelSize(int(size));
+        if (QFontMetrics(f).height() != startHeight)
+            break;
+    }
+    target.Font = f;
+    Redraw();
+    if (OnOptionsChange)
+        OnOptionsChange(this);
+    return true;
+}
+
+// --- Published property setters -------------------------------------------
+
+void TQzBinHex::SetColor(const QColor &color)
+{
+    m_color = color;
+}
+
+void TQzBinHex::SetTextWidth(int value)
+{
+    m_textWidth = Clamp(value, 2, m_doc.MaxLengths[vbmodeBinary]);
+}
+
+static int HexWidth(int value, int maxLength)
+{
+    value = Clamp(value, 2, maxLength);
+    value -= value % 4;
+    LimitMin(value, 2);
+    return value;
+}
+
+void TQzBinHex::SetTextWidthHex(int value)
+{
+    m_textWidthHex = HexWidth(value, m_doc.MaxLengths[vbmodeHex]);
+}
+
+void TQzBinHex::SetTextWidthUHex(int value)
+{
+    m_textWidthUHex = HexWidth(value, m_doc.MaxLengths[vbmodeUHex]);
+}
+
+void TQzBinHex::SetTextWidthFitHex(bool value)
+{
+    if (value == m_textWidthFitHex)
+        return;
+    m_textWidthFitHex = value;
+    if (!value)
+        SetTextWidthHex(16);
+}
+
+void TQzBinHex::SetTextWidthFitUHex(bool value)
+{
+    if (value == m_textWidthFitUHex)
+        return;
+    m_textWidthFitUHex = value;
+    if (!value)
+        SetTextWidthUHex(8);
+}
+
+void TQzBinHex::SetTextWrap(bool value)
+{
+    if (value == m_textWrap)
+        return;
+    m_textWrap = value;
+    if (value)
+        m_hViewPos = 0;
+    Redraw();
+}
+
+void TQzBinHex::SetTextNonPrintable(bool value)
+{
+    if (value == m_textNonPrintable)
+        return;
+    m_textNonPrintable = value;
+    Redraw();
+}
+
+void TQzBinHex::SetTextOemSpecial(bool value)
+{
+    if (value == m_doc.TextOemSpecial)
+        return;
+    m_doc.TextOemSpecial = value;
+    Redraw();
+}
+
+void TQzBinHex::SetTextUrlHilight(bool value)
+{
+    if (value == m_textUrlHilight)
+        return;
+    m_textUrlHilight = value;
+    Redraw();
+}
+
+void TQzBinHex::SetTextGutterLinesStep(int value)
+{
+    m_textGutterLinesStep = Clamp(value, 1, 10);
+}
+
+void TQzBinHex::SetTextGutterLinesCount(int value)
+{
+    m_textGutterLinesCount = Clamp(value, 10, 100000);
+}
+
+void TQzBinHex::SetTextGutterLinesBufSize(int value)
+{
+    m_textGutterLinesBufSize = Clamp(value, 1024, 20971520);
+}
+
+void TQzBinHex::SetTextSearchIndentVert(int value)
+{
+    m_textSearchIndentVert = Clamp(value, 0, 80);
+}
+
+void TQzBinHex::SetTextSearchIndentHorz(int value)
+{
+    m_textSearchIndentHorz = Clamp(value, 0, 80);
+}
+
+void TQzBinHex::SetTextTabSize(int value)
+{
+    m_textTabSize = Clamp(value, 2, 16);
+}
+
+void TQzBinHex::EnableDrawing(bool enable)
+{
+    if (enable) {
+        m_drawEnabled = true;
+        setEnabled(true);
+    } else {
+        setEnabled(false);
+        m_drawEnabled = false;
+    }
+}
+
+void TQzBinHex::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        Redraw();
+}
+
+// --- Selection --------------------------------------------------------------
+
+void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool redraw)
+{
+    if (!m_textEnableSel)
+        length = 0;
+    if (start < 0 || length < 0)
+        return;
+    start = m_doc.AlignDown(start);
+    length = m_doc.AlignDown(length);
+    if (m_doc.FileSize() < CharSize() || start > MaxPos()) {
+        if (start != 0 || length != 0)
+            return;
+    }
+    LimitMax64(length, MaxPos() + CharSize() - start);
+    LimitMin64(length, 0);
+    const bool changed = start != m_selStart || length != m_selLength;
+    m_selStart = start;
+    m_selLength = length;
+    if (scroll)
+        ScrollTo(start);
+    else if (redraw && changed)
+        Redraw();
+    if (fireEvent && changed && OnSelectionChange)
+        OnSelectionChange(this);
+}

@@ -1,0 +1,329 @@
+#pragma once
+
+#include "viewer/linereader.h"
+#include "viewer/strpositions.h"
+#include "viewer/viewdocument.h"
+#include "viewer/viewtypes.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+#include <functional>
+#include <memory>
+
+class QPainter;
+class QtTextMeasurer;
+class TQzFileNotification;
+class TQzFileNotificationSimple;
+
+// A font with the colour its text is drawn in.
+struct TQzFont
+{
+    QFont Font;
+    QColor Color;
+};
+
+class TQzBinHex;
+using TQzNotifyEvent = std::function<void(TQzBinHex *sender)>;
+// Raised before a text line is drawn; set ADone to take the drawing over.
+using TQzBinHexDrawLine =
+    std::function<void(TQzBinHex *sender, QPainter &canvas, const QString &AStr,
+                       const QString &AStrAll, const QRect &ARect, const QPoint &ATextPnt, bool &ADone)>;
+// Raised after the viewer drew a text line.
+using TQzBinHexDrawLine2 = std::function<void(TQzBinHex *sender, QPainter &canvas, const QString &AStr,
+                                              const QPoint &APnt, const TQzBinHexOutputOptions &AOptions)>;
+
+// The viewer control: one file, shown through a window of it. The document
+// model, line location, drawing, movement and input live in files of their
+// own (qzbinhex_*.cpp); this class keeps the public face in one place.
+class TQzBinHex : public QAbstractScrollArea
+{
+public:
+    explicit TQzBinHex(QWidget *parent = nullptr);
+    ~TQzBinHex() override;
+    TQzBinHex(const TQzBinHex &) = delete;
+    TQzBinHex &operator=(const TQzBinHex &) = delete;
+
+    // --- Source
+    bool Open(const QString &fileName, bool redraw = true);
+    void OpenStream(QIODevice *stream, bool redraw = true);
+    void Reload();
+    bool SourceAssigned() const { return m_doc.SourceAssigned(); }
+    const QString &FileName() const { return m_fileName; }
+    qint64 FileSize() const { return m_doc.FileSize(); }
+    bool ReadOK() const { return m_doc.ReadOK(); }
+
+    // --- Mode and text
+    TQzBinHexMode Mode() const { return m_doc.Mode(); }
+    void SetMode(TQzBinHexMode mode);
+    TQzEncoding TextEncoding() const { return m_doc.TextEncoding; }
+    void SetTextEncoding(TQzEncoding encoding);
+    quint8 UnicodeOrder() const { return m_doc.UnicodeOrder(); }
+    void SetUnicodeOrder(quint8 order);
+    int MaxLengths(TQzBinHexMode mode) const { return m_doc.MaxLengths[mode]; }
+    void SetMaxLengths(TQzBinHexMode mode, int value);
+    int MaxLength() const { return m_doc.MaxLength(); }
+    int OffsetDigits() const { return m_doc.OffsetDigits(); }
+    int CharSize() const { return m_doc.CharSize(); }
+    qint64 BytesPerLine() const;
+    bool IsTextMode() const { return m_doc.IsTextMode(); }
+    bool IsUnicodeMode() const { return m_doc.IsUnicodeMode(); }
+    bool IsBigEndian() const { return m_doc.IsBigEndian(); }
+    qint64 MaxPos() const { return m_doc.MaxPos(); }
+
+    // --- Characters and the window
+    char16_t GetChar(qint64 position) const { return m_doc.GetChar(position); }
+    QString GetHex(qint64 position) const { return m_doc.GetHex(position); }
+    bool ReadSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const
+    {
+        return m_doc.ReadSource(buffer, count, bytesRead, position);
+    }
+    void ReadBuffer(qint64 position) { m_doc.ReadBuffer(position); }
+    bool IsOutOfWindow(qint64 position) const { return m_doc.IsOutOfWindow(position); }
+    bool IsNonPrintable(char16_t c) const { return m_doc.IsNonPrintable(c); }
+    QString DecodeLine(const char16_t *units, int count) const { return m_doc.DecodeLine(units, count); }
+    qint64 BufferPos() const { return m_doc.BufferPos(); }
+    qint64 BufferSize() const { return m_doc.BufferSize(); }
+    qint64 BufMaxOffset() const { return m_doc.BufMaxOffset(); }
+    const ViewDocument &Document() const { return m_doc; }
+
+    // --- Fonts and metrics
+    const TQzFont &Font() const { return m_font; }
+    void SetFont(const TQzFont &font);
+    const TQzFont &FontOEM() const { return m_fontOEM; }
+    void SetFontOEM(const TQzFont &font) { m_fontOEM = font; }
+    const TQzFont &FontFooter() const { return m_fontFooter; }
+    void SetFontFooter(const TQzFont &font) { m_fontFooter = font; }
+    const TQzFont &FontGutter() const { return m_fontGutter; }
+    void SetFontGutter(const TQzFont &font) { m_fontGutter = font; }
+    const TQzFont &CurrentFont() const;
+    bool StepFontSize(bool larger);
+    int LineHeight() const { return m_lineHeight; }
+    int CharWidth() const { return m_charWidth; }
+    int FirstPrintable() const { return m_doc.FirstPrintable; }
+    bool FontMonospaced() const { return m_fontMonospaced; }
+
+    // --- Published properties
+    QColor Color() const { return m_color; }
+    void SetColor(const QColor &color);
+    int TextLineSpacing() const { return m_textLineSpacing; }
+    void SetTextLineSpacing(int value) { m_textLineSpacing = value; }
+    bool TextEnableSel() const { return m_textEnableSel; }
+    void SetTextEnableSel(bool value) { m_textEnableSel = value; }
+    int TextWidth() const { return m_textWidth; }
+    void SetTextWidth(int value);
+    int TextWidthHex() const { return m_textWidthHex; }
+    void SetTextWidthHex(int value);
+    int TextWidthUHex() const { return m_textWidthUHex; }
+    void SetTextWidthUHex(int value);
+    bool TextWidthFit() const { return m_textWidthFit; }
+    void SetTextWidthFit(bool value) { m_textWidthFit = value; }
+    bool TextWidthFitHex() const { return m_textWidthFitHex; }
+    void SetTextWidthFitHex(bool value);
+    bool TextWidthFitUHex() const { return m_textWidthFitUHex; }
+    void SetTextWidthFitUHex(bool value);
+    bool TextWrap() const { return m_textWrap; }
+    void SetTextWrap(bool value);
+    bool TextNonPrintable() const { return m_textNonPrintable; }
+    void SetTextNonPrintable(bool value);
+    bool TextOemSpecial() const { return m_doc.TextOemSpecial; }
+    void SetTextOemSpecial(bool value);
+    bool TextUrlHilight() const { return m_textUrlHilight; }
+    void SetTextUrlHilight(bool value);
+    bool TextGutter() const { return m_textGutter; }
+    void SetTextGutter(bool value) { m_textGutter = value; }
+    bool TextGutterLines() const { return m_textGutterLines; }
+    void SetTextGutterLines(bool value) { m_textGutterLines = value; }
+    int TextGutterLinesStep() const { return m_textGutterLinesStep; }
+    void SetTextGutterLinesStep(int value);
+    int TextGutterLinesCount() const { return m_textGutterLinesCount; }
+    void SetTextGutterLinesCount(int value);
+    int TextGutterLinesBufSize() const { return m_textGutterLinesBufSize; }
+    void SetTextGutterLinesBufSize(int value);
+    bool TextGutterLinesExtUse() const { return m_textGutterLinesExtUse; }
+    void SetTextGutterLinesExtUse(bool value) { m_textGutterLinesExtUse = value; }
+    const QByteArray &TextGutterLinesExtList() const { return m_textGutterLinesExtList; }
+    void SetTextGutterLinesExtList(const QByteArray &value) { m_textGutterLinesExtList = value; }
+    QColor TextColorHex = QColor(0, 0, 128);
+    QColor TextColorHex2 = QColor(0, 0, 255);
+    QColor TextColorHexBack = QColor(236, 237, 236);
+    QColor TextColorLines = QColor(128, 128, 128);
+    QColor TextColorError = QColor(255, 0, 0);
+    QColor TextColorGutter = QColor(192, 192, 192);
+    QColor TextColorURL = QColor(0, 0, 255);
+    QColor TextColorHi = QColor(255, 255, 0);
+    int TextSearchIndentVert() const { return m_textSearchIndentVert; }
+    void SetTextSearchIndentVert(int value);
+    int TextSearchIndentHorz() const { return m_textSearchIndentHorz; }
+    void SetTextSearchIndentHorz(int value);
+    int TextTabSize() const { return m_textTabSize; }
+    void SetTextTabSize(int value);
+    int TextPopupCommands = 63;
+
+    bool AutoReload() const { return m_autoReload; }
+    void SetAutoReload(bool value);
+    bool AutoReloadBeep = false;
+    bool AutoReloadFollowTail = true;
+    bool AutoReloadSimple = false;
+    int AutoReloadSimpleTime = 1000;
+
+    TQzNotifyEvent OnFileReload;
+    TQzNotifyEvent OnSelectionChange;
+    TQzNotifyEvent OnOptionsChange;
+    TQzNotifyEvent OnScroll;
+    TQzBinHexDrawLine OnDrawLine;
+    TQzBinHexDrawLine2 OnDrawLine2;
+
+    // --- View state
+    qint64 ViewPos() const { return m_viewPos; }
+    bool ViewAtEnd() const { return m_viewAtEnd; }
+    qint64 ViewPageSize() const { return m_viewPageSize; }
+    int HViewPos() const { return m_hViewPos; }
+    int HViewMax() const { return m_hViewMax; }
+    int HMaxPos() const;
+    int VisibleLines() const;
+    qint64 SelStart() const { return m_selStart; }
+    qint64 SelLength() const { return m_selLength; }
+    void SetSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool redraw);
+    int BusyCount() const { return m_busyCount; }
+    bool DrawEnabled() const { return m_drawEnabled; }
+    void EnableDrawing(bool enable);
+
+    // --- Lines and movement
+    int ReadLine(qint64 position, bool forward, QString *text = nullptr);
+    qint64 NextLineStart(qint64 position, bool forward, bool stayAtStart);
+    void MoveByLines(int n, bool forward, bool redraw, bool stayAtStart, qint64 from);
+    void ScrollTo(qint64 position);
+    void ScrollToBegin();
+    void ScrollToEnd();
+    void ScrollLinesUp(int n);
+    void ScrollLinesDown(int n);
+    void ScrollPageUp();
+    void ScrollPageDown();
+    void SetViewPos(qint64 position);
+    void SetHViewPos(int x, bool redraw);
+    qint64 LastPagePos() const;
+
+    // --- Drawing
+    struct DrawResult
+    {
+        bool ViewAtEnd = false;
+        qint64 ViewPageSize = 0;
+        int TextWidth = 0;
+        int TextWidthHex = 0;
+        int TextWidthUHex = 0;
+    };
+    void Redraw();
+    // Draws the view into bitmap at the given size. limitPos -1 means no limit.
+    void DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, bool printing,
+                TStrPositions *positions, DrawResult &result);
+    const QImage &Bitmap() const { return m_bitmap; }
+    const TStrPositions &StrPositions() const { return m_strPositions; }
+    int TextLeft() const;
+    int GutterWidth() const { return m_gutterWidth; }
+
+    // Watcher hand-over (file change reports).
+    void HandleFileChange(const void *sender = nullptr);
+    TQzFileNotification *Notifier() const { return m_notifier.get(); }
+    TQzFileNotificationSimple *SimpleNotifier() const { return m_simpleNotifier.get(); }
+    // True while a search of this viewer keeps the message loop running.
+    void SetSearchRunning(bool running);
+    bool SelectingByMouse() const { return m_selectingByMouse; }
+
+    // Scroll-bar positions last set by a repaint (16-bit mapping).
+    int VScrollMax() const { return m_vMax; }
+    int VScrollPos() const { return m_vPos; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int, int) override {}
+
+private:
+    friend class TQzBinHexTestAccess;
+    enum class OpenKind { Fresh, KeepPosition };
+    bool OpenSource(OpenKind kind);
+    void CloseSource();
+    void StopWatchers();
+    void ArmWatcher();
+    void UpdateMetrics(const TQzFont &font);
+    WrapContext MakeWrapContext() const;
+    TQzBinHexOutputOptions OutputOptions(bool showEol) const;
+    void UpdateScrollBars();
+    void OnVScrollAction(int action);
+    void OnHScrollAction(int action);
+    void DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 limitPos, bool printing,
+                       TStrPositions *positions, DrawResult &result, int visibleLines,
+                       const struct DrawColors &colors);
+    void DrawReadError(QPainter &painter, const QImage &bitmap, const struct DrawColors &colors);
+    void OutputText(QPainter &painter, int x, int y, const QString &text,
+                    const TQzBinHexOutputOptions &options);
+    QString WholeLineAt(qint64 position) const;
+    bool ReadErrorRetry();
+
+    ViewDocument m_doc;
+    QString m_fileName;
+
+    TQzFont m_font;
+    TQzFont m_fontOEM;
+    TQzFont m_fontFooter;
+    TQzFont m_fontGutter;
+    QColor m_color;
+    std::unique_ptr<QtTextMeasurer> m_measurer;
+
+    int m_lineHeight = 8;
+    int m_charWidth = 4;
+    bool m_fontMonospaced = false;
+    int m_gutterWidth = 10;
+
+    int m_textLineSpacing = 0;
+    bool m_textEnableSel = true;
+    int m_textWidth = 80;
+    int m_textWidthHex = 16;
+    int m_textWidthUHex = 8;
+    bool m_textWidthFit = false;
+    bool m_textWidthFitHex = false;
+    bool m_textWidthFitUHex = false;
+    bool m_textWrap = false;
+    bool m_textNonPrintable = false;
+    bool m_textUrlHilight = true;
+    bool m_textGutter = false;
+    bool m_textGutterLines = true;
+    int m_textGutterLinesStep = 5;
+    int m_textGutterLinesCount = 2000;
+    int m_textGutterLinesBufSize = 307200;
+    bool m_textGutterLinesExtUse = false;
+    QByteArray m_textGutterLinesExtList;
+    int m_textSearchIndentVert = 5;
+    int m_textSearchIndentHorz = 5;
+    int m_textTabSize = 8;
+    bool m_autoReload = false;
+
+    qint64 m_viewPos = 0;
+    bool m_viewAtEnd = false;
+    qint64 m_viewPageSize = 0;
+    int m_hViewPos = 0;
+    int m_hViewMax = 0;
+    qint64 m_selStart = 0;
+    qint64 m_selLength = 0;
+    bool m_selectingByMouse = false;
+    int m_busyCount = 0;
+    bool m_drawEnabled = true;
+    int m_lastHeight = 0;
+    int m_vMax = 0;
+    int m_vPos = 0;
+    int m_hPos = 0;
+
+    bool m_searchRunning = false;
+    bool m_reloadPending = false;
+
+    QImage m_bitmap;
+    TStrPositions m_strPositions;
+    std::unique_ptr<TQzFileNotification> m_notifier;
+    std::unique_ptr<TQzFileNotificationSimple> m_simpleNotifier;
+};

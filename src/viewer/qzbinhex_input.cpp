@@ -1,0 +1,157 @@
+// Keyboard, wheel and scroll-bar handling.
+#include "viewer/qzbinhex.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <climits>
+
+void TQzBinHex::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const bool alone = mods == Qt::NoModifier;
+    const bool ctrlOnly = mods == Qt::ControlModifier;
+    bool handled = true;
+    switch (event->key()) {
+    case Qt::Key_PageDown:
+        handled = alone;
+        if (alone)
+            ScrollPageDown();
+        break;
+    case Qt::Key_PageUp:
+        handled = alone;
+        if (alone)
+            ScrollPageUp();
+        break;
+    case Qt::Key_Down:
+        handled = alone;
+        if (alone)
+            ScrollLinesDown(1);
+        break;
+    case Qt::Key_Up:
+        handled = alone;
+        if (alone)
+            ScrollLinesUp(1);
+        break;
+    case Qt::Key_Left:
+        handled = alone;
+        if (alone)
+            SetHViewPos(m_hViewPos - 200, true);
+        break;
+    case Qt::Key_Right:
+        handled = alone;
+        if (alone)
+            SetHViewPos(m_hViewPos + 200, true);
+        break;
+    case Qt::Key_Home:
+        if (ctrlOnly)
+            ScrollToBegin();
+        else if (alone)
+            SetHViewPos(0, true);
+        else
+            handled = false;
+        break;
+    case Qt::Key_End:
+        if (ctrlOnly)
+            ScrollToEnd();
+        else if (alone)
+            SetHViewPos(INT_MAX, true);
+        else
+            handled = false;
+        break;
+    default:
+        handled = false;
+    }
+    if (handled)
+        event->accept();
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+void TQzBinHex::wheelEvent(QWheelEvent *event)
+{
+    event->accept();
+    const int notches = event->angleDelta().y() / 120;
+    if (notches == 0)
+        return;
+    const int lines = std::max(QApplication::wheelScrollLines(), 1) * std::abs(notches);
+    if (notches > 0)
+        ScrollLinesUp(lines);
+    else
+        ScrollLinesDown(lines);
+}
+
+void TQzBinHex::OnVScrollAction(int action)
+{
+    QScrollBar *bar = verticalScrollBar();
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        ScrollLinesUp(1);
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        ScrollLinesDown(1);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        ScrollPageUp();
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        ScrollPageDown();
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        ScrollToBegin();
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        ScrollToEnd();
+        break;
+    case QAbstractSlider::SliderMove: {
+        const qint64 m = std::clamp<qint64>(FileSize() / BytesPerLine(), 1, 32767);
+        const qint64 p = FileSize() * bar->sliderPosition() / m;
+        if (!(m_viewAtEnd && p >= m_viewPos))
+            ScrollTo(p);
+        break;
+    }
+    default:
+        break;
+    }
+    // The bar shows what the repaint computed, not what Qt stepped to.
+    bar->setSliderPosition(m_vPos);
+    if (OnScroll)
+        OnScroll(this);
+}
+
+void TQzBinHex::OnHScrollAction(int action)
+{
+    QScrollBar *bar = horizontalScrollBar();
+    const int width = viewport()->width();
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        SetHViewPos(m_hViewPos - 200, true);
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        SetHViewPos(m_hViewPos + 200, true);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        SetHViewPos(m_hViewPos - width, true);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        SetHViewPos(m_hViewPos + width, true);
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        SetHViewPos(0, true);
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        SetHViewPos(INT_MAX, true);
+        break;
+    case QAbstractSlider::SliderMove:
+        SetHViewPos(std::clamp(bar->sliderPosition(), 0, 32767), true);
+        break;
+    default:
+        break;
+    }
+    bar->setSliderPosition(m_hPos);
+    if (OnScroll)
+        OnScroll(this);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "viewer/viewtypes.h"
+
+#include <QPoint>
+#include <QString>
+
+#include <vector>
+
+class TextMeasurer;
+
+// The record of the lines drawn by the last screen repaint: the map from the
+// visible pixels to file positions and back.
+class TStrPositions final
+{
+public:
+    struct Line
+    {
+        QString Str;              // display text before tab expansion and markers
+        int X = 0;                // already reduced by the horizontal scroll
+        int Y = 0;
+        qint64 Pos = 0;           // file offset of the first character
+        std::vector<int> Offsets; // per character its first unit, plus one: units of Str
+    };
+
+    static constexpr int MaxLines = MaxScreenLines;
+    static constexpr int MaxColumns = 64;
+
+    void Clear(int charSize);
+    // Offsets may be empty: every character is then one unit.
+    void Add(const QString &str, int x, qint64 pos, int y, std::vector<int> offsets = {});
+    void SetColumn(int index, int x, int cellWidth, int columnCount);
+    void SetTextColumn(int x) { m_textColumn = x; }
+
+    // Measuring context of the last drawing.
+    void SetMeasuring(const TextMeasurer *measurer, const TQzBinHexOutputOptions &options)
+    {
+        m_measurer = measurer;
+        m_options = options;
+        m_options.ShowEol = false;
+    }
+
+    qint64 PosFromCoord(int x, int y, bool strict) const;
+    bool CoordFromPos(qint64 p, QPoint *point) const;
+    int MaxRight() const;
+
+    int Count() const { return int(m_lines.size()); }
+    const Line &At(int i) const { return m_lines[size_t(i)]; }
+    int CharSize() const { return m_charSize; }
+
+private:
+    qint64 UnitOffset(const Line &line, int charIndex) const;
+    qint64 LineEnd(const Line &line) const;
+
+    std::vector<Line> m_lines;
+    int m_charSize = 1;
+    int m_columnX[MaxColumns] = {};
+    int m_columnCount = 0;
+    int m_cellWidth = 0;
+    int m_textColumn = 0;
+    const TextMeasurer *m_measurer = nullptr;
+    TQzBinHexOutputOptions m_options;
+};

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "viewer/viewtypes.h"
+#include "text/codepagelist.h"
+#include "text/fproc.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QIODevice;
+
+// The document model of one viewer: the source, its 64-bit size and a window
+// of it held in a fixed-size read buffer. Nothing here loads the file whole.
+//
+//   file:   0 ........ BufferPos ......................... BufferPos+BufferSize ...... FileSize
+//   buffer:            [ BufMaxOffset | BufMaxOffset      | BufMaxOffset       ]
+//                        one screen     the view may start  one screen after the
+//                        before         anywhere in here    latest view start
+//
+// ReadBuffer moves the window only when a position leaves its first two thirds,
+// and then places it one third before that position.
+class ViewDocument final
+{
+public:
+    enum class SourceKind { None, File, Stream };
+    enum class OpenResult { Ok, CannotOpen, NoSize };
+
+    ViewDocument();
+    ~ViewDocument();
+    ViewDocument(const ViewDocument &) = delete;
+    ViewDocument &operator=(const ViewDocument &) = delete;
+
+    // Source
+    OpenResult OpenFile(const QString &fileName);
+    void OpenStream(QIODevice *stream);
+    void Close();
+    bool SourceAssigned() const;
+    SourceKind Kind() const { return m_kind; }
+    QIODevice *Stream() const { return m_stream; }
+    qint64 FileSize() const { return m_fileSize; }
+    bool ReadOK() const { return m_readOK; }
+    // Device and inode of the open file: a rotated log is a different file
+    // under the same name. Zero when no file is open.
+    struct Identity
+    {
+        quint64 Device = 0;
+        quint64 Inode = 0;
+        bool operator==(const Identity &) const = default;
+    };
+    Identity FileIdentity() const { return m_identity; }
+
+    // Called when a window read fails; returns true to retry. Without a
+    // handler a failed read is given up at once.
+    std::function<bool()> OnReadError;
+    // Called after every successful window read (line numbers, URLs).
+    std::function<void()> OnWindowRead;
+
+    bool ReadSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const;
+    void ReadBuffer(qint64 position);
+    bool IsOutOfWindow(qint64 position) const
+    {
+        return position < 0 || position > MaxPos() || position < m_bufferPos ||
+               position >= m_bufferPos + m_bufferSize;
+    }
+
+    // Modes and text
+    TQzBinHexMode Mode() const { return m_mode; }
+    void SetModeValue(TQzBinHexMode mode) { m_mode = mode; }
+    int CharSize() const { return IsUnicodeMode() ? 2 : 1; }
+    bool IsTextMode() const { return m_mode == vbmodeText || m_mode == vbmodeUnicode; }
+    bool IsUnicodeMode() const { return m_mode == vbmodeUnicode || m_mode == vbmodeUHex; }
+    bool IsBigEndian() const { return m_unicodeOrder == UnicodeOrderBig; }
+    quint8 UnicodeOrder() const { return m_unicodeOrder; }
+    void SetUnicodeOrderValue(quint8 order) { m_unicodeOrder = order; }
+    qint64 MaxPos() const;
+    qint64 AlignDown(qint64 position) const { return IsUnicodeMode() ? position & ~qint64(1) : position; }
+
+    TQzEncoding TextEncoding = 0;
+    bool TextOemSpecial = false;
+    int FirstPrintable = 32;
+
+    int MaxLengths[ModeCount];
+    int MaxLength() const { return m_maxLength; }
+    int OffsetDigits() const { return m_offsetDigits; }
+
+    // Window
+    qint64 BufferPos() const { return m_bufferPos; }
+    qint64 BufferSize() const { return m_bufferSize; }
+    qint64 BufMaxOffset() const { return m_bufMaxOffset; }
+    const char *Buffer() const { return m_buffer.data(); }
+    // Window reads since the document was created (benchmarks and tests).
+    quint64 WindowReads() const { return m_windowReads; }
+
+    // The displayable character at a file offset (0 past the data).
+    char16_t GetChar(qint64 position) const
+    {
+        if (m_fileSize < CharSize())
+            return 0;
+        char16_t c = RawChar(position);
+        if (m_mode == vbmodeBinary || m_mode == vbmodeHex || m_mode == vbmodeUHex) {
+            if (c == 9)
+                return u'.';
+        }
+        return IsNonPrintable(c) ? char16_t(u'.') : c;
+    }
+    // The unit at a file offset without the display substitutions.
+    char16_t RawChar(qint64 position) const;
+    QString GetHex(qint64 position) const;
+    bool IsNonPrintable(char16_t c) const
+    {
+        if (c == 30 || c == 31)
+            return true;
+        if (c < FirstPrintable)
+            return !(IsTextMode() && (c == 9 || c == 10 || c == 13));
+        return false;
+    }
+    bool UsesOemSpecial() const { return !IsUnicodeMode() && TextEncoding == 1 && TextOemSpecial; }
+
+    // Turns fetched units (bytes in the 8-bit modes) into display text. When
+    // offsets is given it receives, per resulting character, the index of the
+    // first unit it came from, so positions map back to exact byte offsets.
+    QString DecodeLine(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
+
+    // Sizes the buffer from MaxLengths and reads the first window.
+    void PrepareAfterOpen();
+
+private:
+    void DetectByteOrder();
+    void ComputeOffsetDigits();
+
+    SourceKind m_kind = SourceKind::None;
+    FileHandle m_handle = InvalidFileHandle;
+    QIODevice *m_stream = nullptr;
+    qint64 m_fileSize = 0;
+    bool m_readOK = true;
+    Identity m_identity;
+
+    std::vector<char> m_buffer;
+    qint64 m_bufMaxOffset = 0;
+    qint64 m_bufferSize = 0;
+    qint64 m_bufferPos = 0;
+
+    TQzBinHexMode m_mode = vbmodeText;
+    quint8 m_unicodeOrder = UnicodeOrderUndetected;
+    int m_maxLength = MaxLengthDefault;
+    int m_offsetDigits = 8;
+    quint64 m_windowReads = 0;
+};

@@ -1,0 +1,259 @@
+#include "viewer/linereader.h"
+#include "viewer/outputprep.h"
+#include "viewer/strpositions.h"
+#include "viewer/textmeasurer.h"
+#include "viewer/viewdocument.h"
+
+#include "testfiles.h"
+
+namespace {
+
+class LineReaderTest : public ::testing::Test
+{
+protected:
+    void Open(const QByteArray &bytes, int maxLength = 300, TQzBinHexMode mode = vbmodeText)
+    {
+        m_doc.SetModeValue(mode);
+        m_doc.MaxLengths[mode] = maxLength;
+        ASSERT_EQ(m_doc.OpenFile(m_files.Write(QStringLiteral("f"), bytes)), ViewDocument::OpenResult::Ok);
+    }
+    LineReader Reader() const { return LineReader(m_doc, m_wrap); }
+    // Line starts walking forward from 0.
+    std::vector<qint64> Starts() const
+    {
+        std::vector<qint64> starts;
+        for (qint64 p = 0; p >= 0 && starts.size() < 100; p = Reader().NextLineStart(p, true, false))
+            starts.push_back(p);
+        return starts;
+    }
+    std::vector<QString> Texts() const
+    {
+        std::vector<QString> texts;
+        for (qint64 p = 0; p >= 0 && texts.size() < 100;) {
+            ScreenLine line = Reader().ReadForward(p);
+            texts.push_back(line.Text);
+            p = line.NextPos;
+        }
+        return texts;
+    }
+    void Wrap(int chars)
+    {
+        m_wrap.Wrap = true;
+        m_wrap.AvailableWidth = chars * 8;
+        m_wrap.Measurer = &m_measurer;
+    }
+
+    TempFiles m_files;
+    ViewDocument m_doc;
+    FixedWidthMeasurer m_measurer{8, 16};
+    WrapContext m_wrap;
+};
+
+TEST_F(LineReaderTest, LineBreaks)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        std::vector<qint64> starts;
+    } cases[] = {
+        {"CR LF ends one line", "a\r\nb", {0, 3}},
+        {"LF CR ends two", "a\n\rb", {0, 2, 3}},
+        {"a lone CR ends a line", "a\rb", {0, 2}},
+        {"a final break starts no further line", "a\nb\n", {0, 2}},
+        {"empty lines", "\n\n\n", {0, 1, 2}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.bytes);
+        EXPECT_EQ(Starts(), c.starts);
+    }
+}
+
+TEST_F(LineReaderTest, OverlongLinesAreCutAtMaxLength)
+{
+    Open(QByteArray(1000, 'x'), 300);
+    EXPECT_EQ(Starts(), (std::vector<qint64>{0, 300, 600, 900}));
+    // One line up inside an overlong line lands MaxLength - 1 back.
+    EXPECT_EQ(Reader().NextLineStart(300, false, false), 1);
+}
+
+TEST_F(LineReaderTest, MovingUp)
+{
+    Open("ab\r\ncd\n\nef");
+    const auto r = Reader();
+    EXPECT_EQ(r.NextLineStart(4, false, false), 0) << "second line up to the first";
+    EXPECT_EQ(r.NextLineStart(0, false, false), -1) << "no line before the first (the view then stays at 0)";
+    EXPECT_EQ(r.NextLineStart(8, false, false), 7) << "onto the empty line";
+    EXPECT_EQ(r.NextLineStart(7, false, false), 4) << "then the line before it";
+    // From inside a line, staying at start finds that line's start.
+    EXPECT_EQ(r.NextLineStart(5, false, true), 4);
+    EXPECT_EQ(r.NextLineStart(3, false, true), 0) << "the LF of CR LF belongs to the line before";
+}
+
+TEST_F(LineReaderTest, LfCrHoldsAnEmptyLine)
+{
+    Open("a\n\rb");
+    const auto r = Reader();
+    EXPECT_EQ(r.NextLineStart(3, false, false), 2);
+    EXPECT_EQ(r.NextLineStart(2, false, false), 0);
+}
+
+TEST_F(LineReaderTest, UnicodeModeWalksInUnits)
+{
+    Open(QByteArray("a\0\r\0\n\0b\0", 8), 300, vbmodeUnicode);
+    EXPECT_EQ(Starts(), (std::vector<qint64>{0, 6}));
+    EXPECT_EQ(Reader().NextLineStart(7, false, true), 6) << "odd positions are lowered to even";
+}
+
+TEST_F(LineReaderTest, WordWrap)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        int chars;
+        std::vector<QString> texts;
+    } cases[] = {
+        {"cut after the last space that fits, space dropped", "aaa bbb ccc", 6,
+         {QStringLiteral("aaa"), QStringLiteral("bbb"), QStringLiteral("ccc")}},
+        {"a backslash stays", "ab\\cdefgh", 4, {QStringLiteral("ab\\"), QStringLiteral("cdef"), QStringLiteral("gh")}},
+        {"no break: after the last character that fits", "abcdefgh", 3,
+         {QStringLiteral("abc"), QStringLiteral("def"), QStringLiteral("gh")}},
+        {"narrower than one character keeps one", "abc", 0,
+         {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
+        {"a line that fits is not cut", "abc def", 7, {QStringLiteral("abc def")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.bytes);
+        Wrap(c.chars);
+        EXPECT_EQ(Texts(), c.texts);
+    }
+}
+
+TEST_F(LineReaderTest, WrapMeasuresDecodedUtf8)
+{
+    // Six two-byte letters fit six columns: measuring bytes would cut at three.
+    m_doc.TextEncoding = 130;
+    Open(QStringLiteral("ЖЖЖЖЖЖ ЖЖ").toUtf8());
+    Wrap(6);
+    EXPECT_EQ(Texts(), (std::vector<QString>{QStringLiteral("ЖЖЖЖЖЖ"), QStringLiteral("ЖЖ")}));
+}
+
+TEST(OutputPrep, TabsAndMarkers)
+{
+    TQzBinHexOutputOptions mono;
+    mono.FontMonospaced = true;
+    mono.TabSize = 8;
+    TQzBinHexOutputOptions prop = mono;
+    prop.FontMonospaced = false;
+    TQzBinHexOutputOptions shown = mono;
+    shown.ShowNonPrintable = true;
+    shown.ShowEol = true;
+    const struct
+    {
+        const char *name;
+        QString text;
+        TQzBinHexOutputOptions options;
+        QString prepared;
+    } cases[] = {
+        {"tab stops every 8 columns", QStringLiteral("a\tb"), mono, QStringLiteral("a       b")},
+        {"a tab at the start is 8", QStringLiteral("\tb"), mono, QStringLiteral("        b")},
+        {"proportional: always 8", QStringLiteral("abc\tb"), prop, QStringLiteral("abc        b")},
+        {"markers", QStringLiteral("a b\tc"), shown,
+         QStringLiteral("a\u00B7b") + QStringLiteral("  \u00BB  ") + QStringLiteral("c\u00B6")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(PrepareOutput(c.text, c.options), c.prepared);
+    }
+}
+
+TEST(OutputPrep, TabCountsAsOneCharacterForEdges)
+{
+    TQzBinHexOutputOptions o;
+    o.FontMonospaced = true;
+    FixedWidthMeasurer m(10, 16);
+    std::vector<int> edges;
+    ASSERT_TRUE(CharEdges(QStringLiteral("a\tb"), o, m, edges));
+    EXPECT_EQ(edges, (std::vector<int>{0, 10, 80, 90}));
+}
+
+class StrPositionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TQzBinHexOutputOptions o;
+        o.FontMonospaced = true;
+        m_rec.Clear(1);
+        m_rec.SetMeasuring(&m_measurer, o);
+        m_rec.Add(QStringLiteral("abc"), 2, 100, 0);
+        m_rec.Add(QStringLiteral("a\tb"), 2, 104, 16);
+    }
+    FixedWidthMeasurer m_measurer{10, 16};
+    TStrPositions m_rec;
+};
+
+TEST_F(StrPositionsTest, PosFromCoord)
+{
+    const struct
+    {
+        const char *name;
+        int x, y;
+        bool strict;
+        qint64 pos;
+    } cases[] = {
+        {"left half of a character", 5, 5, false, 100},
+        {"right half gives the position after it", 9, 5, false, 101},
+        {"right of the line: its end", 200, 5, false, 103},
+        {"right of the line, strict", 200, 5, true, -1},
+        {"above the first line", 10, -5, false, 100},
+        {"above, strict", 10, -5, true, -1},
+        {"below the last line: its end", 10, 100, false, 107},
+        {"first half of a tab's expansion", 30, 20, false, 105},
+        {"second half of a tab's expansion", 60, 20, false, 106},
+        {"left of the text", 0, 20, false, 104},
+        {"left of the text, strict", 0, 20, true, -1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(m_rec.PosFromCoord(c.x, c.y, c.strict), c.pos);
+    }
+}
+
+TEST_F(StrPositionsTest, CoordFromPosAndMaxRight)
+{
+    QPoint p;
+    EXPECT_TRUE(m_rec.CoordFromPos(106, &p));
+    EXPECT_EQ(p, QPoint(2 + 80, 16));
+    EXPECT_FALSE(m_rec.CoordFromPos(103, &p)) << "the end of a line is not drawn";
+    EXPECT_EQ(m_rec.MaxRight(), 2 + 90);
+    m_rec.Clear(1);
+    EXPECT_EQ(m_rec.PosFromCoord(5, 5, false), -1);
+    EXPECT_FALSE(m_rec.CoordFromPos(0, &p));
+}
+
+TEST_F(StrPositionsTest, MultiByteCharactersMapToTheirBytes)
+{
+    m_rec.Clear(1);
+    // "aЖb" in UTF-8: Ж takes bytes 1 and 2.
+    m_rec.Add(QStringLiteral("aЖb"), 0, 0, 0, {0, 1, 3, 4});
+    EXPECT_EQ(m_rec.PosFromCoord(16, 5, false), 3) << "right half of Ж: the byte after it";
+    EXPECT_EQ(m_rec.PosFromCoord(26, 5, false), 4);
+    QPoint p;
+    EXPECT_TRUE(m_rec.CoordFromPos(2, &p)) << "the second byte of Ж lies in Ж";
+    EXPECT_EQ(p.x(), 10);
+}
+
+TEST(StrPositions, KeepsAtMost150Lines)
+{
+    TStrPositions rec;
+    rec.Clear(1);
+    for (int i = 0; i < 151; ++i)
+        rec.Add(QStringLiteral("x"), 0, i * 2, i * 16);
+    EXPECT_EQ(rec.Count(), 150);
+}
+
+} // namespace

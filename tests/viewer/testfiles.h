@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// Small files written into a temporary folder that lives as long as the fixture.
+class TempFiles
+{
+public:
+    QString Write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return path;
+    }
+    void Append(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Append));
+        f.write(bytes);
+    }
+    QString Path(const QString &name) const { return m_dir.filePath(name); }
+    QString Dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,257 @@
+#include "viewer/viewdocument.h"
+
+#include "testfiles.h"
+
+#include "text/contract.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(ViewDocument, RefusesWhatIsNotARegularFile)
+{
+    TempFiles files;
+    const QString fifo = files.Path(QStringLiteral("pipe"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct
+    {
+        const char *name;
+        QString path;
+    } cases[] = {
+        {"missing", files.Path(QStringLiteral("nope.log"))},
+        {"folder", files.Dir()},
+        {"fifo without writer", fifo},
+        {"endless device", QStringLiteral("/dev/zero")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewDocument doc;
+        EXPECT_EQ(doc.OpenFile(c.path), ViewDocument::OpenResult::CannotOpen);
+        EXPECT_FALSE(doc.SourceAssigned());
+    }
+}
+
+TEST(ViewDocument, EmptyAndTinyFilesOpen)
+{
+    TempFiles files;
+    ViewDocument doc;
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("empty"), {})), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.FileSize(), 0);
+    EXPECT_EQ(doc.GetChar(0), 0);
+    EXPECT_EQ(doc.OffsetDigits(), 0);
+    EXPECT_EQ(doc.MaxPos(), 0);
+
+    doc.SetModeValue(vbmodeUnicode);
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("one"), "A")), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.GetChar(0), 0) << "one byte is less than one UTF-16 unit";
+    EXPECT_EQ(doc.OffsetDigits(), 0);
+    EXPECT_EQ(doc.UnicodeOrder(), UnicodeOrderLittle);
+}
+
+TEST(ViewDocument, MaxPosDropsAnOddLastByteInUnicodeModes)
+{
+    TempFiles files;
+    ViewDocument doc;
+    doc.SetModeValue(vbmodeUnicode);
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("five"), QByteArray("a\0b\0c", 5))), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.MaxPos(), 2);
+    EXPECT_EQ(doc.GetChar(2), u'b');
+    EXPECT_EQ(doc.GetChar(4), u'.') << "past MaxPos reads as code 0, shown as a full stop";
+}
+
+TEST(ViewDocument, ByteOrderComesFromTheMark)
+{
+    TempFiles files;
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        quint8 order;
+        char16_t first;
+    } cases[] = {
+        {"FE FF is big-endian", QByteArray("\xFE\xFF\x00\x41", 4), UnicodeOrderBig, 0xFEFF},
+        {"FF FE is little-endian", QByteArray("\xFF\xFE\x41\x00", 4), UnicodeOrderLittle, 0xFEFF},
+        {"no mark is little-endian", QByteArray("\x41\x00", 2), UnicodeOrderLittle, u'A'},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewDocument doc;
+        doc.SetModeValue(vbmodeUnicode);
+        ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("u16"), c.bytes)), ViewDocument::OpenResult::Ok);
+        EXPECT_EQ(doc.UnicodeOrder(), c.order);
+        EXPECT_EQ(doc.GetChar(0), c.first) << "the mark itself is shown";
+    }
+}
+
+TEST(ViewDocument, CharacterSubstitutions)
+{
+    TempFiles files;
+    const QString path = files.Write(QStringLiteral("ctl"), QByteArray("\t\n\r\x00\x1e\x1f\x01" "A", 8));
+    const struct
+    {
+        TQzBinHexMode mode;
+        int firstPrintable;
+        const char16_t expected[8];
+    } cases[] = {
+        {vbmodeText, 32, {9, 10, 13, u'.', u'.', u'.', u'.', u'A'}},
+        {vbmodeHex, 32, {u'.', u'.', u'.', u'.', u'.', u'.', u'.', u'A'}},
+        // A font that defines low codes shows them, all but 30 and 31.
+        {vbmodeText, 1, {9, 10, 13, u'.', u'.', u'.', 1, u'A'}},
+        {vbmodeBinary, 0, {u'.', 10, 13, 0, u'.', u'.', 1, u'A'}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.mode) * 100 + c.firstPrintable);
+        ViewDocument doc;
+        doc.SetModeValue(c.mode);
+        doc.FirstPrintable = c.firstPrintable;
+        ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(doc.GetChar(i), c.expected[i]) << "offset " << i;
+    }
+}
+
+TEST(ViewDocument, GetHexWritesUnitsHighByteFirst)
+{
+    TempFiles files;
+    const QString path = files.Write(QStringLiteral("hex"), QByteArray("\x41\x00\xfe", 3));
+    ViewDocument doc;
+    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.GetHex(0), QStringLiteral("41"));
+    EXPECT_EQ(doc.GetHex(2), QStringLiteral("FE"));
+    EXPECT_EQ(doc.GetHex(3), QString());
+    EXPECT_EQ(doc.GetHex(-1), QString());
+    doc.SetModeValue(vbmodeUnicode);
+    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.GetHex(0), QStringLiteral("0041"));
+}
+
+TEST(ViewDocument, OffsetDigitsGrowPastFourGiB)
+{
+    TempFiles files;
+    const QString path = files.Write(QStringLiteral("sparse"), "x");
+    const struct
+    {
+        qint64 size;
+        int digits;
+    } cases[] = {{1, 8}, {0xFFFFFFFFLL, 8}, {0x100000000LL, 10}, {0x10000000000LL, 12}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.size);
+        ASSERT_EQ(truncate(QFile::encodeName(path).constData(), c.size), 0);
+        ViewDocument doc;
+        ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+        EXPECT_EQ(doc.OffsetDigits(), c.digits);
+    }
+}
+
+TEST(ViewDocument, WindowMovesOnlyWhenThePositionLeavesItsFirstTwoThirds)
+{
+    TempFiles files;
+    ViewDocument doc;
+    doc.MaxLengths[vbmodeText] = 10; // a window of 3 x 1500 bytes
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("big"), QByteArray(100000, 'a'))),
+              ViewDocument::OpenResult::Ok);
+    ASSERT_EQ(doc.BufMaxOffset(), 1500);
+    ASSERT_EQ(doc.BufferSize(), 4500);
+    EXPECT_EQ(doc.BufferPos(), 0);
+    const quint64 reads = doc.WindowReads();
+    doc.ReadBuffer(2999);
+    EXPECT_EQ(doc.WindowReads(), reads) << "still inside the first two thirds";
+    doc.ReadBuffer(3000);
+    EXPECT_EQ(doc.WindowReads(), reads + 1);
+    EXPECT_EQ(doc.BufferPos(), 1500) << "one third before the position";
+    doc.ReadBuffer(100);
+    EXPECT_EQ(doc.BufferPos(), 0) << "never negative";
+    EXPECT_TRUE(doc.IsOutOfWindow(4500));
+    EXPECT_FALSE(doc.IsOutOfWindow(4499));
+}
+
+TEST(ViewDocument, OffsetsAreExactPastFourGiB)
+{
+    TempFiles files;
+    const QString path = files.Path(QStringLiteral("sparse.log"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(10LL << 30));
+        ASSERT_TRUE(f.seek((8LL << 30) + 5));
+        f.write("hello\n");
+    }
+    ViewDocument doc;
+    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.FileSize(), 10LL << 30);
+    doc.ReadBuffer((8LL << 30) + 5);
+    EXPECT_EQ(doc.GetChar((8LL << 30) + 5), u'h');
+    EXPECT_EQ(doc.GetChar((8LL << 30) + 9), u'o');
+    EXPECT_EQ(doc.RawChar((8LL << 30) + 10), u'\n');
+}
+
+TEST(ViewDocument, FileShrunkUnderneathReadsZerosNotGarbage)
+{
+    TempFiles files;
+    const QString path = files.Write(QStringLiteral("shrinks"), QByteArray(5000, 'x'));
+    ViewDocument doc;
+    doc.MaxLengths[vbmodeText] = 10; // a window of 4500 bytes
+    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+    ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 10), 0);
+    doc.ReadBuffer(4000);
+    EXPECT_EQ(doc.FileSize(), 5000) << "the size is only taken again at a reload";
+    EXPECT_EQ(doc.RawChar(4000), 0);
+    EXPECT_TRUE(doc.ReadOK());
+}
+
+TEST(ViewDocument, ContractChecksNameTheOperation)
+{
+    TempFiles files;
+    ViewDocument doc;
+    char buf[4];
+    try {
+        doc.ReadSource(buf, 4, nullptr, 0);
+        FAIL() << "no exception";
+    } catch (const ContractError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Source not assigned: ReadSource"));
+        EXPECT_EQ(e.unit(), QStringLiteral("QzBinHex"));
+    }
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("f"), QByteArray(100, 'a'))), ViewDocument::OpenResult::Ok);
+    // Inside the data but outside the window is a caller's fault, not a crash.
+    doc.MaxLengths[vbmodeText] = 2;
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("g"), QByteArray(10000, 'a'))), ViewDocument::OpenResult::Ok);
+    EXPECT_THROW(doc.GetChar(9000), ContractError);
+}
+
+TEST(ViewDocument, DecodeLineMapsCharactersBackToBytes)
+{
+    ViewDocument doc;
+    doc.TextEncoding = 130; // UTF-8
+    const QByteArray utf8 = QStringLiteral("aЖ€\U0001F600b").toUtf8();
+    std::vector<char16_t> units(utf8.begin(), utf8.end());
+    for (auto &u : units)
+        u &= 0xFF;
+    std::vector<int> offsets;
+    const QString text = doc.DecodeLine(units.data(), int(units.size()), &offsets);
+    EXPECT_EQ(text, QStringLiteral("aЖ€\U0001F600b"));
+    const std::vector<int> expected{0, 1, 3, 6, 6, 10};
+    EXPECT_EQ(offsets, expected);
+
+    // One bad byte costs one replacement character, not the line.
+    const char16_t bad[] = {u'o', u'k', 0xFF, u'!'};
+    EXPECT_EQ(doc.DecodeLine(bad, 4, &offsets), QStringLiteral("ok\uFFFD!"));
+    EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(ViewDocument, DecodeLineUsesTheCodePage)
+{
+    ViewDocument doc;
+    doc.TextEncoding = 45; // Windows-1251
+    const char16_t bytes[] = {0xC0, 0xE1};
+    EXPECT_EQ(doc.DecodeLine(bytes, 2), QStringLiteral("Аб"));
+    doc.TextEncoding = 1; // OEM, code page 437
+    const char16_t box[] = {0xC9};
+    EXPECT_EQ(doc.DecodeLine(box, 1), QStringLiteral("╔"));
+    doc.TextOemSpecial = true; // converted as ANSI, drawn in the OEM font
+    EXPECT_EQ(doc.DecodeLine(box, 1), QStringLiteral("\uFFFD"));
+}
+
+} // namespace
