@@ -318,6 +318,7 @@ private:
     int m_vMax = 0;
     int m_vPos = 0;
     int m_hPos = 0;
+    bool m_settingBars = false; // our own slider updates are not user actions
 
     bool m_searchRunning = false;
     bool m_reloadPending = false;

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPalette>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -320,6 +321,7 @@ QString TQzBinHex::WholeLineAt(qint64 position) const
 
 void TQzBinHex::UpdateScrollBars()
 {
+    const QScopedValueRollback<bool> guard(m_settingBars, true);
     QScrollBar *v = verticalScrollBar();
     QScrollBar *h = horizontalScrollBar();
     const qint64 size = FileSize();
@@ -344,7 +346,7 @@ void TQzBinHex::UpdateScrollBars()
         v->setEnabled(true);
         v->setRange(0, m);
         v->setPageStep(int(std::max<qint64>(page, 1)));
-        v->setSliderPosition(m_vPos);
+        v->setValue(m_vPos);
     }
 
     const int clientWidth = viewport()->width();
@@ -361,7 +363,7 @@ void TQzBinHex::UpdateScrollBars()
         h->setRange(0, range);
         h->setPageStep(std::max(clientWidth, 1));
         h->setSingleStep(200);
-        h->setSliderPosition(m_hPos);
+        h->setValue(m_hPos);
     }
 }
 
@@ -378,7 +380,7 @@ void TQzBinHex::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     const int height = viewport()->height();
-    if (height > m_lastHeight && m_viewAtEnd && SourceAssigned())
+    if (m_lastHeight > 0 && height > m_lastHeight && m_viewAtEnd && SourceAssigned())
         ScrollToEnd();
     m_lastHeight = height;
     Redraw();

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -68,7 +69,7 @@ void TQzBinHex::keyPressEvent(QKeyEvent *event)
     if (handled)
         event->accept();
     else
-        QAbstractScrollArea::keyPressEvent(event);
+        QWidget::keyPressEvent(event); // not the scroll area's own arrow-key scrolling
 }
 
 void TQzBinHex::wheelEvent(QWheelEvent *event)
@@ -86,6 +87,8 @@ void TQzBinHex::wheelEvent(QWheelEvent *event)
 
 void TQzBinHex::OnVScrollAction(int action)
 {
+    if (m_settingBars)
+        return;
     QScrollBar *bar = verticalScrollBar();
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
@@ -117,6 +120,7 @@ void TQzBinHex::OnVScrollAction(int action)
         break;
     }
     // The bar shows what the repaint computed, not what Qt stepped to.
+    const QScopedValueRollback<bool> guard(m_settingBars, true);
     bar->setSliderPosition(m_vPos);
     if (OnScroll)
         OnScroll(this);
@@ -124,6 +128,8 @@ void TQzBinHex::OnVScrollAction(int action)
 
 void TQzBinHex::OnHScrollAction(int action)
 {
+    if (m_settingBars)
+        return;
     QScrollBar *bar = horizontalScrollBar();
     const int width = viewport()->width();
     switch (action) {
@@ -151,6 +157,7 @@ void TQzBinHex::OnHScrollAction(int action)
     default:
         break;
     }
+    const QScopedValueRollback<bool> guard(m_settingBars, true);
     bar->setSliderPosition(m_hPos);
     if (OnScroll)
         OnScroll(this);

@@ -1,0 +1,178 @@
+#include "text/codepages.h"
+
+#include "text/bytetable.h"
+#include "text/codepagebackend.h"
+#include "text/contract.h"
+#include "text/iconvconverter.h"
+#include "text/icuconverter.h"
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+const QString Unit = QStringLiteral("QzxCodepages");
+
+enum class DecodeRoute { Unsupported, Utf8, Table, Converter };
+
+// What is known about one list entry once it has been looked at.
+struct PageInfo
+{
+    DecodeRoute Route = DecodeRoute::Unsupported;
+    CodepageBackend Backend;
+    std::unique_ptr<ByteTable> Table;
+};
+
+std::unique_ptr<TextConverter> OpenConverter(const CodepageBackend &backend)
+{
+    switch (backend.Kind) {
+    case CodepageBackendKind::Utf8:
+    case CodepageBackendKind::Icu:
+        return std::make_unique<IcuConverter>(backend.Name);
+    case CodepageBackendKind::Iconv:
+        return std::make_unique<IconvConverter>(backend.Name, backend.ForceTable);
+    default:
+        return nullptr;
+    }
+}
+
+PageInfo Examine(TQzEncoding encoding)
+{
+    PageInfo info;
+    info.Backend = BackendForCodepage(CodepageList[encoding].Codepage);
+    const std::unique_ptr<TextConverter> converter = OpenConverter(info.Backend);
+    if (!converter || !converter->IsOpen())
+        return info;
+    if (info.Backend.Kind == CodepageBackendKind::Utf8) {
+        info.Route = DecodeRoute::Utf8;
+        return info;
+    }
+    if (converter->IsSingleByte() || info.Backend.ForceTable)
+        info.Table = ByteTable::Build(*converter, info.Backend);
+    info.Route = info.Table ? DecodeRoute::Table : DecodeRoute::Converter;
+    return info;
+}
+
+// Each entry is examined once, on first use, by whichever thread gets there first.
+class PageRegistry final
+{
+public:
+    const PageInfo &Page(TQzEncoding encoding)
+    {
+        std::call_once(m_once[encoding], [&] { m_pages[encoding] = Examine(encoding); });
+        return m_pages[encoding];
+    }
+
+private:
+    std::array<std::once_flag, CodepageCount> m_once;
+    std::array<PageInfo, CodepageCount> m_pages;
+};
+
+PageRegistry &Registry()
+{
+    static PageRegistry registry;
+    return registry;
+}
+
+// Stateful and multi-byte converters, opened once per thread and entry.
+TextConverter *ThreadConverter(TQzEncoding encoding, const CodepageBackend &backend)
+{
+    thread_local std::array<std::unique_ptr<TextConverter>, CodepageCount> converters;
+    std::unique_ptr<TextConverter> &slot = converters[encoding];
+    if (!slot)
+        slot = OpenConverter(backend);
+    return slot.get();
+}
+
+bool IsAscii(const char *data, qsizetype size)
+{
+    unsigned char any = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        any |= static_cast<unsigned char>(data[i]);
+    return any < 0x80;
+}
+
+bool InList(TQzEncoding encoding)
+{
+    return encoding >= 0 && encoding < CodepageCount;
+}
+
+} // namespace
+
+qint32 CodepageID(TQzEncoding encoding)
+{
+    Require(InList(encoding), QStringLiteral("Invalid codepage specified: CodepageID"), Unit);
+    return CodepageList[encoding].Codepage;
+}
+
+QByteArray CodepageName(TQzEncoding encoding)
+{
+    if (encoding == EncodingUtf16BE)
+        return QByteArrayLiteral("Unicode (UTF-16 BE)");
+    if (encoding == EncodingUtf16LE)
+        return QByteArrayLiteral("Unicode (UTF-16 LE)");
+    Require(InList(encoding), QStringLiteral("Invalid codepage specified: CodepageName"), Unit);
+    return QByteArray(CodepageList[encoding].Title);
+}
+
+bool IsCodepageSupported(TQzEncoding encoding)
+{
+    return InList(encoding) && Registry().Page(encoding).Route != DecodeRoute::Unsupported;
+}
+
+QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding)
+{
+    return CodepageToUnicode(text.constData(), text.size(), encoding);
+}
+
+QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding)
+{
+    Require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
+            Unit);
+    if (size <= 0 || !data)
+        return QString();
+    const QString unconvertible = QStringLiteral("?");
+    if (!InList(encoding))
+        return unconvertible;
+
+    const PageInfo &page = Registry().Page(encoding);
+    switch (page.Route) {
+    case DecodeRoute::Unsupported:
+        return unconvertible;
+    case DecodeRoute::Utf8:
+        if (IsAscii(data, size))
+            return QString::fromLatin1(data, size);
+        break; // ICU keeps a BOM and replaces a cut sequence by one U+FFFD, unlike fromUtf8
+    case DecodeRoute::Table:
+        return page.Table->Decode(data, size);
+    case DecodeRoute::Converter:
+        break;
+    }
+    TextConverter *converter = ThreadConverter(encoding, page.Backend);
+    const QString result = converter ? converter->Decode(data, size) : QString();
+    return result.isEmpty() ? unconvertible : result;
+}
+
+QString BytesToWideString(const char *bytes, qsizetype count, bool swap)
+{
+    if (!bytes || count < 2)
+        return QString();
+    const qsizetype units = count / 2;
+    QString result(units, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes);
+    for (qsizetype i = 0; i < units; ++i) {
+        const unsigned lo = in[2 * i], hi = in[2 * i + 1];
+        out[i] = swap ? char16_t((lo << 8) | hi) : char16_t((hi << 8) | lo);
+    }
+    return result;
+}
+
+int SupportedCodepageCount()
+{
+    int count = 0;
+    for (TQzEncoding e = 0; e < CodepageCount; ++e)
+        count += IsCodepageSupported(e) ? 1 : 0;
+    return count;
+}

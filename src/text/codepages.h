@@ -1,0 +1,34 @@
+#pragma once
+
+#include "text/codepagelist.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Code page numbers, names and conversion of 8-bit text to UTF-16 (unit QzxCodepages).
+// Thread-safe: shared tables are built once, stateful converters are per thread.
+
+// The Windows code page number of a list entry. ContractError for a negative
+// or out-of-range encoding.
+qint32 CodepageID(TQzEncoding encoding);
+
+// Display name as UTF-8: "Unicode (UTF-16 BE)" for -2, "Unicode (UTF-16 LE)"
+// for -1, else the entry's title. ContractError outside -2..131.
+QByteArray CodepageName(TQzEncoding encoding);
+
+// Whether a converter exists for the entry (0..131); false outside the list.
+bool IsCodepageSupported(TQzEncoding encoding);
+
+// Decodes 8-bit text of the entry. An undecodable sequence becomes U+FFFD for
+// that sequence only. A page without converter (or a non-empty text that
+// decodes to nothing) gives "?". Empty text gives an empty string.
+// ContractError for a negative encoding.
+QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding);
+QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding);
+
+// The bytes as 16-bit little-endian units (an odd last byte is dropped); with
+// swap the two bytes of every unit are exchanged (big-endian data).
+QString BytesToWideString(const char *bytes, qsizetype count, bool swap);
+
+// How many of the 132 entries have a converter.
+int SupportedCodepageCount();

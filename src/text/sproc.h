@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+// String procedures (unit QzxSProc). Positions are 1-based; comparisons are
+// exact and case-sensitive unless stated.
+
+// The format with each argument, in order, put in place of the first "%s"
+// still present. Surplus arguments are dropped; missing ones leave "%s".
+QString FormatStrW(const QString &format, const QStringList &args);
+
+// The first occurrence of oldText replaced; unchanged when it does not occur
+// (or is empty).
+QString ReplaceFirstW(const QString &s, const QString &oldText, const QString &newText);
+
+// ReplaceFirstW repeated until oldText no longer occurs, so an occurrence that
+// a replacement forms with the text before it is replaced as well. When
+// newText contains oldText that repetition would never end; then every
+// occurrence of the original string is replaced once instead.
+QString ReplaceAllW(const QString &s, const QString &oldText, const QString &newText);
+
+// Index of the last character of s that is one of the delimiters; 0 when none.
+int LastDelimiterW(const QString &delimiters, const QString &s);
+
+// From the last "." to the end, dot included, when no "/" follows that dot;
+// otherwise empty.
+QString ExtractFileExtW(const QString &name);
+// The part after the last "/".
+QString ExtractFileNameW(const QString &name);
+
+QString LowerCaseW(const QString &s);
+QString StringOfCharW(QChar c, int count);
+
+struct TabInfo
+{
+    int TabSize = 8;        // columns per tab
+    int TabPos = 1;         // 1-based index of the tab, in the text as expanded so far
+    bool TabOptimal = true; // to the next tab stop; false: always TabSize spaces
+    bool ShowTabMarker = false;
+    QChar TabMarker = QChar(0x2192);
+};
+
+// The replacement of one tab. ContractError "Tab size too small" when TabSize <= 0.
+QString TabSpaces(const TabInfo &info);
+// Every TAB replaced, left to right; info.TabPos ends at the last TAB expanded.
+QString ExpandTabs(const QString &s, TabInfo &info);
+
+// One final space or TAB removed, if there is one.
+QString TrimTrailingBlank(const QString &s);
+
+QByteArray ZerosToSpaces(const QByteArray &s);
+QString ZerosToSpacesW(const QString &s);
+
+// Whether the file's extension is one of a comma-separated list (UTF-8, no
+// spaces), compared without regard to the case of ASCII letters.
+bool ExtensionInList(const QString &fileName, const QByteArray &list);
+
+inline bool IsLineBreakChar(char16_t c)
+{
+    return c == 13 || c == 10;
+}
+
+int Min(int a, int b);
+int Max(int a, int b);
+qint64 Min64(qint64 a, qint64 b);
+qint64 Max64(qint64 a, qint64 b);
+
+// In place: raise v to at least bound, or lower it to at most bound.
+void LimitMin(int &v, int bound);
+void LimitMax(int &v, int bound);
+void LimitMin64(qint64 &v, qint64 bound);
+void LimitMax64(qint64 &v, qint64 bound);

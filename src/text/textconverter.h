@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// A decoder from one 8-bit or multi-byte code page to UTF-16. Each call is a
+// whole text: any state from the previous call is dropped first. An
+// undecodable sequence becomes U+FFFD for that sequence only.
+// Not thread-safe; every thread keeps its own instances.
+class TextConverter
+{
+public:
+    TextConverter() = default;
+    TextConverter(const TextConverter &) = delete;
+    TextConverter &operator=(const TextConverter &) = delete;
+    virtual ~TextConverter() = default;
+
+    virtual bool IsOpen() const = 0;
+    // Whether every byte is one character on its own, so a 256-entry table
+    // built from single bytes decodes any text exactly.
+    virtual bool IsSingleByte() const = 0;
+    // A null QString when the back end reports a failure it cannot recover from.
+    virtual QString Decode(const char *data, qsizetype size) = 0;
+};

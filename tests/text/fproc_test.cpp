@@ -1,0 +1,255 @@
+#include "text/fproc.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class FProc : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString Path(const QString &name) const { return m_dir.filePath(name); }
+
+    QString Write(const QString &name, const QByteArray &bytes) const
+    {
+        const QString path = Path(name);
+        const QByteArray native = QFile::encodeName(path);
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(FProc, ExistenceOfFilesAndFolders)
+{
+    const QString file = Write("a.log", "x");
+    struct Case
+    {
+        QString Name;
+        bool Exists, Folder, File;
+    };
+    const Case cases[] = {
+        {file, true, false, true},
+        {m_dir.path(), true, true, false},
+        {Path("missing.log"), false, false, false},
+        {QString(), false, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name.toStdString());
+        bool folder = !c.Folder; // must be overwritten
+        EXPECT_EQ(IsFileOrDirExist(c.Name, &folder), c.Exists);
+        EXPECT_EQ(folder, c.Folder);
+        EXPECT_EQ(IsFileOrDirExist(c.Name), c.Exists);
+        EXPECT_EQ(IsFileExist(c.Name), c.File);
+    }
+}
+
+// Opening must neither hang on a FIFO without writer nor stream from a device.
+TEST_F(FProc, OpenReadRefusesWhatIsNotARegularFile)
+{
+    const QString fifo = Path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &name :
+         {fifo, QStringLiteral("/dev/zero"), m_dir.path(), Path("missing"), QString()}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_EQ(FileOpenRead(name), InvalidFileHandle);
+        EXPECT_FALSE(IsFileReadable(name));
+    }
+}
+
+TEST_F(FProc, OpenReadGivesABlockingCloseOnExecHandle)
+{
+    const QString file = Write("a.log", "hello");
+    EXPECT_TRUE(IsFileReadable(file));
+    const FileHandle h = FileOpenRead(file);
+    ASSERT_NE(h, InvalidFileHandle);
+    EXPECT_EQ(::fcntl(h, F_GETFL) & O_NONBLOCK, 0);
+    EXPECT_NE(::fcntl(h, F_GETFD) & FD_CLOEXEC, 0);
+    EXPECT_EQ(FileSizeByHandle(h), 5);
+    FileClose(h);
+    EXPECT_EQ(FileSizeByHandle(InvalidFileHandle), -1);
+}
+
+// Other programs keep writing, renaming and deleting a file that is open here.
+TEST_F(FProc, OpenFileStaysReadableWhileOthersChangeIt)
+{
+    const QString file = Write("grow.log", "one\n");
+    const FileHandle h = FileOpenRead(file);
+    ASSERT_NE(h, InvalidFileHandle);
+
+    Write("grow.log", "one\ntwo\n"); // rewritten in place by a writer
+    EXPECT_EQ(FileSizeByHandle(h), 8);
+    const QString renamed = Path("grow.log.1");
+    ASSERT_EQ(::rename(QFile::encodeName(file).constData(), QFile::encodeName(renamed).constData()),
+              0);
+    EXPECT_TRUE(DeleteFileByName(renamed));
+
+    char buf[16] = {};
+    qint64 got = -1;
+    EXPECT_TRUE(FileReadAt(h, 4, buf, sizeof buf, &got));
+    EXPECT_EQ(QByteArray(buf, int(got)), QByteArray("two\n"));
+    FileClose(h);
+}
+
+TEST_F(FProc, ReadAtBoundaries)
+{
+    const FileHandle h = FileOpenRead(Write("ten", "0123456789"));
+    ASSERT_NE(h, InvalidFileHandle);
+    struct Case
+    {
+        qint64 Position, Count;
+        bool Ok;
+        QByteArray Expected;
+    };
+    const Case cases[] = {
+        {0, 4, true, "0123"}, {8, 4, true, "89"}, // short read at the end is success
+        {10, 4, true, ""},                        // at the end
+        {50, 4, true, ""},                        // past the end
+        {3, 0, true, ""},     {-1, 4, false, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Position);
+        char buf[8] = {};
+        qint64 got = -1;
+        EXPECT_EQ(FileReadAt(h, c.Position, buf, c.Count, &got), c.Ok);
+        EXPECT_EQ(QByteArray(buf, int(got)), c.Expected);
+    }
+    FileClose(h);
+    char buf[4];
+    qint64 got = -1;
+    EXPECT_FALSE(FileReadAt(InvalidFileHandle, 0, buf, 4, &got));
+    EXPECT_EQ(got, 0);
+}
+
+TEST_F(FProc, ReadsPastFourGiBInASparseFile)
+{
+    const QString file = Path("sparse");
+    const QByteArray native = QFile::encodeName(file);
+    const qint64 size = qint64(5) << 30;
+    const qint64 at = (qint64(4) << 30) + 5;
+    {
+        const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        if (::ftruncate(fd, off_t(size)) != 0) {
+            ::close(fd);
+            GTEST_SKIP() << "file system refuses a 5 GiB sparse file";
+        }
+        ASSERT_EQ(::pwrite(fd, "MARK", 4, off_t(at)), 4);
+        ::close(fd);
+    }
+    const FileHandle h = FileOpenRead(file);
+    ASSERT_NE(h, InvalidFileHandle);
+    EXPECT_EQ(FileSizeByHandle(h), size);
+    EXPECT_EQ(FileSizeByName(file), size);
+    char buf[6] = {};
+    qint64 got = 0;
+    ASSERT_TRUE(FileReadAt(h, at - 1, buf, 6, &got));
+    EXPECT_EQ(QByteArray(buf, int(got)), QByteArray("\0MARK\0", 6));
+    ASSERT_TRUE(FileReadAt(h, size - 2, buf, 6, &got));
+    EXPECT_EQ(got, 2);
+    FileClose(h);
+}
+
+TEST_F(FProc, IsFileUnicode)
+{
+    struct Case
+    {
+        const char *Name;
+        QByteArray Bytes;
+        bool Expected;
+    };
+    const Case cases[] = {
+        {"le",
+         QByteArray("\xFF\xFE"
+                    "a\0",
+                    4),
+         true},
+        {"be", QByteArray("\xFE\xFF\0a", 4), true},
+        {"bom only", QByteArray("\xFF\xFE"), true},
+        {"utf8 bom",
+         QByteArray("\xEF\xBB\xBF"
+                    "a"),
+         false},
+        {"one byte", QByteArray("\xFF"), false},
+        {"empty", QByteArray(), false},
+        {"reversed pair", QByteArray("\xFE\xFE"), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const FileHandle h = FileOpenRead(Write(c.Name, c.Bytes));
+        ASSERT_NE(h, InvalidFileHandle);
+        EXPECT_EQ(IsFileUnicode(h), c.Expected);
+        FileClose(h);
+    }
+    EXPECT_FALSE(IsFileUnicode(InvalidFileHandle));
+}
+
+TEST_F(FProc, SizesAndTimesByName)
+{
+    const QString file = Write("t.log", "12345");
+    timespec times[2];
+    times[0] = {1'600'000'000, 111'222'333}; // access
+    times[1] = {1'700'000'000, 444'555'666}; // modification
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+
+    qint64 size = -1, time = -1;
+    EXPECT_TRUE(FileInfoByName(file, &size, &time));
+    EXPECT_EQ(size, 5);
+    EXPECT_EQ(time, 1'700'000'000'444'555'666LL);
+    EXPECT_EQ(FileSizeByName(file), 5);
+
+    const FileSnapshot snap = FileSnapshotByName(file);
+    EXPECT_TRUE(snap.Exists);
+    EXPECT_EQ(snap.Size, 5);
+    EXPECT_EQ(snap.LastWrite, 1'700'000'000'444'555'666LL);
+    EXPECT_EQ(snap.LastAccess, 1'600'000'000'111'222'333LL);
+    EXPECT_TRUE(S_ISREG(snap.Attributes));
+    EXPECT_GT(snap.Creation, 0);
+
+    size = time = -1;
+    EXPECT_FALSE(FileInfoByName(Path("missing"), &size, &time));
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(time, 0);
+    EXPECT_EQ(FileSizeByName(Path("missing")), -1);
+    EXPECT_FALSE(FileSnapshotByName(Path("missing")).Exists);
+
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(m_dir.path()).constData(), &st), 0);
+    EXPECT_EQ(FileSizeByName(m_dir.path()), qint64(st.st_size));
+    EXPECT_TRUE(S_ISDIR(FileSnapshotByName(m_dir.path()).Attributes));
+}
+
+TEST_F(FProc, DeleteFileByName)
+{
+    const QString file = Write("gone.log", "x");
+    EXPECT_TRUE(DeleteFileByName(file));
+    EXPECT_FALSE(IsFileExist(file));
+    EXPECT_FALSE(DeleteFileByName(file));
+    EXPECT_FALSE(DeleteFileByName(m_dir.path()));
+    EXPECT_FALSE(DeleteFileByName(QString()));
+}
+
+TEST_F(FProc, NamesOutsideAscii)
+{
+    const QString file = Write(QString::fromUtf8("журнал ü.log"), "abc");
+    EXPECT_TRUE(IsFileExist(file));
+    EXPECT_EQ(FileSizeByName(file), 3);
+    EXPECT_TRUE(IsFileReadable(file));
+}
+
+} // namespace

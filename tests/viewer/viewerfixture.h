@@ -1,0 +1,101 @@
+#pragma once
+
+#include "viewer/qzbinhex.h"
+
+#include "testfiles.h"
+
+#include "text/messages.h"
+
+#include <QFontDatabase>
+#include <QScrollBar>
+
+#include <memory>
+#include <vector>
+
+// Records messages instead of showing them; answers with a queue of results.
+class RecordingSink final : public MessageSink
+{
+public:
+    struct Message
+    {
+        QString Caption;
+        QString Text;
+        MsgButtons Buttons;
+    };
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons buttons) override
+    {
+        Messages.push_back({caption, text, buttons});
+        if (!Answers.empty()) {
+            const MsgResult r = Answers.front();
+            Answers.erase(Answers.begin());
+            return r;
+        }
+        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
+    }
+    std::vector<Message> Messages;
+    std::vector<MsgResult> Answers;
+};
+
+// A viewer with a known fixed-pitch font, sized to show `lines` full lines.
+class ViewerFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previousSink = SetMessageSink(&m_sink);
+        m_view = std::make_unique<TQzBinHex>();
+        QFont font(QStringLiteral("DejaVu Sans Mono"));
+        font.setPixelSize(13);
+        font.setStyleHint(QFont::TypeWriter);
+        m_view->SetFont({font, Qt::black});
+        m_view->SetColor(Qt::white);
+        m_lineHeight = QFontMetrics(font).height();
+        m_charWidth = QFontMetrics(font).horizontalAdvance(QLatin1Char('0'));
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+        SetMessageSink(m_previousSink);
+    }
+    // Sizes the client area to `lines` full lines and `columns` characters.
+    void ShowLines(int lines, int columns = 60)
+    {
+        const QSize want(columns * m_charWidth + 4, lines * m_lineHeight + 2);
+        m_view->resize(want + QSize(40, 40));
+        m_view->show();
+        const QSize extra = m_view->size() - m_view->viewport()->size();
+        m_view->resize(want + extra);
+        ASSERT_EQ(m_view->viewport()->size(), want);
+        m_view->Redraw();
+    }
+    QString Write(const QByteArray &bytes, const QString &name = QStringLiteral("view.log"))
+    {
+        return m_files.Write(name, bytes);
+    }
+    // Text of every line recorded by the last repaint.
+    std::vector<QString> DrawnTexts() const
+    {
+        std::vector<QString> texts;
+        const TStrPositions &rec = m_view->StrPositions();
+        for (int i = 0; i < rec.Count(); ++i)
+            texts.push_back(rec.At(i).Str);
+        return texts;
+    }
+    static QByteArray NumberedLines(int count, bool finalBreak = true)
+    {
+        QByteArray bytes;
+        for (int i = 1; i <= count; ++i) {
+            bytes += "line" + QByteArray::number(i).rightJustified(3, '0');
+            if (i < count || finalBreak)
+                bytes += '\n';
+        }
+        return bytes;
+    }
+
+    TempFiles m_files;
+    RecordingSink m_sink;
+    MessageSink *m_previousSink = nullptr;
+    std::unique_ptr<TQzBinHex> m_view;
+    int m_lineHeight = 0;
+    int m_charWidth = 0;
+};
