@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QLocale;
+
+// At most maxLen characters: a longer text keeps its first maxLen - 1
+// characters and ends in "…". Characters are code points, so a surrogate
+// pair is never split; maxLen below 1 gives an empty text.
+QString ShortenText(const QString &text, int maxLen);
+
+// "%d Gb", "%d Mb", "%d Kb" or "%d bytes", truncating; negative sizes in bytes.
+QString FormatFileSize(qint64 size);
+
+// A file time as local date and time, "dd.MM.yyyy hh:mm:ss" with the system
+// locale's separators. Empty for time 0 (no time) or a time the local clock
+// cannot express.
+QString FormatFileTime(qint64 nsSinceEpochUtc);
+QString FormatFileTime(qint64 nsSinceEpochUtc, const QString &dateSeparator,
+                       const QString &timeSeparator);
+
+// The separators of a locale's short date and time formats ("/" of
+// "dd/MM/yyyy", ":" of "HH:mm").
+QString DateSeparator(const QLocale &locale);
+QString TimeSeparator(const QLocale &locale);

@@ -1,0 +1,715 @@
+#include "app/inifile.h"
+
+#include "text/contract.h"
+#include "text/messages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kUnit = QStringLiteral("IniFile");
+const QByteArray kBom("\xEF\xBB\xBF");
+
+// Settings are UTF-8 text; a line with control bytes or broken sequences is
+// binary debris, not something a person wrote.
+bool IsTextLine(const char *data, qsizetype size)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        const uchar c = p[i];
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\t') || c == 0x7F)
+                return false;
+            ++i;
+            continue;
+        }
+        int length = 0;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > size)
+            return false;
+        for (int k = 1; k < length; ++k) {
+            const uchar b = p[i + k];
+            if ((b & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            return false;
+        if (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+QByteArray Fold(const QByteArray &name)
+{
+    for (const char c : name) {
+        if (uchar(c) >= 0x80)
+            return QString::fromUtf8(name).toCaseFolded().toUtf8();
+    }
+    return name.toLower();
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+char FirstNonSpace(const QByteArray &raw)
+{
+    for (const char c : raw) {
+        if (!IsSpace(c))
+            return c;
+    }
+    return '\0';
+}
+
+QByteArray RawValue(const QByteArray &raw)
+{
+    return raw.mid(raw.indexOf('=') + 1).trimmed();
+}
+
+std::optional<int> ParseInteger(const QByteArray &text)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (text.mid(i, 2).toLower() == "0x") {
+        base = 16;
+        i += 2;
+    } else if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    // Hex takes the full 32 bits so that colours such as $FF000005 read back.
+    const quint64 limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    quint64 magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        magnitude = magnitude * base + digit;
+        if (magnitude > limit)
+            return std::nullopt;
+    }
+    qint64 value = base == 16 ? qint64(qint32(quint32(magnitude))) : qint64(magnitude);
+    if (negative)
+        value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(value);
+}
+
+void RequireSectionName(const QByteArray &section, const char *operation)
+{
+    const bool ok = !section.isEmpty() && section.trimmed() == section &&
+                    section.indexOf(']') < 0 && section.indexOf('\n') < 0 &&
+                    section.indexOf('\r') < 0 && section.indexOf('\0') < 0;
+    Require(ok, QStringLiteral("Invalid section name: %1").arg(QLatin1String(operation)), kUnit);
+}
+
+void RequireKeyName(const QByteArray &key, const char *operation)
+{
+    const bool ok = !key.isEmpty() && key.trimmed() == key && key.indexOf('=') < 0 &&
+                    key.indexOf('\n') < 0 && key.indexOf('\r') < 0 && key.indexOf('\0') < 0 &&
+                    key[0] != ';' && key[0] != '#' && key[0] != '[';
+    Require(ok, QStringLiteral("Invalid key name: %1").arg(QLatin1String(operation)), kUnit);
+}
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Owns the temporary file of a save until it has been renamed into place.
+class TempFile final
+{
+public:
+    TempFile() = default;
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+    ~TempFile()
+    {
+        Close();
+        if (!m_path.isEmpty() && !m_renamed)
+            ::unlink(m_path.constData());
+    }
+
+    bool Create(const QByteArray &folder, const QByteArray &name)
+    {
+        static std::atomic<int> counter = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray path = folder + "/." + name + ".tmp" + QByteArray::number(::getpid()) +
+                                    '-' + QByteArray::number(++counter);
+            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0) {
+                m_path = path;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    bool WriteAll(const char *data, qsizetype size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, data, size_t(size));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    bool Close()
+    {
+        if (m_fd < 0)
+            return true;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        return rc == 0;
+    }
+
+    int Fd() const { return m_fd; }
+    const QByteArray &Path() const { return m_path; }
+    void SetRenamed() { m_renamed = true; }
+
+private:
+    int m_fd = -1;
+    QByteArray m_path;
+    bool m_renamed = false;
+};
+
+} // namespace
+
+IniFile::IniFile(const QString &path) : m_path(path)
+{
+    m_sections.emplace_back();
+}
+
+bool IniFile::Load()
+{
+    m_sections.clear();
+    m_sections.emplace_back();
+    m_sectionIndex.clear();
+    m_bom = false;
+    m_crlf = false;
+    m_lastError.clear();
+    m_loaded = true;
+    m_readFailed = false;
+
+    auto failed = [this](const QString &reason) {
+        m_lastError = reason;
+        m_readFailed = true;
+        return false;
+    };
+
+    const QByteArray local = QFile::encodeName(m_path);
+    struct stat st;
+    if (::stat(local.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return true;
+        return failed(ErrnoText(errno));
+    }
+    // A FIFO or a device would block or never end.
+    if (!S_ISREG(st.st_mode))
+        return failed(QStringLiteral("Not a regular file"));
+    if (st.st_size > kMaxFileBytes)
+        return failed(QStringLiteral("File too large"));
+
+    const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return failed(ErrnoText(errno));
+    // The path may have been replaced since the stat above.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return failed(QStringLiteral("Not a regular file"));
+    }
+    QByteArray data;
+    data.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            return failed(ErrnoText(error));
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, n);
+        if (data.size() > kMaxFileBytes) {
+            ::close(fd);
+            return failed(QStringLiteral("File too large"));
+        }
+    }
+    ::close(fd);
+    if (!Parse(data)) {
+        m_sections.clear();
+        m_sections.emplace_back();
+        m_sectionIndex.clear();
+        return failed(QStringLiteral("Too many lines"));
+    }
+    return true;
+}
+
+bool IniFile::Parse(const QByteArray &data)
+{
+    const char *const base = data.constData();
+    const qsizetype size = data.size();
+    qsizetype pos = 0;
+    if (data.startsWith(kBom)) {
+        m_bom = true;
+        pos = kBom.size();
+    }
+    bool styleKnown = false;
+    qsizetype held = 0;
+    std::vector<Line> pending;
+    while (pos < size) {
+        const auto *nl =
+            static_cast<const char *>(std::memchr(base + pos, '\n', size_t(size - pos)));
+        const qsizetype end = nl ? nl - base : size;
+        const qsizetype start = pos;
+        pos = end + 1;
+        qsizetype length = end - start;
+        const bool cr = length > 0 && base[end - 1] == '\r';
+        if (cr)
+            --length;
+        if (nl && !styleKnown) {
+            m_crlf = cr;
+            styleKnown = true;
+        }
+        if (length == 0 && !pending.empty() && pending.back().raw.isEmpty() &&
+            pending.back().cr == cr) {
+            ++pending.back().repeat; // long blank runs cost no more than one line
+            continue;
+        }
+        if (length > kMaxLineBytes || !IsTextLine(base + start, length))
+            continue;
+
+        Line line;
+        line.raw = QByteArray(base + start, length);
+        line.cr = cr;
+        const char first = FirstNonSpace(line.raw);
+        const qsizetype equals = line.raw.indexOf('=');
+        const QByteArray key = equals > 0 ? line.raw.left(equals).trimmed() : QByteArray();
+        Section &current = m_sections.back();
+        if (first == '[') {
+            FinishSection(current, pending);
+            Section next;
+            next.hasHeader = true;
+            const QByteArray trimmed = line.raw.trimmed();
+            const qsizetype close = trimmed.lastIndexOf(']');
+            next.name = trimmed.mid(1, close > 0 ? close - 1 : -1).trimmed();
+            next.header = std::move(line);
+            m_sections.push_back(std::move(next));
+        } else if (current.hasHeader && first != ';' && first != '#' && !key.isEmpty()) {
+            line.key = key;
+            for (Line &waiting : pending)
+                current.body.push_back(std::move(waiting));
+            pending.clear();
+            current.body.push_back(std::move(line));
+            const QByteArray folded = Fold(key);
+            if (!current.keys.contains(folded))
+                current.keys.insert(folded, qsizetype(current.body.size()) - 1);
+        } else if (!pending.empty() && pending.back().raw == line.raw &&
+                   pending.back().cr == line.cr) {
+            ++pending.back().repeat;
+            continue;
+        } else {
+            pending.push_back(std::move(line));
+        }
+        if (++held > kMaxLines)
+            return false;
+    }
+    FinishSection(m_sections.back(), pending);
+    RebuildSectionIndex();
+    return true;
+}
+
+void IniFile::FinishSection(Section &section, std::vector<Line> &pending)
+{
+    qsizetype split = 0;
+    if (section.keys.isEmpty()) {
+        // No key to anchor new ones: they go after the last non-blank line.
+        for (qsizetype i = qsizetype(pending.size()); i > 0; --i) {
+            if (!pending[size_t(i - 1)].raw.trimmed().isEmpty()) {
+                split = i;
+                break;
+            }
+        }
+    }
+    for (qsizetype i = 0; i < qsizetype(pending.size()); ++i) {
+        if (i < split)
+            section.body.push_back(std::move(pending[size_t(i)]));
+        else
+            section.trailer.push_back(std::move(pending[size_t(i)]));
+    }
+    pending.clear();
+}
+
+void IniFile::RebuildSectionIndex()
+{
+    m_sectionIndex.clear();
+    for (qsizetype i = 1; i < qsizetype(m_sections.size()); ++i) {
+        const Section &section = m_sections[size_t(i)];
+        if (section.erased)
+            continue;
+        const QByteArray folded = Fold(section.name);
+        if (!m_sectionIndex.contains(folded))
+            m_sectionIndex.insert(folded, i);
+    }
+}
+
+const IniFile::Line *IniFile::FindKey(const QByteArray &section, const QByteArray &key) const
+{
+    const qsizetype s = m_sectionIndex.value(Fold(section.trimmed()), -1);
+    if (s < 0)
+        return nullptr;
+    const Section &sec = m_sections[size_t(s)];
+    const qsizetype k = sec.keys.value(Fold(key.trimmed()), -1);
+    return k < 0 ? nullptr : &sec.body[size_t(k)];
+}
+
+std::optional<QByteArray> IniFile::Value(const QByteArray &section, const QByteArray &key) const
+{
+    const Line *line = FindKey(section, key);
+    if (!line)
+        return std::nullopt;
+    QByteArray value = RawValue(line->raw);
+    if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+        value = value.mid(1, value.size() - 2);
+    return value;
+}
+
+QByteArray IniFile::ReadString(const QByteArray &section, const QByteArray &key,
+                               const QByteArray &def) const
+{
+    return Value(section, key).value_or(def);
+}
+
+int IniFile::ReadInteger(const QByteArray &section, const QByteArray &key, int def) const
+{
+    const std::optional<QByteArray> value = Value(section, key);
+    return value ? ParseInteger(*value).value_or(def) : def;
+}
+
+bool IniFile::ReadBool(const QByteArray &section, const QByteArray &key, bool def) const
+{
+    const std::optional<QByteArray> value = Value(section, key);
+    const std::optional<int> number = value ? ParseInteger(*value) : std::nullopt;
+    return number ? *number != 0 : def;
+}
+
+QString IniFile::ReadUtf8(const QByteArray &section, const QByteArray &key,
+                          const QString &def) const
+{
+    const std::optional<QByteArray> value = Value(section, key);
+    return value ? QString::fromUtf8(*value) : def;
+}
+
+bool IniFile::KeyExists(const QByteArray &section, const QByteArray &key) const
+{
+    return FindKey(section, key) != nullptr;
+}
+
+QStringList IniFile::ReadSectionKeys(const QByteArray &section) const
+{
+    QStringList keys;
+    const qsizetype s = m_sectionIndex.value(Fold(section.trimmed()), -1);
+    if (s < 0)
+        return keys;
+    QSet<QByteArray> seen;
+    for (const Line &line : m_sections[size_t(s)].body) {
+        if (line.removed || line.key.isEmpty())
+            continue;
+        const QByteArray folded = Fold(line.key);
+        if (seen.contains(folded))
+            continue;
+        seen.insert(folded);
+        keys.append(QString::fromUtf8(line.key));
+    }
+    return keys;
+}
+
+IniFile::Section &IniFile::SectionForWrite(const QByteArray &section)
+{
+    const QByteArray folded = Fold(section);
+    const qsizetype s = m_sectionIndex.value(folded, -1);
+    if (s >= 0)
+        return m_sections[size_t(s)];
+
+    // Keep a blank line between the last section and the new one.
+    for (auto it = m_sections.rbegin(); it != m_sections.rend(); ++it) {
+        Section &last = *it;
+        if (last.erased)
+            continue;
+        const Line *lastLine = nullptr;
+        if (!last.trailer.empty())
+            lastLine = &last.trailer.back();
+        for (auto line = last.body.rbegin(); !lastLine && line != last.body.rend(); ++line) {
+            if (!line->removed)
+                lastLine = &*line;
+        }
+        if (!lastLine && last.hasHeader)
+            lastLine = &last.header;
+        if (!lastLine)
+            continue;
+        if (!lastLine->raw.trimmed().isEmpty()) {
+            Line blank;
+            blank.cr = m_crlf;
+            last.trailer.push_back(blank);
+        }
+        break;
+    }
+
+    Section added;
+    added.name = section;
+    added.hasHeader = true;
+    added.header.raw = '[' + section + ']';
+    added.header.cr = m_crlf;
+    m_sections.push_back(std::move(added));
+    m_sectionIndex.insert(folded, qsizetype(m_sections.size()) - 1);
+    return m_sections.back();
+}
+
+void IniFile::AppendKeyLine(Section &section, const QByteArray &key, const QByteArray &value)
+{
+    Line line;
+    line.raw = key + '=' + value;
+    line.key = key;
+    line.cr = m_crlf;
+    section.body.push_back(std::move(line));
+    section.keys.insert(Fold(key), qsizetype(section.body.size()) - 1);
+}
+
+void IniFile::WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value)
+{
+    RequireSectionName(section, "WriteString");
+    RequireKeyName(key, "WriteString");
+    if (value.indexOf('\n') >= 0 || value.indexOf('\r') >= 0 || value.indexOf('\0') >= 0) {
+        DeleteKey(section, key);
+        return;
+    }
+    Section &sec = SectionForWrite(section);
+    const qsizetype k = sec.keys.value(Fold(key), -1);
+    if (k < 0) {
+        AppendKeyLine(sec, key, value);
+        return;
+    }
+    Line &line = sec.body[size_t(k)];
+    // An unchanged value keeps the line exactly as the user formatted it.
+    if (RawValue(line.raw) == value)
+        return;
+    line.raw = line.key + '=' + value;
+}
+
+void IniFile::WriteInteger(const QByteArray &section, const QByteArray &key, int value)
+{
+    WriteString(section, key, QByteArray::number(value));
+}
+
+void IniFile::WriteBool(const QByteArray &section, const QByteArray &key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value)
+{
+    WriteString(section, key, value.toUtf8());
+}
+
+void IniFile::DeleteKey(const QByteArray &section, const QByteArray &key)
+{
+    RequireSectionName(section, "DeleteKey");
+    RequireKeyName(key, "DeleteKey");
+    const qsizetype s = m_sectionIndex.value(Fold(section), -1);
+    if (s < 0)
+        return;
+    Section &sec = m_sections[size_t(s)];
+    const QByteArray folded = Fold(key);
+    if (!sec.keys.contains(folded))
+        return;
+    // Duplicates go too, or the next one would surface in place of the deleted key.
+    for (Line &line : sec.body) {
+        if (!line.removed && !line.key.isEmpty() && Fold(line.key) == folded)
+            line.removed = true;
+    }
+    sec.keys.remove(folded);
+}
+
+void IniFile::EraseSection(const QByteArray &section)
+{
+    RequireSectionName(section, "EraseSection");
+    const QByteArray folded = Fold(section);
+    if (!m_sectionIndex.contains(folded))
+        return;
+    for (qsizetype i = 1; i < qsizetype(m_sections.size()); ++i) {
+        Section &sec = m_sections[size_t(i)];
+        if (!sec.erased && Fold(sec.name) == folded)
+            sec.erased = true;
+    }
+    m_sectionIndex.remove(folded);
+}
+
+QByteArray IniFile::Serialize() const
+{
+    QByteArray out;
+    if (m_bom)
+        out += kBom;
+    auto put = [&out](const Line &line) {
+        if (line.removed)
+            return;
+        for (quint32 i = 0; i < line.repeat; ++i) {
+            out += line.raw;
+            if (line.cr)
+                out += '\r';
+            out += '\n';
+        }
+    };
+    for (const Section &section : m_sections) {
+        if (section.erased)
+            continue;
+        if (section.hasHeader)
+            put(section.header);
+        for (const Line &line : section.body)
+            put(line);
+        for (const Line &line : section.trailer)
+            put(line);
+    }
+    return out;
+}
+
+bool IniFile::Fail(const QString &reason)
+{
+    m_lastError = reason;
+    ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Unable to write to %1").arg(m_path),
+                MsgIcon::Error);
+    return false;
+}
+
+void IniFile::Step(SaveStep step)
+{
+    if (m_saveHook)
+        m_saveHook(step);
+}
+
+bool IniFile::UpdateFile()
+{
+    Require(m_loaded, QStringLiteral("Settings file not loaded: UpdateFile"), kUnit);
+    // What could not be read is not ours to replace.
+    if (m_readFailed)
+        return Fail(m_lastError);
+    m_lastError.clear();
+
+    QString target = QFileInfo(m_path).absoluteFilePath();
+    const QFileInfo info(target);
+    // Replace the file a link points to, not the link.
+    if (info.isSymLink()) {
+        const QString resolved = info.canonicalFilePath();
+        target = resolved.isEmpty() ? info.symLinkTarget() : resolved;
+    }
+
+    struct stat st;
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return Fail(QStringLiteral("Not a regular file"));
+
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        return Fail(QStringLiteral("Cannot create the folder %1").arg(folder));
+    return WriteReplacement(target, Serialize());
+}
+
+bool IniFile::WriteReplacement(const QString &target, const QByteArray &data)
+{
+    const QFileInfo info(target);
+    const QByteArray localTarget = QFile::encodeName(target);
+    TempFile temp;
+    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName())))
+        return Fail(ErrnoText(errno));
+
+    // The replacement keeps the old file's permissions and, where allowed, owner.
+    struct stat old;
+    if (::stat(localTarget.constData(), &old) == 0) {
+        ::fchmod(temp.Fd(), old.st_mode & 07777);
+        if (::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; others keep their own ownership.
+        }
+    }
+    Step(SaveStep::TempCreated);
+
+    const qsizetype half = data.size() / 2;
+    if (!temp.WriteAll(data.constData(), half))
+        return Fail(ErrnoText(errno));
+    Step(SaveStep::PartWritten);
+    if (!temp.WriteAll(data.constData() + half, data.size() - half))
+        return Fail(ErrnoText(errno));
+    Step(SaveStep::Written);
+
+    if (::fsync(temp.Fd()) != 0)
+        return Fail(ErrnoText(errno));
+    Step(SaveStep::Synced);
+    if (!temp.Close())
+        return Fail(ErrnoText(errno));
+
+    if (::rename(temp.Path().constData(), localTarget.constData()) != 0)
+        return Fail(ErrnoText(errno));
+    temp.SetRenamed();
+    Step(SaveStep::Renamed);
+
+    // Make the rename itself durable; the data is already safe, so failure here is no error.
+    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}

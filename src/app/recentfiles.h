@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+class IniFile;
+
+struct RecentFile
+{
+    QString Path;
+    int Encoding = 0; // -1 UTF-16 LE, -2 UTF-16 BE, otherwise a code page index
+};
+
+// The recent files list: most recent first, at most kMaxCount entries, paths
+// compared without regard to case. Stored in [OpenHistory] as keys 0..9
+// (UTF-8 paths) and 0enc..9enc (encoding codes).
+class RecentFiles final
+{
+public:
+    static constexpr int kMaxCount = 10;
+
+    // Moves the path to the top, or inserts it there with code 0, and returns
+    // the encoding code remembered for it.
+    int Touch(const QString &path);
+    // Sets the code of the path's entry, when the path is in the list.
+    void SetEncoding(const QString &path, int encoding);
+    void Clear() { m_items.clear(); }
+
+    const std::vector<RecentFile> &Items() const { return m_items; }
+    int Count() const { return int(m_items.size()); }
+    bool IsEmpty() const { return m_items.empty(); }
+
+    void Load(const IniFile &ini);
+    // Writes the entries and deletes the keys of the numbers beyond them.
+    void Save(IniFile &ini) const;
+
+private:
+    std::vector<RecentFile>::iterator Find(const QString &path);
+
+    std::vector<RecentFile> m_items;
+};

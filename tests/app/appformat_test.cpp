@@ -1,0 +1,158 @@
+#include "app/appformat.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+TEST(FormatFileSizeTest, PicksTheLargestWholeUnit)
+{
+    const struct
+    {
+        qint64 size;
+        const char *text;
+    } cases[] = {
+        {0, "0 bytes"},
+        {1023, "1023 bytes"},
+        {1024, "1 Kb"},
+        {1048575, "1023 Kb"},
+        {1048576, "1 Mb"},
+        {1073741823, "1023 Mb"},
+        {1073741824, "1 Gb"},
+        {2147483648, "2 Gb"},
+        {qint64(5) << 40, "5120 Gb"},
+        {-1, "-1 bytes"},
+        {-1048576, "-1048576 bytes"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.size);
+        EXPECT_EQ(FormatFileSize(c.size), QString::fromUtf8(c.text));
+    }
+}
+
+TEST(ShortenTextTest, CutsToExactlyMaxLenCharacters)
+{
+    const QString name25 = QStringLiteral("abcdefghijklmnopqrstuvwxy");
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // one character, two UTF-16 units
+    const struct
+    {
+        const char *name;
+        QString text;
+        int maxLen;
+        QString expected;
+    } cases[] = {
+        {"short", QStringLiteral("app.log"), 20, QStringLiteral("app.log")},
+        {"exactly the limit", name25.left(20), 20, name25.left(20)},
+        {"one over", name25.left(21), 20, name25.left(19) + QChar(0x2026)},
+        {"25 characters", name25, 20, name25.left(19) + QChar(0x2026)},
+        {"limit one", QStringLiteral("ab"), 1, QString(QChar(0x2026))},
+        {"limit zero", QStringLiteral("ab"), 0, QString()},
+        {"empty", QString(), 0, QString()},
+        {"pair counts once", emoji.repeated(20), 20, emoji.repeated(20)},
+        {"pair is not split", QStringLiteral("a") + emoji + emoji, 2,
+         QStringLiteral("a") + QChar(0x2026)},
+        {"pair kept before the cut", emoji + emoji + emoji, 3, emoji + emoji + emoji},
+        {"pairs cut whole", emoji.repeated(4), 3, emoji + emoji + QChar(0x2026)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ShortenText(c.text, c.maxLen), c.expected);
+    }
+}
+
+class FormatFileTimeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const char *tz = std::getenv("TZ");
+        m_hadTz = tz != nullptr;
+        if (tz)
+            m_oldTz = tz;
+    }
+    void TearDown() override
+    {
+        if (m_hadTz)
+            setenv("TZ", m_oldTz.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    static void SetTz(const char *tz)
+    {
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+
+private:
+    bool m_hadTz = false;
+    std::string m_oldTz;
+};
+
+constexpr qint64 kNs = 1000000000;
+
+TEST_F(FormatFileTimeTest, FormatsLocalTimeWithTheGivenSeparators)
+{
+    const struct
+    {
+        const char *tz;
+        qint64 ns;
+        const char *text;
+    } cases[] = {
+        {"UTC", 1700000000 * kNs + 999999999, "14.11.2023 22:13:20"},
+        {"UTC", 86400 * kNs, "02.01.1970 00:00:00"},
+        {"UTC", -1, "31.12.1969 23:59:59"},
+        {"<+03>-3", 1700000000 * kNs, "15.11.2023 01:13:20"},
+        {"<-05>5", 1700000000 * kNs, "14.11.2023 17:13:20"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tz);
+        SetTz(c.tz);
+        EXPECT_EQ(FormatFileTime(c.ns, QStringLiteral("."), QStringLiteral(":")),
+                  QString::fromUtf8(c.text));
+    }
+    SetTz("UTC");
+    EXPECT_EQ(FormatFileTime(1700000000 * kNs, QStringLiteral("/"), QStringLiteral("-")),
+              QStringLiteral("14/11/2023 22-13-20"));
+    EXPECT_EQ(FormatFileTime(0, QStringLiteral("."), QStringLiteral(":")), QString());
+}
+
+TEST_F(FormatFileTimeTest, UsesTheSystemLocaleSeparators)
+{
+    SetTz("UTC");
+    const QLocale system = QLocale::system();
+    const QString date = DateSeparator(system);
+    const QString time = TimeSeparator(system);
+    EXPECT_EQ(FormatFileTime(1700000000 * kNs),
+              "14" + date + "11" + date + "2023 22" + time + "13" + time + "20");
+    EXPECT_EQ(FormatFileTime(0), QString());
+}
+
+TEST(LocaleSeparatorTest, ComesFromTheShortFormats)
+{
+    const struct
+    {
+        QLocale locale;
+        const char *date;
+        const char *time;
+    } cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), ".", ":"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "/", ":"},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), "-", ":"},
+        {QLocale(QLocale::Finnish, QLocale::Finland), ".", "."},
+        {QLocale(QLocale::French, QLocale::Canada), "-", ":"}, // "HH 'h' mm"
+        {QLocale::c(), "/", ":"},                              // "d MMM yyyy"
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.locale.name()));
+        EXPECT_EQ(DateSeparator(c.locale), QString::fromUtf8(c.date));
+        EXPECT_EQ(TimeSeparator(c.locale), QString::fromUtf8(c.time));
+    }
+}
+
+} // namespace

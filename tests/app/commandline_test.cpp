@@ -1,0 +1,147 @@
+#include "app/commandline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CommandLineTest, SeparatesFilesFromOptions)
+{
+    const struct
+    {
+        const char *name;
+        QStringList args;
+        QStringList files;
+        QString config;
+        bool help, version, skipReopen, error;
+    } cases[] = {
+        {"empty", {}, {}, {}, false, false, false, false},
+        {"files in order",
+         {"b.log", "/var/log/a.log"},
+         {"b.log", "/var/log/a.log"},
+         {},
+         false,
+         false,
+         true,
+         false},
+        {"unknown option is an error, not a file",
+         {"-x", "a.log"},
+         {"a.log"},
+         {},
+         false,
+         false,
+         true,
+         true},
+        {"double dash ends the options",
+         {"--", "-x", "--help"},
+         {"-x", "--help"},
+         {},
+         false,
+         false,
+         true,
+         false},
+        {"config with separate value",
+         {"--config", "/etc/r.ini", "a.log"},
+         {"a.log"},
+         "/etc/r.ini",
+         false,
+         false,
+         true,
+         false},
+        {"config with equals, alone keeps reopening",
+         {"--config=/etc/r.ini"},
+         {},
+         "/etc/r.ini",
+         false,
+         false,
+         false,
+         false},
+        {"config value may begin with a dash",
+         {"--config", "-odd.ini"},
+         {},
+         "-odd.ini",
+         false,
+         false,
+         false,
+         false},
+        {"config without value", {"a.log", "--config"}, {"a.log"}, {}, false, false, true, true},
+        {"config with empty value", {"--config="}, {}, {}, false, false, false, true},
+        {"help", {"--help"}, {}, {}, true, false, true, false},
+        {"version", {"--version", "a.log"}, {"a.log"}, {}, false, true, true, false},
+        {"lone dash is an option", {"-"}, {}, {}, false, false, true, true},
+        {"near miss is unknown", {"--configx=1"}, {}, {}, false, false, true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(line.Files, c.files);
+        EXPECT_EQ(line.ConfigPath, c.config);
+        EXPECT_EQ(line.Help, c.help);
+        EXPECT_EQ(line.Version, c.version);
+        EXPECT_EQ(line.SkipReopen, c.skipReopen);
+        EXPECT_EQ(!line.Error.isEmpty(), c.error) << qPrintable(line.Error);
+    }
+    EXPECT_EQ(ParseCommandLine({"-x"}).Error, QStringLiteral("Unknown option: -x"));
+}
+
+class ResolveSettingsPathTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_home = qgetenv("HOME");
+        m_xdg = qgetenv("XDG_CONFIG_HOME");
+        m_hadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        qputenv("HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("home"))));
+    }
+    void TearDown() override
+    {
+        qputenv("HOME", m_home);
+        if (m_hadXdg)
+            qputenv("XDG_CONFIG_HOME", m_xdg);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    QTemporaryDir m_dir;
+
+private:
+    QByteArray m_home, m_xdg;
+    bool m_hadXdg = false;
+};
+
+TEST_F(ResolveSettingsPathTest, PrefersConfigThenPortableThenXdg)
+{
+    const QString program = m_dir.filePath(QStringLiteral("bin"));
+    ASSERT_TRUE(QDir().mkpath(program));
+    const QString home = m_dir.filePath(QStringLiteral("home"));
+
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(ResolveSettingsPath(QString(), program), home + "/.config/ravelin/Ravelin.ini");
+    qputenv("XDG_CONFIG_HOME", "relative/dir"); // ignored, as the XDG rules ask
+    EXPECT_EQ(ResolveSettingsPath(QString(), program), home + "/.config/ravelin/Ravelin.ini");
+    qputenv("XDG_CONFIG_HOME", "/xdg/conf");
+    EXPECT_EQ(ResolveSettingsPath(QString(), program),
+              QStringLiteral("/xdg/conf/ravelin/Ravelin.ini"));
+
+    // A folder named like the file does not make the program portable.
+    ASSERT_TRUE(QDir().mkpath(program + "/Ravelin.ini"));
+    EXPECT_EQ(ResolveSettingsPath(QString(), program),
+              QStringLiteral("/xdg/conf/ravelin/Ravelin.ini"));
+    ASSERT_TRUE(QDir().rmdir(program + "/Ravelin.ini"));
+    QFile portable(program + "/Ravelin.ini");
+    ASSERT_TRUE(portable.open(QIODevice::WriteOnly));
+    portable.close();
+    EXPECT_EQ(ResolveSettingsPath(QString(), program), program + "/Ravelin.ini");
+
+    EXPECT_EQ(ResolveSettingsPath(QStringLiteral("/etc/my.ini"), program),
+              QStringLiteral("/etc/my.ini"));
+    EXPECT_EQ(ResolveSettingsPath(QStringLiteral("rel/my.ini"), program),
+              QDir::current().absoluteFilePath(QStringLiteral("rel/my.ini")));
+}
+
+} // namespace

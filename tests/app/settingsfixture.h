@@ -1,0 +1,79 @@
+#pragma once
+
+#include "text/messages.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+// True when the bytes are UTF-8 text whose only control characters are line
+// ends and tabs: what a saved settings file must be.
+inline bool IsCleanText(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        const uchar u = uchar(c);
+        if ((u < 0x20 && c != '\n' && c != '\r' && c != '\t') || u == 0x7F)
+            return false;
+    }
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+// Records messages instead of showing them.
+class RecordingSink final : public MessageSink
+{
+public:
+    struct Message
+    {
+        QString caption;
+        QString text;
+        MsgIcon icon;
+    };
+
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon, MsgButtons) override
+    {
+        messages.push_back({caption, text, icon});
+        return MsgResult::Ok;
+    }
+
+    std::vector<Message> messages;
+};
+
+// A temporary folder for settings files, with the message sink installed.
+class SettingsFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previousSink = SetMessageSink(&m_sink);
+    }
+    void TearDown() override { SetMessageSink(m_previousSink); }
+
+    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
+
+    static void WriteFile(const QString &path, const QByteArray &data)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(data), data.size());
+    }
+
+    static QByteArray ReadFile(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return file.readAll();
+    }
+
+    QTemporaryDir m_dir;
+    RecordingSink m_sink;
+
+private:
+    MessageSink *m_previousSink = nullptr;
+};
