@@ -245,7 +245,6 @@ protected:
     void scrollContentsBy(int, int) override {}
 
 private:
-    friend class TQzBinHexTestAccess;
     enum class OpenKind { Fresh, KeepPosition };
     bool OpenSource(OpenKind kind);
     void CloseSource();

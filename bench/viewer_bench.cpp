@@ -1,0 +1,119 @@
+// Viewer figures: open plus first paint, moves, repaint and memory, each on a
+// small and a huge file side by side.
+#include "benchcommon.h"
+
+#include "viewer/qzbinhex.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+
+#include <cstdio>
+
+namespace {
+
+QString SmallFile(const QString &name, qint64 bytes)
+{
+    const QString big = bench::EnsureLog(QStringLiteral("app-64m.log"), 64LL << 20);
+    const QString path = bench::DataDir() + QLatin1Char('/') + name;
+    if (QFile(path).size() != bytes) {
+        QFile in(big), out(path);
+        in.open(QIODevice::ReadOnly);
+        out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        out.write(in.read(bytes));
+    }
+    return path;
+}
+
+std::unique_ptr<TQzBinHex> MakeView()
+{
+    auto view = std::make_unique<TQzBinHex>();
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPointSize(10);
+    view->SetFont({font, Qt::black});
+    view->SetTextGutter(true);
+    view->resize(1280, 1024);
+    view->show();
+    return view;
+}
+
+double OpenAndPaint(TQzBinHex &view, const QString &path)
+{
+    return bench::MedianSeconds(15, [&] {
+        view.Open(QString());
+        view.Open(path);
+    });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString small = SmallFile(QStringLiteral("app-1k.log"), 1024);
+    const QString mid = SmallFile(QStringLiteral("app-1m.log"), 1 << 20);
+    const QString huge = bench::EnsureLog(QStringLiteral("app-8g.log"), 8LL << 30);
+
+    auto view = MakeView();
+    view->Open(small);
+
+    const double tSmall = OpenAndPaint(*view, small);
+    const double tHuge = OpenAndPaint(*view, huge);
+    bench::Report({QStringLiteral("open + first paint, 8 GiB vs 1 KB"), tHuge * 1e3, QStringLiteral("ms"),
+                   tSmall * 1e3, QStringLiteral("1 KB file"), 1.5, true, QStringLiteral("ratio <= 1.5")});
+
+    struct Move
+    {
+        const char *name;
+        std::function<void(TQzBinHex &)> run;
+    };
+    const Move moves[] = {
+        {"ScrollToEnd", [](TQzBinHex &v) { v.ScrollToBegin(); v.ScrollToEnd(); }},
+        {"ScrollTo middle", [](TQzBinHex &v) { v.ScrollToBegin(); v.ScrollTo(v.FileSize() / 2); }},
+        {"page down", [](TQzBinHex &v) { v.ScrollPageDown(); }},
+    };
+    for (const Move &m : moves) {
+        double times[2];
+        quint64 reads[2];
+        const QString files[2] = {mid, huge};
+        for (int i = 0; i < 2; ++i) {
+            view->Open(files[i]);
+            view->ScrollTo(view->FileSize() / 3);
+            times[i] = bench::MedianSeconds(21, [&] { m.run(*view); });
+            // Window reads of one move, starting far from where it goes.
+            view->ScrollTo(view->FileSize() / 3);
+            const quint64 before = view->Document().WindowReads();
+            if (QLatin1String(m.name) == QLatin1String("page down"))
+                m.run(*view);
+            else if (QLatin1String(m.name) == QLatin1String("ScrollToEnd"))
+                view->ScrollToEnd();
+            else
+                view->ScrollTo(view->FileSize() / 2);
+            reads[i] = view->Document().WindowReads() - before;
+        }
+        bench::Report({QStringLiteral("%1, 8 GiB vs 1 MB").arg(QLatin1String(m.name)), times[1] * 1e3,
+                       QStringLiteral("ms"), times[0] * 1e3, QStringLiteral("1 MB file"), 1.5, true,
+                       QStringLiteral("ratio <= 1.5")});
+        bench::Report({QStringLiteral("%1, window reads (8 GiB)").arg(QLatin1String(m.name)), double(reads[1]),
+                       QStringLiteral("reads"), 0, {}, 1, false, QStringLiteral("<= 1")});
+    }
+
+    view->Open(huge);
+    view->ScrollTo(view->FileSize() / 2);
+    const double repaint = bench::MedianSeconds(51, [&] { view->Redraw(); });
+    bench::Report({QStringLiteral("full repaint 1280x1024, median"), repaint * 1e3, QStringLiteral("ms"), 0, {},
+                   4, false, QStringLiteral("<= 4 ms")});
+
+    // Resident memory with the huge file open against a tiny one.
+    view->Open(small);
+    view->Redraw();
+    const qint64 rssSmall = bench::ResidentBytes();
+    view->Open(huge);
+    view->ScrollToEnd();
+    view->ScrollTo(view->FileSize() / 2);
+    view->ScrollPageDown();
+    const qint64 rssHuge = bench::ResidentBytes();
+    bench::Report({QStringLiteral("resident memory, 8 GiB minus 1 KB open"), double(rssHuge - rssSmall) / 1048576.0,
+                   QStringLiteral("MB"), 0, {}, 2, false, QStringLiteral("<= 2 MB")});
+    return 0;
+}
