@@ -7,6 +7,15 @@
 QString PrepareOutput(const QString &text, const TQzBinHexOutputOptions &options,
                       std::vector<int> *lastIndex)
 {
+    // Most log lines have no tab and nothing to mark: nothing to prepare.
+    if (!options.ShowNonPrintable && !text.contains(QLatin1Char('\t'))) {
+        if (lastIndex) {
+            lastIndex->resize(size_t(text.size()));
+            for (qsizetype i = 0; i < text.size(); ++i)
+                (*lastIndex)[size_t(i)] = int(i);
+        }
+        return text;
+    }
     const NonPrintableMarkers markers = MarkersFor(options.OemFont);
     const int tabSize = std::max(options.TabSize, 1);
     QString out;

@@ -6,6 +6,11 @@
 #include <QFontMetrics>
 
 #include <array>
+#include <vector>
+
+#include <QRawFont>
+
+class QPainter;
 
 // Measures with a real Qt font. Fixed-pitch fonts take a per-character
 // advance table; proportional text goes through QTextLayout so that kerning
@@ -23,6 +28,11 @@ public:
     const QFontMetrics &Metrics() const { return m_metrics; }
     bool FixedPitch() const { return m_fixedPitch; }
 
+    // Draws text whose glyphs need no shaping straight as a glyph run, at the
+    // very advances Extents reports; false (nothing drawn) for other text.
+    // An opaque background is filled over the text's own cells only.
+    bool DrawSimple(QPainter &painter, int x, int top, const QString &text, bool opaque) const;
+
 private:
     bool SimpleText(const QString &text) const;
 
@@ -30,4 +40,7 @@ private:
     QFontMetrics m_metrics;
     bool m_fixedPitch = false;
     std::array<int, 0x300> m_advance{};
+    QRawFont m_rawFont;
+    std::array<quint32, 0x300> m_glyph{};
+    bool m_glyphsUsable = false;
 };

@@ -249,7 +249,7 @@ private:
     bool OpenSource(OpenKind kind);
     void CloseSource();
     void StopWatchers();
-    void ArmWatcher();
+    void ArmWatcher(bool start = true);
     void UpdateMetrics(const TQzFont &font);
     WrapContext MakeWrapContext() const;
     TQzBinHexOutputOptions OutputOptions(bool showEol) const;

@@ -268,6 +268,8 @@ void TQzBinHex::OutputText(QPainter &painter, int x, int y, const QString &text,
     const QString prepared = PrepareOutput(text, options);
     if (prepared.isEmpty())
         return;
+    if (m_measurer->DrawSimple(painter, x, y, prepared, true))
+        return;
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.drawText(x, y + m_measurer->Ascent(), prepared);
     painter.setBackgroundMode(Qt::TransparentMode);

@@ -17,19 +17,21 @@ void TQzBinHex::StopWatchers()
         m_simpleNotifier->Timer()->stop();
 }
 
-void TQzBinHex::ArmWatcher()
+void TQzBinHex::ArmWatcher(bool start)
 {
     if (AutoReloadSimple) {
         QTimer *timer = m_simpleNotifier->Timer();
         timer->stop();
         timer->setInterval(AutoReloadSimpleTime);
-        m_simpleNotifier->WatchFile(m_fileName);
-        timer->start();
+        m_simpleNotifier->WatchFile(m_fileName); // throws when the file is gone
+        if (start)
+            timer->start();
     } else {
         if (m_notifier->Active())
             m_notifier->Stop();
         m_notifier->SetFileName(m_fileName);
-        m_notifier->Start();
+        if (start)
+            m_notifier->Start();
     }
 }
 
@@ -38,22 +40,8 @@ void TQzBinHex::SetAutoReload(bool value)
     if (value == m_autoReload)
         return;
     m_autoReload = value;
-    if (m_fileName.isEmpty())
-        return;
-    if (AutoReloadSimple) {
-        QTimer *timer = m_simpleNotifier->Timer();
-        timer->stop();
-        timer->setInterval(AutoReloadSimpleTime);
-        m_simpleNotifier->WatchFile(m_fileName);
-        if (value)
-            timer->start();
-    } else {
-        if (m_notifier->Active())
-            m_notifier->Stop();
-        m_notifier->SetFileName(m_fileName);
-        if (value)
-            m_notifier->Start();
-    }
+    if (!m_fileName.isEmpty())
+        ArmWatcher(value);
 }
 
 void TQzBinHex::HandleFileChange(const void *)

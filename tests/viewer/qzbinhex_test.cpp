@@ -210,6 +210,28 @@ TEST_F(Viewer, HugeSparseFileOffsetsAreExact)
     EXPECT_EQ(DrawnTexts().front(), QStringLiteral("hello world"));
 }
 
+TEST_F(Viewer, OneHundredMegabyteLineMovesWithoutScanningIt)
+{
+    const QString path = m_files.Path(QStringLiteral("oneline.log"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray chunk(1 << 20, 'z');
+        for (int i = 0; i < 100; ++i)
+            f.write(chunk);
+    }
+    m_view->Open(path);
+    ShowLines(10);
+    const quint64 reads = m_view->Document().WindowReads();
+    m_view->ScrollToEnd();
+    EXPECT_TRUE(m_view->ViewAtEnd());
+    m_view->ScrollTo(50 << 20);
+    m_view->ScrollPageUp();
+    EXPECT_LE(m_view->Document().WindowReads() - reads, 3u) << "one window read per move";
+    EXPECT_EQ(DrawnTexts().size(), 11u);
+    EXPECT_EQ(DrawnTexts().front().size(), 300);
+}
+
 TEST_F(Viewer, KeysMoveTheView)
 {
     m_view->Open(Write(NumberedLines(100)));

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "watch/uniquefd.h"
+
+#include "text/fproc.h"
+
+#include <QString>
+#include <QThread>
+
+#include <string>
+#include <unordered_map>
+
+class TOldTimer;
+class TQzFileNotification;
+
+// The worker of TQzFileNotification: watches one folder (with its subfolders
+// in subtree mode) through inotify and, for every reported change, enables
+// the owner's timer. It never calls OnChanged and never touches the GUI; a
+// message it must show is queued to the owner on the GUI thread.
+//
+// In single-file mode it watches the file's folder and reports only when a
+// fresh snapshot of the file differs from the last one in a watched field.
+class TDirThread final : public QThread
+{
+public:
+    // Everything is copied here; the thread reads nothing else of its owner
+    // except setting Active and enabling the timer.
+    TDirThread(TQzFileNotification *owner, TOldTimer *timer, quint32 filter, bool subtree,
+               const QString &directory, const QString &fileName);
+    // Asks the thread to stop and joins it.
+    ~TDirThread() override;
+
+    // Any thread; the worker leaves its wait at once (and a subtree scan soon).
+    void RequestStop();
+
+    // The folder watched for a single file: the part before the last "/",
+    // "/" for a file directly under the root, "." for a name without a folder.
+    static QString FolderOfFile(const QString &fileName);
+    // The inotify events that serve a filter of TQzFileNotifyOption bits.
+    static quint32 WatchMask(quint32 filter, bool subtree);
+    // Whether one inotify event is a change the filter asks for.
+    static bool IsReported(quint32 eventMask, quint32 filter);
+
+protected:
+    void run() override;
+
+private:
+    bool WatchRoot();
+    bool WatchSubtree(const std::string &top);
+    void ForgetSubtree(const std::string &path);
+    // Handles one read's worth of events; false once the root watch is gone.
+    bool ReadEvents(bool *report);
+    bool FileChanged();
+    void WaitLoop();
+
+    TQzFileNotification *m_owner;
+    TOldTimer *m_timer;
+    quint32 m_filter;
+    bool m_subtree;
+    QString m_folder;
+    QString m_fileName;
+
+    UniqueFd m_stop; // eventfd, readable once a stop is requested
+    UniqueFd m_inotify;
+    int m_rootWatch = -1;
+    std::unordered_map<int, std::string> m_paths; // watch descriptor -> folder
+    quint32 m_mask = 0;
+    FileSnapshot m_snapshot;
+};

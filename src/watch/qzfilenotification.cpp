@@ -1,0 +1,163 @@
+#include "watch/qzfilenotification.h"
+
+#include "watch/dirthread.h"
+#include "watch/oldtimer.h"
+
+#include "text/messages.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QObject>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int PollStepMs = 40;
+constexpr quint32 MergeIntervalMs = 100;
+
+class HandshakeError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+void ShowError(const QString &text)
+{
+    ShowMessage(QStringLiteral("Error"), text, MsgIcon::Error);
+}
+
+} // namespace
+
+TQzFileNotification::TQzFileNotification()
+    : m_guiContext(std::make_unique<QObject>()), m_timer(std::make_unique<TOldTimer>())
+{
+    m_timer->SetEnabled(false);
+    m_timer->SetInterval(MergeIntervalMs);
+    m_timer->SetOnTimer([this] { TimerTick(); });
+}
+
+TQzFileNotification::~TQzFileNotification()
+{
+    Stop();
+    // A thread that would not stop in time still has to end before the timer goes.
+    m_thread.reset();
+}
+
+void TQzFileNotification::SetDirectory(const QString &directory)
+{
+    if (directory == m_directory)
+        return;
+    m_directory = directory;
+    m_fileName.clear();
+}
+
+void TQzFileNotification::SetFileName(const QString &fileName)
+{
+    if (fileName == m_fileName)
+        return;
+    m_directory.clear();
+    m_fileName = fileName;
+}
+
+void TQzFileNotification::SetActive(bool value)
+{
+    if (value == Active())
+        return;
+    if (value)
+        Start();
+    else
+        Stop();
+}
+
+void TQzFileNotification::Start()
+{
+    bool failed = false;
+    {
+        const std::lock_guard lock(m_lock);
+        try {
+            if (!m_active) {
+                // What is left of a watch that never became active.
+                if (m_thread && !EndThread())
+                    throw HandshakeError("File Notification system timed out at Start/Stop");
+                m_thread = std::make_unique<TDirThread>(this, m_timer.get(), quint32(m_options),
+                                                        m_subtree, m_directory, m_fileName);
+                m_thread->start();
+                WaitForActive(true);
+            }
+        } catch (const std::exception &) {
+            failed = true;
+            // No events from a watch reported as failed, even one that comes up late.
+            if (m_thread && EndThread())
+                m_active = false;
+        }
+    }
+    // Outside the lock: a modal box runs the event loop, which may call Start or Stop.
+    if (failed)
+        ShowError(QStringLiteral("Exception while creating thread"));
+}
+
+void TQzFileNotification::Stop()
+{
+    bool failed = false;
+    {
+        const std::lock_guard lock(m_lock);
+        try {
+            if (m_active && m_thread) {
+                if (!EndThread())
+                    throw HandshakeError("File Notification system timed out at Start/Stop");
+                m_active = false;
+            }
+        } catch (const std::exception &) {
+            failed = true;
+        }
+    }
+    if (failed)
+        ShowError(QStringLiteral("Exception while terminating thread"));
+}
+
+// Signals the worker and joins it within the handshake limit; false when it
+// is still running (it is kept then, to be joined later).
+bool TQzFileNotification::EndThread()
+{
+    m_thread->RequestStop();
+    if (!m_thread->wait(QDeadlineTimer(m_handshakeTimeout)))
+        return false;
+    m_thread.reset();
+    return true;
+}
+
+void TQzFileNotification::WaitForActive(bool value)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (m_active == value)
+            return;
+        // A worker that could not set up its watch ends at once: no need to
+        // sit out the whole limit.
+        if (!m_thread->isRunning()) {
+            if (m_active == value)
+                return;
+            throw HandshakeError("File Notification thread ended before watching");
+        }
+        if (clock.elapsed() >= m_handshakeTimeout)
+            throw HandshakeError("File Notification system timed out at Start/Stop");
+        // Sleeps one poll step, or less when the thread ends meanwhile.
+        m_thread->wait(QDeadlineTimer(PollStepMs));
+    }
+}
+
+void TQzFileNotification::TimerTick()
+{
+    m_timer->SetEnabled(false);
+    if (OnChanged)
+        OnChanged();
+}
+
+void TQzFileNotification::PostMessage(const QString &text)
+{
+    QMetaObject::invokeMethod(
+        m_guiContext.get(), [text] { ShowError(text); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QFlags>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class QObject;
+class TDirThread;
+class TOldTimer;
+
+// Kinds of change a folder watch reports; the values are the filter bits.
+enum TQzFileNotifyOption : quint32 {
+    foNotifyFilename = 0x1,   // a file was created, deleted or renamed
+    foNotifyDirname = 0x2,    // a folder was created, deleted or renamed
+    foNotifyAttributes = 0x4, // attributes (mode bits) changed
+    foNotifySize = 0x8,
+    foNotifyLastWrite = 0x10,
+    foNotifyLastAccess = 0x20,
+    foNotifyCreation = 0x40,
+    foNotifySecurity = 0x100, // ownership and permissions
+};
+Q_DECLARE_FLAGS(TQzFileNotifyOptions, TQzFileNotifyOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TQzFileNotifyOptions)
+
+// Reports changes of a folder (optionally with its subfolders) or of one file
+// through OnChanged on the GUI thread, at least 100 ms after a change; changes
+// within those 100 ms give one event. A worker thread (TDirThread) waits for
+// the system's notifications and enables a TOldTimer, whose tick raises
+// OnChanged. Create, use and destroy it on the GUI thread.
+class TQzFileNotification final
+{
+public:
+    TQzFileNotification();
+    ~TQzFileNotification();
+    TQzFileNotification(const TQzFileNotification &) = delete;
+    TQzFileNotification &operator=(const TQzFileNotification &) = delete;
+
+    // Directory and FileName exclude each other: the last one set wins.
+    const QString &Directory() const { return m_directory; }
+    void SetDirectory(const QString &directory);
+    const QString &FileName() const { return m_fileName; }
+    void SetFileName(const QString &fileName);
+    // Subfolders too, also those created while watching (folder mode only).
+    bool Subtree() const { return m_subtree; }
+    void SetSubtree(bool value) { m_subtree = value; }
+    TQzFileNotifyOptions Options() const { return m_options; }
+    void SetOptions(TQzFileNotifyOptions options) { m_options = options; }
+
+    // Set once the worker watches; cleared by Stop. The settings above take
+    // effect at the next Start.
+    bool Active() const { return m_active.load(); }
+    void SetActive(bool value);
+    // Failures do not throw: they show "Exception while creating thread" or
+    // "Exception while terminating thread" through the message interface.
+    void Start();
+    void Stop();
+
+    // How long Start and Stop wait for the worker (3000 ms by default).
+    int HandshakeTimeout() const { return m_handshakeTimeout; }
+    void SetHandshakeTimeout(int milliseconds) { m_handshakeTimeout = milliseconds; }
+
+    std::function<void()> OnChanged;
+
+private:
+    friend class TDirThread;
+
+    void WaitForActive(bool value);
+    bool EndThread();
+    void TimerTick();
+    // Worker side: shows a message on the GUI thread later.
+    void PostMessage(const QString &text);
+
+    QString m_directory;
+    QString m_fileName;
+    bool m_subtree = false;
+    TQzFileNotifyOptions m_options = foNotifyFilename | foNotifyDirname | foNotifyLastWrite;
+    int m_handshakeTimeout = 3000;
+
+    std::atomic<bool> m_active{false};
+    std::mutex m_lock;                     // serialises Start and Stop
+    std::unique_ptr<QObject> m_guiContext; // receives the worker's queued messages
+    std::unique_ptr<TOldTimer> m_timer;
+    std::unique_ptr<TDirThread> m_thread;
+};

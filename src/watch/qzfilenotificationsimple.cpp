@@ -1,0 +1,88 @@
+#include "watch/qzfilenotificationsimple.h"
+
+#include "watch/filewatcherror.h"
+
+#include "text/fproc.h"
+#include "text/messages.h"
+
+#include <QTimer>
+
+#include <exception>
+
+namespace {
+
+class BusyGuard final
+{
+public:
+    explicit BusyGuard(bool &busy) : m_busy(busy) { m_busy = true; }
+    ~BusyGuard() { m_busy = false; }
+    BusyGuard(const BusyGuard &) = delete;
+    BusyGuard &operator=(const BusyGuard &) = delete;
+
+private:
+    bool &m_busy;
+};
+
+} // namespace
+
+TQzFileNotificationSimple::TQzFileNotificationSimple() : m_timer(std::make_unique<QTimer>())
+{
+    m_timer->setInterval(1000);
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] {
+        // Nothing may unwind into the event loop; the general error handler's box instead.
+        try {
+            Poll();
+        } catch (const std::exception &e) {
+            ShowMessage(QStringLiteral("Ravelin"), QString::fromUtf8(e.what()), MsgIcon::Error);
+        } catch (...) {
+            ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Unknown exception"),
+                        MsgIcon::Error);
+        }
+    });
+}
+
+TQzFileNotificationSimple::~TQzFileNotificationSimple() = default;
+
+void TQzFileNotificationSimple::WatchFile(const QString &fileName)
+{
+    const bool wasEnabled = m_timer->isActive();
+    m_timer->stop();
+    m_fileName = fileName;
+    TakeSnapshot(&m_exists, &m_size, &m_lastWrite);
+    if (!m_fileName.isEmpty() && !m_exists)
+        throw FileWatchError(QStringLiteral("File to watch doesn't exist"));
+    if (wasEnabled)
+        m_timer->start();
+}
+
+void TQzFileNotificationSimple::Poll()
+{
+    if (m_busy)
+        return;
+    const BusyGuard guard(m_busy);
+    // Opening refreshes what some file systems (network mounts) report for a
+    // file another host writes; a failure to open says nothing, the lookup does.
+    if (!m_fileName.isEmpty()) {
+        const FileHandle handle = FileOpenRead(m_fileName);
+        if (handle != InvalidFileHandle)
+            FileClose(handle);
+    }
+    bool exists = false;
+    qint64 size = 0;
+    qint64 lastWrite = 0;
+    TakeSnapshot(&exists, &size, &lastWrite);
+    if (exists == m_exists && size == m_size && lastWrite == m_lastWrite)
+        return;
+    m_exists = exists;
+    m_size = size;
+    m_lastWrite = lastWrite;
+    if (OnChanged)
+        OnChanged();
+}
+
+void TQzFileNotificationSimple::TakeSnapshot(bool *exists, qint64 *size, qint64 *lastWrite) const
+{
+    *exists = !m_fileName.isEmpty() && FileInfoByName(m_fileName, size, lastWrite);
+    if (!*exists)
+        *size = *lastWrite = 0;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+// Polls one file's existence, size and last-write time on a GUI timer and
+// raises OnChanged when one of them differs from the last poll. Runs entirely
+// on the GUI thread.
+class TQzFileNotificationSimple final
+{
+public:
+    TQzFileNotificationSimple();
+    ~TQzFileNotificationSimple();
+    TQzFileNotificationSimple(const TQzFileNotificationSimple &) = delete;
+    TQzFileNotificationSimple &operator=(const TQzFileNotificationSimple &) = delete;
+
+    // Created stopped with 1000 ms; the owner sets the interval and starts and
+    // stops it directly. Each tick calls Poll.
+    QTimer *Timer() const { return m_timer.get(); }
+
+    // Replaces the watched file and its snapshot without raising OnChanged.
+    // Throws FileWatchError("File to watch doesn't exist") for a non-empty
+    // name that does not exist; Timer is left stopped then, else as it was.
+    void WatchFile(const QString &fileName);
+    const QString &FileName() const { return m_fileName; }
+
+    // One poll. Does nothing while another poll runs (an OnChanged handler
+    // that shows a modal box keeps timer ticks coming).
+    void Poll();
+
+    std::function<void()> OnChanged;
+
+private:
+    void TakeSnapshot(bool *exists, qint64 *size, qint64 *lastWrite) const;
+
+    QString m_fileName;
+    bool m_exists = false;
+    qint64 m_size = 0;
+    qint64 m_lastWrite = 0;
+    bool m_busy = false;
+    std::unique_ptr<QTimer> m_timer;
+};
