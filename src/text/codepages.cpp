@@ -7,8 +7,10 @@
 #include "text/icuconverter.h"
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <numeric>
 
 namespace {
 
@@ -98,6 +100,31 @@ bool InList(TQzEncoding encoding)
     return encoding >= 0 && encoding < CodepageCount;
 }
 
+// Turns what a back end reported into offsets the viewer can rely on: an
+// unknown offset (-1) takes the one before it, none goes back or past the
+// text, and the second half of a surrogate pair shares the first half's
+// (ICU's UTF-7 gives it the byte where its own bits begin).
+void SettleOffsets(const QString &text, std::vector<int> &offsets, qsizetype size)
+{
+    const int last = int(size - 1);
+    int previous = 0;
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        int &offset = offsets[i];
+        if (offset < previous || (i > 0 && text.at(qsizetype(i)).isLowSurrogate() &&
+                                  text.at(qsizetype(i - 1)).isHighSurrogate()))
+            offset = previous;
+        else if (offset > last)
+            offset = last;
+        previous = offset;
+    }
+}
+
+void IdentityOffsets(std::vector<int> &offsets, qsizetype size)
+{
+    offsets.resize(size_t(size));
+    std::iota(offsets.begin(), offsets.end(), 0);
+}
+
 } // namespace
 
 qint32 CodepageID(TQzEncoding encoding)
@@ -152,6 +179,52 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
     TextConverter *converter = ThreadConverter(encoding, page.Backend);
     const QString result = converter ? converter->Decode(data, size) : QString();
     return result.isEmpty() ? unconvertible : result;
+}
+
+QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding,
+                          std::vector<int> *offsets)
+{
+    if (!offsets)
+        return CodepageToUnicode(data, size, encoding);
+    Require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
+            Unit);
+    Require(size <= std::numeric_limits<int>::max(),
+            QStringLiteral("Text too long for offsets: CodepageToUnicode"), Unit);
+    offsets->clear();
+    if (size <= 0 || !data)
+        return QString();
+    const QString unconvertible = QStringLiteral("?");
+    const auto unconverted = [&] {
+        offsets->assign(1, 0);
+        return unconvertible;
+    };
+    if (!InList(encoding))
+        return unconverted();
+
+    const PageInfo &page = Registry().Page(encoding);
+    switch (page.Route) {
+    case DecodeRoute::Unsupported:
+        return unconverted();
+    case DecodeRoute::Utf8:
+        if (IsAscii(data, size)) {
+            IdentityOffsets(*offsets, size);
+            return QString::fromLatin1(data, size);
+        }
+        break;
+    case DecodeRoute::Table:
+        IdentityOffsets(*offsets, size);
+        return page.Table->Decode(data, size);
+    case DecodeRoute::Converter:
+        break;
+    }
+    TextConverter *converter = ThreadConverter(encoding, page.Backend);
+    const QString result =
+        converter ? converter->DecodeWithOffsets(data, size, *offsets) : QString();
+    if (result.isEmpty())
+        return unconverted();
+    offsets->resize(size_t(result.size()));
+    SettleOffsets(result, *offsets, size);
+    return result;
 }
 
 QString BytesToWideString(const char *bytes, qsizetype count, bool swap)

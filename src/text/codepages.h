@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // Code page numbers, names and conversion of 8-bit text to UTF-16 (unit QzxCodepages).
 // Thread-safe: shared tables are built once, stateful converters are per thread.
 
@@ -25,6 +27,16 @@ bool IsCodepageSupported(TQzEncoding encoding);
 // ContractError for a negative encoding.
 QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding);
 QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding);
+
+// As CodepageToUnicode; offsets receives one entry per UTF-16 unit of the
+// result: the index of the first byte of the text that unit came from (both
+// units of a surrogate pair get the pair's first byte; a U+FFFD gets the first
+// byte of the bad sequence). Where the result is "?" offsets is {0}.
+// The offsets never decrease and stay below size; bytes that only switch state,
+// such as an escape sequence, own no unit. A null offsets is the plain call,
+// at no extra cost. ContractError also for a size of 2^31 or more.
+QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding,
+                          std::vector<int> *offsets);
 
 // The bytes as 16-bit little-endian units (an odd last byte is dropped); with
 // swap the two bytes of every unit are exchanged (big-endian data).

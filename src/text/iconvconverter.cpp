@@ -68,3 +68,71 @@ QString IconvConverter::Decode(const char *data, qsizetype size)
     result.truncate(written);
     return result;
 }
+
+// iconv reports no positions, so the text is fed one sequence at a time: the
+// input grows by a byte while iconv calls it incomplete. A shift sequence is
+// then consumed on its own, and the character after it keeps its own offset.
+QString IconvConverter::DecodeWithOffsets(const char *data, qsizetype size,
+                                          std::vector<int> &offsets)
+{
+    offsets.clear();
+    if (!IsOpen())
+        return QString();
+    iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+
+    QString result(size + 8, Qt::Uninitialized);
+    qsizetype written = 0;
+    offsets.reserve(size_t(size));
+
+    const auto put = [&](char16_t unit, qsizetype at) {
+        if (written == result.size())
+            result.resize(result.size() * 2);
+        result[written++] = QChar(unit);
+        offsets.push_back(int(at));
+    };
+
+    qsizetype pos = 0;    // first byte of the sequence being read
+    qsizetype length = 1; // bytes of it handed to iconv
+    while (pos < size) {
+        if (result.size() - written < 4)
+            result.resize(result.size() * 2);
+        char *in = const_cast<char *>(data + pos);
+        size_t inLeft = size_t(length);
+        char *out = reinterpret_cast<char *>(result.data() + written);
+        size_t outLeft = size_t(result.size() - written) * sizeof(char16_t);
+        const size_t rc = iconv(m_handle, &in, &inLeft, &out, &outLeft);
+        const int error = errno;
+        const qsizetype produced =
+            (out - reinterpret_cast<char *>(result.data())) / qsizetype(sizeof(char16_t)) - written;
+        offsets.insert(offsets.end(), size_t(produced), int(pos));
+        written += produced;
+        const qsizetype consumed = in - (data + pos);
+        pos += consumed;
+        if (consumed > 0)
+            length = 1;
+        if (rc != size_t(-1))
+            continue;
+        if (error == E2BIG) {
+            result.resize(result.size() * 2);
+        } else if (error == EILSEQ) {
+            put(0xFFFD, pos);
+            ++pos;
+            length = 1;
+            iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        } else if (error == EINVAL) {
+            if (consumed > 0)
+                continue;
+            if (pos + length < size) {
+                ++length;
+                continue;
+            }
+            put(0xFFFD, pos); // the text ends inside a sequence
+            break;
+        } else {
+            offsets.clear();
+            return QString();
+        }
+    }
+    result.truncate(written);
+    return result;
+}

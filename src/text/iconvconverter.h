@@ -15,6 +15,7 @@ public:
     bool IsOpen() const override { return m_handle != InvalidHandle(); }
     bool IsSingleByte() const override { return m_singleByte && IsOpen(); }
     QString Decode(const char *data, qsizetype size) override;
+    QString DecodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets) override;
 
 private:
     static iconv_t InvalidHandle() { return reinterpret_cast<iconv_t>(-1); }

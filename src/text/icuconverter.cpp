@@ -12,7 +12,51 @@ void SubstituteReplacementChar(const void *, UConverterToUnicodeArgs *args, cons
         return; // reset, close or clone: nothing to substitute
     static const UChar replacement = 0xFFFD;
     *err = U_ZERO_ERROR;
+    // Offset 0 is relative to the bad sequence: ICU turns it into the
+    // sequence's first byte when offsets are asked for.
     ucnv_cbToUWriteUChars(args, &replacement, 1, 0, err);
+}
+
+// ISCII bytes from 0xA0 up are Indic letters and signs; below is ASCII.
+constexpr unsigned char IsciiFirstIndic = 0xA0;
+constexpr unsigned char IsciiHalant = 0xE8;
+constexpr unsigned char IsciiNukta = 0xE9;
+constexpr unsigned char IsciiAttribute = 0xEF;
+constexpr unsigned char IsciiExtension = 0xF0;
+constexpr char16_t GurmukhiAddak = 0x0A71;
+
+// ICU's ISCII offsets miss the first byte of a unit in three places:
+// - A Gurmukhi consonant before a halant is held back to look for a doubled
+//   consonant; it comes out after the halant with the offset of the byte
+//   after the halant. It is the byte before the halant.
+// - A doubled Gurmukhi consonant (C halant C) becomes addak + C, both with
+//   the offset of the first C. The second C is two bytes on.
+// - A letter combined with the nukta after it, and U+FFFD for a bad ATR or
+//   EXT pair, get the offset of their second byte.
+void RepairIsciiOffsets(const unsigned char *data, qsizetype size, const QString &text,
+                        std::vector<int> &offsets)
+{
+    const std::vector<int> raw = offsets;
+    const size_t count = raw.size();
+    for (size_t i = 0; i < count; ++i) {
+        const int r = raw[i];
+        if (r < 0 || r > size)
+            continue;
+        if (i + 1 < count && raw[i + 1] >= 0 && r > raw[i + 1]) {
+            offsets[i] = qMax(raw[i + 1] - 1, 0);
+        } else if (i > 0 && raw[i - 1] == r && text.at(qsizetype(i - 1)) == GurmukhiAddak) {
+            offsets[i] = qMin(r + 2, int(size - 1));
+        } else if (r > 0 && (i == 0 || raw[i - 1] != r - 1)) {
+            // The byte before has no unit of its own, so this unit began there.
+            const bool replacement = text.at(qsizetype(i)) == QChar::ReplacementCharacter;
+            const bool combined =
+                !replacement && r < size && data[r] == IsciiNukta && data[r - 1] >= IsciiFirstIndic;
+            const bool badPair =
+                replacement && (data[r - 1] == IsciiAttribute || data[r - 1] == IsciiExtension);
+            if (combined || badPair)
+                offsets[i] = r - 1;
+        }
+    }
 }
 
 } // namespace
@@ -34,6 +78,7 @@ IcuConverter::IcuConverter(const char *name)
     // Decode the bytes that a page maps only one way as well, as Windows does.
     ucnv_setFallback(converter, true);
     m_converter = converter;
+    m_iscii = ucnv_getType(converter) == UCNV_ISCII;
 }
 
 IcuConverter::~IcuConverter()
@@ -56,7 +101,48 @@ bool IcuConverter::IsSingleByte() const
     }
 }
 
+// ICU drops a Gurmukhi consonant that is still held back for a halant when
+// the text ends (consonant, halant at the end). A blank after the halant lets
+// it out; the blank is then taken off again.
+bool IcuConverter::NeedsHalantRelease(const char *data, qsizetype size) const
+{
+    return m_iscii && size > 0 && static_cast<unsigned char>(data[size - 1]) == IsciiHalant;
+}
+
+QString IcuConverter::ConvertIsciiEndingInHalant(const char *data, qsizetype size,
+                                                 std::vector<int> *offsets)
+{
+    QByteArray padded(data, size);
+    padded.append(' ');
+    QString result = offsets ? ConvertWithOffsets(padded.constData(), padded.size(), *offsets)
+                             : Convert(padded.constData(), padded.size());
+    if (result.endsWith(QLatin1Char(' '))) {
+        result.chop(1);
+        if (offsets)
+            offsets->pop_back();
+        return result;
+    }
+    return offsets ? ConvertWithOffsets(data, size, *offsets) : Convert(data, size);
+}
+
 QString IcuConverter::Decode(const char *data, qsizetype size)
+{
+    if (NeedsHalantRelease(data, size))
+        return ConvertIsciiEndingInHalant(data, size, nullptr);
+    return Convert(data, size);
+}
+
+QString IcuConverter::DecodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets)
+{
+    const QString result = NeedsHalantRelease(data, size)
+                               ? ConvertIsciiEndingInHalant(data, size, &offsets)
+                               : ConvertWithOffsets(data, size, offsets);
+    if (m_iscii)
+        RepairIsciiOffsets(reinterpret_cast<const unsigned char *>(data), size, result, offsets);
+    return result;
+}
+
+QString IcuConverter::Convert(const char *data, qsizetype size)
 {
     if (!m_converter)
         return QString();
@@ -84,4 +170,38 @@ QString IcuConverter::Decode(const char *data, qsizetype size)
     }
     result.truncate(written);
     return result;
+}
+
+QString IcuConverter::ConvertWithOffsets(const char *data, qsizetype size,
+                                         std::vector<int> &offsets)
+{
+    offsets.clear();
+    if (!m_converter)
+        return QString();
+    // ICU gives units that overflowed one call the offset -1 in the next, so
+    // a text that outgrows the buffer is decoded again from the start.
+    qsizetype capacity = size + 8;
+    for (;;) {
+        ucnv_reset(m_converter);
+        QString result(capacity, Qt::Uninitialized);
+        offsets.resize(size_t(capacity));
+        UChar *const begin = reinterpret_cast<UChar *>(result.data());
+        UChar *target = begin;
+        const char *source = data;
+        UErrorCode err = U_ZERO_ERROR;
+        ucnv_toUnicode(m_converter, &target, begin + capacity, &source, data + size, offsets.data(),
+                       true, &err);
+        if (err == U_BUFFER_OVERFLOW_ERROR) {
+            capacity *= 2;
+            continue;
+        }
+        if (U_FAILURE(err)) {
+            offsets.clear();
+            return QString();
+        }
+        const qsizetype written = target - begin;
+        result.truncate(written);
+        offsets.resize(size_t(written));
+        return result;
+    }
 }

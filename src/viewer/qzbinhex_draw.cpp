@@ -106,7 +106,9 @@ void TQzBinHex::Redraw()
     const QSize size = viewport()->size();
     if (m_doc.FileSize() < CharSize()) {
         UpdateMetrics(CurrentFont());
-        m_bitmap = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        // Reuse the bitmap: a fresh 5 MB image costs page faults on every close.
+        if (m_bitmap.size() != size.expandedTo(QSize(1, 1)))
+            m_bitmap = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
         m_bitmap.fill(m_color);
         if (m_textGutter) {
             QPainter p(&m_bitmap);

@@ -13,52 +13,6 @@
 
 namespace {
 const QString kUnit = QStringLiteral("QzBinHex");
-
-bool IsUtf8Encoding(TQzEncoding encoding)
-{
-    // The system's ANSI code page is UTF-8 here.
-    return encoding == 0 || encoding == 130;
-}
-
-void ProportionalOffsets(int count, qsizetype chars, std::vector<int> &offsets)
-{
-    offsets.resize(size_t(chars));
-    for (qsizetype k = 0; k < chars; ++k)
-        offsets[size_t(k)] = int(qint64(k) * count / std::max<qsizetype>(chars, 1));
-}
-
-// Byte index of the start of each character of a UTF-8 line, matching how
-// QString::fromUtf8 splits it (one replacement character per bad sequence).
-void Utf8Offsets(const char *bytes, int count, const QString &decoded, std::vector<int> &offsets)
-{
-    offsets.clear();
-    offsets.reserve(decoded.size());
-    int i = 0;
-    while (i < count) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        int len = 1;
-        if (b >= 0xC2 && b <= 0xDF)
-            len = 2;
-        else if (b >= 0xE0 && b <= 0xEF)
-            len = 3;
-        else if (b >= 0xF0 && b <= 0xF4)
-            len = 4;
-        int valid = 1;
-        while (valid < len && i + valid < count &&
-               (static_cast<unsigned char>(bytes[i + valid]) & 0xC0) == 0x80)
-            ++valid;
-        if (valid < len)
-            len = 1; // a broken sequence: its lead byte alone becomes U+FFFD
-        offsets.push_back(i);
-        if (len == 4)
-            offsets.push_back(i); // the low surrogate
-        i += len;
-    }
-    // Our split and Qt's may disagree on exotic input (overlong forms); fall
-    // back to a proportional map rather than index past the string.
-    if (offsets.size() != size_t(decoded.size()))
-        ProportionalOffsets(count, decoded.size(), offsets);
-}
 } // namespace
 
 ViewDocument::ViewDocument()
@@ -262,17 +216,9 @@ QString ViewDocument::DecodeLine(const char16_t *units, int count, std::vector<i
     for (int i = 0; i < count; ++i)
         bytes[i] = char(units[i] & 0xFF);
     const TQzEncoding encoding = UsesOemSpecial() ? 0 : TextEncoding;
-    QString text = CodepageToUnicode(bytes.constData(), bytes.size(), encoding);
-    if (offsets) {
-        if (text.size() == count) {
-            offsets->resize(size_t(count));
-            for (int i = 0; i < count; ++i)
-                (*offsets)[size_t(i)] = i;
-        } else if (IsUtf8Encoding(encoding)) {
-            Utf8Offsets(bytes.constData(), count, text, *offsets);
-        } else {
-            ProportionalOffsets(count, text.size(), *offsets);
-        }
-    }
+    QString text = CodepageToUnicode(bytes.constData(), bytes.size(), encoding, offsets);
+    // A page without converter shows one "?" for the whole line.
+    if (offsets && offsets->size() != size_t(text.size()))
+        offsets->assign(size_t(text.size()), 0);
     return text;
 }

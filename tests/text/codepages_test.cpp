@@ -317,6 +317,24 @@ TEST(Codepages, DosPagesKeepAsciiControls)
     }
 }
 
+// ICU drops a Gurmukhi consonant that waits for a doubling check when the
+// text ends right after its halant.
+TEST(Codepages, IsciiGurmukhiKeepsTheConsonantBeforeAFinalHalant)
+{
+    const Sample cases[] = {
+        {80, "\xC8\xE8", u"\u0A2A\u0A4D"},
+        {80, "\xB3\xE8\xC8\xE8", u"\u0A15\u0A4D\u0A2A\u0A4D"},
+        {80, "\xC8\xE8\xC8", u"\u0A71\u0A2A"},     // doubled consonant: addak
+        {71, "\xEF\x4B\xC8\xE8", u"\u0A2A\u0A4D"}, // switched to Gurmukhi by ATR
+        {71, "\xC8\xE8", u"\u092A\u094D"},
+    };
+    for (const Sample &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.Encoding << " " << QByteArray(c.Bytes).toHex(' ').constData());
+        EXPECT_EQ(CodepageToUnicode(QByteArray(c.Bytes), c.Encoding), U(c.Expected));
+    }
+}
+
 TEST(Codepages, TextThatDecodesToNothingIsQuestionMark)
 {
     EXPECT_EQ(CodepageToUnicode(QByteArray("\x1B(B"), 115), QStringLiteral("?"));

@@ -176,10 +176,14 @@ TEST_F(Viewer, HorizontalPositionIsClamped)
     ShowLines(5, 40);
     const int hmax = m_view->HMaxPos();
     ASSERT_GT(hmax, 0);
+    QScrollBar *bar = m_view->horizontalScrollBar();
+    EXPECT_EQ(bar->value(), 0);
     m_view->SetHViewPos(INT_MAX, true);
     EXPECT_EQ(m_view->HViewPos(), hmax);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the thumb shows the position";
     m_view->SetHViewPos(-10, true);
     EXPECT_EQ(m_view->HViewPos(), 0);
+    EXPECT_EQ(bar->value(), 0);
     m_view->SetTextWrap(true);
     m_view->SetHViewPos(50, true);
     EXPECT_EQ(m_view->HViewPos(), 0) << "wrapped text never scrolls sideways";

@@ -1,0 +1,168 @@
+#include "text/codepages.h"
+#include "text/contract.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// QString::fromUtf16 would drop a leading byte-order mark.
+QString U(const char16_t *s)
+{
+    return QStringView(s).toString();
+}
+
+struct OffsetCase
+{
+    const char *Name;
+    TQzEncoding Encoding;
+    std::string Bytes;
+    const char16_t *Text;
+    std::vector<int> Offsets;
+};
+
+// clang-format off
+const OffsetCase Cases[] = {
+    {"table page is one byte per unit", 45, "\xC0\xC1 x", u"\u0410\u0411 x", {0, 1, 2, 3}},
+    {"iconv table page", 11, "a\x5B\x7E", u"a\u00C4\u00DF", {0, 1, 2}},
+    {"UTF-8 ASCII fast path", 130, "ab", u"ab", {0, 1}},
+    {"UTF-8 one to four bytes and a stray byte", 130,
+     "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFFz",
+     u"a\u00E9\u20AC\U0001F600\uFFFDz", {0, 1, 3, 6, 6, 10, 11}},
+    {"UTF-8 cut sequences", 130, "\xE2\x82x\xC3", u"\uFFFDx\uFFFD", {0, 2, 3}},
+    {"ANSI keeps the byte-order mark at its bytes", 0, "\xEF\xBB\xBF" "a", u"\uFEFFa", {0, 3}},
+    {"Shift-JIS with ASCII and halfwidth Katakana", 112, "a\x82\xA0\xB1" "b\x82\xA0",
+     u"a\u3042\uFF71b\u3042", {0, 1, 3, 4, 5}},
+    {"Shift-JIS lead byte at the end", 112, "a\x82", u"a\uFFFD", {0, 1}},
+    {"Shift-JIS bad trail keeps the byte after it", 112, "\x82 b", u"\uFFFD b", {0, 1, 2}},
+    {"GB18030 two and four bytes, supplementary plane", 96,
+     "x\x81\x30\x81\x30\x90\x30\x81\x30\xB0\xA1y",
+     u"x\u0080\U00010000\u554Ay", {0, 1, 5, 5, 9, 11}},
+    {"EUC-KR", 121, "\xB0\xA1" "a\xB0\xA1\xB0", u"\uAC00a\uAC00\uFFFD", {0, 2, 3, 5}},
+    {"ISO-2022-JP characters after an escape", 115, "a\x1B$B$\"$\"\x1B(Bb",
+     u"a\u3042\u3042b", {0, 4, 6, 11}},
+    {"ISO-2022-KR after designation and shift out", 123, "\x1B$)C\x0E\x30\x21\x0F" "a",
+     u"\uAC00a", {5, 8}},
+    {"HZ", 99, "a~{0!~}b", u"a\u554Ab", {0, 3, 7}},
+    {"UTF-7 base64 run", 131, "a+AKM-b", u"a\u00A3b", {0, 2, 6}},
+    {"UTF-7 surrogate pair shares its first byte", 131, "+2D3eAA-", u"\U0001F600", {1, 1}},
+    {"Johab through iconv", 124, "\x88\x61" "a\x88", u"\uAC00a\uFFFD", {0, 2, 3}},
+    {"ISO 6937 accent prefix", 26, "a\xC2\x65\xC2", u"a\u00E9\uFFFD", {0, 1, 3}},
+    {"ISO 6937 accent on an accent", 26, "\xC2\xC2\x41z", u"\uFFFD\u00C1z", {0, 1, 3}},
+    {"ISCII letter with nukta starts at the letter", 71, "a\xB3\xE9", u"a\u0958", {0, 1}},
+    {"ISCII bad ATR pair", 71, "\xEF\xE8", u"\uFFFD", {0}},
+    {"ISCII Gurmukhi consonant held for the halant", 80, "\xC8\xE8\xCF",
+     u"\u0A2A\u0A4D\u0A30", {0, 1, 2}},
+    {"ISCII Gurmukhi doubled consonant", 80, "a\xC8\xE8\xC8", u"a\u0A71\u0A2A", {0, 1, 3}},
+    {"ISCII Gurmukhi halant at the end", 80, "\xC8\xE8", u"\u0A2A\u0A4D", {0, 1}},
+    {"page without converter", 7, "abc", u"?", {0}},
+    {"outside the list", CodepageCount, "abc", u"?", {0}},
+    {"text that decodes to nothing", 115, "\x1B(B", u"?", {0}},
+};
+// clang-format on
+
+TEST(CodepageOffsets, EachUnitMapsToTheFirstByteOfItsSequence)
+{
+    for (const OffsetCase &c : Cases) {
+        SCOPED_TRACE(c.Name);
+        std::vector<int> offsets = {42}; // stale content must go
+        const QString text =
+            CodepageToUnicode(c.Bytes.data(), qsizetype(c.Bytes.size()), c.Encoding, &offsets);
+        EXPECT_EQ(text, U(c.Text));
+        EXPECT_EQ(offsets, c.Offsets);
+        EXPECT_EQ(text, CodepageToUnicode(c.Bytes.data(), qsizetype(c.Bytes.size()), c.Encoding));
+    }
+}
+
+TEST(CodepageOffsets, EmptyTextHasNoOffsets)
+{
+    for (TQzEncoding e : {0, 7, 45, 112, 124}) {
+        SCOPED_TRACE(e);
+        std::vector<int> offsets = {1, 2};
+        EXPECT_TRUE(CodepageToUnicode("x", 0, e, &offsets).isEmpty());
+        EXPECT_TRUE(offsets.empty());
+        offsets = {1};
+        EXPECT_TRUE(CodepageToUnicode(nullptr, 4, e, &offsets).isEmpty());
+        EXPECT_TRUE(offsets.empty());
+    }
+}
+
+TEST(CodepageOffsets, NullOffsetsIsThePlainCall)
+{
+    const char sjis[] = "a\x82\xA0";
+    EXPECT_EQ(CodepageToUnicode(sjis, 3, 112, nullptr), U(u"a\u3042"));
+}
+
+TEST(CodepageOffsets, NegativeEncodingIsAContractError)
+{
+    std::vector<int> offsets;
+    for (TQzEncoding e : {EncodingUtf16LE, EncodingUtf16BE}) {
+        SCOPED_TRACE(e);
+        EXPECT_THROW(CodepageToUnicode("ab", 2, e, &offsets), ContractError);
+        EXPECT_THROW(CodepageToUnicode("ab", 0, e, &offsets), ContractError);
+    }
+}
+
+// Gurmukhi ISCII gives three units for a nukta letter pair, so the output
+// outgrows the first buffer; the units past it must keep their offsets.
+TEST(CodepageOffsets, OutputLongerThanTheInputKeepsExactOffsets)
+{
+    const QByteArray bytes = QByteArray("\xC0\xE9").repeated(1024);
+    std::vector<int> offsets;
+    const QString text = CodepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
+    ASSERT_EQ(text.size(), 3 * 1024);
+    EXPECT_EQ(text, CodepageToUnicode(bytes, 80));
+    ASSERT_EQ(offsets.size(), size_t(text.size()));
+    for (size_t i = 0; i < offsets.size(); ++i)
+        ASSERT_EQ(offsets[i], int(i / 3 * 2)) << i;
+}
+
+// Bytes that make every kind of page work: ASCII, high bytes, and the shift,
+// escape and base64 bytes of the stateful pages.
+std::string RandomText(std::mt19937 &rng)
+{
+    static const char Switches[] = "\x1B\x0E\x0F~{}+-$()BJ@A";
+    std::string text(1 + rng() % 48, ' ');
+    for (char &c : text) {
+        const unsigned kind = rng() % 8;
+        if (kind < 3)
+            c = char(0x20 + rng() % 0x5F);
+        else if (kind < 4)
+            c = Switches[rng() % (sizeof(Switches) - 1)];
+        else
+            c = char(0x80 + rng() % 0x80);
+    }
+    return text;
+}
+
+TEST(CodepageOffsets, EveryPageGivesTheSameTextAndOrderedOffsetsInRange)
+{
+    std::mt19937 rng(20240611);
+    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
+        if (!IsCodepageSupported(e))
+            continue;
+        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
+        for (int round = 0; round < 200; ++round) {
+            const std::string bytes = RandomText(rng);
+            const auto size = qsizetype(bytes.size());
+            std::vector<int> offsets;
+            const QString text = CodepageToUnicode(bytes.data(), size, e, &offsets);
+            const QByteArray hex = QByteArray(bytes.data(), size).toHex(' ');
+            ASSERT_EQ(text, CodepageToUnicode(bytes.data(), size, e)) << hex.constData();
+            ASSERT_EQ(offsets.size(), size_t(text.size())) << hex.constData();
+            for (size_t i = 0; i < offsets.size(); ++i) {
+                ASSERT_GE(offsets[i], i == 0 ? 0 : offsets[i - 1]) << hex.constData() << " @" << i;
+                ASSERT_LT(offsets[i], size) << hex.constData() << " @" << i;
+                if (i > 0 && text.at(qsizetype(i)).isLowSurrogate() &&
+                    text.at(qsizetype(i - 1)).isHighSurrogate()) {
+                    ASSERT_EQ(offsets[i], offsets[i - 1]) << hex.constData() << " @" << i;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
