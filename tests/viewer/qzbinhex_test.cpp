@@ -8,6 +8,8 @@
 
 #include <climits>
 
+#include <unistd.h>
+
 namespace {
 
 using Viewer = ViewerFixture;
@@ -64,6 +66,38 @@ TEST_F(Viewer, OpenFailureShowsTheViewerMessage)
     EXPECT_EQ(m_sink.Messages[0].Text, QStringLiteral("Cannot open file: \"%1\"").arg(missing));
     EXPECT_EQ(m_view->FileName(), missing) << "the name is kept";
     EXPECT_FALSE(m_view->SourceAssigned());
+}
+
+TEST_F(Viewer, StepFontSizeStopsAtItsLimits)
+{
+    QFont big(QStringLiteral("DejaVu Sans Mono"));
+    big.setPointSize(72);
+    m_view->SetFont({big, Qt::black});
+    int changes = 0;
+    m_view->OnOptionsChange = [&](TQzBinHex *) { ++changes; };
+    EXPECT_FALSE(m_view->StepFontSize(true));
+    EXPECT_EQ(m_view->Font().Font.pointSize(), 72);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(m_view->StepFontSize(false));
+    EXPECT_LT(m_view->Font().Font.pointSize(), 72);
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(Viewer, FileCutShortWhileShownDrawsWithoutFailing)
+{
+    m_view->SetMaxLengths(vbmodeText, 10); // a small window, so moves read again
+    const QString path = Write(NumberedLines(2000));
+    m_view->Open(path);
+    ShowLines(10);
+    ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 100), 0);
+    m_view->ScrollTo(10000);
+    m_view->ScrollToEnd();
+    m_view->ScrollLinesUp(3);
+    EXPECT_TRUE(m_view->ReadOK());
+    EXPECT_GT(m_view->StrPositions().Count(), 0);
+    ASSERT_EQ(unlink(QFile::encodeName(path).constData()), 0);
+    m_view->ScrollToBegin();
+    EXPECT_EQ(DrawnTexts().front(), QStringLiteral("line001")) << "the open file stays readable";
 }
 
 TEST_F(Viewer, ReloadNeedsASource)
