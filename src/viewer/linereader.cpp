@@ -22,21 +22,21 @@ char16_t LineReader::CharAt(qint64 position) const
     return m_doc.IsOutOfWindow(position) ? char16_t(0) : m_doc.GetChar(position);
 }
 
-int LineReader::CollectForward(qint64 position, std::vector<char16_t> &units) const
+int LineReader::Collect(qint64 position, bool forward, std::vector<char16_t> &units) const
 {
     units.clear();
-    const int cs = m_doc.CharSize();
+    const int step = forward ? m_doc.CharSize() : -m_doc.CharSize();
     const int maxLength = m_doc.MaxLength();
     qint64 p = position;
-    while (int(units.size()) < maxLength) {
-        if (m_doc.IsOutOfWindow(p))
-            break;
+    while (int(units.size()) < maxLength && !m_doc.IsOutOfWindow(p)) {
         const char16_t c = m_doc.GetChar(p);
         if (IsBreak(c))
             break;
         units.push_back(c);
-        p += cs;
+        p += step;
     }
+    if (!forward)
+        std::reverse(units.begin(), units.end()); // file order, as the wrap cut reads them
     return int(units.size());
 }
 
@@ -99,7 +99,7 @@ ScreenLine LineReader::ReadForward(qint64 position) const
 {
     ScreenLine line;
     std::vector<char16_t> units;
-    const int n = CollectForward(position, units);
+    const int n = Collect(position, true, units);
     line.Count = WrapCut(units, n, &line.Text, &line.Offsets);
     line.NextPos = AfterLine(position, line.Count);
     return line;
@@ -127,28 +127,11 @@ int LineReader::ReadLineCount(qint64 position, bool forward) const
     if (position < 0)
         return 0;
     std::vector<char16_t> units;
-    if (forward) {
-        const int n = CollectForward(position, units);
-        if (!m_wrap.Wrap)
-            return n;
-        return WrapCut(units, n, nullptr, nullptr);
-    }
-    const int cs = m_doc.CharSize();
-    qint64 p = std::min(m_doc.AlignDown(position), m_doc.MaxPos());
-    const int maxLength = m_doc.MaxLength();
-    while (int(units.size()) < maxLength) {
-        if (m_doc.IsOutOfWindow(p))
-            break;
-        const char16_t c = m_doc.GetChar(p);
-        if (IsBreak(c))
-            break;
-        units.push_back(c);
-        p -= cs;
-    }
-    const int n = int(units.size());
+    if (!forward)
+        position = std::min(m_doc.AlignDown(position), m_doc.MaxPos());
+    const int n = Collect(position, forward, units);
     if (!m_wrap.Wrap || n == 0)
         return n;
-    std::reverse(units.begin(), units.end());
     return WrapCut(units, n, nullptr, nullptr);
 }
 

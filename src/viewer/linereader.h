@@ -52,7 +52,8 @@ public:
 
 private:
     char16_t CharAt(qint64 position) const;
-    int CollectForward(qint64 position, std::vector<char16_t> &units) const;
+    // Units of one line from position in a direction, in file order.
+    int Collect(qint64 position, bool forward, std::vector<char16_t> &units) const;
     // Applies the word-wrap cut; returns the new count of units and trims.
     int WrapCut(const std::vector<char16_t> &units, int count, QString *text,
                 std::vector<int> *offsets) const;
