@@ -1,8 +1,10 @@
 #include "viewerfixture.h"
 
+#include "watch/qzfilenotification.h"
 #include "watch/qzfilenotificationsimple.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 
@@ -168,6 +170,45 @@ TEST_F(Reload, CopyTruncateShowsTheNewEnd)
     Poll();
     EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
     EXPECT_EQ(m_view->FileSize(), 24);
+}
+
+TEST_F(Reload, GrownByAGigabyteAtOnceFollowsWithoutReadingIt)
+{
+    OpenWatched(NumberedLines(30));
+    m_view->ScrollToEnd();
+    const quint64 reads = m_view->Document().WindowReads();
+    {
+        QFile f(m_path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(f.size() + (1LL << 30)));
+        ASSERT_TRUE(f.seek(f.size()));
+        f.write("\nthe end\n");
+    }
+    Poll();
+    EXPECT_EQ(LastDrawn(), QStringLiteral("the end"));
+    EXPECT_LE(m_view->Document().WindowReads() - reads, 3u);
+}
+
+TEST_F(Reload, NotificationWatcherFollowsTheTail)
+{
+    m_path = Write(NumberedLines(30));
+    m_view->AutoReloadSimple = false;
+    m_view->SetAutoReload(true);
+    ASSERT_TRUE(m_view->Open(m_path));
+    ShowLines(10);
+    m_view->ScrollToEnd();
+    QEventLoop loop;
+    m_view->OnFileReload = [&](TQzBinHex *) {
+        ++m_reloads;
+        loop.quit();
+    };
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit); // only a failing run waits this long
+    Append("line031\n");
+    loop.exec();
+    ASSERT_EQ(m_reloads, 1);
+    EXPECT_EQ(LastDrawn(), QStringLiteral("line031"));
+    m_view->Open(QString());
+    EXPECT_FALSE(m_view->Notifier()->Active()) << "a fresh open stops the watcher";
 }
 
 TEST_F(Reload, AReloadDuringASearchWaitsForIt)
