@@ -88,40 +88,43 @@ int main(int argc, char **argv)
         view->resize(1280, 1024);
     }
 
+    // Each move starts from a place far from where it goes (untimed), so
+    // every timed move has to bring its own window.
     struct Move
     {
         const char *name;
+        std::function<void(TQzBinHex &)> setup;
         std::function<void(TQzBinHex &)> run;
     };
     const Move moves[] = {
-        {"ScrollToEnd", [](TQzBinHex &v) { v.ScrollToBegin(); v.ScrollToEnd(); }},
-        {"ScrollTo middle", [](TQzBinHex &v) { v.ScrollToBegin(); v.ScrollTo(v.FileSize() / 2); }},
-        {"page down", [](TQzBinHex &v) { v.ScrollPageDown(); }},
+        {"ScrollToEnd", [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 3); }, [](TQzBinHex &v) { v.ScrollToEnd(); }},
+        {"ScrollTo middle", [](TQzBinHex &v) { v.ScrollToBegin(); },
+         [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 2); }},
+        {"page down", [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 3); },
+         [](TQzBinHex &v) { v.ScrollPageDown(); }},
     };
     for (const Move &m : moves) {
         double times[2];
-        quint64 reads[2];
+        quint64 maxReads = 0;
         const QString files[2] = {mid, huge};
         for (int i = 0; i < 2; ++i) {
             view->Open(files[i]);
-            view->ScrollTo(view->FileSize() / 3);
-            times[i] = bench::MedianSeconds(21, [&] { m.run(*view); });
-            // Window reads of one move, starting far from where it goes.
-            view->ScrollTo(view->FileSize() / 3);
-            const quint64 before = view->Document().WindowReads();
-            if (QLatin1String(m.name) == QLatin1String("page down"))
-                m.run(*view);
-            else if (QLatin1String(m.name) == QLatin1String("ScrollToEnd"))
-                view->ScrollToEnd();
-            else
-                view->ScrollTo(view->FileSize() / 2);
-            reads[i] = view->Document().WindowReads() - before;
+            std::vector<double> t;
+            for (int k = 0; k < 21; ++k) {
+                m.setup(*view);
+                const quint64 before = view->Document().WindowReads();
+                t.push_back(bench::Seconds([&] { m.run(*view); }));
+                if (i == 1)
+                    maxReads = std::max<quint64>(maxReads, view->Document().WindowReads() - before);
+            }
+            std::sort(t.begin(), t.end());
+            times[i] = t[t.size() / 2];
         }
         bench::Report({QStringLiteral("%1, 8 GiB vs 1 MB").arg(QLatin1String(m.name)), times[1] * 1e3,
                        QStringLiteral("ms"), times[0] * 1e3, QStringLiteral("1 MB file"), 1.5, true,
                        QStringLiteral("ratio <= 1.5")});
-        bench::Report({QStringLiteral("%1, window reads (8 GiB)").arg(QLatin1String(m.name)), double(reads[1]),
-                       QStringLiteral("reads"), 0, {}, 1, false, QStringLiteral("<= 1")});
+        bench::Report({QStringLiteral("%1, window reads per move (8 GiB)").arg(QLatin1String(m.name)),
+                       double(maxReads), QStringLiteral("reads"), 0, {}, 1, false, QStringLiteral("<= 1")});
     }
 
     view->Open(huge);
