@@ -402,25 +402,39 @@ void TQzBinHex::changeEvent(QEvent *event)
 
 void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool redraw)
 {
-    if (!m_textEnableSel)
-        length = 0;
-    if (start < 0 || length < 0)
+    if (!m_textEnableSel) {
+        m_selLength = 0;
         return;
-    start = m_doc.AlignDown(start);
-    length = m_doc.AlignDown(length);
-    if (m_doc.FileSize() < CharSize() || start > MaxPos()) {
-        if (start != 0 || length != 0)
-            return;
     }
-    LimitMax64(length, MaxPos() + CharSize() - start);
-    LimitMin64(length, 0);
+    if (start < 0 || start > MaxPos() || length < 0)
+        return;
     const bool changed = start != m_selStart || length != m_selLength;
-    m_selStart = start;
-    m_selLength = length;
+    if (changed) {
+        m_selStart = m_doc.AlignDown(start);
+        m_selLength = std::min(m_doc.AlignDown(length), MaxPos() + CharSize() - m_selStart);
+    }
     if (scroll)
-        ScrollTo(start);
-    else if (redraw && changed)
+        BringIntoView(start);
+    if (redraw)
         Redraw();
-    if (fireEvent && changed && OnSelectionChange)
+    if (changed && fireEvent && OnSelectionChange)
         OnSelectionChange(this);
+}
+
+void TQzBinHex::BringIntoView(qint64 position)
+{
+    if (IsTextMode()) {
+        MoveByLines(m_textSearchIndentVert + 1, false, true, true, position);
+    } else {
+        const qint64 b = BytesPerLine();
+        m_viewPos = std::max<qint64>(position - position % b - qint64(m_textSearchIndentVert) * b, 0);
+        m_doc.ReadBuffer(m_viewPos);
+        Redraw();
+    }
+    QPoint at;
+    if (!m_strPositions.CoordFromPos(position, &at))
+        return;
+    if (at.x() >= TextLeft() && at.x() < viewport()->width() - 8)
+        return;
+    SetHViewPos(at.x() + m_hViewPos - TextLeft() - m_textSearchIndentHorz * m_charWidth, false);
 }

@@ -250,6 +250,7 @@ private:
     void CloseSource();
     void StopWatchers();
     void ArmWatcher(bool start = true);
+    void BringIntoView(qint64 position);
     void UpdateMetrics(const TQzFont &font);
     WrapContext MakeWrapContext() const;
     TQzBinHexOutputOptions OutputOptions(bool showEol) const;

@@ -100,6 +100,28 @@ TEST_F(Viewer, FileCutShortWhileShownDrawsWithoutFailing)
     EXPECT_EQ(DrawnTexts().front(), QStringLiteral("line001")) << "the open file stays readable";
 }
 
+TEST_F(Viewer, SelectionStaysInsideTheFile)
+{
+    m_view->Open(Write("0123456789"));
+    const struct
+    {
+        const char *name;
+        qint64 start, length;
+        qint64 selStart, selLength;
+    } cases[] = {
+        {"inside", 2, 3, 2, 3},
+        {"a length past the end is cut", 8, 100, 8, 2},
+        {"a start past the last character changes nothing", 10, 1, 8, 2},
+        {"a negative length changes nothing", 1, -1, 8, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->SetSelection(c.start, c.length, false, false, false);
+        EXPECT_EQ(m_view->SelStart(), c.selStart);
+        EXPECT_EQ(m_view->SelLength(), c.selLength);
+    }
+}
+
 TEST_F(Viewer, ReloadNeedsASource)
 {
     EXPECT_THROW(m_view->Reload(), ContractError);
