@@ -1,0 +1,211 @@
+// Shell figures: start-up to the first painted frame, and 300 tabs of a 1 GB
+// log beside 300 tabs of a 1 KB log (time and resident memory per tab).
+//
+// Each tab figure runs in a child process of its own: memory freed by one run
+// would otherwise be reused by the next and hide its cost.
+#include "benchcommon.h"
+
+#include "app/formview.h"
+#include "text/messages.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kTabs = TFormView::kMaxTabs;
+
+// Never waits on a dialog; a message in a benchmark run is worth seeing.
+class PrintingSink final : public MessageSink
+{
+public:
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        return MsgResult::Ok;
+    }
+};
+
+// Ends an event loop at the first paint of the watched window.
+class FirstPaint final : public QObject
+{
+public:
+    FirstPaint(QWidget *window, QEventLoop *loop) : m_window(window), m_loop(loop)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Paint)
+            m_loop->quit();
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QEventLoop *m_loop;
+};
+
+QString SmallLog(const QString &source)
+{
+    const QString path = bench::DataDir() + QStringLiteral("/shell-1k.log");
+    if (QFile(path).size() != 1024) {
+        QFile in(source);
+        QFile out(path);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        out.write(in.read(1024));
+    }
+    return path;
+}
+
+void ProcessEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// Child: opens kTabs tabs of the file and prints seconds and bytes per tab.
+int MeasureTabs(int argc, char **argv, const QString &path)
+{
+    QApplication app(argc, argv);
+    PrintingSink sink;
+    SetMessageSink(&sink);
+    QTemporaryDir dir;
+    double seconds = 0;
+    qint64 bytes = 0;
+    {
+        TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+        form.show();
+        // One tab first, so fonts, caches and the tab bar's first layout are
+        // not counted as the cost of every tab.
+        form.OpenFileTab(path);
+        ProcessEvents();
+        form.CloseAllTabs();
+        ProcessEvents();
+
+        const qint64 before = bench::ResidentBytes();
+        seconds = bench::Seconds([&] {
+            for (int i = 0; i < kTabs; ++i)
+                form.OpenFileTab(path);
+        });
+        ProcessEvents();
+        bytes = bench::ResidentBytes() - before;
+        if (form.RecCount() != kTabs)
+            std::fprintf(stderr, "only %d tabs opened\n", form.RecCount());
+    }
+    SetMessageSink(nullptr);
+    std::printf("TABS %.9f %lld\n", seconds / kTabs, static_cast<long long>(bytes / kTabs));
+    return 0;
+}
+
+struct TabFigures
+{
+    double Seconds = 0;
+    double Bytes = 0;
+};
+
+// Runs this program with the arguments and returns the words of its
+// answer line after the tag.
+QList<QByteArray> RunChild(const QStringList &arguments, const QByteArray &tag)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(-1);
+    QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
+    if (parts.isEmpty() || parts[0] != tag) {
+        std::fprintf(stderr, "child %s failed\n", qPrintable(arguments.join(u' ')));
+        return {};
+    }
+    parts.removeFirst();
+    return parts;
+}
+
+TabFigures RunTabsChild(const QString &path)
+{
+    const QList<QByteArray> parts = RunChild({QStringLiteral("--tabs"), path}, "TABS");
+    if (parts.size() != 2)
+        return {};
+    return {parts[0].toDouble(), parts[1].toDouble()};
+}
+
+// Child: from the application object to the first paint of the window.
+int MeasureStartup(int argc, char **argv)
+{
+    const auto start = std::chrono::steady_clock::now();
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+    QEventLoop loop;
+    FirstPaint filter(&form, &loop);
+    form.show();
+    loop.exec();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("STARTUP %.9f\n", seconds);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--tabs") == 0)
+        return MeasureTabs(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc == 2 && qstrcmp(argv[1], "--startup") == 0)
+        return MeasureStartup(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    std::vector<double> startups;
+    for (int i = 0; i < 5; ++i) {
+        const QList<QByteArray> parts = RunChild({QStringLiteral("--startup")}, "STARTUP");
+        if (!parts.isEmpty())
+            startups.push_back(parts[0].toDouble());
+    }
+    std::sort(startups.begin(), startups.end());
+    const double startup = startups.empty() ? 0 : startups[startups.size() / 2];
+    bench::Report({QStringLiteral("start-up to first painted frame, no files (in process)"),
+                   startup * 1e3, QStringLiteral("ms"), 0, QString(), 300, false,
+                   QStringLiteral("<= 300 ms")});
+
+    // The whole program: start, first frame, close sequence with the
+    // settings save, exit.
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/app/ravelin");
+    if (QFile::exists(program)) {
+        QTemporaryDir dir;
+        const QString command = QStringLiteral("QT_QPA_PLATFORM=offscreen '%1' --quit-after-show "
+                                               "--config '%2' 2>/dev/null")
+                                    .arg(program, dir.filePath(QStringLiteral("Ravelin.ini")));
+        const double whole = bench::MedianSeconds(5, [&] { bench::CommandSeconds(command); });
+        bench::Report({QStringLiteral("program run: start, first frame, close, exit"), whole * 1e3,
+                       QStringLiteral("ms"), 0, QString(), 300, false,
+                       QStringLiteral("<= 300 ms")});
+    }
+
+    const QString huge = bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30);
+    const QString small = SmallLog(huge);
+    const TabFigures big = RunTabsChild(huge);
+    const TabFigures tiny = RunTabsChild(small);
+    bench::Report({QStringLiteral("open one tab of 300, 1 GB log"), big.Seconds * 1e3,
+                   QStringLiteral("ms"), tiny.Seconds * 1e3, QStringLiteral("1 KB log"), 5, false,
+                   QStringLiteral("<= 5 ms")});
+    bench::Report({QStringLiteral("resident memory per tab, 1 GB log"), big.Bytes / 1048576.0,
+                   QStringLiteral("MB"), tiny.Bytes / 1048576.0, QStringLiteral("1 KB log"), 2,
+                   false, QStringLiteral("<= 2 MB")});
+    bench::Report({QStringLiteral("resident memory per tab, 1 GB vs 1 KB log"),
+                   big.Bytes / 1048576.0, QStringLiteral("MB"), tiny.Bytes / 1048576.0,
+                   QStringLiteral("1 KB log"), 1.1, true, QStringLiteral("ratio <= 1.1")});
+    return 0;
+}

@@ -1,0 +1,43 @@
+#include "app/fontconv.h"
+
+#include <QFontInfo>
+
+namespace {
+constexpr int kBold = 1;
+constexpr int kItalic = 2;
+constexpr int kUnderline = 4;
+constexpr int kStrikeOut = 8;
+// The range a font dialog offers; anything else in the file is a typing error.
+constexpr int kMinPoints = 1;
+constexpr int kMaxPoints = 512;
+constexpr int kDefaultPoints = 10;
+} // namespace
+
+QFont FontFromSpec(const FontSpec &spec, bool fixedPitch)
+{
+    QFont font(QString::fromUtf8(spec.Name));
+    const bool sizeOk = spec.Size >= kMinPoints && spec.Size <= kMaxPoints;
+    font.setPointSize(sizeOk ? spec.Size : kDefaultPoints);
+    font.setBold((spec.Style & kBold) != 0);
+    font.setItalic((spec.Style & kItalic) != 0);
+    font.setUnderline((spec.Style & kUnderline) != 0);
+    font.setStrikeOut((spec.Style & kStrikeOut) != 0);
+    if (fixedPitch) {
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    }
+    return font;
+}
+
+FontSpec SpecFromFont(const QFont &font, const FontSpec &base)
+{
+    FontSpec spec = base;
+    spec.Name = font.family().toUtf8();
+    int points = font.pointSize();
+    if (points <= 0) // a font sized in pixels
+        points = QFontInfo(font).pointSize();
+    spec.Size = points;
+    spec.Style = (font.bold() ? kBold : 0) | (font.italic() ? kItalic : 0) |
+                 (font.underline() ? kUnderline : 0) | (font.strikeOut() ? kStrikeOut : 0);
+    return spec;
+}

@@ -1,0 +1,257 @@
+#pragma once
+
+#include "app/appsettings.h"
+#include "app/commandline.h"
+#include "app/inifile.h"
+#include "app/recentfiles.h"
+#include "app/trec.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QTabWidget;
+class QToolBar;
+class TQzBinHex;
+struct TQzFont;
+
+// The main window: a tool bar, one tab per open file (each holding a viewer),
+// a status bar and the menus. It owns the settings for the whole run, reads
+// them when it is created and writes them when it is closed.
+//
+// The implementation is split by responsibility: construction, the refresh
+// cycle and the start and close sequences (formview.cpp), actions, menus and
+// the simple commands (formview_actions.cpp), tabs and opening files
+// (formview_tabs.cpp), settings (formview_settings.cpp).
+class TFormView final : public QMainWindow
+{
+public:
+    static constexpr int kMaxTabs = 300;
+    static constexpr int kRecentItems = 10;
+    static constexpr int kRefreshIntervalMs = 500;
+    static constexpr int kStatusPanels = 4;
+
+    // The actions and the menu items that carry a handler of their own.
+    struct Actions
+    {
+        QAction *acFileOpen = nullptr;
+        QAction *acFileClose = nullptr;
+        QAction *acFileReload = nullptr;
+        QAction *acFileRecClear = nullptr;
+        QAction *acFilePrint = nullptr;
+        QAction *acFilePageSetup = nullptr;
+        QAction *acFileClear = nullptr;
+        QAction *acFileExit = nullptr;
+        QAction *acEditCopy = nullptr;
+        QAction *acEditSelectAll = nullptr;
+        QAction *acEditFind = nullptr;
+        QAction *acEditFindNext = nullptr;
+        QAction *acEditFindPrev = nullptr;
+        QAction *acGotoSet1 = nullptr;
+        QAction *acGotoSet2 = nullptr;
+        QAction *acGotoSet3 = nullptr;
+        QAction *acGotoGo1 = nullptr;
+        QAction *acGotoGo2 = nullptr;
+        QAction *acGotoGo3 = nullptr;
+        QAction *acGotoClear = nullptr;
+        QAction *acOptDialog = nullptr;
+        QAction *acOptColors = nullptr;
+        QAction *acOptTail = nullptr;
+        QAction *acOptWrap = nullptr;
+        QAction *acHelpContents = nullptr;
+        QAction *acHelpAbout = nullptr;
+
+        std::array<QAction *, kRecentItems> mnuRec{};
+        QAction *Closeall1 = nullptr;
+        QAction *mnuTabCap = nullptr;
+        QAction *mnuTabOrd = nullptr;
+        QAction *mnuSessOpen = nullptr;
+        std::array<QAction *, kRecentItems> mnuSess{};
+        QAction *mnuSessRecentClear = nullptr;
+        QAction *mnuSessSave = nullptr;
+        QAction *mnuSessSaveAs = nullptr;
+        QAction *mnuSessClose = nullptr;
+        QAction *mnuEdFilter = nullptr;
+        QAction *mnuSrGoto = nullptr;
+        QAction *mnuEncANSI = nullptr;
+        QAction *mnuEncOEM = nullptr;
+        QAction *mnuEncUTF8 = nullptr;
+        QAction *mnuEncUTF16 = nullptr;
+        QAction *mnuEncUTF16BE = nullptr;
+        QAction *mnuEncMenu = nullptr;
+        QAction *Homepage1 = nullptr;
+    };
+
+    // settingsPath is opened for the whole run; the files of commandLine are
+    // opened when the window is first shown.
+    explicit TFormView(const QString &settingsPath, const CommandLine &commandLine = {},
+                       QWidget *parent = nullptr);
+    ~TFormView() override;
+    TFormView(const TFormView &) = delete;
+    TFormView &operator=(const TFormView &) = delete;
+
+    // --- Operations the other parts of the shell use
+    TQzBinHex *ActiveView() const;
+    void UpdateAll();
+    void OpenFileTab(const QString &fileName);
+    void CloseTab(int index);
+    void CloseAllTabs();
+    void RedrawViews();
+    QString GetSRText() const;
+    qint64 GetSRPos() const;
+    quint8 GetSROptions() const;
+
+    int RecCount() const { return int(m_recs.size()); }
+    // ContractError for an index outside 0..RecCount() - 1.
+    TRec &Rec(int index);
+    const TRec &Rec(int index) const;
+    const Actions &Acts() const { return m_ac; }
+    QTabWidget *Pages() const { return m_pages; }
+    QLabel *StatusPanel(int index) const { return m_statusPanels[size_t(index)]; }
+    QTimer *RefreshTimer() { return &m_refreshTimer; }
+    const RecentFiles &OpenHistory() const { return m_openHistory; }
+    const QString &SessionFile() const { return m_sessionFile; }
+
+    // The settings as values: an options dialog edits a copy, sets it and
+    // runs ApplyOptions.
+    const AppSettings &Settings() const { return m_settings; }
+    void SetSettings(const AppSettings &settings);
+    void ApplyOptions();
+    void LoadSettings();
+    // False when the settings file could not be written (already reported).
+    bool SaveSettings();
+
+    // The open dialog; replaceable so that tests never block on a real one.
+    // Gets the folder to start in (empty: where it was last) and returns the
+    // chosen file or an empty string.
+    std::function<QString(const QString &startDir)> ChooseFileToOpen;
+
+    // --- Handlers wired by the form
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void PagesChange();
+    void StatusBar1Click(const QPoint &position);
+    void RefreshTimerTimer();
+    void ViewFileReload(TQzBinHex *sender);
+    void ViewOptChange();
+    void ViewDrawLine(TQzBinHex *sender, QPainter &canvas, const QString &text,
+                      const QString &wholeLine, const QRect &rect, const QPoint &textPoint,
+                      bool &done);
+
+    void FileOpenExecute();
+    void acFileCloseExecute();
+    void Closeall1Click();
+    void acFileReloadExecute();
+    void acFileRecClearExecute();
+    void mnuRec1Click(int tag);
+    void acFilePrintExecute();
+    void acFilePageSetupExecute();
+    void acFileClearExecute();
+    void FileExitExecute();
+    void mnuTabCapClick();
+    void mnuTabOrdClick();
+    void mnuSessOpenClick();
+    void mnuSess1Click(int tag);
+    void mnuSessRecentClearClick();
+    void mnuSessSaveClick();
+    void mnuSessSaveAsClick();
+    void mnuSessCloseClick();
+    void acEditCopyExecute();
+    void acEditSelectAllExecute();
+    void mnuEdFilterClick();
+    void acEditFindExecute();
+    void acEditFindNextExecute();
+    void acEditFindPrevExecute();
+    void mnuSrGotoClick();
+    void acGotoSetExecute(int bookmark);
+    void acGotoGoExecute(int bookmark);
+    void acGotoClearExecute();
+    void mnuEncANSIClick();
+    void mnuEncOEMClick();
+    void mnuEncUTF8Click();
+    void mnuEncUTF16Click();
+    void mnuEncUTF16BEClick();
+    void mnuEncMenuClick();
+    void acOptDialogExecute();
+    void acOptColorsExecute();
+    void acOptTailExecute();
+    void acOptWrapExecute();
+    void acHelpContentsExecute();
+    void Homepage1Click();
+    void acHelpAboutExecute();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // formview_actions.cpp
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void SetTextEncodingOfView(int encoding);
+    void SetUnicodeOfView(quint8 order);
+
+    // formview.cpp
+    void CreateCentralPanel();
+    void UpdateCaption();
+    void UpdateActions();
+    void UpdateEncodingMarks(const TQzBinHex *view);
+    void UpdateStatusBar();
+    void UpdateRecentMenu();
+    void UpdateSessionMenu();
+    void UpdateBookmarkCaptions();
+    void OpenSession(const QString &fileName);
+
+    // formview_tabs.cpp
+    int ActiveIndex() const;
+    void ShowPages(bool show);
+    void ConfigureNewView(TQzBinHex *view);
+    void ApplyEncodingCode(TQzBinHex *view, int code);
+    void SetTabCaption(int index, const QByteArray &caption, bool padShort);
+
+    // formview_settings.cpp
+    TQzFont TextFont() const;
+    TQzFont GutterFont() const;
+    void ApplyViewOptions(TQzBinHex *view);
+    void RestoreGeometry();
+    void StoreGeometry();
+    void SaveOpenTabs();
+    void ReopenLastLogs();
+
+    AppSettings m_settings;
+    IniFile m_ini;
+    CommandLine m_commandLine;
+    RecentFiles m_openHistory;
+    QString m_sessionFile;
+    QString m_lastDir;
+    std::vector<TRec> m_recs;
+    QTimer m_refreshTimer;
+    bool m_shown = false;
+    bool m_settingsSaved = false;
+
+    Actions m_ac;
+    QActionGroup *m_encodingGroup = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QMenu *m_sessionRecentMenu = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QStackedWidget *m_panel = nullptr; // "(File not opened)" or the tabs
+    QLabel *m_panelCaption = nullptr;
+    QTabWidget *m_pages = nullptr;
+    std::array<QLabel *, kStatusPanels> m_statusPanels{};
+    std::array<QString, 3> m_goCaptions; // "Go to bookmark n" without suffix
+};

@@ -1,0 +1,149 @@
+// Settings: reading and writing them in their fixed order, putting the
+// options into effect, window geometry and the tabs of the last run.
+#include "app/formview.h"
+
+#include "app/colorconv.h"
+#include "app/fontconv.h"
+#include "app/shellmessages.h"
+#include "viewer/qzbinhex.h"
+
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+
+namespace {
+const QByteArray kSave = "Save";
+
+QByteArray NumberKey(int i, const char *suffix = "")
+{
+    return QByteArray::number(i) + suffix;
+}
+} // namespace
+
+TQzFont TFormView::TextFont() const
+{
+    return {FontFromSpec(m_settings.Font, true), ColorFromInt(m_settings.Font.Color)};
+}
+
+TQzFont TFormView::GutterFont() const
+{
+    return {FontFromSpec(m_settings.FontGutter, true), ColorFromInt(m_settings.FontGutter.Color)};
+}
+
+void TFormView::SetSettings(const AppSettings &settings)
+{
+    m_settings = settings;
+}
+
+void TFormView::LoadSettings()
+{
+    // Every key's default is the value held now, so a missing key keeps it.
+    LoadAppSettings(m_ini, m_settings);
+    RestoreGeometry();
+    m_openHistory.Load(m_ini);
+}
+
+bool TFormView::SaveSettings()
+{
+    SaveOpenTabs();
+    StoreGeometry();
+    SaveAppSettings(m_ini, m_settings);
+    m_openHistory.Save(m_ini);
+    return m_ini.UpdateFile();
+}
+
+void TFormView::RestoreGeometry()
+{
+    // No check that the place lies on a screen: the window goes where it was.
+    move(m_settings.WindowLeft, m_settings.WindowTop);
+    resize(m_settings.WindowWidth, m_settings.WindowHeight);
+    if (m_settings.WindowMax)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TFormView::StoreGeometry()
+{
+    m_settings.WindowMax = isMaximized();
+    // Maximised, the normal geometry of an earlier run stays in the file.
+    if (m_settings.WindowMax)
+        return;
+    m_settings.WindowLeft = pos().x();
+    m_settings.WindowTop = pos().y();
+    m_settings.WindowWidth = width();
+    m_settings.WindowHeight = height();
+}
+
+void TFormView::SaveOpenTabs()
+{
+    // Keys beyond the new count stay in place; only Num of them are read.
+    m_ini.WriteInteger(kSave, "Num", RecCount());
+    for (int i = 0; i < RecCount(); ++i) {
+        const TRec &rec = m_recs[size_t(i)];
+        m_ini.WriteUtf8(kSave, NumberKey(i + 1), rec.FileName);
+        m_ini.WriteUtf8(kSave, NumberKey(i + 1, "tab"), QString::fromUtf8(rec.Caption));
+    }
+}
+
+void TFormView::ReopenLastLogs()
+{
+    m_lastDir = m_ini.ReadUtf8("SessHistory", "LastDir", QString());
+    const QString current = m_ini.ReadUtf8("SessHistory", "Current", QString());
+    if (!current.isEmpty()) {
+        OpenSession(current);
+        return;
+    }
+    const int count = m_ini.ReadInteger(kSave, "Num", 0);
+    for (int i = 1; i <= count && i <= kMaxTabs; ++i) {
+        const QString path = m_ini.ReadUtf8(kSave, NumberKey(i), QString());
+        const QString caption = m_ini.ReadUtf8(kSave, NumberKey(i, "tab"), QString());
+        if (path.isEmpty())
+            continue;
+        const int before = RecCount();
+        OpenFileTab(path);
+        if (RecCount() > before && !caption.isEmpty()) {
+            TRec &rec = m_recs.back();
+            rec.Caption = caption.toUtf8();
+            SetTabCaption(RecCount() - 1, rec.Caption, false);
+        }
+    }
+}
+
+void TFormView::ApplyOptions()
+{
+    // Qt has no rows of tabs. Tabs without scroll buttons would widen the
+    // window to hold them all, so the tabs always scroll; with several rows
+    // asked for they shrink first, so that as many as possible stay in view.
+    m_pages->setUsesScrollButtons(true);
+    m_pages->setElideMode(m_settings.MLine ? Qt::ElideRight : Qt::ElideNone);
+    for (const TRec &rec : m_recs)
+        if (rec.View)
+            ApplyViewOptions(rec.View);
+    m_pages->setTabPosition(m_settings.Tabs ? QTabWidget::South : QTabWidget::North);
+    m_pages->setDocumentMode(!m_settings.Tabs);
+    m_toolBar->setVisible(m_settings.Tool);
+    statusBar()->setVisible(m_settings.Status);
+    if (IsFormOnTop(this) != m_settings.OnTop)
+        SetFormOnTop(this, m_settings.OnTop);
+}
+
+void TFormView::ApplyViewOptions(TQzBinHex *view)
+{
+    view->SetFont(TextFont());
+    view->SetFontGutter(GutterFont());
+    view->SetColor(ColorFromInt(m_settings.ColorBack));
+    view->SetMaxLengths(vbmodeText, m_settings.MaxLen);
+    view->SetMaxLengths(vbmodeUnicode, m_settings.MaxLen);
+    view->AutoReloadSimpleTime = ReloadIntervalMs(m_settings.ReloadTime);
+    view->SetTextTabSize(m_settings.TabSize);
+    view->SetTextLineSpacing(m_settings.LineSp);
+    view->SetTextGutter(m_settings.Gutter);
+    view->SetTextGutterLines(m_settings.GutterLines);
+    view->SetTextGutterLinesBufSize(m_settings.GutterLinesBuf);
+    view->SetTextGutterLinesCount(m_settings.GutterLinesCount);
+    view->SetTextGutterLinesStep(m_settings.GutterLinesStep);
+    // A tab whose file never opened has nothing to reload.
+    if (view->SourceAssigned())
+        view->Reload();
+    else
+        view->Redraw();
+}

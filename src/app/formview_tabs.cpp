@@ -1,0 +1,280 @@
+// Tabs: opening a file into a new tab, closing tabs, the open dialog and
+// dropped files.
+#include "app/formview.h"
+
+#include "app/appformat.h"
+#include "app/colorconv.h"
+#include "app/shellmessages.h"
+#include "viewer/qzbinhex.h"
+#include "text/codepagelist.h"
+#include "text/fproc.h"
+#include "text/sproc.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kCaptionLength = 20;
+
+int CodePoints(const QString &text)
+{
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++count)
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+    return count;
+}
+
+// The first two bytes are a UTF-16 byte order mark.
+bool HasUnicodeMark(const QString &fileName)
+{
+    const FileHandle handle = FileOpenRead(fileName);
+    if (handle == InvalidFileHandle)
+        return false;
+    const bool unicode = IsFileUnicode(handle);
+    FileClose(handle);
+    return unicode;
+}
+
+} // namespace
+
+int TFormView::ActiveIndex() const
+{
+    const int index = m_pages->currentIndex();
+    return index >= 0 && index < RecCount() ? index : -1;
+}
+
+TQzBinHex *TFormView::ActiveView() const
+{
+    const int index = ActiveIndex();
+    return index >= 0 ? m_recs[size_t(index)].View : nullptr;
+}
+
+void TFormView::ShowPages(bool show)
+{
+    m_panel->setCurrentWidget(show ? static_cast<QWidget *>(m_pages)
+                                   : static_cast<QWidget *>(m_panelCaption));
+}
+
+void TFormView::SetTabCaption(int index, const QByteArray &caption, bool padShort)
+{
+    QString text = QString::fromUtf8(caption);
+    if (padShort && CodePoints(text) < kCaptionLength)
+        text = QStringLiteral("  ") + text + QStringLiteral("  ");
+    // An ampersand in a file name is not a mnemonic.
+    text.replace(u'&', QStringLiteral("&&"));
+    m_pages->setTabText(index, text);
+}
+
+void TFormView::OpenFileTab(const QString &name)
+{
+    if (name.isEmpty()) // names no file; would only leave an empty recent entry
+        return;
+    // Stored in the recent list and the settings: a relative name would mean
+    // another file once the program starts in another folder.
+    const QString fileName = QDir::cleanPath(QFileInfo(name).absoluteFilePath());
+    if (m_pages->count() >= kMaxTabs) {
+        MsgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
+        return;
+    }
+    // A missing file still gets its (empty) tab; an unreadable one does not.
+    if (IsFileExist(fileName) && !IsFileReadable(fileName)) {
+        MsgWarning(FormatStrW(QStringLiteral("Cannot read file: \"%s\""), {fileName}));
+        return;
+    }
+
+    ShowPages(true);
+    const int code = m_openHistory.Touch(fileName);
+
+    TRec rec;
+    rec.Sheet = new QWidget;
+    rec.FileName = fileName;
+    rec.Caption = ShortenText(ExtractFileNameW(fileName), kCaptionLength).toUtf8();
+    m_recs.push_back(rec);
+    const int index = RecCount() - 1;
+    {
+        // Records and pages agree again only at the end of this block.
+        const QSignalBlocker blocker(m_pages);
+        m_pages->addTab(rec.Sheet, QString());
+        SetTabCaption(index, rec.Caption, true);
+        m_pages->setCurrentIndex(index);
+    }
+
+    auto *view = new TQzBinHex(rec.Sheet);
+    auto *layout = new QVBoxLayout(rec.Sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    m_recs[size_t(index)].View = view;
+    ConfigureNewView(view);
+
+    if (IsFileExist(fileName) && view->Open(fileName)) {
+        if (m_settings.ToEnd)
+            view->ScrollTo(view->FileSize());
+        if (HasUnicodeMark(fileName))
+            view->SetMode(vbmodeUnicode); // the viewer reads the byte order from the mark
+        if (view->Mode() == vbmodeText)
+            ApplyEncodingCode(view, code);
+    } else {
+        // The viewer has already reported its own failure, if it had one.
+        MsgWarning(FormatStrW(QStringLiteral("Cannot open file: \"%s\""), {fileName}));
+    }
+    view->setFocus();
+    UpdateAll();
+}
+
+void TFormView::ConfigureNewView(TQzBinHex *view)
+{
+    view->SetFont(TextFont());
+    view->SetFontGutter(GutterFont());
+    view->SetColor(ColorFromInt(m_settings.ColorBack));
+    view->SetMaxLengths(vbmodeText, m_settings.MaxLen);
+    view->SetMaxLengths(vbmodeUnicode, m_settings.MaxLen);
+    view->SetTextLineSpacing(m_settings.LineSp);
+    view->SetTextTabSize(m_settings.TabSize);
+    view->SetTextGutter(m_settings.Gutter);
+    view->SetTextGutterLines(m_settings.GutterLines);
+    view->SetTextGutterLinesBufSize(m_settings.GutterLinesBuf);
+    view->SetTextGutterLinesCount(m_settings.GutterLinesCount);
+    view->SetTextGutterLinesStep(m_settings.GutterLinesStep);
+    view->SetTextWrap(m_settings.Wrap);
+    view->SetTextUrlHilight(false);
+    view->SetAutoReload(true);
+    view->AutoReloadBeep = false;
+    view->AutoReloadFollowTail = m_settings.Tail;
+    view->AutoReloadSimple = true;
+    view->AutoReloadSimpleTime = ReloadIntervalMs(m_settings.ReloadTime);
+
+    view->OnFileReload = [this](TQzBinHex *sender) { ViewFileReload(sender); };
+    view->OnOptionsChange = [this](TQzBinHex *) { ViewOptChange(); };
+    view->OnDrawLine = [this](TQzBinHex *sender, QPainter &canvas, const QString &text,
+                              const QString &wholeLine, const QRect &rect, const QPoint &textPoint,
+                              bool &done) {
+        ViewDrawLine(sender, canvas, text, wholeLine, rect, textPoint, done);
+    };
+}
+
+void TFormView::ApplyEncodingCode(TQzBinHex *view, int code)
+{
+    if (code == EncodingUtf16BE || code == EncodingUtf16LE) {
+        view->SetMode(vbmodeUnicode);
+        view->SetUnicodeOrder(code == EncodingUtf16BE ? UnicodeOrderBig : UnicodeOrderLittle);
+        return;
+    }
+    // A hand-edited settings file may hold any number: only list entries count.
+    if (code < 0 || code >= CodepageCount)
+        code = EncodingAnsi;
+    view->SetTextEncoding(code);
+}
+
+void TFormView::CloseTab(int index)
+{
+    if (index < 0 || index >= RecCount())
+        return;
+    TRec &rec = m_recs[size_t(index)];
+    rec.View->Open(QString(), false);
+    {
+        const QSignalBlocker blocker(m_pages);
+        m_pages->removeTab(index);
+    }
+    delete rec.View;
+    delete rec.Sheet;
+    // The later records move down with all their fields: record i is page i.
+    m_recs.erase(m_recs.begin() + index);
+
+    if (m_recs.empty()) {
+        ShowPages(false);
+        return;
+    }
+    const QSignalBlocker blocker(m_pages);
+    m_pages->setCurrentIndex(std::min(index, RecCount() - 1));
+}
+
+void TFormView::CloseAllTabs()
+{
+    for (int i = RecCount() - 1; i >= 0; --i)
+        CloseTab(i);
+    UpdateAll();
+}
+
+void TFormView::acFileCloseExecute()
+{
+    CloseTab(ActiveIndex());
+    UpdateAll();
+}
+
+void TFormView::Closeall1Click()
+{
+    CloseAllTabs();
+}
+
+void TFormView::PagesChange()
+{
+    UpdateAll();
+}
+
+QString TFormView::GetSRText() const
+{
+    const int index = ActiveIndex();
+    return index >= 0 ? m_recs[size_t(index)].SRText : QString();
+}
+
+qint64 TFormView::GetSRPos() const
+{
+    const int index = ActiveIndex();
+    return index >= 0 ? m_recs[size_t(index)].SRPos : 0;
+}
+
+quint8 TFormView::GetSROptions() const
+{
+    const int index = ActiveIndex();
+    return index >= 0 ? m_recs[size_t(index)].SROptions : 0;
+}
+
+void TFormView::FileOpenExecute()
+{
+    QString startDir;
+    if (const TQzBinHex *view = ActiveView(); view && !view->FileName().isEmpty())
+        startDir = QFileInfo(view->FileName()).absolutePath();
+    QString chosen;
+    if (ChooseFileToOpen) {
+        chosen = ChooseFileToOpen(startDir);
+    } else {
+        // An empty folder lets the dialog start where it was last left.
+        chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), startDir,
+                                              QStringLiteral("Log files (*.log);;All files (*)"));
+    }
+    if (!chosen.isEmpty())
+        OpenFileTab(chosen);
+}
+
+void TFormView::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (data && data->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TFormView::dropEvent(QDropEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (!data)
+        return;
+    for (const QUrl &url : data->urls()) {
+        const QString name = url.toLocalFile();
+        if (!name.isEmpty())
+            OpenFileTab(name);
+    }
+    event->acceptProposedAction();
+}

@@ -1,0 +1,102 @@
+#include "app/commandline.h"
+#include "app/formview.h"
+#include "app/ravelinapp.h"
+#include "app/shellmessages.h"
+
+#include <QDir>
+#include <QIcon>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Undocumented: shows the window once, then closes it through the normal
+// close sequence. Used by the smoke test and the start-up benchmark.
+const QString kQuitAfterShow = QStringLiteral("--quit-after-show");
+
+// Answers every question with OK and prints the text, so that an unattended
+// run never waits on a dialog.
+class UnattendedSink final : public MessageSink
+{
+public:
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        return MsgResult::Ok;
+    }
+};
+
+// Closes the window once its first frame has been painted.
+class QuitAfterPaint final : public QObject
+{
+public:
+    explicit QuitAfterPaint(QWidget *window) : QObject(window), m_window(window)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QPointer<QWidget> window = m_window;
+            QTimer::singleShot(0, window, [window] { window->close(); });
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    bool m_done = false;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    bool quitAfterShow = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == kQuitAfterShow)
+            quitAfterShow = true;
+        else
+            arguments << arg;
+    }
+
+    // Parsed before the application object, so that --help works without a display.
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    if (commandLine.Help) {
+        std::fputs(qUtf8Printable(CommandLineHelp()), stdout);
+        return 0;
+    }
+    if (commandLine.Version) {
+        std::printf("%s %s\n", qUtf8Printable(TRavelinApp::Title()), RAVELIN_VERSION);
+        return 0;
+    }
+    // An unknown option is skipped, like any other option, and the files are opened.
+    if (!commandLine.Error.isEmpty())
+        std::fprintf(stderr, "ravelin: %s\n", qUtf8Printable(commandLine.Error));
+
+    TRavelinApp app(argc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/ravelin.svg")));
+    MessageBoxSink boxes;
+    UnattendedSink unattended;
+    SetMessageSink(quitAfterShow ? static_cast<MessageSink *>(&unattended) : &boxes);
+
+    const QString settingsPath =
+        ResolveSettingsPath(commandLine.ConfigPath, QCoreApplication::applicationDirPath());
+    int result = 0;
+    {
+        TFormView form(settingsPath, commandLine);
+        if (quitAfterShow)
+            new QuitAfterPaint(&form);
+        form.show();
+        result = app.exec();
+    }
+    SetMessageSink(nullptr);
+    return result;
+}

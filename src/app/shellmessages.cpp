@@ -1,0 +1,85 @@
+#include "app/shellmessages.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace {
+const QString kCaption = QStringLiteral("Ravelin");
+}
+
+void MsgError(const QString &text)
+{
+    ShowMessage(kCaption, text, MsgIcon::Error);
+}
+
+void MsgWarning(const QString &text)
+{
+    ShowMessage(kCaption, text, MsgIcon::Warning);
+}
+
+bool IsFormOnTop(const QWidget *form)
+{
+    return form->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+void SetFormOnTop(QWidget *form, bool onTop)
+{
+    if (IsFormOnTop(form) == onTop)
+        return;
+    // Changing window flags re-creates the native window and hides it.
+    const bool visible = form->isVisible();
+    const QPoint position = form->pos();
+    form->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    form->move(position);
+    if (visible)
+        form->show();
+}
+
+MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgIcon icon,
+                               MsgButtons buttons)
+{
+    QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case MsgIcon::Error:
+        boxIcon = QMessageBox::Critical;
+        break;
+    case MsgIcon::Warning:
+        boxIcon = QMessageBox::Warning;
+        break;
+    case MsgIcon::Information:
+        boxIcon = QMessageBox::Information;
+        break;
+    case MsgIcon::Question:
+        boxIcon = QMessageBox::Question;
+        break;
+    }
+    QMessageBox::StandardButtons set = QMessageBox::Ok;
+    switch (buttons) {
+    case MsgButtons::Ok:
+        break;
+    case MsgButtons::OkCancel:
+        set = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case MsgButtons::RetryCancel:
+        set = QMessageBox::Retry | QMessageBox::Cancel;
+        break;
+    case MsgButtons::YesNo:
+        set = QMessageBox::Yes | QMessageBox::No;
+        break;
+    }
+    QMessageBox box(boxIcon, caption, text, set, QApplication::activeWindow());
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return MsgResult::Ok;
+    case QMessageBox::Retry:
+        return MsgResult::Retry;
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    default:
+        // Closing the box with Esc or its title bar is the safe answer.
+        return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+    }
+}

@@ -1,0 +1,379 @@
+// Tabs: opening (checks, messages, captions, encodings), closing and the
+// ways files arrive (command line, open dialog, drop).
+#include "formfixture.h"
+
+#include "viewer/qzbinhex.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+namespace {
+
+using TabsTest = FormFixture;
+
+TEST_F(TabsTest, ClosingMovesTheLaterRecordsDown)
+{
+    struct Case
+    {
+        const char *Name;
+        int Close;
+        QStringList Remaining;
+        int Active; // index of the page active afterwards
+    };
+    const Case cases[] = {
+        {"first", 0, {"b.log", "c.log"}, 0},
+        {"middle", 1, {"a.log", "c.log"}, 1},
+        {"last", 2, {"a.log", "b.log"}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFormView &form = MakeForm();
+        const QStringList names{"a.log", "b.log", "c.log"};
+        for (int i = 0; i < names.size(); ++i) {
+            form.OpenFileTab(WriteFile(names[i], names[i].toUtf8() + "\n"));
+            TRec &rec = form.Rec(i);
+            rec.Bookmarks = {i * 100, i * 100 + 1, TRec::kNoBookmark};
+            rec.SRText = names[i];
+            rec.SRPos = i * 10;
+            rec.SROptions = quint8(i + 1);
+        }
+
+        form.CloseTab(c.Close);
+        form.UpdateAll();
+
+        ASSERT_EQ(form.RecCount(), 2);
+        ASSERT_EQ(form.Pages()->count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const TRec &rec = form.Rec(i);
+            const int was = int(names.indexOf(c.Remaining[i]));
+            EXPECT_EQ(rec.FileName, PathOf(c.Remaining[i]));
+            EXPECT_EQ(rec.View->FileName(), PathOf(c.Remaining[i]));
+            EXPECT_EQ(form.Pages()->widget(i), rec.Sheet);
+            EXPECT_EQ(form.Pages()->tabText(i), "  " + c.Remaining[i] + "  ");
+            EXPECT_EQ(rec.Bookmarks[0], was * 100);
+            EXPECT_EQ(rec.Bookmarks[1], was * 100 + 1);
+            EXPECT_EQ(rec.SRText, c.Remaining[i]);
+            EXPECT_EQ(rec.SRPos, was * 10);
+            EXPECT_EQ(rec.SROptions, was + 1);
+        }
+        EXPECT_EQ(form.Pages()->currentIndex(), c.Active);
+        EXPECT_EQ(form.ActiveView(), form.Rec(c.Active).View);
+        EXPECT_EQ(form.GetSRText(), c.Remaining[c.Active]);
+        EXPECT_EQ(form.windowTitle(), c.Remaining[c.Active] + " - Ravelin Pro");
+    }
+}
+
+TEST_F(TabsTest, CloseIgnoresIndexesOutsideTheTabs)
+{
+    TFormView &form = MakeForm();
+    form.OpenFileTab(WriteFile("a.log", "a\n"));
+    form.CloseTab(-1);
+    form.CloseTab(1);
+    EXPECT_EQ(form.RecCount(), 1);
+    form.Acts().acFileClose->trigger();
+    EXPECT_EQ(form.RecCount(), 0);
+    EXPECT_EQ(form.ActiveView(), nullptr);
+    EXPECT_EQ(form.GetSRText(), QString());
+}
+
+TEST_F(TabsTest, ThreeHundredTabsAtMost)
+{
+    TFormView &form = MakeForm();
+    const QString tiny = WriteFile("tiny.log", "t\n");
+    for (int i = 0; i < TFormView::kMaxTabs; ++i)
+        form.OpenFileTab(tiny);
+    ASSERT_EQ(form.RecCount(), 300);
+    ASSERT_TRUE(m_sink.Messages.empty());
+
+    form.OpenFileTab(WriteFile("other.log", "o\n"));
+    ASSERT_EQ(m_sink.Messages.size(), 1u);
+    EXPECT_EQ(m_sink.Messages[0].Text, "Too many files opened (300)");
+    EXPECT_EQ(m_sink.Messages[0].Caption, "Ravelin");
+    EXPECT_EQ(m_sink.Messages[0].Icon, MsgIcon::Warning);
+    EXPECT_EQ(form.RecCount(), 300);
+    EXPECT_EQ(form.Pages()->count(), 300);
+    ASSERT_EQ(form.OpenHistory().Count(), 1) << "the recent list is unchanged";
+    EXPECT_EQ(form.OpenHistory().Items()[0].Path, tiny);
+}
+
+TEST_F(TabsTest, SameFileTwiceGivesIndependentTabs)
+{
+    TFormView &form = MakeForm();
+    const QString path = WriteFile("twice.log", QByteArray(5000, 'x'));
+    form.OpenFileTab(path);
+    form.OpenFileTab(path);
+    ASSERT_EQ(form.RecCount(), 2);
+    EXPECT_NE(form.Rec(0).View, form.Rec(1).View);
+    form.Rec(0).Bookmarks[0] = 10;
+    EXPECT_EQ(form.Rec(1).Bookmarks[0], TRec::kNoBookmark);
+    EXPECT_EQ(form.OpenHistory().Count(), 1);
+}
+
+TEST_F(TabsTest, CaptionsAreShortenedOrPadded)
+{
+    struct Case
+    {
+        QString File;
+        QString Caption;
+        QString TabText;
+    };
+    const Case cases[] = {
+        {"application.log", "application.log", "  application.log  "},
+        {"abcdefghijklmnopqrs", "abcdefghijklmnopqrs", "  abcdefghijklmnopqrs  "}, // 19
+        {"abcdefghijklmnopqrst", "abcdefghijklmnopqrst", "abcdefghijklmnopqrst"},  // 20
+        {"abcdefghijklmnopqrstuvwxy", "abcdefghijklmnopqrs…", "abcdefghijklmnopqrs…"},
+        {"журнал-ошибок.log", "журнал-ошибок.log", "  журнал-ошибок.log  "},
+    };
+    TFormView &form = MakeForm();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.File.toStdString());
+        form.OpenFileTab(WriteFile(c.File, "x\n"));
+        const int last = form.RecCount() - 1;
+        EXPECT_EQ(QString::fromUtf8(form.Rec(last).Caption), c.Caption);
+        EXPECT_EQ(form.Pages()->tabText(last), c.TabText);
+    }
+}
+
+TEST_F(TabsTest, MissingFileGetsAnEmptyTab)
+{
+    TFormView &form = MakeForm();
+    const QString path = PathOf("missing.log");
+    form.OpenFileTab(path);
+    EXPECT_EQ(m_sink.Texts(), QStringList({"Cannot open file: \"" + path + "\""}));
+    ASSERT_EQ(form.RecCount(), 1);
+    EXPECT_EQ(form.Rec(0).FileName, path);
+    EXPECT_TRUE(form.ActiveView()->FileName().isEmpty());
+    EXPECT_EQ(form.OpenHistory().Items()[0].Path, path);
+
+    // Reloading a tab whose file never opened beeps instead of failing.
+    form.Acts().acFileReload->trigger();
+    EXPECT_EQ(m_sink.Messages.size(), 1u);
+}
+
+TEST_F(TabsTest, UnreadableFileOpensNoTab)
+{
+    // A FIFO exists but is no readable file; opening it must not block either.
+    const QString fifo = PathOf("pipe.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    TFormView &form = MakeForm();
+    form.OpenFileTab(fifo);
+    EXPECT_EQ(m_sink.Texts(), QStringList({"Cannot read file: \"" + fifo + "\""}));
+    EXPECT_EQ(form.RecCount(), 0);
+    EXPECT_TRUE(form.OpenHistory().IsEmpty());
+}
+
+TEST_F(TabsTest, RelativeNamesAreStoredAbsolute)
+{
+    const QString path = WriteFile("rel.log", "x\n");
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+    TFormView &form = MakeForm();
+    form.OpenFileTab("./sub/../rel.log");
+    QDir::setCurrent(saved);
+    ASSERT_EQ(form.RecCount(), 1);
+    EXPECT_EQ(form.Rec(0).FileName, path);
+    EXPECT_EQ(form.OpenHistory().Items()[0].Path, path);
+}
+
+TEST_F(TabsTest, ByteOrderMarkChoosesUtf16)
+{
+    struct Case
+    {
+        const char *Name;
+        QByteArray Data;
+        quint8 Order;
+    };
+    const Case cases[] = {
+        {"le.log", QByteArray("\xFF\xFEh\0i\0", 6), UnicodeOrderLittle},
+        {"be.log", QByteArray("\xFE\xFF\0h\0i", 6), UnicodeOrderBig},
+    };
+    TFormView &form = MakeForm();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        form.OpenFileTab(WriteFile(c.Name, c.Data));
+        TQzBinHex *view = form.ActiveView();
+        EXPECT_EQ(view->Mode(), vbmodeUnicode);
+        EXPECT_EQ(view->UnicodeOrder(), c.Order);
+        const bool big = c.Order == UnicodeOrderBig;
+        EXPECT_EQ(form.Acts().mnuEncUTF16->isChecked(), !big);
+        EXPECT_EQ(form.Acts().mnuEncUTF16BE->isChecked(), big);
+        EXPECT_FALSE(form.Acts().mnuEncMenu->isEnabled());
+    }
+}
+
+TEST_F(TabsTest, EncodingIsRememberedPerRecentFile)
+{
+    struct Case
+    {
+        const char *Item;
+        int Code;
+        TQzBinHexMode Mode;
+        int TextEncoding;
+        quint8 Order;
+    };
+    const Case cases[] = {
+        {"mnuEncOEM", 1, vbmodeText, 1, 0},
+        {"mnuEncUTF8", 130, vbmodeText, 130, 0},
+        {"mnuEncUTF16", -1, vbmodeUnicode, 0, UnicodeOrderLittle},
+        {"mnuEncUTF16BE", -2, vbmodeUnicode, 0, UnicodeOrderBig},
+        {"mnuEncANSI", 0, vbmodeText, 0, 0},
+    };
+    TFormView &form = MakeForm();
+    const QString path = WriteFile("enc.log", "caf\xc3\xa9\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Item);
+        form.OpenFileTab(path);
+        form.findChild<QAction *>(c.Item)->trigger();
+        EXPECT_EQ(form.OpenHistory().Items()[0].Encoding, c.Code);
+        for (QAction *item : {form.Acts().mnuEncANSI, form.Acts().mnuEncOEM, form.Acts().mnuEncUTF8,
+                              form.Acts().mnuEncUTF16, form.Acts().mnuEncUTF16BE})
+            EXPECT_EQ(item->isChecked(), item->objectName() == c.Item);
+
+        form.CloseAllTabs();
+        form.Acts().mnuRec[0]->trigger();
+        TQzBinHex *view = form.ActiveView();
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->Mode(), c.Mode);
+        if (c.Mode == vbmodeText)
+            EXPECT_EQ(view->TextEncoding(), c.TextEncoding);
+        else
+            EXPECT_EQ(view->UnicodeOrder(), c.Order);
+        form.CloseAllTabs();
+    }
+}
+
+TEST_F(TabsTest, StoredEncodingCodesAreChecked)
+{
+    struct Case
+    {
+        const char *Code;
+        TQzBinHexMode Mode;
+        int TextEncoding;
+    };
+    const Case cases[] = {
+        {"130", vbmodeText, 130}, {"-2", vbmodeUnicode, 0},
+        {"131", vbmodeText, 131}, {"132", vbmodeText, 0}, // past the list
+        {"-3", vbmodeText, 0},                            // no such UTF-16 code
+        {"junk", vbmodeText, 0},                          // unreadable number
+    };
+    const QString path = WriteFile("stored.log", "x\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Code);
+        WriteSettings("[OpenHistory]\n0=" + path.toUtf8() + "\n0enc=" + c.Code + "\n");
+        TFormView &form = MakeForm();
+        form.OpenFileTab(path);
+        EXPECT_EQ(form.ActiveView()->Mode(), c.Mode);
+        EXPECT_EQ(form.ActiveView()->TextEncoding(), c.TextEncoding);
+        EXPECT_TRUE(m_sink.Messages.empty());
+    }
+}
+
+TEST_F(TabsTest, MarkWinsOverTheStoredEncoding)
+{
+    const QString path = WriteFile("marked.log", QByteArray("\xFF\xFEh\0", 4));
+    WriteSettings("[OpenHistory]\n0=" + path.toUtf8() + "\n0enc=130\n");
+    TFormView &form = MakeForm();
+    form.OpenFileTab(path);
+    EXPECT_EQ(form.ActiveView()->Mode(), vbmodeUnicode);
+}
+
+TEST_F(TabsTest, CommandLineOpensFilesButNotOptions)
+{
+    const QString a = WriteFile("a.log", "a\n");
+    const QString b = WriteFile("b.log", "b\n");
+    // The last run left a tab; with a command line it is not reopened.
+    WriteSettings("[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + b.toUtf8() + "\n");
+
+    TFormView &form = MakeForm(ParseCommandLine({"-x", a}));
+    EXPECT_EQ(form.RecCount(), 0) << "files open when the window is shown";
+    form.show();
+    ASSERT_EQ(form.RecCount(), 1);
+    EXPECT_EQ(form.Rec(0).FileName, a);
+    EXPECT_EQ(m_sink.Texts(),
+              QStringList({"Command line param specified - skipping reopening last logs"}));
+    EXPECT_EQ(m_sink.Messages[0].Caption, "Ravelin Pro");
+}
+
+TEST_F(TabsTest, AnOptionAloneStillSkipsTheReopen)
+{
+    const QString b = WriteFile("b.log", "b\n");
+    WriteSettings("[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + b.toUtf8() + "\n");
+    TFormView &form = MakeForm(ParseCommandLine({"-x"}));
+    form.show();
+    EXPECT_EQ(form.RecCount(), 0);
+}
+
+TEST_F(TabsTest, LastLogsReopenWithTheirCaptions)
+{
+    const QString a = WriteFile("a.log", "a\n");
+    const QString b = WriteFile("b.log", "b\n");
+    WriteSettings("[Opt]\nReopen=1\n[Save]\nNum=3\n1=" + a.toUtf8() +
+                  "\n1tab=Front end\n2=\n3=" + b.toUtf8() + "\n");
+    TFormView &form = MakeForm();
+    form.show();
+    ASSERT_EQ(form.RecCount(), 2);
+    EXPECT_EQ(form.Rec(0).Caption, "Front end");
+    EXPECT_EQ(form.Pages()->tabText(0), "Front end");
+    EXPECT_EQ(form.Pages()->tabText(1), "  b.log  ");
+    EXPECT_EQ(form.Pages()->currentIndex(), 1);
+    EXPECT_TRUE(m_sink.Messages.empty());
+}
+
+TEST_F(TabsTest, OpenDialogStartsInTheActiveFilesFolder)
+{
+    TFormView &form = MakeForm();
+    const QString path = WriteFile("a.log", "a\n");
+    QStringList startDirs;
+    QString answer = path;
+    form.ChooseFileToOpen = [&](const QString &startDir) {
+        startDirs << startDir;
+        return answer;
+    };
+    form.Acts().acFileOpen->trigger();
+    form.Acts().acFileOpen->trigger();
+    answer.clear(); // cancelled
+    form.Acts().acFileOpen->trigger();
+    EXPECT_EQ(startDirs, QStringList({"", m_dir.path(), m_dir.path()}));
+    EXPECT_EQ(form.RecCount(), 2);
+}
+
+TEST_F(TabsTest, DroppedFilesOpenInOrder)
+{
+    TFormView &form = MakeForm();
+    QList<QUrl> urls;
+    for (const char *name : {"one.log", "two.log", "three.log"})
+        urls << QUrl::fromLocalFile(WriteFile(name, "x\n"));
+    urls << QUrl("https://example.org/not-a-file.log");
+    QMimeData data;
+    data.setUrls(urls);
+    // A drop reaches only the widget that accepted the drag when it entered.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    ASSERT_EQ(form.RecCount(), 3);
+    EXPECT_EQ(form.Rec(0).FileName, PathOf("one.log"));
+    EXPECT_EQ(form.Rec(1).FileName, PathOf("two.log"));
+    EXPECT_EQ(form.Rec(2).FileName, PathOf("three.log"));
+}
+
+TEST_F(TabsTest, ManyTabsNeverWidenTheWindow)
+{
+    for (const char *mline : {"MLine=1", "MLine=0"}) {
+        SCOPED_TRACE(mline);
+        WriteSettings(QByteArray("[Opt]\n") + mline + "\n");
+        TFormView &form = MakeForm();
+        const QString path = WriteFile("a-rather-long-name.log", "x\n");
+        for (int i = 0; i < 60; ++i)
+            form.OpenFileTab(path);
+        EXPECT_LE(form.minimumSizeHint().width(), 664);
+    }
+}
+
+} // namespace

@@ -1,0 +1,25 @@
+# The main window, its helpers and the program itself.
+ravelin_add_test(app_colorconv_test SOURCES colorconv_test.cpp LIBS ravelin_app GUI)
+ravelin_add_test(app_fontconv_test SOURCES fontconv_test.cpp LIBS ravelin_app GUI)
+ravelin_add_test(app_ravelinapp_test SOURCES ravelinapp_test.cpp LIBS ravelin_app)
+ravelin_add_test(app_formview_refresh_test SOURCES formview_refresh_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_formview_tabs_test SOURCES formview_tabs_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_formview_settings_test SOURCES formview_settings_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_formview_keys_test SOURCES formview_keys_test.cpp formfixture.h
+  LIBS ravelin_app Qt6::Test GUI)
+
+# Smoke tests of the executable: it answers --version without a display, and
+# it starts offscreen on a file, shows its window and closes it again.
+add_test(NAME app_ravelin_version COMMAND ravelin_exe --version)
+set_tests_properties(app_ravelin_version PROPERTIES PASS_REGULAR_EXPRESSION "^Ravelin Pro [0-9]")
+
+set(smoke_config ${CMAKE_CURRENT_BINARY_DIR}/smoke/Ravelin.ini)
+add_test(NAME app_ravelin_smoke
+  COMMAND ravelin_exe --quit-after-show --config ${smoke_config} ${PROJECT_SOURCE_DIR}/samples/sample.log)
+set_tests_properties(app_ravelin_smoke PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+  FAIL_REGULAR_EXPRESSION "Cannot open|Cannot read|Unable to write|AddressSanitizer|runtime error"
+  TIMEOUT 60)
