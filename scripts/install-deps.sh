@@ -10,7 +10,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libicu-dev libpcre2-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth imagemagick
 )
 
