@@ -11,7 +11,10 @@ rows="$build/bench-rows.txt"
 while read -r name; do
   [ -n "$name" ] || continue
   echo "== $name" >&2
-  "$build/bench/$name" | tee /dev/stderr | grep '^BENCH ' | sed 's/^BENCH //' >> "$rows" || true
+  out="$build/bench-$name.log"
+  "$build/bench/$name" > "$out" 2>&1 || echo "$name failed (see $out)" >&2
+  grep -v '^BENCH ' "$out" >&2 || true
+  grep '^BENCH ' "$out" | sed 's/^BENCH //' >> "$rows" || true
 done < "$build/bench/benches.txt"
 python3 - "$rows" "$build/bench-results.json" <<'PY'
 import json, sys

@@ -124,15 +124,17 @@ bool TDirThread::IsReported(quint32 eventMask, quint32 filter)
 void TDirThread::run()
 {
     try {
-        if (!WatchRoot())
-            return; // Active stays false; Start notices the ended thread
-        m_owner->m_active = true;
-        WaitLoop();
+        if (WatchRoot()) {
+            m_owner->SetActiveFromWorker(true);
+            WaitLoop();
+        }
+        // Otherwise Active stays false; Start notices the ended thread.
     } catch (...) {
         // Nothing may escape run(); the GUI thread shows it.
         m_owner->PostMessage(QStringLiteral("Exception while waiting for notification"));
     }
     m_inotify.reset();
+    m_owner->WakeWaiter();
 }
 
 bool TDirThread::WatchRoot()

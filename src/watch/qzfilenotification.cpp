@@ -128,6 +128,23 @@ bool TQzFileNotification::EndThread()
     return true;
 }
 
+void TQzFileNotification::SetActiveFromWorker(bool value)
+{
+    {
+        const std::lock_guard lock(m_activeMutex);
+        m_active = value;
+    }
+    m_activeChanged.notify_all();
+}
+
+void TQzFileNotification::WakeWaiter()
+{
+    {
+        const std::lock_guard lock(m_activeMutex);
+    }
+    m_activeChanged.notify_all();
+}
+
 void TQzFileNotification::WaitForActive(bool value)
 {
     QElapsedTimer clock;
@@ -144,8 +161,10 @@ void TQzFileNotification::WaitForActive(bool value)
         }
         if (clock.elapsed() >= m_handshakeTimeout)
             throw HandshakeError("File Notification system timed out at Start/Stop");
-        // Sleeps one poll step, or less when the thread ends meanwhile.
-        m_thread->wait(QDeadlineTimer(PollStepMs));
+        // Sleeps one poll step, or less when the worker reports meanwhile.
+        std::unique_lock lock(m_activeMutex);
+        m_activeChanged.wait_for(lock, std::chrono::milliseconds(PollStepMs),
+                                 [&] { return m_active == value || m_thread->isFinished(); });
     }
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 
 class QObject;
@@ -81,6 +82,12 @@ private:
     int m_handshakeTimeout = 3000;
 
     std::atomic<bool> m_active{false};
+    // Wakes the hand-shake as soon as the worker is watching or has ended,
+    // instead of at the next 40 ms poll step.
+    std::mutex m_activeMutex;
+    std::condition_variable m_activeChanged;
+    void SetActiveFromWorker(bool value);
+    void WakeWaiter();
     std::mutex m_lock;                     // serialises Start and Stop
     std::unique_ptr<QObject> m_guiContext; // receives the worker's queued messages
     std::unique_ptr<TOldTimer> m_timer;

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_watch SOURCES watch_bench.cpp LIBS ravelin_viewer)
