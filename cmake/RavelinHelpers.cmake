@@ -13,6 +13,8 @@ function(ravelin_add_test name)
   endforeach()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock ravelin_warnings ravelin_options)
+  # Helpers shared by several test folders: #include "common/...".
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   if(T_GUI)
     target_link_libraries(${name} PRIVATE ravelin_testmain_gui)
   else()

@@ -1,47 +1,16 @@
 #pragma once
 
 #include "app/formview.h"
-#include "text/messages.h"
+#include "common/recordingsink.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
-
-// Records messages and gives a chosen answer, so no test waits on a dialog.
-class ScriptedSink final : public MessageSink
-{
-public:
-    struct Message
-    {
-        QString Caption;
-        QString Text;
-        MsgIcon Icon;
-    };
-
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon, MsgButtons) override
-    {
-        Messages.push_back({caption, text, icon});
-        return Answer;
-    }
-
-    QStringList Texts() const
-    {
-        QStringList texts;
-        for (const Message &message : Messages)
-            texts << message.Text;
-        return texts;
-    }
-
-    MsgResult Answer = MsgResult::Ok;
-    std::vector<Message> Messages;
-};
 
 // A temporary folder for logs and the settings file, a message sink, and the
 // main window under test.
@@ -51,14 +20,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_previousSink = SetMessageSink(&m_sink);
+        // Closing a window asks before exiting; these tests mean to close.
+        m_sink.SetAnswer(MsgResult::Ok);
     }
 
-    void TearDown() override
-    {
-        m_form.reset();
-        SetMessageSink(m_previousSink);
-    }
+    void TearDown() override { m_form.reset(); }
 
     QString PathOf(const QString &name) const { return m_dir.filePath(name); }
     QString SettingsPath() const { return PathOf(QStringLiteral("Ravelin.ini")); }
@@ -90,9 +56,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    ScriptedSink m_sink;
+    RecordingSink m_sink;
     std::unique_ptr<TFormView> m_form;
-
-private:
-    MessageSink *m_previousSink = nullptr;
 };

@@ -55,12 +55,12 @@ TEST_F(KeysTest, FAndWToggleTailAndWrap)
 TEST_F(KeysTest, EscAsksBeforeClosing)
 {
     TFormView &form = ShownFormWithTab();
-    m_sink.Answer = MsgResult::Cancel;
+    m_sink.SetAnswer(MsgResult::Cancel);
     QTest::keyClick(form.ActiveView(), Qt::Key_Escape);
     EXPECT_EQ(m_sink.Texts().size(), 1);
     EXPECT_TRUE(form.isVisible());
 
-    m_sink.Answer = MsgResult::Ok;
+    m_sink.SetAnswer(MsgResult::Ok);
     QTest::keyClick(form.ActiveView(), Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
 }

@@ -70,7 +70,7 @@ TEST_F(SettingsTest, CloseWritesEverythingBackAndKeepsForeignLines)
     const QString path = WriteFile("a.log", "a\n");
     form.OpenFileTab(path);
     ASSERT_TRUE(form.close());
-    EXPECT_TRUE(m_sink.Messages.empty()) << "CfmExit=0 asks nothing";
+    EXPECT_TRUE(m_sink.Messages().empty()) << "CfmExit=0 asks nothing";
 
     const QByteArray written = ReadFile(SettingsPath());
     EXPECT_TRUE(written.startsWith("; kept as it is\n"));
@@ -138,15 +138,15 @@ TEST_F(SettingsTest, ExitConfirmationCanKeepTheProgramRunning)
 {
     TFormView &form = MakeForm(); // CfmExit is on by default
     form.OpenFileTab(WriteFile("a.log", "a\n"));
-    m_sink.Answer = MsgResult::Cancel;
+    m_sink.SetAnswer(MsgResult::Cancel);
     EXPECT_FALSE(form.close());
-    ASSERT_EQ(m_sink.Messages.size(), 1u);
-    EXPECT_EQ(m_sink.Messages[0].Caption, "Ravelin");
-    EXPECT_EQ(m_sink.Messages[0].Icon, MsgIcon::Warning);
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Caption, "Ravelin");
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Warning);
     EXPECT_EQ(form.RecCount(), 1);
     EXPECT_TRUE(ReadFile(SettingsPath()).isEmpty()) << "nothing saved";
 
-    m_sink.Answer = MsgResult::Ok;
+    m_sink.SetAnswer(MsgResult::Ok);
     EXPECT_TRUE(form.close());
     EXPECT_FALSE(ReadFile(SettingsPath()).isEmpty());
 }
@@ -155,10 +155,10 @@ TEST_F(SettingsTest, EscClosesTheWindow)
 {
     TFormView &form = MakeForm();
     EXPECT_EQ(form.Acts().acFileExit->shortcut(), QKeySequence(Qt::Key_Escape));
-    m_sink.Answer = MsgResult::Cancel;
+    m_sink.SetAnswer(MsgResult::Cancel);
     form.show();
     form.Acts().acFileExit->trigger();
-    EXPECT_EQ(m_sink.Messages.size(), 1u);
+    EXPECT_EQ(m_sink.Messages().size(), 1u);
     EXPECT_TRUE(form.isVisible());
 }
 
@@ -169,7 +169,7 @@ TEST_F(SettingsTest, UnwritableLocationIsReportedOnceAndTheWindowStillCloses)
     const QString path = PathOf("blocker/Ravelin.ini");
     TFormView form(path);
     form.OpenFileTab(WriteFile("a.log", "a\n"));
-    m_sink.Messages.clear();
+    m_sink.Clear();
     EXPECT_TRUE(form.close());
     const QStringList texts = m_sink.Texts();
     ASSERT_EQ(texts.size(), 2) << texts.join(" | ").toStdString();
@@ -215,7 +215,7 @@ TEST_F(SettingsTest, ApplyOptionsReachesOpenTabs)
     TFormView &form = MakeForm();
     form.OpenFileTab(WriteFile("a.log", "a\n"));
     form.OpenFileTab(PathOf("missing.log"));
-    m_sink.Messages.clear();
+    m_sink.Clear();
 
     AppSettings settings = form.Settings();
     settings.TabSize = 3;
@@ -230,7 +230,7 @@ TEST_F(SettingsTest, ApplyOptionsReachesOpenTabs)
         EXPECT_EQ(form.Rec(i).View->MaxLengths(vbmodeText), 1000);
         EXPECT_FALSE(form.Rec(i).View->TextWrap());
     }
-    EXPECT_TRUE(m_sink.Messages.empty()) << "the tab without a file is not reloaded";
+    EXPECT_TRUE(m_sink.Messages().empty()) << "the tab without a file is not reloaded";
 }
 
 } // namespace

@@ -88,13 +88,13 @@ TEST_F(TabsTest, ThreeHundredTabsAtMost)
     for (int i = 0; i < TFormView::kMaxTabs; ++i)
         form.OpenFileTab(tiny);
     ASSERT_EQ(form.RecCount(), 300);
-    ASSERT_TRUE(m_sink.Messages.empty());
+    ASSERT_TRUE(m_sink.Messages().empty());
 
     form.OpenFileTab(WriteFile("other.log", "o\n"));
-    ASSERT_EQ(m_sink.Messages.size(), 1u);
-    EXPECT_EQ(m_sink.Messages[0].Text, "Too many files opened (300)");
-    EXPECT_EQ(m_sink.Messages[0].Caption, "Ravelin");
-    EXPECT_EQ(m_sink.Messages[0].Icon, MsgIcon::Warning);
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Text, "Too many files opened (300)");
+    EXPECT_EQ(m_sink.Messages()[0].Caption, "Ravelin");
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Warning);
     EXPECT_EQ(form.RecCount(), 300);
     EXPECT_EQ(form.Pages()->count(), 300);
     ASSERT_EQ(form.OpenHistory().Count(), 1) << "the recent list is unchanged";
@@ -152,7 +152,7 @@ TEST_F(TabsTest, MissingFileGetsAnEmptyTab)
 
     // Reloading a tab whose file never opened beeps instead of failing.
     form.Acts().acFileReload->trigger();
-    EXPECT_EQ(m_sink.Messages.size(), 1u);
+    EXPECT_EQ(m_sink.Messages().size(), 1u);
 }
 
 TEST_F(TabsTest, UnreadableFileOpensNoTab)
@@ -269,7 +269,7 @@ TEST_F(TabsTest, StoredEncodingCodesAreChecked)
         form.OpenFileTab(path);
         EXPECT_EQ(form.ActiveView()->Mode(), c.Mode);
         EXPECT_EQ(form.ActiveView()->TextEncoding(), c.TextEncoding);
-        EXPECT_TRUE(m_sink.Messages.empty());
+        EXPECT_TRUE(m_sink.Messages().empty());
     }
 }
 
@@ -296,7 +296,7 @@ TEST_F(TabsTest, CommandLineOpensFilesButNotOptions)
     EXPECT_EQ(form.Rec(0).FileName, a);
     EXPECT_EQ(m_sink.Texts(),
               QStringList({"Command line param specified - skipping reopening last logs"}));
-    EXPECT_EQ(m_sink.Messages[0].Caption, "Ravelin Pro");
+    EXPECT_EQ(m_sink.Messages()[0].Caption, "Ravelin Pro");
 }
 
 TEST_F(TabsTest, AnOptionAloneStillSkipsTheReopen)
@@ -321,7 +321,7 @@ TEST_F(TabsTest, LastLogsReopenWithTheirCaptions)
     EXPECT_EQ(form.Pages()->tabText(0), "Front end");
     EXPECT_EQ(form.Pages()->tabText(1), "  b.log  ");
     EXPECT_EQ(form.Pages()->currentIndex(), 1);
-    EXPECT_TRUE(m_sink.Messages.empty());
+    EXPECT_TRUE(m_sink.Messages().empty());
 }
 
 TEST_F(TabsTest, OpenDialogStartsInTheActiveFilesFolder)

@@ -320,7 +320,7 @@ TEST_F(IniFileTest, FileWithTooManyLinesIsNotLoadedNorReplaced)
     EXPECT_FALSE(ini.KeyExists("S", "K1"));
     ini.WriteInteger("S", "K1", 2);
     EXPECT_FALSE(ini.UpdateFile());
-    EXPECT_EQ(m_sink.messages.size(), 1u);
+    EXPECT_EQ(m_sink.Messages().size(), 1u);
     EXPECT_EQ(ReadFile(path), overLimit);
 }
 
@@ -332,7 +332,7 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndRoundTrips)
     ini.WriteInteger("Opt", "MaxLen", 77);
     ini.WriteUtf8("OpenHistory", "0", QStringLiteral("/var/log/журнал.log"));
     ASSERT_TRUE(ini.UpdateFile()) << qPrintable(ini.LastError());
-    EXPECT_TRUE(m_sink.messages.empty());
+    EXPECT_TRUE(m_sink.Messages().empty());
     EXPECT_EQ(ReadFile(path), ini.Serialize());
 
     IniFile again(path);
@@ -354,15 +354,15 @@ TEST_F(IniFileTest, UnwritableLocationReportsOnceAndFails)
     };
     for (const QString &path : paths) {
         SCOPED_TRACE(qPrintable(path));
-        m_sink.messages.clear();
+        m_sink.Clear();
         IniFile ini(path);
         ini.Load();
         ini.WriteInteger("Opt", "MaxLen", 1);
         EXPECT_FALSE(ini.UpdateFile());
-        ASSERT_EQ(m_sink.messages.size(), 1u);
-        EXPECT_EQ(m_sink.messages[0].caption, QStringLiteral("Ravelin"));
-        EXPECT_EQ(m_sink.messages[0].text, QStringLiteral("Unable to write to ") + path);
-        EXPECT_EQ(m_sink.messages[0].icon, MsgIcon::Error);
+        ASSERT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_EQ(m_sink.Messages()[0].Caption, QStringLiteral("Ravelin"));
+        EXPECT_EQ(m_sink.Messages()[0].Text, QStringLiteral("Unable to write to ") + path);
+        EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Error);
         EXPECT_FALSE(ini.LastError().isEmpty());
     }
     EXPECT_EQ(ReadFile(PathOf(QStringLiteral("plainfile"))), "not a folder");
@@ -377,12 +377,12 @@ TEST_F(IniFileTest, PathThatIsNoRegularFileIsNeitherReadNorReplaced)
 
     for (const QString &path : {folder, fifo}) {
         SCOPED_TRACE(qPrintable(path));
-        m_sink.messages.clear();
+        m_sink.Clear();
         IniFile ini(path);
         EXPECT_FALSE(ini.Load()); // and does not block on the FIFO
         ini.WriteInteger("Opt", "MaxLen", 1);
         EXPECT_FALSE(ini.UpdateFile());
-        EXPECT_EQ(m_sink.messages.size(), 1u);
+        EXPECT_EQ(m_sink.Messages().size(), 1u);
     }
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/inner")).isDir());
     struct stat st;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text/messages.h"
+#include "common/recordingsink.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -8,8 +8,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <vector>
 
 // True when the bytes are UTF-8 text whose only control characters are line
 // ends and tabs: what a saved settings file must be.
@@ -23,36 +21,11 @@ inline bool IsCleanText(const QByteArray &bytes)
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
-// Records messages instead of showing them.
-class RecordingSink final : public MessageSink
-{
-public:
-    struct Message
-    {
-        QString caption;
-        QString text;
-        MsgIcon icon;
-    };
-
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon, MsgButtons) override
-    {
-        messages.push_back({caption, text, icon});
-        return MsgResult::Ok;
-    }
-
-    std::vector<Message> messages;
-};
-
 // A temporary folder for settings files, with the message sink installed.
 class SettingsFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_previousSink = SetMessageSink(&m_sink);
-    }
-    void TearDown() override { SetMessageSink(m_previousSink); }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
     QString PathOf(const QString &name) const { return m_dir.filePath(name); }
 
@@ -73,7 +46,4 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingSink m_sink;
-
-private:
-    MessageSink *m_previousSink = nullptr;
 };

@@ -169,19 +169,19 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
     QByteArray data("hello\n");
     FlakyStream stream(&data);
     stream.open(QIODevice::ReadOnly);
-    m_sink.Answers = {MsgResult::Retry, MsgResult::Cancel};
+    m_sink.QueueAnswers({MsgResult::Retry, MsgResult::Cancel});
     m_view->OpenStream(&stream);
     ShowLines(3);
-    ASSERT_EQ(m_sink.Messages.size(), 2u);
-    EXPECT_EQ(m_sink.Messages[0].Text, QStringLiteral("Cannot read stream"));
-    EXPECT_EQ(m_sink.Messages[0].Buttons, MsgButtons::RetryCancel);
+    ASSERT_EQ(m_sink.Messages().size(), 2u);
+    EXPECT_EQ(m_sink.Messages()[0].Text, QStringLiteral("Cannot read stream"));
+    EXPECT_EQ(m_sink.Messages()[0].Buttons, MsgButtons::RetryCancel);
     EXPECT_FALSE(m_view->ReadOK());
     EXPECT_EQ(m_view->StrPositions().Count(), 0) << "only the error text is drawn";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
 
     // Retry succeeds once the source reads again.
     stream.failing = false;
-    m_sink.Answers = {MsgResult::Retry};
+    m_sink.QueueAnswers({MsgResult::Retry});
     m_view->SetMode(vbmodeText);
     EXPECT_TRUE(m_view->ReadOK());
     EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("hello")}));

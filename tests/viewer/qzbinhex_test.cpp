@@ -54,16 +54,16 @@ TEST_F(Viewer, OpenAndClose)
     EXPECT_TRUE(m_view->Open(QString()));
     EXPECT_FALSE(m_view->SourceAssigned());
     EXPECT_EQ(m_view->FileSize(), 0);
-    EXPECT_TRUE(m_sink.Messages.empty());
+    EXPECT_TRUE(m_sink.Messages().empty());
 }
 
 TEST_F(Viewer, OpenFailureShowsTheViewerMessage)
 {
     const QString missing = m_files.Path(QStringLiteral("missing.log"));
     EXPECT_FALSE(m_view->Open(missing));
-    ASSERT_EQ(m_sink.Messages.size(), 1u);
-    EXPECT_EQ(m_sink.Messages[0].Caption, QStringLiteral("Viewer"));
-    EXPECT_EQ(m_sink.Messages[0].Text, QStringLiteral("Cannot open file: \"%1\"").arg(missing));
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Caption, QStringLiteral("Viewer"));
+    EXPECT_EQ(m_sink.Messages()[0].Text, QStringLiteral("Cannot open file: \"%1\"").arg(missing));
     EXPECT_EQ(m_view->FileName(), missing) << "the name is kept";
     EXPECT_FALSE(m_view->SourceAssigned());
 }

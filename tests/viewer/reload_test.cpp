@@ -153,10 +153,12 @@ TEST_F(Reload, RotationByRenameShowsTheNewFile)
         ASSERT_EQ(rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_path + ".1").constData()), 0);
         Write("new001\nnew002\n");
         Poll();
-        if (!c.expectFirst.isEmpty())
+        if (!c.expectFirst.isEmpty()) {
             EXPECT_EQ(DrawnTexts().front(), c.expectFirst);
-        if (!c.expectLast.isEmpty())
+        }
+        if (!c.expectLast.isEmpty()) {
             EXPECT_EQ(LastDrawn(), c.expectLast);
+        }
         EXPECT_EQ(m_view->SelLength(), 0);
         m_view->Open(QString());
     }

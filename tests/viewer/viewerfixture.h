@@ -4,7 +4,7 @@
 
 #include "testfiles.h"
 
-#include "text/messages.h"
+#include "common/recordingsink.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
@@ -12,37 +12,12 @@
 #include <memory>
 #include <vector>
 
-// Records messages instead of showing them; answers with a queue of results.
-class RecordingSink final : public MessageSink
-{
-public:
-    struct Message
-    {
-        QString Caption;
-        QString Text;
-        MsgButtons Buttons;
-    };
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons buttons) override
-    {
-        Messages.push_back({caption, text, buttons});
-        if (!Answers.empty()) {
-            const MsgResult r = Answers.front();
-            Answers.erase(Answers.begin());
-            return r;
-        }
-        return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
-    }
-    std::vector<Message> Messages;
-    std::vector<MsgResult> Answers;
-};
-
 // A viewer with a known fixed-pitch font, sized to show `lines` full lines.
 class ViewerFixture : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_previousSink = SetMessageSink(&m_sink);
         m_view = std::make_unique<TQzBinHex>();
         QFont font(QStringLiteral("DejaVu Sans Mono"));
         font.setPixelSize(13);
@@ -52,11 +27,7 @@ protected:
         m_lineHeight = QFontMetrics(font).height();
         m_charWidth = QFontMetrics(font).horizontalAdvance(QLatin1Char('0'));
     }
-    void TearDown() override
-    {
-        m_view.reset();
-        SetMessageSink(m_previousSink);
-    }
+    void TearDown() override { m_view.reset(); }
     // Sizes the client area to `lines` full lines and `columns` characters.
     void ShowLines(int lines, int columns = 60)
     {
@@ -94,7 +65,6 @@ protected:
 
     TempFiles m_files;
     RecordingSink m_sink;
-    MessageSink *m_previousSink = nullptr;
     std::unique_ptr<TQzBinHex> m_view;
     int m_lineHeight = 0;
     int m_charWidth = 0;

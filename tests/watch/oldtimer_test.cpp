@@ -1,7 +1,7 @@
 #include "watch/oldtimer.h"
 
 #include "eventwaiter.h"
-#include "recordingsink.h"
+#include "common/recordingsink.h"
 
 #include "text/contract.h"
 

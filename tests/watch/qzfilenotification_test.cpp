@@ -1,7 +1,7 @@
 #include "watch/qzfilenotification.h"
 
 #include "eventwaiter.h"
-#include "recordingsink.h"
+#include "common/recordingsink.h"
 
 #include <QDir>
 #include <QFile>

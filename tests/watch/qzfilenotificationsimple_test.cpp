@@ -3,7 +3,7 @@
 #include "watch/filewatcherror.h"
 
 #include "eventwaiter.h"
-#include "recordingsink.h"
+#include "common/recordingsink.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "text/messages.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <initializer_list>
+#include <optional>
+#include <vector>
+
+// Records every message instead of showing it, so no test waits on a dialog.
+// Installs itself for its lifetime and puts the previous sink back after, so
+// a fixture just holds one and a test may nest another for a narrower scope.
+class RecordingSink final : public MessageSink
+{
+public:
+    struct Message
+    {
+        QString Caption;
+        QString Text;
+        MsgIcon Icon;
+        MsgButtons Buttons;
+    };
+
+    RecordingSink() : m_previous(SetMessageSink(this)) {}
+    ~RecordingSink() override { SetMessageSink(m_previous); }
+    RecordingSink(const RecordingSink &) = delete;
+    RecordingSink &operator=(const RecordingSink &) = delete;
+
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon,
+                   MsgButtons buttons) override
+    {
+        m_messages.push_back({caption, text, icon, buttons});
+        if (!m_queued.empty()) {
+            const MsgResult answer = m_queued.front();
+            m_queued.pop_front();
+            return answer;
+        }
+        return m_answer ? *m_answer : SafeAnswer(buttons);
+    }
+
+    // The answer that keeps things as they are: the one a headless run gives.
+    static MsgResult SafeAnswer(MsgButtons buttons)
+    {
+        switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
+        case MsgButtons::OkCancel:
+        case MsgButtons::RetryCancel:
+            return MsgResult::Cancel;
+        case MsgButtons::YesNo:
+            return MsgResult::No;
+        }
+        return MsgResult::Cancel;
+    }
+
+    // Answers for the next messages, in order; once used up, the answer below.
+    void QueueAnswers(std::initializer_list<MsgResult> answers)
+    {
+        m_queued.insert(m_queued.end(), answers);
+    }
+
+    // One answer for every message without a queued one, whatever its
+    // buttons; std::nullopt goes back to the safe answer.
+    void SetAnswer(std::optional<MsgResult> answer) { m_answer = answer; }
+
+    const std::vector<Message> &Messages() const { return m_messages; }
+    QStringList Texts() const
+    {
+        QStringList texts;
+        for (const Message &message : m_messages)
+            texts << message.Text;
+        return texts;
+    }
+    void Clear() { m_messages.clear(); }
+
+private:
+    MessageSink *m_previous;
+    std::vector<Message> m_messages;
+    std::deque<MsgResult> m_queued;
+    std::optional<MsgResult> m_answer;
+};
