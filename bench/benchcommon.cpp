@@ -68,7 +68,9 @@ qint64 ResidentBytes()
 
 double CommandSeconds(const QString &command)
 {
-    return Seconds([&] { QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command}); });
+    return Seconds([&] {
+        QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    });
 }
 
 void Report(const Row &row)

@@ -33,9 +33,9 @@ struct Row
     QString Figure;
     double Ours = 0;
     QString Unit;
-    double Peer = 0;         // 0: no peer figure
+    double Peer = 0; // 0: no peer figure
     QString PeerName;
-    double Goal = 0;         // compared against ratio when ratioGoal, else against Ours
+    double Goal = 0; // compared against ratio when ratioGoal, else against Ours
     bool RatioGoal = false;
     QString GoalText;
 };

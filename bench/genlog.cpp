@@ -19,12 +19,17 @@ struct Rng
     }
 };
 
-const char *const kLevels[] = {"INFO", "INFO", "INFO", "INFO", "DEBUG", "DEBUG", "WARNING", "ERROR"};
-const char *const kComponents[] = {"http.server", "db.pool", "auth", "cache", "scheduler", "mailer"};
+const char *const kLevels[] = {"INFO",  "INFO",  "INFO",    "INFO",
+                               "DEBUG", "DEBUG", "WARNING", "ERROR"};
+const char *const kComponents[] = {"http.server", "db.pool",   "auth",
+                                   "cache",       "scheduler", "mailer"};
 const char *const kMessages[] = {
-    "request completed in %d ms",      "connection %d returned to pool",
-    "user %d signed in from 10.0.0.1", "cache miss for key item:%d",
-    "job %d scheduled for next run",   "retrying delivery, attempt %d",
+    "request completed in %d ms",
+    "connection %d returned to pool",
+    "user %d signed in from 10.0.0.1",
+    "cache miss for key item:%d",
+    "job %d scheduled for next run",
+    "retrying delivery, attempt %d",
     "slow query took %d ms: SELECT * FROM orders WHERE id = ?",
     "upstream timeout after %d ms",
 };
@@ -53,8 +58,9 @@ int main(int argc, char **argv)
         const int ms = int(seq % 1000);
         char msg[256];
         std::snprintf(msg, sizeof msg, kMessages[r % 8], int(r >> 20) % 100000);
-        const int n = std::snprintf(line, sizeof line, "2026-12-10 %02d:%02d:%02d.%03d %-7s [%s] %s\n", h, m, s,
-                                    ms, kLevels[(r >> 8) % 8], kComponents[(r >> 16) % 6], msg);
+        const int n =
+            std::snprintf(line, sizeof line, "2026-12-10 %02d:%02d:%02d.%03d %-7s [%s] %s\n", h, m,
+                          s, ms, kLevels[(r >> 8) % 8], kComponents[(r >> 16) % 6], msg);
         block.append(line, size_t(n));
         seq += 7;
     }

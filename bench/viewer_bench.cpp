@@ -71,20 +71,22 @@ int main(int argc, char **argv)
     const double tSmall = OpenAndPaint(*view, small);
     const double tHuge = OpenAndPaint(*view, huge);
     const double tBig = OpenAndPaint(*view, big);
-    bench::Report({QStringLiteral("open + first paint 1280x1024, 8 GiB vs 1 KB"), tHuge * 1e3, QStringLiteral("ms"),
-                   tSmall * 1e3, QStringLiteral("1 KB file"), 1.5, true, QStringLiteral("ratio <= 1.5")});
+    bench::Report({QStringLiteral("open + first paint 1280x1024, 8 GiB vs 1 KB"), tHuge * 1e3,
+                   QStringLiteral("ms"), tSmall * 1e3, QStringLiteral("1 KB file"), 1.5, true,
+                   QStringLiteral("ratio <= 1.5")});
     bench::Report({QStringLiteral("open + first paint 1280x1024, 8 GiB vs 64 MB"), tHuge * 1e3,
                    QStringLiteral("ms"), tBig * 1e3, QStringLiteral("64 MB file"), 1.5, true,
                    QStringLiteral("ratio <= 1.5")});
     {
         view->Open(small);
         const int rows = view->StrPositions().Count();
-        view->resize(1280, view->height() - view->viewport()->height() + rows * view->LineHeight() + 2);
+        view->resize(1280,
+                     view->height() - view->viewport()->height() + rows * view->LineHeight() + 2);
         const double s = OpenAndPaint(*view, small);
         const double h = OpenAndPaint(*view, huge);
-        bench::Report({QStringLiteral("open + first paint, %1 rows, 8 GiB vs 1 KB").arg(rows), h * 1e3,
-                       QStringLiteral("ms"), s * 1e3, QStringLiteral("1 KB file"), 1.5, true,
-                       QStringLiteral("ratio <= 1.5")});
+        bench::Report({QStringLiteral("open + first paint, %1 rows, 8 GiB vs 1 KB").arg(rows),
+                       h * 1e3, QStringLiteral("ms"), s * 1e3, QStringLiteral("1 KB file"), 1.5,
+                       true, QStringLiteral("ratio <= 1.5")});
         view->resize(1280, 1024);
     }
 
@@ -97,7 +99,8 @@ int main(int argc, char **argv)
         std::function<void(TQzBinHex &)> run;
     };
     const Move moves[] = {
-        {"ScrollToEnd", [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 3); }, [](TQzBinHex &v) { v.ScrollToEnd(); }},
+        {"ScrollToEnd", [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 3); },
+         [](TQzBinHex &v) { v.ScrollToEnd(); }},
         {"ScrollTo middle", [](TQzBinHex &v) { v.ScrollToBegin(); },
          [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 2); }},
         {"page down", [](TQzBinHex &v) { v.ScrollTo(v.FileSize() / 3); },
@@ -120,18 +123,31 @@ int main(int argc, char **argv)
             std::sort(t.begin(), t.end());
             times[i] = t[t.size() / 2];
         }
-        bench::Report({QStringLiteral("%1, 8 GiB vs 1 MB").arg(QLatin1String(m.name)), times[1] * 1e3,
-                       QStringLiteral("ms"), times[0] * 1e3, QStringLiteral("1 MB file"), 1.5, true,
-                       QStringLiteral("ratio <= 1.5")});
-        bench::Report({QStringLiteral("%1, window reads per move (8 GiB)").arg(QLatin1String(m.name)),
-                       double(maxReads), QStringLiteral("reads"), 0, {}, 1, false, QStringLiteral("<= 1")});
+        bench::Report({QStringLiteral("%1, 8 GiB vs 1 MB").arg(QLatin1String(m.name)),
+                       times[1] * 1e3, QStringLiteral("ms"), times[0] * 1e3,
+                       QStringLiteral("1 MB file"), 1.5, true, QStringLiteral("ratio <= 1.5")});
+        bench::Report(
+            {QStringLiteral("%1, window reads per move (8 GiB)").arg(QLatin1String(m.name)),
+             double(maxReads),
+             QStringLiteral("reads"),
+             0,
+             {},
+             1,
+             false,
+             QStringLiteral("<= 1")});
     }
 
     view->Open(huge);
     view->ScrollTo(view->FileSize() / 2);
     const double repaint = bench::MedianSeconds(51, [&] { view->Redraw(); });
-    bench::Report({QStringLiteral("full repaint 1280x1024, median"), repaint * 1e3, QStringLiteral("ms"), 0, {},
-                   4, false, QStringLiteral("<= 4 ms")});
+    bench::Report({QStringLiteral("full repaint 1280x1024, median"),
+                   repaint * 1e3,
+                   QStringLiteral("ms"),
+                   0,
+                   {},
+                   4,
+                   false,
+                   QStringLiteral("<= 4 ms")});
 
     // Resident memory with the huge file open against a tiny one.
     view->Open(small);
@@ -142,7 +158,13 @@ int main(int argc, char **argv)
     view->ScrollTo(view->FileSize() / 2);
     view->ScrollPageDown();
     const qint64 rssHuge = bench::ResidentBytes();
-    bench::Report({QStringLiteral("resident memory, 8 GiB minus 1 KB open"), double(rssHuge - rssSmall) / 1048576.0,
-                   QStringLiteral("MB"), 0, {}, 2, false, QStringLiteral("<= 2 MB")});
+    bench::Report({QStringLiteral("resident memory, 8 GiB minus 1 KB open"),
+                   double(rssHuge - rssSmall) / 1048576.0,
+                   QStringLiteral("MB"),
+                   0,
+                   {},
+                   2,
+                   false,
+                   QStringLiteral("<= 2 MB")});
     return 0;
 }

@@ -11,10 +11,10 @@ class ContractError : public std::runtime_error
 {
 public:
     ContractError(const QString &message, const QString &unit)
-        : std::runtime_error((message + QStringLiteral(" (") + unit + QStringLiteral(")")).toStdString()),
+        : std::runtime_error(
+              (message + QStringLiteral(" (") + unit + QStringLiteral(")")).toStdString()),
           m_message(message), m_unit(unit)
-    {
-    }
+    {}
     const QString &message() const { return m_message; }
     const QString &unit() const { return m_unit; }
 

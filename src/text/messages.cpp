@@ -7,7 +7,8 @@ namespace {
 class StderrSink final : public MessageSink
 {
 public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons buttons) override
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon,
+                   MsgButtons buttons) override
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
         switch (buttons) {

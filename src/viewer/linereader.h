@@ -21,10 +21,11 @@ struct WrapContext
 // One screen line read forward from a position.
 struct ScreenLine
 {
-    int Count = 0;            // characters consumed (a trimmed blank included)
-    QString Text;             // display string, decoded
-    std::vector<int> Offsets; // per character of Text: its first unit; one extra entry: units of Text
-    qint64 NextPos = -1;      // start of the following screen line, -1 at the end of the data
+    int Count = 0; // characters consumed (a trimmed blank included)
+    QString Text;  // display string, decoded
+    std::vector<int>
+        Offsets;         // per character of Text: its first unit; one extra entry: units of Text
+    qint64 NextPos = -1; // start of the following screen line, -1 at the end of the data
 };
 
 // Finds screen lines around a position without any index of the file: it
@@ -35,8 +36,7 @@ class LineReader final
 public:
     LineReader(const ViewDocument &document, const WrapContext &wrap)
         : m_doc(document), m_wrap(wrap)
-    {
-    }
+    {}
 
     // Reads the screen line starting at position (with its text).
     ScreenLine ReadForward(qint64 position) const;

@@ -26,7 +26,8 @@ QtTextMeasurer::QtTextMeasurer(const QFont &font) : m_font(font), m_metrics(font
     }
 }
 
-bool QtTextMeasurer::DrawSimple(QPainter &painter, int x, int top, const QString &text, bool opaque) const
+bool QtTextMeasurer::DrawSimple(QPainter &painter, int x, int top, const QString &text,
+                                bool opaque) const
 {
     if (!m_glyphsUsable || !SimpleText(text))
         return false;

@@ -103,7 +103,8 @@ void TQzBinHex::OpenStream(QIODevice *stream, bool redraw)
 
 void TQzBinHex::Reload()
 {
-    Require(SourceAssigned(), QStringLiteral("Source not assigned: Reload"), QStringLiteral("QzBinHex"));
+    Require(SourceAssigned(), QStringLiteral("Source not assigned: Reload"),
+            QStringLiteral("QzBinHex"));
     SetMode(Mode());
 }
 
@@ -135,7 +136,8 @@ bool TQzBinHex::OpenSource(OpenKind kind)
 
     // A log rotated by rename-and-create is another file under the same
     // name: its offsets mean nothing for the old position or selection.
-    const bool sameFile = oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.FileIdentity();
+    const bool sameFile =
+        oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.FileIdentity();
     const bool keep = kind == OpenKind::KeepPosition && sameFile;
     if (keep)
         SetSelection(oldSelStart, oldSelLength, false, false, false);
@@ -427,7 +429,8 @@ void TQzBinHex::BringIntoView(qint64 position)
         MoveByLines(m_textSearchIndentVert + 1, false, true, true, position);
     } else {
         const qint64 b = BytesPerLine();
-        m_viewPos = std::max<qint64>(position - position % b - qint64(m_textSearchIndentVert) * b, 0);
+        m_viewPos =
+            std::max<qint64>(position - position % b - qint64(m_textSearchIndentVert) * b, 0);
         m_doc.ReadBuffer(m_viewPos);
         Redraw();
     }

@@ -28,12 +28,13 @@ struct TQzFont
 class TQzBinHex;
 using TQzNotifyEvent = std::function<void(TQzBinHex *sender)>;
 // Raised before a text line is drawn; set ADone to take the drawing over.
-using TQzBinHexDrawLine =
-    std::function<void(TQzBinHex *sender, QPainter &canvas, const QString &AStr,
-                       const QString &AStrAll, const QRect &ARect, const QPoint &ATextPnt, bool &ADone)>;
+using TQzBinHexDrawLine = std::function<void(
+    TQzBinHex *sender, QPainter &canvas, const QString &AStr, const QString &AStrAll,
+    const QRect &ARect, const QPoint &ATextPnt, bool &ADone)>;
 // Raised after the viewer drew a text line.
-using TQzBinHexDrawLine2 = std::function<void(TQzBinHex *sender, QPainter &canvas, const QString &AStr,
-                                              const QPoint &APnt, const TQzBinHexOutputOptions &AOptions)>;
+using TQzBinHexDrawLine2 =
+    std::function<void(TQzBinHex *sender, QPainter &canvas, const QString &AStr, const QPoint &APnt,
+                       const TQzBinHexOutputOptions &AOptions)>;
 
 // The viewer control: one file, shown through a window of it. The document
 // model, line location, drawing, movement and input live in files of their
@@ -83,7 +84,10 @@ public:
     void ReadBuffer(qint64 position) { m_doc.ReadBuffer(position); }
     bool IsOutOfWindow(qint64 position) const { return m_doc.IsOutOfWindow(position); }
     bool IsNonPrintable(char16_t c) const { return m_doc.IsNonPrintable(c); }
-    QString DecodeLine(const char16_t *units, int count) const { return m_doc.DecodeLine(units, count); }
+    QString DecodeLine(const char16_t *units, int count) const
+    {
+        return m_doc.DecodeLine(units, count);
+    }
     qint64 BufferPos() const { return m_doc.BufferPos(); }
     qint64 BufferSize() const { return m_doc.BufferSize(); }
     qint64 BufMaxOffset() const { return m_doc.BufMaxOffset(); }

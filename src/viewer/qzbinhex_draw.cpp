@@ -92,7 +92,8 @@ void TQzBinHex::UpdateMetrics(const TQzFont &font)
     if (!m_measurer || m_measurer->Font() != font.Font) {
         m_measurer = std::make_unique<QtTextMeasurer>(font.Font);
         m_charWidth = m_measurer->Width(QStringLiteral("0"));
-        m_fontMonospaced = m_measurer->Width(QStringLiteral("W")) == m_measurer->Width(QStringLiteral("."));
+        m_fontMonospaced =
+            m_measurer->Width(QStringLiteral("W")) == m_measurer->Width(QStringLiteral("."));
         m_doc.FirstPrintable = m_measurer->FirstChar();
     }
     m_lineHeight = m_measurer->CellHeight() + m_textLineSpacing;
@@ -138,12 +139,13 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
     const qint64 bufferPos = m_doc.BufferPos();
     if (bufferPos < 0 || bufferPos > MaxPos() || bufferPos > m_viewPos ||
         m_viewPos > bufferPos + 2 * m_doc.BufMaxOffset()) {
-        throw ContractError(QStringLiteral("Positions out of range: DrawTo\rBufferPos: %1, ViewPos: %2, "
-                                           "BufMaxOffset: %3")
-                                .arg(bufferPos)
-                                .arg(m_viewPos)
-                                .arg(m_doc.BufMaxOffset()),
-                            QStringLiteral("QzBinHex"));
+        throw ContractError(
+            QStringLiteral("Positions out of range: DrawTo\rBufferPos: %1, ViewPos: %2, "
+                           "BufMaxOffset: %3")
+                .arg(bufferPos)
+                .arg(m_viewPos)
+                .arg(m_doc.BufMaxOffset()),
+            QStringLiteral("QzBinHex"));
     }
     result.ViewPageSize = 0;
     result.ViewAtEnd = false;
@@ -171,7 +173,8 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
     if (positions)
         positions->SetMeasuring(m_measurer.get(), OutputOptions(false));
 
-    const int fit = std::clamp((width - TextLeft()) / std::max(m_charWidth, 1), 2, std::max(MaxLength(), 2));
+    const int fit =
+        std::clamp((width - TextLeft()) / std::max(m_charWidth, 1), 2, std::max(MaxLength(), 2));
     if (m_textWidthFit)
         result.TextWidth = std::clamp(fit, 2, m_doc.MaxLengths[vbmodeBinary]);
     auto fitHex = [&](int value, int maxLength) {
@@ -184,7 +187,8 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
     if (m_textWidthFitUHex)
         result.TextWidthUHex = fitHex((fit - OffsetDigits() - 5) / 6, m_doc.MaxLengths[vbmodeUHex]);
 
-    const int visibleLines = std::clamp((height - 2) / std::max(m_lineHeight, 1), 0, MaxScreenLines);
+    const int visibleLines =
+        std::clamp((height - 2) / std::max(m_lineHeight, 1), 0, MaxScreenLines);
     result.ViewPageSize = qint64(visibleLines) * BytesPerLine();
 
     if (!m_doc.ReadOK()) {
@@ -195,9 +199,9 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
         DrawTextLines(painter, bitmap, limitPos, printing, positions, result, visibleLines, colors);
 }
 
-void TQzBinHex::DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 limitPos, bool printing,
-                              TStrPositions *positions, DrawResult &result, int visibleLines,
-                              const DrawColors &colors)
+void TQzBinHex::DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 limitPos,
+                              bool printing, TStrPositions *positions, DrawResult &result,
+                              int visibleLines, const DrawColors &colors)
 {
     const int cs = CharSize();
     const int x = TextLeft();
@@ -232,13 +236,16 @@ void TQzBinHex::DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 li
             // Selection: invert the part of this line it covers.
             const qint64 selLast = m_selStart + m_selLength - cs;
             const qint64 lineLast = pos + (textUnits - 1) * cs;
-            if (m_selLength > 0 && selLast >= pos && m_selStart <= lineLast && drawX < bitmap.width() &&
-                y < bitmap.height() && CharEdges(line.Text, OutputOptions(false), *m_measurer, edges)) {
+            if (m_selLength > 0 && selLast >= pos && m_selStart <= lineLast &&
+                drawX < bitmap.width() && y < bitmap.height() &&
+                CharEdges(line.Text, OutputOptions(false), *m_measurer, edges)) {
                 const int last = int(edges.size()) - 1;
-                const int a = std::min(CharIndexAtUnit(line.Offsets, (m_selStart - pos) / cs), last);
-                const int b =
-                    std::min(CharIndexAtUnit(line.Offsets, (m_selStart + m_selLength - pos) / cs), last);
-                const QRect r(drawX + edges[size_t(a)], y, edges[size_t(b)] - edges[size_t(a)], m_lineHeight);
+                const int a =
+                    std::min(CharIndexAtUnit(line.Offsets, (m_selStart - pos) / cs), last);
+                const int b = std::min(
+                    CharIndexAtUnit(line.Offsets, (m_selStart + m_selLength - pos) / cs), last);
+                const QRect r(drawX + edges[size_t(a)], y, edges[size_t(b)] - edges[size_t(a)],
+                              m_lineHeight);
                 painter.save();
                 painter.setCompositionMode(QPainter::CompositionMode_Difference);
                 painter.fillRect(r, Qt::white);
@@ -247,8 +254,8 @@ void TQzBinHex::DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 li
             if (positions)
                 positions->Add(line.Text, drawX, pos, y, line.Offsets);
             if (OnDrawLine2 && !printing)
-                OnDrawLine2(this, painter, PrepareOutput(line.Text, OutputOptions(false)), QPoint(drawX, y),
-                            OutputOptions(eolFollows));
+                OnDrawLine2(this, painter, PrepareOutput(line.Text, OutputOptions(false)),
+                            QPoint(drawX, y), OutputOptions(eolFollows));
         }
         if (m_textGutter) {
             painter.fillRect(0, y, m_gutterWidth, m_lineHeight, TextColorGutter);
@@ -360,7 +367,8 @@ void TQzBinHex::UpdateScrollBars()
         h->setRange(0, 0);
         h->setEnabled(false);
     } else {
-        m_hViewMax = std::max({m_hViewMax, m_strPositions.MaxRight() + m_hViewPos, clientWidth + m_hViewPos});
+        m_hViewMax = std::max(
+            {m_hViewMax, m_strPositions.MaxRight() + m_hViewPos, clientWidth + m_hViewPos});
         m_hPos = m_hViewPos;
         const int range = std::max(m_hViewMax - clientWidth, 0);
         h->setEnabled(range > 0);

@@ -103,7 +103,8 @@ bool TStrPositions::CoordFromPos(qint64 p, QPoint *point) const
         // The character holding p.
         const qint64 unit = (p - line.Pos) / m_charSize;
         const auto it = std::upper_bound(line.Offsets.begin(), line.Offsets.end() - 1, int(unit));
-        const size_t index = std::min<size_t>(size_t(it - line.Offsets.begin()) - 1, edges.size() - 1);
+        const size_t index =
+            std::min<size_t>(size_t(it - line.Offsets.begin()) - 1, edges.size() - 1);
         if (point)
             *point = QPoint(line.X + edges[index], line.Y);
         return true;

@@ -16,8 +16,8 @@ class TStrPositions final
 public:
     struct Line
     {
-        QString Str;              // display text before tab expansion and markers
-        int X = 0;                // already reduced by the horizontal scroll
+        QString Str; // display text before tab expansion and markers
+        int X = 0;   // already reduced by the horizontal scroll
         int Y = 0;
         qint64 Pos = 0;           // file offset of the first character
         std::vector<int> Offsets; // per character its first unit, plus one: units of Str

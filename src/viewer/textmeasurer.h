@@ -27,7 +27,8 @@ public:
 class FixedWidthMeasurer final : public TextMeasurer
 {
 public:
-    explicit FixedWidthMeasurer(int width = 8, int height = 16) : m_width(width), m_height(height) {}
+    explicit FixedWidthMeasurer(int width = 8, int height = 16) : m_width(width), m_height(height)
+    {}
     int Width(const QString &text) const override { return int(text.size()) * m_width; }
     bool Extents(const QString &text, std::vector<int> &extents) const override
     {

@@ -39,7 +39,9 @@ ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName)
     }
     m_handle = handle;
     m_fileSize = size;
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (fstat(handle, &st) == 0)
         m_identity = {quint64(st.st_dev), quint64(st.st_ino)};
     m_kind = SourceKind::File;
@@ -175,8 +177,8 @@ char16_t ViewDocument::RawChar(qint64 position) const
     if (position < 0 || position > MaxPos())
         return 0;
     const qint64 offset = position - m_bufferPos;
-    Require(offset >= 0 && offset < m_bufferSize, QStringLiteral("Buffer position out of range: GetChar"),
-            kUnit);
+    Require(offset >= 0 && offset < m_bufferSize,
+            QStringLiteral("Buffer position out of range: GetChar"), kUnit);
     const auto *b = reinterpret_cast<const unsigned char *>(m_buffer.data());
     if (!IsUnicodeMode())
         return b[offset];
@@ -192,10 +194,12 @@ QString ViewDocument::GetHex(qint64 position) const
     if (position < 0 || position > MaxPos())
         return {};
     const qint64 offset = position - m_bufferPos;
-    Require(offset >= 0 && offset < m_bufferSize, QStringLiteral("Buffer position out of range: GetHex"),
-            kUnit);
+    Require(offset >= 0 && offset < m_bufferSize,
+            QStringLiteral("Buffer position out of range: GetHex"), kUnit);
     const auto *b = reinterpret_cast<const unsigned char *>(m_buffer.data());
-    auto hex = [](unsigned char v) { return QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper(); };
+    auto hex = [](unsigned char v) {
+        return QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper();
+    };
     QString result = hex(b[offset]);
     if (IsUnicodeMode() && offset + 1 < m_bufferSize)
         result.prepend(hex(b[offset + 1]));

@@ -75,7 +75,10 @@ public:
     quint8 UnicodeOrder() const { return m_unicodeOrder; }
     void SetUnicodeOrderValue(quint8 order) { m_unicodeOrder = order; }
     qint64 MaxPos() const;
-    qint64 AlignDown(qint64 position) const { return IsUnicodeMode() ? position & ~qint64(1) : position; }
+    qint64 AlignDown(qint64 position) const
+    {
+        return IsUnicodeMode() ? position & ~qint64(1) : position;
+    }
 
     TQzEncoding TextEncoding = 0;
     bool TextOemSpecial = false;

@@ -38,7 +38,8 @@ TEST_F(Drawing, WordWrapCutsAtTheWindowEdge)
     m_view->Open(Write("alpha beta gamma delta\n"));
     m_view->SetTextWrap(true);
     ShowLines(10, 11); // room for 11 characters
-    EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma delta")}));
+    EXPECT_EQ(DrawnTexts(),
+              (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma delta")}));
     EXPECT_FALSE(m_view->horizontalScrollBar()->isEnabled());
 }
 
@@ -70,16 +71,19 @@ TEST_F(Drawing, DrawLineEventsFollowTheContract)
     };
     std::vector<Seen> drawn;
     m_view->OnDrawLine2 = [&](TQzBinHex *, QPainter &, const QString &str, const QPoint &,
-                              const TQzBinHexOutputOptions &o) { drawn.push_back({str, {}, o.ShowEol}); };
+                              const TQzBinHexOutputOptions &o) {
+        drawn.push_back({str, {}, o.ShowEol});
+    };
     std::vector<QString> all;
-    m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &strAll, const QRect &,
-                             const QPoint &, bool &) { all.push_back(strAll); };
+    m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &strAll,
+                             const QRect &, const QPoint &, bool &) { all.push_back(strAll); };
     ShowLines(5);
     drawn.clear();
     all.clear();
     m_view->Redraw();
     ASSERT_EQ(drawn.size(), 2u);
-    EXPECT_EQ(drawn[0].str, QStringLiteral("a\u00B7b  \u00BB  c")) << "markers, no end-of-line marker in AStr";
+    EXPECT_EQ(drawn[0].str, QStringLiteral("a\u00B7b  \u00BB  c"))
+        << "markers, no end-of-line marker in AStr";
     EXPECT_TRUE(drawn[0].showEol);
     EXPECT_FALSE(drawn[1].showEol) << "the last line has no line break";
     EXPECT_EQ(all, (std::vector<QString>{QStringLiteral("a b\tc"), QStringLiteral("last")}));
@@ -89,8 +93,8 @@ TEST_F(Drawing, AHandlerThatTakesOverALineGetsNoRecordForIt)
 {
     m_view->Open(Write("keep\ntake\nkeep\n"));
     int events2 = 0;
-    m_view->OnDrawLine = [](TQzBinHex *, QPainter &canvas, const QString &str, const QString &, const QRect &rect,
-                            const QPoint &, bool &done) {
+    m_view->OnDrawLine = [](TQzBinHex *, QPainter &canvas, const QString &str, const QString &,
+                            const QRect &rect, const QPoint &, bool &done) {
         canvas.fillRect(rect, Qt::green);
         canvas.setPen(Qt::red);
         canvas.setBackground(Qt::green);
@@ -161,7 +165,10 @@ public:
     bool failing = true;
 
 protected:
-    qint64 readData(char *data, qint64 maxSize) override { return failing ? -1 : QBuffer::readData(data, maxSize); }
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        return failing ? -1 : QBuffer::readData(data, maxSize);
+    }
 };
 
 TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
@@ -197,8 +204,9 @@ TEST_F(Drawing, ViewOutsideTheWindowIsAContractFailure)
         m_view->Redraw();
         FAIL() << "no contract failure";
     } catch (const ContractError &e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Positions out of range: DrawTo\rBufferPos: 3700, ViewPos: 0, "
-                                              "BufMaxOffset: 300"));
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("Positions out of range: DrawTo\rBufferPos: 3700, ViewPos: 0, "
+                                 "BufMaxOffset: 300"));
     }
     EXPECT_EQ(m_view->BusyCount(), 0) << "the busy count is restored";
 }

@@ -15,14 +15,16 @@ protected:
     {
         m_doc.SetModeValue(mode);
         m_doc.MaxLengths[mode] = maxLength;
-        ASSERT_EQ(m_doc.OpenFile(m_files.Write(QStringLiteral("f"), bytes)), ViewDocument::OpenResult::Ok);
+        ASSERT_EQ(m_doc.OpenFile(m_files.Write(QStringLiteral("f"), bytes)),
+                  ViewDocument::OpenResult::Ok);
     }
     LineReader Reader() const { return LineReader(m_doc, m_wrap); }
     // Line starts walking forward from 0.
     std::vector<qint64> Starts() const
     {
         std::vector<qint64> starts;
-        for (qint64 p = 0; p >= 0 && starts.size() < 100; p = Reader().NextLineStart(p, true, false))
+        for (qint64 p = 0; p >= 0 && starts.size() < 100;
+             p = Reader().NextLineStart(p, true, false))
             starts.push_back(p);
         return starts;
     }
@@ -83,7 +85,8 @@ TEST_F(LineReaderTest, MovingUp)
     Open("ab\r\ncd\n\nef");
     const auto r = Reader();
     EXPECT_EQ(r.NextLineStart(4, false, false), 0) << "second line up to the first";
-    EXPECT_EQ(r.NextLineStart(0, false, false), -1) << "no line before the first (the view then stays at 0)";
+    EXPECT_EQ(r.NextLineStart(0, false, false), -1)
+        << "no line before the first (the view then stays at 0)";
     EXPECT_EQ(r.NextLineStart(8, false, false), 7) << "onto the empty line";
     EXPECT_EQ(r.NextLineStart(7, false, false), 4) << "then the line before it";
     // From inside a line, staying at start finds that line's start.
@@ -115,12 +118,21 @@ TEST_F(LineReaderTest, WordWrap)
         int chars;
         std::vector<QString> texts;
     } cases[] = {
-        {"cut after the last space that fits, space dropped", "aaa bbb ccc", 6,
+        {"cut after the last space that fits, space dropped",
+         "aaa bbb ccc",
+         6,
          {QStringLiteral("aaa"), QStringLiteral("bbb"), QStringLiteral("ccc")}},
-        {"a backslash stays", "ab\\cdefgh", 4, {QStringLiteral("ab\\"), QStringLiteral("cdef"), QStringLiteral("gh")}},
-        {"no break: after the last character that fits", "abcdefgh", 3,
+        {"a backslash stays",
+         "ab\\cdefgh",
+         4,
+         {QStringLiteral("ab\\"), QStringLiteral("cdef"), QStringLiteral("gh")}},
+        {"no break: after the last character that fits",
+         "abcdefgh",
+         3,
          {QStringLiteral("abc"), QStringLiteral("def"), QStringLiteral("gh")}},
-        {"narrower than one character keeps one", "abc", 0,
+        {"narrower than one character keeps one",
+         "abc",
+         0,
          {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}},
         {"a line that fits is not cut", "abc def", 7, {QStringLiteral("abc def")}},
     };

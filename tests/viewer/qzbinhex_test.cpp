@@ -302,12 +302,9 @@ TEST_F(Viewer, KeysMoveTheView)
         Qt::KeyboardModifiers mods;
         qint64 viewPos;
     } steps[] = {
-        {Qt::Key_Down, Qt::NoModifier, 8},
-        {Qt::Key_PageDown, Qt::NoModifier, 88},
-        {Qt::Key_Up, Qt::NoModifier, 80},
-        {Qt::Key_PageUp, Qt::NoModifier, 0},
-        {Qt::Key_End, Qt::ControlModifier, 90 * 8},
-        {Qt::Key_Home, Qt::ControlModifier, 0},
+        {Qt::Key_Down, Qt::NoModifier, 8},          {Qt::Key_PageDown, Qt::NoModifier, 88},
+        {Qt::Key_Up, Qt::NoModifier, 80},           {Qt::Key_PageUp, Qt::NoModifier, 0},
+        {Qt::Key_End, Qt::ControlModifier, 90 * 8}, {Qt::Key_Home, Qt::ControlModifier, 0},
         {Qt::Key_Down, Qt::ShiftModifier, 0}, // no keyboard selection: not handled
     };
     for (const auto &s : steps) {

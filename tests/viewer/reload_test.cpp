@@ -150,7 +150,9 @@ TEST_F(Reload, RotationByRenameShowsTheNewFile)
             m_view->ScrollToEnd();
         else
             m_view->ScrollTo(100 * 8);
-        ASSERT_EQ(rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_path + ".1").constData()), 0);
+        ASSERT_EQ(rename(QFile::encodeName(m_path).constData(),
+                         QFile::encodeName(m_path + ".1").constData()),
+                  0);
         Write("new001\nnew002\n");
         Poll();
         if (!c.expectFirst.isEmpty()) {
@@ -231,8 +233,8 @@ TEST_F(Reload, NestedChangeReportOnlyFiresTheEvent)
     OpenWatched(NumberedLines(10));
     // A report that arrives while a redraw runs skips the reopen.
     int nested = 0;
-    m_view->OnDrawLine = [&](TQzBinHex *v, QPainter &, const QString &, const QString &, const QRect &,
-                             const QPoint &, bool &) {
+    m_view->OnDrawLine = [&](TQzBinHex *v, QPainter &, const QString &, const QString &,
+                             const QRect &, const QPoint &, bool &) {
         if (nested++ == 0)
             v->HandleFileChange();
     };

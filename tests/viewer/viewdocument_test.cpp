@@ -56,7 +56,8 @@ TEST(ViewDocument, MaxPosDropsAnOddLastByteInUnicodeModes)
     TempFiles files;
     ViewDocument doc;
     doc.SetModeValue(vbmodeUnicode);
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("five"), QByteArray("a\0b\0c", 5))), ViewDocument::OpenResult::Ok);
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("five"), QByteArray("a\0b\0c", 5))),
+              ViewDocument::OpenResult::Ok);
     EXPECT_EQ(doc.MaxPos(), 2);
     EXPECT_EQ(doc.GetChar(2), u'b');
     EXPECT_EQ(doc.GetChar(4), u'.') << "past MaxPos reads as code 0, shown as a full stop";
@@ -80,7 +81,8 @@ TEST(ViewDocument, ByteOrderComesFromTheMark)
         SCOPED_TRACE(c.name);
         ViewDocument doc;
         doc.SetModeValue(vbmodeUnicode);
-        ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("u16"), c.bytes)), ViewDocument::OpenResult::Ok);
+        ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("u16"), c.bytes)),
+                  ViewDocument::OpenResult::Ok);
         EXPECT_EQ(doc.UnicodeOrder(), c.order);
         EXPECT_EQ(doc.GetChar(0), c.first) << "the mark itself is shown";
     }
@@ -89,7 +91,9 @@ TEST(ViewDocument, ByteOrderComesFromTheMark)
 TEST(ViewDocument, CharacterSubstitutions)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("ctl"), QByteArray("\t\n\r\x00\x1e\x1f\x01" "A", 8));
+    const QString path = files.Write(QStringLiteral("ctl"), QByteArray("\t\n\r\x00\x1e\x1f\x01"
+                                                                       "A",
+                                                                       8));
     const struct
     {
         TQzBinHexMode mode;
@@ -214,10 +218,12 @@ TEST(ViewDocument, ContractChecksNameTheOperation)
         EXPECT_EQ(e.message(), QStringLiteral("Source not assigned: ReadSource"));
         EXPECT_EQ(e.unit(), QStringLiteral("QzBinHex"));
     }
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("f"), QByteArray(100, 'a'))), ViewDocument::OpenResult::Ok);
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("f"), QByteArray(100, 'a'))),
+              ViewDocument::OpenResult::Ok);
     // Inside the data but outside the window is a caller's fault, not a crash.
     doc.MaxLengths[vbmodeText] = 2;
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("g"), QByteArray(10000, 'a'))), ViewDocument::OpenResult::Ok);
+    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("g"), QByteArray(10000, 'a'))),
+              ViewDocument::OpenResult::Ok);
     EXPECT_THROW(doc.GetChar(9000), ContractError);
 }
 
