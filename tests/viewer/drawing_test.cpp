@@ -144,6 +144,35 @@ TEST_F(Drawing, SelectionInvertsOnlyTheCoveredParts)
     EXPECT_EQ(changedColumns(2).first, -1);
 }
 
+TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
+{
+    m_view->SetColor(Qt::darkBlue);
+    m_view->Open(Write(NumberedLines(50)));
+    ShowLines(10);
+    int events = 0;
+    m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &,
+                             const QRect &, const QPoint &, bool &) { ++events; };
+    const int recorded = m_view->StrPositions().Count();
+    QImage page;
+    TQzBinHex::DrawResult result;
+    m_view->DrawTo(page, 400, 40 * m_lineHeight, 3 * 8, true, nullptr, result);
+    EXPECT_EQ(events, 0) << "no draw-line events while printing";
+    EXPECT_EQ(m_view->StrPositions().Count(), recorded) << "the screen's record is untouched";
+    EXPECT_EQ(page.pixelColor(page.width() - 1, 0), QColor(Qt::white));
+    // Lines stop after the one that passes the limit position (24): rows 0..3.
+    auto rowHasInk = [&](int row) {
+        for (int x = 0; x < page.width(); ++x) {
+            for (int y = row * m_lineHeight; y < (row + 1) * m_lineHeight; ++y) {
+                if (page.pixelColor(x, y) != QColor(Qt::white))
+                    return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(rowHasInk(3));
+    EXPECT_FALSE(rowHasInk(4));
+}
+
 TEST_F(Drawing, EmptyDocumentShowsBackgroundAndGutter)
 {
     m_view->SetTextGutter(true);
