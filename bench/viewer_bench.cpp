@@ -1,6 +1,7 @@
 // Viewer figures: open plus first paint, moves, repaint and memory, each on a
 // small and a huge file side by side.
 #include "benchcommon.h"
+#include "benchview.h"
 
 #include "viewer/qzbinhex.h"
 
@@ -26,18 +27,6 @@ QString SmallFile(const QString &name, qint64 bytes)
     return path;
 }
 
-std::unique_ptr<TQzBinHex> MakeView()
-{
-    auto view = std::make_unique<TQzBinHex>();
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPointSize(10);
-    view->SetFont({font, Qt::black});
-    view->SetTextGutter(true);
-    view->resize(1280, 1024);
-    view->show();
-    return view;
-}
-
 // Median of Open (which paints) on a closed view.
 double OpenAndPaint(TQzBinHex &view, const QString &path)
 {
@@ -59,7 +48,7 @@ int main(int argc, char **argv)
     const QString mid = SmallFile(QStringLiteral("app-1m.log"), 1 << 20);
     const QString huge = bench::EnsureLog(QStringLiteral("app-8g.log"), 8LL << 30);
 
-    auto view = MakeView();
+    auto view = bench::MakeBenchView();
     view->Open(small);
 
     // The 1 KB file fills 12 of the 66 rows of a 1280x1024 view, so on that

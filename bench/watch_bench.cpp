@@ -2,6 +2,7 @@
 // inotify, with tail -F beside them), what 300 idle polling viewers cost, and
 // whether a storm of appends stalls the event loop or leaves the view behind.
 #include "benchcommon.h"
+#include "benchview.h"
 
 #include "text/messages.h"
 #include "viewer/qzbinhex.h"
@@ -288,13 +289,7 @@ private:
 
 std::unique_ptr<TQzBinHex> MakeFollowingView(const QString &path, bool simple)
 {
-    auto view = std::make_unique<TQzBinHex>();
-    QFont font(QStringLiteral("DejaVu Sans Mono"));
-    font.setPointSize(10);
-    view->SetFont({font, Qt::black});
-    view->SetTextGutter(true);
-    view->resize(1280, 1024);
-    view->show();
+    auto view = bench::MakeBenchView();
     view->AutoReloadSimple = simple;
     view->AutoReloadSimpleTime = PollMs;
     view->AutoReloadFollowTail = true;

@@ -11,16 +11,7 @@ public:
                    MsgButtons buttons) override
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
-        switch (buttons) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::OkCancel:
-        case MsgButtons::RetryCancel:
-            return MsgResult::Cancel;
-        case MsgButtons::YesNo:
-            return MsgResult::No;
-        }
-        return MsgResult::Ok;
+        return SafeAnswer(buttons);
     }
 };
 
@@ -28,6 +19,20 @@ StderrSink g_stderrSink;
 MessageSink *g_sink = nullptr;
 
 } // namespace
+
+MsgResult SafeAnswer(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return MsgResult::Ok;
+    case MsgButtons::OkCancel:
+    case MsgButtons::RetryCancel:
+        return MsgResult::Cancel;
+    case MsgButtons::YesNo:
+        return MsgResult::No;
+    }
+    return MsgResult::Cancel;
+}
 
 MessageSink &Messages()
 {

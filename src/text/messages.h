@@ -17,6 +17,9 @@ public:
                            MsgButtons buttons) = 0;
 };
 
+// The answer that keeps things as they are: Ok, Cancel or No. Headless runs give it.
+MsgResult SafeAnswer(MsgButtons buttons);
+
 // The sink in use. Without an installed sink messages go to stderr and the
 // answer is the safe one (Ok, Cancel or No), so headless code never blocks.
 MessageSink &Messages();

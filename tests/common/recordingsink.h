@@ -38,22 +38,7 @@ public:
             m_queued.pop_front();
             return answer;
         }
-        return m_answer ? *m_answer : SafeAnswer(buttons);
-    }
-
-    // The answer that keeps things as they are: the one a headless run gives.
-    static MsgResult SafeAnswer(MsgButtons buttons)
-    {
-        switch (buttons) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::OkCancel:
-        case MsgButtons::RetryCancel:
-            return MsgResult::Cancel;
-        case MsgButtons::YesNo:
-            return MsgResult::No;
-        }
-        return MsgResult::Cancel;
+        return m_answer ? *m_answer : ::SafeAnswer(buttons);
     }
 
     // Answers for the next messages, in order; once used up, the answer below.
