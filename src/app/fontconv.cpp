@@ -13,15 +13,15 @@ constexpr int kMaxPoints = 512;
 constexpr int kDefaultPoints = 10;
 } // namespace
 
-QFont FontFromSpec(const FontSpec &spec, bool fixedPitch)
+QFont FontFromSpec(const FontSpec &stored, bool fixedPitch)
 {
-    QFont font(QString::fromUtf8(spec.Name));
-    const bool sizeOk = spec.Size >= kMinPoints && spec.Size <= kMaxPoints;
-    font.setPointSize(sizeOk ? spec.Size : kDefaultPoints);
-    font.setBold((spec.Style & kBold) != 0);
-    font.setItalic((spec.Style & kItalic) != 0);
-    font.setUnderline((spec.Style & kUnderline) != 0);
-    font.setStrikeOut((spec.Style & kStrikeOut) != 0);
+    QFont font(QString::fromUtf8(stored.Name));
+    const bool sizeOk = stored.Size >= kMinPoints && stored.Size <= kMaxPoints;
+    font.setPointSize(sizeOk ? stored.Size : kDefaultPoints);
+    font.setBold((stored.Style & kBold) != 0);
+    font.setItalic((stored.Style & kItalic) != 0);
+    font.setUnderline((stored.Style & kUnderline) != 0);
+    font.setStrikeOut((stored.Style & kStrikeOut) != 0);
     if (fixedPitch) {
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);
@@ -31,13 +31,13 @@ QFont FontFromSpec(const FontSpec &spec, bool fixedPitch)
 
 FontSpec SpecFromFont(const QFont &font, const FontSpec &base)
 {
-    FontSpec spec = base;
-    spec.Name = font.family().toUtf8();
+    FontSpec stored = base;
+    stored.Name = font.family().toUtf8();
     int points = font.pointSize();
     if (points <= 0) // a font sized in pixels
         points = QFontInfo(font).pointSize();
-    spec.Size = points;
-    spec.Style = (font.bold() ? kBold : 0) | (font.italic() ? kItalic : 0) |
+    stored.Size = points;
+    stored.Style = (font.bold() ? kBold : 0) | (font.italic() ? kItalic : 0) |
                  (font.underline() ? kUnderline : 0) | (font.strikeOut() ? kStrikeOut : 0);
-    return spec;
+    return stored;
 }

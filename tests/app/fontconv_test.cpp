@@ -10,24 +10,24 @@ TEST(FontConv, StyleBitsRoundTrip)
 {
     for (int style = 0; style < 16; ++style) {
         SCOPED_TRACE(style);
-        const FontSpec spec{"DejaVu Sans Mono", 11, style, 255, 204};
-        const QFont font = FontFromSpec(spec, false);
+        const FontSpec stored{"DejaVu Sans Mono", 11, style, 255, 204};
+        const QFont font = FontFromSpec(stored, false);
         EXPECT_EQ(font.bold(), (style & 1) != 0);
         EXPECT_EQ(font.italic(), (style & 2) != 0);
         EXPECT_EQ(font.underline(), (style & 4) != 0);
         EXPECT_EQ(font.strikeOut(), (style & 8) != 0);
-        EXPECT_EQ(SpecFromFont(font, spec), spec);
+        EXPECT_EQ(SpecFromFont(font, stored), stored);
     }
 }
 
 TEST(FontConv, ColourAndCharsetComeFromTheBase)
 {
     const FontSpec base{"Courier New", 10, 0, 8388608, 161};
-    const FontSpec spec = SpecFromFont(QFont("DejaVu Serif", 14), base);
-    EXPECT_EQ(spec.Name, "DejaVu Serif");
-    EXPECT_EQ(spec.Size, 14);
-    EXPECT_EQ(spec.Color, 8388608);
-    EXPECT_EQ(spec.Charset, 161);
+    const FontSpec stored = SpecFromFont(QFont("DejaVu Serif", 14), base);
+    EXPECT_EQ(stored.Name, "DejaVu Serif");
+    EXPECT_EQ(stored.Size, 14);
+    EXPECT_EQ(stored.Color, 8388608);
+    EXPECT_EQ(stored.Charset, 161);
 }
 
 TEST(FontConv, PixelSizedFontsAreStoredInPoints)
