@@ -9,6 +9,32 @@
 
 namespace {
 
+// The [Opt] keys from MaxLen to Reopen, in the order they are written, after ColorBack.
+QStringList OptKeys()
+{
+    return {"ColorBack",
+            "MaxLen",
+            "TabSize",
+            "LineSp",
+            "ReloadTime",
+            "Gutter",
+            "GutterLines",
+            "GutterLinesBuf",
+            "GutterLinesCount",
+            "GutterLinesStep",
+            "ToEnd",
+            "Tail",
+            "Wrap",
+            "Tabs",
+            "Tool",
+            "Status",
+            "OnTop",
+            "MLine",
+            "CfmExit",
+            "CfmClear",
+            "Reopen"};
+}
+
 class AppSettingsTest : public SettingsFixture
 {
 protected:
@@ -128,30 +154,8 @@ TEST_F(AppSettingsTest, SaveWritesEveryKeyAndReadsBackEveryValue)
     const QStringList font = {"Name", "Size", "Style", "Color", "Charset"};
     EXPECT_EQ(ini.ReadSectionKeys("Font"), font);
     EXPECT_EQ(ini.ReadSectionKeys("FontGutter"), font);
-    EXPECT_EQ(ini.ReadSectionKeys("Opt"), QStringList({"ColorBack",
-                                                       "MaxLen",
-                                                       "TabSize",
-                                                       "LineSp",
-                                                       "ReloadTime",
-                                                       "Gutter",
-                                                       "GutterLines",
-                                                       "GutterLinesBuf",
-                                                       "GutterLinesCount",
-                                                       "GutterLinesStep",
-                                                       "ToEnd",
-                                                       "Tail",
-                                                       "Wrap",
-                                                       "Tabs",
-                                                       "Tool",
-                                                       "Status",
-                                                       "OnTop",
-                                                       "MLine",
-                                                       "CfmExit",
-                                                       "CfmClear",
-                                                       "Reopen",
-                                                       "Goto",
-                                                       "GotoX",
-                                                       "GotoY"}));
+    EXPECT_EQ(ini.ReadSectionKeys("Opt"),
+              QStringList(OptKeys() + QStringList{"Goto", "GotoX", "GotoY"}));
     EXPECT_EQ(ini.ReadSectionKeys("Margins"), QStringList({"Left", "Top", "Right", "Bottom"}));
     EXPECT_EQ(ini.ReadSectionKeys("Window"),
               QStringList({"Width", "Height", "Left", "Top", "Max"}));
@@ -229,28 +233,8 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndSaveCleanly)
         garbage += char(state >> 24);
     }
     QByteArray wrongTypes = "[Opt]\n";
-    for (const char *key : {"ColorBack",
-                            "MaxLen",
-                            "TabSize",
-                            "LineSp",
-                            "ReloadTime",
-                            "Gutter",
-                            "GutterLines",
-                            "GutterLinesBuf",
-                            "GutterLinesCount",
-                            "GutterLinesStep",
-                            "ToEnd",
-                            "Tail",
-                            "Wrap",
-                            "Tabs",
-                            "Tool",
-                            "Status",
-                            "OnTop",
-                            "MLine",
-                            "CfmExit",
-                            "CfmClear",
-                            "Reopen"})
-        wrongTypes += QByteArray(key) + "=1.5e3\n";
+    for (const QString &key : OptKeys())
+        wrongTypes += key.toLatin1() + "=1.5e3\n";
     wrongTypes += "[Font]\nSize=ten\nStyle=bold\nColor=red\nCharset=\n"
                   "[Margins]\nLeft=0x\nTop=$\nRight=--1\nBottom=1,5\n"
                   "[Window]\nLeft=99999999999\nTop=-\nWidth=\"\"\nHeight=abc\nMax=true\n";
