@@ -155,48 +155,24 @@ QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding)
 
 QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding)
 {
-    Require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
-            Unit);
-    if (size <= 0 || !data)
-        return QString();
-    const QString unconvertible = QStringLiteral("?");
-    if (!InList(encoding))
-        return unconvertible;
-
-    const PageInfo &page = Registry().Page(encoding);
-    switch (page.Route) {
-    case DecodeRoute::Unsupported:
-        return unconvertible;
-    case DecodeRoute::Utf8:
-        if (IsAscii(data, size))
-            return QString::fromLatin1(data, size);
-        break; // ICU keeps a BOM and replaces a cut sequence by one U+FFFD, unlike fromUtf8
-    case DecodeRoute::Table:
-        return page.Table->Decode(data, size);
-    case DecodeRoute::Converter:
-        break;
-    }
-    TextConverter *converter = ThreadConverter(encoding, page.Backend);
-    const QString result = converter ? converter->Decode(data, size) : QString();
-    return result.isEmpty() ? unconvertible : result;
+    return CodepageToUnicode(data, size, encoding, nullptr);
 }
 
 QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding,
                           std::vector<int> *offsets)
 {
-    if (!offsets)
-        return CodepageToUnicode(data, size, encoding);
     Require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
             Unit);
-    Require(size <= std::numeric_limits<int>::max(),
+    Require(!offsets || size <= std::numeric_limits<int>::max(),
             QStringLiteral("Text too long for offsets: CodepageToUnicode"), Unit);
-    offsets->clear();
+    if (offsets)
+        offsets->clear();
     if (size <= 0 || !data)
         return QString();
-    const QString unconvertible = QStringLiteral("?");
     const auto unconverted = [&] {
-        offsets->assign(1, 0);
-        return unconvertible;
+        if (offsets)
+            offsets->assign(1, 0);
+        return QStringLiteral("?");
     };
     if (!InList(encoding))
         return unconverted();
@@ -207,23 +183,29 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
         return unconverted();
     case DecodeRoute::Utf8:
         if (IsAscii(data, size)) {
-            IdentityOffsets(*offsets, size);
+            if (offsets)
+                IdentityOffsets(*offsets, size);
             return QString::fromLatin1(data, size);
         }
-        break;
+        break; // ICU keeps a BOM and replaces a cut sequence by one U+FFFD, unlike fromUtf8
     case DecodeRoute::Table:
-        IdentityOffsets(*offsets, size);
+        if (offsets)
+            IdentityOffsets(*offsets, size);
         return page.Table->Decode(data, size);
     case DecodeRoute::Converter:
         break;
     }
     TextConverter *converter = ThreadConverter(encoding, page.Backend);
-    const QString result =
-        converter ? converter->DecodeWithOffsets(data, size, *offsets) : QString();
+    QString result;
+    if (converter)
+        result = offsets ? converter->DecodeWithOffsets(data, size, *offsets)
+                         : converter->Decode(data, size);
     if (result.isEmpty())
         return unconverted();
-    offsets->resize(size_t(result.size()));
-    SettleOffsets(result, *offsets, size);
+    if (offsets) {
+        offsets->resize(size_t(result.size()));
+        SettleOffsets(result, *offsets, size);
+    }
     return result;
 }
 

@@ -282,7 +282,7 @@ void TQzBinHex::SetTextWidth(int value)
     m_textWidth = Clamp(value, 2, m_doc.MaxLengths[vbmodeBinary]);
 }
 
-static int HexWidth(int value, int maxLength)
+int TQzBinHex::HexWidth(int value, int maxLength)
 {
     value = Clamp(value, 2, maxLength);
     value -= value % 4;

@@ -255,6 +255,10 @@ private:
     void StopWatchers();
     void ArmWatcher(bool start = true);
     void BringIntoView(qint64 position);
+    // A hex row width: within 2..maxLength, a multiple of 4, at least 2.
+    static int HexWidth(int value, int maxLength);
+    // Fully visible lines in a bitmap of that height.
+    int LinesFitting(int height) const;
     void UpdateMetrics(const TQzFont &font);
     WrapContext MakeWrapContext() const;
     TQzBinHexOutputOptions OutputOptions(bool showEol) const;

@@ -59,10 +59,14 @@ int TQzBinHex::TextLeft() const
     return m_textGutter ? m_gutterWidth + 2 : 2;
 }
 
+int TQzBinHex::LinesFitting(int height) const
+{
+    return std::clamp((height - 2) / std::max(m_lineHeight, 1), 0, MaxScreenLines);
+}
+
 int TQzBinHex::VisibleLines() const
 {
-    const int height = m_bitmap.isNull() ? viewport()->height() : m_bitmap.height();
-    return std::clamp((height - 2) / std::max(m_lineHeight, 1), 0, MaxScreenLines);
+    return LinesFitting(m_bitmap.isNull() ? viewport()->height() : m_bitmap.height());
 }
 
 TQzBinHexOutputOptions TQzBinHex::OutputOptions(bool showEol) const
@@ -177,18 +181,13 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
         std::clamp((width - TextLeft()) / std::max(m_charWidth, 1), 2, std::max(MaxLength(), 2));
     if (m_textWidthFit)
         result.TextWidth = std::clamp(fit, 2, m_doc.MaxLengths[vbmodeBinary]);
-    auto fitHex = [&](int value, int maxLength) {
-        value = std::clamp(value, 2, maxLength);
-        value -= value % 4;
-        return std::max(value, 2);
-    };
     if (m_textWidthFitHex)
-        result.TextWidthHex = fitHex((fit - OffsetDigits() - 5) / 4, m_doc.MaxLengths[vbmodeHex]);
+        result.TextWidthHex = HexWidth((fit - OffsetDigits() - 5) / 4, m_doc.MaxLengths[vbmodeHex]);
     if (m_textWidthFitUHex)
-        result.TextWidthUHex = fitHex((fit - OffsetDigits() - 5) / 6, m_doc.MaxLengths[vbmodeUHex]);
+        result.TextWidthUHex =
+            HexWidth((fit - OffsetDigits() - 5) / 6, m_doc.MaxLengths[vbmodeUHex]);
 
-    const int visibleLines =
-        std::clamp((height - 2) / std::max(m_lineHeight, 1), 0, MaxScreenLines);
+    const int visibleLines = LinesFitting(height);
     result.ViewPageSize = qint64(visibleLines) * BytesPerLine();
 
     if (!m_doc.ReadOK()) {
