@@ -235,6 +235,8 @@ public:
     // True while a search of this viewer keeps the message loop running.
     void SetSearchRunning(bool running);
     bool SelectingByMouse() const { return m_selectingByMouse; }
+    // What the last reload found: the file grew, shrank, was replaced or deleted.
+    TQzReloadReason LastReloadReason() const { return m_lastReloadReason; }
 
     // Scroll-bar positions last set by a repaint (16-bit mapping).
     int VScrollMax() const { return m_vMax; }
@@ -330,6 +332,7 @@ private:
 
     bool m_searchRunning = false;
     bool m_reloadPending = false;
+    TQzReloadReason m_lastReloadReason = TQzReloadReason::None;
 
     QImage m_bitmap;
     TStrPositions m_strPositions;

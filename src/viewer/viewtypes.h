@@ -19,6 +19,9 @@ inline constexpr quint8 UnicodeOrderUndetected = 0;
 inline constexpr quint8 UnicodeOrderLittle = 1;
 inline constexpr quint8 UnicodeOrderBig = 2;
 
+// Why the last reload of a viewer happened, as the document saw the file.
+enum class TQzReloadReason { None, Appended, Truncated, Replaced, Deleted };
+
 struct TQzBinHexOutputOptions
 {
     bool ShowNonPrintable = false;
