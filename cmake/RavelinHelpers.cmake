@@ -3,12 +3,11 @@
 # the offscreen platform so they never need a display.
 function(ravelin_add_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS" ${ARGN})
-  # A test whose file is not written yet is left out rather than breaking
-  # the whole configuration.
+  # A listed test source that is gone must stop the build, not quietly
+  # drop the test from the suite.
   foreach(src ${T_SOURCES})
     if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${src})
-      message(STATUS "Test ${name} skipped: ${src} missing")
-      return()
+      message(FATAL_ERROR "Test ${name}: source ${src} is missing")
     endif()
   endforeach()
   add_executable(${name} ${T_SOURCES})

@@ -25,9 +25,20 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Installing: ${missing[*]}"
 sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then sudo_cmd=(sudo); else sudo_cmd=(none); fi
+fi
+# Without apt (another distribution, a container with the tools preinstalled)
+# or without the right to use it, say what is wanted and let the build try:
+# CMake names whatever is really absent.
+if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1 ||
+   [ "${sudo_cmd[0]:-}" = none ]; then
+  echo "install-deps: cannot install here; would install: ${missing[*]}" >&2
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
