@@ -5,7 +5,7 @@ TEST_DIR := build/test
 BENCH_DIR := build/bench
 SAMPLE := samples/sample.log
 
-.PHONY: all deps build run test bench demo format clean
+.PHONY: all deps build run test bench bench-smoke ci demo format clean
 
 all: build
 
@@ -34,6 +34,15 @@ $(BENCH_DIR)/build.ninja: | deps
 bench: deps $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bash bench/run.sh $(BENCH_DIR)
+
+# Every benchmark on tiny files for a few seconds: proves they still build and
+# run, measures nothing.
+bench-smoke: deps $(BENCH_DIR)/build.ninja
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	RAVELIN_BENCH_SMOKE=1 bash bench/run.sh $(BENCH_DIR)
+
+# What CI runs: the tests, then the Release program and the benchmarks.
+ci: bench-smoke test
 
 demo: build
 	bash scripts/demo.sh $(RELEASE_DIR)/src/app/ravelin
