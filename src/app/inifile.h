@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/atomicfile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -24,8 +26,8 @@ class IniFile final
 public:
     // Points of UpdateFile() at which the save hook runs; a hook that throws
     // stands for a crash at that point.
-    enum class SaveStep { TempCreated, PartWritten, Written, Synced, Renamed };
-    using SaveHook = std::function<void(SaveStep)>;
+    using SaveStep = AtomicWriteStep;
+    using SaveHook = AtomicWriteHook;
 
     // Far beyond any settings or session file, low enough that a wrong file
     // cannot exhaust memory.
@@ -108,8 +110,6 @@ private:
     void RebuildSectionIndex();
     void AppendKeyLine(Section &section, const QByteArray &key, const QByteArray &value);
     bool Fail(const QString &reason);
-    bool WriteReplacement(const QString &target, const QByteArray &data);
-    void Step(SaveStep step);
 
     QString m_path;
     QString m_lastError;
