@@ -22,51 +22,6 @@ namespace {
 const QString kUnit = QStringLiteral("IniFile");
 const QByteArray kBom("\xEF\xBB\xBF");
 
-// Settings are UTF-8 text; a line with control bytes or broken sequences is
-// binary debris, not something a person wrote.
-bool IsTextLine(const char *data, qsizetype size)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data);
-    qsizetype i = 0;
-    while (i < size) {
-        const uchar c = p[i];
-        if (c < 0x80) {
-            if ((c < 0x20 && c != '\t') || c == 0x7F)
-                return false;
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > size)
-            return false;
-        for (int k = 1; k < length; ++k) {
-            const uchar b = p[i + k];
-            if ((b & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            return false;
-        if (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 QByteArray Fold(const QByteArray &name)
 {
     for (const char c : name) {
@@ -266,14 +221,14 @@ bool IniFile::Parse(const QByteArray &data)
             ++pending.back().repeat; // long blank runs cost no more than one line
             continue;
         }
-        if (length > kMaxLineBytes || !IsTextLine(base + start, length))
-            continue;
-
         Line line;
         line.raw = QByteArray(base + start, length);
         line.cr = cr;
-        const char first = FirstNonSpace(line.raw);
-        const qsizetype equals = line.raw.indexOf('=');
+        // Whatever its bytes, a line is kept as it is; one too long to be a
+        // setting is kept without being read.
+        const bool unread = length > kMaxLineBytes;
+        const char first = unread ? '\0' : FirstNonSpace(line.raw);
+        const qsizetype equals = unread ? -1 : line.raw.indexOf('=');
         const QByteArray key = equals > 0 ? line.raw.left(equals).trimmed() : QByteArray();
         Section &current = m_sections.back();
         if (first == '[') {

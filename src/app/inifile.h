@@ -18,9 +18,10 @@
 // replaces the file on disk in one atomic step, so a crash or a full disk
 // leaves either the old or the new complete file.
 //
-// Lines that are not text (control bytes, invalid UTF-8, longer than
-// kMaxLineBytes) are never parsed and are left out of the next save. Runs of
-// equal non-key lines are held once, so memory follows the distinct lines.
+// A line the program does not write is saved byte for byte, whatever its
+// bytes (not UTF-8, control bytes); one longer than kMaxLineBytes is kept but
+// never read. Runs of equal non-key lines are held once, so memory follows
+// the distinct lines.
 class IniFile final
 {
 public:
