@@ -420,11 +420,16 @@ void IniFile::AppendKeyLine(Section &section, const QByteArray &key, const QByte
     section.keys.insert(Fold(key), qsizetype(section.body.size()) - 1);
 }
 
+bool IniFile::CanHoldValue(const QByteArray &value)
+{
+    return value.indexOf('\n') < 0 && value.indexOf('\r') < 0 && value.indexOf('\0') < 0;
+}
+
 void IniFile::WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value)
 {
     RequireSectionName(section, "WriteString");
     RequireKeyName(key, "WriteString");
-    if (value.indexOf('\n') >= 0 || value.indexOf('\r') >= 0 || value.indexOf('\0') >= 0) {
+    if (!CanHoldValue(value)) {
         DeleteKey(section, key);
         return;
     }

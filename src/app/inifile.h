@@ -63,6 +63,8 @@ public:
     // in a line: the key is deleted instead, so no stale value stays behind
     // and nothing foreign gets injected into the file.
     void WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value);
+    // Whether a line can hold the value: no line break, no NUL.
+    static bool CanHoldValue(const QByteArray &value);
     void WriteInteger(const QByteArray &section, const QByteArray &key, int value);
     void WriteBool(const QByteArray &section, const QByteArray &key, bool value);
     void WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value);
