@@ -48,7 +48,16 @@ bool TFormView::SaveSettings()
     SaveOpenTabs();
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
-    m_openHistory.Save(m_ini);
+    QStringList leftOut = m_openHistory.Save(m_ini);
+    for (const TRec &rec : m_recs) {
+        if (!IniFile::CanHoldValue(rec.FileName.toUtf8()))
+            leftOut.append(rec.FileName);
+    }
+    leftOut.removeDuplicates();
+    if (!leftOut.isEmpty())
+        MsgWarning(QStringLiteral("A path with a line break cannot be kept in the settings; "
+                                  "it is left out of the recent files and the tabs to reopen:\n") +
+                   leftOut.join(QLatin1Char('\n')));
     return m_ini.UpdateFile();
 }
 
@@ -75,12 +84,17 @@ void TFormView::StoreGeometry()
 
 void TFormView::SaveOpenTabs()
 {
+    // A tab whose path a line cannot hold is left out, and the rest close up.
+    std::vector<const TRec *> kept;
+    for (const TRec &rec : m_recs) {
+        if (IniFile::CanHoldValue(rec.FileName.toUtf8()))
+            kept.push_back(&rec);
+    }
     // Keys beyond the new count stay in place; only Num of them are read.
-    m_ini.WriteInteger(kSave, "Num", RecCount());
-    for (int i = 0; i < RecCount(); ++i) {
-        const TRec &rec = m_recs[size_t(i)];
-        m_ini.WriteUtf8(kSave, NumberKey(i + 1), rec.FileName);
-        m_ini.WriteUtf8(kSave, NumberKey(i + 1, "tab"), QString::fromUtf8(rec.Caption));
+    m_ini.WriteInteger(kSave, "Num", int(kept.size()));
+    for (size_t i = 0; i < kept.size(); ++i) {
+        m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1), kept[i]->FileName);
+        m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1, "tab"), QString::fromUtf8(kept[i]->Caption));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "app/inifile.h"
 
+#include "text/atomicfile.h"
 #include "text/contract.h"
 #include "text/messages.h"
 
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -21,51 +21,6 @@ namespace {
 
 const QString kUnit = QStringLiteral("IniFile");
 const QByteArray kBom("\xEF\xBB\xBF");
-
-// Settings are UTF-8 text; a line with control bytes or broken sequences is
-// binary debris, not something a person wrote.
-bool IsTextLine(const char *data, qsizetype size)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data);
-    qsizetype i = 0;
-    while (i < size) {
-        const uchar c = p[i];
-        if (c < 0x80) {
-            if ((c < 0x20 && c != '\t') || c == 0x7F)
-                return false;
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > size)
-            return false;
-        for (int k = 1; k < length; ++k) {
-            const uchar b = p[i + k];
-            if ((b & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            return false;
-        if (length == 4 && (cp < 0x10000 || cp > 0x10FFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
 
 QByteArray Fold(const QByteArray &name)
 {
@@ -159,71 +114,6 @@ QString ErrnoText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
-
-// Owns the temporary file of a save until it has been renamed into place.
-class TempFile final
-{
-public:
-    TempFile() = default;
-    TempFile(const TempFile &) = delete;
-    TempFile &operator=(const TempFile &) = delete;
-    ~TempFile()
-    {
-        Close();
-        if (!m_path.isEmpty() && !m_renamed)
-            ::unlink(m_path.constData());
-    }
-
-    bool Create(const QByteArray &folder, const QByteArray &name)
-    {
-        static std::atomic<int> counter = 0;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray path = folder + "/." + name + ".tmp" + QByteArray::number(::getpid()) +
-                                    '-' + QByteArray::number(++counter);
-            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0) {
-                m_path = path;
-                return true;
-            }
-            if (errno != EEXIST)
-                return false;
-        }
-        return false;
-    }
-
-    bool WriteAll(const char *data, qsizetype size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(m_fd, data, size_t(size));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data += n;
-            size -= n;
-        }
-        return true;
-    }
-
-    bool Close()
-    {
-        if (m_fd < 0)
-            return true;
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc == 0;
-    }
-
-    int Fd() const { return m_fd; }
-    const QByteArray &Path() const { return m_path; }
-    void SetRenamed() { m_renamed = true; }
-
-private:
-    int m_fd = -1;
-    QByteArray m_path;
-    bool m_renamed = false;
-};
 
 } // namespace
 
@@ -331,14 +221,14 @@ bool IniFile::Parse(const QByteArray &data)
             ++pending.back().repeat; // long blank runs cost no more than one line
             continue;
         }
-        if (length > kMaxLineBytes || !IsTextLine(base + start, length))
-            continue;
-
         Line line;
         line.raw = QByteArray(base + start, length);
         line.cr = cr;
-        const char first = FirstNonSpace(line.raw);
-        const qsizetype equals = line.raw.indexOf('=');
+        // Whatever its bytes, a line is kept as it is; one too long to be a
+        // setting is kept without being read.
+        const bool unread = length > kMaxLineBytes;
+        const char first = unread ? '\0' : FirstNonSpace(line.raw);
+        const qsizetype equals = unread ? -1 : line.raw.indexOf('=');
         const QByteArray key = equals > 0 ? line.raw.left(equals).trimmed() : QByteArray();
         Section &current = m_sections.back();
         if (first == '[') {
@@ -530,11 +420,16 @@ void IniFile::AppendKeyLine(Section &section, const QByteArray &key, const QByte
     section.keys.insert(Fold(key), qsizetype(section.body.size()) - 1);
 }
 
+bool IniFile::CanHoldValue(const QByteArray &value)
+{
+    return value.indexOf('\n') < 0 && value.indexOf('\r') < 0 && value.indexOf('\0') < 0;
+}
+
 void IniFile::WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value)
 {
     RequireSectionName(section, "WriteString");
     RequireKeyName(key, "WriteString");
-    if (value.indexOf('\n') >= 0 || value.indexOf('\r') >= 0 || value.indexOf('\0') >= 0) {
+    if (!CanHoldValue(value)) {
         DeleteKey(section, key);
         return;
     }
@@ -635,12 +530,6 @@ bool IniFile::Fail(const QString &reason)
     return false;
 }
 
-void IniFile::Step(SaveStep step)
-{
-    if (m_saveHook)
-        m_saveHook(step);
-}
-
 bool IniFile::UpdateFile()
 {
     Require(m_loaded, QStringLiteral("Settings file not loaded: UpdateFile"), kUnit);
@@ -649,67 +538,11 @@ bool IniFile::UpdateFile()
         return Fail(m_lastError);
     m_lastError.clear();
 
-    QString target = QFileInfo(m_path).absoluteFilePath();
-    const QFileInfo info(target);
-    // Replace the file a link points to, not the link.
-    if (info.isSymLink()) {
-        const QString resolved = info.canonicalFilePath();
-        target = resolved.isEmpty() ? info.symLinkTarget() : resolved;
-    }
-
-    struct stat st;
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return Fail(QStringLiteral("Not a regular file"));
-
-    const QString folder = QFileInfo(target).absolutePath();
+    const QString folder = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(folder))
         return Fail(QStringLiteral("Cannot create the folder %1").arg(folder));
-    return WriteReplacement(target, Serialize());
-}
-
-bool IniFile::WriteReplacement(const QString &target, const QByteArray &data)
-{
-    const QFileInfo info(target);
-    const QByteArray localTarget = QFile::encodeName(target);
-    TempFile temp;
-    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName())))
-        return Fail(ErrnoText(errno));
-
-    // The replacement keeps the old file's permissions and, where allowed, owner.
-    struct stat old;
-    if (::stat(localTarget.constData(), &old) == 0) {
-        ::fchmod(temp.Fd(), old.st_mode & 07777);
-        if (::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
-            // Only root may give a file away; others keep their own ownership.
-        }
-    }
-    Step(SaveStep::TempCreated);
-
-    const qsizetype half = data.size() / 2;
-    if (!temp.WriteAll(data.constData(), half))
-        return Fail(ErrnoText(errno));
-    Step(SaveStep::PartWritten);
-    if (!temp.WriteAll(data.constData() + half, data.size() - half))
-        return Fail(ErrnoText(errno));
-    Step(SaveStep::Written);
-
-    if (::fsync(temp.Fd()) != 0)
-        return Fail(ErrnoText(errno));
-    Step(SaveStep::Synced);
-    if (!temp.Close())
-        return Fail(ErrnoText(errno));
-
-    if (::rename(temp.Path().constData(), localTarget.constData()) != 0)
-        return Fail(ErrnoText(errno));
-    temp.SetRenamed();
-    Step(SaveStep::Renamed);
-
-    // Make the rename itself durable; the data is already safe, so failure here is no error.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    QString error;
+    if (!WriteFileAtomically(m_path, Serialize(), &error, m_saveHook))
+        return Fail(error);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/atomicfile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -16,16 +18,17 @@
 // replaces the file on disk in one atomic step, so a crash or a full disk
 // leaves either the old or the new complete file.
 //
-// Lines that are not text (control bytes, invalid UTF-8, longer than
-// kMaxLineBytes) are never parsed and are left out of the next save. Runs of
-// equal non-key lines are held once, so memory follows the distinct lines.
+// A line the program does not write is saved byte for byte, whatever its
+// bytes (not UTF-8, control bytes); one longer than kMaxLineBytes is kept but
+// never read. Runs of equal non-key lines are held once, so memory follows
+// the distinct lines.
 class IniFile final
 {
 public:
     // Points of UpdateFile() at which the save hook runs; a hook that throws
     // stands for a crash at that point.
-    enum class SaveStep { TempCreated, PartWritten, Written, Synced, Renamed };
-    using SaveHook = std::function<void(SaveStep)>;
+    using SaveStep = AtomicWriteStep;
+    using SaveHook = AtomicWriteHook;
 
     // Far beyond any settings or session file, low enough that a wrong file
     // cannot exhaust memory.
@@ -60,6 +63,8 @@ public:
     // in a line: the key is deleted instead, so no stale value stays behind
     // and nothing foreign gets injected into the file.
     void WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value);
+    // Whether a line can hold the value: no line break, no NUL.
+    static bool CanHoldValue(const QByteArray &value);
     void WriteInteger(const QByteArray &section, const QByteArray &key, int value);
     void WriteBool(const QByteArray &section, const QByteArray &key, bool value);
     void WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value);
@@ -108,8 +113,6 @@ private:
     void RebuildSectionIndex();
     void AppendKeyLine(Section &section, const QByteArray &key, const QByteArray &value);
     bool Fail(const QString &reason);
-    bool WriteReplacement(const QString &target, const QByteArray &data);
-    void Step(SaveStep step);
 
     QString m_path;
     QString m_lastError;

@@ -60,15 +60,23 @@ void RecentFiles::Load(const IniFile &ini)
     }
 }
 
-void RecentFiles::Save(IniFile &ini) const
+QStringList RecentFiles::Save(IniFile &ini) const
 {
-    const int count = Count();
-    for (int i = 0; i < count; ++i) {
-        ini.WriteUtf8(kSection, PathKey(i), m_items[size_t(i)].Path);
-        ini.WriteInteger(kSection, EncodingKey(i), m_items[size_t(i)].Encoding);
+    QStringList leftOut;
+    int count = 0;
+    for (const RecentFile &item : m_items) {
+        const QByteArray path = item.Path.toUtf8();
+        if (!IniFile::CanHoldValue(path)) {
+            leftOut.append(item.Path);
+            continue;
+        }
+        ini.WriteString(kSection, PathKey(count), path);
+        ini.WriteInteger(kSection, EncodingKey(count), item.Encoding);
+        ++count;
     }
     for (int i = count; i < kMaxCount; ++i) {
         ini.DeleteKey(kSection, PathKey(i));
         ini.DeleteKey(kSection, EncodingKey(i));
     }
+    return leftOut;
 }

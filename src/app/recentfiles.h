@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -32,8 +33,10 @@ public:
     bool IsEmpty() const { return m_items.empty(); }
 
     void Load(const IniFile &ini);
-    // Writes the entries and deletes the keys of the numbers beyond them.
-    void Save(IniFile &ini) const;
+    // Writes the entries whose path a settings line can hold, numbered from 0
+    // without gaps, and deletes the keys of the numbers beyond them. Returns
+    // the paths left out (those with a line break), most recent first.
+    QStringList Save(IniFile &ini) const;
 
 private:
     std::vector<RecentFile>::iterator Find(const QString &path);

@@ -15,12 +15,8 @@ std::unique_ptr<ByteTable> ByteTable::Build(TextConverter &converter,
         // An empty result is a byte that only switches state in the converter.
         table->m_map[byte] = decoded.size() == 1 ? decoded.at(0).unicode() : char16_t(0xFFFD);
     }
-    for (const CharSubstitution &s : backend.Substitutions) {
-        for (char16_t &ch : table->m_map) {
-            if (ch == s.From)
-                ch = s.To;
-        }
-    }
+    for (char16_t &ch : table->m_map)
+        ch = Substitute(ch, backend.Substitutions);
     for (const ByteOverride &o : backend.Overrides)
         table->m_map[o.Byte] = o.Char;
     return table;

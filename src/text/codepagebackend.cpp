@@ -15,6 +15,28 @@ constexpr ByteOverride MacRomanian[] = {
 // Windows read them as themselves.
 constexpr ByteOverride PcControls[] = {{0x1A, 0x001A}, {0x1C, 0x001C}, {0x7F, 0x007F}};
 
+// Where IBM's table of a DOS page differs from Windows' in a printable byte as well.
+constexpr ByteOverride Dos437Family[] = {
+    {0x1A, 0x001A}, {0x1C, 0x001C}, {0x7F, 0x007F}, {0xE6, 0x00B5}, // micro sign, not Greek mu
+};
+constexpr ByteOverride Dos852[] = {
+    {0x1A, 0x001A}, {0x1C, 0x001C}, {0x7F, 0x007F}, {0xAA, 0x00AC}, // not sign
+};
+constexpr ByteOverride Dos1125[] = {
+    {0x1A, 0x001A}, {0x1C, 0x001C}, {0x7F, 0x007F}, {0xFA, 0x00B7}, {0xFB, 0x221A}, // dot, root
+};
+
+// The same rotation in the single-byte part of IBM's multi-byte tables, undone
+// on the decoded text: no double-byte character decodes to these.
+constexpr CharSubstitution PcControlChars[] = {
+    {0x001C, 0x001A}, {0x007F, 0x001C}, {0x001A, 0x007F}};
+// ICU's ISO-2022-KR reads ASCII through IBM's Korean table, where 0x5C is the won sign.
+constexpr CharSubstitution Iso2022KrAscii[] = {
+    {0x001C, 0x001A}, {0x007F, 0x001C}, {0x001A, 0x007F}, {0x20A9, 0x005C}};
+
+// KS X 1001:1998 added the euro and registered signs, which ICU's EUC-KR lacks.
+constexpr DoubleByteAddition KsX1001Additions[] = {{0xA2, 0xE6, 0x20AC}, {0xA2, 0xE7, 0x00AE}};
+
 // IBM 924 is IBM 1047 carrying the Latin-9 repertoire: the eight characters
 // that ISO-8859-15 replaces in ISO-8859-1 are replaced in place.
 constexpr CharSubstitution Latin9[] = {
@@ -34,42 +56,51 @@ struct Row
 
 constexpr CodepageBackend Utf8()
 {
-    return {CodepageBackendKind::Utf8, "UTF-8", false, {}, {}};
+    return {CodepageBackendKind::Utf8, "UTF-8", false, {}, {}, {}};
 }
 
 constexpr CodepageBackend Icu(const char *name)
 {
-    return {CodepageBackendKind::Icu, name, false, {}, {}};
+    return {CodepageBackendKind::Icu, name, false, {}, {}, {}};
+}
+
+// An ICU multi-byte page whose decoded text needs a few corrections.
+constexpr CodepageBackend IcuFixed(const char *name,
+                                   std::span<const CharSubstitution> substitutions,
+                                   std::span<const DoubleByteAddition> additions = {})
+{
+    return {CodepageBackendKind::Icu, name, false, {}, substitutions, additions};
 }
 
 // A table derived from an ICU page with a few differences.
 constexpr CodepageBackend IcuTable(const char *name, std::span<const ByteOverride> overrides,
                                    std::span<const CharSubstitution> substitutions = {})
 {
-    return {CodepageBackendKind::Icu, name, true, overrides, substitutions};
+    return {CodepageBackendKind::Icu, name, true, overrides, substitutions, {}};
 }
 
 // A DOS (OEM) page.
-constexpr CodepageBackend Dos(const char *name)
+constexpr CodepageBackend Dos(const char *name,
+                              std::span<const ByteOverride> overrides = PcControls)
 {
-    return IcuTable(name, PcControls);
+    return IcuTable(name, overrides);
 }
 
 constexpr CodepageBackend Iconv(const char *name)
 {
-    return {CodepageBackendKind::Iconv, name, false, {}, {}};
+    return {CodepageBackendKind::Iconv, name, false, {}, {}, {}};
 }
 
 constexpr CodepageBackend IconvTable(const char *name)
 {
-    return {CodepageBackendKind::Iconv, name, true, {}, {}};
+    return {CodepageBackendKind::Iconv, name, true, {}, {}, {}};
 }
 
 // clang-format off
 constexpr Row Rows[] = {
     {0,     Utf8()},
     {65001, Utf8()},
-    {1,     Dos("ibm-437")},
+    {1,     Dos("ibm-437", Dos437Family)},
     {2,     Icu("macintosh")},
     {65000, Icu("UTF-7")},
 
@@ -86,23 +117,23 @@ constexpr Row Rows[] = {
     {1258, Icu("windows-1258")},
 
     // DOS (OEM) pages
-    {437,  Dos("ibm-437")},
+    {437,  Dos("ibm-437", Dos437Family)},
     {720,  Dos("ibm-720")},
     {737,  Dos("ibm-737")},
     {775,  Dos("ibm-775")},
-    {852,  Dos("ibm-852")},
+    {852,  Dos("ibm-852", Dos852)},
     {855,  Dos("ibm-855")},
     {857,  Dos("ibm-857")},
     {858,  Dos("ibm-858")},
-    {860,  Dos("ibm-860")},
-    {861,  Dos("ibm-861")},
-    {862,  Dos("ibm-862")},
-    {863,  Dos("ibm-863")},
+    {860,  Dos("ibm-860", Dos437Family)},
+    {861,  Dos("ibm-861", Dos437Family)},
+    {862,  Dos("ibm-862", Dos437Family)},
+    {863,  Dos("ibm-863", Dos437Family)},
     {864,  Dos("ibm-864")},
-    {865,  Dos("ibm-865")},
+    {865,  Dos("ibm-865", Dos437Family)},
     {866,  Dos("ibm-866")},
     {869,  Dos("ibm-869")},
-    {1125, Dos("ibm-1125")},
+    {1125, Dos("ibm-1125", Dos1125)},
 
     // ISO 8859 and other national pages
     {28591, Icu("ISO-8859-1")},
@@ -189,13 +220,13 @@ constexpr Row Rows[] = {
     {50229, Icu("ISO-2022-CN-EXT")},
     {950,   Icu("windows-950")},
     {10002, Icu("windows-950")},
-    {20002, Icu("ibm-950")},     // IBM's Big5 carries the ETEN extensions
+    {20002, IcuFixed("ibm-950", PcControlChars)},     // IBM's Big5 carries the ETEN extensions
     {20000, Icu("EUC-TW")},
     {51950, Icu("EUC-TW")},
 
     // Japanese
-    {932,   Icu("windows-932")},
-    {10001, Icu("windows-932")},
+    {932,   IcuFixed("windows-932", PcControlChars)},
+    {10001, IcuFixed("windows-932", PcControlChars)},
     {51932, Icu("EUC-JP")},
     {20932, Icu("EUC-JP")},
     {50220, Icu("ISO-2022-JP")},
@@ -204,10 +235,10 @@ constexpr Row Rows[] = {
 
     // Korean
     {949,   Icu("windows-949")},
-    {51949, Icu("EUC-KR")},
-    {20949, Icu("EUC-KR")},
-    {10003, Icu("EUC-KR")},
-    {50225, Icu("ISO-2022-KR")},
+    {51949, IcuFixed("EUC-KR", {}, KsX1001Additions)},
+    {20949, IcuFixed("EUC-KR", {}, KsX1001Additions)},
+    {10003, IcuFixed("EUC-KR", {}, KsX1001Additions)},
+    {50225, IcuFixed("ISO-2022-KR", Iso2022KrAscii)},
     {1361,  Iconv("JOHAB")},
 };
 // clang-format on

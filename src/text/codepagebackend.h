@@ -25,6 +25,25 @@ struct CharSubstitution
     char16_t To;
 };
 
+// A two-byte sequence that the ICU table leaves unassigned but the page maps.
+struct DoubleByteAddition
+{
+    quint8 Lead;
+    quint8 Trail;
+    char16_t Char;
+};
+
+// The character that ch becomes under the substitutions. Each character is
+// looked up once, so a list may rotate characters among themselves.
+inline char16_t Substitute(char16_t ch, std::span<const CharSubstitution> substitutions)
+{
+    for (const CharSubstitution &s : substitutions) {
+        if (s.From == ch)
+            return s.To;
+    }
+    return ch;
+}
+
 struct CodepageBackend
 {
     CodepageBackendKind Kind = CodepageBackendKind::None;
@@ -34,7 +53,9 @@ struct CodepageBackend
     // flag forces it for iconv pages and for the single-byte half of a mixed page.
     bool ForceTable = false;
     std::span<const ByteOverride> Overrides;
+    // Applied to every unit the page decodes to, through a table or not.
     std::span<const CharSubstitution> Substitutions;
+    std::span<const DoubleByteAddition> Additions; // ICU multi-byte pages only
 };
 
 // The back end of a Windows code page number (0, 1, 2: ANSI = UTF-8, OEM = 437,

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// The fixed list of 8-bit code pages the viewer can show (unit QzxCodepageList).
+// The fixed list of 8-bit code pages the viewer can show, with their menu titles.
 // The index into the list is what the application stores per recent file, so
 // the order is part of the stored data and never changes.
 

@@ -31,7 +31,7 @@ std::unique_ptr<TextConverter> OpenConverter(const CodepageBackend &backend)
     switch (backend.Kind) {
     case CodepageBackendKind::Utf8:
     case CodepageBackendKind::Icu:
-        return std::make_unique<IcuConverter>(backend.Name);
+        return std::make_unique<IcuConverter>(backend.Name, backend.Additions);
     case CodepageBackendKind::Iconv:
         return std::make_unique<IconvConverter>(backend.Name, backend.ForceTable);
     default:
@@ -202,6 +202,10 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
                          : converter->Decode(data, size);
     if (result.isEmpty())
         return unconverted();
+    if (!page.Backend.Substitutions.empty()) {
+        for (QChar &ch : result)
+            ch = QChar(Substitute(ch.unicode(), page.Backend.Substitutions));
+    }
     if (offsets) {
         offsets->resize(size_t(result.size()));
         SettleOffsets(result, *offsets, size);

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-// Code page numbers, names and conversion of 8-bit text to UTF-16 (unit QzxCodepages).
+// Code page numbers, names and conversion of 8-bit text to UTF-16.
 // Thread-safe: shared tables are built once, stateful converters are per thread.
 
 // The Windows code page number of a list entry. ContractError for a negative

@@ -3,8 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
-// File procedures on QString names (unit QzxFProc). They hold no state, never
-// show messages and report failure through their results only.
+// Helpers for files named by QString: existence, size, time stamps, reading
+// by handle and deletion. They hold no state, never show messages and report
+// failure through their results only.
 
 using FileHandle = int;
 inline constexpr FileHandle InvalidFileHandle = -1;

@@ -5,12 +5,21 @@
 
 namespace {
 
-void SubstituteReplacementChar(const void *, UConverterToUnicodeArgs *args, const char *, int32_t,
+// The context is the converter's span of additions.
+void SubstituteReplacementChar(const void *context, UConverterToUnicodeArgs *args,
+                               const char *codeUnits, int32_t length,
                                UConverterCallbackReason reason, UErrorCode *err)
 {
     if (reason > UCNV_IRREGULAR)
         return; // reset, close or clone: nothing to substitute
-    static const UChar replacement = 0xFFFD;
+    UChar replacement = 0xFFFD;
+    if (reason == UCNV_UNASSIGNED && length == 2) {
+        const auto *additions = static_cast<const std::span<const DoubleByteAddition> *>(context);
+        for (const DoubleByteAddition &a : *additions) {
+            if (quint8(codeUnits[0]) == a.Lead && quint8(codeUnits[1]) == a.Trail)
+                replacement = a.Char;
+        }
+    }
     *err = U_ZERO_ERROR;
     // Offset 0 is relative to the bad sequence: ICU turns it into the
     // sequence's first byte when offsets are asked for.
@@ -61,7 +70,8 @@ void RepairIsciiOffsets(const unsigned char *data, qsizetype size, const QString
 
 } // namespace
 
-IcuConverter::IcuConverter(const char *name)
+IcuConverter::IcuConverter(const char *name, std::span<const DoubleByteAddition> additions)
+    : m_additions(additions)
 {
     UErrorCode err = U_ZERO_ERROR;
     UConverter *converter = ucnv_open(name, &err);
@@ -70,7 +80,7 @@ IcuConverter::IcuConverter(const char *name)
             ucnv_close(converter);
         return;
     }
-    ucnv_setToUCallBack(converter, SubstituteReplacementChar, nullptr, nullptr, nullptr, &err);
+    ucnv_setToUCallBack(converter, SubstituteReplacementChar, &m_additions, nullptr, nullptr, &err);
     if (U_FAILURE(err)) {
         ucnv_close(converter);
         return;
@@ -114,94 +124,69 @@ QString IcuConverter::ConvertIsciiEndingInHalant(const char *data, qsizetype siz
 {
     QByteArray padded(data, size);
     padded.append(' ');
-    QString result = offsets ? ConvertWithOffsets(padded.constData(), padded.size(), *offsets)
-                             : Convert(padded.constData(), padded.size());
+    QString result = Convert(padded.constData(), padded.size(), offsets);
     if (result.endsWith(QLatin1Char(' '))) {
         result.chop(1);
         if (offsets)
             offsets->pop_back();
         return result;
     }
-    return offsets ? ConvertWithOffsets(data, size, *offsets) : Convert(data, size);
+    return Convert(data, size, offsets);
 }
 
 QString IcuConverter::Decode(const char *data, qsizetype size)
 {
     if (NeedsHalantRelease(data, size))
         return ConvertIsciiEndingInHalant(data, size, nullptr);
-    return Convert(data, size);
+    return Convert(data, size, nullptr);
 }
 
 QString IcuConverter::DecodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets)
 {
     const QString result = NeedsHalantRelease(data, size)
                                ? ConvertIsciiEndingInHalant(data, size, &offsets)
-                               : ConvertWithOffsets(data, size, offsets);
+                               : Convert(data, size, &offsets);
     if (m_iscii)
         RepairIsciiOffsets(reinterpret_cast<const unsigned char *>(data), size, result, offsets);
     return result;
 }
 
-QString IcuConverter::Convert(const char *data, qsizetype size)
+// Each call decodes the whole text in one go: ICU gives units that overflowed
+// one call the offset -1 in the next, and its ISCII converter loses a
+// consonant held back for a halant when the output overflows right after it.
+// So a text that outgrows the buffer is decoded again from the start.
+QString IcuConverter::Convert(const char *data, qsizetype size, std::vector<int> *offsets)
 {
+    if (offsets)
+        offsets->clear();
     if (!m_converter)
         return QString();
-    ucnv_reset(m_converter);
-    // Most pages give at most one UTF-16 unit per byte; ISCII can give more,
-    // and then the buffer grows.
-    QString result(size + 8, Qt::Uninitialized);
-    const char *source = data;
-    const char *const sourceEnd = data + size;
-    qsizetype written = 0;
-    for (;;) {
-        UChar *const begin = reinterpret_cast<UChar *>(result.data());
-        UChar *target = begin + written;
-        UErrorCode err = U_ZERO_ERROR;
-        ucnv_toUnicode(m_converter, &target, begin + result.size(), &source, sourceEnd, nullptr,
-                       true, &err);
-        written = target - begin;
-        if (err == U_BUFFER_OVERFLOW_ERROR) {
-            result.resize(result.size() * 2);
-            continue;
-        }
-        if (U_FAILURE(err))
-            return QString();
-        break;
-    }
-    result.truncate(written);
-    return result;
-}
-
-QString IcuConverter::ConvertWithOffsets(const char *data, qsizetype size,
-                                         std::vector<int> &offsets)
-{
-    offsets.clear();
-    if (!m_converter)
-        return QString();
-    // ICU gives units that overflowed one call the offset -1 in the next, so
-    // a text that outgrows the buffer is decoded again from the start.
+    // Most pages give at most one UTF-16 unit per byte; ISCII can give more.
     qsizetype capacity = size + 8;
     for (;;) {
         ucnv_reset(m_converter);
         QString result(capacity, Qt::Uninitialized);
-        offsets.resize(size_t(capacity));
+        if (offsets)
+            offsets->resize(size_t(capacity));
         UChar *const begin = reinterpret_cast<UChar *>(result.data());
         UChar *target = begin;
         const char *source = data;
         UErrorCode err = U_ZERO_ERROR;
-        ucnv_toUnicode(m_converter, &target, begin + capacity, &source, data + size, offsets.data(),
-                       true, &err);
+        ucnv_toUnicode(m_converter, &target, begin + capacity, &source, data + size,
+                       offsets ? offsets->data() : nullptr, true, &err);
         if (err == U_BUFFER_OVERFLOW_ERROR) {
             capacity *= 2;
             continue;
         }
         if (U_FAILURE(err)) {
-            offsets.clear();
+            if (offsets)
+                offsets->clear();
             return QString();
         }
         const qsizetype written = target - begin;
         result.truncate(written);
-        offsets.resize(size_t(written));
+        if (offsets)
+            offsets->resize(size_t(written));
         return result;
     }
 }

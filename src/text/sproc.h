@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// String procedures (unit QzxSProc). Positions are 1-based; comparisons are
-// exact and case-sensitive unless stated.
+// Helpers for strings: formatting, replacing, file name parts, tab expansion
+// and clamping of numbers. Positions are 1-based; comparisons are exact and
+// case-sensitive unless stated.
 
 // The format with each argument, in order, put in place of the first "%s"
 // still present. Surplus arguments are dropped; missing ones leave "%s".

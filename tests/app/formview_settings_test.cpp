@@ -107,6 +107,32 @@ TEST_F(SettingsTest, CloseWritesEverythingBackAndKeepsForeignLines)
     EXPECT_EQ(again.Settings(), first);
 }
 
+// A path with a line break cannot be stored: the user hears so once, and the
+// numbered keys that are written stay without gaps.
+TEST_F(SettingsTest, PathWithALineBreakIsLeftOutOfTheSavedListsWithOneWarning)
+{
+    WriteSettings("[Opt]\nCfmExit=0\n");
+    TFormView &form = MakeForm();
+    const QString broken = WriteFile(QStringLiteral("two\nlines.log"), "b\n");
+    const QString plain = WriteFile(QStringLiteral("plain.log"), "a\n");
+    form.OpenFileTab(broken);
+    form.OpenFileTab(plain);
+    ASSERT_EQ(form.RecCount(), 2);
+    m_sink.Clear();
+    ASSERT_TRUE(form.close());
+
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Warning);
+    EXPECT_TRUE(m_sink.Messages()[0].Text.contains(broken));
+    IniFile ini(SettingsPath());
+    ASSERT_TRUE(ini.Load());
+    EXPECT_EQ(ini.ReadInteger("Save", "Num", 0), 1);
+    EXPECT_EQ(ini.ReadUtf8("Save", "1", ""), plain);
+    EXPECT_EQ(ini.ReadSectionKeys("Save"), QStringList({"Num", "1", "1tab"}));
+    EXPECT_EQ(ini.ReadUtf8("OpenHistory", "0", ""), plain);
+    EXPECT_EQ(ini.ReadSectionKeys("OpenHistory"), QStringList({"0", "0enc"}));
+}
+
 TEST_F(SettingsTest, NoSettingsFileGivesTheDefaults)
 {
     TFormView &form = MakeForm();

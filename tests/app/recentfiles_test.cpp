@@ -109,4 +109,32 @@ TEST_F(RecentFilesFileTest, LoadSkipsGapsAndRepeatsAndDefaultsTheCode)
     EXPECT_EQ(recent.Items()[2].Encoding, 130);
 }
 
+// A path with a line break cannot be a value of a settings line: it is left
+// out, the others close up so that the numbers stay without gaps, and the
+// caller learns which paths were left out.
+TEST_F(RecentFilesFileTest, SaveLeavesOutPathsWithALineBreak)
+{
+    const QString path = PathOf(QStringLiteral("Ravelin.ini"));
+    WriteFile(path, "[OpenHistory]\n0=/old/0\n1=/old/1\n2=/old/2\n2enc=5\n");
+    const QString broken = QStringLiteral("/tmp/a\nb.log");
+    const QString returned = QStringLiteral("/tmp/c\r.log");
+    RecentFiles recent;
+    recent.Touch(QStringLiteral("/tmp/last.log"));
+    recent.Touch(broken);
+    recent.Touch(QStringLiteral("/tmp/first.log"));
+    recent.SetEncoding(QStringLiteral("/tmp/first.log"), 45);
+    recent.Touch(returned);
+
+    IniFile ini(path);
+    ASSERT_TRUE(ini.Load());
+    EXPECT_EQ(recent.Save(ini), QStringList({returned, broken}));
+    EXPECT_EQ(recent.Count(), 4) << "the list in memory keeps them";
+    EXPECT_EQ(ini.Serialize(),
+              "[OpenHistory]\n0=/tmp/first.log\n1=/tmp/last.log\n0enc=45\n1enc=0\n");
+
+    RecentFiles clean;
+    clean.Touch(QStringLiteral("/tmp/x.log"));
+    EXPECT_TRUE(clean.Save(ini).isEmpty());
+}
+
 } // namespace

@@ -41,6 +41,9 @@ const OffsetCase Cases[] = {
     {"GB18030 two and four bytes, supplementary plane", 96,
      "x\x81\x30\x81\x30\x90\x30\x81\x30\xB0\xA1y",
      u"x\u0080\U00010000\u554Ay", {0, 1, 5, 5, 9, 11}},
+    {"EUC-KR euro and registered sign", 121, "a\xA2\xE6\xA2\xE7" "b", u"a\u20AC\u00AEb",
+     {0, 1, 3, 5}},
+    {"ISO-2022-KR controls and backslash", 123, "\x1B$)C\x1A\\", u"\u001A\\", {4, 5}},
     {"EUC-KR", 121, "\xB0\xA1" "a\xB0\xA1\xB0", u"\uAC00a\uAC00\uFFFD", {0, 2, 3, 5}},
     {"ISO-2022-JP characters after an escape", 115, "a\x1B$B$\"$\"\x1B(Bb",
      u"a\u3042\u3042b", {0, 4, 6, 11}},
@@ -120,6 +123,24 @@ TEST(CodepageOffsets, OutputLongerThanTheInputKeepsExactOffsets)
         ASSERT_EQ(offsets[i], int(i / 3 * 2)) << i;
 }
 
+// Both paths give the same text however far the output outgrows the input.
+TEST(CodepageOffsets, PlainAndOffsetPathsAgreeWhenTheOutputOutgrowsItsBuffer)
+{
+    const QByteArray cases[] = {
+        QByteArray("\xC0\xE9").repeated(14) + QByteArray("\xC0\xE8\xEC\x69\xC0\xE9\xC0"),
+        QByteArray("\xC0\xE9").repeated(4) + QByteArray("\xC0\xE8"),
+        QByteArray("\xC0\xE9").repeated(300) + QByteArray("\xB3\xE8\xB3\xE8\xC8"),
+    };
+    for (const QByteArray &bytes : cases) {
+        SCOPED_TRACE(bytes.toHex(' ').constData());
+        std::vector<int> offsets;
+        const QString withOffsets =
+            CodepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
+        EXPECT_EQ(CodepageToUnicode(bytes, 80), withOffsets);
+        EXPECT_EQ(offsets.size(), size_t(withOffsets.size()));
+    }
+}
+
 // Bytes that make every kind of page work: ASCII, high bytes, and the shift,
 // escape and base64 bytes of the stateful pages.
 std::string RandomText(std::mt19937 &rng)
@@ -160,6 +181,55 @@ TEST(CodepageOffsets, EveryPageGivesTheSameTextAndOrderedOffsetsInRange)
                     text.at(qsizetype(i - 1)).isHighSurrogate()) {
                     ASSERT_EQ(offsets[i], offsets[i - 1]) << hex.constData() << " @" << i;
                 }
+            }
+        }
+    }
+}
+
+// Texts built mostly from pieces that make a page give more units than bytes
+// (ISCII Gurmukhi nukta letters, consonants held back for a halant) or that
+// switch the state of a stateful page, with single bytes of every kind between.
+std::string PieceText(std::mt19937 &rng)
+{
+    static const char *const Indic[] = {"\xC0\xE9", "\xC0\xE9", "\xB3\xE9", "\xC0\xE8",
+                                        "\xE8",     "\xEC",     "\xC0"};
+    static const char *const Switches[] = {"\x1B$B", "\x1B(B", "\x1B$)C\x0E", "\x0F",
+                                           "~{",     "~}",     "+AKM-",       "+2D3eAA"};
+    const bool indic = rng() % 2 == 0;
+    std::string text;
+    const size_t length = 16 + rng() % 150;
+    while (text.size() < length) {
+        const unsigned kind = rng() % 8;
+        if (kind == 0)
+            text += char(0x20 + rng() % 0x5F);
+        else if (kind == 1)
+            text += char(0x80 + rng() % 0x80);
+        else if (indic)
+            text += Indic[rng() % std::size(Indic)];
+        else
+            text += Switches[rng() % std::size(Switches)];
+    }
+    return text;
+}
+
+// Every prefix of a text, so that the end of the first output buffer falls on
+// every place of the text in turn.
+TEST(CodepageOffsets, EveryPageGivesTheSameTextWithAndWithoutOffsetsWhereverTheBufferEnds)
+{
+    std::mt19937 rng(7151);
+    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
+        if (!IsCodepageSupported(e))
+            continue;
+        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
+        for (int round = 0; round < 24; ++round) {
+            const std::string text = PieceText(rng);
+            for (size_t length = 1; length <= text.size(); ++length) {
+                const auto size = qsizetype(length);
+                std::vector<int> offsets;
+                const QString withOffsets = CodepageToUnicode(text.data(), size, e, &offsets);
+                ASSERT_EQ(CodepageToUnicode(text.data(), size, e), withOffsets)
+                    << QByteArray(text.data(), size).toHex(' ').constData();
+                ASSERT_EQ(offsets.size(), size_t(withOffsets.size()));
             }
         }
     }

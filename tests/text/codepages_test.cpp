@@ -308,12 +308,42 @@ TEST(Codepages, UnassignedByteOfSingleBytePageIsReplacementCharacter)
     EXPECT_EQ(CodepageToUnicode(QByteArray("\xFF"), 92), U(u"\uFFFD")); // ISO-8859-8 hole
 }
 
-// ICU's IBM PC tables rotate 0x1A, 0x1C and 0x7F; DOS text means the controls themselves.
-TEST(Codepages, DosPagesKeepAsciiControls)
+// ICU's IBM tables rotate 0x1A, 0x1C and 0x7F, also in the single-byte part
+// of some multi-byte pages; DOS and Windows text means the controls themselves.
+TEST(Codepages, DosAndEastAsianPagesKeepAsciiControls)
 {
-    for (TQzEncoding e : {1, 9, 33, 34, 35, 36, 37, 38, 44, 53, 54, 55, 61, 62, 70, 87, 88, 94}) {
+    for (TQzEncoding e : {1,  9,  33, 34, 35, 36, 37, 38,  44,  53,  54,
+                          55, 61, 62, 70, 87, 88, 94, 104, 112, 119, 123}) {
         SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
         EXPECT_EQ(CodepageToUnicode(QByteArray("\x1A\x1C\x7F"), e), U(u"\u001A\u001C\u007F"));
+    }
+}
+
+// Bytes whose ICU mapping differs from what Windows (and iconv, Python) give.
+TEST(Codepages, BytesTheIbmTablesReadOtherwiseReadAsWindowsReadsThem)
+{
+    const Sample cases[] = {
+        {123, "C:\\dir", u"C:\\dir"},                    // ISO-2022-KR: no won sign
+        {123, "\x1B$)C\x0E\x30\x21\x0F\\", u"\uAC00\\"}, // backslash after shift in
+        {9, "\xAA", u"\u00AC"},                          // 852: not sign
+        {121, "\xA2\xE6\xA2\xE7", u"\u20AC\u00AE"},      // EUC-KR: euro, registered
+        {125, "\xA2\xE6\xA2\xE7", u"\u20AC\u00AE"},
+        {126, "\xA2\xE6\xA2\xE7", u"\u20AC\u00AE"},
+        {121, "\xA2\xE8", u"\uFFFD"}, // the next one stays unassigned
+        {1, "\xE6", u"\u00B5"},       // 437 family: micro sign
+        {33, "\xE6", u"\u00B5"},
+        {34, "\xE6", u"\u00B5"},
+        {35, "\xE6", u"\u00B5"},
+        {37, "\xE6", u"\u00B5"},
+        {38, "\xE6", u"\u00B5"},
+        {94, "\xE6", u"\u00B5"},
+        {62, "\xE6", u"\u03BC"},           // 869 has a Greek mu there
+        {55, "\xFA\xFB", u"\u00B7\u221A"}, // 1125: middle dot, root
+    };
+    for (const Sample &c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.Encoding << " " << QByteArray(c.Bytes).toHex(' ').constData());
+        EXPECT_EQ(CodepageToUnicode(QByteArray(c.Bytes), c.Encoding), U(c.Expected));
     }
 }
 

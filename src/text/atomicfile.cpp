@@ -1,0 +1,165 @@
+#include "text/atomicfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Owns the temporary file of a write until it has been renamed into place.
+class TempFile final
+{
+public:
+    TempFile() = default;
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+    ~TempFile()
+    {
+        Close();
+        if (!m_path.isEmpty() && !m_renamed)
+            ::unlink(m_path.constData());
+    }
+
+    bool Create(const QByteArray &folder, const QByteArray &name)
+    {
+        static std::atomic<int> counter = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray path = folder + "/." + name + ".tmp" + QByteArray::number(::getpid()) +
+                                    '-' + QByteArray::number(++counter);
+            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0) {
+                m_path = path;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    bool WriteAll(const char *data, qsizetype size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, data, size_t(size));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    bool Close()
+    {
+        if (m_fd < 0)
+            return true;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        return rc == 0;
+    }
+
+    int Fd() const { return m_fd; }
+    const QByteArray &Path() const { return m_path; }
+    void SetRenamed() { m_renamed = true; }
+
+private:
+    int m_fd = -1;
+    QByteArray m_path;
+    bool m_renamed = false;
+};
+
+// The file a write replaces: the final target of a chain of links.
+QString ResolveTarget(const QString &path)
+{
+    const QFileInfo info(QFileInfo(path).absoluteFilePath());
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    const QString resolved = info.canonicalFilePath();
+    return resolved.isEmpty() ? info.symLinkTarget() : resolved;
+}
+
+bool Write(const QString &path, const QByteArray &data, QString &error, const AtomicWriteHook &hook)
+{
+    const auto fail = [&error](const QString &reason) {
+        error = reason;
+        return false;
+    };
+    const auto step = [&hook](AtomicWriteStep s) {
+        if (hook)
+            hook(s);
+    };
+
+    const QString target = ResolveTarget(path);
+    const QFileInfo info(target);
+    const QByteArray localTarget = QFile::encodeName(target);
+    struct stat old;
+    const bool exists = ::stat(localTarget.constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return fail(QStringLiteral("Not a regular file"));
+
+    TempFile temp;
+    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName())))
+        return fail(ErrnoText(errno));
+    if (exists) {
+        ::fchmod(temp.Fd(), old.st_mode & 07777);
+        if (::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; others keep their own ownership.
+        }
+    }
+    step(AtomicWriteStep::TempCreated);
+
+    const qsizetype half = data.size() / 2;
+    if (!temp.WriteAll(data.constData(), half))
+        return fail(ErrnoText(errno));
+    step(AtomicWriteStep::PartWritten);
+    if (!temp.WriteAll(data.constData() + half, data.size() - half))
+        return fail(ErrnoText(errno));
+    step(AtomicWriteStep::Written);
+
+    if (::fsync(temp.Fd()) != 0)
+        return fail(ErrnoText(errno));
+    step(AtomicWriteStep::Synced);
+    if (!temp.Close())
+        return fail(ErrnoText(errno));
+
+    if (::rename(temp.Path().constData(), localTarget.constData()) != 0)
+        return fail(ErrnoText(errno));
+    temp.SetRenamed();
+    step(AtomicWriteStep::Renamed);
+
+    // Make the rename itself durable; the data is already safe, so failure here is no error.
+    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *error,
+                         const AtomicWriteHook &hook)
+{
+    QString reason;
+    const bool ok = Write(path, data, reason, hook);
+    if (error)
+        *error = reason;
+    return ok;
+}

@@ -1,0 +1,155 @@
+#include "text/atomicfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <stdexcept>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+class AtomicFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
+
+    static void Put(const QString &path, const QByteArray &data)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(data), data.size());
+    }
+
+    static QByteArray Get(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    // Everything in the folder, hidden temporary files included.
+    QStringList Entries() const
+    {
+        return QDir(m_dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(AtomicFileTest, CreatesAndReplacesFilesWithExactlyTheData)
+{
+    const QByteArray binary("\x00\xFF\r\n\x1A", 5);
+    const QByteArray contents[] = {"first", "", binary, QByteArray(3 << 20, 'x')};
+    const QString path = PathOf(QStringLiteral("data.bin"));
+    for (const QByteArray &data : contents) {
+        SCOPED_TRACE(data.size());
+        QString error = QStringLiteral("stale");
+        ASSERT_TRUE(WriteFileAtomically(path, data, &error));
+        EXPECT_TRUE(error.isEmpty());
+        EXPECT_EQ(Get(path), data);
+        EXPECT_EQ(Entries(), QStringList({"data.bin"}));
+    }
+}
+
+// A write that the file system refuses half-way (here a file size limit, as
+// a full disk would) reports failure and leaves the old file as it was.
+TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndReportsWhy)
+{
+    const QString path = PathOf(QStringLiteral("keep.txt"));
+    const QByteArray old(100, 'o');
+    Put(path, old);
+
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool ok = WriteFileAtomically(path, QByteArray(1000, 'n'), &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(Get(path), old);
+    EXPECT_EQ(Entries(), QStringList({"keep.txt"}));
+}
+
+TEST_F(AtomicFileTest, PathsThatCannotBeReplacedFailWithoutHarm)
+{
+    ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("folder/inner"))));
+    const QString paths[] = {
+        PathOf(QStringLiteral("folder")),        // a folder is no file
+        PathOf(QStringLiteral("missing/a.txt")), // the folder must exist
+    };
+    for (const QString &path : paths) {
+        SCOPED_TRACE(qPrintable(path));
+        QString error;
+        EXPECT_FALSE(WriteFileAtomically(path, "data", &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_TRUE(QFileInfo(PathOf(QStringLiteral("folder/inner"))).isDir());
+    EXPECT_EQ(Entries(), QStringList({"folder"}));
+}
+
+TEST_F(AtomicFileTest, CrashAtAnyStepLeavesTheOldOrTheNewFile)
+{
+    struct Case
+    {
+        AtomicWriteStep Step;
+        bool ExpectNew;
+    };
+    const Case cases[] = {
+        {AtomicWriteStep::TempCreated, false}, {AtomicWriteStep::PartWritten, false},
+        {AtomicWriteStep::Written, false},     {AtomicWriteStep::Synced, false},
+        {AtomicWriteStep::Renamed, true},
+    };
+    const QString path = PathOf(QStringLiteral("state.txt"));
+    const QByteArray oldText = "old contents, long enough to be cut in half\n";
+    const QByteArray newText = "new contents\n";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.Step));
+        Put(path, oldText);
+        const AtomicWriteHook crash = [&c](AtomicWriteStep step) {
+            if (step == c.Step)
+                throw std::runtime_error("crash");
+        };
+        EXPECT_THROW(WriteFileAtomically(path, newText, nullptr, crash), std::runtime_error);
+        EXPECT_EQ(Get(path), c.ExpectNew ? newText : oldText);
+        EXPECT_EQ(Entries(), QStringList({"state.txt"}));
+    }
+}
+
+TEST_F(AtomicFileTest, LinksStayAndPermissionsAreKept)
+{
+    ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("real"))));
+    const QString real = PathOf(QStringLiteral("real/file.txt"));
+    Put(real, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    const QString middle = PathOf(QStringLiteral("middle.txt"));
+    ASSERT_TRUE(QFile::link(real, middle));
+    const QString link = PathOf(QStringLiteral("link.txt"));
+    ASSERT_TRUE(QFile::link(middle, link));
+
+    ASSERT_TRUE(WriteFileAtomically(link, "new"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(middle).isSymLink());
+    EXPECT_EQ(Get(real), "new");
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(QDir(PathOf(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"file.txt"}));
+}
+
+} // namespace
