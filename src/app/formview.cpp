@@ -118,7 +118,11 @@ void TFormView::showEvent(QShowEvent *event)
         m_shown = true;
         // Not from inside the show: the messages of the start must come once
         // the window is on the screen, over it.
-        QTimer::singleShot(0, this, Guarded([this] { FormShow(); }));
+        const auto start = [this] {
+            if (!m_settingsSaved) // closed in the meantime: nothing to open
+                FormShow();
+        };
+        QTimer::singleShot(0, this, Guarded(start));
     }
 }
 

@@ -5,6 +5,8 @@
 #include "viewer/qzbinhex.h"
 
 #include <QApplication>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -126,6 +128,16 @@ TEST_F(KeysTest, ViewerHasTheFocusAfterEveryTabChange)
              QTabBar *bar = f.Pages()->tabBar();
              QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
          },
+         1},
+        {"click the viewer's scroll bar",
+         [](TFormView &f) {
+             QScrollBar *bar = f.ActiveView()->verticalScrollBar();
+             QTest::mouseClick(bar, Qt::LeftButton, {},
+                               QPoint(bar->width() / 2, bar->height() - 30));
+         },
+         1},
+        {"click the status bar",
+         [](TFormView &f) { QTest::mouseClick(f.statusBar(), Qt::LeftButton, {}, QPoint(5, 5)); },
          1},
         {"close with the shortcut",
          [](TFormView &f) { PressKey(f, Qt::Key_W, Qt::ControlModifier); }, 0},

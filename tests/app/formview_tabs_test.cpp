@@ -2,6 +2,7 @@
 // ways files arrive (command line, open dialog, drop).
 #include "formfixture.h"
 
+#include "app/shellmessages.h"
 #include "viewer/qzbinhex.h"
 
 #include <QApplication>
@@ -449,6 +450,15 @@ TEST_F(TabsTest, StartMessagesComeOnceTheWindowIsShown)
         EXPECT_TRUE(sink.Shown[0]);
         m_form.reset();
     }
+}
+
+TEST_F(TabsTest, MessagesGoOverTheMainWindowBeforeItIsActive)
+{
+    TFormView &form = MakeForm();
+    EXPECT_EQ(MessageOwner(), nullptr) << "no window shown yet";
+    ShowForm(form);
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(MessageOwner(), &form);
 }
 
 TEST_F(TabsTest, AViewerCallbackMayCloseItsOwnTab)

@@ -46,3 +46,10 @@ add_test(NAME app_ravelin_unknown_option
 set_tests_properties(app_ravelin_unknown_option PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
   TIMEOUT 60)
+
+# On a real X server the message box's title is exactly its caption: nothing
+# is appended to it.
+add_test(NAME app_ravelin_x11_titles
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/x11titles.sh $<TARGET_FILE:ravelin_exe>
+          ${CMAKE_CURRENT_BINARY_DIR}/x11titles)
+set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
