@@ -60,9 +60,9 @@ void TFormView::RestoreGeometry()
     QList<QRect> screens;
     for (const QScreen *screen : QGuiApplication::screens())
         screens << screen->availableGeometry();
-    const QRect place = PlaceOnScreens(QRect(m_settings.WindowLeft, m_settings.WindowTop,
-                                             m_settings.WindowWidth, m_settings.WindowHeight),
-                                       screens);
+    const QRect place =
+        PlaceOnScreens(QPoint(m_settings.WindowLeft, m_settings.WindowTop),
+                       QSize(m_settings.WindowWidth, m_settings.WindowHeight), screens);
     move(place.topLeft());
     resize(place.size());
     if (m_settings.WindowMax)

@@ -7,6 +7,8 @@ namespace {
 
 // A square of this side on the title strip is enough to drag the window back.
 constexpr int kGrip = 40;
+// Farther than any screen reaches.
+constexpr int kFar = 1 << 24;
 
 bool Reachable(const QRect &window, const QRect &screen)
 {
@@ -33,8 +35,12 @@ int ClampInto(int position, int length, int start, int screenLength)
 
 } // namespace
 
-QRect PlaceOnScreens(const QRect &saved, const QList<QRect> &screens)
+QRect PlaceOnScreens(QPoint position, QSize size, const QList<QRect> &screens)
 {
+    // A damaged file may hold any numbers: within these bounds the rectangle's
+    // edges are computed without overflow, and a point still has a place.
+    const QRect saved(std::clamp(position.x(), -kFar, kFar), std::clamp(position.y(), -kFar, kFar),
+                      std::clamp(size.width(), 1, kFar), std::clamp(size.height(), 1, kFar));
     if (screens.isEmpty())
         return saved;
     for (const QRect &screen : screens)
