@@ -8,6 +8,7 @@
 #include "text/codepages.h"
 #include "text/contract.h"
 #include "text/fproc.h"
+#include "text/guard.h"
 #include "text/messages.h"
 #include "text/sproc.h"
 
@@ -17,7 +18,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
+
+#include <algorithm>
 
 // The icons live in this static library; without a reference the linker
 // would drop them.
@@ -54,7 +58,7 @@ TFormView::TFormView(const QString &settingsPath, const CommandLine &commandLine
     // FormCreate
     m_refreshTimer.setObjectName(QStringLiteral("RefreshTimer"));
     m_refreshTimer.setInterval(kRefreshIntervalMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, [this] { RefreshTimerTimer(); });
+    connect(&m_refreshTimer, &QTimer::timeout, this, Guarded([this] { RefreshTimerTimer(); }));
     m_ini.Load();
     LoadSettings();
     ApplyOptions();
@@ -83,9 +87,13 @@ void TFormView::CreateCentralPanel()
     m_panelCaption->setAlignment(Qt::AlignCenter);
     m_pages = new QTabWidget(m_panel);
     m_pages->setObjectName(QStringLiteral("Pages"));
+    // Keys belong to the active viewer: a clicked tab must not keep the focus
+    // (Right would switch tabs, Ctrl+End would reach nothing).
+    m_pages->setFocusPolicy(Qt::NoFocus);
+    m_pages->tabBar()->setFocusPolicy(Qt::NoFocus);
     m_panel->addWidget(m_panelCaption);
     m_panel->addWidget(m_pages);
-    connect(m_pages, &QTabWidget::currentChanged, this, [this] { PagesChange(); });
+    connect(m_pages, &QTabWidget::currentChanged, this, Guarded([this] { PagesChange(); }));
     setCentralWidget(m_panel);
 }
 
@@ -108,7 +116,13 @@ void TFormView::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
+        // Not from inside the show: the messages of the start must come once
+        // the window is on the screen, over it.
+        const auto start = [this] {
+            if (!m_settingsSaved) // closed in the meantime: nothing to open
+                FormShow();
+        };
+        QTimer::singleShot(0, this, Guarded(start));
     }
 }
 
@@ -129,13 +143,15 @@ void TFormView::FormShow()
 
 void TFormView::closeEvent(QCloseEvent *event)
 {
-    if (!FormCloseQuery()) {
-        event->ignore();
-        return;
-    }
-    FormClose();
-    FormDestroy();
-    QMainWindow::closeEvent(event);
+    RunGuarded([&] {
+        if (!FormCloseQuery()) {
+            event->ignore();
+            return;
+        }
+        FormClose();
+        FormDestroy();
+        QMainWindow::closeEvent(event);
+    });
 }
 
 bool TFormView::FormCloseQuery()
@@ -310,8 +326,14 @@ void TFormView::RefreshTimerTimer()
     UpdateAll();
 }
 
-void TFormView::ViewFileReload(TQzBinHex *)
+void TFormView::ViewFileReload(TQzBinHex *sender)
 {
+    // A tab closed from inside the viewer's callback has left the list already.
+    const auto rec = std::find_if(m_recs.begin(), m_recs.end(),
+                                  [sender](const TRec &r) { return r.View == sender; });
+    if (rec == m_recs.end())
+        return;
+    rec->ReloadReason = sender->LastReloadReason();
     // However many reloads come in, the status bar follows at most twice a second.
     if (!m_refreshTimer.isActive())
         m_refreshTimer.start();

@@ -220,6 +220,7 @@ private:
     // formview_tabs.cpp
     int ActiveIndex() const;
     void ShowPages(bool show);
+    void FocusActiveView();
     void ConfigureNewView(TQzBinHex *view);
     void ApplyEncodingCode(TQzBinHex *view, int code);
     void SetTabCaption(int index, const QByteArray &caption, bool padShort);

@@ -5,6 +5,7 @@
 #include "viewer/qzbinhex.h"
 #include "text/codepagelist.h"
 #include "text/fproc.h"
+#include "text/guard.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -110,7 +111,7 @@ void TFormView::CreateActions()
         if (*def.Icon)
             action->setIcon(ToolIcon(def.Icon));
         const Handler run = def.Run;
-        connect(action, &QAction::triggered, this, [this, run] { run(this); });
+        connect(action, &QAction::triggered, this, Guarded([this, run] { run(this); }));
         m_ac.*def.Field = action;
         // Shortcuts work whether or not the menus are shown.
         addAction(action);
@@ -129,11 +130,12 @@ void TFormView::CreateActions()
     for (int i = 0; i < kRecentItems; ++i) {
         m_ac.mnuRec[size_t(i)] = new QAction(this);
         m_ac.mnuRec[size_t(i)]->setObjectName(QStringLiteral("mnuRec%1").arg(i + 1));
-        connect(m_ac.mnuRec[size_t(i)], &QAction::triggered, this, [this, i] { mnuRec1Click(i); });
+        connect(m_ac.mnuRec[size_t(i)], &QAction::triggered, this,
+                Guarded([this, i] { mnuRec1Click(i); }));
         m_ac.mnuSess[size_t(i)] = new QAction(this);
         m_ac.mnuSess[size_t(i)]->setObjectName(QStringLiteral("mnuSess%1").arg(i + 1));
         connect(m_ac.mnuSess[size_t(i)], &QAction::triggered, this,
-                [this, i] { mnuSess1Click(i); });
+                Guarded([this, i] { mnuSess1Click(i); }));
     }
     m_goCaptions = {m_ac.acGotoGo1->text(), m_ac.acGotoGo2->text(), m_ac.acGotoGo3->text()};
 }
@@ -198,7 +200,9 @@ void TFormView::CreateMenus()
     QAction *colors = options->addAction(QStringLiteral("Colors && filters...\tF10"));
     colors->setObjectName(QStringLiteral("mnuOptColors"));
     colors->setIcon(a.acOptColors->icon());
-    connect(colors, &QAction::triggered, a.acOptColors, &QAction::trigger);
+    QAction *colorsAction = a.acOptColors;
+    connect(colors, &QAction::triggered, colorsAction,
+            Guarded([colorsAction] { colorsAction->trigger(); }));
     options->addSeparator();
     options->addActions({a.acOptTail, a.acOptWrap});
 
@@ -254,7 +258,8 @@ void TFormView::CreateStatusBar()
 bool TFormView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == statusBar() && event->type() == QEvent::MouseButtonRelease) {
-        StatusBar1Click(static_cast<QMouseEvent *>(event)->position().toPoint());
+        RunGuarded(
+            [&] { StatusBar1Click(static_cast<QMouseEvent *>(event)->position().toPoint()); });
         return false;
     }
     return QMainWindow::eventFilter(watched, event);

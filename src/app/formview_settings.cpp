@@ -5,8 +5,11 @@
 #include "app/colorconv.h"
 #include "app/fontconv.h"
 #include "app/shellmessages.h"
+#include "app/windowplace.h"
 #include "viewer/qzbinhex.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -63,9 +66,14 @@ bool TFormView::SaveSettings()
 
 void TFormView::RestoreGeometry()
 {
-    // No check that the place lies on a screen: the window goes where it was.
-    move(m_settings.WindowLeft, m_settings.WindowTop);
-    resize(m_settings.WindowWidth, m_settings.WindowHeight);
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    const QRect place =
+        PlaceOnScreens(QPoint(m_settings.WindowLeft, m_settings.WindowTop),
+                       QSize(m_settings.WindowWidth, m_settings.WindowHeight), screens);
+    move(place.topLeft());
+    resize(place.size());
     if (m_settings.WindowMax)
         setWindowState(windowState() | Qt::WindowMaximized);
 }

@@ -8,6 +8,7 @@
 #include "viewer/qzbinhex.h"
 #include "text/codepagelist.h"
 #include "text/fproc.h"
+#include "text/guard.h"
 #include "text/sproc.h"
 
 #include <QDir>
@@ -68,6 +69,12 @@ void TFormView::ShowPages(bool show)
                                    : static_cast<QWidget *>(m_panelCaption));
 }
 
+void TFormView::FocusActiveView()
+{
+    if (TQzBinHex *view = ActiveView())
+        view->setFocus(Qt::OtherFocusReason);
+}
+
 void TFormView::SetTabCaption(int index, const QByteArray &caption, bool padShort)
 {
     QString text = QString::fromUtf8(caption);
@@ -116,6 +123,7 @@ void TFormView::OpenFileTab(const QString &name)
     auto *layout = new QVBoxLayout(rec.Sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
+    view->show(); // now, not later from the layout: a hidden widget takes no focus
     m_recs[size_t(index)].View = view;
     ConfigureNewView(view);
 
@@ -130,7 +138,7 @@ void TFormView::OpenFileTab(const QString &name)
         // The viewer has already reported its own failure, if it had one.
         MsgWarning(FormatStrW(QStringLiteral("Cannot open file: \"%s\""), {fileName}));
     }
-    view->setFocus();
+    FocusActiveView();
     UpdateAll();
 }
 
@@ -182,14 +190,16 @@ void TFormView::CloseTab(int index)
 {
     if (index < 0 || index >= RecCount())
         return;
-    TRec &rec = m_recs[size_t(index)];
-    rec.View->Open(QString(), false);
+    const TTabWidgets widgets = m_recs[size_t(index)].Widgets();
+    widgets.View->Open(QString(), false);
     {
         const QSignalBlocker blocker(m_pages);
         m_pages->removeTab(index);
     }
-    delete rec.View;
-    delete rec.Sheet;
+    // The viewer may be the caller (a command run from its callback): it goes
+    // once control is back in the event loop. The sheet owns it.
+    widgets.Sheet->hide();
+    widgets.Sheet->deleteLater();
     // The later records move down with all their fields: record i is page i.
     m_recs.erase(m_recs.begin() + index);
 
@@ -197,8 +207,11 @@ void TFormView::CloseTab(int index)
         ShowPages(false);
         return;
     }
-    const QSignalBlocker blocker(m_pages);
-    m_pages->setCurrentIndex(std::min(index, RecCount() - 1));
+    {
+        const QSignalBlocker blocker(m_pages);
+        m_pages->setCurrentIndex(std::min(index, RecCount() - 1));
+    }
+    FocusActiveView();
 }
 
 void TFormView::CloseAllTabs()
@@ -222,6 +235,7 @@ void TFormView::Closeall1Click()
 void TFormView::PagesChange()
 {
     UpdateAll();
+    FocusActiveView();
 }
 
 QString TFormView::GetSRText() const
@@ -268,13 +282,15 @@ void TFormView::dragEnterEvent(QDragEnterEvent *event)
 
 void TFormView::dropEvent(QDropEvent *event)
 {
-    const QMimeData *data = event->mimeData();
-    if (!data)
-        return;
-    for (const QUrl &url : data->urls()) {
-        const QString name = url.toLocalFile();
-        if (!name.isEmpty())
-            OpenFileTab(name);
-    }
-    event->acceptProposedAction();
+    RunGuarded([&] {
+        const QMimeData *data = event->mimeData();
+        if (!data)
+            return;
+        for (const QUrl &url : data->urls()) {
+            const QString name = url.toLocalFile();
+            if (!name.isEmpty())
+                OpenFileTab(name);
+        }
+        event->acceptProposedAction();
+    });
 }

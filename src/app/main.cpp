@@ -2,6 +2,7 @@
 #include "app/formview.h"
 #include "app/ravelinapp.h"
 #include "app/shellmessages.h"
+#include "text/guard.h"
 
 #include <QDir>
 #include <QIcon>
@@ -43,7 +44,7 @@ protected:
         if (watched == m_window && event->type() == QEvent::Paint && !m_done) {
             m_done = true;
             QPointer<QWidget> window = m_window;
-            QTimer::singleShot(0, window, [window] { window->close(); });
+            QTimer::singleShot(0, window, Guarded([window] { window->close(); }));
         }
         return false;
     }
@@ -53,35 +54,47 @@ private:
     bool m_done = false;
 };
 
+// The arguments after the program name, without the undocumented switch.
+QStringList ProgramArguments(int argc, char **argv, bool *quitAfterShow)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == kQuitAfterShow)
+            *quitAfterShow = true;
+        else
+            arguments << arg;
+    }
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QStringList arguments;
     bool quitAfterShow = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == kQuitAfterShow)
-            quitAfterShow = true;
-        else
-            arguments << arg;
+    {
+        // Answered before the application object exists, so that --help and
+        // --version work without a display.
+        const CommandLine early = ParseCommandLine(ProgramArguments(argc, argv, &quitAfterShow));
+        if (early.Help) {
+            std::fputs(qUtf8Printable(CommandLineHelp()), stdout);
+            return 0;
+        }
+        if (early.Version) {
+            std::printf("%s %s\n", qUtf8Printable(TRavelinApp::Title()), RAVELIN_VERSION);
+            return 0;
+        }
     }
 
-    // Parsed before the application object, so that --help works without a display.
-    const CommandLine commandLine = ParseCommandLine(arguments);
-    if (commandLine.Help) {
-        std::fputs(qUtf8Printable(CommandLineHelp()), stdout);
-        return 0;
-    }
-    if (commandLine.Version) {
-        std::printf("%s %s\n", qUtf8Printable(TRavelinApp::Title()), RAVELIN_VERSION);
-        return 0;
-    }
-    // An unknown option is skipped, like any other option, and the files are opened.
-    if (!commandLine.Error.isEmpty())
-        std::fprintf(stderr, "ravelin: %s\n", qUtf8Printable(commandLine.Error));
-
+    // Takes Qt's own options (-style, -platform, ...) out of argv.
     TRavelinApp app(argc, argv);
+    const CommandLine commandLine = ParseCommandLine(ProgramArguments(argc, argv, &quitAfterShow));
+    if (!commandLine.Error.isEmpty()) {
+        std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(commandLine.Error),
+                     qUtf8Printable(CommandLineHelp()));
+        return 2;
+    }
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/ravelin.svg")));
     MessageBoxSink boxes;
     UnattendedSink unattended;

@@ -1,31 +1,23 @@
 #include "app/ravelinapp.h"
 
-#include "text/contract.h"
-#include "text/messages.h"
-
-#include <exception>
+#include "text/guard.h"
 
 TRavelinApp::TRavelinApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("ravelin"));
-    setApplicationDisplayName(Title());
+    // No display name: the desktop would append it to every window title,
+    // and message boxes must show their captions exactly.
     setApplicationVersion(QStringLiteral(RAVELIN_VERSION));
 }
 
 const QString &TRavelinApp::Title()
 {
-    static const QString title = QStringLiteral("Ravelin Pro");
-    return title;
+    return ProgramTitle();
 }
 
 bool TRavelinApp::notify(QObject *receiver, QEvent *event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const ContractError &error) {
-        ShowMessage(Title(), QString::fromStdString(error.what()), MsgIcon::Error);
-    } catch (const std::exception &error) {
-        ShowMessage(Title(), QString::fromLocal8Bit(error.what()), MsgIcon::Error);
-    }
-    return false;
+    bool result = false;
+    RunGuarded([&] { result = QApplication::notify(receiver, event); });
+    return result;
 }

@@ -1,6 +1,7 @@
 #include "app/shellmessages.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -16,6 +17,17 @@ void MsgError(const QString &text)
 void MsgWarning(const QString &text)
 {
     ShowMessage(kCaption, text, MsgIcon::Warning);
+}
+
+QWidget *MessageOwner()
+{
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    // Just after the start the main window is shown but not yet active.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->isVisible() && qobject_cast<QMainWindow *>(window))
+            return window;
+    return nullptr;
 }
 
 bool IsFormOnTop(const QWidget *form)
@@ -68,7 +80,7 @@ MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgI
         set = QMessageBox::Yes | QMessageBox::No;
         break;
     }
-    QMessageBox box(boxIcon, caption, text, set, QApplication::activeWindow());
+    QMessageBox box(boxIcon, caption, text, set, MessageOwner());
     switch (box.exec()) {
     case QMessageBox::Ok:
         return MsgResult::Ok;

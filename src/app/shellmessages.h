@@ -10,6 +10,9 @@ class QWidget;
 void MsgError(const QString &text);
 void MsgWarning(const QString &text);
 
+// The window a message box goes over: the active one, else the shown main window.
+QWidget *MessageOwner();
+
 // Whether the window stays above the others.
 bool IsFormOnTop(const QWidget *form);
 // Moves the window into the top-most band or out of it, keeping its place,

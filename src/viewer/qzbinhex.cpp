@@ -5,6 +5,7 @@
 #include "watch/qzfilenotification.h"
 #include "watch/qzfilenotificationsimple.h"
 #include "text/contract.h"
+#include "text/guard.h"
 #include "text/sproc.h"
 
 #include <QApplication>
@@ -61,9 +62,9 @@ TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
-            [this](int action) { OnVScrollAction(action); });
+            Guarded([this](int action) { OnVScrollAction(action); }));
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
-            [this](int action) { OnHScrollAction(action); });
+            Guarded([this](int action) { OnHScrollAction(action); }));
 
     m_notifier = std::make_unique<TQzFileNotification>();
     m_notifier->SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite});
@@ -397,7 +398,7 @@ void TQzBinHex::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::EnabledChange)
-        Redraw();
+        RunGuarded([this] { Redraw(); });
 }
 
 // --- Selection --------------------------------------------------------------

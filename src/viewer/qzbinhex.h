@@ -251,6 +251,11 @@ protected:
     void scrollContentsBy(int, int) override {}
 
 private:
+    // The bodies of the event handlers, which run them guarded.
+    void KeyPress(QKeyEvent *event);
+    void Wheel(QWheelEvent *event);
+    void Resized();
+
     enum class OpenKind { Fresh, KeepPosition };
     bool OpenSource(OpenKind kind);
     void CloseSource();

@@ -5,6 +5,7 @@
 #include "viewer/qttextmeasurer.h"
 #include "viewer/viewermsg.h"
 #include "text/contract.h"
+#include "text/guard.h"
 #include "text/sproc.h"
 
 #include <QApplication>
@@ -380,16 +381,23 @@ void TQzBinHex::UpdateScrollBars()
 
 void TQzBinHex::paintEvent(QPaintEvent *)
 {
-    QPainter p(viewport());
-    if (m_bitmap.isNull())
-        p.fillRect(viewport()->rect(), m_color);
-    else
-        p.drawImage(0, 0, m_bitmap);
+    RunGuarded([&] {
+        QPainter p(viewport());
+        if (m_bitmap.isNull())
+            p.fillRect(viewport()->rect(), m_color);
+        else
+            p.drawImage(0, 0, m_bitmap);
+    });
 }
 
 void TQzBinHex::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    RunGuarded([&] { Resized(); });
+}
+
+void TQzBinHex::Resized()
+{
     const int height = viewport()->height();
     if (m_lastHeight > 0 && height > m_lastHeight && m_viewAtEnd && SourceAssigned())
         ScrollToEnd();

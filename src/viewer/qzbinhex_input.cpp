@@ -1,6 +1,8 @@
 // Keyboard, wheel and scroll-bar handling.
 #include "viewer/qzbinhex.h"
 
+#include "text/guard.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
@@ -10,6 +12,11 @@
 #include <climits>
 
 void TQzBinHex::keyPressEvent(QKeyEvent *event)
+{
+    RunGuarded([&] { KeyPress(event); });
+}
+
+void TQzBinHex::KeyPress(QKeyEvent *event)
 {
     const Qt::KeyboardModifiers mods =
         event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
@@ -73,6 +80,11 @@ void TQzBinHex::keyPressEvent(QKeyEvent *event)
 }
 
 void TQzBinHex::wheelEvent(QWheelEvent *event)
+{
+    RunGuarded([&] { Wheel(event); });
+}
+
+void TQzBinHex::Wheel(QWheelEvent *event)
 {
     event->accept();
     const int notches = event->angleDelta().y() / 120;

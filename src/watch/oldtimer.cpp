@@ -1,6 +1,6 @@
 #include "watch/oldtimer.h"
 
-#include "text/messages.h"
+#include "text/guard.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -8,13 +8,12 @@
 #include <QTimer>
 
 #include <climits>
-#include <exception>
 
 TOldTimer::TOldTimer() : m_timer(std::make_unique<QTimer>())
 {
     // Coarse timers may fire up to 5 % early; the merge window is a minimum.
     m_timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] { Tick(); });
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), Guarded([this] { Tick(); }));
 }
 
 TOldTimer::~TOldTimer()
@@ -32,8 +31,8 @@ void TOldTimer::SetEnabled(bool value)
     if (QThread::currentThread() == m_timer->thread())
         Restart();
     else
-        QMetaObject::invokeMethod(
-            m_timer.get(), [this] { Restart(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_timer.get(), Guarded([this] { Restart(); }),
+                                  Qt::QueuedConnection);
 }
 
 void TOldTimer::SetInterval(quint32 milliseconds)
@@ -65,12 +64,5 @@ void TOldTimer::Tick()
     const std::function<void()> handler = m_onTimer;
     if (!handler)
         return;
-    // Nothing may unwind into the event loop; the general error handler's box instead.
-    try {
-        handler();
-    } catch (const std::exception &e) {
-        ShowMessage(QStringLiteral("Ravelin"), QString::fromUtf8(e.what()), MsgIcon::Error);
-    } catch (...) {
-        ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Unknown exception"), MsgIcon::Error);
-    }
+    RunGuarded(handler);
 }

@@ -3,6 +3,7 @@
 #include "watch/dirthread.h"
 #include "watch/oldtimer.h"
 
+#include "text/guard.h"
 #include "text/messages.h"
 
 #include <QDeadlineTimer>
@@ -177,6 +178,6 @@ void TQzFileNotification::TimerTick()
 
 void TQzFileNotification::PostMessage(const QString &text)
 {
-    QMetaObject::invokeMethod(
-        m_guiContext.get(), [text] { ShowError(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_guiContext.get(), Guarded([text] { ShowError(text); }),
+                              Qt::QueuedConnection);
 }

@@ -3,11 +3,9 @@
 #include "watch/filewatcherror.h"
 
 #include "text/fproc.h"
-#include "text/messages.h"
+#include "text/guard.h"
 
 #include <QTimer>
-
-#include <exception>
 
 namespace {
 
@@ -30,17 +28,7 @@ TQzFileNotificationSimple::TQzFileNotificationSimple() : m_timer(std::make_uniqu
     m_timer->setInterval(1000);
     // A coarse timer may fire 5 % late: half a second plus 25 ms for a tail.
     m_timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] {
-        // Nothing may unwind into the event loop; the general error handler's box instead.
-        try {
-            Poll();
-        } catch (const std::exception &e) {
-            ShowMessage(QStringLiteral("Ravelin"), QString::fromUtf8(e.what()), MsgIcon::Error);
-        } catch (...) {
-            ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Unknown exception"),
-                        MsgIcon::Error);
-        }
-    });
+    QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), Guarded([this] { Poll(); }));
 }
 
 TQzFileNotificationSimple::~TQzFileNotificationSimple() = default;

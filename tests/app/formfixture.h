@@ -4,6 +4,7 @@
 #include "common/recordingsink.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -53,6 +54,13 @@ protected:
     {
         m_form = std::make_unique<TFormView>(SettingsPath(), commandLine);
         return *m_form;
+    }
+
+    // Shows the window and lets the event loop run what showing it started.
+    static void ShowForm(TFormView &form)
+    {
+        form.show();
+        QCoreApplication::processEvents();
     }
 
     QTemporaryDir m_dir;

@@ -6,6 +6,8 @@
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -139,6 +141,34 @@ TEST_F(SettingsTest, NoSettingsFileGivesTheDefaults)
     EXPECT_EQ(form.Settings(), AppSettings());
     EXPECT_EQ(form.pos(), QPoint(204, 255));
     EXPECT_EQ(form.size(), QSize(664, 379));
+}
+
+TEST_F(SettingsTest, WindowOffEveryScreenComesBackOntoOne)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case
+    {
+        const char *Name;
+        QByteArray Window;
+        QRect Expected;
+    };
+    const Case cases[] = {
+        {"on the screen", "Left=100\nTop=120\nWidth=500\nHeight=300\n", {100, 120, 500, 300}},
+        {"garbage left",
+         "Left=-29490\nTop=120\nWidth=500\nHeight=300\n",
+         {screen.left(), 120, 500, 300}},
+        {"screen gone to the right",
+         "Left=30000\nTop=120\nWidth=500\nHeight=300\n",
+         {screen.right() + 1 - 500, 120, 500, 300}},
+        {"bigger than the screen, far off", "Left=-9000\nTop=-9000\nWidth=9000\nHeight=9000\n",
+         screen},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteSettings("[Window]\n" + c.Window);
+        TFormView &form = MakeForm();
+        EXPECT_EQ(QRect(form.pos(), form.size()), c.Expected);
+    }
 }
 
 TEST_F(SettingsTest, MaximisedWindowSavesOnlyMax)

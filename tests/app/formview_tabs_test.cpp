@@ -2,13 +2,17 @@
 // ways files arrive (command line, open dialog, drop).
 #include "formfixture.h"
 
+#include "app/shellmessages.h"
 #include "viewer/qzbinhex.h"
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QTabWidget>
+#include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include <sys/stat.h>
 
@@ -43,6 +47,10 @@ TEST_F(TabsTest, ClosingMovesTheLaterRecordsDown)
             rec.SROptions = quint8(i + 1);
         }
 
+        std::vector<TTabState> states;
+        for (int i = 0; i < form.RecCount(); ++i)
+            states.push_back(form.Rec(i).State());
+
         form.CloseTab(c.Close);
         form.UpdateAll();
 
@@ -60,6 +68,7 @@ TEST_F(TabsTest, ClosingMovesTheLaterRecordsDown)
             EXPECT_EQ(rec.SRText, c.Remaining[i]);
             EXPECT_EQ(rec.SRPos, was * 10);
             EXPECT_EQ(rec.SROptions, was + 1);
+            EXPECT_EQ(rec.State(), states[size_t(was)]);
         }
         EXPECT_EQ(form.Pages()->currentIndex(), c.Active);
         EXPECT_EQ(form.ActiveView(), form.Rec(c.Active).View);
@@ -291,7 +300,7 @@ TEST_F(TabsTest, CommandLineOpensFilesButNotOptions)
 
     TFormView &form = MakeForm(ParseCommandLine({"-x", a}));
     EXPECT_EQ(form.RecCount(), 0) << "files open when the window is shown";
-    form.show();
+    ShowForm(form);
     ASSERT_EQ(form.RecCount(), 1);
     EXPECT_EQ(form.Rec(0).FileName, a);
     EXPECT_EQ(m_sink.Texts(),
@@ -304,7 +313,7 @@ TEST_F(TabsTest, AnOptionAloneStillSkipsTheReopen)
     const QString b = WriteFile("b.log", "b\n");
     WriteSettings("[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + b.toUtf8() + "\n");
     TFormView &form = MakeForm(ParseCommandLine({"-x"}));
-    form.show();
+    ShowForm(form);
     EXPECT_EQ(form.RecCount(), 0);
 }
 
@@ -315,7 +324,7 @@ TEST_F(TabsTest, LastLogsReopenWithTheirCaptions)
     WriteSettings("[Opt]\nReopen=1\n[Save]\nNum=3\n1=" + a.toUtf8() +
                   "\n1tab=Front end\n2=\n3=" + b.toUtf8() + "\n");
     TFormView &form = MakeForm();
-    form.show();
+    ShowForm(form);
     ASSERT_EQ(form.RecCount(), 2);
     EXPECT_EQ(form.Rec(0).Caption, "Front end");
     EXPECT_EQ(form.Pages()->tabText(0), "Front end");
@@ -374,6 +383,103 @@ TEST_F(TabsTest, ManyTabsNeverWidenTheWindow)
             form.OpenFileTab(path);
         EXPECT_LE(form.minimumSizeHint().width(), 664);
     }
+}
+
+// Records, for every message, whether the main window was on the screen.
+class WindowShownSink final : public MessageSink
+{
+public:
+    explicit WindowShownSink(const QWidget *&window)
+        : m_window(window), m_previous(SetMessageSink(this))
+    {}
+    ~WindowShownSink() override { SetMessageSink(m_previous); }
+    WindowShownSink(const WindowShownSink &) = delete;
+    WindowShownSink &operator=(const WindowShownSink &) = delete;
+
+    MsgResult Show(const QString &, const QString &text, MsgIcon, MsgButtons buttons) override
+    {
+        const QWindow *native = m_window ? m_window->windowHandle() : nullptr;
+        Texts << text;
+        Shown.push_back(native && native->isVisible());
+        return SafeAnswer(buttons);
+    }
+
+    QStringList Texts;
+    std::vector<bool> Shown;
+
+private:
+    const QWidget *&m_window;
+    MessageSink *m_previous;
+};
+
+TEST_F(TabsTest, StartMessagesComeOnceTheWindowIsShown)
+{
+    struct Case
+    {
+        const char *Name;
+        QByteArray Settings;
+        QStringList Arguments;
+        QString Message;
+    };
+    const QString a = WriteFile("a.log", "a\n");
+    const QString missing = PathOf("missing.log");
+    QStringList tooMany;
+    for (int i = 0; i <= TFormView::kMaxTabs; ++i)
+        tooMany << a;
+    const Case cases[] = {
+        {"missing file", "", {missing}, "Cannot open file: \"" + missing + "\""},
+        {"reopen notice",
+         "[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + a.toUtf8() + "\n",
+         {a},
+         "Command line param specified - skipping reopening last logs"},
+        {"too many files", "", tooMany, "Too many files opened (300)"},
+        {"missing last log",
+         "[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + missing.toUtf8() + "\n",
+         {},
+         "Cannot open file: \"" + missing + "\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteSettings(c.Settings);
+        const QWidget *window = nullptr;
+        WindowShownSink sink(window);
+        TFormView &form = MakeForm(ParseCommandLine(c.Arguments));
+        window = &form;
+        ShowForm(form);
+        ASSERT_EQ(sink.Texts, QStringList({c.Message}));
+        EXPECT_TRUE(sink.Shown[0]);
+        m_form.reset();
+    }
+}
+
+TEST_F(TabsTest, MessagesGoOverTheMainWindowBeforeItIsActive)
+{
+    TFormView &form = MakeForm();
+    EXPECT_EQ(MessageOwner(), nullptr) << "no window shown yet";
+    ShowForm(form);
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(MessageOwner(), &form);
+}
+
+TEST_F(TabsTest, AViewerCallbackMayCloseItsOwnTab)
+{
+    WriteSettings("[Opt]\nReloadTime=0\n");
+    const QString path = WriteFile("grows.log", "first\n");
+    TFormView &form = MakeForm();
+    form.OpenFileTab(path);
+    form.OpenFileTab(WriteFile("other.log", "other\n"));
+    QPointer<TQzBinHex> view = form.Rec(0).View;
+    view->OnFileReload = [&form](TQzBinHex *) { form.CloseTab(0); };
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("second line, a reload\n");
+    file.close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.RecCount() == 1; }, 5000));
+    EXPECT_EQ(form.Rec(0).FileName, PathOf("other.log"));
+    EXPECT_EQ(form.ActiveView(), form.Rec(0).View);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(view.isNull()) << "the closed tab's viewer is gone once control is back";
 }
 
 } // namespace

@@ -5,10 +5,12 @@ ravelin_add_test(app_ravelinapp_test SOURCES ravelinapp_test.cpp LIBS ravelin_ap
 ravelin_add_test(app_formview_refresh_test SOURCES formview_refresh_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_formview_tabs_test SOURCES formview_tabs_test.cpp formfixture.h
-  LIBS ravelin_app GUI)
+  LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_settings_test SOURCES formview_settings_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_formview_keys_test SOURCES formview_keys_test.cpp formfixture.h
+  LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_formview_errors_test SOURCES formview_errors_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 
 # Smoke tests of the executable: it answers --version without a display, and
@@ -23,3 +25,31 @@ set_tests_properties(app_ravelin_smoke PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
   FAIL_REGULAR_EXPRESSION "Cannot open|Cannot read|Unable to write|AddressSanitizer|runtime error"
   TIMEOUT 60)
+
+# Qt's own options belong to Qt: "-style fusion" opens no tab named "fusion".
+add_test(NAME app_ravelin_qt_options
+  COMMAND ravelin_exe -style fusion --quit-after-show
+          --config ${CMAKE_CURRENT_BINARY_DIR}/smoke-qt/Ravelin.ini
+          ${PROJECT_SOURCE_DIR}/samples/sample.log)
+set_tests_properties(app_ravelin_qt_options PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+  FAIL_REGULAR_EXPRESSION "Cannot open|Unknown option|AddressSanitizer|runtime error"
+  TIMEOUT 60)
+
+# An unknown option is an error: the usage goes to stderr, the status is 2,
+# and no window opens.
+add_test(NAME app_ravelin_unknown_option
+  COMMAND ${CMAKE_COMMAND} -DEXE=$<TARGET_FILE:ravelin_exe>
+          "-DARGS=--quit-after-show|--config|${smoke_config}|--bogus"
+          -DSTATUS=2 "-DSTDERR=Unknown option: --bogus.*Usage: ravelin"
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/expectexit.cmake)
+set_tests_properties(app_ravelin_unknown_option PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+  TIMEOUT 60)
+
+# On a real X server the message box's title is exactly its caption: nothing
+# is appended to it.
+add_test(NAME app_ravelin_x11_titles
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/x11titles.sh $<TARGET_FILE:ravelin_exe>
+          ${CMAKE_CURRENT_BINARY_DIR}/x11titles)
+set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)

@@ -6,6 +6,7 @@
 #include "text/messages.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QEvent>
 
 #include <gtest/gtest.h>
@@ -62,19 +63,25 @@ TEST(RavelinApp, ExceptionsFromHandlersAreShownAndTheProgramGoesOn)
 
     Thrower contract([] { Require(false, "Buffer position out of range: GetChar", "QzBinHex"); });
     Thrower runtime([] { throw std::runtime_error("disk on fire"); });
+    Thrower unknown([] { throw 42; });
     QEvent event(QEvent::User);
     EXPECT_FALSE(QCoreApplication::sendEvent(&contract, &event));
     EXPECT_FALSE(QCoreApplication::sendEvent(&runtime, &event));
+    EXPECT_FALSE(QCoreApplication::sendEvent(&unknown, &event));
 
-    EXPECT_EQ(sink.Texts,
-              QStringList({"Buffer position out of range: GetChar (QzBinHex)", "disk on fire"}));
-    EXPECT_EQ(sink.Captions, QStringList({"Ravelin Pro", "Ravelin Pro"}));
-    EXPECT_EQ(sink.Icons, std::vector<MsgIcon>({MsgIcon::Error, MsgIcon::Error}));
+    EXPECT_EQ(sink.Texts, QStringList({"Buffer position out of range: GetChar (QzBinHex)",
+                                       "disk on fire", "Unknown exception"}));
+    EXPECT_EQ(sink.Captions, QStringList({"Ravelin Pro", "Ravelin Pro", "Ravelin Pro"}));
+    EXPECT_EQ(sink.Icons, std::vector<MsgIcon>(3, MsgIcon::Error));
 
     // Events without trouble pass through unchanged.
     Thrower quiet([] {});
     EXPECT_TRUE(QCoreApplication::sendEvent(&quiet, &event));
-    EXPECT_EQ(sink.Texts.size(), 2);
+    EXPECT_EQ(sink.Texts.size(), 3);
+
+    // A display name would be appended to every window title by the desktop;
+    // message boxes show exactly their captions ("Ravelin", "Viewer").
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 
     SetMessageSink(previous);
 }

@@ -94,7 +94,7 @@ TEST(OldTimer, ExceptionFromOnTimerIsShownAndStaysInside)
 
         ASSERT_TRUE(ticks.WaitFor(1));
         ASSERT_EQ(sink.Messages().size(), 1u);
-        EXPECT_EQ(sink.Messages()[0].Caption, QStringLiteral("Ravelin"));
+        EXPECT_EQ(sink.Messages()[0].Caption, QStringLiteral("Ravelin Pro"));
         EXPECT_EQ(sink.Messages()[0].Text, c.text);
         EXPECT_EQ(sink.Messages()[0].Icon, MsgIcon::Error);
     }

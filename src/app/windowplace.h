@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+// Where a window stored with this position and size goes, given the
+// available areas of the screens. It stays as stored while a piece of its
+// top edge that a mouse can grab lies on a screen. Otherwise (a screen that
+// is gone, a damaged settings file) it moves onto the nearest screen, as
+// little as it must, keeping its size where the screen holds it.
+QRect PlaceOnScreens(QPoint position, QSize size, const QList<QRect> &screens);
