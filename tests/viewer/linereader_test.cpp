@@ -111,21 +111,48 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
         QByteArray bytes;
         std::vector<QString> texts;
     } cases[] = {
-        {"UTF-8 two-byte character at the cut", vbmodeText, EntryOf(65001), 300,
-         (a299 + QStringLiteral("é")).toUtf8(), {a299, QStringLiteral("é")}},
-        {"UTF-8 four-byte character at the cut", vbmodeText, EntryOf(65001), 300,
+        {"UTF-8 two-byte character at the cut",
+         vbmodeText,
+         EntryOf(65001),
+         300,
+         (a299 + QStringLiteral("é")).toUtf8(),
+         {a299, QStringLiteral("é")}},
+        {"UTF-8 four-byte character at the cut",
+         vbmodeText,
+         EntryOf(65001),
+         300,
          (a299.left(298) + QStringLiteral("\U0001F600b")).toUtf8(),
          {a299.left(298), QStringLiteral("\U0001F600b")}},
-        {"a cut between characters stays at MaxLength", vbmodeText, EntryOf(65001), 300,
-         (a299 + QStringLiteral("aé")).toUtf8(), {a299 + QLatin1Char('a'), QStringLiteral("é")}},
-        {"Shift-JIS double-byte character", vbmodeText, EntryOf(932), 300,
-         a299.toLatin1() + "\x82\xA0", {a299, QStringLiteral("あ")}},
-        {"GBK double-byte character", vbmodeText, EntryOf(936), 300,
-         a299.toLatin1() + "\xB0\xA1", {a299, QStringLiteral("啊")}},
-        {"UTF-16 surrogate pair", vbmodeUnicode, 0, 300,
-         Utf16Le(a299 + QStringLiteral("\U0001F600")), {a299, QStringLiteral("\U0001F600")}},
-        {"a character longer than MaxLength is kept whole", vbmodeText, EntryOf(65001), 2,
-         QStringLiteral("€€").toUtf8(), {QStringLiteral("€"), QStringLiteral("€")}},
+        {"a cut between characters stays at MaxLength",
+         vbmodeText,
+         EntryOf(65001),
+         300,
+         (a299 + QStringLiteral("aé")).toUtf8(),
+         {a299 + QLatin1Char('a'), QStringLiteral("é")}},
+        {"Shift-JIS double-byte character",
+         vbmodeText,
+         EntryOf(932),
+         300,
+         a299.toLatin1() + "\x82\xA0",
+         {a299, QStringLiteral("あ")}},
+        {"GBK double-byte character",
+         vbmodeText,
+         EntryOf(936),
+         300,
+         a299.toLatin1() + "\xB0\xA1",
+         {a299, QStringLiteral("啊")}},
+        {"UTF-16 surrogate pair",
+         vbmodeUnicode,
+         0,
+         300,
+         Utf16Le(a299 + QStringLiteral("\U0001F600")),
+         {a299, QStringLiteral("\U0001F600")}},
+        {"a character longer than MaxLength is kept whole",
+         vbmodeText,
+         EntryOf(65001),
+         2,
+         QStringLiteral("€€").toUtf8(),
+         {QStringLiteral("€"), QStringLiteral("€")}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,7 +170,7 @@ TEST_F(LineReaderTest, WindowHoldsAFullScreenOfLongLinesWithTheirBreaks)
     {
         TQzBinHexMode mode;
         int maxLength;
-    } cases[] = {{vbmodeText, 2}, {vbmodeText, 100}, {vbmodeText, 300},
+    } cases[] = {{vbmodeText, 2},    {vbmodeText, 100},    {vbmodeText, 300},
                  {vbmodeText, 2048}, {vbmodeUnicode, 100}, {vbmodeUnicode, 2048}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", MaxLength " << c.maxLength);
@@ -178,9 +205,18 @@ TEST_F(LineReaderTest, Iso2022EscapesReachTheDecoder)
         {50220, "a\x1B$B$\"$$\x1B(Bb", QStringLiteral("aあいb")},
         {50221, "a\x1B$B$\"$$\x1B(Bb", QStringLiteral("aあいb")},
         {50222, "a\x1B$B$\"$$\x1B(Bb", QStringLiteral("aあいb")},
-        {50225, "\x1B$)Ca\x0E\x30\x21\x0F" "b", QStringLiteral("a가b")},
-        {50227, "\x1B$)Aa\x0E\x30\x21\x0F" "b", QStringLiteral("a啊b")},
-        {50229, "\x1B$)Aa\x0E\x30\x21\x0F" "b", QStringLiteral("a啊b")},
+        {50225,
+         "\x1B$)Ca\x0E\x30\x21\x0F"
+         "b",
+         QStringLiteral("a가b")},
+        {50227,
+         "\x1B$)Aa\x0E\x30\x21\x0F"
+         "b",
+         QStringLiteral("a啊b")},
+        {50229,
+         "\x1B$)Aa\x0E\x30\x21\x0F"
+         "b",
+         QStringLiteral("a啊b")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.codepage);

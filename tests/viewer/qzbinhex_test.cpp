@@ -370,8 +370,7 @@ TEST_F(Viewer, ScrollBarMathHoldsForPetabyteSources)
     EXPECT_EQ(m_view->VScrollPos(), 29490) << "29491 * 32767 / 32768";
 
     QScrollBar *bar = m_view->verticalScrollBar();
-    bar->setSliderPosition(16384);
-    bar->triggerAction(QAbstractSlider::SliderMove);
+    bar->setSliderPosition(16384);               // a tracking slider moves the view at once
     const qint64 p = qint64(UINT64_MAX / 32767); // 2^50 * 16384 / 32767
     EXPECT_EQ(m_view->ViewPos(), p - p % 64);
     m_view->OpenStream(nullptr);

@@ -154,22 +154,24 @@ TEST(ViewDocument, WindowMovesOnlyWhenThePositionLeavesItsFirstTwoThirds)
 {
     TempFiles files;
     ViewDocument doc;
-    doc.MaxLengths[vbmodeText] = 10; // a window of 3 x 1500 bytes
+    doc.MaxLengths[vbmodeText] = 10;
     ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("big"), QByteArray(100000, 'a'))),
               ViewDocument::OpenResult::Ok);
-    ASSERT_EQ(doc.BufMaxOffset(), 1500);
-    ASSERT_EQ(doc.BufferSize(), 4500);
+    // A third holds a screen of the longest lines with CR LF, and one line more.
+    const qint64 third = (10 + 2) * (MaxScreenLines + 1);
+    ASSERT_EQ(doc.BufMaxOffset(), third);
+    ASSERT_EQ(doc.BufferSize(), 3 * third);
     EXPECT_EQ(doc.BufferPos(), 0);
     const quint64 reads = doc.WindowReads();
-    doc.ReadBuffer(2999);
+    doc.ReadBuffer(2 * third - 1);
     EXPECT_EQ(doc.WindowReads(), reads) << "still inside the first two thirds";
-    doc.ReadBuffer(3000);
+    doc.ReadBuffer(2 * third);
     EXPECT_EQ(doc.WindowReads(), reads + 1);
-    EXPECT_EQ(doc.BufferPos(), 1500) << "one third before the position";
+    EXPECT_EQ(doc.BufferPos(), third) << "one third before the position";
     doc.ReadBuffer(100);
     EXPECT_EQ(doc.BufferPos(), 0) << "never negative";
-    EXPECT_TRUE(doc.IsOutOfWindow(4500));
-    EXPECT_FALSE(doc.IsOutOfWindow(4499));
+    EXPECT_TRUE(doc.IsOutOfWindow(3 * third));
+    EXPECT_FALSE(doc.IsOutOfWindow(3 * third - 1));
 }
 
 TEST(ViewDocument, OffsetsAreExactPastFourGiB)
@@ -197,7 +199,7 @@ TEST(ViewDocument, FileShrunkUnderneathReadsZerosNotGarbage)
     TempFiles files;
     const QString path = files.Write(QStringLiteral("shrinks"), QByteArray(5000, 'x'));
     ViewDocument doc;
-    doc.MaxLengths[vbmodeText] = 10; // a window of 4500 bytes
+    doc.MaxLengths[vbmodeText] = 10; // a window of some 5000 bytes
     ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 10), 0);
     doc.ReadBuffer(4000);
