@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <cstdint>
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -247,6 +250,29 @@ TEST(ViewDocument, DecodeLineMapsCharactersBackToBytes)
     const char16_t bad[] = {u'o', u'k', 0xFF, u'!'};
     EXPECT_EQ(doc.DecodeLine(bad, 4, &offsets), QStringLiteral("ok\uFFFD!"));
     EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(MulDiv64, ScalesPositionsWithoutOverflow)
+{
+    const qint64 max = std::numeric_limits<qint64>::max();
+    const struct
+    {
+        const char *name;
+        qint64 a, b, c, result;
+    } cases[] = {
+        {"small values", 7, 3, 2, 10},
+        {"zero", 0, 32767, 5, 0},
+        {"a petabyte position times a slider value", 1LL << 50, 16384, 32767,
+         qint64(UINT64_MAX / 32767)},
+        {"a position near the end times the scroll range", (1LL << 62) - 1, 32767, 1LL << 62,
+         32766},
+        {"the largest position", max, 32767, max, 32767},
+        {"a result beyond 64 bits is clamped", max, max, 1, max},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MulDiv64(c.a, c.b, c.c), c.result);
+    }
 }
 
 TEST(ViewDocument, DecodeLineUsesTheCodePage)
