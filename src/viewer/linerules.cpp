@@ -46,6 +46,12 @@ int LineRules::Collect(qint64 position, bool forward, std::vector<char16_t> &uni
         units.push_back(c);
     }
     std::reverse(units.begin(), units.end()); // file order, as the wrap cut reads them
+    if (int(units.size()) == maxLength) {
+        // Read back as far as allowed, the piece may begin inside a
+        // character: it then begins with the next whole one.
+        const int partial = m_format.PartialLead(units.data(), maxLength);
+        units.erase(units.begin(), units.begin() + partial);
+    }
     return int(units.size());
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <array>
 
 bool IsShiftingPage(TQzEncoding encoding)
@@ -79,4 +80,18 @@ int TextFormat::WholeCharacterCut(const char16_t *units, int count) const
             return o;
     // One character in all, or a page without converter.
     return IsCodepageSupported(UsesOemSpecial() ? 0 : Encoding) ? count : maxLength;
+}
+
+int TextFormat::PartialLead(const char16_t *units, int count) const
+{
+    if (count < 2)
+        return 0;
+    if (IsUnicodeMode())
+        return QChar::isLowSurrogate(units[0]) ? 1 : 0;
+    // A tail that cannot start a character decodes to U+FFFD of its own.
+    std::vector<int> offsets;
+    const QString text = Decode(units, std::min(count, 8), &offsets);
+    if (text.size() < 2 || text.at(0) != QChar(QChar::ReplacementCharacter))
+        return 0;
+    return offsets[1];
 }

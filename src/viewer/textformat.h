@@ -67,6 +67,9 @@ struct TextFormat
     // rows. units holds the line from its start, past the cut when the line
     // goes on (up to LookAhead() more units).
     int WholeCharacterCut(const char16_t *units, int count) const;
+    // Units at the start of units that belong to a character begun before
+    // them (a low surrogate, the tail of a multi-byte sequence).
+    int PartialLead(const char16_t *units, int count) const;
     // Units past MaxLength that WholeCharacterCut wants to see.
     int LookAhead() const { return IsUnicodeMode() ? 1 : 4; }
 };

@@ -161,6 +161,34 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
     }
 }
 
+TEST_F(LineReaderTest, UpInsideAnOverlongLineLandsOnAWholeCharacter)
+{
+    const struct
+    {
+        const char *name;
+        TQzBinHexMode mode;
+        TQzEncoding encoding;
+        QByteArray bytes;
+    } cases[] = {
+        {"UTF-8", vbmodeText, EntryOf(65001), QString(400, QChar(0xE9)).toUtf8()},
+        {"UTF-16 surrogate pairs", vbmodeUnicode, 0,
+         Utf16Le(QString(200, QLatin1Char('x')) + QStringLiteral("\U0001F600").repeated(400))},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.bytes, 300, c.mode, c.encoding);
+        for (const qint64 start : Starts()) {
+            const qint64 up = Reader().NextLineStart(start, false, false);
+            if (up < 0)
+                continue;
+            const QString text = Reader().ReadForward(up).Text;
+            EXPECT_FALSE(text.contains(QChar(QChar::ReplacementCharacter)) ||
+                         text.front().isLowSurrogate())
+                << "up from " << start << " to " << up;
+        }
+    }
+}
+
 TEST_F(LineReaderTest, WindowHoldsAFullScreenOfLongLinesWithTheirBreaks)
 {
     // The view may start anywhere in the first two thirds of the window; from
