@@ -125,7 +125,7 @@ bool TQzBinHex::OpenSource(OpenKind kind)
     if (m_fileName.isEmpty())
         return true;
 
-    switch (m_doc.OpenFile(m_fileName)) {
+    switch (m_doc.OpenFile(m_fileName, kind == OpenKind::KeepPosition)) {
     case ViewDocument::OpenResult::CannotOpen:
         ViewerMsg::Show(FormatStrW(ViewerMsg::CannotOpenFile, {m_fileName}));
         return false;
@@ -185,7 +185,7 @@ void TQzBinHex::SetMode(TQzBinHexMode mode)
     if (m_doc.Kind() == ViewDocument::SourceKind::Stream) {
         QIODevice *stream = m_doc.Stream();
         CloseSource();
-        m_doc.OpenStream(stream);
+        m_doc.OpenStream(stream, true);
     } else {
         OpenSource(OpenKind::KeepPosition);
     }

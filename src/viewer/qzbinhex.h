@@ -49,6 +49,8 @@ public:
 
     // --- Source
     bool Open(const QString &fileName, bool redraw = true);
+    // The caller keeps ownership of the stream; it must stay open and alive
+    // until the viewer opens something else or is destroyed.
     void OpenStream(QIODevice *stream, bool redraw = true);
     void Reload();
     bool SourceAssigned() const { return m_doc.SourceAssigned(); }

@@ -346,7 +346,7 @@ void TQzBinHex::UpdateScrollBars()
         const qint64 b = BytesPerLine();
         const int m = int(std::clamp<qint64>(size / b, 4, 32767));
         m_vMax = m;
-        m_vPos = int(std::min<qint64>(m_viewPos * m / size, m));
+        m_vPos = int(std::min<qint64>(MulDiv64(m_viewPos, m, size), m));
         qint64 page = 0;
         if (!IsTextMode()) {
             page = std::max<qint64>(qint64(VisibleLines()) * b * m / size, 1);

@@ -123,7 +123,7 @@ void TQzBinHex::OnVScrollAction(int action)
         break;
     case QAbstractSlider::SliderMove: {
         const qint64 m = std::clamp<qint64>(FileSize() / BytesPerLine(), 1, 32767);
-        const qint64 p = FileSize() * bar->sliderPosition() / m;
+        const qint64 p = MulDiv64(FileSize(), std::max(bar->sliderPosition(), 0), m);
         if (!(m_viewAtEnd && p >= m_viewPos))
             ScrollTo(p);
         break;

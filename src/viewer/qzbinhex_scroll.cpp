@@ -32,8 +32,9 @@ qint64 TQzBinHex::NextLineStart(qint64 position, bool forward, bool stayAtStart)
 void TQzBinHex::MoveByLines(int n, bool forward, bool redraw, bool stayAtStart, qint64 from)
 {
     const qint64 aligned = m_doc.AlignDown(from);
-    // Place the window so that the whole walk lies inside it.
-    qint64 p = aligned + (forward ? 1 : -1) * qint64(n) * MaxLength() * CharSize();
+    // Place the window so that the whole walk lies inside it: n lines of at
+    // most MaxLength characters, each with a line break of up to two.
+    qint64 p = aligned + (forward ? 1 : -1) * qint64(n) * (MaxLength() + 2) * CharSize();
     p = std::clamp<qint64>(p, 0, MaxPos());
     m_doc.ReadBuffer(p);
 

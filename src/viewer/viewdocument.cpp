@@ -1,15 +1,10 @@
 #include "viewer/viewdocument.h"
 
-#include "text/codepages.h"
+#include "viewer/devicesource.h"
 #include "text/contract.h"
-#include "text/sproc.h"
-
-#include <QIODevice>
 
 #include <algorithm>
 #include <cstring>
-
-#include <sys/stat.h>
 
 namespace {
 const QString kUnit = QStringLiteral("QzBinHex");
@@ -25,44 +20,43 @@ ViewDocument::~ViewDocument()
     Close();
 }
 
-ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName)
+ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName, bool keepChosenOrder)
 {
     Close();
-    const FileHandle handle = FileOpenRead(fileName);
-    if (handle == InvalidFileHandle)
-        return OpenResult::CannotOpen;
-    const qint64 size = FileSizeByHandle(handle);
-    if (size < 0) {
-        FileClose(handle);
-        m_fileSize = 0;
-        return OpenResult::NoSize;
-    }
-    m_handle = handle;
-    m_fileSize = size;
-    struct stat st
-    {
-    };
-    if (fstat(handle, &st) == 0)
-        m_identity = {quint64(st.st_dev), quint64(st.st_ino)};
+    if (!keepChosenOrder)
+        m_chosenOrder = UnicodeOrderUndetected;
+    LocalFileSource::OpenError error = LocalFileSource::OpenError::None;
+    std::unique_ptr<LocalFileSource> source = LocalFileSource::Open(fileName, &error);
+    if (!source)
+        return error == LocalFileSource::OpenError::NoSize ? OpenResult::NoSize
+                                                           : OpenResult::CannotOpen;
+    m_fileSize = source->Size();
+    m_identity = {source->Device(), source->Inode()};
+    m_source = std::move(source);
     m_kind = SourceKind::File;
     PrepareAfterOpen();
     return OpenResult::Ok;
 }
 
-void ViewDocument::OpenStream(QIODevice *stream)
+void ViewDocument::OpenStream(QIODevice *stream, bool keepChosenOrder)
 {
     Close();
+    if (!keepChosenOrder)
+        m_chosenOrder = UnicodeOrderUndetected;
+    if (!stream)
+        return;
+    m_source = std::make_unique<DeviceSource>(stream);
     m_stream = stream;
-    m_fileSize = stream ? stream->size() : 0;
-    m_kind = stream ? SourceKind::Stream : SourceKind::None;
-    if (stream)
-        PrepareAfterOpen();
+    m_fileSize = m_source->Size();
+    m_kind = SourceKind::Stream;
+    PrepareAfterOpen();
 }
 
 void ViewDocument::PrepareAfterOpen()
 {
     m_maxLength = MaxLengths[m_mode];
-    m_bufMaxOffset = qint64(CharSize()) * m_maxLength * MaxScreenLines;
+    // A screen of the longest lines with their CR LF, and the line after it.
+    m_bufMaxOffset = qint64(CharSize()) * (m_maxLength + 2) * (MaxScreenLines + 1);
     m_bufferSize = 3 * m_bufMaxOffset;
     m_buffer.assign(size_t(m_bufferSize), 0);
     ReadBuffer(-1);
@@ -71,9 +65,7 @@ void ViewDocument::PrepareAfterOpen()
 
 void ViewDocument::Close()
 {
-    if (m_handle != InvalidFileHandle)
-        FileClose(m_handle);
-    m_handle = InvalidFileHandle;
+    m_source.reset();
     m_stream = nullptr;
     std::vector<char>().swap(m_buffer);
     m_fileSize = 0;
@@ -86,10 +78,16 @@ void ViewDocument::Close()
     m_bufferPos = 0;
 }
 
-bool ViewDocument::SourceAssigned() const
+TextFormat ViewDocument::Format() const
 {
-    return (m_kind == SourceKind::File && m_handle != InvalidFileHandle) ||
-           (m_kind == SourceKind::Stream && m_stream);
+    TextFormat f;
+    f.Mode = m_mode;
+    f.BigEndian = IsBigEndian();
+    f.Encoding = TextEncoding;
+    f.OemSpecial = TextOemSpecial;
+    f.FirstPrintable = FirstPrintable;
+    f.MaxLength = m_maxLength;
+    return f;
 }
 
 qint64 ViewDocument::MaxPos() const
@@ -108,16 +106,7 @@ bool ViewDocument::ReadSource(char *buffer, qint64 count, qint64 *bytesRead, qin
         *bytesRead = 0;
     Require(buffer != nullptr, QStringLiteral("Buffer not allocated: ReadSource"), kUnit);
     Require(SourceAssigned(), QStringLiteral("Source not assigned: ReadSource"), kUnit);
-    if (m_kind == SourceKind::File)
-        return FileReadAt(m_handle, position, buffer, count, bytesRead);
-    if (!m_stream->seek(position))
-        return false;
-    const qint64 n = m_stream->read(buffer, count);
-    if (n < 0)
-        return false;
-    if (bytesRead)
-        *bytesRead = n;
-    return true;
+    return m_source->Read(buffer, count, position, bytesRead) == FileSource::ReadResult::Ok;
 }
 
 void ViewDocument::ReadBuffer(qint64 position)
@@ -145,6 +134,10 @@ void ViewDocument::DetectByteOrder()
 {
     if (m_unicodeOrder != UnicodeOrderUndetected)
         return;
+    if (m_chosenOrder != UnicodeOrderUndetected) {
+        m_unicodeOrder = m_chosenOrder;
+        return;
+    }
     m_unicodeOrder = UnicodeOrderLittle;
     if (m_fileSize < 2)
         return;
@@ -208,21 +201,5 @@ QString ViewDocument::GetHex(qint64 position) const
 
 QString ViewDocument::DecodeLine(const char16_t *units, int count, std::vector<int> *offsets) const
 {
-    if (IsUnicodeMode()) {
-        if (offsets) {
-            offsets->resize(size_t(count));
-            for (int i = 0; i < count; ++i)
-                (*offsets)[size_t(i)] = i;
-        }
-        return QString(reinterpret_cast<const QChar *>(units), count);
-    }
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (int i = 0; i < count; ++i)
-        bytes[i] = char(units[i] & 0xFF);
-    const TQzEncoding encoding = UsesOemSpecial() ? 0 : TextEncoding;
-    QString text = CodepageToUnicode(bytes.constData(), bytes.size(), encoding, offsets);
-    // A page without converter shows one "?" for the whole line.
-    if (offsets && offsets->size() != size_t(text.size()))
-        offsets->assign(size_t(text.size()), 0);
-    return text;
+    return Format().Decode(units, count, offsets);
 }

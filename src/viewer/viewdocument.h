@@ -1,12 +1,14 @@
 #pragma once
 
+#include "viewer/filesource.h"
+#include "viewer/textformat.h"
 #include "viewer/viewtypes.h"
 #include "text/codepagelist.h"
-#include "text/fproc.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QIODevice;
@@ -20,7 +22,10 @@ class QIODevice;
 //                        before         anywhere in here    latest view start
 //
 // ReadBuffer moves the window only when a position leaves its first two thirds,
-// and then places it one third before that position.
+// and then places it one third before that position. A "screen" is the most
+// lines one view shows plus the partly visible one under them, each of
+// MaxLength characters and a CR LF: whatever the view's height, the lines it
+// draws from any start in the middle third lie inside the window.
 class ViewDocument final
 {
 public:
@@ -32,13 +37,21 @@ public:
     ViewDocument(const ViewDocument &) = delete;
     ViewDocument &operator=(const ViewDocument &) = delete;
 
-    // Source
-    OpenResult OpenFile(const QString &fileName);
-    void OpenStream(QIODevice *stream);
+    // Source. A fresh open detects the UTF-16 byte order from the data; a
+    // reopen with keepChosenOrder keeps an order set by SetUnicodeOrderValue
+    // since the last fresh open (a reload must not undo the user's choice).
+    OpenResult OpenFile(const QString &fileName, bool keepChosenOrder = false);
+    // Reads from a caller's seekable device. The caller keeps ownership: the
+    // device must stay open and alive until Close or the next open; the
+    // document never deletes it. A null device just closes.
+    void OpenStream(QIODevice *stream, bool keepChosenOrder = false);
     void Close();
-    bool SourceAssigned() const;
+    bool SourceAssigned() const { return m_source != nullptr; }
     SourceKind Kind() const { return m_kind; }
     QIODevice *Stream() const { return m_stream; }
+    // The display window's source. Workers never read through it: they take
+    // OpenAnother() and read on their own descriptor.
+    const FileSource *Source() const { return m_source.get(); }
     qint64 FileSize() const { return m_fileSize; }
     bool ReadOK() const { return m_readOK; }
     // Device and inode of the open file: a rotated log is a different file
@@ -73,7 +86,8 @@ public:
     bool IsUnicodeMode() const { return m_mode == vbmodeUnicode || m_mode == vbmodeUHex; }
     bool IsBigEndian() const { return m_unicodeOrder == UnicodeOrderBig; }
     quint8 UnicodeOrder() const { return m_unicodeOrder; }
-    void SetUnicodeOrderValue(quint8 order) { m_unicodeOrder = order; }
+    // An order chosen by the user: it holds until the next fresh open.
+    void SetUnicodeOrderValue(quint8 order) { m_unicodeOrder = m_chosenOrder = order; }
     qint64 MaxPos() const;
     qint64 AlignDown(qint64 position) const
     {
@@ -86,6 +100,8 @@ public:
 
     int MaxLengths[ModeCount];
     int MaxLength() const { return m_maxLength; }
+    // The current text settings as a value (for line rules and workers).
+    TextFormat Format() const;
     int OffsetDigits() const { return m_offsetDigits; }
 
     // Window
@@ -101,24 +117,12 @@ public:
     {
         if (m_fileSize < CharSize())
             return 0;
-        char16_t c = RawChar(position);
-        if (m_mode == vbmodeBinary || m_mode == vbmodeHex || m_mode == vbmodeUHex) {
-            if (c == 9)
-                return u'.';
-        }
-        return IsNonPrintable(c) ? char16_t(u'.') : c;
+        return DisplayableUnit(RawChar(position), m_mode, FirstPrintable, TextEncoding);
     }
     // The unit at a file offset without the display substitutions.
     char16_t RawChar(qint64 position) const;
     QString GetHex(qint64 position) const;
-    bool IsNonPrintable(char16_t c) const
-    {
-        if (c == 30 || c == 31)
-            return true;
-        if (c < FirstPrintable)
-            return !(IsTextMode() && (c == 9 || c == 10 || c == 13));
-        return false;
-    }
+    bool IsNonPrintable(char16_t c) const { return IsNonPrintableUnit(c, m_mode, FirstPrintable); }
     bool UsesOemSpecial() const { return !IsUnicodeMode() && TextEncoding == 1 && TextOemSpecial; }
 
     // Turns fetched units (bytes in the 8-bit modes) into display text. When
@@ -134,8 +138,8 @@ private:
     void ComputeOffsetDigits();
 
     SourceKind m_kind = SourceKind::None;
-    FileHandle m_handle = InvalidFileHandle;
-    QIODevice *m_stream = nullptr;
+    std::unique_ptr<FileSource> m_source;
+    QIODevice *m_stream = nullptr; // not owned
     qint64 m_fileSize = 0;
     bool m_readOK = true;
     Identity m_identity;
@@ -147,6 +151,7 @@ private:
 
     TQzBinHexMode m_mode = vbmodeText;
     quint8 m_unicodeOrder = UnicodeOrderUndetected;
+    quint8 m_chosenOrder = UnicodeOrderUndetected; // survives Close, not a fresh open
     int m_maxLength = MaxLengthDefault;
     int m_offsetDigits = 8;
     quint64 m_windowReads = 0;

@@ -225,7 +225,7 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
 
 TEST_F(Drawing, ViewOutsideTheWindowIsAContractFailure)
 {
-    m_view->SetMaxLengths(vbmodeText, 2); // a window of 900 bytes
+    m_view->SetMaxLengths(vbmodeText, 2); // a window of 3 x 604 bytes
     m_view->Open(Write(QByteArray(5000, 'x')));
     ShowLines(3);
     m_view->ReadBuffer(4000); // moves the window away from the view at 0
@@ -234,8 +234,8 @@ TEST_F(Drawing, ViewOutsideTheWindowIsAContractFailure)
         FAIL() << "no contract failure";
     } catch (const ContractError &e) {
         EXPECT_EQ(e.message(),
-                  QStringLiteral("Positions out of range: DrawTo\rBufferPos: 3700, ViewPos: 0, "
-                                 "BufMaxOffset: 300"));
+                  QStringLiteral("Positions out of range: DrawTo\rBufferPos: 3396, ViewPos: 0, "
+                                 "BufMaxOffset: 604"));
     }
     EXPECT_EQ(m_view->BusyCount(), 0) << "the busy count is restored";
 }

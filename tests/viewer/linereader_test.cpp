@@ -6,13 +6,32 @@
 
 #include "testfiles.h"
 
+#include "text/codepages.h"
+
 namespace {
+
+// The list entry of a Windows code page number.
+TQzEncoding EntryOf(int codepage)
+{
+    for (TQzEncoding e = 0; e < CodepageCount; ++e)
+        if (CodepageID(e) == codepage)
+            return e;
+    ADD_FAILURE() << "no entry for code page " << codepage;
+    return 0;
+}
+
+QByteArray Utf16Le(const QString &text)
+{
+    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+}
 
 class LineReaderTest : public ::testing::Test
 {
 protected:
-    void Open(const QByteArray &bytes, int maxLength = 300, TQzBinHexMode mode = vbmodeText)
+    void Open(const QByteArray &bytes, int maxLength = 300, TQzBinHexMode mode = vbmodeText,
+              TQzEncoding encoding = 0)
     {
+        m_doc.TextEncoding = encoding;
         m_doc.SetModeValue(mode);
         m_doc.MaxLengths[mode] = maxLength;
         ASSERT_EQ(m_doc.OpenFile(m_files.Write(QStringLiteral("f"), bytes)),
@@ -80,6 +99,162 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtMaxLength)
     EXPECT_EQ(Reader().NextLineStart(300, false, false), 1);
 }
 
+TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
+{
+    const QString a299(299, QLatin1Char('a'));
+    const struct
+    {
+        const char *name;
+        TQzBinHexMode mode;
+        TQzEncoding encoding;
+        int maxLength;
+        QByteArray bytes;
+        std::vector<QString> texts;
+    } cases[] = {
+        {"UTF-8 two-byte character at the cut",
+         vbmodeText,
+         EntryOf(65001),
+         300,
+         (a299 + QStringLiteral("é")).toUtf8(),
+         {a299, QStringLiteral("é")}},
+        {"UTF-8 four-byte character at the cut",
+         vbmodeText,
+         EntryOf(65001),
+         300,
+         (a299.left(298) + QStringLiteral("\U0001F600b")).toUtf8(),
+         {a299.left(298), QStringLiteral("\U0001F600b")}},
+        {"a cut between characters stays at MaxLength",
+         vbmodeText,
+         EntryOf(65001),
+         300,
+         (a299 + QStringLiteral("aé")).toUtf8(),
+         {a299 + QLatin1Char('a'), QStringLiteral("é")}},
+        {"Shift-JIS double-byte character",
+         vbmodeText,
+         EntryOf(932),
+         300,
+         a299.toLatin1() + "\x82\xA0",
+         {a299, QStringLiteral("あ")}},
+        {"GBK double-byte character",
+         vbmodeText,
+         EntryOf(936),
+         300,
+         a299.toLatin1() + "\xB0\xA1",
+         {a299, QStringLiteral("啊")}},
+        {"UTF-16 surrogate pair",
+         vbmodeUnicode,
+         0,
+         300,
+         Utf16Le(a299 + QStringLiteral("\U0001F600")),
+         {a299, QStringLiteral("\U0001F600")}},
+        {"a character longer than MaxLength is kept whole",
+         vbmodeText,
+         EntryOf(65001),
+         2,
+         QStringLiteral("€€").toUtf8(),
+         {QStringLiteral("€"), QStringLiteral("€")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.bytes, c.maxLength, c.mode, c.encoding);
+        EXPECT_EQ(Texts(), c.texts);
+    }
+}
+
+TEST_F(LineReaderTest, UpInsideAnOverlongLineLandsOnAWholeCharacter)
+{
+    const struct
+    {
+        const char *name;
+        TQzBinHexMode mode;
+        TQzEncoding encoding;
+        QByteArray bytes;
+    } cases[] = {
+        {"UTF-8", vbmodeText, EntryOf(65001), QString(400, QChar(0xE9)).toUtf8()},
+        {"UTF-16 surrogate pairs", vbmodeUnicode, 0,
+         Utf16Le(QString(200, QLatin1Char('x')) + QStringLiteral("\U0001F600").repeated(400))},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.bytes, 300, c.mode, c.encoding);
+        for (const qint64 start : Starts()) {
+            const qint64 up = Reader().NextLineStart(start, false, false);
+            if (up < 0)
+                continue;
+            const QString text = Reader().ReadForward(up).Text;
+            EXPECT_FALSE(text.contains(QChar(QChar::ReplacementCharacter)) ||
+                         text.front().isLowSurrogate())
+                << "up from " << start << " to " << up;
+        }
+    }
+}
+
+TEST_F(LineReaderTest, WindowHoldsAFullScreenOfLongLinesWithTheirBreaks)
+{
+    // The view may start anywhere in the first two thirds of the window; from
+    // its last line start there, a screen of the longest lines with CR LF and
+    // the start of the line after them must still be inside the window.
+    const struct
+    {
+        TQzBinHexMode mode;
+        int maxLength;
+    } cases[] = {{vbmodeText, 2},    {vbmodeText, 100},    {vbmodeText, 300},
+                 {vbmodeText, 2048}, {vbmodeUnicode, 100}, {vbmodeUnicode, 2048}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", MaxLength " << c.maxLength);
+        const QString line = QString(c.maxLength, QLatin1Char('x')) + QStringLiteral("\r\n");
+        const QByteArray lineBytes = c.mode == vbmodeUnicode ? Utf16Le(line) : line.toLatin1();
+        QByteArray bytes;
+        while (bytes.size() < 4 * 3 * 151 * lineBytes.size())
+            bytes += lineBytes;
+        Open(bytes, c.maxLength, c.mode);
+        ASSERT_EQ(m_doc.BufferPos(), 0);
+        const qint64 step = lineBytes.size();
+        qint64 p = (2 * m_doc.BufMaxOffset() - 1) / step * step;
+        m_doc.ReadBuffer(p);
+        ASSERT_EQ(m_doc.BufferPos(), 0) << "the window does not move for this position";
+        for (int i = 0; i < MaxScreenLines; ++i) {
+            const ScreenLine row = Reader().ReadForward(p);
+            ASSERT_EQ(row.Text.size(), c.maxLength) << "row " << i;
+            ASSERT_EQ(row.NextPos, p + step) << "row " << i;
+            p = row.NextPos;
+        }
+    }
+}
+
+TEST_F(LineReaderTest, Iso2022EscapesReachTheDecoder)
+{
+    const struct
+    {
+        int codepage;
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {50220, "a\x1B$B$\"$$\x1B(Bb", QStringLiteral("aあいb")},
+        {50221, "a\x1B$B$\"$$\x1B(Bb", QStringLiteral("aあいb")},
+        {50222, "a\x1B$B$\"$$\x1B(Bb", QStringLiteral("aあいb")},
+        {50225,
+         "\x1B$)Ca\x0E\x30\x21\x0F"
+         "b",
+         QStringLiteral("a가b")},
+        {50227,
+         "\x1B$)Aa\x0E\x30\x21\x0F"
+         "b",
+         QStringLiteral("a啊b")},
+        {50229,
+         "\x1B$)Aa\x0E\x30\x21\x0F"
+         "b",
+         QStringLiteral("a啊b")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.codepage);
+        Open(c.bytes + "\n", 300, vbmodeText, EntryOf(c.codepage));
+        const ScreenLine line = Reader().ReadForward(0);
+        EXPECT_EQ(line.Text, c.text);
+        EXPECT_EQ(line.NextPos, -1);
+    }
+}
+
 TEST_F(LineReaderTest, MovingUp)
 {
     Open("ab\r\ncd\n\nef");
@@ -141,6 +316,39 @@ TEST_F(LineReaderTest, WordWrap)
         Open(c.bytes);
         Wrap(c.chars);
         EXPECT_EQ(Texts(), c.texts);
+    }
+}
+
+TEST_F(LineReaderTest, WrappedRowsMoveUpWhereDownWent)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        int chars;
+    } cases[] = {
+        {"four words, ten wide", "aaaa bbbb cccc dddd", 10},
+        {"several lines and an empty one", "aaaa bbbb cccc dddd\r\nee ff gg\n\nhhhhhhhhhhhhh i", 6},
+        {"no break characters", "abcdefghijklmnopqrstuvwxyz", 4},
+        {"tabs and backslashes", "ab\tcd\\ef gh\tij\\kl", 5},
+        {"narrower than one character", "abc\nde", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.bytes);
+        Wrap(c.chars);
+        const std::vector<qint64> starts = Starts();
+        const auto r = Reader();
+        for (size_t i = 1; i < starts.size(); ++i)
+            EXPECT_EQ(r.NextLineStart(starts[i], false, false), starts[i - 1])
+                << "up from the row at " << starts[i];
+        // From inside a row, staying at the start finds that row.
+        for (qint64 p = 0; p < c.bytes.size(); ++p) {
+            if (c.bytes[p] == '\r' || c.bytes[p] == '\n')
+                continue;
+            const qint64 row = *(std::upper_bound(starts.begin(), starts.end(), p) - 1);
+            EXPECT_EQ(r.NextLineStart(p, false, true), row) << "from " << p;
+        }
     }
 }
 

@@ -6,13 +6,37 @@
 #include <QFile>
 #include <QKeyEvent>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 
 #include <unistd.h>
 
 namespace {
 
 using Viewer = ViewerFixture;
+
+// A seekable device of any size whose every 64th byte is a line feed.
+class HugeDevice final : public QIODevice
+{
+public:
+    explicit HugeDevice(qint64 size) : m_size(size) {}
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::clamp<qint64>(m_size - pos(), 0, maxSize);
+        for (qint64 i = 0; i < n; ++i)
+            data[i] = (pos() + i) % 64 == 63 ? '\n' : 'a';
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 m_size;
+};
 
 TEST_F(Viewer, SettersClampToTheirBounds)
 {
@@ -290,6 +314,96 @@ TEST_F(Viewer, OneHundredMegabyteLineMovesWithoutScanningIt)
     EXPECT_LE(m_view->Document().WindowReads() - reads, 3u) << "one window read per move";
     EXPECT_EQ(DrawnTexts().size(), 11u);
     EXPECT_EQ(DrawnTexts().front().size(), 300);
+}
+
+TEST_F(Viewer, AFullScreenOfLongCrLfLinesIsShownWhole)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += QByteArray(100, char('a' + i % 26)) + "\r\n";
+    const QString path = Write(bytes);
+    const struct
+    {
+        const char *name;
+        int lines;
+    } cases[] = {
+        {"148 visible lines", 148},
+        {"the most lines a screen shows", MaxScreenLines},
+        {"a view taller than that", MaxScreenLines + 70},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->Open(QString());
+        m_view->SetMaxLengths(vbmodeText, 100);
+        m_view->Open(path);
+        ShowLines(c.lines);
+        const int visible = std::min(c.lines, MaxScreenLines);
+        ASSERT_EQ(m_view->VisibleLines(), visible);
+        m_view->ScrollTo(29993);
+        EXPECT_EQ(m_view->ViewPos(), 294 * 102);
+        EXPECT_FALSE(m_view->ViewAtEnd());
+        const auto texts = DrawnTexts();
+        EXPECT_EQ(int(texts.size()), std::min(visible + 1, MaxScreenLines));
+        for (const QString &t : texts)
+            EXPECT_EQ(t.size(), 100);
+        m_view->ScrollLinesDown(1);
+        EXPECT_EQ(m_view->ViewPos(), 295 * 102);
+        m_view->ScrollPageDown();
+        EXPECT_EQ(m_view->ViewPos(), (295 + visible) * 102);
+        m_view->ScrollPageUp();
+        EXPECT_EQ(m_view->ViewPos(), 295 * 102);
+    }
+}
+
+TEST_F(Viewer, ScrollBarMathHoldsForPetabyteSources)
+{
+    const qint64 size = 1LL << 50;
+    HugeDevice device(size);
+    ASSERT_TRUE(device.open(QIODevice::ReadOnly));
+    m_view->OpenStream(&device);
+    ShowLines(10);
+    // A line start at nine tenths of the source.
+    const qint64 target = 29491LL << 35;
+    m_view->ScrollTo(target + 5);
+    EXPECT_EQ(m_view->ViewPos(), target);
+    EXPECT_EQ(m_view->VScrollMax(), 32767);
+    EXPECT_EQ(m_view->VScrollPos(), 29490) << "29491 * 32767 / 32768";
+
+    QScrollBar *bar = m_view->verticalScrollBar();
+    bar->setSliderPosition(16384);               // a tracking slider moves the view at once
+    const qint64 p = qint64(UINT64_MAX / 32767); // 2^50 * 16384 / 32767
+    EXPECT_EQ(m_view->ViewPos(), p - p % 64);
+    m_view->OpenStream(nullptr);
+}
+
+TEST_F(Viewer, ChosenByteOrderSurvivesReloads)
+{
+    const QString path = Write(QByteArray("h\0i\0\n\0", 6), QStringLiteral("u16.log"));
+    m_view->Open(path);
+    m_view->SetMode(vbmodeUnicode);
+    ShowLines(5);
+    ASSERT_EQ(m_view->UnicodeOrder(), UnicodeOrderLittle) << "no mark: detected little-endian";
+    m_view->SetUnicodeOrder(UnicodeOrderBig);
+    m_view->Reload();
+    EXPECT_EQ(m_view->UnicodeOrder(), UnicodeOrderBig) << "after Reload";
+    m_files.Append(path, QByteArray("j\0\n\0", 4));
+    m_view->HandleFileChange(nullptr);
+    EXPECT_EQ(m_view->FileSize(), 10);
+    EXPECT_EQ(m_view->UnicodeOrder(), UnicodeOrderBig) << "after an append was reloaded";
+    // A fresh open detects the order again.
+    m_view->Open(Write(QByteArray("h\0i\0", 4), QStringLiteral("other.log")));
+    EXPECT_EQ(m_view->UnicodeOrder(), UnicodeOrderLittle);
+}
+
+TEST_F(Viewer, WrappedRowsMoveUpWhereDownWent)
+{
+    m_view->Open(Write("aaaa bbbb cccc dddd"));
+    ShowLines(1, 10);
+    m_view->SetTextWrap(true);
+    m_view->ScrollLinesDown(1);
+    ASSERT_EQ(m_view->ViewPos(), 10);
+    m_view->ScrollLinesUp(1);
+    EXPECT_EQ(m_view->ViewPos(), 0);
 }
 
 TEST_F(Viewer, KeysMoveTheView)

@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <cstdint>
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,22 +157,24 @@ TEST(ViewDocument, WindowMovesOnlyWhenThePositionLeavesItsFirstTwoThirds)
 {
     TempFiles files;
     ViewDocument doc;
-    doc.MaxLengths[vbmodeText] = 10; // a window of 3 x 1500 bytes
+    doc.MaxLengths[vbmodeText] = 10;
     ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("big"), QByteArray(100000, 'a'))),
               ViewDocument::OpenResult::Ok);
-    ASSERT_EQ(doc.BufMaxOffset(), 1500);
-    ASSERT_EQ(doc.BufferSize(), 4500);
+    // A third holds a screen of the longest lines with CR LF, and one line more.
+    const qint64 third = (10 + 2) * (MaxScreenLines + 1);
+    ASSERT_EQ(doc.BufMaxOffset(), third);
+    ASSERT_EQ(doc.BufferSize(), 3 * third);
     EXPECT_EQ(doc.BufferPos(), 0);
     const quint64 reads = doc.WindowReads();
-    doc.ReadBuffer(2999);
+    doc.ReadBuffer(2 * third - 1);
     EXPECT_EQ(doc.WindowReads(), reads) << "still inside the first two thirds";
-    doc.ReadBuffer(3000);
+    doc.ReadBuffer(2 * third);
     EXPECT_EQ(doc.WindowReads(), reads + 1);
-    EXPECT_EQ(doc.BufferPos(), 1500) << "one third before the position";
+    EXPECT_EQ(doc.BufferPos(), third) << "one third before the position";
     doc.ReadBuffer(100);
     EXPECT_EQ(doc.BufferPos(), 0) << "never negative";
-    EXPECT_TRUE(doc.IsOutOfWindow(4500));
-    EXPECT_FALSE(doc.IsOutOfWindow(4499));
+    EXPECT_TRUE(doc.IsOutOfWindow(3 * third));
+    EXPECT_FALSE(doc.IsOutOfWindow(3 * third - 1));
 }
 
 TEST(ViewDocument, OffsetsAreExactPastFourGiB)
@@ -197,7 +202,7 @@ TEST(ViewDocument, FileShrunkUnderneathReadsZerosNotGarbage)
     TempFiles files;
     const QString path = files.Write(QStringLiteral("shrinks"), QByteArray(5000, 'x'));
     ViewDocument doc;
-    doc.MaxLengths[vbmodeText] = 10; // a window of 4500 bytes
+    doc.MaxLengths[vbmodeText] = 10; // a window of some 5000 bytes
     ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 10), 0);
     doc.ReadBuffer(4000);
@@ -245,6 +250,29 @@ TEST(ViewDocument, DecodeLineMapsCharactersBackToBytes)
     const char16_t bad[] = {u'o', u'k', 0xFF, u'!'};
     EXPECT_EQ(doc.DecodeLine(bad, 4, &offsets), QStringLiteral("ok\uFFFD!"));
     EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST(MulDiv64, ScalesPositionsWithoutOverflow)
+{
+    const qint64 max = std::numeric_limits<qint64>::max();
+    const struct
+    {
+        const char *name;
+        qint64 a, b, c, result;
+    } cases[] = {
+        {"small values", 7, 3, 2, 10},
+        {"zero", 0, 32767, 5, 0},
+        {"a petabyte position times a slider value", 1LL << 50, 16384, 32767,
+         qint64(UINT64_MAX / 32767)},
+        {"a position near the end times the scroll range", (1LL << 62) - 1, 32767, 1LL << 62,
+         32766},
+        {"the largest position", max, 32767, max, 32767},
+        {"a result beyond 64 bits is clamped", max, max, 1, max},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MulDiv64(c.a, c.b, c.c), c.result);
+    }
 }
 
 TEST(ViewDocument, DecodeLineUsesTheCodePage)
