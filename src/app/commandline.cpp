@@ -43,6 +43,43 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     return result;
 }
 
+QStringList WithoutToolkitOptions(const QStringList &arguments)
+{
+    // Qt's application options; the first group takes the next argument as
+    // its value unless it is given as -name=value.
+    static const QStringList kWithValue = {
+        "platform",    "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+        "qwindowicon", "qwindowtitle",       "session",       "style",  "stylesheet",
+        "display",     "geometry",           "title",         "name",   "visual"};
+    static const QStringList kFlags = {"reverse", "widgetcount", "nograb",
+                                       "dograb",  "testability", "qmljsdebugger"};
+    QStringList result;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
+        if (arg == u"--") {
+            result += arguments.mid(i);
+            break;
+        }
+        // Qt reads "--style" like "-style".
+        QString name = arg.startsWith(u"--")  ? arg.mid(2)
+                       : arg.startsWith(u'-') ? arg.mid(1)
+                                              : QString();
+        const qsizetype equals = name.indexOf(u'=');
+        const bool inlineValue = equals >= 0;
+        if (inlineValue)
+            name.truncate(equals);
+        if (!name.isEmpty() && kWithValue.contains(name)) {
+            if (!inlineValue)
+                ++i; // its value
+            continue;
+        }
+        if (!name.isEmpty() && kFlags.contains(name))
+            continue;
+        result.append(arg);
+    }
+    return result;
+}
+
 QString CommandLineHelp()
 {
     return QStringLiteral("Usage: ravelin [OPTION]... [--] [FILE]...\n"

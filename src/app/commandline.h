@@ -20,6 +20,11 @@ struct CommandLine
 // Parses the arguments that follow the program name.
 CommandLine ParseCommandLine(const QStringList &arguments);
 
+// The arguments without the toolkit's own options (-style fusion,
+// -platform xcb, ...), which the application object takes out of argv. Lets
+// the command line be checked before a display is opened.
+QStringList WithoutToolkitOptions(const QStringList &arguments);
+
 // The usage text that --help prints.
 QString CommandLineHelp();
 

@@ -74,9 +74,10 @@ int main(int argc, char **argv)
 {
     bool quitAfterShow = false;
     {
-        // Answered before the application object exists, so that --help and
-        // --version work without a display.
-        const CommandLine early = ParseCommandLine(ProgramArguments(argc, argv, &quitAfterShow));
+        // Answered before the application object exists, so that --help,
+        // --version and a mistyped option work without a display.
+        const CommandLine early =
+            ParseCommandLine(WithoutToolkitOptions(ProgramArguments(argc, argv, &quitAfterShow)));
         if (early.Help) {
             std::fputs(qUtf8Printable(CommandLineHelp()), stdout);
             return 0;
@@ -84,6 +85,11 @@ int main(int argc, char **argv)
         if (early.Version) {
             std::printf("%s %s\n", qUtf8Printable(TRavelinApp::Title()), RAVELIN_VERSION);
             return 0;
+        }
+        if (!early.Error.isEmpty()) {
+            std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(early.Error),
+                         qUtf8Printable(CommandLineHelp()));
+            return 2;
         }
     }
 

@@ -114,6 +114,29 @@ private:
     bool m_hadXdg = false;
 };
 
+TEST(CommandLineTest, ToolkitOptionsAreNotOursToCheck)
+{
+    const struct
+    {
+        const char *name;
+        QStringList args;
+        QStringList left;
+        bool error; // what our own parser then says
+    } cases[] = {
+        {"style with its value", {"-style", "fusion", "a.log"}, {"a.log"}, false},
+        {"double dash and inline value", {"--style=fusion", "-platform", "xcb"}, {}, false},
+        {"flag", {"-reverse", "a.log"}, {"a.log"}, false},
+        {"ours stay", {"--config", "x.ini", "--bogus"}, {"--config", "x.ini", "--bogus"}, true},
+        {"a near miss is unknown", {"-styles", "fusion"}, {"-styles", "fusion"}, true},
+        {"nothing after -- is an option", {"--", "-style", "f"}, {"--", "-style", "f"}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(WithoutToolkitOptions(c.args), c.left);
+        EXPECT_EQ(!ParseCommandLine(WithoutToolkitOptions(c.args)).Error.isEmpty(), c.error);
+    }
+}
+
 TEST_F(ResolveSettingsPathTest, PrefersConfigThenPortableThenXdg)
 {
     const QString program = m_dir.filePath(QStringLiteral("bin"));
