@@ -272,13 +272,14 @@ void TFormView::acFileReloadExecute()
     TQzBinHex *view = ActiveView();
     if (!view)
         return;
-    if (!IsFileExist(view->FileName())) {
+    // The viewer lets go of a deleted file; the tab keeps its name.
+    const QString name = Rec(ActiveIndex()).FileName;
+    if (!IsFileExist(name)) {
         QApplication::beep();
-    } else if (view->SourceAssigned()) {
+    } else if (view->SourceAssigned() && view->FileName() == name) {
         view->Reload();
     } else {
-        // The file was there but could not be read when last opened: try again.
-        const QString name = view->FileName();
+        // Deleted and created again, or unreadable when last opened: open anew.
         view->Open(QString(), false);
         view->Open(name);
     }

@@ -163,6 +163,12 @@ void TFormView::ConfigureNewView(TQzBinHex *view)
     view->AutoReloadFollowTail = m_settings.Tail;
     view->AutoReloadSimple = true;
     view->AutoReloadSimpleTime = ReloadIntervalMs(m_settings.ReloadTime);
+    // A tab opened behind another is laid out only when first shown; until
+    // then it follows the tail at the size of the page shown now.
+    view->HiddenSize = [this] {
+        const QWidget *page = m_pages->currentWidget();
+        return page ? page->size() : QSize();
+    };
 
     view->OnFileReload = [this](TQzBinHex *sender) { ViewFileReload(sender); };
     view->OnOptionsChange = [this](TQzBinHex *) { ViewOptChange(); };

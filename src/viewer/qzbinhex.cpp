@@ -6,15 +6,19 @@
 #include "watch/qzfilenotificationsimple.h"
 #include "text/contract.h"
 #include "text/guard.h"
+#include "text/messages.h"
 #include "text/sproc.h"
 
 #include <QApplication>
 #include <QFontInfo>
 #include <QIODevice>
 #include <QPalette>
+#include <QResizeEvent>
 #include <QScrollBar>
+#include <QShowEvent>
 
 #include <algorithm>
+#include <exception>
 
 namespace {
 int Clamp(int value, int lo, int hi)
@@ -34,6 +38,7 @@ QFont MakeFont(const QString &family, int points, bool fixedPitch)
     }
     return f;
 }
+
 } // namespace
 
 TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
@@ -69,6 +74,7 @@ TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
     m_notifier = std::make_unique<TQzFileNotification>();
     m_notifier->SetOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite});
     m_notifier->OnChanged = [this] { HandleFileChange(m_notifier.get()); };
+    m_notifier->OnEnded = [this] { NotifierEnded(); };
     m_simpleNotifier = std::make_unique<TQzFileNotificationSimple>();
     m_simpleNotifier->OnChanged = [this] { HandleFileChange(m_simpleNotifier.get()); };
 }
@@ -109,7 +115,7 @@ void TQzBinHex::Reload()
     SetMode(Mode());
 }
 
-bool TQzBinHex::OpenSource(OpenKind kind)
+bool TQzBinHex::OpenSource(OpenKind kind, bool fromWatcher)
 {
     if (kind == OpenKind::Fresh || !m_autoReload)
         StopWatchers();
@@ -120,26 +126,41 @@ bool TQzBinHex::OpenSource(OpenKind kind)
     const qint64 oldSelStart = m_selStart;
     const qint64 oldSelLength = m_selLength;
     const ViewDocument::Identity oldIdentity = m_doc.FileIdentity();
+    const qint64 oldSize = m_doc.FileSize();
 
     CloseSource();
+    m_lastReloadReason = TQzReloadReason::None;
     if (m_fileName.isEmpty())
         return true;
 
     switch (m_doc.OpenFile(m_fileName, kind == OpenKind::KeepPosition)) {
     case ViewDocument::OpenResult::CannotOpen:
-        ViewerMsg::Show(FormatStrW(ViewerMsg::CannotOpenFile, {m_fileName}));
+        // A file that stays unreadable while it is written would otherwise
+        // bring one box per change report.
+        if (!fromWatcher || !m_cannotOpenReported)
+            ViewerMsg::Show(FormatStrW(ViewerMsg::CannotOpenFile, {m_fileName}));
+        m_cannotOpenReported = true;
         return false;
     case ViewDocument::OpenResult::NoSize:
         return false;
     case ViewDocument::OpenResult::Ok:
         break;
     }
+    m_cannotOpenReported = false;
 
     // A log rotated by rename-and-create is another file under the same
     // name: its offsets mean nothing for the old position or selection.
     const bool sameFile =
         oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.FileIdentity();
     const bool keep = kind == OpenKind::KeepPosition && sameFile;
+    if (kind == OpenKind::KeepPosition) {
+        if (!sameFile)
+            m_lastReloadReason = TQzReloadReason::Replaced;
+        else if (FileSize() > oldSize)
+            m_lastReloadReason = TQzReloadReason::Appended;
+        else if (FileSize() < oldSize)
+            m_lastReloadReason = TQzReloadReason::Truncated;
+    }
     if (keep)
         SetSelection(oldSelStart, oldSelLength, false, false, false);
 
@@ -187,6 +208,7 @@ void TQzBinHex::SetMode(TQzBinHexMode mode)
         CloseSource();
         m_doc.OpenStream(stream, true);
     } else {
+        const DrawBatch batch(*this);
         OpenSource(OpenKind::KeepPosition);
     }
     if (SourceAssigned())
@@ -392,6 +414,87 @@ void TQzBinHex::EnableDrawing(bool enable)
         setEnabled(false);
         m_drawEnabled = false;
     }
+}
+
+// --- Size and visibility ----------------------------------------------------
+
+bool TQzBinHex::InHiddenPage() const
+{
+    return !isVisible() && !isWindow() && window()->isVisible();
+}
+
+QSize TQzBinHex::ViewSize() const
+{
+    if (!HiddenSize || !InHiddenPage())
+        return viewport()->size();
+    const QSize outer = HiddenSize();
+    if (outer.isEmpty())
+        return viewport()->size();
+    // The viewport a shown viewer of that size has: inside the frame and
+    // beside both scroll bars, which are always on.
+    const int frame = 2 * frameWidth();
+    return QSize(std::max(outer.width() - frame - verticalScrollBar()->sizeHint().width(), 0),
+                 std::max(outer.height() - frame - horizontalScrollBar()->sizeHint().height(), 0));
+}
+
+void TQzBinHex::MeasureView()
+{
+    m_drawStale = true;
+    m_drawnForScreen = isVisible() || InHiddenPage();
+    UpdateMetrics(CurrentFont());
+    m_strPositions.Clear(CharSize());
+    m_viewAtEnd = false;
+    m_viewPageSize = 0;
+    if (m_doc.FileSize() < CharSize())
+        return;
+    const int visibleLines = VisibleLines();
+    m_viewPageSize = qint64(visibleLines) * BytesPerLine();
+    if (!m_doc.ReadOK() || !IsTextMode())
+        return;
+    m_gutterWidth = 10;
+    m_strPositions.SetMeasuring(m_measurer.get(), OutputOptions(false));
+    const WrapContext wrap = MakeWrapContext();
+    const LineReader reader(m_doc, wrap);
+    const int lines = std::min(visibleLines + 1, MaxScreenLines);
+    qint64 pos = m_viewPos;
+    for (int i = 1; i <= lines; ++i) {
+        const ScreenLine line = reader.ReadForward(pos);
+        m_strPositions.Add(line.Text, TextLeft() - m_hViewPos, pos, (i - 1) * m_lineHeight,
+                           line.Offsets);
+        if (i <= visibleLines) {
+            m_viewPageSize = (line.NextPos < 0 ? FileSize() : line.NextPos) - m_viewPos;
+            m_viewAtEnd = line.NextPos < 0;
+        }
+        if (line.NextPos < 0)
+            break;
+        pos = line.NextPos;
+    }
+}
+
+void TQzBinHex::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    RunGuarded([this] {
+        // A view that showed the end shows it at any new size, so that tail
+        // following goes on. A view never drawn for the screen had no end
+        // in view: its first layout is no resize.
+        if (m_viewAtEnd && m_drawnForScreen && SourceAssigned()) {
+            if (IsTextMode()) {
+                MoveByLines(VisibleLines(), false, false, false, FileSize());
+            } else {
+                m_viewPos = LastPagePos();
+                m_doc.ReadBuffer(m_viewPos);
+            }
+        }
+        Redraw();
+    });
+}
+
+void TQzBinHex::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    if (m_drawStale)
+        RunGuarded([this] { Redraw(); });
 }
 
 void TQzBinHex::changeEvent(QEvent *event)

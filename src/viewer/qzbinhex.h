@@ -181,6 +181,9 @@ public:
     TQzNotifyEvent OnScroll;
     TQzBinHexDrawLine OnDrawLine;
     TQzBinHexDrawLine2 OnDrawLine2;
+    // Outer size to lay out at while the viewer sits hidden in a shown window
+    // (a background tab has no geometry of its own until it is shown).
+    std::function<QSize()> HiddenSize;
 
     // --- View state
     qint64 ViewPos() const { return m_viewPos; }
@@ -249,6 +252,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int, int) override {}
 
@@ -256,14 +260,35 @@ private:
     // The bodies of the event handlers, which run them guarded.
     void KeyPress(QKeyEvent *event);
     void Wheel(QWheelEvent *event);
-    void Resized();
 
     enum class OpenKind { Fresh, KeepPosition };
-    bool OpenSource(OpenKind kind);
+    // fromWatcher: a failure already reported is not shown again.
+    bool OpenSource(OpenKind kind, bool fromWatcher = false);
+    // Repaints inside it are measured only; its owner draws once after.
+    class DrawBatch
+    {
+    public:
+        explicit DrawBatch(TQzBinHex &view) : m_view(view) { ++m_view.m_deferDraws; }
+        ~DrawBatch() { --m_view.m_deferDraws; }
+        DrawBatch(const DrawBatch &) = delete;
+        DrawBatch &operator=(const DrawBatch &) = delete;
+
+    private:
+        TQzBinHex &m_view;
+    };
     void CloseSource();
     void StopWatchers();
     void ArmWatcher(bool start = true);
+    // The notification watch ended by itself: poll instead.
+    void NotifierEnded();
     void BringIntoView(qint64 position);
+    // Hidden in a shown window: drawing waits until the viewer is shown.
+    bool InHiddenPage() const;
+    // The client size drawing and line movement work with.
+    QSize ViewSize() const;
+    // What a repaint would find (end in view, page size, line record),
+    // without painting; the view is left stale.
+    void MeasureView();
     // A hex row width: within 2..maxLength, a multiple of 4, at least 2.
     static int HexWidth(int value, int maxLength);
     // Fully visible lines in a bitmap of that height.
@@ -331,7 +356,12 @@ private:
     bool m_selectingByMouse = false;
     int m_busyCount = 0;
     bool m_drawEnabled = true;
-    int m_lastHeight = 0;
+    int m_deferDraws = 0;              // > 0: repaints are measured only, one follows
+    bool m_drawStale = false;          // measured but not painted since the last change
+    bool m_drawnForScreen = false;     // the last draw or measure was at a shown size
+    bool m_cannotOpenReported = false; // a failing reopen was shown; quiet until it opens
+    int m_wheelRest = 0;               // wheel angle not yet worth a line
+    int m_wheelPixelRest = 0;          // pixel scrolling not yet worth a line
     int m_vMax = 0;
     int m_vPos = 0;
     int m_hPos = 0;

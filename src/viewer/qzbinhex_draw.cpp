@@ -67,7 +67,7 @@ int TQzBinHex::LinesFitting(int height) const
 
 int TQzBinHex::VisibleLines() const
 {
-    return LinesFitting(m_bitmap.isNull() ? viewport()->height() : m_bitmap.height());
+    return LinesFitting(ViewSize().height());
 }
 
 TQzBinHexOutputOptions TQzBinHex::OutputOptions(bool showEol) const
@@ -85,8 +85,7 @@ WrapContext TQzBinHex::MakeWrapContext() const
 {
     WrapContext w;
     w.Wrap = m_textWrap && IsTextMode();
-    const int width = m_bitmap.isNull() ? viewport()->width() : m_bitmap.width();
-    w.AvailableWidth = width - TextLeft();
+    w.AvailableWidth = ViewSize().width() - TextLeft();
     w.Measurer = m_measurer.get();
     w.Options = OutputOptions(false);
     return w;
@@ -108,6 +107,12 @@ void TQzBinHex::Redraw()
 {
     if (!m_drawEnabled)
         return;
+    if (m_deferDraws > 0 || InHiddenPage()) {
+        MeasureView();
+        return;
+    }
+    m_drawStale = false;
+    m_drawnForScreen = isVisible();
     BusyGuard busy(m_busyCount);
     const QSize size = viewport()->size();
     if (m_doc.FileSize() < CharSize()) {
@@ -388,19 +393,4 @@ void TQzBinHex::paintEvent(QPaintEvent *)
         else
             p.drawImage(0, 0, m_bitmap);
     });
-}
-
-void TQzBinHex::resizeEvent(QResizeEvent *event)
-{
-    QAbstractScrollArea::resizeEvent(event);
-    RunGuarded([&] { Resized(); });
-}
-
-void TQzBinHex::Resized()
-{
-    const int height = viewport()->height();
-    if (m_lastHeight > 0 && height > m_lastHeight && m_viewAtEnd && SourceAssigned())
-        ScrollToEnd();
-    m_lastHeight = height;
-    Redraw();
 }

@@ -87,14 +87,31 @@ void TQzBinHex::wheelEvent(QWheelEvent *event)
 void TQzBinHex::Wheel(QWheelEvent *event)
 {
     event->accept();
-    const int notches = event->angleDelta().y() / 120;
-    if (notches == 0)
-        return;
-    const int lines = std::max(QApplication::wheelScrollLines(), 1) * std::abs(notches);
-    if (notches > 0)
+    // Fine wheels and touchpads send parts of a notch: keep what is not yet
+    // worth a line for the next event. Positive means up.
+    int lines = 0;
+    const int pixels = event->pixelDelta().y();
+    if (pixels != 0) {
+        if ((pixels > 0) != (m_wheelPixelRest > 0))
+            m_wheelPixelRest = 0;
+        m_wheelPixelRest += pixels;
+        lines = m_wheelPixelRest / std::max(m_lineHeight, 1);
+        m_wheelPixelRest -= lines * std::max(m_lineHeight, 1);
+    } else {
+        const int angle = event->angleDelta().y();
+        if (angle == 0)
+            return;
+        if ((angle > 0) != (m_wheelRest > 0))
+            m_wheelRest = 0;
+        // In 120ths of a line, so that a notch gives wheelScrollLines lines.
+        m_wheelRest += angle * std::max(QApplication::wheelScrollLines(), 1);
+        lines = m_wheelRest / 120;
+        m_wheelRest -= lines * 120;
+    }
+    if (lines > 0)
         ScrollLinesUp(lines);
-    else
-        ScrollLinesDown(lines);
+    else if (lines < 0)
+        ScrollLinesDown(-lines);
 }
 
 void TQzBinHex::OnVScrollAction(int action)

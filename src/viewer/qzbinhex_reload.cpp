@@ -35,6 +35,20 @@ void TQzBinHex::ArmWatcher(bool start)
     }
 }
 
+void TQzBinHex::NotifierEnded()
+{
+    // Following must never stop silently.
+    if (!m_autoReload || AutoReloadSimple || m_fileName.isEmpty())
+        return;
+    AutoReloadSimple = true;
+    try {
+        ArmWatcher();
+    } catch (const FileWatchError &) {
+        // The file went with its folder; the change report that came with
+        // the end of the watch empties the view.
+    }
+}
+
 void TQzBinHex::SetAutoReload(bool value)
 {
     if (value == m_autoReload)
@@ -56,19 +70,24 @@ void TQzBinHex::HandleFileChange(const void *)
     if (m_busyCount == 0) {
         ++m_busyCount;
         try {
-            bool reopened = false;
-            if (IsFileExist(m_fileName)) {
-                try {
-                    OpenSource(OpenKind::KeepPosition);
-                    reopened = true;
-                } catch (const FileWatchError &) {
-                    // The file vanished between the check and the arming:
-                    // handled below like a file found missing.
+            {
+                // The reopen moves the view more than once: draw the result only.
+                const DrawBatch batch(*this);
+                bool reopened = false;
+                if (IsFileExist(m_fileName)) {
+                    try {
+                        OpenSource(OpenKind::KeepPosition, true);
+                        reopened = true;
+                    } catch (const FileWatchError &) {
+                        // The file vanished between the check and the arming:
+                        // handled below like a file found missing.
+                    }
                 }
-            }
-            if (!reopened) {
-                m_fileName.clear();
-                OpenSource(OpenKind::Fresh);
+                if (!reopened) {
+                    m_fileName.clear();
+                    OpenSource(OpenKind::Fresh);
+                    m_lastReloadReason = TQzReloadReason::Deleted;
+                }
             }
             Redraw();
         } catch (...) {

@@ -143,7 +143,7 @@ void TQzBinHex::ScrollPageDown()
 
 int TQzBinHex::HMaxPos() const
 {
-    return std::max(0, m_strPositions.MaxRight() + m_hViewPos - viewport()->width());
+    return std::max(0, m_strPositions.MaxRight() + m_hViewPos - ViewSize().width());
 }
 
 void TQzBinHex::SetHViewPos(int x, bool redraw)

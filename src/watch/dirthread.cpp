@@ -3,6 +3,7 @@
 #include "watch/oldtimer.h"
 #include "watch/qzfilenotification.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 
 #include <dirent.h>
@@ -49,10 +50,53 @@ struct DirCloser
 
 } // namespace
 
-TDirThread::TDirThread(TQzFileNotification *owner, TOldTimer *timer, quint32 filter, bool subtree,
-                       const QString &directory, const QString &fileName)
-    : m_owner(owner), m_timer(timer), m_filter(filter), m_subtree(subtree), m_folder(directory),
-      m_fileName(fileName), m_stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+void TDirThreadLink::Cut()
+{
+    const std::lock_guard lock(m_lock);
+    m_owner = nullptr;
+    m_timer = nullptr;
+}
+
+void TDirThreadLink::SetActive(bool value)
+{
+    const std::lock_guard lock(m_lock);
+    if (m_owner)
+        m_owner->SetActiveFromWorker(value);
+}
+
+void TDirThreadLink::WakeWaiter()
+{
+    const std::lock_guard lock(m_lock);
+    if (m_owner)
+        m_owner->WakeWaiter();
+}
+
+void TDirThreadLink::ArmTimer()
+{
+    const std::lock_guard lock(m_lock);
+    if (m_timer)
+        m_timer->SetEnabled(true);
+}
+
+void TDirThreadLink::PostMessage(const QString &text)
+{
+    const std::lock_guard lock(m_lock);
+    if (m_owner)
+        m_owner->PostMessage(text);
+}
+
+void TDirThreadLink::PostEnded(bool reported)
+{
+    const std::lock_guard lock(m_lock);
+    if (m_owner)
+        m_owner->PostWorkerEnded(m_generation, reported);
+}
+
+TDirThread::TDirThread(std::shared_ptr<TDirThreadLink> link, quint32 filter, bool subtree,
+                       const QString &directory, const QString &fileName, TFileProbe probe)
+    : m_link(std::move(link)), m_probe(probe ? std::move(probe) : TFileProbe(FileSnapshotByName)),
+      m_filter(filter), m_subtree(subtree), m_folder(directory), m_fileName(fileName),
+      m_stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     if (!m_fileName.isEmpty()) {
         m_folder = FolderOfFile(m_fileName);
@@ -66,6 +110,19 @@ TDirThread::~TDirThread()
 {
     RequestStop();
     wait();
+}
+
+void TDirThread::Release(std::unique_ptr<TDirThread> thread, int waitMs)
+{
+    if (!thread)
+        return;
+    thread->RequestStop();
+    if (thread->wait(QDeadlineTimer(waitMs)))
+        return;
+    TDirThread *left = thread.release();
+    QObject::connect(left, &QThread::finished, left, &QObject::deleteLater);
+    if (left->isFinished()) // it may have ended before the connection was made
+        left->deleteLater();
 }
 
 void TDirThread::RequestStop()
@@ -123,18 +180,24 @@ bool TDirThread::IsReported(quint32 eventMask, quint32 filter)
 
 void TDirThread::run()
 {
+    bool ended = false; // by itself, while watching
+    bool reported = false;
     try {
         if (WatchRoot()) {
-            m_owner->SetActiveFromWorker(true);
+            m_link->SetActive(true);
             WaitLoop();
+            ended = !isInterruptionRequested();
         }
         // Otherwise Active stays false; Start notices the ended thread.
     } catch (...) {
         // Nothing may escape run(); the GUI thread shows it.
-        m_owner->PostMessage(QStringLiteral("Exception while waiting for notification"));
+        m_link->PostMessage(QStringLiteral("Exception while waiting for notification"));
+        ended = reported = true;
     }
     m_inotify.reset();
-    m_owner->WakeWaiter();
+    m_link->WakeWaiter();
+    if (ended)
+        m_link->PostEnded(reported);
 }
 
 bool TDirThread::WatchRoot()
@@ -153,7 +216,7 @@ bool TDirThread::WatchRoot()
         WatchSubtree(root);
     // After the watch exists, so that no change falls between snapshot and watch.
     if (!m_fileName.isEmpty())
-        m_snapshot = FileSnapshotByName(m_fileName);
+        m_snapshot = m_probe(m_fileName);
     return !isInterruptionRequested();
 }
 
@@ -260,7 +323,7 @@ bool TDirThread::ReadEvents(bool *report)
 
 bool TDirThread::FileChanged()
 {
-    const FileSnapshot now = FileSnapshotByName(m_fileName);
+    const FileSnapshot now = m_probe(m_fileName);
     const FileSnapshot &was = m_snapshot;
     const bool changed = now.Exists != was.Exists ||
                          ((m_filter & foNotifyAttributes) && now.Attributes != was.Attributes) ||
@@ -292,7 +355,7 @@ void TDirThread::WaitLoop()
         const bool watching = ReadEvents(&report);
         // Enabling an enabled timer is a no-op, so a burst gives one tick.
         if (report && (m_fileName.isEmpty() || FileChanged()))
-            m_timer->SetEnabled(true);
+            m_link->ArmTimer();
         if (!watching)
             return;
     }

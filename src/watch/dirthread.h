@@ -7,11 +7,40 @@
 #include <QString>
 #include <QThread>
 
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
 class TOldTimer;
 class TQzFileNotification;
+
+// All the worker may reach of its owner. The owner cuts it before it goes, so
+// a worker left to finish on its own (stuck in a lookup on a dead network
+// mount) touches nothing that was freed.
+class TDirThreadLink final
+{
+public:
+    TDirThreadLink(TQzFileNotification *owner, TOldTimer *timer, quint64 generation)
+        : m_owner(owner), m_timer(timer), m_generation(generation)
+    {}
+    void Cut();
+    void SetActive(bool value);
+    void WakeWaiter();
+    void ArmTimer();
+    void PostMessage(const QString &text);
+    // The watch ended without being asked to; reported: a message was posted.
+    void PostEnded(bool reported);
+
+private:
+    std::mutex m_lock;
+    TQzFileNotification *m_owner;
+    TOldTimer *m_timer;
+    const quint64 m_generation;
+};
+
+using TFileProbe = std::function<FileSnapshot(const QString &)>;
 
 // The worker of TQzFileNotification: watches one folder (with its subfolders
 // in subtree mode) through inotify and, for every reported change, enables
@@ -23,12 +52,16 @@ class TQzFileNotification;
 class TDirThread final : public QThread
 {
 public:
-    // Everything is copied here; the thread reads nothing else of its owner
-    // except setting Active and enabling the timer.
-    TDirThread(TQzFileNotification *owner, TOldTimer *timer, quint32 filter, bool subtree,
-               const QString &directory, const QString &fileName);
+    // Everything is copied here; the thread reaches its owner only through
+    // the link. probe looks a file up (FileSnapshotByName when empty).
+    TDirThread(std::shared_ptr<TDirThreadLink> link, quint32 filter, bool subtree,
+               const QString &directory, const QString &fileName, TFileProbe probe = {});
     // Asks the thread to stop and joins it.
     ~TDirThread() override;
+
+    // Stops the thread and waits at most waitMs for it; one still running
+    // then is left to finish and delete itself.
+    static void Release(std::unique_ptr<TDirThread> thread, int waitMs);
 
     // Any thread; the worker leaves its wait at once (and a subtree scan soon).
     void RequestStop();
@@ -53,8 +86,8 @@ private:
     bool FileChanged();
     void WaitLoop();
 
-    TQzFileNotification *m_owner;
-    TOldTimer *m_timer;
+    std::shared_ptr<TDirThreadLink> m_link;
+    TFileProbe m_probe;
     quint32 m_filter;
     bool m_subtree;
     QString m_folder;

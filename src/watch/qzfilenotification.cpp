@@ -41,9 +41,12 @@ TQzFileNotification::TQzFileNotification()
 
 TQzFileNotification::~TQzFileNotification()
 {
-    Stop();
-    // A thread that would not stop in time still has to end before the timer goes.
-    m_thread.reset();
+    // Bounded: a worker stuck in a lookup must not hang closing a tab or the
+    // program. The cut link keeps it away from this object and the timer.
+    if (m_link)
+        m_link->Cut();
+    TDirThread::Release(std::move(m_thread), ReleaseWaitMs);
+    m_active = false;
 }
 
 void TQzFileNotification::SetDirectory(const QString &directory)
@@ -81,17 +84,19 @@ void TQzFileNotification::Start()
             if (!m_active) {
                 // What is left of a watch that never became active.
                 if (m_thread && !EndThread())
-                    throw HandshakeError("File Notification system timed out at Start/Stop");
-                m_thread = std::make_unique<TDirThread>(this, m_timer.get(), quint32(m_options),
-                                                        m_subtree, m_directory, m_fileName);
+                    AbandonThread();
+                m_link = std::make_shared<TDirThreadLink>(this, m_timer.get(), ++m_generation);
+                m_thread = std::make_unique<TDirThread>(m_link, quint32(m_options), m_subtree,
+                                                        m_directory, m_fileName, FileProbe);
                 m_thread->start();
                 WaitForActive(true);
             }
         } catch (const std::exception &) {
             failed = true;
             // No events from a watch reported as failed, even one that comes up late.
-            if (m_thread && EndThread())
-                m_active = false;
+            if (m_thread && !EndThread())
+                AbandonThread();
+            m_active = false;
         }
     }
     // Outside the lock: a modal box runs the event loop, which may call Start or Stop.
@@ -106,9 +111,12 @@ void TQzFileNotification::Stop()
         const std::lock_guard lock(m_lock);
         try {
             if (m_active && m_thread) {
-                if (!EndThread())
-                    throw HandshakeError("File Notification system timed out at Start/Stop");
+                const bool ended = EndThread();
+                if (!ended)
+                    AbandonThread();
                 m_active = false;
+                if (!ended)
+                    throw HandshakeError("File Notification system timed out at Start/Stop");
             }
         } catch (const std::exception &) {
             failed = true;
@@ -126,7 +134,42 @@ bool TQzFileNotification::EndThread()
     if (!m_thread->wait(QDeadlineTimer(m_handshakeTimeout)))
         return false;
     m_thread.reset();
+    if (m_link)
+        m_link->Cut();
+    m_link.reset();
     return true;
+}
+
+void TQzFileNotification::AbandonThread()
+{
+    if (m_link)
+        m_link->Cut();
+    m_link.reset();
+    TDirThread::Release(std::move(m_thread), 0);
+}
+
+void TQzFileNotification::PostWorkerEnded(quint64 generation, bool reported)
+{
+    QMetaObject::invokeMethod(
+        m_guiContext.get(), [this, generation, reported] { WorkerEnded(generation, reported); },
+        Qt::QueuedConnection);
+}
+
+void TQzFileNotification::WorkerEnded(quint64 generation, bool reported)
+{
+    {
+        const std::lock_guard lock(m_lock);
+        // A Stop or a newer Start came first: not the current watch.
+        if (generation != m_generation || !m_thread)
+            return;
+        if (!EndThread())
+            AbandonThread();
+        m_active = false;
+    }
+    if (OnEnded)
+        OnEnded();
+    if (!reported)
+        ShowError(QStringLiteral("File notification ended: changes are no longer reported"));
 }
 
 void TQzFileNotification::SetActiveFromWorker(bool value)

@@ -11,7 +11,9 @@
 
 class QObject;
 class TDirThread;
+class TDirThreadLink;
 class TOldTimer;
+struct FileSnapshot;
 
 // Kinds of change a folder watch reports; the values are the filter bits.
 enum TQzFileNotifyOption : quint32 {
@@ -65,12 +67,30 @@ public:
     void SetHandshakeTimeout(int milliseconds) { m_handshakeTimeout = milliseconds; }
 
     std::function<void()> OnChanged;
+    // The watch ended without Stop (its folder went away, the system failed
+    // it): Active is false again and an error was shown. Raised on the GUI
+    // thread after that.
+    std::function<void()> OnEnded;
+    // How the worker looks the watched file up; FileSnapshotByName when
+    // empty. Taken at Start; it may still run after this watcher is gone, so
+    // it must own whatever it uses.
+    std::function<FileSnapshot(const QString &)> FileProbe;
+
+    // How long destruction waits for a worker before leaving it to finish on
+    // its own.
+    static constexpr int ReleaseWaitMs = 1000;
 
 private:
     friend class TDirThread;
+    friend class TDirThreadLink;
 
     void WaitForActive(bool value);
     bool EndThread();
+    // Lets a worker that would not stop go: it finishes on its own.
+    void AbandonThread();
+    // Worker side: the watch ended by itself.
+    void PostWorkerEnded(quint64 generation, bool reported);
+    void WorkerEnded(quint64 generation, bool reported);
     void TimerTick();
     // Worker side: shows a message on the GUI thread later.
     void PostMessage(const QString &text);
@@ -92,4 +112,6 @@ private:
     std::unique_ptr<QObject> m_guiContext; // receives the worker's queued messages
     std::unique_ptr<TOldTimer> m_timer;
     std::unique_ptr<TDirThread> m_thread;
+    std::shared_ptr<TDirThreadLink> m_link; // the current worker's
+    quint64 m_generation = 0;               // counts workers, to tell a late report
 };

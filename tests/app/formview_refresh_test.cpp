@@ -4,6 +4,7 @@
 
 #include "app/appformat.h"
 #include "viewer/qzbinhex.h"
+#include "watch/qzfilenotificationsimple.h"
 #include "text/fproc.h"
 
 #include <QAction>
@@ -185,6 +186,31 @@ TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
     form.RefreshTimerTimer();
     EXPECT_EQ(form.StatusPanel(0)->text(), "30 bytes");
     EXPECT_FALSE(form.RefreshTimer()->isActive()) << "one tick, then the timer rests";
+}
+
+// Rotation by delete and create: the tab keeps its name and Reload finds the
+// new file under it.
+TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
+{
+    TFormView &form = MakeForm();
+    const QString path = WriteFile("rotate.log", "old\n");
+    form.OpenFileTab(path);
+    TQzBinHex *view = form.ActiveView();
+    ASSERT_TRUE(QFile::remove(path));
+    view->SimpleNotifier()->Poll();
+    ASSERT_TRUE(view->FileName().isEmpty()) << "the viewer let go of the deleted file";
+
+    form.acFileReloadExecute();
+    EXPECT_FALSE(view->SourceAssigned()) << "still gone: nothing to open";
+
+    WriteFile("rotate.log", "new file\n");
+    form.acFileReloadExecute();
+    EXPECT_EQ(form.ActiveView(), view) << "in the same tab";
+    EXPECT_EQ(view->FileName(), path);
+    EXPECT_TRUE(view->SourceAssigned());
+    EXPECT_EQ(view->FileSize(), 9);
+    EXPECT_TRUE(view->SimpleNotifier()->Timer()->isActive()) << "and watched again";
+    EXPECT_EQ(form.RecCount(), 1);
 }
 
 TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)

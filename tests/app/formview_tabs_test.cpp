@@ -4,9 +4,11 @@
 
 #include "app/shellmessages.h"
 #include "viewer/qzbinhex.h"
+#include "watch/qzfilenotificationsimple.h"
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QPointer>
 #include <QTabWidget>
@@ -306,6 +308,41 @@ TEST_F(TabsTest, CommandLineOpensFilesButNotOptions)
     EXPECT_EQ(m_sink.Texts(),
               QStringList({"Command line param specified - skipping reopening last logs"}));
     EXPECT_EQ(m_sink.Messages()[0].Caption, "Ravelin Pro");
+}
+
+// `ravelin a.log b.log` leaves a.log behind b.log, never shown.
+TEST_F(TabsTest, ABackgroundTabFollowsTheTailLikeAShownOne)
+{
+    QByteArray text;
+    const auto line = [](int i) { return "line" + QByteArray::number(i).rightJustified(3, '0'); };
+    for (int i = 1; i <= 3; ++i)
+        text += line(i) + '\n';
+    const QString a = WriteFile("a.log", text);
+    const QString b = WriteFile("b.log", "b\n");
+    TFormView &form = MakeForm(ParseCommandLine({a, b}));
+    form.resize(700, 500);
+    form.show();
+    ASSERT_EQ(form.RecCount(), 2);
+    ASSERT_EQ(form.Pages()->currentIndex(), 1);
+    QApplication::processEvents();
+    TQzBinHex *view = form.Rec(0).View;
+    ASSERT_FALSE(view->isVisible());
+
+    for (int i = 4; i <= 120; ++i) {
+        QFile file(a);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(line(i) + '\n');
+        file.close();
+        view->SimpleNotifier()->Poll();
+    }
+    form.Pages()->setCurrentIndex(0);
+    QApplication::processEvents();
+    ASSERT_TRUE(view->isVisible());
+    EXPECT_TRUE(view->ViewAtEnd());
+    const TStrPositions &drawn = view->StrPositions();
+    ASSERT_GT(drawn.Count(), 1);
+    EXPECT_EQ(drawn.At(drawn.Count() - 1).Str, QString::fromLatin1(line(120)));
+    EXPECT_EQ(drawn.Count(), view->VisibleLines()) << "the end sits on the bottom row";
 }
 
 TEST_F(TabsTest, AnOptionAloneStillSkipsTheReopen)

@@ -3,11 +3,18 @@
 #include "watch/qzfilenotification.h"
 #include "watch/qzfilenotificationsimple.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 
+#include <functional>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +44,20 @@ protected:
         f.write(bytes);
     }
     QString LastDrawn() const { return DrawnTexts().empty() ? QString() : DrawnTexts().back(); }
+    // Counts full repaints of a viewer: each one draws its top row once.
+    static void CountDraws(TQzBinHex *view, int &draws)
+    {
+        view->OnDrawLine = [&draws](TQzBinHex *, QPainter &, const QString &, const QString &,
+                                    const QRect &rect, const QPoint &, bool &) {
+            if (rect.top() == 0)
+                ++draws;
+        };
+    }
+    void ReplaceByFifo()
+    {
+        ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
+        ASSERT_EQ(mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
+    }
 
     QString m_path;
     int m_reloads = 0;
@@ -242,6 +263,197 @@ TEST_F(Reload, NestedChangeReportOnlyFiresTheEvent)
     m_view->Redraw();
     EXPECT_EQ(m_reloads, 1);
     EXPECT_EQ(m_view->FileSize(), 80);
+}
+
+TEST_F(Reload, ResizingAtTheEndKeepsItInViewAndFollowing)
+{
+    const struct
+    {
+        const char *name;
+        int lines;
+    } cases[] = {{"taller", 20}, {"shorter", 5}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenWatched(NumberedLines(30));
+        m_view->ScrollToEnd();
+        ShowLines(c.lines);
+        EXPECT_EQ(DrawnTexts().size(), size_t(c.lines)) << "no blank rows below the end";
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line030"));
+        EXPECT_TRUE(m_view->ViewAtEnd());
+        Append("line031\n");
+        Poll();
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line031")) << "still following";
+        m_view->Open(QString());
+    }
+}
+
+TEST_F(Reload, AShownViewDrawsOncePerReload)
+{
+    const struct
+    {
+        const char *name;
+        bool atEnd;
+        bool follow;
+    } cases[] = {
+        {"following the tail", true, true},
+        {"scrolled up", false, true},
+        {"tail following off", true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenWatched(NumberedLines(100));
+        m_view->AutoReloadFollowTail = c.follow;
+        if (c.atEnd)
+            m_view->ScrollToEnd();
+        else
+            m_view->ScrollTo(40 * 8);
+        int draws = 0;
+        CountDraws(m_view.get(), draws);
+        Append("line101\n");
+        Poll();
+        EXPECT_EQ(draws, 1);
+        EXPECT_EQ(m_view->FileSize(), 101 * 8);
+        m_view->OnDrawLine = nullptr;
+        m_view->Open(QString());
+    }
+}
+
+// Two tabs of one window: the shown one and one opened behind it that was
+// never shown. The hidden one must end up exactly where the shown one is.
+TEST_F(Reload, AHiddenPageFollowsLikeTheShownOneAndDrawsOnceWhenShown)
+{
+    m_path = Write(NumberedLines(5));
+    QStackedWidget pages;
+    pages.resize(420, 300);
+    auto *shown = new TQzBinHex;
+    auto *hidden = new TQzBinHex;
+    pages.addWidget(shown);
+    pages.show();
+    pages.addWidget(hidden); // opened behind the shown page
+    for (TQzBinHex *view : {shown, hidden}) {
+        view->SetFont(m_view->Font());
+        view->AutoReloadSimple = true;
+        view->SetAutoReload(true);
+        view->HiddenSize = [&pages] { return pages.size(); };
+        ASSERT_TRUE(view->Open(m_path));
+    }
+    ASSERT_TRUE(shown->isVisible());
+    ASSERT_FALSE(hidden->isVisible());
+    ASSERT_TRUE(shown->ViewAtEnd()) << "the short file fits";
+    int hiddenDraws = 0;
+    CountDraws(hidden, hiddenDraws);
+
+    for (int i = 6; i <= 80; ++i) {
+        Append("line" + QByteArray::number(i).rightJustified(3, '0') + '\n');
+        shown->SimpleNotifier()->Poll();
+        hidden->SimpleNotifier()->Poll();
+        ASSERT_EQ(hidden->ViewPos(), shown->ViewPos()) << "after line " << i;
+        ASSERT_EQ(hidden->ViewAtEnd(), shown->ViewAtEnd()) << "after line " << i;
+    }
+    EXPECT_TRUE(shown->ViewAtEnd());
+    EXPECT_EQ(hiddenDraws, 0) << "a hidden page only marks itself stale";
+
+    pages.setCurrentWidget(hidden);
+    EXPECT_EQ(hiddenDraws, 1);
+    EXPECT_EQ(hidden->viewport()->size(), shown->viewport()->size());
+    EXPECT_EQ(hidden->ViewPos(), shown->ViewPos());
+    const TStrPositions &drawn = hidden->StrPositions();
+    ASSERT_GT(drawn.Count(), 0);
+    EXPECT_EQ(drawn.At(drawn.Count() - 1).Str, QStringLiteral("line080"));
+}
+
+TEST_F(Reload, LastReloadReasonNamesWhatChanged)
+{
+    const auto grow = [this] { Append("line031\n"); };
+    const auto shrink = [this] { Rewrite(NumberedLines(3)); };
+    const auto rotate = [this] {
+        ASSERT_EQ(rename(QFile::encodeName(m_path).constData(),
+                         QFile::encodeName(m_path + ".1").constData()),
+                  0);
+        Write(NumberedLines(40));
+    };
+    const auto remove = [this] { ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0); };
+    const struct
+    {
+        const char *name;
+        std::function<void()> change;
+        TQzReloadReason expected;
+    } cases[] = {
+        {"grown", grow, TQzReloadReason::Appended},
+        {"truncated", shrink, TQzReloadReason::Truncated},
+        {"rotated: another file, larger", rotate, TQzReloadReason::Replaced},
+        {"deleted", remove, TQzReloadReason::Deleted},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenWatched(NumberedLines(30));
+        EXPECT_EQ(m_view->LastReloadReason(), TQzReloadReason::None) << "a fresh open";
+        c.change();
+        Poll();
+        EXPECT_EQ(m_view->LastReloadReason(), c.expected);
+        m_view->Open(QString());
+        QFile::remove(m_path + ".1");
+    }
+}
+
+TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
+{
+    const QString folder = m_files.Path(QStringLiteral("logs"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    m_path = Write(NumberedLines(30), QStringLiteral("logs/app.log"));
+    m_view->AutoReloadSimple = false;
+    m_view->SetAutoReload(true);
+    ASSERT_TRUE(m_view->Open(m_path));
+    ShowLines(10);
+    m_view->ScrollToEnd();
+    ASSERT_TRUE(m_view->Notifier()->Active());
+
+    // The folder moves away and back: its watch ends, the file is still there.
+    const QByteArray from = QFile::encodeName(folder);
+    const QByteArray away = from + ".moved";
+    ASSERT_EQ(rename(from.constData(), away.constData()), 0);
+    ASSERT_EQ(rename(away.constData(), from.constData()), 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (m_view->Notifier()->Active() && clock.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    EXPECT_FALSE(m_view->Notifier()->Active());
+    EXPECT_EQ(m_sink.Texts().filter(QStringLiteral("File notification ended")).size(), 1);
+    EXPECT_TRUE(m_view->AutoReloadSimple);
+    EXPECT_TRUE(m_view->SimpleNotifier()->Timer()->isActive()) << "polling took over";
+
+    Append("line031\n");
+    Poll();
+    EXPECT_EQ(LastDrawn(), QStringLiteral("line031")) << "still following";
+}
+
+// As root a mode of 000 does not stop reading: a FIFO in place of the file
+// is what the viewer refuses to open.
+TEST_F(Reload, AFileThatStaysUnopenableIsReportedOncePerChangeOfState)
+{
+    OpenWatched(NumberedLines(3));
+    const auto cannotOpen = [this] {
+        return int(m_sink.Texts().filter(QStringLiteral("Cannot open file")).size());
+    };
+    ReplaceByFifo();
+    for (int i = 0; i < 3; ++i)
+        m_view->HandleFileChange();
+    EXPECT_EQ(cannotOpen(), 1);
+    EXPECT_EQ(m_reloads, 3) << "every report still ends in the event";
+    EXPECT_EQ(m_view->FileName(), m_path);
+
+    ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
+    Write(NumberedLines(4));
+    m_view->HandleFileChange();
+    EXPECT_EQ(m_view->FileSize(), 32) << "readable again";
+    EXPECT_EQ(cannotOpen(), 1);
+
+    ReplaceByFifo();
+    m_view->HandleFileChange();
+    m_view->HandleFileChange();
+    EXPECT_EQ(cannotOpen(), 2) << "failing again is a new state";
 }
 
 } // namespace

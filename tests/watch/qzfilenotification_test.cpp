@@ -3,11 +3,22 @@
 #include "eventwaiter.h"
 #include "common/recordingsink.h"
 
+#include "text/fproc.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -292,7 +303,9 @@ TEST_F(FileNotificationTest, StopFromInsideOnChanged)
     EXPECT_TRUE(m_sink.Messages().empty());
 }
 
-TEST_F(FileNotificationTest, DeletedWatchedFolderEndsTheWatchQuietly)
+// A watch that ends by itself must not look alive: it says so once, is no
+// longer active and tells its user, who can fall back to something else.
+TEST_F(FileNotificationTest, DeletedWatchedFolderEndsTheWatchAndSaysSo)
 {
     const struct
     {
@@ -305,9 +318,12 @@ TEST_F(FileNotificationTest, DeletedWatchedFolderEndsTheWatchQuietly)
         const QString log = folder + QStringLiteral("/app.log");
         ASSERT_TRUE(QDir().mkpath(folder));
         Append(log, "x");
+        m_sink.Clear();
         TQzFileNotification watcher;
         EventWaiter changes;
+        EventWaiter ended;
         watcher.OnChanged = changes.Callback();
+        watcher.OnEnded = ended.Callback();
         if (c.singleFile)
             watcher.SetFileName(log);
         else
@@ -317,16 +333,20 @@ TEST_F(FileNotificationTest, DeletedWatchedFolderEndsTheWatchQuietly)
 
         ASSERT_TRUE(QDir(folder).removeRecursively());
         ASSERT_TRUE(changes.WaitFor(1));
+        ASSERT_TRUE(ended.WaitFor(1));
         // A worker spinning on the lost watch would keep arming the timer.
         Sync();
         const int settled = changes.Count();
         Sync();
         EXPECT_EQ(changes.Count(), settled);
 
-        // Active until stopped, as after any end of the watch.
-        EXPECT_TRUE(watcher.Active());
-        watcher.Stop();
         EXPECT_FALSE(watcher.Active());
+        EXPECT_EQ(ended.Count(), 1);
+        ASSERT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_EQ(m_sink.Messages()[0].Caption, QStringLiteral("Error"));
+        EXPECT_TRUE(
+            m_sink.Messages()[0].Text.startsWith(QStringLiteral("File notification ended")));
+        watcher.Stop(); // nothing left to stop
 
         // The folder back: a new Start watches it again.
         ASSERT_TRUE(QDir().mkpath(folder));
@@ -337,8 +357,88 @@ TEST_F(FileNotificationTest, DeletedWatchedFolderEndsTheWatchQuietly)
         Append(log, "more\n");
         EXPECT_TRUE(changes.WaitFor(before + 1));
         watcher.Stop();
+        EXPECT_EQ(ended.Count(), 1) << "a requested stop is no end of its own";
         ASSERT_TRUE(QDir(folder).removeRecursively());
+        EXPECT_EQ(m_sink.Messages().size(), 1u);
     }
+}
+
+// Closing a tab or the program must not wait for a worker stuck in a file
+// lookup (a dead network mount); the worker finishes later without touching
+// the watcher it belonged to.
+TEST_F(FileNotificationTest, DestructionDoesNotWaitForAStuckWorker)
+{
+    struct Gate
+    {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool closed = false;
+        bool entered = false;
+        bool released = false;
+    };
+    const auto gate = std::make_shared<Gate>();
+    const QString log = Path(QStringLiteral("stuck.log"));
+    Append(log, "x");
+    auto watcher = std::make_unique<TQzFileNotification>();
+    EventWaiter changes;
+    watcher->OnChanged = changes.Callback();
+    // Owns its state: it outlives the watcher.
+    watcher->FileProbe = [gate](const QString &name) {
+        std::unique_lock lock(gate->lock);
+        if (gate->closed) {
+            gate->entered = true;
+            gate->changed.notify_all();
+            gate->changed.wait(lock, [&] { return gate->released; });
+        }
+        return FileSnapshotByName(name);
+    };
+    watcher->SetFileName(log);
+    watcher->SetOptions(ViewerOptions);
+    watcher->Start();
+    ASSERT_TRUE(watcher->Active());
+    {
+        const std::lock_guard lock(gate->lock);
+        gate->closed = true;
+    }
+    Append(log, "more\n");
+    {
+        std::unique_lock lock(gate->lock);
+        ASSERT_TRUE(
+            gate->changed.wait_for(lock, std::chrono::seconds(5), [&] { return gate->entered; }));
+    }
+
+    // Not a shared copy: the count of owners below must reach one.
+    const auto release = [raw = gate.get()] {
+        {
+            const std::lock_guard lock(raw->lock);
+            raw->released = true;
+        }
+        raw->changed.notify_all();
+    };
+    // Only a failing run needs this: it frees a destructor that waits for good.
+    std::thread rescue([gate, release] {
+        std::unique_lock lock(gate->lock);
+        if (gate->changed.wait_for(lock, std::chrono::seconds(5), [&] { return gate->released; }))
+            return;
+        lock.unlock();
+        release();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    watcher.reset();
+    EXPECT_LT(clock.elapsed(), 2 * TQzFileNotification::ReleaseWaitMs);
+    release();
+    rescue.join();
+    // The worker ends and deletes itself once the GUI thread hears of it.
+    QElapsedTimer settle;
+    settle.start();
+    while (gate.use_count() > 1 && settle.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(10);
+    }
+    EXPECT_EQ(gate.use_count(), 1) << "the worker and its probe are gone";
+    EXPECT_EQ(changes.Count(), 0);
     EXPECT_TRUE(m_sink.Messages().empty());
 }
 
