@@ -321,7 +321,7 @@ TEST_F(TabsTest, ABackgroundTabFollowsTheTailLikeAShownOne)
     const QString b = WriteFile("b.log", "b\n");
     TFormView &form = MakeForm(ParseCommandLine({a, b}));
     form.resize(700, 500);
-    form.show();
+    ShowForm(form);
     ASSERT_EQ(form.RecCount(), 2);
     ASSERT_EQ(form.Pages()->currentIndex(), 1);
     QApplication::processEvents();
