@@ -3,7 +3,7 @@
 #include "viewer/viewdocument.h"
 
 #include <algorithm>
-#include <optional>
+#include <limits>
 
 namespace {
 
@@ -11,6 +11,9 @@ bool IsBreak(char16_t c)
 {
     return c == 13 || c == 10;
 }
+
+// No stop found (a stop may be at -1: before the file).
+constexpr qint64 kNone = std::numeric_limits<qint64>::min();
 
 // Finds the text around the screen lines of one logical line. They share the
 // stops before and after them (a line break or the window's edge), so each
@@ -26,7 +29,7 @@ public:
     void Begin(qint64 position)
     {
         m_backStop = FindBackward(position - m_cs, position - qint64(LookAround) * m_cs);
-        m_forwardStop.reset();
+        m_forwardStop = kNone;
         m_next = position + m_cs;
     }
 
@@ -36,16 +39,16 @@ public:
     std::pair<qint64, qint64> Bounds(qint64 position)
     {
         qint64 start = position - qint64(LookAround) * m_cs;
-        if (m_backStop)
-            start = std::max(start, *m_backStop + m_cs);
+        if (m_backStop != kNone)
+            start = std::max(start, m_backStop + m_cs);
         const qint64 last = position + qint64(LookAround) * m_cs;
-        if (!m_forwardStop && m_next <= last) {
+        if (m_forwardStop == kNone && m_next <= last) {
             m_forwardStop = FindForward(m_next, last);
             m_next = last + m_cs;
         }
         qint64 end = last + m_cs;
-        if (m_forwardStop)
-            end = std::min(end, *m_forwardStop);
+        if (m_forwardStop != kNone)
+            end = std::min(end, m_forwardStop);
         return {start, end};
     }
 
@@ -58,8 +61,8 @@ private:
         return std::min(m_doc.BufferPos() + m_doc.BufferSize(), m_doc.MaxPos() + 1);
     }
 
-    // The first stop in [from, to], walking forward.
-    std::optional<qint64> FindForward(qint64 from, qint64 to) const
+    // The first stop in [from, to], walking forward, or kNone.
+    qint64 FindForward(qint64 from, qint64 to) const
     {
         if (m_cs == 1 && from >= m_doc.BufferPos()) {
             // Bytes are the characters here: scan the window itself.
@@ -73,17 +76,17 @@ private:
             }
             if (end <= to)
                 return std::max(end, from); // the window's edge
-            return std::nullopt;
+            return kNone;
         }
         for (qint64 p = from; p <= to; p += m_cs) {
             if (IsStop(p))
                 return p;
         }
-        return std::nullopt;
+        return kNone;
     }
 
-    // The first stop in [to, from], walking backward.
-    std::optional<qint64> FindBackward(qint64 from, qint64 to) const
+    // The first stop in [to, from], walking backward, or kNone.
+    qint64 FindBackward(qint64 from, qint64 to) const
     {
         if (m_cs == 1 && from < WindowEnd()) {
             const qint64 base = m_doc.BufferPos();
@@ -96,19 +99,19 @@ private:
             }
             if (stop > to)
                 return std::min(stop - 1, from); // the window's edge
-            return std::nullopt;
+            return kNone;
         }
         for (qint64 p = from; p >= to; p -= m_cs) {
             if (IsStop(p))
                 return p;
         }
-        return std::nullopt;
+        return kNone;
     }
 
     const ViewDocument &m_doc;
     const int m_cs;
-    std::optional<qint64> m_backStop;
-    std::optional<qint64> m_forwardStop;
+    qint64 m_backStop = kNone;
+    qint64 m_forwardStop = kNone;
     qint64 m_next = 0;
 };
 
