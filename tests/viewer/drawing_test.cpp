@@ -367,6 +367,30 @@ TEST_F(Drawing, HitTestingKeepsTheFontOfTheLastScreenDrawing)
     EXPECT_EQ(at.x(), left + 5 * m_charWidth);
 }
 
+TEST_F(Drawing, RenderingOntoAnotherPainterLeavesTheViewAsItWas)
+{
+    m_view->Open(Write(NumberedLines(50)));
+    ShowLines(5);
+    const QImage screen = m_view->Bitmap().copy();
+    const qint64 pageSize = m_view->ViewPageSize();
+    const int recorded = m_view->StrPositions().Count();
+
+    QImage page(200, 20 * m_lineHeight + 2, QImage::Format_RGB32);
+    QPainter painter(&page);
+    TQzBinHex::DrawResult result;
+    m_view->RenderTo(painter, page.size(), -1, false, nullptr, result);
+    painter.end();
+    EXPECT_EQ(result.ViewPageSize, 20 * 8) << "twenty lines of eight bytes fit the page";
+    EXPECT_EQ(m_view->ViewPageSize(), pageSize);
+    EXPECT_EQ(m_view->StrPositions().Count(), recorded);
+    EXPECT_EQ(m_view->Bitmap(), screen);
+    // The page has the text of its last row.
+    bool ink = false;
+    for (int x = m_view->TextLeft(); x < page.width() && !ink; ++x)
+        ink = page.pixelColor(x, 19 * m_lineHeight + m_lineHeight / 2) != QColor(Qt::white);
+    EXPECT_TRUE(ink);
+}
+
 TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
 {
     m_view->SetColor(Qt::darkBlue);
