@@ -245,6 +245,32 @@ TEST_F(Drawing, ARewrittenLineStillMapsPixelsToExactBytes)
     }
 }
 
+TEST_F(Drawing, AMarkRepaintsTheBackgroundOfItsCharactersOnly)
+{
+    // A mark over bytes 12..16 of a line cut into screen lines of 10.
+    m_view->SetMaxLengths(vbmodeText, 10);
+    m_view->Open(Write("0123456789abcdefghij\n", QStringLiteral("marks.log")));
+    m_view->SetLineDecorators(
+        Decorators([](const TQzLogicalLine &, const TQzDecorationContext &, TQzLineDecoration &d) {
+            d.Marks.push_back({12, 17, {}, Qt::yellow, false});
+        }));
+    ShowLines(3);
+    const QImage &img = m_view->Bitmap();
+    const int left = m_view->TextLeft();
+    auto yellowColumns = [&](int row) {
+        std::vector<int> columns;
+        for (int c = 0; c < 10; ++c) {
+            // The top pixel row of a cell is background, never ink.
+            if (img.pixelColor(left + c * m_charWidth + m_charWidth / 2, row * m_lineHeight) ==
+                QColor(Qt::yellow))
+                columns.push_back(c);
+        }
+        return columns;
+    };
+    EXPECT_TRUE(yellowColumns(0).empty());
+    EXPECT_EQ(yellowColumns(1), (std::vector<int>{2, 3, 4, 5, 6}));
+}
+
 TEST_F(Drawing, DecorationsAreMadeOncePerLogicalLine)
 {
     // Three lines of 1000 characters: four screen lines each at 300.
