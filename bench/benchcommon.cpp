@@ -9,12 +9,42 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include <time.h>
 #include <unistd.h>
 
 namespace bench {
+
+namespace {
+bool g_failed = false;
+} // namespace
+
+void InitSmoke(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--smoke") == 0)
+            qputenv("RAVELIN_BENCH_SMOKE", "1");
+    }
+}
+
+bool Smoke()
+{
+    return qEnvironmentVariableIntValue("RAVELIN_BENCH_SMOKE") != 0;
+}
+
+void Fail(const QString &what)
+{
+    std::fprintf(stderr, "FAILED: %s\n", qUtf8Printable(what));
+    g_failed = true;
+}
+
+int ExitCode()
+{
+    return g_failed ? 1 : 0;
+}
 
 QString DataDir()
 {
@@ -55,6 +85,29 @@ double MedianSeconds(int runs, const std::function<void()> &fn)
     return v[v.size() / 2];
 }
 
+namespace {
+double ThreadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+} // namespace
+
+Times MedianTimes(int runs, const std::function<void()> &fn)
+{
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    for (int i = 0; i < runs; ++i) {
+        const double c0 = ThreadCpuSeconds();
+        wall.push_back(Seconds(fn));
+        cpu.push_back(ThreadCpuSeconds() - c0);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
+}
+
 qint64 ResidentBytes()
 {
     QFile f(QStringLiteral("/proc/self/statm"));
@@ -85,8 +138,16 @@ void Report(const Row &row)
         o[QStringLiteral("ratio")] = row.Ours / row.Peer;
     }
     o[QStringLiteral("goal")] = row.GoalText;
-    const double measured = row.RatioGoal ? (row.Peer > 0 ? row.Ours / row.Peer : 0) : row.Ours;
-    o[QStringLiteral("met")] = row.Goal <= 0 || measured <= row.Goal;
+    const bool ours =
+        std::isfinite(row.Ours) && (row.Ours > 0 || (row.ZeroAllowed && row.Ours == 0));
+    const bool peer = !row.RatioGoal || (std::isfinite(row.Peer) && row.Peer > 0);
+    const bool valid = ours && peer;
+    const double measured = row.RatioGoal ? row.Ours / row.Peer : row.Ours;
+    o[QStringLiteral("valid")] = valid;
+    o[QStringLiteral("info")] = row.Goal <= 0;
+    o[QStringLiteral("met")] = valid && (row.Goal <= 0 || measured <= row.Goal);
+    if (!valid)
+        Fail(QStringLiteral("no figure for \"%1\"").arg(row.Figure));
     std::printf("BENCH %s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
     std::fflush(stdout);
 }

@@ -21,6 +21,15 @@ double Seconds(const std::function<void()> &fn);
 // Median seconds over `runs` calls.
 double MedianSeconds(int runs, const std::function<void()> &fn);
 
+// Median wall and CPU seconds of this thread over `runs` calls. On a busy
+// machine the wall time counts the waits for a core; the CPU time does not.
+struct Times
+{
+    double Wall = 0;
+    double Cpu = 0;
+};
+Times MedianTimes(int runs, const std::function<void()> &fn);
+
 // Resident set size of this process in bytes.
 qint64 ResidentBytes();
 
@@ -38,9 +47,23 @@ struct Row
     double Goal = 0; // compared against ratio when ratioGoal, else against Ours
     bool RatioGoal = false;
     QString GoalText;
+    // A count whose right answer may be 0; any other 0 means nothing was measured.
+    bool ZeroAllowed = false;
 };
 
-// Prints the row as "BENCH {json}" for bench/run.sh.
+// Prints the row as "BENCH {json}" for bench/run.sh. A row whose figure is
+// missing (0, negative, not a number, or a ratio without its peer) is never
+// met, and makes ExitCode() fail.
 void Report(const Row &row);
+
+// Smoke mode (--smoke or RAVELIN_BENCH_SMOKE=1): tiny files and few runs,
+// to prove every code path works, not to measure it. InitSmoke takes the
+// flag from the command line into the environment so that children see it.
+void InitSmoke(int argc, char **argv);
+bool Smoke();
+
+// A code path that did not work: reported on stderr, and the exit code fails.
+void Fail(const QString &what);
+int ExitCode();
 
 } // namespace bench

@@ -1,5 +1,7 @@
 #include "viewer/qzbinhex.h"
 
+#include "viewer/textlayout.h"
+
 #include "viewer/qttextmeasurer.h"
 #include "viewer/viewermsg.h"
 #include "watch/qzfilenotification.h"
@@ -451,24 +453,18 @@ void TQzBinHex::MeasureView()
     m_viewPageSize = qint64(visibleLines) * BytesPerLine();
     if (!m_doc.ReadOK() || !IsTextMode())
         return;
-    m_gutterWidth = 10;
-    m_strPositions.SetMeasuring(m_measurer.get(), OutputOptions(false));
-    const WrapContext wrap = MakeWrapContext();
-    const LineReader reader(m_doc, wrap);
-    const int lines = std::min(visibleLines + 1, MaxScreenLines);
-    qint64 pos = m_viewPos;
-    for (int i = 1; i <= lines; ++i) {
-        const ScreenLine line = reader.ReadForward(pos);
-        m_strPositions.Add(line.Text, TextLeft() - m_hViewPos, pos, (i - 1) * m_lineHeight,
-                           line.Offsets);
-        if (i <= visibleLines) {
-            m_viewPageSize = (line.NextPos < 0 ? FileSize() : line.NextPos) - m_viewPos;
-            m_viewAtEnd = line.NextPos < 0;
-        }
-        if (line.NextPos < 0)
-            break;
-        pos = line.NextPos;
+    // The same layout a drawing makes, without the pixels.
+    m_strPositions.SetMeasuring(m_measurer, OutputOptions(false));
+    const TQzTextLayout layout =
+        LayOutText(m_doc, MakeWrapContext(), {m_viewPos, visibleLines, -1, false});
+    int y = 0;
+    for (const TQzLaidLine &laid : layout.Lines) {
+        m_strPositions.Add(laid.Line.Text, TextLeft() - m_hViewPos, laid.Pos, y,
+                           laid.Line.Offsets);
+        y += m_lineHeight;
     }
+    m_viewPageSize = layout.ViewPageSize;
+    m_viewAtEnd = layout.ViewAtEnd;
 }
 
 void TQzBinHex::resizeEvent(QResizeEvent *event)

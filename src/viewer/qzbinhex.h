@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/linedecoration.h"
 #include "viewer/linereader.h"
 #include "viewer/strpositions.h"
 #include "viewer/viewdocument.h"
@@ -17,6 +18,7 @@ class QPainter;
 class QtTextMeasurer;
 class TQzFileNotification;
 class TQzFileNotificationSimple;
+struct TQzRenderSetup;
 
 // A font with the colour its text is drawn in.
 struct TQzFont
@@ -228,6 +230,12 @@ public:
     // Draws the view into bitmap at the given size. limitPos -1 means no limit.
     void DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, bool printing,
                 TStrPositions *positions, DrawResult &result);
+    // The same onto any painter (a page, a preview), size in its logical pixels.
+    void RenderTo(QPainter &painter, const QSize &size, qint64 limitPos, bool printing,
+                  TStrPositions *positions, DrawResult &result);
+    // Decorators of every logical line drawn (colour rules, filters, marks).
+    void SetLineDecorators(TQzLineDecorators decorators);
+    const TQzLineDecorators &LineDecorators() const { return m_decorators; }
     const QImage &Bitmap() const { return m_bitmap; }
     const TStrPositions &StrPositions() const { return m_strPositions; }
     int TextLeft() const;
@@ -299,13 +307,9 @@ private:
     void UpdateScrollBars();
     void OnVScrollAction(int action);
     void OnHScrollAction(int action);
-    void DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 limitPos, bool printing,
-                       TStrPositions *positions, DrawResult &result, int visibleLines,
-                       const struct DrawColors &colors);
-    void DrawReadError(QPainter &painter, const QImage &bitmap, const struct DrawColors &colors);
-    void OutputText(QPainter &painter, int x, int y, const QString &text,
-                    const TQzBinHexOutputOptions &options);
-    QString WholeLineAt(qint64 position) const;
+    // The size of the bitmap in logical pixels (the client area before the first drawing).
+    void CheckViewInBuffer() const;
+    TQzRenderSetup MakeRenderSetup(const QSize &size, bool printing);
     bool ReadErrorRetry();
 
     ViewDocument m_doc;
@@ -316,7 +320,9 @@ private:
     TQzFont m_fontFooter;
     TQzFont m_fontGutter;
     QColor m_color;
-    std::unique_ptr<QtTextMeasurer> m_measurer;
+    // Shared with the record of drawn lines, which must outlive a font change.
+    std::shared_ptr<QtTextMeasurer> m_measurer;
+    TQzLineDecorators m_decorators;
 
     int m_lineHeight = 8;
     int m_charWidth = 4;

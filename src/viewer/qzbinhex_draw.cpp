@@ -1,8 +1,9 @@
-// Laying out and drawing the visible lines into the off-screen bitmap.
+// Laying out the visible lines and handing them to the renderer.
 #include "viewer/qzbinhex.h"
 
-#include "viewer/outputprep.h"
 #include "viewer/qttextmeasurer.h"
+#include "viewer/textlayout.h"
+#include "viewer/textrenderer.h"
 #include "viewer/viewermsg.h"
 #include "text/contract.h"
 #include "text/guard.h"
@@ -16,13 +17,6 @@
 #include <QScrollBar>
 
 #include <algorithm>
-
-struct DrawColors
-{
-    QColor Background;
-    QColor Text;
-    QColor Error;
-};
 
 namespace {
 // Keeps the busy count raised for the duration of a redraw, also when an
@@ -42,16 +36,6 @@ private:
 QString HexOffset(qint64 value, int digits)
 {
     return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
-}
-
-// Index of the first character of a line whose unit offset is at least unit.
-int CharIndexAtUnit(const std::vector<int> &offsets, qint64 unit)
-{
-    if (unit <= 0)
-        return 0;
-    const auto it = std::lower_bound(offsets.begin(), offsets.end(), unit,
-                                     [](int a, qint64 b) { return qint64(a) < b; });
-    return int(std::min<ptrdiff_t>(it - offsets.begin(), ptrdiff_t(offsets.size()) - 1));
 }
 } // namespace
 
@@ -94,13 +78,21 @@ WrapContext TQzBinHex::MakeWrapContext() const
 void TQzBinHex::UpdateMetrics(const TQzFont &font)
 {
     if (!m_measurer || m_measurer->Font() != font.Font) {
-        m_measurer = std::make_unique<QtTextMeasurer>(font.Font);
+        // A new measurer, never a changed one: the record of the last drawing
+        // keeps measuring with the font it was drawn in.
+        m_measurer = std::make_shared<QtTextMeasurer>(font.Font);
         m_charWidth = m_measurer->Width(QStringLiteral("0"));
         m_fontMonospaced =
             m_measurer->Width(QStringLiteral("W")) == m_measurer->Width(QStringLiteral("."));
         m_doc.FirstPrintable = m_measurer->FirstChar();
     }
     m_lineHeight = m_measurer->CellHeight() + m_textLineSpacing;
+}
+
+void TQzBinHex::SetLineDecorators(TQzLineDecorators decorators)
+{
+    m_decorators = std::move(decorators);
+    Redraw();
 }
 
 void TQzBinHex::Redraw()
@@ -114,37 +106,40 @@ void TQzBinHex::Redraw()
     m_drawStale = false;
     m_drawnForScreen = isVisible();
     BusyGuard busy(m_busyCount);
-    const QSize size = viewport()->size();
+    const QSize size = viewport()->size().expandedTo(QSize(1, 1));
+    // The bitmap has the screen's pixels; everything else counts in logical ones.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size) * ratio).toSize();
+    if (m_doc.FileSize() >= CharSize())
+        CheckViewInBuffer(); // before any pixel changes: the last picture stays
+    // Reuse the bitmap: a fresh 5 MB image costs page faults on every close.
+    if (m_bitmap.size() != pixels || m_bitmap.devicePixelRatio() != ratio) {
+        m_bitmap = QImage(pixels, QImage::Format_RGB32);
+        m_bitmap.setDevicePixelRatio(ratio);
+    }
+    QPainter painter(&m_bitmap);
     if (m_doc.FileSize() < CharSize()) {
         UpdateMetrics(CurrentFont());
-        // Reuse the bitmap: a fresh 5 MB image costs page faults on every close.
-        if (m_bitmap.size() != size.expandedTo(QSize(1, 1)))
-            m_bitmap = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-        m_bitmap.fill(m_color);
-        if (m_textGutter) {
-            QPainter p(&m_bitmap);
-            p.fillRect(0, 0, m_gutterWidth, m_bitmap.height(), TextColorGutter);
-        }
+        const TQzRenderSetup setup = MakeRenderSetup(size, false);
+        TQzTextRenderer(setup).DrawBackground(painter);
         m_strPositions.Clear(CharSize());
         m_viewAtEnd = false;
         m_viewPageSize = 0;
-        UpdateScrollBars();
     } else {
         DrawResult result{false, 0, m_textWidth, m_textWidthHex, m_textWidthUHex};
-        DrawTo(m_bitmap, std::max(size.width(), 1), std::max(size.height(), 1), -1, false,
-               &m_strPositions, result);
+        RenderTo(painter, size, -1, false, &m_strPositions, result);
         m_viewAtEnd = result.ViewAtEnd;
         m_viewPageSize = result.ViewPageSize;
         m_textWidth = result.TextWidth;
         m_textWidthHex = result.TextWidthHex;
         m_textWidthUHex = result.TextWidthUHex;
-        UpdateScrollBars();
     }
+    painter.end();
+    UpdateScrollBars();
     viewport()->update();
 }
 
-void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, bool printing,
-                       TStrPositions *positions, DrawResult &result)
+void TQzBinHex::CheckViewInBuffer() const
 {
     const qint64 bufferPos = m_doc.BufferPos();
     if (bufferPos < 0 || bufferPos > MaxPos() || bufferPos > m_viewPos ||
@@ -157,32 +152,72 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
                 .arg(m_doc.BufMaxOffset()),
             QStringLiteral("QzBinHex"));
     }
-    result.ViewPageSize = 0;
-    result.ViewAtEnd = false;
+}
 
-    const bool enabled = isEnabled();
-    const QColor gray = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
-    DrawColors colors;
-    colors.Background = printing ? QColor(Qt::white) : m_color;
-    colors.Text = printing ? QColor(Qt::black) : enabled ? CurrentFont().Color : gray;
-    colors.Error = printing ? QColor(Qt::black) : enabled ? TextColorError : gray;
-
+void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, bool printing,
+                       TStrPositions *positions, DrawResult &result)
+{
+    CheckViewInBuffer();
     if (bitmap.width() != width || bitmap.height() != height)
         bitmap = QImage(width, height, QImage::Format_RGB32);
-    bitmap.fill(colors.Background);
-    m_gutterWidth = 10;
     QPainter painter(&bitmap);
-    if (m_textGutter)
-        painter.fillRect(0, 0, m_gutterWidth, height, TextColorGutter);
-    if (positions)
-        positions->Clear(CharSize());
+    RenderTo(painter, bitmap.deviceIndependentSize().toSize(), limitPos, printing, positions,
+             result);
+}
 
+TQzRenderSetup TQzBinHex::MakeRenderSetup(const QSize &size, bool printing)
+{
+    TQzRenderSetup s;
+    s.Measurer = m_measurer;
+    s.Size = size;
+    s.LineHeight = m_lineHeight;
+    s.TextLeft = TextLeft();
+    s.HViewPos = m_hViewPos;
+    s.Gutter = m_textGutter;
+    s.GutterWidth = m_gutterWidth;
+    s.GutterColor = TextColorGutter;
+    const bool enabled = isEnabled();
+    const QColor gray = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    s.Colors.Background = printing ? QColor(Qt::white) : m_color;
+    s.Colors.Text = printing ? QColor(Qt::black) : enabled ? CurrentFont().Color : gray;
+    s.Colors.Error = printing ? QColor(Qt::black) : enabled ? TextColorError : gray;
+    s.Options = OutputOptions(false);
+    s.CharSize = CharSize();
+    s.Printing = printing;
+    s.Decorators = m_decorators;
+    if (m_selLength > 0)
+        s.Decorators.push_back(std::make_shared<TQzSelectionDecorator>(m_selStart, m_selLength));
+    if (!printing && OnDrawLine) {
+        s.BeforeLine = [this](QPainter &painter, const QString &str, const QString &strAll,
+                              const QRect &rect, const QPoint &point, bool &done) {
+            OnDrawLine(this, painter, str, strAll, rect, point, done);
+        };
+    }
+    if (!printing && OnDrawLine2) {
+        s.AfterLine = [this](QPainter &painter, const QString &str, const QPoint &point,
+                             const TQzBinHexOutputOptions &options) {
+            OnDrawLine2(this, painter, str, point, options);
+        };
+    }
+    return s;
+}
+
+void TQzBinHex::RenderTo(QPainter &painter, const QSize &size, qint64 limitPos, bool printing,
+                         TStrPositions *positions, DrawResult &result)
+{
+    CheckViewInBuffer();
+    result.ViewPageSize = 0;
+    result.ViewAtEnd = false;
     UpdateMetrics(CurrentFont());
-    painter.setFont(m_measurer->Font());
-    painter.setPen(colors.Text);
-    if (positions)
-        positions->SetMeasuring(m_measurer.get(), OutputOptions(false));
+    const TQzRenderSetup setup = MakeRenderSetup(size, printing);
+    const TQzTextRenderer renderer(setup);
+    renderer.DrawBackground(painter);
+    if (positions) {
+        positions->Clear(CharSize());
+        positions->SetMeasuring(m_measurer, OutputOptions(false));
+    }
 
+    const int width = size.width();
     const int fit =
         std::clamp((width - TextLeft()) / std::max(m_charWidth, 1), 2, std::max(MaxLength(), 2));
     if (m_textWidthFit)
@@ -193,146 +228,24 @@ void TQzBinHex::DrawTo(QImage &bitmap, int width, int height, qint64 limitPos, b
         result.TextWidthUHex =
             HexWidth((fit - OffsetDigits() - 5) / 6, m_doc.MaxLengths[vbmodeUHex]);
 
-    const int visibleLines = LinesFitting(height);
+    const int visibleLines = LinesFitting(size.height());
     result.ViewPageSize = qint64(visibleLines) * BytesPerLine();
 
     if (!m_doc.ReadOK()) {
-        DrawReadError(painter, bitmap, colors);
+        renderer.DrawMessage(
+            painter, FormatStrW(ViewerMsg::ReadErrorAt, {HexOffset(m_viewPos, OffsetDigits())}),
+            setup.Colors.Error);
         return;
     }
-    if (IsTextMode())
-        DrawTextLines(painter, bitmap, limitPos, printing, positions, result, visibleLines, colors);
-}
-
-void TQzBinHex::DrawTextLines(QPainter &painter, const QImage &bitmap, qint64 limitPos,
-                              bool printing, TStrPositions *positions, DrawResult &result,
-                              int visibleLines, const DrawColors &colors)
-{
-    const int cs = CharSize();
-    const int x = TextLeft();
-    const int drawX = x - m_hViewPos;
-    const int lines = std::min(visibleLines + 1, MaxScreenLines);
+    if (!IsTextMode())
+        return;
     WrapContext wrap = MakeWrapContext();
-    wrap.AvailableWidth = bitmap.width() - x;
-    const LineReader reader(m_doc, wrap);
-    std::vector<int> edges;
-
-    qint64 pos = m_viewPos;
-    for (int i = 1; i <= lines; ++i) {
-        ScreenLine line = reader.ReadForward(pos);
-        const qint64 textUnits = line.Offsets.empty() ? 0 : line.Offsets.back();
-        const qint64 eolPos = pos + textUnits * cs;
-        const bool eolFollows = !m_doc.IsOutOfWindow(eolPos) &&
-                                (m_doc.GetChar(eolPos) == 13 || m_doc.GetChar(eolPos) == 10);
-        const int y = (i - 1) * m_lineHeight;
-
-        bool done = false;
-        if (!printing) {
-            painter.setPen(colors.Text);
-            painter.setBackground(colors.Background);
-            if (OnDrawLine) {
-                const QString prepared = PrepareOutput(line.Text, OutputOptions(false));
-                OnDrawLine(this, painter, prepared, WholeLineAt(pos),
-                           QRect(0, y, bitmap.width(), m_lineHeight), QPoint(x, y), done);
-            }
-        }
-        if (!done) {
-            OutputText(painter, drawX, y, line.Text, OutputOptions(eolFollows));
-            // Selection: invert the part of this line it covers.
-            const qint64 selLast = m_selStart + m_selLength - cs;
-            const qint64 lineLast = pos + (textUnits - 1) * cs;
-            if (m_selLength > 0 && selLast >= pos && m_selStart <= lineLast &&
-                drawX < bitmap.width() && y < bitmap.height() &&
-                CharEdges(line.Text, OutputOptions(false), *m_measurer, edges)) {
-                const int last = int(edges.size()) - 1;
-                const int a =
-                    std::min(CharIndexAtUnit(line.Offsets, (m_selStart - pos) / cs), last);
-                const int b = std::min(
-                    CharIndexAtUnit(line.Offsets, (m_selStart + m_selLength - pos) / cs), last);
-                const QRect r(drawX + edges[size_t(a)], y, edges[size_t(b)] - edges[size_t(a)],
-                              m_lineHeight);
-                painter.save();
-                painter.setCompositionMode(QPainter::CompositionMode_Difference);
-                painter.fillRect(r, Qt::white);
-                painter.restore();
-            }
-            if (positions)
-                positions->Add(line.Text, drawX, pos, y, line.Offsets);
-            if (OnDrawLine2 && !printing)
-                OnDrawLine2(this, painter, PrepareOutput(line.Text, OutputOptions(false)),
-                            QPoint(drawX, y), OutputOptions(eolFollows));
-        }
-        if (m_textGutter) {
-            painter.fillRect(0, y, m_gutterWidth, m_lineHeight, TextColorGutter);
-            painter.setBackground(colors.Background);
-        }
-        if (i <= visibleLines) {
-            result.ViewPageSize = (line.NextPos < 0 ? FileSize() : line.NextPos) - m_viewPos;
-            result.ViewAtEnd = line.NextPos < 0;
-        }
-        if (line.NextPos < 0 || (limitPos >= 0 && line.NextPos > limitPos))
-            break;
-        pos = line.NextPos;
-    }
-}
-
-void TQzBinHex::OutputText(QPainter &painter, int x, int y, const QString &text,
-                           const TQzBinHexOutputOptions &options)
-{
-    const QString prepared = PrepareOutput(text, options);
-    if (prepared.isEmpty())
-        return;
-    if (m_measurer->DrawSimple(painter, x, y, prepared, true))
-        return;
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.drawText(x, y + m_measurer->Ascent(), prepared);
-    painter.setBackgroundMode(Qt::TransparentMode);
-}
-
-void TQzBinHex::DrawReadError(QPainter &painter, const QImage &bitmap, const DrawColors &colors)
-{
-    const QString text = FormatStrW(ViewerMsg::ReadErrorAt, {HexOffset(m_viewPos, OffsetDigits())});
-    const int w = m_measurer->Width(text);
-    const int x = std::max((bitmap.width() - w) / 2, TextLeft());
-    const int y = std::max((bitmap.height() - m_lineHeight) / 2, 0);
-    painter.setPen(colors.Error);
-    painter.setBackground(colors.Background);
-    OutputText(painter, x, y, text, OutputOptions(false));
-}
-
-QString TQzBinHex::WholeLineAt(qint64 position) const
-{
-    const int cs = CharSize();
-    constexpr int kLook = 8192;
-    qint64 start = position;
-    for (int i = 0; i < kLook; ++i) {
-        const qint64 p = start - cs;
-        if (m_doc.IsOutOfWindow(p))
-            break;
-        const char16_t c = m_doc.GetChar(p);
-        if (c == 13 || c == 10)
-            break;
-        start = p;
-    }
-    std::vector<char16_t> units;
-    qint64 p = start;
-    // The character at position always belongs to the line.
-    while (p < position && !m_doc.IsOutOfWindow(p)) {
-        units.push_back(m_doc.GetChar(p));
-        p += cs;
-    }
-    if (!m_doc.IsOutOfWindow(position))
-        units.push_back(m_doc.GetChar(position));
-    p = position + cs;
-    for (int i = 0; i < kLook; ++i, p += cs) {
-        if (m_doc.IsOutOfWindow(p))
-            break;
-        const char16_t c = m_doc.GetChar(p);
-        if (c == 13 || c == 10)
-            break;
-        units.push_back(c);
-    }
-    return m_doc.DecodeLine(units.data(), int(units.size()));
+    wrap.AvailableWidth = width - TextLeft();
+    const TQzTextLayout layout =
+        LayOutText(m_doc, wrap, {m_viewPos, visibleLines, limitPos, setup.NeedsLogicalLines()});
+    renderer.DrawLines(painter, layout, positions);
+    result.ViewPageSize = layout.ViewPageSize;
+    result.ViewAtEnd = layout.ViewAtEnd;
 }
 
 void TQzBinHex::UpdateScrollBars()

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class TextMeasurer;
@@ -16,7 +17,7 @@ class TStrPositions final
 public:
     struct Line
     {
-        QString Str; // display text before tab expansion and markers
+        QString Str; // text as drawn, before tab expansion and markers
         int X = 0;   // already reduced by the horizontal scroll
         int Y = 0;
         qint64 Pos = 0;           // file offset of the first character
@@ -32,10 +33,12 @@ public:
     void SetColumn(int index, int x, int cellWidth, int columnCount);
     void SetTextColumn(int x) { m_textColumn = x; }
 
-    // Measuring context of the last drawing.
-    void SetMeasuring(const TextMeasurer *measurer, const TQzBinHexOutputOptions &options)
+    // Measuring context of the last drawing; held, so that a later drawing
+    // with another font cannot pull it away.
+    void SetMeasuring(std::shared_ptr<const TextMeasurer> measurer,
+                      const TQzBinHexOutputOptions &options)
     {
-        m_measurer = measurer;
+        m_measurer = std::move(measurer);
         m_options = options;
         m_options.ShowEol = false;
     }
@@ -58,6 +61,6 @@ private:
     int m_columnCount = 0;
     int m_cellWidth = 0;
     int m_textColumn = 0;
-    const TextMeasurer *m_measurer = nullptr;
+    std::shared_ptr<const TextMeasurer> m_measurer;
     TQzBinHexOutputOptions m_options;
 };

@@ -1,13 +1,55 @@
 #include "viewerfixture.h"
 
+#include "viewer/linedecoration.h"
 #include "text/contract.h"
 
 #include <QBuffer>
 #include <QPainter>
 
+#include <functional>
+
 namespace {
 
 using Drawing = ViewerFixture;
+
+// A decorator made of a function, for the cases below.
+class FunctionDecorator final : public TQzLineDecorator
+{
+public:
+    using Fn = std::function<void(const TQzLogicalLine &, const TQzDecorationContext &,
+                                  TQzLineDecoration &)>;
+    explicit FunctionDecorator(Fn fn) : m_fn(std::move(fn)) {}
+    void Decorate(const TQzLogicalLine &line, const TQzDecorationContext &context,
+                  TQzLineDecoration &decoration) const override
+    {
+        m_fn(line, context, decoration);
+    }
+
+private:
+    Fn m_fn;
+};
+
+TQzLineDecorators Decorators(FunctionDecorator::Fn fn)
+{
+    return {std::make_shared<FunctionDecorator>(std::move(fn))};
+}
+
+// Shows every run of digits as one '#', mapped to the run's first byte: a
+// rewrite that changes the length of the text.
+void CollapseDigits(const TQzLogicalLine &, const TQzDecorationContext &, TQzLineDecoration &d)
+{
+    QString text;
+    std::vector<int> offsets;
+    for (qsizetype i = 0; i < d.Text.size(); ++i) {
+        const bool digit = d.Text.at(i).isDigit();
+        if (digit && i > 0 && d.Text.at(i - 1).isDigit())
+            continue;
+        text.append(digit ? QChar(u'#') : d.Text.at(i));
+        offsets.push_back(d.Offsets[size_t(i)]);
+    }
+    offsets.push_back(d.Offsets.back());
+    d.Rewrite(text, offsets);
+}
 
 TEST_F(Drawing, AViewLowerThanOneLineStillShowsOne)
 {
@@ -142,6 +184,237 @@ TEST_F(Drawing, SelectionInvertsOnlyTheCoveredParts)
     EXPECT_EQ(f2, left);
     EXPECT_EQ(l2, left + 4 * m_charWidth - 1);
     EXPECT_EQ(changedColumns(2).first, -1);
+}
+
+TEST_F(Drawing, ARewrittenLineStillMapsPixelsToExactBytes)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray file;
+        int maxLength;
+        int row;
+        QString shown;    // the row as drawn
+        int charIndex;    // a character of it, clicked on its left half
+        qint64 bytePos;   // the file position that click gives
+        qint64 selection; // a byte selected alone: the column inverted
+        int selectedChar;
+    };
+    const Case cases[] = {
+        {"digits collapse", "id=12345 ok\n", 300, 0, QStringLiteral("id=# ok"), 5, 9, 10, 6},
+        {"into a collapsed run", "id=12345 ok\n", 300, 0, QStringLiteral("id=# ok"), 3, 3, 6, 3},
+        {"second screen line", "ab12cd34ef\n", 4, 1, QStringLiteral("cd#"), 2, 6, 5, 1},
+        {"multi-byte text", "\xc3\xa9=42 \xc3\xbc\n", 300, 0, QStringLiteral("\u00e9=# \u00fc"), 4,
+         6, 7, 4},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->SetMaxLengths(vbmodeText, c.maxLength);
+        m_view->SetTextEncoding(130); // UTF-8
+        m_view->Open(Write(c.file, QString::fromLatin1(c.name) + QStringLiteral(".log")));
+        m_view->SetLineDecorators(Decorators(CollapseDigits));
+        ShowLines(5);
+        ASSERT_GT(int(DrawnTexts().size()), c.row);
+        EXPECT_EQ(DrawnTexts()[size_t(c.row)], c.shown);
+        const int left = m_view->TextLeft();
+        const int y = c.row * m_lineHeight + 1;
+        EXPECT_EQ(
+            m_view->StrPositions().PosFromCoord(left + c.charIndex * m_charWidth + 1, y, true),
+            c.bytePos);
+        QPoint at;
+        ASSERT_TRUE(m_view->StrPositions().CoordFromPos(c.bytePos, &at));
+        EXPECT_EQ(at, QPoint(left + c.charIndex * m_charWidth, c.row * m_lineHeight));
+
+        // The selection of one byte inverts the character it shows as.
+        const QImage before = m_view->Bitmap().copy();
+        m_view->SetSelection(c.selection, 1, false, false, true);
+        const QImage &after = m_view->Bitmap();
+        const int midY = c.row * m_lineHeight + m_lineHeight / 2;
+        int first = -1, last = -1;
+        for (int x = 0; x < before.width(); ++x) {
+            if (before.pixel(x, midY) != after.pixel(x, midY)) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        }
+        EXPECT_EQ(first, left + c.selectedChar * m_charWidth);
+        EXPECT_EQ(last, left + (c.selectedChar + 1) * m_charWidth - 1);
+        m_view->SetSelection(0, 0, false, false, false);
+        m_view->SetLineDecorators({});
+    }
+}
+
+TEST_F(Drawing, AMarkRepaintsTheBackgroundOfItsCharactersOnly)
+{
+    // A mark over bytes 12..16 of a line cut into screen lines of 10.
+    m_view->SetMaxLengths(vbmodeText, 10);
+    m_view->Open(Write("0123456789abcdefghij\n", QStringLiteral("marks.log")));
+    m_view->SetLineDecorators(
+        Decorators([](const TQzLogicalLine &, const TQzDecorationContext &, TQzLineDecoration &d) {
+            d.Marks.push_back({12, 17, {}, Qt::yellow, false});
+        }));
+    ShowLines(3);
+    const QImage &img = m_view->Bitmap();
+    const int left = m_view->TextLeft();
+    auto yellowColumns = [&](int row) {
+        std::vector<int> columns;
+        for (int c = 0; c < 10; ++c) {
+            // The top pixel row of a cell is background, never ink.
+            if (img.pixelColor(left + c * m_charWidth + m_charWidth / 2, row * m_lineHeight) ==
+                QColor(Qt::yellow))
+                columns.push_back(c);
+        }
+        return columns;
+    };
+    EXPECT_TRUE(yellowColumns(0).empty());
+    EXPECT_EQ(yellowColumns(1), (std::vector<int>{2, 3, 4, 5, 6}));
+}
+
+TEST_F(Drawing, DecorationsAreMadeOncePerLogicalLine)
+{
+    // Three lines of 1000 characters: four screen lines each at 300.
+    QByteArray bytes;
+    for (char c : {'a', 'b', 'c'})
+        bytes += QByteArray(1000, c) + '\n';
+    m_view->Open(Write(bytes + "end\n"));
+    std::vector<QString> seen;
+    m_view->SetLineDecorators(
+        Decorators([&](const TQzLogicalLine &line, const TQzDecorationContext &,
+                       TQzLineDecoration &) { seen.push_back(line.Text.left(1)); }));
+    ShowLines(12); // 12 full rows and a partial one: all of a, b, c and "end"
+    seen.clear();
+    m_view->Redraw();
+    EXPECT_EQ(seen, (std::vector<QString>{QStringLiteral("a"), QStringLiteral("b"),
+                                          QStringLiteral("c"), QStringLiteral("e")}));
+}
+
+TEST_F(Drawing, BandColoursTheWholeRowAndAReplacedLineIsNotRecorded)
+{
+    m_view->Open(Write("plain\nhide me\nplain\n"));
+    m_view->SetLineDecorators(Decorators(
+        [](const TQzLogicalLine &line, const TQzDecorationContext &context, TQzLineDecoration &d) {
+            if (context.Printing || !line.Text.startsWith(u'h'))
+                return;
+            d.BandBack = Qt::green;
+            d.BandFore = Qt::red;
+            d.ReplaceLine = true;
+            d.Replacement = QStringLiteral("...");
+        }));
+    ShowLines(5);
+    EXPECT_EQ(DrawnTexts(),
+              (std::vector<QString>{QStringLiteral("plain"), QStringLiteral("plain")}));
+    const QImage &img = m_view->Bitmap();
+    EXPECT_EQ(img.pixelColor(img.width() - 2, m_lineHeight + m_lineHeight / 2), QColor(Qt::green));
+    EXPECT_EQ(img.pixelColor(img.width() - 2, m_lineHeight / 2), QColor(Qt::white));
+    // No band and no replacement on paper.
+    QImage page;
+    TQzBinHex::DrawResult result;
+    m_view->DrawTo(page, 200, 4 * m_lineHeight, -1, true, nullptr, result);
+    EXPECT_EQ(page.pixelColor(page.width() - 2, m_lineHeight + m_lineHeight / 2),
+              QColor(Qt::white));
+}
+
+// The whole line an OnDrawLine handler gets for the screen line at pos:
+// the character there and up to 8192 more on each side, up to a line break.
+QString WholeLineReference(const QByteArray &file, qint64 pos)
+{
+    auto isBreak = [&](qint64 p) { return file[p] == '\n' || file[p] == '\r'; };
+    qint64 start = pos;
+    for (int i = 0; i < 8192 && start > 0 && !isBreak(start - 1); ++i)
+        --start;
+    qint64 end = pos + 1;
+    for (int i = 0; i < 8192 && end < file.size() && !isBreak(end); ++i)
+        ++end;
+    return QString::fromLatin1(file.mid(start, end - start));
+}
+
+TEST_F(Drawing, EveryScreenLineGetsItsWholeLineOnce)
+{
+    struct Case
+    {
+        int length; // of the long line
+        qint64 viewPos;
+    };
+    const Case cases[] = {{1000, 0}, {8191, 0}, {8192, 300}, {8193, 600}, {20000, 9000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.length);
+        QByteArray file = "head\n";
+        for (int i = 0; i < c.length; ++i)
+            file += char('a' + i % 26);
+        file += "\ntail\n";
+        m_view->Open(Write(file, QStringLiteral("long%1.log").arg(c.length)));
+        std::vector<std::pair<int, QString>> events; // row top, whole line
+        int events2 = 0;
+        m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &strAll,
+                                 const QRect &rect, const QPoint &,
+                                 bool &) { events.emplace_back(rect.top(), strAll); };
+        m_view->OnDrawLine2 = [&](TQzBinHex *, QPainter &, const QString &, const QPoint &,
+                                  const TQzBinHexOutputOptions &) { ++events2; };
+        ShowLines(30);
+        m_view->SetViewPos(c.viewPos);
+        events.clear();
+        events2 = 0;
+        m_view->Redraw();
+        const TStrPositions &rec = m_view->StrPositions();
+        ASSERT_EQ(int(events.size()), rec.Count());
+        EXPECT_EQ(events2, rec.Count());
+        for (int i = 0; i < rec.Count(); ++i) {
+            EXPECT_EQ(events[size_t(i)].first, rec.At(i).Y);
+            const QString want = WholeLineReference(file, rec.At(i).Pos);
+            const QString &got = events[size_t(i)].second;
+            EXPECT_TRUE(got == want)
+                << "screen line " << i << " at " << rec.At(i).Pos << ": got " << got.size()
+                << " characters from \"" << got.left(8).toStdString() << "\", want " << want.size()
+                << " from \"" << want.left(8).toStdString() << "\"";
+        }
+        m_view->OnDrawLine = nullptr;
+        m_view->OnDrawLine2 = nullptr;
+    }
+}
+
+TEST_F(Drawing, HitTestingKeepsTheFontOfTheLastScreenDrawing)
+{
+    m_view->Open(Write("abcdefgh\n"));
+    ShowLines(3);
+    const int left = m_view->TextLeft();
+    // A print run with another font replaces the measurer; the screen's
+    // record must still measure with the font it was drawn in.
+    m_view->EnableDrawing(false);
+    TQzFont big = m_view->Font();
+    big.Font.setPixelSize(40);
+    m_view->SetFont(big);
+    QImage page;
+    TQzBinHex::DrawResult result;
+    m_view->DrawTo(page, 400, 200, -1, true, nullptr, result);
+    EXPECT_EQ(m_view->StrPositions().PosFromCoord(left + 3 * m_charWidth + 1, 1, true), 3);
+    QPoint at;
+    ASSERT_TRUE(m_view->StrPositions().CoordFromPos(5, &at));
+    EXPECT_EQ(at.x(), left + 5 * m_charWidth);
+}
+
+TEST_F(Drawing, RenderingOntoAnotherPainterLeavesTheViewAsItWas)
+{
+    m_view->Open(Write(NumberedLines(50)));
+    ShowLines(5);
+    const QImage screen = m_view->Bitmap().copy();
+    const qint64 pageSize = m_view->ViewPageSize();
+    const int recorded = m_view->StrPositions().Count();
+
+    QImage page(200, 20 * m_lineHeight + 2, QImage::Format_RGB32);
+    QPainter painter(&page);
+    TQzBinHex::DrawResult result;
+    m_view->RenderTo(painter, page.size(), -1, false, nullptr, result);
+    painter.end();
+    EXPECT_EQ(result.ViewPageSize, 20 * 8) << "twenty lines of eight bytes fit the page";
+    EXPECT_EQ(m_view->ViewPageSize(), pageSize);
+    EXPECT_EQ(m_view->StrPositions().Count(), recorded);
+    EXPECT_EQ(m_view->Bitmap(), screen);
+    // The page has the text of its last row.
+    bool ink = false;
+    for (int x = m_view->TextLeft(); x < page.width() && !ink; ++x)
+        ink = page.pixelColor(x, 19 * m_lineHeight + m_lineHeight / 2) != QColor(Qt::white);
+    EXPECT_TRUE(ink);
 }
 
 TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)

@@ -408,7 +408,7 @@ protected:
         TQzBinHexOutputOptions o;
         o.FontMonospaced = true;
         m_rec.Clear(1);
-        m_rec.SetMeasuring(&m_measurer, o);
+        m_rec.SetMeasuring(std::make_shared<FixedWidthMeasurer>(m_measurer), o);
         m_rec.Add(QStringLiteral("abc"), 2, 100, 0);
         m_rec.Add(QStringLiteral("a\tb"), 2, 104, 16);
     }

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_render SOURCES render_bench.cpp LIBS ravelin_app)

@@ -1,0 +1,166 @@
+// Full repaint of a viewer as the application sets it up: the main window
+// makes the tab, so the draw-line hook, the gutter and the default options
+// are those a user gets. Three kinds of lines, at device pixel ratio 1 and 2
+// (the second in a child process: the ratio is fixed when Qt starts).
+#include "benchcommon.h"
+
+#include "app/formview.h"
+#include "text/messages.h"
+#include "viewer/qzbinhex.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+// Never waits on a dialog; a message in a benchmark run is worth seeing.
+class PrintingSink final : public MessageSink
+{
+public:
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        ++Count;
+        return MsgResult::Ok;
+    }
+    int Count = 0;
+};
+
+// A log of lines of one fixed length (line break included), made once.
+QString FixedLines(const QString &name, int lineBytes, qint64 bytes)
+{
+    const QString path = bench::DataDir() + QLatin1Char('/') + name;
+    if (QFile(path).size() == bytes)
+        return path;
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    QByteArray block;
+    for (int n = 0; block.size() < (1 << 20); ++n) {
+        QByteArray line = "2026-12-10 10:00:00.000 INFO  [http.server] request " +
+                          QByteArray::number(n) + " completed ";
+        while (line.size() < lineBytes - 1)
+            line += "key" + QByteArray::number(line.size()) + "=value ";
+        line.truncate(lineBytes - 1);
+        block += line + '\n';
+    }
+    while (out.size() < bytes)
+        out.write(block.left(int(std::min<qint64>(block.size(), bytes - out.size()))));
+    return path;
+}
+
+struct Kind
+{
+    const char *name;
+    QString path;
+};
+
+int Measure(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    PrintingSink sink;
+    SetMessageSink(&sink);
+    const bool smoke = bench::Smoke();
+    const qint64 size = smoke ? (1 << 20) : (16LL << 20);
+    const Kind kinds[] = {
+        {"short lines",
+         FixedLines(smoke ? QStringLiteral("smoke-short.log") : QStringLiteral("short-16m.log"), 32,
+                    size)},
+        {"mixed lines", bench::EnsureLog(smoke ? QStringLiteral("smoke-app-16m.log")
+                                               : QStringLiteral("app-64m.log"),
+                                         smoke ? (16LL << 20) : (64LL << 20))},
+        {"8 KB lines",
+         FixedLines(smoke ? QStringLiteral("smoke-8k.log") : QStringLiteral("long8k-16m.log"), 8192,
+                    size)},
+    };
+    const int runs = smoke ? 3 : 51;
+
+    QTemporaryDir dir;
+    TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+    form.show();
+    QCoreApplication::processEvents();
+    for (const Kind &kind : kinds) {
+        if (kind.path.isEmpty()) {
+            bench::Fail(QStringLiteral("cannot write the %1 log").arg(QLatin1String(kind.name)));
+            continue;
+        }
+        form.OpenFileTab(kind.path);
+        TQzBinHex *view = form.ActiveView();
+        if (!view || !view->SourceAssigned()) {
+            bench::Fail(QStringLiteral("no view for %1").arg(kind.path));
+            continue;
+        }
+        // The window is sized so that the viewer's client area is 1280x1024;
+        // the layout settles over a few rounds of events.
+        const QSize want(1280, 1024);
+        for (int i = 0; i < 10 && view->viewport()->size() != want; ++i) {
+            form.resize(form.size() + want - view->viewport()->size());
+            QCoreApplication::processEvents();
+        }
+        if (view->viewport()->size() != want) {
+            bench::Fail(QStringLiteral("client area is %1x%2")
+                            .arg(view->viewport()->width())
+                            .arg(view->viewport()->height()));
+        }
+        view->ScrollTo(view->FileSize() / 2);
+        view->Redraw();
+        if (view->StrPositions().Count() == 0)
+            bench::Fail(QStringLiteral("nothing drawn for %1").arg(kind.path));
+        const bench::Times t = bench::MedianTimes(runs, [&] { view->Redraw(); });
+        const double dpr = view->devicePixelRatioF();
+        bench::Report({QStringLiteral("full repaint 1280x1024 as configured, %1, DPR %2, median")
+                           .arg(QLatin1String(kind.name))
+                           .arg(dpr),
+                       t.Wall * 1e3, QStringLiteral("ms"), 0, QString(), 4, false,
+                       QStringLiteral("<= 4 ms")});
+        bench::Report({QStringLiteral("full repaint, %1, DPR %2, CPU time of the repaint")
+                           .arg(QLatin1String(kind.name))
+                           .arg(dpr),
+                       t.Cpu * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
+                       QStringLiteral("(info)")});
+        // What the hook costs: the same view without it.
+        const TQzBinHexDrawLine hook = view->OnDrawLine;
+        view->OnDrawLine = nullptr;
+        const double bare = bench::MedianSeconds(runs, [&] { view->Redraw(); });
+        view->OnDrawLine = hook;
+        bench::Report({QStringLiteral("full repaint 1280x1024, %1, DPR %2, no draw-line hook")
+                           .arg(QLatin1String(kind.name))
+                           .arg(dpr),
+                       bare * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
+                       QStringLiteral("(info)")});
+        form.CloseAllTabs();
+    }
+    SetMessageSink(nullptr);
+    return bench::ExitCode();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::InitSmoke(argc, argv);
+    if (argc >= 2 && qstrcmp(argv[1], "--child") == 0)
+        return Measure(argc, argv);
+    int rc = Measure(argc, argv);
+    // The same again at twice the pixel density, in a fresh process.
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    child.setProcessEnvironment(env);
+    QStringList args{QStringLiteral("--child")};
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    child.start(QStringLiteral("/proc/self/exe"), args);
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0) {
+        std::fprintf(stderr, "the DPR 2 run failed\n");
+        rc = 1;
+    }
+    return rc;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "viewer/linedecoration.h"
+#include "viewer/textlayout.h"
+#include "viewer/viewtypes.h"
+
+#include <QColor>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+#include <functional>
+#include <memory>
+
+class QPainter;
+class QtTextMeasurer;
+class TStrPositions;
+
+struct TQzDrawColors
+{
+    QColor Background;
+    QColor Text;
+    QColor Error;
+};
+
+// Everything one drawing needs besides its lines. The renderer reads only
+// this, so the same layout draws onto the screen bitmap, a printer page or a
+// preview, and drawing never changes the viewer it came from.
+struct TQzRenderSetup
+{
+    std::shared_ptr<const QtTextMeasurer> Measurer;
+    QSize Size; // logical pixels
+    int LineHeight = 8;
+    int TextLeft = 2;
+    int HViewPos = 0;
+    bool Gutter = false;
+    int GutterWidth = 10;
+    QColor GutterColor;
+    TQzDrawColors Colors;
+    TQzBinHexOutputOptions Options; // ShowEol is set per line
+    int CharSize = 1;
+    bool Printing = false;
+    TQzLineDecorators Decorators;
+    // Raised before a line is drawn (set done to take it over) and after.
+    std::function<void(QPainter &painter, const QString &str, const QString &strAll,
+                       const QRect &rect, const QPoint &textPoint, bool &done)>
+        BeforeLine;
+    std::function<void(QPainter &painter, const QString &str, const QPoint &point,
+                       const TQzBinHexOutputOptions &options)>
+        AfterLine;
+
+    // Whether the layout must carry logical lines for this drawing.
+    bool NeedsLogicalLines() const { return !Decorators.empty() || (!Printing && BeforeLine); }
+};
+
+class TQzTextRenderer
+{
+public:
+    explicit TQzTextRenderer(const TQzRenderSetup &setup) : m_s(setup) {}
+
+    // The background and the gutter strip.
+    void DrawBackground(QPainter &painter) const;
+    // The laid-out lines; records what it drew into positions when given.
+    void DrawLines(QPainter &painter, const TQzTextLayout &layout, TStrPositions *positions) const;
+    // A message centred in the area, in the given colour.
+    void DrawMessage(QPainter &painter, const QString &text, const QColor &color) const;
+    // One run of text at (x, y) in the painter's pen on its background.
+    void OutputText(QPainter &painter, int x, int y, const QString &text,
+                    const TQzBinHexOutputOptions &options) const;
+
+private:
+    void DrawMarks(QPainter &painter, const TQzLineDecoration &decoration, qint64 pos, int x, int y,
+                   const QString &text, const std::vector<int> &offsets) const;
+
+    const TQzRenderSetup &m_s;
+};
