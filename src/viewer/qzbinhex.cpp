@@ -1,7 +1,6 @@
 #include "viewer/qzbinhex.h"
 
 #include "viewer/textlayout.h"
-
 #include "viewer/qttextmeasurer.h"
 #include "viewer/viewermsg.h"
 #include "watch/qzfilenotification.h"
