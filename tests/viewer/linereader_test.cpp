@@ -10,16 +10,6 @@
 
 namespace {
 
-// The list entry of a Windows code page number.
-TQzEncoding EntryOf(int codepage)
-{
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        if (CodepageID(e) == codepage)
-            return e;
-    ADD_FAILURE() << "no entry for code page " << codepage;
-    return 0;
-}
-
 QByteArray Utf16Le(const QString &text)
 {
     return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);

@@ -12,15 +12,6 @@
 
 namespace {
 
-TQzEncoding EntryOf(int codepage)
-{
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        if (CodepageID(e) == codepage)
-            return e;
-    ADD_FAILURE() << "no entry for code page " << codepage;
-    return 0;
-}
-
 QByteArray Utf16(const QString &text, bool bigEndian)
 {
     QByteArray bytes;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/codepages.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -13,6 +15,16 @@
 inline void PrintTo(const QString &s, std::ostream *os)
 {
     *os << '"' << s.toStdString() << '"';
+}
+
+// The list entry of a Windows code page number.
+inline TQzEncoding EntryOf(int codepage)
+{
+    for (TQzEncoding e = 0; e < CodepageCount; ++e)
+        if (CodepageID(e) == codepage)
+            return e;
+    ADD_FAILURE() << "no entry for code page " << codepage;
+    return 0;
 }
 
 // Small files written into a temporary folder that lives as long as the fixture.
