@@ -55,7 +55,7 @@ TFormView::TFormView(const QString &settingsPath, const CommandLine &commandLine
     CreateCentralPanel();
     CreateStatusBar();
 
-    // FormCreate
+    // The settings are read only once every control they apply to exists.
     m_refreshTimer.setObjectName(QStringLiteral("RefreshTimer"));
     m_refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, Guarded([this] { RefreshTimerTimer(); }));
