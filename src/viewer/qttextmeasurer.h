@@ -5,12 +5,13 @@
 #include <QFont>
 #include <QFontMetrics>
 
-#include <array>
-#include <vector>
-
+#include <QImage>
+#include <QPainter>
 #include <QRawFont>
 
-class QPainter;
+#include <array>
+#include <memory>
+#include <vector>
 
 // Measures with a real Qt font. Fixed-pitch fonts take a per-character
 // advance table; proportional text goes through QTextLayout so that kerning
@@ -34,7 +35,29 @@ public:
     bool DrawSimple(QPainter &painter, int x, int top, const QString &text, bool opaque) const;
 
 private:
+    // Each character drawn once on its cell's background, as the glyph run
+    // would draw it, for one pair of colours at one pixel density.
+    struct CellTiles
+    {
+        QRgb Fore = 0;
+        QRgb Back = 0;
+        int Ratio = 1;
+        QImage::Format Format = QImage::Format_Invalid;
+        QPainter::RenderHints Hints;
+        std::vector<QImage> Tiles; // null: not made yet
+    };
+
     bool SimpleText(const QString &text) const;
+    // The text copied cell by cell from ready-drawn tiles, which gives the very
+    // pixels of a glyph run on a filled background as long as no glyph inks
+    // outside its cell; false (nothing drawn) where that cannot be shown.
+    bool DrawFromTiles(QPainter &painter, int x, int top, const QString &text) const;
+    // The character drawn in the middle of a canvas with a margin of a full
+    // cell around it; the cell is at (margin, margin) in logical pixels.
+    QImage DrawAlone(QChar c, QRgb fore, QRgb back, int ratio, QImage::Format format,
+                     QPainter::RenderHints hints, int margin) const;
+    // Whether a character's ink stays within its cell at this density.
+    bool InkInCell(QChar c, int ratio, QImage::Format format, QPainter::RenderHints hints) const;
 
     QFont m_font;
     QFontMetrics m_metrics;
@@ -43,4 +66,7 @@ private:
     QRawFont m_rawFont;
     std::array<quint32, 0x300> m_glyph{};
     bool m_glyphsUsable = false;
+    // Per density: 0 not known, 1 ink stays in the cell, -1 it does not.
+    mutable std::vector<std::pair<int, std::array<qint8, 0x300>>> m_inCell;
+    mutable std::vector<CellTiles> m_tiles;
 };

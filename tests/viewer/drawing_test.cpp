@@ -1,6 +1,7 @@
 #include "viewerfixture.h"
 
 #include "viewer/linedecoration.h"
+#include "viewer/qttextmeasurer.h"
 #include "text/contract.h"
 
 #include <QBuffer>
@@ -415,6 +416,73 @@ TEST_F(Drawing, RenderingOntoAnotherPainterLeavesTheViewAsItWas)
     for (int x = m_view->TextLeft(); x < page.width() && !ink; ++x)
         ink = page.pixelColor(x, 19 * m_lineHeight + m_lineHeight / 2) != QColor(Qt::white);
     EXPECT_TRUE(ink);
+}
+
+// Text drawn on a plain painter must give the very pixels of the glyph run
+// Qt draws with a clip in place, whatever the font, density, colours and
+// however far the text reaches past the image's edges.
+TEST(TextPixels, PlainAndClippedDrawingsAgree)
+{
+    QString text;
+    for (char16_t c = 0x20; c < 0x7f; ++c)
+        text.append(QChar(c));
+    text += QStringLiteral("\u00e9\u00df\u00a9\u00b1\u00c5\u0141\u017e");
+    struct Case
+    {
+        const char *name;
+        int pixelSize;
+        bool bold;
+        bool italic;
+        int ratio;
+        QColor fore;
+        QColor back;
+    };
+    const Case cases[] = {
+        {"regular, density 1", 13, false, false, 1, Qt::black, Qt::white},
+        {"regular, density 2", 13, false, false, 2, Qt::black, Qt::white},
+        {"regular, density 3, light on dark", 11, false, false, 3, QColor(230, 220, 90),
+         QColor(20, 30, 60)},
+        {"bold, density 2", 15, true, false, 2, QColor(200, 0, 0), QColor(255, 255, 224)},
+        {"oblique, density 2, ink past its cell", 15, false, true, 2, Qt::black, Qt::white},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFont font(QStringLiteral("DejaVu Sans Mono"));
+        font.setPixelSize(c.pixelSize);
+        font.setBold(c.bold);
+        font.setItalic(c.italic);
+        font.setStyleHint(QFont::TypeWriter);
+        const QtTextMeasurer measurer(font);
+        ASSERT_TRUE(measurer.FixedPitch());
+        const int h = measurer.CellHeight();
+        const int w = measurer.Width(text) / 2;
+        auto draw = [&](bool clipped) {
+            QImage image(QSize(w, 4 * h) * c.ratio, QImage::Format_RGB32);
+            image.setDevicePixelRatio(c.ratio);
+            image.fill(QColor(Qt::gray));
+            QPainter painter(&image);
+            if (clipped)
+                painter.setClipRect(QRect(0, 0, w, 4 * h));
+            painter.setPen(c.fore);
+            painter.setBackground(c.back);
+            // Off the left edge, inside, off the right edge and off the bottom.
+            const QPoint at[] = {{-w / 3, 0}, {3, h}, {w / 2, 2 * h + 1}, {-1, 3 * h + h / 2}};
+            for (const QPoint &p : at)
+                EXPECT_TRUE(measurer.DrawSimple(painter, p.x(), p.y(), text, true));
+            // The same colours again, now known.
+            EXPECT_TRUE(measurer.DrawSimple(painter, 7, 2 * h + 2, text.mid(10, 20), true));
+            return image;
+        };
+        const QImage plain = draw(false);
+        const QImage clipped = draw(true);
+        EXPECT_EQ(plain.pixel(QPoint(3 * c.ratio, h * c.ratio)), c.back.rgb());
+        EXPECT_TRUE(plain == clipped);
+        int differ = 0;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                differ += plain.pixel(x, y) != clipped.pixel(x, y);
+        EXPECT_EQ(differ, 0);
+    }
 }
 
 TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
