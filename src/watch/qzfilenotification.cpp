@@ -150,9 +150,10 @@ void TQzFileNotification::AbandonThread()
 
 void TQzFileNotification::PostWorkerEnded(quint64 generation, bool reported)
 {
-    QMetaObject::invokeMethod(
-        m_guiContext.get(), [this, generation, reported] { WorkerEnded(generation, reported); },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_guiContext.get(), Guarded([this, generation, reported] {
+                                  WorkerEnded(generation, reported);
+                              }),
+                              Qt::QueuedConnection);
 }
 
 void TQzFileNotification::WorkerEnded(quint64 generation, bool reported)
