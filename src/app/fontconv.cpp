@@ -38,6 +38,6 @@ FontSpec SpecFromFont(const QFont &font, const FontSpec &base)
         points = QFontInfo(font).pointSize();
     stored.Size = points;
     stored.Style = (font.bold() ? kBold : 0) | (font.italic() ? kItalic : 0) |
-                 (font.underline() ? kUnderline : 0) | (font.strikeOut() ? kStrikeOut : 0);
+                   (font.underline() ? kUnderline : 0) | (font.strikeOut() ? kStrikeOut : 0);
     return stored;
 }

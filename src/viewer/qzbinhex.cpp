@@ -458,8 +458,7 @@ void TQzBinHex::MeasureView()
         LayOutText(m_doc, MakeWrapContext(), {m_viewPos, visibleLines, -1, false});
     int y = 0;
     for (const TQzLaidLine &laid : layout.Lines) {
-        m_strPositions.Add(laid.Line.Text, TextLeft() - m_hViewPos, laid.Pos, y,
-                           laid.Line.Offsets);
+        m_strPositions.Add(laid.Line.Text, TextLeft() - m_hViewPos, laid.Pos, y, laid.Line.Offsets);
         y += m_lineHeight;
     }
     m_viewPageSize = layout.ViewPageSize;
