@@ -1,0 +1,170 @@
+#include "viewer/urldetect.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+namespace {
+
+constexpr char Pattern[] = "\\b([a-z]{3,8}://|www\\.)[\\w\\d\\.\\-\\?\\#\\+\\{\\}=~_$%;:&@,/]+"
+                           "|"
+                           "\\b[a-z\\d\\.\\-_]+@[a-z\\d\\.\\-]+\\.[a-z]+\\b";
+
+struct Compiled
+{
+    pcre2_code *Code = nullptr;
+
+    explicit Compiled(uint32_t extra)
+    {
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(Pattern), PCRE2_ZERO_TERMINATED,
+                             PCRE2_CASELESS | extra, &error, &offset, nullptr);
+        if (Code)
+            pcre2_jit_compile(Code, PCRE2_JIT_COMPLETE); // interpreted when JIT is missing
+    }
+    ~Compiled() { pcre2_code_free(Code); }
+    Compiled(const Compiled &) = delete;
+    Compiled &operator=(const Compiled &) = delete;
+};
+
+// Compiled once for the program. The raw form sees bytes; the UTF form sees
+// the UTF-8 made from UTF-16, where caseless letters follow Unicode folding.
+const pcre2_code *RawCode()
+{
+    static const Compiled compiled(0);
+    return compiled.Code;
+}
+
+const pcre2_code *Utf8Code()
+{
+    static const Compiled compiled(PCRE2_UTF);
+    return compiled.Code;
+}
+
+void AppendUtf8(QByteArray &out, std::vector<qint64> &offsets, char32_t cp, qint64 at)
+{
+    char buf[4];
+    int n = 0;
+    if (cp < 0x80) {
+        buf[n++] = char(cp);
+    } else if (cp < 0x800) {
+        buf[n++] = char(0xC0 | (cp >> 6));
+        buf[n++] = char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        buf[n++] = char(0xE0 | (cp >> 12));
+        buf[n++] = char(0x80 | ((cp >> 6) & 0x3F));
+        buf[n++] = char(0x80 | (cp & 0x3F));
+    } else {
+        buf[n++] = char(0xF0 | (cp >> 18));
+        buf[n++] = char(0x80 | ((cp >> 12) & 0x3F));
+        buf[n++] = char(0x80 | ((cp >> 6) & 0x3F));
+        buf[n++] = char(0x80 | (cp & 0x3F));
+    }
+    out.append(buf, n);
+    offsets.insert(offsets.end(), size_t(n), at);
+}
+
+} // namespace
+
+struct TQzUrlList::MatchData
+{
+    pcre2_match_data *Data = pcre2_match_data_create(2, nullptr);
+    ~MatchData() { pcre2_match_data_free(Data); }
+};
+
+TQzUrlList::TQzUrlList() : m_match(std::make_unique<MatchData>()) {}
+
+TQzUrlList::~TQzUrlList() = default;
+
+void TQzUrlList::Detect(const char *data, qint64 count, qint64 bufferPos, bool utf16,
+                        bool bigEndian)
+{
+    m_urls.clear();
+    if (!data || count <= 0 || !m_match->Data)
+        return;
+    if (utf16)
+        DetectUtf16(data, count, bufferPos, bigEndian);
+    else
+        DetectBytes(data, count, bufferPos);
+}
+
+void TQzUrlList::DetectBytes(const char *data, qint64 count, qint64 bufferPos)
+{
+    const pcre2_code *code = RawCode();
+    if (!code)
+        return;
+    const auto subject = reinterpret_cast<PCRE2_SPTR>(data);
+    PCRE2_SIZE start = 0;
+    while (int(m_urls.size()) < MaxUrls && start < PCRE2_SIZE(count)) {
+        if (pcre2_match(code, subject, PCRE2_SIZE(count), start, 0, m_match->Data, nullptr) < 0)
+            break;
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_match->Data);
+        m_urls.push_back({QByteArray(data + ov[0], qsizetype(ov[1] - ov[0])),
+                          bufferPos + qint64(ov[0]), qint64(ov[1] - ov[0])});
+        // Neither address can be empty, so the search always moves on.
+        start = ov[1];
+    }
+}
+
+void TQzUrlList::DetectUtf16(const char *data, qint64 count, qint64 bufferPos, bool bigEndian)
+{
+    const pcre2_code *code = Utf8Code();
+    if (!code)
+        return;
+    const auto bytes = reinterpret_cast<const unsigned char *>(data);
+    const qint64 units = count / 2;
+    auto unit = [&](qint64 i) -> char16_t {
+        const unsigned a = bytes[2 * i], b = bytes[2 * i + 1];
+        return char16_t(bigEndian ? (a << 8 | b) : (b << 8 | a));
+    };
+    m_utf8.clear();
+    m_offsets.clear();
+    m_utf8.reserve(qsizetype(units));
+    m_offsets.reserve(size_t(units) + 1);
+    for (qint64 i = 0; i < units; ++i) {
+        const char16_t u = unit(i);
+        char32_t cp = u;
+        const qint64 at = 2 * i;
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) < 0xE000) {
+            cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(unit(i + 1)) - 0xDC00);
+            ++i;
+        } else if (u >= 0xD800 && u < 0xE000) {
+            cp = U'?'; // a lone surrogate
+        }
+        AppendUtf8(m_utf8, m_offsets, cp, at);
+    }
+    m_offsets.push_back(2 * units);
+
+    const auto subject = reinterpret_cast<PCRE2_SPTR>(m_utf8.constData());
+    const auto length = PCRE2_SIZE(m_utf8.size());
+    PCRE2_SIZE start = 0;
+    while (int(m_urls.size()) < MaxUrls && start < length) {
+        if (pcre2_match(code, subject, length, start, PCRE2_NO_UTF_CHECK, m_match->Data, nullptr) <
+            0)
+            break;
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_match->Data);
+        const qint64 first = m_offsets[ov[0]];
+        m_urls.push_back({m_utf8.mid(qsizetype(ov[0]), qsizetype(ov[1] - ov[0])), bufferPos + first,
+                          m_offsets[ov[1]] - first});
+        start = ov[1];
+    }
+}
+
+QByteArray TQzUrlList::UrlAt(qint64 pos) const
+{
+    if (pos < 0)
+        return {};
+    for (const Url &url : m_urls) {
+        if (url.Pos <= pos && pos < url.Pos + url.Length)
+            return url.Text;
+    }
+    return {};
+}
+
+QByteArray TQzUrlList::ClickTarget(const QByteArray &url)
+{
+    if (url.isEmpty() || url.contains("://") || url.startsWith("www."))
+        return url;
+    return "mailto:" + url;
+}

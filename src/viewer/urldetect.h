@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+#include <vector>
+
+// Web and e-mail addresses in the bytes of the viewer's read window, kept as
+// file offsets so that scrolling within the window needs no new search.
+class TQzUrlList final
+{
+public:
+    struct Url
+    {
+        QByteArray Text;   // UTF-8; in UTF-16 windows the decoded match
+        qint64 Pos = 0;    // file offset of the first byte
+        qint64 Length = 0; // bytes the match spans in the file
+    };
+
+    static constexpr int MaxUrls = 500;
+
+    TQzUrlList();
+    ~TQzUrlList();
+    TQzUrlList(const TQzUrlList &) = delete;
+    TQzUrlList &operator=(const TQzUrlList &) = delete;
+
+    void Clear() { m_urls.clear(); }
+
+    // Replaces the list with the addresses in data[0, count), which was read
+    // from file offset bufferPos. With utf16 the bytes are UTF-16 units in the
+    // given byte order (a trailing odd byte is ignored); otherwise they are
+    // searched as they are, so only ASCII letters make up an address.
+    void Detect(const char *data, qint64 count, qint64 bufferPos, bool utf16 = false,
+                bool bigEndian = false);
+
+    // The first address covering file offset pos, or empty.
+    QByteArray UrlAt(qint64 pos) const;
+
+    const std::vector<Url> &Urls() const { return m_urls; }
+
+    // What a click hands on: e-mail addresses get "mailto:" in front.
+    static QByteArray ClickTarget(const QByteArray &url);
+
+private:
+    void DetectBytes(const char *data, qint64 count, qint64 bufferPos);
+    void DetectUtf16(const char *data, qint64 count, qint64 bufferPos, bool bigEndian);
+
+    struct MatchData;
+    std::unique_ptr<MatchData> m_match;
+    std::vector<Url> m_urls;
+    // Reused between windows: the UTF-8 text of a UTF-16 window and, per
+    // byte of it, the window offset of the unit it came from.
+    QByteArray m_utf8;
+    std::vector<qint64> m_offsets;
+};
