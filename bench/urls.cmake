@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_urls SOURCES urls_bench.cpp LIBS ravelin_viewcore)
