@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_linecount SOURCES linecount_bench.cpp LIBS ravelin_viewcore)

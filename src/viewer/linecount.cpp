@@ -1,0 +1,201 @@
+#include "viewer/linecount.h"
+
+#include "viewer/filesource.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Finds breaks in blocks fed in file order. A break that touches the end of
+// a block is held until the next block tells what follows it; whatever is
+// still held when the data ends is dropped.
+class BreakFinder
+{
+public:
+    BreakFinder(std::vector<qint32> &starts, size_t capacity, LineCountUnit unit)
+        : m_starts(starts), m_capacity(capacity), m_unit(unit)
+    {}
+
+    // The n bytes at file offset base; n is a positive whole number of
+    // characters. False once the table is full.
+    bool Feed(const char *data, qint64 n, qint64 base)
+    {
+        const qint64 cs = m_unit == LineCountUnit::Byte ? 1 : 2;
+        qint64 from = 0;
+        if (m_pendingCr >= 0) {
+            m_pendingCr = -1;
+            const bool lf = IsUnit(data, 10);
+            from = lf ? cs : 0;
+            if (!Add(base + from, base + n))
+                return false;
+        } else if (m_pendingStart >= 0) {
+            // The start lies at base, and base now has a character.
+            const qint64 start = m_pendingStart;
+            m_pendingStart = -1;
+            if (!Add(start, base + n))
+                return false;
+        }
+        if (from >= n)
+            return true;
+        return m_unit == LineCountUnit::Byte ? FeedBytes(data, from, n, base)
+                                             : FeedUnits(data, from, n, base);
+    }
+
+private:
+    bool IsUnit(const char *at, int value) const
+    {
+        const auto *u = reinterpret_cast<const unsigned char *>(at);
+        switch (m_unit) {
+        case LineCountUnit::Byte:
+            return u[0] == value;
+        case LineCountUnit::Utf16Little:
+            return u[1] == 0 && u[0] == value;
+        case LineCountUnit::Utf16Big:
+            return u[0] == 0 && u[1] == value;
+        }
+        return false;
+    }
+
+    // A line starts at start; end is the end of the bytes read so far.
+    bool Add(qint64 start, qint64 end)
+    {
+        if (start >= end) {
+            m_pendingStart = start;
+            return true;
+        }
+        m_starts.push_back(qint32(start));
+        return m_starts.size() < m_capacity;
+    }
+
+    static const char *Find(const char *from, const char *end, char c)
+    {
+        const void *hit = std::memchr(from, c, size_t(end - from));
+        return hit ? static_cast<const char *>(hit) : end;
+    }
+
+    // Two memchr cursors, one per break byte, each moved only when passed:
+    // a file without CRs costs one sweep for them per block.
+    bool FeedBytes(const char *data, qint64 from, qint64 n, qint64 base)
+    {
+        const char *end = data + n;
+        const char *p = data + from;
+        const char *cr = Find(p, end, '\r');
+        const char *lf = Find(p, end, '\n');
+        for (;;) {
+            const char *brk = std::min(cr, lf);
+            if (brk == end)
+                return true;
+            const char *next = brk + 1;
+            if (brk == cr) {
+                if (next == end) {
+                    m_pendingCr = base + (brk - data);
+                    return true;
+                }
+                if (*next == '\n')
+                    ++next;
+            }
+            if (!Add(base + (next - data), base + n))
+                return false;
+            if (next == end)
+                return true;
+            if (cr < next)
+                cr = Find(next, end, '\r');
+            if (lf < next)
+                lf = Find(next, end, '\n');
+        }
+    }
+
+    bool FeedUnits(const char *data, qint64 from, qint64 n, qint64 base)
+    {
+        for (qint64 k = from; k < n; k += 2) {
+            const bool cr = IsUnit(data + k, 13);
+            if (!cr && !IsUnit(data + k, 10))
+                continue;
+            qint64 next = k + 2;
+            if (cr) {
+                if (next == n) {
+                    m_pendingCr = base + k;
+                    return true;
+                }
+                if (IsUnit(data + next, 10))
+                    next += 2;
+            }
+            if (!Add(base + next, base + n))
+                return false;
+            k = next - 2;
+        }
+        return true;
+    }
+
+    std::vector<qint32> &m_starts;
+    size_t m_capacity;
+    LineCountUnit m_unit;
+    qint64 m_pendingCr = -1;
+    qint64 m_pendingStart = -1;
+};
+
+} // namespace
+
+qint64 LineStarts::RangeFor(qint64 bufferPos, qint64 bufferSize, qint64 bufSize)
+{
+    const qint64 limit = std::clamp(bufSize, BufSizeMin, BufSizeMax);
+    if (bufferPos < 0 || bufferPos > limit)
+        return -1;
+    return std::min(bufferPos + std::max<qint64>(bufferSize, 0), limit);
+}
+
+bool LineStarts::CountLines(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
+                            std::stop_token stop, int blockSize)
+{
+    Clear();
+    size = std::clamp<qint64>(size, 0, BufSizeMax);
+    const size_t capacity = size_t(std::clamp(maxCount, CountMin, CountMax) - 1);
+    const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
+    const qint64 block = std::max<qint64>(cs, (qint64(blockSize) + cs - 1) / cs * cs);
+    std::vector<char> buffer(size_t(std::min(block, std::max<qint64>(size, 1))));
+    m_starts.reserve(capacity);
+    BreakFinder finder(m_starts, capacity, unit);
+    qint64 pos = 0;
+    while (pos < size) {
+        const qint64 want = std::min<qint64>(qint64(buffer.size()), size - pos);
+        qint64 got = 0;
+        if (stop.stop_requested() ||
+            source.Read(buffer.data(), want, pos, &got, stop) != FileSource::ReadResult::Ok) {
+            Clear();
+            return false;
+        }
+        // Only the last read may end inside a character.
+        const qint64 n = got - got % cs;
+        if (n > 0 && !finder.Feed(buffer.data(), n, pos)) {
+            pos += n;
+            break;
+        }
+        pos += n;
+        if (got < want)
+            break;
+    }
+    m_counted = pos;
+    return true;
+}
+
+int LineStarts::LineNumber(qint64 pos) const
+{
+    if (pos == 0)
+        return 1;
+    if (pos < 0 || pos > std::numeric_limits<qint32>::max())
+        return 0;
+    // Starts grow strictly, so the first equal entry is the only one.
+    const auto it = std::lower_bound(m_starts.begin(), m_starts.end(), qint32(pos));
+    if (it == m_starts.end() || *it != pos)
+        return 0;
+    return int(it - m_starts.begin()) + 2;
+}
+
+void LineStarts::Clear()
+{
+    m_starts.clear();
+    m_starts.shrink_to_fit();
+    m_counted = 0;
+}
