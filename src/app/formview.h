@@ -231,7 +231,8 @@ private:
     void ApplyViewOptions(TQzBinHex *view);
     void RestoreGeometry();
     void StoreGeometry();
-    void SaveOpenTabs();
+    // The paths a settings line cannot hold are left out and returned.
+    QStringList SaveOpenTabs();
     void ReopenLastLogs();
 
     AppSettings m_settings;

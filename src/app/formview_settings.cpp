@@ -48,14 +48,10 @@ void TFormView::LoadSettings()
 
 bool TFormView::SaveSettings()
 {
-    SaveOpenTabs();
+    const QStringList tabsLeftOut = SaveOpenTabs();
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
-    QStringList leftOut = m_openHistory.Save(m_ini);
-    for (const TRec &rec : m_recs) {
-        if (!IniFile::CanHoldValue(rec.FileName.toUtf8()))
-            leftOut.append(rec.FileName);
-    }
+    QStringList leftOut = m_openHistory.Save(m_ini) + tabsLeftOut;
     leftOut.removeDuplicates();
     if (!leftOut.isEmpty())
         MsgWarning(QStringLiteral("A path with a line break cannot be kept in the settings; "
@@ -90,13 +86,16 @@ void TFormView::StoreGeometry()
     m_settings.WindowHeight = height();
 }
 
-void TFormView::SaveOpenTabs()
+QStringList TFormView::SaveOpenTabs()
 {
     // A tab whose path a line cannot hold is left out, and the rest close up.
     std::vector<const TRec *> kept;
+    QStringList leftOut;
     for (const TRec &rec : m_recs) {
         if (IniFile::CanHoldValue(rec.FileName.toUtf8()))
             kept.push_back(&rec);
+        else
+            leftOut.append(rec.FileName);
     }
     // Keys beyond the new count stay in place; only Num of them are read.
     m_ini.WriteInteger(kSave, "Num", int(kept.size()));
@@ -104,6 +103,7 @@ void TFormView::SaveOpenTabs()
         m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1), kept[i]->FileName);
         m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1, "tab"), QString::fromUtf8(kept[i]->Caption));
     }
+    return leftOut;
 }
 
 void TFormView::ReopenLastLogs()

@@ -2,6 +2,7 @@
 
 #include "text/atomicfile.h"
 #include "text/contract.h"
+#include "text/fproc.h"
 #include "text/messages.h"
 
 #include <QDir>
@@ -108,11 +109,6 @@ void RequireKeyName(const QByteArray &key, const char *operation)
                     key.indexOf('\n') < 0 && key.indexOf('\r') < 0 && key.indexOf('\0') < 0 &&
                     key[0] != ';' && key[0] != '#' && key[0] != '[';
     Require(ok, QStringLiteral("Invalid key name: %1").arg(QLatin1String(operation)), kUnit);
-}
-
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "text/atomicfile.h"
 
+#include "text/fproc.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,11 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // Owns the temporary file of a write until it has been renamed into place.
 class TempFile final

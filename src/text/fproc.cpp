@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,4 +178,9 @@ bool DeleteFileByName(const QString &name)
         return false;
     const QByteArray path = QFile::encodeName(name);
     return ::unlink(path.constData()) == 0;
+}
+
+QString ErrnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }

@@ -48,3 +48,6 @@ FileSnapshot FileSnapshotByName(const QString &name);
 bool IsFileUnicode(FileHandle handle);
 // True when the file was deleted.
 bool DeleteFileByName(const QString &name);
+
+// The system's text for an errno value.
+QString ErrnoText(int error);

@@ -35,21 +35,23 @@ bool QtTextMeasurer::DrawSimple(QPainter &painter, int x, int top, const QString
 {
     if (!m_glyphsUsable || !SimpleText(text))
         return false;
+    for (QChar c : text) {
+        if (m_glyph[c.unicode()] == 0 && c.unicode() > 32)
+            return false;
+    }
+    // Most runs come from the tiles: the glyph run is built only when not.
+    if (opaque && DrawFromTiles(painter, x, top, text))
+        return true;
     QVector<quint32> glyphs;
     QVector<QPointF> positions;
     glyphs.reserve(text.size());
     positions.reserve(text.size());
     int advance = 0;
     for (QChar c : text) {
-        const quint32 g = m_glyph[c.unicode()];
-        if (g == 0 && c.unicode() > 32)
-            return false;
-        glyphs.push_back(g);
+        glyphs.push_back(m_glyph[c.unicode()]);
         positions.push_back(QPointF(advance, 0));
         advance += m_advance[c.unicode()];
     }
-    if (opaque && DrawFromTiles(painter, x, top, text))
-        return true;
     if (opaque)
         painter.fillRect(x, top, advance, m_metrics.height(), painter.background());
     QGlyphRun run;

@@ -307,7 +307,7 @@ private:
     void UpdateScrollBars();
     void OnVScrollAction(int action);
     void OnHScrollAction(int action);
-    // The size of the bitmap in logical pixels (the client area before the first drawing).
+    // Contract: the view position lies in the read window.
     void CheckViewInBuffer() const;
     TQzRenderSetup MakeRenderSetup(const QSize &size, bool printing);
     bool ReadErrorRetry();

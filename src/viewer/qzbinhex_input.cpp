@@ -11,6 +11,20 @@
 
 #include <climits>
 
+namespace {
+// Adds delta to what is kept of earlier events (dropped when the direction
+// turns) and takes out the whole steps of that many units it now holds.
+int TakeWholeSteps(int &rest, int delta, int unit)
+{
+    if ((delta > 0) != (rest > 0))
+        rest = 0;
+    rest += delta;
+    const int steps = rest / unit;
+    rest -= steps * unit;
+    return steps;
+}
+} // namespace
+
 void TQzBinHex::keyPressEvent(QKeyEvent *event)
 {
     RunGuarded([&] { KeyPress(event); });
@@ -92,21 +106,14 @@ void TQzBinHex::Wheel(QWheelEvent *event)
     int lines = 0;
     const int pixels = event->pixelDelta().y();
     if (pixels != 0) {
-        if ((pixels > 0) != (m_wheelPixelRest > 0))
-            m_wheelPixelRest = 0;
-        m_wheelPixelRest += pixels;
-        lines = m_wheelPixelRest / std::max(m_lineHeight, 1);
-        m_wheelPixelRest -= lines * std::max(m_lineHeight, 1);
+        lines = TakeWholeSteps(m_wheelPixelRest, pixels, std::max(m_lineHeight, 1));
     } else {
         const int angle = event->angleDelta().y();
         if (angle == 0)
             return;
-        if ((angle > 0) != (m_wheelRest > 0))
-            m_wheelRest = 0;
         // In 120ths of a line, so that a notch gives wheelScrollLines lines.
-        m_wheelRest += angle * std::max(QApplication::wheelScrollLines(), 1);
-        lines = m_wheelRest / 120;
-        m_wheelRest -= lines * 120;
+        lines =
+            TakeWholeSteps(m_wheelRest, angle * std::max(QApplication::wheelScrollLines(), 1), 120);
     }
     if (lines > 0)
         ScrollLinesUp(lines);

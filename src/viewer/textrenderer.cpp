@@ -105,11 +105,13 @@ void TQzTextRenderer::DrawLines(QPainter &painter, const TQzTextLayout &layout,
         if (decoration && decoration->BandFore.isValid())
             painter.setPen(decoration->BandFore);
 
+        // What both hooks are given, prepared once.
+        const bool hooks = !m_s.Printing && (m_s.BeforeLine || m_s.AfterLine);
+        const QString hookText = hooks ? PrepareOutput(line.Text, plain) : QString();
         bool done = false;
-        if (!m_s.Printing && m_s.BeforeLine) {
-            m_s.BeforeLine(painter, PrepareOutput(line.Text, plain),
-                           logical ? logical->Text : QString(), band, QPoint(x, y), done);
-        }
+        if (!m_s.Printing && m_s.BeforeLine)
+            m_s.BeforeLine(painter, hookText, logical ? logical->Text : QString(), band,
+                           QPoint(x, y), done);
         if (!done && decoration && decoration->ReplaceLine) {
             OutputText(painter, x, y, decoration->Replacement, plain);
             done = true;
@@ -131,7 +133,7 @@ void TQzTextRenderer::DrawLines(QPainter &painter, const TQzTextLayout &layout,
             if (positions)
                 positions->Add(shown, drawX, laid.Pos, y, offsets);
             if (!m_s.Printing && m_s.AfterLine)
-                m_s.AfterLine(painter, PrepareOutput(line.Text, plain), QPoint(drawX, y), options);
+                m_s.AfterLine(painter, hookText, QPoint(drawX, y), options);
         }
         // After the text, so that text scrolled under the gutter is covered.
         if (m_s.Gutter) {

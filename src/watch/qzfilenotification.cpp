@@ -83,8 +83,8 @@ void TQzFileNotification::Start()
         try {
             if (!m_active) {
                 // What is left of a watch that never became active.
-                if (m_thread && !EndThread())
-                    AbandonThread();
+                if (m_thread)
+                    EndThread();
                 m_link = std::make_shared<TDirThreadLink>(this, m_timer.get(), ++m_generation);
                 m_thread = std::make_unique<TDirThread>(m_link, quint32(m_options), m_subtree,
                                                         m_directory, m_fileName, FileProbe);
@@ -94,8 +94,8 @@ void TQzFileNotification::Start()
         } catch (const std::exception &) {
             failed = true;
             // No events from a watch reported as failed, even one that comes up late.
-            if (m_thread && !EndThread())
-                AbandonThread();
+            if (m_thread)
+                EndThread();
             m_active = false;
         }
     }
@@ -112,8 +112,6 @@ void TQzFileNotification::Stop()
         try {
             if (m_active && m_thread) {
                 const bool ended = EndThread();
-                if (!ended)
-                    AbandonThread();
                 m_active = false;
                 if (!ended)
                     throw HandshakeError("File Notification system timed out at Start/Stop");
@@ -126,26 +124,18 @@ void TQzFileNotification::Stop()
         ShowError(QStringLiteral("Exception while terminating thread"));
 }
 
-// Signals the worker and joins it within the handshake limit; false when it
-// is still running (it is kept then, to be joined later).
+// Signals the worker and joins it within the handshake limit. A worker still
+// running then is let go to finish on its own, cut off from this object;
+// false tells the caller it did not end in time.
 bool TQzFileNotification::EndThread()
 {
     m_thread->RequestStop();
-    if (!m_thread->wait(QDeadlineTimer(m_handshakeTimeout)))
-        return false;
-    m_thread.reset();
-    if (m_link)
-        m_link->Cut();
-    m_link.reset();
-    return true;
-}
-
-void TQzFileNotification::AbandonThread()
-{
+    const bool ended = m_thread->wait(QDeadlineTimer(m_handshakeTimeout));
     if (m_link)
         m_link->Cut();
     m_link.reset();
     TDirThread::Release(std::move(m_thread), 0);
+    return ended;
 }
 
 void TQzFileNotification::PostWorkerEnded(quint64 generation, bool reported)
@@ -163,8 +153,7 @@ void TQzFileNotification::WorkerEnded(quint64 generation, bool reported)
         // A Stop or a newer Start came first: not the current watch.
         if (generation != m_generation || !m_thread)
             return;
-        if (!EndThread())
-            AbandonThread();
+        EndThread();
         m_active = false;
     }
     if (OnEnded)

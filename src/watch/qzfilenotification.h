@@ -85,9 +85,8 @@ private:
     friend class TDirThreadLink;
 
     void WaitForActive(bool value);
+    // Joins the worker, or lets one that would not stop finish on its own.
     bool EndThread();
-    // Lets a worker that would not stop go: it finishes on its own.
-    void AbandonThread();
     // Worker side: the watch ended by itself.
     void PostWorkerEnded(quint64 generation, bool reported);
     void WorkerEnded(quint64 generation, bool reported);

@@ -10,11 +10,6 @@
 
 namespace {
 
-QByteArray Utf16Le(const QString &text)
-{
-    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
-}
-
 class LineReaderTest : public ::testing::Test
 {
 protected:
@@ -135,7 +130,7 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
          vbmodeUnicode,
          0,
          300,
-         Utf16Le(a299 + QStringLiteral("\U0001F600")),
+         Utf16(a299 + QStringLiteral("\U0001F600"), false),
          {a299, QStringLiteral("\U0001F600")}},
         {"a character longer than MaxLength is kept whole",
          vbmodeText,
@@ -162,7 +157,7 @@ TEST_F(LineReaderTest, UpInsideAnOverlongLineLandsOnAWholeCharacter)
     } cases[] = {
         {"UTF-8", vbmodeText, EntryOf(65001), QString(400, QChar(0xE9)).toUtf8()},
         {"UTF-16 surrogate pairs", vbmodeUnicode, 0,
-         Utf16Le(QString(200, QLatin1Char('x')) + QStringLiteral("\U0001F600").repeated(400))},
+         Utf16(QString(200, QLatin1Char('x')) + QStringLiteral("\U0001F600").repeated(400), false)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -193,7 +188,7 @@ TEST_F(LineReaderTest, WindowHoldsAFullScreenOfLongLinesWithTheirBreaks)
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", MaxLength " << c.maxLength);
         const QString line = QString(c.maxLength, QLatin1Char('x')) + QStringLiteral("\r\n");
-        const QByteArray lineBytes = c.mode == vbmodeUnicode ? Utf16Le(line) : line.toLatin1();
+        const QByteArray lineBytes = c.mode == vbmodeUnicode ? Utf16(line, false) : line.toLatin1();
         QByteArray bytes;
         while (bytes.size() < 4 * 3 * 151 * lineBytes.size())
             bytes += lineBytes;

@@ -12,17 +12,6 @@
 
 namespace {
 
-QByteArray Utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes;
-    for (const QChar c : text) {
-        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
-        bytes += bigEndian ? hi : lo;
-        bytes += bigEndian ? lo : hi;
-    }
-    return bytes;
-}
-
 // The scanner must find exactly the rows the viewer's window reader finds.
 // The files are small enough for the window to hold them whole, and the
 // scanner's blocks are tiny, so rows and line breaks cross block edges.

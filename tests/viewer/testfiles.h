@@ -27,6 +27,18 @@ inline TQzEncoding EntryOf(int codepage)
     return 0;
 }
 
+// The text as UTF-16 bytes of the given order.
+inline QByteArray Utf16(const QString &text, bool bigEndian)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        bytes += bigEndian ? hi : lo;
+        bytes += bigEndian ? lo : hi;
+    }
+    return bytes;
+}
+
 // Small files written into a temporary folder that lives as long as the fixture.
 class TempFiles
 {

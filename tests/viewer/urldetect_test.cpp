@@ -1,5 +1,7 @@
 #include "viewer/urldetect.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QString>
@@ -22,17 +24,6 @@ Found Detect(TQzUrlList &list, const QByteArray &bytes, qint64 count, bool utf16
     for (const TQzUrlList::Url &url : list.Urls())
         found.emplace_back(url.Text.toStdString(), url.Pos);
     return found;
-}
-
-QByteArray Utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes;
-    for (const QChar c : text) {
-        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
-        bytes += bigEndian ? hi : lo;
-        bytes += bigEndian ? lo : hi;
-    }
-    return bytes;
 }
 
 struct ByteCase
