@@ -360,34 +360,3 @@ void TFormView::mnuRec1Click(int tag)
     const QString path = m_openHistory.Items()[size_t(tag)].Path;
     OpenFileTab(path);
 }
-
-// --- Commands that later work fills in ---------------------------------------
-
-void TFormView::StatusBar1Click(const QPoint &) {}
-void TFormView::acFilePrintExecute() {}
-void TFormView::acFilePageSetupExecute() {}
-void TFormView::acFileClearExecute() {}
-void TFormView::mnuTabCapClick() {}
-void TFormView::mnuTabOrdClick() {}
-void TFormView::mnuSessOpenClick() {}
-void TFormView::mnuSess1Click(int) {}
-void TFormView::mnuSessRecentClearClick() {}
-void TFormView::mnuSessSaveClick() {}
-void TFormView::mnuSessSaveAsClick() {}
-void TFormView::mnuSessCloseClick() {}
-void TFormView::acEditCopyExecute() {}
-void TFormView::acEditSelectAllExecute() {}
-void TFormView::mnuEdFilterClick() {}
-void TFormView::acEditFindExecute() {}
-void TFormView::acEditFindNextExecute() {}
-void TFormView::acEditFindPrevExecute() {}
-void TFormView::mnuSrGotoClick() {}
-void TFormView::acGotoSetExecute(int) {}
-void TFormView::acGotoGoExecute(int) {}
-void TFormView::acGotoClearExecute() {}
-void TFormView::mnuEncMenuClick() {}
-void TFormView::acOptDialogExecute() {}
-void TFormView::acOptColorsExecute() {}
-void TFormView::acHelpContentsExecute() {}
-void TFormView::Homepage1Click() {}
-void TFormView::acHelpAboutExecute() {}

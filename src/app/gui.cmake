@@ -4,6 +4,11 @@ add_library(ravelin_app STATIC
   fontconv.cpp fontconv.h
   formview.cpp formview.h
   formview_actions.cpp
+  formview_commands.cpp
+  formview_print.cpp
+  formview_rules.cpp
+  formview_search.cpp
+  formview_sessions.cpp
   formview_settings.cpp
   formview_tabs.cpp
   ravelinapp.cpp ravelinapp.h

@@ -1,0 +1,7 @@
+// Finding text and going to the next line of a rule.
+#include "app/formview.h"
+
+void TFormView::acEditFindExecute() {}
+void TFormView::acEditFindNextExecute() {}
+void TFormView::acEditFindPrevExecute() {}
+void TFormView::mnuSrGotoClick() {}
