@@ -1,5 +1,7 @@
 #include "search/plainmatcher.h"
 
+#include "search/pagetable.h"
+
 #include "text/codepagebackend.h"
 #include "text/codepages.h"
 
@@ -31,40 +33,6 @@ const std::array<char16_t, 65536> &FoldTable16()
         }
     });
     return table;
-}
-
-// The characters of the bytes 0..255 of a page where every byte is one
-// character on its own; false for multi-byte pages. Worked out once per page.
-bool SingleByteTable(TQzEncoding encoding, const char16_t *&table)
-{
-    struct Entry
-    {
-        std::once_flag Once;
-        bool Single = false;
-        char16_t Map[256] = {};
-    };
-    static Entry entries[CodepageCount];
-    Entry &e = entries[encoding];
-    std::call_once(e.Once, [&] {
-        if (!IsCodepageSupported(encoding))
-            return;
-        char all[256];
-        for (int b = 0; b < 256; ++b)
-            all[b] = char(b);
-        std::vector<int> offsets;
-        const QString text = CodepageToUnicode(all, 256, encoding, &offsets);
-        if (text.size() != 256)
-            return;
-        for (int b = 0; b < 256; ++b) {
-            const QString one = CodepageToUnicode(all + b, 1, encoding);
-            if (offsets[size_t(b)] != b || one.size() != 1 || one.at(0) != text.at(b))
-                return;
-            e.Map[b] = text.at(b).unicode();
-        }
-        e.Single = true;
-    });
-    table = e.Map;
-    return e.Single;
 }
 
 bool IsUtf8Page(TQzEncoding encoding)
@@ -144,7 +112,6 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
     if (encoding < 0 || encoding >= CodepageCount || !IsCodepageSupported(encoding))
         return;
 
-    const char16_t *table = nullptr;
     if (IsUtf8Page(encoding)) {
         // Bytes that do not decode read as U+FFFD, and only the decoder can
         // tell them; a text holding one (or half a surrogate pair) decodes.
@@ -160,7 +127,8 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
         m_overlap = bytes.size() + 1;
         return;
     }
-    if (!SingleByteTable(encoding, table))
+    const char16_t *table = SingleByteTable(encoding);
+    if (!table)
         return decoded();
 
     // Bytes whose characters compare equal share one fold class; its

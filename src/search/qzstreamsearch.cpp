@@ -1,11 +1,15 @@
 #include "search/qzstreamsearch.h"
 
 #include "search/plainmatcher.h"
+#include "search/regexsearchstream.h"
 #include "search/searcherror.h"
 
 #include "text/contract.h"
 #include "text/fproc.h"
 #include "viewer/filesource.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 
 #include <cerrno>
 #include <limits>
@@ -14,10 +18,6 @@
 namespace {
 const QString kUnit = QStringLiteral("QzStreamSearch");
 } // namespace
-
-class TDIRegExSearchStream_Enc
-{
-};
 
 // The plain engine's working storage, kept between searches.
 class TQzStreamSearch::PlainEngine
@@ -180,6 +180,7 @@ bool TQzStreamSearch::FindFirst(const QString &AText, TQzEncoding AEncoding,
     }
     Require(!(AOptions & soBackward), QStringLiteral("Backward search not supported for Regex"),
             kUnit);
+    m_streamStart = AStartPos;
     return RegexFindFirst();
 }
 
@@ -209,14 +210,95 @@ bool TQzStreamSearch::FindNext(bool AFindPrevious)
 
 bool TQzStreamSearch::RegexFindFirst()
 {
-    Require(m_source != nullptr, QStringLiteral("Stream object not initialized"), kUnit);
-    return false;
+    if (m_savedText.isEmpty())
+        return false;
+    if (!m_regex) {
+        m_regex = std::make_unique<TDIRegExSearchStream_Enc>();
+        m_regex->MatchOptionBits &= ~PCRE2_NOTEMPTY; // empty matches are allowed
+        m_regex->OnProgress = [this](bool &abort, qint64 rawRead) {
+            abort = !Progress(m_streamStart + rawRead);
+        };
+    }
+    Require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
+    if (!PrepareSearch(m_savedEncoding, m_streamStart = std::max<qint64>(0, m_streamStart)))
+        return false;
+    TDIRegExSearchStream_Enc &regex = *m_regex;
+    quint32 bits = regex.CompileOptionBits & ~(PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE);
+    if (!(m_savedOptions & soCaseSensitive))
+        bits |= PCRE2_CASELESS;
+    if (m_savedOptions & soRegexMultiLine)
+        bits |= PCRE2_DOTALL;
+    regex.CompileOptionBits = bits;
+
+    QByteArray pattern = m_savedText.toUtf8();
+    const auto compile = [&](const QByteArray &p) {
+        QString error;
+        qsizetype offset = 0;
+        if (!regex.SetMatchPattern(p, &error, &offset))
+            throw SearchError(
+                QStringLiteral("Regular expression pattern error:\r\n\r\n%1 at offset %2")
+                    .arg(error)
+                    .arg(offset));
+    };
+    if (m_savedOptions & soWholeWords) {
+        compile(pattern); // errors at the offsets the user typed
+        pattern = "\\b" + pattern + "\\b";
+    }
+    compile(pattern);
+    if (regex.HasBackReferences())
+        throw SearchError(QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
+                                         "back-references such as \\1 are not supported"));
+
+    TDIRegExSearchStream_Enc::Encoding encoding;
+    switch (m_savedEncoding) {
+    case EncodingAnsi:
+        encoding = TDIRegExSearchStream_Enc::Encoding::Ansi;
+        break;
+    case EncodingOem:
+        encoding = TDIRegExSearchStream_Enc::Encoding::Oem;
+        break;
+    case EncodingUtf16LE:
+        encoding = TDIRegExSearchStream_Enc::Encoding::Utf16LE;
+        break;
+    case EncodingUtf16BE:
+        encoding = TDIRegExSearchStream_Enc::Encoding::Utf16BE;
+        break;
+    default:
+        throw SearchError(QStringLiteral("Unknown encoding specified"));
+    }
+    regex.SetStream(m_source, m_streamStart, encoding, m_stop);
+    return RegexFindNext();
 }
 
 bool TQzStreamSearch::RegexFindNext()
 {
+    Require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
     Require(m_source != nullptr, QStringLiteral("Stream object not initialized"), kUnit);
-    m_foundStart = -1;
-    m_foundLength = 0;
-    return false;
+    TDIRegExSearchStream_Enc::Match match;
+    const int rc = m_regex->FindNext(match);
+    if (rc < 0) {
+        m_foundStart = -1;
+        m_foundLength = 0;
+        // Only the end of the source and a stop are "not found"; a limit or
+        // an item the matcher cannot run must not pass for one.
+        if (rc == TDIRegExSearchStream_Enc::ResultReadError)
+            throw SearchError(
+                QStringLiteral("Read error at offset %1").arg(m_regex->ErrorOffset()));
+        if (rc == TDIRegExSearchStream_Enc::ResultWorkspaceLimit)
+            throw SearchError(
+                QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
+                               "it needs more than 1 MiB of matching workspace near offset %1")
+                    .arg(m_streamStart + m_regex->ErrorOffset()));
+        if (rc != PCRE2_ERROR_NOMATCH && rc != TDIRegExSearchStream_Enc::ResultStopped) {
+            PCRE2_UCHAR message[256];
+            pcre2_get_error_message(rc, message, sizeof message);
+            throw SearchError(
+                QStringLiteral("The search cannot run this regular expression:\r\n\r\n%1")
+                    .arg(QString::fromUtf8(reinterpret_cast<const char *>(message))));
+        }
+        return false;
+    }
+    m_foundStart = m_streamStart + match.RawStart;
+    m_foundLength = match.RawLength;
+    return true;
 }

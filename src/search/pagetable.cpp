@@ -1,0 +1,41 @@
+#include "search/pagetable.h"
+
+#include "text/codepages.h"
+
+#include <mutex>
+#include <vector>
+
+const char16_t *SingleByteTable(TQzEncoding encoding)
+{
+    struct Entry
+    {
+        std::once_flag Once;
+        bool Single = false;
+        char16_t Map[256] = {};
+    };
+    static Entry entries[CodepageCount];
+    if (encoding < 0 || encoding >= CodepageCount)
+        return nullptr;
+    Entry &e = entries[encoding];
+    std::call_once(e.Once, [&] {
+        if (!IsCodepageSupported(encoding))
+            return;
+        char all[256];
+        for (int b = 0; b < 256; ++b)
+            all[b] = char(b);
+        // A multi-byte page joins some neighbours, or decodes a byte alone
+        // differently from the same byte in a run.
+        std::vector<int> offsets;
+        const QString text = CodepageToUnicode(all, 256, encoding, &offsets);
+        if (text.size() != 256)
+            return;
+        for (int b = 0; b < 256; ++b) {
+            const QString one = CodepageToUnicode(all + b, 1, encoding);
+            if (offsets[size_t(b)] != b || one.size() != 1 || one.at(0) != text.at(b))
+                return;
+            e.Map[b] = text.at(b).unicode();
+        }
+        e.Single = true;
+    });
+    return e.Single ? e.Map : nullptr;
+}

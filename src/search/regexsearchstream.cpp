@@ -1,0 +1,491 @@
+#include "search/regexsearchstream.h"
+
+#include "search/pagetable.h"
+
+#include "viewer/filesource.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+inline bool IsContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+inline int Utf8Length(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+TDIDecoded Utf16(const unsigned char *bytes, qsizetype count, bool bigEndian)
+{
+    const auto unit = [&](qsizetype i) {
+        return bigEndian ? char32_t(bytes[i] << 8 | bytes[i + 1])
+                         : char32_t(bytes[i + 1] << 8 | bytes[i]);
+    };
+    if (count < 2)
+        return {TDIDecoded::NeedMore, 0, 0};
+    const char32_t u = unit(0);
+    if (u < 0xD800 || u > 0xDFFF)
+        return {TDIDecoded::Char, 2, u};
+    // UTF-8 cannot hold half a pair, and PCRE2 needs valid text: a pair
+    // becomes its character, a lone half does not decode.
+    if (u >= 0xDC00)
+        return {TDIDecoded::Invalid, 2, 0};
+    if (count < 4)
+        return {TDIDecoded::NeedMore, 0, 0};
+    const char32_t low = unit(2);
+    if (low < 0xDC00 || low > 0xDFFF)
+        return {TDIDecoded::Invalid, 2, 0};
+    return {TDIDecoded::Char, 4, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)};
+}
+
+} // namespace
+
+TDIDecoded DecodeCharAnsi(const unsigned char *bytes, qsizetype count)
+{
+    if (count < 1)
+        return {TDIDecoded::NeedMore, 0, 0};
+    const unsigned char b = bytes[0];
+    if (b < 0x80)
+        return {TDIDecoded::Char, 1, b};
+    int need = 0;
+    char32_t ch = 0, min = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 2, ch = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 3, ch = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 4, ch = b & 0x07, min = 0x10000;
+    } else {
+        return {TDIDecoded::Invalid, 1, 0};
+    }
+    for (int i = 1; i < need; ++i) {
+        if (i >= count)
+            return {TDIDecoded::NeedMore, 0, 0};
+        if (!IsContinuation(bytes[i]))
+            return {TDIDecoded::Invalid, 1, 0};
+        ch = ch << 6 | (bytes[i] & 0x3F);
+        // Overlong forms, surrogates and codes past U+10FFFF show at the
+        // second byte already.
+        if (i == 1 && ((need == 3 && ch < 0x20) || (need == 4 && (ch < 0x10 || ch > 0x10F)) ||
+                       (need == 3 && ch >= 0x360 && ch <= 0x37F)))
+            return {TDIDecoded::Invalid, 1, 0};
+    }
+    if (ch < min || (ch >= 0xD800 && ch <= 0xDFFF) || ch > 0x10FFFF)
+        return {TDIDecoded::Invalid, 1, 0};
+    return {TDIDecoded::Char, need, ch};
+}
+
+TDIDecoded DecodeCharOem(const unsigned char *bytes, qsizetype count)
+{
+    if (count < 1)
+        return {TDIDecoded::NeedMore, 0, 0};
+    static const char16_t *table = SingleByteTable(1);
+    if (!table)
+        return {TDIDecoded::Invalid, 1, 0};
+    const char16_t ch = table[bytes[0]];
+    if (ch >= 0xD800 && ch <= 0xDFFF)
+        return {TDIDecoded::Invalid, 1, 0};
+    return {TDIDecoded::Char, 1, ch};
+}
+
+TDIDecoded DecodeCharUtf16LE(const unsigned char *bytes, qsizetype count)
+{
+    return Utf16(bytes, count, false);
+}
+
+TDIDecoded DecodeCharUtf16BE(const unsigned char *bytes, qsizetype count)
+{
+    return Utf16(bytes, count, true);
+}
+
+// The compiled pattern and PCRE2's working storage, each freed by its owner.
+struct TDIRegExSearchStream_Enc::Pcre
+{
+    pcre2_compile_context *CompileContext = nullptr;
+    pcre2_code *Code = nullptr;
+    pcre2_match_data *MatchData = nullptr;
+    std::vector<int> Workspace;
+    ~Pcre()
+    {
+        pcre2_match_data_free(MatchData);
+        pcre2_code_free(Code);
+        pcre2_compile_context_free(CompileContext);
+    }
+};
+
+TDIRegExSearchStream_Enc::TDIRegExSearchStream_Enc()
+    : CompileOptionBits(PCRE2_CASELESS | PCRE2_DOTALL), m_pcre(std::make_unique<Pcre>())
+{
+    m_pcre->CompileContext = pcre2_compile_context_create(nullptr);
+    // Lines end in LF or CR LF: the dot stops at both, "$" sees both.
+    pcre2_set_newline(m_pcre->CompileContext, PCRE2_NEWLINE_ANYCRLF);
+}
+
+TDIRegExSearchStream_Enc::~TDIRegExSearchStream_Enc() = default;
+
+bool TDIRegExSearchStream_Enc::SetMatchPattern(const QByteArray &utf8, QString *error,
+                                               qsizetype *errorOffset)
+{
+    pcre2_code_free(m_pcre->Code);
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    // \C could stop a match inside a character, where no byte offset of the
+    // source exists.
+    m_pcre->Code =
+        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.constData()), size_t(utf8.size()),
+                      CompileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C, &code, &offset,
+                      m_pcre->CompileContext);
+    if (!m_pcre->Code) {
+        PCRE2_UCHAR message[256];
+        pcre2_get_error_message(code, message, sizeof message);
+        if (error)
+            *error = QString::fromUtf8(reinterpret_cast<const char *>(message));
+        if (errorOffset)
+            *errorOffset = qsizetype(offset);
+        return false;
+    }
+    uint32_t lookbehind = 0;
+    pcre2_pattern_info(m_pcre->Code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+    m_context = std::max<qsizetype>(OverlapBufferSize, 4 * qsizetype(lookbehind) + 4);
+    return true;
+}
+
+bool TDIRegExSearchStream_Enc::HasBackReferences() const
+{
+    uint32_t refs = 0;
+    return m_pcre->Code && pcre2_pattern_info(m_pcre->Code, PCRE2_INFO_BACKREFMAX, &refs) == 0 &&
+           refs > 0;
+}
+
+void TDIRegExSearchStream_Enc::SetStream(FileSource *source, qint64 start, Encoding encoding,
+                                         std::stop_token stop)
+{
+    m_source = source;
+    m_encoding = encoding;
+    m_stop = std::move(stop);
+    m_filePos = std::max<qint64>(0, start);
+    m_fileEnd = source ? source->Size() : 0;
+    m_rawRead = 0;
+    m_rawPos = m_rawLen = 0;
+    m_rawEof = false;
+    m_len = m_attempt = 0;
+    m_base = m_baseChars = m_baseRaw = 0;
+    m_loaded = m_eof = m_skipChar = m_restart = false;
+    m_errorOffset = -1;
+}
+
+bool TDIRegExSearchStream_Enc::FillRaw()
+{
+    const qsizetype keep = m_rawLen - m_rawPos;
+    const size_t size = std::max<size_t>(16, (SearchBufferSize + 1) & ~1u);
+    if (m_raw.size() != size)
+        m_raw.resize(size);
+    std::memmove(m_raw.data(), m_raw.data() + m_rawPos, size_t(keep));
+    m_rawPos = 0;
+    m_rawLen = keep;
+    const qint64 want = std::min<qint64>(qint64(size) - keep, m_fileEnd - m_filePos);
+    qint64 got = 0;
+    if (want > 0) {
+        const FileSource::ReadResult r = m_source->Read(
+            reinterpret_cast<char *>(m_raw.data()) + keep, want, m_filePos, &got, m_stop);
+        if (r == FileSource::ReadResult::Failed) {
+            m_errorOffset = m_filePos;
+            return false;
+        }
+    }
+    m_filePos += got;
+    m_rawRead += got;
+    m_rawLen += got;
+    if (got == 0)
+        m_rawEof = true;
+    return true;
+}
+
+void TDIRegExSearchStream_Enc::Emit(char32_t ch)
+{
+    char *out = m_text.data() + m_len;
+    if (ch < 0x80) {
+        out[0] = char(ch);
+        m_len += 1;
+    } else if (ch < 0x800) {
+        out[0] = char(0xC0 | ch >> 6);
+        out[1] = char(0x80 | (ch & 0x3F));
+        m_len += 2;
+    } else if (ch < 0x10000) {
+        out[0] = char(0xE0 | ch >> 12);
+        out[1] = char(0x80 | (ch >> 6 & 0x3F));
+        out[2] = char(0x80 | (ch & 0x3F));
+        m_len += 3;
+    } else {
+        out[0] = char(0xF0 | ch >> 18);
+        out[1] = char(0x80 | (ch >> 12 & 0x3F));
+        out[2] = char(0x80 | (ch >> 6 & 0x3F));
+        out[3] = char(0x80 | (ch & 0x3F));
+        m_len += 4;
+    }
+}
+
+// Appends up to want bytes of decoded text; false on a read error. Sets
+// m_eof when the source has no more.
+bool TDIRegExSearchStream_Enc::Decode(qsizetype want)
+{
+    const qsizetype target = m_len + want;
+    if (qsizetype(m_text.size()) < target + 4)
+        m_text.resize(size_t(target + 4));
+    char32_t replacement = ReplacementCharacter;
+    if (replacement >= 0xD800 && (replacement <= 0xDFFF || replacement > 0x10FFFF))
+        replacement = U'?';
+    // ANSI positions are taken one to one from the UTF-8 text.
+    if (m_encoding == Encoding::Ansi && replacement >= 0x80)
+        replacement = U'?';
+    while (m_len < target) {
+        if (m_rawPos >= m_rawLen) {
+            if (m_rawEof || !FillRaw())
+                break;
+            if (m_rawPos >= m_rawLen)
+                break;
+        }
+        const unsigned char *raw = m_raw.data() + m_rawPos;
+        const qsizetype avail = m_rawLen - m_rawPos;
+        if (m_encoding == Encoding::Ansi && raw[0] < 0x80) {
+            // Runs of ASCII go across as they are.
+            qsizetype n = 0;
+            const qsizetype limit = std::min(avail, target - m_len);
+            while (n < limit && raw[n] < 0x80)
+                ++n;
+            std::memcpy(m_text.data() + m_len, raw, size_t(n));
+            m_len += n;
+            m_rawPos += n;
+            continue;
+        }
+        TDIDecoded d;
+        switch (m_encoding) {
+        case Encoding::Ansi:
+            d = DecodeCharAnsi(raw, avail);
+            break;
+        case Encoding::Oem:
+            d = DecodeCharOem(raw, avail);
+            break;
+        case Encoding::Utf16LE:
+            d = DecodeCharUtf16LE(raw, avail);
+            break;
+        case Encoding::Utf16BE:
+            d = DecodeCharUtf16BE(raw, avail);
+            break;
+        }
+        if (d.Result == TDIDecoded::NeedMore) {
+            if (!m_rawEof) {
+                const qsizetype before = m_rawLen - m_rawPos;
+                if (!FillRaw())
+                    return false;
+                if (m_rawLen - m_rawPos > before)
+                    continue;
+            }
+            // Cut off by the end of the source: a UTF-16 odd byte is
+            // dropped, the bytes of a cut UTF-8 sequence do not decode.
+            if (m_encoding != Encoding::Ansi) {
+                m_rawPos = m_rawLen;
+                break;
+            }
+            d = {TDIDecoded::Invalid, 1, 0};
+        }
+        if (d.Result == TDIDecoded::Invalid) {
+            Emit(replacement);
+            m_rawPos += d.Used ? d.Used : 1;
+            continue;
+        }
+        Emit(d.Ch);
+        m_rawPos += d.Used;
+    }
+    if (m_errorOffset >= 0)
+        return false;
+    m_eof = m_rawPos >= m_rawLen && m_rawEof;
+    return true;
+}
+
+// "$" also matches before a line break that ends the text, and PCRE2 takes
+// the end of a fill for the end of the text there: a fill never ends in a
+// line break while more text follows.
+bool TDIRegExSearchStream_Enc::DecodeFill(qsizetype want)
+{
+    if (!Decode(want))
+        return false;
+    while (!m_eof && m_len > 0 &&
+           (m_text[size_t(m_len - 1)] == '\n' || m_text[size_t(m_len - 1)] == '\r')) {
+        if (!Decode(1))
+            return false;
+    }
+    return true;
+}
+
+qsizetype TDIRegExSearchStream_Enc::CountChars(qsizetype from, qsizetype to) const
+{
+    qsizetype n = 0;
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
+    for (qsizetype i = from; i < to; ++i)
+        n += !IsContinuation(t[i]);
+    return n;
+}
+
+qint64 TDIRegExSearchStream_Enc::RawBytes(qsizetype from, qsizetype to) const
+{
+    switch (m_encoding) {
+    case Encoding::Ansi:
+        return to - from;
+    case Encoding::Oem:
+        return CountChars(from, to);
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        break;
+    }
+    // Two bytes a unit, four for a character beyond the 16-bit range.
+    qint64 n = 0;
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
+    for (qsizetype i = from; i < to; ++i)
+        n += IsContinuation(t[i]) ? 0 : (t[i] >= 0xF0 ? 4 : 2);
+    return n;
+}
+
+TDIRegExSearchStream_Enc::Match TDIRegExSearchStream_Enc::PositionOf(qsizetype offset) const
+{
+    Match m;
+    m.Start = m_base + offset;
+    m.StartChars = m_baseChars + CountChars(0, offset);
+    m.RawStart = m_baseRaw + RawBytes(0, offset);
+    return m;
+}
+
+bool TDIRegExSearchStream_Enc::LoadFirst()
+{
+    m_loaded = true;
+    return DecodeFill(SearchBufferSize ? SearchBufferSize : 1);
+}
+
+// Keeps the text from keepFrom (moved to a character start) and appends the
+// next fill; false when stopped or on a read error.
+bool TDIRegExSearchStream_Enc::Load(qsizetype keepFrom)
+{
+    bool abort = false;
+    if (OnProgress)
+        OnProgress(abort, m_rawRead);
+    if (abort || m_stop.stop_requested())
+        return false;
+    keepFrom = std::clamp<qsizetype>(keepFrom, 0, m_len);
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
+    while (keepFrom < m_len && IsContinuation(t[keepFrom]))
+        ++keepFrom;
+    if (keepFrom > 0) {
+        m_baseChars += CountChars(0, keepFrom);
+        m_baseRaw += RawBytes(0, keepFrom);
+        m_base += keepFrom;
+        std::memmove(m_text.data(), m_text.data() + keepFrom, size_t(m_len - keepFrom));
+        m_len -= keepFrom;
+        m_attempt -= keepFrom;
+    }
+    // A long carried match grows the fill with it, so that running it
+    // again costs no more than twice its length.
+    const qsizetype want = std::max<qsizetype>(SearchBufferSize ? SearchBufferSize : 1, m_len);
+    return DecodeFill(want);
+}
+
+int TDIRegExSearchStream_Enc::Run(quint32 options)
+{
+    Pcre &p = *m_pcre;
+    if (p.Workspace.size() < std::max<size_t>(WorkSpaceSize, 32))
+        p.Workspace.resize(std::max<size_t>(WorkSpaceSize, 32));
+    for (;;) {
+        const int rc =
+            pcre2_dfa_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(m_len),
+                            size_t(m_attempt), options | PCRE2_NO_UTF_CHECK, p.MatchData, nullptr,
+                            p.Workspace.data(), p.Workspace.size());
+        if (rc != PCRE2_ERROR_DFA_WSSIZE)
+            return rc;
+        // A restart needs the states of the run before, which are gone.
+        if ((options & PCRE2_DFA_RESTART) ||
+            qint64(p.Workspace.size() * sizeof(int)) >= WorkSpaceLimitBytes)
+            return ResultWorkspaceLimit;
+        p.Workspace.resize(
+            std::min<size_t>(p.Workspace.size() * 2, WorkSpaceLimitBytes / sizeof(int)));
+    }
+}
+
+int TDIRegExSearchStream_Enc::FindNext(Match &match)
+{
+    if (!m_pcre->Code || !m_source)
+        return PCRE2_ERROR_NOMATCH;
+    const uint32_t pairs = std::max<uint32_t>(1, OutputVectorSize / 2);
+    if (!m_pcre->MatchData || pcre2_get_ovector_count(m_pcre->MatchData) != pairs) {
+        pcre2_match_data_free(m_pcre->MatchData);
+        m_pcre->MatchData = pcre2_match_data_create(pairs, nullptr);
+    }
+    const auto failed = [&] { return m_errorOffset >= 0 ? ResultReadError : ResultStopped; };
+    if (!m_loaded && !LoadFirst())
+        return failed();
+    for (;;) {
+        if (m_skipChar && m_attempt < m_len) {
+            m_attempt += Utf8Length(uchar(m_text[size_t(m_attempt)]));
+            m_skipChar = false;
+        }
+        if (m_skipChar || m_attempt >= m_len) {
+            if (m_eof) {
+                // An empty match may still stand at the very end.
+                if (m_skipChar || m_attempt > m_len)
+                    return PCRE2_ERROR_NOMATCH;
+            } else {
+                if (!Load(m_attempt - m_context))
+                    return failed();
+                continue;
+            }
+        }
+        quint32 options = MatchOptionBits & ~(PCRE2_PARTIAL_SOFT | PCRE2_DFA_RESTART);
+        if (!m_eof)
+            options |= PCRE2_PARTIAL_HARD;
+        if (m_restart)
+            options |= PCRE2_DFA_RESTART;
+        const int rc = Run(options);
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_pcre->MatchData);
+        if (rc == PCRE2_ERROR_NOMATCH) {
+            // A long candidate that failed leaves the starts inside it untried.
+            m_restart = false;
+            if (m_eof)
+                return rc;
+            m_attempt = m_len;
+            if (!Load(m_attempt - m_context))
+                return failed();
+            continue;
+        }
+        if (rc == PCRE2_ERROR_PARTIAL) {
+            const qsizetype start = qsizetype(ov[0]);
+            if (!m_restart && m_len - start > MaxCarryBytes) {
+                m_restart = true;
+                m_restartStart = PositionOf(start);
+            }
+            m_attempt = m_restart ? m_len : start;
+            if (!Load(m_attempt - m_context))
+                return failed();
+            continue;
+        }
+        if (rc == ResultWorkspaceLimit)
+            m_errorOffset = (m_restart ? m_restartStart.RawStart : PositionOf(m_attempt).RawStart);
+        if (rc < 0)
+            return rc;
+        const qsizetype start = qsizetype(ov[0]), end = qsizetype(ov[1]);
+        const Match s = m_restart ? m_restartStart : PositionOf(start);
+        const Match e = PositionOf(end);
+        match = s;
+        match.Length = e.Start - s.Start;
+        match.LengthChars = e.StartChars - s.StartChars;
+        match.RawLength = e.RawStart - s.RawStart;
+        m_skipChar = !m_restart && end == start;
+        m_restart = false;
+        m_attempt = end;
+        return rc;
+    }
+}

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <vector>
+
+class FileSource;
+
+// What a decoder makes of the first bytes of what is left: one character and
+// the bytes it took, a request for more bytes, or bytes that do not decode.
+struct TDIDecoded
+{
+    enum Kind { Char, NeedMore, Invalid };
+    Kind Result = Invalid;
+    int Used = 0;
+    char32_t Ch = 0;
+};
+// The input encodings of the searcher; ANSI is UTF-8 here, OEM code page 437.
+TDIDecoded DecodeCharAnsi(const unsigned char *bytes, qsizetype count);
+TDIDecoded DecodeCharOem(const unsigned char *bytes, qsizetype count);
+TDIDecoded DecodeCharUtf16LE(const unsigned char *bytes, qsizetype count);
+TDIDecoded DecodeCharUtf16BE(const unsigned char *bytes, qsizetype count);
+
+// Finds the matches of a PCRE2 pattern in a source of any size and input
+// encoding without loading it: the source is decoded into UTF-8 fills of
+// SearchBufferSize bytes, each behind the text kept from the one before, and
+// PCRE2's DFA matcher reports the longest match at the leftmost start.
+//
+// The results equal one DFA run over the whole decoded text, whatever the
+// sizes: a match still open at the end of a fill (a partial match) keeps its
+// text and is run again over the next fill, and every fill keeps at least
+// OverlapBufferSize bytes, and as much as the pattern looks behind, in front
+// of where the next attempt starts. Only a match candidate longer than
+// MaxCarryBytes continues by DFA restart without its text. Memory is bounded
+// by these sizes, never by the source.
+//
+//   m_text: [ kept context | carried partial match | new fill ]
+//           0              ^ attempt                         m_len
+//
+// Positions count from where the source was attached: in UTF-8 bytes, in
+// characters (code points) and in the source's raw bytes.
+class TDIRegExSearchStream_Enc final
+{
+public:
+    enum class Encoding { Ansi, Oem, Utf16LE, Utf16BE };
+    struct Match
+    {
+        qint64 Start = 0, Length = 0;           // UTF-8 bytes
+        qint64 StartChars = 0, LengthChars = 0; // characters
+        qint64 RawStart = 0, RawLength = 0;     // bytes of the source
+    };
+    // FindNext results besides PCRE2's own codes.
+    static constexpr int ResultStopped = -1000;
+    static constexpr int ResultReadError = -1001;
+    static constexpr int ResultWorkspaceLimit = -1002;
+    static constexpr qint64 MaxCarryBytes = qint64(1) << 20;
+
+    TDIRegExSearchStream_Enc();
+    ~TDIRegExSearchStream_Enc();
+    TDIRegExSearchStream_Enc(const TDIRegExSearchStream_Enc &) = delete;
+    TDIRegExSearchStream_Enc &operator=(const TDIRegExSearchStream_Enc &) = delete;
+
+    quint32 SearchBufferSize = 32768;
+    quint32 OverlapBufferSize = 2048;
+    char32_t ReplacementCharacter = U'?';
+    quint32 WorkSpaceSize = 64; // integers; grows on demand up to WorkSpaceLimitBytes
+    qint64 WorkSpaceLimitBytes = qint64(1) << 20;
+    quint32 OutputVectorSize = 64; // integers
+    // PCRE2 bits; PCRE2_UTF is always added to the compile options.
+    quint32 CompileOptionBits;
+    quint32 MatchOptionBits = 0;
+
+    // Compiles; on failure false with PCRE2's message and the byte offset.
+    bool SetMatchPattern(const QByteArray &utf8, QString *error = nullptr,
+                         qsizetype *errorOffset = nullptr);
+    bool HasBackReferences() const;
+
+    // Reads source from start on; resets the position state, keeps buffers.
+    void SetStream(FileSource *source, qint64 start, Encoding encoding, std::stop_token stop = {});
+
+    // The next match after the previous one: PCRE2's result (0 or more for a
+    // match), PCRE2_ERROR_NOMATCH at the end, or one of the Result codes.
+    int FindNext(Match &match);
+    // The source offset of a failed read, or of the workspace limit.
+    qint64 ErrorOffset() const { return m_errorOffset; }
+
+    // Before each fill but the first, with the raw bytes read so far.
+    std::function<void(bool &abort, qint64 rawRead)> OnProgress;
+
+private:
+    struct Pcre;
+
+    bool LoadFirst();
+    bool Load(qsizetype keepFrom);
+    bool Decode(qsizetype want);
+    bool DecodeFill(qsizetype want);
+    bool FillRaw();
+    void Emit(char32_t ch);
+    qsizetype CountChars(qsizetype from, qsizetype to) const;
+    qint64 RawBytes(qsizetype from, qsizetype to) const;
+    Match PositionOf(qsizetype offset) const;
+    int Run(quint32 options);
+
+    std::unique_ptr<Pcre> m_pcre;
+    qsizetype m_context = 2048; // bytes kept in front of an attempt
+
+    FileSource *m_source = nullptr;
+    Encoding m_encoding = Encoding::Ansi;
+    std::stop_token m_stop;
+    qint64 m_filePos = 0; // next raw byte to read
+    qint64 m_fileEnd = 0;
+    qint64 m_rawRead = 0;
+    std::vector<unsigned char> m_raw;
+    qsizetype m_rawPos = 0, m_rawLen = 0;
+    bool m_rawEof = false;
+
+    std::vector<char> m_text;
+    qsizetype m_len = 0;
+    qsizetype m_attempt = 0;
+    // Where m_text[0] lies, counted from the attach point.
+    qint64 m_base = 0, m_baseChars = 0, m_baseRaw = 0;
+    bool m_loaded = false;
+    bool m_eof = false;
+    bool m_skipChar = false; // the last match was empty
+    bool m_restart = false;  // continuing a long candidate by DFA restart
+    Match m_restartStart;
+    qint64 m_errorOffset = -1;
+};
