@@ -111,14 +111,37 @@ struct TDIRegExSearchStream_Enc::Pcre
     pcre2_compile_context *CompileContext = nullptr;
     pcre2_code *Code = nullptr;
     pcre2_match_data *MatchData = nullptr;
+    // The JIT finds where the DFA has to look; null where it may disagree.
+    pcre2_match_data *JitData = nullptr;
+    pcre2_match_context *JitContext = nullptr;
+    pcre2_jit_stack *JitStack = nullptr;
+    bool Jit = false;
     std::vector<int> Workspace;
     ~Pcre()
     {
         pcre2_match_data_free(MatchData);
+        pcre2_match_data_free(JitData);
+        pcre2_match_context_free(JitContext);
+        pcre2_jit_stack_free(JitStack);
         pcre2_code_free(Code);
         pcre2_compile_context_free(CompileContext);
     }
 };
+
+namespace {
+
+// Atomic groups, possessive quantifiers and verbs make backtracking find
+// less than the DFA does; with them the JIT cannot stand in for it.
+bool JitAgreesWithDfa(const QByteArray &pattern)
+{
+    for (const char *token : {"(?>", "*+", "++", "?+", "}+", "(*", "\\K"}) {
+        if (pattern.contains(token))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 TDIRegExSearchStream_Enc::TDIRegExSearchStream_Enc()
     : CompileOptionBits(PCRE2_CASELESS | PCRE2_DOTALL), m_pcre(std::make_unique<Pcre>())
@@ -153,6 +176,17 @@ bool TDIRegExSearchStream_Enc::SetMatchPattern(const QByteArray &utf8, QString *
     }
     uint32_t lookbehind = 0;
     pcre2_pattern_info(m_pcre->Code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+    Pcre &p = *m_pcre;
+    p.Jit = JitAgreesWithDfa(utf8) &&
+            pcre2_jit_compile(p.Code, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD) == 0;
+    if (p.Jit && !p.JitContext) {
+        p.JitContext = pcre2_match_context_create(nullptr);
+        p.JitStack = pcre2_jit_stack_create(32 << 10, 1 << 20, nullptr);
+        pcre2_jit_stack_assign(p.JitContext, nullptr, p.JitStack);
+        // A pattern that backtracks without end falls back to the DFA.
+        pcre2_set_match_limit(p.JitContext, 1000000);
+        p.JitData = pcre2_match_data_create(1, nullptr);
+    }
     m_context = std::max<qsizetype>(OverlapBufferSize, 4 * qsizetype(lookbehind) + 4);
     return true;
 }
@@ -416,6 +450,27 @@ int TDIRegExSearchStream_Enc::Run(quint32 options)
     }
 }
 
+// Lets the JIT find the leftmost start of a match or of a partial match from
+// the attempt on; the DFA then starts there. True when the DFA must run,
+// false when nothing starts before the end (the next fill was loaded).
+bool TDIRegExSearchStream_Enc::Prefilter(quint32 options)
+{
+    Pcre &p = *m_pcre;
+    if (!p.Jit || (options & ~(PCRE2_PARTIAL_HARD | PCRE2_NOTBOL | PCRE2_NOTEOL)))
+        return true;
+    const int rc = pcre2_jit_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()),
+                                   size_t(m_len), size_t(m_attempt), options | PCRE2_NO_UTF_CHECK,
+                                   p.JitData, p.JitContext);
+    if (rc >= 0 || rc == PCRE2_ERROR_PARTIAL) {
+        m_attempt = qsizetype(pcre2_get_ovector_pointer(p.JitData)[0]);
+        return true;
+    }
+    if (rc != PCRE2_ERROR_NOMATCH)
+        return true; // a limit: the DFA decides
+    m_prefilterMiss = true;
+    return true;
+}
+
 int TDIRegExSearchStream_Enc::FindNext(Match &match)
 {
     if (!m_pcre->Code || !m_source)
@@ -449,6 +504,8 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
             options |= PCRE2_PARTIAL_HARD;
         if (m_restart)
             options |= PCRE2_DFA_RESTART;
+        else if (!Prefilter(options))
+            continue;
         const int rc = Run(options);
         const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_pcre->MatchData);
         if (rc == PCRE2_ERROR_NOMATCH) {

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_search SOURCES search_bench.cpp LIBS ravelin_search)
