@@ -422,6 +422,7 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
 bool IsBlockSafePattern(const QByteArray &p)
 {
     const qsizetype n = p.size();
+    qsizetype escaped = -1; // the last character taken literally by a backslash
     for (qsizetype i = 0; i < n; ++i) {
         const char c = p[i];
         if (c == '\\') {
@@ -437,10 +438,10 @@ bool IsBlockSafePattern(const QByteArray &p)
             }
             if (e == 'A' || e == 'z' || e == 'Z' || e == 'G')
                 return false;
-            ++i;
+            escaped = ++i;
             continue;
         }
-        if (c == '+' && i > 0 && std::strchr("*+?}", p[i - 1]))
+        if (c == '+' && i > 0 && escaped != i - 1 && std::strchr("*+?}", p[i - 1]))
             return false; // possessive
         if (c != '(' || i + 1 >= n)
             continue;
