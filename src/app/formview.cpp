@@ -348,12 +348,6 @@ void TFormView::ViewOptChange()
     m_openHistory.SetEncoding(view->FileName(), EncodingCode(view));
 }
 
-void TFormView::ViewDrawLine(TQzBinHex *, QPainter &, const QString &, const QString &,
-                             const QRect &, const QPoint &, bool &)
-{
-    // The colour rules paint here once they exist.
-}
-
 void TFormView::RedrawViews()
 {
     for (const TRec &rec : m_recs)

@@ -4,13 +4,16 @@
 #include "app/commandline.h"
 #include "app/inifile.h"
 #include "app/recentfiles.h"
+#include "app/rulesettings.h"
 #include "app/trec.h"
+#include "viewer/linedecoration.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -21,6 +24,8 @@ class QStackedWidget;
 class QTabWidget;
 class QToolBar;
 class TQzBinHex;
+class TRuleDecorator;
+class TSubstringsFilterDecorator;
 struct TQzFont;
 
 // The main window: a tool bar, one tab per open file (each holding a viewer),
@@ -129,6 +134,12 @@ public:
     // False when the settings file could not be written (already reported).
     bool SaveSettings();
 
+    // The live colour rules and the sub-strings filter (formview_rules.cpp).
+    // Setting either puts it into effect and repaints every viewer.
+    const TRuleSettings &RuleSettings() const { return m_rules; }
+    void SetColorRules(const TColorRec &rules);
+    void SetSubstringsFilter(const TSubstringsFilterValues &values);
+
     // The open dialog; replaceable so that tests never block on a real one.
     // Gets the folder to start in (empty: where it was last) and returns the
     // chosen file or an empty string.
@@ -144,9 +155,6 @@ public:
     void RefreshTimerTimer();
     void ViewFileReload(TQzBinHex *sender);
     void ViewOptChange();
-    void ViewDrawLine(TQzBinHex *sender, QPainter &canvas, const QString &text,
-                      const QString &wholeLine, const QRect &rect, const QPoint &textPoint,
-                      bool &done);
 
     void FileOpenExecute();
     void acFileCloseExecute();
@@ -235,7 +243,14 @@ private:
     QStringList SaveOpenTabs();
     void ReopenLastLogs();
 
+    // formview_rules.cpp
+    void ApplyRuleSettings();
+    TQzLineDecorators RuleDecorators() const;
+
     AppSettings m_settings;
+    TRuleSettings m_rules;
+    std::shared_ptr<TRuleDecorator> m_ruleDecorator;
+    std::shared_ptr<TSubstringsFilterDecorator> m_filterDecorator;
     IniFile m_ini;
     CommandLine m_commandLine;
     RecentFiles m_openHistory;

@@ -42,6 +42,8 @@ void TFormView::LoadSettings()
 {
     // Every key's default is the value held now, so a missing key keeps it.
     LoadAppSettings(m_ini, m_settings);
+    LoadRuleSettings(m_ini, m_rules);
+    ApplyRuleSettings();
     RestoreGeometry();
     m_openHistory.Load(m_ini);
 }
@@ -51,6 +53,7 @@ bool TFormView::SaveSettings()
     const QStringList tabsLeftOut = SaveOpenTabs();
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
+    SaveRuleSettings(m_ini, m_rules);
     QStringList leftOut = m_openHistory.Save(m_ini) + tabsLeftOut;
     leftOut.removeDuplicates();
     if (!leftOut.isEmpty())

@@ -172,11 +172,8 @@ void TFormView::ConfigureNewView(TQzBinHex *view)
 
     view->OnFileReload = [this](TQzBinHex *sender) { ViewFileReload(sender); };
     view->OnOptionsChange = [this](TQzBinHex *) { ViewOptChange(); };
-    view->OnDrawLine = [this](TQzBinHex *sender, QPainter &canvas, const QString &text,
-                              const QString &wholeLine, const QRect &rect, const QPoint &textPoint,
-                              bool &done) {
-        ViewDrawLine(sender, canvas, text, wholeLine, rect, textPoint, done);
-    };
+    // Colour rules first: they test the line as the file has it.
+    view->SetLineDecorators(RuleDecorators());
 }
 
 void TFormView::ApplyEncodingCode(TQzBinHex *view, int code)

@@ -1,6 +1,9 @@
 # The main window and the program.
 add_library(ravelin_app STATIC
+  colorbox.cpp colorbox.h
   colorconv.cpp colorconv.h
+  formcolors.cpp formcolors.h
+  formfilter.cpp formfilter.h
   fontconv.cpp fontconv.h
   formview.cpp formview.h
   formview_actions.cpp
@@ -12,6 +15,7 @@ add_library(ravelin_app STATIC
   formview_settings.cpp
   formview_tabs.cpp
   ravelinapp.cpp ravelinapp.h
+  ruledecorator.cpp ruledecorator.h
   shellmessages.cpp shellmessages.h
   trec.h
   resources/ravelin.qrc

@@ -1,0 +1,364 @@
+#include "app/formcolors.h"
+
+#include "app/colorbox.h"
+#include "app/colorconv.h"
+#include "app/inifile.h"
+#include "rules/ruleregex.h"
+#include "text/guard.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QByteArray kSection = "ColorWindow";
+
+QString Caption(int n, const QByteArray &text)
+{
+    return QStringLiteral("Color %1: %2").arg(n).arg(QString::fromUtf8(text));
+}
+
+// Each rule drawn in its own colours, with its check box, framed when selected.
+class RuleItemDelegate final : public QStyledItemDelegate
+{
+public:
+    RuleItemDelegate(const TColorRec &rules, QObject *parent)
+        : QStyledItemDelegate(parent), m_rules(rules)
+    {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const TColorRecItem &rule = m_rules.Rule(index.row() + 1);
+        const QRect r = option.rect;
+        painter->save();
+        painter->fillRect(r, ColorFromInt(rule.ColorB));
+        const int box = std::min(r.height() - 2, 13);
+        const QRect check(r.left() + 2, r.top() + (r.height() - box) / 2, box, box);
+        painter->setPen(Qt::black);
+        painter->setBrush(Qt::white);
+        painter->drawRect(check.adjusted(0, 0, -1, -1));
+        if (index.data(Qt::CheckStateRole).toInt() == Qt::Checked) {
+            painter->setPen(QPen(Qt::black, 2));
+            painter->drawLine(check.left() + 3, check.center().y(), check.center().x(),
+                              check.bottom() - 3);
+            painter->drawLine(check.center().x(), check.bottom() - 3, check.right() - 2,
+                              check.top() + 3);
+        }
+        painter->setPen(ColorFromInt(rule.ColorF));
+        painter->setFont(option.font);
+        const QRect text = r.adjusted(check.right() + 4, 1, 0, 0);
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        if (option.state & QStyle::State_Selected) {
+            painter->setPen(Qt::black);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(r.adjusted(0, 0, -1, -1));
+        }
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QSize size = QStyledItemDelegate::sizeHint(option, index);
+        return {size.width(), std::max(16, option.fontMetrics.height() + 2)};
+    }
+
+private:
+    const TColorRec &m_rules;
+};
+
+QLineEdit *Edit(QWidget *parent, const char *name)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QCheckBox *Check(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+QLabel *Label(QWidget *parent, const char *name, const QString &caption, QWidget *buddy = nullptr)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    if (buddy)
+        label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+TFormColors::TFormColors(IniFile &ini, QWidget *parent) : QDialog(parent), m_ini(ini)
+{
+    setObjectName(QStringLiteral("FormColors"));
+    setWindowTitle(QStringLiteral("Colors & filters"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    setMinimumSize(380, 430);
+    resize(463, 540);
+
+    // "Strings"
+    auto *box0 = new QGroupBox(QStringLiteral("Strings"), this);
+    box0->setObjectName(QStringLiteral("box0"));
+    m_list = new QListWidget(box0);
+    m_list->setObjectName(QStringLiteral("ListBox1"));
+    m_list->setItemDelegate(new RuleItemDelegate(m_rules, m_list));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    auto *btnUp = new QPushButton(QStringLiteral("&Up"), box0);
+    btnUp->setObjectName(QStringLiteral("btnUp"));
+    auto *btnDown = new QPushButton(QStringLiteral("&Down"), box0);
+    btnDown->setObjectName(QStringLiteral("btnDown"));
+    auto *box0Layout = new QGridLayout(box0);
+    box0Layout->addWidget(Label(box0, "Label1", QStringLiteral("String &list:"), m_list), 0, 0);
+    box0Layout->addWidget(m_list, 1, 0, 3, 1);
+    box0Layout->addWidget(btnUp, 1, 1);
+    box0Layout->addWidget(btnDown, 2, 1);
+    box0Layout->setRowStretch(3, 1);
+
+    // "Selected string properties"
+    auto *box1 = new QGroupBox(QStringLiteral("Selected string properties"), this);
+    box1->setObjectName(QStringLiteral("box1"));
+    m_edText = Edit(box1, "edText");
+    m_chkCase = Check(box1, "chkCase", QStringLiteral("&Case sensitive"));
+    m_chkInv = Check(box1, "chkInv", QStringLiteral("&Invert match"));
+    m_colorB = new TColorBox(box1);
+    m_colorB->setObjectName(QStringLiteral("cColorB"));
+    m_colorF = new TColorBox(box1);
+    m_colorF->setObjectName(QStringLiteral("cColorF"));
+    m_chkRepl = Check(box1, "chkRepl", QStringLiteral("Don't &output this string, replace with:"));
+    m_edRepl = Edit(box1, "edRepl");
+    auto *box1Layout = new QGridLayout(box1);
+    box1Layout->addWidget(Label(box1, "Label3", QStringLiteral("&Regular exp.:"), m_edText), 0, 0);
+    box1Layout->addWidget(m_edText, 0, 1, 1, 3);
+    box1Layout->addWidget(m_chkCase, 1, 1);
+    box1Layout->addWidget(m_chkInv, 1, 2, 1, 2);
+    box1Layout->addWidget(Label(box1, "Label2", QStringLiteral("&Background:"), m_colorB), 2, 0);
+    box1Layout->addWidget(m_colorB, 2, 1);
+    box1Layout->addWidget(Label(box1, "Label8", QStringLiteral("&Foreground:"), m_colorF), 2, 2);
+    box1Layout->addWidget(m_colorF, 2, 3);
+    box1Layout->addWidget(Label(box1, "Label4", QStringLiteral("Filter entire string:")), 3, 0,
+                          1, 4);
+    box1Layout->addWidget(m_chkRepl, 4, 0, 1, 2);
+    box1Layout->addWidget(m_edRepl, 4, 2, 1, 2);
+
+    // "Sub-strings filter"
+    auto *box2 = new QGroupBox(QStringLiteral("Sub-strings filter"), this);
+    box2->setObjectName(QStringLiteral("box2"));
+    auto *box2Layout = new QGridLayout(box2);
+    box2Layout->addWidget(Label(box2, "Label5", QStringLiteral("Filter sub-strings:")), 0, 0, 1,
+                          2);
+    for (size_t i = 0; i < 3; ++i) {
+        const QByteArray n = QByteArray::number(int(i) + 1);
+        m_repFrom[i] = Edit(box2, ("edRepFrom" + n).constData());
+        m_repTo[i] = Edit(box2, ("edRepTo" + n).constData());
+        m_repTo[i]->setMaxLength(1);
+        m_repTo[i]->setMaximumWidth(40);
+        box2Layout->addWidget(m_repFrom[i], int(i) + 2, 0);
+        box2Layout->addWidget(m_repTo[i], int(i) + 2, 1);
+    }
+    box2Layout->addWidget(Label(box2, "Label6", QStringLiteral("R&eplace regular exp.:"),
+                                m_repFrom[0]),
+                          1, 0);
+    box2Layout->addWidget(Label(box2, "Label7", QStringLiteral("&with char:"), m_repTo[0]), 1,
+                          1);
+    box2Layout->setColumnStretch(0, 1);
+
+    auto *btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnOk->setDefault(true);
+    auto *btnApply = new QPushButton(QStringLiteral("&Apply"), this);
+    btnApply->setObjectName(QStringLiteral("btnApply"));
+    auto *btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnApply);
+    buttons->addWidget(btnCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(box0, 1);
+    layout->addWidget(box1);
+    layout->addWidget(box2);
+    layout->addLayout(buttons);
+
+    connect(m_list, &QListWidget::currentRowChanged, this, Guarded([this] { LoadEditors(); }));
+    connect(m_list, &QListWidget::itemChanged, this,
+            Guarded([this](QListWidgetItem *item) { ItemChanged(item); }));
+    connect(btnUp, &QPushButton::clicked, this, Guarded([this] { Move(-1); }));
+    connect(btnDown, &QPushButton::clicked, this, Guarded([this] { Move(1); }));
+    const auto changed = Guarded([this] { StoreEditors(); });
+    connect(m_edText, &QLineEdit::textChanged, this, changed);
+    connect(m_edRepl, &QLineEdit::textChanged, this, changed);
+    for (QCheckBox *box : {m_chkCase, m_chkInv, m_chkRepl})
+        connect(box, &QCheckBox::toggled, this, changed);
+    m_colorB->OnChange = [this] { RunGuarded([this] { StoreEditors(); }); };
+    m_colorF->OnChange = m_colorB->OnChange;
+    for (QLineEdit *edit : m_repFrom)
+        connect(edit, &QLineEdit::textChanged, this,
+                Guarded([edit] { MarkExpression(edit, false); }));
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { accept(); }));
+    connect(btnApply, &QPushButton::clicked, this, Guarded([this] {
+                if (OnApply)
+                    OnApply(m_rules);
+            }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
+}
+
+TFormColors::~TFormColors()
+{
+    if (!m_placed)
+        return; // never shown: nothing to remember
+    m_ini.WriteInteger(kSection, "Width", width());
+    m_ini.WriteInteger(kSection, "Height", height());
+    m_ini.WriteInteger(kSection, "Left", x());
+    m_ini.WriteInteger(kSection, "Top", y());
+}
+
+void TFormColors::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        resize(std::max(m_ini.ReadInteger(kSection, "Width", width()), minimumWidth()),
+               std::max(m_ini.ReadInteger(kSection, "Height", height()), minimumHeight()));
+        if (m_ini.KeyExists(kSection, "Left") && m_ini.KeyExists(kSection, "Top"))
+            move(m_ini.ReadInteger(kSection, "Left", x()), m_ini.ReadInteger(kSection, "Top", y()));
+    }
+    QDialog::showEvent(event);
+}
+
+void TFormColors::SetRules(const TColorRec &rules)
+{
+    m_rules = rules;
+    FillList();
+    SelectRule(1);
+}
+
+void TFormColors::SetFilterValues(const TSubstringsFilterValues &values)
+{
+    for (size_t i = 0; i < 3; ++i) {
+        m_repFrom[i]->setText(QString::fromUtf8(values.RepFrom[i]));
+        m_repTo[i]->setText(QString::fromUtf8(values.RepTo[i]));
+    }
+}
+
+TSubstringsFilterValues TFormColors::FilterValues(const TSubstringsFilterValues &previous) const
+{
+    TSubstringsFilterValues values = previous;
+    for (size_t i = 0; i < 3; ++i) {
+        values.RepFrom[i] = m_repFrom[i]->text().toUtf8();
+        const QString to = m_repTo[i]->text();
+        if (!to.isEmpty())
+            values.RepTo[i] = to.left(to.at(0).isHighSurrogate() ? 2 : 1).toUtf8();
+    }
+    return values;
+}
+
+int TFormColors::SelectedRule() const
+{
+    return std::clamp(m_list->currentRow() + 1, 1, TColorRec::Count);
+}
+
+void TFormColors::FillList()
+{
+    const QSignalBlocker blocker(m_list);
+    m_list->clear();
+    for (int n = 1; n <= TColorRec::Count; ++n) {
+        auto *item = new QListWidgetItem(Caption(n, m_rules.Rule(n).Text), m_list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(m_rules.Rule(n).En ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void TFormColors::SelectRule(int n)
+{
+    m_list->setCurrentRow(n - 1);
+    LoadEditors();
+}
+
+void TFormColors::LoadEditors()
+{
+    const TColorRecItem &rule = m_rules.Rule(SelectedRule());
+    m_loading = true;
+    m_edText->setText(QString::fromUtf8(rule.Text));
+    m_chkCase->setChecked(rule.Case);
+    m_chkInv->setChecked(rule.Inv);
+    m_chkRepl->setChecked(rule.Repl);
+    m_edRepl->setText(QString::fromUtf8(rule.RStr));
+    m_colorF->SetColor(rule.ColorF);
+    m_colorB->SetColor(rule.ColorB);
+    m_loading = false;
+    MarkExpression(m_edText, rule.Case);
+}
+
+void TFormColors::StoreEditors()
+{
+    if (m_loading)
+        return;
+    const int n = SelectedRule();
+    TColorRecItem &rule = m_rules.Rule(n);
+    rule.Text = m_edText->text().toUtf8();
+    rule.Case = m_chkCase->isChecked();
+    rule.Inv = m_chkInv->isChecked();
+    rule.Repl = m_chkRepl->isChecked();
+    rule.RStr = m_edRepl->text().toUtf8();
+    rule.ColorF = m_colorF->Color();
+    rule.ColorB = m_colorB->Color();
+    if (QListWidgetItem *item = m_list->item(n - 1)) {
+        const QSignalBlocker blocker(m_list);
+        item->setText(Caption(n, rule.Text));
+    }
+    m_list->viewport()->update();
+    MarkExpression(m_edText, rule.Case);
+}
+
+void TFormColors::ItemChanged(QListWidgetItem *item)
+{
+    const int n = m_list->row(item) + 1;
+    if (n >= 1 && n <= TColorRec::Count)
+        m_rules.Rule(n).En = item->checkState() == Qt::Checked;
+}
+
+void TFormColors::Move(int delta)
+{
+    const int n = SelectedRule();
+    const int to = n + delta;
+    if (to < 1 || to > TColorRec::Count)
+        return;
+    std::swap(m_rules.Rule(n), m_rules.Rule(to));
+    FillList();
+    SelectRule(to);
+}
+
+void TFormColors::MarkExpression(QLineEdit *edit, bool caseSensitive)
+{
+    const QByteArray text = edit->text().toUtf8();
+    const TRuleRegex regex =
+        text.isEmpty() ? TRuleRegex() : TRuleRegex(text, TRuleRegex::Flavour::Line, caseSensitive);
+    const bool bad = !text.isEmpty() && !regex.IsValid();
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Text, bad ? QColor(Qt::red) : QApplication::palette().color(QPalette::Text));
+    edit->setPalette(palette);
+    edit->setToolTip(bad ? QStringLiteral("%1 (at offset %2)")
+                               .arg(regex.ErrorText())
+                               .arg(regex.ErrorOffset())
+                         : QString());
+}

@@ -1,0 +1,244 @@
+#include "app/formfilter.h"
+
+#include "app/shellmessages.h"
+#include "text/guard.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace {
+
+const QString kNoLines = QStringLiteral("No lines were filtered, log wasn't created");
+
+QLabel *Label(QWidget *parent, const char *name, const QString &caption, QWidget *buddy = nullptr)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    if (buddy)
+        label->setBuddy(buddy);
+    return label;
+}
+
+template <typename T>
+T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+TFormFilter::TFormFilter(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormFilter"));
+    setWindowTitle(QStringLiteral("Create filtered log"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    m_edFN = Named(new QLineEdit(this), "edFN");
+    m_edFN->setMinimumWidth(360);
+    m_bBr = Named(new QPushButton(QStringLiteral("&Browse..."), this), "bBr");
+    m_edFilter = Named(new QLineEdit(this), "edFilter");
+    m_chkRE = Named(new QCheckBox(QStringLiteral("&Regular expression"), this), "chkRE");
+    m_chkCase = Named(new QCheckBox(QStringLiteral("&Case sensitive"), this), "chkCase");
+    m_chkInv = Named(new QCheckBox(QStringLiteral("&Invert match"), this), "chkInv");
+    m_gauge = Named(new QProgressBar(this), "Gauge1");
+    m_gauge->setRange(0, 100);
+    m_gauge->setValue(0);
+    m_gauge->setTextVisible(false);
+    m_gauge->setStyleSheet(QStringLiteral("QProgressBar::chunk { background-color: navy; }"));
+    m_bOk = Named(new QPushButton(QStringLiteral("Filter"), this), "bOk");
+    m_bOk->setDefault(true);
+    m_bCan = Named(new QPushButton(QStringLiteral("Cancel"), this), "bCan");
+
+    auto *grid = new QGridLayout;
+    grid->addWidget(Label(this, "Label1", QStringLiteral("&Newly created filtered log filename:"),
+                          m_edFN),
+                    0, 0, 1, 2);
+    grid->addWidget(m_edFN, 1, 0);
+    grid->addWidget(m_bBr, 1, 1);
+    grid->addWidget(Label(this, "Label2", QStringLiteral("&Leave only lines containing sub-string:"),
+                          m_edFilter),
+                    2, 0, 1, 2);
+    grid->addWidget(m_edFilter, 3, 0, 1, 2);
+    auto *checks = new QHBoxLayout;
+    checks->addWidget(m_chkRE);
+    checks->addWidget(m_chkCase);
+    checks->addWidget(m_chkInv);
+    checks->addStretch(1);
+    grid->addLayout(checks, 4, 0, 1, 2);
+    grid->addWidget(Label(this, "Label3", QStringLiteral("Filtering progress:")), 5, 0, 1, 2);
+    grid->addWidget(m_gauge, 6, 0, 1, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_bOk);
+    buttons->addWidget(m_bCan);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    ChooseFile = [this](const QString &current) {
+        QFileDialog dialog(this, QString(), QFileInfo(current).absolutePath());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters({QStringLiteral("Log files (*.log)"), QStringLiteral("All files (*)")});
+        dialog.setDefaultSuffix(QStringLiteral("log"));
+        dialog.selectFile(current);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+
+    connect(m_edFilter, &QLineEdit::textChanged, this, Guarded([this] { UpdateOk(); }));
+    connect(m_bBr, &QPushButton::clicked, this, Guarded([this] { Browse(); }));
+    connect(m_bOk, &QPushButton::clicked, this, Guarded([this] { Run(); }));
+    connect(m_bCan, &QPushButton::clicked, this, Guarded([this] { reject(); }));
+    SetSource(QString(), 0);
+    UpdateOk();
+    // Centred on the screen: it has no owner to be centred on.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        adjustSize();
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+TFormFilter::~TFormFilter() = default;
+
+QString TFormFilter::SuggestedName(const QString &source)
+{
+    if (source.isEmpty())
+        return QDir::home().filePath(QStringLiteral("filtered.log"));
+    const qsizetype slash = source.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = source.lastIndexOf(QLatin1Char('.'));
+    // A dot that starts the name (".bashrc") begins no extension.
+    const bool extension = dot > slash + 1;
+    return (extension ? source.left(dot) : source) + QStringLiteral("_filtered.log");
+}
+
+void TFormFilter::SetSource(const QString &fileName, int encoding)
+{
+    m_source = fileName;
+    m_encoding = encoding;
+    m_edFN->setText(SuggestedName(fileName));
+}
+
+QString TFormFilter::FileName() const
+{
+    return m_edFN->text();
+}
+
+void TFormFilter::UpdateOk()
+{
+    m_bOk->setEnabled(!m_running && !m_edFilter->text().isEmpty());
+}
+
+void TFormFilter::Browse()
+{
+    const QString chosen = ChooseFile ? ChooseFile(m_edFN->text()) : QString();
+    if (!chosen.isEmpty())
+        m_edFN->setText(chosen);
+}
+
+void TFormFilter::SetRunning(bool running)
+{
+    m_running = running;
+    for (QWidget *w : std::initializer_list<QWidget *>{m_edFN, m_bBr, m_edFilter, m_chkRE,
+                                                        m_chkCase, m_chkInv})
+        w->setEnabled(!running);
+    UpdateOk();
+}
+
+void TFormFilter::reject()
+{
+    // During a run Cancel stops it; the dialog closes only afterwards.
+    if (m_running) {
+        if (m_cancel)
+            m_cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
+void TFormFilter::Run()
+{
+    if (m_running || m_edFilter->text().isEmpty())
+        return;
+    TFilterLogOptions options;
+    options.Filter = m_edFilter->text().toUtf8();
+    options.Encoding = m_encoding;
+    options.Invert = m_chkInv->isChecked();
+    options.CaseSensitive = m_chkCase->isChecked();
+    options.IsRegex = m_chkRE->isChecked();
+    const QString dest = m_edFN->text();
+
+    SetRunning(true);
+    m_gauge->setValue(0);
+    // The worker shares only these with the dialog; it never touches a widget.
+    struct Shared
+    {
+        std::atomic<int> Percent{0};
+        std::atomic<bool> Done{false};
+        TFilterLogResult Result;
+    };
+    auto shared = std::make_shared<Shared>();
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(kProgressIntervalMs);
+    connect(&tick, &QTimer::timeout, &loop, Guarded([&] {
+                const int percent = std::clamp(shared->Percent.load(), 0, 100);
+                if (percent != m_gauge->value())
+                    m_gauge->setValue(percent);
+                if (shared->Done.load())
+                    loop.quit();
+            }));
+    std::jthread worker([shared, source = m_source, dest, options](std::stop_token stop) {
+        shared->Result = FilterLog(
+            source, dest, options, [&](int percent) { shared->Percent.store(percent); }, stop);
+        shared->Done.store(true);
+    });
+    m_cancel = [&worker] { worker.request_stop(); };
+    tick.start();
+    loop.exec();
+    m_cancel = nullptr;
+    worker.join();
+    tick.stop();
+    SetRunning(false);
+
+    const TFilterLogResult &result = shared->Result;
+    switch (result.State) {
+    case TFilterLogResult::Status::Written:
+        m_gauge->setValue(100);
+        if (ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Open newly created log file?"),
+                        MsgIcon::Question, MsgButtons::OkCancel) == MsgResult::Ok)
+            accept();
+        return;
+    case TFilterLogResult::Status::NoLines:
+    case TFilterLogResult::Status::NoSource:
+        MsgWarning(kNoLines);
+        return;
+    case TFilterLogResult::Status::Cancelled:
+        m_gauge->setValue(0);
+        return;
+    case TFilterLogResult::Status::SameFile:
+    case TFilterLogResult::Status::Failed:
+        MsgError(result.Error);
+        return;
+    }
+}

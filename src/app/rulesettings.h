@@ -1,0 +1,31 @@
+#pragma once
+
+#include "rules/colorrec.h"
+#include "rules/substringsfilter.h"
+
+#include <QByteArray>
+
+class IniFile;
+
+// The colour rules and the sub-strings filter as the settings file keeps
+// them ([Color] and [SFilters]), with the two [Color] strings RepFrom and
+// RepTo that are only carried through.
+struct TRuleSettings
+{
+    TColorRec Rules = DefaultColorRec();
+    TSubstringsFilterValues Filter;
+    QByteArray RepFrom;
+    QByteArray RepTo;
+
+    bool operator==(const TRuleSettings &) const = default;
+};
+
+// Missing keys take the defaults; rules 1 to 3 left without a text get
+// their default text and colours back.
+void LoadRuleSettings(const IniFile &ini, TRuleSettings &settings);
+// Every key of all 20 rules, empty ones too; texts in double quotes so
+// their leading and trailing spaces survive.
+void SaveRuleSettings(IniFile &ini, const TRuleSettings &settings);
+
+// The first character (UTF-8) of a value, or "." when it has none.
+QByteArray FirstCharacter(const QByteArray &value);
