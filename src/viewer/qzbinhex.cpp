@@ -64,6 +64,7 @@ TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
 
     m_doc.OnReadError = [this] { return ReadErrorRetry(); };
+    m_doc.OnWindowRead = [this] { WindowRead(); };
 
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
@@ -183,6 +184,8 @@ bool TQzBinHex::OpenSource(OpenKind kind, bool fromWatcher)
 void TQzBinHex::CloseSource()
 {
     m_doc.Close();
+    m_urls.Clear();
+    m_lineStarts.Clear();
     m_viewPos = 0;
     m_viewAtEnd = false;
     m_viewPageSize = 0;
@@ -373,6 +376,7 @@ void TQzBinHex::SetTextUrlHilight(bool value)
     if (value == m_textUrlHilight)
         return;
     m_textUrlHilight = value;
+    DetectUrls();
     Redraw();
 }
 
