@@ -447,6 +447,7 @@ void TQzBinHex::MeasureView()
     m_drawStale = true;
     m_drawnForScreen = isVisible() || InHiddenPage();
     UpdateMetrics(CurrentFont());
+    PrepareGutter();
     m_strPositions.Clear(CharSize());
     m_viewAtEnd = false;
     m_viewPageSize = 0;
@@ -454,6 +455,8 @@ void TQzBinHex::MeasureView()
         return;
     const int visibleLines = VisibleLines();
     m_viewPageSize = qint64(visibleLines) * BytesPerLine();
+    if (m_doc.ReadOK() && !IsTextMode())
+        m_viewAtEnd = m_viewPos >= FileSize() - m_viewPageSize;
     if (!m_doc.ReadOK() || !IsTextMode())
         return;
     // The same layout a drawing makes, without the pixels.
