@@ -6,11 +6,20 @@
 
 #include <algorithm>
 
-void TQzDumpRenderer::Output(QPainter &painter, int x, int y, const QString &text) const
+QString TQzDumpRenderer::Shown(const QString &text) const
+{
+    if (!m_s.DumpText)
+        return text;
+    QString shown = m_s.DumpText(text);
+    // The cells and the character map count on the length.
+    return shown.size() == text.size() ? shown : text;
+}
+
+void TQzDumpRenderer::Output(QPainter &painter, int x, int y, const QString &shown) const
 {
     TQzBinHexOutputOptions plain = m_s.Options;
     plain.ShowEol = false;
-    m_text.OutputText(painter, x, y, text, plain);
+    m_text.OutputText(painter, x, y, shown, plain);
 }
 
 void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
@@ -39,14 +48,14 @@ void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
         painter.setBackground(m_s.Colors.Background);
         int textX = left - h;
         if (g.HasHex()) {
-            Output(painter, left - h, y, row.Offset);
+            Output(painter, left - h, y, Shown(row.Offset));
             const int areaX = left + g.HexAreaStart() * cw - h;
             painter.fillRect(areaX, y, g.HexAreaChars() * cw, lineHeight + 1, m_s.Colors.HexBack);
             painter.setBackground(m_s.Colors.HexBack);
             for (int j = 0; j < int(row.Cells.size()); ++j) {
                 const int x = left + g.CellColumn(j) * cw - h;
                 painter.setPen(j % 4 < 2 ? m_s.Colors.Hex : m_s.Colors.Hex2);
-                Output(painter, x, y, row.Cells[size_t(j)]);
+                Output(painter, x, y, Shown(row.Cells[size_t(j)]));
                 const qint64 from = row.Pos + qint64(j) * g.UnitBytes;
                 for (const TQzLineDecoration::Mark &mark : decoration.Marks) {
                     if (mark.Invert && mark.From < from + g.UnitBytes && from < mark.To) {
@@ -71,10 +80,11 @@ void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
             painter.setPen(m_s.Colors.Text);
             painter.setBackground(m_s.Colors.Background);
         }
-        Output(painter, textX, y, row.Text);
-        m_text.DrawMarks(painter, decoration, row.Pos, textX, y, row.Text, row.Offsets);
+        const QString text = Shown(row.Text);
+        Output(painter, textX, y, text);
+        m_text.DrawMarks(painter, decoration, row.Pos, textX, y, text, row.Offsets);
         if (positions)
-            positions->Add(row.Text, textX, row.Pos, y, row.Offsets);
+            positions->Add(text, textX, row.Pos, y, row.Offsets);
         y += lineHeight;
     }
     // No cells of their own: the strip covers whatever scrolled under it.

@@ -20,10 +20,11 @@ public:
     void DrawRows(QPainter &painter, const TQzDumpLayout &layout, TStrPositions *positions) const;
 
 private:
-    // Every string a dump row shows reaches the bitmap through here, so
-    // that whatever rewrites shown text acts on offsets, cells and
-    // characters alike.
-    void Output(QPainter &painter, int x, int y, const QString &text) const;
+    // Every string a dump row shows passes through here before it is drawn,
+    // so that a rewrite of shown text acts on offsets, cells and characters
+    // alike.
+    QString Shown(const QString &text) const;
+    void Output(QPainter &painter, int x, int y, const QString &shown) const;
 
     const TQzRenderSetup &m_s;
     TQzTextRenderer m_text;

@@ -51,7 +51,10 @@ void TQzBinHex::UpdateLineStarts()
     m_lineStartsRead = m_doc.WindowReads();
     const qint64 range =
         LineStarts::RangeFor(m_doc.BufferPos(), m_doc.BufferSize(), m_textGutterLinesBufSize);
-    if (range >= 0)
+    // The table of this open already reaching that far stays: the bytes
+    // before it are the same, and numbers never come from beyond what was
+    // counted. Moving back up the file thus costs nothing.
+    if (range >= 0 && range > m_lineStarts.CountedSize())
         CountLines(range);
 }
 

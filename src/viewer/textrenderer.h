@@ -67,6 +67,12 @@ struct TQzRenderSetup
                        const TQzBinHexOutputOptions &options)>
         AfterLine;
 
+    // Rewrites each string the dump modes show (an offset, a hex cell, a
+    // row's characters) before it is drawn and recorded; empty: as it is.
+    // A rewrite keeps the number of characters, so cells and hit testing
+    // stay where they are.
+    std::function<QString(const QString &text)> DumpText;
+
     // Whether the layout must carry logical lines for this drawing.
     bool NeedsLogicalLines() const { return !Decorators.empty() || (!Printing && BeforeLine); }
 };

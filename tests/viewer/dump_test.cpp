@@ -2,7 +2,12 @@
 // the selection over cells and characters, fitting the row to the window.
 #include "viewerfixture.h"
 
+#include "viewer/dumplayout.h"
+#include "viewer/dumprenderer.h"
+#include "viewer/qttextmeasurer.h"
+
 #include <QFontMetrics>
+#include <QPainter>
 
 namespace {
 
@@ -186,6 +191,34 @@ TEST_F(Dump, AddressesAreUnderlinedInTheCharactersAndTheGutterHasNoMarks)
     EXPECT_EQ(count, 13 * m_charWidth); // "www.example.c" on the first row
     EXPECT_TRUE(OnlyColour(0, 10, 0, m_view->TextColorGutter));
     EXPECT_TRUE(OnlyColour(0, 10, 1, m_view->TextColorGutter));
+}
+
+TEST_F(Dump, EveryShownStringPassesTheRewriteOnceAndALengthChangeIsRefused)
+{
+    m_view->SetMode(vbmodeHex);
+    m_view->Open(Write("A4b\n", QStringLiteral("rewrite.bin")));
+    const TQzDumpLayout layout = LayOutDump(
+        m_view->Document(), TQzDumpGeometry::For(vbmodeHex, 8, 16, 8, 8), 0, 2, -1);
+    for (const bool keepLength : {true, false}) {
+        SCOPED_TRACE(keepLength);
+        TQzRenderSetup setup;
+        setup.Measurer = std::make_shared<QtTextMeasurer>(m_view->Font().Font);
+        setup.Size = QSize(100 * m_charWidth, 3 * m_lineHeight);
+        setup.LineHeight = m_lineHeight;
+        std::vector<QString> seen;
+        setup.DumpText = [&](const QString &text) {
+            seen.push_back(text);
+            return keepLength ? text.toLower() : text + u'!';
+        };
+        QImage image(setup.Size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        TStrPositions record;
+        record.Clear(1);
+        TQzDumpRenderer(setup, m_charWidth).DrawRows(painter, layout, &record);
+        EXPECT_EQ(seen, (std::vector<QString>{"00000000:", "41", "34", "62", "0A", "A4b."}));
+        ASSERT_EQ(record.Count(), 1);
+        EXPECT_EQ(record.At(0).Str, keepLength ? QStringLiteral("a4b.") : QStringLiteral("A4b."));
+    }
 }
 
 } // namespace
