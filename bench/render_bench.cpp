@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -132,6 +133,54 @@ int Measure(int argc, char **argv)
                            .arg(QLatin1String(kind.name))
                            .arg(dpr),
                        bare * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
+                       QStringLiteral("(info)")});
+        form.CloseAllTabs();
+    }
+
+    // The same screen in the control's other faces, beside the text rows:
+    // a hex dump, and the gutter with a number on every line.
+    struct Face
+    {
+        const char *name;
+        std::function<void(TQzBinHex *)> set;
+        qint64 at; // where to look; numbers exist only near the start
+    };
+    const Face faces[] = {
+        {"hex dump", [](TQzBinHex *v) { v->SetMode(vbmodeHex); }, -1},
+        {"mixed lines, gutter with a number on every line",
+         [](TQzBinHex *v) {
+             v->SetTextGutterLines(true);
+             v->SetTextGutterLinesStep(1);
+         },
+         100000},
+    };
+    const QString mixed = kinds[1].path;
+    for (const Face &face : faces) {
+        if (mixed.isEmpty())
+            break;
+        form.OpenFileTab(mixed);
+        TQzBinHex *view = form.ActiveView();
+        if (!view || !view->SourceAssigned()) {
+            bench::Fail(QStringLiteral("no view for %1").arg(mixed));
+            continue;
+        }
+        const QSize want(1280, 1024);
+        for (int i = 0; i < 10 && view->viewport()->size() != want; ++i) {
+            form.resize(form.size() + want - view->viewport()->size());
+            QCoreApplication::processEvents();
+        }
+        face.set(view);
+        view->ScrollTo(face.at < 0 ? view->FileSize() / 2 : face.at);
+        view->Redraw();
+        if (view->StrPositions().Count() == 0)
+            bench::Fail(QStringLiteral("nothing drawn for the %1").arg(QLatin1String(face.name)));
+        if (face.at >= 0 && view->LineStartCount() == 0)
+            bench::Fail(QStringLiteral("no line numbers counted"));
+        const bench::Times t = bench::MedianTimes(runs, [&] { view->Redraw(); });
+        bench::Report({QStringLiteral("full repaint 1280x1024, %1, DPR %2, median")
+                           .arg(QLatin1String(face.name))
+                           .arg(view->devicePixelRatioF()),
+                       t.Wall * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
                        QStringLiteral("(info)")});
         form.CloseAllTabs();
     }

@@ -43,6 +43,7 @@ struct TQzLineDecoration
         QColor Fore; // invalid: the text colour in force
         QColor Back; // invalid: the background in force
         bool Invert = false;
+        bool Underline = false;
     };
     std::vector<Mark> Marks;
 };

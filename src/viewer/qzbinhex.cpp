@@ -64,6 +64,7 @@ TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
 
     m_doc.OnReadError = [this] { return ReadErrorRetry(); };
+    m_doc.OnWindowRead = [this] { WindowRead(); };
 
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
@@ -183,6 +184,8 @@ bool TQzBinHex::OpenSource(OpenKind kind, bool fromWatcher)
 void TQzBinHex::CloseSource()
 {
     m_doc.Close();
+    m_urls.Clear();
+    m_lineStarts.Clear();
     m_viewPos = 0;
     m_viewAtEnd = false;
     m_viewPageSize = 0;
@@ -373,6 +376,7 @@ void TQzBinHex::SetTextUrlHilight(bool value)
     if (value == m_textUrlHilight)
         return;
     m_textUrlHilight = value;
+    DetectUrls();
     Redraw();
 }
 
@@ -443,6 +447,7 @@ void TQzBinHex::MeasureView()
     m_drawStale = true;
     m_drawnForScreen = isVisible() || InHiddenPage();
     UpdateMetrics(CurrentFont());
+    PrepareGutter();
     m_strPositions.Clear(CharSize());
     m_viewAtEnd = false;
     m_viewPageSize = 0;
@@ -450,6 +455,8 @@ void TQzBinHex::MeasureView()
         return;
     const int visibleLines = VisibleLines();
     m_viewPageSize = qint64(visibleLines) * BytesPerLine();
+    if (m_doc.ReadOK() && !IsTextMode())
+        m_viewAtEnd = m_viewPos >= FileSize() - m_viewPageSize;
     if (!m_doc.ReadOK() || !IsTextMode())
         return;
     // The same layout a drawing makes, without the pixels.

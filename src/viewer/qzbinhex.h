@@ -1,8 +1,10 @@
 #pragma once
 
+#include "viewer/linecount.h"
 #include "viewer/linedecoration.h"
 #include "viewer/linereader.h"
 #include "viewer/strpositions.h"
+#include "viewer/urldetect.h"
 #include "viewer/viewdocument.h"
 #include "viewer/viewtypes.h"
 
@@ -37,6 +39,8 @@ using TQzBinHexDrawLine = std::function<void(
 using TQzBinHexDrawLine2 =
     std::function<void(TQzBinHex *sender, QPainter &canvas, const QString &AStr, const QPoint &APnt,
                        const TQzBinHexOutputOptions &AOptions)>;
+// Raised for a click on an address, with "mailto:" before an e-mail address.
+using TQzBinHexClickURL = std::function<void(TQzBinHex *sender, const QByteArray &AString)>;
 
 // The viewer control: one file, shown through a window of it. The document
 // model, line location, drawing, movement and input live in files of their
@@ -255,6 +259,28 @@ public:
     int VScrollMax() const { return m_vMax; }
     int VScrollPos() const { return m_vPos; }
 
+    // --- Addresses (web and e-mail) found in the read window
+    // The address over a client point (logical pixels) of the last screen
+    // drawing, with its file bytes; Text is empty where there is none.
+    TQzUrlList::Url UrlAt(const QPoint &clientPoint) const;
+    // The address covering a file position, or empty.
+    QByteArray UrlAt(qint64 position) const { return m_urls.UrlAt(position); }
+    const TQzUrlList &Urls() const { return m_urls; }
+    // Raises OnClickURL for the address at a position; false when there is
+    // none or nobody listens.
+    bool ClickUrlAt(qint64 position);
+    TQzBinHexClickURL OnClickURL;
+
+    // --- Line numbers in the gutter
+    // Numbers are shown: a text mode, gutter and numbers on, the file's
+    // extension listed when the list is in use.
+    bool LinesUsable() const;
+    // Rebuilds the line starts from the first size bytes of the file.
+    bool CountLines(qint64 size);
+    int LineNumber(qint64 position) const { return m_lineStarts.LineNumber(position); }
+    int LineStartCount() const { return m_lineStarts.LineStartCount(); }
+    const LineStarts &LineStartTable() const { return m_lineStarts; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -310,6 +336,16 @@ private:
     // Contract: the view position lies in the read window.
     void CheckViewInBuffer() const;
     TQzRenderSetup MakeRenderSetup(const QSize &size, bool printing);
+    // After each window read: addresses and line starts follow the window.
+    void WindowRead();
+    void DetectUrls();
+    // Counts line starts for the read window unless done for it already.
+    void UpdateLineStarts();
+    // The gutter's font and width for the coming drawing.
+    void PrepareGutter();
+    // The dump modes' rows (qzbinhex_dump.cpp).
+    void RenderDump(QPainter &painter, const TQzRenderSetup &setup, qint64 limitPos,
+                    int visibleLines, TStrPositions *positions, DrawResult &result);
     bool ReadErrorRetry();
 
     ViewDocument m_doc;
@@ -322,6 +358,7 @@ private:
     QColor m_color;
     // Shared with the record of drawn lines, which must outlive a font change.
     std::shared_ptr<QtTextMeasurer> m_measurer;
+    std::shared_ptr<QtTextMeasurer> m_gutterMeasurer; // of FontGutter
     TQzLineDecorators m_decorators;
 
     int m_lineHeight = 8;
@@ -381,4 +418,8 @@ private:
     TStrPositions m_strPositions;
     std::unique_ptr<TQzFileNotification> m_notifier;
     std::unique_ptr<TQzFileNotificationSimple> m_simpleNotifier;
+
+    TQzUrlList m_urls;            // of the read window; empty while not highlighted
+    LineStarts m_lineStarts;      // of the first bytes of the file
+    quint64 m_lineStartsRead = 0; // the window read they were counted for
 };

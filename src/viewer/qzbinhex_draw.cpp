@@ -4,6 +4,7 @@
 #include "viewer/qttextmeasurer.h"
 #include "viewer/textlayout.h"
 #include "viewer/textrenderer.h"
+#include "viewer/urldecorator.h"
 #include "viewer/viewermsg.h"
 #include "text/contract.h"
 #include "text/guard.h"
@@ -120,6 +121,7 @@ void TQzBinHex::Redraw()
     QPainter painter(&m_bitmap);
     if (m_doc.FileSize() < CharSize()) {
         UpdateMetrics(CurrentFont());
+        PrepareGutter();
         const TQzRenderSetup setup = MakeRenderSetup(size, false);
         TQzTextRenderer(setup).DrawBackground(painter);
         m_strPositions.Clear(CharSize());
@@ -181,10 +183,26 @@ TQzRenderSetup TQzBinHex::MakeRenderSetup(const QSize &size, bool printing)
     s.Colors.Background = printing ? QColor(Qt::white) : m_color;
     s.Colors.Text = printing ? QColor(Qt::black) : enabled ? CurrentFont().Color : gray;
     s.Colors.Error = printing ? QColor(Qt::black) : enabled ? TextColorError : gray;
+    const QColor printGray(128, 128, 128);
+    s.Colors.Url = printing ? printGray : enabled ? TextColorURL : gray;
+    s.Colors.Hex = printing ? QColor(Qt::black) : enabled ? TextColorHex : gray;
+    s.Colors.Hex2 = printing ? QColor(Qt::black) : enabled ? TextColorHex2 : gray;
+    s.Colors.HexBack = printing ? QColor(Qt::white) : TextColorHexBack;
+    s.Colors.Lines = printing ? printGray : enabled ? TextColorLines : gray;
+    if (m_textGutter) {
+        s.GutterCells.Numbers = LinesUsable();
+        s.GutterCells.Step = m_textGutterLinesStep;
+        s.GutterCells.LineNumber = [this](qint64 pos) { return m_lineStarts.LineNumber(pos); };
+        s.GutterCells.Font = m_gutterMeasurer;
+        s.GutterCells.FontColor = m_fontGutter.Color;
+    }
     s.Options = OutputOptions(false);
     s.CharSize = CharSize();
     s.Printing = printing;
     s.Decorators = m_decorators;
+    // Addresses before the selection, which inverts whatever lies under it.
+    if (m_textUrlHilight && !m_urls.Urls().empty())
+        s.Decorators.push_back(std::make_shared<TQzUrlDecorator>(m_urls, s.Colors.Url));
     if (m_selLength > 0)
         s.Decorators.push_back(std::make_shared<TQzSelectionDecorator>(m_selStart, m_selLength));
     if (!printing && OnDrawLine) {
@@ -209,6 +227,7 @@ void TQzBinHex::RenderTo(QPainter &painter, const QSize &size, qint64 limitPos, 
     result.ViewPageSize = 0;
     result.ViewAtEnd = false;
     UpdateMetrics(CurrentFont());
+    PrepareGutter();
     const TQzRenderSetup setup = MakeRenderSetup(size, printing);
     const TQzTextRenderer renderer(setup);
     renderer.DrawBackground(painter);
@@ -237,8 +256,10 @@ void TQzBinHex::RenderTo(QPainter &painter, const QSize &size, qint64 limitPos, 
             setup.Colors.Error);
         return;
     }
-    if (!IsTextMode())
+    if (!IsTextMode()) {
+        RenderDump(painter, setup, limitPos, visibleLines, positions, result);
         return;
+    }
     WrapContext wrap = MakeWrapContext();
     wrap.AvailableWidth = width - TextLeft();
     const TQzTextLayout layout =

@@ -9,10 +9,7 @@ void TStrPositions::Clear(int charSize)
 {
     m_lines.clear();
     m_charSize = charSize;
-    m_columnCount = 0;
-    m_cellWidth = 0;
-    m_textColumn = 0;
-    std::fill(std::begin(m_columnX), std::end(m_columnX), 0);
+    m_dump.Clear();
 }
 
 void TStrPositions::Add(const QString &str, int x, qint64 pos, int y, std::vector<int> offsets)
@@ -25,14 +22,6 @@ void TStrPositions::Add(const QString &str, int x, qint64 pos, int y, std::vecto
             offsets[i] = int(i);
     }
     m_lines.push_back({str, x, y, pos, std::move(offsets)});
-}
-
-void TStrPositions::SetColumn(int index, int x, int cellWidth, int columnCount)
-{
-    m_columnCount = std::min(columnCount, MaxColumns);
-    m_cellWidth = cellWidth;
-    if (index >= 0 && index < MaxColumns)
-        m_columnX[index] = x;
 }
 
 qint64 TStrPositions::UnitOffset(const Line &line, int charIndex) const
@@ -79,12 +68,8 @@ qint64 TStrPositions::PosFromCoord(int x, int y, bool strict) const
         }
         return LineEnd(line);
     }
-    if (m_columnCount > 0 && m_textColumn > 0 && x <= m_textColumn) {
-        for (int i = m_columnCount - 1; i >= 0; --i) {
-            if (m_columnX[i] + m_cellWidth / 2 <= x)
-                return line.Pos + qint64(i + 1) * m_charSize;
-        }
-    }
+    if (const qint64 cell = m_dump.PosAt(x, line.Pos, LineEnd(line), m_charSize); cell >= 0)
+        return cell;
     return strict ? -1 : line.Pos;
 }
 

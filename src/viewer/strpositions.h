@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/dumpcolumns.h"
 #include "viewer/viewtypes.h"
 
 #include <QPoint>
@@ -25,13 +26,17 @@ public:
     };
 
     static constexpr int MaxLines = MaxScreenLines;
-    static constexpr int MaxColumns = 64;
+    static constexpr int MaxColumns = TQzDumpColumns::MaxColumns;
 
     void Clear(int charSize);
     // Offsets may be empty: every character is then one unit.
     void Add(const QString &str, int x, qint64 pos, int y, std::vector<int> offsets = {});
-    void SetColumn(int index, int x, int cellWidth, int columnCount);
-    void SetTextColumn(int x) { m_textColumn = x; }
+    // The dump modes' hex cells (dumpcolumns.h).
+    void SetColumn(int index, int x, int cellWidth, int columnCount)
+    {
+        m_dump.SetColumn(index, x, cellWidth, columnCount);
+    }
+    void SetTextColumn(int x) { m_dump.SetTextColumn(x); }
 
     // Measuring context of the last drawing; held, so that a later drawing
     // with another font cannot pull it away.
@@ -57,10 +62,7 @@ private:
 
     std::vector<Line> m_lines;
     int m_charSize = 1;
-    int m_columnX[MaxColumns] = {};
-    int m_columnCount = 0;
-    int m_cellWidth = 0;
-    int m_textColumn = 0;
+    TQzDumpColumns m_dump;
     std::shared_ptr<const TextMeasurer> m_measurer;
     TQzBinHexOutputOptions m_options;
 };

@@ -136,10 +136,8 @@ void TQzTextRenderer::DrawLines(QPainter &painter, const TQzTextLayout &layout,
                 m_s.AfterLine(painter, hookText, QPoint(drawX, y), options);
         }
         // After the text, so that text scrolled under the gutter is covered.
-        if (m_s.Gutter) {
-            painter.fillRect(0, y, m_s.GutterWidth, m_s.LineHeight, m_s.GutterColor);
-            painter.setBackground(m_s.Colors.Background);
-        }
+        if (m_s.Gutter)
+            DrawGutterCell(painter, y, laid.Pos, laid.LineStart);
         y += m_s.LineHeight;
     }
 }
@@ -177,9 +175,42 @@ void TQzTextRenderer::DrawMarks(QPainter &painter, const TQzLineDecoration &deco
             if (mark.Fore.isValid())
                 painter.setPen(mark.Fore);
             OutputText(painter, r.x(), y, text.mid(a, b - a), plain);
+            if (mark.Underline) {
+                const QFontMetrics &fm = m_s.Measurer->Metrics();
+                const int thick = std::max(fm.lineWidth(), 1);
+                painter.fillRect(r.x(), y + fm.ascent() + fm.underlinePos(), r.width(), thick,
+                                 painter.pen().color());
+            }
         }
         painter.restore();
     }
+}
+
+void TQzTextRenderer::DrawGutterCell(QPainter &painter, int y, qint64 pos, bool lineStart) const
+{
+    const int w = m_s.GutterWidth;
+    const int h = m_s.LineHeight;
+    painter.fillRect(0, y, w, h, m_s.GutterColor);
+    if (lineStart) {
+        const TQzGutterSetup &g = m_s.GutterCells;
+        const int n = g.Numbers && g.LineNumber && g.Font ? g.LineNumber(pos) : 0;
+        painter.save();
+        if (n >= 1 && n % std::max(g.Step, 1) == 0) {
+            const QString text = QString::number(n);
+            const int top = y + (h - g.Font->CellHeight()) / 2;
+            painter.setFont(g.Font->Font());
+            painter.setPen(g.FontColor);
+            painter.drawText(w - g.Font->Width(text) - 2, top + g.Font->Ascent(), text);
+        } else {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setBrush(m_s.Colors.Background);
+            painter.setPen(QPen(m_s.Colors.Text, 1));
+            // The 6-pixel box of the mark, its outline inside it.
+            painter.drawEllipse(QRectF(w / 2 - 3 + 0.5, y + h / 2 - 3 + 0.5, 5, 5));
+        }
+        painter.restore();
+    }
+    painter.setBackground(m_s.Colors.Background);
 }
 
 void TQzTextRenderer::DrawMessage(QPainter &painter, const QString &text, const QColor &color) const

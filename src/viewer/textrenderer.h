@@ -21,6 +21,23 @@ struct TQzDrawColors
     QColor Background;
     QColor Text;
     QColor Error;
+    QColor Url;
+    // Dump modes: hex digits of the first and second pair of each group of
+    // four, the hex area and the separators.
+    QColor Hex;
+    QColor Hex2;
+    QColor HexBack;
+    QColor Lines;
+};
+
+// What the gutter shows beside each line start.
+struct TQzGutterSetup
+{
+    bool Numbers = false;                  // numbers where known, else circles only
+    int Step = 5;                          // every Step-th line gets its number
+    std::function<int(qint64)> LineNumber; // 0: no number known
+    std::shared_ptr<const QtTextMeasurer> Font;
+    QColor FontColor;
 };
 
 // Everything one drawing needs besides its lines. The renderer reads only
@@ -36,6 +53,7 @@ struct TQzRenderSetup
     bool Gutter = false;
     int GutterWidth = 10;
     QColor GutterColor;
+    TQzGutterSetup GutterCells;
     TQzDrawColors Colors;
     TQzBinHexOutputOptions Options; // ShowEol is set per line
     int CharSize = 1;
@@ -48,6 +66,12 @@ struct TQzRenderSetup
     std::function<void(QPainter &painter, const QString &str, const QPoint &point,
                        const TQzBinHexOutputOptions &options)>
         AfterLine;
+
+    // Rewrites each string the dump modes show (an offset, a hex cell, a
+    // row's characters) before it is drawn and recorded; empty: as it is.
+    // A rewrite keeps the number of characters, so cells and hit testing
+    // stay where they are.
+    std::function<QString(const QString &text)> DumpText;
 
     // Whether the layout must carry logical lines for this drawing.
     bool NeedsLogicalLines() const { return !Decorators.empty() || (!Printing && BeforeLine); }
@@ -68,9 +92,13 @@ public:
     void OutputText(QPainter &painter, int x, int y, const QString &text,
                     const TQzBinHexOutputOptions &options) const;
 
-private:
+    // The marks of a decoration that fall on one drawn run of text.
     void DrawMarks(QPainter &painter, const TQzLineDecoration &decoration, qint64 pos, int x, int y,
                    const QString &text, const std::vector<int> &offsets) const;
+    // The gutter cell of a text line at y: a number or a circle for a line
+    // start, empty for a continued line.
+    void DrawGutterCell(QPainter &painter, int y, qint64 pos, bool lineStart) const;
 
+private:
     const TQzRenderSetup &m_s;
 };

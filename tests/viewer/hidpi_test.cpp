@@ -46,4 +46,40 @@ TEST_F(HiDpi, DrawsAtTheScreensDensityAndHitTestsInLogicalPixels)
     EXPECT_EQ(last, 2 * (left + 8 * m_charWidth) - 1);
 }
 
+TEST_F(HiDpi, DumpCellsAndGutterNumbersAreDrawnInDevicePixelsAndHitInLogicalOnes)
+{
+    ASSERT_TRUE(kScaled);
+    m_view->SetTextGutter(true);
+    m_view->SetMode(vbmodeHex);
+    m_view->Open(Write("ABCDEFGHIJKLMNOPQRS", QStringLiteral("dump.bin")));
+    ShowLines(3, 80);
+    const int left = m_view->TextLeft();
+    const TStrPositions &rec = m_view->StrPositions();
+    // The right half of the second cell, at column 11 + 3 of the row.
+    EXPECT_EQ(rec.PosFromCoord(left + 14 * m_charWidth + 2 * m_charWidth, m_lineHeight / 2, true),
+              2);
+    const QImage &img = m_view->Bitmap();
+    // The separator left of the hex area is two device pixels at each side
+    // of its logical x: drawn at the screen's density, not scaled up.
+    const int sep = 2 * (left + 10 * m_charWidth);
+    const int y = m_lineHeight;
+    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->TextColorLines);
+    EXPECT_EQ(img.pixelColor(sep, y), m_view->TextColorLines);
+    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->TextColorLines);
+
+    // A number in the gutter: ink in single device pixels, which a 1x
+    // picture scaled up could not have (its pixels come in 2x2 blocks).
+    m_view->SetMode(vbmodeText);
+    m_view->SetTextGutterLinesStep(1);
+    m_view->Open(Write("a\nb\nc\n", QStringLiteral("lines.log")));
+    m_view->Redraw();
+    const QImage &text = m_view->Bitmap();
+    bool fine = false;
+    for (int dy = 0; dy + 1 < 2 * m_lineHeight && !fine; dy += 2)
+        for (int dx = 0; dx + 1 < 2 * m_view->GutterWidth() && !fine; dx += 2)
+            fine = text.pixel(dx, dy) != text.pixel(dx + 1, dy) ||
+                   text.pixel(dx, dy) != text.pixel(dx, dy + 1);
+    EXPECT_TRUE(fine);
+}
+
 } // namespace

@@ -1,0 +1,156 @@
+// Addresses in the viewer: found per window read, underlined when drawn,
+// looked up under a point, handed on when clicked.
+#include "viewerfixture.h"
+
+#include <QFontMetrics>
+
+namespace {
+
+using Urls = ViewerFixture;
+
+// The columns of row `row` whose pixel on the underline has exactly the colour.
+std::vector<int> ColumnsInColour(const QImage &img, int y, const QColor &colour)
+{
+    std::vector<int> xs;
+    for (int x = 0; x < img.width(); ++x)
+        if (img.pixelColor(x, y) == colour)
+            xs.push_back(x);
+    return xs;
+}
+
+class UrlView : public Urls
+{
+protected:
+    int UnderlineY(int row) const
+    {
+        const QFontMetrics fm(m_view->Font().Font);
+        return row * m_lineHeight + fm.ascent() + fm.underlinePos();
+    }
+    // Characters [from, to) of a row, in pixels.
+    std::pair<int, int> Span(int from, int to) const
+    {
+        return {m_view->TextLeft() + from * m_charWidth, m_view->TextLeft() + to * m_charWidth};
+    }
+};
+
+TEST_F(UrlView, AddressesAreUnderlinedInTheirColourAndNothingElseIs)
+{
+    // "see " 4, address 15 characters; row 2 has the e-mail address at 5.
+    m_view->Open(Write("see www.example.com now\nmail bob@example.org.\n"));
+    ShowLines(4);
+    ASSERT_EQ(m_view->Urls().Urls().size(), 2u);
+    const QImage &img = m_view->Bitmap();
+    const QColor blue = m_view->TextColorURL;
+    for (const auto &[row, from, to] : {std::tuple{0, 4, 19}, std::tuple{1, 5, 20}}) {
+        SCOPED_TRACE(row);
+        const std::vector<int> xs = ColumnsInColour(img, UnderlineY(row), blue);
+        ASSERT_FALSE(xs.empty());
+        EXPECT_EQ(xs.front(), Span(from, to).first);
+        EXPECT_EQ(xs.back(), Span(from, to).second - 1);
+        EXPECT_EQ(int(xs.size()), (to - from) * m_charWidth); // one unbroken line
+    }
+}
+
+TEST_F(UrlView, SwitchedOffNothingIsFoundOrUnderlinedAndSwitchingOnFindsThemAtOnce)
+{
+    m_view->SetTextUrlHilight(false);
+    m_view->Open(Write("see www.example.com now\n"));
+    ShowLines(3);
+    EXPECT_TRUE(m_view->Urls().Urls().empty());
+    EXPECT_TRUE(ColumnsInColour(m_view->Bitmap(), UnderlineY(0), m_view->TextColorURL).empty());
+    EXPECT_TRUE(m_view->UrlAt(QPoint(Span(8, 9).first, 2)).Text.isEmpty());
+
+    m_view->SetTextUrlHilight(true);
+    EXPECT_EQ(m_view->UrlAt(qint64(4)), QByteArray("www.example.com"));
+    EXPECT_FALSE(ColumnsInColour(m_view->Bitmap(), UnderlineY(0), m_view->TextColorURL).empty());
+}
+
+TEST_F(UrlView, APointFindsTheAddressOfTheCharacterUnderIt)
+{
+    m_view->Open(Write("see www.example.com now\n\nx\n"));
+    ShowLines(5);
+    const int half = m_charWidth / 2;
+    const int y = m_lineHeight / 2;
+    struct Case
+    {
+        const char *name;
+        QPoint point;
+        bool found;
+    };
+    const Case cases[] = {
+        {"first character, left half", {Span(4, 5).first + 1, y}, true},
+        {"last character, right half", {Span(18, 19).first + half + 1, y}, true},
+        {"space before it, right half", {Span(3, 4).first + half + 1, y}, false},
+        {"space after it, left half", {Span(19, 20).first + 1, y}, false},
+        {"left of the text", {0, y}, false},
+        {"an empty line below", {Span(4, 5).first, m_lineHeight + y}, false},
+        {"below every line", {Span(4, 5).first, 4 * m_lineHeight + y}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TQzUrlList::Url url = m_view->UrlAt(c.point);
+        EXPECT_EQ(url.Text, c.found ? QByteArray("www.example.com") : QByteArray());
+        if (c.found) {
+            EXPECT_EQ(url.Pos, 4);
+            EXPECT_EQ(url.Length, 15);
+        }
+    }
+}
+
+TEST_F(UrlView, AClickHandsOnTheAddressWithMailtoBeforeAnEmailAddress)
+{
+    m_view->Open(Write("http://a.example/x bob@example.org\n"));
+    ShowLines(3);
+    std::vector<QByteArray> clicked;
+    EXPECT_FALSE(m_view->ClickUrlAt(0)); // nobody listens yet
+    m_view->OnClickURL = [&](TQzBinHex *, const QByteArray &url) { clicked.push_back(url); };
+    EXPECT_TRUE(m_view->ClickUrlAt(0));
+    EXPECT_TRUE(m_view->ClickUrlAt(20));
+    EXPECT_FALSE(m_view->ClickUrlAt(18)); // the space between them
+    EXPECT_EQ(clicked, (std::vector<QByteArray>{"http://a.example/x", "mailto:bob@example.org"}));
+}
+
+TEST_F(UrlView, TheListFollowsTheWindowAndKeepsFileOffsets)
+{
+    // Far beyond the first read window.
+    QByteArray bytes;
+    const QByteArray filler(99, 'x');
+    while (bytes.size() < 600000)
+        bytes += filler + '\n';
+    const qint64 at = bytes.size() + 4;
+    bytes += "see www.far.example here\n" + filler + '\n';
+    m_view->Open(Write(bytes));
+    ShowLines(5);
+    EXPECT_TRUE(m_view->Urls().Urls().empty());
+    m_view->ScrollTo(at);
+    ASSERT_EQ(m_view->Urls().Urls().size(), 1u);
+    EXPECT_EQ(m_view->Urls().Urls().front().Pos, at);
+    ASSERT_EQ(m_view->StrPositions().At(0).Pos, at - 4);
+    EXPECT_EQ(m_view->UrlAt(QPoint(Span(6, 7).first, m_lineHeight / 2)).Pos, at);
+    m_view->ScrollToBegin();
+    EXPECT_TRUE(m_view->Urls().Urls().empty());
+    // Closing forgets them.
+    m_view->ScrollTo(at);
+    m_view->Open(QString());
+    EXPECT_TRUE(m_view->Urls().Urls().empty());
+}
+
+TEST_F(UrlView, Utf16TextOfEitherOrderIsSearchedAsCharacters)
+{
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big-endian" : "little-endian");
+        const QString name = big ? QStringLiteral("be.txt") : QStringLiteral("le.txt");
+        const QByteArray bom = big ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        m_view->SetMode(vbmodeUnicode);
+        m_view->Open(Write(bom + Utf16(QStringLiteral("go www.example.com\n"), big), name));
+        if (big)
+            m_view->SetUnicodeOrder(UnicodeOrderBig);
+        ShowLines(3);
+        EXPECT_EQ(m_view->UrlAt(qint64(2 + 2 * 3)), QByteArray("www.example.com"));
+        EXPECT_EQ(m_view->UrlAt(QPoint(Span(5, 6).first, m_lineHeight / 2)).Pos, 2 + 2 * 3);
+        EXPECT_FALSE(
+            ColumnsInColour(m_view->Bitmap(), UnderlineY(0), m_view->TextColorURL).empty());
+    }
+}
+
+} // namespace
