@@ -78,6 +78,7 @@ TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
     m_notifier->OnEnded = [this] { NotifierEnded(); };
     m_simpleNotifier = std::make_unique<TQzFileNotificationSimple>();
     m_simpleNotifier->OnChanged = [this] { HandleFileChange(m_simpleNotifier.get()); };
+    SetUpInput();
 }
 
 TQzBinHex::~TQzBinHex()
@@ -103,6 +104,7 @@ void TQzBinHex::OpenStream(QIODevice *stream, bool redraw)
 {
     StopWatchers();
     CloseSource();
+    ResetMouseState();
     m_fileName.clear();
     m_doc.OpenStream(stream);
     if (redraw)
@@ -130,6 +132,8 @@ bool TQzBinHex::OpenSource(OpenKind kind, bool fromWatcher)
     const qint64 oldSize = m_doc.FileSize();
 
     CloseSource();
+    if (kind == OpenKind::Fresh)
+        ResetMouseState();
     m_lastReloadReason = TQzReloadReason::None;
     if (m_fileName.isEmpty())
         return true;
@@ -203,6 +207,7 @@ bool TQzBinHex::ReadErrorRetry()
 
 void TQzBinHex::SetMode(TQzBinHexMode mode)
 {
+    SetDragScrollMode(false);
     m_doc.SetModeValue(mode);
     if (m_doc.Kind() == ViewDocument::SourceKind::Stream) {
         QIODevice *stream = m_doc.Stream();
@@ -511,7 +516,10 @@ void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fire
     const bool changed = start != m_selStart || length != m_selLength;
     if (changed) {
         m_selStart = m_doc.AlignDown(start);
-        m_selLength = std::min(m_doc.AlignDown(length), MaxPos() + CharSize() - m_selStart);
+        // MaxPos is 0 in an empty file too: nothing lies past the data.
+        m_selLength = std::clamp<qint64>(
+            m_doc.AlignDown(length), 0,
+            std::min(MaxPos() + CharSize(), m_doc.AlignDown(FileSize())) - m_selStart);
     }
     if (scroll)
         BringIntoView(start);
