@@ -513,14 +513,16 @@ void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fire
     }
     if (start < 0 || start > MaxPos() || length < 0)
         return;
-    const bool changed = start != m_selStart || length != m_selLength;
-    if (changed) {
-        m_selStart = m_doc.AlignDown(start);
-        // MaxPos is 0 in an empty file too: nothing lies past the data.
-        m_selLength = std::clamp<qint64>(
-            m_doc.AlignDown(length), 0,
-            std::min(MaxPos() + CharSize(), m_doc.AlignDown(FileSize())) - m_selStart);
-    }
+    // Compared once lowered and cut: a request that ends as the selection
+    // already is changes nothing and fires nothing.
+    const qint64 newStart = m_doc.AlignDown(start);
+    // MaxPos is 0 in an empty file too: nothing lies past the data.
+    const qint64 newLength =
+        std::clamp<qint64>(m_doc.AlignDown(length), 0,
+                           std::min(MaxPos() + CharSize(), m_doc.AlignDown(FileSize())) - newStart);
+    const bool changed = newStart != m_selStart || newLength != m_selLength;
+    m_selStart = newStart;
+    m_selLength = newLength;
     if (scroll)
         BringIntoView(start);
     if (redraw)
