@@ -534,7 +534,10 @@ void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fire
 void TQzBinHex::BringIntoView(qint64 position)
 {
     if (IsTextMode()) {
-        MoveByLines(m_textSearchIndentVert + 1, false, true, true, position);
+        // The first step only reaches the start of the line holding the
+        // position; each further one goes a whole line up.
+        MoveByLines(1, false, false, true, position);
+        MoveByLines(m_textSearchIndentVert, false, true, false, m_viewPos);
     } else {
         const qint64 b = BytesPerLine();
         m_viewPos =

@@ -192,3 +192,38 @@ TEST_F(Selection, AHugeSelectionIsInstantAndCopiesItsFirst16MiBSayingSo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Selection, AScrolledSelectionKeepsItsIndentLinesAndColumnsBeforeIt)
+{
+    m_view->SetMaxLengths(vbmodeText, 1000);
+    QByteArray lines;
+    for (int i = 0; i < 100; ++i)
+        lines += QByteArray(400, char('a' + i % 26)) + '\n';
+    m_view->Open(Write(lines));
+    ShowLines(10);
+    ASSERT_EQ(m_view->TextSearchIndentVert(), 5);
+    ASSERT_EQ(m_view->TextSearchIndentHorz(), 5);
+    const struct
+    {
+        const char *name;
+        qint64 start;
+        qint64 viewPos;
+        int hViewPos;
+    } cases[] = {
+        {"far right on line 60", 60 * 401 + 300, 55 * 401, 295 * m_charWidth},
+        {"inside the shown columns: no sideways move", 62 * 401 + 320, 57 * 401, 295 * m_charWidth},
+        {"near the top of the file", 2 * 401 + 10, 0, 5 * m_charWidth},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->SetSelection(c.start, 4, true, true, true);
+        EXPECT_EQ(m_view->ViewPos(), c.viewPos);
+        EXPECT_EQ(m_view->HViewPos(), c.hViewPos);
+        QPoint at;
+        ASSERT_TRUE(m_view->StrPositions().CoordFromPos(c.start, &at)) << "in view";
+    }
+}
+
+} // namespace
