@@ -79,6 +79,7 @@ TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
     m_notifier->OnEnded = [this] { NotifierEnded(); };
     m_simpleNotifier = std::make_unique<TQzFileNotificationSimple>();
     m_simpleNotifier->OnChanged = [this] { HandleFileChange(m_simpleNotifier.get()); };
+    SetUpInput();
 }
 
 TQzBinHex::~TQzBinHex()
@@ -104,6 +105,7 @@ void TQzBinHex::OpenStream(QIODevice *stream, bool redraw)
 {
     StopWatchers();
     CloseSource();
+    ResetMouseState();
     m_fileName.clear();
     m_doc.OpenStream(stream);
     if (redraw)
@@ -131,6 +133,8 @@ bool TQzBinHex::OpenSource(OpenKind kind, bool fromWatcher)
     const qint64 oldSize = m_doc.FileSize();
 
     CloseSource();
+    if (kind == OpenKind::Fresh)
+        ResetMouseState();
     m_lastReloadReason = TQzReloadReason::None;
     if (m_fileName.isEmpty())
         return true;
@@ -206,6 +210,7 @@ bool TQzBinHex::ReadErrorRetry()
 
 void TQzBinHex::SetMode(TQzBinHexMode mode)
 {
+    SetDragScrollMode(false);
     m_doc.SetModeValue(mode);
     if (m_doc.Kind() == ViewDocument::SourceKind::Stream) {
         QIODevice *stream = m_doc.Stream();
@@ -515,11 +520,16 @@ void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fire
     }
     if (start < 0 || start > MaxPos() || length < 0)
         return;
-    const bool changed = start != m_selStart || length != m_selLength;
-    if (changed) {
-        m_selStart = m_doc.AlignDown(start);
-        m_selLength = std::min(m_doc.AlignDown(length), MaxPos() + CharSize() - m_selStart);
-    }
+    // Compared once lowered and cut: a request that ends as the selection
+    // already is changes nothing and fires nothing.
+    const qint64 newStart = m_doc.AlignDown(start);
+    // MaxPos is 0 in an empty file too: nothing lies past the data.
+    const qint64 newLength =
+        std::clamp<qint64>(m_doc.AlignDown(length), 0,
+                           std::min(MaxPos() + CharSize(), m_doc.AlignDown(FileSize())) - newStart);
+    const bool changed = newStart != m_selStart || newLength != m_selLength;
+    m_selStart = newStart;
+    m_selLength = newLength;
     if (scroll)
         BringIntoView(start);
     if (redraw)
@@ -531,7 +541,10 @@ void TQzBinHex::SetSelection(qint64 start, qint64 length, bool scroll, bool fire
 void TQzBinHex::BringIntoView(qint64 position)
 {
     if (IsTextMode()) {
-        MoveByLines(m_textSearchIndentVert + 1, false, true, true, position);
+        // The first step only reaches the start of the line holding the
+        // position; each further one goes a whole line up.
+        MoveByLines(1, false, false, true, position);
+        MoveByLines(m_textSearchIndentVert, false, true, false, m_viewPos);
     } else {
         const qint64 b = BytesPerLine();
         m_viewPos =

@@ -16,7 +16,10 @@
 #include <functional>
 #include <memory>
 
+class QActionGroup;
+class QMenu;
 class QPainter;
+class QTimer;
 class QtTextMeasurer;
 class TQzFileNotification;
 class TQzFileNotificationSimple;
@@ -41,6 +44,18 @@ using TQzBinHexDrawLine2 =
                        const TQzBinHexOutputOptions &AOptions)>;
 // Raised for a click on an address, with "mailto:" before an e-mail address.
 using TQzBinHexClickURL = std::function<void(TQzBinHex *sender, const QByteArray &AString)>;
+
+// Commands of the viewer's context menu; TextPopupCommands holds them as
+// bits (1 << command), all six by default.
+enum TQzPopupCommand {
+    vpCmdCopy = 0,
+    vpCmdCopyHex,
+    vpCmdCopyLink,
+    vpCmdSelectLine,
+    vpCmdSelectAll,
+    vpCmdEncMenu
+};
+inline constexpr int PopupCommandCount = 6;
 
 // The viewer control: one file, shown through a window of it. The document
 // model, line location, drawing, movement and input live in files of their
@@ -280,6 +295,45 @@ public:
     int LineNumber(qint64 position) const { return m_lineStarts.LineNumber(position); }
     int LineStartCount() const { return m_lineStarts.LineStartCount(); }
     const LineStarts &LineStartTable() const { return m_lineStarts; }
+    // --- Selection, mouse and clipboard
+    void SelectAll();
+    void ClearSelection(bool fireEvent);
+    // The word or line around a position, as far as the read window and
+    // 8192 characters either way reach.
+    void SelectWord(qint64 position);
+    void SelectLine(qint64 position);
+    // The selected bytes as stored, read from the file (not the window).
+    // maxBytes <= 0: at most MaxCopyBytes.
+    QByteArray SelText(qint32 maxBytes) const;
+    // The selection of a Unicode mode as text.
+    QString SelTextW() const;
+    void CopyToClipboard(bool asHex);
+    static constexpr qint64 MaxCopyBytes = 16 * 1024 * 1024;
+    // Where the context menu was asked for; (-1, -1) from the keyboard.
+    QPoint PopupPoint() const { return m_popupPoint; }
+    qint64 MouseDownPos() const { return m_mouseDownPos; }
+    int AutoScrollDir() const { return m_autoScrollDir; }
+    bool AutoScrollRunning() const;
+    bool DragScrollMode() const { return m_dragScrollMode; }
+    void SetDragScrollMode(bool on);
+    QPoint DragScrollOrigin() const { return m_dragScrollOrigin; }
+    // The two mouse timers' ticks, at the pointer's current place.
+    void AutoScrollTimerTimer();
+    void DragScrollTimerTimer();
+
+    // --- Context and encoding menus
+    QMenu *PopupMenu() const { return m_popupMenu; }
+    QAction *PopupAction(TQzPopupCommand command) const { return m_popupActions[command]; }
+    // Sets every item's state as the menu does when it opens.
+    void UpdatePopupItems();
+    // Shows the encoding menu of the mode at a screen point and returns once
+    // it closed.
+    void ShowEncodingMenu(int x, int y);
+    // The menu ShowEncodingMenu shows, brought up to date.
+    QMenu *PrepareEncodingMenu();
+    static QByteArray EncodingName(TQzEncoding encoding);
+    // The encoding shown now, UTF-16 as -1 (LE) or -2 (BE).
+    TQzEncoding CurrentEncoding() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -289,6 +343,12 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int, int) override {}
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     // The bodies of the event handlers, which run them guarded.
@@ -347,6 +407,49 @@ private:
     void RenderDump(QPainter &painter, const TQzRenderSetup &setup, qint64 limitPos,
                     int visibleLines, TStrPositions *positions, DrawResult &result);
     bool ReadErrorRetry();
+
+    // Selection, mouse and menus (qzbinhex_select/_mouse/_clipboard/_menu.cpp).
+    void SetUpInput();
+    void ResetMouseState();
+    void MousePress(QMouseEvent *event);
+    void MouseMove(QMouseEvent *event);
+    void MouseRelease(QMouseEvent *event);
+    void MouseDoubleClick(QMouseEvent *event);
+    void ExtendSelectionTo(const QPoint &point);
+    void UpdatePointer(const QPoint &point);
+    // The last character from position that is no delimiter, moving one way.
+    qint64 ScanDelimited(qint64 position, bool forward, bool lines) const;
+    QByteArray LinkAt(qint64 position) const;
+    void CopyLink();
+    void PopupSelectLine();
+    void PlaceOnClipboard(const QString &text);
+    void PaintDragMarker(QPainter &painter) const;
+    void BuildPopupMenu();
+    void RebuildCodepageMenu();
+    void RefreshByteOrderMenu();
+
+    qint64 m_mouseDownPos = -1;
+    qint64 m_shiftAnchor = -1;
+    qint64 m_lastClickPos = -1;
+    bool m_dblClicked = false;
+    bool m_waitTripleClick = false;
+    qint64 m_dblClickTick = 0;
+    // A double or triple click's selection stays until the pointer leaves
+    // the boundary it was pressed at.
+    bool m_keepClickSelection = false;
+    QPoint m_popupPoint{-1, -1};
+    int m_autoScrollDir = 0; // 0 none, 1 up, 2 down, 3 left, 4 right
+    bool m_dragScrollMode = false;
+    QPoint m_dragScrollOrigin{0, 0};
+    QTimer *m_autoScrollTimer = nullptr;
+    QTimer *m_dragScrollTimer = nullptr;
+    QMenu *m_popupMenu = nullptr;
+    QAction *m_popupActions[PopupCommandCount] = {};
+    QMenu *m_codepageMenu = nullptr;
+    QActionGroup *m_codepageGroup = nullptr;
+    QMenu *m_byteOrderMenu = nullptr;
+    QAction *m_byteOrderActions[2] = {}; // BE, LE
+    int m_wheelSideRest = 0;             // sideways or font-size wheel angle not yet a step
 
     ViewDocument m_doc;
     QString m_fileName;

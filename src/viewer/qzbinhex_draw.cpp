@@ -326,5 +326,6 @@ void TQzBinHex::paintEvent(QPaintEvent *)
             p.fillRect(viewport()->rect(), m_color);
         else
             p.drawImage(0, 0, m_bitmap);
+        PaintDragMarker(p);
     });
 }

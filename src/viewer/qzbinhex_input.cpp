@@ -32,6 +32,7 @@ void TQzBinHex::keyPressEvent(QKeyEvent *event)
 
 void TQzBinHex::KeyPress(QKeyEvent *event)
 {
+    SetDragScrollMode(false);
     const Qt::KeyboardModifiers mods =
         event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     const bool alone = mods == Qt::NoModifier;
@@ -84,6 +85,17 @@ void TQzBinHex::KeyPress(QKeyEvent *event)
         else
             handled = false;
         break;
+    case Qt::Key_A:
+        handled = ctrlOnly;
+        if (ctrlOnly)
+            SelectAll();
+        break;
+    case Qt::Key_C:
+    case Qt::Key_Insert:
+        handled = ctrlOnly;
+        if (ctrlOnly)
+            CopyToClipboard(false);
+        break;
     default:
         handled = false;
     }
@@ -101,6 +113,30 @@ void TQzBinHex::wheelEvent(QWheelEvent *event)
 void TQzBinHex::Wheel(QWheelEvent *event)
 {
     event->accept();
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    const QPoint angle = event->angleDelta();
+    if (mods == Qt::ShiftModifier || mods == Qt::ControlModifier) {
+        // Some systems turn Shift+wheel into a sideways turn themselves.
+        const int delta = angle.y() != 0 ? angle.y() : angle.x();
+        const int notches = TakeWholeSteps(m_wheelSideRest, delta, 120);
+        for (int i = 0; i < std::abs(notches); ++i) {
+            if (mods == Qt::ShiftModifier)
+                SetHViewPos(m_hViewPos + (notches > 0 ? -200 : 200), true);
+            else if (!StepFontSize(notches > 0))
+                break;
+        }
+        return;
+    }
+    if (mods != Qt::NoModifier)
+        return;
+    if (angle.y() == 0 && angle.x() != 0) {
+        // A tilt wheel: sideways, positive to the left.
+        const int notches = TakeWholeSteps(m_wheelSideRest, angle.x(), 120);
+        if (notches != 0)
+            SetHViewPos(m_hViewPos - notches * 200, true);
+        return;
+    }
     // Fine wheels and touchpads send parts of a notch: keep what is not yet
     // worth a line for the next event. Positive means up.
     int lines = 0;
@@ -108,12 +144,11 @@ void TQzBinHex::Wheel(QWheelEvent *event)
     if (pixels != 0) {
         lines = TakeWholeSteps(m_wheelPixelRest, pixels, std::max(m_lineHeight, 1));
     } else {
-        const int angle = event->angleDelta().y();
-        if (angle == 0)
+        if (angle.y() == 0)
             return;
         // In 120ths of a line, so that a notch gives wheelScrollLines lines.
-        lines =
-            TakeWholeSteps(m_wheelRest, angle * std::max(QApplication::wheelScrollLines(), 1), 120);
+        lines = TakeWholeSteps(m_wheelRest,
+                               angle.y() * std::max(QApplication::wheelScrollLines(), 1), 120);
     }
     if (lines > 0)
         ScrollLinesUp(lines);

@@ -21,7 +21,7 @@ void TStrPositions::Add(const QString &str, int x, qint64 pos, int y, std::vecto
         for (size_t i = 0; i < offsets.size(); ++i)
             offsets[i] = int(i);
     }
-    m_lines.push_back({str, x, y, pos, std::move(offsets)});
+    m_lines.push_back({str, x, y, pos, std::move(offsets), {}, false});
 }
 
 qint64 TStrPositions::UnitOffset(const Line &line, int charIndex) const
@@ -32,6 +32,17 @@ qint64 TStrPositions::UnitOffset(const Line &line, int charIndex) const
 qint64 TStrPositions::LineEnd(const Line &line) const
 {
     return UnitOffset(line, int(line.Str.size()));
+}
+
+const std::vector<int> *TStrPositions::EdgesOf(const Line &line) const
+{
+    // Measured once per drawing: a drag hit-tests the same lines many times.
+    if (!line.EdgesMeasured) {
+        line.EdgesMeasured = true;
+        if (!CharEdges(line.Str, m_options, *m_measurer, line.Edges))
+            line.Edges.clear();
+    }
+    return line.Edges.empty() ? nullptr : &line.Edges;
 }
 
 qint64 TStrPositions::PosFromCoord(int x, int y, bool strict) const
@@ -52,18 +63,26 @@ qint64 TStrPositions::PosFromCoord(int x, int y, bool strict) const
         return strict ? -1 : LineEnd(m_lines.back());
     const Line &line = *found;
     if (x > line.X) {
-        std::vector<int> edges;
-        if (!CharEdges(line.Str, m_options, *m_measurer, edges))
+        const std::vector<int> *edges = EdgesOf(line);
+        if (!edges)
             return strict ? -1 : line.Pos;
-        const int n = int(edges.size()) - 1;
-        for (int i = 1; i <= n; ++i) {
-            if (x < line.X + (edges[size_t(i - 1)] + edges[size_t(i)]) / 2)
-                return UnitOffset(line, i - 1);
+        const std::vector<int> &e = *edges;
+        const int n = int(e.size()) - 1;
+        // Characters that share their first unit (the halves of a surrogate
+        // pair, a rewrite's expansion of one byte) are one character of the
+        // file: the pointer picks the nearer edge of the whole group.
+        for (int i = 0; i < n;) {
+            int j = i + 1;
+            while (j < n && line.Offsets[size_t(j)] == line.Offsets[size_t(i)])
+                ++j;
+            if (x < line.X + (e[size_t(i)] + e[size_t(j)]) / 2)
+                return UnitOffset(line, i);
+            i = j;
         }
         if (strict) {
             // A hit on the right half of the last character still counts.
-            if (n > 0 && x < line.X + edges[size_t(n)])
-                return LineEnd(line);
+            if (n > 0 && x < line.X + e[size_t(n)])
+                return UnitOffset(line, n);
             return -1;
         }
         return LineEnd(line);
@@ -82,16 +101,18 @@ bool TStrPositions::CoordFromPos(qint64 p, QPoint *point) const
     for (const Line &line : m_lines) {
         if (p < line.Pos || p >= LineEnd(line))
             continue;
-        std::vector<int> edges;
-        if (!CharEdges(line.Str, m_options, *m_measurer, edges))
+        const std::vector<int> *edges = EdgesOf(line);
+        if (!edges)
             continue;
-        // The character holding p.
+        // The first character of the group that holds p.
         const qint64 unit = (p - line.Pos) / m_charSize;
         const auto it = std::upper_bound(line.Offsets.begin(), line.Offsets.end() - 1, int(unit));
-        const size_t index =
-            std::min<size_t>(size_t(it - line.Offsets.begin()) - 1, edges.size() - 1);
+        size_t index = size_t(it - line.Offsets.begin()) - 1;
+        while (index > 0 && line.Offsets[index - 1] == line.Offsets[index])
+            --index;
+        index = std::min(index, edges->size() - 1);
         if (point)
-            *point = QPoint(line.X + edges[index], line.Y);
+            *point = QPoint(line.X + (*edges)[index], line.Y);
         return true;
     }
     return false;

@@ -23,6 +23,9 @@ public:
         int Y = 0;
         qint64 Pos = 0;           // file offset of the first character
         std::vector<int> Offsets; // per character its first unit, plus one: units of Str
+        // Character edges as drawn, measured at the first hit test.
+        mutable std::vector<int> Edges;
+        mutable bool EdgesMeasured = false;
     };
 
     static constexpr int MaxLines = MaxScreenLines;
@@ -46,6 +49,8 @@ public:
         m_measurer = std::move(measurer);
         m_options = options;
         m_options.ShowEol = false;
+        for (const Line &line : m_lines)
+            line.EdgesMeasured = false;
     }
 
     qint64 PosFromCoord(int x, int y, bool strict) const;
@@ -58,6 +63,8 @@ public:
 
 private:
     qint64 UnitOffset(const Line &line, int charIndex) const;
+    // Null when the font cannot measure the line.
+    const std::vector<int> *EdgesOf(const Line &line) const;
     qint64 LineEnd(const Line &line) const;
 
     std::vector<Line> m_lines;

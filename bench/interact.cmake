@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_interact SOURCES interact_bench.cpp LIBS ravelin_app)

@@ -1,0 +1,193 @@
+// The viewer's context menu and its two encoding menus.
+#include "viewerfixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+
+#include <vector>
+
+namespace {
+
+class Menus : public ViewerFixture
+{
+protected:
+    // Asks for the context menu as the mouse or the keyboard does, and
+    // closes it again: only the item states are looked at.
+    void RequestMenu(const QPoint &at, bool keyboard = false)
+    {
+        QContextMenuEvent event(keyboard ? QContextMenuEvent::Keyboard : QContextMenuEvent::Mouse,
+                                at, m_view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(m_view->viewport(), &event);
+        m_view->PopupMenu()->hide();
+    }
+    // The six commands in menu order: "on" enabled, "off" disabled, "-" hidden.
+    std::string States() const
+    {
+        std::string out;
+        for (int i = 0; i < PopupCommandCount; ++i) {
+            const QAction *a = m_view->PopupAction(TQzPopupCommand(i));
+            if (i > 0)
+                out += ' ';
+            out += a->isVisible() ? (a->isEnabled() ? "on" : "off") : "-";
+        }
+        return out;
+    }
+    QPoint Row(int row) const { return QPoint(m_view->TextLeft() + 3, row * m_lineHeight + 2); }
+};
+
+TEST_F(Menus, ContextItemsFollowTheDocumentTheSelectionAndTheSet)
+{
+    const QString text = Write("first line\nsecond\n");
+    const QString empty = Write("", QStringLiteral("empty.log"));
+    const struct
+    {
+        const char *name;
+        QString file;
+        TQzBinHexMode mode;
+        int commands;
+        qint64 selStart, selLength;
+        std::string states; // Copy, Copy as hex, Copy link, Select line, Select all, Encoding
+    } cases[] = {
+        {"text without a selection", text, vbmodeText, 63, 0, 0, "off off off on on on"},
+        {"text with a selection", text, vbmodeText, 63, 2, 3, "on off off on on on"},
+        {"everything selected", text, vbmodeText, 63, 0, 18, "on off off on off on"},
+        {"hex mode", text, vbmodeHex, 63, 2, 3, "on on off on on on"},
+        {"an empty file", empty, vbmodeText, 63, 0, 0, "off off off off off off"},
+        {"only Copy in the set", text, vbmodeText, 1 << vpCmdCopy, 2, 3, "on - - - - -"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->SetMode(c.mode);
+        m_view->Open(c.file);
+        m_view->TextPopupCommands = c.commands;
+        ShowLines(4);
+        m_view->SetSelection(c.selStart, c.selLength, false, false, true);
+        RequestMenu(Row(0));
+        EXPECT_EQ(States(), c.states);
+    }
+    // The two separators stay whatever the set.
+    int separators = 0;
+    for (const QAction *a : m_view->PopupMenu()->actions())
+        separators += a->isSeparator() && a->isVisible() ? 1 : 0;
+    EXPECT_EQ(separators, 2);
+}
+
+TEST_F(Menus, SelectLineTakesTheLineUnderTheMenuPoint)
+{
+    m_view->Open(Write("first line\nsecond\n"));
+    ShowLines(4);
+    RequestMenu(Row(1));
+    EXPECT_EQ(m_view->PopupPoint(), Row(1));
+    m_view->PopupAction(vpCmdSelectLine)->trigger();
+    EXPECT_EQ(m_view->SelStart(), 11);
+    EXPECT_EQ(m_view->SelLength(), 6);
+
+    m_view->ClearSelection(false);
+    RequestMenu(QPoint(40, 10), true);
+    EXPECT_EQ(m_view->PopupPoint(), QPoint(-1, -1));
+    m_view->PopupAction(vpCmdSelectLine)->trigger();
+    EXPECT_EQ(m_view->SelLength(), 0) << "from the keyboard there is no line to take";
+    m_view->PopupAction(vpCmdSelectAll)->trigger();
+    EXPECT_EQ(m_view->SelLength(), 18);
+}
+
+TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
+{
+    m_view->Open(Write("text\n"));
+    m_view->SetTextEncoding(EncodingUtf8);
+    QMenu *menu = m_view->PrepareEncodingMenu();
+    std::vector<QString> top;
+    int radios = 0, disabled = 0;
+    const QAction *utf8 = nullptr;
+    for (QAction *a : menu->actions()) {
+        top.push_back(a->isSeparator() ? QStringLiteral("-") : a->text());
+        const QList<QAction *> items = a->menu() ? a->menu()->actions() : QList<QAction *>{a};
+        for (QAction *item : items) {
+            if (!item->isCheckable())
+                continue;
+            ++radios;
+            disabled += item->isEnabled() ? 0 : 1;
+            if (item->isChecked()) {
+                EXPECT_EQ(utf8, nullptr) << "one mark only";
+                utf8 = item;
+            }
+        }
+    }
+    const std::vector<QString> want = {"ANSI (Windows)",
+                                       "OEM (DOS)",
+                                       "Mac",
+                                       "-",
+                                       "Central European",
+                                       "Western European",
+                                       "Baltic",
+                                       "Cyrillic",
+                                       "Greek",
+                                       "Turkey",
+                                       "Indian",
+                                       "Arabic",
+                                       "Hebrew",
+                                       "Chinese Simplified",
+                                       "Chinese Traditional",
+                                       "Japanese",
+                                       "Korean",
+                                       "Thai",
+                                       "Vietnamese",
+                                       "-",
+                                       "Unicode"};
+    EXPECT_EQ(top, want);
+    EXPECT_EQ(radios, CodepageCount);
+    EXPECT_EQ(disabled, CodepageCount - SupportedCodepageCount());
+    ASSERT_NE(utf8, nullptr);
+    EXPECT_EQ(utf8->text(), QStringLiteral("Unicode (UTF-8)"));
+
+    // Choosing an entry sets the encoding and tells the owner; the menu is
+    // built anew each time, so the mark moves.
+    int changes = 0;
+    m_view->OnOptionsChange = [&](TQzBinHex *) { ++changes; };
+    m_view->PrepareEncodingMenu()->actions().at(1)->trigger();
+    EXPECT_EQ(m_view->TextEncoding(), EncodingOem);
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(m_view->PrepareEncodingMenu()->actions().at(1)->isChecked());
+}
+
+TEST_F(Menus, ByteOrderMenuSwapsTheBytesOfTheText)
+{
+    m_view->SetMode(vbmodeUnicode);
+    m_view->Open(Write(Utf16(QStringLiteral("AB\n"), false)));
+    ShowLines(3);
+    ASSERT_EQ(DrawnTexts().front(), QStringLiteral("AB"));
+    QMenu *menu = m_view->PrepareEncodingMenu();
+    ASSERT_EQ(menu->actions().size(), 2);
+    QAction *be = menu->actions().at(0);
+    QAction *le = menu->actions().at(1);
+    EXPECT_EQ(be->text(), QStringLiteral("Unicode (UTF-16 BE)"));
+    EXPECT_EQ(le->text(), QStringLiteral("Unicode (UTF-16 LE)"));
+    EXPECT_FALSE(be->isChecked());
+    EXPECT_TRUE(le->isChecked());
+    int changes = 0;
+    m_view->OnOptionsChange = [&](TQzBinHex *) { ++changes; };
+    be->trigger();
+    EXPECT_EQ(m_view->UnicodeOrder(), UnicodeOrderBig);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(DrawnTexts().front(), QStringLiteral("\u4100\u4200\u0a00"));
+    EXPECT_EQ(m_view->CurrentEncoding(), EncodingUtf16BE);
+    EXPECT_TRUE(m_view->PrepareEncodingMenu()->actions().at(0)->isChecked());
+}
+
+TEST_F(Menus, EncodingNames)
+{
+    const struct
+    {
+        TQzEncoding encoding;
+        const char *name;
+    } cases[] = {{-2, "Unicode (UTF-16 BE)"},
+                 {-1, "Unicode (UTF-16 LE)"},
+                 {0, "ANSI (Windows)"},
+                 {130, "Unicode (UTF-8)"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(TQzBinHex::EncodingName(c.encoding), QByteArray(c.name)) << c.encoding;
+}
+
+} // namespace

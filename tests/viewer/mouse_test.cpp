@@ -1,0 +1,277 @@
+// The mouse and the keyboard on the viewer: clicks, Shift+click, double and
+// triple clicks, dragging past the edges, the middle-button mode, the keys
+// and the wheel's sideways and font-size turns.
+#include "viewerfixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <thread>
+
+namespace {
+
+class Mouse : public ViewerFixture
+{
+protected:
+    // The left or right half of a character of a drawn row.
+    QPoint Char(int column, int row, bool rightHalf = false) const
+    {
+        const int x = m_view->TextLeft() + column * m_charWidth;
+        return QPoint(rightHalf ? x + m_charWidth - 2 : x + 1, row * m_lineHeight + 2);
+    }
+    void Send(QEvent::Type type, const QPoint &at, Qt::MouseButton button,
+              Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                         : type == QEvent::MouseMove        ? Qt::LeftButton
+                                                                            : button;
+        QMouseEvent event(type, QPointF(at), m_view->viewport()->mapToGlobal(QPointF(at)), button,
+                          buttons, mods);
+        QApplication::sendEvent(m_view->viewport(), &event);
+    }
+    void Press(const QPoint &at, Qt::KeyboardModifiers mods = Qt::NoModifier,
+               Qt::MouseButton button = Qt::LeftButton)
+    {
+        Send(QEvent::MouseButtonPress, at, button, mods);
+    }
+    void Release(const QPoint &at, Qt::MouseButton button = Qt::LeftButton)
+    {
+        Send(QEvent::MouseButtonRelease, at, button);
+    }
+    void Click(const QPoint &at, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        Press(at, mods);
+        Release(at);
+    }
+    // What Qt delivers for a double click: press, release, double click, release.
+    void DoubleClick(const QPoint &at)
+    {
+        Click(at);
+        Send(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+        Release(at);
+    }
+    void Move(const QPoint &at) { Send(QEvent::MouseMove, at, Qt::NoButton); }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(m_view.get(), &event);
+    }
+    void Wheel(QPoint angle, Qt::KeyboardModifiers mods)
+    {
+        const QPointF at(10, 10);
+        QWheelEvent event(at, m_view->viewport()->mapToGlobal(at), QPoint(), angle, Qt::NoButton,
+                          mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_view->viewport(), &event);
+    }
+    void PointerAt(const QPoint &at) { QCursor::setPos(m_view->viewport()->mapToGlobal(at)); }
+    std::pair<qint64, qint64> Sel() const { return {m_view->SelStart(), m_view->SelLength()}; }
+};
+
+TEST_F(Mouse, AClickClearsTheSelectionAndTheReleaseFires)
+{
+    m_view->Open(Write("0123456789012345678901234567890123456789\n"));
+    ShowLines(3);
+    m_view->SetSelection(3, 4, false, false, true);
+    int changes = 0;
+    m_view->OnSelectionChange = [&](TQzBinHex *) { ++changes; };
+    Press(Char(5, 0));
+    EXPECT_EQ(Sel().second, 0);
+    EXPECT_EQ(changes, 0) << "the press clears without an event";
+    EXPECT_EQ(m_view->MouseDownPos(), 5);
+    Release(Char(5, 0));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(m_view->MouseDownPos(), -1);
+    Click(Char(5, 0));
+    EXPECT_EQ(changes, 2) << "every release fires, changed or not";
+}
+
+TEST_F(Mouse, ShiftClickSelectsFromTheLastPlainClick)
+{
+    m_view->Open(Write("0123456789012345678901234567890123456789\n"));
+    ShowLines(3);
+    const struct
+    {
+        int shiftColumn;
+        std::pair<qint64, qint64> selection;
+    } cases[] = {{4, {4, 6}}, {20, {10, 10}}, {10, {10, 0}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.shiftColumn);
+        Click(Char(10, 0));
+        Click(Char(c.shiftColumn, 0), Qt::ShiftModifier);
+        EXPECT_EQ(Sel(), c.selection);
+    }
+    Click(Char(10, 0));
+    Click(Char(4, 0), Qt::ShiftModifier);
+    Click(Char(20, 0), Qt::ShiftModifier);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(10, 10))) << "the anchor stays at the plain click";
+}
+
+TEST_F(Mouse, DoubleClickSelectsAWordAndATripleClickItsLine)
+{
+    QApplication::setDoubleClickInterval(400);
+    m_view->Open(Write("one_two-three\nnext line\n"));
+    ShowLines(3);
+    DoubleClick(Char(0, 0, true));
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 7))) << "one_two, up to the hyphen";
+    Press(Char(0, 0, true));
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 13))) << "the whole line, no line break";
+    Move(Char(0, 0, true) + QPoint(1, 0));
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 13))) << "a shaking hand keeps the line";
+    Release(Char(0, 0, true));
+
+    // On the left half of a character the word is the one before it.
+    DoubleClick(Char(9, 0));
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(8, 5))) << "three";
+
+    QApplication::setDoubleClickInterval(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    DoubleClick(Char(2, 1, true));
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(14, 4)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Press(Char(2, 1, true));
+    EXPECT_EQ(Sel().second, 0) << "too late for a triple click: a new selection";
+    Release(Char(2, 1, true));
+    QApplication::setDoubleClickInterval(400);
+}
+
+TEST_F(Mouse, DraggingSelectsAndPastTheTopScrollsUpEveryTick)
+{
+    m_view->Open(Write(NumberedLines(100))); // 8 bytes a line
+    ShowLines(10);
+    m_view->ScrollTo(50 * 8);
+    Press(Char(3, 2));
+    Move(Char(5, 4));
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(52 * 8 + 3, 2 * 8 + 2)));
+    EXPECT_FALSE(m_view->AutoScrollRunning());
+
+    Move(QPoint(30, -3));
+    EXPECT_EQ(m_view->AutoScrollDir(), 1);
+    EXPECT_TRUE(m_view->AutoScrollRunning());
+    m_view->AutoScrollTimerTimer();
+    m_view->AutoScrollTimerTimer();
+    EXPECT_EQ(m_view->ViewPos(), 48 * 8);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(48 * 8, 4 * 8 + 3)))
+        << "from the first visible line's start to the press";
+
+    Move(QPoint(30, m_view->viewport()->height() + 5));
+    EXPECT_EQ(m_view->AutoScrollDir(), 2);
+    m_view->AutoScrollTimerTimer();
+    EXPECT_EQ(m_view->ViewPos(), 49 * 8);
+    // Just below the view lies the partly shown 11th line, left of its text.
+    const qint64 partlyShown = 49 * 8 + 10 * 8;
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(52 * 8 + 3, partlyShown - (52 * 8 + 3))));
+
+    Release(QPoint(30, 30));
+    EXPECT_FALSE(m_view->AutoScrollRunning());
+    EXPECT_FALSE(m_view->SelectingByMouse());
+}
+
+TEST_F(Mouse, ALineTheApplicationDrewGivesTheEndOfTheLastRecord)
+{
+    m_view->Open(Write("keep\ntake\nkeep\n"));
+    m_view->OnDrawLine = [](TQzBinHex *, QPainter &, const QString &str, const QString &,
+                            const QRect &, const QPoint &,
+                            bool &done) { done = str == QStringLiteral("take"); };
+    ShowLines(5);
+    Press(Char(2, 1));
+    EXPECT_EQ(m_view->MouseDownPos(), 14) << "the end of the second kept line";
+    Release(Char(2, 1));
+}
+
+TEST_F(Mouse, MiddleButtonScrollsByTheDistanceFromWhereItWasPressed)
+{
+    QByteArray lines;
+    for (int i = 0; i < 100; ++i)
+        lines += QByteArray(200, 'x') + '\n';
+    m_view->Open(Write(lines));
+    ShowLines(10);
+    const QPoint origin(100, 40);
+    Press(origin, Qt::NoModifier, Qt::MiddleButton);
+    ASSERT_TRUE(m_view->DragScrollMode());
+    EXPECT_EQ(m_view->DragScrollOrigin(), origin);
+
+    const struct
+    {
+        const char *name;
+        QPoint offset;
+        qint64 viewPos;
+        int hViewPos;
+        Qt::CursorShape cursor; // bitmap cursors: only their shape is known
+    } cases[] = {
+        {"within 16 pixels: nothing", {10, 10}, 0, 0, Qt::BitmapCursor},
+        {"40 below: 2 lines", {3, 40}, 2 * 201, 0, Qt::BitmapCursor},
+        {"40 right: 16 pixels", {40, -3}, 2 * 201, 16, Qt::BitmapCursor},
+        {"20 above: 1 line", {0, -20}, 201, 16, Qt::BitmapCursor},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        PointerAt(origin + c.offset);
+        m_view->DragScrollTimerTimer();
+        EXPECT_EQ(m_view->ViewPos(), c.viewPos);
+        EXPECT_EQ(m_view->HViewPos(), c.hViewPos);
+        EXPECT_EQ(m_view->viewport()->cursor().shape(), c.cursor);
+    }
+    Key(Qt::Key_Shift);
+    EXPECT_FALSE(m_view->DragScrollMode()) << "any key ends the mode";
+    EXPECT_EQ(m_view->viewport()->cursor().shape(), Qt::IBeamCursor);
+
+    Press(origin, Qt::NoModifier, Qt::MiddleButton);
+    Press(origin + QPoint(0, 50));
+    EXPECT_FALSE(m_view->DragScrollMode()) << "any press ends it";
+    EXPECT_FALSE(m_view->SelectingByMouse()) << "and does nothing else";
+}
+
+TEST_F(Mouse, KeysSelectAllCopyAndEndTheMiddleButtonMode)
+{
+    m_view->Open(Write("alpha\nbeta\n"));
+    ShowLines(3);
+    QApplication::clipboard()->clear();
+    Key(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Sel().second, 0) << "Ctrl+Shift+A is not Select All";
+    Key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 11)));
+    Key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("alpha\nbeta\n"));
+    m_view->SetSelection(6, 4, false, false, true);
+    Key(Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("beta"));
+}
+
+TEST_F(Mouse, WheelWithShiftOrCtrlAndTheTiltWheel)
+{
+    QByteArray lines;
+    for (int i = 0; i < 50; ++i)
+        lines += QByteArray(300, 'x') + '\n';
+    m_view->Open(Write(lines));
+    ShowLines(10, 30);
+    int optionChanges = 0;
+    m_view->OnOptionsChange = [&](TQzBinHex *) { ++optionChanges; };
+
+    Wheel(QPoint(0, -120), Qt::ShiftModifier);
+    EXPECT_EQ(m_view->HViewPos(), 200);
+    EXPECT_EQ(m_view->ViewPos(), 0) << "Shift+wheel does not scroll down";
+    Wheel(QPoint(-120, 0), Qt::ShiftModifier); // turned sideways by the system
+    EXPECT_EQ(m_view->HViewPos(), 400);
+    Wheel(QPoint(120, 0), Qt::NoModifier); // tilt to the left
+    EXPECT_EQ(m_view->HViewPos(), 200);
+    Wheel(QPoint(0, 120), Qt::ShiftModifier);
+    EXPECT_EQ(m_view->HViewPos(), 0);
+
+    const int size = m_view->Font().Font.pixelSize();
+    Wheel(QPoint(0, 120), Qt::ControlModifier);
+    EXPECT_GT(m_view->Font().Font.pixelSize(), size);
+    EXPECT_EQ(optionChanges, 1);
+    Wheel(QPoint(0, -120), Qt::ControlModifier);
+    EXPECT_EQ(m_view->Font().Font.pixelSize(), size);
+    EXPECT_EQ(optionChanges, 2);
+    EXPECT_EQ(m_view->ViewPos(), 0);
+    Wheel(QPoint(0, -120), Qt::AltModifier);
+    EXPECT_EQ(m_view->ViewPos(), 0) << "other combinations do nothing";
+}
+
+} // namespace
