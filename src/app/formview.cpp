@@ -3,6 +3,7 @@
 
 #include "app/appformat.h"
 #include "app/ravelinapp.h"
+#include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
 #include "text/codepagelist.h"
 #include "text/codepages.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QSignalBlocker>
 #include <QFileInfo>
 #include <QLabel>
 #include <QStackedWidget>
@@ -85,7 +87,9 @@ void TFormView::CreateCentralPanel()
     m_panel->setObjectName(QStringLiteral("Panel1"));
     m_panelCaption = new QLabel(kNotOpened, m_panel);
     m_panelCaption->setAlignment(Qt::AlignCenter);
-    m_pages = new QTabWidget(m_panel);
+    auto *pages = new TPageControl(m_panel);
+    m_pages = pages;
+    m_tabBar = pages->WrapBar();
     m_pages->setObjectName(QStringLiteral("Pages"));
     // Keys belong to the active viewer: a clicked tab must not keep the focus
     // (Right would switch tabs, Ctrl+End would reach nothing).
@@ -94,6 +98,18 @@ void TFormView::CreateCentralPanel()
     m_panel->addWidget(m_panelCaption);
     m_panel->addWidget(m_pages);
     connect(m_pages, &QTabWidget::currentChanged, this, Guarded([this] { PagesChange(); }));
+    // A middle click on a tab closes it; the tab shown stays shown.
+    connect(m_tabBar, &QTabBar::tabCloseRequested, this, Guarded([this](int index) {
+                QWidget *shown = m_pages->currentWidget();
+                const bool closesShown = shown == m_pages->widget(index);
+                CloseTab(index);
+                if (!closesShown && shown) {
+                    const QSignalBlocker blocker(m_pages);
+                    m_pages->setCurrentWidget(shown);
+                }
+                UpdateAll();
+                FocusActiveView();
+            }));
     setCentralWidget(m_panel);
 }
 
@@ -242,8 +258,7 @@ void TFormView::UpdateActions()
     m_ac.mnuSessSave->setEnabled(anyTab && session);
     m_ac.mnuSessSaveAs->setEnabled(anyTab);
     m_ac.mnuSessClose->setEnabled(session);
-    // No recent sessions are kept until sessions exist.
-    m_ac.mnuSessRecentClear->setEnabled(false);
+    m_ac.mnuSessRecentClear->setEnabled(!m_sessHistory.IsEmpty());
 }
 
 void TFormView::UpdateEncodingMarks(const TQzBinHex *view)
@@ -297,10 +312,14 @@ void TFormView::UpdateRecentMenu()
 
 void TFormView::UpdateSessionMenu()
 {
-    for (QAction *item : m_ac.mnuSess) {
-        item->setText(QString());
-        item->setVisible(false);
+    const QStringList &items = m_sessHistory.Items();
+    for (size_t i = 0; i < m_ac.mnuSess.size(); ++i) {
+        QString caption = qsizetype(i) < items.size() ? items[qsizetype(i)] : QString();
+        caption.replace(u'&', QStringLiteral("&&"));
+        m_ac.mnuSess[i]->setText(caption);
+        m_ac.mnuSess[i]->setVisible(!caption.isEmpty());
     }
+    m_ac.mnuSessRecentClear->setEnabled(!m_sessHistory.IsEmpty());
 }
 
 void TFormView::UpdateBookmarkCaptions()
@@ -353,9 +372,4 @@ void TFormView::RedrawViews()
     for (const TRec &rec : m_recs)
         if (rec.View)
             rec.View->Redraw();
-}
-
-void TFormView::OpenSession(const QString &)
-{
-    // Sessions are not kept yet.
 }

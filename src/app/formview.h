@@ -5,6 +5,7 @@
 #include "app/inifile.h"
 #include "app/recentfiles.h"
 #include "app/rulesettings.h"
+#include "app/sessionfile.h"
 #include "app/trec.h"
 #include "viewer/linedecoration.h"
 
@@ -18,6 +19,9 @@
 
 class QAction;
 class QActionGroup;
+class QDialog;
+class QListWidget;
+class QUrl;
 class QLabel;
 class QMenu;
 class QStackedWidget;
@@ -26,6 +30,7 @@ class QToolBar;
 class TQzBinHex;
 class TRuleDecorator;
 class TSubstringsFilterDecorator;
+class TWrapTabBar;
 struct TQzFont;
 
 // The main window: a tool bar, one tab per open file (each holding a viewer),
@@ -120,10 +125,26 @@ public:
     const TRec &Rec(int index) const;
     const Actions &Acts() const { return m_ac; }
     QTabWidget *Pages() const { return m_pages; }
+    TWrapTabBar *TabBar() const { return m_tabBar; }
     QLabel *StatusPanel(int index) const { return m_statusPanels[size_t(index)]; }
     QTimer *RefreshTimer() { return &m_refreshTimer; }
     const RecentFiles &OpenHistory() const { return m_openHistory; }
+    const RecentSessions &SessHistory() const { return m_sessHistory; }
     const QString &SessionFile() const { return m_sessionFile; }
+    const QString &LastDir() const { return m_lastDir; }
+
+    // --- Sessions
+    // False when the file could not be written (already reported); the
+    // current session then stays as it was.
+    bool SaveSession(const QString &fileName);
+    void OpenSession(const QString &fileName);
+    void CloseSession();
+    void AddRecentSession(const QString &fileName);
+
+    // --- Tab captions and order
+    void RenameTab(int index);
+    void MoveTab(int from, int to);
+    void FillTabList(QListWidget *list) const;
 
     // The settings as values: an options dialog edits a copy, sets it and
     // runs ApplyOptions.
@@ -144,6 +165,12 @@ public:
     // Gets the folder to start in (empty: where it was last) and returns the
     // chosen file or an empty string.
     std::function<QString(const QString &startDir)> ChooseFileToOpen;
+    // Runs every other modal dialog of the window (file dialogs of sessions,
+    // options, tabs order, the caption prompt, about) and returns its
+    // result; replaceable for the same reason.
+    std::function<int(QDialog &)> ExecDialog;
+    // Opens a page or document in the desktop's program; false on failure.
+    std::function<bool(const QUrl &)> OpenUrl;
 
     // --- Handlers wired by the form
     void FormShow();
@@ -223,7 +250,11 @@ private:
     void UpdateRecentMenu();
     void UpdateSessionMenu();
     void UpdateBookmarkCaptions();
-    void OpenSession(const QString &fileName);
+    int RunDialog(QDialog &dialog);
+    QString ChooseSessionFile(bool save);
+    // Opens a tab and gives it the stored caption, when it opened and the
+    // caption is not empty. False when no tab was created.
+    bool OpenFileTabWithCaption(const QString &path, const QByteArray &caption);
 
     // formview_tabs.cpp
     int ActiveIndex() const;
@@ -254,6 +285,7 @@ private:
     IniFile m_ini;
     CommandLine m_commandLine;
     RecentFiles m_openHistory;
+    RecentSessions m_sessHistory;
     QString m_sessionFile;
     QString m_lastDir;
     std::vector<TRec> m_recs;
@@ -269,6 +301,7 @@ private:
     QStackedWidget *m_panel = nullptr; // "(File not opened)" or the tabs
     QLabel *m_panelCaption = nullptr;
     QTabWidget *m_pages = nullptr;
+    TWrapTabBar *m_tabBar = nullptr; // the bar of m_pages
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
     std::array<QString, 3> m_goCaptions; // "Go to bookmark n" without suffix
 };

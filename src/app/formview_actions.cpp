@@ -137,6 +137,8 @@ void TFormView::CreateActions()
         connect(m_ac.mnuSess[size_t(i)], &QAction::triggered, this,
                 Guarded([this, i] { mnuSess1Click(i); }));
     }
+    // Without a configured home page there is nothing to open.
+    m_ac.Homepage1->setVisible(!QStringLiteral(RAVELIN_HOMEPAGE).isEmpty());
     m_goCaptions = {m_ac.acGotoGo1->text(), m_ac.acGotoGo2->text(), m_ac.acGotoGo3->text()};
 }
 

@@ -6,6 +6,7 @@
 #include "app/fontconv.h"
 #include "app/shellmessages.h"
 #include "app/windowplace.h"
+#include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
 
 #include <QGuiApplication>
@@ -16,6 +17,7 @@
 
 namespace {
 const QByteArray kSave = "Save";
+const QByteArray kSessHistory = "SessHistory";
 
 QByteArray NumberKey(int i, const char *suffix = "")
 {
@@ -46,6 +48,10 @@ void TFormView::LoadSettings()
     ApplyRuleSettings();
     RestoreGeometry();
     m_openHistory.Load(m_ini);
+    m_sessHistory.Load(m_ini);
+    // Read whether or not the last logs are reopened: otherwise the folder
+    // of the session dialogs would be lost at the next exit.
+    m_lastDir = m_ini.ReadUtf8(kSessHistory, "LastDir", QString());
 }
 
 bool TFormView::SaveSettings()
@@ -55,6 +61,9 @@ bool TFormView::SaveSettings()
     SaveAppSettings(m_ini, m_settings);
     SaveRuleSettings(m_ini, m_rules);
     QStringList leftOut = m_openHistory.Save(m_ini) + tabsLeftOut;
+    m_ini.WriteUtf8(kSessHistory, "Current", m_sessionFile);
+    m_ini.WriteUtf8(kSessHistory, "LastDir", m_lastDir);
+    leftOut += m_sessHistory.Save(m_ini);
     leftOut.removeDuplicates();
     if (!leftOut.isEmpty())
         MsgWarning(QStringLiteral("A path with a line break cannot be kept in the settings; "
@@ -111,8 +120,7 @@ QStringList TFormView::SaveOpenTabs()
 
 void TFormView::ReopenLastLogs()
 {
-    m_lastDir = m_ini.ReadUtf8("SessHistory", "LastDir", QString());
-    const QString current = m_ini.ReadUtf8("SessHistory", "Current", QString());
+    const QString current = m_ini.ReadUtf8(kSessHistory, "Current", QString());
     if (!current.isEmpty()) {
         OpenSession(current);
         return;
@@ -121,25 +129,14 @@ void TFormView::ReopenLastLogs()
     for (int i = 1; i <= count && i <= kMaxTabs; ++i) {
         const QString path = m_ini.ReadUtf8(kSave, NumberKey(i), QString());
         const QString caption = m_ini.ReadUtf8(kSave, NumberKey(i, "tab"), QString());
-        if (path.isEmpty())
-            continue;
-        const int before = RecCount();
-        OpenFileTab(path);
-        if (RecCount() > before && !caption.isEmpty()) {
-            TRec &rec = m_recs.back();
-            rec.Caption = caption.toUtf8();
-            SetTabCaption(RecCount() - 1, rec.Caption, false);
-        }
+        if (!path.isEmpty())
+            OpenFileTabWithCaption(path, caption.toUtf8());
     }
 }
 
 void TFormView::ApplyOptions()
 {
-    // Qt has no rows of tabs. Tabs without scroll buttons would widen the
-    // window to hold them all, so the tabs always scroll; with several rows
-    // asked for they shrink first, so that as many as possible stay in view.
-    m_pages->setUsesScrollButtons(true);
-    m_pages->setElideMode(m_settings.MLine ? Qt::ElideRight : Qt::ElideNone);
+    m_tabBar->SetMultiRow(m_settings.MLine);
     for (const TRec &rec : m_recs)
         if (rec.View)
             ApplyViewOptions(rec.View);

@@ -116,6 +116,7 @@ void TFormView::OpenFileTab(const QString &name)
         const QSignalBlocker blocker(m_pages);
         m_pages->addTab(rec.Sheet, QString());
         SetTabCaption(index, rec.Caption, true);
+        m_pages->setTabToolTip(index, fileName);
         m_pages->setCurrentIndex(index);
     }
 

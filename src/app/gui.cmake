@@ -5,7 +5,10 @@ add_library(ravelin_app STATIC
   formcolors.cpp formcolors.h
   formfilter.cpp formfilter.h
   fontconv.cpp fontconv.h
-  formview.cpp formview.h
+  formabout.cpp formabout.h
+  formoptions.cpp formoptions.h
+  formtaborder.cpp formtaborder.h
+    formview.cpp formview.h
   formview_actions.cpp
   formview_commands.cpp
   formview_print.cpp
@@ -18,6 +21,7 @@ add_library(ravelin_app STATIC
   ruledecorator.cpp ruledecorator.h
   shellmessages.cpp shellmessages.h
   trec.h
+  wraptabbar.cpp wraptabbar.h
   resources/ravelin.qrc
 )
 set_target_properties(ravelin_app PROPERTIES AUTORCC ON)
@@ -28,3 +32,8 @@ target_link_libraries(ravelin_app PUBLIC ravelin_appcore ravelin_viewer Qt6::Wid
 add_executable(ravelin_exe main.cpp)
 set_target_properties(ravelin_exe PROPERTIES OUTPUT_NAME ravelin)
 target_link_libraries(ravelin_exe PRIVATE ravelin_app ravelin_warnings ravelin_options)
+
+# The product's home page, opened by Help > Homepage; the item is hidden when
+# none is configured.
+set(RAVELIN_HOMEPAGE "" CACHE STRING "Home page address shown in the Help menu")
+target_compile_definitions(ravelin_app PRIVATE RAVELIN_HOMEPAGE="${RAVELIN_HOMEPAGE}")

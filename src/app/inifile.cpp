@@ -429,17 +429,23 @@ void IniFile::WriteString(const QByteArray &section, const QByteArray &key, cons
         DeleteKey(section, key);
         return;
     }
+    // Reading trims blanks and one pair of outer quotes: such a value goes in
+    // quotes, so that it reads back as it was written.
+    QByteArray stored = value;
+    if (value != value.trimmed() ||
+        (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')))
+        stored = '"' + value + '"';
     Section &sec = SectionForWrite(section);
     const qsizetype k = sec.keys.value(Fold(key), -1);
     if (k < 0) {
-        AppendKeyLine(sec, key, value);
+        AppendKeyLine(sec, key, stored);
         return;
     }
     Line &line = sec.body[size_t(k)];
     // An unchanged value keeps the line exactly as the user formatted it.
-    if (RawValue(line.raw) == value)
+    if (Value(section, key) == value)
         return;
-    line.raw = line.key + '=' + value;
+    line.raw = line.key + '=' + stored;
 }
 
 void IniFile::WriteInteger(const QByteArray &section, const QByteArray &key, int value)

@@ -3,6 +3,7 @@
 #include "formfixture.h"
 
 #include "app/inifile.h"
+#include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
@@ -240,17 +241,17 @@ TEST_F(SettingsTest, OptionsShapeTheWindow)
         QByteArray Opt;
         QTabWidget::TabPosition Position;
         bool DocumentMode;
-        Qt::TextElideMode Elide;
+        bool MultiRow;
         bool ToolBar;
         bool StatusBar;
         bool OnTop;
     };
     const Case cases[] = {
-        {"defaults", "", QTabWidget::North, true, Qt::ElideRight, true, true, false},
-        {"bottom tabs", "Tabs=1", QTabWidget::South, false, Qt::ElideRight, true, true, false},
-        {"one row", "MLine=0", QTabWidget::North, true, Qt::ElideNone, true, true, false},
-        {"bare", "Tool=0\nStatus=0", QTabWidget::North, true, Qt::ElideRight, false, false, false},
-        {"on top", "OnTop=1", QTabWidget::North, true, Qt::ElideRight, true, true, true},
+        {"defaults", "", QTabWidget::North, true, true, true, true, false},
+        {"bottom tabs", "Tabs=1", QTabWidget::South, false, true, true, true, false},
+        {"one row", "MLine=0", QTabWidget::North, true, false, true, true, false},
+        {"bare", "Tool=0\nStatus=0", QTabWidget::North, true, true, false, false, false},
+        {"on top", "OnTop=1", QTabWidget::North, true, true, true, true, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -258,8 +259,10 @@ TEST_F(SettingsTest, OptionsShapeTheWindow)
         TFormView &form = MakeForm();
         EXPECT_EQ(form.Pages()->tabPosition(), c.Position);
         EXPECT_EQ(form.Pages()->documentMode(), c.DocumentMode);
-        EXPECT_EQ(form.Pages()->elideMode(), c.Elide);
-        EXPECT_TRUE(form.Pages()->usesScrollButtons());
+        // Captions are never shortened; one row scrolls, several rows wrap.
+        EXPECT_EQ(form.Pages()->elideMode(), Qt::ElideNone);
+        EXPECT_EQ(form.TabBar()->MultiRow(), c.MultiRow);
+        EXPECT_EQ(form.Pages()->usesScrollButtons(), !c.MultiRow);
         EXPECT_EQ(!form.findChild<QToolBar *>("ToolBar1")->isHidden(), c.ToolBar);
         EXPECT_EQ(!form.statusBar()->isHidden(), c.StatusBar);
         EXPECT_EQ(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.OnTop);

@@ -372,6 +372,38 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndRoundTrips)
               QStringList({"Ravelin.ini"}));
 }
 
+TEST_F(IniFileTest, ValuesThatReadingWouldTrimOrUnquoteComeBackAsWritten)
+{
+    const QByteArray values[] = {
+        "/logs/my app.log",
+        " leading blank",
+        "trailing blank ",
+        "\"quoted\"",
+        "\"",
+        "\"half",
+        "say \"hi\"",
+        "",
+        "  ",
+        "\t tab",
+    };
+    const QString path = PathOf(QStringLiteral("quotes.ini"));
+    IniFile ini(path);
+    ASSERT_TRUE(ini.Load());
+    for (size_t i = 0; i < std::size(values); ++i)
+        ini.WriteString("S", QByteArray::number(qulonglong(i)), values[i]);
+    ASSERT_TRUE(ini.UpdateFile());
+    IniFile again(path);
+    ASSERT_TRUE(again.Load());
+    for (size_t i = 0; i < std::size(values); ++i) {
+        SCOPED_TRACE(values[i].constData());
+        EXPECT_EQ(again.ReadString("S", QByteArray::number(qulonglong(i)), "missing"), values[i]);
+    }
+    // Writing the same value again changes nothing in the file.
+    for (size_t i = 0; i < std::size(values); ++i)
+        again.WriteString("S", QByteArray::number(qulonglong(i)), values[i]);
+    EXPECT_EQ(again.Serialize(), ReadFile(path));
+}
+
 TEST_F(IniFileTest, UnwritableLocationReportsOnceAndFails)
 {
     WriteFile(PathOf(QStringLiteral("plainfile")), "not a folder");

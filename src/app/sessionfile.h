@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class IniFile;
+
+// One tab as a session file stores it.
+struct SessionTab
+{
+    QString Path;
+    QByteArray Caption; // UTF-8; empty: the tab shows its file name
+
+    bool operator==(const SessionTab &) const = default;
+};
+
+// A session file: [Tabs] Num, Active and the paths 0..Num-1, [Nicks] the
+// captions in the same order.
+struct SessionData
+{
+    std::vector<SessionTab> Tabs; // entries with an empty path are left out
+    int Active = -1;              // the stored index; -1 when none was active
+};
+
+// Reads the entries 0..Num-1 that hold a path, in order. Only keys present in
+// the file are visited, so a huge or negative Num costs nothing; a duplicate
+// key counts once (the first). Active defaults to Num - 1.
+SessionData ReadSession(const IniFile &ini);
+
+// Writes Num, Active and one entry per tab; keys beyond Num stay as they are
+// and are never read. A tab whose path a line cannot hold is left out, the
+// others close up, and Active follows its tab (-1 when that tab was left
+// out). Returns the paths left out.
+QStringList WriteSession(IniFile &ini, const std::vector<SessionTab> &tabs, int active);
+
+// The recent sessions list: most recent first, at most kMaxCount paths,
+// compared without regard to case. Stored in [SessHistory] as keys 0..9.
+class RecentSessions final
+{
+public:
+    static constexpr int kMaxCount = 10;
+
+    void Add(const QString &path);
+    void Clear() { m_items.clear(); }
+    const QStringList &Items() const { return m_items; }
+    int Count() const { return int(m_items.size()); }
+    bool IsEmpty() const { return m_items.isEmpty(); }
+
+    void Load(const IniFile &ini);
+    // Writes the paths a line can hold, numbered from 0 without gaps, and
+    // deletes the keys beyond them; returns the paths left out.
+    QStringList Save(IniFile &ini) const;
+
+private:
+    QStringList m_items;
+};

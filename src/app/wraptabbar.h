@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <vector>
+
+// A tab bar that can wrap its tabs onto several rows, so that every tab
+// shows its whole caption however many are open. With one row it is the
+// toolkit's own bar, scrolling. In both forms a middle click on a tab asks to
+// close it (tabCloseRequested).
+//
+// The toolkit's bar keeps the tabs (texts, tool tips, order, current tab);
+// only laying them out, painting and hit testing are done here while wrapped.
+class TWrapTabBar final : public QTabBar
+{
+public:
+    explicit TWrapTabBar(QWidget *parent = nullptr);
+
+    void SetMultiRow(bool multiRow);
+    bool MultiRow() const { return m_multiRow; }
+
+    // Where tab index is drawn and which tab is under a point, in either form.
+    QRect TabRect(int index) const;
+    int TabAt(const QPoint &pos) const;
+    int RowCount() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void tabLayoutChange() override;
+    void tabInserted(int index) override;
+    void tabRemoved(int index) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    struct Rows
+    {
+        int Width = -1;
+        std::vector<QRect> Rects; // one per tab
+        std::vector<int> RowOf;   // row of each tab
+        int Count = 0;
+        int RowHeight = 0;
+    };
+
+    // The width the bar lays out for: its own, or that of the tab widget
+    // it is about to be given.
+    int LayoutWidth() const;
+    const Rows &RowsFor(int width) const;
+    void Invalidate();
+
+    bool m_multiRow = false;
+    mutable Rows m_rows;
+    mutable bool m_dirty = true;
+};
+
+// The page control of the main window: a tab widget with the wrapping bar.
+class TPageControl final : public QTabWidget
+{
+public:
+    explicit TPageControl(QWidget *parent = nullptr);
+    TWrapTabBar *WrapBar() const { return m_bar; }
+
+private:
+    TWrapTabBar *m_bar;
+};

@@ -1,0 +1,227 @@
+// Main commands: bookmarks, clear log, help and about.
+#include "formfixture.h"
+
+#include "app/formabout.h"
+#include "viewer/qzbinhex.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+namespace {
+
+using CommandsTest = FormFixture;
+
+QByteArray Lines(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += "line " + QByteArray::number(i).rightJustified(6, '0') + '\n'; // 12 bytes
+    return text;
+}
+
+TEST_F(CommandsTest, BookmarkCaptionsShowTheOffsetInKOrM)
+{
+    TFormView &form = MakeForm();
+    form.OpenFileTab(WriteFile("a.log", "a\n"));
+    struct Case
+    {
+        qint64 Offset;
+        const char *Caption;
+    };
+    const Case cases[] = {
+        {5000, "Go to bookmark 2 (4 K)"},       {0, "Go to bookmark 2 (0 K)"},
+        {1048575, "Go to bookmark 2 (1023 K)"}, {1048576, "Go to bookmark 2 (1 M)"},
+        {3000000, "Go to bookmark 2 (2 M)"},    {qint64(5) << 32, "Go to bookmark 2 (20480 M)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Caption);
+        form.Rec(0).Bookmarks[1] = c.Offset;
+        form.UpdateAll();
+        EXPECT_EQ(form.Acts().acGotoGo2->text(), c.Caption);
+        EXPECT_TRUE(form.Acts().acGotoGo2->isEnabled());
+    }
+    form.Acts().acGotoClear->trigger();
+    for (QAction *go : {form.Acts().acGotoGo1, form.Acts().acGotoGo2, form.Acts().acGotoGo3}) {
+        EXPECT_FALSE(go->isEnabled());
+        EXPECT_FALSE(go->text().contains('(')) << go->text().toStdString();
+    }
+}
+
+TEST_F(CommandsTest, BookmarksBelongToTheirTabAndGoWhereTheViewWas)
+{
+    TFormView &form = MakeForm();
+    form.resize(600, 300);
+    ShowForm(form);
+    form.OpenFileTab(WriteFile("a.log", Lines(2000)));
+    form.OpenFileTab(WriteFile("b.log", Lines(10)));
+    form.Pages()->setCurrentIndex(0);
+    TQzBinHex *view = form.Rec(0).View;
+    view->ScrollTo(12 * 1000);
+    const qint64 at = view->ViewPos();
+    ASSERT_EQ(at, 12 * 1000);
+    form.Acts().acGotoSet1->trigger();
+    EXPECT_EQ(form.Rec(0).Bookmarks[0], at);
+    EXPECT_EQ(form.Rec(1).Bookmarks[0], TRec::kNoBookmark);
+    EXPECT_EQ(form.Acts().acGotoGo1->text(), "Go to bookmark 1 (11 K)");
+
+    view->ScrollTo(0);
+    form.Acts().acGotoGo1->trigger();
+    EXPECT_EQ(view->ViewPos(), at);
+
+    // The other tab has none: its captions lose the suffix.
+    form.Pages()->setCurrentIndex(1);
+    EXPECT_EQ(form.Acts().acGotoGo1->text(), "Go to bookmark 1");
+    EXPECT_FALSE(form.Acts().acGotoGo1->isEnabled());
+}
+
+TEST_F(CommandsTest, ClearLogAsksThenTruncatesAndTheViewEmpties)
+{
+    struct Case
+    {
+        const char *Name;
+        bool Confirm;
+        MsgResult Answer;
+        bool Cleared;
+    };
+    const Case cases[] = {
+        {"confirmed", true, MsgResult::Ok, true},
+        {"cancelled", true, MsgResult::Cancel, false},
+        {"without asking", false, MsgResult::Cancel, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteSettings(c.Confirm ? "" : "[Opt]\nCfmClear=0\n");
+        TFormView &form = MakeForm();
+        form.resize(600, 300);
+        ShowForm(form);
+        const QString path = WriteFile("app.log", Lines(2000));
+        form.OpenFileTab(path);
+        form.Rec(0).Bookmarks[0] = 600;
+        form.UpdateAll();
+        m_sink.Clear();
+        m_sink.QueueAnswers({c.Answer});
+        form.Acts().acFileClear->trigger();
+        if (c.Confirm) {
+            ASSERT_EQ(m_sink.Messages().size(), 1u);
+            const auto &asked = m_sink.Messages()[0];
+            EXPECT_EQ(asked.Caption, "Ravelin Pro");
+            EXPECT_EQ(asked.Icon, MsgIcon::Warning);
+            EXPECT_EQ(asked.Buttons, MsgButtons::OkCancel);
+            EXPECT_EQ(asked.Text, "Do you want to clear the log file\n\"" + path +
+                                      "\" ?\n\nWarning: file could be updated since the last "
+                                      "display.");
+        } else {
+            EXPECT_TRUE(m_sink.Messages().empty());
+        }
+        EXPECT_EQ(QFileInfo(path).size(), c.Cleared ? 0 : 24000);
+        EXPECT_EQ(form.Rec(0).View->FileSize(), c.Cleared ? 0 : 24000);
+        // A bookmark beyond the new end shows the end.
+        form.Acts().acGotoGo1->trigger();
+        EXPECT_EQ(form.Rec(0).View->ViewPos(), c.Cleared ? 0 : 600);
+    }
+}
+
+TEST_F(CommandsTest, ClearLogTouchesOnlyARegularFile)
+{
+    WriteSettings("[Opt]\nCfmClear=0\n");
+    struct Case
+    {
+        const char *Name;
+        std::function<void(const QString &)> Replace;
+    };
+    const Case cases[] = {
+        {"deleted", [](const QString &path) { QFile::remove(path); }},
+        {"now a FIFO",
+         [](const QString &path) {
+             QFile::remove(path);
+             ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+         }},
+        {"now a folder",
+         [](const QString &path) {
+             QFile::remove(path);
+             ASSERT_TRUE(QDir().mkdir(path));
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFormView &form = MakeForm();
+        const QString path = PathOf(QStringLiteral("x-%1.log").arg(c.Name));
+        WriteFile(QFileInfo(path).fileName(), "data\n");
+        form.OpenFileTab(path);
+        c.Replace(path);
+        const bool folder = QFileInfo(path).isDir();
+        const bool fifo = QFileInfo(path).exists() && !folder;
+        m_sink.Clear();
+        form.Acts().acFileClear->trigger();
+        // The reload that follows may have its own say about the file.
+        ASSERT_FALSE(m_sink.Messages().empty());
+        EXPECT_EQ(m_sink.Texts()[0], "Could not clear file");
+        EXPECT_EQ(QFileInfo(path).isDir(), folder);
+        if (fifo) {
+            struct stat st;
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        }
+    }
+}
+
+TEST_F(CommandsTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing)
+{
+    TFormView &form = MakeForm();
+    QList<QUrl> opened;
+    bool openWorks = true;
+    form.OpenUrl = [&](const QUrl &url) {
+        opened << url;
+        return openWorks;
+    };
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    const QString help = program.absolutePath() + '/' + program.completeBaseName() + ".html";
+    QFile::remove(help);
+
+    form.Acts().acHelpContents->trigger();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(m_sink.Texts(), QStringList{"Could not find help file"});
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Error);
+
+    QFile file(help);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<html></html>");
+    file.close();
+    m_sink.Clear();
+    form.Acts().acHelpContents->trigger();
+    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(help)});
+    EXPECT_TRUE(m_sink.Messages().empty());
+
+    openWorks = false; // no browser
+    form.Acts().acHelpContents->trigger();
+    EXPECT_EQ(m_sink.Texts(), QStringList{"Could not find help file"});
+    QFile::remove(help);
+}
+
+TEST_F(CommandsTest, AboutShowsTheProgramsNameAndVersion)
+{
+    TFormView &form = MakeForm();
+    QString name;
+    QString version;
+    form.ExecDialog = [&](QDialog &dialog) {
+        auto *about = dynamic_cast<TFormAbout *>(&dialog);
+        EXPECT_NE(about, nullptr);
+        if (about) {
+            name = about->labName->text();
+            version = about->labVer->text();
+            EXPECT_EQ(about->windowTitle(), "About");
+        }
+        return int(QDialog::Accepted);
+    };
+    form.Acts().acHelpAbout->trigger();
+    EXPECT_EQ(name, "Ravelin Pro");
+    EXPECT_EQ(version, "Version " RAVELIN_VERSION);
+}
+
+} // namespace
