@@ -2,6 +2,9 @@
 add_library(ravelin_app STATIC
   colorconv.cpp colorconv.h
   fontconv.cpp fontconv.h
+  formfindtext.cpp formfindtext.h
+  formgo.cpp formgo.h
+  formgoregex.cpp formgoregex.h
   formview.cpp formview.h
   formview_actions.cpp
   formview_commands.cpp
