@@ -1,0 +1,237 @@
+#include "search/bytefinder.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <iterator>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// How common a byte is in logs and other text, 0 rare to 255 everywhere.
+// Only the order matters: the filter looks for the two least common bytes.
+constexpr std::array<uint8_t, 256> MakeFrequency()
+{
+    std::array<uint8_t, 256> f{};
+    for (int b = 0; b < 256; ++b)
+        f[size_t(b)] = b < 32 ? 20 : (b < 128 ? 50 : 40);
+    f[0] = 220; // every other byte of UTF-16 text
+    f['\n'] = 120;
+    f['\r'] = 90;
+    f['\t'] = 80;
+    f[' '] = 255;
+    const char *common = "etaoinsrhldcumfpgwybvk";
+    for (int i = 0; common[i]; ++i)
+        f[uint8_t(common[i])] = uint8_t(230 - i * 4);
+    for (int b = 'a'; b <= 'z'; ++b)
+        if (f[size_t(b)] == 50)
+            f[size_t(b)] = 130;
+    for (int b = '0'; b <= '9'; ++b)
+        f[size_t(b)] = 200;
+    const char *upper = "EIORNATSDLCGUW";
+    for (int i = 0; upper[i]; ++i)
+        f[uint8_t(upper[i])] = uint8_t(110 - i * 3);
+    const char *punct = ".:-/=_,[]()";
+    for (int i = 0; punct[i]; ++i)
+        f[uint8_t(punct[i])] = uint8_t(190 - i * 8);
+    return f;
+}
+constexpr std::array<uint8_t, 256> kFrequency = MakeFrequency();
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+} // namespace
+
+void ByteFinder::Prepare(const QByteArray &pattern, const FoldTable *fold)
+{
+    m_pattern = pattern;
+    m_folded = fold != nullptr;
+    for (int b = 0; b < 256; ++b)
+        m_fold[size_t(b)] = fold ? (*fold)[size_t(b)] : uint8_t(b);
+    m_probeCount = 0;
+    // A probe needs the text bytes that fold to a pattern byte to be that
+    // byte alone, or an ASCII letter pair that differs in bit 5.
+    struct Choice
+    {
+        Probe P;
+        int Score;
+    };
+    // Per folded value: how many text bytes fold to it, and the bits they share.
+    int members[256] = {}, score[256] = {};
+    uint8_t orAll[256] = {}, andAll[256];
+    std::fill(std::begin(andAll), std::end(andAll), uint8_t(0xFF));
+    for (int b = 0; b < 256; ++b) {
+        const uint8_t v = m_fold[size_t(b)];
+        ++members[v];
+        orAll[v] |= uint8_t(b);
+        andAll[v] &= uint8_t(b);
+        score[v] = std::max(score[v], int(kFrequency[size_t(b)]));
+    }
+    std::vector<Choice> usable;
+    for (int i = 0; i < pattern.size(); ++i) {
+        const uint8_t v = uint8_t(pattern[i]);
+        if (members[v] == 1)
+            usable.push_back({{i, 0, orAll[v]}, score[v]});
+        else if (members[v] == 2 && uint8_t(orAll[v] ^ andAll[v]) == 0x20)
+            usable.push_back({{i, 0x20, orAll[v]}, score[v]});
+    }
+    if (usable.empty())
+        return;
+    const auto rarer = [](const Choice &a, const Choice &b) { return a.Score < b.Score; };
+    std::stable_sort(usable.begin(), usable.end(), rarer);
+    m_probe[0] = m_probe[1] = usable[0].P;
+    m_probeCount = 1;
+    // The second probe: the rarest other byte; failing that, the same byte
+    // elsewhere, which still filters better than one probe.
+    for (const Choice &c : usable) {
+        if (c.P.Value != m_probe[0].Value || c.P.Mask != m_probe[0].Mask) {
+            m_probe[1] = c.P;
+            m_probeCount = 2;
+            return;
+        }
+    }
+    if (usable.size() > 1) {
+        m_probe[1] = usable.back().P;
+        m_probeCount = 2;
+    }
+}
+
+bool ByteFinder::MatchesAt(const uint8_t *data, qsizetype p) const
+{
+    const uint8_t *pat = reinterpret_cast<const uint8_t *>(m_pattern.constData());
+    const qsizetype n = m_pattern.size();
+    if (!m_folded)
+        return std::memcmp(data + p, pat, size_t(n)) == 0;
+    for (qsizetype k = 0; k < n; ++k) {
+        if (m_fold[data[p + k]] != pat[k])
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+struct Probes
+{
+    int o1, o2;
+    uint8_t m1, v1, m2, v2;
+};
+
+__attribute__((target("avx2"))) uint32_t Mask32(const uint8_t *at, const Probes &p)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o1));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o2));
+    const __m256i ea = _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(char(p.m1))),
+                                         _mm256_set1_epi8(char(p.v1)));
+    const __m256i eb = _mm256_cmpeq_epi8(_mm256_or_si256(b, _mm256_set1_epi8(char(p.m2))),
+                                         _mm256_set1_epi8(char(p.v2)));
+    return uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ea, eb)));
+}
+
+inline uint32_t Mask16(const uint8_t *at, const Probes &p)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + p.o1));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + p.o2));
+    const __m128i ea =
+        _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(char(p.m1))), _mm_set1_epi8(char(p.v1)));
+    const __m128i eb =
+        _mm_cmpeq_epi8(_mm_or_si128(b, _mm_set1_epi8(char(p.m2))), _mm_set1_epi8(char(p.v2)));
+    return uint32_t(_mm_movemask_epi8(_mm_and_si128(ea, eb)));
+}
+
+inline bool ScalarCandidate(const uint8_t *at, const Probes &p)
+{
+    return uint8_t(at[p.o1] | p.m1) == p.v1 && uint8_t(at[p.o2] | p.m2) == p.v2;
+}
+
+// The same loops for 32 and 16 lanes.
+template <int Lanes, typename MaskFn, typename Verify>
+qsizetype Forward(const uint8_t *data, qsizetype from, qsizetype lastStart, const Probes &p,
+                  MaskFn mask, Verify verify)
+{
+    qsizetype q = from;
+    for (; q + Lanes - 1 <= lastStart; q += Lanes) {
+        for (uint32_t m = mask(data + q, p); m; m &= m - 1) {
+            const qsizetype c = q + __builtin_ctz(m);
+            if (verify(c))
+                return c;
+        }
+    }
+    for (; q <= lastStart; ++q) {
+        if (ScalarCandidate(data + q, p) && verify(q))
+            return q;
+    }
+    return -1;
+}
+
+template <int Lanes, typename MaskFn, typename Verify>
+qsizetype Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
+{
+    qsizetype q = last;
+    for (; q - (Lanes - 1) >= 0; q -= Lanes) {
+        const qsizetype base = q - (Lanes - 1);
+        for (uint32_t m = mask(data + base, p); m;) {
+            const int bit = 31 - __builtin_clz(m);
+            if (verify(base + bit))
+                return base + bit;
+            m &= ~(uint32_t(1) << bit);
+        }
+    }
+    for (; q >= 0; --q) {
+        if (ScalarCandidate(data + q, p) && verify(q))
+            return q;
+    }
+    return -1;
+}
+
+} // namespace
+
+qsizetype ByteFinder::FindForward(const uint8_t *data, qsizetype size, qsizetype from) const
+{
+    const qsizetype n = m_pattern.size();
+    const qsizetype lastStart = size - n;
+    if (n == 0 || from > lastStart)
+        return -1;
+    if (from < 0)
+        from = 0;
+    const auto verify = [&](qsizetype c) { return MatchesAt(data, c); };
+    if (m_probeCount == 0) {
+        for (qsizetype q = from; q <= lastStart; ++q) {
+            if (verify(q))
+                return q;
+        }
+        return -1;
+    }
+    const Probes p{m_probe[0].Offset, m_probe[1].Offset, m_probe[0].Mask,
+                   m_probe[0].Value,  m_probe[1].Mask,   m_probe[1].Value};
+    if (HasAvx2())
+        return Forward<32>(data, from, lastStart, p, Mask32, verify);
+    return Forward<16>(data, from, lastStart, p, Mask16, verify);
+}
+
+qsizetype ByteFinder::FindBackward(const uint8_t *data, qsizetype size, qsizetype last) const
+{
+    const qsizetype n = m_pattern.size();
+    if (n == 0 || size < n || last < 0)
+        return -1;
+    if (last > size - n)
+        last = size - n;
+    const auto verify = [&](qsizetype c) { return MatchesAt(data, c); };
+    if (m_probeCount == 0) {
+        for (qsizetype q = last; q >= 0; --q) {
+            if (verify(q))
+                return q;
+        }
+        return -1;
+    }
+    const Probes p{m_probe[0].Offset, m_probe[1].Offset, m_probe[0].Mask,
+                   m_probe[0].Value,  m_probe[1].Mask,   m_probe[1].Value};
+    if (HasAvx2())
+        return Backward<32>(data, last, p, Mask32, verify);
+    return Backward<16>(data, last, p, Mask16, verify);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "search/bytefinder.h"
+
+#include "text/codepagelist.h"
+
+#include <QString>
+
+// What the plain engine compares in one block, prepared once per search from
+// the text, the encoding and the options.
+//
+// The results are those of decoding the block and comparing characters
+// (letter case folded by the simple lower-case mapping, except that no
+// character above 127 becomes an ASCII one), but where the text allows it the
+// raw bytes are compared instead: UTF-8 and single-byte pages byte for byte
+// through a fold table, UTF-16 as byte pairs at even offsets. The rest
+// (multi-byte pages, a caseless non-ASCII text in UTF-8 or UTF-16) decodes the
+// block and maps the hit back to the bytes it came from.
+class PlainMatcher final
+{
+public:
+    enum class Route {
+        None,    // the text cannot occur in this encoding
+        Bytes,   // one byte per step
+        Units16, // UTF-16 units, raw
+        Decoded, // decode, fold, compare, map back
+    };
+    struct Hit
+    {
+        qsizetype Offset = -1; // in the block's bytes
+        qsizetype Length = 0;  // in bytes
+    };
+
+    void Prepare(const QString &text, TQzEncoding encoding, bool caseSensitive, bool wholeWords);
+
+    Route route() const { return m_route; }
+    int CharSize() const { return m_charSize; }
+    // Bytes that consecutive blocks share: the longest match plus the
+    // neighbour the whole-word test needs.
+    qsizetype OverlapBytes() const { return m_overlap; }
+    // The first match forward (or the last backward) in a block whose data
+    // starts at a character. Whole words: a match touching the block's edge
+    // in the search direction is refused unless lastBlock, so that the next
+    // block tries it again with its neighbour in sight.
+    Hit Find(const char *data, qsizetype size, bool forward, bool lastBlock) const;
+
+    // Simple lower case of one UTF-16 unit, never from above 127 to ASCII.
+    static char16_t FoldUnit(char16_t unit);
+    // Whether a character ends a word: controls, space and ASCII punctuation
+    // except the underscore. Every code above 127 is a word character.
+    static bool IsWordSeparator(char32_t ch);
+
+private:
+    Hit FindBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock) const;
+    Hit FindDecoded(const char *data, qsizetype size, bool forward, bool lastBlock) const;
+    bool SeparatorBefore(const uint8_t *data, qsizetype p) const;
+    bool SeparatorAt(const uint8_t *data, qsizetype p) const;
+
+    Route m_route = Route::None;
+    TQzEncoding m_encoding = 0;
+    int m_charSize = 1;
+    bool m_wholeWords = false;
+    bool m_caseSensitive = true;
+    bool m_bigEndian = false;
+    qsizetype m_overlap = 0;
+    ByteFinder m_finder;
+    bool m_separator[256] = {}; // Bytes route: by the byte's character
+    QString m_units;            // Decoded route: the folded text
+};

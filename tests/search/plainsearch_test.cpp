@@ -1,0 +1,314 @@
+#include "memorysource.h"
+
+#include "search/qzstreamsearch.h"
+#include "search/searcherror.h"
+
+#include "viewer/testfiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qint64 kBlock = TQzStreamSearch::BlockSize;
+
+struct Searcher
+{
+    explicit Searcher(const QByteArray &bytes) : source(bytes) { search.SetStream(&source); }
+    MemorySource source;
+    TQzStreamSearch search;
+};
+
+struct Case
+{
+    const char *name;
+    QByteArray bytes;
+    QString text;
+    TQzEncoding encoding;
+    TQzStreamSearchOptions options;
+    qint64 start;
+    qint64 foundStart; // -1: none
+    qint64 foundLength;
+};
+
+QByteArray Filler(qint64 size, char c = '.')
+{
+    return QByteArray(int(size), c);
+}
+
+TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
+{
+    const TQzEncoding sjis = EntryOf(932), cp1251 = EntryOf(1251);
+    const QString foo = QStringLiteral("foo");
+    const TQzStreamSearchOptions cs = soCaseSensitive, ww = soCaseSensitive | soWholeWords;
+    const Case cases[] = {
+        {"forward from the start", "xxfooxx", foo, 0, cs, 0, 2, 3},
+        {"forward from inside skips earlier", "foo foo", foo, 0, cs, 1, 4, 3},
+        {"start past the end", "foo", foo, 0, cs, 3, -1, 0},
+        {"negative start is the beginning", "foo", foo, 0, cs, -5, 0, 3},
+        {"backward from 0 runs from the end", "foo foo", foo, 0, cs | soBackward, 0, 4, 3},
+        {"backward ends just after the start character", "foo foo", foo, 0, cs | soBackward, 5, 0,
+         3},
+        {"backward from the last character of a match", "foo foo", foo, 0, cs | soBackward, 6, 4,
+         3},
+        {"case folded", "xFoO", foo, 0, {}, 0, 1, 3},
+        {"case kept", "xFoO", foo, 0, cs, 0, -1, 0},
+        {"whole word after a hyphen", "a foo-bar", foo, 0, ww, 0, 2, 3},
+        {"underscore is a word character", "a foo_bar", foo, 0, ww, 0, -1, 0},
+        {"a letter before refuses", "afoo", foo, 0, ww, 0, -1, 0},
+        {"a character above 127 refuses",
+         "\xc3\xa9"
+         "foo",
+         foo, 0, ww, 0, -1, 0},
+        {"whole word at the very end", "x foo", foo, 0, ww, 0, 2, 3},
+        {"whole word at 0 backward", "foo x", foo, 0, ww | soBackward, 0, 0, 3},
+        {"the start itself counts as a border", "afoo", foo, 0, ww, 1, 1, 3},
+        {"UTF-8: byte offset after a two-byte character", "\xc3\xa9 foo", foo, 0, cs, 0, 3, 3},
+        {"UTF-8: length of a non-ASCII text in bytes", "ab\xc3\xa9z", QStringLiteral("\u00e9z"), 0,
+         cs, 0, 2, 3},
+        {"UTF-8: caseless non-ASCII", "ab\xc3\x89Z", QStringLiteral("\u00e9z"), 0, {}, 0, 2, 3},
+        {"UTF-8: ASCII never matches a Kelvin sign",
+         "\xe2\x84\xaa",
+         QStringLiteral("k"),
+         0,
+         {},
+         0,
+         -1,
+         0},
+        {"UTF-8: a bad byte is no match for the text",
+         "a\xff"
+         "b",
+         QStringLiteral("ab"), 0, cs, 0, -1, 0},
+        {"OEM 437: byte of a box character", "ab\xc4\xc4", QStringLiteral("\u2500"), 1, cs, 0, 2,
+         1},
+        {"1251: caseless Cyrillic",
+         "x\xc0\xc1",
+         QStringLiteral("\u0430\u0431"),
+         cp1251,
+         {},
+         0,
+         1,
+         2},
+        {"1251: a character the page lacks", "abc", QStringLiteral("\u00e9"), cp1251, {}, 0, -1, 0},
+        {"Shift-JIS: offset after double-byte characters",
+         "\x93\xfa\x96\x7b"
+         "ab",
+         QStringLiteral("ab"), sjis, cs, 0, 4, 2},
+        {"Shift-JIS: a trail byte is not the ASCII it looks like", "\x95\x5c", QStringLiteral("\\"),
+         sjis, cs, 0, -1, 0},
+        {"Shift-JIS: length of a double-byte text", "a\x93\xfa\x96\x7b",
+         QStringLiteral("\u65e5\u672c"), sjis, cs, 0, 1, 4},
+        {"UTF-16 LE: even offsets only",
+         Utf16(QStringLiteral("\u6100b"), false) + Utf16(foo, false), foo, EncodingUtf16LE, cs, 0,
+         4, 6},
+        {"UTF-16 BE", Utf16(QStringLiteral("xfoo"), true), foo, EncodingUtf16BE, cs, 0, 2, 6},
+        {"UTF-16 caseless non-ASCII",
+         Utf16(QStringLiteral("x\u00c4Rger"), false),
+         QStringLiteral("\u00e4rger"),
+         EncodingUtf16LE,
+         {},
+         0,
+         2,
+         10},
+        {"UTF-16 odd size ignores the last byte", Utf16(foo, false) + "f", foo, EncodingUtf16LE, cs,
+         0, 0, 6},
+        {"UTF-16 of one byte finds nothing",
+         "f",
+         QStringLiteral("f"),
+         EncodingUtf16LE,
+         {},
+         0,
+         -1,
+         0},
+        {"UTF-16 whole word next to a non-ASCII unit",
+         Utf16(QStringLiteral("\u00e9foo foo"), false), foo, EncodingUtf16LE, ww, 0, 10, 6},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Searcher s(c.bytes);
+        EXPECT_EQ(s.search.FindFirst(c.text, c.encoding, c.options, c.start), c.foundStart >= 0);
+        EXPECT_EQ(s.search.FoundStart(), c.foundStart);
+        EXPECT_EQ(s.search.FoundLength(), c.foundLength);
+    }
+}
+
+TEST(PlainSearch, MatchesAcrossBlockBordersAreFoundBothWays)
+{
+    // "foo" across every split of the first border, and one whole-word case
+    // whose neighbour lies in the next block.
+    for (qint64 at = kBlock - 3; at <= kBlock; ++at) {
+        SCOPED_TRACE(at);
+        QByteArray bytes = Filler(2 * kBlock, ' ');
+        bytes.replace(int(at), 3, "foo");
+        for (const auto options : {TQzStreamSearchOptions(soCaseSensitive),
+                                   TQzStreamSearchOptions(soCaseSensitive | soWholeWords)}) {
+            Searcher s(bytes);
+            EXPECT_TRUE(s.search.FindFirst(QStringLiteral("foo"), 0, options, 0));
+            EXPECT_EQ(s.search.FoundStart(), at);
+            EXPECT_TRUE(s.search.FindFirst(QStringLiteral("foo"), 0, options | soBackward, 0));
+            EXPECT_EQ(s.search.FoundStart(), at);
+        }
+    }
+    QByteArray bytes = Filler(2 * kBlock, ' ');
+    bytes.replace(int(kBlock - 3), 4, "fooz"); // "z" decides, in the next block
+    Searcher s(bytes);
+    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), 0, soWholeWords, 0));
+    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), 0, soWholeWords | soBackward, 0));
+}
+
+TEST(PlainSearch, FindNextStepsThroughOverlappingMatches)
+{
+    Searcher s("aaa");
+    const QString aa = QStringLiteral("aa");
+    ASSERT_TRUE(s.search.FindFirst(aa, 0, soCaseSensitive, 0));
+    EXPECT_EQ(s.search.FoundStart(), 0);
+    ASSERT_TRUE(s.search.FindNext());
+    EXPECT_EQ(s.search.FoundStart(), 1);
+    ASSERT_TRUE(s.search.FindNext(true));
+    EXPECT_EQ(s.search.FoundStart(), 0);
+    ASSERT_TRUE(s.search.FindNext());
+    EXPECT_FALSE(s.search.FindNext());
+    EXPECT_EQ(s.search.FoundStart(), -1);
+    EXPECT_EQ(s.search.FoundLength(), 0);
+    // After a miss the next forward step starts again at the beginning.
+    ASSERT_TRUE(s.search.FindNext());
+    EXPECT_EQ(s.search.FoundStart(), 0);
+    EXPECT_EQ(s.search.SavedOptions(), soCaseSensitive);
+}
+
+TEST(PlainSearch, BackwardStepsReachEveryEarlierMatch)
+{
+    // Multi-byte texts step back by their length in bytes, in UTF-8 and UTF-16.
+    const QString text = QStringLiteral("\u00e9t\u00e9");
+    const QByteArray utf8 = text.toUtf8();
+    struct Row
+    {
+        const char *name;
+        QByteArray bytes;
+        TQzEncoding encoding;
+        qint64 unit;
+    } rows[] = {
+        {"UTF-8", utf8 + "-" + utf8 + utf8, 0, qint64(utf8.size())},
+        {"UTF-16", Utf16(text + "-" + text + text, false), EncodingUtf16LE, 6},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        Searcher s(r.bytes);
+        const qint64 step = r.encoding == 0 ? 1 : 2;
+        ASSERT_TRUE(s.search.FindFirst(text, r.encoding, soCaseSensitive | soBackward, 0));
+        EXPECT_EQ(s.search.FoundStart(), 2 * r.unit + step);
+        ASSERT_TRUE(s.search.FindNext());
+        EXPECT_EQ(s.search.FoundStart(), r.unit + step);
+        ASSERT_TRUE(s.search.FindNext());
+        EXPECT_EQ(s.search.FoundStart(), 0);
+        EXPECT_FALSE(s.search.FindNext());
+    }
+}
+
+TEST(PlainSearch, ProgressReportsEachBlockAndStops)
+{
+    Searcher s(Filler(3 * kBlock));
+    std::vector<qint64> seen;
+    s.search.OnProgress = [&](qint64 pos, qint64 max, bool &go) {
+        EXPECT_EQ(max, 3 * kBlock);
+        EXPECT_TRUE(go);
+        seen.push_back(pos);
+    };
+    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("ab"), 0, soCaseSensitive, 10));
+    // Blocks step by their size less the text and one character.
+    // The third block runs short of a full one and is the last.
+    const std::vector<qint64> forward = {10, 10, 10 + kBlock - 3, 10 + 2 * (kBlock - 3)};
+    EXPECT_EQ(seen, forward);
+
+    seen.clear();
+    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("ab"), 0, soCaseSensitive | soBackward, 0));
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0], 3 * kBlock - 1);
+    EXPECT_EQ(seen[2], 3 * kBlock - 1 - kBlock + 3);
+
+    // Stopping at the first report reads nothing.
+    const size_t reads = s.source.Reads().size();
+    s.search.OnProgress = [](qint64, qint64, bool &go) { go = false; };
+    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("."), 0, {}, 0));
+    EXPECT_EQ(s.source.Reads().size(), reads);
+
+    // A stop requested on the token ends the search as well.
+    s.search.OnProgress = nullptr;
+    std::stop_source stop;
+    stop.request_stop();
+    s.search.SetStopToken(stop.get_token());
+    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("."), 0, {}, 0));
+    EXPECT_EQ(s.source.Reads().size(), reads);
+}
+
+TEST(PlainSearch, ReadErrorNamesTheBlock)
+{
+    Searcher s(Filler(3 * kBlock));
+    s.source.failAt = 2 * kBlock;
+    try {
+        s.search.FindFirst(QStringLiteral("x"), 0, {}, 0);
+        FAIL() << "no error";
+    } catch (const SearchError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Read error at offset %1").arg(2 * (kBlock - 2)));
+    }
+}
+
+TEST(PlainSearch, ATextLongerThanABlockEndsWithoutAMatch)
+{
+    Searcher s(Filler(3 * kBlock));
+    const QString text(int(kBlock + 1), QLatin1Char('.'));
+    EXPECT_FALSE(s.search.FindFirst(text, 0, {}, 0));
+    EXPECT_FALSE(s.search.FindFirst(text, EncodingUtf16LE, soBackward, 0));
+}
+
+TEST(PlainSearch, EmptyTextAndShortSourcesFindNothing)
+{
+    Searcher s("abc");
+    EXPECT_FALSE(s.search.FindFirst(QString(), 0, {}, 0));
+    Searcher empty("");
+    EXPECT_FALSE(empty.search.FindFirst(QStringLiteral("a"), 0, {}, 0));
+    EXPECT_EQ(empty.search.FoundStart(), -1);
+}
+
+// Every start of a small text against a naive comparison, both directions.
+TEST(PlainSearch, AgreesWithANaiveSearchAtEveryStart)
+{
+    const QByteArray bytes = "ab aB_ab-abab Ab\nab";
+    const QString text = QStringLiteral("ab");
+    for (const auto options : {TQzStreamSearchOptions(soCaseSensitive), TQzStreamSearchOptions(),
+                               TQzStreamSearchOptions(soWholeWords)}) {
+        const bool cs = bool(options & soCaseSensitive);
+        const auto wordChar = [&](int i) {
+            if (i < 0 || i >= bytes.size())
+                return false;
+            const char ch = bytes[i];
+            return std::isalnum(uchar(ch)) || ch == '_';
+        };
+        const auto matchAt = [&](int i, qint64 start, bool forward) {
+            if (bytes.mid(i, 2).compare(cs ? "ab" : "ab",
+                                        cs ? Qt::CaseSensitive : Qt::CaseInsensitive))
+                return false;
+            if (!(options & soWholeWords))
+                return true;
+            const bool before = forward && i == start ? false : wordChar(i - 1);
+            const bool after = !forward && i + 1 == start ? false : wordChar(i + 2);
+            return !before && !after;
+        };
+        for (qint64 start = 1; start < bytes.size(); ++start) {
+            SCOPED_TRACE(start);
+            qint64 expectForward = -1, expectBackward = -1;
+            for (int i = int(start); i + 2 <= bytes.size() && expectForward < 0; ++i)
+                if (matchAt(i, start, true))
+                    expectForward = i;
+            for (int i = int(start) - 1; i >= 0 && expectBackward < 0; --i)
+                if (matchAt(i, start, false))
+                    expectBackward = i;
+            Searcher s(bytes);
+            s.search.FindFirst(text, 0, options, start);
+            EXPECT_EQ(s.search.FoundStart(), expectForward) << "forward";
+            s.search.FindFirst(text, 0, options | soBackward, start);
+            EXPECT_EQ(s.search.FoundStart(), expectBackward) << "backward";
+        }
+    }
+}
+
+} // namespace

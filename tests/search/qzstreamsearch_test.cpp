@@ -1,0 +1,82 @@
+#include "search/qzstreamsearch.h"
+#include "search/searcherror.h"
+
+#include "text/contract.h"
+#include "viewer/devicesource.h"
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A search over bytes held in memory.
+class MemorySearch
+{
+public:
+    explicit MemorySearch(const QByteArray &bytes) : m_bytes(bytes), m_buffer(&m_bytes)
+    {
+        m_buffer.open(QIODevice::ReadOnly);
+        m_source = std::make_unique<DeviceSource>(&m_buffer);
+        search.SetStream(m_source.get());
+    }
+    TQzStreamSearch search;
+
+private:
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+    std::unique_ptr<DeviceSource> m_source;
+};
+
+// The message of the ContractError fn throws, empty when it throws none.
+template <typename Fn>
+QString ContractMessage(Fn fn)
+{
+    try {
+        fn();
+    } catch (const ContractError &e) {
+        EXPECT_EQ(e.unit(), QStringLiteral("QzStreamSearch"));
+        return e.message();
+    }
+    return QString();
+}
+
+TEST(StreamSearchContract, ViolationsNameTheirCause)
+{
+    TQzStreamSearch none;
+    EXPECT_EQ(ContractMessage([&] { none.FindFirst(QStringLiteral("a"), 0, {}, 0); }),
+              QStringLiteral("Stream object not initialized"));
+    EXPECT_EQ(ContractMessage([&] { none.FindNext(); }),
+              QStringLiteral("Stream object not initialized"));
+
+    MemorySearch m("abc");
+    EXPECT_EQ(ContractMessage([&] { m.search.FindNext(); }),
+              QStringLiteral("Search text is empty"));
+    EXPECT_EQ(ContractMessage(
+                  [&] { m.search.FindFirst(QStringLiteral("a"), 0, soRegex | soBackward, 0); }),
+              QStringLiteral("Backward search not supported for Regex"));
+    // The failed FindFirst still replaced the saved search.
+    EXPECT_EQ(m.search.SavedText(), QStringLiteral("a"));
+    EXPECT_EQ(m.search.SavedOptions(), soRegex | soBackward);
+}
+
+TEST(StreamSearchContract, FindPreviousOfARegexIsAnError)
+{
+    MemorySearch m("abc");
+    m.search.FindFirst(QStringLiteral("b"), 0, soRegex, 0);
+    try {
+        m.search.FindNext(true);
+        FAIL() << "no error";
+    } catch (const SearchError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("FindPrevious not supported for Regex"));
+    }
+}
+
+TEST(StreamSearchContract, AFileThatDoesNotOpenIsAnError)
+{
+    TQzStreamSearch s;
+    EXPECT_THROW(s.SetFileName(QStringLiteral("/nonexistent/ravelin/file.log")), SearchError);
+    EXPECT_EQ(s.Stream(), nullptr);
+}
+
+} // namespace
