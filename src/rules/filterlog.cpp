@@ -1,0 +1,498 @@
+#include "rules/filterlog.h"
+
+#include "rules/matchline.h"
+#include "rules/ruleregex.h"
+#include "text/fproc.h"
+#include "viewer/filesource.h"
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Status = TFilterLogResult::Status;
+
+constexpr qint64 kReadBlock = qint64(4) << 20;
+constexpr qsizetype kWriteBlock = qsizetype(4) << 20;
+
+bool IsBreak(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// The first CR or LF in [from, to), or to.
+qsizetype NextBreak(const char *data, qsizetype from, qsizetype to)
+{
+    if (from >= to)
+        return to;
+    const void *lf = std::memchr(data + from, '\n', size_t(to - from));
+    const qsizetype end = lf ? static_cast<const char *>(lf) - data : to;
+    const void *cr = std::memchr(data + from, '\r', size_t(end - from));
+    return cr ? static_cast<const char *>(cr) - data : end;
+}
+
+// The start of the line holding position (after the last break before it,
+// never before from).
+qsizetype LineStart(const char *data, qsizetype from, qsizetype position)
+{
+    qsizetype p = position;
+    while (p > from && !IsBreak(data[p - 1]))
+        --p;
+    return p;
+}
+
+// The temporary file a run writes; renamed over the target only when done.
+class Output final
+{
+public:
+    Output() = default;
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+    ~Output()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_temp.isEmpty())
+            ::unlink(m_temp.constData());
+    }
+
+    bool Create(const QString &dest, QString &error)
+    {
+        // Through a symbolic link the file it names is replaced, not the link.
+        const QFileInfo info(QFileInfo(dest).absoluteFilePath());
+        const QString target = info.isSymLink() && !info.canonicalFilePath().isEmpty()
+                                   ? info.canonicalFilePath()
+                                   : info.absoluteFilePath();
+        m_target = QFile::encodeName(target);
+        const QFileInfo targetInfo(target);
+        const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
+        static std::atomic<int> counter = 0;
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            const QByteArray path = folder + "/." + QFile::encodeName(targetInfo.fileName()) +
+                                    ".tmp" + QByteArray::number(::getpid()) + '-' +
+                                    QByteArray::number(++counter);
+            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                m_temp = path;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (m_fd < 0) {
+            error = QStringLiteral("Cannot create file \"%1\": %2").arg(dest, ErrnoText(errno));
+            return false;
+        }
+        struct stat old;
+        m_replaces = ::stat(m_target.constData(), &old) == 0;
+        if (m_replaces)
+            ::fchmod(m_fd, old.st_mode & 07777);
+        m_dest = dest;
+        m_buffer.reserve(size_t(kWriteBlock) + 4096);
+        return true;
+    }
+
+    void Line(const char *data, qsizetype size)
+    {
+        m_buffer.insert(m_buffer.end(), data, data + size);
+        m_buffer.push_back('\r');
+        m_buffer.push_back('\n');
+        ++m_lines;
+    }
+
+    // Writes what is buffered once there is enough of it (or always).
+    bool Flush(QString &error, bool always = false)
+    {
+        if (m_buffer.empty() || (!always && qsizetype(m_buffer.size()) < kWriteBlock))
+            return true;
+        const char *p = m_buffer.data();
+        size_t left = m_buffer.size();
+        while (left > 0) {
+            const ssize_t n = ::write(m_fd, p, left);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = QStringLiteral("Cannot write file \"%1\": %2")
+                            .arg(m_dest, ErrnoText(n < 0 ? errno : ENOSPC));
+                return false;
+            }
+            p += n;
+            left -= size_t(n);
+        }
+        m_buffer.clear();
+        return true;
+    }
+
+    bool Commit(QString &error)
+    {
+        if (!Flush(error, true))
+            return false;
+        // Replacing a file: the new one must be on the disk before the old
+        // one's name moves to it.
+        if (m_replaces && ::fsync(m_fd) != 0)
+            return Fail(error);
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0)
+            return Fail(error);
+        if (::rename(m_temp.constData(), m_target.constData()) != 0)
+            return Fail(error);
+        m_temp.clear();
+        return true;
+    }
+
+    qint64 Lines() const { return m_lines; }
+
+private:
+    bool Fail(QString &error)
+    {
+        error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, ErrnoText(errno));
+        return false;
+    }
+
+    int m_fd = -1;
+    QByteArray m_temp;
+    QByteArray m_target;
+    QString m_dest;
+    bool m_replaces = false;
+    std::vector<char> m_buffer;
+    qint64 m_lines = 0;
+};
+
+// Decides the lines of a run of text and hands the passing ones to the output.
+class LineFilter
+{
+public:
+    explicit LineFilter(const TFilterLogOptions &options)
+        : m_matcher(options.Filter, options.IsRegex, options.CaseSensitive, options.Invert),
+          m_invert(options.Invert)
+    {
+        const QByteArray &f = options.Filter;
+        const bool breaks = f.contains('\n') || f.contains('\r');
+        if (f.isEmpty() || breaks || (options.IsRegex && !m_matcher.Regex().IsValid())) {
+            m_mode = Mode::Never; // no line holds a match
+        } else if (options.LineByLine || (options.IsRegex && !IsBlockSafePattern(f))) {
+            m_mode = Mode::PerLine;
+        } else if (!options.IsRegex && options.CaseSensitive) {
+            m_mode = Mode::Memmem;
+        } else {
+            m_mode = options.IsRegex ? Mode::Regex : Mode::Literal;
+            m_block = options.IsRegex
+                          ? TRuleRegex(f, TRuleRegex::Flavour::Block, options.CaseSensitive)
+                          : m_matcher.Regex();
+            if (!m_block.IsValid())
+                m_mode = Mode::PerLine;
+        }
+        m_pattern = f;
+    }
+
+    // The lines of data[0, size), which ends at a line's end.
+    void Run(const char *data, qsizetype size, Output &out) const
+    {
+        switch (m_mode) {
+        case Mode::Never:
+            if (m_invert)
+                AllLines(data, 0, size, out);
+            return;
+        case Mode::PerLine:
+            PerLine(data, 0, size, out);
+            return;
+        default:
+            Blocks(data, size, out);
+        }
+    }
+
+private:
+    enum class Mode { Never, PerLine, Memmem, Literal, Regex };
+
+    static void AllLines(const char *data, qsizetype from, qsizetype to, Output &out)
+    {
+        for (qsizetype p = from; p < to;) {
+            const qsizetype end = NextBreak(data, p, to);
+            if (end > p)
+                out.Line(data + p, end - p);
+            p = end + 1;
+        }
+    }
+
+    void PerLine(const char *data, qsizetype from, qsizetype to, Output &out) const
+    {
+        for (qsizetype p = from; p < to;) {
+            const qsizetype end = NextBreak(data, p, to);
+            if (end > p && m_matcher.Matches(data + p, end - p))
+                out.Line(data + p, end - p);
+            p = end + 1;
+        }
+    }
+
+    // The first candidate at or after from: a position whose line may hold
+    // a match. Every line with a match holds one at or before it, so the
+    // lines between candidates hold none. -1: none; -2: the matcher gave up.
+    qsizetype Candidate(const char *data, qsizetype from, qsizetype size) const
+    {
+        if (m_mode == Mode::Memmem) {
+            const qsizetype at =
+                QByteArrayView(data + from, size - from).indexOf(QByteArrayView(m_pattern));
+            return at < 0 ? -1 : from + at;
+        }
+        qsizetype start = 0;
+        switch (m_block.Find(data, size, from, &start)) {
+        case TRuleRegex::Result::Match:
+            return start;
+        case TRuleRegex::Result::NoMatch:
+            return -1;
+        case TRuleRegex::Result::Failed:
+            break;
+        }
+        return -2;
+    }
+
+    void Blocks(const char *data, qsizetype size, Output &out) const
+    {
+        qsizetype p = 0;
+        while (p < size) {
+            const qsizetype at = Candidate(data, p, size);
+            if (at == -2) {
+                PerLine(data, p, size, out); // a limit: the slow way is exact
+                return;
+            }
+            if (at < 0) {
+                if (m_invert)
+                    AllLines(data, p, size, out);
+                return;
+            }
+            const qsizetype candidate = at;
+            if (IsBreak(data[candidate])) {
+                // A match that starts at a break belongs to no line.
+                if (m_invert)
+                    AllLines(data, p, candidate, out);
+                p = candidate + 1;
+                continue;
+            }
+            const qsizetype start = LineStart(data, p, candidate);
+            if (m_invert)
+                AllLines(data, p, start, out);
+            const qsizetype end = NextBreak(data, candidate, size);
+            // Literal hits lie inside their line; an expression's is checked
+            // on the line alone.
+            const bool hit = m_mode != Mode::Regex || m_matcher.Raw(data + start, end - start);
+            if (hit != m_invert)
+                out.Line(data + start, end - start);
+            p = end + 1;
+        }
+    }
+
+    TLineMatcher m_matcher;
+    TRuleRegex m_block;
+    QByteArray m_pattern;
+    bool m_invert = false;
+    Mode m_mode = Mode::Never;
+};
+
+// Turns UTF-16 blocks into UTF-8 text; a character cut by a block's end
+// waits for the next block.
+class Utf16Decoder
+{
+public:
+    explicit Utf16Decoder(bool bigEndian) : m_big(bigEndian) {}
+
+    void Decode(const char *bytes, qsizetype size, bool last, std::vector<char> &text)
+    {
+        m_pending.insert(m_pending.end(), bytes, bytes + size);
+        qsizetype units = qsizetype(m_pending.size()) / 2;
+        m_units.resize(size_t(units));
+        for (qsizetype i = 0; i < units; ++i) {
+            const auto lo = static_cast<unsigned char>(m_pending[size_t(2 * i + (m_big ? 1 : 0))]);
+            const auto hi = static_cast<unsigned char>(m_pending[size_t(2 * i + (m_big ? 0 : 1))]);
+            m_units[size_t(i)] = char16_t(lo | (hi << 8));
+        }
+        if (!last && units > 0 && QChar::isHighSurrogate(m_units[size_t(units - 1)]))
+            --units;
+        qsizetype first = 0;
+        if (m_atStart && units > 0) {
+            m_atStart = false;
+            if (m_units[0] == 0xFEFF) // the byte-order mark is no text
+                first = 1;
+        }
+        const QByteArray utf8 = QStringView(m_units.data() + first, units - first).toUtf8();
+        text.insert(text.end(), utf8.constData(), utf8.constData() + utf8.size());
+        m_pending.erase(m_pending.begin(), m_pending.begin() + 2 * units);
+    }
+
+private:
+    bool m_big;
+    bool m_atStart = true;
+    std::vector<char> m_pending;
+    std::vector<char16_t> m_units;
+};
+
+TFilterLogResult Run(const FileSource &source, const QString &dest,
+                     const TFilterLogOptions &options, const TFilterProgress &progress,
+                     std::stop_token stop)
+{
+    TFilterLogResult result;
+    Output out;
+    if (!out.Create(dest, result.Error)) {
+        result.State = Status::Failed;
+        return result;
+    }
+    const LineFilter filter(options);
+    const qint64 size = source.Size();
+    const bool utf16 = options.Encoding == 1 || options.Encoding == 2;
+    Utf16Decoder decoder(options.Encoding == 2);
+    std::vector<char> raw;
+    std::vector<char> text; // an unfinished line, then the new text
+    int percent = -1;
+    qint64 pos = 0;
+    bool last = size <= 0;
+    while (!last) {
+        if (stop.stop_requested()) {
+            result.State = Status::Cancelled;
+            return result;
+        }
+        const qint64 want = std::min(kReadBlock, size - pos);
+        const size_t carry = text.size();
+        char *target;
+        if (utf16) {
+            raw.resize(size_t(want));
+            target = raw.data();
+        } else {
+            text.resize(carry + size_t(want));
+            target = text.data() + carry;
+        }
+        qint64 got = 0;
+        // A failed read ends the source where it failed.
+        if (source.Read(target, want, pos, &got, stop) == FileSource::ReadResult::Cancelled) {
+            result.State = Status::Cancelled;
+            return result;
+        }
+        pos += got;
+        last = got < want || pos >= size;
+        if (utf16)
+            decoder.Decode(raw.data(), got, last, text);
+        else
+            text.resize(carry + size_t(got));
+
+        // Whole lines now; the unfinished one waits for the next block.
+        qsizetype cut = qsizetype(text.size());
+        if (!last) {
+            while (cut > 0 && !IsBreak(text[size_t(cut - 1)]))
+                --cut;
+        }
+        if (cut > 0) {
+            filter.Run(text.data(), cut, out);
+            text.erase(text.begin(), text.begin() + cut);
+        }
+        if (!out.Flush(result.Error)) {
+            result.State = Status::Failed;
+            return result;
+        }
+        const int now = size > 0 ? int(std::min<qint64>(pos * 100 / size, 100)) : 100;
+        if (progress && now != percent)
+            progress(now);
+        percent = now;
+    }
+    if (stop.stop_requested()) {
+        result.State = Status::Cancelled;
+        return result;
+    }
+    result.LinesWritten = out.Lines();
+    if (out.Lines() == 0) {
+        result.State = Status::NoLines;
+        return result;
+    }
+    if (!out.Commit(result.Error)) {
+        result.State = Status::Failed;
+        return result;
+    }
+    result.State = Status::Written;
+    return result;
+}
+
+} // namespace
+
+bool IsBlockSafePattern(const QByteArray &p)
+{
+    const qsizetype n = p.size();
+    qsizetype escaped = -1; // the last character taken literally by a backslash
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == '\\') {
+            if (i + 1 >= n)
+                return false;
+            const char e = p[i + 1];
+            if (e == 'Q') {
+                const qsizetype end = p.indexOf("\\E", i + 2);
+                if (end < 0)
+                    return true;
+                i = end + 1;
+                continue;
+            }
+            if (e == 'A' || e == 'z' || e == 'Z' || e == 'G')
+                return false;
+            escaped = ++i;
+            continue;
+        }
+        if (c == '+' && i > 0 && escaped != i - 1 && std::strchr("*+?}", p[i - 1]))
+            return false; // possessive
+        if (c != '(' || i + 1 >= n)
+            continue;
+        if (p[i + 1] == '*')
+            return false; // a verb or a start-of-pattern setting
+        if (p[i + 1] != '?' || i + 2 >= n)
+            continue;
+        const char d = p[i + 2];
+        if (d == '!' || d == '>' || d == '(' || d == '^')
+            return false;
+        if (d == '<' && i + 3 < n && p[i + 3] == '!')
+            return false;
+        if (d == '-' || (d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) {
+            bool off = false;
+            for (qsizetype k = i + 2; k < n && p[k] != ')' && p[k] != ':'; ++k) {
+                if (p[k] == '-')
+                    off = true;
+                else if (p[k] == 'm' && off)
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+TFilterLogResult FilterLog(const FileSource &source, const QString &dest,
+                           const TFilterLogOptions &options, const TFilterProgress &progress,
+                           std::stop_token stop)
+{
+    return Run(source, dest, options, progress, stop);
+}
+
+TFilterLogResult FilterLog(const QString &sourceName, const QString &dest,
+                           const TFilterLogOptions &options, const TFilterProgress &progress,
+                           std::stop_token stop)
+{
+    TFilterLogResult result;
+    const auto source = LocalFileSource::Open(sourceName);
+    if (!source) {
+        result.State = Status::NoSource;
+        return result;
+    }
+    // Never over the source itself, by whatever name (a link of either kind).
+    struct stat st;
+    if (::stat(QFile::encodeName(dest).constData(), &st) == 0 &&
+        quint64(st.st_dev) == source->Device() && quint64(st.st_ino) == source->Inode()) {
+        result.State = Status::SameFile;
+        result.Error =
+            QStringLiteral("The filtered log cannot replace the log it is made from: \"%1\"")
+                .arg(dest);
+        return result;
+    }
+    return Run(*source, dest, options, progress, stop);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <stop_token>
+
+class FileSource;
+
+// What a filtered log keeps: the non-empty lines that pass the line test
+// (MatchLine) of Filter. Lines end at CR, at LF or at CR LF; the last line
+// counts even without a break after it. The output is 8-bit text (UTF-8)
+// with CR LF after every line, also for UTF-16 sources.
+struct TFilterLogOptions
+{
+    QByteArray Filter; // UTF-8
+    // 0: 8-bit text, 1 byte per character; 1: UTF-16 LE; 2: UTF-16 BE.
+    int Encoding = 0;
+    bool Invert = false;
+    bool CaseSensitive = false;
+    bool IsRegex = false;
+    // Runs the matcher once per line instead of over whole blocks; the
+    // result is the same, only slower (kept as the reference).
+    bool LineByLine = false;
+};
+
+struct TFilterLogResult
+{
+    enum class Status {
+        Written,   // the output holds LinesWritten lines
+        NoLines,   // no line passed: no output file, an old one untouched
+        NoSource,  // the source is missing or cannot be read
+        SameFile,  // the output names the source itself
+        Cancelled, // stopped: no output file, an old one untouched
+        Failed,    // Error says why: no output file, an old one untouched
+    };
+    Status State = Status::NoLines;
+    qint64 LinesWritten = 0;
+    QString Error;
+};
+
+// Called with the percent read (0 to 100) whenever it changes, on the
+// thread that runs the filter.
+using TFilterProgress = std::function<void(int percent)>;
+
+// Writes the filtered copy of source to dest. The result goes to a
+// temporary file in dest's folder and is renamed over dest only when
+// complete, so a failure or a stop never leaves a partial file and never
+// destroys the file it was to replace. The source is read in large blocks
+// up to the size it had at the start; a source that shrinks or goes away
+// meanwhile ends the run at its new end. Runs on any thread; a stop is
+// seen between blocks.
+TFilterLogResult FilterLog(const QString &source, const QString &dest,
+                           const TFilterLogOptions &options, const TFilterProgress &progress = {},
+                           std::stop_token stop = {});
+
+// The same over an opened source (dest is not compared with it).
+TFilterLogResult FilterLog(const FileSource &source, const QString &dest,
+                           const TFilterLogOptions &options, const TFilterProgress &progress = {},
+                           std::stop_token stop = {});
+
+// Whether candidate lines of pattern can be found by running it over whole
+// blocks: true unless it holds a construct that can see past a line's end
+// and so hide a line's match (\A \z \Z \G, negative look-arounds,
+// conditions, atomic groups, possessive quantifiers, verbs, (?-m)).
+bool IsBlockSafePattern(const QByteArray &pattern);

@@ -1,0 +1,341 @@
+#include "rules/filterlog.h"
+#include "viewer/filesource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <stop_token>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using Status = TFilterLogResult::Status;
+
+class FilterLogTest : public ::testing::Test
+{
+protected:
+    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
+
+    QString Put(const QString &name, const QByteArray &data) const
+    {
+        const QString path = PathOf(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        EXPECT_EQ(file.write(data), data.size());
+        return path;
+    }
+
+    static QByteArray Get(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    QStringList Entries() const
+    {
+        return QDir(m_dir.path())
+            .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    // The output of a run over data, or "<missing>" when none was written.
+    QByteArray Filter(const QByteArray &data, TFilterLogOptions options)
+    {
+        const QString source = Put(QStringLiteral("in.log"), data);
+        const QString dest = PathOf(QStringLiteral("out.log"));
+        QFile::remove(dest);
+        const TFilterLogResult result = FilterLog(source, dest, options);
+        EXPECT_TRUE(result.State == Status::Written || result.State == Status::NoLines)
+            << result.Error.toStdString();
+        return Get(dest);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// What the line-by-line rule gives, over whole blocks too: the block search
+// may only find candidate lines, never decide a line by itself.
+TEST_F(FilterLogTest, BlockSearchGivesWhatTheLineByLineRuleGives)
+{
+    const QByteArray inputs[] = {
+        "alpha\r\nbeta\r\n\r\ngamma",
+        "a b\nb\n\nb a\rb\r\r\nlast b",
+        "x\n\n\nb\nab\nba\n",
+        "b\r\nb b\r\nab\r\nb",
+        "ERROR x timeout=5\nERROR timeout\ntimeout=6 ERROR\nerror TIMEOUT=7\n",
+        "a\n b\n\tc\na b c\n",
+        "\xc3\xa9t\xc3\xa9\n\xc3\x89T\xc3\x89\nabc\xff\n",
+        "ab\nqqz\nb\n",
+    };
+    const QByteArray patterns[] = {
+        "^b",       "b$",         "^b$",       "a\\s+b",       "\\n",
+        "\\s",      "x*",         "(?<=\\n)b", "(?<!a)b",      "(?<!\\s)b",
+        "b(?!\\s)", "b(?=\\s)",   "\\Ab",      "b\\z",         "b\\Z",
+        "a[^z]*+$", "(*COMMIT)b", "(?-m)^b",   "(?>a\\s*)b",   "ERROR.*timeout=[0-9]+",
+        "b|a",      ".",          "^.t.$",     "(?(?=a)ab|b)", "a(?s:.)b",
+        "\\bb\\b",  "\\Gb",
+    };
+    for (const QByteArray &input : inputs) {
+        for (const QByteArray &pattern : patterns) {
+            for (int flags = 0; flags < 4; ++flags) {
+                TFilterLogOptions options;
+                options.Filter = pattern;
+                options.IsRegex = true;
+                options.Invert = flags & 1;
+                options.CaseSensitive = flags & 2;
+                SCOPED_TRACE(testing::Message() << "input " << input.toStdString() << ", pattern "
+                                                << pattern.toStdString() << ", flags " << flags);
+                const QByteArray blocks = Filter(input, options);
+                options.LineByLine = true;
+                EXPECT_EQ(blocks, Filter(input, options));
+            }
+        }
+        for (const QByteArray &word : {QByteArray("b"), QByteArray("B"), QByteArray("a b")}) {
+            for (int flags = 0; flags < 4; ++flags) {
+                TFilterLogOptions options;
+                options.Filter = word;
+                options.Invert = flags & 1;
+                options.CaseSensitive = flags & 2;
+                SCOPED_TRACE(testing::Message() << "word " << word.toStdString() << " " << flags);
+                const QByteArray blocks = Filter(input, options);
+                options.LineByLine = true;
+                EXPECT_EQ(blocks, Filter(input, options));
+            }
+        }
+    }
+}
+
+TEST_F(FilterLogTest, KeepsPassingLinesWithCrLfAndDropsBlankOnes)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray input;
+        QByteArray filter;
+        bool regex;
+        bool invert;
+        bool caseSensitive;
+        QByteArray expected;
+    };
+    const Case cases[] = {
+        {"every break style becomes CR LF", "e1\r\ne2\ne3\re4\n", "e", false, false, false,
+         "e1\r\ne2\r\ne3\r\ne4\r\n"},
+        {"the last line without a break counts", "x\nlast e", "e", false, false, false,
+         "last e\r\n"},
+        {"blank lines never pass, even inverted", "a\n\n\r\n\nb\n", "z", false, true, false,
+         "a\r\nb\r\n"},
+        {"plain caseless folds ASCII only", "ERROR\n\xc3\x89t\xc3\xa9\n", "error", false, false,
+         false, "ERROR\r\n"},
+        {"\xc3\xa9 does not find \xc3\x89", "\xc3\x89t\xc3\xa9\n", "\xc3\xa9t", false, false, false,
+         "<missing>"},
+        {"case sensitive", "Error\nerror\n", "error", false, false, true, "error\r\n"},
+        {"regex anywhere in the line", "id=12\nid=x\n", "=[0-9]+", true, false, false, "id=12\r\n"},
+        {"inverted keeps the failing lines", "a1\nb\nc2\n", "[0-9]", true, true, false, "b\r\n"},
+        {"no line passes: no file", "a\nb\n", "zzz", false, false, false, "<missing>"},
+        {"an expression that does not compile passes no line", "a(\n", "a(", true, false, false,
+         "<missing>"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TFilterLogOptions options;
+        options.Filter = c.filter;
+        options.IsRegex = c.regex;
+        options.Invert = c.invert;
+        options.CaseSensitive = c.caseSensitive;
+        EXPECT_EQ(Filter(c.input, options), c.expected);
+    }
+}
+
+// The source is read in blocks of several MiB: lines, CR LF pairs and
+// UTF-16 surrogate pairs cut by a block's end come out whole.
+TEST_F(FilterLogTest, LinesCutByABlockEndComeOutWhole)
+{
+    const qsizetype block = qsizetype(4) << 20;
+    QByteArray data(block - 3, 'x');
+    data[0] = '\n';
+    data += "ab\r\nkeep\n";
+    data.insert(1, "keep first\n");
+    TFilterLogOptions options;
+    options.Filter = "keep|b$";
+    options.IsRegex = true;
+    // Both the long line spanning the edge and the CR LF pair must survive.
+    const QByteArray out = Filter(data, options);
+    ASSERT_TRUE(out.startsWith("keep first\r\n")) << out.left(40).toStdString();
+    EXPECT_TRUE(out.endsWith("xab\r\nkeep\r\n"));
+    EXPECT_EQ(out.count('\n'), 3);
+
+    // UTF-16 LE with a surrogate pair across the edge: U+1F600 in UTF-8.
+    QByteArray utf16;
+    const qsizetype units = block / 2 - 1; // the pair starts at the last unit
+    for (qsizetype i = 0; i < units - 1; ++i)
+        utf16 += QByteArray("a\0", 2);
+    utf16 += QByteArray("\n\0", 2);
+    utf16 += QByteArray("\x3d\xd8\x00\xde", 4); // D83D DE00
+    utf16 += QByteArray("!\0", 2);
+    options.Filter = "!";
+    options.IsRegex = false;
+    options.Encoding = 1;
+    EXPECT_EQ(Filter(utf16, options), QByteArray("\xf0\x9f\x98\x80!\r\n"));
+}
+
+TEST_F(FilterLogTest, Utf16SourcesGiveUtf8Lines)
+{
+    const QString text = QStringLiteral("\uFEFFerste Zeile\r\nzweite \u00e9\u20ac Zeile\nnein\n");
+    QByteArray le;
+    QByteArray be;
+    for (const QChar c : text) {
+        le += char(c.unicode() & 0xFF);
+        le += char(c.unicode() >> 8);
+        be += char(c.unicode() >> 8);
+        be += char(c.unicode() & 0xFF);
+    }
+    TFilterLogOptions options;
+    options.Filter = "zeile";
+    for (const auto &[encoding, data] : {std::pair{1, le}, std::pair{2, be}}) {
+        SCOPED_TRACE(encoding);
+        options.Encoding = encoding;
+        EXPECT_EQ(Filter(data, options),
+                  QByteArray("erste Zeile\r\nzweite \xc3\xa9\xe2\x82\xac Zeile\r\n"));
+    }
+}
+
+TEST_F(FilterLogTest, NeverWritesOverItsSourceByAnyName)
+{
+    const QByteArray data = "keep me\nand me\n";
+    const QString source = Put(QStringLiteral("src.log"), data);
+    const QString symlink = PathOf(QStringLiteral("link.log"));
+    const QString hardlink = PathOf(QStringLiteral("hard.log"));
+    ASSERT_TRUE(QFile::link(source, symlink));
+    ASSERT_EQ(
+        ::link(QFile::encodeName(source).constData(), QFile::encodeName(hardlink).constData()), 0);
+    TFilterLogOptions options;
+    options.Filter = "me";
+    for (const QString &dest : {source, symlink, hardlink, PathOf(QStringLiteral("./src.log"))}) {
+        SCOPED_TRACE(dest.toStdString());
+        const TFilterLogResult result = FilterLog(source, dest, options);
+        EXPECT_EQ(result.State, Status::SameFile);
+        EXPECT_FALSE(result.Error.isEmpty());
+        EXPECT_EQ(Get(source), data);
+    }
+    EXPECT_EQ(Entries(), QStringList({"hard.log", "link.log", "src.log"}));
+}
+
+TEST_F(FilterLogTest, FailuresLeaveNoPartialFileAndTheOldOneIntact)
+{
+    const QString source = Put(QStringLiteral("src.log"), "a line\nanother line\n");
+    TFilterLogOptions options;
+    options.Filter = "line";
+
+    const TFilterLogResult missingFolder =
+        FilterLog(source, PathOf(QStringLiteral("nowhere/out.log")), options);
+    EXPECT_EQ(missingFolder.State, Status::Failed);
+    EXPECT_TRUE(missingFolder.Error.contains(QLatin1String("No such file or directory")))
+        << missingFolder.Error.toStdString();
+
+    EXPECT_EQ(
+        FilterLog(PathOf(QStringLiteral("gone.log")), PathOf(QStringLiteral("o.log")), options)
+            .State,
+        Status::NoSource);
+    EXPECT_EQ(FilterLog(m_dir.path(), PathOf(QStringLiteral("o.log")), options).State,
+              Status::NoSource);
+
+    // A write the file system refuses half-way, as a full disk would.
+    const QString dest = Put(QStringLiteral("out.log"), "old output\n");
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 8;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const TFilterLogResult full = FilterLog(source, dest, options);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(full.State, Status::Failed);
+    EXPECT_FALSE(full.Error.isEmpty());
+    EXPECT_EQ(Get(dest), "old output\n");
+
+    // No line passes: the old output stays as it was.
+    options.Filter = "zzz";
+    EXPECT_EQ(FilterLog(source, dest, options).State, Status::NoLines);
+    EXPECT_EQ(Get(dest), "old output\n");
+    EXPECT_EQ(Entries(), QStringList({"out.log", "src.log"}));
+
+    // A success replaces it.
+    options.Filter = "another";
+    EXPECT_EQ(FilterLog(source, dest, options).State, Status::Written);
+    EXPECT_EQ(Get(dest), "another line\r\n");
+}
+
+TEST_F(FilterLogTest, AStopEndsTheRunBetweenBlocksWithoutAFile)
+{
+    QByteArray data;
+    while (data.size() < (qsizetype(12) << 20))
+        data += "a line to keep\n";
+    const QString source = Put(QStringLiteral("big.log"), data);
+    const QString dest = Put(QStringLiteral("out.log"), "old\n");
+    std::stop_source stop;
+    std::vector<int> seen;
+    TFilterLogOptions options;
+    options.Filter = "keep";
+    const TFilterLogResult result = FilterLog(
+        source, dest, options,
+        [&](int percent) {
+            seen.push_back(percent);
+            stop.request_stop();
+        },
+        stop.get_token());
+    EXPECT_EQ(result.State, Status::Cancelled);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_LT(seen.front(), 100);
+    EXPECT_EQ(Get(dest), "old\n");
+    EXPECT_EQ(Entries(), QStringList({"big.log", "out.log"}));
+}
+
+TEST_F(FilterLogTest, ASourceThatShrinksOrGoesAwayEndsAtItsNewEnd)
+{
+    QByteArray data;
+    while (data.size() < (qsizetype(10) << 20))
+        data += "line\n";
+    const QString source = Put(QStringLiteral("shrinking.log"), data);
+    TFilterLogOptions options;
+    options.Filter = "l";
+    std::vector<int> seen;
+    {
+        const auto opened = LocalFileSource::Open(source);
+        ASSERT_TRUE(opened);
+        // Cut after the size was taken: the run ends at the new end.
+        ASSERT_TRUE(QFile::resize(source, 12));
+        const TFilterLogResult result =
+            FilterLog(*opened, PathOf(QStringLiteral("out.log")), options,
+                      [&](int percent) { seen.push_back(percent); });
+        EXPECT_EQ(result.State, Status::Written);
+        EXPECT_EQ(Get(PathOf(QStringLiteral("out.log"))), "line\r\nline\r\nli\r\n");
+    }
+    {
+        const QString gone = Put(QStringLiteral("gone.log"), "one line\n");
+        const auto opened = LocalFileSource::Open(gone);
+        ASSERT_TRUE(QFile::remove(gone));
+        // Still readable through its descriptor.
+        EXPECT_EQ(FilterLog(*opened, PathOf(QStringLiteral("out2.log")), options).State,
+                  Status::Written);
+    }
+}
+
+TEST(BlockSafePattern, FlagsWhatCanSeePastALineEnd)
+{
+    for (const char *safe : {"ERROR.*timeout=[0-9]+", "^a$", "(?<=x)y", "a(?=b)", "(?i)x",
+                             "(?<name>a)\\k<name>", "\\Q(?!\\E", "a\\++", "[+]+"}) {
+        EXPECT_TRUE(IsBlockSafePattern(safe)) << safe;
+    }
+    for (const char *unsafe : {"\\Aa", "a\\z", "a\\Z", "\\Ga", "(?!a)", "(?<!a)", "(?>a)", "a*+",
+                               "a{2}+", "(*COMMIT)a", "(?-m)^a", "(?(1)a|b)", "(?^)a"}) {
+        EXPECT_FALSE(IsBlockSafePattern(unsafe)) << unsafe;
+    }
+}
+
+} // namespace

@@ -1,0 +1,175 @@
+#include "rules/colorrec.h"
+#include "rules/compiledrules.h"
+#include "rules/matchline.h"
+#include "rules/substringsfilter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+struct MatchCase
+{
+    const char *name;
+    QByteArray line;
+    QByteArray pattern;
+    bool isRegex;
+    bool caseSensitive;
+    bool invert;
+    bool expected;
+};
+
+TEST(MatchLine, DecidesLinesAsTheRulesAndFilteredLogsNeed)
+{
+    const MatchCase cases[] = {
+        {"regex anywhere", "2026 Error: disk", "Err.r", true, false, false, true},
+        {"regex caseless by default", "an error here", "ERROR", true, false, false, true},
+        {"regex case sensitive", "an error here", "ERROR", true, true, false, false},
+        {"regex dot spans everything", "a\tb", "a.b", true, false, false, true},
+        {"anchors hold at the line's ends", "Warning: x", "^Warn.*x$", true, false, false, true},
+        {"anchor misses inside", "x Warning", "^Warn", true, false, false, false},
+        {"empty line never matches", "", ".*", true, false, false, false},
+        {"inverted rule matches the empty line", "", "x", true, false, true, true},
+        {"empty pattern matches nothing", "abc", "", true, false, false, false},
+        {"inverted empty pattern matches all", "abc", "", true, false, true, true},
+        {"invert turns a hit round", "Error", "Error", true, false, true, false},
+        {"expression that does not compile never matches", "a(b", "a(b", true, false, false, false},
+        {"... not even inverted would it fail", "a(b", "(", true, false, true, true},
+        {"plain text is not an expression", "a.b", "a.b", false, true, false, true},
+        {"plain dot is a dot", "axb", "a.b", false, true, false, false},
+        {"plain caseless folds ASCII", "ERROR x", "error", false, false, false, true},
+        {"plain caseless leaves other letters", "\xc3\x89t\xc3\xa9", "\xc3\xa9t\xc3\xa9", false,
+         false, false, false},
+        {"plain case sensitive", "ERROR", "error", false, true, false, false},
+        {"regex on UTF-8 counts characters", "\xc3\xa9t\xc3\xa9", "^.t.$", true, false, false,
+         true},
+        {"invalid UTF-8 in a line still matches around it", "ab\xff\xfe cd", "cd", true, false,
+         false, true},
+    };
+    for (const MatchCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MatchLine(c.line, c.pattern, c.isRegex, c.caseSensitive, c.invert), c.expected);
+        const TLineMatcher matcher(c.pattern, c.isRegex, c.caseSensitive, c.invert);
+        EXPECT_EQ(matcher.Matches(c.line), c.expected);
+    }
+}
+
+TEST(MatchLine, CatastrophicBacktrackingEndsAsNoMatchQuickly)
+{
+    const QByteArray line = QByteArray(2048, 'a') + 'b';
+    const TLineMatcher matcher("(a+)+$", true, false, false);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(matcher.Matches(line));
+    EXPECT_TRUE(TLineMatcher("(a+)+$", true, false, true).Matches(line));
+    // Not a timing test: without a limit this would run for years.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(MatchLine, AnExpressionThatDoesNotCompileSaysWhereAndWhy)
+{
+    const TRuleRegex regex("ab(c", TRuleRegex::Flavour::Line, false);
+    EXPECT_FALSE(regex.IsValid());
+    EXPECT_EQ(regex.ErrorOffset(), 4);
+    EXPECT_TRUE(regex.ErrorText().contains(QLatin1String("missing closing parenthesis")))
+        << regex.ErrorText().toStdString();
+    EXPECT_FALSE(TLineMatcher("ab(c", true, false, false).IsValid());
+    EXPECT_TRUE(TLineMatcher("ab(c", false, false, false).IsValid());
+}
+
+struct ReplaceCase
+{
+    const char *name;
+    QByteArray line;
+    QByteArray pattern;
+    QByteArray replacement;
+    QByteArray expected;
+};
+
+TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
+{
+    const ReplaceCase cases[] = {
+        {"digits", "id=123 x=4", "[0-9]", ".", "id=... x=."},
+        {"caseless", "Secret secret", "SECRET", "#", "###### ######"},
+        {"a replacement that matches stops at its first repeat", "xaxbx", "x", "x", "xaxbx"},
+        {"matching starts again at the beginning", "bxy", "b\\.|xy", ".", "..."},
+        {"an empty match changes nothing", "abc", "z*", ".", "abc"},
+        {"empty pattern leaves the line", "abc", "", ".", "abc"},
+        {"characters, not bytes", "caf\xc3\xa9!", "f.", "*", "ca**!"},
+        {"a multi-byte replacement character", "ab", "b", "\xc2\xb7", "a\xc2\xb7"},
+        {"an expression that does not compile changes nothing", "a(b", "(", ".", "a(b"},
+    };
+    for (const ReplaceCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ReplaceSubstrings(c.line, c.pattern, c.replacement, false), c.expected);
+    }
+}
+
+TEST(SubstringsFilter, PassesRunInOrderAndKeepEveryCharactersPlace)
+{
+    TSubstringsFilterValues values;
+    values.RepFrom = {"[0-9]", "", "\\.\\.\\.x"};
+    values.RepTo = {".", ".", "#"};
+    const TSubstringsFilter filter(values);
+    ASSERT_TRUE(filter.IsActive());
+    // The third pass sees the dots of the first.
+    EXPECT_EQ(filter.Apply(QByteArray("id=123x")), QByteArray("id=####"));
+
+    // A character outside the BMP replaced by one unit: the map follows.
+    const QString text =
+        QStringLiteral("a1") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("2");
+    std::vector<int> offsets = {0, 1, 2, 2, 6, 7}; // units of a UTF-8 file
+    values.RepFrom = {"[0-9]|\\x{1F600}", "", ""};
+    QString shown;
+    ASSERT_TRUE(TSubstringsFilter(values).Apply(text, shown, &offsets));
+    EXPECT_EQ(shown, QStringLiteral("a..."));
+    EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 6, 7}));
+
+    EXPECT_FALSE(TSubstringsFilter(TSubstringsFilterValues{}).Apply(text, shown));
+}
+
+TEST(ColorRules, DefaultsAndTheFirstEnabledMatchingRule)
+{
+    const TColorRec defaults = DefaultColorRec();
+    EXPECT_EQ(defaults.Rule(1).Text, "Error");
+    EXPECT_EQ(defaults.Rule(1).ColorF, 0xFFFFFF);
+    EXPECT_EQ(defaults.Rule(1).ColorB, 0x0000FF);
+    EXPECT_EQ(defaults.Rule(2).Text, "Warning");
+    EXPECT_EQ(defaults.Rule(2).ColorB, 0x00FFFF);
+    EXPECT_EQ(defaults.Rule(3).Text, "Info");
+    EXPECT_EQ(defaults.Rule(3).ColorB, 0xF0CAA6);
+    for (int n = 4; n <= TColorRec::Count; ++n) {
+        EXPECT_TRUE(defaults.Rule(n).Text.isEmpty());
+        EXPECT_TRUE(defaults.Rule(n).En);
+        EXPECT_EQ(defaults.Rule(n).ColorF, 0);
+        EXPECT_EQ(defaults.Rule(n).ColorB, 0xC0C0C0);
+        EXPECT_EQ(defaults.Rule(n).RStr, "...");
+    }
+
+    TColorRec rec = defaults;
+    const TCompiledRules plain(rec);
+    EXPECT_EQ(plain.FirstMatch("Warning and Error"), 1);
+    EXPECT_EQ(plain.FirstMatch("an error"), 1);
+    EXPECT_EQ(plain.FirstMatch("WARNING"), 2);
+    EXPECT_EQ(plain.FirstMatch("Info"), 3);
+    EXPECT_EQ(plain.FirstMatch("debug"), 0);
+
+    rec.Rule(1).En = false;
+    rec.Rule(2).Case = true;
+    rec.Rule(5).Inv = true; // empty and inverted: every line
+    const TCompiledRules changed(rec);
+    EXPECT_EQ(changed.FirstMatch("Warning and Error"), 2);
+    EXPECT_EQ(changed.FirstMatch("WARNING and Error"), 5);
+    EXPECT_EQ(changed.FirstMatch(""), 5);
+
+    TColorRec broken = defaults;
+    broken.Rule(1).Text = "Err(or";
+    EXPECT_EQ(TCompiledRules(broken).FirstMatch("Err(or Warning"), 2);
+
+    TColorRec allInverted;
+    for (TColorRecItem &item : allInverted.Items)
+        item.Inv = true;
+    EXPECT_EQ(TCompiledRules(allInverted).FirstMatch("anything"), 1);
+}
+
+} // namespace
