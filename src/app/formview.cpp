@@ -62,6 +62,7 @@ TFormView::TFormView(const QString &settingsPath, const CommandLine &commandLine
     m_ini.Load();
     LoadSettings();
     ApplyOptions();
+    CreateSearchWindows();
     UpdateAll();
     setWindowTitle(TRavelinApp::Title());
     setAcceptDrops(true);
@@ -139,11 +140,17 @@ void TFormView::FormShow()
     } else if (m_settings.Reopen) {
         ReopenLastLogs();
     }
+    ShowGotoWindowAtStart();
 }
 
 void TFormView::closeEvent(QCloseEvent *event)
 {
     RunGuarded([&] {
+        // A search still reads through a viewer that closing would destroy.
+        if (SearchRunning()) {
+            event->ignore();
+            return;
+        }
         if (!FormCloseQuery()) {
             event->ignore();
             return;
@@ -164,8 +171,7 @@ bool TFormView::FormCloseQuery()
 
 void TFormView::FormClose()
 {
-    // The "go to next" window keeps its place here once it exists; until then
-    // its stored keys go back unchanged.
+    StoreGotoWindow();
 }
 
 void TFormView::FormDestroy()
@@ -359,6 +365,7 @@ void TFormView::RedrawViews()
     for (const TRec &rec : m_recs)
         if (rec.View)
             rec.View->Redraw();
+    RefreshGotoButtons();
 }
 
 void TFormView::OpenSession(const QString &)

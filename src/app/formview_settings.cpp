@@ -44,6 +44,7 @@ void TFormView::LoadSettings()
     LoadAppSettings(m_ini, m_settings);
     RestoreGeometry();
     m_openHistory.Load(m_ini);
+    LoadFindSettings(m_ini, m_find);
 }
 
 bool TFormView::SaveSettings()
@@ -51,6 +52,7 @@ bool TFormView::SaveSettings()
     const QStringList tabsLeftOut = SaveOpenTabs();
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
+    SaveFindSettings(m_ini, m_find);
     QStringList leftOut = m_openHistory.Save(m_ini) + tabsLeftOut;
     leftOut.removeDuplicates();
     if (!leftOut.isEmpty())

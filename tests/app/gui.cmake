@@ -55,3 +55,5 @@ add_test(NAME app_ravelin_x11_titles
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/x11titles.sh $<TARGET_FILE:ravelin_exe>
           ${CMAKE_CURRENT_BINARY_DIR}/x11titles)
 set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
+ravelin_add_test(app_formview_search_test SOURCES formview_search_test.cpp formfixture.h
+  LIBS ravelin_app Qt6::Test GUI)
