@@ -64,6 +64,7 @@ TFormView::TFormView(const QString &settingsPath, const CommandLine &commandLine
     m_ini.Load();
     LoadSettings();
     ApplyOptions();
+    CreateSearchWindows();
     UpdateAll();
     setWindowTitle(TRavelinApp::Title());
     setAcceptDrops(true);
@@ -155,11 +156,17 @@ void TFormView::FormShow()
     } else if (m_settings.Reopen) {
         ReopenLastLogs();
     }
+    ShowGotoWindowAtStart();
 }
 
 void TFormView::closeEvent(QCloseEvent *event)
 {
     RunGuarded([&] {
+        // A search still reads through a viewer that closing would destroy.
+        if (SearchRunning()) {
+            event->ignore();
+            return;
+        }
         if (!FormCloseQuery()) {
             event->ignore();
             return;
@@ -180,8 +187,7 @@ bool TFormView::FormCloseQuery()
 
 void TFormView::FormClose()
 {
-    // The "go to next" window keeps its place here once it exists; until then
-    // its stored keys go back unchanged.
+    StoreGotoWindow();
 }
 
 void TFormView::FormDestroy()
@@ -372,4 +378,5 @@ void TFormView::RedrawViews()
     for (const TRec &rec : m_recs)
         if (rec.View)
             rec.View->Redraw();
+    RefreshGotoButtons();
 }

@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "app/commandline.h"
+#include "app/findsettings.h"
 #include "app/inifile.h"
 #include "app/recentfiles.h"
 #include "app/rulesettings.h"
@@ -27,6 +28,10 @@ class QMenu;
 class QStackedWidget;
 class QTabWidget;
 class QToolBar;
+struct TColorRec;
+class TFormGotoRegex;
+class TFormViewFindProgress;
+class TFormViewFindText;
 class TQzBinHex;
 class TRuleDecorator;
 class TSubstringsFilterDecorator;
@@ -172,6 +177,25 @@ public:
     // Opens a page or document in the desktop's program; false on failure.
     std::function<bool(const QUrl &)> OpenUrl;
 
+    // --- Search and go to next (formview_search.cpp)
+    // Keeps the active tab's last match, so that "Find next" goes on after a reload.
+    void SaveSR(const QString &text, quint8 options, qint64 position);
+    void ShowFindDialog();
+    void RunFindFirst();
+    void RunFindNext(bool findPrevious);
+    // Jumps to the next line of colour rule n (1 to 20) in the active tab.
+    void GotoRule(int n);
+    void RefreshGotoButtons();
+    const FindState &Find() const { return m_find; }
+    void SetFind(const FindState &find) { m_find = find; }
+    TFormViewFindProgress *FindProgress() const { return m_findProgress; }
+    TFormGotoRegex *GotoWindow() const { return m_gotoWindow; }
+    // The colour rules the find dialog and the go-to-next window offer.
+    const TColorRec &ColorRules() const;
+    // Shows the find dialog modally and tells whether it was accepted;
+    // replaceable so that tests never block on a real one.
+    std::function<bool(TFormViewFindText &dialog)> RunFindDialog;
+
     // --- Handlers wired by the form
     void FormShow();
     bool FormCloseQuery();
@@ -277,6 +301,17 @@ private:
     // formview_rules.cpp
     void ApplyRuleSettings();
     TQzLineDecorators RuleDecorators() const;
+    // formview_search.cpp
+    void CreateSearchWindows();
+    void ShowGotoWindowAtStart();
+    void StoreGotoWindow();
+    bool SearchRunning() const;
+    // Shows the progress window over one search of view.
+    void RunProgress(TQzBinHex *view, const QString &text, quint8 options, bool first,
+                     bool previous);
+    FindState m_find;
+    TFormViewFindProgress *m_findProgress = nullptr;
+    TFormGotoRegex *m_gotoWindow = nullptr;
 
     AppSettings m_settings;
     TRuleSettings m_rules;

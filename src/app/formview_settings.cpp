@@ -52,6 +52,7 @@ void TFormView::LoadSettings()
     // Read whether or not the last logs are reopened: otherwise the folder
     // of the session dialogs would be lost at the next exit.
     m_lastDir = m_ini.ReadUtf8(kSessHistory, "LastDir", QString());
+    LoadFindSettings(m_ini, m_find);
 }
 
 bool TFormView::SaveSettings()
@@ -60,6 +61,7 @@ bool TFormView::SaveSettings()
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
     SaveRuleSettings(m_ini, m_rules);
+    SaveFindSettings(m_ini, m_find);
     QStringList leftOut = m_openHistory.Save(m_ini) + tabsLeftOut;
     m_ini.WriteUtf8(kSessHistory, "Current", m_sessionFile);
     m_ini.WriteUtf8(kSessHistory, "LastDir", m_lastDir);

@@ -8,7 +8,11 @@ add_library(ravelin_app STATIC
   formabout.cpp formabout.h
   formoptions.cpp formoptions.h
   formtaborder.cpp formtaborder.h
-    formview.cpp formview.h
+  formfindprogress.cpp formfindprogress.h
+  formfindtext.cpp formfindtext.h
+  formgo.cpp formgo.h
+  formgoregex.cpp formgoregex.h
+  formview.cpp formview.h
   formview_actions.cpp
   formview_commands.cpp
   formview_print.cpp
@@ -26,7 +30,7 @@ add_library(ravelin_app STATIC
 )
 set_target_properties(ravelin_app PROPERTIES AUTORCC ON)
 target_include_directories(ravelin_app PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(ravelin_app PUBLIC ravelin_appcore ravelin_viewer Qt6::Widgets Qt6::Svg
+target_link_libraries(ravelin_app PUBLIC ravelin_appcore ravelin_viewer ravelin_rules Qt6::Widgets Qt6::Svg
   PRIVATE ravelin_warnings PUBLIC ravelin_options)
 
 add_executable(ravelin_exe main.cpp)

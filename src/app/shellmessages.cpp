@@ -48,6 +48,14 @@ void SetFormOnTop(QWidget *form, bool onTop)
         form->show();
 }
 
+QString MessageBoxText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
 MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgIcon icon,
                                MsgButtons buttons)
 {
@@ -80,7 +88,7 @@ MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgI
         set = QMessageBox::Yes | QMessageBox::No;
         break;
     }
-    QMessageBox box(boxIcon, caption, text, set, MessageOwner());
+    QMessageBox box(boxIcon, caption, MessageBoxText(text), set, MessageOwner());
     switch (box.exec()) {
     case QMessageBox::Ok:
         return MsgResult::Ok;

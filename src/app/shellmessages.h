@@ -19,6 +19,10 @@ bool IsFormOnTop(const QWidget *form);
 // size and visibility.
 void SetFormOnTop(QWidget *form, bool onTop);
 
+// The text as a message box shows it: the program's CR LF line breaks, and a
+// lone CR, become the line feeds the box breaks lines at.
+QString MessageBoxText(const QString &text);
+
 // Shows messages in real modal QMessageBox dialogs; the application installs
 // it at start-up, tests install a recording sink instead.
 class MessageBoxSink final : public MessageSink

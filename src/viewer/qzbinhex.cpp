@@ -2,6 +2,7 @@
 
 #include "viewer/textlayout.h"
 #include "viewer/qttextmeasurer.h"
+#include "viewer/searchrun.h"
 #include "viewer/viewermsg.h"
 #include "watch/qzfilenotification.h"
 #include "watch/qzfilenotificationsimple.h"
@@ -42,7 +43,9 @@ QFont MakeFont(const QString &family, int points, bool fixedPitch)
 
 } // namespace
 
-TQzBinHex::TQzBinHex(QWidget *parent) : QAbstractScrollArea(parent)
+TQzBinHex::TQzBinHex(QWidget *parent)
+    : QAbstractScrollArea(parent), m_search(std::make_unique<TQzStreamSearch>()),
+      m_searchRun(std::make_unique<SearchRun>())
 {
     const QPalette pal = QApplication::palette();
     m_color = pal.color(QPalette::Base);
@@ -198,6 +201,7 @@ void TQzBinHex::CloseSource()
     m_selStart = 0;
     m_selLength = 0;
     m_selectingByMouse = false;
+    ReleaseSearchSource();
 }
 
 bool TQzBinHex::ReadErrorRetry()

@@ -7,6 +7,7 @@
 #include "viewer/urldetect.h"
 #include "viewer/viewdocument.h"
 #include "viewer/viewtypes.h"
+#include "search/qzstreamsearch.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -21,6 +22,7 @@ class QMenu;
 class QPainter;
 class QTimer;
 class QtTextMeasurer;
+class SearchRun;
 class TQzFileNotification;
 class TQzFileNotificationSimple;
 struct TQzRenderSetup;
@@ -270,6 +272,26 @@ public:
     // What the last reload found: the file grew, shrank, was replaced or deleted.
     TQzReloadReason LastReloadReason() const { return m_lastReloadReason; }
 
+    // --- Search (qzbinhex_search.cpp)
+    // Both run with the message loop going (the engine reads its own source
+    // on a worker) and return when the search is over; a reload that falls
+    // due meanwhile follows it. Without soFromPosition, or with a negative
+    // AStartPos, the start is 0, or with soFromPage the first byte shown
+    // (backward: just after the last one).
+    bool FindFirst(const QString &AText, TQzStreamSearchOptions AOptions, qint64 AStartPos);
+    bool FindNext(bool AFindPrevious);
+    // Stops a running search, which then ends as "not found".
+    void CancelSearch();
+    bool IsSearchRunning() const { return m_searchRunning; }
+    // Called on this thread while a search runs; clearing the flag stops it.
+    TQzStreamSearchProgress OnSearchProgress;
+    // From FindFirst until the source is closed or reopened.
+    bool SearchStarted() const { return m_searchStarted; }
+    qint64 SearchResultStart() const { return m_searchResultStart; }
+    qint64 SearchResultLength() const { return m_searchResultLength; }
+    const QString &SearchString() const { return m_searchString; }
+    TQzStreamSearchOptions SearchOptions() const { return m_searchOptions; }
+
     // Scroll-bar positions last set by a repaint (16-bit mapping).
     int VScrollMax() const { return m_vMax; }
     int VScrollPos() const { return m_vPos; }
@@ -516,6 +538,18 @@ private:
     bool m_searchRunning = false;
     bool m_reloadPending = false;
     TQzReloadReason m_lastReloadReason = TQzReloadReason::None;
+
+    // --- Search (qzbinhex_search.cpp)
+    bool RunSearch(const std::function<bool()> &search);
+    void ReleaseSearchSource();
+    std::unique_ptr<TQzStreamSearch> m_search;
+    std::unique_ptr<SearchRun> m_searchRun;
+    bool m_searchStarted = false;
+    bool m_searchOnWorker = true;
+    qint64 m_searchResultStart = -1;
+    qint64 m_searchResultLength = 0;
+    QString m_searchString;
+    TQzStreamSearchOptions m_searchOptions;
 
     QImage m_bitmap;
     TStrPositions m_strPositions;

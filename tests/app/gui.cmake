@@ -2,6 +2,8 @@
 ravelin_add_test(app_colorconv_test SOURCES colorconv_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_fontconv_test SOURCES fontconv_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_ravelinapp_test SOURCES ravelinapp_test.cpp LIBS ravelin_app)
+ravelin_add_test(app_formfindtext_test SOURCES formfindtext_test.cpp LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_formgoregex_test SOURCES formgoregex_test.cpp LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_refresh_test SOURCES formview_refresh_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_formview_tabs_test SOURCES formview_tabs_test.cpp formfixture.h
@@ -62,4 +64,6 @@ ravelin_add_test(app_formoptions_test SOURCES formoptions_test.cpp formfixture.h
 ravelin_add_test(app_formtaborder_test SOURCES formtaborder_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_wraptabbar_test SOURCES wraptabbar_test.cpp formfixture.h
+  LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_formview_search_test SOURCES formview_search_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)

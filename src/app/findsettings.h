@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class IniFile;
+
+// The program-wide search state: the text and flags of the last search
+// started from the find dialog, and the texts searched before it. Shared by
+// all tabs.
+struct FindState
+{
+    static constexpr int kHistoryItems = 10;
+
+    QString FindText;
+    bool FindWords = false;
+    bool FindCase = false;
+    bool FindBack = false;
+    bool FindRegex = false;
+    bool FindMLine = false;
+    bool FindOrigin = false; // true: from the current page; false: the entire file
+    QStringList FindHistory; // most recent first
+
+    bool operator==(const FindState &) const = default;
+};
+
+// Puts text at the top of the history: an entry equal to it without regard
+// to letter case goes, and the oldest entries beyond the limit fall out.
+void AddToFindHistory(QStringList &history, const QString &text);
+
+// [Find] and [FindHistory]. Loading clears the history, skips empty values
+// and, when any text is left, makes the first one the search text.
+void LoadFindSettings(const IniFile &ini, FindState &state);
+// Writes the history items and deletes the keys past them.
+void SaveFindSettings(IniFile &ini, const FindState &state);

@@ -1,0 +1,224 @@
+#include "app/formfindprogress.h"
+
+#include "search/qzstreamsearch.h"
+#include "text/contract.h"
+#include "text/guard.h"
+#include "text/messages.h"
+#include "text/sproc.h"
+#include "viewer/qzbinhex.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+const QString kSearchError = QStringLiteral("Search error");
+
+// The text of the exception being handled; call only from a catch block.
+QString CurrentErrorText()
+{
+    try {
+        throw;
+    } catch (const ContractError &error) {
+        return error.message();
+    } catch (const std::exception &error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QString();
+    }
+}
+} // namespace
+
+TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormViewFindProgress"));
+    setWindowTitle(QStringLiteral("Search"));
+    // A title bar without a close box: the window goes when the search ends.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+
+    labSearch = new QLabel(QStringLiteral("Searching:"), this);
+    labSearch->setObjectName(QStringLiteral("labSearch"));
+    labSearch->setTextFormat(Qt::PlainText);
+    labSearch->setMinimumWidth(300);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setTextVisible(false);
+    labPercent = new QLabel(QStringLiteral("100%"), this);
+    labPercent->setObjectName(QStringLiteral("labPercent"));
+    labPercent->setMinimumWidth(
+        labPercent->fontMetrics().horizontalAdvance(QStringLiteral("100%")));
+    labPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setDefault(true);
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(ProgressBar1, 1);
+    bar->addWidget(labPercent);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnCancel);
+    buttons->addStretch(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(labSearch);
+    layout->addLayout(bar);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kRunDelayMs);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(kFadeStepMs);
+    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    connect(Timer2, &QTimer::timeout, this, Guarded([this] { Timer2Timer(); }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
+    SetAlphaBlendValue(0);
+}
+
+bool TFormViewFindProgress::Run()
+{
+    m_found = false;
+    exec();
+    return m_found;
+}
+
+void TFormViewFindProgress::SetAlphaBlendValue(int value)
+{
+    m_alpha = std::clamp(value, 0, 255);
+    setWindowOpacity(m_alpha / 255.0);
+}
+
+void TFormViewFindProgress::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    RunGuarded([this] { FormShow(); });
+}
+
+void TFormViewFindProgress::FormShow()
+{
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    Cancelled = false;
+    m_running = true;
+    if (RunView)
+        RunView->OnSearchProgress = [this](qint64 current, qint64 maximal, bool &go) {
+            SearchProgress(current, maximal, go);
+        };
+    labSearch->setText(SearchingCaption());
+    labPercent->setText(QStringLiteral("0%"));
+    ProgressBar1->setValue(0);
+    ProgressBar1->setEnabled(true);
+    btnCancel->setEnabled(true);
+    Timer1->start();
+    Timer2->start();
+    SetAlphaBlendValue(0);
+}
+
+QString TFormViewFindProgress::SearchingCaption() const
+{
+    return FormatStrW(QStringLiteral("Searching: \"%s\""),
+                      {RunView ? RunView->SearchString() : QString()});
+}
+
+void TFormViewFindProgress::Timer2Timer()
+{
+    int alpha = m_alpha + (m_alpha > 4 ? 50 : 1);
+    if (alpha >= 250) {
+        alpha = 255;
+        Timer2->stop();
+    }
+    SetAlphaBlendValue(alpha);
+}
+
+void TFormViewFindProgress::Timer1Timer()
+{
+    Timer1->stop();
+    bool found = false;
+    if (RunView) {
+        try {
+            found = RunFirst ? RunView->FindFirst(RunText,
+                                                  TQzStreamSearchOptions::fromInt(RunOptions), -1)
+                             : RunView->FindNext(RunPrevious);
+        } catch (...) {
+            QString text = CurrentErrorText();
+            if (text.isEmpty())
+                text = QStringLiteral("Error occured");
+            found = false;
+            ShowMessage(kSearchError, text, MsgIcon::Warning);
+        }
+    }
+    // The viewer may have gone while the loop ran (its file deleted and the
+    // tab closed): nothing left to select.
+    TQzBinHex *view = RunView;
+    if (view)
+        view->OnSearchProgress = nullptr;
+    Timer2->stop();
+    m_running = false;
+    hide();
+    m_found = found && view;
+    if (m_found) {
+        const qint64 start = view->SearchResultStart();
+        if (OnFound)
+            OnFound(RunText, quint8(RunOptions & ~quint8(soFromPosition)), start);
+        view->SetSelection(start, view->SearchResultLength(), true, true, true);
+    } else {
+        ReportNotFound();
+    }
+    setResult(QDialog::Accepted);
+}
+
+void TFormViewFindProgress::ReportNotFound()
+{
+    ShowMessage(kSearchError,
+                FormatStrW(QStringLiteral("Cannot find text: \"%s\""),
+                           {RunView ? RunView->SearchString() : QString()}),
+                MsgIcon::Warning);
+}
+
+void TFormViewFindProgress::SearchProgress(qint64 currentPos, qint64 maximalPos,
+                                           bool &continueSearching)
+{
+    const qint64 percent =
+        maximalPos > 0 ? std::clamp<qint64>(currentPos * 100 / maximalPos, 0, 100) : 0;
+    labSearch->setText(SearchingCaption());
+    labPercent->setText(QStringLiteral("%1%").arg(percent));
+    ProgressBar1->setValue(int(percent));
+    continueSearching = !Cancelled;
+}
+
+void TFormViewFindProgress::btnCancelClick()
+{
+    Cancelled = true;
+    if (RunView)
+        RunView->CancelSearch();
+}
+
+void TFormViewFindProgress::reject()
+{
+    if (m_running)
+        RunGuarded([this] { btnCancelClick(); });
+}
+
+void TFormViewFindProgress::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        event->ignore();
+        reject();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

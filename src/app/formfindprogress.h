@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TQzBinHex;
+
+// The window every interactive search runs under. It is made once and shown
+// modally for each search: it fades in so that a short search is never seen,
+// shows how far the search got, can cancel it, reports "not found" and
+// errors, and selects the match found.
+class TFormViewFindProgress final : public QDialog
+{
+public:
+    // Called after a successful search with its text, its options (without
+    // the start-at-position bit) and the start of the match.
+    using FoundEvent = std::function<void(const QString &text, quint8 options, qint64 position)>;
+
+    static constexpr int kRunDelayMs = 20;
+    static constexpr int kFadeStepMs = 100;
+
+    explicit TFormViewFindProgress(QWidget *parent = nullptr);
+    TFormViewFindProgress(const TFormViewFindProgress &) = delete;
+    TFormViewFindProgress &operator=(const TFormViewFindProgress &) = delete;
+
+    QPointer<TQzBinHex> RunView;
+    QString RunText;
+    quint8 RunOptions = 0;
+    bool RunFirst = true;
+    bool RunPrevious = false;
+    bool Cancelled = false;
+    FoundEvent OnFound;
+
+    // Shows the window modally; returns once the search is over. True when
+    // it found a match.
+    bool Run();
+
+    // 0 (transparent) to 255 (opaque).
+    int AlphaBlendValue() const { return m_alpha; }
+    void SetAlphaBlendValue(int value);
+
+    void FormShow();
+    void Timer1Timer();
+    void Timer2Timer();
+    void btnCancelClick();
+    // The viewer's progress event while the search runs.
+    void SearchProgress(qint64 currentPos, qint64 maximalPos, bool &continueSearching);
+
+    QLabel *labSearch = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QLabel *labPercent = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    // Escape: the same as Cancel; the window closes itself when the search ends.
+    void reject() override;
+
+private:
+    void ReportNotFound();
+    QString SearchingCaption() const;
+
+    int m_alpha = 0;
+    bool m_running = false;
+    bool m_found = false;
+};

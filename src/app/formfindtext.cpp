@@ -1,0 +1,179 @@
+#include "app/formfindtext.h"
+
+#include "text/guard.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+template <typename T>
+T *Named(T *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+} // namespace
+
+TFormViewFindText::TFormViewFindText(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormViewFindText"));
+    setWindowTitle(QStringLiteral("Search"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    labFind = Named(new QLabel(QStringLiteral("&Text to find:"), this), "labFind");
+    edText = Named(new QComboBox(this), "edText");
+    edText->setEditable(true);
+    edText->setInsertPolicy(QComboBox::NoInsert); // the history is the caller's
+    edText->setMinimumContentsLength(32);
+    edText->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    labFind->setBuddy(edText);
+    bRules = Named(new QPushButton(QStringLiteral("Rules"), this), "bRules");
+    bRules->setAutoDefault(false);
+    mnuRules = Named(new QMenu(this), "mnuRules");
+
+    boxOptions = Named(new QGroupBox(QStringLiteral(" Options "), this), "boxOptions");
+    chkWords = Named(new QCheckBox(QStringLiteral("&Whole words only"), boxOptions), "chkWords");
+    chkCase = Named(new QCheckBox(QStringLiteral("&Case sensitive"), boxOptions), "chkCase");
+    chkRegex = Named(new QCheckBox(QStringLiteral("&Regular expression"), boxOptions), "chkRegex");
+    chkMLine = Named(new QCheckBox(QStringLiteral("&Multiline regex"), boxOptions), "chkMLine");
+    auto *options = new QGridLayout(boxOptions);
+    options->addWidget(chkWords, 0, 0);
+    options->addWidget(chkCase, 1, 0);
+    options->addWidget(chkRegex, 0, 1);
+    options->addWidget(chkMLine, 1, 1);
+
+    boxDirection = Named(new QGroupBox(QStringLiteral(" Direction "), this), "boxDirection");
+    chkDirForward =
+        Named(new QRadioButton(QStringLiteral("&Forward"), boxDirection), "chkDirForward");
+    chkDirBackward =
+        Named(new QRadioButton(QStringLiteral("&Backward"), boxDirection), "chkDirBackward");
+    chkDirForward->setChecked(true);
+    auto *direction = new QVBoxLayout(boxDirection);
+    direction->addWidget(chkDirForward);
+    direction->addWidget(chkDirBackward);
+
+    boxOrigin = Named(new QGroupBox(QStringLiteral(" Origin "), this), "boxOrigin");
+    chkOriginCursor =
+        Named(new QRadioButton(QStringLiteral("From current &page"), boxOrigin), "chkOriginCursor");
+    chkOriginEntire =
+        Named(new QRadioButton(QStringLiteral("&Entire file"), boxOrigin), "chkOriginEntire");
+    chkOriginEntire->setChecked(true);
+    auto *origin = new QVBoxLayout(boxOrigin);
+    origin->addWidget(chkOriginCursor);
+    origin->addWidget(chkOriginEntire);
+
+    btnOk = Named(new QPushButton(QStringLiteral("Find"), this), "btnOk");
+    btnOk->setDefault(true);
+    btnCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel");
+    btnCancel->setAutoDefault(false);
+
+    auto *textRow = new QHBoxLayout;
+    textRow->addWidget(labFind);
+    textRow->addWidget(edText, 1);
+    textRow->addWidget(bRules);
+    auto *boxes = new QHBoxLayout;
+    boxes->addWidget(boxDirection);
+    boxes->addWidget(boxOrigin);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(textRow);
+    layout->addWidget(boxOptions);
+    layout->addLayout(boxes);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(edText, bRules);
+    setTabOrder(bRules, chkWords);
+    setTabOrder(chkWords, chkCase);
+    setTabOrder(chkCase, chkRegex);
+    setTabOrder(chkRegex, chkMLine);
+    setTabOrder(chkMLine, chkDirForward);
+    setTabOrder(chkDirForward, chkOriginCursor);
+    setTabOrder(chkOriginCursor, btnOk);
+    setTabOrder(btnOk, btnCancel);
+
+    // Programmatic changes count as well: a rule chosen from the menu ticks
+    // the box, and the permissions must hold for that too.
+    connect(chkRegex, &QCheckBox::toggled, this, Guarded([this] { chkRegexClick(); }));
+    connect(bRules, &QPushButton::clicked, this, Guarded([this] { bRulesClick(); }));
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFormViewFindText::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    RunGuarded([this] {
+        chkRegexClick();
+        edText->setFocus();
+        edText->lineEdit()->selectAll();
+    });
+}
+
+void TFormViewFindText::chkRegexClick()
+{
+    if (!AllowDirection)
+        chkDirForward->setChecked(true);
+    if (!AllowRegex && chkRegex->isChecked()) {
+        const QSignalBlocker quiet(chkRegex); // this very handler would run again
+        chkRegex->setChecked(false);
+    }
+    if (!AllowOrigin)
+        chkOriginEntire->setChecked(true);
+    const bool regex = chkRegex->isChecked();
+    chkDirForward->setEnabled(AllowDirection && !regex);
+    chkDirBackward->setEnabled(AllowDirection && !regex);
+    chkOriginCursor->setEnabled(AllowOrigin);
+    chkOriginEntire->setEnabled(AllowOrigin);
+    chkRegex->setEnabled(AllowRegex);
+    chkMLine->setEnabled(chkRegex->isEnabled() && regex);
+    // Regular expressions are only ever searched forward.
+    if (regex)
+        chkDirForward->setChecked(true);
+}
+
+void TFormViewFindText::FillRulesMenu()
+{
+    mnuRules->clear();
+    for (int n = 1; n <= kRules; ++n) {
+        const RuleChoice &rule = Rules[size_t(n - 1)];
+        if (rule.Text.isEmpty())
+            continue;
+        QString caption = rule.Text;
+        caption.replace(u'&', QStringLiteral("&&")); // the text, not a mnemonic
+        QAction *item = mnuRules->addAction(caption);
+        item->setData(n);
+        connect(item, &QAction::triggered, this, Guarded([this, n] { RuleItemClick(n); }));
+    }
+}
+
+void TFormViewFindText::bRulesClick()
+{
+    FillRulesMenu();
+    if (!mnuRules->isEmpty())
+        mnuRules->popup(bRules->mapToGlobal(QPoint(0, 0)));
+}
+
+void TFormViewFindText::RuleItemClick(int ruleNumber)
+{
+    if (ruleNumber < 1 || ruleNumber > kRules)
+        return;
+    const RuleChoice &rule = Rules[size_t(ruleNumber - 1)];
+    edText->setEditText(rule.Text);
+    chkCase->setChecked(rule.Case);
+    chkRegex->setChecked(true);
+    chkRegexClick(); // also when the box was ticked already
+}

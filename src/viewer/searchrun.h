@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+#include <stop_token>
+
+// Runs one search while the calling GUI thread keeps its message loop going,
+// so that windows repaint, timers run and Cancel can be pressed.
+//
+// On a worker the job reports progress into atomics; the GUI thread gets the
+// latest report through a queued call, at most one every kReportInterval and
+// never more than one in flight. Here (a source only this thread may read)
+// the reports call the progress handler directly, as often, and process the
+// pending messages. Either way the progress handler runs on the GUI thread
+// and may clear its flag to stop; Cancel() stops at once.
+class SearchRun
+{
+public:
+    static constexpr int kReportIntervalMs = 20;
+
+    // Worker side: tells the position; false means stop.
+    using Report = std::function<bool(qint64 current, qint64 maximal)>;
+    using Job = std::function<bool(const Report &report, std::stop_token stop)>;
+    // GUI side.
+    using Progress = std::function<void(qint64 current, qint64 maximal, bool &go)>;
+
+    SearchRun() = default;
+    ~SearchRun();
+    SearchRun(const SearchRun &) = delete;
+    SearchRun &operator=(const SearchRun &) = delete;
+
+    // Returns the job's result once it has returned; rethrows what it threw.
+    // flags choose what the loop processes meanwhile.
+    bool Run(const Job &job, const Progress &progress, bool onWorker,
+             QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+    // From the GUI thread, also from inside Run's loop.
+    void Cancel();
+    bool Running() const { return m_state != nullptr; }
+
+private:
+    struct State;
+    bool RunOnWorker(const Job &job, const Progress &progress,
+                     QEventLoop::ProcessEventsFlags flags);
+    bool RunHere(const Job &job, const Progress &progress, QEventLoop::ProcessEventsFlags flags);
+
+    std::shared_ptr<State> m_state;
+};

@@ -1,0 +1,361 @@
+// Finding text from the main window: the find dialog's round trip, "Find
+// next" and "Find previous", the tab's last match, the search errors and the
+// "go to next" window.
+#include "formfixture.h"
+
+#include "app/formfindprogress.h"
+#include "app/formfindtext.h"
+#include "app/formgo.h"
+#include "app/formgoregex.h"
+#include "app/shellmessages.h"
+#include "search/qzstreamsearch.h"
+#include "viewer/qzbinhex.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QToolButton>
+
+namespace {
+
+const QByteArray kLog = "start\n"
+                        "one needle here\n"  // 6
+                        "two\n"              // 22
+                        "three needle\n"     // 26
+                        "four Needle four\n" // 39
+                        "end\n";
+constexpr qint64 kFirst = 10, kSecond = 32, kThird = 44;
+
+class SearchTest : public FormFixture
+{
+protected:
+    TFormView &OpenLog(const QByteArray &bytes = kLog)
+    {
+        TFormView &form = MakeForm();
+        form.OpenFileTab(WriteFile(QStringLiteral("app.log"), bytes));
+        EXPECT_EQ(form.RecCount(), 1);
+        return form;
+    }
+
+    // Answers the find dialog: edit is run on it, then it is accepted.
+    void AnswerDialog(TFormView &form, std::function<void(TFormViewFindText &)> edit,
+                      bool accept = true)
+    {
+        form.RunFindDialog = [this, edit, accept](TFormViewFindText &dialog) {
+            ++m_dialogs;
+            dialog.show(); // the show enforces the permissions
+            if (edit)
+                edit(dialog);
+            dialog.hide();
+            return accept;
+        };
+    }
+
+    static void Find(TFormView &form, const QString &text)
+    {
+        form.SetFind([&] {
+            FindState find = form.Find();
+            find.FindText = text;
+            return find;
+        }());
+    }
+
+    QStringList SearchErrors() const
+    {
+        QStringList texts;
+        for (const auto &message : m_sink.Messages()) {
+            EXPECT_EQ(message.Caption, "Search error");
+            EXPECT_EQ(message.Icon, MsgIcon::Warning);
+            texts << message.Text;
+        }
+        return texts;
+    }
+
+    int m_dialogs = 0;
+};
+
+TEST_F(SearchTest, FindDialogSearchesSelectsAndKeepsTheMatchInTheTab)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, [](TFormViewFindText &dialog) {
+        EXPECT_TRUE(dialog.chkRegex->isEnabled()) << "an ANSI view takes regular expressions";
+        dialog.edText->setEditText(QStringLiteral("needle"));
+        dialog.chkCase->setChecked(true);
+    });
+    form.Acts().acEditFind->trigger();
+
+    EXPECT_EQ(m_dialogs, 1);
+    EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join('|').toStdString();
+    const TRec &rec = form.Rec(0);
+    EXPECT_EQ(rec.View->SelStart(), kFirst);
+    EXPECT_EQ(rec.View->SelLength(), 6);
+    EXPECT_EQ(rec.SRText, "needle");
+    EXPECT_EQ(rec.SRPos, kFirst);
+    EXPECT_EQ(rec.SROptions, quint8(soCaseSensitive));
+    EXPECT_EQ(form.Find().FindText, "needle");
+    EXPECT_TRUE(form.Find().FindCase);
+    EXPECT_EQ(form.Find().FindHistory, QStringList{"needle"});
+
+    // F3 steps on in the same tab; case-sensitive, so "Needle" is passed over.
+    form.Acts().acEditFindNext->trigger();
+    EXPECT_EQ(rec.View->SelStart(), kSecond);
+    EXPECT_EQ(rec.SRPos, kSecond);
+    form.Acts().acEditFindNext->trigger();
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"needle\""});
+    EXPECT_EQ(rec.View->SelStart(), kSecond) << "a failed search keeps the selection";
+    EXPECT_EQ(rec.SRPos, kSecond) << "and the tab's last match";
+    EXPECT_EQ(m_dialogs, 1);
+}
+
+TEST_F(SearchTest, DialogFlagsGoIntoTheSearchAndBackIntoTheNextDialog)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, [](TFormViewFindText &dialog) {
+        dialog.edText->setEditText(QStringLiteral("NEEDLE"));
+        dialog.chkDirBackward->setChecked(true);
+        dialog.chkWords->setChecked(true);
+    });
+    form.ShowFindDialog();
+    // Backward over the entire file starts at its end; caseless.
+    EXPECT_EQ(form.Rec(0).View->SelStart(), kThird);
+    EXPECT_EQ(form.Rec(0).SROptions, quint8(soBackward | soWholeWords));
+
+    AnswerDialog(
+        form,
+        [](TFormViewFindText &dialog) {
+            EXPECT_EQ(dialog.edText->currentText(), "NEEDLE");
+            EXPECT_EQ(dialog.edText->count(), 1);
+            EXPECT_TRUE(dialog.chkDirBackward->isChecked());
+            EXPECT_FALSE(dialog.chkDirForward->isChecked());
+            EXPECT_TRUE(dialog.chkWords->isChecked());
+            EXPECT_TRUE(dialog.chkOriginEntire->isChecked());
+        },
+        false);
+    form.ShowFindDialog();
+    EXPECT_EQ(m_dialogs, 2);
+}
+
+TEST_F(SearchTest, CancelledOrEmptyDialogSearchesNothing)
+{
+    for (const bool accept : {false, true}) {
+        SCOPED_TRACE(accept ? "empty text" : "cancelled");
+        TFormView &form = OpenLog();
+        Find(form, "needle");
+        AnswerDialog(
+            form,
+            [accept](TFormViewFindText &dialog) {
+                dialog.edText->setEditText(accept ? QString() : QStringLiteral("x"));
+            },
+            accept);
+        form.ShowFindDialog();
+        EXPECT_EQ(form.Find().FindText, "needle");
+        EXPECT_TRUE(form.Find().FindHistory.isEmpty());
+        EXPECT_FALSE(form.Rec(0).View->SearchStarted());
+        EXPECT_TRUE(m_sink.Messages().empty());
+    }
+}
+
+TEST_F(SearchTest, FindNextInATabNeverSearchedOpensTheDialog)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, nullptr, false);
+    form.Acts().acEditFindNext->trigger();
+    EXPECT_EQ(m_dialogs, 1);
+}
+
+TEST_F(SearchTest, FindPreviousStepsBack)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+    form.ShowFindDialog();
+    form.RunFindNext(false);
+    form.RunFindNext(false);
+    ASSERT_EQ(form.Rec(0).View->SelStart(), kThird);
+    form.Acts().acEditFindPrev->trigger();
+    EXPECT_EQ(form.Rec(0).View->SelStart(), kSecond);
+    EXPECT_EQ(form.Rec(0).SROptions, 0) << "the tab keeps the search's own direction";
+}
+
+TEST_F(SearchTest, FindNextAfterAReloadGoesOnFromTheLastMatch)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+    form.ShowFindDialog();
+    form.RunFindNext(false);
+    TQzBinHex *view = form.Rec(0).View;
+    ASSERT_EQ(view->SelStart(), kSecond);
+
+    // The log grows and the viewer reopens it: its search ends.
+    QFile file(PathOf("app.log"));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("late needle\n");
+    file.close();
+    view->Reload();
+    ASSERT_FALSE(view->SearchStarted());
+
+    form.RunFindNext(false);
+    EXPECT_EQ(view->SelStart(), kThird) << "continued after the last match, not from the start";
+    form.RunFindNext(false);
+    EXPECT_EQ(view->SelStart(), qint64(kLog.size()) + 5) << "and into the new lines";
+    EXPECT_TRUE(m_sink.Messages().empty());
+    EXPECT_EQ(m_dialogs, 1);
+}
+
+TEST_F(SearchTest, HistoryKeepsOneEntryPerTextMostRecentFirst)
+{
+    TFormView &form = OpenLog();
+    for (const char *text : {"needle", "two", "NEEDLE"}) {
+        AnswerDialog(form, [text](TFormViewFindText &d) { d.edText->setEditText(text); });
+        form.ShowFindDialog();
+    }
+    EXPECT_EQ(form.Find().FindHistory, (QStringList{"NEEDLE", "two"}));
+}
+
+TEST_F(SearchTest, ATabWithoutAFileReportsTheMissingSource)
+{
+    TFormView &form = OpenLog();
+    TQzBinHex *view = form.Rec(0).View;
+    ASSERT_TRUE(QFile::remove(PathOf("app.log")));
+    view->HandleFileChange(); // the watcher finds the file gone: the view empties
+    ASSERT_FALSE(view->SourceAssigned());
+    m_sink.Clear();
+
+    AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+    form.ShowFindDialog();
+    EXPECT_EQ(SearchErrors(),
+              (QStringList{"Source not assigned: FindFirst", "Cannot find text: \"\""}));
+    EXPECT_TRUE(form.Rec(0).SRText.isEmpty());
+}
+
+TEST_F(SearchTest, RegexIsNotOfferedWhereTheEngineCannotRunIt)
+{
+    TFormView &form = OpenLog();
+    struct Case
+    {
+        const char *name;
+        std::function<void(TQzBinHex *)> set;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"ANSI", [](TQzBinHex *v) { v->SetTextEncoding(0); }, true},
+        {"OEM", [](TQzBinHex *v) { v->SetTextEncoding(1); }, true},
+        {"UTF-16", [](TQzBinHex *v) { v->SetMode(vbmodeUnicode); }, true},
+        {"UTF-16 dump", [](TQzBinHex *v) { v->SetMode(vbmodeUHex); }, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TQzBinHex *view = form.Rec(0).View;
+        view->SetMode(vbmodeText);
+        c.set(view);
+        bool offered = !c.allowed;
+        AnswerDialog(
+            form,
+            [&offered](TFormViewFindText &d) {
+                d.chkRegex->setChecked(true);
+                offered = d.chkRegex->isEnabled() && d.chkRegex->isChecked();
+            },
+            false);
+        form.ShowFindDialog();
+        EXPECT_EQ(offered, c.allowed);
+    }
+}
+
+TEST_F(SearchTest, SearchSettingsSurviveARestart)
+{
+    {
+        TFormView &form = MakeForm();
+        FindState find;
+        find.FindText = "b";
+        find.FindHistory = {"b", "a"};
+        find.FindRegex = true;
+        find.FindOrigin = true;
+        form.SetFind(find);
+        ASSERT_TRUE(form.SaveSettings());
+    }
+    TFormView &form = MakeForm();
+    EXPECT_EQ(form.Find().FindHistory, (QStringList{"b", "a"}));
+    EXPECT_EQ(form.Find().FindText, "b");
+    EXPECT_TRUE(form.Find().FindRegex);
+    EXPECT_TRUE(form.Find().FindOrigin);
+    EXPECT_FALSE(form.Find().FindBack);
+}
+
+TEST_F(SearchTest, GotoWindowKeepsItsVisibilityAndPlace)
+{
+    WriteSettings("[Opt]\nCfmExit=0\nGoto=1\nGotoX=120\nGotoY=140\n");
+    {
+        TFormView &form = MakeForm();
+        ShowForm(form);
+        TFormGotoRegex *window = form.GotoWindow();
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->pos(), QPoint(120, 140));
+        // The default rules: Error, Warning, Info.
+        EXPECT_TRUE(window->Panel(3)->isVisible());
+        EXPECT_FALSE(window->Panel(4)->isVisible());
+        EXPECT_EQ(window->Panel(2)->SpeedButton1->toolTip(), "Go to next \"Warning\"");
+
+        form.Acts().mnuSrGoto->trigger();
+        EXPECT_FALSE(window->isVisible());
+        window->move(200, 210);
+        form.close();
+    }
+    const QByteArray ini = ReadFile(SettingsPath());
+    EXPECT_TRUE(ini.contains("Goto=0")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("GotoX=200"));
+    EXPECT_TRUE(ini.contains("GotoY=210"));
+}
+
+TEST(SearchMessages, PatternErrorIsShownWithRealLineBreaks)
+{
+    EXPECT_EQ(MessageBoxText("Regular expression pattern error:\r\n\r\nmissing closing "
+                             "parenthesis at offset 3"),
+              "Regular expression pattern error:\n\nmissing closing parenthesis at offset 3");
+    EXPECT_EQ(MessageBoxText("a\rb\nc"), "a\nb\nc");
+}
+
+TEST(FindProgress, FadesInOverTenTicks)
+{
+    TFormViewFindProgress window;
+    window.SetAlphaBlendValue(0);
+    window.Timer2->start();
+    std::vector<int> steps;
+    for (int i = 0; i < 10; ++i) {
+        window.Timer2Timer();
+        steps.push_back(window.AlphaBlendValue());
+    }
+    EXPECT_EQ(steps, (std::vector<int>{1, 2, 3, 4, 5, 55, 105, 155, 205, 255}));
+    EXPECT_FALSE(window.Timer2->isActive());
+}
+
+TEST(FindProgress, ShowsThePercentAndPassesCancelOn)
+{
+    TFormViewFindProgress window;
+    struct Case
+    {
+        qint64 current, maximal;
+        const char *label;
+        int bar;
+    };
+    const Case cases[] = {
+        {37, 100, "37%", 37},
+        {0, 0, "0%", 0},                               // an empty source
+        {qint64(3) << 40, qint64(4) << 40, "75%", 75}, // past 32 bits
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        bool go = false;
+        window.SearchProgress(c.current, c.maximal, go);
+        EXPECT_EQ(window.labPercent->text(), c.label);
+        EXPECT_EQ(window.ProgressBar1->value(), c.bar);
+        EXPECT_TRUE(go);
+    }
+    window.btnCancelClick();
+    bool go = true;
+    window.SearchProgress(1, 2, go);
+    EXPECT_FALSE(go);
+}
+
+} // namespace

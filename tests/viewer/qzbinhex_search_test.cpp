@@ -1,0 +1,201 @@
+#include "viewerfixture.h"
+
+#include "search/qzstreamsearch.h"
+#include "text/contract.h"
+
+#include <QBuffer>
+
+namespace {
+
+// 100 lines "lineNNN"; lines 5, 40, 45 and 90 read "needleNNN" instead.
+QByteArray MarkedLines()
+{
+    QByteArray bytes;
+    for (int i = 1; i <= 100; ++i) {
+        const bool marked = i == 5 || i == 40 || i == 45 || i == 90;
+        bytes += (marked ? "needle" : "line") + QByteArray::number(i).rightJustified(3, '0') + '\n';
+    }
+    return bytes;
+}
+
+qint64 LineStart(const QByteArray &bytes, int line)
+{
+    qint64 at = 0;
+    for (int i = 1; i < line; ++i)
+        at = bytes.indexOf('\n', at) + 1;
+    return at;
+}
+
+class ViewerSearch : public ViewerFixture
+{
+};
+
+TEST_F(ViewerSearch, StartComesFromOriginDirectionAndPosition)
+{
+    const QByteArray bytes = MarkedLines();
+    ASSERT_TRUE(m_view->Open(Write(bytes)));
+    ShowLines(10);
+    m_view->ScrollTo(LineStart(bytes, 38));
+    ASSERT_EQ(m_view->ViewPos(), LineStart(bytes, 38));
+    ASSERT_EQ(m_view->ViewPos() + m_view->ViewPageSize(), LineStart(bytes, 48));
+
+    struct Case
+    {
+        const char *name;
+        TQzStreamSearchOptions options;
+        qint64 startPos;
+        int line; // where the match lies
+    };
+    const Case cases[] = {
+        {"entire file forward starts at 0", {}, -1, 5},
+        {"entire file backward starts at the end", soBackward, -1, 90},
+        {"page forward starts at the first byte shown", soFromPage, -1, 40},
+        {"page backward starts after the last byte shown", soFromPage | soBackward, -1, 45},
+        {"a given position wins over the page", soFromPage | soFromPosition, LineStart(bytes, 41),
+         45},
+        {"a given position backward", soBackward | soFromPosition, LineStart(bytes, 44), 40},
+        {"a negative position falls back to the page", soFromPage | soFromPosition, -1, 40},
+        {"a position is ignored without its bit", {}, LineStart(bytes, 41), 5},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_view->FindFirst(QStringLiteral("needle"), c.options, c.startPos));
+        EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, c.line));
+        EXPECT_EQ(m_view->SearchResultLength(), 6);
+        EXPECT_TRUE(m_view->SearchStarted());
+        EXPECT_EQ(m_view->SearchString(), QStringLiteral("needle"));
+        EXPECT_EQ(m_view->SearchOptions(), c.options);
+    }
+    // The search itself moves nothing: selecting is its caller's business.
+    EXPECT_EQ(m_view->ViewPos(), LineStart(bytes, 38));
+    EXPECT_EQ(m_view->SelLength(), 0);
+}
+
+TEST_F(ViewerSearch, FindNextStepsBothWaysAndEndsAtTheLastMatch)
+{
+    const QByteArray bytes = MarkedLines();
+    ASSERT_TRUE(m_view->Open(Write(bytes)));
+    ASSERT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_TRUE(m_view->FindNext(false));
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 40));
+    EXPECT_TRUE(m_view->FindNext(false));
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 45));
+    EXPECT_TRUE(m_view->FindNext(true));
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 40));
+    EXPECT_TRUE(m_view->FindNext(false));
+    EXPECT_TRUE(m_view->FindNext(false));
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 90));
+    EXPECT_FALSE(m_view->FindNext(false));
+    EXPECT_EQ(m_view->SearchResultStart(), -1);
+    EXPECT_TRUE(m_view->SearchStarted()) << "a failed step keeps the search";
+}
+
+TEST_F(ViewerSearch, Utf16ViewsSearchInTheirByteOrder)
+{
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big-endian" : "little-endian");
+        const QByteArray bom = big ? QByteArray("\xFE\xFF", 2) : QByteArray("\xFF\xFE", 2);
+        const QByteArray bytes = bom + Utf16(QStringLiteral("one\r\ntwo Ärger\r\n"), big);
+        ASSERT_TRUE(m_view->Open(Write(bytes, big ? "be.log" : "le.log")));
+        m_view->SetMode(vbmodeUnicode);
+        ASSERT_EQ(m_view->IsBigEndian(), big);
+        ASSERT_TRUE(m_view->FindFirst(QStringLiteral("ärger"), {}, -1));
+        EXPECT_EQ(m_view->SearchResultStart(), 2 + 2 * 9);
+        EXPECT_EQ(m_view->SearchResultLength(), 2 * 5);
+    }
+}
+
+TEST_F(ViewerSearch, ContractsNameTheOperation)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void()> call;
+        QString message;
+    };
+    const Case cases[] = {
+        {"find first without a source", [this] { m_view->FindFirst(QStringLiteral("x"), {}, -1); },
+         QStringLiteral("Source not assigned: FindFirst")},
+        {"find next without a source", [this] { m_view->FindNext(false); },
+         QStringLiteral("Source not assigned: FindNext")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            c.call();
+            ADD_FAILURE() << "no contract error";
+        } catch (const ContractError &error) {
+            EXPECT_EQ(error.message(), c.message);
+        }
+    }
+    ASSERT_TRUE(m_view->Open(Write("abc\n")));
+    try {
+        m_view->FindNext(false);
+        ADD_FAILURE() << "no contract error";
+    } catch (const ContractError &error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Search not started: FindNext"));
+    }
+}
+
+TEST_F(ViewerSearch, AReloadEndsTheSearch)
+{
+    const QString path = Write(MarkedLines());
+    ASSERT_TRUE(m_view->Open(path));
+    ASSERT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    m_view->Reload();
+    EXPECT_FALSE(m_view->SearchStarted());
+    // What was found stays readable for the caller that started it.
+    EXPECT_EQ(m_view->SearchString(), QStringLiteral("needle"));
+}
+
+TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
+{
+    const QByteArray bytes = MarkedLines();
+    const QString path = Write(bytes);
+    ASSERT_TRUE(m_view->Open(path));
+    m_view->SetAutoReload(true);
+    int reloads = 0;
+    m_view->OnFileReload = [&reloads](TQzBinHex *) { ++reloads; };
+    qint64 sizeDuringSearch = -1;
+    bool searchStartedDuring = false;
+    m_view->OnSearchProgress = [&](qint64, qint64, bool &) {
+        if (sizeDuringSearch >= 0)
+            return;
+        m_files.Append(path, "needle-late\n");
+        m_view->HandleFileChange(); // the watcher's report, now
+        sizeDuringSearch = m_view->FileSize();
+        searchStartedDuring = m_view->SearchStarted();
+    };
+    EXPECT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    ASSERT_GE(sizeDuringSearch, 0) << "no progress report reached the viewer";
+    EXPECT_EQ(sizeDuringSearch, bytes.size()) << "reloaded under the running search";
+    EXPECT_TRUE(searchStartedDuring);
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 5));
+    EXPECT_EQ(m_view->FileSize(), bytes.size() + 12);
+    EXPECT_EQ(reloads, 1);
+    EXPECT_FALSE(m_view->SearchStarted());
+}
+
+TEST_F(ViewerSearch, ProgressHandlerCancelsAStreamSearch)
+{
+    // A stream is searched on this thread, so the first report already
+    // comes back through the handler.
+    QByteArray bytes(3 * TQzStreamSearch::BlockSize, 'x');
+    bytes += "needle";
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    m_view->OpenStream(&buffer);
+    int reports = 0;
+    m_view->OnSearchProgress = [&reports](qint64, qint64 maximal, bool &go) {
+        ++reports;
+        EXPECT_EQ(maximal, 3 * TQzStreamSearch::BlockSize + 6);
+        go = false;
+    };
+    EXPECT_FALSE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_EQ(reports, 1);
+    m_view->OnSearchProgress = nullptr;
+    EXPECT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_EQ(m_view->SearchResultStart(), 3 * TQzStreamSearch::BlockSize);
+}
+
+} // namespace
