@@ -11,12 +11,17 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QPageSetupDialog;
+class QPainter;
+class QPrintDialog;
+class QPrinter;
 class QStackedWidget;
 class QTabWidget;
 class QToolBar;
@@ -133,6 +138,15 @@ public:
     // Gets the folder to start in (empty: where it was last) and returns the
     // chosen file or an empty string.
     std::function<QString(const QString &startDir)> ChooseFileToOpen;
+    // The print, page setup and preview dialogs, replaceable for the same
+    // reason; each returns whether the user went on.
+    std::function<bool(QPrintDialog &dialog)> RunPrintDialog;
+    std::function<bool(QPageSetupDialog &dialog)> RunPageSetupDialog;
+    std::function<bool(QPrinter &printer,
+                       const std::function<void(QPainter &canvas, const QSize &page)> &draw)>
+        RunPrintPreview;
+    // The printer of the print and page setup dialogs, kept for the run.
+    QPrinter &Printer();
 
     // --- Handlers wired by the form
     void FormShow();
@@ -236,6 +250,7 @@ private:
     void ReopenLastLogs();
 
     AppSettings m_settings;
+    std::shared_ptr<QPrinter> m_printer; // shared: deletes a type this header leaves incomplete
     IniFile m_ini;
     CommandLine m_commandLine;
     RecentFiles m_openHistory;

@@ -99,11 +99,20 @@ private:
     int m_resolution;
 };
 
-QString PrinterName(const QPrinter &printer)
+// Why a page could not be started, in the user's terms.
+std::runtime_error PrinterError(const QPrinter &printer, bool firstPage)
 {
+    QString text;
     if (!printer.outputFileName().isEmpty())
-        return printer.outputFileName();
-    return printer.printerName();
+        text = QStringLiteral("Cannot write the file \"%1\".").arg(printer.outputFileName());
+    else if (printer.printerName().isEmpty())
+        text = QStringLiteral("No printer is installed. Choose \"Print to File (PDF)\" to print "
+                              "into a PDF file.");
+    else if (firstPage)
+        text = QStringLiteral("Cannot start printing on \"%1\".").arg(printer.printerName());
+    else
+        text = QStringLiteral("Cannot start a new page on \"%1\".").arg(printer.printerName());
+    return std::runtime_error(text.toStdString());
 }
 
 } // namespace
@@ -227,13 +236,9 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
             if (output) {
                 if (!out.isActive()) {
                     if (!out.begin(printer))
-                        throw std::runtime_error(QStringLiteral("Cannot start printing on \"%1\".")
-                                                     .arg(PrinterName(*printer))
-                                                     .toStdString());
+                        throw PrinterError(*printer, true);
                 } else if (!printer->newPage()) {
-                    throw std::runtime_error(QStringLiteral("Cannot start a new page on \"%1\".")
-                                                 .arg(PrinterName(*printer))
-                                                 .toStdString());
+                    throw PrinterError(*printer, false);
                 }
                 const TQzEdges rp = MarginRect(Margins, printer->width(), printer->height(),
                                                printer->logicalDpiX(), printer->logicalDpiY());
