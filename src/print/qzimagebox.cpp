@@ -37,7 +37,7 @@ TQzImageBox::TQzImageBox(QWidget *parent) : QAbstractScrollArea(parent)
     m_smoothTimer.setSingleShot(true);
     m_smoothTimer.setInterval(SmoothDelayMs);
     connect(&m_smoothTimer, &QTimer::timeout, this, Guarded([this] {
-        m_smoothPending = true;
+        m_smooth = true;
         viewport()->update();
     }));
 }
@@ -45,7 +45,7 @@ TQzImageBox::TQzImageBox(QWidget *parent) : QAbstractScrollArea(parent)
 void TQzImageBox::SetPicture(const QImage &picture)
 {
     m_picture = picture;
-    m_smoothPending = false;
+    m_smooth = false;
     UpdateLayout();
     viewport()->update();
 }
@@ -105,7 +105,7 @@ void TQzImageBox::Rescale(double percent, bool fit)
     }
     m_fitToWindow = fit;
     m_scale = percent;
-    m_smoothPending = false;
+    m_smooth = false;
     UpdateLayout();
     if (KeepPosition && !fit) {
         const QSize shown = ShownSize();
@@ -153,7 +153,7 @@ void TQzImageBox::ScrollBy(int dx, int dy)
 
 void TQzImageBox::scrollContentsBy(int, int)
 {
-    m_smoothPending = false;
+    m_smooth = false;
     viewport()->update();
 }
 
@@ -168,8 +168,7 @@ void TQzImageBox::Paint()
     if (m_picture.isNull())
         return;
     const QRect target = PictureRect();
-    const bool smooth = m_smoothPending;
-    m_smoothPending = false;
+    const bool smooth = m_smooth;
     m_lastPaintSmooth = smooth;
     if (target.size() == m_picture.size()) {
         p.drawImage(target.topLeft(), m_picture);
@@ -200,6 +199,7 @@ void TQzImageBox::Paint()
 void TQzImageBox::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    m_smooth = false;
     RunGuarded([this] { UpdateLayout(); });
 }
 

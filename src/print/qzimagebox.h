@@ -66,7 +66,7 @@ private:
     bool m_fitToWindow = false;
     double m_scale = 100.0;
     bool m_smoothResample = false;
-    bool m_smoothPending = false; // the next paint is the high-quality one
+    bool m_smooth = false; // the picture as it is now placed gets high-quality paints
     bool m_lastPaintSmooth = false;
     bool m_dragging = false;
     QPoint m_dragFrom;

@@ -135,8 +135,14 @@ void TFormQzPreview::RenderPage()
 
 void TFormQzPreview::PrintSetup()
 {
-    QPageSetupDialog dialog(&m_printer, this);
-    if (dialog.exec() != QDialog::Accepted)
+    bool confirmed = false;
+    if (RunPageSetup) {
+        confirmed = RunPageSetup(m_printer);
+    } else {
+        QPageSetupDialog dialog(&m_printer, this);
+        confirmed = dialog.exec() == QDialog::Accepted;
+    }
+    if (!confirmed)
         return;
     if (PreparePage())
         RenderPage();

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QPainter;
+class QPushButton;
 class QPrinter;
 class TQzImageBox;
 
@@ -39,6 +40,10 @@ public:
     QPushButton *SetupButton() const { return m_setup; }
 
     static const QString &AllocationMessage();
+
+    // The printer's page setup behind "&Print setup..."; true when confirmed.
+    // Unset: the system's page setup dialog.
+    std::function<bool(QPrinter &printer)> RunPageSetup;
 
 protected:
     void showEvent(QShowEvent *event) override;
