@@ -170,6 +170,7 @@ void TQzImageBox::Paint()
     const QRect target = PictureRect();
     const bool smooth = m_smooth;
     m_lastPaintSmooth = smooth;
+    ++m_paints;
     if (target.size() == m_picture.size()) {
         p.drawImage(target.topLeft(), m_picture);
         return;

@@ -39,6 +39,8 @@ public:
     bool SmoothResample() const { return m_smoothResample; }
     // Whether the last paint was the high-quality one.
     bool LastPaintSmooth() const { return m_lastPaintSmooth; }
+    // Paints of the picture so far.
+    int PaintCount() const { return m_paints; }
 
     // The picture's rectangle in viewport coordinates.
     QRect PictureRect() const;
@@ -68,6 +70,7 @@ private:
     bool m_smoothResample = false;
     bool m_smooth = false; // the picture as it is now placed gets high-quality paints
     bool m_lastPaintSmooth = false;
+    int m_paints = 0;
     bool m_dragging = false;
     QPoint m_dragFrom;
     QTimer m_smoothTimer;
