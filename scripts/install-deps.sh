@@ -11,7 +11,7 @@ packages=(
   libicu-dev libpcre2-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick poppler-utils
 )
 
 missing=()

@@ -25,6 +25,10 @@ class QListWidget;
 class QUrl;
 class QLabel;
 class QMenu;
+class QPageSetupDialog;
+class QPainter;
+class QPrintDialog;
+class QPrinter;
 class QStackedWidget;
 class QTabWidget;
 class QToolBar;
@@ -195,6 +199,15 @@ public:
     // Shows the find dialog modally and tells whether it was accepted;
     // replaceable so that tests never block on a real one.
     std::function<bool(TFormViewFindText &dialog)> RunFindDialog;
+    // The print, page setup and preview dialogs, replaceable for the same
+    // reason; each returns whether the user went on.
+    std::function<bool(QPrintDialog &dialog)> RunPrintDialog;
+    std::function<bool(QPageSetupDialog &dialog)> RunPageSetupDialog;
+    std::function<bool(QPrinter &printer,
+                       const std::function<void(QPainter &canvas, const QSize &page)> &draw)>
+        RunPrintPreview;
+    // The printer of the print and page setup dialogs, kept for the run.
+    QPrinter &Printer();
 
     // --- Handlers wired by the form
     void FormShow();
@@ -317,6 +330,7 @@ private:
     TRuleSettings m_rules;
     std::shared_ptr<TRuleDecorator> m_ruleDecorator;
     std::shared_ptr<TSubstringsFilterDecorator> m_filterDecorator;
+    std::shared_ptr<QPrinter> m_printer; // shared: deletes a type this header leaves incomplete
     IniFile m_ini;
     CommandLine m_commandLine;
     RecentFiles m_openHistory;

@@ -439,6 +439,8 @@ bool TQzBinHex::InHiddenPage() const
 
 QSize TQzBinHex::ViewSize() const
 {
+    if (!m_layoutSize.isEmpty())
+        return m_layoutSize;
     if (!HiddenSize || !InHiddenPage())
         return viewport()->size();
     const QSize outer = HiddenSize();

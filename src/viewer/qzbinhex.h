@@ -207,6 +207,10 @@ public:
     // Outer size to lay out at while the viewer sits hidden in a shown window
     // (a background tab has no geometry of its own until it is shown).
     std::function<QSize()> HiddenSize;
+    // Client size that lines are laid out and moved at instead of the
+    // window's, while a printed page is being drawn; empty for the window's.
+    void SetLayoutSize(const QSize &size) { m_layoutSize = size; }
+    QSize LayoutSize() const { return m_layoutSize; }
 
     // --- View state
     qint64 ViewPos() const { return m_viewPos; }
@@ -551,6 +555,7 @@ private:
     QString m_searchString;
     TQzStreamSearchOptions m_searchOptions;
 
+    QSize m_layoutSize;
     QImage m_bitmap;
     TStrPositions m_strPositions;
     std::unique_ptr<TQzFileNotification> m_notifier;

@@ -262,8 +262,12 @@ void TQzBinHex::RenderTo(QPainter &painter, const QSize &size, qint64 limitPos, 
     }
     WrapContext wrap = MakeWrapContext();
     wrap.AvailableWidth = width - TextLeft();
-    const TQzTextLayout layout =
+    TQzTextLayout layout =
         LayOutText(m_doc, wrap, {m_viewPos, visibleLines, limitPos, setup.NeedsLogicalLines()});
+    // A page holds whole lines only: the line cut at its foot starts the next
+    // page, and printed twice it would also be found twice in the text.
+    if (printing && layout.Lines.size() > size_t(visibleLines))
+        layout.Lines.resize(size_t(visibleLines));
     renderer.DrawLines(painter, layout, positions);
     result.ViewPageSize = layout.ViewPageSize;
     result.ViewAtEnd = layout.ViewAtEnd;

@@ -14,6 +14,8 @@ ravelin_add_test(app_formview_keys_test SOURCES formview_keys_test.cpp formfixtu
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_errors_test SOURCES formview_errors_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_formview_print_test SOURCES formview_print_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
 
 # Smoke tests of the executable: it answers --version without a display, and
 # it starts offscreen on a file, shows its window and closes it again.

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_print SOURCES print_bench.cpp LIBS ravelin_app ravelin_print)

@@ -1,0 +1,142 @@
+// Printing figures, with the tab as the application opens it (hooks, gutter,
+// defaults): 100 pages of a log into a PDF file (pages per second, resident
+// memory before and after), and the preview from "OK" in the print dialog
+// to its page on screen.
+#include "benchcommon.h"
+
+#include "app/formview.h"
+#include "print/qzimagebox.h"
+#include "print/qzprintpreview.h"
+#include "print/viewprinter.h"
+#include "text/messages.h"
+#include "viewer/qzbinhex.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+class PrintingSink final : public MessageSink
+{
+public:
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        return MsgResult::Ok;
+    }
+};
+
+int PdfPages(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {pdf});
+    if (!p.waitForFinished(60000))
+        return -1;
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const int at = out.indexOf(QStringLiteral("Pages:"));
+    return at < 0 ? -1 : out.mid(at + 6, out.indexOf(u'\n', at) - at - 6).trimmed().toInt();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::InitSmoke(argc, argv);
+    QApplication app(argc, argv);
+    PrintingSink sink;
+    SetMessageSink(&sink);
+    const bool smoke = bench::Smoke();
+    const int pages = smoke ? 5 : 100;
+    const QString log = bench::EnsureLog(
+        smoke ? QStringLiteral("smoke-app-16m.log") : QStringLiteral("app-64m.log"),
+        smoke ? (16LL << 20) : (64LL << 20));
+    QTemporaryDir dir;
+    TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")), CommandLine{});
+    form.resize(1280, 1024);
+    form.show();
+    QCoreApplication::processEvents();
+    form.OpenFileTab(log);
+    TQzBinHex *view = form.ActiveView();
+    if (!view) {
+        bench::Fail(QStringLiteral("no tab for %1").arg(log));
+        return bench::ExitCode();
+    }
+    QCoreApplication::processEvents();
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    printer.setOutputFileName(pdf);
+
+    TQzViewPrinter run(*view);
+    run.Preview = [](QPrinter &, const TQzPreviewCallback &) { return true; };
+    const TQzPrintRequest request{TQzPrintRange::PageNums, 1, pages};
+
+    // A first run brings fonts and the PDF engine in; the figures come from
+    // the runs after it.
+    run.Print(printer, request, 1);
+    const qint64 before = bench::ResidentBytes();
+    const int runs = smoke ? 1 : 3;
+    const double seconds = bench::MedianSeconds(runs, [&] {
+        const TQzPrintResult r = run.Print(printer, request, 1);
+        if (r.PagesOutput != pages)
+            bench::Fail(QStringLiteral("%1 pages printed, not %2").arg(r.PagesOutput).arg(pages));
+    });
+    const qint64 after = bench::ResidentBytes();
+    if (PdfPages(pdf) != pages)
+        bench::Fail(QStringLiteral("the PDF has %1 pages, not %2").arg(PdfPages(pdf)).arg(pages));
+    bench::Report({QStringLiteral("print %1 pages of a log to PDF, pages per second").arg(pages),
+                   pages / seconds, QStringLiteral("pages/s"), 0, QString(), 0, false,
+                   QStringLiteral("(info)")});
+    bench::Report({QStringLiteral("print %1 pages, time per page").arg(pages),
+                   seconds / pages * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
+                   QStringLiteral("(info)")});
+    bench::Report({QStringLiteral("print, resident memory before the runs"), before / 1048576.0,
+                   QStringLiteral("MB"), 0, QString(), 0, false, QStringLiteral("(info)")});
+    bench::Report({QStringLiteral("print, resident memory after %1 more runs").arg(runs),
+                   after / 1048576.0, QStringLiteral("MB"), 0, QString(), 0, false,
+                   QStringLiteral("(info)")});
+    bench::Row growth{QStringLiteral("print, resident memory growth over the runs"),
+               std::max<qint64>(after - before, 0) / 1048576.0,
+               QStringLiteral("MB"),
+               0,
+               QString(),
+               8,
+               false,
+               QStringLiteral("<= 8 MB (flat)")};
+    growth.ZeroAllowed = true;
+    bench::Report(growth);
+
+    // The preview: from "OK" to the page painted in the dialog.
+    std::vector<double> latencies;
+    for (int i = 0; i < (smoke ? 1 : 9); ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        TFormQzPreview preview(printer, [&](QPainter &canvas, const QSize &size) {
+            run.PrintPages(&canvas, size, nullptr, {TQzPrintRange::All, 1, 1});
+        });
+        if (!preview.PreparePage()) {
+            bench::Fail(QStringLiteral("no preview bitmap"));
+            break;
+        }
+        preview.show();
+        while (preview.View()->PaintCount() == 0 && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        latencies.push_back(clock.nsecsElapsed() / 1e6);
+        if (preview.View()->PaintCount() == 0)
+            bench::Fail(QStringLiteral("the preview never painted its page"));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    bench::Report({QStringLiteral("preview of the first page, OK to the page on screen, median"),
+                   latencies.empty() ? 0 : latencies[latencies.size() / 2], QStringLiteral("ms"),
+                   0, QString(), 200, false, QStringLiteral("<= 200 ms")});
+    SetMessageSink(nullptr);
+    return bench::ExitCode();
+}

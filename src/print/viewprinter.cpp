@@ -1,0 +1,296 @@
+#include "print/viewprinter.h"
+
+#include "print/printprogress.h"
+#include "viewer/filesource.h"
+#include "viewer/qzbinhex.h"
+#include "text/guard.h"
+#include "text/messages.h"
+
+#include <QPainter>
+#include <QPrinter>
+
+#include <stdexcept>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The bytes the open file holds now; -1 when that cannot be told. A file
+// cut short under a run reads as zeros past its new end.
+qint64 CurrentFileSize(const TQzBinHex &view)
+{
+    const auto *local = dynamic_cast<const LocalFileSource *>(view.Document().Source());
+    if (!local)
+        return -1;
+    struct stat st
+    {
+    };
+    if (::fstat(local->Descriptor(), &st) != 0)
+        return -1;
+    return qint64(st.st_size);
+}
+
+// Everything a run changes on the viewer, put back however it ends.
+class ViewState
+{
+public:
+    explicit ViewState(TQzBinHex &view)
+        : m_view(view), m_viewPos(view.ViewPos()), m_selStart(view.SelStart()),
+          m_selLength(view.SelLength()), m_hViewPos(view.HViewPos()), m_wrap(view.TextWrap()),
+          m_nonPrintable(view.TextNonPrintable()), m_gutter(view.TextGutter()),
+          m_drawEnabled(view.DrawEnabled()), m_layoutSize(view.LayoutSize())
+    {}
+    ViewState(const ViewState &) = delete;
+    ViewState &operator=(const ViewState &) = delete;
+
+    void Restore()
+    {
+        m_view.SetLayoutSize(m_layoutSize);
+        m_view.SetTextWrap(m_wrap);
+        m_view.SetTextNonPrintable(m_nonPrintable);
+        m_view.SetTextGutter(m_gutter);
+        m_view.SetSelection(m_selStart, m_selLength, false, false, true);
+        if (m_view.ViewPos() != m_viewPos)
+            m_view.SetViewPos(m_viewPos);
+        else
+            m_view.ReadBuffer(m_viewPos);
+        m_view.SetHViewPos(m_hViewPos, false);
+        if (m_drawEnabled)
+            m_view.EnableDrawing(true);
+        m_view.SetSearchRunning(false);
+    }
+
+private:
+    TQzBinHex &m_view;
+    qint64 m_viewPos;
+    qint64 m_selStart;
+    qint64 m_selLength;
+    int m_hViewPos;
+    bool m_wrap;
+    bool m_nonPrintable;
+    bool m_gutter;
+    bool m_drawEnabled;
+    QSize m_layoutSize;
+};
+
+// The printer as a run needs it: the whole sheet as its page, at the screen's
+// resolution, so that the page is laid out in the pixels the viewer measures
+// in and its text goes out as text. Put back at the end of the run.
+class PrinterSetup
+{
+public:
+    explicit PrinterSetup(QPrinter &printer)
+        : m_printer(printer), m_fullPage(printer.fullPage()), m_resolution(printer.resolution())
+    {
+        printer.setFullPage(true);
+        printer.setResolution(int(ScreenDpi()));
+    }
+    ~PrinterSetup()
+    {
+        m_printer.setFullPage(m_fullPage);
+        m_printer.setResolution(m_resolution);
+    }
+    PrinterSetup(const PrinterSetup &) = delete;
+    PrinterSetup &operator=(const PrinterSetup &) = delete;
+
+private:
+    QPrinter &m_printer;
+    bool m_fullPage;
+    int m_resolution;
+};
+
+// Why a page could not be started, in the user's terms.
+std::runtime_error PrinterError(const QPrinter &printer, bool firstPage)
+{
+    QString text;
+    if (!printer.outputFileName().isEmpty())
+        text = QStringLiteral("Cannot write the file \"%1\".").arg(printer.outputFileName());
+    else if (printer.printerName().isEmpty())
+        text = QStringLiteral("No printer is installed. Choose \"Print to File (PDF)\" to print "
+                              "into a PDF file.");
+    else if (firstPage)
+        text = QStringLiteral("Cannot start printing on \"%1\".").arg(printer.printerName());
+    else
+        text = QStringLiteral("Cannot start a new page on \"%1\".").arg(printer.printerName());
+    return std::runtime_error(text.toStdString());
+}
+
+} // namespace
+
+int TQzViewPrinter::FooterPixels() const
+{
+    const QFont &font = m_view.FontFooter().Font;
+    if (font.pointSizeF() > 0)
+        return FooterHeight(font.pointSizeF(), ScreenDpi());
+    return FooterHeightPixels(font.pixelSize());
+}
+
+void TQzViewPrinter::DrawFooter(QPainter &painter, const QRect &rect, int page) const
+{
+    painter.save();
+    painter.fillRect(rect, Qt::white);
+    painter.setFont(m_view.FontFooter().Font);
+    painter.setPen(m_view.FontFooter().Color);
+    const QString text = FooterText(m_view.FileName(), page);
+    const int width = painter.fontMetrics().horizontalAdvance(text);
+    const int x = FooterTextLeft(rect.left(), rect.left() + rect.width(), width);
+    painter.drawText(x, rect.top() + painter.fontMetrics().ascent(), text);
+    painter.restore();
+}
+
+TQzPrintResult TQzViewPrinter::Print(QPrinter &printer, const TQzPrintRequest &request, int copies,
+                                     const QString &title)
+{
+    const PrinterSetup setup(printer);
+    const TQzPreviewCallback callback = [&](QPainter &canvas, const QSize &size) {
+        PrintPages(&canvas, size, nullptr, request);
+    };
+    const bool print = Preview
+                           ? Preview(printer, callback)
+                           : TFormQzPreview::ShowTextPreview(printer, callback, m_view.window());
+    if (!print)
+        return {};
+    printer.setCopyCount(copies > 0 ? copies : 1);
+    printer.setDocName(title.isEmpty() ? DefaultJobTitle(m_view.FileName()) : title);
+    return PrintPages(nullptr, ScreenPageSize(printer), &printer, request);
+}
+
+TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSize,
+                                          QPrinter *printer, const TQzPrintRequest &request)
+{
+    TQzPrintResult result;
+    if (!canvas && !printer)
+        return result;
+    const bool selection = request.Range == TQzPrintRange::Selection;
+    const bool pageNums = request.Range == TQzPrintRange::PageNums;
+    if (selection && m_view.SelLength() <= 0)
+        return result;
+    if (m_view.FileSize() < m_view.CharSize())
+        return result; // an empty file has no page to print
+    const qint64 start = selection ? m_view.SelStart() : 0;
+    const qint64 end =
+        selection ? m_view.SelStart() + m_view.SelLength() - m_view.CharSize() : m_view.MaxPos();
+
+    const double dpi = ScreenDpi();
+    const TQzEdges r = MarginRect(Margins, pageSize.width(), pageSize.height(), dpi, dpi);
+    const int footer = FooterPixels();
+    const QSize text(r.Width(), r.Height() - footer);
+    if (text.width() < 1 || text.height() < m_view.LineHeight() + 2) {
+        ShowMessage(ProgramTitle(),
+                    QStringLiteral("The margins leave no room for a line of text on the page."),
+                    MsgIcon::Error);
+        return result;
+    }
+
+    ViewState saved(m_view);
+    TQzPrintProgress defaultProgress;
+    const auto progress = [&](int pages, double done) {
+        return Progress ? Progress(pages, done) : defaultProgress.Step(pages, done);
+    };
+    QPainter out;
+    // Pages at the printer's own resolution when it would not take the
+    // screen's: drawn into one bitmap and stretched onto the page.
+    const bool raster =
+        printer && (printer->logicalDpiX() != int(dpi) || printer->logicalDpiY() != int(dpi));
+    QImage pageBitmap;
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    try {
+        m_view.SetSearchRunning(true); // a reload waits for the end of the run
+        m_view.EnableDrawing(false);
+        if (start <= 0)
+            m_view.ScrollToBegin();
+        else
+            m_view.MoveByLines(1, false, false, true, start);
+        m_view.SetSelection(0, 0, false, false, true);
+        m_view.SetTextWrap(true);
+        m_view.SetTextNonPrintable(false);
+        m_view.SetTextGutter(false);
+        m_view.SetHViewPos(0, false);
+        m_view.SetLayoutSize(text);
+        const int pageLines = m_view.VisibleLines();
+
+        for (int page = 1;; ++page) {
+            if (printer && !progress(result.PagesOutput,
+                                     double(m_view.ViewPos() - start) / double(end - start + 1))) {
+                result.Cancelled = true;
+                break;
+            }
+            const bool output = !(pageNums && page < request.FromPage);
+            TQzBinHex::DrawResult drawn;
+            if (output && canvas) {
+                canvas->save();
+                canvas->translate(r.Left, r.Top);
+                canvas->setClipRect(QRect(QPoint(0, 0), text));
+                m_view.RenderTo(*canvas, text, end, true, nullptr, drawn);
+                canvas->restore();
+                DrawFooter(*canvas, QRect(r.Left, r.Bottom - footer, r.Width(), footer), page);
+                canvas->save();
+                canvas->setPen(QPen(Qt::black, 0, Qt::DashLine));
+                canvas->setBrush(Qt::NoBrush);
+                canvas->drawRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
+                canvas->restore();
+                ++result.PagesLaidOut;
+                ++result.PagesOutput;
+                break;
+            }
+            if (output) {
+                if (!out.isActive()) {
+                    if (!out.begin(printer))
+                        throw PrinterError(*printer, true);
+                } else if (!printer->newPage()) {
+                    throw PrinterError(*printer, false);
+                }
+                const TQzEdges rp = MarginRect(Margins, printer->width(), printer->height(),
+                                               printer->logicalDpiX(), printer->logicalDpiY());
+                const int footerP = int(printer->logicalDpiY() / dpi * footer);
+                const QRect area(rp.Left, rp.Top, rp.Width(), rp.Height() - footerP);
+                if (raster) {
+                    m_view.DrawTo(pageBitmap, text.width(), text.height(), end, true, nullptr,
+                                  drawn);
+                    out.drawImage(area, pageBitmap);
+                } else {
+                    out.save();
+                    out.translate(area.topLeft());
+                    out.setClipRect(QRect(QPoint(0, 0), text));
+                    m_view.RenderTo(out, text, end, true, nullptr, drawn);
+                    out.restore();
+                }
+                DrawFooter(out, QRect(rp.Left, rp.Bottom - footerP, rp.Width(), footerP), page);
+                ++result.PagesOutput;
+            } else {
+                // Laid out only, to find where the next page starts.
+                QPainter p(&scratch);
+                m_view.RenderTo(p, text, end, true, nullptr, drawn);
+            }
+            ++result.PagesLaidOut;
+
+            if (!m_view.ReadOK()) {
+                result.ReadFailed = true;
+                break;
+            }
+            const qint64 size = CurrentFileSize(m_view);
+            if (size >= 0 &&
+                size < std::min(m_view.ViewPos() + drawn.ViewPageSize, m_view.FileSize())) {
+                result.ReadFailed = true; // cut short under the run: the rest is gone
+                break;
+            }
+            if (drawn.ViewAtEnd)
+                break;
+            const qint64 before = m_view.ViewPos();
+            m_view.MoveByLines(pageLines, true, false, false, before);
+            if (m_view.ViewPos() <= before)
+                break;
+            if (pageNums ? page + 1 > request.ToPage : m_view.ViewPos() > end)
+                break;
+        }
+        if (out.isActive())
+            out.end();
+    } catch (...) {
+        if (out.isActive())
+            out.end();
+        saved.Restore();
+        throw;
+    }
+    saved.Restore();
+    return result;
+}
