@@ -104,6 +104,7 @@ private:
     qint64 RawBytes(qsizetype from, qsizetype to) const;
     Match PositionOf(qsizetype offset) const;
     int Run(quint32 options);
+    bool Prefilter(quint32 options);
 
     std::unique_ptr<Pcre> m_pcre;
     qsizetype m_context = 2048; // bytes kept in front of an attempt
@@ -127,6 +128,7 @@ private:
     bool m_eof = false;
     bool m_skipChar = false; // the last match was empty
     bool m_restart = false;  // continuing a long candidate by DFA restart
+    bool m_prefilterMiss = false;
     Match m_restartStart;
     qint64 m_errorOffset = -1;
 };
