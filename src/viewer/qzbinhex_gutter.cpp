@@ -51,10 +51,9 @@ void TQzBinHex::UpdateLineStarts()
     m_lineStartsRead = m_doc.WindowReads();
     const qint64 range =
         LineStarts::RangeFor(m_doc.BufferPos(), m_doc.BufferSize(), m_textGutterLinesBufSize);
-    // The table of this open already reaching that far stays: the bytes
-    // before it are the same, and numbers never come from beyond what was
-    // counted. Moving back up the file thus costs nothing.
-    if (range >= 0 && range > m_lineStarts.CountedSize())
+    // Counted afresh from the same read as the window: a table kept from an
+    // earlier read would number bytes rewritten since then.
+    if (range >= 0)
         CountLines(range);
 }
 

@@ -213,6 +213,31 @@ TEST_F(Gutter, TheTableCoversTheFirstBytesOnlyAndSurvivesAWindowBeyondThem)
     EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Number));
 }
 
+// Bytes rewritten in place while the viewer is elsewhere in the counted
+// range: coming back reads them anew, and the numbers must be theirs.
+TEST_F(Gutter, NumbersFollowBytesRewrittenSinceAnEarlierCount)
+{
+    m_view->SetTextGutterLinesStep(1);
+    m_view->SetTextGutterLinesBufSize(1 << 20);
+    m_view->SetTextGutterLinesCount(100000);
+    const QString path = Write(NumberedLines(60000));
+    m_view->Open(path);
+    ShowLines(4);
+    m_view->ScrollTo(300000);
+    ASSERT_GT(m_view->LineNumber(m_view->StrPositions().At(1).Pos), 30000);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.write("l\nine001line002\n"); // as long as "line001\nline002\n"
+    }
+    m_view->ScrollToBegin();
+    const TStrPositions &rec = m_view->StrPositions();
+    ASSERT_EQ(rec.At(1).Pos, 2);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(m_view->LineNumber(rec.At(i).Pos), i + 1) << "row " << i;
+    EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Number));
+}
+
 TEST_F(Gutter, NumbersSwitchedOnAfterOpeningShowAtTheNextDrawing)
 {
     m_view->SetTextGutterLines(false);
