@@ -80,11 +80,15 @@ void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
             painter.setPen(m_s.Colors.Text);
             painter.setBackground(m_s.Colors.Background);
         }
-        const QString text = Shown(row.Text);
+        // A decorator's rewrite of the characters (the sub-strings filter)
+        // shows as on a text line; its map keeps hits on the right bytes.
+        const bool rewritten = decoration.Rewritten;
+        const std::vector<int> &offsets = rewritten ? decoration.Offsets : row.Offsets;
+        const QString text = Shown(rewritten ? decoration.Text : row.Text);
         Output(painter, textX, y, text);
-        m_text.DrawMarks(painter, decoration, row.Pos, textX, y, text, row.Offsets);
+        m_text.DrawMarks(painter, decoration, row.Pos, textX, y, text, offsets);
         if (positions)
-            positions->Add(text, textX, row.Pos, y, row.Offsets);
+            positions->Add(text, textX, row.Pos, y, offsets);
         y += lineHeight;
     }
     // No cells of their own: the strip covers whatever scrolled under it.

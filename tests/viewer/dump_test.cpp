@@ -193,12 +193,42 @@ TEST_F(Dump, AddressesAreUnderlinedInTheCharactersAndTheGutterHasNoMarks)
     EXPECT_TRUE(OnlyColour(0, 10, 1, m_view->TextColorGutter));
 }
 
+// As the sub-strings filter does: every digit shown as "#", one character
+// for one, so the map back to the bytes stays as it was.
+class DigitsHidden final : public TQzLineDecorator
+{
+public:
+    void Decorate(const TQzLogicalLine &line, const TQzDecorationContext &,
+                  TQzLineDecoration &decoration) const override
+    {
+        QString text = line.Text;
+        for (QChar &c : text)
+            if (c.isDigit())
+                c = u'#';
+        decoration.Rewrite(text, line.Offsets);
+    }
+};
+
+TEST_F(Dump, ARewriteOfTheCharactersShowsInTheCharacterColumnOnly)
+{
+    m_view->SetLineDecorators({std::make_shared<DigitsHidden>()});
+    m_view->SetMode(vbmodeHex);
+    m_view->Open(Write("A4b\n", QStringLiteral("rewrite.bin")));
+    ShowLines(2, 80);
+    const TStrPositions &rec = m_view->StrPositions();
+    ASSERT_EQ(rec.Count(), 1);
+    EXPECT_EQ(rec.At(0).Str, QStringLiteral("A#b."));
+    // The cell still shows the byte: "34" is drawn, so its digits have ink.
+    EXPECT_TRUE(HasColour(Col(14), Col(16), 0, m_view->TextColorHex));
+    EXPECT_EQ(rec.PosFromCoord(Col(61 + 1) + 1, Mid(0), true), 1);
+}
+
 TEST_F(Dump, EveryShownStringPassesTheRewriteOnceAndALengthChangeIsRefused)
 {
     m_view->SetMode(vbmodeHex);
     m_view->Open(Write("A4b\n", QStringLiteral("rewrite.bin")));
-    const TQzDumpLayout layout = LayOutDump(
-        m_view->Document(), TQzDumpGeometry::For(vbmodeHex, 8, 16, 8, 8), 0, 2, -1);
+    const TQzDumpLayout layout =
+        LayOutDump(m_view->Document(), TQzDumpGeometry::For(vbmodeHex, 8, 16, 8, 8), 0, 2, -1);
     for (const bool keepLength : {true, false}) {
         SCOPED_TRACE(keepLength);
         TQzRenderSetup setup;
