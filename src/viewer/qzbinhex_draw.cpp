@@ -325,6 +325,11 @@ void TQzBinHex::UpdateScrollBars()
 void TQzBinHex::paintEvent(QPaintEvent *)
 {
     RunGuarded([&] {
+        // Moved to a screen of another density: draw anew rather than let
+        // the old pixels be scaled.
+        if (!m_bitmap.isNull() && m_bitmap.devicePixelRatio() != devicePixelRatioF() &&
+            m_busyCount == 0)
+            Redraw();
         QPainter p(viewport());
         if (m_bitmap.isNull())
             p.fillRect(viewport()->rect(), m_color);
