@@ -114,6 +114,7 @@ TEST_F(Gutter, LineBreaksOfEveryKindNumberTheSameLines)
         {"crlf", "a\r\nb\r\nc\r\nd\r\n"},
         {"lone cr in crlf", "a\r\nb\rc\r\nd\r\n"},
         {"cr only", "a\rb\rc\rd\r"},
+        {"nothing but crs", "\r\r\r\r"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
