@@ -107,26 +107,55 @@ private:
         }
     }
 
+    // The unit at or after p (unit-aligned) whose value is c, or end: its
+    // value byte is found with memchr, and a hit counts only in a unit's
+    // value place with the other byte zero.
+    const char *FindUnit(const char *data, const char *p, const char *end, char c) const
+    {
+        const qint64 valueAt = m_unit == LineCountUnit::Utf16Big ? 1 : 0;
+        if (p >= end)
+            return end;
+        for (const char *q = p + valueAt; q < end;) {
+            const void *hit = std::memchr(q, c, size_t(end - q));
+            if (!hit)
+                return end;
+            const char *h = static_cast<const char *>(hit);
+            if ((h - data) % 2 == valueAt && h[valueAt ? -1 : 1] == 0)
+                return h - valueAt;
+            q = h + 1;
+        }
+        return end;
+    }
+
+    // As FeedBytes, over whole units.
     bool FeedUnits(const char *data, qint64 from, qint64 n, qint64 base)
     {
-        for (qint64 k = from; k < n; k += 2) {
-            const bool cr = IsUnit(data + k, 13);
-            if (!cr && !IsUnit(data + k, 10))
-                continue;
-            qint64 next = k + 2;
-            if (cr) {
-                if (next == n) {
-                    m_pendingCr = base + k;
+        const char *end = data + n;
+        const char *p = data + from;
+        const char *cr = FindUnit(data, p, end, '\r');
+        const char *lf = FindUnit(data, p, end, '\n');
+        for (;;) {
+            const char *brk = std::min(cr, lf);
+            if (brk == end)
+                return true;
+            const char *next = brk + 2;
+            if (brk == cr) {
+                if (next == end) {
+                    m_pendingCr = base + (brk - data);
                     return true;
                 }
-                if (IsUnit(data + next, 10))
+                if (IsUnit(next, 10))
                     next += 2;
             }
-            if (!Add(base + next, base + n))
+            if (!Add(base + (next - data), base + n))
                 return false;
-            k = next - 2;
+            if (next == end)
+                return true;
+            if (cr < next)
+                cr = FindUnit(data, next, end, '\r');
+            if (lf < next)
+                lf = FindUnit(data, next, end, '\n');
         }
-        return true;
     }
 
     std::vector<qint32> &m_starts;

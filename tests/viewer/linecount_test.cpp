@@ -163,6 +163,10 @@ TEST(LineCount, Utf16BreaksNeedTheirHighByteZero)
         {"BE bytes read as LE", QByteArray("\0a\0\n\0b", 6), LineCountUnit::Utf16Little, {}},
         {"LE U+010A and U+0D0D", QByteArray("\n\1\r\r\0\0", 6), LineCountUnit::Utf16Little, {}},
         {"BE U+0A0D", QByteArray("\n\r\0x", 4), LineCountUnit::Utf16Big, {}},
+        // A 10 in the other place of a unit, beside a zero byte of the next
+        // or the last unit: a byte search alone would take it for LF.
+        {"LE U+0A78 then U+7900", QByteArray("x\n\0y", 4), LineCountUnit::Utf16Little, {}},
+        {"BE U+7800 then U+0A00", QByteArray("x\0\n\0y\0", 6), LineCountUnit::Utf16Big, {}},
         {"LE CR then text with LF high byte",
          QByteArray("\r\0\0\nx\0", 6),
          LineCountUnit::Utf16Little,
