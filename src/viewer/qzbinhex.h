@@ -445,7 +445,8 @@ private:
     void UpdatePointer(const QPoint &point);
     // The last character from position that is no delimiter, moving one way.
     qint64 ScanDelimited(qint64 position, bool forward, bool lines) const;
-    QByteArray LinkAt(qint64 position) const;
+    // The address under a client point, UTF-8; empty where there is none.
+    QByteArray LinkAt(const QPoint &point) const;
     void CopyLink();
     void PopupSelectLine();
     void PlaceOnClipboard(const QString &text);

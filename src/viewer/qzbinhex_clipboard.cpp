@@ -81,12 +81,11 @@ void TQzBinHex::CopyToClipboard(bool asHex)
 
 void TQzBinHex::CopyLink()
 {
-    const QByteArray url =
-        LinkAt(m_strPositions.PosFromCoord(m_popupPoint.x(), m_popupPoint.y(), true));
+    const QByteArray url = LinkAt(m_popupPoint);
     if (url.isEmpty())
         return;
     try {
-        PlaceOnClipboard(CodepageToUnicode(url, EncodingAnsi));
+        PlaceOnClipboard(QString::fromUtf8(url));
     } catch (const std::exception &) {
         ViewerMsg::Show(CannotCopy);
     }
