@@ -409,4 +409,29 @@ TEST_F(Mouse, ShiftClickBeforeAnyClickSelectsFromTheStart)
     EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 6)));
 }
 
+TEST_F(Mouse, DraggingPastEitherSideScrollsSidewaysAndSelectsToTheEdge)
+{
+    QByteArray lines;
+    for (int i = 0; i < 5; ++i)
+        lines += QByteArray(300, 'x') + '\n';
+    m_view->Open(Write(lines));
+    ShowLines(4, 30);
+    Press(Char(2, 1));
+    const int right = m_view->viewport()->width() - 1;
+    PointerAt(QPoint(right, Char(2, 1).y()));
+    Move(QPoint(right, Char(2, 1).y()));
+    EXPECT_EQ(m_view->AutoScrollDir(), 4);
+    m_view->AutoScrollTimerTimer();
+    EXPECT_EQ(m_view->HViewPos(), 20);
+    // Up to the character boundary just past the right edge, 20 pixels on.
+    const qint64 edge = 301 + qRound(double(right + 2 - (m_view->TextLeft() - 20)) / m_charWidth);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(301 + 2, edge - 303)));
+    Move(QPoint(m_view->TextLeft(), Char(2, 1).y()));
+    EXPECT_EQ(m_view->AutoScrollDir(), 3);
+    m_view->AutoScrollTimerTimer();
+    EXPECT_EQ(m_view->HViewPos(), 0);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(301, 2))) << "to the start of the line";
+    Release(Char(5, 1));
+}
+
 } // namespace
