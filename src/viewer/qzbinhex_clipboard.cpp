@@ -32,6 +32,7 @@ QByteArray HexDigits(const QByteArray &bytes)
     }
     return out;
 }
+
 // A large copy faults its buffer in by 2 MiB pages instead of 4 KiB ones,
 // where the system lets a program ask for that.
 void AdviseHugePages(void *data, qint64 bytes)
@@ -76,14 +77,14 @@ QString TQzBinHex::SelTextAsUnicode() const
     // Eight bytes at a time: they are loaded before their 16 bytes are
     // written, and those end at or before byte n + i + 8.
     for (; i + 8 <= got; i += 8) {
+        unsigned char bytes[8];
+        std::memcpy(bytes, raw + i, 8);
         quint64 block;
-        std::memcpy(&block, raw + i, 8);
+        std::memcpy(&block, bytes, 8);
         if (block & 0x8080808080808080ULL)
             break;
-        for (int k = 0; k < 8; ++k) {
-            const auto b = char16_t((block >> (8 * k)) & 0xff);
-            out[i + k] = b == 0 ? u' ' : b;
-        }
+        for (int k = 0; k < 8; ++k)
+            out[i + k] = bytes[k] == 0 ? u' ' : char16_t(bytes[k]);
     }
     for (; i < got; ++i) {
         const auto b = static_cast<unsigned char>(raw[i]);

@@ -153,6 +153,8 @@ TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
         {"ANSI, ASCII only", QByteArray("x\0y", 3), vbmodeText, 0, false, QStringLiteral("x y")},
         {"UTF-8 after ASCII and a zero byte", QByteArray("a\0\xc3\xa9\0", 5), vbmodeText, 0, false,
          QStringLiteral("a \u00e9 ")},
+        {"UTF-8 past a block of eight ASCII bytes", QByteArray("01234567\08\xc3\xa9xyz", 15),
+         vbmodeText, 130, false, QStringLiteral("01234567 8\u00e9xyz")},
         {"UTF-8, a cut sequence at the end", QByteArray("ab\xc3", 3), vbmodeText, 130, false,
          QStringLiteral("ab\ufffd")},
         {"OEM page 437", QByteArray("\x80\x9b\0", 3), vbmodeText, 1, false,
