@@ -445,10 +445,18 @@ private:
     void UpdatePointer(const QPoint &point);
     // The last character from position that is no delimiter, moving one way.
     qint64 ScanDelimited(qint64 position, bool forward, bool lines) const;
-    QByteArray LinkAt(qint64 position) const;
+    // The address under a client point, UTF-8; empty where there is none.
+    QByteArray LinkAt(const QPoint &point) const;
     void CopyLink();
     void PopupSelectLine();
     void PlaceOnClipboard(const QString &text);
+    // How many selected bytes a read of at most maxBytes takes (<= 0: the cap).
+    qint64 SelectionBytes(qint32 maxBytes) const;
+    // Reads count bytes from the selection's start; -1 after a read error
+    // was shown, else the bytes read.
+    qint64 ReadSelection(char *buffer, qint64 count) const;
+    // The selection as text of an 8-bit code page, zero bytes as spaces.
+    QString SelTextAsUnicode() const;
     void PaintDragMarker(QPainter &painter) const;
     void BuildPopupMenu();
     void RebuildCodepageMenu();

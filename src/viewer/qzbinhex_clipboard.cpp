@@ -9,7 +9,10 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <cstring>
 #include <exception>
+
+#include <sys/mman.h>
 
 namespace {
 const QString CannotCopy = QStringLiteral("Cannot copy data to Clipboard");
@@ -29,7 +32,77 @@ QByteArray HexDigits(const QByteArray &bytes)
     }
     return out;
 }
+
+// A large copy faults its buffer in by 2 MiB pages instead of 4 KiB ones,
+// where the system lets a program ask for that.
+void AdviseHugePages(void *data, qint64 bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr quintptr Huge = 2 * 1024 * 1024;
+    const auto from = (quintptr(data) + Huge - 1) & ~(Huge - 1);
+    const auto to = (quintptr(data) + quintptr(bytes)) & ~(Huge - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
 } // namespace
+
+QString TQzBinHex::SelTextAsUnicode() const
+{
+    const qint64 n = SelectionBytes(0);
+    if (n <= 0)
+        return {};
+    const TQzEncoding encoding = TextEncoding();
+    if (encoding != EncodingAnsi && encoding != EncodingUtf8) {
+        QByteArray bytes = SelText(0);
+        bytes.replace('\0', ' ');
+        return CodepageToUnicode(bytes, encoding);
+    }
+    // UTF-8, mostly ASCII: the bytes are read into the upper half of the
+    // text's own buffer and widened in place, so a 16 MiB copy costs one
+    // allocation, which goes back to the system when the clipboard lets go.
+    // Writing unit i (bytes 2i, 2i + 1) never reaches byte n + i + 1 that is
+    // still to be read.
+    QString text(qsizetype(n), Qt::Uninitialized);
+    AdviseHugePages(text.data(), 2 * n);
+    char *raw = reinterpret_cast<char *>(text.data()) + n;
+    const qint64 got = ReadSelection(raw, n);
+    if (got <= 0)
+        return {};
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    qint64 i = 0;
+    // Eight bytes at a time: they are loaded before their 16 bytes are
+    // written, and those end at or before byte n + i + 8.
+    for (; i + 8 <= got; i += 8) {
+        unsigned char bytes[8];
+        std::memcpy(bytes, raw + i, 8);
+        quint64 block;
+        std::memcpy(&block, bytes, 8);
+        if (block & 0x8080808080808080ULL)
+            break;
+        for (int k = 0; k < 8; ++k)
+            out[i + k] = bytes[k] == 0 ? u' ' : char16_t(bytes[k]);
+    }
+    for (; i < got; ++i) {
+        const auto b = static_cast<unsigned char>(raw[i]);
+        if (b >= 0x80)
+            break;
+        out[i] = b == 0 ? u' ' : char16_t(b);
+    }
+    if (i == got) {
+        text.truncate(qsizetype(got));
+        return text;
+    }
+    // The rest from its first non-ASCII byte, which starts a sequence since
+    // everything before it was ASCII.
+    QByteArray rest(raw + i, qsizetype(got - i));
+    text.truncate(qsizetype(i));
+    rest.replace('\0', ' ');
+    return text + CodepageToUnicode(rest, encoding);
+}
 
 void TQzBinHex::PlaceOnClipboard(const QString &text)
 {
@@ -55,16 +128,12 @@ void TQzBinHex::CopyToClipboard(bool asHex)
             text = SelTextW();
             text.replace(QChar(0), QLatin1Char(' '));
         } else {
-            QByteArray bytes = SelText(0);
-            if (bytes.isEmpty())
-                return;
             if (asHex) {
-                text = QString::fromLatin1(HexDigits(bytes));
+                text = QString::fromLatin1(HexDigits(SelText(0)));
             } else {
-                bytes.replace('\0', ' ');
                 // The exact characters of the file's code page; the OEM page
                 // is 437 and ANSI is UTF-8 here.
-                text = CodepageToUnicode(bytes, TextEncoding());
+                text = SelTextAsUnicode();
             }
         }
         if (text.isEmpty())
@@ -81,12 +150,11 @@ void TQzBinHex::CopyToClipboard(bool asHex)
 
 void TQzBinHex::CopyLink()
 {
-    const QByteArray url =
-        LinkAt(m_strPositions.PosFromCoord(m_popupPoint.x(), m_popupPoint.y(), true));
+    const QByteArray url = LinkAt(m_popupPoint);
     if (url.isEmpty())
         return;
     try {
-        PlaceOnClipboard(CodepageToUnicode(url, EncodingAnsi));
+        PlaceOnClipboard(QString::fromUtf8(url));
     } catch (const std::exception &) {
         ViewerMsg::Show(CannotCopy);
     }

@@ -181,7 +181,10 @@ void TQzBinHex::OnVScrollAction(int action)
         ScrollToEnd();
         break;
     case QAbstractSlider::SliderMove: {
-        const qint64 m = std::clamp<qint64>(FileSize() / BytesPerLine(), 1, 32767);
+        // The range the repaint gave the bar, so that a thumb at its end
+        // means the end of the file even when the file has few rows.
+        const qint64 m =
+            m_vMax > 0 ? m_vMax : std::clamp<qint64>(FileSize() / BytesPerLine(), 1, 32767);
         const qint64 p = MulDiv64(FileSize(), std::max(bar->sliderPosition(), 0), m);
         if (!(m_viewAtEnd && p >= m_viewPos))
             ScrollTo(p);

@@ -39,8 +39,7 @@ void TQzBinHex::UpdatePopupItems()
     const bool enabled[PopupCommandCount] = {
         someSelected,
         someSelected && Mode() == vbmodeHex,
-        !empty && !LinkAt(m_strPositions.PosFromCoord(m_popupPoint.x(), m_popupPoint.y(), true))
-                       .isEmpty(),
+        !empty && !LinkAt(m_popupPoint).isEmpty(),
         !empty && m_textEnableSel,
         !empty && m_textEnableSel && !allSelected,
         !empty,

@@ -110,9 +110,11 @@ void TQzBinHex::MousePress(QMouseEvent *event)
     const Qt::KeyboardModifiers mods =
         event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (mods == Qt::ShiftModifier) {
+        // Before any plain click the anchor is the start of the file: an
+        // anchor of -1 would take one byte more than the user pointed at.
+        const qint64 anchor = std::max(m_shiftAnchor, qint64(0));
         if (p >= 0)
-            SetSelection(std::max(std::min(m_shiftAnchor, p), qint64(0)),
-                         std::abs(p - m_shiftAnchor), false, true, true);
+            SetSelection(std::min(anchor, p), std::abs(p - anchor), false, true, true);
         return;
     }
     const qint64 now = TickCount();
@@ -167,7 +169,7 @@ void TQzBinHex::ExtendSelectionTo(const QPoint &point)
 
 void TQzBinHex::UpdatePointer(const QPoint &point)
 {
-    const bool link = !LinkAt(m_strPositions.PosFromCoord(point.x(), point.y(), true)).isEmpty();
+    const bool link = !LinkAt(point).isEmpty();
     const Qt::CursorShape shape = link ? Qt::PointingHandCursor : Qt::IBeamCursor;
     if (viewport()->cursor().shape() != shape)
         viewport()->setCursor(shape);
@@ -234,7 +236,7 @@ void TQzBinHex::MouseRelease(QMouseEvent *event)
         return;
     const QPoint at = event->position().toPoint();
     if (m_strPositions.PosFromCoord(at.x(), at.y(), false) == m_mouseDownPos && OnClickURL) {
-        const QByteArray url = LinkAt(m_mouseDownPos);
+        const QByteArray url = LinkAt(at);
         if (!url.isEmpty())
             OnClickURL(this, TQzUrlList::ClickTarget(url));
     }
@@ -311,7 +313,9 @@ void TQzBinHex::contextMenuEvent(QContextMenuEvent *event)
     });
 }
 
-QByteArray TQzBinHex::LinkAt(qint64 position) const
+QByteArray TQzBinHex::LinkAt(const QPoint &point) const
 {
-    return m_urls.UrlAt(position);
+    // The character under the point, not the nearer boundary: the hand and
+    // the click then cover exactly the address's characters.
+    return UrlAt(point).Text;
 }

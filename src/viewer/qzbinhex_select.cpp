@@ -6,6 +6,10 @@
 #include "text/contract.h"
 #include "text/sproc.h"
 
+#include <QSysInfo>
+
+#include <algorithm>
+
 namespace {
 // The furthest a word or line scan goes either way: it never leaves the read
 // window anyway, so it never reads the file.
@@ -65,22 +69,37 @@ void TQzBinHex::SelectLine(qint64 position)
     SetSelection(start, end + CharSize() - start, false, true, true);
 }
 
-QByteArray TQzBinHex::SelText(qint32 maxBytes) const
+qint64 TQzBinHex::SelectionBytes(qint32 maxBytes) const
 {
     if (m_selLength <= 0 || !SourceAssigned())
-        return {};
-    const qint64 n = std::min<qint64>(m_selLength, maxBytes > 0 ? qint64(maxBytes) : MaxCopyBytes);
-    QByteArray bytes(qsizetype(n), Qt::Uninitialized);
+        return 0;
+    return std::min<qint64>(m_selLength, maxBytes > 0 ? qint64(maxBytes) : MaxCopyBytes);
+}
+
+qint64 TQzBinHex::ReadSelection(char *buffer, qint64 count) const
+{
     qint64 got = 0;
     // Straight from the file: the window holds a screen or so, the selection
     // may be the whole file. A file cut short since gives what is left.
-    if (!ReadSource(bytes.data(), n, &got, m_selStart)) {
+    if (!ReadSource(buffer, count, &got, m_selStart)) {
         ViewerMsg::Show(m_doc.Kind() == ViewDocument::SourceKind::Stream
                             ? ViewerMsg::CannotReadStream
                             : FormatStrW(ViewerMsg::CannotReadFile, {m_fileName}));
-        return {};
+        return -1;
     }
-    bytes.truncate(qsizetype(std::clamp<qint64>(got, 0, n)));
+    return std::clamp<qint64>(got, 0, count);
+}
+
+QByteArray TQzBinHex::SelText(qint32 maxBytes) const
+{
+    const qint64 n = SelectionBytes(maxBytes);
+    if (n <= 0)
+        return {};
+    QByteArray bytes(qsizetype(n), Qt::Uninitialized);
+    const qint64 got = ReadSelection(bytes.data(), n);
+    if (got < 0)
+        return {};
+    bytes.truncate(qsizetype(got));
     return bytes;
 }
 
@@ -88,6 +107,19 @@ QString TQzBinHex::SelTextW() const
 {
     Require(IsUnicodeMode(), QStringLiteral("SelTextW is called in non-Unicode mode"),
             QStringLiteral("QzBinHex"));
-    const QByteArray bytes = SelText(0);
-    return BytesToWideString(bytes.constData(), bytes.size(), IsBigEndian());
+    const qint64 n = SelectionBytes(0) / 2 * 2;
+    if (n <= 0)
+        return {};
+    // Read straight into the text: a 16 MiB copy then needs no second buffer.
+    QString text(qsizetype(n / 2), Qt::Uninitialized);
+    const qint64 got = ReadSelection(reinterpret_cast<char *>(text.data()), n);
+    if (got < 0)
+        return {};
+    text.truncate(qsizetype(got / 2)); // a last odd byte is dropped
+    const bool swap = IsBigEndian() != (QSysInfo::ByteOrder == QSysInfo::BigEndian);
+    if (swap) {
+        for (QChar &c : text)
+            c = QChar(char16_t((c.unicode() >> 8) | (c.unicode() << 8)));
+    }
+    return text;
 }

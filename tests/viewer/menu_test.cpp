@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 
@@ -188,6 +189,38 @@ TEST_F(Menus, EncodingNames)
                  {130, "Unicode (UTF-8)"}};
     for (const auto &c : cases)
         EXPECT_EQ(TQzBinHex::EncodingName(c.encoding), QByteArray(c.name)) << c.encoding;
+}
+
+TEST_F(Menus, CopyLinkTakesTheAddressUnderTheMenuPoint)
+{
+    m_view->Open(Write("see www.example.com now\n"));
+    ShowLines(3);
+    const int x0 = m_view->TextLeft();
+    const struct
+    {
+        const char *name;
+        QPoint at;
+        bool keyboard;
+        QString copied; // empty: the item is disabled
+    } cases[] = {
+        {"on the address", QPoint(x0 + 6 * m_charWidth + 1, 2), false,
+         QStringLiteral("www.example.com")},
+        {"right half of its last character", QPoint(x0 + 19 * m_charWidth - 2, 2), false,
+         QStringLiteral("www.example.com")},
+        {"beside it", QPoint(x0 + 1, 2), false, QString()},
+        {"from the keyboard", QPoint(x0 + 6 * m_charWidth + 1, 2), true, QString()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        RequestMenu(c.at, c.keyboard);
+        QAction *copyLink = m_view->PopupAction(vpCmdCopyLink);
+        EXPECT_EQ(copyLink->isEnabled(), !c.copied.isEmpty());
+        if (copyLink->isEnabled())
+            copyLink->trigger();
+        EXPECT_EQ(QApplication::clipboard()->text(),
+                  c.copied.isEmpty() ? QStringLiteral("before") : c.copied);
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 #include <thread>
@@ -272,6 +273,165 @@ TEST_F(Mouse, WheelWithShiftOrCtrlAndTheTiltWheel)
     EXPECT_EQ(m_view->ViewPos(), 0);
     Wheel(QPoint(0, -120), Qt::AltModifier);
     EXPECT_EQ(m_view->ViewPos(), 0) << "other combinations do nothing";
+}
+
+TEST_F(Mouse, KeysAndTheHorizontalBarMoveSideways)
+{
+    QByteArray lines;
+    for (int i = 0; i < 50; ++i)
+        lines += QByteArray(300, 'x') + '\n';
+    m_view->Open(Write(lines));
+    ShowLines(10, 30);
+    const int hmax = m_view->HMaxPos();
+    const int width = m_view->viewport()->width();
+    ASSERT_GT(hmax, 2 * width);
+    int scrolls = 0;
+    m_view->OnScroll = [&](TQzBinHex *) { ++scrolls; };
+    QScrollBar *bar = m_view->horizontalScrollBar();
+    const struct
+    {
+        const char *name;
+        int key; // 0: the bar's action instead
+        Qt::KeyboardModifiers mods;
+        QAbstractSlider::SliderAction action;
+        int hViewPos;
+    } steps[] = {
+        {"Right", Qt::Key_Right, Qt::NoModifier, {}, 200},
+        {"Right again", Qt::Key_Right, Qt::NoModifier, {}, 400},
+        {"Left", Qt::Key_Left, Qt::NoModifier, {}, 200},
+        {"Shift+Right is not handled", Qt::Key_Right, Qt::ShiftModifier, {}, 200},
+        {"End", Qt::Key_End, Qt::NoModifier, {}, hmax},
+        {"Home", Qt::Key_Home, Qt::NoModifier, {}, 0},
+        {"bar: line right", 0, {}, QAbstractSlider::SliderSingleStepAdd, 200},
+        {"bar: page right", 0, {}, QAbstractSlider::SliderPageStepAdd, 200 + width},
+        {"bar: page left", 0, {}, QAbstractSlider::SliderPageStepSub, 200},
+        {"bar: line left", 0, {}, QAbstractSlider::SliderSingleStepSub, 0},
+        {"bar: right end", 0, {}, QAbstractSlider::SliderToMaximum, hmax},
+        {"bar: left end", 0, {}, QAbstractSlider::SliderToMinimum, 0},
+    };
+    int barActions = 0;
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.name);
+        if (s.key != 0) {
+            Key(s.key, s.mods);
+        } else {
+            bar->triggerAction(s.action);
+            ++barActions;
+        }
+        EXPECT_EQ(m_view->HViewPos(), s.hViewPos);
+        EXPECT_EQ(bar->value(), s.hViewPos) << "the bar shows where the view is";
+    }
+    bar->setSliderPosition(123); // a tracking thumb
+    EXPECT_EQ(m_view->HViewPos(), 123);
+    EXPECT_EQ(scrolls, barActions + 1) << "every bar request, and only those, fires OnScroll";
+    EXPECT_EQ(m_view->ViewPos(), 0) << "nothing of it moved the view down";
+}
+
+TEST_F(Mouse, TheVerticalThumbDoesNotPushAVisibleEndFurther)
+{
+    m_view->Open(Write(NumberedLines(100)));
+    ShowLines(10);
+    m_view->ScrollToEnd();
+    ASSERT_TRUE(m_view->ViewAtEnd());
+    const qint64 end = m_view->ViewPos();
+    QScrollBar *bar = m_view->verticalScrollBar();
+    bar->setSliderPosition(bar->maximum());
+    EXPECT_EQ(m_view->ViewPos(), end);
+    // Half way up the thumb's range is half way into the file.
+    bar->setSliderPosition(bar->maximum() / 2);
+    EXPECT_EQ(m_view->ViewPos(), 800 * (bar->maximum() / 2) / bar->maximum() / 8 * 8);
+    EXPECT_FALSE(m_view->ViewAtEnd());
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(m_view->ViewPos(), 0);
+}
+
+TEST_F(Mouse, ThePointerIsAHandOverAnAddressOnly)
+{
+    m_view->Open(Write("see www.example.com now\n"));
+    ShowLines(3);
+    const auto shape = [&] { return m_view->viewport()->cursor().shape(); };
+    const struct
+    {
+        const char *name;
+        QPoint at;
+        Qt::CursorShape shape;
+    } cases[] = {
+        {"on the address", Char(6, 0), Qt::PointingHandCursor},
+        {"before it", Char(1, 0), Qt::IBeamCursor},
+        {"right half of the space before it", Char(3, 0, true), Qt::IBeamCursor},
+        {"on its last character", Char(18, 0, true), Qt::PointingHandCursor},
+        {"right of the line, where a loose test would give its end", Char(40, 0), Qt::IBeamCursor},
+        {"below every line", Char(6, 2), Qt::IBeamCursor},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Send(QEvent::MouseMove, c.at, Qt::NoButton);
+        EXPECT_EQ(shape(), c.shape);
+    }
+    Press(Char(1, 0), Qt::NoModifier, Qt::MiddleButton);
+    Send(QEvent::MouseMove, Char(6, 0), Qt::NoButton);
+    EXPECT_NE(shape(), Qt::PointingHandCursor) << "the scrolling mode keeps its own pointer";
+    Press(Char(1, 0));
+    Release(Char(1, 0));
+
+    // A click where the hand shows opens the address; a drag does not.
+    std::vector<QByteArray> clicked;
+    m_view->OnClickURL = [&](TQzBinHex *, const QByteArray &url) { clicked.push_back(url); };
+    Click(Char(18, 0, true));
+    Click(Char(3, 0, true));
+    Press(Char(6, 0));
+    Move(Char(9, 0));
+    Release(Char(9, 0));
+    EXPECT_EQ(clicked, (std::vector<QByteArray>{"www.example.com"}));
+}
+
+TEST_F(Mouse, TheScrollingModeShowsItsMarkerUntilTheFocusGoes)
+{
+    m_view->Open(Write("a\n"));
+    ShowLines(6);
+    const QPoint origin(60, 40);
+    const auto centre = [&] { return m_view->viewport()->grab().toImage().pixelColor(origin); };
+    ASSERT_EQ(centre(), QColor(Qt::white));
+    Press(origin, Qt::NoModifier, Qt::MiddleButton);
+    ASSERT_TRUE(m_view->DragScrollMode());
+    EXPECT_EQ(centre(), QColor(Qt::black)) << "the marker is centred on the origin";
+    QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
+    QApplication::sendEvent(m_view.get(), &out);
+    EXPECT_FALSE(m_view->DragScrollMode());
+    EXPECT_EQ(centre(), QColor(Qt::white));
+}
+
+TEST_F(Mouse, ShiftClickBeforeAnyClickSelectsFromTheStart)
+{
+    m_view->Open(Write("0123456789012345678901234567890123456789\n"));
+    ShowLines(3);
+    Click(Char(6, 0), Qt::ShiftModifier);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 6)));
+}
+
+TEST_F(Mouse, DraggingPastEitherSideScrollsSidewaysAndSelectsToTheEdge)
+{
+    QByteArray lines;
+    for (int i = 0; i < 5; ++i)
+        lines += QByteArray(300, 'x') + '\n';
+    m_view->Open(Write(lines));
+    ShowLines(4, 30);
+    Press(Char(2, 1));
+    const int right = m_view->viewport()->width() - 1;
+    PointerAt(QPoint(right, Char(2, 1).y()));
+    Move(QPoint(right, Char(2, 1).y()));
+    EXPECT_EQ(m_view->AutoScrollDir(), 4);
+    m_view->AutoScrollTimerTimer();
+    EXPECT_EQ(m_view->HViewPos(), 20);
+    // Up to the character boundary just past the right edge, 20 pixels on.
+    const qint64 edge = 301 + qRound(double(right + 2 - (m_view->TextLeft() - 20)) / m_charWidth);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(301 + 2, edge - 303)));
+    Move(QPoint(m_view->TextLeft(), Char(2, 1).y()));
+    EXPECT_EQ(m_view->AutoScrollDir(), 3);
+    m_view->AutoScrollTimerTimer();
+    EXPECT_EQ(m_view->HViewPos(), 0);
+    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(301, 2))) << "to the start of the line";
+    Release(Char(5, 1));
 }
 
 } // namespace

@@ -129,6 +129,8 @@ TEST_F(Selection, SelTextReadsTheFileUpToItsCap)
     // A file cut short under the selection gives what is left, no more.
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 4), 0);
     EXPECT_EQ(m_view->SelText(0), QByteArray("23"));
+    m_view->CopyToClipboard(false);
+    EXPECT_EQ(ClipboardText(), QStringLiteral("23")) << "the copy is cut with the file";
     m_view->ClearSelection(false);
     EXPECT_TRUE(m_view->SelText(0).isEmpty());
     EXPECT_TRUE(m_sink.Messages().empty());
@@ -148,20 +150,33 @@ TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
     } cases[] = {
         {"UTF-8, zero bytes as spaces", QByteArray("a\xc3\xa9\0b", 5), vbmodeText, 130, false,
          QStringLiteral("a\u00e9 b")},
+        {"ANSI, ASCII only", QByteArray("x\0y", 3), vbmodeText, 0, false, QStringLiteral("x y")},
+        {"UTF-8 after ASCII and a zero byte", QByteArray("a\0\xc3\xa9\0", 5), vbmodeText, 0, false,
+         QStringLiteral("a \u00e9 ")},
+        {"UTF-8 past a block of eight ASCII bytes", QByteArray("01234567\08\xc3\xa9xyz", 15),
+         vbmodeText, 130, false, QStringLiteral("01234567 8\u00e9xyz")},
+        {"UTF-8, a cut sequence at the end", QByteArray("ab\xc3", 3), vbmodeText, 130, false,
+         QStringLiteral("ab\ufffd")},
         {"OEM page 437", QByteArray("\x80\x9b\0", 3), vbmodeText, 1, false,
          QStringLiteral("\u00c7\u00a2 ")},
         {"Windows-1251", "\xc0\xff", vbmodeText, EntryOf(1251), false,
          QStringLiteral("\u0410\u044f")},
         {"as hex", QByteArray("A\0\n", 3), vbmodeText, 0, true, QStringLiteral("41 00 0A")},
+        {"UTF-16 BE, an odd last byte dropped", Utf16(QStringLiteral("\u4e2dA"), true) + "x",
+         vbmodeUnicode, EncodingUtf16BE, false, QStringLiteral("\u4e2dA")},
         {"UTF-16 LE, hex ignored", Utf16(QStringLiteral("\u00e9x"), false) + QByteArray(2, '\0'),
-         vbmodeUnicode, 0, true, QStringLiteral("\u00e9x ")},
+         vbmodeUnicode, EncodingUtf16LE, true, QStringLiteral("\u00e9x ")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QGuiApplication::clipboard()->clear();
         m_view->SetMode(c.mode);
-        m_view->SetTextEncoding(c.encoding);
+        if (c.encoding >= 0)
+            m_view->SetTextEncoding(c.encoding);
         m_view->Open(Write(c.bytes, QString::fromLatin1(c.name)));
+        if (c.encoding < 0) // the byte order, in the Unicode modes
+            m_view->SetUnicodeOrder(c.encoding == EncodingUtf16BE ? UnicodeOrderBig
+                                                                  : UnicodeOrderLittle);
         m_view->SelectAll();
         m_view->CopyToClipboard(c.hex);
         EXPECT_EQ(ClipboardText(), c.clipboard);
