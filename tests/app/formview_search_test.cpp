@@ -9,6 +9,7 @@
 #include "app/formgoregex.h"
 #include "app/shellmessages.h"
 #include "search/qzstreamsearch.h"
+#include "text/guard.h"
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
@@ -16,7 +17,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -306,6 +310,157 @@ TEST_F(SearchTest, GotoWindowKeepsItsVisibilityAndPlace)
     EXPECT_TRUE(ini.contains("Goto=0")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("GotoX=200"));
     EXPECT_TRUE(ini.contains("GotoY=210"));
+}
+
+const QByteArray kRuleLog = "start\n"        // 0
+                            "error one\n"    // 6
+                            "Warning two\n"  // 16
+                            "ERROR three\n"  // 28
+                            "warning four\n" // 40
+                            "Error five\n";  // 53
+
+TEST_F(SearchTest, GotoButtonsStepThroughTheLinesOfTheirRule)
+{
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    form.OpenFileTab(WriteFile(QStringLiteral("rules.log"), kRuleLog));
+    TQzBinHex *view = form.Rec(0).View;
+    const auto click = [&form](int n) { form.GotoWindow()->Panel(n)->SpeedButton1->click(); };
+
+    // The new search stands on the first line from the page, so the first
+    // click lands on the second; the rule is caseless.
+    click(1);
+    EXPECT_EQ(view->SelStart(), 28);
+    EXPECT_EQ(view->SelLength(), 5);
+    click(1);
+    EXPECT_EQ(view->SelStart(), 53);
+    // Another rule starts again from the first byte shown.
+    click(2);
+    EXPECT_EQ(view->SelStart(), 40);
+    EXPECT_EQ(form.Rec(0).SRText, "Warning");
+    EXPECT_EQ(form.Rec(0).SROptions, quint8(soRegex));
+    EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join('|').toStdString();
+    // F3 goes on with the rule's search, which has no line left.
+    form.Acts().acEditFindNext->trigger();
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Warning\""});
+    EXPECT_EQ(view->SelStart(), 40);
+}
+
+TEST_F(SearchTest, GotoFailuresAreReportedWithoutTheProgressWindow)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray ruleText;
+        TQzEncoding encoding;
+        QString message;
+    };
+    const Case cases[] = {
+        {"an encoding the regex engine does not take", "Error", 130, "Unknown encoding specified"},
+        {"a rule that does not compile", "Err(or", 0,
+         "Regular expression pattern error:\r\n\r\nmissing closing parenthesis at offset 6"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sink.Clear();
+        TFormView &form = MakeForm();
+        ShowForm(form);
+        form.OpenFileTab(WriteFile(QStringLiteral("rules.log"), kRuleLog));
+        TColorRec rules = form.ColorRules();
+        rules.Rule(1).Text = c.ruleText;
+        form.SetColorRules(rules);
+        form.Rec(0).View->SetTextEncoding(c.encoding);
+        form.GotoWindow()->Panel(1)->SpeedButton1->click();
+        ASSERT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_EQ(m_sink.Messages()[0].Caption, ProgramTitle());
+        EXPECT_EQ(m_sink.Messages()[0].Text, c.message);
+        EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
+    }
+}
+
+TEST_F(SearchTest, GotoPanelsFollowTheLiveRules)
+{
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    TFormGotoRegex *window = form.GotoWindow();
+    const int threeWide = window->width();
+    TColorRec rules = form.ColorRules();
+    rules.Rule(2).En = false;
+    rules.Rule(5).Text = "timeout";
+    rules.Rule(5).ColorB = 0x00FF00; // green
+    form.SetColorRules(rules);
+    EXPECT_FALSE(window->Panel(2)->isVisibleTo(window));
+    EXPECT_TRUE(window->Panel(5)->isVisibleTo(window));
+    EXPECT_EQ(window->Panel(5)->SwatchColor(), QColor(0, 255, 0));
+    EXPECT_EQ(window->Panel(5)->SpeedButton1->toolTip(), "Go to next \"timeout\"");
+    EXPECT_EQ(window->width(), threeWide) << "one panel out, one in";
+    EXPECT_EQ(threeWide, 3 * TFormGo::kWidth);
+
+    // The find dialog's "Rules" menu offers the same live rules.
+    form.OpenFileTab(WriteFile(QStringLiteral("a.log"), kLog));
+    AnswerDialog(
+        form,
+        [](TFormViewFindText &dialog) {
+            EXPECT_EQ(dialog.Rules[4].Text, "timeout");
+            EXPECT_EQ(dialog.Rules[1].Text, "Warning") << "disabled rules are offered too";
+        },
+        false);
+    form.ShowFindDialog();
+    EXPECT_EQ(m_dialogs, 1);
+}
+
+TEST_F(SearchTest, FindPreviousAfterARegexSearchIsAnError)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, [](TFormViewFindText &d) {
+        d.edText->setEditText("ne+dle");
+        d.chkRegex->setChecked(true);
+    });
+    form.ShowFindDialog();
+    ASSERT_EQ(form.Rec(0).View->SelStart(), kFirst);
+    form.Acts().acEditFindPrev->trigger();
+    EXPECT_EQ(SearchErrors(), (QStringList{"FindPrevious not supported for Regex",
+                                           "Cannot find text: \"ne+dle\""}));
+    EXPECT_EQ(form.Rec(0).View->SelStart(), kFirst);
+}
+
+TEST_F(SearchTest, CancelStopsASearchOfAHugeFile)
+{
+    // 10 GiB that hold the text only at their end: a Cancel that did not
+    // stop the search would find it.
+    const QString path = PathOf(QStringLiteral("huge.log"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64(10) << 30) - 6));
+        ASSERT_TRUE(file.seek(file.size()));
+        ASSERT_EQ(file.write("needle"), 6);
+    }
+    TFormView &form = MakeForm();
+    form.OpenFileTab(path);
+    AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+    TFormViewFindProgress *window = form.FindProgress();
+    QString searching, percent;
+    int alpha = -1;
+    QTimer::singleShot(1200, [&] {
+        searching = window->labSearch->text();
+        percent = window->labPercent->text();
+        alpha = window->AlphaBlendValue();
+        window->btnCancel->click();
+    });
+    form.ShowFindDialog();
+
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"needle\""});
+    EXPECT_EQ(searching, "Searching: \"needle\"");
+    EXPECT_TRUE(QRegularExpression("^[0-9]+%$").match(percent).hasMatch()) << percent.toStdString();
+    // The fade-in went on while the search ran.
+    EXPECT_TRUE(alpha == 1 || alpha == 2 || alpha == 3 || alpha == 4 || alpha == 5 ||
+                (alpha > 5 && alpha % 50 == 5) || alpha == 255)
+        << alpha;
+    EXPECT_GT(alpha, 0);
+    EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
+    EXPECT_TRUE(form.Rec(0).SRText.isEmpty());
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST(SearchMessages, PatternErrorIsShownWithRealLineBreaks)
