@@ -110,8 +110,11 @@ void TFormViewFindProgress::showEvent(QShowEvent *event)
 
 void TFormViewFindProgress::FormShow()
 {
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     Cancelled = false;
     m_running = true;
     if (RunView)
