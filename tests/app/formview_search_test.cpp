@@ -114,6 +114,34 @@ TEST_F(SearchTest, FindDialogSearchesSelectsAndKeepsTheMatchInTheTab)
     EXPECT_EQ(m_dialogs, 1);
 }
 
+TEST_F(SearchTest, TheMatchIsScrolledIntoViewBelowTheIndent)
+{
+    // 2000 lines of 10 bytes; line 1500 holds the text far to the right,
+    // within one screen line (300 characters at most by default).
+    QByteArray bytes;
+    for (int i = 1; i <= 2000; ++i)
+        bytes += i == 1500 ? QByteArray(120, 'x') + "needle" + QByteArray(170, 'y') + "\n"
+                           : "line " + QByteArray::number(i).rightJustified(4, '0') + "\n";
+    const qint64 line1500 = 1499 * 10;
+    TFormView &form = MakeForm();
+    form.resize(800, 600);
+    ShowForm(form);
+    form.OpenFileTab(WriteFile(QStringLiteral("wide.log"), bytes));
+    TQzBinHex *view = form.Rec(0).View;
+    for (const int indent : {5, 0}) {
+        SCOPED_TRACE(indent);
+        view->SetTextSearchIndentVert(indent);
+        view->SetTextSearchIndentHorz(indent);
+        view->ScrollTo(0);
+        view->SetHViewPos(0, true);
+        AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+        form.ShowFindDialog();
+        ASSERT_EQ(view->SelStart(), line1500 + 120);
+        EXPECT_EQ(view->ViewPos(), line1500 - indent * 10);
+        EXPECT_EQ(view->HViewPos(), (120 - indent) * view->CharWidth());
+    }
+}
+
 TEST_F(SearchTest, DialogFlagsGoIntoTheSearchAndBackIntoTheNextDialog)
 {
     TFormView &form = OpenLog();
