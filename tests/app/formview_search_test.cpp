@@ -372,6 +372,11 @@ TEST_F(SearchTest, GotoButtonsStepThroughTheLinesOfTheirRule)
     form.Acts().acEditFindNext->trigger();
     EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Warning\""});
     EXPECT_EQ(view->SelStart(), 40);
+    // A rule without any line in the file.
+    m_sink.Clear();
+    click(3);
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Info\""});
+    EXPECT_EQ(view->SelStart(), 40);
 }
 
 TEST_F(SearchTest, GotoFailuresAreReportedWithoutTheProgressWindow)
