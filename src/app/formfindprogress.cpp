@@ -50,7 +50,9 @@ TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
     labSearch = new QLabel(QStringLiteral("Searching:"), this);
     labSearch->setObjectName(QStringLiteral("labSearch"));
     labSearch->setTextFormat(Qt::PlainText);
-    labSearch->setMinimumWidth(300);
+    // A long search text is elided, not allowed to widen the window past
+    // the screen.
+    labSearch->setFixedWidth(kLabelWidth);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
@@ -133,8 +135,9 @@ void TFormViewFindProgress::FormShow()
 
 QString TFormViewFindProgress::SearchingCaption() const
 {
-    return FormatStrW(QStringLiteral("Searching: \"%s\""),
-                      {RunView ? RunView->SearchString() : QString()});
+    const QString caption = FormatStrW(QStringLiteral("Searching: \"%s\""),
+                                       {RunView ? RunView->SearchString() : QString()});
+    return labSearch->fontMetrics().elidedText(caption, Qt::ElideMiddle, kLabelWidth);
 }
 
 void TFormViewFindProgress::Timer2Timer()

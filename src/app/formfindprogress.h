@@ -25,6 +25,7 @@ public:
 
     static constexpr int kRunDelayMs = 20;
     static constexpr int kFadeStepMs = 100;
+    static constexpr int kLabelWidth = 360;
 
     explicit TFormViewFindProgress(QWidget *parent = nullptr);
     TFormViewFindProgress(const TFormViewFindProgress &) = delete;

@@ -13,6 +13,7 @@
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -544,6 +545,27 @@ TEST(FindProgress, ShowsThePercentAndPassesCancelOn)
     bool go = true;
     window.SearchProgress(1, 2, go);
     EXPECT_FALSE(go);
+}
+
+TEST(FindProgress, ALongSearchTextIsElidedNotWidened)
+{
+    QByteArray bytes = "some text\n";
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    TQzBinHex view;
+    view.OpenStream(&buffer);
+    const QString text = QStringLiteral("head ") + QString(2000, u'x') + QStringLiteral(" tail");
+    EXPECT_FALSE(view.FindFirst(text, {}, -1));
+    TFormViewFindProgress window;
+    window.RunView = &view;
+    bool go = true;
+    window.SearchProgress(1, 2, go);
+    window.adjustSize();
+    const QString shown = window.labSearch->text();
+    EXPECT_TRUE(shown.startsWith("Searching: \"head ")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(" tail\"")) << shown.toStdString();
+    EXPECT_LT(shown.size(), 200);
+    EXPECT_LE(window.width(), 600);
 }
 
 } // namespace
