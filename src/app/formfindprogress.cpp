@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace {
 const QString kSearchError = QStringLiteral("Search error");
@@ -94,7 +95,13 @@ TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
 bool TFormViewFindProgress::Run()
 {
     m_found = false;
+    m_error = nullptr;
     exec();
+    // Whatever ends this run, the next one starts as the caller sets it.
+    RunQuiet = false;
+    RunStartPos = -1;
+    if (const std::exception_ptr error = std::exchange(m_error, nullptr))
+        std::rethrow_exception(error);
     return m_found;
 }
 
@@ -154,17 +161,23 @@ void TFormViewFindProgress::Timer1Timer()
 {
     Timer1->stop();
     bool found = false;
+    m_error = nullptr;
     if (RunView) {
         try {
-            found = RunFirst ? RunView->FindFirst(RunText,
-                                                  TQzStreamSearchOptions::fromInt(RunOptions), -1)
-                             : RunView->FindNext(RunPrevious);
+            found = RunFirst
+                        ? RunView->FindFirst(RunText, TQzStreamSearchOptions::fromInt(RunOptions),
+                                             RunStartPos)
+                        : RunView->FindNext(RunPrevious);
         } catch (...) {
-            QString text = CurrentErrorText();
-            if (text.isEmpty())
-                text = QStringLiteral("Error occured");
             found = false;
-            ShowMessage(kSearchError, text, MsgIcon::Warning);
+            if (RunQuiet) {
+                m_error = std::current_exception();
+            } else {
+                QString text = CurrentErrorText();
+                if (text.isEmpty())
+                    text = QStringLiteral("Error occured");
+                ShowMessage(kSearchError, text, MsgIcon::Warning);
+            }
         }
     }
     // The viewer may have gone while the loop ran (its file deleted and the
@@ -176,7 +189,11 @@ void TFormViewFindProgress::Timer1Timer()
     m_running = false;
     hide();
     m_found = found && view;
-    if (m_found) {
+    if (RunQuiet) {
+        // Only the user's Cancel is told; the caller goes on from here.
+        if (Cancelled && !m_error)
+            ReportNotFound();
+    } else if (m_found) {
         const qint64 start = view->SearchResultStart();
         if (OnFound)
             OnFound(RunText, quint8(RunOptions & ~quint8(soFromPosition)), start);

@@ -380,7 +380,7 @@ TEST_F(SearchTest, GotoButtonsStepThroughTheLinesOfTheirRule)
     EXPECT_EQ(view->SelStart(), 40);
 }
 
-TEST_F(SearchTest, GotoFailuresAreReportedWithoutTheProgressWindow)
+TEST_F(SearchTest, GotoFailuresGoToTheGeneralErrorReport)
 {
     struct Case
     {
@@ -410,6 +410,28 @@ TEST_F(SearchTest, GotoFailuresAreReportedWithoutTheProgressWindow)
         EXPECT_EQ(m_sink.Messages()[0].Text, c.message);
         EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
     }
+}
+
+TEST_F(SearchTest, GotoOnAHugeFileCanBeCancelled)
+{
+    // Its only two "Error" lines at the end of 10 GiB: the first step would
+    // read it all, and a click not cancelled would select the second.
+    const QString path = PathOf(QStringLiteral("huge.log"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64(10) << 30) - 12));
+        ASSERT_TRUE(file.seek(file.size()));
+        ASSERT_EQ(file.write("Error\nError\n"), 12);
+    }
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    form.OpenFileTab(path);
+    QTimer::singleShot(800, [&form] { form.FindProgress()->btnCancel->click(); });
+    form.GotoWindow()->Panel(1)->SpeedButton1->click();
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Error\""});
+    EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
+    EXPECT_TRUE(form.Rec(0).SRText.isEmpty());
 }
 
 TEST_F(SearchTest, GotoPanelsFollowTheLiveRules)
