@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace {
 const QString kSearchError = QStringLiteral("Search error");
@@ -50,7 +51,9 @@ TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
     labSearch = new QLabel(QStringLiteral("Searching:"), this);
     labSearch->setObjectName(QStringLiteral("labSearch"));
     labSearch->setTextFormat(Qt::PlainText);
-    labSearch->setMinimumWidth(300);
+    // A long search text is elided, not allowed to widen the window past
+    // the screen.
+    labSearch->setFixedWidth(kLabelWidth);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
@@ -92,7 +95,13 @@ TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
 bool TFormViewFindProgress::Run()
 {
     m_found = false;
+    m_error = nullptr;
     exec();
+    // Whatever ends this run, the next one starts as the caller sets it.
+    RunQuiet = false;
+    RunStartPos = -1;
+    if (const std::exception_ptr error = std::exchange(m_error, nullptr))
+        std::rethrow_exception(error);
     return m_found;
 }
 
@@ -110,8 +119,11 @@ void TFormViewFindProgress::showEvent(QShowEvent *event)
 
 void TFormViewFindProgress::FormShow()
 {
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
     Cancelled = false;
     m_running = true;
     if (RunView)
@@ -130,8 +142,9 @@ void TFormViewFindProgress::FormShow()
 
 QString TFormViewFindProgress::SearchingCaption() const
 {
-    return FormatStrW(QStringLiteral("Searching: \"%s\""),
-                      {RunView ? RunView->SearchString() : QString()});
+    const QString caption = FormatStrW(QStringLiteral("Searching: \"%s\""),
+                                       {RunView ? RunView->SearchString() : QString()});
+    return labSearch->fontMetrics().elidedText(caption, Qt::ElideMiddle, kLabelWidth);
 }
 
 void TFormViewFindProgress::Timer2Timer()
@@ -148,17 +161,23 @@ void TFormViewFindProgress::Timer1Timer()
 {
     Timer1->stop();
     bool found = false;
+    m_error = nullptr;
     if (RunView) {
         try {
-            found = RunFirst ? RunView->FindFirst(RunText,
-                                                  TQzStreamSearchOptions::fromInt(RunOptions), -1)
-                             : RunView->FindNext(RunPrevious);
+            found = RunFirst
+                        ? RunView->FindFirst(RunText, TQzStreamSearchOptions::fromInt(RunOptions),
+                                             RunStartPos)
+                        : RunView->FindNext(RunPrevious);
         } catch (...) {
-            QString text = CurrentErrorText();
-            if (text.isEmpty())
-                text = QStringLiteral("Error occured");
             found = false;
-            ShowMessage(kSearchError, text, MsgIcon::Warning);
+            if (RunQuiet) {
+                m_error = std::current_exception();
+            } else {
+                QString text = CurrentErrorText();
+                if (text.isEmpty())
+                    text = QStringLiteral("Error occured");
+                ShowMessage(kSearchError, text, MsgIcon::Warning);
+            }
         }
     }
     // The viewer may have gone while the loop ran (its file deleted and the
@@ -170,7 +189,11 @@ void TFormViewFindProgress::Timer1Timer()
     m_running = false;
     hide();
     m_found = found && view;
-    if (m_found) {
+    if (RunQuiet) {
+        // Only the user's Cancel is told; the caller goes on from here.
+        if (Cancelled && !m_error)
+            ReportNotFound();
+    } else if (m_found) {
         const qint64 start = view->SearchResultStart();
         if (OnFound)
             OnFound(RunText, quint8(RunOptions & ~quint8(soFromPosition)), start);

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 class QLabel;
@@ -25,6 +26,7 @@ public:
 
     static constexpr int kRunDelayMs = 20;
     static constexpr int kFadeStepMs = 100;
+    static constexpr int kLabelWidth = 360;
 
     explicit TFormViewFindProgress(QWidget *parent = nullptr);
     TFormViewFindProgress(const TFormViewFindProgress &) = delete;
@@ -37,6 +39,12 @@ public:
     bool RunPrevious = false;
     bool Cancelled = false;
     FoundEvent OnFound;
+    // Where a FindFirst run starts (negative: from its options).
+    qint64 RunStartPos = -1;
+    // A step of a longer command: nothing is selected or recorded, errors
+    // are thrown from Run, and only a Cancel is reported. Both reset after
+    // each run.
+    bool RunQuiet = false;
 
     // Shows the window modally; returns once the search is over. True when
     // it found a match.
@@ -73,4 +81,5 @@ private:
     int m_alpha = 0;
     bool m_running = false;
     bool m_found = false;
+    std::exception_ptr m_error;
 };

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -117,6 +118,12 @@ void TFormViewFindText::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     RunGuarded([this] {
+        // Centred on the screen, not on the main window.
+        if (const QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
         chkRegexClick();
         edText->setFocus();
         edText->lineEdit()->selectAll();

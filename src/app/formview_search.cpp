@@ -195,8 +195,11 @@ void TFormView::RunFindNext(bool findPrevious)
 void TFormView::RunProgress(TQzBinHex *view, const QString &text, quint8 options, bool first,
                             bool previous)
 {
-    if (!view)
+    if (!view) {
+        m_findProgress->RunQuiet = false;
+        m_findProgress->RunStartPos = -1;
         return;
+    }
     m_findProgress->RunView = view;
     m_findProgress->RunText = text;
     m_findProgress->RunOptions = options;
@@ -219,9 +222,15 @@ void TFormView::GotoRule(int n)
     TQzStreamSearchOptions options = soRegex;
     options.setFlag(soCaseSensitive, rule.Case);
     // A new search stands on the first match from the first byte shown, so
-    // the window below moves on to the next one.
-    if (!view->SearchStarted() || view->SearchString() != text)
-        view->FindFirst(text, options | soFromPosition, view->ViewPos());
+    // the window below moves on to the next one. It may read far in a big
+    // file, so it runs under the window too, which lets it be cancelled.
+    if (!view->SearchStarted() || view->SearchString() != text) {
+        m_findProgress->RunQuiet = true;
+        m_findProgress->RunStartPos = view->ViewPos();
+        RunProgress(view, text, quint8((options | soFromPosition).toInt()), true, false);
+        if (m_findProgress->Cancelled || !view->SearchStarted())
+            return;
+    }
     RunProgress(view, text, quint8(options.toInt()), false, false);
 }
 
@@ -239,7 +248,5 @@ void TFormView::RefreshGotoButtons()
 
 const TColorRec &TFormView::ColorRules() const
 {
-    // No rules are edited yet: the default set is the one in effect.
-    static const TColorRec rules = DefaultColorRec();
-    return rules;
+    return m_rules.Rules;
 }

@@ -18,6 +18,9 @@ const QString kCannotLoad = QStringLiteral("Cannot load file: \"%s\"");
 bool TQzBinHex::FindFirst(const QString &AText, TQzStreamSearchOptions AOptions, qint64 AStartPos)
 {
     Require(SourceAssigned(), QStringLiteral("Source not assigned: FindFirst"), kUnit);
+    // The running search reads through the engine: its source stays.
+    if (m_searchRun->Running())
+        return false;
     const TQzEncoding encoding = Mode() == vbmodeUnicode || Mode() == vbmodeUHex
                                      ? (IsBigEndian() ? TQzEncoding(-2) : TQzEncoding(-1))
                                      : TextEncoding();
@@ -48,6 +51,9 @@ bool TQzBinHex::FindFirst(const QString &AText, TQzStreamSearchOptions AOptions,
     }
     m_search->SetStream(std::move(source));
     m_searchStarted = true;
+    // What the progress window names while the search runs.
+    m_searchString = AText;
+    m_searchOptions = AOptions;
     return RunSearch([this, AText, encoding, AOptions, start] {
         return m_search->FindFirst(AText, encoding, AOptions, start);
     });

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -174,6 +176,20 @@ TEST(FindDialog, FindAcceptsAndCancelRejects)
         EXPECT_EQ(form.result(), find ? QDialog::Accepted : QDialog::Rejected);
         EXPECT_FALSE(form.isVisible());
     }
+}
+
+TEST(FindDialog, OpensCentredOnTheScreenWithTheTextSelected)
+{
+    QWidget owner;
+    owner.setGeometry(10, 10, 200, 100); // in a corner, far from the centre
+    owner.show();
+    TFormViewFindText form(&owner);
+    form.edText->setEditText(QStringLiteral("needle"));
+    form.show();
+    QCoreApplication::processEvents();
+    const QPoint centre = form.screen()->availableGeometry().center();
+    EXPECT_LE((form.frameGeometry().center() - centre).manhattanLength(), 1);
+    EXPECT_EQ(form.edText->lineEdit()->selectedText(), "needle");
 }
 
 } // namespace

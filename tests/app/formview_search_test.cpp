@@ -9,14 +9,19 @@
 #include "app/formgoregex.h"
 #include "app/shellmessages.h"
 #include "search/qzstreamsearch.h"
+#include "text/guard.h"
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -108,6 +113,34 @@ TEST_F(SearchTest, FindDialogSearchesSelectsAndKeepsTheMatchInTheTab)
     EXPECT_EQ(rec.View->SelStart(), kSecond) << "a failed search keeps the selection";
     EXPECT_EQ(rec.SRPos, kSecond) << "and the tab's last match";
     EXPECT_EQ(m_dialogs, 1);
+}
+
+TEST_F(SearchTest, TheMatchIsScrolledIntoViewBelowTheIndent)
+{
+    // 2000 lines of 10 bytes; line 1500 holds the text far to the right,
+    // within one screen line (300 characters at most by default).
+    QByteArray bytes;
+    for (int i = 1; i <= 2000; ++i)
+        bytes += i == 1500 ? QByteArray(120, 'x') + "needle" + QByteArray(170, 'y') + "\n"
+                           : "line " + QByteArray::number(i).rightJustified(4, '0') + "\n";
+    const qint64 line1500 = 1499 * 10;
+    TFormView &form = MakeForm();
+    form.resize(800, 600);
+    ShowForm(form);
+    form.OpenFileTab(WriteFile(QStringLiteral("wide.log"), bytes));
+    TQzBinHex *view = form.Rec(0).View;
+    for (const int indent : {5, 0}) {
+        SCOPED_TRACE(indent);
+        view->SetTextSearchIndentVert(indent);
+        view->SetTextSearchIndentHorz(indent);
+        view->ScrollTo(0);
+        view->SetHViewPos(0, true);
+        AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+        form.ShowFindDialog();
+        ASSERT_EQ(view->SelStart(), line1500 + 120);
+        EXPECT_EQ(view->ViewPos(), line1500 - indent * 10);
+        EXPECT_EQ(view->HViewPos(), (120 - indent) * view->CharWidth());
+    }
 }
 
 TEST_F(SearchTest, DialogFlagsGoIntoTheSearchAndBackIntoTheNextDialog)
@@ -308,6 +341,184 @@ TEST_F(SearchTest, GotoWindowKeepsItsVisibilityAndPlace)
     EXPECT_TRUE(ini.contains("GotoY=210"));
 }
 
+const QByteArray kRuleLog = "start\n"        // 0
+                            "error one\n"    // 6
+                            "Warning two\n"  // 16
+                            "ERROR three\n"  // 28
+                            "warning four\n" // 40
+                            "Error five\n";  // 53
+
+TEST_F(SearchTest, GotoButtonsStepThroughTheLinesOfTheirRule)
+{
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    form.OpenFileTab(WriteFile(QStringLiteral("rules.log"), kRuleLog));
+    TQzBinHex *view = form.Rec(0).View;
+    const auto click = [&form](int n) { form.GotoWindow()->Panel(n)->SpeedButton1->click(); };
+
+    // The new search stands on the first line from the page, so the first
+    // click lands on the second; the rule is caseless.
+    click(1);
+    EXPECT_EQ(view->SelStart(), 28);
+    EXPECT_EQ(view->SelLength(), 5);
+    click(1);
+    EXPECT_EQ(view->SelStart(), 53);
+    // Another rule starts again from the first byte shown.
+    click(2);
+    EXPECT_EQ(view->SelStart(), 40);
+    EXPECT_EQ(form.Rec(0).SRText, "Warning");
+    EXPECT_EQ(form.Rec(0).SROptions, quint8(soRegex));
+    EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join('|').toStdString();
+    // F3 goes on with the rule's search, which has no line left.
+    form.Acts().acEditFindNext->trigger();
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Warning\""});
+    EXPECT_EQ(view->SelStart(), 40);
+    // A rule without any line in the file.
+    m_sink.Clear();
+    click(3);
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Info\""});
+    EXPECT_EQ(view->SelStart(), 40);
+}
+
+TEST_F(SearchTest, GotoFailuresGoToTheGeneralErrorReport)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray ruleText;
+        TQzEncoding encoding;
+        QString message;
+    };
+    const Case cases[] = {
+        {"an encoding the regex engine does not take", "Error", 130, "Unknown encoding specified"},
+        {"a rule that does not compile", "Err(or", 0,
+         "Regular expression pattern error:\r\n\r\nmissing closing parenthesis at offset 6"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sink.Clear();
+        TFormView &form = MakeForm();
+        ShowForm(form);
+        form.OpenFileTab(WriteFile(QStringLiteral("rules.log"), kRuleLog));
+        TColorRec rules = form.ColorRules();
+        rules.Rule(1).Text = c.ruleText;
+        form.SetColorRules(rules);
+        form.Rec(0).View->SetTextEncoding(c.encoding);
+        form.GotoWindow()->Panel(1)->SpeedButton1->click();
+        ASSERT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_EQ(m_sink.Messages()[0].Caption, ProgramTitle());
+        EXPECT_EQ(m_sink.Messages()[0].Text, c.message);
+        EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
+    }
+}
+
+TEST_F(SearchTest, GotoOnAHugeFileCanBeCancelled)
+{
+    // Its only two "Error" lines at the end of 10 GiB: the first step would
+    // read it all, and a click not cancelled would select the second.
+    const QString path = PathOf(QStringLiteral("huge.log"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64(10) << 30) - 12));
+        ASSERT_TRUE(file.seek(file.size()));
+        ASSERT_EQ(file.write("Error\nError\n"), 12);
+    }
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    form.OpenFileTab(path);
+    QTimer::singleShot(800, [&form] { form.FindProgress()->btnCancel->click(); });
+    form.GotoWindow()->Panel(1)->SpeedButton1->click();
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"Error\""});
+    EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
+    EXPECT_TRUE(form.Rec(0).SRText.isEmpty());
+}
+
+TEST_F(SearchTest, GotoPanelsFollowTheLiveRules)
+{
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    TFormGotoRegex *window = form.GotoWindow();
+    const int threeWide = window->width();
+    TColorRec rules = form.ColorRules();
+    rules.Rule(2).En = false;
+    rules.Rule(5).Text = "timeout";
+    rules.Rule(5).ColorB = 0x00FF00; // green
+    form.SetColorRules(rules);
+    EXPECT_FALSE(window->Panel(2)->isVisibleTo(window));
+    EXPECT_TRUE(window->Panel(5)->isVisibleTo(window));
+    EXPECT_EQ(window->Panel(5)->SwatchColor(), QColor(0, 255, 0));
+    EXPECT_EQ(window->Panel(5)->SpeedButton1->toolTip(), "Go to next \"timeout\"");
+    EXPECT_EQ(window->width(), threeWide) << "one panel out, one in";
+    EXPECT_EQ(threeWide, 3 * TFormGo::kWidth);
+
+    // The find dialog's "Rules" menu offers the same live rules.
+    form.OpenFileTab(WriteFile(QStringLiteral("a.log"), kLog));
+    AnswerDialog(
+        form,
+        [](TFormViewFindText &dialog) {
+            EXPECT_EQ(dialog.Rules[4].Text, "timeout");
+            EXPECT_EQ(dialog.Rules[1].Text, "Warning") << "disabled rules are offered too";
+        },
+        false);
+    form.ShowFindDialog();
+    EXPECT_EQ(m_dialogs, 1);
+}
+
+TEST_F(SearchTest, FindPreviousAfterARegexSearchIsAnError)
+{
+    TFormView &form = OpenLog();
+    AnswerDialog(form, [](TFormViewFindText &d) {
+        d.edText->setEditText("ne+dle");
+        d.chkRegex->setChecked(true);
+    });
+    form.ShowFindDialog();
+    ASSERT_EQ(form.Rec(0).View->SelStart(), kFirst);
+    form.Acts().acEditFindPrev->trigger();
+    EXPECT_EQ(SearchErrors(), (QStringList{"FindPrevious not supported for Regex",
+                                           "Cannot find text: \"ne+dle\""}));
+    EXPECT_EQ(form.Rec(0).View->SelStart(), kFirst);
+}
+
+TEST_F(SearchTest, CancelStopsASearchOfAHugeFile)
+{
+    // 10 GiB that hold the text only at their end: a Cancel that did not
+    // stop the search would find it.
+    const QString path = PathOf(QStringLiteral("huge.log"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64(10) << 30) - 6));
+        ASSERT_TRUE(file.seek(file.size()));
+        ASSERT_EQ(file.write("needle"), 6);
+    }
+    TFormView &form = MakeForm();
+    form.OpenFileTab(path);
+    AnswerDialog(form, [](TFormViewFindText &d) { d.edText->setEditText("needle"); });
+    TFormViewFindProgress *window = form.FindProgress();
+    QString searching, percent;
+    int alpha = -1;
+    QTimer::singleShot(1200, [&] {
+        searching = window->labSearch->text();
+        percent = window->labPercent->text();
+        alpha = window->AlphaBlendValue();
+        window->btnCancel->click();
+    });
+    form.ShowFindDialog();
+
+    EXPECT_EQ(SearchErrors(), QStringList{"Cannot find text: \"needle\""});
+    EXPECT_EQ(searching, "Searching: \"needle\"");
+    EXPECT_TRUE(QRegularExpression("^[0-9]+%$").match(percent).hasMatch()) << percent.toStdString();
+    // The fade-in went on while the search ran.
+    EXPECT_TRUE(alpha == 1 || alpha == 2 || alpha == 3 || alpha == 4 || alpha == 5 ||
+                (alpha > 5 && alpha % 50 == 5) || alpha == 255)
+        << alpha;
+    EXPECT_GT(alpha, 0);
+    EXPECT_EQ(form.Rec(0).View->SelLength(), 0);
+    EXPECT_TRUE(form.Rec(0).SRText.isEmpty());
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST(SearchMessages, PatternErrorIsShownWithRealLineBreaks)
 {
     EXPECT_EQ(MessageBoxText("Regular expression pattern error:\r\n\r\nmissing closing "
@@ -356,6 +567,27 @@ TEST(FindProgress, ShowsThePercentAndPassesCancelOn)
     bool go = true;
     window.SearchProgress(1, 2, go);
     EXPECT_FALSE(go);
+}
+
+TEST(FindProgress, ALongSearchTextIsElidedNotWidened)
+{
+    QByteArray bytes = "some text\n";
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    TQzBinHex view;
+    view.OpenStream(&buffer);
+    const QString text = QStringLiteral("head ") + QString(2000, u'x') + QStringLiteral(" tail");
+    EXPECT_FALSE(view.FindFirst(text, {}, -1));
+    TFormViewFindProgress window;
+    window.RunView = &view;
+    bool go = true;
+    window.SearchProgress(1, 2, go);
+    window.adjustSize();
+    const QString shown = window.labSearch->text();
+    EXPECT_TRUE(shown.startsWith("Searching: \"head ")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(" tail\"")) << shown.toStdString();
+    EXPECT_LT(shown.size(), 200);
+    EXPECT_LE(window.width(), 600);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "text/contract.h"
 
 #include <QBuffer>
+#include <QFile>
 
 namespace {
 
@@ -24,6 +25,17 @@ qint64 LineStart(const QByteArray &bytes, int line)
     for (int i = 1; i < line; ++i)
         at = bytes.indexOf('\n', at) + 1;
     return at;
+}
+
+// A sparse file of `size` bytes that holds "needle" only at its very end.
+QString WriteSparse(const QString &path, qint64 size)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    EXPECT_TRUE(file.resize(size - 6));
+    EXPECT_TRUE(file.seek(size - 6));
+    EXPECT_EQ(file.write("needle"), 6);
+    return path;
 }
 
 class ViewerSearch : public ViewerFixture
@@ -196,6 +208,73 @@ TEST_F(ViewerSearch, ProgressHandlerCancelsAStreamSearch)
     m_view->OnSearchProgress = nullptr;
     EXPECT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
     EXPECT_EQ(m_view->SearchResultStart(), 3 * TQzStreamSearch::BlockSize);
+}
+
+TEST_F(ViewerSearch, AFileChangedUnderTheSearchEndsItAndTheViewFollows)
+{
+    // The file is changed at the first progress report, far from its end:
+    // cut to a megabyte the needle at the end is gone, deleted the search
+    // still reads its own descriptor to the end. Either way the search ends,
+    // and the reload it held back follows.
+    struct Case
+    {
+        const char *name;
+        qint64 size;
+        std::function<void(const QString &)> change;
+        bool found;
+        bool sourceAfter;
+    };
+    const Case cases[] = {
+        {"truncated", qint64(8) << 30, [](const QString &p) { QFile::resize(p, 1 << 20); }, false,
+         true},
+        {"deleted", qint64(64) << 20, [](const QString &p) { QFile::remove(p); }, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = WriteSparse(m_files.Path(QString::fromLatin1(c.name)), c.size);
+        ASSERT_TRUE(m_view->Open(path));
+        m_view->SetAutoReload(true);
+        bool changed = false;
+        m_view->OnSearchProgress = [&](qint64, qint64, bool &) {
+            if (changed)
+                return;
+            changed = true;
+            c.change(path);
+            m_view->HandleFileChange();
+        };
+        EXPECT_EQ(m_view->FindFirst(QStringLiteral("needle"), {}, -1), c.found);
+        EXPECT_TRUE(changed) << "no progress report reached the viewer";
+        if (c.found) {
+            EXPECT_EQ(m_view->SearchResultStart(), c.size - 6);
+        }
+        EXPECT_EQ(m_view->SourceAssigned(), c.sourceAfter);
+        EXPECT_FALSE(m_view->SearchStarted()) << "the reload ended the search";
+        m_view->OnSearchProgress = nullptr;
+    }
+}
+
+TEST_F(ViewerSearch, NoSecondSearchStartsWhileOneRuns)
+{
+    const QString path = WriteSparse(m_files.Path(QStringLiteral("big.log")), qint64(64) << 20);
+    ASSERT_TRUE(m_view->Open(path));
+    bool nested = true;
+    m_view->OnSearchProgress = [&](qint64, qint64, bool &) {
+        nested = nested && !m_view->FindFirst(QStringLiteral("other"), {}, -1);
+    };
+    EXPECT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_TRUE(nested) << "a nested search replaced the running one";
+    EXPECT_EQ(m_view->SearchString(), QStringLiteral("needle"));
+    EXPECT_EQ(m_view->SearchResultStart(), (qint64(64) << 20) - 6);
+}
+
+TEST_F(ViewerSearch, TheRunningSearchIsNamedWhileItRuns)
+{
+    ASSERT_TRUE(m_view->Open(WriteSparse(m_files.Path(QStringLiteral("big.log")), 1 << 24)));
+    m_view->FindFirst(QStringLiteral("old"), {}, -1); // the name to be replaced
+    QString named;
+    m_view->OnSearchProgress = [&](qint64, qint64, bool &) { named = m_view->SearchString(); };
+    m_view->FindFirst(QStringLiteral("needle"), soCaseSensitive, -1);
+    EXPECT_EQ(named, QStringLiteral("needle"));
 }
 
 } // namespace

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_findui SOURCES findui_bench.cpp LIBS ravelin_app)
