@@ -324,6 +324,31 @@ TEST_F(PrintTest, CopiesBelowOnePrintOneAndTheTitleNamesTheFile)
     EXPECT_EQ(pdftext::Info(m_pdf, QStringLiteral("Title")), QStringLiteral("Nightly build"));
 }
 
+TEST_F(PrintTest, CopiesOfAPdfAreAllInTheFileCollatedOrNot)
+{
+    OpenLines(300);
+    ASSERT_FALSE(m_printer->supportsMultipleCopies()) << "a PDF file makes no copies itself";
+    struct Case
+    {
+        bool collate;
+        std::vector<int> footers;
+    } cases[] = {{true, {1, 2, 1, 2, 1, 2}}, {false, {1, 1, 1, 2, 2, 2}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.collate);
+        m_printer->setCollateCopies(c.collate);
+        const TQzPrintResult result = PrintRange(TQzPrintRange::PageNums, 1, 2, 3);
+        EXPECT_EQ(result.PagesOutput, 6);
+        ASSERT_EQ(pdftext::Pages(m_pdf), 6);
+        std::vector<int> footers;
+        for (int page = 1; page <= 6; ++page)
+            footers.push_back(
+                pdftext::PageLines(m_pdf, page).last().section(QLatin1Char(' '), -1).toInt());
+        EXPECT_EQ(footers, c.footers);
+        EXPECT_EQ(pdftext::PageLines(m_pdf, 4).first(),
+                  pdftext::PageLines(m_pdf, c.collate ? 2 : 5).first());
+    }
+}
+
 TEST_F(PrintTest, WithoutAFileTheFooterIsThePageNumberAndTheTitleViewer)
 {
     QBuffer stream;
