@@ -206,6 +206,8 @@ public:
     std::function<bool(QPrinter &printer,
                        const std::function<void(QPainter &canvas, const QSize &page)> &draw)>
         RunPrintPreview;
+    // The progress of a print run: pages so far and share done; false cancels.
+    std::function<bool(int pages, double done)> RunPrintProgress;
     // The printer of the print and page setup dialogs, kept for the run.
     QPrinter &Printer();
 

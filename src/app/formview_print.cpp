@@ -1,6 +1,7 @@
 // Printing and page setup.
 #include "app/formview.h"
 
+#include "app/shellmessages.h"
 #include "print/viewprinter.h"
 #include "viewer/qzbinhex.h"
 
@@ -33,6 +34,38 @@ TQzPrintRequest RequestFrom(const QPrinter &printer)
         break;
     }
     return {TQzPrintRange::All, 1, 1};
+}
+
+// What a cancelled run left behind: the pages before the cancel went out,
+// and a PDF file is complete with them.
+QString CancelledRunText(const QPrinter &printer, int pages)
+{
+    const QString file = printer.outputFileName();
+    if (file.isEmpty())
+        return QStringLiteral("Printing was cancelled after %1 page(s).").arg(pages);
+    if (pages == 0)
+        return QStringLiteral("Printing was cancelled; nothing was written to \"%1\".").arg(file);
+    return QStringLiteral("Printing was cancelled; \"%1\" holds the first %2 page(s).")
+        .arg(file)
+        .arg(pages);
+}
+
+// A printer that is stuck in its failed job takes no new settings and no
+// new job: a new one takes its choices over.
+std::shared_ptr<QPrinter> FreshCopy(const QPrinter &from)
+{
+    auto to = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    to->setOutputFormat(from.outputFormat());
+    if (!from.printerName().isEmpty())
+        to->setPrinterName(from.printerName());
+    to->setOutputFileName(from.outputFileName());
+    to->setPageLayout(from.pageLayout());
+    to->setColorMode(from.colorMode());
+    to->setDuplex(from.duplex());
+    to->setCopyCount(from.copyCount());
+    to->setPrintRange(from.printRange());
+    to->setFromTo(from.fromPage(), from.toPage());
+    return to;
 }
 
 } // namespace
@@ -72,7 +105,18 @@ void TFormView::acFilePrintExecute()
                    double(m_settings.MarginRight), double(m_settings.MarginBottom)};
     if (RunPrintPreview)
         run.Preview = RunPrintPreview;
-    run.Print(printer, RequestFrom(printer), printer.copyCount());
+    if (RunPrintProgress)
+        run.Progress = RunPrintProgress;
+    TQzPrintResult result;
+    try {
+        result = run.Print(printer, RequestFrom(printer), printer.copyCount());
+    } catch (...) {
+        if (printer.printerState() == QPrinter::Active || printer.printerState() == QPrinter::Error)
+            m_printer = FreshCopy(printer);
+        throw;
+    }
+    if (result.Cancelled)
+        MsgWarning(CancelledRunText(printer, result.PagesOutput));
 }
 
 void TFormView::acFilePageSetupExecute()

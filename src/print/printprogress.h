@@ -23,6 +23,7 @@ public:
     // (0..1). False once the user cancelled.
     bool Step(int pages, double done);
     bool Shown() const { return m_dialog != nullptr; }
+    QProgressDialog *Dialog() const { return m_dialog.get(); }
 
 private:
     QElapsedTimer m_clock;

@@ -32,7 +32,8 @@ TQzImageBox::TQzImageBox(QWidget *parent) : QAbstractScrollArea(parent)
     verticalScrollBar()->setTracking(true);
     viewport()->setAutoFillBackground(true);
     QPalette pal = viewport()->palette();
-    pal.setColor(QPalette::Window, Qt::gray);
+    // The scroll area paints its viewport in the Base role, white by default.
+    pal.setColor(viewport()->backgroundRole(), Qt::gray);
     viewport()->setPalette(pal);
     m_smoothTimer.setSingleShot(true);
     m_smoothTimer.setInterval(SmoothDelayMs);

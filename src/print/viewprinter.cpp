@@ -150,9 +150,39 @@ TQzPrintResult TQzViewPrinter::Print(QPrinter &printer, const TQzPrintRequest &r
                            : TFormQzPreview::ShowTextPreview(printer, callback, m_view.window());
     if (!print)
         return {};
-    printer.setCopyCount(copies > 0 ? copies : 1);
+    const int count = copies > 0 ? copies : 1;
+    printer.setCopyCount(count);
     printer.setDocName(title.isEmpty() ? DefaultJobTitle(m_view.FileName()) : title);
-    return PrintPages(nullptr, ScreenPageSize(printer), &printer, request);
+    // A device that makes no copies itself (a PDF file) gets each one drawn:
+    // the whole run again when collated, else each page again.
+    const bool drawCopies = count > 1 && !printer.supportsMultipleCopies();
+    const int runs = drawCopies && printer.collateCopies() ? count : 1;
+    QPainter job;
+    struct JobEnd
+    {
+        TQzViewPrinter &self;
+        QPainter &job;
+        ~JobEnd()
+        {
+            if (job.isActive())
+                job.end();
+            self.m_job = nullptr;
+            self.m_pageCopies = 1;
+        }
+    } jobEnd{*this, job};
+    m_job = &job;
+    m_pageCopies = drawCopies && !printer.collateCopies() ? count : 1;
+    TQzPrintResult total;
+    for (int run = 0; run < runs; ++run) {
+        const TQzPrintResult r = PrintPages(nullptr, ScreenPageSize(printer), &printer, request);
+        total.PagesLaidOut += r.PagesLaidOut;
+        total.PagesOutput += r.PagesOutput;
+        total.Cancelled = r.Cancelled;
+        total.ReadFailed = r.ReadFailed;
+        if (r.Cancelled || r.ReadFailed || r.PagesOutput == 0)
+            break;
+    }
+    return total;
 }
 
 TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSize,
@@ -187,7 +217,10 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
     const auto progress = [&](int pages, double done) {
         return Progress ? Progress(pages, done) : defaultProgress.Step(pages, done);
     };
-    QPainter out;
+    // One painter for the whole job when Print runs it, so that copies
+    // follow in the same file.
+    QPainter own;
+    QPainter &out = m_job ? *m_job : own;
     // Pages at the printer's own resolution when it would not take the
     // screen's: drawn into one bitmap and stretched onto the page.
     const bool raster =
@@ -233,7 +266,7 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
                 ++result.PagesOutput;
                 break;
             }
-            if (output) {
+            for (int copy = 0; output && copy < m_pageCopies; ++copy) {
                 if (!out.isActive()) {
                     if (!out.begin(printer))
                         throw PrinterError(*printer, true);
@@ -257,7 +290,8 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
                 }
                 DrawFooter(out, QRect(rp.Left, rp.Bottom - footerP, rp.Width(), footerP), page);
                 ++result.PagesOutput;
-            } else {
+            }
+            if (!output) {
                 // Laid out only, to find where the next page starts.
                 QPainter p(&scratch);
                 m_view.RenderTo(p, text, end, true, nullptr, drawn);
@@ -283,11 +317,11 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
             if (pageNums ? page + 1 > request.ToPage : m_view.ViewPos() > end)
                 break;
         }
-        if (out.isActive())
-            out.end();
+        if (own.isActive())
+            own.end();
     } catch (...) {
-        if (out.isActive())
-            out.end();
+        if (own.isActive())
+            own.end();
         saved.Restore();
         throw;
     }

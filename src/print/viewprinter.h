@@ -71,4 +71,6 @@ public:
 
 private:
     TQzBinHex &m_view;
+    QPainter *m_job = nullptr; // the painter of the job Print runs
+    int m_pageCopies = 1;      // times each page is drawn
 };

@@ -4,15 +4,23 @@
 
 #include "print/pagegeometry.h"
 #include "print/qzprintpreview.h"
+#include "rules/colorrec.h"
+#include "rules/substringsfilter.h"
 #include "viewer/qzbinhex.h"
 
+#include "../print/pdftext.h"
+
+#include <QAction>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -30,6 +38,18 @@ protected:
         form.OpenFileTab(WriteFile(QStringLiteral("app.log"), lines));
         EXPECT_NE(form.ActiveView(), nullptr);
         return form;
+    }
+
+    // Print dialog answers that send the whole file into a PDF.
+    void PrintAllTo(TFormView &form, const QString &pdf)
+    {
+        form.RunPrintDialog = [pdf](QPrintDialog &dialog) {
+            dialog.printer()->setOutputFormat(QPrinter::PdfFormat);
+            dialog.printer()->setOutputFileName(pdf);
+            dialog.printer()->setPrintRange(QPrinter::AllPages);
+            return true;
+        };
+        form.RunPrintPreview = [](QPrinter &, const auto &) { return true; };
     }
 
     // x of the first word of page 1, in points.
@@ -88,6 +108,108 @@ TEST_F(PrintCommandTest, PrintsTheChosenRangeWithTheMarginsOfTheSettings)
                     .contains(QStringLiteral("Pages:           1")));
     const double dpi = ScreenDpi();
     EXPECT_NEAR(FirstWordX(pdf), (std::trunc(dpi * 30 / 25.4) + 2) * 72 / dpi, 1.0);
+}
+
+TEST_F(PrintCommandTest, PaperIsBlackOnWhiteWithTheFilterButNoRuleColours)
+{
+    TFormView &form = MakeForm();
+    ShowForm(form);
+    TColorRec rules;
+    rules.Rule(1).Text = "ERROR";
+    rules.Rule(1).ColorB = 0x0000FF; // red band
+    rules.Rule(1).ColorF = 0xFF0000; // blue text
+    form.SetColorRules(rules);
+    TSubstringsFilterValues filter;
+    filter.RepFrom[0] = "hunter[0-9]";
+    filter.RepTo[0] = "*";
+    form.SetSubstringsFilter(filter);
+    form.OpenFileTab(WriteFile(QStringLiteral("app.log"), "start of the run\n"
+                                                          "ERROR disk full on /var\n"
+                                                          "login password hunter2 accepted\n"
+                                                          "end of the run\n"));
+    TQzBinHex *view = form.ActiveView();
+    ASSERT_NE(view, nullptr);
+    view->Redraw();
+    const QImage screen = view->Bitmap().convertToFormat(QImage::Format_RGB32);
+    bool red = false;
+    for (int y = 0; y < screen.height() && !red; ++y)
+        for (int x = 0; x < screen.width() && !red; ++x)
+            red = qRed(screen.pixel(x, y)) > 200 && qGreen(screen.pixel(x, y)) < 60;
+    ASSERT_TRUE(red) << "the rule colours the line on screen";
+
+    const QString pdf = PathOf(QStringLiteral("look.pdf"));
+    PrintAllTo(form, pdf);
+    form.acFilePrintExecute();
+    const QStringList lines = pdftext::PageLines(pdf, 1);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[1], QStringLiteral("ERROR disk full on /var")) << "rules do not hide text";
+    EXPECT_EQ(lines[2], QStringLiteral("login password ******* accepted"));
+
+    const QImage page = pdftext::RenderPage(pdf, 1, ScreenDpi(), PathOf(QStringLiteral("page")));
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(pdftext::ColouredPixels(page), 0) << "no rule colours on paper";
+    EXPECT_EQ(page.pixel(page.width() / 2, 2), qRgb(255, 255, 255));
+    for (const pdftext::Word &word : pdftext::PageWords(pdf, 1))
+        if (word.Text.size() > 1) { // a thin dash is grey at this size
+            EXPECT_LT(pdftext::Darkest(page, word, ScreenDpi()), 60) << word.Text.toStdString();
+        }
+}
+
+TEST_F(PrintCommandTest, ACancelledRunSaysWhatTheFileHolds)
+{
+    TFormView &form = OpenLog();
+    AppSettings s = form.Settings();
+    s.MarginTop = 120;
+    s.MarginBottom = 120; // a few lines a page, so 200 lines make many pages
+    form.SetSettings(s);
+    const QString pdf = PathOf(QStringLiteral("part.pdf"));
+    PrintAllTo(form, pdf);
+    struct Case
+    {
+        int cancelBefore;
+        QString text;
+    } cases[] = {
+        {2, QStringLiteral("Printing was cancelled; \"%1\" holds the first 2 page(s).").arg(pdf)},
+        {0, QStringLiteral("Printing was cancelled; nothing was written to \"%1\".").arg(pdf)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.cancelBefore);
+        QFile::remove(pdf);
+        m_sink.Clear();
+        form.RunPrintProgress = [&](int pages, double) { return pages < c.cancelBefore; };
+        form.acFilePrintExecute();
+        ASSERT_EQ(m_sink.Texts(), QStringList{c.text});
+        EXPECT_EQ(QFileInfo::exists(pdf), c.cancelBefore > 0);
+        if (c.cancelBefore > 0) {
+            EXPECT_EQ(pdftext::Pages(pdf), c.cancelBefore);
+        }
+    }
+}
+
+TEST_F(PrintCommandTest, WithoutAPrinterTheMessageSaysToPrintIntoAPdf)
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        GTEST_SKIP() << "a printer is installed here";
+    TFormView &form = OpenLog();
+    form.RunPrintDialog = [](QPrintDialog &dialog) {
+        dialog.printer()->setOutputFileName(QString());
+        dialog.printer()->setPrinterName(QString());
+        return true;
+    };
+    form.RunPrintPreview = [](QPrinter &, const auto &) { return true; };
+    form.Acts().acFilePrint->trigger();
+    ASSERT_EQ(m_sink.Texts().size(), 1);
+    EXPECT_TRUE(m_sink.Texts()[0].startsWith(QStringLiteral("No printer is installed.")))
+        << m_sink.Texts()[0].toStdString();
+    EXPECT_TRUE(form.ActiveView()->DrawEnabled());
+
+    // The PDF printer still works after that.
+    m_sink.Clear();
+    const QString pdf = PathOf(QStringLiteral("after.pdf"));
+    PrintAllTo(form, pdf);
+    form.Acts().acFilePrint->trigger();
+    EXPECT_EQ(m_sink.Texts(), QStringList());
+    EXPECT_GE(pdftext::Pages(pdf), 1);
 }
 
 TEST_F(PrintCommandTest, CancelledPrintDialogPrintsNothing)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 // Reads a PDF back with poppler's tools, as a user's viewer would show it.
@@ -78,6 +80,42 @@ inline std::vector<Word> PageWords(const QString &pdf, int page)
                          m.captured(3).toDouble(), m.captured(4).toDouble()});
     }
     return words;
+}
+
+// One page rendered at dpi, as the picture poppler paints of it; base is
+// the path, without extension, of the PNG file made on the way.
+inline QImage RenderPage(const QString &pdf, int page, double dpi, const QString &base)
+{
+    Run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
+         QStringLiteral("-l"), QString::number(page), QStringLiteral("-png"),
+         QStringLiteral("-singlefile"), pdf, base});
+    return QImage(base + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+// Pixels of a clear colour; the edges of black or grey text are grey.
+inline int ColouredPixels(const QImage &picture)
+{
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = picture.pixel(x, y);
+            const int spread =
+                std::max({qRed(c), qGreen(c), qBlue(c)}) - std::min({qRed(c), qGreen(c), qBlue(c)});
+            count += spread > 60;
+        }
+    return count;
+}
+
+// The darkest grey level inside a word's box of a page rendered at dpi.
+inline int Darkest(const QImage &page, const Word &word, double dpi)
+{
+    const double k = dpi / 72.0;
+    int darkest = 255;
+    for (int y = int(word.YMin * k); y <= int(word.YMax * k) && y < page.height(); ++y)
+        for (int x = int(word.XMin * k); x <= int(word.XMax * k) && x < page.width(); ++x)
+            darkest = std::min(darkest, qGray(page.pixel(x, y)));
+    return darkest;
 }
 
 } // namespace pdftext

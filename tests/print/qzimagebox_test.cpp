@@ -65,11 +65,16 @@ TEST_F(ImageBoxTest, FitScalesALargerPictureDownAndShowsASmallerOneWholeInTheMid
     EXPECT_EQ(m_box.verticalScrollBar()->maximum(), 0);
 
     QImage small(100, 50, QImage::Format_RGB888);
+    small.fill(Qt::white);
     m_box.SetPicture(small);
     EXPECT_EQ(m_box.Scale(), 100.0);
     EXPECT_EQ(m_box.PictureRect(), QRect(QPoint((m_box.viewport()->width() - 100) / 2,
                                                 (m_box.viewport()->height() - 50) / 2),
                                          QSize(100, 50)));
+    // Around the page the box is grey, so that a white page stands out.
+    const QImage grab = m_box.viewport()->grab().toImage();
+    EXPECT_EQ(grab.pixelColor(2, 2), QColor(Qt::gray));
+    EXPECT_EQ(grab.pixelColor(m_box.PictureRect().center()), QColor(Qt::white));
 }
 
 TEST_F(ImageBoxTest, ZoomGoesToTheNextStepOfTheTable)

@@ -264,6 +264,37 @@ TEST_F(PrintTest, TheViewerIsAsItWasAfterARun)
     EXPECT_TRUE(pdftext::PageLines(m_pdf, 1).size() > 2);
 }
 
+TEST_F(PrintTest, PaperIsBlackOnWhiteWithGreyAddressesWhateverTheScreenColours)
+{
+    m_path = Write("plain words first\nsee http://example.com/guide for more\n");
+    ASSERT_TRUE(m_view->Open(m_path));
+    QFont font = m_view->Font().Font;
+    m_view->SetFont({font, QColor(255, 255, 0)});
+    m_view->SetColor(QColor(0, 0, 128));
+    m_view->TextColorURL = QColor(0, 255, 0);
+    ASSERT_TRUE(m_view->TextUrlHilight());
+    ShowLines(10);
+    PrintRange(TQzPrintRange::All);
+    const double dpi = ScreenDpi();
+    const QImage page = pdftext::RenderPage(m_pdf, 1, dpi, m_files.Path(QStringLiteral("page")));
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(pdftext::ColouredPixels(page), 0) << "none of the screen's colours";
+    EXPECT_EQ(page.pixel(page.width() / 2, page.height() / 2), qRgb(255, 255, 255));
+    bool sawAddress = false;
+    for (const pdftext::Word &word : pdftext::PageWords(m_pdf, 1)) {
+        SCOPED_TRACE(word.Text.toStdString());
+        const int darkest = pdftext::Darkest(page, word, dpi);
+        if (word.Text.startsWith(QStringLiteral("http://"))) {
+            sawAddress = true;
+            EXPECT_GT(darkest, 80) << "addresses print grey";
+            EXPECT_LT(darkest, 200);
+        } else if (word.Text.size() > 1) { // a thin dash is grey at this size
+            EXPECT_LT(darkest, 60) << "text prints black";
+        }
+    }
+    EXPECT_TRUE(sawAddress);
+}
+
 TEST_F(PrintTest, CancelledPreviewPrintsNothing)
 {
     OpenLines(40);
@@ -291,6 +322,31 @@ TEST_F(PrintTest, CopiesBelowOnePrintOneAndTheTitleNamesTheFile)
     TQzViewPrinter p = MakePrinter();
     p.Print(*m_printer, {}, 1, QStringLiteral("Nightly build"));
     EXPECT_EQ(pdftext::Info(m_pdf, QStringLiteral("Title")), QStringLiteral("Nightly build"));
+}
+
+TEST_F(PrintTest, CopiesOfAPdfAreAllInTheFileCollatedOrNot)
+{
+    OpenLines(300);
+    ASSERT_FALSE(m_printer->supportsMultipleCopies()) << "a PDF file makes no copies itself";
+    struct Case
+    {
+        bool collate;
+        std::vector<int> footers;
+    } cases[] = {{true, {1, 2, 1, 2, 1, 2}}, {false, {1, 1, 1, 2, 2, 2}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.collate);
+        m_printer->setCollateCopies(c.collate);
+        const TQzPrintResult result = PrintRange(TQzPrintRange::PageNums, 1, 2, 3);
+        EXPECT_EQ(result.PagesOutput, 6);
+        ASSERT_EQ(pdftext::Pages(m_pdf), 6);
+        std::vector<int> footers;
+        for (int page = 1; page <= 6; ++page)
+            footers.push_back(
+                pdftext::PageLines(m_pdf, page).last().section(QLatin1Char(' '), -1).toInt());
+        EXPECT_EQ(footers, c.footers);
+        EXPECT_EQ(pdftext::PageLines(m_pdf, 4).first(),
+                  pdftext::PageLines(m_pdf, c.collate ? 2 : 5).first());
+    }
 }
 
 TEST_F(PrintTest, WithoutAFileTheFooterIsThePageNumberAndTheTitleViewer)
@@ -349,7 +405,9 @@ TEST_F(PrintTest, PrinterThatCannotStartReportsAfterTheViewerIsRestored)
     OpenLines(40);
     m_view->SetSelection(9, 3, false, false, true);
     m_printer->setOutputFileName(m_files.Path(QStringLiteral("no/such/folder/out.pdf")));
+    const int resolution = m_printer->resolution();
     EXPECT_THROW(PrintRange(TQzPrintRange::All), std::runtime_error);
+    EXPECT_EQ(m_printer->resolution(), resolution);
     EXPECT_EQ(m_view->SelStart(), 9);
     EXPECT_EQ(m_view->SelLength(), 3);
     EXPECT_TRUE(m_view->DrawEnabled());
