@@ -60,7 +60,7 @@ set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEO
 ravelin_add_test(app_formview_sessions_test SOURCES formview_sessions_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_formview_commands_test SOURCES formview_commands_test.cpp formfixture.h
-  LIBS ravelin_app GUI)
+  LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formoptions_test SOURCES formoptions_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formtaborder_test SOURCES formtaborder_test.cpp formfixture.h
