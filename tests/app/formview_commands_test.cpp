@@ -1,6 +1,7 @@
 // Main commands: bookmarks, clear log, copy, the encoding menu, help and about.
 #include "formfixture.h"
 
+#include "app/fileclear.h"
 #include "app/formabout.h"
 #include "viewer/qzbinhex.h"
 
@@ -294,6 +295,25 @@ TEST_F(CommandsTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing)
     form.Acts().acHelpContents->trigger();
     EXPECT_EQ(m_sink.Texts(), QStringList{"Could not find help file"});
     QFile::remove(help);
+}
+
+TEST_F(CommandsTest, HelpPageIsFoundBesideTheProgramBeforeTheInstalledOne)
+{
+    const QString program = PathOf("bin/ravelin");
+    const QString beside = PathOf("bin/ravelin.html");
+    const QString installed = PathOf("share/doc/ravelin/help.html");
+    ASSERT_TRUE(QDir().mkpath(PathOf("bin")));
+    ASSERT_TRUE(QDir().mkpath(PathOf("share/doc/ravelin")));
+    EXPECT_EQ(FindHelpFile(program), QString());
+    WriteFile("share/doc/ravelin/help.html", "<html></html>");
+    EXPECT_EQ(FindHelpFile(program), installed);
+    WriteFile("bin/ravelin.html", "<html></html>");
+    EXPECT_EQ(FindHelpFile(program), beside);
+    // A folder of that name is no page.
+    QFile::remove(beside);
+    QFile::remove(installed);
+    ASSERT_TRUE(QDir().mkpath(installed));
+    EXPECT_EQ(FindHelpFile(program), QString());
 }
 
 TEST_F(CommandsTest, AboutShowsTheProgramsNameAndVersion)

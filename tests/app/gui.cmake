@@ -69,3 +69,10 @@ ravelin_add_test(app_wraptabbar_test SOURCES wraptabbar_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_search_test SOURCES formview_search_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
+
+# The installed tree: every file in its place, validated by the desktop's tools.
+add_test(NAME app_install
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh ${PROJECT_BINARY_DIR}
+          ${CMAKE_CURRENT_BINARY_DIR}/install)
+set_tests_properties(app_install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
