@@ -58,7 +58,7 @@ add_test(NAME app_ravelin_x11_titles
           ${CMAKE_CURRENT_BINARY_DIR}/x11titles)
 set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
 ravelin_add_test(app_formview_sessions_test SOURCES formview_sessions_test.cpp formfixture.h
-  LIBS ravelin_app GUI)
+  LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_commands_test SOURCES formview_commands_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formoptions_test SOURCES formoptions_test.cpp formfixture.h
