@@ -134,6 +134,30 @@ TEST_F(CommandsTest, ClearLogAsksThenTruncatesAndTheViewEmpties)
     }
 }
 
+TEST_F(CommandsTest, ClearLogOfAFileStillWrittenEmptiesTheViewThenShowsTheNewLines)
+{
+    WriteSettings("[Opt]\nCfmClear=0\nReloadTime=0\n"); // polled every 0.5 s
+    TFormView &form = MakeForm();
+    form.resize(600, 300);
+    ShowForm(form);
+    const QString path = WriteFile("app.log", Lines(2000));
+    // A logger keeps its file open and appends.
+    QFile writer(path);
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered));
+    form.OpenFileTab(path);
+    TQzBinHex *view = form.ActiveView();
+    form.Acts().acFileClear->trigger();
+    QCoreApplication::processEvents(); // painted empty
+    EXPECT_EQ(view->FileSize(), 0);
+    EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join(" | ").toStdString();
+
+    const QByteArray more = Lines(300);
+    ASSERT_EQ(writer.write(more), more.size());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->FileSize() == more.size(); }, 5000));
+    EXPECT_EQ(QFileInfo(path).size(), more.size()) << "the writer went on at the new end";
+    EXPECT_EQ(view->ViewPos(), 0) << "the new lines show from their start";
+}
+
 TEST_F(CommandsTest, ClearLogTouchesOnlyARegularFile)
 {
     WriteSettings("[Opt]\nCfmClear=0\n");
