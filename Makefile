@@ -51,3 +51,10 @@ format:
 
 clean:
 	rm -rf build
+
+# Installs the Release program with its desktop entry, icons, metainfo, help
+# page and man page under PREFIX (DESTDIR is honoured for staging).
+PREFIX ?= /usr/local
+.PHONY: install
+install: build
+	cmake --install $(RELEASE_DIR) --prefix $(PREFIX)

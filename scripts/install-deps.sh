@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth imagemagick poppler-utils
+  desktop-file-utils appstream groff-base
 )
 
 missing=()

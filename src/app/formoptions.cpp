@@ -181,7 +181,7 @@ TFormOptions::TFormOptions(QWidget *parent) : QDialog(parent)
     auto *gutterGrid = new QGridLayout;
     gutterGrid->addWidget(Label(gutter, QStringLiteral("&Font:"), btnFont2), 0, 0);
     gutterGrid->addWidget(labFont2, 0, 1);
-    gutterGrid->addWidget(btnFont2, 0, 2);
+    gutterGrid->addWidget(btnFont2, 0, 2, Qt::AlignRight);
     gutterGrid->addWidget(Label(gutter, QStringLiteral("&Only for the first:"), edLineBuf), 1, 0);
     gutterGrid->addWidget(edLineBuf, 1, 1);
     gutterGrid->addWidget(new QLabel(QStringLiteral("Kb of file"), gutter), 1, 2);

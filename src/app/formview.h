@@ -355,4 +355,7 @@ private:
     TWrapTabBar *m_tabBar = nullptr; // the bar of m_pages
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
     std::array<QString, 3> m_goCaptions; // "Go to bookmark n" without suffix
+    // Set while a session opens: new tabs open behind the shown one, so
+    // that only the tab finally shown is laid out and painted.
+    bool m_openBehind = false;
 };

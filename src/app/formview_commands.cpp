@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QUrl>
@@ -81,20 +82,38 @@ void TFormView::acFileClearExecute()
     acFileReloadExecute();
 }
 
-void TFormView::acEditCopyExecute() {}
-void TFormView::acEditSelectAllExecute() {}
+void TFormView::acEditCopyExecute()
+{
+    if (TQzBinHex *view = ActiveView())
+        view->CopyToClipboard(false);
+}
+
+void TFormView::acEditSelectAllExecute()
+{
+    if (TQzBinHex *view = ActiveView())
+        view->SelectAll();
+}
 
 void TFormView::StatusBar1Click(const QPoint &position)
 {
-    // The encoding panel, both ends included.
+    // The encoding panel as laid out, both ends included.
     const QRect panel = m_statusPanels[2]->geometry();
     if (position.x() < panel.left() || position.x() > panel.left() + panel.width())
         return;
-    if (!ActiveView())
-        return;
+    if (TQzBinHex *view = ActiveView()) {
+        const QPoint at = statusBar()->mapToGlobal(position);
+        view->ShowEncodingMenu(at.x(), at.y());
+    }
 }
 
-void TFormView::mnuEncMenuClick() {}
+void TFormView::mnuEncMenuClick()
+{
+    TQzBinHex *view = ActiveView();
+    if (!view || view->Mode() != vbmodeText)
+        return;
+    const QPoint at = QCursor::pos();
+    view->ShowEncodingMenu(at.x(), at.y());
+}
 
 // --- Options ----------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTabWidget>
 
 namespace {
@@ -78,17 +79,21 @@ void TFormView::OpenSession(const QString &fileName)
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
     qsizetype notOpened = 0;
-    for (const SessionTab &tab : session.Tabs) {
-        if (RecCount() >= kMaxTabs) {
-            ++notOpened;
-            continue;
-        }
-        OpenFileTabWithCaption(tab.Path, tab.Caption);
-        if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
-            // The window repaints while a large session opens; the user's
-            // clicks and keys wait until it is open.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            sinceRepaint.restart();
+    {
+        m_openBehind = true;
+        const auto restore = qScopeGuard([this] { m_openBehind = false; });
+        for (const SessionTab &tab : session.Tabs) {
+            if (RecCount() >= kMaxTabs) {
+                ++notOpened;
+                continue;
+            }
+            OpenFileTabWithCaption(tab.Path, tab.Caption);
+            if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
+                // The window repaints while a large session opens; the user's
+                // clicks and keys wait until it is open.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                sinceRepaint.restart();
+            }
         }
     }
     if (notOpened > 0)
@@ -100,6 +105,7 @@ void TFormView::OpenSession(const QString &fileName)
     if (RecCount() > 0)
         m_pages->setCurrentIndex(
             session.Active >= 0 && session.Active < RecCount() ? session.Active : RecCount() - 1);
+    FocusActiveView();
     AddRecentSession(fileName);
     UpdateAll();
 }

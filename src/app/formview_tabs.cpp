@@ -75,14 +75,23 @@ void TFormView::FocusActiveView()
         view->setFocus(Qt::OtherFocusReason);
 }
 
-void TFormView::SetTabCaption(int index, const QByteArray &caption, bool padShort)
+namespace {
+
+QString SheetText(const QByteArray &caption, bool padShort)
 {
     QString text = QString::fromUtf8(caption);
     if (padShort && CodePoints(text) < kCaptionLength)
         text = QStringLiteral("  ") + text + QStringLiteral("  ");
     // An ampersand in a file name is not a mnemonic.
     text.replace(u'&', QStringLiteral("&&"));
-    m_pages->setTabText(index, text);
+    return text;
+}
+
+} // namespace
+
+void TFormView::SetTabCaption(int index, const QByteArray &caption, bool padShort)
+{
+    m_pages->setTabText(index, SheetText(caption, padShort));
 }
 
 void TFormView::OpenFileTab(const QString &name)
@@ -114,10 +123,11 @@ void TFormView::OpenFileTab(const QString &name)
     {
         // Records and pages agree again only at the end of this block.
         const QSignalBlocker blocker(m_pages);
-        m_pages->addTab(rec.Sheet, QString());
-        SetTabCaption(index, rec.Caption, true);
+        // With its text at once: every change of a tab lays out all of them.
+        m_pages->addTab(rec.Sheet, SheetText(rec.Caption, true));
         m_pages->setTabToolTip(index, fileName);
-        m_pages->setCurrentIndex(index);
+        if (!m_openBehind)
+            m_pages->setCurrentIndex(index);
     }
 
     auto *view = new TQzBinHex(rec.Sheet);

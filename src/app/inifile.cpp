@@ -20,6 +20,11 @@
 
 namespace {
 
+bool IsQuoted(const QByteArray &value)
+{
+    return value.size() >= 2 && value.startsWith('"') && value.endsWith('"');
+}
+
 const QString kUnit = QStringLiteral("IniFile");
 const QByteArray kBom("\xEF\xBB\xBF");
 
@@ -429,11 +434,11 @@ void IniFile::WriteString(const QByteArray &section, const QByteArray &key, cons
         DeleteKey(section, key);
         return;
     }
-    // Reading trims blanks and one pair of outer quotes: such a value goes in
-    // quotes, so that it reads back as it was written.
+    // Reading trims blanks: a value with blank edges goes in quotes, so that
+    // it reads back as it was written. A value already in quotes is the
+    // caller's quoting (the colour rules store theirs so) and stays as it is.
     QByteArray stored = value;
-    if (value != value.trimmed() ||
-        (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')))
+    if (value != value.trimmed() && !IsQuoted(value))
         stored = '"' + value + '"';
     Section &sec = SectionForWrite(section);
     const qsizetype k = sec.keys.value(Fold(key), -1);
@@ -460,7 +465,13 @@ void IniFile::WriteBool(const QByteArray &section, const QByteArray &key, bool v
 
 void IniFile::WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value)
 {
-    WriteString(section, key, value.toUtf8());
+    WriteExact(section, key, value.toUtf8());
+}
+
+void IniFile::WriteExact(const QByteArray &section, const QByteArray &key, const QByteArray &value)
+{
+    // Reading takes one pair of outer quotes off.
+    WriteString(section, key, IsQuoted(value) ? '"' + value + '"' : value);
 }
 
 void IniFile::DeleteKey(const QByteArray &section, const QByteArray &key)

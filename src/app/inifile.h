@@ -68,6 +68,9 @@ public:
     void WriteInteger(const QByteArray &section, const QByteArray &key, int value);
     void WriteBool(const QByteArray &section, const QByteArray &key, bool value);
     void WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value);
+    // Stores the value so that it reads back exactly, even one that begins
+    // and ends with a quote (WriteUtf8 goes through it).
+    void WriteExact(const QByteArray &section, const QByteArray &key, const QByteArray &value);
     void DeleteKey(const QByteArray &section, const QByteArray &key);
     void EraseSection(const QByteArray &section);
 

@@ -70,7 +70,7 @@ QStringList RecentFiles::Save(IniFile &ini) const
             leftOut.append(item.Path);
             continue;
         }
-        ini.WriteString(kSection, PathKey(count), path);
+        ini.WriteExact(kSection, PathKey(count), path);
         ini.WriteInteger(kSection, EncodingKey(count), item.Encoding);
         ++count;
     }

@@ -74,7 +74,7 @@ QStringList WriteSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
         // A caption with a line break cannot be stored: the tab comes back
         // with its file name rather than with an older caption.
         if (IniFile::CanHoldValue(kept[i]->Caption))
-            ini.WriteString(kNicks, NumberKey(int(i)), kept[i]->Caption);
+            ini.WriteExact(kNicks, NumberKey(int(i)), kept[i]->Caption);
         else
             ini.WriteString(kNicks, NumberKey(int(i)), QByteArray());
     }

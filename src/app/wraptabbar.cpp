@@ -4,6 +4,7 @@
 
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 #include <QToolTip>
@@ -122,6 +123,32 @@ QSize TWrapTabBar::minimumSizeHint() const
     return {1, rows.Count * rows.RowHeight};
 }
 
+QSize TWrapTabBar::tabSizeHint(int index) const
+{
+    // Nothing but the caption tells the tabs apart: no icons, no buttons.
+    const QString text = tabText(index);
+    if (m_hintsShape != shape() || m_hintsDocumentMode != documentMode()) {
+        m_sizeHints.clear();
+        m_hintsShape = shape();
+        m_hintsDocumentMode = documentMode();
+    }
+    const auto known = m_sizeHints.constFind(text);
+    if (known != m_sizeHints.cend())
+        return *known;
+    const QSize size = QTabBar::tabSizeHint(index);
+    m_sizeHints.insert(text, size);
+    return size;
+}
+
+void TWrapTabBar::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        m_sizeHints.clear();
+        Invalidate();
+    }
+    QTabBar::changeEvent(event);
+}
+
 void TWrapTabBar::tabLayoutChange()
 {
     QTabBar::tabLayoutChange();
@@ -192,8 +219,10 @@ void TWrapTabBar::paintEvent(QPaintEvent *event)
             option.selectedPosition = QStyleOptionTab::NotAdjacent;
             painter.drawControl(QStyle::CE_TabBarTab, option);
         };
+        // Only what the update asks for: hundreds of tabs take a while.
+        const QRect dirty = event->rect();
         for (int i = 0; i < count(); ++i)
-            if (i != current)
+            if (i != current && rows.Rects[size_t(i)].intersects(dirty))
                 draw(i);
         // The current tab last, over the edges of its neighbours.
         if (current >= 0 && current < count())

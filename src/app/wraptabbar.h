@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -29,6 +30,10 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    // Measured once per caption: the toolkit asks for every tab's size at
+    // every change, which made opening hundreds of tabs quadratic in cost.
+    QSize tabSizeHint(int index) const override;
+    void changeEvent(QEvent *event) override;
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -58,6 +63,9 @@ private:
 
     bool m_multiRow = false;
     mutable Rows m_rows;
+    mutable QHash<QString, QSize> m_sizeHints; // by caption, for one shape and mode
+    mutable Shape m_hintsShape = RoundedNorth;
+    mutable bool m_hintsDocumentMode = false;
     mutable bool m_dirty = true;
 };
 

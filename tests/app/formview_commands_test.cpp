@@ -1,10 +1,17 @@
-// Main commands: bookmarks, clear log, help and about.
+// Main commands: bookmarks, clear log, copy, the encoding menu, help and about.
 #include "formfixture.h"
 
+#include "app/fileclear.h"
 #include "app/formabout.h"
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -127,6 +134,30 @@ TEST_F(CommandsTest, ClearLogAsksThenTruncatesAndTheViewEmpties)
     }
 }
 
+TEST_F(CommandsTest, ClearLogOfAFileStillWrittenEmptiesTheViewThenShowsTheNewLines)
+{
+    WriteSettings("[Opt]\nCfmClear=0\nReloadTime=0\n"); // polled every 0.5 s
+    TFormView &form = MakeForm();
+    form.resize(600, 300);
+    ShowForm(form);
+    const QString path = WriteFile("app.log", Lines(2000));
+    // A logger keeps its file open and appends.
+    QFile writer(path);
+    ASSERT_TRUE(writer.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered));
+    form.OpenFileTab(path);
+    TQzBinHex *view = form.ActiveView();
+    form.Acts().acFileClear->trigger();
+    QCoreApplication::processEvents(); // painted empty
+    EXPECT_EQ(view->FileSize(), 0);
+    EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join(" | ").toStdString();
+
+    const QByteArray more = Lines(300);
+    ASSERT_EQ(writer.write(more), more.size());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->FileSize() == more.size(); }, 5000));
+    EXPECT_EQ(QFileInfo(path).size(), more.size()) << "the writer went on at the new end";
+    EXPECT_EQ(view->ViewPos(), 0) << "the new lines show from their start";
+}
+
 TEST_F(CommandsTest, ClearLogTouchesOnlyARegularFile)
 {
     WriteSettings("[Opt]\nCfmClear=0\n");
@@ -171,6 +202,92 @@ TEST_F(CommandsTest, ClearLogTouchesOnlyARegularFile)
     }
 }
 
+TEST_F(CommandsTest, SelectAllThenCopyPutsTheWholeFileOnTheClipboard)
+{
+    TFormView &form = MakeForm();
+    form.resize(600, 300);
+    ShowForm(form);
+    form.OpenFileTab(WriteFile("a.log", "first line\nsecond line\n"));
+    QGuiApplication::clipboard()->setText("before");
+    form.Acts().acEditCopy->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before") << "nothing selected yet";
+
+    form.Acts().acEditSelectAll->trigger();
+    EXPECT_EQ(form.ActiveView()->SelStart(), 0);
+    EXPECT_EQ(form.ActiveView()->SelLength(), 23);
+    form.Acts().acEditCopy->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "first line\nsecond line\n");
+}
+
+// Notes the first menu shown and closes it again, so that its exec returns.
+class PopupCatcher final : public QObject
+{
+public:
+    PopupCatcher() { QCoreApplication::instance()->installEventFilter(this); }
+    ~PopupCatcher() override { QCoreApplication::instance()->removeEventFilter(this); }
+    QMenu *Menu() const { return m_menu; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && !m_menu) {
+            if (auto *menu = qobject_cast<QMenu *>(watched)) {
+                m_menu = menu;
+                QTimer::singleShot(0, menu, &QMenu::close);
+            }
+        }
+        return false;
+    }
+
+private:
+    QMenu *m_menu = nullptr;
+};
+
+TEST_F(CommandsTest, EncodingPanelClickAndMenuItemOpenTheViewersEncodingMenu)
+{
+    TFormView &form = MakeForm();
+    form.resize(800, 300);
+    ShowForm(form);
+    QStatusBar *bar = form.statusBar();
+    const QRect panel = form.StatusPanel(2)->geometry();
+    const int y = panel.center().y();
+
+    PopupCatcher noTab;
+    form.StatusBar1Click(QPoint(panel.left(), y));
+    EXPECT_EQ(noTab.Menu(), nullptr) << "no tab, no menu";
+
+    form.OpenFileTab(WriteFile("a.log", "text\n"));
+    QMenu *expected = form.ActiveView()->PrepareEncodingMenu();
+    struct Case
+    {
+        const char *Name;
+        int X;
+        bool Opens;
+    };
+    const Case cases[] = {
+        {"just before the panel", panel.left() - 1, false},
+        {"its left edge", panel.left(), true},
+        {"its right edge", panel.left() + panel.width(), true},
+        {"past it", panel.left() + panel.width() + 1, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        PopupCatcher catcher;
+        // A real click, on whatever child of the status bar is there.
+        const QPoint at(c.X, y);
+        QWidget *target = bar->childAt(at);
+        if (!target)
+            target = bar;
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(bar, at));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(catcher.Menu(), c.Opens ? expected : nullptr);
+    }
+
+    PopupCatcher fromItem;
+    form.Acts().mnuEncMenu->trigger();
+    EXPECT_EQ(fromItem.Menu(), expected);
+}
+
 TEST_F(CommandsTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing)
 {
     TFormView &form = MakeForm();
@@ -202,6 +319,25 @@ TEST_F(CommandsTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing)
     form.Acts().acHelpContents->trigger();
     EXPECT_EQ(m_sink.Texts(), QStringList{"Could not find help file"});
     QFile::remove(help);
+}
+
+TEST_F(CommandsTest, HelpPageIsFoundBesideTheProgramBeforeTheInstalledOne)
+{
+    const QString program = PathOf("bin/ravelin");
+    const QString beside = PathOf("bin/ravelin.html");
+    const QString installed = PathOf("share/doc/ravelin/help.html");
+    ASSERT_TRUE(QDir().mkpath(PathOf("bin")));
+    ASSERT_TRUE(QDir().mkpath(PathOf("share/doc/ravelin")));
+    EXPECT_EQ(FindHelpFile(program), QString());
+    WriteFile("share/doc/ravelin/help.html", "<html></html>");
+    EXPECT_EQ(FindHelpFile(program), installed);
+    WriteFile("bin/ravelin.html", "<html></html>");
+    EXPECT_EQ(FindHelpFile(program), beside);
+    // A folder of that name is no page.
+    QFile::remove(beside);
+    QFile::remove(installed);
+    ASSERT_TRUE(QDir().mkpath(installed));
+    EXPECT_EQ(FindHelpFile(program), QString());
 }
 
 TEST_F(CommandsTest, AboutShowsTheProgramsNameAndVersion)

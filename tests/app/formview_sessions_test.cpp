@@ -6,6 +6,8 @@
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTest>
 #include <QDir>
 #include <QFileDialog>
 #include <QTabWidget>
@@ -77,6 +79,42 @@ TEST_F(SessionsTest, SavedTabsComeBackInOrderWithTheirCaptionsAndTheActiveTab)
     EXPECT_EQ(form.SessionFile(), session);
     EXPECT_EQ(form.SessHistory().Items(), QStringList{session});
     EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join(" | ").toStdString();
+}
+
+TEST_F(SessionsTest, TabsOpenedBehindAreLaidOutAtThePageSizeWhenShown)
+{
+    QByteArray lines;
+    for (int i = 0; i < 400; ++i)
+        lines += "line " + QByteArray::number(i) + '\n';
+    const QString a = WriteFile("a.log", lines);
+    const QString b = WriteFile("b.log", lines);
+    const QString c = WriteFile("c.log", lines);
+    WriteFile("s.ravelin-session", "[Tabs]\nNum=3\nActive=1\n0=" + a.toUtf8() +
+                                       "\n1=" + b.toUtf8() + "\n2=" + c.toUtf8() + "\n");
+    TFormView &form = MakeForm();
+    AppSettings settings = form.Settings();
+    settings.ToEnd = true;
+    form.SetSettings(settings);
+    form.resize(700, 400);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+
+    form.OpenSession(PathOf("s.ravelin-session"));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(form.RecCount(), 3);
+    EXPECT_EQ(form.Pages()->currentIndex(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), form.ActiveView());
+    for (int index : {1, 0, 2}) {
+        SCOPED_TRACE(index);
+        form.Pages()->setCurrentIndex(index);
+        QCoreApplication::processEvents();
+        TQzBinHex *view = form.ActiveView();
+        ASSERT_EQ(view, form.Rec(index).View);
+        EXPECT_EQ(view->size(), form.Pages()->currentWidget()->size());
+        EXPECT_TRUE(view->ViewAtEnd()) << "each tab starts at its end";
+        EXPECT_EQ(QApplication::focusWidget(), view);
+    }
 }
 
 TEST_F(SessionsTest, CloseSessionDropsTheCaptionPrefixAndCloseAllKeepsIt)

@@ -58,9 +58,9 @@ add_test(NAME app_ravelin_x11_titles
           ${CMAKE_CURRENT_BINARY_DIR}/x11titles)
 set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
 ravelin_add_test(app_formview_sessions_test SOURCES formview_sessions_test.cpp formfixture.h
-  LIBS ravelin_app GUI)
+  LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_commands_test SOURCES formview_commands_test.cpp formfixture.h
-  LIBS ravelin_app GUI)
+  LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formoptions_test SOURCES formoptions_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formtaborder_test SOURCES formtaborder_test.cpp formfixture.h
@@ -69,3 +69,10 @@ ravelin_add_test(app_wraptabbar_test SOURCES wraptabbar_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_search_test SOURCES formview_search_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
+
+# The installed tree: every file in its place, validated by the desktop's tools.
+add_test(NAME app_install
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/install_test.sh ${PROJECT_BINARY_DIR}
+          ${CMAKE_CURRENT_BINARY_DIR}/install)
+set_tests_properties(app_install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")

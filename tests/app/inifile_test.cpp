@@ -372,13 +372,12 @@ TEST_F(IniFileTest, SaveCreatesTheFolderAndRoundTrips)
               QStringList({"Ravelin.ini"}));
 }
 
-TEST_F(IniFileTest, ValuesThatReadingWouldTrimOrUnquoteComeBackAsWritten)
+TEST_F(IniFileTest, ValuesThatReadingWouldTrimComeBackAsWritten)
 {
     const QByteArray values[] = {
         "/logs/my app.log",
         " leading blank",
         "trailing blank ",
-        "\"quoted\"",
         "\"",
         "\"half",
         "say \"hi\"",
@@ -402,6 +401,29 @@ TEST_F(IniFileTest, ValuesThatReadingWouldTrimOrUnquoteComeBackAsWritten)
     for (size_t i = 0; i < std::size(values); ++i)
         again.WriteString("S", QByteArray::number(qulonglong(i)), values[i]);
     EXPECT_EQ(again.Serialize(), ReadFile(path));
+
+    // A value the caller put in quotes is stored so, and reads back without
+    // them; written again it gains no second pair.
+    again.WriteString("S", "Caller", "\"quoted\"");
+    ASSERT_TRUE(again.UpdateFile());
+    EXPECT_TRUE(ReadFile(path).contains("\nCaller=\"quoted\"\n"));
+    IniFile quoted(path);
+    ASSERT_TRUE(quoted.Load());
+    EXPECT_EQ(quoted.ReadString("S", "Caller", "missing"), "quoted");
+    quoted.WriteString("S", "Caller", "\"quoted\"");
+    EXPECT_EQ(quoted.Serialize(), ReadFile(path));
+
+    // Paths and captions keep even their outer quotes.
+    for (const QByteArray &value : {QByteArray("\"quoted\""), QByteArray("\" x \"")}) {
+        SCOPED_TRACE(value.constData());
+        quoted.WriteExact("S", "Exact", value);
+        quoted.WriteUtf8("S", "Utf8", QString::fromUtf8(value));
+        ASSERT_TRUE(quoted.UpdateFile());
+        IniFile exact(path);
+        ASSERT_TRUE(exact.Load());
+        EXPECT_EQ(exact.ReadString("S", "Exact", "missing"), value);
+        EXPECT_EQ(exact.ReadUtf8("S", "Utf8", QString()), QString::fromUtf8(value));
+    }
 }
 
 TEST_F(IniFileTest, UnwritableLocationReportsOnceAndFails)

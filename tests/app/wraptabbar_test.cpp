@@ -77,6 +77,35 @@ TEST_F(WrapTabBarTest, WrappedRowsShowEveryCaptionWhole)
     }
 }
 
+TEST_F(WrapTabBarTest, TabsFollowANewCaptionAndANewFont)
+{
+    TFormView &form = MakeForm();
+    form.resize(1000, 600);
+    ShowForm(form);
+    form.OpenFileTab(WriteFile("a.log", "x\n"));
+    form.OpenFileTab(WriteFile("b.log", "x\n"));
+    QCoreApplication::processEvents();
+    TWrapTabBar *bar = form.TabBar();
+    ASSERT_TRUE(bar->MultiRow());
+    const int before = bar->TabRect(1).width();
+
+    const QString longer = QStringLiteral("a caption much longer than the file name");
+    bar->setTabText(1, longer);
+    QCoreApplication::processEvents();
+    EXPECT_GE(bar->TabRect(1).width(), QFontMetrics(bar->font()).horizontalAdvance(longer));
+
+    // Both tabs had the same width; a larger font makes the same caption wider.
+    bar->setTabText(1, bar->tabText(0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->TabRect(1).width(), before);
+    QFont font = bar->font();
+    font.setPointSizeF(font.pointSizeF() * 2);
+    bar->setFont(font);
+    QCoreApplication::processEvents();
+    EXPECT_GE(bar->TabRect(1).width(), QFontMetrics(font).horizontalAdvance(bar->tabText(1)));
+    EXPECT_GT(bar->TabRect(1).width(), before);
+}
+
 TEST_F(WrapTabBarTest, ClicksChooseAndMiddleClicksClose)
 {
     for (const QByteArray opt : {QByteArray(""), QByteArray("MLine=0")}) {

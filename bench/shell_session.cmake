@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_shell_session SOURCES shell_session_bench.cpp LIBS ravelin_app)

@@ -1,0 +1,253 @@
+// Session figures: opening a session of 300 tabs of a 1 GB log (until every
+// tab exists, with the longest time the event loop went unserved and the
+// repaints meanwhile), beside the same session of a 1 KB log; and saving a
+// session of 300 tabs, beside writing the same bytes through QSaveFile.
+//
+// Each log runs in a child process of its own, so that one run's caches and
+// freed memory do not flatter the next.
+#include "benchcommon.h"
+
+#include "app/formview.h"
+#include "app/inifile.h"
+#include "app/sessionfile.h"
+#include "text/messages.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QProcess>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+int TabCount()
+{
+    return bench::Smoke() ? 10 : TFormView::kMaxTabs;
+}
+
+class PrintingSink final : public MessageSink
+{
+public:
+    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        ++Count;
+        return MsgResult::Ok;
+    }
+    int Count = 0;
+};
+
+// The gaps between ticks of a 1 ms timer: the longest is the longest time
+// the event loop, and with it painting, went unserved.
+class StallMeter final : public QObject
+{
+public:
+    explicit StallMeter(QWidget *window) : m_window(window)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    void Start()
+    {
+        m_worst = 0;
+        m_paints = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void Stop()
+    {
+        Tick();
+        m_timer.stop();
+    }
+    double WorstSeconds() const { return m_worst / 1e9; }
+    int Paints() const { return m_paints; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && m_timer.isActive()) {
+            auto *widget = qobject_cast<QWidget *>(watched);
+            if (widget && widget->window() == m_window)
+                ++m_paints;
+        }
+        return false;
+    }
+
+private:
+    void Tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_worst = std::max(m_worst, now - m_last);
+        m_last = now;
+    }
+
+    QWidget *m_window;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_worst = 0;
+    int m_paints = 0;
+};
+
+QString SmallLog(const QString &source)
+{
+    const QString path = bench::DataDir() + QStringLiteral("/shell-1k.log");
+    if (QFile(path).size() != 1024) {
+        QFile in(source);
+        QFile out(path);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        out.write(in.read(1024));
+    }
+    return path;
+}
+
+// Child: prints "SESSION open open-cpu stall paints save peer-save", in seconds.
+int MeasureSession(int argc, char **argv, const QString &log)
+{
+    QApplication app(argc, argv);
+    PrintingSink sink;
+    SetMessageSink(&sink);
+    QTemporaryDir dir;
+    const QString session = dir.filePath(QStringLiteral("bench.ravelin-session"));
+    {
+        std::vector<SessionTab> tabs;
+        for (int i = 0; i < TabCount(); ++i)
+            tabs.push_back({log, QByteArray("tab ") + QByteArray::number(i)});
+        IniFile ini(session);
+        ini.Load();
+        WriteSession(ini, tabs, TabCount() / 2);
+        if (!ini.UpdateFile()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(session));
+            return 1;
+        }
+    }
+
+    double open = 0;
+    double openCpu = 0;
+    double stall = 0;
+    int paints = 0;
+    double save = 0;
+    double peerSave = 0;
+    {
+        TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+        form.resize(1000, 700);
+        form.show();
+        // Fonts, caches and the tab bar's first layout are not the session's cost.
+        form.OpenFileTab(log);
+        QCoreApplication::processEvents();
+        form.CloseAllTabs();
+        QCoreApplication::processEvents();
+
+        StallMeter meter(&form);
+        meter.Start();
+        const bench::Times times = bench::MedianTimes(1, [&] { form.OpenSession(session); });
+        open = times.Wall;
+        openCpu = times.Cpu;
+        meter.Stop();
+        stall = meter.WorstSeconds();
+        paints = meter.Paints();
+        if (form.RecCount() != TabCount() || sink.Count != 0) {
+            std::fprintf(stderr, "%d of %d tabs opened\n", form.RecCount(), TabCount());
+            return 1;
+        }
+        QCoreApplication::processEvents();
+
+        const QString saved = dir.filePath(QStringLiteral("saved.ravelin-session"));
+        const int runs = bench::Smoke() ? 3 : 21;
+        bool saveFailed = false;
+        save = bench::MedianSeconds(runs, [&] { saveFailed |= !form.SaveSession(saved); });
+        QFile file(saved);
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const QString peerPath = dir.filePath(QStringLiteral("peer.ravelin-session"));
+        peerSave = bench::MedianSeconds(runs, [&] {
+            QSaveFile out(peerPath);
+            saveFailed |= !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
+                          !out.commit();
+        });
+        if (saveFailed || bytes.isEmpty()) {
+            std::fprintf(stderr, "saving failed\n");
+            return 1;
+        }
+    }
+    SetMessageSink(nullptr);
+    std::printf("SESSION %.9f %.9f %.9f %d %.9f %.9f\n", open, openCpu, stall, paints, save,
+                peerSave);
+    return 0;
+}
+
+struct Figures
+{
+    double Open = 0;
+    double OpenCpu = 0;
+    double Stall = 0;
+    double Paints = 0;
+    double Save = 0;
+    double PeerSave = 0;
+};
+
+Figures RunChild(const QString &log)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--session"), log});
+    child.waitForFinished(-1);
+    const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || parts.size() != 7 ||
+        parts[0] != "SESSION") {
+        bench::Fail(QStringLiteral("session child for %1").arg(log));
+        return {};
+    }
+    return {parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble(),
+            parts[4].toDouble(), parts[5].toDouble(), parts[6].toDouble()};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::InitSmoke(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--session") == 0)
+        return MeasureSession(argc, argv, QString::fromLocal8Bit(argv[2]));
+
+    QCoreApplication app(argc, argv);
+    const QString huge = bench::Smoke()
+                             ? bench::EnsureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
+                             : bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30);
+    const QString hugeName = bench::Smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
+    const Figures big = RunChild(huge);
+    const Figures tiny = RunChild(SmallLog(huge));
+    const QString tabs = QString::number(TabCount());
+
+    bench::Report({QStringLiteral("open a session of %1 tabs of a %2 log, until all exist")
+                       .arg(tabs, hugeName),
+                   big.Open * 1e3, QStringLiteral("ms"), tiny.Open * 1e3,
+                   QStringLiteral("1 KB log"), 1000, false, QStringLiteral("<= 1000 ms")});
+    // On a machine shared with other work the wall time counts the waits
+    // for a core; the CPU time does not.
+    bench::Report({QStringLiteral("CPU time of that opening"), big.OpenCpu * 1e3,
+                   QStringLiteral("ms"), tiny.OpenCpu * 1e3, QStringLiteral("1 KB log"), 0, false,
+                   QString()});
+    bench::Report({QStringLiteral("worst event-loop stall while it opens"), big.Stall * 1e3,
+                   QStringLiteral("ms"), tiny.Stall * 1e3, QStringLiteral("1 KB log"), 100, false,
+                   QStringLiteral("<= 100 ms")});
+    // A short smoke session may open before the first repaint falls due.
+    bench::Report({QStringLiteral("window repaints while it opens"), big.Paints,
+                   QStringLiteral("paints"), tiny.Paints, QStringLiteral("1 KB log"), 0, false,
+                   QString(), bench::Smoke()});
+    bench::Report({QStringLiteral("save a session of %1 tabs").arg(tabs), big.Save * 1e3,
+                   QStringLiteral("ms"), big.PeerSave * 1e3,
+                   QStringLiteral("same bytes through QSaveFile"), 50, false,
+                   QStringLiteral("<= 50 ms")});
+    return bench::ExitCode();
+}
