@@ -131,11 +131,20 @@ struct TDIRegExSearchStream_Enc::Pcre
 namespace {
 
 // Atomic groups, possessive quantifiers and verbs make backtracking find
-// less than the DFA does; with them the JIT cannot stand in for it.
+// less than the DFA does, and the DFA runs subroutine calls as atomic groups:
+// with any of them the JIT cannot stand in for it.
 bool JitAgreesWithDfa(const QByteArray &pattern)
 {
-    for (const char *token : {"(?>", "*+", "++", "?+", "}+", "(*", "\\K"}) {
+    for (const char *token :
+         {"(?>", "*+", "++", "?+", "}+", "(*", "\\K", "\\g", "(?R", "(?&", "(?P>"}) {
         if (pattern.contains(token))
+            return false;
+    }
+    for (qsizetype i = pattern.indexOf("(?"); i >= 0; i = pattern.indexOf("(?", i + 1)) {
+        qsizetype d = i + 2;
+        if (d < pattern.size() && (pattern[d] == '+' || pattern[d] == '-'))
+            ++d;
+        if (d < pattern.size() && pattern[d] >= '0' && pattern[d] <= '9')
             return false;
     }
     return true;
@@ -451,24 +460,23 @@ int TDIRegExSearchStream_Enc::Run(quint32 options)
 }
 
 // Lets the JIT find the leftmost start of a match or of a partial match from
-// the attempt on; the DFA then starts there. True when the DFA must run,
-// false when nothing starts before the end (the next fill was loaded).
+// the attempt on, so that the DFA runs only from there. Backtracking tries
+// every path at each start before the next, as the DFA does, so both agree
+// on that start. False when nothing starts before the end of the text.
 bool TDIRegExSearchStream_Enc::Prefilter(quint32 options)
 {
     Pcre &p = *m_pcre;
     if (!p.Jit || (options & ~(PCRE2_PARTIAL_HARD | PCRE2_NOTBOL | PCRE2_NOTEOL)))
         return true;
-    const int rc = pcre2_jit_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()),
-                                   size_t(m_len), size_t(m_attempt), options | PCRE2_NO_UTF_CHECK,
-                                   p.JitData, p.JitContext);
+    const int rc =
+        pcre2_jit_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(m_len),
+                        size_t(m_attempt), options | PCRE2_NO_UTF_CHECK, p.JitData, p.JitContext);
     if (rc >= 0 || rc == PCRE2_ERROR_PARTIAL) {
         m_attempt = qsizetype(pcre2_get_ovector_pointer(p.JitData)[0]);
         return true;
     }
-    if (rc != PCRE2_ERROR_NOMATCH)
-        return true; // a limit: the DFA decides
-    m_prefilterMiss = true;
-    return true;
+    // Any other failure, a limit above all, leaves the decision to the DFA.
+    return rc != PCRE2_ERROR_NOMATCH;
 }
 
 int TDIRegExSearchStream_Enc::FindNext(Match &match)
@@ -504,9 +512,7 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
             options |= PCRE2_PARTIAL_HARD;
         if (m_restart)
             options |= PCRE2_DFA_RESTART;
-        else if (!Prefilter(options))
-            continue;
-        const int rc = Run(options);
+        const int rc = m_restart || Prefilter(options) ? Run(options) : int(PCRE2_ERROR_NOMATCH);
         const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_pcre->MatchData);
         if (rc == PCRE2_ERROR_NOMATCH) {
             // A long candidate that failed leaves the starts inside it untried.

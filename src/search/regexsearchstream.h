@@ -128,7 +128,6 @@ private:
     bool m_eof = false;
     bool m_skipChar = false; // the last match was empty
     bool m_restart = false;  // continuing a long candidate by DFA restart
-    bool m_prefilterMiss = false;
     Match m_restartStart;
     qint64 m_errorOffset = -1;
 };
