@@ -5,13 +5,13 @@
 
 #include "search/qzstreamsearch.h"
 #include "viewer/filesource.h"
+#include "viewer/searchrun.h"
+
+#include <QCoreApplication>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-
-#include <atomic>
-#include <chrono>
 
 namespace {
 
@@ -31,8 +31,7 @@ QString MakeLog(const QString &name, qint64 bytes)
         f.close();
     }
     const QString gen = qEnvironmentVariable("RAVELIN_GENLOG", QStringLiteral("ravelin_genlog"));
-    if (QProcess::execute(gen, {path, QString::number(bytes)}) != 0 ||
-        !f.open(QIODevice::Append))
+    if (QProcess::execute(gen, {path, QString::number(bytes)}) != 0 || !f.open(QIODevice::Append))
         return QString();
     f.write(kLastLine);
     return f.error() == QFile::NoError ? path : QString();
@@ -66,26 +65,19 @@ QString MakeWide(const QString &name, const QString &narrow, qint64 bytes)
     return out.error() == QFile::NoError ? path : QString();
 }
 
-// What the progress window does per report: keep the percentage for a
-// repaint at most every 20 ms, and look at its Cancel flag.
+// The progress window's handler: on the GUI thread, at most one report
+// every 20 ms reaches it through SearchRun, as in the viewer.
 struct ProgressWindow
 {
-    std::atomic<bool> Cancel{false};
-    std::atomic<int> Percent{0};
-    std::chrono::steady_clock::time_point LastPaint;
+    int Percent = 0;
     int Paints = 0;
 
-    TQzStreamSearchProgress Handler()
+    SearchRun::Progress Handler()
     {
         return [this](qint64 current, qint64 maximal, bool &go) {
-            Percent.store(maximal > 0 ? int(current * 100 / maximal) : 0,
-                          std::memory_order_relaxed);
-            const auto now = std::chrono::steady_clock::now();
-            if (now - LastPaint >= std::chrono::milliseconds(20)) {
-                LastPaint = now;
-                ++Paints;
-            }
-            go = !Cancel.load(std::memory_order_relaxed);
+            Percent = maximal > 0 ? int(current * 100 / maximal) : 0;
+            ++Paints;
+            go = true;
         };
     }
 };
@@ -107,10 +99,19 @@ double Ours(const Run &run, const QString &text, TQzEncoding encoding,
     TQzStreamSearch search;
     search.SetStream(source.get());
     ProgressWindow window;
-    search.OnProgress = window.Handler();
+    SearchRun runner;
+    // What the viewer does for one search: the engine on a worker, its
+    // reports through SearchRun to the window's handler.
+    const SearchRun::Job job = [&](const SearchRun::Report &report, std::stop_token stop) {
+        search.SetStopToken(stop);
+        search.OnProgress = [&report](qint64 current, qint64 maximal, bool &go) {
+            go = report(current, maximal);
+        };
+        return search.FindFirst(text, encoding, options, start);
+    };
     bool right = true;
     const double t = bench::MedianSeconds(run.Runs, [&] {
-        search.FindFirst(text, encoding, options, start);
+        runner.Run(job, window.Handler(), true);
         right = right && search.FoundStart() == expect;
     });
     if (!right) {
@@ -144,8 +145,7 @@ double GBs(const Run &run, double seconds)
     return seconds > 0 ? double(run.Size) / seconds / 1e9 : 0;
 }
 
-void Info(const QString &figure, const Run &run, double ours, const QString &peerName,
-          double peer)
+void Info(const QString &figure, const Run &run, double ours, const QString &peerName, double peer)
 {
     bench::Report({figure, GBs(run, ours), QStringLiteral("GB/s"), GBs(run, peer), peerName, 0,
                    false, QStringLiteral("(info)")});
@@ -200,10 +200,12 @@ void MeasureFile(const QString &tag, const Run &run)
 
 int main(int argc, char **argv)
 {
+    QCoreApplication app(argc, argv);
     bench::InitSmoke(argc, argv);
     const bool smoke = bench::Smoke();
     const qint64 rssBefore = bench::ResidentBytes();
-    const QStringList only = qEnvironmentVariable("RAVELIN_BENCH_SEARCH_SIZES").split(',', Qt::SkipEmptyParts);
+    const QStringList only =
+        qEnvironmentVariable("RAVELIN_BENCH_SEARCH_SIZES").split(',', Qt::SkipEmptyParts);
     struct Size
     {
         QString Tag;
