@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth imagemagick poppler-utils
+  ripgrep clang libclang-rt-dev
 )
 
 missing=()

@@ -1,0 +1,67 @@
+// The viewer's screen lines read forward from the start equal those read
+// backward from the end, in every mode, page and block size.
+//
+// Input: mode and page, longest row, block size, the data.
+#include "search/memorysource.h"
+
+#include "text/codepagelist.h"
+#include "viewer/linescanner.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+TQzEncoding Entry(int codepage)
+{
+    for (TQzEncoding e = 0; e < CodepageCount; ++e)
+        if (CodepageID(e) == codepage)
+            return e;
+    return 0;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 3)
+        return 0;
+    TextFormat format;
+    const int kind = data[0] % 6;
+    if (kind >= 4) {
+        format.Mode = vbmodeUnicode;
+        format.BigEndian = kind == 5;
+    } else {
+        const TQzEncoding encodings[] = {EncodingAnsi, EncodingOem, Entry(65001), Entry(932)};
+        format.Encoding = encodings[kind];
+    }
+    format.MaxLength = 4 + data[1] % 60;
+    const int blockSize = 2 + data[2] % 64;
+    const MemorySource source(QByteArray(reinterpret_cast<const char *>(data + 3), int(size - 3)));
+    const LineScanner scanner(source, format, {}, blockSize);
+
+    std::vector<qint64> forward;
+    for (qint64 p = 0; p >= 0 && forward.size() <= size; p = scanner.NextLineStart(p, true, false))
+        forward.push_back(p);
+    if (forward.size() > size) {
+        std::fprintf(stderr, "reading forward does not end\n");
+        std::abort();
+    }
+    std::vector<qint64> backward{forward.back()};
+    for (qint64 p = forward.back(); backward.size() <= size;) {
+        p = scanner.NextLineStart(p, false, false);
+        if (p < 0)
+            break;
+        backward.push_back(p);
+    }
+    std::vector<qint64> reversed(backward.rbegin(), backward.rend());
+    if (reversed != forward) {
+        std::fprintf(stderr, "%zu rows forward, %zu backward\n", forward.size(), backward.size());
+        for (size_t i = 0; i < std::max(forward.size(), reversed.size()) && i < 30; ++i)
+            std::fprintf(stderr, "  %lld %lld\n", i < forward.size() ? forward[i] : -1,
+                         i < reversed.size() ? reversed[i] : -1);
+        std::abort();
+    }
+    return 0;
+}
