@@ -248,4 +248,15 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
     }
 }
 
+// Patterns that make a backtracking matcher take exponential time end
+// quickly with the DFA's answer.
+TEST(RegexSearch, CatastrophicPatternsFinish)
+{
+    const QByteArray bytes = QByteArray(20000, 'a') + "c";
+    EXPECT_EQ(All(bytes, QStringLiteral("(a|aa)*b"), 0, soCaseSensitive), std::vector<Hit>{});
+    EXPECT_EQ(All(bytes, QStringLiteral("(?:a*)*b"), 0, soCaseSensitive), std::vector<Hit>{});
+    EXPECT_EQ(All(bytes, QStringLiteral("(a|aa)*c"), 0, soCaseSensitive),
+              (std::vector<Hit>{{0, 20001}}));
+}
+
 } // namespace
