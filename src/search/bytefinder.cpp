@@ -157,6 +157,18 @@ inline __attribute__((always_inline)) qsizetype Forward(const uint8_t *data, qsi
                                                         MaskFn mask, Verify verify)
 {
     qsizetype q = from;
+    // Two vectors a step: candidates are rare, and one test covers both.
+    for (; q + 2 * Lanes - 1 <= lastStart; q += 2 * Lanes) {
+        const uint32_t low = mask(data + q, p), high = mask(data + q + Lanes, p);
+        if (!(low | high))
+            continue;
+        const uint64_t both = uint64_t(low) | uint64_t(high) << Lanes;
+        for (uint64_t m = both; m; m &= m - 1) {
+            const qsizetype c = q + __builtin_ctzll(m);
+            if (verify(c))
+                return c;
+        }
+    }
     for (; q + Lanes - 1 <= lastStart; q += Lanes) {
         for (uint32_t m = mask(data + q, p); m; m &= m - 1) {
             const qsizetype c = q + __builtin_ctz(m);
