@@ -5,6 +5,7 @@
 #include "search/memorysource.h"
 
 #include "text/codepagelist.h"
+#include "text/codepages.h"
 #include "viewer/linescanner.h"
 
 #include <cstdio>
@@ -38,6 +39,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     format.MaxLength = 4 + data[1] % 60;
     const int blockSize = 2 + data[2] % 64;
+    // A line longer than MaxLength is cut in rows from its start going
+    // forward but walked back MaxLength - 1 characters at a time, as the
+    // viewer's scrolling rules say: only shorter lines read the same both ways.
+    const int unit = format.CharSize();
+    qsizetype length = 0;
+    for (size_t i = 3; i + unit <= size; i += size_t(unit)) {
+        const uint8_t ch = unit == 1 ? data[i] : data[i + (format.BigEndian ? 1 : 0)];
+        const bool zero = unit == 1 || data[i + (format.BigEndian ? 0 : 1)] == 0;
+        const bool isBreak = zero && (ch == '\n' || ch == '\r');
+        length = isBreak ? 0 : length + 1;
+        if (length >= format.MaxLength - 4)
+            return 0;
+    }
     const MemorySource source(QByteArray(reinterpret_cast<const char *>(data + 3), int(size - 3)));
     const LineScanner scanner(source, format, {}, blockSize);
 
@@ -49,11 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     }
     std::vector<qint64> backward{forward.back()};
-    for (qint64 p = forward.back(); backward.size() <= size;) {
+    for (qint64 p = forward.back(); p > 0 && backward.size() <= size;) {
         p = scanner.NextLineStart(p, false, false);
         if (p < 0)
             break;
         backward.push_back(p);
+        // Above the first line there is none; an empty first line stays put.
+        if (p == 0)
+            break;
     }
     std::vector<qint64> reversed(backward.rbegin(), backward.rend());
     if (reversed != forward) {

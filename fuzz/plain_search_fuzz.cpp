@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 5)
         return 0;
     const bool caseSensitive = data[0] & 1, wholeWords = data[0] & 2;
-    const TQzEncoding encodings[] = {EncodingAnsi,    EncodingOem,   Entry(65001),
+    const TQzEncoding encodings[] = {EncodingAnsi,    EncodingOem,     Entry(65001),
                                      EncodingUtf16LE, EncodingUtf16BE, Entry(1252)};
     const TQzEncoding encoding = encodings[data[1] % 6];
     const size_t textBytes = 1 + data[2] % 12;
@@ -136,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool found = search.FindFirst(text, encoding, forward ? options : options | soBackward, 0);
         qint64 q = forward ? 0 : lastPos;
         for (int step = 0; step < 40; ++step) {
-            const Found want = Naive(decoded, text, caseSensitive, wholeWords, forward, q, charSize);
+            const Found want =
+                Naive(decoded, text, caseSensitive, wholeWords, forward, q, charSize);
             if (found != (want.Start >= 0) || search.FoundStart() != want.Start ||
                 search.FoundLength() != want.Length) {
                 std::fprintf(stderr, "%s from %lld: found %lld+%lld, expected %lld+%lld\n",
