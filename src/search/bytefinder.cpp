@@ -188,6 +188,18 @@ inline __attribute__((always_inline)) qsizetype
 Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
 {
     qsizetype q = last;
+    for (; q - (2 * Lanes - 1) >= 0; q -= 2 * Lanes) {
+        const qsizetype base = q - (2 * Lanes - 1);
+        const uint32_t low = mask(data + base, p), high = mask(data + base + Lanes, p);
+        if (!(low | high))
+            continue;
+        for (uint64_t m = uint64_t(low) | uint64_t(high) << Lanes; m;) {
+            const int bit = 63 - __builtin_clzll(m);
+            if (verify(base + bit))
+                return base + bit;
+            m &= ~(uint64_t(1) << bit);
+        }
+    }
     for (; q - (Lanes - 1) >= 0; q -= Lanes) {
         const qsizetype base = q - (Lanes - 1);
         for (uint32_t m = mask(data + base, p); m;) {

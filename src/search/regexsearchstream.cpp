@@ -30,9 +30,17 @@ inline int Utf8Length(unsigned char lead)
 qsizetype AsciiRun(const unsigned char *p, qsizetype n)
 {
     qsizetype i = 0;
+    const auto at = [p](qsizetype k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
+    };
+    for (; i + 64 <= n; i += 64) {
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
+        if (_mm_movemask_epi8(any))
+            break;
+    }
     for (; i + 16 <= n; i += 16) {
-        const int high =
-            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i)));
+        const int high = _mm_movemask_epi8(at(i));
         if (high)
             return i + __builtin_ctz(unsigned(high));
     }
