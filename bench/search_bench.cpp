@@ -189,9 +189,19 @@ void MeasureFile(const QString &tag, const Run &run)
             0.8);
     Info(QStringLiteral("%1 plain, case-sensitive, throughput").arg(tag), run, plain,
          QStringLiteral("grep -F -c"), Peer(run, QStringLiteral("grep"), {"-F", "-c", kNeedle}));
-    Compare(QStringLiteral("%1 plain, case-insensitive").arg(tag), run,
-            Ours(run, kNeedle.toLower(), 0, {}, 0, at), QStringLiteral("rg -F -i -c"),
+    // ripgrep maps a large file by default; where page faults are dear (a
+    // virtual machine) reading it is several times faster, so both count.
+    Compare(QStringLiteral("%1 plain, case-sensitive").arg(tag), run, plain,
+            QStringLiteral("rg -F -c --no-mmap"),
+            Peer(run, QStringLiteral("rg"), {"-F", "-c", "--no-mmap", kNeedle}), 0.8);
+    const double caseless = Ours(run, kNeedle.toLower(), 0, {}, 0, at);
+    Compare(QStringLiteral("%1 plain, case-insensitive").arg(tag), run, caseless,
+            QStringLiteral("rg -F -i -c"),
             Peer(run, QStringLiteral("rg"), {"-F", "-i", "-c", kNeedle.toLower()}), 0.6);
+    Compare(QStringLiteral("%1 plain, case-insensitive").arg(tag), run, caseless,
+            QStringLiteral("rg -F -i -c --no-mmap"),
+            Peer(run, QStringLiteral("rg"), {"-F", "-i", "-c", "--no-mmap", kNeedle.toLower()}),
+            0.6);
     // Backward from just before the last line reads the whole file and finds nothing.
     const double backward =
         Ours(run, kNeedle, 0, cs | soBackward, run.Size - kLastLine.size() - 1, -1);
