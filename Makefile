@@ -3,9 +3,12 @@ JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 TEST_DIR := build/test
 BENCH_DIR := build/bench
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
 SAMPLE := samples/sample.log
 
 .PHONY: all deps build run test bench bench-smoke ci demo format clean
+.PHONY: fuzz
 
 all: build
 
@@ -45,6 +48,14 @@ ci: bench-smoke test
 
 demo: build
 	bash scripts/demo.sh $(RELEASE_DIR)/src/app/ravelin
+
+# Every fuzz target for FUZZ_SECONDS seconds (clang, libFuzzer); not part of test.
+$(FUZZ_DIR)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_TESTS=OFF -DRAVELIN_FUZZ=ON
+
+fuzz: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_regex_stream fuzz_plain_search fuzz_line_reader fuzz_ini
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -13,6 +13,7 @@ packages=(
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth imagemagick poppler-utils
   desktop-file-utils appstream groff-base
+  ripgrep clang libclang-rt-dev
 )
 
 missing=()

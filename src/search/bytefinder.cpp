@@ -122,7 +122,8 @@ struct Probes
     uint8_t m1, v1, m2, v2;
 };
 
-__attribute__((target("avx2"))) uint32_t Mask32(const uint8_t *at, const Probes &p)
+__attribute__((target("avx2"), always_inline)) inline uint32_t Mask32(const uint8_t *at,
+                                                                      const Probes &p)
 {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o1));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o2));
@@ -151,10 +152,23 @@ inline bool ScalarCandidate(const uint8_t *at, const Probes &p)
 
 // The same loops for 32 and 16 lanes.
 template <int Lanes, typename MaskFn, typename Verify>
-qsizetype Forward(const uint8_t *data, qsizetype from, qsizetype lastStart, const Probes &p,
-                  MaskFn mask, Verify verify)
+inline __attribute__((always_inline)) qsizetype Forward(const uint8_t *data, qsizetype from,
+                                                        qsizetype lastStart, const Probes &p,
+                                                        MaskFn mask, Verify verify)
 {
     qsizetype q = from;
+    // Two vectors a step: candidates are rare, and one test covers both.
+    for (; q + 2 * Lanes - 1 <= lastStart; q += 2 * Lanes) {
+        const uint32_t low = mask(data + q, p), high = mask(data + q + Lanes, p);
+        if (!(low | high))
+            continue;
+        const uint64_t both = uint64_t(low) | uint64_t(high) << Lanes;
+        for (uint64_t m = both; m; m &= m - 1) {
+            const qsizetype c = q + __builtin_ctzll(m);
+            if (verify(c))
+                return c;
+        }
+    }
     for (; q + Lanes - 1 <= lastStart; q += Lanes) {
         for (uint32_t m = mask(data + q, p); m; m &= m - 1) {
             const qsizetype c = q + __builtin_ctz(m);
@@ -170,9 +184,22 @@ qsizetype Forward(const uint8_t *data, qsizetype from, qsizetype lastStart, cons
 }
 
 template <int Lanes, typename MaskFn, typename Verify>
-qsizetype Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
+inline __attribute__((always_inline)) qsizetype
+Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
 {
     qsizetype q = last;
+    for (; q - (2 * Lanes - 1) >= 0; q -= 2 * Lanes) {
+        const qsizetype base = q - (2 * Lanes - 1);
+        const uint32_t low = mask(data + base, p), high = mask(data + base + Lanes, p);
+        if (!(low | high))
+            continue;
+        for (uint64_t m = uint64_t(low) | uint64_t(high) << Lanes; m;) {
+            const int bit = 63 - __builtin_clzll(m);
+            if (verify(base + bit))
+                return base + bit;
+            m &= ~(uint64_t(1) << bit);
+        }
+    }
     for (; q - (Lanes - 1) >= 0; q -= Lanes) {
         const qsizetype base = q - (Lanes - 1);
         for (uint32_t m = mask(data + base, p); m;) {
@@ -187,6 +214,21 @@ qsizetype Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn 
             return q;
     }
     return -1;
+}
+
+// The loops compiled for AVX2, so that the 32-lane mask inlines.
+template <typename Verify>
+__attribute__((target("avx2"))) qsizetype
+Forward32(const uint8_t *data, qsizetype from, qsizetype lastStart, const Probes &p, Verify verify)
+{
+    return Forward<32>(data, from, lastStart, p, Mask32, verify);
+}
+
+template <typename Verify>
+__attribute__((target("avx2"))) qsizetype Backward32(const uint8_t *data, qsizetype last,
+                                                     const Probes &p, Verify verify)
+{
+    return Backward<32>(data, last, p, Mask32, verify);
 }
 
 } // namespace
@@ -210,7 +252,7 @@ qsizetype ByteFinder::FindForward(const uint8_t *data, qsizetype size, qsizetype
     const Probes p{m_probe[0].Offset, m_probe[1].Offset, m_probe[0].Mask,
                    m_probe[0].Value,  m_probe[1].Mask,   m_probe[1].Value};
     if (HasAvx2())
-        return Forward<32>(data, from, lastStart, p, Mask32, verify);
+        return Forward32(data, from, lastStart, p, verify);
     return Forward<16>(data, from, lastStart, p, Mask16, verify);
 }
 
@@ -232,6 +274,6 @@ qsizetype ByteFinder::FindBackward(const uint8_t *data, qsizetype size, qsizetyp
     const Probes p{m_probe[0].Offset, m_probe[1].Offset, m_probe[0].Mask,
                    m_probe[0].Value,  m_probe[1].Mask,   m_probe[1].Value};
     if (HasAvx2())
-        return Backward<32>(data, last, p, Mask32, verify);
+        return Backward32(data, last, p, verify);
     return Backward<16>(data, last, p, Mask16, verify);
 }

@@ -1,5 +1,6 @@
 #include "search/regexsearchstream.h"
 
+#include "search/bytefinder.h"
 #include "search/pagetable.h"
 
 #include "viewer/filesource.h"
@@ -7,7 +8,10 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -20,6 +24,51 @@ inline bool IsContinuation(unsigned char b)
 inline int Utf8Length(unsigned char lead)
 {
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// Bytes before the first one above 127, at most n; 16 at a time.
+qsizetype AsciiRun(const unsigned char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    const auto at = [p](qsizetype k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
+    };
+    for (; i + 64 <= n; i += 64) {
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
+        if (_mm_movemask_epi8(any))
+            break;
+    }
+    for (; i + 16 <= n; i += 16) {
+        const int high = _mm_movemask_epi8(at(i));
+        if (high)
+            return i + __builtin_ctz(unsigned(high));
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// Bytes that start a UTF-8 character; continuation bytes are -128 to -65 as
+// signed bytes.
+qsizetype CountLeads(const unsigned char *p, qsizetype n)
+{
+    qsizetype count = 0, i = 0;
+    const __m128i limit = _mm_set1_epi8(-65);
+    while (i + 16 <= n) {
+        // Each lane counts down by one per lead byte, at most 255 times.
+        __m128i lanes = _mm_setzero_si128();
+        const qsizetype stop = std::min(n - 15, i + 255 * 16);
+        for (; i < stop; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpgt_epi8(v, limit));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+    for (; i < n; ++i)
+        count += !IsContinuation(p[i]);
+    return count;
 }
 
 TDIDecoded Utf16(const unsigned char *bytes, qsizetype count, bool bigEndian)
@@ -116,6 +165,8 @@ struct TDIRegExSearchStream_Enc::Pcre
     pcre2_match_context *JitContext = nullptr;
     pcre2_jit_stack *JitStack = nullptr;
     bool Jit = false;
+    // A literal every match holds, in a pattern that stays inside one line.
+    ByteFinder Literal;
     std::vector<int> Workspace;
     ~Pcre()
     {
@@ -131,14 +182,123 @@ struct TDIRegExSearchStream_Enc::Pcre
 namespace {
 
 // Atomic groups, possessive quantifiers and verbs make backtracking find
-// less than the DFA does; with them the JIT cannot stand in for it.
+// less than the DFA does, and the DFA runs subroutine calls as atomic groups:
+// with any of them the JIT cannot stand in for it.
 bool JitAgreesWithDfa(const QByteArray &pattern)
 {
-    for (const char *token : {"(?>", "*+", "++", "?+", "}+", "(*", "\\K"}) {
+    for (const char *token :
+         {"(?>", "*+", "++", "?+", "}+", "(*", "\\K", "\\g", "(?R", "(?&", "(?P>"}) {
         if (pattern.contains(token))
             return false;
     }
+    for (qsizetype i = pattern.indexOf("(?"); i >= 0; i = pattern.indexOf("(?", i + 1)) {
+        qsizetype d = i + 2;
+        if (d < pattern.size() && (pattern[d] == '+' || pattern[d] == '-'))
+            ++d;
+        if (d < pattern.size() && pattern[d] >= '0' && pattern[d] <= '9')
+            return false;
+    }
     return true;
+}
+
+// The longest run of literal bytes that every match must contain, for a
+// pattern that can never match a line break nor asserts the end of the text;
+// empty when the pattern does not let us tell. Only a small, well-known part
+// of the syntax is read; anything else gives up.
+QByteArray LineLiteral(const QByteArray &pattern, bool caseless)
+{
+    QByteArray best, run;
+    int depth = 0;
+    bool alternation = false;
+    const auto endRun = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    const auto literal = [&](char c) {
+        // Caseless UTF matching also takes U+212A for k and U+017F for s.
+        const bool folds = caseless && (uchar(c) >= 0x80 || QByteArrayView("kKsS").contains(c));
+        if (depth > 0 || folds)
+            endRun();
+        else
+            run += c;
+    };
+    const qsizetype n = pattern.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (++i >= n)
+                return {};
+            const char e = pattern[i];
+            if (e == 'd' || e == 'w' || e == 'b' || e == 'B') {
+                endRun();
+            } else if (uchar(e) < 0x80 && std::ispunct(uchar(e))) {
+                literal(e);
+            } else {
+                return {};
+            }
+        } else if (c == '[') {
+            endRun();
+            if (i + 1 < n && pattern[i + 1] == '^')
+                return {};
+            qsizetype j = i + 1;
+            if (j < n && pattern[j] == ']')
+                ++j;
+            for (; j < n && pattern[j] != ']'; ++j) {
+                if (pattern[j] == '[' || uchar(pattern[j]) < 0x20)
+                    return {};
+                if (pattern[j] == '\\') {
+                    const char e = j + 1 < n ? pattern[j + 1] : 'x';
+                    if (!(e == 'd' || e == 'w' || (uchar(e) < 0x80 && std::ispunct(uchar(e)))))
+                        return {};
+                    ++j;
+                }
+            }
+            if (j >= n)
+                return {};
+            i = j;
+        } else if (c == '(') {
+            endRun();
+            if (i + 1 < n && pattern[i + 1] == '?') {
+                const QByteArray head = pattern.mid(i, 4);
+                if (!(head.startsWith("(?:") || head.startsWith("(?=") || head.startsWith("(?!") ||
+                      head == "(?<=" || head == "(?<!"))
+                    return {};
+            }
+            ++depth;
+        } else if (c == ')') {
+            endRun();
+            if (--depth < 0)
+                return {};
+        } else if (c == '|') {
+            endRun();
+            alternation = alternation || depth == 0;
+        } else if (c == '*' || c == '+' || c == '?' || c == '{') {
+            // The quantified character is not required; a brace that is no
+            // quantifier is not worth reading.
+            if (!run.isEmpty())
+                run.chop(1);
+            endRun();
+            if (c == '{') {
+                qsizetype j = i + 1;
+                while (j < n && (std::isdigit(uchar(pattern[j])) || pattern[j] == ','))
+                    ++j;
+                if (j >= n || pattern[j] != '}' || j == i + 1)
+                    return {};
+                i = j;
+            }
+        } else if (c == '.' || c == '^') {
+            endRun();
+        } else if (c == '$' || uchar(c) < 0x20) {
+            return {};
+        } else {
+            literal(c);
+        }
+    }
+    endRun();
+    if (depth != 0 || alternation)
+        return {};
+    return best;
 }
 
 } // namespace
@@ -187,6 +347,15 @@ bool TDIRegExSearchStream_Enc::SetMatchPattern(const QByteArray &utf8, QString *
         pcre2_set_match_limit(p.JitContext, 1000000);
         p.JitData = pcre2_match_data_create(1, nullptr);
     }
+    const bool caseless = CompileOptionBits & PCRE2_CASELESS;
+    const QByteArray literal =
+        p.Jit && !(CompileOptionBits & ~(PCRE2_CASELESS | PCRE2_MULTILINE | PCRE2_UTF))
+            ? LineLiteral(utf8, caseless)
+            : QByteArray();
+    ByteFinder::FoldTable fold;
+    for (int b = 0; b < 256; ++b)
+        fold[size_t(b)] = uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b);
+    p.Literal.Prepare(caseless ? literal.toLower() : literal, caseless ? &fold : nullptr);
     m_context = std::max<qsizetype>(OverlapBufferSize, 4 * qsizetype(lookbehind) + 4);
     return true;
 }
@@ -210,6 +379,7 @@ void TDIRegExSearchStream_Enc::SetStream(FileSource *source, qint64 start, Encod
     m_rawPos = m_rawLen = 0;
     m_rawEof = false;
     m_len = m_attempt = 0;
+    m_lastHigh = -1;
     m_base = m_baseChars = m_baseRaw = 0;
     m_loaded = m_eof = m_skipChar = m_restart = false;
     m_errorOffset = -1;
@@ -218,7 +388,7 @@ void TDIRegExSearchStream_Enc::SetStream(FileSource *source, qint64 start, Encod
 bool TDIRegExSearchStream_Enc::FillRaw()
 {
     const qsizetype keep = m_rawLen - m_rawPos;
-    const size_t size = std::max<size_t>(16, (SearchBufferSize + 1) & ~1u);
+    const size_t size = std::max<size_t>(16, (ReadSize + 1) & ~1u);
     if (m_raw.size() != size)
         m_raw.resize(size);
     std::memmove(m_raw.data(), m_raw.data() + m_rawPos, size_t(keep));
@@ -248,7 +418,9 @@ void TDIRegExSearchStream_Enc::Emit(char32_t ch)
     if (ch < 0x80) {
         out[0] = char(ch);
         m_len += 1;
-    } else if (ch < 0x800) {
+        return;
+    }
+    if (ch < 0x800) {
         out[0] = char(0xC0 | ch >> 6);
         out[1] = char(0x80 | (ch & 0x3F));
         m_len += 2;
@@ -264,6 +436,7 @@ void TDIRegExSearchStream_Enc::Emit(char32_t ch)
         out[3] = char(0x80 | (ch & 0x3F));
         m_len += 4;
     }
+    m_lastHigh = m_len - 1;
 }
 
 // Appends up to want bytes of decoded text; false on a read error. Sets
@@ -290,10 +463,7 @@ bool TDIRegExSearchStream_Enc::Decode(qsizetype want)
         const qsizetype avail = m_rawLen - m_rawPos;
         if (m_encoding == Encoding::Ansi && raw[0] < 0x80) {
             // Runs of ASCII go across as they are.
-            qsizetype n = 0;
-            const qsizetype limit = std::min(avail, target - m_len);
-            while (n < limit && raw[n] < 0x80)
-                ++n;
+            const qsizetype n = AsciiRun(raw, std::min(avail, target - m_len));
             std::memcpy(m_text.data() + m_len, raw, size_t(n));
             m_len += n;
             m_rawPos += n;
@@ -361,11 +531,11 @@ bool TDIRegExSearchStream_Enc::DecodeFill(qsizetype want)
 
 qsizetype TDIRegExSearchStream_Enc::CountChars(qsizetype from, qsizetype to) const
 {
-    qsizetype n = 0;
-    const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
-    for (qsizetype i = from; i < to; ++i)
-        n += !IsContinuation(t[i]);
-    return n;
+    if (m_lastHigh < from) // ASCII only: a byte is a character
+        return std::max<qsizetype>(0, to - from);
+    return to > from ? CountLeads(reinterpret_cast<const unsigned char *>(m_text.data()) + from,
+                                  to - from)
+                     : 0;
 }
 
 qint64 TDIRegExSearchStream_Enc::RawBytes(qsizetype from, qsizetype to) const
@@ -379,6 +549,8 @@ qint64 TDIRegExSearchStream_Enc::RawBytes(qsizetype from, qsizetype to) const
     case Encoding::Utf16BE:
         break;
     }
+    if (m_lastHigh < from)
+        return 2 * std::max<qsizetype>(0, to - from);
     // Two bytes a unit, four for a character beyond the 16-bit range.
     qint64 n = 0;
     const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
@@ -408,7 +580,7 @@ bool TDIRegExSearchStream_Enc::Load(qsizetype keepFrom)
 {
     bool abort = false;
     if (OnProgress)
-        OnProgress(abort, m_rawRead);
+        OnProgress(abort, m_rawRead - (m_rawLen - m_rawPos));
     if (abort || m_stop.stop_requested())
         return false;
     keepFrom = std::clamp<qsizetype>(keepFrom, 0, m_len);
@@ -422,6 +594,7 @@ bool TDIRegExSearchStream_Enc::Load(qsizetype keepFrom)
         std::memmove(m_text.data(), m_text.data() + keepFrom, size_t(m_len - keepFrom));
         m_len -= keepFrom;
         m_attempt -= keepFrom;
+        m_lastHigh = std::max<qsizetype>(-1, m_lastHigh - keepFrom);
     }
     // A long carried match grows the fill with it, so that running it
     // again costs no more than twice its length.
@@ -450,25 +623,79 @@ int TDIRegExSearchStream_Enc::Run(quint32 options)
     }
 }
 
+namespace {
+
+inline bool IsBreak(uint8_t c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// Just after the last line break in [from, to), or from.
+qsizetype LineStartBefore(const uint8_t *t, qsizetype from, qsizetype to)
+{
+    while (to > from && !IsBreak(t[to - 1]))
+        --to;
+    return to;
+}
+
+// The first line break in [from, to), or to.
+qsizetype BreakAfter(const uint8_t *t, qsizetype from, qsizetype to)
+{
+    while (from < to && !IsBreak(t[from]))
+        ++from;
+    return from;
+}
+
+} // namespace
+
 // Lets the JIT find the leftmost start of a match or of a partial match from
-// the attempt on; the DFA then starts there. True when the DFA must run,
-// false when nothing starts before the end (the next fill was loaded).
+// the attempt on, so that the DFA runs only from there. Backtracking tries
+// every path at each start before the next, as the DFA does, so both agree
+// on that start. With a literal that every match holds within one line, only
+// the lines that hold it are run. False when nothing starts before the end of
+// the text.
 bool TDIRegExSearchStream_Enc::Prefilter(quint32 options)
 {
     Pcre &p = *m_pcre;
     if (!p.Jit || (options & ~(PCRE2_PARTIAL_HARD | PCRE2_NOTBOL | PCRE2_NOTEOL)))
         return true;
-    const int rc = pcre2_jit_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()),
-                                   size_t(m_len), size_t(m_attempt), options | PCRE2_NO_UTF_CHECK,
-                                   p.JitData, p.JitContext);
+    const auto *t = reinterpret_cast<const uint8_t *>(m_text.data());
+    const auto jit = [&](qsizetype end) {
+        return pcre2_jit_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(end),
+                               size_t(m_attempt), options | PCRE2_NO_UTF_CHECK, p.JitData,
+                               p.JitContext);
+    };
+    while (p.Literal.Length() > 0) {
+        const qsizetype hit = p.Literal.FindForward(t, m_len, m_attempt);
+        if (hit < 0) {
+            if (m_eof)
+                return false;
+            // Only the last line may hold a match that goes on in the next fill.
+            m_attempt = LineStartBefore(t, m_attempt, m_len);
+            break;
+        }
+        const qsizetype lineStart = LineStartBefore(t, m_attempt, hit);
+        const qsizetype lineEnd = BreakAfter(t, hit + p.Literal.Length(), m_len);
+        m_attempt = lineStart;
+        if (lineEnd >= m_len)
+            break;
+        // Its line break ends the text the JIT sees: no match reaches past it.
+        const int rc = jit(lineEnd + 1);
+        if (rc >= 0) {
+            m_attempt = qsizetype(pcre2_get_ovector_pointer(p.JitData)[0]);
+            return true;
+        }
+        if (rc != PCRE2_ERROR_NOMATCH)
+            return true;
+        m_attempt = lineEnd + 1;
+    }
+    const int rc = jit(m_len);
     if (rc >= 0 || rc == PCRE2_ERROR_PARTIAL) {
         m_attempt = qsizetype(pcre2_get_ovector_pointer(p.JitData)[0]);
         return true;
     }
-    if (rc != PCRE2_ERROR_NOMATCH)
-        return true; // a limit: the DFA decides
-    m_prefilterMiss = true;
-    return true;
+    // Any other failure, a limit above all, leaves the decision to the DFA.
+    return rc != PCRE2_ERROR_NOMATCH;
 }
 
 int TDIRegExSearchStream_Enc::FindNext(Match &match)
@@ -504,9 +731,7 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
             options |= PCRE2_PARTIAL_HARD;
         if (m_restart)
             options |= PCRE2_DFA_RESTART;
-        else if (!Prefilter(options))
-            continue;
-        const int rc = Run(options);
+        const int rc = m_restart || Prefilter(options) ? Run(options) : int(PCRE2_ERROR_NOMATCH);
         const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_pcre->MatchData);
         if (rc == PCRE2_ERROR_NOMATCH) {
             // A long candidate that failed leaves the starts inside it untried.

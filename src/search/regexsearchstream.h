@@ -66,6 +66,8 @@ public:
 
     quint32 SearchBufferSize = 32768;
     quint32 OverlapBufferSize = 2048;
+    // Raw bytes asked of the source at once; large reads cost fewer calls.
+    quint32 ReadSize = 1 << 18;
     char32_t ReplacementCharacter = U'?';
     quint32 WorkSpaceSize = 64; // integers; grows on demand up to WorkSpaceLimitBytes
     qint64 WorkSpaceLimitBytes = qint64(1) << 20;
@@ -88,7 +90,7 @@ public:
     // The source offset of a failed read, or of the workspace limit.
     qint64 ErrorOffset() const { return m_errorOffset; }
 
-    // Before each fill but the first, with the raw bytes read so far.
+    // Before each fill but the first, with the raw bytes decoded so far.
     std::function<void(bool &abort, qint64 rawRead)> OnProgress;
 
 private:
@@ -122,13 +124,13 @@ private:
     std::vector<char> m_text;
     qsizetype m_len = 0;
     qsizetype m_attempt = 0;
+    qsizetype m_lastHigh = -1; // the last byte of m_text above 127, or -1
     // Where m_text[0] lies, counted from the attach point.
     qint64 m_base = 0, m_baseChars = 0, m_baseRaw = 0;
     bool m_loaded = false;
     bool m_eof = false;
     bool m_skipChar = false; // the last match was empty
     bool m_restart = false;  // continuing a long candidate by DFA restart
-    bool m_prefilterMiss = false;
     Match m_restartStart;
     qint64 m_errorOffset = -1;
 };

@@ -3,10 +3,15 @@
 
 #include "text/contract.h"
 #include "viewer/devicesource.h"
+#include "viewer/testfiles.h"
+
+#include <QFile>
 
 #include <QBuffer>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +82,49 @@ TEST(StreamSearchContract, AFileThatDoesNotOpenIsAnError)
     TQzStreamSearch s;
     EXPECT_THROW(s.SetFileName(QStringLiteral("/nonexistent/ravelin/file.log")), SearchError);
     EXPECT_EQ(s.Stream(), nullptr);
+}
+
+// The file is cut short or deleted while the search reads it: the search
+// ends, and finds only what is still there. A deleted file stays readable
+// through the descriptor the search holds.
+TEST(StreamSearchFaults, AFileCutOrDeletedDuringASearchEndsIt)
+{
+    enum class Fault { Truncate, Shrink, Delete };
+    const struct
+    {
+        const char *name;
+        TQzStreamSearchOptions options;
+    } searches[] = {{"plain", soCaseSensitive},
+                    {"plain backward", soCaseSensitive | soBackward},
+                    {"regex", soRegex}};
+    for (const auto &search : searches) {
+        for (const Fault fault : {Fault::Truncate, Fault::Shrink, Fault::Delete}) {
+            SCOPED_TRACE(testing::Message() << search.name << ", fault " << int(fault));
+            TempFiles files;
+            // Backward the needle is at the start, so the search meets it last.
+            const bool backward = bool(search.options & soBackward);
+            QByteArray bytes(16 * int(TQzStreamSearch::BlockSize), '.');
+            const qint64 at = backward ? 10 : bytes.size() - 20;
+            bytes.replace(int(at), 6, "NEEDLE");
+            const QString path = files.Write(QStringLiteral("cut.log"), bytes);
+            TQzStreamSearch s;
+            s.SetFileName(path);
+            int calls = 0;
+            s.OnProgress = [&](qint64, qint64, bool &) {
+                if (++calls != 2)
+                    return;
+                if (fault == Fault::Delete)
+                    ASSERT_TRUE(QFile::remove(path));
+                else
+                    ASSERT_EQ(::truncate(path.toLocal8Bit().constData(),
+                                         fault == Fault::Truncate ? 0 : bytes.size() / 2),
+                              0);
+            };
+            const bool found = s.FindFirst(QStringLiteral("NEEDLE"), 0, search.options, 0);
+            EXPECT_EQ(found, fault == Fault::Delete);
+            EXPECT_EQ(s.FoundStart(), found ? at : -1);
+        }
+    }
 }
 
 } // namespace

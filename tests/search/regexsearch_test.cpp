@@ -209,25 +209,33 @@ TEST(RegexSearch, ProgressCountsRawBytesAndStops)
 // of one run over the whole text.
 TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
 {
-    const char *patterns[] = {"ab|b",     "a+",    "x*",      "\\bab\\b", "(?<=ba)b", "b$",
-                              "a.{0,3}b", "ab\\s", "[ab]{3}", "(?=ab)a",  "\\Bb",     "^a"};
+    // Alternatives the backtracking matcher takes in another order and
+    // subroutine calls check that candidates found by the JIT keep the DFA's
+    // longest match at the leftmost start.
+    const char *patterns[] = {"ab|b",      "a+",         "x*",      "\\bab\\b", "(?<=ba)b", "b$",
+                              "a.{0,3}b",  "ab\\s",      "[ab]{3}", "(?=ab)a",  "\\Bb",     "^a",
+                              "a|ab",      "b(?:a|ab)*", "a(?R)?b", "(?-i)b a", "ab.b",     "b a",
+                              "(?<=a)b b", "a[b ]{2}a",  "ba(?!b)"};
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
+        // Every other round without letter case, where capitals appear too.
+        const uint32_t options = round % 2 ? PCRE2_CASELESS : 0;
         std::string text(size_t(rng() % 60), ' ');
         for (char &c : text)
-            c = " ab\n"[rng() % 4];
+            c = " ab\nAB"[rng() % (options ? 6 : 4)];
         for (const char *pattern : patterns) {
             bool ok = false;
-            const auto expected = ReferenceMatches(pattern, 0, text, &ok);
+            const auto expected = ReferenceMatches(pattern, options, text, &ok);
             ASSERT_TRUE(ok) << pattern;
             for (const quint32 fill : {1u, 2u, 3u, 7u}) {
-                SCOPED_TRACE(testing::Message()
-                             << pattern << " in \"" << text << "\" fill " << fill);
+                SCOPED_TRACE(testing::Message() << pattern << " in \"" << text << "\" fill " << fill
+                                                << (options ? " caseless" : ""));
                 MemorySource source(QByteArray::fromStdString(text));
                 TDIRegExSearchStream_Enc regex;
                 regex.SearchBufferSize = fill;
                 regex.OverlapBufferSize = fill % 3;
-                regex.CompileOptionBits = 0;
+                regex.CompileOptionBits = options;
+                regex.ReadSize = fill + 1;
                 ASSERT_TRUE(regex.SetMatchPattern(pattern));
                 regex.SetStream(&source, 0, TDIRegExSearchStream_Enc::Encoding::Ansi);
                 std::vector<ReferenceMatch> got;
@@ -238,6 +246,17 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
             }
         }
     }
+}
+
+// Patterns that make a backtracking matcher take exponential time end
+// quickly with the DFA's answer.
+TEST(RegexSearch, CatastrophicPatternsFinish)
+{
+    const QByteArray bytes = QByteArray(20000, 'a') + "c";
+    EXPECT_EQ(All(bytes, QStringLiteral("(a|aa)*b"), 0, soCaseSensitive), std::vector<Hit>{});
+    EXPECT_EQ(All(bytes, QStringLiteral("(?:a*)*b"), 0, soCaseSensitive), std::vector<Hit>{});
+    EXPECT_EQ(All(bytes, QStringLiteral("(a|aa)*c"), 0, soCaseSensitive),
+              (std::vector<Hit>{{0, 20001}}));
 }
 
 } // namespace

@@ -1,0 +1,137 @@
+// The regex stream searcher against one DFA run over the whole decoded text:
+// the same matches whatever the fill, overlap and read sizes.
+//
+// Input: four bytes of sizes and flags, the pattern, a NUL, the text.
+#include "search/memorysource.h"
+#include "search/regexreference.h"
+#include "search/regexsearchstream.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using Encoding = TDIRegExSearchStream_Enc::Encoding;
+
+void Utf8(std::string &out, char32_t ch)
+{
+    if (ch < 0x80) {
+        out += char(ch);
+    } else if (ch < 0x800) {
+        out += char(0xC0 | ch >> 6);
+        out += char(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        out += char(0xE0 | ch >> 12);
+        out += char(0x80 | (ch >> 6 & 0x3F));
+        out += char(0x80 | (ch & 0x3F));
+    } else {
+        out += char(0xF0 | ch >> 18);
+        out += char(0x80 | (ch >> 12 & 0x3F));
+        out += char(0x80 | (ch >> 6 & 0x3F));
+        out += char(0x80 | (ch & 0x3F));
+    }
+}
+
+// The whole text decoded at once, by the searcher's own rules: bytes that do
+// not decode are "?"; a character cut off by the end is dropped, except in
+// UTF-8, where its bytes do not decode.
+std::string DecodeWhole(const unsigned char *p, size_t n, Encoding encoding)
+{
+    std::string out;
+    size_t i = 0;
+    while (i < n) {
+        TDIDecoded d;
+        switch (encoding) {
+        case Encoding::Ansi:
+            d = DecodeCharAnsi(p + i, qsizetype(n - i));
+            break;
+        case Encoding::Oem:
+            d = DecodeCharOem(p + i, qsizetype(n - i));
+            break;
+        case Encoding::Utf16LE:
+            d = DecodeCharUtf16LE(p + i, qsizetype(n - i));
+            break;
+        case Encoding::Utf16BE:
+            d = DecodeCharUtf16BE(p + i, qsizetype(n - i));
+            break;
+        }
+        if (d.Result == TDIDecoded::NeedMore) {
+            if (encoding != Encoding::Ansi)
+                break;
+            d = {TDIDecoded::Invalid, 1, 0};
+        }
+        if (d.Result == TDIDecoded::Invalid) {
+            out += '?';
+            i += size_t(d.Used ? d.Used : 1);
+            continue;
+        }
+        Utf8(out, d.Ch);
+        i += size_t(d.Used);
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 5)
+        return 0;
+    const quint32 fill = 1 + data[0] % 48, overlap = data[1] % 16, read = 1 + data[2] % 64;
+    const uint8_t flags = data[3];
+    const Encoding encoding = Encoding(flags & 3);
+    uint32_t options = 0;
+    if (flags & 4)
+        options |= PCRE2_CASELESS;
+    if (flags & 8)
+        options |= PCRE2_DOTALL;
+    if (flags & 16)
+        options |= PCRE2_MULTILINE;
+    const uint8_t *rest = data + 4, *end = data + size;
+    const uint8_t *nul = static_cast<const uint8_t *>(std::memchr(rest, 0, size_t(end - rest)));
+    if (!nul || nul - rest > 64)
+        return 0;
+    const std::string pattern(reinterpret_cast<const char *>(rest), size_t(nul - rest));
+    const QByteArray raw(reinterpret_cast<const char *>(nul + 1), int(end - nul - 1));
+
+    bool ok = false;
+    const std::string text = DecodeWhole(nul + 1, size_t(end - nul - 1), encoding);
+    const std::vector<ReferenceMatch> expected = ReferenceMatches(pattern, options, text, &ok);
+    if (!ok)
+        return 0; // no pattern, or one the DFA cannot run
+
+    TDIRegExSearchStream_Enc regex;
+    regex.SearchBufferSize = fill;
+    regex.OverlapBufferSize = overlap;
+    regex.ReadSize = read;
+    regex.CompileOptionBits = options;
+    if (!regex.SetMatchPattern(QByteArray::fromStdString(pattern))) {
+        std::fprintf(stderr, "the reference compiled the pattern, the searcher did not\n");
+        std::abort();
+    }
+    MemorySource source(raw);
+    regex.SetStream(&source, 0, encoding);
+    std::vector<ReferenceMatch> got;
+    TDIRegExSearchStream_Enc::Match m;
+    int rc = 0;
+    while (got.size() < 1000 && (rc = regex.FindNext(m)) >= 0)
+        got.push_back({m.Start, m.Start + m.Length});
+    if (rc == TDIRegExSearchStream_Enc::ResultWorkspaceLimit)
+        return 0; // grown in steps, a limit the single run did not meet
+    if (got.size() < 1000 && rc != PCRE2_ERROR_NOMATCH) {
+        std::fprintf(stderr, "FindNext failed with %d\n", rc);
+        std::abort();
+    }
+    if (got != expected) {
+        std::fprintf(stderr, "pattern \"%s\": %zu matches, expected %zu\n", pattern.c_str(),
+                     got.size(), expected.size());
+        for (size_t i = 0; i < std::max(got.size(), expected.size()) && i < 20; ++i)
+            std::fprintf(stderr, "  got %lld-%lld expected %lld-%lld\n",
+                         i < got.size() ? got[i].Start : -1, i < got.size() ? got[i].End : -1,
+                         i < expected.size() ? expected[i].Start : -1,
+                         i < expected.size() ? expected[i].End : -1);
+        std::abort();
+    }
+    return 0;
+}
