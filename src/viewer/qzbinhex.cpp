@@ -462,8 +462,10 @@ void TQzBinHex::MeasureView()
     m_strPositions.Clear(CharSize());
     m_viewAtEnd = false;
     m_viewPageSize = 0;
-    if (m_doc.FileSize() < CharSize())
+    if (m_doc.FileSize() < CharSize()) {
+        m_viewAtEnd = SourceAssigned() && m_doc.ReadOK();
         return;
+    }
     const int visibleLines = VisibleLines();
     m_viewPageSize = qint64(visibleLines) * BytesPerLine();
     if (m_doc.ReadOK() && !IsTextMode())

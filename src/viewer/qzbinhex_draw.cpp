@@ -125,7 +125,9 @@ void TQzBinHex::Redraw()
         const TQzRenderSetup setup = MakeRenderSetup(size, false);
         TQzTextRenderer(setup).DrawBackground(painter);
         m_strPositions.Clear(CharSize());
-        m_viewAtEnd = false;
+        // An open file with nothing in it shows its end: what is written to
+        // it next is followed.
+        m_viewAtEnd = SourceAssigned() && m_doc.ReadOK();
         m_viewPageSize = 0;
     } else {
         DrawResult result{false, 0, m_textWidth, m_textWidthHex, m_textWidthUHex};

@@ -120,6 +120,26 @@ TEST_F(Reload, TruncatedToZeroThenWrittenAgain)
     EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("fresh")}));
 }
 
+// An empty file shows its end, so a log that starts empty, or was cleared,
+// follows the lines written to it next.
+TEST_F(Reload, AnEmptyFileFollowsWhatIsWrittenToIt)
+{
+    for (const bool clearedFirst : {false, true}) {
+        SCOPED_TRACE(clearedFirst ? "cleared" : "empty at open");
+        OpenWatched(clearedFirst ? NumberedLines(30) : QByteArray());
+        if (clearedFirst) {
+            m_view->ScrollToEnd();
+            Rewrite({});
+            Poll();
+        }
+        EXPECT_TRUE(m_view->ViewAtEnd());
+        Rewrite(NumberedLines(30));
+        Poll();
+        EXPECT_TRUE(m_view->ViewAtEnd());
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line030")) << "the last line is at the bottom";
+    }
+}
+
 TEST_F(Reload, DeletedFileEmptiesTheViewAndStopsWatching)
 {
     OpenWatched(NumberedLines(30));
