@@ -239,7 +239,5 @@ void TFormView::RefreshGotoButtons()
 
 const TColorRec &TFormView::ColorRules() const
 {
-    // No rules are edited yet: the default set is the one in effect.
-    static const TColorRec rules = DefaultColorRec();
-    return rules;
+    return m_rules.Rules;
 }

@@ -269,24 +269,26 @@ private:
                     AllLines(data, p, size, out);
                 return;
             }
-            const qsizetype candidate = at;
-            if (IsBreak(data[candidate])) {
-                // A match that starts at a break belongs to no line.
-                if (m_invert)
-                    AllLines(data, p, candidate, out);
-                p = candidate + 1;
-                continue;
-            }
-            const qsizetype start = LineStart(data, p, candidate);
+            // A match at a break or at the end may be the end-of-line match
+            // ("$", "z?$") of the line that ends there; between the CR and
+            // the LF of a pair that line ended at the CR.
+            const bool atBreak = at >= size || IsBreak(data[at]);
+            qsizetype end = at;
+            if (!atBreak)
+                end = NextBreak(data, at, size);
+            else if (at < size && at > p && data[at] == '\n' && data[at - 1] == '\r')
+                end = at - 1;
+            const qsizetype start = LineStart(data, p, end);
             if (m_invert)
                 AllLines(data, p, start, out);
-            const qsizetype end = NextBreak(data, candidate, size);
-            // Literal hits lie inside their line; an expression's is checked
-            // on the line alone.
-            const bool hit = m_mode != Mode::Regex || m_matcher.Raw(data + start, end - start);
-            if (hit != m_invert)
-                out.Line(data + start, end - start);
-            p = end + 1;
+            if (end > start) {
+                // Literal hits lie inside their line; an expression's is
+                // checked on the line alone.
+                const bool hit = m_mode != Mode::Regex || m_matcher.Raw(data + start, end - start);
+                if (hit != m_invert)
+                    out.Line(data + start, end - start);
+            }
+            p = (atBreak ? at : end) + 1;
         }
     }
 

@@ -78,7 +78,8 @@ TEST_F(FilterLogTest, BlockSearchGivesWhatTheLineByLineRuleGives)
         "b(?!\\s)", "b(?=\\s)",   "\\Ab",      "b\\z",         "b\\Z",
         "a[^z]*+$", "(*COMMIT)b", "(?-m)^b",   "(?>a\\s*)b",   "ERROR.*timeout=[0-9]+",
         "b|a",      ".",          "^.t.$",     "(?(?=a)ab|b)", "a(?s:.)b",
-        "\\bb\\b",  "\\Gb",
+        "\\bb\\b",  "\\Gb",       "$",         "z?$",          "\\W*$",
+        "\\b",      "(?<=b)",     "\\s*$",     "(?=\\r)",
     };
     for (const QByteArray &input : inputs) {
         for (const QByteArray &pattern : patterns) {
