@@ -69,3 +69,8 @@ ravelin_add_test(app_wraptabbar_test SOURCES wraptabbar_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_search_test SOURCES formview_search_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_formcolors_test SOURCES formcolors_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_formfilter_test SOURCES formfilter_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_ruledecorator_test SOURCES ruledecorator_test.cpp LIBS ravelin_app GUI)
