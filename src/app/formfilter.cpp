@@ -203,6 +203,7 @@ void TFormFilter::Run()
     auto shared = std::make_shared<Shared>();
     QEventLoop loop;
     QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer); // never sooner than the interval
     tick.setInterval(kProgressIntervalMs);
     connect(&tick, &QTimer::timeout, &loop, Guarded([&] {
         const int percent = std::clamp(shared->Percent.load(), 0, 100);
