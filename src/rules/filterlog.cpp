@@ -24,7 +24,6 @@ namespace {
 
 using Status = TFilterLogResult::Status;
 
-constexpr qint64 kReadBlock = qint64(4) << 20;
 constexpr qsizetype kWriteBlock = qsizetype(4) << 20;
 
 bool IsBreak(char c)
@@ -396,7 +395,7 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
             result.State = Status::Cancelled;
             return result;
         }
-        const qint64 want = std::min(kReadBlock, size - pos);
+        const qint64 want = std::min(FilterLogBlockBytes, size - pos);
         char *target;
         if (utf16) {
             raw.resize(size_t(want));
