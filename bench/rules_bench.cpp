@@ -267,6 +267,13 @@ void Dialog(const QString &path, const QString &out)
         bench::Fail(QStringLiteral("the run was not cancelled at 60 %"));
         return;
     }
+    if (repaints.size() < 3 && bench::Smoke()) {
+        // A small file ends before the gauge moves twice: nothing to time.
+        bench::Report({QStringLiteral("filter dialog: Cancel until the dialog is usable"),
+                       double(ended - cancelledAt) / 1e6, QStringLiteral("ms"), 0, QString(), 100,
+                       false, QStringLiteral("<= 100 ms")});
+        return;
+    }
     qint64 widest = 0;
     for (size_t i = 1; i < repaints.size(); ++i)
         widest = std::max(widest, repaints[i] - repaints[i - 1]);
@@ -293,9 +300,9 @@ int main(int argc, char **argv)
     PrintingSink sink;
     SetMessageSink(&sink);
     const bool smoke = bench::Smoke();
-    const QString big = FilterSource(smoke ? QStringLiteral("smoke-filter-32m.log")
+    const QString big = FilterSource(smoke ? QStringLiteral("smoke-filter-128m.log")
                                            : QStringLiteral("filter-1g.log"),
-                                     smoke ? (32LL << 20) : (1LL << 30));
+                                     smoke ? (128LL << 20) : (1LL << 30));
     if (big.isEmpty()) {
         bench::Fail(QStringLiteral("cannot write the log"));
         return bench::ExitCode();
