@@ -154,17 +154,16 @@ TFormColors::TFormColors(IniFile &ini, QWidget *parent) : QDialog(parent), m_ini
     box1Layout->addWidget(m_colorB, 2, 1);
     box1Layout->addWidget(Label(box1, "Label8", QStringLiteral("&Foreground:"), m_colorF), 2, 2);
     box1Layout->addWidget(m_colorF, 2, 3);
-    box1Layout->addWidget(Label(box1, "Label4", QStringLiteral("Filter entire string:")), 3, 0,
-                          1, 4);
-    box1Layout->addWidget(m_chkRepl, 4, 0, 1, 2);
-    box1Layout->addWidget(m_edRepl, 4, 2, 1, 2);
+    box1Layout->addWidget(Label(box1, "Label4", QStringLiteral("Filter entire string:")), 3, 0, 1,
+                          4);
+    box1Layout->addWidget(m_chkRepl, 4, 0, 1, 3);
+    box1Layout->addWidget(m_edRepl, 4, 3);
 
     // "Sub-strings filter"
     auto *box2 = new QGroupBox(QStringLiteral("Sub-strings filter"), this);
     box2->setObjectName(QStringLiteral("box2"));
     auto *box2Layout = new QGridLayout(box2);
-    box2Layout->addWidget(Label(box2, "Label5", QStringLiteral("Filter sub-strings:")), 0, 0, 1,
-                          2);
+    box2Layout->addWidget(Label(box2, "Label5", QStringLiteral("Filter sub-strings:")), 0, 0, 1, 2);
     for (size_t i = 0; i < 3; ++i) {
         const QByteArray n = QByteArray::number(int(i) + 1);
         m_repFrom[i] = Edit(box2, ("edRepFrom" + n).constData());
@@ -174,11 +173,9 @@ TFormColors::TFormColors(IniFile &ini, QWidget *parent) : QDialog(parent), m_ini
         box2Layout->addWidget(m_repFrom[i], int(i) + 2, 0);
         box2Layout->addWidget(m_repTo[i], int(i) + 2, 1);
     }
-    box2Layout->addWidget(Label(box2, "Label6", QStringLiteral("R&eplace regular exp.:"),
-                                m_repFrom[0]),
-                          1, 0);
-    box2Layout->addWidget(Label(box2, "Label7", QStringLiteral("&with char:"), m_repTo[0]), 1,
-                          1);
+    box2Layout->addWidget(
+        Label(box2, "Label6", QStringLiteral("R&eplace regular exp.:"), m_repFrom[0]), 1, 0);
+    box2Layout->addWidget(Label(box2, "Label7", QStringLiteral("&with char:"), m_repTo[0]), 1, 1);
     box2Layout->setColumnStretch(0, 1);
 
     auto *btnOk = new QPushButton(QStringLiteral("OK"), this);
@@ -194,7 +191,14 @@ TFormColors::TFormColors(IniFile &ini, QWidget *parent) : QDialog(parent), m_ini
     buttons->addWidget(btnApply);
     buttons->addWidget(btnCancel);
 
+    // Tight groups leave the rule list most of the height.
+    for (QGroupBox *box : {box0, box1, box2}) {
+        box->layout()->setContentsMargins(6, 4, 6, 4);
+        box->layout()->setSpacing(4);
+    }
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
     layout->addWidget(box0, 1);
     layout->addWidget(box1);
     layout->addWidget(box2);
@@ -355,10 +359,10 @@ void TFormColors::MarkExpression(QLineEdit *edit, bool caseSensitive)
         text.isEmpty() ? TRuleRegex() : TRuleRegex(text, TRuleRegex::Flavour::Line, caseSensitive);
     const bool bad = !text.isEmpty() && !regex.IsValid();
     QPalette palette = edit->palette();
-    palette.setColor(QPalette::Text, bad ? QColor(Qt::red) : QApplication::palette().color(QPalette::Text));
+    palette.setColor(QPalette::Text,
+                     bad ? QColor(Qt::red) : QApplication::palette().color(QPalette::Text));
     edit->setPalette(palette);
-    edit->setToolTip(bad ? QStringLiteral("%1 (at offset %2)")
-                               .arg(regex.ErrorText())
-                               .arg(regex.ErrorOffset())
-                         : QString());
+    edit->setToolTip(
+        bad ? QStringLiteral("%1 (at offset %2)").arg(regex.ErrorText()).arg(regex.ErrorOffset())
+            : QString());
 }

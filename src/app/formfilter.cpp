@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -69,13 +70,13 @@ TFormFilter::TFormFilter(QWidget *parent) : QDialog(parent)
     m_bCan = Named(new QPushButton(QStringLiteral("Cancel"), this), "bCan");
 
     auto *grid = new QGridLayout;
-    grid->addWidget(Label(this, "Label1", QStringLiteral("&Newly created filtered log filename:"),
-                          m_edFN),
-                    0, 0, 1, 2);
+    grid->addWidget(
+        Label(this, "Label1", QStringLiteral("&Newly created filtered log filename:"), m_edFN), 0,
+        0, 1, 2);
     grid->addWidget(m_edFN, 1, 0);
     grid->addWidget(m_bBr, 1, 1);
-    grid->addWidget(Label(this, "Label2", QStringLiteral("&Leave only lines containing sub-string:"),
-                          m_edFilter),
+    grid->addWidget(Label(this, "Label2",
+                          QStringLiteral("&Leave only lines containing sub-string:"), m_edFilter),
                     2, 0, 1, 2);
     grid->addWidget(m_edFilter, 3, 0, 1, 2);
     auto *checks = new QHBoxLayout;
@@ -98,7 +99,8 @@ TFormFilter::TFormFilter(QWidget *parent) : QDialog(parent)
     ChooseFile = [this](const QString &current) {
         QFileDialog dialog(this, QString(), QFileInfo(current).absolutePath());
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({QStringLiteral("Log files (*.log)"), QStringLiteral("All files (*)")});
+        dialog.setNameFilters(
+            {QStringLiteral("Log files (*.log)"), QStringLiteral("All files (*)")});
         dialog.setDefaultSuffix(QStringLiteral("log"));
         dialog.selectFile(current);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -112,6 +114,8 @@ TFormFilter::TFormFilter(QWidget *parent) : QDialog(parent)
     connect(m_bCan, &QPushButton::clicked, this, Guarded([this] { reject(); }));
     SetSource(QString(), 0);
     UpdateOk();
+    // The name comes filled in; the test is what the user types first.
+    m_edFilter->setFocus();
     // Centred on the screen: it has no owner to be centred on.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         adjustSize();
@@ -159,8 +163,8 @@ void TFormFilter::Browse()
 void TFormFilter::SetRunning(bool running)
 {
     m_running = running;
-    for (QWidget *w : std::initializer_list<QWidget *>{m_edFN, m_bBr, m_edFilter, m_chkRE,
-                                                        m_chkCase, m_chkInv})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_edFN, m_bBr, m_edFilter, m_chkRE, m_chkCase, m_chkInv})
         w->setEnabled(!running);
     UpdateOk();
 }
@@ -200,18 +204,30 @@ void TFormFilter::Run()
     auto shared = std::make_shared<Shared>();
     QEventLoop loop;
     QTimer tick;
-    tick.setInterval(kProgressIntervalMs);
+    tick.setTimerType(Qt::PreciseTimer);
+    // Ticks come twice as often as the gauge may change, so it changes
+    // every 50 to 75 ms and never sooner.
+    tick.setInterval(kProgressIntervalMs / 2);
+    QElapsedTimer shown;
     connect(&tick, &QTimer::timeout, &loop, Guarded([&] {
-                const int percent = std::clamp(shared->Percent.load(), 0, 100);
-                if (percent != m_gauge->value())
-                    m_gauge->setValue(percent);
-                if (shared->Done.load())
-                    loop.quit();
-            }));
-    std::jthread worker([shared, source = m_source, dest, options](std::stop_token stop) {
+        const int percent = std::clamp(shared->Percent.load(), 0, 100);
+        if (percent != m_gauge->value() &&
+            (!shown.isValid() || shown.elapsed() >= kProgressIntervalMs)) {
+            m_gauge->setValue(percent);
+            shown.start();
+        }
+        if (shared->Done.load())
+            loop.quit();
+    }));
+    QEventLoop *waiting = &loop;
+    std::jthread worker([shared, source = m_source, dest, options, waiting](std::stop_token stop) {
         shared->Result = FilterLog(
             source, dest, options, [&](int percent) { shared->Percent.store(percent); }, stop);
         shared->Done.store(true);
+        // The end is seen at once, not at the next tick (the loop outlives
+        // the worker: it is joined before the loop goes).
+        QMetaObject::invokeMethod(
+            waiting, [waiting] { waiting->quit(); }, Qt::QueuedConnection);
     });
     m_cancel = [&worker] { worker.request_stop(); };
     tick.start();

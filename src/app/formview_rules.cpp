@@ -41,7 +41,7 @@ void TFormView::acOptColorsExecute()
     dialog.SetRules(m_rules.Rules);
     dialog.SetFilterValues(m_rules.Filter);
     dialog.OnApply = [this](const TColorRec &rules) { SetColorRules(rules); };
-    if (dialog.exec() != QDialog::Accepted)
+    if (RunDialog(dialog) != QDialog::Accepted)
         return; // what "Apply" took over stays
     m_rules.Filter = dialog.FilterValues(m_rules.Filter);
     SetColorRules(dialog.Rules());
@@ -57,6 +57,6 @@ void TFormView::mnuEdFilterClick()
         encoding = view->UnicodeOrder() == UnicodeOrderBig ? 2 : 1;
     TFormFilter dialog;
     dialog.SetSource(view->FileName(), encoding);
-    if (dialog.exec() == QDialog::Accepted)
+    if (RunDialog(dialog) == QDialog::Accepted)
         OpenFileTab(dialog.FileName());
 }

@@ -12,11 +12,6 @@ QByteArray Key(const char *name, int n)
     return QByteArray(name) + QByteArray::number(n);
 }
 
-QByteArray Quoted(const QByteArray &value)
-{
-    return '"' + value + '"';
-}
-
 } // namespace
 
 QByteArray FirstCharacter(const QByteArray &value)
@@ -35,8 +30,7 @@ void LoadRuleSettings(const IniFile &ini, TRuleSettings &s)
 {
     for (int i = 0; i < 3; ++i) {
         s.Filter.RepFrom[size_t(i)] = ini.ReadString(kFilters, Key("From", i + 1), QByteArray());
-        s.Filter.RepTo[size_t(i)] =
-            FirstCharacter(ini.ReadString(kFilters, Key("To", i + 1), "."));
+        s.Filter.RepTo[size_t(i)] = FirstCharacter(ini.ReadString(kFilters, Key("To", i + 1), "."));
     }
     const TColorRecItem def;
     for (int n = 1; n <= TColorRec::Count; ++n) {
@@ -64,14 +58,14 @@ void SaveRuleSettings(IniFile &ini, const TRuleSettings &s)
     for (int n = 1; n <= TColorRec::Count; ++n) {
         const TColorRecItem &item = s.Rules.Rule(n);
         ini.WriteBool(kColor, Key("En", n), item.En);
-        ini.WriteString(kColor, Key("Text", n), Quoted(item.Text));
+        ini.WriteString(kColor, Key("Text", n), item.Text);
         ini.WriteInteger(kColor, Key("ColorF", n), item.ColorF);
         ini.WriteInteger(kColor, Key("ColorB", n), item.ColorB);
         ini.WriteBool(kColor, Key("Case", n), item.Case);
         ini.WriteBool(kColor, Key("Inv", n), item.Inv);
         ini.WriteBool(kColor, Key("Repl", n), item.Repl);
-        ini.WriteString(kColor, Key("RStr", n), Quoted(item.RStr));
+        ini.WriteString(kColor, Key("RStr", n), item.RStr);
     }
-    ini.WriteString(kColor, "RepFrom", Quoted(s.RepFrom));
-    ini.WriteString(kColor, "RepTo", Quoted(s.RepTo));
+    ini.WriteString(kColor, "RepFrom", s.RepFrom);
+    ini.WriteString(kColor, "RepTo", s.RepTo);
 }

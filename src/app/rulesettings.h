@@ -23,8 +23,8 @@ struct TRuleSettings
 // Missing keys take the defaults; rules 1 to 3 left without a text get
 // their default text and colours back.
 void LoadRuleSettings(const IniFile &ini, TRuleSettings &settings);
-// Every key of all 20 rules, empty ones too; texts in double quotes so
-// their leading and trailing spaces survive.
+// Every key of all 20 rules, empty ones too. The settings file puts a text
+// in double quotes wherever reading would otherwise trim it.
 void SaveRuleSettings(IniFile &ini, const TRuleSettings &settings);
 
 // The first character (UTF-8) of a value, or "." when it has none.

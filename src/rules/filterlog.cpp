@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -22,7 +24,6 @@ namespace {
 
 using Status = TFilterLogResult::Status;
 
-constexpr qint64 kReadBlock = qint64(4) << 20;
 constexpr qsizetype kWriteBlock = qsizetype(4) << 20;
 
 bool IsBreak(char c)
@@ -181,17 +182,16 @@ public:
             m_mode = Mode::Never; // no line holds a match
         } else if (options.LineByLine || (options.IsRegex && !IsBlockSafePattern(f))) {
             m_mode = Mode::PerLine;
-        } else if (!options.IsRegex && options.CaseSensitive) {
-            m_mode = Mode::Memmem;
         } else {
+            // Plain text too: PCRE2's JIT finds a literal faster than a
+            // generic substring search.
             m_mode = options.IsRegex ? Mode::Regex : Mode::Literal;
-            m_block = options.IsRegex
-                          ? TRuleRegex(f, TRuleRegex::Flavour::Block, options.CaseSensitive)
-                          : m_matcher.Regex();
+            m_block = TRuleRegex(
+                f, options.IsRegex ? TRuleRegex::Flavour::Block : TRuleRegex::Flavour::Literal,
+                options.CaseSensitive);
             if (!m_block.IsValid())
                 m_mode = Mode::PerLine;
         }
-        m_pattern = f;
     }
 
     // The lines of data[0, size), which ends at a line's end.
@@ -211,7 +211,7 @@ public:
     }
 
 private:
-    enum class Mode { Never, PerLine, Memmem, Literal, Regex };
+    enum class Mode { Never, PerLine, Literal, Regex };
 
     static void AllLines(const char *data, qsizetype from, qsizetype to, Output &out)
     {
@@ -238,11 +238,6 @@ private:
     // lines between candidates hold none. -1: none; -2: the matcher gave up.
     qsizetype Candidate(const char *data, qsizetype from, qsizetype size) const
     {
-        if (m_mode == Mode::Memmem) {
-            const qsizetype at =
-                QByteArrayView(data + from, size - from).indexOf(QByteArrayView(m_pattern));
-            return at < 0 ? -1 : from + at;
-        }
         qsizetype start = 0;
         switch (m_block.Find(data, size, from, &start)) {
         case TRuleRegex::Result::Match:
@@ -269,32 +264,74 @@ private:
                     AllLines(data, p, size, out);
                 return;
             }
-            const qsizetype candidate = at;
-            if (IsBreak(data[candidate])) {
-                // A match that starts at a break belongs to no line.
-                if (m_invert)
-                    AllLines(data, p, candidate, out);
-                p = candidate + 1;
-                continue;
-            }
-            const qsizetype start = LineStart(data, p, candidate);
+            // A match at a break or at the end may be the end-of-line match
+            // ("$", "z?$") of the line that ends there; between the CR and
+            // the LF of a pair that line ended at the CR.
+            const bool atBreak = at >= size || IsBreak(data[at]);
+            qsizetype end = at;
+            if (!atBreak)
+                end = NextBreak(data, at, size);
+            else if (at < size && at > p && data[at] == '\n' && data[at - 1] == '\r')
+                end = at - 1;
+            const qsizetype start = LineStart(data, p, end);
             if (m_invert)
                 AllLines(data, p, start, out);
-            const qsizetype end = NextBreak(data, candidate, size);
-            // Literal hits lie inside their line; an expression's is checked
-            // on the line alone.
-            const bool hit = m_mode != Mode::Regex || m_matcher.Raw(data + start, end - start);
-            if (hit != m_invert)
-                out.Line(data + start, end - start);
-            p = end + 1;
+            if (end > start) {
+                // Literal hits lie inside their line; an expression's is
+                // checked on the line alone.
+                const bool hit = m_mode != Mode::Regex || m_matcher.Raw(data + start, end - start);
+                if (hit != m_invert)
+                    out.Line(data + start, end - start);
+            }
+            p = (atBreak ? at : end) + 1;
         }
     }
 
     TLineMatcher m_matcher;
     TRuleRegex m_block;
-    QByteArray m_pattern;
     bool m_invert = false;
     Mode m_mode = Mode::Never;
+};
+
+// Text waiting to be filtered: an unfinished line, then new bytes. Grows
+// without clearing what it gets, since every block is read or decoded into
+// it at once.
+class TextBuffer
+{
+public:
+    char *Data() { return m_data.get(); }
+    qsizetype Size() const { return m_size; }
+    // Room for n more bytes at the end; Commit says how many were filled.
+    char *Extend(qsizetype n)
+    {
+        if (m_size + n > m_capacity) {
+            const qsizetype capacity = std::max(m_size + n, 2 * m_capacity);
+            std::unique_ptr<char[]> data(new char[size_t(capacity)]);
+            if (m_size > 0)
+                std::memcpy(data.get(), m_data.get(), size_t(m_size));
+            m_data = std::move(data);
+            m_capacity = capacity;
+        }
+        return m_data.get() + m_size;
+    }
+    void Commit(qsizetype n) { m_size += n; }
+    void Append(const char *p, qsizetype n)
+    {
+        std::memcpy(Extend(n), p, size_t(n));
+        Commit(n);
+    }
+    // Drops the first n bytes.
+    void Consume(qsizetype n)
+    {
+        if (n < m_size)
+            std::memmove(m_data.get(), m_data.get() + n, size_t(m_size - n));
+        m_size -= n;
+    }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
 };
 
 // Turns UTF-16 blocks into UTF-8 text; a character cut by a block's end
@@ -304,7 +341,7 @@ class Utf16Decoder
 public:
     explicit Utf16Decoder(bool bigEndian) : m_big(bigEndian) {}
 
-    void Decode(const char *bytes, qsizetype size, bool last, std::vector<char> &text)
+    void Decode(const char *bytes, qsizetype size, bool last, TextBuffer &text)
     {
         m_pending.insert(m_pending.end(), bytes, bytes + size);
         qsizetype units = qsizetype(m_pending.size()) / 2;
@@ -323,7 +360,7 @@ public:
                 first = 1;
         }
         const QByteArray utf8 = QStringView(m_units.data() + first, units - first).toUtf8();
-        text.insert(text.end(), utf8.constData(), utf8.constData() + utf8.size());
+        text.Append(utf8.constData(), utf8.size());
         m_pending.erase(m_pending.begin(), m_pending.begin() + 2 * units);
     }
 
@@ -349,7 +386,7 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
     const bool utf16 = options.Encoding == 1 || options.Encoding == 2;
     Utf16Decoder decoder(options.Encoding == 2);
     std::vector<char> raw;
-    std::vector<char> text; // an unfinished line, then the new text
+    TextBuffer text;
     int percent = -1;
     qint64 pos = 0;
     bool last = size <= 0;
@@ -358,15 +395,13 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
             result.State = Status::Cancelled;
             return result;
         }
-        const qint64 want = std::min(kReadBlock, size - pos);
-        const size_t carry = text.size();
+        const qint64 want = std::min(FilterLogBlockBytes, size - pos);
         char *target;
         if (utf16) {
             raw.resize(size_t(want));
             target = raw.data();
         } else {
-            text.resize(carry + size_t(want));
-            target = text.data() + carry;
+            target = text.Extend(want);
         }
         qint64 got = 0;
         // A failed read ends the source where it failed.
@@ -379,17 +414,17 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
         if (utf16)
             decoder.Decode(raw.data(), got, last, text);
         else
-            text.resize(carry + size_t(got));
+            text.Commit(got);
 
         // Whole lines now; the unfinished one waits for the next block.
-        qsizetype cut = qsizetype(text.size());
+        qsizetype cut = text.Size();
         if (!last) {
-            while (cut > 0 && !IsBreak(text[size_t(cut - 1)]))
+            while (cut > 0 && !IsBreak(text.Data()[cut - 1]))
                 --cut;
         }
         if (cut > 0) {
-            filter.Run(text.data(), cut, out);
-            text.erase(text.begin(), text.begin() + cut);
+            filter.Run(text.Data(), cut, out);
+            text.Consume(cut);
         }
         if (!out.Flush(result.Error)) {
             result.State = Status::Failed;

@@ -40,6 +40,10 @@ struct TFilterLogResult
     QString Error;
 };
 
+// The source is read in blocks of this size: small enough to stay in the
+// cache between the read and the search.
+inline constexpr qint64 FilterLogBlockBytes = qint64(256) << 10;
+
 // Called with the percent read (0 to 100) whenever it changes, on the
 // thread that runs the filter.
 using TFilterProgress = std::function<void(int percent)>;

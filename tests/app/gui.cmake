@@ -76,3 +76,8 @@ add_test(NAME app_install
           ${CMAKE_CURRENT_BINARY_DIR}/install)
 set_tests_properties(app_install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
   ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+ravelin_add_test(app_formcolors_test SOURCES formcolors_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_formfilter_test SOURCES formfilter_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_ruledecorator_test SOURCES ruledecorator_test.cpp LIBS ravelin_app GUI)

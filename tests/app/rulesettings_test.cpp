@@ -91,7 +91,9 @@ TEST_F(RuleSettingsTest, SavedRulesReadBackTheSame)
     QByteArray bytes;
     EXPECT_EQ(RoundTrip(s, &bytes), s);
     EXPECT_TRUE(bytes.contains("ColorF4=-16777208\n")) << bytes.toStdString();
-    EXPECT_TRUE(bytes.contains("Text20=\"\"\n"));
+    EXPECT_TRUE(bytes.contains("Text1=\" lead and trail \"\n"));
+    EXPECT_TRUE(bytes.contains("Text20=\n"));
+    EXPECT_TRUE(bytes.contains("RepTo=\" me \"\n"));
     EXPECT_TRUE(bytes.contains("From1=[0-9]\n"));
     EXPECT_TRUE(bytes.contains("To3=\xc2\xb7\n"));
 }

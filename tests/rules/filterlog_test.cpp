@@ -78,7 +78,8 @@ TEST_F(FilterLogTest, BlockSearchGivesWhatTheLineByLineRuleGives)
         "b(?!\\s)", "b(?=\\s)",   "\\Ab",      "b\\z",         "b\\Z",
         "a[^z]*+$", "(*COMMIT)b", "(?-m)^b",   "(?>a\\s*)b",   "ERROR.*timeout=[0-9]+",
         "b|a",      ".",          "^.t.$",     "(?(?=a)ab|b)", "a(?s:.)b",
-        "\\bb\\b",  "\\Gb",
+        "\\bb\\b",  "\\Gb",       "$",         "z?$",          "\\W*$",
+        "\\b",      "(?<=b)",     "\\s*$",     "(?=\\r)",
     };
     for (const QByteArray &input : inputs) {
         for (const QByteArray &pattern : patterns) {
@@ -151,11 +152,11 @@ TEST_F(FilterLogTest, KeepsPassingLinesWithCrLfAndDropsBlankOnes)
     }
 }
 
-// The source is read in blocks of several MiB: lines, CR LF pairs and
+// The source is read in blocks: lines, CR LF pairs and
 // UTF-16 surrogate pairs cut by a block's end come out whole.
 TEST_F(FilterLogTest, LinesCutByABlockEndComeOutWhole)
 {
-    const qsizetype block = qsizetype(4) << 20;
+    const qsizetype block = FilterLogBlockBytes;
     QByteArray data(block - 3, 'x');
     data[0] = '\n';
     data += "ab\r\nkeep\n";

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_rules SOURCES rules_bench.cpp LIBS ravelin_app)
