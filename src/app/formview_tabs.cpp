@@ -5,6 +5,7 @@
 #include "app/appformat.h"
 #include "app/colorconv.h"
 #include "app/shellmessages.h"
+#include "rules/substringsfilter.h"
 #include "viewer/qzbinhex.h"
 #include "text/codepagelist.h"
 #include "text/fproc.h"
@@ -185,6 +186,7 @@ void TFormView::ConfigureNewView(TQzBinHex *view)
     view->OnOptionsChange = [this](TQzBinHex *) { ViewOptChange(); };
     // Colour rules first: they test the line as the file has it.
     view->SetLineDecorators(RuleDecorators());
+    view->DumpTextFilter = [](const QString &text) { return FilterDisplayText(text); };
 }
 
 void TFormView::ApplyEncodingCode(TQzBinHex *view, int code)

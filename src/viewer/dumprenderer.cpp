@@ -84,7 +84,9 @@ void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
         // shows as on a text line; its map keeps hits on the right bytes.
         const bool rewritten = decoration.Rewritten;
         const std::vector<int> &offsets = rewritten ? decoration.Offsets : row.Offsets;
-        const QString text = Shown(rewritten ? decoration.Text : row.Text);
+        // The rewrite already passed the filter: a second pass would filter
+        // its replacement text again.
+        const QString text = rewritten ? decoration.Text : Shown(row.Text);
         Output(painter, textX, y, text);
         m_text.DrawMarks(painter, decoration, row.Pos, textX, y, text, offsets);
         if (positions)

@@ -258,6 +258,9 @@ public:
     // The same onto any painter (a page, a preview), size in its logical pixels.
     void RenderTo(QPainter &painter, const QSize &size, qint64 limitPos, bool printing,
                   TStrPositions *positions, DrawResult &result);
+    // Rewrites the dump modes' offsets and hex cells as shown (their text
+    // column goes through the line decorators); empty: shown as they are.
+    std::function<QString(const QString &text)> DumpTextFilter;
     // Decorators of every logical line drawn (colour rules, filters, marks).
     void SetLineDecorators(TQzLineDecorators decorators);
     const TQzLineDecorators &LineDecorators() const { return m_decorators; }

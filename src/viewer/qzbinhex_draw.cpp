@@ -202,6 +202,7 @@ TQzRenderSetup TQzBinHex::MakeRenderSetup(const QSize &size, bool printing)
     s.CharSize = CharSize();
     s.Printing = printing;
     s.Decorators = m_decorators;
+    s.DumpText = DumpTextFilter;
     // Addresses before the selection, which inverts whatever lies under it.
     if (m_textUrlHilight && !m_urls.Urls().empty())
         s.Decorators.push_back(std::make_shared<TQzUrlDecorator>(m_urls, s.Colors.Url));

@@ -9,6 +9,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 class Dump : public ViewerFixture
@@ -248,6 +250,42 @@ TEST_F(Dump, EveryShownStringPassesTheRewriteOnceAndALengthChangeIsRefused)
         EXPECT_EQ(seen, (std::vector<QString>{"00000000:", "41", "34", "62", "0A", "A4b."}));
         ASSERT_EQ(record.Count(), 1);
         EXPECT_EQ(record.At(0).Str, keepLength ? QStringLiteral("a4b.") : QStringLiteral("A4b."));
+    }
+}
+
+// The viewer's dump filter reaches the offsets and cells; a row's characters
+// that a decorator already rewrote (the sub-strings filter) are not passed
+// through it a second time.
+TEST_F(Dump, TheViewersDumpFilterTakesOffsetsAndCellsAndLeavesARewrittenRow)
+{
+    struct Upper final : TQzLineDecorator
+    {
+        void Decorate(const TQzLogicalLine &, const TQzDecorationContext &,
+                      TQzLineDecoration &decoration) const override
+        {
+            decoration.Rewrite(decoration.Text.toUpper(), decoration.Offsets);
+        }
+    };
+    for (const bool decorated : {false, true}) {
+        SCOPED_TRACE(decorated);
+        std::vector<QString> seen;
+        m_view->DumpTextFilter = [&](const QString &text) {
+            seen.push_back(text);
+            return text == QStringLiteral("0A") ? QStringLiteral("##") : text;
+        };
+        m_view->SetLineDecorators(decorated ? TQzLineDecorators{std::make_shared<Upper>()}
+                                            : TQzLineDecorators{});
+        m_view->SetMode(vbmodeHex);
+        m_view->Open(Write("a4b\n", QStringLiteral("filtered.bin")));
+        ShowLines(2, 80);
+        EXPECT_EQ(seen.front(), QStringLiteral("00000000:"));
+        EXPECT_NE(std::find(seen.begin(), seen.end(), QStringLiteral("0A")), seen.end());
+        EXPECT_EQ(std::find(seen.begin(), seen.end(), QStringLiteral("A4B.")), seen.end());
+        EXPECT_EQ(std::find(seen.begin(), seen.end(), QStringLiteral("a4b.")) != seen.end(),
+                  !decorated);
+        ASSERT_EQ(m_view->StrPositions().Count(), 1);
+        EXPECT_EQ(m_view->StrPositions().At(0).Str,
+                  decorated ? QStringLiteral("A4B.") : QStringLiteral("a4b."));
     }
 }
 
