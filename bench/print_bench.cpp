@@ -8,6 +8,7 @@
 #include "print/qzimagebox.h"
 #include "print/qzprintpreview.h"
 #include "print/viewprinter.h"
+#include "printingsink.h"
 #include "text/messages.h"
 #include "viewer/qzbinhex.h"
 
@@ -26,16 +27,6 @@
 
 namespace {
 
-class PrintingSink final : public MessageSink
-{
-public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        return MsgResult::Ok;
-    }
-};
-
 int PdfPages(const QString &pdf)
 {
     QProcess p;
@@ -53,7 +44,7 @@ int main(int argc, char **argv)
 {
     bench::InitSmoke(argc, argv);
     QApplication app(argc, argv);
-    PrintingSink sink;
+    bench::PrintingSink sink;
     SetMessageSink(&sink);
     const bool smoke = bench::Smoke();
     const int pages = smoke ? 5 : 100;

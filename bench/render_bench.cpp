@@ -6,6 +6,7 @@
 #include "benchcommon.h"
 
 #include "app/formview.h"
+#include "printingsink.h"
 #include "text/messages.h"
 #include "viewer/qzbinhex.h"
 
@@ -20,19 +21,6 @@
 #include <functional>
 
 namespace {
-
-// Never waits on a dialog; a message in a benchmark run is worth seeing.
-class PrintingSink final : public MessageSink
-{
-public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        ++Count;
-        return MsgResult::Ok;
-    }
-    int Count = 0;
-};
 
 // A log of lines of one fixed length (line break included), made once.
 QString FixedLines(const QString &name, int lineBytes, qint64 bytes)
@@ -121,7 +109,7 @@ void ReportRepaint(const QString &what, const TQzBinHex *view, double ms, const 
 int Measure(int argc, char **argv, Baseline &baseline)
 {
     QApplication app(argc, argv);
-    PrintingSink sink;
+    bench::PrintingSink sink;
     SetMessageSink(&sink);
     const bool smoke = bench::Smoke();
     const qint64 size = smoke ? (1 << 20) : (16LL << 20);

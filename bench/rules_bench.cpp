@@ -7,6 +7,7 @@
 #include "app/formfilter.h"
 #include "app/formview.h"
 #include "rules/filterlog.h"
+#include "printingsink.h"
 #include "text/messages.h"
 #include "viewer/qzbinhex.h"
 
@@ -25,16 +26,6 @@
 #include <cstdio>
 
 namespace {
-
-class PrintingSink final : public MessageSink
-{
-public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        return MsgResult::Cancel;
-    }
-};
 
 const QByteArray kRegex = "ERROR.*timeout=[0-9]+";
 const QByteArray kWord = "signed";
@@ -297,7 +288,7 @@ int main(int argc, char **argv)
 {
     bench::InitSmoke(argc, argv);
     QApplication app(argc, argv);
-    PrintingSink sink;
+    bench::PrintingSink sink(MsgResult::Cancel);
     SetMessageSink(&sink);
     const bool smoke = bench::Smoke();
     const QString big = FilterSource(smoke ? QStringLiteral("smoke-filter-128m.log")

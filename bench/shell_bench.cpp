@@ -6,6 +6,7 @@
 #include "benchcommon.h"
 
 #include "app/formview.h"
+#include "printingsink.h"
 #include "text/messages.h"
 
 #include <QApplication>
@@ -27,17 +28,6 @@ int TabCount()
 {
     return bench::Smoke() ? 10 : TFormView::kMaxTabs;
 }
-
-// Never waits on a dialog; a message in a benchmark run is worth seeing.
-class PrintingSink final : public MessageSink
-{
-public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        return MsgResult::Ok;
-    }
-};
 
 // Ends an event loop at the first paint of the watched window.
 class FirstPaint final : public QObject
@@ -83,7 +73,7 @@ void ProcessEvents()
 int MeasureTabs(int argc, char **argv, const QString &path)
 {
     QApplication app(argc, argv);
-    PrintingSink sink;
+    bench::PrintingSink sink;
     SetMessageSink(&sink);
     QTemporaryDir dir;
     double seconds = 0;

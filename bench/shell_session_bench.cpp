@@ -10,6 +10,7 @@
 #include "app/formview.h"
 #include "app/inifile.h"
 #include "app/sessionfile.h"
+#include "printingsink.h"
 #include "text/messages.h"
 
 #include <QApplication>
@@ -31,18 +32,6 @@ int TabCount()
 {
     return bench::Smoke() ? 10 : TFormView::kMaxTabs;
 }
-
-class PrintingSink final : public MessageSink
-{
-public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        ++Count;
-        return MsgResult::Ok;
-    }
-    int Count = 0;
-};
 
 // The gaps between ticks of a 1 ms timer: the longest is the longest time
 // the event loop, and with it painting, went unserved.
@@ -116,7 +105,7 @@ QString SmallLog(const QString &source)
 int MeasureSession(int argc, char **argv, const QString &log)
 {
     QApplication app(argc, argv);
-    PrintingSink sink;
+    bench::PrintingSink sink;
     SetMessageSink(&sink);
     QTemporaryDir dir;
     const QString session = dir.filePath(QStringLiteral("bench.ravelin-session"));
