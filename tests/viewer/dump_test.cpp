@@ -173,8 +173,9 @@ TEST_F(Dump, RowsFitTheWindowWhenAsked)
                                                  : m_view->TextWidth();
         EXPECT_EQ(width, c.expected);
         EXPECT_EQ(m_view->StrPositions().At(1).Pos, m_view->BytesPerLine());
-        if (c.expected > 2)
+        if (c.expected > 2) {
             EXPECT_LE(m_view->StrPositions().MaxRight(), m_view->viewport()->width());
+        }
     }
 }
 

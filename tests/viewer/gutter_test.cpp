@@ -84,8 +84,9 @@ TEST_F(Gutter, NumbersEveryStepAndCirclesElsewhere)
         m_view->Open(Write(NumberedLines(30), QString::fromLatin1(c.name) + ".log"));
         ShowLines(25);
         EXPECT_EQ(Cells(25), Expected(25, c.expected));
-        if (!c.numbers)
+        if (!c.numbers) {
             EXPECT_EQ(m_view->GutterWidth(), 10);
+        }
         EXPECT_EQ(m_view->TextLeft(), m_view->GutterWidth() + 2);
     }
 }
