@@ -108,7 +108,7 @@ TEST_F(WrapTabBarTest, TabsFollowANewCaptionAndANewFont)
 
 TEST_F(WrapTabBarTest, ClicksChooseAndMiddleClicksClose)
 {
-    for (const QByteArray opt : {QByteArray(""), QByteArray("MLine=0")}) {
+    for (const QByteArray &opt : {QByteArray(""), QByteArray("MLine=0")}) {
         SCOPED_TRACE(opt.constData());
         WriteSettings("[Opt]\n" + opt + "\n");
         TFormView &form = MakeForm();
