@@ -276,8 +276,13 @@ QByteArray LineLiteral(const QByteArray &pattern, bool caseless)
         } else if (c == '*' || c == '+' || c == '?' || c == '{') {
             // The quantified character is not required; a brace that is no
             // quantifier is not worth reading.
-            if (!run.isEmpty())
-                run.chop(1);
+            if (!run.isEmpty()) {
+                // The whole character: a quantifier takes a UTF-8 sequence.
+                qsizetype last = run.size() - 1;
+                while (last > 0 && (uchar(run[last]) & 0xC0) == 0x80)
+                    --last;
+                run.truncate(last);
+            }
             endRun();
             if (c == '{') {
                 qsizetype j = i + 1;
