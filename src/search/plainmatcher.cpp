@@ -184,23 +184,24 @@ bool PlainMatcher::SeparatorAt(const uint8_t *data, qsizetype p) const
     return m_separator[data[p]];
 }
 
-PlainMatcher::Hit PlainMatcher::Find(const char *data, qsizetype size, bool forward,
-                                     bool lastBlock) const
+PlainMatcher::Hit PlainMatcher::Find(const char *data, qsizetype size, bool forward, bool lastBlock,
+                                     bool firstBlock) const
 {
     switch (m_route) {
     case Route::None:
         return {};
     case Route::Bytes:
     case Route::Units16:
-        return FindBytes(reinterpret_cast<const uint8_t *>(data), size, forward, lastBlock);
+        return FindBytes(reinterpret_cast<const uint8_t *>(data), size, forward, lastBlock,
+                         firstBlock);
     case Route::Decoded:
-        return FindDecoded(data, size, forward, lastBlock);
+        return FindDecoded(data, size, forward, lastBlock, firstBlock);
     }
     return {};
 }
 
 PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, bool forward,
-                                          bool lastBlock) const
+                                          bool lastBlock, bool firstBlock) const
 {
     if (m_route == Route::Units16)
         size &= ~qsizetype(1); // a trailing odd byte is no unit
@@ -211,6 +212,8 @@ PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, b
         if (!m_wholeWords)
             return true;
         if (!lastBlock && (forward ? p + n >= size : p == 0))
+            return false;
+        if (!firstBlock && (forward ? p == 0 : p + n == size))
             return false;
         return (p == 0 || SeparatorBefore(data, p)) && (p + n == size || SeparatorAt(data, p + n));
     };
@@ -231,7 +234,7 @@ PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, b
 }
 
 PlainMatcher::Hit PlainMatcher::FindDecoded(const char *data, qsizetype size, bool forward,
-                                            bool lastBlock) const
+                                            bool lastBlock, bool firstBlock) const
 {
     QString units;
     std::vector<int> offsets;
@@ -253,6 +256,8 @@ PlainMatcher::Hit PlainMatcher::FindDecoded(const char *data, qsizetype size, bo
         if (!m_wholeWords)
             return true;
         if (!lastBlock && (forward ? i + n >= count : i == 0))
+            return false;
+        if (!firstBlock && (forward ? i == 0 : i + n == count))
             return false;
         return (i == 0 || IsWordSeparator(units.at(i - 1).unicode())) &&
                (i + n == count || IsWordSeparator(units.at(i + n).unicode()));

@@ -41,8 +41,10 @@ public:
     // The first match forward (or the last backward) in a block whose data
     // starts at a character. Whole words: a match touching the block's edge
     // in the search direction is refused unless lastBlock, so that the next
-    // block tries it again with its neighbour in sight.
-    Hit Find(const char *data, qsizetype size, bool forward, bool lastBlock) const;
+    // block tries it again with its neighbour in sight. A match at the
+    // other edge of a block after the first was judged by the block before,
+    // which saw its neighbour, and is refused.
+    Hit Find(const char *data, qsizetype size, bool forward, bool lastBlock, bool firstBlock) const;
 
     // Simple lower case of one UTF-16 unit, never from above 127 to ASCII.
     static char16_t FoldUnit(char16_t unit);
@@ -51,8 +53,10 @@ public:
     static bool IsWordSeparator(char32_t ch);
 
 private:
-    Hit FindBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock) const;
-    Hit FindDecoded(const char *data, qsizetype size, bool forward, bool lastBlock) const;
+    Hit FindBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock,
+                  bool firstBlock) const;
+    Hit FindDecoded(const char *data, qsizetype size, bool forward, bool lastBlock,
+                    bool firstBlock) const;
     bool SeparatorBefore(const uint8_t *data, qsizetype p) const;
     bool SeparatorAt(const uint8_t *data, qsizetype p) const;
 

@@ -136,6 +136,7 @@ bool TQzStreamSearch::PlainFind(const QString &text, TQzEncoding encoding,
     const qint64 overlap = std::min<qint64>(matcher.OverlapBytes(), BlockSize / 2) / c * c;
     char *block = m_plain->Block.data();
     qint64 got = 0;
+    bool firstBlock = true;
     do {
         qint64 s = q, n = BlockSize;
         if (!forward) {
@@ -151,7 +152,8 @@ bool TQzStreamSearch::PlainFind(const QString &text, TQzEncoding encoding,
         // The size taken at the start bounds the search, also when the file grows.
         const qint64 inSize = std::min(got, std::max<qint64>(0, m_streamSize - s));
         const PlainMatcher::Hit hit =
-            matcher.Find(block, inSize, forward, inSize < BlockSize || got < BlockSize);
+            matcher.Find(block, inSize, forward, inSize < BlockSize || got < BlockSize, firstBlock);
+        firstBlock = false;
         if (hit.Offset >= 0) {
             m_foundStart = s + hit.Offset;
             m_foundLength = hit.Length;

@@ -155,6 +155,34 @@ TEST(PlainSearch, MatchesAcrossBlockBordersAreFoundBothWays)
     EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), 0, soWholeWords | soBackward, 0));
 }
 
+// A word with a letter beside it is no whole word, wherever the blocks'
+// borders fall: the block that starts (or, backward, ends) at the match has
+// no sight of that letter, and the block before has judged it already.
+TEST(PlainSearch, AWordTouchingALetterIsRefusedAtEveryBlockBorder)
+{
+    for (const bool utf16 : {false, true}) {
+        for (const char *word : {"afoo", "fooz"}) {
+            // The first border, in characters.
+            const qint64 border = utf16 ? kBlock / 2 : kBlock;
+            for (qint64 at = border - 8; at <= border + 8; ++at) {
+                SCOPED_TRACE(testing::Message()
+                             << (utf16 ? "UTF-16 " : "UTF-8 ") << word << " at " << at);
+                QString text(int(2 * kBlock / (utf16 ? 2 : 1)), QLatin1Char(' '));
+                text.replace(int(at), 4, QLatin1String(word));
+                const QByteArray bytes = utf16 ? Utf16(text, false) : text.toLatin1();
+                const TQzEncoding encoding = utf16 ? EncodingUtf16LE : 0;
+                for (const auto direction :
+                     {TQzStreamSearchOptions(), TQzStreamSearchOptions(soBackward)}) {
+                    Searcher s(bytes);
+                    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), encoding,
+                                                    soWholeWords | direction, 0))
+                        << "found at " << s.search.FoundStart();
+                }
+            }
+        }
+    }
+}
+
 TEST(PlainSearch, FindNextStepsThroughOverlappingMatches)
 {
     Searcher s("aaa");
