@@ -55,6 +55,19 @@ QString DataDir()
     return dir;
 }
 
+QString EnsureHeadOf(const QString &source, const QString &name, qint64 bytes)
+{
+    const QString path = DataDir() + QLatin1Char('/') + name;
+    if (QFile(path).size() != bytes) {
+        QFile in(source);
+        QFile out(path);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        out.write(in.read(bytes));
+    }
+    return path;
+}
+
 QString EnsureLog(const QString &name, qint64 bytes)
 {
     const QString path = DataDir() + QLatin1Char('/') + name;

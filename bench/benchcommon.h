@@ -15,6 +15,10 @@ QString DataDir();
 // A generated log of at least `bytes` bytes (made once by ravelin_genlog).
 QString EnsureLog(const QString &name, qint64 bytes);
 
+// The first `bytes` bytes of source as a log of that name in DataDir(),
+// made again only when its size is not right; empty on failure.
+QString EnsureHeadOf(const QString &source, const QString &name, qint64 bytes);
+
 // Seconds for one call of fn.
 double Seconds(const std::function<void()> &fn);
 

@@ -51,19 +51,6 @@ private:
     QEventLoop *m_loop;
 };
 
-QString SmallLog(const QString &source)
-{
-    const QString path = bench::DataDir() + QStringLiteral("/shell-1k.log");
-    if (QFile(path).size() != 1024) {
-        QFile in(source);
-        QFile out(path);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QString();
-        out.write(in.read(1024));
-    }
-    return path;
-}
-
 void ProcessEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -209,7 +196,7 @@ int main(int argc, char **argv)
     const QString huge = bench::Smoke()
                              ? bench::EnsureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
                              : bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30);
-    const QString small = SmallLog(huge);
+    const QString small = bench::EnsureHeadOf(huge, QStringLiteral("shell-1k.log"), 1024);
     const QString hugeName = bench::Smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
     const TabFigures big = RunTabsChild(huge);
     const TabFigures tiny = RunTabsChild(small);

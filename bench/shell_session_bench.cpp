@@ -88,19 +88,6 @@ private:
     int m_paints = 0;
 };
 
-QString SmallLog(const QString &source)
-{
-    const QString path = bench::DataDir() + QStringLiteral("/shell-1k.log");
-    if (QFile(path).size() != 1024) {
-        QFile in(source);
-        QFile out(path);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QString();
-        out.write(in.read(1024));
-    }
-    return path;
-}
-
 // Child: prints "SESSION open open-cpu stall paints save peer-save", in seconds.
 int MeasureSession(int argc, char **argv, const QString &log)
 {
@@ -215,7 +202,7 @@ int main(int argc, char **argv)
                              : bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30);
     const QString hugeName = bench::Smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
     const Figures big = RunChild(huge);
-    const Figures tiny = RunChild(SmallLog(huge));
+    const Figures tiny = RunChild(bench::EnsureHeadOf(huge, QStringLiteral("shell-1k.log"), 1024));
     const QString tabs = QString::number(TabCount());
 
     bench::Report({QStringLiteral("open a session of %1 tabs of a %2 log, until all exist")

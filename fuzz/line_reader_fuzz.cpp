@@ -8,21 +8,11 @@
 #include "text/codepages.h"
 #include "viewer/linescanner.h"
 
+#include "codepageentry.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-namespace {
-
-TQzEncoding Entry(int codepage)
-{
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        if (CodepageID(e) == codepage)
-            return e;
-    return 0;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -34,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         format.Mode = vbmodeUnicode;
         format.BigEndian = kind == 5;
     } else {
-        const TQzEncoding encodings[] = {EncodingAnsi, EncodingOem, Entry(65001), Entry(932)};
+        const TQzEncoding encodings[] = {EncodingAnsi, EncodingOem, CodepageEntry(65001),
+                                         CodepageEntry(932)};
         format.Encoding = encodings[kind];
     }
     format.MaxLength = 4 + data[1] % 60;

@@ -10,6 +10,8 @@
 #include "text/codepagelist.h"
 #include "text/codepages.h"
 
+#include "codepageentry.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -92,14 +94,6 @@ Found Naive(const Decoded &d, const std::vector<qsizetype> &occurrences, qsizety
     return best;
 }
 
-TQzEncoding Entry(int codepage)
-{
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        if (CodepageID(e) == codepage)
-            return e;
-    return 0;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -107,8 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 5)
         return 0;
     const bool caseSensitive = data[0] & 1, wholeWords = data[0] & 2;
-    const TQzEncoding encodings[] = {EncodingAnsi,    EncodingOem,     Entry(65001),
-                                     EncodingUtf16LE, EncodingUtf16BE, Entry(1252)};
+    const TQzEncoding encodings[] = {EncodingAnsi,    EncodingOem,     CodepageEntry(65001),
+                                     EncodingUtf16LE, EncodingUtf16BE, CodepageEntry(1252)};
     const TQzEncoding encoding = encodings[data[1] % 6];
     const size_t textBytes = 1 + data[2] % 12;
     const int charSize = encoding < 0 ? 2 : 1;
