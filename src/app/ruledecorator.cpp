@@ -34,8 +34,9 @@ void TSubstringsFilterDecorator::Decorate(const TQzLogicalLine &, const TQzDecor
     const std::shared_ptr<const TSubstringsFilter> filter = CurrentSubstringsFilter();
     if (!filter->IsActive() || decoration.ReplaceLine)
         return;
+    // Apply maps the offsets in place only when it rewrites, so the line's
+    // own are not copied for every line it leaves alone.
     QString shown;
-    std::vector<int> offsets = decoration.Offsets;
-    if (filter->Apply(decoration.Text, shown, &offsets))
-        decoration.Rewrite(std::move(shown), std::move(offsets));
+    if (filter->Apply(decoration.Text, shown, &decoration.Offsets))
+        decoration.Rewrite(std::move(shown), std::move(decoration.Offsets));
 }
