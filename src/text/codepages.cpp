@@ -18,13 +18,42 @@ const QString Unit = QStringLiteral("QzxCodepages");
 
 enum class DecodeRoute { Unsupported, Utf8, Table, Converter };
 
+// Where a decoder can pick up the text in the middle (see DecodeSyncBefore).
+enum class SyncRule {
+    Anywhere,  // one byte, one character
+    Utf8,      // at any byte but a continuation byte
+    Stateless, // after a byte below '0', which no character continues through
+    LineStart, // after CR or LF, which reset the state
+    Jis,       // after CR or LF, except in JIS X 0201 Roman; at a designation of G0
+    JisShift,  // as Jis, but designations leave a shift and G2 as they were
+    ShiftKr,   // at SO or SI
+    Utf7,      // after a byte that neither opens nor continues a base64 run
+};
+
 // What is known about one list entry once it has been looked at.
 struct PageInfo
 {
     DecodeRoute Route = DecodeRoute::Unsupported;
+    SyncRule Sync = SyncRule::Anywhere;
     CodepageBackend Backend;
     std::unique_ptr<ByteTable> Table;
 };
+
+SyncRule SyncRuleOf(const char *name)
+{
+    const QByteArray n(name);
+    if (n == "ISO-2022-JP" || n == "x-windows-50221")
+        return SyncRule::Jis;
+    if (n.startsWith("ISO_2022,locale=ja"))
+        return SyncRule::JisShift;
+    if (n == "ISO-2022-KR")
+        return SyncRule::ShiftKr;
+    if (n.startsWith("ISO-2022-CN") || n == "HZ" || n.startsWith("ISCII"))
+        return SyncRule::LineStart;
+    if (n == "UTF-7")
+        return SyncRule::Utf7;
+    return SyncRule::Stateless;
+}
 
 std::unique_ptr<TextConverter> OpenConverter(const CodepageBackend &backend)
 {
@@ -48,11 +77,14 @@ PageInfo Examine(TQzEncoding encoding)
         return info;
     if (info.Backend.Kind == CodepageBackendKind::Utf8) {
         info.Route = DecodeRoute::Utf8;
+        info.Sync = SyncRule::Utf8;
         return info;
     }
     if (converter->IsSingleByte() || info.Backend.ForceTable)
         info.Table = ByteTable::Build(*converter, info.Backend);
     info.Route = info.Table ? DecodeRoute::Table : DecodeRoute::Converter;
+    if (!info.Table)
+        info.Sync = SyncRuleOf(info.Backend.Name);
     return info;
 }
 
@@ -148,6 +180,11 @@ bool IsCodepageSupported(TQzEncoding encoding)
     return InList(encoding) && Registry().Page(encoding).Route != DecodeRoute::Unsupported;
 }
 
+bool IsSingleByteCodepage(TQzEncoding encoding)
+{
+    return InList(encoding) && Registry().Page(encoding).Route == DecodeRoute::Table;
+}
+
 QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding)
 {
     return CodepageToUnicode(text.constData(), text.size(), encoding);
@@ -211,6 +248,165 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
         SettleOffsets(result, *offsets, size);
     }
     return result;
+}
+
+namespace {
+
+bool IsLineBreak(unsigned char b)
+{
+    return b == '\n' || b == '\r';
+}
+
+// A designation of G0 that every ISO-2022-JP variant reads, at i: 'B'
+// ASCII, 'J' JIS X 0201 Roman, 'K' kanji; 0 for anything else.
+char JisDesignation(const unsigned char *d, qsizetype size, qsizetype i)
+{
+    if (d[i] != 0x1B || i + 2 >= size)
+        return 0;
+    if (d[i + 1] == '(' && (d[i + 2] == 'B' || d[i + 2] == 'J'))
+        return char(d[i + 2]);
+    if (d[i + 1] == '$' && (d[i + 2] == '@' || d[i + 2] == 'B'))
+        return 'K';
+    return 0;
+}
+
+// The last designation at or before pos, or -1.
+qsizetype JisDesignationBefore(const unsigned char *d, qsizetype size, qsizetype pos)
+{
+    for (qsizetype i = pos; i >= 0; --i) {
+        if (JisDesignation(d, size, i))
+            return i;
+    }
+    return -1;
+}
+
+bool IsBase64OrPlus(unsigned char b)
+{
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '+' ||
+           b == '/';
+}
+
+// The pages that a line break resets. Garbage can swallow a break (a
+// shifted lead byte or ISCII's ATR and EXT take the byte after them), so
+// only the breaks that decoding the data from its start reads as breaks
+// count. ISO-2022-JP keeps JIS X 0201 Roman over a break, and its
+// designations set G0 whatever came before (unless a shift or G2, which
+// one variant has, outlives them).
+qsizetype LineSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEncoding encoding,
+                         SyncRule rule)
+{
+    const auto *d = reinterpret_cast<const unsigned char *>(data);
+    std::vector<int> offsets;
+    const QString text = CodepageToUnicode(data, std::min(size, pos + 9), encoding, &offsets);
+    if (text == QLatin1String("?") && data[0] != '?')
+        return -1; // it decodes to nothing
+    const qsizetype count = text.size();
+    // A character must start from the sync to pos: bytes that only switch
+    // state count with the character before them.
+    const auto readsBy = [&](qsizetype unit) {
+        return unit < count && offsets[size_t(unit)] <= pos;
+    };
+    const bool jis = rule == SyncRule::Jis || rule == SyncRule::JisShift;
+    qsizetype best = -1;
+    for (qsizetype k = count - 1; k >= 0 && best < 0; --k) {
+        const qsizetype at = offsets[size_t(k)];
+        const QChar c = text.at(k);
+        if (at >= pos || !(c == QLatin1Char('\n') || c == QLatin1Char('\r')) ||
+            !IsLineBreak(d[at]) || !readsBy(k + 1))
+            continue;
+        const qsizetype designation = jis ? JisDesignationBefore(d, size, at) : -1;
+        if (designation >= 0 && JisDesignation(d, size, designation) == 'J')
+            continue;
+        best = at + 1;
+    }
+    if (rule == SyncRule::Jis) {
+        // The designation must be read as one, not as part of garbage: no
+        // character starts at it.
+        for (qsizetype at = JisDesignationBefore(d, size, pos); at > best;
+             at = at > 0 ? JisDesignationBefore(d, size, at - 1) : -1) {
+            const auto next = std::lower_bound(offsets.begin(), offsets.end(), int(at));
+            const qsizetype k = next - offsets.begin();
+            if ((next == offsets.end() || *next != at) && readsBy(k))
+                return at;
+        }
+    }
+    return best;
+}
+
+// ISO-2022-KR's shifts and UTF-7's ends of base64 runs.
+qsizetype ShiftSyncBefore(const unsigned char *d, qsizetype pos, SyncRule rule)
+{
+    if (rule == SyncRule::ShiftKr) {
+        for (qsizetype i = pos; i >= 0; --i) {
+            if (d[i] == 0x0E || d[i] == 0x0F)
+                return i;
+        }
+        return -1;
+    }
+    for (qsizetype i = pos; i > 0; --i) {
+        if (!IsBase64OrPlus(d[i - 1]))
+            return i;
+    }
+    return -1;
+}
+
+// Whether decoding from sync reads a character that starts at pos or before.
+// A few bytes after pos let a sequence there end as it does in the text.
+bool ReadsCharacterBy(const char *data, qsizetype size, qsizetype sync, qsizetype pos,
+                      TQzEncoding encoding)
+{
+    std::vector<int> offsets;
+    const qsizetype end = std::min(size, pos + 9);
+    const QString text = CodepageToUnicode(data + sync, end - sync, encoding, &offsets);
+    // Text that decodes to nothing comes back as one "?".
+    const bool nothing = text == QLatin1String("?") && data[sync] != '?';
+    return !nothing && !offsets.empty() && offsets[0] <= pos - sync;
+}
+
+} // namespace
+
+qsizetype DecodeSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEncoding encoding)
+{
+    Require(data && pos >= 0 && pos < size,
+            QStringLiteral("Position outside the data: DecodeSyncBefore"), Unit);
+    if (encoding == EncodingUtf16LE || encoding == EncodingUtf16BE)
+        return pos & ~qsizetype(1);
+    if (!InList(encoding))
+        return pos;
+    const auto *d = reinterpret_cast<const unsigned char *>(data);
+    const SyncRule rule = Registry().Page(encoding).Sync;
+    switch (rule) {
+    case SyncRule::Anywhere:
+        return pos;
+    case SyncRule::Utf8:
+        // A character takes at most three continuation bytes.
+        for (qsizetype i = pos; i >= 0 && i >= pos - 3; --i) {
+            if ((d[i] & 0xC0) != 0x80)
+                return i;
+        }
+        return pos >= 3 ? pos : -1;
+    case SyncRule::Stateless:
+        // Not at such a byte: an accent prefix of ISO 6937 takes the space
+        // after it.
+        for (qsizetype i = pos; i > 0; --i) {
+            if (d[i - 1] < '0')
+                return i;
+        }
+        return -1;
+    case SyncRule::LineStart:
+    case SyncRule::Jis:
+    case SyncRule::JisShift:
+        return LineSyncBefore(data, size, pos, encoding, rule);
+    case SyncRule::ShiftKr:
+    case SyncRule::Utf7:
+        break;
+    }
+    // A shift reads as nothing; it counts with the character before it, so
+    // decoding must begin in front of that one.
+    qsizetype sync = ShiftSyncBefore(d, pos, rule);
+    while (sync > 0 && !ReadsCharacterBy(data, size, sync, pos, encoding))
+        sync = ShiftSyncBefore(d, sync - 1, rule);
+    return sync;
 }
 
 QString BytesToWideString(const char *bytes, qsizetype count, bool swap)

@@ -21,6 +21,11 @@ QByteArray CodepageName(TQzEncoding encoding);
 // Whether a converter exists for the entry (0..131); false outside the list.
 bool IsCodepageSupported(TQzEncoding encoding);
 
+// Whether every byte of the entry is one character whatever surrounds it,
+// so that a table of 256 characters decodes it; false for multi-byte and
+// stateful pages and outside the list.
+bool IsSingleByteCodepage(TQzEncoding encoding);
+
 // Decodes 8-bit text of the entry. An undecodable sequence becomes U+FFFD for
 // that sequence only. A page without converter (or a non-empty text that
 // decodes to nothing) gives "?". Empty text gives an empty string.
@@ -37,6 +42,19 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
 // at no extra cost. ContractError also for a size of 2^31 or more.
 QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding,
                           std::vector<int> *offsets);
+
+// Where decoding may begin so that it reads the text from there on as
+// decoding the whole text does, and reads the character that holds pos: the
+// last such position at or before pos (an index into data, below size).
+// Multi-byte pages find one after a control, space or ASCII punctuation
+// byte, which no character continues through; UTF-8 at any byte
+// but a continuation byte; the stateful pages after a line break, or at a
+// shift (ISO-2022-KR) or designation (ISO-2022-JP), that sets the state.
+// Bytes that only switch state count with the character before them.
+// Single-byte pages and UTF-16 (-1, -2; data starting at an even offset)
+// need no context: pos itself, or the even position at or below it. -1 when
+// the data before pos shows no such place (the start of a file always is one).
+qsizetype DecodeSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEncoding encoding);
 
 // The bytes as 16-bit little-endian units (an odd last byte is dropped); with
 // swap the two bytes of every unit are exchanged (big-endian data).

@@ -235,4 +235,101 @@ TEST(CodepageOffsets, EveryPageGivesTheSameTextWithAndWithoutOffsetsWhereverTheB
     }
 }
 
+// Decoding from where DecodeSyncBefore points reads the rest of the text as
+// decoding the whole text does, and reads the character that holds the
+// position, on every page where characters take several bytes or depend on
+// a state. HZ is left out: only well-formed text, which closes its shifts
+// at the end of a line, can be picked up after a line break.
+TEST(CodepageSync, DecodingFromTheSyncReadsAsTheWholeText)
+{
+    std::mt19937 rng(424242);
+    static const char *const Pieces[] = {"\n",     "\r\n",    " ",      "\x1B$B",  "\x1B(B",
+                                         "\x1B(J", "\x1B$)C", "\x0E",   "\x0F",    "\x1B$)A",
+                                         "+AKM-",  "+2D3eAA", "\x1B(I", "\xEF\x42"};
+    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
+        if (!IsCodepageSupported(e) || IsSingleByteCodepage(e) || CodepageID(e) == 52936)
+            continue;
+        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
+        int synced = 0;
+        for (int round = 0; round < 60; ++round) {
+            std::string text;
+            const size_t length = 8 + rng() % 80;
+            while (text.size() < length) {
+                const unsigned kind = rng() % 6;
+                if (kind == 0)
+                    text += Pieces[rng() % std::size(Pieces)];
+                else if (kind < 3)
+                    text += char(0x21 + rng() % 0x5E);
+                else
+                    text += char(0x80 + rng() % 0x80);
+            }
+            const auto size = qsizetype(text.size());
+            std::vector<int> offsets;
+            const QString whole = CodepageToUnicode(text.data(), size, e, &offsets);
+            const QByteArray hex = QByteArray(text.data(), size).toHex(' ');
+            for (qsizetype pos = 0; pos < size; ++pos) {
+                const qsizetype sync = DecodeSyncBefore(text.data(), size, pos, e);
+                if (sync < 0)
+                    continue;
+                ++synced;
+                ASSERT_LE(sync, pos) << hex.constData();
+                std::vector<int> tailOffsets;
+                const QString tail =
+                    CodepageToUnicode(text.data() + sync, size - sync, e, &tailOffsets);
+                // The whole text's units from the sync on.
+                qsizetype first = 0;
+                while (first < whole.size() && offsets[size_t(first)] < sync)
+                    ++first;
+                ASSERT_EQ(tail, whole.mid(first)) << hex.constData() << " from " << sync;
+                for (size_t i = 0; i < tailOffsets.size(); ++i)
+                    ASSERT_EQ(sync + tailOffsets[i], offsets[size_t(first) + i]) << hex.constData();
+                // The character that holds pos is read: one starts from the
+                // sync to pos.
+                if (!offsets.empty() && offsets[0] <= pos) {
+                    ASSERT_TRUE(first < whole.size() && offsets[size_t(first)] <= pos)
+                        << hex.constData() << " pos " << pos << " from " << sync;
+                }
+            }
+        }
+        EXPECT_GT(synced, 0);
+    }
+}
+
+// Where no sign of a character start or state shows, there is no answer.
+TEST(CodepageSync, PlacesWithoutASignAreNotGuessed)
+{
+    struct Case
+    {
+        const char *Name;
+        int Codepage;
+        std::string Bytes;
+        qsizetype Pos;
+        qsizetype Sync;
+    } cases[] = {
+        {"Shift-JIS run of lead bytes", 932, "\x83\x83\x83\x83\x83", 3, -1},
+        {"Shift-JIS after a space", 932, "\x83 \x83\x83\x83", 3, 2},
+        {"UTF-8 continuation bytes at the start", 65001, "\x80\x80x", 1, -1},
+        {"UTF-8 lead byte", 65001, "\xC3\xA9\xC3\xA9", 3, 2},
+        {"ISO-2022-JP kanji without a line break or escape", 50220, "0!0!0!", 3, -1},
+        {"ISO-2022-JP after a line break", 50220, "\x1B$B0!\n0!", 6, 6},
+        {"ISO-2022-JP Roman outlives a line break", 50220, "\x1B(J\\\n\\", 5, 0},
+        {"ISO-2022-KR shift out", 50225, "\x1B$)C\x0E\x30\x21\x30\x21", 7, 4},
+        {"single-byte page", 1251, "\xC0\xC1", 1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TQzEncoding encoding = 0;
+        for (TQzEncoding e = 0; e < CodepageCount; ++e) {
+            if (CodepageID(e) == c.Codepage) {
+                encoding = e;
+                break;
+            }
+        }
+        EXPECT_EQ(DecodeSyncBefore(c.Bytes.data(), qsizetype(c.Bytes.size()), c.Pos, encoding),
+                  c.Sync);
+    }
+    EXPECT_EQ(DecodeSyncBefore("abcd", 4, 3, EncodingUtf16LE), 2);
+    EXPECT_THROW(DecodeSyncBefore("ab", 2, 2, 130), ContractError);
+}
+
 } // namespace
