@@ -232,21 +232,13 @@ bool TQzStreamSearch::RegexFindFirst()
         bits |= PCRE2_DOTALL;
     regex.CompileOptionBits = bits;
 
-    QByteArray pattern = m_savedText.toUtf8();
-    const auto compile = [&](const QByteArray &p) {
-        QString error;
-        qsizetype offset = 0;
-        if (!regex.SetMatchPattern(p, &error, &offset))
-            throw SearchError(
-                QStringLiteral("Regular expression pattern error:\r\n\r\n%1 at offset %2")
-                    .arg(error)
-                    .arg(offset));
-    };
-    if (m_savedOptions & soWholeWords) {
-        compile(pattern); // errors at the offsets the user typed
-        pattern = "\\b" + pattern + "\\b";
-    }
-    compile(pattern);
+    regex.WholeWords = bool(m_savedOptions & soWholeWords);
+    QString error;
+    qsizetype offset = 0;
+    if (!regex.SetMatchPattern(m_savedText.toUtf8(), &error, &offset))
+        throw SearchError(QStringLiteral("Regular expression pattern error:\r\n\r\n%1 at offset %2")
+                              .arg(error)
+                              .arg(offset));
     if (regex.HasBackReferences())
         throw SearchError(QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
                                          "back-references such as \\1 are not supported"));

@@ -168,8 +168,11 @@ struct TDIRegExSearchStream_Enc::Pcre
     // A literal every match holds, in a pattern that stays inside one line.
     ByteFinder Literal;
     std::vector<int> Workspace;
+    // The complete matches of a long candidate that a partial result hides.
+    pcre2_match_data *LongData = nullptr;
     ~Pcre()
     {
+        pcre2_match_data_free(LongData);
         pcre2_match_data_free(MatchData);
         pcre2_match_data_free(JitData);
         pcre2_match_context_free(JitContext);
@@ -318,8 +321,34 @@ TDIRegExSearchStream_Enc::TDIRegExSearchStream_Enc()
 
 TDIRegExSearchStream_Enc::~TDIRegExSearchStream_Enc() = default;
 
-bool TDIRegExSearchStream_Enc::SetMatchPattern(const QByteArray &utf8, QString *error,
-                                               qsizetype *errorOffset)
+namespace {
+
+// Start-of-pattern items such as (*UCP) or (*LIMIT_MATCH=9), which must stay
+// in front of anything put around the pattern: their length.
+qsizetype LeadingItems(const QByteArray &pattern)
+{
+    qsizetype end = 0;
+    while (pattern.mid(end, 2) == "(*") {
+        qsizetype i = end + 2;
+        while (i < pattern.size() && (std::isupper(uchar(pattern[i])) ||
+                                      std::isdigit(uchar(pattern[i])) || pattern[i] == '_'))
+            ++i;
+        if (i < pattern.size() && pattern[i] == '=') {
+            ++i;
+            while (i < pattern.size() && std::isdigit(uchar(pattern[i])))
+                ++i;
+        }
+        if (i == end + 2 || i >= pattern.size() || pattern[i] != ')')
+            break;
+        end = i + 1;
+    }
+    return end;
+}
+
+} // namespace
+
+bool TDIRegExSearchStream_Enc::Compile(const QByteArray &utf8, QString *error,
+                                       qsizetype *errorOffset)
 {
     pcre2_code_free(m_pcre->Code);
     int code = 0;
@@ -339,10 +368,48 @@ bool TDIRegExSearchStream_Enc::SetMatchPattern(const QByteArray &utf8, QString *
             *errorOffset = qsizetype(offset);
         return false;
     }
+    return true;
+}
+
+bool TDIRegExSearchStream_Enc::SetMatchPattern(const QByteArray &utf8, QString *error,
+                                               qsizetype *errorOffset)
+{
+    if (!Compile(utf8, error, errorOffset))
+        return false;
+    QByteArray compiled = utf8;
+    if (WholeWords) {
+        // No word character right before or after a match: a letter, a
+        // digit, the underscore or any code above 127, as in the plain
+        // search. The pattern goes in a group between the two assertions;
+        // what it leaves open at its end, a \Q quote or an extended-mode
+        // comment, would swallow the group's closing parenthesis and is
+        // closed first.
+        const QByteArray word = "[0-9A-Za-z_\\x{80}-\\x{10ffff}]";
+        const qsizetype items = LeadingItems(utf8);
+        bool done = false;
+        for (const char *close : {"", "\\E", "\n"}) {
+            compiled = utf8.left(items) + "(?<!" + word + ")(?:" + utf8.mid(items) + close +
+                       ")(?!" + word + ")";
+            if (Compile(compiled, nullptr, nullptr)) {
+                done = true;
+                break;
+            }
+        }
+        if (!done)
+            return Compile(compiled, error, errorOffset);
+    }
     uint32_t lookbehind = 0;
     pcre2_pattern_info(m_pcre->Code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+    // "$", "\b" and the like look at one character after a match; a
+    // look-ahead may look further, by how much PCRE2 does not tell.
+    m_lookAhead = 4;
+    for (const char *token : {"(?=", "(?!", "(?*", "(*pla", "(*nla", "(*napla", "(*positive_look",
+                              "(*negative_look", "(*non_atomic"}) {
+        if (utf8.contains(token))
+            m_lookAhead = 4096;
+    }
     Pcre &p = *m_pcre;
-    p.Jit = JitAgreesWithDfa(utf8) &&
+    p.Jit = JitAgreesWithDfa(compiled) &&
             pcre2_jit_compile(p.Code, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD) == 0;
     if (p.Jit && !p.JitContext) {
         p.JitContext = pcre2_match_context_create(nullptr);
@@ -378,7 +445,7 @@ void TDIRegExSearchStream_Enc::SetStream(FileSource *source, qint64 start, Encod
     m_source = source;
     m_encoding = encoding;
     m_stop = std::move(stop);
-    m_filePos = std::max<qint64>(0, start);
+    m_attachPos = m_filePos = std::max<qint64>(0, start);
     m_fileEnd = source ? source->Size() : 0;
     m_rawRead = 0;
     m_rawPos = m_rawLen = 0;
@@ -386,7 +453,7 @@ void TDIRegExSearchStream_Enc::SetStream(FileSource *source, qint64 start, Encod
     m_len = m_attempt = 0;
     m_lastHigh = -1;
     m_base = m_baseChars = m_baseRaw = 0;
-    m_loaded = m_eof = m_skipChar = m_restart = false;
+    m_loaded = m_eof = m_skipChar = m_restart = m_restartFresh = false;
     m_errorOffset = -1;
 }
 
@@ -498,12 +565,14 @@ bool TDIRegExSearchStream_Enc::Decode(qsizetype want)
                     continue;
             }
             // Cut off by the end of the source: a UTF-16 odd byte is
-            // dropped, the bytes of a cut UTF-8 sequence do not decode.
-            if (m_encoding != Encoding::Ansi) {
+            // dropped; a high surrogate without its pair, like the bytes of
+            // a cut UTF-8 sequence, does not decode.
+            const bool utf16 = m_encoding == Encoding::Utf16LE || m_encoding == Encoding::Utf16BE;
+            if (utf16 && avail < 2) {
                 m_rawPos = m_rawLen;
                 break;
             }
-            d = {TDIDecoded::Invalid, 1, 0};
+            d = {TDIDecoded::Invalid, utf16 ? 2 : 1, 0};
         }
         if (d.Result == TDIDecoded::Invalid) {
             Emit(replacement);
@@ -607,25 +676,45 @@ bool TDIRegExSearchStream_Enc::Load(qsizetype keepFrom)
     return DecodeFill(want);
 }
 
-int TDIRegExSearchStream_Enc::Run(quint32 options)
+int TDIRegExSearchStream_Enc::Run(quint32 options, std::vector<int> &workspace, qsizetype length,
+                                  pcre2_match_data *data)
 {
     Pcre &p = *m_pcre;
-    if (p.Workspace.size() < std::max<size_t>(WorkSpaceSize, 32))
-        p.Workspace.resize(std::max<size_t>(WorkSpaceSize, 32));
+    if (workspace.size() < std::max<size_t>(WorkSpaceSize, 32))
+        workspace.resize(std::max<size_t>(WorkSpaceSize, 32));
     for (;;) {
         const int rc =
-            pcre2_dfa_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(m_len),
-                            size_t(m_attempt), options | PCRE2_NO_UTF_CHECK, p.MatchData, nullptr,
-                            p.Workspace.data(), p.Workspace.size());
+            pcre2_dfa_match(p.Code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(length),
+                            size_t(m_attempt), options | PCRE2_NO_UTF_CHECK,
+                            data ? data : p.MatchData, nullptr, workspace.data(), workspace.size());
         if (rc != PCRE2_ERROR_DFA_WSSIZE)
             return rc;
         // A restart needs the states of the run before, which are gone.
         if ((options & PCRE2_DFA_RESTART) ||
-            qint64(p.Workspace.size() * sizeof(int)) >= WorkSpaceLimitBytes)
+            qint64(workspace.size() * sizeof(int)) >= WorkSpaceLimitBytes)
             return ResultWorkspaceLimit;
-        p.Workspace.resize(
-            std::min<size_t>(p.Workspace.size() * 2, WorkSpaceLimitBytes / sizeof(int)));
+        workspace.resize(std::min<size_t>(workspace.size() * 2, WorkSpaceLimitBytes / sizeof(int)));
     }
+}
+
+// Reads the source again from keepFrom, a character start that the search
+// has passed, and goes on with the attempt at that many UTF-8 bytes after
+// it; false when stopped or on a read error.
+bool TDIRegExSearchStream_Enc::Rewind(const Match &keepFrom, qsizetype attempt)
+{
+    m_filePos = m_attachPos + keepFrom.RawStart;
+    m_rawRead = keepFrom.RawStart;
+    m_rawPos = m_rawLen = 0;
+    m_rawEof = false;
+    m_len = 0;
+    m_lastHigh = -1;
+    m_base = keepFrom.Start;
+    m_baseChars = keepFrom.StartChars;
+    m_baseRaw = keepFrom.RawStart;
+    m_eof = m_skipChar = m_restart = m_restartFresh = false;
+    m_loaded = true;
+    m_attempt = attempt;
+    return DecodeFill(std::max<qsizetype>(SearchBufferSize ? SearchBufferSize : 1, attempt + 4));
 }
 
 namespace {
@@ -703,6 +792,65 @@ bool TDIRegExSearchStream_Enc::Prefilter(quint32 options)
     return rc != PCRE2_ERROR_NOMATCH;
 }
 
+qsizetype TDIRegExSearchStream_Enc::CharStartAt(qsizetype offset) const
+{
+    while (offset < m_len && IsContinuation(uchar(m_text[size_t(offset)])))
+        ++offset;
+    return offset;
+}
+
+// One step of a long candidate, continued by DFA restart (or taken up
+// afresh from its start when it has just become long): over the text up to
+// the returned end, which stops m_lookAhead bytes short of the text (unless
+// the source ends there) so that what a match's end asserts about the text
+// after it is seen. The complete matches that a partial result hides are
+// asked for on a copy of the workspace; the longest one is kept, with the
+// context in front of its end.
+int TDIRegExSearchStream_Enc::RunLong(quint32 options, qsizetype *end)
+{
+    *end = m_len;
+    if (!m_eof) {
+        *end = std::max<qsizetype>(0, m_len - m_lookAhead);
+        while (*end > 0 && IsContinuation(uchar(m_text[size_t(*end)])))
+            --*end;
+    }
+    if (*end <= m_attempt) {
+        *end = m_attempt;
+        return PCRE2_ERROR_PARTIAL; // too little text for a step
+    }
+    if (!m_restartFresh)
+        options |= PCRE2_DFA_RESTART;
+    if (!m_eof) {
+        Pcre &p = *m_pcre;
+        // Each byte after the step may end one match, and they come longest
+        // first: one pair more reaches one that the step confirms.
+        const uint32_t pairs = uint32_t(m_len - *end + 1);
+        if (!p.LongData || pcre2_get_ovector_count(p.LongData) < pairs) {
+            pcre2_match_data_free(p.LongData);
+            p.LongData = pcre2_match_data_create(pairs, nullptr);
+        }
+        m_workspaceCopy = p.Workspace;
+        const int rc = Run((options & ~PCRE2_PARTIAL_HARD) | PCRE2_PARTIAL_SOFT, m_workspaceCopy,
+                           m_len, p.LongData);
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(p.LongData);
+        const int found = rc == 0 ? int(pairs) : rc;
+        if (rc >= 0 && (!m_restartFresh || qsizetype(ov[0]) == m_attempt)) {
+            for (int k = 0; k < found; ++k) {
+                const qsizetype e = qsizetype(ov[2 * k + 1]);
+                if (e <= *end) {
+                    m_restartEnd = PositionOf(e);
+                    m_restartEndFrom =
+                        PositionOf(CharStartAt(std::max<qsizetype>(0, e - m_context)));
+                    break;
+                }
+            }
+        }
+    }
+    const int rc = Run(options, m_pcre->Workspace, *end);
+    m_restartFresh = false;
+    return rc;
+}
+
 int TDIRegExSearchStream_Enc::FindNext(Match &match)
 {
     if (!m_pcre->Code || !m_source)
@@ -734,13 +882,31 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
         quint32 options = MatchOptionBits & ~(PCRE2_PARTIAL_SOFT | PCRE2_DFA_RESTART);
         if (!m_eof)
             options |= PCRE2_PARTIAL_HARD;
-        if (m_restart)
-            options |= PCRE2_DFA_RESTART;
-        const int rc = m_restart || Prefilter(options) ? Run(options) : int(PCRE2_ERROR_NOMATCH);
+        qsizetype stepEnd = m_len;
+        const int rc = m_restart            ? RunLong(options, &stepEnd)
+                       : Prefilter(options) ? Run(options, m_pcre->Workspace, m_len)
+                                            : int(PCRE2_ERROR_NOMATCH);
         const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_pcre->MatchData);
-        if (rc == PCRE2_ERROR_NOMATCH) {
-            // A long candidate that failed leaves the starts inside it untried.
+        if (rc == PCRE2_ERROR_NOMATCH && m_restart) {
+            // The long candidate failed. Its longest complete match stands;
+            // without one, the starts after its first character are still
+            // untried, and their text is gone: it is read again.
             m_restart = false;
+            if (m_restartEnd.Start < 0) {
+                if (!Rewind(m_retryFrom, m_retryAttempt))
+                    return failed();
+                continue;
+            }
+            match = m_restartStart;
+            match.Length = m_restartEnd.Start - m_restartStart.Start;
+            match.LengthChars = m_restartEnd.StartChars - m_restartStart.StartChars;
+            match.RawLength = m_restartEnd.RawStart - m_restartStart.RawStart;
+            if (!Rewind(m_restartEndFrom, qsizetype(m_restartEnd.Start - m_restartEndFrom.Start)))
+                return failed();
+            m_skipChar = match.Length == 0;
+            return 1;
+        }
+        if (rc == PCRE2_ERROR_NOMATCH) {
             if (m_eof)
                 return rc;
             m_attempt = m_len;
@@ -748,13 +914,27 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
                 return failed();
             continue;
         }
-        if (rc == PCRE2_ERROR_PARTIAL) {
+        if (rc == PCRE2_ERROR_PARTIAL && !m_restart) {
             const qsizetype start = qsizetype(ov[0]);
-            if (!m_restart && m_len - start > MaxCarryBytes) {
-                m_restart = true;
+            if (m_len - start > MaxCarryBytes && m_len - m_lookAhead > start) {
+                // Too long to keep: taken up again from its start, and from
+                // then on continued without its text.
+                m_restart = m_restartFresh = true;
                 m_restartStart = PositionOf(start);
+                const qsizetype from = CharStartAt(std::max<qsizetype>(0, start - m_context));
+                m_retryFrom = PositionOf(from);
+                m_retryAttempt = start - from + Utf8Length(uchar(m_text[size_t(start)]));
+                m_restartEnd.Start = -1;
+                m_attempt = start;
+                continue;
             }
-            m_attempt = m_restart ? m_len : start;
+            m_attempt = start;
+            if (!Load(m_attempt - m_context))
+                return failed();
+            continue;
+        }
+        if (rc == PCRE2_ERROR_PARTIAL) {
+            m_attempt = stepEnd;
             if (!Load(m_attempt - m_context))
                 return failed();
             continue;

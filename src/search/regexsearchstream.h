@@ -9,6 +9,7 @@
 #include <vector>
 
 class FileSource;
+struct pcre2_real_match_data_8;
 
 // What a decoder makes of the first bytes of what is left: one character and
 // the bytes it took, a request for more bytes, or bytes that do not decode.
@@ -35,8 +36,9 @@ TDIDecoded DecodeCharUtf16BE(const unsigned char *bytes, qsizetype count);
 // text and is run again over the next fill, and every fill keeps at least
 // OverlapBufferSize bytes, and as much as the pattern looks behind, in front
 // of where the next attempt starts. Only a match candidate longer than
-// MaxCarryBytes continues by DFA restart without its text. Memory is bounded
-// by these sizes, never by the source.
+// MaxCarryBytes continues by DFA restart without its text; when it fails,
+// the search reads the source again from the character after its start.
+// Memory is bounded by these sizes, never by the source.
 //
 //   m_text: [ kept context | carried partial match | new fill ]
 //           0              ^ attempt                         m_len
@@ -57,7 +59,6 @@ public:
     static constexpr int ResultStopped = -1000;
     static constexpr int ResultReadError = -1001;
     static constexpr int ResultWorkspaceLimit = -1002;
-    static constexpr qint64 MaxCarryBytes = qint64(1) << 20;
 
     TDIRegExSearchStream_Enc();
     ~TDIRegExSearchStream_Enc();
@@ -75,8 +76,14 @@ public:
     // PCRE2 bits; PCRE2_UTF is always added to the compile options.
     quint32 CompileOptionBits;
     quint32 MatchOptionBits = 0;
+    // UTF-8 bytes of a match candidate kept in memory at most.
+    qint64 MaxCarryBytes = qint64(1) << 20;
+    // Matches are whole words: no letter, digit, underscore or code above 127
+    // right before or after them. Read by SetMatchPattern.
+    bool WholeWords = false;
 
-    // Compiles; on failure false with PCRE2's message and the byte offset.
+    // Compiles; on failure false with PCRE2's message and the byte offset
+    // in the pattern as given.
     bool SetMatchPattern(const QByteArray &utf8, QString *error = nullptr,
                          qsizetype *errorOffset = nullptr);
     bool HasBackReferences() const;
@@ -96,7 +103,9 @@ public:
 private:
     struct Pcre;
 
+    bool Compile(const QByteArray &utf8, QString *error, qsizetype *errorOffset);
     bool LoadFirst();
+    bool Rewind(const Match &keepFrom, qsizetype attempt);
     bool Load(qsizetype keepFrom);
     bool Decode(qsizetype want);
     bool DecodeFill(qsizetype want);
@@ -105,13 +114,19 @@ private:
     qsizetype CountChars(qsizetype from, qsizetype to) const;
     qint64 RawBytes(qsizetype from, qsizetype to) const;
     Match PositionOf(qsizetype offset) const;
-    int Run(quint32 options);
+    int Run(quint32 options, std::vector<int> &workspace, qsizetype length,
+            pcre2_real_match_data_8 *data = nullptr);
+    int RunLong(quint32 options, qsizetype *end);
+    qsizetype CharStartAt(qsizetype offset) const;
     bool Prefilter(quint32 options);
 
     std::unique_ptr<Pcre> m_pcre;
     qsizetype m_context = 2048; // bytes kept in front of an attempt
+    // Bytes after a match that its end may assert about.
+    qsizetype m_lookAhead = 4;
 
     FileSource *m_source = nullptr;
+    qint64 m_attachPos = 0;
     Encoding m_encoding = Encoding::Ansi;
     std::stop_token m_stop;
     qint64 m_filePos = 0; // next raw byte to read
@@ -129,8 +144,17 @@ private:
     qint64 m_base = 0, m_baseChars = 0, m_baseRaw = 0;
     bool m_loaded = false;
     bool m_eof = false;
-    bool m_skipChar = false; // the last match was empty
-    bool m_restart = false;  // continuing a long candidate by DFA restart
+    bool m_skipChar = false;     // the last match was empty
+    bool m_restart = false;      // continuing a long candidate by DFA restart
+    bool m_restartFresh = false; // the long candidate is taken up from its start
     Match m_restartStart;
+    // Where the search reads again after a failed long candidate: its text
+    // from the context in front of it, the attempt at its second character.
+    Match m_retryFrom;
+    qsizetype m_retryAttempt = 0;
+    // The longest match the long candidate completed so far, with the
+    // context in front of its end; Start -1 when none.
+    Match m_restartEnd, m_restartEndFrom;
+    std::vector<int> m_workspaceCopy;
     qint64 m_errorOffset = -1;
 };

@@ -78,13 +78,6 @@ TEST(RegexSearch, MatchesAndTheirBytes)
         {"dot stops at a line break", "a\nb", "a.b", 0, {}, 0, {}},
         {"dot stops at CR LF", "a\r\nb", "a..b", 0, {}, 0, {}},
         {"multi-line dot", "a\nb", "a.b", 0, soRegexMultiLine, 0, {{0, 3}}},
-        {"whole words wrap without a group",
-         "bobcat hotdog dog",
-         "cat|dog",
-         0,
-         soWholeWords,
-         0,
-         {{10, 3}, {14, 3}}},
         {"UTF-8 byte offsets", "\xc3\xa9\xc3\xa9x", "\u00e9x", 0, {}, 0, {{2, 3}}},
         {"a bad UTF-8 byte reads as ?",
          "a\xff"
@@ -126,6 +119,27 @@ TEST(RegexSearch, MatchesAndTheirBytes)
          {},
          0,
          {{2, 2}}},
+        {"UTF-16 LE high surrogate at the end reads as ?",
+         QByteArray("a\0b\0\0\xd8", 6),
+         "$",
+         EncodingUtf16LE,
+         {},
+         0,
+         {{6, 0}}},
+        {"UTF-16 LE high surrogate at the end is a character",
+         QByteArray("a\0b\0\0\xd8", 6),
+         "b.",
+         EncodingUtf16LE,
+         {},
+         0,
+         {{2, 4}}},
+        {"UTF-16 BE high surrogate and an odd byte at the end",
+         QByteArray("\0a\0b\xd8\0x", 7),
+         "b.$",
+         EncodingUtf16BE,
+         {},
+         0,
+         {{2, 4}}},
         {"an optional letter of two bytes is not required on a line",
          "\xc3\xa9\n-x",
          "\u00e9?x",
@@ -149,6 +163,55 @@ TEST(RegexSearch, MatchesAndTheirBytes)
     }
 }
 
+// A whole word has no letter, digit, underscore or code above 127 right
+// before or after it, in both searches; the regex keeps its own syntax
+// whole, to its very end.
+TEST(RegexSearch, WholeWordsAreThoseOfThePlainSearch)
+{
+    struct Row
+    {
+        const char *name;
+        QByteArray bytes;
+        QString pattern;
+        QString plain; // the same text for the plain search; null: regex only
+        std::vector<Hit> hits;
+    } rows[] = {
+        {"alternatives stay together", "bobcat hotdog dog", "cat|dog", QString(), {{14, 3}}},
+        {"letters above 127 are word characters",
+         "caf\xc3\xa9 caf\xc3\xa9s x\xc3\xa9lan \xc3\xa9lan",
+         "caf\u00e9|\u00e9lan",
+         QString(),
+         {{0, 5}, {20, 5}}},
+        {"a text that starts with punctuation", "a-x -x", "-x", "-x", {{4, 2}}},
+        {"the underscore is a word character", "foo_bar foo", "foo", "foo", {{8, 3}}},
+        {"e acute before",
+         "\xc3\xa9"
+         "foo foo",
+         "foo",
+         "foo",
+         {{6, 3}}},
+        {"a quote left open", "a.b\\b xa.b a.b", "\\Qa.b", "a.b", {{0, 3}, {11, 3}}},
+        {"an extended-mode comment at the end", "ab a", "(?x)a # comment", "a", {{3, 1}}},
+        {"items at the start of the pattern",
+         "\xc3\xa9t\xc3\xa9 x_y",
+         "(*UCP)\\w+",
+         QString(),
+         {{0, 5}, {6, 3}}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(All(r.bytes, r.pattern, 0, soWholeWords | soCaseSensitive), r.hits);
+        if (r.plain.isNull())
+            continue;
+        Searcher s(r.bytes);
+        std::vector<Hit> plain;
+        for (bool found = s.search.FindFirst(r.plain, 0, soWholeWords | soCaseSensitive, 0); found;
+             found = s.search.FindNext())
+            plain.push_back({s.search.FoundStart(), s.search.FoundLength()});
+        EXPECT_EQ(plain, r.hits) << "plain";
+    }
+}
+
 TEST(RegexSearch, MatchesAcrossFillBorders)
 {
     // A match that starts three bytes before the end of the first fill, and
@@ -165,6 +228,97 @@ TEST(RegexSearch, MatchesAcrossFillBorders)
     // A match far longer than a fill keeps its start.
     bytes = "<" + QByteArray(100000, 'a') + ">";
     EXPECT_EQ(All(bytes, QStringLiteral("<a*>"), 0, {}), (std::vector<Hit>{{0, 100002}}));
+}
+
+// A candidate longer than what the searcher keeps in memory continues
+// without its text; when it fails, the starts after its first character
+// are still to be tried.
+TEST(RegexSearch, ALongFailedCandidateLosesNoLaterMatch)
+{
+    QByteArray log = "ERROR payload=" + QByteArray(2'200'000, 'Q') + "\n";
+    const qint64 firstShort = log.size();
+    for (int i = 0; i < 100'000; ++i)
+        log += "ERROR request " + QByteArray::number(i) + " timeout\n";
+    Searcher s(log);
+    qint64 count = 0, first = -1, last = -1;
+    for (bool found = s.search.FindFirst(QStringLiteral("ERROR.*timeout"), 0, soRegex, 0); found;
+         found = s.search.FindNext()) {
+        if (count++ == 0)
+            first = s.search.FoundStart();
+        last = s.search.FoundStart();
+    }
+    EXPECT_EQ(count, 100'000);
+    EXPECT_EQ(first, firstShort);
+    EXPECT_EQ(last, log.lastIndexOf("ERROR"));
+
+    // Lines of several MB, one ending in a match and one not, before short
+    // lines that match, in UTF-8 and UTF-16.
+    for (const bool utf16 : {false, true}) {
+        for (const int pairs : {1'000'000, 1'700'000}) {
+            for (const bool closed : {false, true}) {
+                SCOPED_TRACE(testing::Message() << (utf16 ? "UTF-16" : "UTF-8") << ", " << pairs
+                                                << (closed ? " pairs, closed" : " pairs, open"));
+                QString text =
+                    QStringLiteral("x") + QString(QStringLiteral("a\u00e9")).repeated(pairs);
+                if (closed)
+                    text += QLatin1Char('y');
+                text += QLatin1Char('\n');
+                const qsizetype longChars = text.size();
+                text += QString(QStringLiteral("xa\u00e9y\n")).repeated(1000);
+                const QByteArray bytes = utf16 ? Utf16(text, false) : text.toUtf8();
+                const qint64 unit = utf16 ? 2 : 1;
+                const qint64 shortStart =
+                    utf16 ? 2 * longChars : text.left(longChars).toUtf8().size();
+                std::vector<Hit> hits;
+                Searcher w(bytes);
+                for (bool found = w.search.FindFirst(QStringLiteral("x[a\u00e9]*y"),
+                                                     utf16 ? EncodingUtf16LE : 0, soRegex, 0);
+                     found; found = w.search.FindNext())
+                    hits.push_back({w.search.FoundStart(), w.search.FoundLength()});
+                ASSERT_EQ(hits.size(), closed ? 1001u : 1000u);
+                if (closed)
+                    EXPECT_EQ(hits.front(), (Hit{0, shortStart - unit}));
+                const Hit firstShortHit = hits[closed ? 1 : 0];
+                EXPECT_EQ(firstShortHit, (Hit{shortStart, utf16 ? 8 : 5}));
+            }
+        }
+    }
+}
+
+// Matches of patterns that run long, with a candidate kept in memory for a
+// few bytes only, against one run over the whole text.
+TEST(RegexSearch, AnyCarriedLengthGivesTheWholeTextMatches)
+{
+    const char *patterns[] = {"x[ab]*y", "a.*b", "a[ab]*b|a", "(?:ab)*c|b", "a+$", "x[^y]*y|x"};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 40; ++round) {
+        std::string text(size_t(rng() % 40), ' ');
+        for (char &c : text)
+            c = "abxy\n"[rng() % 5];
+        for (const char *pattern : patterns) {
+            bool ok = false;
+            const auto expected = ReferenceMatches(pattern, 0, text, &ok);
+            ASSERT_TRUE(ok) << pattern;
+            for (const qint64 carry : {0, 1, 3}) {
+                SCOPED_TRACE(testing::Message()
+                             << pattern << " in \"" << text << "\" carry " << carry);
+                MemorySource source(QByteArray::fromStdString(text));
+                TDIRegExSearchStream_Enc regex;
+                regex.SearchBufferSize = 2;
+                regex.OverlapBufferSize = 1;
+                regex.ReadSize = 3;
+                regex.MaxCarryBytes = carry;
+                regex.CompileOptionBits = 0;
+                ASSERT_TRUE(regex.SetMatchPattern(pattern));
+                regex.SetStream(&source, 0, TDIRegExSearchStream_Enc::Encoding::Ansi);
+                std::vector<ReferenceMatch> got;
+                TDIRegExSearchStream_Enc::Match m;
+                while (got.size() < 1000 && regex.FindNext(m) >= 0)
+                    got.push_back({m.Start, m.Start + m.Length});
+                EXPECT_EQ(got, expected);
+            }
+        }
+    }
 }
 
 TEST(RegexSearch, ErrorsSayWhatWentWrong)
