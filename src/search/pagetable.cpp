@@ -18,7 +18,9 @@ const char16_t *SingleByteTable(TQzEncoding encoding)
         return nullptr;
     Entry &e = entries[encoding];
     std::call_once(e.Once, [&] {
-        if (!IsCodepageSupported(encoding))
+        // A stateful page can pass the test below: a shift alone, or before
+        // the next byte, may read the same as a control character.
+        if (!IsSingleByteCodepage(encoding))
             return;
         char all[256];
         for (int b = 0; b < 256; ++b)

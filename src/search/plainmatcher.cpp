@@ -7,7 +7,9 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <mutex>
 #include <vector>
 
@@ -74,6 +76,7 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
                            bool wholeWords)
 {
     m_route = Route::None;
+    m_oneBytePerChar = false;
     m_encoding = encoding;
     m_wholeWords = wholeWords;
     m_caseSensitive = caseSensitive;
@@ -130,6 +133,7 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
     const char16_t *table = SingleByteTable(encoding);
     if (!table)
         return decoded();
+    m_oneBytePerChar = true;
 
     // Bytes whose characters compare equal share one fold class; its
     // smallest byte stands for it in the pattern.
@@ -188,14 +192,13 @@ PlainMatcher::Hit PlainMatcher::Find(const char *data, qsizetype size, bool forw
                                      bool firstBlock) const
 {
     switch (m_route) {
-    case Route::None:
-        return {};
     case Route::Bytes:
     case Route::Units16:
         return FindBytes(reinterpret_cast<const uint8_t *>(data), size, forward, lastBlock,
                          firstBlock);
+    case Route::None:
     case Route::Decoded:
-        return FindDecoded(data, size, forward, lastBlock, firstBlock);
+        break;
     }
     return {};
 }
@@ -234,44 +237,73 @@ PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, b
 }
 
 PlainMatcher::Hit PlainMatcher::FindDecoded(const char *data, qsizetype size, bool forward,
-                                            bool lastBlock, bool firstBlock) const
+                                            const Range &range) const
 {
+    if (m_route != Route::Decoded || range.From >= size)
+        return {};
+    const char *text = data + range.From;
+    const qsizetype textSize = size - range.From;
     QString units;
     std::vector<int> offsets;
     if (m_charSize == 2) {
-        units = BytesToWideString(data, size, m_bigEndian);
+        units = BytesToWideString(text, textSize, m_bigEndian);
         offsets.resize(size_t(units.size()));
         for (size_t i = 0; i < offsets.size(); ++i)
             offsets[i] = int(2 * i);
-        size &= ~qsizetype(1);
     } else {
-        units = CodepageToUnicode(data, size, m_encoding, &offsets);
+        units = CodepageToUnicode(text, textSize, m_encoding, &offsets);
+        // Bytes that only switch state decode to nothing, which the
+        // conversion reports as one "?" at offset 0.
+        if (units.size() == 1 && units.at(0) == QLatin1Char('?') && offsets[0] == 0 &&
+            text[0] != '?')
+            return {};
     }
     if (!m_caseSensitive) {
         for (QChar &c : units)
             c = QChar(FoldUnit(c.unicode()));
     }
     const qsizetype n = m_units.size(), count = units.size();
+    const qsizetype dataEnd = m_charSize == 2 ? range.From + 2 * count : size;
+    const auto at = [&](qsizetype i) {
+        return i < count ? range.From + offsets[size_t(i)] : dataEnd;
+    };
+    // Units that share their first byte belong to one character.
+    const auto inside = [&](qsizetype i) {
+        return i > 0 && i < count && offsets[size_t(i)] == offsets[size_t(i - 1)];
+    };
     const auto accept = [&](qsizetype i) {
+        const qsizetype start = at(i), end = at(i + n);
+        if (start < range.Lo || start >= range.Hi || inside(i) || inside(i + n))
+            return false;
+        if (range.EndEdge >= 0 && end > range.EndEdge)
+            return false;
         if (!m_wholeWords)
             return true;
-        if (!lastBlock && (forward ? i + n >= count : i == 0))
+        const bool edgeBefore =
+            start == range.StartEdge || (i == 0 && range.From == 0 && range.AtStart);
+        if (!edgeBefore && (i == 0 || !IsWordSeparator(units.at(i - 1).unicode())))
             return false;
-        if (!firstBlock && (forward ? i == 0 : i + n == count))
-            return false;
-        return (i == 0 || IsWordSeparator(units.at(i - 1).unicode())) &&
-               (i + n == count || IsWordSeparator(units.at(i + n).unicode()));
+        const bool edgeAfter = end == range.EndEdge || (i + n == count && range.AtEnd);
+        return edgeAfter || (i + n < count && IsWordSeparator(units.at(i + n).unicode()));
     };
-    qsizetype i = forward ? units.indexOf(m_units) : units.lastIndexOf(m_units);
-    while (i >= 0 && !accept(i)) {
-        if (forward)
-            i = units.indexOf(m_units, i + 1);
-        else
-            i = i == 0 ? -1 : units.lastIndexOf(m_units, i - 1);
+    // The units whose character starts in [Lo, Hi).
+    const auto firstFrom = [&](qsizetype pos) {
+        const int rel = int(std::clamp<qsizetype>(pos - range.From, 0, INT_MAX));
+        return qsizetype(std::lower_bound(offsets.begin(), offsets.end(), rel) - offsets.begin());
+    };
+    if (forward) {
+        for (qsizetype i = units.indexOf(m_units, firstFrom(std::max(range.Lo, range.From)));
+             i >= 0 && at(i) < range.Hi; i = units.indexOf(m_units, i + 1)) {
+            if (accept(i))
+                return {at(i), at(i + n) - at(i)};
+        }
+    } else {
+        const qsizetype last = std::min(firstFrom(range.Hi) - 1, count - n);
+        for (qsizetype i = last < 0 ? -1 : units.lastIndexOf(m_units, last);
+             i >= 0 && at(i) >= range.Lo; i = i == 0 ? -1 : units.lastIndexOf(m_units, i - 1)) {
+            if (accept(i))
+                return {at(i), at(i + n) - at(i)};
+        }
     }
-    if (i < 0)
-        return {};
-    const qsizetype start = offsets[size_t(i)];
-    const qsizetype end = i + n < count ? offsets[size_t(i + n)] : size;
-    return {start, end - start};
+    return {};
 }

@@ -14,8 +14,9 @@
 // character above 127 becomes an ASCII one), but where the text allows it the
 // raw bytes are compared instead: UTF-8 and single-byte pages byte for byte
 // through a fold table, UTF-16 as byte pairs at even offsets. The rest
-// (multi-byte pages, a caseless non-ASCII text in UTF-8 or UTF-16) decodes the
-// block and maps the hit back to the bytes it came from.
+// (multi-byte pages, a caseless non-ASCII text in UTF-8 or UTF-16, a text
+// holding U+FFFD) decodes the block and maps the hit back to the bytes it
+// came from.
 class PlainMatcher final
 {
 public:
@@ -35,16 +36,33 @@ public:
 
     Route route() const { return m_route; }
     int CharSize() const { return m_charSize; }
+    // Whether every byte is a character of its own (a single-byte page).
+    bool OneBytePerChar() const { return m_oneBytePerChar; }
     // Bytes that consecutive blocks share: the longest match plus the
     // neighbour the whole-word test needs.
     qsizetype OverlapBytes() const { return m_overlap; }
-    // The first match forward (or the last backward) in a block whose data
-    // starts at a character. Whole words: a match touching the block's edge
+    // Bytes and Units16 routes: the first match forward (or the last
+    // backward) in a block. Whole words: a match touching the block's edge
     // in the search direction is refused unless lastBlock, so that the next
-    // block tries it again with its neighbour in sight. A match at the
-    // other edge of a block after the first was judged by the block before,
-    // which saw its neighbour, and is refused.
+    // block tries it again with its neighbour in sight. A match at the other
+    // edge of a block after the first was judged by the block before, which
+    // saw its neighbour, and is refused.
     Hit Find(const char *data, qsizetype size, bool forward, bool lastBlock, bool firstBlock) const;
+
+    // Decoded route: which matches of a block count, as indices into it.
+    struct Range
+    {
+        qsizetype From = 0;     // where decoding begins, in step with the whole text
+        qsizetype Lo = 0;       // a match starts at Lo or later
+        qsizetype Hi = 0;       // and before Hi
+        qsizetype EndEdge = -1; // and ends by EndEdge (-1: anywhere)
+        // The edges of the searched range are word borders, as the ends of
+        // the source are: a match starting at StartEdge or ending at EndEdge.
+        qsizetype StartEdge = -1;
+        bool AtStart = false; // data[0] is the first byte of the source
+        bool AtEnd = false;   // the data reaches the end of the source
+    };
+    Hit FindDecoded(const char *data, qsizetype size, bool forward, const Range &range) const;
 
     // Simple lower case of one UTF-16 unit, never from above 127 to ASCII.
     static char16_t FoldUnit(char16_t unit);
@@ -55,8 +73,6 @@ public:
 private:
     Hit FindBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock,
                   bool firstBlock) const;
-    Hit FindDecoded(const char *data, qsizetype size, bool forward, bool lastBlock,
-                    bool firstBlock) const;
     bool SeparatorBefore(const uint8_t *data, qsizetype p) const;
     bool SeparatorAt(const uint8_t *data, qsizetype p) const;
 
@@ -66,6 +82,7 @@ private:
     bool m_wholeWords = false;
     bool m_caseSensitive = true;
     bool m_bigEndian = false;
+    bool m_oneBytePerChar = false;
     qsizetype m_overlap = 0;
     ByteFinder m_finder;
     bool m_separator[256] = {}; // Bytes route: by the byte's character

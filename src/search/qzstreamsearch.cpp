@@ -4,6 +4,7 @@
 #include "search/regexsearchstream.h"
 #include "search/searcherror.h"
 
+#include "text/codepages.h"
 #include "text/contract.h"
 #include "text/fproc.h"
 #include "viewer/filesource.h"
@@ -17,6 +18,11 @@
 
 namespace {
 const QString kUnit = QStringLiteral("QzStreamSearch");
+// Bytes read in front of a block that is decoded, to find where decoding
+// falls in step with the whole text.
+constexpr qint64 kLookBack = 4096;
+// Bytes one character may take, escape sequences of the stateful pages included.
+constexpr qint64 kMaxCharBytes = 8;
 } // namespace
 
 // The plain engine's working storage, kept between searches.
@@ -24,7 +30,9 @@ class TQzStreamSearch::PlainEngine
 {
 public:
     PlainMatcher Matcher;
-    std::vector<char> Block = std::vector<char>(size_t(BlockSize));
+    // A block and the bytes read in front of it.
+    std::vector<char> Block = std::vector<char>(size_t(BlockSize + kLookBack));
+    std::vector<char> Window;
 };
 
 TQzStreamSearch::TQzStreamSearch() = default;
@@ -100,11 +108,54 @@ bool TQzStreamSearch::PrepareSearch(TQzEncoding encoding, qint64 startPos)
     return m_streamSize >= m_charSize;
 }
 
+bool TQzStreamSearch::ReadAt(char *buffer, qint64 count, qint64 position, qint64 *got)
+{
+    *got = 0;
+    const FileSource::ReadResult read = m_source->Read(buffer, count, position, got, m_stop);
+    if (read == FileSource::ReadResult::Cancelled)
+        return false;
+    if (read == FileSource::ReadResult::Failed)
+        throw SearchError(QStringLiteral("Read error at offset %1").arg(position));
+    // The size taken at the start bounds the search, also when the file grows.
+    *got = std::min(*got, std::max<qint64>(0, m_streamSize - position));
+    return true;
+}
+
+// The start and end of the character that holds the byte at pos, on a page
+// whose characters may take several bytes; {-1, -1} when stopped.
+std::pair<qint64, qint64> TQzStreamSearch::CharAround(qint64 pos, TQzEncoding encoding)
+{
+    const qint64 from = std::max<qint64>(0, pos - kLookBack);
+    const qint64 to = std::min(m_streamSize, pos + kMaxCharBytes);
+    std::vector<char> &window = m_plain->Window;
+    window.resize(size_t(to - from));
+    qint64 got = 0;
+    if (!ReadAt(window.data(), to - from, from, &got))
+        return {-1, -1};
+    if (pos - from >= got)
+        return {pos, pos + 1};
+    const qsizetype sync = std::max<qsizetype>(
+        0, DecodeSyncBefore(window.data(), qsizetype(got), qsizetype(pos - from), encoding));
+    std::vector<int> offsets;
+    CodepageToUnicode(window.data() + sync, qsizetype(got) - sync, encoding, &offsets);
+    qint64 start = from + sync, end = from + got;
+    for (const int offset : offsets) {
+        const qint64 at = from + sync + offset;
+        if (at <= pos) {
+            start = at;
+        } else {
+            end = at;
+            break;
+        }
+    }
+    return {start, end};
+}
+
 // Blocks of BlockSize bytes, forward from the start or backward so that a
-// block ends just after the character at the start; neighbouring blocks
-// share the matcher's overlap, so a match across a border is found whole.
+// block ends at the end of the range; neighbouring blocks share the
+// matcher's overlap, so a match across a border is found whole.
 bool TQzStreamSearch::PlainFind(const QString &text, TQzEncoding encoding,
-                                TQzStreamSearchOptions options, qint64 startPos)
+                                TQzStreamSearchOptions options, qint64 startPos, bool endBefore)
 {
     m_foundStart = -1;
     m_foundLength = 0;
@@ -123,6 +174,7 @@ bool TQzStreamSearch::PlainFind(const QString &text, TQzEncoding encoding,
         if (forward)
             return false;
         q = lastPos;
+        endBefore = false;
     }
     if (q < 0) {
         if (!forward)
@@ -131,42 +183,129 @@ bool TQzStreamSearch::PlainFind(const QString &text, TQzEncoding encoding,
     }
     if (!Progress(q))
         return false;
+    if (matcher.route() == PlainMatcher::Route::None)
+        return false;
+
+    // The range runs forward from the first character that starts at q or
+    // later, backward to the end (or with endBefore the start) of the
+    // character that holds q.
+    qint64 edge = forward ? q : (endBefore ? q : q + c);
+    if (c == 1 && !matcher.OneBytePerChar()) {
+        const auto [start, end] = CharAround(q, encoding);
+        if (start < 0)
+            return false;
+        edge = forward ? (start == q ? q : end) : (endBefore ? start : end);
+    }
+    if (forward ? edge > lastPos : edge <= 0)
+        return false;
+    return matcher.route() == PlainMatcher::Route::Decoded ? DecodedBlocks(forward, edge)
+                                                           : RawBlocks(forward, edge);
+}
+
+bool TQzStreamSearch::RawBlocks(bool forward, qint64 edge)
+{
+    const PlainMatcher &matcher = m_plain->Matcher;
+    const qint64 c = m_charSize;
+    const qint64 lastPos = std::max<qint64>(0, m_streamSize / c * c - c);
     // A text longer than half a block could leave no step between blocks;
     // it cannot fit one anyway.
     const qint64 overlap = std::min<qint64>(matcher.OverlapBytes(), BlockSize / 2) / c * c;
     char *block = m_plain->Block.data();
-    qint64 got = 0;
+    // Forward q is where the block starts; backward, end is where it ends.
+    qint64 q = edge, end = edge;
     bool firstBlock = true;
-    do {
-        qint64 s = q, n = BlockSize;
-        if (!forward) {
-            s = std::max<qint64>(0, q - (BlockSize - c));
-            n = std::min<qint64>(q + c - s, BlockSize);
-        }
-        got = 0;
-        const FileSource::ReadResult read = m_source->Read(block, n, s, &got, m_stop);
-        if (read == FileSource::ReadResult::Cancelled)
+    for (;;) {
+        const qint64 s = forward ? q : std::max<qint64>(0, end - BlockSize);
+        const qint64 n = forward ? BlockSize : end - s;
+        qint64 got = 0;
+        if (!ReadAt(block, n, s, &got))
             return false;
-        if (read == FileSource::ReadResult::Failed)
-            throw SearchError(QStringLiteral("Read error at offset %1").arg(s));
-        // The size taken at the start bounds the search, also when the file grows.
-        const qint64 inSize = std::min(got, std::max<qint64>(0, m_streamSize - s));
-        const PlainMatcher::Hit hit =
-            matcher.Find(block, inSize, forward, inSize < BlockSize || got < BlockSize, firstBlock);
+        const bool lastBlock = forward ? got < BlockSize : s == 0 || got < n;
+        const PlainMatcher::Hit hit = matcher.Find(block, got, forward, lastBlock, firstBlock);
         firstBlock = false;
         if (hit.Offset >= 0) {
             m_foundStart = s + hit.Offset;
             m_foundLength = hit.Length;
             return true;
         }
-        if (!Progress(q))
+        if (!Progress(forward ? q : end - c))
             return false;
-        q = forward ? q + n - overlap : q - n + overlap;
-        q = q / c * c;
-        if (inSize < got)
-            break;
-    } while (q >= 0 && q <= lastPos && got >= BlockSize);
-    return false;
+        if (lastBlock)
+            return false;
+        if (forward) {
+            q = (q + n - overlap) / c * c;
+            if (q > lastPos)
+                return false;
+        } else {
+            end = (s + overlap) / c * c;
+        }
+    }
+}
+
+// Each block is decoded from a place, at most kLookBack bytes before it,
+// where decoding falls in step with the whole text, so that a block never
+// starts reading inside a character. A block answers for the matches that
+// start in its part of the range; the next one takes over where it stops.
+bool TQzStreamSearch::DecodedBlocks(bool forward, qint64 edge)
+{
+    const PlainMatcher &matcher = m_plain->Matcher;
+    const qint64 c = m_charSize;
+    const qint64 size = m_streamSize / c * c;
+    const qint64 overlap = std::min<qint64>(matcher.OverlapBytes(), BlockSize / 2) / c * c;
+    char *block = m_plain->Block.data();
+    // Forward: matches start at lo or later. Backward: before hi, and the
+    // block's data ends at end.
+    qint64 lo = edge, hi = std::numeric_limits<qint64>::max(), end = edge;
+    bool firstBlock = true;
+    for (;;) {
+        const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - BlockSize);
+        const qint64 blockEnd = forward ? std::min(size, lo + BlockSize) : end;
+        const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
+        qint64 got = 0;
+        if (!ReadAt(block, blockEnd - readStart, readStart, &got))
+            return false;
+        if (readStart + got <= blockStart)
+            return false; // the source was cut short
+        const bool atEnd = readStart + got >= size || readStart + got < blockEnd;
+        PlainMatcher::Range range;
+        if (blockStart > 0) {
+            range.From = std::max<qsizetype>(
+                0, DecodeSyncBefore(block, qsizetype(got), qsizetype(blockStart - 1 - readStart),
+                                    m_savedEncoding));
+        }
+        range.Lo = blockStart - readStart;
+        range.Hi = forward ? (atEnd ? std::numeric_limits<qsizetype>::max()
+                                    : qsizetype(blockEnd - overlap - readStart))
+                           : (firstBlock ? std::numeric_limits<qsizetype>::max()
+                                         : qsizetype(hi - readStart));
+        if (firstBlock) {
+            if (forward)
+                range.StartEdge = edge - readStart;
+            else
+                range.EndEdge = edge - readStart;
+        }
+        range.AtStart = readStart == 0;
+        range.AtEnd = atEnd;
+        const PlainMatcher::Hit hit = matcher.FindDecoded(block, qsizetype(got), forward, range);
+        firstBlock = false;
+        if (hit.Offset >= 0) {
+            m_foundStart = readStart + hit.Offset;
+            m_foundLength = hit.Length;
+            return true;
+        }
+        if (!Progress(forward ? lo : end - c))
+            return false;
+        if (forward) {
+            if (atEnd)
+                return false;
+            lo = blockEnd - overlap;
+        } else {
+            if (blockStart == 0)
+                return false;
+            hi = blockStart;
+            end = std::min(size, blockStart + overlap);
+        }
+    }
 }
 
 bool TQzStreamSearch::FindFirst(const QString &AText, TQzEncoding AEncoding,
@@ -178,7 +317,7 @@ bool TQzStreamSearch::FindFirst(const QString &AText, TQzEncoding AEncoding,
     if (!(AOptions & soRegex)) {
         if ((AOptions & soBackward) && AStartPos == 0)
             AStartPos = std::numeric_limits<qint64>::max();
-        return PlainFind(AText, AEncoding, AOptions, AStartPos);
+        return PlainFind(AText, AEncoding, AOptions, AStartPos, false);
     }
     Require(!(AOptions & soBackward), QStringLiteral("Backward search not supported for Regex"),
             kUnit);
@@ -193,17 +332,18 @@ bool TQzStreamSearch::FindNext(bool AFindPrevious)
         TQzStreamSearchOptions options = m_savedOptions;
         if (AFindPrevious)
             options ^= soBackward;
-        qint64 start = 0;
         if (!(options & soBackward)) {
-            start = m_foundStart + m_charSize;
-        } else {
-            // Ends the block just before the current match's last character,
-            // so the nearest match starting a character earlier is found.
-            const qint64 length =
-                m_foundStart >= 0 ? m_foundLength : qint64(m_savedText.size()) * m_charSize;
-            start = m_foundStart + length - 2 * m_charSize;
+            // On from the character after the match's first; after a miss,
+            // from the beginning.
+            return PlainFind(m_savedText, m_savedEncoding, options, m_foundStart + m_charSize,
+                             false);
         }
-        return PlainFind(m_savedText, m_savedEncoding, options, start);
+        // Up to the current match's last character, so the nearest match
+        // starting a character earlier is found. After a miss there is none.
+        if (m_foundStart < 0)
+            return false;
+        return PlainFind(m_savedText, m_savedEncoding, options, m_foundStart + m_foundLength - 1,
+                         true);
     }
     if (AFindPrevious)
         throw SearchError(QStringLiteral("FindPrevious not supported for Regex"));

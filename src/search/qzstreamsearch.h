@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <stop_token>
 
 class FileSource;
@@ -103,7 +104,11 @@ private:
     bool PrepareSearch(TQzEncoding encoding, qint64 startPos);
     bool Progress(qint64 position);
     bool PlainFind(const QString &text, TQzEncoding encoding, TQzStreamSearchOptions options,
-                   qint64 startPos);
+                   qint64 startPos, bool endBefore);
+    bool RawBlocks(bool forward, qint64 edge);
+    bool DecodedBlocks(bool forward, qint64 edge);
+    bool ReadAt(char *buffer, qint64 count, qint64 position, qint64 *got);
+    std::pair<qint64, qint64> CharAround(qint64 pos, TQzEncoding encoding);
     bool RegexFindFirst();
     bool RegexFindNext();
 

@@ -183,6 +183,164 @@ TEST(PlainSearch, AWordTouchingALetterIsRefusedAtEveryBlockBorder)
     }
 }
 
+struct Hit
+{
+    qint64 Start, Length;
+    bool operator==(const Hit &) const = default;
+};
+void PrintTo(const Hit &h, std::ostream *os)
+{
+    *os << "{" << h.Start << ", " << h.Length << "}";
+}
+
+// Every match from FindFirst on through FindNext, at most ten.
+std::vector<Hit> Chain(const QByteArray &bytes, const QString &text, TQzEncoding encoding,
+                       TQzStreamSearchOptions options)
+{
+    Searcher s(bytes);
+    std::vector<Hit> hits;
+    for (bool found = s.search.FindFirst(text, encoding, options, 0); found && hits.size() < 10;
+         found = s.search.FindNext())
+        hits.push_back({s.search.FoundStart(), s.search.FoundLength()});
+    return hits;
+}
+
+// Decoding a block or going on after a match never starts inside a
+// character, nor in the wrong state of a page with shifts: what is left of
+// a character would read as other characters.
+TEST(PlainSearch, BlocksAndRestartsBeginAtACharacter)
+{
+    const QByteArray dots = Filler(65519);
+    const QByteArray yaRun = QByteArray(800, '\x83'); // 400 small ya in Shift-JIS
+    QByteArray kanji;                                 // a thousand times U+4E9C in ISO-2022
+    for (int i = 0; i < 1000; ++i)
+        kanji += "0!";
+    const QString nichi = QStringLiteral("\u65e5");
+    struct Row
+    {
+        const char *name;
+        QByteArray bytes;
+        QString text;
+        int codepage;
+        std::vector<Hit> hits; // forward; backward the same in reverse
+    } rows[] = {
+        {"UTF-8: one U+FFFD for three bad bytes",
+         "ab\xef\xbf\xbd"
+         "cd",
+         QStringLiteral("\ufffd"),
+         65001,
+         {{2, 3}}},
+        {"UTF-8: U+FFFD next to a bad byte",
+         "a\xff"
+         "b\xc3",
+         QStringLiteral("\ufffd"
+                        "b"),
+         65001,
+         {{1, 2}}},
+        {"UTF-8: a cut sequence at the end",
+         "a\xff"
+         "b\xc3",
+         QStringLiteral("b\ufffd"),
+         65001,
+         {{2, 2}}},
+        {"UTF-8: a block edge inside e acute",
+         Filler(65511) + "\xc3\xa9x" + Filler(70000),
+         QStringLiteral("\ufffdx"),
+         65001,
+         {}},
+        {"GBK: adjacent characters",
+         "\xc8\xd5\xc8\xd5\xc8\xd5",
+         nichi,
+         936,
+         {{0, 2}, {2, 2}, {4, 2}}},
+        {"GB18030: adjacent characters",
+         "\xc8\xd5\xc8\xd5\xc8\xd5",
+         nichi,
+         54936,
+         {{0, 2}, {2, 2}, {4, 2}}},
+        {"EUC-JP: adjacent characters",
+         "\xc6\xfc\xc6\xfc\xc6\xfc",
+         nichi,
+         51932,
+         {{0, 2}, {2, 2}, {4, 2}}},
+        {"EUC-KR: adjacent characters",
+         "\xec\xed\xec\xed\xec\xed",
+         nichi,
+         51949,
+         {{0, 2}, {2, 2}, {4, 2}}},
+        {"Shift-JIS: adjacent characters",
+         "\x93\xfa\x93\xfa\x93\xfa",
+         nichi,
+         932,
+         {{0, 2}, {2, 2}, {4, 2}}},
+        {"Shift-JIS: overlapping matches one character apart",
+         "\x93\xfa\x93\xfa\x93\xfa",
+         nichi + nichi,
+         932,
+         {{0, 4}, {2, 4}}},
+        {"Big5: adjacent characters",
+         "\xa4\xa4\xa4\xa4\xa4\xa4",
+         QStringLiteral("\u4e2d"),
+         950,
+         {{0, 2}, {2, 2}, {4, 2}}},
+        {"Shift-JIS: a trail byte at a block edge",
+         dots + "\x83\x41" + Filler(70000),
+         QStringLiteral("A"),
+         932,
+         {}},
+        {"Shift-JIS: a backslash trail byte at a block edge",
+         dots + "\x95\x5c" + Filler(70000),
+         QStringLiteral("\\"),
+         932,
+         {}},
+        {"Big5: an at sign trail byte at a block edge",
+         dots + "\xa4\x40" + Filler(70000),
+         QStringLiteral("@"),
+         950,
+         {}},
+        {"GB18030: a digit of a four-byte character at a block edge",
+         dots + "\x81\x30\x81\x30" + Filler(70000),
+         QStringLiteral("0"),
+         54936,
+         {}},
+        // The first forward block ends, and the second begins, inside the
+        // run of lead bytes; the first backward block begins inside it.
+        {"Shift-JIS: a after a run of small ya across the forward edge",
+         Filler(65119) + yaRun + "\x83\x41" + Filler(70000),
+         QStringLiteral("\u30a2"),
+         932,
+         {{65919, 2}}},
+        {"Shift-JIS: a after a run of small ya across the backward edge",
+         Filler(1000) + yaRun + "\x83\x41" + Filler(65135),
+         QStringLiteral("\u30a2"),
+         932,
+         {{1800, 2}}},
+        {"ISO-2022-JP: a block edge inside a run of kanji",
+         Filler(65000) + "\x1b$B" + kanji + "\x1b(B" + Filler(1000),
+         QStringLiteral("!0"),
+         50220,
+         {}},
+        // The escape back to ASCII reads as nothing and counts with the kanji.
+        {"ISO-2022-JP: a kanji after a block edge inside the run",
+         Filler(65000) + "\x1b$B" + kanji + "0\"\x1b(B" + Filler(1000),
+         QStringLiteral("\u5516"),
+         50220,
+         {{67003, 5}}},
+        {"ISO-2022-KR: a block edge after shift out",
+         "\x1b$)C" + Filler(65000) + "\x0e" + kanji + "\x0f" + Filler(1000),
+         QStringLiteral("!0"),
+         50225,
+         {}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        const TQzEncoding encoding = EntryOf(r.codepage);
+        EXPECT_EQ(Chain(r.bytes, r.text, encoding, soCaseSensitive), r.hits);
+        const std::vector<Hit> backward(r.hits.rbegin(), r.hits.rend());
+        EXPECT_EQ(Chain(r.bytes, r.text, encoding, soCaseSensitive | soBackward), backward);
+    }
+}
+
 TEST(PlainSearch, FindNextStepsThroughOverlappingMatches)
 {
     Searcher s("aaa");
