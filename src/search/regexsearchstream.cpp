@@ -814,7 +814,7 @@ int TDIRegExSearchStream_Enc::RunLong(quint32 options, qsizetype *end)
         while (*end > 0 && IsContinuation(uchar(m_text[size_t(*end)])))
             --*end;
     }
-    if (*end <= m_attempt) {
+    if (*end <= m_attempt && !m_eof) {
         *end = m_attempt;
         return PCRE2_ERROR_PARTIAL; // too little text for a step
     }
@@ -883,6 +883,8 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
         if (!m_eof)
             options |= PCRE2_PARTIAL_HARD;
         qsizetype stepEnd = m_len;
+        // Taken up afresh, the DFA tries the later starts too.
+        const bool fresh = m_restartFresh;
         const int rc = m_restart            ? RunLong(options, &stepEnd)
                        : Prefilter(options) ? Run(options, m_pcre->Workspace, m_len)
                                             : int(PCRE2_ERROR_NOMATCH);
@@ -892,6 +894,8 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
             // without one, the starts after its first character are still
             // untried, and their text is gone: it is read again.
             m_restart = false;
+            if (fresh && m_eof)
+                return rc;
             if (m_restartEnd.Start < 0) {
                 if (!Rewind(m_retryFrom, m_retryAttempt))
                     return failed();
@@ -944,13 +948,14 @@ int TDIRegExSearchStream_Enc::FindNext(Match &match)
         if (rc < 0)
             return rc;
         const qsizetype start = qsizetype(ov[0]), end = qsizetype(ov[1]);
-        const Match s = m_restart ? m_restartStart : PositionOf(start);
+        const bool continued = m_restart && !fresh;
+        const Match s = continued ? m_restartStart : PositionOf(start);
         const Match e = PositionOf(end);
         match = s;
         match.Length = e.Start - s.Start;
         match.LengthChars = e.StartChars - s.StartChars;
         match.RawLength = e.RawStart - s.RawStart;
-        m_skipChar = !m_restart && end == start;
+        m_skipChar = !continued && end == start;
         m_restart = false;
         m_attempt = end;
         return rc;
