@@ -1,5 +1,8 @@
 // The regex stream searcher against one DFA run over the whole decoded text:
-// the same matches whatever the fill, overlap and read sizes.
+// the same matches whatever the fill, overlap and read sizes, and however
+// long a match candidate may grow in memory before it goes on by DFA
+// restart. Bytes that do not decode read as "?" or U+FFFD, and patterns may
+// look for either.
 //
 // Input: four bytes of sizes and flags, the pattern, a NUL, the text.
 #include "search/memorysource.h"
@@ -34,10 +37,13 @@ void Utf8(std::string &out, char32_t ch)
 }
 
 // The whole text decoded at once, by the searcher's own rules: bytes that do
-// not decode are "?"; a character cut off by the end is dropped, except in
-// UTF-8, where its bytes do not decode.
-std::string DecodeWhole(const unsigned char *p, size_t n, Encoding encoding)
+// not decode are the replacement (always "?" in UTF-8, whose positions are
+// those of the text); an odd last byte of UTF-16 is dropped, the rest of a
+// character cut off by the end does not decode.
+std::string DecodeWhole(const unsigned char *p, size_t n, Encoding encoding, char32_t replacement)
 {
+    if (encoding == Encoding::Ansi)
+        replacement = U'?';
     std::string out;
     size_t i = 0;
     while (i < n) {
@@ -57,12 +63,13 @@ std::string DecodeWhole(const unsigned char *p, size_t n, Encoding encoding)
             break;
         }
         if (d.Result == TDIDecoded::NeedMore) {
-            if (encoding != Encoding::Ansi)
+            const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
+            if (utf16 && n - i < 2)
                 break;
-            d = {TDIDecoded::Invalid, 1, 0};
+            d = {TDIDecoded::Invalid, utf16 ? 2 : 1, 0};
         }
         if (d.Result == TDIDecoded::Invalid) {
-            out += '?';
+            Utf8(out, replacement);
             i += size_t(d.Used ? d.Used : 1);
             continue;
         }
@@ -81,6 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const quint32 fill = 1 + data[0] % 48, overlap = data[1] % 16, read = 1 + data[2] % 64;
     const uint8_t flags = data[3];
     const Encoding encoding = Encoding(flags & 3);
+    static const qint64 carries[] = {qint64(1) << 20, 0, 2, 7};
+    const qint64 carry = carries[(flags >> 5) & 3];
+    const char32_t replacement = flags & 128 ? U'\uFFFD' : U'?';
     uint32_t options = 0;
     if (flags & 4)
         options |= PCRE2_CASELESS;
@@ -96,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray raw(reinterpret_cast<const char *>(nul + 1), int(end - nul - 1));
 
     bool ok = false;
-    const std::string text = DecodeWhole(nul + 1, size_t(end - nul - 1), encoding);
+    const std::string text = DecodeWhole(nul + 1, size_t(end - nul - 1), encoding, replacement);
     const std::vector<ReferenceMatch> expected = ReferenceMatches(pattern, options, text, &ok);
     if (!ok)
         return 0; // no pattern, or one the DFA cannot run
@@ -105,6 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     regex.SearchBufferSize = fill;
     regex.OverlapBufferSize = overlap;
     regex.ReadSize = read;
+    regex.MaxCarryBytes = carry;
+    regex.ReplacementCharacter = replacement;
     regex.CompileOptionBits = options;
     if (!regex.SetMatchPattern(QByteArray::fromStdString(pattern))) {
         std::fprintf(stderr, "the reference compiled the pattern, the searcher did not\n");
