@@ -92,7 +92,18 @@ TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
         {"digits", "id=123 x=4", "[0-9]", ".", "id=... x=."},
         {"caseless", "Secret secret", "SECRET", "#", "###### ######"},
         {"a replacement that matches stops at its first repeat", "xaxbx", "x", "x", "xaxbx"},
-        {"matching starts again at the beginning", "bxy", "b\\.|xy", ".", "..."},
+        {"a replacement never makes a match before it", "bxy", "b\\.|xy", ".", "b.."},
+        {"look-behinds see the replaced text", "a1b2", "(?<=\\.)[a-z]|[0-9]", ".", "a..."},
+        {"\"^\" holds only at the line's start", "aaa", "^a", ".", ".aa"},
+        {"wider replacement characters at the start", "aaab", "a", "\xf0\x9f\x98\x80",
+         "\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80"
+         "b"},
+        {"narrower ones for wide characters", "\xc3\xa9\xc3\xa9x\xc3\xa9", "\xc3\xa9", "-", "--x-"},
+        {"bytes that are no UTF-8 stay",
+         "a\xff"
+         "1\xff"
+         "2",
+         "[0-9]", "#", "a\xff#\xff#"},
         {"an empty match changes nothing", "abc", "z*", ".", "abc"},
         {"empty pattern leaves the line", "abc", "", ".", "abc"},
         {"characters, not bytes", "caf\xc3\xa9!", "f.", "*", "ca**!"},
@@ -103,6 +114,20 @@ TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ReplaceSubstrings(c.line, c.pattern, c.replacement, false), c.expected);
     }
+}
+
+// A long line full of matches is rewritten in one pass (the search goes on
+// in the changed text instead of starting again from the line's start).
+TEST(ReplaceSubstrings, ALineFullOfMatchesIsRewrittenWhole)
+{
+    QByteArray line;
+    QByteArray expected;
+    for (int i = 0; i < 20000; ++i) {
+        line += "10.0.0.7 \xc3\xa9 ";
+        expected += "........ \xc3\xa9 ";
+    }
+    EXPECT_EQ(ReplaceSubstrings(line, "[0-9]", ".", false), expected);
+    EXPECT_EQ(ReplaceSubstrings(line, "[0-9]+\\.", "\xc2\xb7", false).count("\xc2\xb7"), 20000 * 7);
 }
 
 TEST(SubstringsFilter, PassesRunInOrderAndKeepEveryCharactersPlace)
