@@ -410,6 +410,8 @@ private:
     void ArmWatcher(bool start = true, bool allowMissing = false);
     // The source is closed: watch the file's name until it appears.
     void StartWaiting();
+    // Opens a file waited for that is there already.
+    void CatchUp();
     // The notification watch ended by itself: poll instead.
     void NotifierEnded();
     void BringIntoView(qint64 position);

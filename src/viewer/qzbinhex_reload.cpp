@@ -46,6 +46,7 @@ void TQzBinHex::NotifierEnded()
     AutoReloadSimple = true;
     // The file may have gone with its folder: its name is watched all the same.
     ArmWatcher(true, true);
+    CatchUp();
 }
 
 void TQzBinHex::WaitForFile(const QString &fileName)
@@ -77,8 +78,14 @@ void TQzBinHex::StartWaiting()
     if (AutoReloadSimple &&
         !(m_simpleNotifier->Timer()->isActive() && m_simpleNotifier->FileName() == m_fileName))
         ArmWatcher(true, true);
-    // Back already, between the look that missed it and the watch.
-    if (IsFileExist(m_fileName))
+    CatchUp();
+}
+
+void TQzBinHex::CatchUp()
+{
+    // Back already, between the look that missed it and a new watch, whose
+    // first snapshot then holds it: no change would ever be reported.
+    if (m_waitingForFile && IsFileExist(m_fileName))
         QTimer::singleShot(0, this, Guarded([this] {
                                if (m_waitingForFile)
                                    HandleFileChange();
