@@ -46,6 +46,12 @@ TEST(MatchLine, DecidesLinesAsTheRulesAndFilteredLogsNeed)
          true},
         {"invalid UTF-8 in a line still matches around it", "ab\xff\xfe cd", "cd", true, false,
          false, true},
+        {"\\S takes in letters beyond ASCII", "x=\xc3\xa9t\xc3\xa9", "=\\S+$", true, false, false,
+         true},
+        {"\\W is any non-word character", "caf\xc3\xa9", "f\\W", true, false, false, true},
+        {"\\D too", "\xc3\xa9", "^\\D$", true, false, false, true},
+        {"... also beside bytes that are no UTF-8", "\xff\xc3\xa9", "\\W$", true, false, false,
+         true},
     };
     for (const MatchCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,6 +99,8 @@ TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
         {"caseless", "Secret secret", "SECRET", "#", "###### ######"},
         {"a replacement that matches stops at its first repeat", "xaxbx", "x", "x", "xaxbx"},
         {"a replacement never makes a match before it", "bxy", "b\\.|xy", ".", "b.."},
+        {"\\S covers letters beyond ASCII", "password=p\xc3\xa4ss x", "password=\\S+", "*",
+         "************* x"},
         {"look-behinds see the replaced text", "a1b2", "(?<=\\.)[a-z]|[0-9]", ".", "a..."},
         {"\"^\" holds only at the line's start", "aaa", "^a", ".", ".aa"},
         {"wider replacement characters at the start", "aaab", "a", "\xf0\x9f\x98\x80",
