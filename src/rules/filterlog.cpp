@@ -193,6 +193,14 @@ private:
     qint64 m_lines = 0;
 };
 
+// Whether any line can hold a match of the filter (lines hold no breaks).
+bool CanMatch(const TFilterLogOptions &options)
+{
+    const QByteArray &f = options.Filter;
+    return !f.isEmpty() && !f.contains('\n') && !f.contains('\r') &&
+           TLineMatcher(f, options.IsRegex, options.CaseSensitive, false).IsValid();
+}
+
 // Decides the lines of a run of text and hands the passing ones to the output.
 class LineFilter
 {
@@ -204,8 +212,7 @@ public:
           m_invert(options.Invert)
     {
         const QByteArray &f = options.Filter;
-        const bool breaks = f.contains('\n') || f.contains('\r');
-        if (f.isEmpty() || breaks || (options.IsRegex && !m_matcher.Regex().IsValid())) {
+        if (!CanMatch(options)) {
             m_mode = Mode::Never; // no line holds a match
         } else if (options.LineByLine || (options.IsRegex && !IsBlockSafePattern(f))) {
             m_mode = Mode::PerLine;
@@ -359,7 +366,12 @@ public:
     char *Extend(qsizetype n)
     {
         if (m_size + n > m_capacity) {
-            const qsizetype capacity = std::max(m_size + n, std::min(2 * m_capacity, m_bound));
+            // Doubling, but one step straight to the bound near it: the
+            // old and the new buffer are held at once while it moves.
+            qsizetype capacity = 2 * m_capacity;
+            if (capacity > m_bound / 2)
+                capacity = m_bound;
+            capacity = std::max(m_size + n, capacity);
             std::unique_ptr<char[]> data(new char[size_t(capacity)]);
             if (m_size > 0)
                 std::memcpy(data.get(), m_data.get(), size_t(m_size));
@@ -450,10 +462,7 @@ class LongLine
 public:
     LongLine(const TFilterLogOptions &options, const FileSource &source, qsizetype headBytes)
         : m_source(source), m_encoding(options.Encoding), m_invert(options.Invert),
-          m_never(!TLineMatcher(options.Filter, options.IsRegex, options.CaseSensitive, false)
-                       .IsValid() ||
-                  options.Filter.isEmpty() || options.Filter.contains('\n') ||
-                  options.Filter.contains('\r')),
+          m_never(!CanMatch(options)),
           m_matcher(options.Filter, options.IsRegex, options.CaseSensitive, headBytes)
     {}
 

@@ -36,6 +36,11 @@ PatternTraits Traits(const QByteArray &p)
             if (i + 1 >= n)
                 return reject();
             const char e = p[i + 1];
+            if (e == 'c') { // \cX: a control character, whatever X is
+                i += 2;
+                escaped = i;
+                continue;
+            }
             if (e == 'Q') {
                 const qsizetype end = p.indexOf("\\E", i + 2);
                 if (end < 0)
@@ -189,12 +194,25 @@ void TLongLineMatcher::Begin()
     m_context = 0;
     m_started = false;
     m_atLineStart = true;
+    m_checked = 0;
     m_wordScanned = 0;
     m_lastNonWord = -1;
 }
 
 void TLongLineMatcher::Feed(const char *data, qsizetype size)
 {
+    // In pieces of a bounded size: the copies a piece needs stay small, and
+    // so does the work of one DFA call, which a limit watches.
+    constexpr qsizetype kPiece = qsizetype(256) << 10;
+    // Room for the head at the first piece, which a long line brings whole:
+    // a copy made while it grew would double the memory taken.
+    if ((m_lineMode == Mode::Head || m_lineMode == Mode::Stream) && m_head.capacity() == 0)
+        m_head.reserve(std::min(m_headBytes, size) + 1);
+    if (size > kPiece) {
+        for (qsizetype at = 0; at < size && !m_found; at += kPiece)
+            Feed(data + at, std::min(kPiece, size - at));
+        return;
+    }
     if (m_found || size <= 0)
         return;
     switch (m_lineMode) {
@@ -270,7 +288,8 @@ void TLongLineMatcher::ToHead()
 
 bool TLongLineMatcher::Run(qsizetype to, bool partial, bool endOfText)
 {
-    quint32 options = PCRE2_DFA_SHORTEST;
+    // Only text found valid reaches the DFA.
+    quint32 options = PCRE2_DFA_SHORTEST | PCRE2_NO_UTF_CHECK;
     if (partial)
         options |= PCRE2_PARTIAL_HARD;
     else if (!endOfText)
@@ -306,11 +325,12 @@ void TLongLineMatcher::Drain(bool last)
     };
     for (;;) {
         const qsizetype end = m_buffer.size();
-        // The valid stretch from the context on.
-        qsizetype valid = m_context;
+        // The valid stretch from the context on (checked once).
+        qsizetype valid = std::max(m_context, m_checked);
         int length = 0;
         while (valid < end && (length = lengthAt(valid)) > 0)
             valid += length;
+        m_checked = valid;
         const bool invalid = valid < end && (length == 0 || last);
         if (invalid || last) {
             // The stretch ends here: at the line's end or at bytes that
@@ -322,6 +342,7 @@ void TLongLineMatcher::Drain(bool last)
                 ++next;
             m_buffer.remove(0, next);
             m_context = 0;
+            m_checked = 0;
             m_wordScanned = 0;
             m_lastNonWord = -1;
             m_started = false;
@@ -349,6 +370,7 @@ void TLongLineMatcher::Drain(bool last)
                 ++keep;
             m_buffer.remove(0, keep);
             m_context = cut - keep;
+            m_checked -= keep;
             m_wordScanned = std::max(m_wordScanned - keep, m_context);
             m_lastNonWord = -1; // the one cut at, now the context's end
         }

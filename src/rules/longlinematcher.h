@@ -68,6 +68,7 @@ private:
     // look-behinds and \b; m_buffer[m_context, end) waits to be matched.
     QByteArray m_buffer;
     qsizetype m_context = 0;
+    qsizetype m_checked = 0;   // m_buffer[m_context, m_checked) is valid UTF-8
     bool m_started = false;    // the DFA runs in the current stretch
     bool m_atLineStart = true; // the current stretch starts the line
     // \b: m_buffer[m_context + 1, m_wordScanned) holds no non-word

@@ -33,7 +33,7 @@ public:
     // from one that found nothing.
     TRuleRegex::Result Test(const char *line, qsizetype size) const;
     // False for a regular expression that does not compile; its reason.
-    bool IsValid() const { return m_pattern.isEmpty() || m_regex.IsValid(); }
+    bool IsValid() const { return m_pattern.isEmpty() || !m_isRegex || m_regex.IsValid(); }
     const TRuleRegex &Regex() const { return m_regex; }
 
 private:

@@ -81,6 +81,7 @@ TEST(MatchLine, AnExpressionThatDoesNotCompileSaysWhereAndWhy)
         << regex.ErrorText().toStdString();
     EXPECT_FALSE(TLineMatcher("ab(c", true, false, false).IsValid());
     EXPECT_TRUE(TLineMatcher("ab(c", false, false, false).IsValid());
+    EXPECT_TRUE(TLineMatcher("ab(c", false, true, false).IsValid()) << "plain text is always valid";
 }
 
 struct ReplaceCase
