@@ -10,6 +10,7 @@ struct TRuleRegex::Compiled
     pcre2_code *Code = nullptr;    // for valid text (or any text, without UTF)
     pcre2_code *Invalid = nullptr; // for text with invalid UTF-8; null without UTF
     pcre2_match_context *Context = nullptr;
+    bool Jit = false; // Code has JIT code: matched without pcre2_match's checks
     ~Compiled()
     {
         pcre2_match_context_free(Context);
@@ -80,9 +81,11 @@ TRuleRegex::TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSens
         m_errorOffset = qsizetype(offset);
         return;
     }
-    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE); // without JIT it still matches, slower
+    // Without JIT it still matches, slower.
+    const bool jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
     auto compiled = std::make_shared<Compiled>();
     compiled->Code = code;
+    compiled->Jit = jit;
     compiled->Invalid = invalid;
     compiled->Context = pcre2_match_context_create(nullptr);
     pcre2_set_match_limit(compiled->Context, MatchLimit);
@@ -107,8 +110,15 @@ TRuleRegex::Result TRuleRegex::Find(const char *subject, qsizetype size, qsizety
         else
             options |= PCRE2_NO_UTF_CHECK;
     }
-    const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject), PCRE2_SIZE(size),
-                               PCRE2_SIZE(start), options, data, m_code->Context);
+    // The text is known valid here: the JIT's own entry skips pcre2_match's
+    // checks, which cost as much as a short search (a repaint makes many).
+    const auto *text8 = reinterpret_cast<PCRE2_SPTR>(subject);
+    const int rc =
+        code == m_code->Code && m_code->Jit
+            ? pcre2_jit_match(m_code->Code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start),
+                              options & ~quint32(PCRE2_NO_UTF_CHECK), data, m_code->Context)
+            : pcre2_match(code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start), options, data,
+                          m_code->Context);
     if (rc == PCRE2_ERROR_NOMATCH)
         return Result::NoMatch;
     if (rc < 0)
