@@ -258,6 +258,7 @@ void RepaintLongLine(TFormView &form, int runs)
         QCoreApplication::processEvents();
     }
     view->ScrollTo(view->FileSize() / 2);
+    form.SetColorRules(DefaultColorRec());
     TSubstringsFilterValues filter;
     filter.RepFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};
     form.SetSubstringsFilter(filter);
@@ -265,11 +266,14 @@ void RepaintLongLine(TFormView &form, int runs)
     const TStrPositions &drawn = view->StrPositions();
     if (drawn.Count() == 0 || drawn.At(0).Str.contains(QLatin1String("hunter2")))
         bench::Fail(QStringLiteral("the filter did not rewrite the long line"));
-    const double time = bench::MedianSeconds(runs, [&] { view->Redraw(); });
-    bench::Report({QStringLiteral("full repaint 1280x1024 of a 1 MB line full of the 3 filter "
-                                  "expressions' matches (defaults, gutter)"),
-                   time * 1e3, QStringLiteral("ms"), 0, QString(), 20, false,
+    const bench::Times time = bench::MedianTimes(runs, [&] { view->Redraw(); });
+    const QString figure = QStringLiteral("full repaint 1280x1024 of a 1 MB line full of the 3 "
+                                          "filter expressions' matches (defaults, gutter)");
+    bench::Report({figure, time.Wall * 1e3, QStringLiteral("ms"), 0, QString(), 20, false,
                    QStringLiteral("<= 20 ms")});
+    // On a busy machine the wall time counts waits for a core.
+    bench::Report({figure + QStringLiteral(", CPU time"), time.Cpu * 1e3, QStringLiteral("ms"), 0,
+                   QString(), 0, false, QStringLiteral("(info)")});
     form.SetSubstringsFilter(TSubstringsFilterValues{});
     form.CloseAllTabs();
 }
