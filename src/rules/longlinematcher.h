@@ -11,12 +11,14 @@
 // Plain text is searched exactly, with an overlap of the text's length. A
 // regular expression runs through PCRE2's DFA matcher over every start at
 // once ("(?s:.*?)" before it, anchored), restarted piece by piece; invalid
-// UTF-8 ends a stretch as it does for the line matcher. An expression the
-// DFA cannot run exactly on pieces (look-aheads, back-references, \A \G \z
-// \Z \K \X \C, atomic groups, possessive quantifiers, conditions,
-// recursion, verbs), a DFA that gives up, or a run of more than headBytes
-// word characters under \b or \B is judged on the line's first headBytes
-// bytes instead, as if the line ended there.
+// UTF-8 ends a stretch as it does for the line matcher (only an expression
+// that matches nothing but an empty string, "^", "$" or "\B", may judge a
+// line with such bytes otherwise). An expression the DFA cannot run exactly
+// on pieces (look-aheads, back-references, \A \G \z \Z \K \X \C, atomic
+// groups, possessive quantifiers, conditions, recursion, verbs), a DFA that
+// gives up, or a run of more than headBytes word characters under \b or \B
+// is judged on the line's first headBytes bytes instead, as if the line
+// ended there.
 class TLongLineMatcher
 {
 public:
