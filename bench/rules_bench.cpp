@@ -1,7 +1,9 @@
 // Colour rules and filtered logs as the application runs them: a full
 // repaint with 20 rules and 3 sub-strings filter expressions against the
-// same repaint without them; FilterLog of a 1 GB log against grep -E (and
-// rg) writing the same lines; the filter dialog's gauge and its Cancel.
+// same repaint without them; a repaint of a 1 MB line full of the filter's
+// matches; FilterLog of a 1 GB log against grep -E (and rg) writing the same
+// lines; FilterLog of lines without a break (time against the length, and
+// the memory it takes); the filter dialog's gauge and its Cancel.
 #include "benchcommon.h"
 
 #include "app/formfilter.h"
@@ -22,6 +24,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -226,6 +229,132 @@ void Repaint(TFormView &form, const QString &log, int runs)
     form.CloseAllTabs();
 }
 
+// The sub-strings filter on the repaint path: one 1 MB line full of its
+// matches, painted as the application paints it (its decorators, the
+// gutter, default settings and rules).
+void RepaintLongLine(TFormView &form, int runs)
+{
+    const QString log = bench::DataDir() + QStringLiteral("/filter-matches-1m.log");
+    QByteArray line;
+    while (line.size() < (1 << 20))
+        line += "10.0.0.17 password=hunter2 4111111111111111 ";
+    {
+        QFile out(log);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            out.write(line + '\n') != line.size() + 1) {
+            bench::Fail(QStringLiteral("cannot write %1").arg(log));
+            return;
+        }
+    }
+    form.OpenFileTab(log);
+    TQzBinHex *view = form.ActiveView();
+    if (!view || !view->SourceAssigned()) {
+        bench::Fail(QStringLiteral("no view for %1").arg(log));
+        return;
+    }
+    const QSize want(1280, 1024);
+    for (int i = 0; i < 10 && view->viewport()->size() != want; ++i) {
+        form.resize(form.size() + want - view->viewport()->size());
+        QCoreApplication::processEvents();
+    }
+    view->ScrollTo(view->FileSize() / 2);
+    form.SetColorRules(DefaultColorRec());
+    TSubstringsFilterValues filter;
+    filter.RepFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};
+    form.SetSubstringsFilter(filter);
+    view->Redraw();
+    const TStrPositions &drawn = view->StrPositions();
+    if (drawn.Count() == 0 || drawn.At(0).Str.contains(QLatin1String("hunter2")))
+        bench::Fail(QStringLiteral("the filter did not rewrite the long line"));
+    const bench::Times time = bench::MedianTimes(runs, [&] { view->Redraw(); });
+    const QString figure = QStringLiteral("full repaint 1280x1024 of a 1 MB line full of the 3 "
+                                          "filter expressions' matches (defaults, gutter)");
+    bench::Report({figure, time.Wall * 1e3, QStringLiteral("ms"), 0, QString(), 20, false,
+                   QStringLiteral("<= 20 ms")});
+    // On a busy machine the wall time counts waits for a core.
+    bench::Report({figure + QStringLiteral(", CPU time"), time.Cpu * 1e3, QStringLiteral("ms"), 0,
+                   QString(), 0, false, QStringLiteral("(info)")});
+    form.SetSubstringsFilter(TSubstringsFilterValues{});
+    form.CloseAllTabs();
+}
+
+// FilterLog over a file that is one line without a break: time must grow
+// with the length, not its square, and memory must not grow at all.
+void FilterUnbrokenLine(const QString &out)
+{
+    const qint64 small = bench::Smoke() ? (qint64(8) << 20) : (qint64(32) << 20);
+    const qint64 large = 4 * small;
+    const auto make = [](qint64 bytes) {
+        const QString path =
+            bench::DataDir() + QStringLiteral("/filter-unbroken-%1m.log").arg(bytes >> 20);
+        if (QFile(path).size() == bytes)
+            return path;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        QByteArray chunk;
+        while (chunk.size() < (1 << 20))
+            chunk += "payload=QQQQQQQQQQQQ ERROR request ";
+        chunk.truncate(1 << 20);
+        for (qint64 n = 0; n < bytes; n += chunk.size())
+            if (file.write(chunk) != chunk.size())
+                return QString();
+        return path;
+    };
+    const QString smallPath = make(small);
+    const QString largePath = make(large);
+    if (smallPath.isEmpty() || largePath.isEmpty()) {
+        bench::Fail(QStringLiteral("cannot write the unbroken logs"));
+        return;
+    }
+    bench::CommandSeconds(QStringLiteral("cat '%1' '%2' > /dev/null").arg(smallPath, largePath));
+    struct Case
+    {
+        const char *name;
+        QByteArray pattern;
+        bool regex;
+    };
+    const Case cases[] = {{"plain word", "timeout", false},
+                          {"regular expression", "ERROR.*timeout=[0-9]+", true}};
+    for (const Case &c : cases) {
+        TFilterLogOptions options;
+        options.Filter = c.pattern;
+        options.IsRegex = c.regex;
+        qint64 peak = 0;
+        const auto run = [&](const QString &path) {
+            const qint64 before = bench::ResidentBytes();
+            return bench::Seconds([&] {
+                QFile::remove(out);
+                const TFilterLogResult result = FilterLog(path, out, options, [&](int) {
+                    peak = std::max(peak, bench::ResidentBytes() - before);
+                });
+                if (result.State != TFilterLogResult::Status::NoLines)
+                    bench::Fail(
+                        QStringLiteral("an unbroken line passed: %1").arg(QLatin1String(c.name)));
+            });
+        };
+        const double smallTime = run(smallPath);
+        const double largeTime = run(largePath);
+        const double grepTime =
+            bench::CommandSeconds(QStringLiteral("grep -c %1 %2 '%3' > /dev/null")
+                                      .arg(c.regex ? QStringLiteral("-E") : QStringLiteral("-F"),
+                                           Quote(c.pattern), largePath));
+        const QString figure =
+            QStringLiteral("FilterLog of one line without a break (%1)").arg(QLatin1String(c.name));
+        bench::Report({figure + QStringLiteral(", %1 MiB").arg(large >> 20), largeTime * 1e3,
+                       QStringLiteral("ms"), grepTime * 1e3, QStringLiteral("grep -c"), 0, false,
+                       QStringLiteral("(info)")});
+        bench::Report({figure + QStringLiteral(", time for 4x the length"), largeTime * 1e3,
+                       QStringLiteral("ms"), smallTime * 1e3,
+                       QStringLiteral("%1 MiB").arg(small >> 20), 5, true,
+                       QStringLiteral("<= 5x (linear: 4x)")});
+        bench::Report({figure + QStringLiteral(", memory growth"), double(peak) / (1 << 20),
+                       QStringLiteral("MiB"), 0, QString(), 64, false, QStringLiteral("<= 64 MiB"),
+                       true});
+    }
+    QFile::remove(out);
+}
+
 // The filter dialog as the user runs it: the gauge's repaints, and Cancel
 // pressed at 60 %.
 void Dialog(const QString &path, const QString &out)
@@ -308,6 +437,7 @@ int main(int argc, char **argv)
     // Warm cache: the peers and we read the same file from memory.
     bench::CommandSeconds(QStringLiteral("cat '%1' > /dev/null").arg(big));
     FilterRuns(big, out, smoke ? 1 : 3);
+    FilterUnbrokenLine(out);
 
     QTemporaryDir dir;
     {
@@ -315,6 +445,7 @@ int main(int argc, char **argv)
         form.show();
         QCoreApplication::processEvents();
         Repaint(form, big, smoke ? 3 : 51);
+        RepaintLongLine(form, smoke ? 3 : 21);
     }
     Dialog(big, out);
     QFile::remove(out);

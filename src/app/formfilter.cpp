@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <exception>
 #include <memory>
 #include <thread>
 
@@ -106,6 +107,11 @@ TFormFilter::TFormFilter(QWidget *parent) : QDialog(parent)
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().constFirst();
+    };
+
+    RunFilter = [](const QString &source, const QString &dest, const TFilterLogOptions &options,
+                   const TFilterProgress &progress, std::stop_token stop) {
+        return FilterLog(source, dest, options, progress, std::move(stop));
     };
 
     connect(m_edFilter, &QLineEdit::textChanged, this, Guarded([this] { UpdateOk(); }));
@@ -200,6 +206,7 @@ void TFormFilter::Run()
         std::atomic<int> Percent{0};
         std::atomic<bool> Done{false};
         TFilterLogResult Result;
+        std::exception_ptr Error; // what the run threw, shown once it is over
     };
     auto shared = std::make_shared<Shared>();
     QEventLoop loop;
@@ -220,23 +227,46 @@ void TFormFilter::Run()
             loop.quit();
     }));
     QEventLoop *waiting = &loop;
-    std::jthread worker([shared, source = m_source, dest, options, waiting](std::stop_token stop) {
-        shared->Result = FilterLog(
-            source, dest, options, [&](int percent) { shared->Percent.store(percent); }, stop);
-        shared->Done.store(true);
-        // The end is seen at once, not at the next tick (the loop outlives
-        // the worker: it is joined before the loop goes).
-        QMetaObject::invokeMethod(
-            waiting, [waiting] { waiting->quit(); }, Qt::QueuedConnection);
-    });
-    m_cancel = [&worker] { worker.request_stop(); };
-    tick.start();
-    loop.exec();
-    m_cancel = nullptr;
-    worker.join();
-    tick.stop();
-    SetRunning(false);
+    {
+        // Whatever ends the run, the dialog is usable again.
+        struct Usable
+        {
+            TFormFilter *Dialog;
+            ~Usable() { Dialog->SetRunning(false); }
+        } usable{this};
+        std::jthread worker([shared, run = RunFilter, source = m_source, dest, options,
+                             waiting](std::stop_token stop) {
+            // Nothing may leave the thread: std::terminate would end the program.
+            try {
+                shared->Result = run(
+                    source, dest, options, [&](int percent) { shared->Percent.store(percent); },
+                    stop);
+            } catch (...) {
+                shared->Error = std::current_exception();
+            }
+            shared->Done.store(true);
+            // The end is seen at once, not at the next tick (the loop outlives
+            // the worker: it is joined before the loop goes). Without memory
+            // for the call the next tick sees it.
+            try {
+                QMetaObject::invokeMethod(
+                    waiting, [waiting] { waiting->quit(); }, Qt::QueuedConnection);
+            } catch (...) {
+            }
+        });
+        m_cancel = [&worker] { worker.request_stop(); };
+        tick.start();
+        loop.exec();
+        m_cancel = nullptr;
+        worker.join();
+        tick.stop();
+    }
 
+    if (shared->Error) {
+        // Failed: the general error report shows why (Run is a guarded slot).
+        m_gauge->setValue(0);
+        std::rethrow_exception(shared->Error);
+    }
     const TFilterLogResult &result = shared->Result;
     switch (result.State) {
     case TFilterLogResult::Status::Written:

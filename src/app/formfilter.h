@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <stop_token>
 
 class QCheckBox;
 class QLineEdit;
@@ -34,6 +35,13 @@ public:
 
     // The gauge is repainted at most this often during a run.
     static constexpr int kProgressIntervalMs = 50;
+
+    // The filter run on the worker thread; replaceable so that tests can
+    // make it fail.
+    using Runner = std::function<TFilterLogResult(
+        const QString &source, const QString &dest, const TFilterLogOptions &options,
+        const TFilterProgress &progress, std::stop_token stop)>;
+    Runner RunFilter;
 
 protected:
     void reject() override;

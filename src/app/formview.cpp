@@ -298,6 +298,8 @@ void TFormView::UpdateStatusBar()
         }
         texts[2] = QString::fromUtf8(CodepageName(EncodingCode(view)));
         texts[3] = view->FileName();
+        if (view->WaitingForFile())
+            texts[3] = QStringLiteral("Deleted; waiting for it to appear again: ") + texts[3];
     }
     for (size_t i = 0; i < texts.size(); ++i)
         m_statusPanels[i]->setText(texts[i]);

@@ -147,6 +147,9 @@ void TFormView::OpenFileTab(const QString &name)
         if (view->Mode() == vbmodeText)
             ApplyEncodingCode(view, code);
     } else {
+        // A missing file is waited for: the tab follows it once it appears.
+        if (!IsFileExist(fileName))
+            view->WaitForFile(fileName);
         // The viewer has already reported its own failure, if it had one.
         MsgWarning(FormatStrW(QStringLiteral("Cannot open file: \"%s\""), {fileName}));
     }

@@ -1,5 +1,6 @@
 #include "rules/filterlog.h"
 
+#include "rules/longlinematcher.h"
 #include "rules/matchline.h"
 #include "rules/ruleregex.h"
 #include "text/fproc.h"
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -53,6 +55,7 @@ qsizetype LineStart(const char *data, qsizetype from, qsizetype position)
 }
 
 // The temporary file a run writes; renamed over the target only when done.
+// A write that fails is remembered and ends the run at the next check.
 class Output final
 {
 public:
@@ -67,7 +70,10 @@ public:
             ::unlink(m_temp.constData());
     }
 
-    bool Create(const QString &dest, QString &error)
+    // sourceMode: the permissions of the file filtered. A new file gets no
+    // more than those (and the umask); a replaced one keeps its own, and the
+    // temporary file is never wider than either while it fills.
+    bool Create(const QString &dest, mode_t sourceMode, QString &error)
     {
         // Through a symbolic link the file it names is replaced, not the link.
         const QFileInfo info(QFileInfo(dest).absoluteFilePath());
@@ -75,6 +81,10 @@ public:
                                    ? info.canonicalFilePath()
                                    : info.absoluteFilePath();
         m_target = QFile::encodeName(target);
+        struct stat old;
+        m_replaces = ::stat(m_target.constData(), &old) == 0;
+        m_mode = m_replaces ? old.st_mode & 07777 : sourceMode & 0666;
+        const mode_t tempMode = m_replaces ? m_mode & sourceMode & 0600 : m_mode;
         const QFileInfo targetInfo(target);
         const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
         static std::atomic<int> counter = 0;
@@ -82,7 +92,7 @@ public:
             const QByteArray path = folder + "/." + QFile::encodeName(targetInfo.fileName()) +
                                     ".tmp" + QByteArray::number(::getpid()) + '-' +
                                     QByteArray::number(++counter);
-            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, tempMode);
             if (m_fd >= 0)
                 m_temp = path;
             else if (errno != EEXIST)
@@ -92,10 +102,6 @@ public:
             error = QStringLiteral("Cannot create file \"%1\": %2").arg(dest, ErrnoText(errno));
             return false;
         }
-        struct stat old;
-        m_replaces = ::stat(m_target.constData(), &old) == 0;
-        if (m_replaces)
-            ::fchmod(m_fd, old.st_mode & 07777);
         m_dest = dest;
         m_buffer.reserve(size_t(kWriteBlock) + 4096);
         return true;
@@ -103,15 +109,31 @@ public:
 
     void Line(const char *data, qsizetype size)
     {
+        Write(data, size);
+        EndLine();
+    }
+
+    // Part of a line; EndLine ends it.
+    void Write(const char *data, qsizetype size)
+    {
         m_buffer.insert(m_buffer.end(), data, data + size);
+        if (qsizetype(m_buffer.size()) >= kWriteBlock)
+            Flush();
+    }
+
+    void EndLine()
+    {
         m_buffer.push_back('\r');
         m_buffer.push_back('\n');
         ++m_lines;
     }
 
     // Writes what is buffered once there is enough of it (or always).
-    bool Flush(QString &error, bool always = false)
+    // False once a write failed; Error says why.
+    bool Flush(bool always = false)
     {
+        if (m_failed)
+            return false;
         if (m_buffer.empty() || (!always && qsizetype(m_buffer.size()) < kWriteBlock))
             return true;
         const char *p = m_buffer.data();
@@ -120,11 +142,8 @@ public:
             const ssize_t n = ::write(m_fd, p, left);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0) {
-                error = QStringLiteral("Cannot write file \"%1\": %2")
-                            .arg(m_dest, ErrnoText(n < 0 ? errno : ENOSPC));
-                return false;
-            }
+            if (n <= 0)
+                return Fail(n < 0 ? errno : ENOSPC);
             p += n;
             left -= size_t(n);
         }
@@ -132,30 +151,33 @@ public:
         return true;
     }
 
-    bool Commit(QString &error)
+    bool Commit()
     {
-        if (!Flush(error, true))
+        if (!Flush(true))
             return false;
-        // Replacing a file: the new one must be on the disk before the old
-        // one's name moves to it.
-        if (m_replaces && ::fsync(m_fd) != 0)
-            return Fail(error);
+        // Replacing a file: it keeps its mode, and the new one must be on
+        // the disk before the old one's name moves to it. A new file has its
+        // mode from the start (the umask applied).
+        if (m_replaces && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
+            return Fail(errno);
         const int fd = m_fd;
         m_fd = -1;
         if (::close(fd) != 0)
-            return Fail(error);
+            return Fail(errno);
         if (::rename(m_temp.constData(), m_target.constData()) != 0)
-            return Fail(error);
+            return Fail(errno);
         m_temp.clear();
         return true;
     }
 
     qint64 Lines() const { return m_lines; }
+    const QString &Error() const { return m_error; }
 
 private:
-    bool Fail(QString &error)
+    bool Fail(int error)
     {
-        error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, ErrnoText(errno));
+        m_failed = true;
+        m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, ErrnoText(error));
         return false;
     }
 
@@ -164,9 +186,20 @@ private:
     QByteArray m_target;
     QString m_dest;
     bool m_replaces = false;
+    mode_t m_mode = 0600;
+    bool m_failed = false;
+    QString m_error;
     std::vector<char> m_buffer;
     qint64 m_lines = 0;
 };
+
+// Whether any line can hold a match of the filter (lines hold no breaks).
+bool CanMatch(const TFilterLogOptions &options)
+{
+    const QByteArray &f = options.Filter;
+    return !f.isEmpty() && !f.contains('\n') && !f.contains('\r') &&
+           TLineMatcher(f, options.IsRegex, options.CaseSensitive, false).IsValid();
+}
 
 // Decides the lines of a run of text and hands the passing ones to the output.
 class LineFilter
@@ -174,11 +207,12 @@ class LineFilter
 public:
     explicit LineFilter(const TFilterLogOptions &options)
         : m_matcher(options.Filter, options.IsRegex, options.CaseSensitive, options.Invert),
+          m_unlimited(options.Filter, options.IsRegex, options.CaseSensitive,
+                      std::numeric_limits<qsizetype>::max()),
           m_invert(options.Invert)
     {
         const QByteArray &f = options.Filter;
-        const bool breaks = f.contains('\n') || f.contains('\r');
-        if (f.isEmpty() || breaks || (options.IsRegex && !m_matcher.Regex().IsValid())) {
+        if (!CanMatch(options)) {
             m_mode = Mode::Never; // no line holds a match
         } else if (options.LineByLine || (options.IsRegex && !IsBlockSafePattern(f))) {
             m_mode = Mode::PerLine;
@@ -205,7 +239,15 @@ public:
         case Mode::PerLine:
             PerLine(data, 0, size, out);
             return;
-        default:
+        case Mode::Regex:
+            // Text that is no UTF-8 goes line by line: only the lines that
+            // hold such bytes need the slower matcher.
+            if (!TRuleRegex::IsValidUtf8(data, size)) {
+                PerLine(data, 0, size, out);
+                return;
+            }
+            [[fallthrough]];
+        case Mode::Literal:
             Blocks(data, size, out);
         }
     }
@@ -227,7 +269,7 @@ private:
     {
         for (qsizetype p = from; p < to;) {
             const qsizetype end = NextBreak(data, p, to);
-            if (end > p && m_matcher.Matches(data + p, end - p))
+            if (end > p && Holds(data + p, end - p) != m_invert)
                 out.Line(data + p, end - p);
             p = end + 1;
         }
@@ -239,7 +281,7 @@ private:
     qsizetype Candidate(const char *data, qsizetype from, qsizetype size) const
     {
         qsizetype start = 0;
-        switch (m_block.Find(data, size, from, &start)) {
+        switch (m_block.Find(data, size, from, &start, nullptr, TRuleRegex::Text::ValidUtf8)) {
         case TRuleRegex::Result::Match:
             return start;
         case TRuleRegex::Result::NoMatch:
@@ -279,7 +321,7 @@ private:
             if (end > start) {
                 // Literal hits lie inside their line; an expression's is
                 // checked on the line alone.
-                const bool hit = m_mode != Mode::Regex || m_matcher.Raw(data + start, end - start);
+                const bool hit = m_mode != Mode::Regex || Holds(data + start, end - start);
                 if (hit != m_invert)
                     out.Line(data + start, end - start);
             }
@@ -287,25 +329,49 @@ private:
         }
     }
 
+    // Whether the line holds a match. Where the backtracking matcher gives
+    // up (a long line, a pattern that backtracks much), the DFA decides:
+    // it has no such limit.
+    bool Holds(const char *line, qsizetype size) const
+    {
+        switch (m_matcher.Test(line, size)) {
+        case TRuleRegex::Result::Match:
+            return true;
+        case TRuleRegex::Result::NoMatch:
+            return false;
+        case TRuleRegex::Result::Failed:
+            break;
+        }
+        m_unlimited.Begin();
+        m_unlimited.Feed(line, size);
+        return m_unlimited.Finish();
+    }
+
     TLineMatcher m_matcher;
+    mutable TLongLineMatcher m_unlimited;
     TRuleRegex m_block;
     bool m_invert = false;
     Mode m_mode = Mode::Never;
 };
 
-// Text waiting to be filtered: an unfinished line, then new bytes. Grows
-// without clearing what it gets, since every block is read or decoded into
-// it at once.
+// Text waiting to be filtered: an unfinished line, then new bytes. Its
+// capacity grows to what a line may hold and a block more, never beyond.
 class TextBuffer
 {
 public:
+    explicit TextBuffer(qsizetype bound) : m_bound(bound) {}
     char *Data() { return m_data.get(); }
     qsizetype Size() const { return m_size; }
     // Room for n more bytes at the end; Commit says how many were filled.
     char *Extend(qsizetype n)
     {
         if (m_size + n > m_capacity) {
-            const qsizetype capacity = std::max(m_size + n, 2 * m_capacity);
+            // Doubling, but one step straight to the bound near it: the
+            // old and the new buffer are held at once while it moves.
+            qsizetype capacity = 2 * m_capacity;
+            if (capacity > m_bound / 2)
+                capacity = m_bound;
+            capacity = std::max(m_size + n, capacity);
             std::unique_ptr<char[]> data(new char[size_t(capacity)]);
             if (m_size > 0)
                 std::memcpy(data.get(), m_data.get(), size_t(m_size));
@@ -332,6 +398,7 @@ private:
     std::unique_ptr<char[]> m_data;
     qsizetype m_size = 0;
     qsizetype m_capacity = 0;
+    qsizetype m_bound;
 };
 
 // Turns UTF-16 blocks into UTF-8 text; a character cut by a block's end
@@ -339,7 +406,7 @@ private:
 class Utf16Decoder
 {
 public:
-    explicit Utf16Decoder(bool bigEndian) : m_big(bigEndian) {}
+    Utf16Decoder(bool bigEndian, bool atStart = true) : m_big(bigEndian), m_atStart(atStart) {}
 
     void Decode(const char *bytes, qsizetype size, bool last, TextBuffer &text)
     {
@@ -364,38 +431,176 @@ public:
         m_pending.erase(m_pending.begin(), m_pending.begin() + 2 * units);
     }
 
+    // Bytes read but not decoded yet.
+    qsizetype Pending() const { return qsizetype(m_pending.size()); }
+
 private:
     bool m_big;
-    bool m_atStart = true;
+    bool m_atStart;
     std::vector<char> m_pending;
     std::vector<char16_t> m_units;
 };
+
+// The source bytes that text decoded from UTF-16 came from: two per
+// character, four for one beyond U+FFFF (a lone surrogate became U+FFFD).
+qint64 Utf16BytesOf(const char *text, qsizetype size)
+{
+    qint64 units = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80)
+            units += c >= 0xF0 ? 2 : 1;
+    }
+    return 2 * units;
+}
+
+// A line longer than a run may hold. Its text is matched piece by piece
+// and never kept; once it is known to pass, what was matched already is
+// read from the source again and the rest is written as it comes.
+class LongLine
+{
+public:
+    LongLine(const TFilterLogOptions &options, const FileSource &source, qsizetype headBytes)
+        : m_source(source), m_encoding(options.Encoding), m_invert(options.Invert),
+          m_never(!CanMatch(options)),
+          m_matcher(options.Filter, options.IsRegex, options.CaseSensitive, headBytes)
+    {}
+
+    bool Active() const { return m_active; }
+
+    // The line starts at sourceStart in the source.
+    void Begin(qint64 sourceStart)
+    {
+        m_active = true;
+        m_start = sourceStart;
+        m_fed = 0;
+        m_state = m_never ? (m_invert ? State::Writing : State::Skipping) : State::Undecided;
+        m_matcher.Begin();
+    }
+
+    // The next text of the line, decoded from sourceBytes bytes of the source.
+    FileSource::ReadResult Feed(const char *text, qsizetype size, qint64 sourceBytes, Output &out,
+                                std::stop_token stop)
+    {
+        m_fed += sourceBytes;
+        switch (m_state) {
+        case State::Writing:
+            out.Write(text, size);
+            break;
+        case State::Skipping:
+            break;
+        case State::Undecided:
+            m_matcher.Feed(text, size);
+            if (!m_matcher.Found())
+                break;
+            if (m_invert) {
+                m_state = State::Skipping;
+                break;
+            }
+            m_state = State::Writing;
+            return Copy(out, stop);
+        }
+        return FileSource::ReadResult::Ok;
+    }
+
+    FileSource::ReadResult End(Output &out, std::stop_token stop)
+    {
+        m_active = false;
+        FileSource::ReadResult result = FileSource::ReadResult::Ok;
+        if (m_state == State::Undecided && m_matcher.Finish() != m_invert) {
+            result = Copy(out, stop);
+            m_state = State::Writing;
+        }
+        if (m_state == State::Writing)
+            out.EndLine();
+        return result;
+    }
+
+private:
+    enum class State { Undecided, Writing, Skipping };
+
+    // The line as far as it was fed, from the source again.
+    FileSource::ReadResult Copy(Output &out, std::stop_token stop)
+    {
+        const bool utf16 = m_encoding == 1 || m_encoding == 2;
+        Utf16Decoder decoder(m_encoding == 2, false);
+        std::vector<char> raw(size_t(std::min(FilterLogBlockBytes, std::max<qint64>(m_fed, 1))));
+        TextBuffer text(3 * FilterLogBlockBytes);
+        for (qint64 done = 0; done < m_fed;) {
+            const qint64 want = std::min<qint64>(qint64(raw.size()), m_fed - done);
+            qint64 got = 0;
+            const auto read = m_source.Read(raw.data(), want, m_start + done, &got, stop);
+            if (read == FileSource::ReadResult::Cancelled)
+                return read;
+            // Changed under the run: what could be read is what was there.
+            if (read != FileSource::ReadResult::Ok || got <= 0)
+                break;
+            done += got;
+            if (!utf16) {
+                out.Write(raw.data(), got);
+                continue;
+            }
+            decoder.Decode(raw.data(), got, done >= m_fed, text);
+            out.Write(text.Data(), text.Size());
+            text.Consume(text.Size());
+        }
+        return FileSource::ReadResult::Ok;
+    }
+
+    const FileSource &m_source;
+    int m_encoding;
+    bool m_invert;
+    bool m_never;
+    TLongLineMatcher m_matcher;
+    bool m_active = false;
+    State m_state = State::Undecided;
+    qint64 m_start = 0;
+    qint64 m_fed = 0; // source bytes of the line fed so far
+};
+
+mode_t SourceMode(const FileSource &source)
+{
+    struct stat st;
+    if (const auto *local = dynamic_cast<const LocalFileSource *>(&source))
+        if (::fstat(local->Descriptor(), &st) == 0)
+            return st.st_mode;
+    return 0600; // not a file of its own: nobody else's to read
+}
 
 TFilterLogResult Run(const FileSource &source, const QString &dest,
                      const TFilterLogOptions &options, const TFilterProgress &progress,
                      std::stop_token stop)
 {
     TFilterLogResult result;
+    const auto cancelled = [&result] {
+        result.State = Status::Cancelled;
+        return result;
+    };
     Output out;
-    if (!out.Create(dest, result.Error)) {
+    if (!out.Create(dest, SourceMode(source), result.Error)) {
         result.State = Status::Failed;
         return result;
     }
+    const qsizetype lineLimit =
+        options.LongLineBytes > 0 ? options.LongLineBytes : FilterLogLongLineBytes;
     const LineFilter filter(options);
+    LongLine longLine(options, source, lineLimit);
     const qint64 size = source.Size();
     const bool utf16 = options.Encoding == 1 || options.Encoding == 2;
+    const auto sourceBytesOf = [utf16](const char *text, qsizetype n) {
+        return utf16 ? Utf16BytesOf(text, n) : qint64(n);
+    };
     Utf16Decoder decoder(options.Encoding == 2);
     std::vector<char> raw;
-    TextBuffer text;
+    TextBuffer text(lineLimit + 4 * FilterLogBlockBytes);
     int percent = -1;
     qint64 pos = 0;
     bool last = size <= 0;
     while (!last) {
-        if (stop.stop_requested()) {
-            result.State = Status::Cancelled;
-            return result;
-        }
+        if (stop.stop_requested())
+            return cancelled();
         const qint64 want = std::min(FilterLogBlockBytes, size - pos);
+        const qsizetype held = text.Size(); // an unfinished line: no break in it
         char *target;
         if (utf16) {
             raw.resize(size_t(want));
@@ -405,29 +610,60 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
         }
         qint64 got = 0;
         // A failed read ends the source where it failed.
-        if (source.Read(target, want, pos, &got, stop) == FileSource::ReadResult::Cancelled) {
-            result.State = Status::Cancelled;
-            return result;
-        }
+        if (source.Read(target, want, pos, &got, stop) == FileSource::ReadResult::Cancelled)
+            return cancelled();
         pos += got;
         last = got < want || pos >= size;
         if (utf16)
             decoder.Decode(raw.data(), got, last, text);
         else
             text.Commit(got);
+        // The source offset where the text held now ends.
+        const qint64 decodedEnd = pos - (utf16 ? decoder.Pending() : 0);
 
-        // Whole lines now; the unfinished one waits for the next block.
-        qsizetype cut = text.Size();
-        if (!last) {
-            while (cut > 0 && !IsBreak(text.Data()[cut - 1]))
-                --cut;
+        char *data = text.Data();
+        const qsizetype end = text.Size();
+        qsizetype done = 0; // text[0, done) is dealt with
+        if (longLine.Active()) {
+            const qsizetype brk = NextBreak(data, 0, end);
+            if (longLine.Feed(data, brk, sourceBytesOf(data, brk), out, stop) ==
+                FileSource::ReadResult::Cancelled)
+                return cancelled();
+            done = brk;
+            if (brk < end || last) {
+                if (longLine.End(out, stop) == FileSource::ReadResult::Cancelled)
+                    return cancelled();
+                done = std::min(brk + 1, end);
+            }
         }
-        if (cut > 0) {
-            filter.Run(text.Data(), cut, out);
-            text.Consume(cut);
+        if (!longLine.Active()) {
+            // Whole lines now; the unfinished one waits for the next block.
+            // Only the new bytes can hold the last break.
+            qsizetype cut = end;
+            if (!last) {
+                const qsizetype from = std::max(done, held);
+                while (cut > from && !IsBreak(data[cut - 1]))
+                    --cut;
+                if (cut == from)
+                    cut = done;
+            }
+            if (cut > done)
+                filter.Run(data + done, cut - done, out);
+            done = cut;
+            if (!last && end - done > lineLimit) {
+                // Too long to hold: matched as it comes from now on.
+                const qint64 bytes = sourceBytesOf(data + done, end - done);
+                longLine.Begin(decodedEnd - bytes);
+                if (longLine.Feed(data + done, end - done, bytes, out, stop) ==
+                    FileSource::ReadResult::Cancelled)
+                    return cancelled();
+                done = end;
+            }
         }
-        if (!out.Flush(result.Error)) {
+        text.Consume(done);
+        if (!out.Flush()) {
             result.State = Status::Failed;
+            result.Error = out.Error();
             return result;
         }
         const int now = size > 0 ? int(std::min<qint64>(pos * 100 / size, 100)) : 100;
@@ -435,17 +671,16 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
             progress(now);
         percent = now;
     }
-    if (stop.stop_requested()) {
-        result.State = Status::Cancelled;
-        return result;
-    }
+    if (stop.stop_requested())
+        return cancelled();
     result.LinesWritten = out.Lines();
     if (out.Lines() == 0) {
         result.State = Status::NoLines;
         return result;
     }
-    if (!out.Commit(result.Error)) {
+    if (!out.Commit()) {
         result.State = Status::Failed;
+        result.Error = out.Error();
         return result;
     }
     result.State = Status::Written;

@@ -23,6 +23,9 @@ struct TFilterLogOptions
     // Runs the matcher once per line instead of over whole blocks; the
     // result is the same, only slower (kept as the reference).
     bool LineByLine = false;
+    // Lines longer than this are matched piece by piece (0: the default,
+    // FilterLogLongLineBytes).
+    qsizetype LongLineBytes = 0;
 };
 
 struct TFilterLogResult
@@ -44,6 +47,12 @@ struct TFilterLogResult
 // cache between the read and the search.
 inline constexpr qint64 FilterLogBlockBytes = qint64(256) << 10;
 
+// The longest line a run holds whole. A longer one is matched as it is read
+// (TLongLineMatcher: exact for plain text and for most expressions, else
+// judged on its first FilterLogLongLineBytes bytes) and, when it passes,
+// copied from the source; so a run's memory is bounded whatever its lines.
+inline constexpr qsizetype FilterLogLongLineBytes = qsizetype(16) << 20;
+
 // Called with the percent read (0 to 100) whenever it changes, on the
 // thread that runs the filter.
 using TFilterProgress = std::function<void(int percent)>;
@@ -51,10 +60,11 @@ using TFilterProgress = std::function<void(int percent)>;
 // Writes the filtered copy of source to dest. The result goes to a
 // temporary file in dest's folder and is renamed over dest only when
 // complete, so a failure or a stop never leaves a partial file and never
-// destroys the file it was to replace. The source is read in large blocks
-// up to the size it had at the start; a source that shrinks or goes away
-// meanwhile ends the run at its new end. Runs on any thread; a stop is
-// seen between blocks.
+// destroys the file it was to replace. A new dest gets the source's
+// permissions at most (read and write bits, less the umask); a replaced one
+// keeps its own. The source is read in large blocks up to the size it had
+// at the start; a source that shrinks or goes away meanwhile ends the run at
+// its new end. Runs on any thread; a stop is seen between blocks.
 TFilterLogResult FilterLog(const QString &source, const QString &dest,
                            const TFilterLogOptions &options, const TFilterProgress &progress = {},
                            std::stop_token stop = {});

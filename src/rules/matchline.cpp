@@ -2,6 +2,9 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Bytes of the UTF-8 character that starts at p (1 for a stray byte).
@@ -28,13 +31,15 @@ TLineMatcher::TLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSen
         m_regex = TRuleRegex(pattern, TRuleRegex::Flavour::Literal, false);
 }
 
-bool TLineMatcher::Raw(const char *line, qsizetype size) const
+TRuleRegex::Result TLineMatcher::Test(const char *line, qsizetype size) const
 {
     if (size <= 0 || m_pattern.isEmpty())
-        return false;
+        return TRuleRegex::Result::NoMatch;
     if (!m_isRegex && m_caseSensitive)
-        return QByteArrayView(line, size).indexOf(QByteArrayView(m_pattern)) >= 0;
-    return m_regex.Matches(line, size);
+        return QByteArrayView(line, size).indexOf(QByteArrayView(m_pattern)) >= 0
+                   ? TRuleRegex::Result::Match
+                   : TRuleRegex::Result::NoMatch;
+    return m_regex.Find(line, size);
 }
 
 bool TLineMatcher::Matches(const char *line, qsizetype size) const
@@ -60,6 +65,81 @@ QByteArray TSubstringReplacer::Apply(const QByteArray &line) const
 {
     if (line.isEmpty() || !m_regex.IsValid())
         return line;
+    // \G holds only where a search starts: searches must start at 0.
+    if (m_pattern.contains("\\G"))
+        return ApplyFromStart(line);
+
+    // The loop of ApplyFromStart in one pass. A search from the start of
+    // the changed text finds nothing before the last replacement (the text
+    // there is as it was, and held no match), so each search starts where
+    // the last replaced match starts; a match there again ends the loop.
+    //
+    // The changed text is out + buf[cur, end). Each replacement is written
+    // into the bytes of buf already used, right before the rest of the line,
+    // after a copy of the last characters of out for look-behinds, so that
+    // the search runs on buf[subject, end) without moving the rest.
+    QByteArray buf(line.constData(), line.size());
+    QByteArray out;
+    out.reserve(line.size());
+    const qsizetype contextBytes = 4 * (2 * qsizetype(m_regex.MaxLookbehind()) + 2);
+    const TRuleRegex::Text text =
+        TRuleRegex::IsValidUtf8(line.constData(), line.size()) &&
+                TRuleRegex::IsValidUtf8(m_replacement.constData(), m_replacement.size())
+            ? TRuleRegex::Text::ValidUtf8
+            : TRuleRegex::Text::InvalidUtf8;
+    qsizetype subject = 0;
+    qsizetype cur = 0;
+    qsizetype last = -1;
+    bool atLineStart = true;
+    for (;;) {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        if (m_regex.Find(buf.constData() + subject, buf.size() - subject, cur - subject, &start,
+                         &end, text, !atLineStart) != TRuleRegex::Result::Match)
+            break;
+        start += subject;
+        end += subject;
+        // A replacement that matches again, or a match with nothing to replace.
+        if (start == last || end <= start)
+            break;
+        out.append(buf.constData() + cur, start - cur);
+        qsizetype chars = 0;
+        for (qsizetype p = start; p < end; p += CharBytes(buf.constData(), end, p))
+            ++chars;
+        const qsizetype replaced = chars * m_replacement.size();
+        qsizetype context = std::min(out.size(), contextBytes);
+        while (context < out.size() && context > 0 &&
+               (static_cast<unsigned char>(out[out.size() - context]) & 0xC0) == 0x80)
+            ++context;
+        const char *tail = out.constData() + out.size() - context;
+        if (end - replaced - context >= 0) {
+            cur = end - replaced;
+            subject = cur - context;
+            std::memcpy(buf.data() + subject, tail, size_t(context));
+            for (qsizetype p = cur; p < end; p += m_replacement.size())
+                std::memcpy(buf.data() + p, m_replacement.constData(),
+                            size_t(m_replacement.size()));
+        } else {
+            // No room before the rest (a wider replacement near the start).
+            QByteArray rebuilt;
+            rebuilt.reserve(context + replaced + buf.size() - end);
+            rebuilt.append(tail, context);
+            for (qsizetype i = 0; i < chars; ++i)
+                rebuilt.append(m_replacement);
+            rebuilt.append(buf.constData() + end, buf.size() - end);
+            buf = std::move(rebuilt);
+            subject = 0;
+            cur = context;
+        }
+        atLineStart = context == out.size();
+        last = cur;
+    }
+    out.append(buf.constData() + cur, buf.size() - cur);
+    return out;
+}
+
+QByteArray TSubstringReplacer::ApplyFromStart(const QByteArray &line) const
+{
     QByteArray result = line;
     qsizetype last = -1;
     for (;;) {

@@ -25,9 +25,15 @@ public:
     const QByteArray &Pattern() const { return m_pattern; }
     // The test of the pattern alone, without the inversion: whether the
     // line holds a match (false for an empty line or pattern).
-    bool Raw(const char *line, qsizetype size) const;
+    bool Raw(const char *line, qsizetype size) const
+    {
+        return Test(line, size) == TRuleRegex::Result::Match;
+    }
+    // The same, telling a matcher that gave up (Failed: the match limit)
+    // from one that found nothing.
+    TRuleRegex::Result Test(const char *line, qsizetype size) const;
     // False for a regular expression that does not compile; its reason.
-    bool IsValid() const { return m_pattern.isEmpty() || m_regex.IsValid(); }
+    bool IsValid() const { return m_pattern.isEmpty() || !m_isRegex || m_regex.IsValid(); }
     const TRuleRegex &Regex() const { return m_regex; }
 
 private:
@@ -43,11 +49,12 @@ bool MatchLine(const QByteArray &line, const QByteArray &pattern, bool isRegex, 
                bool invert);
 
 // One sub-strings filter pass, compiled once: every character of a match of
-// the pattern is overwritten by one replacement character. Matching starts
-// again at the beginning of the changed text after each replacement and
-// ends when no match is left or a match starts where the one before did
-// (so a replacement character that matches the pattern ends it too).
-// Characters are UTF-8 code points, so the count of characters stays.
+// the pattern is overwritten by one replacement character. Matching goes on
+// in the changed text after each replacement and ends when no match is left
+// or a match starts where the one before did (so a replacement character
+// that matches the pattern ends it too). Characters are UTF-8 code points,
+// so the count of characters stays. Time is linear in the line: a match that
+// only a replacement creates before the replaced text is not looked for.
 class TSubstringReplacer
 {
 public:
@@ -60,6 +67,9 @@ public:
     QByteArray Apply(const QByteArray &line) const;
 
 private:
+    // Searches from the start of the changed text after every replacement.
+    QByteArray ApplyFromStart(const QByteArray &line) const;
+
     QByteArray m_pattern;
     QByteArray m_replacement = ".";
     TRuleRegex m_regex;

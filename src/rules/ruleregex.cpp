@@ -1,15 +1,20 @@
 #include "rules/ruleregex.h"
 
+#include <cstring>
+
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 struct TRuleRegex::Compiled
 {
-    pcre2_code *Code = nullptr;
+    pcre2_code *Code = nullptr;    // for valid text (or any text, without UTF)
+    pcre2_code *Invalid = nullptr; // for text with invalid UTF-8; null without UTF
     pcre2_match_context *Context = nullptr;
+    bool Jit = false; // Code has JIT code: matched without pcre2_match's checks
     ~Compiled()
     {
         pcre2_match_context_free(Context);
+        pcre2_code_free(Invalid);
         pcre2_code_free(Code);
     }
 };
@@ -45,10 +50,10 @@ TRuleRegex::TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSens
     quint32 newline = PCRE2_NEWLINE_CRLF;
     switch (flavour) {
     case Flavour::Line:
-        options |= PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_DOTALL;
+        options |= PCRE2_UTF | PCRE2_DOTALL;
         break;
     case Flavour::Block:
-        options |= PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_MULTILINE;
+        options |= PCRE2_UTF | PCRE2_MULTILINE;
         newline = PCRE2_NEWLINE_ANYCRLF;
         break;
     case Flavour::Literal:
@@ -57,19 +62,31 @@ TRuleRegex::TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSens
     }
     pcre2_compile_context *cc = pcre2_compile_context_create(nullptr);
     pcre2_set_newline(cc, newline);
+    const auto compile = [&](quint32 extra, int &error, PCRE2_SIZE &offset) {
+        return pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
+                             PCRE2_SIZE(pattern.size()), options | extra, &error, &offset, cc);
+    };
     int error = 0;
     PCRE2_SIZE offset = 0;
-    pcre2_code *code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
-                                     PCRE2_SIZE(pattern.size()), options, &error, &offset, cc);
+    pcre2_code *code = compile(0, error, offset);
+    pcre2_code *invalid = nullptr;
+    if (code && (options & PCRE2_UTF)) {
+        int unused = 0;
+        PCRE2_SIZE at = 0;
+        invalid = compile(PCRE2_MATCH_INVALID_UTF, unused, at);
+    }
     pcre2_compile_context_free(cc);
     if (!code) {
         m_error = ErrorMessage(error);
         m_errorOffset = qsizetype(offset);
         return;
     }
-    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE); // without JIT it still matches, slower
+    // Without JIT it still matches, slower.
+    const bool jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
     auto compiled = std::make_shared<Compiled>();
     compiled->Code = code;
+    compiled->Jit = jit;
+    compiled->Invalid = invalid;
     compiled->Context = pcre2_match_context_create(nullptr);
     pcre2_set_match_limit(compiled->Context, MatchLimit);
     pcre2_set_depth_limit(compiled->Context, MatchLimit);
@@ -77,13 +94,31 @@ TRuleRegex::TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSens
 }
 
 TRuleRegex::Result TRuleRegex::Find(const char *subject, qsizetype size, qsizetype start,
-                                    qsizetype *matchStart, qsizetype *matchEnd) const
+                                    qsizetype *matchStart, qsizetype *matchEnd, Text text,
+                                    bool notAtLineStart) const
 {
     if (!m_code || start > size)
         return Result::NoMatch;
     pcre2_match_data *data = ThreadMatchData();
-    const int rc = pcre2_match(m_code->Code, reinterpret_cast<PCRE2_SPTR>(subject),
-                               PCRE2_SIZE(size), PCRE2_SIZE(start), 0, data, m_code->Context);
+    const pcre2_code *code = m_code->Code;
+    quint32 options = notAtLineStart ? PCRE2_NOTBOL : 0;
+    if (m_code->Invalid) {
+        if (text == Text::Unknown)
+            text = IsValidUtf8(subject, size) ? Text::ValidUtf8 : Text::InvalidUtf8;
+        if (text == Text::InvalidUtf8)
+            code = m_code->Invalid;
+        else
+            options |= PCRE2_NO_UTF_CHECK;
+    }
+    // The text is known valid here: the JIT's own entry skips pcre2_match's
+    // checks, which cost as much as a short search (a repaint makes many).
+    const auto *text8 = reinterpret_cast<PCRE2_SPTR>(subject);
+    const int rc =
+        code == m_code->Code && m_code->Jit
+            ? pcre2_jit_match(m_code->Code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start),
+                              options & ~quint32(PCRE2_NO_UTF_CHECK), data, m_code->Context)
+            : pcre2_match(code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start), options, data,
+                          m_code->Context);
     if (rc == PCRE2_ERROR_NOMATCH)
         return Result::NoMatch;
     if (rc < 0)
@@ -94,4 +129,69 @@ TRuleRegex::Result TRuleRegex::Find(const char *subject, qsizetype size, qsizety
     if (matchEnd)
         *matchEnd = qsizetype(std::max(ov[1], ov[0])); // \K may put the end first
     return Result::Match;
+}
+
+int TRuleRegex::MaxLookbehind() const
+{
+    uint32_t chars = 0;
+    if (m_code)
+        pcre2_pattern_info(m_code->Code, PCRE2_INFO_MAXLOOKBEHIND, &chars);
+    return int(chars);
+}
+
+bool TRuleRegex::IsValidUtf8(const char *text, qsizetype size)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(text);
+    qsizetype i = 0;
+    while (i < size) {
+        // ASCII eight bytes at a time.
+        if (i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, s + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const int length = Utf8CharLength(s, i, size);
+        if (length <= 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+int Utf8CharLength(const unsigned char *s, qsizetype i, qsizetype n)
+{
+    const unsigned c = s[i];
+    if (c < 0x80)
+        return 1;
+    int length = 0;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0)
+            low = 0xA0;
+        else if (c == 0xED)
+            high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0)
+            low = 0x90;
+        else if (c == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    for (int k = 1; k < length; ++k) {
+        if (i + k >= n)
+            return -1;
+        const unsigned b = s[i + k];
+        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
 }

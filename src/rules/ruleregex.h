@@ -11,6 +11,12 @@
 //
 // A match limit ends a catastrophic backtrack (such as "(a+)+$" on a long
 // run of a's) as Failed, which callers count as no match.
+//
+// Text that is not valid UTF-8 goes to PCRE2's interpreter in its
+// invalid-UTF mode, where no match crosses or takes in an invalid byte.
+// Valid text goes to the JIT compiled for valid text: the JIT's own
+// invalid-UTF mode (PCRE2 10.42) gets \W, \S, \D, \B and look-behinds wrong
+// next to any non-ASCII character, valid or not.
 class TRuleRegex
 {
 public:
@@ -25,6 +31,8 @@ public:
         Literal,
     };
     enum class Result { Match, NoMatch, Failed };
+    // What the caller knows of a subject: Unknown has it checked at each call.
+    enum class Text { Unknown, ValidUtf8, InvalidUtf8 };
 
     // About 0.2 ms of a hopeless search: a screen of such lines still
     // repaints at once, and sound expressions stay far below it.
@@ -40,12 +48,18 @@ public:
 
     // The leftmost match in subject[start, size) (the bytes before start
     // are seen by look-behinds). matchStart and matchEnd may be null.
+    // notAtLineStart: "^" does not hold at subject[0].
     Result Find(const char *subject, qsizetype size, qsizetype start = 0,
-                qsizetype *matchStart = nullptr, qsizetype *matchEnd = nullptr) const;
+                qsizetype *matchStart = nullptr, qsizetype *matchEnd = nullptr,
+                Text text = Text::Unknown, bool notAtLineStart = false) const;
     bool Matches(const char *subject, qsizetype size) const
     {
         return Find(subject, size) == Result::Match;
     }
+    // The longest look-behind of the pattern, in characters.
+    int MaxLookbehind() const;
+
+    static bool IsValidUtf8(const char *text, qsizetype size);
 
 private:
     struct Compiled;
@@ -53,3 +67,8 @@ private:
     QString m_error;
     qsizetype m_errorOffset = -1;
 };
+
+// Bytes of the valid UTF-8 character at s[i] of s[0, n): 0 when s[i] starts
+// no valid character, -1 when n ends inside one that may still be valid.
+// As strict as PCRE2: no overlong forms, surrogates or values past U+10FFFF.
+int Utf8CharLength(const unsigned char *s, qsizetype i, qsizetype n);

@@ -29,13 +29,14 @@ public:
             ::unlink(m_path.constData());
     }
 
-    bool Create(const QByteArray &folder, const QByteArray &name)
+    // mode: as open() takes it (the umask applies).
+    bool Create(const QByteArray &folder, const QByteArray &name, mode_t mode)
     {
         static std::atomic<int> counter = 0;
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QByteArray path = folder + "/." + name + ".tmp" + QByteArray::number(::getpid()) +
                                     '-' + QByteArray::number(++counter);
-            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (m_fd >= 0) {
                 m_path = path;
                 return true;
@@ -109,14 +110,15 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
     if (exists && !S_ISREG(old.st_mode))
         return fail(QStringLiteral("Not a regular file"));
 
+    // Replacing a file, the new one is its owner's alone until it is
+    // complete and takes the old one's mode just before its name: never
+    // wider than the file it replaces, not even for a moment.
     TempFile temp;
-    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName())))
+    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName()),
+                     exists ? old.st_mode & 0600 : 0666))
         return fail(ErrnoText(errno));
-    if (exists) {
-        ::fchmod(temp.Fd(), old.st_mode & 07777);
-        if (::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
-            // Only root may give a file away; others keep their own ownership.
-        }
+    if (exists && ::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
+        // Only root may give a file away; others keep their own ownership.
     }
     step(AtomicWriteStep::TempCreated);
 
@@ -128,7 +130,7 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
         return fail(ErrnoText(errno));
     step(AtomicWriteStep::Written);
 
-    if (::fsync(temp.Fd()) != 0)
+    if ((exists && ::fchmod(temp.Fd(), old.st_mode & 07777) != 0) || ::fsync(temp.Fd()) != 0)
         return fail(ErrnoText(errno));
     step(AtomicWriteStep::Synced);
     if (!temp.Close())

@@ -2,6 +2,8 @@
 
 #include "viewer/filesource.h"
 
+#include "text/guard.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -177,6 +179,20 @@ qint64 LineStarts::RangeFor(qint64 bufferPos, qint64 bufferSize, qint64 bufSize)
 
 bool LineStarts::CountLines(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
                             std::stop_token stop, int blockSize)
+{
+    try {
+        return Count(source, size, unit, maxCount, stop, blockSize);
+    } catch (...) {
+        // A count that cannot finish (no memory for its table) leaves no
+        // numbers; it must never take its caller, or its thread, down.
+        Clear();
+        ReportCurrentException();
+        return false;
+    }
+}
+
+bool LineStarts::Count(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
+                       std::stop_token stop, int blockSize)
 {
     Clear();
     size = std::clamp<qint64>(size, 0, BufSizeMax);

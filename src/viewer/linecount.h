@@ -46,8 +46,9 @@ public:
     // file is shorter). size is clamped to BufSizeMax and maxCount to
     // [CountMin, CountMax]; at most maxCount - 1 starts are kept, as line 1
     // needs no entry. blockSize is the read grain (rounded up to whole
-    // characters). False, with an empty table, when a read fails or
-    // stop is requested.
+    // characters). False, with an empty table, when a read fails, stop is
+    // requested or the count throws (reported through the general error
+    // message, never passed on).
     bool CountLines(const FileSource &source, qint64 size, LineCountUnit unit,
                     int maxCount = CountDefault, std::stop_token stop = {},
                     int blockSize = DefaultBlockSize);
@@ -63,6 +64,9 @@ public:
     void Clear();
 
 private:
+    bool Count(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
+               std::stop_token stop, int blockSize);
+
     std::vector<qint32> m_starts;
     qint64 m_counted = 0;
 };

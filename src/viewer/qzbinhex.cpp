@@ -7,6 +7,7 @@
 #include "watch/qzfilenotification.h"
 #include "watch/qzfilenotificationsimple.h"
 #include "text/contract.h"
+#include "text/fproc.h"
 #include "text/guard.h"
 #include "text/messages.h"
 #include "text/sproc.h"
@@ -136,11 +137,17 @@ bool TQzBinHex::OpenSource(OpenKind kind, bool fromWatcher)
     const qint64 oldSize = m_doc.FileSize();
 
     CloseSource();
-    if (kind == OpenKind::Fresh)
+    if (kind == OpenKind::Fresh) {
         ResetMouseState();
+        m_waitingForFile = false;
+    }
     m_lastReloadReason = TQzReloadReason::None;
     if (m_fileName.isEmpty())
         return true;
+    // A file waited for opens when its watcher sees it, without a message before.
+    if (m_waitingForFile && !IsFileExist(m_fileName))
+        return false;
+    m_waitingForFile = false;
 
     switch (m_doc.OpenFile(m_fileName, kind == OpenKind::KeepPosition)) {
     case ViewDocument::OpenResult::CannotOpen:

@@ -193,6 +193,11 @@ public:
 
     bool AutoReload() const { return m_autoReload; }
     void SetAutoReload(bool value);
+    // Shows nothing and, with AutoReload, watches the name until a file of
+    // that name appears; then opens it and follows it, as "tail -F" does. A
+    // watched file that is deleted or moved away is waited for the same way.
+    void WaitForFile(const QString &fileName);
+    bool WaitingForFile() const { return m_waitingForFile; }
     bool AutoReloadBeep = false;
     bool AutoReloadFollowTail = true;
     bool AutoReloadSimple = false;
@@ -401,7 +406,12 @@ private:
     };
     void CloseSource();
     void StopWatchers();
-    void ArmWatcher(bool start = true);
+    // allowMissing: watch the name of a file that is not there (yet).
+    void ArmWatcher(bool start = true, bool allowMissing = false);
+    // The source is closed: watch the file's name until it appears.
+    void StartWaiting();
+    // Opens a file waited for that is there already.
+    void CatchUp();
     // The notification watch ended by itself: poll instead.
     void NotifierEnded();
     void BringIntoView(qint64 position);
@@ -552,6 +562,7 @@ private:
 
     bool m_searchRunning = false;
     bool m_reloadPending = false;
+    bool m_waitingForFile = false;
     TQzReloadReason m_lastReloadReason = TQzReloadReason::None;
 
     // --- Search (qzbinhex_search.cpp)

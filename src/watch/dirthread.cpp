@@ -14,7 +14,10 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -48,6 +51,25 @@ struct DirCloser
     void operator()(DIR *dir) const { ::closedir(dir); }
 };
 
+// The error as the general error report shows it: what the watch was doing,
+// then the exception's own text.
+std::exception_ptr Described(std::exception_ptr error) noexcept
+{
+    try {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception &e) {
+            return std::make_exception_ptr(std::runtime_error(
+                std::string("Exception while waiting for notification: ") + e.what()));
+        } catch (...) {
+            return std::make_exception_ptr(
+                std::runtime_error("Exception while waiting for notification"));
+        }
+    } catch (...) {
+        return error; // no memory for the words: the bare exception
+    }
+}
+
 } // namespace
 
 void TDirThreadLink::Cut()
@@ -78,11 +100,11 @@ void TDirThreadLink::ArmTimer()
         m_timer->SetEnabled(true);
 }
 
-void TDirThreadLink::PostMessage(const QString &text)
+void TDirThreadLink::PostException(std::exception_ptr error)
 {
     const std::lock_guard lock(m_lock);
     if (m_owner)
-        m_owner->PostMessage(text);
+        m_owner->PostException(std::move(error));
 }
 
 void TDirThreadLink::PostEnded(bool reported)
@@ -180,6 +202,8 @@ bool TDirThread::IsReported(quint32 eventMask, quint32 filter)
 
 void TDirThread::run()
 {
+    // Nothing may leave run(): Qt would end the program. Even the report of
+    // a failure may fail for want of memory; the thread ends all the same.
     bool ended = false; // by itself, while watching
     bool reported = false;
     try {
@@ -190,14 +214,19 @@ void TDirThread::run()
         }
         // Otherwise Active stays false; Start notices the ended thread.
     } catch (...) {
-        // Nothing may escape run(); the GUI thread shows it.
-        m_link->PostMessage(QStringLiteral("Exception while waiting for notification"));
         ended = reported = true;
+        try {
+            m_link->PostException(Described(std::current_exception()));
+        } catch (...) {
+        }
     }
     m_inotify.reset();
-    m_link->WakeWaiter();
-    if (ended)
-        m_link->PostEnded(reported);
+    try {
+        m_link->WakeWaiter();
+        if (ended)
+            m_link->PostEnded(reported);
+    } catch (...) {
+    }
 }
 
 bool TDirThread::WatchRoot()

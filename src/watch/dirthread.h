@@ -7,6 +7,7 @@
 #include <QString>
 #include <QThread>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,8 @@ public:
     void SetActive(bool value);
     void WakeWaiter();
     void ArmTimer();
-    void PostMessage(const QString &text);
+    // What the worker threw, for the general error report on the GUI thread.
+    void PostException(std::exception_ptr error);
     // The watch ended without being asked to; reported: a message was posted.
     void PostEnded(bool reported);
 
@@ -45,7 +47,8 @@ using TFileProbe = std::function<FileSnapshot(const QString &)>;
 // The worker of TQzFileNotification: watches one folder (with its subfolders
 // in subtree mode) through inotify and, for every reported change, enables
 // the owner's timer. It never calls OnChanged and never touches the GUI; a
-// message it must show is queued to the owner on the GUI thread.
+// message it must show is queued to the owner on the GUI thread. Whatever
+// it throws ends the watch and goes to the general error report.
 //
 // In single-file mode it watches the file's folder and reports only when a
 // fresh snapshot of the file differs from the last one in a watched field.

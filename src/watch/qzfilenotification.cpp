@@ -209,8 +209,10 @@ void TQzFileNotification::TimerTick()
         OnChanged();
 }
 
-void TQzFileNotification::PostMessage(const QString &text)
+void TQzFileNotification::PostException(std::exception_ptr error)
 {
-    QMetaObject::invokeMethod(m_guiContext.get(), Guarded([text] { ShowError(text); }),
+    // Rethrown inside the guarded call, which hands it to the general report.
+    QMetaObject::invokeMethod(m_guiContext.get(),
+                              Guarded([error] { std::rethrow_exception(error); }),
                               Qt::QueuedConnection);
 }

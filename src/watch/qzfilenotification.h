@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <condition_variable>
@@ -91,8 +92,8 @@ private:
     void PostWorkerEnded(quint64 generation, bool reported);
     void WorkerEnded(quint64 generation, bool reported);
     void TimerTick();
-    // Worker side: shows a message on the GUI thread later.
-    void PostMessage(const QString &text);
+    // Worker side: reports what it threw on the GUI thread later.
+    void PostException(std::exception_ptr error);
 
     QString m_directory;
     QString m_fileName;

@@ -33,13 +33,13 @@ TQzFileNotificationSimple::TQzFileNotificationSimple() : m_timer(std::make_uniqu
 
 TQzFileNotificationSimple::~TQzFileNotificationSimple() = default;
 
-void TQzFileNotificationSimple::WatchFile(const QString &fileName)
+void TQzFileNotificationSimple::WatchFile(const QString &fileName, bool allowMissing)
 {
     const bool wasEnabled = m_timer->isActive();
     m_timer->stop();
     m_fileName = fileName;
     TakeSnapshot(&m_exists, &m_size, &m_lastWrite);
-    if (!m_fileName.isEmpty() && !m_exists)
+    if (!m_fileName.isEmpty() && !m_exists && !allowMissing)
         throw FileWatchError(QStringLiteral("File to watch doesn't exist"));
     if (wasEnabled)
         m_timer->start();

@@ -24,8 +24,10 @@ public:
 
     // Replaces the watched file and its snapshot without raising OnChanged.
     // Throws FileWatchError("File to watch doesn't exist") for a non-empty
-    // name that does not exist; Timer is left stopped then, else as it was.
-    void WatchFile(const QString &fileName);
+    // name that does not exist, unless allowMissing; Timer is left stopped
+    // then, else as it was. A missing file watched raises OnChanged when it
+    // appears.
+    void WatchFile(const QString &fileName, bool allowMissing = false);
     const QString &FileName() const { return m_fileName; }
 
     // One poll. Does nothing while another poll runs (an OnChanged handler

@@ -4,6 +4,7 @@
 #include "formfixture.h"
 
 #include "app/formfilter.h"
+#include "text/guard.h"
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
@@ -13,6 +14,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+
+#include <new>
 
 namespace {
 
@@ -162,6 +165,30 @@ TEST_F(FilterTest, FailuresShowTheirReasonAndLeaveTheDialogUsable)
         EXPECT_TRUE(Usable(dialog));
     }
     EXPECT_EQ(ReadFile(source), "one\ntwo\n");
+}
+
+// Whatever the run throws on its worker (no memory under a limit) must not
+// end the program: the general error report shows it, the run ends as
+// failed and the dialog is usable again.
+TEST_F(FilterTest, ARunThatThrowsIsReportedAndLeavesTheDialogUsable)
+{
+    const QString source = WriteFile("app.log", "one\ntwo\n");
+    TFormFilter dialog;
+    dialog.SetSource(source, 0);
+    Set(dialog, PathOf("out.log"), "o");
+    dialog.RunFilter = [](const QString &, const QString &, const TFilterLogOptions &,
+                          const TFilterProgress &progress, std::stop_token) -> TFilterLogResult {
+        progress(40);
+        throw std::bad_alloc();
+    };
+    Filter(dialog);
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Caption, ProgramTitle());
+    EXPECT_EQ(m_sink.Messages()[0].Text, "std::bad_alloc");
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Error);
+    EXPECT_TRUE(Usable(dialog));
+    EXPECT_EQ(Child<QProgressBar>(dialog, "Gauge1")->value(), 0);
+    EXPECT_FALSE(QFile::exists(PathOf("out.log")));
 }
 
 TEST_F(FilterTest, CancelDuringARunStopsItAndLeavesNoFile)

@@ -154,11 +154,15 @@ TEST_F(RefreshTest, StatusBarDescribesTheFileOnDisk)
     EXPECT_EQ(PanelTexts(form), QStringList(4, QString()));
 }
 
-TEST_F(RefreshTest, StatusBarOfAMissingFileKeepsOnlyTheEncoding)
+// A missing file is waited for, and the status bar says so: never a
+// silent blank tab.
+TEST_F(RefreshTest, StatusBarOfAMissingFileSaysItIsWaitedFor)
 {
     TFormView &form = MakeForm();
-    form.OpenFileTab(PathOf("missing.log"));
-    EXPECT_EQ(PanelTexts(form), QStringList({"", "", "ANSI (Windows)", ""}));
+    const QString path = PathOf("missing.log");
+    form.OpenFileTab(path);
+    EXPECT_EQ(PanelTexts(form), QStringList({"", "", "ANSI (Windows)",
+                                             "Deleted; waiting for it to appear again: " + path}));
 }
 
 TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
@@ -198,7 +202,10 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     TQzBinHex *view = form.ActiveView();
     ASSERT_TRUE(QFile::remove(path));
     view->SimpleNotifier()->Poll();
-    ASSERT_TRUE(view->FileName().isEmpty()) << "the viewer let go of the deleted file";
+    ASSERT_TRUE(view->WaitingForFile()) << "the viewer waits for the deleted file";
+    form.RefreshTimerTimer();
+    EXPECT_EQ(PanelTexts(form), QStringList({"", "", "ANSI (Windows)",
+                                             "Deleted; waiting for it to appear again: " + path}));
 
     form.acFileReloadExecute();
     EXPECT_FALSE(view->SourceAssigned()) << "still gone: nothing to open";

@@ -11,6 +11,7 @@
 #include <stop_token>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -325,6 +326,128 @@ TEST_F(FilterLogTest, ASourceThatShrinksOrGoesAwayEndsAtItsNewEnd)
         EXPECT_EQ(FilterLog(*opened, PathOf(QStringLiteral("out2.log")), options).State,
                   Status::Written);
     }
+}
+
+// Lines longer than a run holds are matched as they are read and copied
+// from the source when they pass: the output is the one whole lines give.
+TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)
+{
+    const qsizetype block = FilterLogBlockBytes;
+    const auto run = [](qsizetype n, const QByteArray &at, qsizetype where) {
+        QByteArray line(n, 'a');
+        line.replace(where, at.size(), at);
+        return line;
+    };
+    QByteArray data = "first ERROR timeout=1\n";
+    data += run(3 * block, "ERROR timeout=5", block - 40); // the match spans a block edge
+    data += "\r\n";
+    data += run(2 * block, "ERROR", 10) + "\n";                       // matches early
+    data += run(2 * block, " ERROR timeout=", 2 * block - 15) + "\n"; // at its very end
+    data += run(2 * block + 7, "", 0) + "\n";                         // no match
+    // A CR LF pair cut by a block edge right after a long line.
+    data += run(4 * block - data.size() - 1, "timeout=9 ERROR", 100) + "\r\nlast ERROR";
+    const QByteArray patterns[] = {"ERROR.*timeout=[0-9]+", "ERROR$",  "^a+ ERROR",
+                                   "timeout=\\d\\b",        "(a)\\1a", "zzz"};
+    for (const QByteArray &pattern : patterns) {
+        for (int flags = 0; flags < 4; ++flags) {
+            TFilterLogOptions options;
+            options.Filter = pattern;
+            options.IsRegex = true;
+            options.Invert = flags & 1;
+            options.CaseSensitive = flags & 2;
+            SCOPED_TRACE(testing::Message() << pattern.toStdString() << ", flags " << flags);
+            const QByteArray whole = Filter(data, options);
+            options.LongLineBytes = block / 4;
+            EXPECT_EQ(Filter(data, options), whole);
+        }
+    }
+    TFilterLogOptions plain;
+    plain.Filter = "error TIMEOUT=5";
+    const QByteArray whole = Filter(data, plain);
+    ASSERT_NE(whole, "<missing>");
+    plain.LongLineBytes = 1000;
+    EXPECT_EQ(Filter(data, plain), whole);
+
+    // UTF-16 with a byte-order mark: the copy read again must be decoded the
+    // same way, surrogate pairs cut by a block edge too.
+    QString text = QStringLiteral("\uFEFF") + QString(block / 2 - 2, u'x') +
+                   QStringLiteral("\U0001F600 \u00e9 ERROR ") + QString(block, u'y') +
+                   QStringLiteral("\nshort ERROR\n");
+    for (const int encoding : {1, 2}) {
+        QByteArray bytes;
+        for (const QChar c : text) {
+            const char lo = char(c.unicode() & 0xFF);
+            const char hi = char(c.unicode() >> 8);
+            bytes += encoding == 1 ? lo : hi;
+            bytes += encoding == 1 ? hi : lo;
+        }
+        TFilterLogOptions options;
+        options.Encoding = encoding;
+        const QByteArray expected =
+            text.mid(1, text.indexOf(u'\n') - 1).toUtf8() + "\r\nshort ERROR\r\n";
+        options.Filter = "error";
+        options.LongLineBytes = 1000;
+        SCOPED_TRACE(encoding);
+        EXPECT_EQ(Filter(bytes, options), expected);
+    }
+}
+
+// A filtered copy of a protected log must not be readable by everyone.
+TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
+{
+    QByteArray data;
+    while (data.size() < 3 * FilterLogBlockBytes)
+        data += "keep this line\n";
+    const struct
+    {
+        const char *name;
+        mode_t source;
+        mode_t umask;
+        int existing; // the mode of a file replaced, or -1
+        mode_t expected;
+    } cases[] = {
+        {"a private source", 0600, 022, -1, 0600},
+        {"a readable source", 0644, 022, -1, 0644},
+        {"the umask narrows further", 0664, 077, -1, 0600},
+        {"execute bits are dropped", 0750, 022, -1, 0640},
+        {"a replaced file keeps its own mode", 0600, 022, 0644, 0644},
+        {"... also a narrower one", 0644, 022, 0600, 0600},
+    };
+    const mode_t saved = ::umask(022);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = Put(QStringLiteral("in.log"), data);
+        ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), c.source), 0);
+        const QString dest = PathOf(QStringLiteral("out.log"));
+        QFile::remove(dest);
+        if (c.existing >= 0) {
+            Put(QStringLiteral("out.log"), "old\n");
+            ASSERT_EQ(::chmod(QFile::encodeName(dest).constData(), mode_t(c.existing)), 0);
+        }
+        std::vector<mode_t> temps; // the temporary file's modes while it fills
+        TFilterLogOptions options;
+        options.Filter = "keep";
+        ::umask(c.umask);
+        const TFilterLogResult result = FilterLog(source, dest, options, [&](int) {
+            for (const QString &name : Entries()) {
+                struct stat st;
+                if (name.startsWith(QLatin1String(".out.log.tmp")) &&
+                    ::stat(QFile::encodeName(PathOf(name)).constData(), &st) == 0)
+                    temps.push_back(st.st_mode & 07777);
+            }
+        });
+        ::umask(022);
+        ASSERT_EQ(result.State, Status::Written);
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(dest).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.expected);
+        ASSERT_FALSE(temps.empty());
+        for (const mode_t mode : temps) {
+            EXPECT_EQ(mode & ~(c.source & 0666), 0u) << std::oct << mode;
+            EXPECT_EQ(mode & ~c.expected, 0u) << std::oct << mode;
+        }
+    }
+    ::umask(saved);
 }
 
 TEST(BlockSafePattern, FlagsWhatCanSeePastALineEnd)

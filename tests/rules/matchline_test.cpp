@@ -46,6 +46,12 @@ TEST(MatchLine, DecidesLinesAsTheRulesAndFilteredLogsNeed)
          true},
         {"invalid UTF-8 in a line still matches around it", "ab\xff\xfe cd", "cd", true, false,
          false, true},
+        {"\\S takes in letters beyond ASCII", "x=\xc3\xa9t\xc3\xa9", "=\\S+$", true, false, false,
+         true},
+        {"\\W is any non-word character", "caf\xc3\xa9", "f\\W", true, false, false, true},
+        {"\\D too", "\xc3\xa9", "^\\D$", true, false, false, true},
+        {"... also beside bytes that are no UTF-8", "\xff\xc3\xa9", "\\W$", true, false, false,
+         true},
     };
     for (const MatchCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,6 +81,7 @@ TEST(MatchLine, AnExpressionThatDoesNotCompileSaysWhereAndWhy)
         << regex.ErrorText().toStdString();
     EXPECT_FALSE(TLineMatcher("ab(c", true, false, false).IsValid());
     EXPECT_TRUE(TLineMatcher("ab(c", false, false, false).IsValid());
+    EXPECT_TRUE(TLineMatcher("ab(c", false, true, false).IsValid()) << "plain text is always valid";
 }
 
 struct ReplaceCase
@@ -92,7 +99,20 @@ TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
         {"digits", "id=123 x=4", "[0-9]", ".", "id=... x=."},
         {"caseless", "Secret secret", "SECRET", "#", "###### ######"},
         {"a replacement that matches stops at its first repeat", "xaxbx", "x", "x", "xaxbx"},
-        {"matching starts again at the beginning", "bxy", "b\\.|xy", ".", "..."},
+        {"a replacement never makes a match before it", "bxy", "b\\.|xy", ".", "b.."},
+        {"\\S covers letters beyond ASCII", "password=p\xc3\xa4ss x", "password=\\S+", "*",
+         "************* x"},
+        {"look-behinds see the replaced text", "a1b2", "(?<=\\.)[a-z]|[0-9]", ".", "a..."},
+        {"\"^\" holds only at the line's start", "aaa", "^a", ".", ".aa"},
+        {"wider replacement characters at the start", "aaab", "a", "\xf0\x9f\x98\x80",
+         "\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80"
+         "b"},
+        {"narrower ones for wide characters", "\xc3\xa9\xc3\xa9x\xc3\xa9", "\xc3\xa9", "-", "--x-"},
+        {"bytes that are no UTF-8 stay",
+         "a\xff"
+         "1\xff"
+         "2",
+         "[0-9]", "#", "a\xff#\xff#"},
         {"an empty match changes nothing", "abc", "z*", ".", "abc"},
         {"empty pattern leaves the line", "abc", "", ".", "abc"},
         {"characters, not bytes", "caf\xc3\xa9!", "f.", "*", "ca**!"},
@@ -103,6 +123,20 @@ TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ReplaceSubstrings(c.line, c.pattern, c.replacement, false), c.expected);
     }
+}
+
+// A long line full of matches is rewritten in one pass (the search goes on
+// in the changed text instead of starting again from the line's start).
+TEST(ReplaceSubstrings, ALineFullOfMatchesIsRewrittenWhole)
+{
+    QByteArray line;
+    QByteArray expected;
+    for (int i = 0; i < 20000; ++i) {
+        line += "10.0.0.7 \xc3\xa9 ";
+        expected += "........ \xc3\xa9 ";
+    }
+    EXPECT_EQ(ReplaceSubstrings(line, "[0-9]", ".", false), expected);
+    EXPECT_EQ(ReplaceSubstrings(line, "[0-9]+\\.", "\xc2\xb7", false).count("\xc2\xb7"), 20000 * 7);
 }
 
 TEST(SubstringsFilter, PassesRunInOrderAndKeepEveryCharactersPlace)

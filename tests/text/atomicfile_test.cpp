@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <stdexcept>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -150,6 +151,45 @@ TEST_F(AtomicFileTest, LinksStayAndPermissionsAreKept)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(QDir(PathOf(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
               QStringList({"file.txt"}));
+}
+
+// While it fills, the temporary file is its owner's alone: it never shows
+// the data to more readers than the file it replaces had, nor a new file
+// to more than the umask allows.
+TEST_F(AtomicFileTest, TheTemporaryFileIsNeverWiderThanTheResult)
+{
+    const mode_t saved = ::umask(027);
+    for (const int existing : {-1, 0600, 0644, 0400}) {
+        SCOPED_TRACE(testing::Message() << std::oct << existing);
+        const QString path = PathOf(QStringLiteral("settings.ini"));
+        QFile::remove(path);
+        if (existing >= 0) {
+            Put(path, "old");
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode_t(existing)), 0);
+        }
+        const mode_t final = existing >= 0 ? mode_t(existing) : 0640;
+        std::vector<mode_t> seen;
+        const auto hook = [&](AtomicWriteStep step) {
+            if (step == AtomicWriteStep::Renamed)
+                return;
+            for (const QString &name : Entries()) {
+                struct stat st;
+                if (name.startsWith(QLatin1String(".settings.ini.tmp")) &&
+                    ::stat(QFile::encodeName(PathOf(name)).constData(), &st) == 0)
+                    seen.push_back(st.st_mode & 07777);
+            }
+        };
+        ASSERT_TRUE(WriteFileAtomically(path, "new", nullptr, hook));
+        ASSERT_EQ(seen.size(), 4u) << "created, half and all written, synced";
+        const mode_t filling = existing >= 0 ? final & 0600 : final;
+        for (size_t i = 0; i + 1 < seen.size(); ++i)
+            EXPECT_EQ(seen[i] & ~filling, 0u) << i << ": " << std::oct << seen[i];
+        EXPECT_EQ(seen.back(), final) << "its mode before the rename";
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, final);
+    }
+    ::umask(saved);
 }
 
 } // namespace

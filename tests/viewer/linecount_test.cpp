@@ -1,6 +1,8 @@
 #include "viewer/linecount.h"
 
 #include "testfiles.h"
+#include "common/recordingsink.h"
+#include "text/guard.h"
 #include "viewer/filesource.h"
 
 #include <gmock/gmock.h>
@@ -10,6 +12,7 @@
 #include <cctype>
 #include <iterator>
 #include <limits>
+#include <new>
 #include <cstring>
 #include <vector>
 
@@ -59,6 +62,9 @@ public:
             return ReadResult::Cancelled;
         if (position + count > FailAt)
             return ReadResult::Failed;
+        if (Reads == ThrowAtRead)
+            throw std::bad_alloc(); // as under a memory limit
+
         const qint64 n = std::clamp<qint64>(m_data.size() - position, 0, count);
         std::memcpy(buffer, m_data.constData() + position, size_t(n));
         *bytesRead = n;
@@ -70,6 +76,7 @@ public:
     std::unique_ptr<FileSource> OpenAnother() const override { return nullptr; }
 
     qint64 FailAt = std::numeric_limits<qint64>::max();
+    int ThrowAtRead = -1;
     mutable QList<QByteArray> Growth;
     mutable int Reads = 0;
 
@@ -351,6 +358,33 @@ TEST(LineCount, FailedOrStoppedReadLeavesNoTable)
     EXPECT_FALSE(
         starts.CountLines(good, text.size(), LineCountUnit::Byte, 100, stop.get_token(), 16));
     EXPECT_EQ(starts.LineStartCount(), 0);
+}
+
+// Counting runs inside a paint and is meant for worker threads: whatever it
+// throws is reported through the general error message, never passed on.
+TEST(LineCount, AThrowingCountIsReportedAndLeavesNoTable)
+{
+    QByteArray text;
+    for (int i = 0; i < 50; ++i)
+        text += "x\n";
+    RecordingSink sink;
+    LineStarts starts;
+    MemorySource good(text);
+    ASSERT_TRUE(starts.CountLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
+    ASSERT_EQ(starts.LineStartCount(), 49);
+
+    MemorySource throwing(text);
+    throwing.ThrowAtRead = 2;
+    bool counted = true;
+    EXPECT_NO_THROW(counted =
+                        starts.CountLines(throwing, text.size(), LineCountUnit::Byte, 100, {}, 16));
+    EXPECT_FALSE(counted);
+    EXPECT_EQ(starts.LineStartCount(), 0);
+    EXPECT_EQ(starts.CountedSize(), 0);
+    ASSERT_EQ(sink.Messages().size(), 1u);
+    EXPECT_EQ(sink.Messages()[0].Caption, ProgramTitle());
+    EXPECT_EQ(sink.Messages()[0].Text, "std::bad_alloc");
+    EXPECT_EQ(sink.Messages()[0].Icon, MsgIcon::Error);
 }
 
 // A full table stops the count: no more of the range is read.

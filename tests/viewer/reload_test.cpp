@@ -24,15 +24,35 @@ namespace {
 class Reload : public ViewerFixture
 {
 protected:
-    void OpenWatched(const QByteArray &bytes, int lines = 10)
+    void OpenWatched(const QByteArray &bytes, int lines = 10, int pollMs = 500)
     {
         m_path = Write(bytes);
         m_view->AutoReloadSimple = true;
-        m_view->AutoReloadSimpleTime = 500;
+        m_view->AutoReloadSimpleTime = pollMs;
         m_view->SetAutoReload(true);
-        m_view->OnFileReload = [this](TQzBinHex *) { ++m_reloads; };
+        m_view->OnFileReload = [this](TQzBinHex *) { Reloaded(); };
         ASSERT_TRUE(m_view->Open(m_path));
         ShowLines(lines);
+    }
+    void Reloaded()
+    {
+        ++m_reloads;
+        if (m_loop && m_reloads >= m_awaited)
+            m_loop->quit();
+    }
+    // Runs the event loop until the watcher has reported count reloads in
+    // all; the limit only turns a missing report into a failure.
+    bool WaitForReloads(int count)
+    {
+        if (m_reloads >= count)
+            return true;
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        m_awaited = count;
+        m_loop = &loop;
+        loop.exec();
+        m_loop = nullptr;
+        return m_reloads >= count;
     }
     void Poll() { m_view->SimpleNotifier()->Poll(); }
     void Append(const QByteArray &bytes) { m_files.Append(m_path, bytes); }
@@ -59,8 +79,11 @@ protected:
         ASSERT_EQ(mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
     }
 
+    static constexpr int kFastPollMs = 20;
     QString m_path;
     int m_reloads = 0;
+    int m_awaited = 0;
+    QEventLoop *m_loop = nullptr;
 };
 
 TEST_F(Reload, ArmedAtOpenWithTheChosenInterval)
@@ -140,25 +163,120 @@ TEST_F(Reload, AnEmptyFileFollowsWhatIsWrittenToIt)
     }
 }
 
-TEST_F(Reload, DeletedFileEmptiesTheViewAndStopsWatching)
+// As "tail -F": a file that goes away is waited for under its name, and the
+// file that appears there is opened and followed. The watcher's own timer
+// drives it here; the test waits for its reports.
+TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
 {
-    OpenWatched(NumberedLines(30));
-    ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
-    Poll();
-    EXPECT_EQ(m_reloads, 1);
-    EXPECT_TRUE(m_view->FileName().isEmpty());
-    EXPECT_FALSE(m_view->SourceAssigned());
-    EXPECT_FALSE(m_view->SimpleNotifier()->Timer()->isActive());
+    const QByteArray path = QFile::encodeName(m_files.Path(QStringLiteral("view.log")));
+    const struct
+    {
+        const char *name;
+        std::function<void()> away;
+        std::function<void()> back; // before the file is written again
+    } cases[] = {
+        {"deleted", [&] { ASSERT_EQ(unlink(path.constData()), 0); }, [] {}},
+        {"moved away", [&] { ASSERT_EQ(rename(path.constData(), (path + ".1").constData()), 0); },
+         [] {}},
+        {"a folder in its place",
+         [&] {
+             ASSERT_EQ(unlink(path.constData()), 0);
+             ASSERT_EQ(mkdir(path.constData(), 0700), 0);
+         },
+         [&] { ASSERT_EQ(rmdir(path.constData()), 0); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_reloads = 0;
+        OpenWatched(NumberedLines(30), 10, kFastPollMs);
+        c.away();
+        ASSERT_TRUE(WaitForReloads(1));
+        EXPECT_EQ(m_view->FileName(), m_path) << "the tab keeps its name";
+        EXPECT_TRUE(m_view->WaitingForFile());
+        EXPECT_FALSE(m_view->SourceAssigned());
+        EXPECT_EQ(m_view->LastReloadReason(), TQzReloadReason::Deleted);
+        EXPECT_TRUE(m_view->SimpleNotifier()->Timer()->isActive()) << "its name is watched";
+        EXPECT_TRUE(DrawnTexts().empty());
+
+        c.back();
+        Write(NumberedLines(3));
+        ASSERT_TRUE(WaitForReloads(2));
+        EXPECT_FALSE(m_view->WaitingForFile());
+        EXPECT_EQ(m_view->FileSize(), 24);
+        EXPECT_EQ(m_view->LastReloadReason(), TQzReloadReason::Replaced);
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
+
+        Append("line004\n");
+        ASSERT_TRUE(WaitForReloads(3));
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line004")) << "followed";
+        EXPECT_TRUE(m_sink.Messages().empty());
+        m_view->Open(QString());
+        QFile::remove(m_path + ".1");
+    }
 }
 
-TEST_F(Reload, ReplacedByAFolderIsLikeDeleted)
+TEST_F(Reload, AFileThatIsNotThereYetIsWaitedFor)
 {
-    OpenWatched(NumberedLines(3));
-    ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
-    ASSERT_TRUE(QDir().mkdir(m_path));
-    Poll();
-    EXPECT_TRUE(m_view->FileName().isEmpty());
-    EXPECT_EQ(m_reloads, 1);
+    m_path = m_files.Path(QStringLiteral("later.log"));
+    m_view->AutoReloadSimple = true;
+    m_view->AutoReloadSimpleTime = kFastPollMs;
+    m_view->SetAutoReload(true);
+    m_view->OnFileReload = [this](TQzBinHex *) { Reloaded(); };
+    ShowLines(10);
+    m_view->WaitForFile(m_path);
+    EXPECT_TRUE(m_view->WaitingForFile());
+    EXPECT_EQ(m_view->FileName(), m_path);
+    EXPECT_TRUE(m_view->SimpleNotifier()->Timer()->isActive());
+
+    Write(NumberedLines(2), QStringLiteral("later.log"));
+    ASSERT_TRUE(WaitForReloads(1));
+    EXPECT_FALSE(m_view->WaitingForFile());
+    EXPECT_EQ(LastDrawn(), QStringLiteral("line002"));
+    Append("line003\n");
+    ASSERT_TRUE(WaitForReloads(2));
+    EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
+    EXPECT_TRUE(m_sink.Messages().empty());
+}
+
+// The folder watch sees the file come back; with its folder gone too, the
+// watch ends and polling waits for the name.
+TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
+{
+    const QString folder = m_files.Path(QStringLiteral("logs"));
+    for (const bool folderToo : {false, true}) {
+        SCOPED_TRACE(folderToo ? "file and folder" : "file");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        m_path = Write(NumberedLines(30), QStringLiteral("logs/app.log"));
+        m_reloads = 0;
+        m_view->AutoReloadSimple = false;
+        m_view->AutoReloadSimpleTime = kFastPollMs; // for the poll that may take over
+        m_view->SetAutoReload(true);
+        m_view->OnFileReload = [this](TQzBinHex *) { Reloaded(); };
+        ASSERT_TRUE(m_view->Open(m_path));
+        ShowLines(10);
+        m_view->ScrollToEnd();
+        ASSERT_TRUE(m_view->Notifier()->Active());
+
+        if (folderToo)
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+        else
+            ASSERT_TRUE(QFile::remove(m_path));
+        ASSERT_TRUE(WaitForReloads(1));
+        EXPECT_TRUE(m_view->WaitingForFile());
+        if (folderToo) {
+            ASSERT_TRUE(QDir().mkpath(folder));
+        }
+        Write(NumberedLines(3), QStringLiteral("logs/app.log"));
+        ASSERT_TRUE(WaitForReloads(2));
+        EXPECT_FALSE(m_view->WaitingForFile());
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
+        Append("line004\n");
+        ASSERT_TRUE(WaitForReloads(3));
+        EXPECT_EQ(LastDrawn(), QStringLiteral("line004"));
+        EXPECT_EQ(m_view->AutoReloadSimple, folderToo) << "polling took over only then";
+        m_view->Open(QString());
+    }
+    EXPECT_EQ(m_sink.Texts().filter(QStringLiteral("File notification ended")).size(), 1);
 }
 
 TEST_F(Reload, ExplicitReloadKeepsThePositionAndFiresNoEvent)

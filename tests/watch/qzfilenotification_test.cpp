@@ -4,6 +4,7 @@
 #include "common/recordingsink.h"
 
 #include "text/fproc.h"
+#include "text/guard.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,10 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
@@ -361,6 +364,37 @@ TEST_F(FileNotificationTest, DeletedWatchedFolderEndsTheWatchAndSaysSo)
         ASSERT_TRUE(QDir(folder).removeRecursively());
         EXPECT_EQ(m_sink.Messages().size(), 1u);
     }
+}
+
+// Whatever the worker throws (no memory under a limit, a failing lookup)
+// ends its watch and goes to the general error report; never std::terminate.
+TEST_F(FileNotificationTest, AThrowingWorkerEndsItsWatchThroughTheGeneralReport)
+{
+    const QString log = Path(QStringLiteral("throws.log"));
+    Append(log, "x");
+    TQzFileNotification watcher;
+    EventWaiter ended;
+    watcher.OnEnded = ended.Callback();
+    const auto failing = std::make_shared<std::atomic<bool>>(false);
+    watcher.FileProbe = [failing](const QString &name) {
+        if (failing->load())
+            throw std::bad_alloc();
+        return FileSnapshotByName(name);
+    };
+    watcher.SetFileName(log);
+    watcher.SetOptions(ViewerOptions);
+    watcher.Start();
+    ASSERT_TRUE(watcher.Active());
+
+    failing->store(true);
+    Append(log, "more\n");
+    ASSERT_TRUE(ended.WaitFor(1));
+    EXPECT_FALSE(watcher.Active());
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Caption, ProgramTitle());
+    EXPECT_EQ(m_sink.Messages()[0].Text,
+              QStringLiteral("Exception while waiting for notification: std::bad_alloc"));
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Error);
 }
 
 // Closing a tab or the program must not wait for a worker stuck in a file

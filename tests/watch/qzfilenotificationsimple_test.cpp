@@ -151,6 +151,21 @@ TEST_F(SimpleNotificationTest, MissingFileThrowsAndLeavesTheTimerOff)
     EXPECT_FALSE(m_watcher.Timer()->isActive());
 }
 
+// A viewer waiting for a deleted file watches its name: the file's
+// appearance is the change.
+TEST_F(SimpleNotificationTest, AMissingFileWatchedOnPurposeReportsItsAppearance)
+{
+    const QString later = m_dir.filePath(QStringLiteral("later.log"));
+    m_watcher.Timer()->setInterval(10);
+    m_watcher.Timer()->start();
+    m_watcher.WatchFile(later, true);
+    EXPECT_TRUE(m_watcher.Timer()->isActive());
+    m_watcher.Poll();
+    EXPECT_EQ(m_changes.Count(), 0);
+    Append(later, "here\n");
+    EXPECT_TRUE(m_changes.WaitFor(1)) << "the timer's poll sees it";
+}
+
 TEST_F(SimpleNotificationTest, PollInsideOnChangedIsSkipped)
 {
     m_watcher.WatchFile(m_log);

@@ -1,0 +1,406 @@
+#include "rules/longlinematcher.h"
+
+#include "rules/ruleregex.h"
+
+#include <QByteArrayView>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+namespace {
+
+// What a scan of an expression found.
+struct PatternTraits
+{
+    bool Streamable = true;
+    bool WordBoundary = false; // \b or \B: they look at the next character
+};
+
+PatternTraits Traits(const QByteArray &p)
+{
+    PatternTraits traits;
+    const qsizetype n = p.size();
+    qsizetype escaped = -1; // the last character taken literally by a backslash
+    bool inClass = false;
+    const auto reject = [&traits] {
+        traits.Streamable = false;
+        return traits;
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == '\\') {
+            if (i + 1 >= n)
+                return reject();
+            const char e = p[i + 1];
+            if (e == 'c') { // \cX: a control character, whatever X is
+                i += 2;
+                escaped = i;
+                continue;
+            }
+            if (e == 'Q') {
+                const qsizetype end = p.indexOf("\\E", i + 2);
+                if (end < 0)
+                    return traits;
+                i = end + 1;
+                escaped = i;
+                continue;
+            }
+            if (!inClass) {
+                // Anchors the pieces would move, back-references and
+                // subroutine calls, and items of no fixed character.
+                if (std::strchr("AzZGKXCgk", e) || (e >= '1' && e <= '9'))
+                    return reject();
+                if (e == 'b' || e == 'B')
+                    traits.WordBoundary = true;
+            }
+            escaped = ++i;
+            continue;
+        }
+        if (inClass) {
+            if (c == '[' && i + 1 < n && std::strchr(":.=", p[i + 1])) {
+                // [:alpha:] and its kin end at their own bracket.
+                const char close[] = {p[i + 1], ']', '\0'};
+                const qsizetype end = p.indexOf(close, i + 2);
+                if (end >= 0)
+                    i = end + 1;
+            } else if (c == ']') {
+                inClass = false;
+            }
+            continue;
+        }
+        if (c == '[') {
+            inClass = true;
+            // A "]" right after "[" or "[^" is a member, not the end.
+            qsizetype j = i + 1;
+            if (j < n && p[j] == '^')
+                ++j;
+            if (j < n && p[j] == ']')
+                ++j;
+            i = j - 1;
+            continue;
+        }
+        if (c == '+' && i > 0 && escaped != i - 1 && std::strchr("*+?}", p[i - 1]))
+            return reject(); // possessive
+        if (c != '(' || i + 1 >= n)
+            continue;
+        if (p[i + 1] == '*')
+            return reject(); // verbs, long-named assertions, start-of-pattern settings
+        if (p[i + 1] != '?' || i + 2 >= n)
+            continue;
+        const char d = p[i + 2];
+        const char after = i + 3 < n ? p[i + 3] : '\0';
+        if (std::strchr("=!>(R&C+", d) || (d >= '0' && d <= '9') ||
+            (d == 'P' && (after == '>' || after == '=')) ||
+            (d == '-' && after >= '0' && after <= '9'))
+            return reject();
+    }
+    return traits;
+}
+
+bool IsWordByte(unsigned char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+void FoldAscii(char *p, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i)
+        if (p[i] >= 'A' && p[i] <= 'Z')
+            p[i] = char(p[i] - 'A' + 'a');
+}
+
+} // namespace
+
+struct TLongLineMatcher::Dfa
+{
+    pcre2_code *Code = nullptr;
+    pcre2_match_data *Data = nullptr;
+    std::vector<int> Workspace = std::vector<int>(30000);
+    qsizetype ContextBytes = 4;
+    bool WordBoundary = false;
+    TRuleRegex Line; // judges the head when the DFA cannot go on
+
+    ~Dfa()
+    {
+        pcre2_match_data_free(Data);
+        pcre2_code_free(Code);
+    }
+};
+
+TLongLineMatcher::TLongLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive,
+                                   qsizetype headBytes)
+    : m_pattern(pattern), m_headBytes(std::max<qsizetype>(headBytes, 1))
+{
+    if (pattern.isEmpty())
+        return;
+    if (!isRegex) {
+        m_mode = Mode::Plain;
+        if (!caseSensitive) {
+            m_mode = Mode::Literal;
+            FoldAscii(m_pattern.data(), m_pattern.size());
+        }
+        return;
+    }
+    auto dfa = std::make_unique<Dfa>();
+    dfa->Line = TRuleRegex(pattern, TRuleRegex::Flavour::Line, caseSensitive);
+    if (!dfa->Line.IsValid())
+        return; // never matches, as for the line matcher
+    m_mode = Mode::Head;
+    const PatternTraits traits = Traits(pattern);
+    if (traits.Streamable) {
+        pcre2_compile_context *cc = pcre2_compile_context_create(nullptr);
+        pcre2_set_newline(cc, PCRE2_NEWLINE_CRLF);
+        const quint32 options =
+            PCRE2_UTF | PCRE2_DOTALL | PCRE2_ANCHORED | (caseSensitive ? 0 : PCRE2_CASELESS);
+        // \E closes a \Q left open; a line break ends a (?x) comment that
+        // would swallow the closing parenthesis.
+        for (const char *close : {"\\E)", "\\E\n)"}) {
+            const QByteArray wrapped = "(?s:.*?)(?:" + pattern + close;
+            int error = 0;
+            PCRE2_SIZE offset = 0;
+            dfa->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(wrapped.constData()),
+                                      PCRE2_SIZE(wrapped.size()), options, &error, &offset, cc);
+            if (dfa->Code || !pattern.contains('#'))
+                break;
+        }
+        pcre2_compile_context_free(cc);
+        if (dfa->Code) {
+            dfa->Data = pcre2_match_data_create(1, nullptr);
+            uint32_t lookbehind = 0;
+            pcre2_pattern_info(dfa->Code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+            // Nested look-behinds may reach further than the longest one.
+            dfa->ContextBytes = 4 * (2 * qsizetype(lookbehind) + 2);
+            dfa->WordBoundary = traits.WordBoundary;
+            m_mode = Mode::Stream;
+        }
+    }
+    m_dfa = std::move(dfa);
+}
+
+TLongLineMatcher::~TLongLineMatcher() = default;
+
+void TLongLineMatcher::Begin()
+{
+    m_lineMode = m_mode;
+    m_found = false;
+    m_headOnly = false;
+    m_overlap.clear();
+    m_head.clear();
+    m_buffer.clear();
+    m_context = 0;
+    m_started = false;
+    m_atLineStart = true;
+    m_checked = 0;
+    m_wordScanned = 0;
+    m_lastNonWord = -1;
+}
+
+void TLongLineMatcher::Feed(const char *data, qsizetype size)
+{
+    // In pieces of a bounded size: the copies a piece needs stay small, and
+    // so does the work of one DFA call, which a limit watches.
+    constexpr qsizetype kPiece = qsizetype(256) << 10;
+    // Room for the head at the first piece, which a long line brings whole:
+    // a copy made while it grew would double the memory taken.
+    if ((m_lineMode == Mode::Head || m_lineMode == Mode::Stream) && m_head.capacity() == 0)
+        m_head.reserve(std::min(m_headBytes, size) + 1);
+    if (size > kPiece) {
+        for (qsizetype at = 0; at < size && !m_found; at += kPiece)
+            Feed(data + at, std::min(kPiece, size - at));
+        return;
+    }
+    if (m_found || size <= 0)
+        return;
+    switch (m_lineMode) {
+    case Mode::Never:
+        return;
+    case Mode::Plain:
+    case Mode::Literal:
+        FeedPlain(data, size);
+        return;
+    case Mode::Head:
+        KeepHead(data, size);
+        return;
+    case Mode::Stream:
+        KeepHead(data, size);
+        m_buffer.append(data, size);
+        Drain(false);
+        // Only a run of word characters under \b can be held this long.
+        if (m_lineMode == Mode::Stream && m_buffer.size() - m_context > m_headBytes)
+            ToHead();
+        return;
+    }
+}
+
+void TLongLineMatcher::FeedPlain(const char *data, qsizetype size)
+{
+    const qsizetype keep = m_pattern.size() - 1;
+    // Caseless plain text folds only the ASCII letters: fold both sides.
+    QByteArray folded;
+    if (m_lineMode == Mode::Literal) {
+        folded = QByteArray(data, size);
+        FoldAscii(folded.data(), size);
+        data = folded.constData();
+    }
+    const QByteArrayView needle(m_pattern);
+    if (!m_overlap.isEmpty()) {
+        // Only a match across the edge needs the bytes before it.
+        QByteArray edge = m_overlap;
+        edge.append(data, std::min(size, keep));
+        if (QByteArrayView(edge).indexOf(needle) >= 0) {
+            m_found = true;
+            return;
+        }
+    }
+    if (QByteArrayView(data, size).indexOf(needle) >= 0) {
+        m_found = true;
+        return;
+    }
+    if (keep == 0)
+        return;
+    if (size >= keep)
+        m_overlap = QByteArray(data + size - keep, keep);
+    else
+        m_overlap = m_overlap.append(data, size).right(keep);
+}
+
+void TLongLineMatcher::KeepHead(const char *data, qsizetype size)
+{
+    const qsizetype room = m_headBytes - m_head.size();
+    if (room > 0)
+        m_head.append(data, std::min(size, room));
+    // One byte past the head tells that the line was longer.
+    else if (room == 0)
+        m_head.append(data, 1);
+}
+
+void TLongLineMatcher::ToHead()
+{
+    m_lineMode = Mode::Head;
+    m_buffer.clear();
+    m_buffer.squeeze();
+    m_context = 0;
+}
+
+bool TLongLineMatcher::Run(qsizetype to, bool partial, bool endOfText)
+{
+    // Only text found valid reaches the DFA.
+    quint32 options = PCRE2_DFA_SHORTEST | PCRE2_NO_UTF_CHECK;
+    if (partial)
+        options |= PCRE2_PARTIAL_HARD;
+    else if (!endOfText)
+        options |= PCRE2_NOTEOL; // invalid bytes follow: no line end here
+    if (m_started)
+        options |= PCRE2_DFA_RESTART;
+    if (m_started || !m_atLineStart)
+        options |= PCRE2_NOTBOL;
+    Dfa &dfa = *m_dfa;
+    const int rc = pcre2_dfa_match(dfa.Code, reinterpret_cast<PCRE2_SPTR>(m_buffer.constData()),
+                                   PCRE2_SIZE(to), PCRE2_SIZE(m_context), options, dfa.Data,
+                                   nullptr, dfa.Workspace.data(), dfa.Workspace.size());
+    if (rc >= 0) {
+        m_found = true;
+        return true;
+    }
+    if (rc == PCRE2_ERROR_PARTIAL) {
+        m_started = true;
+        return false;
+    }
+    m_started = false;
+    if (rc != PCRE2_ERROR_NOMATCH)
+        ToHead(); // out of workspace or a limit: the head decides
+    return false;
+}
+
+void TLongLineMatcher::Drain(bool last)
+{
+    const auto byteAt = [this](qsizetype i) { return static_cast<unsigned char>(m_buffer[i]); };
+    const auto lengthAt = [this](qsizetype i) {
+        return Utf8CharLength(reinterpret_cast<const unsigned char *>(m_buffer.constData()), i,
+                              m_buffer.size());
+    };
+    for (;;) {
+        const qsizetype end = m_buffer.size();
+        // The valid stretch from the context on (checked once).
+        qsizetype valid = std::max(m_context, m_checked);
+        int length = 0;
+        while (valid < end && (length = lengthAt(valid)) > 0)
+            valid += length;
+        m_checked = valid;
+        const bool invalid = valid < end && (length == 0 || last);
+        if (invalid || last) {
+            // The stretch ends here: at the line's end or at bytes that
+            // are no text, which no match can cross.
+            if (Run(valid, false, !invalid) || m_lineMode != Mode::Stream || !invalid)
+                return;
+            qsizetype next = valid + 1;
+            while (next < end && lengthAt(next) == 0)
+                ++next;
+            m_buffer.remove(0, next);
+            m_context = 0;
+            m_checked = 0;
+            m_wordScanned = 0;
+            m_lastNonWord = -1;
+            m_started = false;
+            m_atLineStart = false;
+            continue;
+        }
+        // More is to come; [valid, end) is a character cut by the piece's end.
+        qsizetype cut = valid;
+        if (m_dfa->WordBoundary && valid == end) {
+            // \b at the end of what it is given takes the end for a non-word
+            // character: stop before a character that is one, so that the
+            // answer there is the true one.
+            for (qsizetype i = std::max(m_wordScanned, m_context + 1); i < valid; ++i) {
+                const unsigned char b = byteAt(i);
+                if (!IsWordByte(b) && (b & 0xC0) != 0x80)
+                    m_lastNonWord = i;
+            }
+            m_wordScanned = valid;
+            cut = std::max(m_lastNonWord, m_context);
+        }
+        if (cut > m_context && !Run(cut, true, false) && m_lineMode == Mode::Stream) {
+            // Keep a little matched text for look-behinds and \b.
+            qsizetype keep = std::max<qsizetype>(0, cut - m_dfa->ContextBytes);
+            while (keep < cut && (byteAt(keep) & 0xC0) == 0x80)
+                ++keep;
+            m_buffer.remove(0, keep);
+            m_context = cut - keep;
+            m_checked -= keep;
+            m_wordScanned = std::max(m_wordScanned - keep, m_context);
+            m_lastNonWord = -1; // the one cut at, now the context's end
+        }
+        return;
+    }
+}
+
+bool TLongLineMatcher::Finish()
+{
+    switch (m_lineMode) {
+    case Mode::Stream:
+        if (!m_found)
+            Drain(true);
+        if (m_lineMode == Mode::Stream)
+            break;
+        [[fallthrough]];
+    case Mode::Head:
+        m_headOnly = m_head.size() > m_headBytes;
+        m_found = m_dfa->Line.Matches(m_head.constData(), std::min(m_head.size(), m_headBytes));
+        break;
+    default:
+        break;
+    }
+    m_overlap.clear();
+    m_buffer.clear();
+    m_head.clear();
+    return m_found;
+}
+
+bool TLongLineMatcher::IsStreamablePattern(const QByteArray &pattern)
+{
+    return Traits(pattern).Streamable;
+}
