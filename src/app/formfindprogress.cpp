@@ -1,6 +1,7 @@
 #include "app/formfindprogress.h"
 
 #include "search/qzstreamsearch.h"
+#include "search/searcherror.h"
 #include "text/contract.h"
 #include "text/guard.h"
 #include "text/messages.h"
@@ -8,7 +9,6 @@
 #include "viewer/qzbinhex.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -23,20 +23,6 @@
 
 namespace {
 const QString kSearchError = QStringLiteral("Search error");
-
-// The text of the exception being handled; call only from a catch block.
-QString CurrentErrorText()
-{
-    try {
-        throw;
-    } catch (const ContractError &error) {
-        return error.message();
-    } catch (const std::exception &error) {
-        return QString::fromUtf8(error.what());
-    } catch (...) {
-        return QString();
-    }
-}
 } // namespace
 
 TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
@@ -80,13 +66,9 @@ TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kRunDelayMs);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(kFadeStepMs);
-    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     connect(Timer2, &QTimer::timeout, this, Guarded([this] { Timer2Timer(); }));
     connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
     SetAlphaBlendValue(0);
@@ -94,15 +76,59 @@ TFormViewFindProgress::TFormViewFindProgress(QWidget *parent) : QDialog(parent)
 
 bool TFormViewFindProgress::Run()
 {
-    m_found = false;
-    m_error = nullptr;
-    exec();
     // Whatever ends this run, the next one starts as the caller sets it.
-    RunQuiet = false;
-    RunStartPos = -1;
-    if (const std::exception_ptr error = std::exchange(m_error, nullptr))
-        std::rethrow_exception(error);
-    return m_found;
+    const bool quiet = std::exchange(RunQuiet, false);
+    const qint64 startPos = std::exchange(RunStartPos, -1);
+    Cancelled = false;
+    if (!RunView)
+        return false;
+    Prepare();
+    RunView->OnSearchProgress = [this](qint64 current, qint64 maximal, bool &go) {
+        // The first report: the search has really started.
+        if (!isVisible())
+            ShowUp();
+        SearchProgress(current, maximal, go);
+    };
+    m_running = true;
+    bool found = false;
+    std::exception_ptr error;
+    try {
+        found = RunFirst ? RunView->FindFirst(RunText, TQzStreamSearchOptions::fromInt(RunOptions),
+                                              startPos)
+                         : RunView->FindNext(RunPrevious);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    m_running = false;
+    // The viewer may have gone while the loop ran (its file deleted and the
+    // tab closed): nothing left to select.
+    TQzBinHex *view = RunView;
+    if (view)
+        view->OnSearchProgress = nullptr;
+    Timer2->stop();
+    hide();
+
+    if (error) {
+        if (quiet)
+            std::rethrow_exception(error);
+        // A fault of the program is not a miss.
+        if (ReportError(error))
+            ReportNotFound();
+        return false;
+    }
+    if (found && view) {
+        if (!quiet) {
+            const qint64 start = view->SearchResultStart();
+            if (OnFound)
+                OnFound(RunText, quint8(RunOptions & ~quint8(soFromPosition)), start);
+            view->SetSelection(start, view->SearchResultLength(), true, true, true);
+        }
+        return true;
+    }
+    // Cut short, the search says nothing of the text.
+    if (!Cancelled)
+        ReportNotFound();
+    return false;
 }
 
 void TFormViewFindProgress::SetAlphaBlendValue(int value)
@@ -111,33 +137,30 @@ void TFormViewFindProgress::SetAlphaBlendValue(int value)
     setWindowOpacity(m_alpha / 255.0);
 }
 
-void TFormViewFindProgress::showEvent(QShowEvent *event)
+void TFormViewFindProgress::Prepare()
 {
-    QDialog::showEvent(event);
-    RunGuarded([this] { FormShow(); });
-}
-
-void TFormViewFindProgress::FormShow()
-{
-    if (const QScreen *screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    Cancelled = false;
-    m_running = true;
-    if (RunView)
-        RunView->OnSearchProgress = [this](qint64 current, qint64 maximal, bool &go) {
-            SearchProgress(current, maximal, go);
-        };
     labSearch->setText(SearchingCaption());
     labPercent->setText(QStringLiteral("0%"));
     ProgressBar1->setValue(0);
     ProgressBar1->setEnabled(true);
     btnCancel->setEnabled(true);
-    Timer1->start();
-    Timer2->start();
     SetAlphaBlendValue(0);
+}
+
+void TFormViewFindProgress::ShowUp()
+{
+    show();
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    // The keyboard comes here at once, so that Escape cancels from the
+    // start; left with the main window it would be lost there.
+    raise();
+    activateWindow();
+    btnCancel->setFocus(Qt::ActiveWindowFocusReason);
+    Timer2->start();
 }
 
 QString TFormViewFindProgress::SearchingCaption() const
@@ -157,51 +180,23 @@ void TFormViewFindProgress::Timer2Timer()
     SetAlphaBlendValue(alpha);
 }
 
-void TFormViewFindProgress::Timer1Timer()
+bool TFormViewFindProgress::ReportError(const std::exception_ptr &error)
 {
-    Timer1->stop();
-    bool found = false;
-    m_error = nullptr;
-    if (RunView) {
-        try {
-            found = RunFirst
-                        ? RunView->FindFirst(RunText, TQzStreamSearchOptions::fromInt(RunOptions),
-                                             RunStartPos)
-                        : RunView->FindNext(RunPrevious);
-        } catch (...) {
-            found = false;
-            if (RunQuiet) {
-                m_error = std::current_exception();
-            } else {
-                QString text = CurrentErrorText();
-                if (text.isEmpty())
-                    text = QStringLiteral("Error occured");
-                ShowMessage(kSearchError, text, MsgIcon::Warning);
-            }
-        }
+    QString text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const SearchError &e) {
+        text = e.message();
+    } catch (const ContractError &e) {
+        text = e.message();
+    } catch (...) {
+        ReportCurrentException();
+        return false;
     }
-    // The viewer may have gone while the loop ran (its file deleted and the
-    // tab closed): nothing left to select.
-    TQzBinHex *view = RunView;
-    if (view)
-        view->OnSearchProgress = nullptr;
-    Timer2->stop();
-    m_running = false;
-    hide();
-    m_found = found && view;
-    if (RunQuiet) {
-        // Only the user's Cancel is told; the caller goes on from here.
-        if (Cancelled && !m_error)
-            ReportNotFound();
-    } else if (m_found) {
-        const qint64 start = view->SearchResultStart();
-        if (OnFound)
-            OnFound(RunText, quint8(RunOptions & ~quint8(soFromPosition)), start);
-        view->SetSelection(start, view->SearchResultLength(), true, true, true);
-    } else {
-        ReportNotFound();
-    }
-    setResult(QDialog::Accepted);
+    if (text.isEmpty())
+        text = QStringLiteral("Error occured");
+    ShowMessage(kSearchError, text, MsgIcon::Warning);
+    return true;
 }
 
 void TFormViewFindProgress::ReportNotFound()

@@ -13,10 +13,12 @@ class QPushButton;
 class QTimer;
 class TQzBinHex;
 
-// The window every interactive search runs under. It is made once and shown
-// modally for each search: it fades in so that a short search is never seen,
-// shows how far the search got, can cancel it, reports "not found" and
-// errors, and selects the match found.
+// The window every interactive search runs under. It is made once and
+// shown for each search as soon as that search has started (a step that
+// cannot run shows its message alone): it fades in so that a short search
+// is never seen, takes the keyboard so that Escape cancels, shows how far
+// the search got, reports "not found" and errors, and selects the match
+// found.
 class TFormViewFindProgress final : public QDialog
 {
 public:
@@ -24,7 +26,6 @@ public:
     // the start-at-position bit) and the start of the match.
     using FoundEvent = std::function<void(const QString &text, quint8 options, qint64 position)>;
 
-    static constexpr int kRunDelayMs = 20;
     static constexpr int kFadeStepMs = 100;
     static constexpr int kLabelWidth = 360;
 
@@ -37,25 +38,23 @@ public:
     quint8 RunOptions = 0;
     bool RunFirst = true;
     bool RunPrevious = false;
+    // The user cancelled the last run.
     bool Cancelled = false;
     FoundEvent OnFound;
     // Where a FindFirst run starts (negative: from its options).
     qint64 RunStartPos = -1;
-    // A step of a longer command: nothing is selected or recorded, errors
-    // are thrown from Run, and only a Cancel is reported. Both reset after
-    // each run.
+    // A step of a longer command: nothing is selected or recorded and errors
+    // are thrown from Run; only a miss is reported. Both reset after each run.
     bool RunQuiet = false;
 
-    // Shows the window modally; returns once the search is over. True when
-    // it found a match.
+    // Runs the search, modal while the window shows; returns once the search
+    // is over. True when it found a match.
     bool Run();
 
     // 0 (transparent) to 255 (opaque).
     int AlphaBlendValue() const { return m_alpha; }
     void SetAlphaBlendValue(int value);
 
-    void FormShow();
-    void Timer1Timer();
     void Timer2Timer();
     void btnCancelClick();
     // The viewer's progress event while the search runs.
@@ -65,21 +64,21 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *labPercent = nullptr;
     QPushButton *btnCancel = nullptr;
-    QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     // Escape: the same as Cancel; the window closes itself when the search ends.
     void reject() override;
 
 private:
+    void Prepare();
+    void ShowUp();
+    // Shows what the search threw; true when it was the search's own error.
+    bool ReportError(const std::exception_ptr &error);
     void ReportNotFound();
     QString SearchingCaption() const;
 
     int m_alpha = 0;
     bool m_running = false;
-    bool m_found = false;
-    std::exception_ptr m_error;
 };

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -112,6 +113,24 @@ TFormViewFindText::TFormViewFindText(QWidget *parent) : QDialog(parent)
     connect(bRules, &QPushButton::clicked, this, Guarded([this] { bRulesClick(); }));
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    edText->installEventFilter(this);
+    edText->lineEdit()->installEventFilter(this);
+}
+
+bool TFormViewFindText::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == edText || watched == edText->lineEdit())) {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        // The line edit would spend the first Enter on taking the history's
+        // inline completion (the remembered text, all selected, looks like
+        // one): one Enter finds what the box shows.
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            RunGuarded([this] { btnOk->click(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormViewFindText::showEvent(QShowEvent *event)

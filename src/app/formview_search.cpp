@@ -15,13 +15,18 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QRadioButton>
+#include <QPointer>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <algorithm>
 
 static_assert(TColorRec::Count == TFormGotoRegex::kPanels);
 
 namespace {
+// How long the status bar says that a search was cancelled.
+constexpr int kCancelledNoteMs = 5000;
+
 // Whether the regex engine can search what the viewer shows. The UTF-16 dump
 // keeps to plain text, as the find dialog always has.
 bool RegexAllowed(const TQzBinHex *view)
@@ -175,16 +180,10 @@ void TFormView::RunFindNext(bool findPrevious)
     if (!view)
         return;
     const TRec &rec = m_recs[size_t(ActiveIndex())];
-    if (!view->SearchStarted() && !rec.SRText.isEmpty()) {
-        // Stand the search on this tab's last match again (typically after a
-        // reload ended it); silently, as the next step reports what fails.
-        try {
-            view->FindFirst(rec.SRText,
-                            TQzStreamSearchOptions::fromInt(rec.SROptions) | soFromPosition,
-                            rec.SRPos);
-        } catch (...) {
-        }
-    }
+    // Stand the search where this tab's last one stood (typically after a
+    // reload ended it); the step itself reads, under the window.
+    if (!view->SearchStarted() && !rec.SRText.isEmpty())
+        view->ResumeSearch(rec.SRText, TQzStreamSearchOptions::fromInt(rec.SROptions), rec.SRPos);
     if (view->SearchStarted())
         RunProgress(view, view->SearchString(), quint8(view->SearchOptions().toInt()), false,
                     findPrevious);
@@ -209,12 +208,33 @@ void TFormView::RunProgress(TQzBinHex *view, const QString &text, quint8 options
                                      qint64 position) {
         SaveSR(foundText, foundOptions, position);
     };
-    m_findProgress->Run();
+    // Whatever the run meets, the tab keeps the text last asked for and
+    // where its search stands, so that "Find next" goes on with them.
+    const QPointer<TQzBinHex> searched(view);
+    const auto record = [this, &searched] {
+        for (TRec &rec : m_recs) {
+            if (!searched || rec.View != searched)
+                continue;
+            rec.SRText = searched->SearchString();
+            rec.SROptions = quint8((searched->SearchOptions() & ~soFromPosition).toInt());
+            rec.SRPos = searched->SearchResultStart();
+        }
+    };
+    bool found = false;
+    try {
+        found = m_findProgress->Run();
+    } catch (...) {
+        record();
+        throw;
+    }
+    record();
+    if (!found && m_findProgress->Cancelled)
+        statusBar()->showMessage(QStringLiteral("Search cancelled"), kCancelledNoteMs);
 }
 
 void TFormView::GotoRule(int n)
 {
-    TQzBinHex *view = ActiveView();
+    const QPointer<TQzBinHex> view = ActiveView();
     if (!view || n < 1 || n > TColorRec::Count)
         return;
     const TColorRecItem &rule = ColorRules().Rule(n);
@@ -228,7 +248,9 @@ void TFormView::GotoRule(int n)
         m_findProgress->RunQuiet = true;
         m_findProgress->RunStartPos = view->ViewPos();
         RunProgress(view, text, quint8((options | soFromPosition).toInt()), true, false);
-        if (m_findProgress->Cancelled || !view->SearchStarted())
+        // A miss is told already; nothing to step from.
+        if (!view || m_findProgress->Cancelled || !view->SearchStarted() ||
+            view->SearchResultStart() < 0)
             return;
     }
     RunProgress(view, text, quint8(options.toInt()), false, false);

@@ -291,14 +291,23 @@ public:
     // AStartPos, the start is 0, or with soFromPage the first byte shown
     // (backward: just after the last one).
     bool FindFirst(const QString &AText, TQzStreamSearchOptions AOptions, qint64 AStartPos);
+    // Steps from the last match found, also after a step that failed; after
+    // a stopped search, or before any match, it starts where the view is.
     bool FindNext(bool AFindPrevious);
+    // Stands a search on a match found before (a negative position: on none)
+    // without reading anything; the next FindNext goes on from there.
+    void ResumeSearch(const QString &text, TQzStreamSearchOptions options, qint64 position);
     // Stops a running search, which then ends as "not found".
     void CancelSearch();
     bool IsSearchRunning() const { return m_searchRunning; }
     // Called on this thread while a search runs; clearing the flag stops it.
     TQzStreamSearchProgress OnSearchProgress;
-    // From FindFirst until the source is closed or reopened.
+    // Runs where the search runs, just before the engine; a hook that throws
+    // stands for a failure inside the search.
+    std::function<void()> SearchHook;
+    // From FindFirst or ResumeSearch until the source is closed or reopened.
     bool SearchStarted() const { return m_searchStarted; }
+    // The last match found, kept when a step fails; -1 when there is none.
     qint64 SearchResultStart() const { return m_searchResultStart; }
     qint64 SearchResultLength() const { return m_searchResultLength; }
     const QString &SearchString() const { return m_searchString; }
@@ -568,9 +577,13 @@ private:
     // --- Search (qzbinhex_search.cpp)
     bool RunSearch(const std::function<bool()> &search);
     void ReleaseSearchSource();
+    bool TakeSearchSource();
+    TQzEncoding SearchEncoding() const;
+    qint64 SearchStart(TQzStreamSearchOptions options, qint64 startPos) const;
     std::unique_ptr<TQzStreamSearch> m_search;
     std::unique_ptr<SearchRun> m_searchRun;
     bool m_searchStarted = false;
+    bool m_searchStands = false; // the engine's last step found m_searchResultStart
     bool m_searchOnWorker = true;
     qint64 m_searchResultStart = -1;
     qint64 m_searchResultLength = 0;

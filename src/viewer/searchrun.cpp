@@ -38,12 +38,17 @@ bool SearchRun::Run(const Job &job, const Progress &progress, bool onWorker,
     // One search at a time: the loop below must not start another.
     if (m_state)
         return false;
+    m_stopped = false;
     m_state = std::make_shared<State>();
     struct Clear
     {
-        std::shared_ptr<State> &state;
-        ~Clear() { state.reset(); }
-    } clear{m_state};
+        SearchRun &run;
+        ~Clear()
+        {
+            run.m_stopped = run.m_state->stop.stop_requested();
+            run.m_state.reset();
+        }
+    } clear{*this};
     return onWorker ? RunOnWorker(job, progress, flags) : RunHere(job, progress, flags);
 }
 
@@ -58,14 +63,32 @@ bool SearchRun::RunOnWorker(const Job &job, const Progress &progress,
     std::atomic<bool> done{false};
     bool result = false;
     std::exception_ptr error;
+    std::exception_ptr handlerError;
+    bool handled = false;
+    bool reenter = false;
 
-    const auto deliver = [state, &progress] {
+    const auto deliver = [state, &progress, &done, &handlerError, &handled, &reenter, &loop] {
         state->posted = false;
+        if (done)
+            return;
         bool go = true;
-        if (progress)
-            progress(state->current, state->maximal, go);
+        // Nothing may unwind through the event loop: the caller gets it once
+        // the worker has stopped.
+        try {
+            if (progress)
+                progress(state->current, state->maximal, go);
+        } catch (...) {
+            if (!handlerError)
+                handlerError = std::current_exception();
+            go = false;
+        }
         if (!go)
             state->stop.request_stop();
+        if (!handled) {
+            handled = true;
+            reenter = true; // now with the caller's flags
+            loop.quit();
+        }
     };
     const Report report = [state, &context, &deliver,
                            last = Clock::time_point()](qint64 current, qint64 maximal) mutable {
@@ -89,12 +112,20 @@ bool SearchRun::RunOnWorker(const Job &job, const Progress &progress,
         QMetaObject::invokeMethod(
             &context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
-    if (!done)
-        loop.exec(flags);
-    // Only the application's exit ends the loop before the worker is done.
+    QEventLoop::ProcessEventsFlags current = flags | QEventLoop::ExcludeUserInputEvents;
+    while (!done) {
+        reenter = false;
+        loop.exec(current);
+        // Otherwise the job is done, or the application is leaving.
+        if (!reenter)
+            break;
+        current = flags;
+    }
     if (!done)
         state->stop.request_stop();
     worker.join();
+    if (handlerError)
+        std::rethrow_exception(handlerError);
     if (error)
         std::rethrow_exception(error);
     return result;

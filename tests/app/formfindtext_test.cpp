@@ -192,4 +192,42 @@ TEST(FindDialog, OpensCentredOnTheScreenWithTheTextSelected)
     EXPECT_EQ(form.edText->lineEdit()->selectedText(), "needle");
 }
 
+TEST(FindDialog, OneEnterFindsEveryTime)
+{
+    // The dialog opens with the last text, all selected, and the history
+    // below it: the line edit took that for an inline completion and spent
+    // the first Enter on accepting it.
+    struct Case
+    {
+        const char *name;
+        QStringList history;
+        QString shown;
+        QString typed;
+        QString found;
+    };
+    const Case cases[] = {
+        {"opened again on the last text", {"needle", "other"}, "needle", "", "needle"},
+        {"a typed start the history completes", {"needle"}, "needle", "ne", "needle"},
+        {"a new text", {"needle"}, "needle", "hay", "hay"},
+        {"no history yet", {}, "", "hay", "hay"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TFormViewFindText form;
+        form.edText->addItems(c.history);
+        form.edText->setEditText(c.shown);
+        form.show();
+        QCoreApplication::processEvents();
+        // Keys go where the dialog's focus is.
+        QWidget *keys = form.focusWidget();
+        ASSERT_NE(keys, nullptr);
+        if (!c.typed.isEmpty())
+            QTest::keyClicks(keys, c.typed);
+        QTest::keyClick(keys, Qt::Key_Return);
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(form.edText->currentText(), c.found);
+    }
+}
+
 } // namespace

@@ -5,6 +5,9 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QThread>
+
+#include <new>
 
 namespace {
 
@@ -98,8 +101,127 @@ TEST_F(ViewerSearch, FindNextStepsBothWaysAndEndsAtTheLastMatch)
     EXPECT_TRUE(m_view->FindNext(false));
     EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 90));
     EXPECT_FALSE(m_view->FindNext(false));
-    EXPECT_EQ(m_view->SearchResultStart(), -1);
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 90)) << "a failed step stays put";
     EXPECT_TRUE(m_view->SearchStarted()) << "a failed step keeps the search";
+}
+
+TEST_F(ViewerSearch, AfterAFailedStepBothDirectionsGoOnFromTheLastMatch)
+{
+    // Neither a jump back to the first match nor one past a neighbour.
+    const QByteArray bytes = MarkedLines();
+    ASSERT_TRUE(m_view->Open(Write(bytes)));
+    struct Case
+    {
+        const char *name;
+        TQzStreamSearchOptions options;
+        int first, last; // the match found first and the one the search ends on
+        bool previous;   // the step after the miss
+        int next;
+    };
+    const Case cases[] = {
+        {"forward, then back", {}, 5, 90, true, 45},
+        {"forward, then on", {}, 5, 90, false, 0},
+        {"backward, then back", soBackward, 90, 5, true, 40},
+        {"backward, then on", soBackward, 90, 5, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_view->FindFirst(QStringLiteral("needle"), c.options, -1));
+        ASSERT_EQ(m_view->SearchResultStart(), LineStart(bytes, c.first));
+        while (m_view->SearchResultStart() != LineStart(bytes, c.last))
+            ASSERT_TRUE(m_view->FindNext(false));
+        ASSERT_FALSE(m_view->FindNext(false));
+        EXPECT_EQ(m_view->FindNext(c.previous), c.next != 0);
+        EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, c.next ? c.next : c.last));
+    }
+}
+
+TEST_F(ViewerSearch, AStoppedStepStartsAgainWhereTheViewIs)
+{
+    // A stream is searched on this thread: the first report can stop it.
+    const QByteArray bytes = MarkedLines();
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    m_view->OpenStream(&buffer);
+    ShowLines(10);
+    ASSERT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    m_view->OnSearchProgress = [](qint64, qint64, bool &go) { go = false; };
+    EXPECT_FALSE(m_view->FindNext(false));
+    EXPECT_EQ(m_view->SearchResultStart(), -1) << "a stopped step stands on no match";
+    m_view->OnSearchProgress = nullptr;
+
+    // Lines 46 to 55 shown, none of them marked.
+    m_view->ScrollTo(LineStart(bytes, 46));
+    ASSERT_EQ(m_view->ViewPos(), LineStart(bytes, 46));
+    struct Case
+    {
+        const char *name;
+        bool previous;
+        int line;
+    };
+    // Forward from the first byte shown, backward from the last.
+    const Case cases[] = {{"on", false, 90}, {"back", true, 45}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->OnSearchProgress = [](qint64, qint64, bool &go) { go = false; };
+        m_view->FindNext(false);
+        m_view->OnSearchProgress = nullptr;
+        ASSERT_TRUE(m_view->FindNext(c.previous));
+        EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, c.line));
+    }
+}
+
+TEST_F(ViewerSearch, AResumedSearchGoesOnFromItsMatchInItsDirection)
+{
+    // After a reload the search is stood where it was, and the step reads
+    // from there: backward it must not pass over the match before it.
+    const QByteArray bytes = MarkedLines();
+    ASSERT_TRUE(m_view->Open(Write(bytes)));
+    struct Case
+    {
+        const char *name;
+        TQzStreamSearchOptions options;
+        int at;
+        bool previous;
+        int line; // 0: none
+    };
+    const Case cases[] = {
+        {"forward", {}, 40, false, 45},
+        {"forward, previous", {}, 40, true, 5},
+        {"backward", soBackward, 45, false, 40},
+        {"backward, previous", soBackward, 45, true, 90},
+        {"backward from the first", soBackward, 5, false, 0},
+        {"a regular expression", soRegex, 40, false, 45},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_view->Reload();
+        ASSERT_FALSE(m_view->SearchStarted());
+        m_view->ResumeSearch(QStringLiteral("needle"), c.options, LineStart(bytes, c.at));
+        ASSERT_TRUE(m_view->SearchStarted());
+        EXPECT_EQ(m_view->FindNext(c.previous), c.line != 0);
+        EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, c.line ? c.line : c.at));
+        EXPECT_EQ(m_view->SearchOptions(), c.options) << "the search keeps its own direction";
+    }
+}
+
+TEST_F(ViewerSearch, AFaultInsideTheSearchReachesTheCallerAndFreesTheViewer)
+{
+    const QByteArray bytes = MarkedLines();
+    ASSERT_TRUE(m_view->Open(Write(bytes)));
+    QThread *where = nullptr;
+    m_view->SearchHook = [&where] {
+        where = QThread::currentThread();
+        throw std::bad_alloc();
+    };
+    EXPECT_THROW(m_view->FindFirst(QStringLiteral("needle"), {}, -1), std::bad_alloc);
+    EXPECT_NE(where, nullptr);
+    EXPECT_NE(where, QThread::currentThread()) << "a file is searched on a worker";
+    EXPECT_FALSE(m_view->IsSearchRunning());
+    m_view->SearchHook = nullptr;
+    EXPECT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 5));
 }
 
 TEST_F(ViewerSearch, Utf16ViewsSearchInTheirByteOrder)
@@ -162,8 +284,9 @@ TEST_F(ViewerSearch, AReloadEndsTheSearch)
 
 TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
 {
-    const QByteArray bytes = MarkedLines();
-    const QString path = Write(bytes);
+    // Reports reach the viewer only while the search runs: it must run a while.
+    const qint64 size = qint64(64) << 20;
+    const QString path = WriteSparse(m_files.Path(QStringLiteral("big.log")), size);
     ASSERT_TRUE(m_view->Open(path));
     m_view->SetAutoReload(true);
     int reloads = 0;
@@ -180,10 +303,10 @@ TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
     };
     EXPECT_TRUE(m_view->FindFirst(QStringLiteral("needle"), {}, -1));
     ASSERT_GE(sizeDuringSearch, 0) << "no progress report reached the viewer";
-    EXPECT_EQ(sizeDuringSearch, bytes.size()) << "reloaded under the running search";
+    EXPECT_EQ(sizeDuringSearch, size) << "reloaded under the running search";
     EXPECT_TRUE(searchStartedDuring);
-    EXPECT_EQ(m_view->SearchResultStart(), LineStart(bytes, 5));
-    EXPECT_EQ(m_view->FileSize(), bytes.size() + 12);
+    EXPECT_EQ(m_view->SearchResultStart(), size - 6);
+    EXPECT_EQ(m_view->FileSize(), size + 12);
     EXPECT_EQ(reloads, 1);
     EXPECT_FALSE(m_view->SearchStarted());
 }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -78,6 +79,46 @@ TEST(SearchRun, WhatTheJobThrowsReachesTheCaller)
         }
         EXPECT_FALSE(run.Running()) << "a failed run must not block the next";
     }
+}
+
+TEST(SearchRun, WhatTheProgressHandlerThrowsStopsTheJobAndReachesTheCaller)
+{
+    // On a worker the handler runs from the event loop, which must not be
+    // unwound.
+    for (const bool onWorker : {true, false}) {
+        SCOPED_TRACE(onWorker ? "worker" : "here");
+        SearchRun run;
+        bool stopped = false;
+        try {
+            run.Run(
+                [&](const SearchRun::Report &report, std::stop_token stop) {
+                    stopped = WaitFor([&] { return !report(1, 2); }) && stop.stop_requested();
+                    return true;
+                },
+                [](qint64, qint64, bool &) { throw std::bad_alloc(); }, onWorker);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::bad_alloc &) {
+        }
+        // Here it unwinds the job itself; the worker is told to stop.
+        if (onWorker) {
+            EXPECT_TRUE(stopped);
+        }
+        EXPECT_FALSE(run.Running()) << "a failed run must not block the next";
+    }
+}
+
+TEST(SearchRun, StoppedTellsWhetherTheLastRunWasCutShort)
+{
+    SearchRun run;
+    run.Run([](const SearchRun::Report &, std::stop_token) { return false; }, {}, true);
+    EXPECT_FALSE(run.Stopped());
+    QTimer::singleShot(5, [&run] { run.Cancel(); });
+    run.Run([](const SearchRun::Report &,
+               std::stop_token stop) { return !WaitFor([&] { return stop.stop_requested(); }); },
+            {}, true);
+    EXPECT_TRUE(run.Stopped());
+    run.Run([](const SearchRun::Report &, std::stop_token) { return true; }, {}, true);
+    EXPECT_FALSE(run.Stopped()) << "each run starts afresh";
 }
 
 TEST(SearchRun, MessageLoopRunsWhileTheWorkerSearches)
