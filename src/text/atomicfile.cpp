@@ -103,14 +103,14 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
 
     const QString target = ResolveTarget(path);
     const QFileInfo info(target);
-    const QByteArray localTarget = QFile::encodeName(target);
+    const QByteArray localTarget = FileNameToBytes(target);
     struct stat old;
     const bool exists = ::stat(localTarget.constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
         return fail(QStringLiteral("Not a regular file"));
 
     TempFile temp;
-    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName())))
+    if (!temp.Create(FileNameToBytes(info.absolutePath()), FileNameToBytes(info.fileName())))
         return fail(ErrnoText(errno));
     if (exists) {
         ::fchmod(temp.Fd(), old.st_mode & 07777);
@@ -140,7 +140,7 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
     step(AtomicWriteStep::Renamed);
 
     // Make the rename itself durable; the data is already safe, so failure here is no error.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
+    const int dir = ::open(FileNameToBytes(info.absolutePath()).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
