@@ -154,11 +154,11 @@ TEST_F(RefreshTest, StatusBarDescribesTheFileOnDisk)
     EXPECT_EQ(PanelTexts(form), QStringList(4, QString()));
 }
 
-TEST_F(RefreshTest, StatusBarOfAMissingFileKeepsOnlyTheEncoding)
+TEST_F(RefreshTest, StatusBarOfAMissingFileShowsItsPathButNoSize)
 {
     TFormView &form = MakeForm();
     form.OpenFileTab(PathOf("missing.log"));
-    EXPECT_EQ(PanelTexts(form), QStringList({"", "", "ANSI (Windows)", ""}));
+    EXPECT_EQ(PanelTexts(form), QStringList({"", "", "ANSI (Windows)", PathOf("missing.log")}));
 }
 
 TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
