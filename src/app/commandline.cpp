@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "text/fproc.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -97,7 +99,7 @@ QString ResolveSettingsPath(const QString &configArg, const QString &programDir)
     // Absolute, so that the path keeps meaning the same file whatever the
     // working folder is when the settings are saved.
     if (!configArg.isEmpty())
-        return QFileInfo(configArg).absoluteFilePath();
+        return AbsoluteFileName(configArg);
 
     const QString portable = QDir(programDir).filePath(kFileName);
     if (QFileInfo(portable).isFile())

@@ -20,8 +20,8 @@ bool ClearRegularFile(const QString &fileName, QString *error)
     // No O_TRUNC and no O_CREAT: nothing happens to a file until it is known
     // to be a regular one, and a missing one is not created. O_NONBLOCK keeps
     // a FIFO without a reader from blocking the open.
-    const int fd = ::open(QFile::encodeName(fileName).constData(),
-                          O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(FileNameToBytes(fileName).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return fail(ErrnoText(errno));
     struct stat st;

@@ -2,6 +2,7 @@
 #include "app/formview.h"
 
 #include "app/appformat.h"
+#include "app/messagebatch.h"
 #include "app/ravelinapp.h"
 #include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
@@ -151,9 +152,12 @@ void TFormView::FormShow()
                 TRavelinApp::Title(),
                 QStringLiteral("Command line param specified - skipping reopening last logs"),
                 MsgIcon::Information);
+        // One message for every file that fails, not one box per file.
+        const MessageBatch messages(OpenFailuresHeading);
         for (const QString &file : m_commandLine.Files)
             OpenFileTab(file);
     } else if (m_settings.Reopen) {
+        const MessageBatch messages(OpenFailuresHeading);
         ReopenLastLogs();
     }
     ShowGotoWindowAtStart();
@@ -223,11 +227,11 @@ void TFormView::UpdateCaption()
     QString caption = TRavelinApp::Title();
     const int index = ActiveIndex();
     if (index >= 0)
-        caption =
-            ExtractFileNameW(m_recs[size_t(index)].FileName) + QStringLiteral(" - ") + caption;
+        caption = ExtractFileNameW(DisplayFileName(m_recs[size_t(index)].FileName)) +
+                  QStringLiteral(" - ") + caption;
     if (!m_sessionFile.isEmpty())
-        caption =
-            u'{' + QFileInfo(m_sessionFile).completeBaseName() + QStringLiteral("} ") + caption;
+        caption = u'{' + QFileInfo(DisplayFileName(m_sessionFile)).completeBaseName() +
+                  QStringLiteral("} ") + caption;
     setWindowTitle(caption);
 }
 
@@ -289,15 +293,18 @@ void TFormView::UpdateStatusBar()
 {
     std::array<QString, kStatusPanels> texts;
     if (const TQzBinHex *view = ActiveView()) {
-        // The file as it is on disk now, not as the viewer last read it.
+        // The file as it is on disk now, not as the viewer last read it. A
+        // tab that could not open its file has no size: a folder's or a
+        // device's would mislead.
         qint64 size = 0;
         qint64 time = 0;
-        if (FileInfoByName(view->FileName(), &size, &time)) {
+        if (view->SourceAssigned() && FileInfoByName(view->FileName(), &size, &time)) {
             texts[0] = FormatFileSize(size);
             texts[1] = FormatFileTime(time);
         }
         texts[2] = QString::fromUtf8(CodepageName(EncodingCode(view)));
-        texts[3] = view->FileName();
+        // The tab's own path, also when the viewer never got it.
+        texts[3] = DisplayFileName(m_recs[size_t(ActiveIndex())].FileName);
         if (view->WaitingForFile())
             texts[3] = QStringLiteral("Deleted; waiting for it to appear again: ") + texts[3];
     }
@@ -309,7 +316,7 @@ void TFormView::UpdateRecentMenu()
 {
     const auto &items = m_openHistory.Items();
     for (size_t i = 0; i < m_ac.mnuRec.size(); ++i) {
-        QString caption = i < items.size() ? items[i].Path : QString();
+        QString caption = i < items.size() ? DisplayFileName(items[i].Path) : QString();
         // An ampersand in a path is not a mnemonic.
         caption.replace(u'&', QStringLiteral("&&"));
         m_ac.mnuRec[i]->setText(caption);
@@ -322,7 +329,8 @@ void TFormView::UpdateSessionMenu()
 {
     const QStringList &items = m_sessHistory.Items();
     for (size_t i = 0; i < m_ac.mnuSess.size(); ++i) {
-        QString caption = qsizetype(i) < items.size() ? items[qsizetype(i)] : QString();
+        QString caption =
+            qsizetype(i) < items.size() ? DisplayFileName(items[qsizetype(i)]) : QString();
         caption.replace(u'&', QStringLiteral("&&"));
         m_ac.mnuSess[i]->setText(caption);
         m_ac.mnuSess[i]->setVisible(!caption.isEmpty());

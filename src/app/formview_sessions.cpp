@@ -2,6 +2,7 @@
 #include "app/formview.h"
 
 #include "app/inifile.h"
+#include "app/messagebatch.h"
 #include "app/shellmessages.h"
 #include "text/fproc.h"
 #include "text/sproc.h"
@@ -67,7 +68,8 @@ void TFormView::OpenSession(const QString &fileName)
     }
     IniFile ini(fileName);
     if (isFolder || !ini.Load()) {
-        MsgError(FormatStrW(QStringLiteral("Cannot read session file: \"%s\""), {fileName}) +
+        MsgError(FormatStrW(QStringLiteral("Cannot read session file: \"%s\""),
+                            {DisplayFileName(fileName)}) +
                  QStringLiteral("\n") +
                  (isFolder ? QStringLiteral("It is a folder") : ini.LastError()));
         return;
@@ -76,6 +78,9 @@ void TFormView::OpenSession(const QString &fileName)
     CloseAllTabs();
     m_sessionFile = fileName;
 
+    // One message for every entry that fails, not one box per entry, and
+    // only once the session is shown.
+    const MessageBatch messages(OpenFailuresHeading);
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
     qsizetype notOpened = 0;
@@ -132,7 +137,7 @@ QString TFormView::ChooseSessionFile(bool save)
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (RunDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    const QString chosen = dialog.selectedFiles().constFirst();
+    const QString chosen = FileNameFromDisplayed(dialog.selectedFiles().constFirst());
     m_lastDir = QFileInfo(chosen).absolutePath();
     return chosen;
 }

@@ -8,6 +8,7 @@
 #include "app/windowplace.h"
 #include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
+#include "text/fproc.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -51,7 +52,7 @@ void TFormView::LoadSettings()
     m_sessHistory.Load(m_ini);
     // Read whether or not the last logs are reopened: otherwise the folder
     // of the session dialogs would be lost at the next exit.
-    m_lastDir = m_ini.ReadUtf8(kSessHistory, "LastDir", QString());
+    m_lastDir = FileNameFromBytes(m_ini.ReadString(kSessHistory, "LastDir", {}));
     LoadFindSettings(m_ini, m_find);
 }
 
@@ -63,8 +64,8 @@ bool TFormView::SaveSettings()
     SaveRuleSettings(m_ini, m_rules);
     SaveFindSettings(m_ini, m_find);
     QStringList leftOut = m_openHistory.Save(m_ini) + tabsLeftOut;
-    m_ini.WriteUtf8(kSessHistory, "Current", m_sessionFile);
-    m_ini.WriteUtf8(kSessHistory, "LastDir", m_lastDir);
+    m_ini.WriteExact(kSessHistory, "Current", FileNameToBytes(m_sessionFile));
+    m_ini.WriteExact(kSessHistory, "LastDir", FileNameToBytes(m_lastDir));
     leftOut += m_sessHistory.Save(m_ini);
     leftOut.removeDuplicates();
     if (!leftOut.isEmpty())
@@ -106,7 +107,7 @@ QStringList TFormView::SaveOpenTabs()
     std::vector<const TRec *> kept;
     QStringList leftOut;
     for (const TRec &rec : m_recs) {
-        if (IniFile::CanHoldValue(rec.FileName.toUtf8()))
+        if (IniFile::CanHoldValue(FileNameToBytes(rec.FileName)))
             kept.push_back(&rec);
         else
             leftOut.append(rec.FileName);
@@ -114,7 +115,7 @@ QStringList TFormView::SaveOpenTabs()
     // Keys beyond the new count stay in place; only Num of them are read.
     m_ini.WriteInteger(kSave, "Num", int(kept.size()));
     for (size_t i = 0; i < kept.size(); ++i) {
-        m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1), kept[i]->FileName);
+        m_ini.WriteExact(kSave, NumberKey(int(i) + 1), FileNameToBytes(kept[i]->FileName));
         m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1, "tab"), QString::fromUtf8(kept[i]->Caption));
     }
     return leftOut;
@@ -122,14 +123,14 @@ QStringList TFormView::SaveOpenTabs()
 
 void TFormView::ReopenLastLogs()
 {
-    const QString current = m_ini.ReadUtf8(kSessHistory, "Current", QString());
+    const QString current = FileNameFromBytes(m_ini.ReadString(kSessHistory, "Current", {}));
     if (!current.isEmpty()) {
         OpenSession(current);
         return;
     }
     const int count = m_ini.ReadInteger(kSave, "Num", 0);
     for (int i = 1; i <= count && i <= kMaxTabs; ++i) {
-        const QString path = m_ini.ReadUtf8(kSave, NumberKey(i), QString());
+        const QString path = FileNameFromBytes(m_ini.ReadString(kSave, NumberKey(i), {}));
         const QString caption = m_ini.ReadUtf8(kSave, NumberKey(i, "tab"), QString());
         if (!path.isEmpty())
             OpenFileTabWithCaption(path, caption.toUtf8());

@@ -4,6 +4,7 @@
 
 #include "app/appformat.h"
 #include "app/colorconv.h"
+#include "app/messagebatch.h"
 #include "app/shellmessages.h"
 #include "rules/substringsfilter.h"
 #include "viewer/qzbinhex.h"
@@ -12,7 +13,6 @@
 #include "text/guard.h"
 #include "text/sproc.h"
 
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -21,7 +21,10 @@
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QSysInfo>
 #include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -99,16 +102,22 @@ void TFormView::OpenFileTab(const QString &name)
 {
     if (name.isEmpty()) // names no file; would only leave an empty recent entry
         return;
+    // The viewer's message and the shell's come as one, after the status bar
+    // shows the new tab; a batch of openings shows them all at its end.
+    const MessageBatch messages(OpenFailuresHeading);
     // Stored in the recent list and the settings: a relative name would mean
     // another file once the program starts in another folder.
-    const QString fileName = QDir::cleanPath(QFileInfo(name).absoluteFilePath());
+    const QString fileName = AbsoluteFileName(name);
+    const QString shownName = DisplayFileName(fileName);
     if (m_pages->count() >= kMaxTabs) {
         MsgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
         return;
     }
-    // A missing file still gets its (empty) tab; an unreadable one does not.
-    if (IsFileExist(fileName) && !IsFileReadable(fileName)) {
-        MsgWarning(FormatStrW(QStringLiteral("Cannot read file: \"%s\""), {fileName}));
+    // A missing file still gets its (empty) tab, and so does a folder, a pipe
+    // or a device, which the viewer refuses to open; a regular file that
+    // cannot be read gets none.
+    if (IsRegularFile(fileName) && !IsFileReadable(fileName)) {
+        MsgWarning(FormatStrW(QStringLiteral("Cannot read file: \"%s\""), {shownName}));
         return;
     }
 
@@ -118,7 +127,7 @@ void TFormView::OpenFileTab(const QString &name)
     TRec rec;
     rec.Sheet = new QWidget;
     rec.FileName = fileName;
-    rec.Caption = ShortenText(ExtractFileNameW(fileName), kCaptionLength).toUtf8();
+    rec.Caption = ShortenText(ExtractFileNameW(shownName), kCaptionLength).toUtf8();
     m_recs.push_back(rec);
     const int index = RecCount() - 1;
     {
@@ -126,7 +135,7 @@ void TFormView::OpenFileTab(const QString &name)
         const QSignalBlocker blocker(m_pages);
         // With its text at once: every change of a tab lays out all of them.
         m_pages->addTab(rec.Sheet, SheetText(rec.Caption, true));
-        m_pages->setTabToolTip(index, fileName);
+        m_pages->setTabToolTip(index, shownName);
         if (!m_openBehind)
             m_pages->setCurrentIndex(index);
     }
@@ -150,8 +159,8 @@ void TFormView::OpenFileTab(const QString &name)
         // A missing file is waited for: the tab follows it once it appears.
         if (!IsFileExist(fileName))
             view->WaitForFile(fileName);
-        // The viewer has already reported its own failure, if it had one.
-        MsgWarning(FormatStrW(QStringLiteral("Cannot open file: \"%s\""), {fileName}));
+        // Said once even when the viewer has said it already.
+        MsgWarning(FormatStrW(QStringLiteral("Cannot open file: \"%s\""), {shownName}));
     }
     FocusActiveView();
     UpdateAll();
@@ -275,11 +284,76 @@ quint8 TFormView::GetSROptions() const
     return index >= 0 ? m_recs[size_t(index)].SROptions : 0;
 }
 
+namespace {
+
+// The nearest folder of the name that Qt's file dialog can enter: the dialog
+// reads folder names as UTF-8 and cannot reach one whose bytes are not.
+QString FolderForDialog(const QString &fileName)
+{
+    QString folder = QFileInfo(fileName).absolutePath();
+    while (DisplayFileName(folder) != folder)
+        folder = QFileInfo(folder).absolutePath();
+    return folder;
+}
+
+// The local files of a drop, named by the bytes the drag source sent: QUrl
+// would decode a name that is not UTF-8 into U+FFFD, which names no file.
+QStringList DroppedFileNames(const QMimeData &data)
+{
+    QStringList names;
+    const QByteArray list = data.data(QStringLiteral("text/uri-list"));
+    if (list.isEmpty()) {
+        for (const QUrl &url : data.urls())
+            if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+                names << url.toLocalFile();
+        return names;
+    }
+    for (QByteArray line : list.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || !line.toLower().startsWith("file:"))
+            continue;
+        QByteArray path = line.mid(5);
+        if (path.startsWith("//")) {
+            const qsizetype slash = path.indexOf('/', 2);
+            const QByteArray host = path.mid(2, slash < 0 ? -1 : slash - 2);
+            // A file of another host is none of ours.
+            if (slash < 0 || !(host.isEmpty() || host == "localhost" ||
+                               host == QSysInfo::machineHostName().toUtf8()))
+                continue;
+            path = path.mid(slash);
+        }
+        const auto end =
+            std::find_if(path.cbegin(), path.cend(), [](char c) { return c == '?' || c == '#'; });
+        path.truncate(end - path.cbegin());
+        const QByteArray bytes = QByteArray::fromPercentEncoding(path);
+        if (!bytes.isEmpty())
+            names << FileNameFromBytes(bytes);
+    }
+    return names;
+}
+
+// A drop only opens the files: accepting the move a file manager proposes
+// would let it delete the log. A copy, else a link; nothing else.
+bool AcceptAsCopy(QDropEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    const Qt::DropActions possible = event->possibleActions();
+    if (!data || !data->hasUrls() || !(possible & (Qt::CopyAction | Qt::LinkAction))) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(possible & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    event->accept();
+    return true;
+}
+
+} // namespace
+
 void TFormView::FileOpenExecute()
 {
     QString startDir;
     if (const TQzBinHex *view = ActiveView(); view && !view->FileName().isEmpty())
-        startDir = QFileInfo(view->FileName()).absolutePath();
+        startDir = FolderForDialog(view->FileName());
     QString chosen;
     if (ChooseFileToOpen) {
         chosen = ChooseFileToOpen(startDir);
@@ -289,27 +363,31 @@ void TFormView::FileOpenExecute()
                                               QStringLiteral("Log files (*.log);;All files (*)"));
     }
     if (!chosen.isEmpty())
-        OpenFileTab(chosen);
+        OpenFileTab(FileNameFromDisplayed(chosen));
 }
 
 void TFormView::dragEnterEvent(QDragEnterEvent *event)
 {
-    const QMimeData *data = event->mimeData();
-    if (data && data->hasUrls())
-        event->acceptProposedAction();
+    AcceptAsCopy(event);
+}
+
+void TFormView::dragMoveEvent(QDragMoveEvent *event)
+{
+    AcceptAsCopy(event);
 }
 
 void TFormView::dropEvent(QDropEvent *event)
 {
     RunGuarded([&] {
-        const QMimeData *data = event->mimeData();
-        if (!data)
+        if (!AcceptAsCopy(event))
             return;
-        for (const QUrl &url : data->urls()) {
-            const QString name = url.toLocalFile();
-            if (!name.isEmpty())
-                OpenFileTab(name);
-        }
-        event->acceptProposedAction();
+        const QStringList names = DroppedFileNames(*event->mimeData());
+        // Opened once the drop is over: the drag source waits for its answer,
+        // and a message box would keep it waiting.
+        QTimer::singleShot(0, this, Guarded([this, names] {
+                               const MessageBatch messages(OpenFailuresHeading);
+                               for (const QString &name : names)
+                                   OpenFileTab(name);
+                           }));
     });
 }

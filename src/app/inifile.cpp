@@ -140,7 +140,7 @@ bool IniFile::Load()
         return false;
     };
 
-    const QByteArray local = QFile::encodeName(m_path);
+    const QByteArray local = FileNameToBytes(m_path);
     struct stat st;
     if (::stat(local.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)

@@ -2,6 +2,7 @@
 #include "app/formview.h"
 #include "app/ravelinapp.h"
 #include "app/shellmessages.h"
+#include "text/fproc.h"
 #include "text/guard.h"
 
 #include <QDir>
@@ -59,7 +60,8 @@ QStringList ProgramArguments(int argc, char **argv, bool *quitAfterShow)
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
+        // A file name is bytes: kept whole, also when they are not UTF-8.
+        const QString arg = FileNameFromBytes(QByteArray(argv[i]));
         if (arg == kQuitAfterShow)
             *quitAfterShow = true;
         else

@@ -1,6 +1,7 @@
 #include "app/recentfiles.h"
 
 #include "app/inifile.h"
+#include "text/fproc.h"
 
 #include <algorithm>
 
@@ -52,7 +53,7 @@ void RecentFiles::Load(const IniFile &ini)
 {
     m_items.clear();
     for (int i = 0; i < kMaxCount; ++i) {
-        const QString path = ini.ReadUtf8(kSection, PathKey(i), QString());
+        const QString path = FileNameFromBytes(ini.ReadString(kSection, PathKey(i), {}));
         // A hand-edited file may name a path twice; the first one wins, as in Touch.
         if (path.isEmpty() || Find(path) != m_items.end())
             continue;
@@ -65,7 +66,7 @@ QStringList RecentFiles::Save(IniFile &ini) const
     QStringList leftOut;
     int count = 0;
     for (const RecentFile &item : m_items) {
-        const QByteArray path = item.Path.toUtf8();
+        const QByteArray path = FileNameToBytes(item.Path);
         if (!IniFile::CanHoldValue(path)) {
             leftOut.append(item.Path);
             continue;

@@ -15,7 +15,8 @@ struct RecentFile
 
 // The recent files list: most recent first, at most kMaxCount entries, paths
 // compared without regard to case. Stored in [OpenHistory] as keys 0..9
-// (UTF-8 paths) and 0enc..9enc (encoding codes).
+// (the paths' bytes: UTF-8, or whatever bytes a name holds) and 0enc..9enc
+// (encoding codes).
 class RecentFiles final
 {
 public:

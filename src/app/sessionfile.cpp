@@ -1,6 +1,7 @@
 #include "app/sessionfile.h"
 
 #include "app/inifile.h"
+#include "text/fproc.h"
 
 #include <algorithm>
 
@@ -45,7 +46,7 @@ SessionData ReadSession(const IniFile &ini)
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const int n : numbers) {
-        const QString path = ini.ReadUtf8(kTabs, NumberKey(n), QString());
+        const QString path = FileNameFromBytes(ini.ReadString(kTabs, NumberKey(n), {}));
         if (path.isEmpty())
             continue;
         data.Tabs.push_back({path, ini.ReadString(kNicks, NumberKey(n), QByteArray())});
@@ -59,7 +60,7 @@ QStringList WriteSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
     std::vector<const SessionTab *> kept;
     int keptActive = -1;
     for (size_t i = 0; i < tabs.size(); ++i) {
-        if (!IniFile::CanHoldValue(tabs[i].Path.toUtf8())) {
+        if (!IniFile::CanHoldValue(FileNameToBytes(tabs[i].Path))) {
             leftOut.append(tabs[i].Path);
             continue;
         }
@@ -70,7 +71,7 @@ QStringList WriteSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
     ini.WriteInteger(kTabs, "Num", int(kept.size()));
     ini.WriteInteger(kTabs, "Active", keptActive);
     for (size_t i = 0; i < kept.size(); ++i) {
-        ini.WriteUtf8(kTabs, NumberKey(int(i)), kept[i]->Path);
+        ini.WriteExact(kTabs, NumberKey(int(i)), FileNameToBytes(kept[i]->Path));
         // A caption with a line break cannot be stored: the tab comes back
         // with its file name rather than with an older caption.
         if (IniFile::CanHoldValue(kept[i]->Caption))
@@ -94,7 +95,7 @@ void RecentSessions::Load(const IniFile &ini)
 {
     m_items.clear();
     for (int i = 0; i < kMaxCount; ++i) {
-        const QString path = ini.ReadUtf8(kHistory, NumberKey(i), QString());
+        const QString path = FileNameFromBytes(ini.ReadString(kHistory, NumberKey(i), {}));
         const bool known = std::any_of(m_items.begin(), m_items.end(), [&path](const QString &p) {
             return p.compare(path, Qt::CaseInsensitive) == 0;
         });
@@ -108,11 +109,12 @@ QStringList RecentSessions::Save(IniFile &ini) const
     QStringList leftOut;
     int count = 0;
     for (const QString &path : m_items) {
-        if (!IniFile::CanHoldValue(path.toUtf8())) {
+        const QByteArray bytes = FileNameToBytes(path);
+        if (!IniFile::CanHoldValue(bytes)) {
             leftOut.append(path);
             continue;
         }
-        ini.WriteUtf8(kHistory, NumberKey(count++), path);
+        ini.WriteExact(kHistory, NumberKey(count++), bytes);
     }
     for (int i = count; i < kMaxCount; ++i)
         ini.DeleteKey(kHistory, NumberKey(i));

@@ -18,7 +18,8 @@ struct SessionTab
 };
 
 // A session file: [Tabs] Num, Active and the paths 0..Num-1, [Nicks] the
-// captions in the same order.
+// captions in the same order. A path is stored as the bytes of the file's
+// name, so a name that is not UTF-8 reopens the same file.
 struct SessionData
 {
     std::vector<SessionTab> Tabs; // entries with an empty path are left out

@@ -104,7 +104,7 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
 
     const QString target = ResolveTarget(path);
     const QFileInfo info(target);
-    const QByteArray localTarget = QFile::encodeName(target);
+    const QByteArray localTarget = FileNameToBytes(target);
     struct stat old;
     const bool exists = ::stat(localTarget.constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
@@ -114,7 +114,7 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
     // complete and takes the old one's mode just before its name: never
     // wider than the file it replaces, not even for a moment.
     TempFile temp;
-    if (!temp.Create(QFile::encodeName(info.absolutePath()), QFile::encodeName(info.fileName()),
+    if (!temp.Create(FileNameToBytes(info.absolutePath()), FileNameToBytes(info.fileName()),
                      exists ? old.st_mode & 0600 : 0666))
         return fail(ErrnoText(errno));
     if (exists && ::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
@@ -142,7 +142,7 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
     step(AtomicWriteStep::Renamed);
 
     // Make the rename itself durable; the data is already safe, so failure here is no error.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(),
+    const int dir = ::open(FileNameToBytes(info.absolutePath()).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);

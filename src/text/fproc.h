@@ -1,11 +1,34 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 // Helpers for files named by QString: existence, size, time stamps, reading
 // by handle and deletion. They hold no state, never show messages and report
 // failure through their results only.
+//
+// A Linux file name is bytes, not text. Inside the program a name is a
+// QString that keeps every byte: valid UTF-8 reads as usual, and each byte
+// that is no part of valid UTF-8 becomes the lone surrogate U+DC00 + byte
+// (Python's "surrogateescape"). FileNameToBytes and FileNameFromBytes are the
+// one crossing between the two, used wherever a name meets the system or a
+// stored file, so that a name opens, and is saved and read back, as exactly
+// the bytes it came with.
+
+QByteArray FileNameToBytes(const QString &name);
+QString FileNameFromBytes(const QByteArray &bytes);
+// The name as the user sees it: each byte that is not UTF-8 shows as U+FFFD.
+QString DisplayFileName(const QString &name);
+// Absolute, without "." and ".." parts and repeated slashes; a relative name
+// is taken from the current folder, read as bytes.
+QString AbsoluteFileName(const QString &name);
+// A file dialog decodes names with U+FFFD in place of the bytes that are not
+// UTF-8, so what it returns may name no file. Gives the name of the file it
+// stands for: each such part of the path is matched against the entries of
+// its folder as the dialog shows them. The name itself when it exists, or
+// when no entry or more than one entry matches.
+QString FileNameFromDisplayed(const QString &name);
 
 using FileHandle = int;
 inline constexpr FileHandle InvalidFileHandle = -1;
@@ -14,6 +37,8 @@ inline constexpr FileHandle InvalidFileHandle = -1;
 bool IsFileOrDirExist(const QString &name, bool *isFolder = nullptr);
 // Found and not a folder.
 bool IsFileExist(const QString &name);
+// Found and a regular file (not a folder, FIFO, device or socket).
+bool IsRegularFile(const QString &name);
 
 // Opens an existing regular file for reading without locking it, so other
 // programs keep writing, renaming and deleting it. Anything that is not a

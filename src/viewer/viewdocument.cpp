@@ -20,10 +20,10 @@ ViewDocument::~ViewDocument()
     Close();
 }
 
-ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName, bool keepChosenOrder)
+ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName, bool reopen)
 {
     Close();
-    if (!keepChosenOrder)
+    if (!reopen)
         m_chosenOrder = UnicodeOrderUndetected;
     LocalFileSource::OpenError error = LocalFileSource::OpenError::None;
     std::unique_ptr<LocalFileSource> source = LocalFileSource::Open(fileName, &error);
@@ -34,7 +34,10 @@ ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName, bool ke
     m_identity = {source->Device(), source->Inode()};
     m_source = std::move(source);
     m_kind = SourceKind::File;
-    PrepareAfterOpen();
+    if (!PrepareAfterOpen(reopen) && !reopen) {
+        Close();
+        return OpenResult::CannotOpen;
+    }
     return OpenResult::Ok;
 }
 
@@ -52,15 +55,16 @@ void ViewDocument::OpenStream(QIODevice *stream, bool keepChosenOrder)
     PrepareAfterOpen();
 }
 
-void ViewDocument::PrepareAfterOpen()
+bool ViewDocument::PrepareAfterOpen(bool mayRetry)
 {
     m_maxLength = MaxLengths[m_mode];
     // A screen of the longest lines with their CR LF, and the line after it.
     m_bufMaxOffset = qint64(CharSize()) * (m_maxLength + 2) * (MaxScreenLines + 1);
     m_bufferSize = 3 * m_bufMaxOffset;
     m_buffer.assign(size_t(m_bufferSize), 0);
-    ReadBuffer(-1);
+    const bool read = ReadWindow(-1, mayRetry);
     ComputeOffsetDigits();
+    return read;
 }
 
 void ViewDocument::Close()
@@ -111,10 +115,15 @@ bool ViewDocument::ReadSource(char *buffer, qint64 count, qint64 *bytesRead, qin
 
 void ViewDocument::ReadBuffer(qint64 position)
 {
+    ReadWindow(position, true);
+}
+
+bool ViewDocument::ReadWindow(qint64 position, bool mayRetry)
+{
     if (!SourceAssigned())
-        return;
+        return false;
     if (m_bufferPos <= position && position < m_bufferPos + 2 * m_bufMaxOffset)
-        return;
+        return true;
     m_bufferPos = AlignDown(std::max<qint64>(position - m_bufMaxOffset, 0));
     for (;;) {
         ++m_windowReads;
@@ -122,12 +131,13 @@ void ViewDocument::ReadBuffer(qint64 position)
         m_readOK = ReadSource(m_buffer.data(), m_bufferSize, &got, m_bufferPos);
         if (m_readOK)
             break;
-        if (!OnReadError || !OnReadError())
-            return;
+        if (!mayRetry || !OnReadError || !OnReadError())
+            return false;
     }
     DetectByteOrder();
     if (OnWindowRead)
         OnWindowRead();
+    return true;
 }
 
 void ViewDocument::DetectByteOrder()

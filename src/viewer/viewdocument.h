@@ -38,9 +38,13 @@ public:
     ViewDocument &operator=(const ViewDocument &) = delete;
 
     // Source. A fresh open detects the UTF-16 byte order from the data; a
-    // reopen with keepChosenOrder keeps an order set by SetUnicodeOrderValue
-    // since the last fresh open (a reload must not undo the user's choice).
-    OpenResult OpenFile(const QString &fileName, bool keepChosenOrder = false);
+    // reopen (a reload of the file shown) keeps an order set by
+    // SetUnicodeOrderValue since the last fresh open, so a reload does not
+    // undo the user's choice. A fresh open whose first read fails is
+    // CannotOpen: a file that cannot be read at all (/proc/self/mem) would
+    // otherwise ask for a Retry that never helps. A reopen hands such a
+    // failure to OnReadError as any later read does.
+    OpenResult OpenFile(const QString &fileName, bool reopen = false);
     // Reads from a caller's seekable device. The caller keeps ownership: the
     // device must stay open and alive until Close or the next open; the
     // document never deletes it. A null device just closes.
@@ -130,10 +134,12 @@ public:
     // first unit it came from, so positions map back to exact byte offsets.
     QString DecodeLine(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
 
-    // Sizes the buffer from MaxLengths and reads the first window.
-    void PrepareAfterOpen();
+    // Sizes the buffer from MaxLengths and reads the first window; false
+    // when that read failed and mayRetry was off, or the user gave up.
+    bool PrepareAfterOpen(bool mayRetry = true);
 
 private:
+    bool ReadWindow(qint64 position, bool mayRetry);
     void DetectByteOrder();
     void ComputeOffsetDigits();
 

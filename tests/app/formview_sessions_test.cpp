@@ -136,26 +136,43 @@ TEST_F(SessionsTest, CloseSessionDropsTheCaptionPrefixAndCloseAllKeepsIt)
     EXPECT_FALSE(form.Acts().mnuSessClose->isEnabled());
 }
 
-TEST_F(SessionsTest, PartlyMissingAndUnreadableFilesKeepTheOthersWithTheirCaptions)
+TEST_F(SessionsTest, BadEntriesOpenAsEmptyTabsAndOneMessageListsThem)
 {
     const QString fifo = PathOf("pipe.log");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString a = WriteFile("a.log", "a\n");
     const QString c = WriteFile("c.log", "c\n");
     const QString missing = PathOf("gone.log");
-    WriteFile("s.ravelin-session", "[Tabs]\nNum=4\nActive=3\n0=" + a.toUtf8() +
-                                       "\n1=" + fifo.toUtf8() + "\n2=" + missing.toUtf8() +
-                                       "\n3=" + c.toUtf8() + "\n[Nicks]\n0=A\n1=P\n2=G\n3=C\n");
+    WriteFile("s.ravelin-session",
+              "[Tabs]\nNum=6\nActive=5\n0=" + a.toUtf8() + "\n1=" + fifo.toUtf8() +
+                  "\n2=" + missing.toUtf8() + "\n3=/dev/zero\n4=" + m_dir.path().toUtf8() +
+                  "\n5=" + c.toUtf8() + "\n[Nicks]\n0=A\n1=P\n2=G\n3=Z\n4=D\n5=C\n");
     TFormView &form = MakeForm();
     form.OpenSession(PathOf("s.ravelin-session"));
-    ASSERT_EQ(form.RecCount(), 3);
-    EXPECT_EQ(TabTexts(form), (QStringList{"A", "G", "C"}));
-    EXPECT_TRUE(form.Rec(1).View->WaitingForFile()) << "the missing file's tab waits for it";
-    EXPECT_EQ(m_sink.Texts(), (QStringList{"Cannot read file: \"" + fifo + "\"",
-                                           "Cannot open file: \"" + missing + "\""}));
-    // Active named the fourth entry, which is the third tab opened: it names
-    // no opened tab, so the last one opened is shown.
-    EXPECT_EQ(form.Pages()->currentIndex(), 2);
+    ASSERT_EQ(form.RecCount(), 6);
+    EXPECT_EQ(TabTexts(form), (QStringList{"A", "P", "G", "Z", "D", "C"}));
+    for (int i : {1, 2, 3, 4})
+        EXPECT_FALSE(form.Rec(i).View->SourceAssigned()) << i;
+    EXPECT_TRUE(form.Rec(2).View->WaitingForFile()) << "the missing file's tab waits for it";
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Texts()[0], "Some files could not be opened:\n"
+                                 "Cannot open file: \"" +
+                                     fifo + "\"\nCannot open file: \"" + missing +
+                                     "\"\nCannot open file: \"/dev/zero\"\n"
+                                     "Cannot open file: \"" +
+                                     m_dir.path() + "\"");
+    EXPECT_EQ(form.Pages()->currentIndex(), 5);
+}
+
+TEST_F(SessionsTest, ActiveNamingNoOpenedTabShowsTheLastOne)
+{
+    const QString a = WriteFile("a.log", "a\n");
+    WriteFile("s.ravelin-session",
+              "[Tabs]\nNum=3\nActive=2\n0=" + a.toUtf8() + "\n2=" + a.toUtf8() + "\n");
+    TFormView &form = MakeForm();
+    form.OpenSession(PathOf("s.ravelin-session"));
+    ASSERT_EQ(form.RecCount(), 2);
+    EXPECT_EQ(form.Pages()->currentIndex(), 1);
 }
 
 TEST_F(SessionsTest, AtMostThreeHundredTabsAndOneMessageForTheRest)

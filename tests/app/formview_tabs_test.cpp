@@ -4,9 +4,13 @@
 
 #include "app/shellmessages.h"
 #include "viewer/qzbinhex.h"
+#include "text/fproc.h"
 #include "watch/qzfilenotificationsimple.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -16,7 +20,15 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -166,16 +178,134 @@ TEST_F(TabsTest, MissingFileGetsAnEmptyTab)
     EXPECT_EQ(m_sink.Messages().size(), 1u);
 }
 
-TEST_F(TabsTest, UnreadableFileOpensNoTab)
+// A folder, a pipe, a device, a socket or a file that fails its first read:
+// an empty tab and one message, never a wait, a Retry loop or a silent drop.
+TEST_F(TabsTest, WhatCannotBeShownOpensAnEmptyTabWithOneMessage)
 {
-    // A FIFO exists but is no readable file; opening it must not block either.
     const QString fifo = PathOf("pipe.log");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = PathOf("folder.log");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString socketPath = PathOf("socket.log");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketBytes = QFile::encodeName(socketPath);
+    ASSERT_LT(size_t(socketBytes.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketBytes.constData(), size_t(socketBytes.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const struct
+    {
+        const char *Name;
+        QString Path;
+    } cases[] = {
+        {"pipe", fifo},
+        {"folder", folder},
+        {"device", "/dev/zero"},
+        {"socket", socketPath},
+        {"every read fails", "/proc/self/mem"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFormView &form = MakeForm();
+        m_sink.Clear();
+        form.OpenFileTab(c.Path);
+        ASSERT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_EQ(m_sink.Messages()[0].Text, "Cannot open file: \"" + c.Path + "\"");
+        EXPECT_EQ(m_sink.Messages()[0].Buttons, MsgButtons::Ok);
+        ASSERT_EQ(form.RecCount(), 1);
+        EXPECT_FALSE(form.ActiveView()->SourceAssigned());
+        EXPECT_EQ(form.OpenHistory().Items()[0].Path, c.Path);
+        EXPECT_EQ(form.StatusPanel(0)->text(), QString()) << "no size of what could not be opened";
+        EXPECT_EQ(form.StatusPanel(3)->text(), c.Path);
+    }
+    ::close(sock);
+}
+
+TEST_F(TabsTest, AReadableButUnopenableFileOpensNoTab)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const QString locked = WriteFile("locked.log", "secret\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
     TFormView &form = MakeForm();
-    form.OpenFileTab(fifo);
-    EXPECT_EQ(m_sink.Texts(), QStringList({"Cannot read file: \"" + fifo + "\""}));
+    form.OpenFileTab(locked);
+    EXPECT_EQ(m_sink.Texts(), QStringList({"Cannot read file: \"" + locked + "\""}));
     EXPECT_EQ(form.RecCount(), 0);
     EXPECT_TRUE(form.OpenHistory().IsEmpty());
+}
+
+// Records the status bar as it is while each message is up.
+class StatusAtMessageSink final : public MessageSink
+{
+public:
+    StatusAtMessageSink() : m_previous(SetMessageSink(this)) {}
+    ~StatusAtMessageSink() override { SetMessageSink(m_previous); }
+    StatusAtMessageSink(const StatusAtMessageSink &) = delete;
+    StatusAtMessageSink &operator=(const StatusAtMessageSink &) = delete;
+
+    MsgResult Show(const QString &, const QString &, MsgIcon, MsgButtons buttons) override
+    {
+        QStringList panels;
+        for (int i = 0; form && i < TFormView::kStatusPanels; ++i)
+            panels << form->StatusPanel(i)->text();
+        Panels << panels;
+        return SafeAnswer(buttons);
+    }
+
+    const TFormView *form = nullptr;
+    QList<QStringList> Panels;
+
+private:
+    MessageSink *m_previous;
+};
+
+TEST_F(TabsTest, AFailedTabShowsItsOwnPathAndNoSize)
+{
+    const QString a = WriteFile("a.log", "a\n");
+    const QString missing = PathOf("missing.log");
+    TFormView &form = MakeForm();
+    form.OpenFileTab(a);
+    ASSERT_EQ(form.StatusPanel(0)->text(), "2 bytes");
+    StatusAtMessageSink sink;
+    sink.form = &form;
+    for (const QString &path : {missing, QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(path.toStdString());
+        sink.Panels.clear();
+        form.OpenFileTab(path);
+        ASSERT_EQ(sink.Panels.size(), 1);
+        // The message comes over the new tab, not over the one before it.
+        EXPECT_EQ(sink.Panels[0][0], QString());
+        EXPECT_EQ(sink.Panels[0][1], QString());
+        EXPECT_EQ(sink.Panels[0][3], path);
+    }
+    form.Pages()->setCurrentIndex(0);
+    EXPECT_EQ(form.StatusPanel(0)->text(), "2 bytes");
+    EXPECT_EQ(form.StatusPanel(3)->text(), a);
+    form.Pages()->setCurrentIndex(1);
+    EXPECT_EQ(form.StatusPanel(0)->text(), QString());
+    EXPECT_EQ(form.StatusPanel(3)->text(), missing);
+}
+
+TEST_F(TabsTest, StartUpShowsOneMessageForAllFilesThatFail)
+{
+    const QString a = WriteFile("a.log", "a\n");
+    const QString gone1 = PathOf("gone1.log");
+    const QString gone2 = PathOf("gone2.log");
+    TFormView &form = MakeForm(ParseCommandLine({gone1, a, "/dev/zero", gone2}));
+    ShowForm(form);
+    EXPECT_EQ(form.RecCount(), 4);
+    ASSERT_EQ(m_sink.Messages().size(), 1u);
+    EXPECT_EQ(m_sink.Messages()[0].Text, "Some files could not be opened:\n"
+                                         "Cannot open file: \"" +
+                                             gone1 +
+                                             "\"\n"
+                                             "Cannot open file: \"/dev/zero\"\n"
+                                             "Cannot open file: \"" +
+                                             gone2 + "\"");
+    EXPECT_EQ(m_sink.Messages()[0].Caption, "Ravelin");
+    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Warning);
 }
 
 TEST_F(TabsTest, RelativeNamesAreStoredAbsolute)
@@ -403,10 +533,134 @@ TEST_F(TabsTest, DroppedFilesOpenInOrder)
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &drop);
+    EXPECT_EQ(form.RecCount(), 0) << "the files open once the drop is over";
+    QCoreApplication::processEvents();
     ASSERT_EQ(form.RecCount(), 3);
     EXPECT_EQ(form.Rec(0).FileName, PathOf("one.log"));
     EXPECT_EQ(form.Rec(1).FileName, PathOf("two.log"));
     EXPECT_EQ(form.Rec(2).FileName, PathOf("three.log"));
+}
+
+// A file manager that is told "move" may delete the log once it is dropped.
+TEST_F(TabsTest, DropsAreTakenAsCopiesNeverAsMoves)
+{
+    struct Case
+    {
+        const char *Name;
+        Qt::DropActions Offered;
+        bool Accepted;
+        Qt::DropAction Taken;
+    };
+    const Case cases[] = {
+        {"copy, move and link offered", Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, true,
+         Qt::CopyAction},
+        {"move and link offered", Qt::MoveAction | Qt::LinkAction, true, Qt::LinkAction},
+        {"only move offered", Qt::MoveAction, false, Qt::IgnoreAction},
+    };
+    const QString a = WriteFile("a.log", "a\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFormView &form = MakeForm();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(a)});
+        // Shift asks for a move wherever one is offered.
+        QDragEnterEvent enter(QPoint(10, 10), c.Offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        ASSERT_EQ(enter.proposedAction(), Qt::MoveAction);
+        QApplication::sendEvent(&form, &enter);
+        QDragMoveEvent move(QPoint(20, 20), c.Offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(&form, &move);
+        QDropEvent drop(QPointF(20, 20), c.Offered, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(&form, &drop);
+        for (const QDropEvent *event :
+             {static_cast<QDropEvent *>(&enter), static_cast<QDropEvent *>(&move), &drop}) {
+            EXPECT_EQ(event->isAccepted(), c.Accepted);
+            if (c.Accepted) {
+                EXPECT_EQ(event->dropAction(), c.Taken);
+            }
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form.RecCount(), c.Accepted ? 1 : 0);
+    }
+}
+
+// A Linux file name is bytes; "bad\xFFname.log" is no UTF-8. Whatever way it
+// comes, the tab shows that very file, and the settings keep its bytes.
+TEST_F(TabsTest, NamesThatAreNotUtf8OpenAndAreSavedAsTheirBytes)
+{
+    const QByteArray raw = QFile::encodeName(m_dir.path()) + "/bad\xFFname.log";
+    const QByteArray content = "bytes\n";
+    {
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+        ::close(fd);
+    }
+    const QString name = FileNameFromBytes(raw);
+    const QString shown = m_dir.path() + "/bad" + QChar(QChar::ReplacementCharacter) + "name.log";
+    WriteFile("s.ravelin-session", "[Tabs]\nNum=1\n0=" + raw + "\n");
+    // As a drag source sends it; QUrl would read %FF as U+FFFD.
+    const QByteArray uriList = "file://" + raw.toPercentEncoding("/") + "\r\n";
+
+    struct Case
+    {
+        const char *Name;
+        QByteArray Settings;
+        std::function<void(TFormView &)> Open;
+    };
+    const Case cases[] = {
+        {"command line", "", [](TFormView &) {}},
+        {"drop", "",
+         [&](TFormView &form) {
+             QMimeData data;
+             data.setData("text/uri-list", uriList);
+             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                   Qt::NoModifier);
+             QApplication::sendEvent(&form, &enter);
+             QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+             QApplication::sendEvent(&form, &drop);
+             QCoreApplication::processEvents();
+         }},
+        {"open dialog, which shows the name with U+FFFD", "",
+         [&](TFormView &form) {
+             form.ChooseFileToOpen = [&](const QString &) { return shown; };
+             form.Acts().acFileOpen->trigger();
+         }},
+        {"session", "", [&](TFormView &form) { form.OpenSession(PathOf("s.ravelin-session")); }},
+        {"last logs", "[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + raw + "\n", [](TFormView &) {}},
+        {"recent files", "[OpenHistory]\n0=" + raw + "\n",
+         [&](TFormView &form) { form.mnuRec1Click(0); }},
+    };
+    // Each way on its own: a failed check ends only that case.
+    const auto check = [&](const Case &c) {
+        WriteSettings(c.Settings);
+        m_sink.Clear();
+        const bool commandLine = std::string_view(c.Name) == "command line";
+        TFormView &form = MakeForm(commandLine ? ParseCommandLine({name}) : CommandLine{});
+        ShowForm(form);
+        c.Open(form);
+        EXPECT_EQ(m_sink.Texts(), QStringList());
+        ASSERT_EQ(form.RecCount(), 1);
+        EXPECT_EQ(FileNameToBytes(form.Rec(0).FileName), raw);
+        ASSERT_TRUE(form.ActiveView()->SourceAssigned());
+        EXPECT_EQ(form.ActiveView()->FileSize(), content.size());
+        EXPECT_EQ(form.Pages()->tabText(0),
+                  "  bad" + QString(QChar::ReplacementCharacter) + "name.log  ");
+        EXPECT_EQ(form.StatusPanel(3)->text(), shown);
+        EXPECT_TRUE(form.windowTitle().endsWith("bad" + QString(QChar::ReplacementCharacter) +
+                                                "name.log - Ravelin Pro"));
+        ASSERT_TRUE(form.SaveSession(PathOf("saved.ravelin-session")));
+        ASSERT_TRUE(form.close());
+        const QByteArray settings = ReadFile(SettingsPath());
+        EXPECT_TRUE(settings.contains("\n1=" + raw + "\n")) << "[Save]";
+        EXPECT_TRUE(settings.contains("\n0=" + raw + "\n")) << "[OpenHistory]";
+        EXPECT_TRUE(ReadFile(PathOf("saved.ravelin-session")).contains("\n0=" + raw + "\n"));
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        check(c);
+        m_form.reset();
+    }
 }
 
 TEST_F(TabsTest, ManyTabsNeverWidenTheWindow)

@@ -40,6 +40,14 @@ set_tests_properties(app_ravelin_qt_options PROPERTIES
   FAIL_REGULAR_EXPRESSION "Cannot open|Unknown option|AddressSanitizer|runtime error"
   TIMEOUT 60)
 
+# A file name that is not UTF-8 opens, and is saved, as its bytes.
+add_test(NAME app_ravelin_raw_name
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/rawname.sh $<TARGET_FILE:ravelin_exe>
+          ${CMAKE_CURRENT_BINARY_DIR}/rawname)
+set_tests_properties(app_ravelin_raw_name PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
+  TIMEOUT 60)
+
 # An unknown option is an error: the usage goes to stderr, the status is 2,
 # and no window opens, even where no display can be opened.
 add_test(NAME app_ravelin_unknown_option

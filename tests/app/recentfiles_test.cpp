@@ -2,6 +2,7 @@
 
 #include "app/inifile.h"
 #include "settingsfixture.h"
+#include "text/fproc.h"
 
 namespace {
 
@@ -135,6 +136,31 @@ TEST_F(RecentFilesFileTest, SaveLeavesOutPathsWithALineBreak)
     RecentFiles clean;
     clean.Touch(QStringLiteral("/tmp/x.log"));
     EXPECT_TRUE(clean.Save(ini).isEmpty());
+}
+
+// A name that is not UTF-8 is stored as its bytes, so that it names the same
+// file when read back.
+TEST_F(RecentFilesFileTest, PathsAreStoredAsTheBytesOfTheirNames)
+{
+    const QByteArray raw = "/var/log/bad\xFFname.log";
+    const QString name = FileNameFromBytes(raw);
+    const QString path = PathOf(QStringLiteral("Ravelin.ini"));
+    RecentFiles recent;
+    recent.Touch(name);
+    recent.SetEncoding(name, 130);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.Load());
+    recent.Save(ini);
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_TRUE(ReadFile(path).contains("\n0=" + raw + "\n"));
+
+    IniFile again(path);
+    ASSERT_TRUE(again.Load());
+    RecentFiles loaded;
+    loaded.Load(again);
+    ASSERT_EQ(loaded.Count(), 1);
+    EXPECT_EQ(loaded.Items()[0].Path, name);
+    EXPECT_EQ(loaded.Items()[0].Encoding, 130);
 }
 
 } // namespace

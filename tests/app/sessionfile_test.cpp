@@ -3,6 +3,7 @@
 
 #include "app/inifile.h"
 #include "settingsfixture.h"
+#include "text/fproc.h"
 
 namespace {
 
@@ -141,6 +142,30 @@ TEST_F(SessionFileTest, RecentSessionsGoThroughTheSettingsFile)
     EXPECT_FALSE(ini.KeyExists("SessHistory", "3"));
     EXPECT_FALSE(ini.KeyExists("SessHistory", "9"));
     EXPECT_EQ(ini.ReadString("SessHistory", "Current", ""), "/cur");
+}
+
+// A name that is not UTF-8 is stored as its bytes, so that it names the same
+// file when read back; U+FFFD or "?" in its place would name another.
+TEST_F(SessionFileTest, PathsAreStoredAsTheBytesOfTheirNames)
+{
+    const QByteArray raw = "/var/log/bad\xFFname.log";
+    const QString name = FileNameFromBytes(raw);
+    const QString path = PathOf(QStringLiteral("s.ravelin-session"));
+    IniFile ini = Loaded(path);
+    WriteSession(ini, {{name, "caption"}}, 0);
+    RecentSessions sessions;
+    sessions.Add(name);
+    sessions.Save(ini);
+    ASSERT_TRUE(ini.UpdateFile());
+    const QByteArray text = ReadFile(path);
+    EXPECT_TRUE(text.contains("[Tabs]\nNum=1\nActive=0\n0=" + raw + "\n"));
+    EXPECT_TRUE(text.contains("[SessHistory]\n0=" + raw + "\n"));
+
+    const IniFile again = Loaded(path);
+    EXPECT_EQ(ReadSession(again).Tabs, (std::vector<SessionTab>{{name, "caption"}}));
+    RecentSessions loaded;
+    loaded.Load(again);
+    EXPECT_EQ(loaded.Items(), QStringList{name});
 }
 
 } // namespace

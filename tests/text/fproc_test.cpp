@@ -252,4 +252,140 @@ TEST_F(FProc, NamesOutsideAscii)
     EXPECT_TRUE(IsFileReadable(file));
 }
 
+// A name's bytes as a string for the table below: each byte that is no
+// part of valid UTF-8 is the lone surrogate U+DC00 + byte.
+QString Escaped(std::initializer_list<char16_t> units)
+{
+    return QString(reinterpret_cast<const QChar *>(units.begin()), qsizetype(units.size()));
+}
+
+TEST(FileNames, EveryByteSurvivesTheWayThroughAString)
+{
+    struct Case
+    {
+        const char *Name;
+        QByteArray Bytes;
+        QString Decoded;
+        QString Shown;
+    };
+    const QString fffd(QChar::ReplacementCharacter);
+    const Case cases[] = {
+        {"ASCII", "a.log", "a.log", "a.log"},
+        {"UTF-8 letters", "\xD0\xB6\xC3\xA9", QString::fromUtf8("жé"), QString::fromUtf8("жé")},
+        {"four-byte character", "\xF0\x9F\x98\x80", QString::fromUtf8("\xF0\x9F\x98\x80"),
+         QString::fromUtf8("\xF0\x9F\x98\x80")},
+        {"Latin-1 byte", "bad\xFFname", Escaped({'b', 'a', 'd', 0xDCFF, 'n', 'a', 'm', 'e'}),
+         "bad" + fffd + "name"},
+        {"sequence cut at the end", "a\xC3", Escaped({'a', 0xDCC3}), "a" + fffd},
+        {"lead byte before ASCII", "\xC3(", Escaped({0xDCC3, '('}), fffd + "("},
+        {"overlong slash", "\xC0\xAF", Escaped({0xDCC0, 0xDCAF}), fffd + fffd},
+        {"encoded surrogate", "\xED\xA0\x80", Escaped({0xDCED, 0xDCA0, 0xDC80}),
+         fffd + fffd + fffd},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", Escaped({0xDCF4, 0xDC90, 0xDC80, 0xDC80}),
+         fffd + fffd + fffd + fffd},
+        {"valid next to invalid", "\xC3\xA9\xE9", Escaped({0xE9, 0xDCE9}), QChar(0xE9) + fffd},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString decoded = FileNameFromBytes(c.Bytes);
+        EXPECT_EQ(decoded, c.Decoded);
+        EXPECT_EQ(FileNameToBytes(decoded), c.Bytes);
+        EXPECT_EQ(DisplayFileName(decoded), c.Shown);
+    }
+    // A surrogate that stands for no byte cannot be written as one.
+    EXPECT_EQ(FileNameToBytes(Escaped({'a', 0xD800, 'b'})), "a\xEF\xBF\xBD"
+                                                            "b");
+    EXPECT_EQ(FileNameToBytes(Escaped({0xDC41})), "\xEF\xBF\xBD");
+}
+
+TEST_F(FProc, NamesThatAreNotUtf8NameTheirOwnFile)
+{
+    // The lossy reading of the name is another, existing file: it must not
+    // be the one found.
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray raw = folder + "/bad\xFFname.log";
+    const QByteArray lookalike = folder + "/bad\xEF\xBF\xBDname.log";
+    for (const auto &[path, data] : {std::pair{raw, QByteArray("12345")}, {lookalike, "1"}}) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, data.constData(), size_t(data.size())), data.size());
+        ::close(fd);
+    }
+    const QString name = FileNameFromBytes(raw);
+    EXPECT_TRUE(IsFileExist(name));
+    EXPECT_TRUE(IsRegularFile(name));
+    EXPECT_EQ(FileSizeByName(name), 5);
+    const FileHandle handle = FileOpenRead(name);
+    ASSERT_NE(handle, InvalidFileHandle);
+    EXPECT_EQ(FileSizeByHandle(handle), 5);
+    FileClose(handle);
+    EXPECT_TRUE(DeleteFileByName(name));
+    EXPECT_FALSE(IsFileExist(name));
+    EXPECT_EQ(FileSizeByName(FileNameFromBytes(lookalike)), 1) << "the look-alike is untouched";
+}
+
+TEST_F(FProc, AbsoluteNamesComeFromTheCurrentFolderAsBytes)
+{
+    const QByteArray folder = QFile::encodeName(m_dir.path()) + "/cwd\xFF";
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    char saved[4096];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(::chdir(folder.constData()), 0);
+    const QString here = FileNameFromBytes(folder);
+    struct Case
+    {
+        QString Name;
+        QString Absolute;
+    };
+    const Case cases[] = {
+        {"a.log", here + "/a.log"},
+        {"./x/../a.log", here + "/a.log"},
+        {"/var//log/./a.log", "/var/log/a.log"},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name.toStdString());
+        EXPECT_EQ(AbsoluteFileName(c.Name), c.Absolute);
+    }
+    ASSERT_EQ(::chdir(saved), 0);
+}
+
+TEST_F(FProc, ANameADialogShowsLeadsBackToItsFile)
+{
+    // A dialog shows every byte that is not UTF-8 as U+FFFD; that name is
+    // matched against the folder's entries as the dialog shows them.
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    for (const QByteArray &name : {QByteArray("/one\xFF.log"), QByteArray("/two\xFE.log"),
+                                   QByteArray("/two\xFD.log"), QByteArray("/sub\xFF")}) {
+        if (name.startsWith("/sub"))
+            ASSERT_EQ(::mkdir((folder + name).constData(), 0700), 0);
+        else
+            ASSERT_EQ(::close(::open((folder + name).constData(), O_WRONLY | O_CREAT, 0644)), 0);
+    }
+    ASSERT_EQ(
+        ::close(::open((folder + "/sub\xFF/in\xFF.log").constData(), O_WRONLY | O_CREAT, 0644)), 0);
+    const QString fffd(QChar::ReplacementCharacter);
+    const QString dir = m_dir.path();
+    struct Case
+    {
+        const char *Name;
+        QString Shown;
+        QString Meant;
+    };
+    const Case cases[] = {
+        {"one file looks so", dir + "/one" + fffd + ".log",
+         FileNameFromBytes(folder + "/one\xFF.log")},
+        {"a folder and its file", dir + "/sub" + fffd + "/in" + fffd + ".log",
+         FileNameFromBytes(folder + "/sub\xFF/in\xFF.log")},
+        {"two files look so: neither is taken", dir + "/two" + fffd + ".log",
+         dir + "/two" + fffd + ".log"},
+        {"no file looks so", dir + "/none" + fffd + ".log", dir + "/none" + fffd + ".log"},
+        {"a plain name", dir + "/plain.log", dir + "/plain.log"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(FileNameFromDisplayed(c.Shown), c.Meant);
+    }
+}
+
 } // namespace

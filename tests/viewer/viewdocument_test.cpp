@@ -37,6 +37,32 @@ TEST(ViewDocument, RefusesWhatIsNotARegularFile)
     }
 }
 
+// /proc/self/mem is a regular file whose every read at offset 0 fails: a
+// Retry could never help.
+TEST(ViewDocument, AFileWhoseFirstReadFailsDoesNotOpen)
+{
+    const QString unreadable = QStringLiteral("/proc/self/mem");
+    {
+        ViewDocument doc;
+        int asked = 0;
+        doc.OnReadError = [&asked] { return ++asked < 3; };
+        EXPECT_EQ(doc.OpenFile(unreadable), ViewDocument::OpenResult::CannotOpen);
+        EXPECT_EQ(asked, 0) << "no Retry is offered";
+        EXPECT_FALSE(doc.SourceAssigned());
+        EXPECT_TRUE(doc.ReadOK());
+    }
+    {
+        // A reload of a file shown may meet a passing failure: that still
+        // asks, and Cancel leaves the read error for the view to show.
+        ViewDocument doc;
+        int asked = 0;
+        doc.OnReadError = [&asked] { return ++asked < 3; };
+        EXPECT_EQ(doc.OpenFile(unreadable, true), ViewDocument::OpenResult::Ok);
+        EXPECT_EQ(asked, 3);
+        EXPECT_FALSE(doc.ReadOK());
+    }
+}
+
 TEST(ViewDocument, EmptyAndTinyFilesOpen)
 {
     TempFiles files;
