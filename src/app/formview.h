@@ -154,6 +154,9 @@ public:
     void RenameTab(int index);
     void MoveTab(int from, int to);
     void FillTabList(QListWidget *list) const;
+    // Closes a tab as the user does from the tab bar or the tabs order
+    // dialog: closing another tab leaves the shown one shown.
+    void CloseTabKeepShown(int index);
 
     // The settings as values: an options dialog edits a copy, sets it and
     // runs ApplyOptions.
