@@ -4,9 +4,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-class QScrollBar;
-
 #include <vector>
+
+class QScrollBar;
 
 // A tab bar that can wrap its tabs onto several rows, so that every tab
 // shows its whole caption however many are open. With one row it is the
