@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <ctime>
+#include <iterator>
 
 namespace {
 
@@ -50,16 +51,37 @@ QString ShortenText(const QString &text, int maxLen)
 
 QString FormatFileSize(qint64 size)
 {
-    constexpr qint64 kKb = 1024;
-    constexpr qint64 kMb = kKb * 1024;
-    constexpr qint64 kGb = kMb * 1024;
-    if (size >= kGb)
-        return QStringLiteral("%1 Gb").arg(size / kGb);
-    if (size >= kMb)
-        return QStringLiteral("%1 Mb").arg(size / kMb);
-    if (size >= kKb)
-        return QStringLiteral("%1 Kb").arg(size / kKb);
-    return QStringLiteral("%1 bytes").arg(size);
+    return FormatFileSize(size, QLocale::system().decimalPoint());
+}
+
+QString FormatFileSize(qint64 size, const QString &decimalPoint)
+{
+    constexpr qint64 kUnit = 1024;
+    if (size < kUnit)
+        return QStringLiteral("%1 bytes").arg(size);
+    static const char *const kUnits[] = {"Kb", "Mb", "Gb"};
+    qint64 divisor = kUnit;
+    for (size_t u = 0;; ++u, divisor *= kUnit) {
+        // Integer halves and tenths: a double would round sizes near 2^63 wrongly.
+        const qint64 whole = size / divisor;
+        const qint64 rest = size % divisor;
+        const qint64 rounded = whole + (rest >= divisor - rest ? 1 : 0);
+        const bool largest = u + 1 == std::size(kUnits);
+        // 1023.6 Kb reads better as 1.0 Mb.
+        if (rounded >= kUnit && !largest)
+            continue;
+        const QString unit = QString::fromLatin1(kUnits[u]);
+        if (whole < 10) {
+            const qint64 tenths = whole * 10 + (rest * 20 + divisor) / (divisor * 2);
+            if (tenths < 100)
+                return QStringLiteral("%1%2%3 %4")
+                    .arg(tenths / 10)
+                    .arg(decimalPoint)
+                    .arg(tenths % 10)
+                    .arg(unit);
+        }
+        return QStringLiteral("%1 %2").arg(rounded).arg(unit);
+    }
 }
 
 QString FormatFileTime(qint64 nsSinceEpochUtc)

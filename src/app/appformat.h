@@ -9,8 +9,12 @@ class QLocale;
 // pair is never split; maxLen below 1 gives an empty text.
 QString ShortenText(const QString &text, int maxLen);
 
-// "%d Gb", "%d Mb", "%d Kb" or "%d bytes", truncating; negative sizes in bytes.
+// "%d bytes" below 1 Kb (and for negative sizes); otherwise the size in the
+// largest unit ("Kb", "Mb", "Gb") that keeps it from rounding to 1024,
+// rounded to the nearest tenth below 10 ("2.0 Gb") and to the nearest whole
+// above ("512 Mb"). The first form uses the system locale's decimal point.
 QString FormatFileSize(qint64 size);
+QString FormatFileSize(qint64 size, const QString &decimalPoint);
 
 // A file time as local date and time, "dd.MM.yyyy hh:mm:ss" with the system
 // locale's separators. Empty for time 0 (no time) or a time the local clock

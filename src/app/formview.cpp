@@ -101,17 +101,8 @@ void TFormView::CreateCentralPanel()
     m_panel->addWidget(m_pages);
     connect(m_pages, &QTabWidget::currentChanged, this, Guarded([this] { PagesChange(); }));
     // A middle click on a tab closes it; the tab shown stays shown.
-    connect(m_tabBar, &QTabBar::tabCloseRequested, this, Guarded([this](int index) {
-                QWidget *shown = m_pages->currentWidget();
-                const bool closesShown = shown == m_pages->widget(index);
-                CloseTab(index);
-                if (!closesShown && shown) {
-                    const QSignalBlocker blocker(m_pages);
-                    m_pages->setCurrentWidget(shown);
-                }
-                UpdateAll();
-                FocusActiveView();
-            }));
+    connect(m_tabBar, &QTabBar::tabCloseRequested, this,
+            Guarded([this](int index) { CloseTabKeepShown(index); }));
     setCentralWidget(m_panel);
 }
 

@@ -154,6 +154,9 @@ public:
     void RenameTab(int index);
     void MoveTab(int from, int to);
     void FillTabList(QListWidget *list) const;
+    // Closes a tab as the user does from the tab bar or the tabs order
+    // dialog: closing another tab leaves the shown one shown.
+    void CloseTabKeepShown(int index);
 
     // The settings as values: an options dialog edits a copy, sets it and
     // runs ApplyOptions.
@@ -293,7 +296,8 @@ private:
     int RunDialog(QDialog &dialog);
     QString ChooseSessionFile(bool save);
     // Opens a tab and gives it the stored caption, when it opened and the
-    // caption is not empty. False when no tab was created.
+    // caption is neither empty nor the one its path gives. False when no tab
+    // was created.
     bool OpenFileTabWithCaption(const QString &path, const QByteArray &caption);
 
     // formview_tabs.cpp
@@ -303,6 +307,11 @@ private:
     void ConfigureNewView(TQzBinHex *view);
     void ApplyEncodingCode(TQzBinHex *view, int code);
     void SetTabCaption(int index, const QByteArray &caption, bool padShort);
+    // The caption a tab gets from its path. Only a caption that differs was
+    // chosen by the user; UserCaption is empty for any other, so that what is
+    // stored is made again from the path when the tab is reopened.
+    static QByteArray PathCaption(const QString &fileName);
+    static QByteArray UserCaption(const TRec &rec);
 
     // formview_settings.cpp
     TQzFont TextFont() const;

@@ -183,6 +183,19 @@ void TFormView::FillTabList(QListWidget *list) const
     list->setUpdatesEnabled(true);
 }
 
+void TFormView::CloseTabKeepShown(int index)
+{
+    QWidget *shown = m_pages->currentWidget();
+    const bool closesShown = shown == m_pages->widget(index);
+    CloseTab(index);
+    if (!closesShown && shown) {
+        const QSignalBlocker blocker(m_pages);
+        m_pages->setCurrentWidget(shown);
+    }
+    UpdateAll();
+    FocusActiveView();
+}
+
 void TFormView::mnuTabOrdClick()
 {
     if (!ActiveView())
@@ -190,12 +203,10 @@ void TFormView::mnuTabOrdClick()
     TFormTabOrder dialog(this);
     dialog.MoveTab = [this](int from, int to) { MoveTab(from, to); };
     dialog.RenameTab = [this](int index) { RenameTab(index); };
-    dialog.CloseTab = [this](int index) {
-        CloseTab(index);
-        UpdateAll();
-    };
+    dialog.CloseTab = [this](int index) { CloseTabKeepShown(index); };
     dialog.FillTabList = [this](QListWidget *list) { FillTabList(list); };
     FillTabList(dialog.List);
+    dialog.List->setCurrentRow(ActiveIndex());
     RunDialog(dialog);
 }
 

@@ -29,8 +29,10 @@ bool TFormView::OpenFileTabWithCaption(const QString &path, const QByteArray &ca
     OpenFileTab(path);
     if (RecCount() == before)
         return false;
-    if (!caption.isEmpty()) {
-        TRec &rec = m_recs.back();
+    // Earlier versions stored every caption: one the path gives anyway is
+    // not the user's and must not freeze the tab's look.
+    TRec &rec = m_recs.back();
+    if (!caption.isEmpty() && caption != PathCaption(rec.FileName)) {
         rec.Caption = caption;
         SetTabCaption(RecCount() - 1, rec.Caption, false);
     }
@@ -42,7 +44,7 @@ bool TFormView::SaveSession(const QString &fileName)
     std::vector<SessionTab> tabs;
     tabs.reserve(m_recs.size());
     for (const TRec &rec : m_recs)
-        tabs.push_back({rec.FileName, rec.Caption});
+        tabs.push_back({rec.FileName, UserCaption(rec)});
     IniFile ini(fileName);
     // An unreadable file is reported by UpdateFile and left as it is.
     ini.Load();

@@ -116,7 +116,8 @@ QStringList TFormView::SaveOpenTabs()
     m_ini.WriteInteger(kSave, "Num", int(kept.size()));
     for (size_t i = 0; i < kept.size(); ++i) {
         m_ini.WriteExact(kSave, NumberKey(int(i) + 1), FileNameToBytes(kept[i]->FileName));
-        m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1, "tab"), QString::fromUtf8(kept[i]->Caption));
+        m_ini.WriteUtf8(kSave, NumberKey(int(i) + 1, "tab"),
+                        QString::fromUtf8(UserCaption(*kept[i])));
     }
     return leftOut;
 }

@@ -98,6 +98,16 @@ void TFormView::SetTabCaption(int index, const QByteArray &caption, bool padShor
     m_pages->setTabText(index, SheetText(caption, padShort));
 }
 
+QByteArray TFormView::PathCaption(const QString &fileName)
+{
+    return ShortenText(ExtractFileNameW(DisplayFileName(fileName)), kCaptionLength).toUtf8();
+}
+
+QByteArray TFormView::UserCaption(const TRec &rec)
+{
+    return rec.Caption == PathCaption(rec.FileName) ? QByteArray() : rec.Caption;
+}
+
 void TFormView::OpenFileTab(const QString &name)
 {
     if (name.isEmpty()) // names no file; would only leave an empty recent entry
@@ -127,7 +137,7 @@ void TFormView::OpenFileTab(const QString &name)
     TRec rec;
     rec.Sheet = new QWidget;
     rec.FileName = fileName;
-    rec.Caption = ShortenText(ExtractFileNameW(shownName), kCaptionLength).toUtf8();
+    rec.Caption = PathCaption(fileName);
     m_recs.push_back(rec);
     const int index = RecCount() - 1;
     {

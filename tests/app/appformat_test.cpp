@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <cstdlib>
 #include <ctime>
 
 namespace {
 
-TEST(FormatFileSizeTest, PicksTheLargestWholeUnit)
+TEST(FormatFileSizeTest, RoundsToTheNearestTenthBelowTenAndWholeAbove)
 {
     const struct
     {
@@ -19,20 +20,35 @@ TEST(FormatFileSizeTest, PicksTheLargestWholeUnit)
     } cases[] = {
         {0, "0 bytes"},
         {1023, "1023 bytes"},
-        {1024, "1 Kb"},
-        {1048575, "1023 Kb"},
-        {1048576, "1 Mb"},
-        {1073741823, "1023 Mb"},
-        {1073741824, "1 Gb"},
-        {2147483648, "2 Gb"},
-        {qint64(5) << 40, "5120 Gb"},
+        {1024, "1.0 Kb"},
+        {1075, "1.0 Kb"},     // 1.0498
+        {1076, "1.1 Kb"},     // 1.0508
+        {1536, "1.5 Kb"},     // a tie goes up
+        {10188, "9.9 Kb"},    // 9.949
+        {10189, "10 Kb"},     // 9.950: ten tenths make a whole
+        {15871, "15 Kb"},     // 15.499
+        {15872, "16 Kb"},     // 15.5
+        {1048063, "1023 Kb"}, // 1023.499
+        {1048064, "1.0 Mb"},  // 1023.5 Kb would show as 1024 Kb
+        {1048575, "1.0 Mb"},  // one byte short of 1 Mb
+        {1048576, "1.0 Mb"},
+        {1073741823, "1.0 Gb"}, // one byte short of 1 Gb
+        {1073741824, "1.0 Gb"},
+        {2147035571, "2.0 Gb"}, // showed as "1 Gb"
+        {2147483648, "2.0 Gb"},
+        {1879048191, "1.7 Gb"},         // 1.7499
+        {qint64(1535) << 20, "1.5 Gb"}, // 1.499
+        {qint64(5) << 40, "5120 Gb"},   // no larger unit
+        {std::numeric_limits<qint64>::max(), "8589934592 Gb"},
         {-1, "-1 bytes"},
         {-1048576, "-1048576 bytes"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.size);
-        EXPECT_EQ(FormatFileSize(c.size), QString::fromUtf8(c.text));
+        EXPECT_EQ(FormatFileSize(c.size, QStringLiteral(".")), QString::fromUtf8(c.text));
     }
+    EXPECT_EQ(FormatFileSize(1536, QStringLiteral(",")), QStringLiteral("1,5 Kb"));
+    EXPECT_EQ(FormatFileSize(1536), "1" + QLocale::system().decimalPoint() + "5 Kb");
 }
 
 TEST(ShortenTextTest, CutsToExactlyMaxLenCharacters)

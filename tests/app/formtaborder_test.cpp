@@ -161,6 +161,51 @@ TEST_F(TabOrderTest, LinesShowCaptionsAndRenamingUsesTheStandardPrompt)
     EXPECT_EQ(form.Rec(0).Caption, "a.log");
 }
 
+TEST_F(TabOrderTest, TheDialogOpensOnTheShownTabAndClosingAnotherKeepsItShown)
+{
+    struct Case
+    {
+        const char *Name;
+        int Shown;
+        int Close;
+        const char *Order;
+        const char *ShownAfter;
+    };
+    const Case cases[] = {
+        {"one before the shown", 1, 0, "bc", "b"},
+        {"one after the shown", 1, 2, "ab", "b"},
+        {"the first, the last shown", 2, 0, "bc", "c"},
+        {"the last, the first shown", 0, 2, "ab", "a"},
+        {"the shown one: the next is shown", 1, 1, "ac", "c"},
+        {"the shown last one: the one before", 2, 2, "ab", "b"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TFormView &form = FormWithThreeTabs();
+        form.Pages()->setCurrentIndex(c.Shown);
+        int openedOn = -1;
+        form.ExecDialog = [&](QDialog &dialog) {
+            auto *order = dynamic_cast<TFormTabOrder *>(&dialog);
+            EXPECT_NE(order, nullptr);
+            if (!order)
+                return int(QDialog::Rejected);
+            openedOn = order->List->currentRow();
+            order->List->setCurrentRow(c.Close);
+            m_sink.QueueAnswers({MsgResult::Ok});
+            order->ButtonCls->click();
+            return int(QDialog::Accepted);
+        };
+        form.Acts().mnuTabOrd->trigger(); // F4
+        EXPECT_EQ(openedOn, c.Shown);
+        EXPECT_EQ(Order(form), c.Order);
+        const int shown = form.Pages()->currentIndex();
+        ASSERT_GE(shown, 0);
+        EXPECT_EQ(form.Rec(shown).SRText, c.ShownAfter);
+        EXPECT_EQ(form.ActiveView(), form.Rec(shown).View);
+        EXPECT_EQ(form.windowTitle(), QString(c.ShownAfter) + ".log - Ravelin Pro");
+    }
+}
+
 TEST_F(TabOrderTest, ClosingAsksFirstAndKeepsASelection)
 {
     TFormView &form = FormWithThreeTabs();

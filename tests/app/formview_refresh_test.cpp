@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QStackedWidget>
 #include <QTimer>
 
@@ -145,7 +146,8 @@ TEST_F(RefreshTest, StatusBarDescribesTheFileOnDisk)
     }
     form.OpenFileTab(path);
     const qint64 ns = written.toMSecsSinceEpoch() * 1000000;
-    EXPECT_EQ(PanelTexts(form), QStringList({"1 Kb", FormatFileTime(ns), "ANSI (Windows)", path}));
+    EXPECT_EQ(PanelTexts(form), QStringList({"1" + QLocale::system().decimalPoint() + "5 Kb",
+                                             FormatFileTime(ns), "ANSI (Windows)", path}));
 
     form.Acts().mnuEncUTF16BE->trigger();
     EXPECT_EQ(form.StatusPanel(2)->text(), "Unicode (UTF-16 BE)");

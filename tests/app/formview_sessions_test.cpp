@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QTabWidget>
 
 #include <sys/stat.h>
@@ -73,12 +74,66 @@ TEST_F(SessionsTest, SavedTabsComeBackInOrderWithTheirCaptionsAndTheActiveTab)
     EXPECT_EQ(form.Rec(0).FileName, a);
     EXPECT_EQ(form.Rec(1).FileName, b);
     EXPECT_EQ(form.Rec(2).FileName, c);
-    EXPECT_EQ(TabTexts(form), (QStringList{"Größe", "with space \"q\".log", "  журнал.log  "}));
+    EXPECT_EQ(TabTexts(form),
+              (QStringList{"Größe", "  with space \"q\".log  ", "  журнал.log  "}));
     EXPECT_EQ(form.Rec(0).Caption, QStringLiteral("Größe").toUtf8());
     EXPECT_EQ(form.Pages()->currentIndex(), 1);
     EXPECT_EQ(form.SessionFile(), session);
     EXPECT_EQ(form.SessHistory().Items(), QStringList{session});
     EXPECT_TRUE(m_sink.Messages().empty()) << m_sink.Texts().join(" | ").toStdString();
+}
+
+TEST_F(SessionsTest, OnlyCaptionsTheUserSetAreStoredAndOlderSessionsStopFreezingTheirs)
+{
+    // Shortened to "very_long_file_name…" when opened.
+    const QString longName = WriteFile("very_long_file_name_of_a_service.log", "l\n");
+    const QString a = WriteFile("a.log", "a\n");
+    const QString b = WriteFile("b.log", "b\n");
+    const QString c = WriteFile("c.log", "c\n");
+    const QString shortened = QStringLiteral("very_long_file_name") + QChar(0x2026);
+    const QString session = PathOf("s.ravelin-session");
+    auto nicks = [](const QString &file, const QByteArray &section, int first) {
+        IniFile ini(file);
+        EXPECT_TRUE(ini.Load());
+        QStringList values;
+        for (int i = first; i < first + 4; ++i)
+            values << ini.ReadUtf8(section, QByteArray::number(i) + (first ? "tab" : ""), "-");
+        return values;
+    };
+    WriteSettings("[Opt]\nReopen=1\n");
+    {
+        TFormView &form = MakeForm();
+        for (const QString &file : {longName, a, b, c})
+            form.OpenFileTab(file);
+        QString answer;
+        form.ExecDialog = [&answer](QDialog &dialog) {
+            if (auto *input = qobject_cast<QInputDialog *>(&dialog))
+                input->setTextValue(answer);
+            return int(QDialog::Accepted);
+        };
+        answer = "mine";
+        form.RenameTab(2); // F2 on b.log
+        answer.clear();
+        form.RenameTab(3); // an empty caption shows the file name when reopened
+        ASSERT_TRUE(form.SaveSession(session));
+        EXPECT_EQ(nicks(session, "Nicks", 0), (QStringList{"", "", "mine", ""}));
+        ASSERT_TRUE(form.close());
+        EXPECT_EQ(nicks(SettingsPath(), "Save", 1), (QStringList{"", "", "mine", ""}))
+            << "the tabs open at exit, the same";
+    }
+    TFormView &form = MakeForm();
+    ShowForm(form); // reopens the session
+    ASSERT_EQ(form.RecCount(), 4);
+    EXPECT_EQ(TabTexts(form), (QStringList{shortened, "  a.log  ", "mine", "  c.log  "}));
+
+    // A session of an earlier version holds every caption as it was shown.
+    WriteFile("s.ravelin-session", "[Tabs]\nNum=3\nActive=0\n0=" + longName.toUtf8() +
+                                       "\n1=" + a.toUtf8() + "\n2=" + b.toUtf8() + "\n[Nicks]\n0=" +
+                                       shortened.toUtf8() + "\n1=a.log\n2=mine\n");
+    form.OpenSession(session);
+    EXPECT_EQ(TabTexts(form), (QStringList{shortened, "  a.log  ", "mine"}));
+    ASSERT_TRUE(form.SaveSession(session));
+    EXPECT_EQ(nicks(session, "Nicks", 0), (QStringList{"", "", "mine", "-"}));
 }
 
 TEST_F(SessionsTest, TabsOpenedBehindAreLaidOutAtThePageSizeWhenShown)
