@@ -224,7 +224,9 @@ TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)
     const TFormView::Actions &a = form.Acts();
     for (int i = 0; i < TFormView::kRecentItems; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(a.mnuRec[size_t(i)]->text(), paths[11 - i]);
+        // Numbered 1 to 10, the number its access key.
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        EXPECT_EQ(a.mnuRec[size_t(i)]->text(), number + u' ' + paths[11 - i]);
         EXPECT_TRUE(a.mnuRec[size_t(i)]->isVisible());
     }
 
@@ -232,7 +234,7 @@ TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)
     a.mnuRec[9]->trigger();
     ASSERT_EQ(form.RecCount(), 1);
     EXPECT_EQ(form.Rec(0).FileName, paths[2]);
-    EXPECT_EQ(a.mnuRec[0]->text(), paths[2]);
+    EXPECT_EQ(a.mnuRec[0]->text(), "&1 " + paths[2]);
 
     a.acFileRecClear->trigger();
     EXPECT_FALSE(a.mnuRec[0]->isVisible());
@@ -244,7 +246,7 @@ TEST_F(RefreshTest, AmpersandInARecentPathIsNoMnemonic)
     TFormView &form = MakeForm();
     const QString path = WriteFile("r&d.log", "x\n");
     form.OpenFileTab(path);
-    EXPECT_EQ(form.Acts().mnuRec[0]->text(), QString(path).replace("&", "&&"));
+    EXPECT_EQ(form.Acts().mnuRec[0]->text(), "&1 " + QString(path).replace("&", "&&"));
     EXPECT_EQ(form.Pages()->tabText(0), "  r&&d.log  ");
     EXPECT_EQ(form.Rec(0).Caption, "r&d.log");
 }
