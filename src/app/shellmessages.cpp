@@ -79,7 +79,8 @@ QString PlainToolTip(const QString &text)
     if (text.isEmpty())
         return {};
     // Pre-formatted: blanks and line breaks stay as the text has them.
-    return Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
 }
 
 QString PlainWindowTitle(const QString &text)

@@ -111,13 +111,13 @@ TEST_F(RefreshTest, BookmarkCaptionsShowTheOffset)
         bool Enabled;
     };
     const Case cases[] = {
-        {TRec::kNoBookmark, "Go to bookmark 2", false},
-        {0, "Go to bookmark 2 (0 K)", true},
-        {5000, "Go to bookmark 2 (4 K)", true},
-        {1048575, "Go to bookmark 2 (1023 K)", true},
-        {1048576, "Go to bookmark 2 (1 M)", true},
-        {3000000, "Go to bookmark 2 (2 M)", true},
-        {qint64(5) << 32, "Go to bookmark 2 (20480 M)", true},
+        {TRec::kNoBookmark, "Go to bookmark &2", false},
+        {0, "Go to bookmark &2 (0 K)", true},
+        {5000, "Go to bookmark &2 (4 K)", true},
+        {1048575, "Go to bookmark &2 (1023 K)", true},
+        {1048576, "Go to bookmark &2 (1 M)", true},
+        {3000000, "Go to bookmark &2 (2 M)", true},
+        {qint64(5) << 32, "Go to bookmark &2 (20480 M)", true},
     };
     TFormView &form = MakeForm();
     form.OpenFileTab(WriteFile("a.log", "a\n"));
