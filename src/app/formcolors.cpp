@@ -3,6 +3,7 @@
 #include "app/colorbox.h"
 #include "app/colorconv.h"
 #include "app/inifile.h"
+#include "app/shellmessages.h"
 #include "rules/ruleregex.h"
 #include "text/guard.h"
 
@@ -362,7 +363,7 @@ void TFormColors::MarkExpression(QLineEdit *edit, bool caseSensitive)
     palette.setColor(QPalette::Text,
                      bad ? QColor(Qt::red) : QApplication::palette().color(QPalette::Text));
     edit->setPalette(palette);
-    edit->setToolTip(
+    edit->setToolTip(PlainToolTip(
         bad ? QStringLiteral("%1 (at offset %2)").arg(regex.ErrorText()).arg(regex.ErrorOffset())
-            : QString());
+            : QString()));
 }

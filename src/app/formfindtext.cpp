@@ -1,5 +1,6 @@
 #include "app/formfindtext.h"
 
+#include "app/shellmessages.h"
 #include "text/guard.h"
 
 #include <QCheckBox>
@@ -178,9 +179,7 @@ void TFormViewFindText::FillRulesMenu()
         const RuleChoice &rule = Rules[size_t(n - 1)];
         if (rule.Text.isEmpty())
             continue;
-        QString caption = rule.Text;
-        caption.replace(u'&', QStringLiteral("&&")); // the text, not a mnemonic
-        QAction *item = mnuRules->addAction(caption);
+        QAction *item = mnuRules->addAction(PlainMenuText(rule.Text));
         item->setData(n);
         connect(item, &QAction::triggered, this, Guarded([this, n] { RuleItemClick(n); }));
     }

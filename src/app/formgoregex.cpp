@@ -1,6 +1,7 @@
 #include "app/formgoregex.h"
 
 #include "app/formgo.h"
+#include "app/shellmessages.h"
 #include "text/guard.h"
 #include "text/sproc.h"
 
@@ -44,7 +45,7 @@ void TFormGotoRegex::RefreshButtons(const std::array<RuleButton, kPanels> &butto
         TFormGo *panel = Panel(n);
         panel->setVisible(button.Visible);
         panel->SpeedButton1->setToolTip(
-            FormatStrW(QStringLiteral("Go to next \"%s\""), {button.Text}));
+            PlainToolTip(FormatStrW(QStringLiteral("Go to next \"%s\""), {button.Text})));
         panel->SetSwatchColor(button.Color);
     }
     // The window fits the visible panels; without any it keeps the room of

@@ -113,14 +113,14 @@ TFormOptions::TFormOptions(QWidget *parent) : QDialog(parent)
     chkTool = CheckBox(ui, "chkTool", QStringLiteral("Show &toolbar"));
     chkStatus = CheckBox(ui, "chkStatus", QStringLiteral("Show &status bar"));
     chkTabs = CheckBox(ui, "chkTabs", QStringLiteral("Show ta&bs at the bottom"));
-    chkMLine = CheckBox(ui, "chkMLine", QStringLiteral("Show multi-line tab control"));
+    chkMLine = CheckBox(ui, "chkMLine", QStringLiteral("Show &multi-line tab control"));
     chkOnTop = CheckBox(ui, "chkOnTop", QStringLiteral("&Always stay on top"));
     chkCfmExit = CheckBox(ui, "chkCfmExit", QStringLiteral("Show e&xit confirmation"));
     chkCfmClear =
         CheckBox(ui, "chkCfmClear", QStringLiteral("Show &confirmation for \"Clear log\" command"));
-    chkEnd = CheckBox(ui, "chkEnd", QStringLiteral("&Scroll file to the end on opening"));
+    chkEnd = CheckBox(ui, "chkEnd", QStringLiteral("Scroll file to the &end on opening"));
     chkReopen = CheckBox(ui, "chkReopen",
-                         QStringLiteral("Reopen last opened logs at startup\n"
+                         QStringLiteral("&Reopen last opened logs at startup\n"
                                         "(command line has higher priority)"));
     edTime = new QComboBox(ui);
     edTime->setObjectName(QStringLiteral("edTime"));
@@ -130,7 +130,7 @@ TFormOptions::TFormOptions(QWidget *parent) : QDialog(parent)
                            chkEnd, chkReopen})
         uiLayout->addWidget(box);
     auto *timeRow = new QHBoxLayout;
-    timeRow->addWidget(Label(ui, QStringLiteral("&Auto-reload interval"), edTime));
+    timeRow->addWidget(Label(ui, QStringLiteral("Auto-reload &interval"), edTime));
     timeRow->addWidget(edTime);
     timeRow->addStretch();
     uiLayout->addLayout(timeRow);
@@ -142,6 +142,7 @@ TFormOptions::TFormOptions(QWidget *parent) : QDialog(parent)
     btnFont = DotsButton(viewer, "btnFont");
     labFont = new QLabel(viewer);
     labFont->setObjectName(QStringLiteral("labFont"));
+    labFont->setTextFormat(Qt::PlainText); // a face name from the settings file
     btnColor = DotsButton(viewer, "btnColor");
     edMaxLen = SpinField(viewer, "edMaxLen", 100, 2000, 50);
     edTabSize = SpinField(viewer, "edTabSize", 2, 16, 1);
@@ -175,6 +176,7 @@ TFormOptions::TFormOptions(QWidget *parent) : QDialog(parent)
     btnFont2 = DotsButton(gutter, "btnFont2");
     labFont2 = new QLabel(gutter);
     labFont2->setObjectName(QStringLiteral("labFont2"));
+    labFont2->setTextFormat(Qt::PlainText);
     edLineBuf = TextField(gutter, "edLineBuf");
     edLineCount = TextField(gutter, "edLineCount");
     edLineStep = TextField(gutter, "edLineStep");

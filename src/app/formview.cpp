@@ -4,6 +4,7 @@
 #include "app/appformat.h"
 #include "app/messagebatch.h"
 #include "app/ravelinapp.h"
+#include "app/shellmessages.h"
 #include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
 #include "text/codepagelist.h"
@@ -223,7 +224,7 @@ void TFormView::UpdateCaption()
     if (!m_sessionFile.isEmpty())
         caption = u'{' + QFileInfo(DisplayFileName(m_sessionFile)).completeBaseName() +
                   QStringLiteral("} ") + caption;
-    setWindowTitle(caption);
+    setWindowTitle(PlainWindowTitle(caption));
 }
 
 void TFormView::UpdateActions()
@@ -307,9 +308,9 @@ void TFormView::UpdateRecentMenu()
 {
     const auto &items = m_openHistory.Items();
     for (size_t i = 0; i < m_ac.mnuRec.size(); ++i) {
-        QString caption = i < items.size() ? DisplayFileName(items[i].Path) : QString();
-        // An ampersand in a path is not a mnemonic.
-        caption.replace(u'&', QStringLiteral("&&"));
+        const QString caption =
+            i < items.size() ? NumberedMenuText(int(i) + 1, DisplayFileName(items[i].Path))
+                             : QString();
         m_ac.mnuRec[i]->setText(caption);
         m_ac.mnuRec[i]->setVisible(!caption.isEmpty());
     }
@@ -320,9 +321,10 @@ void TFormView::UpdateSessionMenu()
 {
     const QStringList &items = m_sessHistory.Items();
     for (size_t i = 0; i < m_ac.mnuSess.size(); ++i) {
-        QString caption =
-            qsizetype(i) < items.size() ? DisplayFileName(items[qsizetype(i)]) : QString();
-        caption.replace(u'&', QStringLiteral("&&"));
+        const QString caption =
+            qsizetype(i) < items.size()
+                ? NumberedMenuText(int(i) + 1, DisplayFileName(items[qsizetype(i)]))
+                : QString();
         m_ac.mnuSess[i]->setText(caption);
         m_ac.mnuSess[i]->setVisible(!caption.isEmpty());
     }

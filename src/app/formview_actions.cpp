@@ -39,50 +39,50 @@ using F = TFormView;
 
 // clang-format off
 const ActionDef kActions[] = {
-    {&A::acFileOpen, "acFileOpen", "Open...", "Open a file", "Ctrl+O", [](F *f) { f->FileOpenExecute(); }, "document-open"},
-    {&A::acFileClose, "acFileClose", "Close", "", "Ctrl+W", [](F *f) { f->acFileCloseExecute(); }, ""},
-    {&A::acFileReload, "acFileReload", "Reload", "Reload current file", "F5", [](F *f) { f->acFileReloadExecute(); }, "view-refresh"},
-    {&A::acFileRecClear, "acFileRecClear", "Clear list", "", "", [](F *f) { f->acFileRecClearExecute(); }, ""},
-    {&A::acFilePrint, "acFilePrint", "Print...", "", "Ctrl+P", [](F *f) { f->acFilePrintExecute(); }, ""},
-    {&A::acFilePageSetup, "acFilePageSetup", "Page setup...", "", "", [](F *f) { f->acFilePageSetupExecute(); }, ""},
-    {&A::acFileClear, "acFileClear", "Clear log", "", "Ctrl+D", [](F *f) { f->acFileClearExecute(); }, ""},
-    {&A::acFileExit, "acFileExit", "Exit", "", "Esc", [](F *f) { f->FileExitExecute(); }, ""},
-    {&A::acEditCopy, "acEditCopy", "Copy", "", "Ctrl+C", [](F *f) { f->acEditCopyExecute(); }, ""},
-    {&A::acEditSelectAll, "acEditSelectAll", "Select all", "", "Ctrl+A", [](F *f) { f->acEditSelectAllExecute(); }, ""},
-    {&A::acEditFind, "acEditFind", "Find...", "Find", "Ctrl+F", [](F *f) { f->acEditFindExecute(); }, "edit-find"},
-    {&A::acEditFindNext, "acEditFindNext", "Find next", "Find next", "F3", [](F *f) { f->acEditFindNextExecute(); }, "go-down"},
-    {&A::acEditFindPrev, "acEditFindPrev", "Find previous", "Find previous", "Ctrl+F3", [](F *f) { f->acEditFindPrevExecute(); }, "go-up"},
-    {&A::acGotoSet1, "acGotoSet1", "Set bookmark 1", "", "Ctrl+1", [](F *f) { f->acGotoSetExecute(1); }, ""},
-    {&A::acGotoSet2, "acGotoSet2", "Set bookmark 2", "", "Ctrl+2", [](F *f) { f->acGotoSetExecute(2); }, ""},
-    {&A::acGotoSet3, "acGotoSet3", "Set bookmark 3", "", "Ctrl+3", [](F *f) { f->acGotoSetExecute(3); }, ""},
-    {&A::acGotoGo1, "acGotoGo1", "Go to bookmark 1", "", "Alt+1", [](F *f) { f->acGotoGoExecute(1); }, ""},
-    {&A::acGotoGo2, "acGotoGo2", "Go to bookmark 2", "", "Alt+2", [](F *f) { f->acGotoGoExecute(2); }, ""},
-    {&A::acGotoGo3, "acGotoGo3", "Go to bookmark 3", "", "Alt+3", [](F *f) { f->acGotoGoExecute(3); }, ""},
-    {&A::acGotoClear, "acGotoClear", "Clear bookmarks", "", "", [](F *f) { f->acGotoClearExecute(); }, ""},
-    {&A::acOptDialog, "acOptDialog", "Options...", "Options dialog", "F9", [](F *f) { f->acOptDialogExecute(); }, "preferences-system"},
+    {&A::acFileOpen, "acFileOpen", "&Open...", "Open a file", "Ctrl+O", [](F *f) { f->FileOpenExecute(); }, "document-open"},
+    {&A::acFileClose, "acFileClose", "&Close", "", "Ctrl+W", [](F *f) { f->acFileCloseExecute(); }, ""},
+    {&A::acFileReload, "acFileReload", "&Reload", "Reload current file", "F5", [](F *f) { f->acFileReloadExecute(); }, "view-refresh"},
+    {&A::acFileRecClear, "acFileRecClear", "&Clear list", "", "", [](F *f) { f->acFileRecClearExecute(); }, ""},
+    {&A::acFilePrint, "acFilePrint", "&Print...", "", "Ctrl+P", [](F *f) { f->acFilePrintExecute(); }, ""},
+    {&A::acFilePageSetup, "acFilePageSetup", "Pa&ge setup...", "", "", [](F *f) { f->acFilePageSetupExecute(); }, ""},
+    {&A::acFileClear, "acFileClear", "Clear &log", "", "Ctrl+D", [](F *f) { f->acFileClearExecute(); }, ""},
+    {&A::acFileExit, "acFileExit", "E&xit", "", "Esc", [](F *f) { f->FileExitExecute(); }, ""},
+    {&A::acEditCopy, "acEditCopy", "&Copy", "", "Ctrl+C", [](F *f) { f->acEditCopyExecute(); }, ""},
+    {&A::acEditSelectAll, "acEditSelectAll", "Select &all", "", "Ctrl+A", [](F *f) { f->acEditSelectAllExecute(); }, ""},
+    {&A::acEditFind, "acEditFind", "&Find...", "Find", "Ctrl+F", [](F *f) { f->acEditFindExecute(); }, "edit-find"},
+    {&A::acEditFindNext, "acEditFindNext", "Find &next", "Find next", "F3", [](F *f) { f->acEditFindNextExecute(); }, "go-down"},
+    {&A::acEditFindPrev, "acEditFindPrev", "Find &previous", "Find previous", "Ctrl+F3", [](F *f) { f->acEditFindPrevExecute(); }, "go-up"},
+    {&A::acGotoSet1, "acGotoSet1", "&Set bookmark 1", "", "Ctrl+1", [](F *f) { f->acGotoSetExecute(1); }, ""},
+    {&A::acGotoSet2, "acGotoSet2", "S&et bookmark 2", "", "Ctrl+2", [](F *f) { f->acGotoSetExecute(2); }, ""},
+    {&A::acGotoSet3, "acGotoSet3", "Se&t bookmark 3", "", "Ctrl+3", [](F *f) { f->acGotoSetExecute(3); }, ""},
+    {&A::acGotoGo1, "acGotoGo1", "Go to bookmark &1", "", "Alt+1", [](F *f) { f->acGotoGoExecute(1); }, ""},
+    {&A::acGotoGo2, "acGotoGo2", "Go to bookmark &2", "", "Alt+2", [](F *f) { f->acGotoGoExecute(2); }, ""},
+    {&A::acGotoGo3, "acGotoGo3", "Go to bookmark &3", "", "Alt+3", [](F *f) { f->acGotoGoExecute(3); }, ""},
+    {&A::acGotoClear, "acGotoClear", "&Clear bookmarks", "", "", [](F *f) { f->acGotoClearExecute(); }, ""},
+    {&A::acOptDialog, "acOptDialog", "&Options...", "Options dialog", "F9", [](F *f) { f->acOptDialogExecute(); }, "preferences-system"},
     {&A::acOptColors, "acOptColors", "Colors...", "Colors/filters dialog", "F10", [](F *f) { f->acOptColorsExecute(); }, "preferences-desktop-color"},
-    {&A::acOptTail, "acOptTail", "Follow tail", "Follow tail on reload", "F", [](F *f) { f->acOptTailExecute(); }, "follow-tail"},
-    {&A::acOptWrap, "acOptWrap", "Word wrap", "", "W", [](F *f) { f->acOptWrapExecute(); }, ""},
-    {&A::acHelpContents, "acHelpContents", "Contents", "", "F1", [](F *f) { f->acHelpContentsExecute(); }, ""},
-    {&A::acHelpAbout, "acHelpAbout", "About...", "", "Alt+F1", [](F *f) { f->acHelpAboutExecute(); }, ""},
+    {&A::acOptTail, "acOptTail", "&Follow tail", "Follow tail on reload", "F", [](F *f) { f->acOptTailExecute(); }, "follow-tail"},
+    {&A::acOptWrap, "acOptWrap", "&Word wrap", "", "W", [](F *f) { f->acOptWrapExecute(); }, ""},
+    {&A::acHelpContents, "acHelpContents", "&Contents", "", "F1", [](F *f) { f->acHelpContentsExecute(); }, ""},
+    {&A::acHelpAbout, "acHelpAbout", "&About...", "", "Alt+F1", [](F *f) { f->acHelpAboutExecute(); }, ""},
 
-    {&A::Closeall1, "Closeall1", "Close all", "", "", [](F *f) { f->Closeall1Click(); }, ""},
-    {&A::mnuTabCap, "mnuTabCap", "Set tab caption...", "", "F2", [](F *f) { f->mnuTabCapClick(); }, ""},
-    {&A::mnuTabOrd, "mnuTabOrd", "Set tabs order...", "", "F4", [](F *f) { f->mnuTabOrdClick(); }, ""},
-    {&A::mnuSessOpen, "mnuSessOpen", "Open session...", "", "", [](F *f) { f->mnuSessOpenClick(); }, ""},
-    {&A::mnuSessRecentClear, "mnuSessRecentClear", "Clear list", "", "", [](F *f) { f->mnuSessRecentClearClick(); }, ""},
-    {&A::mnuSessSave, "mnuSessSave", "Save session", "", "", [](F *f) { f->mnuSessSaveClick(); }, ""},
-    {&A::mnuSessSaveAs, "mnuSessSaveAs", "Save session as...", "", "", [](F *f) { f->mnuSessSaveAsClick(); }, ""},
-    {&A::mnuSessClose, "mnuSessClose", "Close session", "", "", [](F *f) { f->mnuSessCloseClick(); }, ""},
-    {&A::mnuEdFilter, "mnuEdFilter", "Filter log...", "", "Ctrl+N", [](F *f) { f->mnuEdFilterClick(); }, ""},
-    {&A::mnuSrGoto, "mnuSrGoto", "Go to next...", "", "Ctrl+G", [](F *f) { f->mnuSrGotoClick(); }, ""},
-    {&A::mnuEncANSI, "mnuEncANSI", "ANSI (Windows)", "", "A", [](F *f) { f->mnuEncANSIClick(); }, ""},
-    {&A::mnuEncOEM, "mnuEncOEM", "OEM (DOS)", "", "S", [](F *f) { f->mnuEncOEMClick(); }, ""},
-    {&A::mnuEncUTF8, "mnuEncUTF8", "UTF-8", "", "U", [](F *f) { f->mnuEncUTF8Click(); }, ""},
-    {&A::mnuEncUTF16, "mnuEncUTF16", "UTF-16", "", "", [](F *f) { f->mnuEncUTF16Click(); }, ""},
-    {&A::mnuEncUTF16BE, "mnuEncUTF16BE", "UTF-16 BE", "", "", [](F *f) { f->mnuEncUTF16BEClick(); }, ""},
-    {&A::mnuEncMenu, "mnuEncMenu", "Encoding menu...", "", "", [](F *f) { f->mnuEncMenuClick(); }, ""},
-    {&A::Homepage1, "Homepage1", "Homepage", "", "", [](F *f) { f->Homepage1Click(); }, ""},
+    {&A::Closeall1, "Closeall1", "Close &all", "", "", [](F *f) { f->Closeall1Click(); }, ""},
+    {&A::mnuTabCap, "mnuTabCap", "Set &tab caption...", "", "F2", [](F *f) { f->mnuTabCapClick(); }, ""},
+    {&A::mnuTabOrd, "mnuTabOrd", "Set tabs or&der...", "", "F4", [](F *f) { f->mnuTabOrdClick(); }, ""},
+    {&A::mnuSessOpen, "mnuSessOpen", "&Open session...", "", "", [](F *f) { f->mnuSessOpenClick(); }, ""},
+    {&A::mnuSessRecentClear, "mnuSessRecentClear", "&Clear list", "", "", [](F *f) { f->mnuSessRecentClearClick(); }, ""},
+    {&A::mnuSessSave, "mnuSessSave", "&Save session", "", "", [](F *f) { f->mnuSessSaveClick(); }, ""},
+    {&A::mnuSessSaveAs, "mnuSessSaveAs", "Save session &as...", "", "", [](F *f) { f->mnuSessSaveAsClick(); }, ""},
+    {&A::mnuSessClose, "mnuSessClose", "&Close session", "", "", [](F *f) { f->mnuSessCloseClick(); }, ""},
+    {&A::mnuEdFilter, "mnuEdFilter", "&Filter log...", "", "Ctrl+N", [](F *f) { f->mnuEdFilterClick(); }, ""},
+    {&A::mnuSrGoto, "mnuSrGoto", "&Go to next...", "", "Ctrl+G", [](F *f) { f->mnuSrGotoClick(); }, ""},
+    {&A::mnuEncANSI, "mnuEncANSI", "&ANSI (Windows)", "", "A", [](F *f) { f->mnuEncANSIClick(); }, ""},
+    {&A::mnuEncOEM, "mnuEncOEM", "&OEM (DOS)", "", "S", [](F *f) { f->mnuEncOEMClick(); }, ""},
+    {&A::mnuEncUTF8, "mnuEncUTF8", "&UTF-8", "", "U", [](F *f) { f->mnuEncUTF8Click(); }, ""},
+    {&A::mnuEncUTF16, "mnuEncUTF16", "UTF-1&6", "", "", [](F *f) { f->mnuEncUTF16Click(); }, ""},
+    {&A::mnuEncUTF16BE, "mnuEncUTF16BE", "UTF-16 &BE", "", "", [](F *f) { f->mnuEncUTF16BEClick(); }, ""},
+    {&A::mnuEncMenu, "mnuEncMenu", "&Encoding menu...", "", "", [](F *f) { f->mnuEncMenuClick(); }, ""},
+    {&A::Homepage1, "Homepage1", "&Homepage", "", "", [](F *f) { f->Homepage1Click(); }, ""},
 };
 // clang-format on
 
@@ -149,7 +149,7 @@ void TFormView::CreateMenus()
 
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->addAction(a.acFileOpen);
-    m_recentMenu = file->addMenu(QStringLiteral("Open recent"));
+    m_recentMenu = file->addMenu(QStringLiteral("Open r&ecent"));
     for (QAction *item : a.mnuRec)
         m_recentMenu->addAction(item);
     m_recentMenu->addSeparator();
@@ -164,7 +164,7 @@ void TFormView::CreateMenus()
 
     QMenu *session = bar->addMenu(QStringLiteral("&Session"));
     session->addAction(a.mnuSessOpen);
-    m_sessionRecentMenu = session->addMenu(QStringLiteral("Open recent session"));
+    m_sessionRecentMenu = session->addMenu(QStringLiteral("Open &recent session"));
     for (QAction *item : a.mnuSess)
         m_sessionRecentMenu->addAction(item);
     m_sessionRecentMenu->addSeparator();
@@ -199,7 +199,7 @@ void TFormView::CreateMenus()
     options->addAction(a.acOptDialog);
     // The menu names the colours item in full; the action keeps its short
     // caption and its shortcut, which the item only displays.
-    QAction *colors = options->addAction(QStringLiteral("Colors && filters...\tF10"));
+    QAction *colors = options->addAction(QStringLiteral("&Colors && filters...\tF10"));
     colors->setObjectName(QStringLiteral("mnuOptColors"));
     colors->setIcon(a.acOptColors->icon());
     QAction *colorsAction = a.acOptColors;
@@ -241,6 +241,8 @@ void TFormView::CreateStatusBar()
         auto *panel = new QLabel(bar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        // Paths are shown as they are, whatever they look like.
+        panel->setTextFormat(Qt::PlainText);
         if (i < kStatusPanels - 1) {
             panel->setFixedWidth(kPanelWidths[i]);
             panel->setAlignment(Qt::AlignCenter);

@@ -149,6 +149,7 @@ void TFormView::RenameTab(int index)
     dialog.setWindowTitle(QStringLiteral("Ravelin"));
     dialog.setLabelText(QStringLiteral("Tab caption for \"") + ExtractFileNameW(rec.FileName) +
                         QStringLiteral("\":"));
+    MakeLabelsPlain(&dialog);
     dialog.setTextValue(QString::fromUtf8(rec.Caption));
     if (RunDialog(dialog) != QDialog::Accepted)
         return;

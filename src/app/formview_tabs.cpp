@@ -86,9 +86,7 @@ QString SheetText(const QByteArray &caption, bool padShort)
     QString text = QString::fromUtf8(caption);
     if (padShort && CodePoints(text) < kCaptionLength)
         text = QStringLiteral("  ") + text + QStringLiteral("  ");
-    // An ampersand in a file name is not a mnemonic.
-    text.replace(u'&', QStringLiteral("&&"));
-    return text;
+    return PlainMenuText(text);
 }
 
 } // namespace
@@ -145,7 +143,7 @@ void TFormView::OpenFileTab(const QString &name)
         const QSignalBlocker blocker(m_pages);
         // With its text at once: every change of a tab lays out all of them.
         m_pages->addTab(rec.Sheet, SheetText(rec.Caption, true));
-        m_pages->setTabToolTip(index, shownName);
+        m_pages->setTabToolTip(index, PlainToolTip(shownName));
         if (!m_openBehind)
             m_pages->setCurrentIndex(index);
     }

@@ -1,8 +1,10 @@
 #include "app/shellmessages.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace {
@@ -56,8 +58,46 @@ QString MessageBoxText(const QString &text)
     return shown;
 }
 
-MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgIcon icon,
-                               MsgButtons buttons)
+QString PlainMenuText(const QString &text)
+{
+    QString shown = text;
+    shown.replace(u'&', QStringLiteral("&&"));
+    return shown;
+}
+
+QString NumberedMenuText(int number, const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    QString digits = QString::number(number);
+    digits.insert(digits.size() - 1, u'&');
+    return digits + u' ' + PlainMenuText(text);
+}
+
+QString PlainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    // Pre-formatted: blanks and line breaks stay as the text has them.
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
+QString PlainWindowTitle(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return shown;
+}
+
+void MakeLabelsPlain(QWidget *widget)
+{
+    for (QLabel *label : widget->findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+}
+
+std::unique_ptr<QMessageBox> CreateMessageBox(const QString &caption, const QString &text,
+                                              MsgIcon icon, MsgButtons buttons)
 {
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     switch (icon) {
@@ -88,8 +128,18 @@ MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgI
         set = QMessageBox::Yes | QMessageBox::No;
         break;
     }
-    QMessageBox box(boxIcon, caption, MessageBoxText(text), set, MessageOwner());
-    switch (box.exec()) {
+    auto box = std::make_unique<QMessageBox>(boxIcon, caption, QString(), set, MessageOwner());
+    // Messages quote file names, search texts and lines of the log.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(MessageBoxText(text));
+    return box;
+}
+
+MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgIcon icon,
+                               MsgButtons buttons)
+{
+    const std::unique_ptr<QMessageBox> box = CreateMessageBox(caption, text, icon, buttons);
+    switch (box->exec()) {
     case QMessageBox::Ok:
         return MsgResult::Ok;
     case QMessageBox::Retry:

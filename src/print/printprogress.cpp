@@ -1,6 +1,7 @@
 #include "print/printprogress.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -22,6 +23,9 @@ bool TQzPrintProgress::Step(int pages, double done)
                                                      QStringLiteral("Cancel"), 0, 1000,
                                                      QApplication::activeWindow());
         m_dialog->setWindowTitle(QStringLiteral("Print"));
+        auto *label = new QLabel; // the dialog takes it over
+        label->setTextFormat(Qt::PlainText);
+        m_dialog->setLabel(label);
         m_dialog->setWindowModality(Qt::ApplicationModal);
         m_dialog->setMinimumDuration(0);
         m_dialog->setAutoClose(false);

@@ -169,7 +169,8 @@ void TQzBinHex::ExtendSelectionTo(const QPoint &point)
 
 void TQzBinHex::UpdatePointer(const QPoint &point)
 {
-    const bool link = !LinkAt(point).isEmpty();
+    // The hand only where a click opens something.
+    const bool link = !TQzUrlList::ClickTarget(LinkAt(point)).isEmpty();
     const Qt::CursorShape shape = link ? Qt::PointingHandCursor : Qt::IBeamCursor;
     if (viewport()->cursor().shape() != shape)
         viewport()->setCursor(shape);
@@ -236,9 +237,9 @@ void TQzBinHex::MouseRelease(QMouseEvent *event)
         return;
     const QPoint at = event->position().toPoint();
     if (m_strPositions.PosFromCoord(at.x(), at.y(), false) == m_mouseDownPos && OnClickURL) {
-        const QByteArray url = LinkAt(at);
-        if (!url.isEmpty())
-            OnClickURL(this, TQzUrlList::ClickTarget(url));
+        const QByteArray target = TQzUrlList::ClickTarget(LinkAt(at));
+        if (!target.isEmpty())
+            OnClickURL(this, target);
     }
     m_selectingByMouse = false;
     m_mouseDownPos = -1;

@@ -59,9 +59,9 @@ bool TQzBinHex::ClickUrlAt(qint64 position)
 {
     if (!OnClickURL)
         return false;
-    const QByteArray url = m_urls.UrlAt(position);
-    if (url.isEmpty())
+    const QByteArray target = TQzUrlList::ClickTarget(m_urls.UrlAt(position));
+    if (target.isEmpty())
         return false;
-    OnClickURL(this, TQzUrlList::ClickTarget(url));
+    OnClickURL(this, target);
     return true;
 }

@@ -164,7 +164,18 @@ QByteArray TQzUrlList::UrlAt(qint64 pos) const
 
 QByteArray TQzUrlList::ClickTarget(const QByteArray &url)
 {
-    if (url.isEmpty() || url.contains("://") || url.startsWith("www."))
-        return url;
-    return "mailto:" + url;
+    const qsizetype schemeEnd = url.indexOf("://");
+    if (schemeEnd < 0) {
+        // Found as a web address without its scheme, or as an e-mail address.
+        if (url.left(4).toLower() == "www.")
+            return "http://" + url;
+        if (url.contains('@') && !url.contains(':'))
+            return "mailto:" + url;
+        return {};
+    }
+    const QByteArray scheme = url.left(schemeEnd).toLower();
+    for (const char *allowed : {"http", "https", "ftp", "mailto"})
+        if (scheme == allowed)
+            return url;
+    return {};
 }

@@ -38,7 +38,11 @@ public:
 
     const std::vector<Url> &Urls() const { return m_urls; }
 
-    // What a click hands on: e-mail addresses get "mailto:" in front.
+    // What a click hands on to the system, or empty when a click must not
+    // open it. Only web, file transfer and mail addresses are opened: other
+    // schemes (file://, smb://, whatever a desktop registers) could run or
+    // reveal anything, so they are only ever copied. An e-mail address gets
+    // "mailto:" in front, an address beginning with "www." gets "http://".
     static QByteArray ClickTarget(const QByteArray &url);
 
 private:

@@ -1,6 +1,7 @@
 #include "app/formgoregex.h"
 
 #include "app/formgo.h"
+#include "tooltiptext.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -42,7 +43,7 @@ TEST(GotoWindow, PanelsFollowTheRulesAndTheWindowFitsThem)
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);
         EXPECT_TRUE(window.Panel(n)->isVisible());
-        EXPECT_EQ(window.Panel(n)->SpeedButton1->toolTip(), hints[n - 1]);
+        EXPECT_EQ(ShownToolTip(window.Panel(n)->SpeedButton1->toolTip()), hints[n - 1]);
         EXPECT_EQ(window.Panel(n)->SwatchColor(), buttons[size_t(n - 1)].Color);
     }
     EXPECT_FALSE(window.Panel(4)->isVisible());

@@ -29,7 +29,7 @@ TEST_F(OptionsTest, EveryLabelsAccessKeyReachesItsControl)
         QWidget *Buddy;
     };
     const Case cases[] = {
-        {"&Auto-reload interval", dialog.edTime},
+        {"Auto-reload &interval", dialog.edTime},
         {"&Background color", dialog.btnColor},
         {"&Maximal line length", dialog.edMaxLen},
         {"&Tab size", dialog.edTabSize},

@@ -1,6 +1,7 @@
 // Tab captions and order: the caption prompt, the "Tabs order" dialog and
 // MoveTab, which moves every field of a tab with it.
 #include "formfixture.h"
+#include "tooltiptext.h"
 
 #include "app/formtaborder.h"
 #include "viewer/qzbinhex.h"
@@ -58,7 +59,7 @@ protected:
             EXPECT_EQ(rec.Bookmarks[0], name.at(0).unicode());
             EXPECT_EQ(form.Pages()->widget(i), rec.Sheet);
             EXPECT_EQ(form.Pages()->tabText(i).trimmed(), name + ".log");
-            EXPECT_EQ(form.Pages()->tabToolTip(i), rec.FileName);
+            EXPECT_EQ(ShownToolTip(form.Pages()->tabToolTip(i)), rec.FileName);
             order += name;
         }
         return order;

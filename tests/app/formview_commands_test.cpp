@@ -42,9 +42,9 @@ TEST_F(CommandsTest, BookmarkCaptionsShowTheOffsetInKOrM)
         const char *Caption;
     };
     const Case cases[] = {
-        {5000, "Go to bookmark 2 (4 K)"},       {0, "Go to bookmark 2 (0 K)"},
-        {1048575, "Go to bookmark 2 (1023 K)"}, {1048576, "Go to bookmark 2 (1 M)"},
-        {3000000, "Go to bookmark 2 (2 M)"},    {qint64(5) << 32, "Go to bookmark 2 (20480 M)"},
+        {5000, "Go to bookmark &2 (4 K)"},       {0, "Go to bookmark &2 (0 K)"},
+        {1048575, "Go to bookmark &2 (1023 K)"}, {1048576, "Go to bookmark &2 (1 M)"},
+        {3000000, "Go to bookmark &2 (2 M)"},    {qint64(5) << 32, "Go to bookmark &2 (20480 M)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Caption);
@@ -75,7 +75,7 @@ TEST_F(CommandsTest, BookmarksBelongToTheirTabAndGoWhereTheViewWas)
     form.Acts().acGotoSet1->trigger();
     EXPECT_EQ(form.Rec(0).Bookmarks[0], at);
     EXPECT_EQ(form.Rec(1).Bookmarks[0], TRec::kNoBookmark);
-    EXPECT_EQ(form.Acts().acGotoGo1->text(), "Go to bookmark 1 (11 K)");
+    EXPECT_EQ(form.Acts().acGotoGo1->text(), "Go to bookmark &1 (11 K)");
 
     view->ScrollTo(0);
     form.Acts().acGotoGo1->trigger();
@@ -83,7 +83,7 @@ TEST_F(CommandsTest, BookmarksBelongToTheirTabAndGoWhereTheViewWas)
 
     // The other tab has none: its captions lose the suffix.
     form.Pages()->setCurrentIndex(1);
-    EXPECT_EQ(form.Acts().acGotoGo1->text(), "Go to bookmark 1");
+    EXPECT_EQ(form.Acts().acGotoGo1->text(), "Go to bookmark &1");
     EXPECT_FALSE(form.Acts().acGotoGo1->isEnabled());
 }
 

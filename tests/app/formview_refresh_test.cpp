@@ -112,13 +112,13 @@ TEST_F(RefreshTest, BookmarkCaptionsShowTheOffset)
         bool Enabled;
     };
     const Case cases[] = {
-        {TRec::kNoBookmark, "Go to bookmark 2", false},
-        {0, "Go to bookmark 2 (0 K)", true},
-        {5000, "Go to bookmark 2 (4 K)", true},
-        {1048575, "Go to bookmark 2 (1023 K)", true},
-        {1048576, "Go to bookmark 2 (1 M)", true},
-        {3000000, "Go to bookmark 2 (2 M)", true},
-        {qint64(5) << 32, "Go to bookmark 2 (20480 M)", true},
+        {TRec::kNoBookmark, "Go to bookmark &2", false},
+        {0, "Go to bookmark &2 (0 K)", true},
+        {5000, "Go to bookmark &2 (4 K)", true},
+        {1048575, "Go to bookmark &2 (1023 K)", true},
+        {1048576, "Go to bookmark &2 (1 M)", true},
+        {3000000, "Go to bookmark &2 (2 M)", true},
+        {qint64(5) << 32, "Go to bookmark &2 (20480 M)", true},
     };
     TFormView &form = MakeForm();
     form.OpenFileTab(WriteFile("a.log", "a\n"));
@@ -233,7 +233,9 @@ TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)
     const TFormView::Actions &a = form.Acts();
     for (int i = 0; i < TFormView::kRecentItems; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(a.mnuRec[size_t(i)]->text(), paths[11 - i]);
+        // Numbered 1 to 10, the number its access key.
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        EXPECT_EQ(a.mnuRec[size_t(i)]->text(), number + u' ' + paths[11 - i]);
         EXPECT_TRUE(a.mnuRec[size_t(i)]->isVisible());
     }
 
@@ -241,7 +243,7 @@ TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)
     a.mnuRec[9]->trigger();
     ASSERT_EQ(form.RecCount(), 1);
     EXPECT_EQ(form.Rec(0).FileName, paths[2]);
-    EXPECT_EQ(a.mnuRec[0]->text(), paths[2]);
+    EXPECT_EQ(a.mnuRec[0]->text(), "&1 " + paths[2]);
 
     a.acFileRecClear->trigger();
     EXPECT_FALSE(a.mnuRec[0]->isVisible());
@@ -253,7 +255,7 @@ TEST_F(RefreshTest, AmpersandInARecentPathIsNoMnemonic)
     TFormView &form = MakeForm();
     const QString path = WriteFile("r&d.log", "x\n");
     form.OpenFileTab(path);
-    EXPECT_EQ(form.Acts().mnuRec[0]->text(), QString(path).replace("&", "&&"));
+    EXPECT_EQ(form.Acts().mnuRec[0]->text(), "&1 " + QString(path).replace("&", "&&"));
     EXPECT_EQ(form.Pages()->tabText(0), "  r&&d.log  ");
     EXPECT_EQ(form.Rec(0).Caption, "r&d.log");
 }

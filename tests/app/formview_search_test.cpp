@@ -2,6 +2,7 @@
 // next" and "Find previous", the tab's last match, the search errors and the
 // "go to next" window.
 #include "formfixture.h"
+#include "tooltiptext.h"
 
 #include "app/formfindprogress.h"
 #include "app/formfindtext.h"
@@ -625,7 +626,8 @@ TEST_F(SearchTest, GotoWindowKeepsItsVisibilityAndPlace)
         // The default rules: Error, Warning, Info.
         EXPECT_TRUE(window->Panel(3)->isVisible());
         EXPECT_FALSE(window->Panel(4)->isVisible());
-        EXPECT_EQ(window->Panel(2)->SpeedButton1->toolTip(), "Go to next \"Warning\"");
+        EXPECT_EQ(ShownToolTip(window->Panel(2)->SpeedButton1->toolTip()),
+                  "Go to next \"Warning\"");
 
         form.Acts().mnuSrGoto->trigger();
         EXPECT_FALSE(window->isVisible());
@@ -745,7 +747,7 @@ TEST_F(SearchTest, GotoPanelsFollowTheLiveRules)
     EXPECT_FALSE(window->Panel(2)->isVisibleTo(window));
     EXPECT_TRUE(window->Panel(5)->isVisibleTo(window));
     EXPECT_EQ(window->Panel(5)->SwatchColor(), QColor(0, 255, 0));
-    EXPECT_EQ(window->Panel(5)->SpeedButton1->toolTip(), "Go to next \"timeout\"");
+    EXPECT_EQ(ShownToolTip(window->Panel(5)->SpeedButton1->toolTip()), "Go to next \"timeout\"");
     EXPECT_EQ(window->width(), threeWide) << "one panel out, one in";
     EXPECT_EQ(threeWide, 3 * TFormGo::kWidth);
 

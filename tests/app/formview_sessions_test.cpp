@@ -325,8 +325,8 @@ TEST_F(SessionsTest, RecentSessionsMenuShowsTheListAndOpensItsEntries)
     ASSERT_TRUE(form.SaveSession(two));
 
     const auto &items = form.Acts().mnuSess;
-    EXPECT_EQ(items[0]->text(), PathOf("two && more.ravelin-session"));
-    EXPECT_EQ(items[1]->text(), one);
+    EXPECT_EQ(items[0]->text(), "&1 " + PathOf("two && more.ravelin-session"));
+    EXPECT_EQ(items[1]->text(), "&2 " + one);
     EXPECT_TRUE(items[1]->isVisible());
     EXPECT_FALSE(items[2]->isVisible());
     EXPECT_TRUE(form.Acts().mnuSessRecentClear->isEnabled());

@@ -89,3 +89,7 @@ ravelin_add_test(app_formcolors_test SOURCES formcolors_test.cpp formfixture.h
 ravelin_add_test(app_formfilter_test SOURCES formfilter_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_ruledecorator_test SOURCES ruledecorator_test.cpp LIBS ravelin_app GUI)
+ravelin_add_test(app_plaintext_test SOURCES plaintext_test.cpp formfixture.h
+  LIBS ravelin_app GUI)
+ravelin_add_test(app_accesskeys_test SOURCES accesskeys_test.cpp formfixture.h
+  LIBS ravelin_app GUI)

@@ -382,7 +382,7 @@ TEST_F(Mouse, ThePointerIsAHandOverAnAddressOnly)
     Press(Char(6, 0));
     Move(Char(9, 0));
     Release(Char(9, 0));
-    EXPECT_EQ(clicked, (std::vector<QByteArray>{"www.example.com"}));
+    EXPECT_EQ(clicked, (std::vector<QByteArray>{"http://www.example.com"}));
 }
 
 TEST_F(Mouse, TheScrollingModeShowsItsMarkerUntilTheFocusGoes)

@@ -198,16 +198,30 @@ TEST(UrlDetect, UrlAtCoversExactlyTheMatchedBytes)
         EXPECT_EQ(wide.UrlAt(c.Pos), QByteArray(c.Want)) << "UTF-16 at " << c.Pos;
 }
 
-TEST(UrlDetect, ClickTargetAddsMailtoOnlyToEmailAddresses)
+TEST(UrlDetect, ClickTargetOpensOnlyWebFileTransferAndMailAddresses)
 {
     const std::vector<std::pair<QByteArray, QByteArray>> cases = {
         {"http://a.b", "http://a.b"},
-        {"www.a.b", "www.a.b"},
+        {"https://a.b/p?q=1&r=2", "https://a.b/p?q=1&r=2"},
+        {"ftp://files.a.b/x.tgz", "ftp://files.a.b/x.tgz"},
+        {"HTTPS://UP.COM", "HTTPS://UP.COM"},
+        {"mailto://me@x.org", "mailto://me@x.org"},
         {"me@x.org", "mailto:me@x.org"},
+        {"www.a.b", "http://www.a.b"},
+        {"WwW.Mixed.Org", "http://WwW.Mixed.Org"},
+        // Local files, shares and whatever the desktop has a handler for.
+        {"file:///etc/passwd", ""},
+        {"FILE:///etc/passwd", ""},
+        {"smb://server/share", ""},
+        {"sftp://host/x", ""},
+        {"abcdefgh://anything", ""},
+        {"xhttp://a.b", ""},
+        {"httpx://a.b", ""},
         {"", ""},
     };
     for (const auto &[url, want] : cases)
-        EXPECT_EQ(TQzUrlList::ClickTarget(url), want) << url.toStdString();
+        EXPECT_EQ(TQzUrlList::ClickTarget(url).toStdString(), want.toStdString())
+            << url.toStdString();
 }
 
 } // namespace

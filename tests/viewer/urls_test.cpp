@@ -2,7 +2,13 @@
 // looked up under a point, handed on when clicked.
 #include "viewerfixture.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QMenu>
+#include <QMouseEvent>
 
 namespace {
 
@@ -108,6 +114,72 @@ TEST_F(UrlView, AClickHandsOnTheAddressWithMailtoBeforeAnEmailAddress)
     EXPECT_TRUE(m_view->ClickUrlAt(20));
     EXPECT_FALSE(m_view->ClickUrlAt(18)); // the space between them
     EXPECT_EQ(clicked, (std::vector<QByteArray>{"http://a.example/x", "mailto:bob@example.org"}));
+}
+
+TEST_F(UrlView, OnlyWebFileTransferAndMailAddressesOpenButEveryAddressCopies)
+{
+    struct Case
+    {
+        const char *Address;
+        std::string Opened; // empty: a click opens nothing and shows no hand
+    };
+    const Case cases[] = {
+        {"http://ok.example/x", "http://ok.example/x"},
+        {"ftp://files.example/a", "ftp://files.example/a"},
+        {"www.example.com", "http://www.example.com"},
+        {"bob@example.org", "mailto:bob@example.org"},
+        {"file:///etc/passwd", ""},
+        {"smb://server/share", ""},
+        {"abcdefgh://run/this", ""},
+    };
+    QByteArray text;
+    for (const Case &c : cases)
+        text += QByteArray(c.Address) + '\n';
+    m_view->Open(Write(text));
+    ShowLines(int(std::size(cases)) + 1);
+    std::vector<std::string> clicked;
+    m_view->OnClickURL = [&](TQzBinHex *, const QByteArray &url) {
+        clicked.push_back(url.toStdString());
+    };
+    QWidget *viewport = m_view->viewport();
+    const auto send = [&](QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    };
+
+    qint64 lineStart = 0;
+    for (int row = 0; row < int(std::size(cases)); ++row) {
+        const Case &c = cases[row];
+        SCOPED_TRACE(c.Address);
+        const QPoint at(Span(2, 3).first + 1, row * m_lineHeight + m_lineHeight / 2);
+        const std::vector<std::string> opened =
+            c.Opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Opened};
+
+        clicked.clear();
+        EXPECT_EQ(m_view->ClickUrlAt(lineStart + 2), !c.Opened.empty());
+        EXPECT_EQ(clicked, opened);
+
+        clicked.clear();
+        send(QEvent::MouseMove, at, Qt::NoButton);
+        EXPECT_EQ(viewport->cursor().shape(),
+                  c.Opened.empty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+        send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        EXPECT_EQ(clicked, opened) << "by the mouse";
+
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &menu);
+        m_view->PopupMenu()->hide();
+        QAction *copyLink = m_view->PopupAction(vpCmdCopyLink);
+        ASSERT_TRUE(copyLink->isEnabled());
+        copyLink->trigger();
+        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(c.Address));
+
+        lineStart += qint64(qstrlen(c.Address)) + 1;
+    }
 }
 
 TEST_F(UrlView, TheListFollowsTheWindowAndKeepsFileOffsets)

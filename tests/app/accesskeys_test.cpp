@@ -1,0 +1,119 @@
+// Every menu item and every control of the options dialog has an access key
+// of its own within its menu or page.
+#include "formfixture.h"
+
+#include "app/formoptions.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+
+#include <map>
+
+namespace {
+
+// The access key a text marks, in lower case; empty when it marks none.
+QString AccessKey(const QString &text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&')
+            continue;
+        if (text[i + 1] != u'&')
+            return text[i + 1].toLower();
+        ++i; // "&&" is the character itself
+    }
+    return {};
+}
+
+// Records the key of one item of a menu or a page; false for a missing or
+// a taken one.
+class Keys
+{
+public:
+    explicit Keys(QString where) : m_where(std::move(where)) {}
+
+    void Add(const QString &item, const QString &key)
+    {
+        EXPECT_FALSE(key.isEmpty())
+            << m_where.toStdString() << ": \"" << item.toStdString() << "\" has no access key";
+        if (key.isEmpty())
+            return;
+        const auto [taken, added] = m_items.emplace(key, item);
+        EXPECT_TRUE(added) << m_where.toStdString() << ": \"" << item.toStdString() << "\" and \""
+                           << taken->second.toStdString() << "\" share the key "
+                           << key.toStdString();
+    }
+
+private:
+    QString m_where;
+    std::map<QString, QString> m_items;
+};
+
+void CheckMenu(const QMenu *menu, const QString &where)
+{
+    Keys keys(where);
+    for (const QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        keys.Add(action->text(), AccessKey(action->text()));
+        if (action->menu())
+            CheckMenu(action->menu(), where + QStringLiteral(" > ") + action->text());
+    }
+}
+
+using AccessKeysTest = FormFixture;
+
+TEST_F(AccessKeysTest, EveryMenuItemHasAKeyOfItsOwn)
+{
+    // Full recent lists, with ampersands in the names that must stay text.
+    QByteArray ini = "[OpenHistory]\n";
+    for (int i = 0; i < TFormView::kRecentItems; ++i)
+        ini += QByteArray::number(i) + "=/logs/a&" + QByteArray::number(i) + ".log\n";
+    ini += "[SessHistory]\n";
+    for (int i = 0; i < TFormView::kRecentItems; ++i)
+        ini += QByteArray::number(i) + "=/s/&" + QByteArray::number(i) + ".ravelin-session\n";
+    WriteSettings(ini);
+    TFormView &form = MakeForm();
+    ASSERT_EQ(form.OpenHistory().Count(), TFormView::kRecentItems);
+    ASSERT_EQ(form.SessHistory().Items().size(), TFormView::kRecentItems);
+
+    Keys bar(QStringLiteral("menu bar"));
+    for (const QAction *title : form.menuBar()->actions()) {
+        bar.Add(title->text(), AccessKey(title->text()));
+        ASSERT_NE(title->menu(), nullptr);
+        CheckMenu(title->menu(), title->text());
+    }
+}
+
+TEST_F(AccessKeysTest, EveryControlOfEveryOptionsPageHasAKeyOfItsOwn)
+{
+    TFormOptions dialog;
+    for (int page = 0; page < dialog.PageControl1->count(); ++page) {
+        QWidget *sheet = dialog.PageControl1->widget(page);
+        Keys keys(dialog.PageControl1->tabText(page));
+        const QList<QLabel *> labels = sheet->findChildren<QLabel *>();
+        for (QWidget *control : sheet->findChildren<QWidget *>()) {
+            // The controls of the page itself, not the parts of a spin box.
+            if (control->parentWidget() != sheet || !(control->focusPolicy() & Qt::TabFocus))
+                continue;
+            QString name = control->objectName();
+            QString key;
+            if (const auto *button = qobject_cast<QAbstractButton *>(control)) {
+                name = button->text();
+                key = AccessKey(button->text());
+            }
+            for (const QLabel *label : labels) {
+                if (key.isEmpty() && label->buddy() == control) {
+                    name = label->text();
+                    key = AccessKey(label->text());
+                }
+            }
+            keys.Add(name, key);
+        }
+    }
+}
+
+} // namespace
