@@ -8,11 +8,13 @@
 #include "app/windowplace.h"
 #include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
+#include "text/guard.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -38,10 +40,20 @@ TQzFont TFormView::GutterFont() const
 void TFormView::SetSettings(const AppSettings &settings)
 {
     m_settings = settings;
+    BoundAppSettings(m_settings);
 }
 
 void TFormView::LoadSettings()
 {
+    if (m_ini.ReadFailed()) {
+        // Said once, as the window comes up; the exit then saves nothing.
+        const QString text =
+            m_ini.TooLarge()
+                ? QStringLiteral("Settings file is too large; changes will not be saved")
+                : QStringLiteral("Cannot read settings file \"%1\" (%2); changes will not be saved")
+                      .arg(m_ini.FileName(), m_ini.LastError());
+        QTimer::singleShot(0, this, Guarded([text] { MsgWarning(text); }));
+    }
     // Every key's default is the value held now, so a missing key keeps it.
     LoadAppSettings(m_ini, m_settings);
     LoadRuleSettings(m_ini, m_rules);
@@ -57,6 +69,9 @@ void TFormView::LoadSettings()
 
 bool TFormView::SaveSettings()
 {
+    // A file that could not be read is left as it is; the start said so.
+    if (m_ini.ReadFailed())
+        return false;
     const QStringList tabsLeftOut = SaveOpenTabs();
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
@@ -138,6 +153,8 @@ void TFormView::ReopenLastLogs()
 
 void TFormView::ApplyOptions()
 {
+    // What is saved is what the window and the viewers use.
+    BoundAppSettings(m_settings);
     m_tabBar->SetMultiRow(m_settings.MLine);
     for (const TRec &rec : m_recs)
         if (rec.View)
