@@ -89,6 +89,21 @@ bool TFormView::SaveSettings()
     return m_ini.UpdateFile();
 }
 
+void TFormView::CloseWithoutAsking()
+{
+    m_closeUnasked = true;
+    // Saved at once: the desktop may end the process before the close is done.
+    if (!m_settingsSaved) {
+        FormClose();
+        FormDestroy();
+    }
+    for (const TRec &rec : m_recs)
+        if (rec.View && rec.View->IsSearchRunning())
+            rec.View->CancelSearch();
+    if (isVisible())
+        close();
+}
+
 void TFormView::RestoreGeometry()
 {
     QList<QRect> screens;

@@ -24,6 +24,7 @@ add_library(ravelin_app STATIC
   ravelinapp.cpp ravelinapp.h
   ruledecorator.cpp ruledecorator.h
   shellmessages.cpp shellmessages.h
+  shutdownsignals.cpp shutdownsignals.h
   trec.h
   wraptabbar.cpp wraptabbar.h
   resources/ravelin.qrc
