@@ -21,6 +21,7 @@ add_library(ravelin_app STATIC
   formview_sessions.cpp
   formview_settings.cpp
   formview_tabs.cpp
+  helpwindow.cpp helpwindow.h
   ravelinapp.cpp ravelinapp.h
   ruledecorator.cpp ruledecorator.h
   shellmessages.cpp shellmessages.h

@@ -1,6 +1,7 @@
 # The main window, its helpers and the program itself.
 ravelin_add_test(app_colorconv_test SOURCES colorconv_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_fontconv_test SOURCES fontconv_test.cpp LIBS ravelin_app GUI)
+ravelin_add_test(app_helpwindow_test SOURCES helpwindow_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_ravelinapp_test SOURCES ravelinapp_test.cpp LIBS ravelin_app)
 # It also runs the program itself and sends it signals.
 add_dependencies(app_ravelinapp_test ravelin_exe)
