@@ -4,6 +4,10 @@
 
 class IniFile;
 
+// Point sizes a font dialog offers; anything else in the file is a typing error.
+constexpr int kMinFontPoints = 1;
+constexpr int kMaxFontPoints = 512;
+
 // A font as the settings file stores it. Size is in points; Color is a
 // 0x00BBGGRR value or a system colour (0xFF000000 + index); Charset is kept
 // and written back only.
@@ -61,8 +65,16 @@ struct AppSettings
 };
 
 // Each key's default is the value the struct holds on entry, so a missing or
-// unreadable key leaves it unchanged.
+// unreadable key leaves it unchanged. Every value read is bounded as
+// BoundAppSettings does, so what is saved again is what the program used.
 void LoadAppSettings(const IniFile &ini, AppSettings &settings);
+
+// Brings every value into the range the program works with: the options
+// dialog's for what it edits, the viewers' where they would bound it
+// themselves, and plain sanity for the rest. Sizes, counts and spacings go
+// to the nearest bound; fonts, colours and window places that cannot be
+// meant take the value of fallback.
+void BoundAppSettings(AppSettings &settings, const AppSettings &fallback = AppSettings());
 
 // The normal window geometry is written only when the window is not
 // maximised, so the geometry of an earlier run survives a maximised exit.

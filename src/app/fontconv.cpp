@@ -1,5 +1,6 @@
 #include "app/fontconv.h"
 
+#include <QFontDialog>
 #include <QFontInfo>
 
 namespace {
@@ -7,16 +8,13 @@ constexpr int kBold = 1;
 constexpr int kItalic = 2;
 constexpr int kUnderline = 4;
 constexpr int kStrikeOut = 8;
-// The range a font dialog offers; anything else in the file is a typing error.
-constexpr int kMinPoints = 1;
-constexpr int kMaxPoints = 512;
 constexpr int kDefaultPoints = 10;
 } // namespace
 
 QFont FontFromSpec(const FontSpec &stored, bool fixedPitch)
 {
     QFont font(QString::fromUtf8(stored.Name));
-    const bool sizeOk = stored.Size >= kMinPoints && stored.Size <= kMaxPoints;
+    const bool sizeOk = stored.Size >= kMinFontPoints && stored.Size <= kMaxFontPoints;
     font.setPointSize(sizeOk ? stored.Size : kDefaultPoints);
     font.setBold((stored.Style & kBold) != 0);
     font.setItalic((stored.Style & kItalic) != 0);
@@ -40,4 +38,23 @@ FontSpec SpecFromFont(const QFont &font, const FontSpec &base)
     stored.Style = (font.bold() ? kBold : 0) | (font.italic() ? kItalic : 0) |
                    (font.underline() ? kUnderline : 0) | (font.strikeOut() ? kStrikeOut : 0);
     return stored;
+}
+
+QFont FontForDialog(const FontSpec &stored)
+{
+    // A face that is not installed would leave the dialog on its first
+    // family, a proportional one: it opens on the stand-in drawn instead.
+    QFont font = FontFromSpec(stored, true);
+    font.setFamily(QFontInfo(font).family());
+    return font;
+}
+
+bool ChooseFont(QWidget *parent, FontSpec &font, const std::function<bool(QFontDialog &)> &exec)
+{
+    QFontDialog dialog(parent);
+    dialog.setCurrentFont(FontForDialog(font));
+    const bool chosen = exec ? exec(dialog) : dialog.exec() == QDialog::Accepted;
+    if (chosen)
+        font = SpecFromFont(dialog.currentFont(), font);
+    return chosen;
 }

@@ -8,7 +8,6 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -85,15 +84,6 @@ int TextValue(const QLineEdit *edit, int fallback)
 QString FontText(const FontSpec &font)
 {
     return QString::fromUtf8(font.Name) + QStringLiteral(", ") + QString::number(font.Size);
-}
-
-bool RunFontDialog(QWidget *parent, FontSpec &font)
-{
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, FontFromSpec(font, false), parent);
-    if (ok)
-        font = SpecFromFont(chosen, font);
-    return ok;
 }
 
 } // namespace
@@ -226,7 +216,7 @@ TFormOptions::TFormOptions(QWidget *parent) : QDialog(parent)
     connect(btnFont2, &QPushButton::clicked, this, Guarded([this] { btnFont2Click(); }));
     connect(btnColor, &QPushButton::clicked, this, Guarded([this] { btnColorClick(); }));
 
-    ChooseFont = [this](FontSpec &font) { return RunFontDialog(this, font); };
+    ChooseFont = [this](FontSpec &font) { return ::ChooseFont(this, font); };
     ChooseColor = [this](qint32 &color) {
         const QColor chosen = QColorDialog::getColor(ColorFromInt(color), this);
         if (chosen.isValid())

@@ -175,7 +175,7 @@ void TFormView::closeEvent(QCloseEvent *event)
 
 bool TFormView::FormCloseQuery()
 {
-    if (!m_settings.CfmExit)
+    if (!m_settings.CfmExit || m_closeUnasked)
         return true;
     return ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Do you want to exit Ravelin?"),
                        MsgIcon::Warning, MsgButtons::OkCancel) == MsgResult::Ok;

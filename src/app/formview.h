@@ -166,6 +166,10 @@ public:
     void LoadSettings();
     // False when the settings file could not be written (already reported).
     bool SaveSettings();
+    // Closes as Exit does, without the question, saving the settings first:
+    // the way out when the program is told to end (a signal, the desktop
+    // session ending).
+    void CloseWithoutAsking();
 
     // The live colour rules and the sub-strings filter (formview_rules.cpp).
     // Setting either puts it into effect and repaints every viewer.
@@ -353,6 +357,7 @@ private:
     QTimer m_refreshTimer;
     bool m_shown = false;
     bool m_settingsSaved = false;
+    bool m_closeUnasked = false;
 
     Actions m_ac;
     QActionGroup *m_encodingGroup = nullptr;

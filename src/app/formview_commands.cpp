@@ -6,6 +6,7 @@
 #include "app/formabout.h"
 #include "app/formoptions.h"
 #include "app/formtaborder.h"
+#include "app/helpwindow.h"
 #include "app/ravelinapp.h"
 #include "app/shellmessages.h"
 #include "viewer/qzbinhex.h"
@@ -215,12 +216,8 @@ void TFormView::mnuTabOrdClick()
 
 void TFormView::acHelpContentsExecute()
 {
-    const QString help = FindHelpFile(QCoreApplication::applicationFilePath());
-    const QUrl url = QUrl::fromLocalFile(help);
-    const bool opened =
-        !help.isEmpty() && (OpenUrl ? OpenUrl(url) : QDesktopServices::openUrl(url));
-    if (!opened)
-        MsgError(QStringLiteral("Could not find help file"));
+    ShowHelp(this, FindHelpFile(QCoreApplication::applicationFilePath()),
+             OpenUrl ? OpenUrl : OpenUrlFn(&QDesktopServices::openUrl));
 }
 
 void TFormView::Homepage1Click()

@@ -103,17 +103,21 @@ void TFormView::acFilePrintExecute()
     TQzViewPrinter run(*view);
     run.Margins = {double(m_settings.MarginLeft), double(m_settings.MarginTop),
                    double(m_settings.MarginRight), double(m_settings.MarginBottom)};
-    if (RunPrintPreview)
-        run.Preview = RunPrintPreview;
+    if (RunPrintPreview) {
+        run.Preview = [this](QPrinter &p, const TQzPreviewCallback &callback) {
+            return RunPrintPreview(p, [&callback](QPainter &canvas, const QSize &page) {
+                callback(&canvas, page, 1);
+            });
+        };
+    }
     if (RunPrintProgress)
         run.Progress = RunPrintProgress;
-    TQzPrintResult result;
-    try {
-        result = run.Print(printer, RequestFrom(printer), printer.copyCount());
-    } catch (...) {
+    // A failed run has been reported by the job itself.
+    const TQzPrintResult result = run.Print(printer, RequestFrom(printer), printer.copyCount());
+    if (result.Failed) {
         if (printer.printerState() == QPrinter::Active || printer.printerState() == QPrinter::Error)
             m_printer = FreshCopy(printer);
-        throw;
+        return;
     }
     if (result.Cancelled)
         MsgWarning(CancelledRunText(printer, result.PagesOutput));

@@ -9,11 +9,13 @@
 #include "app/wraptabbar.h"
 #include "viewer/qzbinhex.h"
 #include "text/fproc.h"
+#include "text/guard.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -39,10 +41,20 @@ TQzFont TFormView::GutterFont() const
 void TFormView::SetSettings(const AppSettings &settings)
 {
     m_settings = settings;
+    BoundAppSettings(m_settings);
 }
 
 void TFormView::LoadSettings()
 {
+    if (m_ini.ReadFailed()) {
+        // Said once, as the window comes up; the exit then saves nothing.
+        const QString text =
+            m_ini.TooLarge()
+                ? QStringLiteral("Settings file is too large; changes will not be saved")
+                : QStringLiteral("Cannot read settings file \"%1\" (%2); changes will not be saved")
+                      .arg(m_ini.FileName(), m_ini.LastError());
+        QTimer::singleShot(0, this, Guarded([text] { MsgWarning(text); }));
+    }
     // Every key's default is the value held now, so a missing key keeps it.
     LoadAppSettings(m_ini, m_settings);
     LoadRuleSettings(m_ini, m_rules);
@@ -58,6 +70,9 @@ void TFormView::LoadSettings()
 
 bool TFormView::SaveSettings()
 {
+    // A file that could not be read is left as it is; the start said so.
+    if (m_ini.ReadFailed())
+        return false;
     const QStringList tabsLeftOut = SaveOpenTabs();
     StoreGeometry();
     SaveAppSettings(m_ini, m_settings);
@@ -73,6 +88,21 @@ bool TFormView::SaveSettings()
                                   "it is left out of the recent files and the tabs to reopen:\n") +
                    leftOut.join(QLatin1Char('\n')));
     return m_ini.UpdateFile();
+}
+
+void TFormView::CloseWithoutAsking()
+{
+    m_closeUnasked = true;
+    // Saved at once: the desktop may end the process before the close is done.
+    if (!m_settingsSaved) {
+        FormClose();
+        FormDestroy();
+    }
+    for (const TRec &rec : m_recs)
+        if (rec.View && rec.View->IsSearchRunning())
+            rec.View->CancelSearch();
+    if (isVisible())
+        close();
 }
 
 void TFormView::RestoreGeometry()
@@ -140,6 +170,8 @@ void TFormView::ReopenLastLogs()
 
 void TFormView::ApplyOptions()
 {
+    // What is saved is what the window and the viewers use.
+    BoundAppSettings(m_settings);
     m_tabBar->SetMultiRow(m_settings.MLine);
     for (const TRec &rec : m_recs)
         if (rec.View)

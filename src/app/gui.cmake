@@ -21,9 +21,11 @@ add_library(ravelin_app STATIC
   formview_sessions.cpp
   formview_settings.cpp
   formview_tabs.cpp
+  helpwindow.cpp helpwindow.h
   ravelinapp.cpp ravelinapp.h
   ruledecorator.cpp ruledecorator.h
   shellmessages.cpp shellmessages.h
+  shutdownsignals.cpp shutdownsignals.h
   trec.h
   wraptabbar.cpp wraptabbar.h
   resources/ravelin.qrc

@@ -133,6 +133,7 @@ bool IniFile::Load()
     m_lastError.clear();
     m_loaded = true;
     m_readFailed = false;
+    m_tooLarge = false;
 
     auto failed = [this](const QString &reason) {
         m_lastError = reason;
@@ -150,8 +151,10 @@ bool IniFile::Load()
     // A FIFO or a device would block or never end.
     if (!S_ISREG(st.st_mode))
         return failed(QStringLiteral("Not a regular file"));
-    if (st.st_size > kMaxFileBytes)
+    if (st.st_size > kMaxFileBytes) {
+        m_tooLarge = true;
         return failed(QStringLiteral("File too large"));
+    }
 
     const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -178,6 +181,7 @@ bool IniFile::Load()
         data.append(buffer, n);
         if (data.size() > kMaxFileBytes) {
             ::close(fd);
+            m_tooLarge = true;
             return failed(QStringLiteral("File too large"));
         }
     }
@@ -186,6 +190,7 @@ bool IniFile::Load()
         m_sections.clear();
         m_sections.emplace_back();
         m_sectionIndex.clear();
+        m_tooLarge = true;
         return failed(QStringLiteral("Too many lines"));
     }
     return true;

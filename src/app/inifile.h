@@ -43,6 +43,10 @@ public:
     // no regular file, over kMaxFileBytes or kMaxLines); such a file is then
     // never overwritten by UpdateFile(). Never throws.
     bool Load();
+    // Whether the last Load() refused the file; TooLarge() tells whether for
+    // its size (kMaxFileBytes or kMaxLines).
+    bool ReadFailed() const { return m_readFailed; }
+    bool TooLarge() const { return m_tooLarge; }
     QString FileName() const { return m_path; }
 
     QByteArray ReadString(const QByteArray &section, const QByteArray &key,
@@ -125,5 +129,6 @@ private:
     bool m_crlf = false;
     bool m_loaded = false;
     bool m_readFailed = false;
+    bool m_tooLarge = false;
     SaveHook m_saveHook;
 };

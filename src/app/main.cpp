@@ -113,10 +113,12 @@ int main(int argc, char **argv)
     int result = 0;
     {
         TFormView form(settingsPath, commandLine);
+        app.SetEndHandler([&form] { form.CloseWithoutAsking(); });
         if (quitAfterShow)
             new QuitAfterPaint(&form);
         form.show();
         result = app.exec();
+        app.SetEndHandler(nullptr);
     }
     SetMessageSink(nullptr);
     return result;

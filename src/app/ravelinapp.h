@@ -2,6 +2,11 @@
 
 #include <QApplication>
 
+#include <functional>
+#include <memory>
+
+class ShutdownSignals;
+
 // The application object. Its notify() is the general error handler: a
 // violated contract or any other exception escaping an event handler is shown
 // through the message interface and the program goes on running.
@@ -9,10 +14,23 @@ class TRavelinApp final : public QApplication
 {
 public:
     TRavelinApp(int &argc, char **argv);
+    ~TRavelinApp() override;
     TRavelinApp(const TRavelinApp &) = delete;
     TRavelinApp &operator=(const TRavelinApp &) = delete;
 
     bool notify(QObject *receiver, QEvent *event) override;
 
+    // Called when the program is told to end from outside: SIGTERM, SIGINT or
+    // SIGHUP, the desktop session ending, or the event loop quitting for any
+    // other reason. onEnd closes the program as Exit does, without asking;
+    // the event loop then ends, also from inside a dialog. Empty: nothing.
+    void SetEndHandler(std::function<void()> onEnd);
+
     static const QString &Title();
+
+private:
+    void End();
+
+    std::function<void()> m_onEnd;
+    std::unique_ptr<ShutdownSignals> m_signals;
 };

@@ -257,6 +257,13 @@ void TQzImageBox::keyPressEvent(QKeyEvent *event)
         case Qt::Key_End:
             ScrollBy(PageStep(vs.width()), 0);
             break;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal: // + without Shift
+            ZoomStep(true);
+            break;
+        case Qt::Key_Minus:
+            ZoomStep(false);
+            break;
         default:
             QAbstractScrollArea::keyPressEvent(event);
             return;

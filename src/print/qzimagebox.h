@@ -9,7 +9,8 @@
 
 // Shows one picture scaled, scrolled and zoomed: fitted to the box, or at a
 // scale from the zoom table with scroll bars. The wheel scrolls, Ctrl+wheel
-// (or the wheel with the left button held) zooms, the left button drags.
+// (or the wheel with the left button held) and the keys + and - zoom, the
+// left button drags.
 class TQzImageBox : public QAbstractScrollArea
 {
 public:

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <sys/stat.h>
@@ -115,6 +116,35 @@ std::runtime_error PrinterError(const QPrinter &printer, bool firstPage)
     return std::runtime_error(text.toStdString());
 }
 
+// Where the view starts laying out a run: at the line that holds start.
+void StartAt(TQzBinHex &view, qint64 start)
+{
+    if (start <= 0)
+        view.ScrollToBegin();
+    else
+        view.MoveByLines(1, false, false, true, start);
+}
+
+// Lays the view out as paper wants it: wrapped, plain, no gutter, no
+// selection, at the size of the text area. Drawing on screen is off.
+void PrepareView(TQzBinHex &view, const QSize &text)
+{
+    view.SetSelection(0, 0, false, false, true);
+    view.SetTextWrap(true);
+    view.SetTextNonPrintable(false);
+    view.SetTextGutter(false);
+    view.SetHViewPos(0, false);
+    view.SetLayoutSize(text);
+}
+
+void GoTo(TQzBinHex &view, qint64 position)
+{
+    if (view.ViewPos() == position)
+        view.ReadBuffer(position);
+    else
+        view.SetViewPos(position);
+}
+
 } // namespace
 
 int TQzViewPrinter::FooterPixels() const
@@ -141,9 +171,25 @@ void TQzViewPrinter::DrawFooter(QPainter &painter, const QRect &rect, int page) 
 TQzPrintResult TQzViewPrinter::Print(QPrinter &printer, const TQzPrintRequest &request, int copies,
                                      const QString &title)
 {
+    // The job is the end of the line for an error: it is reported here, the
+    // printer is left without an open job, and the run counts as failed.
+    try {
+        return RunPrint(printer, request, copies, title);
+    } catch (...) {
+        ReportCurrentException();
+        TQzPrintResult failed;
+        failed.Failed = true;
+        return failed;
+    }
+}
+
+TQzPrintResult TQzViewPrinter::RunPrint(QPrinter &printer, const TQzPrintRequest &request,
+                                        int copies, const QString &title)
+{
     const PrinterSetup setup(printer);
-    const TQzPreviewCallback callback = [&](QPainter &canvas, const QSize &size) {
-        PrintPages(&canvas, size, nullptr, request);
+    m_pages = PageStarts();
+    const TQzPreviewCallback callback = [&](QPainter *canvas, const QSize &size, int page) {
+        return PreviewPages(canvas, size, request, page);
     };
     const bool print = Preview
                            ? Preview(printer, callback)
@@ -185,11 +231,127 @@ TQzPrintResult TQzViewPrinter::Print(QPrinter &printer, const TQzPrintRequest &r
     return total;
 }
 
+TQzPreviewPages TQzViewPrinter::PreviewPages(QPainter *canvas, const QSize &pageSize,
+                                             const TQzPrintRequest &request, int page)
+{
+    PageStarts &pages = m_pages;
+    if (pages.PageSize != pageSize || pages.FileSize != m_view.FileSize() ||
+        pages.Range != request.Range || pages.FromPage != request.FromPage ||
+        pages.ToPage != request.ToPage) {
+        pages = PageStarts();
+        pages.PageSize = pageSize;
+        pages.FileSize = m_view.FileSize();
+        pages.Range = request.Range;
+        pages.FromPage = request.FromPage;
+        pages.ToPage = request.ToPage;
+    }
+    const auto known = [&pages](int drawn) {
+        return TQzPreviewPages{drawn, int(pages.Starts.size()), pages.Complete};
+    };
+    if (pages.NoRoom)
+        return known(0);
+
+    const bool selection = request.Range == TQzPrintRange::Selection;
+    if ((selection && m_view.SelLength() <= 0) || m_view.FileSize() < m_view.CharSize()) {
+        pages.Complete = true; // nothing to print
+        return known(0);
+    }
+    const qint64 start = selection ? m_view.SelStart() : 0;
+    const qint64 end =
+        selection ? m_view.SelStart() + m_view.SelLength() - m_view.CharSize() : m_view.MaxPos();
+    const double dpi = ScreenDpi();
+    const TQzEdges r = MarginRect(Margins, pageSize.width(), pageSize.height(), dpi, dpi);
+    const int footer = FooterPixels();
+    const QSize text(r.Width(), r.Height() - footer);
+    if (text.width() < 1 || text.height() < m_view.LineHeight() + 2) {
+        pages.NoRoom = true;
+        pages.Complete = true;
+        ShowMessage(ProgramTitle(),
+                    QStringLiteral("The margins leave no room for a line of text on the page."),
+                    MsgIcon::Error);
+        return known(0);
+    }
+    page = std::max(page, 1);
+    if (!canvas && (pages.Complete || int(pages.Starts.size()) >= page))
+        return known(0);
+
+    ViewState saved(m_view);
+    int drawn = 0;
+    try {
+        m_view.SetSearchRunning(true); // a reload waits for the end of the run
+        m_view.EnableDrawing(false);
+        if (pages.NextPos < 0)
+            StartAt(m_view, start);
+        PrepareView(m_view, text);
+        if (int(pages.Starts.size()) < page && !pages.Complete)
+            WalkPages(pages, request, end, text, page);
+        if (canvas && !pages.Starts.empty()) {
+            drawn = std::min(page, int(pages.Starts.size()));
+            GoTo(m_view, pages.Starts[size_t(drawn - 1)]);
+            TQzBinHex::DrawResult result;
+            canvas->save();
+            canvas->translate(r.Left, r.Top);
+            canvas->setClipRect(QRect(QPoint(0, 0), text));
+            m_view.RenderTo(*canvas, text, end, true, nullptr, result);
+            canvas->restore();
+            const int number =
+                (request.Range == TQzPrintRange::PageNums ? request.FromPage - 1 : 0) + drawn;
+            DrawFooter(*canvas, QRect(r.Left, r.Bottom - footer, r.Width(), footer), number);
+            canvas->save();
+            canvas->setPen(QPen(Qt::black, 0, Qt::DashLine));
+            canvas->setBrush(Qt::NoBrush);
+            canvas->drawRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
+            canvas->restore();
+        }
+    } catch (...) {
+        saved.Restore();
+        throw;
+    }
+    saved.Restore();
+    return known(drawn);
+}
+
+void TQzViewPrinter::WalkPages(PageStarts &pages, const TQzPrintRequest &request, qint64 end,
+                               const QSize &text, int upTo)
+{
+    const bool pageNums = request.Range == TQzPrintRange::PageNums;
+    if (pages.NextPos >= 0)
+        GoTo(m_view, pages.NextPos);
+    const int pageLines = m_view.VisibleLines();
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter p(&scratch);
+    while (int(pages.Starts.size()) < upTo && !pages.Complete) {
+        const int page = pages.NextPage;
+        if (!(pageNums && page < request.FromPage))
+            pages.Starts.push_back(m_view.ViewPos());
+        TQzBinHex::DrawResult drawn;
+        m_view.RenderTo(p, text, end, true, nullptr, drawn);
+        const qint64 size = CurrentFileSize(m_view);
+        const bool cutShort =
+            size >= 0 && size < std::min(m_view.ViewPos() + drawn.ViewPageSize, m_view.FileSize());
+        if (!m_view.ReadOK() || cutShort || drawn.ViewAtEnd) {
+            pages.Complete = true;
+            break;
+        }
+        const qint64 before = m_view.ViewPos();
+        m_view.MoveByLines(pageLines, true, false, false, before);
+        pages.NextPos = m_view.ViewPos();
+        pages.NextPage = page + 1;
+        if (pages.NextPos <= before || (pageNums ? page + 1 > request.ToPage : pages.NextPos > end))
+            pages.Complete = true;
+    }
+}
+
 TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSize,
                                           QPrinter *printer, const TQzPrintRequest &request)
 {
     TQzPrintResult result;
-    if (!canvas && !printer)
+    if (canvas) {
+        const TQzPreviewPages shown = PreviewPages(canvas, pageSize, request, 1);
+        result.PagesLaidOut = result.PagesOutput = shown.Page;
+        return result;
+    }
+    if (!printer)
         return result;
     const bool selection = request.Range == TQzPrintRange::Selection;
     const bool pageNums = request.Range == TQzPrintRange::PageNums;
@@ -223,49 +385,24 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
     QPainter &out = m_job ? *m_job : own;
     // Pages at the printer's own resolution when it would not take the
     // screen's: drawn into one bitmap and stretched onto the page.
-    const bool raster =
-        printer && (printer->logicalDpiX() != int(dpi) || printer->logicalDpiY() != int(dpi));
+    const bool raster = printer->logicalDpiX() != int(dpi) || printer->logicalDpiY() != int(dpi);
     QImage pageBitmap;
     QImage scratch(1, 1, QImage::Format_RGB32);
     try {
         m_view.SetSearchRunning(true); // a reload waits for the end of the run
         m_view.EnableDrawing(false);
-        if (start <= 0)
-            m_view.ScrollToBegin();
-        else
-            m_view.MoveByLines(1, false, false, true, start);
-        m_view.SetSelection(0, 0, false, false, true);
-        m_view.SetTextWrap(true);
-        m_view.SetTextNonPrintable(false);
-        m_view.SetTextGutter(false);
-        m_view.SetHViewPos(0, false);
-        m_view.SetLayoutSize(text);
+        StartAt(m_view, start);
+        PrepareView(m_view, text);
         const int pageLines = m_view.VisibleLines();
 
         for (int page = 1;; ++page) {
-            if (printer && !progress(result.PagesOutput,
-                                     double(m_view.ViewPos() - start) / double(end - start + 1))) {
+            if (!progress(result.PagesOutput,
+                          double(m_view.ViewPos() - start) / double(end - start + 1))) {
                 result.Cancelled = true;
                 break;
             }
             const bool output = !(pageNums && page < request.FromPage);
             TQzBinHex::DrawResult drawn;
-            if (output && canvas) {
-                canvas->save();
-                canvas->translate(r.Left, r.Top);
-                canvas->setClipRect(QRect(QPoint(0, 0), text));
-                m_view.RenderTo(*canvas, text, end, true, nullptr, drawn);
-                canvas->restore();
-                DrawFooter(*canvas, QRect(r.Left, r.Bottom - footer, r.Width(), footer), page);
-                canvas->save();
-                canvas->setPen(QPen(Qt::black, 0, Qt::DashLine));
-                canvas->setBrush(Qt::NoBrush);
-                canvas->drawRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
-                canvas->restore();
-                ++result.PagesLaidOut;
-                ++result.PagesOutput;
-                break;
-            }
             for (int copy = 0; output && copy < m_pageCopies; ++copy) {
                 if (!out.isActive()) {
                     if (!out.begin(printer))

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class QPainter;
 class QPrinter;
@@ -29,6 +30,7 @@ struct TQzPrintResult
     int PagesOutput = 0;
     bool Cancelled = false;
     bool ReadFailed = false; // a page could not be read; the run ended after it
+    bool Failed = false;     // an error ended the run; it has been reported
 };
 
 // Prints a viewer's text page by page: wrapped, without gutter or markers,
@@ -53,7 +55,8 @@ public:
 
     // The whole run: preview, then the pages to the printer. A cancelled
     // preview prints nothing. Copies below 1 print one; an empty title
-    // gives "Viewer - file name".
+    // gives "Viewer - file name". Nothing is thrown: an error is reported
+    // through the general error message and the result says Failed.
     TQzPrintResult Print(QPrinter &printer, const TQzPrintRequest &request, int copies,
                          const QString &title = QString());
 
@@ -64,13 +67,41 @@ public:
     TQzPrintResult PrintPages(QPainter *canvas, const QSize &pageSize, QPrinter *printer,
                               const TQzPrintRequest &request);
 
+    // The preview's pages: draws page `page` of those the run outputs (1 for
+    // the first) onto the canvas, or the last one when there are fewer.
+    // Without a canvas it only lays the pages out, up to that one. Where the
+    // pages start is kept for the page size, so paging back and forth lays
+    // nothing out twice.
+    TQzPreviewPages PreviewPages(QPainter *canvas, const QSize &pageSize,
+                                 const TQzPrintRequest &request, int page);
+
     // The footer of a page into its rectangle, filled white first.
     void DrawFooter(QPainter &painter, const QRect &rect, int page) const;
     // Footer height in pixels at screen resolution.
     int FooterPixels() const;
 
 private:
+    // Where the output pages start, as far as they have been laid out.
+    struct PageStarts
+    {
+        QSize PageSize;
+        qint64 FileSize = -1;
+        TQzPrintRange Range = TQzPrintRange::All;
+        int FromPage = 0;
+        int ToPage = 0;
+        std::vector<qint64> Starts;
+        qint64 NextPos = -1; // where the walk goes on; -1: at the start
+        int NextPage = 1;    // the page number there
+        bool Complete = false;
+        bool NoRoom = false;
+    };
+    TQzPrintResult RunPrint(QPrinter &printer, const TQzPrintRequest &request, int copies,
+                            const QString &title);
+    void WalkPages(PageStarts &pages, const TQzPrintRequest &request, qint64 end, const QSize &text,
+                   int upTo);
+
     TQzBinHex &m_view;
+    PageStarts m_pages;
     QPainter *m_job = nullptr; // the painter of the job Print runs
     int m_pageCopies = 1;      // times each page is drawn
 };

@@ -115,7 +115,7 @@ TEST_F(AppSettingsTest, SaveWritesEveryKeyAndReadsBackEveryValue)
     s.Font = {"DejaVu Sans Mono", 12, 3, 0x00112233, 0};
     s.FontGutter = {"Liberation Mono", 7, 8, -16777198, 1};
     s.ColorBack = 0x00FFEEDD;
-    s.MaxLen = 2048;
+    s.MaxLen = 2000;
     s.TabSize = 4;
     s.LineSp = 2;
     s.ReloadTime = 7;
@@ -199,13 +199,14 @@ TEST_F(AppSettingsTest, GutterLinesBufIsKilobytesInTheFileAndBytesInMemory)
     IniFile empty(PathOf(QStringLiteral("none.ini")));
     ASSERT_TRUE(empty.Load());
     AppSettings odd;
-    odd.GutterLinesBuf = 1000;
+    odd.GutterLinesBuf = 1500;
     LoadAppSettings(empty, odd);
-    EXPECT_EQ(odd.GutterLinesBuf, 1000);
+    EXPECT_EQ(odd.GutterLinesBuf, 1500);
 
-    // Kilobytes that overflow the byte count are unreadable, not wrapped around.
-    EXPECT_EQ(LoadFrom("[Opt]\nGutterLinesBuf=2097152\n").GutterLinesBuf, 500 * 1024);
-    EXPECT_EQ(LoadFrom("[Opt]\nGutterLinesBuf=2097151\n").GutterLinesBuf, 2097151 * 1024);
+    // Kilobytes that would overflow the byte count come to the bound, not
+    // wrapped around.
+    EXPECT_EQ(LoadFrom("[Opt]\nGutterLinesBuf=2097152\n").GutterLinesBuf, 20480 * 1024);
+    EXPECT_EQ(LoadFrom("[Opt]\nGutterLinesBuf=-2097153\n").GutterLinesBuf, 1024);
 }
 
 TEST_F(AppSettingsTest, MaximisedSaveKeepsTheNormalGeometryOfTheFile)
@@ -246,8 +247,8 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
         AppSettings expected;
         QByteArray kept; // lines the settings do not own, still there after a save
     };
-    AppSettings maxLen77;
-    maxLen77.MaxLen = 77;
+    AppSettings maxLen777;
+    maxLen777.MaxLen = 777;
     AppSettings tabSize3;
     tabSize3.TabSize = 3;
     const QByteArray longLines = "[Opt]\nMaxLen=" + QByteArray(10 << 20, '7') +
@@ -255,7 +256,7 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
     const Case cases[] = {
         {"binary garbage", garbage, AppSettings(), garbage},
         {"garbage around good lines",
-         garbage + "\n[Mine]\nKeep=1\n" + garbage + "\n[Opt]\nMaxLen=77\n" + garbage, maxLen77,
+         garbage + "\n[Mine]\nKeep=1\n" + garbage + "\n[Opt]\nMaxLen=777\n" + garbage, maxLen777,
          garbage + "\n[Mine]\nKeep=1\n" + garbage + "\n[Opt]\n"},
         {"ten megabyte lines", longLines + "[Opt]\nTabSize=3\n", AppSettings(),
          longLines.mid(longLines.indexOf("[Mine]"))},
@@ -282,6 +283,97 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
         EXPECT_EQ(read, c.expected);
         const bool hasMine = c.text.contains("[Mine]");
         EXPECT_EQ(again.ReadInteger("Mine", "Keep", 0), hasMine ? 1 : 0);
+    }
+}
+
+// Every numeric key: a value the program would not use as it stands is read
+// as the one it uses, and that is what the next save writes.
+TEST_F(AppSettingsTest, NumbersOutsideTheirRangeAreReadAndWrittenAsUsed)
+{
+    using Get = int (*)(const AppSettings &);
+    struct Case
+    {
+        const char *Section;
+        const char *Key;
+        const char *Stored;
+        Get Used;
+        int Expected;
+    };
+    const Case cases[] = {
+        // Fonts: sizes a font dialog offers, style bits, colours the palette
+        // knows; anything else is the key's default.
+        {"Font", "Size", "10000", [](const AppSettings &s) { return s.Font.Size; }, 10},
+        {"Font", "Size", "0", [](const AppSettings &s) { return s.Font.Size; }, 10},
+        {"Font", "Size", "512", [](const AppSettings &s) { return s.Font.Size; }, 512},
+        {"FontGutter", "Size", "-4", [](const AppSettings &s) { return s.FontGutter.Size; }, 9},
+        {"Font", "Style", "16", [](const AppSettings &s) { return s.Font.Style; }, 0},
+        {"FontGutter", "Style", "15", [](const AppSettings &s) { return s.FontGutter.Style; }, 15},
+        {"Font", "Color", "16777216", [](const AppSettings &s) { return s.Font.Color; }, -16777208},
+        {"Font", "Color", "16777215", [](const AppSettings &s) { return s.Font.Color; }, 16777215},
+        {"FontGutter", "Color", "-16777185", // system colour 31: there is none
+         [](const AppSettings &s) { return s.FontGutter.Color; }, 8388608},
+        {"FontGutter", "Color", "-16777186",
+         [](const AppSettings &s) { return s.FontGutter.Color; }, -16777186},
+        {"Font", "Charset", "256", [](const AppSettings &s) { return s.Font.Charset; }, 204},
+        {"FontGutter", "Charset", "0", [](const AppSettings &s) { return s.FontGutter.Charset; },
+         0},
+        {"Opt", "ColorBack", "2147483647", [](const AppSettings &s) { return s.ColorBack; },
+         -16777211},
+        // The options dialog's ranges, to the nearest bound.
+        {"Opt", "MaxLen", "0", [](const AppSettings &s) { return s.MaxLen; }, 100},
+        {"Opt", "MaxLen", "99999", [](const AppSettings &s) { return s.MaxLen; }, 2000},
+        {"Opt", "TabSize", "-5", [](const AppSettings &s) { return s.TabSize; }, 2},
+        {"Opt", "TabSize", "17", [](const AppSettings &s) { return s.TabSize; }, 16},
+        {"Opt", "LineSp", "1000", [](const AppSettings &s) { return s.LineSp; }, 5},
+        {"Opt", "LineSp", "-6", [](const AppSettings &s) { return s.LineSp; }, -5},
+        {"Opt", "ReloadTime", "8", [](const AppSettings &s) { return s.ReloadTime; }, 7},
+        {"Opt", "ReloadTime", "-1", [](const AppSettings &s) { return s.ReloadTime; }, 0},
+        // The gutter's fields, to the bounds the viewers keep to.
+        {"Opt", "GutterLinesBuf", "0", [](const AppSettings &s) { return s.GutterLinesBuf; }, 1024},
+        {"Opt", "GutterLinesBuf", "99999", [](const AppSettings &s) { return s.GutterLinesBuf; },
+         20480 * 1024},
+        {"Opt", "GutterLinesCount", "0", [](const AppSettings &s) { return s.GutterLinesCount; },
+         10},
+        {"Opt", "GutterLinesCount", "1000000",
+         [](const AppSettings &s) { return s.GutterLinesCount; }, 100000},
+        {"Opt", "GutterLinesStep", "0", [](const AppSettings &s) { return s.GutterLinesStep; }, 1},
+        {"Opt", "GutterLinesStep", "11", [](const AppSettings &s) { return s.GutterLinesStep; },
+         10},
+        // Places on the desktop: beyond its 16-bit coordinates is damage.
+        {"Opt", "GotoX", "1000000000", [](const AppSettings &s) { return s.GotoX; }, 394},
+        {"Opt", "GotoY", "-40000", [](const AppSettings &s) { return s.GotoY; }, 423},
+        {"Opt", "GotoX", "-32768", [](const AppSettings &s) { return s.GotoX; }, -32768},
+        {"Margins", "Left", "-3", [](const AppSettings &s) { return s.MarginLeft; }, 0},
+        {"Margins", "Top", "100000", [](const AppSettings &s) { return s.MarginTop; }, 1000},
+        {"Margins", "Right", "1000", [](const AppSettings &s) { return s.MarginRight; }, 1000},
+        {"Margins", "Bottom", "-1", [](const AppSettings &s) { return s.MarginBottom; }, 0},
+        {"Window", "Left", "1000000000", [](const AppSettings &s) { return s.WindowLeft; }, 204},
+        {"Window", "Top", "-1000000000", [](const AppSettings &s) { return s.WindowTop; }, 255},
+        {"Window", "Width", "-100", [](const AppSettings &s) { return s.WindowWidth; }, 664},
+        {"Window", "Height", "0", [](const AppSettings &s) { return s.WindowHeight; }, 379},
+        {"Window", "Width", "40000", [](const AppSettings &s) { return s.WindowWidth; }, 664},
+        {"Window", "Left", "-32768", [](const AppSettings &s) { return s.WindowLeft; }, -32768},
+    };
+    for (const bool maximised : {false, true}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(QStringLiteral("[%1] %2=%3%4")
+                             .arg(c.Section, c.Key, c.Stored,
+                                  maximised ? QStringLiteral(", maximised") : QString())
+                             .toStdString());
+            const QByteArray section(c.Section);
+            QByteArray text = "[" + section + "]\n" + c.Key + "=" + c.Stored + "\n";
+            if (maximised)
+                text += section == "Window" ? "Max=1\n" : "[Window]\nMax=1\n";
+            const AppSettings read = LoadFrom(text);
+            EXPECT_EQ(c.Used(read), c.Expected);
+
+            IniFile ini(Path());
+            ASSERT_TRUE(ini.Load());
+            SaveAppSettings(ini, read);
+            const int kb = section == "Opt" && QByteArray(c.Key) == "GutterLinesBuf" ? 1024 : 1;
+            EXPECT_EQ(ini.ReadString(section, c.Key, ""), QByteArray::number(c.Expected / kb))
+                << "written back as used";
+        }
     }
 }
 

@@ -1,10 +1,24 @@
 #include "app/fontconv.h"
 
+#include <QFontDialog>
 #include <QFontInfo>
+#include <QFontMetrics>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// Whether narrow and wide letters take the same room: what the viewer needs.
+// (Not every monospaced face says so to fontconfig: Noto Sans Mono does not.)
+bool Monospaced(const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(u'W');
+    for (const QChar c : QStringLiteral("il.m_0"))
+        if (metrics.horizontalAdvance(c) != width)
+            return false;
+    return true;
+}
 
 TEST(FontConv, StyleBitsRoundTrip)
 {
@@ -49,8 +63,45 @@ TEST(FontConv, ViewerFontsAskForFixedPitch)
 {
     // A face fontconfig does not know must still give a monospaced font.
     const QFont font = FontFromSpec(FontSpec{"No Such Face Anywhere", 10, 0, 0, 204}, true);
-    EXPECT_TRUE(QFontInfo(font).fixedPitch());
+    EXPECT_TRUE(Monospaced(font)) << QFontInfo(font).family().toStdString();
     EXPECT_EQ(font.styleHint(), QFont::TypeWriter);
+}
+
+// The dialog opens on the face the viewer draws with, also when the stored
+// one is missing and a stand-in draws instead; OK then keeps that face.
+TEST(FontConv, TheFontDialogOpensOnTheFaceInUse)
+{
+    const struct
+    {
+        const char *Name;
+        FontSpec Font;
+    } cases[] = {
+        {"installed face", {"DejaVu Sans Mono", 12, 0, 0, 204}},
+        {"missing face", {"No Such Face Anywhere", 11, 1, 255, 0}},
+        {"the default, an alias", AppSettings().Font},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString used = QFontInfo(FontFromSpec(c.Font, true)).family();
+        FontSpec font = c.Font;
+        QFont shown;
+        EXPECT_TRUE(ChooseFont(nullptr, font, [&](QFontDialog &dialog) {
+            shown = dialog.currentFont();
+            return true;
+        }));
+        EXPECT_EQ(shown.family(), used);
+        EXPECT_EQ(shown.pointSize(), c.Font.Size);
+        EXPECT_EQ(shown.bold(), (c.Font.Style & 1) != 0);
+        EXPECT_TRUE(Monospaced(shown)) << shown.family().toStdString();
+        EXPECT_EQ(font.Name, used.toUtf8());
+        EXPECT_EQ(font.Size, c.Font.Size);
+        EXPECT_EQ(font.Color, c.Font.Color);
+
+        // Cancel keeps the stored font.
+        FontSpec kept = c.Font;
+        EXPECT_FALSE(ChooseFont(nullptr, kept, [](QFontDialog &) { return false; }));
+        EXPECT_EQ(kept, c.Font);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "app/fileclear.h"
 #include "app/formabout.h"
+#include "app/helpwindow.h"
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
@@ -316,9 +317,10 @@ TEST_F(CommandsTest, HelpOpensThePageBesideTheProgramOrSaysItIsMissing)
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(help)});
     EXPECT_TRUE(m_sink.Messages().empty());
 
-    openWorks = false; // no browser
+    openWorks = false; // no browser: the page is there all the same
     form.Acts().acHelpContents->trigger();
-    EXPECT_EQ(m_sink.Texts(), QStringList{"Could not find help file"});
+    EXPECT_TRUE(m_sink.Messages().empty());
+    EXPECT_NE(HelpWindow::Of(&form), nullptr);
     QFile::remove(help);
 }
 

@@ -7,6 +7,8 @@
 #include "viewer/qzbinhex.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
@@ -290,6 +292,73 @@ TEST_F(SettingsTest, ApplyOptionsReachesOpenTabs)
         EXPECT_FALSE(form.Rec(i).View->TextWrap());
     }
     EXPECT_TRUE(m_sink.Messages().empty()) << "the tab without a file is not reloaded";
+}
+
+// Options from the dialog that the viewers would bound are saved as they are
+// used, as those read from the file are.
+TEST_F(SettingsTest, OptionsOutsideTheirRangeAreSavedAsUsed)
+{
+    WriteSettings("[Opt]\nCfmExit=0\nLineSp=1000\n");
+    TFormView &form = MakeForm();
+    form.OpenFileTab(WriteFile("a.log", "a\n"));
+    TQzBinHex *view = form.ActiveView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->TextLineSpacing(), 5);
+
+    AppSettings edited = form.Settings();
+    edited.GutterLinesBuf = 0; // typed into the dialog's field
+    edited.GutterLinesStep = 50;
+    form.SetSettings(edited);
+    form.ApplyOptions();
+    EXPECT_EQ(view->TextGutterLinesBufSize(), 1024);
+    EXPECT_EQ(view->TextGutterLinesStep(), 10);
+    ASSERT_TRUE(form.close());
+
+    IniFile ini(SettingsPath());
+    ASSERT_TRUE(ini.Load());
+    EXPECT_EQ(ini.ReadInteger("Opt", "LineSp", 0), 5);
+    EXPECT_EQ(ini.ReadInteger("Opt", "GutterLinesBuf", 0), 1);
+    EXPECT_EQ(ini.ReadInteger("Opt", "GutterLinesStep", 0), 10);
+}
+
+// A settings file that cannot be read is said to be so once, at the start,
+// and the exit leaves it as it is without another word about it.
+TEST_F(SettingsTest, UnreadableSettingsFileIsReportedOnceAndKept)
+{
+    QByteArray big = "[Opt]\nCfmExit=0\n";
+    for (int i = 0; i <= IniFile::kMaxLines; ++i)
+        big += "k" + QByteArray::number(i) + "=1\n";
+    struct Case
+    {
+        const char *Name;
+        QString Path;
+        QString Text;
+    };
+    const QString folder = PathOf("folder.ini");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    WriteSettings(big);
+    const Case cases[] = {
+        {"too large", SettingsPath(), "Settings file is too large; changes will not be saved"},
+        {"a folder", folder,
+         "Cannot read settings file \"" + folder +
+             "\" (Not a regular file); changes will not be saved"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        m_sink.Clear();
+        m_form = std::make_unique<TFormView>(c.Path);
+        ShowForm(*m_form);
+        ASSERT_EQ(m_sink.Texts(), QStringList{c.Text});
+        EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Warning);
+        m_form->OpenFileTab(WriteFile("a.log", "a\n"));
+        m_sink.Clear();
+        ASSERT_TRUE(m_form->close());
+        // Its options were never read: the exit asks as by default, and that is all.
+        EXPECT_EQ(m_sink.Texts(), QStringList{"Do you want to exit Ravelin?"});
+        m_form.reset();
+    }
+    EXPECT_EQ(ReadFile(SettingsPath()), big);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 } // namespace

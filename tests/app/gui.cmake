@@ -1,7 +1,11 @@
 # The main window, its helpers and the program itself.
 ravelin_add_test(app_colorconv_test SOURCES colorconv_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_fontconv_test SOURCES fontconv_test.cpp LIBS ravelin_app GUI)
+ravelin_add_test(app_helpwindow_test SOURCES helpwindow_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_ravelinapp_test SOURCES ravelinapp_test.cpp LIBS ravelin_app)
+# It also runs the program itself and sends it signals.
+add_dependencies(app_ravelinapp_test ravelin_exe)
+target_compile_definitions(app_ravelinapp_test PRIVATE RAVELIN_EXE="$<TARGET_FILE:ravelin_exe>")
 ravelin_add_test(app_formfindtext_test SOURCES formfindtext_test.cpp LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formgoregex_test SOURCES formgoregex_test.cpp LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_formview_refresh_test SOURCES formview_refresh_test.cpp formfixture.h

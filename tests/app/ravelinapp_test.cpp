@@ -1,19 +1,29 @@
-// The general error handler. The test makes its own application object, so
-// it runs with the plain GoogleTest main.
+// The general error handler, and the program ending on a signal. The test
+// makes its own application objects, so it runs with the plain GoogleTest main.
+#include "app/inifile.h"
 #include "app/ravelinapp.h"
 
 #include "text/contract.h"
 #include "text/messages.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <stdexcept>
 #include <vector>
+
+#include <signal.h>
 
 namespace {
 
@@ -84,6 +94,73 @@ TEST(RavelinApp, ExceptionsFromHandlersAreShownAndTheProgramGoesOn)
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 
     SetMessageSink(previous);
+}
+
+// Whether the process holds the file open: the program keeps a tab's file
+// open, so this tells that the tab is there.
+bool HoldsOpen(qint64 pid, const QString &path)
+{
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QFileInfo &fd :
+         fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (fd.symLinkTarget() == QFileInfo(path).canonicalFilePath())
+            return true;
+    return false;
+}
+
+TEST(RavelinApp, EndsOnASignalAsOnExitWithoutAskingAndSavesItsSettings)
+{
+    int argc = 1;
+    char name[] = "ravelinapp_test";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const struct
+    {
+        const char *Name;
+        int Signal;
+    } cases[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString log = dir.filePath(QStringLiteral("app.log"));
+        const QString ini = dir.filePath(QStringLiteral("Ravelin.ini"));
+        for (const auto &[path, text] :
+             {std::pair{log, QByteArray("a line\n")},
+              // Exiting would ask first; told to end, the program must not.
+              std::pair{ini, QByteArray("[Opt]\nCfmExit=1\n[Mine]\nKeep=1\n")}}) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(RAVELIN_EXE), {QStringLiteral("--config"), ini, log});
+        ASSERT_TRUE(program.waitForStarted());
+        // Up and running once its tab holds the file open.
+        const QDeadlineTimer deadline(120000);
+        while (!HoldsOpen(program.processId(), log) && program.state() == QProcess::Running &&
+               !deadline.hasExpired())
+            QThread::msleep(20);
+        ASSERT_TRUE(HoldsOpen(program.processId(), log)) << "the program did not come up";
+
+        ASSERT_EQ(::kill(pid_t(program.processId()), c.Signal), 0);
+        ASSERT_TRUE(program.waitForFinished(120000)) << "still running: it asked or it hangs";
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "killed by the signal";
+        EXPECT_EQ(program.exitCode(), 0);
+
+        IniFile saved(ini);
+        ASSERT_TRUE(saved.Load());
+        EXPECT_EQ(saved.ReadInteger("Save", "Num", 0), 1);
+        EXPECT_EQ(saved.ReadUtf8("Save", "1", QString()), log);
+        EXPECT_TRUE(saved.KeyExists("Window", "Width"));
+        EXPECT_TRUE(saved.ReadBool("Opt", "CfmExit", false));
+        EXPECT_EQ(saved.ReadInteger("Mine", "Keep", 0), 1);
+    }
 }
 
 } // namespace

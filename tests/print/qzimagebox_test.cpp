@@ -113,6 +113,36 @@ TEST_F(ImageBoxTest, CtrlWheelOrWheelWithTheButtonHeldZoomsAndEndsFitting)
     EXPECT_EQ(m_box.Scale(), above);
 }
 
+// + and - step through the zoom table as Ctrl+wheel does; = is + without Shift.
+TEST_F(ImageBoxTest, PlusAndMinusZoomAsCtrlWheelDoes)
+{
+    const struct
+    {
+        const char *Name;
+        int Key;
+        Qt::KeyboardModifiers Modifiers;
+        bool In;
+    } cases[] = {
+        {"+", Qt::Key_Plus, Qt::ShiftModifier, true},
+        {"= (unshifted +)", Qt::Key_Equal, Qt::NoModifier, true},
+        {"keypad +", Qt::Key_Plus, Qt::KeypadModifier, true},
+        {"-", Qt::Key_Minus, Qt::NoModifier, false},
+        {"keypad -", Qt::Key_Minus, Qt::KeypadModifier, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        m_box.SetFitToWindow(true);
+        const double fitted = m_box.Scale();
+        Wheel(c.In ? 120 : -120, Qt::ControlModifier);
+        const double byWheel = m_box.Scale();
+        m_box.SetFitToWindow(true);
+        ASSERT_EQ(m_box.Scale(), fitted);
+        Key(c.Key, c.Modifiers);
+        EXPECT_FALSE(m_box.FitToWindow());
+        EXPECT_EQ(m_box.Scale(), byWheel);
+    }
+}
+
 TEST_F(ImageBoxTest, WheelScrollsFiftyPixelsDownOrWithShiftSideways)
 {
     m_box.SetScale(200);

@@ -13,7 +13,10 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include <climits>
 #include <cmath>
+#include <functional>
+#include <new>
 #include <memory>
 #include <stdexcept>
 
@@ -50,7 +53,7 @@ protected:
                 m_preview = QImage(ScreenPageSize(*m_printer), QImage::Format_RGB888);
                 m_preview.fill(Qt::white);
                 QPainter painter(&m_preview);
-                callback(painter, m_preview.size());
+                callback(&painter, m_preview.size(), 1);
             }
             return m_previewAnswer;
         };
@@ -400,19 +403,141 @@ TEST_F(PrintTest, FileCutShortDuringARunEndsItAfterThatPage)
     EXPECT_TRUE(m_view->DrawEnabled());
 }
 
-TEST_F(PrintTest, PrinterThatCannotStartReportsAfterTheViewerIsRestored)
+// Whatever fails in a job, nothing is thrown out of it: the error goes to
+// the general error message, the viewer and the printer are as they were,
+// and the result says the run failed.
+TEST_F(PrintTest, AFailingJobReportsItsErrorAndEndsAsFailed)
 {
-    OpenLines(40);
-    m_view->SetSelection(9, 3, false, false, true);
-    m_printer->setOutputFileName(m_files.Path(QStringLiteral("no/such/folder/out.pdf")));
-    const int resolution = m_printer->resolution();
-    EXPECT_THROW(PrintRange(TQzPrintRange::All), std::runtime_error);
-    EXPECT_EQ(m_printer->resolution(), resolution);
-    EXPECT_EQ(m_view->SelStart(), 9);
-    EXPECT_EQ(m_view->SelLength(), 3);
-    EXPECT_TRUE(m_view->DrawEnabled());
-    EXPECT_TRUE(m_view->LayoutSize().isEmpty());
-    EXPECT_FALSE(m_printer->fullPage()) << "the printer's own setup comes back too";
+    OpenLines(200);
+    struct Case
+    {
+        const char *Name;
+        std::function<void(TQzViewPrinter &)> Break;
+        QString Text; // the start of the message
+    };
+    const QString noFolder = m_files.Path(QStringLiteral("no/such/folder/out.pdf"));
+    const Case cases[] = {
+        {"the printer cannot start",
+         [&](TQzViewPrinter &) { m_printer->setOutputFileName(noFolder); },
+         QStringLiteral("Cannot write the file")},
+        {"an error half way through",
+         [](TQzViewPrinter &p) {
+             p.Progress = [](int pages, double) {
+                 if (pages == 2)
+                     throw std::runtime_error("disk on fire");
+                 return true;
+             };
+         },
+         QStringLiteral("disk on fire")},
+        {"memory runs out",
+         [](TQzViewPrinter &p) {
+             p.Progress = [](int pages, double) -> bool {
+                 if (pages == 1)
+                     throw std::bad_alloc();
+                 return true;
+             };
+         },
+         QStringLiteral("std::bad_alloc")},
+        {"the preview fails",
+         [](TQzViewPrinter &p) {
+             p.Preview = [](QPrinter &, const TQzPreviewCallback &) -> bool { throw 42; };
+         },
+         QStringLiteral("Unknown exception")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        m_sink.Clear();
+        m_printer->setOutputFileName(m_pdf);
+        m_view->SetSelection(9, 3, false, false, true);
+        const qint64 viewPos = m_view->ViewPos();
+        const int resolution = m_printer->resolution();
+        TQzViewPrinter p = MakePrinter();
+        p.Margins = {10.0, 120.0, 10.0, 120.0}; // a few lines a page
+        c.Break(p);
+        TQzPrintResult result;
+        EXPECT_NO_THROW(result = p.Print(*m_printer, {}, 1));
+        EXPECT_TRUE(result.Failed);
+        ASSERT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_TRUE(m_sink.Messages()[0].Text.startsWith(c.Text))
+            << m_sink.Messages()[0].Text.toStdString();
+        EXPECT_EQ(m_sink.Messages()[0].Caption, QStringLiteral("Ravelin Pro"));
+        EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Error);
+        EXPECT_NE(m_printer->printerState(), QPrinter::Active) << "no job is left open";
+        EXPECT_EQ(m_printer->resolution(), resolution);
+        EXPECT_FALSE(m_printer->fullPage()) << "the printer's own setup comes back too";
+        EXPECT_EQ(m_view->ViewPos(), viewPos);
+        EXPECT_EQ(m_view->SelStart(), 9);
+        EXPECT_EQ(m_view->SelLength(), 3);
+        EXPECT_TRUE(m_view->DrawEnabled());
+        EXPECT_FALSE(m_view->IsSearchRunning());
+        EXPECT_TRUE(m_view->LayoutSize().isEmpty());
+    }
+}
+
+// The preview pages through what is printed: as many pages, and each the
+// same whether reached step by step or again from what was laid out.
+TEST_F(PrintTest, PreviewPagesAreThePrintedPages)
+{
+    OpenLines(300);
+    const QSize size = ScreenPageSize(*m_printer);
+    const auto picture = [&](TQzViewPrinter &p, const TQzPrintRequest &request, int page,
+                             TQzPreviewPages *pages = nullptr) {
+        QImage image(size, QImage::Format_RGB888);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const TQzPreviewPages shown = p.PreviewPages(&painter, size, request, page);
+        if (pages)
+            *pages = shown;
+        return image;
+    };
+    m_view->SetSelection(LineOffset(100), LineOffset(170) - LineOffset(100), false, false, true);
+    const struct
+    {
+        const char *Name;
+        TQzPrintRequest Request;
+    } cases[] = {
+        {"all", {TQzPrintRange::All, 1, 1}},
+        {"pages 2 to 3", {TQzPrintRange::PageNums, 2, 3}},
+        {"the selection", {TQzPrintRange::Selection, 1, 1}},
+        {"beyond the last page", {TQzPrintRange::PageNums, 90, 99}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile::remove(m_pdf);
+        m_renderPreview = false;
+        TQzViewPrinter printing = MakePrinter();
+        printing.Margins = {10.0, 80.0, 10.0, 80.0};
+        const TQzPrintResult printed = printing.Print(*m_printer, c.Request, 1);
+
+        TQzViewPrinter browsing = MakePrinter();
+        browsing.Margins = printing.Margins;
+        TQzPreviewPages pages;
+        const QImage first = picture(browsing, c.Request, 1, &pages);
+        EXPECT_EQ(pages.Page, printed.PagesOutput > 0 ? 1 : 0);
+        EXPECT_FALSE(pages.Complete && pages.Count < printed.PagesOutput);
+        pages = browsing.PreviewPages(nullptr, size, c.Request, INT_MAX);
+        EXPECT_EQ(pages, (TQzPreviewPages{0, printed.PagesOutput, true}));
+        for (int page = printed.PagesOutput; page >= 1; --page) {
+            SCOPED_TRACE(page);
+            TQzViewPrinter fresh = MakePrinter();
+            fresh.Margins = printing.Margins;
+            const QImage walked = picture(fresh, c.Request, page);
+            const QImage again = picture(browsing, c.Request, page, &pages);
+            EXPECT_EQ(pages.Page, page);
+            EXPECT_TRUE(again == walked) << "the same page, laid out or looked up";
+            if (page > 1) {
+                EXPECT_FALSE(again == first) << "another page";
+            }
+        }
+        // Past the last page: the last one.
+        if (printed.PagesOutput > 0) {
+            const QImage past = picture(browsing, c.Request, printed.PagesOutput + 5, &pages);
+            EXPECT_EQ(pages.Page, printed.PagesOutput);
+            EXPECT_TRUE(past == picture(browsing, c.Request, printed.PagesOutput));
+        }
+        EXPECT_EQ(m_view->SelStart(), LineOffset(100));
+        EXPECT_TRUE(m_view->DrawEnabled());
+    }
 }
 
 TEST_F(PrintTest, MarginsWithoutRoomForALineSayWhyAndPrintNothing)
