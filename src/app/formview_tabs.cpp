@@ -165,7 +165,7 @@ void TFormView::OpenFileTab(const QString &name)
             ApplyEncodingCode(view, code);
     } else {
         // A missing file is waited for: the tab follows it once it appears.
-        if (!IsFileExist(fileName))
+        if (!IsFileOrDirExist(fileName))
             view->WaitForFile(fileName);
         // Said once even when the viewer has said it already.
         MsgWarning(FormatStrW(QStringLiteral("Cannot open file: \"%s\""), {shownName}));

@@ -278,14 +278,16 @@ TEST_F(TabsTest, AFailedTabShowsItsOwnPathAndNoSize)
         // The message comes over the new tab, not over the one before it.
         EXPECT_EQ(sink.Panels[0][0], QString());
         EXPECT_EQ(sink.Panels[0][1], QString());
-        EXPECT_EQ(sink.Panels[0][3], path);
+        // A missing file is waited for, and the panel says so.
+        EXPECT_EQ(sink.Panels[0][3],
+                  path == missing ? "Deleted; waiting for it to appear again: " + path : path);
     }
     form.Pages()->setCurrentIndex(0);
     EXPECT_EQ(form.StatusPanel(0)->text(), "2 bytes");
     EXPECT_EQ(form.StatusPanel(3)->text(), a);
     form.Pages()->setCurrentIndex(1);
     EXPECT_EQ(form.StatusPanel(0)->text(), QString());
-    EXPECT_EQ(form.StatusPanel(3)->text(), missing);
+    EXPECT_EQ(form.StatusPanel(3)->text(), "Deleted; waiting for it to appear again: " + missing);
 }
 
 TEST_F(TabsTest, StartUpShowsOneMessageForAllFilesThatFail)
