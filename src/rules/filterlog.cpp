@@ -80,16 +80,16 @@ public:
         const QString target = info.isSymLink() && !info.canonicalFilePath().isEmpty()
                                    ? info.canonicalFilePath()
                                    : info.absoluteFilePath();
-        m_target = QFile::encodeName(target);
+        m_target = FileNameToBytes(target);
         struct stat old;
         m_replaces = ::stat(m_target.constData(), &old) == 0;
         m_mode = m_replaces ? old.st_mode & 07777 : sourceMode & 0666;
         const mode_t tempMode = m_replaces ? m_mode & sourceMode & 0600 : m_mode;
         const QFileInfo targetInfo(target);
-        const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
+        const QByteArray folder = FileNameToBytes(targetInfo.absolutePath());
         static std::atomic<int> counter = 0;
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            const QByteArray path = folder + "/." + QFile::encodeName(targetInfo.fileName()) +
+            const QByteArray path = folder + "/." + FileNameToBytes(targetInfo.fileName()) +
                                     ".tmp" + QByteArray::number(::getpid()) + '-' +
                                     QByteArray::number(++counter);
             m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, tempMode);
@@ -756,7 +756,7 @@ TFilterLogResult FilterLog(const QString &sourceName, const QString &dest,
     }
     // Never over the source itself, by whatever name (a link of either kind).
     struct stat st;
-    if (::stat(QFile::encodeName(dest).constData(), &st) == 0 &&
+    if (::stat(FileNameToBytes(dest).constData(), &st) == 0 &&
         quint64(st.st_dev) == source->Device() && quint64(st.st_ino) == source->Inode()) {
         result.State = Status::SameFile;
         result.Error =

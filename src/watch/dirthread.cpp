@@ -2,6 +2,7 @@
 
 #include "watch/oldtimer.h"
 #include "watch/qzfilenotification.h"
+#include "text/fproc.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -236,7 +237,7 @@ bool TDirThread::WatchRoot()
     m_inotify.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (!m_inotify.valid())
         return false;
-    const std::string root = QFile::encodeName(m_folder).toStdString();
+    const std::string root = FileNameToBytes(m_folder).toStdString();
     m_rootWatch = ::inotify_add_watch(m_inotify.get(), root.c_str(), m_mask | IN_ONLYDIR);
     if (m_rootWatch < 0)
         return false;

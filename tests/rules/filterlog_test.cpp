@@ -1,4 +1,5 @@
 #include "rules/filterlog.h"
+#include "text/fproc.h"
 #include "viewer/filesource.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <stop_token>
 
 #include <sys/resource.h>
@@ -448,6 +450,32 @@ TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
         }
     }
     ::umask(saved);
+}
+
+// A Linux file name is bytes: a source and a target whose names are not
+// UTF-8 are read and written under exactly those bytes.
+TEST_F(FilterLogTest, NamesThatAreNotUtf8AreReadAndWrittenAsTheirBytes)
+{
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    const QByteArray sourceBytes = folder + "/in\xff.log";
+    const QByteArray targetBytes = folder + "/out\xfe.log";
+    {
+        const int fd = ::open(sourceBytes.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "a\nb\na b\n", 8), 8);
+        ::close(fd);
+    }
+    TFilterLogOptions options;
+    options.Filter = "b";
+    const TFilterLogResult result =
+        FilterLog(FileNameFromBytes(sourceBytes), FileNameFromBytes(targetBytes), options);
+    ASSERT_EQ(result.State, Status::Written) << result.Error.toStdString();
+    const int fd = ::open(targetBytes.constData(), O_RDONLY);
+    ASSERT_GE(fd, 0) << "written under its own bytes";
+    char buffer[16] = {};
+    EXPECT_EQ(::read(fd, buffer, sizeof buffer), 8);
+    ::close(fd);
+    EXPECT_EQ(QByteArray(buffer), "b\r\na b\r\n");
 }
 
 TEST(BlockSafePattern, FlagsWhatCanSeePastALineEnd)
