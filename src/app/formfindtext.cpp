@@ -40,7 +40,7 @@ TFormViewFindText::TFormViewFindText(QWidget *parent) : QDialog(parent)
     edText->setMinimumContentsLength(32);
     edText->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     labFind->setBuddy(edText);
-    bRules = Named(new QPushButton(QStringLiteral("Rules"), this), "bRules");
+    bRules = Named(new QPushButton(QStringLiteral("R&ules"), this), "bRules");
     bRules->setAutoDefault(false);
     mnuRules = Named(new QMenu(this), "mnuRules");
 

@@ -18,14 +18,14 @@ void TQzBinHex::BuildPopupMenu()
         connect(a, &QAction::triggered, this, Guarded([action] { action(); }));
         m_popupActions[command] = a;
     };
-    add(vpCmdCopy, QStringLiteral("Copy"), [this] { CopyToClipboard(false); });
-    add(vpCmdCopyHex, QStringLiteral("Copy as hex"), [this] { CopyToClipboard(true); });
-    add(vpCmdCopyLink, QStringLiteral("Copy link"), [this] { CopyLink(); });
+    add(vpCmdCopy, QStringLiteral("&Copy"), [this] { CopyToClipboard(false); });
+    add(vpCmdCopyHex, QStringLiteral("Copy as &hex"), [this] { CopyToClipboard(true); });
+    add(vpCmdCopyLink, QStringLiteral("Copy &link"), [this] { CopyLink(); });
     m_popupMenu->addSeparator();
-    add(vpCmdSelectLine, QStringLiteral("Select line"), [this] { PopupSelectLine(); });
-    add(vpCmdSelectAll, QStringLiteral("Select all"), [this] { SelectAll(); });
+    add(vpCmdSelectLine, QStringLiteral("Select li&ne"), [this] { PopupSelectLine(); });
+    add(vpCmdSelectAll, QStringLiteral("Select &all"), [this] { SelectAll(); });
     m_popupMenu->addSeparator();
-    add(vpCmdEncMenu, QStringLiteral("Encoding..."), [this] {
+    add(vpCmdEncMenu, QStringLiteral("&Encoding..."), [this] {
         const QPoint at = QCursor::pos();
         ShowEncodingMenu(at.x(), at.y());
     });

@@ -2,10 +2,18 @@
 // of its own within its menu or page.
 #include "formfixture.h"
 
+#include "app/formcolors.h"
+#include "app/formfilter.h"
+#include "app/formfindtext.h"
+#include "app/formtaborder.h"
+#include "app/inifile.h"
 #include "app/formoptions.h"
+#include "viewer/qzbinhex.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QPushButton>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -114,6 +122,60 @@ TEST_F(AccessKeysTest, EveryControlOfEveryOptionsPageHasAKeyOfItsOwn)
             keys.Add(name, key);
         }
     }
+}
+
+TEST_F(AccessKeysTest, EveryItemOfTheViewersMenuHasAKeyOfItsOwn)
+{
+    TQzBinHex view;
+    view.UpdatePopupItems();
+    CheckMenu(view.PopupMenu(), QStringLiteral("viewer menu"));
+}
+
+// The controls reached with Tab: a button by its own text, anything else by
+// the label that names it. Default and cancel buttons (Enter and Esc) and
+// lists without a label are left out.
+void CheckControls(QWidget *container, const QString &where)
+{
+    Keys keys(where);
+    const QList<QLabel *> labels = container->findChildren<QLabel *>();
+    for (QWidget *control : container->findChildren<QWidget *>()) {
+        if (!control->isVisibleTo(container) || !(control->focusPolicy() & Qt::TabFocus) ||
+            qobject_cast<QLabel *>(control) || control->focusProxy())
+            continue;
+        QString name = control->objectName();
+        QString key;
+        if (const auto *button = qobject_cast<QPushButton *>(control)) {
+            if (button->isDefault() || button->text() == QStringLiteral("Cancel"))
+                continue;
+        }
+        if (const auto *button = qobject_cast<QAbstractButton *>(control)) {
+            name = button->text();
+            key = AccessKey(button->text());
+        }
+        bool labelled = qobject_cast<QAbstractButton *>(control) != nullptr;
+        for (const QLabel *label : labels) {
+            if (key.isEmpty() && label->buddy() == control) {
+                name = label->text();
+                key = AccessKey(label->text());
+                labelled = true;
+            }
+        }
+        if (labelled)
+            keys.Add(name, key);
+    }
+}
+
+TEST_F(AccessKeysTest, EveryControlOfEveryDialogHasAKeyOfItsOwn)
+{
+    TFormViewFindText find;
+    CheckControls(&find, QStringLiteral("find dialog"));
+    IniFile ini(SettingsPath());
+    TFormColors colors(ini);
+    CheckControls(&colors, QStringLiteral("colours dialog"));
+    TFormFilter filter;
+    CheckControls(&filter, QStringLiteral("filter dialog"));
+    TFormTabOrder order;
+    CheckControls(&order, QStringLiteral("tabs order dialog"));
 }
 
 } // namespace
