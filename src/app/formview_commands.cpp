@@ -75,7 +75,7 @@ void TFormView::acFileClearExecute()
                     FormatStrW(QStringLiteral("Do you want to clear the log file\n\"%s\" ?\n\n"
                                               "Warning: file could be updated since the last "
                                               "display."),
-                               {name}),
+                               {DisplayFileName(name)}),
                     MsgIcon::Warning, MsgButtons::OkCancel) != MsgResult::Ok)
         return;
     if (!ClearRegularFile(name))
@@ -148,8 +148,8 @@ void TFormView::RenameTab(int index)
     QInputDialog dialog(this);
     dialog.setObjectName(QStringLiteral("TabCaptionDialog"));
     dialog.setWindowTitle(QStringLiteral("Ravelin"));
-    dialog.setLabelText(QStringLiteral("Tab caption for \"") + ExtractFileNameW(rec.FileName) +
-                        QStringLiteral("\":"));
+    dialog.setLabelText(QStringLiteral("Tab caption for \"") +
+                        ExtractFileNameW(DisplayFileName(rec.FileName)) + QStringLiteral("\":"));
     MakeLabelsPlain(&dialog);
     dialog.setTextValue(QString::fromUtf8(rec.Caption));
     if (RunDialog(dialog) != QDialog::Accepted)
@@ -176,9 +176,10 @@ void TFormView::FillTabList(QListWidget *list) const
     list->setUpdatesEnabled(false);
     list->clear();
     for (const TRec &rec : m_recs) {
-        QString line = rec.FileName;
+        QString line = DisplayFileName(rec.FileName);
         if (!rec.Caption.isEmpty())
-            line = QString::fromUtf8(rec.Caption) + QStringLiteral("   [") + rec.FileName + u']';
+            line = QString::fromUtf8(rec.Caption) + QStringLiteral("   [") +
+                   DisplayFileName(rec.FileName) + u']';
         list->addItem(line);
     }
     list->setCurrentRow(selected >= 0 && selected < list->count() ? selected : 0);

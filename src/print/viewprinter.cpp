@@ -3,6 +3,7 @@
 #include "print/printprogress.h"
 #include "viewer/filesource.h"
 #include "viewer/qzbinhex.h"
+#include "text/fproc.h"
 #include "text/guard.h"
 #include "text/messages.h"
 
@@ -161,7 +162,7 @@ void TQzViewPrinter::DrawFooter(QPainter &painter, const QRect &rect, int page) 
     painter.fillRect(rect, Qt::white);
     painter.setFont(m_view.FontFooter().Font);
     painter.setPen(m_view.FontFooter().Color);
-    const QString text = FooterText(m_view.FileName(), page);
+    const QString text = FooterText(DisplayFileName(m_view.FileName()), page);
     const int width = painter.fontMetrics().horizontalAdvance(text);
     const int x = FooterTextLeft(rect.left(), rect.left() + rect.width(), width);
     painter.drawText(x, rect.top() + painter.fontMetrics().ascent(), text);
@@ -198,7 +199,8 @@ TQzPrintResult TQzViewPrinter::RunPrint(QPrinter &printer, const TQzPrintRequest
         return {};
     const int count = copies > 0 ? copies : 1;
     printer.setCopyCount(count);
-    printer.setDocName(title.isEmpty() ? DefaultJobTitle(m_view.FileName()) : title);
+    printer.setDocName(title.isEmpty() ? DefaultJobTitle(DisplayFileName(m_view.FileName()))
+                                       : title);
     // A device that makes no copies itself (a PDF file) gets each one drawn:
     // the whole run again when collated, else each page again.
     const bool drawCopies = count > 1 && !printer.supportsMultipleCopies();

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QDropEvent>
 #include <QFile>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPointer>
 #include <QTabWidget>
@@ -651,6 +652,12 @@ TEST_F(TabsTest, NamesThatAreNotUtf8OpenAndAreSavedAsTheirBytes)
         EXPECT_EQ(form.StatusPanel(3)->text(), shown);
         EXPECT_TRUE(form.windowTitle().endsWith("bad" + QString(QChar::ReplacementCharacter) +
                                                 "name.log - Ravelin Pro"));
+        QListWidget list;
+        form.FillTabList(&list);
+        ASSERT_EQ(list.count(), 1);
+        EXPECT_EQ(list.item(0)->text(),
+                  "bad" + QString(QChar::ReplacementCharacter) + "name.log   [" + shown + "]")
+            << "the tabs order list";
         ASSERT_TRUE(form.SaveSession(PathOf("saved.ravelin-session")));
         ASSERT_TRUE(form.close());
         const QByteArray settings = ReadFile(SettingsPath());
