@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -122,14 +123,13 @@ void Throughput(TFormView &form, const QString &tag, const QString &path, int ru
     TFormViewFindProgress *window = form.FindProgress();
     window->RunView = view;
     window->show();
-    window->Timer1->stop();
     PaintCounter counter;
     window->ProgressBar1->installEventFilter(&counter);
     int deliveries = 0;
-    const TQzStreamSearchProgress handler = view->OnSearchProgress;
+    // As a run of the window hands them on.
     view->OnSearchProgress = [&](qint64 current, qint64 maximal, bool &go) {
         ++deliveries;
-        handler(current, maximal, go);
+        window->SearchProgress(current, maximal, go);
     };
     // Taken in turns, so that a busy machine weighs on both alike.
     EngineAlone engine(path);
@@ -198,7 +198,6 @@ void RepaintCost(TFormView &form)
     TFormViewFindProgress *window = form.FindProgress();
     window->RunView = form.ActiveView();
     window->show();
-    window->Timer1->stop();
     window->Timer2->stop();
     QCoreApplication::processEvents();
     constexpr int kReports = 1000;
@@ -216,8 +215,9 @@ void RepaintCost(TFormView &form)
                    QStringLiteral("ms"), 0, QString(), 0, false, QStringLiteral("(info)")});
 }
 
-// From the Cancel click to the "Cannot find text" message, through the whole
-// progress window, on a sparse file whose only text is at its end.
+// From the Cancel click to the end of the search, with the view usable again and
+// the status bar saying so, through the whole progress window, on a sparse
+// file whose only text is at its end.
 void CancelLatency(TFormView &form, TimingSink &sink, const QString &path, qint64 size)
 {
     {
@@ -241,16 +241,18 @@ void CancelLatency(TFormView &form, TimingSink &sink, const QString &path, qint6
     });
     sink.Last.clear();
     form.ShowFindDialog();
+    const Clock::time_point ended = Clock::now();
     QFile::remove(path);
-    if (sink.Last != QStringLiteral("Cannot find text: \"needle\"") ||
+    const QString note = form.statusBar()->currentMessage();
+    if (!sink.Last.isEmpty() || note != QStringLiteral("Search cancelled") ||
         clicked == Clock::time_point()) {
-        bench::Fail(QStringLiteral("the search was not cancelled: %1").arg(sink.Last));
+        bench::Fail(QStringLiteral("the search was not cancelled: %1 %2").arg(sink.Last, note));
         return;
     }
-    const double ms = std::chrono::duration<double, std::milli>(sink.At - clicked).count();
+    const double ms = std::chrono::duration<double, std::milli>(ended - clicked).count();
     bench::Report({QStringLiteral("Cancel of a search of a %1 GiB file").arg(size >> 30), ms,
                    QStringLiteral("ms"), 0, QString(), 100, false,
-                   QStringLiteral("<= 100 ms from the click to the message")});
+                   QStringLiteral("<= 100 ms from the click to the end of the search")});
 }
 
 } // namespace
