@@ -22,7 +22,7 @@ namespace {
 bool g_failed = false;
 } // namespace
 
-void InitSmoke(int argc, char **argv)
+void initSmoke(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--smoke") == 0)
@@ -30,23 +30,23 @@ void InitSmoke(int argc, char **argv)
     }
 }
 
-bool Smoke()
+bool smoke()
 {
     return qEnvironmentVariableIntValue("RAVELIN_BENCH_SMOKE") != 0;
 }
 
-void Fail(const QString &what)
+void fail(const QString &what)
 {
     std::fprintf(stderr, "FAILED: %s\n", qUtf8Printable(what));
     g_failed = true;
 }
 
-int ExitCode()
+int exitCode()
 {
     return g_failed ? 1 : 0;
 }
 
-QString DataDir()
+QString dataDir()
 {
     QString dir = qEnvironmentVariable("RAVELIN_BENCH_DATA");
     if (dir.isEmpty())
@@ -55,9 +55,9 @@ QString DataDir()
     return dir;
 }
 
-QString EnsureHeadOf(const QString &source, const QString &name, qint64 bytes)
+QString ensureHeadOf(const QString &source, const QString &name, qint64 bytes)
 {
-    const QString path = DataDir() + QLatin1Char('/') + name;
+    const QString path = dataDir() + QLatin1Char('/') + name;
     if (QFile(path).size() != bytes) {
         QFile in(source);
         QFile out(path);
@@ -68,9 +68,9 @@ QString EnsureHeadOf(const QString &source, const QString &name, qint64 bytes)
     return path;
 }
 
-QString EnsureLog(const QString &name, qint64 bytes)
+QString ensureLog(const QString &name, qint64 bytes)
 {
-    const QString path = DataDir() + QLatin1Char('/') + name;
+    const QString path = dataDir() + QLatin1Char('/') + name;
     if (QFileInfo(path).size() >= bytes)
         return path;
     const QString gen = qEnvironmentVariable("RAVELIN_GENLOG", QStringLiteral("ravelin_genlog"));
@@ -82,24 +82,24 @@ QString EnsureLog(const QString &name, qint64 bytes)
     return path;
 }
 
-double Seconds(const std::function<void()> &fn)
+double seconds(const std::function<void()> &fn)
 {
     const auto t0 = std::chrono::steady_clock::now();
     fn();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-double MedianSeconds(int runs, const std::function<void()> &fn)
+double medianSeconds(int runs, const std::function<void()> &fn)
 {
     std::vector<double> v;
     for (int i = 0; i < runs; ++i)
-        v.push_back(Seconds(fn));
+        v.push_back(seconds(fn));
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 namespace {
-double ThreadCpuSeconds()
+double threadCpuSeconds()
 {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -107,21 +107,21 @@ double ThreadCpuSeconds()
 }
 } // namespace
 
-Times MedianTimes(int runs, const std::function<void()> &fn)
+Times medianTimes(int runs, const std::function<void()> &fn)
 {
     std::vector<double> wall;
     std::vector<double> cpu;
     for (int i = 0; i < runs; ++i) {
-        const double c0 = ThreadCpuSeconds();
-        wall.push_back(Seconds(fn));
-        cpu.push_back(ThreadCpuSeconds() - c0);
+        const double c0 = threadCpuSeconds();
+        wall.push_back(seconds(fn));
+        cpu.push_back(threadCpuSeconds() - c0);
     }
     std::sort(wall.begin(), wall.end());
     std::sort(cpu.begin(), cpu.end());
     return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
 }
 
-qint64 ResidentBytes()
+qint64 residentBytes()
 {
     QFile f(QStringLiteral("/proc/self/statm"));
     if (!f.open(QIODevice::ReadOnly))
@@ -132,35 +132,35 @@ qint64 ResidentBytes()
     return parts[1].toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
-double CommandSeconds(const QString &command)
+double commandSeconds(const QString &command)
 {
-    return Seconds([&] {
+    return seconds([&] {
         QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
     });
 }
 
-void Report(const Row &row)
+void report(const Row &row)
 {
     QJsonObject o;
-    o[QStringLiteral("figure")] = row.Figure;
-    o[QStringLiteral("ours")] = row.Ours;
-    o[QStringLiteral("unit")] = row.Unit;
-    if (row.Peer > 0) {
-        o[QStringLiteral("peer")] = row.Peer;
-        o[QStringLiteral("peer_name")] = row.PeerName;
-        o[QStringLiteral("ratio")] = row.Ours / row.Peer;
+    o[QStringLiteral("figure")] = row.figure;
+    o[QStringLiteral("ours")] = row.ours;
+    o[QStringLiteral("unit")] = row.unit;
+    if (row.peer > 0) {
+        o[QStringLiteral("peer")] = row.peer;
+        o[QStringLiteral("peer_name")] = row.peerName;
+        o[QStringLiteral("ratio")] = row.ours / row.peer;
     }
-    o[QStringLiteral("goal")] = row.GoalText;
+    o[QStringLiteral("goal")] = row.goalText;
     const bool ours =
-        std::isfinite(row.Ours) && (row.Ours > 0 || (row.ZeroAllowed && row.Ours == 0));
-    const bool peer = !row.RatioGoal || (std::isfinite(row.Peer) && row.Peer > 0);
+        std::isfinite(row.ours) && (row.ours > 0 || (row.zeroAllowed && row.ours == 0));
+    const bool peer = !row.ratioGoal || (std::isfinite(row.peer) && row.peer > 0);
     const bool valid = ours && peer;
-    const double measured = row.RatioGoal ? row.Ours / row.Peer : row.Ours;
+    const double measured = row.ratioGoal ? row.ours / row.peer : row.ours;
     o[QStringLiteral("valid")] = valid;
-    o[QStringLiteral("info")] = row.Goal <= 0;
-    o[QStringLiteral("met")] = valid && (row.Goal <= 0 || measured <= row.Goal);
+    o[QStringLiteral("info")] = row.goal <= 0;
+    o[QStringLiteral("met")] = valid && (row.goal <= 0 || measured <= row.goal);
     if (!valid)
-        Fail(QStringLiteral("no figure for \"%1\"").arg(row.Figure));
+        fail(QStringLiteral("no figure for \"%1\"").arg(row.figure));
     std::printf("BENCH %s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
     std::fflush(stdout);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/qzbinhex.h"
+#include "viewer/logview.h"
 
 #include <QFont>
 
@@ -10,13 +10,13 @@ namespace bench {
 
 // A shown viewer of 1280x1024 with a fixed-pitch font and the gutter, as the
 // viewer benchmarks measure it.
-inline std::unique_ptr<TQzBinHex> MakeBenchView()
+inline std::unique_ptr<LogView> makeBenchView()
 {
-    auto view = std::make_unique<TQzBinHex>();
+    auto view = std::make_unique<LogView>();
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPointSize(10);
-    view->SetFont({font, Qt::black});
-    view->SetTextGutter(true);
+    view->setTextFont({font, Qt::black});
+    view->setTextGutter(true);
     view->resize(1280, 1024);
     view->show();
     return view;

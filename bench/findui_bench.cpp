@@ -4,13 +4,13 @@
 // search of a 10 GiB file.
 #include "benchcommon.h"
 
-#include "app/formfindprogress.h"
-#include "app/formfindtext.h"
-#include "app/formview.h"
-#include "search/qzstreamsearch.h"
+#include "app/searchprogresswindow.h"
+#include "app/finddialog.h"
+#include "app/mainwindow.h"
+#include "search/streamsearch.h"
 #include "text/messages.h"
 #include "viewer/filesource.h"
-#include "viewer/qzbinhex.h"
+#include "viewer/logview.h"
 #include "viewer/searchrun.h"
 
 #include <QApplication>
@@ -41,14 +41,14 @@ const QString kAbsent = QStringLiteral("NEEDLE-none");
 class TimingSink final : public MessageSink
 {
 public:
-    MsgResult Show(const QString &, const QString &text, MsgIcon, MsgButtons) override
+    MsgResult show(const QString &, const QString &text, MsgIcon, MsgButtons) override
     {
-        Last = text;
-        At = Clock::now();
+        last = text;
+        at = Clock::now();
         return MsgResult::Ok;
     }
-    QString Last;
-    Clock::time_point At;
+    QString last;
+    Clock::time_point at;
 };
 
 // Counts the progress bar's repaints.
@@ -58,15 +58,15 @@ public:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Paint)
-            ++Paints;
+            ++paints;
         return false;
     }
-    int Paints = 0;
+    int paints = 0;
 };
 
 // CPU seconds of the whole process: the worker's search and the window's
 // repaints, not the waits for a core on a busy machine.
-double ProcessCpu()
+double processCpu()
 {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -75,91 +75,91 @@ double ProcessCpu()
 
 struct Timed
 {
-    double Wall = 0;
-    double Cpu = 0;
+    double wall = 0;
+    double cpu = 0;
 };
 
-Timed Measure(const std::function<void()> &fn)
+Timed measure(const std::function<void()> &fn)
 {
-    const double cpu = ProcessCpu();
-    const double wall = bench::Seconds(fn);
-    return {wall, ProcessCpu() - cpu};
+    const double cpu = processCpu();
+    const double wall = bench::seconds(fn);
+    return {wall, processCpu() - cpu};
 }
 
 // The same engine on its own descriptor, on this thread, with a handler
 // that only counts: what the search costs without any window.
 struct EngineAlone
 {
-    explicit EngineAlone(const QString &path) : Source(LocalFileSource::Open(path))
+    explicit EngineAlone(const QString &path) : source(LocalFileSource::open(path))
     {
-        if (!Source)
+        if (!source)
             return;
-        Search.SetStream(Source.get());
-        Search.OnProgress = [this](qint64, qint64, bool &) { ++Reports; };
+        search.setStream(source.get());
+        search.onProgress = [this](qint64, qint64, bool &) { ++reports; };
     }
-    Timed Once()
+    Timed once()
     {
-        return Measure([this] { Search.FindFirst(kAbsent, 0, soCaseSensitive, 0); });
+        return measure([this] { search.findFirst(kAbsent, 0, soCaseSensitive, 0); });
     }
-    std::unique_ptr<LocalFileSource> Source;
-    TQzStreamSearch Search;
-    qint64 Reports = 0;
+    std::unique_ptr<LocalFileSource> source;
+    StreamSearch search;
+    qint64 reports = 0;
 };
 
-void Throughput(TFormView &form, const QString &tag, const QString &path, int runs)
+void throughput(MainWindow &form, const QString &tag, const QString &path, int runs)
 {
-    form.OpenFileTab(path);
-    TQzBinHex *view = form.ActiveView();
-    if (!view || !view->SourceAssigned()) {
-        bench::Fail(QStringLiteral("no view for %1").arg(path));
+    form.openFileTab(path);
+    LogView *view = form.activeView();
+    if (!view || !view->sourceAssigned()) {
+        bench::fail(QStringLiteral("no view for %1").arg(path));
         return;
     }
     const qint64 size = QFileInfo(path).size();
-    bench::CommandSeconds(QStringLiteral("cat '%1' > /dev/null").arg(path));
+    bench::commandSeconds(QStringLiteral("cat '%1' > /dev/null").arg(path));
 
     // The window up and handling the viewer's reports as during a real run;
     // only its own start of the search is held back, so that the viewer's
     // search is what is timed.
-    TFormViewFindProgress *window = form.FindProgress();
-    window->RunView = view;
+    SearchProgressWindow *window = form.findProgress();
+    window->runView = view;
     window->show();
     PaintCounter counter;
-    window->ProgressBar1->installEventFilter(&counter);
+    window->progressBar->installEventFilter(&counter);
     int deliveries = 0;
     // As a run of the window hands them on.
-    view->OnSearchProgress = [&](qint64 current, qint64 maximal, bool &go) {
+    view->onSearchProgress = [&](qint64 current, qint64 maximal, bool &go) {
         ++deliveries;
-        window->SearchProgress(current, maximal, go);
+        window->searchProgress(current, maximal, go);
     };
     // Taken in turns, so that a busy machine weighs on both alike.
     EngineAlone engine(path);
-    if (!engine.Source) {
-        bench::Fail(QStringLiteral("cannot open %1").arg(path));
+    if (!engine.source) {
+        bench::fail(QStringLiteral("cannot open %1").arg(path));
         return;
     }
     bool wrong = false;
     std::vector<double> windowWall, windowCpu, engineWall, engineCpu;
     int overDue = 0; // repaints beyond one per 20 ms of each run
     for (int i = 0; i < runs; ++i) {
-        const int before = counter.Paints;
-        const Timed withWindow = Measure([&] {
-            wrong = wrong || view->FindFirst(kAbsent, soCaseSensitive, -1);
+        const int before = counter.paints;
+        const Timed withWindow = measure([&] {
+            wrong = wrong || view->findFirst(kAbsent, soCaseSensitive, -1);
             QCoreApplication::processEvents(); // the last repaint
         });
-        windowWall.push_back(withWindow.Wall);
-        windowCpu.push_back(withWindow.Cpu);
-        const int allowed = int(withWindow.Wall * 1000 / SearchRun::kReportIntervalMs) + 1;
-        overDue += std::max(0, counter.Paints - before - allowed);
-        const Timed alone = engine.Once();
-        engineWall.push_back(alone.Wall);
-        engineCpu.push_back(alone.Cpu);
+        windowWall.push_back(withWindow.wall);
+        windowCpu.push_back(withWindow.cpu);
+        const int allowed = int(withWindow.wall * 1000 / SearchRun::kReportIntervalMs) + 1;
+        overDue += std::max(0, counter.paints - before - allowed);
+        const Timed alone = engine.once();
+        engineWall.push_back(alone.wall);
+        engineCpu.push_back(alone.cpu);
     }
-    window->Timer2->stop();
+    window->fadeTimer->stop();
     window->hide();
-    window->ProgressBar1->removeEventFilter(&counter);
-    view->OnSearchProgress = nullptr;
+    window->progressBar->removeEventFilter(&counter);
+    view->onSearchProgress = nullptr;
     if (wrong)
-        bench::Fail(QStringLiteral("found \"%1\" in %2").arg(kAbsent, path));
+        bench::fail(QStringLiteral("found \"%1\" in %2").arg(kAbsent, path));
     // Noise on a shared machine only ever adds time: the least of each is
     // the cost itself.
     const auto least = [](const std::vector<double> &v) {
@@ -167,90 +167,90 @@ void Throughput(TFormView &form, const QString &tag, const QString &path, int ru
     };
     const double withWindow = least(windowWall);
     const double alone = least(engineWall);
-    const qint64 engineReports = engine.Reports / runs;
-    bench::Report({QStringLiteral("%1 search with the progress window up, least time").arg(tag),
+    const qint64 engineReports = engine.reports / runs;
+    bench::report({QStringLiteral("%1 search with the progress window up, least time").arg(tag),
                    withWindow * 1e3, QStringLiteral("ms"), alone * 1e3,
                    QStringLiteral("the engine alone"), 1.05, true,
                    QStringLiteral("<= 1.05x the engine alone")});
-    bench::Report({QStringLiteral("%1 search with the progress window up, throughput").arg(tag),
+    bench::report({QStringLiteral("%1 search with the progress window up, throughput").arg(tag),
                    size / withWindow / 1e9, QStringLiteral("GB/s"), size / alone / 1e9,
                    QStringLiteral("the engine alone"), 0, false, QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("%1 search with the progress window up, least CPU").arg(tag),
+    bench::report({QStringLiteral("%1 search with the progress window up, least CPU").arg(tag),
                    least(windowCpu) * 1e3, QStringLiteral("ms"), least(engineCpu) * 1e3,
                    QStringLiteral("the engine alone"), 0, true, QStringLiteral("(info)")});
     double seconds = 0;
     for (const double t : windowWall)
         seconds += t;
-    bench::Report({QStringLiteral("%1 progress bar repaints per second").arg(tag),
-                   counter.Paints / seconds, QStringLiteral("/s"),
+    bench::report({QStringLiteral("%1 progress bar repaints per second").arg(tag),
+                   counter.paints / seconds, QStringLiteral("/s"),
                    engineReports / std::max(alone, 1e-9), QStringLiteral("engine reports/s"), 0,
                    false, QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("%1 repaints beyond one per 20 ms").arg(tag), double(overDue),
+    bench::report({QStringLiteral("%1 repaints beyond one per 20 ms").arg(tag), double(overDue),
                    QStringLiteral(""), 0, QString(), 0.5, false, QStringLiteral("none"), true});
-    bench::Report({QStringLiteral("%1 progress reports reaching the window per second").arg(tag),
+    bench::report({QStringLiteral("%1 progress reports reaching the window per second").arg(tag),
                    deliveries / seconds, QStringLiteral("/s"), 0, QString(), 0, false,
                    QStringLiteral("(info)"), true});
 }
 
 // What one report costs the GUI thread: the new percentage set and painted.
-void RepaintCost(TFormView &form)
+void repaintCost(MainWindow &form)
 {
-    TFormViewFindProgress *window = form.FindProgress();
-    window->RunView = form.ActiveView();
+    SearchProgressWindow *window = form.findProgress();
+    window->runView = form.activeView();
     window->show();
-    window->Timer2->stop();
+    window->fadeTimer->stop();
     QCoreApplication::processEvents();
     constexpr int kReports = 1000;
-    const Timed t = Measure([&] {
+    const Timed t = measure([&] {
         for (int i = 0; i < kReports; ++i) {
             bool go = true;
-            window->SearchProgress(i % 100, 100, go);
+            window->searchProgress(i % 100, 100, go);
             QCoreApplication::processEvents();
         }
     });
     window->hide();
-    if (window->RunView)
-        window->RunView->OnSearchProgress = nullptr;
-    bench::Report({QStringLiteral("CPU per progress report shown"), t.Cpu / kReports * 1e3,
+    if (window->runView)
+        window->runView->onSearchProgress = nullptr;
+    bench::report({QStringLiteral("CPU per progress report shown"), t.cpu / kReports * 1e3,
                    QStringLiteral("ms"), 0, QString(), 0, false, QStringLiteral("(info)")});
 }
 
 // From the Cancel click to the end of the search, with the view usable again and
 // the status bar saying so, through the whole progress window, on a sparse
 // file whose only text is at its end.
-void CancelLatency(TFormView &form, TimingSink &sink, const QString &path, qint64 size)
+void cancelLatency(MainWindow &form, TimingSink &sink, const QString &path, qint64 size)
 {
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !file.resize(size - 6) ||
             !file.seek(size - 6) || file.write("needle") != 6) {
-            bench::Fail(QStringLiteral("cannot write %1").arg(path));
+            bench::fail(QStringLiteral("cannot write %1").arg(path));
             return;
         }
     }
-    form.OpenFileTab(path);
-    form.RunFindDialog = [](TFormViewFindText &dialog) {
+    form.openFileTab(path);
+    form.runFindDialog = [](FindDialog &dialog) {
         dialog.edText->setEditText(QStringLiteral("needle"));
         return true;
     };
-    TFormViewFindProgress *window = form.FindProgress();
+    SearchProgressWindow *window = form.findProgress();
     Clock::time_point clicked;
     QTimer::singleShot(300, [&] {
         clicked = Clock::now();
         window->btnCancel->click();
     });
-    sink.Last.clear();
-    form.ShowFindDialog();
+    sink.last.clear();
+    form.showFindDialog();
     const Clock::time_point ended = Clock::now();
     QFile::remove(path);
     const QString note = form.statusBar()->currentMessage();
-    if (!sink.Last.isEmpty() || note != QStringLiteral("Search cancelled") ||
+    if (!sink.last.isEmpty() || note != QStringLiteral("Search cancelled") ||
         clicked == Clock::time_point()) {
-        bench::Fail(QStringLiteral("the search was not cancelled: %1 %2").arg(sink.Last, note));
+        bench::fail(QStringLiteral("the search was not cancelled: %1 %2").arg(sink.last, note));
         return;
     }
     const double ms = std::chrono::duration<double, std::milli>(ended - clicked).count();
-    bench::Report({QStringLiteral("Cancel of a search of a %1 GiB file").arg(size >> 30), ms,
+    bench::report({QStringLiteral("Cancel of a search of a %1 GiB file").arg(size >> 30), ms,
                    QStringLiteral("ms"), 0, QString(), 100, false,
                    QStringLiteral("<= 100 ms from the click to the end of the search")});
 }
@@ -259,27 +259,27 @@ void CancelLatency(TFormView &form, TimingSink &sink, const QString &path, qint6
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
-    const bool smoke = bench::Smoke();
+    bench::initSmoke(argc, argv);
+    const bool smoke = bench::smoke();
     QApplication app(argc, argv);
     TimingSink sink;
-    SetMessageSink(&sink);
+    setMessageSink(&sink);
     QTemporaryDir dir;
     {
-        TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")), CommandLine{});
+        MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")), CommandLine{});
         if (smoke) {
-            Throughput(form, QStringLiteral("16 MiB"),
-                       bench::EnsureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20), 2);
+            throughput(form, QStringLiteral("16 MiB"),
+                       bench::ensureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20), 2);
         } else {
-            Throughput(form, QStringLiteral("1 GiB"),
-                       bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30), 5);
-            Throughput(form, QStringLiteral("4 GiB"),
-                       bench::EnsureLog(QStringLiteral("app-4g.log"), 4LL << 30), 5);
+            throughput(form, QStringLiteral("1 GiB"),
+                       bench::ensureLog(QStringLiteral("app-1g.log"), 1LL << 30), 5);
+            throughput(form, QStringLiteral("4 GiB"),
+                       bench::ensureLog(QStringLiteral("app-4g.log"), 4LL << 30), 5);
         }
-        RepaintCost(form);
-        CancelLatency(form, sink, bench::DataDir() + QStringLiteral("/findui-sparse.log"),
+        repaintCost(form);
+        cancelLatency(form, sink, bench::dataDir() + QStringLiteral("/findui-sparse.log"),
                       qint64(10) << 30);
     }
-    SetMessageSink(nullptr);
-    return bench::ExitCode();
+    setMessageSink(nullptr);
+    return bench::exitCode();
 }

@@ -15,9 +15,9 @@ namespace {
 // Exactly `bytes` bytes of log lines of 120 to 380 bytes (250 on average, so
 // the whole range fits the largest table), ending inside a line so that the
 // starts found equal the breaks `wc -l` counts. Made once.
-QString MakeLog(const QString &name, qint64 bytes, const QByteArray &eol)
+QString makeLog(const QString &name, qint64 bytes, const QByteArray &eol)
 {
-    const QString path = bench::DataDir() + QLatin1Char('/') + name;
+    const QString path = bench::dataDir() + QLatin1Char('/') + name;
     if (QFile(path).size() == bytes)
         return path;
     QFile out(path);
@@ -44,7 +44,7 @@ QString MakeLog(const QString &name, qint64 bytes, const QByteArray &eol)
 }
 
 // The count `wc -l` prints for a file, -1 when it cannot run.
-qint64 WcCount(const QString &path)
+qint64 wcCount(const QString &path)
 {
     QProcess wc;
     wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
@@ -56,10 +56,10 @@ qint64 WcCount(const QString &path)
 }
 
 // Median seconds of one `wc -l` process reading path `copies` times over.
-double WcSeconds(int runs, const QString &path, int copies)
+double wcSeconds(int runs, const QString &path, int copies)
 {
     const QStringList args = QStringList{QStringLiteral("-l")} + QStringList(copies, path);
-    return bench::MedianSeconds(runs, [&] {
+    return bench::medianSeconds(runs, [&] {
         QProcess wc;
         wc.start(QStringLiteral("wc"), args);
         wc.waitForFinished(-1);
@@ -69,15 +69,15 @@ double WcSeconds(int runs, const QString &path, int copies)
 // Copies of the file per peer process: its start-up, taken off by the
 // difference to a single copy, then weighs 1/(copies - 1) of the noise. The
 // tiny smoke file needs more of them to stand out of that noise.
-int Copies()
+int copies()
 {
-    return bench::Smoke() ? 65 : 17;
+    return bench::smoke() ? 65 : 17;
 }
 
 // The first half of an 8-bit log as UTF-16 LE, `bytes` bytes. Made once.
-QString MakeWide(const QString &name, const QString &narrow, qint64 bytes)
+QString makeWide(const QString &name, const QString &narrow, qint64 bytes)
 {
-    const QString path = bench::DataDir() + QLatin1Char('/') + name;
+    const QString path = bench::dataDir() + QLatin1Char('/') + name;
     if (QFile(path).size() == bytes)
         return path;
     QFile in(narrow);
@@ -93,43 +93,43 @@ QString MakeWide(const QString &name, const QString &narrow, qint64 bytes)
     return out.error() == QFile::NoError ? path : QString();
 }
 
-void Measure(const char *kind, const QString &path, qint64 bytes, int runs)
+void measure(const char *kind, const QString &path, qint64 bytes, int runs)
 {
     if (path.isEmpty()) {
-        bench::Fail(QStringLiteral("cannot write the %1 log").arg(QLatin1String(kind)));
+        bench::fail(QStringLiteral("cannot write the %1 log").arg(QLatin1String(kind)));
         return;
     }
-    auto source = LocalFileSource::Open(path);
+    auto source = LocalFileSource::open(path);
     if (!source) {
-        bench::Fail(QStringLiteral("cannot open %1").arg(path));
+        bench::fail(QStringLiteral("cannot open %1").arg(path));
         return;
     }
     // Warm the page cache and check both count the same breaks.
     LineStarts starts;
-    const bool ok = starts.CountLines(*source, bytes, LineCountUnit::Byte, LineStarts::CountMax);
-    const qint64 peerCount = WcCount(path);
-    if (!ok || starts.CountedSize() != bytes || starts.LineStartCount() != peerCount) {
-        bench::Fail(QStringLiteral("%1: counted %2 starts over %3 bytes, wc -l says %4")
+    const bool ok = starts.countLines(*source, bytes, LineCountUnit::Byte, LineStarts::countMax);
+    const qint64 peerCount = wcCount(path);
+    if (!ok || starts.countedSize() != bytes || starts.lineStartCount() != peerCount) {
+        bench::fail(QStringLiteral("%1: counted %2 starts over %3 bytes, wc -l says %4")
                         .arg(QLatin1String(kind))
-                        .arg(starts.LineStartCount())
-                        .arg(starts.CountedSize())
+                        .arg(starts.lineStartCount())
+                        .arg(starts.countedSize())
                         .arg(peerCount));
     }
-    const double ours = bench::MedianSeconds(runs, [&] {
-        starts.CountLines(*source, bytes, LineCountUnit::Byte, LineStarts::CountMax);
+    const double ours = bench::medianSeconds(runs, [&] {
+        starts.countLines(*source, bytes, LineCountUnit::Byte, LineStarts::countMax);
     });
     // The peer's start-up is not counting: one process reads the file many
     // times, and the run that reads it once is taken off.
     const double peer =
-        (WcSeconds(runs, path, Copies()) - WcSeconds(runs, path, 1)) / double(Copies() - 1);
+        (wcSeconds(runs, path, copies()) - wcSeconds(runs, path, 1)) / double(copies() - 1);
     const double mib = double(bytes) / double(1 << 20);
-    bench::Report({QStringLiteral("CountLines over %1 MiB, %2, page cache, median")
+    bench::report({QStringLiteral("CountLines over %1 MiB, %2, page cache, median")
                        .arg(mib, 0, 'g', 3)
                        .arg(QLatin1String(kind)),
                    ours * 1e3, QStringLiteral("ms"), peer > 0 ? peer * 1e3 : 0,
                    QStringLiteral("wc -l"), 2, true,
                    QStringLiteral("<= 2x wc -l's time (>= 0.5 of its throughput)")});
-    bench::Report({QStringLiteral("CountLines throughput, %1").arg(QLatin1String(kind)), mib / ours,
+    bench::report({QStringLiteral("CountLines throughput, %1").arg(QLatin1String(kind)), mib / ours,
                    QStringLiteral("MiB/s"), peer > 0 ? mib / peer : 0, QStringLiteral("wc -l"), 0,
                    false, QStringLiteral("(info)")});
 }
@@ -138,33 +138,33 @@ void Measure(const char *kind, const QString &path, qint64 bytes, int runs)
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
-    const bool smoke = bench::Smoke();
-    const qint64 bytes = smoke ? (1 << 20) : LineStarts::BufSizeMax;
+    bench::initSmoke(argc, argv);
+    const bool smoke = bench::smoke();
+    const qint64 bytes = smoke ? (1 << 20) : LineStarts::bufSizeMax;
     const int runs = smoke ? 3 : 21;
 
     const QString tag = smoke ? QStringLiteral("smoke") : QStringLiteral("20m");
-    const QString lf = MakeLog(QStringLiteral("lines-lf-%1.log").arg(tag), bytes, "\n");
-    Measure("LF lines", lf, bytes, runs);
-    Measure("CR LF lines", MakeLog(QStringLiteral("lines-crlf-%1.log").arg(tag), bytes, "\r\n"),
+    const QString lf = makeLog(QStringLiteral("lines-lf-%1.log").arg(tag), bytes, "\n");
+    measure("LF lines", lf, bytes, runs);
+    measure("CR LF lines", makeLog(QStringLiteral("lines-crlf-%1.log").arg(tag), bytes, "\r\n"),
             bytes, runs);
 
     // UTF-16 has no peer at hand; its figure shows what the unit walk costs.
-    const QString wide = MakeWide(QStringLiteral("lines-utf16-%1.log").arg(tag), lf, bytes);
-    auto source = wide.isEmpty() ? nullptr : LocalFileSource::Open(wide);
+    const QString wide = makeWide(QStringLiteral("lines-utf16-%1.log").arg(tag), lf, bytes);
+    auto source = wide.isEmpty() ? nullptr : LocalFileSource::open(wide);
     LineStarts starts;
     if (!source ||
-        !starts.CountLines(*source, bytes, LineCountUnit::Utf16Little, LineStarts::CountMax) ||
-        starts.LineStartCount() == 0) {
-        bench::Fail(QStringLiteral("cannot count the UTF-16 log"));
+        !starts.countLines(*source, bytes, LineCountUnit::Utf16Little, LineStarts::countMax) ||
+        starts.lineStartCount() == 0) {
+        bench::fail(QStringLiteral("cannot count the UTF-16 log"));
     } else {
-        const double t = bench::MedianSeconds(runs, [&] {
-            starts.CountLines(*source, bytes, LineCountUnit::Utf16Little, LineStarts::CountMax);
+        const double t = bench::medianSeconds(runs, [&] {
+            starts.countLines(*source, bytes, LineCountUnit::Utf16Little, LineStarts::countMax);
         });
-        bench::Report({QStringLiteral("CountLines over %1 MiB, UTF-16 LE lines, page cache, median")
+        bench::report({QStringLiteral("CountLines over %1 MiB, UTF-16 LE lines, page cache, median")
                            .arg(double(bytes) / double(1 << 20), 0, 'g', 3),
                        t * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
                        QStringLiteral("(info)")});
     }
-    return bench::ExitCode();
+    return bench::exitCode();
 }

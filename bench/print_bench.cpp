@@ -4,13 +4,13 @@
 // to its page on screen.
 #include "benchcommon.h"
 
-#include "app/formview.h"
-#include "print/qzimagebox.h"
-#include "print/qzprintpreview.h"
+#include "app/mainwindow.h"
+#include "print/zoomableimageview.h"
+#include "print/printpreviewdialog.h"
 #include "print/viewprinter.h"
 #include "printingsink.h"
 #include "text/messages.h"
-#include "viewer/qzbinhex.h"
+#include "viewer/logview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,7 +28,7 @@
 
 namespace {
 
-int PdfPages(const QString &pdf)
+int pdfPages(const QString &pdf)
 {
     QProcess p;
     p.start(QStringLiteral("pdfinfo"), {pdf});
@@ -43,25 +43,25 @@ int PdfPages(const QString &pdf)
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
+    bench::initSmoke(argc, argv);
     QApplication app(argc, argv);
     bench::PrintingSink sink;
-    SetMessageSink(&sink);
-    const bool smoke = bench::Smoke();
+    setMessageSink(&sink);
+    const bool smoke = bench::smoke();
     const int pages = smoke ? 5 : 100;
-    const QString log = bench::EnsureLog(smoke ? QStringLiteral("smoke-app-16m.log")
+    const QString log = bench::ensureLog(smoke ? QStringLiteral("smoke-app-16m.log")
                                                : QStringLiteral("app-64m.log"),
                                          smoke ? (16LL << 20) : (64LL << 20));
     QTemporaryDir dir;
-    TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")), CommandLine{});
+    MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")), CommandLine{});
     form.resize(1280, 1024);
     form.show();
     QCoreApplication::processEvents();
-    form.OpenFileTab(log);
-    TQzBinHex *view = form.ActiveView();
+    form.openFileTab(log);
+    LogView *view = form.activeView();
     if (!view) {
-        bench::Fail(QStringLiteral("no tab for %1").arg(log));
-        return bench::ExitCode();
+        bench::fail(QStringLiteral("no tab for %1").arg(log));
+        return bench::exitCode();
     }
     QCoreApplication::processEvents();
 
@@ -71,32 +71,32 @@ int main(int argc, char **argv)
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     printer.setOutputFileName(pdf);
 
-    TQzViewPrinter run(*view);
-    run.Preview = [](QPrinter &, const TQzPreviewCallback &) { return true; };
+    ViewPrinter run(*view);
+    run.preview = [](QPrinter &, const PreviewCallback &) { return true; };
     // Sampled at every page, so that growth inside one run shows too.
     qint64 peak = 0;
     double reached = 0; // share of the file the pages cover
-    run.Progress = [&](int, double done) {
-        peak = std::max(peak, bench::ResidentBytes());
+    run.progress = [&](int, double done) {
+        peak = std::max(peak, bench::residentBytes());
         reached = done;
         return true;
     };
-    const TQzPrintRequest request{TQzPrintRange::PageNums, 1, pages};
+    const PrintRequest request{PrintRange::PageNums, 1, pages};
 
     // A first run brings fonts and the PDF engine in; the figures come from
     // the runs after it.
-    run.Print(printer, request, 1);
-    const qint64 before = bench::ResidentBytes();
+    run.print(printer, request, 1);
+    const qint64 before = bench::residentBytes();
     peak = before;
     const int runs = smoke ? 1 : 3;
-    const double seconds = bench::MedianSeconds(runs, [&] {
-        const TQzPrintResult r = run.Print(printer, request, 1);
-        if (r.PagesOutput != pages)
-            bench::Fail(QStringLiteral("%1 pages printed, not %2").arg(r.PagesOutput).arg(pages));
+    const double seconds = bench::medianSeconds(runs, [&] {
+        const PrintResult r = run.print(printer, request, 1);
+        if (r.pagesOutput != pages)
+            bench::fail(QStringLiteral("%1 pages printed, not %2").arg(r.pagesOutput).arg(pages));
     });
-    const qint64 after = bench::ResidentBytes();
-    if (PdfPages(pdf) != pages)
-        bench::Fail(QStringLiteral("the PDF has %1 pages, not %2").arg(PdfPages(pdf)).arg(pages));
+    const qint64 after = bench::residentBytes();
+    if (pdfPages(pdf) != pages)
+        bench::fail(QStringLiteral("the PDF has %1 pages, not %2").arg(pdfPages(pdf)).arg(pages));
     // The peer: Qt's own text document printer given the same text, in the
     // same font, on the same paper with the same margins.
     double peerRate = 0;
@@ -105,40 +105,40 @@ int main(int argc, char **argv)
         QFile file(log);
         QByteArray text;
         if (file.open(QIODevice::ReadOnly))
-            text = file.read(qint64(reached * double(view->FileSize())) + 4096);
+            text = file.read(qint64(reached * double(view->fileSize())) + 4096);
         QTextDocument doc;
-        doc.setDefaultFont(view->Font().Font);
+        doc.setDefaultFont(view->textFont().font);
         doc.setPlainText(QString::fromUtf8(text));
         QPrinter peer(QPrinter::HighResolution);
         peer.setOutputFormat(QPrinter::PdfFormat);
         peer.setPageSize(QPageSize(QPageSize::A4));
         peer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
         peer.setOutputFileName(dir.filePath(QStringLiteral("peer.pdf")));
-        const double peerSeconds = bench::MedianSeconds(runs, [&] { doc.print(&peer); });
-        const int peerPages = PdfPages(peer.outputFileName());
+        const double peerSeconds = bench::medianSeconds(runs, [&] { doc.print(&peer); });
+        const int peerPages = pdfPages(peer.outputFileName());
         std::fprintf(stderr, "peer: %d pages from %lld bytes in %.3f s\n", peerPages,
                      qint64(text.size()), peerSeconds);
         peerRate = peerSeconds > 0 ? peerPages / peerSeconds : 0;
         peerBytesRate = peerSeconds > 0 ? text.size() / peerSeconds / 1024.0 : 0;
     }
-    bench::Report({QStringLiteral("print %1 pages of a log to PDF, pages per second").arg(pages),
+    bench::report({QStringLiteral("print %1 pages of a log to PDF, pages per second").arg(pages),
                    pages / seconds, QStringLiteral("pages/s"), peerRate,
                    QStringLiteral("QTextDocument::print"), 0, false, QStringLiteral("(info)")});
     // Pages hold different amounts of text in the two layouts: the same text
     // per second compares like with like.
-    bench::Report({QStringLiteral("print %1 pages to PDF, log text per second").arg(pages),
-                   reached * double(view->FileSize()) / seconds / 1024.0, QStringLiteral("KB/s"),
+    bench::report({QStringLiteral("print %1 pages to PDF, log text per second").arg(pages),
+                   reached * double(view->fileSize()) / seconds / 1024.0, QStringLiteral("KB/s"),
                    peerBytesRate, QStringLiteral("QTextDocument::print"), 0, false,
                    QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("print %1 pages, time per page").arg(pages),
+    bench::report({QStringLiteral("print %1 pages, time per page").arg(pages),
                    seconds / pages * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
                    QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("print, resident memory before the runs"), before / 1048576.0,
+    bench::report({QStringLiteral("print, resident memory before the runs"), before / 1048576.0,
                    QStringLiteral("MB"), 0, QString(), 0, false, QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("print, resident memory after %1 more runs").arg(runs),
+    bench::report({QStringLiteral("print, resident memory after %1 more runs").arg(runs),
                    after / 1048576.0, QStringLiteral("MB"), 0, QString(), 0, false,
                    QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("print, resident memory at its peak during the runs"),
+    bench::report({QStringLiteral("print, resident memory at its peak during the runs"),
                    peak / 1048576.0, QStringLiteral("MB"), 0, QString(), 0, false,
                    QStringLiteral("(info)")});
     bench::Row growth{QStringLiteral("print, resident memory growth over the runs"),
@@ -149,46 +149,46 @@ int main(int argc, char **argv)
                       8,
                       false,
                       QStringLiteral("<= 8 MB (flat)")};
-    growth.ZeroAllowed = true;
-    bench::Report(growth);
+    growth.zeroAllowed = true;
+    bench::report(growth);
 
     // The preview: from "OK" to the page painted in the dialog.
     std::vector<double> latencies;
     for (int i = 0; i < (smoke ? 1 : 9); ++i) {
         QElapsedTimer clock;
         clock.start();
-        TFormQzPreview preview(printer, [&](QPainter *canvas, const QSize &size, int page) {
-            return run.PreviewPages(canvas, size, {TQzPrintRange::All, 1, 1}, page);
+        PrintPreviewDialog preview(printer, [&](QPainter *canvas, const QSize &size, int page) {
+            return run.previewPages(canvas, size, {PrintRange::All, 1, 1}, page);
         });
-        if (!preview.PreparePage()) {
-            bench::Fail(QStringLiteral("no preview bitmap"));
+        if (!preview.preparePage()) {
+            bench::fail(QStringLiteral("no preview bitmap"));
             break;
         }
         preview.show();
-        while (preview.View()->PaintCount() == 0 && clock.elapsed() < 5000)
+        while (preview.view()->paintCount() == 0 && clock.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         latencies.push_back(clock.nsecsElapsed() / 1e6);
-        if (preview.View()->PaintCount() == 0)
-            bench::Fail(QStringLiteral("the preview never painted its page"));
+        if (preview.view()->paintCount() == 0)
+            bench::fail(QStringLiteral("the preview never painted its page"));
     }
     std::sort(latencies.begin(), latencies.end());
-    bench::Report({QStringLiteral("preview of the first page, OK to the page on screen, median"),
+    bench::report({QStringLiteral("preview of the first page, OK to the page on screen, median"),
                    latencies.empty() ? 0 : latencies[latencies.size() / 2], QStringLiteral("ms"), 0,
                    QString(), 200, false, QStringLiteral("<= 200 ms")});
 
     // Every page laid out, as End in the preview asks for while its count goes on.
     {
-        TQzViewPrinter counter(*view);
-        const QSize size = ScreenPageSize(printer);
+        ViewPrinter counter(*view);
+        const QSize size = screenPageSize(printer);
         QElapsedTimer clock;
         clock.start();
-        const TQzPreviewPages all =
-            counter.PreviewPages(nullptr, size, {TQzPrintRange::All, 1, 1}, INT_MAX);
+        const PreviewPages all =
+            counter.previewPages(nullptr, size, {PrintRange::All, 1, 1}, INT_MAX);
         const double seconds = clock.nsecsElapsed() / 1e9;
-        std::fprintf(stderr, "preview: %d pages laid out in %.3f s\n", all.Count, seconds);
-        bench::Report({QStringLiteral("preview, every page of the log laid out (End)"), seconds,
+        std::fprintf(stderr, "preview: %d pages laid out in %.3f s\n", all.count, seconds);
+        bench::report({QStringLiteral("preview, every page of the log laid out (End)"), seconds,
                        QStringLiteral("s"), 0, QString(), 0, false, QStringLiteral("(info)")});
     }
-    SetMessageSink(nullptr);
-    return bench::ExitCode();
+    setMessageSink(nullptr);
+    return bench::exitCode();
 }

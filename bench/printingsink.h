@@ -12,13 +12,13 @@ class PrintingSink final : public MessageSink
 {
 public:
     explicit PrintingSink(MsgResult answer = MsgResult::Ok) : m_answer(answer) {}
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    MsgResult show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
     {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        ++Count;
+        ++count;
         return m_answer;
     }
-    int Count = 0;
+    int count = 0;
 
 private:
     MsgResult m_answer;

@@ -5,10 +5,10 @@
 // is fixed when Qt starts), each DPR 2 row beside the same repaint at 1x.
 #include "benchcommon.h"
 
-#include "app/formview.h"
+#include "app/mainwindow.h"
 #include "printingsink.h"
 #include "text/messages.h"
-#include "viewer/qzbinhex.h"
+#include "viewer/logview.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -23,9 +23,9 @@
 namespace {
 
 // A log of lines of one fixed length (line break included), made once.
-QString FixedLines(const QString &name, int lineBytes, qint64 bytes)
+QString fixedLines(const QString &name, int lineBytes, qint64 bytes)
 {
-    const QString path = bench::DataDir() + QLatin1Char('/') + name;
+    const QString path = bench::dataDir() + QLatin1Char('/') + name;
     if (QFile(path).size() == bytes)
         return path;
     QFile out(path);
@@ -55,7 +55,7 @@ struct Kind
 using Baseline = QMap<QString, double>;
 const char kBaselineVar[] = "RAVELIN_RENDER_DPR1";
 
-QByteArray Encode(const Baseline &b)
+QByteArray encode(const Baseline &b)
 {
     QStringList parts;
     for (auto it = b.begin(); it != b.end(); ++it)
@@ -63,7 +63,7 @@ QByteArray Encode(const Baseline &b)
     return parts.join(QLatin1Char(';')).toUtf8();
 }
 
-Baseline Decode(const QByteArray &text)
+Baseline decode(const QByteArray &text)
 {
     Baseline b;
     for (const QString &part :
@@ -77,26 +77,26 @@ Baseline Decode(const QByteArray &text)
 
 // The main row of one repaint: at DPR 1 against the goal, at DPR 2 beside
 // the DPR 1 figure of the same drawing.
-void ReportRepaint(const QString &what, const TQzBinHex *view, double ms, const QString &goalText,
+void reportRepaint(const QString &what, const LogView *view, double ms, const QString &goalText,
                    double goal, Baseline &baseline)
 {
     const double dpr = view->devicePixelRatioF();
-    const QSize pixels = view->Bitmap().size();
+    const QSize pixels = view->bitmap().size();
     if (dpr == 1) {
         baseline.insert(what, ms);
-        bench::Report({QStringLiteral("full repaint 1280x1024, %1, DPR 1, median").arg(what), ms,
+        bench::report({QStringLiteral("full repaint 1280x1024, %1, DPR 1, median").arg(what), ms,
                        QStringLiteral("ms"), 0, QString(), goal, false, goalText});
         return;
     }
     if (pixels != QSize(2560, 2048))
-        bench::Fail(QStringLiteral("DPR %1 bitmap is %2x%3")
+        bench::fail(QStringLiteral("DPR %1 bitmap is %2x%3")
                         .arg(dpr)
                         .arg(pixels.width())
                         .arg(pixels.height()));
     const double one = baseline.value(what);
     if (one <= 0)
-        bench::Fail(QStringLiteral("no DPR 1 figure for %1").arg(what));
-    bench::Report({QStringLiteral("full repaint 1280x1024 at DPR %1 (%2x%3 device pixels), %4, "
+        bench::fail(QStringLiteral("no DPR 1 figure for %1").arg(what));
+    bench::report({QStringLiteral("full repaint 1280x1024 at DPR %1 (%2x%3 device pixels), %4, "
                                   "median, beside DPR 1")
                        .arg(dpr)
                        .arg(pixels.width())
@@ -106,39 +106,39 @@ void ReportRepaint(const QString &what, const TQzBinHex *view, double ms, const 
                    QStringLiteral("(info)")});
 }
 
-int Measure(int argc, char **argv, Baseline &baseline)
+int measure(int argc, char **argv, Baseline &baseline)
 {
     QApplication app(argc, argv);
     bench::PrintingSink sink;
-    SetMessageSink(&sink);
-    const bool smoke = bench::Smoke();
+    setMessageSink(&sink);
+    const bool smoke = bench::smoke();
     const qint64 size = smoke ? (1 << 20) : (16LL << 20);
     const Kind kinds[] = {
         {"short lines",
-         FixedLines(smoke ? QStringLiteral("smoke-short.log") : QStringLiteral("short-16m.log"), 32,
+         fixedLines(smoke ? QStringLiteral("smoke-short.log") : QStringLiteral("short-16m.log"), 32,
                     size)},
-        {"mixed lines", bench::EnsureLog(smoke ? QStringLiteral("smoke-app-16m.log")
+        {"mixed lines", bench::ensureLog(smoke ? QStringLiteral("smoke-app-16m.log")
                                                : QStringLiteral("app-64m.log"),
                                          smoke ? (16LL << 20) : (64LL << 20))},
         {"8 KB lines",
-         FixedLines(smoke ? QStringLiteral("smoke-8k.log") : QStringLiteral("long8k-16m.log"), 8192,
+         fixedLines(smoke ? QStringLiteral("smoke-8k.log") : QStringLiteral("long8k-16m.log"), 8192,
                     size)},
     };
     const int runs = smoke ? 3 : 51;
 
     QTemporaryDir dir;
-    TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+    MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")));
     form.show();
     QCoreApplication::processEvents();
     for (const Kind &kind : kinds) {
         if (kind.path.isEmpty()) {
-            bench::Fail(QStringLiteral("cannot write the %1 log").arg(QLatin1String(kind.name)));
+            bench::fail(QStringLiteral("cannot write the %1 log").arg(QLatin1String(kind.name)));
             continue;
         }
-        form.OpenFileTab(kind.path);
-        TQzBinHex *view = form.ActiveView();
-        if (!view || !view->SourceAssigned()) {
-            bench::Fail(QStringLiteral("no view for %1").arg(kind.path));
+        form.openFileTab(kind.path);
+        LogView *view = form.activeView();
+        if (!view || !view->sourceAssigned()) {
+            bench::fail(QStringLiteral("no view for %1").arg(kind.path));
             continue;
         }
         // The window is sized so that the viewer's client area is 1280x1024;
@@ -149,34 +149,34 @@ int Measure(int argc, char **argv, Baseline &baseline)
             QCoreApplication::processEvents();
         }
         if (view->viewport()->size() != want) {
-            bench::Fail(QStringLiteral("client area is %1x%2")
+            bench::fail(QStringLiteral("client area is %1x%2")
                             .arg(view->viewport()->width())
                             .arg(view->viewport()->height()));
         }
-        view->ScrollTo(view->FileSize() / 2);
-        view->Redraw();
-        if (view->StrPositions().Count() == 0)
-            bench::Fail(QStringLiteral("nothing drawn for %1").arg(kind.path));
-        const bench::Times t = bench::MedianTimes(runs, [&] { view->Redraw(); });
+        view->scrollTo(view->fileSize() / 2);
+        view->redraw();
+        if (view->strPositions().count() == 0)
+            bench::fail(QStringLiteral("nothing drawn for %1").arg(kind.path));
+        const bench::Times t = bench::medianTimes(runs, [&] { view->redraw(); });
         const double dpr = view->devicePixelRatioF();
-        ReportRepaint(QStringLiteral("as configured, %1").arg(QLatin1String(kind.name)), view,
-                      t.Wall * 1e3, QStringLiteral("<= 4 ms"), 4, baseline);
+        reportRepaint(QStringLiteral("as configured, %1").arg(QLatin1String(kind.name)), view,
+                      t.wall * 1e3, QStringLiteral("<= 4 ms"), 4, baseline);
         // On a busy machine the wall time counts waits for a core; the CPU
         // time compares the two densities without them.
-        ReportRepaint(QStringLiteral("as configured, %1, CPU time of the repaint")
+        reportRepaint(QStringLiteral("as configured, %1, CPU time of the repaint")
                           .arg(QLatin1String(kind.name)),
-                      view, t.Cpu * 1e3, QStringLiteral("(info)"), 0, baseline);
+                      view, t.cpu * 1e3, QStringLiteral("(info)"), 0, baseline);
         // What the hook costs: the same view without it.
-        const TQzBinHexDrawLine hook = view->OnDrawLine;
-        view->OnDrawLine = nullptr;
-        const double bare = bench::MedianSeconds(runs, [&] { view->Redraw(); });
-        view->OnDrawLine = hook;
-        bench::Report({QStringLiteral("full repaint 1280x1024, %1, DPR %2, no draw-line hook")
+        const DrawLineHandler hook = view->onDrawLine;
+        view->onDrawLine = nullptr;
+        const double bare = bench::medianSeconds(runs, [&] { view->redraw(); });
+        view->onDrawLine = hook;
+        bench::report({QStringLiteral("full repaint 1280x1024, %1, DPR %2, no draw-line hook")
                            .arg(QLatin1String(kind.name))
                            .arg(dpr),
                        bare * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
                        QStringLiteral("(info)")});
-        form.CloseAllTabs();
+        form.closeAllTabs();
     }
 
     // The same screen in the control's other faces, beside the text rows:
@@ -184,16 +184,16 @@ int Measure(int argc, char **argv, Baseline &baseline)
     struct Face
     {
         const char *name;
-        std::function<void(TQzBinHex *)> set;
+        std::function<void(LogView *)> set;
         qint64 at; // where to look; numbers exist only near the start
     };
     const Face faces[] = {
-        {"hex dump", [](TQzBinHex *v) { v->SetMode(vbmodeHex); }, -1},
+        {"hex dump", [](LogView *v) { v->setMode(vbmodeHex); }, -1},
         {"mixed lines, gutter with a number on every line",
-         [](TQzBinHex *v) {
-             v->SetTextGutter(true);
-             v->SetTextGutterLines(true);
-             v->SetTextGutterLinesStep(1);
+         [](LogView *v) {
+             v->setTextGutter(true);
+             v->setTextGutterLines(true);
+             v->setTextGutterLinesStep(1);
          },
          100000},
     };
@@ -201,10 +201,10 @@ int Measure(int argc, char **argv, Baseline &baseline)
     for (const Face &face : faces) {
         if (mixed.isEmpty())
             break;
-        form.OpenFileTab(mixed);
-        TQzBinHex *view = form.ActiveView();
-        if (!view || !view->SourceAssigned()) {
-            bench::Fail(QStringLiteral("no view for %1").arg(mixed));
+        form.openFileTab(mixed);
+        LogView *view = form.activeView();
+        if (!view || !view->sourceAssigned()) {
+            bench::fail(QStringLiteral("no view for %1").arg(mixed));
             continue;
         }
         const QSize want(1280, 1024);
@@ -213,38 +213,38 @@ int Measure(int argc, char **argv, Baseline &baseline)
             QCoreApplication::processEvents();
         }
         face.set(view);
-        view->ScrollTo(face.at < 0 ? view->FileSize() / 2 : face.at);
-        view->Redraw();
-        if (view->StrPositions().Count() == 0)
-            bench::Fail(QStringLiteral("nothing drawn for the %1").arg(QLatin1String(face.name)));
-        if (face.at >= 0 && view->LineStartCount() == 0)
-            bench::Fail(QStringLiteral("no line numbers counted"));
-        const bench::Times t = bench::MedianTimes(runs, [&] { view->Redraw(); });
-        ReportRepaint(QLatin1String(face.name), view, t.Wall * 1e3, QStringLiteral("(info)"), 0,
+        view->scrollTo(face.at < 0 ? view->fileSize() / 2 : face.at);
+        view->redraw();
+        if (view->strPositions().count() == 0)
+            bench::fail(QStringLiteral("nothing drawn for the %1").arg(QLatin1String(face.name)));
+        if (face.at >= 0 && view->lineStartCount() == 0)
+            bench::fail(QStringLiteral("no line numbers counted"));
+        const bench::Times t = bench::medianTimes(runs, [&] { view->redraw(); });
+        reportRepaint(QLatin1String(face.name), view, t.wall * 1e3, QStringLiteral("(info)"), 0,
                       baseline);
-        form.CloseAllTabs();
+        form.closeAllTabs();
     }
-    SetMessageSink(nullptr);
-    return bench::ExitCode();
+    setMessageSink(nullptr);
+    return bench::exitCode();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
+    bench::initSmoke(argc, argv);
     Baseline baseline;
     if (argc >= 2 && qstrcmp(argv[1], "--child") == 0) {
-        baseline = Decode(qgetenv(kBaselineVar));
-        return Measure(argc, argv, baseline);
+        baseline = decode(qgetenv(kBaselineVar));
+        return measure(argc, argv, baseline);
     }
-    int rc = Measure(argc, argv, baseline);
+    int rc = measure(argc, argv, baseline);
     // The same again at twice the pixel density, in a fresh process.
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
-    env.insert(QString::fromLatin1(kBaselineVar), QString::fromUtf8(Encode(baseline)));
+    env.insert(QString::fromLatin1(kBaselineVar), QString::fromUtf8(encode(baseline)));
     child.setProcessEnvironment(env);
     QStringList args{QStringLiteral("--child")};
     for (int i = 1; i < argc; ++i)

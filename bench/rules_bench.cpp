@@ -6,12 +6,12 @@
 // the memory it takes); the filter dialog's gauge and its Cancel.
 #include "benchcommon.h"
 
-#include "app/formfilter.h"
-#include "app/formview.h"
+#include "app/filterlogdialog.h"
+#include "app/mainwindow.h"
 #include "rules/filterlog.h"
 #include "printingsink.h"
 #include "text/messages.h"
-#include "viewer/qzbinhex.h"
+#include "viewer/logview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,9 +34,9 @@ const QByteArray kRegex = "ERROR.*timeout=[0-9]+";
 const QByteArray kWord = "signed";
 
 // A log whose ERROR lines sometimes carry "timeout=N", made once.
-QString FilterSource(const QString &name, qint64 bytes)
+QString filterSource(const QString &name, qint64 bytes)
 {
-    const QString path = bench::DataDir() + QLatin1Char('/') + name;
+    const QString path = bench::dataDir() + QLatin1Char('/') + name;
     if (QFile(path).size() >= bytes)
         return path;
     QFile out(path);
@@ -71,7 +71,7 @@ QString FilterSource(const QString &name, qint64 bytes)
     return path;
 }
 
-qint64 GrepCount(const QStringList &args, const QString &path)
+qint64 grepCount(const QStringList &args, const QString &path)
 {
     QProcess p;
     p.start(QStringLiteral("grep"), QStringList{QStringLiteral("-c")} + args + QStringList{path});
@@ -79,12 +79,12 @@ qint64 GrepCount(const QStringList &args, const QString &path)
     return p.readAllStandardOutput().trimmed().toLongLong();
 }
 
-QString Quote(const QByteArray &s)
+QString quote(const QByteArray &s)
 {
     return QLatin1Char('\'') + QString::fromUtf8(s) + QLatin1Char('\'');
 }
 
-void FilterRuns(const QString &path, const QString &out, int runs)
+void filterRuns(const QString &path, const QString &out, int runs)
 {
     const qint64 size = QFile(path).size();
     struct Case
@@ -103,33 +103,33 @@ void FilterRuns(const QString &path, const QString &out, int runs)
          QStringLiteral("-i -E"), 0},
     };
     for (const Case &c : cases) {
-        TFilterLogOptions options;
-        options.Filter = c.pattern;
-        options.IsRegex = c.regex;
-        options.CaseSensitive = c.caseSensitive;
+        FilterLogOptions options;
+        options.filter = c.pattern;
+        options.isRegex = c.regex;
+        options.caseSensitive = c.caseSensitive;
         std::atomic<int> percent = 0;
-        TFilterLogResult result;
-        const double ours = bench::MedianSeconds(runs, [&] {
+        FilterLogResult result;
+        const double ours = bench::medianSeconds(runs, [&] {
             QFile::remove(out); // a new file, as grep's "> OUT" makes one
-            result = FilterLog(path, out, options, [&](int p) { percent.store(p); });
+            result = filterLog(path, out, options, [&](int p) { percent.store(p); });
         });
-        const qint64 expect = GrepCount(
+        const qint64 expect = grepCount(
             c.grepFlags.split(QLatin1Char(' ')) + QStringList{QString::fromUtf8(c.pattern)}, path);
-        if (result.State != TFilterLogResult::Status::Written || result.LinesWritten != expect ||
+        if (result.state != FilterLogResult::Status::Written || result.linesWritten != expect ||
             percent.load() != 100) {
-            bench::Fail(QStringLiteral("%1: %2 lines written, grep counts %3")
+            bench::fail(QStringLiteral("%1: %2 lines written, grep counts %3")
                             .arg(QLatin1String(c.name))
-                            .arg(result.LinesWritten)
+                            .arg(result.linesWritten)
                             .arg(expect));
             continue;
         }
         const QString grep =
-            QStringLiteral("grep %1 %2 '%3' > '%4'").arg(c.grepFlags, Quote(c.pattern), path, out);
+            QStringLiteral("grep %1 %2 '%3' > '%4'").arg(c.grepFlags, quote(c.pattern), path, out);
         const QString rg = QStringLiteral("rg %1 %2 '%3' > '%4'")
                                .arg(c.caseSensitive ? QString() : QStringLiteral("-i"),
-                                    Quote(c.pattern), path, out);
-        const double grepTime = bench::MedianSeconds(runs, [&] { bench::CommandSeconds(grep); });
-        const double rgTime = bench::MedianSeconds(runs, [&] { bench::CommandSeconds(rg); });
+                                    quote(c.pattern), path, out);
+        const double grepTime = bench::medianSeconds(runs, [&] { bench::commandSeconds(grep); });
+        const double rgTime = bench::medianSeconds(runs, [&] { bench::commandSeconds(rg); });
         const QString figure = QStringLiteral("FilterLog %1 MB, %2 (%3)")
                                    .arg(size >> 20)
                                    .arg(QLatin1String(c.name), QString::fromUtf8(c.pattern));
@@ -139,29 +139,29 @@ void FilterRuns(const QString &path, const QString &out, int runs)
                      static_cast<long long>(expect));
         // Times compare lower-is-better: at least g times grep's throughput
         // is at most 1/g times its time.
-        bench::Report(
+        bench::report(
             {figure + QStringLiteral(", time"), ours * 1e3, QStringLiteral("ms"), grepTime * 1e3,
              QStringLiteral("grep ") + c.grepFlags, c.goal > 0 ? 1.0 / c.goal : 0, c.goal > 0,
              c.goal > 0 ? QStringLiteral("throughput >= 1.0x grep") : QStringLiteral("(info)")});
-        bench::Report({figure + QStringLiteral(", beside rg"), ours * 1e3, QStringLiteral("ms"),
+        bench::report({figure + QStringLiteral(", beside rg"), ours * 1e3, QStringLiteral("ms"),
                        rgTime * 1e3, QStringLiteral("rg"), 0, false, QStringLiteral("(info)")});
     }
     QFile::remove(out);
 }
 
-TColorRec NoRules()
+ColorRules noRules()
 {
-    TColorRec rec;
-    for (TColorRecItem &item : rec.Items) {
-        item.En = false;
-        item.Text.clear();
+    ColorRules rec;
+    for (ColorRule &item : rec.items) {
+        item.en = false;
+        item.text.clear();
     }
     return rec;
 }
 
 // Twenty enabled rules that match no line of the log: every rule is tried
 // on every line, the worst case.
-TColorRec TwentyRules()
+ColorRules twentyRules()
 {
     static const char *const texts[] = {
         "FATAL",
@@ -185,22 +185,22 @@ TColorRec TwentyRules()
         "killed process",
         "corrupt(ed)? (index|page)",
     };
-    TColorRec rec;
-    for (int n = 1; n <= TColorRec::Count; ++n) {
-        TColorRecItem &item = rec.Rule(n);
-        item.En = true;
-        item.Text = texts[n - 1];
-        item.ColorB = 0x00FFFF;
+    ColorRules rec;
+    for (int n = 1; n <= ColorRules::count; ++n) {
+        ColorRule &item = rec.rule(n);
+        item.en = true;
+        item.text = texts[n - 1];
+        item.colorB = 0x00FFFF;
     }
     return rec;
 }
 
-void Repaint(TFormView &form, const QString &log, int runs)
+void repaint(MainWindow &form, const QString &log, int runs)
 {
-    form.OpenFileTab(log);
-    TQzBinHex *view = form.ActiveView();
-    if (!view || !view->SourceAssigned()) {
-        bench::Fail(QStringLiteral("no view for %1").arg(log));
+    form.openFileTab(log);
+    LogView *view = form.activeView();
+    if (!view || !view->sourceAssigned()) {
+        bench::fail(QStringLiteral("no view for %1").arg(log));
         return;
     }
     const QSize want(1280, 1024);
@@ -208,33 +208,33 @@ void Repaint(TFormView &form, const QString &log, int runs)
         form.resize(form.size() + want - view->viewport()->size());
         QCoreApplication::processEvents();
     }
-    view->ScrollTo(view->FileSize() / 2);
+    view->scrollTo(view->fileSize() / 2);
 
-    form.SetColorRules(NoRules());
-    form.SetSubstringsFilter(TSubstringsFilterValues{});
-    view->Redraw();
-    if (view->StrPositions().Count() == 0)
-        bench::Fail(QStringLiteral("nothing drawn"));
-    const double bare = bench::MedianSeconds(runs, [&] { view->Redraw(); });
+    form.setColorRules(noRules());
+    form.setSubstringsFilter(SubstringsFilterValues{});
+    view->redraw();
+    if (view->strPositions().count() == 0)
+        bench::fail(QStringLiteral("nothing drawn"));
+    const double bare = bench::medianSeconds(runs, [&] { view->redraw(); });
 
-    form.SetColorRules(TwentyRules());
-    TSubstringsFilterValues filter;
-    filter.RepFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};
-    form.SetSubstringsFilter(filter);
-    const double ruled = bench::MedianSeconds(runs, [&] { view->Redraw(); });
-    bench::Report({QStringLiteral("full repaint 1280x1024, 20 enabled rules matching nothing and 3 "
+    form.setColorRules(twentyRules());
+    SubstringsFilterValues filter;
+    filter.repFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};
+    form.setSubstringsFilter(filter);
+    const double ruled = bench::medianSeconds(runs, [&] { view->redraw(); });
+    bench::report({QStringLiteral("full repaint 1280x1024, 20 enabled rules matching nothing and 3 "
                                   "filter expressions, against no rules"),
                    ruled * 1e3, QStringLiteral("ms"), bare * 1e3, QStringLiteral("no rules"), 2,
                    true, QStringLiteral("<= 2x no rules")});
-    form.CloseAllTabs();
+    form.closeAllTabs();
 }
 
 // The sub-strings filter on the repaint path: one 1 MB line full of its
 // matches, painted as the application paints it (its decorators, the
 // gutter, default settings and rules).
-void RepaintLongLine(TFormView &form, int runs)
+void repaintLongLine(MainWindow &form, int runs)
 {
-    const QString log = bench::DataDir() + QStringLiteral("/filter-matches-1m.log");
+    const QString log = bench::dataDir() + QStringLiteral("/filter-matches-1m.log");
     QByteArray line;
     while (line.size() < (1 << 20))
         line += "10.0.0.17 password=hunter2 4111111111111111 ";
@@ -242,14 +242,14 @@ void RepaintLongLine(TFormView &form, int runs)
         QFile out(log);
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             out.write(line + '\n') != line.size() + 1) {
-            bench::Fail(QStringLiteral("cannot write %1").arg(log));
+            bench::fail(QStringLiteral("cannot write %1").arg(log));
             return;
         }
     }
-    form.OpenFileTab(log);
-    TQzBinHex *view = form.ActiveView();
-    if (!view || !view->SourceAssigned()) {
-        bench::Fail(QStringLiteral("no view for %1").arg(log));
+    form.openFileTab(log);
+    LogView *view = form.activeView();
+    if (!view || !view->sourceAssigned()) {
+        bench::fail(QStringLiteral("no view for %1").arg(log));
         return;
     }
     const QSize want(1280, 1024);
@@ -257,36 +257,36 @@ void RepaintLongLine(TFormView &form, int runs)
         form.resize(form.size() + want - view->viewport()->size());
         QCoreApplication::processEvents();
     }
-    view->ScrollTo(view->FileSize() / 2);
-    form.SetColorRules(DefaultColorRec());
-    TSubstringsFilterValues filter;
-    filter.RepFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};
-    form.SetSubstringsFilter(filter);
-    view->Redraw();
-    const TStrPositions &drawn = view->StrPositions();
-    if (drawn.Count() == 0 || drawn.At(0).Str.contains(QLatin1String("hunter2")))
-        bench::Fail(QStringLiteral("the filter did not rewrite the long line"));
-    const bench::Times time = bench::MedianTimes(runs, [&] { view->Redraw(); });
+    view->scrollTo(view->fileSize() / 2);
+    form.setColorRules(defaultColorRec());
+    SubstringsFilterValues filter;
+    filter.repFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};
+    form.setSubstringsFilter(filter);
+    view->redraw();
+    const DrawnLines &drawn = view->strPositions();
+    if (drawn.count() == 0 || drawn.at(0).str.contains(QLatin1String("hunter2")))
+        bench::fail(QStringLiteral("the filter did not rewrite the long line"));
+    const bench::Times time = bench::medianTimes(runs, [&] { view->redraw(); });
     const QString figure = QStringLiteral("full repaint 1280x1024 of a 1 MB line full of the 3 "
                                           "filter expressions' matches (defaults, gutter)");
-    bench::Report({figure, time.Wall * 1e3, QStringLiteral("ms"), 0, QString(), 20, false,
+    bench::report({figure, time.wall * 1e3, QStringLiteral("ms"), 0, QString(), 20, false,
                    QStringLiteral("<= 20 ms")});
     // On a busy machine the wall time counts waits for a core.
-    bench::Report({figure + QStringLiteral(", CPU time"), time.Cpu * 1e3, QStringLiteral("ms"), 0,
+    bench::report({figure + QStringLiteral(", CPU time"), time.cpu * 1e3, QStringLiteral("ms"), 0,
                    QString(), 0, false, QStringLiteral("(info)")});
-    form.SetSubstringsFilter(TSubstringsFilterValues{});
-    form.CloseAllTabs();
+    form.setSubstringsFilter(SubstringsFilterValues{});
+    form.closeAllTabs();
 }
 
 // FilterLog over a file that is one line without a break: time must grow
 // with the length, not its square, and memory must not grow at all.
-void FilterUnbrokenLine(const QString &out)
+void filterUnbrokenLine(const QString &out)
 {
-    const qint64 small = bench::Smoke() ? (qint64(8) << 20) : (qint64(32) << 20);
+    const qint64 small = bench::smoke() ? (qint64(8) << 20) : (qint64(32) << 20);
     const qint64 large = 4 * small;
     const auto make = [](qint64 bytes) {
         const QString path =
-            bench::DataDir() + QStringLiteral("/filter-unbroken-%1m.log").arg(bytes >> 20);
+            bench::dataDir() + QStringLiteral("/filter-unbroken-%1m.log").arg(bytes >> 20);
         if (QFile(path).size() == bytes)
             return path;
         QFile file(path);
@@ -304,10 +304,10 @@ void FilterUnbrokenLine(const QString &out)
     const QString smallPath = make(small);
     const QString largePath = make(large);
     if (smallPath.isEmpty() || largePath.isEmpty()) {
-        bench::Fail(QStringLiteral("cannot write the unbroken logs"));
+        bench::fail(QStringLiteral("cannot write the unbroken logs"));
         return;
     }
-    bench::CommandSeconds(QStringLiteral("cat '%1' '%2' > /dev/null").arg(smallPath, largePath));
+    bench::commandSeconds(QStringLiteral("cat '%1' '%2' > /dev/null").arg(smallPath, largePath));
     struct Case
     {
         const char *name;
@@ -317,38 +317,38 @@ void FilterUnbrokenLine(const QString &out)
     const Case cases[] = {{"plain word", "timeout", false},
                           {"regular expression", "ERROR.*timeout=[0-9]+", true}};
     for (const Case &c : cases) {
-        TFilterLogOptions options;
-        options.Filter = c.pattern;
-        options.IsRegex = c.regex;
+        FilterLogOptions options;
+        options.filter = c.pattern;
+        options.isRegex = c.regex;
         qint64 peak = 0;
         const auto run = [&](const QString &path) {
-            const qint64 before = bench::ResidentBytes();
-            return bench::Seconds([&] {
+            const qint64 before = bench::residentBytes();
+            return bench::seconds([&] {
                 QFile::remove(out);
-                const TFilterLogResult result = FilterLog(path, out, options, [&](int) {
-                    peak = std::max(peak, bench::ResidentBytes() - before);
+                const FilterLogResult result = filterLog(path, out, options, [&](int) {
+                    peak = std::max(peak, bench::residentBytes() - before);
                 });
-                if (result.State != TFilterLogResult::Status::NoLines)
-                    bench::Fail(
+                if (result.state != FilterLogResult::Status::NoLines)
+                    bench::fail(
                         QStringLiteral("an unbroken line passed: %1").arg(QLatin1String(c.name)));
             });
         };
         const double smallTime = run(smallPath);
         const double largeTime = run(largePath);
         const double grepTime =
-            bench::CommandSeconds(QStringLiteral("grep -c %1 %2 '%3' > /dev/null")
+            bench::commandSeconds(QStringLiteral("grep -c %1 %2 '%3' > /dev/null")
                                       .arg(c.regex ? QStringLiteral("-E") : QStringLiteral("-F"),
-                                           Quote(c.pattern), largePath));
+                                           quote(c.pattern), largePath));
         const QString figure =
             QStringLiteral("FilterLog of one line without a break (%1)").arg(QLatin1String(c.name));
-        bench::Report({figure + QStringLiteral(", %1 MiB").arg(large >> 20), largeTime * 1e3,
+        bench::report({figure + QStringLiteral(", %1 MiB").arg(large >> 20), largeTime * 1e3,
                        QStringLiteral("ms"), grepTime * 1e3, QStringLiteral("grep -c"), 0, false,
                        QStringLiteral("(info)")});
-        bench::Report({figure + QStringLiteral(", time for 4x the length"), largeTime * 1e3,
+        bench::report({figure + QStringLiteral(", time for 4x the length"), largeTime * 1e3,
                        QStringLiteral("ms"), smallTime * 1e3,
                        QStringLiteral("%1 MiB").arg(small >> 20), 5, true,
                        QStringLiteral("<= 5x (linear: 4x)")});
-        bench::Report({figure + QStringLiteral(", memory growth"), double(peak) / (1 << 20),
+        bench::report({figure + QStringLiteral(", memory growth"), double(peak) / (1 << 20),
                        QStringLiteral("MiB"), 0, QString(), 64, false, QStringLiteral("<= 64 MiB"),
                        true});
     }
@@ -357,10 +357,10 @@ void FilterUnbrokenLine(const QString &out)
 
 // The filter dialog as the user runs it: the gauge's repaints, and Cancel
 // pressed at 60 %.
-void Dialog(const QString &path, const QString &out)
+void dialog(const QString &path, const QString &out)
 {
-    TFormFilter dialog;
-    dialog.SetSource(path, 0);
+    FilterLogDialog dialog;
+    dialog.setSource(path, 0);
     dialog.findChild<QLineEdit *>(QStringLiteral("edFN"))->setText(out);
     dialog.findChild<QLineEdit *>(QStringLiteral("edFilter"))->setText(QString::fromUtf8(kRegex));
     dialog.findChild<QCheckBox *>(QStringLiteral("chkRE"))->setChecked(true);
@@ -383,19 +383,19 @@ void Dialog(const QString &path, const QString &out)
     clock.start();
     dialog.findChild<QPushButton *>(QStringLiteral("bOk"))->click(); // returns when the run ends
     const qint64 ended = clock.nsecsElapsed();
-    if (bench::Smoke() && !dialog.Running() && (cancelledAt < 0 || QFile::exists(out))) {
+    if (bench::smoke() && !dialog.running() && (cancelledAt < 0 || QFile::exists(out))) {
         // A smoke run's file can be written whole before the gauge shows
         // 60 % or before the worker sees the Cancel: nothing to time.
         QFile::remove(out);
         return;
     }
-    if (cancelledAt < 0 || QFile::exists(out) || dialog.Running()) {
-        bench::Fail(QStringLiteral("the run was not cancelled at 60 %"));
+    if (cancelledAt < 0 || QFile::exists(out) || dialog.running()) {
+        bench::fail(QStringLiteral("the run was not cancelled at 60 %"));
         return;
     }
-    if (repaints.size() < 3 && bench::Smoke()) {
+    if (repaints.size() < 3 && bench::smoke()) {
         // A small file ends before the gauge moves twice: nothing to time.
-        bench::Report({QStringLiteral("filter dialog: Cancel until the dialog is usable"),
+        bench::report({QStringLiteral("filter dialog: Cancel until the dialog is usable"),
                        double(ended - cancelledAt) / 1e6, QStringLiteral("ms"), 0, QString(), 100,
                        false, QStringLiteral("<= 100 ms")});
         return;
@@ -406,13 +406,13 @@ void Dialog(const QString &path, const QString &out)
     const double perSecond = repaints.size() > 1 ? double(repaints.size() - 1) * 1e9 /
                                                        double(repaints.back() - repaints.front())
                                                  : 0;
-    bench::Report({QStringLiteral("filter dialog: gauge repaints per second during a run"),
+    bench::report({QStringLiteral("filter dialog: gauge repaints per second during a run"),
                    perSecond, QStringLiteral("/s"), 0, QString(), 20, false,
                    QStringLiteral("<= 20 (at most every 50 ms)")});
-    bench::Report({QStringLiteral("filter dialog: widest gap between gauge repaints"),
+    bench::report({QStringLiteral("filter dialog: widest gap between gauge repaints"),
                    double(widest) / 1e6, QStringLiteral("ms"), 0, QString(), 0, false,
                    QStringLiteral("(info)")});
-    bench::Report({QStringLiteral("filter dialog: Cancel at 60 % until the dialog is usable"),
+    bench::report({QStringLiteral("filter dialog: Cancel at 60 % until the dialog is usable"),
                    double(ended - cancelledAt) / 1e6, QStringLiteral("ms"), 0, QString(), 100,
                    false, QStringLiteral("<= 100 ms")});
 }
@@ -421,34 +421,34 @@ void Dialog(const QString &path, const QString &out)
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
+    bench::initSmoke(argc, argv);
     QApplication app(argc, argv);
     bench::PrintingSink sink(MsgResult::Cancel);
-    SetMessageSink(&sink);
-    const bool smoke = bench::Smoke();
-    const QString big = FilterSource(smoke ? QStringLiteral("smoke-filter-128m.log")
+    setMessageSink(&sink);
+    const bool smoke = bench::smoke();
+    const QString big = filterSource(smoke ? QStringLiteral("smoke-filter-128m.log")
                                            : QStringLiteral("filter-1g.log"),
                                      smoke ? (128LL << 20) : (1LL << 30));
     if (big.isEmpty()) {
-        bench::Fail(QStringLiteral("cannot write the log"));
-        return bench::ExitCode();
+        bench::fail(QStringLiteral("cannot write the log"));
+        return bench::exitCode();
     }
-    const QString out = bench::DataDir() + QStringLiteral("/filter-out.log");
+    const QString out = bench::dataDir() + QStringLiteral("/filter-out.log");
     // Warm cache: the peers and we read the same file from memory.
-    bench::CommandSeconds(QStringLiteral("cat '%1' > /dev/null").arg(big));
-    FilterRuns(big, out, smoke ? 1 : 3);
-    FilterUnbrokenLine(out);
+    bench::commandSeconds(QStringLiteral("cat '%1' > /dev/null").arg(big));
+    filterRuns(big, out, smoke ? 1 : 3);
+    filterUnbrokenLine(out);
 
     QTemporaryDir dir;
     {
-        TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+        MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")));
         form.show();
         QCoreApplication::processEvents();
-        Repaint(form, big, smoke ? 3 : 51);
-        RepaintLongLine(form, smoke ? 3 : 21);
+        repaint(form, big, smoke ? 3 : 51);
+        repaintLongLine(form, smoke ? 3 : 21);
     }
-    Dialog(big, out);
+    dialog(big, out);
     QFile::remove(out);
-    SetMessageSink(nullptr);
-    return bench::ExitCode();
+    setMessageSink(nullptr);
+    return bench::exitCode();
 }

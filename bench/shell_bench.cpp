@@ -5,7 +5,7 @@
 // would otherwise be reused by the next and hide its cost.
 #include "benchcommon.h"
 
-#include "app/formview.h"
+#include "app/mainwindow.h"
 #include "printingsink.h"
 #include "text/messages.h"
 
@@ -24,9 +24,9 @@
 namespace {
 
 // A smoke run opens a few tabs of a small log: the same path, in seconds.
-int TabCount()
+int tabCount()
 {
-    return bench::Smoke() ? 10 : TFormView::kMaxTabs;
+    return bench::smoke() ? 10 : MainWindow::kMaxTabs;
 }
 
 // Ends an event loop at the first paint of the watched window.
@@ -51,65 +51,65 @@ private:
     QEventLoop *m_loop;
 };
 
-void ProcessEvents()
+void processEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 // Child: opens kTabs tabs of the file and prints seconds and bytes per tab.
-int MeasureTabs(int argc, char **argv, const QString &path)
+int measureTabs(int argc, char **argv, const QString &path)
 {
     QApplication app(argc, argv);
     bench::PrintingSink sink;
-    SetMessageSink(&sink);
+    setMessageSink(&sink);
     QTemporaryDir dir;
     double seconds = 0;
     qint64 bytes = 0;
     {
-        TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+        MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")));
         form.show();
         // One tab first, so fonts, caches and the tab bar's first layout are
         // not counted as the cost of every tab.
-        form.OpenFileTab(path);
-        ProcessEvents();
-        form.CloseAllTabs();
-        ProcessEvents();
+        form.openFileTab(path);
+        processEvents();
+        form.closeAllTabs();
+        processEvents();
 
-        const qint64 before = bench::ResidentBytes();
-        const int tabs = TabCount();
-        seconds = bench::Seconds([&] {
+        const qint64 before = bench::residentBytes();
+        const int tabs = tabCount();
+        seconds = bench::seconds([&] {
             for (int i = 0; i < tabs; ++i)
-                form.OpenFileTab(path);
+                form.openFileTab(path);
         });
-        ProcessEvents();
-        bytes = bench::ResidentBytes() - before;
-        if (form.RecCount() != tabs) {
-            std::fprintf(stderr, "only %d tabs opened\n", form.RecCount());
+        processEvents();
+        bytes = bench::residentBytes() - before;
+        if (form.tabCount() != tabs) {
+            std::fprintf(stderr, "only %d tabs opened\n", form.tabCount());
             return 1;
         }
     }
-    SetMessageSink(nullptr);
-    std::printf("TABS %.9f %lld\n", seconds / TabCount(),
-                static_cast<long long>(bytes / TabCount()));
+    setMessageSink(nullptr);
+    std::printf("TABS %.9f %lld\n", seconds / tabCount(),
+                static_cast<long long>(bytes / tabCount()));
     return 0;
 }
 
 struct TabFigures
 {
-    double Seconds = 0;
-    double Bytes = 0;
+    double seconds = 0;
+    double bytes = 0;
 };
 
 // Runs this program with the arguments and returns the words of its
 // answer line after the tag.
-QList<QByteArray> RunChild(const QStringList &arguments, const QByteArray &tag)
+QList<QByteArray> runChild(const QStringList &arguments, const QByteArray &tag)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), arguments);
     child.waitForFinished(-1);
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-        bench::Fail(QStringLiteral("child %1").arg(arguments.join(u' ')));
+        bench::fail(QStringLiteral("child %1").arg(arguments.join(u' ')));
         return {};
     }
     QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
@@ -121,21 +121,21 @@ QList<QByteArray> RunChild(const QStringList &arguments, const QByteArray &tag)
     return parts;
 }
 
-TabFigures RunTabsChild(const QString &path)
+TabFigures runTabsChild(const QString &path)
 {
-    const QList<QByteArray> parts = RunChild({QStringLiteral("--tabs"), path}, "TABS");
+    const QList<QByteArray> parts = runChild({QStringLiteral("--tabs"), path}, "TABS");
     if (parts.size() != 2)
         return {};
     return {parts[0].toDouble(), parts[1].toDouble()};
 }
 
 // Child: from the application object to the first paint of the window.
-int MeasureStartup(int argc, char **argv)
+int measureStartup(int argc, char **argv)
 {
     const auto start = std::chrono::steady_clock::now();
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+    MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")));
     QEventLoop loop;
     FirstPaint filter(&form, &loop);
     form.show();
@@ -150,23 +150,23 @@ int MeasureStartup(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
+    bench::initSmoke(argc, argv);
     if (argc == 3 && qstrcmp(argv[1], "--tabs") == 0)
-        return MeasureTabs(argc, argv, QString::fromLocal8Bit(argv[2]));
+        return measureTabs(argc, argv, QString::fromLocal8Bit(argv[2]));
     if (argc == 2 && qstrcmp(argv[1], "--startup") == 0)
-        return MeasureStartup(argc, argv);
+        return measureStartup(argc, argv);
 
     QCoreApplication app(argc, argv);
     std::vector<double> startups;
-    const int runs = bench::Smoke() ? 1 : 5;
+    const int runs = bench::smoke() ? 1 : 5;
     for (int i = 0; i < runs; ++i) {
-        const QList<QByteArray> parts = RunChild({QStringLiteral("--startup")}, "STARTUP");
+        const QList<QByteArray> parts = runChild({QStringLiteral("--startup")}, "STARTUP");
         if (!parts.isEmpty())
             startups.push_back(parts[0].toDouble());
     }
     std::sort(startups.begin(), startups.end());
     const double startup = startups.empty() ? 0 : startups[startups.size() / 2];
-    bench::Report({QStringLiteral("start-up to first painted frame, no files (in process)"),
+    bench::report({QStringLiteral("start-up to first painted frame, no files (in process)"),
                    startup * 1e3, QStringLiteral("ms"), 0, QString(), 300, false,
                    QStringLiteral("<= 300 ms")});
 
@@ -180,34 +180,34 @@ int main(int argc, char **argv)
                                                "--config '%2' 2>/dev/null")
                                     .arg(program, dir.filePath(QStringLiteral("Ravelin.ini")));
         int failures = 0;
-        const double whole = bench::MedianSeconds(runs, [&] {
+        const double whole = bench::medianSeconds(runs, [&] {
             if (QProcess::execute(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command}) != 0)
                 ++failures;
         });
         if (failures > 0)
-            bench::Fail(QStringLiteral("the program exited with an error"));
-        bench::Report({QStringLiteral("program run: start, first frame, close, exit"), whole * 1e3,
+            bench::fail(QStringLiteral("the program exited with an error"));
+        bench::report({QStringLiteral("program run: start, first frame, close, exit"), whole * 1e3,
                        QStringLiteral("ms"), 0, QString(), 300, false,
                        QStringLiteral("<= 300 ms")});
     } else {
-        bench::Fail(QStringLiteral("no program at %1").arg(program));
+        bench::fail(QStringLiteral("no program at %1").arg(program));
     }
 
-    const QString huge = bench::Smoke()
-                             ? bench::EnsureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
-                             : bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30);
-    const QString small = bench::EnsureHeadOf(huge, QStringLiteral("shell-1k.log"), 1024);
-    const QString hugeName = bench::Smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
-    const TabFigures big = RunTabsChild(huge);
-    const TabFigures tiny = RunTabsChild(small);
-    bench::Report({QStringLiteral("open one tab of %1, %2 log").arg(TabCount()).arg(hugeName),
-                   big.Seconds * 1e3, QStringLiteral("ms"), tiny.Seconds * 1e3,
+    const QString huge = bench::smoke()
+                             ? bench::ensureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
+                             : bench::ensureLog(QStringLiteral("app-1g.log"), 1LL << 30);
+    const QString small = bench::ensureHeadOf(huge, QStringLiteral("shell-1k.log"), 1024);
+    const QString hugeName = bench::smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
+    const TabFigures big = runTabsChild(huge);
+    const TabFigures tiny = runTabsChild(small);
+    bench::report({QStringLiteral("open one tab of %1, %2 log").arg(tabCount()).arg(hugeName),
+                   big.seconds * 1e3, QStringLiteral("ms"), tiny.seconds * 1e3,
                    QStringLiteral("1 KB log"), 5, false, QStringLiteral("<= 5 ms")});
-    bench::Report({QStringLiteral("resident memory per tab, %1 log").arg(hugeName),
-                   big.Bytes / 1048576.0, QStringLiteral("MB"), tiny.Bytes / 1048576.0,
+    bench::report({QStringLiteral("resident memory per tab, %1 log").arg(hugeName),
+                   big.bytes / 1048576.0, QStringLiteral("MB"), tiny.bytes / 1048576.0,
                    QStringLiteral("1 KB log"), 2, false, QStringLiteral("<= 2 MB")});
-    bench::Report({QStringLiteral("resident memory per tab, %1 vs 1 KB log").arg(hugeName),
-                   big.Bytes / 1048576.0, QStringLiteral("MB"), tiny.Bytes / 1048576.0,
+    bench::report({QStringLiteral("resident memory per tab, %1 vs 1 KB log").arg(hugeName),
+                   big.bytes / 1048576.0, QStringLiteral("MB"), tiny.bytes / 1048576.0,
                    QStringLiteral("1 KB log"), 1.1, true, QStringLiteral("ratio <= 1.1")});
-    return bench::ExitCode();
+    return bench::exitCode();
 }

@@ -7,7 +7,7 @@
 // freed memory do not flatter the next.
 #include "benchcommon.h"
 
-#include "app/formview.h"
+#include "app/mainwindow.h"
 #include "app/inifile.h"
 #include "app/sessionfile.h"
 #include "printingsink.h"
@@ -28,9 +28,9 @@
 
 namespace {
 
-int TabCount()
+int tabCount()
 {
-    return bench::Smoke() ? 10 : TFormView::kMaxTabs;
+    return bench::smoke() ? 10 : MainWindow::kMaxTabs;
 }
 
 // The gaps between ticks of a 1 ms timer: the longest is the longest time
@@ -42,10 +42,10 @@ public:
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+        connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
         QCoreApplication::instance()->installEventFilter(this);
     }
-    void Start()
+    void start()
     {
         m_worst = 0;
         m_paints = 0;
@@ -53,13 +53,13 @@ public:
         m_last = 0;
         m_timer.start();
     }
-    void Stop()
+    void stop()
     {
-        Tick();
+        tick();
         m_timer.stop();
     }
-    double WorstSeconds() const { return m_worst / 1e9; }
-    int Paints() const { return m_paints; }
+    double worstSeconds() const { return m_worst / 1e9; }
+    int paints() const { return m_paints; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -73,7 +73,7 @@ protected:
     }
 
 private:
-    void Tick()
+    void tick()
     {
         const qint64 now = m_clock.nsecsElapsed();
         m_worst = std::max(m_worst, now - m_last);
@@ -89,21 +89,21 @@ private:
 };
 
 // Child: prints "SESSION open open-cpu stall paints save peer-save", in seconds.
-int MeasureSession(int argc, char **argv, const QString &log)
+int measureSession(int argc, char **argv, const QString &log)
 {
     QApplication app(argc, argv);
     bench::PrintingSink sink;
-    SetMessageSink(&sink);
+    setMessageSink(&sink);
     QTemporaryDir dir;
     const QString session = dir.filePath(QStringLiteral("bench.ravelin-session"));
     {
         std::vector<SessionTab> tabs;
-        for (int i = 0; i < TabCount(); ++i)
+        for (int i = 0; i < tabCount(); ++i)
             tabs.push_back({log, QByteArray("tab ") + QByteArray::number(i)});
         IniFile ini(session);
-        ini.Load();
-        WriteSession(ini, tabs, TabCount() / 2);
-        if (!ini.UpdateFile()) {
+        ini.load();
+        writeSession(ini, tabs, tabCount() / 2);
+        if (!ini.updateFile()) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(session));
             return 1;
         }
@@ -116,37 +116,37 @@ int MeasureSession(int argc, char **argv, const QString &log)
     double save = 0;
     double peerSave = 0;
     {
-        TFormView form(dir.filePath(QStringLiteral("Ravelin.ini")));
+        MainWindow form(dir.filePath(QStringLiteral("Ravelin.ini")));
         form.resize(1000, 700);
         form.show();
         // Fonts, caches and the tab bar's first layout are not the session's cost.
-        form.OpenFileTab(log);
+        form.openFileTab(log);
         QCoreApplication::processEvents();
-        form.CloseAllTabs();
+        form.closeAllTabs();
         QCoreApplication::processEvents();
 
         StallMeter meter(&form);
-        meter.Start();
-        const bench::Times times = bench::MedianTimes(1, [&] { form.OpenSession(session); });
-        open = times.Wall;
-        openCpu = times.Cpu;
-        meter.Stop();
-        stall = meter.WorstSeconds();
-        paints = meter.Paints();
-        if (form.RecCount() != TabCount() || sink.Count != 0) {
-            std::fprintf(stderr, "%d of %d tabs opened\n", form.RecCount(), TabCount());
+        meter.start();
+        const bench::Times times = bench::medianTimes(1, [&] { form.openSession(session); });
+        open = times.wall;
+        openCpu = times.cpu;
+        meter.stop();
+        stall = meter.worstSeconds();
+        paints = meter.paints();
+        if (form.tabCount() != tabCount() || sink.count != 0) {
+            std::fprintf(stderr, "%d of %d tabs opened\n", form.tabCount(), tabCount());
             return 1;
         }
         QCoreApplication::processEvents();
 
         const QString saved = dir.filePath(QStringLiteral("saved.ravelin-session"));
-        const int runs = bench::Smoke() ? 3 : 21;
+        const int runs = bench::smoke() ? 3 : 21;
         bool saveFailed = false;
-        save = bench::MedianSeconds(runs, [&] { saveFailed |= !form.SaveSession(saved); });
+        save = bench::medianSeconds(runs, [&] { saveFailed |= !form.saveSession(saved); });
         QFile file(saved);
         const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         const QString peerPath = dir.filePath(QStringLiteral("peer.ravelin-session"));
-        peerSave = bench::MedianSeconds(runs, [&] {
+        peerSave = bench::medianSeconds(runs, [&] {
             QSaveFile out(peerPath);
             saveFailed |= !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() ||
                           !out.commit();
@@ -156,7 +156,7 @@ int MeasureSession(int argc, char **argv, const QString &log)
             return 1;
         }
     }
-    SetMessageSink(nullptr);
+    setMessageSink(nullptr);
     std::printf("SESSION %.9f %.9f %.9f %d %.9f %.9f\n", open, openCpu, stall, paints, save,
                 peerSave);
     return 0;
@@ -164,15 +164,15 @@ int MeasureSession(int argc, char **argv, const QString &log)
 
 struct Figures
 {
-    double Open = 0;
-    double OpenCpu = 0;
-    double Stall = 0;
-    double Paints = 0;
-    double Save = 0;
-    double PeerSave = 0;
+    double open = 0;
+    double openCpu = 0;
+    double stall = 0;
+    double paints = 0;
+    double save = 0;
+    double peerSave = 0;
 };
 
-Figures RunChild(const QString &log)
+Figures runChild(const QString &log)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -181,7 +181,7 @@ Figures RunChild(const QString &log)
     const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || parts.size() != 7 ||
         parts[0] != "SESSION") {
-        bench::Fail(QStringLiteral("session child for %1").arg(log));
+        bench::fail(QStringLiteral("session child for %1").arg(log));
         return {};
     }
     return {parts[1].toDouble(), parts[2].toDouble(), parts[3].toDouble(),
@@ -192,38 +192,38 @@ Figures RunChild(const QString &log)
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
+    bench::initSmoke(argc, argv);
     if (argc == 3 && qstrcmp(argv[1], "--session") == 0)
-        return MeasureSession(argc, argv, QString::fromLocal8Bit(argv[2]));
+        return measureSession(argc, argv, QString::fromLocal8Bit(argv[2]));
 
     QCoreApplication app(argc, argv);
-    const QString huge = bench::Smoke()
-                             ? bench::EnsureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
-                             : bench::EnsureLog(QStringLiteral("app-1g.log"), 1LL << 30);
-    const QString hugeName = bench::Smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
-    const Figures big = RunChild(huge);
-    const Figures tiny = RunChild(bench::EnsureHeadOf(huge, QStringLiteral("shell-1k.log"), 1024));
-    const QString tabs = QString::number(TabCount());
+    const QString huge = bench::smoke()
+                             ? bench::ensureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
+                             : bench::ensureLog(QStringLiteral("app-1g.log"), 1LL << 30);
+    const QString hugeName = bench::smoke() ? QStringLiteral("16 MB") : QStringLiteral("1 GB");
+    const Figures big = runChild(huge);
+    const Figures tiny = runChild(bench::ensureHeadOf(huge, QStringLiteral("shell-1k.log"), 1024));
+    const QString tabs = QString::number(tabCount());
 
-    bench::Report({QStringLiteral("open a session of %1 tabs of a %2 log, until all exist")
+    bench::report({QStringLiteral("open a session of %1 tabs of a %2 log, until all exist")
                        .arg(tabs, hugeName),
-                   big.Open * 1e3, QStringLiteral("ms"), tiny.Open * 1e3,
+                   big.open * 1e3, QStringLiteral("ms"), tiny.open * 1e3,
                    QStringLiteral("1 KB log"), 1000, false, QStringLiteral("<= 1000 ms")});
     // On a machine shared with other work the wall time counts the waits
     // for a core; the CPU time does not.
-    bench::Report({QStringLiteral("CPU time of that opening"), big.OpenCpu * 1e3,
-                   QStringLiteral("ms"), tiny.OpenCpu * 1e3, QStringLiteral("1 KB log"), 0, false,
+    bench::report({QStringLiteral("CPU time of that opening"), big.openCpu * 1e3,
+                   QStringLiteral("ms"), tiny.openCpu * 1e3, QStringLiteral("1 KB log"), 0, false,
                    QString()});
-    bench::Report({QStringLiteral("worst event-loop stall while it opens"), big.Stall * 1e3,
-                   QStringLiteral("ms"), tiny.Stall * 1e3, QStringLiteral("1 KB log"), 100, false,
+    bench::report({QStringLiteral("worst event-loop stall while it opens"), big.stall * 1e3,
+                   QStringLiteral("ms"), tiny.stall * 1e3, QStringLiteral("1 KB log"), 100, false,
                    QStringLiteral("<= 100 ms")});
     // A short smoke session may open before the first repaint falls due.
-    bench::Report({QStringLiteral("window repaints while it opens"), big.Paints,
-                   QStringLiteral("paints"), tiny.Paints, QStringLiteral("1 KB log"), 0, false,
-                   QString(), bench::Smoke()});
-    bench::Report({QStringLiteral("save a session of %1 tabs").arg(tabs), big.Save * 1e3,
-                   QStringLiteral("ms"), big.PeerSave * 1e3,
+    bench::report({QStringLiteral("window repaints while it opens"), big.paints,
+                   QStringLiteral("paints"), tiny.paints, QStringLiteral("1 KB log"), 0, false,
+                   QString(), bench::smoke()});
+    bench::report({QStringLiteral("save a session of %1 tabs").arg(tabs), big.save * 1e3,
+                   QStringLiteral("ms"), big.peerSave * 1e3,
                    QStringLiteral("same bytes through QSaveFile"), 50, false,
                    QStringLiteral("<= 50 ms")});
-    return bench::ExitCode();
+    return bench::exitCode();
 }

@@ -15,7 +15,7 @@ namespace {
 
 // Log lines of about 270 bytes, each with one address, so that a full window
 // holds close to the 500 the list keeps and is searched to its end.
-QByteArray DenseText(qint64 size)
+QByteArray denseText(qint64 size)
 {
     QByteArray text;
     for (int i = 0; text.size() < size; ++i) {
@@ -36,7 +36,7 @@ QByteArray DenseText(qint64 size)
     return text;
 }
 
-QByteArray ToUtf16Le(const QByteArray &ascii)
+QByteArray toUtf16Le(const QByteArray &ascii)
 {
     QByteArray out(ascii.size() * 2, '\0');
     for (qsizetype i = 0; i < ascii.size(); ++i)
@@ -45,7 +45,7 @@ QByteArray ToUtf16Le(const QByteArray &ascii)
 }
 
 // grep's line count of addresses, run as a child over the file.
-QByteArray GrepOutput(const QString &path)
+QByteArray grepOutput(const QString &path)
 {
     QProcess grep;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,52 +65,52 @@ QByteArray GrepOutput(const QString &path)
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
-    const bool smoke = bench::Smoke();
+    bench::initSmoke(argc, argv);
+    const bool smoke = bench::smoke();
     // The viewer's default text window: three screens of the longest lines.
-    const qint64 window = smoke ? 2048 : 3LL * (MaxLengthDefault + 2) * (MaxScreenLines + 1);
+    const qint64 window = smoke ? 2048 : 3LL * (maxLengthDefault + 2) * (maxScreenLines + 1);
     const int runs = smoke ? 3 : 101;
-    const QByteArray text = DenseText(window);
+    const QByteArray text = denseText(window);
 
-    TQzUrlList list;
-    list.Detect(text.constData(), text.size(), 0);
-    const size_t found = list.Urls().size();
+    UrlList list;
+    list.detect(text.constData(), text.size(), 0);
+    const size_t found = list.urls().size();
     if (found == 0)
-        bench::Fail(QStringLiteral("no address found"));
+        bench::fail(QStringLiteral("no address found"));
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("window.log"));
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-            bench::Fail(QStringLiteral("cannot write %1").arg(path));
+            bench::fail(QStringLiteral("cannot write %1").arg(path));
     }
-    const QByteArray grepped = GrepOutput(path);
+    const QByteArray grepped = grepOutput(path);
     const qsizetype grepCount = grepped.count('\n');
     // grep keeps every address, the list at most 500.
-    if (qsizetype(found) != qMin<qsizetype>(grepCount, TQzUrlList::MaxUrls))
-        bench::Fail(QStringLiteral("%1 addresses found, grep finds %2").arg(found).arg(grepCount));
-    const double peer = bench::MedianSeconds(smoke ? 3 : 21, [&] { GrepOutput(path); });
+    if (qsizetype(found) != qMin<qsizetype>(grepCount, UrlList::maxUrls))
+        bench::fail(QStringLiteral("%1 addresses found, grep finds %2").arg(found).arg(grepCount));
+    const double peer = bench::medianSeconds(smoke ? 3 : 21, [&] { grepOutput(path); });
 
     const bench::Times t =
-        bench::MedianTimes(runs, [&] { list.Detect(text.constData(), text.size(), 0); });
-    bench::Report({QStringLiteral("address detection over a full %1-byte window, %2 addresses, "
+        bench::medianTimes(runs, [&] { list.detect(text.constData(), text.size(), 0); });
+    bench::report({QStringLiteral("address detection over a full %1-byte window, %2 addresses, "
                                   "median (peer: grep -oiE child on the same bytes)")
                        .arg(text.size())
                        .arg(found),
-                   t.Wall * 1e3, QStringLiteral("ms"), peer * 1e3, QStringLiteral("grep -oiE"), 2,
+                   t.wall * 1e3, QStringLiteral("ms"), peer * 1e3, QStringLiteral("grep -oiE"), 2,
                    false, QStringLiteral("<= 2 ms")});
 
-    const QByteArray wide = ToUtf16Le(text);
+    const QByteArray wide = toUtf16Le(text);
     const bench::Times w =
-        bench::MedianTimes(runs, [&] { list.Detect(wide.constData(), wide.size(), 0, true); });
-    if (list.Urls().size() != found)
-        bench::Fail(QStringLiteral("UTF-16 window: %1 addresses, %2 in bytes")
-                        .arg(list.Urls().size())
+        bench::medianTimes(runs, [&] { list.detect(wide.constData(), wide.size(), 0, true); });
+    if (list.urls().size() != found)
+        bench::fail(QStringLiteral("UTF-16 window: %1 addresses, %2 in bytes")
+                        .arg(list.urls().size())
                         .arg(found));
-    bench::Report(
+    bench::report(
         {QStringLiteral("address detection over the same text as UTF-16, %1 bytes, median")
              .arg(wide.size()),
-         w.Wall * 1e3, QStringLiteral("ms"), 0, QString(), 0, false, QStringLiteral("(info)")});
-    return bench::ExitCode();
+         w.wall * 1e3, QStringLiteral("ms"), 0, QString(), 0, false, QStringLiteral("(info)")});
+    return bench::exitCode();
 }

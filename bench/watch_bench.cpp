@@ -5,8 +5,8 @@
 #include "benchview.h"
 
 #include "text/messages.h"
-#include "viewer/qzbinhex.h"
-#include "watch/qzfilenotificationsimple.h"
+#include "viewer/logview.h"
+#include "watch/pollingwatcher.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -32,15 +32,15 @@
 
 namespace {
 
-constexpr int PollMs = 500;
+constexpr int pollMs = 500;
 // Markers per latency figure: a smoke run only proves the path works.
-int SampleCount()
+int sampleCount()
 {
-    return bench::Smoke() ? 3 : 30;
+    return bench::smoke() ? 3 : 30;
 }
-constexpr int SampleTimeoutMs = 3000;
+constexpr int sampleTimeoutMs = 3000;
 
-qint64 NowNs()
+qint64 nowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -51,13 +51,13 @@ qint64 NowNs()
 class CountingSink final : public MessageSink
 {
 public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    MsgResult show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
     {
-        ++Count;
+        ++count;
         std::fprintf(stderr, "message: %s: %s\n", qPrintable(caption), qPrintable(text));
         return MsgResult::Cancel;
     }
-    int Count = 0;
+    int count = 0;
 };
 
 // Write and first-drawn times of each marker; 0 while not yet.
@@ -66,12 +66,12 @@ class MarkerTimes final
 public:
     explicit MarkerTimes(int count) : m_write(size_t(count)), m_seen(size_t(count)) {}
 
-    int Count() const { return int(m_write.size()); }
-    void Wrote(int id, qint64 ns) { m_write[size_t(id)] = ns; }
-    bool Seen(int id) const { return m_seen[size_t(id)].load() != 0; }
+    int count() const { return int(m_write.size()); }
+    void wrote(int id, qint64 ns) { m_write[size_t(id)] = ns; }
+    bool seen(int id) const { return m_seen[size_t(id)].load() != 0; }
 
     // Every "MARKnnnnn" in text counts as drawn now, unless drawn before.
-    void See(QStringView text)
+    void see(QStringView text)
     {
         qsizetype at = 0;
         while ((at = text.indexOf(u"MARK", at)) >= 0) {
@@ -83,19 +83,19 @@ public:
                 ++at;
                 ++digits;
             }
-            if (digits != 5 || id >= Count())
+            if (digits != 5 || id >= count())
                 continue;
             qint64 expected = 0;
-            m_seen[size_t(id)].compare_exchange_strong(expected, NowNs());
+            m_seen[size_t(id)].compare_exchange_strong(expected, nowNs());
         }
     }
 
     // Milliseconds from write to first drawing, of the markers seen.
-    std::vector<double> LatenciesMs(int *missed) const
+    std::vector<double> latenciesMs(int *missed) const
     {
         std::vector<double> ms;
         *missed = 0;
-        for (int i = 0; i < Count(); ++i) {
+        for (int i = 0; i < count(); ++i) {
             const qint64 w = m_write[size_t(i)].load();
             const qint64 s = m_seen[size_t(i)].load();
             if (w == 0 || s == 0) {
@@ -114,25 +114,25 @@ private:
 };
 
 template <typename... Args>
-QByteArray Format(const char *format, Args... args)
+QByteArray format(const char *format, Args... args)
 {
     char buffer[256];
     const int n = std::snprintf(buffer, sizeof buffer, format, args...);
     return QByteArray(buffer, std::clamp(n, 0, int(sizeof buffer) - 1));
 }
 
-void AppendText(const QString &path, const QByteArray &text)
+void appendText(const QString &path, const QByteArray &text)
 {
     QFile f(path);
     f.open(QIODevice::WriteOnly | QIODevice::Append);
     f.write(text);
 }
 
-QByteArray LogLines(int count, const char *tag)
+QByteArray logLines(int count, const char *tag)
 {
     QByteArray out;
     for (int i = 0; i < count; ++i)
-        out += Format("2024-05-01 12:%02d:%02d.%03d INFO  [%s] request %d served\n",
+        out += format("2024-05-01 12:%02d:%02d.%03d INFO  [%s] request %d served\n",
                       (i / 60000) % 60, (i / 1000) % 60, i % 1000, tag, i);
     return out;
 }
@@ -156,38 +156,38 @@ public:
     MarkerWriter(const MarkerWriter &) = delete;
     MarkerWriter &operator=(const MarkerWriter &) = delete;
 
-    void Start()
+    void start()
     {
-        m_thread = std::thread([this] { Run(); });
+        m_thread = std::thread([this] { run(); });
     }
-    bool Done() const { return m_done.load(); }
+    bool done() const { return m_done.load(); }
 
 private:
-    void WaitSeen(int id) const
+    void waitSeen(int id) const
     {
-        const qint64 deadline = NowNs() + qint64(SampleTimeoutMs) * 1000000;
-        while (!m_times.Seen(id) && NowNs() < deadline)
+        const qint64 deadline = nowNs() + qint64(sampleTimeoutMs) * 1000000;
+        while (!m_times.seen(id) && nowNs() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
 
-    void Run()
+    void run()
     {
         const int fd = ::open(m_path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
         std::mt19937 rng(m_seed);
-        std::uniform_int_distribution<int> phaseUs(0, PollMs * 1000 - 1);
-        for (int id = 0; id < m_times.Count(); ++id) {
+        std::uniform_int_distribution<int> phaseUs(0, pollMs * 1000 - 1);
+        for (int id = 0; id < m_times.count(); ++id) {
             if (id > 0)
-                WaitSeen(id - 1);
+                waitSeen(id - 1);
             std::this_thread::sleep_for(std::chrono::microseconds(phaseUs(rng)));
             const QByteArray line =
-                Format("2024-05-01 13:00:00.000 WARN  [writer] MARK%05d job finished\n", id);
-            const qint64 now = NowNs();
-            m_times.Wrote(id, now);
+                format("2024-05-01 13:00:00.000 WARN  [writer] MARK%05d job finished\n", id);
+            const qint64 now = nowNs();
+            m_times.wrote(id, now);
             if (m_also)
-                m_also->Wrote(id, now);
+                m_also->wrote(id, now);
             [[maybe_unused]] const ssize_t n = ::write(fd, line.constData(), size_t(line.size()));
         }
-        WaitSeen(m_times.Count() - 1);
+        waitSeen(m_times.count() - 1);
         ::close(fd);
         m_done = true;
     }
@@ -201,7 +201,7 @@ private:
 };
 
 // Runs the event loop until done() holds or timeoutMs passed.
-void RunUntil(const std::function<bool()> &done, int timeoutMs)
+void runUntil(const std::function<bool()> &done, int timeoutMs)
 {
     if (done())
         return;
@@ -219,7 +219,7 @@ void RunUntil(const std::function<bool()> &done, int timeoutMs)
 }
 
 // Runs the event loop for ms with no timer of its own but the one that ends it.
-void RunFor(int ms)
+void runFor(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
@@ -235,7 +235,7 @@ public:
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-            const qint64 now = NowNs();
+            const qint64 now = nowNs();
             const double late = double(now - m_last) / 1e6 - 10.0;
             m_worst = std::max(m_worst, late);
             if (late > 50)
@@ -243,16 +243,16 @@ public:
             m_last = now;
         });
     }
-    void Start()
+    void start()
     {
         m_worst = 0;
         m_over50 = 0;
-        m_last = NowNs();
+        m_last = nowNs();
         m_timer.start();
     }
-    void Stop() { m_timer.stop(); }
-    double WorstMs() const { return m_worst; }
-    int Over50() const { return m_over50; }
+    void stop() { m_timer.stop(); }
+    double worstMs() const { return m_worst; }
+    int over50() const { return m_over50; }
 
 private:
     QTimer m_timer;
@@ -266,7 +266,7 @@ private:
 class PaintWatch final : public QObject
 {
 public:
-    PaintWatch(TQzBinHex &view, MarkerTimes &times) : m_view(view), m_times(times)
+    PaintWatch(LogView &view, MarkerTimes &times) : m_view(view), m_times(times)
     {
         view.viewport()->installEventFilter(this);
     }
@@ -277,105 +277,105 @@ public:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Paint) {
-            ++Paints;
-            const TStrPositions &lines = m_view.StrPositions();
-            for (int i = 0; i < lines.Count(); ++i)
-                m_times.See(lines.At(i).Str);
+            ++paints;
+            const DrawnLines &lines = m_view.strPositions();
+            for (int i = 0; i < lines.count(); ++i)
+                m_times.see(lines.at(i).str);
         }
         return false;
     }
-    int Paints = 0;
+    int paints = 0;
 
 private:
-    TQzBinHex &m_view;
+    LogView &m_view;
     MarkerTimes &m_times;
 };
 
-std::unique_ptr<TQzBinHex> MakeFollowingView(const QString &path, bool simple)
+std::unique_ptr<LogView> makeFollowingView(const QString &path, bool simple)
 {
-    auto view = bench::MakeBenchView();
-    view->AutoReloadSimple = simple;
-    view->AutoReloadSimpleTime = PollMs;
-    view->AutoReloadFollowTail = true;
-    view->SetAutoReload(true);
-    view->Open(path);
-    view->ScrollToEnd();
-    RunFor(200); // let show and resize settle
-    if (!view->ViewAtEnd())
+    auto view = bench::makeBenchView();
+    view->autoReloadSimple = simple;
+    view->autoReloadSimpleTime = pollMs;
+    view->autoReloadFollowTail = true;
+    view->setAutoReload(true);
+    view->open(path);
+    view->scrollToEnd();
+    runFor(200); // let show and resize settle
+    if (!view->viewAtEnd())
         std::fprintf(stderr, "warning: view not at the end after ScrollToEnd\n");
     return view;
 }
 
 struct Latency
 {
-    std::vector<double> Ms; // sorted
-    int Missed = 0;
-    double WorstStallMs = 0;
-    int Reloads = 0;
+    std::vector<double> ms; // sorted
+    int missed = 0;
+    double worstStallMs = 0;
+    int reloads = 0;
 
-    double Median() const { return Ms.empty() ? 0 : Ms[Ms.size() / 2]; }
-    double Max() const { return Ms.empty() ? 0 : Ms.back(); }
-    double P90() const { return Ms.empty() ? 0 : Ms[Ms.size() * 9 / 10]; }
+    double median() const { return ms.empty() ? 0 : ms[ms.size() / 2]; }
+    double max() const { return ms.empty() ? 0 : ms.back(); }
+    double P90() const { return ms.empty() ? 0 : ms[ms.size() * 9 / 10]; }
 };
 
-void Print(const char *what, const Latency &l)
+void print(const char *what, const Latency &l)
 {
     std::fprintf(stderr,
                  "%s: n=%zu missed=%d min=%.1f median=%.1f p90=%.1f max=%.1f ms, reloads=%d, "
                  "worst stall %.1f ms\n",
-                 what, l.Ms.size(), l.Missed, l.Ms.empty() ? 0 : l.Ms.front(), l.Median(), l.P90(),
-                 l.Max(), l.Reloads, l.WorstStallMs);
+                 what, l.ms.size(), l.missed, l.ms.empty() ? 0 : l.ms.front(), l.median(), l.P90(),
+                 l.max(), l.reloads, l.worstStallMs);
 }
 
-QString FreshLog(const QTemporaryDir &dir, const char *name, int lines)
+QString freshLog(const QTemporaryDir &dir, const char *name, int lines)
 {
     const QString path = dir.filePath(QString::fromLatin1(name));
     QFile f(path);
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(LogLines(lines, "boot"));
+    f.write(logLines(lines, "boot"));
     return path;
 }
 
 struct ViewerLatencies
 {
-    Latency Painted; // on screen
-    Latency Drawn;   // into the bitmap
+    Latency painted; // on screen
+    Latency drawn;   // into the bitmap
 };
 
-ViewerLatencies ViewerLatency(bool simple, unsigned seed)
+ViewerLatencies viewerLatency(bool simple, unsigned seed)
 {
-    QTemporaryDir dir(bench::DataDir() + QStringLiteral("/watch-XXXXXX"));
-    const QString path = FreshLog(dir, "follow.log", 300);
-    auto view = MakeFollowingView(path, simple);
-    const int samples = SampleCount();
+    QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
+    const QString path = freshLog(dir, "follow.log", 300);
+    auto view = makeFollowingView(path, simple);
+    const int samples = sampleCount();
     MarkerTimes painted(samples);
     MarkerTimes drawn(samples);
     ViewerLatencies result;
     PaintWatch paints(*view, painted);
-    view->OnDrawLine2 = [&](TQzBinHex *, QPainter &, const QString &text, const QPoint &,
-                            const TQzBinHexOutputOptions &) { drawn.See(text); };
-    view->OnFileReload = [&](TQzBinHex *) { ++result.Painted.Reloads; };
+    view->onDrawLine2 = [&](LogView *, QPainter &, const QString &text, const QPoint &,
+                            const OutputOptions &) { drawn.see(text); };
+    view->onFileReload = [&](LogView *) { ++result.painted.reloads; };
     StallMeter stall;
-    stall.Start();
+    stall.start();
     MarkerWriter writer(path, painted, seed, &drawn);
-    writer.Start();
-    RunUntil([&] { return writer.Done(); }, samples * (PollMs + SampleTimeoutMs) + 5000);
-    stall.Stop();
-    if (paints.Paints == 0)
+    writer.start();
+    runUntil([&] { return writer.done(); }, samples * (pollMs + sampleTimeoutMs) + 5000);
+    stall.stop();
+    if (paints.paints == 0)
         std::fprintf(stderr, "warning: no paint events: on-screen times are missing\n");
-    result.Painted.Ms = painted.LatenciesMs(&result.Painted.Missed);
-    result.Painted.WorstStallMs = stall.WorstMs();
-    result.Drawn.Ms = drawn.LatenciesMs(&result.Drawn.Missed);
-    result.Drawn.Reloads = result.Painted.Reloads;
-    result.Drawn.WorstStallMs = stall.WorstMs();
+    result.painted.ms = painted.latenciesMs(&result.painted.missed);
+    result.painted.worstStallMs = stall.worstMs();
+    result.drawn.ms = drawn.latenciesMs(&result.drawn.missed);
+    result.drawn.reloads = result.painted.reloads;
+    result.drawn.worstStallMs = stall.worstMs();
     return result;
 }
 
-Latency TailLatency(unsigned seed, bool *ok)
+Latency tailLatency(unsigned seed, bool *ok)
 {
-    QTemporaryDir dir(bench::DataDir() + QStringLiteral("/watch-XXXXXX"));
-    const QString path = FreshLog(dir, "follow.log", 300);
-    const int samples = SampleCount();
+    QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
+    const QString path = freshLog(dir, "follow.log", 300);
+    const int samples = sampleCount();
     MarkerTimes times(samples);
     Latency result;
     QProcess tail;
@@ -389,7 +389,7 @@ Latency TailLatency(unsigned seed, bool *ok)
             pending.remove(0, nl + 1);
             if (line.contains(QLatin1String("WARMUP")))
                 warm = true;
-            times.See(line);
+            times.see(line);
         }
     });
     tail.start(QStringLiteral("tail"),
@@ -399,22 +399,22 @@ Latency TailLatency(unsigned seed, bool *ok)
         return result;
     // tail may not watch yet: repeat a warm-up line until one comes through.
     for (int i = 0; i < 50 && !warm; ++i) {
-        AppendText(path, "WARMUP\n");
-        RunUntil([&] { return warm; }, 100);
+        appendText(path, "WARMUP\n");
+        runUntil([&] { return warm; }, 100);
     }
     *ok = warm;
     if (warm) {
         MarkerWriter writer(path, times, seed);
-        writer.Start();
-        RunUntil([&] { return writer.Done(); }, samples * (PollMs + SampleTimeoutMs) + 5000);
+        writer.start();
+        runUntil([&] { return writer.done(); }, samples * (pollMs + sampleTimeoutMs) + 5000);
     }
     tail.kill();
     tail.waitForFinished(3000);
-    result.Ms = times.LatenciesMs(&result.Missed);
+    result.ms = times.latenciesMs(&result.missed);
     return result;
 }
 
-double CpuSeconds()
+double cpuSeconds()
 {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
@@ -424,41 +424,41 @@ double CpuSeconds()
 
 struct WatchCost
 {
-    double CpuPerMinute = 0;
-    int Ticks = 0;
-    int Reloads = 0;
-    double Seconds = 0;
+    double cpuPerMinute = 0;
+    int ticks = 0;
+    int reloads = 0;
+    double seconds = 0;
 };
 
-WatchCost IdleWatchCost(int viewers, int seconds)
+WatchCost idleWatchCost(int viewers, int seconds)
 {
-    QTemporaryDir dir(bench::DataDir() + QStringLiteral("/watch-XXXXXX"));
-    const QByteArray text = LogLines(25, "idle");
-    std::vector<std::unique_ptr<TQzBinHex>> views;
+    QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
+    const QByteArray text = logLines(25, "idle");
+    std::vector<std::unique_ptr<LogView>> views;
     WatchCost cost;
     for (int i = 0; i < viewers; ++i) {
         const QString path = dir.filePath(QStringLiteral("idle-%1.log").arg(i));
-        AppendText(path, text);
-        auto view = std::make_unique<TQzBinHex>();
-        view->AutoReloadSimple = true;
-        view->AutoReloadSimpleTime = PollMs;
-        view->AutoReloadFollowTail = true;
-        view->SetAutoReload(true);
-        view->Open(path);
-        view->ScrollToEnd();
-        view->OnFileReload = [&](TQzBinHex *) { ++cost.Reloads; };
-        QObject::connect(view->SimpleNotifier()->Timer(), &QTimer::timeout, view.get(),
-                         [&] { ++cost.Ticks; });
+        appendText(path, text);
+        auto view = std::make_unique<LogView>();
+        view->autoReloadSimple = true;
+        view->autoReloadSimpleTime = pollMs;
+        view->autoReloadFollowTail = true;
+        view->setAutoReload(true);
+        view->open(path);
+        view->scrollToEnd();
+        view->onFileReload = [&](LogView *) { ++cost.reloads; };
+        QObject::connect(view->simpleNotifier()->timer(), &QTimer::timeout, view.get(),
+                         [&] { ++cost.ticks; });
         views.push_back(std::move(view));
     }
-    RunFor(1000);
-    cost.Ticks = 0;
-    const double cpu0 = CpuSeconds();
-    const qint64 t0 = NowNs();
-    RunFor(seconds * 1000);
-    const double cpu = CpuSeconds() - cpu0;
-    cost.Seconds = double(NowNs() - t0) / 1e9;
-    cost.CpuPerMinute = cpu / cost.Seconds * 60.0;
+    runFor(1000);
+    cost.ticks = 0;
+    const double cpu0 = cpuSeconds();
+    const qint64 t0 = nowNs();
+    runFor(seconds * 1000);
+    const double cpu = cpuSeconds() - cpu0;
+    cost.seconds = double(nowNs() - t0) / 1e9;
+    cost.cpuPerMinute = cpu / cost.seconds * 60.0;
     return cost;
 }
 
@@ -477,26 +477,26 @@ public:
     StormWriter(const StormWriter &) = delete;
     StormWriter &operator=(const StormWriter &) = delete;
 
-    void Start()
+    void start()
     {
-        m_thread = std::thread([this] { Run(); });
+        m_thread = std::thread([this] { run(); });
     }
-    bool Done() const { return m_done.load(); }
-    qint64 Written() const { return m_written.load(); }
-    qint64 Total() const { return m_total; }
+    bool done() const { return m_done.load(); }
+    qint64 written() const { return m_written.load(); }
+    qint64 total() const { return m_total; }
 
 private:
-    void Run()
+    void run()
     {
         const int fd = ::open(m_path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        const qint64 t0 = NowNs();
+        const qint64 t0 = nowNs();
         qint64 written = 0;
         QByteArray buffer;
         while (written < m_total) {
-            const qint64 due = std::min(m_total, (NowNs() - t0) * m_rate / 1000000000);
+            const qint64 due = std::min(m_total, (nowNs() - t0) * m_rate / 1000000000);
             buffer.clear();
             for (qint64 i = written; i < due; ++i)
-                buffer += Format(
+                buffer += format(
                     "2024-05-01 14:00:00.000 INFO  [storm] STORM%07lld request served in 3 ms\n",
                     static_cast<long long>(i));
             if (!buffer.isEmpty()) {
@@ -520,12 +520,12 @@ private:
 };
 
 // The highest STORM number among the drawn lines, -1 for none.
-qint64 LastDrawnStorm(const TQzBinHex &view)
+qint64 lastDrawnStorm(const LogView &view)
 {
     qint64 last = -1;
-    const TStrPositions &lines = view.StrPositions();
-    for (int i = 0; i < lines.Count(); ++i) {
-        const QString &s = lines.At(i).Str;
+    const DrawnLines &lines = view.strPositions();
+    for (int i = 0; i < lines.count(); ++i) {
+        const QString &s = lines.at(i).str;
         const qsizetype at = s.indexOf(QLatin1String("STORM"));
         if (at < 0 || at + 5 + 7 >= s.size() || s[at + 5 + 7] != QLatin1Char(' '))
             continue; // a line still being written
@@ -539,173 +539,173 @@ qint64 LastDrawnStorm(const TQzBinHex &view)
 
 struct Storm
 {
-    double WorstStallMs = 0;
-    int StallsOver50 = 0;
-    qint64 BehindAtEnd = 0;
-    qint64 BehindLater = 0;
-    int Reloads = 0;
-    qint64 MaxLag = 0;
-    qint64 MedianLag = 0;
+    double worstStallMs = 0;
+    int stallsOver50 = 0;
+    qint64 behindAtEnd = 0;
+    qint64 behindLater = 0;
+    int reloads = 0;
+    qint64 maxLag = 0;
+    qint64 medianLag = 0;
 };
 
-Storm AppendStorm(bool simple, int seconds)
+Storm appendStorm(bool simple, int seconds)
 {
-    constexpr int Rate = 10000;
-    QTemporaryDir dir(bench::DataDir() + QStringLiteral("/watch-XXXXXX"));
-    const QString path = FreshLog(dir, "storm.log", 300);
-    auto view = MakeFollowingView(path, simple);
-    StormWriter writer(path, Rate, seconds);
+    constexpr int rate = 10000;
+    QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
+    const QString path = freshLog(dir, "storm.log", 300);
+    auto view = makeFollowingView(path, simple);
+    StormWriter writer(path, rate, seconds);
     Storm storm;
     std::vector<qint64> lags;
-    view->OnFileReload = [&](TQzBinHex *v) {
-        ++storm.Reloads;
-        lags.push_back(writer.Written() - (LastDrawnStorm(*v) + 1));
+    view->onFileReload = [&](LogView *v) {
+        ++storm.reloads;
+        lags.push_back(writer.written() - (lastDrawnStorm(*v) + 1));
     };
     StallMeter stall;
-    stall.Start();
-    writer.Start();
-    RunUntil([&] { return writer.Done(); }, seconds * 1000 + 10000);
-    stall.Stop();
-    storm.WorstStallMs = stall.WorstMs();
-    storm.StallsOver50 = stall.Over50();
+    stall.start();
+    writer.start();
+    runUntil([&] { return writer.done(); }, seconds * 1000 + 10000);
+    stall.stop();
+    storm.worstStallMs = stall.worstMs();
+    storm.stallsOver50 = stall.over50();
     // One poll period and the reload after it to catch up.
-    RunFor(PollMs + 500);
-    storm.BehindAtEnd = writer.Total() - 1 - LastDrawnStorm(*view);
-    if (storm.BehindAtEnd > 0) {
-        RunFor(3000);
-        storm.BehindLater = writer.Total() - 1 - LastDrawnStorm(*view);
+    runFor(pollMs + 500);
+    storm.behindAtEnd = writer.total() - 1 - lastDrawnStorm(*view);
+    if (storm.behindAtEnd > 0) {
+        runFor(3000);
+        storm.behindLater = writer.total() - 1 - lastDrawnStorm(*view);
     }
     std::sort(lags.begin(), lags.end());
     if (!lags.empty()) {
-        storm.MaxLag = lags.back();
-        storm.MedianLag = lags[lags.size() / 2];
+        storm.maxLag = lags.back();
+        storm.medianLag = lags[lags.size() / 2];
     }
     std::fprintf(stderr,
                  "storm %s %d s: reloads=%d, lag at reload median=%lld max=%lld lines, worst stall "
                  "%.1f ms, stalls over 50 ms: %d, behind at end %lld, 3 s later %lld, at end %d\n",
-                 simple ? "polling" : "inotify", seconds, storm.Reloads,
-                 static_cast<long long>(storm.MedianLag), static_cast<long long>(storm.MaxLag),
-                 storm.WorstStallMs, storm.StallsOver50, static_cast<long long>(storm.BehindAtEnd),
-                 static_cast<long long>(storm.BehindLater), int(view->ViewAtEnd()));
+                 simple ? "polling" : "inotify", seconds, storm.reloads,
+                 static_cast<long long>(storm.medianLag), static_cast<long long>(storm.maxLag),
+                 storm.worstStallMs, storm.stallsOver50, static_cast<long long>(storm.behindAtEnd),
+                 static_cast<long long>(storm.behindLater), int(view->viewAtEnd()));
     return storm;
 }
 
 // What one re-arm of the inotify watch costs the GUI thread: each reload does one.
-double InotifyRearmMs()
+double inotifyRearmMs()
 {
-    QTemporaryDir dir(bench::DataDir() + QStringLiteral("/watch-XXXXXX"));
-    const QString path = FreshLog(dir, "rearm.log", 10);
-    TQzBinHex view;
-    view.AutoReloadSimple = false;
-    view.SetAutoReload(true);
-    view.Open(path);
-    return bench::MedianSeconds(11,
+    QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
+    const QString path = freshLog(dir, "rearm.log", 10);
+    LogView view;
+    view.autoReloadSimple = false;
+    view.setAutoReload(true);
+    view.open(path);
+    return bench::medianSeconds(11,
                                 [&] {
-                                    view.SetAutoReload(false);
-                                    view.SetAutoReload(true);
+                                    view.setAutoReload(false);
+                                    view.setAutoReload(true);
                                 }) *
            1e3;
 }
 
 // A row without a goal of its own: it explains the rows that have one.
-void Info(const QString &figure, double ours, const QString &unit, double peer = 0,
+void info(const QString &figure, double ours, const QString &unit, double peer = 0,
           const QString &peerName = QString())
 {
-    bench::Report({figure, ours, unit, peer, peerName, 0, false, QStringLiteral("(info)")});
+    bench::report({figure, ours, unit, peer, peerName, 0, false, QStringLiteral("(info)")});
 }
 
 // Lower is better; counts are whole, so a goal of 0 is given as 0.5.
-void Goal(const QString &figure, double ours, const QString &unit, double goal,
+void goal(const QString &figure, double ours, const QString &unit, double goal,
           const QString &goalText, double peer = 0, const QString &peerName = QString())
 {
-    bench::Report({figure, ours, unit, peer, peerName, goal, false, goalText});
+    bench::report({figure, ours, unit, peer, peerName, goal, false, goalText});
 }
 
 // A count whose goal is none at all: 0 is a measured answer here.
-void NoneGoal(const QString &figure, double ours, const QString &unit)
+void noneGoal(const QString &figure, double ours, const QString &unit)
 {
-    bench::Report({figure, ours, unit, 0, QString(), 0.5, false, QStringLiteral("= 0"), true});
+    bench::report({figure, ours, unit, 0, QString(), 0.5, false, QStringLiteral("= 0"), true});
 }
 
-void LatencyFigures()
+void latencyFigures()
 {
-    const ViewerLatencies pollView = ViewerLatency(true, 1);
-    const Latency &poll = pollView.Painted;
-    Print("viewer, polling 500 ms, on screen", poll);
-    Print("viewer, polling 500 ms, into bitmap", pollView.Drawn);
-    const ViewerLatencies notifyView = ViewerLatency(false, 2);
-    const Latency &notify = notifyView.Painted;
-    Print("viewer, inotify, on screen", notify);
-    Print("viewer, inotify, into bitmap", notifyView.Drawn);
+    const ViewerLatencies pollView = viewerLatency(true, 1);
+    const Latency &poll = pollView.painted;
+    print("viewer, polling 500 ms, on screen", poll);
+    print("viewer, polling 500 ms, into bitmap", pollView.drawn);
+    const ViewerLatencies notifyView = viewerLatency(false, 2);
+    const Latency &notify = notifyView.painted;
+    print("viewer, inotify, on screen", notify);
+    print("viewer, inotify, into bitmap", notifyView.drawn);
     bool tailOk = false;
-    const Latency tail = TailLatency(3, &tailOk);
-    Print("tail -F", tail);
+    const Latency tail = tailLatency(3, &tailOk);
+    print("tail -F", tail);
     if (!tailOk)
         std::fprintf(stderr, "tail -F did not start or never echoed a line\n");
 
     const QString ms = QStringLiteral("ms");
     const QString tailName = QStringLiteral("tail -F");
-    Info(QStringLiteral("tail latency, polling 500 ms, median"), poll.Median(), ms, tail.Median(),
+    info(QStringLiteral("tail latency, polling 500 ms, median"), poll.median(), ms, tail.median(),
          tailName);
-    Goal(QStringLiteral("tail latency, polling 500 ms, max"), poll.Max(), ms, PollMs + 50,
-         QStringLiteral("<= 550 ms"), tail.Max(), tailName);
-    Info(QStringLiteral("tail latency, inotify, median"), notify.Median(), ms, tail.Median(),
+    goal(QStringLiteral("tail latency, polling 500 ms, max"), poll.max(), ms, pollMs + 50,
+         QStringLiteral("<= 550 ms"), tail.max(), tailName);
+    info(QStringLiteral("tail latency, inotify, median"), notify.median(), ms, tail.median(),
          tailName);
-    Goal(QStringLiteral("tail latency, inotify, max"), notify.Max(), ms, 150,
-         QStringLiteral("<= 150 ms"), tail.Max(), tailName);
-    Info(QStringLiteral("tail latency, inotify, on screen vs into bitmap, max"), notify.Max(), ms,
-         notifyView.Drawn.Max(), QStringLiteral("bitmap"));
-    if (poll.Missed + notify.Missed + tail.Missed > 0)
-        bench::Report({QStringLiteral("tail latency, markers never shown (polling + inotify)"),
-                       double(poll.Missed + notify.Missed), QStringLiteral("lines"),
-                       double(tail.Missed), tailName, 0.5, false, QStringLiteral("= 0"), true});
-    Info(QStringLiteral("worst event-loop stall while following, inotify"), notify.WorstStallMs, ms,
-         poll.WorstStallMs, QStringLiteral("polling"));
-    Info(QStringLiteral("inotify watch re-arm (every reload), GUI thread"), InotifyRearmMs(), ms);
+    goal(QStringLiteral("tail latency, inotify, max"), notify.max(), ms, 150,
+         QStringLiteral("<= 150 ms"), tail.max(), tailName);
+    info(QStringLiteral("tail latency, inotify, on screen vs into bitmap, max"), notify.max(), ms,
+         notifyView.drawn.max(), QStringLiteral("bitmap"));
+    if (poll.missed + notify.missed + tail.missed > 0)
+        bench::report({QStringLiteral("tail latency, markers never shown (polling + inotify)"),
+                       double(poll.missed + notify.missed), QStringLiteral("lines"),
+                       double(tail.missed), tailName, 0.5, false, QStringLiteral("= 0"), true});
+    info(QStringLiteral("worst event-loop stall while following, inotify"), notify.worstStallMs, ms,
+         poll.worstStallMs, QStringLiteral("polling"));
+    info(QStringLiteral("inotify watch re-arm (every reload), GUI thread"), inotifyRearmMs(), ms);
 }
 
-void IdleFigures()
+void idleFigures()
 {
-    const int viewers = bench::Smoke() ? 20 : 300;
-    const WatchCost idle = IdleWatchCost(viewers, bench::Smoke() ? 2 : 20);
-    std::fprintf(stderr, "idle: %.1f s, %d poll ticks (%.0f expected), %d reloads\n", idle.Seconds,
-                 idle.Ticks, viewers * idle.Seconds * 1000 / PollMs, idle.Reloads);
-    Goal(QStringLiteral("%1 idle viewers polling 500 ms, CPU").arg(viewers), idle.CpuPerMinute,
+    const int viewers = bench::smoke() ? 20 : 300;
+    const WatchCost idle = idleWatchCost(viewers, bench::smoke() ? 2 : 20);
+    std::fprintf(stderr, "idle: %.1f s, %d poll ticks (%.0f expected), %d reloads\n", idle.seconds,
+                 idle.ticks, viewers * idle.seconds * 1000 / pollMs, idle.reloads);
+    goal(QStringLiteral("%1 idle viewers polling 500 ms, CPU").arg(viewers), idle.cpuPerMinute,
          QStringLiteral("s/min"), 1.2, QStringLiteral("<= 1.2 s/min"));
-    Goal(QStringLiteral("%1 idle viewers polling 500 ms, CPU share").arg(viewers),
-         idle.CpuPerMinute / 60 * 100, QStringLiteral("% core"), 2, QStringLiteral("<= 2 %"));
-    if (idle.Ticks > 0)
-        Info(QStringLiteral("idle poll, CPU per tick"),
-             idle.CpuPerMinute / 60 * idle.Seconds / idle.Ticks * 1e6, QStringLiteral("us"));
+    goal(QStringLiteral("%1 idle viewers polling 500 ms, CPU share").arg(viewers),
+         idle.cpuPerMinute / 60 * 100, QStringLiteral("% core"), 2, QStringLiteral("<= 2 %"));
+    if (idle.ticks > 0)
+        info(QStringLiteral("idle poll, CPU per tick"),
+             idle.cpuPerMinute / 60 * idle.seconds / idle.ticks * 1e6, QStringLiteral("us"));
 }
 
-void StormFigures()
+void stormFigures()
 {
     const QString ms = QStringLiteral("ms");
     const QString lines = QStringLiteral("lines");
-    const bool smoke = bench::Smoke();
+    const bool smoke = bench::smoke();
     const int pollSeconds = smoke ? 2 : 30;
     const int notifySeconds = smoke ? 2 : 10;
-    const Storm poll = AppendStorm(true, pollSeconds);
-    Goal(QStringLiteral("append storm 10k lines/s %1 s, polling, worst stall").arg(pollSeconds),
-         poll.WorstStallMs, ms, 100, QStringLiteral("<= 100 ms"));
-    NoneGoal(QStringLiteral("append storm, polling, lines behind 1 s after"),
-             double(poll.BehindAtEnd), lines);
-    const Storm notify = AppendStorm(false, notifySeconds);
-    Goal(QStringLiteral("append storm 10k lines/s %1 s, inotify, worst stall").arg(notifySeconds),
-         notify.WorstStallMs, ms, 100, QStringLiteral("<= 100 ms"));
-    NoneGoal(QStringLiteral("append storm, inotify, lines behind 1 s after"),
-             double(notify.BehindAtEnd), lines);
+    const Storm poll = appendStorm(true, pollSeconds);
+    goal(QStringLiteral("append storm 10k lines/s %1 s, polling, worst stall").arg(pollSeconds),
+         poll.worstStallMs, ms, 100, QStringLiteral("<= 100 ms"));
+    noneGoal(QStringLiteral("append storm, polling, lines behind 1 s after"),
+             double(poll.behindAtEnd), lines);
+    const Storm notify = appendStorm(false, notifySeconds);
+    goal(QStringLiteral("append storm 10k lines/s %1 s, inotify, worst stall").arg(notifySeconds),
+         notify.worstStallMs, ms, 100, QStringLiteral("<= 100 ms"));
+    noneGoal(QStringLiteral("append storm, inotify, lines behind 1 s after"),
+             double(notify.behindAtEnd), lines);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    bench::InitSmoke(argc, argv);
+    bench::initSmoke(argc, argv);
     QApplication app(argc, argv);
     CountingSink sink;
-    SetMessageSink(&sink);
+    setMessageSink(&sink);
     // Optional arguments pick parts: latency, idle, storm (default all).
     QStringList args = app.arguments().mid(1);
     args.removeAll(QStringLiteral("--smoke"));
@@ -714,13 +714,13 @@ int main(int argc, char **argv)
     };
 
     if (part("latency"))
-        LatencyFigures();
+        latencyFigures();
     if (part("idle"))
-        IdleFigures();
+        idleFigures();
     if (part("storm"))
-        StormFigures();
-    if (sink.Count > 0)
-        std::fprintf(stderr, "%d messages shown\n", sink.Count);
-    SetMessageSink(nullptr);
-    return bench::ExitCode();
+        stormFigures();
+    if (sink.count > 0)
+        std::fprintf(stderr, "%d messages shown\n", sink.count);
+    setMessageSink(nullptr);
+    return bench::exitCode();
 }

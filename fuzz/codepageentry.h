@@ -4,10 +4,10 @@
 #include "text/codepages.h"
 
 // The list entry of a Windows code page number; 0 (ANSI) when none has it.
-inline TQzEncoding CodepageEntry(int codepage)
+inline EncodingCode codepageEntry(int codepage)
 {
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        if (CodepageID(e) == codepage)
+    for (EncodingCode e = 0; e < codepageCount; ++e)
+        if (codepageID(e) == codepage)
             return e;
     return 0;
 }

@@ -10,20 +10,20 @@
 
 namespace {
 
-QString TempPath(const char *tag)
+QString tempPath(const char *tag)
 {
     return QDir::tempPath() +
            QStringLiteral("/ravelin-fuzz-%1-%2.ini").arg(qint64(getpid())).arg(QLatin1String(tag));
 }
 
-bool Write(const QString &path, const QByteArray &bytes)
+bool write(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // Section names as the file spells them, from its header lines.
-QList<QByteArray> Sections(const QByteArray &bytes)
+QList<QByteArray> sections(const QByteArray &bytes)
 {
     QList<QByteArray> names{QByteArray()};
     for (QByteArray line : bytes.split('\n')) {
@@ -39,37 +39,37 @@ QList<QByteArray> Sections(const QByteArray &bytes)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), int(size));
-    const QString first = TempPath("a"), second = TempPath("b");
-    if (!Write(first, input))
+    const QString first = tempPath("a"), second = tempPath("b");
+    if (!write(first, input))
         return 0;
     IniFile a(first);
-    if (!a.Load())
+    if (!a.load())
         return 0;
     // A value written by the program must read back after the round trip too.
-    a.WriteString("Fuzz", "Key", input.left(16));
-    const QByteArray saved = a.Serialize();
-    if (!Write(second, saved))
+    a.writeString("Fuzz", "Key", input.left(16));
+    const QByteArray saved = a.serialize();
+    if (!write(second, saved))
         return 0;
     IniFile b(second);
-    if (!b.Load()) {
+    if (!b.load()) {
         std::fprintf(stderr, "the saved file does not load\n");
         std::abort();
     }
-    if (b.Serialize() != saved) {
+    if (b.serialize() != saved) {
         std::fprintf(stderr, "saving again changes the file\n");
         std::abort();
     }
-    QList<QByteArray> sections = Sections(input);
-    sections += "Fuzz";
-    for (const QByteArray &section : sections) {
-        const QStringList keys = a.ReadSectionKeys(section);
-        if (keys != b.ReadSectionKeys(section)) {
+    QList<QByteArray> names = sections(input);
+    names += "Fuzz";
+    for (const QByteArray &section : names) {
+        const QStringList keys = a.readSectionKeys(section);
+        if (keys != b.readSectionKeys(section)) {
             std::fprintf(stderr, "the keys of [%s] changed\n", section.constData());
             std::abort();
         }
         for (const QString &key : keys) {
             const QByteArray k = key.toUtf8();
-            if (a.ReadString(section, k, "\x01") != b.ReadString(section, k, "\x01")) {
+            if (a.readString(section, k, "\x01") != b.readString(section, k, "\x01")) {
                 std::fprintf(stderr, "[%s] %s changed\n", section.constData(), k.constData());
                 std::abort();
             }

@@ -7,7 +7,7 @@
 // Input: four bytes of sizes and flags, the pattern, a NUL, the text.
 #include "search/memorysource.h"
 #include "search/regexreference.h"
-#include "search/regexsearchstream.h"
+#include "search/regexstreamsearcher.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +15,9 @@
 
 namespace {
 
-using Encoding = TDIRegExSearchStream_Enc::Encoding;
+using Encoding = RegexStreamSearcher::Encoding;
 
-void Utf8(std::string &out, char32_t ch)
+void utf8(std::string &out, char32_t ch)
 {
     if (ch < 0x80) {
         out += char(ch);
@@ -40,41 +40,41 @@ void Utf8(std::string &out, char32_t ch)
 // not decode are the replacement (always "?" in UTF-8, whose positions are
 // those of the text); an odd last byte of UTF-16 is dropped, the rest of a
 // character cut off by the end does not decode.
-std::string DecodeWhole(const unsigned char *p, size_t n, Encoding encoding, char32_t replacement)
+std::string decodeWhole(const unsigned char *p, size_t n, Encoding encoding, char32_t replacement)
 {
     if (encoding == Encoding::Ansi)
         replacement = U'?';
     std::string out;
     size_t i = 0;
     while (i < n) {
-        TDIDecoded d;
+        DecodedText d;
         switch (encoding) {
         case Encoding::Ansi:
-            d = DecodeCharAnsi(p + i, qsizetype(n - i));
+            d = decodeCharAnsi(p + i, qsizetype(n - i));
             break;
         case Encoding::Oem:
-            d = DecodeCharOem(p + i, qsizetype(n - i));
+            d = decodeCharOem(p + i, qsizetype(n - i));
             break;
         case Encoding::Utf16LE:
-            d = DecodeCharUtf16LE(p + i, qsizetype(n - i));
+            d = decodeCharUtf16LE(p + i, qsizetype(n - i));
             break;
         case Encoding::Utf16BE:
-            d = DecodeCharUtf16BE(p + i, qsizetype(n - i));
+            d = decodeCharUtf16BE(p + i, qsizetype(n - i));
             break;
         }
-        if (d.Result == TDIDecoded::NeedMore) {
+        if (d.result == DecodedText::NeedMore) {
             const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
             if (utf16 && n - i < 2)
                 break;
-            d = {TDIDecoded::Invalid, utf16 ? 2 : 1, 0};
+            d = {DecodedText::Invalid, utf16 ? 2 : 1, 0};
         }
-        if (d.Result == TDIDecoded::Invalid) {
-            Utf8(out, replacement);
-            i += size_t(d.Used ? d.Used : 1);
+        if (d.result == DecodedText::Invalid) {
+            utf8(out, replacement);
+            i += size_t(d.used ? d.used : 1);
             continue;
         }
-        Utf8(out, d.Ch);
-        i += size_t(d.Used);
+        utf8(out, d.ch);
+        i += size_t(d.used);
     }
     return out;
 }
@@ -106,30 +106,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray raw(reinterpret_cast<const char *>(nul + 1), int(end - nul - 1));
 
     bool ok = false;
-    const std::string text = DecodeWhole(nul + 1, size_t(end - nul - 1), encoding, replacement);
-    const std::vector<ReferenceMatch> expected = ReferenceMatches(pattern, options, text, &ok);
+    const std::string text = decodeWhole(nul + 1, size_t(end - nul - 1), encoding, replacement);
+    const std::vector<ReferenceMatch> expected = referenceMatches(pattern, options, text, &ok);
     if (!ok)
         return 0; // no pattern, or one the DFA cannot run
 
-    TDIRegExSearchStream_Enc regex;
-    regex.SearchBufferSize = fill;
-    regex.OverlapBufferSize = overlap;
-    regex.ReadSize = read;
-    regex.MaxCarryBytes = carry;
-    regex.ReplacementCharacter = replacement;
-    regex.CompileOptionBits = options;
-    if (!regex.SetMatchPattern(QByteArray::fromStdString(pattern))) {
+    RegexStreamSearcher regex;
+    regex.searchBufferSize = fill;
+    regex.overlapBufferSize = overlap;
+    regex.readSize = read;
+    regex.maxCarryBytes = carry;
+    regex.replacementCharacter = replacement;
+    regex.compileOptionBits = options;
+    if (!regex.setMatchPattern(QByteArray::fromStdString(pattern))) {
         std::fprintf(stderr, "the reference compiled the pattern, the searcher did not\n");
         std::abort();
     }
     MemorySource source(raw);
-    regex.SetStream(&source, 0, encoding);
+    regex.setStream(&source, 0, encoding);
     std::vector<ReferenceMatch> got;
-    TDIRegExSearchStream_Enc::Match m;
+    RegexStreamSearcher::Match m;
     int rc = 0;
-    while (got.size() < 1000 && (rc = regex.FindNext(m)) >= 0)
-        got.push_back({m.Start, m.Start + m.Length});
-    if (rc == TDIRegExSearchStream_Enc::ResultWorkspaceLimit)
+    while (got.size() < 1000 && (rc = regex.findNext(m)) >= 0)
+        got.push_back({m.start, m.start + m.length});
+    if (rc == RegexStreamSearcher::resultWorkspaceLimit)
         return 0; // grown in steps, a limit the single run did not meet
     if (got.size() < 1000 && rc != PCRE2_ERROR_NOMATCH) {
         std::fprintf(stderr, "FindNext failed with %d\n", rc);
@@ -140,9 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                      got.size(), expected.size());
         for (size_t i = 0; i < std::max(got.size(), expected.size()) && i < 20; ++i)
             std::fprintf(stderr, "  got %lld-%lld expected %lld-%lld\n",
-                         i < got.size() ? got[i].Start : -1, i < got.size() ? got[i].End : -1,
-                         i < expected.size() ? expected[i].Start : -1,
-                         i < expected.size() ? expected[i].End : -1);
+                         i < got.size() ? got[i].start : -1, i < got.size() ? got[i].end : -1,
+                         i < expected.size() ? expected[i].start : -1,
+                         i < expected.size() ? expected[i].end : -1);
         std::abort();
     }
     return 0;

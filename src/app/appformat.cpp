@@ -8,7 +8,7 @@
 namespace {
 
 // The text between the first two fields of a date or time format.
-QString FieldSeparator(const QString &format, const QString &fallback)
+QString fieldSeparator(const QString &format, const QString &fallback)
 {
     qsizetype i = 0;
     while (i < format.size() && !format[i].isLetter())
@@ -24,14 +24,14 @@ QString FieldSeparator(const QString &format, const QString &fallback)
     return separator.isEmpty() ? fallback : separator;
 }
 
-QString TwoDigits(int value)
+QString twoDigits(int value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
 
-QString ShortenText(const QString &text, int maxLen)
+QString shortenText(const QString &text, int maxLen)
 {
     if (maxLen < 1)
         return QString();
@@ -49,12 +49,12 @@ QString ShortenText(const QString &text, int maxLen)
     return text;
 }
 
-QString FormatFileSize(qint64 size)
+QString formatFileSize(qint64 size)
 {
-    return FormatFileSize(size, QLocale::system().decimalPoint());
+    return formatFileSize(size, QLocale::system().decimalPoint());
 }
 
-QString FormatFileSize(qint64 size, const QString &decimalPoint)
+QString formatFileSize(qint64 size, const QString &decimalPoint)
 {
     constexpr qint64 kUnit = 1024;
     if (size < kUnit)
@@ -84,13 +84,13 @@ QString FormatFileSize(qint64 size, const QString &decimalPoint)
     }
 }
 
-QString FormatFileTime(qint64 nsSinceEpochUtc)
+QString formatFileTime(qint64 nsSinceEpochUtc)
 {
     const QLocale locale = QLocale::system();
-    return FormatFileTime(nsSinceEpochUtc, DateSeparator(locale), TimeSeparator(locale));
+    return formatFileTime(nsSinceEpochUtc, dateSeparator(locale), timeSeparator(locale));
 }
 
-QString FormatFileTime(qint64 nsSinceEpochUtc, const QString &dateSeparator,
+QString formatFileTime(qint64 nsSinceEpochUtc, const QString &dateSeparator,
                        const QString &timeSeparator)
 {
     if (nsSinceEpochUtc == 0)
@@ -105,17 +105,17 @@ QString FormatFileTime(qint64 nsSinceEpochUtc, const QString &dateSeparator,
     struct tm local;
     if (!::localtime_r(&t, &local))
         return QString();
-    return TwoDigits(local.tm_mday) + dateSeparator + TwoDigits(local.tm_mon + 1) + dateSeparator +
-           QString::number(qint64(local.tm_year) + 1900) + u' ' + TwoDigits(local.tm_hour) +
-           timeSeparator + TwoDigits(local.tm_min) + timeSeparator + TwoDigits(local.tm_sec);
+    return twoDigits(local.tm_mday) + dateSeparator + twoDigits(local.tm_mon + 1) + dateSeparator +
+           QString::number(qint64(local.tm_year) + 1900) + u' ' + twoDigits(local.tm_hour) +
+           timeSeparator + twoDigits(local.tm_min) + timeSeparator + twoDigits(local.tm_sec);
 }
 
-QString DateSeparator(const QLocale &locale)
+QString dateSeparator(const QLocale &locale)
 {
-    return FieldSeparator(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/"));
+    return fieldSeparator(locale.dateFormat(QLocale::ShortFormat), QStringLiteral("/"));
 }
 
-QString TimeSeparator(const QLocale &locale)
+QString timeSeparator(const QLocale &locale)
 {
-    return FieldSeparator(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":"));
+    return fieldSeparator(locale.timeFormat(QLocale::ShortFormat), QStringLiteral(":"));
 }

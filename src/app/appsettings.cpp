@@ -34,50 +34,50 @@ constexpr int kAllStyleBits = 15;
 // The classic system colours the palette maps (window 5, window text 8, ...).
 constexpr quint32 kSystemColors = 31;
 
-void LoadFont(const IniFile &ini, const QByteArray &section, FontSpec &font)
+void loadFont(const IniFile &ini, const QByteArray &section, FontSpec &font)
 {
-    font.Name = ini.ReadString(section, "Name", font.Name);
-    font.Size = ini.ReadInteger(section, "Size", font.Size);
-    font.Style = ini.ReadInteger(section, "Style", font.Style);
-    font.Color = ini.ReadInteger(section, "Color", font.Color);
-    font.Charset = ini.ReadInteger(section, "Charset", font.Charset);
+    font.name = ini.readString(section, "Name", font.name);
+    font.size = ini.readInteger(section, "Size", font.size);
+    font.style = ini.readInteger(section, "Style", font.style);
+    font.color = ini.readInteger(section, "Color", font.color);
+    font.charset = ini.readInteger(section, "Charset", font.charset);
 }
 
-void SaveFont(IniFile &ini, const QByteArray &section, const FontSpec &font)
+void saveFont(IniFile &ini, const QByteArray &section, const FontSpec &font)
 {
-    ini.WriteString(section, "Name", font.Name);
-    ini.WriteInteger(section, "Size", font.Size);
-    ini.WriteInteger(section, "Style", font.Style);
-    ini.WriteInteger(section, "Color", font.Color);
-    ini.WriteInteger(section, "Charset", font.Charset);
+    ini.writeString(section, "Name", font.name);
+    ini.writeInteger(section, "Size", font.size);
+    ini.writeInteger(section, "Style", font.style);
+    ini.writeInteger(section, "Color", font.color);
+    ini.writeInteger(section, "Charset", font.charset);
 }
 
 // Kilobytes in the file, bytes in memory. A missing key keeps the default,
 // which may be a byte count that is no whole kilobyte.
-int ReadKilobytes(const IniFile &ini, const QByteArray &section, const QByteArray &key,
+int readKilobytes(const IniFile &ini, const QByteArray &section, const QByteArray &key,
                   int defBytes)
 {
     constexpr int kUnreadable = std::numeric_limits<int>::min();
-    const int kb = ini.ReadInteger(section, key, kUnreadable);
+    const int kb = ini.readInteger(section, key, kUnreadable);
     if (kb == kUnreadable)
         return defBytes;
     // Clamped before multiplying, so that no count wraps around.
     return std::clamp(kb, kMinGutterKb, kMaxGutterKb) * kKilobyte;
 }
 
-bool InRange(int value, int low, int high)
+bool inRange(int value, int low, int high)
 {
     return value >= low && value <= high;
 }
 
 // The value when it lies in the range, else the fallback.
-int OrFallback(int value, int low, int high, int fallback)
+int orFallback(int value, int low, int high, int fallback)
 {
-    return InRange(value, low, high) ? value : fallback;
+    return inRange(value, low, high) ? value : fallback;
 }
 
 // 0x00BBGGRR, or a system colour the palette knows (0xFF000000 + index).
-bool IsUsableColor(qint32 value)
+bool isUsableColor(qint32 value)
 {
     const quint32 bits = quint32(value);
     if ((bits & 0xFF000000u) == 0)
@@ -85,13 +85,13 @@ bool IsUsableColor(qint32 value)
     return (bits & 0xFFFFFF00u) == 0xFF000000u && (bits & 0xFFu) < kSystemColors;
 }
 
-void BoundFont(FontSpec &font, const FontSpec &fallback)
+void boundFont(FontSpec &font, const FontSpec &fallback)
 {
-    font.Size = OrFallback(font.Size, kMinFontPoints, kMaxFontPoints, fallback.Size);
-    font.Style = OrFallback(font.Style, 0, kAllStyleBits, fallback.Style);
-    if (!IsUsableColor(font.Color))
-        font.Color = fallback.Color;
-    font.Charset = OrFallback(font.Charset, 0, 255, fallback.Charset);
+    font.size = orFallback(font.size, kMinFontPoints, kMaxFontPoints, fallback.size);
+    font.style = orFallback(font.style, 0, kAllStyleBits, fallback.style);
+    if (!isUsableColor(font.color))
+        font.color = fallback.color;
+    font.charset = orFallback(font.charset, 0, 255, fallback.charset);
 }
 
 struct GeometryKey
@@ -99,153 +99,153 @@ struct GeometryKey
     const char *key;
     int AppSettings::*value;
 };
-constexpr GeometryKey kGeometry[] = {{"Width", &AppSettings::WindowWidth},
-                                     {"Height", &AppSettings::WindowHeight},
-                                     {"Left", &AppSettings::WindowLeft},
-                                     {"Top", &AppSettings::WindowTop}};
+constexpr GeometryKey kGeometry[] = {{"Width", &AppSettings::windowWidth},
+                                     {"Height", &AppSettings::windowHeight},
+                                     {"Left", &AppSettings::windowLeft},
+                                     {"Top", &AppSettings::windowTop}};
 
-void WriteNormalGeometry(IniFile &ini, const AppSettings &s)
+void writeNormalGeometry(IniFile &ini, const AppSettings &s)
 {
     for (const GeometryKey &g : kGeometry)
-        ini.WriteInteger("Window", g.key, s.*g.value);
+        ini.writeInteger("Window", g.key, s.*g.value);
 }
 
 // Maximised, the normal geometry of an earlier run stays in the file; only a
 // value that loading would not take is replaced by the one used in its place.
-void RepairNormalGeometry(IniFile &ini)
+void repairNormalGeometry(IniFile &ini)
 {
     AppSettings normal;
     for (const GeometryKey &g : kGeometry)
-        normal.*g.value = ini.ReadInteger("Window", g.key, normal.*g.value);
-    BoundAppSettings(normal);
+        normal.*g.value = ini.readInteger("Window", g.key, normal.*g.value);
+    boundAppSettings(normal);
     constexpr int kUnreadable = std::numeric_limits<int>::min();
     for (const GeometryKey &g : kGeometry) {
-        if (ini.KeyExists("Window", g.key) &&
-            ini.ReadInteger("Window", g.key, kUnreadable) != normal.*g.value)
-            ini.WriteInteger("Window", g.key, normal.*g.value);
+        if (ini.keyExists("Window", g.key) &&
+            ini.readInteger("Window", g.key, kUnreadable) != normal.*g.value)
+            ini.writeInteger("Window", g.key, normal.*g.value);
     }
 }
 
 } // namespace
 
-void LoadAppSettings(const IniFile &ini, AppSettings &s)
+void loadAppSettings(const IniFile &ini, AppSettings &s)
 {
     // A value that cannot be meant gives what a missing key would.
     AppSettings fallback = s;
-    BoundAppSettings(fallback);
-    LoadFont(ini, "Font", s.Font);
-    s.ColorBack = ini.ReadInteger("Opt", "ColorBack", s.ColorBack);
-    LoadFont(ini, "FontGutter", s.FontGutter);
+    boundAppSettings(fallback);
+    loadFont(ini, "Font", s.font);
+    s.colorBack = ini.readInteger("Opt", "ColorBack", s.colorBack);
+    loadFont(ini, "FontGutter", s.fontGutter);
 
-    s.MaxLen = ini.ReadInteger("Opt", "MaxLen", s.MaxLen);
-    s.TabSize = ini.ReadInteger("Opt", "TabSize", s.TabSize);
-    s.LineSp = ini.ReadInteger("Opt", "LineSp", s.LineSp);
-    s.ReloadTime = ini.ReadInteger("Opt", "ReloadTime", s.ReloadTime);
-    s.Gutter = ini.ReadBool("Opt", "Gutter", s.Gutter);
-    s.GutterLines = ini.ReadBool("Opt", "GutterLines", s.GutterLines);
-    s.GutterLinesBuf = ReadKilobytes(ini, "Opt", "GutterLinesBuf", s.GutterLinesBuf);
-    s.GutterLinesCount = ini.ReadInteger("Opt", "GutterLinesCount", s.GutterLinesCount);
-    s.GutterLinesStep = ini.ReadInteger("Opt", "GutterLinesStep", s.GutterLinesStep);
-    s.ToEnd = ini.ReadBool("Opt", "ToEnd", s.ToEnd);
-    s.Tail = ini.ReadBool("Opt", "Tail", s.Tail);
-    s.Wrap = ini.ReadBool("Opt", "Wrap", s.Wrap);
-    s.Tabs = ini.ReadBool("Opt", "Tabs", s.Tabs);
-    s.Tool = ini.ReadBool("Opt", "Tool", s.Tool);
-    s.Status = ini.ReadBool("Opt", "Status", s.Status);
-    s.OnTop = ini.ReadBool("Opt", "OnTop", s.OnTop);
-    s.MLine = ini.ReadBool("Opt", "MLine", s.MLine);
-    s.CfmExit = ini.ReadBool("Opt", "CfmExit", s.CfmExit);
-    s.CfmClear = ini.ReadBool("Opt", "CfmClear", s.CfmClear);
-    s.Reopen = ini.ReadBool("Opt", "Reopen", s.Reopen);
-    s.Goto = ini.ReadBool("Opt", "Goto", s.Goto);
-    s.GotoX = ini.ReadInteger("Opt", "GotoX", s.GotoX);
-    s.GotoY = ini.ReadInteger("Opt", "GotoY", s.GotoY);
+    s.maxLen = ini.readInteger("Opt", "MaxLen", s.maxLen);
+    s.tabSize = ini.readInteger("Opt", "TabSize", s.tabSize);
+    s.lineSp = ini.readInteger("Opt", "LineSp", s.lineSp);
+    s.reloadTime = ini.readInteger("Opt", "ReloadTime", s.reloadTime);
+    s.gutter = ini.readBool("Opt", "Gutter", s.gutter);
+    s.gutterLines = ini.readBool("Opt", "GutterLines", s.gutterLines);
+    s.gutterLinesBuf = readKilobytes(ini, "Opt", "GutterLinesBuf", s.gutterLinesBuf);
+    s.gutterLinesCount = ini.readInteger("Opt", "GutterLinesCount", s.gutterLinesCount);
+    s.gutterLinesStep = ini.readInteger("Opt", "GutterLinesStep", s.gutterLinesStep);
+    s.toEnd = ini.readBool("Opt", "ToEnd", s.toEnd);
+    s.tail = ini.readBool("Opt", "Tail", s.tail);
+    s.wrap = ini.readBool("Opt", "Wrap", s.wrap);
+    s.tabs = ini.readBool("Opt", "Tabs", s.tabs);
+    s.tool = ini.readBool("Opt", "Tool", s.tool);
+    s.status = ini.readBool("Opt", "Status", s.status);
+    s.onTop = ini.readBool("Opt", "OnTop", s.onTop);
+    s.mLine = ini.readBool("Opt", "MLine", s.mLine);
+    s.cfmExit = ini.readBool("Opt", "CfmExit", s.cfmExit);
+    s.cfmClear = ini.readBool("Opt", "CfmClear", s.cfmClear);
+    s.reopen = ini.readBool("Opt", "Reopen", s.reopen);
+    s.Goto = ini.readBool("Opt", "Goto", s.Goto);
+    s.gotoX = ini.readInteger("Opt", "GotoX", s.gotoX);
+    s.gotoY = ini.readInteger("Opt", "GotoY", s.gotoY);
 
-    s.MarginLeft = ini.ReadInteger("Margins", "Left", s.MarginLeft);
-    s.MarginTop = ini.ReadInteger("Margins", "Top", s.MarginTop);
-    s.MarginRight = ini.ReadInteger("Margins", "Right", s.MarginRight);
-    s.MarginBottom = ini.ReadInteger("Margins", "Bottom", s.MarginBottom);
+    s.marginLeft = ini.readInteger("Margins", "Left", s.marginLeft);
+    s.marginTop = ini.readInteger("Margins", "Top", s.marginTop);
+    s.marginRight = ini.readInteger("Margins", "Right", s.marginRight);
+    s.marginBottom = ini.readInteger("Margins", "Bottom", s.marginBottom);
 
-    s.WindowWidth = ini.ReadInteger("Window", "Width", s.WindowWidth);
-    s.WindowHeight = ini.ReadInteger("Window", "Height", s.WindowHeight);
-    s.WindowLeft = ini.ReadInteger("Window", "Left", s.WindowLeft);
-    s.WindowTop = ini.ReadInteger("Window", "Top", s.WindowTop);
-    s.WindowMax = ini.ReadBool("Window", "Max", s.WindowMax);
-    BoundAppSettings(s, fallback);
+    s.windowWidth = ini.readInteger("Window", "Width", s.windowWidth);
+    s.windowHeight = ini.readInteger("Window", "Height", s.windowHeight);
+    s.windowLeft = ini.readInteger("Window", "Left", s.windowLeft);
+    s.windowTop = ini.readInteger("Window", "Top", s.windowTop);
+    s.windowMax = ini.readBool("Window", "Max", s.windowMax);
+    boundAppSettings(s, fallback);
 }
 
-void BoundAppSettings(AppSettings &s, const AppSettings &fallback)
+void boundAppSettings(AppSettings &s, const AppSettings &fallback)
 {
-    BoundFont(s.Font, fallback.Font);
-    BoundFont(s.FontGutter, fallback.FontGutter);
-    if (!IsUsableColor(s.ColorBack))
-        s.ColorBack = fallback.ColorBack;
+    boundFont(s.font, fallback.font);
+    boundFont(s.fontGutter, fallback.fontGutter);
+    if (!isUsableColor(s.colorBack))
+        s.colorBack = fallback.colorBack;
 
-    s.MaxLen = std::clamp(s.MaxLen, kMinMaxLen, kMaxMaxLen);
-    s.TabSize = std::clamp(s.TabSize, kMinTabSize, kMaxTabSize);
-    s.LineSp = std::clamp(s.LineSp, kMinLineSp, kMaxLineSp);
-    s.ReloadTime = std::clamp(s.ReloadTime, 0, kReloadTimes - 1);
-    s.GutterLinesBuf =
-        std::clamp(s.GutterLinesBuf, kMinGutterKb * kKilobyte, kMaxGutterKb * kKilobyte);
-    s.GutterLinesCount = std::clamp(s.GutterLinesCount, kMinGutterCount, kMaxGutterCount);
-    s.GutterLinesStep = std::clamp(s.GutterLinesStep, kMinGutterStep, kMaxGutterStep);
-    s.GotoX = OrFallback(s.GotoX, kMinCoordinate, kMaxCoordinate, fallback.GotoX);
-    s.GotoY = OrFallback(s.GotoY, kMinCoordinate, kMaxCoordinate, fallback.GotoY);
+    s.maxLen = std::clamp(s.maxLen, kMinMaxLen, kMaxMaxLen);
+    s.tabSize = std::clamp(s.tabSize, kMinTabSize, kMaxTabSize);
+    s.lineSp = std::clamp(s.lineSp, kMinLineSp, kMaxLineSp);
+    s.reloadTime = std::clamp(s.reloadTime, 0, kReloadTimes - 1);
+    s.gutterLinesBuf =
+        std::clamp(s.gutterLinesBuf, kMinGutterKb * kKilobyte, kMaxGutterKb * kKilobyte);
+    s.gutterLinesCount = std::clamp(s.gutterLinesCount, kMinGutterCount, kMaxGutterCount);
+    s.gutterLinesStep = std::clamp(s.gutterLinesStep, kMinGutterStep, kMaxGutterStep);
+    s.gotoX = orFallback(s.gotoX, kMinCoordinate, kMaxCoordinate, fallback.gotoX);
+    s.gotoY = orFallback(s.gotoY, kMinCoordinate, kMaxCoordinate, fallback.gotoY);
 
-    for (int *margin : {&s.MarginLeft, &s.MarginTop, &s.MarginRight, &s.MarginBottom})
+    for (int *margin : {&s.marginLeft, &s.marginTop, &s.marginRight, &s.marginBottom})
         *margin = std::clamp(*margin, 0, kMaxMarginMm);
 
-    s.WindowLeft = OrFallback(s.WindowLeft, kMinCoordinate, kMaxCoordinate, fallback.WindowLeft);
-    s.WindowTop = OrFallback(s.WindowTop, kMinCoordinate, kMaxCoordinate, fallback.WindowTop);
-    s.WindowWidth = OrFallback(s.WindowWidth, 1, kMaxCoordinate, fallback.WindowWidth);
-    s.WindowHeight = OrFallback(s.WindowHeight, 1, kMaxCoordinate, fallback.WindowHeight);
+    s.windowLeft = orFallback(s.windowLeft, kMinCoordinate, kMaxCoordinate, fallback.windowLeft);
+    s.windowTop = orFallback(s.windowTop, kMinCoordinate, kMaxCoordinate, fallback.windowTop);
+    s.windowWidth = orFallback(s.windowWidth, 1, kMaxCoordinate, fallback.windowWidth);
+    s.windowHeight = orFallback(s.windowHeight, 1, kMaxCoordinate, fallback.windowHeight);
 }
 
-void SaveAppSettings(IniFile &ini, const AppSettings &settings)
+void saveAppSettings(IniFile &ini, const AppSettings &settings)
 {
     AppSettings s = settings;
-    BoundAppSettings(s);
-    SaveFont(ini, "Font", s.Font);
-    ini.WriteInteger("Opt", "ColorBack", s.ColorBack);
-    SaveFont(ini, "FontGutter", s.FontGutter);
+    boundAppSettings(s);
+    saveFont(ini, "Font", s.font);
+    ini.writeInteger("Opt", "ColorBack", s.colorBack);
+    saveFont(ini, "FontGutter", s.fontGutter);
 
-    ini.WriteInteger("Opt", "MaxLen", s.MaxLen);
-    ini.WriteInteger("Opt", "TabSize", s.TabSize);
-    ini.WriteInteger("Opt", "LineSp", s.LineSp);
-    ini.WriteInteger("Opt", "ReloadTime", s.ReloadTime);
-    ini.WriteBool("Opt", "Gutter", s.Gutter);
-    ini.WriteBool("Opt", "GutterLines", s.GutterLines);
-    ini.WriteInteger("Opt", "GutterLinesBuf", s.GutterLinesBuf / kKilobyte);
-    ini.WriteInteger("Opt", "GutterLinesCount", s.GutterLinesCount);
-    ini.WriteInteger("Opt", "GutterLinesStep", s.GutterLinesStep);
-    ini.WriteBool("Opt", "ToEnd", s.ToEnd);
-    ini.WriteBool("Opt", "Tail", s.Tail);
-    ini.WriteBool("Opt", "Wrap", s.Wrap);
-    ini.WriteBool("Opt", "Tabs", s.Tabs);
-    ini.WriteBool("Opt", "Tool", s.Tool);
-    ini.WriteBool("Opt", "Status", s.Status);
-    ini.WriteBool("Opt", "OnTop", s.OnTop);
-    ini.WriteBool("Opt", "MLine", s.MLine);
-    ini.WriteBool("Opt", "CfmExit", s.CfmExit);
-    ini.WriteBool("Opt", "CfmClear", s.CfmClear);
-    ini.WriteBool("Opt", "Reopen", s.Reopen);
-    ini.WriteBool("Opt", "Goto", s.Goto);
-    ini.WriteInteger("Opt", "GotoX", s.GotoX);
-    ini.WriteInteger("Opt", "GotoY", s.GotoY);
+    ini.writeInteger("Opt", "MaxLen", s.maxLen);
+    ini.writeInteger("Opt", "TabSize", s.tabSize);
+    ini.writeInteger("Opt", "LineSp", s.lineSp);
+    ini.writeInteger("Opt", "ReloadTime", s.reloadTime);
+    ini.writeBool("Opt", "Gutter", s.gutter);
+    ini.writeBool("Opt", "GutterLines", s.gutterLines);
+    ini.writeInteger("Opt", "GutterLinesBuf", s.gutterLinesBuf / kKilobyte);
+    ini.writeInteger("Opt", "GutterLinesCount", s.gutterLinesCount);
+    ini.writeInteger("Opt", "GutterLinesStep", s.gutterLinesStep);
+    ini.writeBool("Opt", "ToEnd", s.toEnd);
+    ini.writeBool("Opt", "Tail", s.tail);
+    ini.writeBool("Opt", "Wrap", s.wrap);
+    ini.writeBool("Opt", "Tabs", s.tabs);
+    ini.writeBool("Opt", "Tool", s.tool);
+    ini.writeBool("Opt", "Status", s.status);
+    ini.writeBool("Opt", "OnTop", s.onTop);
+    ini.writeBool("Opt", "MLine", s.mLine);
+    ini.writeBool("Opt", "CfmExit", s.cfmExit);
+    ini.writeBool("Opt", "CfmClear", s.cfmClear);
+    ini.writeBool("Opt", "Reopen", s.reopen);
+    ini.writeBool("Opt", "Goto", s.Goto);
+    ini.writeInteger("Opt", "GotoX", s.gotoX);
+    ini.writeInteger("Opt", "GotoY", s.gotoY);
 
-    ini.WriteInteger("Margins", "Left", s.MarginLeft);
-    ini.WriteInteger("Margins", "Top", s.MarginTop);
-    ini.WriteInteger("Margins", "Right", s.MarginRight);
-    ini.WriteInteger("Margins", "Bottom", s.MarginBottom);
+    ini.writeInteger("Margins", "Left", s.marginLeft);
+    ini.writeInteger("Margins", "Top", s.marginTop);
+    ini.writeInteger("Margins", "Right", s.marginRight);
+    ini.writeInteger("Margins", "Bottom", s.marginBottom);
 
-    if (s.WindowMax)
-        RepairNormalGeometry(ini);
+    if (s.windowMax)
+        repairNormalGeometry(ini);
     else
-        WriteNormalGeometry(ini, s);
-    ini.WriteBool("Window", "Max", s.WindowMax);
+        writeNormalGeometry(ini, s);
+    ini.writeBool("Window", "Max", s.windowMax);
 }
 
-int ReloadIntervalMs(int reloadTime)
+int reloadIntervalMs(int reloadTime)
 {
     static constexpr std::array<int, kReloadTimes> kIntervals = {500,   1000,  2000,  5000,
                                                                  10000, 30000, 60000, 300000};

@@ -9,13 +9,13 @@ namespace {
 
 struct SystemRole
 {
-    QPalette::ColorGroup Group;
-    QPalette::ColorRole Role;
+    QPalette::ColorGroup group;
+    QPalette::ColorRole role;
 };
 
 // Indexes of the classic system colours mapped to the palette role that
 // plays the same part in a Qt theme.
-bool RoleOfIndex(int index, SystemRole *out)
+bool roleOfIndex(int index, SystemRole *out)
 {
     constexpr QPalette::ColorGroup A = QPalette::Active;
     constexpr QPalette::ColorGroup D = QPalette::Disabled;
@@ -60,21 +60,21 @@ bool RoleOfIndex(int index, SystemRole *out)
 
 } // namespace
 
-QColor ColorFromInt(qint32 value)
+QColor colorFromInt(qint32 value)
 {
     const quint32 bits = quint32(value);
     if (value < 0) {
         // Only the low byte selects the system colour, as the classic
         // conversion does; an index it does not know is black.
         SystemRole role{};
-        if (!RoleOfIndex(int(bits & 0xFF), &role))
+        if (!roleOfIndex(int(bits & 0xFF), &role))
             return QColor(Qt::black);
-        return QGuiApplication::palette().color(role.Group, role.Role);
+        return QGuiApplication::palette().color(role.group, role.role);
     }
     return QColor(int(bits & 0xFF), int((bits >> 8) & 0xFF), int((bits >> 16) & 0xFF));
 }
 
-qint32 ColorToInt(const QColor &color)
+qint32 colorToInt(const QColor &color)
 {
     const QColor rgb = color.toRgb();
     return qint32(quint32(rgb.red()) | (quint32(rgb.green()) << 8) | (quint32(rgb.blue()) << 16));

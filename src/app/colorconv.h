@@ -6,13 +6,13 @@
 // Colours as the settings file stores them: 0x00BBGGRR, or a system colour
 // (0xFF000000 + index, a negative integer) that follows the application
 // palette, so that a default colour matches the desktop theme.
-QColor ColorFromInt(qint32 value);
+QColor colorFromInt(qint32 value);
 
 // The 0x00BBGGRR form of a colour; alpha is dropped.
-qint32 ColorToInt(const QColor &color);
+qint32 colorToInt(const QColor &color);
 
 // The system colour code of an index (0xFF000000 + index).
-constexpr qint32 SystemColor(int index)
+constexpr qint32 systemColor(int index)
 {
     return qint32(0xFF000000u | quint32(index & 0xFF));
 }

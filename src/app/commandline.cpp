@@ -1,30 +1,30 @@
 #include "app/commandline.h"
 
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-CommandLine ParseCommandLine(const QStringList &arguments)
+CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(u'-')) {
-            result.Files.append(arg);
-            result.SkipReopen = true;
+            result.files.append(arg);
+            result.skipReopen = true;
             continue;
         }
         if (arg == u"--") {
             optionsEnded = true;
-            result.SkipReopen = true;
+            result.skipReopen = true;
         } else if (arg == u"--help" || arg == u"-h") {
-            result.Help = true;
-            result.SkipReopen = true;
+            result.help = true;
+            result.skipReopen = true;
         } else if (arg == u"--version") {
-            result.Version = true;
-            result.SkipReopen = true;
+            result.version = true;
+            result.skipReopen = true;
         } else if (arg == u"--config" || arg.startsWith(u"--config=")) {
             QString value;
             if (arg == u"--config") {
@@ -33,19 +33,19 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             } else {
                 value = arg.mid(int(qstrlen("--config=")));
             }
-            if (value.isEmpty() && result.Error.isEmpty())
-                result.Error = QStringLiteral("Option --config needs a file name");
-            result.ConfigPath = value;
+            if (value.isEmpty() && result.error.isEmpty())
+                result.error = QStringLiteral("Option --config needs a file name");
+            result.configPath = value;
         } else {
-            if (result.Error.isEmpty())
-                result.Error = QStringLiteral("Unknown option: %1").arg(arg);
-            result.SkipReopen = true;
+            if (result.error.isEmpty())
+                result.error = QStringLiteral("Unknown option: %1").arg(arg);
+            result.skipReopen = true;
         }
     }
     return result;
 }
 
-QStringList WithoutToolkitOptions(const QStringList &arguments)
+QStringList withoutToolkitOptions(const QStringList &arguments)
 {
     // Qt's application options; the first group takes the next argument as
     // its value unless it is given as -name=value.
@@ -82,7 +82,7 @@ QStringList WithoutToolkitOptions(const QStringList &arguments)
     return result;
 }
 
-QString CommandLineHelp()
+QString commandLineHelp()
 {
     return QStringLiteral("Usage: ravelin [OPTION]... [--] [FILE]...\n"
                           "Views log files, each in a tab of its own.\n"
@@ -93,13 +93,13 @@ QString CommandLineHelp()
                           "  --             treat every later argument as a file\n");
 }
 
-QString ResolveSettingsPath(const QString &configArg, const QString &programDir)
+QString resolveSettingsPath(const QString &configArg, const QString &programDir)
 {
     static const QString kFileName = QStringLiteral("Ravelin.ini");
     // Absolute, so that the path keeps meaning the same file whatever the
     // working folder is when the settings are saved.
     if (!configArg.isEmpty())
-        return AbsoluteFileName(configArg);
+        return absoluteFileName(configArg);
 
     const QString portable = QDir(programDir).filePath(kFileName);
     if (QFileInfo(portable).isFile())

@@ -1,6 +1,6 @@
 #include "app/fileclear.h"
 
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool ClearRegularFile(const QString &fileName, QString *error)
+bool clearRegularFile(const QString &fileName, QString *error)
 {
     auto fail = [error](const QString &reason) {
         if (error)
@@ -21,25 +21,25 @@ bool ClearRegularFile(const QString &fileName, QString *error)
     // to be a regular one, and a missing one is not created. O_NONBLOCK keeps
     // a FIFO without a reader from blocking the open.
     const int fd =
-        ::open(FileNameToBytes(fileName).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        ::open(fileNameToBytes(fileName).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return fail(ErrnoText(errno));
+        return fail(errnoText(errno));
     struct stat st;
     bool cleared = false;
     QString reason;
     if (::fstat(fd, &st) != 0)
-        reason = ErrnoText(errno);
+        reason = errnoText(errno);
     else if (!S_ISREG(st.st_mode))
         reason = QStringLiteral("Not a regular file");
     else if (::ftruncate(fd, 0) != 0)
-        reason = ErrnoText(errno);
+        reason = errnoText(errno);
     else
         cleared = true;
     ::close(fd);
     return cleared || fail(reason);
 }
 
-QString FindHelpFile(const QString &programPath)
+QString findHelpFile(const QString &programPath)
 {
     const QFileInfo program(programPath);
     const QString besideProgram =

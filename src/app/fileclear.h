@@ -6,9 +6,9 @@
 // programs that keep it open. A folder, FIFO, device or socket is left alone
 // and counts as a failure, as does a missing file. On failure, error (when
 // given) gets the reason.
-bool ClearRegularFile(const QString &fileName, QString *error = nullptr);
+bool clearRegularFile(const QString &fileName, QString *error = nullptr);
 
 // Where the help page is: the program's path with ".html" in place of its
 // extension, else the installed copy under share/doc/ravelin beside the
 // program's bin folder. Empty when neither exists.
-QString FindHelpFile(const QString &programPath);
+QString findHelpFile(const QString &programPath);

@@ -9,7 +9,7 @@ const QByteArray kFind = "Find";
 const QByteArray kHistory = "FindHistory";
 } // namespace
 
-void AddToFindHistory(QStringList &history, const QString &text)
+void addToFindHistory(QStringList &history, const QString &text)
 {
     history.removeIf(
         [&text](const QString &item) { return item.compare(text, Qt::CaseInsensitive) == 0; });
@@ -18,35 +18,35 @@ void AddToFindHistory(QStringList &history, const QString &text)
         history.removeLast();
 }
 
-void LoadFindSettings(const IniFile &ini, FindState &state)
+void loadFindSettings(const IniFile &ini, FindState &state)
 {
-    state.FindHistory.clear();
+    state.findHistory.clear();
     for (int i = 0; i < FindState::kHistoryItems; ++i) {
-        const QString item = ini.ReadUtf8(kHistory, QByteArray::number(i), QString());
+        const QString item = ini.readUtf8(kHistory, QByteArray::number(i), QString());
         if (!item.isEmpty())
-            state.FindHistory.append(item);
+            state.findHistory.append(item);
     }
-    if (!state.FindHistory.isEmpty())
-        state.FindText = state.FindHistory.first();
-    state.FindWords = ini.ReadBool(kFind, "Words", state.FindWords);
-    state.FindCase = ini.ReadBool(kFind, "Case", state.FindCase);
-    state.FindBack = ini.ReadBool(kFind, "Back", state.FindBack);
-    state.FindRegex = ini.ReadBool(kFind, "Regex", state.FindRegex);
-    state.FindMLine = ini.ReadBool(kFind, "MLine", state.FindMLine);
-    state.FindOrigin = ini.ReadBool(kFind, "Origin", state.FindOrigin);
+    if (!state.findHistory.isEmpty())
+        state.findText = state.findHistory.first();
+    state.findWords = ini.readBool(kFind, "Words", state.findWords);
+    state.findCase = ini.readBool(kFind, "Case", state.findCase);
+    state.findBack = ini.readBool(kFind, "Back", state.findBack);
+    state.findRegex = ini.readBool(kFind, "Regex", state.findRegex);
+    state.findMLine = ini.readBool(kFind, "MLine", state.findMLine);
+    state.findOrigin = ini.readBool(kFind, "Origin", state.findOrigin);
 }
 
-void SaveFindSettings(IniFile &ini, const FindState &state)
+void saveFindSettings(IniFile &ini, const FindState &state)
 {
-    const int count = int(std::min<qsizetype>(state.FindHistory.size(), FindState::kHistoryItems));
+    const int count = int(std::min<qsizetype>(state.findHistory.size(), FindState::kHistoryItems));
     for (int i = 0; i < count; ++i)
-        ini.WriteUtf8(kHistory, QByteArray::number(i), state.FindHistory[i]);
+        ini.writeUtf8(kHistory, QByteArray::number(i), state.findHistory[i]);
     for (int i = count; i < FindState::kHistoryItems; ++i)
-        ini.DeleteKey(kHistory, QByteArray::number(i));
-    ini.WriteBool(kFind, "Words", state.FindWords);
-    ini.WriteBool(kFind, "Case", state.FindCase);
-    ini.WriteBool(kFind, "Back", state.FindBack);
-    ini.WriteBool(kFind, "Regex", state.FindRegex);
-    ini.WriteBool(kFind, "MLine", state.FindMLine);
-    ini.WriteBool(kFind, "Origin", state.FindOrigin);
+        ini.deleteKey(kHistory, QByteArray::number(i));
+    ini.writeBool(kFind, "Words", state.findWords);
+    ini.writeBool(kFind, "Case", state.findCase);
+    ini.writeBool(kFind, "Back", state.findBack);
+    ini.writeBool(kFind, "Regex", state.findRegex);
+    ini.writeBool(kFind, "MLine", state.findMLine);
+    ini.writeBool(kFind, "Origin", state.findOrigin);
 }

@@ -12,24 +12,24 @@ struct FindState
 {
     static constexpr int kHistoryItems = 10;
 
-    QString FindText;
-    bool FindWords = false;
-    bool FindCase = false;
-    bool FindBack = false;
-    bool FindRegex = false;
-    bool FindMLine = false;
-    bool FindOrigin = false; // true: from the current page; false: the entire file
-    QStringList FindHistory; // most recent first
+    QString findText;
+    bool findWords = false;
+    bool findCase = false;
+    bool findBack = false;
+    bool findRegex = false;
+    bool findMLine = false;
+    bool findOrigin = false; // true: from the current page; false: the entire file
+    QStringList findHistory; // most recent first
 
     bool operator==(const FindState &) const = default;
 };
 
 // Puts text at the top of the history: an entry equal to it without regard
 // to letter case goes, and the oldest entries beyond the limit fall out.
-void AddToFindHistory(QStringList &history, const QString &text);
+void addToFindHistory(QStringList &history, const QString &text);
 
 // [Find] and [FindHistory]. Loading clears the history, skips empty values
 // and, when any text is left, makes the first one the search text.
-void LoadFindSettings(const IniFile &ini, FindState &state);
+void loadFindSettings(const IniFile &ini, FindState &state);
 // Writes the history items and deletes the keys past them.
-void SaveFindSettings(IniFile &ini, const FindState &state);
+void saveFindSettings(IniFile &ini, const FindState &state);

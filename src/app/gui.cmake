@@ -1,32 +1,32 @@
 # The main window and the program.
 add_library(ravelin_app STATIC
-  colorbox.cpp colorbox.h
+  colorcombobox.cpp colorcombobox.h
   colorconv.cpp colorconv.h
-  formcolors.cpp formcolors.h
-  formfilter.cpp formfilter.h
+  rulesdialog.cpp rulesdialog.h
+  filterlogdialog.cpp filterlogdialog.h
   fontconv.cpp fontconv.h
-  formabout.cpp formabout.h
-  formoptions.cpp formoptions.h
-  formtaborder.cpp formtaborder.h
-  formfindprogress.cpp formfindprogress.h
-  formfindtext.cpp formfindtext.h
-  formgo.cpp formgo.h
-  formgoregex.cpp formgoregex.h
-  formview.cpp formview.h
-  formview_actions.cpp
-  formview_commands.cpp
-  formview_print.cpp
-  formview_rules.cpp
-  formview_search.cpp
-  formview_sessions.cpp
-  formview_settings.cpp
-  formview_tabs.cpp
+  aboutdialog.cpp aboutdialog.h
+  optionsdialog.cpp optionsdialog.h
+  taborderdialog.cpp taborderdialog.h
+  searchprogresswindow.cpp searchprogresswindow.h
+  finddialog.cpp finddialog.h
+  rulebuttonpanel.cpp rulebuttonpanel.h
+  gotonextwindow.cpp gotonextwindow.h
+  mainwindow.cpp mainwindow.h
+  mainwindow_actions.cpp
+  mainwindow_commands.cpp
+  mainwindow_print.cpp
+  mainwindow_rules.cpp
+  mainwindow_search.cpp
+  mainwindow_sessions.cpp
+  mainwindow_settings.cpp
+  mainwindow_tabs.cpp
   helpwindow.cpp helpwindow.h
   ravelinapp.cpp ravelinapp.h
   ruledecorator.cpp ruledecorator.h
   shellmessages.cpp shellmessages.h
   shutdownsignals.cpp shutdownsignals.h
-  trec.h
+  tab.h
   wraptabbar.cpp wraptabbar.h
   resources/ravelin.qrc
 )

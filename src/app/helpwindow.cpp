@@ -19,7 +19,7 @@ HelpBrowser::HelpBrowser(const QString &page, OpenUrlFn openUrl, QWidget *parent
     setOpenLinks(false);
     setOpenExternalLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this,
-            Guarded([this](const QUrl &link) { FollowLink(link); }));
+            guarded([this](const QUrl &link) { followLink(link); }));
     setSource(QUrl::fromLocalFile(page), QTextDocument::HtmlResource);
 }
 
@@ -35,7 +35,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl &name)
     return QTextBrowser::loadResource(type, resolved);
 }
 
-void HelpBrowser::FollowLink(const QUrl &link)
+void HelpBrowser::followLink(const QUrl &link)
 {
     const QUrl target = source().resolved(link);
     if (target.matches(source(), QUrl::RemoveFragment)) {
@@ -64,7 +64,7 @@ HelpWindow::HelpWindow(const QString &page, OpenUrlFn openUrl, QWidget *parent) 
     resize(760, 640);
 }
 
-HelpWindow *HelpWindow::Of(const QWidget *owner)
+HelpWindow *HelpWindow::of(const QWidget *owner)
 {
     // Without a meta-object of its own, findChild<HelpWindow *> would take any dialog.
     if (!owner)
@@ -75,16 +75,16 @@ HelpWindow *HelpWindow::Of(const QWidget *owner)
     return nullptr;
 }
 
-HelpShown ShowHelp(QWidget *owner, const QString &page, const OpenUrlFn &openUrl)
+HelpShown showHelp(QWidget *owner, const QString &page, const OpenUrlFn &openUrl)
 {
     if (page.isEmpty() || !QFileInfo(page).isFile()) {
-        MsgError(QStringLiteral("Could not find help file"));
+        msgError(QStringLiteral("Could not find help file"));
         return HelpShown::Missing;
     }
     if (openUrl && openUrl(QUrl::fromLocalFile(page)))
         return HelpShown::Browser;
     // No browser takes the page: it is there all the same.
-    HelpWindow *window = HelpWindow::Of(owner);
+    HelpWindow *window = HelpWindow::of(owner);
     if (!window) {
         window = new HelpWindow(page, openUrl, owner);
         window->setAttribute(Qt::WA_DeleteOnClose);

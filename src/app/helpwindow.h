@@ -20,7 +20,7 @@ public:
 
     QVariant loadResource(int type, const QUrl &name) override;
     // What a click on the link does.
-    void FollowLink(const QUrl &link);
+    void followLink(const QUrl &link);
 
 private:
     QString m_folder;
@@ -32,9 +32,9 @@ class HelpWindow final : public QDialog
 {
 public:
     HelpWindow(const QString &page, OpenUrlFn openUrl, QWidget *parent = nullptr);
-    HelpBrowser *Browser() const { return m_browser; }
+    HelpBrowser *browser() const { return m_browser; }
     // The help window owner holds, if any.
-    static HelpWindow *Of(const QWidget *owner);
+    static HelpWindow *of(const QWidget *owner);
 
 private:
     HelpBrowser *m_browser = nullptr;
@@ -45,4 +45,4 @@ enum class HelpShown { Browser, Window, Missing };
 // Shows the help page: handed to the desktop's browser, else in a help
 // window owned by owner (one at a time, raised when open already). An empty
 // or missing page says "Could not find help file".
-HelpShown ShowHelp(QWidget *owner, const QString &page, const OpenUrlFn &openUrl);
+HelpShown showHelp(QWidget *owner, const QString &page, const OpenUrlFn &openUrl);

@@ -2,7 +2,7 @@
 
 #include "text/atomicfile.h"
 #include "text/contract.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 #include "text/messages.h"
 
 #include <QDir>
@@ -20,7 +20,7 @@
 
 namespace {
 
-bool IsQuoted(const QByteArray &value)
+bool isQuoted(const QByteArray &value)
 {
     return value.size() >= 2 && value.startsWith('"') && value.endsWith('"');
 }
@@ -28,7 +28,7 @@ bool IsQuoted(const QByteArray &value)
 const QString kUnit = QStringLiteral("IniFile");
 const QByteArray kBom("\xEF\xBB\xBF");
 
-QByteArray Fold(const QByteArray &name)
+QByteArray fold(const QByteArray &name)
 {
     for (const char c : name) {
         if (uchar(c) >= 0x80)
@@ -37,26 +37,26 @@ QByteArray Fold(const QByteArray &name)
     return name.toLower();
 }
 
-bool IsSpace(char c)
+bool isSpace(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-char FirstNonSpace(const QByteArray &raw)
+char firstNonSpace(const QByteArray &raw)
 {
     for (const char c : raw) {
-        if (!IsSpace(c))
+        if (!isSpace(c))
             return c;
     }
     return '\0';
 }
 
-QByteArray RawValue(const QByteArray &raw)
+QByteArray rawValue(const QByteArray &raw)
 {
     return raw.mid(raw.indexOf('=') + 1).trimmed();
 }
 
-std::optional<int> ParseInteger(const QByteArray &text)
+std::optional<int> parseInteger(const QByteArray &text)
 {
     qsizetype i = 0;
     bool negative = false;
@@ -100,20 +100,20 @@ std::optional<int> ParseInteger(const QByteArray &text)
     return int(value);
 }
 
-void RequireSectionName(const QByteArray &section, const char *operation)
+void requireSectionName(const QByteArray &section, const char *operation)
 {
     const bool ok = !section.isEmpty() && section.trimmed() == section &&
                     section.indexOf(']') < 0 && section.indexOf('\n') < 0 &&
                     section.indexOf('\r') < 0 && section.indexOf('\0') < 0;
-    Require(ok, QStringLiteral("Invalid section name: %1").arg(QLatin1String(operation)), kUnit);
+    require(ok, QStringLiteral("Invalid section name: %1").arg(QLatin1String(operation)), kUnit);
 }
 
-void RequireKeyName(const QByteArray &key, const char *operation)
+void requireKeyName(const QByteArray &key, const char *operation)
 {
     const bool ok = !key.isEmpty() && key.trimmed() == key && key.indexOf('=') < 0 &&
                     key.indexOf('\n') < 0 && key.indexOf('\r') < 0 && key.indexOf('\0') < 0 &&
                     key[0] != ';' && key[0] != '#' && key[0] != '[';
-    Require(ok, QStringLiteral("Invalid key name: %1").arg(QLatin1String(operation)), kUnit);
+    require(ok, QStringLiteral("Invalid key name: %1").arg(QLatin1String(operation)), kUnit);
 }
 
 } // namespace
@@ -123,7 +123,7 @@ IniFile::IniFile(const QString &path) : m_path(path)
     m_sections.emplace_back();
 }
 
-bool IniFile::Load()
+bool IniFile::load()
 {
     m_sections.clear();
     m_sections.emplace_back();
@@ -141,12 +141,12 @@ bool IniFile::Load()
         return false;
     };
 
-    const QByteArray local = FileNameToBytes(m_path);
+    const QByteArray local = fileNameToBytes(m_path);
     struct stat st;
     if (::stat(local.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return true;
-        return failed(ErrnoText(errno));
+        return failed(errnoText(errno));
     }
     // A FIFO or a device would block or never end.
     if (!S_ISREG(st.st_mode))
@@ -158,7 +158,7 @@ bool IniFile::Load()
 
     const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return failed(ErrnoText(errno));
+        return failed(errnoText(errno));
     // The path may have been replaced since the stat above.
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -174,7 +174,7 @@ bool IniFile::Load()
                 continue;
             const int error = errno;
             ::close(fd);
-            return failed(ErrnoText(error));
+            return failed(errnoText(error));
         }
         if (n == 0)
             break;
@@ -186,7 +186,7 @@ bool IniFile::Load()
         }
     }
     ::close(fd);
-    if (!Parse(data)) {
+    if (!parse(data)) {
         m_sections.clear();
         m_sections.emplace_back();
         m_sectionIndex.clear();
@@ -196,7 +196,7 @@ bool IniFile::Load()
     return true;
 }
 
-bool IniFile::Parse(const QByteArray &data)
+bool IniFile::parse(const QByteArray &data)
 {
     const char *const base = data.constData();
     const qsizetype size = data.size();
@@ -233,12 +233,12 @@ bool IniFile::Parse(const QByteArray &data)
         // Whatever its bytes, a line is kept as it is; one too long to be a
         // setting is kept without being read.
         const bool unread = length > kMaxLineBytes;
-        const char first = unread ? '\0' : FirstNonSpace(line.raw);
+        const char first = unread ? '\0' : firstNonSpace(line.raw);
         const qsizetype equals = unread ? -1 : line.raw.indexOf('=');
         const QByteArray key = equals > 0 ? line.raw.left(equals).trimmed() : QByteArray();
         Section &current = m_sections.back();
         if (first == '[') {
-            FinishSection(current, pending);
+            finishSection(current, pending);
             Section next;
             next.hasHeader = true;
             const QByteArray trimmed = line.raw.trimmed();
@@ -252,7 +252,7 @@ bool IniFile::Parse(const QByteArray &data)
                 current.body.push_back(std::move(waiting));
             pending.clear();
             current.body.push_back(std::move(line));
-            const QByteArray folded = Fold(key);
+            const QByteArray folded = fold(key);
             if (!current.keys.contains(folded))
                 current.keys.insert(folded, qsizetype(current.body.size()) - 1);
         } else if (!pending.empty() && pending.back().raw == line.raw &&
@@ -265,12 +265,12 @@ bool IniFile::Parse(const QByteArray &data)
         if (++held > kMaxLines)
             return false;
     }
-    FinishSection(m_sections.back(), pending);
-    RebuildSectionIndex();
+    finishSection(m_sections.back(), pending);
+    rebuildSectionIndex();
     return true;
 }
 
-void IniFile::FinishSection(Section &section, std::vector<Line> &pending)
+void IniFile::finishSection(Section &section, std::vector<Line> &pending)
 {
     qsizetype split = 0;
     if (section.keys.isEmpty()) {
@@ -291,82 +291,82 @@ void IniFile::FinishSection(Section &section, std::vector<Line> &pending)
     pending.clear();
 }
 
-void IniFile::RebuildSectionIndex()
+void IniFile::rebuildSectionIndex()
 {
     m_sectionIndex.clear();
     for (qsizetype i = 1; i < qsizetype(m_sections.size()); ++i) {
         const Section &section = m_sections[size_t(i)];
         if (section.erased)
             continue;
-        const QByteArray folded = Fold(section.name);
+        const QByteArray folded = fold(section.name);
         if (!m_sectionIndex.contains(folded))
             m_sectionIndex.insert(folded, i);
     }
 }
 
-const IniFile::Line *IniFile::FindKey(const QByteArray &section, const QByteArray &key) const
+const IniFile::Line *IniFile::findKey(const QByteArray &section, const QByteArray &key) const
 {
-    const qsizetype s = m_sectionIndex.value(Fold(section.trimmed()), -1);
+    const qsizetype s = m_sectionIndex.value(fold(section.trimmed()), -1);
     if (s < 0)
         return nullptr;
     const Section &sec = m_sections[size_t(s)];
-    const qsizetype k = sec.keys.value(Fold(key.trimmed()), -1);
+    const qsizetype k = sec.keys.value(fold(key.trimmed()), -1);
     return k < 0 ? nullptr : &sec.body[size_t(k)];
 }
 
-std::optional<QByteArray> IniFile::Value(const QByteArray &section, const QByteArray &key) const
+std::optional<QByteArray> IniFile::value(const QByteArray &section, const QByteArray &key) const
 {
-    const Line *line = FindKey(section, key);
+    const Line *line = findKey(section, key);
     if (!line)
         return std::nullopt;
-    QByteArray value = RawValue(line->raw);
+    QByteArray value = rawValue(line->raw);
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
         value = value.mid(1, value.size() - 2);
     return value;
 }
 
-QByteArray IniFile::ReadString(const QByteArray &section, const QByteArray &key,
+QByteArray IniFile::readString(const QByteArray &section, const QByteArray &key,
                                const QByteArray &def) const
 {
-    return Value(section, key).value_or(def);
+    return value(section, key).value_or(def);
 }
 
-int IniFile::ReadInteger(const QByteArray &section, const QByteArray &key, int def) const
+int IniFile::readInteger(const QByteArray &section, const QByteArray &key, int def) const
 {
-    const std::optional<QByteArray> value = Value(section, key);
-    return value ? ParseInteger(*value).value_or(def) : def;
+    const std::optional<QByteArray> found = value(section, key);
+    return found ? parseInteger(*found).value_or(def) : def;
 }
 
-bool IniFile::ReadBool(const QByteArray &section, const QByteArray &key, bool def) const
+bool IniFile::readBool(const QByteArray &section, const QByteArray &key, bool def) const
 {
-    const std::optional<QByteArray> value = Value(section, key);
-    const std::optional<int> number = value ? ParseInteger(*value) : std::nullopt;
+    const std::optional<QByteArray> found = value(section, key);
+    const std::optional<int> number = found ? parseInteger(*found) : std::nullopt;
     return number ? *number != 0 : def;
 }
 
-QString IniFile::ReadUtf8(const QByteArray &section, const QByteArray &key,
+QString IniFile::readUtf8(const QByteArray &section, const QByteArray &key,
                           const QString &def) const
 {
-    const std::optional<QByteArray> value = Value(section, key);
-    return value ? QString::fromUtf8(*value) : def;
+    const std::optional<QByteArray> found = value(section, key);
+    return found ? QString::fromUtf8(*found) : def;
 }
 
-bool IniFile::KeyExists(const QByteArray &section, const QByteArray &key) const
+bool IniFile::keyExists(const QByteArray &section, const QByteArray &key) const
 {
-    return FindKey(section, key) != nullptr;
+    return findKey(section, key) != nullptr;
 }
 
-QStringList IniFile::ReadSectionKeys(const QByteArray &section) const
+QStringList IniFile::readSectionKeys(const QByteArray &section) const
 {
     QStringList keys;
-    const qsizetype s = m_sectionIndex.value(Fold(section.trimmed()), -1);
+    const qsizetype s = m_sectionIndex.value(fold(section.trimmed()), -1);
     if (s < 0)
         return keys;
     QSet<QByteArray> seen;
     for (const Line &line : m_sections[size_t(s)].body) {
         if (line.removed || line.key.isEmpty())
             continue;
-        const QByteArray folded = Fold(line.key);
+        const QByteArray folded = fold(line.key);
         if (seen.contains(folded))
             continue;
         seen.insert(folded);
@@ -375,9 +375,9 @@ QStringList IniFile::ReadSectionKeys(const QByteArray &section) const
     return keys;
 }
 
-IniFile::Section &IniFile::SectionForWrite(const QByteArray &section)
+IniFile::Section &IniFile::sectionForWrite(const QByteArray &section)
 {
-    const QByteArray folded = Fold(section);
+    const QByteArray folded = fold(section);
     const qsizetype s = m_sectionIndex.value(folded, -1);
     if (s >= 0)
         return m_sections[size_t(s)];
@@ -416,103 +416,103 @@ IniFile::Section &IniFile::SectionForWrite(const QByteArray &section)
     return m_sections.back();
 }
 
-void IniFile::AppendKeyLine(Section &section, const QByteArray &key, const QByteArray &value)
+void IniFile::appendKeyLine(Section &section, const QByteArray &key, const QByteArray &value)
 {
     Line line;
     line.raw = key + '=' + value;
     line.key = key;
     line.cr = m_crlf;
     section.body.push_back(std::move(line));
-    section.keys.insert(Fold(key), qsizetype(section.body.size()) - 1);
+    section.keys.insert(fold(key), qsizetype(section.body.size()) - 1);
 }
 
-bool IniFile::CanHoldValue(const QByteArray &value)
+bool IniFile::canHoldValue(const QByteArray &value)
 {
     return value.indexOf('\n') < 0 && value.indexOf('\r') < 0 && value.indexOf('\0') < 0;
 }
 
-void IniFile::WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value)
+void IniFile::writeString(const QByteArray &section, const QByteArray &key, const QByteArray &text)
 {
-    RequireSectionName(section, "WriteString");
-    RequireKeyName(key, "WriteString");
-    if (!CanHoldValue(value)) {
-        DeleteKey(section, key);
+    requireSectionName(section, "WriteString");
+    requireKeyName(key, "WriteString");
+    if (!canHoldValue(text)) {
+        deleteKey(section, key);
         return;
     }
     // Reading trims blanks: a value with blank edges goes in quotes, so that
     // it reads back as it was written. A value already in quotes is the
     // caller's quoting (the colour rules store theirs so) and stays as it is.
-    QByteArray stored = value;
-    if (value != value.trimmed() && !IsQuoted(value))
-        stored = '"' + value + '"';
-    Section &sec = SectionForWrite(section);
-    const qsizetype k = sec.keys.value(Fold(key), -1);
+    QByteArray stored = text;
+    if (text != text.trimmed() && !isQuoted(text))
+        stored = '"' + text + '"';
+    Section &sec = sectionForWrite(section);
+    const qsizetype k = sec.keys.value(fold(key), -1);
     if (k < 0) {
-        AppendKeyLine(sec, key, stored);
+        appendKeyLine(sec, key, stored);
         return;
     }
     Line &line = sec.body[size_t(k)];
     // An unchanged value keeps the line exactly as the user formatted it.
-    if (Value(section, key) == value)
+    if (value(section, key) == text)
         return;
     line.raw = line.key + '=' + stored;
 }
 
-void IniFile::WriteInteger(const QByteArray &section, const QByteArray &key, int value)
+void IniFile::writeInteger(const QByteArray &section, const QByteArray &key, int value)
 {
-    WriteString(section, key, QByteArray::number(value));
+    writeString(section, key, QByteArray::number(value));
 }
 
-void IniFile::WriteBool(const QByteArray &section, const QByteArray &key, bool value)
+void IniFile::writeBool(const QByteArray &section, const QByteArray &key, bool value)
 {
-    WriteString(section, key, value ? "1" : "0");
+    writeString(section, key, value ? "1" : "0");
 }
 
-void IniFile::WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value)
+void IniFile::writeUtf8(const QByteArray &section, const QByteArray &key, const QString &value)
 {
-    WriteExact(section, key, value.toUtf8());
+    writeExact(section, key, value.toUtf8());
 }
 
-void IniFile::WriteExact(const QByteArray &section, const QByteArray &key, const QByteArray &value)
+void IniFile::writeExact(const QByteArray &section, const QByteArray &key, const QByteArray &value)
 {
     // Reading takes one pair of outer quotes off.
-    WriteString(section, key, IsQuoted(value) ? '"' + value + '"' : value);
+    writeString(section, key, isQuoted(value) ? '"' + value + '"' : value);
 }
 
-void IniFile::DeleteKey(const QByteArray &section, const QByteArray &key)
+void IniFile::deleteKey(const QByteArray &section, const QByteArray &key)
 {
-    RequireSectionName(section, "DeleteKey");
-    RequireKeyName(key, "DeleteKey");
-    const qsizetype s = m_sectionIndex.value(Fold(section), -1);
+    requireSectionName(section, "DeleteKey");
+    requireKeyName(key, "DeleteKey");
+    const qsizetype s = m_sectionIndex.value(fold(section), -1);
     if (s < 0)
         return;
     Section &sec = m_sections[size_t(s)];
-    const QByteArray folded = Fold(key);
+    const QByteArray folded = fold(key);
     if (!sec.keys.contains(folded))
         return;
     // Duplicates go too, or the next one would surface in place of the deleted key.
     for (Line &line : sec.body) {
-        if (!line.removed && !line.key.isEmpty() && Fold(line.key) == folded)
+        if (!line.removed && !line.key.isEmpty() && fold(line.key) == folded)
             line.removed = true;
     }
     sec.keys.remove(folded);
 }
 
-void IniFile::EraseSection(const QByteArray &section)
+void IniFile::eraseSection(const QByteArray &section)
 {
-    RequireSectionName(section, "EraseSection");
-    const QByteArray folded = Fold(section);
+    requireSectionName(section, "EraseSection");
+    const QByteArray folded = fold(section);
     if (!m_sectionIndex.contains(folded))
         return;
     for (qsizetype i = 1; i < qsizetype(m_sections.size()); ++i) {
         Section &sec = m_sections[size_t(i)];
-        if (!sec.erased && Fold(sec.name) == folded)
+        if (!sec.erased && fold(sec.name) == folded)
             sec.erased = true;
     }
     m_sectionIndex.remove(folded);
 }
 
-QByteArray IniFile::Serialize() const
+QByteArray IniFile::serialize() const
 {
     QByteArray out;
     if (m_bom)
@@ -540,27 +540,27 @@ QByteArray IniFile::Serialize() const
     return out;
 }
 
-bool IniFile::Fail(const QString &reason)
+bool IniFile::fail(const QString &reason)
 {
     m_lastError = reason;
-    ShowMessage(QStringLiteral("Ravelin"), QStringLiteral("Unable to write to %1").arg(m_path),
+    showMessage(QStringLiteral("Ravelin"), QStringLiteral("Unable to write to %1").arg(m_path),
                 MsgIcon::Error);
     return false;
 }
 
-bool IniFile::UpdateFile()
+bool IniFile::updateFile()
 {
-    Require(m_loaded, QStringLiteral("Settings file not loaded: UpdateFile"), kUnit);
+    require(m_loaded, QStringLiteral("Settings file not loaded: UpdateFile"), kUnit);
     // What could not be read is not ours to replace.
     if (m_readFailed)
-        return Fail(m_lastError);
+        return fail(m_lastError);
     m_lastError.clear();
 
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(folder))
-        return Fail(QStringLiteral("Cannot create the folder %1").arg(folder));
+        return fail(QStringLiteral("Cannot create the folder %1").arg(folder));
     QString error;
-    if (!WriteFileAtomically(m_path, Serialize(), &error, m_saveHook))
-        return Fail(error);
+    if (!writeFileAtomically(m_path, serialize(), &error, m_saveHook))
+        return fail(error);
     return true;
 }

@@ -42,53 +42,53 @@ public:
     // when the path exists but cannot be read as a settings file (unreadable,
     // no regular file, over kMaxFileBytes or kMaxLines); such a file is then
     // never overwritten by UpdateFile(). Never throws.
-    bool Load();
+    bool load();
     // Whether the last Load() refused the file; TooLarge() tells whether for
     // its size (kMaxFileBytes or kMaxLines).
-    bool ReadFailed() const { return m_readFailed; }
-    bool TooLarge() const { return m_tooLarge; }
-    QString FileName() const { return m_path; }
+    bool readFailed() const { return m_readFailed; }
+    bool tooLarge() const { return m_tooLarge; }
+    QString fileName() const { return m_path; }
 
-    QByteArray ReadString(const QByteArray &section, const QByteArray &key,
+    QByteArray readString(const QByteArray &section, const QByteArray &key,
                           const QByteArray &def) const;
     // Decimal, or hexadecimal with a 0x or $ prefix (up to 32 bits, two's
     // complement); anything else, or a value out of range, gives def.
-    int ReadInteger(const QByteArray &section, const QByteArray &key, int def) const;
+    int readInteger(const QByteArray &section, const QByteArray &key, int def) const;
     // Any integer other than 0 is true; a value that is no integer gives def.
-    bool ReadBool(const QByteArray &section, const QByteArray &key, bool def) const;
-    QString ReadUtf8(const QByteArray &section, const QByteArray &key, const QString &def) const;
-    bool KeyExists(const QByteArray &section, const QByteArray &key) const;
+    bool readBool(const QByteArray &section, const QByteArray &key, bool def) const;
+    QString readUtf8(const QByteArray &section, const QByteArray &key, const QString &def) const;
+    bool keyExists(const QByteArray &section, const QByteArray &key) const;
     // Keys of the section in file order, spelled as in the file, each once.
-    QStringList ReadSectionKeys(const QByteArray &section) const;
+    QStringList readSectionKeys(const QByteArray &section) const;
 
     // Names are the program's own: a name that a line could not hold (empty,
     // padded, with a line break, "=" in a key, "]" in a section) throws
     // ContractError. A value that holds a line break or NUL cannot be stored
     // in a line: the key is deleted instead, so no stale value stays behind
     // and nothing foreign gets injected into the file.
-    void WriteString(const QByteArray &section, const QByteArray &key, const QByteArray &value);
+    void writeString(const QByteArray &section, const QByteArray &key, const QByteArray &value);
     // Whether a line can hold the value: no line break, no NUL.
-    static bool CanHoldValue(const QByteArray &value);
-    void WriteInteger(const QByteArray &section, const QByteArray &key, int value);
-    void WriteBool(const QByteArray &section, const QByteArray &key, bool value);
-    void WriteUtf8(const QByteArray &section, const QByteArray &key, const QString &value);
+    static bool canHoldValue(const QByteArray &value);
+    void writeInteger(const QByteArray &section, const QByteArray &key, int value);
+    void writeBool(const QByteArray &section, const QByteArray &key, bool value);
+    void writeUtf8(const QByteArray &section, const QByteArray &key, const QString &value);
     // Stores the value so that it reads back exactly, even one that begins
     // and ends with a quote (WriteUtf8 goes through it).
-    void WriteExact(const QByteArray &section, const QByteArray &key, const QByteArray &value);
-    void DeleteKey(const QByteArray &section, const QByteArray &key);
-    void EraseSection(const QByteArray &section);
+    void writeExact(const QByteArray &section, const QByteArray &key, const QByteArray &value);
+    void deleteKey(const QByteArray &section, const QByteArray &key);
+    void eraseSection(const QByteArray &section);
 
     // The bytes UpdateFile() would write.
-    QByteArray Serialize() const;
+    QByteArray serialize() const;
 
     // Replaces the file atomically, creating its folder when missing; a
     // symbolic link stays and its target is replaced. On failure shows
     // "Unable to write to %s" once, keeps the old file and returns false.
     // Requires a Load() first. Exceptions thrown by the save hook pass through.
-    bool UpdateFile();
-    QString LastError() const { return m_lastError; }
+    bool updateFile();
+    QString lastError() const { return m_lastError; }
 
-    void SetSaveHook(SaveHook hook) { m_saveHook = std::move(hook); }
+    void setSaveHook(SaveHook hook) { m_saveHook = std::move(hook); }
 
 private:
     struct Line
@@ -112,14 +112,14 @@ private:
         bool erased = false;
     };
 
-    const Line *FindKey(const QByteArray &section, const QByteArray &key) const;
-    std::optional<QByteArray> Value(const QByteArray &section, const QByteArray &key) const;
-    Section &SectionForWrite(const QByteArray &section);
-    bool Parse(const QByteArray &data);
-    void FinishSection(Section &section, std::vector<Line> &pending);
-    void RebuildSectionIndex();
-    void AppendKeyLine(Section &section, const QByteArray &key, const QByteArray &value);
-    bool Fail(const QString &reason);
+    const Line *findKey(const QByteArray &section, const QByteArray &key) const;
+    std::optional<QByteArray> value(const QByteArray &section, const QByteArray &key) const;
+    Section &sectionForWrite(const QByteArray &section);
+    bool parse(const QByteArray &data);
+    void finishSection(Section &section, std::vector<Line> &pending);
+    void rebuildSectionIndex();
+    void appendKeyLine(Section &section, const QByteArray &key, const QByteArray &value);
+    bool fail(const QString &reason);
 
     QString m_path;
     QString m_lastError;

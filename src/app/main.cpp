@@ -1,8 +1,8 @@
 #include "app/commandline.h"
-#include "app/formview.h"
+#include "app/mainwindow.h"
 #include "app/ravelinapp.h"
 #include "app/shellmessages.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 #include "text/guard.h"
 
 #include <QDir>
@@ -23,7 +23,7 @@ const QString kQuitAfterShow = QStringLiteral("--quit-after-show");
 class UnattendedSink final : public MessageSink
 {
 public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
+    MsgResult show(const QString &caption, const QString &text, MsgIcon, MsgButtons) override
     {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
         return MsgResult::Ok;
@@ -45,7 +45,7 @@ protected:
         if (watched == m_window && event->type() == QEvent::Paint && !m_done) {
             m_done = true;
             QPointer<QWidget> window = m_window;
-            QTimer::singleShot(0, window, Guarded([window] { window->close(); }));
+            QTimer::singleShot(0, window, guarded([window] { window->close(); }));
         }
         return false;
     }
@@ -56,12 +56,12 @@ private:
 };
 
 // The arguments after the program name, without the undocumented switch.
-QStringList ProgramArguments(int argc, char **argv, bool *quitAfterShow)
+QStringList programArguments(int argc, char **argv, bool *quitAfterShow)
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         // A file name is bytes: kept whole, also when they are not UTF-8.
-        const QString arg = FileNameFromBytes(QByteArray(argv[i]));
+        const QString arg = fileNameFromBytes(QByteArray(argv[i]));
         if (arg == kQuitAfterShow)
             *quitAfterShow = true;
         else
@@ -79,47 +79,47 @@ int main(int argc, char **argv)
         // Answered before the application object exists, so that --help,
         // --version and a mistyped option work without a display.
         const CommandLine early =
-            ParseCommandLine(WithoutToolkitOptions(ProgramArguments(argc, argv, &quitAfterShow)));
-        if (early.Help) {
-            std::fputs(qUtf8Printable(CommandLineHelp()), stdout);
+            parseCommandLine(withoutToolkitOptions(programArguments(argc, argv, &quitAfterShow)));
+        if (early.help) {
+            std::fputs(qUtf8Printable(commandLineHelp()), stdout);
             return 0;
         }
-        if (early.Version) {
-            std::printf("%s %s\n", qUtf8Printable(TRavelinApp::Title()), RAVELIN_VERSION);
+        if (early.version) {
+            std::printf("%s %s\n", qUtf8Printable(RavelinApp::title()), RAVELIN_VERSION);
             return 0;
         }
-        if (!early.Error.isEmpty()) {
-            std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(early.Error),
-                         qUtf8Printable(CommandLineHelp()));
+        if (!early.error.isEmpty()) {
+            std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(early.error),
+                         qUtf8Printable(commandLineHelp()));
             return 2;
         }
     }
 
     // Takes Qt's own options (-style, -platform, ...) out of argv.
-    TRavelinApp app(argc, argv);
-    const CommandLine commandLine = ParseCommandLine(ProgramArguments(argc, argv, &quitAfterShow));
-    if (!commandLine.Error.isEmpty()) {
-        std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(commandLine.Error),
-                     qUtf8Printable(CommandLineHelp()));
+    RavelinApp app(argc, argv);
+    const CommandLine commandLine = parseCommandLine(programArguments(argc, argv, &quitAfterShow));
+    if (!commandLine.error.isEmpty()) {
+        std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(commandLine.error),
+                     qUtf8Printable(commandLineHelp()));
         return 2;
     }
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/ravelin.svg")));
     MessageBoxSink boxes;
     UnattendedSink unattended;
-    SetMessageSink(quitAfterShow ? static_cast<MessageSink *>(&unattended) : &boxes);
+    setMessageSink(quitAfterShow ? static_cast<MessageSink *>(&unattended) : &boxes);
 
     const QString settingsPath =
-        ResolveSettingsPath(commandLine.ConfigPath, QCoreApplication::applicationDirPath());
+        resolveSettingsPath(commandLine.configPath, QCoreApplication::applicationDirPath());
     int result = 0;
     {
-        TFormView form(settingsPath, commandLine);
-        app.SetEndHandler([&form] { form.CloseWithoutAsking(); });
+        MainWindow form(settingsPath, commandLine);
+        app.setEndHandler([&form] { form.closeWithoutAsking(); });
         if (quitAfterShow)
             new QuitAfterPaint(&form);
         form.show();
         result = app.exec();
-        app.SetEndHandler(nullptr);
+        app.setEndHandler(nullptr);
     }
-    SetMessageSink(nullptr);
+    setMessageSink(nullptr);
     return result;
 }

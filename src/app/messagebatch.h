@@ -8,7 +8,7 @@
 #include <vector>
 
 // The heading of the list of files that a run of openings could not open.
-inline const QString OpenFailuresHeading = QStringLiteral("Some files could not be opened:");
+inline const QString openFailuresHeading = QStringLiteral("Some files could not be opened:");
 
 // Holds the messages of a run of file openings (the start, a session, a drop)
 // so that the user gets one box that lists every failure instead of one box
@@ -29,18 +29,18 @@ public:
     MessageBatch(const MessageBatch &) = delete;
     MessageBatch &operator=(const MessageBatch &) = delete;
 
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon,
+    MsgResult show(const QString &caption, const QString &text, MsgIcon icon,
                    MsgButtons buttons) override;
 
 private:
     struct Held
     {
-        QString Caption;
-        QString Text;
-        MsgIcon Icon;
+        QString caption;
+        QString text;
+        MsgIcon icon;
     };
 
-    void ShowHeld();
+    void showHeld();
 
     QString m_heading;
     MessageSink *m_previous = nullptr;

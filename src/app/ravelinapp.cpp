@@ -5,7 +5,7 @@
 
 #include <QSessionManager>
 
-TRavelinApp::TRavelinApp(int &argc, char **argv) : QApplication(argc, argv)
+RavelinApp::RavelinApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("ravelin"));
     // No display name: the desktop would append it to every window title,
@@ -13,39 +13,39 @@ TRavelinApp::TRavelinApp(int &argc, char **argv) : QApplication(argc, argv)
     setApplicationVersion(QStringLiteral(RAVELIN_VERSION));
 }
 
-TRavelinApp::~TRavelinApp() = default;
+RavelinApp::~RavelinApp() = default;
 
-const QString &TRavelinApp::Title()
+const QString &RavelinApp::title()
 {
-    return ProgramTitle();
+    return programTitle();
 }
 
-bool TRavelinApp::notify(QObject *receiver, QEvent *event)
+bool RavelinApp::notify(QObject *receiver, QEvent *event)
 {
     bool result = false;
-    RunGuarded([&] { result = QApplication::notify(receiver, event); });
+    runGuarded([&] { result = QApplication::notify(receiver, event); });
     return result;
 }
 
-void TRavelinApp::SetEndHandler(std::function<void()> onEnd)
+void RavelinApp::setEndHandler(std::function<void()> onEnd)
 {
     m_onEnd = std::move(onEnd);
     if (m_signals)
         return;
-    m_signals = std::make_unique<ShutdownSignals>([this](int) { End(); });
+    m_signals = std::make_unique<ShutdownSignals>([this](int) { end(); });
     // The session manager may end the process once this returns: the
     // settings are saved before.
-    connect(this, &QGuiApplication::commitDataRequest, this, Guarded([this] { End(); }));
+    connect(this, &QGuiApplication::commitDataRequest, this, guarded([this] { end(); }));
     // A quit that came another way still saves.
-    connect(this, &QCoreApplication::aboutToQuit, this, Guarded([this] {
+    connect(this, &QCoreApplication::aboutToQuit, this, guarded([this] {
                 if (m_onEnd)
                     m_onEnd();
             }));
 }
 
-void TRavelinApp::End()
+void RavelinApp::end()
 {
-    RunGuarded([this] {
+    runGuarded([this] {
         if (m_onEnd)
             m_onEnd();
     });

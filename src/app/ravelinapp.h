@@ -10,13 +10,13 @@ class ShutdownSignals;
 // The application object. Its notify() is the general error handler: a
 // violated contract or any other exception escaping an event handler is shown
 // through the message interface and the program goes on running.
-class TRavelinApp final : public QApplication
+class RavelinApp final : public QApplication
 {
 public:
-    TRavelinApp(int &argc, char **argv);
-    ~TRavelinApp() override;
-    TRavelinApp(const TRavelinApp &) = delete;
-    TRavelinApp &operator=(const TRavelinApp &) = delete;
+    RavelinApp(int &argc, char **argv);
+    ~RavelinApp() override;
+    RavelinApp(const RavelinApp &) = delete;
+    RavelinApp &operator=(const RavelinApp &) = delete;
 
     bool notify(QObject *receiver, QEvent *event) override;
 
@@ -24,12 +24,12 @@ public:
     // SIGHUP, the desktop session ending, or the event loop quitting for any
     // other reason. onEnd closes the program as Exit does, without asking;
     // the event loop then ends, also from inside a dialog. Empty: nothing.
-    void SetEndHandler(std::function<void()> onEnd);
+    void setEndHandler(std::function<void()> onEnd);
 
-    static const QString &Title();
+    static const QString &title();
 
 private:
-    void End();
+    void end();
 
     std::function<void()> m_onEnd;
     std::unique_ptr<ShutdownSignals> m_signals;

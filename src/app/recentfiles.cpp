@@ -1,7 +1,7 @@
 #include "app/recentfiles.h"
 
 #include "app/inifile.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 #include <algorithm>
 
@@ -9,31 +9,31 @@ namespace {
 
 const QByteArray kSection("OpenHistory");
 
-QByteArray PathKey(int i)
+QByteArray pathKey(int i)
 {
     return QByteArray::number(i);
 }
 
-QByteArray EncodingKey(int i)
+QByteArray encodingKey(int i)
 {
     return QByteArray::number(i) + "enc";
 }
 
 } // namespace
 
-std::vector<RecentFile>::iterator RecentFiles::Find(const QString &path)
+std::vector<RecentFile>::iterator RecentFiles::find(const QString &path)
 {
     return std::find_if(m_items.begin(), m_items.end(), [&path](const RecentFile &item) {
-        return item.Path.compare(path, Qt::CaseInsensitive) == 0;
+        return item.path.compare(path, Qt::CaseInsensitive) == 0;
     });
 }
 
-int RecentFiles::Touch(const QString &path)
+int RecentFiles::touch(const QString &path)
 {
     int encoding = 0;
-    const auto found = Find(path);
+    const auto found = find(path);
     if (found != m_items.end()) {
-        encoding = found->Encoding;
+        encoding = found->encoding;
         m_items.erase(found);
     }
     m_items.insert(m_items.begin(), RecentFile{path, encoding});
@@ -42,42 +42,42 @@ int RecentFiles::Touch(const QString &path)
     return encoding;
 }
 
-void RecentFiles::SetEncoding(const QString &path, int encoding)
+void RecentFiles::setEncoding(const QString &path, int encoding)
 {
-    const auto found = Find(path);
+    const auto found = find(path);
     if (found != m_items.end())
-        found->Encoding = encoding;
+        found->encoding = encoding;
 }
 
-void RecentFiles::Load(const IniFile &ini)
+void RecentFiles::load(const IniFile &ini)
 {
     m_items.clear();
     for (int i = 0; i < kMaxCount; ++i) {
-        const QString path = FileNameFromBytes(ini.ReadString(kSection, PathKey(i), {}));
+        const QString path = fileNameFromBytes(ini.readString(kSection, pathKey(i), {}));
         // A hand-edited file may name a path twice; the first one wins, as in Touch.
-        if (path.isEmpty() || Find(path) != m_items.end())
+        if (path.isEmpty() || find(path) != m_items.end())
             continue;
-        m_items.push_back(RecentFile{path, ini.ReadInteger(kSection, EncodingKey(i), 0)});
+        m_items.push_back(RecentFile{path, ini.readInteger(kSection, encodingKey(i), 0)});
     }
 }
 
-QStringList RecentFiles::Save(IniFile &ini) const
+QStringList RecentFiles::save(IniFile &ini) const
 {
     QStringList leftOut;
     int count = 0;
     for (const RecentFile &item : m_items) {
-        const QByteArray path = FileNameToBytes(item.Path);
-        if (!IniFile::CanHoldValue(path)) {
-            leftOut.append(item.Path);
+        const QByteArray path = fileNameToBytes(item.path);
+        if (!IniFile::canHoldValue(path)) {
+            leftOut.append(item.path);
             continue;
         }
-        ini.WriteExact(kSection, PathKey(count), path);
-        ini.WriteInteger(kSection, EncodingKey(count), item.Encoding);
+        ini.writeExact(kSection, pathKey(count), path);
+        ini.writeInteger(kSection, encodingKey(count), item.encoding);
         ++count;
     }
     for (int i = count; i < kMaxCount; ++i) {
-        ini.DeleteKey(kSection, PathKey(i));
-        ini.DeleteKey(kSection, EncodingKey(i));
+        ini.deleteKey(kSection, pathKey(i));
+        ini.deleteKey(kSection, encodingKey(i));
     }
     return leftOut;
 }

@@ -9,8 +9,8 @@ class IniFile;
 
 struct RecentFile
 {
-    QString Path;
-    int Encoding = 0; // -1 UTF-16 LE, -2 UTF-16 BE, otherwise a code page index
+    QString path;
+    int encoding = 0; // -1 UTF-16 LE, -2 UTF-16 BE, otherwise a code page index
 };
 
 // The recent files list: most recent first, at most kMaxCount entries, paths
@@ -24,23 +24,23 @@ public:
 
     // Moves the path to the top, or inserts it there with code 0, and returns
     // the encoding code remembered for it.
-    int Touch(const QString &path);
+    int touch(const QString &path);
     // Sets the code of the path's entry, when the path is in the list.
-    void SetEncoding(const QString &path, int encoding);
-    void Clear() { m_items.clear(); }
+    void setEncoding(const QString &path, int encoding);
+    void clear() { m_items.clear(); }
 
-    const std::vector<RecentFile> &Items() const { return m_items; }
-    int Count() const { return int(m_items.size()); }
-    bool IsEmpty() const { return m_items.empty(); }
+    const std::vector<RecentFile> &items() const { return m_items; }
+    int count() const { return int(m_items.size()); }
+    bool isEmpty() const { return m_items.empty(); }
 
-    void Load(const IniFile &ini);
+    void load(const IniFile &ini);
     // Writes the entries whose path a settings line can hold, numbered from 0
     // without gaps, and deletes the keys of the numbers beyond them. Returns
     // the paths left out (those with a line break), most recent first.
-    QStringList Save(IniFile &ini) const;
+    QStringList save(IniFile &ini) const;
 
 private:
-    std::vector<RecentFile>::iterator Find(const QString &path);
+    std::vector<RecentFile>::iterator find(const QString &path);
 
     std::vector<RecentFile> m_items;
 };

@@ -4,39 +4,39 @@
 #include "rules/compiledrules.h"
 #include "rules/substringsfilter.h"
 
-TRuleDecorator::TRuleDecorator() : m_rules(std::make_shared<const TCompiledRules>()) {}
+RuleDecorator::RuleDecorator() : m_rules(std::make_shared<const CompiledRules>()) {}
 
-void TRuleDecorator::SetRules(const TColorRec &rules)
+void RuleDecorator::setRules(const ColorRules &rules)
 {
-    m_rules = std::make_shared<const TCompiledRules>(rules);
+    m_rules = std::make_shared<const CompiledRules>(rules);
 }
 
-void TRuleDecorator::Decorate(const TQzLogicalLine &line, const TQzDecorationContext &context,
-                              TQzLineDecoration &decoration) const
+void RuleDecorator::decorate(const LogicalLine &line, const DecorationContext &context,
+                             LineDecoration &decoration) const
 {
-    if (context.Printing || !m_rules->AnyEnabled())
+    if (context.printing || !m_rules->anyEnabled())
         return;
-    const int n = m_rules->FirstMatch(line.Text.toUtf8());
+    const int n = m_rules->firstMatch(line.text.toUtf8());
     if (n == 0)
         return;
-    const TColorRecItem &rule = m_rules->Rules().Rule(n);
-    decoration.BandBack = ColorFromInt(rule.ColorB);
-    decoration.BandFore = ColorFromInt(rule.ColorF);
-    if (rule.Repl) {
-        decoration.ReplaceLine = true;
-        decoration.Replacement = QString::fromUtf8(rule.RStr);
+    const ColorRule &rule = m_rules->rules().rule(n);
+    decoration.bandBack = colorFromInt(rule.colorB);
+    decoration.bandFore = colorFromInt(rule.colorF);
+    if (rule.repl) {
+        decoration.replaceLine = true;
+        decoration.replacement = QString::fromUtf8(rule.rStr);
     }
 }
 
-void TSubstringsFilterDecorator::Decorate(const TQzLogicalLine &, const TQzDecorationContext &,
-                                          TQzLineDecoration &decoration) const
+void SubstringsFilterDecorator::decorate(const LogicalLine &, const DecorationContext &,
+                                         LineDecoration &decoration) const
 {
-    const std::shared_ptr<const TSubstringsFilter> filter = CurrentSubstringsFilter();
-    if (!filter->IsActive() || decoration.ReplaceLine)
+    const std::shared_ptr<const SubstringsFilter> filter = currentSubstringsFilter();
+    if (!filter->isActive() || decoration.replaceLine)
         return;
     // Apply maps the offsets in place only when it rewrites, so the line's
     // own are not copied for every line it leaves alone.
     QString shown;
-    if (filter->Apply(decoration.Text, shown, &decoration.Offsets))
-        decoration.Rewrite(std::move(shown), std::move(decoration.Offsets));
+    if (filter->apply(decoration.text, shown, &decoration.offsets))
+        decoration.rewrite(std::move(shown), std::move(decoration.offsets));
 }

@@ -7,14 +7,14 @@ namespace {
 const QByteArray kColor = "Color";
 const QByteArray kFilters = "SFilters";
 
-QByteArray Key(const char *name, int n)
+QByteArray key(const char *name, int n)
 {
     return QByteArray(name) + QByteArray::number(n);
 }
 
 } // namespace
 
-QByteArray FirstCharacter(const QByteArray &value)
+QByteArray firstCharacter(const QByteArray &value)
 {
     if (value.isEmpty())
         return ".";
@@ -26,46 +26,46 @@ QByteArray FirstCharacter(const QByteArray &value)
     return value.left(k);
 }
 
-void LoadRuleSettings(const IniFile &ini, TRuleSettings &s)
+void loadRuleSettings(const IniFile &ini, RuleSettings &s)
 {
     for (int i = 0; i < 3; ++i) {
-        s.Filter.RepFrom[size_t(i)] = ini.ReadString(kFilters, Key("From", i + 1), QByteArray());
-        s.Filter.RepTo[size_t(i)] = FirstCharacter(ini.ReadString(kFilters, Key("To", i + 1), "."));
+        s.filter.repFrom[size_t(i)] = ini.readString(kFilters, key("From", i + 1), QByteArray());
+        s.filter.repTo[size_t(i)] = firstCharacter(ini.readString(kFilters, key("To", i + 1), "."));
     }
-    const TColorRecItem def;
-    for (int n = 1; n <= TColorRec::Count; ++n) {
-        TColorRecItem &item = s.Rules.Rule(n);
-        item.En = ini.ReadBool(kColor, Key("En", n), def.En);
-        item.Text = ini.ReadString(kColor, Key("Text", n), def.Text);
-        item.ColorF = ini.ReadInteger(kColor, Key("ColorF", n), def.ColorF);
-        item.ColorB = ini.ReadInteger(kColor, Key("ColorB", n), def.ColorB);
-        item.Case = ini.ReadBool(kColor, Key("Case", n), def.Case);
-        item.Inv = ini.ReadBool(kColor, Key("Inv", n), def.Inv);
-        item.Repl = ini.ReadBool(kColor, Key("Repl", n), def.Repl);
-        item.RStr = ini.ReadString(kColor, Key("RStr", n), def.RStr);
+    const ColorRule def;
+    for (int n = 1; n <= ColorRules::count; ++n) {
+        ColorRule &item = s.rules.rule(n);
+        item.en = ini.readBool(kColor, key("En", n), def.en);
+        item.text = ini.readString(kColor, key("Text", n), def.text);
+        item.colorF = ini.readInteger(kColor, key("ColorF", n), def.colorF);
+        item.colorB = ini.readInteger(kColor, key("ColorB", n), def.colorB);
+        item.caseSensitive = ini.readBool(kColor, key("Case", n), def.caseSensitive);
+        item.inv = ini.readBool(kColor, key("Inv", n), def.inv);
+        item.repl = ini.readBool(kColor, key("Repl", n), def.repl);
+        item.rStr = ini.readString(kColor, key("RStr", n), def.rStr);
     }
-    s.RepFrom = ini.ReadString(kColor, "RepFrom", QByteArray());
-    s.RepTo = ini.ReadString(kColor, "RepTo", QByteArray());
-    ApplyDefaultRules(s.Rules);
+    s.repFrom = ini.readString(kColor, "RepFrom", QByteArray());
+    s.repTo = ini.readString(kColor, "RepTo", QByteArray());
+    applyDefaultRules(s.rules);
 }
 
-void SaveRuleSettings(IniFile &ini, const TRuleSettings &s)
+void saveRuleSettings(IniFile &ini, const RuleSettings &s)
 {
     for (int i = 0; i < 3; ++i) {
-        ini.WriteString(kFilters, Key("From", i + 1), s.Filter.RepFrom[size_t(i)]);
-        ini.WriteString(kFilters, Key("To", i + 1), FirstCharacter(s.Filter.RepTo[size_t(i)]));
+        ini.writeString(kFilters, key("From", i + 1), s.filter.repFrom[size_t(i)]);
+        ini.writeString(kFilters, key("To", i + 1), firstCharacter(s.filter.repTo[size_t(i)]));
     }
-    for (int n = 1; n <= TColorRec::Count; ++n) {
-        const TColorRecItem &item = s.Rules.Rule(n);
-        ini.WriteBool(kColor, Key("En", n), item.En);
-        ini.WriteString(kColor, Key("Text", n), item.Text);
-        ini.WriteInteger(kColor, Key("ColorF", n), item.ColorF);
-        ini.WriteInteger(kColor, Key("ColorB", n), item.ColorB);
-        ini.WriteBool(kColor, Key("Case", n), item.Case);
-        ini.WriteBool(kColor, Key("Inv", n), item.Inv);
-        ini.WriteBool(kColor, Key("Repl", n), item.Repl);
-        ini.WriteString(kColor, Key("RStr", n), item.RStr);
+    for (int n = 1; n <= ColorRules::count; ++n) {
+        const ColorRule &item = s.rules.rule(n);
+        ini.writeBool(kColor, key("En", n), item.en);
+        ini.writeString(kColor, key("Text", n), item.text);
+        ini.writeInteger(kColor, key("ColorF", n), item.colorF);
+        ini.writeInteger(kColor, key("ColorB", n), item.colorB);
+        ini.writeBool(kColor, key("Case", n), item.caseSensitive);
+        ini.writeBool(kColor, key("Inv", n), item.inv);
+        ini.writeBool(kColor, key("Repl", n), item.repl);
+        ini.writeString(kColor, key("RStr", n), item.rStr);
     }
-    ini.WriteString(kColor, "RepFrom", s.RepFrom);
-    ini.WriteString(kColor, "RepTo", s.RepTo);
+    ini.writeString(kColor, "RepFrom", s.repFrom);
+    ini.writeString(kColor, "RepTo", s.repTo);
 }

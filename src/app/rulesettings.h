@@ -10,22 +10,22 @@ class IniFile;
 // The colour rules and the sub-strings filter as the settings file keeps
 // them ([Color] and [SFilters]), with the two [Color] strings RepFrom and
 // RepTo that are only carried through.
-struct TRuleSettings
+struct RuleSettings
 {
-    TColorRec Rules = DefaultColorRec();
-    TSubstringsFilterValues Filter;
-    QByteArray RepFrom;
-    QByteArray RepTo;
+    ColorRules rules = defaultColorRec();
+    SubstringsFilterValues filter;
+    QByteArray repFrom;
+    QByteArray repTo;
 
-    bool operator==(const TRuleSettings &) const = default;
+    bool operator==(const RuleSettings &) const = default;
 };
 
 // Missing keys take the defaults; rules 1 to 3 left without a text get
 // their default text and colours back.
-void LoadRuleSettings(const IniFile &ini, TRuleSettings &settings);
+void loadRuleSettings(const IniFile &ini, RuleSettings &settings);
 // Every key of all 20 rules, empty ones too. The settings file puts a text
 // in double quotes wherever reading would otherwise trim it.
-void SaveRuleSettings(IniFile &ini, const TRuleSettings &settings);
+void saveRuleSettings(IniFile &ini, const RuleSettings &settings);
 
 // The first character (UTF-8) of a value, or "." when it has none.
-QByteArray FirstCharacter(const QByteArray &value);
+QByteArray firstCharacter(const QByteArray &value);

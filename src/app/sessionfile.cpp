@@ -1,7 +1,7 @@
 #include "app/sessionfile.h"
 
 #include "app/inifile.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 #include <algorithm>
 
@@ -11,13 +11,13 @@ const QByteArray kTabs("Tabs");
 const QByteArray kNicks("Nicks");
 const QByteArray kHistory("SessHistory");
 
-QByteArray NumberKey(int i)
+QByteArray numberKey(int i)
 {
     return QByteArray::number(i);
 }
 
 // The number a key names, when the key is exactly what NumberKey writes.
-bool EntryNumber(const QString &key, int count, int *number)
+bool entryNumber(const QString &key, int count, int *number)
 {
     bool ok = false;
     const int n = key.toInt(&ok);
@@ -29,60 +29,60 @@ bool EntryNumber(const QString &key, int count, int *number)
 
 } // namespace
 
-SessionData ReadSession(const IniFile &ini)
+SessionData readSession(const IniFile &ini)
 {
     SessionData data;
-    const int count = ini.ReadInteger(kTabs, "Num", 0);
-    data.Active = ini.ReadInteger(kTabs, "Active", count - 1);
+    const int count = ini.readInteger(kTabs, "Num", 0);
+    data.active = ini.readInteger(kTabs, "Active", count - 1);
     if (count <= 0)
         return data;
     // The keys present bound the work, whatever Num claims.
     std::vector<int> numbers;
-    for (const QString &key : ini.ReadSectionKeys(kTabs)) {
+    for (const QString &key : ini.readSectionKeys(kTabs)) {
         int n = 0;
-        if (EntryNumber(key, count, &n))
+        if (entryNumber(key, count, &n))
             numbers.push_back(n);
     }
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const int n : numbers) {
-        const QString path = FileNameFromBytes(ini.ReadString(kTabs, NumberKey(n), {}));
+        const QString path = fileNameFromBytes(ini.readString(kTabs, numberKey(n), {}));
         if (path.isEmpty())
             continue;
-        data.Tabs.push_back({path, ini.ReadString(kNicks, NumberKey(n), QByteArray())});
+        data.tabs.push_back({path, ini.readString(kNicks, numberKey(n), QByteArray())});
     }
     return data;
 }
 
-QStringList WriteSession(IniFile &ini, const std::vector<SessionTab> &tabs, int active)
+QStringList writeSession(IniFile &ini, const std::vector<SessionTab> &tabs, int active)
 {
     QStringList leftOut;
     std::vector<const SessionTab *> kept;
     int keptActive = -1;
     for (size_t i = 0; i < tabs.size(); ++i) {
-        if (!IniFile::CanHoldValue(FileNameToBytes(tabs[i].Path))) {
-            leftOut.append(tabs[i].Path);
+        if (!IniFile::canHoldValue(fileNameToBytes(tabs[i].path))) {
+            leftOut.append(tabs[i].path);
             continue;
         }
         if (int(i) == active)
             keptActive = int(kept.size());
         kept.push_back(&tabs[i]);
     }
-    ini.WriteInteger(kTabs, "Num", int(kept.size()));
-    ini.WriteInteger(kTabs, "Active", keptActive);
+    ini.writeInteger(kTabs, "Num", int(kept.size()));
+    ini.writeInteger(kTabs, "Active", keptActive);
     for (size_t i = 0; i < kept.size(); ++i) {
-        ini.WriteExact(kTabs, NumberKey(int(i)), FileNameToBytes(kept[i]->Path));
+        ini.writeExact(kTabs, numberKey(int(i)), fileNameToBytes(kept[i]->path));
         // A caption with a line break cannot be stored: the tab comes back
         // with its file name rather than with an older caption.
-        if (IniFile::CanHoldValue(kept[i]->Caption))
-            ini.WriteExact(kNicks, NumberKey(int(i)), kept[i]->Caption);
+        if (IniFile::canHoldValue(kept[i]->caption))
+            ini.writeExact(kNicks, numberKey(int(i)), kept[i]->caption);
         else
-            ini.WriteString(kNicks, NumberKey(int(i)), QByteArray());
+            ini.writeString(kNicks, numberKey(int(i)), QByteArray());
     }
     return leftOut;
 }
 
-void RecentSessions::Add(const QString &path)
+void RecentSessions::add(const QString &path)
 {
     m_items.removeIf(
         [&path](const QString &item) { return item.compare(path, Qt::CaseInsensitive) == 0; });
@@ -91,11 +91,11 @@ void RecentSessions::Add(const QString &path)
         m_items.removeLast();
 }
 
-void RecentSessions::Load(const IniFile &ini)
+void RecentSessions::load(const IniFile &ini)
 {
     m_items.clear();
     for (int i = 0; i < kMaxCount; ++i) {
-        const QString path = FileNameFromBytes(ini.ReadString(kHistory, NumberKey(i), {}));
+        const QString path = fileNameFromBytes(ini.readString(kHistory, numberKey(i), {}));
         const bool known = std::any_of(m_items.begin(), m_items.end(), [&path](const QString &p) {
             return p.compare(path, Qt::CaseInsensitive) == 0;
         });
@@ -104,19 +104,19 @@ void RecentSessions::Load(const IniFile &ini)
     }
 }
 
-QStringList RecentSessions::Save(IniFile &ini) const
+QStringList RecentSessions::save(IniFile &ini) const
 {
     QStringList leftOut;
     int count = 0;
     for (const QString &path : m_items) {
-        const QByteArray bytes = FileNameToBytes(path);
-        if (!IniFile::CanHoldValue(bytes)) {
+        const QByteArray bytes = fileNameToBytes(path);
+        if (!IniFile::canHoldValue(bytes)) {
             leftOut.append(path);
             continue;
         }
-        ini.WriteExact(kHistory, NumberKey(count++), bytes);
+        ini.writeExact(kHistory, numberKey(count++), bytes);
     }
     for (int i = count; i < kMaxCount; ++i)
-        ini.DeleteKey(kHistory, NumberKey(i));
+        ini.deleteKey(kHistory, numberKey(i));
     return leftOut;
 }

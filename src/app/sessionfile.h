@@ -11,8 +11,8 @@ class IniFile;
 // One tab as a session file stores it.
 struct SessionTab
 {
-    QString Path;
-    QByteArray Caption; // UTF-8; empty: the tab shows its file name
+    QString path;
+    QByteArray caption; // UTF-8; empty: the tab shows its file name
 
     bool operator==(const SessionTab &) const = default;
 };
@@ -22,20 +22,20 @@ struct SessionTab
 // name, so a name that is not UTF-8 reopens the same file.
 struct SessionData
 {
-    std::vector<SessionTab> Tabs; // entries with an empty path are left out
-    int Active = -1;              // the stored index; -1 when none was active
+    std::vector<SessionTab> tabs; // entries with an empty path are left out
+    int active = -1;              // the stored index; -1 when none was active
 };
 
 // Reads the entries 0..Num-1 that hold a path, in order. Only keys present in
 // the file are visited, so a huge or negative Num costs nothing; a duplicate
 // key counts once (the first). Active defaults to Num - 1.
-SessionData ReadSession(const IniFile &ini);
+SessionData readSession(const IniFile &ini);
 
 // Writes Num, Active and one entry per tab; keys beyond Num stay as they are
 // and are never read. A tab whose path a line cannot hold is left out, the
 // others close up, and Active follows its tab (-1 when that tab was left
 // out). Returns the paths left out.
-QStringList WriteSession(IniFile &ini, const std::vector<SessionTab> &tabs, int active);
+QStringList writeSession(IniFile &ini, const std::vector<SessionTab> &tabs, int active);
 
 // The recent sessions list: most recent first, at most kMaxCount paths,
 // compared without regard to case. Stored in [SessHistory] as keys 0..9.
@@ -44,16 +44,16 @@ class RecentSessions final
 public:
     static constexpr int kMaxCount = 10;
 
-    void Add(const QString &path);
-    void Clear() { m_items.clear(); }
-    const QStringList &Items() const { return m_items; }
-    int Count() const { return int(m_items.size()); }
-    bool IsEmpty() const { return m_items.isEmpty(); }
+    void add(const QString &path);
+    void clear() { m_items.clear(); }
+    const QStringList &items() const { return m_items; }
+    int count() const { return int(m_items.size()); }
+    bool isEmpty() const { return m_items.isEmpty(); }
 
-    void Load(const IniFile &ini);
+    void load(const IniFile &ini);
     // Writes the paths a line can hold, numbered from 0 without gaps, and
     // deletes the keys beyond them; returns the paths left out.
-    QStringList Save(IniFile &ini) const;
+    QStringList save(IniFile &ini) const;
 
 private:
     QStringList m_items;

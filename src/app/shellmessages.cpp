@@ -11,17 +11,17 @@ namespace {
 const QString kCaption = QStringLiteral("Ravelin");
 }
 
-void MsgError(const QString &text)
+void msgError(const QString &text)
 {
-    ShowMessage(kCaption, text, MsgIcon::Error);
+    showMessage(kCaption, text, MsgIcon::Error);
 }
 
-void MsgWarning(const QString &text)
+void msgWarning(const QString &text)
 {
-    ShowMessage(kCaption, text, MsgIcon::Warning);
+    showMessage(kCaption, text, MsgIcon::Warning);
 }
 
-QWidget *MessageOwner()
+QWidget *messageOwner()
 {
     if (QWidget *active = QApplication::activeWindow())
         return active;
@@ -32,14 +32,14 @@ QWidget *MessageOwner()
     return nullptr;
 }
 
-bool IsFormOnTop(const QWidget *form)
+bool isFormOnTop(const QWidget *form)
 {
     return form->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
-void SetFormOnTop(QWidget *form, bool onTop)
+void setFormOnTop(QWidget *form, bool onTop)
 {
-    if (IsFormOnTop(form) == onTop)
+    if (isFormOnTop(form) == onTop)
         return;
     // Changing window flags re-creates the native window and hides it.
     const bool visible = form->isVisible();
@@ -50,7 +50,7 @@ void SetFormOnTop(QWidget *form, bool onTop)
         form->show();
 }
 
-QString MessageBoxText(const QString &text)
+QString messageBoxText(const QString &text)
 {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -58,23 +58,23 @@ QString MessageBoxText(const QString &text)
     return shown;
 }
 
-QString PlainMenuText(const QString &text)
+QString plainMenuText(const QString &text)
 {
     QString shown = text;
     shown.replace(u'&', QStringLiteral("&&"));
     return shown;
 }
 
-QString NumberedMenuText(int number, const QString &text)
+QString numberedMenuText(int number, const QString &text)
 {
     if (text.isEmpty())
         return {};
     QString digits = QString::number(number);
     digits.insert(digits.size() - 1, u'&');
-    return digits + u' ' + PlainMenuText(text);
+    return digits + u' ' + plainMenuText(text);
 }
 
-QString PlainToolTip(const QString &text)
+QString plainToolTip(const QString &text)
 {
     if (text.isEmpty())
         return {};
@@ -83,20 +83,20 @@ QString PlainToolTip(const QString &text)
            QStringLiteral("</p>");
 }
 
-QString PlainWindowTitle(const QString &text)
+QString plainWindowTitle(const QString &text)
 {
     QString shown = text;
     shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     return shown;
 }
 
-void MakeLabelsPlain(QWidget *widget)
+void makeLabelsPlain(QWidget *widget)
 {
     for (QLabel *label : widget->findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);
 }
 
-std::unique_ptr<QMessageBox> CreateMessageBox(const QString &caption, const QString &text,
+std::unique_ptr<QMessageBox> createMessageBox(const QString &caption, const QString &text,
                                               MsgIcon icon, MsgButtons buttons)
 {
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
@@ -128,17 +128,17 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const QString &caption, const QStr
         set = QMessageBox::Yes | QMessageBox::No;
         break;
     }
-    auto box = std::make_unique<QMessageBox>(boxIcon, caption, QString(), set, MessageOwner());
+    auto box = std::make_unique<QMessageBox>(boxIcon, caption, QString(), set, messageOwner());
     // Messages quote file names, search texts and lines of the log.
     box->setTextFormat(Qt::PlainText);
-    box->setText(MessageBoxText(text));
+    box->setText(messageBoxText(text));
     return box;
 }
 
-MsgResult MessageBoxSink::Show(const QString &caption, const QString &text, MsgIcon icon,
+MsgResult MessageBoxSink::show(const QString &caption, const QString &text, MsgIcon icon,
                                MsgButtons buttons)
 {
-    const std::unique_ptr<QMessageBox> box = CreateMessageBox(caption, text, icon, buttons);
+    const std::unique_ptr<QMessageBox> box = createMessageBox(caption, text, icon, buttons);
     switch (box->exec()) {
     case QMessageBox::Ok:
         return MsgResult::Ok;

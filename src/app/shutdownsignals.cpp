@@ -15,7 +15,7 @@ namespace {
 // The write end of the pipe, for the handler; -1 while none is installed.
 volatile sig_atomic_t g_writeFd = -1;
 
-extern "C" void OnShutdownSignal(int signal)
+extern "C" void onShutdownSignal(int signal)
 {
     // Only async-signal-safe calls here; errno belongs to the code interrupted.
     const int savedErrno = errno;
@@ -32,7 +32,7 @@ extern "C" void OnShutdownSignal(int signal)
 ShutdownSignals::ShutdownSignals(std::function<void(int signal)> onSignal)
     : m_onSignal(std::move(onSignal))
 {
-    Require(g_writeFd < 0, QStringLiteral("Signals already watched: ShutdownSignals"),
+    require(g_writeFd < 0, QStringLiteral("Signals already watched: ShutdownSignals"),
             QStringLiteral("ShutdownSignals"));
     int fds[2];
     // Non-blocking: a handler must never wait on a full pipe.
@@ -44,12 +44,12 @@ ShutdownSignals::ShutdownSignals(std::function<void(int signal)> onSignal)
 
     m_notifier = std::make_unique<QSocketNotifier>(m_read.get(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                     Guarded([this] { Receive(); }));
+                     guarded([this] { receive(); }));
 
     struct sigaction action
     {
     };
-    action.sa_handler = OnShutdownSignal;
+    action.sa_handler = onShutdownSignal;
     sigemptyset(&action.sa_mask);
     // Interrupted system calls go on; the event loop sees the pipe.
     action.sa_flags = SA_RESTART;
@@ -60,12 +60,12 @@ ShutdownSignals::ShutdownSignals(std::function<void(int signal)> onSignal)
 
 ShutdownSignals::~ShutdownSignals()
 {
-    RestoreHandlers();
+    restoreHandlers();
     m_notifier.reset();
     g_writeFd = -1;
 }
 
-void ShutdownSignals::RestoreHandlers()
+void ShutdownSignals::restoreHandlers()
 {
     if (!m_installed)
         return;
@@ -74,7 +74,7 @@ void ShutdownSignals::RestoreHandlers()
         ::sigaction(kSignals[i], &m_previous[i], nullptr);
 }
 
-void ShutdownSignals::Receive()
+void ShutdownSignals::receive()
 {
     unsigned char number = 0;
     ssize_t n;
@@ -84,7 +84,7 @@ void ShutdownSignals::Receive()
     if (n != 1)
         return;
     // Further signals of the run find their earlier handlers.
-    RestoreHandlers();
+    restoreHandlers();
     m_notifier->setEnabled(false);
     if (m_onSignal)
         m_onSignal(number);

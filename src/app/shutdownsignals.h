@@ -27,8 +27,8 @@ public:
     ShutdownSignals &operator=(const ShutdownSignals &) = delete;
 
 private:
-    void Receive();
-    void RestoreHandlers();
+    void receive();
+    void restoreHandlers();
 
     std::function<void(int)> m_onSignal;
     UniqueFd m_read;

@@ -10,7 +10,7 @@ constexpr int kGrip = 40;
 // Farther than any screen reaches.
 constexpr int kFar = 1 << 24;
 
-bool Reachable(const QRect &window, const QRect &screen)
+bool reachable(const QRect &window, const QRect &screen)
 {
     const QRect strip(window.left(), window.top(), window.width(),
                       std::min(window.height(), kGrip));
@@ -19,7 +19,7 @@ bool Reachable(const QRect &window, const QRect &screen)
 }
 
 // Squared distance between two rectangles; 0 when they touch or overlap.
-qint64 Distance(const QRect &a, const QRect &b)
+qint64 distance(const QRect &a, const QRect &b)
 {
     const qint64 dx =
         std::max<qint64>({0, qint64(b.left()) - a.right(), qint64(a.left()) - b.right()});
@@ -28,14 +28,14 @@ qint64 Distance(const QRect &a, const QRect &b)
     return dx * dx + dy * dy;
 }
 
-int ClampInto(int position, int length, int start, int screenLength)
+int clampInto(int position, int length, int start, int screenLength)
 {
     return std::clamp(position, start, start + screenLength - length);
 }
 
 } // namespace
 
-QRect PlaceOnScreens(QPoint position, QSize size, const QList<QRect> &screens)
+QRect placeOnScreens(QPoint position, QSize size, const QList<QRect> &screens)
 {
     // A damaged file may hold any numbers: within these bounds the rectangle's
     // edges are computed without overflow, and a point still has a place.
@@ -44,20 +44,20 @@ QRect PlaceOnScreens(QPoint position, QSize size, const QList<QRect> &screens)
     if (screens.isEmpty())
         return saved;
     for (const QRect &screen : screens)
-        if (Reachable(saved, screen))
+        if (reachable(saved, screen))
             return saved;
 
     const QRect *nearest = nullptr;
     qint64 best = std::numeric_limits<qint64>::max();
     for (const QRect &screen : screens) {
-        const qint64 distance = Distance(saved, screen);
-        if (distance < best) {
-            best = distance;
+        const qint64 gap = distance(saved, screen);
+        if (gap < best) {
+            best = gap;
             nearest = &screen;
         }
     }
     const int width = std::min(saved.width(), nearest->width());
     const int height = std::min(saved.height(), nearest->height());
-    return {ClampInto(saved.left(), width, nearest->left(), nearest->width()),
-            ClampInto(saved.top(), height, nearest->top(), nearest->height()), width, height};
+    return {clampInto(saved.left(), width, nearest->left(), nearest->width()),
+            clampInto(saved.top(), height, nearest->top(), nearest->height()), width, height};
 }

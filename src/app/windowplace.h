@@ -8,4 +8,4 @@
 // top edge that a mouse can grab lies on a screen. Otherwise (a screen that
 // is gone, a damaged settings file) it moves onto the nearest screen, as
 // little as it must, keeping its size where the screen holds it.
-QRect PlaceOnScreens(QPoint position, QSize size, const QList<QRect> &screens);
+QRect placeOnScreens(QPoint position, QSize size, const QList<QRect> &screens);

@@ -25,7 +25,7 @@ constexpr int kWheelNotch = 120;
 
 } // namespace
 
-TWrapTabBar::TWrapTabBar(QWidget *parent)
+WrapTabBar::WrapTabBar(QWidget *parent)
     : QTabBar(parent), m_scroll(new QScrollBar(Qt::Vertical, this))
 {
     setObjectName(QStringLiteral("TabBar"));
@@ -35,17 +35,17 @@ TWrapTabBar::TWrapTabBar(QWidget *parent)
     // Keys belong to the viewer, as for the tabs themselves.
     m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->hide();
-    connect(m_scroll, &QScrollBar::valueChanged, this, Guarded([this](int row) {
+    connect(m_scroll, &QScrollBar::valueChanged, this, guarded([this](int row) {
                 m_firstRow = row;
                 update();
             }));
-    connect(this, &QTabBar::currentChanged, this, Guarded([this] {
+    connect(this, &QTabBar::currentChanged, this, guarded([this] {
                 m_showCurrent = true;
-                SyncScroll();
+                syncScroll();
             }));
 }
 
-void TWrapTabBar::SetMultiRow(bool multiRow)
+void WrapTabBar::setMultiRow(bool multiRow)
 {
     if (multiRow == m_multiRow)
         return;
@@ -55,18 +55,18 @@ void TWrapTabBar::SetMultiRow(bool multiRow)
     setUsesScrollButtons(!multiRow);
     setElideMode(Qt::ElideNone);
     m_showCurrent = true;
-    Invalidate();
+    invalidate();
 }
 
-void TWrapTabBar::Invalidate()
+void WrapTabBar::invalidate()
 {
     m_dirty = true;
     updateGeometry();
     update();
-    SyncScroll();
+    syncScroll();
 }
 
-int TWrapTabBar::LayoutWidth() const
+int WrapTabBar::layoutWidth() const
 {
     // The tab widget sizes the bar from its hint, so the hint must wrap at
     // the width the tab widget has now.
@@ -75,7 +75,7 @@ int TWrapTabBar::LayoutWidth() const
     return std::max(1, width());
 }
 
-int TWrapTabBar::MaxVisibleRows() const
+int WrapTabBar::maxVisibleRows() const
 {
     const QWidget *owner = parentWidget();
     if (!owner || count() == 0)
@@ -84,86 +84,86 @@ int TWrapTabBar::MaxVisibleRows() const
     return std::max(1, owner->height() / kRowsShareOfHeight / rowHeight);
 }
 
-int TWrapTabBar::ScrollBarWidth() const
+int WrapTabBar::scrollBarWidth() const
 {
     return std::max(1, m_scroll->sizeHint().width());
 }
 
-TWrapTabBar::Rows TWrapTabBar::Arrange(int width, int maxVisible) const
+WrapTabBar::Rows WrapTabBar::arrange(int width, int maxVisible) const
 {
     Rows rows;
-    rows.Width = width;
-    rows.MaxVisible = maxVisible;
+    rows.width = width;
+    rows.maxVisible = maxVisible;
     const int n = count();
     auto place = [&](int rowWidth) {
-        rows.Rects.clear();
-        rows.RowOf.clear();
-        rows.Rects.reserve(size_t(n));
-        rows.RowOf.reserve(size_t(n));
+        rows.rects.clear();
+        rows.rowOf.clear();
+        rows.rects.reserve(size_t(n));
+        rows.rowOf.reserve(size_t(n));
         int x = 0;
         int row = 0;
         for (int i = 0; i < n; ++i) {
             const QSize size = tabSizeHint(i);
-            rows.RowHeight = std::max(rows.RowHeight, size.height());
+            rows.rowHeight = std::max(rows.rowHeight, size.height());
             // A tab wider than the bar gets a row of its own, cut to fit.
             const int tabWidth = std::min(size.width(), rowWidth);
             if (x > 0 && x + tabWidth > rowWidth) {
                 ++row;
                 x = 0;
             }
-            rows.Rects.emplace_back(x, 0, tabWidth, 0);
-            rows.RowOf.push_back(row);
+            rows.rects.emplace_back(x, 0, tabWidth, 0);
+            rows.rowOf.push_back(row);
             x += tabWidth;
         }
-        rows.Count = n > 0 ? row + 1 : 0;
+        rows.count = n > 0 ? row + 1 : 0;
     };
     place(width);
-    if (rows.Count > maxVisible) {
+    if (rows.count > maxVisible) {
         // Narrower rows are never fewer: they still need the scroll bar.
-        rows.Scrolls = true;
-        place(std::max(1, width - ScrollBarWidth()));
+        rows.scrolls = true;
+        place(std::max(1, width - scrollBarWidth()));
     }
-    rows.Visible = std::min(rows.Count, maxVisible);
-    for (size_t i = 0; i < rows.Rects.size(); ++i) {
-        rows.Rects[i].setTop(rows.RowOf[i] * rows.RowHeight);
-        rows.Rects[i].setHeight(rows.RowHeight);
+    rows.visible = std::min(rows.count, maxVisible);
+    for (size_t i = 0; i < rows.rects.size(); ++i) {
+        rows.rects[i].setTop(rows.rowOf[i] * rows.rowHeight);
+        rows.rects[i].setHeight(rows.rowHeight);
     }
     return rows;
 }
 
-const TWrapTabBar::Rows &TWrapTabBar::RowsFor(int width) const
+const WrapTabBar::Rows &WrapTabBar::rowsFor(int width) const
 {
-    const int maxVisible = MaxVisibleRows();
-    if (!m_dirty && m_rows.Width == width && m_rows.MaxVisible == maxVisible &&
-        int(m_rows.Rects.size()) == count())
+    const int maxVisible = maxVisibleRows();
+    if (!m_dirty && m_rows.width == width && m_rows.maxVisible == maxVisible &&
+        int(m_rows.rects.size()) == count())
         return m_rows;
-    m_rows = Arrange(width, maxVisible);
+    m_rows = arrange(width, maxVisible);
     m_dirty = false;
     return m_rows;
 }
 
-void TWrapTabBar::SyncScroll()
+void WrapTabBar::syncScroll()
 {
     if (!m_multiRow) {
         m_scroll->hide();
         m_firstRow = 0;
         return;
     }
-    const Rows &rows = RowsFor(width());
+    const Rows &rows = rowsFor(width());
     // Rows that reflowed hold other tabs: the old first row means nothing.
-    if (rows.Width != m_syncedWidth) {
-        m_syncedWidth = rows.Width;
+    if (rows.width != m_syncedWidth) {
+        m_syncedWidth = rows.width;
         m_showCurrent = true;
     }
-    const int last = std::max(0, rows.Count - rows.Visible);
+    const int last = std::max(0, rows.count - rows.visible);
     int first = std::clamp(m_firstRow, 0, last);
     const int current = currentIndex();
-    if (m_showCurrent && current >= 0 && current < int(rows.RowOf.size())) {
-        const int row = rows.RowOf[size_t(current)];
+    if (m_showCurrent && current >= 0 && current < int(rows.rowOf.size())) {
+        const int row = rows.rowOf[size_t(current)];
         if (row < first)
             first = row;
-        else if (row >= first + rows.Visible)
-            first = row - rows.Visible + 1;
+        else if (row >= first + rows.visible)
+            first = row - rows.visible + 1;
         m_showCurrent = false;
     }
     if (first != m_firstRow) {
@@ -173,76 +173,76 @@ void TWrapTabBar::SyncScroll()
     {
         const QSignalBlocker blocker(m_scroll);
         m_scroll->setRange(0, last);
-        m_scroll->setPageStep(std::max(1, rows.Visible));
+        m_scroll->setPageStep(std::max(1, rows.visible));
         m_scroll->setSingleStep(1);
         m_scroll->setValue(first);
     }
-    const int barWidth = ScrollBarWidth();
-    m_scroll->setGeometry(width() - barWidth, 0, barWidth, rows.Visible * rows.RowHeight);
-    m_scroll->setVisible(rows.Scrolls);
+    const int barWidth = scrollBarWidth();
+    m_scroll->setGeometry(width() - barWidth, 0, barWidth, rows.visible * rows.rowHeight);
+    m_scroll->setVisible(rows.scrolls);
 }
 
-void TWrapTabBar::ScrollToRow(int row)
+void WrapTabBar::scrollToRow(int row)
 {
-    SyncScroll();
+    syncScroll();
     m_scroll->setValue(row); // clamped to the rows there are
 }
 
-QRect TWrapTabBar::TabRect(int index) const
+QRect WrapTabBar::wrappedTabRect(int index) const
 {
     if (!m_multiRow)
         return tabRect(index);
-    const Rows &rows = RowsFor(width());
-    if (index < 0 || index >= int(rows.Rects.size()))
+    const Rows &rows = rowsFor(width());
+    if (index < 0 || index >= int(rows.rects.size()))
         return QRect();
-    return rows.Rects[size_t(index)].translated(0, -m_firstRow * rows.RowHeight);
+    return rows.rects[size_t(index)].translated(0, -m_firstRow * rows.rowHeight);
 }
 
-int TWrapTabBar::TabAt(const QPoint &pos) const
+int WrapTabBar::wrappedTabAt(const QPoint &pos) const
 {
     if (!m_multiRow)
         return tabAt(pos);
-    const Rows &rows = RowsFor(width());
-    const int shownWidth = rows.Scrolls ? width() - ScrollBarWidth() : width();
+    const Rows &rows = rowsFor(width());
+    const int shownWidth = rows.scrolls ? width() - scrollBarWidth() : width();
     if (pos.x() < 0 || pos.x() >= shownWidth || pos.y() < 0 ||
-        pos.y() >= rows.Visible * rows.RowHeight)
+        pos.y() >= rows.visible * rows.rowHeight)
         return -1;
-    const QPoint inRows = pos + QPoint(0, m_firstRow * rows.RowHeight);
-    const int row = inRows.y() / std::max(1, rows.RowHeight);
+    const QPoint inRows = pos + QPoint(0, m_firstRow * rows.rowHeight);
+    const int row = inRows.y() / std::max(1, rows.rowHeight);
     // Rows hold consecutive tabs: only the tabs of that row can be hit.
-    auto it = std::lower_bound(rows.RowOf.begin(), rows.RowOf.end(), row);
-    for (; it != rows.RowOf.end() && *it == row; ++it) {
-        const auto i = size_t(it - rows.RowOf.begin());
-        if (rows.Rects[i].contains(inRows))
+    auto it = std::lower_bound(rows.rowOf.begin(), rows.rowOf.end(), row);
+    for (; it != rows.rowOf.end() && *it == row; ++it) {
+        const auto i = size_t(it - rows.rowOf.begin());
+        if (rows.rects[i].contains(inRows))
             return int(i);
     }
     return -1;
 }
 
-int TWrapTabBar::RowCount() const
+int WrapTabBar::rowCount() const
 {
     if (!m_multiRow)
         return count() > 0 ? 1 : 0;
-    return RowsFor(width()).Count;
+    return rowsFor(width()).count;
 }
 
-int TWrapTabBar::VisibleRowCount() const
+int WrapTabBar::visibleRowCount() const
 {
     if (!m_multiRow)
         return count() > 0 ? 1 : 0;
-    return RowsFor(width()).Visible;
+    return rowsFor(width()).visible;
 }
 
-QSize TWrapTabBar::sizeHint() const
+QSize WrapTabBar::sizeHint() const
 {
     if (!m_multiRow)
         return QTabBar::sizeHint();
-    const int width = LayoutWidth();
-    const Rows &rows = RowsFor(width);
-    return {width, rows.Visible * rows.RowHeight};
+    const int width = layoutWidth();
+    const Rows &rows = rowsFor(width);
+    return {width, rows.visible * rows.rowHeight};
 }
 
-QSize TWrapTabBar::minimumSizeHint() const
+QSize WrapTabBar::minimumSizeHint() const
 {
     if (!m_multiRow)
         return QTabBar::minimumSizeHint();
@@ -251,7 +251,7 @@ QSize TWrapTabBar::minimumSizeHint() const
     return {1, count() > 0 ? tabSizeHint(0).height() : 0};
 }
 
-QSize TWrapTabBar::tabSizeHint(int index) const
+QSize WrapTabBar::tabSizeHint(int index) const
 {
     // Nothing but the caption tells the tabs apart: no icons, no buttons.
     const QString text = tabText(index);
@@ -268,48 +268,48 @@ QSize TWrapTabBar::tabSizeHint(int index) const
     return size;
 }
 
-void TWrapTabBar::changeEvent(QEvent *event)
+void WrapTabBar::changeEvent(QEvent *event)
 {
     // The toolkit's bar first: it measures its tabs again.
     QTabBar::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         m_sizeHints.clear();
-        RunGuarded([this] { Invalidate(); });
+        runGuarded([this] { invalidate(); });
     }
 }
 
-void TWrapTabBar::tabLayoutChange()
+void WrapTabBar::tabLayoutChange()
 {
     QTabBar::tabLayoutChange();
-    Invalidate();
+    invalidate();
 }
 
-void TWrapTabBar::tabInserted(int index)
+void WrapTabBar::tabInserted(int index)
 {
     QTabBar::tabInserted(index);
-    Invalidate();
+    invalidate();
 }
 
-void TWrapTabBar::tabRemoved(int index)
+void WrapTabBar::tabRemoved(int index)
 {
     QTabBar::tabRemoved(index);
-    Invalidate();
+    invalidate();
 }
 
-void TWrapTabBar::resizeEvent(QResizeEvent *event)
+void WrapTabBar::resizeEvent(QResizeEvent *event)
 {
     QTabBar::resizeEvent(event);
     if (m_multiRow)
-        RunGuarded([this] { Invalidate(); });
+        runGuarded([this] { invalidate(); });
 }
 
-bool TWrapTabBar::event(QEvent *event)
+bool WrapTabBar::event(QEvent *event)
 {
     if (m_multiRow && event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
-        const int index = TabAt(help->pos());
+        const int index = wrappedTabAt(help->pos());
         if (index >= 0 && !tabToolTip(index).isEmpty())
-            QToolTip::showText(help->globalPos(), tabToolTip(index), this, TabRect(index));
+            QToolTip::showText(help->globalPos(), tabToolTip(index), this, wrappedTabRect(index));
         else
             QToolTip::hideText();
         return true;
@@ -321,23 +321,23 @@ bool TWrapTabBar::event(QEvent *event)
     return QTabBar::event(event);
 }
 
-void TWrapTabBar::paintEvent(QPaintEvent *event)
+void WrapTabBar::paintEvent(QPaintEvent *event)
 {
     if (!m_multiRow) {
         QTabBar::paintEvent(event);
         return;
     }
-    RunGuarded([&] {
-        const Rows &rows = RowsFor(width());
-        const int shift = -m_firstRow * rows.RowHeight;
-        const QRect shown(0, 0, rows.Scrolls ? width() - ScrollBarWidth() : width(),
-                          rows.Visible * rows.RowHeight);
+    runGuarded([&] {
+        const Rows &rows = rowsFor(width());
+        const int shift = -m_firstRow * rows.rowHeight;
+        const QRect shown(0, 0, rows.scrolls ? width() - scrollBarWidth() : width(),
+                          rows.visible * rows.rowHeight);
         // Only what the update asks for: hundreds of tabs take a while.
         const QRect dirty = event->rect() & shown;
         QStylePainter painter(this);
         const int current = currentIndex();
         auto draw = [&](int i) {
-            const QRect rect = rows.Rects[size_t(i)].translated(0, shift);
+            const QRect rect = rows.rects[size_t(i)].translated(0, shift);
             if (!rect.intersects(dirty))
                 return;
             QStyleOptionTab option;
@@ -354,9 +354,9 @@ void TWrapTabBar::paintEvent(QPaintEvent *event)
                                                             Qt::TextShowMnemonic);
             }
             option.state &= ~QStyle::State_MouseOver;
-            const int row = rows.RowOf[size_t(i)];
-            const bool first = i == 0 || rows.RowOf[size_t(i - 1)] != row;
-            const bool last = i == count() - 1 || rows.RowOf[size_t(i + 1)] != row;
+            const int row = rows.rowOf[size_t(i)];
+            const bool first = i == 0 || rows.rowOf[size_t(i - 1)] != row;
+            const bool last = i == count() - 1 || rows.rowOf[size_t(i + 1)] != row;
             option.position = first && last ? QStyleOptionTab::OnlyOneTab
                               : first       ? QStyleOptionTab::Beginning
                               : last        ? QStyleOptionTab::End
@@ -380,21 +380,21 @@ void TWrapTabBar::paintEvent(QPaintEvent *event)
     });
 }
 
-void TWrapTabBar::mousePressEvent(QMouseEvent *event)
+void WrapTabBar::mousePressEvent(QMouseEvent *event)
 {
     if (!m_multiRow) {
         QTabBar::mousePressEvent(event);
         return;
     }
     if (event->button() == Qt::LeftButton) {
-        const int index = TabAt(event->position().toPoint());
+        const int index = wrappedTabAt(event->position().toPoint());
         if (index >= 0)
             setCurrentIndex(index);
     }
     event->accept();
 }
 
-void TWrapTabBar::mouseMoveEvent(QMouseEvent *event)
+void WrapTabBar::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_multiRow)
         QTabBar::mouseMoveEvent(event);
@@ -402,10 +402,10 @@ void TWrapTabBar::mouseMoveEvent(QMouseEvent *event)
         event->accept();
 }
 
-void TWrapTabBar::mouseReleaseEvent(QMouseEvent *event)
+void WrapTabBar::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::MiddleButton) {
-        const int index = TabAt(event->position().toPoint());
+        const int index = wrappedTabAt(event->position().toPoint());
         event->accept();
         if (index >= 0)
             Q_EMIT tabCloseRequested(index);
@@ -417,7 +417,7 @@ void TWrapTabBar::mouseReleaseEvent(QMouseEvent *event)
         event->accept();
 }
 
-void TWrapTabBar::mouseDoubleClickEvent(QMouseEvent *event)
+void WrapTabBar::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (!m_multiRow)
         QTabBar::mouseDoubleClickEvent(event);
@@ -425,25 +425,25 @@ void TWrapTabBar::mouseDoubleClickEvent(QMouseEvent *event)
         event->accept();
 }
 
-void TWrapTabBar::wheelEvent(QWheelEvent *event)
+void WrapTabBar::wheelEvent(QWheelEvent *event)
 {
     // Rows that all show leave the wheel to the toolkit: it changes the tab.
-    if (!m_multiRow || !RowsFor(width()).Scrolls) {
+    if (!m_multiRow || !rowsFor(width()).scrolls) {
         m_wheelRest = 0;
         QTabBar::wheelEvent(event);
         return;
     }
-    RunGuarded([&] {
+    runGuarded([&] {
         m_wheelRest += event->angleDelta().y();
         const int rows = m_wheelRest / kWheelNotch;
         m_wheelRest -= rows * kWheelNotch;
         if (rows != 0)
-            ScrollToRow(m_firstRow - rows);
+            scrollToRow(m_firstRow - rows);
     });
     event->accept();
 }
 
-TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent), m_bar(new TWrapTabBar(this))
+WrapTabWidget::WrapTabWidget(QWidget *parent) : QTabWidget(parent), m_bar(new WrapTabBar(this))
 {
     setTabBar(m_bar);
 }

@@ -20,24 +20,24 @@ class QScrollBar;
 //
 // The toolkit's bar keeps the tabs (texts, tool tips, order, current tab);
 // only laying them out, painting and hit testing are done here while wrapped.
-class TWrapTabBar final : public QTabBar
+class WrapTabBar final : public QTabBar
 {
 public:
-    explicit TWrapTabBar(QWidget *parent = nullptr);
+    explicit WrapTabBar(QWidget *parent = nullptr);
 
-    void SetMultiRow(bool multiRow);
-    bool MultiRow() const { return m_multiRow; }
+    void setMultiRow(bool multiRow);
+    bool multiRow() const { return m_multiRow; }
 
     // Where tab index is drawn and which tab is under a point, in either form.
     // Wrapped, a tab of a row scrolled out of view lies outside rect() and no
     // point finds it.
-    QRect TabRect(int index) const;
-    int TabAt(const QPoint &pos) const;
-    int RowCount() const;
+    QRect wrappedTabRect(int index) const;
+    int wrappedTabAt(const QPoint &pos) const;
+    int rowCount() const;
     // Wrapped: the rows shown at once, and the first of them.
-    int VisibleRowCount() const;
-    int FirstVisibleRow() const { return m_firstRow; }
-    QScrollBar *RowScrollBar() const { return m_scroll; }
+    int visibleRowCount() const;
+    int firstVisibleRow() const { return m_firstRow; }
+    QScrollBar *rowScrollBar() const { return m_scroll; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -62,28 +62,28 @@ protected:
 private:
     struct Rows
     {
-        int Width = -1;
-        int MaxVisible = -1;
-        std::vector<QRect> Rects; // one per tab, row 0 at the top
-        std::vector<int> RowOf;   // row of each tab
-        int Count = 0;
-        int Visible = 0; // rows shown at once
-        int RowHeight = 0;
-        bool Scrolls = false; // the scroll bar takes its width off the rows
+        int width = -1;
+        int maxVisible = -1;
+        std::vector<QRect> rects; // one per tab, row 0 at the top
+        std::vector<int> rowOf;   // row of each tab
+        int count = 0;
+        int visible = 0; // rows shown at once
+        int rowHeight = 0;
+        bool scrolls = false; // the scroll bar takes its width off the rows
     };
 
     // The width the bar lays out for: its own, or that of the tab widget
     // it is about to be given.
-    int LayoutWidth() const;
-    int MaxVisibleRows() const;
-    const Rows &RowsFor(int width) const;
-    Rows Arrange(int width, int maxVisible) const;
-    void Invalidate();
+    int layoutWidth() const;
+    int maxVisibleRows() const;
+    const Rows &rowsFor(int width) const;
+    Rows arrange(int width, int maxVisible) const;
+    void invalidate();
     // Places the scroll bar and keeps the first row in range, with the
     // current tab's row in view when asked to or when the rows reflowed.
-    void SyncScroll();
-    void ScrollToRow(int row);
-    int ScrollBarWidth() const;
+    void syncScroll();
+    void scrollToRow(int row);
+    int scrollBarWidth() const;
 
     bool m_multiRow = false;
     QScrollBar *m_scroll;
@@ -99,12 +99,12 @@ private:
 };
 
 // The page control of the main window: a tab widget with the wrapping bar.
-class TPageControl final : public QTabWidget
+class WrapTabWidget final : public QTabWidget
 {
 public:
-    explicit TPageControl(QWidget *parent = nullptr);
-    TWrapTabBar *WrapBar() const { return m_bar; }
+    explicit WrapTabWidget(QWidget *parent = nullptr);
+    WrapTabBar *wrapBar() const { return m_bar; }
 
 private:
-    TWrapTabBar *m_bar;
+    WrapTabBar *m_bar;
 };

@@ -6,40 +6,40 @@
 #include <cmath>
 
 namespace {
-int MmToPixels(double mm, double dpi)
+int mmToPixels(double mm, double dpi)
 {
     // Truncation, as the page has whole pixels and a margin never grows.
     return int(std::trunc(dpi * mm / 25.4));
 }
 } // namespace
 
-TQzEdges MarginRect(const TQzMargins &margins, int pageWidth, int pageHeight, double dpiX,
-                    double dpiY)
+PageEdges marginRect(const PageMargins &margins, int pageWidth, int pageHeight, double dpiX,
+                     double dpiY)
 {
-    return {MmToPixels(margins.Left, dpiX), MmToPixels(margins.Top, dpiY),
-            pageWidth - MmToPixels(margins.Right, dpiX),
-            pageHeight - MmToPixels(margins.Bottom, dpiY)};
+    return {mmToPixels(margins.left, dpiX), mmToPixels(margins.top, dpiY),
+            pageWidth - mmToPixels(margins.right, dpiX),
+            pageHeight - mmToPixels(margins.bottom, dpiY)};
 }
 
-int ToScreenPixels(int devicePixels, double deviceDpi, double screenDpi)
+int toScreenPixels(int devicePixels, double deviceDpi, double screenDpi)
 {
     if (deviceDpi <= 0 || screenDpi <= 0)
         return devicePixels;
     return int(std::trunc(devicePixels / (deviceDpi / screenDpi)));
 }
 
-int FooterHeight(double pointSize, double dpi)
+int footerHeight(double pointSize, double dpi)
 {
-    return FooterHeightPixels(int(std::lround(pointSize * dpi / 72.0)));
+    return footerHeightPixels(int(std::lround(pointSize * dpi / 72.0)));
 }
 
-int FooterHeightPixels(int pixelSize)
+int footerHeightPixels(int pixelSize)
 {
     // In tenths: a double 1.2 puts some products just below the whole number.
     return pixelSize * 12 / 10;
 }
 
-QString FooterText(const QString &fileName, int page)
+QString footerText(const QString &fileName, int page)
 {
     const QString number = QString::number(page);
     if (fileName.isEmpty())
@@ -47,7 +47,7 @@ QString FooterText(const QString &fileName, int page)
     return QFileInfo(fileName).fileName() + QStringLiteral(" - ") + number;
 }
 
-QString DefaultJobTitle(const QString &fileName)
+QString defaultJobTitle(const QString &fileName)
 {
     const QString viewer = QStringLiteral("Viewer");
     if (fileName.isEmpty())
@@ -55,7 +55,7 @@ QString DefaultJobTitle(const QString &fileName)
     return viewer + QStringLiteral(" - ") + QFileInfo(fileName).fileName();
 }
 
-int FooterTextLeft(int left, int right, int textWidth)
+int footerTextLeft(int left, int right, int textWidth)
 {
     return std::max((left + right - textWidth) / 2, left);
 }

@@ -7,17 +7,17 @@
 #include <algorithm>
 #include <cmath>
 
-TQzPrintProgress::TQzPrintProgress()
+PrintProgress::PrintProgress()
 {
     m_clock.start();
 }
 
-TQzPrintProgress::~TQzPrintProgress() = default;
+PrintProgress::~PrintProgress() = default;
 
-bool TQzPrintProgress::Step(int pages, double done)
+bool PrintProgress::step(int pages, double done)
 {
     if (!m_dialog) {
-        if (m_clock.elapsed() <= ShowAfterMs && pages <= ShowAfterPages)
+        if (m_clock.elapsed() <= showAfterMs && pages <= showAfterPages)
             return true;
         m_dialog = std::make_unique<QProgressDialog>(QStringLiteral("Printing..."),
                                                      QStringLiteral("Cancel"), 0, 1000,

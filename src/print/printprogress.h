@@ -8,22 +8,22 @@ class QProgressDialog;
 
 // Progress of a long print run with a way out: a window with Cancel comes
 // up once the run has taken longer than a second or passed 2000 pages.
-class TQzPrintProgress
+class PrintProgress
 {
 public:
-    static constexpr int ShowAfterMs = 1000;
-    static constexpr int ShowAfterPages = 2000;
+    static constexpr int showAfterMs = 1000;
+    static constexpr int showAfterPages = 2000;
 
-    TQzPrintProgress();
-    ~TQzPrintProgress();
-    TQzPrintProgress(const TQzPrintProgress &) = delete;
-    TQzPrintProgress &operator=(const TQzPrintProgress &) = delete;
+    PrintProgress();
+    ~PrintProgress();
+    PrintProgress(const PrintProgress &) = delete;
+    PrintProgress &operator=(const PrintProgress &) = delete;
 
     // Before each page: pages printed so far and the share of the data done
     // (0..1). False once the user cancelled.
-    bool Step(int pages, double done);
-    bool Shown() const { return m_dialog != nullptr; }
-    QProgressDialog *Dialog() const { return m_dialog.get(); }
+    bool step(int pages, double done);
+    bool shown() const { return m_dialog != nullptr; }
+    QProgressDialog *dialog() const { return m_dialog.get(); }
 
 private:
     QElapsedTimer m_clock;

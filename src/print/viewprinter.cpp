@@ -2,8 +2,8 @@
 
 #include "print/printprogress.h"
 #include "viewer/filesource.h"
-#include "viewer/qzbinhex.h"
-#include "text/fproc.h"
+#include "viewer/logview.h"
+#include "text/fileutil.h"
 #include "text/guard.h"
 #include "text/messages.h"
 
@@ -19,15 +19,15 @@ namespace {
 
 // The bytes the open file holds now; -1 when that cannot be told. A file
 // cut short under a run reads as zeros past its new end.
-qint64 CurrentFileSize(const TQzBinHex &view)
+qint64 currentFileSize(const LogView &view)
 {
-    const auto *local = dynamic_cast<const LocalFileSource *>(view.Document().Source());
+    const auto *local = dynamic_cast<const LocalFileSource *>(view.document().source());
     if (!local)
         return -1;
     struct stat st
     {
     };
-    if (::fstat(local->Descriptor(), &st) != 0)
+    if (::fstat(local->descriptor(), &st) != 0)
         return -1;
     return qint64(st.st_size);
 }
@@ -36,34 +36,34 @@ qint64 CurrentFileSize(const TQzBinHex &view)
 class ViewState
 {
 public:
-    explicit ViewState(TQzBinHex &view)
-        : m_view(view), m_viewPos(view.ViewPos()), m_selStart(view.SelStart()),
-          m_selLength(view.SelLength()), m_hViewPos(view.HViewPos()), m_wrap(view.TextWrap()),
-          m_nonPrintable(view.TextNonPrintable()), m_gutter(view.TextGutter()),
-          m_drawEnabled(view.DrawEnabled()), m_layoutSize(view.LayoutSize())
+    explicit ViewState(LogView &view)
+        : m_view(view), m_viewPos(view.viewPos()), m_selStart(view.selStart()),
+          m_selLength(view.selLength()), m_hViewPos(view.hViewPos()), m_wrap(view.textWrap()),
+          m_nonPrintable(view.textNonPrintable()), m_gutter(view.textGutter()),
+          m_drawEnabled(view.drawEnabled()), m_layoutSize(view.layoutSize())
     {}
     ViewState(const ViewState &) = delete;
     ViewState &operator=(const ViewState &) = delete;
 
-    void Restore()
+    void restore()
     {
-        m_view.SetLayoutSize(m_layoutSize);
-        m_view.SetTextWrap(m_wrap);
-        m_view.SetTextNonPrintable(m_nonPrintable);
-        m_view.SetTextGutter(m_gutter);
-        m_view.SetSelection(m_selStart, m_selLength, false, false, true);
-        if (m_view.ViewPos() != m_viewPos)
-            m_view.SetViewPos(m_viewPos);
+        m_view.setLayoutSize(m_layoutSize);
+        m_view.setTextWrap(m_wrap);
+        m_view.setTextNonPrintable(m_nonPrintable);
+        m_view.setTextGutter(m_gutter);
+        m_view.setSelection(m_selStart, m_selLength, false, false, true);
+        if (m_view.viewPos() != m_viewPos)
+            m_view.setViewPos(m_viewPos);
         else
-            m_view.ReadBuffer(m_viewPos);
-        m_view.SetHViewPos(m_hViewPos, false);
+            m_view.readBuffer(m_viewPos);
+        m_view.setHViewPos(m_hViewPos, false);
         if (m_drawEnabled)
-            m_view.EnableDrawing(true);
-        m_view.SetSearchRunning(false);
+            m_view.enableDrawing(true);
+        m_view.setSearchRunning(false);
     }
 
 private:
-    TQzBinHex &m_view;
+    LogView &m_view;
     qint64 m_viewPos;
     qint64 m_selStart;
     qint64 m_selLength;
@@ -85,7 +85,7 @@ public:
         : m_printer(printer), m_fullPage(printer.fullPage()), m_resolution(printer.resolution())
     {
         printer.setFullPage(true);
-        printer.setResolution(int(ScreenDpi()));
+        printer.setResolution(int(screenDpi()));
     }
     ~PrinterSetup()
     {
@@ -102,7 +102,7 @@ private:
 };
 
 // Why a page could not be started, in the user's terms.
-std::runtime_error PrinterError(const QPrinter &printer, bool firstPage)
+std::runtime_error printerError(const QPrinter &printer, bool firstPage)
 {
     QString text;
     if (!printer.outputFileName().isEmpty())
@@ -118,88 +118,88 @@ std::runtime_error PrinterError(const QPrinter &printer, bool firstPage)
 }
 
 // Where the view starts laying out a run: at the line that holds start.
-void StartAt(TQzBinHex &view, qint64 start)
+void startAt(LogView &view, qint64 start)
 {
     if (start <= 0)
-        view.ScrollToBegin();
+        view.scrollToBegin();
     else
-        view.MoveByLines(1, false, false, true, start);
+        view.moveByLines(1, false, false, true, start);
 }
 
 // Lays the view out as paper wants it: wrapped, plain, no gutter, no
 // selection, at the size of the text area. Drawing on screen is off.
-void PrepareView(TQzBinHex &view, const QSize &text)
+void prepareView(LogView &view, const QSize &text)
 {
-    view.SetSelection(0, 0, false, false, true);
-    view.SetTextWrap(true);
-    view.SetTextNonPrintable(false);
-    view.SetTextGutter(false);
-    view.SetHViewPos(0, false);
-    view.SetLayoutSize(text);
+    view.setSelection(0, 0, false, false, true);
+    view.setTextWrap(true);
+    view.setTextNonPrintable(false);
+    view.setTextGutter(false);
+    view.setHViewPos(0, false);
+    view.setLayoutSize(text);
 }
 
-void GoTo(TQzBinHex &view, qint64 position)
+void goTo(LogView &view, qint64 position)
 {
-    if (view.ViewPos() == position)
-        view.ReadBuffer(position);
+    if (view.viewPos() == position)
+        view.readBuffer(position);
     else
-        view.SetViewPos(position);
+        view.setViewPos(position);
 }
 
 } // namespace
 
-int TQzViewPrinter::FooterPixels() const
+int ViewPrinter::footerPixels() const
 {
-    const QFont &font = m_view.FontFooter().Font;
+    const QFont &font = m_view.fontFooter().font;
     if (font.pointSizeF() > 0)
-        return FooterHeight(font.pointSizeF(), ScreenDpi());
-    return FooterHeightPixels(font.pixelSize());
+        return footerHeight(font.pointSizeF(), screenDpi());
+    return footerHeightPixels(font.pixelSize());
 }
 
-void TQzViewPrinter::DrawFooter(QPainter &painter, const QRect &rect, int page) const
+void ViewPrinter::drawFooter(QPainter &painter, const QRect &rect, int page) const
 {
     painter.save();
     painter.fillRect(rect, Qt::white);
-    painter.setFont(m_view.FontFooter().Font);
-    painter.setPen(m_view.FontFooter().Color);
-    const QString text = FooterText(DisplayFileName(m_view.FileName()), page);
+    painter.setFont(m_view.fontFooter().font);
+    painter.setPen(m_view.fontFooter().color);
+    const QString text = footerText(displayFileName(m_view.fileName()), page);
     const int width = painter.fontMetrics().horizontalAdvance(text);
-    const int x = FooterTextLeft(rect.left(), rect.left() + rect.width(), width);
+    const int x = footerTextLeft(rect.left(), rect.left() + rect.width(), width);
     painter.drawText(x, rect.top() + painter.fontMetrics().ascent(), text);
     painter.restore();
 }
 
-TQzPrintResult TQzViewPrinter::Print(QPrinter &printer, const TQzPrintRequest &request, int copies,
-                                     const QString &title)
+PrintResult ViewPrinter::print(QPrinter &printer, const PrintRequest &request, int copies,
+                               const QString &title)
 {
     // The job is the end of the line for an error: it is reported here, the
     // printer is left without an open job, and the run counts as failed.
     try {
-        return RunPrint(printer, request, copies, title);
+        return runPrint(printer, request, copies, title);
     } catch (...) {
-        ReportCurrentException();
-        TQzPrintResult failed;
+        reportCurrentException();
+        PrintResult failed;
         failed.Failed = true;
         return failed;
     }
 }
 
-TQzPrintResult TQzViewPrinter::RunPrint(QPrinter &printer, const TQzPrintRequest &request,
-                                        int copies, const QString &title)
+PrintResult ViewPrinter::runPrint(QPrinter &printer, const PrintRequest &request, int copies,
+                                  const QString &title)
 {
     const PrinterSetup setup(printer);
     m_pages = PageStarts();
-    const TQzPreviewCallback callback = [&](QPainter *canvas, const QSize &size, int page) {
-        return PreviewPages(canvas, size, request, page);
+    const PreviewCallback callback = [&](QPainter *canvas, const QSize &size, int page) {
+        return previewPages(canvas, size, request, page);
     };
-    const bool print = Preview
-                           ? Preview(printer, callback)
-                           : TFormQzPreview::ShowTextPreview(printer, callback, m_view.window());
+    const bool print =
+        preview ? preview(printer, callback)
+                : PrintPreviewDialog::showTextPreview(printer, callback, m_view.window());
     if (!print)
         return {};
     const int count = copies > 0 ? copies : 1;
     printer.setCopyCount(count);
-    printer.setDocName(title.isEmpty() ? DefaultJobTitle(DisplayFileName(m_view.FileName()))
+    printer.setDocName(title.isEmpty() ? defaultJobTitle(displayFileName(m_view.fileName()))
                                        : title);
     // A device that makes no copies itself (a PDF file) gets each one drawn:
     // the whole run again when collated, else each page again.
@@ -208,7 +208,7 @@ TQzPrintResult TQzViewPrinter::RunPrint(QPrinter &printer, const TQzPrintRequest
     QPainter job;
     struct JobEnd
     {
-        TQzViewPrinter &self;
+        ViewPrinter &self;
         QPainter &job;
         ~JobEnd()
         {
@@ -220,166 +220,166 @@ TQzPrintResult TQzViewPrinter::RunPrint(QPrinter &printer, const TQzPrintRequest
     } jobEnd{*this, job};
     m_job = &job;
     m_pageCopies = drawCopies && !printer.collateCopies() ? count : 1;
-    TQzPrintResult total;
+    PrintResult total;
     for (int run = 0; run < runs; ++run) {
-        const TQzPrintResult r = PrintPages(nullptr, ScreenPageSize(printer), &printer, request);
-        total.PagesLaidOut += r.PagesLaidOut;
-        total.PagesOutput += r.PagesOutput;
-        total.Cancelled = r.Cancelled;
-        total.ReadFailed = r.ReadFailed;
-        if (r.Cancelled || r.ReadFailed || r.PagesOutput == 0)
+        const PrintResult r = printPages(nullptr, screenPageSize(printer), &printer, request);
+        total.pagesLaidOut += r.pagesLaidOut;
+        total.pagesOutput += r.pagesOutput;
+        total.cancelled = r.cancelled;
+        total.readFailed = r.readFailed;
+        if (r.cancelled || r.readFailed || r.pagesOutput == 0)
             break;
     }
     return total;
 }
 
-TQzPreviewPages TQzViewPrinter::PreviewPages(QPainter *canvas, const QSize &pageSize,
-                                             const TQzPrintRequest &request, int page)
+PreviewPages ViewPrinter::previewPages(QPainter *canvas, const QSize &pageSize,
+                                       const PrintRequest &request, int page)
 {
     PageStarts &pages = m_pages;
-    if (pages.PageSize != pageSize || pages.FileSize != m_view.FileSize() ||
-        pages.Range != request.Range || pages.FromPage != request.FromPage ||
-        pages.ToPage != request.ToPage) {
+    if (pages.pageSize != pageSize || pages.fileSize != m_view.fileSize() ||
+        pages.range != request.range || pages.fromPage != request.fromPage ||
+        pages.toPage != request.toPage) {
         pages = PageStarts();
-        pages.PageSize = pageSize;
-        pages.FileSize = m_view.FileSize();
-        pages.Range = request.Range;
-        pages.FromPage = request.FromPage;
-        pages.ToPage = request.ToPage;
+        pages.pageSize = pageSize;
+        pages.fileSize = m_view.fileSize();
+        pages.range = request.range;
+        pages.fromPage = request.fromPage;
+        pages.toPage = request.toPage;
     }
     const auto known = [&pages](int drawn) {
-        return TQzPreviewPages{drawn, int(pages.Starts.size()), pages.Complete};
+        return PreviewPages{drawn, int(pages.starts.size()), pages.complete};
     };
-    if (pages.NoRoom)
+    if (pages.noRoom)
         return known(0);
 
-    const bool selection = request.Range == TQzPrintRange::Selection;
-    if ((selection && m_view.SelLength() <= 0) || m_view.FileSize() < m_view.CharSize()) {
-        pages.Complete = true; // nothing to print
+    const bool selection = request.range == PrintRange::Selection;
+    if ((selection && m_view.selLength() <= 0) || m_view.fileSize() < m_view.charSize()) {
+        pages.complete = true; // nothing to print
         return known(0);
     }
-    const qint64 start = selection ? m_view.SelStart() : 0;
+    const qint64 start = selection ? m_view.selStart() : 0;
     const qint64 end =
-        selection ? m_view.SelStart() + m_view.SelLength() - m_view.CharSize() : m_view.MaxPos();
-    const double dpi = ScreenDpi();
-    const TQzEdges r = MarginRect(Margins, pageSize.width(), pageSize.height(), dpi, dpi);
-    const int footer = FooterPixels();
-    const QSize text(r.Width(), r.Height() - footer);
-    if (text.width() < 1 || text.height() < m_view.LineHeight() + 2) {
-        pages.NoRoom = true;
-        pages.Complete = true;
-        ShowMessage(ProgramTitle(),
+        selection ? m_view.selStart() + m_view.selLength() - m_view.charSize() : m_view.maxPos();
+    const double dpi = screenDpi();
+    const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
+    const int footer = footerPixels();
+    const QSize text(r.width(), r.height() - footer);
+    if (text.width() < 1 || text.height() < m_view.lineHeight() + 2) {
+        pages.noRoom = true;
+        pages.complete = true;
+        showMessage(programTitle(),
                     QStringLiteral("The margins leave no room for a line of text on the page."),
                     MsgIcon::Error);
         return known(0);
     }
     page = std::max(page, 1);
-    if (!canvas && (pages.Complete || int(pages.Starts.size()) >= page))
+    if (!canvas && (pages.complete || int(pages.starts.size()) >= page))
         return known(0);
 
     ViewState saved(m_view);
     int drawn = 0;
     try {
-        m_view.SetSearchRunning(true); // a reload waits for the end of the run
-        m_view.EnableDrawing(false);
-        if (pages.NextPos < 0)
-            StartAt(m_view, start);
-        PrepareView(m_view, text);
-        if (int(pages.Starts.size()) < page && !pages.Complete)
-            WalkPages(pages, request, end, text, page);
-        if (canvas && !pages.Starts.empty()) {
-            drawn = std::min(page, int(pages.Starts.size()));
-            GoTo(m_view, pages.Starts[size_t(drawn - 1)]);
-            TQzBinHex::DrawResult result;
+        m_view.setSearchRunning(true); // a reload waits for the end of the run
+        m_view.enableDrawing(false);
+        if (pages.nextPos < 0)
+            startAt(m_view, start);
+        prepareView(m_view, text);
+        if (int(pages.starts.size()) < page && !pages.complete)
+            walkPages(pages, request, end, text, page);
+        if (canvas && !pages.starts.empty()) {
+            drawn = std::min(page, int(pages.starts.size()));
+            goTo(m_view, pages.starts[size_t(drawn - 1)]);
+            LogView::DrawResult result;
             canvas->save();
-            canvas->translate(r.Left, r.Top);
+            canvas->translate(r.left, r.top);
             canvas->setClipRect(QRect(QPoint(0, 0), text));
-            m_view.RenderTo(*canvas, text, end, true, nullptr, result);
+            m_view.renderTo(*canvas, text, end, true, nullptr, result);
             canvas->restore();
             const int number =
-                (request.Range == TQzPrintRange::PageNums ? request.FromPage - 1 : 0) + drawn;
-            DrawFooter(*canvas, QRect(r.Left, r.Bottom - footer, r.Width(), footer), number);
+                (request.range == PrintRange::PageNums ? request.fromPage - 1 : 0) + drawn;
+            drawFooter(*canvas, QRect(r.left, r.bottom - footer, r.width(), footer), number);
             canvas->save();
             canvas->setPen(QPen(Qt::black, 0, Qt::DashLine));
             canvas->setBrush(Qt::NoBrush);
-            canvas->drawRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
+            canvas->drawRect(QRect(r.left, r.top, r.width() - 1, r.height() - 1));
             canvas->restore();
         }
     } catch (...) {
-        saved.Restore();
+        saved.restore();
         throw;
     }
-    saved.Restore();
+    saved.restore();
     return known(drawn);
 }
 
-void TQzViewPrinter::WalkPages(PageStarts &pages, const TQzPrintRequest &request, qint64 end,
-                               const QSize &text, int upTo)
+void ViewPrinter::walkPages(PageStarts &pages, const PrintRequest &request, qint64 end,
+                            const QSize &text, int upTo)
 {
-    const bool pageNums = request.Range == TQzPrintRange::PageNums;
-    if (pages.NextPos >= 0)
-        GoTo(m_view, pages.NextPos);
-    const int pageLines = m_view.VisibleLines();
+    const bool pageNums = request.range == PrintRange::PageNums;
+    if (pages.nextPos >= 0)
+        goTo(m_view, pages.nextPos);
+    const int pageLines = m_view.visibleLines();
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter p(&scratch);
-    while (int(pages.Starts.size()) < upTo && !pages.Complete) {
-        const int page = pages.NextPage;
-        if (!(pageNums && page < request.FromPage))
-            pages.Starts.push_back(m_view.ViewPos());
-        TQzBinHex::DrawResult drawn;
-        m_view.RenderTo(p, text, end, true, nullptr, drawn);
-        const qint64 size = CurrentFileSize(m_view);
+    while (int(pages.starts.size()) < upTo && !pages.complete) {
+        const int page = pages.nextPage;
+        if (!(pageNums && page < request.fromPage))
+            pages.starts.push_back(m_view.viewPos());
+        LogView::DrawResult drawn;
+        m_view.renderTo(p, text, end, true, nullptr, drawn);
+        const qint64 size = currentFileSize(m_view);
         const bool cutShort =
-            size >= 0 && size < std::min(m_view.ViewPos() + drawn.ViewPageSize, m_view.FileSize());
-        if (!m_view.ReadOK() || cutShort || drawn.ViewAtEnd) {
-            pages.Complete = true;
+            size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize());
+        if (!m_view.readOK() || cutShort || drawn.viewAtEnd) {
+            pages.complete = true;
             break;
         }
-        const qint64 before = m_view.ViewPos();
-        m_view.MoveByLines(pageLines, true, false, false, before);
-        pages.NextPos = m_view.ViewPos();
-        pages.NextPage = page + 1;
-        if (pages.NextPos <= before || (pageNums ? page + 1 > request.ToPage : pages.NextPos > end))
-            pages.Complete = true;
+        const qint64 before = m_view.viewPos();
+        m_view.moveByLines(pageLines, true, false, false, before);
+        pages.nextPos = m_view.viewPos();
+        pages.nextPage = page + 1;
+        if (pages.nextPos <= before || (pageNums ? page + 1 > request.toPage : pages.nextPos > end))
+            pages.complete = true;
     }
 }
 
-TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSize,
-                                          QPrinter *printer, const TQzPrintRequest &request)
+PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPrinter *printer,
+                                    const PrintRequest &request)
 {
-    TQzPrintResult result;
+    PrintResult result;
     if (canvas) {
-        const TQzPreviewPages shown = PreviewPages(canvas, pageSize, request, 1);
-        result.PagesLaidOut = result.PagesOutput = shown.Page;
+        const PreviewPages shown = previewPages(canvas, pageSize, request, 1);
+        result.pagesLaidOut = result.pagesOutput = shown.page;
         return result;
     }
     if (!printer)
         return result;
-    const bool selection = request.Range == TQzPrintRange::Selection;
-    const bool pageNums = request.Range == TQzPrintRange::PageNums;
-    if (selection && m_view.SelLength() <= 0)
+    const bool selection = request.range == PrintRange::Selection;
+    const bool pageNums = request.range == PrintRange::PageNums;
+    if (selection && m_view.selLength() <= 0)
         return result;
-    if (m_view.FileSize() < m_view.CharSize())
+    if (m_view.fileSize() < m_view.charSize())
         return result; // an empty file has no page to print
-    const qint64 start = selection ? m_view.SelStart() : 0;
+    const qint64 start = selection ? m_view.selStart() : 0;
     const qint64 end =
-        selection ? m_view.SelStart() + m_view.SelLength() - m_view.CharSize() : m_view.MaxPos();
+        selection ? m_view.selStart() + m_view.selLength() - m_view.charSize() : m_view.maxPos();
 
-    const double dpi = ScreenDpi();
-    const TQzEdges r = MarginRect(Margins, pageSize.width(), pageSize.height(), dpi, dpi);
-    const int footer = FooterPixels();
-    const QSize text(r.Width(), r.Height() - footer);
-    if (text.width() < 1 || text.height() < m_view.LineHeight() + 2) {
-        ShowMessage(ProgramTitle(),
+    const double dpi = screenDpi();
+    const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
+    const int footer = footerPixels();
+    const QSize text(r.width(), r.height() - footer);
+    if (text.width() < 1 || text.height() < m_view.lineHeight() + 2) {
+        showMessage(programTitle(),
                     QStringLiteral("The margins leave no room for a line of text on the page."),
                     MsgIcon::Error);
         return result;
     }
 
     ViewState saved(m_view);
-    TQzPrintProgress defaultProgress;
-    const auto progress = [&](int pages, double done) {
-        return Progress ? Progress(pages, done) : defaultProgress.Step(pages, done);
+    PrintProgress defaultProgress;
+    const auto step = [&](int pages, double done) {
+        return progress ? progress(pages, done) : defaultProgress.step(pages, done);
     };
     // One painter for the whole job when Print runs it, so that copies
     // follow in the same file.
@@ -391,69 +391,69 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
     QImage pageBitmap;
     QImage scratch(1, 1, QImage::Format_RGB32);
     try {
-        m_view.SetSearchRunning(true); // a reload waits for the end of the run
-        m_view.EnableDrawing(false);
-        StartAt(m_view, start);
-        PrepareView(m_view, text);
-        const int pageLines = m_view.VisibleLines();
+        m_view.setSearchRunning(true); // a reload waits for the end of the run
+        m_view.enableDrawing(false);
+        startAt(m_view, start);
+        prepareView(m_view, text);
+        const int pageLines = m_view.visibleLines();
 
         for (int page = 1;; ++page) {
-            if (!progress(result.PagesOutput,
-                          double(m_view.ViewPos() - start) / double(end - start + 1))) {
-                result.Cancelled = true;
+            if (!step(result.pagesOutput,
+                      double(m_view.viewPos() - start) / double(end - start + 1))) {
+                result.cancelled = true;
                 break;
             }
-            const bool output = !(pageNums && page < request.FromPage);
-            TQzBinHex::DrawResult drawn;
+            const bool output = !(pageNums && page < request.fromPage);
+            LogView::DrawResult drawn;
             for (int copy = 0; output && copy < m_pageCopies; ++copy) {
                 if (!out.isActive()) {
                     if (!out.begin(printer))
-                        throw PrinterError(*printer, true);
+                        throw printerError(*printer, true);
                 } else if (!printer->newPage()) {
-                    throw PrinterError(*printer, false);
+                    throw printerError(*printer, false);
                 }
-                const TQzEdges rp = MarginRect(Margins, printer->width(), printer->height(),
-                                               printer->logicalDpiX(), printer->logicalDpiY());
+                const PageEdges rp = marginRect(margins, printer->width(), printer->height(),
+                                                printer->logicalDpiX(), printer->logicalDpiY());
                 const int footerP = int(printer->logicalDpiY() / dpi * footer);
-                const QRect area(rp.Left, rp.Top, rp.Width(), rp.Height() - footerP);
+                const QRect area(rp.left, rp.top, rp.width(), rp.height() - footerP);
                 if (raster) {
-                    m_view.DrawTo(pageBitmap, text.width(), text.height(), end, true, nullptr,
+                    m_view.drawTo(pageBitmap, text.width(), text.height(), end, true, nullptr,
                                   drawn);
                     out.drawImage(area, pageBitmap);
                 } else {
                     out.save();
                     out.translate(area.topLeft());
                     out.setClipRect(QRect(QPoint(0, 0), text));
-                    m_view.RenderTo(out, text, end, true, nullptr, drawn);
+                    m_view.renderTo(out, text, end, true, nullptr, drawn);
                     out.restore();
                 }
-                DrawFooter(out, QRect(rp.Left, rp.Bottom - footerP, rp.Width(), footerP), page);
-                ++result.PagesOutput;
+                drawFooter(out, QRect(rp.left, rp.bottom - footerP, rp.width(), footerP), page);
+                ++result.pagesOutput;
             }
             if (!output) {
                 // Laid out only, to find where the next page starts.
                 QPainter p(&scratch);
-                m_view.RenderTo(p, text, end, true, nullptr, drawn);
+                m_view.renderTo(p, text, end, true, nullptr, drawn);
             }
-            ++result.PagesLaidOut;
+            ++result.pagesLaidOut;
 
-            if (!m_view.ReadOK()) {
-                result.ReadFailed = true;
+            if (!m_view.readOK()) {
+                result.readFailed = true;
                 break;
             }
-            const qint64 size = CurrentFileSize(m_view);
+            const qint64 size = currentFileSize(m_view);
             if (size >= 0 &&
-                size < std::min(m_view.ViewPos() + drawn.ViewPageSize, m_view.FileSize())) {
-                result.ReadFailed = true; // cut short under the run: the rest is gone
+                size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize())) {
+                result.readFailed = true; // cut short under the run: the rest is gone
                 break;
             }
-            if (drawn.ViewAtEnd)
+            if (drawn.viewAtEnd)
                 break;
-            const qint64 before = m_view.ViewPos();
-            m_view.MoveByLines(pageLines, true, false, false, before);
-            if (m_view.ViewPos() <= before)
+            const qint64 before = m_view.viewPos();
+            m_view.moveByLines(pageLines, true, false, false, before);
+            if (m_view.viewPos() <= before)
                 break;
-            if (pageNums ? page + 1 > request.ToPage : m_view.ViewPos() > end)
+            if (pageNums ? page + 1 > request.toPage : m_view.viewPos() > end)
                 break;
         }
         if (own.isActive())
@@ -461,9 +461,9 @@ TQzPrintResult TQzViewPrinter::PrintPages(QPainter *canvas, const QSize &pageSiz
     } catch (...) {
         if (own.isActive())
             own.end();
-        saved.Restore();
+        saved.restore();
         throw;
     }
-    saved.Restore();
+    saved.restore();
     return result;
 }

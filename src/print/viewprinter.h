@@ -1,7 +1,7 @@
 #pragma once
 
 #include "print/pagegeometry.h"
-#include "print/qzprintpreview.h"
+#include "print/printpreviewdialog.h"
 
 #include <QString>
 
@@ -10,26 +10,26 @@
 
 class QPainter;
 class QPrinter;
-class TQzBinHex;
+class LogView;
 
-enum class TQzPrintRange { All = 0, Selection = 1, PageNums = 2 };
+enum class PrintRange { All = 0, Selection = 1, PageNums = 2 };
 
 // What the pages of a run are taken from: the whole file, the lines of the
 // selection, or a range of page numbers.
-struct TQzPrintRequest
+struct PrintRequest
 {
-    TQzPrintRange Range = TQzPrintRange::All;
-    int FromPage = 1;
-    int ToPage = 1;
+    PrintRange range = PrintRange::All;
+    int fromPage = 1;
+    int toPage = 1;
 };
 
 // What a print run did.
-struct TQzPrintResult
+struct PrintResult
 {
-    int PagesLaidOut = 0; // pages rendered, output or not
-    int PagesOutput = 0;
-    bool Cancelled = false;
-    bool ReadFailed = false; // a page could not be read; the run ended after it
+    int pagesLaidOut = 0; // pages rendered, output or not
+    int pagesOutput = 0;
+    bool cancelled = false;
+    bool readFailed = false; // a page could not be read; the run ended after it
     bool Failed = false;     // an error ended the run; it has been reported
 };
 
@@ -37,70 +37,70 @@ struct TQzPrintResult
 // black on white, with the footer "file name - page" under each page. The
 // viewer is used for its layout and is left exactly as it was found, also
 // when the run fails.
-class TQzViewPrinter
+class ViewPrinter
 {
 public:
-    explicit TQzViewPrinter(TQzBinHex &view) : m_view(view) {}
+    explicit ViewPrinter(LogView &view) : m_view(view) {}
 
-    TQzMargins Margins;
+    PageMargins margins;
 
     // The preview step: shows the page through the callback and says whether
     // to print. Unset: the print preview dialog.
-    std::function<bool(QPrinter &printer, const TQzPreviewCallback &callback)> Preview;
+    std::function<bool(QPrinter &printer, const PreviewCallback &callback)> preview;
     // Called before each page is laid out, with the pages so far and the
     // share of the data done (0..1); false cancels. Unset: a progress window
     // with Cancel once the run takes longer than a second or passes 2000
     // pages.
-    std::function<bool(int pages, double done)> Progress;
+    std::function<bool(int pages, double done)> progress;
 
     // The whole run: preview, then the pages to the printer. A cancelled
     // preview prints nothing. Copies below 1 print one; an empty title
     // gives "Viewer - file name". Nothing is thrown: an error is reported
     // through the general error message and the result says Failed.
-    TQzPrintResult Print(QPrinter &printer, const TQzPrintRequest &request, int copies,
-                         const QString &title = QString());
+    PrintResult print(QPrinter &printer, const PrintRequest &request, int copies,
+                      const QString &title = QString());
 
     // Renders the pages. With a canvas (the preview, pageSize in screen
     // pixels) it draws the first page that would be output and stops;
     // without one it prints them on the printer, whose painter starts with
     // the first page that is output.
-    TQzPrintResult PrintPages(QPainter *canvas, const QSize &pageSize, QPrinter *printer,
-                              const TQzPrintRequest &request);
+    PrintResult printPages(QPainter *canvas, const QSize &pageSize, QPrinter *printer,
+                           const PrintRequest &request);
 
     // The preview's pages: draws page `page` of those the run outputs (1 for
     // the first) onto the canvas, or the last one when there are fewer.
     // Without a canvas it only lays the pages out, up to that one. Where the
     // pages start is kept for the page size, so paging back and forth lays
     // nothing out twice.
-    TQzPreviewPages PreviewPages(QPainter *canvas, const QSize &pageSize,
-                                 const TQzPrintRequest &request, int page);
+    PreviewPages previewPages(QPainter *canvas, const QSize &pageSize, const PrintRequest &request,
+                              int page);
 
     // The footer of a page into its rectangle, filled white first.
-    void DrawFooter(QPainter &painter, const QRect &rect, int page) const;
+    void drawFooter(QPainter &painter, const QRect &rect, int page) const;
     // Footer height in pixels at screen resolution.
-    int FooterPixels() const;
+    int footerPixels() const;
 
 private:
     // Where the output pages start, as far as they have been laid out.
     struct PageStarts
     {
-        QSize PageSize;
-        qint64 FileSize = -1;
-        TQzPrintRange Range = TQzPrintRange::All;
-        int FromPage = 0;
-        int ToPage = 0;
-        std::vector<qint64> Starts;
-        qint64 NextPos = -1; // where the walk goes on; -1: at the start
-        int NextPage = 1;    // the page number there
-        bool Complete = false;
-        bool NoRoom = false;
+        QSize pageSize;
+        qint64 fileSize = -1;
+        PrintRange range = PrintRange::All;
+        int fromPage = 0;
+        int toPage = 0;
+        std::vector<qint64> starts;
+        qint64 nextPos = -1; // where the walk goes on; -1: at the start
+        int nextPage = 1;    // the page number there
+        bool complete = false;
+        bool noRoom = false;
     };
-    TQzPrintResult RunPrint(QPrinter &printer, const TQzPrintRequest &request, int copies,
-                            const QString &title);
-    void WalkPages(PageStarts &pages, const TQzPrintRequest &request, qint64 end, const QSize &text,
+    PrintResult runPrint(QPrinter &printer, const PrintRequest &request, int copies,
+                         const QString &title);
+    void walkPages(PageStarts &pages, const PrintRequest &request, qint64 end, const QSize &text,
                    int upTo);
 
-    TQzBinHex &m_view;
+    LogView &m_view;
     PageStarts m_pages;
     QPainter *m_job = nullptr; // the painter of the job Print runs
     int m_pageCopies = 1;      // times each page is drawn

@@ -1,12 +1,12 @@
 #include "rules/colorrec.h"
 
-void ApplyDefaultRules(TColorRec &rec)
+void applyDefaultRules(ColorRules &rec)
 {
     struct Default
     {
-        const char *Text;
-        qint32 ColorF;
-        qint32 ColorB;
+        const char *text;
+        qint32 colorF;
+        qint32 colorB;
     };
     static const Default defaults[] = {
         {"Error", 0xFFFFFF, 0x0000FF},
@@ -14,19 +14,19 @@ void ApplyDefaultRules(TColorRec &rec)
         {"Info", 0x000000, 0xF0CAA6},
     };
     for (int n = 1; n <= 3; ++n) {
-        TColorRecItem &item = rec.Rule(n);
-        if (!item.Text.isEmpty())
+        ColorRule &item = rec.rule(n);
+        if (!item.text.isEmpty())
             continue;
         const Default &d = defaults[n - 1];
-        item.Text = d.Text;
-        item.ColorF = d.ColorF;
-        item.ColorB = d.ColorB;
+        item.text = d.text;
+        item.colorF = d.colorF;
+        item.colorB = d.colorB;
     }
 }
 
-TColorRec DefaultColorRec()
+ColorRules defaultColorRec()
 {
-    TColorRec rec;
-    ApplyDefaultRules(rec);
+    ColorRules rec;
+    applyDefaultRules(rec);
     return rec;
 }

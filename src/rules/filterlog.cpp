@@ -3,7 +3,7 @@
 #include "rules/longlinematcher.h"
 #include "rules/matchline.h"
 #include "rules/ruleregex.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 #include "viewer/filesource.h"
 
 #include <QByteArrayView>
@@ -24,17 +24,17 @@
 
 namespace {
 
-using Status = TFilterLogResult::Status;
+using Status = FilterLogResult::Status;
 
 constexpr qsizetype kWriteBlock = qsizetype(4) << 20;
 
-bool IsBreak(char c)
+bool isBreak(char c)
 {
     return c == '\n' || c == '\r';
 }
 
 // The first CR or LF in [from, to), or to.
-qsizetype NextBreak(const char *data, qsizetype from, qsizetype to)
+qsizetype nextBreak(const char *data, qsizetype from, qsizetype to)
 {
     if (from >= to)
         return to;
@@ -46,10 +46,10 @@ qsizetype NextBreak(const char *data, qsizetype from, qsizetype to)
 
 // The start of the line holding position (after the last break before it,
 // never before from).
-qsizetype LineStart(const char *data, qsizetype from, qsizetype position)
+qsizetype lineStart(const char *data, qsizetype from, qsizetype position)
 {
     qsizetype p = position;
-    while (p > from && !IsBreak(data[p - 1]))
+    while (p > from && !isBreak(data[p - 1]))
         --p;
     return p;
 }
@@ -73,23 +73,23 @@ public:
     // sourceMode: the permissions of the file filtered. A new file gets no
     // more than those (and the umask); a replaced one keeps its own, and the
     // temporary file is never wider than either while it fills.
-    bool Create(const QString &dest, mode_t sourceMode, QString &error)
+    bool create(const QString &dest, mode_t sourceMode, QString &error)
     {
         // Through a symbolic link the file it names is replaced, not the link.
         const QFileInfo info(QFileInfo(dest).absoluteFilePath());
         const QString target = info.isSymLink() && !info.canonicalFilePath().isEmpty()
                                    ? info.canonicalFilePath()
                                    : info.absoluteFilePath();
-        m_target = FileNameToBytes(target);
+        m_target = fileNameToBytes(target);
         struct stat old;
         m_replaces = ::stat(m_target.constData(), &old) == 0;
         m_mode = m_replaces ? old.st_mode & 07777 : sourceMode & 0666;
         const mode_t tempMode = m_replaces ? m_mode & sourceMode & 0600 : m_mode;
         const QFileInfo targetInfo(target);
-        const QByteArray folder = FileNameToBytes(targetInfo.absolutePath());
+        const QByteArray folder = fileNameToBytes(targetInfo.absolutePath());
         static std::atomic<int> counter = 0;
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            const QByteArray path = folder + "/." + FileNameToBytes(targetInfo.fileName()) +
+            const QByteArray path = folder + "/." + fileNameToBytes(targetInfo.fileName()) +
                                     ".tmp" + QByteArray::number(::getpid()) + '-' +
                                     QByteArray::number(++counter);
             m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, tempMode);
@@ -99,7 +99,7 @@ public:
                 break;
         }
         if (m_fd < 0) {
-            error = QStringLiteral("Cannot create file \"%1\": %2").arg(dest, ErrnoText(errno));
+            error = QStringLiteral("Cannot create file \"%1\": %2").arg(dest, errnoText(errno));
             return false;
         }
         m_dest = dest;
@@ -107,21 +107,21 @@ public:
         return true;
     }
 
-    void Line(const char *data, qsizetype size)
+    void line(const char *data, qsizetype size)
     {
-        Write(data, size);
-        EndLine();
+        write(data, size);
+        endLine();
     }
 
     // Part of a line; EndLine ends it.
-    void Write(const char *data, qsizetype size)
+    void write(const char *data, qsizetype size)
     {
         m_buffer.insert(m_buffer.end(), data, data + size);
         if (qsizetype(m_buffer.size()) >= kWriteBlock)
-            Flush();
+            flush();
     }
 
-    void EndLine()
+    void endLine()
     {
         m_buffer.push_back('\r');
         m_buffer.push_back('\n');
@@ -130,7 +130,7 @@ public:
 
     // Writes what is buffered once there is enough of it (or always).
     // False once a write failed; Error says why.
-    bool Flush(bool always = false)
+    bool flush(bool always = false)
     {
         if (m_failed)
             return false;
@@ -143,7 +143,7 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
-                return Fail(n < 0 ? errno : ENOSPC);
+                return fail(n < 0 ? errno : ENOSPC);
             p += n;
             left -= size_t(n);
         }
@@ -151,33 +151,33 @@ public:
         return true;
     }
 
-    bool Commit()
+    bool commit()
     {
-        if (!Flush(true))
+        if (!flush(true))
             return false;
         // Replacing a file: it keeps its mode, and the new one must be on
         // the disk before the old one's name moves to it. A new file has its
         // mode from the start (the umask applied).
         if (m_replaces && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
-            return Fail(errno);
+            return fail(errno);
         const int fd = m_fd;
         m_fd = -1;
         if (::close(fd) != 0)
-            return Fail(errno);
+            return fail(errno);
         if (::rename(m_temp.constData(), m_target.constData()) != 0)
-            return Fail(errno);
+            return fail(errno);
         m_temp.clear();
         return true;
     }
 
-    qint64 Lines() const { return m_lines; }
-    const QString &Error() const { return m_error; }
+    qint64 lines() const { return m_lines; }
+    const QString &error() const { return m_error; }
 
 private:
-    bool Fail(int error)
+    bool fail(int error)
     {
         m_failed = true;
-        m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, ErrnoText(error));
+        m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, errnoText(error));
         return false;
     }
 
@@ -194,83 +194,83 @@ private:
 };
 
 // Whether any line can hold a match of the filter (lines hold no breaks).
-bool CanMatch(const TFilterLogOptions &options)
+bool canMatch(const FilterLogOptions &options)
 {
-    const QByteArray &f = options.Filter;
+    const QByteArray &f = options.filter;
     return !f.isEmpty() && !f.contains('\n') && !f.contains('\r') &&
-           TLineMatcher(f, options.IsRegex, options.CaseSensitive, false).IsValid();
+           LineMatcher(f, options.isRegex, options.caseSensitive, false).isValid();
 }
 
 // Decides the lines of a run of text and hands the passing ones to the output.
 class LineFilter
 {
 public:
-    explicit LineFilter(const TFilterLogOptions &options)
-        : m_matcher(options.Filter, options.IsRegex, options.CaseSensitive, options.Invert),
-          m_unlimited(options.Filter, options.IsRegex, options.CaseSensitive,
+    explicit LineFilter(const FilterLogOptions &options)
+        : m_matcher(options.filter, options.isRegex, options.caseSensitive, options.invert),
+          m_unlimited(options.filter, options.isRegex, options.caseSensitive,
                       std::numeric_limits<qsizetype>::max()),
-          m_invert(options.Invert)
+          m_invert(options.invert)
     {
-        const QByteArray &f = options.Filter;
-        if (!CanMatch(options)) {
+        const QByteArray &f = options.filter;
+        if (!canMatch(options)) {
             m_mode = Mode::Never; // no line holds a match
-        } else if (options.LineByLine || (options.IsRegex && !IsBlockSafePattern(f))) {
+        } else if (options.lineByLine || (options.isRegex && !isBlockSafePattern(f))) {
             m_mode = Mode::PerLine;
         } else {
             // Plain text too: PCRE2's JIT finds a literal faster than a
             // generic substring search.
-            m_mode = options.IsRegex ? Mode::Regex : Mode::Literal;
-            m_block = TRuleRegex(
-                f, options.IsRegex ? TRuleRegex::Flavour::Block : TRuleRegex::Flavour::Literal,
-                options.CaseSensitive);
-            if (!m_block.IsValid())
+            m_mode = options.isRegex ? Mode::Regex : Mode::Literal;
+            m_block = RuleRegex(
+                f, options.isRegex ? RuleRegex::Flavour::Block : RuleRegex::Flavour::Literal,
+                options.caseSensitive);
+            if (!m_block.isValid())
                 m_mode = Mode::PerLine;
         }
     }
 
     // The lines of data[0, size), which ends at a line's end.
-    void Run(const char *data, qsizetype size, Output &out) const
+    void run(const char *data, qsizetype size, Output &out) const
     {
         switch (m_mode) {
         case Mode::Never:
             if (m_invert)
-                AllLines(data, 0, size, out);
+                allLines(data, 0, size, out);
             return;
         case Mode::PerLine:
-            PerLine(data, 0, size, out);
+            perLine(data, 0, size, out);
             return;
         case Mode::Regex:
             // Text that is no UTF-8 goes line by line: only the lines that
             // hold such bytes need the slower matcher.
-            if (!TRuleRegex::IsValidUtf8(data, size)) {
-                PerLine(data, 0, size, out);
+            if (!RuleRegex::isValidUtf8(data, size)) {
+                perLine(data, 0, size, out);
                 return;
             }
             [[fallthrough]];
         case Mode::Literal:
-            Blocks(data, size, out);
+            blocks(data, size, out);
         }
     }
 
 private:
     enum class Mode { Never, PerLine, Literal, Regex };
 
-    static void AllLines(const char *data, qsizetype from, qsizetype to, Output &out)
+    static void allLines(const char *data, qsizetype from, qsizetype to, Output &out)
     {
         for (qsizetype p = from; p < to;) {
-            const qsizetype end = NextBreak(data, p, to);
+            const qsizetype end = nextBreak(data, p, to);
             if (end > p)
-                out.Line(data + p, end - p);
+                out.line(data + p, end - p);
             p = end + 1;
         }
     }
 
-    void PerLine(const char *data, qsizetype from, qsizetype to, Output &out) const
+    void perLine(const char *data, qsizetype from, qsizetype to, Output &out) const
     {
         for (qsizetype p = from; p < to;) {
-            const qsizetype end = NextBreak(data, p, to);
-            if (end > p && Holds(data + p, end - p) != m_invert)
-                out.Line(data + p, end - p);
+            const qsizetype end = nextBreak(data, p, to);
+            if (end > p && holds(data + p, end - p) != m_invert)
+                out.line(data + p, end - p);
             p = end + 1;
         }
     }
@@ -278,52 +278,52 @@ private:
     // The first candidate at or after from: a position whose line may hold
     // a match. Every line with a match holds one at or before it, so the
     // lines between candidates hold none. -1: none; -2: the matcher gave up.
-    qsizetype Candidate(const char *data, qsizetype from, qsizetype size) const
+    qsizetype candidate(const char *data, qsizetype from, qsizetype size) const
     {
         qsizetype start = 0;
-        switch (m_block.Find(data, size, from, &start, nullptr, TRuleRegex::Text::ValidUtf8)) {
-        case TRuleRegex::Result::Match:
+        switch (m_block.find(data, size, from, &start, nullptr, RuleRegex::Text::ValidUtf8)) {
+        case RuleRegex::Result::Match:
             return start;
-        case TRuleRegex::Result::NoMatch:
+        case RuleRegex::Result::NoMatch:
             return -1;
-        case TRuleRegex::Result::Failed:
+        case RuleRegex::Result::Failed:
             break;
         }
         return -2;
     }
 
-    void Blocks(const char *data, qsizetype size, Output &out) const
+    void blocks(const char *data, qsizetype size, Output &out) const
     {
         qsizetype p = 0;
         while (p < size) {
-            const qsizetype at = Candidate(data, p, size);
+            const qsizetype at = candidate(data, p, size);
             if (at == -2) {
-                PerLine(data, p, size, out); // a limit: the slow way is exact
+                perLine(data, p, size, out); // a limit: the slow way is exact
                 return;
             }
             if (at < 0) {
                 if (m_invert)
-                    AllLines(data, p, size, out);
+                    allLines(data, p, size, out);
                 return;
             }
             // A match at a break or at the end may be the end-of-line match
             // ("$", "z?$") of the line that ends there; between the CR and
             // the LF of a pair that line ended at the CR.
-            const bool atBreak = at >= size || IsBreak(data[at]);
+            const bool atBreak = at >= size || isBreak(data[at]);
             qsizetype end = at;
             if (!atBreak)
-                end = NextBreak(data, at, size);
+                end = nextBreak(data, at, size);
             else if (at < size && at > p && data[at] == '\n' && data[at - 1] == '\r')
                 end = at - 1;
-            const qsizetype start = LineStart(data, p, end);
+            const qsizetype start = lineStart(data, p, end);
             if (m_invert)
-                AllLines(data, p, start, out);
+                allLines(data, p, start, out);
             if (end > start) {
                 // Literal hits lie inside their line; an expression's is
                 // checked on the line alone.
-                const bool hit = m_mode != Mode::Regex || Holds(data + start, end - start);
+                const bool hit = m_mode != Mode::Regex || holds(data + start, end - start);
                 if (hit != m_invert)
-                    out.Line(data + start, end - start);
+                    out.line(data + start, end - start);
             }
             p = (atBreak ? at : end) + 1;
         }
@@ -332,24 +332,24 @@ private:
     // Whether the line holds a match. Where the backtracking matcher gives
     // up (a long line, a pattern that backtracks much), the DFA decides:
     // it has no such limit.
-    bool Holds(const char *line, qsizetype size) const
+    bool holds(const char *line, qsizetype size) const
     {
-        switch (m_matcher.Test(line, size)) {
-        case TRuleRegex::Result::Match:
+        switch (m_matcher.test(line, size)) {
+        case RuleRegex::Result::Match:
             return true;
-        case TRuleRegex::Result::NoMatch:
+        case RuleRegex::Result::NoMatch:
             return false;
-        case TRuleRegex::Result::Failed:
+        case RuleRegex::Result::Failed:
             break;
         }
-        m_unlimited.Begin();
-        m_unlimited.Feed(line, size);
-        return m_unlimited.Finish();
+        m_unlimited.begin();
+        m_unlimited.feed(line, size);
+        return m_unlimited.finish();
     }
 
-    TLineMatcher m_matcher;
-    mutable TLongLineMatcher m_unlimited;
-    TRuleRegex m_block;
+    LineMatcher m_matcher;
+    mutable LongLineMatcher m_unlimited;
+    RuleRegex m_block;
     bool m_invert = false;
     Mode m_mode = Mode::Never;
 };
@@ -360,10 +360,10 @@ class TextBuffer
 {
 public:
     explicit TextBuffer(qsizetype bound) : m_bound(bound) {}
-    char *Data() { return m_data.get(); }
-    qsizetype Size() const { return m_size; }
+    char *data() { return m_data.get(); }
+    qsizetype size() const { return m_size; }
     // Room for n more bytes at the end; Commit says how many were filled.
-    char *Extend(qsizetype n)
+    char *extend(qsizetype n)
     {
         if (m_size + n > m_capacity) {
             // Doubling, but one step straight to the bound near it: the
@@ -380,14 +380,14 @@ public:
         }
         return m_data.get() + m_size;
     }
-    void Commit(qsizetype n) { m_size += n; }
-    void Append(const char *p, qsizetype n)
+    void commit(qsizetype n) { m_size += n; }
+    void append(const char *p, qsizetype n)
     {
-        std::memcpy(Extend(n), p, size_t(n));
-        Commit(n);
+        std::memcpy(extend(n), p, size_t(n));
+        commit(n);
     }
     // Drops the first n bytes.
-    void Consume(qsizetype n)
+    void consume(qsizetype n)
     {
         if (n < m_size)
             std::memmove(m_data.get(), m_data.get() + n, size_t(m_size - n));
@@ -408,7 +408,7 @@ class Utf16Decoder
 public:
     Utf16Decoder(bool bigEndian, bool atStart = true) : m_big(bigEndian), m_atStart(atStart) {}
 
-    void Decode(const char *bytes, qsizetype size, bool last, TextBuffer &text)
+    void decode(const char *bytes, qsizetype size, bool last, TextBuffer &text)
     {
         m_pending.insert(m_pending.end(), bytes, bytes + size);
         qsizetype units = qsizetype(m_pending.size()) / 2;
@@ -427,12 +427,12 @@ public:
                 first = 1;
         }
         const QByteArray utf8 = QStringView(m_units.data() + first, units - first).toUtf8();
-        text.Append(utf8.constData(), utf8.size());
+        text.append(utf8.constData(), utf8.size());
         m_pending.erase(m_pending.begin(), m_pending.begin() + 2 * units);
     }
 
     // Bytes read but not decoded yet.
-    qsizetype Pending() const { return qsizetype(m_pending.size()); }
+    qsizetype pending() const { return qsizetype(m_pending.size()); }
 
 private:
     bool m_big;
@@ -443,7 +443,7 @@ private:
 
 // The source bytes that text decoded from UTF-16 came from: two per
 // character, four for one beyond U+FFFF (a lone surrogate became U+FFFD).
-qint64 Utf16BytesOf(const char *text, qsizetype size)
+qint64 utf16BytesOf(const char *text, qsizetype size)
 {
     qint64 units = 0;
     for (qsizetype i = 0; i < size; ++i) {
@@ -460,59 +460,59 @@ qint64 Utf16BytesOf(const char *text, qsizetype size)
 class LongLine
 {
 public:
-    LongLine(const TFilterLogOptions &options, const FileSource &source, qsizetype headBytes)
-        : m_source(source), m_encoding(options.Encoding), m_invert(options.Invert),
-          m_never(!CanMatch(options)),
-          m_matcher(options.Filter, options.IsRegex, options.CaseSensitive, headBytes)
+    LongLine(const FilterLogOptions &options, const FileSource &source, qsizetype headBytes)
+        : m_source(source), m_encoding(options.encoding), m_invert(options.invert),
+          m_never(!canMatch(options)),
+          m_matcher(options.filter, options.isRegex, options.caseSensitive, headBytes)
     {}
 
-    bool Active() const { return m_active; }
+    bool active() const { return m_active; }
 
     // The line starts at sourceStart in the source.
-    void Begin(qint64 sourceStart)
+    void begin(qint64 sourceStart)
     {
         m_active = true;
         m_start = sourceStart;
         m_fed = 0;
         m_state = m_never ? (m_invert ? State::Writing : State::Skipping) : State::Undecided;
-        m_matcher.Begin();
+        m_matcher.begin();
     }
 
     // The next text of the line, decoded from sourceBytes bytes of the source.
-    FileSource::ReadResult Feed(const char *text, qsizetype size, qint64 sourceBytes, Output &out,
+    FileSource::ReadResult feed(const char *text, qsizetype size, qint64 sourceBytes, Output &out,
                                 std::stop_token stop)
     {
         m_fed += sourceBytes;
         switch (m_state) {
         case State::Writing:
-            out.Write(text, size);
+            out.write(text, size);
             break;
         case State::Skipping:
             break;
         case State::Undecided:
-            m_matcher.Feed(text, size);
-            if (!m_matcher.Found())
+            m_matcher.feed(text, size);
+            if (!m_matcher.found())
                 break;
             if (m_invert) {
                 m_state = State::Skipping;
                 break;
             }
             m_state = State::Writing;
-            return Copy(out, stop);
+            return copy(out, stop);
         }
         return FileSource::ReadResult::Ok;
     }
 
-    FileSource::ReadResult End(Output &out, std::stop_token stop)
+    FileSource::ReadResult end(Output &out, std::stop_token stop)
     {
         m_active = false;
         FileSource::ReadResult result = FileSource::ReadResult::Ok;
-        if (m_state == State::Undecided && m_matcher.Finish() != m_invert) {
-            result = Copy(out, stop);
+        if (m_state == State::Undecided && m_matcher.finish() != m_invert) {
+            result = copy(out, stop);
             m_state = State::Writing;
         }
         if (m_state == State::Writing)
-            out.EndLine();
+            out.endLine();
         return result;
     }
 
@@ -520,16 +520,16 @@ private:
     enum class State { Undecided, Writing, Skipping };
 
     // The line as far as it was fed, from the source again.
-    FileSource::ReadResult Copy(Output &out, std::stop_token stop)
+    FileSource::ReadResult copy(Output &out, std::stop_token stop)
     {
         const bool utf16 = m_encoding == 1 || m_encoding == 2;
         Utf16Decoder decoder(m_encoding == 2, false);
-        std::vector<char> raw(size_t(std::min(FilterLogBlockBytes, std::max<qint64>(m_fed, 1))));
-        TextBuffer text(3 * FilterLogBlockBytes);
+        std::vector<char> raw(size_t(std::min(filterLogBlockBytes, std::max<qint64>(m_fed, 1))));
+        TextBuffer text(3 * filterLogBlockBytes);
         for (qint64 done = 0; done < m_fed;) {
             const qint64 want = std::min<qint64>(qint64(raw.size()), m_fed - done);
             qint64 got = 0;
-            const auto read = m_source.Read(raw.data(), want, m_start + done, &got, stop);
+            const auto read = m_source.read(raw.data(), want, m_start + done, &got, stop);
             if (read == FileSource::ReadResult::Cancelled)
                 return read;
             // Changed under the run: what could be read is what was there.
@@ -537,12 +537,12 @@ private:
                 break;
             done += got;
             if (!utf16) {
-                out.Write(raw.data(), got);
+                out.write(raw.data(), got);
                 continue;
             }
-            decoder.Decode(raw.data(), got, done >= m_fed, text);
-            out.Write(text.Data(), text.Size());
-            text.Consume(text.Size());
+            decoder.decode(raw.data(), got, done >= m_fed, text);
+            out.write(text.data(), text.size());
+            text.consume(text.size());
         }
         return FileSource::ReadResult::Ok;
     }
@@ -551,119 +551,118 @@ private:
     int m_encoding;
     bool m_invert;
     bool m_never;
-    TLongLineMatcher m_matcher;
+    LongLineMatcher m_matcher;
     bool m_active = false;
     State m_state = State::Undecided;
     qint64 m_start = 0;
     qint64 m_fed = 0; // source bytes of the line fed so far
 };
 
-mode_t SourceMode(const FileSource &source)
+mode_t sourceMode(const FileSource &source)
 {
     struct stat st;
     if (const auto *local = dynamic_cast<const LocalFileSource *>(&source))
-        if (::fstat(local->Descriptor(), &st) == 0)
+        if (::fstat(local->descriptor(), &st) == 0)
             return st.st_mode;
     return 0600; // not a file of its own: nobody else's to read
 }
 
-TFilterLogResult Run(const FileSource &source, const QString &dest,
-                     const TFilterLogOptions &options, const TFilterProgress &progress,
-                     std::stop_token stop)
+FilterLogResult run(const FileSource &source, const QString &dest, const FilterLogOptions &options,
+                    const FilterProgress &progress, std::stop_token stop)
 {
-    TFilterLogResult result;
+    FilterLogResult result;
     const auto cancelled = [&result] {
-        result.State = Status::Cancelled;
+        result.state = Status::Cancelled;
         return result;
     };
     Output out;
-    if (!out.Create(dest, SourceMode(source), result.Error)) {
-        result.State = Status::Failed;
+    if (!out.create(dest, sourceMode(source), result.error)) {
+        result.state = Status::Failed;
         return result;
     }
     const qsizetype lineLimit =
-        options.LongLineBytes > 0 ? options.LongLineBytes : FilterLogLongLineBytes;
+        options.longLineBytes > 0 ? options.longLineBytes : filterLogLongLineBytes;
     const LineFilter filter(options);
     LongLine longLine(options, source, lineLimit);
-    const qint64 size = source.Size();
-    const bool utf16 = options.Encoding == 1 || options.Encoding == 2;
+    const qint64 size = source.size();
+    const bool utf16 = options.encoding == 1 || options.encoding == 2;
     const auto sourceBytesOf = [utf16](const char *text, qsizetype n) {
-        return utf16 ? Utf16BytesOf(text, n) : qint64(n);
+        return utf16 ? utf16BytesOf(text, n) : qint64(n);
     };
-    Utf16Decoder decoder(options.Encoding == 2);
+    Utf16Decoder decoder(options.encoding == 2);
     std::vector<char> raw;
-    TextBuffer text(lineLimit + 4 * FilterLogBlockBytes);
+    TextBuffer text(lineLimit + 4 * filterLogBlockBytes);
     int percent = -1;
     qint64 pos = 0;
     bool last = size <= 0;
     while (!last) {
         if (stop.stop_requested())
             return cancelled();
-        const qint64 want = std::min(FilterLogBlockBytes, size - pos);
-        const qsizetype held = text.Size(); // an unfinished line: no break in it
+        const qint64 want = std::min(filterLogBlockBytes, size - pos);
+        const qsizetype held = text.size(); // an unfinished line: no break in it
         char *target;
         if (utf16) {
             raw.resize(size_t(want));
             target = raw.data();
         } else {
-            target = text.Extend(want);
+            target = text.extend(want);
         }
         qint64 got = 0;
         // A failed read ends the source where it failed.
-        if (source.Read(target, want, pos, &got, stop) == FileSource::ReadResult::Cancelled)
+        if (source.read(target, want, pos, &got, stop) == FileSource::ReadResult::Cancelled)
             return cancelled();
         pos += got;
         last = got < want || pos >= size;
         if (utf16)
-            decoder.Decode(raw.data(), got, last, text);
+            decoder.decode(raw.data(), got, last, text);
         else
-            text.Commit(got);
+            text.commit(got);
         // The source offset where the text held now ends.
-        const qint64 decodedEnd = pos - (utf16 ? decoder.Pending() : 0);
+        const qint64 decodedEnd = pos - (utf16 ? decoder.pending() : 0);
 
-        char *data = text.Data();
-        const qsizetype end = text.Size();
+        char *data = text.data();
+        const qsizetype end = text.size();
         qsizetype done = 0; // text[0, done) is dealt with
-        if (longLine.Active()) {
-            const qsizetype brk = NextBreak(data, 0, end);
-            if (longLine.Feed(data, brk, sourceBytesOf(data, brk), out, stop) ==
+        if (longLine.active()) {
+            const qsizetype brk = nextBreak(data, 0, end);
+            if (longLine.feed(data, brk, sourceBytesOf(data, brk), out, stop) ==
                 FileSource::ReadResult::Cancelled)
                 return cancelled();
             done = brk;
             if (brk < end || last) {
-                if (longLine.End(out, stop) == FileSource::ReadResult::Cancelled)
+                if (longLine.end(out, stop) == FileSource::ReadResult::Cancelled)
                     return cancelled();
                 done = std::min(brk + 1, end);
             }
         }
-        if (!longLine.Active()) {
+        if (!longLine.active()) {
             // Whole lines now; the unfinished one waits for the next block.
             // Only the new bytes can hold the last break.
             qsizetype cut = end;
             if (!last) {
                 const qsizetype from = std::max(done, held);
-                while (cut > from && !IsBreak(data[cut - 1]))
+                while (cut > from && !isBreak(data[cut - 1]))
                     --cut;
                 if (cut == from)
                     cut = done;
             }
             if (cut > done)
-                filter.Run(data + done, cut - done, out);
+                filter.run(data + done, cut - done, out);
             done = cut;
             if (!last && end - done > lineLimit) {
                 // Too long to hold: matched as it comes from now on.
                 const qint64 bytes = sourceBytesOf(data + done, end - done);
-                longLine.Begin(decodedEnd - bytes);
-                if (longLine.Feed(data + done, end - done, bytes, out, stop) ==
+                longLine.begin(decodedEnd - bytes);
+                if (longLine.feed(data + done, end - done, bytes, out, stop) ==
                     FileSource::ReadResult::Cancelled)
                     return cancelled();
                 done = end;
             }
         }
-        text.Consume(done);
-        if (!out.Flush()) {
-            result.State = Status::Failed;
-            result.Error = out.Error();
+        text.consume(done);
+        if (!out.flush()) {
+            result.state = Status::Failed;
+            result.error = out.error();
             return result;
         }
         const int now = size > 0 ? int(std::min<qint64>(pos * 100 / size, 100)) : 100;
@@ -673,23 +672,23 @@ TFilterLogResult Run(const FileSource &source, const QString &dest,
     }
     if (stop.stop_requested())
         return cancelled();
-    result.LinesWritten = out.Lines();
-    if (out.Lines() == 0) {
-        result.State = Status::NoLines;
+    result.linesWritten = out.lines();
+    if (out.lines() == 0) {
+        result.state = Status::NoLines;
         return result;
     }
-    if (!out.Commit()) {
-        result.State = Status::Failed;
-        result.Error = out.Error();
+    if (!out.commit()) {
+        result.state = Status::Failed;
+        result.error = out.error();
         return result;
     }
-    result.State = Status::Written;
+    result.state = Status::Written;
     return result;
 }
 
 } // namespace
 
-bool IsBlockSafePattern(const QByteArray &p)
+bool isBlockSafePattern(const QByteArray &p)
 {
     const qsizetype n = p.size();
     qsizetype escaped = -1; // the last character taken literally by a backslash
@@ -737,32 +736,32 @@ bool IsBlockSafePattern(const QByteArray &p)
     return true;
 }
 
-TFilterLogResult FilterLog(const FileSource &source, const QString &dest,
-                           const TFilterLogOptions &options, const TFilterProgress &progress,
-                           std::stop_token stop)
+FilterLogResult filterLog(const FileSource &source, const QString &dest,
+                          const FilterLogOptions &options, const FilterProgress &progress,
+                          std::stop_token stop)
 {
-    return Run(source, dest, options, progress, stop);
+    return run(source, dest, options, progress, stop);
 }
 
-TFilterLogResult FilterLog(const QString &sourceName, const QString &dest,
-                           const TFilterLogOptions &options, const TFilterProgress &progress,
-                           std::stop_token stop)
+FilterLogResult filterLog(const QString &sourceName, const QString &dest,
+                          const FilterLogOptions &options, const FilterProgress &progress,
+                          std::stop_token stop)
 {
-    TFilterLogResult result;
-    const auto source = LocalFileSource::Open(sourceName);
+    FilterLogResult result;
+    const auto source = LocalFileSource::open(sourceName);
     if (!source) {
-        result.State = Status::NoSource;
+        result.state = Status::NoSource;
         return result;
     }
     // Never over the source itself, by whatever name (a link of either kind).
     struct stat st;
-    if (::stat(FileNameToBytes(dest).constData(), &st) == 0 &&
-        quint64(st.st_dev) == source->Device() && quint64(st.st_ino) == source->Inode()) {
-        result.State = Status::SameFile;
-        result.Error =
+    if (::stat(fileNameToBytes(dest).constData(), &st) == 0 &&
+        quint64(st.st_dev) == source->device() && quint64(st.st_ino) == source->inode()) {
+        result.state = Status::SameFile;
+        result.error =
             QStringLiteral("The filtered log cannot replace the log it is made from: \"%1\"")
                 .arg(dest);
         return result;
     }
-    return Run(*source, dest, options, progress, stop);
+    return run(*source, dest, options, progress, stop);
 }

@@ -12,23 +12,23 @@ class FileSource;
 // (MatchLine) of Filter. Lines end at CR, at LF or at CR LF; the last line
 // counts even without a break after it. The output is 8-bit text (UTF-8)
 // with CR LF after every line, also for UTF-16 sources.
-struct TFilterLogOptions
+struct FilterLogOptions
 {
-    QByteArray Filter; // UTF-8
+    QByteArray filter; // UTF-8
     // 0: 8-bit text, 1 byte per character; 1: UTF-16 LE; 2: UTF-16 BE.
-    int Encoding = 0;
-    bool Invert = false;
-    bool CaseSensitive = false;
-    bool IsRegex = false;
+    int encoding = 0;
+    bool invert = false;
+    bool caseSensitive = false;
+    bool isRegex = false;
     // Runs the matcher once per line instead of over whole blocks; the
     // result is the same, only slower (kept as the reference).
-    bool LineByLine = false;
+    bool lineByLine = false;
     // Lines longer than this are matched piece by piece (0: the default,
     // FilterLogLongLineBytes).
-    qsizetype LongLineBytes = 0;
+    qsizetype longLineBytes = 0;
 };
 
-struct TFilterLogResult
+struct FilterLogResult
 {
     enum class Status {
         Written,   // the output holds LinesWritten lines
@@ -38,24 +38,24 @@ struct TFilterLogResult
         Cancelled, // stopped: no output file, an old one untouched
         Failed,    // Error says why: no output file, an old one untouched
     };
-    Status State = Status::NoLines;
-    qint64 LinesWritten = 0;
-    QString Error;
+    Status state = Status::NoLines;
+    qint64 linesWritten = 0;
+    QString error;
 };
 
 // The source is read in blocks of this size: small enough to stay in the
 // cache between the read and the search.
-inline constexpr qint64 FilterLogBlockBytes = qint64(256) << 10;
+inline constexpr qint64 filterLogBlockBytes = qint64(256) << 10;
 
 // The longest line a run holds whole. A longer one is matched as it is read
-// (TLongLineMatcher: exact for plain text and for most expressions, else
+// (LongLineMatcher: exact for plain text and for most expressions, else
 // judged on its first FilterLogLongLineBytes bytes) and, when it passes,
 // copied from the source; so a run's memory is bounded whatever its lines.
-inline constexpr qsizetype FilterLogLongLineBytes = qsizetype(16) << 20;
+inline constexpr qsizetype filterLogLongLineBytes = qsizetype(16) << 20;
 
 // Called with the percent read (0 to 100) whenever it changes, on the
 // thread that runs the filter.
-using TFilterProgress = std::function<void(int percent)>;
+using FilterProgress = std::function<void(int percent)>;
 
 // Writes the filtered copy of source to dest. The result goes to a
 // temporary file in dest's folder and is renamed over dest only when
@@ -65,17 +65,17 @@ using TFilterProgress = std::function<void(int percent)>;
 // keeps its own. The source is read in large blocks up to the size it had
 // at the start; a source that shrinks or goes away meanwhile ends the run at
 // its new end. Runs on any thread; a stop is seen between blocks.
-TFilterLogResult FilterLog(const QString &source, const QString &dest,
-                           const TFilterLogOptions &options, const TFilterProgress &progress = {},
-                           std::stop_token stop = {});
+FilterLogResult filterLog(const QString &source, const QString &dest,
+                          const FilterLogOptions &options, const FilterProgress &progress = {},
+                          std::stop_token stop = {});
 
 // The same over an opened source (dest is not compared with it).
-TFilterLogResult FilterLog(const FileSource &source, const QString &dest,
-                           const TFilterLogOptions &options, const TFilterProgress &progress = {},
-                           std::stop_token stop = {});
+FilterLogResult filterLog(const FileSource &source, const QString &dest,
+                          const FilterLogOptions &options, const FilterProgress &progress = {},
+                          std::stop_token stop = {});
 
 // Whether candidate lines of pattern can be found by running it over whole
 // blocks: true unless it holds a construct that can see past a line's end
 // and so hide a line's match (\A \z \Z \G, negative look-arounds,
 // conditions, atomic groups, possessive quantifiers, verbs, (?-m)).
-bool IsBlockSafePattern(const QByteArray &pattern);
+bool isBlockSafePattern(const QByteArray &pattern);

@@ -16,18 +16,18 @@ namespace {
 // What a scan of an expression found.
 struct PatternTraits
 {
-    bool Streamable = true;
-    bool WordBoundary = false; // \b or \B: they look at the next character
+    bool streamable = true;
+    bool wordBoundary = false; // \b or \B: they look at the next character
 };
 
-PatternTraits Traits(const QByteArray &p)
+PatternTraits traits(const QByteArray &p)
 {
     PatternTraits traits;
     const qsizetype n = p.size();
     qsizetype escaped = -1; // the last character taken literally by a backslash
     bool inClass = false;
     const auto reject = [&traits] {
-        traits.Streamable = false;
+        traits.streamable = false;
         return traits;
     };
     for (qsizetype i = 0; i < n; ++i) {
@@ -55,7 +55,7 @@ PatternTraits Traits(const QByteArray &p)
                 if (std::strchr("AzZGKXCgk", e) || (e >= '1' && e <= '9'))
                     return reject();
                 if (e == 'b' || e == 'B')
-                    traits.WordBoundary = true;
+                    traits.wordBoundary = true;
             }
             escaped = ++i;
             continue;
@@ -101,12 +101,12 @@ PatternTraits Traits(const QByteArray &p)
     return traits;
 }
 
-bool IsWordByte(unsigned char c)
+bool isWordByte(unsigned char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 
-void FoldAscii(char *p, qsizetype n)
+void foldAscii(char *p, qsizetype n)
 {
     for (qsizetype i = 0; i < n; ++i)
         if (p[i] >= 'A' && p[i] <= 'Z')
@@ -115,24 +115,24 @@ void FoldAscii(char *p, qsizetype n)
 
 } // namespace
 
-struct TLongLineMatcher::Dfa
+struct LongLineMatcher::Dfa
 {
-    pcre2_code *Code = nullptr;
-    pcre2_match_data *Data = nullptr;
-    std::vector<int> Workspace = std::vector<int>(30000);
-    qsizetype ContextBytes = 4;
-    bool WordBoundary = false;
-    TRuleRegex Line; // judges the head when the DFA cannot go on
+    pcre2_code *code = nullptr;
+    pcre2_match_data *data = nullptr;
+    std::vector<int> workspace = std::vector<int>(30000);
+    qsizetype contextBytes = 4;
+    bool wordBoundary = false;
+    RuleRegex line; // judges the head when the DFA cannot go on
 
     ~Dfa()
     {
-        pcre2_match_data_free(Data);
-        pcre2_code_free(Code);
+        pcre2_match_data_free(data);
+        pcre2_code_free(code);
     }
 };
 
-TLongLineMatcher::TLongLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive,
-                                   qsizetype headBytes)
+LongLineMatcher::LongLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive,
+                                 qsizetype headBytes)
     : m_pattern(pattern), m_headBytes(std::max<qsizetype>(headBytes, 1))
 {
     if (pattern.isEmpty())
@@ -141,17 +141,17 @@ TLongLineMatcher::TLongLineMatcher(const QByteArray &pattern, bool isRegex, bool
         m_mode = Mode::Plain;
         if (!caseSensitive) {
             m_mode = Mode::Literal;
-            FoldAscii(m_pattern.data(), m_pattern.size());
+            foldAscii(m_pattern.data(), m_pattern.size());
         }
         return;
     }
     auto dfa = std::make_unique<Dfa>();
-    dfa->Line = TRuleRegex(pattern, TRuleRegex::Flavour::Line, caseSensitive);
-    if (!dfa->Line.IsValid())
+    dfa->line = RuleRegex(pattern, RuleRegex::Flavour::Line, caseSensitive);
+    if (!dfa->line.isValid())
         return; // never matches, as for the line matcher
     m_mode = Mode::Head;
-    const PatternTraits traits = Traits(pattern);
-    if (traits.Streamable) {
+    const PatternTraits found = traits(pattern);
+    if (found.streamable) {
         pcre2_compile_context *cc = pcre2_compile_context_create(nullptr);
         pcre2_set_newline(cc, PCRE2_NEWLINE_CRLF);
         const quint32 options =
@@ -162,28 +162,28 @@ TLongLineMatcher::TLongLineMatcher(const QByteArray &pattern, bool isRegex, bool
             const QByteArray wrapped = "(?s:.*?)(?:" + pattern + close;
             int error = 0;
             PCRE2_SIZE offset = 0;
-            dfa->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(wrapped.constData()),
+            dfa->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(wrapped.constData()),
                                       PCRE2_SIZE(wrapped.size()), options, &error, &offset, cc);
-            if (dfa->Code || !pattern.contains('#'))
+            if (dfa->code || !pattern.contains('#'))
                 break;
         }
         pcre2_compile_context_free(cc);
-        if (dfa->Code) {
-            dfa->Data = pcre2_match_data_create(1, nullptr);
+        if (dfa->code) {
+            dfa->data = pcre2_match_data_create(1, nullptr);
             uint32_t lookbehind = 0;
-            pcre2_pattern_info(dfa->Code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+            pcre2_pattern_info(dfa->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
             // Nested look-behinds may reach further than the longest one.
-            dfa->ContextBytes = 4 * (2 * qsizetype(lookbehind) + 2);
-            dfa->WordBoundary = traits.WordBoundary;
+            dfa->contextBytes = 4 * (2 * qsizetype(lookbehind) + 2);
+            dfa->wordBoundary = found.wordBoundary;
             m_mode = Mode::Stream;
         }
     }
     m_dfa = std::move(dfa);
 }
 
-TLongLineMatcher::~TLongLineMatcher() = default;
+LongLineMatcher::~LongLineMatcher() = default;
 
-void TLongLineMatcher::Begin()
+void LongLineMatcher::begin()
 {
     m_lineMode = m_mode;
     m_found = false;
@@ -199,7 +199,7 @@ void TLongLineMatcher::Begin()
     m_lastNonWord = -1;
 }
 
-void TLongLineMatcher::Feed(const char *data, qsizetype size)
+void LongLineMatcher::feed(const char *data, qsizetype size)
 {
     // In pieces of a bounded size: the copies a piece needs stay small, and
     // so does the work of one DFA call, which a limit watches.
@@ -210,7 +210,7 @@ void TLongLineMatcher::Feed(const char *data, qsizetype size)
         m_head.reserve(std::min(m_headBytes, size) + 1);
     if (size > kPiece) {
         for (qsizetype at = 0; at < size && !m_found; at += kPiece)
-            Feed(data + at, std::min(kPiece, size - at));
+            feed(data + at, std::min(kPiece, size - at));
         return;
     }
     if (m_found || size <= 0)
@@ -220,30 +220,30 @@ void TLongLineMatcher::Feed(const char *data, qsizetype size)
         return;
     case Mode::Plain:
     case Mode::Literal:
-        FeedPlain(data, size);
+        feedPlain(data, size);
         return;
     case Mode::Head:
-        KeepHead(data, size);
+        keepHead(data, size);
         return;
     case Mode::Stream:
-        KeepHead(data, size);
+        keepHead(data, size);
         m_buffer.append(data, size);
-        Drain(false);
+        drain(false);
         // Only a run of word characters under \b can be held this long.
         if (m_lineMode == Mode::Stream && m_buffer.size() - m_context > m_headBytes)
-            ToHead();
+            toHead();
         return;
     }
 }
 
-void TLongLineMatcher::FeedPlain(const char *data, qsizetype size)
+void LongLineMatcher::feedPlain(const char *data, qsizetype size)
 {
     const qsizetype keep = m_pattern.size() - 1;
     // Caseless plain text folds only the ASCII letters: fold both sides.
     QByteArray folded;
     if (m_lineMode == Mode::Literal) {
         folded = QByteArray(data, size);
-        FoldAscii(folded.data(), size);
+        foldAscii(folded.data(), size);
         data = folded.constData();
     }
     const QByteArrayView needle(m_pattern);
@@ -268,7 +268,7 @@ void TLongLineMatcher::FeedPlain(const char *data, qsizetype size)
         m_overlap = m_overlap.append(data, size).right(keep);
 }
 
-void TLongLineMatcher::KeepHead(const char *data, qsizetype size)
+void LongLineMatcher::keepHead(const char *data, qsizetype size)
 {
     const qsizetype room = m_headBytes - m_head.size();
     if (room > 0)
@@ -278,7 +278,7 @@ void TLongLineMatcher::KeepHead(const char *data, qsizetype size)
         m_head.append(data, 1);
 }
 
-void TLongLineMatcher::ToHead()
+void LongLineMatcher::toHead()
 {
     m_lineMode = Mode::Head;
     m_buffer.clear();
@@ -286,7 +286,7 @@ void TLongLineMatcher::ToHead()
     m_context = 0;
 }
 
-bool TLongLineMatcher::Run(qsizetype to, bool partial, bool endOfText)
+bool LongLineMatcher::run(qsizetype to, bool partial, bool endOfText)
 {
     // Only text found valid reaches the DFA.
     quint32 options = PCRE2_DFA_SHORTEST | PCRE2_NO_UTF_CHECK;
@@ -299,9 +299,9 @@ bool TLongLineMatcher::Run(qsizetype to, bool partial, bool endOfText)
     if (m_started || !m_atLineStart)
         options |= PCRE2_NOTBOL;
     Dfa &dfa = *m_dfa;
-    const int rc = pcre2_dfa_match(dfa.Code, reinterpret_cast<PCRE2_SPTR>(m_buffer.constData()),
-                                   PCRE2_SIZE(to), PCRE2_SIZE(m_context), options, dfa.Data,
-                                   nullptr, dfa.Workspace.data(), dfa.Workspace.size());
+    const int rc = pcre2_dfa_match(dfa.code, reinterpret_cast<PCRE2_SPTR>(m_buffer.constData()),
+                                   PCRE2_SIZE(to), PCRE2_SIZE(m_context), options, dfa.data,
+                                   nullptr, dfa.workspace.data(), dfa.workspace.size());
     if (rc >= 0) {
         m_found = true;
         return true;
@@ -312,15 +312,15 @@ bool TLongLineMatcher::Run(qsizetype to, bool partial, bool endOfText)
     }
     m_started = false;
     if (rc != PCRE2_ERROR_NOMATCH)
-        ToHead(); // out of workspace or a limit: the head decides
+        toHead(); // out of workspace or a limit: the head decides
     return false;
 }
 
-void TLongLineMatcher::Drain(bool last)
+void LongLineMatcher::drain(bool last)
 {
     const auto byteAt = [this](qsizetype i) { return static_cast<unsigned char>(m_buffer[i]); };
     const auto lengthAt = [this](qsizetype i) {
-        return Utf8CharLength(reinterpret_cast<const unsigned char *>(m_buffer.constData()), i,
+        return utf8CharLength(reinterpret_cast<const unsigned char *>(m_buffer.constData()), i,
                               m_buffer.size());
     };
     for (;;) {
@@ -335,7 +335,7 @@ void TLongLineMatcher::Drain(bool last)
         if (invalid || last) {
             // The stretch ends here: at the line's end or at bytes that
             // are no text, which no match can cross.
-            if (Run(valid, false, !invalid) || m_lineMode != Mode::Stream || !invalid)
+            if (run(valid, false, !invalid) || m_lineMode != Mode::Stream || !invalid)
                 return;
             qsizetype next = valid + 1;
             while (next < end && lengthAt(next) == 0)
@@ -351,21 +351,21 @@ void TLongLineMatcher::Drain(bool last)
         }
         // More is to come; [valid, end) is a character cut by the piece's end.
         qsizetype cut = valid;
-        if (m_dfa->WordBoundary && valid == end) {
+        if (m_dfa->wordBoundary && valid == end) {
             // \b at the end of what it is given takes the end for a non-word
             // character: stop before a character that is one, so that the
             // answer there is the true one.
             for (qsizetype i = std::max(m_wordScanned, m_context + 1); i < valid; ++i) {
                 const unsigned char b = byteAt(i);
-                if (!IsWordByte(b) && (b & 0xC0) != 0x80)
+                if (!isWordByte(b) && (b & 0xC0) != 0x80)
                     m_lastNonWord = i;
             }
             m_wordScanned = valid;
             cut = std::max(m_lastNonWord, m_context);
         }
-        if (cut > m_context && !Run(cut, true, false) && m_lineMode == Mode::Stream) {
+        if (cut > m_context && !run(cut, true, false) && m_lineMode == Mode::Stream) {
             // Keep a little matched text for look-behinds and \b.
-            qsizetype keep = std::max<qsizetype>(0, cut - m_dfa->ContextBytes);
+            qsizetype keep = std::max<qsizetype>(0, cut - m_dfa->contextBytes);
             while (keep < cut && (byteAt(keep) & 0xC0) == 0x80)
                 ++keep;
             m_buffer.remove(0, keep);
@@ -378,18 +378,18 @@ void TLongLineMatcher::Drain(bool last)
     }
 }
 
-bool TLongLineMatcher::Finish()
+bool LongLineMatcher::finish()
 {
     switch (m_lineMode) {
     case Mode::Stream:
         if (!m_found)
-            Drain(true);
+            drain(true);
         if (m_lineMode == Mode::Stream)
             break;
         [[fallthrough]];
     case Mode::Head:
         m_headOnly = m_head.size() > m_headBytes;
-        m_found = m_dfa->Line.Matches(m_head.constData(), std::min(m_head.size(), m_headBytes));
+        m_found = m_dfa->line.matches(m_head.constData(), std::min(m_head.size(), m_headBytes));
         break;
     default:
         break;
@@ -400,7 +400,7 @@ bool TLongLineMatcher::Finish()
     return m_found;
 }
 
-bool TLongLineMatcher::IsStreamablePattern(const QByteArray &pattern)
+bool LongLineMatcher::isStreamablePattern(const QByteArray &pattern)
 {
-    return Traits(pattern).Streamable;
+    return traits(pattern).streamable;
 }

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-// The line test of TLineMatcher (without its inversion) for a line too long
+// The line test of LineMatcher (without its inversion) for a line too long
 // to hold: the line comes in pieces of any size and is never kept whole, so
 // memory stays bounded and time linear whatever its length.
 //
@@ -19,40 +19,40 @@
 // gives up, or a run of more than headBytes word characters under \b or \B
 // is judged on the line's first headBytes bytes instead, as if the line
 // ended there.
-class TLongLineMatcher
+class LongLineMatcher
 {
 public:
-    TLongLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive,
-                     qsizetype headBytes);
-    ~TLongLineMatcher();
-    TLongLineMatcher(const TLongLineMatcher &) = delete;
-    TLongLineMatcher &operator=(const TLongLineMatcher &) = delete;
+    LongLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive,
+                    qsizetype headBytes);
+    ~LongLineMatcher();
+    LongLineMatcher(const LongLineMatcher &) = delete;
+    LongLineMatcher &operator=(const LongLineMatcher &) = delete;
 
     // A new line.
-    void Begin();
+    void begin();
     // The next piece of the line (any size; a UTF-8 character may be cut).
-    void Feed(const char *data, qsizetype size);
+    void feed(const char *data, qsizetype size);
     // A match was seen: the rest of the line cannot change the answer.
-    bool Found() const { return m_found; }
+    bool found() const { return m_found; }
     // The line ended: whether it holds a match.
-    bool Finish();
+    bool finish();
     // Whether the last line's answer was exact, not judged on its head.
-    bool Exact() const { return !m_headOnly; }
+    bool exact() const { return !m_headOnly; }
 
     // Whether an expression runs exactly on pieces (see above).
-    static bool IsStreamablePattern(const QByteArray &pattern);
+    static bool isStreamablePattern(const QByteArray &pattern);
 
 private:
     struct Dfa;
     enum class Mode { Never, Plain, Literal, Stream, Head };
 
-    void FeedPlain(const char *data, qsizetype size);
-    void KeepHead(const char *data, qsizetype size);
-    void ToHead();
+    void feedPlain(const char *data, qsizetype size);
+    void keepHead(const char *data, qsizetype size);
+    void toHead();
     // Matches what can be matched of m_buffer; last: the line ends there.
-    void Drain(bool last);
+    void drain(bool last);
     // Runs the DFA over m_buffer[m_context, to); partial: more follows.
-    bool Run(qsizetype to, bool partial, bool endOfText);
+    bool run(qsizetype to, bool partial, bool endOfText);
 
     Mode m_mode = Mode::Never;
     Mode m_lineMode = Mode::Never;

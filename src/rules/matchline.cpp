@@ -8,7 +8,7 @@
 namespace {
 
 // Bytes of the UTF-8 character that starts at p (1 for a stray byte).
-qsizetype CharBytes(const char *s, qsizetype size, qsizetype p)
+qsizetype charBytes(const char *s, qsizetype size, qsizetype p)
 {
     const auto c = static_cast<unsigned char>(s[p]);
     const qsizetype n = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
@@ -20,54 +20,54 @@ qsizetype CharBytes(const char *s, qsizetype size, qsizetype p)
 
 } // namespace
 
-TLineMatcher::TLineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive, bool invert)
+LineMatcher::LineMatcher(const QByteArray &pattern, bool isRegex, bool caseSensitive, bool invert)
     : m_pattern(pattern), m_isRegex(isRegex), m_caseSensitive(caseSensitive), m_invert(invert)
 {
     if (m_pattern.isEmpty())
         return;
     if (isRegex)
-        m_regex = TRuleRegex(pattern, TRuleRegex::Flavour::Line, caseSensitive);
+        m_regex = RuleRegex(pattern, RuleRegex::Flavour::Line, caseSensitive);
     else if (!caseSensitive)
-        m_regex = TRuleRegex(pattern, TRuleRegex::Flavour::Literal, false);
+        m_regex = RuleRegex(pattern, RuleRegex::Flavour::Literal, false);
 }
 
-TRuleRegex::Result TLineMatcher::Test(const char *line, qsizetype size) const
+RuleRegex::Result LineMatcher::test(const char *line, qsizetype size) const
 {
     if (size <= 0 || m_pattern.isEmpty())
-        return TRuleRegex::Result::NoMatch;
+        return RuleRegex::Result::NoMatch;
     if (!m_isRegex && m_caseSensitive)
         return QByteArrayView(line, size).indexOf(QByteArrayView(m_pattern)) >= 0
-                   ? TRuleRegex::Result::Match
-                   : TRuleRegex::Result::NoMatch;
-    return m_regex.Find(line, size);
+                   ? RuleRegex::Result::Match
+                   : RuleRegex::Result::NoMatch;
+    return m_regex.find(line, size);
 }
 
-bool TLineMatcher::Matches(const char *line, qsizetype size) const
+bool LineMatcher::matches(const char *line, qsizetype size) const
 {
-    return Raw(line, size) != m_invert;
+    return raw(line, size) != m_invert;
 }
 
-bool MatchLine(const QByteArray &line, const QByteArray &pattern, bool isRegex, bool caseSensitive,
+bool matchLine(const QByteArray &line, const QByteArray &pattern, bool isRegex, bool caseSensitive,
                bool invert)
 {
-    return TLineMatcher(pattern, isRegex, caseSensitive, invert).Matches(line);
+    return LineMatcher(pattern, isRegex, caseSensitive, invert).matches(line);
 }
 
-TSubstringReplacer::TSubstringReplacer(const QByteArray &pattern, const QByteArray &replacement,
-                                       bool caseSensitive)
+SubstringReplacer::SubstringReplacer(const QByteArray &pattern, const QByteArray &replacement,
+                                     bool caseSensitive)
     : m_pattern(pattern), m_replacement(replacement.isEmpty() ? QByteArray(".") : replacement)
 {
     if (!m_pattern.isEmpty())
-        m_regex = TRuleRegex(pattern, TRuleRegex::Flavour::Line, caseSensitive);
+        m_regex = RuleRegex(pattern, RuleRegex::Flavour::Line, caseSensitive);
 }
 
-QByteArray TSubstringReplacer::Apply(const QByteArray &line) const
+QByteArray SubstringReplacer::apply(const QByteArray &line) const
 {
-    if (line.isEmpty() || !m_regex.IsValid())
+    if (line.isEmpty() || !m_regex.isValid())
         return line;
     // \G holds only where a search starts: searches must start at 0.
     if (m_pattern.contains("\\G"))
-        return ApplyFromStart(line);
+        return applyFromStart(line);
 
     // The loop of ApplyFromStart in one pass. A search from the start of
     // the changed text finds nothing before the last replacement (the text
@@ -81,12 +81,12 @@ QByteArray TSubstringReplacer::Apply(const QByteArray &line) const
     QByteArray buf(line.constData(), line.size());
     QByteArray out;
     out.reserve(line.size());
-    const qsizetype contextBytes = 4 * (2 * qsizetype(m_regex.MaxLookbehind()) + 2);
-    const TRuleRegex::Text text =
-        TRuleRegex::IsValidUtf8(line.constData(), line.size()) &&
-                TRuleRegex::IsValidUtf8(m_replacement.constData(), m_replacement.size())
-            ? TRuleRegex::Text::ValidUtf8
-            : TRuleRegex::Text::InvalidUtf8;
+    const qsizetype contextBytes = 4 * (2 * qsizetype(m_regex.maxLookbehind()) + 2);
+    const RuleRegex::Text text =
+        RuleRegex::isValidUtf8(line.constData(), line.size()) &&
+                RuleRegex::isValidUtf8(m_replacement.constData(), m_replacement.size())
+            ? RuleRegex::Text::ValidUtf8
+            : RuleRegex::Text::InvalidUtf8;
     qsizetype subject = 0;
     qsizetype cur = 0;
     qsizetype last = -1;
@@ -94,8 +94,8 @@ QByteArray TSubstringReplacer::Apply(const QByteArray &line) const
     for (;;) {
         qsizetype start = 0;
         qsizetype end = 0;
-        if (m_regex.Find(buf.constData() + subject, buf.size() - subject, cur - subject, &start,
-                         &end, text, !atLineStart) != TRuleRegex::Result::Match)
+        if (m_regex.find(buf.constData() + subject, buf.size() - subject, cur - subject, &start,
+                         &end, text, !atLineStart) != RuleRegex::Result::Match)
             break;
         start += subject;
         end += subject;
@@ -104,7 +104,7 @@ QByteArray TSubstringReplacer::Apply(const QByteArray &line) const
             break;
         out.append(buf.constData() + cur, start - cur);
         qsizetype chars = 0;
-        for (qsizetype p = start; p < end; p += CharBytes(buf.constData(), end, p))
+        for (qsizetype p = start; p < end; p += charBytes(buf.constData(), end, p))
             ++chars;
         const qsizetype replaced = chars * m_replacement.size();
         qsizetype context = std::min(out.size(), contextBytes);
@@ -138,15 +138,15 @@ QByteArray TSubstringReplacer::Apply(const QByteArray &line) const
     return out;
 }
 
-QByteArray TSubstringReplacer::ApplyFromStart(const QByteArray &line) const
+QByteArray SubstringReplacer::applyFromStart(const QByteArray &line) const
 {
     QByteArray result = line;
     qsizetype last = -1;
     for (;;) {
         qsizetype start = 0;
         qsizetype end = 0;
-        if (m_regex.Find(result.constData(), result.size(), 0, &start, &end) !=
-            TRuleRegex::Result::Match)
+        if (m_regex.find(result.constData(), result.size(), 0, &start, &end) !=
+            RuleRegex::Result::Match)
             break;
         if (start == last)
             break;
@@ -154,15 +154,15 @@ QByteArray TSubstringReplacer::ApplyFromStart(const QByteArray &line) const
         if (end <= start)
             continue;
         QByteArray replaced;
-        for (qsizetype p = start; p < end; p += CharBytes(result.constData(), end, p))
+        for (qsizetype p = start; p < end; p += charBytes(result.constData(), end, p))
             replaced += m_replacement;
         result.replace(start, end - start, replaced);
     }
     return result;
 }
 
-QByteArray ReplaceSubstrings(const QByteArray &line, const QByteArray &pattern,
+QByteArray replaceSubstrings(const QByteArray &line, const QByteArray &pattern,
                              const QByteArray &replacement, bool caseSensitive)
 {
-    return TSubstringReplacer(pattern, replacement, caseSensitive).Apply(line);
+    return SubstringReplacer(pattern, replacement, caseSensitive).apply(line);
 }

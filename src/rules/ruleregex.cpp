@@ -5,17 +5,17 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-struct TRuleRegex::Compiled
+struct RuleRegex::Compiled
 {
-    pcre2_code *Code = nullptr;    // for valid text (or any text, without UTF)
+    pcre2_code *code = nullptr;    // for valid text (or any text, without UTF)
     pcre2_code *Invalid = nullptr; // for text with invalid UTF-8; null without UTF
-    pcre2_match_context *Context = nullptr;
-    bool Jit = false; // Code has JIT code: matched without pcre2_match's checks
+    pcre2_match_context *context = nullptr;
+    bool jit = false; // Code has JIT code: matched without pcre2_match's checks
     ~Compiled()
     {
-        pcre2_match_context_free(Context);
+        pcre2_match_context_free(context);
         pcre2_code_free(Invalid);
-        pcre2_code_free(Code);
+        pcre2_code_free(code);
     }
 };
 
@@ -23,18 +23,18 @@ namespace {
 
 // One match data per thread serves every pattern: only the whole match's
 // bounds are read, and a single pair holds them.
-pcre2_match_data *ThreadMatchData()
+pcre2_match_data *threadMatchData()
 {
     struct Holder
     {
-        pcre2_match_data *Data = pcre2_match_data_create(1, nullptr);
-        ~Holder() { pcre2_match_data_free(Data); }
+        pcre2_match_data *data = pcre2_match_data_create(1, nullptr);
+        ~Holder() { pcre2_match_data_free(data); }
     };
     thread_local Holder holder;
-    return holder.Data;
+    return holder.data;
 }
 
-QString ErrorMessage(int code)
+QString errorMessage(int code)
 {
     PCRE2_UCHAR buffer[256];
     const int n = pcre2_get_error_message(code, buffer, sizeof buffer);
@@ -44,7 +44,7 @@ QString ErrorMessage(int code)
 
 } // namespace
 
-TRuleRegex::TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSensitive)
+RuleRegex::RuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSensitive)
 {
     quint32 options = caseSensitive ? 0 : PCRE2_CASELESS;
     quint32 newline = PCRE2_NEWLINE_CRLF;
@@ -77,34 +77,34 @@ TRuleRegex::TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSens
     }
     pcre2_compile_context_free(cc);
     if (!code) {
-        m_error = ErrorMessage(error);
+        m_error = errorMessage(error);
         m_errorOffset = qsizetype(offset);
         return;
     }
     // Without JIT it still matches, slower.
     const bool jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
     auto compiled = std::make_shared<Compiled>();
-    compiled->Code = code;
-    compiled->Jit = jit;
+    compiled->code = code;
+    compiled->jit = jit;
     compiled->Invalid = invalid;
-    compiled->Context = pcre2_match_context_create(nullptr);
-    pcre2_set_match_limit(compiled->Context, MatchLimit);
-    pcre2_set_depth_limit(compiled->Context, MatchLimit);
+    compiled->context = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(compiled->context, matchLimit);
+    pcre2_set_depth_limit(compiled->context, matchLimit);
     m_code = std::move(compiled);
 }
 
-TRuleRegex::Result TRuleRegex::Find(const char *subject, qsizetype size, qsizetype start,
-                                    qsizetype *matchStart, qsizetype *matchEnd, Text text,
-                                    bool notAtLineStart) const
+RuleRegex::Result RuleRegex::find(const char *subject, qsizetype size, qsizetype start,
+                                  qsizetype *matchStart, qsizetype *matchEnd, Text text,
+                                  bool notAtLineStart) const
 {
     if (!m_code || start > size)
         return Result::NoMatch;
-    pcre2_match_data *data = ThreadMatchData();
-    const pcre2_code *code = m_code->Code;
+    pcre2_match_data *data = threadMatchData();
+    const pcre2_code *code = m_code->code;
     quint32 options = notAtLineStart ? PCRE2_NOTBOL : 0;
     if (m_code->Invalid) {
         if (text == Text::Unknown)
-            text = IsValidUtf8(subject, size) ? Text::ValidUtf8 : Text::InvalidUtf8;
+            text = isValidUtf8(subject, size) ? Text::ValidUtf8 : Text::InvalidUtf8;
         if (text == Text::InvalidUtf8)
             code = m_code->Invalid;
         else
@@ -114,11 +114,11 @@ TRuleRegex::Result TRuleRegex::Find(const char *subject, qsizetype size, qsizety
     // checks, which cost as much as a short search (a repaint makes many).
     const auto *text8 = reinterpret_cast<PCRE2_SPTR>(subject);
     const int rc =
-        code == m_code->Code && m_code->Jit
-            ? pcre2_jit_match(m_code->Code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start),
-                              options & ~quint32(PCRE2_NO_UTF_CHECK), data, m_code->Context)
+        code == m_code->code && m_code->jit
+            ? pcre2_jit_match(m_code->code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start),
+                              options & ~quint32(PCRE2_NO_UTF_CHECK), data, m_code->context)
             : pcre2_match(code, text8, PCRE2_SIZE(size), PCRE2_SIZE(start), options, data,
-                          m_code->Context);
+                          m_code->context);
     if (rc == PCRE2_ERROR_NOMATCH)
         return Result::NoMatch;
     if (rc < 0)
@@ -131,15 +131,15 @@ TRuleRegex::Result TRuleRegex::Find(const char *subject, qsizetype size, qsizety
     return Result::Match;
 }
 
-int TRuleRegex::MaxLookbehind() const
+int RuleRegex::maxLookbehind() const
 {
     uint32_t chars = 0;
     if (m_code)
-        pcre2_pattern_info(m_code->Code, PCRE2_INFO_MAXLOOKBEHIND, &chars);
+        pcre2_pattern_info(m_code->code, PCRE2_INFO_MAXLOOKBEHIND, &chars);
     return int(chars);
 }
 
-bool TRuleRegex::IsValidUtf8(const char *text, qsizetype size)
+bool RuleRegex::isValidUtf8(const char *text, qsizetype size)
 {
     const auto *s = reinterpret_cast<const unsigned char *>(text);
     qsizetype i = 0;
@@ -153,7 +153,7 @@ bool TRuleRegex::IsValidUtf8(const char *text, qsizetype size)
                 continue;
             }
         }
-        const int length = Utf8CharLength(s, i, size);
+        const int length = utf8CharLength(s, i, size);
         if (length <= 0)
             return false;
         i += length;
@@ -161,7 +161,7 @@ bool TRuleRegex::IsValidUtf8(const char *text, qsizetype size)
     return true;
 }
 
-int Utf8CharLength(const unsigned char *s, qsizetype i, qsizetype n)
+int utf8CharLength(const unsigned char *s, qsizetype i, qsizetype n)
 {
     const unsigned c = s[i];
     if (c < 0x80)

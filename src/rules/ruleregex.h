@@ -17,7 +17,7 @@
 // Valid text goes to the JIT compiled for valid text: the JIT's own
 // invalid-UTF mode (PCRE2 10.42) gets \W, \S, \D, \B and look-behinds wrong
 // next to any non-ASCII character, valid or not.
-class TRuleRegex
+class RuleRegex
 {
 public:
     enum class Flavour {
@@ -36,30 +36,30 @@ public:
 
     // About 0.2 ms of a hopeless search: a screen of such lines still
     // repaints at once, and sound expressions stay far below it.
-    static constexpr quint32 MatchLimit = 50000;
+    static constexpr quint32 matchLimit = 50000;
 
-    TRuleRegex() = default; // matches nothing
-    TRuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSensitive);
+    RuleRegex() = default; // matches nothing
+    RuleRegex(const QByteArray &pattern, Flavour flavour, bool caseSensitive);
 
-    bool IsValid() const { return m_code != nullptr; }
+    bool isValid() const { return m_code != nullptr; }
     // PCRE2's message and the offset in the pattern where it gave up.
-    const QString &ErrorText() const { return m_error; }
-    qsizetype ErrorOffset() const { return m_errorOffset; }
+    const QString &errorText() const { return m_error; }
+    qsizetype errorOffset() const { return m_errorOffset; }
 
     // The leftmost match in subject[start, size) (the bytes before start
     // are seen by look-behinds). matchStart and matchEnd may be null.
     // notAtLineStart: "^" does not hold at subject[0].
-    Result Find(const char *subject, qsizetype size, qsizetype start = 0,
+    Result find(const char *subject, qsizetype size, qsizetype start = 0,
                 qsizetype *matchStart = nullptr, qsizetype *matchEnd = nullptr,
                 Text text = Text::Unknown, bool notAtLineStart = false) const;
-    bool Matches(const char *subject, qsizetype size) const
+    bool matches(const char *subject, qsizetype size) const
     {
-        return Find(subject, size) == Result::Match;
+        return find(subject, size) == Result::Match;
     }
     // The longest look-behind of the pattern, in characters.
-    int MaxLookbehind() const;
+    int maxLookbehind() const;
 
-    static bool IsValidUtf8(const char *text, qsizetype size);
+    static bool isValidUtf8(const char *text, qsizetype size);
 
 private:
     struct Compiled;
@@ -71,4 +71,4 @@ private:
 // Bytes of the valid UTF-8 character at s[i] of s[0, n): 0 when s[i] starts
 // no valid character, -1 when n ends inside one that may still be valid.
 // As strict as PCRE2: no overlong forms, surrogates or values past U+10FFFF.
-int Utf8CharLength(const unsigned char *s, qsizetype i, qsizetype n);
+int utf8CharLength(const unsigned char *s, qsizetype i, qsizetype n);

@@ -1,31 +1,31 @@
 #include "rules/substringsfilter.h"
 
-TSubstringsFilter::TSubstringsFilter(const TSubstringsFilterValues &values) : m_values(values)
+SubstringsFilter::SubstringsFilter(const SubstringsFilterValues &values) : m_values(values)
 {
     for (size_t i = 0; i < m_passes.size(); ++i) {
-        if (values.RepFrom[i].isEmpty())
+        if (values.repFrom[i].isEmpty())
             continue;
         // Filter expressions always ignore letter case.
-        m_passes[i] = TSubstringReplacer(values.RepFrom[i], values.RepTo[i], false);
+        m_passes[i] = SubstringReplacer(values.repFrom[i], values.repTo[i], false);
         m_active = true;
     }
 }
 
-QByteArray TSubstringsFilter::Apply(const QByteArray &text) const
+QByteArray SubstringsFilter::apply(const QByteArray &text) const
 {
     QByteArray result = text;
-    for (const TSubstringReplacer &pass : m_passes)
-        if (pass.IsActive())
-            result = pass.Apply(result);
+    for (const SubstringReplacer &pass : m_passes)
+        if (pass.isActive())
+            result = pass.apply(result);
     return result;
 }
 
-bool TSubstringsFilter::Apply(const QString &text, QString &result, std::vector<int> *offsets) const
+bool SubstringsFilter::apply(const QString &text, QString &result, std::vector<int> *offsets) const
 {
     if (!m_active || text.isEmpty())
         return false;
     const QByteArray in = text.toUtf8();
-    const QByteArray out = Apply(in);
+    const QByteArray out = apply(in);
     if (out == in)
         return false;
     result = QString::fromUtf8(out);
@@ -56,26 +56,26 @@ bool TSubstringsFilter::Apply(const QString &text, QString &result, std::vector<
 }
 
 namespace {
-std::shared_ptr<const TSubstringsFilter> &Current()
+std::shared_ptr<const SubstringsFilter> &current()
 {
-    static std::shared_ptr<const TSubstringsFilter> current =
-        std::make_shared<const TSubstringsFilter>();
+    static std::shared_ptr<const SubstringsFilter> current =
+        std::make_shared<const SubstringsFilter>();
     return current;
 }
 } // namespace
 
-std::shared_ptr<const TSubstringsFilter> CurrentSubstringsFilter()
+std::shared_ptr<const SubstringsFilter> currentSubstringsFilter()
 {
-    return Current();
+    return current();
 }
 
-void SetCurrentSubstringsFilter(const TSubstringsFilterValues &values)
+void setCurrentSubstringsFilter(const SubstringsFilterValues &values)
 {
-    Current() = std::make_shared<const TSubstringsFilter>(values);
+    current() = std::make_shared<const SubstringsFilter>(values);
 }
 
-QString FilterDisplayText(const QString &text)
+QString filterDisplayText(const QString &text)
 {
     QString result;
-    return Current()->Apply(text, result) ? result : text;
+    return current()->apply(text, result) ? result : text;
 }

@@ -11,7 +11,7 @@ namespace {
 
 // How common a byte is in logs and other text, 0 rare to 255 everywhere.
 // Only the order matters: the filter looks for the two least common bytes.
-constexpr std::array<uint8_t, 256> MakeFrequency()
+constexpr std::array<uint8_t, 256> makeFrequency()
 {
     std::array<uint8_t, 256> f{};
     for (int b = 0; b < 256; ++b)
@@ -37,9 +37,9 @@ constexpr std::array<uint8_t, 256> MakeFrequency()
         f[uint8_t(punct[i])] = uint8_t(190 - i * 8);
     return f;
 }
-constexpr std::array<uint8_t, 256> kFrequency = MakeFrequency();
+constexpr std::array<uint8_t, 256> kFrequency = makeFrequency();
 
-bool HasAvx2()
+bool hasAvx2()
 {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
@@ -47,7 +47,7 @@ bool HasAvx2()
 
 } // namespace
 
-void ByteFinder::Prepare(const QByteArray &pattern, const FoldTable *fold)
+void ByteFinder::prepare(const QByteArray &pattern, const FoldTable *fold)
 {
     m_pattern = pattern;
     m_folded = fold != nullptr;
@@ -59,7 +59,7 @@ void ByteFinder::Prepare(const QByteArray &pattern, const FoldTable *fold)
     struct Choice
     {
         Probe P;
-        int Score;
+        int score;
     };
     // Per folded value: how many text bytes fold to it, and the bits they share.
     int members[256] = {}, score[256] = {};
@@ -82,14 +82,14 @@ void ByteFinder::Prepare(const QByteArray &pattern, const FoldTable *fold)
     }
     if (usable.empty())
         return;
-    const auto rarer = [](const Choice &a, const Choice &b) { return a.Score < b.Score; };
+    const auto rarer = [](const Choice &a, const Choice &b) { return a.score < b.score; };
     std::stable_sort(usable.begin(), usable.end(), rarer);
     m_probe[0] = m_probe[1] = usable[0].P;
     m_probeCount = 1;
     // The second probe: the rarest other byte; failing that, the same byte
     // elsewhere, which still filters better than one probe.
     for (const Choice &c : usable) {
-        if (c.P.Value != m_probe[0].Value || c.P.Mask != m_probe[0].Mask) {
+        if (c.P.value != m_probe[0].value || c.P.mask != m_probe[0].mask) {
             m_probe[1] = c.P;
             m_probeCount = 2;
             return;
@@ -101,7 +101,7 @@ void ByteFinder::Prepare(const QByteArray &pattern, const FoldTable *fold)
     }
 }
 
-bool ByteFinder::MatchesAt(const uint8_t *data, qsizetype p) const
+bool ByteFinder::matchesAt(const uint8_t *data, qsizetype p) const
 {
     const uint8_t *pat = reinterpret_cast<const uint8_t *>(m_pattern.constData());
     const qsizetype n = m_pattern.size();
@@ -122,7 +122,7 @@ struct Probes
     uint8_t m1, v1, m2, v2;
 };
 
-__attribute__((target("avx2"), always_inline)) inline uint32_t Mask32(const uint8_t *at,
+__attribute__((target("avx2"), always_inline)) inline uint32_t mask32(const uint8_t *at,
                                                                       const Probes &p)
 {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o1));
@@ -134,7 +134,7 @@ __attribute__((target("avx2"), always_inline)) inline uint32_t Mask32(const uint
     return uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ea, eb)));
 }
 
-inline uint32_t Mask16(const uint8_t *at, const Probes &p)
+inline uint32_t mask16(const uint8_t *at, const Probes &p)
 {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + p.o1));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + p.o2));
@@ -145,14 +145,14 @@ inline uint32_t Mask16(const uint8_t *at, const Probes &p)
     return uint32_t(_mm_movemask_epi8(_mm_and_si128(ea, eb)));
 }
 
-inline bool ScalarCandidate(const uint8_t *at, const Probes &p)
+inline bool scalarCandidate(const uint8_t *at, const Probes &p)
 {
     return uint8_t(at[p.o1] | p.m1) == p.v1 && uint8_t(at[p.o2] | p.m2) == p.v2;
 }
 
 // The same loops for 32 and 16 lanes.
 template <int Lanes, typename MaskFn, typename Verify>
-inline __attribute__((always_inline)) qsizetype Forward(const uint8_t *data, qsizetype from,
+inline __attribute__((always_inline)) qsizetype forward(const uint8_t *data, qsizetype from,
                                                         qsizetype lastStart, const Probes &p,
                                                         MaskFn mask, Verify verify)
 {
@@ -177,7 +177,7 @@ inline __attribute__((always_inline)) qsizetype Forward(const uint8_t *data, qsi
         }
     }
     for (; q <= lastStart; ++q) {
-        if (ScalarCandidate(data + q, p) && verify(q))
+        if (scalarCandidate(data + q, p) && verify(q))
             return q;
     }
     return -1;
@@ -185,7 +185,7 @@ inline __attribute__((always_inline)) qsizetype Forward(const uint8_t *data, qsi
 
 template <int Lanes, typename MaskFn, typename Verify>
 inline __attribute__((always_inline)) qsizetype
-Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
+backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
 {
     qsizetype q = last;
     for (; q - (2 * Lanes - 1) >= 0; q -= 2 * Lanes) {
@@ -210,7 +210,7 @@ Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Veri
         }
     }
     for (; q >= 0; --q) {
-        if (ScalarCandidate(data + q, p) && verify(q))
+        if (scalarCandidate(data + q, p) && verify(q))
             return q;
     }
     return -1;
@@ -219,21 +219,21 @@ Backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Veri
 // The loops compiled for AVX2, so that the 32-lane mask inlines.
 template <typename Verify>
 __attribute__((target("avx2"))) qsizetype
-Forward32(const uint8_t *data, qsizetype from, qsizetype lastStart, const Probes &p, Verify verify)
+forward32(const uint8_t *data, qsizetype from, qsizetype lastStart, const Probes &p, Verify verify)
 {
-    return Forward<32>(data, from, lastStart, p, Mask32, verify);
+    return forward<32>(data, from, lastStart, p, mask32, verify);
 }
 
 template <typename Verify>
-__attribute__((target("avx2"))) qsizetype Backward32(const uint8_t *data, qsizetype last,
+__attribute__((target("avx2"))) qsizetype backward32(const uint8_t *data, qsizetype last,
                                                      const Probes &p, Verify verify)
 {
-    return Backward<32>(data, last, p, Mask32, verify);
+    return backward<32>(data, last, p, mask32, verify);
 }
 
 } // namespace
 
-qsizetype ByteFinder::FindForward(const uint8_t *data, qsizetype size, qsizetype from) const
+qsizetype ByteFinder::findForward(const uint8_t *data, qsizetype size, qsizetype from) const
 {
     const qsizetype n = m_pattern.size();
     const qsizetype lastStart = size - n;
@@ -241,7 +241,7 @@ qsizetype ByteFinder::FindForward(const uint8_t *data, qsizetype size, qsizetype
         return -1;
     if (from < 0)
         from = 0;
-    const auto verify = [&](qsizetype c) { return MatchesAt(data, c); };
+    const auto verify = [&](qsizetype c) { return matchesAt(data, c); };
     if (m_probeCount == 0) {
         for (qsizetype q = from; q <= lastStart; ++q) {
             if (verify(q))
@@ -249,21 +249,21 @@ qsizetype ByteFinder::FindForward(const uint8_t *data, qsizetype size, qsizetype
         }
         return -1;
     }
-    const Probes p{m_probe[0].Offset, m_probe[1].Offset, m_probe[0].Mask,
-                   m_probe[0].Value,  m_probe[1].Mask,   m_probe[1].Value};
-    if (HasAvx2())
-        return Forward32(data, from, lastStart, p, verify);
-    return Forward<16>(data, from, lastStart, p, Mask16, verify);
+    const Probes p{m_probe[0].offset, m_probe[1].offset, m_probe[0].mask,
+                   m_probe[0].value,  m_probe[1].mask,   m_probe[1].value};
+    if (hasAvx2())
+        return forward32(data, from, lastStart, p, verify);
+    return forward<16>(data, from, lastStart, p, mask16, verify);
 }
 
-qsizetype ByteFinder::FindBackward(const uint8_t *data, qsizetype size, qsizetype last) const
+qsizetype ByteFinder::findBackward(const uint8_t *data, qsizetype size, qsizetype last) const
 {
     const qsizetype n = m_pattern.size();
     if (n == 0 || size < n || last < 0)
         return -1;
     if (last > size - n)
         last = size - n;
-    const auto verify = [&](qsizetype c) { return MatchesAt(data, c); };
+    const auto verify = [&](qsizetype c) { return matchesAt(data, c); };
     if (m_probeCount == 0) {
         for (qsizetype q = last; q >= 0; --q) {
             if (verify(q))
@@ -271,9 +271,9 @@ qsizetype ByteFinder::FindBackward(const uint8_t *data, qsizetype size, qsizetyp
         }
         return -1;
     }
-    const Probes p{m_probe[0].Offset, m_probe[1].Offset, m_probe[0].Mask,
-                   m_probe[0].Value,  m_probe[1].Mask,   m_probe[1].Value};
-    if (HasAvx2())
-        return Backward32(data, last, p, verify);
-    return Backward<16>(data, last, p, Mask16, verify);
+    const Probes p{m_probe[0].offset, m_probe[1].offset, m_probe[0].mask,
+                   m_probe[0].value,  m_probe[1].mask,   m_probe[1].value};
+    if (hasAvx2())
+        return backward32(data, last, p, verify);
+    return backward<16>(data, last, p, mask16, verify);
 }

@@ -19,21 +19,21 @@ public:
 
     // pattern is already folded; fold maps every text byte to the pattern's
     // alphabet, null for exact bytes. An empty pattern finds nothing.
-    void Prepare(const QByteArray &pattern, const FoldTable *fold);
+    void prepare(const QByteArray &pattern, const FoldTable *fold);
 
-    qsizetype Length() const { return m_pattern.size(); }
+    qsizetype length() const { return m_pattern.size(); }
     // First start p >= from with the pattern inside [0, size), or -1.
-    qsizetype FindForward(const uint8_t *data, qsizetype size, qsizetype from) const;
+    qsizetype findForward(const uint8_t *data, qsizetype size, qsizetype from) const;
     // Last start p <= last with the pattern inside [0, size), or -1.
-    qsizetype FindBackward(const uint8_t *data, qsizetype size, qsizetype last) const;
-    bool MatchesAt(const uint8_t *data, qsizetype p) const;
+    qsizetype findBackward(const uint8_t *data, qsizetype size, qsizetype last) const;
+    bool matchesAt(const uint8_t *data, qsizetype p) const;
 
 private:
     struct Probe
     {
-        int Offset = 0;
-        uint8_t Mask = 0; // a candidate has (byte | Mask) == Value
-        uint8_t Value = 0;
+        int offset = 0;
+        uint8_t mask = 0; // a candidate has (byte | Mask) == Value
+        uint8_t value = 0;
     };
 
     QByteArray m_pattern;

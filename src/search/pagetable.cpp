@@ -5,22 +5,22 @@
 #include <mutex>
 #include <vector>
 
-const char16_t *SingleByteTable(TQzEncoding encoding)
+const char16_t *singleByteTable(EncodingCode encoding)
 {
     struct Entry
     {
-        std::once_flag Once;
-        bool Single = false;
-        char16_t Map[256] = {};
+        std::once_flag once;
+        bool single = false;
+        char16_t map[256] = {};
     };
-    static Entry entries[CodepageCount];
-    if (encoding < 0 || encoding >= CodepageCount)
+    static Entry entries[codepageCount];
+    if (encoding < 0 || encoding >= codepageCount)
         return nullptr;
     Entry &e = entries[encoding];
-    std::call_once(e.Once, [&] {
+    std::call_once(e.once, [&] {
         // A stateful page can pass the test below: a shift alone, or before
         // the next byte, may read the same as a control character.
-        if (!IsSingleByteCodepage(encoding))
+        if (!isSingleByteCodepage(encoding))
             return;
         char all[256];
         for (int b = 0; b < 256; ++b)
@@ -28,16 +28,16 @@ const char16_t *SingleByteTable(TQzEncoding encoding)
         // A multi-byte page joins some neighbours, or decodes a byte alone
         // differently from the same byte in a run.
         std::vector<int> offsets;
-        const QString text = CodepageToUnicode(all, 256, encoding, &offsets);
+        const QString text = codepageToUnicode(all, 256, encoding, &offsets);
         if (text.size() != 256)
             return;
         for (int b = 0; b < 256; ++b) {
-            const QString one = CodepageToUnicode(all + b, 1, encoding);
+            const QString one = codepageToUnicode(all + b, 1, encoding);
             if (offsets[size_t(b)] != b || one.size() != 1 || one.at(0) != text.at(b))
                 return;
-            e.Map[b] = text.at(b).unicode();
+            e.map[b] = text.at(b).unicode();
         }
-        e.Single = true;
+        e.single = true;
     });
-    return e.Single ? e.Map : nullptr;
+    return e.single ? e.map : nullptr;
 }

@@ -19,7 +19,7 @@ namespace {
 // for GB 18030 and for the shift sequences of the stateful pages.
 constexpr qsizetype kMaxCharBytes = 8;
 
-const std::array<char16_t, 65536> &FoldTable16()
+const std::array<char16_t, 65536> &foldTable16()
 {
     static std::array<char16_t, 65536> table;
     static std::once_flag once;
@@ -37,12 +37,12 @@ const std::array<char16_t, 65536> &FoldTable16()
     return table;
 }
 
-bool IsUtf8Page(TQzEncoding encoding)
+bool isUtf8Page(EncodingCode encoding)
 {
-    return BackendForCodepage(CodepageID(encoding)).Kind == CodepageBackendKind::Utf8;
+    return backendForCodepage(codepageID(encoding)).Kind == CodepageBackendKind::Utf8;
 }
 
-bool IsAscii(const QString &text)
+bool isAscii(const QString &text)
 {
     for (QChar c : text) {
         if (c.unicode() >= 128)
@@ -51,7 +51,7 @@ bool IsAscii(const QString &text)
     return true;
 }
 
-ByteFinder::FoldTable AsciiFold()
+ByteFinder::FoldTable asciiFold()
 {
     ByteFinder::FoldTable fold;
     for (int b = 0; b < 256; ++b)
@@ -61,18 +61,18 @@ ByteFinder::FoldTable AsciiFold()
 
 } // namespace
 
-char16_t PlainMatcher::FoldUnit(char16_t unit)
+char16_t PlainMatcher::foldUnit(char16_t unit)
 {
-    return FoldTable16()[unit];
+    return foldTable16()[unit];
 }
 
-bool PlainMatcher::IsWordSeparator(char32_t ch)
+bool PlainMatcher::isWordSeparator(char32_t ch)
 {
     return ch <= 47 || (ch >= 58 && ch <= 64) || (ch >= 91 && ch <= 94) || ch == 96 ||
            (ch >= 123 && ch <= 127);
 }
 
-void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseSensitive,
+void PlainMatcher::prepare(const QString &text, EncodingCode encoding, bool caseSensitive,
                            bool wholeWords)
 {
     m_route = Route::None;
@@ -80,25 +80,25 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
     m_encoding = encoding;
     m_wholeWords = wholeWords;
     m_caseSensitive = caseSensitive;
-    m_charSize = encoding == EncodingUtf16LE || encoding == EncodingUtf16BE ? 2 : 1;
-    m_bigEndian = encoding == EncodingUtf16BE;
+    m_charSize = encoding == encodingUtf16LE || encoding == encodingUtf16BE ? 2 : 1;
+    m_bigEndian = encoding == encodingUtf16BE;
     m_units.clear();
     if (text.isEmpty())
         return;
     for (int b = 0; b < 256; ++b)
-        m_separator[b] = IsWordSeparator(char32_t(b));
+        m_separator[b] = isWordSeparator(char32_t(b));
     const auto decoded = [&] {
         m_route = Route::Decoded;
         m_units = text;
         if (!caseSensitive) {
             for (QChar &c : m_units)
-                c = QChar(FoldUnit(c.unicode()));
+                c = QChar(foldUnit(c.unicode()));
         }
         m_overlap = (text.size() + 1) * (m_charSize == 2 ? 2 : kMaxCharBytes);
     };
 
     if (m_charSize == 2) {
-        if (!caseSensitive && !IsAscii(text))
+        if (!caseSensitive && !isAscii(text))
             return decoded();
         QByteArray bytes;
         for (QChar c : caseSensitive ? text : text.toLower()) {
@@ -106,38 +106,38 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
             bytes += m_bigEndian ? hi : lo;
             bytes += m_bigEndian ? lo : hi;
         }
-        const ByteFinder::FoldTable fold = AsciiFold();
-        m_finder.Prepare(bytes, caseSensitive ? nullptr : &fold);
+        const ByteFinder::FoldTable fold = asciiFold();
+        m_finder.prepare(bytes, caseSensitive ? nullptr : &fold);
         m_route = Route::Units16;
         m_overlap = bytes.size() + 2;
         return;
     }
-    if (encoding < 0 || encoding >= CodepageCount || !IsCodepageSupported(encoding))
+    if (encoding < 0 || encoding >= codepageCount || !isCodepageSupported(encoding))
         return;
 
-    if (IsUtf8Page(encoding)) {
+    if (isUtf8Page(encoding)) {
         // Bytes that do not decode read as U+FFFD, and only the decoder can
         // tell them; a text holding one (or half a surrogate pair) decodes.
         bool plain = !text.contains(QChar(0xFFFD));
         for (QChar c : text)
             plain = plain && !c.isSurrogate();
-        if (!plain || (!caseSensitive && !IsAscii(text)))
+        if (!plain || (!caseSensitive && !isAscii(text)))
             return decoded();
         const QByteArray bytes = (caseSensitive ? text : text.toLower()).toUtf8();
-        const ByteFinder::FoldTable fold = AsciiFold();
-        m_finder.Prepare(bytes, caseSensitive ? nullptr : &fold);
+        const ByteFinder::FoldTable fold = asciiFold();
+        m_finder.prepare(bytes, caseSensitive ? nullptr : &fold);
         m_route = Route::Bytes;
         m_overlap = bytes.size() + 1;
         return;
     }
-    const char16_t *table = SingleByteTable(encoding);
+    const char16_t *table = singleByteTable(encoding);
     if (!table)
         return decoded();
     m_oneBytePerChar = true;
 
     // Bytes whose characters compare equal share one fold class; its
     // smallest byte stands for it in the pattern.
-    const auto key = [&](char16_t c) { return caseSensitive ? c : FoldUnit(c); };
+    const auto key = [&](char16_t c) { return caseSensitive ? c : foldUnit(c); };
     ByteFinder::FoldTable fold;
     for (int b = 0; b < 256; ++b) {
         fold[size_t(b)] = uint8_t(b);
@@ -147,7 +147,7 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
                 break;
             }
         }
-        m_separator[b] = IsWordSeparator(table[b]);
+        m_separator[b] = isWordSeparator(table[b]);
     }
     QByteArray bytes;
     for (QChar c : text) {
@@ -163,38 +163,38 @@ void PlainMatcher::Prepare(const QString &text, TQzEncoding encoding, bool caseS
     bool identity = true;
     for (int b = 0; b < 256; ++b)
         identity = identity && fold[size_t(b)] == b;
-    m_finder.Prepare(bytes, identity ? nullptr : &fold);
+    m_finder.prepare(bytes, identity ? nullptr : &fold);
     m_route = Route::Bytes;
     m_overlap = bytes.size() + 1;
 }
 
-bool PlainMatcher::SeparatorBefore(const uint8_t *data, qsizetype p) const
+bool PlainMatcher::separatorBefore(const uint8_t *data, qsizetype p) const
 {
     if (m_route == Route::Units16) {
         const char16_t u = m_bigEndian ? char16_t(data[p - 2] << 8 | data[p - 1])
                                        : char16_t(data[p - 1] << 8 | data[p - 2]);
-        return IsWordSeparator(u);
+        return isWordSeparator(u);
     }
     return m_separator[data[p - 1]];
 }
 
-bool PlainMatcher::SeparatorAt(const uint8_t *data, qsizetype p) const
+bool PlainMatcher::separatorAt(const uint8_t *data, qsizetype p) const
 {
     if (m_route == Route::Units16) {
         const char16_t u = m_bigEndian ? char16_t(data[p] << 8 | data[p + 1])
                                        : char16_t(data[p + 1] << 8 | data[p]);
-        return IsWordSeparator(u);
+        return isWordSeparator(u);
     }
     return m_separator[data[p]];
 }
 
-PlainMatcher::Hit PlainMatcher::Find(const char *data, qsizetype size, bool forward, bool lastBlock,
+PlainMatcher::Hit PlainMatcher::find(const char *data, qsizetype size, bool forward, bool lastBlock,
                                      bool firstBlock) const
 {
     switch (m_route) {
     case Route::Bytes:
     case Route::Units16:
-        return FindBytes(reinterpret_cast<const uint8_t *>(data), size, forward, lastBlock,
+        return findBytes(reinterpret_cast<const uint8_t *>(data), size, forward, lastBlock,
                          firstBlock);
     case Route::None:
     case Route::Decoded:
@@ -203,12 +203,12 @@ PlainMatcher::Hit PlainMatcher::Find(const char *data, qsizetype size, bool forw
     return {};
 }
 
-PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, bool forward,
+PlainMatcher::Hit PlainMatcher::findBytes(const uint8_t *data, qsizetype size, bool forward,
                                           bool lastBlock, bool firstBlock) const
 {
     if (m_route == Route::Units16)
         size &= ~qsizetype(1); // a trailing odd byte is no unit
-    const qsizetype n = m_finder.Length();
+    const qsizetype n = m_finder.length();
     const auto accept = [&](qsizetype p) {
         if (m_route == Route::Units16 && (p & 1))
             return false;
@@ -218,17 +218,17 @@ PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, b
             return false;
         if (!firstBlock && (forward ? p == 0 : p + n == size))
             return false;
-        return (p == 0 || SeparatorBefore(data, p)) && (p + n == size || SeparatorAt(data, p + n));
+        return (p == 0 || separatorBefore(data, p)) && (p + n == size || separatorAt(data, p + n));
     };
     if (forward) {
-        for (qsizetype p = m_finder.FindForward(data, size, 0); p >= 0;
-             p = m_finder.FindForward(data, size, p + 1)) {
+        for (qsizetype p = m_finder.findForward(data, size, 0); p >= 0;
+             p = m_finder.findForward(data, size, p + 1)) {
             if (accept(p))
                 return {p, n};
         }
     } else {
-        for (qsizetype p = m_finder.FindBackward(data, size, size - n); p >= 0;
-             p = m_finder.FindBackward(data, size, p - 1)) {
+        for (qsizetype p = m_finder.findBackward(data, size, size - n); p >= 0;
+             p = m_finder.findBackward(data, size, p - 1)) {
             if (accept(p))
                 return {p, n};
         }
@@ -236,22 +236,22 @@ PlainMatcher::Hit PlainMatcher::FindBytes(const uint8_t *data, qsizetype size, b
     return {};
 }
 
-PlainMatcher::Hit PlainMatcher::FindDecoded(const char *data, qsizetype size, bool forward,
+PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bool forward,
                                             const Range &range) const
 {
-    if (m_route != Route::Decoded || range.From >= size)
+    if (m_route != Route::Decoded || range.from >= size)
         return {};
-    const char *text = data + range.From;
-    const qsizetype textSize = size - range.From;
+    const char *text = data + range.from;
+    const qsizetype textSize = size - range.from;
     QString units;
     std::vector<int> offsets;
     if (m_charSize == 2) {
-        units = BytesToWideString(text, textSize, m_bigEndian);
+        units = bytesToWideString(text, textSize, m_bigEndian);
         offsets.resize(size_t(units.size()));
         for (size_t i = 0; i < offsets.size(); ++i)
             offsets[i] = int(2 * i);
     } else {
-        units = CodepageToUnicode(text, textSize, m_encoding, &offsets);
+        units = codepageToUnicode(text, textSize, m_encoding, &offsets);
         // Bytes that only switch state decode to nothing, which the
         // conversion reports as one "?" at offset 0.
         if (units.size() == 1 && units.at(0) == QLatin1Char('?') && offsets[0] == 0 &&
@@ -260,12 +260,12 @@ PlainMatcher::Hit PlainMatcher::FindDecoded(const char *data, qsizetype size, bo
     }
     if (!m_caseSensitive) {
         for (QChar &c : units)
-            c = QChar(FoldUnit(c.unicode()));
+            c = QChar(foldUnit(c.unicode()));
     }
     const qsizetype n = m_units.size(), count = units.size();
-    const qsizetype dataEnd = m_charSize == 2 ? range.From + 2 * count : size;
+    const qsizetype dataEnd = m_charSize == 2 ? range.from + 2 * count : size;
     const auto at = [&](qsizetype i) {
-        return i < count ? range.From + offsets[size_t(i)] : dataEnd;
+        return i < count ? range.from + offsets[size_t(i)] : dataEnd;
     };
     // Units that share their first byte belong to one character.
     const auto inside = [&](qsizetype i) {
@@ -273,34 +273,34 @@ PlainMatcher::Hit PlainMatcher::FindDecoded(const char *data, qsizetype size, bo
     };
     const auto accept = [&](qsizetype i) {
         const qsizetype start = at(i), end = at(i + n);
-        if (start < range.Lo || start >= range.Hi || inside(i) || inside(i + n))
+        if (start < range.lo || start >= range.hi || inside(i) || inside(i + n))
             return false;
-        if (range.EndEdge >= 0 && end > range.EndEdge)
+        if (range.endEdge >= 0 && end > range.endEdge)
             return false;
         if (!m_wholeWords)
             return true;
         const bool edgeBefore =
-            start == range.StartEdge || (i == 0 && range.From == 0 && range.AtStart);
-        if (!edgeBefore && (i == 0 || !IsWordSeparator(units.at(i - 1).unicode())))
+            start == range.startEdge || (i == 0 && range.from == 0 && range.atStart);
+        if (!edgeBefore && (i == 0 || !isWordSeparator(units.at(i - 1).unicode())))
             return false;
-        const bool edgeAfter = end == range.EndEdge || (i + n == count && range.AtEnd);
-        return edgeAfter || (i + n < count && IsWordSeparator(units.at(i + n).unicode()));
+        const bool edgeAfter = end == range.endEdge || (i + n == count && range.atEnd);
+        return edgeAfter || (i + n < count && isWordSeparator(units.at(i + n).unicode()));
     };
     // The units whose character starts in [Lo, Hi).
     const auto firstFrom = [&](qsizetype pos) {
-        const int rel = int(std::clamp<qsizetype>(pos - range.From, 0, INT_MAX));
+        const int rel = int(std::clamp<qsizetype>(pos - range.from, 0, INT_MAX));
         return qsizetype(std::lower_bound(offsets.begin(), offsets.end(), rel) - offsets.begin());
     };
     if (forward) {
-        for (qsizetype i = units.indexOf(m_units, firstFrom(std::max(range.Lo, range.From)));
-             i >= 0 && at(i) < range.Hi; i = units.indexOf(m_units, i + 1)) {
+        for (qsizetype i = units.indexOf(m_units, firstFrom(std::max(range.lo, range.from)));
+             i >= 0 && at(i) < range.hi; i = units.indexOf(m_units, i + 1)) {
             if (accept(i))
                 return {at(i), at(i + n) - at(i)};
         }
     } else {
-        const qsizetype last = std::min(firstFrom(range.Hi) - 1, count - n);
+        const qsizetype last = std::min(firstFrom(range.hi) - 1, count - n);
         for (qsizetype i = last < 0 ? -1 : units.lastIndexOf(m_units, last);
-             i >= 0 && at(i) >= range.Lo; i = i == 0 ? -1 : units.lastIndexOf(m_units, i - 1)) {
+             i >= 0 && at(i) >= range.lo; i = i == 0 ? -1 : units.lastIndexOf(m_units, i - 1)) {
             if (accept(i))
                 return {at(i), at(i + n) - at(i)};
         }

@@ -28,56 +28,56 @@ public:
     };
     struct Hit
     {
-        qsizetype Offset = -1; // in the block's bytes
-        qsizetype Length = 0;  // in bytes
+        qsizetype offset = -1; // in the block's bytes
+        qsizetype length = 0;  // in bytes
     };
 
-    void Prepare(const QString &text, TQzEncoding encoding, bool caseSensitive, bool wholeWords);
+    void prepare(const QString &text, EncodingCode encoding, bool caseSensitive, bool wholeWords);
 
     Route route() const { return m_route; }
-    int CharSize() const { return m_charSize; }
+    int charSize() const { return m_charSize; }
     // Whether every byte is a character of its own (a single-byte page).
-    bool OneBytePerChar() const { return m_oneBytePerChar; }
+    bool oneBytePerChar() const { return m_oneBytePerChar; }
     // Bytes that consecutive blocks share: the longest match plus the
     // neighbour the whole-word test needs.
-    qsizetype OverlapBytes() const { return m_overlap; }
+    qsizetype overlapBytes() const { return m_overlap; }
     // Bytes and Units16 routes: the first match forward (or the last
     // backward) in a block. Whole words: a match touching the block's edge
     // in the search direction is refused unless lastBlock, so that the next
     // block tries it again with its neighbour in sight. A match at the other
     // edge of a block after the first was judged by the block before, which
     // saw its neighbour, and is refused.
-    Hit Find(const char *data, qsizetype size, bool forward, bool lastBlock, bool firstBlock) const;
+    Hit find(const char *data, qsizetype size, bool forward, bool lastBlock, bool firstBlock) const;
 
     // Decoded route: which matches of a block count, as indices into it.
     struct Range
     {
-        qsizetype From = 0;     // where decoding begins, in step with the whole text
-        qsizetype Lo = 0;       // a match starts at Lo or later
-        qsizetype Hi = 0;       // and before Hi
-        qsizetype EndEdge = -1; // and ends by EndEdge (-1: anywhere)
+        qsizetype from = 0;     // where decoding begins, in step with the whole text
+        qsizetype lo = 0;       // a match starts at Lo or later
+        qsizetype hi = 0;       // and before Hi
+        qsizetype endEdge = -1; // and ends by EndEdge (-1: anywhere)
         // The edges of the searched range are word borders, as the ends of
         // the source are: a match starting at StartEdge or ending at EndEdge.
-        qsizetype StartEdge = -1;
-        bool AtStart = false; // data[0] is the first byte of the source
-        bool AtEnd = false;   // the data reaches the end of the source
+        qsizetype startEdge = -1;
+        bool atStart = false; // data[0] is the first byte of the source
+        bool atEnd = false;   // the data reaches the end of the source
     };
-    Hit FindDecoded(const char *data, qsizetype size, bool forward, const Range &range) const;
+    Hit findDecoded(const char *data, qsizetype size, bool forward, const Range &range) const;
 
     // Simple lower case of one UTF-16 unit, never from above 127 to ASCII.
-    static char16_t FoldUnit(char16_t unit);
+    static char16_t foldUnit(char16_t unit);
     // Whether a character ends a word: controls, space and ASCII punctuation
     // except the underscore. Every code above 127 is a word character.
-    static bool IsWordSeparator(char32_t ch);
+    static bool isWordSeparator(char32_t ch);
 
 private:
-    Hit FindBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock,
+    Hit findBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock,
                   bool firstBlock) const;
-    bool SeparatorBefore(const uint8_t *data, qsizetype p) const;
-    bool SeparatorAt(const uint8_t *data, qsizetype p) const;
+    bool separatorBefore(const uint8_t *data, qsizetype p) const;
+    bool separatorAt(const uint8_t *data, qsizetype p) const;
 
     Route m_route = Route::None;
-    TQzEncoding m_encoding = 0;
+    EncodingCode m_encoding = 0;
     int m_charSize = 1;
     bool m_wholeWords = false;
     bool m_caseSensitive = true;

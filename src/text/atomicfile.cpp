@@ -1,6 +1,6 @@
 #include "text/atomicfile.h"
 
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,13 +24,13 @@ public:
     TempFile &operator=(const TempFile &) = delete;
     ~TempFile()
     {
-        Close();
+        close();
         if (!m_path.isEmpty() && !m_renamed)
             ::unlink(m_path.constData());
     }
 
     // mode: as open() takes it (the umask applies).
-    bool Create(const QByteArray &folder, const QByteArray &name, mode_t mode)
+    bool create(const QByteArray &folder, const QByteArray &name, mode_t mode)
     {
         static std::atomic<int> counter = 0;
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -47,7 +47,7 @@ public:
         return false;
     }
 
-    bool WriteAll(const char *data, qsizetype size)
+    bool writeAll(const char *data, qsizetype size)
     {
         while (size > 0) {
             const ssize_t n = ::write(m_fd, data, size_t(size));
@@ -62,7 +62,7 @@ public:
         return true;
     }
 
-    bool Close()
+    bool close()
     {
         if (m_fd < 0)
             return true;
@@ -71,9 +71,9 @@ public:
         return rc == 0;
     }
 
-    int Fd() const { return m_fd; }
-    const QByteArray &Path() const { return m_path; }
-    void SetRenamed() { m_renamed = true; }
+    int fd() const { return m_fd; }
+    const QByteArray &path() const { return m_path; }
+    void setRenamed() { m_renamed = true; }
 
 private:
     int m_fd = -1;
@@ -82,7 +82,7 @@ private:
 };
 
 // The file a write replaces: the final target of a chain of links.
-QString ResolveTarget(const QString &path)
+QString resolveTarget(const QString &path)
 {
     const QFileInfo info(QFileInfo(path).absoluteFilePath());
     if (!info.isSymLink())
@@ -91,7 +91,7 @@ QString ResolveTarget(const QString &path)
     return resolved.isEmpty() ? info.symLinkTarget() : resolved;
 }
 
-bool Write(const QString &path, const QByteArray &data, QString &error, const AtomicWriteHook &hook)
+bool write(const QString &path, const QByteArray &data, QString &error, const AtomicWriteHook &hook)
 {
     const auto fail = [&error](const QString &reason) {
         error = reason;
@@ -102,9 +102,9 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
             hook(s);
     };
 
-    const QString target = ResolveTarget(path);
+    const QString target = resolveTarget(path);
     const QFileInfo info(target);
-    const QByteArray localTarget = FileNameToBytes(target);
+    const QByteArray localTarget = fileNameToBytes(target);
     struct stat old;
     const bool exists = ::stat(localTarget.constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
@@ -114,35 +114,35 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
     // complete and takes the old one's mode just before its name: never
     // wider than the file it replaces, not even for a moment.
     TempFile temp;
-    if (!temp.Create(FileNameToBytes(info.absolutePath()), FileNameToBytes(info.fileName()),
+    if (!temp.create(fileNameToBytes(info.absolutePath()), fileNameToBytes(info.fileName()),
                      exists ? old.st_mode & 0600 : 0666))
-        return fail(ErrnoText(errno));
-    if (exists && ::fchown(temp.Fd(), old.st_uid, old.st_gid) != 0) {
+        return fail(errnoText(errno));
+    if (exists && ::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
         // Only root may give a file away; others keep their own ownership.
     }
     step(AtomicWriteStep::TempCreated);
 
     const qsizetype half = data.size() / 2;
-    if (!temp.WriteAll(data.constData(), half))
-        return fail(ErrnoText(errno));
+    if (!temp.writeAll(data.constData(), half))
+        return fail(errnoText(errno));
     step(AtomicWriteStep::PartWritten);
-    if (!temp.WriteAll(data.constData() + half, data.size() - half))
-        return fail(ErrnoText(errno));
+    if (!temp.writeAll(data.constData() + half, data.size() - half))
+        return fail(errnoText(errno));
     step(AtomicWriteStep::Written);
 
-    if ((exists && ::fchmod(temp.Fd(), old.st_mode & 07777) != 0) || ::fsync(temp.Fd()) != 0)
-        return fail(ErrnoText(errno));
+    if ((exists && ::fchmod(temp.fd(), old.st_mode & 07777) != 0) || ::fsync(temp.fd()) != 0)
+        return fail(errnoText(errno));
     step(AtomicWriteStep::Synced);
-    if (!temp.Close())
-        return fail(ErrnoText(errno));
+    if (!temp.close())
+        return fail(errnoText(errno));
 
-    if (::rename(temp.Path().constData(), localTarget.constData()) != 0)
-        return fail(ErrnoText(errno));
-    temp.SetRenamed();
+    if (::rename(temp.path().constData(), localTarget.constData()) != 0)
+        return fail(errnoText(errno));
+    temp.setRenamed();
     step(AtomicWriteStep::Renamed);
 
     // Make the rename itself durable; the data is already safe, so failure here is no error.
-    const int dir = ::open(FileNameToBytes(info.absolutePath()).constData(),
+    const int dir = ::open(fileNameToBytes(info.absolutePath()).constData(),
                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
@@ -153,11 +153,11 @@ bool Write(const QString &path, const QByteArray &data, QString &error, const At
 
 } // namespace
 
-bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *error,
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
                          const AtomicWriteHook &hook)
 {
     QString reason;
-    const bool ok = Write(path, data, reason, hook);
+    const bool ok = write(path, data, reason, hook);
     if (error)
         *error = reason;
     return ok;

@@ -19,5 +19,5 @@ using AtomicWriteHook = std::function<void(AtomicWriteStep)>;
 
 // True when the file now holds the data. On failure the old file is as it
 // was and error (when given) receives the reason. Shows no message.
-bool WriteFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr,
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr,
                          const AtomicWriteHook &hook = {});

@@ -15,11 +15,11 @@ public:
     // Decodes each byte alone through the converter, then applies the
     // backend's substitutions and overrides. Null when some byte decodes to
     // more than one UTF-16 unit (the page then needs its converter).
-    static std::unique_ptr<ByteTable> Build(TextConverter &converter,
+    static std::unique_ptr<ByteTable> build(TextConverter &converter,
                                             const CodepageBackend &backend);
 
-    QString Decode(const char *data, qsizetype size) const;
-    char16_t At(unsigned char byte) const { return m_map[byte]; }
+    QString decode(const char *data, qsizetype size) const;
+    char16_t at(unsigned char byte) const { return m_map[byte]; }
 
 private:
     ByteTable() = default;

@@ -14,7 +14,7 @@
 
 namespace {
 
-const QString Unit = QStringLiteral("QzxCodepages");
+const QString unit = QStringLiteral("QzxCodepages");
 
 enum class DecodeRoute { Unsupported, Utf8, Table, Converter };
 
@@ -33,13 +33,13 @@ enum class SyncRule {
 // What is known about one list entry once it has been looked at.
 struct PageInfo
 {
-    DecodeRoute Route = DecodeRoute::Unsupported;
-    SyncRule Sync = SyncRule::Anywhere;
-    CodepageBackend Backend;
-    std::unique_ptr<ByteTable> Table;
+    DecodeRoute route = DecodeRoute::Unsupported;
+    SyncRule sync = SyncRule::Anywhere;
+    CodepageBackend backend;
+    std::unique_ptr<ByteTable> table;
 };
 
-SyncRule SyncRuleOf(const char *name)
+SyncRule syncRuleOf(const char *name)
 {
     const QByteArray n(name);
     if (n == "ISO-2022-JP" || n == "x-windows-50221")
@@ -55,36 +55,36 @@ SyncRule SyncRuleOf(const char *name)
     return SyncRule::Stateless;
 }
 
-std::unique_ptr<TextConverter> OpenConverter(const CodepageBackend &backend)
+std::unique_ptr<TextConverter> openConverter(const CodepageBackend &backend)
 {
     switch (backend.Kind) {
     case CodepageBackendKind::Utf8:
     case CodepageBackendKind::Icu:
-        return std::make_unique<IcuConverter>(backend.Name, backend.Additions);
+        return std::make_unique<IcuConverter>(backend.name, backend.additions);
     case CodepageBackendKind::Iconv:
-        return std::make_unique<IconvConverter>(backend.Name, backend.ForceTable);
+        return std::make_unique<IconvConverter>(backend.name, backend.forceTable);
     default:
         return nullptr;
     }
 }
 
-PageInfo Examine(TQzEncoding encoding)
+PageInfo examine(EncodingCode encoding)
 {
     PageInfo info;
-    info.Backend = BackendForCodepage(CodepageList[encoding].Codepage);
-    const std::unique_ptr<TextConverter> converter = OpenConverter(info.Backend);
-    if (!converter || !converter->IsOpen())
+    info.backend = backendForCodepage(codepageList[encoding].codepage);
+    const std::unique_ptr<TextConverter> converter = openConverter(info.backend);
+    if (!converter || !converter->isOpen())
         return info;
-    if (info.Backend.Kind == CodepageBackendKind::Utf8) {
-        info.Route = DecodeRoute::Utf8;
-        info.Sync = SyncRule::Utf8;
+    if (info.backend.Kind == CodepageBackendKind::Utf8) {
+        info.route = DecodeRoute::Utf8;
+        info.sync = SyncRule::Utf8;
         return info;
     }
-    if (converter->IsSingleByte() || info.Backend.ForceTable)
-        info.Table = ByteTable::Build(*converter, info.Backend);
-    info.Route = info.Table ? DecodeRoute::Table : DecodeRoute::Converter;
-    if (!info.Table)
-        info.Sync = SyncRuleOf(info.Backend.Name);
+    if (converter->isSingleByte() || info.backend.forceTable)
+        info.table = ByteTable::build(*converter, info.backend);
+    info.route = info.table ? DecodeRoute::Table : DecodeRoute::Converter;
+    if (!info.table)
+        info.sync = syncRuleOf(info.backend.name);
     return info;
 }
 
@@ -92,34 +92,34 @@ PageInfo Examine(TQzEncoding encoding)
 class PageRegistry final
 {
 public:
-    const PageInfo &Page(TQzEncoding encoding)
+    const PageInfo &page(EncodingCode encoding)
     {
-        std::call_once(m_once[encoding], [&] { m_pages[encoding] = Examine(encoding); });
+        std::call_once(m_once[encoding], [&] { m_pages[encoding] = examine(encoding); });
         return m_pages[encoding];
     }
 
 private:
-    std::array<std::once_flag, CodepageCount> m_once;
-    std::array<PageInfo, CodepageCount> m_pages;
+    std::array<std::once_flag, codepageCount> m_once;
+    std::array<PageInfo, codepageCount> m_pages;
 };
 
-PageRegistry &Registry()
+PageRegistry &registry()
 {
     static PageRegistry registry;
     return registry;
 }
 
 // Stateful and multi-byte converters, opened once per thread and entry.
-TextConverter *ThreadConverter(TQzEncoding encoding, const CodepageBackend &backend)
+TextConverter *threadConverter(EncodingCode encoding, const CodepageBackend &backend)
 {
-    thread_local std::array<std::unique_ptr<TextConverter>, CodepageCount> converters;
+    thread_local std::array<std::unique_ptr<TextConverter>, codepageCount> converters;
     std::unique_ptr<TextConverter> &slot = converters[encoding];
     if (!slot)
-        slot = OpenConverter(backend);
+        slot = openConverter(backend);
     return slot.get();
 }
 
-bool IsAscii(const char *data, qsizetype size)
+bool isAscii(const char *data, qsizetype size)
 {
     unsigned char any = 0;
     for (qsizetype i = 0; i < size; ++i)
@@ -127,16 +127,16 @@ bool IsAscii(const char *data, qsizetype size)
     return any < 0x80;
 }
 
-bool InList(TQzEncoding encoding)
+bool inList(EncodingCode encoding)
 {
-    return encoding >= 0 && encoding < CodepageCount;
+    return encoding >= 0 && encoding < codepageCount;
 }
 
 // Turns what a back end reported into offsets the viewer can rely on: an
 // unknown offset (-1) takes the one before it, none goes back or past the
 // text, and the second half of a surrogate pair shares the first half's
 // (ICU's UTF-7 gives it the byte where its own bits begin).
-void SettleOffsets(const QString &text, std::vector<int> &offsets, qsizetype size)
+void settleOffsets(const QString &text, std::vector<int> &offsets, qsizetype size)
 {
     const int last = int(size - 1);
     int previous = 0;
@@ -151,7 +151,7 @@ void SettleOffsets(const QString &text, std::vector<int> &offsets, qsizetype siz
     }
 }
 
-void IdentityOffsets(std::vector<int> &offsets, qsizetype size)
+void identityOffsets(std::vector<int> &offsets, qsizetype size)
 {
     offsets.resize(size_t(size));
     std::iota(offsets.begin(), offsets.end(), 0);
@@ -159,49 +159,49 @@ void IdentityOffsets(std::vector<int> &offsets, qsizetype size)
 
 } // namespace
 
-qint32 CodepageID(TQzEncoding encoding)
+qint32 codepageID(EncodingCode encoding)
 {
-    Require(InList(encoding), QStringLiteral("Invalid codepage specified: CodepageID"), Unit);
-    return CodepageList[encoding].Codepage;
+    require(inList(encoding), QStringLiteral("Invalid codepage specified: CodepageID"), unit);
+    return codepageList[encoding].codepage;
 }
 
-QByteArray CodepageName(TQzEncoding encoding)
+QByteArray codepageName(EncodingCode encoding)
 {
-    if (encoding == EncodingUtf16BE)
+    if (encoding == encodingUtf16BE)
         return QByteArrayLiteral("Unicode (UTF-16 BE)");
-    if (encoding == EncodingUtf16LE)
+    if (encoding == encodingUtf16LE)
         return QByteArrayLiteral("Unicode (UTF-16 LE)");
-    Require(InList(encoding), QStringLiteral("Invalid codepage specified: CodepageName"), Unit);
-    return QByteArray(CodepageList[encoding].Title);
+    require(inList(encoding), QStringLiteral("Invalid codepage specified: CodepageName"), unit);
+    return QByteArray(codepageList[encoding].title);
 }
 
-bool IsCodepageSupported(TQzEncoding encoding)
+bool isCodepageSupported(EncodingCode encoding)
 {
-    return InList(encoding) && Registry().Page(encoding).Route != DecodeRoute::Unsupported;
+    return inList(encoding) && registry().page(encoding).route != DecodeRoute::Unsupported;
 }
 
-bool IsSingleByteCodepage(TQzEncoding encoding)
+bool isSingleByteCodepage(EncodingCode encoding)
 {
-    return InList(encoding) && Registry().Page(encoding).Route == DecodeRoute::Table;
+    return inList(encoding) && registry().page(encoding).route == DecodeRoute::Table;
 }
 
-QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding)
+QString codepageToUnicode(const QByteArray &text, EncodingCode encoding)
 {
-    return CodepageToUnicode(text.constData(), text.size(), encoding);
+    return codepageToUnicode(text.constData(), text.size(), encoding);
 }
 
-QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding)
+QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding)
 {
-    return CodepageToUnicode(data, size, encoding, nullptr);
+    return codepageToUnicode(data, size, encoding, nullptr);
 }
 
-QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding,
+QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding,
                           std::vector<int> *offsets)
 {
-    Require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
-            Unit);
-    Require(!offsets || size <= std::numeric_limits<int>::max(),
-            QStringLiteral("Text too long for offsets: CodepageToUnicode"), Unit);
+    require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
+            unit);
+    require(!offsets || size <= std::numeric_limits<int>::max(),
+            QStringLiteral("Text too long for offsets: CodepageToUnicode"), unit);
     if (offsets)
         offsets->clear();
     if (size <= 0 || !data)
@@ -211,55 +211,55 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
             offsets->assign(1, 0);
         return QStringLiteral("?");
     };
-    if (!InList(encoding))
+    if (!inList(encoding))
         return unconverted();
 
-    const PageInfo &page = Registry().Page(encoding);
-    switch (page.Route) {
+    const PageInfo &page = registry().page(encoding);
+    switch (page.route) {
     case DecodeRoute::Unsupported:
         return unconverted();
     case DecodeRoute::Utf8:
-        if (IsAscii(data, size)) {
+        if (isAscii(data, size)) {
             if (offsets)
-                IdentityOffsets(*offsets, size);
+                identityOffsets(*offsets, size);
             return QString::fromLatin1(data, size);
         }
         break; // ICU keeps a BOM and replaces a cut sequence by one U+FFFD, unlike fromUtf8
     case DecodeRoute::Table:
         if (offsets)
-            IdentityOffsets(*offsets, size);
-        return page.Table->Decode(data, size);
+            identityOffsets(*offsets, size);
+        return page.table->decode(data, size);
     case DecodeRoute::Converter:
         break;
     }
-    TextConverter *converter = ThreadConverter(encoding, page.Backend);
+    TextConverter *converter = threadConverter(encoding, page.backend);
     QString result;
     if (converter)
-        result = offsets ? converter->DecodeWithOffsets(data, size, *offsets)
-                         : converter->Decode(data, size);
+        result = offsets ? converter->decodeWithOffsets(data, size, *offsets)
+                         : converter->decode(data, size);
     if (result.isEmpty())
         return unconverted();
-    if (!page.Backend.Substitutions.empty()) {
+    if (!page.backend.substitutions.empty()) {
         for (QChar &ch : result)
-            ch = QChar(Substitute(ch.unicode(), page.Backend.Substitutions));
+            ch = QChar(substitute(ch.unicode(), page.backend.substitutions));
     }
     if (offsets) {
         offsets->resize(size_t(result.size()));
-        SettleOffsets(result, *offsets, size);
+        settleOffsets(result, *offsets, size);
     }
     return result;
 }
 
 namespace {
 
-bool IsLineBreak(unsigned char b)
+bool isLineBreak(unsigned char b)
 {
     return b == '\n' || b == '\r';
 }
 
 // A designation of G0 that every ISO-2022-JP variant reads, at i: 'B'
 // ASCII, 'J' JIS X 0201 Roman, 'K' kanji; 0 for anything else.
-char JisDesignation(const unsigned char *d, qsizetype size, qsizetype i)
+char jisDesignation(const unsigned char *d, qsizetype size, qsizetype i)
 {
     if (d[i] != 0x1B || i + 2 >= size)
         return 0;
@@ -271,16 +271,16 @@ char JisDesignation(const unsigned char *d, qsizetype size, qsizetype i)
 }
 
 // The last designation at or before pos, or -1.
-qsizetype JisDesignationBefore(const unsigned char *d, qsizetype size, qsizetype pos)
+qsizetype jisDesignationBefore(const unsigned char *d, qsizetype size, qsizetype pos)
 {
     for (qsizetype i = pos; i >= 0; --i) {
-        if (JisDesignation(d, size, i))
+        if (jisDesignation(d, size, i))
             return i;
     }
     return -1;
 }
 
-bool IsBase64OrPlus(unsigned char b)
+bool isBase64OrPlus(unsigned char b)
 {
     return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '+' ||
            b == '/';
@@ -292,12 +292,12 @@ bool IsBase64OrPlus(unsigned char b)
 // count. ISO-2022-JP keeps JIS X 0201 Roman over a break, and its
 // designations set G0 whatever came before (unless a shift or G2, which
 // one variant has, outlives them).
-qsizetype LineSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEncoding encoding,
+qsizetype lineSyncBefore(const char *data, qsizetype size, qsizetype pos, EncodingCode encoding,
                          SyncRule rule)
 {
     const auto *d = reinterpret_cast<const unsigned char *>(data);
     std::vector<int> offsets;
-    const QString text = CodepageToUnicode(data, std::min(size, pos + 9), encoding, &offsets);
+    const QString text = codepageToUnicode(data, std::min(size, pos + 9), encoding, &offsets);
     if (text == QLatin1String("?") && data[0] != '?')
         return -1; // it decodes to nothing
     const qsizetype count = text.size();
@@ -312,18 +312,18 @@ qsizetype LineSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEnc
         const qsizetype at = offsets[size_t(k)];
         const QChar c = text.at(k);
         if (at >= pos || !(c == QLatin1Char('\n') || c == QLatin1Char('\r')) ||
-            !IsLineBreak(d[at]) || !readsBy(k + 1))
+            !isLineBreak(d[at]) || !readsBy(k + 1))
             continue;
-        const qsizetype designation = jis ? JisDesignationBefore(d, size, at) : -1;
-        if (designation >= 0 && JisDesignation(d, size, designation) == 'J')
+        const qsizetype designation = jis ? jisDesignationBefore(d, size, at) : -1;
+        if (designation >= 0 && jisDesignation(d, size, designation) == 'J')
             continue;
         best = at + 1;
     }
     if (rule == SyncRule::Jis) {
         // The designation must be read as one, not as part of garbage: no
         // character starts at it.
-        for (qsizetype at = JisDesignationBefore(d, size, pos); at > best;
-             at = at > 0 ? JisDesignationBefore(d, size, at - 1) : -1) {
+        for (qsizetype at = jisDesignationBefore(d, size, pos); at > best;
+             at = at > 0 ? jisDesignationBefore(d, size, at - 1) : -1) {
             const auto next = std::lower_bound(offsets.begin(), offsets.end(), int(at));
             const qsizetype k = next - offsets.begin();
             if ((next == offsets.end() || *next != at) && readsBy(k))
@@ -334,7 +334,7 @@ qsizetype LineSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEnc
 }
 
 // ISO-2022-KR's shifts and UTF-7's ends of base64 runs.
-qsizetype ShiftSyncBefore(const unsigned char *d, qsizetype pos, SyncRule rule)
+qsizetype shiftSyncBefore(const unsigned char *d, qsizetype pos, SyncRule rule)
 {
     if (rule == SyncRule::ShiftKr) {
         for (qsizetype i = pos; i >= 0; --i) {
@@ -344,7 +344,7 @@ qsizetype ShiftSyncBefore(const unsigned char *d, qsizetype pos, SyncRule rule)
         return -1;
     }
     for (qsizetype i = pos; i > 0; --i) {
-        if (!IsBase64OrPlus(d[i - 1]))
+        if (!isBase64OrPlus(d[i - 1]))
             return i;
     }
     return -1;
@@ -352,12 +352,12 @@ qsizetype ShiftSyncBefore(const unsigned char *d, qsizetype pos, SyncRule rule)
 
 // Whether decoding from sync reads a character that starts at pos or before.
 // A few bytes after pos let a sequence there end as it does in the text.
-bool ReadsCharacterBy(const char *data, qsizetype size, qsizetype sync, qsizetype pos,
-                      TQzEncoding encoding)
+bool readsCharacterBy(const char *data, qsizetype size, qsizetype sync, qsizetype pos,
+                      EncodingCode encoding)
 {
     std::vector<int> offsets;
     const qsizetype end = std::min(size, pos + 9);
-    const QString text = CodepageToUnicode(data + sync, end - sync, encoding, &offsets);
+    const QString text = codepageToUnicode(data + sync, end - sync, encoding, &offsets);
     // Text that decodes to nothing comes back as one "?".
     const bool nothing = text == QLatin1String("?") && data[sync] != '?';
     return !nothing && !offsets.empty() && offsets[0] <= pos - sync;
@@ -365,16 +365,16 @@ bool ReadsCharacterBy(const char *data, qsizetype size, qsizetype sync, qsizetyp
 
 } // namespace
 
-qsizetype DecodeSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEncoding encoding)
+qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, EncodingCode encoding)
 {
-    Require(data && pos >= 0 && pos < size,
-            QStringLiteral("Position outside the data: DecodeSyncBefore"), Unit);
-    if (encoding == EncodingUtf16LE || encoding == EncodingUtf16BE)
+    require(data && pos >= 0 && pos < size,
+            QStringLiteral("Position outside the data: DecodeSyncBefore"), unit);
+    if (encoding == encodingUtf16LE || encoding == encodingUtf16BE)
         return pos & ~qsizetype(1);
-    if (!InList(encoding))
+    if (!inList(encoding))
         return pos;
     const auto *d = reinterpret_cast<const unsigned char *>(data);
-    const SyncRule rule = Registry().Page(encoding).Sync;
+    const SyncRule rule = registry().page(encoding).sync;
     switch (rule) {
     case SyncRule::Anywhere:
         return pos;
@@ -396,20 +396,20 @@ qsizetype DecodeSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzE
     case SyncRule::LineStart:
     case SyncRule::Jis:
     case SyncRule::JisShift:
-        return LineSyncBefore(data, size, pos, encoding, rule);
+        return lineSyncBefore(data, size, pos, encoding, rule);
     case SyncRule::ShiftKr:
     case SyncRule::Utf7:
         break;
     }
     // A shift reads as nothing; it counts with the character before it, so
     // decoding must begin in front of that one.
-    qsizetype sync = ShiftSyncBefore(d, pos, rule);
-    while (sync > 0 && !ReadsCharacterBy(data, size, sync, pos, encoding))
-        sync = ShiftSyncBefore(d, sync - 1, rule);
+    qsizetype sync = shiftSyncBefore(d, pos, rule);
+    while (sync > 0 && !readsCharacterBy(data, size, sync, pos, encoding))
+        sync = shiftSyncBefore(d, sync - 1, rule);
     return sync;
 }
 
-QString BytesToWideString(const char *bytes, qsizetype count, bool swap)
+QString bytesToWideString(const char *bytes, qsizetype count, bool swap)
 {
     if (!bytes || count < 2)
         return QString();
@@ -424,10 +424,10 @@ QString BytesToWideString(const char *bytes, qsizetype count, bool swap)
     return result;
 }
 
-int SupportedCodepageCount()
+int supportedCodepageCount()
 {
     int count = 0;
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        count += IsCodepageSupported(e) ? 1 : 0;
+    for (EncodingCode e = 0; e < codepageCount; ++e)
+        count += isCodepageSupported(e) ? 1 : 0;
     return count;
 }

@@ -12,26 +12,26 @@
 
 // The Windows code page number of a list entry. ContractError for a negative
 // or out-of-range encoding.
-qint32 CodepageID(TQzEncoding encoding);
+qint32 codepageID(EncodingCode encoding);
 
 // Display name as UTF-8: "Unicode (UTF-16 BE)" for -2, "Unicode (UTF-16 LE)"
 // for -1, else the entry's title. ContractError outside -2..131.
-QByteArray CodepageName(TQzEncoding encoding);
+QByteArray codepageName(EncodingCode encoding);
 
 // Whether a converter exists for the entry (0..131); false outside the list.
-bool IsCodepageSupported(TQzEncoding encoding);
+bool isCodepageSupported(EncodingCode encoding);
 
 // Whether every byte of the entry is one character whatever surrounds it,
 // so that a table of 256 characters decodes it; false for multi-byte and
 // stateful pages and outside the list.
-bool IsSingleByteCodepage(TQzEncoding encoding);
+bool isSingleByteCodepage(EncodingCode encoding);
 
 // Decodes 8-bit text of the entry. An undecodable sequence becomes U+FFFD for
 // that sequence only. A page without converter (or a non-empty text that
 // decodes to nothing) gives "?". Empty text gives an empty string.
 // ContractError for a negative encoding.
-QString CodepageToUnicode(const QByteArray &text, TQzEncoding encoding);
-QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding);
+QString codepageToUnicode(const QByteArray &text, EncodingCode encoding);
+QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding);
 
 // As CodepageToUnicode; offsets receives one entry per UTF-16 unit of the
 // result: the index of the first byte of the text that unit came from (both
@@ -40,7 +40,7 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
 // The offsets never decrease and stay below size; bytes that only switch state,
 // such as an escape sequence, own no unit. A null offsets is the plain call,
 // at no extra cost. ContractError also for a size of 2^31 or more.
-QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding,
+QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding,
                           std::vector<int> *offsets);
 
 // Where decoding may begin so that it reads the text from there on as
@@ -54,11 +54,11 @@ QString CodepageToUnicode(const char *data, qsizetype size, TQzEncoding encoding
 // Single-byte pages and UTF-16 (-1, -2; data starting at an even offset)
 // need no context: pos itself, or the even position at or below it. -1 when
 // the data before pos shows no such place (the start of a file always is one).
-qsizetype DecodeSyncBefore(const char *data, qsizetype size, qsizetype pos, TQzEncoding encoding);
+qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, EncodingCode encoding);
 
 // The bytes as 16-bit little-endian units (an odd last byte is dropped); with
 // swap the two bytes of every unit are exchanged (big-endian data).
-QString BytesToWideString(const char *bytes, qsizetype count, bool swap);
+QString bytesToWideString(const char *bytes, qsizetype count, bool swap);
 
 // How many of the 132 entries have a converter.
-int SupportedCodepageCount();
+int supportedCodepageCount();

@@ -24,7 +24,7 @@ private:
 };
 
 // Throws ContractError unless the condition holds.
-inline void Require(bool condition, const QString &message, const QString &unit)
+inline void require(bool condition, const QString &message, const QString &unit)
 {
     if (!condition)
         throw ContractError(message, unit);

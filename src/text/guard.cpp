@@ -5,13 +5,13 @@
 
 #include <exception>
 
-const QString &ProgramTitle()
+const QString &programTitle()
 {
     static const QString title = QStringLiteral("Ravelin Pro");
     return title;
 }
 
-void ReportCurrentException() noexcept
+void reportCurrentException() noexcept
 {
     QString text;
     try {
@@ -25,7 +25,7 @@ void ReportCurrentException() noexcept
     }
     // The report itself must not throw back into the event loop.
     try {
-        ShowMessage(ProgramTitle(), text, MsgIcon::Error);
+        showMessage(programTitle(), text, MsgIcon::Error);
     } catch (...) {
     }
 }

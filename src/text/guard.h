@@ -10,20 +10,20 @@
 // helpers below, which hand any exception to the one general error report.
 
 // The program's title, the caption of the general error report.
-const QString &ProgramTitle();
+const QString &programTitle();
 
 // The general error report: shows the exception being handled (call it only
 // from a catch block) as an error message captioned with the program's title.
-void ReportCurrentException() noexcept;
+void reportCurrentException() noexcept;
 
 // Runs fn; whatever it throws is reported instead of propagated.
 template <typename Fn>
-void RunGuarded(Fn &&fn) noexcept
+void runGuarded(Fn &&fn) noexcept
 {
     try {
         std::forward<Fn>(fn)();
     } catch (...) {
-        ReportCurrentException();
+        reportCurrentException();
     }
 }
 
@@ -40,7 +40,7 @@ public:
     auto operator()(Args &&...args) noexcept
         -> decltype(void(std::declval<Fn &>()(std::forward<Args>(args)...)))
     {
-        RunGuarded([&] { m_fn(std::forward<Args>(args)...); });
+        runGuarded([&] { m_fn(std::forward<Args>(args)...); });
     }
 
 private:
@@ -49,7 +49,7 @@ private:
 
 // Wraps a slot for connect(), a timer or a queued call.
 template <typename Fn>
-GuardedSlot<std::decay_t<Fn>> Guarded(Fn &&fn)
+GuardedSlot<std::decay_t<Fn>> guarded(Fn &&fn)
 {
     return GuardedSlot<std::decay_t<Fn>>(std::forward<Fn>(fn));
 }

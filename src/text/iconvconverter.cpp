@@ -5,27 +5,27 @@
 namespace {
 
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-constexpr const char *NativeUtf16 = "UTF-16LE";
+constexpr const char *nativeUtf16 = "UTF-16LE";
 #else
-constexpr const char *NativeUtf16 = "UTF-16BE";
+constexpr const char *nativeUtf16 = "UTF-16BE";
 #endif
 
 } // namespace
 
 IconvConverter::IconvConverter(const char *name, bool singleByte) : m_singleByte(singleByte)
 {
-    m_handle = iconv_open(NativeUtf16, name);
+    m_handle = iconv_open(nativeUtf16, name);
 }
 
 IconvConverter::~IconvConverter()
 {
-    if (IsOpen())
+    if (isOpen())
         iconv_close(m_handle);
 }
 
-QString IconvConverter::Decode(const char *data, qsizetype size)
+QString IconvConverter::decode(const char *data, qsizetype size)
 {
-    if (!IsOpen())
+    if (!isOpen())
         return QString();
     iconv(m_handle, nullptr, nullptr, nullptr, nullptr); // back to the initial state
 
@@ -72,11 +72,11 @@ QString IconvConverter::Decode(const char *data, qsizetype size)
 // iconv reports no positions, so the text is fed one sequence at a time: the
 // input grows by a byte while iconv calls it incomplete. A shift sequence is
 // then consumed on its own, and the character after it keeps its own offset.
-QString IconvConverter::DecodeWithOffsets(const char *data, qsizetype size,
+QString IconvConverter::decodeWithOffsets(const char *data, qsizetype size,
                                           std::vector<int> &offsets)
 {
     offsets.clear();
-    if (!IsOpen())
+    if (!isOpen())
         return QString();
     iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
 

@@ -12,14 +12,14 @@ public:
     IconvConverter(const char *name, bool singleByte);
     ~IconvConverter() override;
 
-    bool IsOpen() const override { return m_handle != InvalidHandle(); }
-    bool IsSingleByte() const override { return m_singleByte && IsOpen(); }
-    QString Decode(const char *data, qsizetype size) override;
-    QString DecodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets) override;
+    bool isOpen() const override { return m_handle != invalidHandle(); }
+    bool isSingleByte() const override { return m_singleByte && isOpen(); }
+    QString decode(const char *data, qsizetype size) override;
+    QString decodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets) override;
 
 private:
-    static iconv_t InvalidHandle() { return reinterpret_cast<iconv_t>(-1); }
+    static iconv_t invalidHandle() { return reinterpret_cast<iconv_t>(-1); }
 
-    iconv_t m_handle = InvalidHandle();
+    iconv_t m_handle = invalidHandle();
     bool m_singleByte = false;
 };

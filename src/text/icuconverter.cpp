@@ -6,7 +6,7 @@
 namespace {
 
 // The context is the converter's span of additions.
-void SubstituteReplacementChar(const void *context, UConverterToUnicodeArgs *args,
+void substituteReplacementChar(const void *context, UConverterToUnicodeArgs *args,
                                const char *codeUnits, int32_t length,
                                UConverterCallbackReason reason, UErrorCode *err)
 {
@@ -16,8 +16,8 @@ void SubstituteReplacementChar(const void *context, UConverterToUnicodeArgs *arg
     if (reason == UCNV_UNASSIGNED && length == 2) {
         const auto *additions = static_cast<const std::span<const DoubleByteAddition> *>(context);
         for (const DoubleByteAddition &a : *additions) {
-            if (quint8(codeUnits[0]) == a.Lead && quint8(codeUnits[1]) == a.Trail)
-                replacement = a.Char;
+            if (quint8(codeUnits[0]) == a.lead && quint8(codeUnits[1]) == a.trail)
+                replacement = a.character;
         }
     }
     *err = U_ZERO_ERROR;
@@ -27,12 +27,12 @@ void SubstituteReplacementChar(const void *context, UConverterToUnicodeArgs *arg
 }
 
 // ISCII bytes from 0xA0 up are Indic letters and signs; below is ASCII.
-constexpr unsigned char IsciiFirstIndic = 0xA0;
-constexpr unsigned char IsciiHalant = 0xE8;
-constexpr unsigned char IsciiNukta = 0xE9;
-constexpr unsigned char IsciiAttribute = 0xEF;
-constexpr unsigned char IsciiExtension = 0xF0;
-constexpr char16_t GurmukhiAddak = 0x0A71;
+constexpr unsigned char isciiFirstIndic = 0xA0;
+constexpr unsigned char isciiHalant = 0xE8;
+constexpr unsigned char isciiNukta = 0xE9;
+constexpr unsigned char isciiAttribute = 0xEF;
+constexpr unsigned char isciiExtension = 0xF0;
+constexpr char16_t gurmukhiAddak = 0x0A71;
 
 // ICU's ISCII offsets miss the first byte of a unit in three places:
 // - A Gurmukhi consonant before a halant is held back to look for a doubled
@@ -42,7 +42,7 @@ constexpr char16_t GurmukhiAddak = 0x0A71;
 //   the offset of the first C. The second C is two bytes on.
 // - A letter combined with the nukta after it, and U+FFFD for a bad ATR or
 //   EXT pair, get the offset of their second byte.
-void RepairIsciiOffsets(const unsigned char *data, qsizetype size, const QString &text,
+void repairIsciiOffsets(const unsigned char *data, qsizetype size, const QString &text,
                         std::vector<int> &offsets)
 {
     const std::vector<int> raw = offsets;
@@ -53,15 +53,15 @@ void RepairIsciiOffsets(const unsigned char *data, qsizetype size, const QString
             continue;
         if (i + 1 < count && raw[i + 1] >= 0 && r > raw[i + 1]) {
             offsets[i] = qMax(raw[i + 1] - 1, 0);
-        } else if (i > 0 && raw[i - 1] == r && text.at(qsizetype(i - 1)) == GurmukhiAddak) {
+        } else if (i > 0 && raw[i - 1] == r && text.at(qsizetype(i - 1)) == gurmukhiAddak) {
             offsets[i] = qMin(r + 2, int(size - 1));
         } else if (r > 0 && (i == 0 || raw[i - 1] != r - 1)) {
             // The byte before has no unit of its own, so this unit began there.
             const bool replacement = text.at(qsizetype(i)) == QChar::ReplacementCharacter;
             const bool combined =
-                !replacement && r < size && data[r] == IsciiNukta && data[r - 1] >= IsciiFirstIndic;
+                !replacement && r < size && data[r] == isciiNukta && data[r - 1] >= isciiFirstIndic;
             const bool badPair =
-                replacement && (data[r - 1] == IsciiAttribute || data[r - 1] == IsciiExtension);
+                replacement && (data[r - 1] == isciiAttribute || data[r - 1] == isciiExtension);
             if (combined || badPair)
                 offsets[i] = r - 1;
         }
@@ -80,7 +80,7 @@ IcuConverter::IcuConverter(const char *name, std::span<const DoubleByteAddition>
             ucnv_close(converter);
         return;
     }
-    ucnv_setToUCallBack(converter, SubstituteReplacementChar, &m_additions, nullptr, nullptr, &err);
+    ucnv_setToUCallBack(converter, substituteReplacementChar, &m_additions, nullptr, nullptr, &err);
     if (U_FAILURE(err)) {
         ucnv_close(converter);
         return;
@@ -97,7 +97,7 @@ IcuConverter::~IcuConverter()
         ucnv_close(m_converter);
 }
 
-bool IcuConverter::IsSingleByte() const
+bool IcuConverter::isSingleByte() const
 {
     if (!m_converter)
         return false;
@@ -114,40 +114,40 @@ bool IcuConverter::IsSingleByte() const
 // ICU drops a Gurmukhi consonant that is still held back for a halant when
 // the text ends (consonant, halant at the end). A blank after the halant lets
 // it out; the blank is then taken off again.
-bool IcuConverter::NeedsHalantRelease(const char *data, qsizetype size) const
+bool IcuConverter::needsHalantRelease(const char *data, qsizetype size) const
 {
-    return m_iscii && size > 0 && static_cast<unsigned char>(data[size - 1]) == IsciiHalant;
+    return m_iscii && size > 0 && static_cast<unsigned char>(data[size - 1]) == isciiHalant;
 }
 
-QString IcuConverter::ConvertIsciiEndingInHalant(const char *data, qsizetype size,
+QString IcuConverter::convertIsciiEndingInHalant(const char *data, qsizetype size,
                                                  std::vector<int> *offsets)
 {
     QByteArray padded(data, size);
     padded.append(' ');
-    QString result = Convert(padded.constData(), padded.size(), offsets);
+    QString result = convert(padded.constData(), padded.size(), offsets);
     if (result.endsWith(QLatin1Char(' '))) {
         result.chop(1);
         if (offsets)
             offsets->pop_back();
         return result;
     }
-    return Convert(data, size, offsets);
+    return convert(data, size, offsets);
 }
 
-QString IcuConverter::Decode(const char *data, qsizetype size)
+QString IcuConverter::decode(const char *data, qsizetype size)
 {
-    if (NeedsHalantRelease(data, size))
-        return ConvertIsciiEndingInHalant(data, size, nullptr);
-    return Convert(data, size, nullptr);
+    if (needsHalantRelease(data, size))
+        return convertIsciiEndingInHalant(data, size, nullptr);
+    return convert(data, size, nullptr);
 }
 
-QString IcuConverter::DecodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets)
+QString IcuConverter::decodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets)
 {
-    const QString result = NeedsHalantRelease(data, size)
-                               ? ConvertIsciiEndingInHalant(data, size, &offsets)
-                               : Convert(data, size, &offsets);
+    const QString result = needsHalantRelease(data, size)
+                               ? convertIsciiEndingInHalant(data, size, &offsets)
+                               : convert(data, size, &offsets);
     if (m_iscii)
-        RepairIsciiOffsets(reinterpret_cast<const unsigned char *>(data), size, result, offsets);
+        repairIsciiOffsets(reinterpret_cast<const unsigned char *>(data), size, result, offsets);
     return result;
 }
 
@@ -155,7 +155,7 @@ QString IcuConverter::DecodeWithOffsets(const char *data, qsizetype size, std::v
 // one call the offset -1 in the next, and its ISCII converter loses a
 // consonant held back for a halant when the output overflows right after it.
 // So a text that outgrows the buffer is decoded again from the start.
-QString IcuConverter::Convert(const char *data, qsizetype size, std::vector<int> *offsets)
+QString IcuConverter::convert(const char *data, qsizetype size, std::vector<int> *offsets)
 {
     if (offsets)
         offsets->clear();

@@ -16,15 +16,15 @@ public:
     explicit IcuConverter(const char *name, std::span<const DoubleByteAddition> additions = {});
     ~IcuConverter() override;
 
-    bool IsOpen() const override { return m_converter != nullptr; }
-    bool IsSingleByte() const override;
-    QString Decode(const char *data, qsizetype size) override;
-    QString DecodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets) override;
+    bool isOpen() const override { return m_converter != nullptr; }
+    bool isSingleByte() const override;
+    QString decode(const char *data, qsizetype size) override;
+    QString decodeWithOffsets(const char *data, qsizetype size, std::vector<int> &offsets) override;
 
 private:
-    QString Convert(const char *data, qsizetype size, std::vector<int> *offsets);
-    QString ConvertIsciiEndingInHalant(const char *data, qsizetype size, std::vector<int> *offsets);
-    bool NeedsHalantRelease(const char *data, qsizetype size) const;
+    QString convert(const char *data, qsizetype size, std::vector<int> *offsets);
+    QString convertIsciiEndingInHalant(const char *data, qsizetype size, std::vector<int> *offsets);
+    bool needsHalantRelease(const char *data, qsizetype size) const;
 
     UConverter *m_converter = nullptr;
     std::span<const DoubleByteAddition> m_additions;

@@ -7,11 +7,11 @@ namespace {
 class StderrSink final : public MessageSink
 {
 public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon,
+    MsgResult show(const QString &caption, const QString &text, MsgIcon,
                    MsgButtons buttons) override
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
-        return SafeAnswer(buttons);
+        return safeAnswer(buttons);
     }
 };
 
@@ -20,7 +20,7 @@ MessageSink *g_sink = nullptr;
 
 } // namespace
 
-MsgResult SafeAnswer(MsgButtons buttons)
+MsgResult safeAnswer(MsgButtons buttons)
 {
     switch (buttons) {
     case MsgButtons::Ok:
@@ -34,12 +34,12 @@ MsgResult SafeAnswer(MsgButtons buttons)
     return MsgResult::Cancel;
 }
 
-MessageSink &Messages()
+MessageSink &messages()
 {
     return g_sink ? *g_sink : g_stderrSink;
 }
 
-MessageSink *SetMessageSink(MessageSink *sink)
+MessageSink *setMessageSink(MessageSink *sink)
 {
     MessageSink *previous = g_sink;
     g_sink = sink;

@@ -13,23 +13,23 @@ class MessageSink
 {
 public:
     virtual ~MessageSink() = default;
-    virtual MsgResult Show(const QString &caption, const QString &text, MsgIcon icon,
+    virtual MsgResult show(const QString &caption, const QString &text, MsgIcon icon,
                            MsgButtons buttons) = 0;
 };
 
 // The answer that keeps things as they are: Ok, Cancel or No. Headless runs give it.
-MsgResult SafeAnswer(MsgButtons buttons);
+MsgResult safeAnswer(MsgButtons buttons);
 
 // The sink in use. Without an installed sink messages go to stderr and the
 // answer is the safe one (Ok, Cancel or No), so headless code never blocks.
-MessageSink &Messages();
+MessageSink &messages();
 
 // Installs a sink (nullptr restores the stderr fallback); returns the previous one.
-MessageSink *SetMessageSink(MessageSink *sink);
+MessageSink *setMessageSink(MessageSink *sink);
 
 // Convenience: Messages().Show(...)
-inline MsgResult ShowMessage(const QString &caption, const QString &text, MsgIcon icon,
+inline MsgResult showMessage(const QString &caption, const QString &text, MsgIcon icon,
                              MsgButtons buttons = MsgButtons::Ok)
 {
-    return Messages().Show(caption, text, icon, buttons);
+    return messages().show(caption, text, icon, buttons);
 }

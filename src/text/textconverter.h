@@ -16,15 +16,15 @@ public:
     TextConverter &operator=(const TextConverter &) = delete;
     virtual ~TextConverter() = default;
 
-    virtual bool IsOpen() const = 0;
+    virtual bool isOpen() const = 0;
     // Whether every byte is one character on its own, so a 256-entry table
     // built from single bytes decodes any text exactly.
-    virtual bool IsSingleByte() const = 0;
+    virtual bool isSingleByte() const = 0;
     // A null QString when the back end reports a failure it cannot recover from.
-    virtual QString Decode(const char *data, qsizetype size) = 0;
+    virtual QString decode(const char *data, qsizetype size) = 0;
     // As Decode, and offsets receives per UTF-16 unit the index of the first
     // byte of the sequence it came from (-1 where the back end cannot tell).
     // The text equals Decode's. size is below 2^31.
-    virtual QString DecodeWithOffsets(const char *data, qsizetype size,
+    virtual QString decodeWithOffsets(const char *data, qsizetype size,
                                       std::vector<int> &offsets) = 0;
 };

@@ -6,7 +6,7 @@
 
 DeviceSource::DeviceSource(QIODevice *device) : m_device(device), m_size(device->size()) {}
 
-FileSource::ReadResult DeviceSource::Read(char *buffer, qint64 count, qint64 position,
+FileSource::ReadResult DeviceSource::read(char *buffer, qint64 count, qint64 position,
                                           qint64 *bytesRead, std::stop_token stop) const
 {
     if (bytesRead)

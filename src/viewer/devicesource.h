@@ -13,12 +13,12 @@ class DeviceSource final : public FileSource
 public:
     explicit DeviceSource(QIODevice *device);
 
-    qint64 Size() const override { return m_size; }
-    ReadResult Read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
+    qint64 size() const override { return m_size; }
+    ReadResult read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
                     std::stop_token stop = {}) const override;
-    std::unique_ptr<FileSource> OpenAnother() const override { return nullptr; }
+    std::unique_ptr<FileSource> openAnother() const override { return nullptr; }
 
-    QIODevice *Device() const { return m_device; }
+    QIODevice *device() const { return m_device; }
 
 private:
     QIODevice *m_device;

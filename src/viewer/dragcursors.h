@@ -6,14 +6,14 @@
 // The pointer shapes of the middle-button scrolling mode, drawn once per
 // process: neutral (-30), up (-31), down (-32), left (-33), right (-34).
 namespace DragCursors {
-inline constexpr int Neutral = -30;
-inline constexpr int Up = -31;
-inline constexpr int Down = -32;
-inline constexpr int Left = -33;
-inline constexpr int Right = -34;
+inline constexpr int neutral = -30;
+inline constexpr int up = -31;
+inline constexpr int down = -32;
+inline constexpr int left = -33;
+inline constexpr int right = -34;
 
 // The cursor of an identifier above; any other identifier gives the neutral one.
-const QCursor &Cursor(int id);
+const QCursor &cursor(int id);
 // The neutral shape as painted on the view around the origin, 32 x 32.
-const QPixmap &NeutralMarker();
+const QPixmap &neutralMarker();
 } // namespace DragCursors

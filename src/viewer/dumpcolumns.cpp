@@ -2,20 +2,20 @@
 
 #include <algorithm>
 
-void TQzDumpColumns::Clear()
+void DumpColumns::clear()
 {
-    *this = TQzDumpColumns();
+    *this = DumpColumns();
 }
 
-void TQzDumpColumns::SetColumn(int index, int x, int cellWidth, int columnCount)
+void DumpColumns::setColumn(int index, int x, int cellWidth, int columnCount)
 {
-    m_columnCount = std::clamp(columnCount, 0, MaxColumns);
+    m_columnCount = std::clamp(columnCount, 0, maxColumns);
     m_cellWidth = cellWidth;
-    if (index >= 0 && index < MaxColumns)
+    if (index >= 0 && index < maxColumns)
         m_columnX[index] = x;
 }
 
-qint64 TQzDumpColumns::PosAt(int x, qint64 rowPos, qint64 rowEnd, int charSize) const
+qint64 DumpColumns::posAt(int x, qint64 rowPos, qint64 rowEnd, int charSize) const
 {
     if (m_columnCount <= 0 || m_textColumn <= 0 || x > m_textColumn)
         return -1;

@@ -4,66 +4,66 @@
 
 #include <algorithm>
 
-TQzDumpGeometry TQzDumpGeometry::For(TQzBinHexMode mode, int textWidth, int textWidthHex,
-                                     int textWidthUHex, int offsetDigits)
+DumpGeometry DumpGeometry::forMode(ViewMode mode, int textWidth, int textWidthHex,
+                                   int textWidthUHex, int offsetDigits)
 {
-    TQzDumpGeometry g;
-    g.Mode = mode;
-    g.OffsetDigits = offsetDigits;
+    DumpGeometry g;
+    g.mode = mode;
+    g.offsetDigits = offsetDigits;
     switch (mode) {
     case vbmodeBinary:
-        g.Units = textWidth;
+        g.units = textWidth;
         break;
     case vbmodeUHex:
-        g.Units = textWidthUHex;
-        g.UnitBytes = 2;
+        g.units = textWidthUHex;
+        g.unitBytes = 2;
         break;
     default:
-        g.Units = textWidthHex;
+        g.units = textWidthHex;
         break;
     }
-    g.Units = std::max(g.Units, 1);
+    g.units = std::max(g.units, 1);
     return g;
 }
 
-TQzDumpLayout LayOutDump(const ViewDocument &document, const TQzDumpGeometry &geometry,
-                         qint64 viewPos, int visibleLines, qint64 limitPos)
+DumpLayout layOutDump(const ViewDocument &document, const DumpGeometry &geometry, qint64 viewPos,
+                      int visibleLines, qint64 limitPos)
 {
-    TQzDumpLayout layout;
-    layout.Geometry = geometry;
-    const qint64 bytesPerRow = geometry.BytesPerRow();
-    layout.ViewPageSize = qint64(visibleLines) * bytesPerRow;
-    layout.ViewAtEnd = viewPos >= document.FileSize() - qint64(visibleLines) * bytesPerRow;
-    const qint64 last = document.MaxPos();
-    const int rows = std::min(visibleLines + 1, MaxScreenLines);
+    DumpLayout layout;
+    layout.geometry = geometry;
+    const qint64 bytesPerRow = geometry.bytesPerRow();
+    layout.viewPageSize = qint64(visibleLines) * bytesPerRow;
+    layout.viewAtEnd = viewPos >= document.fileSize() - qint64(visibleLines) * bytesPerRow;
+    const qint64 last = document.maxPos();
+    const int rows = std::min(visibleLines + 1, maxScreenLines);
     std::vector<char16_t> units;
     for (int i = 0; i < rows; ++i) {
         const qint64 pos = viewPos + qint64(i) * bytesPerRow;
-        if (pos > last || document.FileSize() < geometry.UnitBytes ||
-            (limitPos >= 0 && pos > limitPos) || document.IsOutOfWindow(pos))
+        if (pos > last || document.fileSize() < geometry.unitBytes ||
+            (limitPos >= 0 && pos > limitPos) || document.isOutOfWindow(pos))
             break;
-        TQzDumpRow row;
-        row.Pos = pos;
-        if (geometry.HasHex()) {
-            row.Offset = QStringLiteral("%1:")
-                             .arg(pos, geometry.OffsetDigits, 16, QLatin1Char('0'))
+        DumpRow row;
+        row.pos = pos;
+        if (geometry.hasHex()) {
+            row.offset = QStringLiteral("%1:")
+                             .arg(pos, geometry.offsetDigits, 16, QLatin1Char('0'))
                              .toUpper();
         }
         units.clear();
-        for (int j = 0; j < geometry.Units; ++j) {
-            const qint64 p = pos + qint64(j) * geometry.UnitBytes;
-            if (p > last || document.IsOutOfWindow(p))
+        for (int j = 0; j < geometry.units; ++j) {
+            const qint64 p = pos + qint64(j) * geometry.unitBytes;
+            if (p > last || document.isOutOfWindow(p))
                 break;
-            units.push_back(document.GetChar(p));
-            if (geometry.HasHex())
-                row.Cells.push_back(document.GetHex(p));
+            units.push_back(document.getChar(p));
+            if (geometry.hasHex())
+                row.cells.push_back(document.getHex(p));
         }
-        row.Text = document.DecodeLine(units.data(), int(units.size()), &row.Offsets);
-        if (row.Offsets.size() != size_t(row.Text.size()) + 1) {
-            row.Offsets.resize(size_t(row.Text.size()));
-            row.Offsets.push_back(int(units.size()));
+        row.text = document.decodeLine(units.data(), int(units.size()), &row.offsets);
+        if (row.offsets.size() != size_t(row.text.size()) + 1) {
+            row.offsets.resize(size_t(row.text.size()));
+            row.offsets.push_back(int(units.size()));
         }
-        layout.Rows.push_back(std::move(row));
+        layout.rows.push_back(std::move(row));
     }
     return layout;
 }

@@ -17,53 +17,53 @@ class ViewDocument;
 //
 // with a separator at the left of the hex area, in the middle gap and at the
 // edge. A binary row is the characters alone.
-struct TQzDumpGeometry
+struct DumpGeometry
 {
-    TQzBinHexMode Mode = vbmodeHex;
-    int Units = 16;    // units per row: bytes, or 16-bit units in vbmodeUHex
-    int UnitBytes = 1; // 2 in vbmodeUHex
-    int OffsetDigits = 8;
+    ViewMode mode = vbmodeHex;
+    int units = 16;    // units per row: bytes, or 16-bit units in vbmodeUHex
+    int unitBytes = 1; // 2 in vbmodeUHex
+    int offsetDigits = 8;
 
-    static TQzDumpGeometry For(TQzBinHexMode mode, int textWidth, int textWidthHex,
-                               int textWidthUHex, int offsetDigits);
+    static DumpGeometry forMode(ViewMode mode, int textWidth, int textWidthHex, int textWidthUHex,
+                                int offsetDigits);
 
-    bool HasHex() const { return Mode != vbmodeBinary; }
-    qint64 BytesPerRow() const { return qint64(Units) * UnitBytes; }
-    int CellChars() const { return UnitBytes == 2 ? 5 : 3; }
-    int HexAreaStart() const { return OffsetDigits + 2; }
-    int HexAreaChars() const { return CellChars() * Units + 2; }
-    int CellColumn(int unit) const
+    bool hasHex() const { return mode != vbmodeBinary; }
+    qint64 bytesPerRow() const { return qint64(units) * unitBytes; }
+    int cellChars() const { return unitBytes == 2 ? 5 : 3; }
+    int hexAreaStart() const { return offsetDigits + 2; }
+    int hexAreaChars() const { return cellChars() * units + 2; }
+    int cellColumn(int unit) const
     {
-        return OffsetDigits + 3 + CellChars() * unit + (unit >= Units / 2 ? 1 : 0);
+        return offsetDigits + 3 + cellChars() * unit + (unit >= units / 2 ? 1 : 0);
     }
-    int TextEdge() const { return OffsetDigits + CellChars() * Units + 4; }
+    int textEdge() const { return offsetDigits + cellChars() * units + 4; }
     // The characters stand one cell right of the edge; binary rows at 0.
-    int TextColumn() const { return HasHex() ? TextEdge() + 1 : 0; }
-    std::array<int, 3> Separators() const
+    int textColumn() const { return hasHex() ? textEdge() + 1 : 0; }
+    std::array<int, 3> separators() const
     {
-        return {OffsetDigits + 2, OffsetDigits + (Units / 2) * CellChars() + 3, TextEdge()};
+        return {offsetDigits + 2, offsetDigits + (units / 2) * cellChars() + 3, textEdge()};
     }
 };
 
-struct TQzDumpRow
+struct DumpRow
 {
-    qint64 Pos = 0;
-    QString Offset;             // upper-case hex offset and ":"; empty in binary rows
-    std::vector<QString> Cells; // hex digits of each unit the file has
-    QString Text;               // the row's characters as shown
-    std::vector<int> Offsets;   // per character of Text its first unit; plus one: the units
+    qint64 pos = 0;
+    QString offset;             // upper-case hex offset and ":"; empty in binary rows
+    std::vector<QString> cells; // hex digits of each unit the file has
+    QString text;               // the row's characters as shown
+    std::vector<int> offsets;   // per character of Text its first unit; plus one: the units
 };
 
-struct TQzDumpLayout
+struct DumpLayout
 {
-    TQzDumpGeometry Geometry;
-    std::vector<TQzDumpRow> Rows;
-    qint64 ViewPageSize = 0;
-    bool ViewAtEnd = false;
+    DumpGeometry geometry;
+    std::vector<DumpRow> rows;
+    qint64 viewPageSize = 0;
+    bool viewAtEnd = false;
 };
 
 // The rows from viewPos: visibleLines full ones and the partly visible one
 // under them, at most MaxScreenLines; none past the data, the read window
 // or limitPos (-1: no limit).
-TQzDumpLayout LayOutDump(const ViewDocument &document, const TQzDumpGeometry &geometry,
-                         qint64 viewPos, int visibleLines, qint64 limitPos);
+DumpLayout layOutDump(const ViewDocument &document, const DumpGeometry &geometry, qint64 viewPos,
+                      int visibleLines, qint64 limitPos);

@@ -1,64 +1,64 @@
 #include "viewer/dumprenderer.h"
 
-#include "viewer/strpositions.h"
+#include "viewer/drawnlines.h"
 
 #include <QPainter>
 
 #include <algorithm>
 
-QString TQzDumpRenderer::Shown(const QString &text) const
+QString DumpRenderer::shown(const QString &text) const
 {
-    if (!m_s.DumpText)
+    if (!m_s.dumpText)
         return text;
-    QString shown = m_s.DumpText(text);
+    QString shown = m_s.dumpText(text);
     // The cells and the character map count on the length.
     return shown.size() == text.size() ? shown : text;
 }
 
-void TQzDumpRenderer::Output(QPainter &painter, int x, int y, const QString &shown) const
+void DumpRenderer::output(QPainter &painter, int x, int y, const QString &shown) const
 {
-    TQzBinHexOutputOptions plain = m_s.Options;
-    plain.ShowEol = false;
-    m_text.OutputText(painter, x, y, shown, plain);
+    OutputOptions plain = m_s.options;
+    plain.showEol = false;
+    m_text.outputText(painter, x, y, shown, plain);
 }
 
-void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
-                               TStrPositions *positions) const
+void DumpRenderer::drawRows(QPainter &painter, const DumpLayout &layout,
+                            DrawnLines *positions) const
 {
-    const TQzDumpGeometry &g = layout.Geometry;
+    const DumpGeometry &g = layout.geometry;
     const int cw = m_charWidth;
-    const int left = m_s.TextLeft;
-    const int h = m_s.HViewPos;
-    const int lineHeight = m_s.LineHeight;
-    const TQzDecorationContext context{m_s.Printing};
-    const int cellWidth = g.CellChars() * cw;
+    const int left = m_s.textLeft;
+    const int h = m_s.hViewPos;
+    const int lineHeight = m_s.lineHeight;
+    const DecorationContext context{m_s.printing};
+    const int cellWidth = g.cellChars() * cw;
 
     int y = 0;
-    for (const TQzDumpRow &row : layout.Rows) {
+    for (const DumpRow &row : layout.rows) {
         // Marks come from the decorators over the row's characters, as for
         // a text line; the cells take only the inverting ones.
-        TQzLogicalLine line{row.Text, row.Pos, g.UnitBytes, row.Offsets};
-        TQzLineDecoration decoration;
-        decoration.Text = row.Text;
-        decoration.Offsets = row.Offsets;
-        for (const auto &decorator : m_s.Decorators)
-            decorator->Decorate(line, context, decoration);
+        LogicalLine line{row.text, row.pos, g.unitBytes, row.offsets};
+        LineDecoration decoration;
+        decoration.text = row.text;
+        decoration.offsets = row.offsets;
+        for (const auto &decorator : m_s.decorators)
+            decorator->decorate(line, context, decoration);
 
-        painter.setPen(m_s.Colors.Text);
-        painter.setBackground(m_s.Colors.Background);
+        painter.setPen(m_s.colors.text);
+        painter.setBackground(m_s.colors.background);
         int textX = left - h;
-        if (g.HasHex()) {
-            Output(painter, left - h, y, Shown(row.Offset));
-            const int areaX = left + g.HexAreaStart() * cw - h;
-            painter.fillRect(areaX, y, g.HexAreaChars() * cw, lineHeight + 1, m_s.Colors.HexBack);
-            painter.setBackground(m_s.Colors.HexBack);
-            for (int j = 0; j < int(row.Cells.size()); ++j) {
-                const int x = left + g.CellColumn(j) * cw - h;
-                painter.setPen(j % 4 < 2 ? m_s.Colors.Hex : m_s.Colors.Hex2);
-                Output(painter, x, y, Shown(row.Cells[size_t(j)]));
-                const qint64 from = row.Pos + qint64(j) * g.UnitBytes;
-                for (const TQzLineDecoration::Mark &mark : decoration.Marks) {
-                    if (mark.Invert && mark.From < from + g.UnitBytes && from < mark.To) {
+        if (g.hasHex()) {
+            output(painter, left - h, y, shown(row.offset));
+            const int areaX = left + g.hexAreaStart() * cw - h;
+            painter.fillRect(areaX, y, g.hexAreaChars() * cw, lineHeight + 1, m_s.colors.hexBack);
+            painter.setBackground(m_s.colors.hexBack);
+            for (int j = 0; j < int(row.cells.size()); ++j) {
+                const int x = left + g.cellColumn(j) * cw - h;
+                painter.setPen(j % 4 < 2 ? m_s.colors.hex : m_s.colors.hex2);
+                output(painter, x, y, shown(row.cells[size_t(j)]));
+                const qint64 from = row.pos + qint64(j) * g.unitBytes;
+                for (const LineDecoration::Mark &mark : decoration.marks) {
+                    if (mark.invert && mark.from < from + g.unitBytes && from < mark.to) {
                         painter.save();
                         painter.setCompositionMode(QPainter::CompositionMode_Difference);
                         painter.fillRect(x, y, cellWidth, lineHeight, Qt::white);
@@ -67,33 +67,33 @@ void TQzDumpRenderer::DrawRows(QPainter &painter, const TQzDumpLayout &layout,
                     }
                 }
                 if (positions)
-                    positions->SetColumn(j, x, cellWidth, g.Units);
+                    positions->setColumn(j, x, cellWidth, g.units);
             }
-            painter.setPen(QPen(m_s.Colors.Lines, 2));
-            for (const int c : g.Separators()) {
+            painter.setPen(QPen(m_s.colors.lines, 2));
+            for (const int c : g.separators()) {
                 const int x = left + c * cw - h;
                 painter.drawLine(x, y, x, y + lineHeight);
             }
             if (positions)
-                positions->SetTextColumn(left + g.TextEdge() * cw);
-            textX = left + g.TextColumn() * cw - h;
-            painter.setPen(m_s.Colors.Text);
-            painter.setBackground(m_s.Colors.Background);
+                positions->setTextColumn(left + g.textEdge() * cw);
+            textX = left + g.textColumn() * cw - h;
+            painter.setPen(m_s.colors.text);
+            painter.setBackground(m_s.colors.background);
         }
         // A decorator's rewrite of the characters (the sub-strings filter)
         // shows as on a text line; its map keeps hits on the right bytes.
-        const bool rewritten = decoration.Rewritten;
-        const std::vector<int> &offsets = rewritten ? decoration.Offsets : row.Offsets;
+        const bool rewritten = decoration.rewritten;
+        const std::vector<int> &offsets = rewritten ? decoration.offsets : row.offsets;
         // The rewrite already passed the filter: a second pass would filter
         // its replacement text again.
-        const QString text = rewritten ? decoration.Text : Shown(row.Text);
-        Output(painter, textX, y, text);
-        m_text.DrawMarks(painter, decoration, row.Pos, textX, y, text, offsets);
+        const QString text = rewritten ? decoration.text : shown(row.text);
+        output(painter, textX, y, text);
+        m_text.drawMarks(painter, decoration, row.pos, textX, y, text, offsets);
         if (positions)
-            positions->Add(text, textX, row.Pos, y, offsets);
+            positions->add(text, textX, row.pos, y, offsets);
         y += lineHeight;
     }
     // No cells of their own: the strip covers whatever scrolled under it.
-    if (m_s.Gutter)
-        painter.fillRect(0, 0, m_s.GutterWidth, m_s.Size.height(), m_s.GutterColor);
+    if (m_s.gutter)
+        painter.fillRect(0, 0, m_s.gutterWidth, m_s.size.height(), m_s.gutterColor);
 }

@@ -4,29 +4,29 @@
 #include "viewer/textrenderer.h"
 
 class QPainter;
-class TStrPositions;
+class DrawnLines;
 
 // Draws the rows of the dump modes with the text renderer's setup: offsets,
 // hex cells on their background, separators and the character column, with
 // addresses and the selection over the characters and the selection over
 // the cells. Records the rows, their cells and the character column.
-class TQzDumpRenderer
+class DumpRenderer
 {
 public:
-    TQzDumpRenderer(const TQzRenderSetup &setup, int charWidth)
+    DumpRenderer(const RenderSetup &setup, int charWidth)
         : m_s(setup), m_text(setup), m_charWidth(charWidth)
     {}
 
-    void DrawRows(QPainter &painter, const TQzDumpLayout &layout, TStrPositions *positions) const;
+    void drawRows(QPainter &painter, const DumpLayout &layout, DrawnLines *positions) const;
 
 private:
     // Every string a dump row shows passes through here before it is drawn,
     // so that a rewrite of shown text acts on offsets, cells and characters
     // alike.
-    QString Shown(const QString &text) const;
-    void Output(QPainter &painter, int x, int y, const QString &shown) const;
+    QString shown(const QString &text) const;
+    void output(QPainter &painter, int x, int y, const QString &shown) const;
 
-    const TQzRenderSetup &m_s;
-    TQzTextRenderer m_text;
+    const RenderSetup &m_s;
+    TextRenderer m_text;
     int m_charWidth;
 };

@@ -1,6 +1,6 @@
 #include "viewer/filesource.h"
 
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,15 +12,15 @@ LocalFileSource::LocalFileSource(int fd, const QString &fileName) : m_fd(fd), m_
 
 LocalFileSource::~LocalFileSource()
 {
-    FileClose(m_fd);
+    fileClose(m_fd);
 }
 
-std::unique_ptr<LocalFileSource> LocalFileSource::Open(const QString &fileName, OpenError *error)
+std::unique_ptr<LocalFileSource> LocalFileSource::open(const QString &fileName, OpenError *error)
 {
     if (error)
         *error = OpenError::CannotOpen;
-    const FileHandle fd = FileOpenRead(fileName);
-    if (fd == InvalidFileHandle)
+    const FileHandle fd = fileOpenRead(fileName);
+    if (fd == invalidFileHandle)
         return nullptr;
     std::unique_ptr<LocalFileSource> source(new LocalFileSource(fd, fileName));
     struct stat st
@@ -39,7 +39,7 @@ std::unique_ptr<LocalFileSource> LocalFileSource::Open(const QString &fileName, 
     return source;
 }
 
-FileSource::ReadResult LocalFileSource::Read(char *buffer, qint64 count, qint64 position,
+FileSource::ReadResult LocalFileSource::read(char *buffer, qint64 count, qint64 position,
                                              qint64 *bytesRead, std::stop_token stop) const
 {
     if (bytesRead)
@@ -51,9 +51,9 @@ FileSource::ReadResult LocalFileSource::Read(char *buffer, qint64 count, qint64 
     while (done < count) {
         if (stop.stop_requested())
             return ReadResult::Cancelled;
-        const qint64 want = std::min(count - done, BlockSize);
+        const qint64 want = std::min(count - done, blockSize);
         qint64 got = 0;
-        const bool ok = FileReadAt(m_fd, position + done, buffer + done, want, &got);
+        const bool ok = fileReadAt(m_fd, position + done, buffer + done, want, &got);
         done += got;
         if (bytesRead)
             *bytesRead = done;
@@ -65,13 +65,13 @@ FileSource::ReadResult LocalFileSource::Read(char *buffer, qint64 count, qint64 
     return ReadResult::Ok;
 }
 
-std::unique_ptr<FileSource> LocalFileSource::OpenAnother() const
+std::unique_ptr<FileSource> LocalFileSource::openAnother() const
 {
     // Through the descriptor, not the name: the name may already stand for
     // a rotated successor, or for nothing.
-    auto other = Open(QStringLiteral("/proc/self/fd/%1").arg(m_fd));
+    auto other = open(QStringLiteral("/proc/self/fd/%1").arg(m_fd));
     if (!other)
-        other = Open(m_fileName);
+        other = open(m_fileName);
     if (!other || other->m_device != m_device || other->m_inode != m_inode)
         return nullptr;
     other->m_fileName = m_fileName;

@@ -19,16 +19,16 @@ public:
     virtual ~FileSource() = default;
 
     // Size in bytes, taken when the source was opened.
-    virtual qint64 Size() const = 0;
+    virtual qint64 size() const = 0;
     // Reads count bytes at a 64-bit position into buffer. Bytes past the end
     // of the data read as zeros and a short read at the end is Ok;
     // bytesRead gets the bytes that came from the source. Long reads go in
     // blocks and look at stop between them: a stop gives Cancelled.
-    virtual ReadResult Read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
+    virtual ReadResult read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
                             std::stop_token stop = {}) const = 0;
     // Another instance over the same data with a descriptor of its own, for
     // use on another thread; null when the data cannot be opened twice.
-    virtual std::unique_ptr<FileSource> OpenAnother() const = 0;
+    virtual std::unique_ptr<FileSource> openAnother() const = 0;
 
 protected:
     FileSource() = default;
@@ -44,25 +44,25 @@ class LocalFileSource final : public FileSource
 public:
     enum class OpenError { None, CannotOpen, NoSize };
     // Bytes per read call: large, and the grain of a cancel.
-    static constexpr qint64 BlockSize = qint64(1) << 20;
+    static constexpr qint64 blockSize = qint64(1) << 20;
 
     // Null when the file cannot be opened (missing, no access, not a regular
     // file) or its size cannot be taken; error tells which.
-    static std::unique_ptr<LocalFileSource> Open(const QString &fileName,
+    static std::unique_ptr<LocalFileSource> open(const QString &fileName,
                                                  OpenError *error = nullptr);
     ~LocalFileSource() override;
 
-    qint64 Size() const override { return m_size; }
-    ReadResult Read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
+    qint64 size() const override { return m_size; }
+    ReadResult read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
                     std::stop_token stop = {}) const override;
     // Opens the very file of this descriptor again, also after it was
     // renamed or deleted; null when it cannot.
-    std::unique_ptr<FileSource> OpenAnother() const override;
+    std::unique_ptr<FileSource> openAnother() const override;
 
-    const QString &FileName() const { return m_fileName; }
-    int Descriptor() const { return m_fd; }
-    quint64 Device() const { return m_device; }
-    quint64 Inode() const { return m_inode; }
+    const QString &fileName() const { return m_fileName; }
+    int descriptor() const { return m_fd; }
+    quint64 device() const { return m_device; }
+    quint64 inode() const { return m_inode; }
 
 private:
     LocalFileSource(int fd, const QString &fileName);

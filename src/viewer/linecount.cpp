@@ -22,31 +22,31 @@ public:
 
     // The n bytes at file offset base; n is a positive whole number of
     // characters. False once the table is full.
-    bool Feed(const char *data, qint64 n, qint64 base)
+    bool feed(const char *data, qint64 n, qint64 base)
     {
         const qint64 cs = m_unit == LineCountUnit::Byte ? 1 : 2;
         qint64 from = 0;
         if (m_pendingCr >= 0) {
             m_pendingCr = -1;
-            const bool lf = IsUnit(data, 10);
+            const bool lf = isUnit(data, 10);
             from = lf ? cs : 0;
-            if (!Add(base + from, base + n))
+            if (!add(base + from, base + n))
                 return false;
         } else if (m_pendingStart >= 0) {
             // The start lies at base, and base now has a character.
             const qint64 start = m_pendingStart;
             m_pendingStart = -1;
-            if (!Add(start, base + n))
+            if (!add(start, base + n))
                 return false;
         }
         if (from >= n)
             return true;
-        return m_unit == LineCountUnit::Byte ? FeedBytes(data, from, n, base)
-                                             : FeedUnits(data, from, n, base);
+        return m_unit == LineCountUnit::Byte ? feedBytes(data, from, n, base)
+                                             : feedUnits(data, from, n, base);
     }
 
 private:
-    bool IsUnit(const char *at, int value) const
+    bool isUnit(const char *at, int value) const
     {
         const auto *u = reinterpret_cast<const unsigned char *>(at);
         switch (m_unit) {
@@ -61,7 +61,7 @@ private:
     }
 
     // A line starts at start; end is the end of the bytes read so far.
-    bool Add(qint64 start, qint64 end)
+    bool add(qint64 start, qint64 end)
     {
         if (start >= end) {
             m_pendingStart = start;
@@ -71,7 +71,7 @@ private:
         return m_starts.size() < m_capacity;
     }
 
-    static const char *Find(const char *from, const char *end, char c)
+    static const char *find(const char *from, const char *end, char c)
     {
         const void *hit = std::memchr(from, c, size_t(end - from));
         return hit ? static_cast<const char *>(hit) : end;
@@ -79,12 +79,12 @@ private:
 
     // Two memchr cursors, one per break byte, each moved only when passed:
     // a file without CRs costs one sweep for them per block.
-    bool FeedBytes(const char *data, qint64 from, qint64 n, qint64 base)
+    bool feedBytes(const char *data, qint64 from, qint64 n, qint64 base)
     {
         const char *end = data + n;
         const char *p = data + from;
-        const char *cr = Find(p, end, '\r');
-        const char *lf = Find(p, end, '\n');
+        const char *cr = find(p, end, '\r');
+        const char *lf = find(p, end, '\n');
         for (;;) {
             const char *brk = std::min(cr, lf);
             if (brk == end)
@@ -98,21 +98,21 @@ private:
                 if (*next == '\n')
                     ++next;
             }
-            if (!Add(base + (next - data), base + n))
+            if (!add(base + (next - data), base + n))
                 return false;
             if (next == end)
                 return true;
             if (cr < next)
-                cr = Find(next, end, '\r');
+                cr = find(next, end, '\r');
             if (lf < next)
-                lf = Find(next, end, '\n');
+                lf = find(next, end, '\n');
         }
     }
 
     // The unit at or after p (unit-aligned) whose value is c, or end: its
     // value byte is found with memchr, and a hit counts only in a unit's
     // value place with the other byte zero.
-    const char *FindUnit(const char *data, const char *p, const char *end, char c) const
+    const char *findUnit(const char *data, const char *p, const char *end, char c) const
     {
         const qint64 valueAt = m_unit == LineCountUnit::Utf16Big ? 1 : 0;
         if (p >= end)
@@ -130,12 +130,12 @@ private:
     }
 
     // As FeedBytes, over whole units.
-    bool FeedUnits(const char *data, qint64 from, qint64 n, qint64 base)
+    bool feedUnits(const char *data, qint64 from, qint64 n, qint64 base)
     {
         const char *end = data + n;
         const char *p = data + from;
-        const char *cr = FindUnit(data, p, end, '\r');
-        const char *lf = FindUnit(data, p, end, '\n');
+        const char *cr = findUnit(data, p, end, '\r');
+        const char *lf = findUnit(data, p, end, '\n');
         for (;;) {
             const char *brk = std::min(cr, lf);
             if (brk == end)
@@ -146,17 +146,17 @@ private:
                     m_pendingCr = base + (brk - data);
                     return true;
                 }
-                if (IsUnit(next, 10))
+                if (isUnit(next, 10))
                     next += 2;
             }
-            if (!Add(base + (next - data), base + n))
+            if (!add(base + (next - data), base + n))
                 return false;
             if (next == end)
                 return true;
             if (cr < next)
-                cr = FindUnit(data, next, end, '\r');
+                cr = findUnit(data, next, end, '\r');
             if (lf < next)
-                lf = FindUnit(data, next, end, '\n');
+                lf = findUnit(data, next, end, '\n');
         }
     }
 
@@ -169,34 +169,34 @@ private:
 
 } // namespace
 
-qint64 LineStarts::RangeFor(qint64 bufferPos, qint64 bufferSize, qint64 bufSize)
+qint64 LineStarts::rangeFor(qint64 bufferPos, qint64 bufferSize, qint64 bufSize)
 {
-    const qint64 limit = std::clamp(bufSize, BufSizeMin, BufSizeMax);
+    const qint64 limit = std::clamp(bufSize, bufSizeMin, bufSizeMax);
     if (bufferPos < 0 || bufferPos > limit)
         return -1;
     return std::min(bufferPos + std::max<qint64>(bufferSize, 0), limit);
 }
 
-bool LineStarts::CountLines(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
+bool LineStarts::countLines(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
                             std::stop_token stop, int blockSize)
 {
     try {
-        return Count(source, size, unit, maxCount, stop, blockSize);
+        return count(source, size, unit, maxCount, stop, blockSize);
     } catch (...) {
         // A count that cannot finish (no memory for its table) leaves no
         // numbers; it must never take its caller, or its thread, down.
-        Clear();
-        ReportCurrentException();
+        clear();
+        reportCurrentException();
         return false;
     }
 }
 
-bool LineStarts::Count(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
+bool LineStarts::count(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
                        std::stop_token stop, int blockSize)
 {
-    Clear();
-    size = std::clamp<qint64>(size, 0, BufSizeMax);
-    const size_t capacity = size_t(std::clamp(maxCount, CountMin, CountMax) - 1);
+    clear();
+    size = std::clamp<qint64>(size, 0, bufSizeMax);
+    const size_t capacity = size_t(std::clamp(maxCount, countMin, countMax) - 1);
     const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
     const qint64 block = std::max<qint64>(cs, (qint64(blockSize) + cs - 1) / cs * cs);
     std::vector<char> buffer(size_t(std::min(block, std::max<qint64>(size, 1))));
@@ -207,13 +207,13 @@ bool LineStarts::Count(const FileSource &source, qint64 size, LineCountUnit unit
         const qint64 want = std::min<qint64>(qint64(buffer.size()), size - pos);
         qint64 got = 0;
         if (stop.stop_requested() ||
-            source.Read(buffer.data(), want, pos, &got, stop) != FileSource::ReadResult::Ok) {
-            Clear();
+            source.read(buffer.data(), want, pos, &got, stop) != FileSource::ReadResult::Ok) {
+            clear();
             return false;
         }
         // Only the last read may end inside a character.
         const qint64 n = got - got % cs;
-        if (n > 0 && !finder.Feed(buffer.data(), n, pos)) {
+        if (n > 0 && !finder.feed(buffer.data(), n, pos)) {
             pos += n;
             break;
         }
@@ -225,7 +225,7 @@ bool LineStarts::Count(const FileSource &source, qint64 size, LineCountUnit unit
     return true;
 }
 
-int LineStarts::LineNumber(qint64 pos) const
+int LineStarts::lineNumber(qint64 pos) const
 {
     if (pos == 0)
         return 1;
@@ -238,7 +238,7 @@ int LineStarts::LineNumber(qint64 pos) const
     return int(it - m_starts.begin()) + 2;
 }
 
-void LineStarts::Clear()
+void LineStarts::clear()
 {
     m_starts.clear();
     m_starts.shrink_to_fit();

@@ -28,19 +28,19 @@ class LineStarts
 {
 public:
     // Limits and defaults of the settings that bound the count.
-    static constexpr int CountMin = 10;
-    static constexpr int CountMax = 100000;
-    static constexpr int CountDefault = 2000;
-    static constexpr qint64 BufSizeMin = 1024;
-    static constexpr qint64 BufSizeMax = 20971520;
-    static constexpr qint64 BufSizeDefault = 307200;
-    static constexpr int DefaultBlockSize = 1 << 18;
+    static constexpr int countMin = 10;
+    static constexpr int countMax = 100000;
+    static constexpr int countDefault = 2000;
+    static constexpr qint64 bufSizeMin = 1024;
+    static constexpr qint64 bufSizeMax = 20971520;
+    static constexpr qint64 bufSizeDefault = 307200;
+    static constexpr int defaultBlockSize = 1 << 18;
 
     // The bytes to count after the display window [bufferPos, bufferPos +
     // bufferSize) was read, for a limit of bufSize bytes (clamped to its
     // range): the window's end, at most the limit. -1 when the window starts
     // beyond the limit: the table is then not rebuilt and keeps its content.
-    static qint64 RangeFor(qint64 bufferPos, qint64 bufferSize, qint64 bufSize);
+    static qint64 rangeFor(qint64 bufferPos, qint64 bufferSize, qint64 bufSize);
 
     // Rebuilds the table from the first size bytes of source (fewer when the
     // file is shorter). size is clamped to BufSizeMax and maxCount to
@@ -49,22 +49,22 @@ public:
     // characters). False, with an empty table, when a read fails, stop is
     // requested or the count throws (reported through the general error
     // message, never passed on).
-    bool CountLines(const FileSource &source, qint64 size, LineCountUnit unit,
-                    int maxCount = CountDefault, std::stop_token stop = {},
-                    int blockSize = DefaultBlockSize);
+    bool countLines(const FileSource &source, qint64 size, LineCountUnit unit,
+                    int maxCount = countDefault, std::stop_token stop = {},
+                    int blockSize = defaultBlockSize);
 
     // The number of the line starting at pos: 1 at 0, else 2 + the index of
     // the stored start equal to pos; 0 (no number) when none is.
-    int LineNumber(qint64 pos) const;
+    int lineNumber(qint64 pos) const;
 
-    int LineStartCount() const { return int(m_starts.size()); }
-    const std::vector<qint32> &Starts() const { return m_starts; }
+    int lineStartCount() const { return int(m_starts.size()); }
+    const std::vector<qint32> &starts() const { return m_starts; }
     // The bytes the last count looked at (a whole number of characters).
-    qint64 CountedSize() const { return m_counted; }
-    void Clear();
+    qint64 countedSize() const { return m_counted; }
+    void clear();
 
 private:
-    bool Count(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
+    bool count(const FileSource &source, qint64 size, LineCountUnit unit, int maxCount,
                std::stop_token stop, int blockSize);
 
     std::vector<qint32> m_starts;

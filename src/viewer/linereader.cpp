@@ -3,25 +3,25 @@
 #include "viewer/viewdocument.h"
 
 LineReader::LineReader(const ViewDocument &document, const WrapContext &wrap)
-    : LineRules(document.Format(), wrap), m_doc(&document)
+    : LineRules(document.format(), wrap), m_doc(&document)
 {}
 
-bool LineReader::IsOut(qint64 position) const
+bool LineReader::isOut(qint64 position) const
 {
-    return m_doc->IsOutOfWindow(position);
+    return m_doc->isOutOfWindow(position);
 }
 
-char16_t LineReader::UnitAt(qint64 position) const
+char16_t LineReader::unitAt(qint64 position) const
 {
-    return m_doc->GetChar(position);
+    return m_doc->getChar(position);
 }
 
-qint64 LineReader::LastPos() const
+qint64 LineReader::lastPos() const
 {
-    return m_doc->MaxPos();
+    return m_doc->maxPos();
 }
 
-qint64 LineReader::DataSize() const
+qint64 LineReader::dataSize() const
 {
-    return m_doc->FileSize();
+    return m_doc->fileSize();
 }

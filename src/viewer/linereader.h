@@ -14,10 +14,10 @@ public:
     LineReader(const ViewDocument &document, const WrapContext &wrap);
 
 protected:
-    bool IsOut(qint64 position) const override;
-    char16_t UnitAt(qint64 position) const override;
-    qint64 LastPos() const override;
-    qint64 DataSize() const override;
+    bool isOut(qint64 position) const override;
+    char16_t unitAt(qint64 position) const override;
+    qint64 lastPos() const override;
+    qint64 dataSize() const override;
 
 private:
     const ViewDocument *m_doc;

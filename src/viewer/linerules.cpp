@@ -6,42 +6,42 @@
 #include <algorithm>
 
 namespace {
-bool IsBreak(char16_t c)
+bool isBreak(char16_t c)
 {
     return c == 13 || c == 10;
 }
-bool IsWrapBreak(QChar c)
+bool isWrapBreak(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\\');
 }
 } // namespace
 
-char16_t LineRules::CharAt(qint64 position) const
+char16_t LineRules::charAt(qint64 position) const
 {
-    return IsOut(position) ? char16_t(0) : UnitAt(position);
+    return isOut(position) ? char16_t(0) : unitAt(position);
 }
 
-int LineRules::Collect(qint64 position, bool forward, std::vector<char16_t> &units) const
+int LineRules::collect(qint64 position, bool forward, std::vector<char16_t> &units) const
 {
     units.clear();
-    const int cs = m_format.CharSize();
-    const int maxLength = m_format.MaxLength;
+    const int cs = m_format.charSize();
+    const int maxLength = m_format.maxLength;
     if (forward) {
         // A few units past the limit show whether the limit splits a character.
-        const int limit = maxLength + m_format.LookAhead();
-        for (qint64 p = position; int(units.size()) < limit && !IsOut(p); p += cs) {
-            const char16_t c = UnitAt(p);
-            if (IsBreak(c))
+        const int limit = maxLength + m_format.lookAhead();
+        for (qint64 p = position; int(units.size()) < limit && !isOut(p); p += cs) {
+            const char16_t c = unitAt(p);
+            if (isBreak(c))
                 break;
             units.push_back(c);
         }
         if (int(units.size()) > maxLength)
-            units.resize(size_t(m_format.WholeCharacterCut(units.data(), int(units.size()))));
+            units.resize(size_t(m_format.wholeCharacterCut(units.data(), int(units.size()))));
         return int(units.size());
     }
-    for (qint64 p = position; int(units.size()) < maxLength && !IsOut(p); p -= cs) {
-        const char16_t c = UnitAt(p);
-        if (IsBreak(c))
+    for (qint64 p = position; int(units.size()) < maxLength && !isOut(p); p -= cs) {
+        const char16_t c = unitAt(p);
+        if (isBreak(c))
             break;
         units.push_back(c);
     }
@@ -49,31 +49,31 @@ int LineRules::Collect(qint64 position, bool forward, std::vector<char16_t> &uni
     if (int(units.size()) == maxLength) {
         // Read back as far as allowed, the piece may begin inside a
         // character: it then begins with the next whole one.
-        const int partial = m_format.PartialLead(units.data(), maxLength);
+        const int partial = m_format.partialLead(units.data(), maxLength);
         units.erase(units.begin(), units.begin() + partial);
     }
     return int(units.size());
 }
 
-int LineRules::WrapCut(const std::vector<char16_t> &units, int count, QString *text,
+int LineRules::wrapCut(const std::vector<char16_t> &units, int count, QString *text,
                        std::vector<int> *offsets) const
 {
     std::vector<int> localOffsets;
     std::vector<int> &offs = offsets ? *offsets : localOffsets;
-    QString decoded = m_format.Decode(units.data(), count, &offs);
+    QString decoded = m_format.decode(units.data(), count, &offs);
     offs.push_back(count);
-    if (m_wrap.Wrap && count > 0 && m_wrap.Measurer) {
+    if (m_wrap.wrap && count > 0 && m_wrap.measurer) {
         // Measured on the decoded text, so multi-byte encodings wrap where
         // their glyphs really end; the cut maps back to units.
-        TQzBinHexOutputOptions o = m_wrap.Options;
-        o.ShowEol = false;
-        const TextMeasurer &m = *m_wrap.Measurer;
-        if (m.Width(PrepareOutput(decoded, o)) > m_wrap.AvailableWidth) {
+        OutputOptions o = m_wrap.options;
+        o.showEol = false;
+        const TextMeasurer &m = *m_wrap.measurer;
+        if (m.width(prepareOutput(decoded, o)) > m_wrap.availableWidth) {
             std::vector<int> edges;
-            if (CharEdges(decoded, o, m, edges)) {
+            if (charEdges(decoded, o, m, edges)) {
                 const int n = int(edges.size()) - 1;
                 int k = n;
-                while (k > 0 && edges[size_t(k)] > m_wrap.AvailableWidth)
+                while (k > 0 && edges[size_t(k)] > m_wrap.availableWidth)
                     --k;
                 int cut;
                 if (k == 0) {
@@ -82,7 +82,7 @@ int LineRules::WrapCut(const std::vector<char16_t> &units, int count, QString *t
                     const int look = std::min(k + 1, int(decoded.size()));
                     cut = k;
                     for (int i = look; i >= 1; --i) {
-                        if (IsWrapBreak(decoded.at(i - 1))) {
+                        if (isWrapBreak(decoded.at(i - 1))) {
                             cut = i;
                             break;
                         }
@@ -110,60 +110,60 @@ int LineRules::WrapCut(const std::vector<char16_t> &units, int count, QString *t
     return count;
 }
 
-ScreenLine LineRules::ReadForward(qint64 position) const
+ScreenLine LineRules::readForward(qint64 position) const
 {
     ScreenLine line;
     std::vector<char16_t> units;
-    const int n = Collect(position, true, units);
-    line.Count = WrapCut(units, n, &line.Text, &line.Offsets);
-    line.NextPos = AfterLine(position, line.Count);
+    const int n = collect(position, true, units);
+    line.count = wrapCut(units, n, &line.text, &line.offsets);
+    line.nextPos = afterLine(position, line.count);
     return line;
 }
 
-qint64 LineRules::AfterLine(qint64 position, int count) const
+qint64 LineRules::afterLine(qint64 position, int count) const
 {
-    const int cs = m_format.CharSize();
+    const int cs = m_format.charSize();
     qint64 q = position + qint64(count) * cs;
-    const char16_t c = CharAt(q);
+    const char16_t c = charAt(q);
     if (c == 10) {
         q += cs;
     } else if (c == 13) {
         q += cs;
-        if (CharAt(q) == 10)
+        if (charAt(q) == 10)
             q += cs;
     }
-    if (q > LastPos() || IsOut(q) || DataSize() < cs)
+    if (q > lastPos() || isOut(q) || dataSize() < cs)
         return -1;
     return q;
 }
 
-int LineRules::ForwardCount(qint64 position) const
+int LineRules::forwardCount(qint64 position) const
 {
     std::vector<char16_t> units;
-    const int n = Collect(position, true, units);
-    if (!m_wrap.Wrap || n == 0)
+    const int n = collect(position, true, units);
+    if (!m_wrap.wrap || n == 0)
         return n;
-    return WrapCut(units, n, nullptr, nullptr);
+    return wrapCut(units, n, nullptr, nullptr);
 }
 
-int LineRules::ReadLineCount(qint64 position, bool forward) const
+int LineRules::readLineCount(qint64 position, bool forward) const
 {
     if (position < 0)
         return 0;
     if (forward)
-        return ForwardCount(position);
-    position = std::min(AlignDown(position), LastPos());
+        return forwardCount(position);
+    position = std::min(alignDown(position), lastPos());
     std::vector<char16_t> units;
-    const int n = Collect(position, false, units);
-    if (!m_wrap.Wrap || n == 0)
+    const int n = collect(position, false, units);
+    if (!m_wrap.wrap || n == 0)
         return n;
     // Wrapped rows are only known forward: lay them out from where the
     // backward read began and count from the row that holds the position,
     // so a move up lands where a move down would have.
-    const int cs = m_format.CharSize();
+    const int cs = m_format.charSize();
     qint64 row = position - qint64(n - 1) * cs;
     for (;;) {
-        const int c = ForwardCount(row);
+        const int c = forwardCount(row);
         if (c <= 0 || row + qint64(c) * cs > position)
             break;
         row += qint64(c) * cs;
@@ -171,14 +171,14 @@ int LineRules::ReadLineCount(qint64 position, bool forward) const
     return int((position - row) / cs) + 1;
 }
 
-bool LineRules::StepBackOverPreviousLine(qint64 &q) const
+bool LineRules::stepBackOverPreviousLine(qint64 &q) const
 {
-    const int cs = m_format.CharSize();
-    if (CharAt(q) == 10 && CharAt(q - cs) == 13)
+    const int cs = m_format.charSize();
+    if (charAt(q) == 10 && charAt(q - cs) == 13)
         q -= cs;
-    if (IsOut(q - cs))
+    if (isOut(q - cs))
         return true;
-    const int c = ReadLineCount(q - cs, false);
+    const int c = readLineCount(q - cs, false);
     if (c > 0) {
         q -= qint64(c) * cs;
         return true;
@@ -186,49 +186,49 @@ bool LineRules::StepBackOverPreviousLine(qint64 &q) const
     return false;
 }
 
-qint64 LineRules::NextLineStart(qint64 position, bool forward, bool stayAtStart) const
+qint64 LineRules::nextLineStart(qint64 position, bool forward, bool stayAtStart) const
 {
     if (position < 0)
         return -1;
-    const int cs = m_format.CharSize();
-    qint64 q = AlignDown(position);
-    if (m_format.IsTextMode() && CharAt(q) == 10 && CharAt(q - cs) == 13)
+    const int cs = m_format.charSize();
+    qint64 q = alignDown(position);
+    if (m_format.isTextMode() && charAt(q) == 10 && charAt(q - cs) == 13)
         q -= cs;
-    const int b = ReadLineCount(q, forward);
+    const int b = readLineCount(q, forward);
     if (forward)
-        return AfterLine(q, b);
+        return afterLine(q, b);
 
     if (b <= 1 && stayAtStart) {
         if (b == 0)
-            StepBackOverPreviousLine(q);
+            stepBackOverPreviousLine(q);
         return q;
     }
     if (b == 1) {
         q -= cs;
-        if (IsOut(q))
+        if (isOut(q))
             return -1;
         // Only a wrapped row starts right after another character: the row
         // before it is the one that holds that character.
-        if (!IsBreak(CharAt(q)))
-            return q - qint64(ReadLineCount(q, false) - 1) * cs;
-        if (StepBackOverPreviousLine(q))
+        if (!isBreak(charAt(q)))
+            return q - qint64(readLineCount(q, false) - 1) * cs;
+        if (stepBackOverPreviousLine(q))
             return q;
     } else if (b == 0) {
-        if (StepBackOverPreviousLine(q))
+        if (stepBackOverPreviousLine(q))
             return q;
         q -= cs;
-        if (StepBackOverPreviousLine(q))
+        if (stepBackOverPreviousLine(q))
             return q;
     } else {
         q -= qint64(b - 1) * cs;
     }
-    return IsOut(q) ? -1 : q;
+    return isOut(q) ? -1 : q;
 }
 
-bool LineRules::IsLineStart(qint64 position) const
+bool LineRules::isLineStart(qint64 position) const
 {
-    const int cs = m_format.CharSize();
-    if (IsOut(position - cs))
+    const int cs = m_format.charSize();
+    if (isOut(position - cs))
         return true;
-    return IsBreak(UnitAt(position - cs));
+    return isBreak(unitAt(position - cs));
 }

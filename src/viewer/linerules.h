@@ -12,20 +12,20 @@ class TextMeasurer;
 // How screen lines are cut at the window edge when word wrap is on.
 struct WrapContext
 {
-    bool Wrap = false;
-    int AvailableWidth = 0;
-    const TextMeasurer *Measurer = nullptr;
-    TQzBinHexOutputOptions Options;
+    bool wrap = false;
+    int availableWidth = 0;
+    const TextMeasurer *measurer = nullptr;
+    OutputOptions options;
 };
 
 // One screen line read forward from a position.
 struct ScreenLine
 {
-    int Count = 0; // characters consumed (a trimmed blank included)
-    QString Text;  // display string, decoded
+    int count = 0; // characters consumed (a trimmed blank included)
+    QString text;  // display string, decoded
     std::vector<int>
-        Offsets;         // per character of Text: its first unit; one extra entry: units of Text
-    qint64 NextPos = -1; // start of the following screen line, -1 at the end of the data
+        offsets;         // per character of Text: its first unit; one extra entry: units of Text
+    qint64 nextPos = -1; // start of the following screen line, -1 at the end of the data
 };
 
 // The screen-line rules of the text modes, written once: a logical line ends
@@ -39,19 +39,19 @@ public:
     virtual ~LineRules() = default;
 
     // Reads the screen line starting at position (with its text).
-    ScreenLine ReadForward(qint64 position) const;
+    ScreenLine readForward(qint64 position) const;
     // The count of one screen line read from position in the direction.
     // Backward it counts from the row start to position, inclusive.
-    int ReadLineCount(qint64 position, bool forward) const;
+    int readLineCount(qint64 position, bool forward) const;
     // Start of the next (or previous) screen line, or -1.
-    qint64 NextLineStart(qint64 position, bool forward, bool stayAtStart) const;
+    qint64 nextLineStart(qint64 position, bool forward, bool stayAtStart) const;
     // The position after a line of count characters starting at position,
     // its line break skipped; -1 outside the readable range.
-    qint64 AfterLine(qint64 position, int count) const;
+    qint64 afterLine(qint64 position, int count) const;
     // Whether position starts a logical line.
-    bool IsLineStart(qint64 position) const;
+    bool isLineStart(qint64 position) const;
 
-    const WrapContext &Wrap() const { return m_wrap; }
+    const WrapContext &wrap() const { return m_wrap; }
 
 protected:
     LineRules(const TextFormat &format, const WrapContext &wrap) : m_format(format), m_wrap(wrap) {}
@@ -59,28 +59,28 @@ protected:
     LineRules &operator=(const LineRules &) = default;
 
     // Outside what can be read: before 0, past MaxPos, or outside the window.
-    virtual bool IsOut(qint64 position) const = 0;
+    virtual bool isOut(qint64 position) const = 0;
     // The displayable unit at a position that is not out.
-    virtual char16_t UnitAt(qint64 position) const = 0;
-    virtual qint64 LastPos() const = 0;  // MaxPos of the data
-    virtual qint64 DataSize() const = 0; // size of the data in bytes
+    virtual char16_t unitAt(qint64 position) const = 0;
+    virtual qint64 lastPos() const = 0;  // MaxPos of the data
+    virtual qint64 dataSize() const = 0; // size of the data in bytes
 
-    const TextFormat &Format() const { return m_format; }
+    const TextFormat &format() const { return m_format; }
 
 private:
-    char16_t CharAt(qint64 position) const;
-    qint64 AlignDown(qint64 position) const
+    char16_t charAt(qint64 position) const;
+    qint64 alignDown(qint64 position) const
     {
-        return m_format.IsUnicodeMode() ? position & ~qint64(1) : position;
+        return m_format.isUnicodeMode() ? position & ~qint64(1) : position;
     }
     // Units of one row from position, forward (cut at a whole character) or
     // backward (in file order), without the wrap cut.
-    int Collect(qint64 position, bool forward, std::vector<char16_t> &units) const;
+    int collect(qint64 position, bool forward, std::vector<char16_t> &units) const;
     // Applies the word-wrap cut; returns the new count of units and trims.
-    int WrapCut(const std::vector<char16_t> &units, int count, QString *text,
+    int wrapCut(const std::vector<char16_t> &units, int count, QString *text,
                 std::vector<int> *offsets) const;
-    int ForwardCount(qint64 position) const;
-    bool StepBackOverPreviousLine(qint64 &q) const;
+    int forwardCount(qint64 position) const;
+    bool stepBackOverPreviousLine(qint64 &q) const;
 
     TextFormat m_format;
     WrapContext m_wrap;

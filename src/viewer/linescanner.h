@@ -16,31 +16,31 @@ class FileSource;
 class LineScanner final : public LineRules
 {
 public:
-    static constexpr int DefaultBlockSize = 1 << 16;
+    static constexpr int defaultBlockSize = 1 << 16;
 
     // blockSize is rounded up to an even count. A stop ends the scan as if
     // the data ended at the block that was not read.
     LineScanner(const FileSource &source, const TextFormat &format, const WrapContext &wrap = {},
-                int blockSize = DefaultBlockSize, std::stop_token stop = {});
+                int blockSize = defaultBlockSize, std::stop_token stop = {});
 
     // True once a block read failed or was cancelled.
-    bool Failed() const { return m_failed; }
-    qint64 Size() const { return m_size; }
+    bool failed() const { return m_failed; }
+    qint64 size() const { return m_size; }
 
 protected:
-    bool IsOut(qint64 position) const override;
-    char16_t UnitAt(qint64 position) const override;
-    qint64 LastPos() const override;
-    qint64 DataSize() const override { return m_size; }
+    bool isOut(qint64 position) const override;
+    char16_t unitAt(qint64 position) const override;
+    qint64 lastPos() const override;
+    qint64 dataSize() const override { return m_size; }
 
 private:
     struct Block
     {
-        qint64 Pos = -1;
-        std::vector<char> Bytes;
+        qint64 pos = -1;
+        std::vector<char> bytes;
     };
     // The block holding position, read if needed; null when it cannot be read.
-    const Block *Load(qint64 position) const;
+    const Block *load(qint64 position) const;
 
     const FileSource *m_source;
     qint64 m_size;

@@ -30,17 +30,17 @@ QtTextMeasurer::QtTextMeasurer(const QFont &font) : m_font(font), m_metrics(font
     }
 }
 
-bool QtTextMeasurer::DrawSimple(QPainter &painter, int x, int top, const QString &text,
+bool QtTextMeasurer::drawSimple(QPainter &painter, int x, int top, const QString &text,
                                 bool opaque) const
 {
-    if (!m_glyphsUsable || !SimpleText(text))
+    if (!m_glyphsUsable || !simpleText(text))
         return false;
     for (QChar c : text) {
         if (m_glyph[c.unicode()] == 0 && c.unicode() > 32)
             return false;
     }
     // Most runs come from the tiles: the glyph run is built only when not.
-    if (opaque && DrawFromTiles(painter, x, top, text))
+    if (opaque && drawFromTiles(painter, x, top, text))
         return true;
     QVector<quint32> glyphs;
     QVector<QPointF> positions;
@@ -62,7 +62,7 @@ bool QtTextMeasurer::DrawSimple(QPainter &painter, int x, int top, const QString
     return true;
 }
 
-QImage QtTextMeasurer::DrawAlone(QChar c, QRgb fore, QRgb back, int ratio, QImage::Format format,
+QImage QtTextMeasurer::drawAlone(QChar c, QRgb fore, QRgb back, int ratio, QImage::Format format,
                                  QPainter::RenderHints hints, int margin) const
 {
     const int w = m_advance[c.unicode()];
@@ -82,7 +82,7 @@ QImage QtTextMeasurer::DrawAlone(QChar c, QRgb fore, QRgb back, int ratio, QImag
     return canvas;
 }
 
-bool QtTextMeasurer::InkInCell(QChar c, int ratio, QImage::Format format,
+bool QtTextMeasurer::inkInCell(QChar c, int ratio, QImage::Format format,
                                QPainter::RenderHints hints) const
 {
     const int key = ratio * 0x10000 + int(hints);
@@ -97,7 +97,7 @@ bool QtTextMeasurer::InkInCell(QChar c, int ratio, QImage::Format format,
         // Black on white shows the faintest ink a glyph leaves.
         const int margin = std::max(m_metrics.height(), m_metrics.maxWidth());
         const QRgb white = qRgb(255, 255, 255);
-        const QImage canvas = DrawAlone(c, qRgb(0, 0, 0), white, ratio, format, hints, margin);
+        const QImage canvas = drawAlone(c, qRgb(0, 0, 0), white, ratio, format, hints, margin);
         const QRect cell(QPoint(margin, margin) * ratio,
                          QSize(m_advance[c.unicode()], m_metrics.height()) * ratio);
         known = 1;
@@ -114,7 +114,7 @@ bool QtTextMeasurer::InkInCell(QChar c, int ratio, QImage::Format format,
     return known > 0;
 }
 
-bool QtTextMeasurer::DrawFromTiles(QPainter &painter, int x, int top, const QString &text) const
+bool QtTextMeasurer::drawFromTiles(QPainter &painter, int x, int top, const QString &text) const
 {
     if (painter.device()->devType() != QInternal::Image)
         return false;
@@ -142,8 +142,8 @@ bool QtTextMeasurer::DrawFromTiles(QPainter &painter, int x, int top, const QStr
     const QPainter::RenderHints hints = painter.renderHints();
 
     auto set = std::find_if(m_tiles.begin(), m_tiles.end(), [&](const CellTiles &e) {
-        return e.Fore == fore && e.Back == back && e.Ratio == ratio && e.Format == format &&
-               e.Hints == hints;
+        return e.fore == fore && e.back == back && e.ratio == ratio && e.format == format &&
+               e.hints == hints;
     });
     if (set == m_tiles.end()) {
         // A few pairs of colours are in use at a time; marks bring short-lived ones.
@@ -151,16 +151,16 @@ bool QtTextMeasurer::DrawFromTiles(QPainter &painter, int x, int top, const QStr
             m_tiles.erase(m_tiles.begin());
         m_tiles.push_back({fore, back, ratio, format, hints, {}});
         set = m_tiles.end() - 1;
-        set->Tiles.resize(m_advance.size());
+        set->tiles.resize(m_advance.size());
     }
     for (QChar c : text) {
-        QImage &tile = set->Tiles[c.unicode()];
+        QImage &tile = set->tiles[c.unicode()];
         if (!tile.isNull())
             continue;
-        if (m_advance[c.unicode()] <= 0 || !InkInCell(c, ratio, format, hints))
+        if (m_advance[c.unicode()] <= 0 || !inkInCell(c, ratio, format, hints))
             return false;
         const int margin = m_metrics.height();
-        tile = DrawAlone(c, fore, back, ratio, format, hints, margin)
+        tile = drawAlone(c, fore, back, ratio, format, hints, margin)
                    .copy(QRect(QPoint(margin, margin) * ratio,
                                QSize(m_advance[c.unicode()], m_metrics.height()) * ratio));
     }
@@ -174,7 +174,7 @@ bool QtTextMeasurer::DrawFromTiles(QPainter &painter, int x, int top, const QStr
     uchar *bits = image->bits();
     const qsizetype stride = image->bytesPerLine();
     for (QChar c : text) {
-        const QImage &tile = set->Tiles[c.unicode()];
+        const QImage &tile = set->tiles[c.unicode()];
         const int w = tile.width();
         const int from = std::max(cellX, 0);
         const int to = std::min(cellX + w, image->width());
@@ -192,7 +192,7 @@ bool QtTextMeasurer::DrawFromTiles(QPainter &painter, int x, int top, const QStr
     return true;
 }
 
-bool QtTextMeasurer::SimpleText(const QString &text) const
+bool QtTextMeasurer::simpleText(const QString &text) const
 {
     // Latin text in a fixed-pitch font has no kerning or shaping: advances add up.
     if (!m_fixedPitch)
@@ -204,9 +204,9 @@ bool QtTextMeasurer::SimpleText(const QString &text) const
     return true;
 }
 
-int QtTextMeasurer::Width(const QString &text) const
+int QtTextMeasurer::width(const QString &text) const
 {
-    if (SimpleText(text)) {
+    if (simpleText(text)) {
         int w = 0;
         for (QChar c : text)
             w += m_advance[c.unicode()];
@@ -215,10 +215,10 @@ int QtTextMeasurer::Width(const QString &text) const
     return m_metrics.horizontalAdvance(text);
 }
 
-bool QtTextMeasurer::Extents(const QString &text, std::vector<int> &extents) const
+bool QtTextMeasurer::extents(const QString &text, std::vector<int> &extents) const
 {
     extents.resize(size_t(text.size()));
-    if (SimpleText(text)) {
+    if (simpleText(text)) {
         int w = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             w += m_advance[text.at(i).unicode()];

@@ -23,16 +23,16 @@ struct SearchRun::State
 
 SearchRun::~SearchRun()
 {
-    Cancel();
+    cancel();
 }
 
-void SearchRun::Cancel()
+void SearchRun::cancel()
 {
     if (m_state)
         m_state->stop.request_stop();
 }
 
-bool SearchRun::Run(const Job &job, const Progress &progress, bool onWorker,
+bool SearchRun::run(const Job &job, const Progress &progress, bool onWorker,
                     QEventLoop::ProcessEventsFlags flags)
 {
     // One search at a time: the loop below must not start another.
@@ -49,10 +49,10 @@ bool SearchRun::Run(const Job &job, const Progress &progress, bool onWorker,
             run.m_state.reset();
         }
     } clear{*this};
-    return onWorker ? RunOnWorker(job, progress, flags) : RunHere(job, progress, flags);
+    return onWorker ? runOnWorker(job, progress, flags) : runHere(job, progress, flags);
 }
 
-bool SearchRun::RunOnWorker(const Job &job, const Progress &progress,
+bool SearchRun::runOnWorker(const Job &job, const Progress &progress,
                             QEventLoop::ProcessEventsFlags flags)
 {
     const std::shared_ptr<State> state = m_state;
@@ -131,7 +131,7 @@ bool SearchRun::RunOnWorker(const Job &job, const Progress &progress,
     return result;
 }
 
-bool SearchRun::RunHere(const Job &job, const Progress &progress,
+bool SearchRun::runHere(const Job &job, const Progress &progress,
                         QEventLoop::ProcessEventsFlags flags)
 {
     const std::shared_ptr<State> state = m_state;

@@ -40,20 +40,20 @@ public:
     // Returns the job's result once it has returned; rethrows what the job or
     // the progress handler threw. flags choose what the loop processes once
     // the progress handler has run.
-    bool Run(const Job &job, const Progress &progress, bool onWorker,
+    bool run(const Job &job, const Progress &progress, bool onWorker,
              QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
     // From the GUI thread, also from inside Run's loop.
-    void Cancel();
-    bool Running() const { return m_state != nullptr; }
+    void cancel();
+    bool running() const { return m_state != nullptr; }
     // Whether a stop was asked for (Cancel or the progress handler) during
     // the last run.
-    bool Stopped() const { return m_stopped; }
+    bool stopped() const { return m_stopped; }
 
 private:
     struct State;
-    bool RunOnWorker(const Job &job, const Progress &progress,
+    bool runOnWorker(const Job &job, const Progress &progress,
                      QEventLoop::ProcessEventsFlags flags);
-    bool RunHere(const Job &job, const Progress &progress, QEventLoop::ProcessEventsFlags flags);
+    bool runHere(const Job &job, const Progress &progress, QEventLoop::ProcessEventsFlags flags);
 
     std::shared_ptr<State> m_state;
     bool m_stopped = false;

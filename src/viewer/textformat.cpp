@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <array>
 
-bool IsShiftingPage(TQzEncoding encoding)
+bool isShiftingPage(EncodingCode encoding)
 {
-    static const std::array<bool, CodepageCount> shifting = [] {
-        std::array<bool, CodepageCount> a{};
-        for (int e = 0; e < CodepageCount; ++e) {
-            switch (CodepageID(e)) {
+    static const std::array<bool, codepageCount> shifting = [] {
+        std::array<bool, codepageCount> a{};
+        for (int e = 0; e < codepageCount; ++e) {
+            switch (codepageID(e)) {
             case 50220: // ISO-2022-JP and its two Windows variants
             case 50221:
             case 50222:
@@ -27,12 +27,12 @@ bool IsShiftingPage(TQzEncoding encoding)
         }
         return a;
     }();
-    return encoding >= 0 && encoding < CodepageCount && shifting[size_t(encoding)];
+    return encoding >= 0 && encoding < codepageCount && shifting[size_t(encoding)];
 }
 
-QString TextFormat::Decode(const char16_t *units, int count, std::vector<int> *offsets) const
+QString TextFormat::decode(const char16_t *units, int count, std::vector<int> *offsets) const
 {
-    if (IsUnicodeMode()) {
+    if (isUnicodeMode()) {
         if (offsets) {
             offsets->resize(size_t(count));
             for (int i = 0; i < count; ++i)
@@ -43,33 +43,33 @@ QString TextFormat::Decode(const char16_t *units, int count, std::vector<int> *o
     QByteArray bytes(count, Qt::Uninitialized);
     for (int i = 0; i < count; ++i)
         bytes[i] = char(units[i] & 0xFF);
-    const TQzEncoding encoding = UsesOemSpecial() ? 0 : Encoding;
-    QString text = CodepageToUnicode(bytes.constData(), bytes.size(), encoding, offsets);
+    const EncodingCode used = usesOemSpecial() ? 0 : encoding;
+    QString text = codepageToUnicode(bytes.constData(), bytes.size(), used, offsets);
     // A page without converter shows one "?" for the whole line.
     if (offsets && offsets->size() != size_t(text.size()))
         offsets->assign(size_t(text.size()), 0);
     return text;
 }
 
-int TextFormat::WholeCharacterCut(const char16_t *units, int count) const
+int TextFormat::wholeCharacterCut(const char16_t *units, int count) const
 {
-    const int maxLength = MaxLength;
-    if (count <= maxLength)
+    const int limit = maxLength;
+    if (count <= limit)
         return count;
-    if (IsUnicodeMode()) {
+    if (isUnicodeMode()) {
         // Never part a surrogate pair, unless it is all the row has.
         const bool split =
-            QChar::isHighSurrogate(units[maxLength - 1]) && QChar::isLowSurrogate(units[maxLength]);
-        return split && maxLength > 1 ? maxLength - 1 : maxLength;
+            QChar::isHighSurrogate(units[limit - 1]) && QChar::isLowSurrogate(units[limit]);
+        return split && limit > 1 ? limit - 1 : limit;
     }
     std::vector<int> offsets;
-    Decode(units, count, &offsets);
+    decode(units, count, &offsets);
     // offsets are the first units of the characters: the cut is the last
     // character start at or before MaxLength, or the end of the first
     // character when that alone is longer.
     int cut = 0;
     for (const int o : offsets) {
-        if (o > maxLength)
+        if (o > limit)
             break;
         cut = o;
     }
@@ -79,18 +79,18 @@ int TextFormat::WholeCharacterCut(const char16_t *units, int count) const
         if (o > 0)
             return o;
     // One character in all, or a page without converter.
-    return IsCodepageSupported(UsesOemSpecial() ? 0 : Encoding) ? count : maxLength;
+    return isCodepageSupported(usesOemSpecial() ? 0 : encoding) ? count : limit;
 }
 
-int TextFormat::PartialLead(const char16_t *units, int count) const
+int TextFormat::partialLead(const char16_t *units, int count) const
 {
     if (count < 2)
         return 0;
-    if (IsUnicodeMode())
+    if (isUnicodeMode())
         return QChar::isLowSurrogate(units[0]) ? 1 : 0;
     // A tail that cannot start a character decodes to U+FFFD of its own.
     std::vector<int> offsets;
-    const QString text = Decode(units, std::min(count, 8), &offsets);
+    const QString text = decode(units, std::min(count, 8), &offsets);
     if (text.size() < 2 || text.at(0) != QChar(QChar::ReplacementCharacter))
         return 0;
     return offsets[1];

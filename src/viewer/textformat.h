@@ -8,7 +8,7 @@
 #include <vector>
 
 // Whether a unit is shown as a full stop (the font lacks it, or it is 30 or 31).
-inline bool IsNonPrintableUnit(char16_t c, TQzBinHexMode mode, int firstPrintable)
+inline bool isNonPrintableUnit(char16_t c, ViewMode mode, int firstPrintable)
 {
     if (c == 30 || c == 31)
         return true;
@@ -18,19 +18,19 @@ inline bool IsNonPrintableUnit(char16_t c, TQzBinHexMode mode, int firstPrintabl
 }
 
 // Pages whose text switches character sets by ESC, SO and SI.
-bool IsShiftingPage(TQzEncoding encoding);
+bool isShiftingPage(EncodingCode encoding);
 
 // The unit as the line rules and the decoder see it: non-printables become a
 // full stop, except the bytes that switch the state of an escape-driven page,
 // which its decoder needs.
-inline char16_t DisplayableUnit(char16_t raw, TQzBinHexMode mode, int firstPrintable,
-                                TQzEncoding encoding)
+inline char16_t displayableUnit(char16_t raw, ViewMode mode, int firstPrintable,
+                                EncodingCode encoding)
 {
     if (raw == 9 && mode != vbmodeText && mode != vbmodeUnicode)
         return u'.';
-    if (!IsNonPrintableUnit(raw, mode, firstPrintable))
+    if (!isNonPrintableUnit(raw, mode, firstPrintable))
         return raw;
-    if (mode == vbmodeText && (raw == 27 || raw == 14 || raw == 15) && IsShiftingPage(encoding))
+    if (mode == vbmodeText && (raw == 27 || raw == 14 || raw == 15) && isShiftingPage(encoding))
         return raw;
     return u'.';
 }
@@ -40,36 +40,36 @@ inline char16_t DisplayableUnit(char16_t raw, TQzBinHexMode mode, int firstPrint
 // scans the file on its own thread takes a copy of the viewer's.
 struct TextFormat
 {
-    TQzBinHexMode Mode = vbmodeText;
-    bool BigEndian = false;
-    TQzEncoding Encoding = 0;
-    bool OemSpecial = false;
-    int FirstPrintable = 32;
-    int MaxLength = MaxLengthDefault;
+    ViewMode mode = vbmodeText;
+    bool bigEndian = false;
+    EncodingCode encoding = 0;
+    bool oemSpecial = false;
+    int firstPrintable = 32;
+    int maxLength = maxLengthDefault;
 
-    int CharSize() const { return IsUnicodeMode() ? 2 : 1; }
-    bool IsTextMode() const { return Mode == vbmodeText || Mode == vbmodeUnicode; }
-    bool IsUnicodeMode() const { return Mode == vbmodeUnicode || Mode == vbmodeUHex; }
-    bool UsesOemSpecial() const { return !IsUnicodeMode() && Encoding == 1 && OemSpecial; }
+    int charSize() const { return isUnicodeMode() ? 2 : 1; }
+    bool isTextMode() const { return mode == vbmodeText || mode == vbmodeUnicode; }
+    bool isUnicodeMode() const { return mode == vbmodeUnicode || mode == vbmodeUHex; }
+    bool usesOemSpecial() const { return !isUnicodeMode() && encoding == 1 && oemSpecial; }
 
-    char16_t Displayable(char16_t raw) const
+    char16_t displayable(char16_t raw) const
     {
-        return DisplayableUnit(raw, Mode, FirstPrintable, Encoding);
+        return displayableUnit(raw, mode, firstPrintable, encoding);
     }
 
     // Turns units (bytes in the 8-bit modes) into display text. When offsets
     // is given it receives, per resulting UTF-16 unit, the index of the first
     // unit it came from.
-    QString Decode(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
+    QString decode(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
 
     // Units of a screen line cut at most MaxLength units in: the cut moves
     // back to the last whole character so no character is split between two
     // rows. units holds the line from its start, past the cut when the line
     // goes on (up to LookAhead() more units).
-    int WholeCharacterCut(const char16_t *units, int count) const;
+    int wholeCharacterCut(const char16_t *units, int count) const;
     // Units at the start of units that belong to a character begun before
     // them (a low surrogate, the tail of a multi-byte sequence).
-    int PartialLead(const char16_t *units, int count) const;
+    int partialLead(const char16_t *units, int count) const;
     // Units past MaxLength that WholeCharacterCut wants to see.
-    int LookAhead() const { return IsUnicodeMode() ? 1 : 4; }
+    int lookAhead() const { return isUnicodeMode() ? 1 : 4; }
 };

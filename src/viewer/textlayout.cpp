@@ -7,7 +7,7 @@
 
 namespace {
 
-bool IsBreak(char16_t c)
+bool isBreak(char16_t c)
 {
     return c == 13 || c == 10;
 }
@@ -22,13 +22,13 @@ class LogicalFinder
 {
 public:
     explicit LogicalFinder(const ViewDocument &document)
-        : m_doc(document), m_cs(document.CharSize())
+        : m_doc(document), m_cs(document.charSize())
     {}
 
     // A new logical line begins at the screen line at position.
-    void Begin(qint64 position)
+    void begin(qint64 position)
     {
-        m_backStop = FindBackward(position - m_cs, position - qint64(LookAround) * m_cs);
+        m_backStop = findBackward(position - m_cs, position - qint64(lookAround) * m_cs);
         m_forwardStop = kNone;
         m_next = position + m_cs;
     }
@@ -36,14 +36,14 @@ public:
     // [start, end) of the text shown as the whole line of the screen line at
     // position: the character there, and up to LookAround characters on
     // either side that are neither a break nor outside the window.
-    std::pair<qint64, qint64> Bounds(qint64 position)
+    std::pair<qint64, qint64> bounds(qint64 position)
     {
-        qint64 start = position - qint64(LookAround) * m_cs;
+        qint64 start = position - qint64(lookAround) * m_cs;
         if (m_backStop != kNone)
             start = std::max(start, m_backStop + m_cs);
-        const qint64 last = position + qint64(LookAround) * m_cs;
+        const qint64 last = position + qint64(lookAround) * m_cs;
         if (m_forwardStop == kNone && m_next <= last) {
-            m_forwardStop = FindForward(m_next, last);
+            m_forwardStop = findForward(m_next, last);
             m_next = last + m_cs;
         }
         qint64 end = last + m_cs;
@@ -53,22 +53,22 @@ public:
     }
 
 private:
-    bool IsStop(qint64 p) const { return m_doc.IsOutOfWindow(p) || IsBreak(m_doc.GetChar(p)); }
+    bool isStop(qint64 p) const { return m_doc.isOutOfWindow(p) || isBreak(m_doc.getChar(p)); }
 
     // The end of the window's valid bytes (exclusive).
-    qint64 WindowEnd() const
+    qint64 windowEnd() const
     {
-        return std::min(m_doc.BufferPos() + m_doc.BufferSize(), m_doc.MaxPos() + 1);
+        return std::min(m_doc.bufferPos() + m_doc.bufferSize(), m_doc.maxPos() + 1);
     }
 
     // The first stop in [from, to], walking forward, or kNone.
-    qint64 FindForward(qint64 from, qint64 to) const
+    qint64 findForward(qint64 from, qint64 to) const
     {
-        if (m_cs == 1 && from >= m_doc.BufferPos()) {
+        if (m_cs == 1 && from >= m_doc.bufferPos()) {
             // Bytes are the characters here: scan the window itself.
-            const qint64 base = m_doc.BufferPos();
-            const qint64 end = std::min(to + 1, WindowEnd());
-            const char *b = m_doc.Buffer();
+            const qint64 base = m_doc.bufferPos();
+            const qint64 end = std::min(to + 1, windowEnd());
+            const char *b = m_doc.buffer();
             for (qint64 p = from; p < end; ++p) {
                 const char c = b[p - base];
                 if (c == '\n' || c == '\r')
@@ -79,19 +79,19 @@ private:
             return kNone;
         }
         for (qint64 p = from; p <= to; p += m_cs) {
-            if (IsStop(p))
+            if (isStop(p))
                 return p;
         }
         return kNone;
     }
 
     // The first stop in [to, from], walking backward, or kNone.
-    qint64 FindBackward(qint64 from, qint64 to) const
+    qint64 findBackward(qint64 from, qint64 to) const
     {
-        if (m_cs == 1 && from < WindowEnd()) {
-            const qint64 base = m_doc.BufferPos();
+        if (m_cs == 1 && from < windowEnd()) {
+            const qint64 base = m_doc.bufferPos();
             const qint64 stop = std::max(to, base);
-            const char *b = m_doc.Buffer();
+            const char *b = m_doc.buffer();
             for (qint64 p = from; p >= stop; --p) {
                 const char c = b[p - base];
                 if (c == '\n' || c == '\r')
@@ -102,7 +102,7 @@ private:
             return kNone;
         }
         for (qint64 p = from; p >= to; p -= m_cs) {
-            if (IsStop(p))
+            if (isStop(p))
                 return p;
         }
         return kNone;
@@ -115,73 +115,73 @@ private:
     qint64 m_next = 0;
 };
 
-TQzLogicalLine Decode(const ViewDocument &document, qint64 start, qint64 end)
+LogicalLine decode(const ViewDocument &document, qint64 start, qint64 end)
 {
-    const int cs = document.CharSize();
+    const int cs = document.charSize();
     std::vector<char16_t> units;
     units.reserve(size_t(std::max<qint64>((end - start) / cs, 0)));
     for (qint64 p = start; p < end; p += cs)
-        units.push_back(document.GetChar(p));
-    TQzLogicalLine line;
-    line.Pos = start;
-    line.CharSize = cs;
-    line.Text = document.DecodeLine(units.data(), int(units.size()), &line.Offsets);
-    line.Offsets.push_back(int(units.size()));
+        units.push_back(document.getChar(p));
+    LogicalLine line;
+    line.pos = start;
+    line.charSize = cs;
+    line.text = document.decodeLine(units.data(), int(units.size()), &line.offsets);
+    line.offsets.push_back(int(units.size()));
     return line;
 }
 
 } // namespace
 
-TQzTextLayout LayOutText(const ViewDocument &document, const WrapContext &wrap,
-                         const TQzLayoutRequest &request)
+TextLayout layOutText(const ViewDocument &document, const WrapContext &wrap,
+                      const LayoutRequest &request)
 {
-    TQzTextLayout out;
-    const int cs = document.CharSize();
+    TextLayout out;
+    const int cs = document.charSize();
     const LineReader reader(document, wrap);
-    const int lines = std::min(request.VisibleLines + 1, MaxScreenLines);
+    const int lines = std::min(request.visibleLines + 1, maxScreenLines);
     LogicalFinder finder(document);
     qint64 shownStart = -1;
     qint64 shownEnd = -1;
 
-    qint64 pos = request.ViewPos;
-    bool lineStart = reader.IsLineStart(pos);
+    qint64 pos = request.viewPos;
+    bool lineStart = reader.isLineStart(pos);
     for (int i = 1; i <= lines; ++i) {
-        TQzLaidLine laid;
-        laid.Pos = pos;
-        laid.Line = reader.ReadForward(pos);
+        LaidLine laid;
+        laid.pos = pos;
+        laid.line = reader.readForward(pos);
         laid.LineStart = lineStart;
-        const qint64 textUnits = laid.Line.Offsets.empty() ? 0 : laid.Line.Offsets.back();
+        const qint64 textUnits = laid.line.offsets.empty() ? 0 : laid.line.offsets.back();
         const qint64 eolPos = pos + textUnits * cs;
-        laid.EolFollows = !document.IsOutOfWindow(eolPos) && IsBreak(document.GetChar(eolPos));
-        if (request.LogicalLines) {
+        laid.eolFollows = !document.isOutOfWindow(eolPos) && isBreak(document.getChar(eolPos));
+        if (request.logicalLines) {
             // Most lines fit on one screen line: their text is already decoded.
-            const bool whole = lineStart && laid.Line.Count == textUnits &&
-                               (laid.EolFollows || document.IsOutOfWindow(eolPos));
+            const bool whole = lineStart && laid.line.count == textUnits &&
+                               (laid.eolFollows || document.isOutOfWindow(eolPos));
             if (whole) {
-                out.Logical.push_back({laid.Line.Text, pos, cs, laid.Line.Offsets});
+                out.logical.push_back({laid.line.text, pos, cs, laid.line.offsets});
                 shownStart = pos;
                 shownEnd = eolPos;
             } else {
                 if (i == 1 || lineStart)
-                    finder.Begin(pos);
-                const auto [start, end] = finder.Bounds(pos);
+                    finder.begin(pos);
+                const auto [start, end] = finder.bounds(pos);
                 if (start != shownStart || end != shownEnd) {
-                    out.Logical.push_back(Decode(document, start, end));
+                    out.logical.push_back(decode(document, start, end));
                     shownStart = start;
                     shownEnd = end;
                 }
             }
-            laid.Logical = int(out.Logical.size()) - 1;
+            laid.logical = int(out.logical.size()) - 1;
         }
-        const qint64 next = laid.Line.NextPos;
-        if (i <= request.VisibleLines) {
-            out.ViewPageSize = (next < 0 ? document.FileSize() : next) - request.ViewPos;
-            out.ViewAtEnd = next < 0;
+        const qint64 next = laid.line.nextPos;
+        if (i <= request.visibleLines) {
+            out.viewPageSize = (next < 0 ? document.fileSize() : next) - request.viewPos;
+            out.viewAtEnd = next < 0;
         }
         // Without a skipped line break the next screen line goes on with this one.
-        lineStart = next != pos + qint64(laid.Line.Count) * cs;
-        out.Lines.push_back(std::move(laid));
-        if (next < 0 || (request.LimitPos >= 0 && next > request.LimitPos))
+        lineStart = next != pos + qint64(laid.line.count) * cs;
+        out.lines.push_back(std::move(laid));
+        if (next < 0 || (request.limitPos >= 0 && next > request.limitPos))
             break;
         pos = next;
     }

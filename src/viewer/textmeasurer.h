@@ -13,14 +13,14 @@ public:
     virtual ~TextMeasurer() = default;
 
     // Width of the text in pixels.
-    virtual int Width(const QString &text) const = 0;
+    virtual int width(const QString &text) const = 0;
     // extents[i] = width of text[0..i], one entry per UTF-16 unit. False when
     // the extents cannot be obtained.
-    virtual bool Extents(const QString &text, std::vector<int> &extents) const = 0;
+    virtual bool extents(const QString &text, std::vector<int> &extents) const = 0;
     // Character cell height without extra line spacing.
-    virtual int CellHeight() const = 0;
+    virtual int cellHeight() const = 0;
     // First character code the font defines.
-    virtual int FirstChar() const { return 32; }
+    virtual int firstChar() const { return 32; }
 };
 
 // Every character is `width` pixels wide: the fake used by layout tests.
@@ -29,15 +29,15 @@ class FixedWidthMeasurer final : public TextMeasurer
 public:
     explicit FixedWidthMeasurer(int width = 8, int height = 16) : m_width(width), m_height(height)
     {}
-    int Width(const QString &text) const override { return int(text.size()) * m_width; }
-    bool Extents(const QString &text, std::vector<int> &extents) const override
+    int width(const QString &text) const override { return int(text.size()) * m_width; }
+    bool extents(const QString &text, std::vector<int> &extents) const override
     {
         extents.resize(size_t(text.size()));
         for (qsizetype i = 0; i < text.size(); ++i)
             extents[size_t(i)] = int(i + 1) * m_width;
         return true;
     }
-    int CellHeight() const override { return m_height; }
+    int cellHeight() const override { return m_height; }
 
 private:
     int m_width;

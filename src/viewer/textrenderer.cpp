@@ -2,7 +2,7 @@
 
 #include "viewer/outputprep.h"
 #include "viewer/qttextmeasurer.h"
-#include "viewer/strpositions.h"
+#include "viewer/drawnlines.h"
 
 #include <QPainter>
 
@@ -11,7 +11,7 @@
 namespace {
 
 // Index of the first character of a line whose unit offset is at least unit.
-int CharIndexAtUnit(const std::vector<int> &offsets, qint64 unit)
+int charIndexAtUnit(const std::vector<int> &offsets, qint64 unit)
 {
     if (unit <= 0)
         return 0;
@@ -21,7 +21,7 @@ int CharIndexAtUnit(const std::vector<int> &offsets, qint64 unit)
 }
 
 // Index of the character that holds unit (a character may stand for several).
-int CharIndexHolding(const std::vector<int> &offsets, qint64 unit)
+int charIndexHolding(const std::vector<int> &offsets, qint64 unit)
 {
     if (unit <= 0 || offsets.size() < 2)
         return 0;
@@ -32,18 +32,18 @@ int CharIndexHolding(const std::vector<int> &offsets, qint64 unit)
 
 // The part of a rewritten logical line that falls on one screen line, with
 // its offsets made relative to the screen line.
-void SliceRow(const TQzLineDecoration &decoration, qint64 logicalPos, int charSize, qint64 rowPos,
+void sliceRow(const LineDecoration &decoration, qint64 logicalPos, int charSize, qint64 rowPos,
               int rowUnits, QString &text, std::vector<int> &offsets)
 {
     const qint64 first = (rowPos - logicalPos) / charSize;
     text.clear();
     offsets.clear();
     const qsizetype n =
-        std::min<qsizetype>(decoration.Text.size(), qsizetype(decoration.Offsets.size()));
+        std::min<qsizetype>(decoration.text.size(), qsizetype(decoration.offsets.size()));
     for (qsizetype i = 0; i < n; ++i) {
-        const qint64 unit = decoration.Offsets[size_t(i)];
+        const qint64 unit = decoration.offsets[size_t(i)];
         if (unit >= first && unit < first + rowUnits) {
-            text.append(decoration.Text.at(i));
+            text.append(decoration.text.at(i));
             offsets.push_back(int(unit - first));
         }
     }
@@ -52,131 +52,130 @@ void SliceRow(const TQzLineDecoration &decoration, qint64 logicalPos, int charSi
 
 } // namespace
 
-void TQzTextRenderer::DrawBackground(QPainter &painter) const
+void TextRenderer::drawBackground(QPainter &painter) const
 {
-    painter.fillRect(QRect(QPoint(0, 0), m_s.Size), m_s.Colors.Background);
-    if (m_s.Gutter)
-        painter.fillRect(0, 0, m_s.GutterWidth, m_s.Size.height(), m_s.GutterColor);
-    painter.setFont(m_s.Measurer->Font());
-    painter.setPen(m_s.Colors.Text);
-    painter.setBackground(m_s.Colors.Background);
+    painter.fillRect(QRect(QPoint(0, 0), m_s.size), m_s.colors.background);
+    if (m_s.gutter)
+        painter.fillRect(0, 0, m_s.gutterWidth, m_s.size.height(), m_s.gutterColor);
+    painter.setFont(m_s.measurer->font());
+    painter.setPen(m_s.colors.text);
+    painter.setBackground(m_s.colors.background);
 }
 
-void TQzTextRenderer::DrawLines(QPainter &painter, const TQzTextLayout &layout,
-                                TStrPositions *positions) const
+void TextRenderer::drawLines(QPainter &painter, const TextLayout &layout,
+                             DrawnLines *positions) const
 {
-    const int x = m_s.TextLeft;
-    const int drawX = x - m_s.HViewPos;
-    const TQzDecorationContext context{m_s.Printing};
-    TQzBinHexOutputOptions plain = m_s.Options;
-    plain.ShowEol = false;
+    const int x = m_s.textLeft;
+    const int drawX = x - m_s.hViewPos;
+    const DecorationContext context{m_s.printing};
+    OutputOptions plain = m_s.options;
+    plain.showEol = false;
     // Decorations are made once per logical line, when its first line is drawn.
-    std::vector<TQzLineDecoration> decorations(layout.Logical.size());
-    std::vector<bool> decorated(layout.Logical.size(), false);
+    std::vector<LineDecoration> decorations(layout.logical.size());
+    std::vector<bool> decorated(layout.logical.size(), false);
     QString shown;
     std::vector<int> offsets;
 
     int y = 0;
-    for (const TQzLaidLine &laid : layout.Lines) {
-        const ScreenLine &line = laid.Line;
-        const TQzLogicalLine *logical =
-            laid.Logical >= 0 ? &layout.Logical[size_t(laid.Logical)] : nullptr;
-        const TQzLineDecoration *decoration = nullptr;
-        if (logical && !m_s.Decorators.empty()) {
-            TQzLineDecoration &d = decorations[size_t(laid.Logical)];
-            if (!decorated[size_t(laid.Logical)]) {
-                d.Text = logical->Text;
-                d.Offsets = logical->Offsets;
-                for (const auto &decorator : m_s.Decorators)
-                    decorator->Decorate(*logical, context, d);
-                decorated[size_t(laid.Logical)] = true;
+    for (const LaidLine &laid : layout.lines) {
+        const ScreenLine &line = laid.line;
+        const LogicalLine *logical =
+            laid.logical >= 0 ? &layout.logical[size_t(laid.logical)] : nullptr;
+        const LineDecoration *decoration = nullptr;
+        if (logical && !m_s.decorators.empty()) {
+            LineDecoration &d = decorations[size_t(laid.logical)];
+            if (!decorated[size_t(laid.logical)]) {
+                d.text = logical->text;
+                d.offsets = logical->offsets;
+                for (const auto &decorator : m_s.decorators)
+                    decorator->decorate(*logical, context, d);
+                decorated[size_t(laid.logical)] = true;
             }
             decoration = &d;
         }
 
-        const QRect band(0, y, m_s.Size.width(), m_s.LineHeight);
+        const QRect band(0, y, m_s.size.width(), m_s.lineHeight);
         // Each line starts from the viewer's colours: a handler's never leak on.
-        painter.setPen(m_s.Colors.Text);
-        painter.setBackground(m_s.Colors.Background);
-        if (decoration && decoration->BandBack.isValid()) {
-            painter.fillRect(band, decoration->BandBack);
-            painter.setBackground(decoration->BandBack);
+        painter.setPen(m_s.colors.text);
+        painter.setBackground(m_s.colors.background);
+        if (decoration && decoration->bandBack.isValid()) {
+            painter.fillRect(band, decoration->bandBack);
+            painter.setBackground(decoration->bandBack);
         }
-        if (decoration && decoration->BandFore.isValid())
-            painter.setPen(decoration->BandFore);
+        if (decoration && decoration->bandFore.isValid())
+            painter.setPen(decoration->bandFore);
 
         // What both hooks are given, prepared once.
-        const bool hooks = !m_s.Printing && (m_s.BeforeLine || m_s.AfterLine);
-        const QString hookText = hooks ? PrepareOutput(line.Text, plain) : QString();
+        const bool hooks = !m_s.printing && (m_s.beforeLine || m_s.afterLine);
+        const QString hookText = hooks ? prepareOutput(line.text, plain) : QString();
         bool done = false;
-        if (!m_s.Printing && m_s.BeforeLine)
-            m_s.BeforeLine(painter, hookText, logical ? logical->Text : QString(), band,
+        if (!m_s.printing && m_s.beforeLine)
+            m_s.beforeLine(painter, hookText, logical ? logical->text : QString(), band,
                            QPoint(x, y), done);
-        if (!done && decoration && decoration->ReplaceLine) {
-            OutputText(painter, x, y, decoration->Replacement, plain);
+        if (!done && decoration && decoration->replaceLine) {
+            outputText(painter, x, y, decoration->replacement, plain);
             done = true;
         }
         if (!done) {
-            TQzBinHexOutputOptions options = m_s.Options;
-            options.ShowEol = laid.EolFollows;
-            if (decoration && decoration->Rewritten) {
-                const int rowUnits = line.Offsets.empty() ? 0 : line.Offsets.back();
-                SliceRow(*decoration, logical->Pos, m_s.CharSize, laid.Pos, rowUnits, shown,
+            OutputOptions options = m_s.options;
+            options.showEol = laid.eolFollows;
+            if (decoration && decoration->rewritten) {
+                const int rowUnits = line.offsets.empty() ? 0 : line.offsets.back();
+                sliceRow(*decoration, logical->pos, m_s.charSize, laid.pos, rowUnits, shown,
                          offsets);
             } else {
-                shown = line.Text;
-                offsets = line.Offsets;
+                shown = line.text;
+                offsets = line.offsets;
             }
-            OutputText(painter, drawX, y, shown, options);
+            outputText(painter, drawX, y, shown, options);
             if (decoration)
-                DrawMarks(painter, *decoration, laid.Pos, drawX, y, shown, offsets);
+                drawMarks(painter, *decoration, laid.pos, drawX, y, shown, offsets);
             if (positions)
-                positions->Add(shown, drawX, laid.Pos, y, offsets);
-            if (!m_s.Printing && m_s.AfterLine)
-                m_s.AfterLine(painter, hookText, QPoint(drawX, y), options);
+                positions->add(shown, drawX, laid.pos, y, offsets);
+            if (!m_s.printing && m_s.afterLine)
+                m_s.afterLine(painter, hookText, QPoint(drawX, y), options);
         }
         // After the text, so that text scrolled under the gutter is covered.
-        if (m_s.Gutter)
-            DrawGutterCell(painter, y, laid.Pos, laid.LineStart);
-        y += m_s.LineHeight;
+        if (m_s.gutter)
+            drawGutterCell(painter, y, laid.pos, laid.LineStart);
+        y += m_s.lineHeight;
     }
 }
 
-void TQzTextRenderer::DrawMarks(QPainter &painter, const TQzLineDecoration &decoration, qint64 pos,
-                                int x, int y, const QString &text,
-                                const std::vector<int> &offsets) const
+void TextRenderer::drawMarks(QPainter &painter, const LineDecoration &decoration, qint64 pos, int x,
+                             int y, const QString &text, const std::vector<int> &offsets) const
 {
-    if (decoration.Marks.empty() || x >= m_s.Size.width() || y >= m_s.Size.height())
+    if (decoration.marks.empty() || x >= m_s.size.width() || y >= m_s.size.height())
         return;
-    const int cs = m_s.CharSize;
+    const int cs = m_s.charSize;
     const qint64 textUnits = offsets.empty() ? 0 : offsets.back();
     const qint64 lineLast = pos + (textUnits - 1) * cs;
-    TQzBinHexOutputOptions plain = m_s.Options;
-    plain.ShowEol = false;
+    OutputOptions plain = m_s.options;
+    plain.showEol = false;
     std::vector<int> edges;
-    for (const TQzLineDecoration::Mark &mark : decoration.Marks) {
-        if (mark.To - cs < pos || mark.From > lineLast)
+    for (const LineDecoration::Mark &mark : decoration.marks) {
+        if (mark.to - cs < pos || mark.from > lineLast)
             continue;
-        if (edges.empty() && !CharEdges(text, plain, *m_s.Measurer, edges))
+        if (edges.empty() && !charEdges(text, plain, *m_s.measurer, edges))
             return; // no extents: the line is not overdrawn
         const int last = int(edges.size()) - 1;
-        const int a = std::min(CharIndexHolding(offsets, (mark.From - pos) / cs), last);
-        const int b = std::min(CharIndexAtUnit(offsets, (mark.To - pos) / cs), last);
+        const int a = std::min(charIndexHolding(offsets, (mark.from - pos) / cs), last);
+        const int b = std::min(charIndexAtUnit(offsets, (mark.to - pos) / cs), last);
         if (b <= a)
             continue;
-        const QRect r(x + edges[size_t(a)], y, edges[size_t(b)] - edges[size_t(a)], m_s.LineHeight);
+        const QRect r(x + edges[size_t(a)], y, edges[size_t(b)] - edges[size_t(a)], m_s.lineHeight);
         painter.save();
-        if (mark.Invert) {
+        if (mark.invert) {
             painter.setCompositionMode(QPainter::CompositionMode_Difference);
             painter.fillRect(r, Qt::white);
         } else {
-            if (mark.Back.isValid())
-                painter.setBackground(mark.Back);
-            if (mark.Fore.isValid())
-                painter.setPen(mark.Fore);
-            OutputText(painter, r.x(), y, text.mid(a, b - a), plain);
-            if (mark.Underline) {
-                const QFontMetrics &fm = m_s.Measurer->Metrics();
+            if (mark.back.isValid())
+                painter.setBackground(mark.back);
+            if (mark.fore.isValid())
+                painter.setPen(mark.fore);
+            outputText(painter, r.x(), y, text.mid(a, b - a), plain);
+            if (mark.underline) {
+                const QFontMetrics &fm = m_s.measurer->metrics();
                 const int thick = std::max(fm.lineWidth(), 1);
                 painter.fillRect(r.x(), y + fm.ascent() + fm.underlinePos(), r.width(), thick,
                                  painter.pen().color());
@@ -186,56 +185,56 @@ void TQzTextRenderer::DrawMarks(QPainter &painter, const TQzLineDecoration &deco
     }
 }
 
-void TQzTextRenderer::DrawGutterCell(QPainter &painter, int y, qint64 pos, bool lineStart) const
+void TextRenderer::drawGutterCell(QPainter &painter, int y, qint64 pos, bool lineStart) const
 {
-    const int w = m_s.GutterWidth;
-    const int h = m_s.LineHeight;
-    painter.fillRect(0, y, w, h, m_s.GutterColor);
+    const int w = m_s.gutterWidth;
+    const int h = m_s.lineHeight;
+    painter.fillRect(0, y, w, h, m_s.gutterColor);
     if (lineStart) {
-        const TQzGutterSetup &g = m_s.GutterCells;
-        const int n = g.Numbers && g.LineNumber && g.Font ? g.LineNumber(pos) : 0;
+        const GutterSetup &g = m_s.gutterCells;
+        const int n = g.numbers && g.lineNumber && g.font ? g.lineNumber(pos) : 0;
         painter.save();
-        if (n >= 1 && n % std::max(g.Step, 1) == 0) {
+        if (n >= 1 && n % std::max(g.step, 1) == 0) {
             const QString text = QString::number(n);
-            const int top = y + (h - g.Font->CellHeight()) / 2;
-            painter.setFont(g.Font->Font());
-            painter.setPen(g.FontColor);
-            painter.drawText(w - g.Font->Width(text) - 2, top + g.Font->Ascent(), text);
+            const int top = y + (h - g.font->cellHeight()) / 2;
+            painter.setFont(g.font->font());
+            painter.setPen(g.fontColor);
+            painter.drawText(w - g.font->width(text) - 2, top + g.font->ascent(), text);
         } else {
             painter.setRenderHint(QPainter::Antialiasing);
-            painter.setBrush(m_s.Colors.Background);
-            painter.setPen(QPen(m_s.Colors.Text, 1));
+            painter.setBrush(m_s.colors.background);
+            painter.setPen(QPen(m_s.colors.text, 1));
             // The 6-pixel box of the mark, its outline inside it.
             painter.drawEllipse(QRectF(w / 2 - 3 + 0.5, y + h / 2 - 3 + 0.5, 5, 5));
         }
         painter.restore();
     }
-    painter.setBackground(m_s.Colors.Background);
+    painter.setBackground(m_s.colors.background);
 }
 
-void TQzTextRenderer::DrawMessage(QPainter &painter, const QString &text, const QColor &color) const
+void TextRenderer::drawMessage(QPainter &painter, const QString &text, const QColor &color) const
 {
-    const int w = m_s.Measurer->Width(text);
-    const int x = std::max((m_s.Size.width() - w) / 2, m_s.TextLeft);
-    const int y = std::max((m_s.Size.height() - m_s.LineHeight) / 2, 0);
+    const int w = m_s.measurer->width(text);
+    const int x = std::max((m_s.size.width() - w) / 2, m_s.textLeft);
+    const int y = std::max((m_s.size.height() - m_s.lineHeight) / 2, 0);
     painter.setPen(color);
-    painter.setBackground(m_s.Colors.Background);
-    TQzBinHexOutputOptions plain = m_s.Options;
-    plain.ShowEol = false;
-    OutputText(painter, x, y, text, plain);
+    painter.setBackground(m_s.colors.background);
+    OutputOptions plain = m_s.options;
+    plain.showEol = false;
+    outputText(painter, x, y, text, plain);
 }
 
-void TQzTextRenderer::OutputText(QPainter &painter, int x, int y, const QString &text,
-                                 const TQzBinHexOutputOptions &options) const
+void TextRenderer::outputText(QPainter &painter, int x, int y, const QString &text,
+                              const OutputOptions &options) const
 {
-    QString prepared = PrepareOutput(text, options);
+    QString prepared = prepareOutput(text, options);
     if (prepared.isEmpty())
         return;
     // A long line reaches far past the target: only what falls on it is drawn.
-    const int right = m_s.Size.width();
+    const int right = m_s.size.width();
     std::vector<int> extents;
-    if ((x < 0 || x + prepared.size() * qsizetype(m_s.Measurer->Metrics().maxWidth()) > right) &&
-        m_s.Measurer->Extents(prepared, extents) && extents.size() == size_t(prepared.size())) {
+    if ((x < 0 || x + prepared.size() * qsizetype(m_s.measurer->metrics().maxWidth()) > right) &&
+        m_s.measurer->extents(prepared, extents) && extents.size() == size_t(prepared.size())) {
         const qsizetype n = prepared.size();
         qsizetype first = 0;
         while (first < n && x + extents[size_t(first)] <= 0)
@@ -256,9 +255,9 @@ void TQzTextRenderer::OutputText(QPainter &painter, int x, int y, const QString 
         x += first > 0 ? extents[size_t(first - 1)] : 0;
         prepared = prepared.mid(first, last - first);
     }
-    if (m_s.Measurer->DrawSimple(painter, x, y, prepared, true))
+    if (m_s.measurer->drawSimple(painter, x, y, prepared, true))
         return;
     painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.drawText(x, y + m_s.Measurer->Ascent(), prepared);
+    painter.drawText(x, y + m_s.measurer->ascent(), prepared);
     painter.setBackgroundMode(Qt::TransparentMode);
 }

@@ -14,91 +14,91 @@
 
 class QPainter;
 class QtTextMeasurer;
-class TStrPositions;
+class DrawnLines;
 
-struct TQzDrawColors
+struct DrawColors
 {
-    QColor Background;
-    QColor Text;
-    QColor Error;
-    QColor Url;
+    QColor background;
+    QColor text;
+    QColor error;
+    QColor url;
     // Dump modes: hex digits of the first and second pair of each group of
     // four, the hex area and the separators.
-    QColor Hex;
-    QColor Hex2;
-    QColor HexBack;
-    QColor Lines;
+    QColor hex;
+    QColor hex2;
+    QColor hexBack;
+    QColor lines;
 };
 
 // What the gutter shows beside each line start.
-struct TQzGutterSetup
+struct GutterSetup
 {
-    bool Numbers = false;                  // numbers where known, else circles only
-    int Step = 5;                          // every Step-th line gets its number
-    std::function<int(qint64)> LineNumber; // 0: no number known
-    std::shared_ptr<const QtTextMeasurer> Font;
-    QColor FontColor;
+    bool numbers = false;                  // numbers where known, else circles only
+    int step = 5;                          // every Step-th line gets its number
+    std::function<int(qint64)> lineNumber; // 0: no number known
+    std::shared_ptr<const QtTextMeasurer> font;
+    QColor fontColor;
 };
 
 // Everything one drawing needs besides its lines. The renderer reads only
 // this, so the same layout draws onto the screen bitmap, a printer page or a
 // preview, and drawing never changes the viewer it came from.
-struct TQzRenderSetup
+struct RenderSetup
 {
-    std::shared_ptr<const QtTextMeasurer> Measurer;
-    QSize Size; // logical pixels
-    int LineHeight = 8;
-    int TextLeft = 2;
-    int HViewPos = 0;
-    bool Gutter = false;
-    int GutterWidth = 10;
-    QColor GutterColor;
-    TQzGutterSetup GutterCells;
-    TQzDrawColors Colors;
-    TQzBinHexOutputOptions Options; // ShowEol is set per line
-    int CharSize = 1;
-    bool Printing = false;
-    TQzLineDecorators Decorators;
+    std::shared_ptr<const QtTextMeasurer> measurer;
+    QSize size; // logical pixels
+    int lineHeight = 8;
+    int textLeft = 2;
+    int hViewPos = 0;
+    bool gutter = false;
+    int gutterWidth = 10;
+    QColor gutterColor;
+    GutterSetup gutterCells;
+    DrawColors colors;
+    OutputOptions options; // ShowEol is set per line
+    int charSize = 1;
+    bool printing = false;
+    LineDecorators decorators;
     // Raised before a line is drawn (set done to take it over) and after.
     std::function<void(QPainter &painter, const QString &str, const QString &strAll,
                        const QRect &rect, const QPoint &textPoint, bool &done)>
-        BeforeLine;
+        beforeLine;
     std::function<void(QPainter &painter, const QString &str, const QPoint &point,
-                       const TQzBinHexOutputOptions &options)>
-        AfterLine;
+                       const OutputOptions &options)>
+        afterLine;
 
     // Rewrites each string the dump modes show (an offset, a hex cell, a
     // row's characters) before it is drawn and recorded; empty: as it is.
     // A rewrite keeps the number of characters, so cells and hit testing
     // stay where they are.
-    std::function<QString(const QString &text)> DumpText;
+    std::function<QString(const QString &text)> dumpText;
 
     // Whether the layout must carry logical lines for this drawing.
-    bool NeedsLogicalLines() const { return !Decorators.empty() || (!Printing && BeforeLine); }
+    bool needsLogicalLines() const { return !decorators.empty() || (!printing && beforeLine); }
 };
 
-class TQzTextRenderer
+class TextRenderer
 {
 public:
-    explicit TQzTextRenderer(const TQzRenderSetup &setup) : m_s(setup) {}
+    explicit TextRenderer(const RenderSetup &setup) : m_s(setup) {}
 
     // The background and the gutter strip.
-    void DrawBackground(QPainter &painter) const;
+    void drawBackground(QPainter &painter) const;
     // The laid-out lines; records what it drew into positions when given.
-    void DrawLines(QPainter &painter, const TQzTextLayout &layout, TStrPositions *positions) const;
+    void drawLines(QPainter &painter, const TextLayout &layout, DrawnLines *positions) const;
     // A message centred in the area, in the given colour.
-    void DrawMessage(QPainter &painter, const QString &text, const QColor &color) const;
+    void drawMessage(QPainter &painter, const QString &text, const QColor &color) const;
     // One run of text at (x, y) in the painter's pen on its background.
-    void OutputText(QPainter &painter, int x, int y, const QString &text,
-                    const TQzBinHexOutputOptions &options) const;
+    void outputText(QPainter &painter, int x, int y, const QString &text,
+                    const OutputOptions &options) const;
 
     // The marks of a decoration that fall on one drawn run of text.
-    void DrawMarks(QPainter &painter, const TQzLineDecoration &decoration, qint64 pos, int x, int y,
+    void drawMarks(QPainter &painter, const LineDecoration &decoration, qint64 pos, int x, int y,
                    const QString &text, const std::vector<int> &offsets) const;
     // The gutter cell of a text line at y: a number or a circle for a line
     // start, empty for a continued line.
-    void DrawGutterCell(QPainter &painter, int y, qint64 pos, bool lineStart) const;
+    void drawGutterCell(QPainter &painter, int y, qint64 pos, bool lineStart) const;
 
 private:
-    const TQzRenderSetup &m_s;
+    const RenderSetup &m_s;
 };

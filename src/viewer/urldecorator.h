@@ -10,26 +10,26 @@
 // Underlines the addresses of the read window that fall on a line, in their
 // colour. Holds the list by reference: it lives as long as the viewer and
 // changes only at window reads, never during a drawing.
-class TQzUrlDecorator final : public TQzLineDecorator
+class UrlDecorator final : public LineDecorator
 {
 public:
-    TQzUrlDecorator(const TQzUrlList &urls, const QColor &color) : m_urls(urls), m_color(color) {}
+    UrlDecorator(const UrlList &urls, const QColor &color) : m_urls(urls), m_color(color) {}
 
-    void Decorate(const TQzLogicalLine &line, const TQzDecorationContext &,
-                  TQzLineDecoration &decoration) const override
+    void decorate(const LogicalLine &line, const DecorationContext &,
+                  LineDecoration &decoration) const override
     {
         const qint64 end =
-            line.Pos + qint64(line.Offsets.empty() ? 0 : line.Offsets.back()) * line.CharSize;
-        const auto &urls = m_urls.Urls();
+            line.pos + qint64(line.offsets.empty() ? 0 : line.offsets.back()) * line.charSize;
+        const auto &urls = m_urls.urls();
         // The list is in file order and its entries do not overlap.
-        auto it = std::partition_point(urls.begin(), urls.end(), [&](const TQzUrlList::Url &u) {
-            return u.Pos + u.Length <= line.Pos;
+        auto it = std::partition_point(urls.begin(), urls.end(), [&](const UrlList::Url &u) {
+            return u.pos + u.length <= line.pos;
         });
-        for (; it != urls.end() && it->Pos < end; ++it)
-            decoration.Marks.push_back({it->Pos, it->Pos + it->Length, m_color, {}, false, true});
+        for (; it != urls.end() && it->pos < end; ++it)
+            decoration.marks.push_back({it->pos, it->pos + it->length, m_color, {}, false, true});
     }
 
 private:
-    const TQzUrlList &m_urls;
+    const UrlList &m_urls;
     QColor m_color;
 };

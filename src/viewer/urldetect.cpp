@@ -5,43 +5,43 @@
 
 namespace {
 
-constexpr char Pattern[] = "\\b([a-z]{3,8}://|www\\.)[\\w\\d\\.\\-\\?\\#\\+\\{\\}=~_$%;:&@,/]+"
+constexpr char pattern[] = "\\b([a-z]{3,8}://|www\\.)[\\w\\d\\.\\-\\?\\#\\+\\{\\}=~_$%;:&@,/]+"
                            "|"
                            "\\b[a-z\\d\\.\\-_]+@[a-z\\d\\.\\-]+\\.[a-z]+\\b";
 
 struct Compiled
 {
-    pcre2_code *Code = nullptr;
+    pcre2_code *code = nullptr;
 
     explicit Compiled(uint32_t extra)
     {
         int error = 0;
         PCRE2_SIZE offset = 0;
-        Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(Pattern), PCRE2_ZERO_TERMINATED,
+        code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED,
                              PCRE2_CASELESS | extra, &error, &offset, nullptr);
-        if (Code)
-            pcre2_jit_compile(Code, PCRE2_JIT_COMPLETE); // interpreted when JIT is missing
+        if (code)
+            pcre2_jit_compile(code, PCRE2_JIT_COMPLETE); // interpreted when JIT is missing
     }
-    ~Compiled() { pcre2_code_free(Code); }
+    ~Compiled() { pcre2_code_free(code); }
     Compiled(const Compiled &) = delete;
     Compiled &operator=(const Compiled &) = delete;
 };
 
 // Compiled once for the program. The raw form sees bytes; the UTF form sees
 // the UTF-8 made from UTF-16, where caseless letters follow Unicode folding.
-const pcre2_code *RawCode()
+const pcre2_code *rawCode()
 {
     static const Compiled compiled(0);
-    return compiled.Code;
+    return compiled.code;
 }
 
-const pcre2_code *Utf8Code()
+const pcre2_code *utf8Code()
 {
     static const Compiled compiled(PCRE2_UTF);
-    return compiled.Code;
+    return compiled.code;
 }
 
-void AppendUtf8(QByteArray &out, std::vector<qint64> &offsets, char32_t cp, qint64 at)
+void appendUtf8(QByteArray &out, std::vector<qint64> &offsets, char32_t cp, qint64 at)
 {
     char buf[4];
     int n = 0;
@@ -66,39 +66,38 @@ void AppendUtf8(QByteArray &out, std::vector<qint64> &offsets, char32_t cp, qint
 
 } // namespace
 
-struct TQzUrlList::MatchData
+struct UrlList::MatchData
 {
-    pcre2_match_data *Data = pcre2_match_data_create(2, nullptr);
-    ~MatchData() { pcre2_match_data_free(Data); }
+    pcre2_match_data *data = pcre2_match_data_create(2, nullptr);
+    ~MatchData() { pcre2_match_data_free(data); }
 };
 
-TQzUrlList::TQzUrlList() : m_match(std::make_unique<MatchData>()) {}
+UrlList::UrlList() : m_match(std::make_unique<MatchData>()) {}
 
-TQzUrlList::~TQzUrlList() = default;
+UrlList::~UrlList() = default;
 
-void TQzUrlList::Detect(const char *data, qint64 count, qint64 bufferPos, bool utf16,
-                        bool bigEndian)
+void UrlList::detect(const char *data, qint64 count, qint64 bufferPos, bool utf16, bool bigEndian)
 {
     m_urls.clear();
-    if (!data || count <= 0 || !m_match->Data)
+    if (!data || count <= 0 || !m_match->data)
         return;
     if (utf16)
-        DetectUtf16(data, count, bufferPos, bigEndian);
+        detectUtf16(data, count, bufferPos, bigEndian);
     else
-        DetectBytes(data, count, bufferPos);
+        detectBytes(data, count, bufferPos);
 }
 
-void TQzUrlList::DetectBytes(const char *data, qint64 count, qint64 bufferPos)
+void UrlList::detectBytes(const char *data, qint64 count, qint64 bufferPos)
 {
-    const pcre2_code *code = RawCode();
+    const pcre2_code *code = rawCode();
     if (!code)
         return;
     const auto subject = reinterpret_cast<PCRE2_SPTR>(data);
     PCRE2_SIZE start = 0;
-    while (int(m_urls.size()) < MaxUrls && start < PCRE2_SIZE(count)) {
-        if (pcre2_match(code, subject, PCRE2_SIZE(count), start, 0, m_match->Data, nullptr) < 0)
+    while (int(m_urls.size()) < maxUrls && start < PCRE2_SIZE(count)) {
+        if (pcre2_match(code, subject, PCRE2_SIZE(count), start, 0, m_match->data, nullptr) < 0)
             break;
-        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_match->Data);
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_match->data);
         m_urls.push_back({QByteArray(data + ov[0], qsizetype(ov[1] - ov[0])),
                           bufferPos + qint64(ov[0]), qint64(ov[1] - ov[0])});
         // Neither address can be empty, so the search always moves on.
@@ -106,9 +105,9 @@ void TQzUrlList::DetectBytes(const char *data, qint64 count, qint64 bufferPos)
     }
 }
 
-void TQzUrlList::DetectUtf16(const char *data, qint64 count, qint64 bufferPos, bool bigEndian)
+void UrlList::detectUtf16(const char *data, qint64 count, qint64 bufferPos, bool bigEndian)
 {
-    const pcre2_code *code = Utf8Code();
+    const pcre2_code *code = utf8Code();
     if (!code)
         return;
     const auto bytes = reinterpret_cast<const unsigned char *>(data);
@@ -132,18 +131,18 @@ void TQzUrlList::DetectUtf16(const char *data, qint64 count, qint64 bufferPos, b
         } else if (u >= 0xD800 && u < 0xE000) {
             cp = U'?'; // a lone surrogate
         }
-        AppendUtf8(m_utf8, m_offsets, cp, at);
+        appendUtf8(m_utf8, m_offsets, cp, at);
     }
     m_offsets.push_back(2 * units);
 
     const auto subject = reinterpret_cast<PCRE2_SPTR>(m_utf8.constData());
     const auto length = PCRE2_SIZE(m_utf8.size());
     PCRE2_SIZE start = 0;
-    while (int(m_urls.size()) < MaxUrls && start < length) {
-        if (pcre2_match(code, subject, length, start, PCRE2_NO_UTF_CHECK, m_match->Data, nullptr) <
+    while (int(m_urls.size()) < maxUrls && start < length) {
+        if (pcre2_match(code, subject, length, start, PCRE2_NO_UTF_CHECK, m_match->data, nullptr) <
             0)
             break;
-        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_match->Data);
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_match->data);
         const qint64 first = m_offsets[ov[0]];
         m_urls.push_back({m_utf8.mid(qsizetype(ov[0]), qsizetype(ov[1] - ov[0])), bufferPos + first,
                           m_offsets[ov[1]] - first});
@@ -151,18 +150,18 @@ void TQzUrlList::DetectUtf16(const char *data, qint64 count, qint64 bufferPos, b
     }
 }
 
-QByteArray TQzUrlList::UrlAt(qint64 pos) const
+QByteArray UrlList::urlAt(qint64 pos) const
 {
     if (pos < 0)
         return {};
     for (const Url &url : m_urls) {
-        if (url.Pos <= pos && pos < url.Pos + url.Length)
-            return url.Text;
+        if (url.pos <= pos && pos < url.pos + url.length)
+            return url.text;
     }
     return {};
 }
 
-QByteArray TQzUrlList::ClickTarget(const QByteArray &url)
+QByteArray UrlList::clickTarget(const QByteArray &url)
 {
     const qsizetype schemeEnd = url.indexOf("://");
     if (schemeEnd < 0) {

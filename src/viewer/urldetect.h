@@ -7,47 +7,47 @@
 
 // Web and e-mail addresses in the bytes of the viewer's read window, kept as
 // file offsets so that scrolling within the window needs no new search.
-class TQzUrlList final
+class UrlList final
 {
 public:
     struct Url
     {
-        QByteArray Text;   // UTF-8; in UTF-16 windows the decoded match
-        qint64 Pos = 0;    // file offset of the first byte
-        qint64 Length = 0; // bytes the match spans in the file
+        QByteArray text;   // UTF-8; in UTF-16 windows the decoded match
+        qint64 pos = 0;    // file offset of the first byte
+        qint64 length = 0; // bytes the match spans in the file
     };
 
-    static constexpr int MaxUrls = 500;
+    static constexpr int maxUrls = 500;
 
-    TQzUrlList();
-    ~TQzUrlList();
-    TQzUrlList(const TQzUrlList &) = delete;
-    TQzUrlList &operator=(const TQzUrlList &) = delete;
+    UrlList();
+    ~UrlList();
+    UrlList(const UrlList &) = delete;
+    UrlList &operator=(const UrlList &) = delete;
 
-    void Clear() { m_urls.clear(); }
+    void clear() { m_urls.clear(); }
 
     // Replaces the list with the addresses in data[0, count), which was read
     // from file offset bufferPos. With utf16 the bytes are UTF-16 units in the
     // given byte order (a trailing odd byte is ignored); otherwise they are
     // searched as they are, so only ASCII letters make up an address.
-    void Detect(const char *data, qint64 count, qint64 bufferPos, bool utf16 = false,
+    void detect(const char *data, qint64 count, qint64 bufferPos, bool utf16 = false,
                 bool bigEndian = false);
 
     // The first address covering file offset pos, or empty.
-    QByteArray UrlAt(qint64 pos) const;
+    QByteArray urlAt(qint64 pos) const;
 
-    const std::vector<Url> &Urls() const { return m_urls; }
+    const std::vector<Url> &urls() const { return m_urls; }
 
     // What a click hands on to the system, or empty when a click must not
     // open it. Only web, file transfer and mail addresses are opened: other
     // schemes (file://, smb://, whatever a desktop registers) could run or
     // reveal anything, so they are only ever copied. An e-mail address gets
     // "mailto:" in front, an address beginning with "www." gets "http://".
-    static QByteArray ClickTarget(const QByteArray &url);
+    static QByteArray clickTarget(const QByteArray &url);
 
 private:
-    void DetectBytes(const char *data, qint64 count, qint64 bufferPos);
-    void DetectUtf16(const char *data, qint64 count, qint64 bufferPos, bool bigEndian);
+    void detectBytes(const char *data, qint64 count, qint64 bufferPos);
+    void detectUtf16(const char *data, qint64 count, qint64 bufferPos, bool bigEndian);
 
     struct MatchData;
     std::unique_ptr<MatchData> m_match;

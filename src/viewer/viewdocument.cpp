@@ -12,62 +12,62 @@ const QString kUnit = QStringLiteral("QzBinHex");
 
 ViewDocument::ViewDocument()
 {
-    std::fill(std::begin(MaxLengths), std::end(MaxLengths), MaxLengthDefault);
+    std::fill(std::begin(maxLengths), std::end(maxLengths), maxLengthDefault);
 }
 
 ViewDocument::~ViewDocument()
 {
-    Close();
+    close();
 }
 
-ViewDocument::OpenResult ViewDocument::OpenFile(const QString &fileName, bool reopen)
+ViewDocument::OpenResult ViewDocument::openFile(const QString &fileName, bool reopen)
 {
-    Close();
+    close();
     if (!reopen)
-        m_chosenOrder = UnicodeOrderUndetected;
+        m_chosenOrder = unicodeOrderUndetected;
     LocalFileSource::OpenError error = LocalFileSource::OpenError::None;
-    std::unique_ptr<LocalFileSource> source = LocalFileSource::Open(fileName, &error);
+    std::unique_ptr<LocalFileSource> source = LocalFileSource::open(fileName, &error);
     if (!source)
         return error == LocalFileSource::OpenError::NoSize ? OpenResult::NoSize
                                                            : OpenResult::CannotOpen;
-    m_fileSize = source->Size();
-    m_identity = {source->Device(), source->Inode()};
+    m_fileSize = source->size();
+    m_identity = {source->device(), source->inode()};
     m_source = std::move(source);
     m_kind = SourceKind::File;
-    if (!PrepareAfterOpen(reopen) && !reopen) {
-        Close();
+    if (!prepareAfterOpen(reopen) && !reopen) {
+        close();
         return OpenResult::CannotOpen;
     }
     return OpenResult::Ok;
 }
 
-void ViewDocument::OpenStream(QIODevice *stream, bool keepChosenOrder)
+void ViewDocument::openStream(QIODevice *stream, bool keepChosenOrder)
 {
-    Close();
+    close();
     if (!keepChosenOrder)
-        m_chosenOrder = UnicodeOrderUndetected;
+        m_chosenOrder = unicodeOrderUndetected;
     if (!stream)
         return;
     m_source = std::make_unique<DeviceSource>(stream);
     m_stream = stream;
-    m_fileSize = m_source->Size();
+    m_fileSize = m_source->size();
     m_kind = SourceKind::Stream;
-    PrepareAfterOpen();
+    prepareAfterOpen();
 }
 
-bool ViewDocument::PrepareAfterOpen(bool mayRetry)
+bool ViewDocument::prepareAfterOpen(bool mayRetry)
 {
-    m_maxLength = MaxLengths[m_mode];
+    m_maxLength = maxLengths[m_mode];
     // A screen of the longest lines with their CR LF, and the line after it.
-    m_bufMaxOffset = qint64(CharSize()) * (m_maxLength + 2) * (MaxScreenLines + 1);
+    m_bufMaxOffset = qint64(charSize()) * (m_maxLength + 2) * (maxScreenLines + 1);
     m_bufferSize = 3 * m_bufMaxOffset;
     m_buffer.assign(size_t(m_bufferSize), 0);
-    const bool read = ReadWindow(-1, mayRetry);
-    ComputeOffsetDigits();
+    const bool read = readWindow(-1, mayRetry);
+    computeOffsetDigits();
     return read;
 }
 
-void ViewDocument::Close()
+void ViewDocument::close()
 {
     m_source.reset();
     m_stream = nullptr;
@@ -75,92 +75,92 @@ void ViewDocument::Close()
     m_fileSize = 0;
     m_identity = {};
     m_readOK = true;
-    m_unicodeOrder = UnicodeOrderUndetected;
+    m_unicodeOrder = unicodeOrderUndetected;
     m_kind = SourceKind::None;
     m_bufMaxOffset = 0;
     m_bufferSize = 0;
     m_bufferPos = 0;
 }
 
-TextFormat ViewDocument::Format() const
+TextFormat ViewDocument::format() const
 {
     TextFormat f;
-    f.Mode = m_mode;
-    f.BigEndian = IsBigEndian();
-    f.Encoding = TextEncoding;
-    f.OemSpecial = TextOemSpecial;
-    f.FirstPrintable = FirstPrintable;
-    f.MaxLength = m_maxLength;
+    f.mode = m_mode;
+    f.bigEndian = isBigEndian();
+    f.encoding = textEncoding;
+    f.oemSpecial = textOemSpecial;
+    f.firstPrintable = firstPrintable;
+    f.maxLength = m_maxLength;
     return f;
 }
 
-qint64 ViewDocument::MaxPos() const
+qint64 ViewDocument::maxPos() const
 {
     qint64 size = m_fileSize;
-    if (IsUnicodeMode())
+    if (isUnicodeMode())
         size &= ~qint64(1);
-    return std::max<qint64>(size - CharSize(), 0);
+    return std::max<qint64>(size - charSize(), 0);
 }
 
-bool ViewDocument::ReadSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const
+bool ViewDocument::readSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const
 {
     if (buffer && count > 0)
         std::memset(buffer, 0, size_t(count));
     if (bytesRead)
         *bytesRead = 0;
-    Require(buffer != nullptr, QStringLiteral("Buffer not allocated: ReadSource"), kUnit);
-    Require(SourceAssigned(), QStringLiteral("Source not assigned: ReadSource"), kUnit);
-    return m_source->Read(buffer, count, position, bytesRead) == FileSource::ReadResult::Ok;
+    require(buffer != nullptr, QStringLiteral("Buffer not allocated: ReadSource"), kUnit);
+    require(sourceAssigned(), QStringLiteral("Source not assigned: ReadSource"), kUnit);
+    return m_source->read(buffer, count, position, bytesRead) == FileSource::ReadResult::Ok;
 }
 
-void ViewDocument::ReadBuffer(qint64 position)
+void ViewDocument::readBuffer(qint64 position)
 {
-    ReadWindow(position, true);
+    readWindow(position, true);
 }
 
-bool ViewDocument::ReadWindow(qint64 position, bool mayRetry)
+bool ViewDocument::readWindow(qint64 position, bool mayRetry)
 {
-    if (!SourceAssigned())
+    if (!sourceAssigned())
         return false;
     if (m_bufferPos <= position && position < m_bufferPos + 2 * m_bufMaxOffset)
         return true;
-    m_bufferPos = AlignDown(std::max<qint64>(position - m_bufMaxOffset, 0));
+    m_bufferPos = alignDown(std::max<qint64>(position - m_bufMaxOffset, 0));
     for (;;) {
         ++m_windowReads;
         qint64 got = 0;
-        m_readOK = ReadSource(m_buffer.data(), m_bufferSize, &got, m_bufferPos);
+        m_readOK = readSource(m_buffer.data(), m_bufferSize, &got, m_bufferPos);
         if (m_readOK)
             break;
-        if (!mayRetry || !OnReadError || !OnReadError())
+        if (!mayRetry || !onReadError || !onReadError())
             return false;
     }
-    DetectByteOrder();
-    if (OnWindowRead)
-        OnWindowRead();
+    detectByteOrder();
+    if (onWindowRead)
+        onWindowRead();
     return true;
 }
 
-void ViewDocument::DetectByteOrder()
+void ViewDocument::detectByteOrder()
 {
-    if (m_unicodeOrder != UnicodeOrderUndetected)
+    if (m_unicodeOrder != unicodeOrderUndetected)
         return;
-    if (m_chosenOrder != UnicodeOrderUndetected) {
+    if (m_chosenOrder != unicodeOrderUndetected) {
         m_unicodeOrder = m_chosenOrder;
         return;
     }
-    m_unicodeOrder = UnicodeOrderLittle;
+    m_unicodeOrder = unicodeOrderLittle;
     if (m_fileSize < 2)
         return;
     char mark[2];
     qint64 got = 0;
-    if (ReadSource(mark, 2, &got, 0) && got == 2 && static_cast<unsigned char>(mark[0]) == 0xFE &&
+    if (readSource(mark, 2, &got, 0) && got == 2 && static_cast<unsigned char>(mark[0]) == 0xFE &&
         static_cast<unsigned char>(mark[1]) == 0xFF)
-        m_unicodeOrder = UnicodeOrderBig;
+        m_unicodeOrder = unicodeOrderBig;
 }
 
-void ViewDocument::ComputeOffsetDigits()
+void ViewDocument::computeOffsetDigits()
 {
-    if (m_fileSize < CharSize()) {
+    if (m_fileSize < charSize()) {
         m_offsetDigits = 0;
         return;
     }
@@ -173,43 +173,43 @@ void ViewDocument::ComputeOffsetDigits()
     m_offsetDigits = digits;
 }
 
-char16_t ViewDocument::RawChar(qint64 position) const
+char16_t ViewDocument::rawChar(qint64 position) const
 {
-    if (m_fileSize < CharSize())
+    if (m_fileSize < charSize())
         return 0;
-    if (position < 0 || position > MaxPos())
+    if (position < 0 || position > maxPos())
         return 0;
     const qint64 offset = position - m_bufferPos;
-    Require(offset >= 0 && offset < m_bufferSize,
+    require(offset >= 0 && offset < m_bufferSize,
             QStringLiteral("Buffer position out of range: GetChar"), kUnit);
     const auto *b = reinterpret_cast<const unsigned char *>(m_buffer.data());
-    if (!IsUnicodeMode())
+    if (!isUnicodeMode())
         return b[offset];
     if (offset + 1 >= m_bufferSize)
         return 0;
-    if (IsBigEndian())
+    if (isBigEndian())
         return char16_t(b[offset] << 8 | b[offset + 1]);
     return char16_t(b[offset + 1] << 8 | b[offset]);
 }
 
-QString ViewDocument::GetHex(qint64 position) const
+QString ViewDocument::getHex(qint64 position) const
 {
-    if (position < 0 || position > MaxPos())
+    if (position < 0 || position > maxPos())
         return {};
     const qint64 offset = position - m_bufferPos;
-    Require(offset >= 0 && offset < m_bufferSize,
+    require(offset >= 0 && offset < m_bufferSize,
             QStringLiteral("Buffer position out of range: GetHex"), kUnit);
     const auto *b = reinterpret_cast<const unsigned char *>(m_buffer.data());
     auto hex = [](unsigned char v) {
         return QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper();
     };
     QString result = hex(b[offset]);
-    if (IsUnicodeMode() && offset + 1 < m_bufferSize)
+    if (isUnicodeMode() && offset + 1 < m_bufferSize)
         result.prepend(hex(b[offset + 1]));
     return result;
 }
 
-QString ViewDocument::DecodeLine(const char16_t *units, int count, std::vector<int> *offsets) const
+QString ViewDocument::decodeLine(const char16_t *units, int count, std::vector<int> *offsets) const
 {
-    return Format().Decode(units, count, offsets);
+    return format().decode(units, count, offsets);
 }

@@ -44,104 +44,104 @@ public:
     // CannotOpen: a file that cannot be read at all (/proc/self/mem) would
     // otherwise ask for a Retry that never helps. A reopen hands such a
     // failure to OnReadError as any later read does.
-    OpenResult OpenFile(const QString &fileName, bool reopen = false);
+    OpenResult openFile(const QString &fileName, bool reopen = false);
     // Reads from a caller's seekable device. The caller keeps ownership: the
     // device must stay open and alive until Close or the next open; the
     // document never deletes it. A null device just closes.
-    void OpenStream(QIODevice *stream, bool keepChosenOrder = false);
-    void Close();
-    bool SourceAssigned() const { return m_source != nullptr; }
-    SourceKind Kind() const { return m_kind; }
-    QIODevice *Stream() const { return m_stream; }
+    void openStream(QIODevice *stream, bool keepChosenOrder = false);
+    void close();
+    bool sourceAssigned() const { return m_source != nullptr; }
+    SourceKind kind() const { return m_kind; }
+    QIODevice *stream() const { return m_stream; }
     // The display window's source. Workers never read through it: they take
     // OpenAnother() and read on their own descriptor.
-    const FileSource *Source() const { return m_source.get(); }
-    qint64 FileSize() const { return m_fileSize; }
-    bool ReadOK() const { return m_readOK; }
+    const FileSource *source() const { return m_source.get(); }
+    qint64 fileSize() const { return m_fileSize; }
+    bool readOK() const { return m_readOK; }
     // Device and inode of the open file: a rotated log is a different file
     // under the same name. Zero when no file is open.
     struct Identity
     {
-        quint64 Device = 0;
-        quint64 Inode = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
         bool operator==(const Identity &) const = default;
     };
-    Identity FileIdentity() const { return m_identity; }
+    Identity fileIdentity() const { return m_identity; }
 
     // Called when a window read fails; returns true to retry. Without a
     // handler a failed read is given up at once.
-    std::function<bool()> OnReadError;
+    std::function<bool()> onReadError;
     // Called after every successful window read (line numbers, URLs).
-    std::function<void()> OnWindowRead;
+    std::function<void()> onWindowRead;
 
-    bool ReadSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const;
-    void ReadBuffer(qint64 position);
-    bool IsOutOfWindow(qint64 position) const
+    bool readSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const;
+    void readBuffer(qint64 position);
+    bool isOutOfWindow(qint64 position) const
     {
-        return position < 0 || position > MaxPos() || position < m_bufferPos ||
+        return position < 0 || position > maxPos() || position < m_bufferPos ||
                position >= m_bufferPos + m_bufferSize;
     }
 
     // Modes and text
-    TQzBinHexMode Mode() const { return m_mode; }
-    void SetModeValue(TQzBinHexMode mode) { m_mode = mode; }
-    int CharSize() const { return IsUnicodeMode() ? 2 : 1; }
-    bool IsTextMode() const { return m_mode == vbmodeText || m_mode == vbmodeUnicode; }
-    bool IsUnicodeMode() const { return m_mode == vbmodeUnicode || m_mode == vbmodeUHex; }
-    bool IsBigEndian() const { return m_unicodeOrder == UnicodeOrderBig; }
-    quint8 UnicodeOrder() const { return m_unicodeOrder; }
+    ViewMode mode() const { return m_mode; }
+    void setModeValue(ViewMode mode) { m_mode = mode; }
+    int charSize() const { return isUnicodeMode() ? 2 : 1; }
+    bool isTextMode() const { return m_mode == vbmodeText || m_mode == vbmodeUnicode; }
+    bool isUnicodeMode() const { return m_mode == vbmodeUnicode || m_mode == vbmodeUHex; }
+    bool isBigEndian() const { return m_unicodeOrder == unicodeOrderBig; }
+    quint8 unicodeOrder() const { return m_unicodeOrder; }
     // An order chosen by the user: it holds until the next fresh open.
-    void SetUnicodeOrderValue(quint8 order) { m_unicodeOrder = m_chosenOrder = order; }
-    qint64 MaxPos() const;
-    qint64 AlignDown(qint64 position) const
+    void setUnicodeOrderValue(quint8 order) { m_unicodeOrder = m_chosenOrder = order; }
+    qint64 maxPos() const;
+    qint64 alignDown(qint64 position) const
     {
-        return IsUnicodeMode() ? position & ~qint64(1) : position;
+        return isUnicodeMode() ? position & ~qint64(1) : position;
     }
 
-    TQzEncoding TextEncoding = 0;
-    bool TextOemSpecial = false;
-    int FirstPrintable = 32;
+    EncodingCode textEncoding = 0;
+    bool textOemSpecial = false;
+    int firstPrintable = 32;
 
-    int MaxLengths[ModeCount];
-    int MaxLength() const { return m_maxLength; }
+    int maxLengths[modeCount];
+    int maxLength() const { return m_maxLength; }
     // The current text settings as a value (for line rules and workers).
-    TextFormat Format() const;
-    int OffsetDigits() const { return m_offsetDigits; }
+    TextFormat format() const;
+    int offsetDigits() const { return m_offsetDigits; }
 
     // Window
-    qint64 BufferPos() const { return m_bufferPos; }
-    qint64 BufferSize() const { return m_bufferSize; }
-    qint64 BufMaxOffset() const { return m_bufMaxOffset; }
-    const char *Buffer() const { return m_buffer.data(); }
+    qint64 bufferPos() const { return m_bufferPos; }
+    qint64 bufferSize() const { return m_bufferSize; }
+    qint64 bufMaxOffset() const { return m_bufMaxOffset; }
+    const char *buffer() const { return m_buffer.data(); }
     // Window reads since the document was created (benchmarks and tests).
-    quint64 WindowReads() const { return m_windowReads; }
+    quint64 windowReads() const { return m_windowReads; }
 
     // The displayable character at a file offset (0 past the data).
-    char16_t GetChar(qint64 position) const
+    char16_t getChar(qint64 position) const
     {
-        if (m_fileSize < CharSize())
+        if (m_fileSize < charSize())
             return 0;
-        return DisplayableUnit(RawChar(position), m_mode, FirstPrintable, TextEncoding);
+        return displayableUnit(rawChar(position), m_mode, firstPrintable, textEncoding);
     }
     // The unit at a file offset without the display substitutions.
-    char16_t RawChar(qint64 position) const;
-    QString GetHex(qint64 position) const;
-    bool IsNonPrintable(char16_t c) const { return IsNonPrintableUnit(c, m_mode, FirstPrintable); }
-    bool UsesOemSpecial() const { return !IsUnicodeMode() && TextEncoding == 1 && TextOemSpecial; }
+    char16_t rawChar(qint64 position) const;
+    QString getHex(qint64 position) const;
+    bool isNonPrintable(char16_t c) const { return isNonPrintableUnit(c, m_mode, firstPrintable); }
+    bool usesOemSpecial() const { return !isUnicodeMode() && textEncoding == 1 && textOemSpecial; }
 
     // Turns fetched units (bytes in the 8-bit modes) into display text. When
     // offsets is given it receives, per resulting character, the index of the
     // first unit it came from, so positions map back to exact byte offsets.
-    QString DecodeLine(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
+    QString decodeLine(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
 
     // Sizes the buffer from MaxLengths and reads the first window; false
     // when that read failed and mayRetry was off, or the user gave up.
-    bool PrepareAfterOpen(bool mayRetry = true);
+    bool prepareAfterOpen(bool mayRetry = true);
 
 private:
-    bool ReadWindow(qint64 position, bool mayRetry);
-    void DetectByteOrder();
-    void ComputeOffsetDigits();
+    bool readWindow(qint64 position, bool mayRetry);
+    void detectByteOrder();
+    void computeOffsetDigits();
 
     SourceKind m_kind = SourceKind::None;
     std::unique_ptr<FileSource> m_source;
@@ -155,10 +155,10 @@ private:
     qint64 m_bufferSize = 0;
     qint64 m_bufferPos = 0;
 
-    TQzBinHexMode m_mode = vbmodeText;
-    quint8 m_unicodeOrder = UnicodeOrderUndetected;
-    quint8 m_chosenOrder = UnicodeOrderUndetected; // survives Close, not a fresh open
-    int m_maxLength = MaxLengthDefault;
+    ViewMode m_mode = vbmodeText;
+    quint8 m_unicodeOrder = unicodeOrderUndetected;
+    quint8 m_chosenOrder = unicodeOrderUndetected; // survives Close, not a fresh open
+    int m_maxLength = maxLengthDefault;
     int m_offsetDigits = 8;
     quint64 m_windowReads = 0;
 };

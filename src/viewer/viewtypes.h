@@ -5,44 +5,44 @@
 
 #include <limits>
 
-enum TQzBinHexMode { vbmodeText = 0, vbmodeBinary, vbmodeHex, vbmodeUnicode, vbmodeUHex };
-inline constexpr int ModeCount = 5;
+enum ViewMode { vbmodeText = 0, vbmodeBinary, vbmodeHex, vbmodeUnicode, vbmodeUHex };
+inline constexpr int modeCount = 5;
 
 // The largest number of lines one screen can show, however tall the view;
 // the read window is sized so that a screen of this many full lines always
 // fits in it.
-inline constexpr int MaxScreenLines = 150;
+inline constexpr int maxScreenLines = 150;
 
-inline constexpr int MaxLengthMin = 2;
-inline constexpr int MaxLengthMax = 2048;
-inline constexpr int MaxLengthDefault = 300;
+inline constexpr int maxLengthMin = 2;
+inline constexpr int maxLengthMax = 2048;
+inline constexpr int maxLengthDefault = 300;
 
 // UnicodeOrder values.
-inline constexpr quint8 UnicodeOrderUndetected = 0;
-inline constexpr quint8 UnicodeOrderLittle = 1;
-inline constexpr quint8 UnicodeOrderBig = 2;
+inline constexpr quint8 unicodeOrderUndetected = 0;
+inline constexpr quint8 unicodeOrderLittle = 1;
+inline constexpr quint8 unicodeOrderBig = 2;
 
 // Why the last reload of a viewer happened, as the document saw the file.
-enum class TQzReloadReason { None, Appended, Truncated, Replaced, Deleted };
+enum class ReloadReason { None, Appended, Truncated, Replaced, Deleted };
 
-struct TQzBinHexOutputOptions
+struct OutputOptions
 {
-    bool ShowNonPrintable = false;
-    bool ShowEol = false;
-    bool OemFont = false;
-    bool FontMonospaced = false;
-    int TabSize = 8;
+    bool showNonPrintable = false;
+    bool showEol = false;
+    bool oemFont = false;
+    bool fontMonospaced = false;
+    int tabSize = 8;
 };
 
 // Marker glyphs for spaces, tabs and line ends when non-printables are shown.
 struct NonPrintableMarkers
 {
-    QChar Space;
+    QChar space;
     QChar Tab;
-    QChar Eol;
+    QChar eol;
 };
 
-inline NonPrintableMarkers MarkersFor(bool oemFont)
+inline NonPrintableMarkers markersFor(bool oemFont)
 {
     if (oemFont)
         return {QChar(250), QChar(249), QChar(254)};
@@ -52,7 +52,7 @@ inline NonPrintableMarkers MarkersFor(bool oemFont)
 // a * b / c, rounded down, for a, b >= 0 and c > 0, without overflow: a file
 // position times a scroll value exceeds 64 bits long before the position
 // does. Results above the qint64 range give its maximum.
-inline qint64 MulDiv64(qint64 a, qint64 b, qint64 c)
+inline qint64 mulDiv64(qint64 a, qint64 b, qint64 c)
 {
     const quint64 ua = quint64(a), ub = quint64(b), uc = quint64(c);
     const quint64 aLo = ua & 0xFFFFFFFFu, aHi = ua >> 32;

@@ -2,13 +2,13 @@
 // of its own within its menu or page.
 #include "formfixture.h"
 
-#include "app/formcolors.h"
-#include "app/formfilter.h"
-#include "app/formfindtext.h"
-#include "app/formtaborder.h"
+#include "app/rulesdialog.h"
+#include "app/filterlogdialog.h"
+#include "app/finddialog.h"
+#include "app/taborderdialog.h"
 #include "app/inifile.h"
-#include "app/formoptions.h"
-#include "viewer/qzbinhex.h"
+#include "app/optionsdialog.h"
+#include "viewer/logview.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -24,7 +24,7 @@
 namespace {
 
 // The access key a text marks, in lower case; empty when it marks none.
-QString AccessKey(const QString &text)
+QString accessKey(const QString &text)
 {
     for (qsizetype i = 0; i + 1 < text.size(); ++i) {
         if (text[i] != u'&')
@@ -43,7 +43,7 @@ class Keys
 public:
     explicit Keys(QString where) : m_where(std::move(where)) {}
 
-    void Add(const QString &item, const QString &key)
+    void add(const QString &item, const QString &key)
     {
         EXPECT_FALSE(key.isEmpty())
             << m_where.toStdString() << ": \"" << item.toStdString() << "\" has no access key";
@@ -60,15 +60,15 @@ private:
     std::map<QString, QString> m_items;
 };
 
-void CheckMenu(const QMenu *menu, const QString &where)
+void checkMenu(const QMenu *menu, const QString &where)
 {
     Keys keys(where);
     for (const QAction *action : menu->actions()) {
         if (action->isSeparator())
             continue;
-        keys.Add(action->text(), AccessKey(action->text()));
+        keys.add(action->text(), accessKey(action->text()));
         if (action->menu())
-            CheckMenu(action->menu(), where + QStringLiteral(" > ") + action->text());
+            checkMenu(action->menu(), where + QStringLiteral(" > ") + action->text());
     }
 }
 
@@ -78,30 +78,30 @@ TEST_F(AccessKeysTest, EveryMenuItemHasAKeyOfItsOwn)
 {
     // Full recent lists, with ampersands in the names that must stay text.
     QByteArray ini = "[OpenHistory]\n";
-    for (int i = 0; i < TFormView::kRecentItems; ++i)
+    for (int i = 0; i < MainWindow::kRecentItems; ++i)
         ini += QByteArray::number(i) + "=/logs/a&" + QByteArray::number(i) + ".log\n";
     ini += "[SessHistory]\n";
-    for (int i = 0; i < TFormView::kRecentItems; ++i)
+    for (int i = 0; i < MainWindow::kRecentItems; ++i)
         ini += QByteArray::number(i) + "=/s/&" + QByteArray::number(i) + ".ravelin-session\n";
-    WriteSettings(ini);
-    TFormView &form = MakeForm();
-    ASSERT_EQ(form.OpenHistory().Count(), TFormView::kRecentItems);
-    ASSERT_EQ(form.SessHistory().Items().size(), TFormView::kRecentItems);
+    writeSettings(ini);
+    MainWindow &form = makeForm();
+    ASSERT_EQ(form.openHistory().count(), MainWindow::kRecentItems);
+    ASSERT_EQ(form.sessHistory().items().size(), MainWindow::kRecentItems);
 
     Keys bar(QStringLiteral("menu bar"));
     for (const QAction *title : form.menuBar()->actions()) {
-        bar.Add(title->text(), AccessKey(title->text()));
+        bar.add(title->text(), accessKey(title->text()));
         ASSERT_NE(title->menu(), nullptr);
-        CheckMenu(title->menu(), title->text());
+        checkMenu(title->menu(), title->text());
     }
 }
 
 TEST_F(AccessKeysTest, EveryControlOfEveryOptionsPageHasAKeyOfItsOwn)
 {
-    TFormOptions dialog;
-    for (int page = 0; page < dialog.PageControl1->count(); ++page) {
-        QWidget *sheet = dialog.PageControl1->widget(page);
-        Keys keys(dialog.PageControl1->tabText(page));
+    OptionsDialog dialog;
+    for (int page = 0; page < dialog.pages->count(); ++page) {
+        QWidget *sheet = dialog.pages->widget(page);
+        Keys keys(dialog.pages->tabText(page));
         const QList<QLabel *> labels = sheet->findChildren<QLabel *>();
         for (QWidget *control : sheet->findChildren<QWidget *>()) {
             // The controls of the page itself, not the parts of a spin box.
@@ -111,30 +111,30 @@ TEST_F(AccessKeysTest, EveryControlOfEveryOptionsPageHasAKeyOfItsOwn)
             QString key;
             if (const auto *button = qobject_cast<QAbstractButton *>(control)) {
                 name = button->text();
-                key = AccessKey(button->text());
+                key = accessKey(button->text());
             }
             for (const QLabel *label : labels) {
                 if (key.isEmpty() && label->buddy() == control) {
                     name = label->text();
-                    key = AccessKey(label->text());
+                    key = accessKey(label->text());
                 }
             }
-            keys.Add(name, key);
+            keys.add(name, key);
         }
     }
 }
 
 TEST_F(AccessKeysTest, EveryItemOfTheViewersMenuHasAKeyOfItsOwn)
 {
-    TQzBinHex view;
-    view.UpdatePopupItems();
-    CheckMenu(view.PopupMenu(), QStringLiteral("viewer menu"));
+    LogView view;
+    view.updatePopupItems();
+    checkMenu(view.popupMenu(), QStringLiteral("viewer menu"));
 }
 
 // The controls reached with Tab: a button by its own text, anything else by
 // the label that names it. Default and cancel buttons (Enter and Esc) and
 // lists without a label are left out.
-void CheckControls(QWidget *container, const QString &where)
+void checkControls(QWidget *container, const QString &where)
 {
     Keys keys(where);
     const QList<QLabel *> labels = container->findChildren<QLabel *>();
@@ -150,32 +150,32 @@ void CheckControls(QWidget *container, const QString &where)
         }
         if (const auto *button = qobject_cast<QAbstractButton *>(control)) {
             name = button->text();
-            key = AccessKey(button->text());
+            key = accessKey(button->text());
         }
         bool labelled = qobject_cast<QAbstractButton *>(control) != nullptr;
         for (const QLabel *label : labels) {
             if (key.isEmpty() && label->buddy() == control) {
                 name = label->text();
-                key = AccessKey(label->text());
+                key = accessKey(label->text());
                 labelled = true;
             }
         }
         if (labelled)
-            keys.Add(name, key);
+            keys.add(name, key);
     }
 }
 
 TEST_F(AccessKeysTest, EveryControlOfEveryDialogHasAKeyOfItsOwn)
 {
-    TFormViewFindText find;
-    CheckControls(&find, QStringLiteral("find dialog"));
-    IniFile ini(SettingsPath());
-    TFormColors colors(ini);
-    CheckControls(&colors, QStringLiteral("colours dialog"));
-    TFormFilter filter;
-    CheckControls(&filter, QStringLiteral("filter dialog"));
-    TFormTabOrder order;
-    CheckControls(&order, QStringLiteral("tabs order dialog"));
+    FindDialog find;
+    checkControls(&find, QStringLiteral("find dialog"));
+    IniFile ini(settingsPath());
+    RulesDialog colors(ini);
+    checkControls(&colors, QStringLiteral("colours dialog"));
+    FilterLogDialog filter;
+    checkControls(&filter, QStringLiteral("filter dialog"));
+    TabOrderDialog order;
+    checkControls(&order, QStringLiteral("tabs order dialog"));
 }
 
 } // namespace

@@ -45,10 +45,10 @@ TEST(FormatFileSizeTest, RoundsToTheNearestTenthBelowTenAndWholeAbove)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.size);
-        EXPECT_EQ(FormatFileSize(c.size, QStringLiteral(".")), QString::fromUtf8(c.text));
+        EXPECT_EQ(formatFileSize(c.size, QStringLiteral(".")), QString::fromUtf8(c.text));
     }
-    EXPECT_EQ(FormatFileSize(1536, QStringLiteral(",")), QStringLiteral("1,5 Kb"));
-    EXPECT_EQ(FormatFileSize(1536), "1" + QLocale::system().decimalPoint() + "5 Kb");
+    EXPECT_EQ(formatFileSize(1536, QStringLiteral(",")), QStringLiteral("1,5 Kb"));
+    EXPECT_EQ(formatFileSize(1536), "1" + QLocale::system().decimalPoint() + "5 Kb");
 }
 
 TEST(ShortenTextTest, CutsToExactlyMaxLenCharacters)
@@ -77,7 +77,7 @@ TEST(ShortenTextTest, CutsToExactlyMaxLenCharacters)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ShortenText(c.text, c.maxLen), c.expected);
+        EXPECT_EQ(shortenText(c.text, c.maxLen), c.expected);
     }
 }
 
@@ -99,7 +99,7 @@ protected:
             unsetenv("TZ");
         tzset();
     }
-    static void SetTz(const char *tz)
+    static void setTz(const char *tz)
     {
         setenv("TZ", tz, 1);
         tzset();
@@ -128,25 +128,25 @@ TEST_F(FormatFileTimeTest, FormatsLocalTimeWithTheGivenSeparators)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.tz);
-        SetTz(c.tz);
-        EXPECT_EQ(FormatFileTime(c.ns, QStringLiteral("."), QStringLiteral(":")),
+        setTz(c.tz);
+        EXPECT_EQ(formatFileTime(c.ns, QStringLiteral("."), QStringLiteral(":")),
                   QString::fromUtf8(c.text));
     }
-    SetTz("UTC");
-    EXPECT_EQ(FormatFileTime(1700000000 * kNs, QStringLiteral("/"), QStringLiteral("-")),
+    setTz("UTC");
+    EXPECT_EQ(formatFileTime(1700000000 * kNs, QStringLiteral("/"), QStringLiteral("-")),
               QStringLiteral("14/11/2023 22-13-20"));
-    EXPECT_EQ(FormatFileTime(0, QStringLiteral("."), QStringLiteral(":")), QString());
+    EXPECT_EQ(formatFileTime(0, QStringLiteral("."), QStringLiteral(":")), QString());
 }
 
 TEST_F(FormatFileTimeTest, UsesTheSystemLocaleSeparators)
 {
-    SetTz("UTC");
+    setTz("UTC");
     const QLocale system = QLocale::system();
-    const QString date = DateSeparator(system);
-    const QString time = TimeSeparator(system);
-    EXPECT_EQ(FormatFileTime(1700000000 * kNs),
+    const QString date = dateSeparator(system);
+    const QString time = timeSeparator(system);
+    EXPECT_EQ(formatFileTime(1700000000 * kNs),
               "14" + date + "11" + date + "2023 22" + time + "13" + time + "20");
-    EXPECT_EQ(FormatFileTime(0), QString());
+    EXPECT_EQ(formatFileTime(0), QString());
 }
 
 TEST(LocaleSeparatorTest, ComesFromTheShortFormats)
@@ -166,8 +166,8 @@ TEST(LocaleSeparatorTest, ComesFromTheShortFormats)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(qPrintable(c.locale.name()));
-        EXPECT_EQ(DateSeparator(c.locale), QString::fromUtf8(c.date));
-        EXPECT_EQ(TimeSeparator(c.locale), QString::fromUtf8(c.time));
+        EXPECT_EQ(dateSeparator(c.locale), QString::fromUtf8(c.date));
+        EXPECT_EQ(timeSeparator(c.locale), QString::fromUtf8(c.time));
     }
 }
 

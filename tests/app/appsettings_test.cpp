@@ -10,7 +10,7 @@
 namespace {
 
 // The [Opt] keys from MaxLen to Reopen, in the order they are written, after ColorBack.
-QStringList OptKeys()
+QStringList optKeys()
 {
     return {"ColorBack",
             "MaxLen",
@@ -38,130 +38,130 @@ QStringList OptKeys()
 class AppSettingsTest : public SettingsFixture
 {
 protected:
-    QString Path() const { return PathOf(QStringLiteral("Ravelin.ini")); }
+    QString path() const { return pathOf(QStringLiteral("Ravelin.ini")); }
 
-    AppSettings LoadFrom(const QByteArray &text)
+    AppSettings loadFrom(const QByteArray &text)
     {
-        WriteFile(Path(), text);
-        IniFile ini(Path());
-        EXPECT_TRUE(ini.Load());
+        writeFile(path(), text);
+        IniFile ini(path());
+        EXPECT_TRUE(ini.load());
         AppSettings settings;
-        LoadAppSettings(ini, settings);
+        loadAppSettings(ini, settings);
         return settings;
     }
 
     // Saves the settings over the current file and reads them back.
-    AppSettings SaveAndReload(const AppSettings &settings)
+    AppSettings saveAndReload(const AppSettings &settings)
     {
-        IniFile ini(Path());
-        EXPECT_TRUE(ini.Load());
-        SaveAppSettings(ini, settings);
-        EXPECT_TRUE(ini.UpdateFile());
-        IniFile again(Path());
-        EXPECT_TRUE(again.Load());
+        IniFile ini(path());
+        EXPECT_TRUE(ini.load());
+        saveAppSettings(ini, settings);
+        EXPECT_TRUE(ini.updateFile());
+        IniFile again(path());
+        EXPECT_TRUE(again.load());
         AppSettings read;
-        LoadAppSettings(again, read);
+        loadAppSettings(again, read);
         return read;
     }
 };
 
 TEST_F(AppSettingsTest, NoFileGivesEveryDefault)
 {
-    IniFile ini(PathOf(QStringLiteral("missing/Ravelin.ini")));
-    ASSERT_TRUE(ini.Load());
+    IniFile ini(pathOf(QStringLiteral("missing/Ravelin.ini")));
+    ASSERT_TRUE(ini.load());
     AppSettings s;
-    LoadAppSettings(ini, s);
+    loadAppSettings(ini, s);
 
-    EXPECT_EQ(s.Font, (FontSpec{"Courier New", 10, 0, -16777208, 204}));
-    EXPECT_EQ(s.FontGutter, (FontSpec{"Courier New", 9, 0, 8388608, 204}));
-    EXPECT_EQ(s.ColorBack, -16777211);
-    EXPECT_EQ(s.MaxLen, 300);
-    EXPECT_EQ(s.TabSize, 8);
-    EXPECT_EQ(s.LineSp, 0);
-    EXPECT_EQ(s.ReloadTime, 1);
-    EXPECT_TRUE(s.Gutter);
-    EXPECT_FALSE(s.GutterLines);
-    EXPECT_EQ(s.GutterLinesBuf, 500 * 1024);
-    EXPECT_EQ(s.GutterLinesCount, 2000);
-    EXPECT_EQ(s.GutterLinesStep, 5);
-    EXPECT_FALSE(s.ToEnd);
-    EXPECT_TRUE(s.Tail);
-    EXPECT_FALSE(s.Wrap);
-    EXPECT_FALSE(s.Tabs);
-    EXPECT_TRUE(s.Tool);
-    EXPECT_TRUE(s.Status);
-    EXPECT_FALSE(s.OnTop);
-    EXPECT_TRUE(s.MLine);
-    EXPECT_TRUE(s.CfmExit);
-    EXPECT_TRUE(s.CfmClear);
-    EXPECT_FALSE(s.Reopen);
+    EXPECT_EQ(s.font, (FontSpec{"Courier New", 10, 0, -16777208, 204}));
+    EXPECT_EQ(s.fontGutter, (FontSpec{"Courier New", 9, 0, 8388608, 204}));
+    EXPECT_EQ(s.colorBack, -16777211);
+    EXPECT_EQ(s.maxLen, 300);
+    EXPECT_EQ(s.tabSize, 8);
+    EXPECT_EQ(s.lineSp, 0);
+    EXPECT_EQ(s.reloadTime, 1);
+    EXPECT_TRUE(s.gutter);
+    EXPECT_FALSE(s.gutterLines);
+    EXPECT_EQ(s.gutterLinesBuf, 500 * 1024);
+    EXPECT_EQ(s.gutterLinesCount, 2000);
+    EXPECT_EQ(s.gutterLinesStep, 5);
+    EXPECT_FALSE(s.toEnd);
+    EXPECT_TRUE(s.tail);
+    EXPECT_FALSE(s.wrap);
+    EXPECT_FALSE(s.tabs);
+    EXPECT_TRUE(s.tool);
+    EXPECT_TRUE(s.status);
+    EXPECT_FALSE(s.onTop);
+    EXPECT_TRUE(s.mLine);
+    EXPECT_TRUE(s.cfmExit);
+    EXPECT_TRUE(s.cfmClear);
+    EXPECT_FALSE(s.reopen);
     EXPECT_FALSE(s.Goto);
-    EXPECT_EQ(s.GotoX, 394);
-    EXPECT_EQ(s.GotoY, 423);
-    EXPECT_EQ(s.MarginLeft, 10);
-    EXPECT_EQ(s.MarginTop, 10);
-    EXPECT_EQ(s.MarginRight, 10);
-    EXPECT_EQ(s.MarginBottom, 10);
-    EXPECT_EQ(s.WindowLeft, 204);
-    EXPECT_EQ(s.WindowTop, 255);
-    EXPECT_EQ(s.WindowWidth, 664);
-    EXPECT_EQ(s.WindowHeight, 379);
-    EXPECT_FALSE(s.WindowMax);
+    EXPECT_EQ(s.gotoX, 394);
+    EXPECT_EQ(s.gotoY, 423);
+    EXPECT_EQ(s.marginLeft, 10);
+    EXPECT_EQ(s.marginTop, 10);
+    EXPECT_EQ(s.marginRight, 10);
+    EXPECT_EQ(s.marginBottom, 10);
+    EXPECT_EQ(s.windowLeft, 204);
+    EXPECT_EQ(s.windowTop, 255);
+    EXPECT_EQ(s.windowWidth, 664);
+    EXPECT_EQ(s.windowHeight, 379);
+    EXPECT_FALSE(s.windowMax);
 }
 
 TEST_F(AppSettingsTest, SaveWritesEveryKeyAndReadsBackEveryValue)
 {
     AppSettings s;
-    s.Font = {"DejaVu Sans Mono", 12, 3, 0x00112233, 0};
-    s.FontGutter = {"Liberation Mono", 7, 8, -16777198, 1};
-    s.ColorBack = 0x00FFEEDD;
-    s.MaxLen = 2000;
-    s.TabSize = 4;
-    s.LineSp = 2;
-    s.ReloadTime = 7;
-    s.Gutter = false;
-    s.GutterLines = true;
-    s.GutterLinesBuf = 64 * 1024;
-    s.GutterLinesCount = 100;
-    s.GutterLinesStep = 1;
-    s.ToEnd = true;
-    s.Tail = false;
-    s.Wrap = true;
-    s.Tabs = true;
-    s.Tool = false;
-    s.Status = false;
-    s.OnTop = true;
-    s.MLine = false;
-    s.CfmExit = false;
-    s.CfmClear = false;
-    s.Reopen = true;
+    s.font = {"DejaVu Sans Mono", 12, 3, 0x00112233, 0};
+    s.fontGutter = {"Liberation Mono", 7, 8, -16777198, 1};
+    s.colorBack = 0x00FFEEDD;
+    s.maxLen = 2000;
+    s.tabSize = 4;
+    s.lineSp = 2;
+    s.reloadTime = 7;
+    s.gutter = false;
+    s.gutterLines = true;
+    s.gutterLinesBuf = 64 * 1024;
+    s.gutterLinesCount = 100;
+    s.gutterLinesStep = 1;
+    s.toEnd = true;
+    s.tail = false;
+    s.wrap = true;
+    s.tabs = true;
+    s.tool = false;
+    s.status = false;
+    s.onTop = true;
+    s.mLine = false;
+    s.cfmExit = false;
+    s.cfmClear = false;
+    s.reopen = true;
     s.Goto = true;
-    s.GotoX = -5;
-    s.GotoY = 3000;
-    s.MarginLeft = 1;
-    s.MarginTop = 2;
-    s.MarginRight = 3;
-    s.MarginBottom = 4;
-    s.WindowLeft = -8;
-    s.WindowTop = 0;
-    s.WindowWidth = 1920;
-    s.WindowHeight = 1080;
-    s.WindowMax = false;
-    EXPECT_EQ(SaveAndReload(s), s);
+    s.gotoX = -5;
+    s.gotoY = 3000;
+    s.marginLeft = 1;
+    s.marginTop = 2;
+    s.marginRight = 3;
+    s.marginBottom = 4;
+    s.windowLeft = -8;
+    s.windowTop = 0;
+    s.windowWidth = 1920;
+    s.windowHeight = 1080;
+    s.windowMax = false;
+    EXPECT_EQ(saveAndReload(s), s);
 
-    IniFile ini(Path());
-    ASSERT_TRUE(ini.Load());
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
     const QStringList font = {"Name", "Size", "Style", "Color", "Charset"};
-    EXPECT_EQ(ini.ReadSectionKeys("Font"), font);
-    EXPECT_EQ(ini.ReadSectionKeys("FontGutter"), font);
-    EXPECT_EQ(ini.ReadSectionKeys("Opt"),
-              QStringList(OptKeys() + QStringList{"Goto", "GotoX", "GotoY"}));
-    EXPECT_EQ(ini.ReadSectionKeys("Margins"), QStringList({"Left", "Top", "Right", "Bottom"}));
-    EXPECT_EQ(ini.ReadSectionKeys("Window"),
+    EXPECT_EQ(ini.readSectionKeys("Font"), font);
+    EXPECT_EQ(ini.readSectionKeys("FontGutter"), font);
+    EXPECT_EQ(ini.readSectionKeys("Opt"),
+              QStringList(optKeys() + QStringList{"Goto", "GotoX", "GotoY"}));
+    EXPECT_EQ(ini.readSectionKeys("Margins"), QStringList({"Left", "Top", "Right", "Bottom"}));
+    EXPECT_EQ(ini.readSectionKeys("Window"),
               QStringList({"Width", "Height", "Left", "Top", "Max"}));
-    EXPECT_EQ(ini.ReadString("Font", "Color", ""), "1122867");
-    EXPECT_EQ(ini.ReadString("Opt", "Gutter", ""), "0");
-    EXPECT_EQ(ini.ReadString("Opt", "Tabs", ""), "1");
+    EXPECT_EQ(ini.readString("Font", "Color", ""), "1122867");
+    EXPECT_EQ(ini.readString("Opt", "Gutter", ""), "0");
+    EXPECT_EQ(ini.readString("Opt", "Tabs", ""), "1");
 }
 
 TEST_F(AppSettingsTest, UnreadableValuesGiveTheirDefaults)
@@ -173,56 +173,56 @@ TEST_F(AppSettingsTest, UnreadableValuesGiveTheirDefaults)
         bool expected;
     };
     const Case cases[] = {
-        {"Gutter=yes", &AppSettings::Gutter, true}, // default true
-        {"Wrap=yes", &AppSettings::Wrap, false},    // default false
-        {"Gutter=0x0", &AppSettings::Gutter, false}, {"Wrap=$1F", &AppSettings::Wrap, true},
-        {"Gutter=$1F", &AppSettings::Gutter, true},  {"Wrap=-1", &AppSettings::Wrap, true},
-        {"Tail=\"0\"", &AppSettings::Tail, false},   {"Tail=", &AppSettings::Tail, true},
+        {"Gutter=yes", &AppSettings::gutter, true}, // default true
+        {"Wrap=yes", &AppSettings::wrap, false},    // default false
+        {"Gutter=0x0", &AppSettings::gutter, false}, {"Wrap=$1F", &AppSettings::wrap, true},
+        {"Gutter=$1F", &AppSettings::gutter, true},  {"Wrap=-1", &AppSettings::wrap, true},
+        {"Tail=\"0\"", &AppSettings::tail, false},   {"Tail=", &AppSettings::tail, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line.constData());
-        EXPECT_EQ(LoadFrom("[Opt]\n" + c.line + "\n").*c.field, c.expected);
+        EXPECT_EQ(loadFrom("[Opt]\n" + c.line + "\n").*c.field, c.expected);
     }
 }
 
 TEST_F(AppSettingsTest, GutterLinesBufIsKilobytesInTheFileAndBytesInMemory)
 {
-    AppSettings s = LoadFrom("[Opt]\nGutterLinesBuf=64\n");
-    EXPECT_EQ(s.GutterLinesBuf, 65536);
+    AppSettings s = loadFrom("[Opt]\nGutterLinesBuf=64\n");
+    EXPECT_EQ(s.gutterLinesBuf, 65536);
 
-    IniFile ini(Path());
-    ASSERT_TRUE(ini.Load());
-    SaveAppSettings(ini, s);
-    EXPECT_EQ(ini.ReadString("Opt", "GutterLinesBuf", ""), "64");
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    saveAppSettings(ini, s);
+    EXPECT_EQ(ini.readString("Opt", "GutterLinesBuf", ""), "64");
 
     // A missing key leaves a byte count that is no whole kilobyte as it is.
-    IniFile empty(PathOf(QStringLiteral("none.ini")));
-    ASSERT_TRUE(empty.Load());
+    IniFile empty(pathOf(QStringLiteral("none.ini")));
+    ASSERT_TRUE(empty.load());
     AppSettings odd;
-    odd.GutterLinesBuf = 1500;
-    LoadAppSettings(empty, odd);
-    EXPECT_EQ(odd.GutterLinesBuf, 1500);
+    odd.gutterLinesBuf = 1500;
+    loadAppSettings(empty, odd);
+    EXPECT_EQ(odd.gutterLinesBuf, 1500);
 
     // Kilobytes that would overflow the byte count come to the bound, not
     // wrapped around.
-    EXPECT_EQ(LoadFrom("[Opt]\nGutterLinesBuf=2097152\n").GutterLinesBuf, 20480 * 1024);
-    EXPECT_EQ(LoadFrom("[Opt]\nGutterLinesBuf=-2097153\n").GutterLinesBuf, 1024);
+    EXPECT_EQ(loadFrom("[Opt]\nGutterLinesBuf=2097152\n").gutterLinesBuf, 20480 * 1024);
+    EXPECT_EQ(loadFrom("[Opt]\nGutterLinesBuf=-2097153\n").gutterLinesBuf, 1024);
 }
 
 TEST_F(AppSettingsTest, MaximisedSaveKeepsTheNormalGeometryOfTheFile)
 {
-    AppSettings s = LoadFrom("[Window]\nLeft=1\nTop=2\nWidth=300\nHeight=200\nMax=0\n");
-    s.WindowMax = true;
-    s.WindowLeft = -4;
-    s.WindowTop = -4;
-    s.WindowWidth = 1928;
-    s.WindowHeight = 1048;
-    const AppSettings read = SaveAndReload(s);
-    EXPECT_TRUE(read.WindowMax);
-    EXPECT_EQ(read.WindowLeft, 1);
-    EXPECT_EQ(read.WindowTop, 2);
-    EXPECT_EQ(read.WindowWidth, 300);
-    EXPECT_EQ(read.WindowHeight, 200);
+    AppSettings s = loadFrom("[Window]\nLeft=1\nTop=2\nWidth=300\nHeight=200\nMax=0\n");
+    s.windowMax = true;
+    s.windowLeft = -4;
+    s.windowTop = -4;
+    s.windowWidth = 1928;
+    s.windowHeight = 1048;
+    const AppSettings read = saveAndReload(s);
+    EXPECT_TRUE(read.windowMax);
+    EXPECT_EQ(read.windowLeft, 1);
+    EXPECT_EQ(read.windowTop, 2);
+    EXPECT_EQ(read.windowWidth, 300);
+    EXPECT_EQ(read.windowHeight, 200);
 }
 
 TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
@@ -234,7 +234,7 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
         garbage += char(state >> 24);
     }
     QByteArray wrongTypes = "[Opt]\n";
-    for (const QString &key : OptKeys())
+    for (const QString &key : optKeys())
         wrongTypes += key.toLatin1() + "=1.5e3\n";
     wrongTypes += "[Font]\nSize=ten\nStyle=bold\nColor=red\nCharset=\n"
                   "[Margins]\nLeft=0x\nTop=$\nRight=--1\nBottom=1,5\n"
@@ -248,9 +248,9 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
         QByteArray kept; // lines the settings do not own, still there after a save
     };
     AppSettings maxLen777;
-    maxLen777.MaxLen = 777;
+    maxLen777.maxLen = 777;
     AppSettings tabSize3;
-    tabSize3.TabSize = 3;
+    tabSize3.tabSize = 3;
     const QByteArray longLines = "[Opt]\nMaxLen=" + QByteArray(10 << 20, '7') +
                                  "\n[Mine]\nKeep=1\n" + QByteArray(10 << 20, '[') + "\n";
     const Case cases[] = {
@@ -267,22 +267,22 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(LoadFrom(c.text), c.expected);
+        EXPECT_EQ(loadFrom(c.text), c.expected);
 
-        IniFile ini(Path());
-        ASSERT_TRUE(ini.Load());
-        SaveAppSettings(ini, c.expected);
-        ASSERT_TRUE(ini.UpdateFile());
-        const QByteArray saved = ReadFile(Path());
+        IniFile ini(path());
+        ASSERT_TRUE(ini.load());
+        saveAppSettings(ini, c.expected);
+        ASSERT_TRUE(ini.updateFile());
+        const QByteArray saved = readFile(path());
         EXPECT_TRUE(saved.contains(c.kept));
 
-        IniFile again(Path());
-        ASSERT_TRUE(again.Load());
+        IniFile again(path());
+        ASSERT_TRUE(again.load());
         AppSettings read;
-        LoadAppSettings(again, read);
+        loadAppSettings(again, read);
         EXPECT_EQ(read, c.expected);
         const bool hasMine = c.text.contains("[Mine]");
-        EXPECT_EQ(again.ReadInteger("Mine", "Keep", 0), hasMine ? 1 : 0);
+        EXPECT_EQ(again.readInteger("Mine", "Keep", 0), hasMine ? 1 : 0);
     }
 }
 
@@ -293,85 +293,85 @@ TEST_F(AppSettingsTest, NumbersOutsideTheirRangeAreReadAndWrittenAsUsed)
     using Get = int (*)(const AppSettings &);
     struct Case
     {
-        const char *Section;
-        const char *Key;
-        const char *Stored;
-        Get Used;
-        int Expected;
+        const char *section;
+        const char *key;
+        const char *stored;
+        Get used;
+        int expected;
     };
     const Case cases[] = {
         // Fonts: sizes a font dialog offers, style bits, colours the palette
         // knows; anything else is the key's default.
-        {"Font", "Size", "10000", [](const AppSettings &s) { return s.Font.Size; }, 10},
-        {"Font", "Size", "0", [](const AppSettings &s) { return s.Font.Size; }, 10},
-        {"Font", "Size", "512", [](const AppSettings &s) { return s.Font.Size; }, 512},
-        {"FontGutter", "Size", "-4", [](const AppSettings &s) { return s.FontGutter.Size; }, 9},
-        {"Font", "Style", "16", [](const AppSettings &s) { return s.Font.Style; }, 0},
-        {"FontGutter", "Style", "15", [](const AppSettings &s) { return s.FontGutter.Style; }, 15},
-        {"Font", "Color", "16777216", [](const AppSettings &s) { return s.Font.Color; }, -16777208},
-        {"Font", "Color", "16777215", [](const AppSettings &s) { return s.Font.Color; }, 16777215},
+        {"Font", "Size", "10000", [](const AppSettings &s) { return s.font.size; }, 10},
+        {"Font", "Size", "0", [](const AppSettings &s) { return s.font.size; }, 10},
+        {"Font", "Size", "512", [](const AppSettings &s) { return s.font.size; }, 512},
+        {"FontGutter", "Size", "-4", [](const AppSettings &s) { return s.fontGutter.size; }, 9},
+        {"Font", "Style", "16", [](const AppSettings &s) { return s.font.style; }, 0},
+        {"FontGutter", "Style", "15", [](const AppSettings &s) { return s.fontGutter.style; }, 15},
+        {"Font", "Color", "16777216", [](const AppSettings &s) { return s.font.color; }, -16777208},
+        {"Font", "Color", "16777215", [](const AppSettings &s) { return s.font.color; }, 16777215},
         {"FontGutter", "Color", "-16777185", // system colour 31: there is none
-         [](const AppSettings &s) { return s.FontGutter.Color; }, 8388608},
+         [](const AppSettings &s) { return s.fontGutter.color; }, 8388608},
         {"FontGutter", "Color", "-16777186",
-         [](const AppSettings &s) { return s.FontGutter.Color; }, -16777186},
-        {"Font", "Charset", "256", [](const AppSettings &s) { return s.Font.Charset; }, 204},
-        {"FontGutter", "Charset", "0", [](const AppSettings &s) { return s.FontGutter.Charset; },
+         [](const AppSettings &s) { return s.fontGutter.color; }, -16777186},
+        {"Font", "Charset", "256", [](const AppSettings &s) { return s.font.charset; }, 204},
+        {"FontGutter", "Charset", "0", [](const AppSettings &s) { return s.fontGutter.charset; },
          0},
-        {"Opt", "ColorBack", "2147483647", [](const AppSettings &s) { return s.ColorBack; },
+        {"Opt", "ColorBack", "2147483647", [](const AppSettings &s) { return s.colorBack; },
          -16777211},
         // The options dialog's ranges, to the nearest bound.
-        {"Opt", "MaxLen", "0", [](const AppSettings &s) { return s.MaxLen; }, 100},
-        {"Opt", "MaxLen", "99999", [](const AppSettings &s) { return s.MaxLen; }, 2000},
-        {"Opt", "TabSize", "-5", [](const AppSettings &s) { return s.TabSize; }, 2},
-        {"Opt", "TabSize", "17", [](const AppSettings &s) { return s.TabSize; }, 16},
-        {"Opt", "LineSp", "1000", [](const AppSettings &s) { return s.LineSp; }, 5},
-        {"Opt", "LineSp", "-6", [](const AppSettings &s) { return s.LineSp; }, -5},
-        {"Opt", "ReloadTime", "8", [](const AppSettings &s) { return s.ReloadTime; }, 7},
-        {"Opt", "ReloadTime", "-1", [](const AppSettings &s) { return s.ReloadTime; }, 0},
+        {"Opt", "MaxLen", "0", [](const AppSettings &s) { return s.maxLen; }, 100},
+        {"Opt", "MaxLen", "99999", [](const AppSettings &s) { return s.maxLen; }, 2000},
+        {"Opt", "TabSize", "-5", [](const AppSettings &s) { return s.tabSize; }, 2},
+        {"Opt", "TabSize", "17", [](const AppSettings &s) { return s.tabSize; }, 16},
+        {"Opt", "LineSp", "1000", [](const AppSettings &s) { return s.lineSp; }, 5},
+        {"Opt", "LineSp", "-6", [](const AppSettings &s) { return s.lineSp; }, -5},
+        {"Opt", "ReloadTime", "8", [](const AppSettings &s) { return s.reloadTime; }, 7},
+        {"Opt", "ReloadTime", "-1", [](const AppSettings &s) { return s.reloadTime; }, 0},
         // The gutter's fields, to the bounds the viewers keep to.
-        {"Opt", "GutterLinesBuf", "0", [](const AppSettings &s) { return s.GutterLinesBuf; }, 1024},
-        {"Opt", "GutterLinesBuf", "99999", [](const AppSettings &s) { return s.GutterLinesBuf; },
+        {"Opt", "GutterLinesBuf", "0", [](const AppSettings &s) { return s.gutterLinesBuf; }, 1024},
+        {"Opt", "GutterLinesBuf", "99999", [](const AppSettings &s) { return s.gutterLinesBuf; },
          20480 * 1024},
-        {"Opt", "GutterLinesCount", "0", [](const AppSettings &s) { return s.GutterLinesCount; },
+        {"Opt", "GutterLinesCount", "0", [](const AppSettings &s) { return s.gutterLinesCount; },
          10},
         {"Opt", "GutterLinesCount", "1000000",
-         [](const AppSettings &s) { return s.GutterLinesCount; }, 100000},
-        {"Opt", "GutterLinesStep", "0", [](const AppSettings &s) { return s.GutterLinesStep; }, 1},
-        {"Opt", "GutterLinesStep", "11", [](const AppSettings &s) { return s.GutterLinesStep; },
+         [](const AppSettings &s) { return s.gutterLinesCount; }, 100000},
+        {"Opt", "GutterLinesStep", "0", [](const AppSettings &s) { return s.gutterLinesStep; }, 1},
+        {"Opt", "GutterLinesStep", "11", [](const AppSettings &s) { return s.gutterLinesStep; },
          10},
         // Places on the desktop: beyond its 16-bit coordinates is damage.
-        {"Opt", "GotoX", "1000000000", [](const AppSettings &s) { return s.GotoX; }, 394},
-        {"Opt", "GotoY", "-40000", [](const AppSettings &s) { return s.GotoY; }, 423},
-        {"Opt", "GotoX", "-32768", [](const AppSettings &s) { return s.GotoX; }, -32768},
-        {"Margins", "Left", "-3", [](const AppSettings &s) { return s.MarginLeft; }, 0},
-        {"Margins", "Top", "100000", [](const AppSettings &s) { return s.MarginTop; }, 1000},
-        {"Margins", "Right", "1000", [](const AppSettings &s) { return s.MarginRight; }, 1000},
-        {"Margins", "Bottom", "-1", [](const AppSettings &s) { return s.MarginBottom; }, 0},
-        {"Window", "Left", "1000000000", [](const AppSettings &s) { return s.WindowLeft; }, 204},
-        {"Window", "Top", "-1000000000", [](const AppSettings &s) { return s.WindowTop; }, 255},
-        {"Window", "Width", "-100", [](const AppSettings &s) { return s.WindowWidth; }, 664},
-        {"Window", "Height", "0", [](const AppSettings &s) { return s.WindowHeight; }, 379},
-        {"Window", "Width", "40000", [](const AppSettings &s) { return s.WindowWidth; }, 664},
-        {"Window", "Left", "-32768", [](const AppSettings &s) { return s.WindowLeft; }, -32768},
+        {"Opt", "GotoX", "1000000000", [](const AppSettings &s) { return s.gotoX; }, 394},
+        {"Opt", "GotoY", "-40000", [](const AppSettings &s) { return s.gotoY; }, 423},
+        {"Opt", "GotoX", "-32768", [](const AppSettings &s) { return s.gotoX; }, -32768},
+        {"Margins", "Left", "-3", [](const AppSettings &s) { return s.marginLeft; }, 0},
+        {"Margins", "Top", "100000", [](const AppSettings &s) { return s.marginTop; }, 1000},
+        {"Margins", "Right", "1000", [](const AppSettings &s) { return s.marginRight; }, 1000},
+        {"Margins", "Bottom", "-1", [](const AppSettings &s) { return s.marginBottom; }, 0},
+        {"Window", "Left", "1000000000", [](const AppSettings &s) { return s.windowLeft; }, 204},
+        {"Window", "Top", "-1000000000", [](const AppSettings &s) { return s.windowTop; }, 255},
+        {"Window", "Width", "-100", [](const AppSettings &s) { return s.windowWidth; }, 664},
+        {"Window", "Height", "0", [](const AppSettings &s) { return s.windowHeight; }, 379},
+        {"Window", "Width", "40000", [](const AppSettings &s) { return s.windowWidth; }, 664},
+        {"Window", "Left", "-32768", [](const AppSettings &s) { return s.windowLeft; }, -32768},
     };
     for (const bool maximised : {false, true}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(QStringLiteral("[%1] %2=%3%4")
-                             .arg(c.Section, c.Key, c.Stored,
+                             .arg(c.section, c.key, c.stored,
                                   maximised ? QStringLiteral(", maximised") : QString())
                              .toStdString());
-            const QByteArray section(c.Section);
-            QByteArray text = "[" + section + "]\n" + c.Key + "=" + c.Stored + "\n";
+            const QByteArray section(c.section);
+            QByteArray text = "[" + section + "]\n" + c.key + "=" + c.stored + "\n";
             if (maximised)
                 text += section == "Window" ? "Max=1\n" : "[Window]\nMax=1\n";
-            const AppSettings read = LoadFrom(text);
-            EXPECT_EQ(c.Used(read), c.Expected);
+            const AppSettings read = loadFrom(text);
+            EXPECT_EQ(c.used(read), c.expected);
 
-            IniFile ini(Path());
-            ASSERT_TRUE(ini.Load());
-            SaveAppSettings(ini, read);
-            const int kb = section == "Opt" && QByteArray(c.Key) == "GutterLinesBuf" ? 1024 : 1;
-            EXPECT_EQ(ini.ReadString(section, c.Key, ""), QByteArray::number(c.Expected / kb))
+            IniFile ini(path());
+            ASSERT_TRUE(ini.load());
+            saveAppSettings(ini, read);
+            const int kb = section == "Opt" && QByteArray(c.key) == "GutterLinesBuf" ? 1024 : 1;
+            EXPECT_EQ(ini.readString(section, c.key, ""), QByteArray::number(c.expected / kb))
                 << "written back as used";
         }
     }
@@ -387,7 +387,7 @@ TEST(ReloadIntervalTest, IndexesTheTableAndClampsOutsideIt)
                  {-1, 500},  {8, 300000}, {INT_MIN, 500}, {INT_MAX, 300000}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.index);
-        EXPECT_EQ(ReloadIntervalMs(c.index), c.ms);
+        EXPECT_EQ(reloadIntervalMs(c.index), c.ms);
     }
 }
 

@@ -76,15 +76,15 @@ TEST(CommandLineTest, SeparatesFilesFromOptions)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const CommandLine line = ParseCommandLine(c.args);
-        EXPECT_EQ(line.Files, c.files);
-        EXPECT_EQ(line.ConfigPath, c.config);
-        EXPECT_EQ(line.Help, c.help);
-        EXPECT_EQ(line.Version, c.version);
-        EXPECT_EQ(line.SkipReopen, c.skipReopen);
-        EXPECT_EQ(!line.Error.isEmpty(), c.error) << qPrintable(line.Error);
+        const CommandLine line = parseCommandLine(c.args);
+        EXPECT_EQ(line.files, c.files);
+        EXPECT_EQ(line.configPath, c.config);
+        EXPECT_EQ(line.help, c.help);
+        EXPECT_EQ(line.version, c.version);
+        EXPECT_EQ(line.skipReopen, c.skipReopen);
+        EXPECT_EQ(!line.error.isEmpty(), c.error) << qPrintable(line.error);
     }
-    EXPECT_EQ(ParseCommandLine({"-x"}).Error, QStringLiteral("Unknown option: -x"));
+    EXPECT_EQ(parseCommandLine({"-x"}).error, QStringLiteral("Unknown option: -x"));
 }
 
 class ResolveSettingsPathTest : public ::testing::Test
@@ -132,8 +132,8 @@ TEST(CommandLineTest, ToolkitOptionsAreNotOursToCheck)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(WithoutToolkitOptions(c.args), c.left);
-        EXPECT_EQ(!ParseCommandLine(WithoutToolkitOptions(c.args)).Error.isEmpty(), c.error);
+        EXPECT_EQ(withoutToolkitOptions(c.args), c.left);
+        EXPECT_EQ(!parseCommandLine(withoutToolkitOptions(c.args)).error.isEmpty(), c.error);
     }
 }
 
@@ -144,26 +144,26 @@ TEST_F(ResolveSettingsPathTest, PrefersConfigThenPortableThenXdg)
     const QString home = m_dir.filePath(QStringLiteral("home"));
 
     qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(ResolveSettingsPath(QString(), program), home + "/.config/ravelin/Ravelin.ini");
+    EXPECT_EQ(resolveSettingsPath(QString(), program), home + "/.config/ravelin/Ravelin.ini");
     qputenv("XDG_CONFIG_HOME", "relative/dir"); // ignored, as the XDG rules ask
-    EXPECT_EQ(ResolveSettingsPath(QString(), program), home + "/.config/ravelin/Ravelin.ini");
+    EXPECT_EQ(resolveSettingsPath(QString(), program), home + "/.config/ravelin/Ravelin.ini");
     qputenv("XDG_CONFIG_HOME", "/xdg/conf");
-    EXPECT_EQ(ResolveSettingsPath(QString(), program),
+    EXPECT_EQ(resolveSettingsPath(QString(), program),
               QStringLiteral("/xdg/conf/ravelin/Ravelin.ini"));
 
     // A folder named like the file does not make the program portable.
     ASSERT_TRUE(QDir().mkpath(program + "/Ravelin.ini"));
-    EXPECT_EQ(ResolveSettingsPath(QString(), program),
+    EXPECT_EQ(resolveSettingsPath(QString(), program),
               QStringLiteral("/xdg/conf/ravelin/Ravelin.ini"));
     ASSERT_TRUE(QDir().rmdir(program + "/Ravelin.ini"));
     QFile portable(program + "/Ravelin.ini");
     ASSERT_TRUE(portable.open(QIODevice::WriteOnly));
     portable.close();
-    EXPECT_EQ(ResolveSettingsPath(QString(), program), program + "/Ravelin.ini");
+    EXPECT_EQ(resolveSettingsPath(QString(), program), program + "/Ravelin.ini");
 
-    EXPECT_EQ(ResolveSettingsPath(QStringLiteral("/etc/my.ini"), program),
+    EXPECT_EQ(resolveSettingsPath(QStringLiteral("/etc/my.ini"), program),
               QStringLiteral("/etc/my.ini"));
-    EXPECT_EQ(ResolveSettingsPath(QStringLiteral("rel/my.ini"), program),
+    EXPECT_EQ(resolveSettingsPath(QStringLiteral("rel/my.ini"), program),
               QDir::current().absoluteFilePath(QStringLiteral("rel/my.ini")));
 }
 

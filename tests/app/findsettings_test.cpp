@@ -8,29 +8,29 @@ namespace {
 class FindSettingsTest : public SettingsFixture
 {
 protected:
-    QString Path() const { return PathOf(QStringLiteral("Ravelin.ini")); }
+    QString path() const { return pathOf(QStringLiteral("Ravelin.ini")); }
 
-    FindState LoadFrom(const QByteArray &text, FindState state = {})
+    FindState loadFrom(const QByteArray &text, FindState state = {})
     {
-        WriteFile(Path(), text);
-        IniFile ini(Path());
-        EXPECT_TRUE(ini.Load());
-        LoadFindSettings(ini, state);
+        writeFile(path(), text);
+        IniFile ini(path());
+        EXPECT_TRUE(ini.load());
+        loadFindSettings(ini, state);
         return state;
     }
 
-    QByteArray SaveOver(const QByteArray &text, const FindState &state)
+    QByteArray saveOver(const QByteArray &text, const FindState &state)
     {
-        WriteFile(Path(), text);
-        IniFile ini(Path());
-        EXPECT_TRUE(ini.Load());
-        SaveFindSettings(ini, state);
-        EXPECT_TRUE(ini.UpdateFile());
-        return ReadFile(Path());
+        writeFile(path(), text);
+        IniFile ini(path());
+        EXPECT_TRUE(ini.load());
+        saveFindSettings(ini, state);
+        EXPECT_TRUE(ini.updateFile());
+        return readFile(path());
     }
 };
 
-TEST(FindHistory, NewTextGoesOnTopAndCaseVariantsCollapse)
+TEST(findHistory, NewTextGoesOnTopAndCaseVariantsCollapse)
 {
     struct Case
     {
@@ -53,56 +53,56 @@ TEST(FindHistory, NewTextGoesOnTopAndCaseVariantsCollapse)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QStringList history = c.before;
-        AddToFindHistory(history, c.text);
+        addToFindHistory(history, c.text);
         EXPECT_EQ(history, c.after);
     }
 }
 
 TEST_F(FindSettingsTest, LoadReadsFlagsAndSkipsEmptyHistoryValues)
 {
-    const FindState state = LoadFrom("[FindHistory]\n0=\n1=timeout\n3=Ошибка\n9=last\n"
+    const FindState state = loadFrom("[FindHistory]\n0=\n1=timeout\n3=Ошибка\n9=last\n"
                                      "[Find]\nWords=1\nCase=1\nBack=0\nRegex=1\nMLine=1\n"
                                      "Origin=1\n");
-    EXPECT_EQ(state.FindHistory, (QStringList{"timeout", "Ошибка", "last"}));
-    EXPECT_EQ(state.FindText, "timeout");
-    EXPECT_TRUE(state.FindWords);
-    EXPECT_TRUE(state.FindCase);
-    EXPECT_FALSE(state.FindBack);
-    EXPECT_TRUE(state.FindRegex);
-    EXPECT_TRUE(state.FindMLine);
-    EXPECT_TRUE(state.FindOrigin);
+    EXPECT_EQ(state.findHistory, (QStringList{"timeout", "Ошибка", "last"}));
+    EXPECT_EQ(state.findText, "timeout");
+    EXPECT_TRUE(state.findWords);
+    EXPECT_TRUE(state.findCase);
+    EXPECT_FALSE(state.findBack);
+    EXPECT_TRUE(state.findRegex);
+    EXPECT_TRUE(state.findMLine);
+    EXPECT_TRUE(state.findOrigin);
 }
 
 TEST_F(FindSettingsTest, LoadWithoutSectionsKeepsDefaultsAndClearsHistory)
 {
     FindState before;
-    before.FindText = "kept";
-    before.FindHistory = {"stale"};
-    before.FindBack = true;
-    const FindState state = LoadFrom("[Opt]\nMaxLen=300\n", before);
-    EXPECT_TRUE(state.FindHistory.isEmpty());
-    EXPECT_EQ(state.FindText, "kept"); // no history: the text stays
-    EXPECT_TRUE(state.FindBack);       // a missing key keeps its value
+    before.findText = "kept";
+    before.findHistory = {"stale"};
+    before.findBack = true;
+    const FindState state = loadFrom("[Opt]\nMaxLen=300\n", before);
+    EXPECT_TRUE(state.findHistory.isEmpty());
+    EXPECT_EQ(state.findText, "kept"); // no history: the text stays
+    EXPECT_TRUE(state.findBack);       // a missing key keeps its value
 }
 
 TEST_F(FindSettingsTest, SaveWritesItemsAndDeletesTheKeysPastThem)
 {
     FindState state;
-    state.FindHistory = {"one", "два"};
-    state.FindBack = true;
+    state.findHistory = {"one", "два"};
+    state.findBack = true;
     const QByteArray saved =
-        SaveOver("[FindHistory]\n0=a\n1=b\n2=c\n9=z\n[Find]\nBack=0\nOther=5\n", state);
-    IniFile ini(Path());
-    ASSERT_TRUE(ini.Load());
-    EXPECT_EQ(ini.ReadSectionKeys("FindHistory"), (QStringList{"0", "1"}));
-    EXPECT_EQ(ini.ReadUtf8("FindHistory", "1", {}), QString("два"));
-    EXPECT_TRUE(ini.ReadBool("Find", "Back", false));
-    EXPECT_EQ(ini.ReadInteger("Find", "Other", 0), 5); // unknown keys stay
-    EXPECT_TRUE(IsCleanText(saved));
+        saveOver("[FindHistory]\n0=a\n1=b\n2=c\n9=z\n[Find]\nBack=0\nOther=5\n", state);
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readSectionKeys("FindHistory"), (QStringList{"0", "1"}));
+    EXPECT_EQ(ini.readUtf8("FindHistory", "1", {}), QString("два"));
+    EXPECT_TRUE(ini.readBool("Find", "Back", false));
+    EXPECT_EQ(ini.readInteger("Find", "Other", 0), 5); // unknown keys stay
+    EXPECT_TRUE(isCleanText(saved));
 
     FindState again;
-    LoadFindSettings(ini, again);
-    state.FindText = "one";
+    loadFindSettings(ini, again);
+    state.findText = "one";
     EXPECT_EQ(again, state);
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 // Whether narrow and wide letters take the same room: what the viewer needs.
 // (Not every monospaced face says so to fontconfig: Noto Sans Mono does not.)
-bool Monospaced(const QFont &font)
+bool monospaced(const QFont &font)
 {
     const QFontMetrics metrics(font);
     const int width = metrics.horizontalAdvance(u'W');
@@ -25,45 +25,45 @@ TEST(FontConv, StyleBitsRoundTrip)
     for (int style = 0; style < 16; ++style) {
         SCOPED_TRACE(style);
         const FontSpec stored{"DejaVu Sans Mono", 11, style, 255, 204};
-        const QFont font = FontFromSpec(stored, false);
+        const QFont font = fontFromSpec(stored, false);
         EXPECT_EQ(font.bold(), (style & 1) != 0);
         EXPECT_EQ(font.italic(), (style & 2) != 0);
         EXPECT_EQ(font.underline(), (style & 4) != 0);
         EXPECT_EQ(font.strikeOut(), (style & 8) != 0);
-        EXPECT_EQ(SpecFromFont(font, stored), stored);
+        EXPECT_EQ(specFromFont(font, stored), stored);
     }
 }
 
 TEST(FontConv, ColourAndCharsetComeFromTheBase)
 {
     const FontSpec base{"Courier New", 10, 0, 8388608, 161};
-    const FontSpec stored = SpecFromFont(QFont("DejaVu Serif", 14), base);
-    EXPECT_EQ(stored.Name, "DejaVu Serif");
-    EXPECT_EQ(stored.Size, 14);
-    EXPECT_EQ(stored.Color, 8388608);
-    EXPECT_EQ(stored.Charset, 161);
+    const FontSpec stored = specFromFont(QFont("DejaVu Serif", 14), base);
+    EXPECT_EQ(stored.name, "DejaVu Serif");
+    EXPECT_EQ(stored.size, 14);
+    EXPECT_EQ(stored.color, 8388608);
+    EXPECT_EQ(stored.charset, 161);
 }
 
 TEST(FontConv, PixelSizedFontsAreStoredInPoints)
 {
     QFont font("DejaVu Sans Mono");
     font.setPixelSize(20);
-    EXPECT_GT(SpecFromFont(font, FontSpec{}).Size, 0);
+    EXPECT_GT(specFromFont(font, FontSpec{}).size, 0);
 }
 
 TEST(FontConv, SizesNoDialogOffersFallBackToTen)
 {
     for (int size : {0, -3, 100000}) {
         SCOPED_TRACE(size);
-        EXPECT_EQ(FontFromSpec(FontSpec{"Courier New", size, 0, 0, 204}, true).pointSize(), 10);
+        EXPECT_EQ(fontFromSpec(FontSpec{"Courier New", size, 0, 0, 204}, true).pointSize(), 10);
     }
 }
 
 TEST(FontConv, ViewerFontsAskForFixedPitch)
 {
     // A face fontconfig does not know must still give a monospaced font.
-    const QFont font = FontFromSpec(FontSpec{"No Such Face Anywhere", 10, 0, 0, 204}, true);
-    EXPECT_TRUE(Monospaced(font)) << QFontInfo(font).family().toStdString();
+    const QFont font = fontFromSpec(FontSpec{"No Such Face Anywhere", 10, 0, 0, 204}, true);
+    EXPECT_TRUE(monospaced(font)) << QFontInfo(font).family().toStdString();
     EXPECT_EQ(font.styleHint(), QFont::TypeWriter);
 }
 
@@ -73,34 +73,34 @@ TEST(FontConv, TheFontDialogOpensOnTheFaceInUse)
 {
     const struct
     {
-        const char *Name;
-        FontSpec Font;
+        const char *name;
+        FontSpec font;
     } cases[] = {
         {"installed face", {"DejaVu Sans Mono", 12, 0, 0, 204}},
         {"missing face", {"No Such Face Anywhere", 11, 1, 255, 0}},
-        {"the default, an alias", AppSettings().Font},
+        {"the default, an alias", AppSettings().font},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.Name);
-        const QString used = QFontInfo(FontFromSpec(c.Font, true)).family();
-        FontSpec font = c.Font;
+        SCOPED_TRACE(c.name);
+        const QString used = QFontInfo(fontFromSpec(c.font, true)).family();
+        FontSpec font = c.font;
         QFont shown;
-        EXPECT_TRUE(ChooseFont(nullptr, font, [&](QFontDialog &dialog) {
+        EXPECT_TRUE(chooseFont(nullptr, font, [&](QFontDialog &dialog) {
             shown = dialog.currentFont();
             return true;
         }));
         EXPECT_EQ(shown.family(), used);
-        EXPECT_EQ(shown.pointSize(), c.Font.Size);
-        EXPECT_EQ(shown.bold(), (c.Font.Style & 1) != 0);
-        EXPECT_TRUE(Monospaced(shown)) << shown.family().toStdString();
-        EXPECT_EQ(font.Name, used.toUtf8());
-        EXPECT_EQ(font.Size, c.Font.Size);
-        EXPECT_EQ(font.Color, c.Font.Color);
+        EXPECT_EQ(shown.pointSize(), c.font.size);
+        EXPECT_EQ(shown.bold(), (c.font.style & 1) != 0);
+        EXPECT_TRUE(monospaced(shown)) << shown.family().toStdString();
+        EXPECT_EQ(font.name, used.toUtf8());
+        EXPECT_EQ(font.size, c.font.size);
+        EXPECT_EQ(font.color, c.font.color);
 
         // Cancel keeps the stored font.
-        FontSpec kept = c.Font;
-        EXPECT_FALSE(ChooseFont(nullptr, kept, [](QFontDialog &) { return false; }));
-        EXPECT_EQ(kept, c.Font);
+        FontSpec kept = c.font;
+        EXPECT_FALSE(chooseFont(nullptr, kept, [](QFontDialog &) { return false; }));
+        EXPECT_EQ(kept, c.font);
     }
 }
 

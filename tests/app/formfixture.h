@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/formview.h"
+#include "app/mainwindow.h"
 #include "common/recordingsink.h"
 
 #include <QByteArray>
@@ -22,42 +22,42 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         // Closing a window asks before exiting; these tests mean to close.
-        m_sink.SetAnswer(MsgResult::Ok);
+        m_sink.setAnswer(MsgResult::Ok);
     }
 
     void TearDown() override { m_form.reset(); }
 
-    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
-    QString SettingsPath() const { return PathOf(QStringLiteral("Ravelin.ini")); }
+    QString pathOf(const QString &name) const { return m_dir.filePath(name); }
+    QString settingsPath() const { return pathOf(QStringLiteral("Ravelin.ini")); }
 
-    QString WriteFile(const QString &name, const QByteArray &data) const
+    QString writeFile(const QString &name, const QByteArray &data) const
     {
-        const QString path = PathOf(name);
+        const QString path = pathOf(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         EXPECT_EQ(file.write(data), data.size());
         return path;
     }
 
-    static QByteArray ReadFile(const QString &path)
+    static QByteArray readFile(const QString &path)
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    void WriteSettings(const QByteArray &ini) const
+    void writeSettings(const QByteArray &ini) const
     {
-        WriteFile(QStringLiteral("Ravelin.ini"), ini);
+        writeFile(QStringLiteral("Ravelin.ini"), ini);
     }
 
-    TFormView &MakeForm(const CommandLine &commandLine = {})
+    MainWindow &makeForm(const CommandLine &commandLine = {})
     {
-        m_form = std::make_unique<TFormView>(SettingsPath(), commandLine);
+        m_form = std::make_unique<MainWindow>(settingsPath(), commandLine);
         return *m_form;
     }
 
     // Shows the window and lets the event loop run what showing it started.
-    static void ShowForm(TFormView &form)
+    static void showForm(MainWindow &form)
     {
         form.show();
         QCoreApplication::processEvents();
@@ -65,5 +65,5 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingSink m_sink;
-    std::unique_ptr<TFormView> m_form;
+    std::unique_ptr<MainWindow> m_form;
 };

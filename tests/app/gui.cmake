@@ -6,19 +6,19 @@ ravelin_add_test(app_ravelinapp_test SOURCES ravelinapp_test.cpp LIBS ravelin_ap
 # It also runs the program itself and sends it signals.
 add_dependencies(app_ravelinapp_test ravelin_exe)
 target_compile_definitions(app_ravelinapp_test PRIVATE RAVELIN_EXE="$<TARGET_FILE:ravelin_exe>")
-ravelin_add_test(app_formfindtext_test SOURCES formfindtext_test.cpp LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formgoregex_test SOURCES formgoregex_test.cpp LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formview_refresh_test SOURCES formview_refresh_test.cpp formfixture.h
+ravelin_add_test(app_finddialog_test SOURCES finddialog_test.cpp LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_gotonextwindow_test SOURCES gotonextwindow_test.cpp LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_mainwindow_refresh_test SOURCES mainwindow_refresh_test.cpp formfixture.h
   LIBS ravelin_app GUI)
-ravelin_add_test(app_formview_tabs_test SOURCES formview_tabs_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_tabs_test SOURCES mainwindow_tabs_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formview_settings_test SOURCES formview_settings_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_settings_test SOURCES mainwindow_settings_test.cpp formfixture.h
   LIBS ravelin_app GUI)
-ravelin_add_test(app_formview_keys_test SOURCES formview_keys_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_keys_test SOURCES mainwindow_keys_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formview_errors_test SOURCES formview_errors_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_errors_test SOURCES mainwindow_errors_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formview_print_test SOURCES formview_print_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_print_test SOURCES mainwindow_print_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 
 # Smoke tests of the executable: it answers --version without a display, and
@@ -69,17 +69,17 @@ add_test(NAME app_ravelin_x11_titles
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/x11titles.sh $<TARGET_FILE:ravelin_exe>
           ${CMAKE_CURRENT_BINARY_DIR}/x11titles)
 set_tests_properties(app_ravelin_x11_titles PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
-ravelin_add_test(app_formview_sessions_test SOURCES formview_sessions_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_sessions_test SOURCES mainwindow_sessions_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formview_commands_test SOURCES formview_commands_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_commands_test SOURCES mainwindow_commands_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formoptions_test SOURCES formoptions_test.cpp formfixture.h
+ravelin_add_test(app_optionsdialog_test SOURCES optionsdialog_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formtaborder_test SOURCES formtaborder_test.cpp formfixture.h
+ravelin_add_test(app_taborderdialog_test SOURCES taborderdialog_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_wraptabbar_test SOURCES wraptabbar_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_formview_search_test SOURCES formview_search_test.cpp formfixture.h
+ravelin_add_test(app_mainwindow_search_test SOURCES mainwindow_search_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 
 # The installed tree: every file in its place, validated by the desktop's tools.
@@ -88,9 +88,9 @@ add_test(NAME app_install
           ${CMAKE_CURRENT_BINARY_DIR}/install)
 set_tests_properties(app_install PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
   ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
-ravelin_add_test(app_formcolors_test SOURCES formcolors_test.cpp formfixture.h
+ravelin_add_test(app_rulesdialog_test SOURCES rulesdialog_test.cpp formfixture.h
   LIBS ravelin_app GUI)
-ravelin_add_test(app_formfilter_test SOURCES formfilter_test.cpp formfixture.h
+ravelin_add_test(app_filterlogdialog_test SOURCES filterlogdialog_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_ruledecorator_test SOURCES ruledecorator_test.cpp LIBS ravelin_app GUI)
 ravelin_add_test(app_plaintext_test SOURCES plaintext_test.cpp formfixture.h

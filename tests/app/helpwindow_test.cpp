@@ -34,10 +34,10 @@ protected:
         for (int i = 0; i < 200; ++i)
             body += "<p>filler line</p>";
         body += "<h2 id=\"printing\">Printing</h2><p>Paper is black on white.</p></body></html>";
-        m_page = Write(QStringLiteral("help.html"), body);
+        m_page = write(QStringLiteral("help.html"), body);
     }
 
-    QString Write(const QString &name, const QByteArray &data) const
+    QString write(const QString &name, const QByteArray &data) const
     {
         const QString path = m_dir.filePath(name);
         QFile file(path);
@@ -47,7 +47,7 @@ protected:
     }
 
     // The desktop's answer, recording what it was given.
-    OpenUrlFn Desktop(bool works)
+    OpenUrlFn desktop(bool works)
     {
         return [this, works](const QUrl &url) {
             m_opened << url;
@@ -65,10 +65,10 @@ TEST_F(HelpTest, ThePageGoesToTheBrowserElseIntoAWindowAndIsMissingOnlyWhenItIs)
 {
     struct Case
     {
-        const char *Name;
-        bool PageThere;
-        bool BrowserWorks;
-        HelpShown Shown;
+        const char *name;
+        bool pageThere;
+        bool browserWorks;
+        HelpShown shown;
     };
     const Case cases[] = {
         {"a browser takes the page", true, true, HelpShown::Browser},
@@ -77,21 +77,21 @@ TEST_F(HelpTest, ThePageGoesToTheBrowserElseIntoAWindowAndIsMissingOnlyWhenItIs)
         {"neither", false, false, HelpShown::Missing},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
+        SCOPED_TRACE(c.name);
         m_opened.clear();
-        m_sink.Clear();
+        m_sink.clear();
         QWidget owner;
-        const QString page = c.PageThere ? m_page : m_dir.filePath(QStringLiteral("gone.html"));
-        EXPECT_EQ(ShowHelp(&owner, page, Desktop(c.BrowserWorks)), c.Shown);
-        EXPECT_EQ(m_opened, c.PageThere ? QList<QUrl>{QUrl::fromLocalFile(page)} : QList<QUrl>());
-        auto *window = HelpWindow::Of(&owner);
-        ASSERT_EQ(window != nullptr, c.Shown == HelpShown::Window);
+        const QString page = c.pageThere ? m_page : m_dir.filePath(QStringLiteral("gone.html"));
+        EXPECT_EQ(showHelp(&owner, page, desktop(c.browserWorks)), c.shown);
+        EXPECT_EQ(m_opened, c.pageThere ? QList<QUrl>{QUrl::fromLocalFile(page)} : QList<QUrl>());
+        auto *window = HelpWindow::of(&owner);
+        ASSERT_EQ(window != nullptr, c.shown == HelpShown::Window);
         if (window) {
             EXPECT_TRUE(window->isVisible());
             EXPECT_EQ(window->windowTitle(), "Ravelin help");
-            EXPECT_TRUE(window->Browser()->toPlainText().contains("Paper is black on white."));
+            EXPECT_TRUE(window->browser()->toPlainText().contains("Paper is black on white."));
         }
-        EXPECT_EQ(m_sink.Texts(), c.Shown == HelpShown::Missing
+        EXPECT_EQ(m_sink.texts(), c.shown == HelpShown::Missing
                                       ? QStringList{"Could not find help file"}
                                       : QStringList());
     }
@@ -100,11 +100,11 @@ TEST_F(HelpTest, ThePageGoesToTheBrowserElseIntoAWindowAndIsMissingOnlyWhenItIs)
 TEST_F(HelpTest, AgainWithNoBrowserRaisesTheSameWindow)
 {
     QWidget owner;
-    ShowHelp(&owner, m_page, Desktop(false));
-    QPointer<HelpWindow> first = HelpWindow::Of(&owner);
+    showHelp(&owner, m_page, desktop(false));
+    QPointer<HelpWindow> first = HelpWindow::of(&owner);
     ASSERT_NE(first, nullptr);
     first->hide();
-    ShowHelp(&owner, m_page, Desktop(false));
+    showHelp(&owner, m_page, desktop(false));
     EXPECT_EQ(owner.findChildren<QDialog *>().size(), 1);
     EXPECT_TRUE(first->isVisible());
     // Closed, it is gone; the next F1 makes a new one.
@@ -115,22 +115,22 @@ TEST_F(HelpTest, AgainWithNoBrowserRaisesTheSameWindow)
 
 TEST_F(HelpTest, LinksMoveInThePageOrGoToTheDesktopAndTheDiskStaysClosed)
 {
-    Write(QStringLiteral("other.html"), "<html><body>elsewhere</body></html>");
-    HelpWindow window(m_page, Desktop(true));
+    write(QStringLiteral("other.html"), "<html><body>elsewhere</body></html>");
+    HelpWindow window(m_page, desktop(true));
     window.resize(400, 300);
     window.show();
-    HelpBrowser *browser = window.Browser();
+    HelpBrowser *browser = window.browser();
     const QUrl page = browser->source();
 
-    browser->FollowLink(QUrl(QStringLiteral("#printing")));
+    browser->followLink(QUrl(QStringLiteral("#printing")));
     EXPECT_GT(browser->verticalScrollBar()->value(), 0) << "moved to the heading";
     EXPECT_EQ(browser->source(), page);
     EXPECT_TRUE(m_opened.isEmpty());
 
     struct Case
     {
-        const char *Link;
-        bool ToDesktop;
+        const char *link;
+        bool toDesktop;
     };
     const Case cases[] = {
         {"https://example.org/", true}, {"http://example.org/a", true},
@@ -139,10 +139,10 @@ TEST_F(HelpTest, LinksMoveInThePageOrGoToTheDesktopAndTheDiskStaysClosed)
         {"javascript:alert(1)", false},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Link);
+        SCOPED_TRACE(c.link);
         m_opened.clear();
-        browser->FollowLink(QUrl(QString::fromLatin1(c.Link)));
-        EXPECT_EQ(m_opened.size(), c.ToDesktop ? 1 : 0);
+        browser->followLink(QUrl(QString::fromLatin1(c.link)));
+        EXPECT_EQ(m_opened.size(), c.toDesktop ? 1 : 0);
         EXPECT_EQ(browser->source(), page) << "the window shows the help page only";
     }
 
@@ -151,11 +151,11 @@ TEST_F(HelpTest, LinksMoveInThePageOrGoToTheDesktopAndTheDiskStaysClosed)
     const QString secret = elsewhere.filePath(QStringLiteral("secret.png"));
     QFile(secret).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QDir().mkpath(m_dir.filePath(QStringLiteral("img"))));
-    Write(QStringLiteral("img/shot.png"), "png");
+    write(QStringLiteral("img/shot.png"), "png");
     const struct
     {
-        QUrl Name;
-        bool Loads;
+        QUrl name;
+        bool loads;
     } resources[] = {
         {QUrl(QStringLiteral("other.html")), true},
         {QUrl(QStringLiteral("img/shot.png")), true},
@@ -164,8 +164,8 @@ TEST_F(HelpTest, LinksMoveInThePageOrGoToTheDesktopAndTheDiskStaysClosed)
         {QUrl(QStringLiteral("https://example.org/a.png")), false},
     };
     for (const auto &r : resources) {
-        SCOPED_TRACE(r.Name.toString().toStdString());
-        EXPECT_EQ(browser->loadResource(QTextDocument::ImageResource, r.Name).isValid(), r.Loads);
+        SCOPED_TRACE(r.name.toString().toStdString());
+        EXPECT_EQ(browser->loadResource(QTextDocument::ImageResource, r.name).isValid(), r.loads);
     }
 }
 

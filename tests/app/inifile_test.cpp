@@ -16,29 +16,29 @@ namespace {
 class IniFileTest : public SettingsFixture
 {
 protected:
-    IniFile LoadText(const QByteArray &text)
+    IniFile loadText(const QByteArray &text)
     {
-        const QString path = PathOf(QStringLiteral("test.ini"));
-        WriteFile(path, text);
+        const QString path = pathOf(QStringLiteral("test.ini"));
+        writeFile(path, text);
         IniFile ini(path);
-        EXPECT_TRUE(ini.Load());
+        EXPECT_TRUE(ini.load());
         return ini;
     }
 };
 
 TEST_F(IniFileTest, MissingFileIsEmpty)
 {
-    IniFile ini(PathOf(QStringLiteral("none/Ravelin.ini")));
-    EXPECT_TRUE(ini.Load());
-    EXPECT_EQ(ini.ReadString("Opt", "MaxLen", "def"), "def");
-    EXPECT_EQ(ini.ReadInteger("Opt", "MaxLen", 7), 7);
-    EXPECT_TRUE(ini.ReadSectionKeys("Opt").isEmpty());
-    EXPECT_TRUE(ini.Serialize().isEmpty());
+    IniFile ini(pathOf(QStringLiteral("none/Ravelin.ini")));
+    EXPECT_TRUE(ini.load());
+    EXPECT_EQ(ini.readString("Opt", "MaxLen", "def"), "def");
+    EXPECT_EQ(ini.readInteger("Opt", "MaxLen", 7), 7);
+    EXPECT_TRUE(ini.readSectionKeys("Opt").isEmpty());
+    EXPECT_TRUE(ini.serialize().isEmpty());
 }
 
 TEST_F(IniFileTest, ReadsStringsWithProfileSemantics)
 {
-    const IniFile ini = LoadText("Top=outside any section\n"
+    const IniFile ini = loadText("Top=outside any section\n"
                                  "[Opt]\n"
                                  "  Plain = value with spaces  \n"
                                  "Quoted=\"  kept spaces  \"\n"
@@ -78,11 +78,11 @@ TEST_F(IniFileTest, ReadsStringsWithProfileSemantics)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ini.ReadString(c.section, c.key, "<def>"), c.expected);
+        EXPECT_EQ(ini.readString(c.section, c.key, "<def>"), c.expected);
     }
-    EXPECT_TRUE(ini.KeyExists("opt", "EMPTY"));
-    EXPECT_FALSE(ini.KeyExists("opt", "NoEquals"));
-    EXPECT_EQ(ini.ReadSectionKeys("OPT"),
+    EXPECT_TRUE(ini.keyExists("opt", "EMPTY"));
+    EXPECT_FALSE(ini.keyExists("opt", "NoEquals"));
+    EXPECT_EQ(ini.readSectionKeys("OPT"),
               QStringList({"Plain", "Quoted", "Half", "Empty", "Equals", "Dup"}));
 }
 
@@ -126,17 +126,17 @@ TEST_F(IniFileTest, ReadsIntegersAndBooleans)
     QByteArray text = "[S]\n";
     for (size_t i = 0; i < std::size(cases); ++i)
         text += "K" + QByteArray::number(qulonglong(i)) + "=" + cases[i].value + "\n";
-    const IniFile ini = LoadText(text);
+    const IniFile ini = loadText(text);
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case &c = cases[i];
         SCOPED_TRACE(c.value.constData());
         const QByteArray key = "K" + QByteArray::number(qulonglong(i));
-        EXPECT_EQ(ini.ReadInteger("S", key, kDef), c.integer);
+        EXPECT_EQ(ini.readInteger("S", key, kDef), c.integer);
         if (c.integer == kDef) {
-            EXPECT_TRUE(ini.ReadBool("S", key, true));
-            EXPECT_FALSE(ini.ReadBool("S", key, false));
+            EXPECT_TRUE(ini.readBool("S", key, true));
+            EXPECT_FALSE(ini.readBool("S", key, false));
         } else {
-            EXPECT_EQ(ini.ReadBool("S", key, c.integer == 0), c.integer != 0);
+            EXPECT_EQ(ini.readBool("S", key, c.integer == 0), c.integer != 0);
         }
     }
 }
@@ -153,15 +153,15 @@ TEST_F(IniFileTest, WriteKeepsEveryOtherLineAsItIs)
                                 "; about the next section\n"
                                 "[Unknown]\n"
                                 "Thing=\"quoted\"\n";
-    IniFile ini = LoadText(original);
-    EXPECT_EQ(ini.Serialize(), original);
+    IniFile ini = loadText(original);
+    EXPECT_EQ(ini.serialize(), original);
 
-    ini.WriteInteger("opt", "maxlen", 300); // unchanged value keeps the spacing
-    ini.WriteInteger("OPT", "TABSIZE", 4);
-    ini.WriteString("Opt", "New", "added");
-    ini.WriteString("Fresh", "A", "1");
-    ini.WriteString("Fresh", "B", "2");
-    EXPECT_EQ(ini.Serialize(), "; settings of a user\n"
+    ini.writeInteger("opt", "maxlen", 300); // unchanged value keeps the spacing
+    ini.writeInteger("OPT", "TABSIZE", 4);
+    ini.writeString("Opt", "New", "added");
+    ini.writeString("Fresh", "A", "1");
+    ini.writeString("Fresh", "B", "2");
+    EXPECT_EQ(ini.serialize(), "; settings of a user\n"
                                "\n"
                                "[Opt]\n"
                                "MaxLen = 300\n"
@@ -180,67 +180,67 @@ TEST_F(IniFileTest, WriteKeepsEveryOtherLineAsItIs)
 
 TEST_F(IniFileTest, KeepsLineEndingsByteOrderMarkAndCommentOnlySections)
 {
-    IniFile crlf = LoadText("\xEF\xBB\xBF[A]\r\nX=1\r\n[C]\r\n; only a comment\r\n\r\n");
-    EXPECT_EQ(crlf.ReadInteger("A", "X", 0), 1); // the mark is not part of the first name
-    crlf.WriteInteger("A", "Y", 2);
-    crlf.WriteInteger("C", "Z", 3);
-    crlf.WriteInteger("D", "W", 4);
-    EXPECT_EQ(crlf.Serialize(),
+    IniFile crlf = loadText("\xEF\xBB\xBF[A]\r\nX=1\r\n[C]\r\n; only a comment\r\n\r\n");
+    EXPECT_EQ(crlf.readInteger("A", "X", 0), 1); // the mark is not part of the first name
+    crlf.writeInteger("A", "Y", 2);
+    crlf.writeInteger("C", "Z", 3);
+    crlf.writeInteger("D", "W", 4);
+    EXPECT_EQ(crlf.serialize(),
               "\xEF\xBB\xBF[A]\r\nX=1\r\nY=2\r\n[C]\r\n; only a comment\r\nZ=3\r\n"
               "\r\n[D]\r\nW=4\r\n");
 
-    IniFile noFinalNewline = LoadText("[A]\nX=1");
-    noFinalNewline.WriteInteger("A", "Y", 2);
-    EXPECT_EQ(noFinalNewline.Serialize(), "[A]\nX=1\nY=2\n");
+    IniFile noFinalNewline = loadText("[A]\nX=1");
+    noFinalNewline.writeInteger("A", "Y", 2);
+    EXPECT_EQ(noFinalNewline.serialize(), "[A]\nX=1\nY=2\n");
 }
 
 TEST_F(IniFileTest, DuplicatesAreWrittenInTheFirstAndRemovedEverywhereTheyWouldSurface)
 {
-    IniFile ini = LoadText("[S]\nK=1\nk=2\nOther=x\n[s]\nK=3\n[T]\nA=1\n");
-    ini.WriteInteger("S", "K", 5);
-    EXPECT_EQ(ini.Serialize(), "[S]\nK=5\nk=2\nOther=x\n[s]\nK=3\n[T]\nA=1\n");
+    IniFile ini = loadText("[S]\nK=1\nk=2\nOther=x\n[s]\nK=3\n[T]\nA=1\n");
+    ini.writeInteger("S", "K", 5);
+    EXPECT_EQ(ini.serialize(), "[S]\nK=5\nk=2\nOther=x\n[s]\nK=3\n[T]\nA=1\n");
 
-    ini.DeleteKey("S", "K");
-    EXPECT_EQ(ini.ReadInteger("S", "K", -1), -1);
-    EXPECT_EQ(ini.Serialize(), "[S]\nOther=x\n[s]\nK=3\n[T]\nA=1\n");
+    ini.deleteKey("S", "K");
+    EXPECT_EQ(ini.readInteger("S", "K", -1), -1);
+    EXPECT_EQ(ini.serialize(), "[S]\nOther=x\n[s]\nK=3\n[T]\nA=1\n");
 
-    ini.EraseSection("S");
-    EXPECT_FALSE(ini.KeyExists("S", "Other"));
-    EXPECT_EQ(ini.Serialize(), "[T]\nA=1\n");
-    ini.WriteInteger("S", "K", 9);
-    EXPECT_EQ(ini.Serialize(), "[T]\nA=1\n\n[S]\nK=9\n");
+    ini.eraseSection("S");
+    EXPECT_FALSE(ini.keyExists("S", "Other"));
+    EXPECT_EQ(ini.serialize(), "[T]\nA=1\n");
+    ini.writeInteger("S", "K", 9);
+    EXPECT_EQ(ini.serialize(), "[T]\nA=1\n\n[S]\nK=9\n");
 
-    ini.DeleteKey("Missing", "K"); // no effect, no throw
-    ini.EraseSection("Missing");
-    EXPECT_EQ(ini.ReadInteger("s", "k", 0), 9);
+    ini.deleteKey("Missing", "K"); // no effect, no throw
+    ini.eraseSection("Missing");
+    EXPECT_EQ(ini.readInteger("s", "k", 0), 9);
 }
 
 TEST_F(IniFileTest, ValueWithLineBreakCannotInjectLines)
 {
-    IniFile ini = LoadText("[Opt]\nPath=old\n");
-    ini.WriteString("Opt", "Path", "a\n[Opt]\nCfmExit=0");
-    ini.WriteUtf8("Opt", "Other", QStringLiteral("b\r\nc"));
-    ini.WriteString("Opt", "Nul", QByteArray("x\0y", 3));
-    EXPECT_EQ(ini.Serialize(), "[Opt]\n");
-    EXPECT_FALSE(ini.KeyExists("Opt", "Path"));
+    IniFile ini = loadText("[Opt]\nPath=old\n");
+    ini.writeString("Opt", "Path", "a\n[Opt]\nCfmExit=0");
+    ini.writeUtf8("Opt", "Other", QStringLiteral("b\r\nc"));
+    ini.writeString("Opt", "Nul", QByteArray("x\0y", 3));
+    EXPECT_EQ(ini.serialize(), "[Opt]\n");
+    EXPECT_FALSE(ini.keyExists("Opt", "Path"));
 }
 
 TEST_F(IniFileTest, InvalidNamesAreContractErrors)
 {
-    IniFile ini(PathOf(QStringLiteral("x.ini")));
+    IniFile ini(pathOf(QStringLiteral("x.ini")));
     const QByteArray badSections[] = {"", "A]B", "A\nB", " A"};
     const QByteArray badKeys[] = {"", "A=B", "A\nB", ";A", "[A", "A "};
     for (const QByteArray &section : badSections) {
         SCOPED_TRACE(section.constData());
-        EXPECT_THROW(ini.WriteString(section, "K", "v"), ContractError);
-        EXPECT_THROW(ini.EraseSection(section), ContractError);
+        EXPECT_THROW(ini.writeString(section, "K", "v"), ContractError);
+        EXPECT_THROW(ini.eraseSection(section), ContractError);
     }
     for (const QByteArray &key : badKeys) {
         SCOPED_TRACE(key.constData());
-        EXPECT_THROW(ini.WriteString("S", key, "v"), ContractError);
-        EXPECT_THROW(ini.DeleteKey("S", key), ContractError);
+        EXPECT_THROW(ini.writeString("S", key, "v"), ContractError);
+        EXPECT_THROW(ini.deleteKey("S", key), ContractError);
     }
-    EXPECT_TRUE(ini.Serialize().isEmpty());
+    EXPECT_TRUE(ini.serialize().isEmpty());
 }
 
 // The file is the user's: a line the program does not write stays as it is,
@@ -261,8 +261,8 @@ TEST_F(IniFileTest, LinesThatAreNotUtf8TextStayByteForByte)
     text += "Good=\xD0\x96\t\xF0\x9F\x98\x80\r\n";
     const QByteArray tail = "; \xA9 2009\n[\x80\x81]\nLost=\xFF\n";
     text += tail;
-    IniFile ini = LoadText(text);
-    EXPECT_EQ(ini.Serialize(), text);
+    IniFile ini = loadText(text);
+    EXPECT_EQ(ini.serialize(), text);
 
     struct Case
     {
@@ -279,17 +279,17 @@ TEST_F(IniFileTest, LinesThatAreNotUtf8TextStayByteForByte)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.key);
-        EXPECT_EQ(ini.ReadString("S", c.key, "<def>"), c.expected);
+        EXPECT_EQ(ini.readString("S", c.key, "<def>"), c.expected);
     }
-    EXPECT_EQ(ini.ReadString("\x80\x81", "Lost", "<def>"), "\xFF");
+    EXPECT_EQ(ini.readString("\x80\x81", "Lost", "<def>"), "\xFF");
 
     // Writing one key changes that line only.
-    ini.WriteInteger("S", "Ctl", 7);
-    ini.WriteInteger("S", "Added", 1);
+    ini.writeInteger("S", "Ctl", 7);
+    ini.writeInteger("S", "Added", 1);
     QByteArray expected = text;
     expected.replace("Ctl=a\x01z\n", "Ctl=7\n");
     expected.replace(tail, "Added=1\n" + tail);
-    EXPECT_EQ(ini.Serialize(), expected);
+    EXPECT_EQ(ini.serialize(), expected);
 }
 
 TEST_F(IniFileTest, TenMegabyteLinesAndBinaryFilesStayAsTheyAre)
@@ -315,21 +315,21 @@ TEST_F(IniFileTest, TenMegabyteLinesAndBinaryFilesStayAsTheyAre)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        IniFile ini = LoadText(c.text);
-        EXPECT_EQ(ini.ReadInteger("S", "A", 0), 1);
-        EXPECT_EQ(ini.ReadInteger("S", "B", 0), 2);
-        ini.WriteInteger("S", "C", 3);
-        EXPECT_EQ(ini.Serialize(), c.saved);
+        IniFile ini = loadText(c.text);
+        EXPECT_EQ(ini.readInteger("S", "A", 0), 1);
+        EXPECT_EQ(ini.readInteger("S", "B", 0), 2);
+        ini.writeInteger("S", "C", 3);
+        EXPECT_EQ(ini.serialize(), c.saved);
     }
 
     const QByteArray text = "[S]\nA=1\n" + binary + "\n[S]\nB=0\n";
-    IniFile ini = LoadText(text);
-    EXPECT_EQ(ini.ReadInteger("S", "A", 0), 1);
-    EXPECT_EQ(ini.Serialize(), text);
-    ini.WriteInteger("S", "A", 2);
+    IniFile ini = loadText(text);
+    EXPECT_EQ(ini.readInteger("S", "A", 0), 1);
+    EXPECT_EQ(ini.serialize(), text);
+    ini.writeInteger("S", "A", 2);
     QByteArray expected = text;
     expected.replace(0, 8, "[S]\nA=2\n");
-    EXPECT_EQ(ini.Serialize(), expected);
+    EXPECT_EQ(ini.serialize(), expected);
 }
 
 TEST_F(IniFileTest, FileWithTooManyLinesIsNotLoadedNorReplaced)
@@ -337,37 +337,37 @@ TEST_F(IniFileTest, FileWithTooManyLinesIsNotLoadedNorReplaced)
     QByteArray atLimit = "[S]\n";
     for (qsizetype i = 1; i < IniFile::kMaxLines; ++i)
         atLimit += "K" + QByteArray::number(i) + "=1\n";
-    const IniFile full = LoadText(atLimit);
-    EXPECT_EQ(full.ReadInteger("S", "K" + QByteArray::number(IniFile::kMaxLines - 1), 0), 1);
+    const IniFile full = loadText(atLimit);
+    EXPECT_EQ(full.readInteger("S", "K" + QByteArray::number(IniFile::kMaxLines - 1), 0), 1);
 
     const QByteArray overLimit = atLimit + "Last=1\n";
-    const QString path = PathOf(QStringLiteral("big.ini"));
-    WriteFile(path, overLimit);
+    const QString path = pathOf(QStringLiteral("big.ini"));
+    writeFile(path, overLimit);
     IniFile ini(path);
-    EXPECT_FALSE(ini.Load());
-    EXPECT_FALSE(ini.KeyExists("S", "K1"));
-    ini.WriteInteger("S", "K1", 2);
-    EXPECT_FALSE(ini.UpdateFile());
-    EXPECT_EQ(m_sink.Messages().size(), 1u);
-    EXPECT_EQ(ReadFile(path), overLimit);
+    EXPECT_FALSE(ini.load());
+    EXPECT_FALSE(ini.keyExists("S", "K1"));
+    ini.writeInteger("S", "K1", 2);
+    EXPECT_FALSE(ini.updateFile());
+    EXPECT_EQ(m_sink.messages().size(), 1u);
+    EXPECT_EQ(readFile(path), overLimit);
 }
 
 TEST_F(IniFileTest, SaveCreatesTheFolderAndRoundTrips)
 {
-    const QString path = PathOf(QStringLiteral("a/b/Ravelin.ini"));
+    const QString path = pathOf(QStringLiteral("a/b/Ravelin.ini"));
     IniFile ini(path);
-    ASSERT_TRUE(ini.Load());
-    ini.WriteInteger("Opt", "MaxLen", 77);
-    ini.WriteUtf8("OpenHistory", "0", QStringLiteral("/var/log/журнал.log"));
-    ASSERT_TRUE(ini.UpdateFile()) << qPrintable(ini.LastError());
-    EXPECT_TRUE(m_sink.Messages().empty());
-    EXPECT_EQ(ReadFile(path), ini.Serialize());
+    ASSERT_TRUE(ini.load());
+    ini.writeInteger("Opt", "MaxLen", 77);
+    ini.writeUtf8("OpenHistory", "0", QStringLiteral("/var/log/журнал.log"));
+    ASSERT_TRUE(ini.updateFile()) << qPrintable(ini.lastError());
+    EXPECT_TRUE(m_sink.messages().empty());
+    EXPECT_EQ(readFile(path), ini.serialize());
 
     IniFile again(path);
-    ASSERT_TRUE(again.Load());
-    EXPECT_EQ(again.ReadInteger("Opt", "MaxLen", 0), 77);
-    EXPECT_EQ(again.ReadUtf8("OpenHistory", "0", QString()), QStringLiteral("/var/log/журнал.log"));
-    EXPECT_EQ(QDir(PathOf(QStringLiteral("a/b")))
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readInteger("Opt", "MaxLen", 0), 77);
+    EXPECT_EQ(again.readUtf8("OpenHistory", "0", QString()), QStringLiteral("/var/log/журнал.log"));
+    EXPECT_EQ(QDir(pathOf(QStringLiteral("a/b")))
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList({"Ravelin.ini"}));
 }
@@ -385,86 +385,86 @@ TEST_F(IniFileTest, ValuesThatReadingWouldTrimComeBackAsWritten)
         "  ",
         "\t tab",
     };
-    const QString path = PathOf(QStringLiteral("quotes.ini"));
+    const QString path = pathOf(QStringLiteral("quotes.ini"));
     IniFile ini(path);
-    ASSERT_TRUE(ini.Load());
+    ASSERT_TRUE(ini.load());
     for (size_t i = 0; i < std::size(values); ++i)
-        ini.WriteString("S", QByteArray::number(qulonglong(i)), values[i]);
-    ASSERT_TRUE(ini.UpdateFile());
+        ini.writeString("S", QByteArray::number(qulonglong(i)), values[i]);
+    ASSERT_TRUE(ini.updateFile());
     IniFile again(path);
-    ASSERT_TRUE(again.Load());
+    ASSERT_TRUE(again.load());
     for (size_t i = 0; i < std::size(values); ++i) {
         SCOPED_TRACE(values[i].constData());
-        EXPECT_EQ(again.ReadString("S", QByteArray::number(qulonglong(i)), "missing"), values[i]);
+        EXPECT_EQ(again.readString("S", QByteArray::number(qulonglong(i)), "missing"), values[i]);
     }
     // Writing the same value again changes nothing in the file.
     for (size_t i = 0; i < std::size(values); ++i)
-        again.WriteString("S", QByteArray::number(qulonglong(i)), values[i]);
-    EXPECT_EQ(again.Serialize(), ReadFile(path));
+        again.writeString("S", QByteArray::number(qulonglong(i)), values[i]);
+    EXPECT_EQ(again.serialize(), readFile(path));
 
     // A value the caller put in quotes is stored so, and reads back without
     // them; written again it gains no second pair.
-    again.WriteString("S", "Caller", "\"quoted\"");
-    ASSERT_TRUE(again.UpdateFile());
-    EXPECT_TRUE(ReadFile(path).contains("\nCaller=\"quoted\"\n"));
+    again.writeString("S", "Caller", "\"quoted\"");
+    ASSERT_TRUE(again.updateFile());
+    EXPECT_TRUE(readFile(path).contains("\nCaller=\"quoted\"\n"));
     IniFile quoted(path);
-    ASSERT_TRUE(quoted.Load());
-    EXPECT_EQ(quoted.ReadString("S", "Caller", "missing"), "quoted");
-    quoted.WriteString("S", "Caller", "\"quoted\"");
-    EXPECT_EQ(quoted.Serialize(), ReadFile(path));
+    ASSERT_TRUE(quoted.load());
+    EXPECT_EQ(quoted.readString("S", "Caller", "missing"), "quoted");
+    quoted.writeString("S", "Caller", "\"quoted\"");
+    EXPECT_EQ(quoted.serialize(), readFile(path));
 
     // Paths and captions keep even their outer quotes.
     for (const QByteArray &value : {QByteArray("\"quoted\""), QByteArray("\" x \"")}) {
         SCOPED_TRACE(value.constData());
-        quoted.WriteExact("S", "Exact", value);
-        quoted.WriteUtf8("S", "Utf8", QString::fromUtf8(value));
-        ASSERT_TRUE(quoted.UpdateFile());
+        quoted.writeExact("S", "Exact", value);
+        quoted.writeUtf8("S", "Utf8", QString::fromUtf8(value));
+        ASSERT_TRUE(quoted.updateFile());
         IniFile exact(path);
-        ASSERT_TRUE(exact.Load());
-        EXPECT_EQ(exact.ReadString("S", "Exact", "missing"), value);
-        EXPECT_EQ(exact.ReadUtf8("S", "Utf8", QString()), QString::fromUtf8(value));
+        ASSERT_TRUE(exact.load());
+        EXPECT_EQ(exact.readString("S", "Exact", "missing"), value);
+        EXPECT_EQ(exact.readUtf8("S", "Utf8", QString()), QString::fromUtf8(value));
     }
 }
 
 TEST_F(IniFileTest, UnwritableLocationReportsOnceAndFails)
 {
-    WriteFile(PathOf(QStringLiteral("plainfile")), "not a folder");
+    writeFile(pathOf(QStringLiteral("plainfile")), "not a folder");
     const QString paths[] = {
-        PathOf(QStringLiteral("plainfile/Ravelin.ini")),
+        pathOf(QStringLiteral("plainfile/Ravelin.ini")),
         QStringLiteral("/proc/self/ravelin-test/Ravelin.ini"),
         QStringLiteral("/proc/ravelin-test.ini"),
     };
     for (const QString &path : paths) {
         SCOPED_TRACE(qPrintable(path));
-        m_sink.Clear();
+        m_sink.clear();
         IniFile ini(path);
-        ini.Load();
-        ini.WriteInteger("Opt", "MaxLen", 1);
-        EXPECT_FALSE(ini.UpdateFile());
-        ASSERT_EQ(m_sink.Messages().size(), 1u);
-        EXPECT_EQ(m_sink.Messages()[0].Caption, QStringLiteral("Ravelin"));
-        EXPECT_EQ(m_sink.Messages()[0].Text, QStringLiteral("Unable to write to ") + path);
-        EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Error);
-        EXPECT_FALSE(ini.LastError().isEmpty());
+        ini.load();
+        ini.writeInteger("Opt", "MaxLen", 1);
+        EXPECT_FALSE(ini.updateFile());
+        ASSERT_EQ(m_sink.messages().size(), 1u);
+        EXPECT_EQ(m_sink.messages()[0].caption, QStringLiteral("Ravelin"));
+        EXPECT_EQ(m_sink.messages()[0].text, QStringLiteral("Unable to write to ") + path);
+        EXPECT_EQ(m_sink.messages()[0].icon, MsgIcon::Error);
+        EXPECT_FALSE(ini.lastError().isEmpty());
     }
-    EXPECT_EQ(ReadFile(PathOf(QStringLiteral("plainfile"))), "not a folder");
+    EXPECT_EQ(readFile(pathOf(QStringLiteral("plainfile"))), "not a folder");
 }
 
 TEST_F(IniFileTest, PathThatIsNoRegularFileIsNeitherReadNorReplaced)
 {
-    const QString folder = PathOf(QStringLiteral("folder.ini"));
+    const QString folder = pathOf(QStringLiteral("folder.ini"));
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/inner")));
-    const QString fifo = PathOf(QStringLiteral("fifo.ini"));
+    const QString fifo = pathOf(QStringLiteral("fifo.ini"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
 
     for (const QString &path : {folder, fifo}) {
         SCOPED_TRACE(qPrintable(path));
-        m_sink.Clear();
+        m_sink.clear();
         IniFile ini(path);
-        EXPECT_FALSE(ini.Load()); // and does not block on the FIFO
-        ini.WriteInteger("Opt", "MaxLen", 1);
-        EXPECT_FALSE(ini.UpdateFile());
-        EXPECT_EQ(m_sink.Messages().size(), 1u);
+        EXPECT_FALSE(ini.load()); // and does not block on the FIFO
+        ini.writeInteger("Opt", "MaxLen", 1);
+        EXPECT_FALSE(ini.updateFile());
+        EXPECT_EQ(m_sink.messages().size(), 1u);
     }
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/inner")).isDir());
     struct stat st;
@@ -474,12 +474,12 @@ TEST_F(IniFileTest, PathThatIsNoRegularFileIsNeitherReadNorReplaced)
 
 TEST_F(IniFileTest, SaveWithoutLoadIsAContractError)
 {
-    const QString path = PathOf(QStringLiteral("Ravelin.ini"));
-    WriteFile(path, "[Keep]\nMe=1\n");
+    const QString path = pathOf(QStringLiteral("Ravelin.ini"));
+    writeFile(path, "[Keep]\nMe=1\n");
     IniFile ini(path);
-    ini.WriteInteger("Opt", "MaxLen", 1);
-    EXPECT_THROW(ini.UpdateFile(), ContractError);
-    EXPECT_EQ(ReadFile(path), "[Keep]\nMe=1\n");
+    ini.writeInteger("Opt", "MaxLen", 1);
+    EXPECT_THROW(ini.updateFile(), ContractError);
+    EXPECT_EQ(readFile(path), "[Keep]\nMe=1\n");
 }
 
 TEST_F(IniFileTest, InterruptedSaveLeavesTheOldOrTheNewFile)
@@ -494,24 +494,24 @@ TEST_F(IniFileTest, InterruptedSaveLeavesTheOldOrTheNewFile)
         {IniFile::SaveStep::Written, false},     {IniFile::SaveStep::Synced, false},
         {IniFile::SaveStep::Renamed, true},
     };
-    const QString path = PathOf(QStringLiteral("cfg/Ravelin.ini"));
+    const QString path = pathOf(QStringLiteral("cfg/Ravelin.ini"));
     const QByteArray oldText = "[Opt]\nMaxLen=300\n; a comment long enough to be cut in half\n";
     for (const Case &c : cases) {
         SCOPED_TRACE(int(c.step));
-        ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("cfg"))));
-        WriteFile(path, oldText);
+        ASSERT_TRUE(QDir().mkpath(pathOf(QStringLiteral("cfg"))));
+        writeFile(path, oldText);
         IniFile ini(path);
-        ASSERT_TRUE(ini.Load());
-        ini.WriteInteger("Opt", "MaxLen", 1000);
-        ini.WriteString("Opt", "Added", "yes");
-        const QByteArray newText = ini.Serialize();
-        ini.SetSaveHook([&c](IniFile::SaveStep step) {
+        ASSERT_TRUE(ini.load());
+        ini.writeInteger("Opt", "MaxLen", 1000);
+        ini.writeString("Opt", "Added", "yes");
+        const QByteArray newText = ini.serialize();
+        ini.setSaveHook([&c](IniFile::SaveStep step) {
             if (step == c.step)
                 throw std::runtime_error("crash");
         });
-        EXPECT_THROW(ini.UpdateFile(), std::runtime_error);
-        EXPECT_EQ(ReadFile(path), c.expectNew ? newText : oldText);
-        EXPECT_EQ(QDir(PathOf(QStringLiteral("cfg")))
+        EXPECT_THROW(ini.updateFile(), std::runtime_error);
+        EXPECT_EQ(readFile(path), c.expectNew ? newText : oldText);
+        EXPECT_EQ(QDir(pathOf(QStringLiteral("cfg")))
                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                   QStringList({"Ravelin.ini"}));
     }
@@ -519,25 +519,25 @@ TEST_F(IniFileTest, InterruptedSaveLeavesTheOldOrTheNewFile)
 
 TEST_F(IniFileTest, ReplacementKeepsPermissionsAndSymbolicLinks)
 {
-    const QString real = PathOf(QStringLiteral("dotfiles/ravelin.ini"));
-    ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("dotfiles"))));
-    WriteFile(real, "[Opt]\nMaxLen=1\n");
+    const QString real = pathOf(QStringLiteral("dotfiles/ravelin.ini"));
+    ASSERT_TRUE(QDir().mkpath(pathOf(QStringLiteral("dotfiles"))));
+    writeFile(real, "[Opt]\nMaxLen=1\n");
     ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
     // A chain of two links, as dotfile managers make them.
-    const QString middle = PathOf(QStringLiteral("middle.ini"));
+    const QString middle = pathOf(QStringLiteral("middle.ini"));
     ASSERT_TRUE(QFile::link(real, middle));
-    const QString link = PathOf(QStringLiteral("Ravelin.ini"));
+    const QString link = pathOf(QStringLiteral("Ravelin.ini"));
     ASSERT_TRUE(QFile::link(middle, link));
 
     IniFile ini(link);
-    ASSERT_TRUE(ini.Load());
-    EXPECT_EQ(ini.ReadInteger("Opt", "MaxLen", 0), 1);
-    ini.WriteInteger("Opt", "MaxLen", 2);
-    ASSERT_TRUE(ini.UpdateFile());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readInteger("Opt", "MaxLen", 0), 1);
+    ini.writeInteger("Opt", "MaxLen", 2);
+    ASSERT_TRUE(ini.updateFile());
 
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(QFileInfo(middle).isSymLink());
-    EXPECT_EQ(ReadFile(real), "[Opt]\nMaxLen=2\n");
+    EXPECT_EQ(readFile(real), "[Opt]\nMaxLen=2\n");
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);

@@ -3,16 +3,16 @@
 // and never as a way to make the program read a file.
 #include "formfixture.h"
 
-#include "app/formcolors.h"
-#include "app/formfindprogress.h"
-#include "app/formfindtext.h"
-#include "app/formgo.h"
-#include "app/formgoregex.h"
-#include "app/formoptions.h"
+#include "app/rulesdialog.h"
+#include "app/searchprogresswindow.h"
+#include "app/finddialog.h"
+#include "app/rulebuttonpanel.h"
+#include "app/gotonextwindow.h"
+#include "app/optionsdialog.h"
 #include "app/inifile.h"
 #include "app/shellmessages.h"
 #include "rules/colorrec.h"
-#include "viewer/qzbinhex.h"
+#include "viewer/logview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,7 +38,7 @@ namespace {
 
 enum class Format { Plain, Markup, Menu };
 
-const char *FormatName(Format format)
+const char *formatName(Format format)
 {
     switch (format) {
     case Format::Plain:
@@ -53,13 +53,13 @@ const char *FormatName(Format format)
 
 struct Shown
 {
-    QString Text;
-    Format As = Format::Plain;
+    QString text;
+    Format as = Format::Plain;
 };
 
 // What a label shows and how, laid out and drawn as on the screen: markup
 // would load its images now.
-Shown OfLabel(QLabel *label)
+Shown ofLabel(QLabel *label)
 {
     const bool markup = label->textFormat() == Qt::RichText ||
                         (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
@@ -72,7 +72,7 @@ Shown OfLabel(QLabel *label)
 }
 
 // A tool tip as Qt shows it, through its own tip label.
-Shown OfToolTip(const QString &tip)
+Shown ofToolTip(const QString &tip)
 {
     QToolTip::showText(QPoint(20, 20), tip);
     QLabel *label = nullptr;
@@ -81,14 +81,14 @@ Shown OfToolTip(const QString &tip)
             label = qobject_cast<QLabel *>(window);
     if (!label)
         return {QStringLiteral("(no tip shown)"), Format::Plain};
-    const Shown shown = OfLabel(label);
+    const Shown shown = ofLabel(label);
     QToolTip::hideText();
     return shown;
 }
 
 // A menu item's or a tab's text as drawn: "&&" is "&", a lone "&" marks the
 // access key and is not drawn.
-Shown OfMenuText(const QString &text)
+Shown ofMenuText(const QString &text)
 {
     QString shown;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -116,8 +116,8 @@ public:
     OpenWatch(const OpenWatch &) = delete;
     OpenWatch &operator=(const OpenWatch &) = delete;
 
-    bool Valid() const { return m_fd >= 0 && m_watch >= 0; }
-    bool Opened()
+    bool valid() const { return m_fd >= 0 && m_watch >= 0; }
+    bool opened()
     {
         char events[4096];
         bool any = false;
@@ -140,9 +140,9 @@ protected:
         // Markup's images are looked up from the current folder.
         m_previousDir = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
-        WriteFile(QStringLiteral("probe.png"), "not read");
-        m_probe = std::make_unique<OpenWatch>(PathOf(QStringLiteral("probe.png")));
-        ASSERT_TRUE(m_probe->Valid());
+        writeFile(QStringLiteral("probe.png"), "not read");
+        m_probe = std::make_unique<OpenWatch>(pathOf(QStringLiteral("probe.png")));
+        ASSERT_TRUE(m_probe->valid());
     }
 
     void TearDown() override
@@ -152,126 +152,126 @@ protected:
     }
 
     // A file name cannot hold a "/": the text without it.
-    static QString AsName(const QString &text) { return QString(text).remove(u'/'); }
+    static QString asName(const QString &text) { return QString(text).remove(u'/'); }
 
     // The main window with one tab, for a file named after the text in a
     // folder named after it.
-    TFormView &FormOn(const QString &text)
+    MainWindow &formOn(const QString &text)
     {
-        const QString folder = PathOf(text);
+        const QString folder = pathOf(text);
         EXPECT_TRUE(QDir().mkpath(folder));
-        const QString file = folder + u'/' + AsName(text);
+        const QString file = folder + u'/' + asName(text);
         QFile out(file);
         EXPECT_TRUE(out.open(QIODevice::WriteOnly));
         out.write("a line\n");
         out.close();
-        TFormView &form = MakeForm();
-        form.OpenFileTab(file);
-        EXPECT_EQ(form.RecCount(), 1);
+        MainWindow &form = makeForm();
+        form.openFileTab(file);
+        EXPECT_EQ(form.tabCount(), 1);
         return form;
     }
 
     struct Row
     {
-        const char *Name;
-        Format As;
-        bool NameOnly; // shows a file name, not a path
-        std::function<Shown(const QString &text)> Show;
+        const char *name;
+        Format as;
+        bool nameOnly; // shows a file name, not a path
+        std::function<Shown(const QString &text)> show;
     };
 
-    std::vector<Row> Rows()
+    std::vector<Row> rows()
     {
         return {
             {"status bar: path", Format::Plain, false,
-             [this](const QString &text) { return OfLabel(FormOn(text).StatusPanel(3)); }},
+             [this](const QString &text) { return ofLabel(formOn(text).statusPanel(3)); }},
             {"window title", Format::Plain, true,
              [this](const QString &text) {
-                 TFormView &form = FormOn(text);
+                 MainWindow &form = formOn(text);
                  form.winId();
-                 form.UpdateAll();
+                 form.updateAll();
                  return Shown{form.windowHandle()->title(), Format::Plain};
              }},
             {"tab caption", Format::Menu, true,
-             [this](const QString &text) { return OfMenuText(FormOn(text).Pages()->tabText(0)); }},
+             [this](const QString &text) { return ofMenuText(formOn(text).pages()->tabText(0)); }},
             {"tab tool tip", Format::Markup, false,
              [this](const QString &text) {
-                 return OfToolTip(FormOn(text).Pages()->tabToolTip(0));
+                 return ofToolTip(formOn(text).pages()->tabToolTip(0));
              }},
             {"recent files menu", Format::Menu, false,
              [this](const QString &text) {
-                 return OfMenuText(FormOn(text).Acts().mnuRec[0]->text());
+                 return ofMenuText(formOn(text).acts().recentFiles[0]->text());
              }},
             {"recent sessions menu", Format::Menu, false,
              [this](const QString &text) {
-                 TFormView &form = FormOn(text);
-                 EXPECT_TRUE(form.SaveSession(PathOf(text) + QStringLiteral("/s.ravelin-session")));
-                 return OfMenuText(form.Acts().mnuSess[0]->text());
+                 MainWindow &form = formOn(text);
+                 EXPECT_TRUE(form.saveSession(pathOf(text) + QStringLiteral("/s.ravelin-session")));
+                 return ofMenuText(form.acts().recentSessions[0]->text());
              }},
             {"tab caption prompt", Format::Plain, true,
              [this](const QString &text) {
-                 TFormView &form = FormOn(text);
+                 MainWindow &form = formOn(text);
                  Shown shown{QStringLiteral("(no dialog)")};
-                 form.ExecDialog = [&](QDialog &dialog) {
+                 form.execDialog = [&](QDialog &dialog) {
                      if (auto *input = qobject_cast<QInputDialog *>(&dialog))
-                         shown = OfLabel(input->findChild<QLabel *>());
+                         shown = ofLabel(input->findChild<QLabel *>());
                      return int(QDialog::Rejected);
                  };
-                 form.RenameTab(0);
+                 form.renameTab(0);
                  return shown;
              }},
             {"tabs order list", Format::Plain, false,
              [this](const QString &text) {
                  QListWidget list;
-                 FormOn(text).FillTabList(&list);
+                 formOn(text).fillTabList(&list);
                  return Shown{list.item(0)->text(), Format::Plain};
              }},
             {"message box", Format::Plain, false,
              [this](const QString &text) {
                  // The program's own message about a file it cannot open.
-                 TFormView &form = MakeForm();
-                 m_sink.Clear();
-                 form.OpenFileTab(PathOf(text) + QStringLiteral("/missing"));
-                 EXPECT_FALSE(m_sink.Messages().empty());
-                 if (m_sink.Messages().empty())
+                 MainWindow &form = makeForm();
+                 m_sink.clear();
+                 form.openFileTab(pathOf(text) + QStringLiteral("/missing"));
+                 EXPECT_FALSE(m_sink.messages().empty());
+                 if (m_sink.messages().empty())
                      return Shown{QStringLiteral("(no message)")};
-                 const RecordingSink::Message &message = m_sink.Messages().back();
+                 const RecordingSink::Message &message = m_sink.messages().back();
                  const std::unique_ptr<QMessageBox> box =
-                     CreateMessageBox(message.Caption, message.Text, message.Icon, message.Buttons);
-                 return OfLabel(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")));
+                     createMessageBox(message.caption, message.text, message.icon, message.buttons);
+                 return ofLabel(box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")));
              }},
             {"go to next hint", Format::Markup, false,
              [](const QString &text) {
-                 TFormGotoRegex window;
-                 std::array<TFormGotoRegex::RuleButton, TFormGotoRegex::kPanels> buttons{};
+                 GoToNextWindow window;
+                 std::array<GoToNextWindow::RuleButton, GoToNextWindow::kPanels> buttons{};
                  buttons[0] = {true, text, QColor(Qt::red)};
-                 window.RefreshButtons(buttons);
-                 return OfToolTip(window.Panel(1)->SpeedButton1->toolTip());
+                 window.refreshButtons(buttons);
+                 return ofToolTip(window.panel(1)->jumpButton->toolTip());
              }},
             {"options: font name", Format::Plain, false,
              [](const QString &text) {
                  AppSettings settings;
-                 settings.Font.Name = text.toUtf8();
-                 TFormOptions dialog;
-                 dialog.LoadFrom(settings);
+                 settings.font.name = text.toUtf8();
+                 OptionsDialog dialog;
+                 dialog.loadFrom(settings);
                  dialog.show();
-                 const Shown shown = OfLabel(dialog.labFont);
+                 const Shown shown = ofLabel(dialog.labFont);
                  dialog.hide();
                  return shown;
              }},
             {"find dialog: rules menu", Format::Menu, false,
              [](const QString &text) {
-                 TFormViewFindText dialog;
-                 dialog.Rules[0] = {text, false};
-                 dialog.FillRulesMenu();
-                 return OfMenuText(dialog.mnuRules->actions().value(0)->text());
+                 FindDialog dialog;
+                 dialog.rules[0] = {text, false};
+                 dialog.fillRulesMenu();
+                 return ofMenuText(dialog.mnuRules->actions().value(0)->text());
              }},
             {"colours dialog: rule list", Format::Plain, false,
              [this](const QString &text) {
-                 IniFile ini(SettingsPath());
-                 TFormColors dialog(ini);
-                 TColorRec rules = DefaultColorRec();
-                 rules.Rule(1).Text = text.toUtf8();
-                 dialog.SetRules(rules);
+                 IniFile ini(settingsPath());
+                 RulesDialog dialog(ini);
+                 ColorRules rules = defaultColorRec();
+                 rules.rule(1).text = text.toUtf8();
+                 dialog.setRules(rules);
                  const auto *list = dialog.findChild<QListWidget *>(QStringLiteral("ListBox1"));
                  return Shown{list->item(0)->text(), Format::Plain};
              }},
@@ -280,14 +280,14 @@ protected:
                  QByteArray bytes = "nothing to find here\n";
                  QBuffer buffer(&bytes);
                  buffer.open(QIODevice::ReadOnly);
-                 TQzBinHex view;
-                 view.OpenStream(&buffer);
-                 view.FindFirst(text, {}, -1);
-                 TFormViewFindProgress window;
-                 window.RunView = &view;
+                 LogView view;
+                 view.openStream(&buffer);
+                 view.findFirst(text, {}, -1);
+                 SearchProgressWindow window;
+                 window.runView = &view;
                  bool go = true;
-                 window.SearchProgress(1, 2, go);
-                 return OfLabel(window.labSearch);
+                 window.searchProgress(1, 2, go);
+                 return ofLabel(window.labSearch);
              }},
         };
     }
@@ -303,15 +303,15 @@ TEST_F(PlainTextTest, EveryPlaceShowsTheTextAsItIsAndLoadsNothing)
     // title replaces with its "modified" star.
     const QString texts[] = {QStringLiteral("<b>x</b>"), QStringLiteral("<img src=probe.png>"),
                              QStringLiteral("a&b"), QStringLiteral("x[*]y")};
-    for (const Row &row : Rows()) {
+    for (const Row &row : rows()) {
         for (const QString &text : texts) {
-            SCOPED_TRACE(std::string(row.Name) + ", " + text.toStdString());
-            m_probe->Opened();
-            const Shown shown = row.Show(text);
-            const QString want = row.NameOnly ? AsName(text) : text;
-            EXPECT_TRUE(shown.Text.contains(want)) << "shows: " << shown.Text.toStdString();
-            EXPECT_STREQ(FormatName(shown.As), FormatName(row.As));
-            EXPECT_FALSE(m_probe->Opened()) << "the text made the program read a file";
+            SCOPED_TRACE(std::string(row.name) + ", " + text.toStdString());
+            m_probe->opened();
+            const Shown shown = row.show(text);
+            const QString want = row.nameOnly ? asName(text) : text;
+            EXPECT_TRUE(shown.text.contains(want)) << "shows: " << shown.text.toStdString();
+            EXPECT_STREQ(formatName(shown.as), formatName(row.as));
+            EXPECT_FALSE(m_probe->opened()) << "the text made the program read a file";
         }
     }
 }

@@ -30,16 +30,16 @@ namespace {
 class Sink final : public MessageSink
 {
 public:
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon, MsgButtons) override
+    MsgResult show(const QString &caption, const QString &text, MsgIcon icon, MsgButtons) override
     {
-        Captions << caption;
-        Texts << text;
-        Icons.push_back(icon);
+        captions << caption;
+        texts << text;
+        icons.push_back(icon);
         return MsgResult::Ok;
     }
-    QStringList Captions;
-    QStringList Texts;
-    std::vector<MsgIcon> Icons;
+    QStringList captions;
+    QStringList texts;
+    std::vector<MsgIcon> icons;
 };
 
 // Throws from its event handler, as a broken command would.
@@ -65,13 +65,13 @@ TEST(RavelinApp, ExceptionsFromHandlersAreShownAndTheProgramGoesOn)
     int argc = 1;
     char name[] = "ravelin";
     char *argv[] = {name, nullptr};
-    TRavelinApp app(argc, argv);
+    RavelinApp app(argc, argv);
     EXPECT_EQ(QCoreApplication::applicationName(), "ravelin");
 
     Sink sink;
-    MessageSink *previous = SetMessageSink(&sink);
+    MessageSink *previous = setMessageSink(&sink);
 
-    Thrower contract([] { Require(false, "Buffer position out of range: GetChar", "QzBinHex"); });
+    Thrower contract([] { require(false, "Buffer position out of range: GetChar", "QzBinHex"); });
     Thrower runtime([] { throw std::runtime_error("disk on fire"); });
     Thrower unknown([] { throw 42; });
     QEvent event(QEvent::User);
@@ -79,26 +79,26 @@ TEST(RavelinApp, ExceptionsFromHandlersAreShownAndTheProgramGoesOn)
     EXPECT_FALSE(QCoreApplication::sendEvent(&runtime, &event));
     EXPECT_FALSE(QCoreApplication::sendEvent(&unknown, &event));
 
-    EXPECT_EQ(sink.Texts, QStringList({"Buffer position out of range: GetChar (QzBinHex)",
+    EXPECT_EQ(sink.texts, QStringList({"Buffer position out of range: GetChar (QzBinHex)",
                                        "disk on fire", "Unknown exception"}));
-    EXPECT_EQ(sink.Captions, QStringList({"Ravelin Pro", "Ravelin Pro", "Ravelin Pro"}));
-    EXPECT_EQ(sink.Icons, std::vector<MsgIcon>(3, MsgIcon::Error));
+    EXPECT_EQ(sink.captions, QStringList({"Ravelin Pro", "Ravelin Pro", "Ravelin Pro"}));
+    EXPECT_EQ(sink.icons, std::vector<MsgIcon>(3, MsgIcon::Error));
 
     // Events without trouble pass through unchanged.
     Thrower quiet([] {});
     EXPECT_TRUE(QCoreApplication::sendEvent(&quiet, &event));
-    EXPECT_EQ(sink.Texts.size(), 3);
+    EXPECT_EQ(sink.texts.size(), 3);
 
     // A display name would be appended to every window title by the desktop;
     // message boxes show exactly their captions ("Ravelin", "Viewer").
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
 
-    SetMessageSink(previous);
+    setMessageSink(previous);
 }
 
 // Whether the process holds the file open: the program keeps a tab's file
 // open, so this tells that the tab is there.
-bool HoldsOpen(qint64 pid, const QString &path)
+bool holdsOpen(qint64 pid, const QString &path)
 {
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
     for (const QFileInfo &fd :
@@ -116,11 +116,11 @@ TEST(RavelinApp, EndsOnASignalAsOnExitWithoutAskingAndSavesItsSettings)
     QCoreApplication app(argc, argv);
     const struct
     {
-        const char *Name;
-        int Signal;
+        const char *name;
+        int signal;
     } cases[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.Name);
+        SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         ASSERT_TRUE(dir.isValid());
         const QString log = dir.filePath(QStringLiteral("app.log"));
@@ -143,23 +143,23 @@ TEST(RavelinApp, EndsOnASignalAsOnExitWithoutAskingAndSavesItsSettings)
         ASSERT_TRUE(program.waitForStarted());
         // Up and running once its tab holds the file open.
         const QDeadlineTimer deadline(120000);
-        while (!HoldsOpen(program.processId(), log) && program.state() == QProcess::Running &&
+        while (!holdsOpen(program.processId(), log) && program.state() == QProcess::Running &&
                !deadline.hasExpired())
             QThread::msleep(20);
-        ASSERT_TRUE(HoldsOpen(program.processId(), log)) << "the program did not come up";
+        ASSERT_TRUE(holdsOpen(program.processId(), log)) << "the program did not come up";
 
-        ASSERT_EQ(::kill(pid_t(program.processId()), c.Signal), 0);
+        ASSERT_EQ(::kill(pid_t(program.processId()), c.signal), 0);
         ASSERT_TRUE(program.waitForFinished(120000)) << "still running: it asked or it hangs";
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "killed by the signal";
         EXPECT_EQ(program.exitCode(), 0);
 
         IniFile saved(ini);
-        ASSERT_TRUE(saved.Load());
-        EXPECT_EQ(saved.ReadInteger("Save", "Num", 0), 1);
-        EXPECT_EQ(saved.ReadUtf8("Save", "1", QString()), log);
-        EXPECT_TRUE(saved.KeyExists("Window", "Width"));
-        EXPECT_TRUE(saved.ReadBool("Opt", "CfmExit", false));
-        EXPECT_EQ(saved.ReadInteger("Mine", "Keep", 0), 1);
+        ASSERT_TRUE(saved.load());
+        EXPECT_EQ(saved.readInteger("Save", "Num", 0), 1);
+        EXPECT_EQ(saved.readUtf8("Save", "1", QString()), log);
+        EXPECT_TRUE(saved.keyExists("Window", "Width"));
+        EXPECT_TRUE(saved.readBool("Opt", "CfmExit", false));
+        EXPECT_EQ(saved.readInteger("Mine", "Keep", 0), 1);
     }
 }
 

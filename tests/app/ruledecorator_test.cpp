@@ -8,25 +8,25 @@
 
 namespace {
 
-TQzLineDecoration Decorate(const std::vector<const TQzLineDecorator *> &decorators,
-                           const QString &text, bool printing = false)
+LineDecoration decorate(const std::vector<const LineDecorator *> &decorators, const QString &text,
+                        bool printing = false)
 {
-    TQzLogicalLine line;
-    line.Text = text;
+    LogicalLine line;
+    line.text = text;
     for (int i = 0; i <= text.size(); ++i)
-        line.Offsets.push_back(i);
-    TQzLineDecoration decoration;
-    decoration.Text = line.Text;
-    decoration.Offsets = line.Offsets;
-    for (const TQzLineDecorator *d : decorators)
-        d->Decorate(line, TQzDecorationContext{printing}, decoration);
+        line.offsets.push_back(i);
+    LineDecoration decoration;
+    decoration.text = line.text;
+    decoration.offsets = line.offsets;
+    for (const LineDecorator *d : decorators)
+        d->decorate(line, DecorationContext{printing}, decoration);
     return decoration;
 }
 
 TEST(RuleDecorator, TheFirstEnabledMatchingRulePaintsTheBand)
 {
-    TRuleDecorator rules;
-    rules.SetRules(DefaultColorRec());
+    RuleDecorator rules;
+    rules.setRules(defaultColorRec());
     struct Case
     {
         const char *line;
@@ -44,64 +44,64 @@ TEST(RuleDecorator, TheFirstEnabledMatchingRulePaintsTheBand)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
-        const TQzLineDecoration d = Decorate({&rules}, QString::fromUtf8(c.line));
+        const LineDecoration d = decorate({&rules}, QString::fromUtf8(c.line));
         if (c.back < 0) {
-            EXPECT_FALSE(d.BandBack.isValid());
+            EXPECT_FALSE(d.bandBack.isValid());
             continue;
         }
-        EXPECT_EQ(d.BandBack, ColorFromInt(c.back));
-        EXPECT_EQ(d.BandFore, ColorFromInt(c.fore));
-        EXPECT_FALSE(d.ReplaceLine);
+        EXPECT_EQ(d.bandBack, colorFromInt(c.back));
+        EXPECT_EQ(d.bandFore, colorFromInt(c.fore));
+        EXPECT_FALSE(d.replaceLine);
     }
     // Paper shows no rule colours.
-    EXPECT_FALSE(Decorate({&rules}, "Error", true).BandBack.isValid());
+    EXPECT_FALSE(decorate({&rules}, "Error", true).bandBack.isValid());
 }
 
 TEST(RuleDecorator, AReplacingRuleHidesTheLineAndTheFilterLeavesItAlone)
 {
-    TColorRec rec = DefaultColorRec();
-    rec.Rule(1).En = false;
-    rec.Rule(2).Repl = true;
-    rec.Rule(2).RStr = "[hidden \xe2\x80\xa6]";
-    TRuleDecorator rules;
-    rules.SetRules(rec);
-    TSubstringsFilterValues values;
-    values.RepFrom = {"[0-9]", "", ""};
-    SetCurrentSubstringsFilter(values);
-    const TSubstringsFilterDecorator filter;
+    ColorRules rec = defaultColorRec();
+    rec.rule(1).en = false;
+    rec.rule(2).repl = true;
+    rec.rule(2).rStr = "[hidden \xe2\x80\xa6]";
+    RuleDecorator rules;
+    rules.setRules(rec);
+    SubstringsFilterValues values;
+    values.repFrom = {"[0-9]", "", ""};
+    setCurrentSubstringsFilter(values);
+    const SubstringsFilterDecorator filter;
 
-    const TQzLineDecoration hidden = Decorate({&rules, &filter}, "Warning 42");
-    EXPECT_TRUE(hidden.ReplaceLine);
-    EXPECT_EQ(hidden.Replacement, QString::fromUtf8("[hidden \xe2\x80\xa6]"));
-    EXPECT_EQ(hidden.BandBack, ColorFromInt(0x00FFFF));
+    const LineDecoration hidden = decorate({&rules, &filter}, "Warning 42");
+    EXPECT_TRUE(hidden.replaceLine);
+    EXPECT_EQ(hidden.replacement, QString::fromUtf8("[hidden \xe2\x80\xa6]"));
+    EXPECT_EQ(hidden.bandBack, colorFromInt(0x00FFFF));
 
     // A disabled rule is skipped; the filter rewrites what is shown, on
     // paper too, and keeps each character on its bytes.
     for (const bool printing : {false, true}) {
         SCOPED_TRACE(printing);
-        const TQzLineDecoration shown = Decorate({&rules, &filter}, "Error id=123", printing);
-        EXPECT_FALSE(shown.BandBack.isValid());
-        EXPECT_TRUE(shown.Rewritten);
-        EXPECT_EQ(shown.Text, "Error id=...");
-        EXPECT_EQ(shown.Offsets.size(), size_t(13));
-        EXPECT_EQ(shown.Offsets.back(), 12);
+        const LineDecoration shown = decorate({&rules, &filter}, "Error id=123", printing);
+        EXPECT_FALSE(shown.bandBack.isValid());
+        EXPECT_TRUE(shown.rewritten);
+        EXPECT_EQ(shown.text, "Error id=...");
+        EXPECT_EQ(shown.offsets.size(), size_t(13));
+        EXPECT_EQ(shown.offsets.back(), 12);
     }
-    SetCurrentSubstringsFilter(TSubstringsFilterValues{});
-    EXPECT_FALSE(Decorate({&rules, &filter}, "id=123").Rewritten);
+    setCurrentSubstringsFilter(SubstringsFilterValues{});
+    EXPECT_FALSE(decorate({&rules, &filter}, "id=123").rewritten);
 }
 
 TEST(RuleDecorator, TwentyInvertedEmptyRulesPaintEveryLineByRuleOne)
 {
-    TColorRec rec;
-    for (TColorRecItem &item : rec.Items) {
-        item.Inv = true;
-        item.ColorB = 0x123456;
+    ColorRules rec;
+    for (ColorRule &item : rec.items) {
+        item.inv = true;
+        item.colorB = 0x123456;
     }
-    rec.Rule(1).ColorB = 0x00FF00;
-    TRuleDecorator rules;
-    rules.SetRules(rec);
+    rec.rule(1).colorB = 0x00FF00;
+    RuleDecorator rules;
+    rules.setRules(rec);
     for (const char *line : {"anything", "", "Error"})
-        EXPECT_EQ(Decorate({&rules}, line).BandBack, ColorFromInt(0x00FF00)) << line;
+        EXPECT_EQ(decorate({&rules}, line).bandBack, colorFromInt(0x00FF00)) << line;
 }
 
 } // namespace

@@ -3,16 +3,16 @@
 
 #include "app/inifile.h"
 #include "settingsfixture.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 
 namespace {
 
 using SessionFileTest = SettingsFixture;
 
-IniFile Loaded(const QString &path)
+IniFile loaded(const QString &path)
 {
     IniFile ini(path);
-    EXPECT_TRUE(ini.Load());
+    EXPECT_TRUE(ini.load());
     return ini;
 }
 
@@ -24,46 +24,46 @@ TEST_F(SessionFileTest, TabsRoundTripWithTheirCaptionsAndActiveIndex)
          QStringLiteral("Überwachung ").toUtf8()},
         {QStringLiteral("/var/log/журнал.log"), ""},
     };
-    const QString path = PathOf(QStringLiteral("s.ravelin-session"));
-    IniFile ini = Loaded(path);
-    EXPECT_TRUE(WriteSession(ini, tabs, 1).isEmpty());
-    ASSERT_TRUE(ini.UpdateFile());
+    const QString path = pathOf(QStringLiteral("s.ravelin-session"));
+    IniFile ini = loaded(path);
+    EXPECT_TRUE(writeSession(ini, tabs, 1).isEmpty());
+    ASSERT_TRUE(ini.updateFile());
 
-    const QByteArray text = ReadFile(path);
+    const QByteArray text = readFile(path);
     EXPECT_TRUE(text.contains("[Tabs]\nNum=3\nActive=1\n0=/var/log/a.log\n"));
     EXPECT_TRUE(text.contains("[Nicks]\n0=first\n"));
 
-    const SessionData read = ReadSession(Loaded(path));
-    EXPECT_EQ(read.Tabs, tabs);
-    EXPECT_EQ(read.Active, 1);
+    const SessionData read = readSession(loaded(path));
+    EXPECT_EQ(read.tabs, tabs);
+    EXPECT_EQ(read.active, 1);
 }
 
 TEST_F(SessionFileTest, SavingASmallerSessionLeavesOldKeysThatAreNeverRead)
 {
-    const QString path = PathOf(QStringLiteral("s.ravelin-session"));
+    const QString path = pathOf(QStringLiteral("s.ravelin-session"));
     {
-        IniFile ini = Loaded(path);
-        WriteSession(ini, {{"/a", "A"}, {"/b", "B"}, {"/c", "C"}}, 2);
-        ASSERT_TRUE(ini.UpdateFile());
+        IniFile ini = loaded(path);
+        writeSession(ini, {{"/a", "A"}, {"/b", "B"}, {"/c", "C"}}, 2);
+        ASSERT_TRUE(ini.updateFile());
     }
-    IniFile ini = Loaded(path);
-    WriteSession(ini, {{"/x", ""}}, 0);
-    ASSERT_TRUE(ini.UpdateFile());
-    const IniFile again = Loaded(path);
-    EXPECT_EQ(again.ReadString("Tabs", "2", ""), "/c");
-    const SessionData read = ReadSession(again);
-    EXPECT_EQ(read.Tabs, (std::vector<SessionTab>{{"/x", ""}}));
-    EXPECT_EQ(read.Active, 0);
+    IniFile ini = loaded(path);
+    writeSession(ini, {{"/x", ""}}, 0);
+    ASSERT_TRUE(ini.updateFile());
+    const IniFile again = loaded(path);
+    EXPECT_EQ(again.readString("Tabs", "2", ""), "/c");
+    const SessionData read = readSession(again);
+    EXPECT_EQ(read.tabs, (std::vector<SessionTab>{{"/x", ""}}));
+    EXPECT_EQ(read.active, 0);
 }
 
 TEST_F(SessionFileTest, DamagedFilesGiveWhatTheyHoldAndNeverMore)
 {
     struct Case
     {
-        const char *Name;
-        QByteArray Text;
-        std::vector<SessionTab> Tabs;
-        int Active;
+        const char *name;
+        QByteArray text;
+        std::vector<SessionTab> tabs;
+        int active;
     };
     const Case cases[] = {
         {"empty file", "", {}, -1},
@@ -88,60 +88,60 @@ TEST_F(SessionFileTest, DamagedFilesGiveWhatTheyHoldAndNeverMore)
         {"binary garbage", QByteArray("\x00\xff\xfe[Tabs\x01\nNum=\x80\n=\n[\n", 18), {}, -1},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        const QString path = PathOf(QStringLiteral("damaged.ravelin-session"));
-        WriteFile(path, c.Text);
-        const SessionData read = ReadSession(Loaded(path));
-        EXPECT_EQ(read.Tabs, c.Tabs);
-        EXPECT_EQ(read.Active, c.Active);
+        SCOPED_TRACE(c.name);
+        const QString path = pathOf(QStringLiteral("damaged.ravelin-session"));
+        writeFile(path, c.text);
+        const SessionData read = readSession(loaded(path));
+        EXPECT_EQ(read.tabs, c.tabs);
+        EXPECT_EQ(read.active, c.active);
     }
 }
 
 TEST_F(SessionFileTest, PathsALineCannotHoldAreLeftOutAndActiveFollowsItsTab)
 {
-    const QString path = PathOf(QStringLiteral("s.ravelin-session"));
-    IniFile ini = Loaded(path);
+    const QString path = pathOf(QStringLiteral("s.ravelin-session"));
+    IniFile ini = loaded(path);
     const QStringList leftOut =
-        WriteSession(ini, {{"/a", ""}, {"/bad\nname", "x"}, {"/c", "multi\nline"}}, 2);
+        writeSession(ini, {{"/a", ""}, {"/bad\nname", "x"}, {"/c", "multi\nline"}}, 2);
     EXPECT_EQ(leftOut, QStringList{"/bad\nname"});
-    const SessionData read = ReadSession(ini);
-    EXPECT_EQ(read.Tabs, (std::vector<SessionTab>{{"/a", ""}, {"/c", ""}}));
-    EXPECT_EQ(read.Active, 1);
+    const SessionData read = readSession(ini);
+    EXPECT_EQ(read.tabs, (std::vector<SessionTab>{{"/a", ""}, {"/c", ""}}));
+    EXPECT_EQ(read.active, 1);
 
-    WriteSession(ini, {{"/a", ""}, {"/bad\nname", ""}}, 1);
-    EXPECT_EQ(ReadSession(ini).Active, -1);
+    writeSession(ini, {{"/a", ""}, {"/bad\nname", ""}}, 1);
+    EXPECT_EQ(readSession(ini).active, -1);
 }
 
 TEST_F(SessionFileTest, RecentSessionsKeepTheNewestTenWithoutRepeats)
 {
     RecentSessions list;
     for (int i = 0; i < 12; ++i)
-        list.Add(QStringLiteral("/s/%1.ravelin-session").arg(i));
-    ASSERT_EQ(list.Count(), 10);
-    EXPECT_EQ(list.Items().front(), "/s/11.ravelin-session");
-    EXPECT_EQ(list.Items().back(), "/s/2.ravelin-session");
-    list.Add(QStringLiteral("/S/5.RAVELIN-SESSION"));
-    EXPECT_EQ(list.Count(), 10);
-    EXPECT_EQ(list.Items().front(), "/S/5.RAVELIN-SESSION");
+        list.add(QStringLiteral("/s/%1.ravelin-session").arg(i));
+    ASSERT_EQ(list.count(), 10);
+    EXPECT_EQ(list.items().front(), "/s/11.ravelin-session");
+    EXPECT_EQ(list.items().back(), "/s/2.ravelin-session");
+    list.add(QStringLiteral("/S/5.RAVELIN-SESSION"));
+    EXPECT_EQ(list.count(), 10);
+    EXPECT_EQ(list.items().front(), "/S/5.RAVELIN-SESSION");
     EXPECT_EQ(
-        list.Items().filter(QStringLiteral("/s/5.ravelin-session"), Qt::CaseInsensitive).size(), 1);
+        list.items().filter(QStringLiteral("/s/5.ravelin-session"), Qt::CaseInsensitive).size(), 1);
 }
 
 TEST_F(SessionFileTest, RecentSessionsGoThroughTheSettingsFile)
 {
-    const QString path = PathOf(QStringLiteral("Ravelin.ini"));
-    WriteFile(path, "[SessHistory]\nCurrent=/cur\n0=/a\n1=\n2=/A\n3=/b\n9=/z\n");
-    IniFile ini = Loaded(path);
+    const QString path = pathOf(QStringLiteral("Ravelin.ini"));
+    writeFile(path, "[SessHistory]\nCurrent=/cur\n0=/a\n1=\n2=/A\n3=/b\n9=/z\n");
+    IniFile ini = loaded(path);
     RecentSessions list;
-    list.Load(ini);
-    EXPECT_EQ(list.Items(), (QStringList{"/a", "/b", "/z"}));
+    list.load(ini);
+    EXPECT_EQ(list.items(), (QStringList{"/a", "/b", "/z"}));
 
-    list.Add(QStringLiteral("/line\nbreak"));
-    EXPECT_EQ(list.Save(ini), QStringList{"/line\nbreak"});
-    EXPECT_EQ(ini.ReadString("SessHistory", "2", ""), "/z");
-    EXPECT_FALSE(ini.KeyExists("SessHistory", "3"));
-    EXPECT_FALSE(ini.KeyExists("SessHistory", "9"));
-    EXPECT_EQ(ini.ReadString("SessHistory", "Current", ""), "/cur");
+    list.add(QStringLiteral("/line\nbreak"));
+    EXPECT_EQ(list.save(ini), QStringList{"/line\nbreak"});
+    EXPECT_EQ(ini.readString("SessHistory", "2", ""), "/z");
+    EXPECT_FALSE(ini.keyExists("SessHistory", "3"));
+    EXPECT_FALSE(ini.keyExists("SessHistory", "9"));
+    EXPECT_EQ(ini.readString("SessHistory", "Current", ""), "/cur");
 }
 
 // A name that is not UTF-8 is stored as its bytes, so that it names the same
@@ -149,23 +149,23 @@ TEST_F(SessionFileTest, RecentSessionsGoThroughTheSettingsFile)
 TEST_F(SessionFileTest, PathsAreStoredAsTheBytesOfTheirNames)
 {
     const QByteArray raw = "/var/log/bad\xFFname.log";
-    const QString name = FileNameFromBytes(raw);
-    const QString path = PathOf(QStringLiteral("s.ravelin-session"));
-    IniFile ini = Loaded(path);
-    WriteSession(ini, {{name, "caption"}}, 0);
+    const QString name = fileNameFromBytes(raw);
+    const QString path = pathOf(QStringLiteral("s.ravelin-session"));
+    IniFile ini = loaded(path);
+    writeSession(ini, {{name, "caption"}}, 0);
     RecentSessions sessions;
-    sessions.Add(name);
-    sessions.Save(ini);
-    ASSERT_TRUE(ini.UpdateFile());
-    const QByteArray text = ReadFile(path);
+    sessions.add(name);
+    sessions.save(ini);
+    ASSERT_TRUE(ini.updateFile());
+    const QByteArray text = readFile(path);
     EXPECT_TRUE(text.contains("[Tabs]\nNum=1\nActive=0\n0=" + raw + "\n"));
     EXPECT_TRUE(text.contains("[SessHistory]\n0=" + raw + "\n"));
 
-    const IniFile again = Loaded(path);
-    EXPECT_EQ(ReadSession(again).Tabs, (std::vector<SessionTab>{{name, "caption"}}));
+    const IniFile again = loaded(path);
+    EXPECT_EQ(readSession(again).tabs, (std::vector<SessionTab>{{name, "caption"}}));
     RecentSessions loaded;
-    loaded.Load(again);
-    EXPECT_EQ(loaded.Items(), QStringList{name});
+    loaded.load(again);
+    EXPECT_EQ(loaded.items(), QStringList{name});
 }
 
 } // namespace

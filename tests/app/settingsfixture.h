@@ -11,7 +11,7 @@
 
 // True when the bytes are UTF-8 text whose only control characters are line
 // ends and tabs: what a saved settings file must be.
-inline bool IsCleanText(const QByteArray &bytes)
+inline bool isCleanText(const QByteArray &bytes)
 {
     for (const char c : bytes) {
         const uchar u = uchar(c);
@@ -27,16 +27,16 @@ class SettingsFixture : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
-    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
+    QString pathOf(const QString &name) const { return m_dir.filePath(name); }
 
-    static void WriteFile(const QString &path, const QByteArray &data)
+    static void writeFile(const QString &path, const QByteArray &data)
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(data), data.size());
     }
 
-    static QByteArray ReadFile(const QString &path)
+    static QByteArray readFile(const QString &path)
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))

@@ -4,7 +4,7 @@
 #include <QTextDocument>
 
 // A tool tip's text as Qt shows it: taken for markup when it looks like markup.
-inline QString ShownToolTip(const QString &tip)
+inline QString shownToolTip(const QString &tip)
 {
     if (!Qt::mightBeRichText(tip))
         return tip;

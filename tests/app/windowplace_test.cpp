@@ -13,11 +13,11 @@ TEST(WindowPlace, StoredPlaceIsKeptOnAScreenAndMovedOntoTheNearestOtherwise)
     const QRect right(1920, 0, 1280, 1024);
     struct Case
     {
-        const char *Name;
-        QPoint Position;
-        QSize Size;
-        QList<QRect> Screens;
-        QRect Expected;
+        const char *name;
+        QPoint position;
+        QSize size;
+        QList<QRect> screens;
+        QRect expected;
     };
     const Case cases[] = {
         {"first-start defaults", {204, 255}, {664, 379}, {left}, {204, 255, 664, 379}},
@@ -60,8 +60,8 @@ TEST(WindowPlace, StoredPlaceIsKeptOnAScreenAndMovedOntoTheNearestOtherwise)
         {"no screens, garbage size", {10, 10}, {-1, -1}, {}, {10, 10, 1, 1}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        EXPECT_EQ(PlaceOnScreens(c.Position, c.Size, c.Screens), c.Expected);
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(placeOnScreens(c.position, c.size, c.screens), c.expected);
     }
 }
 

@@ -18,7 +18,7 @@ namespace {
 using WrapTabBarTest = FormFixture;
 
 // Sixteen logs with names of the lengths real logs have.
-QStringList SixteenNames()
+QStringList sixteenNames()
 {
     QStringList names;
     for (int i = 0; i < 16; ++i)
@@ -29,7 +29,7 @@ QStringList SixteenNames()
 }
 
 // Names of varied widths, as many as asked.
-QStringList ManyNames(int count)
+QStringList manyNames(int count)
 {
     QStringList names;
     for (int i = 0; i < count; ++i)
@@ -39,27 +39,27 @@ QStringList ManyNames(int count)
 }
 
 // The part of the bar the rows are shown in: left of their scroll bar.
-QRect RowsArea(const TWrapTabBar &bar)
+QRect rowsArea(const WrapTabBar &bar)
 {
-    QRect area(0, 0, bar.width(), bar.VisibleRowCount() * bar.TabRect(0).height());
-    if (bar.RowScrollBar()->isVisible())
-        area.setRight(bar.RowScrollBar()->geometry().left() - 1);
+    QRect area(0, 0, bar.width(), bar.visibleRowCount() * bar.wrappedTabRect(0).height());
+    if (bar.rowScrollBar()->isVisible())
+        area.setRight(bar.rowScrollBar()->geometry().left() - 1);
     return area;
 }
 
 // Every tab of the rows in view lies whole in the rows' area and is found at
 // its centre and just inside its corners; every other tab lies wholly
 // outside the bar and is found nowhere. Returns the tabs in view.
-QList<int> CheckTabsInView(const TWrapTabBar &bar)
+QList<int> checkTabsInView(const WrapTabBar &bar)
 {
     QList<int> inView;
-    const QRect area = RowsArea(bar);
+    const QRect area = rowsArea(bar);
     for (int i = 0; i < bar.count(); ++i) {
         SCOPED_TRACE(i);
-        const QRect rect = bar.TabRect(i);
+        const QRect rect = bar.wrappedTabRect(i);
         EXPECT_FALSE(rect.isEmpty());
         if (!rect.intersects(bar.rect())) {
-            EXPECT_EQ(bar.TabAt(rect.center()), -1);
+            EXPECT_EQ(bar.wrappedTabAt(rect.center()), -1);
             continue;
         }
         inView << i;
@@ -68,7 +68,7 @@ QList<int> CheckTabsInView(const TWrapTabBar &bar)
         const QRect inside = rect.adjusted(1, 1, -1, -1);
         for (const QPoint &at : {rect.center(), inside.topLeft(), inside.topRight(),
                                  inside.bottomLeft(), inside.bottomRight()})
-            EXPECT_EQ(bar.TabAt(at), i) << at.x() << "," << at.y();
+            EXPECT_EQ(bar.wrappedTabAt(at), i) << at.x() << "," << at.y();
     }
     return inView;
 }
@@ -77,105 +77,106 @@ TEST_F(WrapTabBarTest, WrappedRowsShowEveryCaptionWhole)
 {
     struct Case
     {
-        const char *Name;
-        QByteArray Opt;
-        bool MultiRow;
+        const char *name;
+        QByteArray opt;
+        bool multiRow;
     };
     const Case cases[] = {{"several rows", "", true}, {"one row", "MLine=0", false}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        WriteSettings("[Opt]\n" + c.Opt + "\n");
-        TFormView &form = MakeForm();
+        SCOPED_TRACE(c.name);
+        writeSettings("[Opt]\n" + c.opt + "\n");
+        MainWindow &form = makeForm();
         form.resize(1000, 600);
-        ShowForm(form);
-        for (const QString &name : SixteenNames())
-            form.OpenFileTab(WriteFile(name, "x\n"));
+        showForm(form);
+        for (const QString &name : sixteenNames())
+            form.openFileTab(writeFile(name, "x\n"));
         QCoreApplication::processEvents();
-        TWrapTabBar *bar = form.TabBar();
+        WrapTabBar *bar = form.tabBar();
         ASSERT_EQ(bar->count(), 16);
-        EXPECT_EQ(bar->MultiRow(), c.MultiRow);
+        EXPECT_EQ(bar->multiRow(), c.multiRow);
         const QFontMetrics metrics(bar->font());
         for (int i = 0; i < bar->count(); ++i) {
             SCOPED_TRACE(i);
-            const QRect rect = bar->TabRect(i);
+            const QRect rect = bar->wrappedTabRect(i);
             EXPECT_GE(rect.width(), metrics.horizontalAdvance(bar->tabText(i)));
-            EXPECT_EQ(bar->TabAt(rect.center()), i);
-            EXPECT_EQ(ShownToolTip(bar->tabToolTip(i)), form.Rec(i).FileName);
-            if (c.MultiRow) {
+            EXPECT_EQ(bar->wrappedTabAt(rect.center()), i);
+            EXPECT_EQ(shownToolTip(bar->tabToolTip(i)), form.tabAt(i).fileName);
+            if (c.multiRow) {
                 // Inside the bar, which the window holds.
                 EXPECT_TRUE(bar->rect().contains(rect)) << rect.x() << "," << rect.y();
             }
         }
-        if (c.MultiRow) {
-            EXPECT_GT(bar->RowCount(), 1);
-            EXPECT_EQ(bar->height(), bar->RowCount() * bar->TabRect(0).height());
-            EXPECT_LE(bar->width(), form.Pages()->width());
+        if (c.multiRow) {
+            EXPECT_GT(bar->rowCount(), 1);
+            EXPECT_EQ(bar->height(), bar->rowCount() * bar->wrappedTabRect(0).height());
+            EXPECT_LE(bar->width(), form.pages()->width());
         } else {
-            EXPECT_EQ(bar->RowCount(), 1);
+            EXPECT_EQ(bar->rowCount(), 1);
         }
         EXPECT_LE(form.width(), 1000) << "the tabs never widen the window";
 
         // Narrower: more rows, still every tab inside.
-        if (c.MultiRow) {
-            const int rows = bar->RowCount();
+        if (c.multiRow) {
+            const int rows = bar->rowCount();
             form.resize(500, 600);
             QCoreApplication::processEvents();
-            EXPECT_GT(bar->RowCount(), rows);
+            EXPECT_GT(bar->rowCount(), rows);
             for (int i = 0; i < bar->count(); ++i)
-                EXPECT_TRUE(bar->rect().contains(bar->TabRect(i)));
+                EXPECT_TRUE(bar->rect().contains(bar->wrappedTabRect(i)));
         }
     }
 }
 
 TEST_F(WrapTabBarTest, TabsFollowANewCaptionAndANewFont)
 {
-    TFormView &form = MakeForm();
+    MainWindow &form = makeForm();
     form.resize(1000, 600);
-    ShowForm(form);
-    form.OpenFileTab(WriteFile("a.log", "x\n"));
-    form.OpenFileTab(WriteFile("b.log", "x\n"));
+    showForm(form);
+    form.openFileTab(writeFile("a.log", "x\n"));
+    form.openFileTab(writeFile("b.log", "x\n"));
     QCoreApplication::processEvents();
-    TWrapTabBar *bar = form.TabBar();
-    ASSERT_TRUE(bar->MultiRow());
-    const int before = bar->TabRect(1).width();
+    WrapTabBar *bar = form.tabBar();
+    ASSERT_TRUE(bar->multiRow());
+    const int before = bar->wrappedTabRect(1).width();
 
     const QString longer = QStringLiteral("a caption much longer than the file name");
     bar->setTabText(1, longer);
     QCoreApplication::processEvents();
-    EXPECT_GE(bar->TabRect(1).width(), QFontMetrics(bar->font()).horizontalAdvance(longer));
+    EXPECT_GE(bar->wrappedTabRect(1).width(), QFontMetrics(bar->font()).horizontalAdvance(longer));
 
     // Both tabs had the same width; a larger font makes the same caption wider.
     bar->setTabText(1, bar->tabText(0));
     QCoreApplication::processEvents();
-    EXPECT_EQ(bar->TabRect(1).width(), before);
+    EXPECT_EQ(bar->wrappedTabRect(1).width(), before);
     QFont font = bar->font();
     font.setPointSizeF(font.pointSizeF() * 2);
     bar->setFont(font);
     QCoreApplication::processEvents();
-    EXPECT_GE(bar->TabRect(1).width(), QFontMetrics(font).horizontalAdvance(bar->tabText(1)));
-    EXPECT_GT(bar->TabRect(1).width(), before);
+    EXPECT_GE(bar->wrappedTabRect(1).width(),
+              QFontMetrics(font).horizontalAdvance(bar->tabText(1)));
+    EXPECT_GT(bar->wrappedTabRect(1).width(), before);
 }
 
 TEST_F(WrapTabBarTest, ClicksChooseAndMiddleClicksClose)
 {
     for (const QByteArray &opt : {QByteArray(""), QByteArray("MLine=0")}) {
         SCOPED_TRACE(opt.constData());
-        WriteSettings("[Opt]\n" + opt + "\n");
-        TFormView &form = MakeForm();
+        writeSettings("[Opt]\n" + opt + "\n");
+        MainWindow &form = makeForm();
         form.resize(700, 500);
-        ShowForm(form);
-        for (const QString &name : SixteenNames().mid(0, 6))
-            form.OpenFileTab(WriteFile(name, "x\n"));
+        showForm(form);
+        for (const QString &name : sixteenNames().mid(0, 6))
+            form.openFileTab(writeFile(name, "x\n"));
         QCoreApplication::processEvents();
-        TWrapTabBar *bar = form.TabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->TabRect(2).center());
-        EXPECT_EQ(form.Pages()->currentIndex(), 2);
-        const QString third = form.Rec(3).FileName;
-        QTest::mouseClick(bar, Qt::MiddleButton, Qt::NoModifier, bar->TabRect(3).center());
-        ASSERT_EQ(form.RecCount(), 5);
-        EXPECT_NE(form.Rec(3).FileName, third);
-        EXPECT_EQ(form.Pages()->count(), 5);
-        EXPECT_EQ(form.Pages()->currentIndex(), 2);
+        WrapTabBar *bar = form.tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->wrappedTabRect(2).center());
+        EXPECT_EQ(form.pages()->currentIndex(), 2);
+        const QString third = form.tabAt(3).fileName;
+        QTest::mouseClick(bar, Qt::MiddleButton, Qt::NoModifier, bar->wrappedTabRect(3).center());
+        ASSERT_EQ(form.tabCount(), 5);
+        EXPECT_NE(form.tabAt(3).fileName, third);
+        EXPECT_EQ(form.pages()->count(), 5);
+        EXPECT_EQ(form.pages()->currentIndex(), 2);
     }
 }
 
@@ -183,10 +184,10 @@ TEST_F(WrapTabBarTest, EveryTabIsWholeAndFoundAtAnyCountAndWidthAndTheWindowKeep
 {
     struct Case
     {
-        const char *Name;
-        int Tabs;
-        QSize Window;
-        int CaptionLength = 0; // of a caption the user gave the second tab
+        const char *name;
+        int tabs;
+        QSize window;
+        int captionLength = 0; // of a caption the user gave the second tab
     };
     const Case cases[] = {
         {"40 tabs, wide", 40, {1200, 800}},
@@ -196,45 +197,45 @@ TEST_F(WrapTabBarTest, EveryTabIsWholeAndFoundAtAnyCountAndWidthAndTheWindowKeep
         {"a caption wider than the bar", 3, {500, 400}, 300},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        TFormView &form = MakeForm();
-        form.resize(c.Window);
-        ShowForm(form);
+        SCOPED_TRACE(c.name);
+        MainWindow &form = makeForm();
+        form.resize(c.window);
+        showForm(form);
         const QRect placed = form.geometry();
-        for (const QString &name : ManyNames(c.Tabs))
-            form.OpenFileTab(WriteFile(name, "x\n"));
-        TWrapTabBar *bar = form.TabBar();
-        if (c.CaptionLength > 0)
-            bar->setTabText(1, QString(c.CaptionLength, u'w'));
+        for (const QString &name : manyNames(c.tabs))
+            form.openFileTab(writeFile(name, "x\n"));
+        WrapTabBar *bar = form.tabBar();
+        if (c.captionLength > 0)
+            bar->setTabText(1, QString(c.captionLength, u'w'));
         QCoreApplication::processEvents();
-        ASSERT_EQ(bar->count(), c.Tabs);
-        ASSERT_TRUE(bar->MultiRow());
-        if (c.CaptionLength > 0) {
+        ASSERT_EQ(bar->count(), c.tabs);
+        ASSERT_TRUE(bar->multiRow());
+        if (c.captionLength > 0) {
             ASSERT_GT(QFontMetrics(bar->font()).horizontalAdvance(bar->tabText(1)), bar->width());
         }
 
         EXPECT_EQ(form.geometry(), placed) << "the tabs never move or grow the window";
-        EXPECT_LE(form.minimumSizeHint().height(), c.Window.height());
-        const int rowHeight = bar->TabRect(0).height();
-        EXPECT_LE(bar->height(), std::max(rowHeight, form.Pages()->height() / 3));
-        EXPECT_EQ(bar->height(), bar->VisibleRowCount() * rowHeight);
-        const bool scrolls = bar->VisibleRowCount() < bar->RowCount();
-        EXPECT_EQ(bar->RowScrollBar()->isVisible(), scrolls);
-        EXPECT_LE(bar->width(), form.Pages()->width());
+        EXPECT_LE(form.minimumSizeHint().height(), c.window.height());
+        const int rowHeight = bar->wrappedTabRect(0).height();
+        EXPECT_LE(bar->height(), std::max(rowHeight, form.pages()->height() / 3));
+        EXPECT_EQ(bar->height(), bar->visibleRowCount() * rowHeight);
+        const bool scrolls = bar->visibleRowCount() < bar->rowCount();
+        EXPECT_EQ(bar->rowScrollBar()->isVisible(), scrolls);
+        EXPECT_LE(bar->width(), form.pages()->width());
 
         // Row by row, every tab comes into view whole, once.
         QList<int> seen;
-        for (int row = 0; row <= bar->RowCount() - bar->VisibleRowCount(); ++row) {
+        for (int row = 0; row <= bar->rowCount() - bar->visibleRowCount(); ++row) {
             SCOPED_TRACE(row);
-            bar->RowScrollBar()->setValue(row);
-            EXPECT_EQ(bar->FirstVisibleRow(), row);
-            for (int i : CheckTabsInView(*bar))
+            bar->rowScrollBar()->setValue(row);
+            EXPECT_EQ(bar->firstVisibleRow(), row);
+            for (int i : checkTabsInView(*bar))
                 if (!seen.contains(i))
                     seen << i;
             if (!scrolls)
                 break;
         }
-        EXPECT_EQ(seen.size(), c.Tabs);
+        EXPECT_EQ(seen.size(), c.tabs);
     }
 }
 
@@ -242,26 +243,27 @@ TEST_F(WrapTabBarTest, TheCurrentTabCoversNoOtherTab)
 {
     // A tab looks the same whichever other tab is current: the current one
     // once covered the tab below it and the bottom row.
-    TFormView &form = MakeForm();
+    MainWindow &form = makeForm();
     form.resize(1200, 800);
-    ShowForm(form);
-    for (const QString &name : ManyNames(40))
-        form.OpenFileTab(WriteFile(name, "x\n"));
+    showForm(form);
+    for (const QString &name : manyNames(40))
+        form.openFileTab(writeFile(name, "x\n"));
     QCoreApplication::processEvents();
-    TWrapTabBar *bar = form.TabBar();
-    ASSERT_GE(bar->RowCount(), 4);
-    ASSERT_EQ(bar->VisibleRowCount(), bar->RowCount());
+    WrapTabBar *bar = form.tabBar();
+    ASSERT_GE(bar->rowCount(), 4);
+    ASSERT_EQ(bar->visibleRowCount(), bar->rowCount());
     auto firstOfRow = [bar](int row) {
         int i = 0;
-        while (i < bar->count() && bar->TabRect(i).top() < row * bar->TabRect(0).height())
+        while (i < bar->count() &&
+               bar->wrappedTabRect(i).top() < row * bar->wrappedTabRect(0).height())
             ++i;
         return i;
     };
-    const int lastRow = bar->RowCount() - 1;
+    const int lastRow = bar->rowCount() - 1;
     struct Case
     {
-        const char *Name;
-        int Current;
+        const char *name;
+        int current;
     };
     const Case cases[] = {
         {"a tab of row 2", firstOfRow(1) + 1},
@@ -275,17 +277,17 @@ TEST_F(WrapTabBarTest, TheCurrentTabCoversNoOtherTab)
     };
     // Inside the tab, off its edges, which neighbours share.
     auto inside = [&](const QImage &image, int i) {
-        return image.copy(bar->TabRect(i).adjusted(3, 3, -3, -3));
+        return image.copy(bar->wrappedTabRect(i).adjusted(3, 3, -3, -3));
     };
     const int reference = 0;
     const QImage base = shot(reference);
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        const QImage image = shot(c.Current);
-        EXPECT_EQ(bar->TabAt(bar->TabRect(c.Current).center()), c.Current);
-        EXPECT_NE(inside(image, c.Current), inside(base, c.Current)) << "the current tab shows";
+        SCOPED_TRACE(c.name);
+        const QImage image = shot(c.current);
+        EXPECT_EQ(bar->wrappedTabAt(bar->wrappedTabRect(c.current).center()), c.current);
+        EXPECT_NE(inside(image, c.current), inside(base, c.current)) << "the current tab shows";
         for (int i = 0; i < bar->count(); ++i) {
-            if (i == c.Current || i == reference)
+            if (i == c.current || i == reference)
                 continue;
             EXPECT_EQ(inside(image, i), inside(base, i)) << "tab " << i;
         }
@@ -294,56 +296,56 @@ TEST_F(WrapTabBarTest, TheCurrentTabCoversNoOtherTab)
 
 TEST_F(WrapTabBarTest, RowsScrollWithTheWheelAndToTheCurrentTab)
 {
-    TFormView &form = MakeForm();
+    MainWindow &form = makeForm();
     form.resize(1000, 600);
-    ShowForm(form);
-    for (const QString &name : ManyNames(100))
-        form.OpenFileTab(WriteFile(name, "x\n"));
+    showForm(form);
+    for (const QString &name : manyNames(100))
+        form.openFileTab(writeFile(name, "x\n"));
     QCoreApplication::processEvents();
-    TWrapTabBar *bar = form.TabBar();
-    const int last = bar->RowCount() - bar->VisibleRowCount();
+    WrapTabBar *bar = form.tabBar();
+    const int last = bar->rowCount() - bar->visibleRowCount();
     ASSERT_GT(last, 2);
-    EXPECT_EQ(bar->FirstVisibleRow(), last) << "the tab opened last is current and in view";
-    EXPECT_TRUE(RowsArea(*bar).contains(bar->TabRect(bar->currentIndex())));
+    EXPECT_EQ(bar->firstVisibleRow(), last) << "the tab opened last is current and in view";
+    EXPECT_TRUE(rowsArea(*bar).contains(bar->wrappedTabRect(bar->currentIndex())));
 
     auto wheel = [bar](int angle) {
-        const QPointF at = bar->TabRect(bar->count() - 1).center();
+        const QPointF at = bar->wrappedTabRect(bar->count() - 1).center();
         QWheelEvent event(at, bar->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(bar, &event);
     };
     const int current = bar->currentIndex();
     wheel(120); // up a row
-    EXPECT_EQ(bar->FirstVisibleRow(), last - 1);
+    EXPECT_EQ(bar->firstVisibleRow(), last - 1);
     wheel(60);
-    EXPECT_EQ(bar->FirstVisibleRow(), last - 1) << "half a notch is not a row yet";
+    EXPECT_EQ(bar->firstVisibleRow(), last - 1) << "half a notch is not a row yet";
     wheel(60);
-    EXPECT_EQ(bar->FirstVisibleRow(), last - 2);
+    EXPECT_EQ(bar->firstVisibleRow(), last - 2);
     wheel(-120 * 100);
-    EXPECT_EQ(bar->FirstVisibleRow(), last) << "never past the last row";
+    EXPECT_EQ(bar->firstVisibleRow(), last) << "never past the last row";
     EXPECT_EQ(bar->currentIndex(), current) << "the wheel scrolls, it does not switch tabs";
     wheel(120 * 100);
-    EXPECT_EQ(bar->FirstVisibleRow(), 0);
-    EXPECT_EQ(bar->RowScrollBar()->value(), 0);
+    EXPECT_EQ(bar->firstVisibleRow(), 0);
+    EXPECT_EQ(bar->rowScrollBar()->value(), 0);
 
     // A click in the scrolled rows picks the tab drawn there.
-    const int top = bar->TabAt(QPoint(2, 2));
+    const int top = bar->wrappedTabAt(QPoint(2, 2));
     EXPECT_EQ(top, 0);
-    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->TabRect(1).center());
-    EXPECT_EQ(form.Pages()->currentIndex(), 1);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->wrappedTabRect(1).center());
+    EXPECT_EQ(form.pages()->currentIndex(), 1);
 
     // The current tab, chosen elsewhere (Ctrl+Tab, the tabs order dialog),
     // is scrolled into view.
-    form.Pages()->setCurrentIndex(bar->count() - 2);
+    form.pages()->setCurrentIndex(bar->count() - 2);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(RowsArea(*bar).contains(bar->TabRect(bar->count() - 2)));
+    EXPECT_TRUE(rowsArea(*bar).contains(bar->wrappedTabRect(bar->count() - 2)));
     // Closing tabs until all rows fit hides the scroll bar.
-    while (bar->RowCount() > bar->VisibleRowCount())
-        form.CloseTab(0);
+    while (bar->rowCount() > bar->visibleRowCount())
+        form.closeTab(0);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(bar->RowScrollBar()->isVisible());
-    EXPECT_EQ(bar->FirstVisibleRow(), 0);
-    CheckTabsInView(*bar);
+    EXPECT_FALSE(bar->rowScrollBar()->isVisible());
+    EXPECT_EQ(bar->firstVisibleRow(), 0);
+    checkTabsInView(*bar);
 }
 
 } // namespace

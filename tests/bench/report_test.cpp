@@ -12,10 +12,10 @@
 namespace {
 
 // The JSON object of the one row Report prints.
-QJsonObject Reported(const bench::Row &row)
+QJsonObject reported(const bench::Row &row)
 {
     testing::internal::CaptureStdout();
-    bench::Report(row);
+    bench::report(row);
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string prefix = "BENCH ";
     EXPECT_EQ(out.rfind(prefix, 0), 0u) << out;
@@ -46,11 +46,11 @@ TEST(BenchReport, AFigureThatWasNotMeasuredIsNeverMet)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QJsonObject o = Reported(c.row);
+        const QJsonObject o = reported(c.row);
         EXPECT_EQ(o.value(QStringLiteral("valid")).toBool(), c.valid);
         EXPECT_EQ(o.value(QStringLiteral("met")).toBool(), c.met);
     }
-    EXPECT_EQ(bench::ExitCode(), 1) << "a missing figure fails the program";
+    EXPECT_EQ(bench::exitCode(), 1) << "a missing figure fails the program";
 }
 
 } // namespace

@@ -18,18 +18,18 @@ class RecordingSink final : public MessageSink
 public:
     struct Message
     {
-        QString Caption;
-        QString Text;
-        MsgIcon Icon;
-        MsgButtons Buttons;
+        QString caption;
+        QString text;
+        MsgIcon icon;
+        MsgButtons buttons;
     };
 
-    RecordingSink() : m_previous(SetMessageSink(this)) {}
-    ~RecordingSink() override { SetMessageSink(m_previous); }
+    RecordingSink() : m_previous(setMessageSink(this)) {}
+    ~RecordingSink() override { setMessageSink(m_previous); }
     RecordingSink(const RecordingSink &) = delete;
     RecordingSink &operator=(const RecordingSink &) = delete;
 
-    MsgResult Show(const QString &caption, const QString &text, MsgIcon icon,
+    MsgResult show(const QString &caption, const QString &text, MsgIcon icon,
                    MsgButtons buttons) override
     {
         m_messages.push_back({caption, text, icon, buttons});
@@ -38,28 +38,28 @@ public:
             m_queued.pop_front();
             return answer;
         }
-        return m_answer ? *m_answer : ::SafeAnswer(buttons);
+        return m_answer ? *m_answer : ::safeAnswer(buttons);
     }
 
     // Answers for the next messages, in order; once used up, the answer below.
-    void QueueAnswers(std::initializer_list<MsgResult> answers)
+    void queueAnswers(std::initializer_list<MsgResult> answers)
     {
         m_queued.insert(m_queued.end(), answers);
     }
 
     // One answer for every message without a queued one, whatever its
     // buttons; std::nullopt goes back to the safe answer.
-    void SetAnswer(std::optional<MsgResult> answer) { m_answer = answer; }
+    void setAnswer(std::optional<MsgResult> answer) { m_answer = answer; }
 
-    const std::vector<Message> &Messages() const { return m_messages; }
-    QStringList Texts() const
+    const std::vector<Message> &messages() const { return m_messages; }
+    QStringList texts() const
     {
         QStringList texts;
         for (const Message &message : m_messages)
-            texts << message.Text;
+            texts << message.text;
         return texts;
     }
-    void Clear() { m_messages.clear(); }
+    void clear() { m_messages.clear(); }
 
 private:
     MessageSink *m_previous;

@@ -9,10 +9,10 @@ TEST(PageGeometry, MarginRectTruncatesEachMarginAtItsResolution)
     struct Case
     {
         const char *name;
-        TQzMargins margins;
+        PageMargins margins;
         int width, height;
         double dpiX, dpiY;
-        TQzEdges expected;
+        PageEdges expected;
     } cases[] = {
         // 10 mm at 96 dpi is 37.79 px: 37, never 38.
         {"default at screen", {}, 793, 1122, 96, 96, {37, 37, 793 - 37, 1122 - 37}},
@@ -29,42 +29,42 @@ TEST(PageGeometry, MarginRectTruncatesEachMarginAtItsResolution)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const TQzEdges r = MarginRect(c.margins, c.width, c.height, c.dpiX, c.dpiY);
+        const PageEdges r = marginRect(c.margins, c.width, c.height, c.dpiX, c.dpiY);
         EXPECT_EQ(r, c.expected);
     }
 }
 
 TEST(PageGeometry, PageInScreenPixelsIsTruncated)
 {
-    EXPECT_EQ(ToScreenPixels(9921, 1200, 96), 793); // A4 width at 1200 dpi
-    EXPECT_EQ(ToScreenPixels(793, 96, 96), 793);
-    EXPECT_EQ(ToScreenPixels(1000, 300, 96), 320);
-    EXPECT_EQ(ToScreenPixels(999, 300, 96), 319);
+    EXPECT_EQ(toScreenPixels(9921, 1200, 96), 793); // A4 width at 1200 dpi
+    EXPECT_EQ(toScreenPixels(793, 96, 96), 793);
+    EXPECT_EQ(toScreenPixels(1000, 300, 96), 320);
+    EXPECT_EQ(toScreenPixels(999, 300, 96), 319);
 }
 
 TEST(PageGeometry, FooterHeightIsTheFontHeightTimesOnePointTwoTruncated)
 {
-    EXPECT_EQ(FooterHeight(9, 96), 14);  // 12 px
-    EXPECT_EQ(FooterHeight(10, 96), 15); // 13.33 -> 13 px -> 15.6
-    EXPECT_EQ(FooterHeight(9, 192), 28); // 24 px
-    EXPECT_EQ(FooterHeightPixels(5), 6); // 6.0 exactly, not 5.999
-    EXPECT_EQ(FooterHeightPixels(0), 0);
+    EXPECT_EQ(footerHeight(9, 96), 14);  // 12 px
+    EXPECT_EQ(footerHeight(10, 96), 15); // 13.33 -> 13 px -> 15.6
+    EXPECT_EQ(footerHeight(9, 192), 28); // 24 px
+    EXPECT_EQ(footerHeightPixels(5), 6); // 6.0 exactly, not 5.999
+    EXPECT_EQ(footerHeightPixels(0), 0);
 }
 
 TEST(PageGeometry, FooterAndTitleNameTheFileWithoutItsFolder)
 {
-    EXPECT_EQ(FooterText(QStringLiteral("/var/log/app.log"), 3), QStringLiteral("app.log - 3"));
-    EXPECT_EQ(FooterText(QString(), 12), QStringLiteral("12"));
-    EXPECT_EQ(DefaultJobTitle(QStringLiteral("/var/log/app.log")),
+    EXPECT_EQ(footerText(QStringLiteral("/var/log/app.log"), 3), QStringLiteral("app.log - 3"));
+    EXPECT_EQ(footerText(QString(), 12), QStringLiteral("12"));
+    EXPECT_EQ(defaultJobTitle(QStringLiteral("/var/log/app.log")),
               QStringLiteral("Viewer - app.log"));
-    EXPECT_EQ(DefaultJobTitle(QString()), QStringLiteral("Viewer"));
+    EXPECT_EQ(defaultJobTitle(QString()), QStringLiteral("Viewer"));
 }
 
 TEST(PageGeometry, FooterIsCentredButNeverLeftOfItsRectangle)
 {
-    EXPECT_EQ(FooterTextLeft(100, 500, 100), 250);
-    EXPECT_EQ(FooterTextLeft(100, 500, 401), 100);
-    EXPECT_EQ(FooterTextLeft(100, 500, 400), 100);
+    EXPECT_EQ(footerTextLeft(100, 500, 100), 250);
+    EXPECT_EQ(footerTextLeft(100, 500, 401), 100);
+    EXPECT_EQ(footerTextLeft(100, 500, 400), 100);
 }
 
 } // namespace

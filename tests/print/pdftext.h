@@ -14,7 +14,7 @@
 // Reads a PDF back with poppler's tools, as a user's viewer would show it.
 namespace pdftext {
 
-inline QString Run(const QString &program, const QStringList &args)
+inline QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.start(program, args);
@@ -27,25 +27,25 @@ inline QString Run(const QString &program, const QStringList &args)
 }
 
 // A field of pdfinfo ("Pages", "Title", "Page size").
-inline QString Info(const QString &pdf, const QString &field)
+inline QString info(const QString &pdf, const QString &field)
 {
-    const QString out = Run(QStringLiteral("pdfinfo"), {pdf});
+    const QString out = run(QStringLiteral("pdfinfo"), {pdf});
     const QRegularExpression re(QStringLiteral("^%1:\\s*(.*)$").arg(field),
                                 QRegularExpression::MultilineOption);
     const auto m = re.match(out);
     return m.hasMatch() ? m.captured(1).trimmed() : QString();
 }
 
-inline int Pages(const QString &pdf)
+inline int pages(const QString &pdf)
 {
-    return Info(pdf, QStringLiteral("Pages")).toInt();
+    return info(pdf, QStringLiteral("Pages")).toInt();
 }
 
 // The non-empty lines of one page (1-based), in reading order.
-inline QStringList PageLines(const QString &pdf, int page)
+inline QStringList pageLines(const QString &pdf, int page)
 {
     const QString out =
-        Run(QStringLiteral("pdftotext"),
+        run(QStringLiteral("pdftotext"),
             {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
              QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
     QStringList lines;
@@ -59,15 +59,15 @@ inline QStringList PageLines(const QString &pdf, int page)
 
 struct Word
 {
-    QString Text;
-    double XMin = 0, YMin = 0, XMax = 0, YMax = 0; // points from the top left
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // points from the top left
 };
 
 // Every word of one page with its box.
-inline std::vector<Word> PageWords(const QString &pdf, int page)
+inline std::vector<Word> pageWords(const QString &pdf, int page)
 {
     const QString out =
-        Run(QStringLiteral("pdftotext"),
+        run(QStringLiteral("pdftotext"),
             {QStringLiteral("-bbox"), QStringLiteral("-f"), QString::number(page),
              QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
     std::vector<Word> words;
@@ -84,9 +84,9 @@ inline std::vector<Word> PageWords(const QString &pdf, int page)
 
 // One page rendered at dpi, as the picture poppler paints of it; base is
 // the path, without extension, of the PNG file made on the way.
-inline QImage RenderPage(const QString &pdf, int page, double dpi, const QString &base)
+inline QImage renderPage(const QString &pdf, int page, double dpi, const QString &base)
 {
-    Run(QStringLiteral("pdftoppm"),
+    run(QStringLiteral("pdftoppm"),
         {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
          QStringLiteral("-l"), QString::number(page), QStringLiteral("-png"),
          QStringLiteral("-singlefile"), pdf, base});
@@ -94,7 +94,7 @@ inline QImage RenderPage(const QString &pdf, int page, double dpi, const QString
 }
 
 // Pixels of a clear colour; the edges of black or grey text are grey.
-inline int ColouredPixels(const QImage &picture)
+inline int colouredPixels(const QImage &picture)
 {
     int count = 0;
     for (int y = 0; y < picture.height(); ++y)
@@ -108,12 +108,12 @@ inline int ColouredPixels(const QImage &picture)
 }
 
 // The darkest grey level inside a word's box of a page rendered at dpi.
-inline int Darkest(const QImage &page, const Word &word, double dpi)
+inline int darkest(const QImage &page, const Word &word, double dpi)
 {
     const double k = dpi / 72.0;
     int darkest = 255;
-    for (int y = int(word.YMin * k); y <= int(word.YMax * k) && y < page.height(); ++y)
-        for (int x = int(word.XMin * k); x <= int(word.XMax * k) && x < page.width(); ++x)
+    for (int y = int(word.yMin * k); y <= int(word.yMax * k) && y < page.height(); ++y)
+        for (int x = int(word.xMin * k); x <= int(word.xMax * k) && x < page.width(); ++x)
             darkest = std::min(darkest, qGray(page.pixel(x, y)));
     return darkest;
 }

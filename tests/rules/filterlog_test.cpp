@@ -1,5 +1,5 @@
 #include "rules/filterlog.h"
-#include "text/fproc.h"
+#include "text/fileutil.h"
 #include "viewer/filesource.h"
 
 #include <QDir>
@@ -18,44 +18,44 @@
 
 namespace {
 
-using Status = TFilterLogResult::Status;
+using Status = FilterLogResult::Status;
 
 class FilterLogTest : public ::testing::Test
 {
 protected:
-    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
+    QString pathOf(const QString &name) const { return m_dir.filePath(name); }
 
-    QString Put(const QString &name, const QByteArray &data) const
+    QString put(const QString &name, const QByteArray &data) const
     {
-        const QString path = PathOf(name);
+        const QString path = pathOf(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         EXPECT_EQ(file.write(data), data.size());
         return path;
     }
 
-    static QByteArray Get(const QString &path)
+    static QByteArray get(const QString &path)
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
-    QStringList Entries() const
+    QStringList entries() const
     {
         return QDir(m_dir.path())
             .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     // The output of a run over data, or "<missing>" when none was written.
-    QByteArray Filter(const QByteArray &data, TFilterLogOptions options)
+    QByteArray filter(const QByteArray &data, FilterLogOptions options)
     {
-        const QString source = Put(QStringLiteral("in.log"), data);
-        const QString dest = PathOf(QStringLiteral("out.log"));
+        const QString source = put(QStringLiteral("in.log"), data);
+        const QString dest = pathOf(QStringLiteral("out.log"));
         QFile::remove(dest);
-        const TFilterLogResult result = FilterLog(source, dest, options);
-        EXPECT_TRUE(result.State == Status::Written || result.State == Status::NoLines)
-            << result.Error.toStdString();
-        return Get(dest);
+        const FilterLogResult result = filterLog(source, dest, options);
+        EXPECT_TRUE(result.state == Status::Written || result.state == Status::NoLines)
+            << result.error.toStdString();
+        return get(dest);
     }
 
     QTemporaryDir m_dir;
@@ -87,28 +87,28 @@ TEST_F(FilterLogTest, BlockSearchGivesWhatTheLineByLineRuleGives)
     for (const QByteArray &input : inputs) {
         for (const QByteArray &pattern : patterns) {
             for (int flags = 0; flags < 4; ++flags) {
-                TFilterLogOptions options;
-                options.Filter = pattern;
-                options.IsRegex = true;
-                options.Invert = flags & 1;
-                options.CaseSensitive = flags & 2;
+                FilterLogOptions options;
+                options.filter = pattern;
+                options.isRegex = true;
+                options.invert = flags & 1;
+                options.caseSensitive = flags & 2;
                 SCOPED_TRACE(testing::Message() << "input " << input.toStdString() << ", pattern "
                                                 << pattern.toStdString() << ", flags " << flags);
-                const QByteArray blocks = Filter(input, options);
-                options.LineByLine = true;
-                EXPECT_EQ(blocks, Filter(input, options));
+                const QByteArray blocks = filter(input, options);
+                options.lineByLine = true;
+                EXPECT_EQ(blocks, filter(input, options));
             }
         }
         for (const QByteArray &word : {QByteArray("b"), QByteArray("B"), QByteArray("a b")}) {
             for (int flags = 0; flags < 4; ++flags) {
-                TFilterLogOptions options;
-                options.Filter = word;
-                options.Invert = flags & 1;
-                options.CaseSensitive = flags & 2;
+                FilterLogOptions options;
+                options.filter = word;
+                options.invert = flags & 1;
+                options.caseSensitive = flags & 2;
                 SCOPED_TRACE(testing::Message() << "word " << word.toStdString() << " " << flags);
-                const QByteArray blocks = Filter(input, options);
-                options.LineByLine = true;
-                EXPECT_EQ(blocks, Filter(input, options));
+                const QByteArray blocks = filter(input, options);
+                options.lineByLine = true;
+                EXPECT_EQ(blocks, filter(input, options));
             }
         }
     }
@@ -146,12 +146,12 @@ TEST_F(FilterLogTest, KeepsPassingLinesWithCrLfAndDropsBlankOnes)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        TFilterLogOptions options;
-        options.Filter = c.filter;
-        options.IsRegex = c.regex;
-        options.Invert = c.invert;
-        options.CaseSensitive = c.caseSensitive;
-        EXPECT_EQ(Filter(c.input, options), c.expected);
+        FilterLogOptions options;
+        options.filter = c.filter;
+        options.isRegex = c.regex;
+        options.invert = c.invert;
+        options.caseSensitive = c.caseSensitive;
+        EXPECT_EQ(filter(c.input, options), c.expected);
     }
 }
 
@@ -159,16 +159,16 @@ TEST_F(FilterLogTest, KeepsPassingLinesWithCrLfAndDropsBlankOnes)
 // UTF-16 surrogate pairs cut by a block's end come out whole.
 TEST_F(FilterLogTest, LinesCutByABlockEndComeOutWhole)
 {
-    const qsizetype block = FilterLogBlockBytes;
+    const qsizetype block = filterLogBlockBytes;
     QByteArray data(block - 3, 'x');
     data[0] = '\n';
     data += "ab\r\nkeep\n";
     data.insert(1, "keep first\n");
-    TFilterLogOptions options;
-    options.Filter = "keep|b$";
-    options.IsRegex = true;
+    FilterLogOptions options;
+    options.filter = "keep|b$";
+    options.isRegex = true;
     // Both the long line spanning the edge and the CR LF pair must survive.
-    const QByteArray out = Filter(data, options);
+    const QByteArray out = filter(data, options);
     ASSERT_TRUE(out.startsWith("keep first\r\n")) << out.left(40).toStdString();
     EXPECT_TRUE(out.endsWith("xab\r\nkeep\r\n"));
     EXPECT_EQ(out.count('\n'), 3);
@@ -181,10 +181,10 @@ TEST_F(FilterLogTest, LinesCutByABlockEndComeOutWhole)
     utf16 += QByteArray("\n\0", 2);
     utf16 += QByteArray("\x3d\xd8\x00\xde", 4); // D83D DE00
     utf16 += QByteArray("!\0", 2);
-    options.Filter = "!";
-    options.IsRegex = false;
-    options.Encoding = 1;
-    EXPECT_EQ(Filter(utf16, options), QByteArray("\xf0\x9f\x98\x80!\r\n"));
+    options.filter = "!";
+    options.isRegex = false;
+    options.encoding = 1;
+    EXPECT_EQ(filter(utf16, options), QByteArray("\xf0\x9f\x98\x80!\r\n"));
 }
 
 TEST_F(FilterLogTest, Utf16SourcesGiveUtf8Lines)
@@ -198,12 +198,12 @@ TEST_F(FilterLogTest, Utf16SourcesGiveUtf8Lines)
         be += char(c.unicode() >> 8);
         be += char(c.unicode() & 0xFF);
     }
-    TFilterLogOptions options;
-    options.Filter = "zeile";
+    FilterLogOptions options;
+    options.filter = "zeile";
     for (const auto &[encoding, data] : {std::pair{1, le}, std::pair{2, be}}) {
         SCOPED_TRACE(encoding);
-        options.Encoding = encoding;
-        EXPECT_EQ(Filter(data, options),
+        options.encoding = encoding;
+        EXPECT_EQ(filter(data, options),
                   QByteArray("erste Zeile\r\nzweite \xc3\xa9\xe2\x82\xac Zeile\r\n"));
     }
 }
@@ -211,68 +211,68 @@ TEST_F(FilterLogTest, Utf16SourcesGiveUtf8Lines)
 TEST_F(FilterLogTest, NeverWritesOverItsSourceByAnyName)
 {
     const QByteArray data = "keep me\nand me\n";
-    const QString source = Put(QStringLiteral("src.log"), data);
-    const QString symlink = PathOf(QStringLiteral("link.log"));
-    const QString hardlink = PathOf(QStringLiteral("hard.log"));
+    const QString source = put(QStringLiteral("src.log"), data);
+    const QString symlink = pathOf(QStringLiteral("link.log"));
+    const QString hardlink = pathOf(QStringLiteral("hard.log"));
     ASSERT_TRUE(QFile::link(source, symlink));
     ASSERT_EQ(
         ::link(QFile::encodeName(source).constData(), QFile::encodeName(hardlink).constData()), 0);
-    TFilterLogOptions options;
-    options.Filter = "me";
-    for (const QString &dest : {source, symlink, hardlink, PathOf(QStringLiteral("./src.log"))}) {
+    FilterLogOptions options;
+    options.filter = "me";
+    for (const QString &dest : {source, symlink, hardlink, pathOf(QStringLiteral("./src.log"))}) {
         SCOPED_TRACE(dest.toStdString());
-        const TFilterLogResult result = FilterLog(source, dest, options);
-        EXPECT_EQ(result.State, Status::SameFile);
-        EXPECT_FALSE(result.Error.isEmpty());
-        EXPECT_EQ(Get(source), data);
+        const FilterLogResult result = filterLog(source, dest, options);
+        EXPECT_EQ(result.state, Status::SameFile);
+        EXPECT_FALSE(result.error.isEmpty());
+        EXPECT_EQ(get(source), data);
     }
-    EXPECT_EQ(Entries(), QStringList({"hard.log", "link.log", "src.log"}));
+    EXPECT_EQ(entries(), QStringList({"hard.log", "link.log", "src.log"}));
 }
 
 TEST_F(FilterLogTest, FailuresLeaveNoPartialFileAndTheOldOneIntact)
 {
-    const QString source = Put(QStringLiteral("src.log"), "a line\nanother line\n");
-    TFilterLogOptions options;
-    options.Filter = "line";
+    const QString source = put(QStringLiteral("src.log"), "a line\nanother line\n");
+    FilterLogOptions options;
+    options.filter = "line";
 
-    const TFilterLogResult missingFolder =
-        FilterLog(source, PathOf(QStringLiteral("nowhere/out.log")), options);
-    EXPECT_EQ(missingFolder.State, Status::Failed);
-    EXPECT_TRUE(missingFolder.Error.contains(QLatin1String("No such file or directory")))
-        << missingFolder.Error.toStdString();
+    const FilterLogResult missingFolder =
+        filterLog(source, pathOf(QStringLiteral("nowhere/out.log")), options);
+    EXPECT_EQ(missingFolder.state, Status::Failed);
+    EXPECT_TRUE(missingFolder.error.contains(QLatin1String("No such file or directory")))
+        << missingFolder.error.toStdString();
 
     EXPECT_EQ(
-        FilterLog(PathOf(QStringLiteral("gone.log")), PathOf(QStringLiteral("o.log")), options)
-            .State,
+        filterLog(pathOf(QStringLiteral("gone.log")), pathOf(QStringLiteral("o.log")), options)
+            .state,
         Status::NoSource);
-    EXPECT_EQ(FilterLog(m_dir.path(), PathOf(QStringLiteral("o.log")), options).State,
+    EXPECT_EQ(filterLog(m_dir.path(), pathOf(QStringLiteral("o.log")), options).state,
               Status::NoSource);
 
     // A write the file system refuses half-way, as a full disk would.
-    const QString dest = Put(QStringLiteral("out.log"), "old output\n");
+    const QString dest = put(QStringLiteral("out.log"), "old output\n");
     struct rlimit saved;
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = saved;
     small.rlim_cur = 8;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const TFilterLogResult full = FilterLog(source, dest, options);
+    const FilterLogResult full = filterLog(source, dest, options);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(full.State, Status::Failed);
-    EXPECT_FALSE(full.Error.isEmpty());
-    EXPECT_EQ(Get(dest), "old output\n");
+    EXPECT_EQ(full.state, Status::Failed);
+    EXPECT_FALSE(full.error.isEmpty());
+    EXPECT_EQ(get(dest), "old output\n");
 
     // No line passes: the old output stays as it was.
-    options.Filter = "zzz";
-    EXPECT_EQ(FilterLog(source, dest, options).State, Status::NoLines);
-    EXPECT_EQ(Get(dest), "old output\n");
-    EXPECT_EQ(Entries(), QStringList({"out.log", "src.log"}));
+    options.filter = "zzz";
+    EXPECT_EQ(filterLog(source, dest, options).state, Status::NoLines);
+    EXPECT_EQ(get(dest), "old output\n");
+    EXPECT_EQ(entries(), QStringList({"out.log", "src.log"}));
 
     // A success replaces it.
-    options.Filter = "another";
-    EXPECT_EQ(FilterLog(source, dest, options).State, Status::Written);
-    EXPECT_EQ(Get(dest), "another line\r\n");
+    options.filter = "another";
+    EXPECT_EQ(filterLog(source, dest, options).state, Status::Written);
+    EXPECT_EQ(get(dest), "another line\r\n");
 }
 
 TEST_F(FilterLogTest, AStopEndsTheRunBetweenBlocksWithoutAFile)
@@ -280,24 +280,24 @@ TEST_F(FilterLogTest, AStopEndsTheRunBetweenBlocksWithoutAFile)
     QByteArray data;
     while (data.size() < (qsizetype(12) << 20))
         data += "a line to keep\n";
-    const QString source = Put(QStringLiteral("big.log"), data);
-    const QString dest = Put(QStringLiteral("out.log"), "old\n");
+    const QString source = put(QStringLiteral("big.log"), data);
+    const QString dest = put(QStringLiteral("out.log"), "old\n");
     std::stop_source stop;
     std::vector<int> seen;
-    TFilterLogOptions options;
-    options.Filter = "keep";
-    const TFilterLogResult result = FilterLog(
+    FilterLogOptions options;
+    options.filter = "keep";
+    const FilterLogResult result = filterLog(
         source, dest, options,
         [&](int percent) {
             seen.push_back(percent);
             stop.request_stop();
         },
         stop.get_token());
-    EXPECT_EQ(result.State, Status::Cancelled);
+    EXPECT_EQ(result.state, Status::Cancelled);
     EXPECT_EQ(seen.size(), 1u);
     EXPECT_LT(seen.front(), 100);
-    EXPECT_EQ(Get(dest), "old\n");
-    EXPECT_EQ(Entries(), QStringList({"big.log", "out.log"}));
+    EXPECT_EQ(get(dest), "old\n");
+    EXPECT_EQ(entries(), QStringList({"big.log", "out.log"}));
 }
 
 TEST_F(FilterLogTest, ASourceThatShrinksOrGoesAwayEndsAtItsNewEnd)
@@ -305,27 +305,27 @@ TEST_F(FilterLogTest, ASourceThatShrinksOrGoesAwayEndsAtItsNewEnd)
     QByteArray data;
     while (data.size() < (qsizetype(10) << 20))
         data += "line\n";
-    const QString source = Put(QStringLiteral("shrinking.log"), data);
-    TFilterLogOptions options;
-    options.Filter = "l";
+    const QString source = put(QStringLiteral("shrinking.log"), data);
+    FilterLogOptions options;
+    options.filter = "l";
     std::vector<int> seen;
     {
-        const auto opened = LocalFileSource::Open(source);
+        const auto opened = LocalFileSource::open(source);
         ASSERT_TRUE(opened);
         // Cut after the size was taken: the run ends at the new end.
         ASSERT_TRUE(QFile::resize(source, 12));
-        const TFilterLogResult result =
-            FilterLog(*opened, PathOf(QStringLiteral("out.log")), options,
+        const FilterLogResult result =
+            filterLog(*opened, pathOf(QStringLiteral("out.log")), options,
                       [&](int percent) { seen.push_back(percent); });
-        EXPECT_EQ(result.State, Status::Written);
-        EXPECT_EQ(Get(PathOf(QStringLiteral("out.log"))), "line\r\nline\r\nli\r\n");
+        EXPECT_EQ(result.state, Status::Written);
+        EXPECT_EQ(get(pathOf(QStringLiteral("out.log"))), "line\r\nline\r\nli\r\n");
     }
     {
-        const QString gone = Put(QStringLiteral("gone.log"), "one line\n");
-        const auto opened = LocalFileSource::Open(gone);
+        const QString gone = put(QStringLiteral("gone.log"), "one line\n");
+        const auto opened = LocalFileSource::open(gone);
         ASSERT_TRUE(QFile::remove(gone));
         // Still readable through its descriptor.
-        EXPECT_EQ(FilterLog(*opened, PathOf(QStringLiteral("out2.log")), options).State,
+        EXPECT_EQ(filterLog(*opened, pathOf(QStringLiteral("out2.log")), options).state,
                   Status::Written);
     }
 }
@@ -334,7 +334,7 @@ TEST_F(FilterLogTest, ASourceThatShrinksOrGoesAwayEndsAtItsNewEnd)
 // from the source when they pass: the output is the one whole lines give.
 TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)
 {
-    const qsizetype block = FilterLogBlockBytes;
+    const qsizetype block = filterLogBlockBytes;
     const auto run = [](qsizetype n, const QByteArray &at, qsizetype where) {
         QByteArray line(n, 'a');
         line.replace(where, at.size(), at);
@@ -352,23 +352,23 @@ TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)
                                    "timeout=\\d\\b",        "(a)\\1a", "zzz"};
     for (const QByteArray &pattern : patterns) {
         for (int flags = 0; flags < 4; ++flags) {
-            TFilterLogOptions options;
-            options.Filter = pattern;
-            options.IsRegex = true;
-            options.Invert = flags & 1;
-            options.CaseSensitive = flags & 2;
+            FilterLogOptions options;
+            options.filter = pattern;
+            options.isRegex = true;
+            options.invert = flags & 1;
+            options.caseSensitive = flags & 2;
             SCOPED_TRACE(testing::Message() << pattern.toStdString() << ", flags " << flags);
-            const QByteArray whole = Filter(data, options);
-            options.LongLineBytes = block / 4;
-            EXPECT_EQ(Filter(data, options), whole);
+            const QByteArray whole = filter(data, options);
+            options.longLineBytes = block / 4;
+            EXPECT_EQ(filter(data, options), whole);
         }
     }
-    TFilterLogOptions plain;
-    plain.Filter = "error TIMEOUT=5";
-    const QByteArray whole = Filter(data, plain);
+    FilterLogOptions plain;
+    plain.filter = "error TIMEOUT=5";
+    const QByteArray whole = filter(data, plain);
     ASSERT_NE(whole, "<missing>");
-    plain.LongLineBytes = 1000;
-    EXPECT_EQ(Filter(data, plain), whole);
+    plain.longLineBytes = 1000;
+    EXPECT_EQ(filter(data, plain), whole);
 
     // UTF-16 with a byte-order mark: the copy read again must be decoded the
     // same way, surrogate pairs cut by a block edge too.
@@ -383,14 +383,14 @@ TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)
             bytes += encoding == 1 ? lo : hi;
             bytes += encoding == 1 ? hi : lo;
         }
-        TFilterLogOptions options;
-        options.Encoding = encoding;
+        FilterLogOptions options;
+        options.encoding = encoding;
         const QByteArray expected =
             text.mid(1, text.indexOf(u'\n') - 1).toUtf8() + "\r\nshort ERROR\r\n";
-        options.Filter = "error";
-        options.LongLineBytes = 1000;
+        options.filter = "error";
+        options.longLineBytes = 1000;
         SCOPED_TRACE(encoding);
-        EXPECT_EQ(Filter(bytes, options), expected);
+        EXPECT_EQ(filter(bytes, options), expected);
     }
 }
 
@@ -398,7 +398,7 @@ TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)
 TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
 {
     QByteArray data;
-    while (data.size() < 3 * FilterLogBlockBytes)
+    while (data.size() < 3 * filterLogBlockBytes)
         data += "keep this line\n";
     const struct
     {
@@ -418,28 +418,28 @@ TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
     const mode_t saved = ::umask(022);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString source = Put(QStringLiteral("in.log"), data);
+        const QString source = put(QStringLiteral("in.log"), data);
         ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), c.source), 0);
-        const QString dest = PathOf(QStringLiteral("out.log"));
+        const QString dest = pathOf(QStringLiteral("out.log"));
         QFile::remove(dest);
         if (c.existing >= 0) {
-            Put(QStringLiteral("out.log"), "old\n");
+            put(QStringLiteral("out.log"), "old\n");
             ASSERT_EQ(::chmod(QFile::encodeName(dest).constData(), mode_t(c.existing)), 0);
         }
         std::vector<mode_t> temps; // the temporary file's modes while it fills
-        TFilterLogOptions options;
-        options.Filter = "keep";
+        FilterLogOptions options;
+        options.filter = "keep";
         ::umask(c.umask);
-        const TFilterLogResult result = FilterLog(source, dest, options, [&](int) {
-            for (const QString &name : Entries()) {
+        const FilterLogResult result = filterLog(source, dest, options, [&](int) {
+            for (const QString &name : entries()) {
                 struct stat st;
                 if (name.startsWith(QLatin1String(".out.log.tmp")) &&
-                    ::stat(QFile::encodeName(PathOf(name)).constData(), &st) == 0)
+                    ::stat(QFile::encodeName(pathOf(name)).constData(), &st) == 0)
                     temps.push_back(st.st_mode & 07777);
             }
         });
         ::umask(022);
-        ASSERT_EQ(result.State, Status::Written);
+        ASSERT_EQ(result.state, Status::Written);
         struct stat st;
         ASSERT_EQ(::stat(QFile::encodeName(dest).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, c.expected);
@@ -465,11 +465,11 @@ TEST_F(FilterLogTest, NamesThatAreNotUtf8AreReadAndWrittenAsTheirBytes)
         ASSERT_EQ(::write(fd, "a\nb\na b\n", 8), 8);
         ::close(fd);
     }
-    TFilterLogOptions options;
-    options.Filter = "b";
-    const TFilterLogResult result =
-        FilterLog(FileNameFromBytes(sourceBytes), FileNameFromBytes(targetBytes), options);
-    ASSERT_EQ(result.State, Status::Written) << result.Error.toStdString();
+    FilterLogOptions options;
+    options.filter = "b";
+    const FilterLogResult result =
+        filterLog(fileNameFromBytes(sourceBytes), fileNameFromBytes(targetBytes), options);
+    ASSERT_EQ(result.state, Status::Written) << result.error.toStdString();
     const int fd = ::open(targetBytes.constData(), O_RDONLY);
     ASSERT_GE(fd, 0) << "written under its own bytes";
     char buffer[16] = {};
@@ -482,11 +482,11 @@ TEST(BlockSafePattern, FlagsWhatCanSeePastALineEnd)
 {
     for (const char *safe : {"ERROR.*timeout=[0-9]+", "^a$", "(?<=x)y", "a(?=b)", "(?i)x",
                              "(?<name>a)\\k<name>", "\\Q(?!\\E", "a\\++", "[+]+"}) {
-        EXPECT_TRUE(IsBlockSafePattern(safe)) << safe;
+        EXPECT_TRUE(isBlockSafePattern(safe)) << safe;
     }
     for (const char *unsafe : {"\\Aa", "a\\z", "a\\Z", "\\Ga", "(?!a)", "(?<!a)", "(?>a)", "a*+",
                                "a{2}+", "(*COMMIT)a", "(?-m)^a", "(?(1)a|b)", "(?^)a"}) {
-        EXPECT_FALSE(IsBlockSafePattern(unsafe)) << unsafe;
+        EXPECT_FALSE(isBlockSafePattern(unsafe)) << unsafe;
     }
 }
 

@@ -10,13 +10,13 @@
 namespace {
 
 // Feeds line in pieces of the given size (0: whole) and returns the answer.
-bool Streamed(TLongLineMatcher &matcher, const QByteArray &line, qsizetype piece)
+bool streamed(LongLineMatcher &matcher, const QByteArray &line, qsizetype piece)
 {
-    matcher.Begin();
+    matcher.begin();
     const qsizetype step = piece > 0 ? piece : std::max<qsizetype>(line.size(), 1);
     for (qsizetype i = 0; i < line.size(); i += step)
-        matcher.Feed(line.constData() + i, std::min(step, line.size() - i));
-    return matcher.Finish();
+        matcher.feed(line.constData() + i, std::min(step, line.size() - i));
+    return matcher.finish();
 }
 
 // Cut everywhere that matters: inside a character, between a word and what
@@ -68,15 +68,15 @@ TEST(LongLineMatcher, GivesTheLineMatchersAnswerWhereverThePiecesAreCut)
     for (const QByteArray &line : lines) {
         for (const QByteArray &pattern : patterns) {
             for (const bool caseSensitive : {false, true}) {
-                const bool expected = TLineMatcher(pattern, true, caseSensitive, false)
-                                          .Raw(line.constData(), line.size());
-                TLongLineMatcher matcher(pattern, true, caseSensitive, 1 << 20);
+                const bool expected = LineMatcher(pattern, true, caseSensitive, false)
+                                          .raw(line.constData(), line.size());
+                LongLineMatcher matcher(pattern, true, caseSensitive, 1 << 20);
                 for (const qsizetype piece : kPieces) {
                     SCOPED_TRACE(testing::Message() << "line " << line.toStdString() << ", pattern "
                                                     << pattern.toStdString() << ", piece " << piece
                                                     << (caseSensitive ? ", case sensitive" : ""));
-                    EXPECT_EQ(Streamed(matcher, line, piece), expected);
-                    EXPECT_TRUE(matcher.Exact());
+                    EXPECT_EQ(streamed(matcher, line, piece), expected);
+                    EXPECT_TRUE(matcher.exact());
                 }
             }
         }
@@ -100,12 +100,12 @@ TEST(LongLineMatcher, PlainTextIsFoundAcrossPieces)
         {"aab", "ab", true, true},
     };
     for (const auto &c : cases) {
-        TLongLineMatcher matcher(c.text, false, c.caseSensitive, 4);
+        LongLineMatcher matcher(c.text, false, c.caseSensitive, 4);
         for (const qsizetype piece : kPieces) {
             SCOPED_TRACE(testing::Message() << c.line.toStdString() << " / " << c.text.toStdString()
                                             << ", piece " << piece);
-            EXPECT_EQ(Streamed(matcher, c.line, piece), c.expected);
-            EXPECT_TRUE(matcher.Exact());
+            EXPECT_EQ(streamed(matcher, c.line, piece), c.expected);
+            EXPECT_TRUE(matcher.exact());
         }
     }
 }
@@ -134,17 +134,17 @@ TEST(LongLineMatcher, WhatCannotBeStreamedIsJudgedOnTheHead)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        TLongLineMatcher matcher(c.pattern, true, false, c.head);
-        EXPECT_EQ(Streamed(matcher, c.line, 3), c.expected);
-        EXPECT_EQ(matcher.Exact(), c.exact);
+        LongLineMatcher matcher(c.pattern, true, false, c.head);
+        EXPECT_EQ(streamed(matcher, c.line, 3), c.expected);
+        EXPECT_EQ(matcher.exact(), c.exact);
     }
 }
 
 TEST(LongLineMatcher, NoPatternOrABrokenOneNeverMatches)
 {
     for (const QByteArray &pattern : {QByteArray(), QByteArray("a(")}) {
-        TLongLineMatcher matcher(pattern, true, false, 16);
-        EXPECT_FALSE(Streamed(matcher, "a(a(a(", 2));
+        LongLineMatcher matcher(pattern, true, false, 16);
+        EXPECT_FALSE(streamed(matcher, "a(a(a(", 2));
     }
 }
 
@@ -153,14 +153,14 @@ TEST(LongLineMatcher, StreamablePatterns)
     for (const char *yes :
          {"ERROR.*timeout=[0-9]+", "\\bword\\b", "(?<=x)y", "(?<!x)y", "[(?=]", "[]\\\\1]",
           "[[:alpha:]](?:ab)+", "\\Q(?=\\E", "a\\++", "(?<n>a)b", "(?i)x", "a{2,3}"}) {
-        EXPECT_TRUE(TLongLineMatcher::IsStreamablePattern(yes)) << yes;
+        EXPECT_TRUE(LongLineMatcher::isStreamablePattern(yes)) << yes;
     }
     for (const char *no :
          {"a(?=b)",        "a(?!b)", "(?>a)",  "a*+",        "a{2}+",     "(a)\\1",
           "(?<n>a)\\k<n>", "\\g1",   "\\Aa",   "a\\z",       "a\\Z",      "\\Ga",
           "a\\Kb",         "\\X",    "\\C",    "(*COMMIT)a", "(?(1)a|b)", "(a(?R)?)",
           "(a)(?1)",       "(?&n)",  "(?P>n)", "(?P=n)",     "(?C1)a"}) {
-        EXPECT_FALSE(TLongLineMatcher::IsStreamablePattern(no)) << no;
+        EXPECT_FALSE(LongLineMatcher::isStreamablePattern(no)) << no;
     }
 }
 

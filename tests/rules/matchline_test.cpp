@@ -20,7 +20,7 @@ struct MatchCase
     bool expected;
 };
 
-TEST(MatchLine, DecidesLinesAsTheRulesAndFilteredLogsNeed)
+TEST(matchLine, DecidesLinesAsTheRulesAndFilteredLogsNeed)
 {
     const MatchCase cases[] = {
         {"regex anywhere", "2026 Error: disk", "Err.r", true, false, false, true},
@@ -55,33 +55,33 @@ TEST(MatchLine, DecidesLinesAsTheRulesAndFilteredLogsNeed)
     };
     for (const MatchCase &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(MatchLine(c.line, c.pattern, c.isRegex, c.caseSensitive, c.invert), c.expected);
-        const TLineMatcher matcher(c.pattern, c.isRegex, c.caseSensitive, c.invert);
-        EXPECT_EQ(matcher.Matches(c.line), c.expected);
+        EXPECT_EQ(matchLine(c.line, c.pattern, c.isRegex, c.caseSensitive, c.invert), c.expected);
+        const LineMatcher matcher(c.pattern, c.isRegex, c.caseSensitive, c.invert);
+        EXPECT_EQ(matcher.matches(c.line), c.expected);
     }
 }
 
-TEST(MatchLine, CatastrophicBacktrackingEndsAsNoMatchQuickly)
+TEST(matchLine, CatastrophicBacktrackingEndsAsNoMatchQuickly)
 {
     const QByteArray line = QByteArray(2048, 'a') + 'b';
-    const TLineMatcher matcher("(a+)+$", true, false, false);
+    const LineMatcher matcher("(a+)+$", true, false, false);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(matcher.Matches(line));
-    EXPECT_TRUE(TLineMatcher("(a+)+$", true, false, true).Matches(line));
+    EXPECT_FALSE(matcher.matches(line));
+    EXPECT_TRUE(LineMatcher("(a+)+$", true, false, true).matches(line));
     // Not a timing test: without a limit this would run for years.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
-TEST(MatchLine, AnExpressionThatDoesNotCompileSaysWhereAndWhy)
+TEST(matchLine, AnExpressionThatDoesNotCompileSaysWhereAndWhy)
 {
-    const TRuleRegex regex("ab(c", TRuleRegex::Flavour::Line, false);
-    EXPECT_FALSE(regex.IsValid());
-    EXPECT_EQ(regex.ErrorOffset(), 4);
-    EXPECT_TRUE(regex.ErrorText().contains(QLatin1String("missing closing parenthesis")))
-        << regex.ErrorText().toStdString();
-    EXPECT_FALSE(TLineMatcher("ab(c", true, false, false).IsValid());
-    EXPECT_TRUE(TLineMatcher("ab(c", false, false, false).IsValid());
-    EXPECT_TRUE(TLineMatcher("ab(c", false, true, false).IsValid()) << "plain text is always valid";
+    const RuleRegex regex("ab(c", RuleRegex::Flavour::Line, false);
+    EXPECT_FALSE(regex.isValid());
+    EXPECT_EQ(regex.errorOffset(), 4);
+    EXPECT_TRUE(regex.errorText().contains(QLatin1String("missing closing parenthesis")))
+        << regex.errorText().toStdString();
+    EXPECT_FALSE(LineMatcher("ab(c", true, false, false).isValid());
+    EXPECT_TRUE(LineMatcher("ab(c", false, false, false).isValid());
+    EXPECT_TRUE(LineMatcher("ab(c", false, true, false).isValid()) << "plain text is always valid";
 }
 
 struct ReplaceCase
@@ -93,7 +93,7 @@ struct ReplaceCase
     QByteArray expected;
 };
 
-TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
+TEST(replaceSubstrings, OverwritesEveryCharacterOfEachMatch)
 {
     const ReplaceCase cases[] = {
         {"digits", "id=123 x=4", "[0-9]", ".", "id=... x=."},
@@ -121,13 +121,13 @@ TEST(ReplaceSubstrings, OverwritesEveryCharacterOfEachMatch)
     };
     for (const ReplaceCase &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ReplaceSubstrings(c.line, c.pattern, c.replacement, false), c.expected);
+        EXPECT_EQ(replaceSubstrings(c.line, c.pattern, c.replacement, false), c.expected);
     }
 }
 
 // A long line full of matches is rewritten in one pass (the search goes on
 // in the changed text instead of starting again from the line's start).
-TEST(ReplaceSubstrings, ALineFullOfMatchesIsRewrittenWhole)
+TEST(replaceSubstrings, ALineFullOfMatchesIsRewrittenWhole)
 {
     QByteArray line;
     QByteArray expected;
@@ -135,75 +135,75 @@ TEST(ReplaceSubstrings, ALineFullOfMatchesIsRewrittenWhole)
         line += "10.0.0.7 \xc3\xa9 ";
         expected += "........ \xc3\xa9 ";
     }
-    EXPECT_EQ(ReplaceSubstrings(line, "[0-9]", ".", false), expected);
-    EXPECT_EQ(ReplaceSubstrings(line, "[0-9]+\\.", "\xc2\xb7", false).count("\xc2\xb7"), 20000 * 7);
+    EXPECT_EQ(replaceSubstrings(line, "[0-9]", ".", false), expected);
+    EXPECT_EQ(replaceSubstrings(line, "[0-9]+\\.", "\xc2\xb7", false).count("\xc2\xb7"), 20000 * 7);
 }
 
 TEST(SubstringsFilter, PassesRunInOrderAndKeepEveryCharactersPlace)
 {
-    TSubstringsFilterValues values;
-    values.RepFrom = {"[0-9]", "", "\\.\\.\\.x"};
-    values.RepTo = {".", ".", "#"};
-    const TSubstringsFilter filter(values);
-    ASSERT_TRUE(filter.IsActive());
+    SubstringsFilterValues values;
+    values.repFrom = {"[0-9]", "", "\\.\\.\\.x"};
+    values.repTo = {".", ".", "#"};
+    const SubstringsFilter filter(values);
+    ASSERT_TRUE(filter.isActive());
     // The third pass sees the dots of the first.
-    EXPECT_EQ(filter.Apply(QByteArray("id=123x")), QByteArray("id=####"));
+    EXPECT_EQ(filter.apply(QByteArray("id=123x")), QByteArray("id=####"));
 
     // A character outside the BMP replaced by one unit: the map follows.
     const QString text =
         QStringLiteral("a1") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("2");
     std::vector<int> offsets = {0, 1, 2, 2, 6, 7}; // units of a UTF-8 file
-    values.RepFrom = {"[0-9]|\\x{1F600}", "", ""};
+    values.repFrom = {"[0-9]|\\x{1F600}", "", ""};
     QString shown;
-    ASSERT_TRUE(TSubstringsFilter(values).Apply(text, shown, &offsets));
+    ASSERT_TRUE(SubstringsFilter(values).apply(text, shown, &offsets));
     EXPECT_EQ(shown, QStringLiteral("a..."));
     EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 6, 7}));
 
-    EXPECT_FALSE(TSubstringsFilter(TSubstringsFilterValues{}).Apply(text, shown));
+    EXPECT_FALSE(SubstringsFilter(SubstringsFilterValues{}).apply(text, shown));
 }
 
 TEST(ColorRules, DefaultsAndTheFirstEnabledMatchingRule)
 {
-    const TColorRec defaults = DefaultColorRec();
-    EXPECT_EQ(defaults.Rule(1).Text, "Error");
-    EXPECT_EQ(defaults.Rule(1).ColorF, 0xFFFFFF);
-    EXPECT_EQ(defaults.Rule(1).ColorB, 0x0000FF);
-    EXPECT_EQ(defaults.Rule(2).Text, "Warning");
-    EXPECT_EQ(defaults.Rule(2).ColorB, 0x00FFFF);
-    EXPECT_EQ(defaults.Rule(3).Text, "Info");
-    EXPECT_EQ(defaults.Rule(3).ColorB, 0xF0CAA6);
-    for (int n = 4; n <= TColorRec::Count; ++n) {
-        EXPECT_TRUE(defaults.Rule(n).Text.isEmpty());
-        EXPECT_TRUE(defaults.Rule(n).En);
-        EXPECT_EQ(defaults.Rule(n).ColorF, 0);
-        EXPECT_EQ(defaults.Rule(n).ColorB, 0xC0C0C0);
-        EXPECT_EQ(defaults.Rule(n).RStr, "...");
+    const ColorRules defaults = defaultColorRec();
+    EXPECT_EQ(defaults.rule(1).text, "Error");
+    EXPECT_EQ(defaults.rule(1).colorF, 0xFFFFFF);
+    EXPECT_EQ(defaults.rule(1).colorB, 0x0000FF);
+    EXPECT_EQ(defaults.rule(2).text, "Warning");
+    EXPECT_EQ(defaults.rule(2).colorB, 0x00FFFF);
+    EXPECT_EQ(defaults.rule(3).text, "Info");
+    EXPECT_EQ(defaults.rule(3).colorB, 0xF0CAA6);
+    for (int n = 4; n <= ColorRules::count; ++n) {
+        EXPECT_TRUE(defaults.rule(n).text.isEmpty());
+        EXPECT_TRUE(defaults.rule(n).en);
+        EXPECT_EQ(defaults.rule(n).colorF, 0);
+        EXPECT_EQ(defaults.rule(n).colorB, 0xC0C0C0);
+        EXPECT_EQ(defaults.rule(n).rStr, "...");
     }
 
-    TColorRec rec = defaults;
-    const TCompiledRules plain(rec);
-    EXPECT_EQ(plain.FirstMatch("Warning and Error"), 1);
-    EXPECT_EQ(plain.FirstMatch("an error"), 1);
-    EXPECT_EQ(plain.FirstMatch("WARNING"), 2);
-    EXPECT_EQ(plain.FirstMatch("Info"), 3);
-    EXPECT_EQ(plain.FirstMatch("debug"), 0);
+    ColorRules rec = defaults;
+    const CompiledRules plain(rec);
+    EXPECT_EQ(plain.firstMatch("Warning and Error"), 1);
+    EXPECT_EQ(plain.firstMatch("an error"), 1);
+    EXPECT_EQ(plain.firstMatch("WARNING"), 2);
+    EXPECT_EQ(plain.firstMatch("Info"), 3);
+    EXPECT_EQ(plain.firstMatch("debug"), 0);
 
-    rec.Rule(1).En = false;
-    rec.Rule(2).Case = true;
-    rec.Rule(5).Inv = true; // empty and inverted: every line
-    const TCompiledRules changed(rec);
-    EXPECT_EQ(changed.FirstMatch("Warning and Error"), 2);
-    EXPECT_EQ(changed.FirstMatch("WARNING and Error"), 5);
-    EXPECT_EQ(changed.FirstMatch(""), 5);
+    rec.rule(1).en = false;
+    rec.rule(2).caseSensitive = true;
+    rec.rule(5).inv = true; // empty and inverted: every line
+    const CompiledRules changed(rec);
+    EXPECT_EQ(changed.firstMatch("Warning and Error"), 2);
+    EXPECT_EQ(changed.firstMatch("WARNING and Error"), 5);
+    EXPECT_EQ(changed.firstMatch(""), 5);
 
-    TColorRec broken = defaults;
-    broken.Rule(1).Text = "Err(or";
-    EXPECT_EQ(TCompiledRules(broken).FirstMatch("Err(or Warning"), 2);
+    ColorRules broken = defaults;
+    broken.rule(1).text = "Err(or";
+    EXPECT_EQ(CompiledRules(broken).firstMatch("Err(or Warning"), 2);
 
-    TColorRec allInverted;
-    for (TColorRecItem &item : allInverted.Items)
-        item.Inv = true;
-    EXPECT_EQ(TCompiledRules(allInverted).FirstMatch("anything"), 1);
+    ColorRules allInverted;
+    for (ColorRule &item : allInverted.items)
+        item.inv = true;
+    EXPECT_EQ(CompiledRules(allInverted).firstMatch("anything"), 1);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 
 namespace {
 
-ByteFinder::FoldTable AsciiFold()
+ByteFinder::FoldTable asciiFold()
 {
     ByteFinder::FoldTable fold;
     for (int b = 0; b < 256; ++b)
@@ -20,7 +20,7 @@ TEST(ByteFinder, AgreesWithANaiveSearch)
 {
     std::mt19937 rng(7);
     const char alphabet[] = "abAB-\xc3";
-    const ByteFinder::FoldTable fold = AsciiFold();
+    const ByteFinder::FoldTable fold = asciiFold();
     for (int round = 0; round < 200; ++round) {
         const int size = int(rng() % 150);
         std::string text(size_t(size), ' ');
@@ -36,7 +36,7 @@ TEST(ByteFinder, AgreesWithANaiveSearch)
         }
         SCOPED_TRACE(text + " / " + pattern + (caseless ? " caseless" : ""));
         ByteFinder finder;
-        finder.Prepare(QByteArray::fromStdString(pattern), caseless ? &fold : nullptr);
+        finder.prepare(QByteArray::fromStdString(pattern), caseless ? &fold : nullptr);
         const auto data = reinterpret_cast<const uint8_t *>(text.data());
         const auto at = [&](int p) {
             for (size_t k = 0; k < pattern.size(); ++k) {
@@ -52,12 +52,12 @@ TEST(ByteFinder, AgreesWithANaiveSearch)
             for (int p = from; p <= last && expect < 0; ++p)
                 if (at(p))
                     expect = p;
-            EXPECT_EQ(finder.FindForward(data, size, from), expect) << "from " << from;
+            EXPECT_EQ(finder.findForward(data, size, from), expect) << "from " << from;
             expect = -1;
             for (int p = std::min(from, last); p >= 0 && expect < 0; --p)
                 if (at(p))
                     expect = p;
-            EXPECT_EQ(finder.FindBackward(data, size, from), expect) << "back from " << from;
+            EXPECT_EQ(finder.findBackward(data, size, from), expect) << "back from " << from;
         }
     }
 }
@@ -70,13 +70,13 @@ TEST(ByteFinder, FoldClassesWithoutAProbeStillMatch)
         fold[size_t(b)] = uint8_t(b);
     fold['y'] = fold['z'] = 'x';
     ByteFinder finder;
-    finder.Prepare("x", &fold);
+    finder.prepare("x", &fold);
     const std::string text(100, '.');
     std::string hit = text;
     hit[70] = 'z';
-    EXPECT_EQ(finder.FindForward(reinterpret_cast<const uint8_t *>(hit.data()), 100, 0), 70);
-    EXPECT_EQ(finder.FindBackward(reinterpret_cast<const uint8_t *>(hit.data()), 100, 99), 70);
-    EXPECT_EQ(finder.FindForward(reinterpret_cast<const uint8_t *>(text.data()), 100, 0), -1);
+    EXPECT_EQ(finder.findForward(reinterpret_cast<const uint8_t *>(hit.data()), 100, 0), 70);
+    EXPECT_EQ(finder.findBackward(reinterpret_cast<const uint8_t *>(hit.data()), 100, 99), 70);
+    EXPECT_EQ(finder.findForward(reinterpret_cast<const uint8_t *>(text.data()), 100, 0), -1);
 }
 
 } // namespace

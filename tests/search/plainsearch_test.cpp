@@ -1,6 +1,6 @@
 #include "memorysource.h"
 
-#include "search/qzstreamsearch.h"
+#include "search/streamsearch.h"
 #include "search/searcherror.h"
 
 #include "viewer/testfiles.h"
@@ -9,13 +9,13 @@
 
 namespace {
 
-constexpr qint64 kBlock = TQzStreamSearch::BlockSize;
+constexpr qint64 kBlock = StreamSearch::blockSize;
 
 struct Searcher
 {
-    explicit Searcher(const QByteArray &bytes) : source(bytes) { search.SetStream(&source); }
+    explicit Searcher(const QByteArray &bytes) : source(bytes) { search.setStream(&source); }
     MemorySource source;
-    TQzStreamSearch search;
+    StreamSearch search;
 };
 
 struct Case
@@ -23,23 +23,23 @@ struct Case
     const char *name;
     QByteArray bytes;
     QString text;
-    TQzEncoding encoding;
-    TQzStreamSearchOptions options;
+    EncodingCode encoding;
+    SearchOptions options;
     qint64 start;
     qint64 foundStart; // -1: none
     qint64 foundLength;
 };
 
-QByteArray Filler(qint64 size, char c = '.')
+QByteArray filler(qint64 size, char c = '.')
 {
     return QByteArray(int(size), c);
 }
 
 TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
 {
-    const TQzEncoding sjis = EntryOf(932), cp1251 = EntryOf(1251);
+    const EncodingCode sjis = entryOf(932), cp1251 = entryOf(1251);
     const QString foo = QStringLiteral("foo");
-    const TQzStreamSearchOptions cs = soCaseSensitive, ww = soCaseSensitive | soWholeWords;
+    const SearchOptions cs = soCaseSensitive, ww = soCaseSensitive | soWholeWords;
     const Case cases[] = {
         {"forward from the start", "xxfooxx", foo, 0, cs, 0, 2, 3},
         {"forward from inside skips earlier", "foo foo", foo, 0, cs, 1, 4, 3},
@@ -98,36 +98,36 @@ TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
         {"Shift-JIS: length of a double-byte text", "a\x93\xfa\x96\x7b",
          QStringLiteral("\u65e5\u672c"), sjis, cs, 0, 1, 4},
         {"UTF-16 LE: even offsets only",
-         Utf16(QStringLiteral("\u6100b"), false) + Utf16(foo, false), foo, EncodingUtf16LE, cs, 0,
+         utf16(QStringLiteral("\u6100b"), false) + utf16(foo, false), foo, encodingUtf16LE, cs, 0,
          4, 6},
-        {"UTF-16 BE", Utf16(QStringLiteral("xfoo"), true), foo, EncodingUtf16BE, cs, 0, 2, 6},
+        {"UTF-16 BE", utf16(QStringLiteral("xfoo"), true), foo, encodingUtf16BE, cs, 0, 2, 6},
         {"UTF-16 caseless non-ASCII",
-         Utf16(QStringLiteral("x\u00c4Rger"), false),
+         utf16(QStringLiteral("x\u00c4Rger"), false),
          QStringLiteral("\u00e4rger"),
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          2,
          10},
-        {"UTF-16 odd size ignores the last byte", Utf16(foo, false) + "f", foo, EncodingUtf16LE, cs,
+        {"UTF-16 odd size ignores the last byte", utf16(foo, false) + "f", foo, encodingUtf16LE, cs,
          0, 0, 6},
         {"UTF-16 of one byte finds nothing",
          "f",
          QStringLiteral("f"),
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          -1,
          0},
         {"UTF-16 whole word next to a non-ASCII unit",
-         Utf16(QStringLiteral("\u00e9foo foo"), false), foo, EncodingUtf16LE, ww, 0, 10, 6},
+         utf16(QStringLiteral("\u00e9foo foo"), false), foo, encodingUtf16LE, ww, 0, 10, 6},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Searcher s(c.bytes);
-        EXPECT_EQ(s.search.FindFirst(c.text, c.encoding, c.options, c.start), c.foundStart >= 0);
-        EXPECT_EQ(s.search.FoundStart(), c.foundStart);
-        EXPECT_EQ(s.search.FoundLength(), c.foundLength);
+        EXPECT_EQ(s.search.findFirst(c.text, c.encoding, c.options, c.start), c.foundStart >= 0);
+        EXPECT_EQ(s.search.foundStart(), c.foundStart);
+        EXPECT_EQ(s.search.foundLength(), c.foundLength);
     }
 }
 
@@ -137,22 +137,22 @@ TEST(PlainSearch, MatchesAcrossBlockBordersAreFoundBothWays)
     // whose neighbour lies in the next block.
     for (qint64 at = kBlock - 3; at <= kBlock; ++at) {
         SCOPED_TRACE(at);
-        QByteArray bytes = Filler(2 * kBlock, ' ');
+        QByteArray bytes = filler(2 * kBlock, ' ');
         bytes.replace(int(at), 3, "foo");
-        for (const auto options : {TQzStreamSearchOptions(soCaseSensitive),
-                                   TQzStreamSearchOptions(soCaseSensitive | soWholeWords)}) {
+        for (const auto options :
+             {SearchOptions(soCaseSensitive), SearchOptions(soCaseSensitive | soWholeWords)}) {
             Searcher s(bytes);
-            EXPECT_TRUE(s.search.FindFirst(QStringLiteral("foo"), 0, options, 0));
-            EXPECT_EQ(s.search.FoundStart(), at);
-            EXPECT_TRUE(s.search.FindFirst(QStringLiteral("foo"), 0, options | soBackward, 0));
-            EXPECT_EQ(s.search.FoundStart(), at);
+            EXPECT_TRUE(s.search.findFirst(QStringLiteral("foo"), 0, options, 0));
+            EXPECT_EQ(s.search.foundStart(), at);
+            EXPECT_TRUE(s.search.findFirst(QStringLiteral("foo"), 0, options | soBackward, 0));
+            EXPECT_EQ(s.search.foundStart(), at);
         }
     }
-    QByteArray bytes = Filler(2 * kBlock, ' ');
+    QByteArray bytes = filler(2 * kBlock, ' ');
     bytes.replace(int(kBlock - 3), 4, "fooz"); // "z" decides, in the next block
     Searcher s(bytes);
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), 0, soWholeWords, 0));
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), 0, soWholeWords | soBackward, 0));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), 0, soWholeWords, 0));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), 0, soWholeWords | soBackward, 0));
 }
 
 // A word with a letter beside it is no whole word, wherever the blocks'
@@ -160,23 +160,22 @@ TEST(PlainSearch, MatchesAcrossBlockBordersAreFoundBothWays)
 // no sight of that letter, and the block before has judged it already.
 TEST(PlainSearch, AWordTouchingALetterIsRefusedAtEveryBlockBorder)
 {
-    for (const bool utf16 : {false, true}) {
+    for (const bool wide : {false, true}) {
         for (const char *word : {"afoo", "fooz"}) {
             // The first border, in characters.
-            const qint64 border = utf16 ? kBlock / 2 : kBlock;
+            const qint64 border = wide ? kBlock / 2 : kBlock;
             for (qint64 at = border - 8; at <= border + 8; ++at) {
                 SCOPED_TRACE(testing::Message()
-                             << (utf16 ? "UTF-16 " : "UTF-8 ") << word << " at " << at);
-                QString text(int(2 * kBlock / (utf16 ? 2 : 1)), QLatin1Char(' '));
+                             << (wide ? "UTF-16 " : "UTF-8 ") << word << " at " << at);
+                QString text(int(2 * kBlock / (wide ? 2 : 1)), QLatin1Char(' '));
                 text.replace(int(at), 4, QLatin1String(word));
-                const QByteArray bytes = utf16 ? Utf16(text, false) : text.toLatin1();
-                const TQzEncoding encoding = utf16 ? EncodingUtf16LE : 0;
-                for (const auto direction :
-                     {TQzStreamSearchOptions(), TQzStreamSearchOptions(soBackward)}) {
+                const QByteArray bytes = wide ? utf16(text, false) : text.toLatin1();
+                const EncodingCode encoding = wide ? encodingUtf16LE : 0;
+                for (const auto direction : {SearchOptions(), SearchOptions(soBackward)}) {
                     Searcher s(bytes);
-                    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("foo"), encoding,
+                    EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), encoding,
                                                     soWholeWords | direction, 0))
-                        << "found at " << s.search.FoundStart();
+                        << "found at " << s.search.foundStart();
                 }
             }
         }
@@ -185,23 +184,23 @@ TEST(PlainSearch, AWordTouchingALetterIsRefusedAtEveryBlockBorder)
 
 struct Hit
 {
-    qint64 Start, Length;
+    qint64 start, length;
     bool operator==(const Hit &) const = default;
 };
-void PrintTo(const Hit &h, std::ostream *os)
+void printTo(const Hit &h, std::ostream *os)
 {
-    *os << "{" << h.Start << ", " << h.Length << "}";
+    *os << "{" << h.start << ", " << h.length << "}";
 }
 
 // Every match from FindFirst on through FindNext, at most ten.
-std::vector<Hit> Chain(const QByteArray &bytes, const QString &text, TQzEncoding encoding,
-                       TQzStreamSearchOptions options)
+std::vector<Hit> chain(const QByteArray &bytes, const QString &text, EncodingCode encoding,
+                       SearchOptions options)
 {
     Searcher s(bytes);
     std::vector<Hit> hits;
-    for (bool found = s.search.FindFirst(text, encoding, options, 0); found && hits.size() < 10;
-         found = s.search.FindNext())
-        hits.push_back({s.search.FoundStart(), s.search.FoundLength()});
+    for (bool found = s.search.findFirst(text, encoding, options, 0); found && hits.size() < 10;
+         found = s.search.findNext())
+        hits.push_back({s.search.foundStart(), s.search.foundLength()});
     return hits;
 }
 
@@ -210,7 +209,7 @@ std::vector<Hit> Chain(const QByteArray &bytes, const QString &text, TQzEncoding
 // a character would read as other characters.
 TEST(PlainSearch, BlocksAndRestartsBeginAtACharacter)
 {
-    const QByteArray dots = Filler(65519);
+    const QByteArray dots = filler(65519);
     const QByteArray yaRun = QByteArray(800, '\x83'); // 400 small ya in Shift-JIS
     QByteArray kanji;                                 // a thousand times U+4E9C in ISO-2022
     for (int i = 0; i < 1000; ++i)
@@ -244,7 +243,7 @@ TEST(PlainSearch, BlocksAndRestartsBeginAtACharacter)
          65001,
          {{2, 2}}},
         {"UTF-8: a block edge inside e acute",
-         Filler(65511) + "\xc3\xa9x" + Filler(70000),
+         filler(65511) + "\xc3\xa9x" + filler(70000),
          QStringLiteral("\ufffdx"),
          65001,
          {}},
@@ -284,60 +283,60 @@ TEST(PlainSearch, BlocksAndRestartsBeginAtACharacter)
          950,
          {{0, 2}, {2, 2}, {4, 2}}},
         {"Shift-JIS: a trail byte at a block edge",
-         dots + "\x83\x41" + Filler(70000),
+         dots + "\x83\x41" + filler(70000),
          QStringLiteral("A"),
          932,
          {}},
         {"Shift-JIS: a backslash trail byte at a block edge",
-         dots + "\x95\x5c" + Filler(70000),
+         dots + "\x95\x5c" + filler(70000),
          QStringLiteral("\\"),
          932,
          {}},
         {"Big5: an at sign trail byte at a block edge",
-         dots + "\xa4\x40" + Filler(70000),
+         dots + "\xa4\x40" + filler(70000),
          QStringLiteral("@"),
          950,
          {}},
         {"GB18030: a digit of a four-byte character at a block edge",
-         dots + "\x81\x30\x81\x30" + Filler(70000),
+         dots + "\x81\x30\x81\x30" + filler(70000),
          QStringLiteral("0"),
          54936,
          {}},
         // The first forward block ends, and the second begins, inside the
         // run of lead bytes; the first backward block begins inside it.
         {"Shift-JIS: a after a run of small ya across the forward edge",
-         Filler(65119) + yaRun + "\x83\x41" + Filler(70000),
+         filler(65119) + yaRun + "\x83\x41" + filler(70000),
          QStringLiteral("\u30a2"),
          932,
          {{65919, 2}}},
         {"Shift-JIS: a after a run of small ya across the backward edge",
-         Filler(1000) + yaRun + "\x83\x41" + Filler(65135),
+         filler(1000) + yaRun + "\x83\x41" + filler(65135),
          QStringLiteral("\u30a2"),
          932,
          {{1800, 2}}},
         {"ISO-2022-JP: a block edge inside a run of kanji",
-         Filler(65000) + "\x1b$B" + kanji + "\x1b(B" + Filler(1000),
+         filler(65000) + "\x1b$B" + kanji + "\x1b(B" + filler(1000),
          QStringLiteral("!0"),
          50220,
          {}},
         // The escape back to ASCII reads as nothing and counts with the kanji.
         {"ISO-2022-JP: a kanji after a block edge inside the run",
-         Filler(65000) + "\x1b$B" + kanji + "0\"\x1b(B" + Filler(1000),
+         filler(65000) + "\x1b$B" + kanji + "0\"\x1b(B" + filler(1000),
          QStringLiteral("\u5516"),
          50220,
          {{67003, 5}}},
         {"ISO-2022-KR: a block edge after shift out",
-         "\x1b$)C" + Filler(65000) + "\x0e" + kanji + "\x0f" + Filler(1000),
+         "\x1b$)C" + filler(65000) + "\x0e" + kanji + "\x0f" + filler(1000),
          QStringLiteral("!0"),
          50225,
          {}},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
-        const TQzEncoding encoding = EntryOf(r.codepage);
-        EXPECT_EQ(Chain(r.bytes, r.text, encoding, soCaseSensitive), r.hits);
+        const EncodingCode encoding = entryOf(r.codepage);
+        EXPECT_EQ(chain(r.bytes, r.text, encoding, soCaseSensitive), r.hits);
         const std::vector<Hit> backward(r.hits.rbegin(), r.hits.rend());
-        EXPECT_EQ(Chain(r.bytes, r.text, encoding, soCaseSensitive | soBackward), backward);
+        EXPECT_EQ(chain(r.bytes, r.text, encoding, soCaseSensitive | soBackward), backward);
     }
 }
 
@@ -345,20 +344,20 @@ TEST(PlainSearch, FindNextStepsThroughOverlappingMatches)
 {
     Searcher s("aaa");
     const QString aa = QStringLiteral("aa");
-    ASSERT_TRUE(s.search.FindFirst(aa, 0, soCaseSensitive, 0));
-    EXPECT_EQ(s.search.FoundStart(), 0);
-    ASSERT_TRUE(s.search.FindNext());
-    EXPECT_EQ(s.search.FoundStart(), 1);
-    ASSERT_TRUE(s.search.FindNext(true));
-    EXPECT_EQ(s.search.FoundStart(), 0);
-    ASSERT_TRUE(s.search.FindNext());
-    EXPECT_FALSE(s.search.FindNext());
-    EXPECT_EQ(s.search.FoundStart(), -1);
-    EXPECT_EQ(s.search.FoundLength(), 0);
+    ASSERT_TRUE(s.search.findFirst(aa, 0, soCaseSensitive, 0));
+    EXPECT_EQ(s.search.foundStart(), 0);
+    ASSERT_TRUE(s.search.findNext());
+    EXPECT_EQ(s.search.foundStart(), 1);
+    ASSERT_TRUE(s.search.findNext(true));
+    EXPECT_EQ(s.search.foundStart(), 0);
+    ASSERT_TRUE(s.search.findNext());
+    EXPECT_FALSE(s.search.findNext());
+    EXPECT_EQ(s.search.foundStart(), -1);
+    EXPECT_EQ(s.search.foundLength(), 0);
     // After a miss the next forward step starts again at the beginning.
-    ASSERT_TRUE(s.search.FindNext());
-    EXPECT_EQ(s.search.FoundStart(), 0);
-    EXPECT_EQ(s.search.SavedOptions(), soCaseSensitive);
+    ASSERT_TRUE(s.search.findNext());
+    EXPECT_EQ(s.search.foundStart(), 0);
+    EXPECT_EQ(s.search.savedOptions(), soCaseSensitive);
 }
 
 TEST(PlainSearch, BackwardStepsReachEveryEarlierMatch)
@@ -370,68 +369,68 @@ TEST(PlainSearch, BackwardStepsReachEveryEarlierMatch)
     {
         const char *name;
         QByteArray bytes;
-        TQzEncoding encoding;
+        EncodingCode encoding;
         qint64 unit;
     } rows[] = {
         {"UTF-8", utf8 + "-" + utf8 + utf8, 0, qint64(utf8.size())},
-        {"UTF-16", Utf16(text + "-" + text + text, false), EncodingUtf16LE, 6},
+        {"UTF-16", utf16(text + "-" + text + text, false), encodingUtf16LE, 6},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
         Searcher s(r.bytes);
         const qint64 step = r.encoding == 0 ? 1 : 2;
-        ASSERT_TRUE(s.search.FindFirst(text, r.encoding, soCaseSensitive | soBackward, 0));
-        EXPECT_EQ(s.search.FoundStart(), 2 * r.unit + step);
-        ASSERT_TRUE(s.search.FindNext());
-        EXPECT_EQ(s.search.FoundStart(), r.unit + step);
-        ASSERT_TRUE(s.search.FindNext());
-        EXPECT_EQ(s.search.FoundStart(), 0);
-        EXPECT_FALSE(s.search.FindNext());
+        ASSERT_TRUE(s.search.findFirst(text, r.encoding, soCaseSensitive | soBackward, 0));
+        EXPECT_EQ(s.search.foundStart(), 2 * r.unit + step);
+        ASSERT_TRUE(s.search.findNext());
+        EXPECT_EQ(s.search.foundStart(), r.unit + step);
+        ASSERT_TRUE(s.search.findNext());
+        EXPECT_EQ(s.search.foundStart(), 0);
+        EXPECT_FALSE(s.search.findNext());
     }
 }
 
 TEST(PlainSearch, ProgressReportsEachBlockAndStops)
 {
-    Searcher s(Filler(3 * kBlock));
+    Searcher s(filler(3 * kBlock));
     std::vector<qint64> seen;
-    s.search.OnProgress = [&](qint64 pos, qint64 max, bool &go) {
+    s.search.onProgress = [&](qint64 pos, qint64 max, bool &go) {
         EXPECT_EQ(max, 3 * kBlock);
         EXPECT_TRUE(go);
         seen.push_back(pos);
     };
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("ab"), 0, soCaseSensitive, 10));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("ab"), 0, soCaseSensitive, 10));
     // Blocks step by their size less the text and one character.
     // The third block runs short of a full one and is the last.
     const std::vector<qint64> forward = {10, 10, 10 + kBlock - 3, 10 + 2 * (kBlock - 3)};
     EXPECT_EQ(seen, forward);
 
     seen.clear();
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("ab"), 0, soCaseSensitive | soBackward, 0));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("ab"), 0, soCaseSensitive | soBackward, 0));
     ASSERT_GE(seen.size(), 3u);
     EXPECT_EQ(seen[0], 3 * kBlock - 1);
     EXPECT_EQ(seen[2], 3 * kBlock - 1 - kBlock + 3);
 
     // Stopping at the first report reads nothing.
-    const size_t reads = s.source.Reads().size();
-    s.search.OnProgress = [](qint64, qint64, bool &go) { go = false; };
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("."), 0, {}, 0));
-    EXPECT_EQ(s.source.Reads().size(), reads);
+    const size_t reads = s.source.reads().size();
+    s.search.onProgress = [](qint64, qint64, bool &go) { go = false; };
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("."), 0, {}, 0));
+    EXPECT_EQ(s.source.reads().size(), reads);
 
     // A stop requested on the token ends the search as well.
-    s.search.OnProgress = nullptr;
+    s.search.onProgress = nullptr;
     std::stop_source stop;
     stop.request_stop();
-    s.search.SetStopToken(stop.get_token());
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("."), 0, {}, 0));
-    EXPECT_EQ(s.source.Reads().size(), reads);
+    s.search.setStopToken(stop.get_token());
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("."), 0, {}, 0));
+    EXPECT_EQ(s.source.reads().size(), reads);
 }
 
 TEST(PlainSearch, ReadErrorNamesTheBlock)
 {
-    Searcher s(Filler(3 * kBlock));
+    Searcher s(filler(3 * kBlock));
     s.source.failAt = 2 * kBlock;
     try {
-        s.search.FindFirst(QStringLiteral("x"), 0, {}, 0);
+        s.search.findFirst(QStringLiteral("x"), 0, {}, 0);
         FAIL() << "no error";
     } catch (const SearchError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Read error at offset %1").arg(2 * (kBlock - 2)));
@@ -440,19 +439,19 @@ TEST(PlainSearch, ReadErrorNamesTheBlock)
 
 TEST(PlainSearch, ATextLongerThanABlockEndsWithoutAMatch)
 {
-    Searcher s(Filler(3 * kBlock));
+    Searcher s(filler(3 * kBlock));
     const QString text(int(kBlock + 1), QLatin1Char('.'));
-    EXPECT_FALSE(s.search.FindFirst(text, 0, {}, 0));
-    EXPECT_FALSE(s.search.FindFirst(text, EncodingUtf16LE, soBackward, 0));
+    EXPECT_FALSE(s.search.findFirst(text, 0, {}, 0));
+    EXPECT_FALSE(s.search.findFirst(text, encodingUtf16LE, soBackward, 0));
 }
 
 TEST(PlainSearch, EmptyTextAndShortSourcesFindNothing)
 {
     Searcher s("abc");
-    EXPECT_FALSE(s.search.FindFirst(QString(), 0, {}, 0));
+    EXPECT_FALSE(s.search.findFirst(QString(), 0, {}, 0));
     Searcher empty("");
-    EXPECT_FALSE(empty.search.FindFirst(QStringLiteral("a"), 0, {}, 0));
-    EXPECT_EQ(empty.search.FoundStart(), -1);
+    EXPECT_FALSE(empty.search.findFirst(QStringLiteral("a"), 0, {}, 0));
+    EXPECT_EQ(empty.search.foundStart(), -1);
 }
 
 // Every start of a small text against a naive comparison, both directions.
@@ -460,8 +459,8 @@ TEST(PlainSearch, AgreesWithANaiveSearchAtEveryStart)
 {
     const QByteArray bytes = "ab aB_ab-abab Ab\nab";
     const QString text = QStringLiteral("ab");
-    for (const auto options : {TQzStreamSearchOptions(soCaseSensitive), TQzStreamSearchOptions(),
-                               TQzStreamSearchOptions(soWholeWords)}) {
+    for (const auto options :
+         {SearchOptions(soCaseSensitive), SearchOptions(), SearchOptions(soWholeWords)}) {
         const bool cs = bool(options & soCaseSensitive);
         const auto wordChar = [&](int i) {
             if (i < 0 || i >= bytes.size())
@@ -489,10 +488,10 @@ TEST(PlainSearch, AgreesWithANaiveSearchAtEveryStart)
                 if (matchAt(i, start, false))
                     expectBackward = i;
             Searcher s(bytes);
-            s.search.FindFirst(text, 0, options, start);
-            EXPECT_EQ(s.search.FoundStart(), expectForward) << "forward";
-            s.search.FindFirst(text, 0, options | soBackward, start);
-            EXPECT_EQ(s.search.FoundStart(), expectBackward) << "backward";
+            s.search.findFirst(text, 0, options, start);
+            EXPECT_EQ(s.search.foundStart(), expectForward) << "forward";
+            s.search.findFirst(text, 0, options | soBackward, start);
+            EXPECT_EQ(s.search.foundStart(), expectBackward) << "backward";
         }
     }
 }

@@ -11,12 +11,12 @@
 // an empty one): what the stream searcher must report whatever its sizes.
 struct ReferenceMatch
 {
-    long long Start, End;
+    long long start, end;
     bool operator==(const ReferenceMatch &) const = default;
 };
 
 // Empty with ok false when the pattern does not compile or the matcher fails.
-inline std::vector<ReferenceMatch> ReferenceMatches(const std::string &pattern, uint32_t options,
+inline std::vector<ReferenceMatch> referenceMatches(const std::string &pattern, uint32_t options,
                                                     const std::string &text, bool *ok,
                                                     size_t limit = 1000)
 {

@@ -1,8 +1,8 @@
 #include "memorysource.h"
 #include "regexreference.h"
 
-#include "search/qzstreamsearch.h"
-#include "search/regexsearchstream.h"
+#include "search/streamsearch.h"
+#include "search/regexstreamsearcher.h"
 #include "search/searcherror.h"
 
 #include "viewer/testfiles.h"
@@ -15,39 +15,39 @@ namespace {
 
 struct Searcher
 {
-    explicit Searcher(const QByteArray &bytes) : source(bytes) { search.SetStream(&source); }
+    explicit Searcher(const QByteArray &bytes) : source(bytes) { search.setStream(&source); }
     MemorySource source;
-    TQzStreamSearch search;
+    StreamSearch search;
 };
 
 struct Hit
 {
-    qint64 Start, Length;
+    qint64 start, length;
     bool operator==(const Hit &) const = default;
 };
-void PrintTo(const Hit &h, std::ostream *os)
+void printTo(const Hit &h, std::ostream *os)
 {
-    *os << "{" << h.Start << ", " << h.Length << "}";
+    *os << "{" << h.start << ", " << h.length << "}";
 }
 
 // Every match from FindFirst on, at most ten.
-std::vector<Hit> All(const QByteArray &bytes, const QString &pattern, TQzEncoding encoding,
-                     TQzStreamSearchOptions options, qint64 start = 0)
+std::vector<Hit> all(const QByteArray &bytes, const QString &pattern, EncodingCode encoding,
+                     SearchOptions options, qint64 start = 0)
 {
     Searcher s(bytes);
     std::vector<Hit> hits;
-    for (bool found = s.search.FindFirst(pattern, encoding, options | soRegex, start);
-         found && hits.size() < 10; found = s.search.FindNext())
-        hits.push_back({s.search.FoundStart(), s.search.FoundLength()});
+    for (bool found = s.search.findFirst(pattern, encoding, options | soRegex, start);
+         found && hits.size() < 10; found = s.search.findNext())
+        hits.push_back({s.search.foundStart(), s.search.foundLength()});
     return hits;
 }
 
-QString ErrorOf(const QByteArray &bytes, const QString &pattern, TQzEncoding encoding = 0,
-                TQzStreamSearchOptions options = {})
+QString errorOf(const QByteArray &bytes, const QString &pattern, EncodingCode encoding = 0,
+                SearchOptions options = {})
 {
     Searcher s(bytes);
     try {
-        s.search.FindFirst(pattern, encoding, options | soRegex, 0);
+        s.search.findFirst(pattern, encoding, options | soRegex, 0);
     } catch (const SearchError &e) {
         return e.message();
     }
@@ -62,8 +62,8 @@ TEST(RegexSearch, MatchesAndTheirBytes)
         const char *name;
         QByteArray bytes;
         QString pattern;
-        TQzEncoding encoding;
-        TQzStreamSearchOptions options;
+        EncodingCode encoding;
+        SearchOptions options;
         qint64 start;
         std::vector<Hit> hits;
     } cases[] = {
@@ -88,55 +88,55 @@ TEST(RegexSearch, MatchesAndTheirBytes)
          0,
          {{0, 3}}},
         {"a cut sequence at the end reads as ?", "a\xc3", "a\\?$", 0, {}, 0, {{0, 2}}},
-        {"OEM box drawing", "ab\xc4\xc4-", "\\x{2500}+", EncodingOem, {}, 0, {{2, 2}}},
-        {"UTF-16 LE", Utf16(QStringLiteral("xab"), false), "ab", EncodingUtf16LE, {}, 0, {{2, 4}}},
-        {"UTF-16 BE", Utf16(QStringLiteral("xab"), true), "ab", EncodingUtf16BE, {}, 0, {{2, 4}}},
+        {"OEM box drawing", "ab\xc4\xc4-", "\\x{2500}+", encodingOem, {}, 0, {{2, 2}}},
+        {"UTF-16 LE", utf16(QStringLiteral("xab"), false), "ab", encodingUtf16LE, {}, 0, {{2, 4}}},
+        {"UTF-16 BE", utf16(QStringLiteral("xab"), true), "ab", encodingUtf16BE, {}, 0, {{2, 4}}},
         {"UTF-16 start counts bytes",
-         Utf16(QStringLiteral("abab"), false),
+         utf16(QStringLiteral("abab"), false),
          "ab",
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          4,
          {{4, 4}}},
         {"UTF-16 surrogate pair is one character",
-         Utf16(surrogate, false),
+         utf16(surrogate, false),
          ".x",
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          {{0, 6}}},
         {"UTF-16 lone surrogate reads as ?",
-         Utf16(QString(QChar(0xDC00)) + "x", false),
+         utf16(QString(QChar(0xDC00)) + "x", false),
          "\\?x",
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          {{0, 4}}},
         {"UTF-16 odd size drops the last byte",
-         Utf16(QStringLiteral("ab"), false) + "c",
+         utf16(QStringLiteral("ab"), false) + "c",
          "b\\z",
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          {{2, 2}}},
         {"UTF-16 LE high surrogate at the end reads as ?",
          QByteArray("a\0b\0\0\xd8", 6),
          "$",
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          {{6, 0}}},
         {"UTF-16 LE high surrogate at the end is a character",
          QByteArray("a\0b\0\0\xd8", 6),
          "b.",
-         EncodingUtf16LE,
+         encodingUtf16LE,
          {},
          0,
          {{2, 4}}},
         {"UTF-16 BE high surrogate and an odd byte at the end",
          QByteArray("\0a\0b\xd8\0x", 7),
          "b.$",
-         EncodingUtf16BE,
+         encodingUtf16BE,
          {},
          0,
          {{2, 4}}},
@@ -159,7 +159,7 @@ TEST(RegexSearch, MatchesAndTheirBytes)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(All(c.bytes, c.pattern, c.encoding, c.options, c.start), c.hits);
+        EXPECT_EQ(all(c.bytes, c.pattern, c.encoding, c.options, c.start), c.hits);
     }
 }
 
@@ -200,14 +200,14 @@ TEST(RegexSearch, WholeWordsAreThoseOfThePlainSearch)
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
-        EXPECT_EQ(All(r.bytes, r.pattern, 0, soWholeWords | soCaseSensitive), r.hits);
+        EXPECT_EQ(all(r.bytes, r.pattern, 0, soWholeWords | soCaseSensitive), r.hits);
         if (r.plain.isNull())
             continue;
         Searcher s(r.bytes);
         std::vector<Hit> plain;
-        for (bool found = s.search.FindFirst(r.plain, 0, soWholeWords | soCaseSensitive, 0); found;
-             found = s.search.FindNext())
-            plain.push_back({s.search.FoundStart(), s.search.FoundLength()});
+        for (bool found = s.search.findFirst(r.plain, 0, soWholeWords | soCaseSensitive, 0); found;
+             found = s.search.findNext())
+            plain.push_back({s.search.foundStart(), s.search.foundLength()});
         EXPECT_EQ(plain, r.hits) << "plain";
     }
 }
@@ -219,15 +219,15 @@ TEST(RegexSearch, MatchesAcrossFillBorders)
     QByteArray bytes(70000, '.');
     bytes.replace(32768 - 3, 10, "NEEDLE-7f3");
     bytes.replace(40000, 6, "x-tail");
-    EXPECT_EQ(All(bytes, QStringLiteral("NEEDLE-[0-9a-f]+"), 0, {}),
+    EXPECT_EQ(all(bytes, QStringLiteral("NEEDLE-[0-9a-f]+"), 0, {}),
               (std::vector<Hit>{{32765, 10}}));
-    EXPECT_EQ(All(bytes, QStringLiteral("(?<=x-)tail"), 0, {}), (std::vector<Hit>{{40002, 4}}));
+    EXPECT_EQ(all(bytes, QStringLiteral("(?<=x-)tail"), 0, {}), (std::vector<Hit>{{40002, 4}}));
     // A look-behind longer than the overlap still sees its text.
     bytes = QByteArray(70000, 'a') + "b";
-    EXPECT_EQ(All(bytes, QStringLiteral("(?<=a{3000})b"), 0, {}), (std::vector<Hit>{{70000, 1}}));
+    EXPECT_EQ(all(bytes, QStringLiteral("(?<=a{3000})b"), 0, {}), (std::vector<Hit>{{70000, 1}}));
     // A match far longer than a fill keeps its start.
     bytes = "<" + QByteArray(100000, 'a') + ">";
-    EXPECT_EQ(All(bytes, QStringLiteral("<a*>"), 0, {}), (std::vector<Hit>{{0, 100002}}));
+    EXPECT_EQ(all(bytes, QStringLiteral("<a*>"), 0, {}), (std::vector<Hit>{{0, 100002}}));
 }
 
 // A candidate longer than what the searcher keeps in memory continues
@@ -241,11 +241,11 @@ TEST(RegexSearch, ALongFailedCandidateLosesNoLaterMatch)
         log += "ERROR request " + QByteArray::number(i) + " timeout\n";
     Searcher s(log);
     qint64 count = 0, first = -1, last = -1;
-    for (bool found = s.search.FindFirst(QStringLiteral("ERROR.*timeout"), 0, soRegex, 0); found;
-         found = s.search.FindNext()) {
+    for (bool found = s.search.findFirst(QStringLiteral("ERROR.*timeout"), 0, soRegex, 0); found;
+         found = s.search.findNext()) {
         if (count++ == 0)
-            first = s.search.FoundStart();
-        last = s.search.FoundStart();
+            first = s.search.foundStart();
+        last = s.search.foundStart();
     }
     EXPECT_EQ(count, 100'000);
     EXPECT_EQ(first, firstShort);
@@ -253,10 +253,10 @@ TEST(RegexSearch, ALongFailedCandidateLosesNoLaterMatch)
 
     // Lines of several MB, one ending in a match and one not, before short
     // lines that match, in UTF-8 and UTF-16.
-    for (const bool utf16 : {false, true}) {
+    for (const bool wide : {false, true}) {
         for (const int pairs : {1'000'000, 1'700'000}) {
             for (const bool closed : {false, true}) {
-                SCOPED_TRACE(testing::Message() << (utf16 ? "UTF-16" : "UTF-8") << ", " << pairs
+                SCOPED_TRACE(testing::Message() << (wide ? "UTF-16" : "UTF-8") << ", " << pairs
                                                 << (closed ? " pairs, closed" : " pairs, open"));
                 QString text =
                     QStringLiteral("x") + QString(QStringLiteral("a\u00e9")).repeated(pairs);
@@ -265,21 +265,21 @@ TEST(RegexSearch, ALongFailedCandidateLosesNoLaterMatch)
                 text += QLatin1Char('\n');
                 const qsizetype longChars = text.size();
                 text += QString(QStringLiteral("xa\u00e9y\n")).repeated(1000);
-                const QByteArray bytes = utf16 ? Utf16(text, false) : text.toUtf8();
-                const qint64 unit = utf16 ? 2 : 1;
+                const QByteArray bytes = wide ? utf16(text, false) : text.toUtf8();
+                const qint64 unit = wide ? 2 : 1;
                 const qint64 shortStart =
-                    utf16 ? 2 * longChars : text.left(longChars).toUtf8().size();
+                    wide ? 2 * longChars : text.left(longChars).toUtf8().size();
                 std::vector<Hit> hits;
                 Searcher w(bytes);
-                for (bool found = w.search.FindFirst(QStringLiteral("x[a\u00e9]*y"),
-                                                     utf16 ? EncodingUtf16LE : 0, soRegex, 0);
-                     found; found = w.search.FindNext())
-                    hits.push_back({w.search.FoundStart(), w.search.FoundLength()});
+                for (bool found = w.search.findFirst(QStringLiteral("x[a\u00e9]*y"),
+                                                     wide ? encodingUtf16LE : 0, soRegex, 0);
+                     found; found = w.search.findNext())
+                    hits.push_back({w.search.foundStart(), w.search.foundLength()});
                 ASSERT_EQ(hits.size(), closed ? 1001u : 1000u);
                 if (closed)
                     EXPECT_EQ(hits.front(), (Hit{0, shortStart - unit}));
                 const Hit firstShortHit = hits[closed ? 1 : 0];
-                EXPECT_EQ(firstShortHit, (Hit{shortStart, utf16 ? 8 : 5}));
+                EXPECT_EQ(firstShortHit, (Hit{shortStart, wide ? 8 : 5}));
             }
         }
     }
@@ -297,24 +297,24 @@ TEST(RegexSearch, AnyCarriedLengthGivesTheWholeTextMatches)
             c = "abxy\n"[rng() % 5];
         for (const char *pattern : patterns) {
             bool ok = false;
-            const auto expected = ReferenceMatches(pattern, 0, text, &ok);
+            const auto expected = referenceMatches(pattern, 0, text, &ok);
             ASSERT_TRUE(ok) << pattern;
             for (const qint64 carry : {0, 1, 3}) {
                 SCOPED_TRACE(testing::Message()
                              << pattern << " in \"" << text << "\" carry " << carry);
                 MemorySource source(QByteArray::fromStdString(text));
-                TDIRegExSearchStream_Enc regex;
-                regex.SearchBufferSize = 2;
-                regex.OverlapBufferSize = 1;
-                regex.ReadSize = 3;
-                regex.MaxCarryBytes = carry;
-                regex.CompileOptionBits = 0;
-                ASSERT_TRUE(regex.SetMatchPattern(pattern));
-                regex.SetStream(&source, 0, TDIRegExSearchStream_Enc::Encoding::Ansi);
+                RegexStreamSearcher regex;
+                regex.searchBufferSize = 2;
+                regex.overlapBufferSize = 1;
+                regex.readSize = 3;
+                regex.maxCarryBytes = carry;
+                regex.compileOptionBits = 0;
+                ASSERT_TRUE(regex.setMatchPattern(pattern));
+                regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
                 std::vector<ReferenceMatch> got;
-                TDIRegExSearchStream_Enc::Match m;
-                while (got.size() < 1000 && regex.FindNext(m) >= 0)
-                    got.push_back({m.Start, m.Start + m.Length});
+                RegexStreamSearcher::Match m;
+                while (got.size() < 1000 && regex.findNext(m) >= 0)
+                    got.push_back({m.start, m.start + m.length});
                 EXPECT_EQ(got, expected);
             }
         }
@@ -323,18 +323,18 @@ TEST(RegexSearch, AnyCarriedLengthGivesTheWholeTextMatches)
 
 TEST(RegexSearch, ErrorsSayWhatWentWrong)
 {
-    EXPECT_EQ(ErrorOf("abc", QStringLiteral("a(b")),
+    EXPECT_EQ(errorOf("abc", QStringLiteral("a(b")),
               QStringLiteral("Regular expression pattern error:\r\n\r\n"
                              "missing closing parenthesis at offset 3"));
     // The offset is the one in the text the user typed, also with whole words.
-    EXPECT_EQ(ErrorOf("abc", QStringLiteral("\u00e9(b"), 0, soWholeWords),
+    EXPECT_EQ(errorOf("abc", QStringLiteral("\u00e9(b"), 0, soWholeWords),
               QStringLiteral("Regular expression pattern error:\r\n\r\n"
                              "missing closing parenthesis at offset 4"));
-    EXPECT_EQ(ErrorOf("abc", QStringLiteral("b"), 5), QStringLiteral("Unknown encoding specified"));
-    EXPECT_EQ(ErrorOf("aa", QStringLiteral("(a)\\1")),
+    EXPECT_EQ(errorOf("abc", QStringLiteral("b"), 5), QStringLiteral("Unknown encoding specified"));
+    EXPECT_EQ(errorOf("aa", QStringLiteral("(a)\\1")),
               QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
                              "back-references such as \\1 are not supported"));
-    EXPECT_TRUE(ErrorOf("ab", QStringLiteral("a\\Kb"))
+    EXPECT_TRUE(errorOf("ab", QStringLiteral("a\\Kb"))
                     .startsWith(QStringLiteral("The search cannot run this regular expression:")));
 }
 
@@ -343,34 +343,34 @@ TEST(RegexSearch, WorkspaceGrowsAndItsLimitIsAnError)
     // (?:.?){100} needs about 4096 integers, far beyond the 64 it starts with.
     // A limit that is reached ends the search with its own result, not "no match".
     MemorySource source(QByteArray(200, 'a'));
-    TDIRegExSearchStream_Enc regex;
-    regex.WorkSpaceLimitBytes = 4096;
-    ASSERT_TRUE(regex.SetMatchPattern("(?:.?){100}"));
-    regex.SetStream(&source, 0, TDIRegExSearchStream_Enc::Encoding::Ansi);
-    TDIRegExSearchStream_Enc::Match m;
-    EXPECT_EQ(regex.FindNext(m), TDIRegExSearchStream_Enc::ResultWorkspaceLimit);
-    regex.WorkSpaceLimitBytes = 1 << 20;
-    regex.SetStream(&source, 0, TDIRegExSearchStream_Enc::Encoding::Ansi);
-    EXPECT_GE(regex.FindNext(m), 0);
-    EXPECT_EQ(m.Length, 100);
+    RegexStreamSearcher regex;
+    regex.workSpaceLimitBytes = 4096;
+    ASSERT_TRUE(regex.setMatchPattern("(?:.?){100}"));
+    regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
+    RegexStreamSearcher::Match m;
+    EXPECT_EQ(regex.findNext(m), RegexStreamSearcher::resultWorkspaceLimit);
+    regex.workSpaceLimitBytes = 1 << 20;
+    regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
+    EXPECT_GE(regex.findNext(m), 0);
+    EXPECT_EQ(m.length, 100);
 }
 
 TEST(RegexSearch, ProgressCountsRawBytesAndStops)
 {
-    Searcher s(Utf16(QString(40000, QLatin1Char('.')), false));
+    Searcher s(utf16(QString(40000, QLatin1Char('.')), false));
     std::vector<qint64> seen;
-    s.search.OnProgress = [&](qint64 pos, qint64 max, bool &) {
+    s.search.onProgress = [&](qint64 pos, qint64 max, bool &) {
         EXPECT_EQ(max, 80000);
         seen.push_back(pos);
     };
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("x"), EncodingUtf16LE, soRegex, 100));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("x"), encodingUtf16LE, soRegex, 100));
     // One report before each fill but the first, in bytes of the source: the
     // first fill of 32768 UTF-8 bytes took 65536 of them.
     EXPECT_EQ(seen, std::vector<qint64>{100 + 65536});
 
-    s.search.OnProgress = [&](qint64, qint64, bool &go) { go = false; };
-    EXPECT_FALSE(s.search.FindFirst(QStringLiteral("x"), EncodingUtf16LE, soRegex, 0));
-    EXPECT_EQ(s.search.FoundStart(), -1);
+    s.search.onProgress = [&](qint64, qint64, bool &go) { go = false; };
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("x"), encodingUtf16LE, soRegex, 0));
+    EXPECT_EQ(s.search.foundStart(), -1);
 }
 
 // Small fills and overlaps force every border case; the results stay those
@@ -393,23 +393,23 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
             c = " ab\nAB"[rng() % (options ? 6 : 4)];
         for (const char *pattern : patterns) {
             bool ok = false;
-            const auto expected = ReferenceMatches(pattern, options, text, &ok);
+            const auto expected = referenceMatches(pattern, options, text, &ok);
             ASSERT_TRUE(ok) << pattern;
             for (const quint32 fill : {1u, 2u, 3u, 7u}) {
                 SCOPED_TRACE(testing::Message() << pattern << " in \"" << text << "\" fill " << fill
                                                 << (options ? " caseless" : ""));
                 MemorySource source(QByteArray::fromStdString(text));
-                TDIRegExSearchStream_Enc regex;
-                regex.SearchBufferSize = fill;
-                regex.OverlapBufferSize = fill % 3;
-                regex.CompileOptionBits = options;
-                regex.ReadSize = fill + 1;
-                ASSERT_TRUE(regex.SetMatchPattern(pattern));
-                regex.SetStream(&source, 0, TDIRegExSearchStream_Enc::Encoding::Ansi);
+                RegexStreamSearcher regex;
+                regex.searchBufferSize = fill;
+                regex.overlapBufferSize = fill % 3;
+                regex.compileOptionBits = options;
+                regex.readSize = fill + 1;
+                ASSERT_TRUE(regex.setMatchPattern(pattern));
+                regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
                 std::vector<ReferenceMatch> got;
-                TDIRegExSearchStream_Enc::Match m;
-                while (got.size() < 1000 && regex.FindNext(m) >= 0)
-                    got.push_back({m.Start, m.Start + m.Length});
+                RegexStreamSearcher::Match m;
+                while (got.size() < 1000 && regex.findNext(m) >= 0)
+                    got.push_back({m.start, m.start + m.length});
                 EXPECT_EQ(got, expected);
             }
         }
@@ -421,9 +421,9 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
 TEST(RegexSearch, CatastrophicPatternsFinish)
 {
     const QByteArray bytes = QByteArray(20000, 'a') + "c";
-    EXPECT_EQ(All(bytes, QStringLiteral("(a|aa)*b"), 0, soCaseSensitive), std::vector<Hit>{});
-    EXPECT_EQ(All(bytes, QStringLiteral("(?:a*)*b"), 0, soCaseSensitive), std::vector<Hit>{});
-    EXPECT_EQ(All(bytes, QStringLiteral("(a|aa)*c"), 0, soCaseSensitive),
+    EXPECT_EQ(all(bytes, QStringLiteral("(a|aa)*b"), 0, soCaseSensitive), std::vector<Hit>{});
+    EXPECT_EQ(all(bytes, QStringLiteral("(?:a*)*b"), 0, soCaseSensitive), std::vector<Hit>{});
+    EXPECT_EQ(all(bytes, QStringLiteral("(a|aa)*c"), 0, soCaseSensitive),
               (std::vector<Hit>{{0, 20001}}));
 }
 

@@ -21,23 +21,23 @@ class AtomicFileTest : public ::testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
-    QString PathOf(const QString &name) const { return m_dir.filePath(name); }
+    QString pathOf(const QString &name) const { return m_dir.filePath(name); }
 
-    static void Put(const QString &path, const QByteArray &data)
+    static void put(const QString &path, const QByteArray &data)
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(data), data.size());
     }
 
-    static QByteArray Get(const QString &path)
+    static QByteArray get(const QString &path)
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     }
 
     // Everything in the folder, hidden temporary files included.
-    QStringList Entries() const
+    QStringList entries() const
     {
         return QDir(m_dir.path())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -50,14 +50,14 @@ TEST_F(AtomicFileTest, CreatesAndReplacesFilesWithExactlyTheData)
 {
     const QByteArray binary("\x00\xFF\r\n\x1A", 5);
     const QByteArray contents[] = {"first", "", binary, QByteArray(3 << 20, 'x')};
-    const QString path = PathOf(QStringLiteral("data.bin"));
+    const QString path = pathOf(QStringLiteral("data.bin"));
     for (const QByteArray &data : contents) {
         SCOPED_TRACE(data.size());
         QString error = QStringLiteral("stale");
-        ASSERT_TRUE(WriteFileAtomically(path, data, &error));
+        ASSERT_TRUE(writeFileAtomically(path, data, &error));
         EXPECT_TRUE(error.isEmpty());
-        EXPECT_EQ(Get(path), data);
-        EXPECT_EQ(Entries(), QStringList({"data.bin"}));
+        EXPECT_EQ(get(path), data);
+        EXPECT_EQ(entries(), QStringList({"data.bin"}));
     }
 }
 
@@ -65,9 +65,9 @@ TEST_F(AtomicFileTest, CreatesAndReplacesFilesWithExactlyTheData)
 // a full disk would) reports failure and leaves the old file as it was.
 TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndReportsWhy)
 {
-    const QString path = PathOf(QStringLiteral("keep.txt"));
+    const QString path = pathOf(QStringLiteral("keep.txt"));
     const QByteArray old(100, 'o');
-    Put(path, old);
+    put(path, old);
 
     struct rlimit saved;
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -76,80 +76,80 @@ TEST_F(AtomicFileTest, FailedWriteKeepsTheOldFileAndReportsWhy)
     small.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool ok = WriteFileAtomically(path, QByteArray(1000, 'n'), &error);
+    const bool ok = writeFileAtomically(path, QByteArray(1000, 'n'), &error);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_FALSE(ok);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(Get(path), old);
-    EXPECT_EQ(Entries(), QStringList({"keep.txt"}));
+    EXPECT_EQ(get(path), old);
+    EXPECT_EQ(entries(), QStringList({"keep.txt"}));
 }
 
 TEST_F(AtomicFileTest, PathsThatCannotBeReplacedFailWithoutHarm)
 {
-    ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("folder/inner"))));
+    ASSERT_TRUE(QDir().mkpath(pathOf(QStringLiteral("folder/inner"))));
     const QString paths[] = {
-        PathOf(QStringLiteral("folder")),        // a folder is no file
-        PathOf(QStringLiteral("missing/a.txt")), // the folder must exist
+        pathOf(QStringLiteral("folder")),        // a folder is no file
+        pathOf(QStringLiteral("missing/a.txt")), // the folder must exist
     };
     for (const QString &path : paths) {
         SCOPED_TRACE(qPrintable(path));
         QString error;
-        EXPECT_FALSE(WriteFileAtomically(path, "data", &error));
+        EXPECT_FALSE(writeFileAtomically(path, "data", &error));
         EXPECT_FALSE(error.isEmpty());
     }
-    EXPECT_TRUE(QFileInfo(PathOf(QStringLiteral("folder/inner"))).isDir());
-    EXPECT_EQ(Entries(), QStringList({"folder"}));
+    EXPECT_TRUE(QFileInfo(pathOf(QStringLiteral("folder/inner"))).isDir());
+    EXPECT_EQ(entries(), QStringList({"folder"}));
 }
 
 TEST_F(AtomicFileTest, CrashAtAnyStepLeavesTheOldOrTheNewFile)
 {
     struct Case
     {
-        AtomicWriteStep Step;
-        bool ExpectNew;
+        AtomicWriteStep step;
+        bool expectNew;
     };
     const Case cases[] = {
         {AtomicWriteStep::TempCreated, false}, {AtomicWriteStep::PartWritten, false},
         {AtomicWriteStep::Written, false},     {AtomicWriteStep::Synced, false},
         {AtomicWriteStep::Renamed, true},
     };
-    const QString path = PathOf(QStringLiteral("state.txt"));
+    const QString path = pathOf(QStringLiteral("state.txt"));
     const QByteArray oldText = "old contents, long enough to be cut in half\n";
     const QByteArray newText = "new contents\n";
     for (const Case &c : cases) {
-        SCOPED_TRACE(int(c.Step));
-        Put(path, oldText);
+        SCOPED_TRACE(int(c.step));
+        put(path, oldText);
         const AtomicWriteHook crash = [&c](AtomicWriteStep step) {
-            if (step == c.Step)
+            if (step == c.step)
                 throw std::runtime_error("crash");
         };
-        EXPECT_THROW(WriteFileAtomically(path, newText, nullptr, crash), std::runtime_error);
-        EXPECT_EQ(Get(path), c.ExpectNew ? newText : oldText);
-        EXPECT_EQ(Entries(), QStringList({"state.txt"}));
+        EXPECT_THROW(writeFileAtomically(path, newText, nullptr, crash), std::runtime_error);
+        EXPECT_EQ(get(path), c.expectNew ? newText : oldText);
+        EXPECT_EQ(entries(), QStringList({"state.txt"}));
     }
 }
 
 TEST_F(AtomicFileTest, LinksStayAndPermissionsAreKept)
 {
-    ASSERT_TRUE(QDir().mkpath(PathOf(QStringLiteral("real"))));
-    const QString real = PathOf(QStringLiteral("real/file.txt"));
-    Put(real, "old");
+    ASSERT_TRUE(QDir().mkpath(pathOf(QStringLiteral("real"))));
+    const QString real = pathOf(QStringLiteral("real/file.txt"));
+    put(real, "old");
     ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
-    const QString middle = PathOf(QStringLiteral("middle.txt"));
+    const QString middle = pathOf(QStringLiteral("middle.txt"));
     ASSERT_TRUE(QFile::link(real, middle));
-    const QString link = PathOf(QStringLiteral("link.txt"));
+    const QString link = pathOf(QStringLiteral("link.txt"));
     ASSERT_TRUE(QFile::link(middle, link));
 
-    ASSERT_TRUE(WriteFileAtomically(link, "new"));
+    ASSERT_TRUE(writeFileAtomically(link, "new"));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(QFileInfo(middle).isSymLink());
-    EXPECT_EQ(Get(real), "new");
+    EXPECT_EQ(get(real), "new");
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(QDir(PathOf(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(QDir(pathOf(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
               QStringList({"file.txt"}));
 }
 
@@ -161,10 +161,10 @@ TEST_F(AtomicFileTest, TheTemporaryFileIsNeverWiderThanTheResult)
     const mode_t saved = ::umask(027);
     for (const int existing : {-1, 0600, 0644, 0400}) {
         SCOPED_TRACE(testing::Message() << std::oct << existing);
-        const QString path = PathOf(QStringLiteral("settings.ini"));
+        const QString path = pathOf(QStringLiteral("settings.ini"));
         QFile::remove(path);
         if (existing >= 0) {
-            Put(path, "old");
+            put(path, "old");
             ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode_t(existing)), 0);
         }
         const mode_t final = existing >= 0 ? mode_t(existing) : 0640;
@@ -172,14 +172,14 @@ TEST_F(AtomicFileTest, TheTemporaryFileIsNeverWiderThanTheResult)
         const auto hook = [&](AtomicWriteStep step) {
             if (step == AtomicWriteStep::Renamed)
                 return;
-            for (const QString &name : Entries()) {
+            for (const QString &name : entries()) {
                 struct stat st;
                 if (name.startsWith(QLatin1String(".settings.ini.tmp")) &&
-                    ::stat(QFile::encodeName(PathOf(name)).constData(), &st) == 0)
+                    ::stat(QFile::encodeName(pathOf(name)).constData(), &st) == 0)
                     seen.push_back(st.st_mode & 07777);
             }
         };
-        ASSERT_TRUE(WriteFileAtomically(path, "new", nullptr, hook));
+        ASSERT_TRUE(writeFileAtomically(path, "new", nullptr, hook));
         ASSERT_EQ(seen.size(), 4u) << "created, half and all written, synced";
         const mode_t filling = existing >= 0 ? final & 0600 : final;
         for (size_t i = 0; i + 1 < seen.size(); ++i)

@@ -7,14 +7,14 @@
 
 namespace {
 
-TEST(CodepageList, SampleEntriesKeepTheirIndexGroupTitleAndNumber)
+TEST(codepageList, SampleEntriesKeepTheirIndexGroupTitleAndNumber)
 {
     struct Case
     {
-        int Index;
-        const char *Group;
-        const char *Title;
-        qint32 Codepage;
+        int index;
+        const char *group;
+        const char *title;
+        qint32 codepage;
     };
     const Case cases[] = {
         {0, "", "ANSI (Windows)", 0},
@@ -43,22 +43,22 @@ TEST(CodepageList, SampleEntriesKeepTheirIndexGroupTitleAndNumber)
         {131, "Unicode", "Unicode (UTF-7)", 65000},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Index);
-        EXPECT_STREQ(CodepageList[c.Index].Group, c.Group);
-        EXPECT_STREQ(CodepageList[c.Index].Title, c.Title);
-        EXPECT_EQ(CodepageList[c.Index].Codepage, c.Codepage);
+        SCOPED_TRACE(c.index);
+        EXPECT_STREQ(codepageList[c.index].group, c.group);
+        EXPECT_STREQ(codepageList[c.index].title, c.title);
+        EXPECT_EQ(codepageList[c.index].codepage, c.codepage);
     }
 }
 
 // Stored indices depend on the order, so the groups must stay contiguous and in
 // menu order, and only 60/63 (and the Latin-3/Latin-5 pages listed under two
 // groups) may repeat a number.
-TEST(CodepageList, GroupsAreContiguousRangesInMenuOrder)
+TEST(codepageList, GroupsAreContiguousRangesInMenuOrder)
 {
     struct Range
     {
-        const char *Group;
-        int First, Last;
+        const char *group;
+        int first, last;
     };
     const Range ranges[] = {
         {"", 0, 2},
@@ -81,49 +81,49 @@ TEST(CodepageList, GroupsAreContiguousRangesInMenuOrder)
     };
     int next = 0;
     for (const Range &r : ranges) {
-        ASSERT_EQ(r.First, next) << r.Group;
-        for (int i = r.First; i <= r.Last; ++i)
-            EXPECT_STREQ(CodepageList[i].Group, r.Group) << "index " << i;
-        next = r.Last + 1;
+        ASSERT_EQ(r.first, next) << r.group;
+        for (int i = r.first; i <= r.last; ++i)
+            EXPECT_STREQ(codepageList[i].group, r.group) << "index " << i;
+        next = r.last + 1;
     }
-    EXPECT_EQ(next, CodepageCount);
+    EXPECT_EQ(next, codepageCount);
 }
 
-TEST(CodepageList, OnlyKnownEntriesShareACodepageNumber)
+TEST(codepageList, OnlyKnownEntriesShareACodepageNumber)
 {
     std::multiset<qint32> numbers;
-    for (const TQzCodepageRec &rec : CodepageList)
-        numbers.insert(rec.Codepage);
+    for (const CodepageInfo &rec : codepageList)
+        numbers.insert(rec.codepage);
     std::set<qint32> repeated;
     for (qint32 n : numbers) {
         if (numbers.count(n) > 1)
             repeated.insert(n);
     }
     EXPECT_EQ(repeated, (std::set<qint32>{10006, 28593, 28599}));
-    EXPECT_STREQ(CodepageList[67].Title, CodepageList[28].Title);
-    EXPECT_STREQ(CodepageList[68].Title, CodepageList[29].Title);
+    EXPECT_STREQ(codepageList[67].title, codepageList[28].title);
+    EXPECT_STREQ(codepageList[68].title, codepageList[29].title);
 }
 
 // The table was copied by hand. It moves bytes (Windows 9x showed Mac text
 // through it), so it must be a permutation of 0x80..0xFF, and the accented
 // letters that both pages share must land on the same character.
-TEST(CodepageList, MacToAnsiTableIsAPermutationKeepingTheAccentedLetters)
+TEST(codepageList, MacToAnsiTableIsAPermutationKeepingTheAccentedLetters)
 {
     std::set<int> targets;
-    for (unsigned char b : MacToAnsiTable) {
+    for (unsigned char b : macToAnsiTable) {
         EXPECT_GE(b, 0x80);
         targets.insert(b);
     }
     EXPECT_EQ(targets.size(), 128u);
 
-    constexpr TQzEncoding macRoman = 32, windows1252 = 10;
+    constexpr EncodingCode macRoman = 32, windows1252 = 10;
     for (int b = 0x80; b <= 0x9F; ++b) {
         const char mac = char(b);
-        const char ansi = char(MacToAnsiTable[b - 0x80]);
-        EXPECT_EQ(CodepageToUnicode(&mac, 1, macRoman), CodepageToUnicode(&ansi, 1, windows1252))
+        const char ansi = char(macToAnsiTable[b - 0x80]);
+        EXPECT_EQ(codepageToUnicode(&mac, 1, macRoman), codepageToUnicode(&ansi, 1, windows1252))
             << "byte " << b;
     }
-    EXPECT_EQ(MacToAnsiTable[0x7F], 0xAF);
+    EXPECT_EQ(macToAnsiTable[0x7F], 0xAF);
 }
 
 } // namespace

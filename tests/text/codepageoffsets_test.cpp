@@ -17,15 +17,15 @@ QString U(const char16_t *s)
 
 struct OffsetCase
 {
-    const char *Name;
-    TQzEncoding Encoding;
-    std::string Bytes;
-    const char16_t *Text;
-    std::vector<int> Offsets;
+    const char *name;
+    EncodingCode encoding;
+    std::string bytes;
+    const char16_t *text;
+    std::vector<int> offsets;
 };
 
 // clang-format off
-const OffsetCase Cases[] = {
+const OffsetCase cases[] = {
     {"table page is one byte per unit", 45, "\xC0\xC1 x", u"\u0410\u0411 x", {0, 1, 2, 3}},
     {"iconv table page", 11, "a\x5B\x7E", u"a\u00C4\u00DF", {0, 1, 2}},
     {"UTF-8 ASCII fast path", 130, "ab", u"ab", {0, 1}},
@@ -62,33 +62,33 @@ const OffsetCase Cases[] = {
     {"ISCII Gurmukhi doubled consonant", 80, "a\xC8\xE8\xC8", u"a\u0A71\u0A2A", {0, 1, 3}},
     {"ISCII Gurmukhi halant at the end", 80, "\xC8\xE8", u"\u0A2A\u0A4D", {0, 1}},
     {"page without converter", 7, "abc", u"?", {0}},
-    {"outside the list", CodepageCount, "abc", u"?", {0}},
+    {"outside the list", codepageCount, "abc", u"?", {0}},
     {"text that decodes to nothing", 115, "\x1B(B", u"?", {0}},
 };
 // clang-format on
 
 TEST(CodepageOffsets, EachUnitMapsToTheFirstByteOfItsSequence)
 {
-    for (const OffsetCase &c : Cases) {
-        SCOPED_TRACE(c.Name);
+    for (const OffsetCase &c : cases) {
+        SCOPED_TRACE(c.name);
         std::vector<int> offsets = {42}; // stale content must go
         const QString text =
-            CodepageToUnicode(c.Bytes.data(), qsizetype(c.Bytes.size()), c.Encoding, &offsets);
-        EXPECT_EQ(text, U(c.Text));
-        EXPECT_EQ(offsets, c.Offsets);
-        EXPECT_EQ(text, CodepageToUnicode(c.Bytes.data(), qsizetype(c.Bytes.size()), c.Encoding));
+            codepageToUnicode(c.bytes.data(), qsizetype(c.bytes.size()), c.encoding, &offsets);
+        EXPECT_EQ(text, U(c.text));
+        EXPECT_EQ(offsets, c.offsets);
+        EXPECT_EQ(text, codepageToUnicode(c.bytes.data(), qsizetype(c.bytes.size()), c.encoding));
     }
 }
 
 TEST(CodepageOffsets, EmptyTextHasNoOffsets)
 {
-    for (TQzEncoding e : {0, 7, 45, 112, 124}) {
+    for (EncodingCode e : {0, 7, 45, 112, 124}) {
         SCOPED_TRACE(e);
         std::vector<int> offsets = {1, 2};
-        EXPECT_TRUE(CodepageToUnicode("x", 0, e, &offsets).isEmpty());
+        EXPECT_TRUE(codepageToUnicode("x", 0, e, &offsets).isEmpty());
         EXPECT_TRUE(offsets.empty());
         offsets = {1};
-        EXPECT_TRUE(CodepageToUnicode(nullptr, 4, e, &offsets).isEmpty());
+        EXPECT_TRUE(codepageToUnicode(nullptr, 4, e, &offsets).isEmpty());
         EXPECT_TRUE(offsets.empty());
     }
 }
@@ -96,16 +96,16 @@ TEST(CodepageOffsets, EmptyTextHasNoOffsets)
 TEST(CodepageOffsets, NullOffsetsIsThePlainCall)
 {
     const char sjis[] = "a\x82\xA0";
-    EXPECT_EQ(CodepageToUnicode(sjis, 3, 112, nullptr), U(u"a\u3042"));
+    EXPECT_EQ(codepageToUnicode(sjis, 3, 112, nullptr), U(u"a\u3042"));
 }
 
 TEST(CodepageOffsets, NegativeEncodingIsAContractError)
 {
     std::vector<int> offsets;
-    for (TQzEncoding e : {EncodingUtf16LE, EncodingUtf16BE}) {
+    for (EncodingCode e : {encodingUtf16LE, encodingUtf16BE}) {
         SCOPED_TRACE(e);
-        EXPECT_THROW(CodepageToUnicode("ab", 2, e, &offsets), ContractError);
-        EXPECT_THROW(CodepageToUnicode("ab", 0, e, &offsets), ContractError);
+        EXPECT_THROW(codepageToUnicode("ab", 2, e, &offsets), ContractError);
+        EXPECT_THROW(codepageToUnicode("ab", 0, e, &offsets), ContractError);
     }
 }
 
@@ -115,9 +115,9 @@ TEST(CodepageOffsets, OutputLongerThanTheInputKeepsExactOffsets)
 {
     const QByteArray bytes = QByteArray("\xC0\xE9").repeated(1024);
     std::vector<int> offsets;
-    const QString text = CodepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
+    const QString text = codepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
     ASSERT_EQ(text.size(), 3 * 1024);
-    EXPECT_EQ(text, CodepageToUnicode(bytes, 80));
+    EXPECT_EQ(text, codepageToUnicode(bytes, 80));
     ASSERT_EQ(offsets.size(), size_t(text.size()));
     for (size_t i = 0; i < offsets.size(); ++i)
         ASSERT_EQ(offsets[i], int(i / 3 * 2)) << i;
@@ -135,24 +135,24 @@ TEST(CodepageOffsets, PlainAndOffsetPathsAgreeWhenTheOutputOutgrowsItsBuffer)
         SCOPED_TRACE(bytes.toHex(' ').constData());
         std::vector<int> offsets;
         const QString withOffsets =
-            CodepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
-        EXPECT_EQ(CodepageToUnicode(bytes, 80), withOffsets);
+            codepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
+        EXPECT_EQ(codepageToUnicode(bytes, 80), withOffsets);
         EXPECT_EQ(offsets.size(), size_t(withOffsets.size()));
     }
 }
 
 // Bytes that make every kind of page work: ASCII, high bytes, and the shift,
 // escape and base64 bytes of the stateful pages.
-std::string RandomText(std::mt19937 &rng)
+std::string randomText(std::mt19937 &rng)
 {
-    static const char Switches[] = "\x1B\x0E\x0F~{}+-$()BJ@A";
+    static const char switches[] = "\x1B\x0E\x0F~{}+-$()BJ@A";
     std::string text(1 + rng() % 48, ' ');
     for (char &c : text) {
         const unsigned kind = rng() % 8;
         if (kind < 3)
             c = char(0x20 + rng() % 0x5F);
         else if (kind < 4)
-            c = Switches[rng() % (sizeof(Switches) - 1)];
+            c = switches[rng() % (sizeof(switches) - 1)];
         else
             c = char(0x80 + rng() % 0x80);
     }
@@ -162,17 +162,17 @@ std::string RandomText(std::mt19937 &rng)
 TEST(CodepageOffsets, EveryPageGivesTheSameTextAndOrderedOffsetsInRange)
 {
     std::mt19937 rng(20240611);
-    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
-        if (!IsCodepageSupported(e))
+    for (EncodingCode e = 0; e < codepageCount; ++e) {
+        if (!isCodepageSupported(e))
             continue;
-        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
         for (int round = 0; round < 200; ++round) {
-            const std::string bytes = RandomText(rng);
+            const std::string bytes = randomText(rng);
             const auto size = qsizetype(bytes.size());
             std::vector<int> offsets;
-            const QString text = CodepageToUnicode(bytes.data(), size, e, &offsets);
+            const QString text = codepageToUnicode(bytes.data(), size, e, &offsets);
             const QByteArray hex = QByteArray(bytes.data(), size).toHex(' ');
-            ASSERT_EQ(text, CodepageToUnicode(bytes.data(), size, e)) << hex.constData();
+            ASSERT_EQ(text, codepageToUnicode(bytes.data(), size, e)) << hex.constData();
             ASSERT_EQ(offsets.size(), size_t(text.size())) << hex.constData();
             for (size_t i = 0; i < offsets.size(); ++i) {
                 ASSERT_GE(offsets[i], i == 0 ? 0 : offsets[i - 1]) << hex.constData() << " @" << i;
@@ -189,11 +189,11 @@ TEST(CodepageOffsets, EveryPageGivesTheSameTextAndOrderedOffsetsInRange)
 // Texts built mostly from pieces that make a page give more units than bytes
 // (ISCII Gurmukhi nukta letters, consonants held back for a halant) or that
 // switch the state of a stateful page, with single bytes of every kind between.
-std::string PieceText(std::mt19937 &rng)
+std::string pieceText(std::mt19937 &rng)
 {
-    static const char *const Indic[] = {"\xC0\xE9", "\xC0\xE9", "\xB3\xE9", "\xC0\xE8",
-                                        "\xE8",     "\xEC",     "\xC0"};
-    static const char *const Switches[] = {"\x1B$B", "\x1B(B", "\x1B$)C\x0E", "\x0F",
+    static const char *const indicSamples[] = {"\xC0\xE9", "\xC0\xE9", "\xB3\xE9", "\xC0\xE8",
+                                               "\xE8",     "\xEC",     "\xC0"};
+    static const char *const switches[] = {"\x1B$B", "\x1B(B", "\x1B$)C\x0E", "\x0F",
                                            "~{",     "~}",     "+AKM-",       "+2D3eAA"};
     const bool indic = rng() % 2 == 0;
     std::string text;
@@ -205,9 +205,9 @@ std::string PieceText(std::mt19937 &rng)
         else if (kind == 1)
             text += char(0x80 + rng() % 0x80);
         else if (indic)
-            text += Indic[rng() % std::size(Indic)];
+            text += indicSamples[rng() % std::size(indicSamples)];
         else
-            text += Switches[rng() % std::size(Switches)];
+            text += switches[rng() % std::size(switches)];
     }
     return text;
 }
@@ -217,17 +217,17 @@ std::string PieceText(std::mt19937 &rng)
 TEST(CodepageOffsets, EveryPageGivesTheSameTextWithAndWithoutOffsetsWhereverTheBufferEnds)
 {
     std::mt19937 rng(7151);
-    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
-        if (!IsCodepageSupported(e))
+    for (EncodingCode e = 0; e < codepageCount; ++e) {
+        if (!isCodepageSupported(e))
             continue;
-        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
         for (int round = 0; round < 24; ++round) {
-            const std::string text = PieceText(rng);
+            const std::string text = pieceText(rng);
             for (size_t length = 1; length <= text.size(); ++length) {
                 const auto size = qsizetype(length);
                 std::vector<int> offsets;
-                const QString withOffsets = CodepageToUnicode(text.data(), size, e, &offsets);
-                ASSERT_EQ(CodepageToUnicode(text.data(), size, e), withOffsets)
+                const QString withOffsets = codepageToUnicode(text.data(), size, e, &offsets);
+                ASSERT_EQ(codepageToUnicode(text.data(), size, e), withOffsets)
                     << QByteArray(text.data(), size).toHex(' ').constData();
                 ASSERT_EQ(offsets.size(), size_t(withOffsets.size()));
             }
@@ -243,13 +243,13 @@ TEST(CodepageOffsets, EveryPageGivesTheSameTextWithAndWithoutOffsetsWhereverTheB
 TEST(CodepageSync, DecodingFromTheSyncReadsAsTheWholeText)
 {
     std::mt19937 rng(424242);
-    static const char *const Pieces[] = {"\n",     "\r\n",    " ",      "\x1B$B",  "\x1B(B",
+    static const char *const pieces[] = {"\n",     "\r\n",    " ",      "\x1B$B",  "\x1B(B",
                                          "\x1B(J", "\x1B$)C", "\x0E",   "\x0F",    "\x1B$)A",
                                          "+AKM-",  "+2D3eAA", "\x1B(I", "\xEF\x42"};
-    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
-        if (!IsCodepageSupported(e) || IsSingleByteCodepage(e) || CodepageID(e) == 52936)
+    for (EncodingCode e = 0; e < codepageCount; ++e) {
+        if (!isCodepageSupported(e) || isSingleByteCodepage(e) || codepageID(e) == 52936)
             continue;
-        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
         int synced = 0;
         for (int round = 0; round < 60; ++round) {
             std::string text;
@@ -257,7 +257,7 @@ TEST(CodepageSync, DecodingFromTheSyncReadsAsTheWholeText)
             while (text.size() < length) {
                 const unsigned kind = rng() % 6;
                 if (kind == 0)
-                    text += Pieces[rng() % std::size(Pieces)];
+                    text += pieces[rng() % std::size(pieces)];
                 else if (kind < 3)
                     text += char(0x21 + rng() % 0x5E);
                 else
@@ -265,17 +265,17 @@ TEST(CodepageSync, DecodingFromTheSyncReadsAsTheWholeText)
             }
             const auto size = qsizetype(text.size());
             std::vector<int> offsets;
-            const QString whole = CodepageToUnicode(text.data(), size, e, &offsets);
+            const QString whole = codepageToUnicode(text.data(), size, e, &offsets);
             const QByteArray hex = QByteArray(text.data(), size).toHex(' ');
             for (qsizetype pos = 0; pos < size; ++pos) {
-                const qsizetype sync = DecodeSyncBefore(text.data(), size, pos, e);
+                const qsizetype sync = decodeSyncBefore(text.data(), size, pos, e);
                 if (sync < 0)
                     continue;
                 ++synced;
                 ASSERT_LE(sync, pos) << hex.constData();
                 std::vector<int> tailOffsets;
                 const QString tail =
-                    CodepageToUnicode(text.data() + sync, size - sync, e, &tailOffsets);
+                    codepageToUnicode(text.data() + sync, size - sync, e, &tailOffsets);
                 // The whole text's units from the sync on.
                 qsizetype first = 0;
                 while (first < whole.size() && offsets[size_t(first)] < sync)
@@ -300,11 +300,11 @@ TEST(CodepageSync, PlacesWithoutASignAreNotGuessed)
 {
     struct Case
     {
-        const char *Name;
-        int Codepage;
-        std::string Bytes;
-        qsizetype Pos;
-        qsizetype Sync;
+        const char *name;
+        int codepage;
+        std::string bytes;
+        qsizetype pos;
+        qsizetype sync;
     } cases[] = {
         {"Shift-JIS run of lead bytes", 932, "\x83\x83\x83\x83\x83", 3, -1},
         {"Shift-JIS after a space", 932, "\x83 \x83\x83\x83", 3, 2},
@@ -317,19 +317,19 @@ TEST(CodepageSync, PlacesWithoutASignAreNotGuessed)
         {"single-byte page", 1251, "\xC0\xC1", 1, 1},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        TQzEncoding encoding = 0;
-        for (TQzEncoding e = 0; e < CodepageCount; ++e) {
-            if (CodepageID(e) == c.Codepage) {
+        SCOPED_TRACE(c.name);
+        EncodingCode encoding = 0;
+        for (EncodingCode e = 0; e < codepageCount; ++e) {
+            if (codepageID(e) == c.codepage) {
                 encoding = e;
                 break;
             }
         }
-        EXPECT_EQ(DecodeSyncBefore(c.Bytes.data(), qsizetype(c.Bytes.size()), c.Pos, encoding),
-                  c.Sync);
+        EXPECT_EQ(decodeSyncBefore(c.bytes.data(), qsizetype(c.bytes.size()), c.pos, encoding),
+                  c.sync);
     }
-    EXPECT_EQ(DecodeSyncBefore("abcd", 4, 3, EncodingUtf16LE), 2);
-    EXPECT_THROW(DecodeSyncBefore("ab", 2, 2, 130), ContractError);
+    EXPECT_EQ(decodeSyncBefore("abcd", 4, 3, encodingUtf16LE), 2);
+    EXPECT_THROW(decodeSyncBefore("ab", 2, 2, 130), ContractError);
 }
 
 } // namespace

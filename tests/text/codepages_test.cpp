@@ -17,15 +17,15 @@ QString U(const char16_t *s)
 
 struct Sample
 {
-    TQzEncoding Encoding;
-    const char *Bytes;
-    const char16_t *Expected;
+    EncodingCode encoding;
+    const char *bytes;
+    const char16_t *expected;
 };
 
 // One known byte sequence per supported entry, mostly non-ASCII bytes; EBCDIC
 // pages add a letter or digit, whose position is where EBCDIC differs from ASCII.
 // clang-format off
-const Sample Samples[] = {
+const Sample samples[] = {
     {0, "\xC3\xA9", u"\u00E9"},                       // ANSI is UTF-8
     {1, "\x82\xB0", u"\u00E9\u2591"},                 // OEM is 437
     {2, "\xA5\x8E", u"\u2022\u00E9"},                 // Mac is Mac Roman
@@ -156,16 +156,16 @@ const Sample Samples[] = {
 
 TEST(Codepages, EverySupportedEntryDecodesItsKnownSample)
 {
-    std::set<TQzEncoding> sampled;
-    for (const Sample &s : Samples) {
-        SCOPED_TRACE(testing::Message() << s.Encoding << " " << CodepageList[s.Encoding].Title);
-        sampled.insert(s.Encoding);
-        EXPECT_TRUE(IsCodepageSupported(s.Encoding));
-        EXPECT_EQ(CodepageToUnicode(QByteArray(s.Bytes), s.Encoding), U(s.Expected));
+    std::set<EncodingCode> sampled;
+    for (const Sample &s : samples) {
+        SCOPED_TRACE(testing::Message() << s.encoding << " " << codepageList[s.encoding].title);
+        sampled.insert(s.encoding);
+        EXPECT_TRUE(isCodepageSupported(s.encoding));
+        EXPECT_EQ(codepageToUnicode(QByteArray(s.bytes), s.encoding), U(s.expected));
     }
     // A page that becomes supported needs a sample of its own.
-    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
-        if (IsCodepageSupported(e)) {
+    for (EncodingCode e = 0; e < codepageCount; ++e) {
+        if (isCodepageSupported(e)) {
             EXPECT_TRUE(sampled.count(e)) << "no sample for supported entry " << e;
         }
     }
@@ -175,26 +175,26 @@ TEST(Codepages, EntriesWithoutConverterAreUnsupportedAndGiveQuestionMark)
 {
     // Mac Croatian, Mac Arabic, Mac Hebrew and four Taiwanese vendor pages:
     // neither ICU nor glibc has them.
-    const std::set<TQzEncoding> missing = {7, 86, 93, 106, 109, 110, 111};
-    for (TQzEncoding e = 0; e < CodepageCount; ++e) {
+    const std::set<EncodingCode> missing = {7, 86, 93, 106, 109, 110, 111};
+    for (EncodingCode e = 0; e < codepageCount; ++e) {
         SCOPED_TRACE(e);
-        EXPECT_EQ(IsCodepageSupported(e), missing.count(e) == 0);
+        EXPECT_EQ(isCodepageSupported(e), missing.count(e) == 0);
     }
-    EXPECT_EQ(SupportedCodepageCount(), CodepageCount - int(missing.size()));
-    for (TQzEncoding e : missing)
-        EXPECT_EQ(CodepageToUnicode(QByteArray("abc"), e), QStringLiteral("?"));
+    EXPECT_EQ(supportedCodepageCount(), codepageCount - int(missing.size()));
+    for (EncodingCode e : missing)
+        EXPECT_EQ(codepageToUnicode(QByteArray("abc"), e), QStringLiteral("?"));
 
-    EXPECT_FALSE(IsCodepageSupported(-1));
-    EXPECT_FALSE(IsCodepageSupported(CodepageCount));
-    EXPECT_EQ(CodepageToUnicode(QByteArray("abc"), CodepageCount), QStringLiteral("?"));
+    EXPECT_FALSE(isCodepageSupported(-1));
+    EXPECT_FALSE(isCodepageSupported(codepageCount));
+    EXPECT_EQ(codepageToUnicode(QByteArray("abc"), codepageCount), QStringLiteral("?"));
 }
 
 TEST(Codepages, EmptyTextIsEmptyForEveryEncoding)
 {
-    for (TQzEncoding e = 0; e <= CodepageCount; ++e) {
+    for (EncodingCode e = 0; e <= codepageCount; ++e) {
         SCOPED_TRACE(e);
-        EXPECT_TRUE(CodepageToUnicode(QByteArray(), e).isEmpty());
-        EXPECT_TRUE(CodepageToUnicode("x", 0, e).isEmpty());
+        EXPECT_TRUE(codepageToUnicode(QByteArray(), e).isEmpty());
+        EXPECT_TRUE(codepageToUnicode("x", 0, e).isEmpty());
     }
 }
 
@@ -209,27 +209,27 @@ TEST(Codepages, NegativeEncodingsAreContractErrors)
             EXPECT_EQ(e.unit(), QStringLiteral("QzxCodepages"));
         }
     };
-    for (TQzEncoding e : {EncodingUtf16LE, EncodingUtf16BE}) {
+    for (EncodingCode e : {encodingUtf16LE, encodingUtf16BE}) {
         SCOPED_TRACE(e);
-        expectContract([e] { CodepageID(e); }, "Invalid codepage specified: CodepageID");
-        expectContract([e] { CodepageToUnicode(QByteArray("a"), e); },
+        expectContract([e] { codepageID(e); }, "Invalid codepage specified: CodepageID");
+        expectContract([e] { codepageToUnicode(QByteArray("a"), e); },
                        "Unicode encodings can't be passed to CodepageToUnicode");
         // Even empty text is checked first.
-        expectContract([e] { CodepageToUnicode(QByteArray(), e); },
+        expectContract([e] { codepageToUnicode(QByteArray(), e); },
                        "Unicode encodings can't be passed to CodepageToUnicode");
     }
     // Past the end of the list there is no entry to read.
-    expectContract([] { CodepageID(CodepageCount); }, "Invalid codepage specified: CodepageID");
-    expectContract([] { CodepageName(-3); }, "Invalid codepage specified: CodepageName");
-    expectContract([] { CodepageName(CodepageCount); }, "Invalid codepage specified: CodepageName");
+    expectContract([] { codepageID(codepageCount); }, "Invalid codepage specified: CodepageID");
+    expectContract([] { codepageName(-3); }, "Invalid codepage specified: CodepageName");
+    expectContract([] { codepageName(codepageCount); }, "Invalid codepage specified: CodepageName");
 }
 
 TEST(Codepages, IdAndName)
 {
     struct Case
     {
-        TQzEncoding Encoding;
-        const char *Name;
+        EncodingCode encoding;
+        const char *name;
     };
     const Case names[] = {
         {-2, "Unicode (UTF-16 BE)"},
@@ -241,11 +241,11 @@ TEST(Codepages, IdAndName)
         {130, "Unicode (UTF-8)"},
     };
     for (const Case &c : names)
-        EXPECT_EQ(CodepageName(c.Encoding), QByteArray(c.Name)) << c.Encoding;
+        EXPECT_EQ(codepageName(c.encoding), QByteArray(c.name)) << c.encoding;
 
-    EXPECT_EQ(CodepageID(0), 0);
-    EXPECT_EQ(CodepageID(45), 1251);
-    EXPECT_EQ(CodepageID(131), 65000);
+    EXPECT_EQ(codepageID(0), 0);
+    EXPECT_EQ(codepageID(45), 1251);
+    EXPECT_EQ(codepageID(131), 65000);
 }
 
 TEST(Codepages, AnsiDecodesEveryByteWithoutQuestionMark)
@@ -254,7 +254,7 @@ TEST(Codepages, AnsiDecodesEveryByteWithoutQuestionMark)
         if (b == '?')
             continue;
         const char c = char(b);
-        const QString s = CodepageToUnicode(&c, 1, EncodingAnsi);
+        const QString s = codepageToUnicode(&c, 1, encodingAnsi);
         EXPECT_EQ(s.size(), 1) << b;
         EXPECT_NE(s, QStringLiteral("?")) << b;
     }
@@ -264,12 +264,12 @@ TEST(Codepages, AnsiDecodesEveryByteWithoutQuestionMark)
 TEST(Codepages, BadSequenceBecomesOneReplacementCharacter)
 {
     const Sample cases[] = {
-        {EncodingUtf8,
+        {encodingUtf8,
          "abc\xFF"
          "def",
          u"abc\uFFFDdef"},                           // stray byte
-        {EncodingAnsi, "ok \xE2\x82", u"ok \uFFFD"}, // cut at the end
-        {EncodingUtf8, "\xC3\xA9\x80\xC3\xA9", u"\u00E9\uFFFD\u00E9"},
+        {encodingAnsi, "ok \xE2\x82", u"ok \uFFFD"}, // cut at the end
+        {encodingUtf8, "\xC3\xA9\x80\xC3\xA9", u"\u00E9\uFFFD\u00E9"},
         {40,
          "A\x80"
          "B",
@@ -283,8 +283,8 @@ TEST(Codepages, BadSequenceBecomesOneReplacementCharacter)
         {131, "+AKM-\x80", u"\u00A3\uFFFD"},
     };
     for (const Sample &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.Encoding << " " << c.Bytes);
-        EXPECT_EQ(CodepageToUnicode(QByteArray(c.Bytes), c.Encoding), U(c.Expected));
+        SCOPED_TRACE(testing::Message() << c.encoding << " " << c.bytes);
+        EXPECT_EQ(codepageToUnicode(QByteArray(c.bytes), c.encoding), U(c.expected));
     }
 }
 
@@ -292,8 +292,8 @@ TEST(Codepages, BadSequenceBecomesOneReplacementCharacter)
 // byte offsets of the first line.
 TEST(Codepages, Utf8KeepsALeadingByteOrderMark)
 {
-    for (TQzEncoding e : {EncodingAnsi, EncodingUtf8})
-        EXPECT_EQ(CodepageToUnicode(QByteArray("\xEF\xBB\xBF"
+    for (EncodingCode e : {encodingAnsi, encodingUtf8})
+        EXPECT_EQ(codepageToUnicode(QByteArray("\xEF\xBB\xBF"
                                                "a"),
                                     e),
                   U(u"\uFEFFa"))
@@ -304,18 +304,18 @@ TEST(Codepages, Utf8KeepsALeadingByteOrderMark)
 // still show U+FFFD.
 TEST(Codepages, UnassignedByteOfSingleBytePageIsReplacementCharacter)
 {
-    EXPECT_EQ(CodepageToUnicode(QByteArray("\xA1"), 85), U(u"\uFFFD")); // ISO-8859-6 hole
-    EXPECT_EQ(CodepageToUnicode(QByteArray("\xFF"), 92), U(u"\uFFFD")); // ISO-8859-8 hole
+    EXPECT_EQ(codepageToUnicode(QByteArray("\xA1"), 85), U(u"\uFFFD")); // ISO-8859-6 hole
+    EXPECT_EQ(codepageToUnicode(QByteArray("\xFF"), 92), U(u"\uFFFD")); // ISO-8859-8 hole
 }
 
 // ICU's IBM tables rotate 0x1A, 0x1C and 0x7F, also in the single-byte part
 // of some multi-byte pages; DOS and Windows text means the controls themselves.
 TEST(Codepages, DosAndEastAsianPagesKeepAsciiControls)
 {
-    for (TQzEncoding e : {1,  9,  33, 34, 35, 36, 37, 38,  44,  53,  54,
-                          55, 61, 62, 70, 87, 88, 94, 104, 112, 119, 123}) {
-        SCOPED_TRACE(testing::Message() << e << " " << CodepageList[e].Title);
-        EXPECT_EQ(CodepageToUnicode(QByteArray("\x1A\x1C\x7F"), e), U(u"\u001A\u001C\u007F"));
+    for (EncodingCode e : {1,  9,  33, 34, 35, 36, 37, 38,  44,  53,  54,
+                           55, 61, 62, 70, 87, 88, 94, 104, 112, 119, 123}) {
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
+        EXPECT_EQ(codepageToUnicode(QByteArray("\x1A\x1C\x7F"), e), U(u"\u001A\u001C\u007F"));
     }
 }
 
@@ -342,8 +342,8 @@ TEST(Codepages, BytesTheIbmTablesReadOtherwiseReadAsWindowsReadsThem)
     };
     for (const Sample &c : cases) {
         SCOPED_TRACE(testing::Message()
-                     << c.Encoding << " " << QByteArray(c.Bytes).toHex(' ').constData());
-        EXPECT_EQ(CodepageToUnicode(QByteArray(c.Bytes), c.Encoding), U(c.Expected));
+                     << c.encoding << " " << QByteArray(c.bytes).toHex(' ').constData());
+        EXPECT_EQ(codepageToUnicode(QByteArray(c.bytes), c.encoding), U(c.expected));
     }
 }
 
@@ -360,45 +360,45 @@ TEST(Codepages, IsciiGurmukhiKeepsTheConsonantBeforeAFinalHalant)
     };
     for (const Sample &c : cases) {
         SCOPED_TRACE(testing::Message()
-                     << c.Encoding << " " << QByteArray(c.Bytes).toHex(' ').constData());
-        EXPECT_EQ(CodepageToUnicode(QByteArray(c.Bytes), c.Encoding), U(c.Expected));
+                     << c.encoding << " " << QByteArray(c.bytes).toHex(' ').constData());
+        EXPECT_EQ(codepageToUnicode(QByteArray(c.bytes), c.encoding), U(c.expected));
     }
 }
 
 TEST(Codepages, TextThatDecodesToNothingIsQuestionMark)
 {
-    EXPECT_EQ(CodepageToUnicode(QByteArray("\x1B(B"), 115), QStringLiteral("?"));
-    EXPECT_EQ(CodepageToUnicode(QByteArray("\x1B$)C"), 123), QStringLiteral("?"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("\x1B(B"), 115), QStringLiteral("?"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("\x1B$)C"), 123), QStringLiteral("?"));
 }
 
 // Each call starts from the initial state, whatever the previous text left.
 TEST(Codepages, StatefulPagesStartEveryTextAfresh)
 {
-    ASSERT_EQ(CodepageToUnicode(QByteArray("\x1B$B$\""), 115), U(u"\u3042"));
-    EXPECT_EQ(CodepageToUnicode(QByteArray("$\""), 115), QStringLiteral("$\""));
+    ASSERT_EQ(codepageToUnicode(QByteArray("\x1B$B$\""), 115), U(u"\u3042"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("$\""), 115), QStringLiteral("$\""));
 
-    ASSERT_EQ(CodepageToUnicode(QByteArray("~{0!"), 99), U(u"\u554A"));
-    EXPECT_EQ(CodepageToUnicode(QByteArray("0!"), 99), QStringLiteral("0!"));
+    ASSERT_EQ(codepageToUnicode(QByteArray("~{0!"), 99), U(u"\u554A"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("0!"), 99), QStringLiteral("0!"));
 
-    ASSERT_EQ(CodepageToUnicode(QByteArray("+AKM"), 131), U(u"\u00A3"));
-    EXPECT_EQ(CodepageToUnicode(QByteArray("AKM-"), 131), QStringLiteral("AKM-"));
+    ASSERT_EQ(codepageToUnicode(QByteArray("+AKM"), 131), U(u"\u00A3"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("AKM-"), 131), QStringLiteral("AKM-"));
 }
 
 TEST(Codepages, PointerOverloadDecodesOnlyTheGivenBytes)
 {
     const char line[] = "\xC0\xC1\xC2 \x82\xA0\x82\xA0";
-    EXPECT_EQ(CodepageToUnicode(line, 2, 45), U(u"\u0410\u0411"));
+    EXPECT_EQ(codepageToUnicode(line, 2, 45), U(u"\u0410\u0411"));
     // A double-byte character cut by the length is a bad sequence, not read past the end.
-    EXPECT_EQ(CodepageToUnicode(line + 4, 3, 112), U(u"\u3042\uFFFD"));
+    EXPECT_EQ(codepageToUnicode(line + 4, 3, 112), U(u"\u3042\uFFFD"));
 }
 
 TEST(Codepages, LongLineGrowsTheOutputBuffer)
 {
     // ISCII can give more UTF-16 units than bytes; a 2048-byte line must not be cut.
     const QByteArray devanagari(2048, '\xA4');
-    EXPECT_EQ(CodepageToUnicode(devanagari, 71), QString(2048, QChar(0x0905)));
+    EXPECT_EQ(codepageToUnicode(devanagari, 71), QString(2048, QChar(0x0905)));
     const QByteArray sjis = QByteArray("\x82\xA0").repeated(1024);
-    EXPECT_EQ(CodepageToUnicode(sjis, 112), QString(1024, QChar(0x3042)));
+    EXPECT_EQ(codepageToUnicode(sjis, 112), QString(1024, QChar(0x3042)));
 }
 
 TEST(Codepages, ThreadsDecodeStatefulPagesIndependently)
@@ -410,9 +410,9 @@ TEST(Codepages, ThreadsDecodeStatefulPagesIndependently)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 500; ++i) {
-                if (CodepageToUnicode(jis, 115) != expected)
+                if (codepageToUnicode(jis, 115) != expected)
                     ++wrong[t];
-                if (CodepageToUnicode(jis.left(5), 115) != U(u"\u3042"))
+                if (codepageToUnicode(jis.left(5), 115) != U(u"\u3042"))
                     ++wrong[t];
             }
         });
@@ -422,13 +422,13 @@ TEST(Codepages, ThreadsDecodeStatefulPagesIndependently)
     EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
-TEST(Codepages, BytesToWideString)
+TEST(Codepages, bytesToWideString)
 {
     struct Case
     {
-        QByteArray Bytes;
-        bool Swap;
-        QString Expected;
+        QByteArray bytes;
+        bool swap;
+        QString expected;
     };
     const Case cases[] = {
         {QByteArray("\x41\x00\x42", 3), false, QStringLiteral("A")}, // odd last byte dropped
@@ -439,10 +439,10 @@ TEST(Codepages, BytesToWideString)
         {QByteArray(), true, QString()},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.Bytes.toHex().constData());
-        EXPECT_EQ(BytesToWideString(c.Bytes.constData(), c.Bytes.size(), c.Swap), c.Expected);
+        SCOPED_TRACE(c.bytes.toHex().constData());
+        EXPECT_EQ(bytesToWideString(c.bytes.constData(), c.bytes.size(), c.swap), c.expected);
     }
-    EXPECT_TRUE(BytesToWideString(nullptr, 4, false).isEmpty());
+    EXPECT_TRUE(bytesToWideString(nullptr, 4, false).isEmpty());
 }
 
 } // namespace

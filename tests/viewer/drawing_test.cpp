@@ -14,14 +14,14 @@ namespace {
 using Drawing = ViewerFixture;
 
 // A decorator made of a function, for the cases below.
-class FunctionDecorator final : public TQzLineDecorator
+class FunctionDecorator final : public LineDecorator
 {
 public:
-    using Fn = std::function<void(const TQzLogicalLine &, const TQzDecorationContext &,
-                                  TQzLineDecoration &)>;
+    using Fn =
+        std::function<void(const LogicalLine &, const DecorationContext &, LineDecoration &)>;
     explicit FunctionDecorator(Fn fn) : m_fn(std::move(fn)) {}
-    void Decorate(const TQzLogicalLine &line, const TQzDecorationContext &context,
-                  TQzLineDecoration &decoration) const override
+    void decorate(const LogicalLine &line, const DecorationContext &context,
+                  LineDecoration &decoration) const override
     {
         m_fn(line, context, decoration);
     }
@@ -30,82 +30,82 @@ private:
     Fn m_fn;
 };
 
-TQzLineDecorators Decorators(FunctionDecorator::Fn fn)
+LineDecorators decorators(FunctionDecorator::Fn fn)
 {
     return {std::make_shared<FunctionDecorator>(std::move(fn))};
 }
 
 // Shows every run of digits as one '#', mapped to the run's first byte: a
 // rewrite that changes the length of the text.
-void CollapseDigits(const TQzLogicalLine &, const TQzDecorationContext &, TQzLineDecoration &d)
+void collapseDigits(const LogicalLine &, const DecorationContext &, LineDecoration &d)
 {
     QString text;
     std::vector<int> offsets;
-    for (qsizetype i = 0; i < d.Text.size(); ++i) {
-        const bool digit = d.Text.at(i).isDigit();
-        if (digit && i > 0 && d.Text.at(i - 1).isDigit())
+    for (qsizetype i = 0; i < d.text.size(); ++i) {
+        const bool digit = d.text.at(i).isDigit();
+        if (digit && i > 0 && d.text.at(i - 1).isDigit())
             continue;
-        text.append(digit ? QChar(u'#') : d.Text.at(i));
-        offsets.push_back(d.Offsets[size_t(i)]);
+        text.append(digit ? QChar(u'#') : d.text.at(i));
+        offsets.push_back(d.offsets[size_t(i)]);
     }
-    offsets.push_back(d.Offsets.back());
-    d.Rewrite(text, offsets);
+    offsets.push_back(d.offsets.back());
+    d.rewrite(text, offsets);
 }
 
 TEST_F(Drawing, AViewLowerThanOneLineStillShowsOne)
 {
-    m_view->Open(Write(NumberedLines(5)));
-    ShowLines(0);
-    EXPECT_EQ(m_view->VisibleLines(), 0);
-    EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("line001")}));
-    EXPECT_EQ(m_view->ViewPageSize(), 0);
-    EXPECT_FALSE(m_view->ViewAtEnd());
+    m_view->open(write(numberedLines(5)));
+    showLines(0);
+    EXPECT_EQ(m_view->visibleLines(), 0);
+    EXPECT_EQ(drawnTexts(), (std::vector<QString>{QStringLiteral("line001")}));
+    EXPECT_EQ(m_view->viewPageSize(), 0);
+    EXPECT_FALSE(m_view->viewAtEnd());
 }
 
 TEST_F(Drawing, OverlongLineBecomesScreenLinesOfMaxLength)
 {
-    m_view->Open(Write(QByteArray(1000, 'x') + "\nend\n"));
-    ShowLines(10);
-    const auto texts = DrawnTexts();
+    m_view->open(write(QByteArray(1000, 'x') + "\nend\n"));
+    showLines(10);
+    const auto texts = drawnTexts();
     ASSERT_EQ(texts.size(), 5u);
     EXPECT_EQ(texts[0].size(), 300);
     EXPECT_EQ(texts[2].size(), 300);
     EXPECT_EQ(texts[3].size(), 100);
     EXPECT_EQ(texts[4], QStringLiteral("end"));
-    EXPECT_TRUE(m_view->ViewAtEnd());
-    EXPECT_EQ(m_view->ViewPageSize(), m_view->FileSize());
+    EXPECT_TRUE(m_view->viewAtEnd());
+    EXPECT_EQ(m_view->viewPageSize(), m_view->fileSize());
 }
 
 TEST_F(Drawing, WordWrapCutsAtTheWindowEdge)
 {
-    m_view->Open(Write("alpha beta gamma delta\n"));
-    m_view->SetTextWrap(true);
-    ShowLines(10, 11); // room for 11 characters
-    EXPECT_EQ(DrawnTexts(),
+    m_view->open(write("alpha beta gamma delta\n"));
+    m_view->setTextWrap(true);
+    showLines(10, 11); // room for 11 characters
+    EXPECT_EQ(drawnTexts(),
               (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma delta")}));
     EXPECT_FALSE(m_view->horizontalScrollBar()->isEnabled());
 }
 
 TEST_F(Drawing, TabsExpandToStopsInAFixedPitchFont)
 {
-    m_view->Open(Write("a\tb\n"));
-    ShowLines(3);
+    m_view->open(write("a\tb\n"));
+    showLines(3);
     QPoint p;
-    ASSERT_TRUE(m_view->StrPositions().CoordFromPos(2, &p));
-    EXPECT_EQ(p.x(), m_view->TextLeft() + 8 * m_charWidth) << "b stands in column 9";
+    ASSERT_TRUE(m_view->strPositions().coordFromPos(2, &p));
+    EXPECT_EQ(p.x(), m_view->textLeft() + 8 * m_charWidth) << "b stands in column 9";
 }
 
 TEST_F(Drawing, ControlCharactersShowAsFullStops)
 {
-    m_view->Open(Write(QByteArray("a\0b\x01\tc\r\n", 8)));
-    ShowLines(3);
-    EXPECT_EQ(DrawnTexts().front(), QStringLiteral("a.b.\tc"));
+    m_view->open(write(QByteArray("a\0b\x01\tc\r\n", 8)));
+    showLines(3);
+    EXPECT_EQ(drawnTexts().front(), QStringLiteral("a.b.\tc"));
 }
 
 TEST_F(Drawing, DrawLineEventsFollowTheContract)
 {
-    m_view->Open(Write("a b\tc\r\nlast"));
-    m_view->SetTextNonPrintable(true);
+    m_view->open(write("a b\tc\r\nlast"));
+    m_view->setTextNonPrintable(true);
     struct Seen
     {
         QString str;
@@ -113,20 +113,20 @@ TEST_F(Drawing, DrawLineEventsFollowTheContract)
         bool showEol;
     };
     std::vector<Seen> drawn;
-    m_view->OnDrawLine2 = [&](TQzBinHex *, QPainter &, const QString &str, const QPoint &,
-                              const TQzBinHexOutputOptions &o) {
-        drawn.push_back({str, {}, o.ShowEol});
+    m_view->onDrawLine2 = [&](LogView *, QPainter &, const QString &str, const QPoint &,
+                              const OutputOptions &o) {
+        drawn.push_back({str, {}, o.showEol});
     };
     std::vector<QString> all;
-    m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &strAll,
+    m_view->onDrawLine = [&](LogView *, QPainter &, const QString &, const QString &strAll,
                              const QRect &, const QPoint &, bool &) { all.push_back(strAll); };
-    ShowLines(5);
+    showLines(5);
     drawn.clear();
     all.clear();
-    m_view->Redraw();
+    m_view->redraw();
     ASSERT_EQ(drawn.size(), 2u);
     EXPECT_EQ(drawn[0].str, QStringLiteral("a\u00B7b  \u00BB  c"))
-        << "markers, no end-of-line marker in AStr";
+        << "markers, no end-of-line marker in text";
     EXPECT_TRUE(drawn[0].showEol);
     EXPECT_FALSE(drawn[1].showEol) << "the last line has no line break";
     EXPECT_EQ(all, (std::vector<QString>{QStringLiteral("a b\tc"), QStringLiteral("last")}));
@@ -134,24 +134,24 @@ TEST_F(Drawing, DrawLineEventsFollowTheContract)
 
 TEST_F(Drawing, AHandlerThatTakesOverALineGetsNoRecordForIt)
 {
-    m_view->Open(Write("keep\ntake\nkeep\n"));
+    m_view->open(write("keep\ntake\nkeep\n"));
     int events2 = 0;
-    m_view->OnDrawLine = [](TQzBinHex *, QPainter &canvas, const QString &str, const QString &,
+    m_view->onDrawLine = [](LogView *, QPainter &canvas, const QString &str, const QString &,
                             const QRect &rect, const QPoint &, bool &done) {
         canvas.fillRect(rect, Qt::green);
         canvas.setPen(Qt::red);
         canvas.setBackground(Qt::green);
         done = str == QStringLiteral("take");
     };
-    m_view->OnDrawLine2 = [&](TQzBinHex *, QPainter &, const QString &, const QPoint &,
-                              const TQzBinHexOutputOptions &) { ++events2; };
-    ShowLines(5);
+    m_view->onDrawLine2 = [&](LogView *, QPainter &, const QString &, const QPoint &,
+                              const OutputOptions &) { ++events2; };
+    showLines(5);
     events2 = 0;
-    m_view->Redraw();
-    EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("keep"), QStringLiteral("keep")}));
+    m_view->redraw();
+    EXPECT_EQ(drawnTexts(), (std::vector<QString>{QStringLiteral("keep"), QStringLiteral("keep")}));
     EXPECT_EQ(events2, 2);
     // The handler's colours carry into the viewer's drawing of a kept line...
-    const QImage &img = m_view->Bitmap();
+    const QImage &img = m_view->bitmap();
     EXPECT_EQ(img.pixelColor(img.width() - 2, m_lineHeight / 2), QColor(Qt::green));
     // ...and never leak into the band below the drawn lines.
     EXPECT_EQ(img.pixelColor(img.width() - 2, 4 * m_lineHeight), QColor(Qt::white));
@@ -159,12 +159,12 @@ TEST_F(Drawing, AHandlerThatTakesOverALineGetsNoRecordForIt)
 
 TEST_F(Drawing, SelectionInvertsOnlyTheCoveredParts)
 {
-    const QString path = Write("aaaaaaaaaa\nbbbbbbbbbb\n");
-    m_view->Open(path);
-    ShowLines(4);
-    const QImage before = m_view->Bitmap().copy();
-    m_view->SetSelection(5, 10, false, false, true); // the tail of line 1, the head of line 2
-    const QImage after = m_view->Bitmap();
+    const QString path = write("aaaaaaaaaa\nbbbbbbbbbb\n");
+    m_view->open(path);
+    showLines(4);
+    const QImage before = m_view->bitmap().copy();
+    m_view->setSelection(5, 10, false, false, true); // the tail of line 1, the head of line 2
+    const QImage after = m_view->bitmap();
     auto changedColumns = [&](int row) {
         int first = -1, last = -1;
         const int y = row * m_lineHeight + m_lineHeight / 2;
@@ -177,7 +177,7 @@ TEST_F(Drawing, SelectionInvertsOnlyTheCoveredParts)
         }
         return std::pair(first, last);
     };
-    const int left = m_view->TextLeft();
+    const int left = m_view->textLeft();
     const auto [f1, l1] = changedColumns(0);
     EXPECT_EQ(f1, left + 5 * m_charWidth);
     EXPECT_EQ(l1, left + 10 * m_charWidth - 1);
@@ -210,26 +210,26 @@ TEST_F(Drawing, ARewrittenLineStillMapsPixelsToExactBytes)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->SetMaxLengths(vbmodeText, c.maxLength);
-        m_view->SetTextEncoding(130); // UTF-8
-        m_view->Open(Write(c.file, QString::fromLatin1(c.name) + QStringLiteral(".log")));
-        m_view->SetLineDecorators(Decorators(CollapseDigits));
-        ShowLines(5);
-        ASSERT_GT(int(DrawnTexts().size()), c.row);
-        EXPECT_EQ(DrawnTexts()[size_t(c.row)], c.shown);
-        const int left = m_view->TextLeft();
+        m_view->setMaxLengths(vbmodeText, c.maxLength);
+        m_view->setTextEncoding(130); // UTF-8
+        m_view->open(write(c.file, QString::fromLatin1(c.name) + QStringLiteral(".log")));
+        m_view->setLineDecorators(decorators(collapseDigits));
+        showLines(5);
+        ASSERT_GT(int(drawnTexts().size()), c.row);
+        EXPECT_EQ(drawnTexts()[size_t(c.row)], c.shown);
+        const int left = m_view->textLeft();
         const int y = c.row * m_lineHeight + 1;
         EXPECT_EQ(
-            m_view->StrPositions().PosFromCoord(left + c.charIndex * m_charWidth + 1, y, true),
+            m_view->strPositions().posFromCoord(left + c.charIndex * m_charWidth + 1, y, true),
             c.bytePos);
         QPoint at;
-        ASSERT_TRUE(m_view->StrPositions().CoordFromPos(c.bytePos, &at));
+        ASSERT_TRUE(m_view->strPositions().coordFromPos(c.bytePos, &at));
         EXPECT_EQ(at, QPoint(left + c.charIndex * m_charWidth, c.row * m_lineHeight));
 
         // The selection of one byte inverts the character it shows as.
-        const QImage before = m_view->Bitmap().copy();
-        m_view->SetSelection(c.selection, 1, false, false, true);
-        const QImage &after = m_view->Bitmap();
+        const QImage before = m_view->bitmap().copy();
+        m_view->setSelection(c.selection, 1, false, false, true);
+        const QImage &after = m_view->bitmap();
         const int midY = c.row * m_lineHeight + m_lineHeight / 2;
         int first = -1, last = -1;
         for (int x = 0; x < before.width(); ++x) {
@@ -241,23 +241,23 @@ TEST_F(Drawing, ARewrittenLineStillMapsPixelsToExactBytes)
         }
         EXPECT_EQ(first, left + c.selectedChar * m_charWidth);
         EXPECT_EQ(last, left + (c.selectedChar + 1) * m_charWidth - 1);
-        m_view->SetSelection(0, 0, false, false, false);
-        m_view->SetLineDecorators({});
+        m_view->setSelection(0, 0, false, false, false);
+        m_view->setLineDecorators({});
     }
 }
 
 TEST_F(Drawing, AMarkRepaintsTheBackgroundOfItsCharactersOnly)
 {
     // A mark over bytes 12..16 of a line cut into screen lines of 10.
-    m_view->SetMaxLengths(vbmodeText, 10);
-    m_view->Open(Write("0123456789abcdefghij\n", QStringLiteral("marks.log")));
-    m_view->SetLineDecorators(
-        Decorators([](const TQzLogicalLine &, const TQzDecorationContext &, TQzLineDecoration &d) {
-            d.Marks.push_back({12, 17, {}, Qt::yellow, false});
+    m_view->setMaxLengths(vbmodeText, 10);
+    m_view->open(write("0123456789abcdefghij\n", QStringLiteral("marks.log")));
+    m_view->setLineDecorators(
+        decorators([](const LogicalLine &, const DecorationContext &, LineDecoration &d) {
+            d.marks.push_back({12, 17, {}, Qt::yellow, false});
         }));
-    ShowLines(3);
-    const QImage &img = m_view->Bitmap();
-    const int left = m_view->TextLeft();
+    showLines(3);
+    const QImage &img = m_view->bitmap();
+    const int left = m_view->textLeft();
     auto yellowColumns = [&](int row) {
         std::vector<int> columns;
         for (int c = 0; c < 10; ++c) {
@@ -278,47 +278,48 @@ TEST_F(Drawing, DecorationsAreMadeOncePerLogicalLine)
     QByteArray bytes;
     for (char c : {'a', 'b', 'c'})
         bytes += QByteArray(1000, c) + '\n';
-    m_view->Open(Write(bytes + "end\n"));
+    m_view->open(write(bytes + "end\n"));
     std::vector<QString> seen;
-    m_view->SetLineDecorators(
-        Decorators([&](const TQzLogicalLine &line, const TQzDecorationContext &,
-                       TQzLineDecoration &) { seen.push_back(line.Text.left(1)); }));
-    ShowLines(12); // 12 full rows and a partial one: all of a, b, c and "end"
+    m_view->setLineDecorators(
+        decorators([&](const LogicalLine &line, const DecorationContext &, LineDecoration &) {
+            seen.push_back(line.text.left(1));
+        }));
+    showLines(12); // 12 full rows and a partial one: all of a, b, c and "end"
     seen.clear();
-    m_view->Redraw();
+    m_view->redraw();
     EXPECT_EQ(seen, (std::vector<QString>{QStringLiteral("a"), QStringLiteral("b"),
                                           QStringLiteral("c"), QStringLiteral("e")}));
 }
 
 TEST_F(Drawing, BandColoursTheWholeRowAndAReplacedLineIsNotRecorded)
 {
-    m_view->Open(Write("plain\nhide me\nplain\n"));
-    m_view->SetLineDecorators(Decorators(
-        [](const TQzLogicalLine &line, const TQzDecorationContext &context, TQzLineDecoration &d) {
-            if (context.Printing || !line.Text.startsWith(u'h'))
+    m_view->open(write("plain\nhide me\nplain\n"));
+    m_view->setLineDecorators(decorators(
+        [](const LogicalLine &line, const DecorationContext &context, LineDecoration &d) {
+            if (context.printing || !line.text.startsWith(u'h'))
                 return;
-            d.BandBack = Qt::green;
-            d.BandFore = Qt::red;
-            d.ReplaceLine = true;
-            d.Replacement = QStringLiteral("...");
+            d.bandBack = Qt::green;
+            d.bandFore = Qt::red;
+            d.replaceLine = true;
+            d.replacement = QStringLiteral("...");
         }));
-    ShowLines(5);
-    EXPECT_EQ(DrawnTexts(),
+    showLines(5);
+    EXPECT_EQ(drawnTexts(),
               (std::vector<QString>{QStringLiteral("plain"), QStringLiteral("plain")}));
-    const QImage &img = m_view->Bitmap();
+    const QImage &img = m_view->bitmap();
     EXPECT_EQ(img.pixelColor(img.width() - 2, m_lineHeight + m_lineHeight / 2), QColor(Qt::green));
     EXPECT_EQ(img.pixelColor(img.width() - 2, m_lineHeight / 2), QColor(Qt::white));
     // No band and no replacement on paper.
     QImage page;
-    TQzBinHex::DrawResult result;
-    m_view->DrawTo(page, 200, 4 * m_lineHeight, -1, true, nullptr, result);
+    LogView::DrawResult result;
+    m_view->drawTo(page, 200, 4 * m_lineHeight, -1, true, nullptr, result);
     EXPECT_EQ(page.pixelColor(page.width() - 2, m_lineHeight + m_lineHeight / 2),
               QColor(Qt::white));
 }
 
 // The whole line an OnDrawLine handler gets for the screen line at pos:
 // the character there and up to 8192 more on each side, up to a line break.
-QString WholeLineReference(const QByteArray &file, qint64 pos)
+QString wholeLineReference(const QByteArray &file, qint64 pos)
 {
     auto isBreak = [&](qint64 p) { return file[p] == '\n' || file[p] == '\r'; };
     qint64 start = pos;
@@ -344,76 +345,76 @@ TEST_F(Drawing, EveryScreenLineGetsItsWholeLineOnce)
         for (int i = 0; i < c.length; ++i)
             file += char('a' + i % 26);
         file += "\ntail\n";
-        m_view->Open(Write(file, QStringLiteral("long%1.log").arg(c.length)));
+        m_view->open(write(file, QStringLiteral("long%1.log").arg(c.length)));
         std::vector<std::pair<int, QString>> events; // row top, whole line
         int events2 = 0;
-        m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &strAll,
+        m_view->onDrawLine = [&](LogView *, QPainter &, const QString &, const QString &strAll,
                                  const QRect &rect, const QPoint &,
                                  bool &) { events.emplace_back(rect.top(), strAll); };
-        m_view->OnDrawLine2 = [&](TQzBinHex *, QPainter &, const QString &, const QPoint &,
-                                  const TQzBinHexOutputOptions &) { ++events2; };
-        ShowLines(30);
-        m_view->SetViewPos(c.viewPos);
+        m_view->onDrawLine2 = [&](LogView *, QPainter &, const QString &, const QPoint &,
+                                  const OutputOptions &) { ++events2; };
+        showLines(30);
+        m_view->setViewPos(c.viewPos);
         events.clear();
         events2 = 0;
-        m_view->Redraw();
-        const TStrPositions &rec = m_view->StrPositions();
-        ASSERT_EQ(int(events.size()), rec.Count());
-        EXPECT_EQ(events2, rec.Count());
-        for (int i = 0; i < rec.Count(); ++i) {
-            EXPECT_EQ(events[size_t(i)].first, rec.At(i).Y);
-            const QString want = WholeLineReference(file, rec.At(i).Pos);
+        m_view->redraw();
+        const DrawnLines &rec = m_view->strPositions();
+        ASSERT_EQ(int(events.size()), rec.count());
+        EXPECT_EQ(events2, rec.count());
+        for (int i = 0; i < rec.count(); ++i) {
+            EXPECT_EQ(events[size_t(i)].first, rec.at(i).Y);
+            const QString want = wholeLineReference(file, rec.at(i).pos);
             const QString &got = events[size_t(i)].second;
             EXPECT_TRUE(got == want)
-                << "screen line " << i << " at " << rec.At(i).Pos << ": got " << got.size()
+                << "screen line " << i << " at " << rec.at(i).pos << ": got " << got.size()
                 << " characters from \"" << got.left(8).toStdString() << "\", want " << want.size()
                 << " from \"" << want.left(8).toStdString() << "\"";
         }
-        m_view->OnDrawLine = nullptr;
-        m_view->OnDrawLine2 = nullptr;
+        m_view->onDrawLine = nullptr;
+        m_view->onDrawLine2 = nullptr;
     }
 }
 
 TEST_F(Drawing, HitTestingKeepsTheFontOfTheLastScreenDrawing)
 {
-    m_view->Open(Write("abcdefgh\n"));
-    ShowLines(3);
-    const int left = m_view->TextLeft();
+    m_view->open(write("abcdefgh\n"));
+    showLines(3);
+    const int left = m_view->textLeft();
     // A print run with another font replaces the measurer; the screen's
     // record must still measure with the font it was drawn in.
-    m_view->EnableDrawing(false);
-    TQzFont big = m_view->Font();
-    big.Font.setPixelSize(40);
-    m_view->SetFont(big);
+    m_view->enableDrawing(false);
+    ViewFont big = m_view->textFont();
+    big.font.setPixelSize(40);
+    m_view->setTextFont(big);
     QImage page;
-    TQzBinHex::DrawResult result;
-    m_view->DrawTo(page, 400, 200, -1, true, nullptr, result);
-    EXPECT_EQ(m_view->StrPositions().PosFromCoord(left + 3 * m_charWidth + 1, 1, true), 3);
+    LogView::DrawResult result;
+    m_view->drawTo(page, 400, 200, -1, true, nullptr, result);
+    EXPECT_EQ(m_view->strPositions().posFromCoord(left + 3 * m_charWidth + 1, 1, true), 3);
     QPoint at;
-    ASSERT_TRUE(m_view->StrPositions().CoordFromPos(5, &at));
+    ASSERT_TRUE(m_view->strPositions().coordFromPos(5, &at));
     EXPECT_EQ(at.x(), left + 5 * m_charWidth);
 }
 
 TEST_F(Drawing, RenderingOntoAnotherPainterLeavesTheViewAsItWas)
 {
-    m_view->Open(Write(NumberedLines(50)));
-    ShowLines(5);
-    const QImage screen = m_view->Bitmap().copy();
-    const qint64 pageSize = m_view->ViewPageSize();
-    const int recorded = m_view->StrPositions().Count();
+    m_view->open(write(numberedLines(50)));
+    showLines(5);
+    const QImage screen = m_view->bitmap().copy();
+    const qint64 pageSize = m_view->viewPageSize();
+    const int recorded = m_view->strPositions().count();
 
     QImage page(200, 20 * m_lineHeight + 2, QImage::Format_RGB32);
     QPainter painter(&page);
-    TQzBinHex::DrawResult result;
-    m_view->RenderTo(painter, page.size(), -1, false, nullptr, result);
+    LogView::DrawResult result;
+    m_view->renderTo(painter, page.size(), -1, false, nullptr, result);
     painter.end();
-    EXPECT_EQ(result.ViewPageSize, 20 * 8) << "twenty lines of eight bytes fit the page";
-    EXPECT_EQ(m_view->ViewPageSize(), pageSize);
-    EXPECT_EQ(m_view->StrPositions().Count(), recorded);
-    EXPECT_EQ(m_view->Bitmap(), screen);
+    EXPECT_EQ(result.viewPageSize, 20 * 8) << "twenty lines of eight bytes fit the page";
+    EXPECT_EQ(m_view->viewPageSize(), pageSize);
+    EXPECT_EQ(m_view->strPositions().count(), recorded);
+    EXPECT_EQ(m_view->bitmap(), screen);
     // The page has the text of its last row.
     bool ink = false;
-    for (int x = m_view->TextLeft(); x < page.width() && !ink; ++x)
+    for (int x = m_view->textLeft(); x < page.width() && !ink; ++x)
         ink = page.pixelColor(x, 19 * m_lineHeight + m_lineHeight / 2) != QColor(Qt::white);
     EXPECT_TRUE(ink);
 }
@@ -453,9 +454,9 @@ TEST(TextPixels, PlainAndClippedDrawingsAgree)
         font.setItalic(c.italic);
         font.setStyleHint(QFont::TypeWriter);
         const QtTextMeasurer measurer(font);
-        ASSERT_TRUE(measurer.FixedPitch());
-        const int h = measurer.CellHeight();
-        const int w = measurer.Width(text) / 2;
+        ASSERT_TRUE(measurer.fixedPitch());
+        const int h = measurer.cellHeight();
+        const int w = measurer.width(text) / 2;
         auto draw = [&](bool clipped) {
             QImage image(QSize(w, 4 * h) * c.ratio, QImage::Format_RGB32);
             image.setDevicePixelRatio(c.ratio);
@@ -468,9 +469,9 @@ TEST(TextPixels, PlainAndClippedDrawingsAgree)
             // Off the left edge, inside, off the right edge and off the bottom.
             const QPoint at[] = {{-w / 3, 0}, {3, h}, {w / 2, 2 * h + 1}, {-1, 3 * h + h / 2}};
             for (const QPoint &p : at)
-                EXPECT_TRUE(measurer.DrawSimple(painter, p.x(), p.y(), text, true));
+                EXPECT_TRUE(measurer.drawSimple(painter, p.x(), p.y(), text, true));
             // The same colours again, now known.
-            EXPECT_TRUE(measurer.DrawSimple(painter, 7, 2 * h + 2, text.mid(10, 20), true));
+            EXPECT_TRUE(measurer.drawSimple(painter, 7, 2 * h + 2, text.mid(10, 20), true));
             return image;
         };
         const QImage plain = draw(false);
@@ -487,18 +488,18 @@ TEST(TextPixels, PlainAndClippedDrawingsAgree)
 
 TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
 {
-    m_view->SetColor(Qt::darkBlue);
-    m_view->Open(Write(NumberedLines(50)));
-    ShowLines(10);
+    m_view->setColor(Qt::darkBlue);
+    m_view->open(write(numberedLines(50)));
+    showLines(10);
     int events = 0;
-    m_view->OnDrawLine = [&](TQzBinHex *, QPainter &, const QString &, const QString &,
-                             const QRect &, const QPoint &, bool &) { ++events; };
-    const int recorded = m_view->StrPositions().Count();
+    m_view->onDrawLine = [&](LogView *, QPainter &, const QString &, const QString &, const QRect &,
+                             const QPoint &, bool &) { ++events; };
+    const int recorded = m_view->strPositions().count();
     QImage page;
-    TQzBinHex::DrawResult result;
-    m_view->DrawTo(page, 400, 40 * m_lineHeight, 3 * 8, true, nullptr, result);
+    LogView::DrawResult result;
+    m_view->drawTo(page, 400, 40 * m_lineHeight, 3 * 8, true, nullptr, result);
     EXPECT_EQ(events, 0) << "no draw-line events while printing";
-    EXPECT_EQ(m_view->StrPositions().Count(), recorded) << "the screen's record is untouched";
+    EXPECT_EQ(m_view->strPositions().count(), recorded) << "the screen's record is untouched";
     EXPECT_EQ(page.pixelColor(page.width() - 1, 0), QColor(Qt::white));
     // Lines stop after the one that passes the limit position (24): rows 0..3.
     auto rowHasInk = [&](int row) {
@@ -516,15 +517,15 @@ TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
 
 TEST_F(Drawing, EmptyDocumentShowsBackgroundAndGutter)
 {
-    m_view->SetTextGutter(true);
-    m_view->Open(Write({}));
-    ShowLines(3);
-    const QImage &img = m_view->Bitmap();
-    EXPECT_EQ(img.pixelColor(2, 2), m_view->TextColorGutter);
+    m_view->setTextGutter(true);
+    m_view->open(write({}));
+    showLines(3);
+    const QImage &img = m_view->bitmap();
+    EXPECT_EQ(img.pixelColor(2, 2), m_view->textColorGutter);
     EXPECT_EQ(img.pixelColor(img.width() - 2, 2), QColor(Qt::white));
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
     EXPECT_FALSE(m_view->horizontalScrollBar()->isEnabled());
-    EXPECT_EQ(m_view->StrPositions().Count(), 0);
+    EXPECT_EQ(m_view->strPositions().count(), 0);
 }
 
 // A stream whose reads fail until told otherwise.
@@ -546,39 +547,39 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
     QByteArray data("hello\n");
     FlakyStream stream(&data);
     stream.open(QIODevice::ReadOnly);
-    m_sink.QueueAnswers({MsgResult::Retry, MsgResult::Cancel});
-    m_view->OpenStream(&stream);
-    ShowLines(3);
-    ASSERT_EQ(m_sink.Messages().size(), 2u);
-    EXPECT_EQ(m_sink.Messages()[0].Text, QStringLiteral("Cannot read stream"));
-    EXPECT_EQ(m_sink.Messages()[0].Buttons, MsgButtons::RetryCancel);
-    EXPECT_FALSE(m_view->ReadOK());
-    EXPECT_EQ(m_view->StrPositions().Count(), 0) << "only the error text is drawn";
+    m_sink.queueAnswers({MsgResult::Retry, MsgResult::Cancel});
+    m_view->openStream(&stream);
+    showLines(3);
+    ASSERT_EQ(m_sink.messages().size(), 2u);
+    EXPECT_EQ(m_sink.messages()[0].text, QStringLiteral("Cannot read stream"));
+    EXPECT_EQ(m_sink.messages()[0].buttons, MsgButtons::RetryCancel);
+    EXPECT_FALSE(m_view->readOK());
+    EXPECT_EQ(m_view->strPositions().count(), 0) << "only the error text is drawn";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
 
     // Retry succeeds once the source reads again.
     stream.failing = false;
-    m_sink.QueueAnswers({MsgResult::Retry});
-    m_view->SetMode(vbmodeText);
-    EXPECT_TRUE(m_view->ReadOK());
-    EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("hello")}));
+    m_sink.queueAnswers({MsgResult::Retry});
+    m_view->setMode(vbmodeText);
+    EXPECT_TRUE(m_view->readOK());
+    EXPECT_EQ(drawnTexts(), (std::vector<QString>{QStringLiteral("hello")}));
 }
 
 TEST_F(Drawing, ViewOutsideTheWindowIsAContractFailure)
 {
-    m_view->SetMaxLengths(vbmodeText, 2); // a window of 3 x 604 bytes
-    m_view->Open(Write(QByteArray(5000, 'x')));
-    ShowLines(3);
-    m_view->ReadBuffer(4000); // moves the window away from the view at 0
+    m_view->setMaxLengths(vbmodeText, 2); // a window of 3 x 604 bytes
+    m_view->open(write(QByteArray(5000, 'x')));
+    showLines(3);
+    m_view->readBuffer(4000); // moves the window away from the view at 0
     try {
-        m_view->Redraw();
+        m_view->redraw();
         FAIL() << "no contract failure";
     } catch (const ContractError &e) {
         EXPECT_EQ(e.message(),
                   QStringLiteral("Positions out of range: DrawTo\rBufferPos: 3396, ViewPos: 0, "
                                  "BufMaxOffset: 604"));
     }
-    EXPECT_EQ(m_view->BusyCount(), 0) << "the busy count is restored";
+    EXPECT_EQ(m_view->busyCount(), 0) << "the busy count is restored";
 }
 
 } // namespace

@@ -9,10 +9,10 @@
 
 namespace {
 
-QStringList Cells(const TQzDumpRow &row)
+QStringList cells(const DumpRow &row)
 {
     QStringList cells;
-    for (const QString &c : row.Cells)
+    for (const QString &c : row.cells)
         cells << c;
     return cells;
 }
@@ -21,13 +21,13 @@ TEST(DumpLayout, RowsShowTheOffsetTheCellsAndTheCharacters)
 {
     TempFiles files;
     // 20 bytes: a full row of 16 and a short one ending in a TAB.
-    const QString path = files.Write(QStringLiteral("a.bin"), "ABCDEFGHIJKLMNOPQRS\t");
+    const QString path = files.write(QStringLiteral("a.bin"), "ABCDEFGHIJKLMNOPQRS\t");
     const QByteArray utf16le("A\0\t\0B\0\xE9\0", 8);
-    const QString path16le = files.Write(QStringLiteral("le.bin"), utf16le);
+    const QString path16le = files.write(QStringLiteral("le.bin"), utf16le);
     struct Case
     {
         const char *name;
-        TQzBinHexMode mode;
+        ViewMode mode;
         QString path;
         bool bigEndian;
         std::vector<QString> offsets;
@@ -63,18 +63,18 @@ TEST(DumpLayout, RowsShowTheOffsetTheCellsAndTheCharacters)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         ViewDocument doc;
-        doc.SetModeValue(c.mode);
-        ASSERT_EQ(doc.OpenFile(c.path), ViewDocument::OpenResult::Ok);
-        const TQzDumpGeometry g = TQzDumpGeometry::For(c.mode, 8, 16, 8, doc.OffsetDigits());
-        const TQzDumpLayout layout = LayOutDump(doc, g, 0, 10, -1);
-        ASSERT_EQ(layout.Rows.size(), c.texts.size());
-        for (size_t i = 0; i < layout.Rows.size(); ++i) {
-            const TQzDumpRow &row = layout.Rows[i];
-            EXPECT_EQ(row.Pos, qint64(i) * g.BytesPerRow());
-            EXPECT_EQ(row.Offset, c.offsets[i]);
-            EXPECT_EQ(Cells(row), c.cells[i]);
-            EXPECT_EQ(row.Text, c.texts[i]);
-            EXPECT_EQ(row.Offsets.back(), row.Text.size()); // every character one unit
+        doc.setModeValue(c.mode);
+        ASSERT_EQ(doc.openFile(c.path), ViewDocument::OpenResult::Ok);
+        const DumpGeometry g = DumpGeometry::forMode(c.mode, 8, 16, 8, doc.offsetDigits());
+        const DumpLayout layout = layOutDump(doc, g, 0, 10, -1);
+        ASSERT_EQ(layout.rows.size(), c.texts.size());
+        for (size_t i = 0; i < layout.rows.size(); ++i) {
+            const DumpRow &row = layout.rows[i];
+            EXPECT_EQ(row.pos, qint64(i) * g.bytesPerRow());
+            EXPECT_EQ(row.offset, c.offsets[i]);
+            EXPECT_EQ(cells(row), c.cells[i]);
+            EXPECT_EQ(row.text, c.texts[i]);
+            EXPECT_EQ(row.offsets.back(), row.text.size()); // every character one unit
         }
     }
 }
@@ -82,27 +82,27 @@ TEST(DumpLayout, RowsShowTheOffsetTheCellsAndTheCharacters)
 TEST(DumpLayout, UnitsOfABigEndianFileStillShowTheirLittleEndianValue)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("be.bin"), QByteArray("\xFE\xFF\x41\x00", 4));
+    const QString path = files.write(QStringLiteral("be.bin"), QByteArray("\xFE\xFF\x41\x00", 4));
     ViewDocument doc;
-    doc.SetModeValue(vbmodeUHex);
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-    ASSERT_TRUE(doc.IsBigEndian());
-    const TQzDumpLayout layout =
-        LayOutDump(doc, TQzDumpGeometry::For(vbmodeUHex, 8, 16, 8, 8), 0, 5, -1);
-    ASSERT_EQ(layout.Rows.size(), 1u);
-    EXPECT_EQ(Cells(layout.Rows[0]), (QStringList{"FFFE", "0041"}));
+    doc.setModeValue(vbmodeUHex);
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    ASSERT_TRUE(doc.isBigEndian());
+    const DumpLayout layout =
+        layOutDump(doc, DumpGeometry::forMode(vbmodeUHex, 8, 16, 8, 8), 0, 5, -1);
+    ASSERT_EQ(layout.rows.size(), 1u);
+    EXPECT_EQ(cells(layout.rows[0]), (QStringList{"FFFE", "0041"}));
     // The characters follow the byte order: 0x4100 read big-endian.
-    EXPECT_EQ(layout.Rows[0].Text.at(1), QChar(0x4100));
+    EXPECT_EQ(layout.rows[0].text.at(1), QChar(0x4100));
 }
 
 TEST(DumpLayout, RowsStopAtTheLimitAndAtTheEnd)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("b.bin"), QByteArray(100, 'x'));
+    const QString path = files.write(QStringLiteral("b.bin"), QByteArray(100, 'x'));
     ViewDocument doc;
-    doc.SetModeValue(vbmodeHex);
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-    const TQzDumpGeometry g = TQzDumpGeometry::For(vbmodeHex, 8, 16, 8, 8);
+    doc.setModeValue(vbmodeHex);
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    const DumpGeometry g = DumpGeometry::forMode(vbmodeHex, 8, 16, 8, 8);
     struct Case
     {
         qint64 viewPos;
@@ -121,10 +121,10 @@ TEST(DumpLayout, RowsStopAtTheLimitAndAtTheEnd)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.viewPos << "/" << c.visible << "/" << c.limit);
-        const TQzDumpLayout layout = LayOutDump(doc, g, c.viewPos, c.visible, c.limit);
-        EXPECT_EQ(layout.Rows.size(), c.rows);
-        EXPECT_EQ(layout.ViewAtEnd, c.atEnd);
-        EXPECT_EQ(layout.ViewPageSize, qint64(c.visible) * 16);
+        const DumpLayout layout = layOutDump(doc, g, c.viewPos, c.visible, c.limit);
+        EXPECT_EQ(layout.rows.size(), c.rows);
+        EXPECT_EQ(layout.viewAtEnd, c.atEnd);
+        EXPECT_EQ(layout.viewPageSize, qint64(c.visible) * 16);
     }
 }
 
@@ -132,7 +132,7 @@ TEST(DumpLayout, GeometryPlacesCellsGapAndSeparators)
 {
     struct Case
     {
-        TQzBinHexMode mode;
+        ViewMode mode;
         int width;
         int cell0, lastCellOfFirstHalf, firstCellOfSecondHalf, edge;
         std::array<int, 3> separators;
@@ -145,25 +145,25 @@ TEST(DumpLayout, GeometryPlacesCellsGapAndSeparators)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.mode) << "/" << c.width);
-        const TQzDumpGeometry g = TQzDumpGeometry::For(c.mode, 80, c.width, c.width, 8);
-        EXPECT_EQ(g.CellColumn(0), c.cell0);
-        EXPECT_EQ(g.CellColumn(c.width / 2 - 1), c.lastCellOfFirstHalf);
-        EXPECT_EQ(g.CellColumn(c.width / 2), c.firstCellOfSecondHalf);
-        EXPECT_EQ(g.TextEdge(), c.edge);
-        EXPECT_EQ(g.TextColumn(), c.edge + 1);
-        EXPECT_EQ(g.Separators(), c.separators);
+        const DumpGeometry g = DumpGeometry::forMode(c.mode, 80, c.width, c.width, 8);
+        EXPECT_EQ(g.cellColumn(0), c.cell0);
+        EXPECT_EQ(g.cellColumn(c.width / 2 - 1), c.lastCellOfFirstHalf);
+        EXPECT_EQ(g.cellColumn(c.width / 2), c.firstCellOfSecondHalf);
+        EXPECT_EQ(g.textEdge(), c.edge);
+        EXPECT_EQ(g.textColumn(), c.edge + 1);
+        EXPECT_EQ(g.separators(), c.separators);
         // The hex area reaches from its separator to the edge.
-        EXPECT_EQ(g.HexAreaStart() + g.HexAreaChars(), g.TextEdge());
+        EXPECT_EQ(g.hexAreaStart() + g.hexAreaChars(), g.textEdge());
     }
 }
 
 TEST(DumpColumns, APointLeftOfTheCharactersGivesTheNearerCellBoundary)
 {
-    TQzDumpColumns columns;
+    DumpColumns columns;
     // Four cells of width 30 at 100, 130, 160 and 200 (a gap before the third).
     for (const auto &[i, x] : {std::pair{0, 100}, {1, 130}, {2, 160}, {3, 200}})
-        columns.SetColumn(i, x, 30, 4);
-    columns.SetTextColumn(240);
+        columns.setColumn(i, x, 30, 4);
+    columns.setTextColumn(240);
     struct Case
     {
         int x;
@@ -181,11 +181,11 @@ TEST(DumpColumns, APointLeftOfTheCharactersGivesTheNearerCellBoundary)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.x);
-        EXPECT_EQ(columns.PosAt(c.x, 1000, c.rowEnd, 1), c.expected);
+        EXPECT_EQ(columns.posAt(c.x, 1000, c.rowEnd, 1), c.expected);
     }
-    EXPECT_EQ(columns.PosAt(215, 1000, 1008, 2), 1008); // units of two bytes
-    columns.Clear();
-    EXPECT_EQ(columns.PosAt(215, 1000, 1004, 1), -1);
+    EXPECT_EQ(columns.posAt(215, 1000, 1008, 2), 1008); // units of two bytes
+    columns.clear();
+    EXPECT_EQ(columns.posAt(215, 1000, 1004, 1), -1);
 }
 
 } // namespace

@@ -16,10 +16,10 @@
 namespace {
 
 // More than three read blocks, so a whole-file read takes several calls.
-QByteArray BigText()
+QByteArray bigText()
 {
     QByteArray bytes;
-    for (int i = 0; bytes.size() < 3 * LocalFileSource::BlockSize + 5; ++i)
+    for (int i = 0; bytes.size() < 3 * LocalFileSource::blockSize + 5; ++i)
         bytes += ("line " + QByteArray::number(i)).leftJustified(99, '.') + "\n";
     return bytes;
 }
@@ -27,10 +27,10 @@ QByteArray BigText()
 TEST(LocalFileSource, ReadsAcrossBlocksAndZeroFillsPastTheEnd)
 {
     TempFiles files;
-    const QByteArray text = BigText();
-    const auto source = LocalFileSource::Open(files.Write(QStringLiteral("big"), text));
+    const QByteArray text = bigText();
+    const auto source = LocalFileSource::open(files.write(QStringLiteral("big"), text));
     ASSERT_TRUE(source);
-    EXPECT_EQ(source->Size(), text.size());
+    EXPECT_EQ(source->size(), text.size());
 
     const struct
     {
@@ -38,7 +38,7 @@ TEST(LocalFileSource, ReadsAcrossBlocksAndZeroFillsPastTheEnd)
         qint64 position, count, got;
     } cases[] = {
         {"the whole file and past its end", 0, text.size() + 10, text.size()},
-        {"across a block edge", LocalFileSource::BlockSize - 3, 7, 7},
+        {"across a block edge", LocalFileSource::blockSize - 3, 7, 7},
         {"the last bytes", text.size() - 4, 4, 4},
         {"wholly past the end", text.size() + 100, 8, 0},
     };
@@ -46,7 +46,7 @@ TEST(LocalFileSource, ReadsAcrossBlocksAndZeroFillsPastTheEnd)
         SCOPED_TRACE(c.name);
         QByteArray buffer(c.count, '\x7F');
         qint64 got = -1;
-        EXPECT_EQ(source->Read(buffer.data(), c.count, c.position, &got),
+        EXPECT_EQ(source->read(buffer.data(), c.count, c.position, &got),
                   FileSource::ReadResult::Ok);
         EXPECT_EQ(got, c.got);
         EXPECT_EQ(buffer.left(got), text.mid(c.position, got));
@@ -58,39 +58,39 @@ TEST(LocalFileSource, RefusesWhatCannotBeRead)
 {
     TempFiles files;
     LocalFileSource::OpenError error = LocalFileSource::OpenError::None;
-    EXPECT_FALSE(LocalFileSource::Open(files.Path(QStringLiteral("missing")), &error));
+    EXPECT_FALSE(LocalFileSource::open(files.path(QStringLiteral("missing")), &error));
     EXPECT_EQ(error, LocalFileSource::OpenError::CannotOpen);
-    EXPECT_FALSE(LocalFileSource::Open(files.Dir(), &error));
+    EXPECT_FALSE(LocalFileSource::open(files.dir(), &error));
     EXPECT_EQ(error, LocalFileSource::OpenError::CannotOpen);
 }
 
 TEST(LocalFileSource, AWorkerReadsOnItsOwnDescriptorWhileTheDisplayReopens)
 {
     TempFiles files;
-    const QByteArray text = BigText();
-    const QString path = files.Write(QStringLiteral("shown.log"), text);
+    const QByteArray text = bigText();
+    const QString path = files.write(QStringLiteral("shown.log"), text);
     ViewDocument doc;
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-    std::unique_ptr<FileSource> worker = doc.Source()->OpenAnother();
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    std::unique_ptr<FileSource> worker = doc.source()->openAnother();
     ASSERT_TRUE(worker);
-    const auto *display = static_cast<const LocalFileSource *>(doc.Source());
-    EXPECT_NE(static_cast<const LocalFileSource *>(worker.get())->Descriptor(),
-              display->Descriptor());
+    const auto *display = static_cast<const LocalFileSource *>(doc.source());
+    EXPECT_NE(static_cast<const LocalFileSource *>(worker.get())->descriptor(),
+              display->descriptor());
 
     // The display closes and the log is rotated away: the worker goes on
     // reading the file it started on.
-    doc.Close();
+    doc.close();
     ASSERT_EQ(::unlink(QFile::encodeName(path).constData()), 0);
-    files.Write(QStringLiteral("shown.log"), "the rotated successor\n");
+    files.write(QStringLiteral("shown.log"), "the rotated successor\n");
 
     QByteArray read(text.size(), '\0');
     FileSource::ReadResult result = FileSource::ReadResult::Failed;
     int lines = 0;
     std::thread thread([&] {
         qint64 got = 0;
-        result = worker->Read(read.data(), read.size(), 0, &got);
+        result = worker->read(read.data(), read.size(), 0, &got);
         const LineScanner scanner(*worker, TextFormat{});
-        for (qint64 p = 0; p >= 0; p = scanner.NextLineStart(p, true, false))
+        for (qint64 p = 0; p >= 0; p = scanner.nextLineStart(p, true, false))
             ++lines;
     });
     thread.join();
@@ -102,15 +102,15 @@ TEST(LocalFileSource, AWorkerReadsOnItsOwnDescriptorWhileTheDisplayReopens)
 TEST(LocalFileSource, AStopCancelsBetweenBlocks)
 {
     TempFiles files;
-    const QByteArray text = BigText();
-    const auto source = LocalFileSource::Open(files.Write(QStringLiteral("big"), text));
+    const QByteArray text = bigText();
+    const auto source = LocalFileSource::open(files.write(QStringLiteral("big"), text));
     ASSERT_TRUE(source);
 
     std::stop_source stopped;
     stopped.request_stop();
     QByteArray buffer(text.size(), '\0');
     qint64 got = -1;
-    EXPECT_EQ(source->Read(buffer.data(), buffer.size(), 0, &got, stopped.get_token()),
+    EXPECT_EQ(source->read(buffer.data(), buffer.size(), 0, &got, stopped.get_token()),
               FileSource::ReadResult::Cancelled);
     EXPECT_EQ(got, 0) << "nothing is read once stopped";
 
@@ -123,7 +123,7 @@ TEST(LocalFileSource, AStopCancelsBetweenBlocks)
         QByteArray local(text.size(), '\0');
         for (;;) {
             qint64 n = 0;
-            last = source->Read(local.data(), local.size(), 0, &n, stop);
+            last = source->read(local.data(), local.size(), 0, &n, stop);
             started = true;
             if (last != FileSource::ReadResult::Ok)
                 break;
@@ -145,16 +145,16 @@ TEST(DeviceSource, TheCallerKeepsTheDevice)
     ASSERT_TRUE(device.open(QIODevice::ReadOnly));
     {
         ViewDocument doc;
-        doc.OpenStream(&device);
-        ASSERT_TRUE(doc.SourceAssigned());
-        EXPECT_EQ(doc.Stream(), &device);
-        EXPECT_EQ(doc.FileSize(), data.size());
-        EXPECT_FALSE(doc.Source()->OpenAnother()) << "a device cannot be opened twice";
-        doc.OpenStream(&device); // reopening the same device must not free it
-        EXPECT_EQ(doc.GetChar(4), u't');
-        doc.OpenStream(nullptr);
-        EXPECT_FALSE(doc.SourceAssigned());
-        doc.OpenStream(&device);
+        doc.openStream(&device);
+        ASSERT_TRUE(doc.sourceAssigned());
+        EXPECT_EQ(doc.stream(), &device);
+        EXPECT_EQ(doc.fileSize(), data.size());
+        EXPECT_FALSE(doc.source()->openAnother()) << "a device cannot be opened twice";
+        doc.openStream(&device); // reopening the same device must not free it
+        EXPECT_EQ(doc.getChar(4), u't');
+        doc.openStream(nullptr);
+        EXPECT_FALSE(doc.sourceAssigned());
+        doc.openStream(&device);
     }
     // The document is gone; the device is still the caller's and usable.
     EXPECT_TRUE(device.isOpen());

@@ -6,7 +6,7 @@ namespace {
 
 enum class Cell { Empty, Circle, Number };
 
-const char *Name(Cell c)
+const char *name(Cell c)
 {
     return c == Cell::Empty ? "empty" : c == Cell::Circle ? "circle" : "number";
 }
@@ -19,32 +19,32 @@ protected:
         ViewerFixture::SetUp();
         QFont font(QStringLiteral("DejaVu Sans Mono"));
         font.setPixelSize(10);
-        m_view->SetFontGutter({font, Qt::black});
-        m_view->SetTextGutter(true);
+        m_view->setFontGutter({font, Qt::black});
+        m_view->setTextGutter(true);
     }
     // A circle is filled with the background (white); a number is ink on
     // the gutter colour only.
-    Cell CellOf(int row) const
+    Cell cellOf(int row) const
     {
-        const QImage &img = m_view->Bitmap();
+        const QImage &img = m_view->bitmap();
         bool white = false, ink = false;
         for (int y = row * m_lineHeight; y < (row + 1) * m_lineHeight; ++y) {
-            for (int x = 0; x < m_view->GutterWidth(); ++x) {
+            for (int x = 0; x < m_view->gutterWidth(); ++x) {
                 const QColor c = img.pixelColor(x, y);
                 white = white || c == QColor(Qt::white);
-                ink = ink || c != m_view->TextColorGutter;
+                ink = ink || c != m_view->textColorGutter;
             }
         }
         return white ? Cell::Circle : ink ? Cell::Number : Cell::Empty;
     }
-    std::vector<Cell> Cells(int rows) const
+    std::vector<Cell> cells(int rows) const
     {
         std::vector<Cell> cells;
         for (int i = 0; i < rows; ++i)
-            cells.push_back(CellOf(i));
+            cells.push_back(cellOf(i));
         return cells;
     }
-    static std::vector<Cell> Expected(int rows, const std::function<Cell(int line)> &f)
+    static std::vector<Cell> expected(int rows, const std::function<Cell(int line)> &f)
     {
         std::vector<Cell> cells;
         for (int line = 1; line <= rows; ++line)
@@ -53,9 +53,9 @@ protected:
     }
 };
 
-void PrintTo(Cell c, std::ostream *os)
+void printTo(Cell c, std::ostream *os)
 {
-    *os << Name(c);
+    *os << name(c);
 }
 
 TEST_F(Gutter, NumbersEveryStepAndCirclesElsewhere)
@@ -78,33 +78,33 @@ TEST_F(Gutter, NumbersEveryStepAndCirclesElsewhere)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->SetTextGutterLinesStep(c.step);
-        m_view->SetTextGutterLines(c.numbers);
-        m_view->SetTextGutterLinesCount(c.count);
-        m_view->Open(Write(NumberedLines(30), QString::fromLatin1(c.name) + ".log"));
-        ShowLines(25);
-        EXPECT_EQ(Cells(25), Expected(25, c.expected));
+        m_view->setTextGutterLinesStep(c.step);
+        m_view->setTextGutterLines(c.numbers);
+        m_view->setTextGutterLinesCount(c.count);
+        m_view->open(write(numberedLines(30), QString::fromLatin1(c.name) + ".log"));
+        showLines(25);
+        EXPECT_EQ(cells(25), expected(25, c.expected));
         if (!c.numbers) {
-            EXPECT_EQ(m_view->GutterWidth(), 10);
+            EXPECT_EQ(m_view->gutterWidth(), 10);
         }
-        EXPECT_EQ(m_view->TextLeft(), m_view->GutterWidth() + 2);
+        EXPECT_EQ(m_view->textLeft(), m_view->gutterWidth() + 2);
     }
 }
 
 TEST_F(Gutter, IsAsWideAsTheLargestNumberItCanShow)
 {
-    m_view->Open(Write(NumberedLines(100)));
-    ShowLines(5);
-    EXPECT_EQ(m_view->LineStartCount(), 99); // the final break starts nothing
-    EXPECT_EQ(m_view->GutterWidth(),
-              std::max(10, QFontMetrics(m_view->FontGutter().Font).horizontalAdvance("100") + 2));
-    m_view->Open(Write("one line\n", QStringLiteral("short.log")));
-    EXPECT_EQ(m_view->GutterWidth(), 10);
+    m_view->open(write(numberedLines(100)));
+    showLines(5);
+    EXPECT_EQ(m_view->lineStartCount(), 99); // the final break starts nothing
+    EXPECT_EQ(m_view->gutterWidth(),
+              std::max(10, QFontMetrics(m_view->fontGutter().font).horizontalAdvance("100") + 2));
+    m_view->open(write("one line\n", QStringLiteral("short.log")));
+    EXPECT_EQ(m_view->gutterWidth(), 10);
 }
 
 TEST_F(Gutter, LineBreaksOfEveryKindNumberTheSameLines)
 {
-    m_view->SetTextGutterLinesStep(1);
+    m_view->setTextGutterLinesStep(1);
     struct Case
     {
         const char *name;
@@ -119,32 +119,32 @@ TEST_F(Gutter, LineBreaksOfEveryKindNumberTheSameLines)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->Open(Write(c.bytes, QString::fromLatin1(c.name)));
-        ShowLines(6);
-        const TStrPositions &rec = m_view->StrPositions();
-        ASSERT_EQ(rec.Count(), 4);
+        m_view->open(write(c.bytes, QString::fromLatin1(c.name)));
+        showLines(6);
+        const DrawnLines &rec = m_view->strPositions();
+        ASSERT_EQ(rec.count(), 4);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(m_view->LineNumber(rec.At(i).Pos), i + 1);
-        EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Number));
+            EXPECT_EQ(m_view->lineNumber(rec.at(i).pos), i + 1);
+        EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
     }
 }
 
 TEST_F(Gutter, UnicodeLinesAreNumberedByTheirUnits)
 {
-    m_view->SetTextGutterLinesStep(1);
-    m_view->SetMode(vbmodeUnicode);
+    m_view->setTextGutterLinesStep(1);
+    m_view->setMode(vbmodeUnicode);
     // U+0A0D has the byte values of CR and LF but is no break.
-    m_view->Open(Write(Utf16(QStringLiteral("a\u0A0Db\nc\r\nd\n"), false)));
-    ShowLines(5);
-    EXPECT_EQ(m_view->LineStartCount(), 2);
-    EXPECT_EQ(Cells(3), std::vector<Cell>(3, Cell::Number));
-    EXPECT_EQ(m_view->LineNumber(8), 2);
+    m_view->open(write(utf16(QStringLiteral("a\u0A0Db\nc\r\nd\n"), false)));
+    showLines(5);
+    EXPECT_EQ(m_view->lineStartCount(), 2);
+    EXPECT_EQ(cells(3), std::vector<Cell>(3, Cell::Number));
+    EXPECT_EQ(m_view->lineNumber(8), 2);
 }
 
 TEST_F(Gutter, OnlyListedExtensionsGetNumbers)
 {
-    m_view->SetTextGutterLinesExtUse(true);
-    m_view->SetTextGutterLinesExtList("txt,LOG");
+    m_view->setTextGutterLinesExtUse(true);
+    m_view->setTextGutterLinesExtList("txt,LOG");
     const struct
     {
         const char *name;
@@ -159,97 +159,97 @@ TEST_F(Gutter, OnlyListedExtensionsGetNumbers)
         const QString dir =
             QString::fromLatin1(c.name).contains('/') ? QStringLiteral("dir.log") : QString();
         if (!dir.isEmpty())
-            QDir(m_files.Dir()).mkdir(dir);
-        m_view->Open(Write(NumberedLines(10), QString::fromLatin1(c.name)));
-        ShowLines(6);
-        EXPECT_EQ(m_view->LinesUsable(), c.usable);
-        EXPECT_EQ(CellOf(4), c.usable ? Cell::Number : Cell::Circle);
+            QDir(m_files.dir()).mkdir(dir);
+        m_view->open(write(numberedLines(10), QString::fromLatin1(c.name)));
+        showLines(6);
+        EXPECT_EQ(m_view->linesUsable(), c.usable);
+        EXPECT_EQ(cellOf(4), c.usable ? Cell::Number : Cell::Circle);
     }
-    m_view->SetTextGutterLinesExtUse(false);
-    EXPECT_TRUE(m_view->LinesUsable());
-    m_view->SetMode(vbmodeHex);
-    EXPECT_FALSE(m_view->LinesUsable());
+    m_view->setTextGutterLinesExtUse(false);
+    EXPECT_TRUE(m_view->linesUsable());
+    m_view->setMode(vbmodeHex);
+    EXPECT_FALSE(m_view->linesUsable());
 }
 
 TEST_F(Gutter, AContinuedLineHasAnEmptyCell)
 {
-    m_view->SetTextGutterLinesStep(1);
-    m_view->SetMaxLengths(vbmodeText, 10);
-    m_view->Open(Write(QByteArray(25, 'x') + "\nend\n"));
-    ShowLines(5);
-    EXPECT_EQ(Cells(4), (std::vector<Cell>{Cell::Number, Cell::Empty, Cell::Empty, Cell::Number}));
+    m_view->setTextGutterLinesStep(1);
+    m_view->setMaxLengths(vbmodeText, 10);
+    m_view->open(write(QByteArray(25, 'x') + "\nend\n"));
+    showLines(5);
+    EXPECT_EQ(cells(4), (std::vector<Cell>{Cell::Number, Cell::Empty, Cell::Empty, Cell::Number}));
 }
 
 TEST_F(Gutter, NumbersFollowAGrowingFileAndNeverLieBeyondTheCount)
 {
-    m_view->SetTextGutterLinesStep(1);
-    const QString path = Write("a\nb\nc");
-    m_view->Open(path);
-    ShowLines(6);
+    m_view->setTextGutterLinesStep(1);
+    const QString path = write("a\nb\nc");
+    m_view->open(path);
+    showLines(6);
     // The last line has no break yet: line 3 is counted, nothing after it.
-    EXPECT_EQ(Cells(4), (std::vector<Cell>{Cell::Number, Cell::Number, Cell::Number, Cell::Empty}));
-    m_files.Append(path, "c\nd\r");
-    m_view->Reload();
+    EXPECT_EQ(cells(4), (std::vector<Cell>{Cell::Number, Cell::Number, Cell::Number, Cell::Empty}));
+    m_files.append(path, "c\nd\r");
+    m_view->reload();
     // A CR at the end may be the first half of a CR LF: no line 5 yet.
-    EXPECT_EQ(Cells(5), (std::vector<Cell>{Cell::Number, Cell::Number, Cell::Number, Cell::Number,
+    EXPECT_EQ(cells(5), (std::vector<Cell>{Cell::Number, Cell::Number, Cell::Number, Cell::Number,
                                            Cell::Empty}));
-    m_files.Append(path, "\ne\n");
-    m_view->Reload();
-    EXPECT_EQ(m_view->LineNumber(m_view->StrPositions().At(4).Pos), 5);
-    EXPECT_EQ(CellOf(4), Cell::Number);
+    m_files.append(path, "\ne\n");
+    m_view->reload();
+    EXPECT_EQ(m_view->lineNumber(m_view->strPositions().at(4).pos), 5);
+    EXPECT_EQ(cellOf(4), Cell::Number);
 }
 
 TEST_F(Gutter, TheTableCoversTheFirstBytesOnlyAndSurvivesAWindowBeyondThem)
 {
-    m_view->SetTextGutterLinesStep(1);
-    m_view->SetTextGutterLinesBufSize(1024); // some 128 lines of 8 bytes
-    m_view->Open(Write(NumberedLines(60000)));
-    ShowLines(4);
-    const int counted = m_view->LineStartCount();
+    m_view->setTextGutterLinesStep(1);
+    m_view->setTextGutterLinesBufSize(1024); // some 128 lines of 8 bytes
+    m_view->open(write(numberedLines(60000)));
+    showLines(4);
+    const int counted = m_view->lineStartCount();
     EXPECT_GT(counted, 100);
     EXPECT_LT(counted, 140);
-    m_view->ScrollTo(300000);
-    EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Circle));
-    EXPECT_EQ(m_view->LineStartCount(), counted);
-    m_view->ScrollToBegin();
-    EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Number));
+    m_view->scrollTo(300000);
+    EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Circle));
+    EXPECT_EQ(m_view->lineStartCount(), counted);
+    m_view->scrollToBegin();
+    EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
 }
 
 // Bytes rewritten in place while the viewer is elsewhere in the counted
 // range: coming back reads them anew, and the numbers must be theirs.
 TEST_F(Gutter, NumbersFollowBytesRewrittenSinceAnEarlierCount)
 {
-    m_view->SetTextGutterLinesStep(1);
-    m_view->SetTextGutterLinesBufSize(1 << 20);
-    m_view->SetTextGutterLinesCount(100000);
-    const QString path = Write(NumberedLines(60000));
-    m_view->Open(path);
-    ShowLines(4);
-    m_view->ScrollTo(300000);
-    ASSERT_GT(m_view->LineNumber(m_view->StrPositions().At(1).Pos), 30000);
+    m_view->setTextGutterLinesStep(1);
+    m_view->setTextGutterLinesBufSize(1 << 20);
+    m_view->setTextGutterLinesCount(100000);
+    const QString path = write(numberedLines(60000));
+    m_view->open(path);
+    showLines(4);
+    m_view->scrollTo(300000);
+    ASSERT_GT(m_view->lineNumber(m_view->strPositions().at(1).pos), 30000);
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         f.write("l\nine001line002\n"); // as long as "line001\nline002\n"
     }
-    m_view->ScrollToBegin();
-    const TStrPositions &rec = m_view->StrPositions();
-    ASSERT_EQ(rec.At(1).Pos, 2);
+    m_view->scrollToBegin();
+    const DrawnLines &rec = m_view->strPositions();
+    ASSERT_EQ(rec.at(1).pos, 2);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(m_view->LineNumber(rec.At(i).Pos), i + 1) << "row " << i;
-    EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Number));
+        EXPECT_EQ(m_view->lineNumber(rec.at(i).pos), i + 1) << "row " << i;
+    EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
 }
 
 TEST_F(Gutter, NumbersSwitchedOnAfterOpeningShowAtTheNextDrawing)
 {
-    m_view->SetTextGutterLines(false);
-    m_view->SetTextGutterLinesStep(1);
-    m_view->Open(Write(NumberedLines(10)));
-    ShowLines(4);
-    EXPECT_EQ(m_view->LineStartCount(), 0);
-    m_view->SetTextGutterLines(true);
-    m_view->Redraw();
-    EXPECT_EQ(Cells(4), std::vector<Cell>(4, Cell::Number));
+    m_view->setTextGutterLines(false);
+    m_view->setTextGutterLinesStep(1);
+    m_view->open(write(numberedLines(10)));
+    showLines(4);
+    EXPECT_EQ(m_view->lineStartCount(), 0);
+    m_view->setTextGutterLines(true);
+    m_view->redraw();
+    EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
 }
 
 } // namespace

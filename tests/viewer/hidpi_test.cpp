@@ -14,25 +14,25 @@ using HiDpi = ViewerFixture;
 TEST_F(HiDpi, DrawsAtTheScreensDensityAndHitTestsInLogicalPixels)
 {
     ASSERT_TRUE(kScaled);
-    m_view->Open(Write("aaaaaaaaaa\nbbbbbbbbbb\n"));
-    ShowLines(4);
+    m_view->open(write("aaaaaaaaaa\nbbbbbbbbbb\n"));
+    showLines(4);
     ASSERT_EQ(m_view->devicePixelRatioF(), 2.0);
-    const QImage &img = m_view->Bitmap();
+    const QImage &img = m_view->bitmap();
     EXPECT_EQ(img.devicePixelRatio(), 2.0);
     EXPECT_EQ(img.size(), m_view->viewport()->size() * 2);
-    EXPECT_EQ(m_view->VisibleLines(), 4);
+    EXPECT_EQ(m_view->visibleLines(), 4);
 
-    const int left = m_view->TextLeft();
-    const TStrPositions &rec = m_view->StrPositions();
-    EXPECT_EQ(rec.PosFromCoord(left + 3 * m_charWidth + 1, m_lineHeight + 1, true), 14);
+    const int left = m_view->textLeft();
+    const DrawnLines &rec = m_view->strPositions();
+    EXPECT_EQ(rec.posFromCoord(left + 3 * m_charWidth + 1, m_lineHeight + 1, true), 14);
     QPoint at;
-    ASSERT_TRUE(rec.CoordFromPos(16, &at));
+    ASSERT_TRUE(rec.coordFromPos(16, &at));
     EXPECT_EQ(at, QPoint(left + 5 * m_charWidth, m_lineHeight));
 
     // The selection covers the same text, in device pixels.
     const QImage before = img.copy();
-    m_view->SetSelection(5, 3, false, false, true);
-    const QImage &after = m_view->Bitmap();
+    m_view->setSelection(5, 3, false, false, true);
+    const QImage &after = m_view->bitmap();
     int first = -1, last = -1;
     const int y = m_lineHeight; // middle of the first row, in device pixels
     for (int x = 0; x < before.width(); ++x) {
@@ -49,34 +49,34 @@ TEST_F(HiDpi, DrawsAtTheScreensDensityAndHitTestsInLogicalPixels)
 TEST_F(HiDpi, DumpCellsAndGutterNumbersAreDrawnInDevicePixelsAndHitInLogicalOnes)
 {
     ASSERT_TRUE(kScaled);
-    m_view->SetTextGutter(true);
-    m_view->SetMode(vbmodeHex);
-    m_view->Open(Write("ABCDEFGHIJKLMNOPQRS", QStringLiteral("dump.bin")));
-    ShowLines(3, 80);
-    const int left = m_view->TextLeft();
-    const TStrPositions &rec = m_view->StrPositions();
+    m_view->setTextGutter(true);
+    m_view->setMode(vbmodeHex);
+    m_view->open(write("ABCDEFGHIJKLMNOPQRS", QStringLiteral("dump.bin")));
+    showLines(3, 80);
+    const int left = m_view->textLeft();
+    const DrawnLines &rec = m_view->strPositions();
     // The right half of the second cell, at column 11 + 3 of the row.
-    EXPECT_EQ(rec.PosFromCoord(left + 14 * m_charWidth + 2 * m_charWidth, m_lineHeight / 2, true),
+    EXPECT_EQ(rec.posFromCoord(left + 14 * m_charWidth + 2 * m_charWidth, m_lineHeight / 2, true),
               2);
-    const QImage &img = m_view->Bitmap();
+    const QImage &img = m_view->bitmap();
     // The separator left of the hex area is two device pixels at each side
     // of its logical x: drawn at the screen's density, not scaled up.
     const int sep = 2 * (left + 10 * m_charWidth);
     const int y = m_lineHeight;
-    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->TextColorLines);
-    EXPECT_EQ(img.pixelColor(sep, y), m_view->TextColorLines);
-    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->TextColorLines);
+    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->textColorLines);
+    EXPECT_EQ(img.pixelColor(sep, y), m_view->textColorLines);
+    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->textColorLines);
 
     // A number in the gutter: ink in single device pixels, which a 1x
     // picture scaled up could not have (its pixels come in 2x2 blocks).
-    m_view->SetMode(vbmodeText);
-    m_view->SetTextGutterLinesStep(1);
-    m_view->Open(Write("a\nb\nc\n", QStringLiteral("lines.log")));
-    m_view->Redraw();
-    const QImage &text = m_view->Bitmap();
+    m_view->setMode(vbmodeText);
+    m_view->setTextGutterLinesStep(1);
+    m_view->open(write("a\nb\nc\n", QStringLiteral("lines.log")));
+    m_view->redraw();
+    const QImage &text = m_view->bitmap();
     bool fine = false;
     for (int dy = 0; dy + 1 < 2 * m_lineHeight && !fine; dy += 2)
-        for (int dx = 0; dx + 1 < 2 * m_view->GutterWidth() && !fine; dx += 2)
+        for (int dx = 0; dx + 1 < 2 * m_view->gutterWidth() && !fine; dx += 2)
             fine = text.pixel(dx, dy) != text.pixel(dx + 1, dy) ||
                    text.pixel(dx, dy) != text.pixel(dx, dy + 1);
     EXPECT_TRUE(fine);

@@ -23,10 +23,10 @@ namespace {
 
 // Block sizes that put block edges everywhere in the small files, the edge
 // between a CR and its LF and between the bytes of one UTF-16 unit included.
-constexpr int kBlockSizes[] = {1, 2, 3, 4, 5, 7, LineStarts::DefaultBlockSize};
+constexpr int kBlockSizes[] = {1, 2, 3, 4, 5, 7, LineStarts::defaultBlockSize};
 
 // The text as UTF-16 of the given order; every char of text is one unit.
-QByteArray Utf16(const QByteArray &text, LineCountUnit unit)
+QByteArray utf16(const QByteArray &text, LineCountUnit unit)
 {
     QByteArray out;
     for (char c : text) {
@@ -37,7 +37,7 @@ QByteArray Utf16(const QByteArray &text, LineCountUnit unit)
     return out;
 }
 
-Starts Scaled(const Starts &starts, int factor)
+Starts scaled(const Starts &starts, int factor)
 {
     Starts out;
     for (qint32 s : starts)
@@ -52,45 +52,45 @@ class MemorySource final : public FileSource
 public:
     explicit MemorySource(QByteArray data) : m_data(std::move(data)) {}
 
-    qint64 Size() const override { return m_data.size(); }
-    ReadResult Read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
+    qint64 size() const override { return m_data.size(); }
+    ReadResult read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
                     std::stop_token stop) const override
     {
         *bytesRead = 0;
         std::memset(buffer, 0, size_t(count));
         if (stop.stop_requested())
             return ReadResult::Cancelled;
-        if (position + count > FailAt)
+        if (position + count > failAt)
             return ReadResult::Failed;
-        if (Reads == ThrowAtRead)
+        if (reads == throwAtRead)
             throw std::bad_alloc(); // as under a memory limit
 
         const qint64 n = std::clamp<qint64>(m_data.size() - position, 0, count);
         std::memcpy(buffer, m_data.constData() + position, size_t(n));
         *bytesRead = n;
-        ++Reads;
-        if (!Growth.isEmpty())
-            m_data += Growth.takeFirst();
+        ++reads;
+        if (!growth.isEmpty())
+            m_data += growth.takeFirst();
         return ReadResult::Ok;
     }
-    std::unique_ptr<FileSource> OpenAnother() const override { return nullptr; }
+    std::unique_ptr<FileSource> openAnother() const override { return nullptr; }
 
-    qint64 FailAt = std::numeric_limits<qint64>::max();
-    int ThrowAtRead = -1;
-    mutable QList<QByteArray> Growth;
-    mutable int Reads = 0;
+    qint64 failAt = std::numeric_limits<qint64>::max();
+    int throwAtRead = -1;
+    mutable QList<QByteArray> growth;
+    mutable int reads = 0;
 
 private:
     mutable QByteArray m_data;
 };
 
-Starts Count(const QByteArray &bytes, LineCountUnit unit, int blockSize,
-             qint64 size = LineStarts::BufSizeMax, int maxCount = LineStarts::CountMax)
+Starts count(const QByteArray &bytes, LineCountUnit unit, int blockSize,
+             qint64 size = LineStarts::bufSizeMax, int maxCount = LineStarts::countMax)
 {
     MemorySource source(bytes);
     LineStarts starts;
-    EXPECT_TRUE(starts.CountLines(source, size, unit, maxCount, {}, blockSize));
-    return starts.Starts();
+    EXPECT_TRUE(starts.countLines(source, size, unit, maxCount, {}, blockSize));
+    return starts.starts();
 }
 
 struct BreakCase
@@ -120,7 +120,7 @@ const BreakCase kBreakCases[] = {
     {"empty lines", "\r\n\r\n\r\nx", {2, 4, 6}},
 };
 
-void PrintTo(const BreakCase &c, std::ostream *os)
+void printTo(const BreakCase &c, std::ostream *os)
 {
     *os << c.name;
 }
@@ -134,11 +134,11 @@ TEST_P(BreakTest, BytesAndBothUtf16Orders)
     const BreakCase &c = GetParam();
     for (int block : kBlockSizes) {
         SCOPED_TRACE(testing::Message() << "block " << block);
-        EXPECT_THAT(Count(c.text, LineCountUnit::Byte, block), ElementsAreArray(c.starts));
+        EXPECT_THAT(count(c.text, LineCountUnit::Byte, block), ElementsAreArray(c.starts));
         for (LineCountUnit unit : {LineCountUnit::Utf16Little, LineCountUnit::Utf16Big}) {
             SCOPED_TRACE(unit == LineCountUnit::Utf16Big ? "big endian" : "little endian");
-            EXPECT_THAT(Count(Utf16(c.text, unit), unit, block),
-                        ElementsAreArray(Scaled(c.starts, 2)));
+            EXPECT_THAT(count(utf16(c.text, unit), unit, block),
+                        ElementsAreArray(scaled(c.starts, 2)));
         }
     }
 }
@@ -190,7 +190,7 @@ TEST(LineCount, Utf16BreaksNeedTheirHighByteZero)
     for (const Case &c : cases) {
         for (int block : kBlockSizes) {
             SCOPED_TRACE(testing::Message() << c.name << ", block " << block);
-            EXPECT_THAT(Count(c.bytes, c.unit, block), ElementsAreArray(c.starts));
+            EXPECT_THAT(count(c.bytes, c.unit, block), ElementsAreArray(c.starts));
         }
     }
 }
@@ -202,7 +202,7 @@ TEST(LineCount, Utf16UnitBoundariesAreNotBytePairs)
     const QByteArray bytes("x\n\r\0y\0", 6); // U+0A78, U+000D, U+0079
     for (int block : kBlockSizes) {
         SCOPED_TRACE(block);
-        EXPECT_THAT(Count(bytes, LineCountUnit::Utf16Little, block), ElementsAreArray(Starts{4}));
+        EXPECT_THAT(count(bytes, LineCountUnit::Utf16Little, block), ElementsAreArray(Starts{4}));
     }
 }
 
@@ -235,9 +235,9 @@ TEST(LineCount, CountsOnlyTheRange)
             SCOPED_TRACE(testing::Message() << "size " << c.size << ", block " << block);
             MemorySource source(text);
             LineStarts starts;
-            ASSERT_TRUE(starts.CountLines(source, c.size, LineCountUnit::Byte, 100, {}, block));
-            EXPECT_THAT(starts.Starts(), ElementsAreArray(c.starts));
-            EXPECT_EQ(starts.CountedSize(), c.counted);
+            ASSERT_TRUE(starts.countLines(source, c.size, LineCountUnit::Byte, 100, {}, block));
+            EXPECT_THAT(starts.starts(), ElementsAreArray(c.starts));
+            EXPECT_EQ(starts.countedSize(), c.counted);
         }
     }
 }
@@ -258,11 +258,11 @@ TEST(LineCount, KeepsAtMostMaxCountMinusOneStarts)
         SCOPED_TRACE(c.maxCount);
         LineStarts starts;
         MemorySource source(text);
-        ASSERT_TRUE(starts.CountLines(source, text.size(), LineCountUnit::Byte, c.maxCount, {}, 7));
-        ASSERT_EQ(starts.LineStartCount(), c.kept);
-        EXPECT_EQ(starts.LineNumber(6 * (c.kept - 1)), c.kept);
-        EXPECT_EQ(starts.LineNumber(6 * c.kept), c.kept + 1);
-        EXPECT_EQ(starts.LineNumber(6 * (c.kept + 1)), 0);
+        ASSERT_TRUE(starts.countLines(source, text.size(), LineCountUnit::Byte, c.maxCount, {}, 7));
+        ASSERT_EQ(starts.lineStartCount(), c.kept);
+        EXPECT_EQ(starts.lineNumber(6 * (c.kept - 1)), c.kept);
+        EXPECT_EQ(starts.lineNumber(6 * c.kept), c.kept + 1);
+        EXPECT_EQ(starts.lineNumber(6 * (c.kept + 1)), 0);
     }
 }
 
@@ -270,8 +270,8 @@ TEST(LineCount, LineNumberFindsOnlyStoredStarts)
 {
     MemorySource source(QByteArray("a\nbc\nd\r\ne"));
     LineStarts starts;
-    ASSERT_TRUE(starts.CountLines(source, 100, LineCountUnit::Byte));
-    ASSERT_THAT(starts.Starts(), ElementsAreArray(Starts{2, 5, 8}));
+    ASSERT_TRUE(starts.countLines(source, 100, LineCountUnit::Byte));
+    ASSERT_THAT(starts.starts(), ElementsAreArray(Starts{2, 5, 8}));
     struct Case
     {
         qint64 pos;
@@ -292,7 +292,7 @@ TEST(LineCount, LineNumberFindsOnlyStoredStarts)
         {(qint64(1) << 32), 0},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(starts.LineNumber(c.pos), c.number) << "pos " << c.pos;
+        EXPECT_EQ(starts.lineNumber(c.pos), c.number) << "pos " << c.pos;
 }
 
 TEST(LineCount, RangeForWindow)
@@ -308,11 +308,11 @@ TEST(LineCount, RangeForWindow)
         {307200, 65536, 307200, 307200}, // starting right at the limit still counts
         {307201, 65536, 307200, -1},     // beyond it the table is kept
         {0, 1 << 20, 10, 1024},          // limit clamped up
-        {0, qint64(1) << 30, qint64(1) << 40, LineStarts::BufSizeMax}, // and down
-        {LineStarts::BufSizeMax + 1, 10, qint64(1) << 40, -1},
+        {0, qint64(1) << 30, qint64(1) << 40, LineStarts::bufSizeMax}, // and down
+        {LineStarts::bufSizeMax + 1, 10, qint64(1) << 40, -1},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(LineStarts::RangeFor(c.bufferPos, c.bufferSize, c.bufSize), c.range)
+        EXPECT_EQ(LineStarts::rangeFor(c.bufferPos, c.bufferSize, c.bufSize), c.range)
             << c.bufferPos << " " << c.bufferSize << " " << c.bufSize;
 }
 
@@ -320,19 +320,19 @@ TEST(LineCount, RangeForWindow)
 // beyond it has no number.
 TEST(LineCount, RangeOverTheLimitStopsAtTheLimit)
 {
-    const qint64 max = LineStarts::BufSizeMax;
+    const qint64 max = LineStarts::bufSizeMax;
     QByteArray text(int(max + 8), 'x');
     text[int(max - 2)] = '\n'; // line 2 starts at max - 1, inside the limit
     text[int(max + 1)] = '\n'; // line 3 would start at max + 2
     TempFiles files;
-    auto source = LocalFileSource::Open(files.Write(QStringLiteral("big.log"), text));
+    auto source = LocalFileSource::open(files.write(QStringLiteral("big.log"), text));
     ASSERT_TRUE(source);
     LineStarts starts;
-    ASSERT_TRUE(starts.CountLines(*source, text.size(), LineCountUnit::Byte));
-    EXPECT_THAT(starts.Starts(), ElementsAreArray(Starts{qint32(max - 1)}));
-    EXPECT_EQ(starts.CountedSize(), max);
-    EXPECT_EQ(starts.LineNumber(max - 1), 2);
-    EXPECT_EQ(starts.LineNumber(max + 2), 0);
+    ASSERT_TRUE(starts.countLines(*source, text.size(), LineCountUnit::Byte));
+    EXPECT_THAT(starts.starts(), ElementsAreArray(Starts{qint32(max - 1)}));
+    EXPECT_EQ(starts.countedSize(), max);
+    EXPECT_EQ(starts.lineNumber(max - 1), 2);
+    EXPECT_EQ(starts.lineNumber(max + 2), 0);
 }
 
 TEST(LineCount, FailedOrStoppedReadLeavesNoTable)
@@ -342,22 +342,22 @@ TEST(LineCount, FailedOrStoppedReadLeavesNoTable)
         text += "x\n";
     LineStarts starts;
     MemorySource good(text);
-    ASSERT_TRUE(starts.CountLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
-    ASSERT_EQ(starts.LineStartCount(), 49);
+    ASSERT_TRUE(starts.countLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
+    ASSERT_EQ(starts.lineStartCount(), 49);
 
     MemorySource failing(text);
-    failing.FailAt = 40; // the third block
-    EXPECT_FALSE(starts.CountLines(failing, text.size(), LineCountUnit::Byte, 100, {}, 16));
-    EXPECT_EQ(starts.LineStartCount(), 0);
-    EXPECT_EQ(starts.LineNumber(2), 0);
-    EXPECT_EQ(starts.LineNumber(0), 1);
+    failing.failAt = 40; // the third block
+    EXPECT_FALSE(starts.countLines(failing, text.size(), LineCountUnit::Byte, 100, {}, 16));
+    EXPECT_EQ(starts.lineStartCount(), 0);
+    EXPECT_EQ(starts.lineNumber(2), 0);
+    EXPECT_EQ(starts.lineNumber(0), 1);
 
     std::stop_source stop;
     stop.request_stop();
-    ASSERT_TRUE(starts.CountLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
+    ASSERT_TRUE(starts.countLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
     EXPECT_FALSE(
-        starts.CountLines(good, text.size(), LineCountUnit::Byte, 100, stop.get_token(), 16));
-    EXPECT_EQ(starts.LineStartCount(), 0);
+        starts.countLines(good, text.size(), LineCountUnit::Byte, 100, stop.get_token(), 16));
+    EXPECT_EQ(starts.lineStartCount(), 0);
 }
 
 // Counting runs inside a paint and is meant for worker threads: whatever it
@@ -370,21 +370,21 @@ TEST(LineCount, AThrowingCountIsReportedAndLeavesNoTable)
     RecordingSink sink;
     LineStarts starts;
     MemorySource good(text);
-    ASSERT_TRUE(starts.CountLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
-    ASSERT_EQ(starts.LineStartCount(), 49);
+    ASSERT_TRUE(starts.countLines(good, text.size(), LineCountUnit::Byte, 100, {}, 16));
+    ASSERT_EQ(starts.lineStartCount(), 49);
 
     MemorySource throwing(text);
-    throwing.ThrowAtRead = 2;
+    throwing.throwAtRead = 2;
     bool counted = true;
     EXPECT_NO_THROW(counted =
-                        starts.CountLines(throwing, text.size(), LineCountUnit::Byte, 100, {}, 16));
+                        starts.countLines(throwing, text.size(), LineCountUnit::Byte, 100, {}, 16));
     EXPECT_FALSE(counted);
-    EXPECT_EQ(starts.LineStartCount(), 0);
-    EXPECT_EQ(starts.CountedSize(), 0);
-    ASSERT_EQ(sink.Messages().size(), 1u);
-    EXPECT_EQ(sink.Messages()[0].Caption, ProgramTitle());
-    EXPECT_EQ(sink.Messages()[0].Text, "std::bad_alloc");
-    EXPECT_EQ(sink.Messages()[0].Icon, MsgIcon::Error);
+    EXPECT_EQ(starts.lineStartCount(), 0);
+    EXPECT_EQ(starts.countedSize(), 0);
+    ASSERT_EQ(sink.messages().size(), 1u);
+    EXPECT_EQ(sink.messages()[0].caption, programTitle());
+    EXPECT_EQ(sink.messages()[0].text, "std::bad_alloc");
+    EXPECT_EQ(sink.messages()[0].icon, MsgIcon::Error);
 }
 
 // A full table stops the count: no more of the range is read.
@@ -395,10 +395,10 @@ TEST(LineCount, FullTableStopsReading)
         text += "x\n";
     MemorySource source(text);
     LineStarts starts;
-    ASSERT_TRUE(starts.CountLines(source, text.size(), LineCountUnit::Byte, 10, {}, 8));
-    EXPECT_EQ(starts.LineStartCount(), 9);
-    EXPECT_LE(source.Reads, 3);
-    EXPECT_LT(starts.CountedSize(), text.size());
+    ASSERT_TRUE(starts.countLines(source, text.size(), LineCountUnit::Byte, 10, {}, 8));
+    EXPECT_EQ(starts.lineStartCount(), 9);
+    EXPECT_LE(source.reads, 3);
+    EXPECT_LT(starts.countedSize(), text.size());
 }
 
 // Growth: counting any prefix of a file being written must give exactly the
@@ -411,15 +411,15 @@ TEST(LineCount, GrowingFileNeverGetsAWrongNumber)
     for (LineCountUnit unit :
          {LineCountUnit::Byte, LineCountUnit::Utf16Little, LineCountUnit::Utf16Big}) {
         const bool wide = unit != LineCountUnit::Byte;
-        const QByteArray bytes = wide ? Utf16(text, unit) : text;
-        const Starts all = Scaled(finished, wide ? 2 : 1);
+        const QByteArray bytes = wide ? utf16(text, unit) : text;
+        const Starts all = scaled(finished, wide ? 2 : 1);
         TempFiles files;
-        const QString path = files.Write(QStringLiteral("grow.log"), QByteArray());
-        auto source = LocalFileSource::Open(path);
+        const QString path = files.write(QStringLiteral("grow.log"), QByteArray());
+        auto source = LocalFileSource::open(path);
         ASSERT_TRUE(source);
         for (int k = 0; k <= bytes.size(); ++k) {
             if (k > 0)
-                files.Append(path, bytes.mid(k - 1, 1));
+                files.append(path, bytes.mid(k - 1, 1));
             const qint64 whole = wide ? k & ~1 : k;
             Starts expected;
             std::copy_if(all.begin(), all.end(), std::back_inserter(expected),
@@ -428,9 +428,9 @@ TEST(LineCount, GrowingFileNeverGetsAWrongNumber)
                 SCOPED_TRACE(testing::Message() << "unit " << int(unit) << ", " << k
                                                 << " bytes written, block " << block);
                 LineStarts starts;
-                ASSERT_TRUE(starts.CountLines(*source, 1024, unit, 100, {}, block));
-                EXPECT_THAT(starts.Starts(), ElementsAreArray(expected));
-                EXPECT_EQ(starts.CountedSize(), whole);
+                ASSERT_TRUE(starts.countLines(*source, 1024, unit, 100, {}, block));
+                EXPECT_THAT(starts.starts(), ElementsAreArray(expected));
+                EXPECT_EQ(starts.countedSize(), whole);
             }
         }
     }
@@ -441,11 +441,11 @@ TEST(LineCount, GrowingFileNeverGetsAWrongNumber)
 TEST(LineCount, GrowthDuringTheCount)
 {
     MemorySource source(QByteArray("ab\r"));
-    source.Growth = {"\ncd", "\ref\n", "g"};
+    source.growth = {"\ncd", "\ref\n", "g"};
     LineStarts starts;
-    ASSERT_TRUE(starts.CountLines(source, 1000, LineCountUnit::Byte, 100, {}, 3));
-    EXPECT_THAT(starts.Starts(), ElementsAreArray(Starts{4, 7, 10}));
-    EXPECT_EQ(starts.LineNumber(10), 4);
+    ASSERT_TRUE(starts.countLines(source, 1000, LineCountUnit::Byte, 100, {}, 3));
+    EXPECT_THAT(starts.starts(), ElementsAreArray(Starts{4, 7, 10}));
+    EXPECT_EQ(starts.lineNumber(10), 4);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "viewer/linereader.h"
 #include "viewer/outputprep.h"
-#include "viewer/strpositions.h"
+#include "viewer/drawnlines.h"
 #include "viewer/textmeasurer.h"
 #include "viewer/viewdocument.h"
 
@@ -13,40 +13,40 @@ namespace {
 class LineReaderTest : public ::testing::Test
 {
 protected:
-    void Open(const QByteArray &bytes, int maxLength = 300, TQzBinHexMode mode = vbmodeText,
-              TQzEncoding encoding = 0)
+    void open(const QByteArray &bytes, int maxLength = 300, ViewMode mode = vbmodeText,
+              EncodingCode encoding = 0)
     {
-        m_doc.TextEncoding = encoding;
-        m_doc.SetModeValue(mode);
-        m_doc.MaxLengths[mode] = maxLength;
-        ASSERT_EQ(m_doc.OpenFile(m_files.Write(QStringLiteral("f"), bytes)),
+        m_doc.textEncoding = encoding;
+        m_doc.setModeValue(mode);
+        m_doc.maxLengths[mode] = maxLength;
+        ASSERT_EQ(m_doc.openFile(m_files.write(QStringLiteral("f"), bytes)),
                   ViewDocument::OpenResult::Ok);
     }
-    LineReader Reader() const { return LineReader(m_doc, m_wrap); }
+    LineReader reader() const { return LineReader(m_doc, m_wrap); }
     // Line starts walking forward from 0.
-    std::vector<qint64> Starts() const
+    std::vector<qint64> starts() const
     {
         std::vector<qint64> starts;
         for (qint64 p = 0; p >= 0 && starts.size() < 100;
-             p = Reader().NextLineStart(p, true, false))
+             p = reader().nextLineStart(p, true, false))
             starts.push_back(p);
         return starts;
     }
-    std::vector<QString> Texts() const
+    std::vector<QString> texts() const
     {
         std::vector<QString> texts;
         for (qint64 p = 0; p >= 0 && texts.size() < 100;) {
-            ScreenLine line = Reader().ReadForward(p);
-            texts.push_back(line.Text);
-            p = line.NextPos;
+            ScreenLine line = reader().readForward(p);
+            texts.push_back(line.text);
+            p = line.nextPos;
         }
         return texts;
     }
-    void Wrap(int chars)
+    void wrap(int chars)
     {
-        m_wrap.Wrap = true;
-        m_wrap.AvailableWidth = chars * 8;
-        m_wrap.Measurer = &m_measurer;
+        m_wrap.wrap = true;
+        m_wrap.availableWidth = chars * 8;
+        m_wrap.measurer = &m_measurer;
     }
 
     TempFiles m_files;
@@ -71,17 +71,17 @@ TEST_F(LineReaderTest, LineBreaks)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Open(c.bytes);
-        EXPECT_EQ(Starts(), c.starts);
+        open(c.bytes);
+        EXPECT_EQ(starts(), c.starts);
     }
 }
 
 TEST_F(LineReaderTest, OverlongLinesAreCutAtMaxLength)
 {
-    Open(QByteArray(1000, 'x'), 300);
-    EXPECT_EQ(Starts(), (std::vector<qint64>{0, 300, 600, 900}));
+    open(QByteArray(1000, 'x'), 300);
+    EXPECT_EQ(starts(), (std::vector<qint64>{0, 300, 600, 900}));
     // One line up inside an overlong line lands MaxLength - 1 back.
-    EXPECT_EQ(Reader().NextLineStart(300, false, false), 1);
+    EXPECT_EQ(reader().nextLineStart(300, false, false), 1);
 }
 
 TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
@@ -90,39 +90,39 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
     const struct
     {
         const char *name;
-        TQzBinHexMode mode;
-        TQzEncoding encoding;
+        ViewMode mode;
+        EncodingCode encoding;
         int maxLength;
         QByteArray bytes;
         std::vector<QString> texts;
     } cases[] = {
         {"UTF-8 two-byte character at the cut",
          vbmodeText,
-         EntryOf(65001),
+         entryOf(65001),
          300,
          (a299 + QStringLiteral("é")).toUtf8(),
          {a299, QStringLiteral("é")}},
         {"UTF-8 four-byte character at the cut",
          vbmodeText,
-         EntryOf(65001),
+         entryOf(65001),
          300,
          (a299.left(298) + QStringLiteral("\U0001F600b")).toUtf8(),
          {a299.left(298), QStringLiteral("\U0001F600b")}},
         {"a cut between characters stays at MaxLength",
          vbmodeText,
-         EntryOf(65001),
+         entryOf(65001),
          300,
          (a299 + QStringLiteral("aé")).toUtf8(),
          {a299 + QLatin1Char('a'), QStringLiteral("é")}},
         {"Shift-JIS double-byte character",
          vbmodeText,
-         EntryOf(932),
+         entryOf(932),
          300,
          a299.toLatin1() + "\x82\xA0",
          {a299, QStringLiteral("あ")}},
         {"GBK double-byte character",
          vbmodeText,
-         EntryOf(936),
+         entryOf(936),
          300,
          a299.toLatin1() + "\xB0\xA1",
          {a299, QStringLiteral("啊")}},
@@ -130,19 +130,19 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
          vbmodeUnicode,
          0,
          300,
-         Utf16(a299 + QStringLiteral("\U0001F600"), false),
+         utf16(a299 + QStringLiteral("\U0001F600"), false),
          {a299, QStringLiteral("\U0001F600")}},
         {"a character longer than MaxLength is kept whole",
          vbmodeText,
-         EntryOf(65001),
+         entryOf(65001),
          2,
          QStringLiteral("€€").toUtf8(),
          {QStringLiteral("€"), QStringLiteral("€")}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Open(c.bytes, c.maxLength, c.mode, c.encoding);
-        EXPECT_EQ(Texts(), c.texts);
+        open(c.bytes, c.maxLength, c.mode, c.encoding);
+        EXPECT_EQ(texts(), c.texts);
     }
 }
 
@@ -151,22 +151,22 @@ TEST_F(LineReaderTest, UpInsideAnOverlongLineLandsOnAWholeCharacter)
     const struct
     {
         const char *name;
-        TQzBinHexMode mode;
-        TQzEncoding encoding;
+        ViewMode mode;
+        EncodingCode encoding;
         QByteArray bytes;
     } cases[] = {
-        {"UTF-8", vbmodeText, EntryOf(65001), QString(400, QChar(0xE9)).toUtf8()},
+        {"UTF-8", vbmodeText, entryOf(65001), QString(400, QChar(0xE9)).toUtf8()},
         {"UTF-16 surrogate pairs", vbmodeUnicode, 0,
-         Utf16(QString(200, QLatin1Char('x')) + QStringLiteral("\U0001F600").repeated(400), false)},
+         utf16(QString(200, QLatin1Char('x')) + QStringLiteral("\U0001F600").repeated(400), false)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Open(c.bytes, 300, c.mode, c.encoding);
-        for (const qint64 start : Starts()) {
-            const qint64 up = Reader().NextLineStart(start, false, false);
+        open(c.bytes, 300, c.mode, c.encoding);
+        for (const qint64 start : starts()) {
+            const qint64 up = reader().nextLineStart(start, false, false);
             if (up < 0)
                 continue;
-            const QString text = Reader().ReadForward(up).Text;
+            const QString text = reader().readForward(up).text;
             EXPECT_FALSE(text.contains(QChar(QChar::ReplacementCharacter)) ||
                          text.front().isLowSurrogate())
                 << "up from " << start << " to " << up;
@@ -181,28 +181,28 @@ TEST_F(LineReaderTest, WindowHoldsAFullScreenOfLongLinesWithTheirBreaks)
     // the start of the line after them must still be inside the window.
     const struct
     {
-        TQzBinHexMode mode;
+        ViewMode mode;
         int maxLength;
     } cases[] = {{vbmodeText, 2},    {vbmodeText, 100},    {vbmodeText, 300},
                  {vbmodeText, 2048}, {vbmodeUnicode, 100}, {vbmodeUnicode, 2048}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", MaxLength " << c.maxLength);
         const QString line = QString(c.maxLength, QLatin1Char('x')) + QStringLiteral("\r\n");
-        const QByteArray lineBytes = c.mode == vbmodeUnicode ? Utf16(line, false) : line.toLatin1();
+        const QByteArray lineBytes = c.mode == vbmodeUnicode ? utf16(line, false) : line.toLatin1();
         QByteArray bytes;
         while (bytes.size() < 4 * 3 * 151 * lineBytes.size())
             bytes += lineBytes;
-        Open(bytes, c.maxLength, c.mode);
-        ASSERT_EQ(m_doc.BufferPos(), 0);
+        open(bytes, c.maxLength, c.mode);
+        ASSERT_EQ(m_doc.bufferPos(), 0);
         const qint64 step = lineBytes.size();
-        qint64 p = (2 * m_doc.BufMaxOffset() - 1) / step * step;
-        m_doc.ReadBuffer(p);
-        ASSERT_EQ(m_doc.BufferPos(), 0) << "the window does not move for this position";
-        for (int i = 0; i < MaxScreenLines; ++i) {
-            const ScreenLine row = Reader().ReadForward(p);
-            ASSERT_EQ(row.Text.size(), c.maxLength) << "row " << i;
-            ASSERT_EQ(row.NextPos, p + step) << "row " << i;
-            p = row.NextPos;
+        qint64 p = (2 * m_doc.bufMaxOffset() - 1) / step * step;
+        m_doc.readBuffer(p);
+        ASSERT_EQ(m_doc.bufferPos(), 0) << "the window does not move for this position";
+        for (int i = 0; i < maxScreenLines; ++i) {
+            const ScreenLine row = reader().readForward(p);
+            ASSERT_EQ(row.text.size(), c.maxLength) << "row " << i;
+            ASSERT_EQ(row.nextPos, p + step) << "row " << i;
+            p = row.nextPos;
         }
     }
 }
@@ -233,40 +233,40 @@ TEST_F(LineReaderTest, Iso2022EscapesReachTheDecoder)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.codepage);
-        Open(c.bytes + "\n", 300, vbmodeText, EntryOf(c.codepage));
-        const ScreenLine line = Reader().ReadForward(0);
-        EXPECT_EQ(line.Text, c.text);
-        EXPECT_EQ(line.NextPos, -1);
+        open(c.bytes + "\n", 300, vbmodeText, entryOf(c.codepage));
+        const ScreenLine line = reader().readForward(0);
+        EXPECT_EQ(line.text, c.text);
+        EXPECT_EQ(line.nextPos, -1);
     }
 }
 
 TEST_F(LineReaderTest, MovingUp)
 {
-    Open("ab\r\ncd\n\nef");
-    const auto r = Reader();
-    EXPECT_EQ(r.NextLineStart(4, false, false), 0) << "second line up to the first";
-    EXPECT_EQ(r.NextLineStart(0, false, false), -1)
+    open("ab\r\ncd\n\nef");
+    const auto r = reader();
+    EXPECT_EQ(r.nextLineStart(4, false, false), 0) << "second line up to the first";
+    EXPECT_EQ(r.nextLineStart(0, false, false), -1)
         << "no line before the first (the view then stays at 0)";
-    EXPECT_EQ(r.NextLineStart(8, false, false), 7) << "onto the empty line";
-    EXPECT_EQ(r.NextLineStart(7, false, false), 4) << "then the line before it";
+    EXPECT_EQ(r.nextLineStart(8, false, false), 7) << "onto the empty line";
+    EXPECT_EQ(r.nextLineStart(7, false, false), 4) << "then the line before it";
     // From inside a line, staying at start finds that line's start.
-    EXPECT_EQ(r.NextLineStart(5, false, true), 4);
-    EXPECT_EQ(r.NextLineStart(3, false, true), 0) << "the LF of CR LF belongs to the line before";
+    EXPECT_EQ(r.nextLineStart(5, false, true), 4);
+    EXPECT_EQ(r.nextLineStart(3, false, true), 0) << "the LF of CR LF belongs to the line before";
 }
 
 TEST_F(LineReaderTest, LfCrHoldsAnEmptyLine)
 {
-    Open("a\n\rb");
-    const auto r = Reader();
-    EXPECT_EQ(r.NextLineStart(3, false, false), 2);
-    EXPECT_EQ(r.NextLineStart(2, false, false), 0);
+    open("a\n\rb");
+    const auto r = reader();
+    EXPECT_EQ(r.nextLineStart(3, false, false), 2);
+    EXPECT_EQ(r.nextLineStart(2, false, false), 0);
 }
 
 TEST_F(LineReaderTest, UnicodeModeWalksInUnits)
 {
-    Open(QByteArray("a\0\r\0\n\0b\0", 8), 300, vbmodeUnicode);
-    EXPECT_EQ(Starts(), (std::vector<qint64>{0, 6}));
-    EXPECT_EQ(Reader().NextLineStart(7, false, true), 6) << "odd positions are lowered to even";
+    open(QByteArray("a\0\r\0\n\0b\0", 8), 300, vbmodeUnicode);
+    EXPECT_EQ(starts(), (std::vector<qint64>{0, 6}));
+    EXPECT_EQ(reader().nextLineStart(7, false, true), 6) << "odd positions are lowered to even";
 }
 
 TEST_F(LineReaderTest, WordWrap)
@@ -298,9 +298,9 @@ TEST_F(LineReaderTest, WordWrap)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Open(c.bytes);
-        Wrap(c.chars);
-        EXPECT_EQ(Texts(), c.texts);
+        open(c.bytes);
+        wrap(c.chars);
+        EXPECT_EQ(texts(), c.texts);
     }
 }
 
@@ -320,19 +320,19 @@ TEST_F(LineReaderTest, WrappedRowsMoveUpWhereDownWent)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Open(c.bytes);
-        Wrap(c.chars);
-        const std::vector<qint64> starts = Starts();
-        const auto r = Reader();
-        for (size_t i = 1; i < starts.size(); ++i)
-            EXPECT_EQ(r.NextLineStart(starts[i], false, false), starts[i - 1])
-                << "up from the row at " << starts[i];
+        open(c.bytes);
+        wrap(c.chars);
+        const std::vector<qint64> expected = starts();
+        const auto r = reader();
+        for (size_t i = 1; i < expected.size(); ++i)
+            EXPECT_EQ(r.nextLineStart(expected[i], false, false), expected[i - 1])
+                << "up from the row at " << expected[i];
         // From inside a row, staying at the start finds that row.
         for (qint64 p = 0; p < c.bytes.size(); ++p) {
             if (c.bytes[p] == '\r' || c.bytes[p] == '\n')
                 continue;
-            const qint64 row = *(std::upper_bound(starts.begin(), starts.end(), p) - 1);
-            EXPECT_EQ(r.NextLineStart(p, false, true), row) << "from " << p;
+            const qint64 row = *(std::upper_bound(expected.begin(), expected.end(), p) - 1);
+            EXPECT_EQ(r.nextLineStart(p, false, true), row) << "from " << p;
         }
     }
 }
@@ -340,27 +340,27 @@ TEST_F(LineReaderTest, WrappedRowsMoveUpWhereDownWent)
 TEST_F(LineReaderTest, WrapMeasuresDecodedUtf8)
 {
     // Six two-byte letters fit six columns: measuring bytes would cut at three.
-    m_doc.TextEncoding = 130;
-    Open(QStringLiteral("ЖЖЖЖЖЖ ЖЖ").toUtf8());
-    Wrap(6);
-    EXPECT_EQ(Texts(), (std::vector<QString>{QStringLiteral("ЖЖЖЖЖЖ"), QStringLiteral("ЖЖ")}));
+    m_doc.textEncoding = 130;
+    open(QStringLiteral("ЖЖЖЖЖЖ ЖЖ").toUtf8());
+    wrap(6);
+    EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("ЖЖЖЖЖЖ"), QStringLiteral("ЖЖ")}));
 }
 
 TEST(OutputPrep, TabsAndMarkers)
 {
-    TQzBinHexOutputOptions mono;
-    mono.FontMonospaced = true;
-    mono.TabSize = 8;
-    TQzBinHexOutputOptions prop = mono;
-    prop.FontMonospaced = false;
-    TQzBinHexOutputOptions shown = mono;
-    shown.ShowNonPrintable = true;
-    shown.ShowEol = true;
+    OutputOptions mono;
+    mono.fontMonospaced = true;
+    mono.tabSize = 8;
+    OutputOptions prop = mono;
+    prop.fontMonospaced = false;
+    OutputOptions shown = mono;
+    shown.showNonPrintable = true;
+    shown.showEol = true;
     const struct
     {
         const char *name;
         QString text;
-        TQzBinHexOutputOptions options;
+        OutputOptions options;
         QString prepared;
     } cases[] = {
         {"tab stops every 8 columns", QStringLiteral("a\tb"), mono, QStringLiteral("a       b")},
@@ -371,17 +371,17 @@ TEST(OutputPrep, TabsAndMarkers)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(PrepareOutput(c.text, c.options), c.prepared);
+        EXPECT_EQ(prepareOutput(c.text, c.options), c.prepared);
     }
 }
 
 TEST(OutputPrep, TabCountsAsOneCharacterForEdges)
 {
-    TQzBinHexOutputOptions o;
-    o.FontMonospaced = true;
+    OutputOptions o;
+    o.fontMonospaced = true;
     FixedWidthMeasurer m(10, 16);
     std::vector<int> edges;
-    ASSERT_TRUE(CharEdges(QStringLiteral("a\tb"), o, m, edges));
+    ASSERT_TRUE(charEdges(QStringLiteral("a\tb"), o, m, edges));
     EXPECT_EQ(edges, (std::vector<int>{0, 10, 80, 90}));
 }
 
@@ -390,18 +390,18 @@ class StrPositionsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        TQzBinHexOutputOptions o;
-        o.FontMonospaced = true;
-        m_rec.Clear(1);
-        m_rec.SetMeasuring(std::make_shared<FixedWidthMeasurer>(m_measurer), o);
-        m_rec.Add(QStringLiteral("abc"), 2, 100, 0);
-        m_rec.Add(QStringLiteral("a\tb"), 2, 104, 16);
+        OutputOptions o;
+        o.fontMonospaced = true;
+        m_rec.clear(1);
+        m_rec.setMeasuring(std::make_shared<FixedWidthMeasurer>(m_measurer), o);
+        m_rec.add(QStringLiteral("abc"), 2, 100, 0);
+        m_rec.add(QStringLiteral("a\tb"), 2, 104, 16);
     }
     FixedWidthMeasurer m_measurer{10, 16};
-    TStrPositions m_rec;
+    DrawnLines m_rec;
 };
 
-TEST_F(StrPositionsTest, PosFromCoord)
+TEST_F(StrPositionsTest, posFromCoord)
 {
     const struct
     {
@@ -424,41 +424,41 @@ TEST_F(StrPositionsTest, PosFromCoord)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(m_rec.PosFromCoord(c.x, c.y, c.strict), c.pos);
+        EXPECT_EQ(m_rec.posFromCoord(c.x, c.y, c.strict), c.pos);
     }
 }
 
 TEST_F(StrPositionsTest, CoordFromPosAndMaxRight)
 {
     QPoint p;
-    EXPECT_TRUE(m_rec.CoordFromPos(106, &p));
+    EXPECT_TRUE(m_rec.coordFromPos(106, &p));
     EXPECT_EQ(p, QPoint(2 + 80, 16));
-    EXPECT_FALSE(m_rec.CoordFromPos(103, &p)) << "the end of a line is not drawn";
-    EXPECT_EQ(m_rec.MaxRight(), 2 + 90);
-    m_rec.Clear(1);
-    EXPECT_EQ(m_rec.PosFromCoord(5, 5, false), -1);
-    EXPECT_FALSE(m_rec.CoordFromPos(0, &p));
+    EXPECT_FALSE(m_rec.coordFromPos(103, &p)) << "the end of a line is not drawn";
+    EXPECT_EQ(m_rec.maxRight(), 2 + 90);
+    m_rec.clear(1);
+    EXPECT_EQ(m_rec.posFromCoord(5, 5, false), -1);
+    EXPECT_FALSE(m_rec.coordFromPos(0, &p));
 }
 
 TEST_F(StrPositionsTest, MultiByteCharactersMapToTheirBytes)
 {
-    m_rec.Clear(1);
+    m_rec.clear(1);
     // "aЖb" in UTF-8: Ж takes bytes 1 and 2.
-    m_rec.Add(QStringLiteral("aЖb"), 0, 0, 0, {0, 1, 3, 4});
-    EXPECT_EQ(m_rec.PosFromCoord(16, 5, false), 3) << "right half of Ж: the byte after it";
-    EXPECT_EQ(m_rec.PosFromCoord(26, 5, false), 4);
+    m_rec.add(QStringLiteral("aЖb"), 0, 0, 0, {0, 1, 3, 4});
+    EXPECT_EQ(m_rec.posFromCoord(16, 5, false), 3) << "right half of Ж: the byte after it";
+    EXPECT_EQ(m_rec.posFromCoord(26, 5, false), 4);
     QPoint p;
-    EXPECT_TRUE(m_rec.CoordFromPos(2, &p)) << "the second byte of Ж lies in Ж";
+    EXPECT_TRUE(m_rec.coordFromPos(2, &p)) << "the second byte of Ж lies in Ж";
     EXPECT_EQ(p.x(), 10);
 }
 
-TEST(StrPositions, KeepsAtMost150Lines)
+TEST(strPositions, KeepsAtMost150Lines)
 {
-    TStrPositions rec;
-    rec.Clear(1);
+    DrawnLines rec;
+    rec.clear(1);
     for (int i = 0; i < 151; ++i)
-        rec.Add(QStringLiteral("x"), 0, i * 2, i * 16);
-    EXPECT_EQ(rec.Count(), 150);
+        rec.add(QStringLiteral("x"), 0, i * 2, i * 16);
+    EXPECT_EQ(rec.count(), 150);
 }
 
 } // namespace

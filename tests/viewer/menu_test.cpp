@@ -16,37 +16,37 @@ class Menus : public ViewerFixture
 protected:
     // Asks for the context menu as the mouse or the keyboard does, and
     // closes it again: only the item states are looked at.
-    void RequestMenu(const QPoint &at, bool keyboard = false)
+    void requestMenu(const QPoint &at, bool keyboard = false)
     {
         QContextMenuEvent event(keyboard ? QContextMenuEvent::Keyboard : QContextMenuEvent::Mouse,
                                 at, m_view->viewport()->mapToGlobal(at));
         QApplication::sendEvent(m_view->viewport(), &event);
-        m_view->PopupMenu()->hide();
+        m_view->popupMenu()->hide();
     }
     // The six commands in menu order: "on" enabled, "off" disabled, "-" hidden.
-    std::string States() const
+    std::string states() const
     {
         std::string out;
-        for (int i = 0; i < PopupCommandCount; ++i) {
-            const QAction *a = m_view->PopupAction(TQzPopupCommand(i));
+        for (int i = 0; i < popupCommandCount; ++i) {
+            const QAction *a = m_view->popupAction(PopupCommand(i));
             if (i > 0)
                 out += ' ';
             out += a->isVisible() ? (a->isEnabled() ? "on" : "off") : "-";
         }
         return out;
     }
-    QPoint Row(int row) const { return QPoint(m_view->TextLeft() + 3, row * m_lineHeight + 2); }
+    QPoint row(int row) const { return QPoint(m_view->textLeft() + 3, row * m_lineHeight + 2); }
 };
 
 TEST_F(Menus, ContextItemsFollowTheDocumentTheSelectionAndTheSet)
 {
-    const QString text = Write("first line\nsecond\n");
-    const QString empty = Write("", QStringLiteral("empty.log"));
+    const QString text = write("first line\nsecond\n");
+    const QString empty = write("", QStringLiteral("empty.log"));
     const struct
     {
         const char *name;
         QString file;
-        TQzBinHexMode mode;
+        ViewMode mode;
         int commands;
         qint64 selStart, selLength;
         std::string states; // Copy, Copy as hex, Copy link, Select line, Select all, Encoding
@@ -60,45 +60,45 @@ TEST_F(Menus, ContextItemsFollowTheDocumentTheSelectionAndTheSet)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->SetMode(c.mode);
-        m_view->Open(c.file);
-        m_view->TextPopupCommands = c.commands;
-        ShowLines(4);
-        m_view->SetSelection(c.selStart, c.selLength, false, false, true);
-        RequestMenu(Row(0));
-        EXPECT_EQ(States(), c.states);
+        m_view->setMode(c.mode);
+        m_view->open(c.file);
+        m_view->textPopupCommands = c.commands;
+        showLines(4);
+        m_view->setSelection(c.selStart, c.selLength, false, false, true);
+        requestMenu(row(0));
+        EXPECT_EQ(states(), c.states);
     }
     // The two separators stay whatever the set.
     int separators = 0;
-    for (const QAction *a : m_view->PopupMenu()->actions())
+    for (const QAction *a : m_view->popupMenu()->actions())
         separators += a->isSeparator() && a->isVisible() ? 1 : 0;
     EXPECT_EQ(separators, 2);
 }
 
 TEST_F(Menus, SelectLineTakesTheLineUnderTheMenuPoint)
 {
-    m_view->Open(Write("first line\nsecond\n"));
-    ShowLines(4);
-    RequestMenu(Row(1));
-    EXPECT_EQ(m_view->PopupPoint(), Row(1));
-    m_view->PopupAction(vpCmdSelectLine)->trigger();
-    EXPECT_EQ(m_view->SelStart(), 11);
-    EXPECT_EQ(m_view->SelLength(), 6);
+    m_view->open(write("first line\nsecond\n"));
+    showLines(4);
+    requestMenu(row(1));
+    EXPECT_EQ(m_view->popupPoint(), row(1));
+    m_view->popupAction(vpCmdSelectLine)->trigger();
+    EXPECT_EQ(m_view->selStart(), 11);
+    EXPECT_EQ(m_view->selLength(), 6);
 
-    m_view->ClearSelection(false);
-    RequestMenu(QPoint(40, 10), true);
-    EXPECT_EQ(m_view->PopupPoint(), QPoint(-1, -1));
-    m_view->PopupAction(vpCmdSelectLine)->trigger();
-    EXPECT_EQ(m_view->SelLength(), 0) << "from the keyboard there is no line to take";
-    m_view->PopupAction(vpCmdSelectAll)->trigger();
-    EXPECT_EQ(m_view->SelLength(), 18);
+    m_view->clearSelection(false);
+    requestMenu(QPoint(40, 10), true);
+    EXPECT_EQ(m_view->popupPoint(), QPoint(-1, -1));
+    m_view->popupAction(vpCmdSelectLine)->trigger();
+    EXPECT_EQ(m_view->selLength(), 0) << "from the keyboard there is no line to take";
+    m_view->popupAction(vpCmdSelectAll)->trigger();
+    EXPECT_EQ(m_view->selLength(), 18);
 }
 
 TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
 {
-    m_view->Open(Write("text\n"));
-    m_view->SetTextEncoding(EncodingUtf8);
-    QMenu *menu = m_view->PrepareEncodingMenu();
+    m_view->open(write("text\n"));
+    m_view->setTextEncoding(encodingUtf8);
+    QMenu *menu = m_view->prepareEncodingMenu();
     std::vector<QString> top;
     int radios = 0, disabled = 0;
     const QAction *utf8 = nullptr;
@@ -138,28 +138,28 @@ TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
                                        "-",
                                        "Unicode"};
     EXPECT_EQ(top, want);
-    EXPECT_EQ(radios, CodepageCount);
-    EXPECT_EQ(disabled, CodepageCount - SupportedCodepageCount());
+    EXPECT_EQ(radios, codepageCount);
+    EXPECT_EQ(disabled, codepageCount - supportedCodepageCount());
     ASSERT_NE(utf8, nullptr);
     EXPECT_EQ(utf8->text(), QStringLiteral("Unicode (UTF-8)"));
 
     // Choosing an entry sets the encoding and tells the owner; the menu is
     // built anew each time, so the mark moves.
     int changes = 0;
-    m_view->OnOptionsChange = [&](TQzBinHex *) { ++changes; };
-    m_view->PrepareEncodingMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(m_view->TextEncoding(), EncodingOem);
+    m_view->onOptionsChange = [&](LogView *) { ++changes; };
+    m_view->prepareEncodingMenu()->actions().at(1)->trigger();
+    EXPECT_EQ(m_view->textEncoding(), encodingOem);
     EXPECT_EQ(changes, 1);
-    EXPECT_TRUE(m_view->PrepareEncodingMenu()->actions().at(1)->isChecked());
+    EXPECT_TRUE(m_view->prepareEncodingMenu()->actions().at(1)->isChecked());
 }
 
 TEST_F(Menus, ByteOrderMenuSwapsTheBytesOfTheText)
 {
-    m_view->SetMode(vbmodeUnicode);
-    m_view->Open(Write(Utf16(QStringLiteral("AB\n"), false)));
-    ShowLines(3);
-    ASSERT_EQ(DrawnTexts().front(), QStringLiteral("AB"));
-    QMenu *menu = m_view->PrepareEncodingMenu();
+    m_view->setMode(vbmodeUnicode);
+    m_view->open(write(utf16(QStringLiteral("AB\n"), false)));
+    showLines(3);
+    ASSERT_EQ(drawnTexts().front(), QStringLiteral("AB"));
+    QMenu *menu = m_view->prepareEncodingMenu();
     ASSERT_EQ(menu->actions().size(), 2);
     QAction *be = menu->actions().at(0);
     QAction *le = menu->actions().at(1);
@@ -168,34 +168,34 @@ TEST_F(Menus, ByteOrderMenuSwapsTheBytesOfTheText)
     EXPECT_FALSE(be->isChecked());
     EXPECT_TRUE(le->isChecked());
     int changes = 0;
-    m_view->OnOptionsChange = [&](TQzBinHex *) { ++changes; };
+    m_view->onOptionsChange = [&](LogView *) { ++changes; };
     be->trigger();
-    EXPECT_EQ(m_view->UnicodeOrder(), UnicodeOrderBig);
+    EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderBig);
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(DrawnTexts().front(), QStringLiteral("\u4100\u4200\u0a00"));
-    EXPECT_EQ(m_view->CurrentEncoding(), EncodingUtf16BE);
-    EXPECT_TRUE(m_view->PrepareEncodingMenu()->actions().at(0)->isChecked());
+    EXPECT_EQ(drawnTexts().front(), QStringLiteral("\u4100\u4200\u0a00"));
+    EXPECT_EQ(m_view->currentEncoding(), encodingUtf16BE);
+    EXPECT_TRUE(m_view->prepareEncodingMenu()->actions().at(0)->isChecked());
 }
 
 TEST_F(Menus, EncodingNames)
 {
     const struct
     {
-        TQzEncoding encoding;
+        EncodingCode encoding;
         const char *name;
     } cases[] = {{-2, "Unicode (UTF-16 BE)"},
                  {-1, "Unicode (UTF-16 LE)"},
                  {0, "ANSI (Windows)"},
                  {130, "Unicode (UTF-8)"}};
     for (const auto &c : cases)
-        EXPECT_EQ(TQzBinHex::EncodingName(c.encoding), QByteArray(c.name)) << c.encoding;
+        EXPECT_EQ(LogView::encodingName(c.encoding), QByteArray(c.name)) << c.encoding;
 }
 
 TEST_F(Menus, CopyLinkTakesTheAddressUnderTheMenuPoint)
 {
-    m_view->Open(Write("see www.example.com now\n"));
-    ShowLines(3);
-    const int x0 = m_view->TextLeft();
+    m_view->open(write("see www.example.com now\n"));
+    showLines(3);
+    const int x0 = m_view->textLeft();
     const struct
     {
         const char *name;
@@ -213,8 +213,8 @@ TEST_F(Menus, CopyLinkTakesTheAddressUnderTheMenuPoint)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QApplication::clipboard()->setText(QStringLiteral("before"));
-        RequestMenu(c.at, c.keyboard);
-        QAction *copyLink = m_view->PopupAction(vpCmdCopyLink);
+        requestMenu(c.at, c.keyboard);
+        QAction *copyLink = m_view->popupAction(vpCmdCopyLink);
         EXPECT_EQ(copyLink->isEnabled(), !c.copied.isEmpty());
         if (copyLink->isEnabled())
             copyLink->trigger();

@@ -22,10 +22,10 @@ protected:
     // The left or right half of a character of a drawn row.
     QPoint Char(int column, int row, bool rightHalf = false) const
     {
-        const int x = m_view->TextLeft() + column * m_charWidth;
+        const int x = m_view->textLeft() + column * m_charWidth;
         return QPoint(rightHalf ? x + m_charWidth - 2 : x + 1, row * m_lineHeight + 2);
     }
-    void Send(QEvent::Type type, const QPoint &at, Qt::MouseButton button,
+    void send(QEvent::Type type, const QPoint &at, Qt::MouseButton button,
               Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
         const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton
@@ -35,66 +35,66 @@ protected:
                           buttons, mods);
         QApplication::sendEvent(m_view->viewport(), &event);
     }
-    void Press(const QPoint &at, Qt::KeyboardModifiers mods = Qt::NoModifier,
+    void press(const QPoint &at, Qt::KeyboardModifiers mods = Qt::NoModifier,
                Qt::MouseButton button = Qt::LeftButton)
     {
-        Send(QEvent::MouseButtonPress, at, button, mods);
+        send(QEvent::MouseButtonPress, at, button, mods);
     }
-    void Release(const QPoint &at, Qt::MouseButton button = Qt::LeftButton)
+    void release(const QPoint &at, Qt::MouseButton button = Qt::LeftButton)
     {
-        Send(QEvent::MouseButtonRelease, at, button);
+        send(QEvent::MouseButtonRelease, at, button);
     }
-    void Click(const QPoint &at, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    void click(const QPoint &at, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
-        Press(at, mods);
-        Release(at);
+        press(at, mods);
+        release(at);
     }
     // What Qt delivers for a double click: press, release, double click, release.
-    void DoubleClick(const QPoint &at)
+    void doubleClick(const QPoint &at)
     {
-        Click(at);
-        Send(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
-        Release(at);
+        click(at);
+        send(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+        release(at);
     }
-    void Move(const QPoint &at) { Send(QEvent::MouseMove, at, Qt::NoButton); }
-    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    void move(const QPoint &at) { send(QEvent::MouseMove, at, Qt::NoButton); }
+    void key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
         QKeyEvent event(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(m_view.get(), &event);
     }
-    void Wheel(QPoint angle, Qt::KeyboardModifiers mods)
+    void wheel(QPoint angle, Qt::KeyboardModifiers mods)
     {
         const QPointF at(10, 10);
         QWheelEvent event(at, m_view->viewport()->mapToGlobal(at), QPoint(), angle, Qt::NoButton,
                           mods, Qt::NoScrollPhase, false);
         QApplication::sendEvent(m_view->viewport(), &event);
     }
-    void PointerAt(const QPoint &at) { QCursor::setPos(m_view->viewport()->mapToGlobal(at)); }
-    std::pair<qint64, qint64> Sel() const { return {m_view->SelStart(), m_view->SelLength()}; }
+    void pointerAt(const QPoint &at) { QCursor::setPos(m_view->viewport()->mapToGlobal(at)); }
+    std::pair<qint64, qint64> sel() const { return {m_view->selStart(), m_view->selLength()}; }
 };
 
 TEST_F(Mouse, AClickClearsTheSelectionAndTheReleaseFires)
 {
-    m_view->Open(Write("0123456789012345678901234567890123456789\n"));
-    ShowLines(3);
-    m_view->SetSelection(3, 4, false, false, true);
+    m_view->open(write("0123456789012345678901234567890123456789\n"));
+    showLines(3);
+    m_view->setSelection(3, 4, false, false, true);
     int changes = 0;
-    m_view->OnSelectionChange = [&](TQzBinHex *) { ++changes; };
-    Press(Char(5, 0));
-    EXPECT_EQ(Sel().second, 0);
+    m_view->onSelectionChange = [&](LogView *) { ++changes; };
+    press(Char(5, 0));
+    EXPECT_EQ(sel().second, 0);
     EXPECT_EQ(changes, 0) << "the press clears without an event";
-    EXPECT_EQ(m_view->MouseDownPos(), 5);
-    Release(Char(5, 0));
+    EXPECT_EQ(m_view->mouseDownPos(), 5);
+    release(Char(5, 0));
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(m_view->MouseDownPos(), -1);
-    Click(Char(5, 0));
+    EXPECT_EQ(m_view->mouseDownPos(), -1);
+    click(Char(5, 0));
     EXPECT_EQ(changes, 2) << "every release fires, changed or not";
 }
 
 TEST_F(Mouse, ShiftClickSelectsFromTheLastPlainClick)
 {
-    m_view->Open(Write("0123456789012345678901234567890123456789\n"));
-    ShowLines(3);
+    m_view->open(write("0123456789012345678901234567890123456789\n"));
+    showLines(3);
     const struct
     {
         int shiftColumn;
@@ -102,86 +102,86 @@ TEST_F(Mouse, ShiftClickSelectsFromTheLastPlainClick)
     } cases[] = {{4, {4, 6}}, {20, {10, 10}}, {10, {10, 0}}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.shiftColumn);
-        Click(Char(10, 0));
-        Click(Char(c.shiftColumn, 0), Qt::ShiftModifier);
-        EXPECT_EQ(Sel(), c.selection);
+        click(Char(10, 0));
+        click(Char(c.shiftColumn, 0), Qt::ShiftModifier);
+        EXPECT_EQ(sel(), c.selection);
     }
-    Click(Char(10, 0));
-    Click(Char(4, 0), Qt::ShiftModifier);
-    Click(Char(20, 0), Qt::ShiftModifier);
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(10, 10))) << "the anchor stays at the plain click";
+    click(Char(10, 0));
+    click(Char(4, 0), Qt::ShiftModifier);
+    click(Char(20, 0), Qt::ShiftModifier);
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(10, 10))) << "the anchor stays at the plain click";
 }
 
 TEST_F(Mouse, DoubleClickSelectsAWordAndATripleClickItsLine)
 {
     QApplication::setDoubleClickInterval(400);
-    m_view->Open(Write("one_two-three\nnext line\n"));
-    ShowLines(3);
-    DoubleClick(Char(0, 0, true));
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 7))) << "one_two, up to the hyphen";
-    Press(Char(0, 0, true));
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 13))) << "the whole line, no line break";
-    Move(Char(0, 0, true) + QPoint(1, 0));
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 13))) << "a shaking hand keeps the line";
-    Release(Char(0, 0, true));
+    m_view->open(write("one_two-three\nnext line\n"));
+    showLines(3);
+    doubleClick(Char(0, 0, true));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(0, 7))) << "one_two, up to the hyphen";
+    press(Char(0, 0, true));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(0, 13))) << "the whole line, no line break";
+    move(Char(0, 0, true) + QPoint(1, 0));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(0, 13))) << "a shaking hand keeps the line";
+    release(Char(0, 0, true));
 
     // On the left half of a character the word is the one before it.
-    DoubleClick(Char(9, 0));
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(8, 5))) << "three";
+    doubleClick(Char(9, 0));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(8, 5))) << "three";
 
     QApplication::setDoubleClickInterval(1);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    DoubleClick(Char(2, 1, true));
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(14, 4)));
+    doubleClick(Char(2, 1, true));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(14, 4)));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    Press(Char(2, 1, true));
-    EXPECT_EQ(Sel().second, 0) << "too late for a triple click: a new selection";
-    Release(Char(2, 1, true));
+    press(Char(2, 1, true));
+    EXPECT_EQ(sel().second, 0) << "too late for a triple click: a new selection";
+    release(Char(2, 1, true));
     QApplication::setDoubleClickInterval(400);
 }
 
 TEST_F(Mouse, DraggingSelectsAndPastTheTopScrollsUpEveryTick)
 {
-    m_view->Open(Write(NumberedLines(100))); // 8 bytes a line
-    ShowLines(10);
-    m_view->ScrollTo(50 * 8);
-    Press(Char(3, 2));
-    Move(Char(5, 4));
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(52 * 8 + 3, 2 * 8 + 2)));
-    EXPECT_FALSE(m_view->AutoScrollRunning());
+    m_view->open(write(numberedLines(100))); // 8 bytes a line
+    showLines(10);
+    m_view->scrollTo(50 * 8);
+    press(Char(3, 2));
+    move(Char(5, 4));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(52 * 8 + 3, 2 * 8 + 2)));
+    EXPECT_FALSE(m_view->autoScrollRunning());
 
-    Move(QPoint(30, -3));
-    EXPECT_EQ(m_view->AutoScrollDir(), 1);
-    EXPECT_TRUE(m_view->AutoScrollRunning());
-    m_view->AutoScrollTimerTimer();
-    m_view->AutoScrollTimerTimer();
-    EXPECT_EQ(m_view->ViewPos(), 48 * 8);
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(48 * 8, 4 * 8 + 3)))
+    move(QPoint(30, -3));
+    EXPECT_EQ(m_view->autoScrollDir(), 1);
+    EXPECT_TRUE(m_view->autoScrollRunning());
+    m_view->autoScrollTick();
+    m_view->autoScrollTick();
+    EXPECT_EQ(m_view->viewPos(), 48 * 8);
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(48 * 8, 4 * 8 + 3)))
         << "from the first visible line's start to the press";
 
-    Move(QPoint(30, m_view->viewport()->height() + 5));
-    EXPECT_EQ(m_view->AutoScrollDir(), 2);
-    m_view->AutoScrollTimerTimer();
-    EXPECT_EQ(m_view->ViewPos(), 49 * 8);
+    move(QPoint(30, m_view->viewport()->height() + 5));
+    EXPECT_EQ(m_view->autoScrollDir(), 2);
+    m_view->autoScrollTick();
+    EXPECT_EQ(m_view->viewPos(), 49 * 8);
     // Just below the view lies the partly shown 11th line, left of its text.
     const qint64 partlyShown = 49 * 8 + 10 * 8;
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(52 * 8 + 3, partlyShown - (52 * 8 + 3))));
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(52 * 8 + 3, partlyShown - (52 * 8 + 3))));
 
-    Release(QPoint(30, 30));
-    EXPECT_FALSE(m_view->AutoScrollRunning());
-    EXPECT_FALSE(m_view->SelectingByMouse());
+    release(QPoint(30, 30));
+    EXPECT_FALSE(m_view->autoScrollRunning());
+    EXPECT_FALSE(m_view->selectingByMouse());
 }
 
 TEST_F(Mouse, ALineTheApplicationDrewGivesTheEndOfTheLastRecord)
 {
-    m_view->Open(Write("keep\ntake\nkeep\n"));
-    m_view->OnDrawLine = [](TQzBinHex *, QPainter &, const QString &str, const QString &,
+    m_view->open(write("keep\ntake\nkeep\n"));
+    m_view->onDrawLine = [](LogView *, QPainter &, const QString &str, const QString &,
                             const QRect &, const QPoint &,
                             bool &done) { done = str == QStringLiteral("take"); };
-    ShowLines(5);
-    Press(Char(2, 1));
-    EXPECT_EQ(m_view->MouseDownPos(), 14) << "the end of the second kept line";
-    Release(Char(2, 1));
+    showLines(5);
+    press(Char(2, 1));
+    EXPECT_EQ(m_view->mouseDownPos(), 14) << "the end of the second kept line";
+    release(Char(2, 1));
 }
 
 TEST_F(Mouse, MiddleButtonScrollsByTheDistanceFromWhereItWasPressed)
@@ -189,12 +189,12 @@ TEST_F(Mouse, MiddleButtonScrollsByTheDistanceFromWhereItWasPressed)
     QByteArray lines;
     for (int i = 0; i < 100; ++i)
         lines += QByteArray(200, 'x') + '\n';
-    m_view->Open(Write(lines));
-    ShowLines(10);
+    m_view->open(write(lines));
+    showLines(10);
     const QPoint origin(100, 40);
-    Press(origin, Qt::NoModifier, Qt::MiddleButton);
-    ASSERT_TRUE(m_view->DragScrollMode());
-    EXPECT_EQ(m_view->DragScrollOrigin(), origin);
+    press(origin, Qt::NoModifier, Qt::MiddleButton);
+    ASSERT_TRUE(m_view->dragScrollMode());
+    EXPECT_EQ(m_view->dragScrollOrigin(), origin);
 
     const struct
     {
@@ -211,35 +211,35 @@ TEST_F(Mouse, MiddleButtonScrollsByTheDistanceFromWhereItWasPressed)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        PointerAt(origin + c.offset);
-        m_view->DragScrollTimerTimer();
-        EXPECT_EQ(m_view->ViewPos(), c.viewPos);
-        EXPECT_EQ(m_view->HViewPos(), c.hViewPos);
+        pointerAt(origin + c.offset);
+        m_view->dragScrollTick();
+        EXPECT_EQ(m_view->viewPos(), c.viewPos);
+        EXPECT_EQ(m_view->hViewPos(), c.hViewPos);
         EXPECT_EQ(m_view->viewport()->cursor().shape(), c.cursor);
     }
-    Key(Qt::Key_Shift);
-    EXPECT_FALSE(m_view->DragScrollMode()) << "any key ends the mode";
+    key(Qt::Key_Shift);
+    EXPECT_FALSE(m_view->dragScrollMode()) << "any key ends the mode";
     EXPECT_EQ(m_view->viewport()->cursor().shape(), Qt::IBeamCursor);
 
-    Press(origin, Qt::NoModifier, Qt::MiddleButton);
-    Press(origin + QPoint(0, 50));
-    EXPECT_FALSE(m_view->DragScrollMode()) << "any press ends it";
-    EXPECT_FALSE(m_view->SelectingByMouse()) << "and does nothing else";
+    press(origin, Qt::NoModifier, Qt::MiddleButton);
+    press(origin + QPoint(0, 50));
+    EXPECT_FALSE(m_view->dragScrollMode()) << "any press ends it";
+    EXPECT_FALSE(m_view->selectingByMouse()) << "and does nothing else";
 }
 
 TEST_F(Mouse, KeysSelectAllCopyAndEndTheMiddleButtonMode)
 {
-    m_view->Open(Write("alpha\nbeta\n"));
-    ShowLines(3);
+    m_view->open(write("alpha\nbeta\n"));
+    showLines(3);
     QApplication::clipboard()->clear();
-    Key(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(Sel().second, 0) << "Ctrl+Shift+A is not Select All";
-    Key(Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 11)));
-    Key(Qt::Key_C, Qt::ControlModifier);
+    key(Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(sel().second, 0) << "Ctrl+Shift+A is not Select All";
+    key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(0, 11)));
+    key(Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("alpha\nbeta\n"));
-    m_view->SetSelection(6, 4, false, false, true);
-    Key(Qt::Key_Insert, Qt::ControlModifier);
+    m_view->setSelection(6, 4, false, false, true);
+    key(Qt::Key_Insert, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("beta"));
 }
 
@@ -248,31 +248,31 @@ TEST_F(Mouse, WheelWithShiftOrCtrlAndTheTiltWheel)
     QByteArray lines;
     for (int i = 0; i < 50; ++i)
         lines += QByteArray(300, 'x') + '\n';
-    m_view->Open(Write(lines));
-    ShowLines(10, 30);
+    m_view->open(write(lines));
+    showLines(10, 30);
     int optionChanges = 0;
-    m_view->OnOptionsChange = [&](TQzBinHex *) { ++optionChanges; };
+    m_view->onOptionsChange = [&](LogView *) { ++optionChanges; };
 
-    Wheel(QPoint(0, -120), Qt::ShiftModifier);
-    EXPECT_EQ(m_view->HViewPos(), 200);
-    EXPECT_EQ(m_view->ViewPos(), 0) << "Shift+wheel does not scroll down";
-    Wheel(QPoint(-120, 0), Qt::ShiftModifier); // turned sideways by the system
-    EXPECT_EQ(m_view->HViewPos(), 400);
-    Wheel(QPoint(120, 0), Qt::NoModifier); // tilt to the left
-    EXPECT_EQ(m_view->HViewPos(), 200);
-    Wheel(QPoint(0, 120), Qt::ShiftModifier);
-    EXPECT_EQ(m_view->HViewPos(), 0);
+    wheel(QPoint(0, -120), Qt::ShiftModifier);
+    EXPECT_EQ(m_view->hViewPos(), 200);
+    EXPECT_EQ(m_view->viewPos(), 0) << "Shift+wheel does not scroll down";
+    wheel(QPoint(-120, 0), Qt::ShiftModifier); // turned sideways by the system
+    EXPECT_EQ(m_view->hViewPos(), 400);
+    wheel(QPoint(120, 0), Qt::NoModifier); // tilt to the left
+    EXPECT_EQ(m_view->hViewPos(), 200);
+    wheel(QPoint(0, 120), Qt::ShiftModifier);
+    EXPECT_EQ(m_view->hViewPos(), 0);
 
-    const int size = m_view->Font().Font.pixelSize();
-    Wheel(QPoint(0, 120), Qt::ControlModifier);
-    EXPECT_GT(m_view->Font().Font.pixelSize(), size);
+    const int size = m_view->textFont().font.pixelSize();
+    wheel(QPoint(0, 120), Qt::ControlModifier);
+    EXPECT_GT(m_view->textFont().font.pixelSize(), size);
     EXPECT_EQ(optionChanges, 1);
-    Wheel(QPoint(0, -120), Qt::ControlModifier);
-    EXPECT_EQ(m_view->Font().Font.pixelSize(), size);
+    wheel(QPoint(0, -120), Qt::ControlModifier);
+    EXPECT_EQ(m_view->textFont().font.pixelSize(), size);
     EXPECT_EQ(optionChanges, 2);
-    EXPECT_EQ(m_view->ViewPos(), 0);
-    Wheel(QPoint(0, -120), Qt::AltModifier);
-    EXPECT_EQ(m_view->ViewPos(), 0) << "other combinations do nothing";
+    EXPECT_EQ(m_view->viewPos(), 0);
+    wheel(QPoint(0, -120), Qt::AltModifier);
+    EXPECT_EQ(m_view->viewPos(), 0) << "other combinations do nothing";
 }
 
 TEST_F(Mouse, KeysAndTheHorizontalBarMoveSideways)
@@ -280,13 +280,13 @@ TEST_F(Mouse, KeysAndTheHorizontalBarMoveSideways)
     QByteArray lines;
     for (int i = 0; i < 50; ++i)
         lines += QByteArray(300, 'x') + '\n';
-    m_view->Open(Write(lines));
-    ShowLines(10, 30);
-    const int hmax = m_view->HMaxPos();
+    m_view->open(write(lines));
+    showLines(10, 30);
+    const int hmax = m_view->hMaxPos();
     const int width = m_view->viewport()->width();
     ASSERT_GT(hmax, 2 * width);
     int scrolls = 0;
-    m_view->OnScroll = [&](TQzBinHex *) { ++scrolls; };
+    m_view->onScroll = [&](LogView *) { ++scrolls; };
     QScrollBar *bar = m_view->horizontalScrollBar();
     const struct
     {
@@ -313,42 +313,42 @@ TEST_F(Mouse, KeysAndTheHorizontalBarMoveSideways)
     for (const auto &s : steps) {
         SCOPED_TRACE(s.name);
         if (s.key != 0) {
-            Key(s.key, s.mods);
+            key(s.key, s.mods);
         } else {
             bar->triggerAction(s.action);
             ++barActions;
         }
-        EXPECT_EQ(m_view->HViewPos(), s.hViewPos);
+        EXPECT_EQ(m_view->hViewPos(), s.hViewPos);
         EXPECT_EQ(bar->value(), s.hViewPos) << "the bar shows where the view is";
     }
     bar->setSliderPosition(123); // a tracking thumb
-    EXPECT_EQ(m_view->HViewPos(), 123);
+    EXPECT_EQ(m_view->hViewPos(), 123);
     EXPECT_EQ(scrolls, barActions + 1) << "every bar request, and only those, fires OnScroll";
-    EXPECT_EQ(m_view->ViewPos(), 0) << "nothing of it moved the view down";
+    EXPECT_EQ(m_view->viewPos(), 0) << "nothing of it moved the view down";
 }
 
 TEST_F(Mouse, TheVerticalThumbDoesNotPushAVisibleEndFurther)
 {
-    m_view->Open(Write(NumberedLines(100)));
-    ShowLines(10);
-    m_view->ScrollToEnd();
-    ASSERT_TRUE(m_view->ViewAtEnd());
-    const qint64 end = m_view->ViewPos();
+    m_view->open(write(numberedLines(100)));
+    showLines(10);
+    m_view->scrollToEnd();
+    ASSERT_TRUE(m_view->viewAtEnd());
+    const qint64 end = m_view->viewPos();
     QScrollBar *bar = m_view->verticalScrollBar();
     bar->setSliderPosition(bar->maximum());
-    EXPECT_EQ(m_view->ViewPos(), end);
+    EXPECT_EQ(m_view->viewPos(), end);
     // Half way up the thumb's range is half way into the file.
     bar->setSliderPosition(bar->maximum() / 2);
-    EXPECT_EQ(m_view->ViewPos(), 800 * (bar->maximum() / 2) / bar->maximum() / 8 * 8);
-    EXPECT_FALSE(m_view->ViewAtEnd());
+    EXPECT_EQ(m_view->viewPos(), 800 * (bar->maximum() / 2) / bar->maximum() / 8 * 8);
+    EXPECT_FALSE(m_view->viewAtEnd());
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    EXPECT_EQ(m_view->ViewPos(), 0);
+    EXPECT_EQ(m_view->viewPos(), 0);
 }
 
 TEST_F(Mouse, ThePointerIsAHandOverAnAddressOnly)
 {
-    m_view->Open(Write("see www.example.com now\n"));
-    ShowLines(3);
+    m_view->open(write("see www.example.com now\n"));
+    showLines(3);
     const auto shape = [&] { return m_view->viewport()->cursor().shape(); };
     const struct
     {
@@ -365,48 +365,48 @@ TEST_F(Mouse, ThePointerIsAHandOverAnAddressOnly)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Send(QEvent::MouseMove, c.at, Qt::NoButton);
+        send(QEvent::MouseMove, c.at, Qt::NoButton);
         EXPECT_EQ(shape(), c.shape);
     }
-    Press(Char(1, 0), Qt::NoModifier, Qt::MiddleButton);
-    Send(QEvent::MouseMove, Char(6, 0), Qt::NoButton);
+    press(Char(1, 0), Qt::NoModifier, Qt::MiddleButton);
+    send(QEvent::MouseMove, Char(6, 0), Qt::NoButton);
     EXPECT_NE(shape(), Qt::PointingHandCursor) << "the scrolling mode keeps its own pointer";
-    Press(Char(1, 0));
-    Release(Char(1, 0));
+    press(Char(1, 0));
+    release(Char(1, 0));
 
     // A click where the hand shows opens the address; a drag does not.
     std::vector<QByteArray> clicked;
-    m_view->OnClickURL = [&](TQzBinHex *, const QByteArray &url) { clicked.push_back(url); };
-    Click(Char(18, 0, true));
-    Click(Char(3, 0, true));
-    Press(Char(6, 0));
-    Move(Char(9, 0));
-    Release(Char(9, 0));
+    m_view->onClickURL = [&](LogView *, const QByteArray &url) { clicked.push_back(url); };
+    click(Char(18, 0, true));
+    click(Char(3, 0, true));
+    press(Char(6, 0));
+    move(Char(9, 0));
+    release(Char(9, 0));
     EXPECT_EQ(clicked, (std::vector<QByteArray>{"http://www.example.com"}));
 }
 
 TEST_F(Mouse, TheScrollingModeShowsItsMarkerUntilTheFocusGoes)
 {
-    m_view->Open(Write("a\n"));
-    ShowLines(6);
+    m_view->open(write("a\n"));
+    showLines(6);
     const QPoint origin(60, 40);
     const auto centre = [&] { return m_view->viewport()->grab().toImage().pixelColor(origin); };
     ASSERT_EQ(centre(), QColor(Qt::white));
-    Press(origin, Qt::NoModifier, Qt::MiddleButton);
-    ASSERT_TRUE(m_view->DragScrollMode());
+    press(origin, Qt::NoModifier, Qt::MiddleButton);
+    ASSERT_TRUE(m_view->dragScrollMode());
     EXPECT_EQ(centre(), QColor(Qt::black)) << "the marker is centred on the origin";
     QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
     QApplication::sendEvent(m_view.get(), &out);
-    EXPECT_FALSE(m_view->DragScrollMode());
+    EXPECT_FALSE(m_view->dragScrollMode());
     EXPECT_EQ(centre(), QColor(Qt::white));
 }
 
 TEST_F(Mouse, ShiftClickBeforeAnyClickSelectsFromTheStart)
 {
-    m_view->Open(Write("0123456789012345678901234567890123456789\n"));
-    ShowLines(3);
-    Click(Char(6, 0), Qt::ShiftModifier);
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(0, 6)));
+    m_view->open(write("0123456789012345678901234567890123456789\n"));
+    showLines(3);
+    click(Char(6, 0), Qt::ShiftModifier);
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(0, 6)));
 }
 
 TEST_F(Mouse, DraggingPastEitherSideScrollsSidewaysAndSelectsToTheEdge)
@@ -414,24 +414,24 @@ TEST_F(Mouse, DraggingPastEitherSideScrollsSidewaysAndSelectsToTheEdge)
     QByteArray lines;
     for (int i = 0; i < 5; ++i)
         lines += QByteArray(300, 'x') + '\n';
-    m_view->Open(Write(lines));
-    ShowLines(4, 30);
-    Press(Char(2, 1));
+    m_view->open(write(lines));
+    showLines(4, 30);
+    press(Char(2, 1));
     const int right = m_view->viewport()->width() - 1;
-    PointerAt(QPoint(right, Char(2, 1).y()));
-    Move(QPoint(right, Char(2, 1).y()));
-    EXPECT_EQ(m_view->AutoScrollDir(), 4);
-    m_view->AutoScrollTimerTimer();
-    EXPECT_EQ(m_view->HViewPos(), 20);
+    pointerAt(QPoint(right, Char(2, 1).y()));
+    move(QPoint(right, Char(2, 1).y()));
+    EXPECT_EQ(m_view->autoScrollDir(), 4);
+    m_view->autoScrollTick();
+    EXPECT_EQ(m_view->hViewPos(), 20);
     // Up to the character boundary just past the right edge, 20 pixels on.
-    const qint64 edge = 301 + qRound(double(right + 2 - (m_view->TextLeft() - 20)) / m_charWidth);
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(301 + 2, edge - 303)));
-    Move(QPoint(m_view->TextLeft(), Char(2, 1).y()));
-    EXPECT_EQ(m_view->AutoScrollDir(), 3);
-    m_view->AutoScrollTimerTimer();
-    EXPECT_EQ(m_view->HViewPos(), 0);
-    EXPECT_EQ(Sel(), (std::pair<qint64, qint64>(301, 2))) << "to the start of the line";
-    Release(Char(5, 1));
+    const qint64 edge = 301 + qRound(double(right + 2 - (m_view->textLeft() - 20)) / m_charWidth);
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(301 + 2, edge - 303)));
+    move(QPoint(m_view->textLeft(), Char(2, 1).y()));
+    EXPECT_EQ(m_view->autoScrollDir(), 3);
+    m_view->autoScrollTick();
+    EXPECT_EQ(m_view->hViewPos(), 0);
+    EXPECT_EQ(sel(), (std::pair<qint64, qint64>(301, 2))) << "to the start of the line";
+    release(Char(5, 1));
 }
 
 } // namespace

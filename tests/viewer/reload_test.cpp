@@ -1,7 +1,7 @@
 #include "viewerfixture.h"
 
-#include "watch/qzfilenotification.h"
-#include "watch/qzfilenotificationsimple.h"
+#include "watch/directorywatcher.h"
+#include "watch/pollingwatcher.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,17 +24,17 @@ namespace {
 class Reload : public ViewerFixture
 {
 protected:
-    void OpenWatched(const QByteArray &bytes, int lines = 10, int pollMs = 500)
+    void openWatched(const QByteArray &bytes, int lines = 10, int pollMs = 500)
     {
-        m_path = Write(bytes);
-        m_view->AutoReloadSimple = true;
-        m_view->AutoReloadSimpleTime = pollMs;
-        m_view->SetAutoReload(true);
-        m_view->OnFileReload = [this](TQzBinHex *) { Reloaded(); };
-        ASSERT_TRUE(m_view->Open(m_path));
-        ShowLines(lines);
+        m_path = write(bytes);
+        m_view->autoReloadSimple = true;
+        m_view->autoReloadSimpleTime = pollMs;
+        m_view->setAutoReload(true);
+        m_view->onFileReload = [this](LogView *) { reloaded(); };
+        ASSERT_TRUE(m_view->open(m_path));
+        showLines(lines);
     }
-    void Reloaded()
+    void reloaded()
     {
         ++m_reloads;
         if (m_loop && m_reloads >= m_awaited)
@@ -42,7 +42,7 @@ protected:
     }
     // Runs the event loop until the watcher has reported count reloads in
     // all; the limit only turns a missing report into a failure.
-    bool WaitForReloads(int count)
+    bool waitForReloads(int count)
     {
         if (m_reloads >= count)
             return true;
@@ -54,26 +54,26 @@ protected:
         m_loop = nullptr;
         return m_reloads >= count;
     }
-    void Poll() { m_view->SimpleNotifier()->Poll(); }
-    void Append(const QByteArray &bytes) { m_files.Append(m_path, bytes); }
+    void poll() { m_view->simpleNotifier()->poll(); }
+    void append(const QByteArray &bytes) { m_files.append(m_path, bytes); }
     // Changes the size so that a poll notices even within one clock tick.
-    void Rewrite(const QByteArray &bytes)
+    void rewrite(const QByteArray &bytes)
     {
         QFile f(m_path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    QString LastDrawn() const { return DrawnTexts().empty() ? QString() : DrawnTexts().back(); }
+    QString lastDrawn() const { return drawnTexts().empty() ? QString() : drawnTexts().back(); }
     // Counts full repaints of a viewer: each one draws its top row once.
-    static void CountDraws(TQzBinHex *view, int &draws)
+    static void countDraws(LogView *view, int &draws)
     {
-        view->OnDrawLine = [&draws](TQzBinHex *, QPainter &, const QString &, const QString &,
+        view->onDrawLine = [&draws](LogView *, QPainter &, const QString &, const QString &,
                                     const QRect &rect, const QPoint &, bool &) {
             if (rect.top() == 0)
                 ++draws;
         };
     }
-    void ReplaceByFifo()
+    void replaceByFifo()
     {
         ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
         ASSERT_EQ(mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
@@ -88,59 +88,59 @@ protected:
 
 TEST_F(Reload, ArmedAtOpenWithTheChosenInterval)
 {
-    OpenWatched(NumberedLines(3));
-    QTimer *timer = m_view->SimpleNotifier()->Timer();
+    openWatched(numberedLines(3));
+    QTimer *timer = m_view->simpleNotifier()->timer();
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 500);
 }
 
 TEST_F(Reload, FollowsTheTailWhileTheEndIsVisible)
 {
-    OpenWatched(NumberedLines(30));
-    m_view->ScrollToEnd();
-    ASSERT_EQ(LastDrawn(), QStringLiteral("line030"));
-    Append("line031\nline032\n");
-    Poll();
+    openWatched(numberedLines(30));
+    m_view->scrollToEnd();
+    ASSERT_EQ(lastDrawn(), QStringLiteral("line030"));
+    append("line031\nline032\n");
+    poll();
     EXPECT_EQ(m_reloads, 1);
-    EXPECT_TRUE(m_view->ViewAtEnd());
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line032")) << "the new last line is at the bottom";
+    EXPECT_TRUE(m_view->viewAtEnd());
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line032")) << "the new last line is at the bottom";
 }
 
 TEST_F(Reload, ScrolledUpTheViewAndSelectionStay)
 {
-    OpenWatched(NumberedLines(100));
-    m_view->ScrollTo(40 * 8);
-    m_view->SetSelection(41 * 8, 5, false, false, true);
-    Append("line101\n");
-    Poll();
-    EXPECT_EQ(m_view->ViewPos(), 40 * 8);
-    EXPECT_EQ(m_view->SelStart(), 41 * 8);
-    EXPECT_EQ(m_view->SelLength(), 5);
-    EXPECT_EQ(m_view->FileSize(), 101 * 8);
+    openWatched(numberedLines(100));
+    m_view->scrollTo(40 * 8);
+    m_view->setSelection(41 * 8, 5, false, false, true);
+    append("line101\n");
+    poll();
+    EXPECT_EQ(m_view->viewPos(), 40 * 8);
+    EXPECT_EQ(m_view->selStart(), 41 * 8);
+    EXPECT_EQ(m_view->selLength(), 5);
+    EXPECT_EQ(m_view->fileSize(), 101 * 8);
 }
 
 TEST_F(Reload, WithoutTailFollowingTheEndStaysPut)
 {
-    OpenWatched(NumberedLines(5));
-    m_view->AutoReloadFollowTail = false;
-    const qint64 pos = m_view->ViewPos();
-    Append("line006\n");
-    Poll();
-    EXPECT_EQ(m_view->ViewPos(), pos);
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line006")) << "there was room below";
+    openWatched(numberedLines(5));
+    m_view->autoReloadFollowTail = false;
+    const qint64 pos = m_view->viewPos();
+    append("line006\n");
+    poll();
+    EXPECT_EQ(m_view->viewPos(), pos);
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line006")) << "there was room below";
 }
 
 TEST_F(Reload, TruncatedToZeroThenWrittenAgain)
 {
-    OpenWatched(NumberedLines(30));
-    Rewrite({});
-    Poll();
-    EXPECT_EQ(m_view->FileSize(), 0);
-    EXPECT_EQ(m_view->FileName(), m_path) << "the tab keeps its file";
+    openWatched(numberedLines(30));
+    rewrite({});
+    poll();
+    EXPECT_EQ(m_view->fileSize(), 0);
+    EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its file";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
-    Rewrite("fresh\n");
-    Poll();
-    EXPECT_EQ(DrawnTexts(), (std::vector<QString>{QStringLiteral("fresh")}));
+    rewrite("fresh\n");
+    poll();
+    EXPECT_EQ(drawnTexts(), (std::vector<QString>{QStringLiteral("fresh")}));
 }
 
 // An empty file shows its end, so a log that starts empty, or was cleared,
@@ -149,17 +149,17 @@ TEST_F(Reload, AnEmptyFileFollowsWhatIsWrittenToIt)
 {
     for (const bool clearedFirst : {false, true}) {
         SCOPED_TRACE(clearedFirst ? "cleared" : "empty at open");
-        OpenWatched(clearedFirst ? NumberedLines(30) : QByteArray());
+        openWatched(clearedFirst ? numberedLines(30) : QByteArray());
         if (clearedFirst) {
-            m_view->ScrollToEnd();
-            Rewrite({});
-            Poll();
+            m_view->scrollToEnd();
+            rewrite({});
+            poll();
         }
-        EXPECT_TRUE(m_view->ViewAtEnd());
-        Rewrite(NumberedLines(30));
-        Poll();
-        EXPECT_TRUE(m_view->ViewAtEnd());
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line030")) << "the last line is at the bottom";
+        EXPECT_TRUE(m_view->viewAtEnd());
+        rewrite(numberedLines(30));
+        poll();
+        EXPECT_TRUE(m_view->viewAtEnd());
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line030")) << "the last line is at the bottom";
     }
 }
 
@@ -168,7 +168,7 @@ TEST_F(Reload, AnEmptyFileFollowsWhatIsWrittenToIt)
 // drives it here; the test waits for its reports.
 TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
 {
-    const QByteArray path = QFile::encodeName(m_files.Path(QStringLiteral("view.log")));
+    const QByteArray path = QFile::encodeName(m_files.path(QStringLiteral("view.log")));
     const struct
     {
         const char *name;
@@ -188,105 +188,105 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         m_reloads = 0;
-        OpenWatched(NumberedLines(30), 10, kFastPollMs);
+        openWatched(numberedLines(30), 10, kFastPollMs);
         c.away();
-        ASSERT_TRUE(WaitForReloads(1));
-        EXPECT_EQ(m_view->FileName(), m_path) << "the tab keeps its name";
-        EXPECT_TRUE(m_view->WaitingForFile());
-        EXPECT_FALSE(m_view->SourceAssigned());
-        EXPECT_EQ(m_view->LastReloadReason(), TQzReloadReason::Deleted);
-        EXPECT_TRUE(m_view->SimpleNotifier()->Timer()->isActive()) << "its name is watched";
-        EXPECT_TRUE(DrawnTexts().empty());
+        ASSERT_TRUE(waitForReloads(1));
+        EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its name";
+        EXPECT_TRUE(m_view->waitingForFile());
+        EXPECT_FALSE(m_view->sourceAssigned());
+        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Deleted);
+        EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive()) << "its name is watched";
+        EXPECT_TRUE(drawnTexts().empty());
 
         c.back();
-        Write(NumberedLines(3));
-        ASSERT_TRUE(WaitForReloads(2));
-        EXPECT_FALSE(m_view->WaitingForFile());
-        EXPECT_EQ(m_view->FileSize(), 24);
-        EXPECT_EQ(m_view->LastReloadReason(), TQzReloadReason::Replaced);
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
+        write(numberedLines(3));
+        ASSERT_TRUE(waitForReloads(2));
+        EXPECT_FALSE(m_view->waitingForFile());
+        EXPECT_EQ(m_view->fileSize(), 24);
+        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Replaced);
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
 
-        Append("line004\n");
-        ASSERT_TRUE(WaitForReloads(3));
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line004")) << "followed";
-        EXPECT_TRUE(m_sink.Messages().empty());
-        m_view->Open(QString());
+        append("line004\n");
+        ASSERT_TRUE(waitForReloads(3));
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line004")) << "followed";
+        EXPECT_TRUE(m_sink.messages().empty());
+        m_view->open(QString());
         QFile::remove(m_path + ".1");
     }
 }
 
 TEST_F(Reload, AFileThatIsNotThereYetIsWaitedFor)
 {
-    m_path = m_files.Path(QStringLiteral("later.log"));
-    m_view->AutoReloadSimple = true;
-    m_view->AutoReloadSimpleTime = kFastPollMs;
-    m_view->SetAutoReload(true);
-    m_view->OnFileReload = [this](TQzBinHex *) { Reloaded(); };
-    ShowLines(10);
-    m_view->WaitForFile(m_path);
-    EXPECT_TRUE(m_view->WaitingForFile());
-    EXPECT_EQ(m_view->FileName(), m_path);
-    EXPECT_TRUE(m_view->SimpleNotifier()->Timer()->isActive());
+    m_path = m_files.path(QStringLiteral("later.log"));
+    m_view->autoReloadSimple = true;
+    m_view->autoReloadSimpleTime = kFastPollMs;
+    m_view->setAutoReload(true);
+    m_view->onFileReload = [this](LogView *) { reloaded(); };
+    showLines(10);
+    m_view->waitForFile(m_path);
+    EXPECT_TRUE(m_view->waitingForFile());
+    EXPECT_EQ(m_view->fileName(), m_path);
+    EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive());
 
-    Write(NumberedLines(2), QStringLiteral("later.log"));
-    ASSERT_TRUE(WaitForReloads(1));
-    EXPECT_FALSE(m_view->WaitingForFile());
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line002"));
-    Append("line003\n");
-    ASSERT_TRUE(WaitForReloads(2));
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
-    EXPECT_TRUE(m_sink.Messages().empty());
+    write(numberedLines(2), QStringLiteral("later.log"));
+    ASSERT_TRUE(waitForReloads(1));
+    EXPECT_FALSE(m_view->waitingForFile());
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line002"));
+    append("line003\n");
+    ASSERT_TRUE(waitForReloads(2));
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
+    EXPECT_TRUE(m_sink.messages().empty());
 }
 
 // The folder watch sees the file come back; with its folder gone too, the
 // watch ends and polling waits for the name.
 TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
 {
-    const QString folder = m_files.Path(QStringLiteral("logs"));
+    const QString folder = m_files.path(QStringLiteral("logs"));
     for (const bool folderToo : {false, true}) {
         SCOPED_TRACE(folderToo ? "file and folder" : "file");
         ASSERT_TRUE(QDir().mkpath(folder));
-        m_path = Write(NumberedLines(30), QStringLiteral("logs/app.log"));
+        m_path = write(numberedLines(30), QStringLiteral("logs/app.log"));
         m_reloads = 0;
-        m_view->AutoReloadSimple = false;
-        m_view->AutoReloadSimpleTime = kFastPollMs; // for the poll that may take over
-        m_view->SetAutoReload(true);
-        m_view->OnFileReload = [this](TQzBinHex *) { Reloaded(); };
-        ASSERT_TRUE(m_view->Open(m_path));
-        ShowLines(10);
-        m_view->ScrollToEnd();
-        ASSERT_TRUE(m_view->Notifier()->Active());
+        m_view->autoReloadSimple = false;
+        m_view->autoReloadSimpleTime = kFastPollMs; // for the poll that may take over
+        m_view->setAutoReload(true);
+        m_view->onFileReload = [this](LogView *) { reloaded(); };
+        ASSERT_TRUE(m_view->open(m_path));
+        showLines(10);
+        m_view->scrollToEnd();
+        ASSERT_TRUE(m_view->notifier()->active());
 
         if (folderToo)
             ASSERT_TRUE(QDir(folder).removeRecursively());
         else
             ASSERT_TRUE(QFile::remove(m_path));
-        ASSERT_TRUE(WaitForReloads(1));
-        EXPECT_TRUE(m_view->WaitingForFile());
+        ASSERT_TRUE(waitForReloads(1));
+        EXPECT_TRUE(m_view->waitingForFile());
         if (folderToo) {
             ASSERT_TRUE(QDir().mkpath(folder));
         }
-        Write(NumberedLines(3), QStringLiteral("logs/app.log"));
-        ASSERT_TRUE(WaitForReloads(2));
-        EXPECT_FALSE(m_view->WaitingForFile());
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
-        Append("line004\n");
-        ASSERT_TRUE(WaitForReloads(3));
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line004"));
-        EXPECT_EQ(m_view->AutoReloadSimple, folderToo) << "polling took over only then";
-        m_view->Open(QString());
+        write(numberedLines(3), QStringLiteral("logs/app.log"));
+        ASSERT_TRUE(waitForReloads(2));
+        EXPECT_FALSE(m_view->waitingForFile());
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
+        append("line004\n");
+        ASSERT_TRUE(waitForReloads(3));
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line004"));
+        EXPECT_EQ(m_view->autoReloadSimple, folderToo) << "polling took over only then";
+        m_view->open(QString());
     }
-    EXPECT_EQ(m_sink.Texts().filter(QStringLiteral("File notification ended")).size(), 1);
+    EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
 }
 
 TEST_F(Reload, ExplicitReloadKeepsThePositionAndFiresNoEvent)
 {
-    OpenWatched(NumberedLines(100));
-    m_view->ScrollTo(50 * 8);
-    Append("line101\n");
-    m_view->Reload();
-    EXPECT_EQ(m_view->ViewPos(), 50 * 8);
-    EXPECT_EQ(m_view->FileSize(), 101 * 8);
+    openWatched(numberedLines(100));
+    m_view->scrollTo(50 * 8);
+    append("line101\n");
+    m_view->reload();
+    EXPECT_EQ(m_view->viewPos(), 50 * 8);
+    EXPECT_EQ(m_view->fileSize(), 101 * 8);
     EXPECT_EQ(m_reloads, 0);
 }
 
@@ -304,42 +304,42 @@ TEST_F(Reload, RotationByRenameShowsTheNewFile)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        OpenWatched(NumberedLines(200));
+        openWatched(numberedLines(200));
         if (c.atEnd)
-            m_view->ScrollToEnd();
+            m_view->scrollToEnd();
         else
-            m_view->ScrollTo(100 * 8);
+            m_view->scrollTo(100 * 8);
         ASSERT_EQ(rename(QFile::encodeName(m_path).constData(),
                          QFile::encodeName(m_path + ".1").constData()),
                   0);
-        Write("new001\nnew002\n");
-        Poll();
+        write("new001\nnew002\n");
+        poll();
         if (!c.expectFirst.isEmpty()) {
-            EXPECT_EQ(DrawnTexts().front(), c.expectFirst);
+            EXPECT_EQ(drawnTexts().front(), c.expectFirst);
         }
         if (!c.expectLast.isEmpty()) {
-            EXPECT_EQ(LastDrawn(), c.expectLast);
+            EXPECT_EQ(lastDrawn(), c.expectLast);
         }
-        EXPECT_EQ(m_view->SelLength(), 0);
-        m_view->Open(QString());
+        EXPECT_EQ(m_view->selLength(), 0);
+        m_view->open(QString());
     }
 }
 
 TEST_F(Reload, CopyTruncateShowsTheNewEnd)
 {
-    OpenWatched(NumberedLines(200));
-    m_view->ScrollTo(150 * 8);
-    Rewrite(NumberedLines(3));
-    Poll();
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line003"));
-    EXPECT_EQ(m_view->FileSize(), 24);
+    openWatched(numberedLines(200));
+    m_view->scrollTo(150 * 8);
+    rewrite(numberedLines(3));
+    poll();
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
+    EXPECT_EQ(m_view->fileSize(), 24);
 }
 
 TEST_F(Reload, GrownByAGigabyteAtOnceFollowsWithoutReadingIt)
 {
-    OpenWatched(NumberedLines(30));
-    m_view->ScrollToEnd();
-    const quint64 reads = m_view->Document().WindowReads();
+    openWatched(numberedLines(30));
+    m_view->scrollToEnd();
+    const quint64 reads = m_view->document().windowReads();
     {
         QFile f(m_path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
@@ -347,60 +347,60 @@ TEST_F(Reload, GrownByAGigabyteAtOnceFollowsWithoutReadingIt)
         ASSERT_TRUE(f.seek(f.size()));
         f.write("\nthe end\n");
     }
-    Poll();
-    EXPECT_EQ(LastDrawn(), QStringLiteral("the end"));
-    EXPECT_LE(m_view->Document().WindowReads() - reads, 3u);
+    poll();
+    EXPECT_EQ(lastDrawn(), QStringLiteral("the end"));
+    EXPECT_LE(m_view->document().windowReads() - reads, 3u);
 }
 
 TEST_F(Reload, NotificationWatcherFollowsTheTail)
 {
-    m_path = Write(NumberedLines(30));
-    m_view->AutoReloadSimple = false;
-    m_view->SetAutoReload(true);
-    ASSERT_TRUE(m_view->Open(m_path));
-    ShowLines(10);
-    m_view->ScrollToEnd();
+    m_path = write(numberedLines(30));
+    m_view->autoReloadSimple = false;
+    m_view->setAutoReload(true);
+    ASSERT_TRUE(m_view->open(m_path));
+    showLines(10);
+    m_view->scrollToEnd();
     QEventLoop loop;
-    m_view->OnFileReload = [&](TQzBinHex *) {
+    m_view->onFileReload = [&](LogView *) {
         ++m_reloads;
         loop.quit();
     };
     QTimer::singleShot(5000, &loop, &QEventLoop::quit); // only a failing run waits this long
-    Append("line031\n");
+    append("line031\n");
     loop.exec();
     ASSERT_EQ(m_reloads, 1);
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line031"));
-    m_view->Open(QString());
-    EXPECT_FALSE(m_view->Notifier()->Active()) << "a fresh open stops the watcher";
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line031"));
+    m_view->open(QString());
+    EXPECT_FALSE(m_view->notifier()->active()) << "a fresh open stops the watcher";
 }
 
 TEST_F(Reload, AReloadDuringASearchWaitsForIt)
 {
-    OpenWatched(NumberedLines(10));
-    m_view->SetSearchRunning(true);
-    Append("line011\n");
-    Poll();
-    EXPECT_EQ(m_view->FileSize(), 80) << "the source stays as the search reads it";
+    openWatched(numberedLines(10));
+    m_view->setSearchRunning(true);
+    append("line011\n");
+    poll();
+    EXPECT_EQ(m_view->fileSize(), 80) << "the source stays as the search reads it";
     EXPECT_EQ(m_reloads, 0);
-    m_view->SetSearchRunning(false);
-    EXPECT_EQ(m_view->FileSize(), 88);
+    m_view->setSearchRunning(false);
+    EXPECT_EQ(m_view->fileSize(), 88);
     EXPECT_EQ(m_reloads, 1) << "and runs once afterwards";
 }
 
 TEST_F(Reload, NestedChangeReportOnlyFiresTheEvent)
 {
-    OpenWatched(NumberedLines(10));
+    openWatched(numberedLines(10));
     // A report that arrives while a redraw runs skips the reopen.
     int nested = 0;
-    m_view->OnDrawLine = [&](TQzBinHex *v, QPainter &, const QString &, const QString &,
+    m_view->onDrawLine = [&](LogView *v, QPainter &, const QString &, const QString &,
                              const QRect &, const QPoint &, bool &) {
         if (nested++ == 0)
-            v->HandleFileChange();
+            v->handleFileChange();
     };
-    Append("line011\n");
-    m_view->Redraw();
+    append("line011\n");
+    m_view->redraw();
     EXPECT_EQ(m_reloads, 1);
-    EXPECT_EQ(m_view->FileSize(), 80);
+    EXPECT_EQ(m_view->fileSize(), 80);
 }
 
 TEST_F(Reload, ResizingAtTheEndKeepsItInViewAndFollowing)
@@ -412,16 +412,16 @@ TEST_F(Reload, ResizingAtTheEndKeepsItInViewAndFollowing)
     } cases[] = {{"taller", 20}, {"shorter", 5}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        OpenWatched(NumberedLines(30));
-        m_view->ScrollToEnd();
-        ShowLines(c.lines);
-        EXPECT_EQ(DrawnTexts().size(), size_t(c.lines)) << "no blank rows below the end";
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line030"));
-        EXPECT_TRUE(m_view->ViewAtEnd());
-        Append("line031\n");
-        Poll();
-        EXPECT_EQ(LastDrawn(), QStringLiteral("line031")) << "still following";
-        m_view->Open(QString());
+        openWatched(numberedLines(30));
+        m_view->scrollToEnd();
+        showLines(c.lines);
+        EXPECT_EQ(drawnTexts().size(), size_t(c.lines)) << "no blank rows below the end";
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line030"));
+        EXPECT_TRUE(m_view->viewAtEnd());
+        append("line031\n");
+        poll();
+        EXPECT_EQ(lastDrawn(), QStringLiteral("line031")) << "still following";
+        m_view->open(QString());
     }
 }
 
@@ -439,20 +439,20 @@ TEST_F(Reload, AShownViewDrawsOncePerReload)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        OpenWatched(NumberedLines(100));
-        m_view->AutoReloadFollowTail = c.follow;
+        openWatched(numberedLines(100));
+        m_view->autoReloadFollowTail = c.follow;
         if (c.atEnd)
-            m_view->ScrollToEnd();
+            m_view->scrollToEnd();
         else
-            m_view->ScrollTo(40 * 8);
+            m_view->scrollTo(40 * 8);
         int draws = 0;
-        CountDraws(m_view.get(), draws);
-        Append("line101\n");
-        Poll();
+        countDraws(m_view.get(), draws);
+        append("line101\n");
+        poll();
         EXPECT_EQ(draws, 1);
-        EXPECT_EQ(m_view->FileSize(), 101 * 8);
-        m_view->OnDrawLine = nullptr;
-        m_view->Open(QString());
+        EXPECT_EQ(m_view->fileSize(), 101 * 8);
+        m_view->onDrawLine = nullptr;
+        m_view->open(QString());
     }
 }
 
@@ -460,91 +460,91 @@ TEST_F(Reload, AShownViewDrawsOncePerReload)
 // never shown. The hidden one must end up exactly where the shown one is.
 TEST_F(Reload, AHiddenPageFollowsLikeTheShownOneAndDrawsOnceWhenShown)
 {
-    m_path = Write(NumberedLines(5));
+    m_path = write(numberedLines(5));
     QStackedWidget pages;
     pages.resize(420, 300);
-    auto *shown = new TQzBinHex;
-    auto *hidden = new TQzBinHex;
+    auto *shown = new LogView;
+    auto *hidden = new LogView;
     pages.addWidget(shown);
     pages.show();
     pages.addWidget(hidden); // opened behind the shown page
-    for (TQzBinHex *view : {shown, hidden}) {
-        view->SetFont(m_view->Font());
-        view->AutoReloadSimple = true;
-        view->SetAutoReload(true);
-        view->HiddenSize = [&pages] { return pages.size(); };
-        ASSERT_TRUE(view->Open(m_path));
+    for (LogView *view : {shown, hidden}) {
+        view->setTextFont(m_view->textFont());
+        view->autoReloadSimple = true;
+        view->setAutoReload(true);
+        view->hiddenSize = [&pages] { return pages.size(); };
+        ASSERT_TRUE(view->open(m_path));
     }
     ASSERT_TRUE(shown->isVisible());
     ASSERT_FALSE(hidden->isVisible());
-    ASSERT_TRUE(shown->ViewAtEnd()) << "the short file fits";
+    ASSERT_TRUE(shown->viewAtEnd()) << "the short file fits";
     int hiddenDraws = 0;
-    CountDraws(hidden, hiddenDraws);
+    countDraws(hidden, hiddenDraws);
 
     for (int i = 6; i <= 80; ++i) {
-        Append("line" + QByteArray::number(i).rightJustified(3, '0') + '\n');
-        shown->SimpleNotifier()->Poll();
-        hidden->SimpleNotifier()->Poll();
-        ASSERT_EQ(hidden->ViewPos(), shown->ViewPos()) << "after line " << i;
-        ASSERT_EQ(hidden->ViewAtEnd(), shown->ViewAtEnd()) << "after line " << i;
+        append("line" + QByteArray::number(i).rightJustified(3, '0') + '\n');
+        shown->simpleNotifier()->poll();
+        hidden->simpleNotifier()->poll();
+        ASSERT_EQ(hidden->viewPos(), shown->viewPos()) << "after line " << i;
+        ASSERT_EQ(hidden->viewAtEnd(), shown->viewAtEnd()) << "after line " << i;
     }
-    EXPECT_TRUE(shown->ViewAtEnd());
+    EXPECT_TRUE(shown->viewAtEnd());
     EXPECT_EQ(hiddenDraws, 0) << "a hidden page only marks itself stale";
 
     pages.setCurrentWidget(hidden);
     EXPECT_EQ(hiddenDraws, 1);
     EXPECT_EQ(hidden->viewport()->size(), shown->viewport()->size());
-    EXPECT_EQ(hidden->ViewPos(), shown->ViewPos());
-    const TStrPositions &drawn = hidden->StrPositions();
-    ASSERT_GT(drawn.Count(), 0);
-    EXPECT_EQ(drawn.At(drawn.Count() - 1).Str, QStringLiteral("line080"));
+    EXPECT_EQ(hidden->viewPos(), shown->viewPos());
+    const DrawnLines &drawn = hidden->strPositions();
+    ASSERT_GT(drawn.count(), 0);
+    EXPECT_EQ(drawn.at(drawn.count() - 1).str, QStringLiteral("line080"));
 }
 
 TEST_F(Reload, LastReloadReasonNamesWhatChanged)
 {
-    const auto grow = [this] { Append("line031\n"); };
-    const auto shrink = [this] { Rewrite(NumberedLines(3)); };
+    const auto grow = [this] { append("line031\n"); };
+    const auto shrink = [this] { rewrite(numberedLines(3)); };
     const auto rotate = [this] {
         ASSERT_EQ(rename(QFile::encodeName(m_path).constData(),
                          QFile::encodeName(m_path + ".1").constData()),
                   0);
-        Write(NumberedLines(40));
+        write(numberedLines(40));
     };
     const auto remove = [this] { ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0); };
     const struct
     {
         const char *name;
         std::function<void()> change;
-        TQzReloadReason expected;
+        ReloadReason expected;
     } cases[] = {
-        {"grown", grow, TQzReloadReason::Appended},
-        {"truncated", shrink, TQzReloadReason::Truncated},
-        {"rotated: another file, larger", rotate, TQzReloadReason::Replaced},
-        {"deleted", remove, TQzReloadReason::Deleted},
+        {"grown", grow, ReloadReason::Appended},
+        {"truncated", shrink, ReloadReason::Truncated},
+        {"rotated: another file, larger", rotate, ReloadReason::Replaced},
+        {"deleted", remove, ReloadReason::Deleted},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        OpenWatched(NumberedLines(30));
-        EXPECT_EQ(m_view->LastReloadReason(), TQzReloadReason::None) << "a fresh open";
+        openWatched(numberedLines(30));
+        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::None) << "a fresh open";
         c.change();
-        Poll();
-        EXPECT_EQ(m_view->LastReloadReason(), c.expected);
-        m_view->Open(QString());
+        poll();
+        EXPECT_EQ(m_view->lastReloadReason(), c.expected);
+        m_view->open(QString());
         QFile::remove(m_path + ".1");
     }
 }
 
 TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
 {
-    const QString folder = m_files.Path(QStringLiteral("logs"));
+    const QString folder = m_files.path(QStringLiteral("logs"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    m_path = Write(NumberedLines(30), QStringLiteral("logs/app.log"));
-    m_view->AutoReloadSimple = false;
-    m_view->SetAutoReload(true);
-    ASSERT_TRUE(m_view->Open(m_path));
-    ShowLines(10);
-    m_view->ScrollToEnd();
-    ASSERT_TRUE(m_view->Notifier()->Active());
+    m_path = write(numberedLines(30), QStringLiteral("logs/app.log"));
+    m_view->autoReloadSimple = false;
+    m_view->setAutoReload(true);
+    ASSERT_TRUE(m_view->open(m_path));
+    showLines(10);
+    m_view->scrollToEnd();
+    ASSERT_TRUE(m_view->notifier()->active());
 
     // The folder moves away and back: its watch ends, the file is still there.
     const QByteArray from = QFile::encodeName(folder);
@@ -553,44 +553,44 @@ TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
     ASSERT_EQ(rename(away.constData(), from.constData()), 0);
     QElapsedTimer clock;
     clock.start();
-    while (m_view->Notifier()->Active() && clock.elapsed() < 5000) {
+    while (m_view->notifier()->active() && clock.elapsed() < 5000) {
         QCoreApplication::processEvents();
         QThread::msleep(10);
     }
-    EXPECT_FALSE(m_view->Notifier()->Active());
-    EXPECT_EQ(m_sink.Texts().filter(QStringLiteral("File notification ended")).size(), 1);
-    EXPECT_TRUE(m_view->AutoReloadSimple);
-    EXPECT_TRUE(m_view->SimpleNotifier()->Timer()->isActive()) << "polling took over";
+    EXPECT_FALSE(m_view->notifier()->active());
+    EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
+    EXPECT_TRUE(m_view->autoReloadSimple);
+    EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive()) << "polling took over";
 
-    Append("line031\n");
-    Poll();
-    EXPECT_EQ(LastDrawn(), QStringLiteral("line031")) << "still following";
+    append("line031\n");
+    poll();
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line031")) << "still following";
 }
 
 // As root a mode of 000 does not stop reading: a FIFO in place of the file
 // is what the viewer refuses to open.
 TEST_F(Reload, AFileThatStaysUnopenableIsReportedOncePerChangeOfState)
 {
-    OpenWatched(NumberedLines(3));
+    openWatched(numberedLines(3));
     const auto cannotOpen = [this] {
-        return int(m_sink.Texts().filter(QStringLiteral("Cannot open file")).size());
+        return int(m_sink.texts().filter(QStringLiteral("Cannot open file")).size());
     };
-    ReplaceByFifo();
+    replaceByFifo();
     for (int i = 0; i < 3; ++i)
-        m_view->HandleFileChange();
+        m_view->handleFileChange();
     EXPECT_EQ(cannotOpen(), 1);
     EXPECT_EQ(m_reloads, 3) << "every report still ends in the event";
-    EXPECT_EQ(m_view->FileName(), m_path);
+    EXPECT_EQ(m_view->fileName(), m_path);
 
     ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
-    Write(NumberedLines(4));
-    m_view->HandleFileChange();
-    EXPECT_EQ(m_view->FileSize(), 32) << "readable again";
+    write(numberedLines(4));
+    m_view->handleFileChange();
+    EXPECT_EQ(m_view->fileSize(), 32) << "readable again";
     EXPECT_EQ(cannotOpen(), 1);
 
-    ReplaceByFifo();
-    m_view->HandleFileChange();
-    m_view->HandleFileChange();
+    replaceByFifo();
+    m_view->handleFileChange();
+    m_view->handleFileChange();
     EXPECT_EQ(cannotOpen(), 2) << "failing again is a new state";
 }
 

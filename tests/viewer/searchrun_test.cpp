@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 // Waits on the worker until the condition holds; false after 10 s, so that
 // a broken run fails instead of hanging the suite.
 template <typename Condition>
-bool WaitFor(Condition condition)
+bool waitFor(Condition condition)
 {
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (!condition()) {
@@ -39,7 +39,7 @@ TEST(SearchRun, WorkerJobAndGuiProgressRunOnTheirThreads)
         QThread *jobThread = nullptr;
         std::vector<QThread *> progressThreads;
         std::vector<qint64> positions;
-        const bool result = run.Run(
+        const bool result = run.run(
             [&](const SearchRun::Report &report, std::stop_token) {
                 jobThread = QThread::currentThread();
                 EXPECT_TRUE(report(25, 100));
@@ -59,7 +59,7 @@ TEST(SearchRun, WorkerJobAndGuiProgressRunOnTheirThreads)
         }
         for (QThread *thread : progressThreads)
             EXPECT_EQ(thread, gui);
-        EXPECT_FALSE(run.Running());
+        EXPECT_FALSE(run.running());
     }
 }
 
@@ -68,7 +68,7 @@ TEST(SearchRun, WhatTheJobThrowsReachesTheCaller)
     for (const bool onWorker : {true, false}) {
         SearchRun run;
         try {
-            run.Run(
+            run.run(
                 [](const SearchRun::Report &, std::stop_token) -> bool {
                     throw std::runtime_error("Read error at offset 65536");
                 },
@@ -77,7 +77,7 @@ TEST(SearchRun, WhatTheJobThrowsReachesTheCaller)
         } catch (const std::runtime_error &error) {
             EXPECT_STREQ(error.what(), "Read error at offset 65536");
         }
-        EXPECT_FALSE(run.Running()) << "a failed run must not block the next";
+        EXPECT_FALSE(run.running()) << "a failed run must not block the next";
     }
 }
 
@@ -90,9 +90,9 @@ TEST(SearchRun, WhatTheProgressHandlerThrowsStopsTheJobAndReachesTheCaller)
         SearchRun run;
         bool stopped = false;
         try {
-            run.Run(
+            run.run(
                 [&](const SearchRun::Report &report, std::stop_token stop) {
-                    stopped = WaitFor([&] { return !report(1, 2); }) && stop.stop_requested();
+                    stopped = waitFor([&] { return !report(1, 2); }) && stop.stop_requested();
                     return true;
                 },
                 [](qint64, qint64, bool &) { throw std::bad_alloc(); }, onWorker);
@@ -103,22 +103,22 @@ TEST(SearchRun, WhatTheProgressHandlerThrowsStopsTheJobAndReachesTheCaller)
         if (onWorker) {
             EXPECT_TRUE(stopped);
         }
-        EXPECT_FALSE(run.Running()) << "a failed run must not block the next";
+        EXPECT_FALSE(run.running()) << "a failed run must not block the next";
     }
 }
 
 TEST(SearchRun, StoppedTellsWhetherTheLastRunWasCutShort)
 {
     SearchRun run;
-    run.Run([](const SearchRun::Report &, std::stop_token) { return false; }, {}, true);
-    EXPECT_FALSE(run.Stopped());
-    QTimer::singleShot(5, [&run] { run.Cancel(); });
-    run.Run([](const SearchRun::Report &,
-               std::stop_token stop) { return !WaitFor([&] { return stop.stop_requested(); }); },
+    run.run([](const SearchRun::Report &, std::stop_token) { return false; }, {}, true);
+    EXPECT_FALSE(run.stopped());
+    QTimer::singleShot(5, [&run] { run.cancel(); });
+    run.run([](const SearchRun::Report &,
+               std::stop_token stop) { return !waitFor([&] { return stop.stop_requested(); }); },
             {}, true);
-    EXPECT_TRUE(run.Stopped());
-    run.Run([](const SearchRun::Report &, std::stop_token) { return true; }, {}, true);
-    EXPECT_FALSE(run.Stopped()) << "each run starts afresh";
+    EXPECT_TRUE(run.stopped());
+    run.run([](const SearchRun::Report &, std::stop_token) { return true; }, {}, true);
+    EXPECT_FALSE(run.stopped()) << "each run starts afresh";
 }
 
 TEST(SearchRun, MessageLoopRunsWhileTheWorkerSearches)
@@ -127,8 +127,8 @@ TEST(SearchRun, MessageLoopRunsWhileTheWorkerSearches)
     std::atomic<bool> timerFired{false};
     QTimer::singleShot(5, [&] { timerFired = true; });
     const bool result =
-        run.Run([&](const SearchRun::Report &,
-                    std::stop_token) { return WaitFor([&] { return timerFired.load(); }); },
+        run.run([&](const SearchRun::Report &,
+                    std::stop_token) { return waitFor([&] { return timerFired.load(); }); },
                 {}, true);
     EXPECT_TRUE(result) << "the timer never fired while the job waited";
 }
@@ -138,7 +138,7 @@ TEST(SearchRun, ProgressReachesTheGuiAtMostEveryInterval)
     SearchRun run;
     int deliveries = 0;
     const auto started = std::chrono::steady_clock::now();
-    run.Run(
+    run.run(
         [](const SearchRun::Report &report, std::stop_token) {
             // Far more reports than any window could show, over some 100 ms.
             const auto end = std::chrono::steady_clock::now() + 100ms;
@@ -158,10 +158,10 @@ TEST(SearchRun, ProgressHandlerStopsTheJob)
         SCOPED_TRACE(onWorker ? "worker" : "here");
         SearchRun run;
         bool sawStop = false;
-        const bool result = run.Run(
+        const bool result = run.run(
             [&](const SearchRun::Report &report, std::stop_token stop) {
                 // Reports until one comes back "stop".
-                sawStop = WaitFor([&] { return !report(1, 2); });
+                sawStop = waitFor([&] { return !report(1, 2); });
                 EXPECT_TRUE(stop.stop_requested());
                 return false;
             },
@@ -176,13 +176,13 @@ TEST(SearchRun, CancelFromTheLoopStopsTheWorkerAndASecondRunIsRefused)
     SearchRun run;
     bool nested = true;
     QTimer::singleShot(5, [&] {
-        nested = run.Run([](const SearchRun::Report &, std::stop_token) { return true; }, {}, true);
-        run.Cancel();
+        nested = run.run([](const SearchRun::Report &, std::stop_token) { return true; }, {}, true);
+        run.cancel();
     });
     bool stopped = false;
-    run.Run(
+    run.run(
         [&](const SearchRun::Report &, std::stop_token stop) {
-            stopped = WaitFor([&] { return stop.stop_requested(); });
+            stopped = waitFor([&] { return stop.stop_requested(); });
             return false;
         },
         {}, true);

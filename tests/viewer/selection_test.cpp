@@ -13,7 +13,7 @@ namespace {
 
 using Selection = ViewerFixture;
 
-QString ClipboardText()
+QString clipboardText()
 {
     return QGuiApplication::clipboard()->text();
 }
@@ -24,7 +24,7 @@ TEST_F(Selection, RequestsKeepTheSelectionInsideTheFile)
     {
         const char *name;
         QByteArray bytes;
-        TQzBinHexMode mode;
+        ViewMode mode;
         qint64 start, length;
         qint64 selStart, selLength;
     } cases[] = {
@@ -36,23 +36,23 @@ TEST_F(Selection, RequestsKeepTheSelectionInsideTheFile)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->SetMode(c.mode);
-        m_view->Open(Write(c.bytes, QString::fromLatin1(c.name)));
-        m_view->SetSelection(c.start, c.length, false, false, false);
-        EXPECT_EQ(m_view->SelStart(), c.selStart);
-        EXPECT_EQ(m_view->SelLength(), c.selLength);
+        m_view->setMode(c.mode);
+        m_view->open(write(c.bytes, QString::fromLatin1(c.name)));
+        m_view->setSelection(c.start, c.length, false, false, false);
+        EXPECT_EQ(m_view->selStart(), c.selStart);
+        EXPECT_EQ(m_view->selLength(), c.selLength);
     }
 }
 
 TEST_F(Selection, SelectAllCoversTheFileAndFiresOnce)
 {
     int changes = 0;
-    m_view->OnSelectionChange = [&](TQzBinHex *) { ++changes; };
+    m_view->onSelectionChange = [&](LogView *) { ++changes; };
     const struct
     {
         const char *name;
         QByteArray bytes;
-        TQzBinHexMode mode;
+        ViewMode mode;
         qint64 length;
         int changes;
     } cases[] = {
@@ -62,27 +62,27 @@ TEST_F(Selection, SelectAllCoversTheFileAndFiresOnce)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->SetMode(c.mode);
-        m_view->Open(Write(c.bytes, QString::fromLatin1(c.name)));
+        m_view->setMode(c.mode);
+        m_view->open(write(c.bytes, QString::fromLatin1(c.name)));
         changes = 0;
-        m_view->SelectAll();
-        EXPECT_EQ(m_view->SelStart(), 0);
-        EXPECT_EQ(m_view->SelLength(), c.length);
+        m_view->selectAll();
+        EXPECT_EQ(m_view->selStart(), 0);
+        EXPECT_EQ(m_view->selLength(), c.length);
         EXPECT_EQ(changes, c.changes);
-        m_view->SelectAll();
+        m_view->selectAll();
         EXPECT_EQ(changes, c.changes) << "the same selection again fires nothing";
     }
 
-    m_view->SetTextEnableSel(false);
-    m_view->SelectAll();
-    EXPECT_EQ(m_view->SelLength(), 0) << "selection switched off";
+    m_view->setTextEnableSel(false);
+    m_view->selectAll();
+    EXPECT_EQ(m_view->selLength(), 0) << "selection switched off";
 }
 
 TEST_F(Selection, WordAndLineScansStopAtDelimiters)
 {
     //              0         1          2
     //              0123456789012 3 456789012345
-    m_view->Open(Write("one_two-three\r\nfour, five\nsix"));
+    m_view->open(write("one_two-three\r\nfour, five\nsix"));
     const struct
     {
         const char *name;
@@ -103,38 +103,38 @@ TEST_F(Selection, WordAndLineScansStopAtDelimiters)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         if (c.line)
-            m_view->SelectLine(c.at);
+            m_view->selectLine(c.at);
         else
-            m_view->SelectWord(c.at);
-        EXPECT_EQ(m_view->SelStart(), c.start);
-        EXPECT_EQ(m_view->SelLength(), c.length);
+            m_view->selectWord(c.at);
+        EXPECT_EQ(m_view->selStart(), c.start);
+        EXPECT_EQ(m_view->selLength(), c.length);
     }
 }
 
 TEST_F(Selection, ScansGoAtMost8192CharactersEitherWay)
 {
-    m_view->Open(Write(QByteArray(20000, 'x')));
-    m_view->SelectWord(10000);
-    EXPECT_EQ(m_view->SelStart(), 10000 - 8192);
-    EXPECT_EQ(m_view->SelLength(), 2 * 8192 + 1);
+    m_view->open(write(QByteArray(20000, 'x')));
+    m_view->selectWord(10000);
+    EXPECT_EQ(m_view->selStart(), 10000 - 8192);
+    EXPECT_EQ(m_view->selLength(), 2 * 8192 + 1);
 }
 
 TEST_F(Selection, SelTextReadsTheFileUpToItsCap)
 {
-    const QString path = Write("0123456789");
-    m_view->Open(path);
-    m_view->SetSelection(2, 5, false, false, false);
-    EXPECT_EQ(m_view->SelText(0), QByteArray("23456"));
-    EXPECT_EQ(m_view->SelText(3), QByteArray("234"));
+    const QString path = write("0123456789");
+    m_view->open(path);
+    m_view->setSelection(2, 5, false, false, false);
+    EXPECT_EQ(m_view->selText(0), QByteArray("23456"));
+    EXPECT_EQ(m_view->selText(3), QByteArray("234"));
     // A file cut short under the selection gives what is left, no more.
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 4), 0);
-    EXPECT_EQ(m_view->SelText(0), QByteArray("23"));
-    m_view->CopyToClipboard(false);
-    EXPECT_EQ(ClipboardText(), QStringLiteral("23")) << "the copy is cut with the file";
-    m_view->ClearSelection(false);
-    EXPECT_TRUE(m_view->SelText(0).isEmpty());
-    EXPECT_TRUE(m_sink.Messages().empty());
-    EXPECT_THROW(m_view->SelTextW(), ContractError) << "text mode has no UTF-16 selection";
+    EXPECT_EQ(m_view->selText(0), QByteArray("23"));
+    m_view->copyToClipboard(false);
+    EXPECT_EQ(clipboardText(), QStringLiteral("23")) << "the copy is cut with the file";
+    m_view->clearSelection(false);
+    EXPECT_TRUE(m_view->selText(0).isEmpty());
+    EXPECT_TRUE(m_sink.messages().empty());
+    EXPECT_THROW(m_view->selTextW(), ContractError) << "text mode has no UTF-16 selection";
 }
 
 TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
@@ -143,8 +143,8 @@ TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
     {
         const char *name;
         QByteArray bytes;
-        TQzBinHexMode mode;
-        TQzEncoding encoding;
+        ViewMode mode;
+        EncodingCode encoding;
         bool hex;
         QString clipboard;
     } cases[] = {
@@ -159,50 +159,50 @@ TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
          QStringLiteral("ab\ufffd")},
         {"OEM page 437", QByteArray("\x80\x9b\0", 3), vbmodeText, 1, false,
          QStringLiteral("\u00c7\u00a2 ")},
-        {"Windows-1251", "\xc0\xff", vbmodeText, EntryOf(1251), false,
+        {"Windows-1251", "\xc0\xff", vbmodeText, entryOf(1251), false,
          QStringLiteral("\u0410\u044f")},
         {"as hex", QByteArray("A\0\n", 3), vbmodeText, 0, true, QStringLiteral("41 00 0A")},
-        {"UTF-16 BE, an odd last byte dropped", Utf16(QStringLiteral("\u4e2dA"), true) + "x",
-         vbmodeUnicode, EncodingUtf16BE, false, QStringLiteral("\u4e2dA")},
-        {"UTF-16 LE, hex ignored", Utf16(QStringLiteral("\u00e9x"), false) + QByteArray(2, '\0'),
-         vbmodeUnicode, EncodingUtf16LE, true, QStringLiteral("\u00e9x ")},
+        {"UTF-16 BE, an odd last byte dropped", utf16(QStringLiteral("\u4e2dA"), true) + "x",
+         vbmodeUnicode, encodingUtf16BE, false, QStringLiteral("\u4e2dA")},
+        {"UTF-16 LE, hex ignored", utf16(QStringLiteral("\u00e9x"), false) + QByteArray(2, '\0'),
+         vbmodeUnicode, encodingUtf16LE, true, QStringLiteral("\u00e9x ")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         QGuiApplication::clipboard()->clear();
-        m_view->SetMode(c.mode);
+        m_view->setMode(c.mode);
         if (c.encoding >= 0)
-            m_view->SetTextEncoding(c.encoding);
-        m_view->Open(Write(c.bytes, QString::fromLatin1(c.name)));
+            m_view->setTextEncoding(c.encoding);
+        m_view->open(write(c.bytes, QString::fromLatin1(c.name)));
         if (c.encoding < 0) // the byte order, in the Unicode modes
-            m_view->SetUnicodeOrder(c.encoding == EncodingUtf16BE ? UnicodeOrderBig
-                                                                  : UnicodeOrderLittle);
-        m_view->SelectAll();
-        m_view->CopyToClipboard(c.hex);
-        EXPECT_EQ(ClipboardText(), c.clipboard);
+            m_view->setUnicodeOrder(c.encoding == encodingUtf16BE ? unicodeOrderBig
+                                                                  : unicodeOrderLittle);
+        m_view->selectAll();
+        m_view->copyToClipboard(c.hex);
+        EXPECT_EQ(clipboardText(), c.clipboard);
     }
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    m_view->ClearSelection(false);
-    m_view->CopyToClipboard(false);
-    EXPECT_EQ(ClipboardText(), QStringLiteral("kept")) << "nothing selected, nothing copied";
-    EXPECT_TRUE(m_sink.Messages().empty());
+    m_view->clearSelection(false);
+    m_view->copyToClipboard(false);
+    EXPECT_EQ(clipboardText(), QStringLiteral("kept")) << "nothing selected, nothing copied";
+    EXPECT_TRUE(m_sink.messages().empty());
 }
 
 TEST_F(Selection, AHugeSelectionIsInstantAndCopiesItsFirst16MiBSayingSo)
 {
-    const QString path = Write("head");
+    const QString path = write("head");
     const qint64 size = qint64(10) << 30;
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), size), 0);
-    m_view->Open(path);
-    m_view->SelectAll();
-    EXPECT_EQ(m_view->SelLength(), size);
-    m_view->CopyToClipboard(false);
-    const QString text = ClipboardText();
+    m_view->open(path);
+    m_view->selectAll();
+    EXPECT_EQ(m_view->selLength(), size);
+    m_view->copyToClipboard(false);
+    const QString text = clipboardText();
     EXPECT_EQ(text.size(), 16 * 1024 * 1024);
     EXPECT_EQ(text.left(6), QStringLiteral("head  ")) << "the sparse zeros arrive as spaces";
-    ASSERT_EQ(m_sink.Messages().size(), 1u);
-    EXPECT_EQ(m_sink.Messages()[0].Icon, MsgIcon::Information);
-    EXPECT_TRUE(m_sink.Messages()[0].Text.contains(QStringLiteral("16 MiB")));
+    ASSERT_EQ(m_sink.messages().size(), 1u);
+    EXPECT_EQ(m_sink.messages()[0].icon, MsgIcon::Information);
+    EXPECT_TRUE(m_sink.messages()[0].text.contains(QStringLiteral("16 MiB")));
     QGuiApplication::clipboard()->clear();
 }
 
@@ -212,14 +212,14 @@ namespace {
 
 TEST_F(Selection, AScrolledSelectionKeepsItsIndentLinesAndColumnsBeforeIt)
 {
-    m_view->SetMaxLengths(vbmodeText, 1000);
+    m_view->setMaxLengths(vbmodeText, 1000);
     QByteArray lines;
     for (int i = 0; i < 100; ++i)
         lines += QByteArray(400, char('a' + i % 26)) + '\n';
-    m_view->Open(Write(lines));
-    ShowLines(10);
-    ASSERT_EQ(m_view->TextSearchIndentVert(), 5);
-    ASSERT_EQ(m_view->TextSearchIndentHorz(), 5);
+    m_view->open(write(lines));
+    showLines(10);
+    ASSERT_EQ(m_view->textSearchIndentVert(), 5);
+    ASSERT_EQ(m_view->textSearchIndentHorz(), 5);
     const struct
     {
         const char *name;
@@ -233,11 +233,11 @@ TEST_F(Selection, AScrolledSelectionKeepsItsIndentLinesAndColumnsBeforeIt)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->SetSelection(c.start, 4, true, true, true);
-        EXPECT_EQ(m_view->ViewPos(), c.viewPos);
-        EXPECT_EQ(m_view->HViewPos(), c.hViewPos);
+        m_view->setSelection(c.start, 4, true, true, true);
+        EXPECT_EQ(m_view->viewPos(), c.viewPos);
+        EXPECT_EQ(m_view->hViewPos(), c.hViewPos);
         QPoint at;
-        ASSERT_TRUE(m_view->StrPositions().CoordFromPos(c.start, &at)) << "in view";
+        ASSERT_TRUE(m_view->strPositions().coordFromPos(c.start, &at)) << "in view";
     }
 }
 

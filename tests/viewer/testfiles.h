@@ -12,23 +12,23 @@
 #include <ostream>
 
 // Readable failure messages for strings.
-inline void PrintTo(const QString &s, std::ostream *os)
+inline void printTo(const QString &s, std::ostream *os)
 {
     *os << '"' << s.toStdString() << '"';
 }
 
 // The list entry of a Windows code page number.
-inline TQzEncoding EntryOf(int codepage)
+inline EncodingCode entryOf(int codepage)
 {
-    for (TQzEncoding e = 0; e < CodepageCount; ++e)
-        if (CodepageID(e) == codepage)
+    for (EncodingCode e = 0; e < codepageCount; ++e)
+        if (codepageID(e) == codepage)
             return e;
     ADD_FAILURE() << "no entry for code page " << codepage;
     return 0;
 }
 
 // The text as UTF-16 bytes of the given order.
-inline QByteArray Utf16(const QString &text, bool bigEndian)
+inline QByteArray utf16(const QString &text, bool bigEndian)
 {
     QByteArray bytes;
     for (const QChar c : text) {
@@ -43,7 +43,7 @@ inline QByteArray Utf16(const QString &text, bool bigEndian)
 class TempFiles
 {
 public:
-    QString Write(const QString &name, const QByteArray &bytes)
+    QString write(const QString &name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(name);
         QFile f(path);
@@ -51,14 +51,14 @@ public:
         f.write(bytes);
         return path;
     }
-    void Append(const QString &path, const QByteArray &bytes)
+    void append(const QString &path, const QByteArray &bytes)
     {
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Append));
         f.write(bytes);
     }
-    QString Path(const QString &name) const { return m_dir.filePath(name); }
-    QString Dir() const { return m_dir.path(); }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString dir() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;

@@ -14,24 +14,24 @@ namespace {
 
 using Found = std::vector<std::pair<std::string, qint64>>;
 
-constexpr qint64 WindowPos = 1000;
+constexpr qint64 windowPos = 1000;
 
-Found Detect(TQzUrlList &list, const QByteArray &bytes, qint64 count, bool utf16 = false,
+Found detect(UrlList &list, const QByteArray &bytes, qint64 count, bool utf16 = false,
              bool bigEndian = false)
 {
-    list.Detect(bytes.constData(), count, WindowPos, utf16, bigEndian);
+    list.detect(bytes.constData(), count, windowPos, utf16, bigEndian);
     Found found;
-    for (const TQzUrlList::Url &url : list.Urls())
-        found.emplace_back(url.Text.toStdString(), url.Pos);
+    for (const UrlList::Url &url : list.urls())
+        found.emplace_back(url.text.toStdString(), url.pos);
     return found;
 }
 
 struct ByteCase
 {
-    const char *Name;
-    QByteArray Text;
-    qint64 Count; // -1: the whole text
-    Found Want;   // positions relative to the window
+    const char *name;
+    QByteArray text;
+    qint64 count; // -1: the whole text
+    Found want;   // positions relative to the window
 };
 
 TEST(UrlDetect, FindsAddressesInRawBytes)
@@ -87,21 +87,21 @@ TEST(UrlDetect, FindsAddressesInRawBytes)
         {"bytes past the count are not searched", "none here www.later.org", 10, {}},
         {"line break inside ends it", "www.a.b\nc/d", -1, {{"www.a.b", 0}}},
     };
-    TQzUrlList list;
+    UrlList list;
     for (const ByteCase &c : cases) {
-        const qint64 count = c.Count < 0 ? c.Text.size() : c.Count;
-        Found want = c.Want;
+        const qint64 count = c.count < 0 ? c.text.size() : c.count;
+        Found want = c.want;
         for (auto &w : want)
-            w.second += WindowPos;
-        EXPECT_EQ(Detect(list, c.Text, count), want) << c.Name;
+            w.second += windowPos;
+        EXPECT_EQ(detect(list, c.text, count), want) << c.name;
     }
 }
 
 struct Utf16Case
 {
-    const char *Name;
-    QString Text;
-    Found Want; // byte positions relative to the window
+    const char *name;
+    QString text;
+    Found want; // byte positions relative to the window
 };
 
 TEST(UrlDetect, FindsAddressesInUtf16OfEitherOrder)
@@ -120,25 +120,25 @@ TEST(UrlDetect, FindsAddressesInUtf16OfEitherOrder)
          {{"http://one.a", 4}, {"x@y.zz", 36}}},
         {"short scheme", QStringLiteral("ab://x"), {}},
     };
-    TQzUrlList list;
+    UrlList list;
     for (const bool bigEndian : {false, true}) {
         for (const Utf16Case &c : cases) {
-            const QByteArray bytes = Utf16(c.Text, bigEndian);
-            Found want = c.Want;
+            const QByteArray bytes = utf16(c.text, bigEndian);
+            Found want = c.want;
             for (auto &w : want)
-                w.second += WindowPos;
-            EXPECT_EQ(Detect(list, bytes, bytes.size(), true, bigEndian), want)
-                << c.Name << (bigEndian ? " (BE)" : " (LE)");
+                w.second += windowPos;
+            EXPECT_EQ(detect(list, bytes, bytes.size(), true, bigEndian), want)
+                << c.name << (bigEndian ? " (BE)" : " (LE)");
         }
     }
 }
 
 TEST(UrlDetect, Utf16IgnoresAnOddTrailingByteAndIsCutByTheCount)
 {
-    TQzUrlList list;
-    const QByteArray le = Utf16(QStringLiteral("www.a.bc"), false);
-    EXPECT_EQ(Detect(list, le, le.size() - 1, true), (Found{{"www.a.b", WindowPos}}));
-    EXPECT_EQ(Detect(list, le, 12, true), (Found{{"www.a.", WindowPos}}));
+    UrlList list;
+    const QByteArray le = utf16(QStringLiteral("www.a.bc"), false);
+    EXPECT_EQ(detect(list, le, le.size() - 1, true), (Found{{"www.a.b", windowPos}}));
+    EXPECT_EQ(detect(list, le, 12, true), (Found{{"www.a.", windowPos}}));
 }
 
 TEST(UrlDetect, KeepsTheFirst500InFileOrder)
@@ -146,48 +146,48 @@ TEST(UrlDetect, KeepsTheFirst500InFileOrder)
     QByteArray text;
     for (int i = 0; i < 600; ++i)
         text += "www.host" + QByteArray::number(i) + ".org ";
-    TQzUrlList list;
-    list.Detect(text.constData(), text.size(), 0);
-    ASSERT_EQ(list.Urls().size(), size_t(TQzUrlList::MaxUrls));
-    EXPECT_EQ(list.Urls().front().Text, "www.host0.org");
-    EXPECT_EQ(list.Urls().back().Text, "www.host499.org");
-    EXPECT_EQ(list.Urls().back().Pos, text.indexOf("www.host499.org"));
+    UrlList list;
+    list.detect(text.constData(), text.size(), 0);
+    ASSERT_EQ(list.urls().size(), size_t(UrlList::maxUrls));
+    EXPECT_EQ(list.urls().front().text, "www.host0.org");
+    EXPECT_EQ(list.urls().back().text, "www.host499.org");
+    EXPECT_EQ(list.urls().back().pos, text.indexOf("www.host499.org"));
 }
 
 TEST(UrlDetect, EachDetectionReplacesTheList)
 {
-    TQzUrlList list;
-    list.Detect("www.a.b", 7, 0);
-    ASSERT_EQ(list.Urls().size(), 1u);
-    list.Detect("plain", 5, 0);
-    EXPECT_TRUE(list.Urls().empty());
-    list.Detect("www.a.b", 7, 0);
-    list.Clear();
-    EXPECT_TRUE(list.UrlAt(0).isEmpty());
+    UrlList list;
+    list.detect("www.a.b", 7, 0);
+    ASSERT_EQ(list.urls().size(), 1u);
+    list.detect("plain", 5, 0);
+    EXPECT_TRUE(list.urls().empty());
+    list.detect("www.a.b", 7, 0);
+    list.clear();
+    EXPECT_TRUE(list.urlAt(0).isEmpty());
 }
 
 struct AtCase
 {
-    qint64 Pos;
-    const char *Want;
+    qint64 pos;
+    const char *want;
 };
 
 TEST(UrlDetect, UrlAtCoversExactlyTheMatchedBytes)
 {
     // Bytes: "ab http://x.y cd" at 100; the address spans 103..112.
-    TQzUrlList bytes;
-    bytes.Detect("ab http://x.y cd www.q.r", 24, 100);
+    UrlList bytes;
+    bytes.detect("ab http://x.y cd www.q.r", 24, 100);
     const std::vector<AtCase> byteCases = {
         {-1, ""},  {0, ""},   {102, ""},        {103, "http://x.y"}, {112, "http://x.y"},
         {113, ""}, {116, ""}, {117, "www.q.r"}, {123, "www.q.r"},    {124, ""},
     };
     for (const AtCase &c : byteCases)
-        EXPECT_EQ(bytes.UrlAt(c.Pos), QByteArray(c.Want)) << "bytes at " << c.Pos;
+        EXPECT_EQ(bytes.urlAt(c.pos), QByteArray(c.want)) << "bytes at " << c.pos;
 
     // UTF-16: two bytes per character, so the span doubles.
-    TQzUrlList wide;
-    const QByteArray be = Utf16(QStringLiteral(u"\u00e9b http://x.y"), true);
-    wide.Detect(be.constData(), be.size(), 100, true, true);
+    UrlList wide;
+    const QByteArray be = utf16(QStringLiteral(u"\u00e9b http://x.y"), true);
+    wide.detect(be.constData(), be.size(), 100, true, true);
     const std::vector<AtCase> wideCases = {
         {105, ""},
         {106, "http://x.y"},
@@ -195,7 +195,7 @@ TEST(UrlDetect, UrlAtCoversExactlyTheMatchedBytes)
         {126, ""},
     };
     for (const AtCase &c : wideCases)
-        EXPECT_EQ(wide.UrlAt(c.Pos), QByteArray(c.Want)) << "UTF-16 at " << c.Pos;
+        EXPECT_EQ(wide.urlAt(c.pos), QByteArray(c.want)) << "UTF-16 at " << c.pos;
 }
 
 TEST(UrlDetect, ClickTargetOpensOnlyWebFileTransferAndMailAddresses)
@@ -220,8 +220,7 @@ TEST(UrlDetect, ClickTargetOpensOnlyWebFileTransferAndMailAddresses)
         {"", ""},
     };
     for (const auto &[url, want] : cases)
-        EXPECT_EQ(TQzUrlList::ClickTarget(url).toStdString(), want.toStdString())
-            << url.toStdString();
+        EXPECT_EQ(UrlList::clickTarget(url).toStdString(), want.toStdString()) << url.toStdString();
 }
 
 } // namespace

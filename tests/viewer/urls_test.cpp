@@ -15,7 +15,7 @@ namespace {
 using Urls = ViewerFixture;
 
 // The columns of row `row` whose pixel on the underline has exactly the colour.
-std::vector<int> ColumnsInColour(const QImage &img, int y, const QColor &colour)
+std::vector<int> columnsInColour(const QImage &img, int y, const QColor &colour)
 {
     std::vector<int> xs;
     for (int x = 0; x < img.width(); ++x)
@@ -27,54 +27,54 @@ std::vector<int> ColumnsInColour(const QImage &img, int y, const QColor &colour)
 class UrlView : public Urls
 {
 protected:
-    int UnderlineY(int row) const
+    int underlineY(int row) const
     {
-        const QFontMetrics fm(m_view->Font().Font);
+        const QFontMetrics fm(m_view->textFont().font);
         return row * m_lineHeight + fm.ascent() + fm.underlinePos();
     }
     // Characters [from, to) of a row, in pixels.
-    std::pair<int, int> Span(int from, int to) const
+    std::pair<int, int> span(int from, int to) const
     {
-        return {m_view->TextLeft() + from * m_charWidth, m_view->TextLeft() + to * m_charWidth};
+        return {m_view->textLeft() + from * m_charWidth, m_view->textLeft() + to * m_charWidth};
     }
 };
 
 TEST_F(UrlView, AddressesAreUnderlinedInTheirColourAndNothingElseIs)
 {
     // "see " 4, address 15 characters; row 2 has the e-mail address at 5.
-    m_view->Open(Write("see www.example.com now\nmail bob@example.org.\n"));
-    ShowLines(4);
-    ASSERT_EQ(m_view->Urls().Urls().size(), 2u);
-    const QImage &img = m_view->Bitmap();
-    const QColor blue = m_view->TextColorURL;
+    m_view->open(write("see www.example.com now\nmail bob@example.org.\n"));
+    showLines(4);
+    ASSERT_EQ(m_view->urls().urls().size(), 2u);
+    const QImage &img = m_view->bitmap();
+    const QColor blue = m_view->textColorURL;
     for (const auto &[row, from, to] : {std::tuple{0, 4, 19}, std::tuple{1, 5, 20}}) {
         SCOPED_TRACE(row);
-        const std::vector<int> xs = ColumnsInColour(img, UnderlineY(row), blue);
+        const std::vector<int> xs = columnsInColour(img, underlineY(row), blue);
         ASSERT_FALSE(xs.empty());
-        EXPECT_EQ(xs.front(), Span(from, to).first);
-        EXPECT_EQ(xs.back(), Span(from, to).second - 1);
+        EXPECT_EQ(xs.front(), span(from, to).first);
+        EXPECT_EQ(xs.back(), span(from, to).second - 1);
         EXPECT_EQ(int(xs.size()), (to - from) * m_charWidth); // one unbroken line
     }
 }
 
 TEST_F(UrlView, SwitchedOffNothingIsFoundOrUnderlinedAndSwitchingOnFindsThemAtOnce)
 {
-    m_view->SetTextUrlHilight(false);
-    m_view->Open(Write("see www.example.com now\n"));
-    ShowLines(3);
-    EXPECT_TRUE(m_view->Urls().Urls().empty());
-    EXPECT_TRUE(ColumnsInColour(m_view->Bitmap(), UnderlineY(0), m_view->TextColorURL).empty());
-    EXPECT_TRUE(m_view->UrlAt(QPoint(Span(8, 9).first, 2)).Text.isEmpty());
+    m_view->setTextUrlHilight(false);
+    m_view->open(write("see www.example.com now\n"));
+    showLines(3);
+    EXPECT_TRUE(m_view->urls().urls().empty());
+    EXPECT_TRUE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->textColorURL).empty());
+    EXPECT_TRUE(m_view->urlAt(QPoint(span(8, 9).first, 2)).text.isEmpty());
 
-    m_view->SetTextUrlHilight(true);
-    EXPECT_EQ(m_view->UrlAt(qint64(4)), QByteArray("www.example.com"));
-    EXPECT_FALSE(ColumnsInColour(m_view->Bitmap(), UnderlineY(0), m_view->TextColorURL).empty());
+    m_view->setTextUrlHilight(true);
+    EXPECT_EQ(m_view->urlAt(qint64(4)), QByteArray("www.example.com"));
+    EXPECT_FALSE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->textColorURL).empty());
 }
 
 TEST_F(UrlView, APointFindsTheAddressOfTheCharacterUnderIt)
 {
-    m_view->Open(Write("see www.example.com now\n\nx\n"));
-    ShowLines(5);
+    m_view->open(write("see www.example.com now\n\nx\n"));
+    showLines(5);
     const int half = m_charWidth / 2;
     const int y = m_lineHeight / 2;
     struct Case
@@ -84,35 +84,35 @@ TEST_F(UrlView, APointFindsTheAddressOfTheCharacterUnderIt)
         bool found;
     };
     const Case cases[] = {
-        {"first character, left half", {Span(4, 5).first + 1, y}, true},
-        {"last character, right half", {Span(18, 19).first + half + 1, y}, true},
-        {"space before it, right half", {Span(3, 4).first + half + 1, y}, false},
-        {"space after it, left half", {Span(19, 20).first + 1, y}, false},
+        {"first character, left half", {span(4, 5).first + 1, y}, true},
+        {"last character, right half", {span(18, 19).first + half + 1, y}, true},
+        {"space before it, right half", {span(3, 4).first + half + 1, y}, false},
+        {"space after it, left half", {span(19, 20).first + 1, y}, false},
         {"left of the text", {0, y}, false},
-        {"an empty line below", {Span(4, 5).first, m_lineHeight + y}, false},
-        {"below every line", {Span(4, 5).first, 4 * m_lineHeight + y}, false},
+        {"an empty line below", {span(4, 5).first, m_lineHeight + y}, false},
+        {"below every line", {span(4, 5).first, 4 * m_lineHeight + y}, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const TQzUrlList::Url url = m_view->UrlAt(c.point);
-        EXPECT_EQ(url.Text, c.found ? QByteArray("www.example.com") : QByteArray());
+        const UrlList::Url url = m_view->urlAt(c.point);
+        EXPECT_EQ(url.text, c.found ? QByteArray("www.example.com") : QByteArray());
         if (c.found) {
-            EXPECT_EQ(url.Pos, 4);
-            EXPECT_EQ(url.Length, 15);
+            EXPECT_EQ(url.pos, 4);
+            EXPECT_EQ(url.length, 15);
         }
     }
 }
 
 TEST_F(UrlView, AClickHandsOnTheAddressWithMailtoBeforeAnEmailAddress)
 {
-    m_view->Open(Write("http://a.example/x bob@example.org\n"));
-    ShowLines(3);
+    m_view->open(write("http://a.example/x bob@example.org\n"));
+    showLines(3);
     std::vector<QByteArray> clicked;
-    EXPECT_FALSE(m_view->ClickUrlAt(0)); // nobody listens yet
-    m_view->OnClickURL = [&](TQzBinHex *, const QByteArray &url) { clicked.push_back(url); };
-    EXPECT_TRUE(m_view->ClickUrlAt(0));
-    EXPECT_TRUE(m_view->ClickUrlAt(20));
-    EXPECT_FALSE(m_view->ClickUrlAt(18)); // the space between them
+    EXPECT_FALSE(m_view->clickUrlAt(0)); // nobody listens yet
+    m_view->onClickURL = [&](LogView *, const QByteArray &url) { clicked.push_back(url); };
+    EXPECT_TRUE(m_view->clickUrlAt(0));
+    EXPECT_TRUE(m_view->clickUrlAt(20));
+    EXPECT_FALSE(m_view->clickUrlAt(18)); // the space between them
     EXPECT_EQ(clicked, (std::vector<QByteArray>{"http://a.example/x", "mailto:bob@example.org"}));
 }
 
@@ -120,8 +120,8 @@ TEST_F(UrlView, OnlyWebFileTransferAndMailAddressesOpenButEveryAddressCopies)
 {
     struct Case
     {
-        const char *Address;
-        std::string Opened; // empty: a click opens nothing and shows no hand
+        const char *address;
+        std::string opened; // empty: a click opens nothing and shows no hand
     };
     const Case cases[] = {
         {"http://ok.example/x", "http://ok.example/x"},
@@ -134,11 +134,11 @@ TEST_F(UrlView, OnlyWebFileTransferAndMailAddressesOpenButEveryAddressCopies)
     };
     QByteArray text;
     for (const Case &c : cases)
-        text += QByteArray(c.Address) + '\n';
-    m_view->Open(Write(text));
-    ShowLines(int(std::size(cases)) + 1);
+        text += QByteArray(c.address) + '\n';
+    m_view->open(write(text));
+    showLines(int(std::size(cases)) + 1);
     std::vector<std::string> clicked;
-    m_view->OnClickURL = [&](TQzBinHex *, const QByteArray &url) {
+    m_view->onClickURL = [&](LogView *, const QByteArray &url) {
         clicked.push_back(url.toStdString());
     };
     QWidget *viewport = m_view->viewport();
@@ -152,19 +152,19 @@ TEST_F(UrlView, OnlyWebFileTransferAndMailAddressesOpenButEveryAddressCopies)
     qint64 lineStart = 0;
     for (int row = 0; row < int(std::size(cases)); ++row) {
         const Case &c = cases[row];
-        SCOPED_TRACE(c.Address);
-        const QPoint at(Span(2, 3).first + 1, row * m_lineHeight + m_lineHeight / 2);
+        SCOPED_TRACE(c.address);
+        const QPoint at(span(2, 3).first + 1, row * m_lineHeight + m_lineHeight / 2);
         const std::vector<std::string> opened =
-            c.Opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Opened};
+            c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opened};
 
         clicked.clear();
-        EXPECT_EQ(m_view->ClickUrlAt(lineStart + 2), !c.Opened.empty());
+        EXPECT_EQ(m_view->clickUrlAt(lineStart + 2), !c.opened.empty());
         EXPECT_EQ(clicked, opened);
 
         clicked.clear();
         send(QEvent::MouseMove, at, Qt::NoButton);
         EXPECT_EQ(viewport->cursor().shape(),
-                  c.Opened.empty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+                  c.opened.empty() ? Qt::IBeamCursor : Qt::PointingHandCursor);
         send(QEvent::MouseButtonPress, at, Qt::LeftButton);
         send(QEvent::MouseButtonRelease, at, Qt::NoButton);
         EXPECT_EQ(clicked, opened) << "by the mouse";
@@ -172,13 +172,13 @@ TEST_F(UrlView, OnlyWebFileTransferAndMailAddressesOpenButEveryAddressCopies)
         QApplication::clipboard()->setText(QStringLiteral("before"));
         QContextMenuEvent menu(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
         QApplication::sendEvent(viewport, &menu);
-        m_view->PopupMenu()->hide();
-        QAction *copyLink = m_view->PopupAction(vpCmdCopyLink);
+        m_view->popupMenu()->hide();
+        QAction *copyLink = m_view->popupAction(vpCmdCopyLink);
         ASSERT_TRUE(copyLink->isEnabled());
         copyLink->trigger();
-        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(c.Address));
+        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1(c.address));
 
-        lineStart += qint64(qstrlen(c.Address)) + 1;
+        lineStart += qint64(qstrlen(c.address)) + 1;
     }
 }
 
@@ -191,20 +191,20 @@ TEST_F(UrlView, TheListFollowsTheWindowAndKeepsFileOffsets)
         bytes += filler + '\n';
     const qint64 at = bytes.size() + 4;
     bytes += "see www.far.example here\n" + filler + '\n';
-    m_view->Open(Write(bytes));
-    ShowLines(5);
-    EXPECT_TRUE(m_view->Urls().Urls().empty());
-    m_view->ScrollTo(at);
-    ASSERT_EQ(m_view->Urls().Urls().size(), 1u);
-    EXPECT_EQ(m_view->Urls().Urls().front().Pos, at);
-    ASSERT_EQ(m_view->StrPositions().At(0).Pos, at - 4);
-    EXPECT_EQ(m_view->UrlAt(QPoint(Span(6, 7).first, m_lineHeight / 2)).Pos, at);
-    m_view->ScrollToBegin();
-    EXPECT_TRUE(m_view->Urls().Urls().empty());
+    m_view->open(write(bytes));
+    showLines(5);
+    EXPECT_TRUE(m_view->urls().urls().empty());
+    m_view->scrollTo(at);
+    ASSERT_EQ(m_view->urls().urls().size(), 1u);
+    EXPECT_EQ(m_view->urls().urls().front().pos, at);
+    ASSERT_EQ(m_view->strPositions().at(0).pos, at - 4);
+    EXPECT_EQ(m_view->urlAt(QPoint(span(6, 7).first, m_lineHeight / 2)).pos, at);
+    m_view->scrollToBegin();
+    EXPECT_TRUE(m_view->urls().urls().empty());
     // Closing forgets them.
-    m_view->ScrollTo(at);
-    m_view->Open(QString());
-    EXPECT_TRUE(m_view->Urls().Urls().empty());
+    m_view->scrollTo(at);
+    m_view->open(QString());
+    EXPECT_TRUE(m_view->urls().urls().empty());
 }
 
 TEST_F(UrlView, Utf16TextOfEitherOrderIsSearchedAsCharacters)
@@ -213,15 +213,15 @@ TEST_F(UrlView, Utf16TextOfEitherOrderIsSearchedAsCharacters)
         SCOPED_TRACE(big ? "big-endian" : "little-endian");
         const QString name = big ? QStringLiteral("be.txt") : QStringLiteral("le.txt");
         const QByteArray bom = big ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-        m_view->SetMode(vbmodeUnicode);
-        m_view->Open(Write(bom + Utf16(QStringLiteral("go www.example.com\n"), big), name));
+        m_view->setMode(vbmodeUnicode);
+        m_view->open(write(bom + utf16(QStringLiteral("go www.example.com\n"), big), name));
         if (big)
-            m_view->SetUnicodeOrder(UnicodeOrderBig);
-        ShowLines(3);
-        EXPECT_EQ(m_view->UrlAt(qint64(2 + 2 * 3)), QByteArray("www.example.com"));
-        EXPECT_EQ(m_view->UrlAt(QPoint(Span(5, 6).first, m_lineHeight / 2)).Pos, 2 + 2 * 3);
+            m_view->setUnicodeOrder(unicodeOrderBig);
+        showLines(3);
+        EXPECT_EQ(m_view->urlAt(qint64(2 + 2 * 3)), QByteArray("www.example.com"));
+        EXPECT_EQ(m_view->urlAt(QPoint(span(5, 6).first, m_lineHeight / 2)).pos, 2 + 2 * 3);
         EXPECT_FALSE(
-            ColumnsInColour(m_view->Bitmap(), UnderlineY(0), m_view->TextColorURL).empty());
+            columnsInColour(m_view->bitmap(), underlineY(0), m_view->textColorURL).empty());
     }
 }
 

@@ -17,23 +17,23 @@ namespace {
 TEST(ViewDocument, RefusesWhatIsNotARegularFile)
 {
     TempFiles files;
-    const QString fifo = files.Path(QStringLiteral("pipe"));
+    const QString fifo = files.path(QStringLiteral("pipe"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const struct
     {
         const char *name;
         QString path;
     } cases[] = {
-        {"missing", files.Path(QStringLiteral("nope.log"))},
-        {"folder", files.Dir()},
+        {"missing", files.path(QStringLiteral("nope.log"))},
+        {"folder", files.dir()},
         {"fifo without writer", fifo},
         {"endless device", QStringLiteral("/dev/zero")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ViewDocument doc;
-        EXPECT_EQ(doc.OpenFile(c.path), ViewDocument::OpenResult::CannotOpen);
-        EXPECT_FALSE(doc.SourceAssigned());
+        EXPECT_EQ(doc.openFile(c.path), ViewDocument::OpenResult::CannotOpen);
+        EXPECT_FALSE(doc.sourceAssigned());
     }
 }
 
@@ -45,21 +45,21 @@ TEST(ViewDocument, AFileWhoseFirstReadFailsDoesNotOpen)
     {
         ViewDocument doc;
         int asked = 0;
-        doc.OnReadError = [&asked] { return ++asked < 3; };
-        EXPECT_EQ(doc.OpenFile(unreadable), ViewDocument::OpenResult::CannotOpen);
+        doc.onReadError = [&asked] { return ++asked < 3; };
+        EXPECT_EQ(doc.openFile(unreadable), ViewDocument::OpenResult::CannotOpen);
         EXPECT_EQ(asked, 0) << "no Retry is offered";
-        EXPECT_FALSE(doc.SourceAssigned());
-        EXPECT_TRUE(doc.ReadOK());
+        EXPECT_FALSE(doc.sourceAssigned());
+        EXPECT_TRUE(doc.readOK());
     }
     {
         // A reload of a file shown may meet a passing failure: that still
         // asks, and Cancel leaves the read error for the view to show.
         ViewDocument doc;
         int asked = 0;
-        doc.OnReadError = [&asked] { return ++asked < 3; };
-        EXPECT_EQ(doc.OpenFile(unreadable, true), ViewDocument::OpenResult::Ok);
+        doc.onReadError = [&asked] { return ++asked < 3; };
+        EXPECT_EQ(doc.openFile(unreadable, true), ViewDocument::OpenResult::Ok);
         EXPECT_EQ(asked, 3);
-        EXPECT_FALSE(doc.ReadOK());
+        EXPECT_FALSE(doc.readOK());
     }
 }
 
@@ -67,29 +67,29 @@ TEST(ViewDocument, EmptyAndTinyFilesOpen)
 {
     TempFiles files;
     ViewDocument doc;
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("empty"), {})), ViewDocument::OpenResult::Ok);
-    EXPECT_EQ(doc.FileSize(), 0);
-    EXPECT_EQ(doc.GetChar(0), 0);
-    EXPECT_EQ(doc.OffsetDigits(), 0);
-    EXPECT_EQ(doc.MaxPos(), 0);
+    ASSERT_EQ(doc.openFile(files.write(QStringLiteral("empty"), {})), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.fileSize(), 0);
+    EXPECT_EQ(doc.getChar(0), 0);
+    EXPECT_EQ(doc.offsetDigits(), 0);
+    EXPECT_EQ(doc.maxPos(), 0);
 
-    doc.SetModeValue(vbmodeUnicode);
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("one"), "A")), ViewDocument::OpenResult::Ok);
-    EXPECT_EQ(doc.GetChar(0), 0) << "one byte is less than one UTF-16 unit";
-    EXPECT_EQ(doc.OffsetDigits(), 0);
-    EXPECT_EQ(doc.UnicodeOrder(), UnicodeOrderLittle);
+    doc.setModeValue(vbmodeUnicode);
+    ASSERT_EQ(doc.openFile(files.write(QStringLiteral("one"), "A")), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.getChar(0), 0) << "one byte is less than one UTF-16 unit";
+    EXPECT_EQ(doc.offsetDigits(), 0);
+    EXPECT_EQ(doc.unicodeOrder(), unicodeOrderLittle);
 }
 
 TEST(ViewDocument, MaxPosDropsAnOddLastByteInUnicodeModes)
 {
     TempFiles files;
     ViewDocument doc;
-    doc.SetModeValue(vbmodeUnicode);
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("five"), QByteArray("a\0b\0c", 5))),
+    doc.setModeValue(vbmodeUnicode);
+    ASSERT_EQ(doc.openFile(files.write(QStringLiteral("five"), QByteArray("a\0b\0c", 5))),
               ViewDocument::OpenResult::Ok);
-    EXPECT_EQ(doc.MaxPos(), 2);
-    EXPECT_EQ(doc.GetChar(2), u'b');
-    EXPECT_EQ(doc.GetChar(4), u'.') << "past MaxPos reads as code 0, shown as a full stop";
+    EXPECT_EQ(doc.maxPos(), 2);
+    EXPECT_EQ(doc.getChar(2), u'b');
+    EXPECT_EQ(doc.getChar(4), u'.') << "past MaxPos reads as code 0, shown as a full stop";
 }
 
 TEST(ViewDocument, ByteOrderComesFromTheMark)
@@ -102,30 +102,30 @@ TEST(ViewDocument, ByteOrderComesFromTheMark)
         quint8 order;
         char16_t first;
     } cases[] = {
-        {"FE FF is big-endian", QByteArray("\xFE\xFF\x00\x41", 4), UnicodeOrderBig, 0xFEFF},
-        {"FF FE is little-endian", QByteArray("\xFF\xFE\x41\x00", 4), UnicodeOrderLittle, 0xFEFF},
-        {"no mark is little-endian", QByteArray("\x41\x00", 2), UnicodeOrderLittle, u'A'},
+        {"FE FF is big-endian", QByteArray("\xFE\xFF\x00\x41", 4), unicodeOrderBig, 0xFEFF},
+        {"FF FE is little-endian", QByteArray("\xFF\xFE\x41\x00", 4), unicodeOrderLittle, 0xFEFF},
+        {"no mark is little-endian", QByteArray("\x41\x00", 2), unicodeOrderLittle, u'A'},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ViewDocument doc;
-        doc.SetModeValue(vbmodeUnicode);
-        ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("u16"), c.bytes)),
+        doc.setModeValue(vbmodeUnicode);
+        ASSERT_EQ(doc.openFile(files.write(QStringLiteral("u16"), c.bytes)),
                   ViewDocument::OpenResult::Ok);
-        EXPECT_EQ(doc.UnicodeOrder(), c.order);
-        EXPECT_EQ(doc.GetChar(0), c.first) << "the mark itself is shown";
+        EXPECT_EQ(doc.unicodeOrder(), c.order);
+        EXPECT_EQ(doc.getChar(0), c.first) << "the mark itself is shown";
     }
 }
 
 TEST(ViewDocument, CharacterSubstitutions)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("ctl"), QByteArray("\t\n\r\x00\x1e\x1f\x01"
+    const QString path = files.write(QStringLiteral("ctl"), QByteArray("\t\n\r\x00\x1e\x1f\x01"
                                                                        "A",
                                                                        8));
     const struct
     {
-        TQzBinHexMode mode;
+        ViewMode mode;
         int firstPrintable;
         const char16_t expected[8];
     } cases[] = {
@@ -138,33 +138,33 @@ TEST(ViewDocument, CharacterSubstitutions)
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.mode) * 100 + c.firstPrintable);
         ViewDocument doc;
-        doc.SetModeValue(c.mode);
-        doc.FirstPrintable = c.firstPrintable;
-        ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+        doc.setModeValue(c.mode);
+        doc.firstPrintable = c.firstPrintable;
+        ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
         for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(doc.GetChar(i), c.expected[i]) << "offset " << i;
+            EXPECT_EQ(doc.getChar(i), c.expected[i]) << "offset " << i;
     }
 }
 
 TEST(ViewDocument, GetHexWritesUnitsHighByteFirst)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("hex"), QByteArray("\x41\x00\xfe", 3));
+    const QString path = files.write(QStringLiteral("hex"), QByteArray("\x41\x00\xfe", 3));
     ViewDocument doc;
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-    EXPECT_EQ(doc.GetHex(0), QStringLiteral("41"));
-    EXPECT_EQ(doc.GetHex(2), QStringLiteral("FE"));
-    EXPECT_EQ(doc.GetHex(3), QString());
-    EXPECT_EQ(doc.GetHex(-1), QString());
-    doc.SetModeValue(vbmodeUnicode);
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-    EXPECT_EQ(doc.GetHex(0), QStringLiteral("0041"));
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.getHex(0), QStringLiteral("41"));
+    EXPECT_EQ(doc.getHex(2), QStringLiteral("FE"));
+    EXPECT_EQ(doc.getHex(3), QString());
+    EXPECT_EQ(doc.getHex(-1), QString());
+    doc.setModeValue(vbmodeUnicode);
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.getHex(0), QStringLiteral("0041"));
 }
 
 TEST(ViewDocument, OffsetDigitsGrowPastFourGiB)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("sparse"), "x");
+    const QString path = files.write(QStringLiteral("sparse"), "x");
     const struct
     {
         qint64 size;
@@ -174,8 +174,8 @@ TEST(ViewDocument, OffsetDigitsGrowPastFourGiB)
         SCOPED_TRACE(c.size);
         ASSERT_EQ(truncate(QFile::encodeName(path).constData(), c.size), 0);
         ViewDocument doc;
-        ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-        EXPECT_EQ(doc.OffsetDigits(), c.digits);
+        ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+        EXPECT_EQ(doc.offsetDigits(), c.digits);
     }
 }
 
@@ -183,30 +183,30 @@ TEST(ViewDocument, WindowMovesOnlyWhenThePositionLeavesItsFirstTwoThirds)
 {
     TempFiles files;
     ViewDocument doc;
-    doc.MaxLengths[vbmodeText] = 10;
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("big"), QByteArray(100000, 'a'))),
+    doc.maxLengths[vbmodeText] = 10;
+    ASSERT_EQ(doc.openFile(files.write(QStringLiteral("big"), QByteArray(100000, 'a'))),
               ViewDocument::OpenResult::Ok);
     // A third holds a screen of the longest lines with CR LF, and one line more.
-    const qint64 third = (10 + 2) * (MaxScreenLines + 1);
-    ASSERT_EQ(doc.BufMaxOffset(), third);
-    ASSERT_EQ(doc.BufferSize(), 3 * third);
-    EXPECT_EQ(doc.BufferPos(), 0);
-    const quint64 reads = doc.WindowReads();
-    doc.ReadBuffer(2 * third - 1);
-    EXPECT_EQ(doc.WindowReads(), reads) << "still inside the first two thirds";
-    doc.ReadBuffer(2 * third);
-    EXPECT_EQ(doc.WindowReads(), reads + 1);
-    EXPECT_EQ(doc.BufferPos(), third) << "one third before the position";
-    doc.ReadBuffer(100);
-    EXPECT_EQ(doc.BufferPos(), 0) << "never negative";
-    EXPECT_TRUE(doc.IsOutOfWindow(3 * third));
-    EXPECT_FALSE(doc.IsOutOfWindow(3 * third - 1));
+    const qint64 third = (10 + 2) * (maxScreenLines + 1);
+    ASSERT_EQ(doc.bufMaxOffset(), third);
+    ASSERT_EQ(doc.bufferSize(), 3 * third);
+    EXPECT_EQ(doc.bufferPos(), 0);
+    const quint64 reads = doc.windowReads();
+    doc.readBuffer(2 * third - 1);
+    EXPECT_EQ(doc.windowReads(), reads) << "still inside the first two thirds";
+    doc.readBuffer(2 * third);
+    EXPECT_EQ(doc.windowReads(), reads + 1);
+    EXPECT_EQ(doc.bufferPos(), third) << "one third before the position";
+    doc.readBuffer(100);
+    EXPECT_EQ(doc.bufferPos(), 0) << "never negative";
+    EXPECT_TRUE(doc.isOutOfWindow(3 * third));
+    EXPECT_FALSE(doc.isOutOfWindow(3 * third - 1));
 }
 
 TEST(ViewDocument, OffsetsAreExactPastFourGiB)
 {
     TempFiles files;
-    const QString path = files.Path(QStringLiteral("sparse.log"));
+    const QString path = files.path(QStringLiteral("sparse.log"));
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -215,26 +215,26 @@ TEST(ViewDocument, OffsetsAreExactPastFourGiB)
         f.write("hello\n");
     }
     ViewDocument doc;
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
-    EXPECT_EQ(doc.FileSize(), 10LL << 30);
-    doc.ReadBuffer((8LL << 30) + 5);
-    EXPECT_EQ(doc.GetChar((8LL << 30) + 5), u'h');
-    EXPECT_EQ(doc.GetChar((8LL << 30) + 9), u'o');
-    EXPECT_EQ(doc.RawChar((8LL << 30) + 10), u'\n');
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.fileSize(), 10LL << 30);
+    doc.readBuffer((8LL << 30) + 5);
+    EXPECT_EQ(doc.getChar((8LL << 30) + 5), u'h');
+    EXPECT_EQ(doc.getChar((8LL << 30) + 9), u'o');
+    EXPECT_EQ(doc.rawChar((8LL << 30) + 10), u'\n');
 }
 
 TEST(ViewDocument, FileShrunkUnderneathReadsZerosNotGarbage)
 {
     TempFiles files;
-    const QString path = files.Write(QStringLiteral("shrinks"), QByteArray(5000, 'x'));
+    const QString path = files.write(QStringLiteral("shrinks"), QByteArray(5000, 'x'));
     ViewDocument doc;
-    doc.MaxLengths[vbmodeText] = 10; // a window of some 5000 bytes
-    ASSERT_EQ(doc.OpenFile(path), ViewDocument::OpenResult::Ok);
+    doc.maxLengths[vbmodeText] = 10; // a window of some 5000 bytes
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 10), 0);
-    doc.ReadBuffer(4000);
-    EXPECT_EQ(doc.FileSize(), 5000) << "the size is only taken again at a reload";
-    EXPECT_EQ(doc.RawChar(4000), 0);
-    EXPECT_TRUE(doc.ReadOK());
+    doc.readBuffer(4000);
+    EXPECT_EQ(doc.fileSize(), 5000) << "the size is only taken again at a reload";
+    EXPECT_EQ(doc.rawChar(4000), 0);
+    EXPECT_TRUE(doc.readOK());
 }
 
 TEST(ViewDocument, ContractChecksNameTheOperation)
@@ -243,42 +243,42 @@ TEST(ViewDocument, ContractChecksNameTheOperation)
     ViewDocument doc;
     char buf[4];
     try {
-        doc.ReadSource(buf, 4, nullptr, 0);
+        doc.readSource(buf, 4, nullptr, 0);
         FAIL() << "no exception";
     } catch (const ContractError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Source not assigned: ReadSource"));
         EXPECT_EQ(e.unit(), QStringLiteral("QzBinHex"));
     }
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("f"), QByteArray(100, 'a'))),
+    ASSERT_EQ(doc.openFile(files.write(QStringLiteral("f"), QByteArray(100, 'a'))),
               ViewDocument::OpenResult::Ok);
     // Inside the data but outside the window is a caller's fault, not a crash.
-    doc.MaxLengths[vbmodeText] = 2;
-    ASSERT_EQ(doc.OpenFile(files.Write(QStringLiteral("g"), QByteArray(10000, 'a'))),
+    doc.maxLengths[vbmodeText] = 2;
+    ASSERT_EQ(doc.openFile(files.write(QStringLiteral("g"), QByteArray(10000, 'a'))),
               ViewDocument::OpenResult::Ok);
-    EXPECT_THROW(doc.GetChar(9000), ContractError);
+    EXPECT_THROW(doc.getChar(9000), ContractError);
 }
 
 TEST(ViewDocument, DecodeLineMapsCharactersBackToBytes)
 {
     ViewDocument doc;
-    doc.TextEncoding = 130; // UTF-8
+    doc.textEncoding = 130; // UTF-8
     const QByteArray utf8 = QStringLiteral("aЖ€\U0001F600b").toUtf8();
     std::vector<char16_t> units(utf8.begin(), utf8.end());
     for (auto &u : units)
         u &= 0xFF;
     std::vector<int> offsets;
-    const QString text = doc.DecodeLine(units.data(), int(units.size()), &offsets);
+    const QString text = doc.decodeLine(units.data(), int(units.size()), &offsets);
     EXPECT_EQ(text, QStringLiteral("aЖ€\U0001F600b"));
     const std::vector<int> expected{0, 1, 3, 6, 6, 10};
     EXPECT_EQ(offsets, expected);
 
     // One bad byte costs one replacement character, not the line.
     const char16_t bad[] = {u'o', u'k', 0xFF, u'!'};
-    EXPECT_EQ(doc.DecodeLine(bad, 4, &offsets), QStringLiteral("ok\uFFFD!"));
+    EXPECT_EQ(doc.decodeLine(bad, 4, &offsets), QStringLiteral("ok\uFFFD!"));
     EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 3}));
 }
 
-TEST(MulDiv64, ScalesPositionsWithoutOverflow)
+TEST(mulDiv64, ScalesPositionsWithoutOverflow)
 {
     const qint64 max = std::numeric_limits<qint64>::max();
     const struct
@@ -297,21 +297,21 @@ TEST(MulDiv64, ScalesPositionsWithoutOverflow)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(MulDiv64(c.a, c.b, c.c), c.result);
+        EXPECT_EQ(mulDiv64(c.a, c.b, c.c), c.result);
     }
 }
 
 TEST(ViewDocument, DecodeLineUsesTheCodePage)
 {
     ViewDocument doc;
-    doc.TextEncoding = 45; // Windows-1251
+    doc.textEncoding = 45; // Windows-1251
     const char16_t bytes[] = {0xC0, 0xE1};
-    EXPECT_EQ(doc.DecodeLine(bytes, 2), QStringLiteral("Аб"));
-    doc.TextEncoding = 1; // OEM, code page 437
+    EXPECT_EQ(doc.decodeLine(bytes, 2), QStringLiteral("Аб"));
+    doc.textEncoding = 1; // OEM, code page 437
     const char16_t box[] = {0xC9};
-    EXPECT_EQ(doc.DecodeLine(box, 1), QStringLiteral("╔"));
-    doc.TextOemSpecial = true; // converted as ANSI, drawn in the OEM font
-    EXPECT_EQ(doc.DecodeLine(box, 1), QStringLiteral("\uFFFD"));
+    EXPECT_EQ(doc.decodeLine(box, 1), QStringLiteral("╔"));
+    doc.textOemSpecial = true; // converted as ANSI, drawn in the OEM font
+    EXPECT_EQ(doc.decodeLine(box, 1), QStringLiteral("\uFFFD"));
 }
 
 } // namespace

@@ -41,10 +41,10 @@ TEST_F(Wheel, PartsOfANotchAddUp)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         SetUp(); // a fresh viewer without any remainder
-        ASSERT_TRUE(m_view->Open(Write(NumberedLines(100))));
-        ShowLines(10);
-        m_view->ScrollTo(50 * 8);
-        ASSERT_EQ(m_view->ViewPos(), 50 * 8);
+        ASSERT_TRUE(m_view->open(write(numberedLines(100))));
+        showLines(10);
+        m_view->scrollTo(50 * 8);
+        ASSERT_EQ(m_view->viewPos(), 50 * 8);
         for (const Step &step : c.steps) {
             // Rounded away from zero, so that two halves make a line.
             const int pixels = (step.halfLines * m_lineHeight - (step.halfLines < 0)) / 2;
@@ -54,7 +54,7 @@ TEST_F(Wheel, PartsOfANotchAddUp)
                               Qt::NoScrollPhase, false);
             QApplication::sendEvent(m_view->viewport(), &event);
         }
-        EXPECT_EQ(m_view->ViewPos(), (50 - c.linesUp) * 8);
+        EXPECT_EQ(m_view->viewPos(), (50 - c.linesUp) * 8);
     }
 }
 

@@ -10,19 +10,19 @@
 class EventWaiter final
 {
 public:
-    std::function<void()> Callback()
+    std::function<void()> callback()
     {
-        return [this] { Fire(); };
+        return [this] { fire(); };
     }
-    void Fire()
+    void fire()
     {
         ++m_count;
         if (m_loop && m_count >= m_target)
             m_loop->quit();
     }
-    int Count() const { return m_count; }
+    int count() const { return m_count; }
 
-    bool WaitFor(int count, int limitMs = 5000)
+    bool waitFor(int count, int limitMs = 5000)
     {
         if (m_count >= count)
             return true;

@@ -1,0 +1,142 @@
+// Printing and page setup.
+#include "app/mainwindow.h"
+
+#include "app/shellmessages.h"
+#include "print/viewprinter.h"
+#include "viewer/logview.h"
+
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include <cmath>
+
+namespace {
+
+// Margins in whole millimetres, as the settings keep them.
+int wholeMillimetres(double mm)
+{
+    // Hundredths first, so that 14.999999 read back from the page layout is
+    // still the 15 that was put in.
+    return int(std::lround(mm * 100.0)) / 100;
+}
+
+PrintRequest requestFrom(const QPrinter &printer)
+{
+    switch (printer.printRange()) {
+    case QPrinter::Selection:
+        return {PrintRange::Selection, 1, 1};
+    case QPrinter::PageRange:
+        return {PrintRange::PageNums, printer.fromPage(), printer.toPage()};
+    case QPrinter::AllPages:
+    case QPrinter::CurrentPage:
+        break;
+    }
+    return {PrintRange::All, 1, 1};
+}
+
+// What a cancelled run left behind: the pages before the cancel went out,
+// and a PDF file is complete with them.
+QString cancelledRunText(const QPrinter &printer, int pages)
+{
+    const QString file = printer.outputFileName();
+    if (file.isEmpty())
+        return QStringLiteral("Printing was cancelled after %1 page(s).").arg(pages);
+    if (pages == 0)
+        return QStringLiteral("Printing was cancelled; nothing was written to \"%1\".").arg(file);
+    return QStringLiteral("Printing was cancelled; \"%1\" holds the first %2 page(s).")
+        .arg(file)
+        .arg(pages);
+}
+
+// A printer that is stuck in its failed job takes no new settings and no
+// new job: a new one takes its choices over.
+std::shared_ptr<QPrinter> freshCopy(const QPrinter &from)
+{
+    auto to = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    to->setOutputFormat(from.outputFormat());
+    if (!from.printerName().isEmpty())
+        to->setPrinterName(from.printerName());
+    to->setOutputFileName(from.outputFileName());
+    to->setPageLayout(from.pageLayout());
+    to->setColorMode(from.colorMode());
+    to->setDuplex(from.duplex());
+    to->setCopyCount(from.copyCount());
+    to->setPrintRange(from.printRange());
+    to->setFromTo(from.fromPage(), from.toPage());
+    return to;
+}
+
+} // namespace
+
+QPrinter &MainWindow::printer()
+{
+    if (!m_printer) {
+        m_printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        m_printer->setPageSize(QPageSize(QPageSize::A4));
+    }
+    return *m_printer;
+}
+
+void MainWindow::filePrintTriggered()
+{
+    LogView *view = activeView();
+    if (!view)
+        return;
+    QPrinter &target = printer();
+    QPrintDialog dialog(&target, this);
+    dialog.setMinMax(1, 2000);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, view->selLength() > 0);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    // The system dialog's PDF printer is how most print here.
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    // A selection offered last time and gone now must not stay chosen.
+    if (target.printRange() == QPrinter::Selection && view->selLength() <= 0)
+        target.setPrintRange(QPrinter::AllPages);
+    const bool confirmed =
+        runPrintDialog ? runPrintDialog(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!confirmed)
+        return;
+
+    ViewPrinter run(*view);
+    run.margins = {double(m_settings.marginLeft), double(m_settings.marginTop),
+                   double(m_settings.marginRight), double(m_settings.marginBottom)};
+    if (runPrintPreview) {
+        run.preview = [this](QPrinter &p, const PreviewCallback &callback) {
+            return runPrintPreview(p, [&callback](QPainter &canvas, const QSize &page) {
+                callback(&canvas, page, 1);
+            });
+        };
+    }
+    if (runPrintProgress)
+        run.progress = runPrintProgress;
+    // A failed run has been reported by the job itself.
+    const PrintResult result = run.print(target, requestFrom(target), target.copyCount());
+    if (result.Failed) {
+        if (target.printerState() == QPrinter::Active || target.printerState() == QPrinter::Error)
+            m_printer = freshCopy(target);
+        return;
+    }
+    if (result.cancelled)
+        msgWarning(cancelledRunText(target, result.pagesOutput));
+}
+
+void MainWindow::filePageSetupTriggered()
+{
+    QPrinter &target = printer();
+    target.setPageMargins(QMarginsF(m_settings.marginLeft, m_settings.marginTop,
+                                    m_settings.marginRight, m_settings.marginBottom),
+                          QPageLayout::Millimeter);
+    QPageSetupDialog dialog(&target, this);
+    const bool confirmed =
+        runPageSetupDialog ? runPageSetupDialog(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!confirmed)
+        return;
+    const QMarginsF m = target.pageLayout().margins(QPageLayout::Millimeter);
+    m_settings.marginLeft = wholeMillimetres(m.left());
+    m_settings.marginTop = wholeMillimetres(m.top());
+    m_settings.marginRight = wholeMillimetres(m.right());
+    m_settings.marginBottom = wholeMillimetres(m.bottom());
+}

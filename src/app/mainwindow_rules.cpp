@@ -1,0 +1,62 @@
+// Colour rules, the sub-strings filter and filtered logs.
+#include "app/mainwindow.h"
+
+#include "app/rulesdialog.h"
+#include "app/filterlogdialog.h"
+#include "app/ruledecorator.h"
+#include "viewer/logview.h"
+
+void MainWindow::applyRuleSettings()
+{
+    if (!m_ruleDecorator) {
+        m_ruleDecorator = std::make_shared<RuleDecorator>();
+        m_filterDecorator = std::make_shared<SubstringsFilterDecorator>();
+    }
+    m_ruleDecorator->setRules(m_rules.rules);
+    setCurrentSubstringsFilter(m_rules.filter);
+}
+
+LineDecorators MainWindow::ruleDecorators() const
+{
+    return {m_ruleDecorator, m_filterDecorator};
+}
+
+void MainWindow::setColorRules(const ColorRules &rules)
+{
+    m_rules.rules = rules;
+    applyRuleSettings();
+    redrawViews();
+}
+
+void MainWindow::setSubstringsFilter(const SubstringsFilterValues &values)
+{
+    m_rules.filter = values;
+    applyRuleSettings();
+    redrawViews();
+}
+
+void MainWindow::colorsAndFiltersTriggered()
+{
+    RulesDialog dialog(m_ini, this);
+    dialog.setRules(m_rules.rules);
+    dialog.setFilterValues(m_rules.filter);
+    dialog.onApply = [this](const ColorRules &rules) { setColorRules(rules); };
+    if (runDialog(dialog) != QDialog::Accepted)
+        return; // what "Apply" took over stays
+    m_rules.filter = dialog.filterValues(m_rules.filter);
+    setColorRules(dialog.rules());
+}
+
+void MainWindow::filterLogTriggered()
+{
+    const LogView *view = activeView();
+    if (!view)
+        return;
+    int encoding = 0;
+    if (view->mode() == vbmodeUnicode)
+        encoding = view->unicodeOrder() == unicodeOrderBig ? 2 : 1;
+    FilterLogDialog dialog;
+    dialog.setSource(view->fileName(), encoding);
+    if (runDialog(dialog) == QDialog::Accepted)
+        openFileTab(dialog.fileName());
+}

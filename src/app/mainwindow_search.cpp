@@ -1,0 +1,275 @@
+// Finding text and going to the next line of a rule.
+#include "app/mainwindow.h"
+
+#include "app/colorconv.h"
+#include "app/searchprogresswindow.h"
+#include "app/finddialog.h"
+#include "app/gotonextwindow.h"
+#include "app/windowplace.h"
+#include "rules/colorrec.h"
+#include "search/streamsearch.h"
+#include "text/guard.h"
+#include "viewer/logview.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QRadioButton>
+#include <QPointer>
+#include <QScreen>
+#include <QStatusBar>
+
+#include <algorithm>
+
+static_assert(ColorRules::count == GoToNextWindow::kPanels);
+
+namespace {
+// How long the status bar says that a search was cancelled.
+constexpr int kCancelledNoteMs = 5000;
+
+// Whether the regex engine can search what the viewer shows. The UTF-16 dump
+// keeps to plain text, as the find dialog always has.
+bool regexAllowed(const LogView *view)
+{
+    switch (view->mode()) {
+    case vbmodeUnicode:
+        return true;
+    case vbmodeText:
+    case vbmodeBinary:
+    case vbmodeHex:
+        return StreamSearch::regexSupportsEncoding(view->textEncoding());
+    default:
+        return false;
+    }
+}
+
+SearchOptions optionsOf(const FindState &find)
+{
+    SearchOptions options;
+    options.setFlag(soCaseSensitive, find.findCase);
+    options.setFlag(soWholeWords, find.findWords);
+    options.setFlag(soBackward, find.findBack);
+    options.setFlag(soRegex, find.findRegex);
+    options.setFlag(soRegexMultiLine, find.findMLine);
+    options.setFlag(soFromPage, find.findOrigin);
+    return options;
+}
+} // namespace
+
+void MainWindow::createSearchWindows()
+{
+    m_findProgress = new SearchProgressWindow(this);
+    m_gotoWindow = new GoToNextWindow(this);
+}
+
+void MainWindow::showGotoWindowAtStart()
+{
+    refreshGotoButtons();
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    // A place stored on a screen that is gone comes back onto one.
+    const QRect place = placeOnScreens(QPoint(m_settings.gotoX, m_settings.gotoY),
+                                       m_gotoWindow->frameGeometry().size(), screens);
+    m_gotoWindow->move(place.topLeft());
+    m_gotoWindow->setVisible(m_settings.Goto);
+    m_gotoWindow->onGoto = [this](int n) {
+        gotoRule(n);
+        updateAll();
+    };
+}
+
+void MainWindow::storeGotoWindow()
+{
+    // Never placed (the window was not shown): the stored keys stay.
+    if (!m_gotoWindow->onGoto)
+        return;
+    m_settings.Goto = m_gotoWindow->isVisible();
+    m_settings.gotoX = m_gotoWindow->x();
+    m_settings.gotoY = m_gotoWindow->y();
+}
+
+bool MainWindow::searchRunning() const
+{
+    return std::any_of(m_recs.begin(), m_recs.end(),
+                       [](const Tab &rec) { return rec.view && rec.view->isSearchRunning(); });
+}
+
+void MainWindow::findTriggered()
+{
+    showFindDialog();
+    updateAll();
+}
+
+void MainWindow::findNextTriggered()
+{
+    runFindNext(false);
+    updateAll();
+}
+
+void MainWindow::findPreviousTriggered()
+{
+    runFindNext(true);
+    updateAll();
+}
+
+void MainWindow::goToNextTriggered()
+{
+    m_gotoWindow->setVisible(!m_gotoWindow->isVisible());
+}
+
+void MainWindow::saveSR(const QString &text, quint8 options, qint64 position)
+{
+    const int index = activeIndex();
+    if (index < 0)
+        return;
+    Tab &rec = m_recs[size_t(index)];
+    rec.srText = text;
+    rec.srPos = position;
+    rec.srOptions = options;
+}
+
+void MainWindow::showFindDialog()
+{
+    bool accepted = false;
+    {
+        FindDialog form(this);
+        const ColorRules &rules = colorRules();
+        for (int n = 1; n <= ColorRules::count; ++n)
+            form.rules[size_t(n - 1)] = {QString::fromUtf8(rules.rule(n).text),
+                                         rules.rule(n).caseSensitive};
+        form.edText->addItems(m_find.findHistory);
+        form.edText->setEditText(m_find.findText);
+        form.chkWords->setChecked(m_find.findWords);
+        form.chkCase->setChecked(m_find.findCase);
+        form.chkRegex->setChecked(m_find.findRegex);
+        form.chkMLine->setChecked(m_find.findMLine);
+        form.chkDirBackward->setChecked(m_find.findBack);
+        form.chkDirForward->setChecked(!m_find.findBack);
+        form.chkOriginCursor->setChecked(m_find.findOrigin);
+        form.chkOriginEntire->setChecked(!m_find.findOrigin);
+        form.allowDirection = true;
+        form.allowOrigin = true;
+        const LogView *view = activeView();
+        form.allowRegex = view && regexAllowed(view);
+
+        accepted = runFindDialog ? runFindDialog(form) : form.exec() == QDialog::Accepted;
+        accepted = accepted && !form.edText->currentText().isEmpty();
+        if (accepted) {
+            m_find.findText = form.edText->currentText();
+            m_find.findWords = form.chkWords->isChecked();
+            m_find.findCase = form.chkCase->isChecked();
+            m_find.findRegex = form.chkRegex->isChecked();
+            m_find.findMLine = form.chkMLine->isChecked();
+            m_find.findBack = form.chkDirBackward->isChecked();
+            m_find.findOrigin = form.chkOriginCursor->isChecked();
+        }
+    }
+    if (accepted)
+        runFindFirst();
+}
+
+void MainWindow::runFindFirst()
+{
+    addToFindHistory(m_find.findHistory, m_find.findText);
+    runProgress(activeView(), m_find.findText, quint8(optionsOf(m_find).toInt()), true, false);
+}
+
+void MainWindow::runFindNext(bool findPrevious)
+{
+    LogView *view = activeView();
+    if (!view)
+        return;
+    const Tab &rec = m_recs[size_t(activeIndex())];
+    // Stand the search where this tab's last one stood (typically after a
+    // reload ended it); the step itself reads, under the window.
+    if (!view->searchStarted() && !rec.srText.isEmpty())
+        view->resumeSearch(rec.srText, SearchOptions::fromInt(rec.srOptions), rec.srPos);
+    if (view->searchStarted())
+        runProgress(view, view->searchString(), quint8(view->searchOptions().toInt()), false,
+                    findPrevious);
+    else
+        showFindDialog();
+}
+
+void MainWindow::runProgress(LogView *view, const QString &text, quint8 options, bool first,
+                             bool previous)
+{
+    if (!view) {
+        m_findProgress->runQuiet = false;
+        m_findProgress->runStartPos = -1;
+        return;
+    }
+    m_findProgress->runView = view;
+    m_findProgress->runText = text;
+    m_findProgress->runOptions = options;
+    m_findProgress->runFirst = first;
+    m_findProgress->runPrevious = previous;
+    m_findProgress->onFound = [this](const QString &foundText, quint8 foundOptions,
+                                     qint64 position) {
+        saveSR(foundText, foundOptions, position);
+    };
+    // Whatever the run meets, the tab keeps the text last asked for and
+    // where its search stands, so that "Find next" goes on with them.
+    const QPointer<LogView> searched(view);
+    const auto record = [this, &searched] {
+        for (Tab &rec : m_recs) {
+            if (!searched || rec.view != searched)
+                continue;
+            rec.srText = searched->searchString();
+            rec.srOptions = quint8((searched->searchOptions() & ~soFromPosition).toInt());
+            rec.srPos = searched->searchResultStart();
+        }
+    };
+    bool found = false;
+    try {
+        found = m_findProgress->run();
+    } catch (...) {
+        record();
+        throw;
+    }
+    record();
+    if (!found && m_findProgress->cancelled)
+        statusBar()->showMessage(QStringLiteral("Search cancelled"), kCancelledNoteMs);
+}
+
+void MainWindow::gotoRule(int n)
+{
+    const QPointer<LogView> view = activeView();
+    if (!view || n < 1 || n > ColorRules::count)
+        return;
+    const ColorRule &rule = colorRules().rule(n);
+    const QString text = QString::fromUtf8(rule.text);
+    SearchOptions options = soRegex;
+    options.setFlag(soCaseSensitive, rule.caseSensitive);
+    // A new search stands on the first match from the first byte shown, so
+    // the window below moves on to the next one. It may read far in a big
+    // file, so it runs under the window too, which lets it be cancelled.
+    if (!view->searchStarted() || view->searchString() != text) {
+        m_findProgress->runQuiet = true;
+        m_findProgress->runStartPos = view->viewPos();
+        runProgress(view, text, quint8((options | soFromPosition).toInt()), true, false);
+        // A miss is told already; nothing to step from.
+        if (!view || m_findProgress->cancelled || !view->searchStarted() ||
+            view->searchResultStart() < 0)
+            return;
+    }
+    runProgress(view, text, quint8(options.toInt()), false, false);
+}
+
+void MainWindow::refreshGotoButtons()
+{
+    std::array<GoToNextWindow::RuleButton, GoToNextWindow::kPanels> buttons;
+    const ColorRules &rules = colorRules();
+    for (int n = 1; n <= ColorRules::count; ++n) {
+        const ColorRule &rule = rules.rule(n);
+        buttons[size_t(n - 1)] = {rule.en && !rule.text.isEmpty(), QString::fromUtf8(rule.text),
+                                  colorFromInt(rule.colorB)};
+    }
+    m_gotoWindow->refreshButtons(buttons);
+}
+
+const ColorRules &MainWindow::colorRules() const
+{
+    return m_rules.rules;
+}

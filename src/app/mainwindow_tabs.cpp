@@ -1,0 +1,401 @@
+// Tabs: opening a file into a new tab, closing tabs, the open dialog and
+// dropped files.
+#include "app/mainwindow.h"
+
+#include "app/appformat.h"
+#include "app/colorconv.h"
+#include "app/messagebatch.h"
+#include "app/shellmessages.h"
+#include "rules/substringsfilter.h"
+#include "viewer/logview.h"
+#include "text/codepagelist.h"
+#include "text/fileutil.h"
+#include "text/guard.h"
+#include "text/stringutil.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QSysInfo>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kCaptionLength = 20;
+
+int codePoints(const QString &text)
+{
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++count)
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+    return count;
+}
+
+// The first two bytes are a UTF-16 byte order mark.
+bool hasUnicodeMark(const QString &fileName)
+{
+    const FileHandle handle = fileOpenRead(fileName);
+    if (handle == invalidFileHandle)
+        return false;
+    const bool unicode = isFileUnicode(handle);
+    fileClose(handle);
+    return unicode;
+}
+
+} // namespace
+
+int MainWindow::activeIndex() const
+{
+    const int index = m_pages->currentIndex();
+    return index >= 0 && index < tabCount() ? index : -1;
+}
+
+LogView *MainWindow::activeView() const
+{
+    const int index = activeIndex();
+    return index >= 0 ? m_recs[size_t(index)].view : nullptr;
+}
+
+void MainWindow::showPages(bool show)
+{
+    m_panel->setCurrentWidget(show ? static_cast<QWidget *>(m_pages)
+                                   : static_cast<QWidget *>(m_panelCaption));
+}
+
+void MainWindow::focusActiveView()
+{
+    if (LogView *view = activeView())
+        view->setFocus(Qt::OtherFocusReason);
+}
+
+namespace {
+
+QString sheetText(const QByteArray &caption, bool padShort)
+{
+    QString text = QString::fromUtf8(caption);
+    if (padShort && codePoints(text) < kCaptionLength)
+        text = QStringLiteral("  ") + text + QStringLiteral("  ");
+    return plainMenuText(text);
+}
+
+} // namespace
+
+void MainWindow::setTabCaption(int index, const QByteArray &caption, bool padShort)
+{
+    m_pages->setTabText(index, sheetText(caption, padShort));
+}
+
+QByteArray MainWindow::pathCaption(const QString &fileName)
+{
+    return shortenText(extractFileNameW(displayFileName(fileName)), kCaptionLength).toUtf8();
+}
+
+QByteArray MainWindow::userCaption(const Tab &rec)
+{
+    return rec.caption == pathCaption(rec.fileName) ? QByteArray() : rec.caption;
+}
+
+void MainWindow::openFileTab(const QString &name)
+{
+    if (name.isEmpty()) // names no file; would only leave an empty recent entry
+        return;
+    // The viewer's message and the shell's come as one, after the status bar
+    // shows the new tab; a batch of openings shows them all at its end.
+    const MessageBatch messages(openFailuresHeading);
+    // Stored in the recent list and the settings: a relative name would mean
+    // another file once the program starts in another folder.
+    const QString fileName = absoluteFileName(name);
+    const QString shownName = displayFileName(fileName);
+    if (m_pages->count() >= kMaxTabs) {
+        msgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
+        return;
+    }
+    // A missing file still gets its (empty) tab, and so does a folder, a pipe
+    // or a device, which the viewer refuses to open; a regular file that
+    // cannot be read gets none.
+    if (isRegularFile(fileName) && !isFileReadable(fileName)) {
+        msgWarning(formatStrW(QStringLiteral("Cannot read file: \"%s\""), {shownName}));
+        return;
+    }
+
+    showPages(true);
+    const int code = m_openHistory.touch(fileName);
+
+    Tab rec;
+    rec.sheet = new QWidget;
+    rec.fileName = fileName;
+    rec.caption = pathCaption(fileName);
+    m_recs.push_back(rec);
+    const int index = tabCount() - 1;
+    {
+        // Records and pages agree again only at the end of this block.
+        const QSignalBlocker blocker(m_pages);
+        // With its text at once: every change of a tab lays out all of them.
+        m_pages->addTab(rec.sheet, sheetText(rec.caption, true));
+        m_pages->setTabToolTip(index, plainToolTip(shownName));
+        if (!m_openBehind)
+            m_pages->setCurrentIndex(index);
+    }
+
+    auto *view = new LogView(rec.sheet);
+    auto *layout = new QVBoxLayout(rec.sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    view->show(); // now, not later from the layout: a hidden widget takes no focus
+    m_recs[size_t(index)].view = view;
+    configureNewView(view);
+
+    if (isFileExist(fileName) && view->open(fileName)) {
+        if (m_settings.toEnd)
+            view->scrollTo(view->fileSize());
+        if (hasUnicodeMark(fileName))
+            view->setMode(vbmodeUnicode); // the viewer reads the byte order from the mark
+        if (view->mode() == vbmodeText)
+            applyEncodingCode(view, code);
+    } else {
+        // A missing file is waited for: the tab follows it once it appears.
+        if (!isFileOrDirExist(fileName))
+            view->waitForFile(fileName);
+        // Said once even when the viewer has said it already.
+        msgWarning(formatStrW(QStringLiteral("Cannot open file: \"%s\""), {shownName}));
+    }
+    focusActiveView();
+    updateAll();
+}
+
+void MainWindow::configureNewView(LogView *view)
+{
+    view->setTextFont(textFont());
+    view->setFontGutter(gutterFont());
+    view->setColor(colorFromInt(m_settings.colorBack));
+    view->setMaxLengths(vbmodeText, m_settings.maxLen);
+    view->setMaxLengths(vbmodeUnicode, m_settings.maxLen);
+    view->setTextLineSpacing(m_settings.lineSp);
+    view->setTextTabSize(m_settings.tabSize);
+    view->setTextGutter(m_settings.gutter);
+    view->setTextGutterLines(m_settings.gutterLines);
+    view->setTextGutterLinesBufSize(m_settings.gutterLinesBuf);
+    view->setTextGutterLinesCount(m_settings.gutterLinesCount);
+    view->setTextGutterLinesStep(m_settings.gutterLinesStep);
+    view->setTextWrap(m_settings.wrap);
+    view->setTextUrlHilight(false);
+    view->setAutoReload(true);
+    view->autoReloadBeep = false;
+    view->autoReloadFollowTail = m_settings.tail;
+    view->autoReloadSimple = true;
+    view->autoReloadSimpleTime = reloadIntervalMs(m_settings.reloadTime);
+    // A tab opened behind another is laid out only when first shown; until
+    // then it follows the tail at the size of the page shown now.
+    view->hiddenSize = [this] {
+        const QWidget *page = m_pages->currentWidget();
+        return page ? page->size() : QSize();
+    };
+
+    view->onFileReload = [this](LogView *sender) { viewFileReload(sender); };
+    view->onOptionsChange = [this](LogView *) { viewOptionsChanged(); };
+    // Colour rules first: they test the line as the file has it.
+    view->setLineDecorators(ruleDecorators());
+    view->dumpTextFilter = [](const QString &text) { return filterDisplayText(text); };
+}
+
+void MainWindow::applyEncodingCode(LogView *view, int code)
+{
+    if (code == encodingUtf16BE || code == encodingUtf16LE) {
+        view->setMode(vbmodeUnicode);
+        view->setUnicodeOrder(code == encodingUtf16BE ? unicodeOrderBig : unicodeOrderLittle);
+        return;
+    }
+    // A hand-edited settings file may hold any number: only list entries count.
+    if (code < 0 || code >= codepageCount)
+        code = encodingAnsi;
+    view->setTextEncoding(code);
+}
+
+void MainWindow::closeTab(int index)
+{
+    if (index < 0 || index >= tabCount())
+        return;
+    const TabWidgets widgets = m_recs[size_t(index)].widgets();
+    widgets.view->open(QString(), false);
+    {
+        const QSignalBlocker blocker(m_pages);
+        m_pages->removeTab(index);
+    }
+    // The viewer may be the caller (a command run from its callback): it goes
+    // once control is back in the event loop. The sheet owns it.
+    widgets.sheet->hide();
+    widgets.sheet->deleteLater();
+    // The later records move down with all their fields: record i is page i.
+    m_recs.erase(m_recs.begin() + index);
+
+    if (m_recs.empty()) {
+        showPages(false);
+        return;
+    }
+    {
+        const QSignalBlocker blocker(m_pages);
+        m_pages->setCurrentIndex(std::min(index, tabCount() - 1));
+    }
+    focusActiveView();
+}
+
+void MainWindow::closeAllTabs()
+{
+    for (int i = tabCount() - 1; i >= 0; --i)
+        closeTab(i);
+    updateAll();
+}
+
+void MainWindow::fileCloseTriggered()
+{
+    closeTab(activeIndex());
+    updateAll();
+}
+
+void MainWindow::closeAllTriggered()
+{
+    closeAllTabs();
+}
+
+void MainWindow::currentTabChanged()
+{
+    updateAll();
+    focusActiveView();
+}
+
+QString MainWindow::getSRText() const
+{
+    const int index = activeIndex();
+    return index >= 0 ? m_recs[size_t(index)].srText : QString();
+}
+
+qint64 MainWindow::getSRPos() const
+{
+    const int index = activeIndex();
+    return index >= 0 ? m_recs[size_t(index)].srPos : 0;
+}
+
+quint8 MainWindow::getSROptions() const
+{
+    const int index = activeIndex();
+    return index >= 0 ? m_recs[size_t(index)].srOptions : 0;
+}
+
+namespace {
+
+// The nearest folder of the name that Qt's file dialog can enter: the dialog
+// reads folder names as UTF-8 and cannot reach one whose bytes are not.
+QString folderForDialog(const QString &fileName)
+{
+    QString folder = QFileInfo(fileName).absolutePath();
+    while (displayFileName(folder) != folder)
+        folder = QFileInfo(folder).absolutePath();
+    return folder;
+}
+
+// The local files of a drop, named by the bytes the drag source sent: QUrl
+// would decode a name that is not UTF-8 into U+FFFD, which names no file.
+QStringList droppedFileNames(const QMimeData &data)
+{
+    QStringList names;
+    const QByteArray list = data.data(QStringLiteral("text/uri-list"));
+    if (list.isEmpty()) {
+        for (const QUrl &url : data.urls())
+            if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+                names << url.toLocalFile();
+        return names;
+    }
+    for (QByteArray line : list.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#') || !line.toLower().startsWith("file:"))
+            continue;
+        QByteArray path = line.mid(5);
+        if (path.startsWith("//")) {
+            const qsizetype slash = path.indexOf('/', 2);
+            const QByteArray host = path.mid(2, slash < 0 ? -1 : slash - 2);
+            // A file of another host is none of ours.
+            if (slash < 0 || !(host.isEmpty() || host == "localhost" ||
+                               host == QSysInfo::machineHostName().toUtf8()))
+                continue;
+            path = path.mid(slash);
+        }
+        const auto end =
+            std::find_if(path.cbegin(), path.cend(), [](char c) { return c == '?' || c == '#'; });
+        path.truncate(end - path.cbegin());
+        const QByteArray bytes = QByteArray::fromPercentEncoding(path);
+        if (!bytes.isEmpty())
+            names << fileNameFromBytes(bytes);
+    }
+    return names;
+}
+
+// A drop only opens the files: accepting the move a file manager proposes
+// would let it delete the log. A copy, else a link; nothing else.
+bool acceptAsCopy(QDropEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    const Qt::DropActions possible = event->possibleActions();
+    if (!data || !data->hasUrls() || !(possible & (Qt::CopyAction | Qt::LinkAction))) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(possible & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    event->accept();
+    return true;
+}
+
+} // namespace
+
+void MainWindow::fileOpenTriggered()
+{
+    QString startDir;
+    if (const LogView *view = activeView(); view && !view->fileName().isEmpty())
+        startDir = folderForDialog(view->fileName());
+    QString chosen;
+    if (chooseFileToOpen) {
+        chosen = chooseFileToOpen(startDir);
+    } else {
+        // An empty folder lets the dialog start where it was last left.
+        chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), startDir,
+                                              QStringLiteral("Log files (*.log);;All files (*)"));
+    }
+    if (!chosen.isEmpty())
+        openFileTab(fileNameFromDisplayed(chosen));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    acceptAsCopy(event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    acceptAsCopy(event);
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    runGuarded([&] {
+        if (!acceptAsCopy(event))
+            return;
+        const QStringList names = droppedFileNames(*event->mimeData());
+        // Opened once the drop is over: the drag source waits for its answer,
+        // and a message box would keep it waiting.
+        QTimer::singleShot(0, this, guarded([this, names] {
+                               const MessageBatch messages(openFailuresHeading);
+                               for (const QString &name : names)
+                                   openFileTab(name);
+                           }));
+    });
+}

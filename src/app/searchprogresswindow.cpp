@@ -1,0 +1,241 @@
+#include "app/searchprogresswindow.h"
+
+#include "search/streamsearch.h"
+#include "search/searcherror.h"
+#include "text/contract.h"
+#include "text/guard.h"
+#include "text/messages.h"
+#include "text/stringutil.h"
+#include "viewer/logview.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace {
+const QString kSearchError = QStringLiteral("Search error");
+} // namespace
+
+SearchProgressWindow::SearchProgressWindow(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormViewFindProgress"));
+    setWindowTitle(QStringLiteral("Search"));
+    // A title bar without a close box: the window goes when the search ends.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+
+    labSearch = new QLabel(QStringLiteral("Searching:"), this);
+    labSearch->setObjectName(QStringLiteral("labSearch"));
+    labSearch->setTextFormat(Qt::PlainText);
+    // A long search text is elided, not allowed to widen the window past
+    // the screen.
+    labSearch->setFixedWidth(kLabelWidth);
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(false);
+    labPercent = new QLabel(QStringLiteral("100%"), this);
+    labPercent->setObjectName(QStringLiteral("labPercent"));
+    labPercent->setMinimumWidth(
+        labPercent->fontMetrics().horizontalAdvance(QStringLiteral("100%")));
+    labPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setDefault(true);
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(progressBar, 1);
+    bar->addWidget(labPercent);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnCancel);
+    buttons->addStretch(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(labSearch);
+    layout->addLayout(bar);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    fadeTimer = new QTimer(this);
+    fadeTimer->setObjectName(QStringLiteral("FadeTimer"));
+    fadeTimer->setInterval(kFadeStepMs);
+    connect(fadeTimer, &QTimer::timeout, this, guarded([this] { fadeStep(); }));
+    connect(btnCancel, &QPushButton::clicked, this, guarded([this] { cancelClicked(); }));
+    setAlphaBlendValue(0);
+}
+
+bool SearchProgressWindow::run()
+{
+    // Whatever ends this run, the next one starts as the caller sets it.
+    const bool quiet = std::exchange(runQuiet, false);
+    const qint64 startPos = std::exchange(runStartPos, -1);
+    cancelled = false;
+    if (!runView)
+        return false;
+    prepare();
+    runView->onSearchProgress = [this](qint64 current, qint64 maximal, bool &go) {
+        // The first report: the search has really started.
+        if (!isVisible())
+            showUp();
+        searchProgress(current, maximal, go);
+    };
+    m_running = true;
+    bool found = false;
+    std::exception_ptr error;
+    try {
+        found = runFirst ? runView->findFirst(runText, SearchOptions::fromInt(runOptions), startPos)
+                         : runView->findNext(runPrevious);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    m_running = false;
+    // The viewer may have gone while the loop ran (its file deleted and the
+    // tab closed): nothing left to select.
+    LogView *view = runView;
+    if (view)
+        view->onSearchProgress = nullptr;
+    fadeTimer->stop();
+    hide();
+
+    if (error) {
+        if (quiet)
+            std::rethrow_exception(error);
+        // A fault of the program is not a miss.
+        if (reportError(error))
+            reportNotFound();
+        return false;
+    }
+    if (found && view) {
+        if (!quiet) {
+            const qint64 start = view->searchResultStart();
+            if (onFound)
+                onFound(runText, quint8(runOptions & ~quint8(soFromPosition)), start);
+            view->setSelection(start, view->searchResultLength(), true, true, true);
+        }
+        return true;
+    }
+    // Cut short, the search says nothing of the text.
+    if (!cancelled)
+        reportNotFound();
+    return false;
+}
+
+void SearchProgressWindow::setAlphaBlendValue(int value)
+{
+    m_alpha = std::clamp(value, 0, 255);
+    setWindowOpacity(m_alpha / 255.0);
+}
+
+void SearchProgressWindow::prepare()
+{
+    labSearch->setText(searchingCaption());
+    labPercent->setText(QStringLiteral("0%"));
+    progressBar->setValue(0);
+    progressBar->setEnabled(true);
+    btnCancel->setEnabled(true);
+    setAlphaBlendValue(0);
+}
+
+void SearchProgressWindow::showUp()
+{
+    show();
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    // The keyboard comes here at once, so that Escape cancels from the
+    // start; left with the main window it would be lost there.
+    raise();
+    activateWindow();
+    btnCancel->setFocus(Qt::ActiveWindowFocusReason);
+    fadeTimer->start();
+}
+
+QString SearchProgressWindow::searchingCaption() const
+{
+    const QString caption = formatStrW(QStringLiteral("Searching: \"%s\""),
+                                       {runView ? runView->searchString() : QString()});
+    return labSearch->fontMetrics().elidedText(caption, Qt::ElideMiddle, kLabelWidth);
+}
+
+void SearchProgressWindow::fadeStep()
+{
+    int alpha = m_alpha + (m_alpha > 4 ? 50 : 1);
+    if (alpha >= 250) {
+        alpha = 255;
+        fadeTimer->stop();
+    }
+    setAlphaBlendValue(alpha);
+}
+
+bool SearchProgressWindow::reportError(const std::exception_ptr &error)
+{
+    QString text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const SearchError &e) {
+        text = e.message();
+    } catch (const ContractError &e) {
+        text = e.message();
+    } catch (...) {
+        reportCurrentException();
+        return false;
+    }
+    if (text.isEmpty())
+        text = QStringLiteral("Error occured");
+    showMessage(kSearchError, text, MsgIcon::Warning);
+    return true;
+}
+
+void SearchProgressWindow::reportNotFound()
+{
+    showMessage(kSearchError,
+                formatStrW(QStringLiteral("Cannot find text: \"%s\""),
+                           {runView ? runView->searchString() : QString()}),
+                MsgIcon::Warning);
+}
+
+void SearchProgressWindow::searchProgress(qint64 currentPos, qint64 maximalPos,
+                                          bool &continueSearching)
+{
+    const qint64 percent =
+        maximalPos > 0 ? std::clamp<qint64>(currentPos * 100 / maximalPos, 0, 100) : 0;
+    labSearch->setText(searchingCaption());
+    labPercent->setText(QStringLiteral("%1%").arg(percent));
+    progressBar->setValue(int(percent));
+    continueSearching = !cancelled;
+}
+
+void SearchProgressWindow::cancelClicked()
+{
+    cancelled = true;
+    if (runView)
+        runView->cancelSearch();
+}
+
+void SearchProgressWindow::reject()
+{
+    if (m_running)
+        runGuarded([this] { cancelClicked(); });
+}
+
+void SearchProgressWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        event->ignore();
+        reject();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

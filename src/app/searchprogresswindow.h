@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class LogView;
+
+// The window every interactive search runs under. It is made once and
+// shown for each search as soon as that search has started (a step that
+// cannot run shows its message alone): it fades in so that a short search
+// is never seen, takes the keyboard so that Escape cancels, shows how far
+// the search got, reports "not found" and errors, and selects the match
+// found.
+class SearchProgressWindow final : public QDialog
+{
+public:
+    // Called after a successful search with its text, its options (without
+    // the start-at-position bit) and the start of the match.
+    using FoundEvent = std::function<void(const QString &text, quint8 options, qint64 position)>;
+
+    static constexpr int kFadeStepMs = 100;
+    static constexpr int kLabelWidth = 360;
+
+    explicit SearchProgressWindow(QWidget *parent = nullptr);
+    SearchProgressWindow(const SearchProgressWindow &) = delete;
+    SearchProgressWindow &operator=(const SearchProgressWindow &) = delete;
+
+    QPointer<LogView> runView;
+    QString runText;
+    quint8 runOptions = 0;
+    bool runFirst = true;
+    bool runPrevious = false;
+    // The user cancelled the last run.
+    bool cancelled = false;
+    FoundEvent onFound;
+    // Where a FindFirst run starts (negative: from its options).
+    qint64 runStartPos = -1;
+    // A step of a longer command: nothing is selected or recorded and errors
+    // are thrown from Run; only a miss is reported. Both reset after each run.
+    bool runQuiet = false;
+
+    // Runs the search, modal while the window shows; returns once the search
+    // is over. True when it found a match.
+    bool run();
+
+    // 0 (transparent) to 255 (opaque).
+    int alphaBlendValue() const { return m_alpha; }
+    void setAlphaBlendValue(int value);
+
+    void fadeStep();
+    void cancelClicked();
+    // The viewer's progress event while the search runs.
+    void searchProgress(qint64 currentPos, qint64 maximalPos, bool &continueSearching);
+
+    QLabel *labSearch = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QLabel *labPercent = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QTimer *fadeTimer = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    // Escape: the same as Cancel; the window closes itself when the search ends.
+    void reject() override;
+
+private:
+    void prepare();
+    void showUp();
+    // Shows what the search threw; true when it was the search's own error.
+    bool reportError(const std::exception_ptr &error);
+    void reportNotFound();
+    QString searchingCaption() const;
+
+    int m_alpha = 0;
+    bool m_running = false;
+};

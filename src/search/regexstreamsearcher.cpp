@@ -1,0 +1,962 @@
+#include "search/regexstreamsearcher.h"
+
+#include "search/bytefinder.h"
+#include "search/pagetable.h"
+
+#include "viewer/filesource.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+inline bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+inline int utf8Length(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// Bytes before the first one above 127, at most n; 16 at a time.
+qsizetype asciiRun(const unsigned char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    const auto at = [p](qsizetype k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
+    };
+    for (; i + 64 <= n; i += 64) {
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
+        if (_mm_movemask_epi8(any))
+            break;
+    }
+    for (; i + 16 <= n; i += 16) {
+        const int high = _mm_movemask_epi8(at(i));
+        if (high)
+            return i + __builtin_ctz(unsigned(high));
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// Bytes that start a UTF-8 character; continuation bytes are -128 to -65 as
+// signed bytes.
+qsizetype countLeads(const unsigned char *p, qsizetype n)
+{
+    qsizetype count = 0, i = 0;
+    const __m128i limit = _mm_set1_epi8(-65);
+    while (i + 16 <= n) {
+        // Each lane counts down by one per lead byte, at most 255 times.
+        __m128i lanes = _mm_setzero_si128();
+        const qsizetype stop = std::min(n - 15, i + 255 * 16);
+        for (; i < stop; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpgt_epi8(v, limit));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+    }
+    for (; i < n; ++i)
+        count += !isContinuation(p[i]);
+    return count;
+}
+
+DecodedText utf16(const unsigned char *bytes, qsizetype count, bool bigEndian)
+{
+    const auto unit = [&](qsizetype i) {
+        return bigEndian ? char32_t(bytes[i] << 8 | bytes[i + 1])
+                         : char32_t(bytes[i + 1] << 8 | bytes[i]);
+    };
+    if (count < 2)
+        return {DecodedText::NeedMore, 0, 0};
+    const char32_t u = unit(0);
+    if (u < 0xD800 || u > 0xDFFF)
+        return {DecodedText::Char, 2, u};
+    // UTF-8 cannot hold half a pair, and PCRE2 needs valid text: a pair
+    // becomes its character, a lone half does not decode.
+    if (u >= 0xDC00)
+        return {DecodedText::Invalid, 2, 0};
+    if (count < 4)
+        return {DecodedText::NeedMore, 0, 0};
+    const char32_t low = unit(2);
+    if (low < 0xDC00 || low > 0xDFFF)
+        return {DecodedText::Invalid, 2, 0};
+    return {DecodedText::Char, 4, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)};
+}
+
+} // namespace
+
+DecodedText decodeCharAnsi(const unsigned char *bytes, qsizetype count)
+{
+    if (count < 1)
+        return {DecodedText::NeedMore, 0, 0};
+    const unsigned char b = bytes[0];
+    if (b < 0x80)
+        return {DecodedText::Char, 1, b};
+    int need = 0;
+    char32_t ch = 0, min = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 2, ch = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 3, ch = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 4, ch = b & 0x07, min = 0x10000;
+    } else {
+        return {DecodedText::Invalid, 1, 0};
+    }
+    for (int i = 1; i < need; ++i) {
+        if (i >= count)
+            return {DecodedText::NeedMore, 0, 0};
+        if (!isContinuation(bytes[i]))
+            return {DecodedText::Invalid, 1, 0};
+        ch = ch << 6 | (bytes[i] & 0x3F);
+        // Overlong forms, surrogates and codes past U+10FFFF show at the
+        // second byte already.
+        if (i == 1 && ((need == 3 && ch < 0x20) || (need == 4 && (ch < 0x10 || ch > 0x10F)) ||
+                       (need == 3 && ch >= 0x360 && ch <= 0x37F)))
+            return {DecodedText::Invalid, 1, 0};
+    }
+    if (ch < min || (ch >= 0xD800 && ch <= 0xDFFF) || ch > 0x10FFFF)
+        return {DecodedText::Invalid, 1, 0};
+    return {DecodedText::Char, need, ch};
+}
+
+DecodedText decodeCharOem(const unsigned char *bytes, qsizetype count)
+{
+    if (count < 1)
+        return {DecodedText::NeedMore, 0, 0};
+    static const char16_t *table = singleByteTable(1);
+    if (!table)
+        return {DecodedText::Invalid, 1, 0};
+    const char16_t ch = table[bytes[0]];
+    if (ch >= 0xD800 && ch <= 0xDFFF)
+        return {DecodedText::Invalid, 1, 0};
+    return {DecodedText::Char, 1, ch};
+}
+
+DecodedText decodeCharUtf16LE(const unsigned char *bytes, qsizetype count)
+{
+    return utf16(bytes, count, false);
+}
+
+DecodedText decodeCharUtf16BE(const unsigned char *bytes, qsizetype count)
+{
+    return utf16(bytes, count, true);
+}
+
+// The compiled pattern and PCRE2's working storage, each freed by its owner.
+struct RegexStreamSearcher::Pcre
+{
+    pcre2_compile_context *compileContext = nullptr;
+    pcre2_code *code = nullptr;
+    pcre2_match_data *MatchData = nullptr;
+    // The JIT finds where the DFA has to look; null where it may disagree.
+    pcre2_match_data *jitData = nullptr;
+    pcre2_match_context *jitContext = nullptr;
+    pcre2_jit_stack *jitStack = nullptr;
+    bool jit = false;
+    // A literal every match holds, in a pattern that stays inside one line.
+    ByteFinder literal;
+    std::vector<int> workspace;
+    // The complete matches of a long candidate that a partial result hides.
+    pcre2_match_data *longData = nullptr;
+    ~Pcre()
+    {
+        pcre2_match_data_free(longData);
+        pcre2_match_data_free(MatchData);
+        pcre2_match_data_free(jitData);
+        pcre2_match_context_free(jitContext);
+        pcre2_jit_stack_free(jitStack);
+        pcre2_code_free(code);
+        pcre2_compile_context_free(compileContext);
+    }
+};
+
+namespace {
+
+// Atomic groups, possessive quantifiers and verbs make backtracking find
+// less than the DFA does, and the DFA runs subroutine calls as atomic groups:
+// with any of them the JIT cannot stand in for it.
+bool jitAgreesWithDfa(const QByteArray &pattern)
+{
+    for (const char *token :
+         {"(?>", "*+", "++", "?+", "}+", "(*", "\\K", "\\g", "(?R", "(?&", "(?P>"}) {
+        if (pattern.contains(token))
+            return false;
+    }
+    for (qsizetype i = pattern.indexOf("(?"); i >= 0; i = pattern.indexOf("(?", i + 1)) {
+        qsizetype d = i + 2;
+        if (d < pattern.size() && (pattern[d] == '+' || pattern[d] == '-'))
+            ++d;
+        if (d < pattern.size() && pattern[d] >= '0' && pattern[d] <= '9')
+            return false;
+    }
+    return true;
+}
+
+// The longest run of literal bytes that every match must contain, for a
+// pattern that can never match a line break nor asserts the end of the text;
+// empty when the pattern does not let us tell. Only a small, well-known part
+// of the syntax is read; anything else gives up.
+QByteArray lineLiteral(const QByteArray &pattern, bool caseless)
+{
+    QByteArray best, run;
+    int depth = 0;
+    bool alternation = false;
+    const auto endRun = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    const auto literal = [&](char c) {
+        // Caseless UTF matching also takes U+212A for k and U+017F for s.
+        const bool folds = caseless && (uchar(c) >= 0x80 || QByteArrayView("kKsS").contains(c));
+        if (depth > 0 || folds)
+            endRun();
+        else
+            run += c;
+    };
+    const qsizetype n = pattern.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = pattern[i];
+        if (c == '\\') {
+            if (++i >= n)
+                return {};
+            const char e = pattern[i];
+            if (e == 'd' || e == 'w' || e == 'b' || e == 'B') {
+                endRun();
+            } else if (uchar(e) < 0x80 && std::ispunct(uchar(e))) {
+                literal(e);
+            } else {
+                return {};
+            }
+        } else if (c == '[') {
+            endRun();
+            if (i + 1 < n && pattern[i + 1] == '^')
+                return {};
+            qsizetype j = i + 1;
+            if (j < n && pattern[j] == ']')
+                ++j;
+            for (; j < n && pattern[j] != ']'; ++j) {
+                if (pattern[j] == '[' || uchar(pattern[j]) < 0x20)
+                    return {};
+                if (pattern[j] == '\\') {
+                    const char e = j + 1 < n ? pattern[j + 1] : 'x';
+                    if (!(e == 'd' || e == 'w' || (uchar(e) < 0x80 && std::ispunct(uchar(e)))))
+                        return {};
+                    ++j;
+                }
+            }
+            if (j >= n)
+                return {};
+            i = j;
+        } else if (c == '(') {
+            endRun();
+            if (i + 1 < n && pattern[i + 1] == '?') {
+                const QByteArray head = pattern.mid(i, 4);
+                if (!(head.startsWith("(?:") || head.startsWith("(?=") || head.startsWith("(?!") ||
+                      head == "(?<=" || head == "(?<!"))
+                    return {};
+            }
+            ++depth;
+        } else if (c == ')') {
+            endRun();
+            if (--depth < 0)
+                return {};
+        } else if (c == '|') {
+            endRun();
+            alternation = alternation || depth == 0;
+        } else if (c == '*' || c == '+' || c == '?' || c == '{') {
+            // The quantified character is not required; a brace that is no
+            // quantifier is not worth reading.
+            if (!run.isEmpty()) {
+                // The whole character: a quantifier takes a UTF-8 sequence.
+                qsizetype last = run.size() - 1;
+                while (last > 0 && (uchar(run[last]) & 0xC0) == 0x80)
+                    --last;
+                run.truncate(last);
+            }
+            endRun();
+            if (c == '{') {
+                qsizetype j = i + 1;
+                while (j < n && (std::isdigit(uchar(pattern[j])) || pattern[j] == ','))
+                    ++j;
+                if (j >= n || pattern[j] != '}' || j == i + 1)
+                    return {};
+                i = j;
+            }
+        } else if (c == '.' || c == '^') {
+            endRun();
+        } else if (c == '$' || uchar(c) < 0x20) {
+            return {};
+        } else {
+            literal(c);
+        }
+    }
+    endRun();
+    if (depth != 0 || alternation)
+        return {};
+    return best;
+}
+
+} // namespace
+
+RegexStreamSearcher::RegexStreamSearcher()
+    : compileOptionBits(PCRE2_CASELESS | PCRE2_DOTALL), m_pcre(std::make_unique<Pcre>())
+{
+    m_pcre->compileContext = pcre2_compile_context_create(nullptr);
+    // Lines end in LF or CR LF: the dot stops at both, "$" sees both.
+    pcre2_set_newline(m_pcre->compileContext, PCRE2_NEWLINE_ANYCRLF);
+}
+
+RegexStreamSearcher::~RegexStreamSearcher() = default;
+
+namespace {
+
+// Start-of-pattern items such as (*UCP) or (*LIMIT_MATCH=9), which must stay
+// in front of anything put around the pattern: their length.
+qsizetype leadingItems(const QByteArray &pattern)
+{
+    qsizetype end = 0;
+    while (pattern.mid(end, 2) == "(*") {
+        qsizetype i = end + 2;
+        while (i < pattern.size() && (std::isupper(uchar(pattern[i])) ||
+                                      std::isdigit(uchar(pattern[i])) || pattern[i] == '_'))
+            ++i;
+        if (i < pattern.size() && pattern[i] == '=') {
+            ++i;
+            while (i < pattern.size() && std::isdigit(uchar(pattern[i])))
+                ++i;
+        }
+        if (i == end + 2 || i >= pattern.size() || pattern[i] != ')')
+            break;
+        end = i + 1;
+    }
+    return end;
+}
+
+} // namespace
+
+bool RegexStreamSearcher::compile(const QByteArray &utf8, QString *error, qsizetype *errorOffset)
+{
+    pcre2_code_free(m_pcre->code);
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    // \C could stop a match inside a character, where no byte offset of the
+    // source exists.
+    m_pcre->code =
+        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.constData()), size_t(utf8.size()),
+                      compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C, &code, &offset,
+                      m_pcre->compileContext);
+    if (!m_pcre->code) {
+        PCRE2_UCHAR message[256];
+        pcre2_get_error_message(code, message, sizeof message);
+        if (error)
+            *error = QString::fromUtf8(reinterpret_cast<const char *>(message));
+        if (errorOffset)
+            *errorOffset = qsizetype(offset);
+        return false;
+    }
+    return true;
+}
+
+bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error,
+                                          qsizetype *errorOffset)
+{
+    if (!compile(utf8, error, errorOffset))
+        return false;
+    QByteArray compiled = utf8;
+    if (wholeWords) {
+        // No word character right before or after a match: a letter, a
+        // digit, the underscore or any code above 127, as in the plain
+        // search. The pattern goes in a group between the two assertions;
+        // what it leaves open at its end, a \Q quote or an extended-mode
+        // comment, would swallow the group's closing parenthesis and is
+        // closed first.
+        const QByteArray word = "[0-9A-Za-z_\\x{80}-\\x{10ffff}]";
+        const qsizetype items = leadingItems(utf8);
+        bool done = false;
+        for (const char *close : {"", "\\E", "\n"}) {
+            compiled = utf8.left(items) + "(?<!" + word + ")(?:" + utf8.mid(items) + close +
+                       ")(?!" + word + ")";
+            if (compile(compiled, nullptr, nullptr)) {
+                done = true;
+                break;
+            }
+        }
+        if (!done)
+            return compile(compiled, error, errorOffset);
+    }
+    uint32_t lookbehind = 0;
+    pcre2_pattern_info(m_pcre->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+    // "$", "\b" and the like look at one character after a match; a
+    // look-ahead may look further, by how much PCRE2 does not tell.
+    m_lookAhead = 4;
+    for (const char *token : {"(?=", "(?!", "(?*", "(*pla", "(*nla", "(*napla", "(*positive_look",
+                              "(*negative_look", "(*non_atomic"}) {
+        if (utf8.contains(token))
+            m_lookAhead = 4096;
+    }
+    Pcre &p = *m_pcre;
+    p.jit = jitAgreesWithDfa(compiled) &&
+            pcre2_jit_compile(p.code, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD) == 0;
+    if (p.jit && !p.jitContext) {
+        p.jitContext = pcre2_match_context_create(nullptr);
+        p.jitStack = pcre2_jit_stack_create(32 << 10, 1 << 20, nullptr);
+        pcre2_jit_stack_assign(p.jitContext, nullptr, p.jitStack);
+        // A pattern that backtracks without end falls back to the DFA.
+        pcre2_set_match_limit(p.jitContext, 1000000);
+        p.jitData = pcre2_match_data_create(1, nullptr);
+    }
+    const bool caseless = compileOptionBits & PCRE2_CASELESS;
+    const QByteArray literal =
+        p.jit && !(compileOptionBits & ~(PCRE2_CASELESS | PCRE2_MULTILINE | PCRE2_UTF))
+            ? lineLiteral(utf8, caseless)
+            : QByteArray();
+    ByteFinder::FoldTable fold;
+    for (int b = 0; b < 256; ++b)
+        fold[size_t(b)] = uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b);
+    p.literal.prepare(caseless ? literal.toLower() : literal, caseless ? &fold : nullptr);
+    m_context = std::max<qsizetype>(overlapBufferSize, 4 * qsizetype(lookbehind) + 4);
+    return true;
+}
+
+bool RegexStreamSearcher::hasBackReferences() const
+{
+    uint32_t refs = 0;
+    return m_pcre->code && pcre2_pattern_info(m_pcre->code, PCRE2_INFO_BACKREFMAX, &refs) == 0 &&
+           refs > 0;
+}
+
+void RegexStreamSearcher::setStream(FileSource *source, qint64 start, Encoding encoding,
+                                    std::stop_token stop)
+{
+    m_source = source;
+    m_encoding = encoding;
+    m_stop = std::move(stop);
+    m_attachPos = m_filePos = std::max<qint64>(0, start);
+    m_fileEnd = source ? source->size() : 0;
+    m_rawRead = 0;
+    m_rawPos = m_rawLen = 0;
+    m_rawEof = false;
+    m_len = m_attempt = 0;
+    m_lastHigh = -1;
+    m_base = m_baseChars = m_baseRaw = 0;
+    m_loaded = m_eof = m_skipChar = m_restart = m_restartFresh = false;
+    m_errorOffset = -1;
+}
+
+bool RegexStreamSearcher::fillRaw()
+{
+    const qsizetype keep = m_rawLen - m_rawPos;
+    const size_t size = std::max<size_t>(16, (readSize + 1) & ~1u);
+    if (m_raw.size() != size)
+        m_raw.resize(size);
+    std::memmove(m_raw.data(), m_raw.data() + m_rawPos, size_t(keep));
+    m_rawPos = 0;
+    m_rawLen = keep;
+    const qint64 want = std::min<qint64>(qint64(size) - keep, m_fileEnd - m_filePos);
+    qint64 got = 0;
+    if (want > 0) {
+        const FileSource::ReadResult r = m_source->read(
+            reinterpret_cast<char *>(m_raw.data()) + keep, want, m_filePos, &got, m_stop);
+        if (r == FileSource::ReadResult::Failed) {
+            m_errorOffset = m_filePos;
+            return false;
+        }
+    }
+    m_filePos += got;
+    m_rawRead += got;
+    m_rawLen += got;
+    if (got == 0)
+        m_rawEof = true;
+    return true;
+}
+
+void RegexStreamSearcher::Emit(char32_t ch)
+{
+    char *out = m_text.data() + m_len;
+    if (ch < 0x80) {
+        out[0] = char(ch);
+        m_len += 1;
+        return;
+    }
+    if (ch < 0x800) {
+        out[0] = char(0xC0 | ch >> 6);
+        out[1] = char(0x80 | (ch & 0x3F));
+        m_len += 2;
+    } else if (ch < 0x10000) {
+        out[0] = char(0xE0 | ch >> 12);
+        out[1] = char(0x80 | (ch >> 6 & 0x3F));
+        out[2] = char(0x80 | (ch & 0x3F));
+        m_len += 3;
+    } else {
+        out[0] = char(0xF0 | ch >> 18);
+        out[1] = char(0x80 | (ch >> 12 & 0x3F));
+        out[2] = char(0x80 | (ch >> 6 & 0x3F));
+        out[3] = char(0x80 | (ch & 0x3F));
+        m_len += 4;
+    }
+    m_lastHigh = m_len - 1;
+}
+
+// Appends up to want bytes of decoded text; false on a read error. Sets
+// m_eof when the source has no more.
+bool RegexStreamSearcher::decode(qsizetype want)
+{
+    const qsizetype target = m_len + want;
+    if (qsizetype(m_text.size()) < target + 4)
+        m_text.resize(size_t(target + 4));
+    char32_t replacement = replacementCharacter;
+    if (replacement >= 0xD800 && (replacement <= 0xDFFF || replacement > 0x10FFFF))
+        replacement = U'?';
+    // ANSI positions are taken one to one from the UTF-8 text.
+    if (m_encoding == Encoding::Ansi && replacement >= 0x80)
+        replacement = U'?';
+    while (m_len < target) {
+        if (m_rawPos >= m_rawLen) {
+            if (m_rawEof || !fillRaw())
+                break;
+            if (m_rawPos >= m_rawLen)
+                break;
+        }
+        const unsigned char *raw = m_raw.data() + m_rawPos;
+        const qsizetype avail = m_rawLen - m_rawPos;
+        if (m_encoding == Encoding::Ansi && raw[0] < 0x80) {
+            // Runs of ASCII go across as they are.
+            const qsizetype n = asciiRun(raw, std::min(avail, target - m_len));
+            std::memcpy(m_text.data() + m_len, raw, size_t(n));
+            m_len += n;
+            m_rawPos += n;
+            continue;
+        }
+        DecodedText d;
+        switch (m_encoding) {
+        case Encoding::Ansi:
+            d = decodeCharAnsi(raw, avail);
+            break;
+        case Encoding::Oem:
+            d = decodeCharOem(raw, avail);
+            break;
+        case Encoding::Utf16LE:
+            d = decodeCharUtf16LE(raw, avail);
+            break;
+        case Encoding::Utf16BE:
+            d = decodeCharUtf16BE(raw, avail);
+            break;
+        }
+        if (d.result == DecodedText::NeedMore) {
+            if (!m_rawEof) {
+                const qsizetype before = m_rawLen - m_rawPos;
+                if (!fillRaw())
+                    return false;
+                if (m_rawLen - m_rawPos > before)
+                    continue;
+            }
+            // Cut off by the end of the source: a UTF-16 odd byte is
+            // dropped; a high surrogate without its pair, like the bytes of
+            // a cut UTF-8 sequence, does not decode.
+            const bool utf16 = m_encoding == Encoding::Utf16LE || m_encoding == Encoding::Utf16BE;
+            if (utf16 && avail < 2) {
+                m_rawPos = m_rawLen;
+                break;
+            }
+            d = {DecodedText::Invalid, utf16 ? 2 : 1, 0};
+        }
+        if (d.result == DecodedText::Invalid) {
+            Emit(replacement);
+            m_rawPos += d.used ? d.used : 1;
+            continue;
+        }
+        Emit(d.ch);
+        m_rawPos += d.used;
+    }
+    if (m_errorOffset >= 0)
+        return false;
+    m_eof = m_rawPos >= m_rawLen && m_rawEof;
+    return true;
+}
+
+// "$" also matches before a line break that ends the text, and PCRE2 takes
+// the end of a fill for the end of the text there: a fill never ends in a
+// line break while more text follows.
+bool RegexStreamSearcher::decodeFill(qsizetype want)
+{
+    if (!decode(want))
+        return false;
+    while (!m_eof && m_len > 0 &&
+           (m_text[size_t(m_len - 1)] == '\n' || m_text[size_t(m_len - 1)] == '\r')) {
+        if (!decode(1))
+            return false;
+    }
+    return true;
+}
+
+qsizetype RegexStreamSearcher::countChars(qsizetype from, qsizetype to) const
+{
+    if (m_lastHigh < from) // ASCII only: a byte is a character
+        return std::max<qsizetype>(0, to - from);
+    return to > from ? countLeads(reinterpret_cast<const unsigned char *>(m_text.data()) + from,
+                                  to - from)
+                     : 0;
+}
+
+qint64 RegexStreamSearcher::rawBytes(qsizetype from, qsizetype to) const
+{
+    switch (m_encoding) {
+    case Encoding::Ansi:
+        return to - from;
+    case Encoding::Oem:
+        return countChars(from, to);
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        break;
+    }
+    if (m_lastHigh < from)
+        return 2 * std::max<qsizetype>(0, to - from);
+    // Two bytes a unit, four for a character beyond the 16-bit range.
+    qint64 n = 0;
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
+    for (qsizetype i = from; i < to; ++i)
+        n += isContinuation(t[i]) ? 0 : (t[i] >= 0xF0 ? 4 : 2);
+    return n;
+}
+
+RegexStreamSearcher::Match RegexStreamSearcher::positionOf(qsizetype offset) const
+{
+    Match m;
+    m.start = m_base + offset;
+    m.startChars = m_baseChars + countChars(0, offset);
+    m.rawStart = m_baseRaw + rawBytes(0, offset);
+    return m;
+}
+
+bool RegexStreamSearcher::loadFirst()
+{
+    m_loaded = true;
+    return decodeFill(searchBufferSize ? searchBufferSize : 1);
+}
+
+// Keeps the text from keepFrom (moved to a character start) and appends the
+// next fill; false when stopped or on a read error.
+bool RegexStreamSearcher::load(qsizetype keepFrom)
+{
+    bool abort = false;
+    if (onProgress)
+        onProgress(abort, m_rawRead - (m_rawLen - m_rawPos));
+    if (abort || m_stop.stop_requested())
+        return false;
+    keepFrom = std::clamp<qsizetype>(keepFrom, 0, m_len);
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
+    while (keepFrom < m_len && isContinuation(t[keepFrom]))
+        ++keepFrom;
+    if (keepFrom > 0) {
+        m_baseChars += countChars(0, keepFrom);
+        m_baseRaw += rawBytes(0, keepFrom);
+        m_base += keepFrom;
+        std::memmove(m_text.data(), m_text.data() + keepFrom, size_t(m_len - keepFrom));
+        m_len -= keepFrom;
+        m_attempt -= keepFrom;
+        m_lastHigh = std::max<qsizetype>(-1, m_lastHigh - keepFrom);
+    }
+    // A long carried match grows the fill with it, so that running it
+    // again costs no more than twice its length.
+    const qsizetype want = std::max<qsizetype>(searchBufferSize ? searchBufferSize : 1, m_len);
+    return decodeFill(want);
+}
+
+int RegexStreamSearcher::run(quint32 options, std::vector<int> &workspace, qsizetype length,
+                             pcre2_match_data *data)
+{
+    Pcre &p = *m_pcre;
+    if (workspace.size() < std::max<size_t>(workSpaceSize, 32))
+        workspace.resize(std::max<size_t>(workSpaceSize, 32));
+    for (;;) {
+        const int rc =
+            pcre2_dfa_match(p.code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(length),
+                            size_t(m_attempt), options | PCRE2_NO_UTF_CHECK,
+                            data ? data : p.MatchData, nullptr, workspace.data(), workspace.size());
+        if (rc != PCRE2_ERROR_DFA_WSSIZE)
+            return rc;
+        // A restart needs the states of the run before, which are gone.
+        if ((options & PCRE2_DFA_RESTART) ||
+            qint64(workspace.size() * sizeof(int)) >= workSpaceLimitBytes)
+            return resultWorkspaceLimit;
+        workspace.resize(std::min<size_t>(workspace.size() * 2, workSpaceLimitBytes / sizeof(int)));
+    }
+}
+
+// Reads the source again from keepFrom, a character start that the search
+// has passed, and goes on with the attempt at that many UTF-8 bytes after
+// it; false when stopped or on a read error.
+bool RegexStreamSearcher::rewind(const Match &keepFrom, qsizetype attempt)
+{
+    m_filePos = m_attachPos + keepFrom.rawStart;
+    m_rawRead = keepFrom.rawStart;
+    m_rawPos = m_rawLen = 0;
+    m_rawEof = false;
+    m_len = 0;
+    m_lastHigh = -1;
+    m_base = keepFrom.start;
+    m_baseChars = keepFrom.startChars;
+    m_baseRaw = keepFrom.rawStart;
+    m_eof = m_skipChar = m_restart = m_restartFresh = false;
+    m_loaded = true;
+    m_attempt = attempt;
+    return decodeFill(std::max<qsizetype>(searchBufferSize ? searchBufferSize : 1, attempt + 4));
+}
+
+namespace {
+
+inline bool isBreak(uint8_t c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// Just after the last line break in [from, to), or from.
+qsizetype lineStartBefore(const uint8_t *t, qsizetype from, qsizetype to)
+{
+    while (to > from && !isBreak(t[to - 1]))
+        --to;
+    return to;
+}
+
+// The first line break in [from, to), or to.
+qsizetype breakAfter(const uint8_t *t, qsizetype from, qsizetype to)
+{
+    while (from < to && !isBreak(t[from]))
+        ++from;
+    return from;
+}
+
+} // namespace
+
+// Lets the JIT find the leftmost start of a match or of a partial match from
+// the attempt on, so that the DFA runs only from there. Backtracking tries
+// every path at each start before the next, as the DFA does, so both agree
+// on that start. With a literal that every match holds within one line, only
+// the lines that hold it are run. False when nothing starts before the end of
+// the text.
+bool RegexStreamSearcher::prefilter(quint32 options)
+{
+    Pcre &p = *m_pcre;
+    if (!p.jit || (options & ~(PCRE2_PARTIAL_HARD | PCRE2_NOTBOL | PCRE2_NOTEOL)))
+        return true;
+    const auto *t = reinterpret_cast<const uint8_t *>(m_text.data());
+    const auto jit = [&](qsizetype end) {
+        return pcre2_jit_match(p.code, reinterpret_cast<PCRE2_SPTR>(m_text.data()), size_t(end),
+                               size_t(m_attempt), options | PCRE2_NO_UTF_CHECK, p.jitData,
+                               p.jitContext);
+    };
+    while (p.literal.length() > 0) {
+        const qsizetype hit = p.literal.findForward(t, m_len, m_attempt);
+        if (hit < 0) {
+            if (m_eof)
+                return false;
+            // Only the last line may hold a match that goes on in the next fill.
+            m_attempt = lineStartBefore(t, m_attempt, m_len);
+            break;
+        }
+        const qsizetype lineStart = lineStartBefore(t, m_attempt, hit);
+        const qsizetype lineEnd = breakAfter(t, hit + p.literal.length(), m_len);
+        m_attempt = lineStart;
+        if (lineEnd >= m_len)
+            break;
+        // Its line break ends the text the JIT sees: no match reaches past it.
+        const int rc = jit(lineEnd + 1);
+        if (rc >= 0) {
+            m_attempt = qsizetype(pcre2_get_ovector_pointer(p.jitData)[0]);
+            return true;
+        }
+        if (rc != PCRE2_ERROR_NOMATCH)
+            return true;
+        m_attempt = lineEnd + 1;
+    }
+    const int rc = jit(m_len);
+    if (rc >= 0 || rc == PCRE2_ERROR_PARTIAL) {
+        m_attempt = qsizetype(pcre2_get_ovector_pointer(p.jitData)[0]);
+        return true;
+    }
+    // Any other failure, a limit above all, leaves the decision to the DFA.
+    return rc != PCRE2_ERROR_NOMATCH;
+}
+
+qsizetype RegexStreamSearcher::charStartAt(qsizetype offset) const
+{
+    while (offset < m_len && isContinuation(uchar(m_text[size_t(offset)])))
+        ++offset;
+    return offset;
+}
+
+// One step of a long candidate, continued by DFA restart (or taken up
+// afresh from its start when it has just become long): over the text up to
+// the returned end, which stops m_lookAhead bytes short of the text (unless
+// the source ends there) so that what a match's end asserts about the text
+// after it is seen. The complete matches that a partial result hides are
+// asked for on a copy of the workspace; the longest one is kept, with the
+// context in front of its end.
+int RegexStreamSearcher::runLong(quint32 options, qsizetype *end)
+{
+    *end = m_len;
+    if (!m_eof) {
+        *end = std::max<qsizetype>(0, m_len - m_lookAhead);
+        while (*end > 0 && isContinuation(uchar(m_text[size_t(*end)])))
+            --*end;
+    }
+    if (*end <= m_attempt && !m_eof) {
+        *end = m_attempt;
+        return PCRE2_ERROR_PARTIAL; // too little text for a step
+    }
+    if (!m_restartFresh)
+        options |= PCRE2_DFA_RESTART;
+    if (!m_eof) {
+        Pcre &p = *m_pcre;
+        // Each byte after the step may end one match, and they come longest
+        // first: one pair more reaches one that the step confirms.
+        const uint32_t pairs = uint32_t(m_len - *end + 1);
+        if (!p.longData || pcre2_get_ovector_count(p.longData) < pairs) {
+            pcre2_match_data_free(p.longData);
+            p.longData = pcre2_match_data_create(pairs, nullptr);
+        }
+        m_workspaceCopy = p.workspace;
+        const int rc = run((options & ~PCRE2_PARTIAL_HARD) | PCRE2_PARTIAL_SOFT, m_workspaceCopy,
+                           m_len, p.longData);
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(p.longData);
+        const int found = rc == 0 ? int(pairs) : rc;
+        if (rc >= 0 && (!m_restartFresh || qsizetype(ov[0]) == m_attempt)) {
+            for (int k = 0; k < found; ++k) {
+                const qsizetype e = qsizetype(ov[2 * k + 1]);
+                if (e <= *end) {
+                    m_restartEnd = positionOf(e);
+                    m_restartEndFrom =
+                        positionOf(charStartAt(std::max<qsizetype>(0, e - m_context)));
+                    break;
+                }
+            }
+        }
+    }
+    const int rc = run(options, m_pcre->workspace, *end);
+    m_restartFresh = false;
+    return rc;
+}
+
+int RegexStreamSearcher::findNext(Match &match)
+{
+    if (!m_pcre->code || !m_source)
+        return PCRE2_ERROR_NOMATCH;
+    const uint32_t pairs = std::max<uint32_t>(1, outputVectorSize / 2);
+    if (!m_pcre->MatchData || pcre2_get_ovector_count(m_pcre->MatchData) != pairs) {
+        pcre2_match_data_free(m_pcre->MatchData);
+        m_pcre->MatchData = pcre2_match_data_create(pairs, nullptr);
+    }
+    const auto failed = [&] { return m_errorOffset >= 0 ? resultReadError : resultStopped; };
+    if (!m_loaded && !loadFirst())
+        return failed();
+    for (;;) {
+        if (m_skipChar && m_attempt < m_len) {
+            m_attempt += utf8Length(uchar(m_text[size_t(m_attempt)]));
+            m_skipChar = false;
+        }
+        if (m_skipChar || m_attempt >= m_len) {
+            if (m_eof) {
+                // An empty match may still stand at the very end.
+                if (m_skipChar || m_attempt > m_len)
+                    return PCRE2_ERROR_NOMATCH;
+            } else {
+                if (!load(m_attempt - m_context))
+                    return failed();
+                continue;
+            }
+        }
+        quint32 options = matchOptionBits & ~(PCRE2_PARTIAL_SOFT | PCRE2_DFA_RESTART);
+        if (!m_eof)
+            options |= PCRE2_PARTIAL_HARD;
+        qsizetype stepEnd = m_len;
+        // Taken up afresh, the DFA tries the later starts too.
+        const bool fresh = m_restartFresh;
+        const int rc = m_restart            ? runLong(options, &stepEnd)
+                       : prefilter(options) ? run(options, m_pcre->workspace, m_len)
+                                            : int(PCRE2_ERROR_NOMATCH);
+        const PCRE2_SIZE *ov = pcre2_get_ovector_pointer(m_pcre->MatchData);
+        if (rc == PCRE2_ERROR_NOMATCH && m_restart) {
+            // The long candidate failed. Its longest complete match stands;
+            // without one, the starts after its first character are still
+            // untried, and their text is gone: it is read again.
+            m_restart = false;
+            if (fresh && m_eof)
+                return rc;
+            if (m_restartEnd.start < 0) {
+                if (!rewind(m_retryFrom, m_retryAttempt))
+                    return failed();
+                continue;
+            }
+            match = m_restartStart;
+            match.length = m_restartEnd.start - m_restartStart.start;
+            match.lengthChars = m_restartEnd.startChars - m_restartStart.startChars;
+            match.rawLength = m_restartEnd.rawStart - m_restartStart.rawStart;
+            if (!rewind(m_restartEndFrom, qsizetype(m_restartEnd.start - m_restartEndFrom.start)))
+                return failed();
+            m_skipChar = match.length == 0;
+            return 1;
+        }
+        if (rc == PCRE2_ERROR_NOMATCH) {
+            if (m_eof)
+                return rc;
+            m_attempt = m_len;
+            if (!load(m_attempt - m_context))
+                return failed();
+            continue;
+        }
+        if (rc == PCRE2_ERROR_PARTIAL && !m_restart) {
+            const qsizetype start = qsizetype(ov[0]);
+            if (m_len - start > maxCarryBytes && m_len - m_lookAhead > start) {
+                // Too long to keep: taken up again from its start, and from
+                // then on continued without its text.
+                m_restart = m_restartFresh = true;
+                m_restartStart = positionOf(start);
+                const qsizetype from = charStartAt(std::max<qsizetype>(0, start - m_context));
+                m_retryFrom = positionOf(from);
+                m_retryAttempt = start - from + utf8Length(uchar(m_text[size_t(start)]));
+                m_restartEnd.start = -1;
+                m_attempt = start;
+                continue;
+            }
+            m_attempt = start;
+            if (!load(m_attempt - m_context))
+                return failed();
+            continue;
+        }
+        if (rc == PCRE2_ERROR_PARTIAL) {
+            m_attempt = stepEnd;
+            if (!load(m_attempt - m_context))
+                return failed();
+            continue;
+        }
+        if (rc == resultWorkspaceLimit)
+            m_errorOffset = (m_restart ? m_restartStart.rawStart : positionOf(m_attempt).rawStart);
+        if (rc < 0)
+            return rc;
+        const qsizetype start = qsizetype(ov[0]), end = qsizetype(ov[1]);
+        const bool continued = m_restart && !fresh;
+        const Match s = continued ? m_restartStart : positionOf(start);
+        const Match e = positionOf(end);
+        match = s;
+        match.length = e.start - s.start;
+        match.lengthChars = e.startChars - s.startChars;
+        match.rawLength = e.rawStart - s.rawStart;
+        m_skipChar = !continued && end == start;
+        m_restart = false;
+        m_attempt = end;
+        return rc;
+    }
+}

@@ -1,0 +1,438 @@
+#include "search/streamsearch.h"
+
+#include "search/plainmatcher.h"
+#include "search/regexstreamsearcher.h"
+#include "search/searcherror.h"
+
+#include "text/codepages.h"
+#include "text/contract.h"
+#include "text/fileutil.h"
+#include "viewer/filesource.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <cerrno>
+#include <limits>
+#include <vector>
+
+namespace {
+const QString kUnit = QStringLiteral("QzStreamSearch");
+// Bytes read in front of a block that is decoded, to find where decoding
+// falls in step with the whole text.
+constexpr qint64 kLookBack = 4096;
+// Bytes one character may take, escape sequences of the stateful pages included.
+constexpr qint64 kMaxCharBytes = 8;
+} // namespace
+
+// The plain engine's working storage, kept between searches.
+class StreamSearch::PlainEngine
+{
+public:
+    PlainMatcher matcher;
+    // A block and the bytes read in front of it.
+    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack));
+    std::vector<char> window;
+};
+
+StreamSearch::StreamSearch() = default;
+StreamSearch::~StreamSearch() = default;
+
+void StreamSearch::releaseSource()
+{
+    m_ownedSource.reset();
+    m_source = nullptr;
+    m_fileName.clear();
+}
+
+void StreamSearch::clearSaved()
+{
+    m_savedText.clear();
+    m_savedEncoding = 0;
+    m_savedOptions = {};
+}
+
+void StreamSearch::setFileName(const QString &fileName)
+{
+    releaseSource();
+    if (fileName.isEmpty())
+        return;
+    clearSaved();
+    LocalFileSource::OpenError error = LocalFileSource::OpenError::None;
+    errno = 0;
+    auto source = LocalFileSource::open(fileName, &error);
+    if (!source) {
+        const int code = errno;
+        throw SearchError(QStringLiteral("Cannot open file \"%1\". %2")
+                              .arg(fileName, errnoText(code ? code : EIO)));
+    }
+    m_source = source.get();
+    m_ownedSource = std::move(source);
+    m_fileName = fileName;
+}
+
+void StreamSearch::setStream(FileSource *source)
+{
+    releaseSource();
+    clearSaved();
+    m_source = source;
+}
+
+void StreamSearch::setStream(std::unique_ptr<FileSource> source)
+{
+    releaseSource();
+    clearSaved();
+    m_source = source.get();
+    m_ownedSource = std::move(source);
+}
+
+bool StreamSearch::regexSupportsEncoding(EncodingCode encoding)
+{
+    return encoding >= encodingUtf16BE && encoding <= encodingOem;
+}
+
+bool StreamSearch::progress(qint64 position)
+{
+    bool go = true;
+    if (onProgress)
+        onProgress(position, m_streamSize, go);
+    return go && !m_stop.stop_requested();
+}
+
+bool StreamSearch::prepareSearch(EncodingCode encoding, qint64 startPos)
+{
+    require(m_source != nullptr, QStringLiteral("Stream object not initialized"), kUnit);
+    m_streamStart = startPos;
+    m_streamSize = m_source->size();
+    m_charSize = encoding == encodingUtf16LE || encoding == encodingUtf16BE ? 2 : 1;
+    return m_streamSize >= m_charSize;
+}
+
+bool StreamSearch::readAt(char *buffer, qint64 count, qint64 position, qint64 *got)
+{
+    *got = 0;
+    const FileSource::ReadResult read = m_source->read(buffer, count, position, got, m_stop);
+    if (read == FileSource::ReadResult::Cancelled)
+        return false;
+    if (read == FileSource::ReadResult::Failed)
+        throw SearchError(QStringLiteral("Read error at offset %1").arg(position));
+    // The size taken at the start bounds the search, also when the file grows.
+    *got = std::min(*got, std::max<qint64>(0, m_streamSize - position));
+    return true;
+}
+
+// The start and end of the character that holds the byte at pos, on a page
+// whose characters may take several bytes; {-1, -1} when stopped.
+std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, EncodingCode encoding)
+{
+    const qint64 from = std::max<qint64>(0, pos - kLookBack);
+    const qint64 to = std::min(m_streamSize, pos + kMaxCharBytes);
+    std::vector<char> &window = m_plain->window;
+    window.resize(size_t(to - from));
+    qint64 got = 0;
+    if (!readAt(window.data(), to - from, from, &got))
+        return {-1, -1};
+    if (pos - from >= got)
+        return {pos, pos + 1};
+    const qsizetype sync = std::max<qsizetype>(
+        0, decodeSyncBefore(window.data(), qsizetype(got), qsizetype(pos - from), encoding));
+    std::vector<int> offsets;
+    codepageToUnicode(window.data() + sync, qsizetype(got) - sync, encoding, &offsets);
+    qint64 start = from + sync, end = from + got;
+    for (const int offset : offsets) {
+        const qint64 at = from + sync + offset;
+        if (at <= pos) {
+            start = at;
+        } else {
+            end = at;
+            break;
+        }
+    }
+    return {start, end};
+}
+
+// Blocks of BlockSize bytes, forward from the start or backward so that a
+// block ends at the end of the range; neighbouring blocks share the
+// matcher's overlap, so a match across a border is found whole.
+bool StreamSearch::plainFind(const QString &text, EncodingCode encoding, SearchOptions options,
+                             qint64 startPos, bool endBefore)
+{
+    m_foundStart = -1;
+    m_foundLength = 0;
+    if (text.isEmpty() || !prepareSearch(encoding, startPos))
+        return false;
+    if (!m_plain)
+        m_plain = std::make_unique<PlainEngine>();
+    PlainMatcher &matcher = m_plain->matcher;
+    matcher.prepare(text, encoding, bool(options & soCaseSensitive), bool(options & soWholeWords));
+
+    const qint64 c = m_charSize;
+    const bool forward = !(options & soBackward);
+    const qint64 lastPos = std::max<qint64>(0, m_streamSize / c * c - c);
+    qint64 q = startPos / c * c;
+    if (q > lastPos) {
+        if (forward)
+            return false;
+        q = lastPos;
+        endBefore = false;
+    }
+    if (q < 0) {
+        if (!forward)
+            return false;
+        q = 0;
+    }
+    if (!progress(q))
+        return false;
+    if (matcher.route() == PlainMatcher::Route::None)
+        return false;
+
+    // The range runs forward from the first character that starts at q or
+    // later, backward to the end (or with endBefore the start) of the
+    // character that holds q.
+    qint64 edge = forward ? q : (endBefore ? q : q + c);
+    if (c == 1 && !matcher.oneBytePerChar()) {
+        const auto [start, end] = charAround(q, encoding);
+        if (start < 0)
+            return false;
+        edge = forward ? (start == q ? q : end) : (endBefore ? start : end);
+    }
+    if (forward ? edge > lastPos : edge <= 0)
+        return false;
+    return matcher.route() == PlainMatcher::Route::Decoded ? decodedBlocks(forward, edge)
+                                                           : rawBlocks(forward, edge);
+}
+
+bool StreamSearch::rawBlocks(bool forward, qint64 edge)
+{
+    const PlainMatcher &matcher = m_plain->matcher;
+    const qint64 c = m_charSize;
+    const qint64 lastPos = std::max<qint64>(0, m_streamSize / c * c - c);
+    // A text longer than half a block could leave no step between blocks;
+    // it cannot fit one anyway.
+    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockSize / 2) / c * c;
+    char *block = m_plain->Block.data();
+    // Forward q is where the block starts; backward, end is where it ends.
+    qint64 q = edge, end = edge;
+    bool firstBlock = true;
+    for (;;) {
+        const qint64 s = forward ? q : std::max<qint64>(0, end - blockSize);
+        const qint64 n = forward ? blockSize : end - s;
+        qint64 got = 0;
+        if (!readAt(block, n, s, &got))
+            return false;
+        const bool lastBlock = forward ? got < blockSize : s == 0 || got < n;
+        const PlainMatcher::Hit hit = matcher.find(block, got, forward, lastBlock, firstBlock);
+        firstBlock = false;
+        if (hit.offset >= 0) {
+            m_foundStart = s + hit.offset;
+            m_foundLength = hit.length;
+            return true;
+        }
+        if (!progress(forward ? q : end - c))
+            return false;
+        if (lastBlock)
+            return false;
+        if (forward) {
+            q = (q + n - overlap) / c * c;
+            if (q > lastPos)
+                return false;
+        } else {
+            end = (s + overlap) / c * c;
+        }
+    }
+}
+
+// Each block is decoded from a place, at most kLookBack bytes before it,
+// where decoding falls in step with the whole text, so that a block never
+// starts reading inside a character. A block answers for the matches that
+// start in its part of the range; the next one takes over where it stops.
+bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
+{
+    const PlainMatcher &matcher = m_plain->matcher;
+    const qint64 c = m_charSize;
+    const qint64 size = m_streamSize / c * c;
+    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockSize / 2) / c * c;
+    char *block = m_plain->Block.data();
+    // Forward: matches start at lo or later. Backward: before hi, and the
+    // block's data ends at end.
+    qint64 lo = edge, hi = std::numeric_limits<qint64>::max(), end = edge;
+    bool firstBlock = true;
+    for (;;) {
+        const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockSize);
+        const qint64 blockEnd = forward ? std::min(size, lo + blockSize) : end;
+        const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
+        qint64 got = 0;
+        if (!readAt(block, blockEnd - readStart, readStart, &got))
+            return false;
+        if (readStart + got <= blockStart)
+            return false; // the source was cut short
+        const bool atEnd = readStart + got >= size || readStart + got < blockEnd;
+        PlainMatcher::Range range;
+        if (blockStart > 0) {
+            range.from = std::max<qsizetype>(
+                0, decodeSyncBefore(block, qsizetype(got), qsizetype(blockStart - 1 - readStart),
+                                    m_savedEncoding));
+        }
+        range.lo = blockStart - readStart;
+        range.hi = forward ? (atEnd ? std::numeric_limits<qsizetype>::max()
+                                    : qsizetype(blockEnd - overlap - readStart))
+                           : (firstBlock ? std::numeric_limits<qsizetype>::max()
+                                         : qsizetype(hi - readStart));
+        if (firstBlock) {
+            if (forward)
+                range.startEdge = edge - readStart;
+            else
+                range.endEdge = edge - readStart;
+        }
+        range.atStart = readStart == 0;
+        range.atEnd = atEnd;
+        const PlainMatcher::Hit hit = matcher.findDecoded(block, qsizetype(got), forward, range);
+        firstBlock = false;
+        if (hit.offset >= 0) {
+            m_foundStart = readStart + hit.offset;
+            m_foundLength = hit.length;
+            return true;
+        }
+        if (!progress(forward ? lo : end - c))
+            return false;
+        if (forward) {
+            if (atEnd)
+                return false;
+            lo = blockEnd - overlap;
+        } else {
+            if (blockStart == 0)
+                return false;
+            hi = blockStart;
+            end = std::min(size, blockStart + overlap);
+        }
+    }
+}
+
+bool StreamSearch::findFirst(const QString &text, EncodingCode encoding, SearchOptions options,
+                             qint64 startPos)
+{
+    m_savedText = text;
+    m_savedEncoding = encoding;
+    m_savedOptions = options;
+    if (!(options & soRegex)) {
+        if ((options & soBackward) && startPos == 0)
+            startPos = std::numeric_limits<qint64>::max();
+        return plainFind(text, encoding, options, startPos, false);
+    }
+    require(!(options & soBackward), QStringLiteral("Backward search not supported for Regex"),
+            kUnit);
+    m_streamStart = startPos;
+    return regexFindFirst();
+}
+
+bool StreamSearch::findNext(bool findPrevious)
+{
+    require(!m_savedText.isEmpty(), QStringLiteral("Search text is empty"), kUnit);
+    if (!(m_savedOptions & soRegex)) {
+        SearchOptions options = m_savedOptions;
+        if (findPrevious)
+            options ^= soBackward;
+        if (!(options & soBackward)) {
+            // On from the character after the match's first; after a miss,
+            // from the beginning.
+            return plainFind(m_savedText, m_savedEncoding, options, m_foundStart + m_charSize,
+                             false);
+        }
+        // Up to the current match's last character, so the nearest match
+        // starting a character earlier is found. After a miss there is none.
+        if (m_foundStart < 0)
+            return false;
+        return plainFind(m_savedText, m_savedEncoding, options, m_foundStart + m_foundLength - 1,
+                         true);
+    }
+    if (findPrevious)
+        throw SearchError(QStringLiteral("FindPrevious not supported for Regex"));
+    return regexFindNext();
+}
+
+bool StreamSearch::regexFindFirst()
+{
+    if (m_savedText.isEmpty())
+        return false;
+    if (!m_regex) {
+        m_regex = std::make_unique<RegexStreamSearcher>();
+        m_regex->matchOptionBits &= ~PCRE2_NOTEMPTY; // empty matches are allowed
+        m_regex->onProgress = [this](bool &abort, qint64 rawRead) {
+            abort = !progress(m_streamStart + rawRead);
+        };
+    }
+    require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
+    if (!prepareSearch(m_savedEncoding, m_streamStart = std::max<qint64>(0, m_streamStart)))
+        return false;
+    RegexStreamSearcher &regex = *m_regex;
+    quint32 bits = regex.compileOptionBits & ~(PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE);
+    if (!(m_savedOptions & soCaseSensitive))
+        bits |= PCRE2_CASELESS;
+    if (m_savedOptions & soRegexMultiLine)
+        bits |= PCRE2_DOTALL;
+    regex.compileOptionBits = bits;
+
+    regex.wholeWords = bool(m_savedOptions & soWholeWords);
+    QString error;
+    qsizetype offset = 0;
+    if (!regex.setMatchPattern(m_savedText.toUtf8(), &error, &offset))
+        throw SearchError(QStringLiteral("Regular expression pattern error:\r\n\r\n%1 at offset %2")
+                              .arg(error)
+                              .arg(offset));
+    if (regex.hasBackReferences())
+        throw SearchError(QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
+                                         "back-references such as \\1 are not supported"));
+
+    RegexStreamSearcher::Encoding encoding;
+    switch (m_savedEncoding) {
+    case encodingAnsi:
+        encoding = RegexStreamSearcher::Encoding::Ansi;
+        break;
+    case encodingOem:
+        encoding = RegexStreamSearcher::Encoding::Oem;
+        break;
+    case encodingUtf16LE:
+        encoding = RegexStreamSearcher::Encoding::Utf16LE;
+        break;
+    case encodingUtf16BE:
+        encoding = RegexStreamSearcher::Encoding::Utf16BE;
+        break;
+    default:
+        throw SearchError(QStringLiteral("Unknown encoding specified"));
+    }
+    regex.setStream(m_source, m_streamStart, encoding, m_stop);
+    return regexFindNext();
+}
+
+bool StreamSearch::regexFindNext()
+{
+    require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
+    require(m_source != nullptr, QStringLiteral("Stream object not initialized"), kUnit);
+    RegexStreamSearcher::Match match;
+    const int rc = m_regex->findNext(match);
+    if (rc < 0) {
+        m_foundStart = -1;
+        m_foundLength = 0;
+        // Only the end of the source and a stop are "not found"; a limit or
+        // an item the matcher cannot run must not pass for one.
+        if (rc == RegexStreamSearcher::resultReadError)
+            throw SearchError(
+                QStringLiteral("Read error at offset %1").arg(m_regex->errorOffset()));
+        if (rc == RegexStreamSearcher::resultWorkspaceLimit)
+            throw SearchError(
+                QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
+                               "it needs more than 1 MiB of matching workspace near offset %1")
+                    .arg(m_streamStart + m_regex->errorOffset()));
+        if (rc != PCRE2_ERROR_NOMATCH && rc != RegexStreamSearcher::resultStopped) {
+            PCRE2_UCHAR message[256];
+            pcre2_get_error_message(rc, message, sizeof message);
+            throw SearchError(
+                QStringLiteral("The search cannot run this regular expression:\r\n\r\n%1")
+                    .arg(QString::fromUtf8(reinterpret_cast<const char *>(message))));
+        }
+        return false;
+    }
+    m_foundStart = m_streamStart + match.rawStart;
+    m_foundLength = match.rawLength;
+    return true;
+}

@@ -1,0 +1,575 @@
+#include "viewer/logview.h"
+
+#include "viewer/textlayout.h"
+#include "viewer/qttextmeasurer.h"
+#include "viewer/searchrun.h"
+#include "viewer/viewermsg.h"
+#include "watch/directorywatcher.h"
+#include "watch/pollingwatcher.h"
+#include "text/contract.h"
+#include "text/fileutil.h"
+#include "text/guard.h"
+#include "text/messages.h"
+#include "text/stringutil.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QIODevice>
+#include <QPalette>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QShowEvent>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+int clamp(int value, int lo, int hi)
+{
+    limitMin(value, lo);
+    limitMax(value, hi);
+    return value;
+}
+
+QFont makeFont(const QString &family, int points, bool fixedPitch)
+{
+    QFont f(family, points);
+    if (fixedPitch) {
+        // fontconfig may have no such face: ask for a fixed-pitch stand-in.
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+    }
+    return f;
+}
+
+} // namespace
+
+LogView::LogView(QWidget *parent)
+    : QAbstractScrollArea(parent), m_search(std::make_unique<StreamSearch>()),
+      m_searchRun(std::make_unique<SearchRun>())
+{
+    const QPalette pal = QApplication::palette();
+    m_color = pal.color(QPalette::Base);
+    m_font = {makeFont(QStringLiteral("Courier New"), 10, true), pal.color(QPalette::Text)};
+    m_fontOEM = {makeFont(QStringLiteral("Terminal"), 9, true), pal.color(QPalette::Text)};
+    m_fontFooter = {makeFont(QStringLiteral("Arial"), 9, false), Qt::black};
+    m_fontGutter = {makeFont(QStringLiteral("Courier New"), 9, true), Qt::black};
+
+    resize(200, 150);
+    setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Plain);
+    setLineWidth(1);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setCursor(Qt::IBeamCursor);
+    // The view paints every pixel itself from its bitmap: no background erase.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+
+    m_doc.onReadError = [this] { return readErrorRetry(); };
+    m_doc.onWindowRead = [this] { windowRead(); };
+
+    verticalScrollBar()->setRange(0, 0);
+    horizontalScrollBar()->setRange(0, 0);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            guarded([this](int action) { onVScrollAction(action); }));
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+            guarded([this](int action) { onHScrollAction(action); }));
+
+    m_notifier = std::make_unique<DirectoryWatcher>();
+    m_notifier->setOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite});
+    m_notifier->onChanged = [this] { handleFileChange(m_notifier.get()); };
+    m_notifier->onEnded = [this] { notifierEnded(); };
+    m_simpleNotifier = std::make_unique<PollingWatcher>();
+    m_simpleNotifier->onChanged = [this] { handleFileChange(m_simpleNotifier.get()); };
+    setUpInput();
+}
+
+LogView::~LogView()
+{
+    stopWatchers();
+    closeSource();
+}
+
+// --- Source ---------------------------------------------------------------
+
+bool LogView::open(const QString &fileName, bool repaint)
+{
+    if (fileName == m_fileName)
+        return true;
+    m_fileName = fileName;
+    const bool ok = openSource(OpenKind::Fresh);
+    if (repaint)
+        redraw();
+    return ok;
+}
+
+void LogView::openStream(QIODevice *stream, bool repaint)
+{
+    stopWatchers();
+    closeSource();
+    resetMouseState();
+    m_fileName.clear();
+    m_doc.openStream(stream);
+    if (repaint)
+        redraw();
+}
+
+void LogView::reload()
+{
+    require(sourceAssigned(), QStringLiteral("Source not assigned: Reload"),
+            QStringLiteral("QzBinHex"));
+    setMode(mode());
+}
+
+bool LogView::openSource(OpenKind kind, bool fromWatcher)
+{
+    if (kind == OpenKind::Fresh || !m_autoReload)
+        stopWatchers();
+
+    const qint64 oldViewPos = m_viewPos;
+    const int oldHViewPos = m_hViewPos;
+    const bool oldViewAtEnd = m_viewAtEnd;
+    const qint64 oldSelStart = m_selStart;
+    const qint64 oldSelLength = m_selLength;
+    const ViewDocument::Identity oldIdentity = m_doc.fileIdentity();
+    const qint64 oldSize = m_doc.fileSize();
+
+    closeSource();
+    if (kind == OpenKind::Fresh) {
+        resetMouseState();
+        m_waitingForFile = false;
+    }
+    m_lastReloadReason = ReloadReason::None;
+    if (m_fileName.isEmpty())
+        return true;
+    // A file waited for opens when its watcher sees it, without a message before.
+    if (m_waitingForFile && !isFileExist(m_fileName))
+        return false;
+    m_waitingForFile = false;
+
+    switch (m_doc.openFile(m_fileName, kind == OpenKind::KeepPosition)) {
+    case ViewDocument::OpenResult::CannotOpen:
+        // A file that stays unreadable while it is written would otherwise
+        // bring one box per change report.
+        if (!fromWatcher || !m_cannotOpenReported)
+            ViewerMsg::show(formatStrW(ViewerMsg::cannotOpenFile, {m_fileName}));
+        m_cannotOpenReported = true;
+        return false;
+    case ViewDocument::OpenResult::NoSize:
+        return false;
+    case ViewDocument::OpenResult::Ok:
+        break;
+    }
+    m_cannotOpenReported = false;
+
+    // A log rotated by rename-and-create is another file under the same
+    // name: its offsets mean nothing for the old position or selection.
+    const bool sameFile =
+        oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.fileIdentity();
+    const bool keep = kind == OpenKind::KeepPosition && sameFile;
+    if (kind == OpenKind::KeepPosition) {
+        if (!sameFile)
+            m_lastReloadReason = ReloadReason::Replaced;
+        else if (fileSize() > oldSize)
+            m_lastReloadReason = ReloadReason::Appended;
+        else if (fileSize() < oldSize)
+            m_lastReloadReason = ReloadReason::Truncated;
+    }
+    if (keep)
+        setSelection(oldSelStart, oldSelLength, false, false, false);
+
+    bool followed = false;
+    if (m_autoReload) {
+        if (kind == OpenKind::KeepPosition && oldViewAtEnd && autoReloadFollowTail) {
+            scrollToEnd();
+            followed = true;
+        }
+        armWatcher();
+    }
+    if (keep && !followed) {
+        scrollTo(oldViewPos);
+        setHViewPos(oldHViewPos, true);
+    }
+    return true;
+}
+
+void LogView::closeSource()
+{
+    m_doc.close();
+    m_urls.clear();
+    m_lineStarts.clear();
+    m_viewPos = 0;
+    m_viewAtEnd = false;
+    m_viewPageSize = 0;
+    m_hViewPos = 0;
+    m_hViewMax = 0;
+    m_selStart = 0;
+    m_selLength = 0;
+    m_selectingByMouse = false;
+    releaseSearchSource();
+}
+
+bool LogView::readErrorRetry()
+{
+    const QString text = m_doc.kind() == ViewDocument::SourceKind::Stream
+                             ? ViewerMsg::cannotReadStream
+                             : formatStrW(ViewerMsg::cannotReadFile, {m_fileName});
+    return ViewerMsg::show(text, MsgButtons::RetryCancel) == MsgResult::Retry;
+}
+
+void LogView::setMode(ViewMode mode)
+{
+    setDragScrollMode(false);
+    m_doc.setModeValue(mode);
+    if (m_doc.kind() == ViewDocument::SourceKind::Stream) {
+        QIODevice *stream = m_doc.stream();
+        closeSource();
+        m_doc.openStream(stream, true);
+    } else {
+        const DrawBatch batch(*this);
+        openSource(OpenKind::KeepPosition);
+    }
+    if (sourceAssigned())
+        redraw();
+}
+
+void LogView::setTextEncoding(EncodingCode encoding)
+{
+    if (encoding == m_doc.textEncoding)
+        return;
+    m_doc.textEncoding = encoding;
+    redraw();
+}
+
+void LogView::setUnicodeOrder(quint8 order)
+{
+    if (order != unicodeOrderLittle && order != unicodeOrderBig)
+        return;
+    m_doc.setUnicodeOrderValue(order);
+    if (isUnicodeMode())
+        redraw();
+}
+
+void LogView::setMaxLengths(ViewMode mode, int value)
+{
+    m_doc.maxLengths[mode] = clamp(value, maxLengthMin, maxLengthMax);
+    setTextWidth(m_textWidth);
+    setTextWidthHex(m_textWidthHex);
+    setTextWidthUHex(m_textWidthUHex);
+}
+
+qint64 LogView::bytesPerLine() const
+{
+    switch (mode()) {
+    case vbmodeBinary:
+        return m_textWidth;
+    case vbmodeHex:
+        return m_textWidthHex;
+    case vbmodeUHex:
+        return 2 * qint64(m_textWidthUHex);
+    case vbmodeUnicode:
+        return 2;
+    case vbmodeText:
+        break;
+    }
+    return 1;
+}
+
+// --- Fonts ----------------------------------------------------------------
+
+const ViewFont &LogView::currentFont() const
+{
+    return m_doc.usesOemSpecial() ? m_fontOEM : m_font;
+}
+
+void LogView::setTextFont(const ViewFont &font)
+{
+    m_font = font;
+}
+
+bool LogView::stepFontSize(bool larger)
+{
+    ViewFont &target = m_doc.usesOemSpecial() ? m_fontOEM : m_font;
+    QFont f = target.font;
+    const int startHeight = QFontMetrics(f).height();
+    qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize();
+    for (;;) {
+        size += larger ? 1 : -1;
+        if (larger ? size > 71 : size < 2)
+            return false;
+        if (f.pointSizeF() > 0)
+            f.setPointSizeF(size);
+        else
+            f.setPixelSize(int(size));
+        if (QFontMetrics(f).height() != startHeight)
+            break;
+    }
+    target.font = f;
+    redraw();
+    if (onOptionsChange)
+        onOptionsChange(this);
+    return true;
+}
+
+// --- Published property setters -------------------------------------------
+
+void LogView::setColor(const QColor &color)
+{
+    m_color = color;
+}
+
+void LogView::setTextWidth(int value)
+{
+    m_textWidth = clamp(value, 2, m_doc.maxLengths[vbmodeBinary]);
+}
+
+int LogView::hexWidth(int value, int maxLength)
+{
+    value = clamp(value, 2, maxLength);
+    value -= value % 4;
+    limitMin(value, 2);
+    return value;
+}
+
+void LogView::setTextWidthHex(int value)
+{
+    m_textWidthHex = hexWidth(value, m_doc.maxLengths[vbmodeHex]);
+}
+
+void LogView::setTextWidthUHex(int value)
+{
+    m_textWidthUHex = hexWidth(value, m_doc.maxLengths[vbmodeUHex]);
+}
+
+void LogView::setTextWidthFitHex(bool value)
+{
+    if (value == m_textWidthFitHex)
+        return;
+    m_textWidthFitHex = value;
+    if (!value)
+        setTextWidthHex(16);
+}
+
+void LogView::setTextWidthFitUHex(bool value)
+{
+    if (value == m_textWidthFitUHex)
+        return;
+    m_textWidthFitUHex = value;
+    if (!value)
+        setTextWidthUHex(8);
+}
+
+void LogView::setTextWrap(bool value)
+{
+    if (value == m_textWrap)
+        return;
+    m_textWrap = value;
+    if (value)
+        m_hViewPos = 0;
+    redraw();
+}
+
+void LogView::setTextNonPrintable(bool value)
+{
+    if (value == m_textNonPrintable)
+        return;
+    m_textNonPrintable = value;
+    redraw();
+}
+
+void LogView::setTextOemSpecial(bool value)
+{
+    if (value == m_doc.textOemSpecial)
+        return;
+    m_doc.textOemSpecial = value;
+    redraw();
+}
+
+void LogView::setTextUrlHilight(bool value)
+{
+    if (value == m_textUrlHilight)
+        return;
+    m_textUrlHilight = value;
+    detectUrls();
+    redraw();
+}
+
+void LogView::setTextGutterLinesStep(int value)
+{
+    m_textGutterLinesStep = clamp(value, 1, 10);
+}
+
+void LogView::setTextGutterLinesCount(int value)
+{
+    m_textGutterLinesCount = clamp(value, 10, 100000);
+}
+
+void LogView::setTextGutterLinesBufSize(int value)
+{
+    m_textGutterLinesBufSize = clamp(value, 1024, 20971520);
+}
+
+void LogView::setTextSearchIndentVert(int value)
+{
+    m_textSearchIndentVert = clamp(value, 0, 80);
+}
+
+void LogView::setTextSearchIndentHorz(int value)
+{
+    m_textSearchIndentHorz = clamp(value, 0, 80);
+}
+
+void LogView::setTextTabSize(int value)
+{
+    m_textTabSize = clamp(value, 2, 16);
+}
+
+void LogView::enableDrawing(bool enable)
+{
+    if (enable) {
+        m_drawEnabled = true;
+        setEnabled(true);
+    } else {
+        setEnabled(false);
+        m_drawEnabled = false;
+    }
+}
+
+// --- Size and visibility ----------------------------------------------------
+
+bool LogView::inHiddenPage() const
+{
+    return !isVisible() && !isWindow() && window()->isVisible();
+}
+
+QSize LogView::viewSize() const
+{
+    if (!m_layoutSize.isEmpty())
+        return m_layoutSize;
+    if (!hiddenSize || !inHiddenPage())
+        return viewport()->size();
+    const QSize outer = hiddenSize();
+    if (outer.isEmpty())
+        return viewport()->size();
+    // The viewport a shown viewer of that size has: inside the frame and
+    // beside both scroll bars, which are always on.
+    const int frame = 2 * frameWidth();
+    return QSize(std::max(outer.width() - frame - verticalScrollBar()->sizeHint().width(), 0),
+                 std::max(outer.height() - frame - horizontalScrollBar()->sizeHint().height(), 0));
+}
+
+void LogView::measureView()
+{
+    m_drawStale = true;
+    m_drawnForScreen = isVisible() || inHiddenPage();
+    updateMetrics(currentFont());
+    prepareGutter();
+    m_strPositions.clear(charSize());
+    m_viewAtEnd = false;
+    m_viewPageSize = 0;
+    if (m_doc.fileSize() < charSize()) {
+        m_viewAtEnd = sourceAssigned() && m_doc.readOK();
+        return;
+    }
+    const int lines = visibleLines();
+    m_viewPageSize = qint64(lines) * bytesPerLine();
+    if (m_doc.readOK() && !isTextMode())
+        m_viewAtEnd = m_viewPos >= fileSize() - m_viewPageSize;
+    if (!m_doc.readOK() || !isTextMode())
+        return;
+    // The same layout a drawing makes, without the pixels.
+    m_strPositions.setMeasuring(m_measurer, outputOptions(false));
+    const TextLayout layout = layOutText(m_doc, makeWrapContext(), {m_viewPos, lines, -1, false});
+    int y = 0;
+    for (const LaidLine &laid : layout.lines) {
+        m_strPositions.add(laid.line.text, textLeft() - m_hViewPos, laid.pos, y, laid.line.offsets);
+        y += m_lineHeight;
+    }
+    m_viewPageSize = layout.viewPageSize;
+    m_viewAtEnd = layout.viewAtEnd;
+}
+
+void LogView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    runGuarded([this] {
+        // A view that showed the end shows it at any new size, so that tail
+        // following goes on. A view never drawn for the screen had no end
+        // in view: its first layout is no resize.
+        if (m_viewAtEnd && m_drawnForScreen && sourceAssigned()) {
+            if (isTextMode()) {
+                moveByLines(visibleLines(), false, false, false, fileSize());
+            } else {
+                m_viewPos = lastPagePos();
+                m_doc.readBuffer(m_viewPos);
+            }
+        }
+        redraw();
+    });
+}
+
+void LogView::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    if (m_drawStale)
+        runGuarded([this] { redraw(); });
+}
+
+void LogView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        runGuarded([this] { redraw(); });
+}
+
+// --- Selection --------------------------------------------------------------
+
+void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool repaint)
+{
+    if (!m_textEnableSel) {
+        m_selLength = 0;
+        return;
+    }
+    if (start < 0 || start > maxPos() || length < 0)
+        return;
+    // Compared once lowered and cut: a request that ends as the selection
+    // already is changes nothing and fires nothing.
+    const qint64 newStart = m_doc.alignDown(start);
+    // MaxPos is 0 in an empty file too: nothing lies past the data.
+    const qint64 newLength =
+        std::clamp<qint64>(m_doc.alignDown(length), 0,
+                           std::min(maxPos() + charSize(), m_doc.alignDown(fileSize())) - newStart);
+    const bool changed = newStart != m_selStart || newLength != m_selLength;
+    m_selStart = newStart;
+    m_selLength = newLength;
+    if (scroll)
+        bringIntoView(start);
+    if (repaint)
+        redraw();
+    if (changed && fireEvent && onSelectionChange)
+        onSelectionChange(this);
+}
+
+void LogView::bringIntoView(qint64 position)
+{
+    if (isTextMode()) {
+        // The first step only reaches the start of the line holding the
+        // position; each further one goes a whole line up.
+        moveByLines(1, false, false, true, position);
+        moveByLines(m_textSearchIndentVert, false, true, false, m_viewPos);
+    } else {
+        const qint64 b = bytesPerLine();
+        m_viewPos =
+            std::max<qint64>(position - position % b - qint64(m_textSearchIndentVert) * b, 0);
+        m_doc.readBuffer(m_viewPos);
+        redraw();
+    }
+    QPoint at;
+    if (!m_strPositions.coordFromPos(position, &at))
+        return;
+    if (at.x() >= textLeft() && at.x() < viewport()->width() - 8)
+        return;
+    setHViewPos(at.x() + m_hViewPos - textLeft() - m_textSearchIndentHorz * m_charWidth, false);
+}

@@ -1,0 +1,601 @@
+#pragma once
+
+#include "viewer/linecount.h"
+#include "viewer/linedecoration.h"
+#include "viewer/linereader.h"
+#include "viewer/drawnlines.h"
+#include "viewer/urldetect.h"
+#include "viewer/viewdocument.h"
+#include "viewer/viewtypes.h"
+#include "search/streamsearch.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+#include <functional>
+#include <memory>
+
+class QActionGroup;
+class QMenu;
+class QPainter;
+class QTimer;
+class QtTextMeasurer;
+class SearchRun;
+class DirectoryWatcher;
+class PollingWatcher;
+struct RenderSetup;
+
+// A font with the colour its text is drawn in.
+struct ViewFont
+{
+    QFont font;
+    QColor color;
+};
+
+class LogView;
+using ViewNotifyHandler = std::function<void(LogView *sender)>;
+// Raised before a text line is drawn; set done to take the drawing over.
+using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
+                                           const QString &wholeLine, const QRect &rect,
+                                           const QPoint &textPoint, bool &done)>;
+// Raised after the viewer drew a text line.
+using DrawnLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
+                                            const QPoint &point, const OutputOptions &options)>;
+// Raised for a click on an address, with "mailto:" before an e-mail address.
+using UrlClickHandler = std::function<void(LogView *sender, const QByteArray &address)>;
+
+// Commands of the viewer's context menu; TextPopupCommands holds them as
+// bits (1 << command), all six by default.
+enum PopupCommand {
+    vpCmdCopy = 0,
+    vpCmdCopyHex,
+    vpCmdCopyLink,
+    vpCmdSelectLine,
+    vpCmdSelectAll,
+    vpCmdEncMenu
+};
+inline constexpr int popupCommandCount = 6;
+
+// The viewer control: one file, shown through a window of it. The document
+// model, line location, drawing, movement and input live in files of their
+// own (qzbinhex_*.cpp); this class keeps the public face in one place.
+class LogView : public QAbstractScrollArea
+{
+public:
+    explicit LogView(QWidget *parent = nullptr);
+    ~LogView() override;
+    LogView(const LogView &) = delete;
+    LogView &operator=(const LogView &) = delete;
+
+    // --- Source
+    bool open(const QString &fileName, bool repaint = true);
+    // The caller keeps ownership of the stream; it must stay open and alive
+    // until the viewer opens something else or is destroyed.
+    void openStream(QIODevice *stream, bool repaint = true);
+    void reload();
+    bool sourceAssigned() const { return m_doc.sourceAssigned(); }
+    const QString &fileName() const { return m_fileName; }
+    qint64 fileSize() const { return m_doc.fileSize(); }
+    bool readOK() const { return m_doc.readOK(); }
+
+    // --- Mode and text
+    ViewMode mode() const { return m_doc.mode(); }
+    void setMode(ViewMode mode);
+    EncodingCode textEncoding() const { return m_doc.textEncoding; }
+    void setTextEncoding(EncodingCode encoding);
+    quint8 unicodeOrder() const { return m_doc.unicodeOrder(); }
+    void setUnicodeOrder(quint8 order);
+    int maxLengths(ViewMode mode) const { return m_doc.maxLengths[mode]; }
+    void setMaxLengths(ViewMode mode, int value);
+    int maxLength() const { return m_doc.maxLength(); }
+    int offsetDigits() const { return m_doc.offsetDigits(); }
+    int charSize() const { return m_doc.charSize(); }
+    qint64 bytesPerLine() const;
+    bool isTextMode() const { return m_doc.isTextMode(); }
+    bool isUnicodeMode() const { return m_doc.isUnicodeMode(); }
+    bool isBigEndian() const { return m_doc.isBigEndian(); }
+    qint64 maxPos() const { return m_doc.maxPos(); }
+
+    // --- Characters and the window
+    char16_t getChar(qint64 position) const { return m_doc.getChar(position); }
+    QString getHex(qint64 position) const { return m_doc.getHex(position); }
+    bool readSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const
+    {
+        return m_doc.readSource(buffer, count, bytesRead, position);
+    }
+    void readBuffer(qint64 position) { m_doc.readBuffer(position); }
+    bool isOutOfWindow(qint64 position) const { return m_doc.isOutOfWindow(position); }
+    bool isNonPrintable(char16_t c) const { return m_doc.isNonPrintable(c); }
+    QString decodeLine(const char16_t *units, int count) const
+    {
+        return m_doc.decodeLine(units, count);
+    }
+    qint64 bufferPos() const { return m_doc.bufferPos(); }
+    qint64 bufferSize() const { return m_doc.bufferSize(); }
+    qint64 bufMaxOffset() const { return m_doc.bufMaxOffset(); }
+    const ViewDocument &document() const { return m_doc; }
+
+    // --- Fonts and metrics
+    const ViewFont &textFont() const { return m_font; }
+    void setTextFont(const ViewFont &font);
+    const ViewFont &fontOEM() const { return m_fontOEM; }
+    void setFontOEM(const ViewFont &font) { m_fontOEM = font; }
+    const ViewFont &fontFooter() const { return m_fontFooter; }
+    void setFontFooter(const ViewFont &font) { m_fontFooter = font; }
+    const ViewFont &fontGutter() const { return m_fontGutter; }
+    void setFontGutter(const ViewFont &font) { m_fontGutter = font; }
+    const ViewFont &currentFont() const;
+    bool stepFontSize(bool larger);
+    int lineHeight() const { return m_lineHeight; }
+    int charWidth() const { return m_charWidth; }
+    int firstPrintable() const { return m_doc.firstPrintable; }
+    bool fontMonospaced() const { return m_fontMonospaced; }
+
+    // --- Published properties
+    QColor color() const { return m_color; }
+    void setColor(const QColor &color);
+    int textLineSpacing() const { return m_textLineSpacing; }
+    void setTextLineSpacing(int value) { m_textLineSpacing = value; }
+    bool textEnableSel() const { return m_textEnableSel; }
+    void setTextEnableSel(bool value) { m_textEnableSel = value; }
+    int textWidth() const { return m_textWidth; }
+    void setTextWidth(int value);
+    int textWidthHex() const { return m_textWidthHex; }
+    void setTextWidthHex(int value);
+    int textWidthUHex() const { return m_textWidthUHex; }
+    void setTextWidthUHex(int value);
+    bool textWidthFit() const { return m_textWidthFit; }
+    void setTextWidthFit(bool value) { m_textWidthFit = value; }
+    bool textWidthFitHex() const { return m_textWidthFitHex; }
+    void setTextWidthFitHex(bool value);
+    bool textWidthFitUHex() const { return m_textWidthFitUHex; }
+    void setTextWidthFitUHex(bool value);
+    bool textWrap() const { return m_textWrap; }
+    void setTextWrap(bool value);
+    bool textNonPrintable() const { return m_textNonPrintable; }
+    void setTextNonPrintable(bool value);
+    bool textOemSpecial() const { return m_doc.textOemSpecial; }
+    void setTextOemSpecial(bool value);
+    bool textUrlHilight() const { return m_textUrlHilight; }
+    void setTextUrlHilight(bool value);
+    bool textGutter() const { return m_textGutter; }
+    void setTextGutter(bool value) { m_textGutter = value; }
+    bool textGutterLines() const { return m_textGutterLines; }
+    void setTextGutterLines(bool value) { m_textGutterLines = value; }
+    int textGutterLinesStep() const { return m_textGutterLinesStep; }
+    void setTextGutterLinesStep(int value);
+    int textGutterLinesCount() const { return m_textGutterLinesCount; }
+    void setTextGutterLinesCount(int value);
+    int textGutterLinesBufSize() const { return m_textGutterLinesBufSize; }
+    void setTextGutterLinesBufSize(int value);
+    bool textGutterLinesExtUse() const { return m_textGutterLinesExtUse; }
+    void setTextGutterLinesExtUse(bool value) { m_textGutterLinesExtUse = value; }
+    const QByteArray &textGutterLinesExtList() const { return m_textGutterLinesExtList; }
+    void setTextGutterLinesExtList(const QByteArray &value) { m_textGutterLinesExtList = value; }
+    QColor textColorHex = QColor(0, 0, 128);
+    QColor textColorHex2 = QColor(0, 0, 255);
+    QColor textColorHexBack = QColor(236, 237, 236);
+    QColor textColorLines = QColor(128, 128, 128);
+    QColor textColorError = QColor(255, 0, 0);
+    QColor textColorGutter = QColor(192, 192, 192);
+    QColor textColorURL = QColor(0, 0, 255);
+    QColor textColorHi = QColor(255, 255, 0);
+    int textSearchIndentVert() const { return m_textSearchIndentVert; }
+    void setTextSearchIndentVert(int value);
+    int textSearchIndentHorz() const { return m_textSearchIndentHorz; }
+    void setTextSearchIndentHorz(int value);
+    int textTabSize() const { return m_textTabSize; }
+    void setTextTabSize(int value);
+    int textPopupCommands = 63;
+
+    bool autoReload() const { return m_autoReload; }
+    void setAutoReload(bool value);
+    // Shows nothing and, with AutoReload, watches the name until a file of
+    // that name appears; then opens it and follows it, as "tail -F" does. A
+    // watched file that is deleted or moved away is waited for the same way.
+    void waitForFile(const QString &fileName);
+    bool waitingForFile() const { return m_waitingForFile; }
+    bool autoReloadBeep = false;
+    bool autoReloadFollowTail = true;
+    bool autoReloadSimple = false;
+    int autoReloadSimpleTime = 1000;
+
+    ViewNotifyHandler onFileReload;
+    ViewNotifyHandler onSelectionChange;
+    ViewNotifyHandler onOptionsChange;
+    ViewNotifyHandler onScroll;
+    DrawLineHandler onDrawLine;
+    DrawnLineHandler onDrawLine2;
+    // Outer size to lay out at while the viewer sits hidden in a shown window
+    // (a background tab has no geometry of its own until it is shown).
+    std::function<QSize()> hiddenSize;
+    // Client size that lines are laid out and moved at instead of the
+    // window's, while a printed page is being drawn; empty for the window's.
+    void setLayoutSize(const QSize &size) { m_layoutSize = size; }
+    QSize layoutSize() const { return m_layoutSize; }
+
+    // --- View state
+    qint64 viewPos() const { return m_viewPos; }
+    bool viewAtEnd() const { return m_viewAtEnd; }
+    qint64 viewPageSize() const { return m_viewPageSize; }
+    int hViewPos() const { return m_hViewPos; }
+    int hViewMax() const { return m_hViewMax; }
+    int hMaxPos() const;
+    int visibleLines() const;
+    qint64 selStart() const { return m_selStart; }
+    qint64 selLength() const { return m_selLength; }
+    void setSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool repaint);
+    int busyCount() const { return m_busyCount; }
+    bool drawEnabled() const { return m_drawEnabled; }
+    void enableDrawing(bool enable);
+
+    // --- Lines and movement
+    int readLine(qint64 position, bool forward, QString *text = nullptr);
+    qint64 nextLineStart(qint64 position, bool forward, bool stayAtStart);
+    void moveByLines(int n, bool forward, bool repaint, bool stayAtStart, qint64 from);
+    void scrollTo(qint64 position);
+    void scrollToBegin();
+    void scrollToEnd();
+    void scrollLinesUp(int n);
+    void scrollLinesDown(int n);
+    void scrollPageUp();
+    void scrollPageDown();
+    void setViewPos(qint64 position);
+    void setHViewPos(int x, bool repaint);
+    qint64 lastPagePos() const;
+
+    // --- Drawing
+    struct DrawResult
+    {
+        bool viewAtEnd = false;
+        qint64 viewPageSize = 0;
+        int textWidth = 0;
+        int textWidthHex = 0;
+        int textWidthUHex = 0;
+    };
+    void redraw();
+    // Draws the view into bitmap at the given size. limitPos -1 means no limit.
+    void drawTo(QImage &bitmap, int width, int height, qint64 limitPos, bool printing,
+                DrawnLines *positions, DrawResult &result);
+    // The same onto any painter (a page, a preview), size in its logical pixels.
+    void renderTo(QPainter &painter, const QSize &size, qint64 limitPos, bool printing,
+                  DrawnLines *positions, DrawResult &result);
+    // Rewrites the dump modes' offsets and hex cells as shown (their text
+    // column goes through the line decorators); empty: shown as they are.
+    std::function<QString(const QString &text)> dumpTextFilter;
+    // Decorators of every logical line drawn (colour rules, filters, marks).
+    void setLineDecorators(LineDecorators decorators);
+    const LineDecorators &lineDecorators() const { return m_decorators; }
+    const QImage &bitmap() const { return m_bitmap; }
+    const DrawnLines &strPositions() const { return m_strPositions; }
+    int textLeft() const;
+    int gutterWidth() const { return m_gutterWidth; }
+
+    // Watcher hand-over (file change reports).
+    void handleFileChange(const void *sender = nullptr);
+    DirectoryWatcher *notifier() const { return m_notifier.get(); }
+    PollingWatcher *simpleNotifier() const { return m_simpleNotifier.get(); }
+    // True while a search of this viewer keeps the message loop running.
+    void setSearchRunning(bool running);
+    bool selectingByMouse() const { return m_selectingByMouse; }
+    // What the last reload found: the file grew, shrank, was replaced or deleted.
+    ReloadReason lastReloadReason() const { return m_lastReloadReason; }
+
+    // --- Search (qzbinhex_search.cpp)
+    // Both run with the message loop going (the engine reads its own source
+    // on a worker) and return when the search is over; a reload that falls
+    // due meanwhile follows it. Without soFromPosition, or with a negative
+    // startPos, the start is 0, or with soFromPage the first byte shown
+    // (backward: just after the last one).
+    bool findFirst(const QString &text, SearchOptions options, qint64 startPos);
+    // Steps from the last match found, also after a step that failed; after
+    // a stopped search, or before any match, it starts where the view is.
+    bool findNext(bool findPrevious);
+    // Stands a search on a match found before (a negative position: on none)
+    // without reading anything; the next FindNext goes on from there.
+    void resumeSearch(const QString &text, SearchOptions options, qint64 position);
+    // Stops a running search, which then ends as "not found".
+    void cancelSearch();
+    bool isSearchRunning() const { return m_searchRunning; }
+    // Called on this thread while a search runs; clearing the flag stops it.
+    SearchProgress onSearchProgress;
+    // Runs where the search runs, just before the engine; a hook that throws
+    // stands for a failure inside the search.
+    std::function<void()> searchHook;
+    // From FindFirst or ResumeSearch until the source is closed or reopened.
+    bool searchStarted() const { return m_searchStarted; }
+    // The last match found, kept when a step fails; -1 when there is none.
+    qint64 searchResultStart() const { return m_searchResultStart; }
+    qint64 searchResultLength() const { return m_searchResultLength; }
+    const QString &searchString() const { return m_searchString; }
+    SearchOptions searchOptions() const { return m_searchOptions; }
+
+    // Scroll-bar positions last set by a repaint (16-bit mapping).
+    int vScrollMax() const { return m_vMax; }
+    int vScrollPos() const { return m_vPos; }
+
+    // --- Addresses (web and e-mail) found in the read window
+    // The address over a client point (logical pixels) of the last screen
+    // drawing, with its file bytes; Text is empty where there is none.
+    UrlList::Url urlAt(const QPoint &clientPoint) const;
+    // The address covering a file position, or empty.
+    QByteArray urlAt(qint64 position) const { return m_urls.urlAt(position); }
+    const UrlList &urls() const { return m_urls; }
+    // Raises OnClickURL for the address at a position; false when there is
+    // none or nobody listens.
+    bool clickUrlAt(qint64 position);
+    UrlClickHandler onClickURL;
+
+    // --- Line numbers in the gutter
+    // Numbers are shown: a text mode, gutter and numbers on, the file's
+    // extension listed when the list is in use.
+    bool linesUsable() const;
+    // Rebuilds the line starts from the first size bytes of the file.
+    bool countLines(qint64 size);
+    int lineNumber(qint64 position) const { return m_lineStarts.lineNumber(position); }
+    int lineStartCount() const { return m_lineStarts.lineStartCount(); }
+    const LineStarts &lineStartTable() const { return m_lineStarts; }
+    // --- Selection, mouse and clipboard
+    void selectAll();
+    void clearSelection(bool fireEvent);
+    // The word or line around a position, as far as the read window and
+    // 8192 characters either way reach.
+    void selectWord(qint64 position);
+    void selectLine(qint64 position);
+    // The selected bytes as stored, read from the file (not the window).
+    // maxBytes <= 0: at most MaxCopyBytes.
+    QByteArray selText(qint32 maxBytes) const;
+    // The selection of a Unicode mode as text.
+    QString selTextW() const;
+    void copyToClipboard(bool asHex);
+    static constexpr qint64 maxCopyBytes = 16 * 1024 * 1024;
+    // Where the context menu was asked for; (-1, -1) from the keyboard.
+    QPoint popupPoint() const { return m_popupPoint; }
+    qint64 mouseDownPos() const { return m_mouseDownPos; }
+    int autoScrollDir() const { return m_autoScrollDir; }
+    bool autoScrollRunning() const;
+    bool dragScrollMode() const { return m_dragScrollMode; }
+    void setDragScrollMode(bool on);
+    QPoint dragScrollOrigin() const { return m_dragScrollOrigin; }
+    // The two mouse timers' ticks, at the pointer's current place.
+    void autoScrollTick();
+    void dragScrollTick();
+
+    // --- Context and encoding menus
+    QMenu *popupMenu() const { return m_popupMenu; }
+    QAction *popupAction(PopupCommand command) const { return m_popupActions[command]; }
+    // Sets every item's state as the menu does when it opens.
+    void updatePopupItems();
+    // Shows the encoding menu of the mode at a screen point and returns once
+    // it closed.
+    void showEncodingMenu(int x, int y);
+    // The menu ShowEncodingMenu shows, brought up to date.
+    QMenu *prepareEncodingMenu();
+    static QByteArray encodingName(EncodingCode encoding);
+    // The encoding shown now, UTF-16 as -1 (LE) or -2 (BE).
+    EncodingCode currentEncoding() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int, int) override {}
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    // The bodies of the event handlers, which run them guarded.
+    void keyPress(QKeyEvent *event);
+    void wheel(QWheelEvent *event);
+
+    enum class OpenKind { Fresh, KeepPosition };
+    // fromWatcher: a failure already reported is not shown again.
+    bool openSource(OpenKind kind, bool fromWatcher = false);
+    // Repaints inside it are measured only; its owner draws once after.
+    class DrawBatch
+    {
+    public:
+        explicit DrawBatch(LogView &view) : m_view(view) { ++m_view.m_deferDraws; }
+        ~DrawBatch() { --m_view.m_deferDraws; }
+        DrawBatch(const DrawBatch &) = delete;
+        DrawBatch &operator=(const DrawBatch &) = delete;
+
+    private:
+        LogView &m_view;
+    };
+    void closeSource();
+    void stopWatchers();
+    // allowMissing: watch the name of a file that is not there (yet).
+    void armWatcher(bool start = true, bool allowMissing = false);
+    // The source is closed: watch the file's name until it appears.
+    void startWaiting();
+    // Opens a file waited for that is there already.
+    void catchUp();
+    // The notification watch ended by itself: poll instead.
+    void notifierEnded();
+    void bringIntoView(qint64 position);
+    // Hidden in a shown window: drawing waits until the viewer is shown.
+    bool inHiddenPage() const;
+    // The client size drawing and line movement work with.
+    QSize viewSize() const;
+    // What a repaint would find (end in view, page size, line record),
+    // without painting; the view is left stale.
+    void measureView();
+    // A hex row width: within 2..maxLength, a multiple of 4, at least 2.
+    static int hexWidth(int value, int maxLength);
+    // Fully visible lines in a bitmap of that height.
+    int linesFitting(int height) const;
+    void updateMetrics(const ViewFont &font);
+    WrapContext makeWrapContext() const;
+    OutputOptions outputOptions(bool showEol) const;
+    void updateScrollBars();
+    void onVScrollAction(int action);
+    void onHScrollAction(int action);
+    // Contract: the view position lies in the read window.
+    void checkViewInBuffer() const;
+    RenderSetup makeRenderSetup(const QSize &size, bool printing);
+    // After each window read: addresses and line starts follow the window.
+    void windowRead();
+    void detectUrls();
+    // Counts line starts for the read window unless done for it already.
+    void updateLineStarts();
+    // The gutter's font and width for the coming drawing.
+    void prepareGutter();
+    // The dump modes' rows (qzbinhex_dump.cpp).
+    void renderDump(QPainter &painter, const RenderSetup &setup, qint64 limitPos, int visibleLines,
+                    DrawnLines *positions, DrawResult &result);
+    bool readErrorRetry();
+
+    // Selection, mouse and menus (qzbinhex_select/_mouse/_clipboard/_menu.cpp).
+    void setUpInput();
+    void resetMouseState();
+    void mousePress(QMouseEvent *event);
+    void mouseMove(QMouseEvent *event);
+    void mouseRelease(QMouseEvent *event);
+    void mouseDoubleClick(QMouseEvent *event);
+    void extendSelectionTo(const QPoint &point);
+    void updatePointer(const QPoint &point);
+    // The last character from position that is no delimiter, moving one way.
+    qint64 scanDelimited(qint64 position, bool forward, bool lines) const;
+    // The address under a client point, UTF-8; empty where there is none.
+    QByteArray linkAt(const QPoint &point) const;
+    void copyLink();
+    void popupSelectLine();
+    void placeOnClipboard(const QString &text);
+    // How many selected bytes a read of at most maxBytes takes (<= 0: the cap).
+    qint64 selectionBytes(qint32 maxBytes) const;
+    // Reads count bytes from the selection's start; -1 after a read error
+    // was shown, else the bytes read.
+    qint64 readSelection(char *buffer, qint64 count) const;
+    // The selection as text of an 8-bit code page, zero bytes as spaces.
+    QString selTextAsUnicode() const;
+    void paintDragMarker(QPainter &painter) const;
+    void buildPopupMenu();
+    void rebuildCodepageMenu();
+    void refreshByteOrderMenu();
+
+    qint64 m_mouseDownPos = -1;
+    qint64 m_shiftAnchor = -1;
+    qint64 m_lastClickPos = -1;
+    bool m_dblClicked = false;
+    bool m_waitTripleClick = false;
+    qint64 m_dblClickTick = 0;
+    // A double or triple click's selection stays until the pointer leaves
+    // the boundary it was pressed at.
+    bool m_keepClickSelection = false;
+    QPoint m_popupPoint{-1, -1};
+    int m_autoScrollDir = 0; // 0 none, 1 up, 2 down, 3 left, 4 right
+    bool m_dragScrollMode = false;
+    QPoint m_dragScrollOrigin{0, 0};
+    QTimer *m_autoScrollTimer = nullptr;
+    QTimer *m_dragScrollTimer = nullptr;
+    QMenu *m_popupMenu = nullptr;
+    QAction *m_popupActions[popupCommandCount] = {};
+    QMenu *m_codepageMenu = nullptr;
+    QActionGroup *m_codepageGroup = nullptr;
+    QMenu *m_byteOrderMenu = nullptr;
+    QAction *m_byteOrderActions[2] = {}; // BE, LE
+    int m_wheelSideRest = 0;             // sideways or font-size wheel angle not yet a step
+
+    ViewDocument m_doc;
+    QString m_fileName;
+
+    ViewFont m_font;
+    ViewFont m_fontOEM;
+    ViewFont m_fontFooter;
+    ViewFont m_fontGutter;
+    QColor m_color;
+    // Shared with the record of drawn lines, which must outlive a font change.
+    std::shared_ptr<QtTextMeasurer> m_measurer;
+    std::shared_ptr<QtTextMeasurer> m_gutterMeasurer; // of FontGutter
+    LineDecorators m_decorators;
+
+    int m_lineHeight = 8;
+    int m_charWidth = 4;
+    bool m_fontMonospaced = false;
+    int m_gutterWidth = 10;
+
+    int m_textLineSpacing = 0;
+    bool m_textEnableSel = true;
+    int m_textWidth = 80;
+    int m_textWidthHex = 16;
+    int m_textWidthUHex = 8;
+    bool m_textWidthFit = false;
+    bool m_textWidthFitHex = false;
+    bool m_textWidthFitUHex = false;
+    bool m_textWrap = false;
+    bool m_textNonPrintable = false;
+    bool m_textUrlHilight = true;
+    bool m_textGutter = false;
+    bool m_textGutterLines = true;
+    int m_textGutterLinesStep = 5;
+    int m_textGutterLinesCount = 2000;
+    int m_textGutterLinesBufSize = 307200;
+    bool m_textGutterLinesExtUse = false;
+    QByteArray m_textGutterLinesExtList;
+    int m_textSearchIndentVert = 5;
+    int m_textSearchIndentHorz = 5;
+    int m_textTabSize = 8;
+    bool m_autoReload = false;
+
+    qint64 m_viewPos = 0;
+    bool m_viewAtEnd = false;
+    qint64 m_viewPageSize = 0;
+    int m_hViewPos = 0;
+    int m_hViewMax = 0;
+    qint64 m_selStart = 0;
+    qint64 m_selLength = 0;
+    bool m_selectingByMouse = false;
+    int m_busyCount = 0;
+    bool m_drawEnabled = true;
+    int m_deferDraws = 0;              // > 0: repaints are measured only, one follows
+    bool m_drawStale = false;          // measured but not painted since the last change
+    bool m_drawnForScreen = false;     // the last draw or measure was at a shown size
+    bool m_cannotOpenReported = false; // a failing reopen was shown; quiet until it opens
+    int m_wheelRest = 0;               // wheel angle not yet worth a line
+    int m_wheelPixelRest = 0;          // pixel scrolling not yet worth a line
+    int m_vMax = 0;
+    int m_vPos = 0;
+    int m_hPos = 0;
+    bool m_settingBars = false; // our own slider updates are not user actions
+
+    bool m_searchRunning = false;
+    bool m_reloadPending = false;
+    bool m_waitingForFile = false;
+    ReloadReason m_lastReloadReason = ReloadReason::None;
+
+    // --- Search (qzbinhex_search.cpp)
+    bool runSearch(const std::function<bool()> &search);
+    void releaseSearchSource();
+    bool takeSearchSource();
+    EncodingCode searchEncoding() const;
+    qint64 searchStart(SearchOptions options, qint64 startPos) const;
+    std::unique_ptr<StreamSearch> m_search;
+    std::unique_ptr<SearchRun> m_searchRun;
+    bool m_searchStarted = false;
+    bool m_searchStands = false; // the engine's last step found m_searchResultStart
+    bool m_searchOnWorker = true;
+    qint64 m_searchResultStart = -1;
+    qint64 m_searchResultLength = 0;
+    QString m_searchString;
+    SearchOptions m_searchOptions;
+
+    QSize m_layoutSize;
+    QImage m_bitmap;
+    DrawnLines m_strPositions;
+    std::unique_ptr<DirectoryWatcher> m_notifier;
+    std::unique_ptr<PollingWatcher> m_simpleNotifier;
+
+    UrlList m_urls;               // of the read window; empty while not highlighted
+    LineStarts m_lineStarts;      // of the first bytes of the file
+    quint64 m_lineStartsRead = 0; // the window read they were counted for
+};

@@ -1,0 +1,70 @@
+// Line numbers and line-start marks in the gutter.
+#include "viewer/logview.h"
+
+#include "viewer/qttextmeasurer.h"
+
+namespace {
+// The text after the last full stop of the file name, if no folder
+// separator follows it; none otherwise.
+QString extension(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot < 0 || fileName.indexOf(u'/', dot) >= 0)
+        return {};
+    return fileName.mid(dot + 1);
+}
+} // namespace
+
+bool LogView::linesUsable() const
+{
+    if (!isTextMode() || !m_textGutter || !m_textGutterLines)
+        return false;
+    if (!m_textGutterLinesExtUse)
+        return true;
+    const QString ext = extension(m_fileName);
+    if (ext.isEmpty())
+        return false;
+    const QString list = u',' + QString::fromUtf8(m_textGutterLinesExtList).toLower() + u',';
+    return list.contains(u',' + ext.toLower() + u',');
+}
+
+bool LogView::countLines(qint64 size)
+{
+    if (!m_doc.source()) {
+        m_lineStarts.clear();
+        return false;
+    }
+    const LineCountUnit unit = !isUnicodeMode() ? LineCountUnit::Byte
+                               : isBigEndian()  ? LineCountUnit::Utf16Big
+                                                : LineCountUnit::Utf16Little;
+    // Bounded: at most 20 MiB, read in blocks and scanned with memchr, once
+    // per window move within the counted range.
+    return m_lineStarts.countLines(*m_doc.source(), size, unit, m_textGutterLinesCount);
+}
+
+void LogView::updateLineStarts()
+{
+    // Also reached from a drawing: numbers switched on after the window was
+    // read need not wait for the next read.
+    if (!linesUsable() || m_lineStartsRead == m_doc.windowReads())
+        return;
+    m_lineStartsRead = m_doc.windowReads();
+    const qint64 range =
+        LineStarts::rangeFor(m_doc.bufferPos(), m_doc.bufferSize(), m_textGutterLinesBufSize);
+    // Counted afresh from the same read as the window: a table kept from an
+    // earlier read would number bytes rewritten since then.
+    if (range >= 0)
+        countLines(range);
+}
+
+void LogView::prepareGutter()
+{
+    m_gutterWidth = 10;
+    if (!m_textGutter || !linesUsable())
+        return;
+    if (!m_gutterMeasurer || m_gutterMeasurer->font() != m_fontGutter.font)
+        m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_fontGutter.font);
+    updateLineStarts();
+    const QString widest = QString::number(m_lineStarts.lineStartCount() + 1);
+    m_gutterWidth = std::max(10, m_gutterMeasurer->width(widest) + 2);
+}

@@ -1,0 +1,264 @@
+// The refresh cycle: window caption, action states, status bar, bookmark
+// captions and the refresh timer.
+#include "formfixture.h"
+
+#include "app/appformat.h"
+#include "viewer/logview.h"
+#include "watch/pollingwatcher.h"
+#include "text/fileutil.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QLocale>
+#include <QStackedWidget>
+#include <QTimer>
+
+namespace {
+
+using RefreshTest = FormFixture;
+
+QStringList panelTexts(const MainWindow &form)
+{
+    QStringList texts;
+    for (int i = 0; i < MainWindow::kStatusPanels; ++i)
+        texts << form.statusPanel(i)->text();
+    return texts;
+}
+
+std::vector<QAction *> tabActions(const MainWindow::Actions &a)
+{
+    return {a.fileReload,     a.fileClose,    a.filePrint,      a.clearLog,      a.copy,
+            a.selectAll,      a.find,         a.findNext,       a.findPrevious,  a.setBookmark1,
+            a.setBookmark2,   a.setBookmark3, a.clearBookmarks, a.followTail,    a.wordWrap,
+            a.encodingSystem, a.encodingDos,  a.encodingUtf8,   a.encodingUtf16, a.encodingUtf16Be,
+            a.encodingMenu,   a.filterLog,    a.setTabCaption,  a.setTabsOrder,  a.saveSessionAs};
+}
+
+TEST_F(RefreshTest, CaptionFollowsTheActiveTab)
+{
+    MainWindow &form = makeForm();
+    EXPECT_EQ(form.windowTitle(), "Ravelin Pro");
+
+    form.openFileTab(writeFile("app.log", "one\n"));
+    form.openFileTab(writeFile("web.log", "two\n"));
+    EXPECT_EQ(form.windowTitle(), "web.log - Ravelin Pro");
+
+    form.pages()->setCurrentIndex(0); // as a click on the tab does
+    EXPECT_EQ(form.windowTitle(), "app.log - Ravelin Pro");
+
+    form.closeAllTabs();
+    EXPECT_EQ(form.windowTitle(), "Ravelin Pro");
+    auto *panel = form.findChild<QStackedWidget *>("CentralPanel");
+    ASSERT_NE(panel, nullptr);
+    auto *caption = qobject_cast<QLabel *>(panel->currentWidget());
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), "(File not opened)");
+}
+
+TEST_F(RefreshTest, ActionsNeedAnActiveTab)
+{
+    MainWindow &form = makeForm();
+    const MainWindow::Actions &a = form.acts();
+    for (QAction *action : tabActions(a)) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        EXPECT_FALSE(action->isEnabled());
+    }
+    EXPECT_FALSE(a.clearRecentFiles->isEnabled()) << "nothing recent yet";
+    EXPECT_TRUE(a.fileOpen->isEnabled());
+
+    form.openFileTab(writeFile("app.log", "line\n"));
+    for (QAction *action : tabActions(a)) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        EXPECT_TRUE(action->isEnabled());
+    }
+    EXPECT_TRUE(a.clearRecentFiles->isEnabled());
+    // Bookmarks are not set, and no session is current.
+    for (QAction *action :
+         {a.goToBookmark1, a.goToBookmark2, a.goToBookmark3, a.saveSession, a.closeSession})
+        EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_TRUE(a.followTail->isChecked()) << "new tabs follow the tail by default";
+    EXPECT_FALSE(a.wordWrap->isChecked());
+    EXPECT_TRUE(a.encodingSystem->isChecked());
+}
+
+TEST_F(RefreshTest, TailAndWrapToggleTheActiveViewerOnly)
+{
+    MainWindow &form = makeForm();
+    form.openFileTab(writeFile("a.log", "a\n"));
+    form.openFileTab(writeFile("b.log", "b\n"));
+    const MainWindow::Actions &a = form.acts();
+
+    a.followTail->trigger();
+    a.wordWrap->trigger();
+    EXPECT_FALSE(form.tabAt(1).view->autoReloadFollowTail);
+    EXPECT_TRUE(form.tabAt(1).view->textWrap());
+    EXPECT_FALSE(a.followTail->isChecked());
+    EXPECT_TRUE(a.wordWrap->isChecked());
+
+    form.pages()->setCurrentIndex(0);
+    EXPECT_TRUE(form.tabAt(0).view->autoReloadFollowTail);
+    EXPECT_FALSE(form.tabAt(0).view->textWrap());
+    EXPECT_TRUE(a.followTail->isChecked());
+    EXPECT_FALSE(a.wordWrap->isChecked());
+}
+
+TEST_F(RefreshTest, BookmarkCaptionsShowTheOffset)
+{
+    struct Case
+    {
+        qint64 offset;
+        const char *caption;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {Tab::kNoBookmark, "Go to bookmark &2", false},
+        {0, "Go to bookmark &2 (0 K)", true},
+        {5000, "Go to bookmark &2 (4 K)", true},
+        {1048575, "Go to bookmark &2 (1023 K)", true},
+        {1048576, "Go to bookmark &2 (1 M)", true},
+        {3000000, "Go to bookmark &2 (2 M)", true},
+        {qint64(5) << 32, "Go to bookmark &2 (20480 M)", true},
+    };
+    MainWindow &form = makeForm();
+    form.openFileTab(writeFile("a.log", "a\n"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.offset);
+        form.tabAt(0).bookmarks[1] = c.offset;
+        form.updateAll();
+        EXPECT_EQ(form.acts().goToBookmark2->text(), c.caption);
+        EXPECT_EQ(form.acts().goToBookmark2->isEnabled(), c.enabled);
+        EXPECT_FALSE(form.acts().goToBookmark1->isEnabled());
+    }
+}
+
+TEST_F(RefreshTest, StatusBarDescribesTheFileOnDisk)
+{
+    MainWindow &form = makeForm();
+    EXPECT_EQ(panelTexts(form), QStringList(4, QString()));
+
+    const QString path = writeFile("sized.log", QByteArray(1536, 'x'));
+    const QDateTime written = QDateTime::fromSecsSinceEpoch(1700000000);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    form.openFileTab(path);
+    const qint64 ns = written.toMSecsSinceEpoch() * 1000000;
+    EXPECT_EQ(panelTexts(form), QStringList({"1" + QLocale::system().decimalPoint() + "5 Kb",
+                                             formatFileTime(ns), "ANSI (Windows)", path}));
+
+    form.acts().encodingUtf16Be->trigger();
+    EXPECT_EQ(form.statusPanel(2)->text(), "Unicode (UTF-16 BE)");
+
+    form.closeAllTabs();
+    EXPECT_EQ(panelTexts(form), QStringList(4, QString()));
+}
+
+// A missing file is waited for, and the status bar says so: never a
+// silent blank tab.
+TEST_F(RefreshTest, StatusBarOfAMissingFileSaysItIsWaitedFor)
+{
+    MainWindow &form = makeForm();
+    const QString path = pathOf("missing.log");
+    form.openFileTab(path);
+    EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
+                                             "Deleted; waiting for it to appear again: " + path}));
+}
+
+TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
+{
+    MainWindow &form = makeForm();
+    const QString path = writeFile("grow.log", QByteArray(10, 'x'));
+    form.openFileTab(path);
+    LogView *view = form.activeView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->onFileReload);
+    EXPECT_EQ(form.statusPanel(0)->text(), "10 bytes");
+    EXPECT_FALSE(form.refreshTimer()->isActive());
+
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(20, 'y'));
+    }
+    for (int i = 0; i < 10; ++i)
+        view->onFileReload(view);
+    EXPECT_TRUE(form.refreshTimer()->isActive());
+    EXPECT_EQ(form.refreshTimer()->interval(), 500);
+    EXPECT_EQ(form.statusPanel(0)->text(), "10 bytes") << "reloads alone do not refresh";
+
+    form.refreshTimerTick();
+    EXPECT_EQ(form.statusPanel(0)->text(), "30 bytes");
+    EXPECT_FALSE(form.refreshTimer()->isActive()) << "one tick, then the timer rests";
+}
+
+// Rotation by delete and create: the tab keeps its name and Reload finds the
+// new file under it.
+TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
+{
+    MainWindow &form = makeForm();
+    const QString path = writeFile("rotate.log", "old\n");
+    form.openFileTab(path);
+    LogView *view = form.activeView();
+    ASSERT_TRUE(QFile::remove(path));
+    view->simpleNotifier()->poll();
+    ASSERT_TRUE(view->waitingForFile()) << "the viewer waits for the deleted file";
+    form.refreshTimerTick();
+    EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
+                                             "Deleted; waiting for it to appear again: " + path}));
+
+    form.fileReloadTriggered();
+    EXPECT_FALSE(view->sourceAssigned()) << "still gone: nothing to open";
+
+    writeFile("rotate.log", "new file\n");
+    form.fileReloadTriggered();
+    EXPECT_EQ(form.activeView(), view) << "in the same tab";
+    EXPECT_EQ(view->fileName(), path);
+    EXPECT_TRUE(view->sourceAssigned());
+    EXPECT_EQ(view->fileSize(), 9);
+    EXPECT_TRUE(view->simpleNotifier()->timer()->isActive()) << "and watched again";
+    EXPECT_EQ(form.tabCount(), 1);
+}
+
+TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)
+{
+    MainWindow &form = makeForm();
+    QStringList paths;
+    for (int i = 0; i < 12; ++i) {
+        paths << writeFile(QStringLiteral("f%1.log").arg(i), "x\n");
+        form.openFileTab(paths.back());
+    }
+    const MainWindow::Actions &a = form.acts();
+    for (int i = 0; i < MainWindow::kRecentItems; ++i) {
+        SCOPED_TRACE(i);
+        // Numbered 1 to 10, the number its access key.
+        const QString number = i < 9 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        EXPECT_EQ(a.recentFiles[size_t(i)]->text(), number + u' ' + paths[11 - i]);
+        EXPECT_TRUE(a.recentFiles[size_t(i)]->isVisible());
+    }
+
+    form.closeAllTabs();
+    a.recentFiles[9]->trigger();
+    ASSERT_EQ(form.tabCount(), 1);
+    EXPECT_EQ(form.tabAt(0).fileName, paths[2]);
+    EXPECT_EQ(a.recentFiles[0]->text(), "&1 " + paths[2]);
+
+    a.clearRecentFiles->trigger();
+    EXPECT_FALSE(a.recentFiles[0]->isVisible());
+    EXPECT_FALSE(a.clearRecentFiles->isEnabled());
+}
+
+TEST_F(RefreshTest, AmpersandInARecentPathIsNoMnemonic)
+{
+    MainWindow &form = makeForm();
+    const QString path = writeFile("r&d.log", "x\n");
+    form.openFileTab(path);
+    EXPECT_EQ(form.acts().recentFiles[0]->text(), "&1 " + QString(path).replace("&", "&&"));
+    EXPECT_EQ(form.pages()->tabText(0), "  r&&d.log  ");
+    EXPECT_EQ(form.tabAt(0).caption, "r&d.log");
+}
+
+} // namespace

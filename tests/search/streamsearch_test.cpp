@@ -1,0 +1,130 @@
+#include "search/streamsearch.h"
+#include "search/searcherror.h"
+
+#include "text/contract.h"
+#include "viewer/devicesource.h"
+#include "viewer/testfiles.h"
+
+#include <QFile>
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+// A search over bytes held in memory.
+class MemorySearch
+{
+public:
+    explicit MemorySearch(const QByteArray &bytes) : m_bytes(bytes), m_buffer(&m_bytes)
+    {
+        m_buffer.open(QIODevice::ReadOnly);
+        m_source = std::make_unique<DeviceSource>(&m_buffer);
+        search.setStream(m_source.get());
+    }
+    StreamSearch search;
+
+private:
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+    std::unique_ptr<DeviceSource> m_source;
+};
+
+// The message of the ContractError fn throws, empty when it throws none.
+template <typename Fn>
+QString contractMessage(Fn fn)
+{
+    try {
+        fn();
+    } catch (const ContractError &e) {
+        EXPECT_EQ(e.unit(), QStringLiteral("QzStreamSearch"));
+        return e.message();
+    }
+    return QString();
+}
+
+TEST(StreamSearchContract, ViolationsNameTheirCause)
+{
+    StreamSearch none;
+    EXPECT_EQ(contractMessage([&] { none.findFirst(QStringLiteral("a"), 0, {}, 0); }),
+              QStringLiteral("Stream object not initialized"));
+    EXPECT_EQ(contractMessage([&] { none.findNext(); }),
+              QStringLiteral("Stream object not initialized"));
+
+    MemorySearch m("abc");
+    EXPECT_EQ(contractMessage([&] { m.search.findNext(); }),
+              QStringLiteral("Search text is empty"));
+    EXPECT_EQ(contractMessage(
+                  [&] { m.search.findFirst(QStringLiteral("a"), 0, soRegex | soBackward, 0); }),
+              QStringLiteral("Backward search not supported for Regex"));
+    // The failed FindFirst still replaced the saved search.
+    EXPECT_EQ(m.search.savedText(), QStringLiteral("a"));
+    EXPECT_EQ(m.search.savedOptions(), soRegex | soBackward);
+}
+
+TEST(StreamSearchContract, FindPreviousOfARegexIsAnError)
+{
+    MemorySearch m("abc");
+    m.search.findFirst(QStringLiteral("b"), 0, soRegex, 0);
+    try {
+        m.search.findNext(true);
+        FAIL() << "no error";
+    } catch (const SearchError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("FindPrevious not supported for Regex"));
+    }
+}
+
+TEST(StreamSearchContract, AFileThatDoesNotOpenIsAnError)
+{
+    StreamSearch s;
+    EXPECT_THROW(s.setFileName(QStringLiteral("/nonexistent/ravelin/file.log")), SearchError);
+    EXPECT_EQ(s.stream(), nullptr);
+}
+
+// The file is cut short or deleted while the search reads it: the search
+// ends, and finds only what is still there. A deleted file stays readable
+// through the descriptor the search holds.
+TEST(StreamSearchFaults, AFileCutOrDeletedDuringASearchEndsIt)
+{
+    enum class Fault { Truncate, Shrink, Delete };
+    const struct
+    {
+        const char *name;
+        SearchOptions options;
+    } searches[] = {{"plain", soCaseSensitive},
+                    {"plain backward", soCaseSensitive | soBackward},
+                    {"regex", soRegex}};
+    for (const auto &search : searches) {
+        for (const Fault fault : {Fault::Truncate, Fault::Shrink, Fault::Delete}) {
+            SCOPED_TRACE(testing::Message() << search.name << ", fault " << int(fault));
+            TempFiles files;
+            // Backward the needle is at the start, so the search meets it last.
+            const bool backward = bool(search.options & soBackward);
+            QByteArray bytes(16 * int(StreamSearch::blockSize), '.');
+            const qint64 at = backward ? 10 : bytes.size() - 20;
+            bytes.replace(int(at), 6, "NEEDLE");
+            const QString path = files.write(QStringLiteral("cut.log"), bytes);
+            StreamSearch s;
+            s.setFileName(path);
+            int calls = 0;
+            s.onProgress = [&](qint64, qint64, bool &) {
+                if (++calls != 2)
+                    return;
+                if (fault == Fault::Delete)
+                    ASSERT_TRUE(QFile::remove(path));
+                else
+                    ASSERT_EQ(::truncate(path.toLocal8Bit().constData(),
+                                         fault == Fault::Truncate ? 0 : bytes.size() / 2),
+                              0);
+            };
+            const bool found = s.findFirst(QStringLiteral("NEEDLE"), 0, search.options, 0);
+            EXPECT_EQ(found, fault == Fault::Delete);
+            EXPECT_EQ(s.foundStart(), found ? at : -1);
+        }
+    }
+}
+
+} // namespace
