@@ -294,9 +294,9 @@ private:
 std::unique_ptr<LogView> makeFollowingView(const QString &path, bool simple)
 {
     auto view = bench::makeBenchView();
-    view->autoReloadSimple = simple;
-    view->autoReloadSimpleTime = pollMs;
-    view->autoReloadFollowTail = true;
+    view->setPollForChanges(simple);
+    view->setPollInterval(pollMs);
+    view->setFollowTail(true);
     view->setAutoReload(true);
     view->open(path);
     view->scrollToEnd();
@@ -354,7 +354,7 @@ ViewerLatencies viewerLatency(bool simple, unsigned seed)
     PaintWatch paints(*view, painted);
     view->onDrawLine2 = [&](LogView *, QPainter &, const QString &text, const QPoint &,
                             const OutputOptions &) { drawn.see(text); };
-    view->onFileReload = [&](LogView *) { ++result.painted.reloads; };
+    QObject::connect(view.get(), &LogView::fileReloaded, [&] { ++result.painted.reloads; });
     StallMeter stall;
     stall.start();
     MarkerWriter writer(path, painted, seed, &drawn);
@@ -440,13 +440,13 @@ WatchCost idleWatchCost(int viewers, int seconds)
         const QString path = dir.filePath(QStringLiteral("idle-%1.log").arg(i));
         appendText(path, text);
         auto view = std::make_unique<LogView>();
-        view->autoReloadSimple = true;
-        view->autoReloadSimpleTime = pollMs;
-        view->autoReloadFollowTail = true;
+        view->setPollForChanges(true);
+        view->setPollInterval(pollMs);
+        view->setFollowTail(true);
         view->setAutoReload(true);
         view->open(path);
         view->scrollToEnd();
-        view->onFileReload = [&](LogView *) { ++cost.reloads; };
+        QObject::connect(view.get(), &LogView::fileReloaded, [&] { ++cost.reloads; });
         QObject::connect(view->simpleNotifier()->timer(), &QTimer::timeout, view.get(),
                          [&] { ++cost.ticks; });
         views.push_back(std::move(view));
@@ -557,10 +557,10 @@ Storm appendStorm(bool simple, int seconds)
     StormWriter writer(path, rate, seconds);
     Storm storm;
     std::vector<qint64> lags;
-    view->onFileReload = [&](LogView *v) {
+    QObject::connect(view.get(), &LogView::fileReloaded, [&] {
         ++storm.reloads;
-        lags.push_back(writer.written() - (lastDrawnStorm(*v) + 1));
-    };
+        lags.push_back(writer.written() - (lastDrawnStorm(*view) + 1));
+    });
     StallMeter stall;
     stall.start();
     writer.start();
@@ -596,7 +596,7 @@ double inotifyRearmMs()
     QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
     const QString path = freshLog(dir, "rearm.log", 10);
     LogView view;
-    view.autoReloadSimple = false;
+    view.setPollForChanges(false);
     view.setAutoReload(true);
     view.open(path);
     return bench::medianSeconds(11,

@@ -246,7 +246,7 @@ void MainWindow::updateActions()
     for (size_t i = 0; i < go.size(); ++i)
         go[i]->setEnabled(tab && m_recs[size_t(index)].bookmarks[i] != Tab::kNoBookmark);
 
-    m_ac.followTail->setChecked(view && view->autoReloadFollowTail);
+    m_ac.followTail->setChecked(view && view->followTail());
     m_ac.wordWrap->setChecked(view && view->textWrap());
 
     for (QAction *action :

@@ -294,7 +294,7 @@ void MainWindow::fileReloadTriggered()
 void MainWindow::followTailTriggered()
 {
     if (LogView *view = activeView())
-        view->autoReloadFollowTail = !view->autoReloadFollowTail;
+        view->setFollowTail(!view->followTail());
     updateAll();
 }
 

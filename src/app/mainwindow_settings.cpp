@@ -191,7 +191,7 @@ void MainWindow::applyViewOptions(LogView *view)
     view->setColor(colorFromInt(m_settings.colorBack));
     view->setMaxLengths(vbmodeText, m_settings.maxLen);
     view->setMaxLengths(vbmodeUnicode, m_settings.maxLen);
-    view->autoReloadSimpleTime = reloadIntervalMs(m_settings.reloadTime);
+    view->setPollInterval(reloadIntervalMs(m_settings.reloadTime));
     view->setTextTabSize(m_settings.tabSize);
     view->setTextLineSpacing(m_settings.lineSp);
     view->setTextGutter(m_settings.gutter);

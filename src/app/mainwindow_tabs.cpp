@@ -191,22 +191,22 @@ void MainWindow::configureNewView(LogView *view)
     view->setTextWrap(m_settings.wrap);
     view->setTextUrlHilight(false);
     view->setAutoReload(true);
-    view->autoReloadBeep = false;
-    view->autoReloadFollowTail = m_settings.tail;
-    view->autoReloadSimple = true;
-    view->autoReloadSimpleTime = reloadIntervalMs(m_settings.reloadTime);
+    view->setReloadBeep(false);
+    view->setFollowTail(m_settings.tail);
+    view->setPollForChanges(true);
+    view->setPollInterval(reloadIntervalMs(m_settings.reloadTime));
     // A tab opened behind another is laid out only when first shown; until
     // then it follows the tail at the size of the page shown now.
-    view->hiddenSize = [this] {
+    view->setHiddenSizeSource([this] {
         const QWidget *page = m_pages->currentWidget();
         return page ? page->size() : QSize();
-    };
+    });
 
-    view->onFileReload = [this](LogView *sender) { viewFileReload(sender); };
-    view->onOptionsChange = [this](LogView *) { viewOptionsChanged(); };
+    connect(view, &LogView::fileReloaded, this, [this, view] { viewFileReload(view); });
+    connect(view, &LogView::optionsChanged, this, [this] { viewOptionsChanged(); });
     // Colour rules first: they test the line as the file has it.
     view->setLineDecorators(ruleDecorators());
-    view->dumpTextFilter = [](const QString &text) { return filterDisplayText(text); };
+    view->setDumpTextFilter([](const QString &text) { return filterDisplayText(text); });
 }
 
 void MainWindow::applyEncodingCode(LogView *view, int code)

@@ -182,7 +182,7 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
 
     bool followed = false;
     if (m_autoReload) {
-        if (kind == OpenKind::KeepPosition && oldViewAtEnd && autoReloadFollowTail) {
+        if (kind == OpenKind::KeepPosition && oldViewAtEnd && m_followTail) {
             scrollToEnd();
             followed = true;
         }
@@ -308,8 +308,7 @@ bool LogView::stepFontSize(bool larger)
     }
     target.font = f;
     redraw();
-    if (onOptionsChange)
-        onOptionsChange(this);
+    Q_EMIT optionsChanged();
     return true;
 }
 
@@ -448,9 +447,9 @@ QSize LogView::viewSize() const
 {
     if (!m_layoutSize.isEmpty())
         return m_layoutSize;
-    if (!hiddenSize || !inHiddenPage())
+    if (!m_hiddenSize || !inHiddenPage())
         return viewport()->size();
-    const QSize outer = hiddenSize();
+    const QSize outer = m_hiddenSize();
     if (outer.isEmpty())
         return viewport()->size();
     // The viewport a shown viewer of that size has: inside the frame and
@@ -548,8 +547,8 @@ void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEv
         bringIntoView(start);
     if (repaint)
         redraw();
-    if (changed && fireEvent && onSelectionChange)
-        onSelectionChange(this);
+    if (changed && fireEvent)
+        Q_EMIT selectionChanged();
 }
 
 void LogView::bringIntoView(qint64 position)

@@ -35,7 +35,6 @@ struct ViewFont
 };
 
 class LogView;
-using ViewNotifyHandler = std::function<void(LogView *sender)>;
 // Raised before a text line is drawn; set done to take the drawing over.
 using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
                                            const QString &wholeLine, const QRect &rect,
@@ -43,8 +42,6 @@ using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, co
 // Raised after the viewer drew a text line.
 using DrawnLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
                                             const QPoint &point, const OutputOptions &options)>;
-// Raised for a click on an address, with "mailto:" before an e-mail address.
-using UrlClickHandler = std::function<void(LogView *sender, const QByteArray &address)>;
 
 // Commands of the viewer's context menu; TextPopupCommands holds them as
 // bits (1 << command), all six by default.
@@ -60,9 +57,11 @@ inline constexpr int popupCommandCount = 6;
 
 // The viewer control: one file, shown through a window of it. The document
 // model, line location, drawing, movement and input live in files of their
-// own (qzbinhex_*.cpp); this class keeps the public face in one place.
+// own (logview_*.cpp); this class keeps the public face in one place.
 class LogView : public QAbstractScrollArea
 {
+    Q_OBJECT
+
 public:
     explicit LogView(QWidget *parent = nullptr);
     ~LogView() override;
@@ -197,20 +196,25 @@ public:
     // watched file that is deleted or moved away is waited for the same way.
     void waitForFile(const QString &fileName);
     bool waitingForFile() const { return m_waitingForFile; }
-    bool autoReloadBeep = false;
-    bool autoReloadFollowTail = true;
-    bool autoReloadSimple = false;
-    int autoReloadSimpleTime = 1000;
+    // Beeps after each reload.
+    bool reloadBeeps() const { return m_reloadBeep; }
+    void setReloadBeep(bool on) { m_reloadBeep = on; }
+    // A view at the end stays at the end as the file grows.
+    bool followTail() const { return m_followTail; }
+    void setFollowTail(bool on) { m_followTail = on; }
+    // Polls the file instead of watching its folder (also taken on by the
+    // viewer itself where the folder cannot be watched).
+    bool pollsForChanges() const { return m_pollForChanges; }
+    void setPollForChanges(bool on) { m_pollForChanges = on; }
+    int pollIntervalMs() const { return m_pollIntervalMs; }
+    void setPollInterval(int ms) { m_pollIntervalMs = ms; }
 
-    ViewNotifyHandler onFileReload;
-    ViewNotifyHandler onSelectionChange;
-    ViewNotifyHandler onOptionsChange;
-    ViewNotifyHandler onScroll;
     DrawLineHandler onDrawLine;
     DrawnLineHandler onDrawLine2;
     // Outer size to lay out at while the viewer sits hidden in a shown window
     // (a background tab has no geometry of its own until it is shown).
-    std::function<QSize()> hiddenSize;
+    using SizeSource = std::function<QSize()>;
+    void setHiddenSizeSource(SizeSource source) { m_hiddenSize = std::move(source); }
     // Client size that lines are laid out and moved at instead of the
     // window's, while a printed page is being drawn; empty for the window's.
     void setLayoutSize(const QSize &size) { m_layoutSize = size; }
@@ -264,7 +268,8 @@ public:
                   DrawnLines *positions, DrawResult &result);
     // Rewrites the dump modes' offsets and hex cells as shown (their text
     // column goes through the line decorators); empty: shown as they are.
-    std::function<QString(const QString &text)> dumpTextFilter;
+    using TextFilter = std::function<QString(const QString &text)>;
+    void setDumpTextFilter(TextFilter filter) { m_dumpTextFilter = std::move(filter); }
     // Decorators of every logical line drawn (colour rules, filters, marks).
     void setLineDecorators(LineDecorators decorators);
     const LineDecorators &lineDecorators() const { return m_decorators; }
@@ -323,10 +328,9 @@ public:
     // The address covering a file position, or empty.
     QByteArray urlAt(qint64 position) const { return m_urls.urlAt(position); }
     const UrlList &urls() const { return m_urls; }
-    // Raises OnClickURL for the address at a position; false when there is
+    // Raises urlClicked for the address at a position; false when there is
     // none or nobody listens.
     bool clickUrlAt(qint64 position);
-    UrlClickHandler onClickURL;
 
     // --- Line numbers in the gutter
     // Numbers are shown: a text mode, gutter and numbers on, the file's
@@ -376,6 +380,16 @@ public:
     static QByteArray encodingName(EncodingCode encoding);
     // The encoding shown now, UTF-16 as -1 (LE) or -2 (BE).
     EncodingCode currentEncoding() const;
+
+Q_SIGNALS:
+    // The file was read again (a reload, a change seen by a watcher).
+    void fileReloaded();
+    void selectionChanged();
+    // An option the user can change from the viewer itself (its menu, keys).
+    void optionsChanged();
+    void scrolled();
+    // A click on an address, with "mailto:" before an e-mail address.
+    void urlClicked(const QByteArray &address);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -546,6 +560,12 @@ private:
     int m_textSearchIndentHorz = 5;
     int m_textTabSize = 8;
     bool m_autoReload = false;
+    SizeSource m_hiddenSize;
+    TextFilter m_dumpTextFilter;
+    bool m_reloadBeep = false;
+    bool m_followTail = true;
+    bool m_pollForChanges = false;
+    int m_pollIntervalMs = 1000;
 
     qint64 m_viewPos = 0;
     bool m_viewAtEnd = false;

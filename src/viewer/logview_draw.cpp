@@ -202,7 +202,7 @@ RenderSetup LogView::makeRenderSetup(const QSize &size, bool printing)
     s.charSize = charSize();
     s.printing = printing;
     s.decorators = m_decorators;
-    s.dumpText = dumpTextFilter;
+    s.dumpText = m_dumpTextFilter;
     // Addresses before the selection, which inverts whatever lies under it.
     if (m_textUrlHilight && !m_urls.urls().empty())
         s.decorators.push_back(std::make_shared<UrlDecorator>(m_urls, s.colors.url));

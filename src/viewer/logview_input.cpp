@@ -196,8 +196,7 @@ void LogView::onVScrollAction(int action)
     // The bar shows what the repaint computed, not what Qt stepped to.
     const QScopedValueRollback<bool> guard(m_settingBars, true);
     bar->setSliderPosition(m_vPos);
-    if (onScroll)
-        onScroll(this);
+    Q_EMIT scrolled();
 }
 
 void LogView::onHScrollAction(int action)
@@ -233,6 +232,5 @@ void LogView::onHScrollAction(int action)
     }
     const QScopedValueRollback<bool> guard(m_settingBars, true);
     bar->setSliderPosition(m_hPos);
-    if (onScroll)
-        onScroll(this);
+    Q_EMIT scrolled();
 }

@@ -110,8 +110,7 @@ void LogView::rebuildCodepageMenu()
         m_codepageGroup->addAction(a);
         connect(a, &QAction::triggered, this, guarded([this, i] {
                     setTextEncoding(i);
-                    if (onOptionsChange)
-                        onOptionsChange(this);
+                    Q_EMIT optionsChanged();
                 }));
     }
 }
@@ -134,8 +133,7 @@ void LogView::refreshByteOrderMenu()
             const quint8 order = items[i].order;
             connect(a, &QAction::triggered, this, guarded([this, order] {
                         setUnicodeOrder(order);
-                        if (onOptionsChange)
-                            onOptionsChange(this);
+                        Q_EMIT optionsChanged();
                     }));
             m_byteOrderActions[i] = a;
         }

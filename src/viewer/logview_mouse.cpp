@@ -236,18 +236,17 @@ void LogView::mouseRelease(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint at = event->position().toPoint();
-    if (m_strPositions.posFromCoord(at.x(), at.y(), false) == m_mouseDownPos && onClickURL) {
+    if (m_strPositions.posFromCoord(at.x(), at.y(), false) == m_mouseDownPos) {
         const QByteArray target = UrlList::clickTarget(linkAt(at));
         if (!target.isEmpty())
-            onClickURL(this, target);
+            Q_EMIT urlClicked(target);
     }
     m_selectingByMouse = false;
     m_mouseDownPos = -1;
     m_keepClickSelection = false;
     m_autoScrollDir = 0;
     m_autoScrollTimer->stop();
-    if (onSelectionChange)
-        onSelectionChange(this);
+    Q_EMIT selectionChanged();
 }
 
 void LogView::setDragScrollMode(bool on)

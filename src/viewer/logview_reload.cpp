@@ -21,10 +21,10 @@ void LogView::stopWatchers()
 
 void LogView::armWatcher(bool start, bool allowMissing)
 {
-    if (autoReloadSimple) {
+    if (m_pollForChanges) {
         QTimer *timer = m_simpleNotifier->timer();
         timer->stop();
-        timer->setInterval(autoReloadSimpleTime);
+        timer->setInterval(m_pollIntervalMs);
         // Throws when the file is gone, unless it is waited for.
         m_simpleNotifier->watchFile(m_fileName, allowMissing);
         if (start)
@@ -41,9 +41,9 @@ void LogView::armWatcher(bool start, bool allowMissing)
 void LogView::notifierEnded()
 {
     // Following must never stop silently.
-    if (!m_autoReload || autoReloadSimple || m_fileName.isEmpty())
+    if (!m_autoReload || m_pollForChanges || m_fileName.isEmpty())
         return;
-    autoReloadSimple = true;
+    m_pollForChanges = true;
     // The file may have gone with its folder: its name is watched all the same.
     armWatcher(true, true);
     catchUp();
@@ -66,16 +66,16 @@ void LogView::startWaiting()
     m_waitingForFile = true;
     if (!m_autoReload)
         return; // nothing follows the file: a reload opens it
-    if (!autoReloadSimple && !m_notifier->active()) {
+    if (!m_pollForChanges && !m_notifier->active()) {
         // Only polling can watch a name whose folder is gone.
         if (isFileOrDirExist(DirectoryWatchThread::folderOfFile(m_fileName)))
             armWatcher();
         if (!m_notifier->active())
-            autoReloadSimple = true;
+            m_pollForChanges = true;
     }
     // A running poll or folder watch goes on: its snapshot already says the
     // file is missing, so its appearance is a change.
-    if (autoReloadSimple &&
+    if (m_pollForChanges &&
         !(m_simpleNotifier->timer()->isActive() && m_simpleNotifier->fileName() == m_fileName))
         armWatcher(true, true);
     catchUp();
@@ -151,11 +151,10 @@ void LogView::handleFileChange(const void *)
             throw;
         }
         --m_busyCount;
-        if (autoReloadBeep)
+        if (m_reloadBeep)
             QApplication::beep();
     }
-    if (onFileReload)
-        onFileReload(this);
+    Q_EMIT fileReloaded();
 }
 
 void LogView::setSearchRunning(bool running)

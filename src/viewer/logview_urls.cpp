@@ -4,6 +4,8 @@
 
 #include "viewer/qttextmeasurer.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 
 void LogView::windowRead()
@@ -57,11 +59,11 @@ UrlList::Url LogView::urlAt(const QPoint &clientPoint) const
 
 bool LogView::clickUrlAt(qint64 position)
 {
-    if (!onClickURL)
+    if (!isSignalConnected(QMetaMethod::fromSignal(&LogView::urlClicked)))
         return false;
     const QByteArray target = UrlList::clickTarget(m_urls.urlAt(position));
     if (target.isEmpty())
         return false;
-    onClickURL(this, target);
+    Q_EMIT urlClicked(target);
     return true;
 }

@@ -45,7 +45,7 @@ TEST_F(ErrorsTest, ThrowingCommandsAndHandlersReachTheReport)
          "no dialog today"},
         {"scroll-bar action",
          [](MainWindow &, LogView &view) {
-             view.onScroll = [](LogView *) { breakContract(); };
+             QObject::connect(&view, &LogView::scrolled, [] { breakContract(); });
              view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
          },
          contract},

@@ -55,7 +55,7 @@ TEST_F(KeysTest, FAndWToggleTailAndWrap)
     LogView *view = form.activeView();
     QTest::keyClick(view, Qt::Key_F);
     QTest::keyClick(view, Qt::Key_W);
-    EXPECT_FALSE(view->autoReloadFollowTail);
+    EXPECT_FALSE(view->followTail());
     EXPECT_TRUE(view->textWrap());
 }
 

@@ -92,13 +92,13 @@ TEST_F(RefreshTest, TailAndWrapToggleTheActiveViewerOnly)
 
     a.followTail->trigger();
     a.wordWrap->trigger();
-    EXPECT_FALSE(form.tabAt(1).view->autoReloadFollowTail);
+    EXPECT_FALSE(form.tabAt(1).view->followTail());
     EXPECT_TRUE(form.tabAt(1).view->textWrap());
     EXPECT_FALSE(a.followTail->isChecked());
     EXPECT_TRUE(a.wordWrap->isChecked());
 
     form.pages()->setCurrentIndex(0);
-    EXPECT_TRUE(form.tabAt(0).view->autoReloadFollowTail);
+    EXPECT_TRUE(form.tabAt(0).view->followTail());
     EXPECT_FALSE(form.tabAt(0).view->textWrap());
     EXPECT_TRUE(a.followTail->isChecked());
     EXPECT_FALSE(a.wordWrap->isChecked());
@@ -175,7 +175,6 @@ TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
     form.openFileTab(path);
     LogView *view = form.activeView();
     ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(view->onFileReload);
     EXPECT_EQ(form.statusPanel(0)->text(), "10 bytes");
     EXPECT_FALSE(form.refreshTimer()->isActive());
 
@@ -185,7 +184,7 @@ TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
         file.write(QByteArray(20, 'y'));
     }
     for (int i = 0; i < 10; ++i)
-        view->onFileReload(view);
+        Q_EMIT view->fileReloaded();
     EXPECT_TRUE(form.refreshTimer()->isActive());
     EXPECT_EQ(form.refreshTimer()->interval(), 500);
     EXPECT_EQ(form.statusPanel(0)->text(), "10 bytes") << "reloads alone do not refresh";

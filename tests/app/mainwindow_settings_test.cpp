@@ -54,16 +54,16 @@ TEST_F(SettingsTest, StoredValuesReachWindowAndViewers)
     EXPECT_EQ(view->maxLengths(vbmodeUnicode), 500);
     EXPECT_EQ(view->textTabSize(), 4);
     EXPECT_EQ(view->textLineSpacing(), 2);
-    EXPECT_EQ(view->autoReloadSimpleTime, 5000);
+    EXPECT_EQ(view->pollIntervalMs(), 5000);
     EXPECT_FALSE(view->textGutter());
     EXPECT_TRUE(view->textGutterLines());
     EXPECT_EQ(view->textGutterLinesBufSize(), 65536);
     EXPECT_EQ(view->textGutterLinesCount(), 300);
     EXPECT_EQ(view->textGutterLinesStep(), 2);
     EXPECT_TRUE(view->textWrap());
-    EXPECT_FALSE(view->autoReloadFollowTail);
+    EXPECT_FALSE(view->followTail());
     EXPECT_TRUE(view->autoReload());
-    EXPECT_TRUE(view->autoReloadSimple);
+    EXPECT_TRUE(view->pollsForChanges());
     EXPECT_FALSE(view->textUrlHilight());
     EXPECT_GT(view->viewPos(), 0) << "ToEnd scrolls a new tab to the end";
 }

@@ -770,7 +770,7 @@ TEST_F(TabsTest, AViewerCallbackMayCloseItsOwnTab)
     form.openFileTab(path);
     form.openFileTab(writeFile("other.log", "other\n"));
     QPointer<LogView> view = form.tabAt(0).view;
-    view->onFileReload = [&form](LogView *) { form.closeTab(0); };
+    QObject::connect(view, &LogView::fileReloaded, [&form] { form.closeTab(0); });
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::Append));

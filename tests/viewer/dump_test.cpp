@@ -270,10 +270,10 @@ TEST_F(Dump, TheViewersDumpFilterTakesOffsetsAndCellsAndLeavesARewrittenRow)
     for (const bool decorated : {false, true}) {
         SCOPED_TRACE(decorated);
         std::vector<QString> seen;
-        m_view->dumpTextFilter = [&](const QString &text) {
+        m_view->setDumpTextFilter([&](const QString &text) {
             seen.push_back(text);
             return text == QStringLiteral("0A") ? QStringLiteral("##") : text;
-        };
+        });
         m_view->setLineDecorators(decorated ? LineDecorators{std::make_shared<Upper>()}
                                             : LineDecorators{});
         m_view->setMode(vbmodeHex);

@@ -290,7 +290,7 @@ TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
     ASSERT_TRUE(m_view->open(path));
     m_view->setAutoReload(true);
     int reloads = 0;
-    m_view->onFileReload = [&reloads](LogView *) { ++reloads; };
+    QObject::connect(m_view.get(), &LogView::fileReloaded, [&reloads] { ++reloads; });
     qint64 sizeDuringSearch = -1;
     bool searchStartedDuring = false;
     m_view->onSearchProgress = [&](qint64, qint64, bool &) {

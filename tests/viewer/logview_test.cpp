@@ -98,7 +98,7 @@ TEST_F(Viewer, StepFontSizeStopsAtItsLimits)
     big.setPointSize(72);
     m_view->setTextFont({big, Qt::black});
     int changes = 0;
-    m_view->onOptionsChange = [&](LogView *) { ++changes; };
+    QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     EXPECT_FALSE(m_view->stepFontSize(true));
     EXPECT_EQ(m_view->textFont().font.pointSize(), 72);
     EXPECT_EQ(changes, 0);

@@ -146,7 +146,7 @@ TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
     // Choosing an entry sets the encoding and tells the owner; the menu is
     // built anew each time, so the mark moves.
     int changes = 0;
-    m_view->onOptionsChange = [&](LogView *) { ++changes; };
+    QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     m_view->prepareEncodingMenu()->actions().at(1)->trigger();
     EXPECT_EQ(m_view->textEncoding(), encodingOem);
     EXPECT_EQ(changes, 1);
@@ -168,7 +168,7 @@ TEST_F(Menus, ByteOrderMenuSwapsTheBytesOfTheText)
     EXPECT_FALSE(be->isChecked());
     EXPECT_TRUE(le->isChecked());
     int changes = 0;
-    m_view->onOptionsChange = [&](LogView *) { ++changes; };
+    QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     be->trigger();
     EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderBig);
     EXPECT_EQ(changes, 1);

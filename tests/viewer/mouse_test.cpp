@@ -79,7 +79,7 @@ TEST_F(Mouse, AClickClearsTheSelectionAndTheReleaseFires)
     showLines(3);
     m_view->setSelection(3, 4, false, false, true);
     int changes = 0;
-    m_view->onSelectionChange = [&](LogView *) { ++changes; };
+    QObject::connect(m_view.get(), &LogView::selectionChanged, [&] { ++changes; });
     press(Char(5, 0));
     EXPECT_EQ(sel().second, 0);
     EXPECT_EQ(changes, 0) << "the press clears without an event";
@@ -251,7 +251,7 @@ TEST_F(Mouse, WheelWithShiftOrCtrlAndTheTiltWheel)
     m_view->open(write(lines));
     showLines(10, 30);
     int optionChanges = 0;
-    m_view->onOptionsChange = [&](LogView *) { ++optionChanges; };
+    QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++optionChanges; });
 
     wheel(QPoint(0, -120), Qt::ShiftModifier);
     EXPECT_EQ(m_view->hViewPos(), 200);
@@ -286,7 +286,7 @@ TEST_F(Mouse, KeysAndTheHorizontalBarMoveSideways)
     const int width = m_view->viewport()->width();
     ASSERT_GT(hmax, 2 * width);
     int scrolls = 0;
-    m_view->onScroll = [&](LogView *) { ++scrolls; };
+    QObject::connect(m_view.get(), &LogView::scrolled, [&] { ++scrolls; });
     QScrollBar *bar = m_view->horizontalScrollBar();
     const struct
     {
@@ -376,7 +376,8 @@ TEST_F(Mouse, ThePointerIsAHandOverAnAddressOnly)
 
     // A click where the hand shows opens the address; a drag does not.
     std::vector<QByteArray> clicked;
-    m_view->onClickURL = [&](LogView *, const QByteArray &url) { clicked.push_back(url); };
+    QObject::connect(m_view.get(), &LogView::urlClicked,
+                     [&](const QByteArray &url) { clicked.push_back(url); });
     click(Char(18, 0, true));
     click(Char(3, 0, true));
     press(Char(6, 0));

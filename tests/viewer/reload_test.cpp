@@ -27,10 +27,11 @@ protected:
     void openWatched(const QByteArray &bytes, int lines = 10, int pollMs = 500)
     {
         m_path = write(bytes);
-        m_view->autoReloadSimple = true;
-        m_view->autoReloadSimpleTime = pollMs;
+        m_view->setPollForChanges(true);
+        m_view->setPollInterval(pollMs);
         m_view->setAutoReload(true);
-        m_view->onFileReload = [this](LogView *) { reloaded(); };
+        QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
+        QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
         ASSERT_TRUE(m_view->open(m_path));
         showLines(lines);
     }
@@ -122,7 +123,7 @@ TEST_F(Reload, ScrolledUpTheViewAndSelectionStay)
 TEST_F(Reload, WithoutTailFollowingTheEndStaysPut)
 {
     openWatched(numberedLines(5));
-    m_view->autoReloadFollowTail = false;
+    m_view->setFollowTail(false);
     const qint64 pos = m_view->viewPos();
     append("line006\n");
     poll();
@@ -218,10 +219,10 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
 TEST_F(Reload, AFileThatIsNotThereYetIsWaitedFor)
 {
     m_path = m_files.path(QStringLiteral("later.log"));
-    m_view->autoReloadSimple = true;
-    m_view->autoReloadSimpleTime = kFastPollMs;
+    m_view->setPollForChanges(true);
+    m_view->setPollInterval(kFastPollMs);
     m_view->setAutoReload(true);
-    m_view->onFileReload = [this](LogView *) { reloaded(); };
+    QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
     showLines(10);
     m_view->waitForFile(m_path);
     EXPECT_TRUE(m_view->waitingForFile());
@@ -248,10 +249,11 @@ TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
         ASSERT_TRUE(QDir().mkpath(folder));
         m_path = write(numberedLines(30), QStringLiteral("logs/app.log"));
         m_reloads = 0;
-        m_view->autoReloadSimple = false;
-        m_view->autoReloadSimpleTime = kFastPollMs; // for the poll that may take over
+        m_view->setPollForChanges(false);
+        m_view->setPollInterval(kFastPollMs); // for the poll that may take over
         m_view->setAutoReload(true);
-        m_view->onFileReload = [this](LogView *) { reloaded(); };
+        QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
+        QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
         ASSERT_TRUE(m_view->open(m_path));
         showLines(10);
         m_view->scrollToEnd();
@@ -273,7 +275,7 @@ TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
         append("line004\n");
         ASSERT_TRUE(waitForReloads(3));
         EXPECT_EQ(lastDrawn(), QStringLiteral("line004"));
-        EXPECT_EQ(m_view->autoReloadSimple, folderToo) << "polling took over only then";
+        EXPECT_EQ(m_view->pollsForChanges(), folderToo) << "polling took over only then";
         m_view->open(QString());
     }
     EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
@@ -355,16 +357,16 @@ TEST_F(Reload, GrownByAGigabyteAtOnceFollowsWithoutReadingIt)
 TEST_F(Reload, NotificationWatcherFollowsTheTail)
 {
     m_path = write(numberedLines(30));
-    m_view->autoReloadSimple = false;
+    m_view->setPollForChanges(false);
     m_view->setAutoReload(true);
     ASSERT_TRUE(m_view->open(m_path));
     showLines(10);
     m_view->scrollToEnd();
     QEventLoop loop;
-    m_view->onFileReload = [&](LogView *) {
+    QObject::connect(m_view.get(), &LogView::fileReloaded, [&] {
         ++m_reloads;
         loop.quit();
-    };
+    });
     QTimer::singleShot(5000, &loop, &QEventLoop::quit); // only a failing run waits this long
     append("line031\n");
     loop.exec();
@@ -440,7 +442,7 @@ TEST_F(Reload, AShownViewDrawsOncePerReload)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         openWatched(numberedLines(100));
-        m_view->autoReloadFollowTail = c.follow;
+        m_view->setFollowTail(c.follow);
         if (c.atEnd)
             m_view->scrollToEnd();
         else
@@ -470,9 +472,9 @@ TEST_F(Reload, AHiddenPageFollowsLikeTheShownOneAndDrawsOnceWhenShown)
     pages.addWidget(hidden); // opened behind the shown page
     for (LogView *view : {shown, hidden}) {
         view->setTextFont(m_view->textFont());
-        view->autoReloadSimple = true;
+        view->setPollForChanges(true);
         view->setAutoReload(true);
-        view->hiddenSize = [&pages] { return pages.size(); };
+        view->setHiddenSizeSource([&pages] { return pages.size(); });
         ASSERT_TRUE(view->open(m_path));
     }
     ASSERT_TRUE(shown->isVisible());
@@ -539,7 +541,7 @@ TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
     const QString folder = m_files.path(QStringLiteral("logs"));
     ASSERT_TRUE(QDir().mkpath(folder));
     m_path = write(numberedLines(30), QStringLiteral("logs/app.log"));
-    m_view->autoReloadSimple = false;
+    m_view->setPollForChanges(false);
     m_view->setAutoReload(true);
     ASSERT_TRUE(m_view->open(m_path));
     showLines(10);
@@ -559,7 +561,7 @@ TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
     }
     EXPECT_FALSE(m_view->notifier()->active());
     EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
-    EXPECT_TRUE(m_view->autoReloadSimple);
+    EXPECT_TRUE(m_view->pollsForChanges());
     EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive()) << "polling took over";
 
     append("line031\n");

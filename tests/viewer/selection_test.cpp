@@ -47,7 +47,7 @@ TEST_F(Selection, RequestsKeepTheSelectionInsideTheFile)
 TEST_F(Selection, SelectAllCoversTheFileAndFiresOnce)
 {
     int changes = 0;
-    m_view->onSelectionChange = [&](LogView *) { ++changes; };
+    QObject::connect(m_view.get(), &LogView::selectionChanged, [&] { ++changes; });
     const struct
     {
         const char *name;

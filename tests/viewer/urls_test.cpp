@@ -109,7 +109,8 @@ TEST_F(UrlView, AClickHandsOnTheAddressWithMailtoBeforeAnEmailAddress)
     showLines(3);
     std::vector<QByteArray> clicked;
     EXPECT_FALSE(m_view->clickUrlAt(0)); // nobody listens yet
-    m_view->onClickURL = [&](LogView *, const QByteArray &url) { clicked.push_back(url); };
+    QObject::connect(m_view.get(), &LogView::urlClicked,
+                     [&](const QByteArray &url) { clicked.push_back(url); });
     EXPECT_TRUE(m_view->clickUrlAt(0));
     EXPECT_TRUE(m_view->clickUrlAt(20));
     EXPECT_FALSE(m_view->clickUrlAt(18)); // the space between them
@@ -138,9 +139,8 @@ TEST_F(UrlView, OnlyWebFileTransferAndMailAddressesOpenButEveryAddressCopies)
     m_view->open(write(text));
     showLines(int(std::size(cases)) + 1);
     std::vector<std::string> clicked;
-    m_view->onClickURL = [&](LogView *, const QByteArray &url) {
-        clicked.push_back(url.toStdString());
-    };
+    QObject::connect(m_view.get(), &LogView::urlClicked,
+                     [&](const QByteArray &url) { clicked.push_back(url.toStdString()); });
     QWidget *viewport = m_view->viewport();
     const auto send = [&](QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons) {
         QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)),
