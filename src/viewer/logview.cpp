@@ -67,8 +67,8 @@ LogView::LogView(QWidget *parent)
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
 
-    m_doc.onReadError = [this] { return readErrorRetry(); };
-    m_doc.onWindowRead = [this] { windowRead(); };
+    m_doc.setReadErrorHandler([this] { return readErrorRetry(); });
+    connect(&m_doc, &ViewDocument::windowRead, this, [this] { windowRead(); });
 
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);

@@ -131,12 +131,11 @@ bool ViewDocument::readWindow(qint64 position, bool mayRetry)
         m_readOK = readSource(m_buffer.data(), m_bufferSize, &got, m_bufferPos);
         if (m_readOK)
             break;
-        if (!mayRetry || !onReadError || !onReadError())
+        if (!mayRetry || !m_askRetry || !m_askRetry())
             return false;
     }
     detectByteOrder();
-    if (onWindowRead)
-        onWindowRead();
+    Q_EMIT windowRead();
     return true;
 }
 

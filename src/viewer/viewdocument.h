@@ -5,6 +5,7 @@
 #include "viewer/viewtypes.h"
 #include "text/codepagelist.h"
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -26,8 +27,10 @@ class QIODevice;
 // lines one view shows plus the partly visible one under them, each of
 // MaxLength characters and a CR LF: whatever the view's height, the lines it
 // draws from any start in the middle third lie inside the window.
-class ViewDocument final
+class ViewDocument final : public QObject
 {
+    Q_OBJECT
+
 public:
     enum class SourceKind { None, File, Stream };
     enum class OpenResult { Ok, CannotOpen, NoSize };
@@ -68,11 +71,10 @@ public:
     };
     Identity fileIdentity() const { return m_identity; }
 
-    // Called when a window read fails; returns true to retry. Without a
+    // Asked when a window read fails; returns true to retry. Without a
     // handler a failed read is given up at once.
-    std::function<bool()> onReadError;
-    // Called after every successful window read (line numbers, URLs).
-    std::function<void()> onWindowRead;
+    using RetryQuestion = std::function<bool()>;
+    void setReadErrorHandler(RetryQuestion ask) { m_askRetry = std::move(ask); }
 
     bool readSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const;
     void readBuffer(qint64 position);
@@ -138,7 +140,12 @@ public:
     // when that read failed and mayRetry was off, or the user gave up.
     bool prepareAfterOpen(bool mayRetry = true);
 
+Q_SIGNALS:
+    // After every successful window read (line numbers, addresses follow it).
+    void windowRead();
+
 private:
+    RetryQuestion m_askRetry;
     bool readWindow(qint64 position, bool mayRetry);
     void detectByteOrder();
     void computeOffsetDigits();

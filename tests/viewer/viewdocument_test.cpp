@@ -45,7 +45,7 @@ TEST(ViewDocument, AFileWhoseFirstReadFailsDoesNotOpen)
     {
         ViewDocument doc;
         int asked = 0;
-        doc.onReadError = [&asked] { return ++asked < 3; };
+        doc.setReadErrorHandler([&asked] { return ++asked < 3; });
         EXPECT_EQ(doc.openFile(unreadable), ViewDocument::OpenResult::CannotOpen);
         EXPECT_EQ(asked, 0) << "no Retry is offered";
         EXPECT_FALSE(doc.sourceAssigned());
@@ -56,7 +56,7 @@ TEST(ViewDocument, AFileWhoseFirstReadFailsDoesNotOpen)
         // asks, and Cancel leaves the read error for the view to show.
         ViewDocument doc;
         int asked = 0;
-        doc.onReadError = [&asked] { return ++asked < 3; };
+        doc.setReadErrorHandler([&asked] { return ++asked < 3; });
         EXPECT_EQ(doc.openFile(unreadable, true), ViewDocument::OpenResult::Ok);
         EXPECT_EQ(asked, 3);
         EXPECT_FALSE(doc.readOK());
