@@ -338,6 +338,21 @@ TEST(RegexSearch, ErrorsSayWhatWentWrong)
                     .startsWith(QStringLiteral("The search cannot run this regular expression:")));
 }
 
+// An item the matcher cannot run is an error wherever the matcher reaches
+// it, with or without a match: the JIT that finds candidates for it must not
+// answer "not found" first.
+TEST(RegexSearch, ItemsTheMatcherCannotRunAreErrorsWithOrWithoutAMatch)
+{
+    for (const char *pattern : {"x(?*b)", "(x)(?(1)a|b)", "x(*sr:b)", "x\\Q\\E\\Kb"}) {
+        for (const QByteArray &text : {QByteArray("xb"), QByteArray("xc b")}) {
+            SCOPED_TRACE(testing::Message() << pattern << " in " << text.toStdString());
+            EXPECT_TRUE(
+                errorOf(text, QString::fromUtf8(pattern))
+                    .startsWith(QStringLiteral("The search cannot run this regular expression:")));
+        }
+    }
+}
+
 TEST(RegexSearch, WorkspaceGrowsAndItsLimitIsAnError)
 {
     // (?:.?){100} needs about 4096 integers, far beyond the 64 it starts with.
