@@ -12,9 +12,9 @@
 // extended mode, group openers, option settings), so that "\(?=", "[(?=]" or
 // "\Q(?=\E" hold no look-ahead.
 //
-// Every syntax flag errs towards true: where the reading is not sure of a
-// construct (or the pattern does not compile), all of them are true and
-// there is no required literal.
+// Where the reading is not sure of a construct (or the pattern does not
+// compile), every syntax flag is true and there is no required literal: the
+// answers err on the side a careful caller takes anyway.
 struct PatternInfo
 {
     // Compiles pattern with the given PCRE2 compile options and newline
@@ -55,8 +55,9 @@ struct PatternInfo
 
     // The longest run of literal bytes that every match holds, outside any
     // group, in a pattern without alternatives at its top; empty when there
-    // is none. literalFolds: some letter in it is caseless (only ASCII
-    // letters that fold to ASCII alone are taken so).
+    // is none. literalFolds: it holds a caseless letter, to be compared with
+    // ASCII case folding. A caseless character whose other case is not
+    // ASCII (K, S, anything past 127) ends a run instead.
     std::string requiredLiteral;
     bool literalFolds = false;
 

@@ -395,10 +395,13 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
     // Alternatives the backtracking matcher takes in another order and
     // subroutine calls check that candidates found by the JIT keep the DFA's
     // longest match at the leftmost start.
-    const char *patterns[] = {"ab|b",      "a+",         "x*",      "\\bab\\b", "(?<=ba)b", "b$",
-                              "a.{0,3}b",  "ab\\s",      "[ab]{3}", "(?=ab)a",  "\\Bb",     "^a",
-                              "a|ab",      "b(?:a|ab)*", "a(?R)?b", "(?-i)b a", "ab.b",     "b a",
-                              "(?<=a)b b", "a[b ]{2}a",  "ba(?!b)"};
+    // Literals that the prefilter looks for are read through the syntax:
+    // quoted, spaced out, behind start-of-pattern items and comments.
+    const char *patterns[] = {
+        "ab|b",      "a+",        "x*",         "\\bab\\b",  "(?<=ba)b",  "b$",        "a.{0,3}b",
+        "ab\\s",     "[ab]{3}",   "(?=ab)a",    "\\Bb",      "^a",        "a|ab",      "b(?:a|ab)*",
+        "a(?R)?b",   "(?-i)b a",  "ab.b",       "b a",       "(?<=a)b b", "a[b ]{2}a", "ba(?!b)",
+        "\\Qb a\\E", "(?x)b\\ a", "(*UCP)b\\s", "a(?#x)b a", "(?i:b) a"};
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
         // Every other round without letter case, where capitals appear too.
