@@ -3,6 +3,7 @@
 #include "rules/longlinematcher.h"
 #include "rules/matchline.h"
 #include "rules/ruleregex.h"
+#include "search/patterninfo.h"
 #include "text/fileutil.h"
 #include "viewer/filesource.h"
 
@@ -17,6 +18,9 @@
 #include <limits>
 #include <memory>
 #include <vector>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -688,52 +692,14 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
 
 } // namespace
 
-bool isBlockSafePattern(const QByteArray &p)
+bool isBlockSafePattern(const QByteArray &pattern)
 {
-    const qsizetype n = p.size();
-    qsizetype escaped = -1; // the last character taken literally by a backslash
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = p[i];
-        if (c == '\\') {
-            if (i + 1 >= n)
-                return false;
-            const char e = p[i + 1];
-            if (e == 'Q') {
-                const qsizetype end = p.indexOf("\\E", i + 2);
-                if (end < 0)
-                    return true;
-                i = end + 1;
-                continue;
-            }
-            if (e == 'A' || e == 'z' || e == 'Z' || e == 'G')
-                return false;
-            escaped = ++i;
-            continue;
-        }
-        if (c == '+' && i > 0 && escaped != i - 1 && std::strchr("*+?}", p[i - 1]))
-            return false; // possessive
-        if (c != '(' || i + 1 >= n)
-            continue;
-        if (p[i + 1] == '*')
-            return false; // a verb or a start-of-pattern setting
-        if (p[i + 1] != '?' || i + 2 >= n)
-            continue;
-        const char d = p[i + 2];
-        if (d == '!' || d == '>' || d == '(' || d == '^')
-            return false;
-        if (d == '<' && i + 3 < n && p[i + 3] == '!')
-            return false;
-        if (d == '-' || (d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) {
-            bool off = false;
-            for (qsizetype k = i + 2; k < n && p[k] != ')' && p[k] != ':'; ++k) {
-                if (p[k] == '-')
-                    off = true;
-                else if (p[k] == 'm' && off)
-                    return false;
-            }
-        }
-    }
-    return true;
+    // As the block matcher compiles it; letter case changes none of this.
+    const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
+                           PCRE2_UTF | PCRE2_MULTILINE, PCRE2_NEWLINE_ANYCRLF);
+    return !(info.unsure || info.textAnchor || info.negativeLookAround || info.condition ||
+             info.atomic || info.possessive || info.verb || info.startItem || info.scriptRun ||
+             info.multilineOff);
 }
 
 FilterLogResult filterLog(const FileSource &source, const QString &dest,

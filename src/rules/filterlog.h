@@ -77,5 +77,6 @@ FilterLogResult filterLog(const FileSource &source, const QString &dest,
 // Whether candidate lines of pattern can be found by running it over whole
 // blocks: true unless it holds a construct that can see past a line's end
 // and so hide a line's match (\A \z \Z \G, negative look-arounds,
-// conditions, atomic groups, possessive quantifiers, verbs, (?-m)).
+// conditions, atomic groups, possessive quantifiers, verbs, script runs,
+// start-of-pattern items such as (*CR), (?-m)).
 bool isBlockSafePattern(const QByteArray &pattern);

@@ -1,6 +1,7 @@
 #include "rules/longlinematcher.h"
 
 #include "rules/ruleregex.h"
+#include "search/patterninfo.h"
 
 #include <QByteArrayView>
 
@@ -13,91 +14,27 @@
 
 namespace {
 
-// What a scan of an expression found.
+// What the DFA needs to know of an expression before it runs on pieces.
 struct PatternTraits
 {
     bool streamable = true;
     bool wordBoundary = false; // \b or \B: they look at the next character
 };
 
-PatternTraits traits(const QByteArray &p)
+PatternTraits traits(const QByteArray &pattern, bool caseSensitive = true)
 {
+    const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
+                           PCRE2_UTF | PCRE2_DOTALL | (caseSensitive ? 0 : PCRE2_CASELESS),
+                           PCRE2_NEWLINE_CRLF);
+    // Anchors the pieces would move, back-references and subroutine calls,
+    // items of no fixed character and what the DFA runs otherwise or not.
     PatternTraits traits;
-    const qsizetype n = p.size();
-    qsizetype escaped = -1; // the last character taken literally by a backslash
-    bool inClass = false;
-    const auto reject = [&traits] {
-        traits.streamable = false;
-        return traits;
-    };
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = p[i];
-        if (c == '\\') {
-            if (i + 1 >= n)
-                return reject();
-            const char e = p[i + 1];
-            if (e == 'c') { // \cX: a control character, whatever X is
-                i += 2;
-                escaped = i;
-                continue;
-            }
-            if (e == 'Q') {
-                const qsizetype end = p.indexOf("\\E", i + 2);
-                if (end < 0)
-                    return traits;
-                i = end + 1;
-                escaped = i;
-                continue;
-            }
-            if (!inClass) {
-                // Anchors the pieces would move, back-references and
-                // subroutine calls, and items of no fixed character.
-                if (std::strchr("AzZGKXCgk", e) || (e >= '1' && e <= '9'))
-                    return reject();
-                if (e == 'b' || e == 'B')
-                    traits.wordBoundary = true;
-            }
-            escaped = ++i;
-            continue;
-        }
-        if (inClass) {
-            if (c == '[' && i + 1 < n && std::strchr(":.=", p[i + 1])) {
-                // [:alpha:] and its kin end at their own bracket.
-                const char close[] = {p[i + 1], ']', '\0'};
-                const qsizetype end = p.indexOf(close, i + 2);
-                if (end >= 0)
-                    i = end + 1;
-            } else if (c == ']') {
-                inClass = false;
-            }
-            continue;
-        }
-        if (c == '[') {
-            inClass = true;
-            // A "]" right after "[" or "[^" is a member, not the end.
-            qsizetype j = i + 1;
-            if (j < n && p[j] == '^')
-                ++j;
-            if (j < n && p[j] == ']')
-                ++j;
-            i = j - 1;
-            continue;
-        }
-        if (c == '+' && i > 0 && escaped != i - 1 && std::strchr("*+?}", p[i - 1]))
-            return reject(); // possessive
-        if (c != '(' || i + 1 >= n)
-            continue;
-        if (p[i + 1] == '*')
-            return reject(); // verbs, long-named assertions, start-of-pattern settings
-        if (p[i + 1] != '?' || i + 2 >= n)
-            continue;
-        const char d = p[i + 2];
-        const char after = i + 3 < n ? p[i + 3] : '\0';
-        if (std::strchr("=!>(R&C+", d) || (d >= '0' && d <= '9') ||
-            (d == 'P' && (after == '>' || after == '=')) ||
-            (d == '-' && after >= '0' && after <= '9'))
-            return reject();
-    }
+    traits.streamable =
+        !(info.unsure || info.lookAhead || info.backReferences || info.call || info.textAnchor ||
+          info.resetsMatchStart || info.grapheme || info.backslashC || info.atomic ||
+          info.possessive || info.condition || info.verb || info.startItem || info.scriptRun ||
+          info.callout || info.nonAtomicAssertion);
+    traits.wordBoundary = info.wordBoundary;
     return traits;
 }
 
@@ -150,7 +87,7 @@ LongLineMatcher::LongLineMatcher(const QByteArray &pattern, bool isRegex, bool c
     if (!dfa->line.isValid())
         return; // never matches, as for the line matcher
     m_mode = Mode::Head;
-    const PatternTraits found = traits(pattern);
+    const PatternTraits found = traits(pattern, caseSensitive);
     if (found.streamable) {
         pcre2_compile_context *cc = pcre2_compile_context_create(nullptr);
         pcre2_set_newline(cc, PCRE2_NEWLINE_CRLF);

@@ -15,10 +15,10 @@
 // that matches nothing but an empty string, "^", "$" or "\B", may judge a
 // line with such bytes otherwise). An expression the DFA cannot run exactly
 // on pieces (look-aheads, back-references, \A \G \z \Z \K \X \C, atomic
-// groups, possessive quantifiers, conditions, recursion, verbs), a DFA that
-// gives up, or a run of more than headBytes word characters under \b or \B
-// is judged on the line's first headBytes bytes instead, as if the line
-// ended there.
+// groups, possessive quantifiers, conditions, recursion, verbs, callouts,
+// script runs, start-of-pattern items), a DFA that gives up, or a run of
+// more than headBytes word characters under \b or \B is judged on the
+// line's first headBytes bytes instead, as if the line ended there.
 class LongLineMatcher
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "search/bytefinder.h"
 #include "search/pagetable.h"
+#include "search/patterninfo.h"
 
 #include "viewer/filesource.h"
 
@@ -185,128 +186,23 @@ struct RegexStreamSearcher::Pcre
 namespace {
 
 // Atomic groups, possessive quantifiers and verbs make backtracking find
-// less than the DFA does, and the DFA runs subroutine calls as atomic groups:
-// with any of them the JIT cannot stand in for it.
-bool jitAgreesWithDfa(const QByteArray &pattern)
+// less than the DFA does, and the DFA runs subroutine calls as atomic groups;
+// where the DFA cannot run an item at all (back-references, conditions on a
+// group, non-atomic assertions, script runs), it must be the one to say so.
+bool jitAgreesWithDfa(const PatternInfo &info)
 {
-    for (const char *token :
-         {"(?>", "*+", "++", "?+", "}+", "(*", "\\K", "\\g", "(?R", "(?&", "(?P>"}) {
-        if (pattern.contains(token))
-            return false;
-    }
-    for (qsizetype i = pattern.indexOf("(?"); i >= 0; i = pattern.indexOf("(?", i + 1)) {
-        qsizetype d = i + 2;
-        if (d < pattern.size() && (pattern[d] == '+' || pattern[d] == '-'))
-            ++d;
-        if (d < pattern.size() && pattern[d] >= '0' && pattern[d] <= '9')
-            return false;
-    }
-    return true;
+    return !(info.atomic || info.possessive || info.verb || info.resetsMatchStart || info.call ||
+             info.backReferences || info.condition || info.nonAtomicAssertion || info.scriptRun);
 }
 
-// The longest run of literal bytes that every match must contain, for a
-// pattern that can never match a line break nor asserts the end of the text;
-// empty when the pattern does not let us tell. Only a small, well-known part
-// of the syntax is read; anything else gives up.
-QByteArray lineLiteral(const QByteArray &pattern, bool caseless)
+// A literal every match holds, for a pattern that can never match a line
+// break nor asserts where the text or the search starts or ends; empty when
+// the pattern does not let us tell.
+QByteArray lineLiteral(const PatternInfo &info)
 {
-    QByteArray best, run;
-    int depth = 0;
-    bool alternation = false;
-    const auto endRun = [&] {
-        if (run.size() > best.size())
-            best = run;
-        run.clear();
-    };
-    const auto literal = [&](char c) {
-        // Caseless UTF matching also takes U+212A for k and U+017F for s.
-        const bool folds = caseless && (uchar(c) >= 0x80 || QByteArrayView("kKsS").contains(c));
-        if (depth > 0 || folds)
-            endRun();
-        else
-            run += c;
-    };
-    const qsizetype n = pattern.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = pattern[i];
-        if (c == '\\') {
-            if (++i >= n)
-                return {};
-            const char e = pattern[i];
-            if (e == 'd' || e == 'w' || e == 'b' || e == 'B') {
-                endRun();
-            } else if (uchar(e) < 0x80 && std::ispunct(uchar(e))) {
-                literal(e);
-            } else {
-                return {};
-            }
-        } else if (c == '[') {
-            endRun();
-            if (i + 1 < n && pattern[i + 1] == '^')
-                return {};
-            qsizetype j = i + 1;
-            if (j < n && pattern[j] == ']')
-                ++j;
-            for (; j < n && pattern[j] != ']'; ++j) {
-                if (pattern[j] == '[' || uchar(pattern[j]) < 0x20)
-                    return {};
-                if (pattern[j] == '\\') {
-                    const char e = j + 1 < n ? pattern[j + 1] : 'x';
-                    if (!(e == 'd' || e == 'w' || (uchar(e) < 0x80 && std::ispunct(uchar(e)))))
-                        return {};
-                    ++j;
-                }
-            }
-            if (j >= n)
-                return {};
-            i = j;
-        } else if (c == '(') {
-            endRun();
-            if (i + 1 < n && pattern[i + 1] == '?') {
-                const QByteArray head = pattern.mid(i, 4);
-                if (!(head.startsWith("(?:") || head.startsWith("(?=") || head.startsWith("(?!") ||
-                      head == "(?<=" || head == "(?<!"))
-                    return {};
-            }
-            ++depth;
-        } else if (c == ')') {
-            endRun();
-            if (--depth < 0)
-                return {};
-        } else if (c == '|') {
-            endRun();
-            alternation = alternation || depth == 0;
-        } else if (c == '*' || c == '+' || c == '?' || c == '{') {
-            // The quantified character is not required; a brace that is no
-            // quantifier is not worth reading.
-            if (!run.isEmpty()) {
-                // The whole character: a quantifier takes a UTF-8 sequence.
-                qsizetype last = run.size() - 1;
-                while (last > 0 && (uchar(run[last]) & 0xC0) == 0x80)
-                    --last;
-                run.truncate(last);
-            }
-            endRun();
-            if (c == '{') {
-                qsizetype j = i + 1;
-                while (j < n && (std::isdigit(uchar(pattern[j])) || pattern[j] == ','))
-                    ++j;
-                if (j >= n || pattern[j] != '}' || j == i + 1)
-                    return {};
-                i = j;
-            }
-        } else if (c == '.' || c == '^') {
-            endRun();
-        } else if (c == '$' || uchar(c) < 0x20) {
-            return {};
-        } else {
-            literal(c);
-        }
-    }
-    endRun();
-    if (depth != 0 || alternation)
+    if (!info.staysInLine() || info.dollar || info.textAnchor)
         return {};
-    return best;
+    return QByteArray::fromStdString(info.requiredLiteral);
 }
 
 } // namespace
@@ -399,16 +295,16 @@ bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error
     }
     uint32_t lookbehind = 0;
     pcre2_pattern_info(m_pcre->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+    // The pattern as typed: the whole-word frame adds nothing the
+    // questions below care about.
+    const PatternInfo info(std::string_view(utf8.constData(), size_t(utf8.size())),
+                           compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
+                           PCRE2_NEWLINE_ANYCRLF);
     // "$", "\b" and the like look at one character after a match; a
     // look-ahead may look further, by how much PCRE2 does not tell.
-    m_lookAhead = 4;
-    for (const char *token : {"(?=", "(?!", "(?*", "(*pla", "(*nla", "(*napla", "(*positive_look",
-                              "(*negative_look", "(*non_atomic"}) {
-        if (utf8.contains(token))
-            m_lookAhead = 4096;
-    }
+    m_lookAhead = info.lookAhead ? 4096 : 4;
     Pcre &p = *m_pcre;
-    p.jit = jitAgreesWithDfa(compiled) &&
+    p.jit = jitAgreesWithDfa(info) &&
             pcre2_jit_compile(p.code, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD) == 0;
     if (p.jit && !p.jitContext) {
         p.jitContext = pcre2_match_context_create(nullptr);
@@ -418,11 +314,11 @@ bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error
         pcre2_set_match_limit(p.jitContext, 1000000);
         p.jitData = pcre2_match_data_create(1, nullptr);
     }
-    const bool caseless = compileOptionBits & PCRE2_CASELESS;
     const QByteArray literal =
         p.jit && !(compileOptionBits & ~(PCRE2_CASELESS | PCRE2_MULTILINE | PCRE2_UTF))
-            ? lineLiteral(utf8, caseless)
+            ? lineLiteral(info)
             : QByteArray();
+    const bool caseless = info.literalFolds;
     ByteFinder::FoldTable fold;
     for (int b = 0; b < 256; ++b)
         fold[size_t(b)] = uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b);

@@ -114,6 +114,33 @@ TEST_F(FilterLogTest, BlockSearchGivesWhatTheLineByLineRuleGives)
     }
 }
 
+// Constructs that see past a line's end, hidden from a reading of the text
+// by extended mode, a comment or an empty quote, still send the lines to the
+// line-by-line rule.
+TEST_F(FilterLogTest, HiddenConstructsGiveWhatTheLineByLineRuleGives)
+{
+    const QByteArray input = "a \nb\na\n\nxa\t\nc\n";
+    const struct
+    {
+        QByteArray pattern, expected;
+    } cases[] = {
+        {"(?x)a\\s* + $", "a \r\na\r\nxa\t\r\n"},
+        {"a\\s*\\Q\\E+$", "a \r\na\r\nxa\t\r\n"},
+        {"a\\s*(?#c)+$", "a \r\na\r\nxa\t\r\n"},
+        {"a(?#\\Q)(?!\\s)", "a\r\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pattern.toStdString());
+        FilterLogOptions options;
+        options.filter = c.pattern;
+        options.isRegex = true;
+        const QByteArray blocks = filter(input, options);
+        options.lineByLine = true;
+        EXPECT_EQ(blocks, filter(input, options));
+        EXPECT_EQ(blocks, c.expected);
+    }
+}
+
 TEST_F(FilterLogTest, KeepsPassingLinesWithCrLfAndDropsBlankOnes)
 {
     struct Case
@@ -488,6 +515,16 @@ TEST(BlockSafePattern, FlagsWhatCanSeePastALineEnd)
                                "a{2}+", "(*COMMIT)a", "(?-m)^a", "(?(1)a|b)", "(?^)a"}) {
         EXPECT_FALSE(isBlockSafePattern(unsafe)) << unsafe;
     }
+}
+
+// What the syntax holds, not what its text looks like.
+TEST(BlockSafePattern, ReadsTheSyntaxNotItsText)
+{
+    for (const char *safe : {"[]\\\\(?!]", "(?#(?!a)b", "(?^m)a", "\\Q\\A(?!\\E", "(*pla:a)b"})
+        EXPECT_TRUE(isBlockSafePattern(safe)) << safe;
+    for (const char *unsafe : {"(?x)#\\Q\n(?!a)", "a(?#\\Q)(?!b)", "(?x)a* +b", "a*(?#c)+b",
+                               "a*\\Q\\E+b", "a{2}\\E+", "(*nla:a)b", "(*LF)a"})
+        EXPECT_FALSE(isBlockSafePattern(unsafe)) << unsafe;
 }
 
 } // namespace

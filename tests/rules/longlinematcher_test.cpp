@@ -164,4 +164,39 @@ TEST(LongLineMatcher, StreamablePatterns)
     }
 }
 
+// What the syntax holds, not what its text looks like: constructs spread out
+// by extended mode, comments or an empty quote, PCRE2's own word boundaries,
+// and digits that PCRE2 reads as an octal character.
+TEST(LongLineMatcher, StreamablePatternsByTheirSyntax)
+{
+    for (const char *yes : {"(?#(?=a)b", "(?x)b # (?=a) \\K\r\n", "(a)\\12", "ab[[:>:]]"})
+        EXPECT_TRUE(LongLineMatcher::isStreamablePattern(yes)) << yes;
+    for (const char *no : {"x[[:<:]]a", "a(?*b)", "(?x)a* +b", "a*(?#c)+b", "a*\\Q\\E+b",
+                           "(?x)#\\Q\r\n(?=a)", "(?#\\Q)b(?=c)"})
+        EXPECT_FALSE(LongLineMatcher::isStreamablePattern(no)) << no;
+}
+
+// Pieces cut where only the syntax tells what the pattern asserts.
+TEST(LongLineMatcher, HiddenConstructsGiveTheLineMatchersAnswer)
+{
+    const struct
+    {
+        QByteArray pattern, line;
+    } cases[] = {
+        {"foo[[:>:]]", "foox"},    {"foo[[:>:]]", "xfoox foo"}, {"[[:<:]]bar", "foobar"},
+        {"[[:<:]]bar", "foo bar"}, {"(?#\\Q)b(?=c)", "abc"},    {"(?#\\Q)b(?=c)", "abd"},
+        {"(?x)b* +b", "bbb"},      {"a*\\Q\\E+a", "aaa"},       {"a(?*b)", "ab"},
+    };
+    for (const auto &c : cases) {
+        const bool expected =
+            LineMatcher(c.pattern, true, true, false).raw(c.line.constData(), c.line.size());
+        LongLineMatcher matcher(c.pattern, true, true, 1 << 20);
+        for (const qsizetype piece : kPieces) {
+            SCOPED_TRACE(testing::Message() << c.pattern.toStdString() << " in "
+                                            << c.line.toStdString() << ", piece " << piece);
+            EXPECT_EQ(streamed(matcher, c.line, piece), expected);
+        }
+    }
+}
+
 } // namespace

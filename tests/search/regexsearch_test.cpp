@@ -338,6 +338,21 @@ TEST(RegexSearch, ErrorsSayWhatWentWrong)
                     .startsWith(QStringLiteral("The search cannot run this regular expression:")));
 }
 
+// An item the matcher cannot run is an error wherever the matcher reaches
+// it, with or without a match: the JIT that finds candidates for it must not
+// answer "not found" first.
+TEST(RegexSearch, ItemsTheMatcherCannotRunAreErrorsWithOrWithoutAMatch)
+{
+    for (const char *pattern : {"x(?*b)", "(x)(?(1)a|b)", "x(*sr:b)", "x\\Q\\E\\Kb"}) {
+        for (const QByteArray &text : {QByteArray("xb"), QByteArray("xc b")}) {
+            SCOPED_TRACE(testing::Message() << pattern << " in " << text.toStdString());
+            EXPECT_TRUE(
+                errorOf(text, QString::fromUtf8(pattern))
+                    .startsWith(QStringLiteral("The search cannot run this regular expression:")));
+        }
+    }
+}
+
 TEST(RegexSearch, WorkspaceGrowsAndItsLimitIsAnError)
 {
     // (?:.?){100} needs about 4096 integers, far beyond the 64 it starts with.
@@ -380,10 +395,13 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
     // Alternatives the backtracking matcher takes in another order and
     // subroutine calls check that candidates found by the JIT keep the DFA's
     // longest match at the leftmost start.
-    const char *patterns[] = {"ab|b",      "a+",         "x*",      "\\bab\\b", "(?<=ba)b", "b$",
-                              "a.{0,3}b",  "ab\\s",      "[ab]{3}", "(?=ab)a",  "\\Bb",     "^a",
-                              "a|ab",      "b(?:a|ab)*", "a(?R)?b", "(?-i)b a", "ab.b",     "b a",
-                              "(?<=a)b b", "a[b ]{2}a",  "ba(?!b)"};
+    // Literals that the prefilter looks for are read through the syntax:
+    // quoted, spaced out, behind start-of-pattern items and comments.
+    const char *patterns[] = {
+        "ab|b",      "a+",        "x*",         "\\bab\\b",  "(?<=ba)b",  "b$",        "a.{0,3}b",
+        "ab\\s",     "[ab]{3}",   "(?=ab)a",    "\\Bb",      "^a",        "a|ab",      "b(?:a|ab)*",
+        "a(?R)?b",   "(?-i)b a",  "ab.b",       "b a",       "(?<=a)b b", "a[b ]{2}a", "ba(?!b)",
+        "\\Qb a\\E", "(?x)b\\ a", "(*UCP)b\\s", "a(?#x)b a", "(?i:b) a"};
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
         // Every other round without letter case, where capitals appear too.
