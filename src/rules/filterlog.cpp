@@ -3,24 +3,19 @@
 #include "rules/longlinematcher.h"
 #include "rules/matchline.h"
 #include "rules/ruleregex.h"
+#include "text/atomicfile.h"
 #include "text/fileutil.h"
 #include "viewer/filesource.h"
 
 #include <QByteArrayView>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -54,55 +49,25 @@ qsizetype lineStart(const char *data, qsizetype from, qsizetype position)
     return p;
 }
 
-// The temporary file a run writes; renamed over the target only when done.
-// A write that fails is remembered and ends the run at the next check.
+// The lines a run keeps, gathered into large writes to a file that replaces
+// the target only when done. A write that fails is remembered and ends the
+// run at the next check.
 class Output final
 {
 public:
-    Output() = default;
+    // sourceMode: the permissions of the file filtered. A new file gets no
+    // more than those (and the umask); a replaced one keeps its own.
+    Output(const QString &dest, mode_t sourceMode) : m_file(dest, sourceMode & 0666), m_dest(dest)
+    {}
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
-    ~Output()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_temp.isEmpty())
-            ::unlink(m_temp.constData());
-    }
 
-    // sourceMode: the permissions of the file filtered. A new file gets no
-    // more than those (and the umask); a replaced one keeps its own, and the
-    // temporary file is never wider than either while it fills.
-    bool create(const QString &dest, mode_t sourceMode, QString &error)
+    bool create(QString &error)
     {
-        // Through a symbolic link the file it names is replaced, not the link.
-        const QFileInfo info(QFileInfo(dest).absoluteFilePath());
-        const QString target = info.isSymLink() && !info.canonicalFilePath().isEmpty()
-                                   ? info.canonicalFilePath()
-                                   : info.absoluteFilePath();
-        m_target = fileNameToBytes(target);
-        struct stat old;
-        m_replaces = ::stat(m_target.constData(), &old) == 0;
-        m_mode = m_replaces ? old.st_mode & 07777 : sourceMode & 0666;
-        const mode_t tempMode = m_replaces ? m_mode & sourceMode & 0600 : m_mode;
-        const QFileInfo targetInfo(target);
-        const QByteArray folder = fileNameToBytes(targetInfo.absolutePath());
-        static std::atomic<int> counter = 0;
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            const QByteArray path = folder + "/." + fileNameToBytes(targetInfo.fileName()) +
-                                    ".tmp" + QByteArray::number(::getpid()) + '-' +
-                                    QByteArray::number(++counter);
-            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, tempMode);
-            if (m_fd >= 0)
-                m_temp = path;
-            else if (errno != EEXIST)
-                break;
-        }
-        if (m_fd < 0) {
-            error = QStringLiteral("Cannot create file \"%1\": %2").arg(dest, errnoText(errno));
+        if (!m_file.open()) {
+            error = QStringLiteral("Cannot create file \"%1\": %2").arg(m_dest, m_file.error());
             return false;
         }
-        m_dest = dest;
         m_buffer.reserve(size_t(kWriteBlock) + 4096);
         return true;
     }
@@ -132,62 +97,30 @@ public:
     // False once a write failed; Error says why.
     bool flush(bool always = false)
     {
-        if (m_failed)
-            return false;
         if (m_buffer.empty() || (!always && qsizetype(m_buffer.size()) < kWriteBlock))
-            return true;
-        const char *p = m_buffer.data();
-        size_t left = m_buffer.size();
-        while (left > 0) {
-            const ssize_t n = ::write(m_fd, p, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return fail(n < 0 ? errno : ENOSPC);
-            p += n;
-            left -= size_t(n);
-        }
+            return check(true);
+        const bool ok = m_file.write(m_buffer.data(), qsizetype(m_buffer.size()));
         m_buffer.clear();
-        return true;
+        return check(ok);
     }
 
-    bool commit()
-    {
-        if (!flush(true))
-            return false;
-        // Replacing a file: it keeps its mode, and the new one must be on
-        // the disk before the old one's name moves to it. A new file has its
-        // mode from the start (the umask applied).
-        if (m_replaces && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
-            return fail(errno);
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            return fail(errno);
-        if (::rename(m_temp.constData(), m_target.constData()) != 0)
-            return fail(errno);
-        m_temp.clear();
-        return true;
-    }
+    bool commit() { return flush(true) && check(m_file.commit()); }
 
     qint64 lines() const { return m_lines; }
     const QString &error() const { return m_error; }
 
 private:
-    bool fail(int error)
+    bool check(bool ok)
     {
-        m_failed = true;
-        m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, errnoText(error));
+        if (ok && m_error.isEmpty())
+            return true;
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, m_file.error());
         return false;
     }
 
-    int m_fd = -1;
-    QByteArray m_temp;
-    QByteArray m_target;
+    AtomicFileWriter m_file;
     QString m_dest;
-    bool m_replaces = false;
-    mode_t m_mode = 0600;
-    bool m_failed = false;
     QString m_error;
     std::vector<char> m_buffer;
     qint64 m_lines = 0;
@@ -575,8 +508,8 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
         result.state = Status::Cancelled;
         return result;
     };
-    Output out;
-    if (!out.create(dest, sourceMode(source), result.error)) {
+    Output out(dest, sourceMode(source));
+    if (!out.create(result.error)) {
         result.state = Status::Failed;
         return result;
     }
