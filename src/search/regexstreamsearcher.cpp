@@ -3,6 +3,7 @@
 #include "search/bytefinder.h"
 #include "search/pagetable.h"
 
+#include "text/utf8.h"
 #include "viewer/filesource.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -485,29 +486,10 @@ bool RegexStreamSearcher::fillRaw()
 
 void RegexStreamSearcher::Emit(char32_t ch)
 {
-    char *out = m_text.data() + m_len;
-    if (ch < 0x80) {
-        out[0] = char(ch);
-        m_len += 1;
-        return;
-    }
-    if (ch < 0x800) {
-        out[0] = char(0xC0 | ch >> 6);
-        out[1] = char(0x80 | (ch & 0x3F));
-        m_len += 2;
-    } else if (ch < 0x10000) {
-        out[0] = char(0xE0 | ch >> 12);
-        out[1] = char(0x80 | (ch >> 6 & 0x3F));
-        out[2] = char(0x80 | (ch & 0x3F));
-        m_len += 3;
-    } else {
-        out[0] = char(0xF0 | ch >> 18);
-        out[1] = char(0x80 | (ch >> 12 & 0x3F));
-        out[2] = char(0x80 | (ch >> 6 & 0x3F));
-        out[3] = char(0x80 | (ch & 0x3F));
-        m_len += 4;
-    }
-    m_lastHigh = m_len - 1;
+    const int n = encodeUtf8(ch, m_text.data() + m_len);
+    m_len += n;
+    if (n > 1)
+        m_lastHigh = m_len - 1;
 }
 
 // Appends up to want bytes of decoded text; false on a read error. Sets
