@@ -5,6 +5,7 @@
 #include "rules/ruleregex.h"
 #include "text/atomicfile.h"
 #include "text/fileutil.h"
+#include "text/linebreak.h"
 #include "viewer/filesource.h"
 
 #include <QByteArrayView>
@@ -22,32 +23,6 @@ namespace {
 using Status = FilterLogResult::Status;
 
 constexpr qsizetype kWriteBlock = qsizetype(4) << 20;
-
-bool isBreak(char c)
-{
-    return c == '\n' || c == '\r';
-}
-
-// The first CR or LF in [from, to), or to.
-qsizetype nextBreak(const char *data, qsizetype from, qsizetype to)
-{
-    if (from >= to)
-        return to;
-    const void *lf = std::memchr(data + from, '\n', size_t(to - from));
-    const qsizetype end = lf ? static_cast<const char *>(lf) - data : to;
-    const void *cr = std::memchr(data + from, '\r', size_t(end - from));
-    return cr ? static_cast<const char *>(cr) - data : end;
-}
-
-// The start of the line holding position (after the last break before it,
-// never before from).
-qsizetype lineStart(const char *data, qsizetype from, qsizetype position)
-{
-    qsizetype p = position;
-    while (p > from && !isBreak(data[p - 1]))
-        --p;
-    return p;
-}
 
 // The lines a run keeps, gathered into large writes to a file that replaces
 // the target only when done. A write that fails is remembered and ends the
@@ -190,8 +165,9 @@ private:
 
     static void allLines(const char *data, qsizetype from, qsizetype to, Output &out)
     {
+        LineBreakScanner breaks(data, to);
         for (qsizetype p = from; p < to;) {
-            const qsizetype end = nextBreak(data, p, to);
+            const qsizetype end = breaks.next(p);
             if (end > p)
                 out.line(data + p, end - p);
             p = end + 1;
@@ -200,8 +176,9 @@ private:
 
     void perLine(const char *data, qsizetype from, qsizetype to, Output &out) const
     {
+        LineBreakScanner breaks(data, to);
         for (qsizetype p = from; p < to;) {
-            const qsizetype end = nextBreak(data, p, to);
+            const qsizetype end = breaks.next(p);
             if (end > p && holds(data + p, end - p) != m_invert)
                 out.line(data + p, end - p);
             p = end + 1;
@@ -242,13 +219,13 @@ private:
             // A match at a break or at the end may be the end-of-line match
             // ("$", "z?$") of the line that ends there; between the CR and
             // the LF of a pair that line ended at the CR.
-            const bool atBreak = at >= size || isBreak(data[at]);
+            const bool atBreak = at >= size || isLineBreak(data[at]);
             qsizetype end = at;
             if (!atBreak)
-                end = nextBreak(data, at, size);
+                end = nextLineBreak(data, at, size);
             else if (at < size && at > p && data[at] == '\n' && data[at - 1] == '\r')
                 end = at - 1;
-            const qsizetype start = lineStart(data, p, end);
+            const qsizetype start = lineStartBefore(data, p, end);
             if (m_invert)
                 allLines(data, p, start, out);
             if (end > start) {
@@ -557,7 +534,7 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
         const qsizetype end = text.size();
         qsizetype done = 0; // text[0, done) is dealt with
         if (longLine.active()) {
-            const qsizetype brk = nextBreak(data, 0, end);
+            const qsizetype brk = nextLineBreak(data, 0, end);
             if (longLine.feed(data, brk, sourceBytesOf(data, brk), out, stop) ==
                 FileSource::ReadResult::Cancelled)
                 return cancelled();
@@ -574,8 +551,7 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
             qsizetype cut = end;
             if (!last) {
                 const qsizetype from = std::max(done, held);
-                while (cut > from && !isBreak(data[cut - 1]))
-                    --cut;
+                cut = lineStartBefore(data, from, end);
                 if (cut == from)
                     cut = done;
             }

@@ -1,6 +1,7 @@
 #include "rules/longlinematcher.h"
 
 #include "rules/ruleregex.h"
+#include "text/asciifold.h"
 
 #include <QByteArrayView>
 
@@ -109,8 +110,7 @@ bool isWordByte(unsigned char c)
 void foldAscii(char *p, qsizetype n)
 {
     for (qsizetype i = 0; i < n; ++i)
-        if (p[i] >= 'A' && p[i] <= 'Z')
-            p[i] = char(p[i] - 'A' + 'a');
+        p[i] = asciiLower(p[i]);
 }
 
 } // namespace

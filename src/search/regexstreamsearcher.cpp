@@ -3,6 +3,8 @@
 #include "search/bytefinder.h"
 #include "search/pagetable.h"
 
+#include "text/asciifold.h"
+#include "text/linebreak.h"
 #include "text/utf8.h"
 #include "viewer/filesource.h"
 
@@ -424,10 +426,7 @@ bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error
         p.jit && !(compileOptionBits & ~(PCRE2_CASELESS | PCRE2_MULTILINE | PCRE2_UTF))
             ? lineLiteral(utf8, caseless)
             : QByteArray();
-    ByteFinder::FoldTable fold;
-    for (int b = 0; b < 256; ++b)
-        fold[size_t(b)] = uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b);
-    p.literal.prepare(caseless ? literal.toLower() : literal, caseless ? &fold : nullptr);
+    p.literal.prepare(caseless ? literal.toLower() : literal, caseless ? &asciiFoldTable : nullptr);
     m_context = std::max<qsizetype>(overlapBufferSize, 4 * qsizetype(lookbehind) + 4);
     return true;
 }
@@ -576,8 +575,7 @@ bool RegexStreamSearcher::decodeFill(qsizetype want)
 {
     if (!decode(want))
         return false;
-    while (!m_eof && m_len > 0 &&
-           (m_text[size_t(m_len - 1)] == '\n' || m_text[size_t(m_len - 1)] == '\r')) {
+    while (!m_eof && m_len > 0 && isLineBreak(m_text[size_t(m_len - 1)])) {
         if (!decode(1))
             return false;
     }
@@ -698,31 +696,6 @@ bool RegexStreamSearcher::rewind(const Match &keepFrom, qsizetype attempt)
     return decodeFill(std::max<qsizetype>(searchBufferSize ? searchBufferSize : 1, attempt + 4));
 }
 
-namespace {
-
-inline bool isBreak(uint8_t c)
-{
-    return c == '\n' || c == '\r';
-}
-
-// Just after the last line break in [from, to), or from.
-qsizetype lineStartBefore(const uint8_t *t, qsizetype from, qsizetype to)
-{
-    while (to > from && !isBreak(t[to - 1]))
-        --to;
-    return to;
-}
-
-// The first line break in [from, to), or to.
-qsizetype breakAfter(const uint8_t *t, qsizetype from, qsizetype to)
-{
-    while (from < to && !isBreak(t[from]))
-        ++from;
-    return from;
-}
-
-} // namespace
-
 // Lets the JIT find the leftmost start of a match or of a partial match from
 // the attempt on, so that the DFA runs only from there. Backtracking tries
 // every path at each start before the next, as the DFA does, so both agree
@@ -746,11 +719,11 @@ bool RegexStreamSearcher::prefilter(quint32 options)
             if (m_eof)
                 return false;
             // Only the last line may hold a match that goes on in the next fill.
-            m_attempt = lineStartBefore(t, m_attempt, m_len);
+            m_attempt = lineStartBefore(m_text.data(), m_attempt, m_len);
             break;
         }
-        const qsizetype lineStart = lineStartBefore(t, m_attempt, hit);
-        const qsizetype lineEnd = breakAfter(t, hit + p.literal.length(), m_len);
+        const qsizetype lineStart = lineStartBefore(m_text.data(), m_attempt, hit);
+        const qsizetype lineEnd = nextLineBreak(m_text.data(), hit + p.literal.length(), m_len);
         m_attempt = lineStart;
         if (lineEnd >= m_len)
             break;
