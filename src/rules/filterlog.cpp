@@ -4,16 +4,14 @@
 #include "rules/matchline.h"
 #include "rules/ruleregex.h"
 #include "search/patterninfo.h"
+#include "text/atomicfile.h"
 #include "text/fileutil.h"
+#include "text/linebreak.h"
 #include "viewer/filesource.h"
 
 #include <QByteArrayView>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -22,9 +20,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,81 +28,25 @@ using Status = FilterLogResult::Status;
 
 constexpr qsizetype kWriteBlock = qsizetype(4) << 20;
 
-bool isBreak(char c)
-{
-    return c == '\n' || c == '\r';
-}
-
-// The first CR or LF in [from, to), or to.
-qsizetype nextBreak(const char *data, qsizetype from, qsizetype to)
-{
-    if (from >= to)
-        return to;
-    const void *lf = std::memchr(data + from, '\n', size_t(to - from));
-    const qsizetype end = lf ? static_cast<const char *>(lf) - data : to;
-    const void *cr = std::memchr(data + from, '\r', size_t(end - from));
-    return cr ? static_cast<const char *>(cr) - data : end;
-}
-
-// The start of the line holding position (after the last break before it,
-// never before from).
-qsizetype lineStart(const char *data, qsizetype from, qsizetype position)
-{
-    qsizetype p = position;
-    while (p > from && !isBreak(data[p - 1]))
-        --p;
-    return p;
-}
-
-// The temporary file a run writes; renamed over the target only when done.
-// A write that fails is remembered and ends the run at the next check.
+// The lines a run keeps, gathered into large writes to a file that replaces
+// the target only when done. A write that fails is remembered and ends the
+// run at the next check.
 class Output final
 {
 public:
-    Output() = default;
+    // sourceMode: the permissions of the file filtered. A new file gets no
+    // more than those (and the umask); a replaced one keeps its own.
+    Output(const QString &dest, mode_t sourceMode) : m_file(dest, sourceMode & 0666), m_dest(dest)
+    {}
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
-    ~Output()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_temp.isEmpty())
-            ::unlink(m_temp.constData());
-    }
 
-    // sourceMode: the permissions of the file filtered. A new file gets no
-    // more than those (and the umask); a replaced one keeps its own, and the
-    // temporary file is never wider than either while it fills.
-    bool create(const QString &dest, mode_t sourceMode, QString &error)
+    bool create(QString &error)
     {
-        // Through a symbolic link the file it names is replaced, not the link.
-        const QFileInfo info(QFileInfo(dest).absoluteFilePath());
-        const QString target = info.isSymLink() && !info.canonicalFilePath().isEmpty()
-                                   ? info.canonicalFilePath()
-                                   : info.absoluteFilePath();
-        m_target = fileNameToBytes(target);
-        struct stat old;
-        m_replaces = ::stat(m_target.constData(), &old) == 0;
-        m_mode = m_replaces ? old.st_mode & 07777 : sourceMode & 0666;
-        const mode_t tempMode = m_replaces ? m_mode & sourceMode & 0600 : m_mode;
-        const QFileInfo targetInfo(target);
-        const QByteArray folder = fileNameToBytes(targetInfo.absolutePath());
-        static std::atomic<int> counter = 0;
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            const QByteArray path = folder + "/." + fileNameToBytes(targetInfo.fileName()) +
-                                    ".tmp" + QByteArray::number(::getpid()) + '-' +
-                                    QByteArray::number(++counter);
-            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, tempMode);
-            if (m_fd >= 0)
-                m_temp = path;
-            else if (errno != EEXIST)
-                break;
-        }
-        if (m_fd < 0) {
-            error = QStringLiteral("Cannot create file \"%1\": %2").arg(dest, errnoText(errno));
+        if (!m_file.open()) {
+            error = QStringLiteral("Cannot create file \"%1\": %2").arg(m_dest, m_file.error());
             return false;
         }
-        m_dest = dest;
         m_buffer.reserve(size_t(kWriteBlock) + 4096);
         return true;
     }
@@ -136,62 +76,30 @@ public:
     // False once a write failed; Error says why.
     bool flush(bool always = false)
     {
-        if (m_failed)
-            return false;
         if (m_buffer.empty() || (!always && qsizetype(m_buffer.size()) < kWriteBlock))
-            return true;
-        const char *p = m_buffer.data();
-        size_t left = m_buffer.size();
-        while (left > 0) {
-            const ssize_t n = ::write(m_fd, p, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return fail(n < 0 ? errno : ENOSPC);
-            p += n;
-            left -= size_t(n);
-        }
+            return check(true);
+        const bool ok = m_file.write(m_buffer.data(), qsizetype(m_buffer.size()));
         m_buffer.clear();
-        return true;
+        return check(ok);
     }
 
-    bool commit()
-    {
-        if (!flush(true))
-            return false;
-        // Replacing a file: it keeps its mode, and the new one must be on
-        // the disk before the old one's name moves to it. A new file has its
-        // mode from the start (the umask applied).
-        if (m_replaces && (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0))
-            return fail(errno);
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            return fail(errno);
-        if (::rename(m_temp.constData(), m_target.constData()) != 0)
-            return fail(errno);
-        m_temp.clear();
-        return true;
-    }
+    bool commit() { return flush(true) && check(m_file.commit()); }
 
     qint64 lines() const { return m_lines; }
     const QString &error() const { return m_error; }
 
 private:
-    bool fail(int error)
+    bool check(bool ok)
     {
-        m_failed = true;
-        m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, errnoText(error));
+        if (ok && m_error.isEmpty())
+            return true;
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("Cannot write file \"%1\": %2").arg(m_dest, m_file.error());
         return false;
     }
 
-    int m_fd = -1;
-    QByteArray m_temp;
-    QByteArray m_target;
+    AtomicFileWriter m_file;
     QString m_dest;
-    bool m_replaces = false;
-    mode_t m_mode = 0600;
-    bool m_failed = false;
     QString m_error;
     std::vector<char> m_buffer;
     qint64 m_lines = 0;
@@ -261,8 +169,9 @@ private:
 
     static void allLines(const char *data, qsizetype from, qsizetype to, Output &out)
     {
+        LineBreakScanner breaks(data, to);
         for (qsizetype p = from; p < to;) {
-            const qsizetype end = nextBreak(data, p, to);
+            const qsizetype end = breaks.next(p);
             if (end > p)
                 out.line(data + p, end - p);
             p = end + 1;
@@ -271,8 +180,9 @@ private:
 
     void perLine(const char *data, qsizetype from, qsizetype to, Output &out) const
     {
+        LineBreakScanner breaks(data, to);
         for (qsizetype p = from; p < to;) {
-            const qsizetype end = nextBreak(data, p, to);
+            const qsizetype end = breaks.next(p);
             if (end > p && holds(data + p, end - p) != m_invert)
                 out.line(data + p, end - p);
             p = end + 1;
@@ -313,13 +223,13 @@ private:
             // A match at a break or at the end may be the end-of-line match
             // ("$", "z?$") of the line that ends there; between the CR and
             // the LF of a pair that line ended at the CR.
-            const bool atBreak = at >= size || isBreak(data[at]);
+            const bool atBreak = at >= size || isLineBreak(data[at]);
             qsizetype end = at;
             if (!atBreak)
-                end = nextBreak(data, at, size);
+                end = nextLineBreak(data, at, size);
             else if (at < size && at > p && data[at] == '\n' && data[at - 1] == '\r')
                 end = at - 1;
-            const qsizetype start = lineStart(data, p, end);
+            const qsizetype start = lineStartBefore(data, p, end);
             if (m_invert)
                 allLines(data, p, start, out);
             if (end > start) {
@@ -579,8 +489,8 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
         result.state = Status::Cancelled;
         return result;
     };
-    Output out;
-    if (!out.create(dest, sourceMode(source), result.error)) {
+    Output out(dest, sourceMode(source));
+    if (!out.create(result.error)) {
         result.state = Status::Failed;
         return result;
     }
@@ -628,7 +538,7 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
         const qsizetype end = text.size();
         qsizetype done = 0; // text[0, done) is dealt with
         if (longLine.active()) {
-            const qsizetype brk = nextBreak(data, 0, end);
+            const qsizetype brk = nextLineBreak(data, 0, end);
             if (longLine.feed(data, brk, sourceBytesOf(data, brk), out, stop) ==
                 FileSource::ReadResult::Cancelled)
                 return cancelled();
@@ -645,8 +555,7 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
             qsizetype cut = end;
             if (!last) {
                 const qsizetype from = std::max(done, held);
-                while (cut > from && !isBreak(data[cut - 1]))
-                    --cut;
+                cut = lineStartBefore(data, from, end);
                 if (cut == from)
                     cut = done;
             }

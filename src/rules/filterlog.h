@@ -62,7 +62,8 @@ using FilterProgress = std::function<void(int percent)>;
 // complete, so a failure or a stop never leaves a partial file and never
 // destroys the file it was to replace. A new dest gets the source's
 // permissions at most (read and write bits, less the umask); a replaced one
-// keeps its own. The source is read in large blocks up to the size it had
+// keeps its own, links are followed and special files refused as
+// AtomicFileWriter does. The source is read in large blocks up to the size it had
 // at the start; a source that shrinks or goes away meanwhile ends the run at
 // its new end. Runs on any thread; a stop is seen between blocks.
 FilterLogResult filterLog(const QString &source, const QString &dest,

@@ -2,6 +2,7 @@
 
 #include "rules/ruleregex.h"
 #include "search/patterninfo.h"
+#include "text/asciifold.h"
 
 #include <QByteArrayView>
 
@@ -46,8 +47,7 @@ bool isWordByte(unsigned char c)
 void foldAscii(char *p, qsizetype n)
 {
     for (qsizetype i = 0; i < n; ++i)
-        if (p[i] >= 'A' && p[i] <= 'Z')
-            p[i] = char(p[i] - 'A' + 'a');
+        p[i] = asciiLower(p[i]);
 }
 
 } // namespace

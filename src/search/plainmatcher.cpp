@@ -2,6 +2,7 @@
 
 #include "search/pagetable.h"
 
+#include "text/asciifold.h"
 #include "text/codepagebackend.h"
 #include "text/codepages.h"
 
@@ -51,14 +52,6 @@ bool isAscii(const QString &text)
     return true;
 }
 
-ByteFinder::FoldTable asciiFold()
-{
-    ByteFinder::FoldTable fold;
-    for (int b = 0; b < 256; ++b)
-        fold[size_t(b)] = uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b);
-    return fold;
-}
-
 } // namespace
 
 char16_t PlainMatcher::foldUnit(char16_t unit)
@@ -106,8 +99,7 @@ void PlainMatcher::prepare(const QString &text, EncodingCode encoding, bool case
             bytes += m_bigEndian ? hi : lo;
             bytes += m_bigEndian ? lo : hi;
         }
-        const ByteFinder::FoldTable fold = asciiFold();
-        m_finder.prepare(bytes, caseSensitive ? nullptr : &fold);
+        m_finder.prepare(bytes, caseSensitive ? nullptr : &asciiFoldTable);
         m_route = Route::Units16;
         m_overlap = bytes.size() + 2;
         return;
@@ -124,8 +116,7 @@ void PlainMatcher::prepare(const QString &text, EncodingCode encoding, bool case
         if (!plain || (!caseSensitive && !isAscii(text)))
             return decoded();
         const QByteArray bytes = (caseSensitive ? text : text.toLower()).toUtf8();
-        const ByteFinder::FoldTable fold = asciiFold();
-        m_finder.prepare(bytes, caseSensitive ? nullptr : &fold);
+        m_finder.prepare(bytes, caseSensitive ? nullptr : &asciiFoldTable);
         m_route = Route::Bytes;
         m_overlap = bytes.size() + 1;
         return;

@@ -4,6 +4,9 @@
 #include "search/pagetable.h"
 #include "search/patterninfo.h"
 
+#include "text/asciifold.h"
+#include "text/linebreak.h"
+#include "text/utf8.h"
 #include "viewer/filesource.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -319,10 +322,7 @@ bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error
             ? lineLiteral(info)
             : QByteArray();
     const bool caseless = info.literalFolds;
-    ByteFinder::FoldTable fold;
-    for (int b = 0; b < 256; ++b)
-        fold[size_t(b)] = uint8_t(b >= 'A' && b <= 'Z' ? b + 32 : b);
-    p.literal.prepare(caseless ? literal.toLower() : literal, caseless ? &fold : nullptr);
+    p.literal.prepare(caseless ? literal.toLower() : literal, caseless ? &asciiFoldTable : nullptr);
     m_context = std::max<qsizetype>(overlapBufferSize, 4 * qsizetype(lookbehind) + 4);
     return true;
 }
@@ -381,29 +381,10 @@ bool RegexStreamSearcher::fillRaw()
 
 void RegexStreamSearcher::Emit(char32_t ch)
 {
-    char *out = m_text.data() + m_len;
-    if (ch < 0x80) {
-        out[0] = char(ch);
-        m_len += 1;
-        return;
-    }
-    if (ch < 0x800) {
-        out[0] = char(0xC0 | ch >> 6);
-        out[1] = char(0x80 | (ch & 0x3F));
-        m_len += 2;
-    } else if (ch < 0x10000) {
-        out[0] = char(0xE0 | ch >> 12);
-        out[1] = char(0x80 | (ch >> 6 & 0x3F));
-        out[2] = char(0x80 | (ch & 0x3F));
-        m_len += 3;
-    } else {
-        out[0] = char(0xF0 | ch >> 18);
-        out[1] = char(0x80 | (ch >> 12 & 0x3F));
-        out[2] = char(0x80 | (ch >> 6 & 0x3F));
-        out[3] = char(0x80 | (ch & 0x3F));
-        m_len += 4;
-    }
-    m_lastHigh = m_len - 1;
+    const int n = encodeUtf8(ch, m_text.data() + m_len);
+    m_len += n;
+    if (n > 1)
+        m_lastHigh = m_len - 1;
 }
 
 // Appends up to want bytes of decoded text; false on a read error. Sets
@@ -490,8 +471,7 @@ bool RegexStreamSearcher::decodeFill(qsizetype want)
 {
     if (!decode(want))
         return false;
-    while (!m_eof && m_len > 0 &&
-           (m_text[size_t(m_len - 1)] == '\n' || m_text[size_t(m_len - 1)] == '\r')) {
+    while (!m_eof && m_len > 0 && isLineBreak(m_text[size_t(m_len - 1)])) {
         if (!decode(1))
             return false;
     }
@@ -612,31 +592,6 @@ bool RegexStreamSearcher::rewind(const Match &keepFrom, qsizetype attempt)
     return decodeFill(std::max<qsizetype>(searchBufferSize ? searchBufferSize : 1, attempt + 4));
 }
 
-namespace {
-
-inline bool isBreak(uint8_t c)
-{
-    return c == '\n' || c == '\r';
-}
-
-// Just after the last line break in [from, to), or from.
-qsizetype lineStartBefore(const uint8_t *t, qsizetype from, qsizetype to)
-{
-    while (to > from && !isBreak(t[to - 1]))
-        --to;
-    return to;
-}
-
-// The first line break in [from, to), or to.
-qsizetype breakAfter(const uint8_t *t, qsizetype from, qsizetype to)
-{
-    while (from < to && !isBreak(t[from]))
-        ++from;
-    return from;
-}
-
-} // namespace
-
 // Lets the JIT find the leftmost start of a match or of a partial match from
 // the attempt on, so that the DFA runs only from there. Backtracking tries
 // every path at each start before the next, as the DFA does, so both agree
@@ -660,11 +615,11 @@ bool RegexStreamSearcher::prefilter(quint32 options)
             if (m_eof)
                 return false;
             // Only the last line may hold a match that goes on in the next fill.
-            m_attempt = lineStartBefore(t, m_attempt, m_len);
+            m_attempt = lineStartBefore(m_text.data(), m_attempt, m_len);
             break;
         }
-        const qsizetype lineStart = lineStartBefore(t, m_attempt, hit);
-        const qsizetype lineEnd = breakAfter(t, hit + p.literal.length(), m_len);
+        const qsizetype lineStart = lineStartBefore(m_text.data(), m_attempt, hit);
+        const qsizetype lineEnd = nextLineBreak(m_text.data(), hit + p.literal.length(), m_len);
         m_attempt = lineStart;
         if (lineEnd >= m_len)
             break;

@@ -2,12 +2,11 @@
 
 #include "text/fileutil.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,150 +14,180 @@
 
 namespace {
 
-// Owns the temporary file of a write until it has been renamed into place.
-class TempFile final
+// As the kernel allows before it gives ELOOP.
+constexpr int kMaxLinkHops = 40;
+
+QByteArray folderOf(const QByteArray &path)
 {
-public:
-    TempFile() = default;
-    TempFile(const TempFile &) = delete;
-    TempFile &operator=(const TempFile &) = delete;
-    ~TempFile()
-    {
-        close();
-        if (!m_path.isEmpty() && !m_renamed)
-            ::unlink(m_path.constData());
-    }
-
-    // mode: as open() takes it (the umask applies).
-    bool create(const QByteArray &folder, const QByteArray &name, mode_t mode)
-    {
-        static std::atomic<int> counter = 0;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray path = folder + "/." + name + ".tmp" + QByteArray::number(::getpid()) +
-                                    '-' + QByteArray::number(++counter);
-            m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (m_fd >= 0) {
-                m_path = path;
-                return true;
-            }
-            if (errno != EEXIST)
-                return false;
-        }
-        return false;
-    }
-
-    bool writeAll(const char *data, qsizetype size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(m_fd, data, size_t(size));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            data += n;
-            size -= n;
-        }
-        return true;
-    }
-
-    bool close()
-    {
-        if (m_fd < 0)
-            return true;
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc == 0;
-    }
-
-    int fd() const { return m_fd; }
-    const QByteArray &path() const { return m_path; }
-    void setRenamed() { m_renamed = true; }
-
-private:
-    int m_fd = -1;
-    QByteArray m_path;
-    bool m_renamed = false;
-};
-
-// The file a write replaces: the final target of a chain of links.
-QString resolveTarget(const QString &path)
-{
-    const QFileInfo info(QFileInfo(path).absoluteFilePath());
-    if (!info.isSymLink())
-        return info.absoluteFilePath();
-    const QString resolved = info.canonicalFilePath();
-    return resolved.isEmpty() ? info.symLinkTarget() : resolved;
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
 }
 
-bool write(const QString &path, const QByteArray &data, QString &error, const AtomicWriteHook &hook)
+// The file a write lands in: path with every link of the chain followed,
+// a dangling one too. 0, or the errno that stops it.
+int resolveTarget(const QString &path, QByteArray &target)
 {
-    const auto fail = [&error](const QString &reason) {
-        error = reason;
-        return false;
-    };
-    const auto step = [&hook](AtomicWriteStep s) {
-        if (hook)
-            hook(s);
-    };
-
-    const QString target = resolveTarget(path);
-    const QFileInfo info(target);
-    const QByteArray localTarget = fileNameToBytes(target);
-    struct stat old;
-    const bool exists = ::stat(localTarget.constData(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode))
-        return fail(QStringLiteral("Not a regular file"));
-
-    // Replacing a file, the new one is its owner's alone until it is
-    // complete and takes the old one's mode just before its name: never
-    // wider than the file it replaces, not even for a moment.
-    TempFile temp;
-    if (!temp.create(fileNameToBytes(info.absolutePath()), fileNameToBytes(info.fileName()),
-                     exists ? old.st_mode & 0600 : 0666))
-        return fail(errnoText(errno));
-    if (exists && ::fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
-        // Only root may give a file away; others keep their own ownership.
+    QByteArray current = fileNameToBytes(path);
+    if (!current.startsWith('/'))
+        current = fileNameToBytes(QDir::currentPath()) + '/' + current;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st;
+        if (::lstat(current.constData(), &st) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            target = current; // to be created; a missing folder fails there
+            return 0;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            target = current;
+            return 0;
+        }
+        QByteArray link(qsizetype(st.st_size > 0 ? st.st_size : 255) + 1, Qt::Uninitialized);
+        const ssize_t n = ::readlink(current.constData(), link.data(), size_t(link.size()));
+        if (n < 0)
+            return errno;
+        if (n == link.size()) // the link grew meanwhile
+            return EAGAIN;
+        link.truncate(n);
+        current = link.startsWith('/') ? link : folderOf(current) + '/' + link;
     }
-    step(AtomicWriteStep::TempCreated);
+    return ELOOP;
+}
 
-    const qsizetype half = data.size() / 2;
-    if (!temp.writeAll(data.constData(), half))
-        return fail(errnoText(errno));
-    step(AtomicWriteStep::PartWritten);
-    if (!temp.writeAll(data.constData() + half, data.size() - half))
-        return fail(errnoText(errno));
-    step(AtomicWriteStep::Written);
-
-    if ((exists && ::fchmod(temp.fd(), old.st_mode & 07777) != 0) || ::fsync(temp.fd()) != 0)
-        return fail(errnoText(errno));
-    step(AtomicWriteStep::Synced);
-    if (!temp.close())
-        return fail(errnoText(errno));
-
-    if (::rename(temp.path().constData(), localTarget.constData()) != 0)
-        return fail(errnoText(errno));
-    temp.setRenamed();
-    step(AtomicWriteStep::Renamed);
-
-    // Make the rename itself durable; the data is already safe, so failure here is no error.
-    const int dir = ::open(fileNameToBytes(info.absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+bool writeAll(int fd, const char *data, qsizetype size, int &error)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= n;
     }
     return true;
 }
 
 } // namespace
 
-bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
-                         const AtomicWriteHook &hook)
+AtomicFileWriter::AtomicFileWriter(const QString &path, mode_t newFileMode, AtomicWriteHook hook)
+    : m_path(path), m_newFileMode(newFileMode & 07777), m_hook(std::move(hook))
+{}
+
+AtomicFileWriter::~AtomicFileWriter()
 {
-    QString reason;
-    const bool ok = write(path, data, reason, hook);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temp.isEmpty())
+        ::unlink(m_temp.constData());
+}
+
+void AtomicFileWriter::step(AtomicWriteStep s) const
+{
+    if (m_hook)
+        m_hook(s);
+}
+
+bool AtomicFileWriter::fail(int error)
+{
+    return fail(errnoText(error));
+}
+
+bool AtomicFileWriter::fail(const QString &reason)
+{
+    m_failed = true;
+    m_error = reason;
+    return false;
+}
+
+bool AtomicFileWriter::open()
+{
+    if (m_fd >= 0 || m_failed)
+        return !m_failed;
+    if (const int error = resolveTarget(m_path, m_target))
+        return fail(error);
+    struct stat old;
+    m_replaces = ::stat(m_target.constData(), &old) == 0;
+    if (m_replaces && !S_ISREG(old.st_mode))
+        return fail(QStringLiteral("Not a regular file"));
+    m_mode = m_replaces ? old.st_mode & 07777 : m_newFileMode;
+
+    // A replaced file's mode comes just before its name, so the data is
+    // never shown to more readers than the old file or a new one would have.
+    const mode_t tempMode = m_replaces ? m_mode & m_newFileMode & 0600 : m_newFileMode;
+    const qsizetype slash = m_target.lastIndexOf('/');
+    const QByteArray folder = folderOf(m_target);
+    const QByteArray name = m_target.mid(slash + 1);
+    static std::atomic<int> counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray temp = folder + "/." + name + ".tmp" + QByteArray::number(::getpid()) +
+                                '-' + QByteArray::number(++counter);
+        m_fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, tempMode);
+        if (m_fd >= 0) {
+            m_temp = temp;
+            break;
+        }
+        if (errno != EEXIST)
+            return fail(errno);
+    }
+    if (m_fd < 0)
+        return fail(EEXIST);
+    if (m_replaces && ::fchown(m_fd, old.st_uid, old.st_gid) != 0) {
+        // Only root may give a file away; others keep their own ownership.
+    }
+    step(AtomicWriteStep::TempCreated);
+    return true;
+}
+
+bool AtomicFileWriter::write(const char *data, qsizetype size)
+{
+    if (m_failed || m_fd < 0)
+        return m_failed ? false : fail(EBADF);
+    int error = 0;
+    return writeAll(m_fd, data, size, error) || fail(error);
+}
+
+bool AtomicFileWriter::commit()
+{
+    if (m_failed || m_fd < 0)
+        return m_failed ? false : fail(EBADF);
+    step(AtomicWriteStep::Written);
+    // fchown may have cleared set-id bits, so the mode goes on after it.
+    if ((m_replaces && ::fchmod(m_fd, m_mode) != 0) || ::fsync(m_fd) != 0)
+        return fail(errno);
+    step(AtomicWriteStep::Synced);
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0)
+        return fail(errno);
+    if (::rename(m_temp.constData(), m_target.constData()) != 0)
+        return fail(errno);
+    m_temp.clear();
+
+    // Makes the rename itself durable; the data is already safe, so a
+    // failure here is no error.
+    const int dir = ::open(folderOf(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    step(AtomicWriteStep::Renamed);
+    return true;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
+                         const AtomicWriteHook &hook, mode_t newFileMode)
+{
+    AtomicFileWriter writer(path, newFileMode, hook);
+    const qsizetype half = data.size() / 2;
+    bool ok = writer.open() && writer.write(data.constData(), half);
+    if (ok) {
+        if (hook)
+            hook(AtomicWriteStep::PartWritten);
+        ok = writer.write(data.constData() + half, data.size() - half) && writer.commit();
+    }
     if (error)
-        *error = reason;
+        *error = ok ? QString() : writer.error();
     return ok;
 }

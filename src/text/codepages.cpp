@@ -5,6 +5,7 @@
 #include "text/contract.h"
 #include "text/iconvconverter.h"
 #include "text/icuconverter.h"
+#include "text/linebreak.h"
 
 #include <array>
 #include <limits>
@@ -252,11 +253,6 @@ QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encodin
 
 namespace {
 
-bool isLineBreak(unsigned char b)
-{
-    return b == '\n' || b == '\r';
-}
-
 // A designation of G0 that every ISO-2022-JP variant reads, at i: 'B'
 // ASCII, 'J' JIS X 0201 Roman, 'K' kanji; 0 for anything else.
 char jisDesignation(const unsigned char *d, qsizetype size, qsizetype i)
@@ -311,8 +307,7 @@ qsizetype lineSyncBefore(const char *data, qsizetype size, qsizetype pos, Encodi
     for (qsizetype k = count - 1; k >= 0 && best < 0; --k) {
         const qsizetype at = offsets[size_t(k)];
         const QChar c = text.at(k);
-        if (at >= pos || !(c == QLatin1Char('\n') || c == QLatin1Char('\r')) ||
-            !isLineBreak(d[at]) || !readsBy(k + 1))
+        if (at >= pos || !isLineBreak(c.unicode()) || !isLineBreak(d[at]) || !readsBy(k + 1))
             continue;
         const qsizetype designation = jis ? jisDesignationBefore(d, size, at) : -1;
         if (designation >= 0 && jisDesignation(d, size, designation) == 'J')

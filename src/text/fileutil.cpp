@@ -1,5 +1,7 @@
 #include "text/fileutil.h"
 
+#include "text/utf8.h"
+
 #include <QDir>
 
 #include <cerrno>
@@ -53,25 +55,6 @@ qsizetype utf8SequenceLength(const unsigned char *p, qsizetype left)
 bool isEscapedByte(char16_t unit)
 {
     return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
-}
-
-void appendUtf8(QByteArray &out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
 }
 
 bool statName(const QString &name, struct stat *st)

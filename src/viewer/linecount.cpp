@@ -3,6 +3,7 @@
 #include "viewer/filesource.h"
 
 #include "text/guard.h"
+#include "text/linebreak.h"
 
 #include <algorithm>
 #include <cstring>
@@ -71,41 +72,27 @@ private:
         return m_starts.size() < m_capacity;
     }
 
-    static const char *find(const char *from, const char *end, char c)
-    {
-        const void *hit = std::memchr(from, c, size_t(end - from));
-        return hit ? static_cast<const char *>(hit) : end;
-    }
-
-    // Two memchr cursors, one per break byte, each moved only when passed:
-    // a file without CRs costs one sweep for them per block.
     bool feedBytes(const char *data, qint64 from, qint64 n, qint64 base)
     {
-        const char *end = data + n;
-        const char *p = data + from;
-        const char *cr = find(p, end, '\r');
-        const char *lf = find(p, end, '\n');
-        for (;;) {
-            const char *brk = std::min(cr, lf);
-            if (brk == end)
+        LineBreakScanner breaks(data, n);
+        for (qint64 p = from;;) {
+            const qint64 brk = breaks.next(p);
+            if (brk == n)
                 return true;
-            const char *next = brk + 1;
-            if (brk == cr) {
-                if (next == end) {
-                    m_pendingCr = base + (brk - data);
+            qint64 next = brk + 1;
+            if (data[brk] == '\r') {
+                if (next == n) {
+                    m_pendingCr = base + brk;
                     return true;
                 }
-                if (*next == '\n')
+                if (data[next] == '\n')
                     ++next;
             }
-            if (!add(base + (next - data), base + n))
+            if (!add(base + next, base + n))
                 return false;
-            if (next == end)
+            if (next == n)
                 return true;
-            if (cr < next)
-                cr = find(next, end, '\r');
-            if (lf < next)
-                lf = find(next, end, '\n');
+            p = next;
         }
     }
 

@@ -3,13 +3,11 @@
 #include "viewer/outputprep.h"
 #include "viewer/textmeasurer.h"
 
+#include "text/linebreak.h"
+
 #include <algorithm>
 
 namespace {
-bool isBreak(char16_t c)
-{
-    return c == 13 || c == 10;
-}
 bool isWrapBreak(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\\');
@@ -31,7 +29,7 @@ int LineRules::collect(qint64 position, bool forward, std::vector<char16_t> &uni
         const int limit = maxLength + m_format.lookAhead();
         for (qint64 p = position; int(units.size()) < limit && !isOut(p); p += cs) {
             const char16_t c = unitAt(p);
-            if (isBreak(c))
+            if (isLineBreak(c))
                 break;
             units.push_back(c);
         }
@@ -41,7 +39,7 @@ int LineRules::collect(qint64 position, bool forward, std::vector<char16_t> &uni
     }
     for (qint64 p = position; int(units.size()) < maxLength && !isOut(p); p -= cs) {
         const char16_t c = unitAt(p);
-        if (isBreak(c))
+        if (isLineBreak(c))
             break;
         units.push_back(c);
     }
@@ -209,7 +207,7 @@ qint64 LineRules::nextLineStart(qint64 position, bool forward, bool stayAtStart)
             return -1;
         // Only a wrapped row starts right after another character: the row
         // before it is the one that holds that character.
-        if (!isBreak(charAt(q)))
+        if (!isLineBreak(charAt(q)))
             return q - qint64(readLineCount(q, false) - 1) * cs;
         if (stepBackOverPreviousLine(q))
             return q;
@@ -230,5 +228,5 @@ bool LineRules::isLineStart(qint64 position) const
     const int cs = m_format.charSize();
     if (isOut(position - cs))
         return true;
-    return isBreak(unitAt(position - cs));
+    return isLineBreak(unitAt(position - cs));
 }

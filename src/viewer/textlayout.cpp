@@ -2,15 +2,12 @@
 
 #include "viewer/viewdocument.h"
 
+#include "text/linebreak.h"
+
 #include <algorithm>
 #include <limits>
 
 namespace {
-
-bool isBreak(char16_t c)
-{
-    return c == 13 || c == 10;
-}
 
 // No stop found (a stop may be at -1: before the file).
 constexpr qint64 kNone = std::numeric_limits<qint64>::min();
@@ -53,7 +50,7 @@ public:
     }
 
 private:
-    bool isStop(qint64 p) const { return m_doc.isOutOfWindow(p) || isBreak(m_doc.getChar(p)); }
+    bool isStop(qint64 p) const { return m_doc.isOutOfWindow(p) || isLineBreak(m_doc.getChar(p)); }
 
     // The end of the window's valid bytes (exclusive).
     qint64 windowEnd() const
@@ -71,7 +68,7 @@ private:
             const char *b = m_doc.buffer();
             for (qint64 p = from; p < end; ++p) {
                 const char c = b[p - base];
-                if (c == '\n' || c == '\r')
+                if (isLineBreak(c))
                     return p;
             }
             if (end <= to)
@@ -94,7 +91,7 @@ private:
             const char *b = m_doc.buffer();
             for (qint64 p = from; p >= stop; --p) {
                 const char c = b[p - base];
-                if (c == '\n' || c == '\r')
+                if (isLineBreak(c))
                     return p;
             }
             if (stop > to)
@@ -152,7 +149,7 @@ TextLayout layOutText(const ViewDocument &document, const WrapContext &wrap,
         laid.LineStart = lineStart;
         const qint64 textUnits = laid.line.offsets.empty() ? 0 : laid.line.offsets.back();
         const qint64 eolPos = pos + textUnits * cs;
-        laid.eolFollows = !document.isOutOfWindow(eolPos) && isBreak(document.getChar(eolPos));
+        laid.eolFollows = !document.isOutOfWindow(eolPos) && isLineBreak(document.getChar(eolPos));
         if (request.logicalLines) {
             // Most lines fit on one screen line: their text is already decoded.
             const bool whole = lineStart && laid.line.count == textUnits &&

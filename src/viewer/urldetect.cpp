@@ -1,5 +1,7 @@
 #include "viewer/urldetect.h"
 
+#include "text/utf8.h"
+
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
@@ -41,26 +43,12 @@ const pcre2_code *utf8Code()
     return compiled.code;
 }
 
+// Each byte of cp's UTF-8 form maps back to at, the offset of its unit.
 void appendUtf8(QByteArray &out, std::vector<qint64> &offsets, char32_t cp, qint64 at)
 {
-    char buf[4];
-    int n = 0;
-    if (cp < 0x80) {
-        buf[n++] = char(cp);
-    } else if (cp < 0x800) {
-        buf[n++] = char(0xC0 | (cp >> 6));
-        buf[n++] = char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        buf[n++] = char(0xE0 | (cp >> 12));
-        buf[n++] = char(0x80 | ((cp >> 6) & 0x3F));
-        buf[n++] = char(0x80 | (cp & 0x3F));
-    } else {
-        buf[n++] = char(0xF0 | (cp >> 18));
-        buf[n++] = char(0x80 | ((cp >> 12) & 0x3F));
-        buf[n++] = char(0x80 | ((cp >> 6) & 0x3F));
-        buf[n++] = char(0x80 | (cp & 0x3F));
-    }
-    out.append(buf, n);
+    char bytes[4];
+    const int n = encodeUtf8(cp, bytes);
+    out.append(bytes, n);
     offsets.insert(offsets.end(), size_t(n), at);
 }
 

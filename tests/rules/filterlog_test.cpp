@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -434,6 +435,7 @@ TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
         mode_t umask;
         int existing; // the mode of a file replaced, or -1
         mode_t expected;
+        uid_t owner = 0; // of a file replaced; other owners need root
     } cases[] = {
         {"a private source", 0600, 022, -1, 0600},
         {"a readable source", 0644, 022, -1, 0644},
@@ -441,16 +443,22 @@ TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
         {"execute bits are dropped", 0750, 022, -1, 0640},
         {"a replaced file keeps its own mode", 0600, 022, 0644, 0644},
         {"... also a narrower one", 0644, 022, 0600, 0600},
+        {"... and its owner", 0600, 022, 0640, 0640, 4321},
     };
     const mode_t saved = ::umask(022);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.owner != 0 && ::geteuid() != 0)
+            continue;
         const QString source = put(QStringLiteral("in.log"), data);
         ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), c.source), 0);
         const QString dest = pathOf(QStringLiteral("out.log"));
         QFile::remove(dest);
         if (c.existing >= 0) {
             put(QStringLiteral("out.log"), "old\n");
+            if (c.owner != 0) {
+                ASSERT_EQ(::chown(QFile::encodeName(dest).constData(), c.owner, c.owner), 0);
+            }
             ASSERT_EQ(::chmod(QFile::encodeName(dest).constData(), mode_t(c.existing)), 0);
         }
         std::vector<mode_t> temps; // the temporary file's modes while it fills
@@ -470,6 +478,9 @@ TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
         struct stat st;
         ASSERT_EQ(::stat(QFile::encodeName(dest).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, c.expected);
+        if (c.existing >= 0) {
+            EXPECT_EQ(st.st_uid, c.owner == 0 ? ::geteuid() : c.owner);
+        }
         ASSERT_FALSE(temps.empty());
         for (const mode_t mode : temps) {
             EXPECT_EQ(mode & ~(c.source & 0666), 0u) << std::oct << mode;
@@ -477,6 +488,51 @@ TEST_F(FilterLogTest, ANewFilteredLogIsNeverWiderThanItsSource)
         }
     }
     ::umask(saved);
+}
+
+// A filtered log is written through links as the settings are: the link
+// stays, also a dangling one, and what is no regular file is never replaced.
+TEST_F(FilterLogTest, TheTargetIsWrittenThroughLinksAndNeverReplacesASpecialFile)
+{
+    const QString source = put(QStringLiteral("src.log"), "a line\nnone\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 0640), 0);
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    put(QStringLiteral("old.log"), "old\n");
+    ASSERT_EQ(::symlink("old.log", QByteArray(folder + "/fine.log").constData()), 0);
+    ASSERT_EQ(::symlink("made.log", QByteArray(folder + "/dangling.log").constData()), 0);
+    ASSERT_EQ(::mkfifo(QByteArray(folder + "/pipe").constData(), 0600), 0);
+    const struct
+    {
+        const char *dest;
+        Status state;
+        const char *written; // the file that holds the lines afterwards
+    } cases[] = {
+        {"fine.log", Status::Written, "old.log"},
+        {"dangling.log", Status::Written, "made.log"},
+        {"pipe", Status::Failed, nullptr},
+    };
+    FilterLogOptions options;
+    options.filter = "line";
+    const mode_t saved = ::umask(022);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.dest);
+        const QString dest = pathOf(QLatin1String(c.dest));
+        const bool wasLink = QFileInfo(dest).isSymLink();
+        const FilterLogResult result = filterLog(source, dest, options);
+        EXPECT_EQ(result.state, c.state) << result.error.toStdString();
+        EXPECT_EQ(QFileInfo(dest).isSymLink(), wasLink);
+        if (c.written) {
+            EXPECT_EQ(get(pathOf(QLatin1String(c.written))), "a line\r\n");
+        } else {
+            struct stat st;
+            ASSERT_EQ(::lstat(QFile::encodeName(dest).constData(), &st), 0);
+            EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still a pipe";
+        }
+    }
+    ::umask(saved);
+    struct stat st;
+    ASSERT_EQ(::stat(QByteArray(folder + "/made.log").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "a new file, from its source's mode";
 }
 
 // A Linux file name is bytes: a source and a target whose names are not

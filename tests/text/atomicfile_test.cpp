@@ -13,6 +13,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +152,126 @@ TEST_F(AtomicFileTest, LinksStayAndPermissionsAreKept)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(QDir(pathOf(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
               QStringList({"file.txt"}));
+}
+
+// Every link of a chain stays a link and the file at its end is written,
+// also when that file does not exist yet; what cannot be written through
+// fails and changes nothing.
+TEST_F(AtomicFileTest, LinksAreFollowedToTheFileAtTheirEnd)
+{
+    struct Link
+    {
+        const char *name;
+        const char *target; // as stored in the link: relative to its folder, or absolute
+    };
+    const struct
+    {
+        const char *name;
+        std::vector<Link> links;
+        const char *written; // the file that holds the data afterwards, or nullptr: fails
+    } cases[] = {
+        {"a link to a file", {{"link", "real/file.txt"}}, "real/file.txt"},
+        {"an absolute link", {{"link", "@/real/file.txt"}}, "real/file.txt"},
+        {"a chain", {{"link", "middle"}, {"middle", "real/file.txt"}}, "real/file.txt"},
+        {"a link from another folder",
+         {{"real/back", "../real/file.txt"}, {"link", "real/back"}},
+         "real/file.txt"},
+        {"a dangling link creates the file it names", {{"link", "real/new.txt"}}, "real/new.txt"},
+        {"a dangling chain", {{"link", "middle"}, {"middle", "real/new.txt"}}, "real/new.txt"},
+        {"a dangling link into a missing folder", {{"link", "gone/new.txt"}}, nullptr},
+        {"a loop", {{"link", "loop"}, {"loop", "link"}}, nullptr},
+        {"a link to a folder", {{"link", "real"}}, nullptr},
+    };
+    const mode_t saved = ::umask(022);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("real"))));
+        const QString real = dir.filePath(QStringLiteral("real/file.txt"));
+        put(real, "old");
+        ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+        for (const Link &link : c.links) {
+            QByteArray target(link.target);
+            if (target.startsWith('@'))
+                target = QFile::encodeName(dir.path()) + target.mid(1);
+            ASSERT_EQ(
+                ::symlink(target.constData(),
+                          QFile::encodeName(dir.filePath(QLatin1String(link.name))).constData()),
+                0);
+        }
+
+        QString error;
+        const bool ok =
+            writeFileAtomically(dir.filePath(QStringLiteral("link")), "new", &error, {}, 0640);
+        EXPECT_EQ(ok, c.written != nullptr) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), ok);
+        for (const Link &link : c.links)
+            EXPECT_TRUE(QFileInfo(dir.filePath(QLatin1String(link.name))).isSymLink()) << link.name;
+        if (c.written) {
+            const QString written = dir.filePath(QLatin1String(c.written));
+            EXPECT_EQ(get(written), "new");
+            struct stat st;
+            ASSERT_EQ(::stat(QFile::encodeName(written).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+        }
+        if (!ok) {
+            EXPECT_EQ(get(real), "old");
+        }
+        QStringList files =
+            QDir(dir.filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden);
+        files.removeAll(QStringLiteral("back"));
+        files.removeAll(QStringLiteral("new.txt"));
+        EXPECT_EQ(files, QStringList({"file.txt"})) << "no temporary file left";
+    }
+    ::umask(saved);
+}
+
+// A new file takes the mode it is given, less the umask; a replaced one
+// keeps its own mode and owner whatever mode a new one would get.
+TEST_F(AtomicFileTest, ANewFileTakesTheGivenModeAndAReplacedOneKeepsItsOwn)
+{
+    const struct
+    {
+        const char *name;
+        mode_t given;
+        mode_t umask;
+        int existing; // the mode of a file replaced, or -1
+        uid_t owner;  // of a file replaced; other owners need root
+        mode_t expected;
+    } cases[] = {
+        {"new, given", 0640, 022, -1, 0, 0640},
+        {"new, the umask narrows", 0666, 077, -1, 0, 0600},
+        {"replaced, wider than given", 0600, 022, 0644, 0, 0644},
+        {"replaced, narrower than given", 0666, 022, 0400, 0, 0400},
+        {"replaced, set-group-id kept", 0666, 022, 02750, 0, 02750},
+        {"replaced, another owner's", 0600, 022, 0664, 4321, 0664},
+    };
+    const QString path = pathOf(QStringLiteral("out.txt"));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.owner != 0 && ::geteuid() != 0)
+            continue;
+        QFile::remove(path);
+        if (c.existing >= 0) {
+            put(path, "old");
+            if (c.owner != 0) {
+                ASSERT_EQ(::chown(QFile::encodeName(path).constData(), c.owner, c.owner), 0);
+            }
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode_t(c.existing)), 0);
+        }
+        const mode_t saved = ::umask(c.umask);
+        const bool ok = writeFileAtomically(path, "new", nullptr, {}, c.given);
+        ::umask(saved);
+        ASSERT_TRUE(ok);
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.expected) << std::oct << (st.st_mode & 07777);
+        if (c.existing >= 0) {
+            EXPECT_EQ(st.st_uid, c.owner == 0 ? ::geteuid() : c.owner);
+            EXPECT_EQ(st.st_gid, c.owner == 0 ? ::getegid() : c.owner);
+        }
+    }
 }
 
 // While it fills, the temporary file is its owner's alone: it never shows
