@@ -359,7 +359,8 @@ void filterUnbrokenLine(const QString &out)
 // pressed at 60 %.
 void dialog(const QString &path, const QString &out)
 {
-    FilterLogDialog dialog;
+    BackgroundJobs jobs;
+    FilterLogDialog dialog(jobs);
     dialog.setSource(path, 0);
     dialog.findChild<QLineEdit *>(QStringLiteral("edFN"))->setText(out);
     dialog.findChild<QLineEdit *>(QStringLiteral("edFilter"))->setText(QString::fromUtf8(kRegex));
@@ -381,7 +382,9 @@ void dialog(const QString &path, const QString &out)
         }
     });
     clock.start();
-    dialog.findChild<QPushButton *>(QStringLiteral("bOk"))->click(); // returns when the run ends
+    dialog.findChild<QPushButton *>(QStringLiteral("bOk"))->click();
+    while (dialog.running())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const qint64 ended = clock.nsecsElapsed();
     if (bench::smoke() && !dialog.running() && (cancelledAt < 0 || QFile::exists(out))) {
         // A smoke run's file can be written whole before the gauge shows

@@ -5,10 +5,9 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -20,10 +19,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <atomic>
-#include <exception>
-#include <memory>
-#include <thread>
+#include <algorithm>
 
 namespace {
 
@@ -47,7 +43,8 @@ T *named(T *widget, const char *name)
 
 } // namespace
 
-FilterLogDialog::FilterLogDialog(QWidget *parent) : QDialog(parent)
+FilterLogDialog::FilterLogDialog(BackgroundJobs &jobs, QWidget *parent)
+    : QDialog(parent), m_jobs(jobs)
 {
     setObjectName(QStringLiteral("FormFilter"));
     setWindowTitle(QStringLiteral("Create filtered log"));
@@ -114,6 +111,13 @@ FilterLogDialog::FilterLogDialog(QWidget *parent) : QDialog(parent)
         return filterLog(source, dest, options, progress, std::move(stop));
     };
 
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setTimerType(Qt::PreciseTimer);
+    // Ticks come twice as often as the gauge may change, so it changes
+    // every 50 to 75 ms and never sooner.
+    m_progressTimer->setInterval(kProgressIntervalMs / 2);
+    connect(m_progressTimer, &QTimer::timeout, this, guarded([this] { showProgress(); }));
+
     connect(m_edFilter, &QLineEdit::textChanged, this, guarded([this] { updateOk(); }));
     connect(m_bBr, &QPushButton::clicked, this, guarded([this] { browse(); }));
     connect(m_bOk, &QPushButton::clicked, this, guarded([this] { run(); }));
@@ -129,7 +133,12 @@ FilterLogDialog::FilterLogDialog(QWidget *parent) : QDialog(parent)
     }
 }
 
-FilterLogDialog::~FilterLogDialog() = default;
+FilterLogDialog::~FilterLogDialog()
+{
+    // The run goes on without the dialog only until it sees this; its
+    // watcher goes with the dialog, so its end reaches nobody.
+    m_job.stop.request_stop();
+}
 
 QString FilterLogDialog::suggestedName(const QString &source)
 {
@@ -142,10 +151,11 @@ QString FilterLogDialog::suggestedName(const QString &source)
     return (extension ? source.left(dot) : source) + QStringLiteral("_filtered.log");
 }
 
-void FilterLogDialog::setSource(const QString &fileName, int encoding)
+void FilterLogDialog::setSource(const QString &fileName, int encoding, const void *client)
 {
     m_source = fileName;
     m_encoding = encoding;
+    m_client = client;
     m_edFN->setText(suggestedName(fileName));
 }
 
@@ -179,11 +189,24 @@ void FilterLogDialog::reject()
 {
     // During a run Cancel stops it; the dialog closes only afterwards.
     if (m_running) {
-        if (m_cancel)
-            m_cancel();
+        m_job.stop.request_stop();
         return;
     }
     QDialog::reject();
+}
+
+void FilterLogDialog::abandon()
+{
+    m_job.stop.request_stop();
+    if (m_watcher) {
+        m_watcher->disconnect(this);
+        m_watcher->deleteLater();
+        m_watcher = nullptr;
+    }
+    m_job = {};
+    m_progressTimer->stop();
+    setRunning(false);
+    done(QDialog::Rejected);
 }
 
 void FilterLogDialog::run()
@@ -196,78 +219,56 @@ void FilterLogDialog::run()
     options.invert = m_chkInv->isChecked();
     options.caseSensitive = m_chkCase->isChecked();
     options.isRegex = m_chkRE->isChecked();
-    const QString dest = m_edFN->text();
 
     setRunning(true);
     m_gauge->setValue(0);
-    // The worker shares only these with the dialog; it never touches a widget.
-    struct Shared
-    {
-        std::atomic<int> percent{0};
-        std::atomic<bool> done{false};
-        FilterLogResult result;
-        std::exception_ptr error; // what the run threw, shown once it is over
-    };
-    auto shared = std::make_shared<Shared>();
-    QEventLoop loop;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    // Ticks come twice as often as the gauge may change, so it changes
-    // every 50 to 75 ms and never sooner.
-    tick.setInterval(kProgressIntervalMs / 2);
-    QElapsedTimer shown;
-    connect(&tick, &QTimer::timeout, &loop, guarded([&] {
-        const int percent = std::clamp(shared->percent.load(), 0, 100);
-        if (percent != m_gauge->value() &&
-            (!shown.isValid() || shown.elapsed() >= kProgressIntervalMs)) {
-            m_gauge->setValue(percent);
-            shown.start();
-        }
-        if (shared->done.load())
-            loop.quit();
-    }));
-    QEventLoop *waiting = &loop;
-    {
-        // Whatever ends the run, the dialog is usable again.
-        struct Usable
-        {
-            FilterLogDialog *dialog;
-            ~Usable() { dialog->setRunning(false); }
-        } usable{this};
-        std::jthread worker([shared, run = runFilter, source = m_source, dest, options,
-                             waiting](std::stop_token stop) {
-            // Nothing may leave the thread: std::terminate would end the program.
-            try {
-                shared->result = run(
-                    source, dest, options, [&](int percent) { shared->percent.store(percent); },
-                    stop);
-            } catch (...) {
-                shared->error = std::current_exception();
-            }
-            shared->done.store(true);
-            // The end is seen at once, not at the next tick (the loop outlives
-            // the worker: it is joined before the loop goes). Without memory
-            // for the call the next tick sees it.
-            try {
-                QMetaObject::invokeMethod(
-                    waiting, [waiting] { waiting->quit(); }, Qt::QueuedConnection);
-            } catch (...) {
-            }
+    m_progressShown.invalidate();
+    // The job gets copies only: it never touches the dialog.
+    m_job = m_jobs.start<FilterLogResult>(
+        m_client, [run = runFilter, source = m_source, dest = m_edFN->text(),
+                   options](QPromise<FilterLogResult> &promise, std::stop_token stop) {
+            promise.setProgressRange(0, 100);
+            promise.addResult(run(
+                source, dest, options,
+                [&promise](int percent) { promise.setProgressValue(std::clamp(percent, 0, 100)); },
+                std::move(stop)));
         });
-        m_cancel = [&worker] { worker.request_stop(); };
-        tick.start();
-        loop.exec();
-        m_cancel = nullptr;
-        worker.join();
-        tick.stop();
-    }
+    m_watcher = new QFutureWatcher<FilterLogResult>(this);
+    connect(m_watcher, &QFutureWatcherBase::finished, this, guarded([this] { runFinished(); }));
+    m_watcher->setFuture(m_job.future);
+    m_progressTimer->start();
+}
 
-    if (shared->error) {
-        // Failed: the general error report shows why (Run is a guarded slot).
-        m_gauge->setValue(0);
-        std::rethrow_exception(shared->error);
+void FilterLogDialog::showProgress()
+{
+    if (!m_watcher)
+        return;
+    const int percent = m_watcher->progressValue();
+    if (percent != m_gauge->value() &&
+        (!m_progressShown.isValid() || m_progressShown.elapsed() >= kProgressIntervalMs)) {
+        m_gauge->setValue(percent);
+        m_progressShown.start();
     }
-    const FilterLogResult &result = shared->result;
+}
+
+void FilterLogDialog::runFinished()
+{
+    m_progressTimer->stop();
+    QFuture<FilterLogResult> future = m_job.future;
+    m_job = {};
+    m_watcher->deleteLater();
+    m_watcher = nullptr;
+    // Whatever ended the run, the dialog is usable again.
+    setRunning(false);
+
+    if (future.resultCount() == 0) {
+        // Failed: the general error report shows why (this is a guarded
+        // slot, and the wait rethrows what the job threw).
+        m_gauge->setValue(0);
+        future.waitForFinished();
+        return;
+    }
+    const FilterLogResult result = future.result();
     switch (result.state) {
     case FilterLogResult::Status::Written:
         m_gauge->setValue(100);

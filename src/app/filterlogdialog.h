@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/backgroundjobs.h"
 #include "rules/filterlog.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <functional>
 #include <stop_token>
@@ -11,20 +13,30 @@ class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
+template <typename T>
+class QFutureWatcher;
 
 // "Create filtered log": asks for the output name and the line test, runs
-// the filter on a worker thread with a progress gauge and a working
-// Cancel, and offers to open the result.
+// the filter as a background job with a progress gauge and a working
+// Cancel, and offers to open the result. The run reports to the dialog only
+// while the dialog exists; closing it stops the run.
 class FilterLogDialog final : public QDialog
 {
 public:
-    explicit FilterLogDialog(QWidget *parent = nullptr);
+    explicit FilterLogDialog(BackgroundJobs &jobs, QWidget *parent = nullptr);
     ~FilterLogDialog() override;
 
     // The viewer's file and how it reads it: 0 8-bit, 1 UTF-16 LE, 2 UTF-16 BE.
-    void setSource(const QString &fileName, int encoding);
+    // client is what the run serves (the tab's view): stopping the jobs of
+    // client stops it.
+    void setSource(const QString &fileName, int encoding, const void *client = nullptr);
     QString fileName() const;
+    const void *client() const { return m_client; }
     bool running() const { return m_running; }
+    // What it was opened for is gone: stops a run and closes, rejected,
+    // without a word, hearing nothing more from the run.
+    void abandon();
 
     // The name offered for the filtered copy of source.
     static QString suggestedName(const QString &source);
@@ -49,13 +61,21 @@ protected:
 private:
     void browse();
     void run();
+    void showProgress();
+    void runFinished();
     void setRunning(bool running);
     void updateOk();
 
+    BackgroundJobs &m_jobs;
     QString m_source;
     int m_encoding = 0;
+    const void *m_client = nullptr;
     bool m_running = false;
-    std::function<void()> m_cancel;
+    BackgroundJobs::Job<FilterLogResult> m_job;
+    // One per run, so that an abandoned run's end reaches nobody.
+    QFutureWatcher<FilterLogResult> *m_watcher = nullptr;
+    QTimer *m_progressTimer = nullptr;
+    QElapsedTimer m_progressShown;
 
     QLineEdit *m_edFN = nullptr;
     QPushButton *m_bBr = nullptr;

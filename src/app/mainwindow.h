@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appsettings.h"
+#include "app/backgroundjobs.h"
 #include "app/commandline.h"
 #include "app/findsettings.h"
 #include "app/inifile.h"
@@ -11,6 +12,7 @@
 #include "viewer/linedecoration.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -36,6 +38,7 @@ struct ColorRules;
 class GoToNextWindow;
 class SearchProgressWindow;
 class FindDialog;
+class FilterLogDialog;
 class LogView;
 class RuleDecorator;
 class SubstringsFilterDecorator;
@@ -141,6 +144,8 @@ public:
     const RecentSessions &sessHistory() const { return m_sessHistory; }
     const QString &sessionFile() const { return m_sessionFile; }
     const QString &lastDir() const { return m_lastDir; }
+    // The work that runs beside the window for its tabs and dialogs.
+    BackgroundJobs &jobs() { return m_jobs; }
 
     // --- Sessions
     // False when the file could not be written (already reported); the
@@ -330,6 +335,8 @@ private:
     // formview_rules.cpp
     void applyRuleSettings();
     LineDecorators ruleDecorators() const;
+    // The open filter dialog, closed with the tab it was opened for.
+    QPointer<FilterLogDialog> m_filterDialog;
     // formview_search.cpp
     void createSearchWindows();
     void showGotoWindowAtStart();
@@ -372,4 +379,7 @@ private:
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;
+
+    // Last, so that it stops and waits for its jobs before any member goes.
+    BackgroundJobs m_jobs;
 };

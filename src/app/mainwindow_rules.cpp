@@ -55,8 +55,9 @@ void MainWindow::filterLogTriggered()
     int encoding = 0;
     if (view->mode() == vbmodeUnicode)
         encoding = view->unicodeOrder() == unicodeOrderBig ? 2 : 1;
-    FilterLogDialog dialog;
-    dialog.setSource(view->fileName(), encoding);
+    FilterLogDialog dialog(m_jobs);
+    dialog.setSource(view->fileName(), encoding, view);
+    m_filterDialog = &dialog;
     if (runDialog(dialog) == QDialog::Accepted)
         openFileTab(dialog.fileName());
 }

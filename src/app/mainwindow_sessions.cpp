@@ -96,9 +96,11 @@ void MainWindow::openSession(const QString &fileName)
             }
             openFileTabWithCaption(tab.path, tab.caption);
             if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
-                // The window repaints while a large session opens; the user's
-                // clicks and keys wait until it is open.
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                // The window repaints while a large session opens, and nothing
+                // else runs: clicks, keys, timers and watchers wait until it
+                // is open, so none of them meets a half-opened session.
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+                repaint();
                 sinceRepaint.restart();
             }
         }

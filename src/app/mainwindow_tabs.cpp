@@ -4,6 +4,7 @@
 
 #include "app/appformat.h"
 #include "app/colorconv.h"
+#include "app/filterlogdialog.h"
 #include "app/messagebatch.h"
 #include "app/shellmessages.h"
 #include "rules/substringsfilter.h"
@@ -227,6 +228,10 @@ void MainWindow::closeTab(int index)
     if (index < 0 || index >= tabCount())
         return;
     const TabWidgets widgets = m_recs[size_t(index)].widgets();
+    // Nothing that served the tab may report to it once it is gone.
+    m_jobs.stop(widgets.view);
+    if (m_filterDialog && m_filterDialog->client() == widgets.view)
+        m_filterDialog->abandon();
     widgets.view->open(QString(), false);
     {
         const QSignalBlocker blocker(m_pages);

@@ -377,10 +377,6 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
     }
 
     ViewState saved(m_view);
-    PrintProgress defaultProgress;
-    const auto step = [&](int pages, double done) {
-        return progress ? progress(pages, done) : defaultProgress.step(pages, done);
-    };
     // One painter for the whole job when Print runs it, so that copies
     // follow in the same file.
     QPainter own;
@@ -397,12 +393,9 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
         prepareView(m_view, text);
         const int pageLines = m_view.visibleLines();
 
-        for (int page = 1;; ++page) {
-            if (!step(result.pagesOutput,
-                      double(m_view.viewPos() - start) / double(end - start + 1))) {
-                result.cancelled = true;
-                break;
-            }
+        int page = 1;
+        // Prints one page; false once the run is over.
+        const auto printPage = [&]() -> bool {
             const bool output = !(pageNums && page < request.fromPage);
             LogView::DrawResult drawn;
             for (int copy = 0; output && copy < m_pageCopies; ++copy) {
@@ -439,22 +432,42 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
 
             if (!m_view.readOK()) {
                 result.readFailed = true;
-                break;
+                return false;
             }
             const qint64 size = currentFileSize(m_view);
             if (size >= 0 &&
                 size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize())) {
                 result.readFailed = true; // cut short under the run: the rest is gone
-                break;
+                return false;
             }
             if (drawn.viewAtEnd)
-                break;
+                return false;
             const qint64 before = m_view.viewPos();
             m_view.moveByLines(pageLines, true, false, false, before);
             if (m_view.viewPos() <= before)
-                break;
+                return false;
             if (pageNums ? page + 1 > request.toPage : m_view.viewPos() > end)
-                break;
+                return false;
+            ++page;
+            return true;
+        };
+        const auto position = [&] {
+            return PrintProgress::Position{result.pagesOutput, double(m_view.viewPos() - start) /
+                                                                   double(end - start + 1)};
+        };
+        if (progress) {
+            for (;;) {
+                const PrintProgress::Position at = position();
+                if (!progress(at.pages, at.done)) {
+                    result.cancelled = true;
+                    break;
+                }
+                if (!printPage())
+                    break;
+            }
+        } else {
+            PrintProgress window;
+            result.cancelled = !window.run(position, printPage);
         }
         if (own.isActive())
             own.end();

@@ -5,7 +5,6 @@
 #include "text/guard.h"
 
 #include <QActionGroup>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QMenu>
 
@@ -158,6 +157,7 @@ void LogView::showEncodingMenu(int x, int y)
     QPoint at(x, y);
     if (menu == m_byteOrderMenu)
         at -= QPoint(menu->sizeHint().width() / 2, menu->sizeHint().height() / 2);
+    // The chosen entry has taken effect when exec returns: its action is
+    // triggered from within the menu's own loop.
     menu->exec(at);
-    QCoreApplication::processEvents();
 }

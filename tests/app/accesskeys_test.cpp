@@ -172,7 +172,8 @@ TEST_F(AccessKeysTest, EveryControlOfEveryDialogHasAKeyOfItsOwn)
     IniFile ini(settingsPath());
     RulesDialog colors(ini);
     checkControls(&colors, QStringLiteral("colours dialog"));
-    FilterLogDialog filter;
+    BackgroundJobs jobs;
+    FilterLogDialog filter(jobs);
     checkControls(&filter, QStringLiteral("filter dialog"));
     TabOrderDialog order;
     checkControls(&order, QStringLiteral("tabs order dialog"));

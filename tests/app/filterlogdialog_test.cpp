@@ -1,6 +1,6 @@
 // "Create filtered log": the suggested name, the Filter button, a run with
-// its question and warnings, Cancel during a run, and Ctrl+N opening the
-// result in a tab.
+// its question and warnings, Cancel during a run, closing the dialog or its
+// tab during a run, and Ctrl+N opening the result in a tab.
 #include "formfixture.h"
 
 #include "app/filterlogdialog.h"
@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -36,7 +37,26 @@ protected:
         child<QLineEdit>(dialog, "edFN")->setText(output);
         child<QLineEdit>(dialog, "edFilter")->setText(filter);
     }
-    static void filter(FilterLogDialog &dialog) { child<QPushButton>(dialog, "bOk")->click(); }
+    // Runs the filter and waits for the run to end.
+    static void filter(FilterLogDialog &dialog)
+    {
+        child<QPushButton>(dialog, "bOk")->click();
+        while (dialog.running())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    // A source that takes a while to filter, so that a run can be
+    // interrupted, and an old output the run would replace.
+    QString bigSource() const
+    {
+        QByteArray data;
+        while (data.size() < (qsizetype(48) << 20))
+            data += "2026-12-10 ERROR request timeout=30 keep this line\n";
+        return writeFile("big.log", data);
+    }
+    QStringList filesLeft() const
+    {
+        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
     // Whether everything a run disables is usable again.
     static bool usable(const FilterLogDialog &dialog)
     {
@@ -45,6 +65,8 @@ protected:
                 return false;
         return !dialog.running();
     }
+
+    BackgroundJobs m_jobs;
 };
 
 TEST_F(FilterTest, SuggestsTheSourceNameWithFilteredLog)
@@ -63,7 +85,7 @@ TEST_F(FilterTest, SuggestsTheSourceNameWithFilteredLog)
 
 TEST_F(FilterTest, TheFilterButtonWantsAText)
 {
-    FilterLogDialog dialog;
+    FilterLogDialog dialog(m_jobs);
     EXPECT_EQ(dialog.windowTitle(), "Create filtered log");
     dialog.setSource(pathOf("app.log"), 0);
     EXPECT_EQ(child<QLineEdit>(dialog, "edFN")->text(), pathOf("app_filtered.log"));
@@ -93,7 +115,7 @@ TEST_F(FilterTest, ARunAsksToOpenTheResultAndWarnsWhenNothingPassed)
 {
     const QString source = writeFile("app.log", "Info a\nError b\nerror c\nlast Error");
     const QString out = pathOf("app_filtered.log");
-    FilterLogDialog dialog;
+    FilterLogDialog dialog(m_jobs);
     dialog.setSource(source, 0);
     dialog.show();
     set(dialog, out, "Error");
@@ -139,7 +161,7 @@ TEST_F(FilterTest, ARunAsksToOpenTheResultAndWarnsWhenNothingPassed)
 TEST_F(FilterTest, FailuresShowTheirReasonAndLeaveTheDialogUsable)
 {
     const QString source = writeFile("app.log", "one\ntwo\n");
-    FilterLogDialog dialog;
+    FilterLogDialog dialog(m_jobs);
     dialog.setSource(source, 0);
     struct Case
     {
@@ -173,7 +195,7 @@ TEST_F(FilterTest, FailuresShowTheirReasonAndLeaveTheDialogUsable)
 TEST_F(FilterTest, ARunThatThrowsIsReportedAndLeavesTheDialogUsable)
 {
     const QString source = writeFile("app.log", "one\ntwo\n");
-    FilterLogDialog dialog;
+    FilterLogDialog dialog(m_jobs);
     dialog.setSource(source, 0);
     set(dialog, pathOf("out.log"), "o");
     dialog.runFilter = [](const QString &, const QString &, const FilterLogOptions &,
@@ -193,13 +215,9 @@ TEST_F(FilterTest, ARunThatThrowsIsReportedAndLeavesTheDialogUsable)
 
 TEST_F(FilterTest, CancelDuringARunStopsItAndLeavesNoFile)
 {
-    QByteArray data;
-    while (data.size() < (qsizetype(48) << 20))
-        data += "2026-12-10 ERROR request timeout=30 keep this line\n";
-    const QString source = writeFile("big.log", data);
-    data.clear();
+    const QString source = bigSource();
     const QString out = writeFile("out.log", "old\n");
-    FilterLogDialog dialog;
+    FilterLogDialog dialog(m_jobs);
     dialog.setSource(source, 0);
     dialog.show();
     set(dialog, out, "error.*timeout=[0-9]+");
@@ -220,6 +238,61 @@ TEST_F(FilterTest, CancelDuringARunStopsItAndLeavesNoFile)
     child<QPushButton>(dialog, "bCan")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), int(QDialog::Rejected));
+}
+
+// A run outlives neither its dialog nor the tab the dialog was opened for:
+// either going stops it, which leaves no file behind, and its end reaches
+// nothing that is gone.
+TEST_F(FilterTest, ClosingTheDialogDuringARunStopsItAndLeavesNoFile)
+{
+    const QString source = bigSource();
+    const QString out = writeFile("out.log", "old\n");
+    auto dialog = std::make_unique<FilterLogDialog>(m_jobs);
+    dialog->setSource(source, 0);
+    dialog->show();
+    set(*dialog, out, "error.*timeout=[0-9]+");
+    child<QCheckBox>(*dialog, "chkRE")->setChecked(true);
+    child<QPushButton>(*dialog, "bOk")->click();
+    ASSERT_TRUE(dialog->running());
+    dialog.reset();
+    m_jobs.waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_sink.messages().empty());
+    EXPECT_EQ(readFile(out), "old\n");
+    EXPECT_EQ(filesLeft(), QStringList({"big.log", "out.log"}));
+}
+
+TEST_F(FilterTest, ClosingTheTabDuringARunStopsItAndClosesTheDialog)
+{
+    MainWindow &form = makeForm();
+    const QString source = bigSource();
+    form.openFileTab(source);
+    ASSERT_EQ(form.tabCount(), 1);
+    bool runningAtClose = false;
+    bool runningAfterClose = true;
+    form.execDialog = [&](QDialog &dialog) {
+        auto *dialogShown = dynamic_cast<FilterLogDialog *>(&dialog);
+        EXPECT_NE(dialogShown, nullptr);
+        if (!dialogShown)
+            return int(QDialog::Rejected);
+        dialogShown->show();
+        child<QLineEdit>(*dialogShown, "edFilter")->setText("error");
+        child<QPushButton>(*dialogShown, "bOk")->click();
+        runningAtClose = dialogShown->running();
+        form.closeTab(0);
+        runningAfterClose = dialogShown->running();
+        EXPECT_FALSE(dialogShown->isVisible());
+        return dialogShown->result();
+    };
+    form.acts().filterLog->trigger();
+    EXPECT_TRUE(runningAtClose);
+    EXPECT_FALSE(runningAfterClose);
+    EXPECT_EQ(form.tabCount(), 0);
+    form.jobs().waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(m_sink.messages().empty());
+    EXPECT_FALSE(QFile::exists(pathOf("big_filtered.log")));
+    EXPECT_EQ(filesLeft(), QStringList({"big.log"}));
 }
 
 TEST_F(FilterTest, CtrlNOpensTheFilteredLogInANewTab)
