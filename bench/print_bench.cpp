@@ -184,9 +184,9 @@ int main(int argc, char **argv)
         clock.start();
         const PreviewPages all =
             counter.previewPages(nullptr, size, {PrintRange::All, 1, 1}, INT_MAX);
-        const double seconds = clock.nsecsElapsed() / 1e9;
-        std::fprintf(stderr, "preview: %d pages laid out in %.3f s\n", all.count, seconds);
-        bench::report({QStringLiteral("preview, every page of the log laid out (End)"), seconds,
+        const double laidOut = clock.nsecsElapsed() / 1e9;
+        std::fprintf(stderr, "preview: %d pages laid out in %.3f s\n", all.count, laidOut);
+        bench::report({QStringLiteral("preview, every page of the log laid out (End)"), laidOut,
                        QStringLiteral("s"), 0, QString(), 0, false, QStringLiteral("(info)")});
     }
     setMessageSink(nullptr);
