@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/asciifold.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -15,7 +17,7 @@
 class ByteFinder final
 {
 public:
-    using FoldTable = std::array<uint8_t, 256>;
+    using FoldTable = ByteFoldTable;
 
     // pattern is already folded; fold maps every text byte to the pattern's
     // alphabet, null for exact bytes. An empty pattern finds nothing.

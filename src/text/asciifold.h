@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // The case fold of byte searches that ignore case in ASCII only: 'A' to 'Z'
@@ -16,6 +17,6 @@ constexpr char asciiLower(char c)
 inline constexpr ByteFoldTable asciiFoldTable = [] {
     ByteFoldTable fold{};
     for (int b = 0; b < 256; ++b)
-        fold[size_t(b)] = uint8_t(asciiLower(char(b)));
+        fold[std::size_t(b)] = uint8_t(asciiLower(char(b)));
     return fold;
 }();
