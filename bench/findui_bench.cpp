@@ -11,10 +11,11 @@
 #include "text/messages.h"
 #include "viewer/filesource.h"
 #include "viewer/logview.h"
-#include "viewer/searchrun.h"
+#include "viewer/documentsearch.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -127,10 +128,16 @@ void throughput(MainWindow &form, const QString &tag, const QString &path, int r
     window->progressBar->installEventFilter(&counter);
     int deliveries = 0;
     // As a run of the window hands them on.
-    view->onSearchProgress = [&](qint64 current, qint64 maximal, bool &go) {
-        ++deliveries;
-        window->searchProgress(current, maximal, go);
-    };
+    DocumentSearch &search = view->search();
+    const QMetaObject::Connection reports =
+        QObject::connect(&search, &DocumentSearch::progress, [&](qint64 current, qint64 maximal) {
+            ++deliveries;
+            bool go = true;
+            window->searchProgress(current, maximal, go);
+        });
+    QEventLoop loop;
+    const QMetaObject::Connection ends =
+        QObject::connect(&search, &DocumentSearch::finished, &loop, &QEventLoop::quit);
     // Taken in turns, so that a busy machine weighs on both alike.
     EngineAlone engine(path);
     if (!engine.source) {
@@ -143,12 +150,14 @@ void throughput(MainWindow &form, const QString &tag, const QString &path, int r
     for (int i = 0; i < runs; ++i) {
         const int before = counter.paints;
         const Timed withWindow = measure([&] {
-            wrong = wrong || view->findFirst(kAbsent, soCaseSensitive, -1);
+            if (search.findFirst(form.jobs(), view, kAbsent, soCaseSensitive, -1))
+                loop.exec();
+            wrong = wrong || search.outcome() != DocumentSearch::Outcome::NotFound;
             QCoreApplication::processEvents(); // the last repaint
         });
         windowWall.push_back(withWindow.wall);
         windowCpu.push_back(withWindow.cpu);
-        const int allowed = int(withWindow.wall * 1000 / SearchRun::kReportIntervalMs) + 1;
+        const int allowed = int(withWindow.wall * 1000 / DocumentSearch::kReportIntervalMs) + 1;
         overDue += std::max(0, counter.paints - before - allowed);
         const Timed alone = engine.once();
         engineWall.push_back(alone.wall);
@@ -157,7 +166,8 @@ void throughput(MainWindow &form, const QString &tag, const QString &path, int r
     window->fadeTimer->stop();
     window->hide();
     window->progressBar->removeEventFilter(&counter);
-    view->onSearchProgress = nullptr;
+    QObject::disconnect(reports);
+    QObject::disconnect(ends);
     if (wrong)
         bench::fail(QStringLiteral("found \"%1\" in %2").arg(kAbsent, path));
     // Noise on a shared machine only ever adds time: the least of each is
@@ -209,8 +219,6 @@ void repaintCost(MainWindow &form)
         }
     });
     window->hide();
-    if (window->runView)
-        window->runView->onSearchProgress = nullptr;
     bench::report({QStringLiteral("CPU per progress report shown"), t.cpu / kReports * 1e3,
                    QStringLiteral("ms"), 0, QString(), 0, false, QStringLiteral("(info)")});
 }
@@ -241,6 +249,8 @@ void cancelLatency(MainWindow &form, TimingSink &sink, const QString &path, qint
     });
     sink.last.clear();
     form.showFindDialog();
+    while (window->running())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const Clock::time_point ended = Clock::now();
     QFile::remove(path);
     const QString note = form.statusBar()->currentMessage();

@@ -1,2 +1,1 @@
-ravelin_add_bench(ravelin_bench_search SOURCES search_bench.cpp
-  ${PROJECT_SOURCE_DIR}/src/viewer/searchrun.cpp LIBS ravelin_search)
+ravelin_add_bench(ravelin_bench_search SOURCES search_bench.cpp LIBS ravelin_viewer)

@@ -4,10 +4,11 @@
 #include "benchcommon.h"
 
 #include "search/streamsearch.h"
-#include "viewer/filesource.h"
-#include "viewer/searchrun.h"
+#include "viewer/documentsearch.h"
+#include "viewer/viewdocument.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,19 +69,16 @@ QString makeWide(const QString &name, const QString &narrow, qint64 bytes)
 }
 
 // The progress window's handler: on the GUI thread, at most one report
-// every 20 ms reaches it through SearchRun, as in the viewer.
+// every 20 ms reaches it from the document's search, as in the viewer.
 struct ProgressWindow
 {
     int percent = 0;
     int paints = 0;
 
-    SearchRun::Progress handler()
+    void show(qint64 current, qint64 maximal)
     {
-        return [this](qint64 current, qint64 maximal, bool &go) {
-            percent = maximal > 0 ? int(current * 100 / maximal) : 0;
-            ++paints;
-            go = true;
-        };
+        percent = maximal > 0 ? int(current * 100 / maximal) : 0;
+        ++paints;
     }
 };
 
@@ -98,21 +96,26 @@ struct Run
 double ours(const Run &run, const QString &text, EncodingCode encoding, SearchOptions options,
             qint64 start, qint64 expect)
 {
-    auto source = LocalFileSource::open(run.path);
-    if (!source)
+    ViewDocument document;
+    if (document.openFile(run.path) != ViewDocument::OpenResult::Ok)
         return -1;
-    StreamSearch search;
-    search.setStream(source.get());
+    if (encoding == encodingUtf16LE) {
+        document.setModeValue(vbmodeUnicode);
+        document.setUnicodeOrderValue(unicodeOrderLittle);
+    } else {
+        document.textEncoding = encoding;
+    }
+    // What the viewer does for one search: the document's search as a job,
+    // its reports by signal to the window's handler.
+    BackgroundJobs jobs;
+    DocumentSearch search(document);
     ProgressWindow window;
-    SearchRun runner;
-    // What the viewer does for one search: the engine on a worker, its
-    // reports through SearchRun to the window's handler.
-    const SearchRun::Job job = [&](const SearchRun::Report &report, std::stop_token stop) {
-        search.setStopToken(stop);
-        search.onProgress = [&report](qint64 current, qint64 maximal, bool &go) {
-            go = report(current, maximal);
-        };
-        return search.findFirst(text, encoding, options, start);
+    QObject::connect(&search, &DocumentSearch::progress,
+                     [&window](qint64 current, qint64 maximal) { window.show(current, maximal); });
+    QEventLoop loop;
+    QObject::connect(&search, &DocumentSearch::finished, &loop, &QEventLoop::quit);
+    const auto found = [&search] {
+        return search.outcome() == DocumentSearch::Outcome::Found ? search.resultStart() : -1;
     };
     bool right = true;
     double total = 0;
@@ -120,19 +123,18 @@ double ours(const Run &run, const QString &text, EncodingCode encoding, SearchOp
     const double t = bench::medianSeconds(run.runs, [&] {
         ++runs;
         const auto begin = std::chrono::steady_clock::now();
-        runner.run(job, window.handler(), true);
+        if (search.findFirst(jobs, nullptr, text, options | soFromPosition, start))
+            loop.exec();
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        right = right && search.foundStart() == expect;
+        right = right && found() == expect;
     });
     // Only searches long enough to need a window say anything about its
     // rate; the first report of each search comes at once.
     if (total > 0.2)
         g_paintRate = std::max(g_paintRate, (window.paints - runs) / total);
     if (!right) {
-        bench::fail(QStringLiteral("%1: found at %2, expected %3")
-                        .arg(text)
-                        .arg(search.foundStart())
-                        .arg(expect));
+        bench::fail(
+            QStringLiteral("%1: found at %2, expected %3").arg(text).arg(found()).arg(expect));
         return -1;
     }
     return t;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/backgroundjobs.h"
+#include "viewer/backgroundjobs.h"
 #include "rules/filterlog.h"
 
 #include <QDialog>

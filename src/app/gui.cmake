@@ -3,7 +3,6 @@ add_library(ravelin_app STATIC
   colorcombobox.cpp colorcombobox.h
   colorconv.cpp colorconv.h
   rulesdialog.cpp rulesdialog.h
-  backgroundjobs.cpp backgroundjobs.h
   filterlogdialog.cpp filterlogdialog.h
   fontconv.cpp fontconv.h
   aboutdialog.cpp aboutdialog.h

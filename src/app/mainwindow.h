@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/appsettings.h"
-#include "app/backgroundjobs.h"
+#include "viewer/backgroundjobs.h"
 #include "app/commandline.h"
 #include "app/findsettings.h"
 #include "app/inifile.h"
@@ -342,8 +342,10 @@ private:
     void showGotoWindowAtStart();
     void storeGotoWindow();
     bool searchRunning() const;
-    // Shows the progress window over one search of view.
-    void runProgress(LogView *view, const QString &text, quint8 options, bool first, bool previous);
+    // Starts one search of view under the progress window; then follows
+    // once it is over.
+    void runProgress(LogView *view, const QString &text, quint8 options, bool first, bool previous,
+                     std::function<void(bool found)> then = {});
     FindState m_find;
     SearchProgressWindow *m_findProgress = nullptr;
     GoToNextWindow *m_gotoWindow = nullptr;

@@ -9,6 +9,7 @@
 #include "rules/colorrec.h"
 #include "search/streamsearch.h"
 #include "text/guard.h"
+#include "viewer/documentsearch.h"
 #include "viewer/logview.h"
 
 #include <QCheckBox>
@@ -59,6 +60,7 @@ SearchOptions optionsOf(const FindState &find)
 void MainWindow::createSearchWindows()
 {
     m_findProgress = new SearchProgressWindow(this);
+    m_findProgress->jobs = &m_jobs;
     m_gotoWindow = new GoToNextWindow(this);
 }
 
@@ -183,17 +185,17 @@ void MainWindow::runFindNext(bool findPrevious)
     const Tab &rec = m_recs[size_t(activeIndex())];
     // Stand the search where this tab's last one stood (typically after a
     // reload ended it); the step itself reads, under the window.
-    if (!view->searchStarted() && !rec.srText.isEmpty())
-        view->resumeSearch(rec.srText, SearchOptions::fromInt(rec.srOptions), rec.srPos);
-    if (view->searchStarted())
-        runProgress(view, view->searchString(), quint8(view->searchOptions().toInt()), false,
-                    findPrevious);
+    DocumentSearch &search = view->search();
+    if (!search.started() && !rec.srText.isEmpty())
+        search.resume(rec.srText, SearchOptions::fromInt(rec.srOptions), rec.srPos);
+    if (search.started())
+        runProgress(view, search.text(), quint8(search.options().toInt()), false, findPrevious);
     else
         showFindDialog();
 }
 
 void MainWindow::runProgress(LogView *view, const QString &text, quint8 options, bool first,
-                             bool previous)
+                             bool previous, std::function<void(bool found)> then)
 {
     if (!view) {
         m_findProgress->runQuiet = false;
@@ -210,27 +212,24 @@ void MainWindow::runProgress(LogView *view, const QString &text, quint8 options,
         saveSR(foundText, foundOptions, position);
     };
     // Whatever the run meets, the tab keeps the text last asked for and
-    // where its search stands, so that "Find next" goes on with them.
+    // where its search stands, so that "Find next" goes on with them. A tab
+    // closed meanwhile has no record left to find.
     const QPointer<LogView> searched(view);
-    const auto record = [this, &searched] {
+    m_findProgress->run([this, searched, then = std::move(then)](bool found) {
         for (Tab &rec : m_recs) {
             if (!searched || rec.view != searched)
                 continue;
-            rec.srText = searched->searchString();
-            rec.srOptions = quint8((searched->searchOptions() & ~soFromPosition).toInt());
-            rec.srPos = searched->searchResultStart();
+            const DocumentSearch &search = searched->search();
+            rec.srText = search.text();
+            rec.srOptions = quint8((search.options() & ~soFromPosition).toInt());
+            rec.srPos = search.resultStart();
         }
-    };
-    bool found = false;
-    try {
-        found = m_findProgress->run();
-    } catch (...) {
-        record();
-        throw;
-    }
-    record();
-    if (!found && m_findProgress->cancelled)
-        statusBar()->showMessage(QStringLiteral("Search cancelled"), kCancelledNoteMs);
+        if (!found && m_findProgress->cancelled)
+            statusBar()->showMessage(QStringLiteral("Search cancelled"), kCancelledNoteMs);
+        if (then)
+            then(found);
+        updateAll();
+    });
 }
 
 void MainWindow::gotoRule(int n)
@@ -242,19 +241,25 @@ void MainWindow::gotoRule(int n)
     const QString text = QString::fromUtf8(rule.text);
     SearchOptions options = soRegex;
     options.setFlag(soCaseSensitive, rule.caseSensitive);
+    const quint8 step = quint8(options.toInt());
     // A new search stands on the first match from the first byte shown, so
-    // the window below moves on to the next one. It may read far in a big
+    // the step after it moves on to the next one. It may read far in a big
     // file, so it runs under the window too, which lets it be cancelled.
-    if (!view->searchStarted() || view->searchString() != text) {
+    const DocumentSearch &search = view->search();
+    if (!search.started() || search.text() != text) {
         m_findProgress->runQuiet = true;
         m_findProgress->runStartPos = view->viewPos();
-        runProgress(view, text, quint8((options | soFromPosition).toInt()), true, false);
-        // A miss is told already; nothing to step from.
-        if (!view || m_findProgress->cancelled || !view->searchStarted() ||
-            view->searchResultStart() < 0)
-            return;
+        runProgress(view, text, quint8((options | soFromPosition).toInt()), true, false,
+                    [this, view, text, step](bool) {
+                        // A miss is told already; nothing to step from.
+                        if (!view || m_findProgress->cancelled || !view->search().started() ||
+                            view->search().resultStart() < 0)
+                            return;
+                        runProgress(view, text, step, false, false);
+                    });
+        return;
     }
-    runProgress(view, text, quint8(options.toInt()), false, false);
+    runProgress(view, text, step, false, false);
 }
 
 void MainWindow::refreshGotoButtons()

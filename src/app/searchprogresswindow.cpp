@@ -6,8 +6,10 @@
 #include "text/guard.h"
 #include "text/messages.h"
 #include "text/stringutil.h"
+#include "viewer/documentsearch.h"
 #include "viewer/logview.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -74,60 +76,144 @@ SearchProgressWindow::SearchProgressWindow(QWidget *parent) : QDialog(parent)
     setAlphaBlendValue(0);
 }
 
-bool SearchProgressWindow::run()
+void SearchProgressWindow::run(DoneEvent done)
 {
+    if (m_running)
+        return;
     // Whatever ends this run, the next one starts as the caller sets it.
-    const bool quiet = std::exchange(runQuiet, false);
+    m_quiet = std::exchange(runQuiet, false);
     const qint64 startPos = std::exchange(runStartPos, -1);
     cancelled = false;
-    if (!runView)
-        return false;
+    m_done = std::move(done);
+    if (!runView || !jobs) {
+        finish(false, nullptr, false);
+        return;
+    }
     prepare();
-    runView->onSearchProgress = [this](qint64 current, qint64 maximal, bool &go) {
-        // The first report: the search has really started.
-        if (!isVisible())
-            showUp();
-        searchProgress(current, maximal, go);
-    };
+    LogView *view = runView;
+    DocumentSearch *search = &view->search();
+    m_progressLink = connect(search, &DocumentSearch::progress, this,
+                             guarded([this](qint64 current, qint64 maximal) {
+                                 // The first report: the search has really started.
+                                 if (!isVisible())
+                                     showUp();
+                                 bool go = true;
+                                 searchProgress(current, maximal, go);
+                                 if (!go && runView)
+                                     runView->cancelSearch();
+                             }));
+    m_finishedLink =
+        connect(search, &DocumentSearch::finished, this, guarded([this] { searchFinished(); }));
     m_running = true;
-    bool found = false;
+    bool started = false;
     std::exception_ptr error;
     try {
-        found = runFirst ? runView->findFirst(runText, SearchOptions::fromInt(runOptions), startPos)
-                         : runView->findNext(runPrevious);
+        started = runFirst ? search->findFirst(*jobs, view, runText,
+                                               SearchOptions::fromInt(runOptions), startPos)
+                           : search->findNext(*jobs, view, runPrevious);
     } catch (...) {
         error = std::current_exception();
     }
+    if (!started) {
+        finish(false, error, false);
+        return;
+    }
+    holdInput(true);
+}
+
+void SearchProgressWindow::searchFinished()
+{
+    const DocumentSearch *search = runView ? &runView->search() : nullptr;
+    using Outcome = DocumentSearch::Outcome;
+    const Outcome outcome = search ? search->outcome() : Outcome::Abandoned;
+    if (outcome == Outcome::Abandoned) {
+        // The viewer lost its file while the search ran (its tab closed):
+        // nothing to tell, nothing to select.
+        runView = nullptr;
+        finish(false, nullptr, true);
+        return;
+    }
+    finish(outcome == Outcome::Found, search->error(), false);
+}
+
+void SearchProgressWindow::finish(bool found, const std::exception_ptr &error, bool abandoned)
+{
+    disconnect(m_progressLink);
+    disconnect(m_finishedLink);
+    holdInput(false);
     m_running = false;
-    // The viewer may have gone while the loop ran (its file deleted and the
-    // tab closed): nothing left to select.
-    LogView *view = runView;
-    if (view)
-        view->onSearchProgress = nullptr;
     fadeTimer->stop();
     hide();
+    const DoneEvent done = std::exchange(m_done, nullptr);
+    const auto tell = [&done](bool result) {
+        if (done)
+            done(result);
+    };
+    LogView *view = runView;
 
     if (error) {
-        if (quiet)
+        if (m_quiet) {
+            tell(false);
             std::rethrow_exception(error);
+        }
         // A fault of the program is not a miss.
         if (reportError(error))
             reportNotFound();
-        return false;
+        tell(false);
+        return;
     }
     if (found && view) {
-        if (!quiet) {
-            const qint64 start = view->searchResultStart();
+        if (!m_quiet) {
+            const DocumentSearch &search = view->search();
+            const qint64 start = search.resultStart();
             if (onFound)
                 onFound(runText, quint8(runOptions & ~quint8(soFromPosition)), start);
-            view->setSelection(start, view->searchResultLength(), true, true, true);
+            view->setSelection(start, search.resultLength(), true, true, true);
         }
-        return true;
+        tell(true);
+        return;
     }
-    // Cut short, the search says nothing of the text.
-    if (!cancelled)
+    // Cut short, the search says nothing of the text; its viewer gone, there
+    // is nobody to tell.
+    if (!cancelled && !abandoned)
         reportNotFound();
-    return false;
+    tell(false);
+}
+
+void SearchProgressWindow::holdInput(bool hold)
+{
+    if (hold == m_inputHeld)
+        return;
+    m_inputHeld = hold;
+    if (hold)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool SearchProgressWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_inputHeld)
+        return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Taken here, so that no shortcut fires either.
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
 }
 
 void SearchProgressWindow::setAlphaBlendValue(int value)
@@ -148,6 +234,8 @@ void SearchProgressWindow::prepare()
 
 void SearchProgressWindow::showUp()
 {
+    // Modal from here on: it holds the input off itself.
+    holdInput(false);
     show();
     if (const QScreen *screen = this->screen()) {
         QRect frame = frameGeometry();
@@ -165,7 +253,7 @@ void SearchProgressWindow::showUp()
 QString SearchProgressWindow::searchingCaption() const
 {
     const QString caption = formatStrW(QStringLiteral("Searching: \"%s\""),
-                                       {runView ? runView->searchString() : QString()});
+                                       {runView ? runView->search().text() : QString()});
     return labSearch->fontMetrics().elidedText(caption, Qt::ElideMiddle, kLabelWidth);
 }
 
@@ -202,7 +290,7 @@ void SearchProgressWindow::reportNotFound()
 {
     showMessage(kSearchError,
                 formatStrW(QStringLiteral("Cannot find text: \"%s\""),
-                           {runView ? runView->searchString() : QString()}),
+                           {runView ? runView->search().text() : QString()}),
                 MsgIcon::Warning);
 }
 

@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 
+class BackgroundJobs;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -14,17 +15,20 @@ class QTimer;
 class LogView;
 
 // The window every interactive search runs under. It is made once and
-// shown for each search as soon as that search has started (a step that
-// cannot run shows its message alone): it fades in so that a short search
-// is never seen, takes the keyboard so that Escape cancels, shows how far
-// the search got, reports "not found" and errors, and selects the match
-// found.
+// watches each search, which runs as a job of its viewer's document, and
+// shows as soon as that search reports (a step that cannot run shows its
+// message alone): it fades in so that a short search is never seen, is
+// modal and takes the keyboard so that Escape cancels, shows how far the
+// search got, reports "not found" and errors, and selects the match found.
+// Until it shows, the user's input is held off as a modal window would.
 class SearchProgressWindow final : public QDialog
 {
 public:
     // Called after a successful search with its text, its options (without
     // the start-at-position bit) and the start of the match.
     using FoundEvent = std::function<void(const QString &text, quint8 options, qint64 position)>;
+    // Called once a run is over, with whether it found a match.
+    using DoneEvent = std::function<void(bool found)>;
 
     static constexpr int kFadeStepMs = 100;
     static constexpr int kLabelWidth = 360;
@@ -33,6 +37,8 @@ public:
     SearchProgressWindow(const SearchProgressWindow &) = delete;
     SearchProgressWindow &operator=(const SearchProgressWindow &) = delete;
 
+    // Where the searches run; set before the first run.
+    BackgroundJobs *jobs = nullptr;
     QPointer<LogView> runView;
     QString runText;
     quint8 runOptions = 0;
@@ -44,12 +50,14 @@ public:
     // Where a FindFirst run starts (negative: from its options).
     qint64 runStartPos = -1;
     // A step of a longer command: nothing is selected or recorded and errors
-    // are thrown from Run; only a miss is reported. Both reset after each run.
+    // go to the general error report after done; only a miss is reported.
+    // Both reset after each run.
     bool runQuiet = false;
 
-    // Runs the search, modal while the window shows; returns once the search
-    // is over. True when it found a match.
-    bool run();
+    // Starts the search and returns; done follows when it is over, at once
+    // for a search that could not start. Nothing starts while a run is on.
+    void run(DoneEvent done);
+    bool running() const { return m_running; }
 
     // 0 (transparent) to 255 (opaque).
     int alphaBlendValue() const { return m_alpha; }
@@ -68,10 +76,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // Escape: the same as Cancel; the window closes itself when the search ends.
     void reject() override;
 
 private:
+    void searchFinished();
+    // Ends the run: the window goes, the outcome is told, done follows.
+    void finish(bool found, const std::exception_ptr &error, bool abandoned);
+    void holdInput(bool hold);
     void prepare();
     void showUp();
     // Shows what the search threw; true when it was the search's own error.
@@ -81,4 +94,9 @@ private:
 
     int m_alpha = 0;
     bool m_running = false;
+    bool m_quiet = false;
+    bool m_inputHeld = false;
+    DoneEvent m_done;
+    QMetaObject::Connection m_progressLink;
+    QMetaObject::Connection m_finishedLink;
 };

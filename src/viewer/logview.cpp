@@ -2,7 +2,7 @@
 
 #include "viewer/textlayout.h"
 #include "viewer/qttextmeasurer.h"
-#include "viewer/searchrun.h"
+#include "viewer/documentsearch.h"
 #include "viewer/viewermsg.h"
 #include "watch/directorywatcher.h"
 #include "watch/pollingwatcher.h"
@@ -45,9 +45,13 @@ QFont makeFont(const QString &family, int points, bool fixedPitch)
 } // namespace
 
 LogView::LogView(QWidget *parent)
-    : QAbstractScrollArea(parent), m_search(std::make_unique<StreamSearch>()),
-      m_searchRun(std::make_unique<SearchRun>())
+    : QAbstractScrollArea(parent), m_search(std::make_unique<DocumentSearch>(m_doc))
 {
+    m_search->setPageSource([this] {
+        return DocumentSearch::Page{m_viewPos, m_viewPos + m_viewPageSize};
+    });
+    m_search->setNameSource([this] { return m_fileName; });
+    connect(m_search.get(), &DocumentSearch::finished, this, guarded([this] { searchFinished(); }));
     const QPalette pal = QApplication::palette();
     m_color = pal.color(QPalette::Base);
     m_font = {makeFont(QStringLiteral("Courier New"), 10, true), pal.color(QPalette::Text)};
@@ -208,7 +212,8 @@ void LogView::closeSource()
     m_selStart = 0;
     m_selLength = 0;
     m_selectingByMouse = false;
-    releaseSearchSource();
+    // A step still running reads a source no longer shown: it is abandoned.
+    m_search->release();
 }
 
 bool LogView::readErrorRetry()

@@ -7,7 +7,6 @@
 #include "viewer/urldetect.h"
 #include "viewer/viewdocument.h"
 #include "viewer/viewtypes.h"
-#include "search/streamsearch.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -22,7 +21,7 @@ class QMenu;
 class QPainter;
 class QTimer;
 class QtTextMeasurer;
-class SearchRun;
+class DocumentSearch;
 class DirectoryWatcher;
 class PollingWatcher;
 struct RenderSetup;
@@ -282,40 +281,18 @@ public:
     void handleFileChange(const void *sender = nullptr);
     DirectoryWatcher *notifier() const { return m_notifier.get(); }
     PollingWatcher *simpleNotifier() const { return m_simpleNotifier.get(); }
-    // True while a search of this viewer keeps the message loop running.
+    // A run of another job reads through the viewer (a print run): a
+    // reload that falls due waits for its end, as it does for a search.
     void setSearchRunning(bool running);
+    // A search step or such a run is on.
+    bool isSearchRunning() const;
     bool selectingByMouse() const { return m_selectingByMouse; }
     // What the last reload found: the file grew, shrank, was replaced or deleted.
     ReloadReason lastReloadReason() const { return m_lastReloadReason; }
 
-    // --- Search (qzbinhex_search.cpp)
-    // Both run with the message loop going (the engine reads its own source
-    // on a worker) and return when the search is over; a reload that falls
-    // due meanwhile follows it. Without soFromPosition, or with a negative
-    // startPos, the start is 0, or with soFromPage the first byte shown
-    // (backward: just after the last one).
-    bool findFirst(const QString &text, SearchOptions options, qint64 startPos);
-    // Steps from the last match found, also after a step that failed; after
-    // a stopped search, or before any match, it starts where the view is.
-    bool findNext(bool findPrevious);
-    // Stands a search on a match found before (a negative position: on none)
-    // without reading anything; the next FindNext goes on from there.
-    void resumeSearch(const QString &text, SearchOptions options, qint64 position);
-    // Stops a running search, which then ends as "not found".
+    // --- Search: the document's own, which the viewer only holds.
+    DocumentSearch &search() const { return *m_search; }
     void cancelSearch();
-    bool isSearchRunning() const { return m_searchRunning; }
-    // Called on this thread while a search runs; clearing the flag stops it.
-    SearchProgress onSearchProgress;
-    // Runs where the search runs, just before the engine; a hook that throws
-    // stands for a failure inside the search.
-    std::function<void()> searchHook;
-    // From FindFirst or ResumeSearch until the source is closed or reopened.
-    bool searchStarted() const { return m_searchStarted; }
-    // The last match found, kept when a step fails; -1 when there is none.
-    qint64 searchResultStart() const { return m_searchResultStart; }
-    qint64 searchResultLength() const { return m_searchResultLength; }
-    const QString &searchString() const { return m_searchString; }
-    SearchOptions searchOptions() const { return m_searchOptions; }
 
     // Scroll-bar positions last set by a repaint (16-bit mapping).
     int vScrollMax() const { return m_vMax; }
@@ -593,21 +570,10 @@ private:
     bool m_waitingForFile = false;
     ReloadReason m_lastReloadReason = ReloadReason::None;
 
-    // --- Search (qzbinhex_search.cpp)
-    bool runSearch(const std::function<bool()> &search);
-    void releaseSearchSource();
-    bool takeSearchSource();
-    EncodingCode searchEncoding() const;
-    qint64 searchStart(SearchOptions options, qint64 startPos) const;
-    std::unique_ptr<StreamSearch> m_search;
-    std::unique_ptr<SearchRun> m_searchRun;
-    bool m_searchStarted = false;
-    bool m_searchStands = false; // the engine's last step found m_searchResultStart
-    bool m_searchOnWorker = true;
-    qint64 m_searchResultStart = -1;
-    qint64 m_searchResultLength = 0;
-    QString m_searchString;
-    SearchOptions m_searchOptions;
+    // A job's run ended: a reload it held back follows.
+    void reloadIfDue();
+    void searchFinished();
+    std::unique_ptr<DocumentSearch> m_search;
 
     QSize m_layoutSize;
     QImage m_bitmap;

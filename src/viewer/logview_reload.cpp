@@ -110,8 +110,8 @@ void LogView::handleFileChange(const void *)
 {
     if (m_selectingByMouse)
         return;
-    if (m_searchRunning) {
-        // The running search reads this source: reopen once it has returned.
+    if (isSearchRunning()) {
+        // A running job reads this source: reopen once it has returned.
         m_reloadPending = true;
         return;
     }
@@ -160,7 +160,12 @@ void LogView::handleFileChange(const void *)
 void LogView::setSearchRunning(bool running)
 {
     m_searchRunning = running;
-    if (!running && m_reloadPending) {
+    reloadIfDue();
+}
+
+void LogView::reloadIfDue()
+{
+    if (!isSearchRunning() && m_reloadPending) {
         m_reloadPending = false;
         handleFileChange(nullptr);
     }

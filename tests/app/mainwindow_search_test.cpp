@@ -11,6 +11,7 @@
 #include "app/shellmessages.h"
 #include "search/streamsearch.h"
 #include "text/guard.h"
+#include "viewer/documentsearch.h"
 #include "viewer/logview.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +74,13 @@ protected:
             find.findText = text;
             return find;
         }());
+    }
+
+    // Waits until no search runs: each ends by a signal.
+    static void settle(MainWindow &form)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&form] { return !form.findProgress()->running(); }, 120000))
+            << "the search never ended";
     }
 
     QStringList searchErrors() const
@@ -137,6 +146,7 @@ TEST_F(SearchTest, FindDialogSearchesSelectsAndKeepsTheMatchInTheTab)
         dialog.chkCase->setChecked(true);
     });
     form.acts().find->trigger();
+    settle(form);
 
     EXPECT_EQ(m_dialogs, 1);
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
@@ -152,9 +162,11 @@ TEST_F(SearchTest, FindDialogSearchesSelectsAndKeepsTheMatchInTheTab)
 
     // F3 steps on in the same tab; case-sensitive, so "Needle" is passed over.
     form.acts().findNext->trigger();
+    settle(form);
     EXPECT_EQ(rec.view->selStart(), kSecond);
     EXPECT_EQ(rec.srPos, kSecond);
     form.acts().findNext->trigger();
+    settle(form);
     EXPECT_EQ(searchErrors(), QStringList{"Cannot find text: \"needle\""});
     EXPECT_EQ(rec.view->selStart(), kSecond) << "a failed search keeps the selection";
     EXPECT_EQ(rec.srPos, kSecond) << "and the tab's last match";
@@ -183,6 +195,7 @@ TEST_F(SearchTest, TheMatchIsScrolledIntoViewBelowTheIndent)
         view->setHViewPos(0, true);
         answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
         form.showFindDialog();
+        settle(form);
         ASSERT_EQ(view->selStart(), line1500 + 120);
         EXPECT_EQ(view->viewPos(), line1500 - indent * 10);
         EXPECT_EQ(view->hViewPos(), (120 - indent) * view->charWidth());
@@ -198,6 +211,7 @@ TEST_F(SearchTest, DialogFlagsGoIntoTheSearchAndBackIntoTheNextDialog)
         dialog.chkWords->setChecked(true);
     });
     form.showFindDialog();
+    settle(form);
     // Backward over the entire file starts at its end; caseless.
     EXPECT_EQ(form.tabAt(0).view->selStart(), kThird);
     EXPECT_EQ(form.tabAt(0).srOptions, quint8(soBackward | soWholeWords));
@@ -214,6 +228,7 @@ TEST_F(SearchTest, DialogFlagsGoIntoTheSearchAndBackIntoTheNextDialog)
         },
         false);
     form.showFindDialog();
+    settle(form);
     EXPECT_EQ(m_dialogs, 2);
 }
 
@@ -230,9 +245,10 @@ TEST_F(SearchTest, CancelledOrEmptyDialogSearchesNothing)
             },
             accept);
         form.showFindDialog();
+        settle(form);
         EXPECT_EQ(form.findState().findText, "needle");
         EXPECT_TRUE(form.findState().findHistory.isEmpty());
-        EXPECT_FALSE(form.tabAt(0).view->searchStarted());
+        EXPECT_FALSE(form.tabAt(0).view->search().started());
         EXPECT_TRUE(m_sink.messages().empty());
     }
 }
@@ -242,6 +258,7 @@ TEST_F(SearchTest, FindNextInATabNeverSearchedOpensTheDialog)
     MainWindow &form = openLog();
     answerDialog(form, nullptr, false);
     form.acts().findNext->trigger();
+    settle(form);
     EXPECT_EQ(m_dialogs, 1);
 }
 
@@ -250,10 +267,14 @@ TEST_F(SearchTest, FindPreviousStepsBack)
     MainWindow &form = openLog();
     answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
     form.showFindDialog();
+    settle(form);
     form.runFindNext(false);
+    settle(form);
     form.runFindNext(false);
+    settle(form);
     ASSERT_EQ(form.tabAt(0).view->selStart(), kThird);
     form.acts().findPrevious->trigger();
+    settle(form);
     EXPECT_EQ(form.tabAt(0).view->selStart(), kSecond);
     EXPECT_EQ(form.tabAt(0).srOptions, 0) << "the tab keeps the search's own direction";
 }
@@ -281,9 +302,11 @@ TEST_F(SearchTest, FindNextAfterAReloadGoesOnFromTheLastMatch)
             d.chkDirBackward->setChecked(c.backward);
         });
         form.showFindDialog();
+        settle(form);
         LogView *view = form.tabAt(0).view;
         ASSERT_EQ(view->selStart(), c.before[0]);
         form.runFindNext(false);
+        settle(form);
         ASSERT_EQ(view->selStart(), c.before[1]);
 
         // The log grows and the viewer reopens it: its search ends.
@@ -292,12 +315,14 @@ TEST_F(SearchTest, FindNextAfterAReloadGoesOnFromTheLastMatch)
         file.write("late needle\n");
         file.close();
         view->reload();
-        ASSERT_FALSE(view->searchStarted());
+        ASSERT_FALSE(view->search().started());
 
         form.runFindNext(false);
+        settle(form);
         EXPECT_EQ(view->selStart(), c.after[0]) << "continued after the last match";
         EXPECT_TRUE(m_sink.messages().empty());
         form.runFindNext(false);
+        settle(form);
         if (c.after[1] >= 0) {
             EXPECT_EQ(view->selStart(), c.after[1]) << "and into the new lines";
             EXPECT_TRUE(m_sink.messages().empty());
@@ -315,6 +340,7 @@ TEST_F(SearchTest, FindNextAfterAReloadSearchesTheLastTextAskedFor)
     for (const char *text : {"status=Error", "MAGIC2"}) {
         answerDialog(form, [text](FindDialog &d) { d.edText->setEditText(text); });
         form.acts().find->trigger();
+        settle(form);
     }
     EXPECT_EQ(searchErrors(), QStringList{"Cannot find text: \"MAGIC2\""});
     EXPECT_EQ(form.tabAt(0).srText, "MAGIC2") << "a miss is what was asked for last all the same";
@@ -327,6 +353,7 @@ TEST_F(SearchTest, FindNextAfterAReloadSearchesTheLastTextAskedFor)
     view->reload();
     m_sink.clear();
     form.acts().findNext->trigger();
+    settle(form);
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
     EXPECT_EQ(view->selStart(), bytes.size());
     EXPECT_EQ(view->selLength(), 6);
@@ -415,6 +442,7 @@ TEST_F(SearchTest, AfterAMissTheStepsGoOnFromTheLastMatchAndNeverWrap)
             d.chkDirBackward->setChecked(c.backward);
         });
         form.acts().find->trigger();
+        settle(form);
         LogView *view = form.tabAt(0).view;
         ASSERT_EQ(view->selStart(), log.at.at(c.first));
         int selected = c.first;
@@ -424,6 +452,7 @@ TEST_F(SearchTest, AfterAMissTheStepsGoOnFromTheLastMatchAndNeverWrap)
                          << "step " << i + 1 << (step.key == F3 ? " F3" : " Ctrl+F3"));
             m_sink.clear();
             (step.key == F3 ? form.acts().findNext : form.acts().findPrevious)->trigger();
+            settle(form);
             if (step.line) {
                 EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
                 selected = step.line;
@@ -453,7 +482,9 @@ TEST_F(SearchTest, ACancelledSearchSaysNothingAndFindNextStartsWhereTheViewIs)
     LogView *view = form.tabAt(0).view;
     answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
     form.acts().find->trigger();
+    settle(form);
     form.acts().findNext->trigger();
+    settle(form);
     ASSERT_EQ(view->selStart(), at[1500]);
 
     {
@@ -461,6 +492,7 @@ TEST_F(SearchTest, ACancelledSearchSaysNothingAndFindNextStartsWhereTheViewIs)
         SearchProgressWindow *window = form.findProgress();
         const OnShow cancel(window, [window] { window->btnCancel->click(); });
         form.acts().findNext->trigger();
+        settle(form);
         EXPECT_EQ(cancel.shows, 1);
     }
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
@@ -473,6 +505,7 @@ TEST_F(SearchTest, ACancelledSearchSaysNothingAndFindNextStartsWhereTheViewIs)
     view->scrollTo(view->selStart() - 300);
     ASSERT_GT(view->viewPos(), at[10]);
     form.acts().findNext->trigger();
+    settle(form);
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
     EXPECT_EQ(view->selStart(), at[1500]);
 }
@@ -494,6 +527,7 @@ TEST_F(SearchTest, TheProgressWindowTakesTheKeyboardAndEscapeCancels)
     QTimer::singleShot(10000, window, [window] { window->btnCancel->click(); });
     answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
     form.showFindDialog();
+    settle(form);
     EXPECT_EQ(escape.shows, 1);
     EXPECT_EQ(active, window);
     EXPECT_EQ(focus, window->btnCancel);
@@ -512,12 +546,14 @@ TEST_F(SearchTest, AFaultInsideTheSearchGoesToTheGeneralErrorReport)
         answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
         if (step)
             form.showFindDialog();
+        settle(form);
         const qint64 selected = view->selStart();
-        view->searchHook = [] { throw std::bad_alloc(); };
+        view->search().hook = [] { throw std::bad_alloc(); };
         if (step)
             form.acts().findNext->trigger();
         else
             form.showFindDialog();
+        settle(form);
         ASSERT_EQ(m_sink.messages().size(), 1u) << m_sink.texts().join('|').toStdString();
         EXPECT_EQ(m_sink.messages()[0].caption, programTitle());
         EXPECT_EQ(m_sink.messages()[0].icon, MsgIcon::Error);
@@ -526,9 +562,10 @@ TEST_F(SearchTest, AFaultInsideTheSearchGoesToTheGeneralErrorReport)
         EXPECT_FALSE(form.findProgress()->isVisible());
 
         // Nothing is left stuck: the next step runs from where the search stood.
-        view->searchHook = nullptr;
+        view->search().hook = nullptr;
         m_sink.clear();
         form.acts().findNext->trigger();
+        settle(form);
         EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
         EXPECT_EQ(view->selStart(), step ? kSecond : kFirst);
     }
@@ -540,6 +577,7 @@ TEST_F(SearchTest, HistoryKeepsOneEntryPerTextMostRecentFirst)
     for (const char *text : {"needle", "two", "NEEDLE"}) {
         answerDialog(form, [text](FindDialog &d) { d.edText->setEditText(text); });
         form.showFindDialog();
+        settle(form);
     }
     EXPECT_EQ(form.findState().findHistory, (QStringList{"NEEDLE", "two"}));
 }
@@ -555,6 +593,7 @@ TEST_F(SearchTest, ATabWithoutAFileReportsTheMissingSource)
 
     answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
     form.showFindDialog();
+    settle(form);
     EXPECT_EQ(searchErrors(),
               (QStringList{"Source not assigned: FindFirst", "Cannot find text: \"\""}));
     EXPECT_TRUE(form.tabAt(0).srText.isEmpty());
@@ -589,6 +628,7 @@ TEST_F(SearchTest, RegexIsNotOfferedWhereTheEngineCannotRunIt)
             },
             false);
         form.showFindDialog();
+        settle(form);
         EXPECT_EQ(offered, c.allowed);
     }
 }
@@ -656,23 +696,28 @@ TEST_F(SearchTest, GotoButtonsStepThroughTheLinesOfTheirRule)
     // The new search stands on the first line from the page, so the first
     // click lands on the second; the rule is caseless.
     click(1);
+    settle(form);
     EXPECT_EQ(view->selStart(), 28);
     EXPECT_EQ(view->selLength(), 5);
     click(1);
+    settle(form);
     EXPECT_EQ(view->selStart(), 53);
     // Another rule starts again from the first byte shown.
     click(2);
+    settle(form);
     EXPECT_EQ(view->selStart(), 40);
     EXPECT_EQ(form.tabAt(0).srText, "Warning");
     EXPECT_EQ(form.tabAt(0).srOptions, quint8(soRegex));
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
     // F3 goes on with the rule's search, which has no line left.
     form.acts().findNext->trigger();
+    settle(form);
     EXPECT_EQ(searchErrors(), QStringList{"Cannot find text: \"Warning\""});
     EXPECT_EQ(view->selStart(), 40);
     // A rule without any line in the file.
     m_sink.clear();
     click(3);
+    settle(form);
     EXPECT_EQ(searchErrors(), QStringList{"Cannot find text: \"Info\""});
     EXPECT_EQ(view->selStart(), 40);
 }
@@ -702,6 +747,7 @@ TEST_F(SearchTest, GotoFailuresGoToTheGeneralErrorReport)
         form.setColorRules(rules);
         form.tabAt(0).view->setTextEncoding(c.encoding);
         form.gotoWindow()->panel(1)->jumpButton->click();
+        settle(form);
         ASSERT_EQ(m_sink.messages().size(), 1u);
         EXPECT_EQ(m_sink.messages()[0].caption, programTitle());
         EXPECT_EQ(m_sink.messages()[0].text, c.message);
@@ -726,6 +772,7 @@ TEST_F(SearchTest, GotoOnAHugeFileCanBeCancelled)
     form.openFileTab(path);
     QTimer::singleShot(800, [&form] { form.findProgress()->btnCancel->click(); });
     form.gotoWindow()->panel(1)->jumpButton->click();
+    settle(form);
     EXPECT_TRUE(m_sink.messages().empty()) << "a cancelled search tells nothing of the text";
     EXPECT_EQ(form.tabAt(0).view->selLength(), 0);
     EXPECT_EQ(form.tabAt(0).srPos, -1);
@@ -759,6 +806,7 @@ TEST_F(SearchTest, GotoPanelsFollowTheLiveRules)
         },
         false);
     form.showFindDialog();
+    settle(form);
     EXPECT_EQ(m_dialogs, 1);
 }
 
@@ -794,14 +842,17 @@ TEST_F(SearchTest, AStepThatCannotRunShowsItsMessageWithoutTheWindow)
         };
         regex(c.found);
         form.showFindDialog();
+        settle(form);
         ASSERT_EQ(form.tabAt(0).view->selStart(), kFirst);
         m_sink.clear();
         const OnShow shown(form.findProgress(), nullptr);
         if (c.failed) {
             regex(c.failed);
             form.showFindDialog();
+            settle(form);
         } else {
             form.acts().findPrevious->trigger();
+            settle(form);
         }
         EXPECT_EQ(searchErrors(), c.messages);
         EXPECT_EQ(shown.shows, 0) << "no progress window for a search that never started";
@@ -834,6 +885,7 @@ TEST_F(SearchTest, CancelStopsASearchOfAHugeFile)
         window->btnCancel->click();
     });
     form.showFindDialog();
+    settle(form);
 
     EXPECT_TRUE(m_sink.messages().empty()) << "a cancelled search tells nothing of the text";
     EXPECT_EQ(searching, "Searching: \"needle\"");
@@ -846,6 +898,37 @@ TEST_F(SearchTest, CancelStopsASearchOfAHugeFile)
     EXPECT_EQ(form.tabAt(0).view->selLength(), 0);
     EXPECT_EQ(form.tabAt(0).srPos, -1);
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(SearchTest, ATabClosedWhileItsSearchRunsIsLeftAlone)
+{
+    // Closed as a watcher or a second instance closes one, not by the user:
+    // the search stops, says nothing and records nothing, in no tab.
+    MainWindow &form = makeForm();
+    showForm(form);
+    form.openFileTab(writeFile(QStringLiteral("app.log"), kLog));
+    form.openFileTab(writeHugeLog(pathOf(QStringLiteral("huge.log"))));
+    ASSERT_EQ(form.tabCount(), 2);
+    QPointer<LogView> closed = form.tabAt(1).view;
+    SearchProgressWindow *window = form.findProgress();
+    const OnShow close(window, [&form] { form.closeTab(1); });
+    answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
+    form.showFindDialog();
+    settle(form);
+
+    EXPECT_EQ(close.shows, 1);
+    EXPECT_EQ(form.tabCount(), 1);
+    EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
+    const Tab &left = form.tabAt(0);
+    EXPECT_TRUE(left.srText.isEmpty()) << "recorded into the tab left";
+    EXPECT_EQ(left.view->selLength(), 0);
+    // The viewer goes, and its job with it; 10 GiB would take long.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull());
+    form.jobs().waitForDone();
+    EXPECT_TRUE(form.jobs().idle());
 }
 
 TEST(SearchMessages, PatternErrorIsShownWithRealLineBreaks)
@@ -903,10 +986,14 @@ TEST(findProgress, ALongSearchTextIsElidedNotWidened)
     QByteArray bytes = "some text\n";
     QBuffer buffer(&bytes);
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    BackgroundJobs jobs;
     LogView view;
     view.openStream(&buffer);
     const QString text = QStringLiteral("head ") + QString(2000, u'x') + QStringLiteral(" tail");
-    EXPECT_FALSE(view.findFirst(text, {}, -1));
+    QSignalSpy finished(&view.search(), &DocumentSearch::finished);
+    ASSERT_TRUE(view.search().findFirst(jobs, &view, text, {}, -1));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(view.search().outcome(), DocumentSearch::Outcome::NotFound);
     SearchProgressWindow window;
     window.runView = &view;
     bool go = true;

@@ -12,6 +12,7 @@
 #include "app/inifile.h"
 #include "app/shellmessages.h"
 #include "rules/colorrec.h"
+#include "viewer/documentsearch.h"
 #include "viewer/logview.h"
 
 #include <QAction>
@@ -282,7 +283,7 @@ protected:
                  buffer.open(QIODevice::ReadOnly);
                  LogView view;
                  view.openStream(&buffer);
-                 view.findFirst(text, {}, -1);
+                 view.search().resume(text, {}, -1);
                  SearchProgressWindow window;
                  window.runView = &view;
                  bool go = true;

@@ -2,9 +2,11 @@
 
 #include "search/streamsearch.h"
 #include "text/contract.h"
+#include "viewer/documentsearch.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QThread>
 
 #include <new>
@@ -41,8 +43,46 @@ QString writeSparse(const QString &path, qint64 size)
     return path;
 }
 
+// Runs each step to its end, as a caller that waits for its result does.
 class ViewerSearch : public ViewerFixture
 {
+protected:
+    void SetUp() override
+    {
+        ViewerFixture::SetUp();
+        // The handler may stop the step, as a progress window does.
+        QObject::connect(&search(), &DocumentSearch::progress,
+                         [this](qint64 current, qint64 maximal) {
+                             bool go = true;
+                             if (onProgress)
+                                 onProgress(current, maximal, go);
+                             if (!go)
+                                 search().cancel();
+                         });
+    }
+    DocumentSearch &search() { return m_view->search(); }
+    // What the step threw comes out here.
+    bool settle(bool started)
+    {
+        if (!started)
+            return false;
+        QSignalSpy finished(&search(), &DocumentSearch::finished);
+        EXPECT_TRUE(finished.wait(120000)) << "the step never ended";
+        if (search().outcome() == DocumentSearch::Outcome::Failed)
+            std::rethrow_exception(search().error());
+        return search().outcome() == DocumentSearch::Outcome::Found;
+    }
+    bool findFirst(const QString &text, SearchOptions options, qint64 startPos)
+    {
+        return settle(search().findFirst(m_jobs, m_view.get(), text, options, startPos));
+    }
+    bool findNext(bool findPrevious)
+    {
+        return settle(search().findNext(m_jobs, m_view.get(), findPrevious));
+    }
+
+    SearchProgress onProgress;
+    BackgroundJobs m_jobs;
 };
 
 TEST_F(ViewerSearch, StartComesFromOriginDirectionAndPosition)
@@ -74,12 +114,12 @@ TEST_F(ViewerSearch, StartComesFromOriginDirectionAndPosition)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(m_view->findFirst(QStringLiteral("needle"), c.options, c.startPos));
-        EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, c.line));
-        EXPECT_EQ(m_view->searchResultLength(), 6);
-        EXPECT_TRUE(m_view->searchStarted());
-        EXPECT_EQ(m_view->searchString(), QStringLiteral("needle"));
-        EXPECT_EQ(m_view->searchOptions(), c.options);
+        ASSERT_TRUE(findFirst(QStringLiteral("needle"), c.options, c.startPos));
+        EXPECT_EQ(search().resultStart(), lineStart(bytes, c.line));
+        EXPECT_EQ(search().resultLength(), 6);
+        EXPECT_TRUE(search().started());
+        EXPECT_EQ(search().text(), QStringLiteral("needle"));
+        EXPECT_EQ(search().options(), c.options);
     }
     // The search itself moves nothing: selecting is its caller's business.
     EXPECT_EQ(m_view->viewPos(), lineStart(bytes, 38));
@@ -90,19 +130,19 @@ TEST_F(ViewerSearch, FindNextStepsBothWaysAndEndsAtTheLastMatch)
 {
     const QByteArray bytes = markedLines();
     ASSERT_TRUE(m_view->open(write(bytes)));
-    ASSERT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
-    EXPECT_TRUE(m_view->findNext(false));
-    EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, 40));
-    EXPECT_TRUE(m_view->findNext(false));
-    EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, 45));
-    EXPECT_TRUE(m_view->findNext(true));
-    EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, 40));
-    EXPECT_TRUE(m_view->findNext(false));
-    EXPECT_TRUE(m_view->findNext(false));
-    EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, 90));
-    EXPECT_FALSE(m_view->findNext(false));
-    EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, 90)) << "a failed step stays put";
-    EXPECT_TRUE(m_view->searchStarted()) << "a failed step keeps the search";
+    ASSERT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_TRUE(findNext(false));
+    EXPECT_EQ(search().resultStart(), lineStart(bytes, 40));
+    EXPECT_TRUE(findNext(false));
+    EXPECT_EQ(search().resultStart(), lineStart(bytes, 45));
+    EXPECT_TRUE(findNext(true));
+    EXPECT_EQ(search().resultStart(), lineStart(bytes, 40));
+    EXPECT_TRUE(findNext(false));
+    EXPECT_TRUE(findNext(false));
+    EXPECT_EQ(search().resultStart(), lineStart(bytes, 90));
+    EXPECT_FALSE(findNext(false));
+    EXPECT_EQ(search().resultStart(), lineStart(bytes, 90)) << "a failed step stays put";
+    EXPECT_TRUE(search().started()) << "a failed step keeps the search";
 }
 
 TEST_F(ViewerSearch, AfterAFailedStepBothDirectionsGoOnFromTheLastMatch)
@@ -126,30 +166,31 @@ TEST_F(ViewerSearch, AfterAFailedStepBothDirectionsGoOnFromTheLastMatch)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(m_view->findFirst(QStringLiteral("needle"), c.options, -1));
-        ASSERT_EQ(m_view->searchResultStart(), lineStart(bytes, c.first));
-        while (m_view->searchResultStart() != lineStart(bytes, c.last))
-            ASSERT_TRUE(m_view->findNext(false));
-        ASSERT_FALSE(m_view->findNext(false));
-        EXPECT_EQ(m_view->findNext(c.previous), c.next != 0);
-        EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, c.next ? c.next : c.last));
+        ASSERT_TRUE(findFirst(QStringLiteral("needle"), c.options, -1));
+        ASSERT_EQ(search().resultStart(), lineStart(bytes, c.first));
+        while (search().resultStart() != lineStart(bytes, c.last))
+            ASSERT_TRUE(findNext(false));
+        ASSERT_FALSE(findNext(false));
+        EXPECT_EQ(findNext(c.previous), c.next != 0);
+        EXPECT_EQ(search().resultStart(), lineStart(bytes, c.next ? c.next : c.last));
     }
 }
 
 TEST_F(ViewerSearch, AStoppedStepStartsAgainWhereTheViewIs)
 {
-    // A stream is searched on this thread: the first report can stop it.
+    // A stream is read on this thread between events: the first report
+    // comes before the next block and can stop the step.
     const QByteArray bytes = markedLines();
     QByteArray data = bytes;
     QBuffer buffer(&data);
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     m_view->openStream(&buffer);
     showLines(10);
-    ASSERT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
-    m_view->onSearchProgress = [](qint64, qint64, bool &go) { go = false; };
-    EXPECT_FALSE(m_view->findNext(false));
-    EXPECT_EQ(m_view->searchResultStart(), -1) << "a stopped step stands on no match";
-    m_view->onSearchProgress = nullptr;
+    ASSERT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
+    onProgress = [](qint64, qint64, bool &go) { go = false; };
+    EXPECT_FALSE(findNext(false));
+    EXPECT_EQ(search().resultStart(), -1) << "a stopped step stands on no match";
+    onProgress = nullptr;
 
     // Lines 46 to 55 shown, none of them marked.
     m_view->scrollTo(lineStart(bytes, 46));
@@ -164,11 +205,11 @@ TEST_F(ViewerSearch, AStoppedStepStartsAgainWhereTheViewIs)
     const Case cases[] = {{"on", false, 90}, {"back", true, 45}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->onSearchProgress = [](qint64, qint64, bool &go) { go = false; };
-        m_view->findNext(false);
-        m_view->onSearchProgress = nullptr;
-        ASSERT_TRUE(m_view->findNext(c.previous));
-        EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, c.line));
+        onProgress = [](qint64, qint64, bool &go) { go = false; };
+        findNext(false);
+        onProgress = nullptr;
+        ASSERT_TRUE(findNext(c.previous));
+        EXPECT_EQ(search().resultStart(), lineStart(bytes, c.line));
     }
 }
 
@@ -197,12 +238,12 @@ TEST_F(ViewerSearch, AResumedSearchGoesOnFromItsMatchInItsDirection)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         m_view->reload();
-        ASSERT_FALSE(m_view->searchStarted());
-        m_view->resumeSearch(QStringLiteral("needle"), c.options, lineStart(bytes, c.at));
-        ASSERT_TRUE(m_view->searchStarted());
-        EXPECT_EQ(m_view->findNext(c.previous), c.line != 0);
-        EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, c.line ? c.line : c.at));
-        EXPECT_EQ(m_view->searchOptions(), c.options) << "the search keeps its own direction";
+        ASSERT_FALSE(search().started());
+        search().resume(QStringLiteral("needle"), c.options, lineStart(bytes, c.at));
+        ASSERT_TRUE(search().started());
+        EXPECT_EQ(findNext(c.previous), c.line != 0);
+        EXPECT_EQ(search().resultStart(), lineStart(bytes, c.line ? c.line : c.at));
+        EXPECT_EQ(search().options(), c.options) << "the search keeps its own direction";
     }
 }
 
@@ -211,17 +252,17 @@ TEST_F(ViewerSearch, AFaultInsideTheSearchReachesTheCallerAndFreesTheViewer)
     const QByteArray bytes = markedLines();
     ASSERT_TRUE(m_view->open(write(bytes)));
     QThread *where = nullptr;
-    m_view->searchHook = [&where] {
+    search().hook = [&where] {
         where = QThread::currentThread();
         throw std::bad_alloc();
     };
-    EXPECT_THROW(m_view->findFirst(QStringLiteral("needle"), {}, -1), std::bad_alloc);
+    EXPECT_THROW(findFirst(QStringLiteral("needle"), {}, -1), std::bad_alloc);
     EXPECT_NE(where, nullptr);
     EXPECT_NE(where, QThread::currentThread()) << "a file is searched on a worker";
     EXPECT_FALSE(m_view->isSearchRunning());
-    m_view->searchHook = nullptr;
-    EXPECT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
-    EXPECT_EQ(m_view->searchResultStart(), lineStart(bytes, 5));
+    search().hook = nullptr;
+    EXPECT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_EQ(search().resultStart(), lineStart(bytes, 5));
 }
 
 TEST_F(ViewerSearch, Utf16ViewsSearchInTheirByteOrder)
@@ -233,9 +274,9 @@ TEST_F(ViewerSearch, Utf16ViewsSearchInTheirByteOrder)
         ASSERT_TRUE(m_view->open(write(bytes, big ? "be.log" : "le.log")));
         m_view->setMode(vbmodeUnicode);
         ASSERT_EQ(m_view->isBigEndian(), big);
-        ASSERT_TRUE(m_view->findFirst(QStringLiteral("ärger"), {}, -1));
-        EXPECT_EQ(m_view->searchResultStart(), 2 + 2 * 9);
-        EXPECT_EQ(m_view->searchResultLength(), 2 * 5);
+        ASSERT_TRUE(findFirst(QStringLiteral("ärger"), {}, -1));
+        EXPECT_EQ(search().resultStart(), 2 + 2 * 9);
+        EXPECT_EQ(search().resultLength(), 2 * 5);
     }
 }
 
@@ -248,9 +289,9 @@ TEST_F(ViewerSearch, ContractsNameTheOperation)
         QString message;
     };
     const Case cases[] = {
-        {"find first without a source", [this] { m_view->findFirst(QStringLiteral("x"), {}, -1); },
+        {"find first without a source", [this] { findFirst(QStringLiteral("x"), {}, -1); },
          QStringLiteral("Source not assigned: FindFirst")},
-        {"find next without a source", [this] { m_view->findNext(false); },
+        {"find next without a source", [this] { findNext(false); },
          QStringLiteral("Source not assigned: FindNext")},
     };
     for (const Case &c : cases) {
@@ -264,7 +305,7 @@ TEST_F(ViewerSearch, ContractsNameTheOperation)
     }
     ASSERT_TRUE(m_view->open(write("abc\n")));
     try {
-        m_view->findNext(false);
+        findNext(false);
         ADD_FAILURE() << "no contract error";
     } catch (const ContractError &error) {
         EXPECT_EQ(error.message(), QStringLiteral("Search not started: FindNext"));
@@ -275,11 +316,11 @@ TEST_F(ViewerSearch, AReloadEndsTheSearch)
 {
     const QString path = write(markedLines());
     ASSERT_TRUE(m_view->open(path));
-    ASSERT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
+    ASSERT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
     m_view->reload();
-    EXPECT_FALSE(m_view->searchStarted());
+    EXPECT_FALSE(search().started());
     // What was found stays readable for the caller that started it.
-    EXPECT_EQ(m_view->searchString(), QStringLiteral("needle"));
+    EXPECT_EQ(search().text(), QStringLiteral("needle"));
 }
 
 TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
@@ -293,44 +334,44 @@ TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
     QObject::connect(m_view.get(), &LogView::fileReloaded, [&reloads] { ++reloads; });
     qint64 sizeDuringSearch = -1;
     bool searchStartedDuring = false;
-    m_view->onSearchProgress = [&](qint64, qint64, bool &) {
+    onProgress = [&](qint64, qint64, bool &) {
         if (sizeDuringSearch >= 0)
             return;
         m_files.append(path, "needle-late\n");
         m_view->handleFileChange(); // the watcher's report, now
         sizeDuringSearch = m_view->fileSize();
-        searchStartedDuring = m_view->searchStarted();
+        searchStartedDuring = search().started();
     };
-    EXPECT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
     ASSERT_GE(sizeDuringSearch, 0) << "no progress report reached the viewer";
     EXPECT_EQ(sizeDuringSearch, size) << "reloaded under the running search";
     EXPECT_TRUE(searchStartedDuring);
-    EXPECT_EQ(m_view->searchResultStart(), size - 6);
+    EXPECT_EQ(search().resultStart(), size - 6);
     EXPECT_EQ(m_view->fileSize(), size + 12);
     EXPECT_EQ(reloads, 1);
-    EXPECT_FALSE(m_view->searchStarted());
+    EXPECT_FALSE(search().started());
 }
 
 TEST_F(ViewerSearch, ProgressHandlerCancelsAStreamSearch)
 {
-    // A stream is searched on this thread, so the first report already
-    // comes back through the handler.
+    // A stream is read on this thread between events, so the first report
+    // comes back through the handler before another block is read.
     QByteArray bytes(3 * StreamSearch::blockSize, 'x');
     bytes += "needle";
     QBuffer buffer(&bytes);
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     m_view->openStream(&buffer);
     int reports = 0;
-    m_view->onSearchProgress = [&reports](qint64, qint64 maximal, bool &go) {
+    onProgress = [&reports](qint64, qint64 maximal, bool &go) {
         ++reports;
         EXPECT_EQ(maximal, 3 * StreamSearch::blockSize + 6);
         go = false;
     };
-    EXPECT_FALSE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_FALSE(findFirst(QStringLiteral("needle"), {}, -1));
     EXPECT_EQ(reports, 1);
-    m_view->onSearchProgress = nullptr;
-    EXPECT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
-    EXPECT_EQ(m_view->searchResultStart(), 3 * StreamSearch::blockSize);
+    onProgress = nullptr;
+    EXPECT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_EQ(search().resultStart(), 3 * StreamSearch::blockSize);
 }
 
 TEST_F(ViewerSearch, AFileChangedUnderTheSearchEndsItAndTheViewFollows)
@@ -358,21 +399,21 @@ TEST_F(ViewerSearch, AFileChangedUnderTheSearchEndsItAndTheViewFollows)
         ASSERT_TRUE(m_view->open(path));
         m_view->setAutoReload(true);
         bool changed = false;
-        m_view->onSearchProgress = [&](qint64, qint64, bool &) {
+        onProgress = [&](qint64, qint64, bool &) {
             if (changed)
                 return;
             changed = true;
             c.change(path);
             m_view->handleFileChange();
         };
-        EXPECT_EQ(m_view->findFirst(QStringLiteral("needle"), {}, -1), c.found);
+        EXPECT_EQ(findFirst(QStringLiteral("needle"), {}, -1), c.found);
         EXPECT_TRUE(changed) << "no progress report reached the viewer";
         if (c.found) {
-            EXPECT_EQ(m_view->searchResultStart(), c.size - 6);
+            EXPECT_EQ(search().resultStart(), c.size - 6);
         }
         EXPECT_EQ(m_view->sourceAssigned(), c.sourceAfter);
-        EXPECT_FALSE(m_view->searchStarted()) << "the reload ended the search";
-        m_view->onSearchProgress = nullptr;
+        EXPECT_FALSE(search().started()) << "the reload ended the search";
+        onProgress = nullptr;
     }
 }
 
@@ -381,22 +422,22 @@ TEST_F(ViewerSearch, NoSecondSearchStartsWhileOneRuns)
     const QString path = writeSparse(m_files.path(QStringLiteral("big.log")), qint64(64) << 20);
     ASSERT_TRUE(m_view->open(path));
     bool nested = true;
-    m_view->onSearchProgress = [&](qint64, qint64, bool &) {
-        nested = nested && !m_view->findFirst(QStringLiteral("other"), {}, -1);
+    onProgress = [&](qint64, qint64, bool &) {
+        nested = nested && !findFirst(QStringLiteral("other"), {}, -1);
     };
-    EXPECT_TRUE(m_view->findFirst(QStringLiteral("needle"), {}, -1));
+    EXPECT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
     EXPECT_TRUE(nested) << "a nested search replaced the running one";
-    EXPECT_EQ(m_view->searchString(), QStringLiteral("needle"));
-    EXPECT_EQ(m_view->searchResultStart(), (qint64(64) << 20) - 6);
+    EXPECT_EQ(search().text(), QStringLiteral("needle"));
+    EXPECT_EQ(search().resultStart(), (qint64(64) << 20) - 6);
 }
 
 TEST_F(ViewerSearch, TheRunningSearchIsNamedWhileItRuns)
 {
     ASSERT_TRUE(m_view->open(writeSparse(m_files.path(QStringLiteral("big.log")), 1 << 24)));
-    m_view->findFirst(QStringLiteral("old"), {}, -1); // the name to be replaced
+    findFirst(QStringLiteral("old"), {}, -1); // the name to be replaced
     QString named;
-    m_view->onSearchProgress = [&](qint64, qint64, bool &) { named = m_view->searchString(); };
-    m_view->findFirst(QStringLiteral("needle"), soCaseSensitive, -1);
+    onProgress = [&](qint64, qint64, bool &) { named = search().text(); };
+    findFirst(QStringLiteral("needle"), soCaseSensitive, -1);
     EXPECT_EQ(named, QStringLiteral("needle"));
 }
 

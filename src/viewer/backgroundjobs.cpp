@@ -1,4 +1,4 @@
-#include "app/backgroundjobs.h"
+#include "viewer/backgroundjobs.h"
 
 #include <algorithm>
 
