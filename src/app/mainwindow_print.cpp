@@ -10,7 +10,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -79,11 +81,24 @@ QPrinter &MainWindow::printer()
     return *m_printer;
 }
 
+bool MainWindow::holdForPrint(const TabWidgets &widgets)
+{
+    if (!m_printRun || m_printView != widgets.view)
+        return false;
+    // The run is deeper down the stack: it stops at its next step, and its
+    // viewer stays whole (no file change either) until it has returned.
+    m_printRun->stop();
+    widgets.view->setAutoReload(false);
+    m_printHeldSheet = widgets.sheet;
+    return true;
+}
+
 void MainWindow::filePrintTriggered()
 {
     LogView *view = activeView();
     if (!view)
         return;
+    const QPointer<LogView> printed(view);
     QPrinter &target = printer();
     QPrintDialog dialog(&target, this);
     dialog.setMinMax(1, 2000);
@@ -97,7 +112,10 @@ void MainWindow::filePrintTriggered()
         target.setPrintRange(QPrinter::AllPages);
     const bool confirmed =
         runPrintDialog ? runPrintDialog(dialog) : dialog.exec() == QDialog::Accepted;
-    if (!confirmed)
+    // The tab may have been closed while the dialog was up.
+    const bool open = std::any_of(m_recs.begin(), m_recs.end(),
+                                  [&printed](const Tab &rec) { return rec.view == printed; });
+    if (!confirmed || !printed || !open)
         return;
 
     ViewPrinter run(*view);
@@ -113,7 +131,16 @@ void MainWindow::filePrintTriggered()
     if (runPrintProgress)
         run.progress = runPrintProgress;
     // A failed run has been reported by the job itself.
+    m_printRun = &run;
+    m_printView = view;
     const PrintResult result = run.print(target, requestFrom(target), target.copyCount());
+    m_printRun = nullptr;
+    m_printView = nullptr;
+    if (QWidget *sheet = std::exchange(m_printHeldSheet, nullptr)) {
+        // Its tab closed during the run: it goes now, as closing would have.
+        view->open(QString(), false);
+        sheet->deleteLater();
+    }
     if (result.Failed) {
         if (target.printerState() == QPrinter::Active || target.printerState() == QPrinter::Error)
             m_printer = freshCopy(target);

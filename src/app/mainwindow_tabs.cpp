@@ -232,7 +232,9 @@ void MainWindow::closeTab(int index)
     m_jobs.stop(widgets.view);
     if (m_filterDialog && m_filterDialog->client() == widgets.view)
         m_filterDialog->abandon();
-    widgets.view->open(QString(), false);
+    const bool printing = holdForPrint(widgets);
+    if (!printing)
+        widgets.view->open(QString(), false);
     {
         const QSignalBlocker blocker(m_pages);
         m_pages->removeTab(index);
@@ -240,7 +242,8 @@ void MainWindow::closeTab(int index)
     // The viewer may be the caller (a command run from its callback): it goes
     // once control is back in the event loop. The sheet owns it.
     widgets.sheet->hide();
-    widgets.sheet->deleteLater();
+    if (!printing)
+        widgets.sheet->deleteLater();
     // The later records move down with all their fields: record i is page i.
     m_recs.erase(m_recs.begin() + index);
 

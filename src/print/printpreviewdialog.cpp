@@ -127,11 +127,13 @@ PrintPreviewDialog::PrintPreviewDialog(QPrinter &printer, PreviewCallback callba
 }
 
 bool PrintPreviewDialog::showTextPreview(QPrinter &printer, PreviewCallback callback,
-                                         QWidget *parent)
+                                         QWidget *parent, QPointer<QDialog> *shown)
 {
     PrintPreviewDialog form(printer, std::move(callback), parent);
     if (!form.preparePage())
         return true;
+    if (shown)
+        *shown = &form;
     return form.exec() == QDialog::Accepted;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QImage>
 #include <QTimer>
 
@@ -42,8 +43,10 @@ public:
     // Shows the dialog modally; true when it closed with "Print". True also,
     // without a dialog, when the page bitmap cannot be made: the print then
     // goes ahead without preview.
+    // shown points at the dialog while it is up, so that it can be closed
+    // from outside.
     static bool showTextPreview(QPrinter &printer, PreviewCallback callback,
-                                QWidget *parent = nullptr);
+                                QWidget *parent = nullptr, QPointer<QDialog> *shown = nullptr);
 
     // Sizes the page bitmap for the printer's page; false, after saying so,
     // when there is not memory enough.

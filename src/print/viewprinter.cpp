@@ -169,6 +169,13 @@ void ViewPrinter::drawFooter(QPainter &painter, const QRect &rect, int page) con
     painter.restore();
 }
 
+void ViewPrinter::stop()
+{
+    m_stopped = true;
+    if (m_previewDialog)
+        m_previewDialog->reject();
+}
+
 PrintResult ViewPrinter::print(QPrinter &printer, const PrintRequest &request, int copies,
                                const QString &title)
 {
@@ -192,11 +199,14 @@ PrintResult ViewPrinter::runPrint(QPrinter &printer, const PrintRequest &request
     const PreviewCallback callback = [&](QPainter *canvas, const QSize &size, int page) {
         return previewPages(canvas, size, request, page);
     };
-    const bool print =
-        preview ? preview(printer, callback)
-                : PrintPreviewDialog::showTextPreview(printer, callback, m_view.window());
-    if (!print)
-        return {};
+    const bool print = preview ? preview(printer, callback)
+                               : PrintPreviewDialog::showTextPreview(
+                                     printer, callback, m_view.window(), &m_previewDialog);
+    if (!print || m_stopped) {
+        PrintResult none;
+        none.cancelled = m_stopped;
+        return none;
+    }
     const int count = copies > 0 ? copies : 1;
     printer.setCopyCount(count);
     printer.setDocName(title.isEmpty() ? defaultJobTitle(displayFileName(m_view.fileName()))
@@ -396,6 +406,10 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
         int page = 1;
         // Prints one page; false once the run is over.
         const auto printPage = [&]() -> bool {
+            if (m_stopped) {
+                result.cancelled = true;
+                return false;
+            }
             const bool output = !(pageNums && page < request.fromPage);
             LogView::DrawResult drawn;
             for (int copy = 0; output && copy < m_pageCopies; ++copy) {
@@ -458,7 +472,7 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
         if (progress) {
             for (;;) {
                 const PrintProgress::Position at = position();
-                if (!progress(at.pages, at.done)) {
+                if (!progress(at.pages, at.done) || m_stopped) {
                     result.cancelled = true;
                     break;
                 }
@@ -467,7 +481,8 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
             }
         } else {
             PrintProgress window;
-            result.cancelled = !window.run(position, printPage);
+            if (!window.run(position, printPage))
+                result.cancelled = true;
         }
         if (own.isActive())
             own.end();

@@ -3,12 +3,14 @@
 #include "print/pagegeometry.h"
 #include "print/printpreviewdialog.h"
 
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <vector>
 
 class QPainter;
+class QDialog;
 class QPrinter;
 class LogView;
 
@@ -52,6 +54,12 @@ public:
     // with Cancel once the run takes longer than a second or passes 2000
     // pages.
     std::function<bool(int pages, double done)> progress;
+
+    // Ends the run from an event handled while it runs (its viewer is going):
+    // the preview closes without printing, no further page is drawn, and
+    // the run comes back as cancelled. The viewer must live until then.
+    void stop();
+    bool stopped() const { return m_stopped; }
 
     // The whole run: preview, then the pages to the printer. A cancelled
     // preview prints nothing. Copies below 1 print one; an empty title
@@ -101,6 +109,8 @@ private:
                    int upTo);
 
     LogView &m_view;
+    bool m_stopped = false;
+    QPointer<QDialog> m_previewDialog;
     PageStarts m_pages;
     QPainter *m_job = nullptr; // the painter of the job Print runs
     int m_pageCopies = 1;      // times each page is drawn

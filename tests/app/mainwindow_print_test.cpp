@@ -11,6 +11,7 @@
 #include "../print/pdftext.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
@@ -18,6 +19,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPointer>
 #include <QProcess>
 
 #include <algorithm>
@@ -183,6 +185,66 @@ TEST_F(PrintCommandTest, ACancelledRunSaysWhatTheFileHolds)
         if (c.cancelBefore > 0) {
             EXPECT_EQ(pdftext::pages(pdf), c.cancelBefore);
         }
+    }
+}
+
+TEST_F(PrintCommandTest, ATabClosedWhilePrintingGoesOnceTheRunIsOver)
+{
+    // Closed as a watcher or a second instance closes one, from an event
+    // handled inside the run: the run stops, and its viewer lives until the
+    // run is over and goes then.
+    struct Case
+    {
+        const char *name;
+        bool inPreview;
+        QString text;
+    };
+    const QString pdf = pathOf(QStringLiteral("closed.pdf"));
+    const Case cases[] = {
+        {"in the preview", true,
+         QStringLiteral("Printing was cancelled; nothing was written to \"%1\".").arg(pdf)},
+        {"after the first page", false,
+         QStringLiteral("Printing was cancelled; \"%1\" holds the first 1 page(s).").arg(pdf)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(pdf);
+        MainWindow &form = openLog();
+        AppSettings s = form.settings();
+        s.marginTop = 120;
+        s.marginBottom = 120; // many pages
+        form.setSettings(s);
+        printAllTo(form, pdf);
+        const QPointer<LogView> view = form.activeView();
+        bool kept = false;
+        const auto close = [&] {
+            form.closeTab(0);
+            // What the run's own event loop would get to next.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            kept = !view.isNull();
+        };
+        if (c.inPreview) {
+            form.runPrintPreview = [&](QPrinter &, const auto &) {
+                close();
+                return true;
+            };
+        } else {
+            form.runPrintProgress = [&](int pages, double) {
+                if (pages == 1)
+                    close();
+                return true;
+            };
+        }
+        m_sink.clear();
+        form.filePrintTriggered();
+        EXPECT_TRUE(kept) << "deleted under the run";
+        EXPECT_EQ(form.tabCount(), 0);
+        EXPECT_EQ(m_sink.texts(), QStringList{c.text});
+        if (!c.inPreview) {
+            EXPECT_EQ(pdftext::pages(pdf), 1);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(view.isNull()) << "kept after the run";
     }
 }
 
