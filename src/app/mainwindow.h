@@ -223,10 +223,6 @@ public:
     std::function<bool(int pages, double done)> runPrintProgress;
     // The printer of the print and page setup dialogs, kept for the run.
     QPrinter &printer();
-    // Closing the tab of the viewer a print run works on: the run stops and
-    // keeps the tab's widgets until it returns, then they go. False when no
-    // run works on it.
-    bool holdForPrint(const TabWidgets &widgets);
 
     // --- Handlers wired by the form
     void formShow();
@@ -359,6 +355,10 @@ private:
     RuleSettings m_rules;
     std::shared_ptr<RuleDecorator> m_ruleDecorator;
     std::shared_ptr<SubstringsFilterDecorator> m_filterDecorator;
+    // Closing the tab of the viewer a print run works on: the run stops and
+    // keeps the tab's widgets until it returns, then they go. False when no
+    // run works on it.
+    bool holdForPrint(const TabWidgets &widgets);
     std::shared_ptr<QPrinter> m_printer; // shared: deletes a type this header leaves incomplete
     ViewPrinter *m_printRun = nullptr;   // the run under way, on the stack
     LogView *m_printView = nullptr;      // its viewer
