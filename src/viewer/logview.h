@@ -8,6 +8,7 @@
 #include "viewer/viewdocument.h"
 #include "viewer/viewtypes.h"
 #include "search/streamsearch.h"
+#include "watch/filefollower.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -23,8 +24,6 @@ class QPainter;
 class QTimer;
 class QtTextMeasurer;
 class SearchRun;
-class DirectoryWatcher;
-class PollingWatcher;
 struct RenderSetup;
 
 // A font with the colour its text is drawn in.
@@ -97,24 +96,10 @@ public:
     bool isBigEndian() const { return m_doc.isBigEndian(); }
     qint64 maxPos() const { return m_doc.maxPos(); }
 
-    // --- Characters and the window
-    char16_t getChar(qint64 position) const { return m_doc.getChar(position); }
-    QString getHex(qint64 position) const { return m_doc.getHex(position); }
-    bool readSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const
-    {
-        return m_doc.readSource(buffer, count, bytesRead, position);
-    }
-    void readBuffer(qint64 position) { m_doc.readBuffer(position); }
-    bool isOutOfWindow(qint64 position) const { return m_doc.isOutOfWindow(position); }
-    bool isNonPrintable(char16_t c) const { return m_doc.isNonPrintable(c); }
-    QString decodeLine(const char16_t *units, int count) const
-    {
-        return m_doc.decodeLine(units, count);
-    }
-    qint64 bufferPos() const { return m_doc.bufferPos(); }
-    qint64 bufferSize() const { return m_doc.bufferSize(); }
-    qint64 bufMaxOffset() const { return m_doc.bufMaxOffset(); }
+    // --- The document shown: its window, characters and line starts
     const ViewDocument &document() const { return m_doc; }
+    // Moving its window (printing reads ahead of the view) is done here too.
+    ViewDocument &document() { return m_doc; }
 
     // --- Fonts and metrics
     const ViewFont &textFont() const { return m_font; }
@@ -189,25 +174,23 @@ public:
     void setTextTabSize(int value);
     int textPopupCommands = 63;
 
-    bool autoReload() const { return m_autoReload; }
+    bool autoReload() const { return m_follower->enabled(); }
     void setAutoReload(bool value);
     // Shows nothing and, with AutoReload, watches the name until a file of
     // that name appears; then opens it and follows it, as "tail -F" does. A
     // watched file that is deleted or moved away is waited for the same way.
     void waitForFile(const QString &fileName);
-    bool waitingForFile() const { return m_waitingForFile; }
+    bool waitingForFile() const { return m_follower->waiting(); }
     // Beeps after each reload.
     bool reloadBeeps() const { return m_reloadBeep; }
     void setReloadBeep(bool on) { m_reloadBeep = on; }
     // A view at the end stays at the end as the file grows.
     bool followTail() const { return m_followTail; }
     void setFollowTail(bool on) { m_followTail = on; }
-    // Polls the file instead of watching its folder (also taken on by the
-    // viewer itself where the folder cannot be watched).
-    bool pollsForChanges() const { return m_pollForChanges; }
-    void setPollForChanges(bool on) { m_pollForChanges = on; }
-    int pollIntervalMs() const { return m_pollIntervalMs; }
-    void setPollInterval(int ms) { m_pollIntervalMs = ms; }
+    // How the file is followed (watched folder or poll) and waited for.
+    FileFollower &follower() const { return *m_follower; }
+    void setPollForChanges(bool on);
+    void setPollInterval(int ms);
 
     DrawLineHandler onDrawLine;
     DrawnLineHandler onDrawLine2;
@@ -280,8 +263,6 @@ public:
 
     // Watcher hand-over (file change reports).
     void handleFileChange(const void *sender = nullptr);
-    DirectoryWatcher *notifier() const { return m_notifier.get(); }
-    PollingWatcher *simpleNotifier() const { return m_simpleNotifier.get(); }
     // True while a search of this viewer keeps the message loop running.
     void setSearchRunning(bool running);
     bool selectingByMouse() const { return m_selectingByMouse; }
@@ -427,15 +408,6 @@ private:
         LogView &m_view;
     };
     void closeSource();
-    void stopWatchers();
-    // allowMissing: watch the name of a file that is not there (yet).
-    void armWatcher(bool start = true, bool allowMissing = false);
-    // The source is closed: watch the file's name until it appears.
-    void startWaiting();
-    // Opens a file waited for that is there already.
-    void catchUp();
-    // The notification watch ended by itself: poll instead.
-    void notifierEnded();
     void bringIntoView(qint64 position);
     // Hidden in a shown window: drawing waits until the viewer is shown.
     bool inHiddenPage() const;
@@ -559,13 +531,10 @@ private:
     int m_textSearchIndentVert = 5;
     int m_textSearchIndentHorz = 5;
     int m_textTabSize = 8;
-    bool m_autoReload = false;
     SizeSource m_hiddenSize;
     TextFilter m_dumpTextFilter;
     bool m_reloadBeep = false;
     bool m_followTail = true;
-    bool m_pollForChanges = false;
-    int m_pollIntervalMs = 1000;
 
     qint64 m_viewPos = 0;
     bool m_viewAtEnd = false;
@@ -590,7 +559,6 @@ private:
 
     bool m_searchRunning = false;
     bool m_reloadPending = false;
-    bool m_waitingForFile = false;
     ReloadReason m_lastReloadReason = ReloadReason::None;
 
     // --- Search (qzbinhex_search.cpp)
@@ -612,8 +580,8 @@ private:
     QSize m_layoutSize;
     QImage m_bitmap;
     DrawnLines m_strPositions;
-    std::unique_ptr<DirectoryWatcher> m_notifier;
-    std::unique_ptr<PollingWatcher> m_simpleNotifier;
+    // Owned here, not a child: it must stop before the document closes.
+    std::unique_ptr<FileFollower> m_follower;
 
     UrlList m_urls;               // of the read window; empty while not highlighted
     LineStarts m_lineStarts;      // of the first bytes of the file

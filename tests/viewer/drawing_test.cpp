@@ -570,7 +570,7 @@ TEST_F(Drawing, ViewOutsideTheWindowIsAContractFailure)
     m_view->setMaxLengths(vbmodeText, 2); // a window of 3 x 604 bytes
     m_view->open(write(QByteArray(5000, 'x')));
     showLines(3);
-    m_view->readBuffer(4000); // moves the window away from the view at 0
+    m_view->document().readBuffer(4000); // moves the window away from the view at 0
     try {
         m_view->redraw();
         FAIL() << "no contract failure";
