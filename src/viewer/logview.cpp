@@ -197,7 +197,6 @@ void LogView::closeSource()
 {
     m_doc.close();
     m_urls.clear();
-    m_lineStarts.clear();
     m_viewPos = 0;
     m_viewAtEnd = false;
     m_viewPageSize = 0;

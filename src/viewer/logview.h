@@ -42,6 +42,19 @@ using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, co
 using DrawnLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
                                             const QPoint &point, const OutputOptions &options)>;
 
+// The colours of what the viewer draws besides the text.
+struct ViewColors
+{
+    QColor hex = QColor(0, 0, 128);
+    QColor hex2 = QColor(0, 0, 255);
+    QColor hexBack = QColor(236, 237, 236);
+    QColor lines = QColor(128, 128, 128);
+    QColor error = QColor(255, 0, 0);
+    QColor gutter = QColor(192, 192, 192);
+    QColor url = QColor(0, 0, 255);
+    QColor highlight = QColor(255, 255, 0);
+};
+
 // Commands of the viewer's context menu; TextPopupCommands holds them as
 // bits (1 << command), all six by default.
 enum PopupCommand {
@@ -158,14 +171,8 @@ public:
     void setTextGutterLinesExtUse(bool value) { m_textGutterLinesExtUse = value; }
     const QByteArray &textGutterLinesExtList() const { return m_textGutterLinesExtList; }
     void setTextGutterLinesExtList(const QByteArray &value) { m_textGutterLinesExtList = value; }
-    QColor textColorHex = QColor(0, 0, 128);
-    QColor textColorHex2 = QColor(0, 0, 255);
-    QColor textColorHexBack = QColor(236, 237, 236);
-    QColor textColorLines = QColor(128, 128, 128);
-    QColor textColorError = QColor(255, 0, 0);
-    QColor textColorGutter = QColor(192, 192, 192);
-    QColor textColorURL = QColor(0, 0, 255);
-    QColor textColorHi = QColor(255, 255, 0);
+    const ViewColors &colors() const { return m_colors; }
+    void setColors(const ViewColors &colors) { m_colors = colors; }
     int textSearchIndentVert() const { return m_textSearchIndentVert; }
     void setTextSearchIndentVert(int value);
     int textSearchIndentHorz() const { return m_textSearchIndentHorz; }
@@ -317,11 +324,6 @@ public:
     // Numbers are shown: a text mode, gutter and numbers on, the file's
     // extension listed when the list is in use.
     bool linesUsable() const;
-    // Rebuilds the line starts from the first size bytes of the file.
-    bool countLines(qint64 size);
-    int lineNumber(qint64 position) const { return m_lineStarts.lineNumber(position); }
-    int lineStartCount() const { return m_lineStarts.lineStartCount(); }
-    const LineStarts &lineStartTable() const { return m_lineStarts; }
     // --- Selection, mouse and clipboard
     void selectAll();
     void clearSelection(bool fireEvent);
@@ -500,6 +502,7 @@ private:
     ViewFont m_fontFooter;
     ViewFont m_fontGutter;
     QColor m_color;
+    ViewColors m_colors;
     // Shared with the record of drawn lines, which must outlive a font change.
     std::shared_ptr<QtTextMeasurer> m_measurer;
     std::shared_ptr<QtTextMeasurer> m_gutterMeasurer; // of FontGutter
@@ -584,6 +587,5 @@ private:
     std::unique_ptr<FileFollower> m_follower;
 
     UrlList m_urls;               // of the read window; empty while not highlighted
-    LineStarts m_lineStarts;      // of the first bytes of the file
     quint64 m_lineStartsRead = 0; // the window read they were counted for
 };

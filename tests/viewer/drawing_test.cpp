@@ -521,7 +521,7 @@ TEST_F(Drawing, EmptyDocumentShowsBackgroundAndGutter)
     m_view->open(write({}));
     showLines(3);
     const QImage &img = m_view->bitmap();
-    EXPECT_EQ(img.pixelColor(2, 2), m_view->textColorGutter);
+    EXPECT_EQ(img.pixelColor(2, 2), m_view->colors().gutter);
     EXPECT_EQ(img.pixelColor(img.width() - 2, 2), QColor(Qt::white));
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
     EXPECT_FALSE(m_view->horizontalScrollBar()->isEnabled());
