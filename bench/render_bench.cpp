@@ -217,7 +217,7 @@ int measure(int argc, char **argv, Baseline &baseline)
         view->redraw();
         if (view->strPositions().count() == 0)
             bench::fail(QStringLiteral("nothing drawn for the %1").arg(QLatin1String(face.name)));
-        if (face.at >= 0 && view->lineStartCount() == 0)
+        if (face.at >= 0 && view->document().lineStarts().lineStartCount() == 0)
             bench::fail(QStringLiteral("no line numbers counted"));
         const bench::Times t = bench::medianTimes(runs, [&] { view->redraw(); });
         reportRepaint(QLatin1String(face.name), view, t.wall * 1e3, QStringLiteral("(info)"), 0,

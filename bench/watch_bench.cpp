@@ -6,6 +6,7 @@
 
 #include "text/messages.h"
 #include "viewer/logview.h"
+#include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
 
 #include <QApplication>
@@ -447,7 +448,7 @@ WatchCost idleWatchCost(int viewers, int seconds)
         view->open(path);
         view->scrollToEnd();
         QObject::connect(view.get(), &LogView::fileReloaded, [&] { ++cost.reloads; });
-        QObject::connect(view->simpleNotifier()->timer(), &QTimer::timeout, view.get(),
+        QObject::connect(view->follower().pollingWatcher()->timer(), &QTimer::timeout, view.get(),
                          [&] { ++cost.ticks; });
         views.push_back(std::move(view));
     }

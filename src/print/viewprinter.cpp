@@ -55,7 +55,7 @@ public:
         if (m_view.viewPos() != m_viewPos)
             m_view.setViewPos(m_viewPos);
         else
-            m_view.readBuffer(m_viewPos);
+            m_view.document().readBuffer(m_viewPos);
         m_view.setHViewPos(m_hViewPos, false);
         if (m_drawEnabled)
             m_view.enableDrawing(true);
@@ -141,7 +141,7 @@ void prepareView(LogView &view, const QSize &text)
 void goTo(LogView &view, qint64 position)
 {
     if (view.viewPos() == position)
-        view.readBuffer(position);
+        view.document().readBuffer(position);
     else
         view.setViewPos(position);
 }

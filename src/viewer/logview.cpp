@@ -4,8 +4,7 @@
 #include "viewer/qttextmeasurer.h"
 #include "viewer/documentsearch.h"
 #include "viewer/viewermsg.h"
-#include "watch/directorywatcher.h"
-#include "watch/pollingwatcher.h"
+#include "watch/filefollower.h"
 #include "text/contract.h"
 #include "text/fileutil.h"
 #include "text/guard.h"
@@ -81,18 +80,15 @@ LogView::LogView(QWidget *parent)
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             guarded([this](int action) { onHScrollAction(action); }));
 
-    m_notifier = std::make_unique<DirectoryWatcher>();
-    m_notifier->setOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite});
-    m_notifier->onChanged = [this] { handleFileChange(m_notifier.get()); };
-    m_notifier->onEnded = [this] { notifierEnded(); };
-    m_simpleNotifier = std::make_unique<PollingWatcher>();
-    m_simpleNotifier->onChanged = [this] { handleFileChange(m_simpleNotifier.get()); };
+    m_follower = std::make_unique<FileFollower>();
+    connect(m_follower.get(), &FileFollower::changed, this,
+            guarded([this] { handleFileChange(m_follower.get()); }));
     setUpInput();
 }
 
 LogView::~LogView()
 {
-    stopWatchers();
+    m_follower->stop();
     closeSource();
 }
 
@@ -103,6 +99,7 @@ bool LogView::open(const QString &fileName, bool repaint)
     if (fileName == m_fileName)
         return true;
     m_fileName = fileName;
+    m_follower->setFileName(fileName);
     const bool ok = openSource(OpenKind::Fresh);
     if (repaint)
         redraw();
@@ -111,10 +108,11 @@ bool LogView::open(const QString &fileName, bool repaint)
 
 void LogView::openStream(QIODevice *stream, bool repaint)
 {
-    stopWatchers();
+    m_follower->stop();
     closeSource();
     resetMouseState();
     m_fileName.clear();
+    m_follower->setFileName({});
     m_doc.openStream(stream);
     if (repaint)
         redraw();
@@ -129,8 +127,8 @@ void LogView::reload()
 
 bool LogView::openSource(OpenKind kind, bool fromWatcher)
 {
-    if (kind == OpenKind::Fresh || !m_autoReload)
-        stopWatchers();
+    if (kind == OpenKind::Fresh || !autoReload())
+        m_follower->stop();
 
     const qint64 oldViewPos = m_viewPos;
     const int oldHViewPos = m_hViewPos;
@@ -143,15 +141,15 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     closeSource();
     if (kind == OpenKind::Fresh) {
         resetMouseState();
-        m_waitingForFile = false;
+        m_follower->endWait();
     }
     m_lastReloadReason = ReloadReason::None;
     if (m_fileName.isEmpty())
         return true;
     // A file waited for opens when its watcher sees it, without a message before.
-    if (m_waitingForFile && !isFileExist(m_fileName))
+    if (m_follower->waiting() && !isFileExist(m_fileName))
         return false;
-    m_waitingForFile = false;
+    m_follower->endWait();
 
     switch (m_doc.openFile(m_fileName, kind == OpenKind::KeepPosition)) {
     case ViewDocument::OpenResult::CannotOpen:
@@ -185,12 +183,12 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
         setSelection(oldSelStart, oldSelLength, false, false, false);
 
     bool followed = false;
-    if (m_autoReload) {
+    if (autoReload()) {
         if (kind == OpenKind::KeepPosition && oldViewAtEnd && m_followTail) {
             scrollToEnd();
             followed = true;
         }
-        armWatcher();
+        m_follower->watch();
     }
     if (keep && !followed) {
         scrollTo(oldViewPos);
@@ -203,7 +201,6 @@ void LogView::closeSource()
 {
     m_doc.close();
     m_urls.clear();
-    m_lineStarts.clear();
     m_viewPos = 0;
     m_viewAtEnd = false;
     m_viewPageSize = 0;

@@ -7,6 +7,7 @@
 #include "viewer/urldetect.h"
 #include "viewer/viewdocument.h"
 #include "viewer/viewtypes.h"
+#include "watch/filefollower.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -22,8 +23,6 @@ class QPainter;
 class QTimer;
 class QtTextMeasurer;
 class DocumentSearch;
-class DirectoryWatcher;
-class PollingWatcher;
 struct RenderSetup;
 
 // A font with the colour its text is drawn in.
@@ -41,6 +40,19 @@ using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, co
 // Raised after the viewer drew a text line.
 using DrawnLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
                                             const QPoint &point, const OutputOptions &options)>;
+
+// The colours of what the viewer draws besides the text.
+struct ViewColors
+{
+    QColor hex = QColor(0, 0, 128);
+    QColor hex2 = QColor(0, 0, 255);
+    QColor hexBack = QColor(236, 237, 236);
+    QColor lines = QColor(128, 128, 128);
+    QColor error = QColor(255, 0, 0);
+    QColor gutter = QColor(192, 192, 192);
+    QColor url = QColor(0, 0, 255);
+    QColor highlight = QColor(255, 255, 0);
+};
 
 // Commands of the viewer's context menu; TextPopupCommands holds them as
 // bits (1 << command), all six by default.
@@ -96,24 +108,10 @@ public:
     bool isBigEndian() const { return m_doc.isBigEndian(); }
     qint64 maxPos() const { return m_doc.maxPos(); }
 
-    // --- Characters and the window
-    char16_t getChar(qint64 position) const { return m_doc.getChar(position); }
-    QString getHex(qint64 position) const { return m_doc.getHex(position); }
-    bool readSource(char *buffer, qint64 count, qint64 *bytesRead, qint64 position) const
-    {
-        return m_doc.readSource(buffer, count, bytesRead, position);
-    }
-    void readBuffer(qint64 position) { m_doc.readBuffer(position); }
-    bool isOutOfWindow(qint64 position) const { return m_doc.isOutOfWindow(position); }
-    bool isNonPrintable(char16_t c) const { return m_doc.isNonPrintable(c); }
-    QString decodeLine(const char16_t *units, int count) const
-    {
-        return m_doc.decodeLine(units, count);
-    }
-    qint64 bufferPos() const { return m_doc.bufferPos(); }
-    qint64 bufferSize() const { return m_doc.bufferSize(); }
-    qint64 bufMaxOffset() const { return m_doc.bufMaxOffset(); }
+    // --- The document shown: its window, characters and line starts
     const ViewDocument &document() const { return m_doc; }
+    // Moving its window (printing reads ahead of the view) is done here too.
+    ViewDocument &document() { return m_doc; }
 
     // --- Fonts and metrics
     const ViewFont &textFont() const { return m_font; }
@@ -172,14 +170,8 @@ public:
     void setTextGutterLinesExtUse(bool value) { m_textGutterLinesExtUse = value; }
     const QByteArray &textGutterLinesExtList() const { return m_textGutterLinesExtList; }
     void setTextGutterLinesExtList(const QByteArray &value) { m_textGutterLinesExtList = value; }
-    QColor textColorHex = QColor(0, 0, 128);
-    QColor textColorHex2 = QColor(0, 0, 255);
-    QColor textColorHexBack = QColor(236, 237, 236);
-    QColor textColorLines = QColor(128, 128, 128);
-    QColor textColorError = QColor(255, 0, 0);
-    QColor textColorGutter = QColor(192, 192, 192);
-    QColor textColorURL = QColor(0, 0, 255);
-    QColor textColorHi = QColor(255, 255, 0);
+    const ViewColors &colors() const { return m_colors; }
+    void setColors(const ViewColors &colors) { m_colors = colors; }
     int textSearchIndentVert() const { return m_textSearchIndentVert; }
     void setTextSearchIndentVert(int value);
     int textSearchIndentHorz() const { return m_textSearchIndentHorz; }
@@ -188,25 +180,23 @@ public:
     void setTextTabSize(int value);
     int textPopupCommands = 63;
 
-    bool autoReload() const { return m_autoReload; }
+    bool autoReload() const { return m_follower->enabled(); }
     void setAutoReload(bool value);
     // Shows nothing and, with AutoReload, watches the name until a file of
     // that name appears; then opens it and follows it, as "tail -F" does. A
     // watched file that is deleted or moved away is waited for the same way.
     void waitForFile(const QString &fileName);
-    bool waitingForFile() const { return m_waitingForFile; }
+    bool waitingForFile() const { return m_follower->waiting(); }
     // Beeps after each reload.
     bool reloadBeeps() const { return m_reloadBeep; }
     void setReloadBeep(bool on) { m_reloadBeep = on; }
     // A view at the end stays at the end as the file grows.
     bool followTail() const { return m_followTail; }
     void setFollowTail(bool on) { m_followTail = on; }
-    // Polls the file instead of watching its folder (also taken on by the
-    // viewer itself where the folder cannot be watched).
-    bool pollsForChanges() const { return m_pollForChanges; }
-    void setPollForChanges(bool on) { m_pollForChanges = on; }
-    int pollIntervalMs() const { return m_pollIntervalMs; }
-    void setPollInterval(int ms) { m_pollIntervalMs = ms; }
+    // How the file is followed (watched folder or poll) and waited for.
+    FileFollower &follower() const { return *m_follower; }
+    void setPollForChanges(bool on);
+    void setPollInterval(int ms);
 
     DrawLineHandler onDrawLine;
     DrawnLineHandler onDrawLine2;
@@ -279,8 +269,6 @@ public:
 
     // Watcher hand-over (file change reports).
     void handleFileChange(const void *sender = nullptr);
-    DirectoryWatcher *notifier() const { return m_notifier.get(); }
-    PollingWatcher *simpleNotifier() const { return m_simpleNotifier.get(); }
     // A run of another job reads through the viewer (a print run): a
     // reload that falls due waits for its end, as it does for a search.
     void setSearchRunning(bool running);
@@ -313,11 +301,6 @@ public:
     // Numbers are shown: a text mode, gutter and numbers on, the file's
     // extension listed when the list is in use.
     bool linesUsable() const;
-    // Rebuilds the line starts from the first size bytes of the file.
-    bool countLines(qint64 size);
-    int lineNumber(qint64 position) const { return m_lineStarts.lineNumber(position); }
-    int lineStartCount() const { return m_lineStarts.lineStartCount(); }
-    const LineStarts &lineStartTable() const { return m_lineStarts; }
     // --- Selection, mouse and clipboard
     void selectAll();
     void clearSelection(bool fireEvent);
@@ -404,15 +387,6 @@ private:
         LogView &m_view;
     };
     void closeSource();
-    void stopWatchers();
-    // allowMissing: watch the name of a file that is not there (yet).
-    void armWatcher(bool start = true, bool allowMissing = false);
-    // The source is closed: watch the file's name until it appears.
-    void startWaiting();
-    // Opens a file waited for that is there already.
-    void catchUp();
-    // The notification watch ended by itself: poll instead.
-    void notifierEnded();
     void bringIntoView(qint64 position);
     // Hidden in a shown window: drawing waits until the viewer is shown.
     bool inHiddenPage() const;
@@ -505,6 +479,7 @@ private:
     ViewFont m_fontFooter;
     ViewFont m_fontGutter;
     QColor m_color;
+    ViewColors m_colors;
     // Shared with the record of drawn lines, which must outlive a font change.
     std::shared_ptr<QtTextMeasurer> m_measurer;
     std::shared_ptr<QtTextMeasurer> m_gutterMeasurer; // of FontGutter
@@ -536,13 +511,10 @@ private:
     int m_textSearchIndentVert = 5;
     int m_textSearchIndentHorz = 5;
     int m_textTabSize = 8;
-    bool m_autoReload = false;
     SizeSource m_hiddenSize;
     TextFilter m_dumpTextFilter;
     bool m_reloadBeep = false;
     bool m_followTail = true;
-    bool m_pollForChanges = false;
-    int m_pollIntervalMs = 1000;
 
     qint64 m_viewPos = 0;
     bool m_viewAtEnd = false;
@@ -567,7 +539,6 @@ private:
 
     bool m_searchRunning = false;
     bool m_reloadPending = false;
-    bool m_waitingForFile = false;
     ReloadReason m_lastReloadReason = ReloadReason::None;
 
     // A job's run ended: a reload it held back follows.
@@ -578,10 +549,9 @@ private:
     QSize m_layoutSize;
     QImage m_bitmap;
     DrawnLines m_strPositions;
-    std::unique_ptr<DirectoryWatcher> m_notifier;
-    std::unique_ptr<PollingWatcher> m_simpleNotifier;
+    // Owned here, not a child: it must stop before the document closes.
+    std::unique_ptr<FileFollower> m_follower;
 
     UrlList m_urls;               // of the read window; empty while not highlighted
-    LineStarts m_lineStarts;      // of the first bytes of the file
     quint64 m_lineStartsRead = 0; // the window read they were counted for
 };

@@ -179,22 +179,24 @@ RenderSetup LogView::makeRenderSetup(const QSize &size, bool printing)
     s.hViewPos = m_hViewPos;
     s.gutter = m_textGutter;
     s.gutterWidth = m_gutterWidth;
-    s.gutterColor = textColorGutter;
+    s.gutterColor = m_colors.gutter;
     const bool enabled = isEnabled();
     const QColor gray = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
     s.colors.background = printing ? QColor(Qt::white) : m_color;
     s.colors.text = printing ? QColor(Qt::black) : enabled ? currentFont().color : gray;
-    s.colors.error = printing ? QColor(Qt::black) : enabled ? textColorError : gray;
+    s.colors.error = printing ? QColor(Qt::black) : enabled ? m_colors.error : gray;
     const QColor printGray(128, 128, 128);
-    s.colors.url = printing ? printGray : enabled ? textColorURL : gray;
-    s.colors.hex = printing ? QColor(Qt::black) : enabled ? textColorHex : gray;
-    s.colors.hex2 = printing ? QColor(Qt::black) : enabled ? textColorHex2 : gray;
-    s.colors.hexBack = printing ? QColor(Qt::white) : textColorHexBack;
-    s.colors.lines = printing ? printGray : enabled ? textColorLines : gray;
+    s.colors.url = printing ? printGray : enabled ? m_colors.url : gray;
+    s.colors.hex = printing ? QColor(Qt::black) : enabled ? m_colors.hex : gray;
+    s.colors.hex2 = printing ? QColor(Qt::black) : enabled ? m_colors.hex2 : gray;
+    s.colors.hexBack = printing ? QColor(Qt::white) : m_colors.hexBack;
+    s.colors.lines = printing ? printGray : enabled ? m_colors.lines : gray;
     if (m_textGutter) {
         s.gutterCells.numbers = linesUsable();
         s.gutterCells.step = m_textGutterLinesStep;
-        s.gutterCells.lineNumber = [this](qint64 pos) { return m_lineStarts.lineNumber(pos); };
+        s.gutterCells.lineNumber = [this](qint64 pos) {
+            return m_doc.lineStarts().lineNumber(pos);
+        };
         s.gutterCells.font = m_gutterMeasurer;
         s.gutterCells.fontColor = m_fontGutter.color;
     }

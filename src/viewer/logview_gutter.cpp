@@ -28,20 +28,6 @@ bool LogView::linesUsable() const
     return list.contains(u',' + ext.toLower() + u',');
 }
 
-bool LogView::countLines(qint64 size)
-{
-    if (!m_doc.source()) {
-        m_lineStarts.clear();
-        return false;
-    }
-    const LineCountUnit unit = !isUnicodeMode() ? LineCountUnit::Byte
-                               : isBigEndian()  ? LineCountUnit::Utf16Big
-                                                : LineCountUnit::Utf16Little;
-    // Bounded: at most 20 MiB, read in blocks and scanned with memchr, once
-    // per window move within the counted range.
-    return m_lineStarts.countLines(*m_doc.source(), size, unit, m_textGutterLinesCount);
-}
-
 void LogView::updateLineStarts()
 {
     // Also reached from a drawing: numbers switched on after the window was
@@ -54,7 +40,7 @@ void LogView::updateLineStarts()
     // Counted afresh from the same read as the window: a table kept from an
     // earlier read would number bytes rewritten since then.
     if (range >= 0)
-        countLines(range);
+        m_doc.countLines(range, m_textGutterLinesCount);
 }
 
 void LogView::prepareGutter()
@@ -65,6 +51,6 @@ void LogView::prepareGutter()
     if (!m_gutterMeasurer || m_gutterMeasurer->font() != m_fontGutter.font)
         m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_fontGutter.font);
     updateLineStarts();
-    const QString widest = QString::number(m_lineStarts.lineStartCount() + 1);
+    const QString widest = QString::number(m_doc.lineStarts().lineStartCount() + 1);
     m_gutterWidth = std::max(10, m_gutterMeasurer->width(widest) + 2);
 }

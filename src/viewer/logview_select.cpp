@@ -45,9 +45,9 @@ qint64 LogView::scanDelimited(qint64 position, bool forward, bool lines) const
     qint64 q = m_doc.alignDown(position);
     for (int i = 0; i < maxScanChars; ++i) {
         const qint64 r = q + step;
-        if (isOutOfWindow(r))
+        if (m_doc.isOutOfWindow(r))
             break;
-        const char16_t c = getChar(r);
+        const char16_t c = m_doc.getChar(r);
         if (lines ? isLineDelimiter(c) : isWordDelimiter(c))
             break;
         q = r;
@@ -81,7 +81,7 @@ qint64 LogView::readSelection(char *buffer, qint64 count) const
     qint64 got = 0;
     // Straight from the file: the window holds a screen or so, the selection
     // may be the whole file. A file cut short since gives what is left.
-    if (!readSource(buffer, count, &got, m_selStart)) {
+    if (!m_doc.readSource(buffer, count, &got, m_selStart)) {
         ViewerMsg::show(m_doc.kind() == ViewDocument::SourceKind::Stream
                             ? ViewerMsg::cannotReadStream
                             : formatStrW(ViewerMsg::cannotReadFile, {m_fileName}));

@@ -80,6 +80,21 @@ void ViewDocument::close()
     m_bufMaxOffset = 0;
     m_bufferSize = 0;
     m_bufferPos = 0;
+    m_lineStarts.clear();
+}
+
+bool ViewDocument::countLines(qint64 size, int maxCount)
+{
+    if (!m_source) {
+        m_lineStarts.clear();
+        return false;
+    }
+    const LineCountUnit unit = !isUnicodeMode() ? LineCountUnit::Byte
+                               : isBigEndian()  ? LineCountUnit::Utf16Big
+                                                : LineCountUnit::Utf16Little;
+    // Bounded: at most 20 MiB, read in blocks and scanned with memchr, once
+    // per window move within the counted range.
+    return m_lineStarts.countLines(*m_source, size, unit, maxCount);
 }
 
 TextFormat ViewDocument::format() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/filesource.h"
+#include "viewer/linecount.h"
 #include "viewer/textformat.h"
 #include "viewer/viewtypes.h"
 #include "text/codepagelist.h"
@@ -136,6 +137,13 @@ public:
     // first unit it came from, so positions map back to exact byte offsets.
     QString decodeLine(const char16_t *units, int count, std::vector<int> *offsets = nullptr) const;
 
+    // Line starts of the first bytes of the file, for the gutter's numbers;
+    // empty once the document closes.
+    const LineStarts &lineStarts() const { return m_lineStarts; }
+    // Counts them afresh over the first size bytes, in the mode's unit (see
+    // LineStarts::countLines).
+    bool countLines(qint64 size, int maxCount);
+
     // Sizes the buffer from MaxLengths and reads the first window; false
     // when that read failed and mayRetry was off, or the user gave up.
     bool prepareAfterOpen(bool mayRetry = true);
@@ -168,4 +176,5 @@ private:
     int m_maxLength = maxLengthDefault;
     int m_offsetDigits = 8;
     quint64 m_windowReads = 0;
+    LineStarts m_lineStarts;
 };

@@ -4,6 +4,7 @@
 
 #include "app/appformat.h"
 #include "viewer/logview.h"
+#include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
 #include "text/fileutil.h"
 
@@ -203,7 +204,7 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     form.openFileTab(path);
     LogView *view = form.activeView();
     ASSERT_TRUE(QFile::remove(path));
-    view->simpleNotifier()->poll();
+    view->follower().pollingWatcher()->poll();
     ASSERT_TRUE(view->waitingForFile()) << "the viewer waits for the deleted file";
     form.refreshTimerTick();
     EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
@@ -218,7 +219,7 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     EXPECT_EQ(view->fileName(), path);
     EXPECT_TRUE(view->sourceAssigned());
     EXPECT_EQ(view->fileSize(), 9);
-    EXPECT_TRUE(view->simpleNotifier()->timer()->isActive()) << "and watched again";
+    EXPECT_TRUE(view->follower().pollingWatcher()->timer()->isActive()) << "and watched again";
     EXPECT_EQ(form.tabCount(), 1);
 }
 

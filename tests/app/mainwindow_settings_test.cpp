@@ -5,6 +5,7 @@
 #include "app/inifile.h"
 #include "app/wraptabbar.h"
 #include "viewer/logview.h"
+#include "watch/filefollower.h"
 
 #include <QAction>
 #include <QDir>
@@ -54,7 +55,7 @@ TEST_F(SettingsTest, StoredValuesReachWindowAndViewers)
     EXPECT_EQ(view->maxLengths(vbmodeUnicode), 500);
     EXPECT_EQ(view->textTabSize(), 4);
     EXPECT_EQ(view->textLineSpacing(), 2);
-    EXPECT_EQ(view->pollIntervalMs(), 5000);
+    EXPECT_EQ(view->follower().pollIntervalMs(), 5000);
     EXPECT_FALSE(view->textGutter());
     EXPECT_TRUE(view->textGutterLines());
     EXPECT_EQ(view->textGutterLinesBufSize(), 65536);
@@ -63,7 +64,7 @@ TEST_F(SettingsTest, StoredValuesReachWindowAndViewers)
     EXPECT_TRUE(view->textWrap());
     EXPECT_FALSE(view->followTail());
     EXPECT_TRUE(view->autoReload());
-    EXPECT_TRUE(view->pollsForChanges());
+    EXPECT_TRUE(view->follower().polls());
     EXPECT_FALSE(view->textUrlHilight());
     EXPECT_GT(view->viewPos(), 0) << "ToEnd scrolls a new tab to the end";
 }

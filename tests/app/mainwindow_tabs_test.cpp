@@ -5,6 +5,7 @@
 #include "app/shellmessages.h"
 #include "viewer/logview.h"
 #include "text/fileutil.h"
+#include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
 
 #include <QAction>
@@ -467,7 +468,7 @@ TEST_F(TabsTest, ABackgroundTabFollowsTheTailLikeAShownOne)
         ASSERT_TRUE(file.open(QIODevice::Append));
         file.write(line(i) + '\n');
         file.close();
-        view->simpleNotifier()->poll();
+        view->follower().pollingWatcher()->poll();
     }
     form.pages()->setCurrentIndex(0);
     QApplication::processEvents();

@@ -273,7 +273,9 @@ TEST_F(PrintTest, PaperIsBlackOnWhiteWithGreyAddressesWhateverTheScreenColours)
     QFont font = m_view->textFont().font;
     m_view->setTextFont({font, QColor(255, 255, 0)});
     m_view->setColor(QColor(0, 0, 128));
-    m_view->textColorURL = QColor(0, 255, 0);
+    ViewColors colors = m_view->colors();
+    colors.url = QColor(0, 255, 0);
+    m_view->setColors(colors);
     ASSERT_TRUE(m_view->textUrlHilight());
     showLines(10);
     printRange(PrintRange::All);

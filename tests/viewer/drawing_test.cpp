@@ -521,7 +521,7 @@ TEST_F(Drawing, EmptyDocumentShowsBackgroundAndGutter)
     m_view->open(write({}));
     showLines(3);
     const QImage &img = m_view->bitmap();
-    EXPECT_EQ(img.pixelColor(2, 2), m_view->textColorGutter);
+    EXPECT_EQ(img.pixelColor(2, 2), m_view->colors().gutter);
     EXPECT_EQ(img.pixelColor(img.width() - 2, 2), QColor(Qt::white));
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
     EXPECT_FALSE(m_view->horizontalScrollBar()->isEnabled());
@@ -570,7 +570,7 @@ TEST_F(Drawing, ViewOutsideTheWindowIsAContractFailure)
     m_view->setMaxLengths(vbmodeText, 2); // a window of 3 x 604 bytes
     m_view->open(write(QByteArray(5000, 'x')));
     showLines(3);
-    m_view->readBuffer(4000); // moves the window away from the view at 0
+    m_view->document().readBuffer(4000); // moves the window away from the view at 0
     try {
         m_view->redraw();
         FAIL() << "no contract failure";

@@ -57,15 +57,15 @@ TEST_F(Dump, AHexRowHasItsOffsetCellsSeparatorsAndCharacters)
 
     for (const int c : {10, 35, 60}) {
         SCOPED_TRACE(c);
-        EXPECT_EQ(m_view->bitmap().pixelColor(col(c) - 1, mid(0)), m_view->textColorLines);
+        EXPECT_EQ(m_view->bitmap().pixelColor(col(c) - 1, mid(0)), m_view->colors().lines);
     }
     // Digits: the first pair of each four in one colour, the second in the other.
-    EXPECT_TRUE(hasColour(col(11), col(13), 0, m_view->textColorHex));
-    EXPECT_FALSE(hasColour(col(11), col(13), 0, m_view->textColorHex2));
-    EXPECT_TRUE(hasColour(col(17), col(19), 0, m_view->textColorHex2));
+    EXPECT_TRUE(hasColour(col(11), col(13), 0, m_view->colors().hex));
+    EXPECT_FALSE(hasColour(col(11), col(13), 0, m_view->colors().hex2));
+    EXPECT_TRUE(hasColour(col(17), col(19), 0, m_view->colors().hex2));
     // The blank after a cell's digits, and the empty cells of the short row.
-    EXPECT_TRUE(onlyColour(col(13), col(14) - 1, 0, m_view->textColorHexBack));
-    EXPECT_TRUE(onlyColour(col(11 + 4 * 3), col(34), 1, m_view->textColorHexBack));
+    EXPECT_TRUE(onlyColour(col(13), col(14) - 1, 0, m_view->colors().hexBack));
+    EXPECT_TRUE(onlyColour(col(11 + 4 * 3), col(34), 1, m_view->colors().hexBack));
     // The offset in the text colour on the background.
     EXPECT_TRUE(hasColour(col(0), col(9), 0, Qt::black));
     EXPECT_TRUE(onlyColour(col(9) + 1, col(10) - 2, 0, Qt::white));
@@ -114,7 +114,7 @@ TEST_F(Dump, UnitCellsAreFiveCharactersWide)
     const int half = 5 * m_charWidth / 2;
     EXPECT_EQ(rec.posFromCoord(col(11 + 5) + half + 1, mid(0), true), 4);
     EXPECT_EQ(rec.posFromCoord(col(11 + 4 * 5 + 1) + half + 1, mid(0), true), 10);
-    EXPECT_EQ(m_view->bitmap().pixelColor(col(31) - 1, mid(0)), m_view->textColorLines);
+    EXPECT_EQ(m_view->bitmap().pixelColor(col(31) - 1, mid(0)), m_view->colors().lines);
 }
 
 TEST_F(Dump, TheSelectionInvertsItsCellsAndItsCharacters)
@@ -190,10 +190,10 @@ TEST_F(Dump, AddressesAreUnderlinedInTheCharactersAndTheGutterHasNoMarks)
     const int y = fm.ascent() + fm.underlinePos();
     int count = 0;
     for (int x = 0; x < m_view->bitmap().width(); ++x)
-        count += m_view->bitmap().pixelColor(x, y) == m_view->textColorURL;
+        count += m_view->bitmap().pixelColor(x, y) == m_view->colors().url;
     EXPECT_EQ(count, 13 * m_charWidth); // "www.example.c" on the first row
-    EXPECT_TRUE(onlyColour(0, 10, 0, m_view->textColorGutter));
-    EXPECT_TRUE(onlyColour(0, 10, 1, m_view->textColorGutter));
+    EXPECT_TRUE(onlyColour(0, 10, 0, m_view->colors().gutter));
+    EXPECT_TRUE(onlyColour(0, 10, 1, m_view->colors().gutter));
 }
 
 // As the sub-strings filter does: every digit shown as "#", one character
@@ -222,7 +222,7 @@ TEST_F(Dump, ARewriteOfTheCharactersShowsInTheCharacterColumnOnly)
     ASSERT_EQ(rec.count(), 1);
     EXPECT_EQ(rec.at(0).str, QStringLiteral("A#b."));
     // The cell still shows the byte: "34" is drawn, so its digits have ink.
-    EXPECT_TRUE(hasColour(col(14), col(16), 0, m_view->textColorHex));
+    EXPECT_TRUE(hasColour(col(14), col(16), 0, m_view->colors().hex));
     EXPECT_EQ(rec.posFromCoord(col(61 + 1) + 1, mid(0), true), 1);
 }
 

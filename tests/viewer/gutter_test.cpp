@@ -32,7 +32,7 @@ protected:
             for (int x = 0; x < m_view->gutterWidth(); ++x) {
                 const QColor c = img.pixelColor(x, y);
                 white = white || c == QColor(Qt::white);
-                ink = ink || c != m_view->textColorGutter;
+                ink = ink || c != m_view->colors().gutter;
             }
         }
         return white ? Cell::Circle : ink ? Cell::Number : Cell::Empty;
@@ -95,7 +95,8 @@ TEST_F(Gutter, IsAsWideAsTheLargestNumberItCanShow)
 {
     m_view->open(write(numberedLines(100)));
     showLines(5);
-    EXPECT_EQ(m_view->lineStartCount(), 99); // the final break starts nothing
+    EXPECT_EQ(m_view->document().lineStarts().lineStartCount(),
+              99); // the final break starts nothing
     EXPECT_EQ(m_view->gutterWidth(),
               std::max(10, QFontMetrics(m_view->fontGutter().font).horizontalAdvance("100") + 2));
     m_view->open(write("one line\n", QStringLiteral("short.log")));
@@ -124,7 +125,7 @@ TEST_F(Gutter, LineBreaksOfEveryKindNumberTheSameLines)
         const DrawnLines &rec = m_view->strPositions();
         ASSERT_EQ(rec.count(), 4);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(m_view->lineNumber(rec.at(i).pos), i + 1);
+            EXPECT_EQ(m_view->document().lineStarts().lineNumber(rec.at(i).pos), i + 1);
         EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
     }
 }
@@ -136,9 +137,9 @@ TEST_F(Gutter, UnicodeLinesAreNumberedByTheirUnits)
     // U+0A0D has the byte values of CR and LF but is no break.
     m_view->open(write(utf16(QStringLiteral("a\u0A0Db\nc\r\nd\n"), false)));
     showLines(5);
-    EXPECT_EQ(m_view->lineStartCount(), 2);
+    EXPECT_EQ(m_view->document().lineStarts().lineStartCount(), 2);
     EXPECT_EQ(cells(3), std::vector<Cell>(3, Cell::Number));
-    EXPECT_EQ(m_view->lineNumber(8), 2);
+    EXPECT_EQ(m_view->document().lineStarts().lineNumber(8), 2);
 }
 
 TEST_F(Gutter, OnlyListedExtensionsGetNumbers)
@@ -195,7 +196,7 @@ TEST_F(Gutter, NumbersFollowAGrowingFileAndNeverLieBeyondTheCount)
                                            Cell::Empty}));
     m_files.append(path, "\ne\n");
     m_view->reload();
-    EXPECT_EQ(m_view->lineNumber(m_view->strPositions().at(4).pos), 5);
+    EXPECT_EQ(m_view->document().lineStarts().lineNumber(m_view->strPositions().at(4).pos), 5);
     EXPECT_EQ(cellOf(4), Cell::Number);
 }
 
@@ -205,12 +206,12 @@ TEST_F(Gutter, TheTableCoversTheFirstBytesOnlyAndSurvivesAWindowBeyondThem)
     m_view->setTextGutterLinesBufSize(1024); // some 128 lines of 8 bytes
     m_view->open(write(numberedLines(60000)));
     showLines(4);
-    const int counted = m_view->lineStartCount();
+    const int counted = m_view->document().lineStarts().lineStartCount();
     EXPECT_GT(counted, 100);
     EXPECT_LT(counted, 140);
     m_view->scrollTo(300000);
     EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Circle));
-    EXPECT_EQ(m_view->lineStartCount(), counted);
+    EXPECT_EQ(m_view->document().lineStarts().lineStartCount(), counted);
     m_view->scrollToBegin();
     EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
 }
@@ -226,7 +227,7 @@ TEST_F(Gutter, NumbersFollowBytesRewrittenSinceAnEarlierCount)
     m_view->open(path);
     showLines(4);
     m_view->scrollTo(300000);
-    ASSERT_GT(m_view->lineNumber(m_view->strPositions().at(1).pos), 30000);
+    ASSERT_GT(m_view->document().lineStarts().lineNumber(m_view->strPositions().at(1).pos), 30000);
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
@@ -236,7 +237,7 @@ TEST_F(Gutter, NumbersFollowBytesRewrittenSinceAnEarlierCount)
     const DrawnLines &rec = m_view->strPositions();
     ASSERT_EQ(rec.at(1).pos, 2);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(m_view->lineNumber(rec.at(i).pos), i + 1) << "row " << i;
+        EXPECT_EQ(m_view->document().lineStarts().lineNumber(rec.at(i).pos), i + 1) << "row " << i;
     EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
 }
 
@@ -246,7 +247,7 @@ TEST_F(Gutter, NumbersSwitchedOnAfterOpeningShowAtTheNextDrawing)
     m_view->setTextGutterLinesStep(1);
     m_view->open(write(numberedLines(10)));
     showLines(4);
-    EXPECT_EQ(m_view->lineStartCount(), 0);
+    EXPECT_EQ(m_view->document().lineStarts().lineStartCount(), 0);
     m_view->setTextGutterLines(true);
     m_view->redraw();
     EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));

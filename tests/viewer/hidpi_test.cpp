@@ -63,9 +63,9 @@ TEST_F(HiDpi, DumpCellsAndGutterNumbersAreDrawnInDevicePixelsAndHitInLogicalOnes
     // of its logical x: drawn at the screen's density, not scaled up.
     const int sep = 2 * (left + 10 * m_charWidth);
     const int y = m_lineHeight;
-    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->textColorLines);
-    EXPECT_EQ(img.pixelColor(sep, y), m_view->textColorLines);
-    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->textColorLines);
+    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->colors().lines);
+    EXPECT_EQ(img.pixelColor(sep, y), m_view->colors().lines);
+    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->colors().lines);
 
     // A number in the gutter: ink in single device pixels, which a 1x
     // picture scaled up could not have (its pixels come in 2x2 blocks).

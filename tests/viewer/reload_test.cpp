@@ -1,6 +1,7 @@
 #include "viewerfixture.h"
 
 #include "watch/directorywatcher.h"
+#include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
 
 #include <QCoreApplication>
@@ -55,7 +56,7 @@ protected:
         m_loop = nullptr;
         return m_reloads >= count;
     }
-    void poll() { m_view->simpleNotifier()->poll(); }
+    void poll() { m_view->follower().pollingWatcher()->poll(); }
     void append(const QByteArray &bytes) { m_files.append(m_path, bytes); }
     // Changes the size so that a poll notices even within one clock tick.
     void rewrite(const QByteArray &bytes)
@@ -90,7 +91,7 @@ protected:
 TEST_F(Reload, ArmedAtOpenWithTheChosenInterval)
 {
     openWatched(numberedLines(3));
-    QTimer *timer = m_view->simpleNotifier()->timer();
+    QTimer *timer = m_view->follower().pollingWatcher()->timer();
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 500);
 }
@@ -196,7 +197,7 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         EXPECT_TRUE(m_view->waitingForFile());
         EXPECT_FALSE(m_view->sourceAssigned());
         EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Deleted);
-        EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive()) << "its name is watched";
+        EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive()) << "its name is watched";
         EXPECT_TRUE(drawnTexts().empty());
 
         c.back();
@@ -227,7 +228,7 @@ TEST_F(Reload, AFileThatIsNotThereYetIsWaitedFor)
     m_view->waitForFile(m_path);
     EXPECT_TRUE(m_view->waitingForFile());
     EXPECT_EQ(m_view->fileName(), m_path);
-    EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive());
+    EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive());
 
     write(numberedLines(2), QStringLiteral("later.log"));
     ASSERT_TRUE(waitForReloads(1));
@@ -257,7 +258,7 @@ TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
         ASSERT_TRUE(m_view->open(m_path));
         showLines(10);
         m_view->scrollToEnd();
-        ASSERT_TRUE(m_view->notifier()->active());
+        ASSERT_TRUE(m_view->follower().directoryWatcher()->active());
 
         if (folderToo)
             ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -275,7 +276,7 @@ TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
         append("line004\n");
         ASSERT_TRUE(waitForReloads(3));
         EXPECT_EQ(lastDrawn(), QStringLiteral("line004"));
-        EXPECT_EQ(m_view->pollsForChanges(), folderToo) << "polling took over only then";
+        EXPECT_EQ(m_view->follower().polls(), folderToo) << "polling took over only then";
         m_view->open(QString());
     }
     EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
@@ -373,7 +374,7 @@ TEST_F(Reload, NotificationWatcherFollowsTheTail)
     ASSERT_EQ(m_reloads, 1);
     EXPECT_EQ(lastDrawn(), QStringLiteral("line031"));
     m_view->open(QString());
-    EXPECT_FALSE(m_view->notifier()->active()) << "a fresh open stops the watcher";
+    EXPECT_FALSE(m_view->follower().directoryWatcher()->active()) << "a fresh open stops the watcher";
 }
 
 TEST_F(Reload, AReloadDuringASearchWaitsForIt)
@@ -485,8 +486,8 @@ TEST_F(Reload, AHiddenPageFollowsLikeTheShownOneAndDrawsOnceWhenShown)
 
     for (int i = 6; i <= 80; ++i) {
         append("line" + QByteArray::number(i).rightJustified(3, '0') + '\n');
-        shown->simpleNotifier()->poll();
-        hidden->simpleNotifier()->poll();
+        shown->follower().pollingWatcher()->poll();
+        hidden->follower().pollingWatcher()->poll();
         ASSERT_EQ(hidden->viewPos(), shown->viewPos()) << "after line " << i;
         ASSERT_EQ(hidden->viewAtEnd(), shown->viewAtEnd()) << "after line " << i;
     }
@@ -546,7 +547,7 @@ TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
     ASSERT_TRUE(m_view->open(m_path));
     showLines(10);
     m_view->scrollToEnd();
-    ASSERT_TRUE(m_view->notifier()->active());
+    ASSERT_TRUE(m_view->follower().directoryWatcher()->active());
 
     // The folder moves away and back: its watch ends, the file is still there.
     const QByteArray from = QFile::encodeName(folder);
@@ -555,14 +556,14 @@ TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
     ASSERT_EQ(rename(away.constData(), from.constData()), 0);
     QElapsedTimer clock;
     clock.start();
-    while (m_view->notifier()->active() && clock.elapsed() < 5000) {
+    while (m_view->follower().directoryWatcher()->active() && clock.elapsed() < 5000) {
         QCoreApplication::processEvents();
         QThread::msleep(10);
     }
-    EXPECT_FALSE(m_view->notifier()->active());
+    EXPECT_FALSE(m_view->follower().directoryWatcher()->active());
     EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
-    EXPECT_TRUE(m_view->pollsForChanges());
-    EXPECT_TRUE(m_view->simpleNotifier()->timer()->isActive()) << "polling took over";
+    EXPECT_TRUE(m_view->follower().polls());
+    EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive()) << "polling took over";
 
     append("line031\n");
     poll();

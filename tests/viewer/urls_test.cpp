@@ -46,7 +46,7 @@ TEST_F(UrlView, AddressesAreUnderlinedInTheirColourAndNothingElseIs)
     showLines(4);
     ASSERT_EQ(m_view->urls().urls().size(), 2u);
     const QImage &img = m_view->bitmap();
-    const QColor blue = m_view->textColorURL;
+    const QColor blue = m_view->colors().url;
     for (const auto &[row, from, to] : {std::tuple{0, 4, 19}, std::tuple{1, 5, 20}}) {
         SCOPED_TRACE(row);
         const std::vector<int> xs = columnsInColour(img, underlineY(row), blue);
@@ -63,12 +63,12 @@ TEST_F(UrlView, SwitchedOffNothingIsFoundOrUnderlinedAndSwitchingOnFindsThemAtOn
     m_view->open(write("see www.example.com now\n"));
     showLines(3);
     EXPECT_TRUE(m_view->urls().urls().empty());
-    EXPECT_TRUE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->textColorURL).empty());
+    EXPECT_TRUE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->colors().url).empty());
     EXPECT_TRUE(m_view->urlAt(QPoint(span(8, 9).first, 2)).text.isEmpty());
 
     m_view->setTextUrlHilight(true);
     EXPECT_EQ(m_view->urlAt(qint64(4)), QByteArray("www.example.com"));
-    EXPECT_FALSE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->textColorURL).empty());
+    EXPECT_FALSE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->colors().url).empty());
 }
 
 TEST_F(UrlView, APointFindsTheAddressOfTheCharacterUnderIt)
@@ -221,7 +221,7 @@ TEST_F(UrlView, Utf16TextOfEitherOrderIsSearchedAsCharacters)
         EXPECT_EQ(m_view->urlAt(qint64(2 + 2 * 3)), QByteArray("www.example.com"));
         EXPECT_EQ(m_view->urlAt(QPoint(span(5, 6).first, m_lineHeight / 2)).pos, 2 + 2 * 3);
         EXPECT_FALSE(
-            columnsInColour(m_view->bitmap(), underlineY(0), m_view->textColorURL).empty());
+            columnsInColour(m_view->bitmap(), underlineY(0), m_view->colors().url).empty());
     }
 }
 

@@ -278,6 +278,46 @@ TEST(ViewDocument, DecodeLineMapsCharactersBackToBytes)
     EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 3}));
 }
 
+// The line numbers of the gutter come from the document alone, in the unit of
+// its mode, and go with the file it closes.
+TEST(ViewDocument, CountsLineStartsInTheUnitOfItsMode)
+{
+    TempFiles files;
+    const struct
+    {
+        const char *name;
+        ViewMode mode;
+        QByteArray bytes;
+        std::vector<qint32> starts;
+    } cases[] = {
+        {"bytes", vbmodeText, QByteArray("a\nbb\r\nc\rd"), {2, 6, 8}},
+        // A byte 10 inside a UTF-16 unit breaks nothing; the unit 10 does.
+        {"UTF-16 little-endian",
+         vbmodeUnicode,
+         QByteArray("\xFF\xFE"
+                    "a\0\n\0\x0A\x01\n\0b\0",
+                    12),
+         {6, 10}},
+        {"UTF-16 big-endian",
+         vbmodeUnicode,
+         QByteArray("\xFE\xFF\0a\0\n\x01\x0A\0\n\0b", 12),
+         {6, 10}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ViewDocument doc;
+        doc.setModeValue(c.mode);
+        ASSERT_EQ(doc.openFile(files.write(QStringLiteral("lines"), c.bytes)),
+                  ViewDocument::OpenResult::Ok);
+        ASSERT_TRUE(doc.countLines(doc.fileSize(), LineStarts::countDefault));
+        EXPECT_EQ(doc.lineStarts().starts(), c.starts);
+        EXPECT_EQ(doc.lineStarts().lineNumber(c.starts.back()), int(c.starts.size()) + 1);
+        doc.close();
+        EXPECT_EQ(doc.lineStarts().lineStartCount(), 0) << "numbers of a closed file";
+        EXPECT_FALSE(doc.countLines(100, LineStarts::countDefault)) << "nothing to count";
+    }
+}
+
 TEST(mulDiv64, ScalesPositionsWithoutOverflow)
 {
     const qint64 max = std::numeric_limits<qint64>::max();
