@@ -1,14 +1,12 @@
 #pragma once
 
-#include "app/appsettings.h"
 #include "app/backgroundjobs.h"
 #include "app/commandline.h"
 #include "app/findsettings.h"
-#include "app/inifile.h"
-#include "app/recentfiles.h"
-#include "app/rulesettings.h"
-#include "app/sessionfile.h"
-#include "app/tab.h"
+#include "app/sessions.h"
+#include "app/tabset.h"
+#include "app/windowactions.h"
+#include "app/windowsettings.h"
 #include "viewer/linedecoration.h"
 
 #include <QMainWindow>
@@ -57,60 +55,11 @@ class MainWindow final : public QMainWindow
 {
 public:
     static constexpr int kMaxTabs = 300;
-    static constexpr int kRecentItems = 10;
+    static constexpr int kRecentItems = WindowActions::kRecentItems;
     static constexpr int kRefreshIntervalMs = 500;
     static constexpr int kStatusPanels = 4;
 
-    // The actions and the menu items that carry a handler of their own.
-    struct Actions
-    {
-        QAction *fileOpen = nullptr;
-        QAction *fileClose = nullptr;
-        QAction *fileReload = nullptr;
-        QAction *clearRecentFiles = nullptr;
-        QAction *filePrint = nullptr;
-        QAction *filePageSetup = nullptr;
-        QAction *clearLog = nullptr;
-        QAction *fileExit = nullptr;
-        QAction *copy = nullptr;
-        QAction *selectAll = nullptr;
-        QAction *find = nullptr;
-        QAction *findNext = nullptr;
-        QAction *findPrevious = nullptr;
-        QAction *setBookmark1 = nullptr;
-        QAction *setBookmark2 = nullptr;
-        QAction *setBookmark3 = nullptr;
-        QAction *goToBookmark1 = nullptr;
-        QAction *goToBookmark2 = nullptr;
-        QAction *goToBookmark3 = nullptr;
-        QAction *clearBookmarks = nullptr;
-        QAction *options = nullptr;
-        QAction *colorsAndFilters = nullptr;
-        QAction *followTail = nullptr;
-        QAction *wordWrap = nullptr;
-        QAction *helpContents = nullptr;
-        QAction *about = nullptr;
-
-        std::array<QAction *, kRecentItems> recentFiles{};
-        QAction *closeAll = nullptr;
-        QAction *setTabCaption = nullptr;
-        QAction *setTabsOrder = nullptr;
-        QAction *openSession = nullptr;
-        std::array<QAction *, kRecentItems> recentSessions{};
-        QAction *clearRecentSessions = nullptr;
-        QAction *saveSession = nullptr;
-        QAction *saveSessionAs = nullptr;
-        QAction *closeSession = nullptr;
-        QAction *filterLog = nullptr;
-        QAction *goToNext = nullptr;
-        QAction *encodingSystem = nullptr;
-        QAction *encodingDos = nullptr;
-        QAction *encodingUtf8 = nullptr;
-        QAction *encodingUtf16 = nullptr;
-        QAction *encodingUtf16Be = nullptr;
-        QAction *encodingMenu = nullptr;
-        QAction *homepage = nullptr;
-    };
+    using Actions = WindowActions;
 
     // settingsPath is opened for the whole run; the files of commandLine are
     // opened when the window is first shown.
@@ -131,19 +80,19 @@ public:
     qint64 getSRPos() const;
     quint8 getSROptions() const;
 
-    int tabCount() const { return int(m_recs.size()); }
-    // ContractError for an index outside 0..RecCount() - 1.
-    Tab &tabAt(int index);
-    const Tab &tabAt(int index) const;
-    const Actions &acts() const { return m_ac; }
-    QTabWidget *pages() const { return m_pages; }
-    WrapTabBar *tabBar() const { return m_tabBar; }
+    int tabCount() const { return m_tabs.count(); }
+    // ContractError for an index outside 0..tabCount() - 1.
+    Tab &tabAt(int index) { return m_tabs.at(index); }
+    const Tab &tabAt(int index) const { return m_tabs.at(index); }
+    const Actions &acts() const { return m_commands->actions(); }
+    QTabWidget *pages() const { return m_tabs.pages(); }
+    WrapTabBar *tabBar() const { return m_tabs.tabBar(); }
     QLabel *statusPanel(int index) const { return m_statusPanels[size_t(index)]; }
     QTimer *refreshTimer() { return &m_refreshTimer; }
-    const RecentFiles &openHistory() const { return m_openHistory; }
-    const RecentSessions &sessHistory() const { return m_sessHistory; }
-    const QString &sessionFile() const { return m_sessionFile; }
-    const QString &lastDir() const { return m_lastDir; }
+    const RecentFiles &openHistory() const { return m_sessions.recentFiles(); }
+    const RecentSessions &sessHistory() const { return m_sessions.recentSessions(); }
+    const QString &sessionFile() const { return m_sessions.current(); }
+    const QString &lastDir() const { return m_sessions.lastDir(); }
     // The work that runs beside the window for its tabs and dialogs.
     BackgroundJobs &jobs() { return m_jobs; }
 
@@ -165,7 +114,7 @@ public:
 
     // The settings as values: an options dialog edits a copy, sets it and
     // runs ApplyOptions.
-    const AppSettings &settings() const { return m_settings; }
+    const AppSettings &settings() const { return m_config.app(); }
     void setSettings(const AppSettings &settings);
     void applyOptions();
     void loadSettings();
@@ -285,23 +234,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // formview_actions.cpp
-    void createActions();
-    void createMenus();
-    void createToolBar();
+    // mainwindow_actions.cpp
+    void connectActions();
     void createStatusBar();
     void setTextEncodingOfView(int encoding);
     void setUnicodeOfView(quint8 order);
 
-    // formview.cpp
-    void createCentralPanel();
+    // mainwindow.cpp
     void updateCaption();
     void updateActions();
-    void updateEncodingMarks(const LogView *view);
     void updateStatusBar();
-    void updateRecentMenu();
-    void updateSessionMenu();
-    void updateBookmarkCaptions();
     int runDialog(QDialog &dialog);
     QString chooseSessionFile(bool save);
     // Opens a tab and gives it the stored caption, when it opened and the
@@ -309,35 +251,20 @@ private:
     // was created.
     bool openFileTabWithCaption(const QString &path, const QByteArray &caption);
 
-    // formview_tabs.cpp
-    int activeIndex() const;
-    void showPages(bool show);
-    void focusActiveView();
+    // mainwindow_tabs.cpp
+    int activeIndex() const { return m_tabs.activeIndex(); }
     void configureNewView(LogView *view);
     void applyEncodingCode(LogView *view, int code);
-    void setTabCaption(int index, const QByteArray &caption, bool padShort);
-    // The caption a tab gets from its path. Only a caption that differs was
-    // chosen by the user; UserCaption is empty for any other, so that what is
-    // stored is made again from the path when the tab is reopened.
-    static QByteArray pathCaption(const QString &fileName);
-    static QByteArray userCaption(const Tab &rec);
 
-    // formview_settings.cpp
-    ViewFont textFont() const;
-    ViewFont gutterFont() const;
-    void applyViewOptions(LogView *view);
-    void restoreWindowPlace();
-    void storeWindowPlace();
-    // The paths a settings line cannot hold are left out and returned.
-    QStringList saveOpenTabs();
+    // mainwindow_settings.cpp
     void reopenLastLogs();
 
-    // formview_rules.cpp
+    // mainwindow_rules.cpp
     void applyRuleSettings();
     LineDecorators ruleDecorators() const;
     // The open filter dialog, closed with the tab it was opened for.
     QPointer<FilterLogDialog> m_filterDialog;
-    // formview_search.cpp
+    // mainwindow_search.cpp
     void createSearchWindows();
     void showGotoWindowAtStart();
     void storeGotoWindow();
@@ -348,34 +275,26 @@ private:
     SearchProgressWindow *m_findProgress = nullptr;
     GoToNextWindow *m_gotoWindow = nullptr;
 
-    AppSettings m_settings;
-    RuleSettings m_rules;
+    // The parts the window ties together.
+    WindowSettings m_config;
+    TabSet m_tabs;
+    Sessions m_sessions;
+    CommandSet *m_commands = nullptr;
+    // The names the search and print code know these by.
+    AppSettings &m_settings = m_config.app();
+    RuleSettings &m_rules = m_config.rules();
+    std::vector<Tab> &m_recs = m_tabs.records();
+
     std::shared_ptr<RuleDecorator> m_ruleDecorator;
     std::shared_ptr<SubstringsFilterDecorator> m_filterDecorator;
     std::shared_ptr<QPrinter> m_printer; // shared: deletes a type this header leaves incomplete
-    IniFile m_ini;
     CommandLine m_commandLine;
-    RecentFiles m_openHistory;
-    RecentSessions m_sessHistory;
-    QString m_sessionFile;
-    QString m_lastDir;
-    std::vector<Tab> m_recs;
     QTimer m_refreshTimer;
     bool m_shown = false;
     bool m_settingsSaved = false;
     bool m_closeUnasked = false;
 
-    Actions m_ac;
-    QActionGroup *m_encodingGroup = nullptr;
-    QMenu *m_recentMenu = nullptr;
-    QMenu *m_sessionRecentMenu = nullptr;
-    QToolBar *m_toolBar = nullptr;
-    QStackedWidget *m_panel = nullptr; // "(File not opened)" or the tabs
-    QLabel *m_panelCaption = nullptr;
-    QTabWidget *m_pages = nullptr;
-    WrapTabBar *m_tabBar = nullptr; // the bar of m_pages
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
-    std::array<QString, 3> m_goCaptions; // "Go to bookmark n" without suffix
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;
