@@ -197,8 +197,8 @@ void MainWindow::updateActions()
     state.active = index >= 0 ? &m_recs[size_t(index)] : nullptr;
     state.anyTab = tabCount() > 0;
     state.session = !m_sessions.current().isEmpty();
-    state.recentFiles = !openHistory().isEmpty();
-    state.recentSessions = !sessHistory().isEmpty();
+    state.recentFiles = !m_sessions.recentFiles().isEmpty();
+    state.recentSessions = !m_sessions.recentSessions().isEmpty();
     m_commands->update(state);
     m_commands->showRecentFiles(m_sessions.shownRecentFiles());
     m_commands->showRecentSessions(m_sessions.shownRecentSessions());

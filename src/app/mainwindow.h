@@ -47,19 +47,19 @@ struct ViewFont;
 // a status bar and the menus. It owns the settings for the whole run, reads
 // them when it is created and writes them when it is closed.
 //
-// The implementation is split by responsibility: construction, the refresh
-// cycle and the start and close sequences (formview.cpp), actions, menus and
-// the simple commands (formview_actions.cpp), tabs and opening files
-// (formview_tabs.cpp), settings (formview_settings.cpp).
+// It ties together parts that each own one thing: the tabs (TabSet), the
+// actions and menus (CommandSet), the session and recent lists (Sessions)
+// and the settings (WindowSettings). Its own code is split by what it does:
+// construction, the refresh cycle and the start and close sequences
+// (mainwindow.cpp), what the actions do (mainwindow_actions.cpp,
+// mainwindow_commands.cpp), opening and closing tabs (mainwindow_tabs.cpp),
+// sessions, settings, colour rules, search and print.
 class MainWindow final : public QMainWindow
 {
 public:
     static constexpr int kMaxTabs = 300;
     static constexpr int kRecentItems = WindowActions::kRecentItems;
-    static constexpr int kRefreshIntervalMs = 500;
     static constexpr int kStatusPanels = 4;
-
-    using Actions = WindowActions;
 
     // settingsPath is opened for the whole run; the files of commandLine are
     // opened when the window is first shown.
@@ -69,30 +69,28 @@ public:
     MainWindow(const MainWindow &) = delete;
     MainWindow &operator=(const MainWindow &) = delete;
 
-    // --- Operations the other parts of the shell use
+    // --- Tabs
     LogView *activeView() const;
-    void updateAll();
     void openFileTab(const QString &fileName);
     void closeTab(int index);
     void closeAllTabs();
-    void redrawViews();
-    QString getSRText() const;
-    qint64 getSRPos() const;
-    quint8 getSROptions() const;
-
     int tabCount() const { return m_tabs.count(); }
     // ContractError for an index outside 0..tabCount() - 1.
     Tab &tabAt(int index) { return m_tabs.at(index); }
     const Tab &tabAt(int index) const { return m_tabs.at(index); }
-    const Actions &acts() const { return m_commands->actions(); }
-    QTabWidget *pages() const { return m_tabs.pages(); }
-    WrapTabBar *tabBar() const { return m_tabs.tabBar(); }
+    // Asks for a new caption of tab index.
+    void renameTab(int index);
+
+    // --- The parts and what the window shows
+    TabSet &tabs() { return m_tabs; }
+    const TabSet &tabs() const { return m_tabs; }
+    const Sessions &sessions() const { return m_sessions; }
+    const WindowActions &acts() const { return m_commands->actions(); }
     QLabel *statusPanel(int index) const { return m_statusPanels[size_t(index)]; }
+    // Brings the caption, the actions and the status bar up to date.
+    void updateAll();
+    // Reloads come in bursts: the status bar follows them on this timer.
     QTimer *refreshTimer() { return &m_refreshTimer; }
-    const RecentFiles &openHistory() const { return m_sessions.recentFiles(); }
-    const RecentSessions &sessHistory() const { return m_sessions.recentSessions(); }
-    const QString &sessionFile() const { return m_sessions.current(); }
-    const QString &lastDir() const { return m_sessions.lastDir(); }
     // The work that runs beside the window for its tabs and dialogs.
     BackgroundJobs &jobs() { return m_jobs; }
 
@@ -102,22 +100,12 @@ public:
     bool saveSession(const QString &fileName);
     void openSession(const QString &fileName);
     void closeSession();
-    void addRecentSession(const QString &fileName);
-
-    // --- Tab captions and order
-    void renameTab(int index);
-    void moveTab(int from, int to);
-    void fillTabList(QListWidget *list) const;
-    // Closes a tab as the user does from the tab bar or the tabs order
-    // dialog: closing another tab leaves the shown one shown.
-    void closeTabKeepShown(int index);
 
     // The settings as values: an options dialog edits a copy, sets it and
-    // runs ApplyOptions.
+    // runs applyOptions.
     const AppSettings &settings() const { return m_config.app(); }
     void setSettings(const AppSettings &settings);
     void applyOptions();
-    void loadSettings();
     // False when the settings file could not be written (already reported).
     bool saveSettings();
     // Closes as Exit does, without the question, saving the settings first:
@@ -125,7 +113,7 @@ public:
     // session ending).
     void closeWithoutAsking();
 
-    // The live colour rules and the sub-strings filter (formview_rules.cpp).
+    // The live colour rules and the sub-strings filter (mainwindow_rules.cpp).
     // Setting either puts it into effect and repaints every viewer.
     const RuleSettings &ruleSettings() const { return m_rules; }
     void setColorRules(const ColorRules &rules);
@@ -142,15 +130,9 @@ public:
     // Opens a page or document in the desktop's program; false on failure.
     std::function<bool(const QUrl &)> openUrl;
 
-    // --- Search and go to next (formview_search.cpp)
-    // Keeps the active tab's last match, so that "Find next" goes on after a reload.
-    void saveSR(const QString &text, quint8 options, qint64 position);
+    // --- Search and go to next (mainwindow_search.cpp)
     void showFindDialog();
-    void runFindFirst();
     void runFindNext(bool findPrevious);
-    // Jumps to the next line of colour rule n (1 to 20) in the active tab.
-    void gotoRule(int n);
-    void refreshGotoButtons();
     const FindState &findState() const { return m_find; }
     void setFind(const FindState &find) { m_find = find; }
     SearchProgressWindow *findProgress() const { return m_findProgress; }
@@ -169,10 +151,19 @@ public:
         runPrintPreview;
     // The progress of a print run: pages so far and share done; false cancels.
     std::function<bool(int pages, double done)> runPrintProgress;
-    // The printer of the print and page setup dialogs, kept for the run.
-    QPrinter &printer();
 
-    // --- Handlers wired by the form
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    static constexpr int kRefreshIntervalMs = 500;
+
+    // --- Handlers wired by the window
     void formShow();
     bool formCloseQuery();
     void formClose();
@@ -225,15 +216,6 @@ public:
     void homepageTriggered();
     void aboutTriggered();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
     // mainwindow_actions.cpp
     void connectActions();
     void createStatusBar();
@@ -241,6 +223,7 @@ private:
     void setUnicodeOfView(quint8 order);
 
     // mainwindow.cpp
+    void redrawViews();
     void updateCaption();
     void updateActions();
     void updateStatusBar();
@@ -253,10 +236,23 @@ private:
 
     // mainwindow_tabs.cpp
     int activeIndex() const { return m_tabs.activeIndex(); }
+    // The last search of the active tab; empty or 0 while none is open.
+    QString getSRText() const;
+    qint64 getSRPos() const;
+    quint8 getSROptions() const;
+    // Closes a tab as the user does from the tab bar or the tabs order
+    // dialog: closing another tab leaves the shown one shown.
+    void closeTabKeepShown(int index);
+    void moveTab(int from, int to);
+    void fillTabList(QListWidget *list) const;
     void configureNewView(LogView *view);
     void applyEncodingCode(LogView *view, int code);
 
+    // mainwindow_sessions.cpp
+    void addRecentSession(const QString &fileName);
+
     // mainwindow_settings.cpp
+    void loadSettings();
     void reopenLastLogs();
 
     // mainwindow_rules.cpp
@@ -265,6 +261,14 @@ private:
     // The open filter dialog, closed with the tab it was opened for.
     QPointer<FilterLogDialog> m_filterDialog;
     // mainwindow_search.cpp
+    // Keeps the active tab's last match, so that "Find next" goes on after a reload.
+    void saveSR(const QString &text, quint8 options, qint64 position);
+    void runFindFirst();
+    // Jumps to the next line of colour rule n (1 to 20) in the active tab.
+    void gotoRule(int n);
+    void refreshGotoButtons();
+    // The printer of the print and page setup dialogs, kept for the run.
+    QPrinter &printer();
     void createSearchWindows();
     void showGotoWindowAtStart();
     void storeGotoWindow();

@@ -218,9 +218,9 @@ void MainWindow::clearRecentFilesTriggered()
 
 void MainWindow::recentFileTriggered(int tag)
 {
-    if (tag < 0 || tag >= openHistory().count())
+    if (tag < 0 || tag >= m_sessions.recentFiles().count())
         return;
     // A copy: opening moves the entry within the list.
-    const QString path = openHistory().items()[size_t(tag)].path;
+    const QString path = m_sessions.recentFiles().items()[size_t(tag)].path;
     openFileTab(path);
 }

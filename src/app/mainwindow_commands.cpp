@@ -170,11 +170,11 @@ void MainWindow::fillTabList(QListWidget *list) const
 
 void MainWindow::closeTabKeepShown(int index)
 {
-    QWidget *shown = pages()->currentWidget();
-    const bool closesShown = shown == pages()->widget(index);
+    QWidget *shown = m_tabs.pages()->currentWidget();
+    const bool closesShown = shown == m_tabs.pages()->widget(index);
     closeTab(index);
     if (!closesShown && shown)
-        m_tabs.setActiveQuietly(pages()->indexOf(shown));
+        m_tabs.setActiveQuietly(m_tabs.pages()->indexOf(shown));
     updateAll();
     m_tabs.focusActiveView();
 }

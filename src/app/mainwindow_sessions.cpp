@@ -85,7 +85,7 @@ void MainWindow::openSession(const QString &fileName)
                        .arg(notOpened));
     // A stored index that names no opened tab: the last one opened is shown.
     if (tabCount() > 0)
-        pages()->setCurrentIndex(
+        m_tabs.pages()->setCurrentIndex(
             session.active >= 0 && session.active < tabCount() ? session.active : tabCount() - 1);
     m_tabs.focusActiveView();
     addRecentSession(fileName);
@@ -118,10 +118,10 @@ void MainWindow::openSessionTriggered()
 
 void MainWindow::recentSessionTriggered(int tag)
 {
-    if (tag < 0 || tag >= sessHistory().count())
+    if (tag < 0 || tag >= m_sessions.recentSessions().count())
         return;
     // A copy: opening moves the entry within the list.
-    const QString path = sessHistory().items()[tag];
+    const QString path = m_sessions.recentSessions().items()[tag];
     openSession(path);
 }
 
@@ -133,8 +133,8 @@ void MainWindow::clearRecentSessionsTriggered()
 
 void MainWindow::saveSessionTriggered()
 {
-    if (!sessionFile().isEmpty())
-        saveSession(sessionFile());
+    if (!m_sessions.current().isEmpty())
+        saveSession(m_sessions.current());
 }
 
 void MainWindow::saveSessionAsTriggered()

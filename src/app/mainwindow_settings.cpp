@@ -79,12 +79,12 @@ void MainWindow::applyOptions()
 {
     // What is saved is what the window and the viewers use.
     boundAppSettings(m_settings);
-    tabBar()->setMultiRow(m_settings.mLine);
+    m_tabs.tabBar()->setMultiRow(m_settings.mLine);
     for (const Tab &rec : m_recs)
         if (rec.view)
             m_config.applyToView(rec.view);
-    pages()->setTabPosition(m_settings.tabs ? QTabWidget::South : QTabWidget::North);
-    pages()->setDocumentMode(!m_settings.tabs);
+    m_tabs.pages()->setTabPosition(m_settings.tabs ? QTabWidget::South : QTabWidget::North);
+    m_tabs.pages()->setDocumentMode(!m_settings.tabs);
     m_commands->toolBar()->setVisible(m_settings.tool);
     statusBar()->setVisible(m_settings.status);
     if (isFormOnTop(this) != m_settings.onTop)
