@@ -21,6 +21,10 @@ add_library(ravelin_app STATIC
   mainwindow_sessions.cpp
   mainwindow_settings.cpp
   mainwindow_tabs.cpp
+  sessions.cpp sessions.h
+  tabset.cpp tabset.h
+  windowactions.cpp windowactions.h
+  windowsettings.cpp windowsettings.h
   helpwindow.cpp helpwindow.h
   ravelinapp.cpp ravelinapp.h
   ruledecorator.cpp ruledecorator.h

@@ -35,8 +35,6 @@ static void initResources()
 }
 
 namespace {
-const QString kUnit = QStringLiteral("FormView");
-const QString kNotOpened = QStringLiteral("(File not opened)");
 
 // -1 UTF-16 LE, -2 UTF-16 BE, otherwise the code page index.
 int encodingCode(const LogView *view)
@@ -48,22 +46,25 @@ int encodingCode(const LogView *view)
 } // namespace
 
 MainWindow::MainWindow(const QString &settingsPath, const CommandLine &commandLine, QWidget *parent)
-    : QMainWindow(parent), m_ini(settingsPath), m_commandLine(commandLine)
+    : QMainWindow(parent), m_config(settingsPath), m_commandLine(commandLine)
 {
     initResources();
     setObjectName(QStringLiteral("FormView"));
     setContextMenuPolicy(Qt::NoContextMenu); // no tool bar hiding behind the settings' back
-    createActions();
-    createMenus();
-    createToolBar();
-    createCentralPanel();
+    m_commands = new CommandSet(this);
+    connectActions();
+    setCentralWidget(m_tabs.createPanel(this));
+    connect(&m_tabs, &TabSet::currentChanged, this, guarded([this] { currentTabChanged(); }));
+    // A middle click on a tab closes it; the tab shown stays shown.
+    connect(&m_tabs, &TabSet::closeRequested, this,
+            guarded([this](int index) { closeTabKeepShown(index); }));
     createStatusBar();
 
     // The settings are read only once every control they apply to exists.
     m_refreshTimer.setObjectName(QStringLiteral("RefreshTimer"));
     m_refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, guarded([this] { refreshTimerTick(); }));
-    m_ini.load();
+    m_config.ini().load();
     loadSettings();
     applyOptions();
     createSearchWindows();
@@ -76,47 +77,12 @@ MainWindow::~MainWindow()
 {
     // Pages lose their tabs while the base class tears them down: no refresh
     // may run on this half-destroyed window.
-    disconnect(m_pages, nullptr, this, nullptr);
+    disconnect(&m_tabs, nullptr, this, nullptr);
     // Viewers first: their watchers must not report into a half-destroyed window.
     for (Tab &rec : m_recs) {
         delete rec.view;
         rec.view = nullptr;
     }
-}
-
-void MainWindow::createCentralPanel()
-{
-    m_panel = new QStackedWidget(this);
-    m_panel->setObjectName(QStringLiteral("CentralPanel"));
-    m_panelCaption = new QLabel(kNotOpened, m_panel);
-    m_panelCaption->setAlignment(Qt::AlignCenter);
-    auto *pages = new WrapTabWidget(m_panel);
-    m_pages = pages;
-    m_tabBar = pages->wrapBar();
-    m_pages->setObjectName(QStringLiteral("Pages"));
-    // Keys belong to the active viewer: a clicked tab must not keep the focus
-    // (Right would switch tabs, Ctrl+End would reach nothing).
-    m_pages->setFocusPolicy(Qt::NoFocus);
-    m_pages->tabBar()->setFocusPolicy(Qt::NoFocus);
-    m_panel->addWidget(m_panelCaption);
-    m_panel->addWidget(m_pages);
-    connect(m_pages, &QTabWidget::currentChanged, this, guarded([this] { currentTabChanged(); }));
-    // A middle click on a tab closes it; the tab shown stays shown.
-    connect(m_tabBar, &QTabBar::tabCloseRequested, this,
-            guarded([this](int index) { closeTabKeepShown(index); }));
-    setCentralWidget(m_panel);
-}
-
-Tab &MainWindow::tabAt(int index)
-{
-    require(index >= 0 && index < tabCount(), QStringLiteral("Tab index out of range: Rec"), kUnit);
-    return m_recs[size_t(index)];
-}
-
-const Tab &MainWindow::tabAt(int index) const
-{
-    require(index >= 0 && index < tabCount(), QStringLiteral("Tab index out of range: Rec"), kUnit);
-    return m_recs[size_t(index)];
 }
 
 // --- Start and close ------------------------------------------------------
@@ -139,7 +105,7 @@ void MainWindow::showEvent(QShowEvent *event)
 void MainWindow::formShow()
 {
     if (m_commandLine.skipReopen) {
-        if (m_settings.reopen && m_ini.readInteger("Save", "Num", 0) > 0)
+        if (m_settings.reopen && m_config.ini().readInteger("Save", "Num", 0) > 0)
             showMessage(
                 RavelinApp::title(),
                 QStringLiteral("Command line param specified - skipping reopening last logs"),
@@ -209,9 +175,6 @@ void MainWindow::updateAll()
     updateCaption();
     updateActions();
     updateStatusBar();
-    updateRecentMenu();
-    updateSessionMenu();
-    updateBookmarkCaptions();
 }
 
 void MainWindow::updateCaption()
@@ -221,64 +184,24 @@ void MainWindow::updateCaption()
     if (index >= 0)
         caption = extractFileNameW(displayFileName(m_recs[size_t(index)].fileName)) +
                   QStringLiteral(" - ") + caption;
-    if (!m_sessionFile.isEmpty())
-        caption = u'{' + QFileInfo(displayFileName(m_sessionFile)).completeBaseName() +
+    if (!m_sessions.current().isEmpty())
+        caption = u'{' + QFileInfo(displayFileName(m_sessions.current())).completeBaseName() +
                   QStringLiteral("} ") + caption;
     setWindowTitle(plainWindowTitle(caption));
 }
 
 void MainWindow::updateActions()
 {
+    CommandSet::State state;
     const int index = activeIndex();
-    const bool tab = index >= 0;
-    const LogView *view = activeView();
-    const bool anyTab = tabCount() > 0;
-    const bool session = !m_sessionFile.isEmpty();
-
-    for (QAction *action :
-         {m_ac.fileReload, m_ac.fileClose, m_ac.filePrint, m_ac.clearLog, m_ac.copy, m_ac.selectAll,
-          m_ac.find, m_ac.findNext, m_ac.findPrevious, m_ac.setBookmark1, m_ac.setBookmark2,
-          m_ac.setBookmark3, m_ac.clearBookmarks, m_ac.followTail, m_ac.wordWrap})
-        action->setEnabled(tab);
-    m_ac.clearRecentFiles->setEnabled(!m_openHistory.isEmpty());
-
-    const std::array<QAction *, 3> go{m_ac.goToBookmark1, m_ac.goToBookmark2, m_ac.goToBookmark3};
-    for (size_t i = 0; i < go.size(); ++i)
-        go[i]->setEnabled(tab && m_recs[size_t(index)].bookmarks[i] != Tab::kNoBookmark);
-
-    m_ac.followTail->setChecked(view && view->followTail());
-    m_ac.wordWrap->setChecked(view && view->textWrap());
-
-    for (QAction *action :
-         {m_ac.encodingSystem, m_ac.encodingDos, m_ac.encodingUtf8, m_ac.encodingUtf16,
-          m_ac.encodingUtf16Be, m_ac.filterLog, m_ac.setTabCaption, m_ac.setTabsOrder})
-        action->setEnabled(view != nullptr);
-    m_ac.encodingMenu->setEnabled(view && view->mode() == vbmodeText);
-    if (view)
-        updateEncodingMarks(view);
-
-    m_ac.saveSession->setEnabled(anyTab && session);
-    m_ac.saveSessionAs->setEnabled(anyTab);
-    m_ac.closeSession->setEnabled(session);
-    m_ac.clearRecentSessions->setEnabled(!m_sessHistory.isEmpty());
-}
-
-void MainWindow::updateEncodingMarks(const LogView *view)
-{
-    const bool text = view->mode() == vbmodeText;
-    const bool unicode = view->mode() == vbmodeUnicode;
-    const bool big = view->unicodeOrder() == unicodeOrderBig;
-    QAction *mark = nullptr;
-    if (text && view->textEncoding() == encodingAnsi)
-        mark = m_ac.encodingSystem;
-    else if (text && view->textEncoding() == encodingOem)
-        mark = m_ac.encodingDos;
-    else if (text && view->textEncoding() == encodingUtf8)
-        mark = m_ac.encodingUtf8;
-    else if (unicode)
-        mark = big ? m_ac.encodingUtf16Be : m_ac.encodingUtf16;
-    for (QAction *action : m_encodingGroup->actions())
-        action->setChecked(action == mark);
+    state.active = index >= 0 ? &m_recs[size_t(index)] : nullptr;
+    state.anyTab = tabCount() > 0;
+    state.session = !m_sessions.current().isEmpty();
+    state.recentFiles = !m_sessions.recentFiles().isEmpty();
+    state.recentSessions = !m_sessions.recentSessions().isEmpty();
+    m_commands->update(state);
+    m_commands->showRecentFiles(m_sessions.shownRecentFiles());
+    m_commands->showRecentSessions(m_sessions.shownRecentSessions());
 }
 
 void MainWindow::updateStatusBar()
@@ -302,50 +225,6 @@ void MainWindow::updateStatusBar()
     }
     for (size_t i = 0; i < texts.size(); ++i)
         m_statusPanels[i]->setText(texts[i]);
-}
-
-void MainWindow::updateRecentMenu()
-{
-    const auto &items = m_openHistory.items();
-    for (size_t i = 0; i < m_ac.recentFiles.size(); ++i) {
-        const QString caption = i < items.size()
-                                    ? numberedMenuText(int(i) + 1, displayFileName(items[i].path))
-                                    : QString();
-        m_ac.recentFiles[i]->setText(caption);
-        m_ac.recentFiles[i]->setVisible(!caption.isEmpty());
-    }
-    m_ac.clearRecentFiles->setEnabled(!m_openHistory.isEmpty());
-}
-
-void MainWindow::updateSessionMenu()
-{
-    const QStringList &items = m_sessHistory.items();
-    for (size_t i = 0; i < m_ac.recentSessions.size(); ++i) {
-        const QString caption =
-            qsizetype(i) < items.size()
-                ? numberedMenuText(int(i) + 1, displayFileName(items[qsizetype(i)]))
-                : QString();
-        m_ac.recentSessions[i]->setText(caption);
-        m_ac.recentSessions[i]->setVisible(!caption.isEmpty());
-    }
-    m_ac.clearRecentSessions->setEnabled(!m_sessHistory.isEmpty());
-}
-
-void MainWindow::updateBookmarkCaptions()
-{
-    const int index = activeIndex();
-    if (index < 0)
-        return;
-    const std::array<QAction *, 3> go{m_ac.goToBookmark1, m_ac.goToBookmark2, m_ac.goToBookmark3};
-    for (size_t i = 0; i < go.size(); ++i) {
-        const qint64 offset = m_recs[size_t(index)].bookmarks[i];
-        QString suffix;
-        if (offset >= 0 && offset < 1048576)
-            suffix = QStringLiteral(" (%1 K)").arg(offset / 1024);
-        else if (offset >= 1048576)
-            suffix = QStringLiteral(" (%1 M)").arg(offset / 1048576);
-        go[i]->setText(m_goCaptions[i] + suffix);
-    }
 }
 
 void MainWindow::refreshTimerTick()
@@ -373,7 +252,7 @@ void MainWindow::viewOptionsChanged()
     const LogView *view = activeView();
     if (!view)
         return;
-    m_openHistory.setEncoding(view->fileName(), encodingCode(view));
+    m_sessions.recentFiles().setEncoding(view->fileName(), encodingCode(view));
 }
 
 void MainWindow::redrawViews()

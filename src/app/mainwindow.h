@@ -1,14 +1,12 @@
 #pragma once
 
-#include "app/appsettings.h"
 #include "viewer/backgroundjobs.h"
 #include "app/commandline.h"
 #include "app/findsettings.h"
-#include "app/inifile.h"
-#include "app/recentfiles.h"
-#include "app/rulesettings.h"
-#include "app/sessionfile.h"
-#include "app/tab.h"
+#include "app/sessions.h"
+#include "app/tabset.h"
+#include "app/windowactions.h"
+#include "app/windowsettings.h"
 #include "viewer/linedecoration.h"
 
 #include <QMainWindow>
@@ -50,68 +48,19 @@ struct ViewFont;
 // a status bar and the menus. It owns the settings for the whole run, reads
 // them when it is created and writes them when it is closed.
 //
-// The implementation is split by responsibility: construction, the refresh
-// cycle and the start and close sequences (formview.cpp), actions, menus and
-// the simple commands (formview_actions.cpp), tabs and opening files
-// (formview_tabs.cpp), settings (formview_settings.cpp).
+// It ties together parts that each own one thing: the tabs (TabSet), the
+// actions and menus (CommandSet), the session and recent lists (Sessions)
+// and the settings (WindowSettings). Its own code is split by what it does:
+// construction, the refresh cycle and the start and close sequences
+// (mainwindow.cpp), what the actions do (mainwindow_actions.cpp,
+// mainwindow_commands.cpp), opening and closing tabs (mainwindow_tabs.cpp),
+// sessions, settings, colour rules, search and print.
 class MainWindow final : public QMainWindow
 {
 public:
     static constexpr int kMaxTabs = 300;
-    static constexpr int kRecentItems = 10;
-    static constexpr int kRefreshIntervalMs = 500;
+    static constexpr int kRecentItems = WindowActions::kRecentItems;
     static constexpr int kStatusPanels = 4;
-
-    // The actions and the menu items that carry a handler of their own.
-    struct Actions
-    {
-        QAction *fileOpen = nullptr;
-        QAction *fileClose = nullptr;
-        QAction *fileReload = nullptr;
-        QAction *clearRecentFiles = nullptr;
-        QAction *filePrint = nullptr;
-        QAction *filePageSetup = nullptr;
-        QAction *clearLog = nullptr;
-        QAction *fileExit = nullptr;
-        QAction *copy = nullptr;
-        QAction *selectAll = nullptr;
-        QAction *find = nullptr;
-        QAction *findNext = nullptr;
-        QAction *findPrevious = nullptr;
-        QAction *setBookmark1 = nullptr;
-        QAction *setBookmark2 = nullptr;
-        QAction *setBookmark3 = nullptr;
-        QAction *goToBookmark1 = nullptr;
-        QAction *goToBookmark2 = nullptr;
-        QAction *goToBookmark3 = nullptr;
-        QAction *clearBookmarks = nullptr;
-        QAction *options = nullptr;
-        QAction *colorsAndFilters = nullptr;
-        QAction *followTail = nullptr;
-        QAction *wordWrap = nullptr;
-        QAction *helpContents = nullptr;
-        QAction *about = nullptr;
-
-        std::array<QAction *, kRecentItems> recentFiles{};
-        QAction *closeAll = nullptr;
-        QAction *setTabCaption = nullptr;
-        QAction *setTabsOrder = nullptr;
-        QAction *openSession = nullptr;
-        std::array<QAction *, kRecentItems> recentSessions{};
-        QAction *clearRecentSessions = nullptr;
-        QAction *saveSession = nullptr;
-        QAction *saveSessionAs = nullptr;
-        QAction *closeSession = nullptr;
-        QAction *filterLog = nullptr;
-        QAction *goToNext = nullptr;
-        QAction *encodingSystem = nullptr;
-        QAction *encodingDos = nullptr;
-        QAction *encodingUtf8 = nullptr;
-        QAction *encodingUtf16 = nullptr;
-        QAction *encodingUtf16Be = nullptr;
-        QAction *encodingMenu = nullptr;
-        QAction *homepage = nullptr;
-    };
 
     // settingsPath is opened for the whole run; the files of commandLine are
     // opened when the window is first shown.
@@ -121,30 +70,28 @@ public:
     MainWindow(const MainWindow &) = delete;
     MainWindow &operator=(const MainWindow &) = delete;
 
-    // --- Operations the other parts of the shell use
+    // --- Tabs
     LogView *activeView() const;
-    void updateAll();
     void openFileTab(const QString &fileName);
     void closeTab(int index);
     void closeAllTabs();
-    void redrawViews();
-    QString getSRText() const;
-    qint64 getSRPos() const;
-    quint8 getSROptions() const;
+    int tabCount() const { return m_tabs.count(); }
+    // ContractError for an index outside 0..tabCount() - 1.
+    Tab &tabAt(int index) { return m_tabs.at(index); }
+    const Tab &tabAt(int index) const { return m_tabs.at(index); }
+    // Asks for a new caption of tab index.
+    void renameTab(int index);
 
-    int tabCount() const { return int(m_recs.size()); }
-    // ContractError for an index outside 0..RecCount() - 1.
-    Tab &tabAt(int index);
-    const Tab &tabAt(int index) const;
-    const Actions &acts() const { return m_ac; }
-    QTabWidget *pages() const { return m_pages; }
-    WrapTabBar *tabBar() const { return m_tabBar; }
+    // --- The parts and what the window shows
+    TabSet &tabs() { return m_tabs; }
+    const TabSet &tabs() const { return m_tabs; }
+    const Sessions &sessions() const { return m_sessions; }
+    const WindowActions &acts() const { return m_commands->actions(); }
     QLabel *statusPanel(int index) const { return m_statusPanels[size_t(index)]; }
+    // Brings the caption, the actions and the status bar up to date.
+    void updateAll();
+    // Reloads come in bursts: the status bar follows them on this timer.
     QTimer *refreshTimer() { return &m_refreshTimer; }
-    const RecentFiles &openHistory() const { return m_openHistory; }
-    const RecentSessions &sessHistory() const { return m_sessHistory; }
-    const QString &sessionFile() const { return m_sessionFile; }
-    const QString &lastDir() const { return m_lastDir; }
     // The work that runs beside the window for its tabs and dialogs.
     BackgroundJobs &jobs() { return m_jobs; }
 
@@ -154,22 +101,12 @@ public:
     bool saveSession(const QString &fileName);
     void openSession(const QString &fileName);
     void closeSession();
-    void addRecentSession(const QString &fileName);
-
-    // --- Tab captions and order
-    void renameTab(int index);
-    void moveTab(int from, int to);
-    void fillTabList(QListWidget *list) const;
-    // Closes a tab as the user does from the tab bar or the tabs order
-    // dialog: closing another tab leaves the shown one shown.
-    void closeTabKeepShown(int index);
 
     // The settings as values: an options dialog edits a copy, sets it and
-    // runs ApplyOptions.
-    const AppSettings &settings() const { return m_settings; }
+    // runs applyOptions.
+    const AppSettings &settings() const { return m_config.app(); }
     void setSettings(const AppSettings &settings);
     void applyOptions();
-    void loadSettings();
     // False when the settings file could not be written (already reported).
     bool saveSettings();
     // Closes as Exit does, without the question, saving the settings first:
@@ -177,7 +114,7 @@ public:
     // session ending).
     void closeWithoutAsking();
 
-    // The live colour rules and the sub-strings filter (formview_rules.cpp).
+    // The live colour rules and the sub-strings filter (mainwindow_rules.cpp).
     // Setting either puts it into effect and repaints every viewer.
     const RuleSettings &ruleSettings() const { return m_rules; }
     void setColorRules(const ColorRules &rules);
@@ -194,15 +131,9 @@ public:
     // Opens a page or document in the desktop's program; false on failure.
     std::function<bool(const QUrl &)> openUrl;
 
-    // --- Search and go to next (formview_search.cpp)
-    // Keeps the active tab's last match, so that "Find next" goes on after a reload.
-    void saveSR(const QString &text, quint8 options, qint64 position);
+    // --- Search and go to next (mainwindow_search.cpp)
     void showFindDialog();
-    void runFindFirst();
     void runFindNext(bool findPrevious);
-    // Jumps to the next line of colour rule n (1 to 20) in the active tab.
-    void gotoRule(int n);
-    void refreshGotoButtons();
     const FindState &findState() const { return m_find; }
     void setFind(const FindState &find) { m_find = find; }
     SearchProgressWindow *findProgress() const { return m_findProgress; }
@@ -221,10 +152,19 @@ public:
         runPrintPreview;
     // The progress of a print run: pages so far and share done; false cancels.
     std::function<bool(int pages, double done)> runPrintProgress;
-    // The printer of the print and page setup dialogs, kept for the run.
-    QPrinter &printer();
 
-    // --- Handlers wired by the form
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    static constexpr int kRefreshIntervalMs = 500;
+
+    // --- Handlers wired by the window
     void formShow();
     bool formCloseQuery();
     void formClose();
@@ -277,32 +217,17 @@ public:
     void homepageTriggered();
     void aboutTriggered();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    // formview_actions.cpp
-    void createActions();
-    void createMenus();
-    void createToolBar();
+    // mainwindow_actions.cpp
+    void connectActions();
     void createStatusBar();
     void setTextEncodingOfView(int encoding);
     void setUnicodeOfView(quint8 order);
 
-    // formview.cpp
-    void createCentralPanel();
+    // mainwindow.cpp
+    void redrawViews();
     void updateCaption();
     void updateActions();
-    void updateEncodingMarks(const LogView *view);
     void updateStatusBar();
-    void updateRecentMenu();
-    void updateSessionMenu();
-    void updateBookmarkCaptions();
     int runDialog(QDialog &dialog);
     QString chooseSessionFile(bool save);
     // Opens a tab and gives it the stored caption, when it opened and the
@@ -310,35 +235,41 @@ private:
     // was created.
     bool openFileTabWithCaption(const QString &path, const QByteArray &caption);
 
-    // formview_tabs.cpp
-    int activeIndex() const;
-    void showPages(bool show);
-    void focusActiveView();
+    // mainwindow_tabs.cpp
+    int activeIndex() const { return m_tabs.activeIndex(); }
+    // The last search of the active tab; empty or 0 while none is open.
+    QString getSRText() const;
+    qint64 getSRPos() const;
+    quint8 getSROptions() const;
+    // Closes a tab as the user does from the tab bar or the tabs order
+    // dialog: closing another tab leaves the shown one shown.
+    void closeTabKeepShown(int index);
+    void moveTab(int from, int to);
+    void fillTabList(QListWidget *list) const;
     void configureNewView(LogView *view);
     void applyEncodingCode(LogView *view, int code);
-    void setTabCaption(int index, const QByteArray &caption, bool padShort);
-    // The caption a tab gets from its path. Only a caption that differs was
-    // chosen by the user; UserCaption is empty for any other, so that what is
-    // stored is made again from the path when the tab is reopened.
-    static QByteArray pathCaption(const QString &fileName);
-    static QByteArray userCaption(const Tab &rec);
 
-    // formview_settings.cpp
-    ViewFont textFont() const;
-    ViewFont gutterFont() const;
-    void applyViewOptions(LogView *view);
-    void restoreWindowPlace();
-    void storeWindowPlace();
-    // The paths a settings line cannot hold are left out and returned.
-    QStringList saveOpenTabs();
+    // mainwindow_sessions.cpp
+    void addRecentSession(const QString &fileName);
+
+    // mainwindow_settings.cpp
+    void loadSettings();
     void reopenLastLogs();
 
-    // formview_rules.cpp
+    // mainwindow_rules.cpp
     void applyRuleSettings();
     LineDecorators ruleDecorators() const;
     // The open filter dialog, closed with the tab it was opened for.
     QPointer<FilterLogDialog> m_filterDialog;
-    // formview_search.cpp
+    // mainwindow_search.cpp
+    // Keeps the active tab's last match, so that "Find next" goes on after a reload.
+    void saveSR(const QString &text, quint8 options, qint64 position);
+    void runFindFirst();
+    // Jumps to the next line of colour rule n (1 to 20) in the active tab.
+    void gotoRule(int n);
+    void refreshGotoButtons();
+    // The printer of the print and page setup dialogs, kept for the run.
+    QPrinter &printer();
     void createSearchWindows();
     void showGotoWindowAtStart();
     void storeGotoWindow();
@@ -351,8 +282,16 @@ private:
     SearchProgressWindow *m_findProgress = nullptr;
     GoToNextWindow *m_gotoWindow = nullptr;
 
-    AppSettings m_settings;
-    RuleSettings m_rules;
+    // The parts the window ties together.
+    WindowSettings m_config;
+    TabSet m_tabs;
+    Sessions m_sessions;
+    CommandSet *m_commands = nullptr;
+    // The names the search and print code know these by.
+    AppSettings &m_settings = m_config.app();
+    RuleSettings &m_rules = m_config.rules();
+    std::vector<Tab> &m_recs = m_tabs.records();
+
     std::shared_ptr<RuleDecorator> m_ruleDecorator;
     std::shared_ptr<SubstringsFilterDecorator> m_filterDecorator;
     // Closing the tab of the viewer a print run works on: the run stops and
@@ -363,29 +302,13 @@ private:
     ViewPrinter *m_printRun = nullptr;   // the run under way, on the stack
     LogView *m_printView = nullptr;      // its viewer
     QWidget *m_printHeldSheet = nullptr; // its closed tab's page, deleted after the run
-    IniFile m_ini;
     CommandLine m_commandLine;
-    RecentFiles m_openHistory;
-    RecentSessions m_sessHistory;
-    QString m_sessionFile;
-    QString m_lastDir;
-    std::vector<Tab> m_recs;
     QTimer m_refreshTimer;
     bool m_shown = false;
     bool m_settingsSaved = false;
     bool m_closeUnasked = false;
 
-    Actions m_ac;
-    QActionGroup *m_encodingGroup = nullptr;
-    QMenu *m_recentMenu = nullptr;
-    QMenu *m_sessionRecentMenu = nullptr;
-    QToolBar *m_toolBar = nullptr;
-    QStackedWidget *m_panel = nullptr; // "(File not opened)" or the tabs
-    QLabel *m_panelCaption = nullptr;
-    QTabWidget *m_pages = nullptr;
-    WrapTabBar *m_tabBar = nullptr; // the bar of m_pages
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
-    std::array<QString, 3> m_goCaptions; // "Go to bookmark n" without suffix
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;

@@ -155,48 +155,28 @@ void MainWindow::renameTab(int index)
     if (runDialog(dialog) != QDialog::Accepted)
         return;
     rec.caption = dialog.textValue().toUtf8();
-    setTabCaption(index, rec.caption, false);
+    m_tabs.setCaption(index, rec.caption, false);
 }
 
 void MainWindow::moveTab(int from, int to)
 {
-    if (from == to || from < 0 || to < 0 || from >= tabCount() || to >= tabCount())
-        return;
-    // Every field moves with its record, so record i keeps describing page i.
-    const Tab moved = m_recs[size_t(from)];
-    m_recs.erase(m_recs.begin() + from);
-    m_recs.insert(m_recs.begin() + to, moved);
-    const QSignalBlocker blocker(m_pages);
-    m_pages->tabBar()->moveTab(from, to);
+    m_tabs.move(from, to);
 }
 
 void MainWindow::fillTabList(QListWidget *list) const
 {
-    const int selected = list->currentRow();
-    list->setUpdatesEnabled(false);
-    list->clear();
-    for (const Tab &rec : m_recs) {
-        QString line = displayFileName(rec.fileName);
-        if (!rec.caption.isEmpty())
-            line = QString::fromUtf8(rec.caption) + QStringLiteral("   [") +
-                   displayFileName(rec.fileName) + u']';
-        list->addItem(line);
-    }
-    list->setCurrentRow(selected >= 0 && selected < list->count() ? selected : 0);
-    list->setUpdatesEnabled(true);
+    m_tabs.fillList(list);
 }
 
 void MainWindow::closeTabKeepShown(int index)
 {
-    QWidget *shown = m_pages->currentWidget();
-    const bool closesShown = shown == m_pages->widget(index);
+    QWidget *shown = m_tabs.pages()->currentWidget();
+    const bool closesShown = shown == m_tabs.pages()->widget(index);
     closeTab(index);
-    if (!closesShown && shown) {
-        const QSignalBlocker blocker(m_pages);
-        m_pages->setCurrentWidget(shown);
-    }
+    if (!closesShown && shown)
+        m_tabs.setActiveQuietly(m_tabs.pages()->indexOf(shown));
     updateAll();
-    focusActiveView();
+    m_tabs.focusActiveView();
 }
 
 void MainWindow::setTabsOrderTriggered()

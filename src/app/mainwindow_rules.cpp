@@ -37,7 +37,7 @@ void MainWindow::setSubstringsFilter(const SubstringsFilterValues &values)
 
 void MainWindow::colorsAndFiltersTriggered()
 {
-    RulesDialog dialog(m_ini, this);
+    RulesDialog dialog(m_config.ini(), this);
     dialog.setRules(m_rules.rules);
     dialog.setFilterValues(m_rules.filter);
     dialog.onApply = [this](const ColorRules &rules) { setColorRules(rules); };

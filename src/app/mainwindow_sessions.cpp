@@ -16,8 +16,6 @@
 
 namespace {
 
-const QString kSessionFilter = QStringLiteral("Sessions (*.ravelin-session)");
-const QString kSessionSuffix = QStringLiteral("ravelin-session");
 // Opening many tabs lets the window repaint at least this often.
 constexpr qint64 kRepaintEveryMs = 50;
 
@@ -32,53 +30,28 @@ bool MainWindow::openFileTabWithCaption(const QString &path, const QByteArray &c
     // Earlier versions stored every caption: one the path gives anyway is
     // not the user's and must not freeze the tab's look.
     Tab &rec = m_recs.back();
-    if (!caption.isEmpty() && caption != pathCaption(rec.fileName)) {
+    if (!caption.isEmpty() && caption != TabSet::pathCaption(rec.fileName)) {
         rec.caption = caption;
-        setTabCaption(tabCount() - 1, rec.caption, false);
+        m_tabs.setCaption(tabCount() - 1, rec.caption, false);
     }
     return true;
 }
 
 bool MainWindow::saveSession(const QString &fileName)
 {
-    std::vector<SessionTab> tabs;
-    tabs.reserve(m_recs.size());
-    for (const Tab &rec : m_recs)
-        tabs.push_back({rec.fileName, userCaption(rec)});
-    IniFile ini(fileName);
-    // An unreadable file is reported by UpdateFile and left as it is.
-    ini.load();
-    const QStringList leftOut = writeSession(ini, tabs, activeIndex());
-    if (!ini.updateFile())
+    if (!m_sessions.save(fileName, m_recs, activeIndex()))
         return false;
-    if (!leftOut.isEmpty())
-        msgWarning(QStringLiteral("A path with a line break cannot be kept in a session; "
-                                  "it is left out:\n") +
-                   leftOut.join(QLatin1Char('\n')));
-    m_sessionFile = fileName;
-    addRecentSession(fileName);
     updateAll();
     return true;
 }
 
 void MainWindow::openSession(const QString &fileName)
 {
-    bool isFolder = false;
-    if (!isFileOrDirExist(fileName, &isFolder)) {
-        QApplication::beep();
+    SessionData session;
+    if (!Sessions::read(fileName, session))
         return;
-    }
-    IniFile ini(fileName);
-    if (isFolder || !ini.load()) {
-        msgError(formatStrW(QStringLiteral("Cannot read session file: \"%s\""),
-                            {displayFileName(fileName)}) +
-                 QStringLiteral("\n") +
-                 (isFolder ? QStringLiteral("It is a folder") : ini.lastError()));
-        return;
-    }
-    const SessionData session = readSession(ini);
     closeAllTabs();
-    m_sessionFile = fileName;
+    m_sessions.setCurrent(fileName);
 
     // One message for every entry that fails, not one box per entry, and
     // only once the session is shown.
@@ -112,9 +85,9 @@ void MainWindow::openSession(const QString &fileName)
                        .arg(notOpened));
     // A stored index that names no opened tab: the last one opened is shown.
     if (tabCount() > 0)
-        m_pages->setCurrentIndex(
+        m_tabs.pages()->setCurrentIndex(
             session.active >= 0 && session.active < tabCount() ? session.active : tabCount() - 1);
-    focusActiveView();
+    m_tabs.focusActiveView();
     addRecentSession(fileName);
     updateAll();
 }
@@ -122,28 +95,18 @@ void MainWindow::openSession(const QString &fileName)
 void MainWindow::closeSession()
 {
     closeAllTabs();
-    m_sessionFile.clear();
+    m_sessions.setCurrent(QString());
     updateAll();
 }
 
 void MainWindow::addRecentSession(const QString &fileName)
 {
-    m_sessHistory.add(fileName);
+    m_sessions.recentSessions().add(fileName);
 }
 
 QString MainWindow::chooseSessionFile(bool save)
 {
-    QFileDialog dialog(this, save ? QStringLiteral("Save session") : QStringLiteral("Open session"),
-                       m_lastDir);
-    dialog.setNameFilter(kSessionFilter);
-    dialog.setDefaultSuffix(kSessionSuffix);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (runDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    const QString chosen = fileNameFromDisplayed(dialog.selectedFiles().constFirst());
-    m_lastDir = QFileInfo(chosen).absolutePath();
-    return chosen;
+    return m_sessions.chooseFile(this, save, [this](QDialog &dialog) { return runDialog(dialog); });
 }
 
 void MainWindow::openSessionTriggered()
@@ -155,23 +118,23 @@ void MainWindow::openSessionTriggered()
 
 void MainWindow::recentSessionTriggered(int tag)
 {
-    if (tag < 0 || tag >= m_sessHistory.count())
+    if (tag < 0 || tag >= m_sessions.recentSessions().count())
         return;
     // A copy: opening moves the entry within the list.
-    const QString path = m_sessHistory.items()[tag];
+    const QString path = m_sessions.recentSessions().items()[tag];
     openSession(path);
 }
 
 void MainWindow::clearRecentSessionsTriggered()
 {
-    m_sessHistory.clear();
+    m_sessions.recentSessions().clear();
     updateAll();
 }
 
 void MainWindow::saveSessionTriggered()
 {
-    if (!m_sessionFile.isEmpty())
-        saveSession(m_sessionFile);
+    if (!m_sessions.current().isEmpty())
+        saveSession(m_sessions.current());
 }
 
 void MainWindow::saveSessionAsTriggered()

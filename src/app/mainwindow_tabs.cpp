@@ -32,17 +32,6 @@
 
 namespace {
 
-constexpr int kCaptionLength = 20;
-
-int codePoints(const QString &text)
-{
-    int count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i, ++count)
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
-    return count;
-}
-
 // The first two bytes are a UTF-16 byte order mark.
 bool hasUnicodeMark(const QString &fileName)
 {
@@ -56,55 +45,9 @@ bool hasUnicodeMark(const QString &fileName)
 
 } // namespace
 
-int MainWindow::activeIndex() const
-{
-    const int index = m_pages->currentIndex();
-    return index >= 0 && index < tabCount() ? index : -1;
-}
-
 LogView *MainWindow::activeView() const
 {
-    const int index = activeIndex();
-    return index >= 0 ? m_recs[size_t(index)].view : nullptr;
-}
-
-void MainWindow::showPages(bool show)
-{
-    m_panel->setCurrentWidget(show ? static_cast<QWidget *>(m_pages)
-                                   : static_cast<QWidget *>(m_panelCaption));
-}
-
-void MainWindow::focusActiveView()
-{
-    if (LogView *view = activeView())
-        view->setFocus(Qt::OtherFocusReason);
-}
-
-namespace {
-
-QString sheetText(const QByteArray &caption, bool padShort)
-{
-    QString text = QString::fromUtf8(caption);
-    if (padShort && codePoints(text) < kCaptionLength)
-        text = QStringLiteral("  ") + text + QStringLiteral("  ");
-    return plainMenuText(text);
-}
-
-} // namespace
-
-void MainWindow::setTabCaption(int index, const QByteArray &caption, bool padShort)
-{
-    m_pages->setTabText(index, sheetText(caption, padShort));
-}
-
-QByteArray MainWindow::pathCaption(const QString &fileName)
-{
-    return shortenText(extractFileNameW(displayFileName(fileName)), kCaptionLength).toUtf8();
-}
-
-QByteArray MainWindow::userCaption(const Tab &rec)
-{
-    return rec.caption == pathCaption(rec.fileName) ? QByteArray() : rec.caption;
+    return m_tabs.activeView();
 }
 
 void MainWindow::openFileTab(const QString &name)
@@ -118,7 +61,7 @@ void MainWindow::openFileTab(const QString &name)
     // another file once the program starts in another folder.
     const QString fileName = absoluteFileName(name);
     const QString shownName = displayFileName(fileName);
-    if (m_pages->count() >= kMaxTabs) {
+    if (tabCount() >= kMaxTabs) {
         msgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
         return;
     }
@@ -130,24 +73,14 @@ void MainWindow::openFileTab(const QString &name)
         return;
     }
 
-    showPages(true);
-    const int code = m_openHistory.touch(fileName);
+    m_tabs.showPages(true);
+    const int code = m_sessions.recentFiles().touch(fileName);
 
     Tab rec;
     rec.sheet = new QWidget;
     rec.fileName = fileName;
-    rec.caption = pathCaption(fileName);
-    m_recs.push_back(rec);
-    const int index = tabCount() - 1;
-    {
-        // Records and pages agree again only at the end of this block.
-        const QSignalBlocker blocker(m_pages);
-        // With its text at once: every change of a tab lays out all of them.
-        m_pages->addTab(rec.sheet, sheetText(rec.caption, true));
-        m_pages->setTabToolTip(index, plainToolTip(shownName));
-        if (!m_openBehind)
-            m_pages->setCurrentIndex(index);
-    }
+    rec.caption = TabSet::pathCaption(fileName);
+    const int index = m_tabs.add(rec, plainToolTip(shownName), m_openBehind);
 
     auto *view = new LogView(rec.sheet);
     auto *layout = new QVBoxLayout(rec.sheet);
@@ -171,35 +104,17 @@ void MainWindow::openFileTab(const QString &name)
         // Said once even when the viewer has said it already.
         msgWarning(formatStrW(QStringLiteral("Cannot open file: \"%s\""), {shownName}));
     }
-    focusActiveView();
+    m_tabs.focusActiveView();
     updateAll();
 }
 
 void MainWindow::configureNewView(LogView *view)
 {
-    view->setTextFont(textFont());
-    view->setFontGutter(gutterFont());
-    view->setColor(colorFromInt(m_settings.colorBack));
-    view->setMaxLengths(vbmodeText, m_settings.maxLen);
-    view->setMaxLengths(vbmodeUnicode, m_settings.maxLen);
-    view->setTextLineSpacing(m_settings.lineSp);
-    view->setTextTabSize(m_settings.tabSize);
-    view->setTextGutter(m_settings.gutter);
-    view->setTextGutterLines(m_settings.gutterLines);
-    view->setTextGutterLinesBufSize(m_settings.gutterLinesBuf);
-    view->setTextGutterLinesCount(m_settings.gutterLinesCount);
-    view->setTextGutterLinesStep(m_settings.gutterLinesStep);
-    view->setTextWrap(m_settings.wrap);
-    view->setTextUrlHilight(false);
-    view->setAutoReload(true);
-    view->setReloadBeep(false);
-    view->setFollowTail(m_settings.tail);
-    view->setPollForChanges(true);
-    view->setPollInterval(reloadIntervalMs(m_settings.reloadTime));
+    m_config.configureNewView(view);
     // A tab opened behind another is laid out only when first shown; until
     // then it follows the tail at the size of the page shown now.
     view->setHiddenSizeSource([this] {
-        const QWidget *page = m_pages->currentWidget();
+        const QWidget *page = m_tabs.pages()->currentWidget();
         return page ? page->size() : QSize();
     });
 
@@ -235,27 +150,17 @@ void MainWindow::closeTab(int index)
     const bool printing = holdForPrint(widgets);
     if (!printing)
         widgets.view->open(QString(), false);
-    {
-        const QSignalBlocker blocker(m_pages);
-        m_pages->removeTab(index);
-    }
     // The viewer may be the caller (a command run from its callback): it goes
-    // once control is back in the event loop. The sheet owns it.
-    widgets.sheet->hide();
-    if (!printing)
-        widgets.sheet->deleteLater();
-    // The later records move down with all their fields: record i is page i.
-    m_recs.erase(m_recs.begin() + index);
+    // once control is back in the event loop. The sheet owns it. A print run
+    // still drawing it deletes it once the run returns.
+    m_tabs.remove(index, printing);
 
-    if (m_recs.empty()) {
-        showPages(false);
+    if (tabCount() == 0) {
+        m_tabs.showPages(false);
         return;
     }
-    {
-        const QSignalBlocker blocker(m_pages);
-        m_pages->setCurrentIndex(std::min(index, tabCount() - 1));
-    }
-    focusActiveView();
+    m_tabs.setActiveQuietly(std::min(index, tabCount() - 1));
+    m_tabs.focusActiveView();
 }
 
 void MainWindow::closeAllTabs()
@@ -279,7 +184,7 @@ void MainWindow::closeAllTriggered()
 void MainWindow::currentTabChanged()
 {
     updateAll();
-    focusActiveView();
+    m_tabs.focusActiveView();
 }
 
 QString MainWindow::getSRText() const

@@ -85,8 +85,8 @@ TEST_F(AccessKeysTest, EveryMenuItemHasAKeyOfItsOwn)
         ini += QByteArray::number(i) + "=/s/&" + QByteArray::number(i) + ".ravelin-session\n";
     writeSettings(ini);
     MainWindow &form = makeForm();
-    ASSERT_EQ(form.openHistory().count(), MainWindow::kRecentItems);
-    ASSERT_EQ(form.sessHistory().items().size(), MainWindow::kRecentItems);
+    ASSERT_EQ(form.sessions().recentFiles().count(), MainWindow::kRecentItems);
+    ASSERT_EQ(form.sessions().recentSessions().items().size(), MainWindow::kRecentItems);
 
     Keys bar(QStringLiteral("menu bar"));
     for (const QAction *title : form.menuBar()->actions()) {

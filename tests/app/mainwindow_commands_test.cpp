@@ -69,7 +69,7 @@ TEST_F(CommandsTest, BookmarksBelongToTheirTabAndGoWhereTheViewWas)
     showForm(form);
     form.openFileTab(writeFile("a.log", lines(2000)));
     form.openFileTab(writeFile("b.log", lines(10)));
-    form.pages()->setCurrentIndex(0);
+    form.tabs().pages()->setCurrentIndex(0);
     LogView *view = form.tabAt(0).view;
     view->scrollTo(12 * 1000);
     const qint64 at = view->viewPos();
@@ -84,7 +84,7 @@ TEST_F(CommandsTest, BookmarksBelongToTheirTabAndGoWhereTheViewWas)
     EXPECT_EQ(view->viewPos(), at);
 
     // The other tab has none: its captions lose the suffix.
-    form.pages()->setCurrentIndex(1);
+    form.tabs().pages()->setCurrentIndex(1);
     EXPECT_EQ(form.acts().goToBookmark1->text(), "Go to bookmark &1");
     EXPECT_FALSE(form.acts().goToBookmark1->isEnabled());
 }
@@ -256,7 +256,7 @@ TEST_F(CommandsTest, EncodingPanelClickAndMenuItemOpenTheViewersEncodingMenu)
     const int y = panel.center().y();
 
     PopupCatcher noTab;
-    form.statusBarClicked(QPoint(panel.left(), y));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(panel.left(), y));
     EXPECT_EQ(noTab.menu(), nullptr) << "no tab, no menu";
 
     form.openFileTab(writeFile("a.log", "text\n"));

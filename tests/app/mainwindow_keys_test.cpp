@@ -45,7 +45,7 @@ TEST_F(KeysTest, SingleLettersSwitchTheEncoding)
         SCOPED_TRACE(c.encoding);
         QTest::keyClick(view, c.key);
         EXPECT_EQ(view->textEncoding(), c.encoding);
-        EXPECT_EQ(form.openHistory().items()[0].encoding, c.encoding);
+        EXPECT_EQ(form.sessions().recentFiles().items()[0].encoding, c.encoding);
     }
 }
 
@@ -91,12 +91,12 @@ void expectKeysReachTheActiveViewer(MainWindow &form)
     LogView *view = form.activeView();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(QApplication::focusWidget(), view);
-    const int index = form.pages()->currentIndex();
+    const int index = form.tabs().pages()->currentIndex();
     const qint64 before = view->viewPos();
     pressKey(form, Qt::Key_PageDown);
     EXPECT_GT(view->viewPos(), before) << "Page Down scrolls the active viewer";
     pressKey(form, Qt::Key_Right);
-    EXPECT_EQ(form.pages()->currentIndex(), index) << "Right does not switch tabs";
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), index) << "Right does not switch tabs";
     pressKey(form, Qt::Key_End, Qt::ControlModifier);
     EXPECT_TRUE(view->viewAtEnd()) << "Ctrl+End reaches the viewer";
     pressKey(form, Qt::Key_Home, Qt::ControlModifier);
@@ -118,14 +118,14 @@ TEST_F(KeysTest, ViewerHasTheFocusAfterEveryTabChange)
         {"open a third", [&](MainWindow &f) { f.openFileTab(c); }, 2},
         {"click the first tab",
          [](MainWindow &f) {
-             QTabBar *bar = f.pages()->tabBar();
+             QTabBar *bar = f.tabs().pages()->tabBar();
              QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
          },
          0},
         {"close the active tab", [](MainWindow &f) { f.acts().fileClose->trigger(); }, 0},
         {"click the last tab",
          [](MainWindow &f) {
-             QTabBar *bar = f.pages()->tabBar();
+             QTabBar *bar = f.tabs().pages()->tabBar();
              QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
          },
          1},
@@ -151,7 +151,7 @@ TEST_F(KeysTest, ViewerHasTheFocusAfterEveryTabChange)
     for (const Step &step : steps) {
         SCOPED_TRACE(step.name);
         step.run(form);
-        EXPECT_EQ(form.pages()->currentIndex(), step.active);
+        EXPECT_EQ(form.tabs().pages()->currentIndex(), step.active);
         expectKeysReachTheActiveViewer(form);
     }
 }

@@ -78,9 +78,9 @@ TEST_F(PrintCommandTest, SelectionIsOfferedOnlyWhenThereIsOne)
         EXPECT_TRUE(dialog.testOption(QAbstractPrintDialog::PrintPageRange));
         return false;
     };
-    form.filePrintTriggered();
+    form.acts().filePrint->trigger();
     form.activeView()->setSelection(3, 1, false, false, true);
-    form.filePrintTriggered();
+    form.acts().filePrint->trigger();
     EXPECT_EQ(offered, (std::vector<bool>{false, true}));
 }
 
@@ -100,7 +100,7 @@ TEST_F(PrintCommandTest, PrintsTheChosenRangeWithTheMarginsOfTheSettings)
         return true;
     };
     form.runPrintPreview = [&](QPrinter &, const auto &) { return ++previews, true; };
-    form.filePrintTriggered();
+    form.acts().filePrint->trigger();
     EXPECT_EQ(previews, 1);
     ASSERT_TRUE(QFileInfo::exists(pdf));
     QProcess info;
@@ -141,7 +141,7 @@ TEST_F(PrintCommandTest, PaperIsBlackOnWhiteWithTheFilterButNoRuleColours)
 
     const QString pdf = pathOf(QStringLiteral("look.pdf"));
     printAllTo(form, pdf);
-    form.filePrintTriggered();
+    form.acts().filePrint->trigger();
     const QStringList lines = pdftext::pageLines(pdf, 1);
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[1], QStringLiteral("ERROR disk full on /var")) << "rules do not hide text";
@@ -179,7 +179,7 @@ TEST_F(PrintCommandTest, ACancelledRunSaysWhatTheFileHolds)
         QFile::remove(pdf);
         m_sink.clear();
         form.runPrintProgress = [&](int pages, double) { return pages < c.cancelBefore; };
-        form.filePrintTriggered();
+        form.acts().filePrint->trigger();
         ASSERT_EQ(m_sink.texts(), QStringList{c.text});
         EXPECT_EQ(QFileInfo::exists(pdf), c.cancelBefore > 0);
         if (c.cancelBefore > 0) {
@@ -280,7 +280,7 @@ TEST_F(PrintCommandTest, CancelledPrintDialogPrintsNothing)
     bool previewed = false;
     form.runPrintDialog = [](QPrintDialog &) { return false; };
     form.runPrintPreview = [&](QPrinter &, const auto &) { return previewed = true; };
-    form.filePrintTriggered();
+    form.acts().filePrint->trigger();
     EXPECT_FALSE(previewed);
 }
 
@@ -297,7 +297,7 @@ TEST_F(PrintCommandTest, PageSetupShowsTheMarginsAndKeepsWholeMillimetres)
         dialog.printer()->setPageMargins(QMarginsF(15.99, 7.5, 0, 20), QPageLayout::Millimeter);
         return true;
     };
-    form.filePageSetupTriggered();
+    form.acts().filePageSetup->trigger();
     EXPECT_NEAR(shown.left(), 12, 0.01);
     EXPECT_NEAR(shown.top(), 0, 0.01);
     EXPECT_NEAR(shown.right(), 10, 0.01);
@@ -311,7 +311,7 @@ TEST_F(PrintCommandTest, PageSetupShowsTheMarginsAndKeepsWholeMillimetres)
         dialog.printer()->setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Millimeter);
         return false;
     };
-    form.filePageSetupTriggered();
+    form.acts().filePageSetup->trigger();
     EXPECT_EQ(form.settings().marginLeft, 15);
 }
 

@@ -28,7 +28,13 @@ QStringList panelTexts(const MainWindow &form)
     return texts;
 }
 
-std::vector<QAction *> tabActions(const MainWindow::Actions &a)
+// Fires the refresh timer as if its interval had passed.
+void tick(MainWindow &form)
+{
+    QMetaObject::invokeMethod(form.refreshTimer(), "timeout");
+}
+
+std::vector<QAction *> tabActions(const WindowActions &a)
 {
     return {a.fileReload,     a.fileClose,    a.filePrint,      a.clearLog,      a.copy,
             a.selectAll,      a.find,         a.findNext,       a.findPrevious,  a.setBookmark1,
@@ -46,7 +52,7 @@ TEST_F(RefreshTest, CaptionFollowsTheActiveTab)
     form.openFileTab(writeFile("web.log", "two\n"));
     EXPECT_EQ(form.windowTitle(), "web.log - Ravelin Pro");
 
-    form.pages()->setCurrentIndex(0); // as a click on the tab does
+    form.tabs().pages()->setCurrentIndex(0); // as a click on the tab does
     EXPECT_EQ(form.windowTitle(), "app.log - Ravelin Pro");
 
     form.closeAllTabs();
@@ -61,7 +67,7 @@ TEST_F(RefreshTest, CaptionFollowsTheActiveTab)
 TEST_F(RefreshTest, ActionsNeedAnActiveTab)
 {
     MainWindow &form = makeForm();
-    const MainWindow::Actions &a = form.acts();
+    const WindowActions &a = form.acts();
     for (QAction *action : tabActions(a)) {
         SCOPED_TRACE(action->objectName().toStdString());
         EXPECT_FALSE(action->isEnabled());
@@ -89,7 +95,7 @@ TEST_F(RefreshTest, TailAndWrapToggleTheActiveViewerOnly)
     MainWindow &form = makeForm();
     form.openFileTab(writeFile("a.log", "a\n"));
     form.openFileTab(writeFile("b.log", "b\n"));
-    const MainWindow::Actions &a = form.acts();
+    const WindowActions &a = form.acts();
 
     a.followTail->trigger();
     a.wordWrap->trigger();
@@ -98,7 +104,7 @@ TEST_F(RefreshTest, TailAndWrapToggleTheActiveViewerOnly)
     EXPECT_FALSE(a.followTail->isChecked());
     EXPECT_TRUE(a.wordWrap->isChecked());
 
-    form.pages()->setCurrentIndex(0);
+    form.tabs().pages()->setCurrentIndex(0);
     EXPECT_TRUE(form.tabAt(0).view->followTail());
     EXPECT_FALSE(form.tabAt(0).view->textWrap());
     EXPECT_TRUE(a.followTail->isChecked());
@@ -190,7 +196,7 @@ TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
     EXPECT_EQ(form.refreshTimer()->interval(), 500);
     EXPECT_EQ(form.statusPanel(0)->text(), "10 bytes") << "reloads alone do not refresh";
 
-    form.refreshTimerTick();
+    tick(form);
     EXPECT_EQ(form.statusPanel(0)->text(), "30 bytes");
     EXPECT_FALSE(form.refreshTimer()->isActive()) << "one tick, then the timer rests";
 }
@@ -206,15 +212,15 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     ASSERT_TRUE(QFile::remove(path));
     view->follower().pollingWatcher()->poll();
     ASSERT_TRUE(view->waitingForFile()) << "the viewer waits for the deleted file";
-    form.refreshTimerTick();
+    tick(form);
     EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
                                              "Deleted; waiting for it to appear again: " + path}));
 
-    form.fileReloadTriggered();
+    form.acts().fileReload->trigger();
     EXPECT_FALSE(view->sourceAssigned()) << "still gone: nothing to open";
 
     writeFile("rotate.log", "new file\n");
-    form.fileReloadTriggered();
+    form.acts().fileReload->trigger();
     EXPECT_EQ(form.activeView(), view) << "in the same tab";
     EXPECT_EQ(view->fileName(), path);
     EXPECT_TRUE(view->sourceAssigned());
@@ -231,7 +237,7 @@ TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)
         paths << writeFile(QStringLiteral("f%1.log").arg(i), "x\n");
         form.openFileTab(paths.back());
     }
-    const MainWindow::Actions &a = form.acts();
+    const WindowActions &a = form.acts();
     for (int i = 0; i < MainWindow::kRecentItems; ++i) {
         SCOPED_TRACE(i);
         // Numbered 1 to 10, the number its access key.
@@ -257,7 +263,7 @@ TEST_F(RefreshTest, AmpersandInARecentPathIsNoMnemonic)
     const QString path = writeFile("r&d.log", "x\n");
     form.openFileTab(path);
     EXPECT_EQ(form.acts().recentFiles[0]->text(), "&1 " + QString(path).replace("&", "&&"));
-    EXPECT_EQ(form.pages()->tabText(0), "  r&&d.log  ");
+    EXPECT_EQ(form.tabs().pages()->tabText(0), "  r&&d.log  ");
     EXPECT_EQ(form.tabAt(0).caption, "r&d.log");
 }
 

@@ -36,8 +36,8 @@ protected:
     QStringList tabTexts(const MainWindow &form) const
     {
         QStringList texts;
-        for (int i = 0; i < form.pages()->count(); ++i)
-            texts << form.pages()->tabText(i);
+        for (int i = 0; i < form.tabs().pages()->count(); ++i)
+            texts << form.tabs().pages()->tabText(i);
         return texts;
     }
 };
@@ -54,9 +54,9 @@ TEST_F(SessionsTest, SavedTabsComeBackInOrderWithTheirCaptionsAndTheActiveTab)
             form.openFileTab(file);
         form.tabAt(0).caption = QStringLiteral("Größe").toUtf8();
         form.tabAt(2).caption = QByteArray(); // shows the file name again when reopened
-        form.pages()->setCurrentIndex(1);
+        form.tabs().pages()->setCurrentIndex(1);
         ASSERT_TRUE(form.saveSession(session));
-        EXPECT_EQ(form.sessionFile(), session);
+        EXPECT_EQ(form.sessions().current(), session);
         EXPECT_EQ(form.windowTitle(), "{work} with space \"q\".log - Ravelin Pro");
     }
     const IniFile ini = [&] {
@@ -76,9 +76,9 @@ TEST_F(SessionsTest, SavedTabsComeBackInOrderWithTheirCaptionsAndTheActiveTab)
     EXPECT_EQ(form.tabAt(2).fileName, c);
     EXPECT_EQ(tabTexts(form), (QStringList{"Größe", "  with space \"q\".log  ", "  журнал.log  "}));
     EXPECT_EQ(form.tabAt(0).caption, QStringLiteral("Größe").toUtf8());
-    EXPECT_EQ(form.pages()->currentIndex(), 1);
-    EXPECT_EQ(form.sessionFile(), session);
-    EXPECT_EQ(form.sessHistory().items(), QStringList{session});
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 1);
+    EXPECT_EQ(form.sessions().current(), session);
+    EXPECT_EQ(form.sessions().recentSessions().items(), QStringList{session});
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join(" | ").toStdString();
 }
 
@@ -157,15 +157,15 @@ TEST_F(SessionsTest, TabsOpenedBehindAreLaidOutAtThePageSizeWhenShown)
     form.openSession(pathOf("s.ravelin-session"));
     QCoreApplication::processEvents();
     ASSERT_EQ(form.tabCount(), 3);
-    EXPECT_EQ(form.pages()->currentIndex(), 1);
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 1);
     EXPECT_EQ(QApplication::focusWidget(), form.activeView());
     for (int index : {1, 0, 2}) {
         SCOPED_TRACE(index);
-        form.pages()->setCurrentIndex(index);
+        form.tabs().pages()->setCurrentIndex(index);
         QCoreApplication::processEvents();
         LogView *view = form.activeView();
         ASSERT_EQ(view, form.tabAt(index).view);
-        EXPECT_EQ(view->size(), form.pages()->currentWidget()->size());
+        EXPECT_EQ(view->size(), form.tabs().pages()->currentWidget()->size());
         EXPECT_TRUE(view->viewAtEnd()) << "each tab starts at its end";
         EXPECT_EQ(QApplication::focusWidget(), view);
     }
@@ -185,7 +185,7 @@ TEST_F(SessionsTest, CloseSessionDropsTheCaptionPrefixAndCloseAllKeepsIt)
     form.openFileTab(pathOf("a.log"));
     form.acts().closeSession->trigger();
     EXPECT_EQ(form.tabCount(), 0);
-    EXPECT_EQ(form.sessionFile(), QString());
+    EXPECT_EQ(form.sessions().current(), QString());
     EXPECT_EQ(form.windowTitle(), "Ravelin Pro");
     EXPECT_FALSE(form.acts().closeSession->isEnabled());
 }
@@ -215,7 +215,7 @@ TEST_F(SessionsTest, BadEntriesOpenAsEmptyTabsAndOneMessageListsThem)
                                      "\"\nCannot open file: \"/dev/zero\"\n"
                                      "Cannot open file: \"" +
                                      m_dir.path() + "\"");
-    EXPECT_EQ(form.pages()->currentIndex(), 5);
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 5);
 }
 
 TEST_F(SessionsTest, ActiveNamingNoOpenedTabShowsTheLastOne)
@@ -226,7 +226,7 @@ TEST_F(SessionsTest, ActiveNamingNoOpenedTabShowsTheLastOne)
     MainWindow &form = makeForm();
     form.openSession(pathOf("s.ravelin-session"));
     ASSERT_EQ(form.tabCount(), 2);
-    EXPECT_EQ(form.pages()->currentIndex(), 1);
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 1);
 }
 
 TEST_F(SessionsTest, AtMostThreeHundredTabsAndOneMessageForTheRest)
@@ -239,7 +239,7 @@ TEST_F(SessionsTest, AtMostThreeHundredTabsAndOneMessageForTheRest)
     MainWindow &form = makeForm();
     form.openSession(pathOf("big.ravelin-session"));
     EXPECT_EQ(form.tabCount(), 300);
-    EXPECT_EQ(form.pages()->currentIndex(), 299);
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 299);
     EXPECT_EQ(
         m_sink.texts(),
         QStringList{"Too many files opened (300): 5 more files of the session were not opened"});
@@ -270,8 +270,8 @@ TEST_F(SessionsTest, SessionFilesThatCannotBeReadChangeNothing)
         form.openSession(c.path);
         EXPECT_EQ(m_sink.texts(), c.messages);
         EXPECT_EQ(form.tabCount(), 1);
-        EXPECT_EQ(form.sessionFile(), QString());
-        EXPECT_TRUE(form.sessHistory().isEmpty());
+        EXPECT_EQ(form.sessions().current(), QString());
+        EXPECT_TRUE(form.sessions().recentSessions().isEmpty());
     }
 }
 
@@ -287,8 +287,8 @@ TEST_F(SessionsTest, AFailedSaveKeepsTheOldFileAndTheCurrentSession)
     const QString bad = pathOf("blocker/s.ravelin-session");
     EXPECT_FALSE(form.saveSession(bad));
     EXPECT_EQ(m_sink.texts(), QStringList{"Unable to write to " + bad});
-    EXPECT_EQ(form.sessionFile(), good);
-    EXPECT_EQ(form.sessHistory().items(), QStringList{good});
+    EXPECT_EQ(form.sessions().current(), good);
+    EXPECT_EQ(form.sessions().recentSessions().items(), QStringList{good});
     EXPECT_FALSE(QFile::exists(bad));
 }
 
@@ -305,12 +305,12 @@ TEST_F(SessionsTest, SaveAsAndOpenGoThroughTheDialogsAndTheirFolder)
     form.openFileTab(writeFile("a.log", "a\n"));
     form.acts().saveSessionAs->trigger();
     EXPECT_TRUE(QFile::exists(session));
-    EXPECT_EQ(form.lastDir(), pathOf("sub"));
+    EXPECT_EQ(form.sessions().lastDir(), pathOf("sub"));
 
     form.acts().closeSession->trigger();
     form.acts().openSession->trigger();
     EXPECT_EQ(form.tabCount(), 1);
-    EXPECT_EQ(form.sessionFile(), session);
+    EXPECT_EQ(form.sessions().current(), session);
 }
 
 TEST_F(SessionsTest, RecentSessionsMenuShowsTheListAndOpensItsEntries)
@@ -332,8 +332,8 @@ TEST_F(SessionsTest, RecentSessionsMenuShowsTheListAndOpensItsEntries)
 
     items[1]->trigger();
     EXPECT_EQ(form.tabCount(), 1);
-    EXPECT_EQ(form.sessionFile(), one);
-    EXPECT_EQ(form.sessHistory().items(), (QStringList{one, two}));
+    EXPECT_EQ(form.sessions().current(), one);
+    EXPECT_EQ(form.sessions().recentSessions().items(), (QStringList{one, two}));
 
     form.acts().clearRecentSessions->trigger();
     EXPECT_FALSE(items[0]->isVisible());
@@ -359,8 +359,8 @@ TEST_F(SessionsTest, TheSessionCurrentAtExitIsReopenedBeforeTheLastTabs)
         showForm(form);
         ASSERT_EQ(form.tabCount(), 1);
         EXPECT_EQ(form.tabAt(0).fileName, a);
-        EXPECT_EQ(form.sessionFile(), session);
-        EXPECT_EQ(form.lastDir(), QString());
+        EXPECT_EQ(form.sessions().current(), session);
+        EXPECT_EQ(form.sessions().lastDir(), QString());
         form.closeSession();
         ASSERT_TRUE(form.close());
     }
@@ -369,7 +369,7 @@ TEST_F(SessionsTest, TheSessionCurrentAtExitIsReopenedBeforeTheLastTabs)
         MainWindow &form = makeForm();
         showForm(form);
         EXPECT_EQ(form.tabCount(), 0);
-        EXPECT_EQ(form.sessHistory().items(), QStringList{session});
+        EXPECT_EQ(form.sessions().recentSessions().items(), QStringList{session});
     }
     // A missing session at start: the beep and no tabs.
     writeSettings("[Opt]\nReopen=1\n[SessHistory]\nCurrent=" + pathOf("gone").toUtf8() +
@@ -379,7 +379,7 @@ TEST_F(SessionsTest, TheSessionCurrentAtExitIsReopenedBeforeTheLastTabs)
     showForm(form);
     EXPECT_EQ(form.tabCount(), 0);
     EXPECT_TRUE(m_sink.messages().empty());
-    EXPECT_EQ(form.lastDir(), "/x y");
+    EXPECT_EQ(form.sessions().lastDir(), "/x y");
 }
 
 } // namespace

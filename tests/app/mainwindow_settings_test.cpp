@@ -260,12 +260,12 @@ TEST_F(SettingsTest, OptionsShapeTheWindow)
         SCOPED_TRACE(c.name);
         writeSettings("[Opt]\n" + c.opt + "\n");
         MainWindow &form = makeForm();
-        EXPECT_EQ(form.pages()->tabPosition(), c.position);
-        EXPECT_EQ(form.pages()->documentMode(), c.documentMode);
+        EXPECT_EQ(form.tabs().pages()->tabPosition(), c.position);
+        EXPECT_EQ(form.tabs().pages()->documentMode(), c.documentMode);
         // Captions are never shortened; one row scrolls, several rows wrap.
-        EXPECT_EQ(form.pages()->elideMode(), Qt::ElideNone);
-        EXPECT_EQ(form.tabBar()->multiRow(), c.multiRow);
-        EXPECT_EQ(form.pages()->usesScrollButtons(), !c.multiRow);
+        EXPECT_EQ(form.tabs().pages()->elideMode(), Qt::ElideNone);
+        EXPECT_EQ(form.tabs().tabBar()->multiRow(), c.multiRow);
+        EXPECT_EQ(form.tabs().pages()->usesScrollButtons(), !c.multiRow);
         EXPECT_EQ(!form.findChild<QToolBar *>("ToolBar1")->isHidden(), c.toolBar);
         EXPECT_EQ(!form.statusBar()->isHidden(), c.statusBar);
         EXPECT_EQ(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTop);

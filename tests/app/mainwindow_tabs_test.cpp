@@ -36,6 +36,13 @@ namespace {
 
 using TabsTest = FormFixture;
 
+// The last search of the tab shown; empty while none is.
+QString shownSearchText(MainWindow &form)
+{
+    const int index = form.tabs().activeIndex();
+    return index >= 0 ? form.tabAt(index).srText : QString();
+}
+
 TEST_F(TabsTest, ClosingMovesTheLaterRecordsDown)
 {
     struct Case
@@ -71,14 +78,14 @@ TEST_F(TabsTest, ClosingMovesTheLaterRecordsDown)
         form.updateAll();
 
         ASSERT_EQ(form.tabCount(), 2);
-        ASSERT_EQ(form.pages()->count(), 2);
+        ASSERT_EQ(form.tabs().pages()->count(), 2);
         for (int i = 0; i < 2; ++i) {
             const Tab &rec = form.tabAt(i);
             const int was = int(names.indexOf(c.remaining[i]));
             EXPECT_EQ(rec.fileName, pathOf(c.remaining[i]));
             EXPECT_EQ(rec.view->fileName(), pathOf(c.remaining[i]));
-            EXPECT_EQ(form.pages()->widget(i), rec.sheet);
-            EXPECT_EQ(form.pages()->tabText(i), "  " + c.remaining[i] + "  ");
+            EXPECT_EQ(form.tabs().pages()->widget(i), rec.sheet);
+            EXPECT_EQ(form.tabs().pages()->tabText(i), "  " + c.remaining[i] + "  ");
             EXPECT_EQ(rec.bookmarks[0], was * 100);
             EXPECT_EQ(rec.bookmarks[1], was * 100 + 1);
             EXPECT_EQ(rec.srText, c.remaining[i]);
@@ -86,9 +93,9 @@ TEST_F(TabsTest, ClosingMovesTheLaterRecordsDown)
             EXPECT_EQ(rec.srOptions, was + 1);
             EXPECT_EQ(rec.state(), states[size_t(was)]);
         }
-        EXPECT_EQ(form.pages()->currentIndex(), c.active);
+        EXPECT_EQ(form.tabs().pages()->currentIndex(), c.active);
         EXPECT_EQ(form.activeView(), form.tabAt(c.active).view);
-        EXPECT_EQ(form.getSRText(), c.remaining[c.active]);
+        EXPECT_EQ(shownSearchText(form), c.remaining[c.active]);
         EXPECT_EQ(form.windowTitle(), c.remaining[c.active] + " - Ravelin Pro");
     }
 }
@@ -103,7 +110,7 @@ TEST_F(TabsTest, CloseIgnoresIndexesOutsideTheTabs)
     form.acts().fileClose->trigger();
     EXPECT_EQ(form.tabCount(), 0);
     EXPECT_EQ(form.activeView(), nullptr);
-    EXPECT_EQ(form.getSRText(), QString());
+    EXPECT_EQ(shownSearchText(form), QString());
 }
 
 TEST_F(TabsTest, ThreeHundredTabsAtMost)
@@ -121,9 +128,9 @@ TEST_F(TabsTest, ThreeHundredTabsAtMost)
     EXPECT_EQ(m_sink.messages()[0].caption, "Ravelin");
     EXPECT_EQ(m_sink.messages()[0].icon, MsgIcon::Warning);
     EXPECT_EQ(form.tabCount(), 300);
-    EXPECT_EQ(form.pages()->count(), 300);
-    ASSERT_EQ(form.openHistory().count(), 1) << "the recent list is unchanged";
-    EXPECT_EQ(form.openHistory().items()[0].path, tiny);
+    EXPECT_EQ(form.tabs().pages()->count(), 300);
+    ASSERT_EQ(form.sessions().recentFiles().count(), 1) << "the recent list is unchanged";
+    EXPECT_EQ(form.sessions().recentFiles().items()[0].path, tiny);
 }
 
 TEST_F(TabsTest, SameFileTwiceGivesIndependentTabs)
@@ -136,7 +143,7 @@ TEST_F(TabsTest, SameFileTwiceGivesIndependentTabs)
     EXPECT_NE(form.tabAt(0).view, form.tabAt(1).view);
     form.tabAt(0).bookmarks[0] = 10;
     EXPECT_EQ(form.tabAt(1).bookmarks[0], Tab::kNoBookmark);
-    EXPECT_EQ(form.openHistory().count(), 1);
+    EXPECT_EQ(form.sessions().recentFiles().count(), 1);
 }
 
 TEST_F(TabsTest, CaptionsAreShortenedOrPadded)
@@ -160,7 +167,7 @@ TEST_F(TabsTest, CaptionsAreShortenedOrPadded)
         form.openFileTab(writeFile(c.file, "x\n"));
         const int last = form.tabCount() - 1;
         EXPECT_EQ(QString::fromUtf8(form.tabAt(last).caption), c.caption);
-        EXPECT_EQ(form.pages()->tabText(last), c.tabText);
+        EXPECT_EQ(form.tabs().pages()->tabText(last), c.tabText);
     }
 }
 
@@ -173,7 +180,7 @@ TEST_F(TabsTest, MissingFileGetsAnEmptyTab)
     ASSERT_EQ(form.tabCount(), 1);
     EXPECT_EQ(form.tabAt(0).fileName, path);
     EXPECT_TRUE(form.activeView()->waitingForFile()) << "the tab waits for the file";
-    EXPECT_EQ(form.openHistory().items()[0].path, path);
+    EXPECT_EQ(form.sessions().recentFiles().items()[0].path, path);
 
     // Reloading a tab whose file never opened beeps instead of failing.
     form.acts().fileReload->trigger();
@@ -218,7 +225,7 @@ TEST_F(TabsTest, WhatCannotBeShownOpensAnEmptyTabWithOneMessage)
         EXPECT_EQ(m_sink.messages()[0].buttons, MsgButtons::Ok);
         ASSERT_EQ(form.tabCount(), 1);
         EXPECT_FALSE(form.activeView()->sourceAssigned());
-        EXPECT_EQ(form.openHistory().items()[0].path, c.path);
+        EXPECT_EQ(form.sessions().recentFiles().items()[0].path, c.path);
         EXPECT_EQ(form.statusPanel(0)->text(), QString()) << "no size of what could not be opened";
         EXPECT_EQ(form.statusPanel(3)->text(), c.path);
     }
@@ -235,7 +242,7 @@ TEST_F(TabsTest, AReadableButUnopenableFileOpensNoTab)
     form.openFileTab(locked);
     EXPECT_EQ(m_sink.texts(), QStringList({"Cannot read file: \"" + locked + "\""}));
     EXPECT_EQ(form.tabCount(), 0);
-    EXPECT_TRUE(form.openHistory().isEmpty());
+    EXPECT_TRUE(form.sessions().recentFiles().isEmpty());
 }
 
 // Records the status bar as it is while each message is up.
@@ -284,10 +291,10 @@ TEST_F(TabsTest, AFailedTabShowsItsOwnPathAndNoSize)
         EXPECT_EQ(sink.panels[0][3],
                   path == missing ? "Deleted; waiting for it to appear again: " + path : path);
     }
-    form.pages()->setCurrentIndex(0);
+    form.tabs().pages()->setCurrentIndex(0);
     EXPECT_EQ(form.statusPanel(0)->text(), "2 bytes");
     EXPECT_EQ(form.statusPanel(3)->text(), a);
-    form.pages()->setCurrentIndex(1);
+    form.tabs().pages()->setCurrentIndex(1);
     EXPECT_EQ(form.statusPanel(0)->text(), QString());
     EXPECT_EQ(form.statusPanel(3)->text(), "Deleted; waiting for it to appear again: " + missing);
 }
@@ -322,7 +329,7 @@ TEST_F(TabsTest, RelativeNamesAreStoredAbsolute)
     QDir::setCurrent(saved);
     ASSERT_EQ(form.tabCount(), 1);
     EXPECT_EQ(form.tabAt(0).fileName, path);
-    EXPECT_EQ(form.openHistory().items()[0].path, path);
+    EXPECT_EQ(form.sessions().recentFiles().items()[0].path, path);
 }
 
 TEST_F(TabsTest, ByteOrderMarkChoosesUtf16)
@@ -374,7 +381,7 @@ TEST_F(TabsTest, EncodingIsRememberedPerRecentFile)
         SCOPED_TRACE(c.item);
         form.openFileTab(path);
         form.findChild<QAction *>(c.item)->trigger();
-        EXPECT_EQ(form.openHistory().items()[0].encoding, c.code);
+        EXPECT_EQ(form.sessions().recentFiles().items()[0].encoding, c.code);
         for (QAction *item :
              {form.acts().encodingSystem, form.acts().encodingDos, form.acts().encodingUtf8,
               form.acts().encodingUtf16, form.acts().encodingUtf16Be})
@@ -458,7 +465,7 @@ TEST_F(TabsTest, ABackgroundTabFollowsTheTailLikeAShownOne)
     form.resize(700, 500);
     showForm(form);
     ASSERT_EQ(form.tabCount(), 2);
-    ASSERT_EQ(form.pages()->currentIndex(), 1);
+    ASSERT_EQ(form.tabs().pages()->currentIndex(), 1);
     QApplication::processEvents();
     LogView *view = form.tabAt(0).view;
     ASSERT_FALSE(view->isVisible());
@@ -470,7 +477,7 @@ TEST_F(TabsTest, ABackgroundTabFollowsTheTailLikeAShownOne)
         file.close();
         view->follower().pollingWatcher()->poll();
     }
-    form.pages()->setCurrentIndex(0);
+    form.tabs().pages()->setCurrentIndex(0);
     QApplication::processEvents();
     ASSERT_TRUE(view->isVisible());
     EXPECT_TRUE(view->viewAtEnd());
@@ -499,9 +506,9 @@ TEST_F(TabsTest, LastLogsReopenWithTheirCaptions)
     showForm(form);
     ASSERT_EQ(form.tabCount(), 2);
     EXPECT_EQ(form.tabAt(0).caption, "Front end");
-    EXPECT_EQ(form.pages()->tabText(0), "Front end");
-    EXPECT_EQ(form.pages()->tabText(1), "  b.log  ");
-    EXPECT_EQ(form.pages()->currentIndex(), 1);
+    EXPECT_EQ(form.tabs().pages()->tabText(0), "Front end");
+    EXPECT_EQ(form.tabs().pages()->tabText(1), "  b.log  ");
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 1);
     EXPECT_TRUE(m_sink.messages().empty());
 }
 
@@ -634,7 +641,7 @@ TEST_F(TabsTest, NamesThatAreNotUtf8OpenAndAreSavedAsTheirBytes)
         {"session", "", [&](MainWindow &form) { form.openSession(pathOf("s.ravelin-session")); }},
         {"last logs", "[Opt]\nReopen=1\n[Save]\nNum=1\n1=" + raw + "\n", [](MainWindow &) {}},
         {"recent files", "[OpenHistory]\n0=" + raw + "\n",
-         [&](MainWindow &form) { form.recentFileTriggered(0); }},
+         [&](MainWindow &form) { form.acts().recentFiles[0]->trigger(); }},
     };
     // Each way on its own: a failed check ends only that case.
     const auto check = [&](const Case &c) {
@@ -649,13 +656,13 @@ TEST_F(TabsTest, NamesThatAreNotUtf8OpenAndAreSavedAsTheirBytes)
         EXPECT_EQ(fileNameToBytes(form.tabAt(0).fileName), raw);
         ASSERT_TRUE(form.activeView()->sourceAssigned());
         EXPECT_EQ(form.activeView()->fileSize(), content.size());
-        EXPECT_EQ(form.pages()->tabText(0),
+        EXPECT_EQ(form.tabs().pages()->tabText(0),
                   "  bad" + QString(QChar::ReplacementCharacter) + "name.log  ");
         EXPECT_EQ(form.statusPanel(3)->text(), shown);
         EXPECT_TRUE(form.windowTitle().endsWith("bad" + QString(QChar::ReplacementCharacter) +
                                                 "name.log - Ravelin Pro"));
         QListWidget list;
-        form.fillTabList(&list);
+        form.tabs().fillList(&list);
         ASSERT_EQ(list.count(), 1);
         EXPECT_EQ(list.item(0)->text(),
                   "bad" + QString(QChar::ReplacementCharacter) + "name.log   [" + shown + "]")

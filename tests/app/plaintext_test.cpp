@@ -193,10 +193,12 @@ protected:
                  return Shown{form.windowHandle()->title(), Format::Plain};
              }},
             {"tab caption", Format::Menu, true,
-             [this](const QString &text) { return ofMenuText(formOn(text).pages()->tabText(0)); }},
+             [this](const QString &text) {
+                 return ofMenuText(formOn(text).tabs().pages()->tabText(0));
+             }},
             {"tab tool tip", Format::Markup, false,
              [this](const QString &text) {
-                 return ofToolTip(formOn(text).pages()->tabToolTip(0));
+                 return ofToolTip(formOn(text).tabs().pages()->tabToolTip(0));
              }},
             {"recent files menu", Format::Menu, false,
              [this](const QString &text) {
@@ -223,7 +225,7 @@ protected:
             {"tabs order list", Format::Plain, false,
              [this](const QString &text) {
                  QListWidget list;
-                 formOn(text).fillTabList(&list);
+                 formOn(text).tabs().fillList(&list);
                  return Shown{list.item(0)->text(), Format::Plain};
              }},
             {"message box", Format::Plain, false,

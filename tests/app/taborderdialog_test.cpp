@@ -28,7 +28,7 @@ protected:
             rec.bookmarks[0] = name[0];
             rec.srText = QString::fromLatin1(name);
         }
-        form.pages()->setCurrentIndex(1);
+        form.tabs().pages()->setCurrentIndex(1);
         return form;
     }
 
@@ -36,14 +36,14 @@ protected:
     std::unique_ptr<TabOrderDialog> dialog(MainWindow &form)
     {
         auto dialog = std::make_unique<TabOrderDialog>(&form);
-        dialog->moveTab = [&form](int from, int to) { form.moveTab(from, to); };
+        dialog->moveTab = [&form](int from, int to) { form.tabs().move(from, to); };
         dialog->renameTab = [&form](int index) { form.renameTab(index); };
         dialog->closeTab = [&form](int index) {
             form.closeTab(index);
             form.updateAll();
         };
-        dialog->fillTabList = [&form](QListWidget *list) { form.fillTabList(list); };
-        form.fillTabList(dialog->list);
+        dialog->fillTabList = [&form](QListWidget *list) { form.tabs().fillList(list); };
+        form.tabs().fillList(dialog->list);
         return dialog;
     }
 
@@ -57,9 +57,9 @@ protected:
             EXPECT_EQ(rec.fileName.section('/', -1), name + ".log");
             EXPECT_EQ(rec.view->fileName(), rec.fileName);
             EXPECT_EQ(rec.bookmarks[0], name.at(0).unicode());
-            EXPECT_EQ(form.pages()->widget(i), rec.sheet);
-            EXPECT_EQ(form.pages()->tabText(i).trimmed(), name + ".log");
-            EXPECT_EQ(shownToolTip(form.pages()->tabToolTip(i)), rec.fileName);
+            EXPECT_EQ(form.tabs().pages()->widget(i), rec.sheet);
+            EXPECT_EQ(form.tabs().pages()->tabText(i).trimmed(), name + ".log");
+            EXPECT_EQ(shownToolTip(form.tabs().pages()->tabToolTip(i)), rec.fileName);
             order += name;
         }
         return order;
@@ -95,7 +95,7 @@ TEST_F(TabOrderTest, UpDownAndDropMoveWholeTabsAndKeepTheShownOne)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         MainWindow &form = formWithThreeTabs();
-        QWidget *shown = form.pages()->currentWidget();
+        QWidget *shown = form.tabs().pages()->currentWidget();
         auto tabOrder = dialog(form);
         tabOrder->resize(541, 347);
         tabOrder->show();
@@ -103,8 +103,8 @@ TEST_F(TabOrderTest, UpDownAndDropMoveWholeTabsAndKeepTheShownOne)
         c.act(*tabOrder);
         EXPECT_EQ(order(form), c.tabOrder);
         EXPECT_EQ(tabOrder->list->currentRow(), c.selected);
-        EXPECT_EQ(form.pages()->currentWidget(), shown);
-        EXPECT_EQ(form.activeView(), form.tabAt(form.pages()->currentIndex()).view);
+        EXPECT_EQ(form.tabs().pages()->currentWidget(), shown);
+        EXPECT_EQ(form.activeView(), form.tabAt(form.tabs().pages()->currentIndex()).view);
         EXPECT_EQ(form.windowTitle(), "b.log - Ravelin Pro");
     }
 }
@@ -148,7 +148,7 @@ TEST_F(TabOrderTest, LinesShowCaptionsAndRenamingUsesTheStandardPrompt)
     EXPECT_EQ(title, "Ravelin");
     EXPECT_EQ(prompt, "Tab caption for \"b.log\":");
     EXPECT_EQ(value, "b.log");
-    EXPECT_EQ(form.pages()->tabText(1), "app") << "exactly the text, no blanks";
+    EXPECT_EQ(form.tabs().pages()->tabText(1), "app") << "exactly the text, no blanks";
     EXPECT_EQ(tabOrder->list->item(1)->text(), "app   [" + pathOf("b.log") + "]");
     EXPECT_EQ(tabOrder->list->currentRow(), 1);
 
@@ -156,8 +156,8 @@ TEST_F(TabOrderTest, LinesShowCaptionsAndRenamingUsesTheStandardPrompt)
     answer.clear();
     form.acts().setTabCaption->trigger(); // F2 of the main window, on the shown tab
     EXPECT_EQ(value, "app");
-    EXPECT_EQ(form.pages()->tabText(1), "");
-    form.fillTabList(tabOrder->list);
+    EXPECT_EQ(form.tabs().pages()->tabText(1), "");
+    form.tabs().fillList(tabOrder->list);
     EXPECT_EQ(tabOrder->list->item(1)->text(), pathOf("b.log"));
 
     // Cancel keeps the caption.
@@ -187,7 +187,7 @@ TEST_F(TabOrderTest, TheDialogOpensOnTheShownTabAndClosingAnotherKeepsItShown)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         MainWindow &form = formWithThreeTabs();
-        form.pages()->setCurrentIndex(c.shown);
+        form.tabs().pages()->setCurrentIndex(c.shown);
         int openedOn = -1;
         form.execDialog = [&](QDialog &dialog) {
             auto *tabOrder = dynamic_cast<TabOrderDialog *>(&dialog);
@@ -203,7 +203,7 @@ TEST_F(TabOrderTest, TheDialogOpensOnTheShownTabAndClosingAnotherKeepsItShown)
         form.acts().setTabsOrder->trigger(); // F4
         EXPECT_EQ(openedOn, c.shown);
         EXPECT_EQ(order(form), c.tabOrder);
-        const int shown = form.pages()->currentIndex();
+        const int shown = form.tabs().pages()->currentIndex();
         ASSERT_GE(shown, 0);
         EXPECT_EQ(form.tabAt(shown).srText, c.shownAfter);
         EXPECT_EQ(form.activeView(), form.tabAt(shown).view);

@@ -91,7 +91,7 @@ TEST_F(WrapTabBarTest, WrappedRowsShowEveryCaptionWhole)
         for (const QString &name : sixteenNames())
             form.openFileTab(writeFile(name, "x\n"));
         QCoreApplication::processEvents();
-        WrapTabBar *bar = form.tabBar();
+        WrapTabBar *bar = form.tabs().tabBar();
         ASSERT_EQ(bar->count(), 16);
         EXPECT_EQ(bar->multiRow(), c.multiRow);
         const QFontMetrics metrics(bar->font());
@@ -109,7 +109,7 @@ TEST_F(WrapTabBarTest, WrappedRowsShowEveryCaptionWhole)
         if (c.multiRow) {
             EXPECT_GT(bar->rowCount(), 1);
             EXPECT_EQ(bar->height(), bar->rowCount() * bar->wrappedTabRect(0).height());
-            EXPECT_LE(bar->width(), form.pages()->width());
+            EXPECT_LE(bar->width(), form.tabs().pages()->width());
         } else {
             EXPECT_EQ(bar->rowCount(), 1);
         }
@@ -135,7 +135,7 @@ TEST_F(WrapTabBarTest, TabsFollowANewCaptionAndANewFont)
     form.openFileTab(writeFile("a.log", "x\n"));
     form.openFileTab(writeFile("b.log", "x\n"));
     QCoreApplication::processEvents();
-    WrapTabBar *bar = form.tabBar();
+    WrapTabBar *bar = form.tabs().tabBar();
     ASSERT_TRUE(bar->multiRow());
     const int before = bar->wrappedTabRect(1).width();
 
@@ -168,15 +168,15 @@ TEST_F(WrapTabBarTest, ClicksChooseAndMiddleClicksClose)
         for (const QString &name : sixteenNames().mid(0, 6))
             form.openFileTab(writeFile(name, "x\n"));
         QCoreApplication::processEvents();
-        WrapTabBar *bar = form.tabBar();
+        WrapTabBar *bar = form.tabs().tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->wrappedTabRect(2).center());
-        EXPECT_EQ(form.pages()->currentIndex(), 2);
+        EXPECT_EQ(form.tabs().pages()->currentIndex(), 2);
         const QString third = form.tabAt(3).fileName;
         QTest::mouseClick(bar, Qt::MiddleButton, Qt::NoModifier, bar->wrappedTabRect(3).center());
         ASSERT_EQ(form.tabCount(), 5);
         EXPECT_NE(form.tabAt(3).fileName, third);
-        EXPECT_EQ(form.pages()->count(), 5);
-        EXPECT_EQ(form.pages()->currentIndex(), 2);
+        EXPECT_EQ(form.tabs().pages()->count(), 5);
+        EXPECT_EQ(form.tabs().pages()->currentIndex(), 2);
     }
 }
 
@@ -204,7 +204,7 @@ TEST_F(WrapTabBarTest, EveryTabIsWholeAndFoundAtAnyCountAndWidthAndTheWindowKeep
         const QRect placed = form.geometry();
         for (const QString &name : manyNames(c.tabs))
             form.openFileTab(writeFile(name, "x\n"));
-        WrapTabBar *bar = form.tabBar();
+        WrapTabBar *bar = form.tabs().tabBar();
         if (c.captionLength > 0)
             bar->setTabText(1, QString(c.captionLength, u'w'));
         QCoreApplication::processEvents();
@@ -217,11 +217,11 @@ TEST_F(WrapTabBarTest, EveryTabIsWholeAndFoundAtAnyCountAndWidthAndTheWindowKeep
         EXPECT_EQ(form.geometry(), placed) << "the tabs never move or grow the window";
         EXPECT_LE(form.minimumSizeHint().height(), c.window.height());
         const int rowHeight = bar->wrappedTabRect(0).height();
-        EXPECT_LE(bar->height(), std::max(rowHeight, form.pages()->height() / 3));
+        EXPECT_LE(bar->height(), std::max(rowHeight, form.tabs().pages()->height() / 3));
         EXPECT_EQ(bar->height(), bar->visibleRowCount() * rowHeight);
         const bool scrolls = bar->visibleRowCount() < bar->rowCount();
         EXPECT_EQ(bar->rowScrollBar()->isVisible(), scrolls);
-        EXPECT_LE(bar->width(), form.pages()->width());
+        EXPECT_LE(bar->width(), form.tabs().pages()->width());
 
         // Row by row, every tab comes into view whole, once.
         QList<int> seen;
@@ -249,7 +249,7 @@ TEST_F(WrapTabBarTest, TheCurrentTabCoversNoOtherTab)
     for (const QString &name : manyNames(40))
         form.openFileTab(writeFile(name, "x\n"));
     QCoreApplication::processEvents();
-    WrapTabBar *bar = form.tabBar();
+    WrapTabBar *bar = form.tabs().tabBar();
     ASSERT_GE(bar->rowCount(), 4);
     ASSERT_EQ(bar->visibleRowCount(), bar->rowCount());
     auto firstOfRow = [bar](int row) {
@@ -302,7 +302,7 @@ TEST_F(WrapTabBarTest, RowsScrollWithTheWheelAndToTheCurrentTab)
     for (const QString &name : manyNames(100))
         form.openFileTab(writeFile(name, "x\n"));
     QCoreApplication::processEvents();
-    WrapTabBar *bar = form.tabBar();
+    WrapTabBar *bar = form.tabs().tabBar();
     const int last = bar->rowCount() - bar->visibleRowCount();
     ASSERT_GT(last, 2);
     EXPECT_EQ(bar->firstVisibleRow(), last) << "the tab opened last is current and in view";
@@ -332,11 +332,11 @@ TEST_F(WrapTabBarTest, RowsScrollWithTheWheelAndToTheCurrentTab)
     const int top = bar->wrappedTabAt(QPoint(2, 2));
     EXPECT_EQ(top, 0);
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->wrappedTabRect(1).center());
-    EXPECT_EQ(form.pages()->currentIndex(), 1);
+    EXPECT_EQ(form.tabs().pages()->currentIndex(), 1);
 
     // The current tab, chosen elsewhere (Ctrl+Tab, the tabs order dialog),
     // is scrolled into view.
-    form.pages()->setCurrentIndex(bar->count() - 2);
+    form.tabs().pages()->setCurrentIndex(bar->count() - 2);
     QCoreApplication::processEvents();
     EXPECT_TRUE(rowsArea(*bar).contains(bar->wrappedTabRect(bar->count() - 2)));
     // Closing tabs until all rows fit hides the scroll bar.

@@ -1,0 +1,166 @@
+#include "app/windowsettings.h"
+
+#include "app/colorconv.h"
+#include "app/fontconv.h"
+#include "app/tabset.h"
+#include "app/windowplace.h"
+#include "text/fileutil.h"
+#include "viewer/logview.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+const QByteArray kSave = "Save";
+const QByteArray kSessHistory = "SessHistory";
+
+QByteArray numberKey(int i, const char *suffix = "")
+{
+    return QByteArray::number(i) + suffix;
+}
+} // namespace
+
+void WindowSettings::load()
+{
+    loadAppSettings(m_ini, m_app);
+    loadRuleSettings(m_ini, m_rules);
+}
+
+QString WindowSettings::readProblem() const
+{
+    if (!m_ini.readFailed())
+        return QString();
+    return m_ini.tooLarge()
+               ? QStringLiteral("Settings file is too large; changes will not be saved")
+               : QStringLiteral("Cannot read settings file \"%1\" (%2); changes will not be saved")
+                     .arg(m_ini.fileName(), m_ini.lastError());
+}
+
+QStringList WindowSettings::store(const std::vector<Tab> &tabs, const QWidget &window)
+{
+    const QStringList tabsLeftOut = storeOpenTabs(tabs);
+    storeWindowPlace(window);
+    saveAppSettings(m_ini, m_app);
+    saveRuleSettings(m_ini, m_rules);
+    return tabsLeftOut;
+}
+
+ViewFont WindowSettings::textFont() const
+{
+    return {fontFromSpec(m_app.font, true), colorFromInt(m_app.font.color)};
+}
+
+ViewFont WindowSettings::gutterFont() const
+{
+    return {fontFromSpec(m_app.fontGutter, true), colorFromInt(m_app.fontGutter.color)};
+}
+
+void WindowSettings::configureNewView(LogView *view) const
+{
+    view->setTextFont(textFont());
+    view->setFontGutter(gutterFont());
+    view->setColor(colorFromInt(m_app.colorBack));
+    view->setMaxLengths(vbmodeText, m_app.maxLen);
+    view->setMaxLengths(vbmodeUnicode, m_app.maxLen);
+    view->setTextLineSpacing(m_app.lineSp);
+    view->setTextTabSize(m_app.tabSize);
+    view->setTextGutter(m_app.gutter);
+    view->setTextGutterLines(m_app.gutterLines);
+    view->setTextGutterLinesBufSize(m_app.gutterLinesBuf);
+    view->setTextGutterLinesCount(m_app.gutterLinesCount);
+    view->setTextGutterLinesStep(m_app.gutterLinesStep);
+    view->setTextWrap(m_app.wrap);
+    view->setTextUrlHilight(false);
+    view->setAutoReload(true);
+    view->setReloadBeep(false);
+    view->setFollowTail(m_app.tail);
+    view->setPollForChanges(true);
+    view->setPollInterval(reloadIntervalMs(m_app.reloadTime));
+}
+
+void WindowSettings::applyToView(LogView *view) const
+{
+    view->setTextFont(textFont());
+    view->setFontGutter(gutterFont());
+    view->setColor(colorFromInt(m_app.colorBack));
+    view->setMaxLengths(vbmodeText, m_app.maxLen);
+    view->setMaxLengths(vbmodeUnicode, m_app.maxLen);
+    view->setPollInterval(reloadIntervalMs(m_app.reloadTime));
+    view->setTextTabSize(m_app.tabSize);
+    view->setTextLineSpacing(m_app.lineSp);
+    view->setTextGutter(m_app.gutter);
+    view->setTextGutterLines(m_app.gutterLines);
+    view->setTextGutterLinesBufSize(m_app.gutterLinesBuf);
+    view->setTextGutterLinesCount(m_app.gutterLinesCount);
+    view->setTextGutterLinesStep(m_app.gutterLinesStep);
+    // A tab whose file never opened has nothing to reload.
+    if (view->sourceAssigned())
+        view->reload();
+    else
+        view->redraw();
+}
+
+void WindowSettings::restoreWindowPlace(QWidget &window) const
+{
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    const QRect place = placeOnScreens(QPoint(m_app.windowLeft, m_app.windowTop),
+                                       QSize(m_app.windowWidth, m_app.windowHeight), screens);
+    window.move(place.topLeft());
+    window.resize(place.size());
+    if (m_app.windowMax)
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+}
+
+void WindowSettings::storeWindowPlace(const QWidget &window)
+{
+    m_app.windowMax = window.isMaximized();
+    // Maximised, the normal geometry of an earlier run stays in the file.
+    if (m_app.windowMax)
+        return;
+    m_app.windowLeft = window.pos().x();
+    m_app.windowTop = window.pos().y();
+    m_app.windowWidth = window.width();
+    m_app.windowHeight = window.height();
+}
+
+QStringList WindowSettings::storeOpenTabs(const std::vector<Tab> &tabs)
+{
+    // A tab whose path a line cannot hold is left out, and the rest close up.
+    std::vector<const Tab *> kept;
+    QStringList leftOut;
+    for (const Tab &rec : tabs) {
+        if (IniFile::canHoldValue(fileNameToBytes(rec.fileName)))
+            kept.push_back(&rec);
+        else
+            leftOut.append(rec.fileName);
+    }
+    // Keys beyond the new count stay in place; only Num of them are read.
+    m_ini.writeInteger(kSave, "Num", int(kept.size()));
+    for (size_t i = 0; i < kept.size(); ++i) {
+        m_ini.writeExact(kSave, numberKey(int(i) + 1), fileNameToBytes(kept[i]->fileName));
+        m_ini.writeUtf8(kSave, numberKey(int(i) + 1, "tab"),
+                        QString::fromUtf8(TabSet::userCaption(*kept[i])));
+    }
+    return leftOut;
+}
+
+QString WindowSettings::lastSession() const
+{
+    return fileNameFromBytes(m_ini.readString(kSessHistory, "Current", {}));
+}
+
+std::vector<SessionTab> WindowSettings::lastTabs(int maxTabs) const
+{
+    std::vector<SessionTab> tabs;
+    const int count = m_ini.readInteger(kSave, "Num", 0);
+    for (int i = 1; i <= count && i <= maxTabs; ++i) {
+        const QString path = fileNameFromBytes(m_ini.readString(kSave, numberKey(i), {}));
+        const QString caption = m_ini.readUtf8(kSave, numberKey(i, "tab"), QString());
+        if (!path.isEmpty())
+            tabs.push_back({path, caption.toUtf8()});
+    }
+    return tabs;
+}
