@@ -236,7 +236,7 @@ TEST_F(PrintCommandTest, ATabClosedWhilePrintingGoesOnceTheRunIsOver)
             };
         }
         m_sink.clear();
-        form.filePrintTriggered();
+        form.acts().filePrint->trigger();
         EXPECT_TRUE(kept) << "deleted under the run";
         EXPECT_EQ(form.tabCount(), 0);
         EXPECT_EQ(m_sink.texts(), QStringList{c.text});
