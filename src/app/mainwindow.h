@@ -290,7 +290,7 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
-    void setTextEncodingOfView(int encoding);
+    void setTextEncodingOfView(Encoding encoding);
     void setUnicodeOfView(quint8 order);
 
     // formview.cpp
@@ -314,7 +314,7 @@ private:
     void showPages(bool show);
     void focusActiveView();
     void configureNewView(LogView *view);
-    void applyEncodingCode(LogView *view, int code);
+    void applyEncoding(LogView *view, Encoding encoding);
     void setTabCaption(int index, const QByteArray &caption, bool padShort);
     // The caption a tab gets from its path. Only a caption that differs was
     // chosen by the user; UserCaption is empty for any other, so that what is

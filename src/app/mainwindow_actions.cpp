@@ -305,7 +305,7 @@ void MainWindow::wordWrapTriggered()
     updateAll();
 }
 
-void MainWindow::setTextEncodingOfView(int encoding)
+void MainWindow::setTextEncodingOfView(Encoding encoding)
 {
     LogView *view = activeView();
     if (!view)

@@ -17,10 +17,10 @@ const QString kUnit = QStringLiteral("QzBinHex");
 const QString kCannotLoad = QStringLiteral("Cannot load file: \"%s\"");
 } // namespace
 
-EncodingCode LogView::searchEncoding() const
+Encoding LogView::searchEncoding() const
 {
     if (mode() == vbmodeUnicode || mode() == vbmodeUHex)
-        return isBigEndian() ? EncodingCode(-2) : EncodingCode(-1);
+        return Encoding::utf16(isBigEndian());
     return textEncoding();
 }
 
@@ -63,7 +63,7 @@ bool LogView::findFirst(const QString &text, SearchOptions options, qint64 start
     // The running search reads through the engine: its source stays.
     if (m_searchRun->running())
         return false;
-    const EncodingCode encoding = searchEncoding();
+    const Encoding encoding = searchEncoding();
     const qint64 start = searchStart(options, startPos);
     if (!takeSearchSource())
         return false;
@@ -100,7 +100,7 @@ bool LogView::findNext(bool findPrevious)
     if (!m_search->stream() && !takeSearchSource())
         return false;
     const QString text = m_searchString;
-    const EncodingCode encoding = searchEncoding();
+    const Encoding encoding = searchEncoding();
     SearchOptions options = m_searchOptions;
     options &= ~SearchOptions(soBackward | soFromPage | soFromPosition);
     const qint64 at = m_searchResultStart;
