@@ -40,7 +40,7 @@ public:
 };
 
 // Windows-1252, where a line cut at 2048 bytes holds 2048 characters.
-constexpr EncodingCode encodingWestern = 10;
+constexpr Encoding encodingWestern = Encoding::codePage(10);
 
 // A line longer than the cut: words, tabs and accented letters.
 QByteArray longLine()

@@ -93,7 +93,7 @@ struct Run
 };
 
 // Median seconds of one search of ours; -1 when it finds the wrong thing.
-double ours(const Run &run, const QString &text, EncodingCode encoding, SearchOptions options,
+double ours(const Run &run, const QString &text, Encoding encoding, SearchOptions options,
             qint64 start, qint64 expect)
 {
     ViewDocument document;
@@ -185,7 +185,7 @@ void measureFile(const QString &tag, const Run &run)
 {
     const qint64 at = run.size - kLastLine.size() + kLastLine.indexOf("NEEDLE");
     const SearchOptions cs = soCaseSensitive;
-    const double plain = ours(run, kNeedle, 0, cs, 0, at);
+    const double plain = ours(run, kNeedle, encodingAnsi, cs, 0, at);
     compare(QStringLiteral("%1 plain, case-sensitive").arg(tag), run, plain,
             QStringLiteral("rg -F -c"), peer(run, QStringLiteral("rg"), {"-F", "-c", kNeedle}),
             0.8);
@@ -196,7 +196,7 @@ void measureFile(const QString &tag, const Run &run)
     compare(QStringLiteral("%1 plain, case-sensitive").arg(tag), run, plain,
             QStringLiteral("rg -F -c --no-mmap"),
             peer(run, QStringLiteral("rg"), {"-F", "-c", "--no-mmap", kNeedle}), 0.8);
-    const double caseless = ours(run, kNeedle.toLower(), 0, {}, 0, at);
+    const double caseless = ours(run, kNeedle.toLower(), encodingAnsi, {}, 0, at);
     compare(QStringLiteral("%1 plain, case-insensitive").arg(tag), run, caseless,
             QStringLiteral("rg -F -i -c"),
             peer(run, QStringLiteral("rg"), {"-F", "-i", "-c", kNeedle.toLower()}), 0.6);
@@ -206,14 +206,14 @@ void measureFile(const QString &tag, const Run &run)
             0.6);
     // Backward from just before the last line reads the whole file and finds nothing.
     const double backward =
-        ours(run, kNeedle, 0, cs | soBackward, run.size - kLastLine.size() - 1, -1);
+        ours(run, kNeedle, encodingAnsi, cs | soBackward, run.size - kLastLine.size() - 1, -1);
     compare(QStringLiteral("%1 plain, backward").arg(tag), run, backward,
             QStringLiteral("our forward"), plain, 0.7);
     const QString regexes[] = {QStringLiteral("NEEDLE-[0-9a-f]{4}"),
                                QStringLiteral("ERROR.*timeout=[0-9]+")};
     const qint64 regexAt[] = {at, run.size - kLastLine.size() + kLastLine.indexOf("ERROR")};
     for (int i = 0; i < 2; ++i) {
-        const double regexTime = ours(run, regexes[i], 0, cs | soRegex, 0, regexAt[i]);
+        const double regexTime = ours(run, regexes[i], encodingAnsi, cs | soRegex, 0, regexAt[i]);
         compare(QStringLiteral("%1 regex %2").arg(tag, regexes[i]), run, regexTime,
                 QStringLiteral("grep -E -c"),
                 peer(run, QStringLiteral("grep"), {"-E", "-c", regexes[i]}), 1.0);
@@ -275,7 +275,7 @@ int main(int argc, char **argv)
             bench::commandSeconds(QStringLiteral("cat '%1' > /dev/null").arg(wide.path));
             const qint64 at = wide.size - 2 * kLastLine.size() + 2 * kLastLine.indexOf("NEEDLE");
             const double wideTime = ours(wide, kNeedle, encodingUtf16LE, soCaseSensitive, 0, at);
-            const double eight = ours(narrow, kNeedle, 0, soCaseSensitive, 0,
+            const double eight = ours(narrow, kNeedle, encodingAnsi, soCaseSensitive, 0,
                                       bytes - kLastLine.size() + kLastLine.indexOf("NEEDLE"));
             // The same text in twice the bytes: compared per byte.
             const Run perGB{wide.path, qint64(1e9), 1};

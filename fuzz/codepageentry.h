@@ -4,10 +4,10 @@
 #include "text/codepages.h"
 
 // The list entry of a Windows code page number; 0 (ANSI) when none has it.
-inline EncodingCode codepageEntry(int codepage)
+inline Encoding codepageEntry(int codepage)
 {
-    for (EncodingCode e = 0; e < codepageCount; ++e)
+    for (const Encoding e : listedCodePages())
         if (codepageID(e) == codepage)
             return e;
-    return 0;
+    return encodingAnsi;
 }

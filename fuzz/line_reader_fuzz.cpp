@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         format.mode = vbmodeUnicode;
         format.bigEndian = kind == 5;
     } else {
-        const EncodingCode encodings[] = {encodingAnsi, encodingOem, codepageEntry(65001),
-                                          codepageEntry(932)};
+        const Encoding encodings[] = {encodingAnsi, encodingOem, codepageEntry(65001),
+                                      codepageEntry(932)};
         format.encoding = encodings[kind];
     }
     format.maxLength = 4 + data[1] % 60;

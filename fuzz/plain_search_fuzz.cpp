@@ -28,11 +28,11 @@ struct Decoded
     std::vector<qint64> offsets; // byte of each unit, and one past the end
 };
 
-Decoded decodeAll(const QByteArray &bytes, EncodingCode encoding)
+Decoded decodeAll(const QByteArray &bytes, Encoding encoding)
 {
     Decoded d;
-    if (encoding == encodingUtf16LE || encoding == encodingUtf16BE) {
-        d.units = bytesToWideString(bytes.constData(), bytes.size(), encoding == encodingUtf16BE);
+    if (encoding.isUtf16()) {
+        d.units = bytesToWideString(bytes.constData(), bytes.size(), encoding.isBigEndian());
         for (qsizetype i = 0; i <= d.units.size(); ++i)
             d.offsets.push_back(2 * i);
         return d;
@@ -130,20 +130,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 5)
         return 0;
     const bool caseSensitive = data[0] & 1, wholeWords = data[0] & 2;
-    static const EncodingCode encodings[] = {
+    static const Encoding encodings[] = {
         encodingAnsi,         encodingOem,          codepageEntry(65001), encodingUtf16LE,
         encodingUtf16BE,      codepageEntry(1252),  codepageEntry(932),   codepageEntry(936),
         codepageEntry(949),   codepageEntry(950),   codepageEntry(54936), codepageEntry(51932),
         codepageEntry(51949), codepageEntry(1361),  codepageEntry(50220), codepageEntry(50221),
         codepageEntry(50222), codepageEntry(50225), codepageEntry(50227), codepageEntry(50229)};
-    const EncodingCode encoding = encodings[data[1] % std::size(encodings)];
+    const Encoding encoding = encodings[data[1] % std::size(encodings)];
     const size_t textBytes = 1 + data[2] % 12;
-    const int charSize = encoding < 0 ? 2 : 1;
+    const int charSize = encoding.unitBytes();
     if (size < 4 + textBytes)
         return 0;
     const QString text =
         QString::fromUtf8(reinterpret_cast<const char *>(data + 4), qsizetype(textBytes));
-    if (text.isEmpty() || (encoding >= 0 && !isCodepageSupported(encoding)))
+    if (text.isEmpty() || (!encoding.isUtf16() && !isCodepageSupported(encoding)))
         return 0;
     const qint64 pad = (StreamSearch::blockSize - 40 + data[3] % 80) / 2 * 2;
     QByteArray bytes;

@@ -15,7 +15,23 @@
 
 namespace {
 
-using Encoding = RegexStreamSearcher::Encoding;
+// The encodings the searcher reads, in the order the input's flags pick them.
+enum class Input { Ansi, Oem, Utf16LE, Utf16BE };
+
+Encoding encodingOf(Input input)
+{
+    switch (input) {
+    case Input::Ansi:
+        break;
+    case Input::Oem:
+        return encodingOem;
+    case Input::Utf16LE:
+        return encodingUtf16LE;
+    case Input::Utf16BE:
+        return encodingUtf16BE;
+    }
+    return encodingAnsi;
+}
 
 void utf8(std::string &out, char32_t ch)
 {
@@ -40,30 +56,30 @@ void utf8(std::string &out, char32_t ch)
 // not decode are the replacement (always "?" in UTF-8, whose positions are
 // those of the text); an odd last byte of UTF-16 is dropped, the rest of a
 // character cut off by the end does not decode.
-std::string decodeWhole(const unsigned char *p, size_t n, Encoding encoding, char32_t replacement)
+std::string decodeWhole(const unsigned char *p, size_t n, Input encoding, char32_t replacement)
 {
-    if (encoding == Encoding::Ansi)
+    if (encoding == Input::Ansi)
         replacement = U'?';
     std::string out;
     size_t i = 0;
     while (i < n) {
         DecodedText d;
         switch (encoding) {
-        case Encoding::Ansi:
+        case Input::Ansi:
             d = decodeCharAnsi(p + i, qsizetype(n - i));
             break;
-        case Encoding::Oem:
+        case Input::Oem:
             d = decodeCharOem(p + i, qsizetype(n - i));
             break;
-        case Encoding::Utf16LE:
+        case Input::Utf16LE:
             d = decodeCharUtf16LE(p + i, qsizetype(n - i));
             break;
-        case Encoding::Utf16BE:
+        case Input::Utf16BE:
             d = decodeCharUtf16BE(p + i, qsizetype(n - i));
             break;
         }
         if (d.result == DecodedText::NeedMore) {
-            const bool utf16 = encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE;
+            const bool utf16 = encoding == Input::Utf16LE || encoding == Input::Utf16BE;
             if (utf16 && n - i < 2)
                 break;
             d = {DecodedText::Invalid, utf16 ? 2 : 1, 0};
@@ -87,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const quint32 fill = 1 + data[0] % 48, overlap = data[1] % 16, read = 1 + data[2] % 64;
     const uint8_t flags = data[3];
-    const Encoding encoding = Encoding(flags & 3);
+    const Input encoding = Input(flags & 3);
     static const qint64 carries[] = {qint64(1) << 20, 0, 2, 7};
     const qint64 carry = carries[(flags >> 5) & 3];
     const char32_t replacement = flags & 128 ? U'\uFFFD' : U'?';
@@ -123,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     }
     MemorySource source(raw);
-    regex.setStream(&source, 0, encoding);
+    regex.setStream(&source, 0, encodingOf(encoding));
     std::vector<ReferenceMatch> got;
     RegexStreamSearcher::Match m;
     int rc = 0;

@@ -122,7 +122,7 @@ FilterLogDialog::FilterLogDialog(BackgroundJobs &jobs, QWidget *parent)
     connect(m_bBr, &QPushButton::clicked, this, guarded([this] { browse(); }));
     connect(m_bOk, &QPushButton::clicked, this, guarded([this] { run(); }));
     connect(m_bCan, &QPushButton::clicked, this, guarded([this] { reject(); }));
-    setSource(QString(), 0);
+    setSource(QString(), encodingAnsi);
     updateOk();
     // The name comes filled in; the test is what the user types first.
     m_edFilter->setFocus();
@@ -151,7 +151,7 @@ QString FilterLogDialog::suggestedName(const QString &source)
     return (extension ? source.left(dot) : source) + QStringLiteral("_filtered.log");
 }
 
-void FilterLogDialog::setSource(const QString &fileName, int encoding, const void *client)
+void FilterLogDialog::setSource(const QString &fileName, Encoding encoding, const void *client)
 {
     m_source = fileName;
     m_encoding = encoding;

@@ -30,7 +30,7 @@ public:
     // The viewer's file and how it reads it: 0 8-bit, 1 UTF-16 LE, 2 UTF-16 BE.
     // client is what the run serves (the tab's view): stopping the jobs of
     // client stops it.
-    void setSource(const QString &fileName, int encoding, const void *client = nullptr);
+    void setSource(const QString &fileName, Encoding encoding, const void *client = nullptr);
     QString fileName() const;
     const void *client() const { return m_client; }
     bool running() const { return m_running; }
@@ -68,7 +68,7 @@ private:
 
     BackgroundJobs &m_jobs;
     QString m_source;
-    int m_encoding = 0;
+    Encoding m_encoding;
     const void *m_client = nullptr;
     bool m_running = false;
     BackgroundJobs::Job<FilterLogResult> m_job;

@@ -36,11 +36,10 @@ static void initResources()
 
 namespace {
 
-// -1 UTF-16 LE, -2 UTF-16 BE, otherwise the code page index.
-int encodingCode(const LogView *view)
+Encoding encodingOf(const LogView *view)
 {
     if (view->mode() == vbmodeUnicode)
-        return view->unicodeOrder() == unicodeOrderBig ? encodingUtf16BE : encodingUtf16LE;
+        return Encoding::utf16(view->unicodeOrder() == unicodeOrderBig);
     return view->textEncoding();
 }
 } // namespace
@@ -217,7 +216,7 @@ void MainWindow::updateStatusBar()
             texts[0] = formatFileSize(size);
             texts[1] = formatFileTime(time);
         }
-        texts[2] = QString::fromUtf8(codepageName(encodingCode(view)));
+        texts[2] = QString::fromUtf8(codepageName(encodingOf(view)));
         // The tab's own path, also when the viewer never got it.
         texts[3] = displayFileName(m_recs[size_t(activeIndex())].fileName);
         if (view->waitingForFile())
@@ -252,7 +251,7 @@ void MainWindow::viewOptionsChanged()
     const LogView *view = activeView();
     if (!view)
         return;
-    m_sessions.recentFiles().setEncoding(view->fileName(), encodingCode(view));
+    m_sessions.recentFiles().setEncoding(view->fileName(), encodingOf(view));
 }
 
 void MainWindow::redrawViews()

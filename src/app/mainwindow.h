@@ -220,7 +220,7 @@ private:
     // mainwindow_actions.cpp
     void connectActions();
     void createStatusBar();
-    void setTextEncodingOfView(int encoding);
+    void setTextEncodingOfView(Encoding encoding);
     void setUnicodeOfView(quint8 order);
 
     // mainwindow.cpp
@@ -247,7 +247,7 @@ private:
     void moveTab(int from, int to);
     void fillTabList(QListWidget *list) const;
     void configureNewView(LogView *view);
-    void applyEncodingCode(LogView *view, int code);
+    void applyEncoding(LogView *view, Encoding encoding);
 
     // mainwindow_sessions.cpp
     void addRecentSession(const QString &fileName);

@@ -164,7 +164,7 @@ void MainWindow::wordWrapTriggered()
     updateAll();
 }
 
-void MainWindow::setTextEncodingOfView(int encoding)
+void MainWindow::setTextEncodingOfView(Encoding encoding)
 {
     LogView *view = activeView();
     if (!view)

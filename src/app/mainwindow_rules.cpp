@@ -52,9 +52,9 @@ void MainWindow::filterLogTriggered()
     const LogView *view = activeView();
     if (!view)
         return;
-    int encoding = 0;
+    Encoding encoding;
     if (view->mode() == vbmodeUnicode)
-        encoding = view->unicodeOrder() == unicodeOrderBig ? 2 : 1;
+        encoding = Encoding::utf16(view->unicodeOrder() == unicodeOrderBig);
     FilterLogDialog dialog(m_jobs);
     dialog.setSource(view->fileName(), encoding, view);
     m_filterDialog = &dialog;

@@ -74,7 +74,7 @@ void MainWindow::openFileTab(const QString &name)
     }
 
     m_tabs.showPages(true);
-    const int code = m_sessions.recentFiles().touch(fileName);
+    const Encoding encoding = m_sessions.recentFiles().touch(fileName);
 
     Tab rec;
     rec.sheet = new QWidget;
@@ -96,7 +96,7 @@ void MainWindow::openFileTab(const QString &name)
         if (hasUnicodeMark(fileName))
             view->setMode(vbmodeUnicode); // the viewer reads the byte order from the mark
         if (view->mode() == vbmodeText)
-            applyEncodingCode(view, code);
+            applyEncoding(view, encoding);
     } else {
         // A missing file is waited for: the tab follows it once it appears.
         if (!isFileOrDirExist(fileName))
@@ -125,17 +125,15 @@ void MainWindow::configureNewView(LogView *view)
     view->setDumpTextFilter([](const QString &text) { return filterDisplayText(text); });
 }
 
-void MainWindow::applyEncodingCode(LogView *view, int code)
+void MainWindow::applyEncoding(LogView *view, Encoding encoding)
 {
-    if (code == encodingUtf16BE || code == encodingUtf16LE) {
+    if (encoding.isUtf16()) {
         view->setMode(vbmodeUnicode);
-        view->setUnicodeOrder(code == encodingUtf16BE ? unicodeOrderBig : unicodeOrderLittle);
+        view->setUnicodeOrder(encoding.isBigEndian() ? unicodeOrderBig : unicodeOrderLittle);
         return;
     }
     // A hand-edited settings file may hold any number: only list entries count.
-    if (code < 0 || code >= codepageCount)
-        code = encodingAnsi;
-    view->setTextEncoding(code);
+    view->setTextEncoding(encoding.isListed() ? encoding : encodingAnsi);
 }
 
 void MainWindow::closeTab(int index)

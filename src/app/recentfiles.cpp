@@ -28,9 +28,9 @@ std::vector<RecentFile>::iterator RecentFiles::find(const QString &path)
     });
 }
 
-int RecentFiles::touch(const QString &path)
+Encoding RecentFiles::touch(const QString &path)
 {
-    int encoding = 0;
+    Encoding encoding;
     const auto found = find(path);
     if (found != m_items.end()) {
         encoding = found->encoding;
@@ -42,7 +42,7 @@ int RecentFiles::touch(const QString &path)
     return encoding;
 }
 
-void RecentFiles::setEncoding(const QString &path, int encoding)
+void RecentFiles::setEncoding(const QString &path, Encoding encoding)
 {
     const auto found = find(path);
     if (found != m_items.end())
@@ -57,7 +57,8 @@ void RecentFiles::load(const IniFile &ini)
         // A hand-edited file may name a path twice; the first one wins, as in Touch.
         if (path.isEmpty() || find(path) != m_items.end())
             continue;
-        m_items.push_back(RecentFile{path, ini.readInteger(kSection, encodingKey(i), 0)});
+        m_items.push_back(RecentFile{
+            path, Encoding::fromStoredCode(ini.readInteger(kSection, encodingKey(i), 0))});
     }
 }
 
@@ -72,7 +73,7 @@ QStringList RecentFiles::save(IniFile &ini) const
             continue;
         }
         ini.writeExact(kSection, pathKey(count), path);
-        ini.writeInteger(kSection, encodingKey(count), item.encoding);
+        ini.writeInteger(kSection, encodingKey(count), item.encoding.storedCode());
         ++count;
     }
     for (int i = count; i < kMaxCount; ++i) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/encoding.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,23 +12,23 @@ class IniFile;
 struct RecentFile
 {
     QString path;
-    int encoding = 0; // -1 UTF-16 LE, -2 UTF-16 BE, otherwise a code page index
+    Encoding encoding;
 };
 
 // The recent files list: most recent first, at most kMaxCount entries, paths
 // compared without regard to case. Stored in [OpenHistory] as keys 0..9
 // (the paths' bytes: UTF-8, or whatever bytes a name holds) and 0enc..9enc
-// (encoding codes).
+// (the encodings' stored codes, kept as read even when no entry has them).
 class RecentFiles final
 {
 public:
     static constexpr int kMaxCount = 10;
 
-    // Moves the path to the top, or inserts it there with code 0, and returns
-    // the encoding code remembered for it.
-    int touch(const QString &path);
-    // Sets the code of the path's entry, when the path is in the list.
-    void setEncoding(const QString &path, int encoding);
+    // Moves the path to the top, or inserts it there with ANSI, and returns
+    // the encoding remembered for it.
+    Encoding touch(const QString &path);
+    // Sets the encoding of the path's entry, when the path is in the list.
+    void setEncoding(const QString &path, Encoding encoding);
     void clear() { m_items.clear(); }
 
     const std::vector<RecentFile> &items() const { return m_items; }

@@ -436,8 +436,8 @@ private:
     // The line as far as it was fed, from the source again.
     FileSource::ReadResult copy(Output &out, std::stop_token stop)
     {
-        const bool utf16 = m_encoding == 1 || m_encoding == 2;
-        Utf16Decoder decoder(m_encoding == 2, false);
+        const bool utf16 = m_encoding.isUtf16();
+        Utf16Decoder decoder(m_encoding.isBigEndian(), false);
         std::vector<char> raw(size_t(std::min(filterLogBlockBytes, std::max<qint64>(m_fed, 1))));
         TextBuffer text(3 * filterLogBlockBytes);
         for (qint64 done = 0; done < m_fed;) {
@@ -462,7 +462,7 @@ private:
     }
 
     const FileSource &m_source;
-    int m_encoding;
+    Encoding m_encoding;
     bool m_invert;
     bool m_never;
     LongLineMatcher m_matcher;
@@ -499,11 +499,11 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
     const LineFilter filter(options);
     LongLine longLine(options, source, lineLimit);
     const qint64 size = source.size();
-    const bool utf16 = options.encoding == 1 || options.encoding == 2;
+    const bool utf16 = options.encoding.isUtf16();
     const auto sourceBytesOf = [utf16](const char *text, qsizetype n) {
         return utf16 ? utf16BytesOf(text, n) : qint64(n);
     };
-    Utf16Decoder decoder(options.encoding == 2);
+    Utf16Decoder decoder(options.encoding.isBigEndian());
     std::vector<char> raw;
     TextBuffer text(lineLimit + 4 * filterLogBlockBytes);
     int percent = -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/encoding.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,8 +17,9 @@ class FileSource;
 struct FilterLogOptions
 {
     QByteArray filter; // UTF-8
-    // 0: 8-bit text, 1 byte per character; 1: UTF-16 LE; 2: UTF-16 BE.
-    int encoding = 0;
+    // UTF-16 in either order; any code page is read as 8-bit text, one byte
+    // per character.
+    Encoding encoding;
     bool invert = false;
     bool caseSensitive = false;
     bool isRegex = false;

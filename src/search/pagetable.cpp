@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-const char16_t *singleByteTable(EncodingCode encoding)
+const char16_t *singleByteTable(Encoding encoding)
 {
     struct Entry
     {
@@ -14,9 +14,9 @@ const char16_t *singleByteTable(EncodingCode encoding)
         char16_t map[256] = {};
     };
     static Entry entries[codepageCount];
-    if (encoding < 0 || encoding >= codepageCount)
+    if (!encoding.isListed())
         return nullptr;
-    Entry &e = entries[encoding];
+    Entry &e = entries[encoding.codePageIndex()];
     std::call_once(e.once, [&] {
         // A stateful page can pass the test below: a shift alone, or before
         // the next byte, may read the same as a control character.

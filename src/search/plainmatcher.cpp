@@ -38,7 +38,7 @@ const std::array<char16_t, 65536> &foldTable16()
     return table;
 }
 
-bool isUtf8Page(EncodingCode encoding)
+bool isUtf8Page(Encoding encoding)
 {
     return backendForCodepage(codepageID(encoding)).Kind == CodepageBackendKind::Utf8;
 }
@@ -65,7 +65,7 @@ bool PlainMatcher::isWordSeparator(char32_t ch)
            (ch >= 123 && ch <= 127);
 }
 
-void PlainMatcher::prepare(const QString &text, EncodingCode encoding, bool caseSensitive,
+void PlainMatcher::prepare(const QString &text, Encoding encoding, bool caseSensitive,
                            bool wholeWords)
 {
     m_route = Route::None;
@@ -73,8 +73,8 @@ void PlainMatcher::prepare(const QString &text, EncodingCode encoding, bool case
     m_encoding = encoding;
     m_wholeWords = wholeWords;
     m_caseSensitive = caseSensitive;
-    m_charSize = encoding == encodingUtf16LE || encoding == encodingUtf16BE ? 2 : 1;
-    m_bigEndian = encoding == encodingUtf16BE;
+    m_charSize = encoding.unitBytes();
+    m_bigEndian = encoding.isBigEndian();
     m_units.clear();
     if (text.isEmpty())
         return;
@@ -104,7 +104,7 @@ void PlainMatcher::prepare(const QString &text, EncodingCode encoding, bool case
         m_overlap = bytes.size() + 2;
         return;
     }
-    if (encoding < 0 || encoding >= codepageCount || !isCodepageSupported(encoding))
+    if (!isCodepageSupported(encoding))
         return;
 
     if (isUtf8Page(encoding)) {

@@ -32,7 +32,7 @@ public:
         qsizetype length = 0;  // in bytes
     };
 
-    void prepare(const QString &text, EncodingCode encoding, bool caseSensitive, bool wholeWords);
+    void prepare(const QString &text, Encoding encoding, bool caseSensitive, bool wholeWords);
 
     Route route() const { return m_route; }
     int charSize() const { return m_charSize; }
@@ -77,7 +77,7 @@ private:
     bool separatorAt(const uint8_t *data, qsizetype p) const;
 
     Route m_route = Route::None;
-    EncodingCode m_encoding = 0;
+    Encoding m_encoding;
     int m_charSize = 1;
     bool m_wholeWords = false;
     bool m_caseSensitive = true;

@@ -5,6 +5,7 @@
 #include "search/patterninfo.h"
 
 #include "text/asciifold.h"
+#include "text/contract.h"
 #include "text/linebreak.h"
 #include "text/utf8.h"
 #include "viewer/filesource.h"
@@ -139,7 +140,7 @@ DecodedText decodeCharOem(const unsigned char *bytes, qsizetype count)
 {
     if (count < 1)
         return {DecodedText::NeedMore, 0, 0};
-    static const char16_t *table = singleByteTable(1);
+    static const char16_t *table = singleByteTable(encodingOem);
     if (!table)
         return {DecodedText::Invalid, 1, 0};
     const char16_t ch = table[bytes[0]];
@@ -337,8 +338,13 @@ bool RegexStreamSearcher::hasBackReferences() const
 void RegexStreamSearcher::setStream(FileSource *source, qint64 start, Encoding encoding,
                                     std::stop_token stop)
 {
+    require(encoding.isUtf16() || encoding == encodingAnsi || encoding == encodingOem,
+            QStringLiteral("Unsupported encoding: SetStream"),
+            QStringLiteral("RegexStreamSearcher"));
     m_source = source;
-    m_encoding = encoding;
+    m_input = encoding == encodingOem ? Input::Oem
+              : encoding.isUtf16()    ? (encoding.isBigEndian() ? Input::Utf16BE : Input::Utf16LE)
+                                      : Input::Ansi;
     m_stop = std::move(stop);
     m_attachPos = m_filePos = std::max<qint64>(0, start);
     m_fileEnd = source ? source->size() : 0;
@@ -398,7 +404,7 @@ bool RegexStreamSearcher::decode(qsizetype want)
     if (replacement >= 0xD800 && (replacement <= 0xDFFF || replacement > 0x10FFFF))
         replacement = U'?';
     // ANSI positions are taken one to one from the UTF-8 text.
-    if (m_encoding == Encoding::Ansi && replacement >= 0x80)
+    if (m_input == Input::Ansi && replacement >= 0x80)
         replacement = U'?';
     while (m_len < target) {
         if (m_rawPos >= m_rawLen) {
@@ -409,7 +415,7 @@ bool RegexStreamSearcher::decode(qsizetype want)
         }
         const unsigned char *raw = m_raw.data() + m_rawPos;
         const qsizetype avail = m_rawLen - m_rawPos;
-        if (m_encoding == Encoding::Ansi && raw[0] < 0x80) {
+        if (m_input == Input::Ansi && raw[0] < 0x80) {
             // Runs of ASCII go across as they are.
             const qsizetype n = asciiRun(raw, std::min(avail, target - m_len));
             std::memcpy(m_text.data() + m_len, raw, size_t(n));
@@ -418,17 +424,17 @@ bool RegexStreamSearcher::decode(qsizetype want)
             continue;
         }
         DecodedText d;
-        switch (m_encoding) {
-        case Encoding::Ansi:
+        switch (m_input) {
+        case Input::Ansi:
             d = decodeCharAnsi(raw, avail);
             break;
-        case Encoding::Oem:
+        case Input::Oem:
             d = decodeCharOem(raw, avail);
             break;
-        case Encoding::Utf16LE:
+        case Input::Utf16LE:
             d = decodeCharUtf16LE(raw, avail);
             break;
-        case Encoding::Utf16BE:
+        case Input::Utf16BE:
             d = decodeCharUtf16BE(raw, avail);
             break;
         }
@@ -443,7 +449,7 @@ bool RegexStreamSearcher::decode(qsizetype want)
             // Cut off by the end of the source: a UTF-16 odd byte is
             // dropped; a high surrogate without its pair, like the bytes of
             // a cut UTF-8 sequence, does not decode.
-            const bool utf16 = m_encoding == Encoding::Utf16LE || m_encoding == Encoding::Utf16BE;
+            const bool utf16 = m_input == Input::Utf16LE || m_input == Input::Utf16BE;
             if (utf16 && avail < 2) {
                 m_rawPos = m_rawLen;
                 break;
@@ -489,13 +495,13 @@ qsizetype RegexStreamSearcher::countChars(qsizetype from, qsizetype to) const
 
 qint64 RegexStreamSearcher::rawBytes(qsizetype from, qsizetype to) const
 {
-    switch (m_encoding) {
-    case Encoding::Ansi:
+    switch (m_input) {
+    case Input::Ansi:
         return to - from;
-    case Encoding::Oem:
+    case Input::Oem:
         return countChars(from, to);
-    case Encoding::Utf16LE:
-    case Encoding::Utf16BE:
+    case Input::Utf16LE:
+    case Input::Utf16BE:
         break;
     }
     if (m_lastHigh < from)

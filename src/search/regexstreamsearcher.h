@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/encoding.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -48,7 +50,6 @@ DecodedText decodeCharUtf16BE(const unsigned char *bytes, qsizetype count);
 class RegexStreamSearcher final
 {
 public:
-    enum class Encoding { Ansi, Oem, Utf16LE, Utf16BE };
     struct Match
     {
         qint64 start = 0, length = 0;           // UTF-8 bytes
@@ -89,6 +90,8 @@ public:
     bool hasBackReferences() const;
 
     // Reads source from start on; resets the position state, keeps buffers.
+    // The encoding is UTF-16 or one of the list's first two entries
+    // (ContractError otherwise).
     void setStream(FileSource *source, qint64 start, Encoding encoding, std::stop_token stop = {});
 
     // The next match after the previous one: PCRE2's result (0 or more for a
@@ -102,6 +105,7 @@ public:
 
 private:
     struct Pcre;
+    enum class Input : quint8 { Ansi, Oem, Utf16LE, Utf16BE };
 
     bool compile(const QByteArray &utf8, QString *error, qsizetype *errorOffset);
     bool loadFirst();
@@ -127,7 +131,7 @@ private:
 
     FileSource *m_source = nullptr;
     qint64 m_attachPos = 0;
-    Encoding m_encoding = Encoding::Ansi;
+    Input m_input = Input::Ansi;
     std::stop_token m_stop;
     qint64 m_filePos = 0; // next raw byte to read
     qint64 m_fileEnd = 0;

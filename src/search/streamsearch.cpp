@@ -48,7 +48,7 @@ void StreamSearch::releaseSource()
 void StreamSearch::clearSaved()
 {
     m_savedText.clear();
-    m_savedEncoding = 0;
+    m_savedEncoding = {};
     m_savedOptions = {};
 }
 
@@ -86,9 +86,9 @@ void StreamSearch::setStream(std::unique_ptr<FileSource> source)
     m_ownedSource = std::move(source);
 }
 
-bool StreamSearch::regexSupportsEncoding(EncodingCode encoding)
+bool StreamSearch::regexSupportsEncoding(Encoding encoding)
 {
-    return encoding >= encodingUtf16BE && encoding <= encodingOem;
+    return encoding.isUtf16() || encoding == encodingAnsi || encoding == encodingOem;
 }
 
 bool StreamSearch::progress(qint64 position)
@@ -99,12 +99,12 @@ bool StreamSearch::progress(qint64 position)
     return go && !m_stop.stop_requested();
 }
 
-bool StreamSearch::prepareSearch(EncodingCode encoding, qint64 startPos)
+bool StreamSearch::prepareSearch(Encoding encoding, qint64 startPos)
 {
     require(m_source != nullptr, QStringLiteral("Stream object not initialized"), kUnit);
     m_streamStart = startPos;
     m_streamSize = m_source->size();
-    m_charSize = encoding == encodingUtf16LE || encoding == encodingUtf16BE ? 2 : 1;
+    m_charSize = encoding.unitBytes();
     return m_streamSize >= m_charSize;
 }
 
@@ -123,7 +123,7 @@ bool StreamSearch::readAt(char *buffer, qint64 count, qint64 position, qint64 *g
 
 // The start and end of the character that holds the byte at pos, on a page
 // whose characters may take several bytes; {-1, -1} when stopped.
-std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, EncodingCode encoding)
+std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, Encoding encoding)
 {
     const qint64 from = std::max<qint64>(0, pos - kLookBack);
     const qint64 to = std::min(m_streamSize, pos + kMaxCharBytes);
@@ -154,7 +154,7 @@ std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, EncodingCode enco
 // Blocks of BlockSize bytes, forward from the start or backward so that a
 // block ends at the end of the range; neighbouring blocks share the
 // matcher's overlap, so a match across a border is found whole.
-bool StreamSearch::plainFind(const QString &text, EncodingCode encoding, SearchOptions options,
+bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptions options,
                              qint64 startPos, bool endBefore)
 {
     m_foundStart = -1;
@@ -308,7 +308,7 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     }
 }
 
-bool StreamSearch::findFirst(const QString &text, EncodingCode encoding, SearchOptions options,
+bool StreamSearch::findFirst(const QString &text, Encoding encoding, SearchOptions options,
                              qint64 startPos)
 {
     m_savedText = text;
@@ -383,24 +383,9 @@ bool StreamSearch::regexFindFirst()
         throw SearchError(QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
                                          "back-references such as \\1 are not supported"));
 
-    RegexStreamSearcher::Encoding encoding;
-    switch (m_savedEncoding) {
-    case encodingAnsi:
-        encoding = RegexStreamSearcher::Encoding::Ansi;
-        break;
-    case encodingOem:
-        encoding = RegexStreamSearcher::Encoding::Oem;
-        break;
-    case encodingUtf16LE:
-        encoding = RegexStreamSearcher::Encoding::Utf16LE;
-        break;
-    case encodingUtf16BE:
-        encoding = RegexStreamSearcher::Encoding::Utf16BE;
-        break;
-    default:
+    if (!regexSupportsEncoding(m_savedEncoding))
         throw SearchError(QStringLiteral("Unknown encoding specified"));
-    }
-    regex.setStream(m_source, m_streamStart, encoding, m_stop);
+    regex.setStream(m_source, m_streamStart, m_savedEncoding, m_stop);
     return regexFindNext();
 }
 

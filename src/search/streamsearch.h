@@ -71,10 +71,9 @@ public:
     FileSource *stream() const { return m_source; }
 
     // Starts a new search from startPos and tells whether it found a match.
-    // encoding: -2 UTF-16 BE, -1 UTF-16 LE, else an index into the code
-    // page list (regex: only -2, -1, 0 and 1).
-    bool findFirst(const QString &text, EncodingCode encoding, SearchOptions options,
-                   qint64 startPos);
+    // A regular expression reads only UTF-16 and the first two list
+    // entries (regexSupportsEncoding).
+    bool findFirst(const QString &text, Encoding encoding, SearchOptions options, qint64 startPos);
     // Continues the last FindFirst; findPrevious searches the other way
     // (plain text only).
     bool findNext(bool findPrevious = false);
@@ -82,7 +81,7 @@ public:
     qint64 foundStart() const { return m_foundStart; }
     qint64 foundLength() const { return m_foundLength; }
     const QString &savedText() const { return m_savedText; }
-    EncodingCode savedEncoding() const { return m_savedEncoding; }
+    Encoding savedEncoding() const { return m_savedEncoding; }
     SearchOptions savedOptions() const { return m_savedOptions; }
     qint64 streamStart() const { return m_streamStart; }
     qint64 streamSize() const { return m_streamSize; }
@@ -92,7 +91,7 @@ public:
     void setStopToken(std::stop_token stop) { m_stop = std::move(stop); }
 
     // Whether a regular expression can search text in this encoding.
-    static bool regexSupportsEncoding(EncodingCode encoding);
+    static bool regexSupportsEncoding(Encoding encoding);
 
     SearchProgress onProgress;
 
@@ -101,14 +100,14 @@ private:
 
     void releaseSource();
     void clearSaved();
-    bool prepareSearch(EncodingCode encoding, qint64 startPos);
+    bool prepareSearch(Encoding encoding, qint64 startPos);
     bool progress(qint64 position);
-    bool plainFind(const QString &text, EncodingCode encoding, SearchOptions options,
-                   qint64 startPos, bool endBefore);
+    bool plainFind(const QString &text, Encoding encoding, SearchOptions options, qint64 startPos,
+                   bool endBefore);
     bool rawBlocks(bool forward, qint64 edge);
     bool decodedBlocks(bool forward, qint64 edge);
     bool readAt(char *buffer, qint64 count, qint64 position, qint64 *got);
-    std::pair<qint64, qint64> charAround(qint64 pos, EncodingCode encoding);
+    std::pair<qint64, qint64> charAround(qint64 pos, Encoding encoding);
     bool regexFindFirst();
     bool regexFindNext();
 
@@ -121,7 +120,7 @@ private:
     qint64 m_foundLength = 0;
     int m_charSize = 1;
     QString m_savedText;
-    EncodingCode m_savedEncoding = 0;
+    Encoding m_savedEncoding;
     SearchOptions m_savedOptions;
     std::unique_ptr<RegexStreamSearcher> m_regex;
     std::unique_ptr<PlainEngine> m_plain;

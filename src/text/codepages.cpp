@@ -69,10 +69,10 @@ std::unique_ptr<TextConverter> openConverter(const CodepageBackend &backend)
     }
 }
 
-PageInfo examine(EncodingCode encoding)
+PageInfo examine(Encoding encoding)
 {
     PageInfo info;
-    info.backend = backendForCodepage(codepageList[encoding].codepage);
+    info.backend = backendForCodepage(codepageList[encoding.codePageIndex()].codepage);
     const std::unique_ptr<TextConverter> converter = openConverter(info.backend);
     if (!converter || !converter->isOpen())
         return info;
@@ -93,10 +93,11 @@ PageInfo examine(EncodingCode encoding)
 class PageRegistry final
 {
 public:
-    const PageInfo &page(EncodingCode encoding)
+    const PageInfo &page(Encoding encoding)
     {
-        std::call_once(m_once[encoding], [&] { m_pages[encoding] = examine(encoding); });
-        return m_pages[encoding];
+        const size_t i = size_t(encoding.codePageIndex());
+        std::call_once(m_once[i], [&] { m_pages[i] = examine(encoding); });
+        return m_pages[i];
     }
 
 private:
@@ -111,10 +112,10 @@ PageRegistry &registry()
 }
 
 // Stateful and multi-byte converters, opened once per thread and entry.
-TextConverter *threadConverter(EncodingCode encoding, const CodepageBackend &backend)
+TextConverter *threadConverter(Encoding encoding, const CodepageBackend &backend)
 {
     thread_local std::array<std::unique_ptr<TextConverter>, codepageCount> converters;
-    std::unique_ptr<TextConverter> &slot = converters[encoding];
+    std::unique_ptr<TextConverter> &slot = converters[size_t(encoding.codePageIndex())];
     if (!slot)
         slot = openConverter(backend);
     return slot.get();
@@ -126,11 +127,6 @@ bool isAscii(const char *data, qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         any |= static_cast<unsigned char>(data[i]);
     return any < 0x80;
-}
-
-bool inList(EncodingCode encoding)
-{
-    return encoding >= 0 && encoding < codepageCount;
 }
 
 // Turns what a back end reported into offsets the viewer can rely on: an
@@ -160,47 +156,47 @@ void identityOffsets(std::vector<int> &offsets, qsizetype size)
 
 } // namespace
 
-qint32 codepageID(EncodingCode encoding)
+qint32 codepageID(Encoding encoding)
 {
-    require(inList(encoding), QStringLiteral("Invalid codepage specified: CodepageID"), unit);
-    return codepageList[encoding].codepage;
+    require(encoding.isListed(), QStringLiteral("Invalid codepage specified: CodepageID"), unit);
+    return codepageList[encoding.codePageIndex()].codepage;
 }
 
-QByteArray codepageName(EncodingCode encoding)
+QByteArray codepageName(Encoding encoding)
 {
     if (encoding == encodingUtf16BE)
         return QByteArrayLiteral("Unicode (UTF-16 BE)");
     if (encoding == encodingUtf16LE)
         return QByteArrayLiteral("Unicode (UTF-16 LE)");
-    require(inList(encoding), QStringLiteral("Invalid codepage specified: CodepageName"), unit);
-    return QByteArray(codepageList[encoding].title);
+    require(encoding.isListed(), QStringLiteral("Invalid codepage specified: CodepageName"), unit);
+    return QByteArray(codepageList[encoding.codePageIndex()].title);
 }
 
-bool isCodepageSupported(EncodingCode encoding)
+bool isCodepageSupported(Encoding encoding)
 {
-    return inList(encoding) && registry().page(encoding).route != DecodeRoute::Unsupported;
+    return encoding.isListed() && registry().page(encoding).route != DecodeRoute::Unsupported;
 }
 
-bool isSingleByteCodepage(EncodingCode encoding)
+bool isSingleByteCodepage(Encoding encoding)
 {
-    return inList(encoding) && registry().page(encoding).route == DecodeRoute::Table;
+    return encoding.isListed() && registry().page(encoding).route == DecodeRoute::Table;
 }
 
-QString codepageToUnicode(const QByteArray &text, EncodingCode encoding)
+QString codepageToUnicode(const QByteArray &text, Encoding encoding)
 {
     return codepageToUnicode(text.constData(), text.size(), encoding);
 }
 
-QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding)
+QString codepageToUnicode(const char *data, qsizetype size, Encoding encoding)
 {
     return codepageToUnicode(data, size, encoding, nullptr);
 }
 
-QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding,
+QString codepageToUnicode(const char *data, qsizetype size, Encoding encoding,
                           std::vector<int> *offsets)
 {
-    require(encoding >= 0, QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"),
-            unit);
+    require(encoding.codePageIndex() >= 0,
+            QStringLiteral("Unicode encodings can't be passed to CodepageToUnicode"), unit);
     require(!offsets || size <= std::numeric_limits<int>::max(),
             QStringLiteral("Text too long for offsets: CodepageToUnicode"), unit);
     if (offsets)
@@ -212,7 +208,7 @@ QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encodin
             offsets->assign(1, 0);
         return QStringLiteral("?");
     };
-    if (!inList(encoding))
+    if (!encoding.isListed())
         return unconverted();
 
     const PageInfo &page = registry().page(encoding);
@@ -288,7 +284,7 @@ bool isBase64OrPlus(unsigned char b)
 // count. ISO-2022-JP keeps JIS X 0201 Roman over a break, and its
 // designations set G0 whatever came before (unless a shift or G2, which
 // one variant has, outlives them).
-qsizetype lineSyncBefore(const char *data, qsizetype size, qsizetype pos, EncodingCode encoding,
+qsizetype lineSyncBefore(const char *data, qsizetype size, qsizetype pos, Encoding encoding,
                          SyncRule rule)
 {
     const auto *d = reinterpret_cast<const unsigned char *>(data);
@@ -348,7 +344,7 @@ qsizetype shiftSyncBefore(const unsigned char *d, qsizetype pos, SyncRule rule)
 // Whether decoding from sync reads a character that starts at pos or before.
 // A few bytes after pos let a sequence there end as it does in the text.
 bool readsCharacterBy(const char *data, qsizetype size, qsizetype sync, qsizetype pos,
-                      EncodingCode encoding)
+                      Encoding encoding)
 {
     std::vector<int> offsets;
     const qsizetype end = std::min(size, pos + 9);
@@ -360,13 +356,13 @@ bool readsCharacterBy(const char *data, qsizetype size, qsizetype sync, qsizetyp
 
 } // namespace
 
-qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, EncodingCode encoding)
+qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, Encoding encoding)
 {
     require(data && pos >= 0 && pos < size,
             QStringLiteral("Position outside the data: DecodeSyncBefore"), unit);
-    if (encoding == encodingUtf16LE || encoding == encodingUtf16BE)
+    if (encoding.isUtf16())
         return pos & ~qsizetype(1);
-    if (!inList(encoding))
+    if (!encoding.isListed())
         return pos;
     const auto *d = reinterpret_cast<const unsigned char *>(data);
     const SyncRule rule = registry().page(encoding).sync;
@@ -422,7 +418,7 @@ QString bytesToWideString(const char *bytes, qsizetype count, bool swap)
 int supportedCodepageCount()
 {
     int count = 0;
-    for (EncodingCode e = 0; e < codepageCount; ++e)
+    for (const Encoding e : listedCodePages())
         count += isCodepageSupported(e) ? 1 : 0;
     return count;
 }

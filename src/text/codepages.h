@@ -10,28 +10,28 @@
 // Code page numbers, names and conversion of 8-bit text to UTF-16.
 // Thread-safe: shared tables are built once, stateful converters are per thread.
 
-// The Windows code page number of a list entry. ContractError for a negative
-// or out-of-range encoding.
-qint32 codepageID(EncodingCode encoding);
+// The Windows code page number of a list entry. ContractError for UTF-16 or
+// an index outside the list.
+qint32 codepageID(Encoding encoding);
 
-// Display name as UTF-8: "Unicode (UTF-16 BE)" for -2, "Unicode (UTF-16 LE)"
-// for -1, else the entry's title. ContractError outside -2..131.
-QByteArray codepageName(EncodingCode encoding);
+// Display name as UTF-8: "Unicode (UTF-16 BE)", "Unicode (UTF-16 LE)", else
+// the entry's title. ContractError for an index outside the list.
+QByteArray codepageName(Encoding encoding);
 
-// Whether a converter exists for the entry (0..131); false outside the list.
-bool isCodepageSupported(EncodingCode encoding);
+// Whether a converter exists for the entry; false for UTF-16 and outside the list.
+bool isCodepageSupported(Encoding encoding);
 
 // Whether every byte of the entry is one character whatever surrounds it,
 // so that a table of 256 characters decodes it; false for multi-byte and
 // stateful pages and outside the list.
-bool isSingleByteCodepage(EncodingCode encoding);
+bool isSingleByteCodepage(Encoding encoding);
 
 // Decodes 8-bit text of the entry. An undecodable sequence becomes U+FFFD for
 // that sequence only. A page without converter (or a non-empty text that
 // decodes to nothing) gives "?". Empty text gives an empty string.
-// ContractError for a negative encoding.
-QString codepageToUnicode(const QByteArray &text, EncodingCode encoding);
-QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding);
+// ContractError for UTF-16.
+QString codepageToUnicode(const QByteArray &text, Encoding encoding);
+QString codepageToUnicode(const char *data, qsizetype size, Encoding encoding);
 
 // As CodepageToUnicode; offsets receives one entry per UTF-16 unit of the
 // result: the index of the first byte of the text that unit came from (both
@@ -40,7 +40,7 @@ QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encodin
 // The offsets never decrease and stay below size; bytes that only switch state,
 // such as an escape sequence, own no unit. A null offsets is the plain call,
 // at no extra cost. ContractError also for a size of 2^31 or more.
-QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encoding,
+QString codepageToUnicode(const char *data, qsizetype size, Encoding encoding,
                           std::vector<int> *offsets);
 
 // Where decoding may begin so that it reads the text from there on as
@@ -51,10 +51,10 @@ QString codepageToUnicode(const char *data, qsizetype size, EncodingCode encodin
 // but a continuation byte; the stateful pages after a line break, or at a
 // shift (ISO-2022-KR) or designation (ISO-2022-JP), that sets the state.
 // Bytes that only switch state count with the character before them.
-// Single-byte pages and UTF-16 (-1, -2; data starting at an even offset)
+// Single-byte pages and UTF-16 (data starting at an even offset)
 // need no context: pos itself, or the even position at or below it. -1 when
 // the data before pos shows no such place (the start of a file always is one).
-qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, EncodingCode encoding);
+qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, Encoding encoding);
 
 // The bytes as 16-bit little-endian units (an odd last byte is dropped); with
 // swap the two bytes of every unit are exchanged (big-endian data).

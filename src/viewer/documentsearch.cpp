@@ -122,10 +122,10 @@ DocumentSearch::~DocumentSearch()
     release();
 }
 
-EncodingCode DocumentSearch::encoding() const
+Encoding DocumentSearch::encoding() const
 {
     if (m_document.mode() == vbmodeUnicode || m_document.mode() == vbmodeUHex)
-        return m_document.isBigEndian() ? EncodingCode(-2) : EncodingCode(-1);
+        return Encoding::utf16(m_document.isBigEndian());
     return m_document.textEncoding;
 }
 
@@ -171,7 +171,7 @@ bool DocumentSearch::findFirst(BackgroundJobs &jobs, const void *client, const Q
     // The running step reads through the engine: its source stays.
     if (running())
         return false;
-    const EncodingCode code = encoding();
+    const Encoding code = encoding();
     const qint64 from = startOf(options, startPos);
     if (!takeSource())
         return false;
@@ -208,7 +208,7 @@ bool DocumentSearch::findNext(BackgroundJobs &jobs, const void *client, bool fin
     if (!m_engine->stream() && !takeSource())
         return false;
     const QString text = m_text;
-    const EncodingCode code = encoding();
+    const Encoding code = encoding();
     SearchOptions options = m_options;
     options &= ~SearchOptions(soBackward | soFromPage | soFromPosition);
     const qint64 at = m_resultStart;

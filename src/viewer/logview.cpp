@@ -237,7 +237,7 @@ void LogView::setMode(ViewMode mode)
         redraw();
 }
 
-void LogView::setTextEncoding(EncodingCode encoding)
+void LogView::setTextEncoding(Encoding encoding)
 {
     if (encoding == m_doc.textEncoding)
         return;

@@ -93,8 +93,8 @@ public:
     // --- Mode and text
     ViewMode mode() const { return m_doc.mode(); }
     void setMode(ViewMode mode);
-    EncodingCode textEncoding() const { return m_doc.textEncoding; }
-    void setTextEncoding(EncodingCode encoding);
+    Encoding textEncoding() const { return m_doc.textEncoding; }
+    void setTextEncoding(Encoding encoding);
     quint8 unicodeOrder() const { return m_doc.unicodeOrder(); }
     void setUnicodeOrder(quint8 order);
     int maxLengths(ViewMode mode) const { return m_doc.maxLengths[mode]; }
@@ -337,9 +337,9 @@ public:
     void showEncodingMenu(int x, int y);
     // The menu ShowEncodingMenu shows, brought up to date.
     QMenu *prepareEncodingMenu();
-    static QByteArray encodingName(EncodingCode encoding);
-    // The encoding shown now, UTF-16 as -1 (LE) or -2 (BE).
-    EncodingCode currentEncoding() const;
+    static QByteArray encodingName(Encoding encoding);
+    // The encoding shown now, UTF-16 in the byte order of the mode.
+    Encoding currentEncoding() const;
 
 Q_SIGNALS:
     // The file was read again (a reload, a change seen by a watcher).

@@ -55,7 +55,7 @@ QString LogView::selTextAsUnicode() const
     const qint64 n = selectionBytes(0);
     if (n <= 0)
         return {};
-    const EncodingCode encoding = textEncoding();
+    const Encoding encoding = textEncoding();
     if (encoding != encodingAnsi && encoding != encodingUtf8) {
         QByteArray bytes = selText(0);
         bytes.replace('\0', ' ');

@@ -59,12 +59,12 @@ void LogView::popupSelectLine()
         selectLine(p);
 }
 
-QByteArray LogView::encodingName(EncodingCode encoding)
+QByteArray LogView::encodingName(Encoding encoding)
 {
     return codepageName(encoding);
 }
 
-EncodingCode LogView::currentEncoding() const
+Encoding LogView::currentEncoding() const
 {
     if (isUnicodeMode())
         return isBigEndian() ? encodingUtf16BE : encodingUtf16LE;
@@ -86,8 +86,8 @@ void LogView::rebuildCodepageMenu()
     QMenu *sub = nullptr;
     QString previous;
     bool anyGroup = false;
-    for (EncodingCode i = 0; i < codepageCount; ++i) {
-        const CodepageInfo &rec = codepageList[i];
+    for (const Encoding i : listedCodePages()) {
+        const CodepageInfo &rec = codepageList[i.codePageIndex()];
         if (!*rec.title)
             continue;
         const QString group = QString::fromUtf8(rec.group);

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <array>
 
-bool isShiftingPage(EncodingCode encoding)
+bool isShiftingPage(Encoding encoding)
 {
     static const std::array<bool, codepageCount> shifting = [] {
         std::array<bool, codepageCount> a{};
-        for (int e = 0; e < codepageCount; ++e) {
+        for (const Encoding e : listedCodePages()) {
             switch (codepageID(e)) {
             case 50220: // ISO-2022-JP and its two Windows variants
             case 50221:
@@ -19,7 +19,7 @@ bool isShiftingPage(EncodingCode encoding)
             case 50225: // ISO-2022-KR
             case 50227: // ISO-2022-CN
             case 50229:
-                a[size_t(e)] = true;
+                a[size_t(e.codePageIndex())] = true;
                 break;
             default:
                 break;
@@ -27,7 +27,7 @@ bool isShiftingPage(EncodingCode encoding)
         }
         return a;
     }();
-    return encoding >= 0 && encoding < codepageCount && shifting[size_t(encoding)];
+    return encoding.isListed() && shifting[size_t(encoding.codePageIndex())];
 }
 
 QString TextFormat::decode(const char16_t *units, int count, std::vector<int> *offsets) const
@@ -43,7 +43,7 @@ QString TextFormat::decode(const char16_t *units, int count, std::vector<int> *o
     QByteArray bytes(count, Qt::Uninitialized);
     for (int i = 0; i < count; ++i)
         bytes[i] = char(units[i] & 0xFF);
-    const EncodingCode used = usesOemSpecial() ? 0 : encoding;
+    const Encoding used = usesOemSpecial() ? encodingAnsi : encoding;
     QString text = codepageToUnicode(bytes.constData(), bytes.size(), used, offsets);
     // A page without converter shows one "?" for the whole line.
     if (offsets && offsets->size() != size_t(text.size()))
@@ -79,7 +79,7 @@ int TextFormat::wholeCharacterCut(const char16_t *units, int count) const
         if (o > 0)
             return o;
     // One character in all, or a page without converter.
-    return isCodepageSupported(usesOemSpecial() ? 0 : encoding) ? count : limit;
+    return isCodepageSupported(usesOemSpecial() ? encodingAnsi : encoding) ? count : limit;
 }
 
 int TextFormat::partialLead(const char16_t *units, int count) const

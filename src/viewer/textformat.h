@@ -18,13 +18,12 @@ inline bool isNonPrintableUnit(char16_t c, ViewMode mode, int firstPrintable)
 }
 
 // Pages whose text switches character sets by ESC, SO and SI.
-bool isShiftingPage(EncodingCode encoding);
+bool isShiftingPage(Encoding encoding);
 
 // The unit as the line rules and the decoder see it: non-printables become a
 // full stop, except the bytes that switch the state of an escape-driven page,
 // which its decoder needs.
-inline char16_t displayableUnit(char16_t raw, ViewMode mode, int firstPrintable,
-                                EncodingCode encoding)
+inline char16_t displayableUnit(char16_t raw, ViewMode mode, int firstPrintable, Encoding encoding)
 {
     if (raw == 9 && mode != vbmodeText && mode != vbmodeUnicode)
         return u'.';
@@ -42,7 +41,7 @@ struct TextFormat
 {
     ViewMode mode = vbmodeText;
     bool bigEndian = false;
-    EncodingCode encoding = 0;
+    Encoding encoding;
     bool oemSpecial = false;
     int firstPrintable = 32;
     int maxLength = maxLengthDefault;
@@ -50,7 +49,10 @@ struct TextFormat
     int charSize() const { return isUnicodeMode() ? 2 : 1; }
     bool isTextMode() const { return mode == vbmodeText || mode == vbmodeUnicode; }
     bool isUnicodeMode() const { return mode == vbmodeUnicode || mode == vbmodeUHex; }
-    bool usesOemSpecial() const { return !isUnicodeMode() && encoding == 1 && oemSpecial; }
+    bool usesOemSpecial() const
+    {
+        return !isUnicodeMode() && encoding == encodingOem && oemSpecial;
+    }
 
     char16_t displayable(char16_t raw) const
     {

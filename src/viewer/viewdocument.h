@@ -101,7 +101,7 @@ public:
         return isUnicodeMode() ? position & ~qint64(1) : position;
     }
 
-    EncodingCode textEncoding = 0;
+    Encoding textEncoding;
     bool textOemSpecial = false;
     int firstPrintable = 32;
 
@@ -130,7 +130,10 @@ public:
     char16_t rawChar(qint64 position) const;
     QString getHex(qint64 position) const;
     bool isNonPrintable(char16_t c) const { return isNonPrintableUnit(c, m_mode, firstPrintable); }
-    bool usesOemSpecial() const { return !isUnicodeMode() && textEncoding == 1 && textOemSpecial; }
+    bool usesOemSpecial() const
+    {
+        return !isUnicodeMode() && textEncoding == encodingOem && textOemSpecial;
+    }
 
     // Turns fetched units (bytes in the 8-bit modes) into display text. When
     // offsets is given it receives, per resulting character, the index of the

@@ -87,7 +87,7 @@ TEST_F(FilterTest, TheFilterButtonWantsAText)
 {
     FilterLogDialog dialog(m_jobs);
     EXPECT_EQ(dialog.windowTitle(), "Create filtered log");
-    dialog.setSource(pathOf("app.log"), 0);
+    dialog.setSource(pathOf("app.log"), encodingAnsi);
     EXPECT_EQ(child<QLineEdit>(dialog, "edFN")->text(), pathOf("app_filtered.log"));
     auto *ok = child<QPushButton>(dialog, "bOk");
     EXPECT_EQ(ok->text(), "Filter");
@@ -116,7 +116,7 @@ TEST_F(FilterTest, ARunAsksToOpenTheResultAndWarnsWhenNothingPassed)
     const QString source = writeFile("app.log", "Info a\nError b\nerror c\nlast Error");
     const QString out = pathOf("app_filtered.log");
     FilterLogDialog dialog(m_jobs);
-    dialog.setSource(source, 0);
+    dialog.setSource(source, encodingAnsi);
     dialog.show();
     set(dialog, out, "Error");
     child<QCheckBox>(dialog, "chkCase")->setChecked(true);
@@ -142,7 +142,7 @@ TEST_F(FilterTest, ARunAsksToOpenTheResultAndWarnsWhenNothingPassed)
     EXPECT_EQ(readFile(out), "Error b\r\nlast Error\r\n");
 
     // A missing source says the same.
-    dialog.setSource(pathOf("gone.log"), 0);
+    dialog.setSource(pathOf("gone.log"), encodingAnsi);
     set(dialog, pathOf("gone_out.log"), "x");
     filter(dialog);
     ASSERT_EQ(m_sink.messages().size(), 3u);
@@ -150,7 +150,7 @@ TEST_F(FilterTest, ARunAsksToOpenTheResultAndWarnsWhenNothingPassed)
     EXPECT_FALSE(QFile::exists(pathOf("gone_out.log")));
 
     // OK at the question closes the dialog with OK.
-    dialog.setSource(source, 0);
+    dialog.setSource(source, encodingAnsi);
     set(dialog, out, "c");
     m_sink.queueAnswers({MsgResult::Ok});
     filter(dialog);
@@ -162,7 +162,7 @@ TEST_F(FilterTest, FailuresShowTheirReasonAndLeaveTheDialogUsable)
 {
     const QString source = writeFile("app.log", "one\ntwo\n");
     FilterLogDialog dialog(m_jobs);
-    dialog.setSource(source, 0);
+    dialog.setSource(source, encodingAnsi);
     struct Case
     {
         const char *name;
@@ -196,7 +196,7 @@ TEST_F(FilterTest, ARunThatThrowsIsReportedAndLeavesTheDialogUsable)
 {
     const QString source = writeFile("app.log", "one\ntwo\n");
     FilterLogDialog dialog(m_jobs);
-    dialog.setSource(source, 0);
+    dialog.setSource(source, encodingAnsi);
     set(dialog, pathOf("out.log"), "o");
     dialog.runFilter = [](const QString &, const QString &, const FilterLogOptions &,
                           const FilterProgress &progress, std::stop_token) -> FilterLogResult {
@@ -218,7 +218,7 @@ TEST_F(FilterTest, CancelDuringARunStopsItAndLeavesNoFile)
     const QString source = bigSource();
     const QString out = writeFile("out.log", "old\n");
     FilterLogDialog dialog(m_jobs);
-    dialog.setSource(source, 0);
+    dialog.setSource(source, encodingAnsi);
     dialog.show();
     set(dialog, out, "error.*timeout=[0-9]+");
     child<QCheckBox>(dialog, "chkRE")->setChecked(true);
@@ -248,7 +248,7 @@ TEST_F(FilterTest, ClosingTheDialogDuringARunStopsItAndLeavesNoFile)
     const QString source = bigSource();
     const QString out = writeFile("out.log", "old\n");
     auto dialog = std::make_unique<FilterLogDialog>(m_jobs);
-    dialog->setSource(source, 0);
+    dialog->setSource(source, encodingAnsi);
     dialog->show();
     set(*dialog, out, "error.*timeout=[0-9]+");
     child<QCheckBox>(*dialog, "chkRE")->setChecked(true);

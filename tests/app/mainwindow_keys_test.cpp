@@ -1,6 +1,7 @@
 // Keys reach the active viewer, and shortcuts the window's commands, while
 // no dialog is open.
 #include "formfixture.h"
+#include "common/encodingarg.h"
 
 #include "viewer/logview.h"
 
@@ -35,7 +36,7 @@ TEST_F(KeysTest, SingleLettersSwitchTheEncoding)
     struct Case
     {
         Qt::Key key;
-        int encoding;
+        EncodingArg encoding;
     };
     const Case cases[] = {{Qt::Key_U, 130}, {Qt::Key_S, 1}, {Qt::Key_A, 0}};
     MainWindow &form = shownFormWithTab();

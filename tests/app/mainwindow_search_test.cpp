@@ -3,6 +3,7 @@
 // "go to next" window.
 #include "formfixture.h"
 #include "tooltiptext.h"
+#include "common/encodingarg.h"
 
 #include "app/searchprogresswindow.h"
 #include "app/finddialog.h"
@@ -609,8 +610,8 @@ TEST_F(SearchTest, RegexIsNotOfferedWhereTheEngineCannotRunIt)
         bool allowed;
     };
     const Case cases[] = {
-        {"ANSI", [](LogView *v) { v->setTextEncoding(0); }, true},
-        {"OEM", [](LogView *v) { v->setTextEncoding(1); }, true},
+        {"ANSI", [](LogView *v) { v->setTextEncoding(encodingAnsi); }, true},
+        {"OEM", [](LogView *v) { v->setTextEncoding(Encoding::codePage(1)); }, true},
         {"UTF-16", [](LogView *v) { v->setMode(vbmodeUnicode); }, true},
         {"UTF-16 dump", [](LogView *v) { v->setMode(vbmodeUHex); }, false},
     };
@@ -728,7 +729,7 @@ TEST_F(SearchTest, GotoFailuresGoToTheGeneralErrorReport)
     {
         const char *name;
         QByteArray ruleText;
-        EncodingCode encoding;
+        EncodingArg encoding;
         QString message;
     };
     const Case cases[] = {

@@ -1,6 +1,7 @@
 // Tabs: opening (checks, messages, captions, encodings), closing and the
 // ways files arrive (command line, open dialog, drop).
 #include "formfixture.h"
+#include "common/encodingarg.h"
 
 #include "app/shellmessages.h"
 #include "viewer/logview.h"
@@ -363,16 +364,16 @@ TEST_F(TabsTest, EncodingIsRememberedPerRecentFile)
     struct Case
     {
         const char *item;
-        int code;
+        EncodingArg code;
         ViewMode mode;
-        int textEncoding;
+        EncodingArg textEncoding;
         quint8 order;
     };
     const Case cases[] = {
         {"encodingDos", 1, vbmodeText, 1, 0},
         {"encodingUtf8", 130, vbmodeText, 130, 0},
-        {"encodingUtf16", -1, vbmodeUnicode, 0, unicodeOrderLittle},
-        {"encodingUtf16Be", -2, vbmodeUnicode, 0, unicodeOrderBig},
+        {"encodingUtf16", encodingUtf16LE, vbmodeUnicode, 0, unicodeOrderLittle},
+        {"encodingUtf16Be", encodingUtf16BE, vbmodeUnicode, 0, unicodeOrderBig},
         {"encodingSystem", 0, vbmodeText, 0, 0},
     };
     MainWindow &form = makeForm();
@@ -406,7 +407,7 @@ TEST_F(TabsTest, StoredEncodingCodesAreChecked)
     {
         const char *code;
         ViewMode mode;
-        int textEncoding;
+        EncodingArg textEncoding;
     };
     const Case cases[] = {
         {"130", vbmodeText, 130}, {"-2", vbmodeUnicode, 0},

@@ -23,15 +23,15 @@ TEST(RecentFilesTest, TouchKeepsTheNewestTenOnTop)
 {
     RecentFiles recent;
     for (int i = 1; i <= 12; ++i)
-        EXPECT_EQ(recent.touch(logPath(i)), 0);
+        EXPECT_EQ(recent.touch(logPath(i)), encodingAnsi);
     QStringList expected;
     for (int i = 12; i >= 3; --i)
         expected.append(logPath(i));
     EXPECT_EQ(paths(recent), expected);
 
     // A file that dropped out of the list has lost its code.
-    recent.setEncoding(logPath(1), 130);
-    EXPECT_EQ(recent.touch(logPath(1)), 0);
+    recent.setEncoding(logPath(1), Encoding::codePage(130));
+    EXPECT_EQ(recent.touch(logPath(1)), encodingAnsi);
     EXPECT_EQ(recent.count(), RecentFiles::kMaxCount);
     EXPECT_EQ(paths(recent).last(), logPath(4));
 }
@@ -42,14 +42,15 @@ TEST(RecentFilesTest, TouchMovesAnEntryWithItsCodeIgnoringCase)
     recent.touch(QStringLiteral("/logs/a.log"));
     recent.touch(QStringLiteral("/logs/b.log"));
     recent.touch(QStringLiteral("/logs/c.log"));
-    recent.setEncoding(QStringLiteral("/LOGS/A.LOG"), 130);
-    recent.setEncoding(QStringLiteral("/logs/absent.log"), -2); // not in the list: no effect
+    recent.setEncoding(QStringLiteral("/LOGS/A.LOG"), Encoding::codePage(130));
+    recent.setEncoding(QStringLiteral("/logs/absent.log"),
+                       encodingUtf16BE); // not in the list: no effect
 
-    EXPECT_EQ(recent.touch(QStringLiteral("/Logs/A.log")), 130);
+    EXPECT_EQ(recent.touch(QStringLiteral("/Logs/A.log")), encodingUtf8);
     EXPECT_EQ(paths(recent), QStringList({"/Logs/A.log", "/logs/c.log", "/logs/b.log"}));
-    EXPECT_EQ(recent.items().front().encoding, 130);
+    EXPECT_EQ(recent.items().front().encoding, encodingUtf8);
 
-    EXPECT_EQ(recent.touch(QStringLiteral("/logs/c.log")), 0);
+    EXPECT_EQ(recent.touch(QStringLiteral("/logs/c.log")), encodingAnsi);
     EXPECT_EQ(paths(recent), QStringList({"/logs/c.log", "/Logs/A.log", "/logs/b.log"}));
 
     recent.clear();
@@ -68,10 +69,10 @@ TEST_F(RecentFilesFileTest, SaveAndLoadThroughTheFile)
     const QString cyrillic = QStringLiteral("/home/пользователь/журнал.log");
     RecentFiles recent;
     recent.touch(QStringLiteral("/tmp/b.log"));
-    recent.setEncoding(QStringLiteral("/tmp/b.log"), -2);
+    recent.setEncoding(QStringLiteral("/tmp/b.log"), encodingUtf16BE);
     recent.touch(QStringLiteral("/tmp/a b.log"));
     recent.touch(cyrillic);
-    recent.setEncoding(cyrillic, 130);
+    recent.setEncoding(cyrillic, Encoding::codePage(130));
 
     IniFile ini(path);
     ASSERT_TRUE(ini.load());
@@ -86,11 +87,11 @@ TEST_F(RecentFilesFileTest, SaveAndLoadThroughTheFile)
     loaded.load(again);
     ASSERT_EQ(loaded.count(), 3);
     EXPECT_EQ(loaded.items()[0].path, cyrillic);
-    EXPECT_EQ(loaded.items()[0].encoding, 130);
+    EXPECT_EQ(loaded.items()[0].encoding, encodingUtf8);
     EXPECT_EQ(loaded.items()[1].path, QStringLiteral("/tmp/a b.log"));
-    EXPECT_EQ(loaded.items()[1].encoding, 0);
+    EXPECT_EQ(loaded.items()[1].encoding, encodingAnsi);
     EXPECT_EQ(loaded.items()[2].path, QStringLiteral("/tmp/b.log"));
-    EXPECT_EQ(loaded.items()[2].encoding, -2);
+    EXPECT_EQ(loaded.items()[2].encoding, encodingUtf16BE);
 }
 
 TEST_F(RecentFilesFileTest, LoadSkipsGapsAndRepeatsAndDefaultsTheCode)
@@ -105,9 +106,9 @@ TEST_F(RecentFilesFileTest, LoadSkipsGapsAndRepeatsAndDefaultsTheCode)
     recent.load(ini);
     ASSERT_EQ(recent.count(), 3);
     EXPECT_EQ(paths(recent), QStringList({"/a.log", "/B.log", "/c.log"}));
-    EXPECT_EQ(recent.items()[0].encoding, 0);
-    EXPECT_EQ(recent.items()[1].encoding, -1);
-    EXPECT_EQ(recent.items()[2].encoding, 130);
+    EXPECT_EQ(recent.items()[0].encoding, encodingAnsi);
+    EXPECT_EQ(recent.items()[1].encoding, encodingUtf16LE);
+    EXPECT_EQ(recent.items()[2].encoding, encodingUtf8);
 }
 
 // A path with a line break cannot be a value of a settings line: it is left
@@ -123,7 +124,7 @@ TEST_F(RecentFilesFileTest, SaveLeavesOutPathsWithALineBreak)
     recent.touch(QStringLiteral("/tmp/last.log"));
     recent.touch(broken);
     recent.touch(QStringLiteral("/tmp/first.log"));
-    recent.setEncoding(QStringLiteral("/tmp/first.log"), 45);
+    recent.setEncoding(QStringLiteral("/tmp/first.log"), Encoding::codePage(45));
     recent.touch(returned);
 
     IniFile ini(path);
@@ -147,7 +148,7 @@ TEST_F(RecentFilesFileTest, PathsAreStoredAsTheBytesOfTheirNames)
     const QString path = pathOf(QStringLiteral("Ravelin.ini"));
     RecentFiles recent;
     recent.touch(name);
-    recent.setEncoding(name, 130);
+    recent.setEncoding(name, Encoding::codePage(130));
     IniFile ini(path);
     ASSERT_TRUE(ini.load());
     recent.save(ini);
@@ -160,7 +161,7 @@ TEST_F(RecentFilesFileTest, PathsAreStoredAsTheBytesOfTheirNames)
     loaded.load(again);
     ASSERT_EQ(loaded.count(), 1);
     EXPECT_EQ(loaded.items()[0].path, name);
-    EXPECT_EQ(loaded.items()[0].encoding, 130);
+    EXPECT_EQ(loaded.items()[0].encoding, encodingUtf8);
 }
 
 } // namespace

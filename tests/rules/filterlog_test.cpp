@@ -1,4 +1,5 @@
 #include "rules/filterlog.h"
+#include "common/encodingarg.h"
 #include "text/fileutil.h"
 #include "viewer/filesource.h"
 
@@ -211,7 +212,7 @@ TEST_F(FilterLogTest, LinesCutByABlockEndComeOutWhole)
     utf16 += QByteArray("!\0", 2);
     options.filter = "!";
     options.isRegex = false;
-    options.encoding = 1;
+    options.encoding = encodingUtf16LE;
     EXPECT_EQ(filter(utf16, options), QByteArray("\xf0\x9f\x98\x80!\r\n"));
 }
 
@@ -228,7 +229,8 @@ TEST_F(FilterLogTest, Utf16SourcesGiveUtf8Lines)
     }
     FilterLogOptions options;
     options.filter = "zeile";
-    for (const auto &[encoding, data] : {std::pair{1, le}, std::pair{2, be}}) {
+    for (const auto &[encoding, data] :
+         {std::pair{encodingUtf16LE, le}, std::pair{encodingUtf16BE, be}}) {
         SCOPED_TRACE(encoding);
         options.encoding = encoding;
         EXPECT_EQ(filter(data, options),
@@ -403,13 +405,13 @@ TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)
     QString text = QStringLiteral("\uFEFF") + QString(block / 2 - 2, u'x') +
                    QStringLiteral("\U0001F600 \u00e9 ERROR ") + QString(block, u'y') +
                    QStringLiteral("\nshort ERROR\n");
-    for (const int encoding : {1, 2}) {
+    for (const Encoding encoding : {encodingUtf16LE, encodingUtf16BE}) {
         QByteArray bytes;
         for (const QChar c : text) {
             const char lo = char(c.unicode() & 0xFF);
             const char hi = char(c.unicode() >> 8);
-            bytes += encoding == 1 ? lo : hi;
-            bytes += encoding == 1 ? hi : lo;
+            bytes += encoding.isBigEndian() ? hi : lo;
+            bytes += encoding.isBigEndian() ? lo : hi;
         }
         FilterLogOptions options;
         options.encoding = encoding;

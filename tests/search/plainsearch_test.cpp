@@ -1,4 +1,5 @@
 #include "memorysource.h"
+#include "common/encodingarg.h"
 
 #include "search/streamsearch.h"
 #include "search/searcherror.h"
@@ -23,7 +24,7 @@ struct Case
     const char *name;
     QByteArray bytes;
     QString text;
-    EncodingCode encoding;
+    EncodingArg encoding;
     SearchOptions options;
     qint64 start;
     qint64 foundStart; // -1: none
@@ -37,7 +38,7 @@ QByteArray filler(qint64 size, char c = '.')
 
 TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
 {
-    const EncodingCode sjis = entryOf(932), cp1251 = entryOf(1251);
+    const Encoding sjis = entryOf(932), cp1251 = entryOf(1251);
     const QString foo = QStringLiteral("foo");
     const SearchOptions cs = soCaseSensitive, ww = soCaseSensitive | soWholeWords;
     const Case cases[] = {
@@ -142,17 +143,19 @@ TEST(PlainSearch, MatchesAcrossBlockBordersAreFoundBothWays)
         for (const auto options :
              {SearchOptions(soCaseSensitive), SearchOptions(soCaseSensitive | soWholeWords)}) {
             Searcher s(bytes);
-            EXPECT_TRUE(s.search.findFirst(QStringLiteral("foo"), 0, options, 0));
+            EXPECT_TRUE(s.search.findFirst(QStringLiteral("foo"), encodingAnsi, options, 0));
             EXPECT_EQ(s.search.foundStart(), at);
-            EXPECT_TRUE(s.search.findFirst(QStringLiteral("foo"), 0, options | soBackward, 0));
+            EXPECT_TRUE(
+                s.search.findFirst(QStringLiteral("foo"), encodingAnsi, options | soBackward, 0));
             EXPECT_EQ(s.search.foundStart(), at);
         }
     }
     QByteArray bytes = filler(2 * kBlock, ' ');
     bytes.replace(int(kBlock - 3), 4, "fooz"); // "z" decides, in the next block
     Searcher s(bytes);
-    EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), 0, soWholeWords, 0));
-    EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), 0, soWholeWords | soBackward, 0));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), encodingAnsi, soWholeWords, 0));
+    EXPECT_FALSE(
+        s.search.findFirst(QStringLiteral("foo"), encodingAnsi, soWholeWords | soBackward, 0));
 }
 
 // A word with a letter beside it is no whole word, wherever the blocks'
@@ -170,7 +173,7 @@ TEST(PlainSearch, AWordTouchingALetterIsRefusedAtEveryBlockBorder)
                 QString text(int(2 * kBlock / (wide ? 2 : 1)), QLatin1Char(' '));
                 text.replace(int(at), 4, QLatin1String(word));
                 const QByteArray bytes = wide ? utf16(text, false) : text.toLatin1();
-                const EncodingCode encoding = wide ? encodingUtf16LE : 0;
+                const Encoding encoding = wide ? encodingUtf16LE : encodingAnsi;
                 for (const auto direction : {SearchOptions(), SearchOptions(soBackward)}) {
                     Searcher s(bytes);
                     EXPECT_FALSE(s.search.findFirst(QStringLiteral("foo"), encoding,
@@ -193,7 +196,7 @@ void printTo(const Hit &h, std::ostream *os)
 }
 
 // Every match from FindFirst on through FindNext, at most ten.
-std::vector<Hit> chain(const QByteArray &bytes, const QString &text, EncodingCode encoding,
+std::vector<Hit> chain(const QByteArray &bytes, const QString &text, Encoding encoding,
                        SearchOptions options)
 {
     Searcher s(bytes);
@@ -333,7 +336,7 @@ TEST(PlainSearch, BlocksAndRestartsBeginAtACharacter)
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
-        const EncodingCode encoding = entryOf(r.codepage);
+        const Encoding encoding = entryOf(r.codepage);
         EXPECT_EQ(chain(r.bytes, r.text, encoding, soCaseSensitive), r.hits);
         const std::vector<Hit> backward(r.hits.rbegin(), r.hits.rend());
         EXPECT_EQ(chain(r.bytes, r.text, encoding, soCaseSensitive | soBackward), backward);
@@ -344,7 +347,7 @@ TEST(PlainSearch, FindNextStepsThroughOverlappingMatches)
 {
     Searcher s("aaa");
     const QString aa = QStringLiteral("aa");
-    ASSERT_TRUE(s.search.findFirst(aa, 0, soCaseSensitive, 0));
+    ASSERT_TRUE(s.search.findFirst(aa, encodingAnsi, soCaseSensitive, 0));
     EXPECT_EQ(s.search.foundStart(), 0);
     ASSERT_TRUE(s.search.findNext());
     EXPECT_EQ(s.search.foundStart(), 1);
@@ -369,7 +372,7 @@ TEST(PlainSearch, BackwardStepsReachEveryEarlierMatch)
     {
         const char *name;
         QByteArray bytes;
-        EncodingCode encoding;
+        EncodingArg encoding;
         qint64 unit;
     } rows[] = {
         {"UTF-8", utf8 + "-" + utf8 + utf8, 0, qint64(utf8.size())},
@@ -378,7 +381,7 @@ TEST(PlainSearch, BackwardStepsReachEveryEarlierMatch)
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
         Searcher s(r.bytes);
-        const qint64 step = r.encoding == 0 ? 1 : 2;
+        const qint64 step = r.encoding.value.unitBytes();
         ASSERT_TRUE(s.search.findFirst(text, r.encoding, soCaseSensitive | soBackward, 0));
         EXPECT_EQ(s.search.foundStart(), 2 * r.unit + step);
         ASSERT_TRUE(s.search.findNext());
@@ -398,14 +401,15 @@ TEST(PlainSearch, ProgressReportsEachBlockAndStops)
         EXPECT_TRUE(go);
         seen.push_back(pos);
     };
-    EXPECT_FALSE(s.search.findFirst(QStringLiteral("ab"), 0, soCaseSensitive, 10));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("ab"), encodingAnsi, soCaseSensitive, 10));
     // Blocks step by their size less the text and one character.
     // The third block runs short of a full one and is the last.
     const std::vector<qint64> forward = {10, 10, 10 + kBlock - 3, 10 + 2 * (kBlock - 3)};
     EXPECT_EQ(seen, forward);
 
     seen.clear();
-    EXPECT_FALSE(s.search.findFirst(QStringLiteral("ab"), 0, soCaseSensitive | soBackward, 0));
+    EXPECT_FALSE(
+        s.search.findFirst(QStringLiteral("ab"), encodingAnsi, soCaseSensitive | soBackward, 0));
     ASSERT_GE(seen.size(), 3u);
     EXPECT_EQ(seen[0], 3 * kBlock - 1);
     EXPECT_EQ(seen[2], 3 * kBlock - 1 - kBlock + 3);
@@ -413,7 +417,7 @@ TEST(PlainSearch, ProgressReportsEachBlockAndStops)
     // Stopping at the first report reads nothing.
     const size_t reads = s.source.reads().size();
     s.search.onProgress = [](qint64, qint64, bool &go) { go = false; };
-    EXPECT_FALSE(s.search.findFirst(QStringLiteral("."), 0, {}, 0));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("."), encodingAnsi, {}, 0));
     EXPECT_EQ(s.source.reads().size(), reads);
 
     // A stop requested on the token ends the search as well.
@@ -421,7 +425,7 @@ TEST(PlainSearch, ProgressReportsEachBlockAndStops)
     std::stop_source stop;
     stop.request_stop();
     s.search.setStopToken(stop.get_token());
-    EXPECT_FALSE(s.search.findFirst(QStringLiteral("."), 0, {}, 0));
+    EXPECT_FALSE(s.search.findFirst(QStringLiteral("."), encodingAnsi, {}, 0));
     EXPECT_EQ(s.source.reads().size(), reads);
 }
 
@@ -430,7 +434,7 @@ TEST(PlainSearch, ReadErrorNamesTheBlock)
     Searcher s(filler(3 * kBlock));
     s.source.failAt = 2 * kBlock;
     try {
-        s.search.findFirst(QStringLiteral("x"), 0, {}, 0);
+        s.search.findFirst(QStringLiteral("x"), encodingAnsi, {}, 0);
         FAIL() << "no error";
     } catch (const SearchError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Read error at offset %1").arg(2 * (kBlock - 2)));
@@ -441,16 +445,16 @@ TEST(PlainSearch, ATextLongerThanABlockEndsWithoutAMatch)
 {
     Searcher s(filler(3 * kBlock));
     const QString text(int(kBlock + 1), QLatin1Char('.'));
-    EXPECT_FALSE(s.search.findFirst(text, 0, {}, 0));
+    EXPECT_FALSE(s.search.findFirst(text, encodingAnsi, {}, 0));
     EXPECT_FALSE(s.search.findFirst(text, encodingUtf16LE, soBackward, 0));
 }
 
 TEST(PlainSearch, EmptyTextAndShortSourcesFindNothing)
 {
     Searcher s("abc");
-    EXPECT_FALSE(s.search.findFirst(QString(), 0, {}, 0));
+    EXPECT_FALSE(s.search.findFirst(QString(), encodingAnsi, {}, 0));
     Searcher empty("");
-    EXPECT_FALSE(empty.search.findFirst(QStringLiteral("a"), 0, {}, 0));
+    EXPECT_FALSE(empty.search.findFirst(QStringLiteral("a"), encodingAnsi, {}, 0));
     EXPECT_EQ(empty.search.foundStart(), -1);
 }
 
@@ -488,9 +492,9 @@ TEST(PlainSearch, AgreesWithANaiveSearchAtEveryStart)
                 if (matchAt(i, start, false))
                     expectBackward = i;
             Searcher s(bytes);
-            s.search.findFirst(text, 0, options, start);
+            s.search.findFirst(text, encodingAnsi, options, start);
             EXPECT_EQ(s.search.foundStart(), expectForward) << "forward";
-            s.search.findFirst(text, 0, options | soBackward, start);
+            s.search.findFirst(text, encodingAnsi, options | soBackward, start);
             EXPECT_EQ(s.search.foundStart(), expectBackward) << "backward";
         }
     }

@@ -1,5 +1,6 @@
 #include "memorysource.h"
 #include "regexreference.h"
+#include "common/encodingarg.h"
 
 #include "search/streamsearch.h"
 #include "search/regexstreamsearcher.h"
@@ -31,7 +32,7 @@ void printTo(const Hit &h, std::ostream *os)
 }
 
 // Every match from FindFirst on, at most ten.
-std::vector<Hit> all(const QByteArray &bytes, const QString &pattern, EncodingCode encoding,
+std::vector<Hit> all(const QByteArray &bytes, const QString &pattern, Encoding encoding,
                      SearchOptions options, qint64 start = 0)
 {
     Searcher s(bytes);
@@ -42,7 +43,7 @@ std::vector<Hit> all(const QByteArray &bytes, const QString &pattern, EncodingCo
     return hits;
 }
 
-QString errorOf(const QByteArray &bytes, const QString &pattern, EncodingCode encoding = 0,
+QString errorOf(const QByteArray &bytes, const QString &pattern, Encoding encoding = encodingAnsi,
                 SearchOptions options = {})
 {
     Searcher s(bytes);
@@ -62,7 +63,7 @@ TEST(RegexSearch, MatchesAndTheirBytes)
         const char *name;
         QByteArray bytes;
         QString pattern;
-        EncodingCode encoding;
+        EncodingArg encoding;
         SearchOptions options;
         qint64 start;
         std::vector<Hit> hits;
@@ -200,13 +201,14 @@ TEST(RegexSearch, WholeWordsAreThoseOfThePlainSearch)
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
-        EXPECT_EQ(all(r.bytes, r.pattern, 0, soWholeWords | soCaseSensitive), r.hits);
+        EXPECT_EQ(all(r.bytes, r.pattern, encodingAnsi, soWholeWords | soCaseSensitive), r.hits);
         if (r.plain.isNull())
             continue;
         Searcher s(r.bytes);
         std::vector<Hit> plain;
-        for (bool found = s.search.findFirst(r.plain, 0, soWholeWords | soCaseSensitive, 0); found;
-             found = s.search.findNext())
+        for (bool found =
+                 s.search.findFirst(r.plain, encodingAnsi, soWholeWords | soCaseSensitive, 0);
+             found; found = s.search.findNext())
             plain.push_back({s.search.foundStart(), s.search.foundLength()});
         EXPECT_EQ(plain, r.hits) << "plain";
     }
@@ -219,15 +221,18 @@ TEST(RegexSearch, MatchesAcrossFillBorders)
     QByteArray bytes(70000, '.');
     bytes.replace(32768 - 3, 10, "NEEDLE-7f3");
     bytes.replace(40000, 6, "x-tail");
-    EXPECT_EQ(all(bytes, QStringLiteral("NEEDLE-[0-9a-f]+"), 0, {}),
+    EXPECT_EQ(all(bytes, QStringLiteral("NEEDLE-[0-9a-f]+"), encodingAnsi, {}),
               (std::vector<Hit>{{32765, 10}}));
-    EXPECT_EQ(all(bytes, QStringLiteral("(?<=x-)tail"), 0, {}), (std::vector<Hit>{{40002, 4}}));
+    EXPECT_EQ(all(bytes, QStringLiteral("(?<=x-)tail"), encodingAnsi, {}),
+              (std::vector<Hit>{{40002, 4}}));
     // A look-behind longer than the overlap still sees its text.
     bytes = QByteArray(70000, 'a') + "b";
-    EXPECT_EQ(all(bytes, QStringLiteral("(?<=a{3000})b"), 0, {}), (std::vector<Hit>{{70000, 1}}));
+    EXPECT_EQ(all(bytes, QStringLiteral("(?<=a{3000})b"), encodingAnsi, {}),
+              (std::vector<Hit>{{70000, 1}}));
     // A match far longer than a fill keeps its start.
     bytes = "<" + QByteArray(100000, 'a') + ">";
-    EXPECT_EQ(all(bytes, QStringLiteral("<a*>"), 0, {}), (std::vector<Hit>{{0, 100002}}));
+    EXPECT_EQ(all(bytes, QStringLiteral("<a*>"), encodingAnsi, {}),
+              (std::vector<Hit>{{0, 100002}}));
 }
 
 // A candidate longer than what the searcher keeps in memory continues
@@ -241,8 +246,9 @@ TEST(RegexSearch, ALongFailedCandidateLosesNoLaterMatch)
         log += "ERROR request " + QByteArray::number(i) + " timeout\n";
     Searcher s(log);
     qint64 count = 0, first = -1, last = -1;
-    for (bool found = s.search.findFirst(QStringLiteral("ERROR.*timeout"), 0, soRegex, 0); found;
-         found = s.search.findNext()) {
+    for (bool found =
+             s.search.findFirst(QStringLiteral("ERROR.*timeout"), encodingAnsi, soRegex, 0);
+         found; found = s.search.findNext()) {
         if (count++ == 0)
             first = s.search.foundStart();
         last = s.search.foundStart();
@@ -271,8 +277,9 @@ TEST(RegexSearch, ALongFailedCandidateLosesNoLaterMatch)
                     wide ? 2 * longChars : text.left(longChars).toUtf8().size();
                 std::vector<Hit> hits;
                 Searcher w(bytes);
-                for (bool found = w.search.findFirst(QStringLiteral("x[a\u00e9]*y"),
-                                                     wide ? encodingUtf16LE : 0, soRegex, 0);
+                for (bool found =
+                         w.search.findFirst(QStringLiteral("x[a\u00e9]*y"),
+                                            wide ? encodingUtf16LE : encodingAnsi, soRegex, 0);
                      found; found = w.search.findNext())
                     hits.push_back({w.search.foundStart(), w.search.foundLength()});
                 ASSERT_EQ(hits.size(), closed ? 1001u : 1000u);
@@ -310,7 +317,7 @@ TEST(RegexSearch, AnyCarriedLengthGivesTheWholeTextMatches)
                 regex.maxCarryBytes = carry;
                 regex.compileOptionBits = 0;
                 ASSERT_TRUE(regex.setMatchPattern(pattern));
-                regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
+                regex.setStream(&source, 0, encodingAnsi);
                 std::vector<ReferenceMatch> got;
                 RegexStreamSearcher::Match m;
                 while (got.size() < 1000 && regex.findNext(m) >= 0)
@@ -327,10 +334,11 @@ TEST(RegexSearch, ErrorsSayWhatWentWrong)
               QStringLiteral("Regular expression pattern error:\r\n\r\n"
                              "missing closing parenthesis at offset 3"));
     // The offset is the one in the text the user typed, also with whole words.
-    EXPECT_EQ(errorOf("abc", QStringLiteral("\u00e9(b"), 0, soWholeWords),
+    EXPECT_EQ(errorOf("abc", QStringLiteral("\u00e9(b"), encodingAnsi, soWholeWords),
               QStringLiteral("Regular expression pattern error:\r\n\r\n"
                              "missing closing parenthesis at offset 4"));
-    EXPECT_EQ(errorOf("abc", QStringLiteral("b"), 5), QStringLiteral("Unknown encoding specified"));
+    EXPECT_EQ(errorOf("abc", QStringLiteral("b"), Encoding::codePage(5)),
+              QStringLiteral("Unknown encoding specified"));
     EXPECT_EQ(errorOf("aa", QStringLiteral("(a)\\1")),
               QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
                              "back-references such as \\1 are not supported"));
@@ -361,11 +369,11 @@ TEST(RegexSearch, WorkspaceGrowsAndItsLimitIsAnError)
     RegexStreamSearcher regex;
     regex.workSpaceLimitBytes = 4096;
     ASSERT_TRUE(regex.setMatchPattern("(?:.?){100}"));
-    regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
+    regex.setStream(&source, 0, encodingAnsi);
     RegexStreamSearcher::Match m;
     EXPECT_EQ(regex.findNext(m), RegexStreamSearcher::resultWorkspaceLimit);
     regex.workSpaceLimitBytes = 1 << 20;
-    regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
+    regex.setStream(&source, 0, encodingAnsi);
     EXPECT_GE(regex.findNext(m), 0);
     EXPECT_EQ(m.length, 100);
 }
@@ -423,7 +431,7 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
                 regex.compileOptionBits = options;
                 regex.readSize = fill + 1;
                 ASSERT_TRUE(regex.setMatchPattern(pattern));
-                regex.setStream(&source, 0, RegexStreamSearcher::Encoding::Ansi);
+                regex.setStream(&source, 0, encodingAnsi);
                 std::vector<ReferenceMatch> got;
                 RegexStreamSearcher::Match m;
                 while (got.size() < 1000 && regex.findNext(m) >= 0)
@@ -439,9 +447,11 @@ TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
 TEST(RegexSearch, CatastrophicPatternsFinish)
 {
     const QByteArray bytes = QByteArray(20000, 'a') + "c";
-    EXPECT_EQ(all(bytes, QStringLiteral("(a|aa)*b"), 0, soCaseSensitive), std::vector<Hit>{});
-    EXPECT_EQ(all(bytes, QStringLiteral("(?:a*)*b"), 0, soCaseSensitive), std::vector<Hit>{});
-    EXPECT_EQ(all(bytes, QStringLiteral("(a|aa)*c"), 0, soCaseSensitive),
+    EXPECT_EQ(all(bytes, QStringLiteral("(a|aa)*b"), encodingAnsi, soCaseSensitive),
+              std::vector<Hit>{});
+    EXPECT_EQ(all(bytes, QStringLiteral("(?:a*)*b"), encodingAnsi, soCaseSensitive),
+              std::vector<Hit>{});
+    EXPECT_EQ(all(bytes, QStringLiteral("(a|aa)*c"), encodingAnsi, soCaseSensitive),
               (std::vector<Hit>{{0, 20001}}));
 }
 

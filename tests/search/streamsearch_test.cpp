@@ -49,7 +49,7 @@ QString contractMessage(Fn fn)
 TEST(StreamSearchContract, ViolationsNameTheirCause)
 {
     StreamSearch none;
-    EXPECT_EQ(contractMessage([&] { none.findFirst(QStringLiteral("a"), 0, {}, 0); }),
+    EXPECT_EQ(contractMessage([&] { none.findFirst(QStringLiteral("a"), encodingAnsi, {}, 0); }),
               QStringLiteral("Stream object not initialized"));
     EXPECT_EQ(contractMessage([&] { none.findNext(); }),
               QStringLiteral("Stream object not initialized"));
@@ -57,8 +57,9 @@ TEST(StreamSearchContract, ViolationsNameTheirCause)
     MemorySearch m("abc");
     EXPECT_EQ(contractMessage([&] { m.search.findNext(); }),
               QStringLiteral("Search text is empty"));
-    EXPECT_EQ(contractMessage(
-                  [&] { m.search.findFirst(QStringLiteral("a"), 0, soRegex | soBackward, 0); }),
+    EXPECT_EQ(contractMessage([&] {
+                  m.search.findFirst(QStringLiteral("a"), encodingAnsi, soRegex | soBackward, 0);
+              }),
               QStringLiteral("Backward search not supported for Regex"));
     // The failed FindFirst still replaced the saved search.
     EXPECT_EQ(m.search.savedText(), QStringLiteral("a"));
@@ -68,7 +69,7 @@ TEST(StreamSearchContract, ViolationsNameTheirCause)
 TEST(StreamSearchContract, FindPreviousOfARegexIsAnError)
 {
     MemorySearch m("abc");
-    m.search.findFirst(QStringLiteral("b"), 0, soRegex, 0);
+    m.search.findFirst(QStringLiteral("b"), encodingAnsi, soRegex, 0);
     try {
         m.search.findNext(true);
         FAIL() << "no error";
@@ -120,7 +121,8 @@ TEST(StreamSearchFaults, AFileCutOrDeletedDuringASearchEndsIt)
                                          fault == Fault::Truncate ? 0 : bytes.size() / 2),
                               0);
             };
-            const bool found = s.findFirst(QStringLiteral("NEEDLE"), 0, search.options, 0);
+            const bool found =
+                s.findFirst(QStringLiteral("NEEDLE"), encodingAnsi, search.options, 0);
             EXPECT_EQ(found, fault == Fault::Delete);
             EXPECT_EQ(s.foundStart(), found ? at : -1);
         }

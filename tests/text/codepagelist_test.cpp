@@ -116,7 +116,7 @@ TEST(codepageList, MacToAnsiTableIsAPermutationKeepingTheAccentedLetters)
     }
     EXPECT_EQ(targets.size(), 128u);
 
-    constexpr EncodingCode macRoman = 32, windows1252 = 10;
+    constexpr Encoding macRoman = Encoding::codePage(32), windows1252 = Encoding::codePage(10);
     for (int b = 0x80; b <= 0x9F; ++b) {
         const char mac = char(b);
         const char ansi = char(macToAnsiTable[b - 0x80]);

@@ -1,5 +1,6 @@
 #include "text/codepages.h"
 #include "text/contract.h"
+#include "common/encodingarg.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ QString U(const char16_t *s)
 struct OffsetCase
 {
     const char *name;
-    EncodingCode encoding;
+    EncodingArg encoding;
     std::string bytes;
     const char16_t *text;
     std::vector<int> offsets;
@@ -82,7 +83,7 @@ TEST(CodepageOffsets, EachUnitMapsToTheFirstByteOfItsSequence)
 
 TEST(CodepageOffsets, EmptyTextHasNoOffsets)
 {
-    for (EncodingCode e : {0, 7, 45, 112, 124}) {
+    for (const EncodingArg e : {0, 7, 45, 112, 124}) {
         SCOPED_TRACE(e);
         std::vector<int> offsets = {1, 2};
         EXPECT_TRUE(codepageToUnicode("x", 0, e, &offsets).isEmpty());
@@ -96,13 +97,13 @@ TEST(CodepageOffsets, EmptyTextHasNoOffsets)
 TEST(CodepageOffsets, NullOffsetsIsThePlainCall)
 {
     const char sjis[] = "a\x82\xA0";
-    EXPECT_EQ(codepageToUnicode(sjis, 3, 112, nullptr), U(u"a\u3042"));
+    EXPECT_EQ(codepageToUnicode(sjis, 3, Encoding::codePage(112), nullptr), U(u"a\u3042"));
 }
 
 TEST(CodepageOffsets, NegativeEncodingIsAContractError)
 {
     std::vector<int> offsets;
-    for (EncodingCode e : {encodingUtf16LE, encodingUtf16BE}) {
+    for (const Encoding e : {encodingUtf16LE, encodingUtf16BE}) {
         SCOPED_TRACE(e);
         EXPECT_THROW(codepageToUnicode("ab", 2, e, &offsets), ContractError);
         EXPECT_THROW(codepageToUnicode("ab", 0, e, &offsets), ContractError);
@@ -115,9 +116,10 @@ TEST(CodepageOffsets, OutputLongerThanTheInputKeepsExactOffsets)
 {
     const QByteArray bytes = QByteArray("\xC0\xE9").repeated(1024);
     std::vector<int> offsets;
-    const QString text = codepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
+    const QString text =
+        codepageToUnicode(bytes.constData(), bytes.size(), Encoding::codePage(80), &offsets);
     ASSERT_EQ(text.size(), 3 * 1024);
-    EXPECT_EQ(text, codepageToUnicode(bytes, 80));
+    EXPECT_EQ(text, codepageToUnicode(bytes, Encoding::codePage(80)));
     ASSERT_EQ(offsets.size(), size_t(text.size()));
     for (size_t i = 0; i < offsets.size(); ++i)
         ASSERT_EQ(offsets[i], int(i / 3 * 2)) << i;
@@ -135,8 +137,8 @@ TEST(CodepageOffsets, PlainAndOffsetPathsAgreeWhenTheOutputOutgrowsItsBuffer)
         SCOPED_TRACE(bytes.toHex(' ').constData());
         std::vector<int> offsets;
         const QString withOffsets =
-            codepageToUnicode(bytes.constData(), bytes.size(), 80, &offsets);
-        EXPECT_EQ(codepageToUnicode(bytes, 80), withOffsets);
+            codepageToUnicode(bytes.constData(), bytes.size(), Encoding::codePage(80), &offsets);
+        EXPECT_EQ(codepageToUnicode(bytes, Encoding::codePage(80)), withOffsets);
         EXPECT_EQ(offsets.size(), size_t(withOffsets.size()));
     }
 }
@@ -162,10 +164,10 @@ std::string randomText(std::mt19937 &rng)
 TEST(CodepageOffsets, EveryPageGivesTheSameTextAndOrderedOffsetsInRange)
 {
     std::mt19937 rng(20240611);
-    for (EncodingCode e = 0; e < codepageCount; ++e) {
+    for (const Encoding e : listedCodePages()) {
         if (!isCodepageSupported(e))
             continue;
-        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e.codePageIndex()].title);
         for (int round = 0; round < 200; ++round) {
             const std::string bytes = randomText(rng);
             const auto size = qsizetype(bytes.size());
@@ -217,10 +219,10 @@ std::string pieceText(std::mt19937 &rng)
 TEST(CodepageOffsets, EveryPageGivesTheSameTextWithAndWithoutOffsetsWhereverTheBufferEnds)
 {
     std::mt19937 rng(7151);
-    for (EncodingCode e = 0; e < codepageCount; ++e) {
+    for (const Encoding e : listedCodePages()) {
         if (!isCodepageSupported(e))
             continue;
-        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e.codePageIndex()].title);
         for (int round = 0; round < 24; ++round) {
             const std::string text = pieceText(rng);
             for (size_t length = 1; length <= text.size(); ++length) {
@@ -246,10 +248,10 @@ TEST(CodepageSync, DecodingFromTheSyncReadsAsTheWholeText)
     static const char *const pieces[] = {"\n",     "\r\n",    " ",      "\x1B$B",  "\x1B(B",
                                          "\x1B(J", "\x1B$)C", "\x0E",   "\x0F",    "\x1B$)A",
                                          "+AKM-",  "+2D3eAA", "\x1B(I", "\xEF\x42"};
-    for (EncodingCode e = 0; e < codepageCount; ++e) {
+    for (const Encoding e : listedCodePages()) {
         if (!isCodepageSupported(e) || isSingleByteCodepage(e) || codepageID(e) == 52936)
             continue;
-        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
+        SCOPED_TRACE(testing::Message() << e << " " << codepageList[e.codePageIndex()].title);
         int synced = 0;
         for (int round = 0; round < 60; ++round) {
             std::string text;
@@ -318,8 +320,8 @@ TEST(CodepageSync, PlacesWithoutASignAreNotGuessed)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        EncodingCode encoding = 0;
-        for (EncodingCode e = 0; e < codepageCount; ++e) {
+        Encoding encoding;
+        for (const Encoding e : listedCodePages()) {
             if (codepageID(e) == c.codepage) {
                 encoding = e;
                 break;
@@ -329,7 +331,7 @@ TEST(CodepageSync, PlacesWithoutASignAreNotGuessed)
                   c.sync);
     }
     EXPECT_EQ(decodeSyncBefore("abcd", 4, 3, encodingUtf16LE), 2);
-    EXPECT_THROW(decodeSyncBefore("ab", 2, 2, 130), ContractError);
+    EXPECT_THROW(decodeSyncBefore("ab", 2, 2, Encoding::codePage(130)), ContractError);
 }
 
 } // namespace

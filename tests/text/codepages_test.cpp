@@ -1,4 +1,6 @@
 #include "text/codepages.h"
+
+#include "common/encodingarg.h"
 #include "text/contract.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +19,7 @@ QString U(const char16_t *s)
 
 struct Sample
 {
-    EncodingCode encoding;
+    EncodingArg encoding;
     const char *bytes;
     const char16_t *expected;
 };
@@ -156,15 +158,16 @@ const Sample samples[] = {
 
 TEST(Codepages, EverySupportedEntryDecodesItsKnownSample)
 {
-    std::set<EncodingCode> sampled;
+    std::set<Encoding> sampled;
     for (const Sample &s : samples) {
-        SCOPED_TRACE(testing::Message() << s.encoding << " " << codepageList[s.encoding].title);
+        SCOPED_TRACE(testing::Message()
+                     << s.encoding << " " << codepageList[s.encoding.index()].title);
         sampled.insert(s.encoding);
         EXPECT_TRUE(isCodepageSupported(s.encoding));
         EXPECT_EQ(codepageToUnicode(QByteArray(s.bytes), s.encoding), U(s.expected));
     }
     // A page that becomes supported needs a sample of its own.
-    for (EncodingCode e = 0; e < codepageCount; ++e) {
+    for (const Encoding e : listedCodePages()) {
         if (isCodepageSupported(e)) {
             EXPECT_TRUE(sampled.count(e)) << "no sample for supported entry " << e;
         }
@@ -175,24 +178,26 @@ TEST(Codepages, EntriesWithoutConverterAreUnsupportedAndGiveQuestionMark)
 {
     // Mac Croatian, Mac Arabic, Mac Hebrew and four Taiwanese vendor pages:
     // neither ICU nor glibc has them.
-    const std::set<EncodingCode> missing = {7, 86, 93, 106, 109, 110, 111};
-    for (EncodingCode e = 0; e < codepageCount; ++e) {
+    const std::set<int> missing = {7, 86, 93, 106, 109, 110, 111};
+    for (const Encoding e : listedCodePages()) {
         SCOPED_TRACE(e);
-        EXPECT_EQ(isCodepageSupported(e), missing.count(e) == 0);
+        EXPECT_EQ(isCodepageSupported(e), missing.count(e.codePageIndex()) == 0);
     }
     EXPECT_EQ(supportedCodepageCount(), codepageCount - int(missing.size()));
-    for (EncodingCode e : missing)
-        EXPECT_EQ(codepageToUnicode(QByteArray("abc"), e), QStringLiteral("?"));
+    for (const int e : missing)
+        EXPECT_EQ(codepageToUnicode(QByteArray("abc"), Encoding::codePage(e)), QStringLiteral("?"));
 
-    EXPECT_FALSE(isCodepageSupported(-1));
-    EXPECT_FALSE(isCodepageSupported(codepageCount));
-    EXPECT_EQ(codepageToUnicode(QByteArray("abc"), codepageCount), QStringLiteral("?"));
+    EXPECT_FALSE(isCodepageSupported(encodingUtf16LE));
+    EXPECT_FALSE(isCodepageSupported(Encoding::codePage(codepageCount)));
+    EXPECT_EQ(codepageToUnicode(QByteArray("abc"), Encoding::codePage(codepageCount)),
+              QStringLiteral("?"));
 }
 
 TEST(Codepages, EmptyTextIsEmptyForEveryEncoding)
 {
-    for (EncodingCode e = 0; e <= codepageCount; ++e) {
-        SCOPED_TRACE(e);
+    for (int i = 0; i <= codepageCount; ++i) {
+        const Encoding e = Encoding::codePage(i);
+        SCOPED_TRACE(i);
         EXPECT_TRUE(codepageToUnicode(QByteArray(), e).isEmpty());
         EXPECT_TRUE(codepageToUnicode("x", 0, e).isEmpty());
     }
@@ -209,7 +214,7 @@ TEST(Codepages, NegativeEncodingsAreContractErrors)
             EXPECT_EQ(e.unit(), QStringLiteral("QzxCodepages"));
         }
     };
-    for (EncodingCode e : {encodingUtf16LE, encodingUtf16BE}) {
+    for (const Encoding e : {encodingUtf16LE, encodingUtf16BE}) {
         SCOPED_TRACE(e);
         expectContract([e] { codepageID(e); }, "Invalid codepage specified: CodepageID");
         expectContract([e] { codepageToUnicode(QByteArray("a"), e); },
@@ -219,21 +224,23 @@ TEST(Codepages, NegativeEncodingsAreContractErrors)
                        "Unicode encodings can't be passed to CodepageToUnicode");
     }
     // Past the end of the list there is no entry to read.
-    expectContract([] { codepageID(codepageCount); }, "Invalid codepage specified: CodepageID");
-    expectContract([] { codepageName(-3); }, "Invalid codepage specified: CodepageName");
-    expectContract([] { codepageName(codepageCount); }, "Invalid codepage specified: CodepageName");
+    const Encoding past = Encoding::codePage(codepageCount);
+    expectContract([past] { codepageID(past); }, "Invalid codepage specified: CodepageID");
+    expectContract([] { codepageName(Encoding::codePage(-3)); },
+                   "Invalid codepage specified: CodepageName");
+    expectContract([past] { codepageName(past); }, "Invalid codepage specified: CodepageName");
 }
 
 TEST(Codepages, IdAndName)
 {
     struct Case
     {
-        EncodingCode encoding;
+        EncodingArg encoding;
         const char *name;
     };
     const Case names[] = {
-        {-2, "Unicode (UTF-16 BE)"},
-        {-1, "Unicode (UTF-16 LE)"},
+        {encodingUtf16BE, "Unicode (UTF-16 BE)"},
+        {encodingUtf16LE, "Unicode (UTF-16 LE)"},
         {0, "ANSI (Windows)"},
         {60, "Mac"},
         {63, "Mac"},
@@ -243,9 +250,9 @@ TEST(Codepages, IdAndName)
     for (const Case &c : names)
         EXPECT_EQ(codepageName(c.encoding), QByteArray(c.name)) << c.encoding;
 
-    EXPECT_EQ(codepageID(0), 0);
-    EXPECT_EQ(codepageID(45), 1251);
-    EXPECT_EQ(codepageID(131), 65000);
+    EXPECT_EQ(codepageID(Encoding::codePage(0)), 0);
+    EXPECT_EQ(codepageID(Encoding::codePage(45)), 1251);
+    EXPECT_EQ(codepageID(Encoding::codePage(131)), 65000);
 }
 
 TEST(Codepages, AnsiDecodesEveryByteWithoutQuestionMark)
@@ -292,7 +299,7 @@ TEST(Codepages, BadSequenceBecomesOneReplacementCharacter)
 // byte offsets of the first line.
 TEST(Codepages, Utf8KeepsALeadingByteOrderMark)
 {
-    for (EncodingCode e : {encodingAnsi, encodingUtf8})
+    for (const Encoding e : {encodingAnsi, encodingUtf8})
         EXPECT_EQ(codepageToUnicode(QByteArray("\xEF\xBB\xBF"
                                                "a"),
                                     e),
@@ -304,18 +311,21 @@ TEST(Codepages, Utf8KeepsALeadingByteOrderMark)
 // still show U+FFFD.
 TEST(Codepages, UnassignedByteOfSingleBytePageIsReplacementCharacter)
 {
-    EXPECT_EQ(codepageToUnicode(QByteArray("\xA1"), 85), U(u"\uFFFD")); // ISO-8859-6 hole
-    EXPECT_EQ(codepageToUnicode(QByteArray("\xFF"), 92), U(u"\uFFFD")); // ISO-8859-8 hole
+    EXPECT_EQ(codepageToUnicode(QByteArray("\xA1"), Encoding::codePage(85)),
+              U(u"\uFFFD")); // ISO-8859-6 hole
+    EXPECT_EQ(codepageToUnicode(QByteArray("\xFF"), Encoding::codePage(92)),
+              U(u"\uFFFD")); // ISO-8859-8 hole
 }
 
 // ICU's IBM tables rotate 0x1A, 0x1C and 0x7F, also in the single-byte part
 // of some multi-byte pages; DOS and Windows text means the controls themselves.
 TEST(Codepages, DosAndEastAsianPagesKeepAsciiControls)
 {
-    for (EncodingCode e : {1,  9,  33, 34, 35, 36, 37, 38,  44,  53,  54,
-                           55, 61, 62, 70, 87, 88, 94, 104, 112, 119, 123}) {
+    for (const int e : {1,  9,  33, 34, 35, 36, 37, 38,  44,  53,  54,
+                        55, 61, 62, 70, 87, 88, 94, 104, 112, 119, 123}) {
         SCOPED_TRACE(testing::Message() << e << " " << codepageList[e].title);
-        EXPECT_EQ(codepageToUnicode(QByteArray("\x1A\x1C\x7F"), e), U(u"\u001A\u001C\u007F"));
+        EXPECT_EQ(codepageToUnicode(QByteArray("\x1A\x1C\x7F"), Encoding::codePage(e)),
+                  U(u"\u001A\u001C\u007F"));
     }
 }
 
@@ -367,38 +377,41 @@ TEST(Codepages, IsciiGurmukhiKeepsTheConsonantBeforeAFinalHalant)
 
 TEST(Codepages, TextThatDecodesToNothingIsQuestionMark)
 {
-    EXPECT_EQ(codepageToUnicode(QByteArray("\x1B(B"), 115), QStringLiteral("?"));
-    EXPECT_EQ(codepageToUnicode(QByteArray("\x1B$)C"), 123), QStringLiteral("?"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("\x1B(B"), Encoding::codePage(115)),
+              QStringLiteral("?"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("\x1B$)C"), Encoding::codePage(123)),
+              QStringLiteral("?"));
 }
 
 // Each call starts from the initial state, whatever the previous text left.
 TEST(Codepages, StatefulPagesStartEveryTextAfresh)
 {
-    ASSERT_EQ(codepageToUnicode(QByteArray("\x1B$B$\""), 115), U(u"\u3042"));
-    EXPECT_EQ(codepageToUnicode(QByteArray("$\""), 115), QStringLiteral("$\""));
+    ASSERT_EQ(codepageToUnicode(QByteArray("\x1B$B$\""), Encoding::codePage(115)), U(u"\u3042"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("$\""), Encoding::codePage(115)), QStringLiteral("$\""));
 
-    ASSERT_EQ(codepageToUnicode(QByteArray("~{0!"), 99), U(u"\u554A"));
-    EXPECT_EQ(codepageToUnicode(QByteArray("0!"), 99), QStringLiteral("0!"));
+    ASSERT_EQ(codepageToUnicode(QByteArray("~{0!"), Encoding::codePage(99)), U(u"\u554A"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("0!"), Encoding::codePage(99)), QStringLiteral("0!"));
 
-    ASSERT_EQ(codepageToUnicode(QByteArray("+AKM"), 131), U(u"\u00A3"));
-    EXPECT_EQ(codepageToUnicode(QByteArray("AKM-"), 131), QStringLiteral("AKM-"));
+    ASSERT_EQ(codepageToUnicode(QByteArray("+AKM"), Encoding::codePage(131)), U(u"\u00A3"));
+    EXPECT_EQ(codepageToUnicode(QByteArray("AKM-"), Encoding::codePage(131)),
+              QStringLiteral("AKM-"));
 }
 
 TEST(Codepages, PointerOverloadDecodesOnlyTheGivenBytes)
 {
     const char line[] = "\xC0\xC1\xC2 \x82\xA0\x82\xA0";
-    EXPECT_EQ(codepageToUnicode(line, 2, 45), U(u"\u0410\u0411"));
+    EXPECT_EQ(codepageToUnicode(line, 2, Encoding::codePage(45)), U(u"\u0410\u0411"));
     // A double-byte character cut by the length is a bad sequence, not read past the end.
-    EXPECT_EQ(codepageToUnicode(line + 4, 3, 112), U(u"\u3042\uFFFD"));
+    EXPECT_EQ(codepageToUnicode(line + 4, 3, Encoding::codePage(112)), U(u"\u3042\uFFFD"));
 }
 
 TEST(Codepages, LongLineGrowsTheOutputBuffer)
 {
     // ISCII can give more UTF-16 units than bytes; a 2048-byte line must not be cut.
     const QByteArray devanagari(2048, '\xA4');
-    EXPECT_EQ(codepageToUnicode(devanagari, 71), QString(2048, QChar(0x0905)));
+    EXPECT_EQ(codepageToUnicode(devanagari, Encoding::codePage(71)), QString(2048, QChar(0x0905)));
     const QByteArray sjis = QByteArray("\x82\xA0").repeated(1024);
-    EXPECT_EQ(codepageToUnicode(sjis, 112), QString(1024, QChar(0x3042)));
+    EXPECT_EQ(codepageToUnicode(sjis, Encoding::codePage(112)), QString(1024, QChar(0x3042)));
 }
 
 TEST(Codepages, ThreadsDecodeStatefulPagesIndependently)
@@ -410,9 +423,9 @@ TEST(Codepages, ThreadsDecodeStatefulPagesIndependently)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 500; ++i) {
-                if (codepageToUnicode(jis, 115) != expected)
+                if (codepageToUnicode(jis, Encoding::codePage(115)) != expected)
                     ++wrong[t];
-                if (codepageToUnicode(jis.left(5), 115) != U(u"\u3042"))
+                if (codepageToUnicode(jis.left(5), Encoding::codePage(115)) != U(u"\u3042"))
                     ++wrong[t];
             }
         });

@@ -211,7 +211,7 @@ TEST_F(Drawing, ARewrittenLineStillMapsPixelsToExactBytes)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         m_view->setMaxLengths(vbmodeText, c.maxLength);
-        m_view->setTextEncoding(130); // UTF-8
+        m_view->setTextEncoding(Encoding::codePage(130)); // UTF-8
         m_view->open(write(c.file, QString::fromLatin1(c.name) + QStringLiteral(".log")));
         m_view->setLineDecorators(decorators(collapseDigits));
         showLines(5);

@@ -3,6 +3,7 @@
 #include "viewer/drawnlines.h"
 #include "viewer/textmeasurer.h"
 #include "viewer/viewdocument.h"
+#include "common/encodingarg.h"
 
 #include "testfiles.h"
 
@@ -14,7 +15,7 @@ class LineReaderTest : public ::testing::Test
 {
 protected:
     void open(const QByteArray &bytes, int maxLength = 300, ViewMode mode = vbmodeText,
-              EncodingCode encoding = 0)
+              Encoding encoding = encodingAnsi)
     {
         m_doc.textEncoding = encoding;
         m_doc.setModeValue(mode);
@@ -91,7 +92,7 @@ TEST_F(LineReaderTest, OverlongLinesAreCutAtWholeCharacters)
     {
         const char *name;
         ViewMode mode;
-        EncodingCode encoding;
+        EncodingArg encoding;
         int maxLength;
         QByteArray bytes;
         std::vector<QString> texts;
@@ -152,7 +153,7 @@ TEST_F(LineReaderTest, UpInsideAnOverlongLineLandsOnAWholeCharacter)
     {
         const char *name;
         ViewMode mode;
-        EncodingCode encoding;
+        EncodingArg encoding;
         QByteArray bytes;
     } cases[] = {
         {"UTF-8", vbmodeText, entryOf(65001), QString(400, QChar(0xE9)).toUtf8()},
@@ -340,7 +341,7 @@ TEST_F(LineReaderTest, WrappedRowsMoveUpWhereDownWent)
 TEST_F(LineReaderTest, WrapMeasuresDecodedUtf8)
 {
     // Six two-byte letters fit six columns: measuring bytes would cut at three.
-    m_doc.textEncoding = 130;
+    m_doc.textEncoding = encodingUtf8;
     open(QStringLiteral("ЖЖЖЖЖЖ ЖЖ").toUtf8());
     wrap(6);
     EXPECT_EQ(texts(), (std::vector<QString>{QStringLiteral("ЖЖЖЖЖЖ"), QStringLiteral("ЖЖ")}));

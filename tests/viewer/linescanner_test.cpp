@@ -23,7 +23,7 @@ protected:
         const char *name;
         QByteArray bytes;
         ViewMode mode = vbmodeText;
-        EncodingCode encoding = 0;
+        Encoding encoding;
         int maxLength = 300;
         int wrapChars = -1; // word wrap off
     };
@@ -87,21 +87,21 @@ TEST_F(LineScannerTest, FindsTheRowsTheWindowReaderFinds)
         {"no final break", "first\nsecond\nlast"},
         {"empty lines only", "\n\n\r\n\r\r\n"},
         {"overlong lines", QByteArray(40, 'x') + "\n" + QByteArray(17, 'y') + "\r\nz", vbmodeText,
-         0, 7},
+         encodingAnsi, 7},
         {"UTF-8 cut at whole characters", QStringLiteral("aéé€€\U0001F600bé\nxyz").toUtf8(),
          vbmodeText, entryOf(65001), 5},
         {"Shift-JIS cut at whole characters", "a\x82\xa0\x82\xa2\x82\xa4\x82\xa6z\r\n", vbmodeText,
          entryOf(932), 4},
         {"ISO-2022-JP", "a\x1B$B$\"$$\x1B(Bb\nc", vbmodeText, entryOf(50220)},
-        {"word wrap", (words + QStringLiteral("\r\n\r\n") + words).toLatin1(), vbmodeText, 0, 300,
-         9},
+        {"word wrap", (words + QStringLiteral("\r\n\r\n") + words).toLatin1(), vbmodeText,
+         encodingAnsi, 300, 9},
         {"word wrap inside overlong lines", QByteArray("aa bb cc dd ee ff gg hh ii jj kk\n"),
-         vbmodeText, 0, 10, 4},
+         vbmodeText, encodingAnsi, 10, 4},
         {"UTF-16 LE", utf16(QStringLiteral("one\r\ntwo\n\rthree\U0001F600"), false), vbmodeUnicode,
-         0, 4},
+         encodingAnsi, 4},
         {"UTF-16 BE with its mark",
-         utf16(QStringLiteral("\uFEFFone\r\ntwo\n\nthree four five"), true), vbmodeUnicode, 0, 300,
-         6},
+         utf16(QStringLiteral("\uFEFFone\r\ntwo\n\nthree four five"), true), vbmodeUnicode,
+         encodingAnsi, 300, 6},
     };
     for (const Case &c : cases) {
         for (const int blockSize : {2, 6, LineScanner::defaultBlockSize}) {

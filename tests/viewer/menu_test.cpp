@@ -1,5 +1,6 @@
 // The viewer's context menu and its two encoding menus.
 #include "viewerfixture.h"
+#include "common/encodingarg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,7 +182,7 @@ TEST_F(Menus, EncodingNames)
 {
     const struct
     {
-        EncodingCode encoding;
+        EncodingArg encoding;
         const char *name;
     } cases[] = {{-2, "Unicode (UTF-16 BE)"},
                  {-1, "Unicode (UTF-16 LE)"},

@@ -1,6 +1,7 @@
 // The selection: its invariants, word and line scans, reading the selected
 // bytes and copying them.
 #include "viewerfixture.h"
+#include "common/encodingarg.h"
 
 #include "text/contract.h"
 
@@ -144,7 +145,7 @@ TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
         const char *name;
         QByteArray bytes;
         ViewMode mode;
-        EncodingCode encoding;
+        EncodingArg encoding;
         bool hex;
         QString clipboard;
     } cases[] = {
@@ -171,10 +172,10 @@ TEST_F(Selection, CopyPutsTheExactCharactersOnTheClipboard)
         SCOPED_TRACE(c.name);
         QGuiApplication::clipboard()->clear();
         m_view->setMode(c.mode);
-        if (c.encoding >= 0)
+        if (!c.encoding.value.isUtf16())
             m_view->setTextEncoding(c.encoding);
         m_view->open(write(c.bytes, QString::fromLatin1(c.name)));
-        if (c.encoding < 0) // the byte order, in the Unicode modes
+        if (c.encoding.value.isUtf16()) // the byte order, in the Unicode modes
             m_view->setUnicodeOrder(c.encoding == encodingUtf16BE ? unicodeOrderBig
                                                                   : unicodeOrderLittle);
         m_view->selectAll();

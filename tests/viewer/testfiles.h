@@ -18,13 +18,13 @@ inline void printTo(const QString &s, std::ostream *os)
 }
 
 // The list entry of a Windows code page number.
-inline EncodingCode entryOf(int codepage)
+inline Encoding entryOf(int codepage)
 {
-    for (EncodingCode e = 0; e < codepageCount; ++e)
+    for (const Encoding e : listedCodePages())
         if (codepageID(e) == codepage)
             return e;
     ADD_FAILURE() << "no entry for code page " << codepage;
-    return 0;
+    return encodingAnsi;
 }
 
 // The text as UTF-16 bytes of the given order.

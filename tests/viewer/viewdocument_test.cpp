@@ -261,7 +261,7 @@ TEST(ViewDocument, ContractChecksNameTheOperation)
 TEST(ViewDocument, DecodeLineMapsCharactersBackToBytes)
 {
     ViewDocument doc;
-    doc.textEncoding = 130; // UTF-8
+    doc.textEncoding = encodingUtf8;
     const QByteArray utf8 = QStringLiteral("aЖ€\U0001F600b").toUtf8();
     std::vector<char16_t> units(utf8.begin(), utf8.end());
     for (auto &u : units)
@@ -344,10 +344,10 @@ TEST(mulDiv64, ScalesPositionsWithoutOverflow)
 TEST(ViewDocument, DecodeLineUsesTheCodePage)
 {
     ViewDocument doc;
-    doc.textEncoding = 45; // Windows-1251
+    doc.textEncoding = Encoding::codePage(45); // Windows-1251
     const char16_t bytes[] = {0xC0, 0xE1};
     EXPECT_EQ(doc.decodeLine(bytes, 2), QStringLiteral("Аб"));
-    doc.textEncoding = 1; // OEM, code page 437
+    doc.textEncoding = encodingOem; // code page 437
     const char16_t box[] = {0xC9};
     EXPECT_EQ(doc.decodeLine(box, 1), QStringLiteral("╔"));
     doc.textOemSpecial = true; // converted as ANSI, drawn in the OEM font
