@@ -100,7 +100,7 @@ struct EngineAlone
     }
     Timed once()
     {
-        return measure([this] { search.findFirst(kAbsent, 0, soCaseSensitive, 0); });
+        return measure([this] { search.findFirst(kAbsent, encodingAnsi, soCaseSensitive, 0); });
     }
     std::unique_ptr<LocalFileSource> source;
     StreamSearch search;

@@ -361,7 +361,7 @@ void dialog(const QString &path, const QString &out)
 {
     BackgroundJobs jobs;
     FilterLogDialog dialog(jobs);
-    dialog.setSource(path, 0);
+    dialog.setSource(path, encodingAnsi);
     dialog.findChild<QLineEdit *>(QStringLiteral("edFN"))->setText(out);
     dialog.findChild<QLineEdit *>(QStringLiteral("edFilter"))->setText(QString::fromUtf8(kRegex));
     dialog.findChild<QCheckBox *>(QStringLiteral("chkRE"))->setChecked(true);
