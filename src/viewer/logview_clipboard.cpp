@@ -113,9 +113,9 @@ void LogView::placeOnClipboard(const QString &text)
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         return;
-    auto *data = new QMimeData;
-    data->setText(text);
-    clipboard->setMimeData(data);
+    auto *mime = new QMimeData;
+    mime->setText(text);
+    clipboard->setMimeData(mime);
 }
 
 void LogView::copyToClipboard(bool asHex)
