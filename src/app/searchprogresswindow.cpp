@@ -143,7 +143,14 @@ void SearchProgressWindow::finish(bool found, const std::exception_ptr &error, b
     holdInput(false);
     m_running = false;
     fadeTimer->stop();
+    const bool shown = isVisible();
     hide();
+    // The keyboard it took goes back to the viewer: a window manager may
+    // otherwise leave it with nobody, and the next F3 would be lost.
+    if (shown && runView) {
+        runView->window()->activateWindow();
+        runView->setFocus(Qt::OtherFocusReason);
+    }
     const DoneEvent done = std::exchange(m_done, nullptr);
     const auto tell = [&done](bool result) {
         if (done)

@@ -315,6 +315,11 @@ bool DocumentSearch::launch(BackgroundJobs &jobs, const void *client, Step step)
 
 void DocumentSearch::deliverProgress()
 {
+    // A job that is done has nothing left to report: its end follows at
+    // once, and a progress window shown for it now would only flash and take
+    // the keyboard away from the viewer.
+    if (m_run->job.future.isFinished())
+        return;
     Q_EMIT progress(m_run->current, m_run->maximal);
 }
 

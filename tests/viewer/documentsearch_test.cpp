@@ -113,6 +113,20 @@ TEST_F(DocumentSearchTest, ProgressComesAtOnceThenAtMostEveryInterval)
               elapsed / std::chrono::milliseconds(DocumentSearch::kReportIntervalMs) + 1);
 }
 
+// A step over before its first report reaches this thread reports nothing: a
+// progress window shown for it would only flash and take the keyboard away.
+TEST_F(DocumentSearchTest, AStepDoneBeforeItsFirstReportArrivesReportsNothing)
+{
+    open(writeSparse(m_files.path(QStringLiteral("big.log")), qint64(16) << 20));
+    QSignalSpy reports(m_search.get(), &DocumentSearch::progress);
+    QSignalSpy finished(m_search.get(), &DocumentSearch::finished);
+    ASSERT_TRUE(m_search->findFirst(m_jobs, this, QStringLiteral("needle"), {}, -1));
+    m_jobs.waitForDone(); // over before this thread looks at what was queued
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(m_search->outcome(), Outcome::Found);
+    EXPECT_EQ(reports.count(), 0);
+}
+
 TEST_F(DocumentSearchTest, CancelStopsTheJobAndASecondStepIsRefusedMeanwhile)
 {
     open(writeSparse(m_files.path(QStringLiteral("huge.log")), qint64(10) << 30));
