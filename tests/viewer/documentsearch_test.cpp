@@ -19,17 +19,6 @@ namespace {
 
 using Outcome = DocumentSearch::Outcome;
 
-// A sparse file of `size` bytes that holds "needle" only at its very end.
-QString writeSparse(const QString &path, qint64 size)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    EXPECT_TRUE(file.resize(size - 6));
-    EXPECT_TRUE(file.seek(size - 6));
-    EXPECT_EQ(file.write("needle"), 6);
-    return path;
-}
-
 // A buffer that notes the thread of every read.
 class WatchedBuffer final : public QBuffer
 {

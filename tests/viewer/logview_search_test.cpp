@@ -32,17 +32,6 @@ qint64 lineStart(const QByteArray &bytes, int line)
     return at;
 }
 
-// A sparse file of `size` bytes that holds "needle" only at its very end.
-QString writeSparse(const QString &path, qint64 size)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    EXPECT_TRUE(file.resize(size - 6));
-    EXPECT_TRUE(file.seek(size - 6));
-    EXPECT_EQ(file.write("needle"), 6);
-    return path;
-}
-
 // Runs each step to its end, as a caller that waits for its result does.
 class ViewerSearch : public ViewerFixture
 {

@@ -40,6 +40,17 @@ inline QByteArray utf16(const QString &text, bool bigEndian)
 }
 
 // Small files written into a temporary folder that lives as long as the fixture.
+// A sparse file of `size` bytes that holds "needle" only at its very end.
+inline QString writeSparse(const QString &path, qint64 size)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    EXPECT_TRUE(file.resize(size - 6));
+    EXPECT_TRUE(file.seek(size - 6));
+    EXPECT_EQ(file.write("needle"), 6);
+    return path;
+}
+
 class TempFiles
 {
 public:
