@@ -56,7 +56,7 @@ ViewFont WindowSettings::gutterFont() const
     return {fontFromSpec(m_app.fontGutter, true), colorFromInt(m_app.fontGutter.color)};
 }
 
-void WindowSettings::configureNewView(LogView *view) const
+void WindowSettings::applyDisplay(LogView *view) const
 {
     view->setTextFont(textFont());
     view->setFontGutter(gutterFont());
@@ -70,30 +70,23 @@ void WindowSettings::configureNewView(LogView *view) const
     view->setTextGutterLinesBufSize(m_app.gutterLinesBuf);
     view->setTextGutterLinesCount(m_app.gutterLinesCount);
     view->setTextGutterLinesStep(m_app.gutterLinesStep);
+    view->setPollInterval(reloadIntervalMs(m_app.reloadTime));
+}
+
+void WindowSettings::configureNewView(LogView *view) const
+{
+    applyDisplay(view);
     view->setTextWrap(m_app.wrap);
     view->setTextUrlHilight(false);
     view->setAutoReload(true);
     view->setReloadBeep(false);
     view->setFollowTail(m_app.tail);
     view->setPollForChanges(true);
-    view->setPollInterval(reloadIntervalMs(m_app.reloadTime));
 }
 
 void WindowSettings::applyToView(LogView *view) const
 {
-    view->setTextFont(textFont());
-    view->setFontGutter(gutterFont());
-    view->setColor(colorFromInt(m_app.colorBack));
-    view->setMaxLengths(vbmodeText, m_app.maxLen);
-    view->setMaxLengths(vbmodeUnicode, m_app.maxLen);
-    view->setPollInterval(reloadIntervalMs(m_app.reloadTime));
-    view->setTextTabSize(m_app.tabSize);
-    view->setTextLineSpacing(m_app.lineSp);
-    view->setTextGutter(m_app.gutter);
-    view->setTextGutterLines(m_app.gutterLines);
-    view->setTextGutterLinesBufSize(m_app.gutterLinesBuf);
-    view->setTextGutterLinesCount(m_app.gutterLinesCount);
-    view->setTextGutterLinesStep(m_app.gutterLinesStep);
+    applyDisplay(view);
     // A tab whose file never opened has nothing to reload.
     if (view->sourceAssigned())
         view->reload();

@@ -53,6 +53,9 @@ public:
     std::vector<SessionTab> lastTabs(int maxTabs) const;
 
 private:
+    // What a new viewer and one whose options changed both take.
+    void applyDisplay(LogView *view) const;
+
     void storeWindowPlace(const QWidget &window);
     QStringList storeOpenTabs(const std::vector<Tab> &tabs);
 

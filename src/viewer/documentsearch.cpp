@@ -122,13 +122,6 @@ DocumentSearch::~DocumentSearch()
     release();
 }
 
-Encoding DocumentSearch::encoding() const
-{
-    if (m_document.mode() == vbmodeUnicode || m_document.mode() == vbmodeUHex)
-        return Encoding::utf16(m_document.isBigEndian());
-    return m_document.textEncoding;
-}
-
 qint64 DocumentSearch::startOf(SearchOptions options, qint64 startPos) const
 {
     if (options.testFlag(soFromPosition) && startPos >= 0)
@@ -171,7 +164,7 @@ bool DocumentSearch::findFirst(BackgroundJobs &jobs, const void *client, const Q
     // The running step reads through the engine: its source stays.
     if (running())
         return false;
-    const Encoding code = encoding();
+    const Encoding code = m_document.shownEncoding();
     const qint64 from = startOf(options, startPos);
     if (!takeSource())
         return false;
@@ -208,7 +201,7 @@ bool DocumentSearch::findNext(BackgroundJobs &jobs, const void *client, bool fin
     if (!m_engine->stream() && !takeSource())
         return false;
     const QString text = m_text;
-    const Encoding code = encoding();
+    const Encoding code = m_document.shownEncoding();
     SearchOptions options = m_options;
     options &= ~SearchOptions(soBackward | soFromPage | soFromPosition);
     const qint64 at = m_resultStart;

@@ -112,7 +112,6 @@ private:
     using Step = std::function<bool(StreamSearch &engine)>;
 
     bool takeSource();
-    Encoding encoding() const;
     qint64 startOf(SearchOptions options, qint64 startPos) const;
     bool launch(BackgroundJobs &jobs, const void *client, Step step);
     void deliverProgress();

@@ -66,9 +66,7 @@ QByteArray LogView::encodingName(Encoding encoding)
 
 Encoding LogView::currentEncoding() const
 {
-    if (isUnicodeMode())
-        return isBigEndian() ? encodingUtf16BE : encodingUtf16LE;
-    return textEncoding();
+    return m_doc.shownEncoding();
 }
 
 void LogView::rebuildCodepageMenu()

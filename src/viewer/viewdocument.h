@@ -130,6 +130,11 @@ public:
     char16_t rawChar(qint64 position) const;
     QString getHex(qint64 position) const;
     bool isNonPrintable(char16_t c) const { return isNonPrintableUnit(c, m_mode, firstPrintable); }
+    // The encoding its bytes are read in now: UTF-16 in the Unicode modes.
+    Encoding shownEncoding() const
+    {
+        return isUnicodeMode() ? Encoding::utf16(isBigEndian()) : textEncoding;
+    }
     bool usesOemSpecial() const
     {
         return !isUnicodeMode() && textEncoding == encodingOem && textOemSpecial;
