@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -72,6 +73,14 @@ SearchProgressWindow::SearchProgressWindow(QWidget *parent) : QDialog(parent)
     fadeTimer->setObjectName(QStringLiteral("FadeTimer"));
     fadeTimer->setInterval(kFadeStepMs);
     connect(fadeTimer, &QTimer::timeout, this, guarded([this] { fadeStep(); }));
+    showTimer = new QTimer(this);
+    showTimer->setObjectName(QStringLiteral("ShowTimer"));
+    showTimer->setSingleShot(true);
+    showTimer->setInterval(kShowDelayMs);
+    connect(showTimer, &QTimer::timeout, this, guarded([this] {
+                if (m_running && !isVisible())
+                    showUp();
+            }));
     connect(btnCancel, &QPushButton::clicked, this, guarded([this] { cancelClicked(); }));
     setAlphaBlendValue(0);
 }
@@ -94,9 +103,6 @@ void SearchProgressWindow::run(DoneEvent done)
     DocumentSearch *search = &view->search();
     m_progressLink = connect(search, &DocumentSearch::progress, this,
                              guarded([this](qint64 current, qint64 maximal) {
-                                 // The first report: the search has really started.
-                                 if (!isVisible())
-                                     showUp();
                                  bool go = true;
                                  searchProgress(current, maximal, go);
                                  if (!go && runView)
@@ -119,6 +125,7 @@ void SearchProgressWindow::run(DoneEvent done)
         return;
     }
     holdInput(true);
+    showTimer->start();
 }
 
 void SearchProgressWindow::searchFinished()
@@ -143,14 +150,11 @@ void SearchProgressWindow::finish(bool found, const std::exception_ptr &error, b
     holdInput(false);
     m_running = false;
     fadeTimer->stop();
+    showTimer->stop();
     const bool shown = isVisible();
     hide();
-    // The keyboard it took goes back to the viewer: a window manager may
-    // otherwise leave it with nobody, and the next F3 would be lost.
-    if (shown && runView) {
-        runView->window()->activateWindow();
-        runView->setFocus(Qt::OtherFocusReason);
-    }
+    if (shown)
+        handBackKeyboard();
     const DoneEvent done = std::exchange(m_done, nullptr);
     const auto tell = [&done](bool result) {
         if (done)
@@ -198,6 +202,26 @@ void SearchProgressWindow::holdInput(bool hold)
         qApp->removeEventFilter(this);
 }
 
+void SearchProgressWindow::handBackKeyboard()
+{
+    // The keyboard this window took goes back to the viewer: a window
+    // manager may otherwise leave it with nobody, and the next F3 would be
+    // lost. Asked again a moment later, for a manager that handles the
+    // unmap after the first request.
+    const QPointer<LogView> view = runView;
+    const auto activate = [view] {
+        if (!view || QApplication::activeWindow() || QApplication::activeModalWidget())
+            return;
+        view->window()->activateWindow();
+        view->setFocus(Qt::OtherFocusReason);
+    };
+    if (view) {
+        view->window()->activateWindow();
+        view->setFocus(Qt::OtherFocusReason);
+    }
+    QTimer::singleShot(kFadeStepMs, this, guarded(activate));
+}
+
 bool SearchProgressWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (!m_inputHeld)
@@ -208,6 +232,10 @@ bool SearchProgressWindow::eventFilter(QObject *watched, QEvent *event)
         event->accept();
         return true;
     case QEvent::KeyPress:
+        // Escape cancels before the window shows as it does after.
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && m_running)
+            cancelClicked();
+        return true;
     case QEvent::KeyRelease:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

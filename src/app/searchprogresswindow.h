@@ -16,11 +16,12 @@ class LogView;
 
 // The window every interactive search runs under. It is made once and
 // watches each search, which runs as a job of its viewer's document, and
-// shows as soon as that search reports (a step that cannot run shows its
-// message alone): it fades in so that a short search is never seen, is
-// modal and takes the keyboard so that Escape cancels, shows how far the
-// search got, reports "not found" and errors, and selects the match found.
-// Until it shows, the user's input is held off as a modal window would.
+// shows only once a search has run for kShowDelayMs (a step that cannot run
+// shows its message alone): it fades in so that a short search is never
+// seen, is modal and takes the keyboard so that Escape cancels, shows how
+// far the search got, reports "not found" and errors, and selects the match
+// found. Until it shows, the user's input is held off as a modal window
+// would, and Escape already cancels.
 class SearchProgressWindow final : public QDialog
 {
 public:
@@ -31,6 +32,10 @@ public:
     using DoneEvent = std::function<void(bool found)>;
 
     static constexpr int kFadeStepMs = 100;
+    // A window mapped and unmapped within a few milliseconds can leave the
+    // keyboard with nobody under some window managers; the fade keeps it
+    // invisible this long anyway.
+    static constexpr int kShowDelayMs = 200;
     static constexpr int kLabelWidth = 360;
 
     explicit SearchProgressWindow(QWidget *parent = nullptr);
@@ -73,6 +78,7 @@ public:
     QLabel *labPercent = nullptr;
     QPushButton *btnCancel = nullptr;
     QTimer *fadeTimer = nullptr;
+    QTimer *showTimer = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,6 +93,8 @@ private:
     void holdInput(bool hold);
     void prepare();
     void showUp();
+    // Gives the keyboard back to the viewer's window once this one is gone.
+    void handBackKeyboard();
     // Shows what the search threw; true when it was the search's own error.
     bool reportError(const std::exception_ptr &error);
     void reportNotFound();

@@ -537,6 +537,35 @@ TEST_F(SearchTest, TheProgressWindowTakesTheKeyboardAndEscapeCancels)
     EXPECT_EQ(form.tabAt(0).view->selLength(), 0);
 }
 
+TEST_F(SearchTest, TheProgressWindowStaysAwayFromAShortSearchAndEscapeCancelsBeforeItShows)
+{
+    MainWindow &form = makeForm();
+    showForm(form);
+    form.openFileTab(writeFile(QStringLiteral("app.log"), kLog));
+    form.openFileTab(writeHugeLog(pathOf(QStringLiteral("huge.log"))));
+    SearchProgressWindow *window = form.findProgress();
+    const OnShow shown(window, nullptr);
+
+    // Found at once: no window is mapped to take the keyboard away.
+    form.tabs().pages()->setCurrentIndex(0);
+    answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
+    form.showFindDialog();
+    settle(form);
+    EXPECT_EQ(form.tabAt(0).view->selStart(), kFirst);
+    EXPECT_EQ(shown.shows, 0);
+
+    // Escape while the 10 GiB search has not shown its window yet.
+    form.tabs().pages()->setCurrentIndex(1);
+    QTimer::singleShot(SearchProgressWindow::kShowDelayMs / 4, window,
+                       [&form] { QTest::keyClick(form.tabAt(1).view, Qt::Key_Escape); });
+    form.showFindDialog();
+    settle(form);
+    EXPECT_EQ(shown.shows, 0);
+    EXPECT_TRUE(window->cancelled);
+    EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
+    EXPECT_EQ(form.tabAt(1).view->selLength(), 0);
+}
+
 TEST_F(SearchTest, AFaultInsideTheSearchGoesToTheGeneralErrorReport)
 {
     for (const bool step : {false, true}) {
