@@ -10,6 +10,7 @@
 #include "search/streamsearch.h"
 
 #include "text/codepagelist.h"
+#include "text/blockdecoder.h"
 #include "text/codepages.h"
 
 #include "codepageentry.h"
@@ -31,16 +32,10 @@ struct Decoded
 Decoded decodeAll(const QByteArray &bytes, Encoding encoding)
 {
     Decoded d;
-    if (encoding.isUtf16()) {
-        d.units = bytesToWideString(bytes.constData(), bytes.size(), encoding.isBigEndian());
-        for (qsizetype i = 0; i <= d.units.size(); ++i)
-            d.offsets.push_back(2 * i);
-        return d;
-    }
     std::vector<int> offsets;
-    d.units = codepageToUnicode(bytes.constData(), bytes.size(), encoding, &offsets);
+    d.units = decodeBlock(bytes.constData(), bytes.size(), encoding, &offsets);
     d.offsets.assign(offsets.begin(), offsets.end());
-    d.offsets.push_back(bytes.size());
+    d.offsets.push_back(encoding.isUtf16() ? 2 * d.units.size() : bytes.size());
     return d;
 }
 

@@ -7,7 +7,9 @@
 // Input: four bytes of sizes and flags, the pattern, a NUL, the text.
 #include "search/memorysource.h"
 #include "search/regexreference.h"
+#include "search/pagetable.h"
 #include "search/regexstreamsearcher.h"
+#include "text/blockdecoder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,28 +65,28 @@ std::string decodeWhole(const unsigned char *p, size_t n, Input encoding, char32
     std::string out;
     size_t i = 0;
     while (i < n) {
-        DecodedText d;
+        DecodedChar d;
         switch (encoding) {
         case Input::Ansi:
-            d = decodeCharAnsi(p + i, qsizetype(n - i));
+            d = decodeUtf8Char(p + i, qsizetype(n - i));
             break;
         case Input::Oem:
-            d = decodeCharOem(p + i, qsizetype(n - i));
+            d = decodeTableChar(singleByteTable(encodingOem), p + i, qsizetype(n - i));
             break;
         case Input::Utf16LE:
-            d = decodeCharUtf16LE(p + i, qsizetype(n - i));
+            d = decodeUtf16Char(p + i, qsizetype(n - i), false);
             break;
         case Input::Utf16BE:
-            d = decodeCharUtf16BE(p + i, qsizetype(n - i));
+            d = decodeUtf16Char(p + i, qsizetype(n - i), true);
             break;
         }
-        if (d.result == DecodedText::NeedMore) {
+        if (d.result == DecodedChar::NeedMore) {
             const bool utf16 = encoding == Input::Utf16LE || encoding == Input::Utf16BE;
             if (utf16 && n - i < 2)
                 break;
-            d = {DecodedText::Invalid, utf16 ? 2 : 1, 0};
+            d = {DecodedChar::Invalid, utf16 ? 2 : 1, 0};
         }
-        if (d.result == DecodedText::Invalid) {
+        if (d.result == DecodedChar::Invalid) {
             utf8(out, replacement);
             i += size_t(d.used ? d.used : 1);
             continue;

@@ -5,6 +5,7 @@
 #include "rules/ruleregex.h"
 #include "search/patterninfo.h"
 #include "text/atomicfile.h"
+#include "text/blockdecoder.h"
 #include "text/fileutil.h"
 #include "text/linebreak.h"
 #include "viewer/filesource.h"
@@ -315,46 +316,6 @@ private:
     qsizetype m_bound;
 };
 
-// Turns UTF-16 blocks into UTF-8 text; a character cut by a block's end
-// waits for the next block.
-class Utf16Decoder
-{
-public:
-    Utf16Decoder(bool bigEndian, bool atStart = true) : m_big(bigEndian), m_atStart(atStart) {}
-
-    void decode(const char *bytes, qsizetype size, bool last, TextBuffer &text)
-    {
-        m_pending.insert(m_pending.end(), bytes, bytes + size);
-        qsizetype units = qsizetype(m_pending.size()) / 2;
-        m_units.resize(size_t(units));
-        for (qsizetype i = 0; i < units; ++i) {
-            const auto lo = static_cast<unsigned char>(m_pending[size_t(2 * i + (m_big ? 1 : 0))]);
-            const auto hi = static_cast<unsigned char>(m_pending[size_t(2 * i + (m_big ? 0 : 1))]);
-            m_units[size_t(i)] = char16_t(lo | (hi << 8));
-        }
-        if (!last && units > 0 && QChar::isHighSurrogate(m_units[size_t(units - 1)]))
-            --units;
-        qsizetype first = 0;
-        if (m_atStart && units > 0) {
-            m_atStart = false;
-            if (m_units[0] == 0xFEFF) // the byte-order mark is no text
-                first = 1;
-        }
-        const QByteArray utf8 = QStringView(m_units.data() + first, units - first).toUtf8();
-        text.append(utf8.constData(), utf8.size());
-        m_pending.erase(m_pending.begin(), m_pending.begin() + 2 * units);
-    }
-
-    // Bytes read but not decoded yet.
-    qsizetype pending() const { return qsizetype(m_pending.size()); }
-
-private:
-    bool m_big;
-    bool m_atStart;
-    std::vector<char> m_pending;
-    std::vector<char16_t> m_units;
-};
-
 // The source bytes that text decoded from UTF-16 came from: two per
 // character, four for one beyond U+FFFF (a lone surrogate became U+FFFD).
 qint64 utf16BytesOf(const char *text, qsizetype size)
@@ -437,9 +398,9 @@ private:
     FileSource::ReadResult copy(Output &out, std::stop_token stop)
     {
         const bool utf16 = m_encoding.isUtf16();
-        Utf16Decoder decoder(m_encoding.isBigEndian(), false);
+        StreamDecoder decoder(m_encoding);
+        QByteArray text;
         std::vector<char> raw(size_t(std::min(filterLogBlockBytes, std::max<qint64>(m_fed, 1))));
-        TextBuffer text(3 * filterLogBlockBytes);
         for (qint64 done = 0; done < m_fed;) {
             const qint64 want = std::min<qint64>(qint64(raw.size()), m_fed - done);
             qint64 got = 0;
@@ -454,9 +415,9 @@ private:
                 out.write(raw.data(), got);
                 continue;
             }
-            decoder.decode(raw.data(), got, done >= m_fed, text);
-            out.write(text.data(), text.size());
-            text.consume(text.size());
+            text.clear();
+            decoder.decodeUtf8(raw.data(), got, done >= m_fed, text);
+            out.write(text.constData(), text.size());
         }
         return FileSource::ReadResult::Ok;
     }
@@ -503,7 +464,9 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
     const auto sourceBytesOf = [utf16](const char *text, qsizetype n) {
         return utf16 ? utf16BytesOf(text, n) : qint64(n);
     };
-    Utf16Decoder decoder(options.encoding.isBigEndian());
+    // The byte-order mark is no text.
+    StreamDecoder decoder(options.encoding, true);
+    QByteArray decoded;
     std::vector<char> raw;
     TextBuffer text(lineLimit + 4 * filterLogBlockBytes);
     int percent = -1;
@@ -527,9 +490,11 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
             return cancelled();
         pos += got;
         last = got < want || pos >= size;
-        if (utf16)
-            decoder.decode(raw.data(), got, last, text);
-        else
+        if (utf16) {
+            decoded.clear();
+            decoder.decodeUtf8(raw.data(), got, last, decoded);
+            text.append(decoded.constData(), decoded.size());
+        } else
             text.commit(got);
         // The source offset where the text held now ends.
         const qint64 decodedEnd = pos - (utf16 ? decoder.pending() : 0);

@@ -3,6 +3,7 @@
 #include "search/pagetable.h"
 
 #include "text/asciifold.h"
+#include "text/blockdecoder.h"
 #include "text/codepagebackend.h"
 #include "text/codepages.h"
 
@@ -234,21 +235,13 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
         return {};
     const char *text = data + range.from;
     const qsizetype textSize = size - range.from;
-    QString units;
     std::vector<int> offsets;
-    if (m_charSize == 2) {
-        units = bytesToWideString(text, textSize, m_bigEndian);
-        offsets.resize(size_t(units.size()));
-        for (size_t i = 0; i < offsets.size(); ++i)
-            offsets[i] = int(2 * i);
-    } else {
-        units = codepageToUnicode(text, textSize, m_encoding, &offsets);
-        // Bytes that only switch state decode to nothing, which the
-        // conversion reports as one "?" at offset 0.
-        if (units.size() == 1 && units.at(0) == QLatin1Char('?') && offsets[0] == 0 &&
-            text[0] != '?')
-            return {};
-    }
+    QString units = decodeBlock(text, textSize, m_encoding, &offsets);
+    // Bytes that only switch state decode to nothing, which the conversion
+    // reports as one "?" at offset 0.
+    if (m_charSize == 1 && units.size() == 1 && units.at(0) == QLatin1Char('?') &&
+        offsets[0] == 0 && text[0] != '?')
+        return {};
     if (!m_caseSensitive) {
         for (QChar &c : units)
             c = QChar(foldUnit(c.unicode()));

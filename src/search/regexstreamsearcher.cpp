@@ -5,6 +5,7 @@
 #include "search/patterninfo.h"
 
 #include "text/asciifold.h"
+#include "text/blockdecoder.h"
 #include "text/contract.h"
 #include "text/linebreak.h"
 #include "text/utf8.h"
@@ -76,88 +77,7 @@ qsizetype countLeads(const unsigned char *p, qsizetype n)
     return count;
 }
 
-DecodedText utf16(const unsigned char *bytes, qsizetype count, bool bigEndian)
-{
-    const auto unit = [&](qsizetype i) {
-        return bigEndian ? char32_t(bytes[i] << 8 | bytes[i + 1])
-                         : char32_t(bytes[i + 1] << 8 | bytes[i]);
-    };
-    if (count < 2)
-        return {DecodedText::NeedMore, 0, 0};
-    const char32_t u = unit(0);
-    if (u < 0xD800 || u > 0xDFFF)
-        return {DecodedText::Char, 2, u};
-    // UTF-8 cannot hold half a pair, and PCRE2 needs valid text: a pair
-    // becomes its character, a lone half does not decode.
-    if (u >= 0xDC00)
-        return {DecodedText::Invalid, 2, 0};
-    if (count < 4)
-        return {DecodedText::NeedMore, 0, 0};
-    const char32_t low = unit(2);
-    if (low < 0xDC00 || low > 0xDFFF)
-        return {DecodedText::Invalid, 2, 0};
-    return {DecodedText::Char, 4, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00)};
-}
-
 } // namespace
-
-DecodedText decodeCharAnsi(const unsigned char *bytes, qsizetype count)
-{
-    if (count < 1)
-        return {DecodedText::NeedMore, 0, 0};
-    const unsigned char b = bytes[0];
-    if (b < 0x80)
-        return {DecodedText::Char, 1, b};
-    int need = 0;
-    char32_t ch = 0, min = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-        need = 2, ch = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        need = 3, ch = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        need = 4, ch = b & 0x07, min = 0x10000;
-    } else {
-        return {DecodedText::Invalid, 1, 0};
-    }
-    for (int i = 1; i < need; ++i) {
-        if (i >= count)
-            return {DecodedText::NeedMore, 0, 0};
-        if (!isContinuation(bytes[i]))
-            return {DecodedText::Invalid, 1, 0};
-        ch = ch << 6 | (bytes[i] & 0x3F);
-        // Overlong forms, surrogates and codes past U+10FFFF show at the
-        // second byte already.
-        if (i == 1 && ((need == 3 && ch < 0x20) || (need == 4 && (ch < 0x10 || ch > 0x10F)) ||
-                       (need == 3 && ch >= 0x360 && ch <= 0x37F)))
-            return {DecodedText::Invalid, 1, 0};
-    }
-    if (ch < min || (ch >= 0xD800 && ch <= 0xDFFF) || ch > 0x10FFFF)
-        return {DecodedText::Invalid, 1, 0};
-    return {DecodedText::Char, need, ch};
-}
-
-DecodedText decodeCharOem(const unsigned char *bytes, qsizetype count)
-{
-    if (count < 1)
-        return {DecodedText::NeedMore, 0, 0};
-    static const char16_t *table = singleByteTable(encodingOem);
-    if (!table)
-        return {DecodedText::Invalid, 1, 0};
-    const char16_t ch = table[bytes[0]];
-    if (ch >= 0xD800 && ch <= 0xDFFF)
-        return {DecodedText::Invalid, 1, 0};
-    return {DecodedText::Char, 1, ch};
-}
-
-DecodedText decodeCharUtf16LE(const unsigned char *bytes, qsizetype count)
-{
-    return utf16(bytes, count, false);
-}
-
-DecodedText decodeCharUtf16BE(const unsigned char *bytes, qsizetype count)
-{
-    return utf16(bytes, count, true);
-}
 
 // The compiled pattern and PCRE2's working storage, each freed by its owner.
 struct RegexStreamSearcher::Pcre
@@ -400,6 +320,7 @@ bool RegexStreamSearcher::decode(qsizetype want)
     const qsizetype target = m_len + want;
     if (qsizetype(m_text.size()) < target + 4)
         m_text.resize(size_t(target + 4));
+    static const char16_t *const oemTable = singleByteTable(encodingOem);
     char32_t replacement = replacementCharacter;
     if (replacement >= 0xD800 && (replacement <= 0xDFFF || replacement > 0x10FFFF))
         replacement = U'?';
@@ -423,22 +344,20 @@ bool RegexStreamSearcher::decode(qsizetype want)
             m_rawPos += n;
             continue;
         }
-        DecodedText d;
+        DecodedChar d;
         switch (m_input) {
         case Input::Ansi:
-            d = decodeCharAnsi(raw, avail);
+            d = decodeUtf8Char(raw, avail);
             break;
         case Input::Oem:
-            d = decodeCharOem(raw, avail);
+            d = decodeTableChar(oemTable, raw, avail);
             break;
         case Input::Utf16LE:
-            d = decodeCharUtf16LE(raw, avail);
-            break;
         case Input::Utf16BE:
-            d = decodeCharUtf16BE(raw, avail);
+            d = decodeUtf16Char(raw, avail, m_input == Input::Utf16BE);
             break;
         }
-        if (d.result == DecodedText::NeedMore) {
+        if (d.result == DecodedChar::NeedMore) {
             if (!m_rawEof) {
                 const qsizetype before = m_rawLen - m_rawPos;
                 if (!fillRaw())
@@ -454,9 +373,9 @@ bool RegexStreamSearcher::decode(qsizetype want)
                 m_rawPos = m_rawLen;
                 break;
             }
-            d = {DecodedText::Invalid, utf16 ? 2 : 1, 0};
+            d = {DecodedChar::Invalid, utf16 ? 2 : 1, 0};
         }
-        if (d.result == DecodedText::Invalid) {
+        if (d.result == DecodedChar::Invalid) {
             Emit(replacement);
             m_rawPos += d.used ? d.used : 1;
             continue;

@@ -13,21 +13,6 @@
 class FileSource;
 struct pcre2_real_match_data_8;
 
-// What a decoder makes of the first bytes of what is left: one character and
-// the bytes it took, a request for more bytes, or bytes that do not decode.
-struct DecodedText
-{
-    enum Kind { Char, NeedMore, Invalid };
-    Kind result = Invalid;
-    int used = 0;
-    char32_t ch = 0;
-};
-// The input encodings of the searcher; ANSI is UTF-8 here, OEM code page 437.
-DecodedText decodeCharAnsi(const unsigned char *bytes, qsizetype count);
-DecodedText decodeCharOem(const unsigned char *bytes, qsizetype count);
-DecodedText decodeCharUtf16LE(const unsigned char *bytes, qsizetype count);
-DecodedText decodeCharUtf16BE(const unsigned char *bytes, qsizetype count);
-
 // Finds the matches of a PCRE2 pattern in a source of any size and input
 // encoding without loading it: the source is decoded into UTF-8 fills of
 // SearchBufferSize bytes, each behind the text kept from the one before, and

@@ -400,21 +400,6 @@ qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, Enco
     return sync;
 }
 
-QString bytesToWideString(const char *bytes, qsizetype count, bool swap)
-{
-    if (!bytes || count < 2)
-        return QString();
-    const qsizetype units = count / 2;
-    QString result(units, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(result.data());
-    const auto *in = reinterpret_cast<const unsigned char *>(bytes);
-    for (qsizetype i = 0; i < units; ++i) {
-        const unsigned lo = in[2 * i], hi = in[2 * i + 1];
-        out[i] = swap ? char16_t((lo << 8) | hi) : char16_t((hi << 8) | lo);
-    }
-    return result;
-}
-
 int supportedCodepageCount()
 {
     int count = 0;

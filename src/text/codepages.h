@@ -56,9 +56,5 @@ QString codepageToUnicode(const char *data, qsizetype size, Encoding encoding,
 // the data before pos shows no such place (the start of a file always is one).
 qsizetype decodeSyncBefore(const char *data, qsizetype size, qsizetype pos, Encoding encoding);
 
-// The bytes as 16-bit little-endian units (an odd last byte is dropped); with
-// swap the two bytes of every unit are exchanged (big-endian data).
-QString bytesToWideString(const char *bytes, qsizetype count, bool swap);
-
 // How many of the 132 entries have a converter.
 int supportedCodepageCount();

@@ -1,5 +1,6 @@
 #include "viewer/textformat.h"
 
+#include "text/blockdecoder.h"
 #include "text/codepages.h"
 
 #include <QByteArray>
@@ -33,18 +34,21 @@ bool isShiftingPage(Encoding encoding)
 QString TextFormat::decode(const char16_t *units, int count, std::vector<int> *offsets) const
 {
     if (isUnicodeMode()) {
+        // The units are in this machine's order already.
+        const Encoding native = Encoding::utf16(Q_BYTE_ORDER == Q_BIG_ENDIAN);
+        QString text = decodeBlock(reinterpret_cast<const char *>(units), 2 * qsizetype(count),
+                                   native, offsets);
         if (offsets) {
-            offsets->resize(size_t(count));
-            for (int i = 0; i < count; ++i)
-                (*offsets)[size_t(i)] = i;
+            for (int &o : *offsets)
+                o /= 2; // bytes to units
         }
-        return QString(reinterpret_cast<const QChar *>(units), count);
+        return text;
     }
     QByteArray bytes(count, Qt::Uninitialized);
     for (int i = 0; i < count; ++i)
         bytes[i] = char(units[i] & 0xFF);
     const Encoding used = usesOemSpecial() ? encodingAnsi : encoding;
-    QString text = codepageToUnicode(bytes.constData(), bytes.size(), used, offsets);
+    QString text = decodeBlock(bytes.constData(), bytes.size(), used, offsets);
     // A page without converter shows one "?" for the whole line.
     if (offsets && offsets->size() != size_t(text.size()))
         offsets->assign(size_t(text.size()), 0);

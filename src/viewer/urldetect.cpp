@@ -1,6 +1,6 @@
 #include "viewer/urldetect.h"
 
-#include "text/utf8.h"
+#include "text/blockdecoder.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -41,15 +41,6 @@ const pcre2_code *utf8Code()
 {
     static const Compiled compiled(PCRE2_UTF);
     return compiled.code;
-}
-
-// Each byte of cp's UTF-8 form maps back to at, the offset of its unit.
-void appendUtf8(QByteArray &out, std::vector<qint64> &offsets, char32_t cp, qint64 at)
-{
-    char bytes[4];
-    const int n = encodeUtf8(cp, bytes);
-    out.append(bytes, n);
-    offsets.insert(offsets.end(), size_t(n), at);
 }
 
 } // namespace
@@ -98,30 +89,10 @@ void UrlList::detectUtf16(const char *data, qint64 count, qint64 bufferPos, bool
     const pcre2_code *code = utf8Code();
     if (!code)
         return;
-    const auto bytes = reinterpret_cast<const unsigned char *>(data);
-    const qint64 units = count / 2;
-    auto unit = [&](qint64 i) -> char16_t {
-        const unsigned a = bytes[2 * i], b = bytes[2 * i + 1];
-        return char16_t(bigEndian ? (a << 8 | b) : (b << 8 | a));
-    };
     m_utf8.clear();
     m_offsets.clear();
-    m_utf8.reserve(qsizetype(units));
-    m_offsets.reserve(size_t(units) + 1);
-    for (qint64 i = 0; i < units; ++i) {
-        const char16_t u = unit(i);
-        char32_t cp = u;
-        const qint64 at = 2 * i;
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 &&
-            unit(i + 1) < 0xE000) {
-            cp = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(unit(i + 1)) - 0xDC00);
-            ++i;
-        } else if (u >= 0xD800 && u < 0xE000) {
-            cp = U'?'; // a lone surrogate
-        }
-        appendUtf8(m_utf8, m_offsets, cp, at);
-    }
-    m_offsets.push_back(2 * units);
+    // A lone half of a surrogate pair reads as "?".
+    decodeBlockUtf8(data, count, Encoding::utf16(bigEndian), U'?', m_utf8, &m_offsets);
 
     const auto subject = reinterpret_cast<PCRE2_SPTR>(m_utf8.constData());
     const auto length = PCRE2_SIZE(m_utf8.size());

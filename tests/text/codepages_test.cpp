@@ -1,3 +1,4 @@
+#include "text/blockdecoder.h"
 #include "text/codepages.h"
 
 #include "common/encodingarg.h"
@@ -435,7 +436,7 @@ TEST(Codepages, ThreadsDecodeStatefulPagesIndependently)
     EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
-TEST(Codepages, bytesToWideString)
+TEST(Codepages, decodeBlockUtf16)
 {
     struct Case
     {
@@ -453,9 +454,10 @@ TEST(Codepages, bytesToWideString)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.bytes.toHex().constData());
-        EXPECT_EQ(bytesToWideString(c.bytes.constData(), c.bytes.size(), c.swap), c.expected);
+        EXPECT_EQ(decodeBlock(c.bytes.constData(), c.bytes.size(), Encoding::utf16(c.swap)),
+                  c.expected);
     }
-    EXPECT_TRUE(bytesToWideString(nullptr, 4, false).isEmpty());
+    EXPECT_TRUE(decodeBlock(nullptr, 4, encodingUtf16LE).isEmpty());
 }
 
 } // namespace
