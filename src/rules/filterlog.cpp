@@ -317,7 +317,7 @@ private:
 };
 
 // The source bytes that text decoded from UTF-16 came from: two per
-// character, four for one beyond U+FFFF (a lone surrogate became U+FFFD).
+// character, four for one beyond U+FFFF (half a surrogate pair became "?").
 qint64 utf16BytesOf(const char *text, qsizetype size)
 {
     qint64 units = 0;
@@ -494,8 +494,9 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
             decoded.clear();
             decoder.decodeUtf8(raw.data(), got, last, decoded);
             text.append(decoded.constData(), decoded.size());
-        } else
+        } else {
             text.commit(got);
+        }
         // The source offset where the text held now ends.
         const qint64 decodedEnd = pos - (utf16 ? decoder.pending() : 0);
 
