@@ -210,16 +210,16 @@ void SearchProgressWindow::handBackKeyboard()
     // unmap after the first request.
     const QPointer<LogView> view = runView;
     const auto activate = [view] {
-        if (!view || QApplication::activeWindow() || QApplication::activeModalWidget())
+        if (!view)
             return;
         view->window()->activateWindow();
         view->setFocus(Qt::OtherFocusReason);
     };
-    if (view) {
-        view->window()->activateWindow();
-        view->setFocus(Qt::OtherFocusReason);
-    }
-    QTimer::singleShot(kFadeStepMs, this, guarded(activate));
+    activate();
+    QTimer::singleShot(kFadeStepMs, this, guarded([activate] {
+                           if (!QApplication::activeWindow() && !QApplication::activeModalWidget())
+                               activate();
+                       }));
 }
 
 bool SearchProgressWindow::eventFilter(QObject *watched, QEvent *event)

@@ -237,10 +237,7 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
     const qsizetype textSize = size - range.from;
     std::vector<int> offsets;
     QString units = decodeBlock(text, textSize, m_encoding, &offsets);
-    // Bytes that only switch state decode to nothing, which the conversion
-    // reports as one "?" at offset 0.
-    if (m_charSize == 1 && units.size() == 1 && units.at(0) == QLatin1Char('?') &&
-        offsets[0] == 0 && text[0] != '?')
+    if (m_charSize == 1 && decodedToNothing(units, offsets, text))
         return {};
     if (!m_caseSensitive) {
         for (QChar &c : units)

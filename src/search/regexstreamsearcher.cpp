@@ -22,11 +22,6 @@
 
 namespace {
 
-inline bool isContinuation(unsigned char b)
-{
-    return (b & 0xC0) == 0x80;
-}
-
 inline int utf8Length(unsigned char lead)
 {
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
@@ -73,7 +68,7 @@ qsizetype countLeads(const unsigned char *p, qsizetype n)
         count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
     }
     for (; i < n; ++i)
-        count += !isContinuation(p[i]);
+        count += !isUtf8Continuation(p[i]);
     return count;
 }
 
@@ -429,7 +424,7 @@ qint64 RegexStreamSearcher::rawBytes(qsizetype from, qsizetype to) const
     qint64 n = 0;
     const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
     for (qsizetype i = from; i < to; ++i)
-        n += isContinuation(t[i]) ? 0 : (t[i] >= 0xF0 ? 4 : 2);
+        n += isUtf8Continuation(t[i]) ? 0 : (t[i] >= 0xF0 ? 4 : 2);
     return n;
 }
 
@@ -459,7 +454,7 @@ bool RegexStreamSearcher::load(qsizetype keepFrom)
         return false;
     keepFrom = std::clamp<qsizetype>(keepFrom, 0, m_len);
     const unsigned char *t = reinterpret_cast<const unsigned char *>(m_text.data());
-    while (keepFrom < m_len && isContinuation(t[keepFrom]))
+    while (keepFrom < m_len && isUtf8Continuation(t[keepFrom]))
         ++keepFrom;
     if (keepFrom > 0) {
         m_baseChars += countChars(0, keepFrom);
@@ -569,7 +564,7 @@ bool RegexStreamSearcher::prefilter(quint32 options)
 
 qsizetype RegexStreamSearcher::charStartAt(qsizetype offset) const
 {
-    while (offset < m_len && isContinuation(uchar(m_text[size_t(offset)])))
+    while (offset < m_len && isUtf8Continuation(uchar(m_text[size_t(offset)])))
         ++offset;
     return offset;
 }
@@ -586,7 +581,7 @@ int RegexStreamSearcher::runLong(quint32 options, qsizetype *end)
     *end = m_len;
     if (!m_eof) {
         *end = std::max<qsizetype>(0, m_len - m_lookAhead);
-        while (*end > 0 && isContinuation(uchar(m_text[size_t(*end)])))
+        while (*end > 0 && isUtf8Continuation(uchar(m_text[size_t(*end)])))
             --*end;
     }
     if (*end <= m_attempt && !m_eof) {

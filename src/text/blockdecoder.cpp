@@ -7,11 +7,6 @@
 
 namespace {
 
-inline bool isContinuation(unsigned char b)
-{
-    return (b & 0xC0) == 0x80;
-}
-
 inline char16_t unitAt(const unsigned char *p, bool bigEndian)
 {
     return bigEndian ? char16_t(p[0] << 8 | p[1]) : char16_t(p[1] << 8 | p[0]);
@@ -19,11 +14,10 @@ inline char16_t unitAt(const unsigned char *p, bool bigEndian)
 
 void appendChar(QByteArray &out, std::vector<qint64> *offsets, char32_t c, qint64 at)
 {
-    char bytes[4];
-    const int n = encodeUtf8(c, bytes);
-    out.append(bytes, n);
+    const qsizetype before = out.size();
+    appendUtf8(out, c);
     if (offsets)
-        offsets->insert(offsets->end(), size_t(n), at);
+        offsets->insert(offsets->end(), size_t(out.size() - before), at);
 }
 
 } // namespace
@@ -127,10 +121,8 @@ QString StreamDecoder::decode(const char *data, qsizetype size, bool last,
         return QString();
     std::vector<int> local;
     QString text = decodeBlock(m_pending.constData(), n, m_encoding, &local);
-    if (m_encoding.isCodePage() && text.size() == 1 && text.at(0) == QLatin1Char('?') &&
-        local[0] == 0 && m_pending.at(0) != '?' && isCodepageSupported(m_encoding)) {
-        // Bytes that only switch state decode to nothing, which the
-        // conversion reports as one "?".
+    if (m_encoding.isCodePage() && isCodepageSupported(m_encoding) &&
+        decodedToNothing(text, local, m_pending.constData())) {
         text.clear();
         local.clear();
     }
@@ -175,7 +167,7 @@ DecodedChar decodeUtf8Char(const unsigned char *bytes, qsizetype count)
     for (int i = 1; i < need; ++i) {
         if (i >= count)
             return {DecodedChar::NeedMore, 0, 0};
-        if (!isContinuation(bytes[i]))
+        if (!isUtf8Continuation(bytes[i]))
             return {DecodedChar::Invalid, 1, 0};
         ch = ch << 6 | (bytes[i] & 0x3F);
         // Overlong forms, surrogates and codes past U+10FFFF show at the

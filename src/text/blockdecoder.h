@@ -19,6 +19,13 @@
 QString decodeBlock(const char *data, qsizetype size, Encoding encoding,
                     std::vector<int> *offsets = nullptr);
 
+// Whether a code page block's text is the lone "?" that codepageToUnicode
+// gives for bytes that decode to nothing (they only switch state).
+inline bool decodedToNothing(const QString &text, const std::vector<int> &offsets, const char *data)
+{
+    return text.size() == 1 && text.at(0) == QLatin1Char('?') && offsets[0] == 0 && data[0] != '?';
+}
+
 // A block as UTF-8, appended to out. A character that UTF-8 cannot hold (half
 // a surrogate pair) becomes replacement, a scalar value. offsets, when given,
 // receives per byte appended the index of the first byte of its character,

@@ -30,6 +30,12 @@ inline int encodeUtf8(char32_t c, char *out)
     return 4;
 }
 
+// Whether b continues a character rather than starting one.
+inline bool isUtf8Continuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
 inline void appendUtf8(QByteArray &out, char32_t c)
 {
     char bytes[4];

@@ -34,15 +34,13 @@ bool isShiftingPage(Encoding encoding)
 QString TextFormat::decode(const char16_t *units, int count, std::vector<int> *offsets) const
 {
     if (isUnicodeMode()) {
-        // The units are in this machine's order already.
-        const Encoding native = Encoding::utf16(Q_BYTE_ORDER == Q_BIG_ENDIAN);
-        QString text = decodeBlock(reinterpret_cast<const char *>(units), 2 * qsizetype(count),
-                                   native, offsets);
+        // The units are UTF-16 in this machine's order already: nothing to decode.
         if (offsets) {
-            for (int &o : *offsets)
-                o /= 2; // bytes to units
+            offsets->resize(size_t(count));
+            for (int i = 0; i < count; ++i)
+                (*offsets)[size_t(i)] = i;
         }
-        return text;
+        return QString(reinterpret_cast<const QChar *>(units), count);
     }
     QByteArray bytes(count, Qt::Uninitialized);
     for (int i = 0; i < count; ++i)

@@ -32,7 +32,7 @@ struct Case
     std::vector<int> offsets;
 };
 
-const Case cases[] = {
+const Case kBlocks[] = {
     {"UTF-16 LE pair and odd last byte",
      -1,
      std::string("A\0\x3D\xD8\x00\xDE\x42", 7),
@@ -101,7 +101,7 @@ void expectStreamEqualsBlock(const Case &c, const std::vector<size_t> &cuts)
 
 TEST(BlockDecoder, BlocksGiveTextAndOffsets)
 {
-    for (const Case &c : cases) {
+    for (const Case &c : kBlocks) {
         if (c.text.empty())
             continue;
         SCOPED_TRACE(c.name);
@@ -115,7 +115,7 @@ TEST(BlockDecoder, BlocksGiveTextAndOffsets)
 
 TEST(BlockDecoder, StreamCutAnywhereDecodesAsTheWhole)
 {
-    for (const Case &c : cases) {
+    for (const Case &c : kBlocks) {
         SCOPED_TRACE(c.name);
         for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
             SCOPED_TRACE(cut);
