@@ -83,7 +83,7 @@ void hitTest(MainWindow &form, const QString &path, bool smoke)
         bench::fail(QStringLiteral("the first line is not %1 characters but %2 (wrap %3)")
                         .arg(maxLengthMax)
                         .arg(drawn.count() ? drawn.at(0).str.size() : -1)
-                        .arg(view->textWrap()));
+                        .arg(view->options().textWrap));
         return;
     }
     // The worst case: the pointer beyond the middle of the last character.
@@ -114,7 +114,7 @@ void hitTest(MainWindow &form, const QString &path, bool smoke)
         const auto t0 = std::chrono::steady_clock::now();
         QTextLayout layout(text, font);
         QTextOption option;
-        option.setTabStopDistance(view->textTabSize() *
+        option.setTabStopDistance(view->options().textTabSize *
                                   QFontMetricsF(font).horizontalAdvance(u' '));
         option.setWrapMode(QTextOption::NoWrap);
         layout.setTextOption(option);

@@ -107,7 +107,7 @@ int main(int argc, char **argv)
         if (file.open(QIODevice::ReadOnly))
             text = file.read(qint64(reached * double(view->fileSize())) + 4096);
         QTextDocument doc;
-        doc.setDefaultFont(view->textFont().font);
+        doc.setDefaultFont(view->options().font.font);
         doc.setPlainText(QString::fromUtf8(text));
         QPrinter peer(QPrinter::HighResolution);
         peer.setOutputFormat(QPrinter::PdfFormat);

@@ -191,9 +191,11 @@ int measure(int argc, char **argv, Baseline &baseline)
         {"hex dump", [](LogView *v) { v->setMode(vbmodeHex); }, -1},
         {"mixed lines, gutter with a number on every line",
          [](LogView *v) {
-             v->setTextGutter(true);
-             v->setTextGutterLines(true);
-             v->setTextGutterLinesStep(1);
+             ViewOptions options = v->options();
+             options.textGutter = true;
+             options.textGutterLines = true;
+             options.textGutterLinesStep = 1;
+             v->setOptions(options);
          },
          100000},
     };

@@ -159,8 +159,11 @@ void MainWindow::followTailTriggered()
 
 void MainWindow::wordWrapTriggered()
 {
-    if (LogView *view = activeView())
-        view->setTextWrap(!view->textWrap());
+    if (LogView *view = activeView()) {
+        ViewOptions options = view->options();
+        options.textWrap = !options.textWrap;
+        view->setOptions(options);
+    }
     updateAll();
 }
 

@@ -242,7 +242,7 @@ void CommandSet::update(const State &state)
         go[i]->setEnabled(tab && state.active->bookmarks[i] != Tab::kNoBookmark);
 
     m_ac.followTail->setChecked(view && view->followTail());
-    m_ac.wordWrap->setChecked(view && view->textWrap());
+    m_ac.wordWrap->setChecked(view && view->options().textWrap);
 
     for (QAction *action :
          {m_ac.encodingSystem, m_ac.encodingDos, m_ac.encodingUtf8, m_ac.encodingUtf16,

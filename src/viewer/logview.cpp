@@ -30,17 +30,6 @@ int clamp(int value, int lo, int hi)
     return value;
 }
 
-QFont makeFont(const QString &family, int points, bool fixedPitch)
-{
-    QFont f(family, points);
-    if (fixedPitch) {
-        // fontconfig may have no such face: ask for a fixed-pitch stand-in.
-        f.setStyleHint(QFont::TypeWriter);
-        f.setFixedPitch(true);
-    }
-    return f;
-}
-
 } // namespace
 
 LogView::LogView(QWidget *parent)
@@ -51,12 +40,7 @@ LogView::LogView(QWidget *parent)
     });
     m_search->setNameSource([this] { return m_fileName; });
     connect(m_search.get(), &DocumentSearch::finished, this, guarded([this] { searchFinished(); }));
-    const QPalette pal = QApplication::palette();
-    m_color = pal.color(QPalette::Base);
-    m_font = {makeFont(QStringLiteral("Courier New"), 10, true), pal.color(QPalette::Text)};
-    m_fontOEM = {makeFont(QStringLiteral("Terminal"), 9, true), pal.color(QPalette::Text)};
-    m_fontFooter = {makeFont(QStringLiteral("Arial"), 9, false), Qt::black};
-    m_fontGutter = {makeFont(QStringLiteral("Courier New"), 9, true), Qt::black};
+    m_opt = ViewOptions::defaults();
 
     resize(200, 150);
     setFrameShape(QFrame::Box);
@@ -257,20 +241,18 @@ void LogView::setUnicodeOrder(quint8 order)
 void LogView::setMaxLengths(ViewMode mode, int value)
 {
     m_doc.maxLengths[mode] = clamp(value, maxLengthMin, maxLengthMax);
-    setTextWidth(m_textWidth);
-    setTextWidthHex(m_textWidthHex);
-    setTextWidthUHex(m_textWidthUHex);
+    m_opt = m_opt.normalized(m_doc.maxLengths, m_opt);
 }
 
 qint64 LogView::bytesPerLine() const
 {
     switch (mode()) {
     case vbmodeBinary:
-        return m_textWidth;
+        return m_opt.textWidth;
     case vbmodeHex:
-        return m_textWidthHex;
+        return m_opt.textWidthHex;
     case vbmodeUHex:
-        return 2 * qint64(m_textWidthUHex);
+        return 2 * qint64(m_opt.textWidthUHex);
     case vbmodeUnicode:
         return 2;
     case vbmodeText:
@@ -283,17 +265,12 @@ qint64 LogView::bytesPerLine() const
 
 const ViewFont &LogView::currentFont() const
 {
-    return m_doc.usesOemSpecial() ? m_fontOEM : m_font;
-}
-
-void LogView::setTextFont(const ViewFont &font)
-{
-    m_font = font;
+    return m_doc.usesOemSpecial() ? m_opt.fontOEM : m_opt.font;
 }
 
 bool LogView::stepFontSize(bool larger)
 {
-    ViewFont &target = m_doc.usesOemSpecial() ? m_fontOEM : m_font;
+    ViewFont &target = m_doc.usesOemSpecial() ? m_opt.fontOEM : m_opt.font;
     QFont f = target.font;
     const int startHeight = QFontMetrics(f).height();
     qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize();
@@ -314,117 +291,22 @@ bool LogView::stepFontSize(bool larger)
     return true;
 }
 
-// --- Published property setters -------------------------------------------
+// --- Display options --------------------------------------------------------
 
-void LogView::setColor(const QColor &color)
+void LogView::setOptions(const ViewOptions &options)
 {
-    m_color = color;
-}
-
-void LogView::setTextWidth(int value)
-{
-    m_textWidth = clamp(value, 2, m_doc.maxLengths[vbmodeBinary]);
-}
-
-int LogView::hexWidth(int value, int maxLength)
-{
-    value = clamp(value, 2, maxLength);
-    value -= value % 4;
-    limitMin(value, 2);
-    return value;
-}
-
-void LogView::setTextWidthHex(int value)
-{
-    m_textWidthHex = hexWidth(value, m_doc.maxLengths[vbmodeHex]);
-}
-
-void LogView::setTextWidthUHex(int value)
-{
-    m_textWidthUHex = hexWidth(value, m_doc.maxLengths[vbmodeUHex]);
-}
-
-void LogView::setTextWidthFitHex(bool value)
-{
-    if (value == m_textWidthFitHex)
-        return;
-    m_textWidthFitHex = value;
-    if (!value)
-        setTextWidthHex(16);
-}
-
-void LogView::setTextWidthFitUHex(bool value)
-{
-    if (value == m_textWidthFitUHex)
-        return;
-    m_textWidthFitUHex = value;
-    if (!value)
-        setTextWidthUHex(8);
-}
-
-void LogView::setTextWrap(bool value)
-{
-    if (value == m_textWrap)
-        return;
-    m_textWrap = value;
-    if (value)
+    const ViewOptions before = m_opt;
+    m_opt = options.normalized(m_doc.maxLengths, before);
+    m_doc.textOemSpecial = m_opt.textOemSpecial;
+    if (m_opt.textWrap && !before.textWrap)
         m_hViewPos = 0;
-    redraw();
-}
-
-void LogView::setTextNonPrintable(bool value)
-{
-    if (value == m_textNonPrintable)
-        return;
-    m_textNonPrintable = value;
-    redraw();
-}
-
-void LogView::setTextOemSpecial(bool value)
-{
-    if (value == m_doc.textOemSpecial)
-        return;
-    m_doc.textOemSpecial = value;
-    redraw();
-}
-
-void LogView::setTextUrlHilight(bool value)
-{
-    if (value == m_textUrlHilight)
-        return;
-    m_textUrlHilight = value;
-    detectUrls();
-    redraw();
-}
-
-void LogView::setTextGutterLinesStep(int value)
-{
-    m_textGutterLinesStep = clamp(value, 1, 10);
-}
-
-void LogView::setTextGutterLinesCount(int value)
-{
-    m_textGutterLinesCount = clamp(value, 10, 100000);
-}
-
-void LogView::setTextGutterLinesBufSize(int value)
-{
-    m_textGutterLinesBufSize = clamp(value, 1024, 20971520);
-}
-
-void LogView::setTextSearchIndentVert(int value)
-{
-    m_textSearchIndentVert = clamp(value, 0, 80);
-}
-
-void LogView::setTextSearchIndentHorz(int value)
-{
-    m_textSearchIndentHorz = clamp(value, 0, 80);
-}
-
-void LogView::setTextTabSize(int value)
-{
-    m_textTabSize = clamp(value, 2, 16);
+    if (m_opt.textUrlHilight != before.textUrlHilight)
+        detectUrls();
+    // The rest shows at the next repaint, which the caller asks for.
+    if (m_opt.textWrap != before.textWrap || m_opt.textNonPrintable != before.textNonPrintable ||
+        m_opt.textOemSpecial != before.textOemSpecial ||
+        m_opt.textUrlHilight != before.textUrlHilight)
+        redraw();
 }
 
 void LogView::enableDrawing(bool enable)
@@ -529,7 +411,7 @@ void LogView::changeEvent(QEvent *event)
 
 void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool repaint)
 {
-    if (!m_textEnableSel) {
+    if (!m_opt.textEnableSel) {
         m_selLength = 0;
         return;
     }
@@ -559,11 +441,11 @@ void LogView::bringIntoView(qint64 position)
         // The first step only reaches the start of the line holding the
         // position; each further one goes a whole line up.
         moveByLines(1, false, false, true, position);
-        moveByLines(m_textSearchIndentVert, false, true, false, m_viewPos);
+        moveByLines(m_opt.textSearchIndentVert, false, true, false, m_viewPos);
     } else {
         const qint64 b = bytesPerLine();
         m_viewPos =
-            std::max<qint64>(position - position % b - qint64(m_textSearchIndentVert) * b, 0);
+            std::max<qint64>(position - position % b - qint64(m_opt.textSearchIndentVert) * b, 0);
         m_doc.readBuffer(m_viewPos);
         redraw();
     }
@@ -572,5 +454,5 @@ void LogView::bringIntoView(qint64 position)
         return;
     if (at.x() >= textLeft() && at.x() < viewport()->width() - 8)
         return;
-    setHViewPos(at.x() + m_hViewPos - textLeft() - m_textSearchIndentHorz * m_charWidth, false);
+    setHViewPos(at.x() + m_hViewPos - textLeft() - m_opt.textSearchIndentHorz * m_charWidth, false);
 }

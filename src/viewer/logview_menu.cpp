@@ -39,13 +39,13 @@ void LogView::updatePopupItems()
         someSelected,
         someSelected && mode() == vbmodeHex,
         !empty && !linkAt(m_popupPoint).isEmpty(),
-        !empty && m_textEnableSel,
-        !empty && m_textEnableSel && !allSelected,
+        !empty && m_opt.textEnableSel,
+        !empty && m_opt.textEnableSel && !allSelected,
         !empty,
     };
     for (int i = 0; i < popupCommandCount; ++i) {
         m_popupActions[i]->setEnabled(enabled[i]);
-        m_popupActions[i]->setVisible((textPopupCommands & (1 << i)) != 0);
+        m_popupActions[i]->setVisible((m_opt.textPopupCommands & (1 << i)) != 0);
     }
 }
 

@@ -16,7 +16,7 @@ void LogView::windowRead()
 
 void LogView::detectUrls()
 {
-    if (!m_textUrlHilight || !sourceAssigned() || !m_doc.readOK() || m_doc.fileSize() <= 0) {
+    if (!m_opt.textUrlHilight || !sourceAssigned() || !m_doc.readOK() || m_doc.fileSize() <= 0) {
         m_urls.clear();
         return;
     }

@@ -57,7 +57,7 @@ TEST_F(KeysTest, FAndWToggleTailAndWrap)
     QTest::keyClick(view, Qt::Key_F);
     QTest::keyClick(view, Qt::Key_W);
     EXPECT_FALSE(view->followTail());
-    EXPECT_TRUE(view->textWrap());
+    EXPECT_TRUE(view->options().textWrap);
 }
 
 TEST_F(KeysTest, EscAsksBeforeClosing)

@@ -100,13 +100,13 @@ TEST_F(RefreshTest, TailAndWrapToggleTheActiveViewerOnly)
     a.followTail->trigger();
     a.wordWrap->trigger();
     EXPECT_FALSE(form.tabAt(1).view->followTail());
-    EXPECT_TRUE(form.tabAt(1).view->textWrap());
+    EXPECT_TRUE(form.tabAt(1).view->options().textWrap);
     EXPECT_FALSE(a.followTail->isChecked());
     EXPECT_TRUE(a.wordWrap->isChecked());
 
     form.tabs().pages()->setCurrentIndex(0);
     EXPECT_TRUE(form.tabAt(0).view->followTail());
-    EXPECT_FALSE(form.tabAt(0).view->textWrap());
+    EXPECT_FALSE(form.tabAt(0).view->options().textWrap);
     EXPECT_TRUE(a.followTail->isChecked());
     EXPECT_FALSE(a.wordWrap->isChecked());
 }

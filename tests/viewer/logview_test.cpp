@@ -1,6 +1,7 @@
 #include "viewerfixture.h"
 
 #include "text/contract.h"
+#include "common/viewoption.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -45,26 +46,26 @@ TEST_F(Viewer, SettersClampToTheirBounds)
     EXPECT_EQ(v.maxLengths(vbmodeText), 2);
     v.setMaxLengths(vbmodeText, 5000);
     EXPECT_EQ(v.maxLengths(vbmodeText), 2048);
-    v.setTextWidthHex(18);
-    EXPECT_EQ(v.textWidthHex(), 16);
-    v.setTextWidthHex(3);
-    EXPECT_EQ(v.textWidthHex(), 2);
-    v.setTextTabSize(20);
-    EXPECT_EQ(v.textTabSize(), 16);
-    v.setTextTabSize(0);
-    EXPECT_EQ(v.textTabSize(), 2);
-    v.setTextGutterLinesStep(11);
-    EXPECT_EQ(v.textGutterLinesStep(), 10);
-    v.setTextSearchIndentVert(-3);
-    EXPECT_EQ(v.textSearchIndentVert(), 0);
+    setOption(v, &ViewOptions::textWidthHex, 18);
+    EXPECT_EQ(v.options().textWidthHex, 16);
+    setOption(v, &ViewOptions::textWidthHex, 3);
+    EXPECT_EQ(v.options().textWidthHex, 2);
+    setOption(v, &ViewOptions::textTabSize, 20);
+    EXPECT_EQ(v.options().textTabSize, 16);
+    setOption(v, &ViewOptions::textTabSize, 0);
+    EXPECT_EQ(v.options().textTabSize, 2);
+    setOption(v, &ViewOptions::textGutterLinesStep, 11);
+    EXPECT_EQ(v.options().textGutterLinesStep, 10);
+    setOption(v, &ViewOptions::textSearchIndentVert, -3);
+    EXPECT_EQ(v.options().textSearchIndentVert, 0);
     // A smaller maximal length re-clamps the dump widths.
-    v.setTextWidth(80);
+    setOption(v, &ViewOptions::textWidth, 80);
     v.setMaxLengths(vbmodeBinary, 40);
-    EXPECT_EQ(v.textWidth(), 40);
-    v.setTextWidthFitHex(true);
-    v.setTextWidthHex(8);
-    v.setTextWidthFitHex(false);
-    EXPECT_EQ(v.textWidthHex(), 16) << "switching fit off restores 16";
+    EXPECT_EQ(v.options().textWidth, 40);
+    setOption(v, &ViewOptions::textWidthFitHex, true);
+    setOption(v, &ViewOptions::textWidthHex, 8);
+    setOption(v, &ViewOptions::textWidthFitHex, false);
+    EXPECT_EQ(v.options().textWidthHex, 16) << "switching fit off restores 16";
 }
 
 TEST_F(Viewer, OpenAndClose)
@@ -96,14 +97,14 @@ TEST_F(Viewer, StepFontSizeStopsAtItsLimits)
 {
     QFont big(QStringLiteral("DejaVu Sans Mono"));
     big.setPointSize(72);
-    m_view->setTextFont({big, Qt::black});
+    setOption(*m_view, &ViewOptions::font, {big, Qt::black});
     int changes = 0;
     QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     EXPECT_FALSE(m_view->stepFontSize(true));
-    EXPECT_EQ(m_view->textFont().font.pointSize(), 72);
+    EXPECT_EQ(m_view->options().font.font.pointSize(), 72);
     EXPECT_EQ(changes, 0);
     EXPECT_TRUE(m_view->stepFontSize(false));
-    EXPECT_LT(m_view->textFont().font.pointSize(), 72);
+    EXPECT_LT(m_view->options().font.font.pointSize(), 72);
     EXPECT_EQ(changes, 1);
 }
 
@@ -264,7 +265,7 @@ TEST_F(Viewer, HorizontalPositionIsClamped)
     m_view->setHViewPos(-10, true);
     EXPECT_EQ(m_view->hViewPos(), 0);
     EXPECT_EQ(bar->value(), 0);
-    m_view->setTextWrap(true);
+    setOption(*m_view, &ViewOptions::textWrap, true);
     m_view->setHViewPos(50, true);
     EXPECT_EQ(m_view->hViewPos(), 0) << "wrapped text never scrolls sideways";
 }
@@ -399,7 +400,7 @@ TEST_F(Viewer, WrappedRowsMoveUpWhereDownWent)
 {
     m_view->open(write("aaaa bbbb cccc dddd"));
     showLines(1, 10);
-    m_view->setTextWrap(true);
+    setOption(*m_view, &ViewOptions::textWrap, true);
     m_view->scrollLinesDown(1);
     ASSERT_EQ(m_view->viewPos(), 10);
     m_view->scrollLinesUp(1);

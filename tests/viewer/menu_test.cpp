@@ -1,6 +1,7 @@
 // The viewer's context menu and its two encoding menus.
 #include "viewerfixture.h"
 #include "common/encodingarg.h"
+#include "common/viewoption.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,7 +64,7 @@ TEST_F(Menus, ContextItemsFollowTheDocumentTheSelectionAndTheSet)
         SCOPED_TRACE(c.name);
         m_view->setMode(c.mode);
         m_view->open(c.file);
-        m_view->textPopupCommands = c.commands;
+        setOption(*m_view, &ViewOptions::textPopupCommands, c.commands);
         showLines(4);
         m_view->setSelection(c.selStart, c.selLength, false, false, true);
         requestMenu(row(0));

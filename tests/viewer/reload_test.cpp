@@ -3,6 +3,7 @@
 #include "watch/directorywatcher.h"
 #include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
+#include "common/viewoption.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -197,7 +198,8 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         EXPECT_TRUE(m_view->waitingForFile());
         EXPECT_FALSE(m_view->sourceAssigned());
         EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Deleted);
-        EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive()) << "its name is watched";
+        EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive())
+            << "its name is watched";
         EXPECT_TRUE(drawnTexts().empty());
 
         c.back();
@@ -374,7 +376,8 @@ TEST_F(Reload, NotificationWatcherFollowsTheTail)
     ASSERT_EQ(m_reloads, 1);
     EXPECT_EQ(lastDrawn(), QStringLiteral("line031"));
     m_view->open(QString());
-    EXPECT_FALSE(m_view->follower().directoryWatcher()->active()) << "a fresh open stops the watcher";
+    EXPECT_FALSE(m_view->follower().directoryWatcher()->active())
+        << "a fresh open stops the watcher";
 }
 
 TEST_F(Reload, AReloadDuringASearchWaitsForIt)
@@ -472,7 +475,7 @@ TEST_F(Reload, AHiddenPageFollowsLikeTheShownOneAndDrawsOnceWhenShown)
     pages.show();
     pages.addWidget(hidden); // opened behind the shown page
     for (LogView *view : {shown, hidden}) {
-        view->setTextFont(m_view->textFont());
+        setOption(*view, &ViewOptions::font, m_view->options().font);
         view->setPollForChanges(true);
         view->setAutoReload(true);
         view->setHiddenSizeSource([&pages] { return pages.size(); });
