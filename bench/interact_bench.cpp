@@ -70,7 +70,7 @@ void hitTest(MainWindow &form, const QString &path, bool smoke)
 {
     form.openFileTab(path);
     LogView *view = form.activeView();
-    if (!view || !view->sourceAssigned()) {
+    if (!view || !view->document().sourceAssigned()) {
         bench::fail(QStringLiteral("no view for %1").arg(path));
         return;
     }
@@ -145,7 +145,7 @@ void selectAllAndCopy(MainWindow &form, const QString &path, qint64 size, Counti
 {
     form.openFileTab(path);
     LogView *view = form.activeView();
-    if (!view || view->fileSize() != size) {
+    if (!view || view->document().fileSize() != size) {
         bench::fail(QStringLiteral("no view of the %1-byte file").arg(size));
         return;
     }

@@ -140,7 +140,7 @@ void MainWindow::fileReloadTriggered()
     const QString name = tabAt(activeIndex()).fileName;
     if (!isFileExist(name)) {
         QApplication::beep();
-    } else if (view->sourceAssigned() && view->fileName() == name) {
+    } else if (view->document().sourceAssigned() && view->fileName() == name) {
         view->reload();
     } else {
         // Deleted and created again, or unreadable when last opened: open anew.

@@ -95,7 +95,7 @@ void WindowSettings::applyToView(LogView *view) const
 {
     applyDisplay(view, view->options());
     // A tab whose file never opened has nothing to reload.
-    if (view->sourceAssigned())
+    if (view->document().sourceAssigned())
         view->reload();
     else
         view->redraw();

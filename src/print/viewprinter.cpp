@@ -252,12 +252,12 @@ PreviewPages ViewPrinter::previewPages(QPainter *canvas, const QSize &pageSize,
                                        const PrintRequest &request, int page)
 {
     PageStarts &pages = m_pages;
-    if (pages.pageSize != pageSize || pages.fileSize != m_view.fileSize() ||
+    if (pages.pageSize != pageSize || pages.fileSize != m_view.document().fileSize() ||
         pages.range != request.range || pages.fromPage != request.fromPage ||
         pages.toPage != request.toPage) {
         pages = PageStarts();
         pages.pageSize = pageSize;
-        pages.fileSize = m_view.fileSize();
+        pages.fileSize = m_view.document().fileSize();
         pages.range = request.range;
         pages.fromPage = request.fromPage;
         pages.toPage = request.toPage;
@@ -269,13 +269,15 @@ PreviewPages ViewPrinter::previewPages(QPainter *canvas, const QSize &pageSize,
         return known(0);
 
     const bool selection = request.range == PrintRange::Selection;
-    if ((selection && m_view.selLength() <= 0) || m_view.fileSize() < m_view.charSize()) {
+    if ((selection && m_view.selLength() <= 0) ||
+        m_view.document().fileSize() < m_view.document().charSize()) {
         pages.complete = true; // nothing to print
         return known(0);
     }
     const qint64 start = selection ? m_view.selStart() : 0;
-    const qint64 end =
-        selection ? m_view.selStart() + m_view.selLength() - m_view.charSize() : m_view.maxPos();
+    const qint64 end = selection
+                           ? m_view.selStart() + m_view.selLength() - m_view.document().charSize()
+                           : m_view.document().maxPos();
     const double dpi = screenDpi();
     const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
     const int footer = footerPixels();
@@ -344,9 +346,9 @@ void ViewPrinter::walkPages(PageStarts &pages, const PrintRequest &request, qint
         LogView::DrawResult drawn;
         m_view.renderTo(p, text, end, true, nullptr, drawn);
         const qint64 size = currentFileSize(m_view);
-        const bool cutShort =
-            size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize());
-        if (!m_view.readOK() || cutShort || drawn.viewAtEnd) {
+        const bool cutShort = size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize,
+                                                           m_view.document().fileSize());
+        if (!m_view.document().readOK() || cutShort || drawn.viewAtEnd) {
             pages.complete = true;
             break;
         }
@@ -374,11 +376,12 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
     const bool pageNums = request.range == PrintRange::PageNums;
     if (selection && m_view.selLength() <= 0)
         return result;
-    if (m_view.fileSize() < m_view.charSize())
+    if (m_view.document().fileSize() < m_view.document().charSize())
         return result; // an empty file has no page to print
     const qint64 start = selection ? m_view.selStart() : 0;
-    const qint64 end =
-        selection ? m_view.selStart() + m_view.selLength() - m_view.charSize() : m_view.maxPos();
+    const qint64 end = selection
+                           ? m_view.selStart() + m_view.selLength() - m_view.document().charSize()
+                           : m_view.document().maxPos();
 
     const double dpi = screenDpi();
     const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
@@ -449,13 +452,13 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
             }
             ++result.pagesLaidOut;
 
-            if (!m_view.readOK()) {
+            if (!m_view.document().readOK()) {
                 result.readFailed = true;
                 return false;
             }
             const qint64 size = currentFileSize(m_view);
-            if (size >= 0 &&
-                size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize())) {
+            if (size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize,
+                                             m_view.document().fileSize())) {
                 result.readFailed = true; // cut short under the run: the rest is gone
                 return false;
             }

@@ -104,9 +104,9 @@ void LogView::openStream(QIODevice *stream, bool repaint)
 
 void LogView::reload()
 {
-    require(sourceAssigned(), QStringLiteral("Source not assigned: Reload"),
+    require(m_doc.sourceAssigned(), QStringLiteral("Source not assigned: Reload"),
             QStringLiteral("QzBinHex"));
-    setMode(mode());
+    setMode(m_doc.mode());
 }
 
 bool LogView::openSource(OpenKind kind, bool fromWatcher)
@@ -158,9 +158,9 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     if (kind == OpenKind::KeepPosition) {
         if (!sameFile)
             m_lastReloadReason = ReloadReason::Replaced;
-        else if (fileSize() > oldSize)
+        else if (m_doc.fileSize() > oldSize)
             m_lastReloadReason = ReloadReason::Appended;
-        else if (fileSize() < oldSize)
+        else if (m_doc.fileSize() < oldSize)
             m_lastReloadReason = ReloadReason::Truncated;
     }
     if (keep)
@@ -217,7 +217,7 @@ void LogView::setMode(ViewMode mode)
         const DrawBatch batch(*this);
         openSource(OpenKind::KeepPosition);
     }
-    if (sourceAssigned())
+    if (m_doc.sourceAssigned())
         redraw();
 }
 
@@ -234,7 +234,7 @@ void LogView::setUnicodeOrder(quint8 order)
     if (order != unicodeOrderLittle && order != unicodeOrderBig)
         return;
     m_doc.setUnicodeOrderValue(order);
-    if (isUnicodeMode())
+    if (m_doc.isUnicodeMode())
         redraw();
 }
 
@@ -246,7 +246,7 @@ void LogView::setMaxLengths(ViewMode mode, int value)
 
 qint64 LogView::bytesPerLine() const
 {
-    switch (mode()) {
+    switch (m_doc.mode()) {
     case vbmodeBinary:
         return m_opt.textWidth;
     case vbmodeHex:
@@ -349,18 +349,18 @@ void LogView::measureView()
     m_drawnForScreen = isVisible() || inHiddenPage();
     updateMetrics(currentFont());
     prepareGutter();
-    m_strPositions.clear(charSize());
+    m_strPositions.clear(m_doc.charSize());
     m_viewAtEnd = false;
     m_viewPageSize = 0;
-    if (m_doc.fileSize() < charSize()) {
-        m_viewAtEnd = sourceAssigned() && m_doc.readOK();
+    if (m_doc.fileSize() < m_doc.charSize()) {
+        m_viewAtEnd = m_doc.sourceAssigned() && m_doc.readOK();
         return;
     }
     const int lines = visibleLines();
     m_viewPageSize = qint64(lines) * bytesPerLine();
-    if (m_doc.readOK() && !isTextMode())
-        m_viewAtEnd = m_viewPos >= fileSize() - m_viewPageSize;
-    if (!m_doc.readOK() || !isTextMode())
+    if (m_doc.readOK() && !m_doc.isTextMode())
+        m_viewAtEnd = m_viewPos >= m_doc.fileSize() - m_viewPageSize;
+    if (!m_doc.readOK() || !m_doc.isTextMode())
         return;
     // The same layout a drawing makes, without the pixels.
     m_strPositions.setMeasuring(m_measurer, outputOptions(false));
@@ -381,9 +381,9 @@ void LogView::resizeEvent(QResizeEvent *event)
         // A view that showed the end shows it at any new size, so that tail
         // following goes on. A view never drawn for the screen had no end
         // in view: its first layout is no resize.
-        if (m_viewAtEnd && m_drawnForScreen && sourceAssigned()) {
-            if (isTextMode()) {
-                moveByLines(visibleLines(), false, false, false, fileSize());
+        if (m_viewAtEnd && m_drawnForScreen && m_doc.sourceAssigned()) {
+            if (m_doc.isTextMode()) {
+                moveByLines(visibleLines(), false, false, false, m_doc.fileSize());
             } else {
                 m_viewPos = lastPagePos();
                 m_doc.readBuffer(m_viewPos);
@@ -415,15 +415,15 @@ void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEv
         m_selLength = 0;
         return;
     }
-    if (start < 0 || start > maxPos() || length < 0)
+    if (start < 0 || start > m_doc.maxPos() || length < 0)
         return;
     // Compared once lowered and cut: a request that ends as the selection
     // already is changes nothing and fires nothing.
     const qint64 newStart = m_doc.alignDown(start);
     // MaxPos is 0 in an empty file too: nothing lies past the data.
-    const qint64 newLength =
-        std::clamp<qint64>(m_doc.alignDown(length), 0,
-                           std::min(maxPos() + charSize(), m_doc.alignDown(fileSize())) - newStart);
+    const qint64 newLength = std::clamp<qint64>(
+        m_doc.alignDown(length), 0,
+        std::min(m_doc.maxPos() + m_doc.charSize(), m_doc.alignDown(m_doc.fileSize())) - newStart);
     const bool changed = newStart != m_selStart || newLength != m_selLength;
     m_selStart = newStart;
     m_selLength = newLength;
@@ -437,7 +437,7 @@ void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEv
 
 void LogView::bringIntoView(qint64 position)
 {
-    if (isTextMode()) {
+    if (m_doc.isTextMode()) {
         // The first step only reaches the start of the line holding the
         // position; each further one goes a whole line up.
         moveByLines(1, false, false, true, position);

@@ -54,28 +54,14 @@ public:
     // until the viewer opens something else or is destroyed.
     void openStream(QIODevice *stream, bool repaint = true);
     void reload();
-    bool sourceAssigned() const { return m_doc.sourceAssigned(); }
     const QString &fileName() const { return m_fileName; }
-    qint64 fileSize() const { return m_doc.fileSize(); }
-    bool readOK() const { return m_doc.readOK(); }
 
     // --- Mode and text
-    ViewMode mode() const { return m_doc.mode(); }
     void setMode(ViewMode mode);
-    Encoding textEncoding() const { return m_doc.textEncoding; }
     void setTextEncoding(Encoding encoding);
-    quint8 unicodeOrder() const { return m_doc.unicodeOrder(); }
     void setUnicodeOrder(quint8 order);
-    int maxLengths(ViewMode mode) const { return m_doc.maxLengths[mode]; }
     void setMaxLengths(ViewMode mode, int value);
-    int maxLength() const { return m_doc.maxLength(); }
-    int offsetDigits() const { return m_doc.offsetDigits(); }
-    int charSize() const { return m_doc.charSize(); }
     qint64 bytesPerLine() const;
-    bool isTextMode() const { return m_doc.isTextMode(); }
-    bool isUnicodeMode() const { return m_doc.isUnicodeMode(); }
-    bool isBigEndian() const { return m_doc.isBigEndian(); }
-    qint64 maxPos() const { return m_doc.maxPos(); }
 
     // --- The document shown: its window, characters and line starts
     const ViewDocument &document() const { return m_doc; }
@@ -91,7 +77,6 @@ public:
     bool stepFontSize(bool larger);
     int lineHeight() const { return m_lineHeight; }
     int charWidth() const { return m_charWidth; }
-    int firstPrintable() const { return m_doc.firstPrintable; }
     bool fontMonospaced() const { return m_fontMonospaced; }
 
     bool autoReload() const { return m_follower->enabled(); }

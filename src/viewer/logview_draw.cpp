@@ -69,7 +69,7 @@ OutputOptions LogView::outputOptions(bool showEol) const
 WrapContext LogView::makeWrapContext() const
 {
     WrapContext w;
-    w.wrap = m_opt.textWrap && isTextMode();
+    w.wrap = m_opt.textWrap && m_doc.isTextMode();
     w.availableWidth = viewSize().width() - textLeft();
     w.measurer = m_measurer.get();
     w.options = outputOptions(false);
@@ -111,7 +111,7 @@ void LogView::redraw()
     // The bitmap has the screen's pixels; everything else counts in logical ones.
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size) * ratio).toSize();
-    if (m_doc.fileSize() >= charSize())
+    if (m_doc.fileSize() >= m_doc.charSize())
         checkViewInBuffer(); // before any pixel changes: the last picture stays
     // Reuse the bitmap: a fresh 5 MB image costs page faults on every close.
     if (m_bitmap.size() != pixels || m_bitmap.devicePixelRatio() != ratio) {
@@ -119,15 +119,15 @@ void LogView::redraw()
         m_bitmap.setDevicePixelRatio(ratio);
     }
     QPainter painter(&m_bitmap);
-    if (m_doc.fileSize() < charSize()) {
+    if (m_doc.fileSize() < m_doc.charSize()) {
         updateMetrics(currentFont());
         prepareGutter();
         const RenderSetup setup = makeRenderSetup(size, false);
         TextRenderer(setup).drawBackground(painter);
-        m_strPositions.clear(charSize());
+        m_strPositions.clear(m_doc.charSize());
         // An open file with nothing in it shows its end: what is written to
         // it next is followed.
-        m_viewAtEnd = sourceAssigned() && m_doc.readOK();
+        m_viewAtEnd = m_doc.sourceAssigned() && m_doc.readOK();
         m_viewPageSize = 0;
     } else {
         DrawResult result{false, 0, m_opt.textWidth, m_opt.textWidthHex, m_opt.textWidthUHex};
@@ -146,7 +146,7 @@ void LogView::redraw()
 void LogView::checkViewInBuffer() const
 {
     const qint64 bufferPos = m_doc.bufferPos();
-    if (bufferPos < 0 || bufferPos > maxPos() || bufferPos > m_viewPos ||
+    if (bufferPos < 0 || bufferPos > m_doc.maxPos() || bufferPos > m_viewPos ||
         m_viewPos > bufferPos + 2 * m_doc.bufMaxOffset()) {
         throw ContractError(
             QStringLiteral("Positions out of range: DrawTo\rBufferPos: %1, ViewPos: %2, "
@@ -201,7 +201,7 @@ RenderSetup LogView::makeRenderSetup(const QSize &size, bool printing)
         s.gutterCells.fontColor = m_opt.fontGutter.color;
     }
     s.options = outputOptions(false);
-    s.charSize = charSize();
+    s.charSize = m_doc.charSize();
     s.printing = printing;
     s.decorators = m_decorators;
     s.dumpText = m_dumpTextFilter;
@@ -237,32 +237,33 @@ void LogView::renderTo(QPainter &painter, const QSize &size, qint64 limitPos, bo
     const TextRenderer renderer(setup);
     renderer.drawBackground(painter);
     if (positions) {
-        positions->clear(charSize());
+        positions->clear(m_doc.charSize());
         positions->setMeasuring(m_measurer, outputOptions(false));
     }
 
     const int width = size.width();
-    const int fit =
-        std::clamp((width - textLeft()) / std::max(m_charWidth, 1), 2, std::max(maxLength(), 2));
+    const int fit = std::clamp((width - textLeft()) / std::max(m_charWidth, 1), 2,
+                               std::max(m_doc.maxLength(), 2));
     if (m_opt.textWidthFit)
         result.textWidth = std::clamp(fit, 2, m_doc.maxLengths[vbmodeBinary]);
     if (m_opt.textWidthFitHex)
         result.textWidthHex =
-            hexRowWidth((fit - offsetDigits() - 5) / 4, m_doc.maxLengths[vbmodeHex]);
+            hexRowWidth((fit - m_doc.offsetDigits() - 5) / 4, m_doc.maxLengths[vbmodeHex]);
     if (m_opt.textWidthFitUHex)
         result.textWidthUHex =
-            hexRowWidth((fit - offsetDigits() - 5) / 6, m_doc.maxLengths[vbmodeUHex]);
+            hexRowWidth((fit - m_doc.offsetDigits() - 5) / 6, m_doc.maxLengths[vbmodeUHex]);
 
     const int visibleLines = linesFitting(size.height());
     result.viewPageSize = qint64(visibleLines) * bytesPerLine();
 
     if (!m_doc.readOK()) {
         renderer.drawMessage(
-            painter, formatStrW(ViewerMsg::readErrorAt, {hexOffset(m_viewPos, offsetDigits())}),
+            painter,
+            formatStrW(ViewerMsg::readErrorAt, {hexOffset(m_viewPos, m_doc.offsetDigits())}),
             setup.colors.error);
         return;
     }
-    if (!isTextMode()) {
+    if (!m_doc.isTextMode()) {
         renderDump(painter, setup, limitPos, visibleLines, positions, result);
         return;
     }
@@ -284,10 +285,10 @@ void LogView::updateScrollBars()
     const QScopedValueRollback<bool> guard(m_settingBars, true);
     QScrollBar *v = verticalScrollBar();
     QScrollBar *h = horizontalScrollBar();
-    const qint64 size = fileSize();
-    const bool empty = !m_doc.readOK() || size < charSize();
+    const qint64 size = m_doc.fileSize();
+    const bool empty = !m_doc.readOK() || size < m_doc.charSize();
 
-    if (empty || (isTextMode() && m_viewPos == 0 && m_viewPageSize >= size)) {
+    if (empty || (m_doc.isTextMode() && m_viewPos == 0 && m_viewPageSize >= size)) {
         m_vMax = m_vPos = 0;
         v->setRange(0, 0);
         v->setEnabled(false);
@@ -297,7 +298,7 @@ void LogView::updateScrollBars()
         m_vMax = m;
         m_vPos = int(std::min<qint64>(mulDiv64(m_viewPos, m, size), m));
         qint64 page = 0;
-        if (!isTextMode()) {
+        if (!m_doc.isTextMode()) {
             page = std::max<qint64>(qint64(visibleLines()) * b * m / size, 1);
             if (page >= m)
                 page = m + 1;
@@ -310,8 +311,8 @@ void LogView::updateScrollBars()
     }
 
     const int clientWidth = viewport()->width();
-    if (empty || (isTextMode() && m_opt.textWrap) ||
-        (mode() == vbmodeBinary && m_opt.textWidthFit && m_fontMonospaced)) {
+    if (empty || (m_doc.isTextMode() && m_opt.textWrap) ||
+        (m_doc.mode() == vbmodeBinary && m_opt.textWidthFit && m_fontMonospaced)) {
         m_hPos = 0;
         h->setRange(0, 0);
         h->setEnabled(false);

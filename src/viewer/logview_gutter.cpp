@@ -17,7 +17,7 @@ QString extension(const QString &fileName)
 
 bool LogView::linesUsable() const
 {
-    if (!isTextMode() || !m_opt.textGutter || !m_opt.textGutterLines)
+    if (!m_doc.isTextMode() || !m_opt.textGutter || !m_opt.textGutterLines)
         return false;
     if (!m_opt.textGutterLinesExtUse)
         return true;

@@ -45,7 +45,7 @@ TEST_F(KeysTest, SingleLettersSwitchTheEncoding)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.encoding);
         QTest::keyClick(view, c.key);
-        EXPECT_EQ(view->textEncoding(), c.encoding);
+        EXPECT_EQ(view->document().textEncoding, c.encoding);
         EXPECT_EQ(form.sessions().recentFiles().items()[0].encoding, c.encoding);
     }
 }

@@ -217,14 +217,14 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
                                              "Deleted; waiting for it to appear again: " + path}));
 
     form.acts().fileReload->trigger();
-    EXPECT_FALSE(view->sourceAssigned()) << "still gone: nothing to open";
+    EXPECT_FALSE(view->document().sourceAssigned()) << "still gone: nothing to open";
 
     writeFile("rotate.log", "new file\n");
     form.acts().fileReload->trigger();
     EXPECT_EQ(form.activeView(), view) << "in the same tab";
     EXPECT_EQ(view->fileName(), path);
-    EXPECT_TRUE(view->sourceAssigned());
-    EXPECT_EQ(view->fileSize(), 9);
+    EXPECT_TRUE(view->document().sourceAssigned());
+    EXPECT_EQ(view->document().fileSize(), 9);
     EXPECT_TRUE(view->follower().pollingWatcher()->timer()->isActive()) << "and watched again";
     EXPECT_EQ(form.tabCount(), 1);
 }

@@ -619,7 +619,7 @@ TEST_F(SearchTest, ATabWithoutAFileReportsTheMissingSource)
     LogView *view = form.tabAt(0).view;
     ASSERT_TRUE(QFile::remove(pathOf("app.log")));
     view->handleFileChange(); // the watcher finds the file gone: the view empties
-    ASSERT_FALSE(view->sourceAssigned());
+    ASSERT_FALSE(view->document().sourceAssigned());
     m_sink.clear();
 
     answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });

@@ -51,8 +51,8 @@ TEST_F(SettingsTest, StoredValuesReachWindowAndViewers)
     EXPECT_TRUE(view->options().fontGutter.font.underline());
     EXPECT_EQ(view->options().fontGutter.color, QColor(0, 255, 0));
     EXPECT_EQ(view->options().color, QColor(0, 0, 255));
-    EXPECT_EQ(view->maxLengths(vbmodeText), 500);
-    EXPECT_EQ(view->maxLengths(vbmodeUnicode), 500);
+    EXPECT_EQ(view->document().maxLengths[vbmodeText], 500);
+    EXPECT_EQ(view->document().maxLengths[vbmodeUnicode], 500);
     EXPECT_EQ(view->options().textTabSize, 4);
     EXPECT_EQ(view->options().textLineSpacing, 2);
     EXPECT_EQ(view->follower().pollIntervalMs(), 5000);
@@ -289,7 +289,7 @@ TEST_F(SettingsTest, ApplyOptionsReachesOpenTabs)
     for (int i = 0; i < form.tabCount(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(form.tabAt(i).view->options().textTabSize, 3);
-        EXPECT_EQ(form.tabAt(i).view->maxLengths(vbmodeText), 1000);
+        EXPECT_EQ(form.tabAt(i).view->document().maxLengths[vbmodeText], 1000);
         EXPECT_FALSE(form.tabAt(i).view->options().textWrap);
     }
     EXPECT_TRUE(m_sink.messages().empty()) << "the tab without a file is not reloaded";

@@ -74,7 +74,7 @@ TEST_F(Drawing, OverlongLineBecomesScreenLinesOfMaxLength)
     EXPECT_EQ(texts[3].size(), 100);
     EXPECT_EQ(texts[4], QStringLiteral("end"));
     EXPECT_TRUE(m_view->viewAtEnd());
-    EXPECT_EQ(m_view->viewPageSize(), m_view->fileSize());
+    EXPECT_EQ(m_view->viewPageSize(), m_view->document().fileSize());
 }
 
 TEST_F(Drawing, WordWrapCutsAtTheWindowEdge)
@@ -554,7 +554,7 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
     ASSERT_EQ(m_sink.messages().size(), 2u);
     EXPECT_EQ(m_sink.messages()[0].text, QStringLiteral("Cannot read stream"));
     EXPECT_EQ(m_sink.messages()[0].buttons, MsgButtons::RetryCancel);
-    EXPECT_FALSE(m_view->readOK());
+    EXPECT_FALSE(m_view->document().readOK());
     EXPECT_EQ(m_view->strPositions().count(), 0) << "only the error text is drawn";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
 
@@ -562,7 +562,7 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
     stream.failing = false;
     m_sink.queueAnswers({MsgResult::Retry});
     m_view->setMode(vbmodeText);
-    EXPECT_TRUE(m_view->readOK());
+    EXPECT_TRUE(m_view->document().readOK());
     EXPECT_EQ(drawnTexts(), (std::vector<QString>{QStringLiteral("hello")}));
 }
 

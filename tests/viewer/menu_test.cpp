@@ -150,7 +150,7 @@ TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
     int changes = 0;
     QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     m_view->prepareEncodingMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(m_view->textEncoding(), encodingOem);
+    EXPECT_EQ(m_view->document().textEncoding, encodingOem);
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(m_view->prepareEncodingMenu()->actions().at(1)->isChecked());
 }
@@ -172,7 +172,7 @@ TEST_F(Menus, ByteOrderMenuSwapsTheBytesOfTheText)
     int changes = 0;
     QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     be->trigger();
-    EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderBig);
+    EXPECT_EQ(m_view->document().unicodeOrder(), unicodeOrderBig);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(drawnTexts().front(), QStringLiteral("\u4100\u4200\u0a00"));
     EXPECT_EQ(m_view->currentEncoding(), encodingUtf16BE);

@@ -119,7 +119,7 @@ TEST_F(Reload, ScrolledUpTheViewAndSelectionStay)
     EXPECT_EQ(m_view->viewPos(), 40 * 8);
     EXPECT_EQ(m_view->selStart(), 41 * 8);
     EXPECT_EQ(m_view->selLength(), 5);
-    EXPECT_EQ(m_view->fileSize(), 101 * 8);
+    EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
 }
 
 TEST_F(Reload, WithoutTailFollowingTheEndStaysPut)
@@ -138,7 +138,7 @@ TEST_F(Reload, TruncatedToZeroThenWrittenAgain)
     openWatched(numberedLines(30));
     rewrite({});
     poll();
-    EXPECT_EQ(m_view->fileSize(), 0);
+    EXPECT_EQ(m_view->document().fileSize(), 0);
     EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its file";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
     rewrite("fresh\n");
@@ -196,7 +196,7 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         ASSERT_TRUE(waitForReloads(1));
         EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its name";
         EXPECT_TRUE(m_view->waitingForFile());
-        EXPECT_FALSE(m_view->sourceAssigned());
+        EXPECT_FALSE(m_view->document().sourceAssigned());
         EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Deleted);
         EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive())
             << "its name is watched";
@@ -206,7 +206,7 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         write(numberedLines(3));
         ASSERT_TRUE(waitForReloads(2));
         EXPECT_FALSE(m_view->waitingForFile());
-        EXPECT_EQ(m_view->fileSize(), 24);
+        EXPECT_EQ(m_view->document().fileSize(), 24);
         EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Replaced);
         EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
 
@@ -291,7 +291,7 @@ TEST_F(Reload, ExplicitReloadKeepsThePositionAndFiresNoEvent)
     append("line101\n");
     m_view->reload();
     EXPECT_EQ(m_view->viewPos(), 50 * 8);
-    EXPECT_EQ(m_view->fileSize(), 101 * 8);
+    EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
     EXPECT_EQ(m_reloads, 0);
 }
 
@@ -337,7 +337,7 @@ TEST_F(Reload, CopyTruncateShowsTheNewEnd)
     rewrite(numberedLines(3));
     poll();
     EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
-    EXPECT_EQ(m_view->fileSize(), 24);
+    EXPECT_EQ(m_view->document().fileSize(), 24);
 }
 
 TEST_F(Reload, GrownByAGigabyteAtOnceFollowsWithoutReadingIt)
@@ -386,10 +386,10 @@ TEST_F(Reload, AReloadDuringASearchWaitsForIt)
     m_view->setSearchRunning(true);
     append("line011\n");
     poll();
-    EXPECT_EQ(m_view->fileSize(), 80) << "the source stays as the search reads it";
+    EXPECT_EQ(m_view->document().fileSize(), 80) << "the source stays as the search reads it";
     EXPECT_EQ(m_reloads, 0);
     m_view->setSearchRunning(false);
-    EXPECT_EQ(m_view->fileSize(), 88);
+    EXPECT_EQ(m_view->document().fileSize(), 88);
     EXPECT_EQ(m_reloads, 1) << "and runs once afterwards";
 }
 
@@ -406,7 +406,7 @@ TEST_F(Reload, NestedChangeReportOnlyFiresTheEvent)
     append("line011\n");
     m_view->redraw();
     EXPECT_EQ(m_reloads, 1);
-    EXPECT_EQ(m_view->fileSize(), 80);
+    EXPECT_EQ(m_view->document().fileSize(), 80);
 }
 
 TEST_F(Reload, ResizingAtTheEndKeepsItInViewAndFollowing)
@@ -456,7 +456,7 @@ TEST_F(Reload, AShownViewDrawsOncePerReload)
         append("line101\n");
         poll();
         EXPECT_EQ(draws, 1);
-        EXPECT_EQ(m_view->fileSize(), 101 * 8);
+        EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
         m_view->onDrawLine = nullptr;
         m_view->open(QString());
     }
@@ -591,7 +591,7 @@ TEST_F(Reload, AFileThatStaysUnopenableIsReportedOncePerChangeOfState)
     ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
     write(numberedLines(4));
     m_view->handleFileChange();
-    EXPECT_EQ(m_view->fileSize(), 32) << "readable again";
+    EXPECT_EQ(m_view->document().fileSize(), 32) << "readable again";
     EXPECT_EQ(cannotOpen(), 1);
 
     replaceByFifo();
