@@ -239,7 +239,7 @@ void MainWindow::viewFileReload(LogView *sender)
                                   [sender](const Tab &r) { return r.view == sender; });
     if (rec == m_recs.end())
         return;
-    rec->reloadReason = sender->lastReloadReason();
+    rec->reloadReason = sender->document().lastReloadReason();
     // However many reloads come in, the status bar follows at most twice a second.
     if (!m_refreshTimer.isActive())
         m_refreshTimer.start();

@@ -56,6 +56,7 @@ LogView::LogView(QWidget *parent)
 
     m_doc.setReadErrorHandler([this] { return readErrorRetry(); });
     connect(&m_doc, &ViewDocument::windowRead, this, [this] { windowRead(); });
+    connect(&m_doc, &ViewDocument::reloadDue, this, guarded([this] { reloadChangedFile(); }));
 
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
@@ -119,20 +120,23 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     const bool oldViewAtEnd = m_viewAtEnd;
     const qint64 oldSelStart = m_selStart;
     const qint64 oldSelLength = m_selLength;
-    const ViewDocument::Identity oldIdentity = m_doc.fileIdentity();
-    const qint64 oldSize = m_doc.fileSize();
 
-    closeSource();
+    // The document stays open until it reopens: it compares the file with
+    // the one it had.
+    resetView();
     if (kind == OpenKind::Fresh) {
         resetMouseState();
         m_follower->endWait();
     }
-    m_lastReloadReason = ReloadReason::None;
-    if (m_fileName.isEmpty())
+    if (m_fileName.isEmpty()) {
+        m_doc.close();
         return true;
+    }
     // A file waited for opens when its watcher sees it, without a message before.
-    if (m_follower->waiting() && !isFileExist(m_fileName))
+    if (m_follower->waiting() && !isFileExist(m_fileName)) {
+        m_doc.close();
         return false;
+    }
     m_follower->endWait();
 
     switch (m_doc.openFile(m_fileName, kind == OpenKind::KeepPosition)) {
@@ -150,19 +154,10 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     }
     m_cannotOpenReported = false;
 
-    // A log rotated by rename-and-create is another file under the same
-    // name: its offsets mean nothing for the old position or selection.
-    const bool sameFile =
-        oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.fileIdentity();
-    const bool keep = kind == OpenKind::KeepPosition && sameFile;
-    if (kind == OpenKind::KeepPosition) {
-        if (!sameFile)
-            m_lastReloadReason = ReloadReason::Replaced;
-        else if (m_doc.fileSize() > oldSize)
-            m_lastReloadReason = ReloadReason::Appended;
-        else if (m_doc.fileSize() < oldSize)
-            m_lastReloadReason = ReloadReason::Truncated;
-    }
+    // Another file under the same name (a rotated log): the old position
+    // and selection mean nothing in it.
+    const bool keep =
+        kind == OpenKind::KeepPosition && m_doc.lastReloadReason() != ReloadReason::Replaced;
     if (keep)
         setSelection(oldSelStart, oldSelLength, false, false, false);
 
@@ -183,7 +178,12 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
 
 void LogView::closeSource()
 {
+    resetView();
     m_doc.close();
+}
+
+void LogView::resetView()
+{
     m_urls.clear();
     m_viewPos = 0;
     m_viewAtEnd = false;

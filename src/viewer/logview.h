@@ -174,8 +174,6 @@ public:
     // A search step or such a run is on.
     bool isSearchRunning() const;
     bool selectingByMouse() const { return m_selectingByMouse; }
-    // What the last reload found: the file grew, shrank, was replaced or deleted.
-    ReloadReason lastReloadReason() const { return m_lastReloadReason; }
 
     // --- Search: the document's own, which the viewer only holds.
     DocumentSearch &search() const { return *m_search; }
@@ -286,6 +284,10 @@ private:
         LogView &m_view;
     };
     void closeSource();
+    // The view's state of a source: positions, selection, addresses, a search step.
+    void resetView();
+    // Reads the file again after its document asked for it.
+    void reloadChangedFile();
     void bringIntoView(qint64 position);
     // Hidden in a shown window: drawing waits until the viewer is shown.
     bool inHiddenPage() const;
@@ -409,11 +411,7 @@ private:
     bool m_settingBars = false; // our own slider updates are not user actions
 
     bool m_searchRunning = false;
-    bool m_reloadPending = false;
-    ReloadReason m_lastReloadReason = ReloadReason::None;
 
-    // A job's run ended: a reload it held back follows.
-    void reloadIfDue();
     void searchFinished();
     std::unique_ptr<DocumentSearch> m_search;
 

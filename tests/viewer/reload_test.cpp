@@ -197,7 +197,7 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its name";
         EXPECT_TRUE(m_view->waitingForFile());
         EXPECT_FALSE(m_view->document().sourceAssigned());
-        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Deleted);
+        EXPECT_EQ(m_view->document().lastReloadReason(), ReloadReason::Deleted);
         EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive())
             << "its name is watched";
         EXPECT_TRUE(drawnTexts().empty());
@@ -207,7 +207,7 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         ASSERT_TRUE(waitForReloads(2));
         EXPECT_FALSE(m_view->waitingForFile());
         EXPECT_EQ(m_view->document().fileSize(), 24);
-        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Replaced);
+        EXPECT_EQ(m_view->document().lastReloadReason(), ReloadReason::Replaced);
         EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
 
         append("line004\n");
@@ -531,10 +531,10 @@ TEST_F(Reload, LastReloadReasonNamesWhatChanged)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         openWatched(numberedLines(30));
-        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::None) << "a fresh open";
+        EXPECT_EQ(m_view->document().lastReloadReason(), ReloadReason::None) << "a fresh open";
         c.change();
         poll();
-        EXPECT_EQ(m_view->lastReloadReason(), c.expected);
+        EXPECT_EQ(m_view->document().lastReloadReason(), c.expected);
         m_view->open(QString());
         QFile::remove(m_path + ".1");
     }
