@@ -15,8 +15,10 @@ inline std::unique_ptr<LogView> makeBenchView()
     auto view = std::make_unique<LogView>();
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPointSize(10);
-    view->setTextFont({font, Qt::black});
-    view->setTextGutter(true);
+    ViewOptions options = view->options();
+    options.font = {font, Qt::black};
+    options.textGutter = true;
+    view->setOptions(options);
     view->resize(1280, 1024);
     view->show();
     return view;

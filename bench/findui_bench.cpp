@@ -111,7 +111,7 @@ void throughput(MainWindow &form, const QString &tag, const QString &path, int r
 {
     form.openFileTab(path);
     LogView *view = form.activeView();
-    if (!view || !view->sourceAssigned()) {
+    if (!view || !view->document().sourceAssigned()) {
         bench::fail(QStringLiteral("no view for %1").arg(path));
         return;
     }

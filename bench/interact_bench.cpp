@@ -70,7 +70,7 @@ void hitTest(MainWindow &form, const QString &path, bool smoke)
 {
     form.openFileTab(path);
     LogView *view = form.activeView();
-    if (!view || !view->sourceAssigned()) {
+    if (!view || !view->document().sourceAssigned()) {
         bench::fail(QStringLiteral("no view for %1").arg(path));
         return;
     }
@@ -83,7 +83,7 @@ void hitTest(MainWindow &form, const QString &path, bool smoke)
         bench::fail(QStringLiteral("the first line is not %1 characters but %2 (wrap %3)")
                         .arg(maxLengthMax)
                         .arg(drawn.count() ? drawn.at(0).str.size() : -1)
-                        .arg(view->textWrap()));
+                        .arg(view->options().textWrap));
         return;
     }
     // The worst case: the pointer beyond the middle of the last character.
@@ -114,7 +114,7 @@ void hitTest(MainWindow &form, const QString &path, bool smoke)
         const auto t0 = std::chrono::steady_clock::now();
         QTextLayout layout(text, font);
         QTextOption option;
-        option.setTabStopDistance(view->textTabSize() *
+        option.setTabStopDistance(view->options().textTabSize *
                                   QFontMetricsF(font).horizontalAdvance(u' '));
         option.setWrapMode(QTextOption::NoWrap);
         layout.setTextOption(option);
@@ -145,7 +145,7 @@ void selectAllAndCopy(MainWindow &form, const QString &path, qint64 size, Counti
 {
     form.openFileTab(path);
     LogView *view = form.activeView();
-    if (!view || view->fileSize() != size) {
+    if (!view || view->document().fileSize() != size) {
         bench::fail(QStringLiteral("no view of the %1-byte file").arg(size));
         return;
     }

@@ -105,9 +105,9 @@ int main(int argc, char **argv)
         QFile file(log);
         QByteArray text;
         if (file.open(QIODevice::ReadOnly))
-            text = file.read(qint64(reached * double(view->fileSize())) + 4096);
+            text = file.read(qint64(reached * double(view->document().fileSize())) + 4096);
         QTextDocument doc;
-        doc.setDefaultFont(view->textFont().font);
+        doc.setDefaultFont(view->options().font.font);
         doc.setPlainText(QString::fromUtf8(text));
         QPrinter peer(QPrinter::HighResolution);
         peer.setOutputFormat(QPrinter::PdfFormat);
@@ -127,9 +127,9 @@ int main(int argc, char **argv)
     // Pages hold different amounts of text in the two layouts: the same text
     // per second compares like with like.
     bench::report({QStringLiteral("print %1 pages to PDF, log text per second").arg(pages),
-                   reached * double(view->fileSize()) / seconds / 1024.0, QStringLiteral("KB/s"),
-                   peerBytesRate, QStringLiteral("QTextDocument::print"), 0, false,
-                   QStringLiteral("(info)")});
+                   reached * double(view->document().fileSize()) / seconds / 1024.0,
+                   QStringLiteral("KB/s"), peerBytesRate, QStringLiteral("QTextDocument::print"), 0,
+                   false, QStringLiteral("(info)")});
     bench::report({QStringLiteral("print %1 pages, time per page").arg(pages),
                    seconds / pages * 1e3, QStringLiteral("ms"), 0, QString(), 0, false,
                    QStringLiteral("(info)")});

@@ -137,7 +137,7 @@ int measure(int argc, char **argv, Baseline &baseline)
         }
         form.openFileTab(kind.path);
         LogView *view = form.activeView();
-        if (!view || !view->sourceAssigned()) {
+        if (!view || !view->document().sourceAssigned()) {
             bench::fail(QStringLiteral("no view for %1").arg(kind.path));
             continue;
         }
@@ -153,7 +153,7 @@ int measure(int argc, char **argv, Baseline &baseline)
                             .arg(view->viewport()->width())
                             .arg(view->viewport()->height()));
         }
-        view->scrollTo(view->fileSize() / 2);
+        view->scrollTo(view->document().fileSize() / 2);
         view->redraw();
         if (view->strPositions().count() == 0)
             bench::fail(QStringLiteral("nothing drawn for %1").arg(kind.path));
@@ -191,9 +191,11 @@ int measure(int argc, char **argv, Baseline &baseline)
         {"hex dump", [](LogView *v) { v->setMode(vbmodeHex); }, -1},
         {"mixed lines, gutter with a number on every line",
          [](LogView *v) {
-             v->setTextGutter(true);
-             v->setTextGutterLines(true);
-             v->setTextGutterLinesStep(1);
+             ViewOptions options = v->options();
+             options.textGutter = true;
+             options.textGutterLines = true;
+             options.textGutterLinesStep = 1;
+             v->setOptions(options);
          },
          100000},
     };
@@ -203,7 +205,7 @@ int measure(int argc, char **argv, Baseline &baseline)
             break;
         form.openFileTab(mixed);
         LogView *view = form.activeView();
-        if (!view || !view->sourceAssigned()) {
+        if (!view || !view->document().sourceAssigned()) {
             bench::fail(QStringLiteral("no view for %1").arg(mixed));
             continue;
         }
@@ -213,7 +215,7 @@ int measure(int argc, char **argv, Baseline &baseline)
             QCoreApplication::processEvents();
         }
         face.set(view);
-        view->scrollTo(face.at < 0 ? view->fileSize() / 2 : face.at);
+        view->scrollTo(face.at < 0 ? view->document().fileSize() / 2 : face.at);
         view->redraw();
         if (view->strPositions().count() == 0)
             bench::fail(QStringLiteral("nothing drawn for the %1").arg(QLatin1String(face.name)));

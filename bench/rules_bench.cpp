@@ -199,7 +199,7 @@ void repaint(MainWindow &form, const QString &log, int runs)
 {
     form.openFileTab(log);
     LogView *view = form.activeView();
-    if (!view || !view->sourceAssigned()) {
+    if (!view || !view->document().sourceAssigned()) {
         bench::fail(QStringLiteral("no view for %1").arg(log));
         return;
     }
@@ -208,7 +208,7 @@ void repaint(MainWindow &form, const QString &log, int runs)
         form.resize(form.size() + want - view->viewport()->size());
         QCoreApplication::processEvents();
     }
-    view->scrollTo(view->fileSize() / 2);
+    view->scrollTo(view->document().fileSize() / 2);
 
     form.setColorRules(noRules());
     form.setSubstringsFilter(SubstringsFilterValues{});
@@ -248,7 +248,7 @@ void repaintLongLine(MainWindow &form, int runs)
     }
     form.openFileTab(log);
     LogView *view = form.activeView();
-    if (!view || !view->sourceAssigned()) {
+    if (!view || !view->document().sourceAssigned()) {
         bench::fail(QStringLiteral("no view for %1").arg(log));
         return;
     }
@@ -257,7 +257,7 @@ void repaintLongLine(MainWindow &form, int runs)
         form.resize(form.size() + want - view->viewport()->size());
         QCoreApplication::processEvents();
     }
-    view->scrollTo(view->fileSize() / 2);
+    view->scrollTo(view->document().fileSize() / 2);
     form.setColorRules(defaultColorRec());
     SubstringsFilterValues filter;
     filter.repFrom = {"10\\.0\\.0\\.[0-9]+", "password=\\S+", "[0-9]{16}"};

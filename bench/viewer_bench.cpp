@@ -41,7 +41,7 @@ double openAndPaint(LogView &view, const QString &path)
     for (int i = 0; i < runs(); ++i) {
         view.open(QString());
         times.push_back(bench::seconds([&] { view.open(path); }));
-        if (!view.sourceAssigned() || view.strPositions().count() == 0) {
+        if (!view.document().sourceAssigned() || view.strPositions().count() == 0) {
             bench::fail(QStringLiteral("%1 did not open and paint").arg(path));
             return 0;
         }
@@ -108,11 +108,11 @@ int main(int argc, char **argv)
         std::function<void(LogView &)> run;
     };
     const Move moves[] = {
-        {"ScrollToEnd", [](LogView &v) { v.scrollTo(v.fileSize() / 3); },
+        {"ScrollToEnd", [](LogView &v) { v.scrollTo(v.document().fileSize() / 3); },
          [](LogView &v) { v.scrollToEnd(); }},
         {"ScrollTo middle", [](LogView &v) { v.scrollToBegin(); },
-         [](LogView &v) { v.scrollTo(v.fileSize() / 2); }},
-        {"page down", [](LogView &v) { v.scrollTo(v.fileSize() / 3); },
+         [](LogView &v) { v.scrollTo(v.document().fileSize() / 2); }},
+        {"page down", [](LogView &v) { v.scrollTo(v.document().fileSize() / 3); },
          [](LogView &v) { v.scrollPageDown(); }},
     };
     for (const Move &m : moves) {
@@ -153,7 +153,7 @@ int main(int argc, char **argv)
     const qint64 rssSmall = bench::residentBytes();
     view->open(huge);
     view->scrollToEnd();
-    view->scrollTo(view->fileSize() / 2);
+    view->scrollTo(view->document().fileSize() / 2);
     view->scrollPageDown();
     const qint64 rssHuge = bench::residentBytes();
     if (rssSmall <= 0 || rssHuge <= 0)

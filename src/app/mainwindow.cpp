@@ -38,9 +38,9 @@ namespace {
 
 Encoding encodingOf(const LogView *view)
 {
-    if (view->mode() == vbmodeUnicode)
-        return Encoding::utf16(view->unicodeOrder() == unicodeOrderBig);
-    return view->textEncoding();
+    if (view->document().mode() == vbmodeUnicode)
+        return Encoding::utf16(view->document().unicodeOrder() == unicodeOrderBig);
+    return view->document().textEncoding;
 }
 } // namespace
 
@@ -212,7 +212,7 @@ void MainWindow::updateStatusBar()
         // device's would mislead.
         qint64 size = 0;
         qint64 time = 0;
-        if (view->sourceAssigned() && fileInfoByName(view->fileName(), &size, &time)) {
+        if (view->document().sourceAssigned() && fileInfoByName(view->fileName(), &size, &time)) {
             texts[0] = formatFileSize(size);
             texts[1] = formatFileTime(time);
         }
@@ -239,7 +239,7 @@ void MainWindow::viewFileReload(LogView *sender)
                                   [sender](const Tab &r) { return r.view == sender; });
     if (rec == m_recs.end())
         return;
-    rec->reloadReason = sender->lastReloadReason();
+    rec->reloadReason = sender->document().lastReloadReason();
     // However many reloads come in, the status bar follows at most twice a second.
     if (!m_refreshTimer.isActive())
         m_refreshTimer.start();

@@ -140,7 +140,7 @@ void MainWindow::fileReloadTriggered()
     const QString name = tabAt(activeIndex()).fileName;
     if (!isFileExist(name)) {
         QApplication::beep();
-    } else if (view->sourceAssigned() && view->fileName() == name) {
+    } else if (view->document().sourceAssigned() && view->fileName() == name) {
         view->reload();
     } else {
         // Deleted and created again, or unreadable when last opened: open anew.
@@ -159,8 +159,11 @@ void MainWindow::followTailTriggered()
 
 void MainWindow::wordWrapTriggered()
 {
-    if (LogView *view = activeView())
-        view->setTextWrap(!view->textWrap());
+    if (LogView *view = activeView()) {
+        ViewOptions options = view->options();
+        options.textWrap = !options.textWrap;
+        view->setOptions(options);
+    }
     updateAll();
 }
 

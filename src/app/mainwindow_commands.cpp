@@ -110,7 +110,7 @@ void MainWindow::statusBarClicked(const QPoint &position)
 void MainWindow::encodingMenuTriggered()
 {
     LogView *view = activeView();
-    if (!view || view->mode() != vbmodeText)
+    if (!view || view->document().mode() != vbmodeText)
         return;
     const QPoint at = QCursor::pos();
     view->showEncodingMenu(at.x(), at.y());

@@ -53,8 +53,8 @@ void MainWindow::filterLogTriggered()
     if (!view)
         return;
     Encoding encoding;
-    if (view->mode() == vbmodeUnicode)
-        encoding = Encoding::utf16(view->unicodeOrder() == unicodeOrderBig);
+    if (view->document().mode() == vbmodeUnicode)
+        encoding = Encoding::utf16(view->document().unicodeOrder() == unicodeOrderBig);
     FilterLogDialog dialog(m_jobs);
     dialog.setSource(view->fileName(), encoding, view);
     m_filterDialog = &dialog;

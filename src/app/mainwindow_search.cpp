@@ -32,13 +32,13 @@ constexpr int kCancelledNoteMs = 5000;
 // keeps to plain text, as the find dialog always has.
 bool regexAllowed(const LogView *view)
 {
-    switch (view->mode()) {
+    switch (view->document().mode()) {
     case vbmodeUnicode:
         return true;
     case vbmodeText:
     case vbmodeBinary:
     case vbmodeHex:
-        return StreamSearch::regexSupportsEncoding(view->textEncoding());
+        return StreamSearch::regexSupportsEncoding(view->document().textEncoding);
     default:
         return false;
     }

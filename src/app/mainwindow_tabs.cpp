@@ -92,10 +92,10 @@ void MainWindow::openFileTab(const QString &name)
 
     if (isFileExist(fileName) && view->open(fileName)) {
         if (m_settings.toEnd)
-            view->scrollTo(view->fileSize());
+            view->scrollTo(view->document().fileSize());
         if (hasUnicodeMark(fileName))
             view->setMode(vbmodeUnicode); // the viewer reads the byte order from the mark
-        if (view->mode() == vbmodeText)
+        if (view->document().mode() == vbmodeText)
             applyEncoding(view, encoding);
     } else {
         // A missing file is waited for: the tab follows it once it appears.

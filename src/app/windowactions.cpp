@@ -242,13 +242,13 @@ void CommandSet::update(const State &state)
         go[i]->setEnabled(tab && state.active->bookmarks[i] != Tab::kNoBookmark);
 
     m_ac.followTail->setChecked(view && view->followTail());
-    m_ac.wordWrap->setChecked(view && view->textWrap());
+    m_ac.wordWrap->setChecked(view && view->options().textWrap);
 
     for (QAction *action :
          {m_ac.encodingSystem, m_ac.encodingDos, m_ac.encodingUtf8, m_ac.encodingUtf16,
           m_ac.encodingUtf16Be, m_ac.filterLog, m_ac.setTabCaption, m_ac.setTabsOrder})
         action->setEnabled(view != nullptr);
-    m_ac.encodingMenu->setEnabled(view && view->mode() == vbmodeText);
+    m_ac.encodingMenu->setEnabled(view && view->document().mode() == vbmodeText);
     if (view)
         updateEncodingMarks(view);
 
@@ -262,15 +262,15 @@ void CommandSet::update(const State &state)
 
 void CommandSet::updateEncodingMarks(const LogView *view)
 {
-    const bool text = view->mode() == vbmodeText;
-    const bool unicode = view->mode() == vbmodeUnicode;
-    const bool big = view->unicodeOrder() == unicodeOrderBig;
+    const bool text = view->document().mode() == vbmodeText;
+    const bool unicode = view->document().mode() == vbmodeUnicode;
+    const bool big = view->document().unicodeOrder() == unicodeOrderBig;
     QAction *mark = nullptr;
-    if (text && view->textEncoding() == encodingAnsi)
+    if (text && view->document().textEncoding == encodingAnsi)
         mark = m_ac.encodingSystem;
-    else if (text && view->textEncoding() == encodingOem)
+    else if (text && view->document().textEncoding == encodingOem)
         mark = m_ac.encodingDos;
-    else if (text && view->textEncoding() == encodingUtf8)
+    else if (text && view->document().textEncoding == encodingUtf8)
         mark = m_ac.encodingUtf8;
     else if (unicode)
         mark = big ? m_ac.encodingUtf16Be : m_ac.encodingUtf16;

@@ -56,28 +56,35 @@ ViewFont WindowSettings::gutterFont() const
     return {fontFromSpec(m_app.fontGutter, true), colorFromInt(m_app.fontGutter.color)};
 }
 
-void WindowSettings::applyDisplay(LogView *view) const
+ViewOptions WindowSettings::displayOptions(ViewOptions options) const
 {
-    view->setTextFont(textFont());
-    view->setFontGutter(gutterFont());
-    view->setColor(colorFromInt(m_app.colorBack));
+    options.font = textFont();
+    options.fontGutter = gutterFont();
+    options.color = colorFromInt(m_app.colorBack);
+    options.textLineSpacing = m_app.lineSp;
+    options.textTabSize = m_app.tabSize;
+    options.textGutter = m_app.gutter;
+    options.textGutterLines = m_app.gutterLines;
+    options.textGutterLinesBufSize = m_app.gutterLinesBuf;
+    options.textGutterLinesCount = m_app.gutterLinesCount;
+    options.textGutterLinesStep = m_app.gutterLinesStep;
+    return options;
+}
+
+void WindowSettings::applyDisplay(LogView *view, ViewOptions options) const
+{
     view->setMaxLengths(vbmodeText, m_app.maxLen);
     view->setMaxLengths(vbmodeUnicode, m_app.maxLen);
-    view->setTextLineSpacing(m_app.lineSp);
-    view->setTextTabSize(m_app.tabSize);
-    view->setTextGutter(m_app.gutter);
-    view->setTextGutterLines(m_app.gutterLines);
-    view->setTextGutterLinesBufSize(m_app.gutterLinesBuf);
-    view->setTextGutterLinesCount(m_app.gutterLinesCount);
-    view->setTextGutterLinesStep(m_app.gutterLinesStep);
+    view->setOptions(displayOptions(std::move(options)));
     view->setPollInterval(reloadIntervalMs(m_app.reloadTime));
 }
 
 void WindowSettings::configureNewView(LogView *view) const
 {
-    applyDisplay(view);
-    view->setTextWrap(m_app.wrap);
-    view->setTextUrlHilight(false);
+    ViewOptions options = view->options();
+    options.textWrap = m_app.wrap;
+    options.textUrlHilight = false;
+    applyDisplay(view, std::move(options));
     view->setAutoReload(true);
     view->setReloadBeep(false);
     view->setFollowTail(m_app.tail);
@@ -86,9 +93,9 @@ void WindowSettings::configureNewView(LogView *view) const
 
 void WindowSettings::applyToView(LogView *view) const
 {
-    applyDisplay(view);
+    applyDisplay(view, view->options());
     // A tab whose file never opened has nothing to reload.
-    if (view->sourceAssigned())
+    if (view->document().sourceAssigned())
         view->reload();
     else
         view->redraw();

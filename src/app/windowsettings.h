@@ -14,6 +14,7 @@ class QWidget;
 class LogView;
 struct Tab;
 struct ViewFont;
+struct ViewOptions;
 
 // The settings file of the run and the values the main window applies from
 // it: the options, fonts and colours, the colour rules, the window's place
@@ -41,6 +42,8 @@ public:
 
     ViewFont textFont() const;
     ViewFont gutterFont() const;
+    // options with the display settings put in.
+    ViewOptions displayOptions(ViewOptions options) const;
     // Sets up a new viewer as the options say.
     void configureNewView(LogView *view) const;
     // Puts changed options into effect in an open viewer.
@@ -54,7 +57,7 @@ public:
 
 private:
     // What a new viewer and one whose options changed both take.
-    void applyDisplay(LogView *view) const;
+    void applyDisplay(LogView *view, ViewOptions options) const;
 
     void storeWindowPlace(const QWidget &window);
     QStringList storeOpenTabs(const std::vector<Tab> &tabs);

@@ -38,9 +38,10 @@ class ViewState
 public:
     explicit ViewState(LogView &view)
         : m_view(view), m_viewPos(view.viewPos()), m_selStart(view.selStart()),
-          m_selLength(view.selLength()), m_hViewPos(view.hViewPos()), m_wrap(view.textWrap()),
-          m_nonPrintable(view.textNonPrintable()), m_gutter(view.textGutter()),
-          m_drawEnabled(view.drawEnabled()), m_layoutSize(view.layoutSize())
+          m_selLength(view.selLength()), m_hViewPos(view.hViewPos()),
+          m_wrap(view.options().textWrap), m_nonPrintable(view.options().textNonPrintable),
+          m_gutter(view.options().textGutter), m_drawEnabled(view.drawEnabled()),
+          m_layoutSize(view.layoutSize())
     {}
     ViewState(const ViewState &) = delete;
     ViewState &operator=(const ViewState &) = delete;
@@ -48,9 +49,11 @@ public:
     void restore()
     {
         m_view.setLayoutSize(m_layoutSize);
-        m_view.setTextWrap(m_wrap);
-        m_view.setTextNonPrintable(m_nonPrintable);
-        m_view.setTextGutter(m_gutter);
+        ViewOptions options = m_view.options();
+        options.textWrap = m_wrap;
+        options.textNonPrintable = m_nonPrintable;
+        options.textGutter = m_gutter;
+        m_view.setOptions(options);
         m_view.setSelection(m_selStart, m_selLength, false, false, true);
         if (m_view.viewPos() != m_viewPos)
             m_view.setViewPos(m_viewPos);
@@ -131,9 +134,11 @@ void startAt(LogView &view, qint64 start)
 void prepareView(LogView &view, const QSize &text)
 {
     view.setSelection(0, 0, false, false, true);
-    view.setTextWrap(true);
-    view.setTextNonPrintable(false);
-    view.setTextGutter(false);
+    ViewOptions options = view.options();
+    options.textWrap = true;
+    options.textNonPrintable = false;
+    options.textGutter = false;
+    view.setOptions(options);
     view.setHViewPos(0, false);
     view.setLayoutSize(text);
 }
@@ -150,7 +155,7 @@ void goTo(LogView &view, qint64 position)
 
 int ViewPrinter::footerPixels() const
 {
-    const QFont &font = m_view.fontFooter().font;
+    const QFont &font = m_view.options().fontFooter.font;
     if (font.pointSizeF() > 0)
         return footerHeight(font.pointSizeF(), screenDpi());
     return footerHeightPixels(font.pixelSize());
@@ -160,8 +165,8 @@ void ViewPrinter::drawFooter(QPainter &painter, const QRect &rect, int page) con
 {
     painter.save();
     painter.fillRect(rect, Qt::white);
-    painter.setFont(m_view.fontFooter().font);
-    painter.setPen(m_view.fontFooter().color);
+    painter.setFont(m_view.options().fontFooter.font);
+    painter.setPen(m_view.options().fontFooter.color);
     const QString text = footerText(displayFileName(m_view.fileName()), page);
     const int width = painter.fontMetrics().horizontalAdvance(text);
     const int x = footerTextLeft(rect.left(), rect.left() + rect.width(), width);
@@ -247,12 +252,12 @@ PreviewPages ViewPrinter::previewPages(QPainter *canvas, const QSize &pageSize,
                                        const PrintRequest &request, int page)
 {
     PageStarts &pages = m_pages;
-    if (pages.pageSize != pageSize || pages.fileSize != m_view.fileSize() ||
+    if (pages.pageSize != pageSize || pages.fileSize != m_view.document().fileSize() ||
         pages.range != request.range || pages.fromPage != request.fromPage ||
         pages.toPage != request.toPage) {
         pages = PageStarts();
         pages.pageSize = pageSize;
-        pages.fileSize = m_view.fileSize();
+        pages.fileSize = m_view.document().fileSize();
         pages.range = request.range;
         pages.fromPage = request.fromPage;
         pages.toPage = request.toPage;
@@ -264,13 +269,15 @@ PreviewPages ViewPrinter::previewPages(QPainter *canvas, const QSize &pageSize,
         return known(0);
 
     const bool selection = request.range == PrintRange::Selection;
-    if ((selection && m_view.selLength() <= 0) || m_view.fileSize() < m_view.charSize()) {
+    if ((selection && m_view.selLength() <= 0) ||
+        m_view.document().fileSize() < m_view.document().charSize()) {
         pages.complete = true; // nothing to print
         return known(0);
     }
     const qint64 start = selection ? m_view.selStart() : 0;
-    const qint64 end =
-        selection ? m_view.selStart() + m_view.selLength() - m_view.charSize() : m_view.maxPos();
+    const qint64 end = selection
+                           ? m_view.selStart() + m_view.selLength() - m_view.document().charSize()
+                           : m_view.document().maxPos();
     const double dpi = screenDpi();
     const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
     const int footer = footerPixels();
@@ -339,9 +346,9 @@ void ViewPrinter::walkPages(PageStarts &pages, const PrintRequest &request, qint
         LogView::DrawResult drawn;
         m_view.renderTo(p, text, end, true, nullptr, drawn);
         const qint64 size = currentFileSize(m_view);
-        const bool cutShort =
-            size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize());
-        if (!m_view.readOK() || cutShort || drawn.viewAtEnd) {
+        const bool cutShort = size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize,
+                                                           m_view.document().fileSize());
+        if (!m_view.document().readOK() || cutShort || drawn.viewAtEnd) {
             pages.complete = true;
             break;
         }
@@ -369,11 +376,12 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
     const bool pageNums = request.range == PrintRange::PageNums;
     if (selection && m_view.selLength() <= 0)
         return result;
-    if (m_view.fileSize() < m_view.charSize())
+    if (m_view.document().fileSize() < m_view.document().charSize())
         return result; // an empty file has no page to print
     const qint64 start = selection ? m_view.selStart() : 0;
-    const qint64 end =
-        selection ? m_view.selStart() + m_view.selLength() - m_view.charSize() : m_view.maxPos();
+    const qint64 end = selection
+                           ? m_view.selStart() + m_view.selLength() - m_view.document().charSize()
+                           : m_view.document().maxPos();
 
     const double dpi = screenDpi();
     const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
@@ -444,13 +452,13 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
             }
             ++result.pagesLaidOut;
 
-            if (!m_view.readOK()) {
+            if (!m_view.document().readOK()) {
                 result.readFailed = true;
                 return false;
             }
             const qint64 size = currentFileSize(m_view);
-            if (size >= 0 &&
-                size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.fileSize())) {
+            if (size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize,
+                                             m_view.document().fileSize())) {
                 result.readFailed = true; // cut short under the run: the rest is gone
                 return false;
             }

@@ -30,17 +30,6 @@ int clamp(int value, int lo, int hi)
     return value;
 }
 
-QFont makeFont(const QString &family, int points, bool fixedPitch)
-{
-    QFont f(family, points);
-    if (fixedPitch) {
-        // fontconfig may have no such face: ask for a fixed-pitch stand-in.
-        f.setStyleHint(QFont::TypeWriter);
-        f.setFixedPitch(true);
-    }
-    return f;
-}
-
 } // namespace
 
 LogView::LogView(QWidget *parent)
@@ -51,12 +40,7 @@ LogView::LogView(QWidget *parent)
     });
     m_search->setNameSource([this] { return m_fileName; });
     connect(m_search.get(), &DocumentSearch::finished, this, guarded([this] { searchFinished(); }));
-    const QPalette pal = QApplication::palette();
-    m_color = pal.color(QPalette::Base);
-    m_font = {makeFont(QStringLiteral("Courier New"), 10, true), pal.color(QPalette::Text)};
-    m_fontOEM = {makeFont(QStringLiteral("Terminal"), 9, true), pal.color(QPalette::Text)};
-    m_fontFooter = {makeFont(QStringLiteral("Arial"), 9, false), Qt::black};
-    m_fontGutter = {makeFont(QStringLiteral("Courier New"), 9, true), Qt::black};
+    m_opt = ViewOptions::defaults();
 
     resize(200, 150);
     setFrameShape(QFrame::Box);
@@ -72,6 +56,7 @@ LogView::LogView(QWidget *parent)
 
     m_doc.setReadErrorHandler([this] { return readErrorRetry(); });
     connect(&m_doc, &ViewDocument::windowRead, this, [this] { windowRead(); });
+    connect(&m_doc, &ViewDocument::reloadDue, this, guarded([this] { reloadChangedFile(); }));
 
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
@@ -120,9 +105,9 @@ void LogView::openStream(QIODevice *stream, bool repaint)
 
 void LogView::reload()
 {
-    require(sourceAssigned(), QStringLiteral("Source not assigned: Reload"),
+    require(m_doc.sourceAssigned(), QStringLiteral("Source not assigned: Reload"),
             QStringLiteral("QzBinHex"));
-    setMode(mode());
+    setMode(m_doc.mode());
 }
 
 bool LogView::openSource(OpenKind kind, bool fromWatcher)
@@ -135,20 +120,23 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     const bool oldViewAtEnd = m_viewAtEnd;
     const qint64 oldSelStart = m_selStart;
     const qint64 oldSelLength = m_selLength;
-    const ViewDocument::Identity oldIdentity = m_doc.fileIdentity();
-    const qint64 oldSize = m_doc.fileSize();
 
-    closeSource();
+    // The document stays open until it reopens: it compares the file with
+    // the one it had.
+    resetView();
     if (kind == OpenKind::Fresh) {
         resetMouseState();
         m_follower->endWait();
     }
-    m_lastReloadReason = ReloadReason::None;
-    if (m_fileName.isEmpty())
+    if (m_fileName.isEmpty()) {
+        m_doc.close();
         return true;
+    }
     // A file waited for opens when its watcher sees it, without a message before.
-    if (m_follower->waiting() && !isFileExist(m_fileName))
+    if (m_follower->waiting() && !isFileExist(m_fileName)) {
+        m_doc.close();
         return false;
+    }
     m_follower->endWait();
 
     switch (m_doc.openFile(m_fileName, kind == OpenKind::KeepPosition)) {
@@ -166,19 +154,10 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     }
     m_cannotOpenReported = false;
 
-    // A log rotated by rename-and-create is another file under the same
-    // name: its offsets mean nothing for the old position or selection.
-    const bool sameFile =
-        oldIdentity == ViewDocument::Identity{} || oldIdentity == m_doc.fileIdentity();
-    const bool keep = kind == OpenKind::KeepPosition && sameFile;
-    if (kind == OpenKind::KeepPosition) {
-        if (!sameFile)
-            m_lastReloadReason = ReloadReason::Replaced;
-        else if (fileSize() > oldSize)
-            m_lastReloadReason = ReloadReason::Appended;
-        else if (fileSize() < oldSize)
-            m_lastReloadReason = ReloadReason::Truncated;
-    }
+    // Another file under the same name (a rotated log): the old position
+    // and selection mean nothing in it.
+    const bool keep =
+        kind == OpenKind::KeepPosition && m_doc.lastReloadReason() != ReloadReason::Replaced;
     if (keep)
         setSelection(oldSelStart, oldSelLength, false, false, false);
 
@@ -199,7 +178,12 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
 
 void LogView::closeSource()
 {
+    resetView();
     m_doc.close();
+}
+
+void LogView::resetView()
+{
     m_urls.clear();
     m_viewPos = 0;
     m_viewAtEnd = false;
@@ -233,7 +217,7 @@ void LogView::setMode(ViewMode mode)
         const DrawBatch batch(*this);
         openSource(OpenKind::KeepPosition);
     }
-    if (sourceAssigned())
+    if (m_doc.sourceAssigned())
         redraw();
 }
 
@@ -250,27 +234,25 @@ void LogView::setUnicodeOrder(quint8 order)
     if (order != unicodeOrderLittle && order != unicodeOrderBig)
         return;
     m_doc.setUnicodeOrderValue(order);
-    if (isUnicodeMode())
+    if (m_doc.isUnicodeMode())
         redraw();
 }
 
 void LogView::setMaxLengths(ViewMode mode, int value)
 {
     m_doc.maxLengths[mode] = clamp(value, maxLengthMin, maxLengthMax);
-    setTextWidth(m_textWidth);
-    setTextWidthHex(m_textWidthHex);
-    setTextWidthUHex(m_textWidthUHex);
+    m_opt = m_opt.normalized(m_doc.maxLengths, m_opt);
 }
 
 qint64 LogView::bytesPerLine() const
 {
-    switch (mode()) {
+    switch (m_doc.mode()) {
     case vbmodeBinary:
-        return m_textWidth;
+        return m_opt.textWidth;
     case vbmodeHex:
-        return m_textWidthHex;
+        return m_opt.textWidthHex;
     case vbmodeUHex:
-        return 2 * qint64(m_textWidthUHex);
+        return 2 * qint64(m_opt.textWidthUHex);
     case vbmodeUnicode:
         return 2;
     case vbmodeText:
@@ -283,17 +265,12 @@ qint64 LogView::bytesPerLine() const
 
 const ViewFont &LogView::currentFont() const
 {
-    return m_doc.usesOemSpecial() ? m_fontOEM : m_font;
-}
-
-void LogView::setTextFont(const ViewFont &font)
-{
-    m_font = font;
+    return m_doc.usesOemSpecial() ? m_opt.fontOEM : m_opt.font;
 }
 
 bool LogView::stepFontSize(bool larger)
 {
-    ViewFont &target = m_doc.usesOemSpecial() ? m_fontOEM : m_font;
+    ViewFont &target = m_doc.usesOemSpecial() ? m_opt.fontOEM : m_opt.font;
     QFont f = target.font;
     const int startHeight = QFontMetrics(f).height();
     qreal size = f.pointSizeF() > 0 ? f.pointSizeF() : f.pixelSize();
@@ -314,117 +291,22 @@ bool LogView::stepFontSize(bool larger)
     return true;
 }
 
-// --- Published property setters -------------------------------------------
+// --- Display options --------------------------------------------------------
 
-void LogView::setColor(const QColor &color)
+void LogView::setOptions(const ViewOptions &options)
 {
-    m_color = color;
-}
-
-void LogView::setTextWidth(int value)
-{
-    m_textWidth = clamp(value, 2, m_doc.maxLengths[vbmodeBinary]);
-}
-
-int LogView::hexWidth(int value, int maxLength)
-{
-    value = clamp(value, 2, maxLength);
-    value -= value % 4;
-    limitMin(value, 2);
-    return value;
-}
-
-void LogView::setTextWidthHex(int value)
-{
-    m_textWidthHex = hexWidth(value, m_doc.maxLengths[vbmodeHex]);
-}
-
-void LogView::setTextWidthUHex(int value)
-{
-    m_textWidthUHex = hexWidth(value, m_doc.maxLengths[vbmodeUHex]);
-}
-
-void LogView::setTextWidthFitHex(bool value)
-{
-    if (value == m_textWidthFitHex)
-        return;
-    m_textWidthFitHex = value;
-    if (!value)
-        setTextWidthHex(16);
-}
-
-void LogView::setTextWidthFitUHex(bool value)
-{
-    if (value == m_textWidthFitUHex)
-        return;
-    m_textWidthFitUHex = value;
-    if (!value)
-        setTextWidthUHex(8);
-}
-
-void LogView::setTextWrap(bool value)
-{
-    if (value == m_textWrap)
-        return;
-    m_textWrap = value;
-    if (value)
+    const ViewOptions before = m_opt;
+    m_opt = options.normalized(m_doc.maxLengths, before);
+    m_doc.textOemSpecial = m_opt.textOemSpecial;
+    if (m_opt.textWrap && !before.textWrap)
         m_hViewPos = 0;
-    redraw();
-}
-
-void LogView::setTextNonPrintable(bool value)
-{
-    if (value == m_textNonPrintable)
-        return;
-    m_textNonPrintable = value;
-    redraw();
-}
-
-void LogView::setTextOemSpecial(bool value)
-{
-    if (value == m_doc.textOemSpecial)
-        return;
-    m_doc.textOemSpecial = value;
-    redraw();
-}
-
-void LogView::setTextUrlHilight(bool value)
-{
-    if (value == m_textUrlHilight)
-        return;
-    m_textUrlHilight = value;
-    detectUrls();
-    redraw();
-}
-
-void LogView::setTextGutterLinesStep(int value)
-{
-    m_textGutterLinesStep = clamp(value, 1, 10);
-}
-
-void LogView::setTextGutterLinesCount(int value)
-{
-    m_textGutterLinesCount = clamp(value, 10, 100000);
-}
-
-void LogView::setTextGutterLinesBufSize(int value)
-{
-    m_textGutterLinesBufSize = clamp(value, 1024, 20971520);
-}
-
-void LogView::setTextSearchIndentVert(int value)
-{
-    m_textSearchIndentVert = clamp(value, 0, 80);
-}
-
-void LogView::setTextSearchIndentHorz(int value)
-{
-    m_textSearchIndentHorz = clamp(value, 0, 80);
-}
-
-void LogView::setTextTabSize(int value)
-{
-    m_textTabSize = clamp(value, 2, 16);
+    if (m_opt.textUrlHilight != before.textUrlHilight)
+        detectUrls();
+    // The rest shows at the next repaint, which the caller asks for.
+    if (m_opt.textWrap != before.textWrap || m_opt.textNonPrintable != before.textNonPrintable ||
+        m_opt.textOemSpecial != before.textOemSpecial ||
+        m_opt.textUrlHilight != before.textUrlHilight)
+        redraw();
 }
 
 void LogView::enableDrawing(bool enable)
@@ -467,18 +349,18 @@ void LogView::measureView()
     m_drawnForScreen = isVisible() || inHiddenPage();
     updateMetrics(currentFont());
     prepareGutter();
-    m_strPositions.clear(charSize());
+    m_strPositions.clear(m_doc.charSize());
     m_viewAtEnd = false;
     m_viewPageSize = 0;
-    if (m_doc.fileSize() < charSize()) {
-        m_viewAtEnd = sourceAssigned() && m_doc.readOK();
+    if (m_doc.fileSize() < m_doc.charSize()) {
+        m_viewAtEnd = m_doc.sourceAssigned() && m_doc.readOK();
         return;
     }
     const int lines = visibleLines();
     m_viewPageSize = qint64(lines) * bytesPerLine();
-    if (m_doc.readOK() && !isTextMode())
-        m_viewAtEnd = m_viewPos >= fileSize() - m_viewPageSize;
-    if (!m_doc.readOK() || !isTextMode())
+    if (m_doc.readOK() && !m_doc.isTextMode())
+        m_viewAtEnd = m_viewPos >= m_doc.fileSize() - m_viewPageSize;
+    if (!m_doc.readOK() || !m_doc.isTextMode())
         return;
     // The same layout a drawing makes, without the pixels.
     m_strPositions.setMeasuring(m_measurer, outputOptions(false));
@@ -499,9 +381,9 @@ void LogView::resizeEvent(QResizeEvent *event)
         // A view that showed the end shows it at any new size, so that tail
         // following goes on. A view never drawn for the screen had no end
         // in view: its first layout is no resize.
-        if (m_viewAtEnd && m_drawnForScreen && sourceAssigned()) {
-            if (isTextMode()) {
-                moveByLines(visibleLines(), false, false, false, fileSize());
+        if (m_viewAtEnd && m_drawnForScreen && m_doc.sourceAssigned()) {
+            if (m_doc.isTextMode()) {
+                moveByLines(visibleLines(), false, false, false, m_doc.fileSize());
             } else {
                 m_viewPos = lastPagePos();
                 m_doc.readBuffer(m_viewPos);
@@ -529,19 +411,19 @@ void LogView::changeEvent(QEvent *event)
 
 void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEvent, bool repaint)
 {
-    if (!m_textEnableSel) {
+    if (!m_opt.textEnableSel) {
         m_selLength = 0;
         return;
     }
-    if (start < 0 || start > maxPos() || length < 0)
+    if (start < 0 || start > m_doc.maxPos() || length < 0)
         return;
     // Compared once lowered and cut: a request that ends as the selection
     // already is changes nothing and fires nothing.
     const qint64 newStart = m_doc.alignDown(start);
     // MaxPos is 0 in an empty file too: nothing lies past the data.
-    const qint64 newLength =
-        std::clamp<qint64>(m_doc.alignDown(length), 0,
-                           std::min(maxPos() + charSize(), m_doc.alignDown(fileSize())) - newStart);
+    const qint64 newLength = std::clamp<qint64>(
+        m_doc.alignDown(length), 0,
+        std::min(m_doc.maxPos() + m_doc.charSize(), m_doc.alignDown(m_doc.fileSize())) - newStart);
     const bool changed = newStart != m_selStart || newLength != m_selLength;
     m_selStart = newStart;
     m_selLength = newLength;
@@ -555,15 +437,15 @@ void LogView::setSelection(qint64 start, qint64 length, bool scroll, bool fireEv
 
 void LogView::bringIntoView(qint64 position)
 {
-    if (isTextMode()) {
+    if (m_doc.isTextMode()) {
         // The first step only reaches the start of the line holding the
         // position; each further one goes a whole line up.
         moveByLines(1, false, false, true, position);
-        moveByLines(m_textSearchIndentVert, false, true, false, m_viewPos);
+        moveByLines(m_opt.textSearchIndentVert, false, true, false, m_viewPos);
     } else {
         const qint64 b = bytesPerLine();
         m_viewPos =
-            std::max<qint64>(position - position % b - qint64(m_textSearchIndentVert) * b, 0);
+            std::max<qint64>(position - position % b - qint64(m_opt.textSearchIndentVert) * b, 0);
         m_doc.readBuffer(m_viewPos);
         redraw();
     }
@@ -572,5 +454,5 @@ void LogView::bringIntoView(qint64 position)
         return;
     if (at.x() >= textLeft() && at.x() < viewport()->width() - 8)
         return;
-    setHViewPos(at.x() + m_hViewPos - textLeft() - m_textSearchIndentHorz * m_charWidth, false);
+    setHViewPos(at.x() + m_hViewPos - textLeft() - m_opt.textSearchIndentHorz * m_charWidth, false);
 }

@@ -6,6 +6,7 @@
 #include "viewer/drawnlines.h"
 #include "viewer/urldetect.h"
 #include "viewer/viewdocument.h"
+#include "viewer/viewoptions.h"
 #include "viewer/viewtypes.h"
 #include "watch/filefollower.h"
 
@@ -25,13 +26,6 @@ class QtTextMeasurer;
 class DocumentSearch;
 struct RenderSetup;
 
-// A font with the colour its text is drawn in.
-struct ViewFont
-{
-    QFont font;
-    QColor color;
-};
-
 class LogView;
 // Raised before a text line is drawn; set done to take the drawing over.
 using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
@@ -40,31 +34,6 @@ using DrawLineHandler = std::function<void(LogView *sender, QPainter &canvas, co
 // Raised after the viewer drew a text line.
 using DrawnLineHandler = std::function<void(LogView *sender, QPainter &canvas, const QString &text,
                                             const QPoint &point, const OutputOptions &options)>;
-
-// The colours of what the viewer draws besides the text.
-struct ViewColors
-{
-    QColor hex = QColor(0, 0, 128);
-    QColor hex2 = QColor(0, 0, 255);
-    QColor hexBack = QColor(236, 237, 236);
-    QColor lines = QColor(128, 128, 128);
-    QColor error = QColor(255, 0, 0);
-    QColor gutter = QColor(192, 192, 192);
-    QColor url = QColor(0, 0, 255);
-    QColor highlight = QColor(255, 255, 0);
-};
-
-// Commands of the viewer's context menu; TextPopupCommands holds them as
-// bits (1 << command), all six by default.
-enum PopupCommand {
-    vpCmdCopy = 0,
-    vpCmdCopyHex,
-    vpCmdCopyLink,
-    vpCmdSelectLine,
-    vpCmdSelectAll,
-    vpCmdEncMenu
-};
-inline constexpr int popupCommandCount = 6;
 
 // The viewer control: one file, shown through a window of it. The document
 // model, line location, drawing, movement and input live in files of their
@@ -85,100 +54,30 @@ public:
     // until the viewer opens something else or is destroyed.
     void openStream(QIODevice *stream, bool repaint = true);
     void reload();
-    bool sourceAssigned() const { return m_doc.sourceAssigned(); }
     const QString &fileName() const { return m_fileName; }
-    qint64 fileSize() const { return m_doc.fileSize(); }
-    bool readOK() const { return m_doc.readOK(); }
 
     // --- Mode and text
-    ViewMode mode() const { return m_doc.mode(); }
     void setMode(ViewMode mode);
-    Encoding textEncoding() const { return m_doc.textEncoding; }
     void setTextEncoding(Encoding encoding);
-    quint8 unicodeOrder() const { return m_doc.unicodeOrder(); }
     void setUnicodeOrder(quint8 order);
-    int maxLengths(ViewMode mode) const { return m_doc.maxLengths[mode]; }
     void setMaxLengths(ViewMode mode, int value);
-    int maxLength() const { return m_doc.maxLength(); }
-    int offsetDigits() const { return m_doc.offsetDigits(); }
-    int charSize() const { return m_doc.charSize(); }
     qint64 bytesPerLine() const;
-    bool isTextMode() const { return m_doc.isTextMode(); }
-    bool isUnicodeMode() const { return m_doc.isUnicodeMode(); }
-    bool isBigEndian() const { return m_doc.isBigEndian(); }
-    qint64 maxPos() const { return m_doc.maxPos(); }
 
     // --- The document shown: its window, characters and line starts
     const ViewDocument &document() const { return m_doc; }
     // Moving its window (printing reads ahead of the view) is done here too.
     ViewDocument &document() { return m_doc; }
 
-    // --- Fonts and metrics
-    const ViewFont &textFont() const { return m_font; }
-    void setTextFont(const ViewFont &font);
-    const ViewFont &fontOEM() const { return m_fontOEM; }
-    void setFontOEM(const ViewFont &font) { m_fontOEM = font; }
-    const ViewFont &fontFooter() const { return m_fontFooter; }
-    void setFontFooter(const ViewFont &font) { m_fontFooter = font; }
-    const ViewFont &fontGutter() const { return m_fontGutter; }
-    void setFontGutter(const ViewFont &font) { m_fontGutter = font; }
+    // --- Display options
+    const ViewOptions &options() const { return m_opt; }
+    // Takes the options in range and puts what changed into effect.
+    void setOptions(const ViewOptions &options);
+    // The font of the text as shown now (the OEM one for OEM special text).
     const ViewFont &currentFont() const;
     bool stepFontSize(bool larger);
     int lineHeight() const { return m_lineHeight; }
     int charWidth() const { return m_charWidth; }
-    int firstPrintable() const { return m_doc.firstPrintable; }
     bool fontMonospaced() const { return m_fontMonospaced; }
-
-    // --- Published properties
-    QColor color() const { return m_color; }
-    void setColor(const QColor &color);
-    int textLineSpacing() const { return m_textLineSpacing; }
-    void setTextLineSpacing(int value) { m_textLineSpacing = value; }
-    bool textEnableSel() const { return m_textEnableSel; }
-    void setTextEnableSel(bool value) { m_textEnableSel = value; }
-    int textWidth() const { return m_textWidth; }
-    void setTextWidth(int value);
-    int textWidthHex() const { return m_textWidthHex; }
-    void setTextWidthHex(int value);
-    int textWidthUHex() const { return m_textWidthUHex; }
-    void setTextWidthUHex(int value);
-    bool textWidthFit() const { return m_textWidthFit; }
-    void setTextWidthFit(bool value) { m_textWidthFit = value; }
-    bool textWidthFitHex() const { return m_textWidthFitHex; }
-    void setTextWidthFitHex(bool value);
-    bool textWidthFitUHex() const { return m_textWidthFitUHex; }
-    void setTextWidthFitUHex(bool value);
-    bool textWrap() const { return m_textWrap; }
-    void setTextWrap(bool value);
-    bool textNonPrintable() const { return m_textNonPrintable; }
-    void setTextNonPrintable(bool value);
-    bool textOemSpecial() const { return m_doc.textOemSpecial; }
-    void setTextOemSpecial(bool value);
-    bool textUrlHilight() const { return m_textUrlHilight; }
-    void setTextUrlHilight(bool value);
-    bool textGutter() const { return m_textGutter; }
-    void setTextGutter(bool value) { m_textGutter = value; }
-    bool textGutterLines() const { return m_textGutterLines; }
-    void setTextGutterLines(bool value) { m_textGutterLines = value; }
-    int textGutterLinesStep() const { return m_textGutterLinesStep; }
-    void setTextGutterLinesStep(int value);
-    int textGutterLinesCount() const { return m_textGutterLinesCount; }
-    void setTextGutterLinesCount(int value);
-    int textGutterLinesBufSize() const { return m_textGutterLinesBufSize; }
-    void setTextGutterLinesBufSize(int value);
-    bool textGutterLinesExtUse() const { return m_textGutterLinesExtUse; }
-    void setTextGutterLinesExtUse(bool value) { m_textGutterLinesExtUse = value; }
-    const QByteArray &textGutterLinesExtList() const { return m_textGutterLinesExtList; }
-    void setTextGutterLinesExtList(const QByteArray &value) { m_textGutterLinesExtList = value; }
-    const ViewColors &colors() const { return m_colors; }
-    void setColors(const ViewColors &colors) { m_colors = colors; }
-    int textSearchIndentVert() const { return m_textSearchIndentVert; }
-    void setTextSearchIndentVert(int value);
-    int textSearchIndentHorz() const { return m_textSearchIndentHorz; }
-    void setTextSearchIndentHorz(int value);
-    int textTabSize() const { return m_textTabSize; }
-    void setTextTabSize(int value);
-    int textPopupCommands = 63;
 
     bool autoReload() const { return m_follower->enabled(); }
     void setAutoReload(bool value);
@@ -275,8 +174,6 @@ public:
     // A search step or such a run is on.
     bool isSearchRunning() const;
     bool selectingByMouse() const { return m_selectingByMouse; }
-    // What the last reload found: the file grew, shrank, was replaced or deleted.
-    ReloadReason lastReloadReason() const { return m_lastReloadReason; }
 
     // --- Search: the document's own, which the viewer only holds.
     DocumentSearch &search() const { return *m_search; }
@@ -387,6 +284,10 @@ private:
         LogView &m_view;
     };
     void closeSource();
+    // The view's state of a source: positions, selection, addresses, a search step.
+    void resetView();
+    // Reads the file again after its document asked for it.
+    void reloadChangedFile();
     void bringIntoView(qint64 position);
     // Hidden in a shown window: drawing waits until the viewer is shown.
     bool inHiddenPage() const;
@@ -395,8 +296,6 @@ private:
     // What a repaint would find (end in view, page size, line record),
     // without painting; the view is left stale.
     void measureView();
-    // A hex row width: within 2..maxLength, a multiple of 4, at least 2.
-    static int hexWidth(int value, int maxLength);
     // Fully visible lines in a bitmap of that height.
     int linesFitting(int height) const;
     void updateMetrics(const ViewFont &font);
@@ -474,12 +373,7 @@ private:
     ViewDocument m_doc;
     QString m_fileName;
 
-    ViewFont m_font;
-    ViewFont m_fontOEM;
-    ViewFont m_fontFooter;
-    ViewFont m_fontGutter;
-    QColor m_color;
-    ViewColors m_colors;
+    ViewOptions m_opt;
     // Shared with the record of drawn lines, which must outlive a font change.
     std::shared_ptr<QtTextMeasurer> m_measurer;
     std::shared_ptr<QtTextMeasurer> m_gutterMeasurer; // of FontGutter
@@ -490,27 +384,6 @@ private:
     bool m_fontMonospaced = false;
     int m_gutterWidth = 10;
 
-    int m_textLineSpacing = 0;
-    bool m_textEnableSel = true;
-    int m_textWidth = 80;
-    int m_textWidthHex = 16;
-    int m_textWidthUHex = 8;
-    bool m_textWidthFit = false;
-    bool m_textWidthFitHex = false;
-    bool m_textWidthFitUHex = false;
-    bool m_textWrap = false;
-    bool m_textNonPrintable = false;
-    bool m_textUrlHilight = true;
-    bool m_textGutter = false;
-    bool m_textGutterLines = true;
-    int m_textGutterLinesStep = 5;
-    int m_textGutterLinesCount = 2000;
-    int m_textGutterLinesBufSize = 307200;
-    bool m_textGutterLinesExtUse = false;
-    QByteArray m_textGutterLinesExtList;
-    int m_textSearchIndentVert = 5;
-    int m_textSearchIndentHorz = 5;
-    int m_textTabSize = 8;
     SizeSource m_hiddenSize;
     TextFilter m_dumpTextFilter;
     bool m_reloadBeep = false;
@@ -538,11 +411,7 @@ private:
     bool m_settingBars = false; // our own slider updates are not user actions
 
     bool m_searchRunning = false;
-    bool m_reloadPending = false;
-    ReloadReason m_lastReloadReason = ReloadReason::None;
 
-    // A job's run ended: a reload it held back follows.
-    void reloadIfDue();
     void searchFinished();
     std::unique_ptr<DocumentSearch> m_search;
 

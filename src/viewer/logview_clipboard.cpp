@@ -55,7 +55,7 @@ QString LogView::selTextAsUnicode() const
     const qint64 n = selectionBytes(0);
     if (n <= 0)
         return {};
-    const Encoding encoding = textEncoding();
+    const Encoding encoding = m_doc.textEncoding;
     if (encoding != encodingAnsi && encoding != encodingUtf8) {
         QByteArray bytes = selText(0);
         bytes.replace('\0', ' ');
@@ -124,7 +124,7 @@ void LogView::copyToClipboard(bool asHex)
         return;
     try {
         QString text;
-        if (isUnicodeMode()) {
+        if (m_doc.isUnicodeMode()) {
             text = selTextW();
             text.replace(QChar(0), QLatin1Char(' '));
         } else {

@@ -42,7 +42,7 @@ QString hexOffset(qint64 value, int digits)
 
 int LogView::textLeft() const
 {
-    return m_textGutter ? m_gutterWidth + 2 : 2;
+    return m_opt.textGutter ? m_gutterWidth + 2 : 2;
 }
 
 int LogView::linesFitting(int height) const
@@ -58,18 +58,18 @@ int LogView::visibleLines() const
 OutputOptions LogView::outputOptions(bool showEol) const
 {
     OutputOptions o;
-    o.showNonPrintable = m_textNonPrintable;
+    o.showNonPrintable = m_opt.textNonPrintable;
     o.showEol = showEol;
     o.oemFont = m_doc.usesOemSpecial();
     o.fontMonospaced = m_fontMonospaced;
-    o.tabSize = m_textTabSize;
+    o.tabSize = m_opt.textTabSize;
     return o;
 }
 
 WrapContext LogView::makeWrapContext() const
 {
     WrapContext w;
-    w.wrap = m_textWrap && isTextMode();
+    w.wrap = m_opt.textWrap && m_doc.isTextMode();
     w.availableWidth = viewSize().width() - textLeft();
     w.measurer = m_measurer.get();
     w.options = outputOptions(false);
@@ -87,7 +87,7 @@ void LogView::updateMetrics(const ViewFont &font)
             m_measurer->width(QStringLiteral("W")) == m_measurer->width(QStringLiteral("."));
         m_doc.firstPrintable = m_measurer->firstChar();
     }
-    m_lineHeight = m_measurer->cellHeight() + m_textLineSpacing;
+    m_lineHeight = m_measurer->cellHeight() + m_opt.textLineSpacing;
 }
 
 void LogView::setLineDecorators(LineDecorators decorators)
@@ -111,7 +111,7 @@ void LogView::redraw()
     // The bitmap has the screen's pixels; everything else counts in logical ones.
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size) * ratio).toSize();
-    if (m_doc.fileSize() >= charSize())
+    if (m_doc.fileSize() >= m_doc.charSize())
         checkViewInBuffer(); // before any pixel changes: the last picture stays
     // Reuse the bitmap: a fresh 5 MB image costs page faults on every close.
     if (m_bitmap.size() != pixels || m_bitmap.devicePixelRatio() != ratio) {
@@ -119,24 +119,24 @@ void LogView::redraw()
         m_bitmap.setDevicePixelRatio(ratio);
     }
     QPainter painter(&m_bitmap);
-    if (m_doc.fileSize() < charSize()) {
+    if (m_doc.fileSize() < m_doc.charSize()) {
         updateMetrics(currentFont());
         prepareGutter();
         const RenderSetup setup = makeRenderSetup(size, false);
         TextRenderer(setup).drawBackground(painter);
-        m_strPositions.clear(charSize());
+        m_strPositions.clear(m_doc.charSize());
         // An open file with nothing in it shows its end: what is written to
         // it next is followed.
-        m_viewAtEnd = sourceAssigned() && m_doc.readOK();
+        m_viewAtEnd = m_doc.sourceAssigned() && m_doc.readOK();
         m_viewPageSize = 0;
     } else {
-        DrawResult result{false, 0, m_textWidth, m_textWidthHex, m_textWidthUHex};
+        DrawResult result{false, 0, m_opt.textWidth, m_opt.textWidthHex, m_opt.textWidthUHex};
         renderTo(painter, size, -1, false, &m_strPositions, result);
         m_viewAtEnd = result.viewAtEnd;
         m_viewPageSize = result.viewPageSize;
-        m_textWidth = result.textWidth;
-        m_textWidthHex = result.textWidthHex;
-        m_textWidthUHex = result.textWidthUHex;
+        m_opt.textWidth = result.textWidth;
+        m_opt.textWidthHex = result.textWidthHex;
+        m_opt.textWidthUHex = result.textWidthUHex;
     }
     painter.end();
     updateScrollBars();
@@ -146,7 +146,7 @@ void LogView::redraw()
 void LogView::checkViewInBuffer() const
 {
     const qint64 bufferPos = m_doc.bufferPos();
-    if (bufferPos < 0 || bufferPos > maxPos() || bufferPos > m_viewPos ||
+    if (bufferPos < 0 || bufferPos > m_doc.maxPos() || bufferPos > m_viewPos ||
         m_viewPos > bufferPos + 2 * m_doc.bufMaxOffset()) {
         throw ContractError(
             QStringLiteral("Positions out of range: DrawTo\rBufferPos: %1, ViewPos: %2, "
@@ -177,36 +177,36 @@ RenderSetup LogView::makeRenderSetup(const QSize &size, bool printing)
     s.lineHeight = m_lineHeight;
     s.textLeft = textLeft();
     s.hViewPos = m_hViewPos;
-    s.gutter = m_textGutter;
+    s.gutter = m_opt.textGutter;
     s.gutterWidth = m_gutterWidth;
-    s.gutterColor = m_colors.gutter;
+    s.gutterColor = m_opt.colors.gutter;
     const bool enabled = isEnabled();
     const QColor gray = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
-    s.colors.background = printing ? QColor(Qt::white) : m_color;
+    s.colors.background = printing ? QColor(Qt::white) : m_opt.color;
     s.colors.text = printing ? QColor(Qt::black) : enabled ? currentFont().color : gray;
-    s.colors.error = printing ? QColor(Qt::black) : enabled ? m_colors.error : gray;
+    s.colors.error = printing ? QColor(Qt::black) : enabled ? m_opt.colors.error : gray;
     const QColor printGray(128, 128, 128);
-    s.colors.url = printing ? printGray : enabled ? m_colors.url : gray;
-    s.colors.hex = printing ? QColor(Qt::black) : enabled ? m_colors.hex : gray;
-    s.colors.hex2 = printing ? QColor(Qt::black) : enabled ? m_colors.hex2 : gray;
-    s.colors.hexBack = printing ? QColor(Qt::white) : m_colors.hexBack;
-    s.colors.lines = printing ? printGray : enabled ? m_colors.lines : gray;
-    if (m_textGutter) {
+    s.colors.url = printing ? printGray : enabled ? m_opt.colors.url : gray;
+    s.colors.hex = printing ? QColor(Qt::black) : enabled ? m_opt.colors.hex : gray;
+    s.colors.hex2 = printing ? QColor(Qt::black) : enabled ? m_opt.colors.hex2 : gray;
+    s.colors.hexBack = printing ? QColor(Qt::white) : m_opt.colors.hexBack;
+    s.colors.lines = printing ? printGray : enabled ? m_opt.colors.lines : gray;
+    if (m_opt.textGutter) {
         s.gutterCells.numbers = linesUsable();
-        s.gutterCells.step = m_textGutterLinesStep;
+        s.gutterCells.step = m_opt.textGutterLinesStep;
         s.gutterCells.lineNumber = [this](qint64 pos) {
             return m_doc.lineStarts().lineNumber(pos);
         };
         s.gutterCells.font = m_gutterMeasurer;
-        s.gutterCells.fontColor = m_fontGutter.color;
+        s.gutterCells.fontColor = m_opt.fontGutter.color;
     }
     s.options = outputOptions(false);
-    s.charSize = charSize();
+    s.charSize = m_doc.charSize();
     s.printing = printing;
     s.decorators = m_decorators;
     s.dumpText = m_dumpTextFilter;
     // Addresses before the selection, which inverts whatever lies under it.
-    if (m_textUrlHilight && !m_urls.urls().empty())
+    if (m_opt.textUrlHilight && !m_urls.urls().empty())
         s.decorators.push_back(std::make_shared<UrlDecorator>(m_urls, s.colors.url));
     if (m_selLength > 0)
         s.decorators.push_back(std::make_shared<SelectionDecorator>(m_selStart, m_selLength));
@@ -237,31 +237,33 @@ void LogView::renderTo(QPainter &painter, const QSize &size, qint64 limitPos, bo
     const TextRenderer renderer(setup);
     renderer.drawBackground(painter);
     if (positions) {
-        positions->clear(charSize());
+        positions->clear(m_doc.charSize());
         positions->setMeasuring(m_measurer, outputOptions(false));
     }
 
     const int width = size.width();
-    const int fit =
-        std::clamp((width - textLeft()) / std::max(m_charWidth, 1), 2, std::max(maxLength(), 2));
-    if (m_textWidthFit)
+    const int fit = std::clamp((width - textLeft()) / std::max(m_charWidth, 1), 2,
+                               std::max(m_doc.maxLength(), 2));
+    if (m_opt.textWidthFit)
         result.textWidth = std::clamp(fit, 2, m_doc.maxLengths[vbmodeBinary]);
-    if (m_textWidthFitHex)
-        result.textWidthHex = hexWidth((fit - offsetDigits() - 5) / 4, m_doc.maxLengths[vbmodeHex]);
-    if (m_textWidthFitUHex)
+    if (m_opt.textWidthFitHex)
+        result.textWidthHex =
+            hexRowWidth((fit - m_doc.offsetDigits() - 5) / 4, m_doc.maxLengths[vbmodeHex]);
+    if (m_opt.textWidthFitUHex)
         result.textWidthUHex =
-            hexWidth((fit - offsetDigits() - 5) / 6, m_doc.maxLengths[vbmodeUHex]);
+            hexRowWidth((fit - m_doc.offsetDigits() - 5) / 6, m_doc.maxLengths[vbmodeUHex]);
 
     const int visibleLines = linesFitting(size.height());
     result.viewPageSize = qint64(visibleLines) * bytesPerLine();
 
     if (!m_doc.readOK()) {
         renderer.drawMessage(
-            painter, formatStrW(ViewerMsg::readErrorAt, {hexOffset(m_viewPos, offsetDigits())}),
+            painter,
+            formatStrW(ViewerMsg::readErrorAt, {hexOffset(m_viewPos, m_doc.offsetDigits())}),
             setup.colors.error);
         return;
     }
-    if (!isTextMode()) {
+    if (!m_doc.isTextMode()) {
         renderDump(painter, setup, limitPos, visibleLines, positions, result);
         return;
     }
@@ -283,10 +285,10 @@ void LogView::updateScrollBars()
     const QScopedValueRollback<bool> guard(m_settingBars, true);
     QScrollBar *v = verticalScrollBar();
     QScrollBar *h = horizontalScrollBar();
-    const qint64 size = fileSize();
-    const bool empty = !m_doc.readOK() || size < charSize();
+    const qint64 size = m_doc.fileSize();
+    const bool empty = !m_doc.readOK() || size < m_doc.charSize();
 
-    if (empty || (isTextMode() && m_viewPos == 0 && m_viewPageSize >= size)) {
+    if (empty || (m_doc.isTextMode() && m_viewPos == 0 && m_viewPageSize >= size)) {
         m_vMax = m_vPos = 0;
         v->setRange(0, 0);
         v->setEnabled(false);
@@ -296,7 +298,7 @@ void LogView::updateScrollBars()
         m_vMax = m;
         m_vPos = int(std::min<qint64>(mulDiv64(m_viewPos, m, size), m));
         qint64 page = 0;
-        if (!isTextMode()) {
+        if (!m_doc.isTextMode()) {
             page = std::max<qint64>(qint64(visibleLines()) * b * m / size, 1);
             if (page >= m)
                 page = m + 1;
@@ -309,8 +311,8 @@ void LogView::updateScrollBars()
     }
 
     const int clientWidth = viewport()->width();
-    if (empty || (isTextMode() && m_textWrap) ||
-        (mode() == vbmodeBinary && m_textWidthFit && m_fontMonospaced)) {
+    if (empty || (m_doc.isTextMode() && m_opt.textWrap) ||
+        (m_doc.mode() == vbmodeBinary && m_opt.textWidthFit && m_fontMonospaced)) {
         m_hPos = 0;
         h->setRange(0, 0);
         h->setEnabled(false);
@@ -337,7 +339,7 @@ void LogView::paintEvent(QPaintEvent *)
             redraw();
         QPainter p(viewport());
         if (m_bitmap.isNull())
-            p.fillRect(viewport()->rect(), m_color);
+            p.fillRect(viewport()->rect(), m_opt.color);
         else
             p.drawImage(0, 0, m_bitmap);
         paintDragMarker(p);

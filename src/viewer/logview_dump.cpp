@@ -7,8 +7,9 @@
 void LogView::renderDump(QPainter &painter, const RenderSetup &setup, qint64 limitPos,
                          int visibleLines, DrawnLines *positions, DrawResult &result)
 {
-    const DumpGeometry geometry = DumpGeometry::forMode(
-        mode(), result.textWidth, result.textWidthHex, result.textWidthUHex, offsetDigits());
+    const DumpGeometry geometry =
+        DumpGeometry::forMode(m_doc.mode(), result.textWidth, result.textWidthHex,
+                              result.textWidthUHex, m_doc.offsetDigits());
     const DumpLayout layout = layOutDump(m_doc, geometry, m_viewPos, visibleLines, limitPos);
     DumpRenderer(setup, m_charWidth).drawRows(painter, layout, positions);
     result.viewPageSize = layout.viewPageSize;

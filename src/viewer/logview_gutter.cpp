@@ -17,14 +17,14 @@ QString extension(const QString &fileName)
 
 bool LogView::linesUsable() const
 {
-    if (!isTextMode() || !m_textGutter || !m_textGutterLines)
+    if (!m_doc.isTextMode() || !m_opt.textGutter || !m_opt.textGutterLines)
         return false;
-    if (!m_textGutterLinesExtUse)
+    if (!m_opt.textGutterLinesExtUse)
         return true;
     const QString ext = extension(m_fileName);
     if (ext.isEmpty())
         return false;
-    const QString list = u',' + QString::fromUtf8(m_textGutterLinesExtList).toLower() + u',';
+    const QString list = u',' + QString::fromUtf8(m_opt.textGutterLinesExtList).toLower() + u',';
     return list.contains(u',' + ext.toLower() + u',');
 }
 
@@ -36,20 +36,20 @@ void LogView::updateLineStarts()
         return;
     m_lineStartsRead = m_doc.windowReads();
     const qint64 range =
-        LineStarts::rangeFor(m_doc.bufferPos(), m_doc.bufferSize(), m_textGutterLinesBufSize);
+        LineStarts::rangeFor(m_doc.bufferPos(), m_doc.bufferSize(), m_opt.textGutterLinesBufSize);
     // Counted afresh from the same read as the window: a table kept from an
     // earlier read would number bytes rewritten since then.
     if (range >= 0)
-        m_doc.countLines(range, m_textGutterLinesCount);
+        m_doc.countLines(range, m_opt.textGutterLinesCount);
 }
 
 void LogView::prepareGutter()
 {
     m_gutterWidth = 10;
-    if (!m_textGutter || !linesUsable())
+    if (!m_opt.textGutter || !linesUsable())
         return;
-    if (!m_gutterMeasurer || m_gutterMeasurer->font() != m_fontGutter.font)
-        m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_fontGutter.font);
+    if (!m_gutterMeasurer || m_gutterMeasurer->font() != m_opt.fontGutter.font)
+        m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_opt.fontGutter.font);
     updateLineStarts();
     const QString widest = QString::number(m_doc.lineStarts().lineStartCount() + 1);
     m_gutterWidth = std::max(10, m_gutterMeasurer->width(widest) + 2);

@@ -184,8 +184,8 @@ void LogView::onVScrollAction(int action)
         // The range the repaint gave the bar, so that a thumb at its end
         // means the end of the file even when the file has few rows.
         const qint64 m =
-            m_vMax > 0 ? m_vMax : std::clamp<qint64>(fileSize() / bytesPerLine(), 1, 32767);
-        const qint64 p = mulDiv64(fileSize(), std::max(bar->sliderPosition(), 0), m);
+            m_vMax > 0 ? m_vMax : std::clamp<qint64>(m_doc.fileSize() / bytesPerLine(), 1, 32767);
+        const qint64 p = mulDiv64(m_doc.fileSize(), std::max(bar->sliderPosition(), 0), m);
         if (!(m_viewAtEnd && p >= m_viewPos))
             scrollTo(p);
         break;

@@ -32,20 +32,20 @@ void LogView::buildPopupMenu()
 
 void LogView::updatePopupItems()
 {
-    const bool empty = fileSize() < charSize();
+    const bool empty = m_doc.fileSize() < m_doc.charSize();
     const bool someSelected = !empty && m_selLength > 0;
-    const bool allSelected = m_selStart == 0 && m_selLength >= m_doc.alignDown(fileSize());
+    const bool allSelected = m_selStart == 0 && m_selLength >= m_doc.alignDown(m_doc.fileSize());
     const bool enabled[popupCommandCount] = {
         someSelected,
-        someSelected && mode() == vbmodeHex,
+        someSelected && m_doc.mode() == vbmodeHex,
         !empty && !linkAt(m_popupPoint).isEmpty(),
-        !empty && m_textEnableSel,
-        !empty && m_textEnableSel && !allSelected,
+        !empty && m_opt.textEnableSel,
+        !empty && m_opt.textEnableSel && !allSelected,
         !empty,
     };
     for (int i = 0; i < popupCommandCount; ++i) {
         m_popupActions[i]->setEnabled(enabled[i]);
-        m_popupActions[i]->setVisible((textPopupCommands & (1 << i)) != 0);
+        m_popupActions[i]->setVisible((m_opt.textPopupCommands & (1 << i)) != 0);
     }
 }
 
@@ -102,7 +102,7 @@ void LogView::rebuildCodepageMenu()
         }
         QAction *a = target->addAction(QString::fromUtf8(rec.title));
         a->setCheckable(true);
-        a->setChecked(i == textEncoding());
+        a->setChecked(i == m_doc.textEncoding);
         a->setEnabled(group.isEmpty() || isCodepageSupported(i));
         m_codepageGroup->addAction(a);
         connect(a, &QAction::triggered, this, guarded([this, i] {
@@ -135,13 +135,13 @@ void LogView::refreshByteOrderMenu()
             m_byteOrderActions[i] = a;
         }
     }
-    m_byteOrderActions[0]->setChecked(isBigEndian());
-    m_byteOrderActions[1]->setChecked(!isBigEndian());
+    m_byteOrderActions[0]->setChecked(m_doc.isBigEndian());
+    m_byteOrderActions[1]->setChecked(!m_doc.isBigEndian());
 }
 
 QMenu *LogView::prepareEncodingMenu()
 {
-    if (isUnicodeMode()) {
+    if (m_doc.isUnicodeMode()) {
         refreshByteOrderMenu();
         return m_byteOrderMenu;
     }

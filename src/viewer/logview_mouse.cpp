@@ -137,7 +137,7 @@ void LogView::mousePress(QMouseEvent *event)
     m_selectingByMouse = true;
     m_mouseDownPos = p;
     m_shiftAnchor = p;
-    m_lastClickPos = p - charSize();
+    m_lastClickPos = p - m_doc.charSize();
     m_dblClicked = false;
 }
 

@@ -16,7 +16,6 @@ void LogView::waitForFile(const QString &fileName)
     resetMouseState();
     m_fileName = fileName;
     m_follower->setFileName(fileName);
-    m_lastReloadReason = ReloadReason::None;
     m_follower->waitForFile();
     redraw();
 }
@@ -40,11 +39,14 @@ void LogView::handleFileChange(const void *)
 {
     if (m_selectingByMouse)
         return;
-    if (isSearchRunning()) {
-        // A running job reads this source: reopen once it has returned.
-        m_reloadPending = true;
-        return;
-    }
+    // A running job reads this source: the document holds the reload back
+    // until it has returned.
+    m_doc.setReloadsHeld(isSearchRunning());
+    m_doc.reportChange();
+}
+
+void LogView::reloadChangedFile()
+{
     if (m_busyCount == 0) {
         ++m_busyCount;
         try {
@@ -61,7 +63,7 @@ void LogView::handleFileChange(const void *)
                         openSource(OpenKind::KeepPosition, true);
                         reopened = true;
                         if (waited)
-                            m_lastReloadReason = ReloadReason::Replaced;
+                            m_doc.fileAppeared();
                     } catch (const FileWatchError &) {
                         // The file vanished between the check and the arming:
                         // handled below like a file found missing.
@@ -70,9 +72,9 @@ void LogView::handleFileChange(const void *)
                 if (!reopened) {
                     // Gone (deleted, moved away, a folder now): the tab keeps
                     // the name and waits for a file to appear under it.
-                    closeSource();
+                    resetView();
+                    m_doc.fileGone();
                     m_follower->waitForFile();
-                    m_lastReloadReason = ReloadReason::Deleted;
                 }
             }
             redraw();
@@ -90,13 +92,5 @@ void LogView::handleFileChange(const void *)
 void LogView::setSearchRunning(bool running)
 {
     m_searchRunning = running;
-    reloadIfDue();
-}
-
-void LogView::reloadIfDue()
-{
-    if (!isSearchRunning() && m_reloadPending) {
-        m_reloadPending = false;
-        handleFileChange(nullptr);
-    }
+    m_doc.setReloadsHeld(isSearchRunning());
 }

@@ -34,15 +34,16 @@ void LogView::moveByLines(int n, bool forward, bool repaint, bool stayAtStart, q
     const qint64 aligned = m_doc.alignDown(from);
     // Place the window so that the whole walk lies inside it: n lines of at
     // most MaxLength characters, each with a line break of up to two.
-    qint64 p = aligned + (forward ? 1 : -1) * qint64(n) * (maxLength() + 2) * charSize();
-    p = std::clamp<qint64>(p, 0, maxPos());
+    qint64 p =
+        aligned + (forward ? 1 : -1) * qint64(n) * (m_doc.maxLength() + 2) * m_doc.charSize();
+    p = std::clamp<qint64>(p, 0, m_doc.maxPos());
     m_doc.readBuffer(p);
 
     p = aligned;
     for (int i = 0; i < n && p >= 0; ++i)
         p = nextLineStart(p, forward, stayAtStart);
     if (p < 0)
-        p = forward ? std::max<qint64>(nextLineStart(fileSize(), false, false), 0) : 0;
+        p = forward ? std::max<qint64>(nextLineStart(m_doc.fileSize(), false, false), 0) : 0;
     m_viewPos = p;
     m_doc.readBuffer(m_viewPos);
     if (repaint)
@@ -53,9 +54,9 @@ void LogView::scrollTo(qint64 position)
 {
     if (position <= 0) {
         scrollToBegin();
-    } else if (position >= maxPos()) {
+    } else if (position >= m_doc.maxPos()) {
         scrollToEnd();
-    } else if (isTextMode()) {
+    } else if (m_doc.isTextMode()) {
         moveByLines(1, false, true, true, position);
     } else {
         setViewPos(position);
@@ -66,7 +67,7 @@ void LogView::setViewPos(qint64 position)
 {
     if (position == m_viewPos || position < 0)
         return;
-    position = std::min(position, maxPos());
+    position = std::min(position, m_doc.maxPos());
     const qint64 b = bytesPerLine();
     m_viewPos = position - position % b;
     m_doc.readBuffer(m_viewPos);
@@ -88,8 +89,8 @@ void LogView::scrollToBegin()
 qint64 LogView::lastPagePos() const
 {
     const qint64 b = bytesPerLine();
-    qint64 p = (fileSize() / b) * b;
-    if (p == fileSize())
+    qint64 p = (m_doc.fileSize() / b) * b;
+    if (p == m_doc.fileSize())
         p -= b;
     p -= qint64(visibleLines() - 1) * b;
     return std::max<qint64>(p, 0);
@@ -103,8 +104,8 @@ void LogView::scrollToEnd()
         if (pass == 1 && m_viewAtEnd)
             break;
         m_hViewPos = 0;
-        if (isTextMode())
-            moveByLines(visibleLines(), false, true, false, fileSize());
+        if (m_doc.isTextMode())
+            moveByLines(visibleLines(), false, true, false, m_doc.fileSize());
         else
             setViewPos(lastPagePos());
     }
@@ -112,7 +113,7 @@ void LogView::scrollToEnd()
 
 void LogView::scrollLinesUp(int n)
 {
-    if (isTextMode()) {
+    if (m_doc.isTextMode()) {
         moveByLines(n, false, true, false, m_viewPos);
     } else if (m_viewPos < qint64(n) * bytesPerLine()) {
         scrollToBegin();
@@ -123,7 +124,7 @@ void LogView::scrollLinesUp(int n)
 
 void LogView::scrollLinesDown(int n)
 {
-    if (isTextMode()) {
+    if (m_doc.isTextMode()) {
         if (!m_viewAtEnd)
             moveByLines(n, true, true, false, m_viewPos);
     } else if (m_viewPos < lastPagePos()) {

@@ -16,9 +16,8 @@ bool LogView::isSearchRunning() const
 void LogView::searchFinished()
 {
     // An abandoned step belonged to a source already closed.
-    if (m_search->outcome() == DocumentSearch::Outcome::Abandoned) {
-        m_reloadPending = false;
-        return;
-    }
-    reloadIfDue();
+    if (m_search->outcome() == DocumentSearch::Outcome::Abandoned)
+        m_doc.dropPendingReload();
+    // A reload held back for the step follows now.
+    m_doc.setReloadsHeld(isSearchRunning());
 }

@@ -31,7 +31,7 @@ bool isWordDelimiter(char16_t c)
 
 void LogView::selectAll()
 {
-    setSelection(0, fileSize(), false, true, true);
+    setSelection(0, m_doc.fileSize(), false, true, true);
 }
 
 void LogView::clearSelection(bool fireEvent)
@@ -41,7 +41,7 @@ void LogView::clearSelection(bool fireEvent)
 
 qint64 LogView::scanDelimited(qint64 position, bool forward, bool lines) const
 {
-    const int step = forward ? charSize() : -charSize();
+    const int step = forward ? m_doc.charSize() : -m_doc.charSize();
     qint64 q = m_doc.alignDown(position);
     for (int i = 0; i < maxScanChars; ++i) {
         const qint64 r = q + step;
@@ -59,19 +59,19 @@ void LogView::selectWord(qint64 position)
 {
     const qint64 start = scanDelimited(position, false, false);
     const qint64 end = scanDelimited(position, true, false);
-    setSelection(start, end + charSize() - start, false, true, true);
+    setSelection(start, end + m_doc.charSize() - start, false, true, true);
 }
 
 void LogView::selectLine(qint64 position)
 {
     const qint64 start = scanDelimited(position, false, true);
     const qint64 end = scanDelimited(position, true, true);
-    setSelection(start, end + charSize() - start, false, true, true);
+    setSelection(start, end + m_doc.charSize() - start, false, true, true);
 }
 
 qint64 LogView::selectionBytes(qint32 maxBytes) const
 {
-    if (m_selLength <= 0 || !sourceAssigned())
+    if (m_selLength <= 0 || !m_doc.sourceAssigned())
         return 0;
     return std::min<qint64>(m_selLength, maxBytes > 0 ? qint64(maxBytes) : maxCopyBytes);
 }
@@ -105,7 +105,7 @@ QByteArray LogView::selText(qint32 maxBytes) const
 
 QString LogView::selTextW() const
 {
-    require(isUnicodeMode(), QStringLiteral("SelTextW is called in non-Unicode mode"),
+    require(m_doc.isUnicodeMode(), QStringLiteral("SelTextW is called in non-Unicode mode"),
             QStringLiteral("QzBinHex"));
     const qint64 n = selectionBytes(0) / 2 * 2;
     if (n <= 0)
@@ -116,7 +116,7 @@ QString LogView::selTextW() const
     if (got < 0)
         return {};
     text.truncate(qsizetype(got / 2)); // a last odd byte is dropped
-    const bool swap = isBigEndian() != (QSysInfo::ByteOrder == QSysInfo::BigEndian);
+    const bool swap = m_doc.isBigEndian() != (QSysInfo::ByteOrder == QSysInfo::BigEndian);
     if (swap) {
         for (QChar &c : text)
             c = QChar(char16_t((c.unicode() >> 8) | (c.unicode() << 8)));

@@ -16,14 +16,16 @@ void LogView::windowRead()
 
 void LogView::detectUrls()
 {
-    if (!m_textUrlHilight || !sourceAssigned() || !m_doc.readOK() || m_doc.fileSize() <= 0) {
+    if (!m_opt.textUrlHilight || !m_doc.sourceAssigned() || !m_doc.readOK() ||
+        m_doc.fileSize() <= 0) {
         m_urls.clear();
         return;
     }
     // Only the bytes the file has: the rest of the buffer is zero filler.
     const qint64 count =
         std::clamp<qint64>(m_doc.fileSize() - m_doc.bufferPos(), 0, m_doc.bufferSize());
-    m_urls.detect(m_doc.buffer(), count, m_doc.bufferPos(), isUnicodeMode(), isBigEndian());
+    m_urls.detect(m_doc.buffer(), count, m_doc.bufferPos(), m_doc.isUnicodeMode(),
+                  m_doc.isBigEndian());
 }
 
 UrlList::Url LogView::urlAt(const QPoint &clientPoint) const

@@ -22,6 +22,8 @@ ViewDocument::~ViewDocument()
 
 ViewDocument::OpenResult ViewDocument::openFile(const QString &fileName, bool reopen)
 {
+    const Identity identityBefore = m_identity;
+    const qint64 sizeBefore = m_fileSize;
     close();
     if (!reopen)
         m_chosenOrder = unicodeOrderUndetected;
@@ -38,7 +40,41 @@ ViewDocument::OpenResult ViewDocument::openFile(const QString &fileName, bool re
         close();
         return OpenResult::CannotOpen;
     }
+    if (reopen) {
+        // A log rotated by rename-and-create is another file under the same
+        // name: its offsets mean nothing for the old ones.
+        if (identityBefore != Identity{} && identityBefore != m_identity)
+            m_reloadReason = ReloadReason::Replaced;
+        else if (m_fileSize > sizeBefore)
+            m_reloadReason = ReloadReason::Appended;
+        else if (m_fileSize < sizeBefore)
+            m_reloadReason = ReloadReason::Truncated;
+    }
     return OpenResult::Ok;
+}
+
+void ViewDocument::fileGone()
+{
+    close();
+    m_reloadReason = ReloadReason::Deleted;
+}
+
+void ViewDocument::reportChange()
+{
+    if (m_reloadsHeld) {
+        m_reloadPending = true;
+        return;
+    }
+    Q_EMIT reloadDue();
+}
+
+void ViewDocument::setReloadsHeld(bool held)
+{
+    m_reloadsHeld = held;
+    if (!held && m_reloadPending) {
+        m_reloadPending = false;
+        Q_EMIT reloadDue();
+    }
 }
 
 void ViewDocument::openStream(QIODevice *stream, bool keepChosenOrder)
@@ -74,6 +110,7 @@ void ViewDocument::close()
     std::vector<char>().swap(m_buffer);
     m_fileSize = 0;
     m_identity = {};
+    m_reloadReason = ReloadReason::None;
     m_readOK = true;
     m_unicodeOrder = unicodeOrderUndetected;
     m_kind = SourceKind::None;

@@ -47,7 +47,8 @@ public:
     // undo the user's choice. A fresh open whose first read fails is
     // CannotOpen: a file that cannot be read at all (/proc/self/mem) would
     // otherwise ask for a Retry that never helps. A reopen hands such a
-    // failure to OnReadError as any later read does.
+    // failure to OnReadError as any later read does. A reopen records how the
+    // file differs from the one open before (lastReloadReason).
     OpenResult openFile(const QString &fileName, bool reopen = false);
     // Reads from a caller's seekable device. The caller keeps ownership: the
     // device must stay open and alive until Close or the next open; the
@@ -71,6 +72,23 @@ public:
         bool operator==(const Identity &) const = default;
     };
     Identity fileIdentity() const { return m_identity; }
+
+    // --- Reload
+    // What the last reopen found: the file grew, shrank, is another file
+    // under the name, or is gone; None after a fresh open or a close.
+    ReloadReason lastReloadReason() const { return m_reloadReason; }
+    // The file shown is gone (deleted, moved away): the document closes.
+    void fileGone();
+    // A file appeared under a name that was waited for: whatever stands
+    // there now is another file than the one shown before.
+    void fileAppeared() { m_reloadReason = ReloadReason::Replaced; }
+    // A change of the file was reported. reloadDue follows at once, or, while
+    // reloads are held (a job reads the document), once the hold ends.
+    void reportChange();
+    void setReloadsHeld(bool held);
+    bool reloadPending() const { return m_reloadPending; }
+    // The source a held reload was for is no longer shown.
+    void dropPendingReload() { m_reloadPending = false; }
 
     // Asked when a window read fails; returns true to retry. Without a
     // handler a failed read is given up at once.
@@ -159,6 +177,9 @@ public:
 Q_SIGNALS:
     // After every successful window read (line numbers, addresses follow it).
     void windowRead();
+    // The file should be read again: its owner reopens it (openFile with
+    // reopen), which records what changed.
+    void reloadDue();
 
 private:
     RetryQuestion m_askRetry;
@@ -172,6 +193,9 @@ private:
     qint64 m_fileSize = 0;
     bool m_readOK = true;
     Identity m_identity;
+    ReloadReason m_reloadReason = ReloadReason::None;
+    bool m_reloadsHeld = false;
+    bool m_reloadPending = false;
 
     std::vector<char> m_buffer;
     qint64 m_bufMaxOffset = 0;

@@ -129,7 +129,7 @@ TEST_F(CommandsTest, ClearLogAsksThenTruncatesAndTheViewEmpties)
             EXPECT_TRUE(m_sink.messages().empty());
         }
         EXPECT_EQ(QFileInfo(path).size(), c.cleared ? 0 : 24000);
-        EXPECT_EQ(form.tabAt(0).view->fileSize(), c.cleared ? 0 : 24000);
+        EXPECT_EQ(form.tabAt(0).view->document().fileSize(), c.cleared ? 0 : 24000);
         // A bookmark beyond the new end shows the end.
         form.acts().goToBookmark1->trigger();
         EXPECT_EQ(form.tabAt(0).view->viewPos(), c.cleared ? 0 : 600);
@@ -150,12 +150,12 @@ TEST_F(CommandsTest, ClearLogOfAFileStillWrittenEmptiesTheViewThenFollowsTheNewL
     LogView *view = form.activeView();
     form.acts().clearLog->trigger();
     QCoreApplication::processEvents(); // painted empty
-    EXPECT_EQ(view->fileSize(), 0);
+    EXPECT_EQ(view->document().fileSize(), 0);
     EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join(" | ").toStdString();
 
     const QByteArray more = lines(300);
     ASSERT_EQ(writer.write(more), more.size());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->fileSize() == more.size(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->document().fileSize() == more.size(); }, 5000));
     EXPECT_EQ(QFileInfo(path).size(), more.size()) << "the writer went on at the new end";
     EXPECT_TRUE(view->viewAtEnd()) << "the emptied view follows the new lines";
     EXPECT_GT(view->viewPos(), 0);

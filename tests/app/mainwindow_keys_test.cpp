@@ -45,7 +45,7 @@ TEST_F(KeysTest, SingleLettersSwitchTheEncoding)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.encoding);
         QTest::keyClick(view, c.key);
-        EXPECT_EQ(view->textEncoding(), c.encoding);
+        EXPECT_EQ(view->document().textEncoding, c.encoding);
         EXPECT_EQ(form.sessions().recentFiles().items()[0].encoding, c.encoding);
     }
 }
@@ -57,7 +57,7 @@ TEST_F(KeysTest, FAndWToggleTailAndWrap)
     QTest::keyClick(view, Qt::Key_F);
     QTest::keyClick(view, Qt::Key_W);
     EXPECT_FALSE(view->followTail());
-    EXPECT_TRUE(view->textWrap());
+    EXPECT_TRUE(view->options().textWrap);
 }
 
 TEST_F(KeysTest, EscAsksBeforeClosing)

@@ -100,13 +100,13 @@ TEST_F(RefreshTest, TailAndWrapToggleTheActiveViewerOnly)
     a.followTail->trigger();
     a.wordWrap->trigger();
     EXPECT_FALSE(form.tabAt(1).view->followTail());
-    EXPECT_TRUE(form.tabAt(1).view->textWrap());
+    EXPECT_TRUE(form.tabAt(1).view->options().textWrap);
     EXPECT_FALSE(a.followTail->isChecked());
     EXPECT_TRUE(a.wordWrap->isChecked());
 
     form.tabs().pages()->setCurrentIndex(0);
     EXPECT_TRUE(form.tabAt(0).view->followTail());
-    EXPECT_FALSE(form.tabAt(0).view->textWrap());
+    EXPECT_FALSE(form.tabAt(0).view->options().textWrap);
     EXPECT_TRUE(a.followTail->isChecked());
     EXPECT_FALSE(a.wordWrap->isChecked());
 }
@@ -217,14 +217,14 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
                                              "Deleted; waiting for it to appear again: " + path}));
 
     form.acts().fileReload->trigger();
-    EXPECT_FALSE(view->sourceAssigned()) << "still gone: nothing to open";
+    EXPECT_FALSE(view->document().sourceAssigned()) << "still gone: nothing to open";
 
     writeFile("rotate.log", "new file\n");
     form.acts().fileReload->trigger();
     EXPECT_EQ(form.activeView(), view) << "in the same tab";
     EXPECT_EQ(view->fileName(), path);
-    EXPECT_TRUE(view->sourceAssigned());
-    EXPECT_EQ(view->fileSize(), 9);
+    EXPECT_TRUE(view->document().sourceAssigned());
+    EXPECT_EQ(view->document().fileSize(), 9);
     EXPECT_TRUE(view->follower().pollingWatcher()->timer()->isActive()) << "and watched again";
     EXPECT_EQ(form.tabCount(), 1);
 }

@@ -14,6 +14,7 @@
 #include "text/guard.h"
 #include "viewer/documentsearch.h"
 #include "viewer/logview.h"
+#include "common/viewoption.h"
 
 #include <QAction>
 #include <QApplication>
@@ -190,8 +191,8 @@ TEST_F(SearchTest, TheMatchIsScrolledIntoViewBelowTheIndent)
     LogView *view = form.tabAt(0).view;
     for (const int indent : {5, 0}) {
         SCOPED_TRACE(indent);
-        view->setTextSearchIndentVert(indent);
-        view->setTextSearchIndentHorz(indent);
+        setOption(*view, &ViewOptions::textSearchIndentVert, indent);
+        setOption(*view, &ViewOptions::textSearchIndentHorz, indent);
         view->scrollTo(0);
         view->setHViewPos(0, true);
         answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });
@@ -618,7 +619,7 @@ TEST_F(SearchTest, ATabWithoutAFileReportsTheMissingSource)
     LogView *view = form.tabAt(0).view;
     ASSERT_TRUE(QFile::remove(pathOf("app.log")));
     view->handleFileChange(); // the watcher finds the file gone: the view empties
-    ASSERT_FALSE(view->sourceAssigned());
+    ASSERT_FALSE(view->document().sourceAssigned());
     m_sink.clear();
 
     answerDialog(form, [](FindDialog &d) { d.edText->setEditText("needle"); });

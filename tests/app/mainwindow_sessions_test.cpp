@@ -206,7 +206,7 @@ TEST_F(SessionsTest, BadEntriesOpenAsEmptyTabsAndOneMessageListsThem)
     ASSERT_EQ(form.tabCount(), 6);
     EXPECT_EQ(tabTexts(form), (QStringList{"A", "P", "G", "Z", "D", "C"}));
     for (int i : {1, 2, 3, 4})
-        EXPECT_FALSE(form.tabAt(i).view->sourceAssigned()) << i;
+        EXPECT_FALSE(form.tabAt(i).view->document().sourceAssigned()) << i;
     EXPECT_TRUE(form.tabAt(2).view->waitingForFile()) << "the missing file's tab waits for it";
     ASSERT_EQ(m_sink.messages().size(), 1u);
     EXPECT_EQ(m_sink.texts()[0], "Some files could not be opened:\n"

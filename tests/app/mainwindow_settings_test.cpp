@@ -41,31 +41,31 @@ TEST_F(SettingsTest, StoredValuesReachWindowAndViewers)
     form.openFileTab(writeFile("a.log", QByteArray(100000, 'x')));
     const LogView *view = form.activeView();
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->textFont().font.family(), "DejaVu Sans Mono");
-    EXPECT_EQ(view->textFont().font.pointSize(), 12);
-    EXPECT_TRUE(view->textFont().font.bold());
-    EXPECT_TRUE(view->textFont().font.italic());
-    EXPECT_FALSE(view->textFont().font.underline());
-    EXPECT_EQ(view->textFont().color, QColor(255, 0, 0));
-    EXPECT_EQ(view->fontGutter().font.pointSize(), 7);
-    EXPECT_TRUE(view->fontGutter().font.underline());
-    EXPECT_EQ(view->fontGutter().color, QColor(0, 255, 0));
-    EXPECT_EQ(view->color(), QColor(0, 0, 255));
-    EXPECT_EQ(view->maxLengths(vbmodeText), 500);
-    EXPECT_EQ(view->maxLengths(vbmodeUnicode), 500);
-    EXPECT_EQ(view->textTabSize(), 4);
-    EXPECT_EQ(view->textLineSpacing(), 2);
+    EXPECT_EQ(view->options().font.font.family(), "DejaVu Sans Mono");
+    EXPECT_EQ(view->options().font.font.pointSize(), 12);
+    EXPECT_TRUE(view->options().font.font.bold());
+    EXPECT_TRUE(view->options().font.font.italic());
+    EXPECT_FALSE(view->options().font.font.underline());
+    EXPECT_EQ(view->options().font.color, QColor(255, 0, 0));
+    EXPECT_EQ(view->options().fontGutter.font.pointSize(), 7);
+    EXPECT_TRUE(view->options().fontGutter.font.underline());
+    EXPECT_EQ(view->options().fontGutter.color, QColor(0, 255, 0));
+    EXPECT_EQ(view->options().color, QColor(0, 0, 255));
+    EXPECT_EQ(view->document().maxLengths[vbmodeText], 500);
+    EXPECT_EQ(view->document().maxLengths[vbmodeUnicode], 500);
+    EXPECT_EQ(view->options().textTabSize, 4);
+    EXPECT_EQ(view->options().textLineSpacing, 2);
     EXPECT_EQ(view->follower().pollIntervalMs(), 5000);
-    EXPECT_FALSE(view->textGutter());
-    EXPECT_TRUE(view->textGutterLines());
-    EXPECT_EQ(view->textGutterLinesBufSize(), 65536);
-    EXPECT_EQ(view->textGutterLinesCount(), 300);
-    EXPECT_EQ(view->textGutterLinesStep(), 2);
-    EXPECT_TRUE(view->textWrap());
+    EXPECT_FALSE(view->options().textGutter);
+    EXPECT_TRUE(view->options().textGutterLines);
+    EXPECT_EQ(view->options().textGutterLinesBufSize, 65536);
+    EXPECT_EQ(view->options().textGutterLinesCount, 300);
+    EXPECT_EQ(view->options().textGutterLinesStep, 2);
+    EXPECT_TRUE(view->options().textWrap);
     EXPECT_FALSE(view->followTail());
     EXPECT_TRUE(view->autoReload());
     EXPECT_TRUE(view->follower().polls());
-    EXPECT_FALSE(view->textUrlHilight());
+    EXPECT_FALSE(view->options().textUrlHilight);
     EXPECT_GT(view->viewPos(), 0) << "ToEnd scrolls a new tab to the end";
 }
 
@@ -288,9 +288,9 @@ TEST_F(SettingsTest, ApplyOptionsReachesOpenTabs)
 
     for (int i = 0; i < form.tabCount(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(form.tabAt(i).view->textTabSize(), 3);
-        EXPECT_EQ(form.tabAt(i).view->maxLengths(vbmodeText), 1000);
-        EXPECT_FALSE(form.tabAt(i).view->textWrap());
+        EXPECT_EQ(form.tabAt(i).view->options().textTabSize, 3);
+        EXPECT_EQ(form.tabAt(i).view->document().maxLengths[vbmodeText], 1000);
+        EXPECT_FALSE(form.tabAt(i).view->options().textWrap);
     }
     EXPECT_TRUE(m_sink.messages().empty()) << "the tab without a file is not reloaded";
 }
@@ -304,15 +304,15 @@ TEST_F(SettingsTest, OptionsOutsideTheirRangeAreSavedAsUsed)
     form.openFileTab(writeFile("a.log", "a\n"));
     LogView *view = form.activeView();
     ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->textLineSpacing(), 5);
+    EXPECT_EQ(view->options().textLineSpacing, 5);
 
     AppSettings edited = form.settings();
     edited.gutterLinesBuf = 0; // typed into the dialog's field
     edited.gutterLinesStep = 50;
     form.setSettings(edited);
     form.applyOptions();
-    EXPECT_EQ(view->textGutterLinesBufSize(), 1024);
-    EXPECT_EQ(view->textGutterLinesStep(), 10);
+    EXPECT_EQ(view->options().textGutterLinesBufSize, 1024);
+    EXPECT_EQ(view->options().textGutterLinesStep, 10);
     ASSERT_TRUE(form.close());
 
     IniFile ini(settingsPath());

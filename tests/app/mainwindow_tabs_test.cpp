@@ -225,7 +225,7 @@ TEST_F(TabsTest, WhatCannotBeShownOpensAnEmptyTabWithOneMessage)
         EXPECT_EQ(m_sink.messages()[0].text, "Cannot open file: \"" + c.path + "\"");
         EXPECT_EQ(m_sink.messages()[0].buttons, MsgButtons::Ok);
         ASSERT_EQ(form.tabCount(), 1);
-        EXPECT_FALSE(form.activeView()->sourceAssigned());
+        EXPECT_FALSE(form.activeView()->document().sourceAssigned());
         EXPECT_EQ(form.sessions().recentFiles().items()[0].path, c.path);
         EXPECT_EQ(form.statusPanel(0)->text(), QString()) << "no size of what could not be opened";
         EXPECT_EQ(form.statusPanel(3)->text(), c.path);
@@ -350,8 +350,8 @@ TEST_F(TabsTest, ByteOrderMarkChoosesUtf16)
         SCOPED_TRACE(c.name);
         form.openFileTab(writeFile(c.name, c.data));
         LogView *view = form.activeView();
-        EXPECT_EQ(view->mode(), vbmodeUnicode);
-        EXPECT_EQ(view->unicodeOrder(), c.order);
+        EXPECT_EQ(view->document().mode(), vbmodeUnicode);
+        EXPECT_EQ(view->document().unicodeOrder(), c.order);
         const bool big = c.order == unicodeOrderBig;
         EXPECT_EQ(form.acts().encodingUtf16->isChecked(), !big);
         EXPECT_EQ(form.acts().encodingUtf16Be->isChecked(), big);
@@ -392,11 +392,11 @@ TEST_F(TabsTest, EncodingIsRememberedPerRecentFile)
         form.acts().recentFiles[0]->trigger();
         LogView *view = form.activeView();
         ASSERT_NE(view, nullptr);
-        EXPECT_EQ(view->mode(), c.mode);
+        EXPECT_EQ(view->document().mode(), c.mode);
         if (c.mode == vbmodeText)
-            EXPECT_EQ(view->textEncoding(), c.textEncoding);
+            EXPECT_EQ(view->document().textEncoding, c.textEncoding);
         else
-            EXPECT_EQ(view->unicodeOrder(), c.order);
+            EXPECT_EQ(view->document().unicodeOrder(), c.order);
         form.closeAllTabs();
     }
 }
@@ -421,8 +421,8 @@ TEST_F(TabsTest, StoredEncodingCodesAreChecked)
         writeSettings("[OpenHistory]\n0=" + path.toUtf8() + "\n0enc=" + c.code + "\n");
         MainWindow &form = makeForm();
         form.openFileTab(path);
-        EXPECT_EQ(form.activeView()->mode(), c.mode);
-        EXPECT_EQ(form.activeView()->textEncoding(), c.textEncoding);
+        EXPECT_EQ(form.activeView()->document().mode(), c.mode);
+        EXPECT_EQ(form.activeView()->document().textEncoding, c.textEncoding);
         EXPECT_TRUE(m_sink.messages().empty());
     }
 }
@@ -433,7 +433,7 @@ TEST_F(TabsTest, MarkWinsOverTheStoredEncoding)
     writeSettings("[OpenHistory]\n0=" + path.toUtf8() + "\n0enc=130\n");
     MainWindow &form = makeForm();
     form.openFileTab(path);
-    EXPECT_EQ(form.activeView()->mode(), vbmodeUnicode);
+    EXPECT_EQ(form.activeView()->document().mode(), vbmodeUnicode);
 }
 
 TEST_F(TabsTest, CommandLineOpensFilesButNotOptions)
@@ -655,8 +655,8 @@ TEST_F(TabsTest, NamesThatAreNotUtf8OpenAndAreSavedAsTheirBytes)
         EXPECT_EQ(m_sink.texts(), QStringList());
         ASSERT_EQ(form.tabCount(), 1);
         EXPECT_EQ(fileNameToBytes(form.tabAt(0).fileName), raw);
-        ASSERT_TRUE(form.activeView()->sourceAssigned());
-        EXPECT_EQ(form.activeView()->fileSize(), content.size());
+        ASSERT_TRUE(form.activeView()->document().sourceAssigned());
+        EXPECT_EQ(form.activeView()->document().fileSize(), content.size());
         EXPECT_EQ(form.tabs().pages()->tabText(0),
                   "  bad" + QString(QChar::ReplacementCharacter) + "name.log  ");
         EXPECT_EQ(form.statusPanel(3)->text(), shown);

@@ -152,7 +152,7 @@ TEST_F(OptionsTest, OkAppliesAtOnceAndCancelChangesNothing)
     LogView *view = form.tabAt(0).view;
     view->scrollTo(20000);
     const qint64 at = view->viewPos();
-    const bool wrapped = view->textWrap();
+    const bool wrapped = view->options().textWrap;
 
     std::function<int(OptionsDialog &)> edit;
     form.execDialog = [&](QDialog &dialog) {
@@ -188,11 +188,11 @@ TEST_F(OptionsTest, OkAppliesAtOnceAndCancelChangesNothing)
     EXPECT_TRUE(form.findChild<QToolBar *>("ToolBar1")->isHidden());
     EXPECT_EQ(form.settings().gutterLinesCount, 2000);
     EXPECT_TRUE(form.settings().wrap);
-    EXPECT_EQ(view->textTabSize(), 4);
-    EXPECT_EQ(view->textWrap(), wrapped) << "the default is for tabs opened later";
+    EXPECT_EQ(view->options().textTabSize, 4);
+    EXPECT_EQ(view->options().textWrap, wrapped) << "the default is for tabs opened later";
     EXPECT_EQ(view->viewPos(), at) << "reloaded in place";
     form.openFileTab(pathOf("a.log"));
-    EXPECT_TRUE(form.tabAt(1).view->textWrap());
+    EXPECT_TRUE(form.tabAt(1).view->options().textWrap);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "pdftext.h"
 #include "viewer/viewerfixture.h"
+#include "common/viewoption.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -232,9 +233,9 @@ TEST_F(PrintTest, TheViewerIsAsItWasAfterARun)
     m_path = write(bytes);
     ASSERT_TRUE(m_view->open(m_path));
     showLines(10);
-    m_view->setTextWrap(false);
-    m_view->setTextNonPrintable(true);
-    m_view->setTextGutter(true);
+    setOption(*m_view, &ViewOptions::textWrap, false);
+    setOption(*m_view, &ViewOptions::textNonPrintable, true);
+    setOption(*m_view, &ViewOptions::textGutter, true);
     m_view->moveByLines(37, true, true, false, 0);
     m_view->setHViewPos(40, true);
     m_view->setSelection(5000, 700, false, false, true);
@@ -253,9 +254,9 @@ TEST_F(PrintTest, TheViewerIsAsItWasAfterARun)
         EXPECT_EQ(m_view->hViewPos(), hViewPos);
         EXPECT_EQ(m_view->selStart(), 5000);
         EXPECT_EQ(m_view->selLength(), 700);
-        EXPECT_FALSE(m_view->textWrap());
-        EXPECT_TRUE(m_view->textNonPrintable());
-        EXPECT_TRUE(m_view->textGutter());
+        EXPECT_FALSE(m_view->options().textWrap);
+        EXPECT_TRUE(m_view->options().textNonPrintable);
+        EXPECT_TRUE(m_view->options().textGutter);
         EXPECT_TRUE(m_view->drawEnabled());
         EXPECT_TRUE(m_view->isEnabled());
         EXPECT_TRUE(m_view->layoutSize().isEmpty());
@@ -270,13 +271,13 @@ TEST_F(PrintTest, PaperIsBlackOnWhiteWithGreyAddressesWhateverTheScreenColours)
 {
     m_path = write("plain words first\nsee http://example.com/guide for more\n");
     ASSERT_TRUE(m_view->open(m_path));
-    QFont font = m_view->textFont().font;
-    m_view->setTextFont({font, QColor(255, 255, 0)});
-    m_view->setColor(QColor(0, 0, 128));
-    ViewColors colors = m_view->colors();
+    QFont font = m_view->options().font.font;
+    setOption(*m_view, &ViewOptions::font, {font, QColor(255, 255, 0)});
+    setOption(*m_view, &ViewOptions::color, QColor(0, 0, 128));
+    ViewColors colors = m_view->options().colors;
     colors.url = QColor(0, 255, 0);
-    m_view->setColors(colors);
-    ASSERT_TRUE(m_view->textUrlHilight());
+    setOption(*m_view, &ViewOptions::colors, colors);
+    ASSERT_TRUE(m_view->options().textUrlHilight);
     showLines(10);
     printRange(PrintRange::All);
     const double dpi = screenDpi();

@@ -3,6 +3,7 @@
 #include "viewer/linedecoration.h"
 #include "viewer/qttextmeasurer.h"
 #include "text/contract.h"
+#include "common/viewoption.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -73,13 +74,13 @@ TEST_F(Drawing, OverlongLineBecomesScreenLinesOfMaxLength)
     EXPECT_EQ(texts[3].size(), 100);
     EXPECT_EQ(texts[4], QStringLiteral("end"));
     EXPECT_TRUE(m_view->viewAtEnd());
-    EXPECT_EQ(m_view->viewPageSize(), m_view->fileSize());
+    EXPECT_EQ(m_view->viewPageSize(), m_view->document().fileSize());
 }
 
 TEST_F(Drawing, WordWrapCutsAtTheWindowEdge)
 {
     m_view->open(write("alpha beta gamma delta\n"));
-    m_view->setTextWrap(true);
+    setOption(*m_view, &ViewOptions::textWrap, true);
     showLines(10, 11); // room for 11 characters
     EXPECT_EQ(drawnTexts(),
               (std::vector<QString>{QStringLiteral("alpha beta"), QStringLiteral("gamma delta")}));
@@ -105,7 +106,7 @@ TEST_F(Drawing, ControlCharactersShowAsFullStops)
 TEST_F(Drawing, DrawLineEventsFollowTheContract)
 {
     m_view->open(write("a b\tc\r\nlast"));
-    m_view->setTextNonPrintable(true);
+    setOption(*m_view, &ViewOptions::textNonPrintable, true);
     struct Seen
     {
         QString str;
@@ -383,9 +384,9 @@ TEST_F(Drawing, HitTestingKeepsTheFontOfTheLastScreenDrawing)
     // A print run with another font replaces the measurer; the screen's
     // record must still measure with the font it was drawn in.
     m_view->enableDrawing(false);
-    ViewFont big = m_view->textFont();
+    ViewFont big = m_view->options().font;
     big.font.setPixelSize(40);
-    m_view->setTextFont(big);
+    setOption(*m_view, &ViewOptions::font, big);
     QImage page;
     LogView::DrawResult result;
     m_view->drawTo(page, 400, 200, -1, true, nullptr, result);
@@ -488,7 +489,7 @@ TEST(TextPixels, PlainAndClippedDrawingsAgree)
 
 TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
 {
-    m_view->setColor(Qt::darkBlue);
+    setOption(*m_view, &ViewOptions::color, Qt::darkBlue);
     m_view->open(write(numberedLines(50)));
     showLines(10);
     int events = 0;
@@ -517,11 +518,11 @@ TEST_F(Drawing, PrintingDrawsBlackOnWhiteUpToTheLimitAndRecordsNothing)
 
 TEST_F(Drawing, EmptyDocumentShowsBackgroundAndGutter)
 {
-    m_view->setTextGutter(true);
+    setOption(*m_view, &ViewOptions::textGutter, true);
     m_view->open(write({}));
     showLines(3);
     const QImage &img = m_view->bitmap();
-    EXPECT_EQ(img.pixelColor(2, 2), m_view->colors().gutter);
+    EXPECT_EQ(img.pixelColor(2, 2), m_view->options().colors.gutter);
     EXPECT_EQ(img.pixelColor(img.width() - 2, 2), QColor(Qt::white));
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
     EXPECT_FALSE(m_view->horizontalScrollBar()->isEnabled());
@@ -553,7 +554,7 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
     ASSERT_EQ(m_sink.messages().size(), 2u);
     EXPECT_EQ(m_sink.messages()[0].text, QStringLiteral("Cannot read stream"));
     EXPECT_EQ(m_sink.messages()[0].buttons, MsgButtons::RetryCancel);
-    EXPECT_FALSE(m_view->readOK());
+    EXPECT_FALSE(m_view->document().readOK());
     EXPECT_EQ(m_view->strPositions().count(), 0) << "only the error text is drawn";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
 
@@ -561,7 +562,7 @@ TEST_F(Drawing, FailedReadAsksRetryOrCancelThenShowsTheError)
     stream.failing = false;
     m_sink.queueAnswers({MsgResult::Retry});
     m_view->setMode(vbmodeText);
-    EXPECT_TRUE(m_view->readOK());
+    EXPECT_TRUE(m_view->document().readOK());
     EXPECT_EQ(drawnTexts(), (std::vector<QString>{QStringLiteral("hello")}));
 }
 

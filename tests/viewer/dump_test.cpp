@@ -5,6 +5,7 @@
 #include "viewer/dumplayout.h"
 #include "viewer/dumprenderer.h"
 #include "viewer/qttextmeasurer.h"
+#include "common/viewoption.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -57,15 +58,15 @@ TEST_F(Dump, AHexRowHasItsOffsetCellsSeparatorsAndCharacters)
 
     for (const int c : {10, 35, 60}) {
         SCOPED_TRACE(c);
-        EXPECT_EQ(m_view->bitmap().pixelColor(col(c) - 1, mid(0)), m_view->colors().lines);
+        EXPECT_EQ(m_view->bitmap().pixelColor(col(c) - 1, mid(0)), m_view->options().colors.lines);
     }
     // Digits: the first pair of each four in one colour, the second in the other.
-    EXPECT_TRUE(hasColour(col(11), col(13), 0, m_view->colors().hex));
-    EXPECT_FALSE(hasColour(col(11), col(13), 0, m_view->colors().hex2));
-    EXPECT_TRUE(hasColour(col(17), col(19), 0, m_view->colors().hex2));
+    EXPECT_TRUE(hasColour(col(11), col(13), 0, m_view->options().colors.hex));
+    EXPECT_FALSE(hasColour(col(11), col(13), 0, m_view->options().colors.hex2));
+    EXPECT_TRUE(hasColour(col(17), col(19), 0, m_view->options().colors.hex2));
     // The blank after a cell's digits, and the empty cells of the short row.
-    EXPECT_TRUE(onlyColour(col(13), col(14) - 1, 0, m_view->colors().hexBack));
-    EXPECT_TRUE(onlyColour(col(11 + 4 * 3), col(34), 1, m_view->colors().hexBack));
+    EXPECT_TRUE(onlyColour(col(13), col(14) - 1, 0, m_view->options().colors.hexBack));
+    EXPECT_TRUE(onlyColour(col(11 + 4 * 3), col(34), 1, m_view->options().colors.hexBack));
     // The offset in the text colour on the background.
     EXPECT_TRUE(hasColour(col(0), col(9), 0, Qt::black));
     EXPECT_TRUE(onlyColour(col(9) + 1, col(10) - 2, 0, Qt::white));
@@ -114,7 +115,7 @@ TEST_F(Dump, UnitCellsAreFiveCharactersWide)
     const int half = 5 * m_charWidth / 2;
     EXPECT_EQ(rec.posFromCoord(col(11 + 5) + half + 1, mid(0), true), 4);
     EXPECT_EQ(rec.posFromCoord(col(11 + 4 * 5 + 1) + half + 1, mid(0), true), 10);
-    EXPECT_EQ(m_view->bitmap().pixelColor(col(31) - 1, mid(0)), m_view->colors().lines);
+    EXPECT_EQ(m_view->bitmap().pixelColor(col(31) - 1, mid(0)), m_view->options().colors.lines);
 }
 
 TEST_F(Dump, TheSelectionInvertsItsCellsAndItsCharacters)
@@ -160,17 +161,17 @@ TEST_F(Dump, RowsFitTheWindowWhenAsked)
         SCOPED_TRACE(c.name);
         m_view = std::make_unique<LogView>();
         SetUp();
-        m_view->setTextWidthFit(true);
-        m_view->setTextWidthFitHex(true);
-        m_view->setTextWidthFitUHex(true);
+        setOption(*m_view, &ViewOptions::textWidthFit, true);
+        setOption(*m_view, &ViewOptions::textWidthFitHex, true);
+        setOption(*m_view, &ViewOptions::textWidthFitUHex, true);
         m_view->setMode(c.mode);
         const QByteArray text(4000, 'z');
         m_view->open(write(c.mode == vbmodeUHex ? utf16(QString::fromLatin1(text), false) : text,
                            QStringLiteral("fit.bin")));
         showLines(3, c.columns);
-        const int width = c.mode == vbmodeHex    ? m_view->textWidthHex()
-                          : c.mode == vbmodeUHex ? m_view->textWidthUHex()
-                                                 : m_view->textWidth();
+        const int width = c.mode == vbmodeHex    ? m_view->options().textWidthHex
+                          : c.mode == vbmodeUHex ? m_view->options().textWidthUHex
+                                                 : m_view->options().textWidth;
         EXPECT_EQ(width, c.expected);
         EXPECT_EQ(m_view->strPositions().at(1).pos, m_view->bytesPerLine());
         if (c.expected > 2) {
@@ -181,19 +182,19 @@ TEST_F(Dump, RowsFitTheWindowWhenAsked)
 
 TEST_F(Dump, AddressesAreUnderlinedInTheCharactersAndTheGutterHasNoMarks)
 {
-    m_view->setTextGutter(true);
+    setOption(*m_view, &ViewOptions::textGutter, true);
     m_view->setMode(vbmodeHex);
     m_view->open(write("xx www.example.com yy\n", QStringLiteral("url.bin")));
     showLines(3, 80);
     EXPECT_EQ(m_view->textLeft(), 12);
-    const QFontMetrics fm(m_view->textFont().font);
+    const QFontMetrics fm(m_view->options().font.font);
     const int y = fm.ascent() + fm.underlinePos();
     int count = 0;
     for (int x = 0; x < m_view->bitmap().width(); ++x)
-        count += m_view->bitmap().pixelColor(x, y) == m_view->colors().url;
+        count += m_view->bitmap().pixelColor(x, y) == m_view->options().colors.url;
     EXPECT_EQ(count, 13 * m_charWidth); // "www.example.c" on the first row
-    EXPECT_TRUE(onlyColour(0, 10, 0, m_view->colors().gutter));
-    EXPECT_TRUE(onlyColour(0, 10, 1, m_view->colors().gutter));
+    EXPECT_TRUE(onlyColour(0, 10, 0, m_view->options().colors.gutter));
+    EXPECT_TRUE(onlyColour(0, 10, 1, m_view->options().colors.gutter));
 }
 
 // As the sub-strings filter does: every digit shown as "#", one character
@@ -222,7 +223,7 @@ TEST_F(Dump, ARewriteOfTheCharactersShowsInTheCharacterColumnOnly)
     ASSERT_EQ(rec.count(), 1);
     EXPECT_EQ(rec.at(0).str, QStringLiteral("A#b."));
     // The cell still shows the byte: "34" is drawn, so its digits have ink.
-    EXPECT_TRUE(hasColour(col(14), col(16), 0, m_view->colors().hex));
+    EXPECT_TRUE(hasColour(col(14), col(16), 0, m_view->options().colors.hex));
     EXPECT_EQ(rec.posFromCoord(col(61 + 1) + 1, mid(0), true), 1);
 }
 
@@ -235,7 +236,7 @@ TEST_F(Dump, EveryShownStringPassesTheRewriteOnceAndALengthChangeIsRefused)
     for (const bool keepLength : {true, false}) {
         SCOPED_TRACE(keepLength);
         RenderSetup setup;
-        setup.measurer = std::make_shared<QtTextMeasurer>(m_view->textFont().font);
+        setup.measurer = std::make_shared<QtTextMeasurer>(m_view->options().font.font);
         setup.size = QSize(100 * m_charWidth, 3 * m_lineHeight);
         setup.lineHeight = m_lineHeight;
         std::vector<QString> seen;

@@ -1,6 +1,7 @@
 // The gutter: numbers for counted line starts every few lines, circles for
 // the other line starts, nothing beside continued lines.
 #include "viewerfixture.h"
+#include "common/viewoption.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ protected:
         ViewerFixture::SetUp();
         QFont font(QStringLiteral("DejaVu Sans Mono"));
         font.setPixelSize(10);
-        m_view->setFontGutter({font, Qt::black});
-        m_view->setTextGutter(true);
+        setOption(*m_view, &ViewOptions::fontGutter, {font, Qt::black});
+        setOption(*m_view, &ViewOptions::textGutter, true);
     }
     // A circle is filled with the background (white); a number is ink on
     // the gutter colour only.
@@ -32,7 +33,7 @@ protected:
             for (int x = 0; x < m_view->gutterWidth(); ++x) {
                 const QColor c = img.pixelColor(x, y);
                 white = white || c == QColor(Qt::white);
-                ink = ink || c != m_view->colors().gutter;
+                ink = ink || c != m_view->options().colors.gutter;
             }
         }
         return white ? Cell::Circle : ink ? Cell::Number : Cell::Empty;
@@ -78,9 +79,9 @@ TEST_F(Gutter, NumbersEveryStepAndCirclesElsewhere)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        m_view->setTextGutterLinesStep(c.step);
-        m_view->setTextGutterLines(c.numbers);
-        m_view->setTextGutterLinesCount(c.count);
+        setOption(*m_view, &ViewOptions::textGutterLinesStep, c.step);
+        setOption(*m_view, &ViewOptions::textGutterLines, c.numbers);
+        setOption(*m_view, &ViewOptions::textGutterLinesCount, c.count);
         m_view->open(write(numberedLines(30), QString::fromLatin1(c.name) + ".log"));
         showLines(25);
         EXPECT_EQ(cells(25), expected(25, c.expected));
@@ -97,15 +98,16 @@ TEST_F(Gutter, IsAsWideAsTheLargestNumberItCanShow)
     showLines(5);
     EXPECT_EQ(m_view->document().lineStarts().lineStartCount(),
               99); // the final break starts nothing
-    EXPECT_EQ(m_view->gutterWidth(),
-              std::max(10, QFontMetrics(m_view->fontGutter().font).horizontalAdvance("100") + 2));
+    EXPECT_EQ(
+        m_view->gutterWidth(),
+        std::max(10, QFontMetrics(m_view->options().fontGutter.font).horizontalAdvance("100") + 2));
     m_view->open(write("one line\n", QStringLiteral("short.log")));
     EXPECT_EQ(m_view->gutterWidth(), 10);
 }
 
 TEST_F(Gutter, LineBreaksOfEveryKindNumberTheSameLines)
 {
-    m_view->setTextGutterLinesStep(1);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
     struct Case
     {
         const char *name;
@@ -132,7 +134,7 @@ TEST_F(Gutter, LineBreaksOfEveryKindNumberTheSameLines)
 
 TEST_F(Gutter, UnicodeLinesAreNumberedByTheirUnits)
 {
-    m_view->setTextGutterLinesStep(1);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
     m_view->setMode(vbmodeUnicode);
     // U+0A0D has the byte values of CR and LF but is no break.
     m_view->open(write(utf16(QStringLiteral("a\u0A0Db\nc\r\nd\n"), false)));
@@ -144,8 +146,8 @@ TEST_F(Gutter, UnicodeLinesAreNumberedByTheirUnits)
 
 TEST_F(Gutter, OnlyListedExtensionsGetNumbers)
 {
-    m_view->setTextGutterLinesExtUse(true);
-    m_view->setTextGutterLinesExtList("txt,LOG");
+    setOption(*m_view, &ViewOptions::textGutterLinesExtUse, true);
+    setOption(*m_view, &ViewOptions::textGutterLinesExtList, "txt,LOG");
     const struct
     {
         const char *name;
@@ -166,7 +168,7 @@ TEST_F(Gutter, OnlyListedExtensionsGetNumbers)
         EXPECT_EQ(m_view->linesUsable(), c.usable);
         EXPECT_EQ(cellOf(4), c.usable ? Cell::Number : Cell::Circle);
     }
-    m_view->setTextGutterLinesExtUse(false);
+    setOption(*m_view, &ViewOptions::textGutterLinesExtUse, false);
     EXPECT_TRUE(m_view->linesUsable());
     m_view->setMode(vbmodeHex);
     EXPECT_FALSE(m_view->linesUsable());
@@ -174,7 +176,7 @@ TEST_F(Gutter, OnlyListedExtensionsGetNumbers)
 
 TEST_F(Gutter, AContinuedLineHasAnEmptyCell)
 {
-    m_view->setTextGutterLinesStep(1);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
     m_view->setMaxLengths(vbmodeText, 10);
     m_view->open(write(QByteArray(25, 'x') + "\nend\n"));
     showLines(5);
@@ -183,7 +185,7 @@ TEST_F(Gutter, AContinuedLineHasAnEmptyCell)
 
 TEST_F(Gutter, NumbersFollowAGrowingFileAndNeverLieBeyondTheCount)
 {
-    m_view->setTextGutterLinesStep(1);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
     const QString path = write("a\nb\nc");
     m_view->open(path);
     showLines(6);
@@ -202,8 +204,8 @@ TEST_F(Gutter, NumbersFollowAGrowingFileAndNeverLieBeyondTheCount)
 
 TEST_F(Gutter, TheTableCoversTheFirstBytesOnlyAndSurvivesAWindowBeyondThem)
 {
-    m_view->setTextGutterLinesStep(1);
-    m_view->setTextGutterLinesBufSize(1024); // some 128 lines of 8 bytes
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
+    setOption(*m_view, &ViewOptions::textGutterLinesBufSize, 1024); // some 128 lines of 8 bytes
     m_view->open(write(numberedLines(60000)));
     showLines(4);
     const int counted = m_view->document().lineStarts().lineStartCount();
@@ -220,9 +222,9 @@ TEST_F(Gutter, TheTableCoversTheFirstBytesOnlyAndSurvivesAWindowBeyondThem)
 // range: coming back reads them anew, and the numbers must be theirs.
 TEST_F(Gutter, NumbersFollowBytesRewrittenSinceAnEarlierCount)
 {
-    m_view->setTextGutterLinesStep(1);
-    m_view->setTextGutterLinesBufSize(1 << 20);
-    m_view->setTextGutterLinesCount(100000);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
+    setOption(*m_view, &ViewOptions::textGutterLinesBufSize, 1 << 20);
+    setOption(*m_view, &ViewOptions::textGutterLinesCount, 100000);
     const QString path = write(numberedLines(60000));
     m_view->open(path);
     showLines(4);
@@ -243,12 +245,12 @@ TEST_F(Gutter, NumbersFollowBytesRewrittenSinceAnEarlierCount)
 
 TEST_F(Gutter, NumbersSwitchedOnAfterOpeningShowAtTheNextDrawing)
 {
-    m_view->setTextGutterLines(false);
-    m_view->setTextGutterLinesStep(1);
+    setOption(*m_view, &ViewOptions::textGutterLines, false);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
     m_view->open(write(numberedLines(10)));
     showLines(4);
     EXPECT_EQ(m_view->document().lineStarts().lineStartCount(), 0);
-    m_view->setTextGutterLines(true);
+    setOption(*m_view, &ViewOptions::textGutterLines, true);
     m_view->redraw();
     EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
 }

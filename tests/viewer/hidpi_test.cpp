@@ -1,6 +1,7 @@
 // The viewer on a screen of twice the pixel density. Qt takes the factor
 // when the application starts, so this file sets it before main runs.
 #include "viewerfixture.h"
+#include "common/viewoption.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ TEST_F(HiDpi, DrawsAtTheScreensDensityAndHitTestsInLogicalPixels)
 TEST_F(HiDpi, DumpCellsAndGutterNumbersAreDrawnInDevicePixelsAndHitInLogicalOnes)
 {
     ASSERT_TRUE(kScaled);
-    m_view->setTextGutter(true);
+    setOption(*m_view, &ViewOptions::textGutter, true);
     m_view->setMode(vbmodeHex);
     m_view->open(write("ABCDEFGHIJKLMNOPQRS", QStringLiteral("dump.bin")));
     showLines(3, 80);
@@ -63,14 +64,14 @@ TEST_F(HiDpi, DumpCellsAndGutterNumbersAreDrawnInDevicePixelsAndHitInLogicalOnes
     // of its logical x: drawn at the screen's density, not scaled up.
     const int sep = 2 * (left + 10 * m_charWidth);
     const int y = m_lineHeight;
-    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->colors().lines);
-    EXPECT_EQ(img.pixelColor(sep, y), m_view->colors().lines);
-    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->colors().lines);
+    EXPECT_EQ(img.pixelColor(sep - 1, y), m_view->options().colors.lines);
+    EXPECT_EQ(img.pixelColor(sep, y), m_view->options().colors.lines);
+    EXPECT_NE(img.pixelColor(sep - 3, y), m_view->options().colors.lines);
 
     // A number in the gutter: ink in single device pixels, which a 1x
     // picture scaled up could not have (its pixels come in 2x2 blocks).
     m_view->setMode(vbmodeText);
-    m_view->setTextGutterLinesStep(1);
+    setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
     m_view->open(write("a\nb\nc\n", QStringLiteral("lines.log")));
     m_view->redraw();
     const QImage &text = m_view->bitmap();

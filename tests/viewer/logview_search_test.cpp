@@ -262,7 +262,7 @@ TEST_F(ViewerSearch, Utf16ViewsSearchInTheirByteOrder)
         const QByteArray bytes = bom + utf16(QStringLiteral("one\r\ntwo Ärger\r\n"), big);
         ASSERT_TRUE(m_view->open(write(bytes, big ? "be.log" : "le.log")));
         m_view->setMode(vbmodeUnicode);
-        ASSERT_EQ(m_view->isBigEndian(), big);
+        ASSERT_EQ(m_view->document().isBigEndian(), big);
         ASSERT_TRUE(findFirst(QStringLiteral("ärger"), {}, -1));
         EXPECT_EQ(search().resultStart(), 2 + 2 * 9);
         EXPECT_EQ(search().resultLength(), 2 * 5);
@@ -328,7 +328,7 @@ TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
             return;
         m_files.append(path, "needle-late\n");
         m_view->handleFileChange(); // the watcher's report, now
-        sizeDuringSearch = m_view->fileSize();
+        sizeDuringSearch = m_view->document().fileSize();
         searchStartedDuring = search().started();
     };
     EXPECT_TRUE(findFirst(QStringLiteral("needle"), {}, -1));
@@ -336,7 +336,7 @@ TEST_F(ViewerSearch, AReloadDueDuringTheSearchFollowsIt)
     EXPECT_EQ(sizeDuringSearch, size) << "reloaded under the running search";
     EXPECT_TRUE(searchStartedDuring);
     EXPECT_EQ(search().resultStart(), size - 6);
-    EXPECT_EQ(m_view->fileSize(), size + 12);
+    EXPECT_EQ(m_view->document().fileSize(), size + 12);
     EXPECT_EQ(reloads, 1);
     EXPECT_FALSE(search().started());
 }
@@ -400,7 +400,7 @@ TEST_F(ViewerSearch, AFileChangedUnderTheSearchEndsItAndTheViewFollows)
         if (c.found) {
             EXPECT_EQ(search().resultStart(), c.size - 6);
         }
-        EXPECT_EQ(m_view->sourceAssigned(), c.sourceAfter);
+        EXPECT_EQ(m_view->document().sourceAssigned(), c.sourceAfter);
         EXPECT_FALSE(search().started()) << "the reload ended the search";
         onProgress = nullptr;
     }

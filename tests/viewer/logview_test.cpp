@@ -1,6 +1,7 @@
 #include "viewerfixture.h"
 
 #include "text/contract.h"
+#include "common/viewoption.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -42,42 +43,42 @@ TEST_F(Viewer, SettersClampToTheirBounds)
 {
     LogView &v = *m_view;
     v.setMaxLengths(vbmodeText, 1);
-    EXPECT_EQ(v.maxLengths(vbmodeText), 2);
+    EXPECT_EQ(v.document().maxLengths[vbmodeText], 2);
     v.setMaxLengths(vbmodeText, 5000);
-    EXPECT_EQ(v.maxLengths(vbmodeText), 2048);
-    v.setTextWidthHex(18);
-    EXPECT_EQ(v.textWidthHex(), 16);
-    v.setTextWidthHex(3);
-    EXPECT_EQ(v.textWidthHex(), 2);
-    v.setTextTabSize(20);
-    EXPECT_EQ(v.textTabSize(), 16);
-    v.setTextTabSize(0);
-    EXPECT_EQ(v.textTabSize(), 2);
-    v.setTextGutterLinesStep(11);
-    EXPECT_EQ(v.textGutterLinesStep(), 10);
-    v.setTextSearchIndentVert(-3);
-    EXPECT_EQ(v.textSearchIndentVert(), 0);
+    EXPECT_EQ(v.document().maxLengths[vbmodeText], 2048);
+    setOption(v, &ViewOptions::textWidthHex, 18);
+    EXPECT_EQ(v.options().textWidthHex, 16);
+    setOption(v, &ViewOptions::textWidthHex, 3);
+    EXPECT_EQ(v.options().textWidthHex, 2);
+    setOption(v, &ViewOptions::textTabSize, 20);
+    EXPECT_EQ(v.options().textTabSize, 16);
+    setOption(v, &ViewOptions::textTabSize, 0);
+    EXPECT_EQ(v.options().textTabSize, 2);
+    setOption(v, &ViewOptions::textGutterLinesStep, 11);
+    EXPECT_EQ(v.options().textGutterLinesStep, 10);
+    setOption(v, &ViewOptions::textSearchIndentVert, -3);
+    EXPECT_EQ(v.options().textSearchIndentVert, 0);
     // A smaller maximal length re-clamps the dump widths.
-    v.setTextWidth(80);
+    setOption(v, &ViewOptions::textWidth, 80);
     v.setMaxLengths(vbmodeBinary, 40);
-    EXPECT_EQ(v.textWidth(), 40);
-    v.setTextWidthFitHex(true);
-    v.setTextWidthHex(8);
-    v.setTextWidthFitHex(false);
-    EXPECT_EQ(v.textWidthHex(), 16) << "switching fit off restores 16";
+    EXPECT_EQ(v.options().textWidth, 40);
+    setOption(v, &ViewOptions::textWidthFitHex, true);
+    setOption(v, &ViewOptions::textWidthHex, 8);
+    setOption(v, &ViewOptions::textWidthFitHex, false);
+    EXPECT_EQ(v.options().textWidthHex, 16) << "switching fit off restores 16";
 }
 
 TEST_F(Viewer, OpenAndClose)
 {
     const QString path = write("one\ntwo\n");
     EXPECT_TRUE(m_view->open(path));
-    EXPECT_EQ(m_view->fileSize(), 8);
+    EXPECT_EQ(m_view->document().fileSize(), 8);
     const quint64 reads = m_view->document().windowReads();
     EXPECT_TRUE(m_view->open(path)) << "the same name again";
     EXPECT_EQ(m_view->document().windowReads(), reads) << "is not read again";
     EXPECT_TRUE(m_view->open(QString()));
-    EXPECT_FALSE(m_view->sourceAssigned());
-    EXPECT_EQ(m_view->fileSize(), 0);
+    EXPECT_FALSE(m_view->document().sourceAssigned());
+    EXPECT_EQ(m_view->document().fileSize(), 0);
     EXPECT_TRUE(m_sink.messages().empty());
 }
 
@@ -89,21 +90,21 @@ TEST_F(Viewer, OpenFailureShowsTheViewerMessage)
     EXPECT_EQ(m_sink.messages()[0].caption, QStringLiteral("Viewer"));
     EXPECT_EQ(m_sink.messages()[0].text, QStringLiteral("Cannot open file: \"%1\"").arg(missing));
     EXPECT_EQ(m_view->fileName(), missing) << "the name is kept";
-    EXPECT_FALSE(m_view->sourceAssigned());
+    EXPECT_FALSE(m_view->document().sourceAssigned());
 }
 
 TEST_F(Viewer, StepFontSizeStopsAtItsLimits)
 {
     QFont big(QStringLiteral("DejaVu Sans Mono"));
     big.setPointSize(72);
-    m_view->setTextFont({big, Qt::black});
+    setOption(*m_view, &ViewOptions::font, {big, Qt::black});
     int changes = 0;
     QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     EXPECT_FALSE(m_view->stepFontSize(true));
-    EXPECT_EQ(m_view->textFont().font.pointSize(), 72);
+    EXPECT_EQ(m_view->options().font.font.pointSize(), 72);
     EXPECT_EQ(changes, 0);
     EXPECT_TRUE(m_view->stepFontSize(false));
-    EXPECT_LT(m_view->textFont().font.pointSize(), 72);
+    EXPECT_LT(m_view->options().font.font.pointSize(), 72);
     EXPECT_EQ(changes, 1);
 }
 
@@ -117,7 +118,7 @@ TEST_F(Viewer, FileCutShortWhileShownDrawsWithoutFailing)
     m_view->scrollTo(10000);
     m_view->scrollToEnd();
     m_view->scrollLinesUp(3);
-    EXPECT_TRUE(m_view->readOK());
+    EXPECT_TRUE(m_view->document().readOK());
     EXPECT_GT(m_view->strPositions().count(), 0);
     ASSERT_EQ(unlink(QFile::encodeName(path).constData()), 0);
     m_view->scrollToBegin();
@@ -246,7 +247,7 @@ TEST_F(Viewer, PagesMoveByVisibleLines)
     EXPECT_EQ(m_view->viewPageSize(), 10 * 8);
     m_view->scrollPageUp();
     EXPECT_EQ(m_view->viewPos(), 0);
-    m_view->scrollTo(m_view->fileSize() + 100);
+    m_view->scrollTo(m_view->document().fileSize() + 100);
     EXPECT_TRUE(m_view->viewAtEnd()) << "ScrollTo past MaxPos goes to the end";
 }
 
@@ -264,7 +265,7 @@ TEST_F(Viewer, HorizontalPositionIsClamped)
     m_view->setHViewPos(-10, true);
     EXPECT_EQ(m_view->hViewPos(), 0);
     EXPECT_EQ(bar->value(), 0);
-    m_view->setTextWrap(true);
+    setOption(*m_view, &ViewOptions::textWrap, true);
     m_view->setHViewPos(50, true);
     EXPECT_EQ(m_view->hViewPos(), 0) << "wrapped text never scrolls sideways";
 }
@@ -382,24 +383,25 @@ TEST_F(Viewer, ChosenByteOrderSurvivesReloads)
     m_view->open(path);
     m_view->setMode(vbmodeUnicode);
     showLines(5);
-    ASSERT_EQ(m_view->unicodeOrder(), unicodeOrderLittle) << "no mark: detected little-endian";
+    ASSERT_EQ(m_view->document().unicodeOrder(), unicodeOrderLittle)
+        << "no mark: detected little-endian";
     m_view->setUnicodeOrder(unicodeOrderBig);
     m_view->reload();
-    EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderBig) << "after Reload";
+    EXPECT_EQ(m_view->document().unicodeOrder(), unicodeOrderBig) << "after Reload";
     m_files.append(path, QByteArray("j\0\n\0", 4));
     m_view->handleFileChange(nullptr);
-    EXPECT_EQ(m_view->fileSize(), 10);
-    EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderBig) << "after an append was reloaded";
+    EXPECT_EQ(m_view->document().fileSize(), 10);
+    EXPECT_EQ(m_view->document().unicodeOrder(), unicodeOrderBig) << "after an append was reloaded";
     // A fresh open detects the order again.
     m_view->open(write(QByteArray("h\0i\0", 4), QStringLiteral("other.log")));
-    EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderLittle);
+    EXPECT_EQ(m_view->document().unicodeOrder(), unicodeOrderLittle);
 }
 
 TEST_F(Viewer, WrappedRowsMoveUpWhereDownWent)
 {
     m_view->open(write("aaaa bbbb cccc dddd"));
     showLines(1, 10);
-    m_view->setTextWrap(true);
+    setOption(*m_view, &ViewOptions::textWrap, true);
     m_view->scrollLinesDown(1);
     ASSERT_EQ(m_view->viewPos(), 10);
     m_view->scrollLinesUp(1);
@@ -435,7 +437,7 @@ TEST_F(Viewer, VerticalScrollBarMapsTheFileOnto16Bits)
     showLines(10);
     EXPECT_EQ(m_view->vScrollMax(), 32767);
     m_view->scrollTo(50000);
-    EXPECT_EQ(m_view->vScrollPos(), int(m_view->viewPos() * 32767 / m_view->fileSize()));
+    EXPECT_EQ(m_view->vScrollPos(), int(m_view->viewPos() * 32767 / m_view->document().fileSize()));
     // A small file that fits on screen has no vertical range at all.
     m_view->open(write("a\nb\n", QStringLiteral("small")));
     EXPECT_EQ(m_view->vScrollMax(), 0);

@@ -1,6 +1,7 @@
 // The viewer's context menu and its two encoding menus.
 #include "viewerfixture.h"
 #include "common/encodingarg.h"
+#include "common/viewoption.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,7 +64,7 @@ TEST_F(Menus, ContextItemsFollowTheDocumentTheSelectionAndTheSet)
         SCOPED_TRACE(c.name);
         m_view->setMode(c.mode);
         m_view->open(c.file);
-        m_view->textPopupCommands = c.commands;
+        setOption(*m_view, &ViewOptions::textPopupCommands, c.commands);
         showLines(4);
         m_view->setSelection(c.selStart, c.selLength, false, false, true);
         requestMenu(row(0));
@@ -149,7 +150,7 @@ TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
     int changes = 0;
     QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     m_view->prepareEncodingMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(m_view->textEncoding(), encodingOem);
+    EXPECT_EQ(m_view->document().textEncoding, encodingOem);
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(m_view->prepareEncodingMenu()->actions().at(1)->isChecked());
 }
@@ -171,7 +172,7 @@ TEST_F(Menus, ByteOrderMenuSwapsTheBytesOfTheText)
     int changes = 0;
     QObject::connect(m_view.get(), &LogView::optionsChanged, [&] { ++changes; });
     be->trigger();
-    EXPECT_EQ(m_view->unicodeOrder(), unicodeOrderBig);
+    EXPECT_EQ(m_view->document().unicodeOrder(), unicodeOrderBig);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(drawnTexts().front(), QStringLiteral("\u4100\u4200\u0a00"));
     EXPECT_EQ(m_view->currentEncoding(), encodingUtf16BE);

@@ -263,12 +263,12 @@ TEST_F(Mouse, WheelWithShiftOrCtrlAndTheTiltWheel)
     wheel(QPoint(0, 120), Qt::ShiftModifier);
     EXPECT_EQ(m_view->hViewPos(), 0);
 
-    const int size = m_view->textFont().font.pixelSize();
+    const int size = m_view->options().font.font.pixelSize();
     wheel(QPoint(0, 120), Qt::ControlModifier);
-    EXPECT_GT(m_view->textFont().font.pixelSize(), size);
+    EXPECT_GT(m_view->options().font.font.pixelSize(), size);
     EXPECT_EQ(optionChanges, 1);
     wheel(QPoint(0, -120), Qt::ControlModifier);
-    EXPECT_EQ(m_view->textFont().font.pixelSize(), size);
+    EXPECT_EQ(m_view->options().font.font.pixelSize(), size);
     EXPECT_EQ(optionChanges, 2);
     EXPECT_EQ(m_view->viewPos(), 0);
     wheel(QPoint(0, -120), Qt::AltModifier);

@@ -3,6 +3,7 @@
 #include "watch/directorywatcher.h"
 #include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
+#include "common/viewoption.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -118,7 +119,7 @@ TEST_F(Reload, ScrolledUpTheViewAndSelectionStay)
     EXPECT_EQ(m_view->viewPos(), 40 * 8);
     EXPECT_EQ(m_view->selStart(), 41 * 8);
     EXPECT_EQ(m_view->selLength(), 5);
-    EXPECT_EQ(m_view->fileSize(), 101 * 8);
+    EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
 }
 
 TEST_F(Reload, WithoutTailFollowingTheEndStaysPut)
@@ -137,7 +138,7 @@ TEST_F(Reload, TruncatedToZeroThenWrittenAgain)
     openWatched(numberedLines(30));
     rewrite({});
     poll();
-    EXPECT_EQ(m_view->fileSize(), 0);
+    EXPECT_EQ(m_view->document().fileSize(), 0);
     EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its file";
     EXPECT_FALSE(m_view->verticalScrollBar()->isEnabled());
     rewrite("fresh\n");
@@ -195,17 +196,18 @@ TEST_F(Reload, AFileThatGoesAwayIsWaitedForAndFollowedWhenItComesBack)
         ASSERT_TRUE(waitForReloads(1));
         EXPECT_EQ(m_view->fileName(), m_path) << "the tab keeps its name";
         EXPECT_TRUE(m_view->waitingForFile());
-        EXPECT_FALSE(m_view->sourceAssigned());
-        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Deleted);
-        EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive()) << "its name is watched";
+        EXPECT_FALSE(m_view->document().sourceAssigned());
+        EXPECT_EQ(m_view->document().lastReloadReason(), ReloadReason::Deleted);
+        EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive())
+            << "its name is watched";
         EXPECT_TRUE(drawnTexts().empty());
 
         c.back();
         write(numberedLines(3));
         ASSERT_TRUE(waitForReloads(2));
         EXPECT_FALSE(m_view->waitingForFile());
-        EXPECT_EQ(m_view->fileSize(), 24);
-        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::Replaced);
+        EXPECT_EQ(m_view->document().fileSize(), 24);
+        EXPECT_EQ(m_view->document().lastReloadReason(), ReloadReason::Replaced);
         EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
 
         append("line004\n");
@@ -289,7 +291,7 @@ TEST_F(Reload, ExplicitReloadKeepsThePositionAndFiresNoEvent)
     append("line101\n");
     m_view->reload();
     EXPECT_EQ(m_view->viewPos(), 50 * 8);
-    EXPECT_EQ(m_view->fileSize(), 101 * 8);
+    EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
     EXPECT_EQ(m_reloads, 0);
 }
 
@@ -335,7 +337,7 @@ TEST_F(Reload, CopyTruncateShowsTheNewEnd)
     rewrite(numberedLines(3));
     poll();
     EXPECT_EQ(lastDrawn(), QStringLiteral("line003"));
-    EXPECT_EQ(m_view->fileSize(), 24);
+    EXPECT_EQ(m_view->document().fileSize(), 24);
 }
 
 TEST_F(Reload, GrownByAGigabyteAtOnceFollowsWithoutReadingIt)
@@ -374,7 +376,8 @@ TEST_F(Reload, NotificationWatcherFollowsTheTail)
     ASSERT_EQ(m_reloads, 1);
     EXPECT_EQ(lastDrawn(), QStringLiteral("line031"));
     m_view->open(QString());
-    EXPECT_FALSE(m_view->follower().directoryWatcher()->active()) << "a fresh open stops the watcher";
+    EXPECT_FALSE(m_view->follower().directoryWatcher()->active())
+        << "a fresh open stops the watcher";
 }
 
 TEST_F(Reload, AReloadDuringASearchWaitsForIt)
@@ -383,10 +386,10 @@ TEST_F(Reload, AReloadDuringASearchWaitsForIt)
     m_view->setSearchRunning(true);
     append("line011\n");
     poll();
-    EXPECT_EQ(m_view->fileSize(), 80) << "the source stays as the search reads it";
+    EXPECT_EQ(m_view->document().fileSize(), 80) << "the source stays as the search reads it";
     EXPECT_EQ(m_reloads, 0);
     m_view->setSearchRunning(false);
-    EXPECT_EQ(m_view->fileSize(), 88);
+    EXPECT_EQ(m_view->document().fileSize(), 88);
     EXPECT_EQ(m_reloads, 1) << "and runs once afterwards";
 }
 
@@ -403,7 +406,7 @@ TEST_F(Reload, NestedChangeReportOnlyFiresTheEvent)
     append("line011\n");
     m_view->redraw();
     EXPECT_EQ(m_reloads, 1);
-    EXPECT_EQ(m_view->fileSize(), 80);
+    EXPECT_EQ(m_view->document().fileSize(), 80);
 }
 
 TEST_F(Reload, ResizingAtTheEndKeepsItInViewAndFollowing)
@@ -453,7 +456,7 @@ TEST_F(Reload, AShownViewDrawsOncePerReload)
         append("line101\n");
         poll();
         EXPECT_EQ(draws, 1);
-        EXPECT_EQ(m_view->fileSize(), 101 * 8);
+        EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
         m_view->onDrawLine = nullptr;
         m_view->open(QString());
     }
@@ -472,7 +475,7 @@ TEST_F(Reload, AHiddenPageFollowsLikeTheShownOneAndDrawsOnceWhenShown)
     pages.show();
     pages.addWidget(hidden); // opened behind the shown page
     for (LogView *view : {shown, hidden}) {
-        view->setTextFont(m_view->textFont());
+        setOption(*view, &ViewOptions::font, m_view->options().font);
         view->setPollForChanges(true);
         view->setAutoReload(true);
         view->setHiddenSizeSource([&pages] { return pages.size(); });
@@ -528,10 +531,10 @@ TEST_F(Reload, LastReloadReasonNamesWhatChanged)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         openWatched(numberedLines(30));
-        EXPECT_EQ(m_view->lastReloadReason(), ReloadReason::None) << "a fresh open";
+        EXPECT_EQ(m_view->document().lastReloadReason(), ReloadReason::None) << "a fresh open";
         c.change();
         poll();
-        EXPECT_EQ(m_view->lastReloadReason(), c.expected);
+        EXPECT_EQ(m_view->document().lastReloadReason(), c.expected);
         m_view->open(QString());
         QFile::remove(m_path + ".1");
     }
@@ -588,7 +591,7 @@ TEST_F(Reload, AFileThatStaysUnopenableIsReportedOncePerChangeOfState)
     ASSERT_EQ(unlink(QFile::encodeName(m_path).constData()), 0);
     write(numberedLines(4));
     m_view->handleFileChange();
-    EXPECT_EQ(m_view->fileSize(), 32) << "readable again";
+    EXPECT_EQ(m_view->document().fileSize(), 32) << "readable again";
     EXPECT_EQ(cannotOpen(), 1);
 
     replaceByFifo();

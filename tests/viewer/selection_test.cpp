@@ -4,6 +4,7 @@
 #include "common/encodingarg.h"
 
 #include "text/contract.h"
+#include "common/viewoption.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -74,7 +75,7 @@ TEST_F(Selection, SelectAllCoversTheFileAndFiresOnce)
         EXPECT_EQ(changes, c.changes) << "the same selection again fires nothing";
     }
 
-    m_view->setTextEnableSel(false);
+    setOption(*m_view, &ViewOptions::textEnableSel, false);
     m_view->selectAll();
     EXPECT_EQ(m_view->selLength(), 0) << "selection switched off";
 }
@@ -219,8 +220,8 @@ TEST_F(Selection, AScrolledSelectionKeepsItsIndentLinesAndColumnsBeforeIt)
         lines += QByteArray(400, char('a' + i % 26)) + '\n';
     m_view->open(write(lines));
     showLines(10);
-    ASSERT_EQ(m_view->textSearchIndentVert(), 5);
-    ASSERT_EQ(m_view->textSearchIndentHorz(), 5);
+    ASSERT_EQ(m_view->options().textSearchIndentVert, 5);
+    ASSERT_EQ(m_view->options().textSearchIndentHorz, 5);
     const struct
     {
         const char *name;

@@ -1,6 +1,7 @@
 // Addresses in the viewer: found per window read, underlined when drawn,
 // looked up under a point, handed on when clicked.
 #include "viewerfixture.h"
+#include "common/viewoption.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,7 +30,7 @@ class UrlView : public Urls
 protected:
     int underlineY(int row) const
     {
-        const QFontMetrics fm(m_view->textFont().font);
+        const QFontMetrics fm(m_view->options().font.font);
         return row * m_lineHeight + fm.ascent() + fm.underlinePos();
     }
     // Characters [from, to) of a row, in pixels.
@@ -46,7 +47,7 @@ TEST_F(UrlView, AddressesAreUnderlinedInTheirColourAndNothingElseIs)
     showLines(4);
     ASSERT_EQ(m_view->urls().urls().size(), 2u);
     const QImage &img = m_view->bitmap();
-    const QColor blue = m_view->colors().url;
+    const QColor blue = m_view->options().colors.url;
     for (const auto &[row, from, to] : {std::tuple{0, 4, 19}, std::tuple{1, 5, 20}}) {
         SCOPED_TRACE(row);
         const std::vector<int> xs = columnsInColour(img, underlineY(row), blue);
@@ -59,16 +60,18 @@ TEST_F(UrlView, AddressesAreUnderlinedInTheirColourAndNothingElseIs)
 
 TEST_F(UrlView, SwitchedOffNothingIsFoundOrUnderlinedAndSwitchingOnFindsThemAtOnce)
 {
-    m_view->setTextUrlHilight(false);
+    setOption(*m_view, &ViewOptions::textUrlHilight, false);
     m_view->open(write("see www.example.com now\n"));
     showLines(3);
     EXPECT_TRUE(m_view->urls().urls().empty());
-    EXPECT_TRUE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->colors().url).empty());
+    EXPECT_TRUE(
+        columnsInColour(m_view->bitmap(), underlineY(0), m_view->options().colors.url).empty());
     EXPECT_TRUE(m_view->urlAt(QPoint(span(8, 9).first, 2)).text.isEmpty());
 
-    m_view->setTextUrlHilight(true);
+    setOption(*m_view, &ViewOptions::textUrlHilight, true);
     EXPECT_EQ(m_view->urlAt(qint64(4)), QByteArray("www.example.com"));
-    EXPECT_FALSE(columnsInColour(m_view->bitmap(), underlineY(0), m_view->colors().url).empty());
+    EXPECT_FALSE(
+        columnsInColour(m_view->bitmap(), underlineY(0), m_view->options().colors.url).empty());
 }
 
 TEST_F(UrlView, APointFindsTheAddressOfTheCharacterUnderIt)
@@ -221,7 +224,7 @@ TEST_F(UrlView, Utf16TextOfEitherOrderIsSearchedAsCharacters)
         EXPECT_EQ(m_view->urlAt(qint64(2 + 2 * 3)), QByteArray("www.example.com"));
         EXPECT_EQ(m_view->urlAt(QPoint(span(5, 6).first, m_lineHeight / 2)).pos, 2 + 2 * 3);
         EXPECT_FALSE(
-            columnsInColour(m_view->bitmap(), underlineY(0), m_view->colors().url).empty());
+            columnsInColour(m_view->bitmap(), underlineY(0), m_view->options().colors.url).empty());
     }
 }
 

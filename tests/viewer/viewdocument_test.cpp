@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <limits>
 
 #include <sys/stat.h>
@@ -355,3 +357,95 @@ TEST(ViewDocument, DecodeLineUsesTheCodePage)
 }
 
 } // namespace
+
+// A reload with no widget: the owner reopens on reloadDue and reads what changed.
+TEST(ViewDocumentReload, ReopenSaysWhatChanged)
+{
+    TempFiles files;
+    const QString rotated = files.path(QStringLiteral("rotated"));
+    const struct
+    {
+        const char *name;
+        std::function<void(const QString &)> change;
+        ReloadReason expected;
+    } cases[] = {
+        {"unchanged", [](const QString &) {}, ReloadReason::None},
+        {"grown", [&](const QString &p) { files.append(p, "more\n"); }, ReloadReason::Appended},
+        {"truncated", [&](const QString &p) { ASSERT_TRUE(QFile::resize(p, 2)); },
+         ReloadReason::Truncated},
+        // Another inode under the name, even at the same size.
+        {"rotated",
+         [&](const QString &p) {
+             files.write(QStringLiteral("rotated"), "line\n");
+             ASSERT_EQ(
+                 ::rename(QFile::encodeName(rotated).constData(), QFile::encodeName(p).constData()),
+                 0);
+         },
+         ReloadReason::Replaced},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = files.write(QStringLiteral("log"), "line\n");
+        ViewDocument doc;
+        int reloads = 0;
+        QObject::connect(&doc, &ViewDocument::reloadDue, [&] {
+            ++reloads;
+            ASSERT_EQ(doc.openFile(path, true), ViewDocument::OpenResult::Ok);
+        });
+        ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+        EXPECT_EQ(doc.lastReloadReason(), ReloadReason::None) << "a fresh open";
+        c.change(path);
+        doc.reportChange();
+        EXPECT_EQ(reloads, 1);
+        EXPECT_EQ(doc.lastReloadReason(), c.expected);
+    }
+}
+
+TEST(ViewDocumentReload, HeldReportsReloadOnceWhenReleased)
+{
+    TempFiles files;
+    const QString path = files.write(QStringLiteral("log"), "a\n");
+    ViewDocument doc;
+    int reloads = 0;
+    QObject::connect(&doc, &ViewDocument::reloadDue, [&] {
+        ++reloads;
+        doc.openFile(path, true);
+    });
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    doc.setReloadsHeld(true);
+    files.append(path, "b\n");
+    doc.reportChange();
+    doc.reportChange();
+    EXPECT_EQ(reloads, 0) << "a job reads the document";
+    EXPECT_TRUE(doc.reloadPending());
+    doc.setReloadsHeld(false);
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(doc.lastReloadReason(), ReloadReason::Appended);
+    doc.setReloadsHeld(false);
+    EXPECT_EQ(reloads, 1) << "nothing left pending";
+
+    // A pending reload for a source no longer shown is dropped.
+    doc.setReloadsHeld(true);
+    doc.reportChange();
+    doc.dropPendingReload();
+    doc.setReloadsHeld(false);
+    EXPECT_EQ(reloads, 1);
+}
+
+TEST(ViewDocumentReload, GoneClosesAndAppearedIsAnotherFile)
+{
+    TempFiles files;
+    const QString path = files.write(QStringLiteral("log"), "a\n");
+    ViewDocument doc;
+    ASSERT_EQ(doc.openFile(path), ViewDocument::OpenResult::Ok);
+    doc.fileGone();
+    EXPECT_FALSE(doc.sourceAssigned());
+    EXPECT_EQ(doc.lastReloadReason(), ReloadReason::Deleted);
+    // Reopened from closed: no identity to compare, the size says grown.
+    ASSERT_EQ(doc.openFile(path, true), ViewDocument::OpenResult::Ok);
+    EXPECT_EQ(doc.lastReloadReason(), ReloadReason::Appended);
+    doc.fileAppeared();
+    EXPECT_EQ(doc.lastReloadReason(), ReloadReason::Replaced);
+    doc.close();
+    EXPECT_EQ(doc.lastReloadReason(), ReloadReason::None);
+}

@@ -5,6 +5,7 @@
 #include "testfiles.h"
 
 #include "common/recordingsink.h"
+#include "common/viewoption.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
@@ -22,8 +23,8 @@ protected:
         QFont font(QStringLiteral("DejaVu Sans Mono"));
         font.setPixelSize(13);
         font.setStyleHint(QFont::TypeWriter);
-        m_view->setTextFont({font, Qt::black});
-        m_view->setColor(Qt::white);
+        setOption(*m_view, &ViewOptions::font, {font, Qt::black});
+        setOption(*m_view, &ViewOptions::color, Qt::white);
         m_lineHeight = QFontMetrics(font).height();
         m_charWidth = QFontMetrics(font).horizontalAdvance(QLatin1Char('0'));
     }
