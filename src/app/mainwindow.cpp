@@ -6,6 +6,8 @@
 #include "app/ravelinapp.h"
 #include "app/shellmessages.h"
 #include "app/wraptabbar.h"
+#include "print/printprogress.h"
+#include "print/viewprinter.h"
 #include "viewer/logview.h"
 #include "text/codepagelist.h"
 #include "text/codepages.h"
@@ -77,6 +79,11 @@ MainWindow::~MainWindow()
     // Pages lose their tabs while the base class tears them down: no refresh
     // may run on this half-destroyed window.
     disconnect(&m_tabs, nullptr, this, nullptr);
+    // A print run still going ends before its viewer does.
+    delete std::exchange(m_printProgress, nullptr);
+    if (m_printRun)
+        m_printRun->finish();
+    m_printRun.reset();
     // Viewers first: their watchers must not report into a half-destroyed window.
     for (Tab &rec : m_recs) {
         delete rec.view;

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <array>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -39,6 +40,7 @@ class FindDialog;
 class FilterLogDialog;
 class LogView;
 class ViewPrinter;
+class PrintProgress;
 class RuleDecorator;
 class SubstringsFilterDecorator;
 class WrapTabBar;
@@ -152,6 +154,8 @@ public:
         runPrintPreview;
     // The progress of a print run: pages so far and share done; false cancels.
     std::function<bool(int pages, double done)> runPrintProgress;
+    // A print run goes on from the event loop after the command returned.
+    bool printing() const { return m_printRun != nullptr; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -295,13 +299,15 @@ private:
     std::shared_ptr<RuleDecorator> m_ruleDecorator;
     std::shared_ptr<SubstringsFilterDecorator> m_filterDecorator;
     // Closing the tab of the viewer a print run works on: the run stops and
-    // keeps the tab's widgets until it returns, then they go. False when no
+    // keeps the tab's widgets until it is over, then they go. False when no
     // run works on it.
     bool holdForPrint(const TabWidgets &widgets);
-    std::shared_ptr<QPrinter> m_printer; // shared: deletes a type this header leaves incomplete
-    ViewPrinter *m_printRun = nullptr;   // the run under way, on the stack
-    LogView *m_printView = nullptr;      // its viewer
-    QWidget *m_printHeldSheet = nullptr; // its closed tab's page, deleted after the run
+    void endPrint(const std::exception_ptr &error);
+    std::shared_ptr<QPrinter> m_printer;     // shared: deletes a type this header leaves incomplete
+    std::unique_ptr<ViewPrinter> m_printRun; // the run under way
+    PrintProgress *m_printProgress = nullptr; // what drives it, from the event loop
+    LogView *m_printView = nullptr;           // its viewer
+    QWidget *m_printHeldSheet = nullptr;      // its closed tab's page, deleted after the run
     CommandLine m_commandLine;
     QTimer m_refreshTimer;
     bool m_shown = false;

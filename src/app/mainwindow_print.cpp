@@ -2,7 +2,9 @@
 #include "app/mainwindow.h"
 
 #include "app/shellmessages.h"
+#include "print/printprogress.h"
 #include "print/viewprinter.h"
+#include "text/guard.h"
 #include "viewer/logview.h"
 
 #include <QPageLayout>
@@ -85,9 +87,11 @@ bool MainWindow::holdForPrint(const TabWidgets &widgets)
 {
     if (!m_printRun || m_printView != widgets.view)
         return false;
-    // The run is deeper down the stack: it stops at its next step, and its
-    // viewer stays whole (no file change either) until it has returned.
+    // The run stops before its next page, and its viewer stays whole (no
+    // file change either) until the run is over.
     m_printRun->stop();
+    if (m_printProgress)
+        m_printProgress->cancel();
     widgets.view->setAutoReload(false);
     m_printHeldSheet = widgets.sheet;
     return true;
@@ -96,7 +100,7 @@ bool MainWindow::holdForPrint(const TabWidgets &widgets)
 void MainWindow::filePrintTriggered()
 {
     LogView *view = activeView();
-    if (!view)
+    if (!view || m_printRun)
         return;
     const QPointer<LogView> printed(view);
     QPrinter &target = printer();
@@ -118,7 +122,9 @@ void MainWindow::filePrintTriggered()
     if (!confirmed || !printed || !open)
         return;
 
-    ViewPrinter run(*view);
+    m_printRun = std::make_unique<ViewPrinter>(*view);
+    m_printView = view;
+    ViewPrinter &run = *m_printRun;
     run.margins = {double(m_settings.marginLeft), double(m_settings.marginTop),
                    double(m_settings.marginRight), double(m_settings.marginBottom)};
     if (runPrintPreview) {
@@ -128,19 +134,46 @@ void MainWindow::filePrintTriggered()
             });
         };
     }
-    if (runPrintProgress)
-        run.progress = runPrintProgress;
+    bool pages = false;
+    try {
+        pages = run.start(target, requestFrom(target), target.copyCount());
+    } catch (...) {
+        endPrint(std::current_exception());
+        return;
+    }
+    if (!pages) {
+        endPrint(nullptr);
+        return;
+    }
+    // The pages follow one per turn of the event loop; the command is done.
+    m_printProgress = new PrintProgress;
+    m_printProgress->ask = runPrintProgress;
+    m_printProgress->start(
+        [this] {
+            return PrintProgress::Position{m_printRun->pagesOutput(), m_printRun->done()};
+        },
+        [this] { return m_printRun->printNext(); },
+        [this](bool completed, const std::exception_ptr &error) {
+            if (!completed && !error)
+                m_printRun->stop();
+            // It goes once the turn that ended the run is over.
+            std::exchange(m_printProgress, nullptr)->deleteLater();
+            runGuarded([this, &error] { endPrint(error); });
+        });
+}
+
+void MainWindow::endPrint(const std::exception_ptr &error)
+{
     // A failed run has been reported by the job itself.
-    m_printRun = &run;
-    m_printView = view;
-    const PrintResult result = run.print(target, requestFrom(target), target.copyCount());
-    m_printRun = nullptr;
-    m_printView = nullptr;
+    const PrintResult result = m_printRun->finish(error);
+    m_printRun.reset();
+    LogView *view = std::exchange(m_printView, nullptr);
     if (QWidget *sheet = std::exchange(m_printHeldSheet, nullptr)) {
         // Its tab closed during the run: it goes now, as closing would have.
         view->open(QString(), false);
         sheet->deleteLater();
     }
+    QPrinter &target = printer();
     if (result.Failed) {
         if (target.printerState() == QPrinter::Active || target.printerState() == QPrinter::Error)
             m_printer = freshCopy(target);

@@ -1,24 +1,33 @@
 #include "print/printprogress.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QProgressDialog>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
+#include <utility>
 
 PrintProgress::PrintProgress()
 {
     m_clock.start();
+    m_turn.setInterval(0);
+    connect(&m_turn, &QTimer::timeout, this, [this] { printOnePage(); });
 }
 
-PrintProgress::~PrintProgress() = default;
+PrintProgress::~PrintProgress()
+{
+    holdInput(false);
+}
 
 bool PrintProgress::step(int pages, double done)
 {
+    if (m_cancelled)
+        return false;
+    if (ask)
+        return ask(pages, done);
     if (!m_dialog) {
         if (m_clock.elapsed() <= showAfterMs && pages <= showAfterPages)
             return true;
@@ -36,6 +45,8 @@ bool PrintProgress::step(int pages, double done)
         m_dialog->setMinimumDuration(0);
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
+        // Modal from here on: it holds the input off itself.
+        holdInput(false);
         m_dialog->show();
     }
     m_dialog->setLabelText(QStringLiteral("Printing page %1...").arg(pages + 1));
@@ -45,42 +56,93 @@ bool PrintProgress::step(int pages, double done)
     return !m_dialog->wasCanceled();
 }
 
-bool PrintProgress::run(const std::function<Position()> &position,
-                        const std::function<bool()> &printPage)
+void PrintProgress::start(std::function<Position()> position, std::function<bool()> printPage,
+                          Done done)
 {
-    for (;;) {
-        const Position at = position();
-        if (!step(at.pages, at.done))
-            return false;
-        if (m_dialog)
-            break;
-        if (!printPage())
-            return true;
-    }
-    // The window is up and the page it announces is still to print.
-    bool over = false;
-    std::exception_ptr error;
-    QTimer turn;
-    QObject::connect(&turn, &QTimer::timeout, m_dialog.get(), [&] {
-        // Nothing may leave the handler: it is rethrown below.
-        try {
-            if (!printPage()) {
-                over = true;
-            } else {
-                const Position at = position();
-                if (step(at.pages, at.done))
-                    return;
-            }
-        } catch (...) {
-            error = std::current_exception();
+    m_position = std::move(position);
+    m_printPage = std::move(printPage);
+    m_done = std::move(done);
+    m_cancelled = false;
+    m_clock.restart();
+    holdInput(true);
+    m_turn.start();
+}
+
+void PrintProgress::cancel()
+{
+    m_cancelled = true;
+}
+
+void PrintProgress::printOnePage()
+{
+    // Nothing may leave the handler: a page's error goes to done.
+    try {
+        const Position at = m_position();
+        if (!step(at.pages, at.done)) {
+            end(false, nullptr);
+            return;
         }
-        turn.stop();
-        m_dialog->hide(); // ends exec
-    });
-    turn.start(0);
-    m_dialog->exec();
-    turn.stop();
-    if (error)
-        std::rethrow_exception(error);
-    return over;
+        if (!m_printPage())
+            end(true, nullptr);
+    } catch (...) {
+        end(false, std::current_exception());
+    }
+}
+
+void PrintProgress::end(bool completed, const std::exception_ptr &error)
+{
+    m_turn.stop();
+    holdInput(false);
+    if (m_dialog)
+        m_dialog->hide();
+    m_position = nullptr;
+    m_printPage = nullptr;
+    if (const Done done = std::exchange(m_done, nullptr))
+        done(completed, error);
+}
+
+void PrintProgress::holdInput(bool hold)
+{
+    if (hold == m_inputHeld)
+        return;
+    m_inputHeld = hold;
+    if (hold)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool PrintProgress::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!m_inputHeld)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Taken here, so that no shortcut fires either.
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+        // Escape cancels before the window shows as it does after.
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            m_cancelled = true;
+        return true;
+    case QEvent::Close:
+        // A window closed by the user waits for the run, as under a modal window.
+        if (!event->spontaneous())
+            return QObject::eventFilter(watched, event);
+        event->ignore();
+        return true;
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
 }

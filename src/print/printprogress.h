@@ -1,16 +1,21 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
 class QProgressBar;
 class QProgressDialog;
 
-// Progress of a long print run with a way out: a window with Cancel comes
-// up once the run has taken longer than a second or passed 2000 pages.
-class PrintProgress
+// Drives a print run from the event loop, one page per turn, so that the
+// program stays responsive while it prints. A window with Cancel comes up
+// once the run has taken longer than a second or passed 2000 pages; until
+// then the user's input is held off as the modal window holds it later.
+class PrintProgress final : public QObject
 {
 public:
     static constexpr int showAfterMs = 1000;
@@ -23,19 +28,25 @@ public:
         int pages = 0;
         double done = 0;
     };
+    // The end of a run: whether it went to its last page (false: cancelled)
+    // and what a page threw.
+    using Done = std::function<void(bool completed, const std::exception_ptr &error)>;
 
     PrintProgress();
-    ~PrintProgress();
+    ~PrintProgress() override;
     PrintProgress(const PrintProgress &) = delete;
     PrintProgress &operator=(const PrintProgress &) = delete;
 
-    // Runs a print job: printPage prints the next page and tells whether
-    // another follows; position says where the run stands. Until the window
-    // is due the pages follow one another; from then on the window's own
-    // loop prints one page per turn, so that it repaints and its Cancel is
-    // heard between pages. False when the user cancelled. What printPage
-    // throws comes out of run, once the window is closed.
-    bool run(const std::function<Position()> &position, const std::function<bool()> &printPage);
+    // Where set, asked before each page in place of the window; false cancels.
+    std::function<bool(int pages, double done)> ask;
+
+    // Starts the run and returns: printPage prints the next page and tells
+    // whether another follows; position says where the run stands. done
+    // follows once the run is over, with the window gone.
+    void start(std::function<Position()> position, std::function<bool()> printPage, Done done);
+    bool running() const { return m_turn.isActive(); }
+    // Ends a running run before its next page, as Cancel does.
+    void cancel();
 
     // Before each page: shows the window when it is due and where the run
     // stands in it. False once the user cancelled.
@@ -43,8 +54,21 @@ public:
     bool shown() const { return m_dialog != nullptr; }
     QProgressDialog *dialog() const { return m_dialog.get(); }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void printOnePage();
+    void end(bool completed, const std::exception_ptr &error);
+    void holdInput(bool hold);
+
     QElapsedTimer m_clock;
+    QTimer m_turn;
     std::unique_ptr<QProgressDialog> m_dialog;
     QProgressBar *m_bar = nullptr; // the dialog's
+    std::function<Position()> m_position;
+    std::function<bool()> m_printPage;
+    Done m_done;
+    bool m_cancelled = false;
+    bool m_inputHeld = false;
 };

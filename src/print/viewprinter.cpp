@@ -7,6 +7,7 @@
 #include "text/guard.h"
 #include "text/messages.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPrinter>
 
@@ -181,36 +182,93 @@ void ViewPrinter::stop()
         m_previewDialog->reject();
 }
 
+// A job on the printer: its setup and painter, and the passes it makes.
+struct ViewPrinter::Job
+{
+    explicit Job(QPrinter &target, const PrintRequest &what)
+        : printer(target), request(what), setup(target)
+    {}
+    ~Job()
+    {
+        if (painter.isActive())
+            painter.end();
+    }
+    Job(const Job &) = delete;
+    Job &operator=(const Job &) = delete;
+
+    QPrinter &printer;
+    PrintRequest request;
+    PrinterSetup setup;
+    // One painter for the whole job, so that copies follow in the same file.
+    QPainter painter;
+    int pageCopies = 1; // times each page is drawn
+    int passes = 1;
+    int pass = 0;
+};
+
+// Where a pass over the pages stands; the viewer is laid out for paper
+// until it ends.
+struct ViewPrinter::Pass
+{
+    explicit Pass(LogView &view) : saved(view) {}
+
+    ViewState saved;
+    PrintResult result;
+    qint64 start = 0;
+    qint64 end = 0;
+    QSize text;
+    int footer = 0;
+    // Pages at the printer's own resolution when it would not take the
+    // screen's: drawn into one bitmap and stretched onto the page.
+    bool raster = false;
+    QImage pageBitmap;
+    QImage scratch{1, 1, QImage::Format_RGB32};
+    int pageLines = 0;
+    int page = 1;
+};
+
+ViewPrinter::ViewPrinter(LogView &view) : m_view(view) {}
+
+ViewPrinter::ViewPrinter(ViewPrinter &&) noexcept = default;
+
+ViewPrinter::~ViewPrinter()
+{
+    if (m_job || m_pass)
+        finish();
+}
+
 PrintResult ViewPrinter::print(QPrinter &printer, const PrintRequest &request, int copies,
                                const QString &title)
 {
-    // The job is the end of the line for an error: it is reported here, the
-    // printer is left without an open job, and the run counts as failed.
     try {
-        return runPrint(printer, request, copies, title);
+        if (start(printer, request, copies, title)) {
+            while (!progress || progress(pagesOutput(), done())) {
+                if (!printNext())
+                    return finish();
+            }
+            m_result.cancelled = true;
+        }
     } catch (...) {
-        reportCurrentException();
-        PrintResult failed;
-        failed.Failed = true;
-        return failed;
+        return finish(std::current_exception());
     }
+    return finish();
 }
 
-PrintResult ViewPrinter::runPrint(QPrinter &printer, const PrintRequest &request, int copies,
-                                  const QString &title)
+bool ViewPrinter::start(QPrinter &printer, const PrintRequest &request, int copies,
+                        const QString &title)
 {
-    const PrinterSetup setup(printer);
+    m_result = PrintResult();
     m_pages = PageStarts();
-    const PreviewCallback callback = [&](QPainter *canvas, const QSize &size, int page) {
-        return previewPages(canvas, size, request, page);
+    m_job = std::make_unique<Job>(printer, request);
+    const PreviewCallback callback = [this](QPainter *canvas, const QSize &size, int page) {
+        return previewPages(canvas, size, m_job->request, page);
     };
     const bool print = preview ? preview(printer, callback)
                                : PrintPreviewDialog::showTextPreview(
                                      printer, callback, m_view.window(), &m_previewDialog);
     if (!print || m_stopped) {
-        PrintResult none;
-        none.cancelled = m_stopped;
-        return none;
+        m_result.cancelled = m_stopped;
+        return false;
     }
     const int count = copies > 0 ? copies : 1;
     printer.setCopyCount(count);
@@ -219,33 +277,62 @@ PrintResult ViewPrinter::runPrint(QPrinter &printer, const PrintRequest &request
     // A device that makes no copies itself (a PDF file) gets each one drawn:
     // the whole run again when collated, else each page again.
     const bool drawCopies = count > 1 && !printer.supportsMultipleCopies();
-    const int runs = drawCopies && printer.collateCopies() ? count : 1;
-    QPainter job;
-    struct JobEnd
-    {
-        ViewPrinter &self;
-        QPainter &job;
-        ~JobEnd()
-        {
-            if (job.isActive())
-                job.end();
-            self.m_job = nullptr;
-            self.m_pageCopies = 1;
+    m_job->passes = drawCopies && printer.collateCopies() ? count : 1;
+    m_job->pageCopies = drawCopies && !printer.collateCopies() ? count : 1;
+    return beginPass();
+}
+
+bool ViewPrinter::printNext()
+{
+    if (!m_pass)
+        return false;
+    if (printPage())
+        return true;
+    const PrintResult pass = m_pass->result;
+    endPass();
+    if (pass.cancelled || pass.readFailed || pass.pagesOutput == 0)
+        return false;
+    return ++m_job->pass < m_job->passes && beginPass();
+}
+
+PrintResult ViewPrinter::finish(const std::exception_ptr &error)
+{
+    if (m_pass) {
+        if (error) {
+            // Put back as it was found; the pages of a failed pass count for nothing.
+            m_pass->saved.restore();
+            m_pass.reset();
+        } else {
+            m_result.cancelled = m_result.cancelled || m_stopped;
+            endPass();
         }
-    } jobEnd{*this, job};
-    m_job = &job;
-    m_pageCopies = drawCopies && !printer.collateCopies() ? count : 1;
-    PrintResult total;
-    for (int run = 0; run < runs; ++run) {
-        const PrintResult r = printPages(nullptr, screenPageSize(printer), &printer, request);
-        total.pagesLaidOut += r.pagesLaidOut;
-        total.pagesOutput += r.pagesOutput;
-        total.cancelled = r.cancelled;
-        total.readFailed = r.readFailed;
-        if (r.cancelled || r.readFailed || r.pagesOutput == 0)
-            break;
     }
-    return total;
+    m_job.reset();
+    if (error) {
+        // The job is the end of the line for an error: it is reported here,
+        // the printer is left without an open job, and the run counts as failed.
+        try {
+            std::rethrow_exception(error);
+        } catch (...) {
+            reportCurrentException();
+        }
+        PrintResult failed;
+        failed.Failed = true;
+        m_result = failed;
+    }
+    return m_result;
+}
+
+int ViewPrinter::pagesOutput() const
+{
+    return m_pass ? m_pass->result.pagesOutput : 0;
+}
+
+double ViewPrinter::done() const
+{
+    if (!m_pass)
+        return 0;
+    return double(m_view.viewPos() - m_pass->start) / double(m_pass->end - m_pass->start + 1);
 }
 
 PreviewPages ViewPrinter::previewPages(QPainter *canvas, const QSize &pageSize,
@@ -361,28 +448,16 @@ void ViewPrinter::walkPages(PageStarts &pages, const PrintRequest &request, qint
     }
 }
 
-PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPrinter *printer,
-                                    const PrintRequest &request)
+bool ViewPrinter::beginPass()
 {
-    PrintResult result;
-    if (canvas) {
-        const PreviewPages shown = previewPages(canvas, pageSize, request, 1);
-        result.pagesLaidOut = result.pagesOutput = shown.page;
-        return result;
-    }
-    if (!printer)
-        return result;
+    const PrintRequest &request = m_job->request;
     const bool selection = request.range == PrintRange::Selection;
-    const bool pageNums = request.range == PrintRange::PageNums;
     if (selection && m_view.selLength() <= 0)
-        return result;
+        return false;
     if (m_view.document().fileSize() < m_view.document().charSize())
-        return result; // an empty file has no page to print
-    const qint64 start = selection ? m_view.selStart() : 0;
-    const qint64 end = selection
-                           ? m_view.selStart() + m_view.selLength() - m_view.document().charSize()
-                           : m_view.document().maxPos();
-
+        return false; // an empty file has no page to print
+    QPrinter &printer = m_job->printer;
+    const QSize pageSize = screenPageSize(printer);
     const double dpi = screenDpi();
     const PageEdges r = marginRect(margins, pageSize.width(), pageSize.height(), dpi, dpi);
     const int footer = footerPixels();
@@ -391,115 +466,101 @@ PrintResult ViewPrinter::printPages(QPainter *canvas, const QSize &pageSize, QPr
         showMessage(programTitle(),
                     QStringLiteral("The margins leave no room for a line of text on the page."),
                     MsgIcon::Error);
-        return result;
+        return false;
     }
 
-    ViewState saved(m_view);
-    // One painter for the whole job when Print runs it, so that copies
-    // follow in the same file.
-    QPainter own;
-    QPainter &out = m_job ? *m_job : own;
-    // Pages at the printer's own resolution when it would not take the
-    // screen's: drawn into one bitmap and stretched onto the page.
-    const bool raster = printer->logicalDpiX() != int(dpi) || printer->logicalDpiY() != int(dpi);
-    QImage pageBitmap;
-    QImage scratch(1, 1, QImage::Format_RGB32);
-    try {
-        m_view.setSearchRunning(true); // a reload waits for the end of the run
-        m_view.enableDrawing(false);
-        startAt(m_view, start);
-        prepareView(m_view, text);
-        const int pageLines = m_view.visibleLines();
+    m_pass = std::make_unique<Pass>(m_view);
+    Pass &pass = *m_pass;
+    pass.start = selection ? m_view.selStart() : 0;
+    pass.end = selection ? m_view.selStart() + m_view.selLength() - m_view.document().charSize()
+                         : m_view.document().maxPos();
+    pass.text = text;
+    pass.footer = footer;
+    pass.raster = printer.logicalDpiX() != int(dpi) || printer.logicalDpiY() != int(dpi);
+    m_view.setSearchRunning(true); // a reload waits for the end of the run
+    m_view.enableDrawing(false);
+    startAt(m_view, pass.start);
+    prepareView(m_view, text);
+    pass.pageLines = m_view.visibleLines();
+    return true;
+}
 
-        int page = 1;
-        // Prints one page; false once the run is over.
-        const auto printPage = [&]() -> bool {
-            if (m_stopped) {
-                result.cancelled = true;
-                return false;
-            }
-            const bool output = !(pageNums && page < request.fromPage);
-            LogView::DrawResult drawn;
-            for (int copy = 0; output && copy < m_pageCopies; ++copy) {
-                if (!out.isActive()) {
-                    if (!out.begin(printer))
-                        throw printerError(*printer, true);
-                } else if (!printer->newPage()) {
-                    throw printerError(*printer, false);
-                }
-                const PageEdges rp = marginRect(margins, printer->width(), printer->height(),
-                                                printer->logicalDpiX(), printer->logicalDpiY());
-                const int footerP = int(printer->logicalDpiY() / dpi * footer);
-                const QRect area(rp.left, rp.top, rp.width(), rp.height() - footerP);
-                if (raster) {
-                    m_view.drawTo(pageBitmap, text.width(), text.height(), end, true, nullptr,
-                                  drawn);
-                    out.drawImage(area, pageBitmap);
-                } else {
-                    out.save();
-                    out.translate(area.topLeft());
-                    out.setClipRect(QRect(QPoint(0, 0), text));
-                    m_view.renderTo(out, text, end, true, nullptr, drawn);
-                    out.restore();
-                }
-                drawFooter(out, QRect(rp.left, rp.bottom - footerP, rp.width(), footerP), page);
-                ++result.pagesOutput;
-            }
-            if (!output) {
-                // Laid out only, to find where the next page starts.
-                QPainter p(&scratch);
-                m_view.renderTo(p, text, end, true, nullptr, drawn);
-            }
-            ++result.pagesLaidOut;
+void ViewPrinter::endPass()
+{
+    const PrintResult pass = m_pass->result;
+    m_pass->saved.restore();
+    m_pass.reset();
+    m_result.pagesLaidOut += pass.pagesLaidOut;
+    m_result.pagesOutput += pass.pagesOutput;
+    m_result.cancelled = m_result.cancelled || pass.cancelled;
+    m_result.readFailed = pass.readFailed;
+}
 
-            if (!m_view.document().readOK()) {
-                result.readFailed = true;
-                return false;
-            }
-            const qint64 size = currentFileSize(m_view);
-            if (size >= 0 && size < std::min(m_view.viewPos() + drawn.viewPageSize,
-                                             m_view.document().fileSize())) {
-                result.readFailed = true; // cut short under the run: the rest is gone
-                return false;
-            }
-            if (drawn.viewAtEnd)
-                return false;
-            const qint64 before = m_view.viewPos();
-            m_view.moveByLines(pageLines, true, false, false, before);
-            if (m_view.viewPos() <= before)
-                return false;
-            if (pageNums ? page + 1 > request.toPage : m_view.viewPos() > end)
-                return false;
-            ++page;
-            return true;
-        };
-        const auto position = [&] {
-            return PrintProgress::Position{result.pagesOutput, double(m_view.viewPos() - start) /
-                                                                   double(end - start + 1)};
-        };
-        if (progress) {
-            for (;;) {
-                const PrintProgress::Position at = position();
-                if (!progress(at.pages, at.done) || m_stopped) {
-                    result.cancelled = true;
-                    break;
-                }
-                if (!printPage())
-                    break;
-            }
-        } else {
-            PrintProgress window;
-            if (!window.run(position, printPage))
-                result.cancelled = true;
+bool ViewPrinter::printPage()
+{
+    Pass &pass = *m_pass;
+    PrintResult &result = pass.result;
+    if (m_stopped) {
+        result.cancelled = true;
+        return false;
+    }
+    const PrintRequest &request = m_job->request;
+    const bool pageNums = request.range == PrintRange::PageNums;
+    QPrinter *printer = &m_job->printer;
+    QPainter &out = m_job->painter;
+    const double dpi = screenDpi();
+    const bool output = !(pageNums && pass.page < request.fromPage);
+    LogView::DrawResult drawn;
+    for (int copy = 0; output && copy < m_job->pageCopies; ++copy) {
+        if (!out.isActive()) {
+            if (!out.begin(printer))
+                throw printerError(*printer, true);
+        } else if (!printer->newPage()) {
+            throw printerError(*printer, false);
         }
-        if (own.isActive())
-            own.end();
-    } catch (...) {
-        if (own.isActive())
-            own.end();
-        saved.restore();
-        throw;
+        const PageEdges rp = marginRect(margins, printer->width(), printer->height(),
+                                        printer->logicalDpiX(), printer->logicalDpiY());
+        const int footerP = int(printer->logicalDpiY() / dpi * pass.footer);
+        const QRect area(rp.left, rp.top, rp.width(), rp.height() - footerP);
+        if (pass.raster) {
+            m_view.drawTo(pass.pageBitmap, pass.text.width(), pass.text.height(), pass.end, true,
+                          nullptr, drawn);
+            out.drawImage(area, pass.pageBitmap);
+        } else {
+            out.save();
+            out.translate(area.topLeft());
+            out.setClipRect(QRect(QPoint(0, 0), pass.text));
+            m_view.renderTo(out, pass.text, pass.end, true, nullptr, drawn);
+            out.restore();
+        }
+        drawFooter(out, QRect(rp.left, rp.bottom - footerP, rp.width(), footerP), pass.page);
+        ++result.pagesOutput;
     }
-    saved.restore();
-    return result;
+    if (!output) {
+        // Laid out only, to find where the next page starts.
+        QPainter p(&pass.scratch);
+        m_view.renderTo(p, pass.text, pass.end, true, nullptr, drawn);
+    }
+    ++result.pagesLaidOut;
+
+    if (!m_view.document().readOK()) {
+        result.readFailed = true;
+        return false;
+    }
+    const qint64 size = currentFileSize(m_view);
+    if (size >= 0 &&
+        size < std::min(m_view.viewPos() + drawn.viewPageSize, m_view.document().fileSize())) {
+        result.readFailed = true; // cut short under the run: the rest is gone
+        return false;
+    }
+    if (drawn.viewAtEnd)
+        return false;
+    const qint64 before = m_view.viewPos();
+    m_view.moveByLines(pass.pageLines, true, false, false, before);
+    if (m_view.viewPos() <= before)
+        return false;
+    if (pageNums ? pass.page + 1 > request.toPage : m_view.viewPos() > pass.end)
+        return false;
+    ++pass.page;
+    return true;
 }

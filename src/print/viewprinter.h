@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -42,17 +44,19 @@ struct PrintResult
 class ViewPrinter
 {
 public:
-    explicit ViewPrinter(LogView &view) : m_view(view) {}
+    explicit ViewPrinter(LogView &view);
+    ~ViewPrinter();
+    ViewPrinter(ViewPrinter &&) noexcept;
+    ViewPrinter(const ViewPrinter &) = delete;
+    ViewPrinter &operator=(const ViewPrinter &) = delete;
 
     PageMargins margins;
 
     // The preview step: shows the page through the callback and says whether
     // to print. Unset: the print preview dialog.
     std::function<bool(QPrinter &printer, const PreviewCallback &callback)> preview;
-    // Called before each page is laid out, with the pages so far and the
-    // share of the data done (0..1); false cancels. Unset: a progress window
-    // with Cancel once the run takes longer than a second or passes 2000
-    // pages.
+    // For print(): called before each page is laid out, with the pages so
+    // far and the share of the data done (0..1); false cancels.
     std::function<bool(int pages, double done)> progress;
 
     // Ends the run from an event handled while it runs (its viewer is going):
@@ -61,19 +65,27 @@ public:
     void stop();
     bool stopped() const { return m_stopped; }
 
-    // The whole run: preview, then the pages to the printer. A cancelled
-    // preview prints nothing. Copies below 1 print one; an empty title
-    // gives "Viewer - file name". Nothing is thrown: an error is reported
-    // through the general error message and the result says Failed.
+    // The whole run in one call: preview, then the pages to the printer. A
+    // cancelled preview prints nothing. Copies below 1 print one; an empty
+    // title gives "Viewer - file name". Nothing is thrown: an error is
+    // reported through the general error message and the result says Failed.
     PrintResult print(QPrinter &printer, const PrintRequest &request, int copies,
                       const QString &title = QString());
 
-    // Renders the pages. With a canvas (the preview, pageSize in screen
-    // pixels) it draws the first page that would be output and stops;
-    // without one it prints them on the printer, whose painter starts with
-    // the first page that is output.
-    PrintResult printPages(QPainter *canvas, const QSize &pageSize, QPrinter *printer,
-                           const PrintRequest &request);
+    // The same run in steps, for a caller that prints a page per turn of
+    // the event loop. start shows the preview and opens the job; false when
+    // no page follows. printNext prints one page and says whether another
+    // follows. finish ends the job and puts the viewer and the printer back
+    // (also after an error, which it reports), and gives the result. Only
+    // finish is needed after start or printNext threw.
+    bool start(QPrinter &printer, const PrintRequest &request, int copies,
+               const QString &title = QString());
+    bool printNext();
+    PrintResult finish(const std::exception_ptr &error = nullptr);
+    // Where the run stands: pages output in this pass and the share of its
+    // data done (0..1).
+    int pagesOutput() const;
+    double done() const;
 
     // The preview's pages: draws page `page` of those the run outputs (1 for
     // the first) onto the canvas, or the last one when there are fewer.
@@ -103,8 +115,13 @@ private:
         bool complete = false;
         bool noRoom = false;
     };
-    PrintResult runPrint(QPrinter &printer, const PrintRequest &request, int copies,
-                         const QString &title);
+    struct Job;
+    struct Pass;
+    // One pass over the pages (each collated copy a device cannot make is
+    // one); false when it has no page to print.
+    bool beginPass();
+    void endPass();
+    bool printPage();
     void walkPages(PageStarts &pages, const PrintRequest &request, qint64 end, const QSize &text,
                    int upTo);
 
@@ -112,6 +129,7 @@ private:
     bool m_stopped = false;
     QPointer<QDialog> m_previewDialog;
     PageStarts m_pages;
-    QPainter *m_job = nullptr; // the painter of the job Print runs
-    int m_pageCopies = 1;      // times each page is drawn
+    std::unique_ptr<Job> m_job;
+    std::unique_ptr<Pass> m_pass;
+    PrintResult m_result;
 };

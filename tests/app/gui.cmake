@@ -19,7 +19,7 @@ ravelin_add_test(app_mainwindow_keys_test SOURCES mainwindow_keys_test.cpp formf
 ravelin_add_test(app_mainwindow_errors_test SOURCES mainwindow_errors_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_mainwindow_print_test SOURCES mainwindow_print_test.cpp formfixture.h
-  LIBS ravelin_app GUI)
+  LIBS ravelin_app Qt6::Test GUI)
 
 # Smoke tests of the executable: it answers --version without a display, and
 # it starts offscreen on a file, shows its window and closes it again.

@@ -21,6 +21,7 @@
 #include <QPrinterInfo>
 #include <QPointer>
 #include <QProcess>
+#include <QTest>
 
 #include <algorithm>
 #include <cmath>
@@ -52,6 +53,14 @@ protected:
             return true;
         };
         form.runPrintPreview = [](QPrinter &, const auto &) { return true; };
+    }
+
+    // The command returns at once; its run goes on from the event loop.
+    static void print(MainWindow &form)
+    {
+        form.acts().filePrint->trigger();
+        EXPECT_TRUE(QTest::qWaitFor([&form] { return !form.printing(); }, 60000))
+            << "the print run never ended";
     }
 
     // x of the first word of page 1, in points.
@@ -101,6 +110,8 @@ TEST_F(PrintCommandTest, PrintsTheChosenRangeWithTheMarginsOfTheSettings)
     };
     form.runPrintPreview = [&](QPrinter &, const auto &) { return ++previews, true; };
     form.acts().filePrint->trigger();
+    EXPECT_TRUE(form.printing()) << "the pages are printed from the event loop";
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return !form.printing(); }, 60000));
     EXPECT_EQ(previews, 1);
     ASSERT_TRUE(QFileInfo::exists(pdf));
     QProcess info;
@@ -141,7 +152,7 @@ TEST_F(PrintCommandTest, PaperIsBlackOnWhiteWithTheFilterButNoRuleColours)
 
     const QString pdf = pathOf(QStringLiteral("look.pdf"));
     printAllTo(form, pdf);
-    form.acts().filePrint->trigger();
+    print(form);
     const QStringList lines = pdftext::pageLines(pdf, 1);
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[1], QStringLiteral("ERROR disk full on /var")) << "rules do not hide text";
@@ -179,7 +190,7 @@ TEST_F(PrintCommandTest, ACancelledRunSaysWhatTheFileHolds)
         QFile::remove(pdf);
         m_sink.clear();
         form.runPrintProgress = [&](int pages, double) { return pages < c.cancelBefore; };
-        form.acts().filePrint->trigger();
+        print(form);
         ASSERT_EQ(m_sink.texts(), QStringList{c.text});
         EXPECT_EQ(QFileInfo::exists(pdf), c.cancelBefore > 0);
         if (c.cancelBefore > 0) {
@@ -236,7 +247,7 @@ TEST_F(PrintCommandTest, ATabClosedWhilePrintingGoesOnceTheRunIsOver)
             };
         }
         m_sink.clear();
-        form.acts().filePrint->trigger();
+        print(form);
         EXPECT_TRUE(kept) << "deleted under the run";
         EXPECT_EQ(form.tabCount(), 0);
         EXPECT_EQ(m_sink.texts(), QStringList{c.text});
@@ -259,7 +270,7 @@ TEST_F(PrintCommandTest, WithoutAPrinterTheMessageSaysToPrintIntoAPdf)
         return true;
     };
     form.runPrintPreview = [](QPrinter &, const auto &) { return true; };
-    form.acts().filePrint->trigger();
+    print(form);
     ASSERT_EQ(m_sink.texts().size(), 1);
     EXPECT_TRUE(m_sink.texts()[0].startsWith(QStringLiteral("No printer is installed.")))
         << m_sink.texts()[0].toStdString();
@@ -269,7 +280,7 @@ TEST_F(PrintCommandTest, WithoutAPrinterTheMessageSaysToPrintIntoAPdf)
     m_sink.clear();
     const QString pdf = pathOf(QStringLiteral("after.pdf"));
     printAllTo(form, pdf);
-    form.acts().filePrint->trigger();
+    print(form);
     EXPECT_EQ(m_sink.texts(), QStringList());
     EXPECT_GE(pdftext::pages(pdf), 1);
 }

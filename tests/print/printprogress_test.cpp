@@ -1,10 +1,14 @@
 #include "print/printprogress.h"
 
 #include <QProgressDialog>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <stdexcept>
 
 namespace {
@@ -35,10 +39,10 @@ TEST(PrintProgress, ComesUpAfterASecondWhateverThePages)
     EXPECT_TRUE(progress.shown());
 }
 
-// Once the window is up the pages are printed from its own event loop: a
-// Cancel that arrives as an event is heard between pages, and what a page
-// throws comes out of the run with the window closed.
-TEST(PrintProgress, RunsThePagesUnderTheWindowUntilTheEndACancelOrAFailure)
+// The pages are printed one per turn of the event loop, before the window
+// and under it: a Cancel that arrives as an event is heard between pages,
+// and what a page throws ends the run with the window closed.
+TEST(PrintProgress, RunsThePagesFromTheEventLoopUntilTheEndACancelOrAFailure)
 {
     enum class Ending { Whole, Cancel, Fails };
     struct Case
@@ -65,7 +69,7 @@ TEST(PrintProgress, RunsThePagesUnderTheWindowUntilTheEndACancelOrAFailure)
                 EXPECT_TRUE(progress.shown());
                 if (c.ending == Ending::Fails)
                     throw std::runtime_error("paper jam");
-                // Posted, as the click comes: only the window's loop sees it.
+                // Posted, as the click comes: only the event loop sees it.
                 if (c.ending == Ending::Cancel)
                     QMetaObject::invokeMethod(
                         progress.dialog(), [&] { progress.dialog()->cancel(); },
@@ -73,24 +77,90 @@ TEST(PrintProgress, RunsThePagesUnderTheWindowUntilTheEndACancelOrAFailure)
             }
             return printed < kPages;
         };
+        int ends = 0;
+        bool completed = false;
+        std::exception_ptr error;
+        progress.start(position, printPage, [&](bool whole, const std::exception_ptr &thrown) {
+            ++ends;
+            completed = whole;
+            error = thrown;
+        });
+        EXPECT_TRUE(progress.running()) << "the run goes on after start returned";
+        EXPECT_EQ(printed, 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ends > 0; }, 60000));
+        EXPECT_EQ(ends, 1);
+        EXPECT_FALSE(progress.running());
         switch (c.ending) {
         case Ending::Whole:
-            EXPECT_TRUE(progress.run(position, printPage));
+            EXPECT_TRUE(completed);
+            EXPECT_FALSE(error);
             EXPECT_EQ(printed, kPages);
             break;
         case Ending::Cancel:
-            EXPECT_FALSE(progress.run(position, printPage));
+            EXPECT_FALSE(completed);
+            EXPECT_FALSE(error);
             EXPECT_GE(printed, kEventAt);
             EXPECT_LT(printed, kPages);
             break;
         case Ending::Fails:
-            EXPECT_THROW(progress.run(position, printPage), std::runtime_error);
+            EXPECT_FALSE(completed);
+            EXPECT_THROW(std::rethrow_exception(error), std::runtime_error);
             EXPECT_EQ(printed, kEventAt);
             break;
         }
         ASSERT_TRUE(progress.shown());
         EXPECT_FALSE(progress.dialog()->isVisible());
     }
+}
+
+// Until the window shows, the run holds the user's input off as the modal
+// window does later; Escape cancels it then already.
+TEST(PrintProgress, HoldsTheInputOffBeforeTheWindowAndEscapeCancels)
+{
+    QWidget other;
+    other.show();
+    int keys = 0;
+    struct Counter : QObject
+    {
+        int *keys;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::KeyPress)
+                ++*keys;
+            return false;
+        }
+    } counter;
+    counter.keys = &keys;
+    other.installEventFilter(&counter);
+
+    PrintProgress progress;
+    int printed = 0;
+    bool completed = true;
+    bool over = false;
+    progress.start(
+        [&] {
+            return PrintProgress::Position{printed, 0};
+        },
+        [&] {
+            ++printed;
+            return true; // endless: only the Escape ends it
+        },
+        [&](bool whole, const std::exception_ptr &) {
+            completed = whole;
+            over = true;
+        });
+    QTimer::singleShot(20, &other, [&] {
+        QTest::keyClick(&other, Qt::Key_A);
+        QTest::keyClick(&other, Qt::Key_Escape);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return over; }, 10000));
+    EXPECT_FALSE(completed);
+    EXPECT_FALSE(progress.shown());
+    EXPECT_EQ(keys, 0) << "a key reached another window during the run";
+    EXPECT_GT(printed, 0);
+
+    QTest::keyClick(&other, Qt::Key_A);
+    EXPECT_EQ(keys, 1) << "the input is free again after the run";
 }
 
 } // namespace
