@@ -34,6 +34,9 @@ void loadFindSettings(const IniFile &ini, FindState &state)
     state.findRegex = ini.readBool(kFind, "Regex", state.findRegex);
     state.findMLine = ini.readBool(kFind, "MLine", state.findMLine);
     state.findOrigin = ini.readBool(kFind, "Origin", state.findOrigin);
+    state.barCase = ini.readBool(kFind, "BarCase", state.barCase);
+    state.barWords = ini.readBool(kFind, "BarWords", state.barWords);
+    state.barRegex = ini.readBool(kFind, "BarRegex", state.barRegex);
 }
 
 void saveFindSettings(IniFile &ini, const FindState &state)
@@ -49,4 +52,7 @@ void saveFindSettings(IniFile &ini, const FindState &state)
     ini.writeBool(kFind, "Regex", state.findRegex);
     ini.writeBool(kFind, "MLine", state.findMLine);
     ini.writeBool(kFind, "Origin", state.findOrigin);
+    ini.writeBool(kFind, "BarCase", state.barCase);
+    ini.writeBool(kFind, "BarWords", state.barWords);
+    ini.writeBool(kFind, "BarRegex", state.barRegex);
 }

@@ -20,6 +20,10 @@ struct FindState
     bool findMLine = false;
     bool findOrigin = false; // true: from the current page; false: the entire file
     QStringList findHistory; // most recent first
+    // The quick find bar's own toggles.
+    bool barCase = false;
+    bool barWords = false;
+    bool barRegex = false;
 
     bool operator==(const FindState &) const = default;
 };
@@ -28,7 +32,7 @@ struct FindState
 // to letter case goes, and the oldest entries beyond the limit fall out.
 void addToFindHistory(QStringList &history, const QString &text);
 
-// [Find] and [FindHistory]. Loading clears the history, skips empty values
+// [Find] (the bar's toggles too) and [FindHistory]. Loading clears the history, skips empty values
 // and, when any text is left, makes the first one the search text.
 void loadFindSettings(const IniFile &ini, FindState &state);
 // Writes the history items and deletes the keys past them.

@@ -106,4 +106,34 @@ TEST_F(FindSettingsTest, SaveWritesItemsAndDeletesTheKeysPastThem)
     EXPECT_EQ(again, state);
 }
 
+// The bar's toggles are keys of their own: the dialog's stay as they were.
+TEST_F(FindSettingsTest, BarTogglesLoadAndSaveApartFromTheDialogs)
+{
+    struct Case
+    {
+        const char *key;
+        bool FindState::*field;
+    };
+    const Case cases[] = {
+        {"BarCase", &FindState::barCase},
+        {"BarWords", &FindState::barWords},
+        {"BarRegex", &FindState::barRegex},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key);
+        const FindState loaded = loadFrom("[Find]\n" + QByteArray(c.key) + "=1\n");
+        FindState expected;
+        expected.*c.field = true;
+        EXPECT_EQ(loaded, expected);
+
+        saveOver("", loaded);
+        IniFile ini(path());
+        ASSERT_TRUE(ini.load());
+        EXPECT_TRUE(ini.readBool("Find", c.key, false));
+        FindState again;
+        loadFindSettings(ini, again);
+        EXPECT_EQ(again, loaded);
+    }
+}
+
 } // namespace
