@@ -10,6 +10,8 @@ add_library(ravelin_app STATIC
   taborderdialog.cpp taborderdialog.h
   searchprogresswindow.cpp searchprogresswindow.h
   finddialog.cpp finddialog.h
+  findbar.cpp findbar.h
+  quickfind.cpp quickfind.h
   rulebuttonpanel.cpp rulebuttonpanel.h
   gotonextwindow.cpp gotonextwindow.h
   mainwindow.cpp mainwindow.h

@@ -36,6 +36,7 @@ class QToolBar;
 struct ColorRules;
 class GoToNextWindow;
 class SearchProgressWindow;
+class QuickFind;
 class FindDialog;
 class FilterLogDialog;
 class LogView;
@@ -139,6 +140,10 @@ public:
     const FindState &findState() const { return m_find; }
     void setFind(const FindState &find) { m_find = find; }
     SearchProgressWindow *findProgress() const { return m_findProgress; }
+    // The quick find bar of the active tab, opened and focused.
+    void openQuickFind();
+    // The quick find of view's tab; made on first use when create is set.
+    QuickFind *quickFindOf(LogView *view, bool create = false);
     GoToNextWindow *gotoWindow() const { return m_gotoWindow; }
     // The colour rules the find dialog and the go-to-next window offer.
     const ColorRules &colorRules() const;
@@ -278,6 +283,10 @@ private:
     void showGotoWindowAtStart();
     void storeGotoWindow();
     bool searchRunning() const;
+    // The key that opens the quick find bar from the viewer.
+    void installQuickFindKey(LogView *view);
+    // Enter and Shift+Enter in the bar: the next or previous match.
+    void quickFindStep(QuickFind *find, bool previous);
     // Starts one search of view under the progress window; then follows
     // once it is over.
     void runProgress(LogView *view, const QString &text, quint8 options, bool first, bool previous,

@@ -2,6 +2,7 @@
 // active viewer directly.
 #include "app/mainwindow.h"
 
+#include "app/quickfind.h"
 #include "viewer/logview.h"
 #include "text/codepagelist.h"
 #include "text/fileutil.h"
@@ -147,6 +148,8 @@ void MainWindow::fileReloadTriggered()
         view->open(QString(), false);
         view->open(name);
     }
+    if (QuickFind *find = quickFindOf(view))
+        find->sourceChanged();
     updateAll();
 }
 

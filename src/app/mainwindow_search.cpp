@@ -4,8 +4,11 @@
 #include "app/colorconv.h"
 #include "app/searchprogresswindow.h"
 #include "app/finddialog.h"
+#include "app/findbar.h"
+#include "app/quickfind.h"
 #include "app/gotonextwindow.h"
 #include "app/windowplace.h"
+#include "viewer/matchdecorator.h"
 #include "rules/colorrec.h"
 #include "search/streamsearch.h"
 #include "text/guard.h"
@@ -13,6 +16,10 @@
 #include "viewer/logview.h"
 
 #include <QCheckBox>
+#include <QLayout>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QToolButton>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QRadioButton>
@@ -62,6 +69,89 @@ void MainWindow::createSearchWindows()
     m_findProgress = new SearchProgressWindow(this);
     m_findProgress->jobs = &m_jobs;
     m_gotoWindow = new GoToNextWindow(this);
+    auto *quickFind = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F")), this);
+    connect(quickFind, &QShortcut::activated, this, guarded([this] { openQuickFind(); }));
+}
+
+void MainWindow::installQuickFindKey(LogView *view)
+{
+    // less's key; only while the text has the keyboard, so that fields
+    // elsewhere still type it.
+    auto *slash = new QShortcut(QKeySequence(Qt::Key_Slash), view);
+    slash->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(slash, &QShortcut::activated, this, guarded([this] { openQuickFind(); }));
+}
+
+QuickFind *MainWindow::quickFindOf(LogView *view, bool create)
+{
+    if (!view || !view->parentWidget())
+        return nullptr;
+    if (auto *find = view->parentWidget()->findChild<QuickFind *>())
+        return find;
+    if (!create)
+        return nullptr;
+    auto *find = new QuickFind(view, m_jobs);
+    FindBar *bar = find->bar();
+    bar->setToggles(m_find.barCase, m_find.barWords, m_find.barRegex);
+    connect(bar, &FindBar::togglesChanged, this, [this, bar] {
+        m_find.barCase = bar->btnCase->isChecked();
+        m_find.barWords = bar->btnWords->isChecked();
+        m_find.barRegex = bar->btnRegex->isChecked();
+    });
+    connect(bar, &FindBar::stepRequested, this,
+            guarded([this, find](bool previous) { quickFindStep(find, previous); }));
+    connect(bar, &FindBar::closeRequested, this, [this, bar] {
+        if (!bar->text().isEmpty() && !bar->hasPatternError())
+            addToFindHistory(m_find.findHistory, bar->text());
+    });
+    find->onFound = [this, view](const QString &text, quint8 options, qint64 position) {
+        for (Tab &rec : m_recs)
+            if (rec.view == view) {
+                rec.srText = text;
+                rec.srOptions = options;
+                rec.srPos = position;
+            }
+    };
+    // Over the rule colours, under the addresses and the selection.
+    LineDecorators decorators = ruleDecorators();
+    decorators.push_back(find->decorator());
+    view->setLineDecorators(std::move(decorators));
+    return find;
+}
+
+void MainWindow::openQuickFind()
+{
+    if (QuickFind *find = quickFindOf(activeView(), true))
+        find->open();
+}
+
+void MainWindow::quickFindStep(QuickFind *find, bool previous)
+{
+    LogView *view = find->view();
+    const QString text = find->bar()->text();
+    if (!view || text.isEmpty() || find->bar()->hasPatternError() || m_findProgress->running())
+        return;
+    addToFindHistory(m_find.findHistory, text);
+    m_find.findText = text;
+    const quint8 options = find->searchOptions();
+    const auto backToBar = [find = QPointer<QuickFind>(find)](bool) {
+        if (!find || !find->isOpen())
+            return;
+        find->bar()->edText->setFocus(Qt::OtherFocusReason);
+        find->showCount();
+    };
+    const DocumentSearch &search = view->search();
+    const quint8 kinds = soCaseSensitive | soWholeWords | soRegex;
+    if (search.started() && search.text() == text &&
+        (quint8(search.options().toInt()) & kinds) == options && search.resultStart() >= 0) {
+        // A search that runs backward steps forward as its "previous".
+        runProgress(view, text, quint8(search.options().toInt()), false,
+                    previous != search.options().testFlag(soBackward), backToBar);
+        return;
+    }
+    SearchOptions first = SearchOptions::fromInt(options) | soFromPage;
+    first.setFlag(soBackward, previous);
+    runProgress(view, text, quint8(first.toInt()), true, false, backToBar);
 }
 
 void MainWindow::showGotoWindowAtStart()

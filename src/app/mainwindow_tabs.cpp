@@ -122,6 +122,7 @@ void MainWindow::configureNewView(LogView *view)
     connect(view, &LogView::optionsChanged, this, [this] { viewOptionsChanged(); });
     // Colour rules first: they test the line as the file has it.
     view->setLineDecorators(ruleDecorators());
+    installQuickFindKey(view);
     view->setDumpTextFilter([](const QString &text) { return filterDisplayText(text); });
 }
 
