@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -56,10 +57,14 @@ FindBar::FindBar(QWidget *parent) : QWidget(parent)
     typingTimer->setSingleShot(true);
     typingTimer->setInterval(kTypingPauseMs);
     connect(typingTimer, &QTimer::timeout, this, [this] { Q_EMIT patternChanged(); });
-    connect(edText, &QLineEdit::textChanged, this, [this] { typingTimer->start(); });
+    connect(edText, &QLineEdit::textChanged, this, [this] {
+        Q_EMIT patternTyped();
+        typingTimer->start();
+    });
     for (QToolButton *button : {btnCase, btnWords, btnRegex})
         connect(button, &QToolButton::toggled, this, [this] {
             Q_EMIT togglesChanged();
+            Q_EMIT patternTyped();
             typingTimer->start();
         });
     connect(btnClose, &QToolButton::clicked, this, [this] { Q_EMIT closeRequested(); });
@@ -115,6 +120,11 @@ bool FindBar::eventFilter(QObject *watched, QEvent *event)
     if (watched != edText || (!press && event->type() != QEvent::ShortcutOverride))
         return QWidget::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
+    if (!press && key->matches(QKeySequence::Copy) && !edText->hasSelectedText()) {
+        // Nothing selected here: Ctrl+C copies the match the text shows.
+        event->ignore();
+        return true;
+    }
     bool handled = false;
     runGuarded([&] { handled = handleKey(key->key(), key->modifiers(), press); });
     if (handled && !press) {

@@ -46,6 +46,8 @@ public:
     QTimer *typingTimer = nullptr;
 
 Q_SIGNALS:
+    // The text or a toggle changed, at once.
+    void patternTyped();
     // The text or a toggle changed and the keys paused.
     void patternChanged();
     void togglesChanged();

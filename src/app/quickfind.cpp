@@ -30,6 +30,7 @@ QuickFind::QuickFind(LogView *view, BackgroundJobs &jobs)
     // Gone with the page, like the viewer.
     setParent(m_bar);
 
+    connect(m_bar, &FindBar::patternTyped, this, guarded([this] { marksChanged(); }));
     connect(m_bar, &FindBar::patternChanged, this, guarded([this] { patternChanged(); }));
     connect(m_bar, &FindBar::closeRequested, this, guarded([this] { close(); }));
     connect(&view->search(), &DocumentSearch::finished, this, guarded([this] {
@@ -80,6 +81,7 @@ void QuickFind::open()
 void QuickFind::close()
 {
     stopCount();
+    m_countPending = false;
     m_countedText.clear();
     m_bar->hide();
     m_decorator->setPattern({});
@@ -108,10 +110,10 @@ quint8 QuickFind::searchOptions() const
     return quint8(options.toInt());
 }
 
-void QuickFind::patternChanged()
+bool QuickFind::marksChanged()
 {
     if (!m_view || !isOpen())
-        return;
+        return false;
     QuickMatcher::Pattern pattern = m_bar->pattern();
     QString error;
     if (pattern.regex && !pattern.text.isEmpty()) {
@@ -125,10 +127,22 @@ void QuickFind::patternChanged()
     m_bar->setPatternError(error);
     if (!error.isEmpty())
         pattern.text.clear();
+    if (pattern == m_decorator->matcher().pattern())
+        return !pattern.text.isEmpty();
     m_decorator->setPattern(pattern);
     m_view->redraw();
-    if (pattern.text.isEmpty()) {
-        stopCount();
+    return !pattern.text.isEmpty();
+}
+
+void QuickFind::patternChanged()
+{
+    const bool usable = marksChanged();
+    if (!m_view || !isOpen())
+        return;
+    stopCount();
+    m_countPending = false;
+    m_count = {};
+    if (!usable) {
         m_countedText.clear();
         m_anchor = -1;
         showCount();
@@ -136,8 +150,13 @@ void QuickFind::patternChanged()
     }
     if (m_anchor < 0)
         m_anchor = m_view->viewPos();
-    startCount(false);
+    // The count reads the whole file: it waits until the search has found
+    // its match, so that the two never share the disk and the cores.
+    m_countedText = m_bar->text();
+    m_countPending = true;
     typedSearch();
+    if (!m_typedRunning)
+        startCount(false);
     showCount();
 }
 
@@ -163,8 +182,12 @@ void QuickFind::typedSearchEnded()
     if (std::exchange(m_retype, false)) {
         if (isOpen() && !m_bar->text().isEmpty() && !m_bar->hasPatternError())
             typedSearch();
+        if (!m_typedRunning && m_countPending)
+            startCount(false);
         return;
     }
+    if (m_countPending)
+        startCount(false);
     const DocumentSearch &search = m_view->search();
     showCount();
     if (search.outcome() == DocumentSearch::Outcome::Failed && search.error())
@@ -181,6 +204,7 @@ void QuickFind::typedSearchEnded()
 void QuickFind::startCount(bool appendedOnly)
 {
     stopCount();
+    m_countPending = false;
     const QString text = m_bar->text();
     const quint8 options = searchOptions();
     const Encoding encoding = m_view->document().shownEncoding();

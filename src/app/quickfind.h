@@ -38,8 +38,11 @@ public:
     bool isOpen() const;
     // The options the bar's searches run with.
     quint8 searchOptions() const;
-    // The text and toggles changed: marks, count and a search from the top
-    // of the view follow.
+    // At each key: the marks on screen follow the text at once. False when
+    // there is nothing to look for.
+    bool marksChanged();
+    // The text and toggles settled: a search from the top of the view, then
+    // the count, follow.
     void patternChanged();
     // The viewer read its file again: the count goes on over appended
     // bytes, or starts again.
@@ -47,7 +50,7 @@ public:
     // Tells the number of the match the viewer stands on.
     void showCount();
     const MatchCount &count() const { return m_count; }
-    bool counting() const { return m_countJob != nullptr; }
+    bool counting() const { return m_countJob != nullptr || m_countPending; }
 
     // Called when a search typed into the bar found a match.
     std::function<void(const QString &text, quint8 options, qint64 position)> onFound;
@@ -76,6 +79,7 @@ private:
     qint64 m_anchor = -1;
     bool m_typedRunning = false;
     bool m_retype = false;
+    bool m_countPending = false; // counted once the typed search ends
     bool m_moreAppended = false; // the file grew while it was counted
     MatchCount m_count;
     std::shared_ptr<CountJob> m_countJob;

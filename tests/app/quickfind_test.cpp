@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -107,6 +108,10 @@ TEST_F(QuickFindTest, TypingFindsFromTheTopAndTheKeysStepAndClose)
     EXPECT_EQ(QApplication::focusWidget(), find->bar()->edText);
 
     type(find, "needle");
+    // The marks follow each key; the search waits for the pause.
+    EXPECT_EQ(find->decorator()->matcher().pattern().text, "needle");
+    EXPECT_EQ(view->selLength(), 0);
+    EXPECT_TRUE(find->bar()->typingTimer->isActive());
     waitSelection(view, kFirst, 6);
     waitCount(find, "match 1 of 3");
 
@@ -121,6 +126,14 @@ TEST_F(QuickFindTest, TypingFindsFromTheTopAndTheKeysStepAndClose)
     QTest::keyClick(find->bar()->edText, Qt::Key_Return, Qt::ShiftModifier);
     settle(form);
     waitSelection(view, kSecond, 6);
+
+    // Ctrl+C in the bar copies the match when the field has no selection.
+    QTest::keyClick(find->bar()->edText, Qt::Key_End);
+    QTest::keyClick(find->bar()->edText, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "needle");
+    find->bar()->edText->setSelection(0, 2);
+    QTest::keyClick(find->bar()->edText, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "ne");
 
     // The text is the find dialog's last and first in its history.
     EXPECT_EQ(form.findState().findHistory, QStringList{"needle"});
