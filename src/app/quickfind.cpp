@@ -162,6 +162,9 @@ void QuickFind::patternChanged()
 
 void QuickFind::typedSearch()
 {
+    // A tab waiting for its file has nothing to search yet.
+    if (!m_view->document().sourceAssigned())
+        return;
     DocumentSearch &search = m_view->search();
     if (search.running()) {
         // A search of an older text gives way; one of the find dialog's

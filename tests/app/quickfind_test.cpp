@@ -271,6 +271,21 @@ TEST_F(QuickFindTest, TheCountFollowsTheFileAsItGrowsAndIsRewritten)
     waitCount(find, "1 match");
 }
 
+TEST_F(QuickFindTest, ATabWaitingForItsFileTakesTypingQuietly)
+{
+    MainWindow &form = makeForm();
+    form.openFileTab(pathOf(QStringLiteral("missing.log")));
+    showForm(form);
+    const qsizetype told = m_sink.messages().size(); // "Cannot open file"
+    form.openQuickFind();
+    QuickFind *find = form.quickFindOf(form.activeView());
+    ASSERT_TRUE(find);
+    type(find, "needle");
+    QTest::qWait(3 * FindBar::kTypingPauseMs);
+    EXPECT_EQ(m_sink.messages().size(), told) << m_sink.texts().join('|').toStdString();
+    EXPECT_TRUE(find->bar()->labCount->text().isEmpty());
+}
+
 TEST(QuickFindText, CountsAreToldWithGroupedDigits)
 {
     struct Case
