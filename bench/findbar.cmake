@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_findbar SOURCES findbar_bench.cpp LIBS ravelin_app)
