@@ -13,13 +13,11 @@ constexpr qint64 kScanBlock = 65536;
 
 RegexBackward::RegexBackward(RegexStreamSearcher &regex) : m_regex(regex) {}
 
-void RegexBackward::reset(FileSource *source, Encoding encoding, bool lineSync,
-                          std::stop_token stop)
+void RegexBackward::reset(FileSource *source, Encoding encoding, bool lineSync)
 {
     m_source = source;
     m_encoding = encoding;
     m_lineSync = lineSync;
-    m_stop = std::move(stop);
     m_starts.clear();
 }
 

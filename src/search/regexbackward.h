@@ -33,7 +33,9 @@ public:
 
     // Forgets the match starts kept. lineSync: the pattern takes in no CR
     // nor LF.
-    void reset(FileSource *source, Encoding encoding, bool lineSync, std::stop_token stop = {});
+    void reset(FileSource *source, Encoding encoding, bool lineSync);
+    // A stop requested here ends the running search as stopped.
+    void setStopToken(std::stop_token stop) { m_stop = std::move(stop); }
 
     // The last match starting before limit, in raw offsets of the source:
     // the stream searcher's FindNext codes, whose read error offset and

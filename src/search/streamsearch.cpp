@@ -445,8 +445,10 @@ bool StreamSearch::regexBackward(qint64 limit)
         const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
                                m_regex->compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
                                PCRE2_NEWLINE_ANYCRLF);
-        m_backward->reset(m_source, m_savedEncoding, info.staysInLine(), m_stop);
+        m_backward->reset(m_source, m_savedEncoding, info.staysInLine());
     }
+    // Each step may run on a job of its own.
+    m_backward->setStopToken(m_stop);
     m_backwardSize = m_streamSize;
     m_regexBase = -1;
     if (!progress(std::min(limit, m_streamSize)))
@@ -466,6 +468,7 @@ bool StreamSearch::regexForwardFromMatch()
     if (!prepareSearch(m_savedEncoding, from))
         return false;
     m_regexBase = 0;
+    m_backward->setStopToken(m_stop);
     if (!m_backward->startAt(from))
         return regexResult(m_regex->errorOffset() >= 0 ? RegexStreamSearcher::resultReadError
                                                        : RegexStreamSearcher::resultStopped,

@@ -324,6 +324,20 @@ TEST(RegexBackward, AStopEndsTheRunAsNotFound)
     stop.request_stop();
     EXPECT_FALSE(
         s.search.findFirst(QStringLiteral("ERROR"), encodingAnsi, soRegex | soBackward, 0));
+
+    // Each step may come with a token of its own: the one of a step that
+    // ended stops nothing after it.
+    std::stop_source first;
+    s.search.setStopToken(first.get_token());
+    ASSERT_TRUE(s.search.findFirst(QStringLiteral("I[A-Z]+"), encodingAnsi,
+                                   soRegex | soBackward | soCaseSensitive, 0));
+    const qint64 last = s.search.foundStart();
+    first.request_stop();
+    s.search.setStopToken({});
+    ASSERT_TRUE(s.search.findNext());
+    EXPECT_EQ(s.search.foundStart(), last - 29);
+    ASSERT_TRUE(s.search.findNext(true));
+    EXPECT_EQ(s.search.foundStart(), last);
 }
 
 // The matches of what is left, for a pattern that goes by line starts and
