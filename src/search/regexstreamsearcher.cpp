@@ -658,7 +658,8 @@ int RegexStreamSearcher::findNext(Match &match)
             m_skipChar = false;
         }
         if (m_skipChar || m_attempt >= m_len) {
-            if (rawDecoded() >= startLimit)
+            // A long candidate started before the limit goes on.
+            if (!m_restart && rawDecoded() >= startLimit)
                 return PCRE2_ERROR_NOMATCH;
             if (m_eof) {
                 // An empty match may still stand at the very end.

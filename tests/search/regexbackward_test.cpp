@@ -45,6 +45,10 @@ void prepare(RegexStreamSearcher &regex, const Pattern &s)
     regex.searchBufferSize = s.fill;
     regex.overlapBufferSize = s.fill % 5;
     regex.readSize = s.fill + 3;
+    // Small fills also carry only a few bytes of a candidate: longer ones
+    // go on without their text.
+    if (s.fill < 16)
+        regex.maxCarryBytes = 6;
     regex.compileOptionBits = s.compile;
     regex.wholeWords = s.wholeWords;
     ASSERT_TRUE(regex.setMatchPattern(s.pattern));
