@@ -161,15 +161,12 @@ void FindDialog::regexToggled()
     if (!allowOrigin)
         chkOriginEntire->setChecked(true);
     const bool regex = chkRegex->isChecked();
-    chkDirForward->setEnabled(allowDirection && !regex);
-    chkDirBackward->setEnabled(allowDirection && !regex);
+    chkDirForward->setEnabled(allowDirection);
+    chkDirBackward->setEnabled(allowDirection);
     chkOriginCursor->setEnabled(allowOrigin);
     chkOriginEntire->setEnabled(allowOrigin);
     chkRegex->setEnabled(allowRegex);
     chkMLine->setEnabled(chkRegex->isEnabled() && regex);
-    // Regular expressions are only ever searched forward.
-    if (regex)
-        chkDirForward->setChecked(true);
 }
 
 void FindDialog::fillRulesMenu()

@@ -273,6 +273,25 @@ void RegexStreamSearcher::setStream(FileSource *source, qint64 start, Encoding e
     m_errorOffset = -1;
 }
 
+bool RegexStreamSearcher::startAt(qint64 from, qint64 contextFrom)
+{
+    contextFrom = std::clamp<qint64>(contextFrom, 0, from);
+    m_filePos = m_attachPos + contextFrom;
+    m_rawRead = m_baseRaw = contextFrom;
+    m_base = m_baseChars = 0;
+    m_loaded = true;
+    // One character at a time up to from, so that the attempt stands on it.
+    while (rawDecoded() < from && !m_eof) {
+        const qsizetype before = m_len;
+        if (!decode(1))
+            return false;
+        if (m_len == before)
+            break;
+    }
+    m_attempt = m_len;
+    return decodeFill(searchBufferSize ? searchBufferSize : 1);
+}
+
 bool RegexStreamSearcher::fillRaw()
 {
     const qsizetype keep = m_rawLen - m_rawPos;
@@ -639,6 +658,9 @@ int RegexStreamSearcher::findNext(Match &match)
             m_skipChar = false;
         }
         if (m_skipChar || m_attempt >= m_len) {
+            // A long candidate started before the limit goes on.
+            if (!m_restart && rawDecoded() >= startLimit)
+                return PCRE2_ERROR_NOMATCH;
             if (m_eof) {
                 // An empty match may still stand at the very end.
                 if (m_skipChar || m_attempt > m_len)
@@ -681,8 +703,8 @@ int RegexStreamSearcher::findNext(Match &match)
             return 1;
         }
         if (rc == PCRE2_ERROR_NOMATCH) {
-            if (m_eof)
-                return rc;
+            if (m_eof || rawDecoded() >= startLimit)
+                return PCRE2_ERROR_NOMATCH;
             m_attempt = m_len;
             if (!load(m_attempt - m_context))
                 return failed();
@@ -690,6 +712,9 @@ int RegexStreamSearcher::findNext(Match &match)
         }
         if (rc == PCRE2_ERROR_PARTIAL && !m_restart) {
             const qsizetype start = qsizetype(ov[0]);
+            if (startLimit != std::numeric_limits<qint64>::max() &&
+                positionOf(start).rawStart >= startLimit)
+                return PCRE2_ERROR_NOMATCH;
             if (m_len - start > maxCarryBytes && m_len - m_lookAhead > start) {
                 // Too long to keep: taken up again from its start, and from
                 // then on continued without its text.
@@ -720,6 +745,8 @@ int RegexStreamSearcher::findNext(Match &match)
         const qsizetype start = qsizetype(ov[0]), end = qsizetype(ov[1]);
         const bool continued = m_restart && !fresh;
         const Match s = continued ? m_restartStart : positionOf(start);
+        if (s.rawStart >= startLimit)
+            return PCRE2_ERROR_NOMATCH;
         const Match e = positionOf(end);
         match = s;
         match.length = e.start - s.start;

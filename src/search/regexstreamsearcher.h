@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <stop_token>
 #include <vector>
@@ -78,6 +79,18 @@ public:
     // The encoding is UTF-16 or one of the list's first two entries
     // (ContractError otherwise).
     void setStream(FileSource *source, qint64 start, Encoding encoding, std::stop_token stop = {});
+    // After SetStream: the search begins at the raw offset from (a character
+    // start, counted from the attach point) as a run that had passed
+    // contextFrom would, with that text in front for what the pattern looks
+    // behind at; the UTF-8 and character positions then count from
+    // contextFrom. False when stopped or on a read error.
+    bool startAt(qint64 from, qint64 contextFrom);
+    // Matches that start at this raw offset (from the attach point) or
+    // later are not looked for: FindNext reports PCRE2_ERROR_NOMATCH, and
+    // reads no further than a match starting before it needs.
+    qint64 startLimit = std::numeric_limits<qint64>::max();
+    // Bytes in front of an attempt that a fill keeps.
+    qsizetype contextBytes() const { return m_context; }
 
     // The next match after the previous one: PCRE2's result (0 or more for a
     // match), PCRE2_ERROR_NOMATCH at the end, or one of the Result codes.
@@ -107,6 +120,7 @@ private:
             pcre2_real_match_data_8 *data = nullptr);
     int runLong(quint32 options, qsizetype *end);
     qsizetype charStartAt(qsizetype offset) const;
+    qint64 rawDecoded() const { return m_rawRead - (m_rawLen - m_rawPos); }
     bool prefilter(quint32 options);
 
     std::unique_ptr<Pcre> m_pcre;

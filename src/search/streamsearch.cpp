@@ -1,6 +1,8 @@
 #include "search/streamsearch.h"
 
+#include "search/patterninfo.h"
 #include "search/plainmatcher.h"
+#include "search/regexbackward.h"
 #include "search/regexstreamsearcher.h"
 #include "search/searcherror.h"
 
@@ -43,6 +45,8 @@ void StreamSearch::releaseSource()
     m_ownedSource.reset();
     m_source = nullptr;
     m_fileName.clear();
+    m_backwardSize = -1;
+    m_regexBase = -1;
 }
 
 void StreamSearch::clearSaved()
@@ -311,6 +315,12 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
 bool StreamSearch::findFirst(const QString &text, Encoding encoding, SearchOptions options,
                              qint64 startPos)
 {
+    // The match starts kept for going backward hold while the search and
+    // the source do.
+    const SearchOptions kept = ~SearchOptions(soBackward | soFromPage | soFromPosition);
+    if (text != m_savedText || encoding != m_savedEncoding ||
+        (options & kept) != (m_savedOptions & kept))
+        m_backwardSize = -1;
     m_savedText = text;
     m_savedEncoding = encoding;
     m_savedOptions = options;
@@ -319,10 +329,19 @@ bool StreamSearch::findFirst(const QString &text, Encoding encoding, SearchOptio
             startPos = std::numeric_limits<qint64>::max();
         return plainFind(text, encoding, options, startPos, false);
     }
-    require(!(options & soBackward), QStringLiteral("Backward search not supported for Regex"),
-            kUnit);
     m_streamStart = startPos;
-    return regexFindFirst();
+    if (!(options & soBackward))
+        return regexFindFirst();
+    m_foundStart = -1;
+    m_foundLength = 0;
+    if (text.isEmpty() || !prepareSearch(encoding, std::max<qint64>(0, startPos)))
+        return false;
+    regexPrepare();
+    // Those starting at or before the character at startPos.
+    const qint64 limit = startPos <= 0 || startPos >= m_streamSize
+                             ? std::numeric_limits<qint64>::max()
+                             : startPos / m_charSize * m_charSize + m_charSize;
+    return regexBackward(limit);
 }
 
 bool StreamSearch::findNext(bool findPrevious)
@@ -345,25 +364,28 @@ bool StreamSearch::findNext(bool findPrevious)
         return plainFind(m_savedText, m_savedEncoding, options, m_foundStart + m_foundLength - 1,
                          true);
     }
-    if (findPrevious)
-        throw SearchError(QStringLiteral("FindPrevious not supported for Regex"));
-    return regexFindNext();
+    const bool backward = m_savedOptions.testFlag(soBackward) != findPrevious;
+    if (!backward)
+        return m_regexBase >= 0 ? regexFindNext() : regexForwardFromMatch();
+    if (m_foundStart < 0)
+        return false;
+    require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
+    if (!prepareSearch(m_savedEncoding, m_foundStart))
+        return false;
+    return regexBackward(m_foundStart);
 }
 
-bool StreamSearch::regexFindFirst()
+// Compiles the saved pattern with the saved options; SearchError when it
+// cannot run.
+void StreamSearch::regexPrepare()
 {
-    if (m_savedText.isEmpty())
-        return false;
     if (!m_regex) {
         m_regex = std::make_unique<RegexStreamSearcher>();
         m_regex->matchOptionBits &= ~PCRE2_NOTEMPTY; // empty matches are allowed
         m_regex->onProgress = [this](bool &abort, qint64 rawRead) {
-            abort = !progress(m_streamStart + rawRead);
+            abort = !progress(std::max<qint64>(0, m_regexBase) + rawRead);
         };
     }
-    require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
-    if (!prepareSearch(m_savedEncoding, m_streamStart = std::max<qint64>(0, m_streamStart)))
-        return false;
     RegexStreamSearcher &regex = *m_regex;
     quint32 bits = regex.compileOptionBits & ~(PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE);
     if (!(m_savedOptions & soCaseSensitive))
@@ -385,7 +407,17 @@ bool StreamSearch::regexFindFirst()
 
     if (!regexSupportsEncoding(m_savedEncoding))
         throw SearchError(QStringLiteral("Unknown encoding specified"));
-    regex.setStream(m_source, m_streamStart, m_savedEncoding, m_stop);
+}
+
+bool StreamSearch::regexFindFirst()
+{
+    if (m_savedText.isEmpty())
+        return false;
+    if (!prepareSearch(m_savedEncoding, m_streamStart = std::max<qint64>(0, m_streamStart)))
+        return false;
+    regexPrepare();
+    m_regexBase = m_streamStart;
+    m_regex->setStream(m_source, m_streamStart, m_savedEncoding, m_stop);
     return regexFindNext();
 }
 
@@ -395,19 +427,72 @@ bool StreamSearch::regexFindNext()
     require(m_source != nullptr, QStringLiteral("Stream object not initialized"), kUnit);
     RegexStreamSearcher::Match match;
     const int rc = m_regex->findNext(match);
+    // A failed read names its file offset already.
+    return regexResult(rc, m_regexBase + match.rawStart, match.rawLength,
+                       m_regex->errorOffset() +
+                           (rc == RegexStreamSearcher::resultReadError ? 0 : m_regexBase));
+}
+
+// Backward the regex searcher reads from the source's start on; the run it
+// leaves behind is not the forward one.
+bool StreamSearch::regexBackward(qint64 limit)
+{
+    if (!m_backward)
+        m_backward = std::make_unique<RegexBackward>(*m_regex);
+    if (m_backwardSize < 0 || m_streamSize < m_backwardSize) {
+        // Whether a line start is a place to go back to.
+        const QByteArray pattern = m_savedText.toUtf8();
+        const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
+                               m_regex->compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
+                               PCRE2_NEWLINE_ANYCRLF);
+        m_backward->reset(m_source, m_savedEncoding, info.staysInLine());
+    }
+    // Each step may run on a job of its own.
+    m_backward->setStopToken(m_stop);
+    m_backwardSize = m_streamSize;
+    m_regexBase = -1;
+    if (!progress(std::min(limit, m_streamSize)))
+        return false;
+    RegexStreamSearcher::Match match;
+    const int rc = m_backward->findBefore(limit, match);
+    return regexResult(rc, match.rawStart, match.rawLength, m_backward->errorOffset());
+}
+
+// Forward after a backward step: the run from the start of the match the
+// step found goes on as the one from the source's start.
+bool StreamSearch::regexForwardFromMatch()
+{
+    require(m_regex != nullptr && m_backward != nullptr,
+            QStringLiteral("RegEx object not initialized"), kUnit);
+    const qint64 from = std::max<qint64>(0, m_foundStart);
+    if (!prepareSearch(m_savedEncoding, from))
+        return false;
+    m_regexBase = 0;
+    m_backward->setStopToken(m_stop);
+    if (!m_backward->startAt(from))
+        return regexResult(m_regex->errorOffset() >= 0 ? RegexStreamSearcher::resultReadError
+                                                       : RegexStreamSearcher::resultStopped,
+                           0, 0, m_regex->errorOffset());
+    const qint64 current = m_foundStart;
+    if (!regexFindNext())
+        return false;
+    return m_foundStart != current || regexFindNext();
+}
+
+bool StreamSearch::regexResult(int rc, qint64 start, qint64 length, qint64 errorOffset)
+{
     if (rc < 0) {
         m_foundStart = -1;
         m_foundLength = 0;
         // Only the end of the source and a stop are "not found"; a limit or
         // an item the matcher cannot run must not pass for one.
         if (rc == RegexStreamSearcher::resultReadError)
-            throw SearchError(
-                QStringLiteral("Read error at offset %1").arg(m_regex->errorOffset()));
+            throw SearchError(QStringLiteral("Read error at offset %1").arg(errorOffset));
         if (rc == RegexStreamSearcher::resultWorkspaceLimit)
             throw SearchError(
                 QStringLiteral("The search cannot run this regular expression:\r\n\r\n"
                                "it needs more than 1 MiB of matching workspace near offset %1")
-                    .arg(m_streamStart + m_regex->errorOffset()));
+                    .arg(errorOffset));
         if (rc != PCRE2_ERROR_NOMATCH && rc != RegexStreamSearcher::resultStopped) {
             PCRE2_UCHAR message[256];
             pcre2_get_error_message(rc, message, sizeof message);
@@ -417,7 +502,7 @@ bool StreamSearch::regexFindNext()
         }
         return false;
     }
-    m_foundStart = m_streamStart + match.rawStart;
-    m_foundLength = match.rawLength;
+    m_foundStart = start;
+    m_foundLength = length;
     return true;
 }

@@ -11,13 +11,14 @@
 #include <stop_token>
 
 class FileSource;
+class RegexBackward;
 class RegexStreamSearcher;
 
 // One search option per bit; the set is stored as one byte (bit n = member n).
 enum SearchOption : quint8 {
     soCaseSensitive = 0x01,
     soWholeWords = 0x02,
-    soBackward = 0x04, // plain text only
+    soBackward = 0x04,
     soRegex = 0x08,
     soRegexMultiLine = 0x10, // regex: the dot also matches line breaks
     soFromPage = 0x20,       // the viewer's start rules; ignored here
@@ -35,7 +36,8 @@ using SearchProgress =
 
 // Finds a text or a regular expression in a source of any size without
 // loading it. Plain text runs forward or backward in blocks; regular
-// expressions run forward through the regex stream searcher.
+// expressions run through the regex stream searcher, backward as the
+// matches one forward run from the source's start reports, last first.
 //
 // Every position is an exact byte offset of the source, also where a
 // character takes several bytes (UTF-8, the Far East pages); FoundLength is
@@ -72,10 +74,12 @@ public:
 
     // Starts a new search from startPos and tells whether it found a match.
     // A regular expression reads only UTF-16 and the first two list
-    // entries (regexSupportsEncoding).
+    // entries (regexSupportsEncoding); backward, it finds the last match
+    // starting at or before startPos (0: anywhere).
     bool findFirst(const QString &text, Encoding encoding, SearchOptions options, qint64 startPos);
-    // Continues the last FindFirst; findPrevious searches the other way
-    // (plain text only).
+    // Continues the last FindFirst; findPrevious searches the other way.
+    // A regular expression backward finds the match before the current
+    // one, and after a miss none.
     bool findNext(bool findPrevious = false);
 
     qint64 foundStart() const { return m_foundStart; }
@@ -110,6 +114,10 @@ private:
     std::pair<qint64, qint64> charAround(qint64 pos, Encoding encoding);
     bool regexFindFirst();
     bool regexFindNext();
+    void regexPrepare();
+    bool regexBackward(qint64 limit);
+    bool regexForwardFromMatch();
+    bool regexResult(int rc, qint64 start, qint64 length, qint64 errorOffset);
 
     FileSource *m_source = nullptr;
     std::unique_ptr<FileSource> m_ownedSource;
@@ -123,6 +131,11 @@ private:
     Encoding m_savedEncoding;
     SearchOptions m_savedOptions;
     std::unique_ptr<RegexStreamSearcher> m_regex;
+    std::unique_ptr<RegexBackward> m_backward;
+    qint64 m_backwardSize = -1; // the size the kept match starts were taken at
+    // Where the regex searcher's raw offsets count from; -1 when it does not
+    // stand in a forward run.
+    qint64 m_regexBase = -1;
     std::unique_ptr<PlainEngine> m_plain;
     std::stop_token m_stop;
 };

@@ -186,9 +186,6 @@ bool DocumentSearch::findNext(BackgroundJobs &jobs, const void *client, bool fin
     require(m_started, QStringLiteral("Search not started: FindNext"), kUnit);
     if (running())
         return false;
-    // Refused before anything runs, whatever the engine stands on.
-    if (findPrevious && m_options.testFlag(soRegex))
-        throw SearchError(QStringLiteral("FindPrevious not supported for Regex"));
     const bool backward = m_options.testFlag(soBackward) != findPrevious;
     if (m_stands) {
         // The engine may stand there through a forward search of its own.

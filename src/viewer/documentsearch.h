@@ -65,7 +65,7 @@ public:
 
     // Both start a step on jobs for client and tell whether it started;
     // finished() follows every step that started. A step that cannot start
-    // throws (a contract, "FindPrevious not supported for Regex") or shows
+    // throws (a contract) or shows
     // "Cannot load file" and returns false, as does one asked for while
     // another runs. Without soFromPosition, or with a negative startPos, the
     // start is 0, or with soFromPage the first byte shown (backward: just

@@ -57,14 +57,14 @@ TEST(FindDialog, PermissionsAndRegexRulesHoldOnShow)
          true,
          true,
          {false, true, false, false, true, false, true}},
-        {"regex locks the direction forward and frees multiline",
+        {"regex keeps a backward direction and frees multiline",
          true,
          true,
          true,
          true,
          true,
          false,
-         {true, true, true, true, false, true, true}},
+         {true, true, true, false, true, true, true}},
         {"regex not allowed: box cleared and disabled, direction free",
          true,
          false,
@@ -105,7 +105,7 @@ TEST(FindDialog, PermissionsAndRegexRulesHoldOnShow)
     }
 }
 
-TEST(FindDialog, TickingRegexByClickSelectsForwardAndUntickingFreesIt)
+TEST(FindDialog, TickingRegexByClickKeepsTheDirectionAndFreesMultiline)
 {
     FindDialog form;
     form.chkDirBackward->setChecked(true);
@@ -115,8 +115,8 @@ TEST(FindDialog, TickingRegexByClickSelectsForwardAndUntickingFreesIt)
 
     QTest::mouseClick(form.chkRegex, Qt::LeftButton);
     EXPECT_TRUE(form.chkRegex->isChecked());
-    EXPECT_TRUE(form.chkDirForward->isChecked());
-    EXPECT_FALSE(form.chkDirBackward->isEnabled());
+    EXPECT_TRUE(form.chkDirBackward->isChecked());
+    EXPECT_TRUE(form.chkDirBackward->isEnabled());
     EXPECT_TRUE(form.chkMLine->isEnabled());
 
     QTest::mouseClick(form.chkRegex, Qt::LeftButton);
@@ -161,8 +161,7 @@ TEST(FindDialog, ChoosingARuleTakesItsTextCaseAndRegex)
         EXPECT_EQ(form.edText->currentText(), "timeout=[0-9]+");
         EXPECT_TRUE(form.chkCase->isChecked());
         EXPECT_EQ(form.chkRegex->isChecked(), allowRegex);
-        // Only a regex is forced forward.
-        EXPECT_EQ(form.chkDirForward->isChecked(), allowRegex);
+        EXPECT_TRUE(form.chkDirBackward->isChecked()) << "a rule keeps the direction";
     }
 }
 

@@ -841,6 +841,35 @@ TEST_F(SearchTest, GotoPanelsFollowTheLiveRules)
     EXPECT_EQ(m_dialogs, 1);
 }
 
+// The dialog's "Backward" and Ctrl+F3 step through a regular expression's
+// matches as through a plain text's.
+TEST_F(SearchTest, RegularExpressionsGoBackwardFromTheDialogAndFindPrevious)
+{
+    MainWindow &form = openLog();
+    answerDialog(form, [](FindDialog &dialog) {
+        dialog.edText->setEditText(QStringLiteral("ne+dle"));
+        dialog.chkRegex->setChecked(true);
+        dialog.chkDirBackward->setChecked(true);
+        EXPECT_TRUE(dialog.chkDirBackward->isEnabled());
+    });
+    form.acts().find->trigger();
+    settle(form);
+    const Tab &rec = form.tabAt(0);
+    EXPECT_TRUE(m_sink.messages().empty()) << m_sink.texts().join('|').toStdString();
+    EXPECT_EQ(rec.view->selStart(), kThird) << "backward over the whole file starts at its end";
+    EXPECT_EQ(rec.view->selLength(), 6);
+    form.acts().findNext->trigger();
+    settle(form);
+    EXPECT_EQ(rec.view->selStart(), kSecond);
+    form.acts().findPrevious->trigger();
+    settle(form);
+    EXPECT_EQ(rec.view->selStart(), kThird) << "Ctrl+F3 turns round";
+    form.acts().findPrevious->trigger();
+    settle(form);
+    EXPECT_EQ(searchErrors(), QStringList{"Cannot find text: \"ne+dle\""});
+    EXPECT_EQ(rec.view->selStart(), kThird);
+}
+
 TEST_F(SearchTest, AStepThatCannotRunShowsItsMessageWithoutTheWindow)
 {
     struct Case
@@ -851,10 +880,6 @@ TEST_F(SearchTest, AStepThatCannotRunShowsItsMessageWithoutTheWindow)
         QStringList messages;
     };
     const Case cases[] = {
-        {"find previous after a regular expression",
-         "ne+dle",
-         nullptr,
-         {"FindPrevious not supported for Regex", "Cannot find text: \"ne+dle\""}},
         {"a pattern that does not compile",
          "ne+dle",
          "ne(dle",

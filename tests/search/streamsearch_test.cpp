@@ -57,25 +57,6 @@ TEST(StreamSearchContract, ViolationsNameTheirCause)
     MemorySearch m("abc");
     EXPECT_EQ(contractMessage([&] { m.search.findNext(); }),
               QStringLiteral("Search text is empty"));
-    EXPECT_EQ(contractMessage([&] {
-                  m.search.findFirst(QStringLiteral("a"), encodingAnsi, soRegex | soBackward, 0);
-              }),
-              QStringLiteral("Backward search not supported for Regex"));
-    // The failed FindFirst still replaced the saved search.
-    EXPECT_EQ(m.search.savedText(), QStringLiteral("a"));
-    EXPECT_EQ(m.search.savedOptions(), soRegex | soBackward);
-}
-
-TEST(StreamSearchContract, FindPreviousOfARegexIsAnError)
-{
-    MemorySearch m("abc");
-    m.search.findFirst(QStringLiteral("b"), encodingAnsi, soRegex, 0);
-    try {
-        m.search.findNext(true);
-        FAIL() << "no error";
-    } catch (const SearchError &e) {
-        EXPECT_EQ(e.message(), QStringLiteral("FindPrevious not supported for Regex"));
-    }
 }
 
 TEST(StreamSearchContract, AFileThatDoesNotOpenIsAnError)
