@@ -97,3 +97,5 @@ ravelin_add_test(app_plaintext_test SOURCES plaintext_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_accesskeys_test SOURCES accesskeys_test.cpp formfixture.h
   LIBS ravelin_app GUI)
+ravelin_add_test(app_mainwindow_goto_test SOURCES mainwindow_goto_test.cpp formfixture.h
+  LIBS ravelin_app Qt6::Test GUI)
