@@ -185,9 +185,11 @@ void MainWindow::goToFound(LogView *view, const GoToTarget &target, const GoToFo
         QString text = QStringLiteral("Line of %1, found in %2 reads.")
                            .arg(timeText(time.lineTime))
                            .arg(time.reads);
+        // First, so that a narrow status bar still shows it.
         if (time.approximate)
-            text += QStringLiteral(" The times in this file do not always go forward: "
-                                   "the place is approximate.");
+            text = QStringLiteral("Approximate: the times in this file do not always go "
+                                  "forward. ") +
+                   text;
         statusBar()->showMessage(text, kStatusMs);
         if (time.status == Status::AfterLast)
             msgWarning(

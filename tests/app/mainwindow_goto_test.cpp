@@ -170,7 +170,7 @@ TEST_F(GoToTest, TimesGoingBackwardsAreSaidToBeApproximate)
     MainWindow &form = openLog(run + run);
     goTo(form, QStringLiteral("2026-12-09 20:00"));
     EXPECT_TRUE(m_sink.texts().isEmpty());
-    EXPECT_TRUE(form.statusBar()->currentMessage().contains(QStringLiteral("approximate")))
+    EXPECT_TRUE(form.statusBar()->currentMessage().contains(QStringLiteral("Approximate")))
         << form.statusBar()->currentMessage().toStdString();
 }
 
