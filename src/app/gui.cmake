@@ -20,6 +20,8 @@ add_library(ravelin_app STATIC
   mainwindow_print.cpp
   mainwindow_rules.cpp
   mainwindow_search.cpp
+  mainwindow_goto.cpp
+  gotodialog.cpp gotodialog.h
   mainwindow_sessions.cpp
   mainwindow_settings.cpp
   mainwindow_tabs.cpp

@@ -45,6 +45,8 @@ class PrintProgress;
 class RuleDecorator;
 class SubstringsFilterDecorator;
 class WrapTabBar;
+struct GoToFound;
+struct GoToTarget;
 struct ViewFont;
 
 // The main window: a tool bar, one tab per open file (each holding a viewer),
@@ -150,6 +152,12 @@ public:
     // Shows the find dialog modally and tells whether it was accepted;
     // replaceable so that tests never block on a real one.
     std::function<bool(FindDialog &dialog)> runFindDialog;
+    // --- Go to (mainwindow_goto.cpp)
+    // Goes, in the active tab, to the place typed: at once for a percentage
+    // or an offset, after a job for a line or a time (goToRunning meanwhile).
+    void goTo(const QString &typed);
+    bool goToRunning() const { return m_goToBusy; }
+
     // The print, page setup and preview dialogs, replaceable for the same
     // reason; each returns whether the user went on.
     std::function<bool(QPrintDialog &dialog)> runPrintDialog;
@@ -209,6 +217,9 @@ private:
     void findNextTriggered();
     void findPreviousTriggered();
     void goToNextTriggered();
+    void goToTriggered();
+    void goToPosition(LogView *view, qint64 position);
+    void goToFound(LogView *view, const GoToTarget &target, const GoToFound &found);
     void setBookmarkTriggered(int bookmark);
     void goToBookmarkTriggered(int bookmark);
     void clearBookmarksTriggered();
@@ -292,6 +303,8 @@ private:
     void runProgress(LogView *view, const QString &text, quint8 options, bool first, bool previous,
                      std::function<void(bool found)> then = {});
     FindState m_find;
+    bool m_goToBusy = false;
+    QString m_goToText; // what was typed last
     SearchProgressWindow *m_findProgress = nullptr;
     GoToNextWindow *m_gotoWindow = nullptr;
 

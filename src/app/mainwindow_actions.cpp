@@ -71,6 +71,7 @@ void MainWindow::connectActions()
         {&A::closeSession, [](MainWindow *f) { f->closeSessionTriggered(); }},
         {&A::filterLog, [](MainWindow *f) { f->filterLogTriggered(); }},
         {&A::goToNext, [](MainWindow *f) { f->goToNextTriggered(); }},
+        {&A::goTo, [](MainWindow *f) { f->goToTriggered(); }},
         {&A::encodingSystem, [](MainWindow *f) { f->encodingSystemTriggered(); }},
         {&A::encodingDos, [](MainWindow *f) { f->encodingDosTriggered(); }},
         {&A::encodingUtf8, [](MainWindow *f) { f->encodingUtf8Triggered(); }},

@@ -70,6 +70,7 @@ const ActionDef kActions[] = {
     {&A::closeSession, "closeSession", "&Close session", "", "", ""},
     {&A::filterLog, "filterLog", "&Filter log...", "", "Ctrl+N", ""},
     {&A::goToNext, "goToNext", "&Go to next...", "", "Ctrl+G", ""},
+    {&A::goTo, "goTo", "&Go to...", "", "Ctrl+L", ""},
     {&A::encodingSystem, "encodingSystem", "&ANSI (Windows)", "", "A", ""},
     {&A::encodingDos, "encodingDos", "&OEM (DOS)", "", "S", ""},
     {&A::encodingUtf8, "encodingUtf8", "&UTF-8", "", "U", ""},
@@ -168,6 +169,8 @@ void CommandSet::createMenus(QMainWindow *window)
     edit->addActions({a.copy, a.selectAll});
     edit->addSeparator();
     edit->addActions({a.clearLog, a.filterLog});
+    edit->addSeparator();
+    edit->addAction(a.goTo);
 
     QMenu *search = bar->addMenu(QStringLiteral("Se&arch"));
     search->addActions({a.find, a.findNext, a.findPrevious});
@@ -246,7 +249,7 @@ void CommandSet::update(const State &state)
 
     for (QAction *action :
          {m_ac.encodingSystem, m_ac.encodingDos, m_ac.encodingUtf8, m_ac.encodingUtf16,
-          m_ac.encodingUtf16Be, m_ac.filterLog, m_ac.setTabCaption, m_ac.setTabsOrder})
+          m_ac.encodingUtf16Be, m_ac.filterLog, m_ac.setTabCaption, m_ac.setTabsOrder, m_ac.goTo})
         action->setEnabled(view != nullptr);
     m_ac.encodingMenu->setEnabled(view && view->document().mode() == vbmodeText);
     if (view)

@@ -58,6 +58,7 @@ struct WindowActions
     QAction *closeSession = nullptr;
     QAction *filterLog = nullptr;
     QAction *goToNext = nullptr;
+    QAction *goTo = nullptr;
     QAction *encodingSystem = nullptr;
     QAction *encodingDos = nullptr;
     QAction *encodingUtf8 = nullptr;

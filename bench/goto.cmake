@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_goto SOURCES goto_bench.cpp LIBS ravelin_viewcore)

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "viewer/linecount.h"
+
+#include <QtGlobal>
+
+#include <functional>
+#include <stop_token>
+#include <vector>
+
+class FileSource;
+
+// Where a numbered line starts, for "go to line". It counts line breaks (as
+// LineStarts does: CR, LF and CR LF once) from the nearest start it knows,
+// in blocks on the caller's thread; a sparse line index can take the place
+// of the counting behind this same face.
+class LineLocator final
+{
+public:
+    struct Result
+    {
+        enum class Status {
+            Found,   // position: where line starts
+            PastEnd, // the file has fewer lines; line and position: its last
+            Failed,  // a read failed
+            Cancelled,
+        };
+        Status status = Status::Failed;
+        qint64 line = 1;
+        qint64 position = 0;
+    };
+    // Share of the counting done, 0 to 100.
+    using Progress = std::function<void(int percent)>;
+
+    static constexpr qint64 blockSize = qint64(1) << 20;
+
+    // known: the gutter's table (entry i is where line i + 2 starts).
+    LineLocator(const FileSource &source, LineCountUnit unit, std::vector<qint32> known = {});
+
+    Result find(qint64 line, std::stop_token stop = {}, const Progress &progress = {}) const;
+
+private:
+    const FileSource &m_source;
+    LineCountUnit m_unit;
+    std::vector<qint32> m_known;
+};
