@@ -65,6 +65,13 @@ LogView::LogView(QWidget *parent)
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             guarded([this](int action) { onHScrollAction(action); }));
 
+    m_lineIndexer = std::make_unique<LineIndexer>();
+    connect(m_lineIndexer.get(), &LineIndexer::updated, this, guarded([this] {
+                if (linesUsable())
+                    redraw();
+                Q_EMIT drawn();
+            }));
+
     m_follower = std::make_unique<FileFollower>();
     connect(m_follower.get(), &FileFollower::changed, this,
             guarded([this] { handleFileChange(m_follower.get()); }));
@@ -173,6 +180,7 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
         scrollTo(oldViewPos);
         setHViewPos(oldHViewPos, true);
     }
+    updateLineIndex(kind == OpenKind::KeepPosition);
     return true;
 }
 
@@ -180,6 +188,7 @@ void LogView::closeSource()
 {
     resetView();
     m_doc.close();
+    m_lineIndexer->clear();
 }
 
 void LogView::resetView()
