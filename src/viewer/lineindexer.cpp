@@ -114,12 +114,13 @@ void LineIndexer::takeHandover()
 
 void LineIndexer::jobFinished()
 {
-    takeHandover();
     const QFuture<LineIndex::BuildResult> future = m_watcher->future();
     const bool complete = future.resultCount() > 0 && !future.isCanceled() &&
                           future.result() == LineIndex::BuildResult::Complete;
-    // Released after the signal's return: this slot runs inside it.
+    // Deleted after the signal's return: this slot runs inside it. Gone
+    // before the last hand-over, which then tells that the job ended.
     m_watcher.release()->deleteLater();
+    takeHandover();
     m_handover.reset();
     std::unique_ptr<FileSource> grown = std::move(m_grownSource);
     if (complete && grown && m_index && m_unit)

@@ -49,7 +49,8 @@ public:
     bool running() const { return m_watcher != nullptr; }
 
 Q_SIGNALS:
-    // A newer index was handed over (or the index was dropped).
+    // A newer index was handed over (or the index was dropped); running()
+    // is false by the job's last one.
     void updated();
 
 private:
