@@ -95,11 +95,14 @@ void measureBuild(BackgroundJobs &jobs, const QString &path, int runs)
     const double ours = bench::medianSeconds(runs, [&] { buildAsTheViewDoes(jobs, *source); });
     const double peer = bench::medianSeconds(runs, [&] { wcCount(path); });
     const double mib = double(bytes) / double(1 << 20);
-    bench::report({QStringLiteral("Line index build, %1 MiB log, page cache, median throughput")
+    bench::report({QStringLiteral("Line index build over %1 MiB as a view runs it, page cache, "
+                                  "median")
                        .arg(mib, 0, 'f', 0),
-                   mib / ours, QStringLiteral("MiB/s"), peer > 0 ? mib / peer : 0,
-                   QStringLiteral("wc -l"), 0.5, true,
-                   QStringLiteral(">= 0.5x wc -l's throughput")});
+                   ours * 1e3, QStringLiteral("ms"), peer * 1e3, QStringLiteral("wc -l"), 2, true,
+                   QStringLiteral("<= 2x wc -l's time (>= 0.5 of its throughput)")});
+    bench::report({QStringLiteral("Line index build throughput"), mib / ours,
+                   QStringLiteral("MiB/s"), peer > 0 ? mib / peer : 0, QStringLiteral("wc -l"), 0,
+                   false, QStringLiteral("(info)")});
     const double perGb = double(index->memoryBytes()) * double(qint64(1) << 30) / double(bytes);
     bench::report({QStringLiteral("Line index memory per GiB of log"), perGb / double(1 << 20),
                    QStringLiteral("MiB"), 0, QString(), 1, false, QStringLiteral("<= 1 MiB")});

@@ -89,8 +89,10 @@ void LineIndexer::start(LineIndex from, const FileSource &source)
     m_handover = handover;
     m_watcher = std::make_unique<QFutureWatcher<LineIndex::BuildResult>>();
     QFutureWatcher<LineIndex::BuildResult> *watcher = m_watcher.get();
-    connect(watcher, &QFutureWatcherBase::progressValueChanged, this,
-            guarded([this] { takeHandover(); }));
+    connect(watcher, &QFutureWatcherBase::progressValueChanged, this, guarded([this] {
+                if (takeHandover())
+                    Q_EMIT updated();
+            }));
     connect(watcher, &QFutureWatcherBase::finished, this, guarded([this] { jobFinished(); }));
     BackgroundJobs::Job<LineIndex::BuildResult> job =
         m_jobs->start<LineIndex::BuildResult>(m_client, std::move(work));
@@ -98,18 +100,16 @@ void LineIndexer::start(LineIndex from, const FileSource &source)
     watcher->setFuture(job.future);
 }
 
-void LineIndexer::takeHandover()
+bool LineIndexer::takeHandover()
 {
     if (!m_handover)
-        return;
-    {
-        const std::lock_guard lock(m_handover->mutex);
-        if (!m_handover->latest)
-            return;
-        m_index = std::move(m_handover->latest);
-        m_handover->latest.reset();
-    }
-    Q_EMIT updated();
+        return false;
+    const std::lock_guard lock(m_handover->mutex);
+    if (!m_handover->latest)
+        return false;
+    m_index = std::move(m_handover->latest);
+    m_handover->latest.reset();
+    return true;
 }
 
 void LineIndexer::jobFinished()
@@ -125,4 +125,5 @@ void LineIndexer::jobFinished()
     std::unique_ptr<FileSource> grown = std::move(m_grownSource);
     if (complete && grown && m_index && m_unit)
         start(*m_index, *grown);
+    Q_EMIT updated();
 }

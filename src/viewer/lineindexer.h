@@ -49,8 +49,8 @@ public:
     bool running() const { return m_watcher != nullptr; }
 
 Q_SIGNALS:
-    // A newer index was handed over (or the index was dropped); running()
-    // is false by the job's last one.
+    // A newer index was handed over, the index was dropped, or a job ended
+    // (running() is then false unless growth started the next one).
     void updated();
 
 private:
@@ -62,7 +62,8 @@ private:
     };
     void start(LineIndex from, const FileSource &source);
     void stopJob();
-    void takeHandover();
+    // Takes the job's latest index; false when it has handed none since.
+    bool takeHandover();
     void jobFinished();
 
     BackgroundJobs *m_jobs = nullptr;
