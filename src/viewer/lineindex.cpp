@@ -30,8 +30,9 @@ bool isUnit(const char *at, LineCountUnit unit, int value)
 class UnitBreakScanner final
 {
 public:
+    // A last odd byte is no unit and never read.
     UnitBreakScanner(const char *data, qint64 size, bool bigEndian)
-        : m_data(data), m_size(size), m_valueAt(bigEndian ? 1 : 0)
+        : m_data(data), m_size(size / 2 * 2), m_valueAt(bigEndian ? 1 : 0)
     {}
 
     qint64 next(qint64 from)
@@ -269,7 +270,8 @@ qint64 LineIndex::lineStartOf(const FileSource &source, qint64 number) const
         return cp.offset;
     // The line starts within spacing of its checkpoint; its start needs its
     // own unit after a CR.
-    const qint64 to = std::min(m_end, cp.offset + m_spacing + m_charSize);
+    qint64 to = std::min(m_end, cp.offset + m_spacing + m_charSize);
+    to -= to % m_charSize;
     std::vector<char> buffer;
     if (!readExactly(source, buffer, cp.offset, to))
         return -1;

@@ -80,6 +80,8 @@ LogView::LogView(QWidget *parent)
 
 LogView::~LogView()
 {
+    // Nothing may reach the window from a view half destroyed.
+    disconnect(m_lineIndexer.get(), nullptr, this, nullptr);
     m_follower->stop();
     closeSource();
 }
