@@ -231,6 +231,14 @@ void MainWindow::updateStatusBar()
     }
     for (size_t i = 0; i < texts.size(); ++i)
         m_statusPanels[i]->setText(texts[i]);
+    updateLinePanel();
+}
+
+void MainWindow::updateLinePanel()
+{
+    const LogView *view = activeView();
+    const qint64 line = view ? view->shownLineNumber() : 0;
+    m_linePanel->setText(line > 0 ? QStringLiteral("Line %1").arg(line) : QString());
 }
 
 void MainWindow::refreshTimerTick()

@@ -93,6 +93,8 @@ public:
     const Sessions &sessions() const { return m_sessions; }
     const WindowActions &acts() const { return m_commands->actions(); }
     QLabel *statusPanel(int index) const { return m_statusPanels[size_t(index)]; }
+    // The line number of the active view's selection or top line.
+    QLabel *linePanel() const { return m_linePanel; }
     // Brings the caption, the actions and the status bar up to date.
     void updateAll();
     // Reloads come in bursts: the status bar follows them on this timer.
@@ -248,6 +250,7 @@ private:
     void updateCaption();
     void updateActions();
     void updateStatusBar();
+    void updateLinePanel();
     int runDialog(QDialog &dialog);
     QString chooseSessionFile(bool save);
     // Opens a tab and gives it the stored caption, when it opened and the
@@ -337,6 +340,7 @@ private:
     bool m_closeUnasked = false;
 
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
+    QLabel *m_linePanel = nullptr;
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;

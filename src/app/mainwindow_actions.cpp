@@ -118,6 +118,14 @@ void MainWindow::createStatusBar()
         }
         m_statusPanels[size_t(i)] = panel;
     }
+    // Apart from the numbered panels: it changes with every scroll.
+    m_linePanel = new QLabel(bar);
+    m_linePanel->setObjectName(QStringLiteral("StatusLine"));
+    m_linePanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_linePanel->setTextFormat(Qt::PlainText);
+    m_linePanel->setAlignment(Qt::AlignCenter);
+    m_linePanel->setMinimumWidth(110);
+    bar->addPermanentWidget(m_linePanel);
     bar->installEventFilter(this);
 }
 

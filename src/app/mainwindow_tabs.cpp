@@ -120,6 +120,11 @@ void MainWindow::configureNewView(LogView *view)
 
     connect(view, &LogView::fileReloaded, this, [this, view] { viewFileReload(view); });
     connect(view, &LogView::optionsChanged, this, [this] { viewOptionsChanged(); });
+    connect(view, &LogView::drawn, this, guarded([this, view] {
+                if (view == activeView())
+                    updateLinePanel();
+            }));
+    view->setBackgroundJobs(&m_jobs);
     // Colour rules first: they test the line as the file has it.
     view->setLineDecorators(ruleDecorators());
     installQuickFindKey(view);

@@ -182,9 +182,11 @@ bool LineStarts::count(const FileSource &source, qint64 size, LineCountUnit unit
                        std::stop_token stop, int blockSize)
 {
     clear();
-    size = std::clamp<qint64>(size, 0, bufSizeMax);
-    const size_t capacity = size_t(std::clamp(maxCount, countMin, countMax) - 1);
     const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
+    // Whole characters only: a last read of half a unit would add nothing,
+    // and with more file after it, the loop would never end.
+    size = std::clamp<qint64>(size, 0, bufSizeMax) / cs * cs;
+    const size_t capacity = size_t(std::clamp(maxCount, countMin, countMax) - 1);
     const qint64 block = std::max<qint64>(cs, (qint64(blockSize) + cs - 1) / cs * cs);
     std::vector<char> buffer(size_t(std::min(block, std::max<qint64>(size, 1))));
     m_starts.reserve(capacity);

@@ -65,6 +65,13 @@ LogView::LogView(QWidget *parent)
     connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
             guarded([this](int action) { onHScrollAction(action); }));
 
+    m_lineIndexer = std::make_unique<LineIndexer>();
+    connect(m_lineIndexer.get(), &LineIndexer::updated, this, guarded([this] {
+                if (linesUsable())
+                    redraw();
+                Q_EMIT drawn();
+            }));
+
     m_follower = std::make_unique<FileFollower>();
     connect(m_follower.get(), &FileFollower::changed, this,
             guarded([this] { handleFileChange(m_follower.get()); }));
@@ -73,6 +80,8 @@ LogView::LogView(QWidget *parent)
 
 LogView::~LogView()
 {
+    // Nothing may reach the window from a view half destroyed.
+    disconnect(m_lineIndexer.get(), nullptr, this, nullptr);
     m_follower->stop();
     closeSource();
 }
@@ -173,6 +182,7 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
         scrollTo(oldViewPos);
         setHViewPos(oldHViewPos, true);
     }
+    updateLineIndex(kind == OpenKind::KeepPosition);
     return true;
 }
 
@@ -180,6 +190,7 @@ void LogView::closeSource()
 {
     resetView();
     m_doc.close();
+    m_lineIndexer->clear();
 }
 
 void LogView::resetView()

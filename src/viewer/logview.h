@@ -2,6 +2,7 @@
 
 #include "viewer/linecount.h"
 #include "viewer/linedecoration.h"
+#include "viewer/lineindexer.h"
 #include "viewer/linereader.h"
 #include "viewer/drawnlines.h"
 #include "viewer/urldetect.h"
@@ -198,6 +199,14 @@ public:
     // Numbers are shown: a text mode, gutter and numbers on, the file's
     // extension listed when the list is in use.
     bool linesUsable() const;
+    // Line numbers anywhere come from an index built on these jobs (the
+    // window's); without them only the first lines are numbered.
+    void setBackgroundJobs(BackgroundJobs *jobs);
+    const LineIndexer &lineIndexer() const { return *m_lineIndexer; }
+    // The exact number of the line holding position, 0 while not known.
+    qint64 lineNumberAt(qint64 position) const;
+    // The line of the selection's start, or of the view's top without one.
+    qint64 shownLineNumber() const;
     // --- Selection, mouse and clipboard
     void selectAll();
     void clearSelection(bool fireEvent);
@@ -247,6 +256,9 @@ Q_SIGNALS:
     void scrolled();
     // A click on an address, with "mailto:" before an e-mail address.
     void urlClicked(const QByteArray &address);
+    // A drawing is on screen, or more lines got numbers: what it shows or
+    // numbers may have changed.
+    void drawn();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -314,6 +326,9 @@ private:
     void updateLineStarts();
     // The gutter's font and width for the coming drawing.
     void prepareGutter();
+    LineCountUnit lineUnit() const;
+    // After an open or reopen: the index follows the file.
+    void updateLineIndex(bool reopened);
     // The dump modes' rows (qzbinhex_dump.cpp).
     void renderDump(QPainter &painter, const RenderSetup &setup, qint64 limitPos, int visibleLines,
                     DrawnLines *positions, DrawResult &result);
@@ -423,4 +438,5 @@ private:
 
     UrlList m_urls;               // of the read window; empty while not highlighted
     quint64 m_lineStartsRead = 0; // the window read they were counted for
+    std::unique_ptr<LineIndexer> m_lineIndexer;
 };

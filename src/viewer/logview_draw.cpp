@@ -141,6 +141,7 @@ void LogView::redraw()
     painter.end();
     updateScrollBars();
     viewport()->update();
+    Q_EMIT drawn();
 }
 
 void LogView::checkViewInBuffer() const
@@ -194,9 +195,7 @@ RenderSetup LogView::makeRenderSetup(const QSize &size, bool printing)
     if (m_opt.textGutter) {
         s.gutterCells.numbers = linesUsable();
         s.gutterCells.step = m_opt.textGutterLinesStep;
-        s.gutterCells.lineNumber = [this](qint64 pos) {
-            return m_doc.lineStarts().lineNumber(pos);
-        };
+        s.gutterCells.lineNumber = [this](qint64 pos) { return lineNumberAt(pos); };
         s.gutterCells.font = m_gutterMeasurer;
         s.gutterCells.fontColor = m_opt.fontGutter.color;
     }

@@ -51,6 +51,57 @@ void LogView::prepareGutter()
     if (!m_gutterMeasurer || m_gutterMeasurer->font() != m_opt.fontGutter.font)
         m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_opt.fontGutter.font);
     updateLineStarts();
-    const QString widest = QString::number(m_doc.lineStarts().lineStartCount() + 1);
-    m_gutterWidth = std::max(10, m_gutterMeasurer->width(widest) + 2);
+    // The byte order chosen from the menu reads the same file in other units.
+    if (m_lineIndexer->unit() && m_lineIndexer->unit() != lineUnit() && m_doc.source())
+        m_lineIndexer->restart(*m_doc.source(), lineUnit());
+    qint64 widest = m_doc.lineStarts().lineStartCount() + 1;
+    if (const LineIndex *index = m_lineIndexer->index(); index && index->unit() == lineUnit())
+        widest = std::max(widest, index->lastLine());
+    m_gutterWidth = std::max(10, m_gutterMeasurer->width(QString::number(widest)) + 2);
+}
+
+LineCountUnit LogView::lineUnit() const
+{
+    return !m_doc.isUnicodeMode() ? LineCountUnit::Byte
+           : m_doc.isBigEndian()  ? LineCountUnit::Utf16Big
+                                  : LineCountUnit::Utf16Little;
+}
+
+void LogView::setBackgroundJobs(BackgroundJobs *jobs)
+{
+    m_lineIndexer->setJobs(jobs, this);
+    updateLineIndex(false);
+}
+
+void LogView::updateLineIndex(bool reopened)
+{
+    const FileSource *source = m_doc.source();
+    if (!source || m_doc.kind() != ViewDocument::SourceKind::File || !m_doc.isTextMode()) {
+        m_lineIndexer->clear();
+        return;
+    }
+    // Only appended bytes keep what was indexed; any other change of the
+    // file may have moved every line.
+    if (reopened && m_doc.lastReloadReason() == ReloadReason::Appended)
+        m_lineIndexer->extend(*source, lineUnit());
+    else
+        m_lineIndexer->restart(*source, lineUnit());
+}
+
+qint64 LogView::lineNumberAt(qint64 position) const
+{
+    if (const int counted = m_doc.lineStarts().lineNumber(position))
+        return counted;
+    const LineIndex *index = m_lineIndexer->index();
+    const FileSource *source = m_doc.source();
+    if (!index || !source || !m_doc.isTextMode() || index->unit() != lineUnit())
+        return 0;
+    return index->lineNumberAt(*source, position);
+}
+
+qint64 LogView::shownLineNumber() const
+{
+    if (!m_doc.sourceAssigned() || !m_doc.isTextMode())
+        return 0;
+    return lineNumberAt(m_selLength > 0 ? m_selStart : m_viewPos);
 }

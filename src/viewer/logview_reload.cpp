@@ -74,6 +74,7 @@ void LogView::reloadChangedFile()
                     // the name and waits for a file to appear under it.
                     resetView();
                     m_doc.fileGone();
+                    m_lineIndexer->clear();
                     m_follower->waitForFile();
                 }
             }

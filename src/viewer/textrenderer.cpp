@@ -192,7 +192,7 @@ void TextRenderer::drawGutterCell(QPainter &painter, int y, qint64 pos, bool lin
     painter.fillRect(0, y, w, h, m_s.gutterColor);
     if (lineStart) {
         const GutterSetup &g = m_s.gutterCells;
-        const int n = g.numbers && g.lineNumber && g.font ? g.lineNumber(pos) : 0;
+        const qint64 n = g.numbers && g.lineNumber && g.font ? g.lineNumber(pos) : 0;
         painter.save();
         if (n >= 1 && n % std::max(g.step, 1) == 0) {
             const QString text = QString::number(n);

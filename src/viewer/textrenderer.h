@@ -33,9 +33,9 @@ struct DrawColors
 // What the gutter shows beside each line start.
 struct GutterSetup
 {
-    bool numbers = false;                  // numbers where known, else circles only
-    int step = 5;                          // every Step-th line gets its number
-    std::function<int(qint64)> lineNumber; // 0: no number known
+    bool numbers = false;                     // numbers where known, else circles only
+    int step = 5;                             // every Step-th line gets its number
+    std::function<qint64(qint64)> lineNumber; // 0: no number known
     std::shared_ptr<const QtTextMeasurer> font;
     QColor fontColor;
 };

@@ -9,6 +9,7 @@
 #include "text/fileutil.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
@@ -199,6 +200,32 @@ TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
     tick(form);
     EXPECT_EQ(form.statusPanel(0)->text(), "30 bytes");
     EXPECT_FALSE(form.refreshTimer()->isActive()) << "one tick, then the timer rests";
+}
+
+// The line panel numbers the active view's top line exactly, far past the
+// first bytes the gutter counts, once the line index is built.
+TEST_F(RefreshTest, LinePanelShowsTheExactLineOfTheView)
+{
+    MainWindow &form = makeForm();
+    showForm(form);
+    QByteArray bytes;
+    for (int i = 0; i < 50000; ++i)
+        bytes += "entry " + QByteArray::number(i) + (i % 3 ? "\n" : "\r\n");
+    form.openFileTab(writeFile("big.log", bytes));
+    LogView *view = form.activeView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(form.linePanel()->text(), "Line 1");
+    for (int i = 0; i < 100 && view->lineIndexer().running(); ++i) {
+        form.jobs().waitForDone();
+        QCoreApplication::processEvents();
+    }
+    view->scrollTo(bytes.indexOf("entry 40000\n"));
+    EXPECT_EQ(form.linePanel()->text(), "Line 40001");
+
+    form.openFileTab(writeFile("small.log", "a\nb\n"));
+    EXPECT_EQ(form.linePanel()->text(), "Line 1");
+    form.closeAllTabs();
+    EXPECT_EQ(form.linePanel()->text(), "");
 }
 
 // Rotation by delete and create: the tab keeps its name and Reload finds the

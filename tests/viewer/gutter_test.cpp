@@ -3,6 +3,10 @@
 #include "viewerfixture.h"
 #include "common/viewoption.h"
 
+#include "viewer/backgroundjobs.h"
+
+#include <QCoreApplication>
+
 namespace {
 
 enum class Cell { Empty, Circle, Number };
@@ -45,12 +49,54 @@ protected:
             cells.push_back(cellOf(i));
         return cells;
     }
+    // Until the line index has handed its last result over.
+    void waitForIndex()
+    {
+        for (int i = 0; i < 100 && m_view->lineIndexer().running(); ++i) {
+            m_jobs.waitForDone();
+            QCoreApplication::processEvents();
+        }
+        ASSERT_FALSE(m_view->lineIndexer().running());
+    }
+    // The number of the line holding pos in bytes, counted the slow way.
+    static qint64 lineOf(const QByteArray &bytes, qint64 pos)
+    {
+        qint64 line = 1;
+        for (qint64 i = 0; i < pos; ++i)
+            line += bytes[i] == '\n' || (bytes[i] == '\r' && bytes[i + 1] != '\n');
+        return line;
+    }
     static std::vector<Cell> expected(int rows, const std::function<Cell(int line)> &f)
     {
         std::vector<Cell> cells;
         for (int line = 1; line <= rows; ++line)
             cells.push_back(f(line));
         return cells;
+    }
+
+    BackgroundJobs m_jobs; // outlives the view, which TearDown drops first
+};
+
+// With the jobs of a window the view numbers every line once indexed.
+class IndexedGutter : public Gutter
+{
+protected:
+    void SetUp() override
+    {
+        Gutter::SetUp();
+        setOption(*m_view, &ViewOptions::textGutterLinesStep, 1);
+        setOption(*m_view, &ViewOptions::textGutterLinesBufSize, 1024);
+        m_view->setBackgroundJobs(&m_jobs);
+    }
+    // Every drawn row holds the number of its line, as the bytes have it.
+    void expectExactRows(const QByteArray &bytes, int rows)
+    {
+        const DrawnLines &rec = m_view->strPositions();
+        ASSERT_GE(rec.count(), rows);
+        for (int i = 0; i < rows; ++i)
+            EXPECT_EQ(m_view->lineNumberAt(rec.at(i).pos), lineOf(bytes, rec.at(i).pos))
+                << "row " << i;
+        EXPECT_EQ(cells(rows), std::vector<Cell>(size_t(rows), Cell::Number));
     }
 };
 
@@ -253,6 +299,77 @@ TEST_F(Gutter, NumbersSwitchedOnAfterOpeningShowAtTheNextDrawing)
     setOption(*m_view, &ViewOptions::textGutterLines, true);
     m_view->redraw();
     EXPECT_EQ(cells(4), std::vector<Cell>(4, Cell::Number));
+}
+
+// Far past the counted first bytes, lines get their exact numbers once the
+// index covers them, and only then.
+TEST_F(IndexedGutter, NumbersAnywhereOnceIndexed)
+{
+    const QByteArray bytes = numberedLines(60000);
+    m_view->open(write(bytes));
+    showLines(4);
+    waitForIndex();
+    m_view->scrollTo(300000);
+    expectExactRows(bytes, 4);
+    EXPECT_EQ(m_view->shownLineNumber(), lineOf(bytes, m_view->viewPos()));
+    m_view->scrollToEnd();
+    expectExactRows(bytes, 3);
+}
+
+// Appended lines extend the index; a file cut and written anew drops it at
+// once (no number from the old bytes) and is indexed afresh.
+TEST_F(IndexedGutter, FollowsGrowthAndDropsAStaleIndex)
+{
+    QByteArray bytes = numberedLines(20000);
+    const QString path = write(bytes);
+    m_view->open(path);
+    showLines(4);
+    waitForIndex();
+    const QByteArray more = "x\r\ny\rz\n";
+    m_files.append(path, more.repeated(1000));
+    bytes += more.repeated(1000);
+    m_view->reload();
+    waitForIndex();
+    m_view->scrollToEnd();
+    expectExactRows(bytes, 3);
+
+    // Shorter lines: the old index would put the end in a higher line.
+    bytes = QByteArray("a\n").repeated(30000);
+    write(bytes);
+    m_view->reload();
+    m_view->scrollToEnd();
+    const qint64 end = m_view->strPositions().at(1).pos;
+    const qint64 before = m_view->lineNumberAt(end);
+    EXPECT_TRUE(before == 0 || before == lineOf(bytes, end)) << before;
+    waitForIndex();
+    m_view->redraw();
+    expectExactRows(bytes, 3);
+}
+
+// The index counts in the units the file is shown in; choosing the other
+// byte order counts it anew.
+TEST_F(IndexedGutter, Utf16InTheByteOrderShown)
+{
+    QByteArray text;
+    for (int i = 0; i < 3000; ++i)
+        text += "line " + QByteArray::number(i) + "\r\n";
+    const QByteArray le = utf16(QString::fromLatin1(text), false);
+    m_view->open(write(le));
+    m_view->setMode(vbmodeUnicode);
+    m_view->setUnicodeOrder(unicodeOrderLittle);
+    showLines(4);
+    waitForIndex();
+    m_view->scrollTo(le.size() / 10 * 9);
+    const DrawnLines &rec = m_view->strPositions();
+    ASSERT_GE(rec.count(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(m_view->lineNumberAt(rec.at(i).pos), 1 + text.left(rec.at(i).pos / 2).count('\n'))
+            << "row " << i;
+    // Big-endian, these bytes hold no breaks at all.
+    m_view->setUnicodeOrder(unicodeOrderBig);
+    waitForIndex();
+    m_view->redraw();
+    EXPECT_EQ(m_view->lineNumberAt(le.size() / 2), 1);
 }
 
 } // namespace

@@ -242,6 +242,23 @@ TEST(LineCount, CountsOnlyTheRange)
     }
 }
 
+// A range ending inside a UTF-16 unit counts up to the unit before it, also
+// when the file goes on after it.
+TEST(LineCount, Utf16RangeEndingInsideAUnit)
+{
+    const QByteArray bytes = utf16("ab\ncd\nef", LineCountUnit::Utf16Little);
+    for (int block : kBlockSizes) {
+        SCOPED_TRACE(testing::Message() << "block " << block);
+        MemorySource source(bytes);
+        // A count that makes no headway would read on for ever.
+        source.throwAtRead = 100;
+        LineStarts starts;
+        ASSERT_TRUE(starts.countLines(source, 11, LineCountUnit::Utf16Little, 100, {}, block));
+        EXPECT_THAT(starts.starts(), ElementsAreArray(Starts{6}));
+        EXPECT_EQ(starts.countedSize(), 10);
+    }
+}
+
 // At most maxCount - 1 starts are kept (line 1 needs none); maxCount is
 // clamped to its range.
 TEST(LineCount, KeepsAtMostMaxCountMinusOneStarts)

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_lineindex SOURCES lineindex_bench.cpp LIBS ravelin_viewcore)
