@@ -5,6 +5,8 @@
 #include "app/shellmessages.h"
 #include "text/guard.h"
 #include "viewer/gototarget.h"
+#include "viewer/lineindex.h"
+#include "viewer/lineindexer.h"
 #include "viewer/linelocator.h"
 #include "viewer/logview.h"
 #include "viewer/timeseek.h"
@@ -16,6 +18,8 @@
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimeZone>
+
+#include <optional>
 
 // What a go-to job found: the line or the time, by the target's kind.
 struct GoToFound
@@ -38,6 +42,32 @@ QString timeText(const LogTime &time)
     if (ms % 1000)
         text += QStringLiteral(".%1").arg(ms % 1000, 3, 10, QLatin1Char('0'));
     return text;
+}
+
+// Where line starts, from the view's line index; false when the index
+// cannot tell yet.
+bool lineFromIndex(const LogView *view, qint64 line, LineLocator::Result &found)
+{
+    const ViewDocument &doc = view->document();
+    const LineIndex *index = view->lineIndexer().index();
+    const std::optional<LineCountUnit> unit = view->lineIndexer().unit();
+    if (!index || !doc.source() || !unit || *unit != index->unit())
+        return false;
+    if (line > index->lastLine()) {
+        // Past the last line only when the index covers the whole file.
+        if (index->indexedSize() < doc.fileSize())
+            return false;
+        line = index->lastLine();
+        found.status = LineLocator::Result::Status::PastEnd;
+    } else {
+        found.status = LineLocator::Result::Status::Found;
+    }
+    const qint64 start = index->lineStartOf(*doc.source(), line);
+    if (start < 0)
+        return false;
+    found.line = line;
+    found.position = start;
+    return true;
 }
 
 } // namespace
@@ -71,6 +101,15 @@ void MainWindow::goTo(const QString &typed)
                            .arg(doc.fileSize()));
         goToPosition(view, target.byteIn(doc.fileSize(), doc.charSize()));
         return;
+    }
+
+    // A line the index already holds is found at once, with one short read.
+    if (target.kind == GoToTarget::Kind::Line) {
+        GoToFound found;
+        if (lineFromIndex(view, target.line, found.line)) {
+            goToFound(view, target, found);
+            return;
+        }
     }
 
     // Lines and times are looked for on a job, through a source of its own.

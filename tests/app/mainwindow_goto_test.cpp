@@ -3,6 +3,8 @@
 #include "formfixture.h"
 
 #include "app/gotodialog.h"
+#include "viewer/lineindex.h"
+#include "viewer/lineindexer.h"
 #include "viewer/logview.h"
 
 #include <QAction>
@@ -84,6 +86,44 @@ TEST_F(GoToTest, EachFormMovesToItsLineAndSelectsIt)
     }
     EXPECT_TRUE(m_sink.texts().isEmpty()) << m_sink.texts().join(u'|').toStdString();
     EXPECT_TRUE(form.statusBar()->currentMessage().contains(QStringLiteral("reads")));
+}
+
+// Once the line index holds the file, a line is found at once, without a
+// job; past the last line it still says so.
+TEST_F(GoToTest, ALineTheIndexHoldsIsFoundWithoutAJob)
+{
+    QByteArray log;
+    std::vector<qint64> starts;
+    for (int i = 1; i <= 40000; ++i) {
+        starts.push_back(log.size());
+        log += "entry " + QByteArray::number(i) + (i % 3 ? "\n" : "\r\n");
+    }
+    MainWindow &form = openLog(log);
+    LogView *view = form.activeView();
+    for (int i = 0; i < 100 && (view->lineIndexer().running() || !view->lineIndexer().index());
+         ++i) {
+        form.jobs().waitForDone();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(view->lineIndexer().index());
+    ASSERT_EQ(view->lineIndexer().index()->indexedSize(), log.size());
+    const struct
+    {
+        qint64 typed;
+        qint64 lands; // line number
+        bool pastEnd;
+    } cases[] = {{30001, 30001, false}, {1, 1, false}, {40000, 40000, false}, {99999, 40000, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        m_sink.clear();
+        form.goTo(QString::number(c.typed));
+        EXPECT_FALSE(form.goToRunning());
+        EXPECT_EQ(view->viewPos(), starts[size_t(c.lands - 1)]);
+        EXPECT_EQ(m_sink.texts().size(), c.pastEnd ? 1 : 0);
+        if (c.pastEnd && !m_sink.texts().isEmpty())
+            EXPECT_TRUE(m_sink.texts().front().contains(QStringLiteral("40000 lines")))
+                << m_sink.texts().front().toStdString();
+    }
 }
 
 TEST_F(GoToTest, DialogRoundTripOnCtrlL)
