@@ -4,6 +4,7 @@
 #include "text/blockdecoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -232,9 +233,14 @@ TimeSeek::Result TimeSeek::find(LogTime target, bool dateless, qint64 from)
     }
 
     // A file of several runs, or with a clock put back, is still searched;
-    // evenly spread samples let such disorder show in the result.
-    for (int k = 1; k < kSamples && m_failure == Stop::None; ++k)
-        nextTimed(alignUp(m_size / kSamples * k), m_size / kSamples * (k + 1));
+    // samples spread over the file let such disorder show in the result.
+    // Each lies at another place inside its eighth: equal runs appended
+    // would put the same time at every eighth.
+    for (int k = 1; k < kSamples && m_failure == Stop::None; ++k) {
+        const double phase = std::fmod(k * 0.6180339887498949, 1.0);
+        const qint64 at = qint64((k + phase) * double(m_size) / kSamples);
+        nextTimed(alignUp(std::min(at, m_size)), m_size / kSamples * (k + 1));
+    }
 
     // Timed lines starting before lo are earlier than target; best, the
     // first timed line at or after hi, is not; none starts in [limit, best).
