@@ -233,13 +233,17 @@ TimeSeek::Result TimeSeek::find(LogTime target, bool dateless, qint64 from)
     }
 
     // A file of several runs, or with a clock put back, is still searched;
-    // samples spread over the file let such disorder show in the result.
-    // Each lies at another place inside its eighth: equal runs appended
-    // would put the same time at every eighth.
-    for (int k = 1; k < kSamples && m_failure == Stop::None; ++k) {
-        const double phase = std::fmod(k * 0.6180339887498949, 1.0);
+    // samples spread over the file let such disorder show in the result:
+    // one at each eighth, and one at another place inside it, as equal runs
+    // appended put the same time at every eighth.
+    for (int k = 0; k < kSamples && m_failure == Stop::None; ++k) {
+        const qint64 end = m_size / kSamples * (k + 1);
+        if (k > 0)
+            nextTimed(alignUp(m_size / kSamples * k), end);
+        const double phase = std::fmod((k + 1) * 0.6180339887498949, 1.0);
         const qint64 at = qint64((k + phase) * double(m_size) / kSamples);
-        nextTimed(alignUp(std::min(at, m_size)), m_size / kSamples * (k + 1));
+        if (m_failure == Stop::None)
+            nextTimed(alignUp(std::min(at, m_size)), end);
     }
 
     // Timed lines starting before lo are earlier than target; best, the
