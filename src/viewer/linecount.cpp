@@ -47,19 +47,7 @@ public:
     }
 
 private:
-    bool isUnit(const char *at, int value) const
-    {
-        const auto *u = reinterpret_cast<const unsigned char *>(at);
-        switch (m_unit) {
-        case LineCountUnit::Byte:
-            return u[0] == value;
-        case LineCountUnit::Utf16Little:
-            return u[1] == 0 && u[0] == value;
-        case LineCountUnit::Utf16Big:
-            return u[0] == 0 && u[1] == value;
-        }
-        return false;
-    }
+    bool isUnit(const char *at, int value) const { return isCountUnit(at, m_unit, value); }
 
     // A line starts at start; end is the end of the bytes read so far.
     bool add(qint64 start, qint64 end)

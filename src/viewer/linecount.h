@@ -10,6 +10,21 @@ class FileSource;
 // How a line break looks in the counted bytes.
 enum class LineCountUnit { Byte, Utf16Little, Utf16Big };
 
+// Whether the unit at `at` (a byte, or two in the unit's order) has value.
+inline bool isCountUnit(const char *at, LineCountUnit unit, int value)
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(at);
+    switch (unit) {
+    case LineCountUnit::Byte:
+        return u[0] == value;
+    case LineCountUnit::Utf16Little:
+        return u[1] == 0 && u[0] == value;
+    case LineCountUnit::Utf16Big:
+        return u[0] == 0 && u[1] == value;
+    }
+    return false;
+}
+
 // The starts of the first lines of a file, counted from offset 0 over a
 // bounded range, for the numbers in the gutter. Line 1 starts at 0 and is not
 // stored; entry i is where line i + 2 starts. CR, LF and CR LF each end a

@@ -10,20 +10,6 @@
 
 namespace {
 
-bool isUnit(const char *at, LineCountUnit unit, int value)
-{
-    const auto *u = reinterpret_cast<const unsigned char *>(at);
-    switch (unit) {
-    case LineCountUnit::Byte:
-        return u[0] == value;
-    case LineCountUnit::Utf16Little:
-        return u[1] == 0 && u[0] == value;
-    case LineCountUnit::Utf16Big:
-        return u[0] == 0 && u[1] == value;
-    }
-    return false;
-}
-
 // As LineBreakScanner, over the whole UTF-16 units of data[0, size): the
 // value byte is found with memchr, and a hit counts only in a unit's value
 // place with the other byte zero.
@@ -79,7 +65,8 @@ bool walkStarts(Scanner &breaks, const char *data, qint64 n, LineCountUnit unit,
         if (brk >= n)
             return true;
         qint64 start = brk + cs;
-        if (start < n && isUnit(data + brk, unit, '\r') && isUnit(data + start, unit, '\n'))
+        if (start < n && isCountUnit(data + brk, unit, '\r') &&
+            isCountUnit(data + start, unit, '\n'))
             start += cs;
         if (start >= n)
             return true;
