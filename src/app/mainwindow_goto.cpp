@@ -119,9 +119,7 @@ void MainWindow::goTo(const QString &typed)
         return;
     }
     const Encoding encoding = doc.shownEncoding();
-    const LineCountUnit unit = !doc.isUnicodeMode() ? LineCountUnit::Byte
-                               : doc.isBigEndian()  ? LineCountUnit::Utf16Big
-                                                    : LineCountUnit::Utf16Little;
+    const LineCountUnit unit = doc.lineUnit();
     std::vector<qint32> known = doc.lineStarts().starts();
     // Syslog lines carry no year: the file's date gives it.
     QDate fileDate = QFileInfo(view->fileName()).lastModified().date();

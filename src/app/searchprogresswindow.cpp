@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -36,6 +35,11 @@ SearchProgressWindow::SearchProgressWindow(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
+    // Escape cancels before the window shows as it does after.
+    m_hold.onEscape = [this] {
+        if (m_running)
+            cancelClicked();
+    };
 
     labSearch = new QLabel(QStringLiteral("Searching:"), this);
     labSearch->setObjectName(QStringLiteral("labSearch"));
@@ -124,7 +128,7 @@ void SearchProgressWindow::run(DoneEvent done)
         finish(false, error, false);
         return;
     }
-    holdInput(true);
+    m_hold.set(true);
     showTimer->start();
 }
 
@@ -147,7 +151,7 @@ void SearchProgressWindow::finish(bool found, const std::exception_ptr &error, b
 {
     disconnect(m_progressLink);
     disconnect(m_finishedLink);
-    holdInput(false);
+    m_hold.set(false);
     m_running = false;
     fadeTimer->stop();
     showTimer->stop();
@@ -191,17 +195,6 @@ void SearchProgressWindow::finish(bool found, const std::exception_ptr &error, b
     tell(false);
 }
 
-void SearchProgressWindow::holdInput(bool hold)
-{
-    if (hold == m_inputHeld)
-        return;
-    m_inputHeld = hold;
-    if (hold)
-        qApp->installEventFilter(this);
-    else
-        qApp->removeEventFilter(this);
-}
-
 void SearchProgressWindow::handBackKeyboard()
 {
     // The keyboard this window took goes back to the viewer: a window
@@ -220,35 +213,6 @@ void SearchProgressWindow::handBackKeyboard()
                            if (!QApplication::activeWindow() && !QApplication::activeModalWidget())
                                activate();
                        }));
-}
-
-bool SearchProgressWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (!m_inputHeld)
-        return QDialog::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::ShortcutOverride:
-        // Taken here, so that no shortcut fires either.
-        event->accept();
-        return true;
-    case QEvent::KeyPress:
-        // Escape cancels before the window shows as it does after.
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && m_running)
-            cancelClicked();
-        return true;
-    case QEvent::KeyRelease:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-        return true;
-    default:
-        return QDialog::eventFilter(watched, event);
-    }
 }
 
 void SearchProgressWindow::setAlphaBlendValue(int value)
@@ -270,7 +234,7 @@ void SearchProgressWindow::prepare()
 void SearchProgressWindow::showUp()
 {
     // Modal from here on: it holds the input off itself.
-    holdInput(false);
+    m_hold.set(false);
     show();
     if (const QScreen *screen = this->screen()) {
         QRect frame = frameGeometry();

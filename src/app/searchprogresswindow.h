@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/inputhold.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
@@ -82,7 +84,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     // Escape: the same as Cancel; the window closes itself when the search ends.
     void reject() override;
 
@@ -90,7 +91,6 @@ private:
     void searchFinished();
     // Ends the run: the window goes, the outcome is told, done follows.
     void finish(bool found, const std::exception_ptr &error, bool abandoned);
-    void holdInput(bool hold);
     void prepare();
     void showUp();
     // Gives the keyboard back to the viewer's window once this one is gone.
@@ -103,7 +103,7 @@ private:
     int m_alpha = 0;
     bool m_running = false;
     bool m_quiet = false;
-    bool m_inputHeld = false;
+    InputHold m_hold;
     DoneEvent m_done;
     QMetaObject::Connection m_progressLink;
     QMetaObject::Connection m_finishedLink;

@@ -1,7 +1,6 @@
 #include "print/printprogress.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -15,12 +14,11 @@ PrintProgress::PrintProgress()
     m_clock.start();
     m_turn.setInterval(0);
     connect(&m_turn, &QTimer::timeout, this, [this] { printOnePage(); });
+    m_hold.onEscape = [this] { m_cancelled = true; };
+    m_hold.holdCloses = true;
 }
 
-PrintProgress::~PrintProgress()
-{
-    holdInput(false);
-}
+PrintProgress::~PrintProgress() = default;
 
 bool PrintProgress::step(int pages, double done)
 {
@@ -46,7 +44,7 @@ bool PrintProgress::step(int pages, double done)
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
         // Modal from here on: it holds the input off itself.
-        holdInput(false);
+        m_hold.set(false);
         m_dialog->show();
     }
     m_dialog->setLabelText(QStringLiteral("Printing page %1...").arg(pages + 1));
@@ -64,7 +62,7 @@ void PrintProgress::start(std::function<Position()> position, std::function<bool
     m_done = std::move(done);
     m_cancelled = false;
     m_clock.restart();
-    holdInput(true);
+    m_hold.set(true);
     m_turn.start();
 }
 
@@ -92,57 +90,11 @@ void PrintProgress::printOnePage()
 void PrintProgress::end(bool completed, const std::exception_ptr &error)
 {
     m_turn.stop();
-    holdInput(false);
+    m_hold.set(false);
     if (m_dialog)
         m_dialog->hide();
     m_position = nullptr;
     m_printPage = nullptr;
     if (const Done done = std::exchange(m_done, nullptr))
         done(completed, error);
-}
-
-void PrintProgress::holdInput(bool hold)
-{
-    if (hold == m_inputHeld)
-        return;
-    m_inputHeld = hold;
-    if (hold)
-        qApp->installEventFilter(this);
-    else
-        qApp->removeEventFilter(this);
-}
-
-bool PrintProgress::eventFilter(QObject *watched, QEvent *event)
-{
-    if (!m_inputHeld)
-        return QObject::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::ShortcutOverride:
-        // Taken here, so that no shortcut fires either.
-        event->accept();
-        return true;
-    case QEvent::KeyPress:
-        // Escape cancels before the window shows as it does after.
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-            m_cancelled = true;
-        return true;
-    case QEvent::Close:
-        // A window closed by the user waits for the run, as under a modal window.
-        if (!event->spontaneous())
-            return QObject::eventFilter(watched, event);
-        event->ignore();
-        return true;
-    case QEvent::KeyRelease:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-        return true;
-    default:
-        return QObject::eventFilter(watched, event);
-    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/inputhold.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -54,13 +56,9 @@ public:
     bool shown() const { return m_dialog != nullptr; }
     QProgressDialog *dialog() const { return m_dialog.get(); }
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void printOnePage();
     void end(bool completed, const std::exception_ptr &error);
-    void holdInput(bool hold);
 
     QElapsedTimer m_clock;
     QTimer m_turn;
@@ -70,5 +68,5 @@ private:
     std::function<bool()> m_printPage;
     Done m_done;
     bool m_cancelled = false;
-    bool m_inputHeld = false;
+    InputHold m_hold;
 };

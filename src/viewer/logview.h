@@ -326,7 +326,6 @@ private:
     void updateLineStarts();
     // The gutter's font and width for the coming drawing.
     void prepareGutter();
-    LineCountUnit lineUnit() const;
     // After an open or reopen: the index follows the file.
     void updateLineIndex(bool reopened);
     // The dump modes' rows (qzbinhex_dump.cpp).

@@ -52,19 +52,12 @@ void LogView::prepareGutter()
         m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_opt.fontGutter.font);
     updateLineStarts();
     // The byte order chosen from the menu reads the same file in other units.
-    if (m_lineIndexer->unit() && m_lineIndexer->unit() != lineUnit() && m_doc.source())
-        m_lineIndexer->restart(*m_doc.source(), lineUnit());
+    if (m_lineIndexer->unit() && m_lineIndexer->unit() != m_doc.lineUnit() && m_doc.source())
+        m_lineIndexer->restart(*m_doc.source(), m_doc.lineUnit());
     qint64 widest = m_doc.lineStarts().lineStartCount() + 1;
-    if (const LineIndex *index = m_lineIndexer->index(); index && index->unit() == lineUnit())
+    if (const LineIndex *index = m_lineIndexer->index(); index && index->unit() == m_doc.lineUnit())
         widest = std::max(widest, index->lastLine());
     m_gutterWidth = std::max(10, m_gutterMeasurer->width(QString::number(widest)) + 2);
-}
-
-LineCountUnit LogView::lineUnit() const
-{
-    return !m_doc.isUnicodeMode() ? LineCountUnit::Byte
-           : m_doc.isBigEndian()  ? LineCountUnit::Utf16Big
-                                  : LineCountUnit::Utf16Little;
 }
 
 void LogView::setBackgroundJobs(BackgroundJobs *jobs)
@@ -83,9 +76,9 @@ void LogView::updateLineIndex(bool reopened)
     // Only appended bytes keep what was indexed; any other change of the
     // file may have moved every line.
     if (reopened && m_doc.lastReloadReason() == ReloadReason::Appended)
-        m_lineIndexer->extend(*source, lineUnit());
+        m_lineIndexer->extend(*source, m_doc.lineUnit());
     else
-        m_lineIndexer->restart(*source, lineUnit());
+        m_lineIndexer->restart(*source, m_doc.lineUnit());
 }
 
 qint64 LogView::lineNumberAt(qint64 position) const
@@ -94,7 +87,7 @@ qint64 LogView::lineNumberAt(qint64 position) const
         return counted;
     const LineIndex *index = m_lineIndexer->index();
     const FileSource *source = m_doc.source();
-    if (!index || !source || !m_doc.isTextMode() || index->unit() != lineUnit())
+    if (!index || !source || !m_doc.isTextMode() || index->unit() != m_doc.lineUnit())
         return 0;
     return index->lineNumberAt(*source, position);
 }

@@ -1,15 +1,6 @@
 #include "viewer/quickmatcher.h"
 
-namespace {
-// The search's own idea of a word character: letters, digits, the
-// underscore and anything past ASCII.
-bool isWordUnit(QChar c)
-{
-    const ushort u = c.unicode();
-    return u > 127 || u == '_' || (u >= '0' && u <= '9') ||
-           ((u | 0x20) >= 'a' && (u | 0x20) <= 'z');
-}
-} // namespace
+#include "search/plainmatcher.h"
 
 QuickMatcher::QuickMatcher(Pattern pattern) : m_pattern(std::move(pattern))
 {
@@ -31,8 +22,9 @@ bool QuickMatcher::boundedAsWord(const QString &line, int from, int to) const
 {
     if (!m_pattern.wholeWords)
         return true;
-    return (from == 0 || !isWordUnit(line[from - 1])) &&
-           (to >= line.size() || !isWordUnit(line[to]));
+    // The search's own idea of a word's edge.
+    return (from == 0 || PlainMatcher::isWordSeparator(line[from - 1].unicode())) &&
+           (to >= line.size() || PlainMatcher::isWordSeparator(line[to].unicode()));
 }
 
 QuickMatcher::Ranges QuickMatcher::find(const QString &line) const

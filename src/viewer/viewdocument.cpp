@@ -126,12 +126,16 @@ bool ViewDocument::countLines(qint64 size, int maxCount)
         m_lineStarts.clear();
         return false;
     }
-    const LineCountUnit unit = !isUnicodeMode() ? LineCountUnit::Byte
-                               : isBigEndian()  ? LineCountUnit::Utf16Big
-                                                : LineCountUnit::Utf16Little;
     // Bounded: at most 20 MiB, read in blocks and scanned with memchr, once
     // per window move within the counted range.
-    return m_lineStarts.countLines(*m_source, size, unit, maxCount);
+    return m_lineStarts.countLines(*m_source, size, lineUnit(), maxCount);
+}
+
+LineCountUnit ViewDocument::lineUnit() const
+{
+    return !isUnicodeMode() ? LineCountUnit::Byte
+           : isBigEndian()  ? LineCountUnit::Utf16Big
+                            : LineCountUnit::Utf16Little;
 }
 
 TextFormat ViewDocument::format() const

@@ -169,6 +169,8 @@ public:
     // Counts them afresh over the first size bytes, in the mode's unit (see
     // LineStarts::countLines).
     bool countLines(qint64 size, int maxCount);
+    // How a line break looks in the bytes the document shows.
+    LineCountUnit lineUnit() const;
 
     // Sizes the buffer from MaxLengths and reads the first window; false
     // when that read failed and mayRetry was off, or the user gave up.
