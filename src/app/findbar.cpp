@@ -154,6 +154,10 @@ bool FindBar::handleKey(int key, Qt::KeyboardModifiers mods, bool press)
         if (mods != Qt::NoModifier)
             return false;
         return emitIf([&] { Q_EMIT closeRequested(); });
+    case Qt::Key_M:
+        if (mods != Qt::AltModifier)
+            return false;
+        return emitIf([&] { Q_EMIT linesRequested(); });
     case Qt::Key_C:
     case Qt::Key_W:
     case Qt::Key_R: {

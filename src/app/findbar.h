@@ -53,6 +53,8 @@ Q_SIGNALS:
     void togglesChanged();
     void stepRequested(bool previous);
     void closeRequested();
+    // Alt+M: list the lines that hold the text in a pane.
+    void linesRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

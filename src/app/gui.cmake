@@ -12,6 +12,7 @@ add_library(ravelin_app STATIC
   finddialog.cpp finddialog.h
   findbar.cpp findbar.h
   quickfind.cpp quickfind.h
+  matchpane.cpp matchpane.h
   rulebuttonpanel.cpp rulebuttonpanel.h
   gotonextwindow.cpp gotonextwindow.h
   mainwindow.cpp mainwindow.h

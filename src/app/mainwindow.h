@@ -37,6 +37,7 @@ struct ColorRules;
 class GoToNextWindow;
 class SearchProgressWindow;
 class QuickFind;
+class MatchPane;
 class FindDialog;
 class FilterLogDialog;
 class LogView;
@@ -148,6 +149,11 @@ public:
     void openQuickFind();
     // The quick find of view's tab; made on first use when create is set.
     QuickFind *quickFindOf(LogView *view, bool create = false);
+    // The lines holding the bar's text, listed in a pane under the log
+    // (less's "&", Alt+M in the bar).
+    void listMatchingLines(LogView *view);
+    MatchPane *matchPaneOf(LogView *view, bool create = false);
+    void restorePane(LogView *view, const SessionTab::Pane &stored);
     GoToNextWindow *gotoWindow() const { return m_gotoWindow; }
     // The colour rules the find dialog and the go-to-next window offer.
     const ColorRules &colorRules() const;

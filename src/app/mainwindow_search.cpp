@@ -5,6 +5,7 @@
 #include "app/searchprogresswindow.h"
 #include "app/finddialog.h"
 #include "app/findbar.h"
+#include "app/matchpane.h"
 #include "app/quickfind.h"
 #include "app/gotonextwindow.h"
 #include "app/windowplace.h"
@@ -80,13 +81,19 @@ void MainWindow::installQuickFindKey(LogView *view)
     auto *slash = new QShortcut(QKeySequence(Qt::Key_Slash), view);
     slash->setContext(Qt::WidgetWithChildrenShortcut);
     connect(slash, &QShortcut::activated, this, guarded([this] { openQuickFind(); }));
+    // less's key for the lines that match.
+    auto *ampersand = new QShortcut(QKeySequence(Qt::Key_Ampersand), view);
+    ampersand->setContext(Qt::WidgetShortcut);
+    connect(ampersand, &QShortcut::activated, this,
+            guarded([this, view] { listMatchingLines(view); }));
 }
 
 QuickFind *MainWindow::quickFindOf(LogView *view, bool create)
 {
-    if (!view || !view->parentWidget())
+    QWidget *sheet = MatchPane::sheetOf(view);
+    if (!sheet)
         return nullptr;
-    if (auto *find = view->parentWidget()->findChild<QuickFind *>())
+    if (auto *find = sheet->findChild<QuickFind *>())
         return find;
     if (!create)
         return nullptr;
@@ -100,6 +107,8 @@ QuickFind *MainWindow::quickFindOf(LogView *view, bool create)
     });
     connect(bar, &FindBar::stepRequested, this,
             guarded([this, find](bool previous) { quickFindStep(find, previous); }));
+    connect(bar, &FindBar::linesRequested, this,
+            guarded([this, view] { listMatchingLines(view); }));
     connect(bar, &FindBar::closeRequested, this, [this, bar] {
         if (!bar->text().isEmpty() && !bar->hasPatternError())
             addToFindHistory(m_find.findHistory, bar->text());
@@ -117,6 +126,39 @@ QuickFind *MainWindow::quickFindOf(LogView *view, bool create)
     decorators.push_back(find->decorator());
     view->setLineDecorators(std::move(decorators));
     return find;
+}
+
+void MainWindow::listMatchingLines(LogView *view)
+{
+    if (!view)
+        return;
+    QuickFind *find = quickFindOf(view, true);
+    const QuickMatcher::Pattern pattern = find->bar()->pattern();
+    if (!find->isOpen() || pattern.text.isEmpty() || find->bar()->hasPatternError()) {
+        // Nothing to list yet: the text is typed first, then Alt+M.
+        find->open();
+        return;
+    }
+    addToFindHistory(m_find.findHistory, pattern.text);
+    MatchPane *pane = matchPaneOf(view, true);
+    LineFilterSpec spec{pattern, view->document().shownEncoding(), false};
+    if (pane->isOpen() && pane->spec().pattern == pattern)
+        spec.invert = pane->spec().invert;
+    pane->list(spec);
+}
+
+MatchPane *MainWindow::matchPaneOf(LogView *view, bool create)
+{
+    if (MatchPane *pane = MatchPane::of(view))
+        return pane;
+    if (!create || !view)
+        return nullptr;
+    auto *pane = new MatchPane(view, m_jobs);
+    pane->setLimit(m_find.paneLimit);
+    m_config.configureNewView(pane->view());
+    pane->view()->setAutoReload(false);
+    pane->view()->setBackgroundJobs(&m_jobs);
+    return pane;
 }
 
 void MainWindow::openQuickFind()

@@ -1,6 +1,9 @@
 // Sessions of tabs and the recent sessions list.
 #include "app/mainwindow.h"
 
+#include "app/matchpane.h"
+#include "viewer/logview.h"
+
 #include "app/inifile.h"
 #include "app/messagebatch.h"
 #include "app/shellmessages.h"
@@ -20,6 +23,19 @@ namespace {
 constexpr qint64 kRepaintEveryMs = 50;
 
 } // namespace
+
+void MainWindow::restorePane(LogView *view, const SessionTab::Pane &stored)
+{
+    if (!view || stored.text.isEmpty())
+        return;
+    using Flag = SessionTab::Pane;
+    const QuickMatcher::Pattern pattern{stored.text, bool(stored.flags & Flag::CaseSensitive),
+                                        bool(stored.flags & Flag::WholeWords),
+                                        bool(stored.flags & Flag::Regex)};
+    MatchPane *pane = matchPaneOf(view, true);
+    pane->setRatio(stored.perMille / 1000.0);
+    pane->list({pattern, view->document().shownEncoding(), bool(stored.flags & Flag::Invert)});
+}
 
 bool MainWindow::openFileTabWithCaption(const QString &path, const QByteArray &caption)
 {
@@ -67,7 +83,8 @@ void MainWindow::openSession(const QString &fileName)
                 ++notOpened;
                 continue;
             }
-            openFileTabWithCaption(tab.path, tab.caption);
+            if (openFileTabWithCaption(tab.path, tab.caption))
+                restorePane(m_recs.back().view, tab.pane);
             if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
                 // The window repaints while a large session opens, and nothing
                 // else runs: clicks, keys, timers and watchers wait until it

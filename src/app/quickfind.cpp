@@ -1,6 +1,7 @@
 #include "app/quickfind.h"
 
 #include "app/findbar.h"
+#include "app/matchpane.h"
 #include "search/regexstreamsearcher.h"
 #include "text/guard.h"
 #include "viewer/backgroundjobs.h"
@@ -22,7 +23,7 @@ struct QuickFind::CountJob
 QuickFind::QuickFind(LogView *view, BackgroundJobs &jobs)
     : m_view(view), m_jobs(jobs), m_decorator(std::make_shared<MatchDecorator>())
 {
-    QWidget *sheet = view->parentWidget();
+    QWidget *sheet = MatchPane::sheetOf(view);
     m_bar = new FindBar(sheet);
     m_bar->hide();
     if (sheet->layout())

@@ -9,6 +9,7 @@ namespace {
 
 const QByteArray kTabs("Tabs");
 const QByteArray kNicks("Nicks");
+const QByteArray kPanes("Panes");
 const QByteArray kHistory("SessHistory");
 
 QByteArray numberKey(int i)
@@ -49,7 +50,12 @@ SessionData readSession(const IniFile &ini)
         const QString path = fileNameFromBytes(ini.readString(kTabs, numberKey(n), {}));
         if (path.isEmpty())
             continue;
-        data.tabs.push_back({path, ini.readString(kNicks, numberKey(n), QByteArray())});
+        SessionTab tab(path, ini.readString(kNicks, numberKey(n), QByteArray()));
+        tab.pane.text = ini.readUtf8(kPanes, "Text" + numberKey(n), QString());
+        tab.pane.flags = ini.readInteger(kPanes, "Flags" + numberKey(n), 0) & 15;
+        tab.pane.perMille =
+            std::clamp(ini.readInteger(kPanes, "Ratio" + numberKey(n), 250), 50, 950);
+        data.tabs.push_back(std::move(tab));
     }
     return data;
 }
@@ -70,8 +76,15 @@ QStringList writeSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
     }
     ini.writeInteger(kTabs, "Num", int(kept.size()));
     ini.writeInteger(kTabs, "Active", keptActive);
+    ini.eraseSection(kPanes);
     for (size_t i = 0; i < kept.size(); ++i) {
         ini.writeExact(kTabs, numberKey(int(i)), fileNameToBytes(kept[i]->path));
+        const SessionTab::Pane &pane = kept[i]->pane;
+        if (!pane.text.isEmpty() && IniFile::canHoldValue(pane.text.toUtf8())) {
+            ini.writeUtf8(kPanes, "Text" + numberKey(int(i)), pane.text);
+            ini.writeInteger(kPanes, "Flags" + numberKey(int(i)), pane.flags);
+            ini.writeInteger(kPanes, "Ratio" + numberKey(int(i)), pane.perMille);
+        }
         // A caption with a line break cannot be stored: the tab comes back
         // with its file name rather than with an older caption.
         if (IniFile::canHoldValue(kept[i]->caption))

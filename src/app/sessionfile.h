@@ -11,14 +11,34 @@ class IniFile;
 // One tab as a session file stores it.
 struct SessionTab
 {
+    struct Pane;
+    SessionTab() = default;
+    SessionTab(QString path_, QByteArray caption_ = {});
+
     QString path;
     QByteArray caption; // UTF-8; empty: the tab shows its file name
+    // The matching-lines pane, when it was open: its text, how it is
+    // matched, and its share of the tab in per mille.
+    struct Pane
+    {
+        enum Flag { CaseSensitive = 1, WholeWords = 2, Regex = 4, Invert = 8 };
+        QString text; // empty: no pane
+        int flags = 0;
+        int perMille = 250;
+        bool operator==(const Pane &) const = default;
+    };
+    Pane pane;
 
     bool operator==(const SessionTab &) const = default;
 };
 
+inline SessionTab::SessionTab(QString path_, QByteArray caption_)
+    : path(std::move(path_)), caption(std::move(caption_))
+{}
+
 // A session file: [Tabs] Num, Active and the paths 0..Num-1, [Nicks] the
-// captions in the same order. A path is stored as the bytes of the file's
+// captions in the same order, [Panes] the open panes as Text<n>, Flags<n>
+// and Ratio<n>. A path is stored as the bytes of the file's
 // name, so a name that is not UTF-8 reopens the same file.
 struct SessionData
 {

@@ -1,5 +1,7 @@
 #include "app/sessions.h"
 
+#include "app/matchpane.h"
+
 #include "app/inifile.h"
 #include "app/shellmessages.h"
 #include "app/tabset.h"
@@ -34,12 +36,28 @@ QStringList Sessions::shownRecentSessions() const
     return shown;
 }
 
+SessionTab::Pane Sessions::paneOf(LogView *view)
+{
+    SessionTab::Pane stored;
+    const MatchPane *pane = MatchPane::of(view);
+    if (!pane || !pane->isOpen())
+        return stored;
+    const LineFilterSpec &spec = pane->spec();
+    stored.text = spec.pattern.text;
+    stored.flags = (spec.pattern.caseSensitive ? SessionTab::Pane::CaseSensitive : 0) |
+                   (spec.pattern.wholeWords ? SessionTab::Pane::WholeWords : 0) |
+                   (spec.pattern.regex ? SessionTab::Pane::Regex : 0) |
+                   (spec.invert ? SessionTab::Pane::Invert : 0);
+    stored.perMille = int(pane->ratio() * 1000 + 0.5);
+    return stored;
+}
+
 bool Sessions::save(const QString &fileName, const std::vector<Tab> &tabs, int active)
 {
     std::vector<SessionTab> entries;
     entries.reserve(tabs.size());
     for (const Tab &rec : tabs)
-        entries.push_back({rec.fileName, TabSet::userCaption(rec)});
+        entries.emplace_back(rec.fileName, TabSet::userCaption(rec)).pane = paneOf(rec.view);
     IniFile ini(fileName);
     // An unreadable file is reported by UpdateFile and left as it is.
     ini.load();

@@ -9,6 +9,7 @@
 #include <vector>
 
 class IniFile;
+class LogView;
 class QDialog;
 class QWidget;
 struct Tab;
@@ -33,6 +34,8 @@ public:
     // False when the file could not be written (already reported); the
     // current session then stays as it was.
     bool save(const QString &fileName, const std::vector<Tab> &tabs, int active);
+    // What a session keeps of a tab's matching-lines pane (nothing when closed).
+    static SessionTab::Pane paneOf(LogView *view);
     // False when there is nothing to open (a beep or a message said why).
     static bool read(const QString &fileName, SessionData &session);
     // The open or save dialog of sessions, run by runDialog; empty when

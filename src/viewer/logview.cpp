@@ -224,6 +224,8 @@ void LogView::setMode(ViewMode mode)
         QIODevice *stream = m_doc.stream();
         closeSource();
         m_doc.openStream(stream, true);
+    } else if (m_doc.kind() == ViewDocument::SourceKind::Other) {
+        showSource(m_doc.source()->openAnother(), true);
     } else {
         const DrawBatch batch(*this);
         openSource(OpenKind::KeepPosition);

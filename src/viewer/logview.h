@@ -56,6 +56,10 @@ public:
     void openStream(QIODevice *stream, bool repaint = true);
     void reload();
     const QString &fileName() const { return m_fileName; }
+    // Shows data of the caller's making (the lines a pane lists from another
+    // view). keepPosition: the same data, grown or changed; the view keeps
+    // its place and selection, or its end when it stood there.
+    void showSource(std::unique_ptr<FileSource> source, bool keepPosition);
 
     // --- Mode and text
     void setMode(ViewMode mode);
@@ -207,6 +211,11 @@ public:
     qint64 lineNumberAt(qint64 position) const;
     // The line of the selection's start, or of the view's top without one.
     qint64 shownLineNumber() const;
+    // Texts the gutter shows at each line start in place of its own numbers
+    // (the log's numbers of the lines a pane lists); empty: the numbers.
+    // The gutter is as wide as widest.
+    using GutterLabel = std::function<QString(qint64 position)>;
+    void setGutterLabels(GutterLabel label, const QString &widest);
     // --- Selection, mouse and clipboard
     void selectAll();
     void clearSelection(bool fireEvent);
@@ -438,4 +447,6 @@ private:
     UrlList m_urls;               // of the read window; empty while not highlighted
     quint64 m_lineStartsRead = 0; // the window read they were counted for
     std::unique_ptr<LineIndexer> m_lineIndexer;
+    GutterLabel m_gutterLabel;
+    QString m_widestLabel;
 };

@@ -196,6 +196,7 @@ RenderSetup LogView::makeRenderSetup(const QSize &size, bool printing)
         s.gutterCells.numbers = linesUsable();
         s.gutterCells.step = m_opt.textGutterLinesStep;
         s.gutterCells.lineNumber = [this](qint64 pos) { return lineNumberAt(pos); };
+        s.gutterCells.label = m_gutterLabel;
         s.gutterCells.font = m_gutterMeasurer;
         s.gutterCells.fontColor = m_opt.fontGutter.color;
     }

@@ -17,6 +17,8 @@ QString extension(const QString &fileName)
 
 bool LogView::linesUsable() const
 {
+    if (m_gutterLabel)
+        return m_doc.isTextMode() && m_opt.textGutter;
     if (!m_doc.isTextMode() || !m_opt.textGutter || !m_opt.textGutterLines)
         return false;
     if (!m_opt.textGutterLinesExtUse)
@@ -50,6 +52,10 @@ void LogView::prepareGutter()
         return;
     if (!m_gutterMeasurer || m_gutterMeasurer->font() != m_opt.fontGutter.font)
         m_gutterMeasurer = std::make_shared<QtTextMeasurer>(m_opt.fontGutter.font);
+    if (m_gutterLabel) {
+        m_gutterWidth = std::max(10, m_gutterMeasurer->width(m_widestLabel) + 4);
+        return;
+    }
     updateLineStarts();
     // The byte order chosen from the menu reads the same file in other units.
     if (m_lineIndexer->unit() && m_lineIndexer->unit() != m_doc.lineUnit() && m_doc.source())
@@ -58,6 +64,13 @@ void LogView::prepareGutter()
     if (const LineIndex *index = m_lineIndexer->index(); index && index->unit() == m_doc.lineUnit())
         widest = std::max(widest, index->lastLine());
     m_gutterWidth = std::max(10, m_gutterMeasurer->width(QString::number(widest)) + 2);
+}
+
+void LogView::setGutterLabels(GutterLabel label, const QString &widest)
+{
+    m_gutterLabel = std::move(label);
+    m_widestLabel = widest;
+    redraw();
 }
 
 void LogView::setBackgroundJobs(BackgroundJobs *jobs)

@@ -20,6 +20,36 @@ void LogView::waitForFile(const QString &fileName)
     redraw();
 }
 
+void LogView::showSource(std::unique_ptr<FileSource> source, bool keepPosition)
+{
+    const qint64 oldViewPos = m_viewPos;
+    const int oldHViewPos = m_hViewPos;
+    const bool oldViewAtEnd = m_viewAtEnd;
+    const qint64 oldSelStart = m_selStart;
+    const qint64 oldSelLength = m_selLength;
+    {
+        const DrawBatch batch(*this);
+        m_follower->stop();
+        m_fileName.clear();
+        m_follower->setFileName({});
+        resetView();
+        if (!keepPosition)
+            resetMouseState();
+        m_lineIndexer->clear();
+        m_doc.openSource(std::move(source), true);
+        if (keepPosition && m_doc.sourceAssigned()) {
+            setSelection(oldSelStart, oldSelLength, false, false, false);
+            if (oldViewAtEnd && m_followTail) {
+                scrollToEnd();
+            } else {
+                scrollTo(oldViewPos);
+                setHViewPos(oldHViewPos, true);
+            }
+        }
+    }
+    redraw();
+}
+
 void LogView::setAutoReload(bool value)
 {
     m_follower->setEnabled(value);

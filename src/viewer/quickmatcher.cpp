@@ -60,3 +60,18 @@ QuickMatcher::Ranges QuickMatcher::find(const QString &line) const
     }
     return ranges;
 }
+
+bool QuickMatcher::holds(const QString &line) const
+{
+    if (!m_usable)
+        return false;
+    if (!m_pattern.regex)
+        return !find(line).empty();
+    QRegularExpressionMatchIterator it = m_regex.globalMatch(line);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        if (boundedAsWord(line, int(match.capturedStart()), int(match.capturedEnd())))
+            return true;
+    }
+    return false;
+}

@@ -33,6 +33,8 @@ public:
     bool empty() const { return !m_usable; }
     // The matches of the line in order, none empty and none overlapping.
     Ranges find(const QString &line) const;
+    // Whether the line holds a match, also one of no length ("x*", "^$").
+    bool holds(const QString &line) const;
 
 private:
     bool boundedAsWord(const QString &line, int from, int to) const;

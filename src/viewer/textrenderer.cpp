@@ -192,10 +192,12 @@ void TextRenderer::drawGutterCell(QPainter &painter, int y, qint64 pos, bool lin
     painter.fillRect(0, y, w, h, m_s.gutterColor);
     if (lineStart) {
         const GutterSetup &g = m_s.gutterCells;
-        const qint64 n = g.numbers && g.lineNumber && g.font ? g.lineNumber(pos) : 0;
+        const qint64 n = g.numbers && g.lineNumber && g.font && !g.label ? g.lineNumber(pos) : 0;
+        const QString text = g.label && g.font                        ? g.label(pos)
+                             : n >= 1 && n % std::max(g.step, 1) == 0 ? QString::number(n)
+                                                                      : QString();
         painter.save();
-        if (n >= 1 && n % std::max(g.step, 1) == 0) {
-            const QString text = QString::number(n);
+        if (!text.isEmpty()) {
             const int top = y + (h - g.font->cellHeight()) / 2;
             painter.setFont(g.font->font());
             painter.setPen(g.fontColor);

@@ -36,6 +36,7 @@ struct GutterSetup
     bool numbers = false;                     // numbers where known, else circles only
     int step = 5;                             // every Step-th line gets its number
     std::function<qint64(qint64)> lineNumber; // 0: no number known
+    std::function<QString(qint64)> label;     // set: every line start shows it instead
     std::shared_ptr<const QtTextMeasurer> font;
     QColor fontColor;
 };

@@ -91,6 +91,19 @@ void ViewDocument::openStream(QIODevice *stream, bool keepChosenOrder)
     prepareAfterOpen();
 }
 
+void ViewDocument::openSource(std::unique_ptr<FileSource> source, bool keepChosenOrder)
+{
+    close();
+    if (!keepChosenOrder)
+        m_chosenOrder = unicodeOrderUndetected;
+    if (!source)
+        return;
+    m_fileSize = source->size();
+    m_source = std::move(source);
+    m_kind = SourceKind::Other;
+    prepareAfterOpen(false);
+}
+
 bool ViewDocument::prepareAfterOpen(bool mayRetry)
 {
     m_maxLength = maxLengths[m_mode];

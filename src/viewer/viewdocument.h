@@ -33,7 +33,9 @@ class ViewDocument final : public QObject
     Q_OBJECT
 
 public:
-    enum class SourceKind { None, File, Stream };
+    // Other: data the program makes (the lines another view lists), read
+    // through a source handed over whole.
+    enum class SourceKind { None, File, Stream, Other };
     enum class OpenResult { Ok, CannotOpen, NoSize };
 
     ViewDocument();
@@ -54,6 +56,9 @@ public:
     // device must stay open and alive until Close or the next open; the
     // document never deletes it. A null device just closes.
     void openStream(QIODevice *stream, bool keepChosenOrder = false);
+    // Shows the data of a source of the caller's making; a null one just
+    // closes. Its reopen (a mode change) reads source->openAnother().
+    void openSource(std::unique_ptr<FileSource> source, bool keepChosenOrder = false);
     void close();
     bool sourceAssigned() const { return m_source != nullptr; }
     SourceKind kind() const { return m_kind; }

@@ -18,12 +18,16 @@ IniFile loaded(const QString &path)
 
 TEST_F(SessionFileTest, TabsRoundTripWithTheirCaptionsAndActiveIndex)
 {
-    const std::vector<SessionTab> tabs = {
+    std::vector<SessionTab> tabs = {
         {QStringLiteral("/var/log/a.log"), "first"},
         {QStringLiteral("/var/log/my dir/\"quoted\" b.log"),
          QStringLiteral("Überwachung ").toUtf8()},
         {QStringLiteral("/var/log/журнал.log"), ""},
     };
+    // Open matching-lines panes come back with their text, flags and share.
+    tabs[0].pane = {QStringLiteral("ERROR.*timeout=[0-9]+"),
+                    SessionTab::Pane::Regex | SessionTab::Pane::Invert, 300};
+    tabs[2].pane = {QStringLiteral("ошибка \"x\""), SessionTab::Pane::WholeWords, 500};
     const QString path = pathOf(QStringLiteral("s.ravelin-session"));
     IniFile ini = loaded(path);
     EXPECT_TRUE(writeSession(ini, tabs, 1).isEmpty());
@@ -43,7 +47,9 @@ TEST_F(SessionFileTest, SavingASmallerSessionLeavesOldKeysThatAreNeverRead)
     const QString path = pathOf(QStringLiteral("s.ravelin-session"));
     {
         IniFile ini = loaded(path);
-        writeSession(ini, {{"/a", "A"}, {"/b", "B"}, {"/c", "C"}}, 2);
+        std::vector<SessionTab> tabs{{"/a", "A"}, {"/b", "B"}, {"/c", "C"}};
+        tabs[0].pane.text = QStringLiteral("old pane");
+        writeSession(ini, tabs, 2);
         ASSERT_TRUE(ini.updateFile());
     }
     IniFile ini = loaded(path);

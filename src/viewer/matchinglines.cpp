@@ -1,0 +1,431 @@
+#include "viewer/matchinglines.h"
+
+#include "rules/filterlog.h"
+#include "rules/ruleregex.h"
+#include "search/plainmatcher.h"
+#include "search/streamsearch.h"
+#include "text/blockdecoder.h"
+#include "viewer/spansource.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+// A line longer than a block is judged by its first bytes this many when
+// every line must be decoded (a pattern that can match nothing at all).
+constexpr qint64 kPerLineHead = qint64(1) << 20;
+} // namespace
+
+class MatchingLinesScanner::Impl
+{
+public:
+    Impl(FileSource &source, LineFilterSpec spec)
+        : m_source(source), m_spec(std::move(spec)), m_matcher(m_spec.pattern),
+          m_unit(m_spec.encoding.isUtf16() ? 2 : 1), m_bigEndian(m_spec.encoding.isBigEndian())
+    {
+        const QuickMatcher::Pattern &p = m_spec.pattern;
+        m_options.setFlag(soCaseSensitive, p.caseSensitive);
+        m_options.setFlag(soWholeWords, p.wholeWords);
+        m_options.setFlag(soRegex, p.regex);
+        if (!m_matcher.empty() && p.regex) {
+            // UTF-8 text is searched in whole blocks for lines that may hold a
+            // match, each then tested alone, so "^" and "$" hold at every line
+            // as they do in the bar; other text is tested line by line.
+            const QByteArray utf8 = p.text.toUtf8();
+            if (!m_spec.encoding.isUtf16() && m_spec.encoding != encodingOem &&
+                isBlockSafePattern(utf8))
+                m_candidates = RuleRegex(utf8, RuleRegex::Flavour::Block, p.caseSensitive);
+            m_perLine = !m_candidates.isValid();
+        } else if (!m_matcher.empty()) {
+            m_plain.prepare(p.text, m_spec.encoding, p.caseSensitive, p.wholeWords);
+            m_raw = m_plain.route() == PlainMatcher::Route::Bytes ||
+                    m_plain.route() == PlainMatcher::Route::Units16;
+            m_never = m_plain.route() == PlainMatcher::Route::None;
+        }
+    }
+
+    bool usable() const { return !m_matcher.empty(); }
+
+    Result scan(qint64 from, const LineSink &sink, std::stop_token stop, const BlockDone &blockDone)
+    {
+        Result result;
+        m_stop = stop;
+        m_sink = &sink;
+        const qint64 size = m_source.size();
+        qint64 pos = std::max<qint64>(0, from) / m_unit * m_unit;
+        qint64 blockBytes = kFirstBlockBytes;
+        result.resumeAt = pos;
+        while (pos < size) {
+            if (stop.stop_requested())
+                return cancelled(result);
+            const qint64 want = std::min(blockBytes, size - pos);
+            blockBytes = kBlockBytes;
+            m_block.resize(size_t(want));
+            qint64 got = 0;
+            switch (m_source.read(m_block.data(), want, pos, &got, stop)) {
+            case FileSource::ReadResult::Ok:
+                break;
+            case FileSource::ReadResult::Cancelled:
+                return cancelled(result);
+            case FileSource::ReadResult::Failed:
+                result.status = Result::Status::Failed;
+                return result;
+            }
+            const bool atEnd = got < want || pos + got >= size;
+            const qsizetype n = qsizetype(got / m_unit * m_unit);
+            const char *d = m_block.data();
+            if (!atEnd) {
+                const qsizetype cut = lastLineStart(d, n);
+                if (cut > 0) {
+                    runLines(d, cut, pos);
+                    pos += cut;
+                } else if (!longLine(pos, size, result)) {
+                    return result;
+                } else {
+                    pos = result.resumeAt;
+                }
+            } else {
+                // The last line has no break yet, or a CR that a LF may join.
+                const qsizetype last =
+                    n > 0 && unitAt(d, n - m_unit) == '\n' ? n : lastLineStart(d, n);
+                runLines(d, last, pos);
+                if (last < n && judge(d + last, n - last))
+                    result.tail = {pos + last, n - last};
+                pos += last;
+                result.resumeAt = pos;
+                if (blockDone)
+                    blockDone(size);
+                return result;
+            }
+            result.resumeAt = pos;
+            if (blockDone)
+                blockDone(pos);
+        }
+        return result;
+    }
+
+private:
+    Result cancelled(Result result)
+    {
+        result.status = Result::Status::Cancelled;
+        return result;
+    }
+
+    char16_t unitAt(const char *d, qsizetype i) const
+    {
+        if (m_unit == 1)
+            return char16_t(static_cast<unsigned char>(d[i]));
+        const auto a = static_cast<unsigned char>(d[i]);
+        const auto b = static_cast<unsigned char>(d[i + 1]);
+        return m_bigEndian ? char16_t(a << 8 | b) : char16_t(b << 8 | a);
+    }
+    bool isBreak(const char *d, qsizetype i) const
+    {
+        const char16_t u = unitAt(d, i);
+        return u == '\n' || u == '\r';
+    }
+
+    // The first break at or after from, or to.
+    qsizetype nextBreak(const char *d, qsizetype from, qsizetype to) const
+    {
+        if (m_unit == 1) {
+            const void *lf = std::memchr(d + from, '\n', size_t(to - from));
+            const qsizetype end = lf ? static_cast<const char *>(lf) - d : to;
+            const void *cr = std::memchr(d + from, '\r', size_t(end - from));
+            return cr ? static_cast<const char *>(cr) - d : end;
+        }
+        for (qsizetype i = from; i < to; i += 2)
+            if (isBreak(d, i))
+                return i;
+        return to;
+    }
+    // Where the line holding the break at i goes on: after a CR LF pair, two
+    // units on.
+    qsizetype afterBreak(const char *d, qsizetype i, qsizetype to) const
+    {
+        if (unitAt(d, i) == '\r' && i + m_unit < to && unitAt(d, i + m_unit) == '\n')
+            return i + 2 * m_unit;
+        return i + m_unit;
+    }
+    // The start of the last line in d[0, n) whose break is whole: a CR at
+    // the very end may still get its LF. 0: none.
+    qsizetype lastLineStart(const char *d, qsizetype n) const
+    {
+        for (qsizetype i = n - m_unit; i >= 0; i -= m_unit) {
+            if (!isBreak(d, i))
+                continue;
+            if (i == n - m_unit && unitAt(d, i) == '\r')
+                continue;
+            return i + m_unit;
+        }
+        return 0;
+    }
+    // The start of the line that holds i, no earlier than lo.
+    qsizetype lineStartBefore(const char *d, qsizetype lo, qsizetype i) const
+    {
+        if (m_unit == 1) {
+            const auto *lf = static_cast<const char *>(memrchr(d + lo, '\n', size_t(i - lo)));
+            const qsizetype from = lf ? lf - d + 1 : lo;
+            const auto *cr = static_cast<const char *>(memrchr(d + from, '\r', size_t(i - from)));
+            return cr ? cr - d + 1 : from;
+        }
+        for (qsizetype k = i - 2; k >= lo; k -= 2)
+            if (isBreak(d, k))
+                return k + 2;
+        return lo;
+    }
+
+    // Whether a line's text (no break) passes.
+    bool judge(const char *line, qsizetype size) const
+    {
+        qsizetype n = size;
+        while (n > 0 && isBreak(line, n - m_unit))
+            n -= m_unit;
+        bool hit = false;
+        if (m_perLine || !m_raw) {
+            hit = m_matcher.holds(decodeBlock(line, n, m_spec.encoding));
+        } else if (!m_never) {
+            hit = m_plain.find(line, n, true, true, true).offset >= 0;
+        }
+        return hit != m_spec.invert;
+    }
+
+    void emit(qint64 start, qint64 length) { (*m_sink)(start, length); }
+
+    // Every line of d[from, to), which ends with a whole break.
+    void emitAll(const char *d, qsizetype from, qsizetype to, qint64 base)
+    {
+        for (qsizetype p = from; p < to;) {
+            const qsizetype after = afterBreak(d, nextBreak(d, p, to), to);
+            emit(base + p, after - p);
+            p = after;
+        }
+    }
+
+    // Every line of d[from, to) decoded and tested alone.
+    void linesOneByOne(const char *d, qsizetype from, qsizetype to, qint64 base)
+    {
+        for (qsizetype p = from; p < to;) {
+            const qsizetype brk = nextBreak(d, p, to);
+            const qsizetype after = afterBreak(d, brk, to);
+            if (m_stop.stop_requested())
+                return;
+            if (judge(d + p, brk - p))
+                emit(base + p, after - p);
+            p = after;
+        }
+    }
+
+    // The lines of d[0, n), each with a whole break, n > 0.
+    void runLines(const char *d, qsizetype n, qint64 base)
+    {
+        if (n <= 0)
+            return;
+        if (m_perLine || (m_candidates.isValid() && !RuleRegex::isValidUtf8(d, n))) {
+            linesOneByOne(d, 0, n, base);
+            return;
+        }
+        if (m_never) {
+            if (m_spec.invert)
+                emitAll(d, 0, n, base);
+            return;
+        }
+        std::unique_ptr<SpanSource> span;
+        std::unique_ptr<StreamSearch> engine;
+        if (!m_raw && !m_candidates.isValid()) {
+            span = std::make_unique<SpanSource>(d, n);
+            engine = std::make_unique<StreamSearch>();
+            engine->setStream(span.get());
+            engine->setStopToken(m_stop);
+        }
+        bool started = false;
+        bool found = false;
+        // Every line before p is dealt with; look for a match from searchFrom.
+        qsizetype p = 0;
+        qsizetype searchFrom = 0;
+        while (p < n) {
+            qsizetype start = -1;
+            if (m_candidates.isValid()) {
+                qsizetype at = 0;
+                switch (
+                    m_candidates.find(d, n, searchFrom, &at, nullptr, RuleRegex::Text::ValidUtf8)) {
+                case RuleRegex::Result::Match:
+                    start = at;
+                    break;
+                case RuleRegex::Result::NoMatch:
+                    break;
+                case RuleRegex::Result::Failed:
+                    // Too much backtracking: the slow way is exact.
+                    linesOneByOne(d, p, n, base);
+                    return;
+                }
+            } else if (m_raw) {
+                const PlainMatcher::Hit hit =
+                    m_plain.find(d + searchFrom, n - searchFrom, true, true, true);
+                if (hit.offset >= 0)
+                    start = searchFrom + hit.offset;
+            } else {
+                if (!started) {
+                    found = engine->findFirst(m_spec.pattern.text, m_spec.encoding, m_options,
+                                              searchFrom);
+                    started = true;
+                }
+                qint64 before = -1;
+                while (found && engine->foundStart() < searchFrom) {
+                    // An empty match the engine stands on again starts it anew.
+                    if (engine->foundLength() == 0 && engine->foundStart() <= before)
+                        found = engine->findFirst(m_spec.pattern.text, m_spec.encoding, m_options,
+                                                  searchFrom);
+                    else
+                        before = engine->foundStart(), found = engine->findNext();
+                }
+                if (m_stop.stop_requested())
+                    return;
+                if (found)
+                    start = qsizetype(engine->foundStart());
+            }
+            if (start < 0 || start >= n) {
+                if (m_spec.invert)
+                    emitAll(d, p, n, base);
+                return;
+            }
+            // A match starting on the LF of a CR LF belongs to the line the CR ends.
+            qsizetype brk = start;
+            if (start > p && unitAt(d, start) == '\n' && unitAt(d, start - m_unit) == '\r')
+                brk = start - m_unit;
+            else
+                brk = nextBreak(d, start, n);
+            const qsizetype lineStart = lineStartBefore(d, p, std::min(start, brk));
+            const qsizetype after = brk < n ? afterBreak(d, brk, n) : n;
+            // A candidate's line decides alone.
+            if (m_candidates.isValid() &&
+                !m_matcher.holds(decodeBlock(d + lineStart, brk - lineStart, m_spec.encoding))) {
+                if (m_spec.invert)
+                    emitAll(d, p, after, base);
+                p = searchFrom = after;
+                continue;
+            }
+            if (m_spec.invert)
+                emitAll(d, p, lineStart, base);
+            else
+                emit(base + lineStart, after - lineStart);
+            p = searchFrom = after;
+        }
+    }
+
+    // The line starting at pos runs past a block: it is found to its end in
+    // blocks and judged through a source of its own. False when a read
+    // failed or was cancelled (result says which); else result.resumeAt is
+    // where the next line starts, or result.tail holds the line.
+    bool longLine(qint64 pos, qint64 size, Result &result)
+    {
+        qint64 q = pos;
+        qint64 brk = -1;
+        qint64 after = -1;
+        std::vector<char> block;
+        while (q < size) {
+            if (m_stop.stop_requested()) {
+                result.status = Result::Status::Cancelled;
+                return false;
+            }
+            const qint64 want = std::min(kBlockBytes, size - q);
+            block.resize(size_t(want));
+            qint64 got = 0;
+            const auto read = m_source.read(block.data(), want, q, &got, m_stop);
+            if (read != FileSource::ReadResult::Ok) {
+                result.status = read == FileSource::ReadResult::Cancelled
+                                    ? Result::Status::Cancelled
+                                    : Result::Status::Failed;
+                return false;
+            }
+            const qsizetype n = qsizetype(got / m_unit * m_unit);
+            const qsizetype i = nextBreak(block.data(), 0, n);
+            if (i < n) {
+                brk = q + i;
+                // A CR at the block's end: its LF, if any, comes next.
+                char next[2] = {};
+                qint64 more = 0;
+                if (unitAt(block.data(), i) == '\r' && i + m_unit >= n &&
+                    m_source.read(next, m_unit, brk + m_unit, &more, m_stop) ==
+                        FileSource::ReadResult::Ok &&
+                    more == m_unit && unitAt(next, 0) == '\n')
+                    after = brk + 2 * m_unit;
+                else if (unitAt(block.data(), i) == '\r' && i + m_unit >= n && brk + m_unit >= size)
+                    brk = -1; // a CR at the very end may still get its LF
+                else
+                    after = i + m_unit < n ? q + afterBreak(block.data(), i, n) : brk + m_unit;
+                break;
+            }
+            if (got < want)
+                break;
+            q += n;
+        }
+        const qint64 textEnd = brk >= 0 ? brk : size / m_unit * m_unit;
+        bool hit = false;
+        SliceSource line(m_source, pos, textEnd - pos);
+        if (m_perLine || m_never) {
+            std::vector<char> head(size_t(std::min(kPerLineHead, textEnd - pos)));
+            qint64 got = 0;
+            line.read(head.data(), qint64(head.size()), 0, &got, m_stop);
+            hit = !m_never &&
+                  m_matcher.holds(decodeBlock(head.data(), qsizetype(got), m_spec.encoding));
+        } else {
+            StreamSearch engine;
+            engine.setStream(&line);
+            engine.setStopToken(m_stop);
+            hit = engine.findFirst(m_spec.pattern.text, m_spec.encoding, m_options, 0);
+        }
+        if (m_stop.stop_requested()) {
+            result.status = Result::Status::Cancelled;
+            return false;
+        }
+        const bool passes = hit != m_spec.invert;
+        if (after < 0) {
+            // No whole break before the end: the last line, still open.
+            if (passes)
+                result.tail = {pos, size / m_unit * m_unit - pos};
+            result.resumeAt = pos;
+            return false;
+        }
+        if (passes)
+            emit(pos, after - pos);
+        result.resumeAt = after;
+        return true;
+    }
+
+    FileSource &m_source;
+    LineFilterSpec m_spec;
+    QuickMatcher m_matcher;
+    int m_unit;
+    bool m_bigEndian;
+    SearchOptions m_options;
+    PlainMatcher m_plain;
+    RuleRegex m_candidates;
+    bool m_raw = false;
+    bool m_never = false;
+    bool m_perLine = false;
+    std::stop_token m_stop;
+    const LineSink *m_sink = nullptr;
+    std::vector<char> m_block;
+};
+
+MatchingLinesScanner::MatchingLinesScanner(FileSource &source, LineFilterSpec spec)
+    : m_impl(std::make_unique<Impl>(source, std::move(spec)))
+{}
+
+MatchingLinesScanner::~MatchingLinesScanner() = default;
+
+bool MatchingLinesScanner::usable() const
+{
+    return m_impl->usable();
+}
+
+MatchingLinesScanner::Result MatchingLinesScanner::scan(qint64 from, const LineSink &sink,
+                                                        std::stop_token stop,
+                                                        const BlockDone &blockDone)
+{
+    return m_impl->scan(from, sink, stop, blockDone);
+}

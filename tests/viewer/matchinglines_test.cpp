@@ -1,0 +1,233 @@
+// The matching-lines pane's core: which lines pass, where they start, and
+// the pane's text read back from the log.
+#include "../search/memorysource.h"
+#include "testfiles.h"
+
+#include "text/blockdecoder.h"
+#include "viewer/matchedlines.h"
+#include "viewer/matchinglines.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::pair<qint64, qint64>>;
+
+struct Scanned
+{
+    Lines lines;
+    qint64 resumeAt = 0;
+    qint64 tailStart = 0;
+    qint64 tailLength = 0;
+    bool operator==(const Scanned &) const = default;
+};
+
+void PrintTo(const Scanned &s, std::ostream *os)
+{
+    *os << "resume " << s.resumeAt << ", tail " << s.tailStart << "+" << s.tailLength << ", lines";
+    for (const auto &[start, length] : s.lines)
+        *os << ' ' << start << '+' << length;
+}
+
+Scanned scan(const FileSource &bytes, const LineFilterSpec &spec, qint64 from = 0, Scanned out = {})
+{
+    std::unique_ptr<FileSource> source = bytes.openAnother();
+    MatchingLinesScanner scanner(*source, spec);
+    const MatchingLinesScanner::Result result = scanner.scan(
+        from, [&](qint64 start, qint64 length) { out.lines.emplace_back(start, length); });
+    EXPECT_EQ(result.status, MatchingLinesScanner::Result::Status::Done);
+    out.resumeAt = result.resumeAt;
+    out.tailStart = result.tail.length > 0 ? result.tail.source : 0;
+    out.tailLength = result.tail.length;
+    return out;
+}
+
+Scanned scanBytes(const QByteArray &bytes, const LineFilterSpec &spec)
+{
+    return scan(MemorySource(bytes), spec);
+}
+
+// Splits the bytes into lines as the viewer does (LF, CR, CR LF), decodes
+// each and tests it alone: the pane lists exactly these. A last line with
+// no break, or ending in a CR that a LF may still join, is the tail.
+Scanned reference(const QByteArray &bytes, const LineFilterSpec &spec)
+{
+    const int unit = spec.encoding.isUtf16() ? 2 : 1;
+    const auto at = [&](qint64 i) -> char16_t {
+        if (unit == 1)
+            return char16_t(static_cast<unsigned char>(bytes[i]));
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return spec.encoding.isBigEndian() ? char16_t(a << 8 | b) : char16_t(b << 8 | a);
+    };
+    const QuickMatcher matcher(spec.pattern);
+    const auto passes = [&](qint64 from, qint64 to) {
+        const QString text = decodeBlock(bytes.constData() + from, to - from, spec.encoding);
+        return matcher.holds(text) != spec.invert;
+    };
+    Scanned out;
+    const qint64 n = bytes.size() / unit * unit;
+    qint64 start = 0;
+    for (qint64 i = 0; i < n; i += unit) {
+        const char16_t c = at(i);
+        if (c != '\n' && c != '\r')
+            continue;
+        qint64 after = i + unit;
+        if (c == '\r' && after < n && at(after) == '\n')
+            after += unit;
+        if (c == '\r' && after == n)
+            break;
+        if (passes(start, i))
+            out.lines.emplace_back(start, after - start);
+        start = after;
+        i = after - unit;
+    }
+    out.resumeAt = start;
+    qint64 end = n;
+    while (end > start && at(end - unit) == '\r')
+        end -= unit;
+    if (start < n && passes(start, end)) {
+        out.tailStart = start;
+        out.tailLength = n - start;
+    }
+    return out;
+}
+
+QByteArray encode(const QString &text, Encoding encoding)
+{
+    return encoding.isUtf16() ? utf16(text, encoding.isBigEndian()) : text.toUtf8();
+}
+
+const QString kLog = QStringLiteral("2026-12-09 10:00:01 INFO start\n"
+                                    "2026-12-09 10:00:02 ERROR db timeout=30 retry\r\n"
+                                    "\n"
+                                    "2026-12-09 10:00:03 DEBUG error-free\r"
+                                    "2026-12-09 10:00:04 WARN errors=2\n"
+                                    "ERROR\n"
+                                    "tail with ERROR timeout=5");
+
+TEST(MatchingLines, ListsTheLinesALineByLineFilterWould)
+{
+    struct Case
+    {
+        const char *name;
+        QuickMatcher::Pattern pattern;
+        bool invert = false;
+    };
+    const Case cases[] = {
+        {"plain, any case", {"error"}},
+        {"plain, case kept", {"ERROR", true}},
+        {"plain, whole words", {"error", false, true}},
+        {"plain, inverted", {"error"}, true},
+        {"plain, no line holds it", {"absent"}},
+        {"plain, none inverted", {"absent"}, true},
+        {"regex with a literal", {"ERROR.*timeout=[0-9]+", true, false, true}},
+        {"regex, inverted", {"ERROR.*timeout=[0-9]+", true, false, true}, true},
+        {"regex, whole words", {"err[a-z]*", false, true, true}},
+        {"regex that matches nothing anywhere: every line", {"x*", false, false, true}},
+        {"regex for empty lines", {"^$", false, false, true}},
+        {"regex, lines without DEBUG", {"^(?!.*DEBUG)", true, false, true}},
+        {"regex at a line's end", {"[0-9]$", false, false, true}},
+        {"regex running over a line's end", {"start\\s+2026", false, false, true}},
+    };
+    for (const Encoding encoding : {encodingAnsi, encodingUtf16LE, encodingUtf16BE}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(int(encoding.isUtf16())) +
+                         std::to_string(int(encoding.isBigEndian())));
+            const LineFilterSpec spec{c.pattern, encoding, c.invert};
+            for (const QString &text :
+                 {kLog, kLog + u'\n', kLog + u'\r', QString(), QStringLiteral("\n")}) {
+                const QByteArray bytes = encode(text, encoding);
+                EXPECT_EQ(scanBytes(bytes, spec), reference(bytes, spec));
+            }
+        }
+    }
+}
+
+TEST(MatchingLines, ReadsACodePageAsItsCharacters)
+{
+    // "Ошибка диска" / "ок" / "ОШИБКА" in Windows-1251.
+    const QByteArray bytes("\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xE8\xF1\xEA\xE0\n\xEE\xEA\n"
+                           "\xCE\xD8\xC8\xC1\xCA\xC0\n");
+    const LineFilterSpec spec{{QStringLiteral("ошибка")}, entryOf(1251), false};
+    const Scanned scanned = scanBytes(bytes, spec);
+    EXPECT_EQ(scanned.lines, (Lines{{0, 13}, {16, 7}}));
+}
+
+TEST(MatchingLines, AScanOfAppendedBytesGoesOnWhereTheLastEnded)
+{
+    // Cut anywhere, even inside a CR LF: two scans list what one does.
+    const LineFilterSpec spec{{QStringLiteral("error")}, encodingAnsi, false};
+    const QByteArray bytes = encode(kLog + u'\n', encodingAnsi);
+    const Scanned whole = scanBytes(bytes, spec);
+    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        Scanned first = scanBytes(bytes.left(cut), spec);
+        first.tailStart = first.tailLength = 0;
+        EXPECT_EQ(scan(MemorySource(bytes), spec, first.resumeAt, first), whole);
+    }
+}
+
+TEST(MatchingLines, LinesLongerThanABlockAndAcrossBlocks)
+{
+    // Lines across the small first block and the large ones, a line longer
+    // than a block with its match at its very end, and one without any.
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < MatchingLinesScanner::kFirstBlockBytes * 3; ++i)
+        bytes += QByteArray("line ") + QByteArray::number(i) + (i % 7 == 0 ? " hit\n" : "\r\n");
+    bytes += QByteArray(MatchingLinesScanner::kBlockBytes + 100, 'a') + "hit\r\n";
+    bytes += QByteArray(MatchingLinesScanner::kBlockBytes + 100, 'b') + "\r";
+    bytes += "\nlast hit\n";
+    bytes += QByteArray(MatchingLinesScanner::kBlockBytes + 5, 'c') + "hit";
+    for (const bool invert : {false, true}) {
+        const LineFilterSpec spec{{QStringLiteral("hit")}, encodingAnsi, invert};
+        EXPECT_EQ(scanBytes(bytes, spec), reference(bytes, spec));
+    }
+}
+
+TEST(MatchingLines, AStopEndsTheScanAsCancelled)
+{
+    MemorySource source(QByteArray(MatchingLinesScanner::kBlockBytes * 2, 'x'));
+    MatchingLinesScanner scanner(source, {{QStringLiteral("x")}, encodingAnsi, false});
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(scanner
+                  .scan(
+                      0, [](qint64, qint64) {}, stop.get_token())
+                  .status,
+              MatchingLinesScanner::Result::Status::Cancelled);
+    const QuickMatcher::Pattern broken{QStringLiteral("("), false, false, true};
+    EXPECT_FALSE(MatchingLinesScanner(source, {broken, encodingAnsi, false}).usable());
+}
+
+TEST(MatchedLinesSource, ReadsTheListedLinesOneAfterAnother)
+{
+    const QByteArray log("a1\nb\na2\r\nc\na3 tail");
+    MatchedLines lines;
+    lines.append(0, 3);
+    lines.append(5, 4);
+    MatchedLinesSource pane(lines.snapshot(), {11, 7}, std::make_unique<MemorySource>(log));
+    lines.append(99, 1); // after the snapshot: not in it
+    ASSERT_EQ(pane.size(), 14);
+    char buffer[20];
+    qint64 got = 0;
+    for (qint64 from = 0; from < 14; ++from) {
+        ASSERT_EQ(pane.read(buffer, 20, from, &got), FileSource::ReadResult::Ok);
+        EXPECT_EQ(QByteArray(buffer, got), QByteArray("a1\na2\r\na3 tail").mid(from)) << from;
+    }
+    EXPECT_EQ(pane.sourceOf(4), 6);
+    EXPECT_EQ(pane.sourceOf(8), 12);
+    EXPECT_EQ(pane.sourceOf(14), -1);
+    EXPECT_EQ(pane.paneLineAt(0), 0);
+    EXPECT_EQ(pane.paneLineAt(4), 0);
+    EXPECT_EQ(pane.paneLineAt(6), 3);
+    EXPECT_EQ(pane.paneLineAt(13), 7);
+    std::unique_ptr<FileSource> another = pane.openAnother();
+    ASSERT_TRUE(another);
+    EXPECT_EQ(another->size(), 14);
+}
+
+} // namespace
