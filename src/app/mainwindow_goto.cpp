@@ -148,6 +148,12 @@ void MainWindow::goTo(const QString &typed)
     const Encoding encoding = doc.shownEncoding();
     const LineCountUnit unit = doc.lineUnit();
     std::vector<qint32> known = doc.lineStarts().starts();
+    // A line past what the index holds yet is counted from its last checkpoint.
+    LineIndex::Start indexed;
+    const LineIndex *index = view->lineIndexer().index();
+    if (target.kind == GoToTarget::Kind::Line && index && index->unit() == unit &&
+        view->lineIndexer().unit() == unit)
+        indexed = index->checkpointAtOrBefore(target.line);
     // Syslog lines carry no year: the file's date gives it.
     QDate fileDate = QFileInfo(view->fileName()).lastModified().date();
     if (!fileDate.isValid())
@@ -156,16 +162,15 @@ void MainWindow::goTo(const QString &typed)
     const qint64 from = view->viewPos();
 
     auto job = jobs().start<GoToFound>(view, [source, target, encoding, unit,
-                                              known = std::move(known), context,
+                                              known = std::move(known), indexed, context,
                                               from](QPromise<GoToFound> &promise,
                                                     std::stop_token stop) {
         GoToFound found;
         promise.setProgressRange(0, 100);
         if (target.kind == GoToTarget::Kind::Line) {
-            found.line =
-                LineLocator(*source, unit, known).find(target.line, stop, [&promise](int percent) {
-                    promise.setProgressValue(percent);
-                });
+            found.line = LineLocator(*source, unit, known, indexed)
+                             .find(target.line, stop,
+                                   [&promise](int percent) { promise.setProgressValue(percent); });
         } else {
             found.isTime = true;
             found.time =

@@ -130,9 +130,10 @@ TEST_F(GoToTest, ALineTheIndexHoldsIsFoundWithoutAJob)
         EXPECT_FALSE(form.goToRunning());
         EXPECT_EQ(view->viewPos(), starts[size_t(c.lands - 1)]);
         EXPECT_EQ(m_sink.texts().size(), c.pastEnd ? 1 : 0);
-        if (c.pastEnd && !m_sink.texts().isEmpty())
+        if (c.pastEnd && !m_sink.texts().isEmpty()) {
             EXPECT_TRUE(m_sink.texts().front().contains(QStringLiteral("40000 lines")))
                 << m_sink.texts().front().toStdString();
+        }
     }
 }
 
