@@ -1,13 +1,16 @@
-// "Go to" a time in a huge log as the window runs it: a job on the pool
-// reads through a source of its own and bisects byte offsets. Side by side
-// with grep finding the same first line from the top.
+// "Go to" as the window runs it, a job on the pool reading through a source
+// of its own. A time in a huge log: byte offsets bisected, side by side with
+// grep finding the same first line from the top. A line the index does not
+// hold yet: counted from the top, side by side with head reading as far.
 #include "benchcommon.h"
 
 #include "viewer/backgroundjobs.h"
 #include "viewer/filesource.h"
+#include "viewer/linelocator.h"
 #include "viewer/timeseek.h"
 
 #include <QFile>
+#include <QProcess>
 
 namespace {
 
@@ -37,6 +40,55 @@ QString makeLog(const QString &name, qint64 bytes)
             return QString();
     }
     return out.error() == QFile::NoError ? path : QString();
+}
+
+// The number of lines `wc -l` counts in path, -1 when it cannot run.
+qint64 wcCount(const QString &path)
+{
+    QProcess wc;
+    wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+    if (!wc.waitForFinished(-1) || wc.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const qint64 n = wc.readAllStandardOutput().trimmed().split(' ').value(0).toLongLong(&ok);
+    return ok ? n : -1;
+}
+
+void measureLine(BackgroundJobs &jobs, bool smoke)
+{
+    const QString path =
+        bench::ensureLog(smoke ? QStringLiteral("app-64m.log") : QStringLiteral("filter-1g.log"),
+                         smoke ? qint64(64) << 20 : qint64(1) << 30);
+    auto shown = LocalFileSource::open(path);
+    const qint64 lines = wcCount(path);
+    if (!shown || lines < 10) {
+        bench::fail(QStringLiteral("cannot open or count %1").arg(path));
+        return;
+    }
+    const qint64 target = lines / 10 * 9;
+    LineLocator::Result result;
+    const auto goTo = [&] {
+        std::shared_ptr<FileSource> source(shown->openAnother());
+        auto job = jobs.start<LineLocator::Result>(
+            nullptr,
+            [source, target](QPromise<LineLocator::Result> &promise, std::stop_token stop) {
+                promise.addResult(LineLocator(*source, LineCountUnit::Byte).find(target, stop));
+            });
+        result = job.future.result();
+    };
+    goTo(); // warms the pages
+    const int runs = smoke ? 3 : 5;
+    const double ours = bench::medianSeconds(runs, goTo);
+    if (result.status != LineLocator::Result::Status::Found || result.line != target)
+        bench::fail(QStringLiteral("go to line %1 did not find it").arg(target));
+
+    const QString head = QStringLiteral("head -n %1 '%2' > /dev/null").arg(target).arg(path);
+    const double peer = bench::medianSeconds(runs, [&] { bench::commandSeconds(head); });
+    bench::report({QStringLiteral("Go to line at 90% of a %1 MiB log, not indexed yet, page "
+                                  "cache, median")
+                       .arg(QFile(path).size() >> 20),
+                   ours * 1e3, QStringLiteral("ms"), peer * 1e3, QStringLiteral("head -n"), 0,
+                   false, QStringLiteral("(info)")});
 }
 
 } // namespace
@@ -90,5 +142,6 @@ int main(int argc, char **argv)
                    false, QStringLiteral("<= 20 ms")});
     bench::report({QStringLiteral("Go to time in a %1 log, reads").arg(size), double(result.reads),
                    QStringLiteral("reads"), 0, QString(), 0, false, QStringLiteral("(info)")});
+    measureLine(jobs, smoke);
     return bench::exitCode();
 }

@@ -5,6 +5,7 @@
 #include "app/shellmessages.h"
 #include "text/guard.h"
 #include "viewer/gototarget.h"
+#include "viewer/inputhold.h"
 #include "viewer/lineindex.h"
 #include "viewer/lineindexer.h"
 #include "viewer/linelocator.h"
@@ -19,6 +20,7 @@
 #include <QStatusBar>
 #include <QTimeZone>
 
+#include <functional>
 #include <optional>
 
 // What a go-to job found: the line or the time, by the target's kind.
@@ -69,6 +71,31 @@ bool lineFromIndex(const LogView *view, qint64 line, LineLocator::Result &found)
     found.position = start;
     return true;
 }
+
+// Shows only once the look takes a while. Until then the user's input is
+// held off, as the dialog holds it once up, and Escape cancels as it does.
+class GoToProgress final : public QProgressDialog
+{
+public:
+    GoToProgress(QWidget *parent, std::function<void()> cancel)
+        : QProgressDialog(QStringLiteral("Looking for the place..."), QStringLiteral("Cancel"), 0,
+                          100, parent)
+    {
+        m_hold.onEscape = std::move(cancel);
+        m_hold.set(true);
+    }
+    void release() { m_hold.set(false); }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        m_hold.set(false);
+        QProgressDialog::showEvent(event);
+    }
+
+private:
+    InputHold m_hold;
+};
 
 } // namespace
 
@@ -121,6 +148,12 @@ void MainWindow::goTo(const QString &typed)
     const Encoding encoding = doc.shownEncoding();
     const LineCountUnit unit = doc.lineUnit();
     std::vector<qint32> known = doc.lineStarts().starts();
+    // A line past what the index holds yet is counted from its last checkpoint.
+    LineIndex::Start indexed;
+    const LineIndex *index = view->lineIndexer().index();
+    if (target.kind == GoToTarget::Kind::Line && index && index->unit() == unit &&
+        view->lineIndexer().unit() == unit)
+        indexed = index->checkpointAtOrBefore(target.line);
     // Syslog lines carry no year: the file's date gives it.
     QDate fileDate = QFileInfo(view->fileName()).lastModified().date();
     if (!fileDate.isValid())
@@ -129,16 +162,15 @@ void MainWindow::goTo(const QString &typed)
     const qint64 from = view->viewPos();
 
     auto job = jobs().start<GoToFound>(view, [source, target, encoding, unit,
-                                              known = std::move(known), context,
+                                              known = std::move(known), indexed, context,
                                               from](QPromise<GoToFound> &promise,
                                                     std::stop_token stop) {
         GoToFound found;
         promise.setProgressRange(0, 100);
         if (target.kind == GoToTarget::Kind::Line) {
-            found.line =
-                LineLocator(*source, unit, known).find(target.line, stop, [&promise](int percent) {
-                    promise.setProgressValue(percent);
-                });
+            found.line = LineLocator(*source, unit, known, indexed)
+                             .find(target.line, stop,
+                                   [&promise](int percent) { promise.setProgressValue(percent); });
         } else {
             found.isTime = true;
             found.time =
@@ -148,15 +180,14 @@ void MainWindow::goTo(const QString &typed)
     });
     m_goToBusy = true;
 
-    auto *progress = new QProgressDialog(QStringLiteral("Looking for the place..."),
-                                         QStringLiteral("Cancel"), 0, 100, this);
+    // Its Cancel button and Esc both stop the job.
+    const auto cancel = guarded([stop = job.stop]() mutable { stop.request_stop(); });
+    auto *progress = new GoToProgress(this, cancel);
     progress->setWindowTitle(QStringLiteral("Go to"));
     progress->setMinimumDuration(kProgressDelayMs);
     progress->setAutoReset(false);
     progress->setAutoClose(false);
     progress->setValue(0);
-    // Its Cancel button and Esc both stop the job.
-    const auto cancel = guarded([stop = job.stop]() mutable { stop.request_stop(); });
     connect(progress, &QProgressDialog::canceled, this, cancel);
     connect(progress, &QDialog::rejected, this, cancel);
 
@@ -168,6 +199,7 @@ void MainWindow::goTo(const QString &typed)
             guarded([this, watcher, progress, shown, target] {
                 m_goToBusy = false;
                 watcher->deleteLater();
+                progress->release();
                 progress->deleteLater();
                 progress->hide();
                 QFuture<GoToFound> future = watcher->future();

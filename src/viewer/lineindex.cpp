@@ -87,6 +87,50 @@ bool forEachStart(const char *data, qint64 n, LineCountUnit unit, OnStart &&onSt
     return walkStarts(breaks, data, n, unit, 2, onStart);
 }
 
+enum class Walk {
+    Done,
+    Stopped, // onStart said so
+    Cancelled,
+    Failed,
+    Short, // the file ends before to
+};
+
+// Calls onStart(s) for each line start s in (from, to) of source, in order,
+// until it returns false; from and to are whole characters. It reads in
+// blocks, each from the last unit of the one before, so a CR LF split over
+// their border counts once; after each block, onBlock(end, data, n) with the
+// block's bytes, every start before end told.
+template <typename OnStart, typename OnBlock>
+Walk walkBlocks(const FileSource &source, LineCountUnit unit, qint64 from, qint64 to,
+                std::stop_token stop, qint64 blockSize, OnStart &&onStart, OnBlock &&onBlock)
+{
+    const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
+    const qint64 block = std::max<qint64>(cs, blockSize / cs * cs);
+    std::vector<char> buffer;
+    for (qint64 reached = from; reached < to;) {
+        if (stop.stop_requested())
+            return Walk::Cancelled;
+        const qint64 begin = std::max(from, reached - cs);
+        const qint64 end = std::min(to, reached + block);
+        buffer.resize(size_t(end - begin));
+        qint64 got = 0;
+        const FileSource::ReadResult read =
+            source.read(buffer.data(), end - begin, begin, &got, stop);
+        if (read == FileSource::ReadResult::Cancelled)
+            return Walk::Cancelled;
+        if (read != FileSource::ReadResult::Ok)
+            return Walk::Failed;
+        const qint64 n = std::clamp<qint64>(got, 0, end - begin) / cs * cs;
+        if (!forEachStart(buffer.data(), n, unit, [&](qint64 s) { return onStart(begin + s); }))
+            return Walk::Stopped;
+        if (begin + n < end)
+            return Walk::Short;
+        onBlock(end, static_cast<const char *>(buffer.data()), n);
+        reached = end;
+    }
+    return Walk::Done;
+}
+
 // Reads [from, to) whole; false when the read fails or comes back short.
 bool readExactly(const FileSource &source, std::vector<char> &buffer, qint64 from, qint64 to,
                  std::stop_token stop = {})
@@ -150,46 +194,36 @@ LineIndex::BuildResult LineIndex::build(const FileSource &source, qint64 size, s
     if (m_checkpoints.capacity() < need)
         m_checkpoints.reserve(std::max(need, m_checkpoints.capacity() / 4 * 5));
 
-    const qint64 block = std::max<qint64>(cs, qint64(blockSize) / cs * cs);
-    std::vector<char> buffer;
-    while (m_end < size) {
-        if (stop.stop_requested())
-            return BuildResult::Stopped;
-        // Each read starts one unit early: a start at m_end needs the unit
-        // before it.
-        const qint64 from = std::max<qint64>(m_end - cs, 0);
-        const qint64 to = std::min(size, m_end + block);
-        buffer.resize(size_t(to - from));
-        qint64 got = 0;
-        const FileSource::ReadResult read = source.read(buffer.data(), to - from, from, &got, stop);
-        if (read == FileSource::ReadResult::Cancelled)
-            return BuildResult::Stopped;
-        if (read != FileSource::ReadResult::Ok)
-            return BuildResult::Failed;
-        if (got < to - from) {
-            // Cut shorter under the build: what came before may be gone too.
-            clear();
-            return BuildResult::Changed;
-        }
-        const char *data = buffer.data();
-        const qint64 n = to - from;
-        const qint64 firstNew = m_end - from; // starts before it are counted already
-        Checkpoint *last = &m_checkpoints.back();
-        qint64 lines = m_lines;
-        forEachStart(data, n, m_unit, [&](qint64 s) {
-            if (s < firstNew)
-                return true;
+    Checkpoint *last = &m_checkpoints.back();
+    qint64 lines = m_lines;
+    // From one unit early: a start at m_end needs the unit before it.
+    const Walk walk = walkBlocks(
+        source, m_unit, std::max<qint64>(m_end - cs, 0), size, stop, blockSize,
+        [&](qint64 at) {
             ++lines;
-            const qint64 at = from + s;
             if (at - last->offset >= m_spacing) {
                 m_checkpoints.push_back({at, lines});
                 last = &m_checkpoints.back();
             }
             return true;
+        },
+        [&](qint64 end, const char *data, qint64 n) {
+            m_lines = lines;
+            m_end = end;
+            keepTail(data, n);
         });
-        m_lines = lines;
-        m_end = to;
-        keepTail(data, n);
+    switch (walk) {
+    case Walk::Done:
+    case Walk::Stopped:
+        break;
+    case Walk::Cancelled:
+        return BuildResult::Stopped;
+    case Walk::Failed:
+        return BuildResult::Failed;
+    case Walk::Short:
+        // Cut shorter under the build: what came before may be gone too.
+        clear();
+        return BuildResult::Changed;
     }
     return BuildResult::Complete;
 }
@@ -250,25 +284,55 @@ qint64 LineIndex::lineStartOf(const FileSource &source, qint64 number) const
 {
     if (number < 1 || number > m_lines)
         return -1;
-    const auto after = std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), number,
-                                        [](qint64 n, const Checkpoint &c) { return n < c.line; });
-    const Checkpoint cp = *(after - 1);
+    const Start cp = checkpointAtOrBefore(number);
     if (cp.line == number)
         return cp.offset;
     // The line starts within spacing of its checkpoint; its start needs its
     // own unit after a CR.
-    qint64 to = std::min(m_end, cp.offset + m_spacing + m_charSize);
-    to -= to % m_charSize;
-    std::vector<char> buffer;
-    if (!readExactly(source, buffer, cp.offset, to))
-        return -1;
-    qint64 line = cp.line;
-    qint64 found = -1;
-    forEachStart(buffer.data(), qint64(buffer.size()), m_unit, [&](qint64 s) {
-        if (++line < number)
-            return true;
-        found = cp.offset + s;
-        return false;
-    });
-    return found;
+    const Located found =
+        locate(source, m_unit, cp, number, std::min(m_end, cp.offset + m_spacing + m_charSize));
+    return found.status == Located::Status::Found ? found.at.offset : -1;
+}
+
+LineIndex::Start LineIndex::checkpointAtOrBefore(qint64 number) const
+{
+    const auto after = std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), number,
+                                        [](qint64 n, const Checkpoint &c) { return n < c.line; });
+    return after == m_checkpoints.begin() ? m_checkpoints.front() : *(after - 1);
+}
+
+LineIndex::Located LineIndex::locate(const FileSource &source, LineCountUnit unit, Start from,
+                                     qint64 number, qint64 to, std::stop_token stop,
+                                     const Progress &progress, int blockSize)
+{
+    using Status = Located::Status;
+    Located result{Status::Found, from};
+    if (number <= from.line)
+        return result;
+    to -= to % (unit == LineCountUnit::Byte ? 1 : 2);
+    const Walk walk = walkBlocks(
+        source, unit, from.offset, to, stop, blockSize,
+        [&](qint64 at) {
+            result.at = {at, result.at.line + 1};
+            return result.at.line < number;
+        },
+        [&](qint64 end, const char *, qint64) {
+            if (progress)
+                progress(end);
+        });
+    switch (walk) {
+    case Walk::Stopped:
+        break;
+    case Walk::Done:
+    case Walk::Short:
+        result.status = Status::Ended;
+        break;
+    case Walk::Cancelled:
+        result.status = Status::Cancelled;
+        break;
+    case Walk::Failed:
+        result.status = Status::Failed;
+        break;
+    }
+    return result;
 }

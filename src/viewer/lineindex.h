@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <functional>
 #include <stop_token>
 #include <vector>
 
@@ -40,6 +41,33 @@ public:
         Failed,   // a read failed or the build threw; what was indexed holds
     };
 
+    // A line start: its offset and its number.
+    struct Start
+    {
+        qint64 offset = 0;
+        qint64 line = 1;
+    };
+
+    // Where a line starts, counted forward from a start known (a checkpoint,
+    // a start the caller holds) through [from.offset, to) in blocks, by the
+    // very counting that builds the index.
+    struct Located
+    {
+        enum class Status {
+            Found,     // at: the start of the line asked for
+            Ended,     // the line starts at to or later; at: the last start before
+            Failed,    // a read failed; at: the last start seen
+            Cancelled, // at: the last start seen
+        };
+        Status status = Status::Failed;
+        Start at;
+    };
+    // Told the offset reached after each block.
+    using Progress = std::function<void(qint64 reached)>;
+    static Located locate(const FileSource &source, LineCountUnit unit, Start from, qint64 number,
+                          qint64 to, std::stop_token stop = {}, const Progress &progress = {},
+                          int blockSize = defaultBlockSize);
+
     explicit LineIndex(LineCountUnit unit = LineCountUnit::Byte, qint64 spacing = defaultSpacing);
 
     LineCountUnit unit() const { return m_unit; }
@@ -64,13 +92,12 @@ public:
     // The offset where line number starts; -1 when it is not indexed or the
     // read fails.
     qint64 lineStartOf(const FileSource &source, qint64 number) const;
+    // The last checkpoint at or before line number: where counting towards
+    // it can begin.
+    Start checkpointAtOrBefore(qint64 number) const;
 
 private:
-    struct Checkpoint
-    {
-        qint64 offset;
-        qint64 line;
-    };
+    using Checkpoint = Start;
     BuildResult build(const FileSource &source, qint64 size, std::stop_token stop, int blockSize);
     bool tailStillThere(const FileSource &source) const;
     void keepTail(const char *data, qint64 n);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/lineindex.h"
 #include "viewer/linecount.h"
 
 #include <QtGlobal>
@@ -10,10 +11,9 @@
 
 class FileSource;
 
-// Where a numbered line starts, for "go to line". It counts line breaks (as
-// LineStarts does: CR, LF and CR LF once) from the nearest start it knows,
-// in blocks on the caller's thread; a sparse line index can take the place
-// of the counting behind this same face.
+// Where a numbered line starts, for "go to line": counted on the caller's
+// thread from the nearest start it knows, by the line index's own counting,
+// so the two never disagree about a break.
 class LineLocator final
 {
 public:
@@ -32,10 +32,12 @@ public:
     // Share of the counting done, 0 to 100.
     using Progress = std::function<void(int percent)>;
 
-    static constexpr qint64 blockSize = qint64(1) << 20;
+    static constexpr qint64 blockSize = LineIndex::defaultBlockSize;
 
-    // known: the gutter's table (entry i is where line i + 2 starts).
-    LineLocator(const FileSource &source, LineCountUnit unit, std::vector<qint32> known = {});
+    // known: the gutter's table (entry i is where line i + 2 starts);
+    // indexed: a start the line index holds, at or before the line asked for.
+    LineLocator(const FileSource &source, LineCountUnit unit, std::vector<qint32> known = {},
+                LineIndex::Start indexed = {});
 
     Result find(qint64 line, std::stop_token stop = {}, const Progress &progress = {}) const;
 
@@ -43,4 +45,5 @@ private:
     const FileSource &m_source;
     LineCountUnit m_unit;
     std::vector<qint32> m_known;
+    LineIndex::Start m_indexed;
 };

@@ -8,6 +8,7 @@
 #include "viewer/logview.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QStatusBar>
@@ -42,6 +43,15 @@ protected:
         form.openFileTab(writeFile(QStringLiteral("app.log"), bytes));
         EXPECT_EQ(form.tabCount(), 1);
         return form;
+    }
+    // A gigabyte without a line break after the first: going to line 3
+    // counts long enough to be cancelled.
+    QString slowFile()
+    {
+        const QString path = writeFile(QStringLiteral("big.log"), "first\nsecond");
+        QFile file(path);
+        EXPECT_TRUE(file.resize(qint64(1) << 30));
+        return path;
     }
     static void goTo(MainWindow &form, const QString &typed)
     {
@@ -120,9 +130,10 @@ TEST_F(GoToTest, ALineTheIndexHoldsIsFoundWithoutAJob)
         EXPECT_FALSE(form.goToRunning());
         EXPECT_EQ(view->viewPos(), starts[size_t(c.lands - 1)]);
         EXPECT_EQ(m_sink.texts().size(), c.pastEnd ? 1 : 0);
-        if (c.pastEnd && !m_sink.texts().isEmpty())
+        if (c.pastEnd && !m_sink.texts().isEmpty()) {
             EXPECT_TRUE(m_sink.texts().front().contains(QStringLiteral("40000 lines")))
                 << m_sink.texts().front().toStdString();
+        }
     }
 }
 
@@ -186,13 +197,8 @@ TEST_F(GoToTest, WhatTheUserIsTold)
 
 TEST_F(GoToTest, CancelStopsTheCountAndStaysPut)
 {
-    // A gigabyte without a line break after the first: the count past its
-    // end runs long enough to be cancelled.
-    const QString path = writeFile(QStringLiteral("big.log"), "first\nsecond");
-    QFile file(path);
-    ASSERT_TRUE(file.resize(qint64(1) << 30));
     MainWindow &form = makeForm();
-    form.openFileTab(path);
+    form.openFileTab(slowFile());
     form.goTo(QStringLiteral("3"));
     ASSERT_TRUE(form.goToRunning());
     auto *progress = form.findChild<QProgressDialog *>();
@@ -201,6 +207,36 @@ TEST_F(GoToTest, CancelStopsTheCountAndStaysPut)
     QTRY_VERIFY(!form.goToRunning());
     EXPECT_TRUE(m_sink.texts().isEmpty()) << m_sink.texts().join(u'|').toStdString();
     EXPECT_EQ(form.activeView()->viewPos(), 0);
+}
+
+TEST_F(GoToTest, BeforeTheProgressShowsKeysAreHeldAndEscapeCancels)
+{
+    MainWindow &form = makeForm();
+    form.openFileTab(slowFile());
+    form.show();
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    LogView *view = form.activeView();
+    ASSERT_TRUE(view->hasFocus());
+    // Escape on the main window is Exit: let it close if it gets there.
+    m_sink.setAnswer(MsgResult::Ok);
+
+    form.goTo(QStringLiteral("3"));
+    ASSERT_TRUE(form.goToRunning());
+    auto *progress = form.findChild<QProgressDialog *>();
+    ASSERT_TRUE(progress);
+    ASSERT_FALSE(progress->isVisible());
+    QTest::keyClick(view, Qt::Key_W);
+    QTest::keyClick(view, Qt::Key_Escape);
+    QTRY_VERIFY(!form.goToRunning());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(m_sink.texts().isEmpty()) << m_sink.texts().join(u'|').toStdString();
+    EXPECT_EQ(view->viewPos(), 0);
+    EXPECT_FALSE(view->options().textWrap) << "a key reached the view during the run";
+
+    QTest::keyClick(view, Qt::Key_W);
+    EXPECT_TRUE(view->options().textWrap) << "the keys are free again after the run";
 }
 
 TEST_F(GoToTest, TimesGoingBackwardsAreSaidToBeApproximate)

@@ -1,10 +1,13 @@
 #include "viewer/linelocator.h"
 
 #include "search/memorysource.h"
+#include "viewer/lineindex.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -18,6 +21,105 @@ QByteArray asUtf16(const QByteArray &text, LineCountUnit unit)
         out += unit == LineCountUnit::Utf16Big ? c : '\0';
     }
     return out;
+}
+
+// Where each line starts, one unit at a time: after an LF, after a CR not
+// followed by an LF; a start at the end of the file starts no line. In
+// UTF-16 only a unit whose whole value is 10 or 13 breaks.
+std::vector<qint64> naiveStarts(const QByteArray &bytes, LineCountUnit unit)
+{
+    const int width = unit == LineCountUnit::Byte ? 1 : 2;
+    const qint64 units = bytes.size() / width;
+    const auto value = [&](qint64 i) {
+        const auto *u = reinterpret_cast<const unsigned char *>(bytes.constData()) + i * width;
+        if (unit == LineCountUnit::Byte)
+            return unsigned(u[0]);
+        return unit == LineCountUnit::Utf16Little ? unsigned(u[0] | u[1] << 8)
+                                                  : unsigned(u[0] << 8 | u[1]);
+    };
+    std::vector<qint64> starts{0};
+    for (qint64 i = 0; i < units; ++i) {
+        const bool lf = value(i) == '\n';
+        const bool lone = value(i) == '\r' && !(i + 1 < units && value(i + 1) == '\n');
+        if ((lf || lone) && i + 1 < units)
+            starts.push_back((i + 1) * width);
+    }
+    return starts;
+}
+
+TEST(LineLocator, AgreesWithTheLineIndexAndANaiveCount)
+{
+    const qint64 block = LineLocator::blockSize;
+    const QByteArray utf16Text = "one\ntwo\r\nthree\rfour\n\nsix";
+    // A unit whose low byte is an LF but whose value is not: no break.
+    const QByteArray notABreak("a\0\n\x01"
+                               "b\0\n\0c\0",
+                               10);
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        LineCountUnit unit;
+    } cases[] = {
+        {"LF", "a\nbb\nccc\n", LineCountUnit::Byte},
+        {"CR", "a\rbb\rccc\r", LineCountUnit::Byte},
+        {"CR LF", "a\r\nbb\r\nccc\r\n", LineCountUnit::Byte},
+        {"mixed", "\n\r\r\n\n\ra\r\rb\n\r\nc", LineCountUnit::Byte},
+        {"no final break", "a\nb\r\nlast", LineCountUnit::Byte},
+        {"ends in a CR", "a\nb\r", LineCountUnit::Byte},
+        {"empty", "", LineCountUnit::Byte},
+        {"CR LF over the block border",
+         QByteArray(block - 1, 'x') + "\r\nsecond\n" + QByteArray(block - 1, 'y') + "\rthird",
+         LineCountUnit::Byte},
+        {"CR alone at the block end", QByteArray(block - 1, 'x') + "\rnext", LineCountUnit::Byte},
+        {"UTF-16 LE", asUtf16(utf16Text, LineCountUnit::Utf16Little), LineCountUnit::Utf16Little},
+        {"UTF-16 BE", asUtf16(utf16Text, LineCountUnit::Utf16Big), LineCountUnit::Utf16Big},
+        {"UTF-16 LE, low byte LF", notABreak, LineCountUnit::Utf16Little},
+        {"UTF-16 LE, odd byte count", asUtf16("a\nb\r", LineCountUnit::Utf16Little) + '\n',
+         LineCountUnit::Utf16Little},
+        {"UTF-16 BE, CR LF over the block border",
+         asUtf16(QByteArray(block / 2 - 1, 'x') + "\r\nsecond\r", LineCountUnit::Utf16Big) +
+             asUtf16("\nthird", LineCountUnit::Utf16Big),
+         LineCountUnit::Utf16Big},
+    };
+    // Indexes with checkpoints close together and blocks of a few bytes, and
+    // as a view builds them.
+    const struct
+    {
+        qint64 spacing;
+        int blockSize;
+    } indexes[] = {{5, 3}, {LineIndex::defaultSpacing, LineIndex::defaultBlockSize}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        MemorySource source(c.bytes);
+        const std::vector<qint64> starts = naiveStarts(c.bytes, c.unit);
+        const qint64 last = qint64(starts.size());
+        const LineLocator locator(source, c.unit);
+        for (const auto &i : indexes) {
+            SCOPED_TRACE(i.spacing);
+            LineIndex index(c.unit, i.spacing);
+            ASSERT_EQ(index.extend(source, source.size(), {}, i.blockSize),
+                      LineIndex::BuildResult::Complete);
+            EXPECT_EQ(index.lastLine(), last);
+            for (qint64 line = 1; line <= last; ++line) {
+                SCOPED_TRACE(line);
+                const qint64 start = starts[size_t(line - 1)];
+                EXPECT_EQ(index.lineStartOf(source, line), start);
+                // From the top and from the index's nearest checkpoint alike.
+                for (const LineIndex::Start from :
+                     {LineIndex::Start{}, index.checkpointAtOrBefore(line)}) {
+                    const auto found = LineLocator(source, c.unit, {}, from).find(line);
+                    EXPECT_EQ(found.status, Status::Found);
+                    EXPECT_EQ(found.line, line);
+                    EXPECT_EQ(found.position, start);
+                }
+            }
+        }
+        const auto past = locator.find(last + 1);
+        EXPECT_EQ(past.status, Status::PastEnd);
+        EXPECT_EQ(past.line, last);
+        EXPECT_EQ(past.position, starts.back());
+    }
 }
 
 TEST(LineLocator, CountsEveryKindOfBreak)
@@ -93,6 +195,17 @@ TEST(LineLocator, StartsFromTheNearestKnownLine)
     EXPECT_EQ(locator.find(4321).position, text.indexOf("line 4321\n"));
     ASSERT_FALSE(source.reads().empty());
     EXPECT_EQ(source.reads().front(), known.back());
+
+    // A start the index holds further on comes first; one past the target
+    // is no start for it.
+    const LineIndex::Start indexed{text.indexOf("line 3000\n"), 3000};
+    MemorySource again(text);
+    EXPECT_EQ(LineLocator(again, LineCountUnit::Byte, known, indexed).find(4321).position,
+              text.indexOf("line 4321\n"));
+    ASSERT_FALSE(again.reads().empty());
+    EXPECT_EQ(again.reads().front(), indexed.offset);
+    EXPECT_EQ(LineLocator(again, LineCountUnit::Byte, known, indexed).find(2500).position,
+              text.indexOf("line 2500\n"));
 }
 
 TEST(LineLocator, FailureStopAndProgress)
