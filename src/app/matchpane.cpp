@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -38,6 +39,9 @@ namespace {
 using Rows = std::vector<std::pair<qint64, qint64>>;
 // Rows reach the pane this often while a job lists them.
 constexpr auto kHandoverEvery = std::chrono::milliseconds(100);
+constexpr size_t kHandoverRows = 65536;
+// The pane's view reads its rows again at most this often while they come.
+constexpr int kRefreshMs = 100;
 
 QString quoted(const QString &text)
 {
@@ -109,6 +113,10 @@ MatchPane::MatchPane(LogView *log, BackgroundJobs &jobs)
     // Gone with the page.
     setParent(m_splitter);
 
+    m_refresh = new QTimer(this);
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(kRefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, guarded([this] { refreshView(true); }));
     m_view->setFollowTail(true);
     m_view->setGutterLabels([this](qint64 pos) { return labelAt(pos); }, QStringLiteral("@0"));
     m_view->viewport()->installEventFilter(this);
@@ -128,7 +136,11 @@ MatchPane::MatchPane(LogView *log, BackgroundJobs &jobs)
 
 MatchPane::~MatchPane()
 {
-    cancel();
+    // The widgets may be gone already: only the job is stopped.
+    if (m_job) {
+        m_job->job.stop.request_stop();
+        m_job->watcher->disconnect(this);
+    }
 }
 
 LogView *MatchPane::log() const
@@ -229,8 +241,8 @@ void MatchPane::cancel()
         return;
     m_job->job.stop.request_stop();
     m_job->watcher->disconnect(this);
-    std::shared_ptr<Job> job = std::move(m_job);
     takeRows();
+    std::shared_ptr<Job> job = std::move(m_job);
     m_cancelled = !job->appended;
     m_cancel->hide();
     Q_EMIT changed();
@@ -277,6 +289,9 @@ void MatchPane::start(bool appended)
                     if (kept < room) {
                         pending.emplace_back(start, length);
                         ++kept;
+                        // Bounded, so that what waits costs little beside the rows.
+                        if (pending.size() >= kHandoverRows)
+                            handOver(size > 0 ? int(start * 100 / size) : 100);
                     } else {
                         ++left;
                     }
@@ -322,8 +337,13 @@ void MatchPane::takeRows()
     for (const auto &[start, length] : rows)
         m_lines.append(start, length);
     m_leftOut += leftOut;
-    if (!rows.empty())
-        refreshView(true);
+    if (!rows.empty()) {
+        // The first rows at once, then a few times a second.
+        if (m_view->document().fileSize() == 0)
+            refreshView(true);
+        else if (!m_refresh->isActive())
+            m_refresh->start();
+    }
     m_status->setText(statusText());
 }
 
@@ -342,13 +362,14 @@ void MatchPane::jobEnded()
         if (outcome.result.status == MatchingLinesScanner::Result::Status::Done &&
             m_error.isEmpty()) {
             m_resumeAt = outcome.result.resumeAt;
-            const bool tailChanged = outcome.result.tail.length != m_tail.length ||
-                                     outcome.result.tail.source != m_tail.source;
+
             m_tail = outcome.result.tail;
-            if (tailChanged)
-                refreshView(true);
         }
     }
+    m_refresh->stop();
+    if (m_lines.count() != rowsShown() || m_tail.length != shownTail().length ||
+        m_tail.source != shownTail().source)
+        refreshView(true);
     // Listed whole beside a log that follows its end: the pane follows too.
     if (!job->appended && m_log && m_log->viewAtEnd())
         m_view->scrollToEnd();
@@ -389,6 +410,18 @@ void MatchPane::refreshView(bool keepPosition)
     if (atTop)
         m_view->scrollToBegin();
     updateMarker();
+}
+
+qint64 MatchPane::rowsShown() const
+{
+    const auto *source = dynamic_cast<const MatchedLinesSource *>(m_view->document().source());
+    return source ? source->rows().count() : 0;
+}
+
+MatchedLinesSource::Tail MatchPane::shownTail() const
+{
+    const auto *source = dynamic_cast<const MatchedLinesSource *>(m_view->document().source());
+    return source ? source->tail() : MatchedLinesSource::Tail{};
 }
 
 QString MatchPane::labelAt(qint64 panePos) const

@@ -13,6 +13,7 @@ class BackgroundJobs;
 class LogView;
 class QLabel;
 class QSplitter;
+class QTimer;
 class QToolButton;
 class QWidget;
 class PaneMarker;
@@ -75,6 +76,9 @@ private:
     void updateMarker();
     void applyLogFormat();
     QString labelAt(qint64 panePos) const;
+    // What the pane's view reads now.
+    qint64 rowsShown() const;
+    MatchedLinesSource::Tail shownTail() const;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     QPointer<LogView> m_log;
@@ -85,6 +89,7 @@ private:
     QLabel *m_status = nullptr;
     QToolButton *m_invert = nullptr;
     QToolButton *m_cancel = nullptr;
+    QTimer *m_refresh = nullptr;
     std::shared_ptr<PaneMarker> m_marker;
     std::shared_ptr<MatchDecorator> m_matches;
 
