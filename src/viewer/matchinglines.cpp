@@ -2,12 +2,17 @@
 
 #include "rules/filterlog.h"
 #include "rules/ruleregex.h"
+#include "search/bytefinder.h"
+#include "search/patterninfo.h"
 #include "search/plainmatcher.h"
 #include "search/streamsearch.h"
 #include "text/blockdecoder.h"
 #include "viewer/spansource.h"
 
 #include <QRegularExpression>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
 
 #include <algorithm>
 #include <cstring>
@@ -38,6 +43,24 @@ public:
             if (!m_spec.encoding.isUtf16() && m_spec.encoding != encodingOem &&
                 isBlockSafePattern(utf8))
                 m_candidates = RuleRegex(utf8, RuleRegex::Flavour::Block, p.caseSensitive);
+            if (m_candidates.isValid() && !p.wholeWords)
+                m_lineCheck = RuleRegex(utf8, RuleRegex::Flavour::Line, p.caseSensitive);
+            // A line that holds a match alone holds the literal every match
+            // holds: the literal finds the lines to test, as fast grep tools do.
+            if (m_lineCheck.isValid()) {
+                const PatternInfo info(std::string_view(utf8.constData(), size_t(utf8.size())),
+                                       PCRE2_UTF | PCRE2_DOTALL |
+                                           (p.caseSensitive ? 0 : PCRE2_CASELESS),
+                                       PCRE2_NEWLINE_CRLF);
+                if (info.requiredLiteral.size() >= 3) {
+                    QByteArray literal = QByteArray::fromStdString(info.requiredLiteral);
+                    const bool fold = !p.caseSensitive && info.literalFolds;
+                    if (fold)
+                        for (char &c : literal)
+                            c = char(asciiFoldTable[static_cast<unsigned char>(c)]);
+                    m_literal.prepare(literal, fold ? &asciiFoldTable : nullptr);
+                }
+            }
             m_perLine = !m_candidates.isValid();
         } else if (!m_matcher.empty()) {
             m_plain.prepare(p.text, m_spec.encoding, p.caseSensitive, p.wholeWords);
@@ -205,6 +228,23 @@ private:
         }
     }
 
+    // Whether a candidate line holds a match on its own: through the JIT
+    // over its bytes, or decoded where whole words or a limit need it.
+    bool candidateHolds(const char *line, qsizetype size) const
+    {
+        if (m_lineCheck.isValid()) {
+            switch (m_lineCheck.find(line, size, 0, nullptr, nullptr, RuleRegex::Text::ValidUtf8)) {
+            case RuleRegex::Result::Match:
+                return true;
+            case RuleRegex::Result::NoMatch:
+                return false;
+            case RuleRegex::Result::Failed:
+                break;
+            }
+        }
+        return m_matcher.holds(decodeBlock(line, size, m_spec.encoding));
+    }
+
     // Every line of d[from, to) decoded and tested alone.
     void linesOneByOne(const char *d, qsizetype from, qsizetype to, qint64 base)
     {
@@ -248,7 +288,9 @@ private:
         qsizetype searchFrom = 0;
         while (p < n) {
             qsizetype start = -1;
-            if (m_candidates.isValid()) {
+            if (m_literal.length() > 0) {
+                start = m_literal.findForward(reinterpret_cast<const uint8_t *>(d), n, searchFrom);
+            } else if (m_candidates.isValid()) {
                 qsizetype at = 0;
                 switch (
                     m_candidates.find(d, n, searchFrom, &at, nullptr, RuleRegex::Text::ValidUtf8)) {
@@ -301,8 +343,7 @@ private:
             const qsizetype lineStart = lineStartBefore(d, p, std::min(start, brk));
             const qsizetype after = brk < n ? afterBreak(d, brk, n) : n;
             // A candidate's line decides alone.
-            if (m_candidates.isValid() &&
-                !m_matcher.holds(decodeBlock(d + lineStart, brk - lineStart, m_spec.encoding))) {
+            if (m_candidates.isValid() && !candidateHolds(d + lineStart, brk - lineStart)) {
                 if (m_spec.invert)
                     emitAll(d, p, after, base);
                 p = searchFrom = after;
@@ -404,6 +445,8 @@ private:
     SearchOptions m_options;
     PlainMatcher m_plain;
     RuleRegex m_candidates;
+    RuleRegex m_lineCheck;
+    ByteFinder m_literal;
     bool m_raw = false;
     bool m_never = false;
     bool m_perLine = false;
