@@ -126,6 +126,8 @@ TEST(MatchingLines, ListsTheLinesALineByLineFilterWould)
         {"plain, none inverted", {"absent"}, true},
         {"regex with a literal", {"ERROR.*timeout=[0-9]+", true, false, true}},
         {"regex, inverted", {"ERROR.*timeout=[0-9]+", true, false, true}, true},
+        {"regex with a literal, any case", {"error.*TIMEOUT=", false, false, true}},
+        {"regex whose literal is on lines it does not match", {"INFO.*start", true, false, true}},
         {"regex, whole words", {"err[a-z]*", false, true, true}},
         {"regex that matches nothing anywhere: every line", {"x*", false, false, true}},
         {"regex for empty lines", {"^$", false, false, true}},
