@@ -134,7 +134,7 @@ void MainWindow::listMatchingLines(LogView *view)
         return;
     QuickFind *find = quickFindOf(view, true);
     const QuickMatcher::Pattern pattern = find->bar()->pattern();
-    if (!find->isOpen() || pattern.text.isEmpty() || find->bar()->hasPatternError()) {
+    if (pattern.text.isEmpty() || find->bar()->hasPatternError()) {
         // Nothing to list yet: the text is typed first, then Alt+M.
         find->open();
         return;

@@ -25,13 +25,16 @@
 class PaneMarker final : public LineDecorator
 {
 public:
-    static inline const QColor kBack{0xcc, 0xe4, 0xff};
+    static inline const QColor kFore{Qt::white};
+    static inline const QColor kBack{0x2a, 0x5d, 0xb0};
     qint64 pos = -1;
     void decorate(const LogicalLine &line, const DecorationContext &context,
                   LineDecoration &decoration) const override
     {
-        if (!context.printing && pos >= 0 && line.pos == pos)
+        if (!context.printing && pos >= 0 && line.pos == pos) {
+            decoration.bandFore = kFore;
             decoration.bandBack = kBack;
+        }
     }
 };
 
@@ -108,6 +111,7 @@ MatchPane::MatchPane(LogView *log, BackgroundJobs &jobs)
     m_view = new LogView(m_box);
     column->addWidget(m_view, 1);
     m_splitter->addWidget(m_box);
+    m_box->hide(); // until the first listing
     m_splitter->setStretchFactor(0, 3);
     m_splitter->setStretchFactor(1, 1);
     // Gone with the page.
@@ -188,6 +192,7 @@ double MatchPane::ratio() const
 
 void MatchPane::setRatio(double ratio)
 {
+    m_ratioSet = true;
     ratio = std::clamp(ratio, 0.05, 0.95);
     const int total = 10000;
     m_splitter->setSizes({int(total * (1 - ratio)), int(total * ratio)});
@@ -208,7 +213,8 @@ void MatchPane::applyLogFormat()
     std::erase_if(decorators, [](const std::shared_ptr<const LineDecorator> &d) {
         return dynamic_cast<const MatchDecorator *>(d.get()) != nullptr;
     });
-    decorators.insert(decorators.begin(), m_marker);
+    // The log's place over the rule colours, the matches over it.
+    decorators.push_back(m_marker);
     decorators.push_back(m_matches);
     m_view->setLineDecorators(std::move(decorators));
 }
@@ -229,6 +235,9 @@ void MatchPane::list(const LineFilterSpec &spec)
     m_leftOut = 0;
     m_error.clear();
     m_cancelled = false;
+    // A first opening takes a third of the page, unless a session said otherwise.
+    if (m_box->isHidden() && !m_ratioSet)
+        setRatio(0.3);
     m_box->show();
     applyLogFormat();
     refreshView(false);
@@ -496,10 +505,8 @@ bool MatchPane::eventFilter(QObject *watched, QEvent *event)
             const auto *mouse = static_cast<QMouseEvent *>(event);
             const qint64 pos = m_view->mouseDownPos();
             // A click, not a drag that selected text.
-            if (mouse->button() == Qt::LeftButton && pos >= 0 && m_view->selLength() == 0) {
-                m_view->selectLine(pos);
+            if (mouse->button() == Qt::LeftButton && pos >= 0 && m_view->selLength() == 0)
                 goToRow(pos);
-            }
         }
     });
     return handled || QObject::eventFilter(watched, event);

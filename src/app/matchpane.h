@@ -102,6 +102,7 @@ private:
     int m_percent = 0;
     bool m_cancelled = false;
     bool m_moreAppended = false;
+    bool m_ratioSet = false;
     QString m_error;
     std::shared_ptr<Job> m_job;
 };

@@ -144,6 +144,10 @@ TEST(MatchingLines, ListsTheLinesALineByLineFilterWould)
                  {kLog, kLog + u'\n', kLog + u'\r', QString(), QStringLiteral("\n")}) {
                 const QByteArray bytes = encode(text, encoding);
                 EXPECT_EQ(scanBytes(bytes, spec), reference(bytes, spec));
+                // UTF-16 with an odd byte count: the lone byte is no text.
+                if (encoding.isUtf16()) {
+                    EXPECT_EQ(scanBytes(bytes + 'E', spec), reference(bytes + 'E', spec));
+                }
             }
         }
     }
