@@ -132,6 +132,17 @@ qint64 residentBytes()
     return parts[1].toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
+qint64 wcLines(const QString &path)
+{
+    QProcess wc;
+    wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
+    if (!wc.waitForFinished(-1) || wc.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const qint64 n = wc.readAllStandardOutput().trimmed().split(' ').value(0).toLongLong(&ok);
+    return ok ? n : -1;
+}
+
 double commandSeconds(const QString &command)
 {
     return seconds([&] {

@@ -37,6 +37,9 @@ Times medianTimes(int runs, const std::function<void()> &fn);
 // Resident set size of this process in bytes.
 qint64 residentBytes();
 
+// The number of lines `wc -l` counts in path, -1 when it cannot run.
+qint64 wcLines(const QString &path);
+
 // Wall time of a shell command in seconds (for peers like grep or tail).
 double commandSeconds(const QString &command);
 

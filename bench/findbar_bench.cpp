@@ -3,6 +3,7 @@
 // the search the pause starts to its answer, beside the same engine alone
 // over the same bytes; then the count of the matches of the whole file.
 #include "benchcommon.h"
+#include "benchui.h"
 
 #include "app/findbar.h"
 #include "app/mainwindow.h"
@@ -29,29 +30,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const QString kAbsent = QStringLiteral("NEEDLE-none");
-
-class QuietSink final : public MessageSink
-{
-public:
-    MsgResult show(const QString &, const QString &text, MsgIcon, MsgButtons) override
-    {
-        bench::fail(QStringLiteral("message: %1").arg(text));
-        return MsgResult::Ok;
-    }
-};
-
-// Notes that the viewer painted.
-class PaintSeen final : public QObject
-{
-public:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            seen = true;
-        return false;
-    }
-    bool seen = false;
-};
 
 double least(const std::vector<double> &v)
 {
@@ -81,7 +59,7 @@ void keystrokeToPaint(QuickFind *find, const QString &word, int rounds)
 {
     LogView *view = find->view();
     QLineEdit *edit = find->bar()->edText;
-    PaintSeen paints;
+    bench::PaintSeen paints;
     view->viewport()->installEventFilter(&paints);
     std::vector<double> ms;
     bool marked = true;
@@ -176,7 +154,7 @@ int main(int argc, char **argv)
     bench::initSmoke(argc, argv);
     const bool smoke = bench::smoke();
     QApplication app(argc, argv);
-    QuietSink sink;
+    bench::QuietSink sink;
     setMessageSink(&sink);
     QTemporaryDir dir;
     const QString path =

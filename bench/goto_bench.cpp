@@ -42,25 +42,13 @@ QString makeLog(const QString &name, qint64 bytes)
     return out.error() == QFile::NoError ? path : QString();
 }
 
-// The number of lines `wc -l` counts in path, -1 when it cannot run.
-qint64 wcCount(const QString &path)
-{
-    QProcess wc;
-    wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
-    if (!wc.waitForFinished(-1) || wc.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const qint64 n = wc.readAllStandardOutput().trimmed().split(' ').value(0).toLongLong(&ok);
-    return ok ? n : -1;
-}
-
 void measureLine(BackgroundJobs &jobs, bool smoke)
 {
     const QString path =
         bench::ensureLog(smoke ? QStringLiteral("app-64m.log") : QStringLiteral("filter-1g.log"),
                          smoke ? qint64(64) << 20 : qint64(1) << 30);
     auto shown = LocalFileSource::open(path);
-    const qint64 lines = wcCount(path);
+    const qint64 lines = bench::wcLines(path);
     if (!shown || lines < 10) {
         bench::fail(QStringLiteral("cannot open or count %1").arg(path));
         return;

@@ -43,18 +43,6 @@ QString makeLog(const QString &name, qint64 bytes, const QByteArray &eol)
     return out.error() == QFile::NoError ? path : QString();
 }
 
-// The count `wc -l` prints for a file, -1 when it cannot run.
-qint64 wcCount(const QString &path)
-{
-    QProcess wc;
-    wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
-    if (!wc.waitForFinished(-1) || wc.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const qint64 n = wc.readAllStandardOutput().trimmed().split(' ').value(0).toLongLong(&ok);
-    return ok ? n : -1;
-}
-
 // Median seconds of one `wc -l` process reading path `copies` times over.
 double wcSeconds(int runs, const QString &path, int copies)
 {
@@ -107,7 +95,7 @@ void measure(const char *kind, const QString &path, qint64 bytes, int runs)
     // Warm the page cache and check both count the same breaks.
     LineStarts starts;
     const bool ok = starts.countLines(*source, bytes, LineCountUnit::Byte, LineStarts::countMax);
-    const qint64 peerCount = wcCount(path);
+    const qint64 peerCount = bench::wcLines(path);
     if (!ok || starts.countedSize() != bytes || starts.lineStartCount() != peerCount) {
         bench::fail(QStringLiteral("%1: counted %2 starts over %3 bytes, wc -l says %4")
                         .arg(QLatin1String(kind))

@@ -14,18 +14,6 @@
 
 namespace {
 
-// The number `wc -l` prints for a file, -1 when it cannot run.
-qint64 wcCount(const QString &path)
-{
-    QProcess wc;
-    wc.start(QStringLiteral("wc"), {QStringLiteral("-l"), path});
-    if (!wc.waitForFinished(-1) || wc.exitCode() != 0)
-        return -1;
-    bool ok = false;
-    const qint64 n = wc.readAllStandardOutput().trimmed().split(' ').value(0).toLongLong(&ok);
-    return ok ? n : -1;
-}
-
 // Builds the index of source as a view does and returns it once handed over.
 std::optional<LineIndex> buildAsTheViewDoes(BackgroundJobs &jobs, const FileSource &source)
 {
@@ -78,7 +66,7 @@ void measureBuild(BackgroundJobs &jobs, const QString &path, int runs)
     const qint64 bytes = source->size();
     // Warms the page cache and checks the count against the peer's.
     const std::optional<LineIndex> index = buildAsTheViewDoes(jobs, *source);
-    const qint64 breaks = wcCount(path);
+    const qint64 breaks = bench::wcLines(path);
     QFile file(path);
     char last = 0;
     if (file.open(QIODevice::ReadOnly) && file.seek(bytes - 1))
@@ -93,7 +81,7 @@ void measureBuild(BackgroundJobs &jobs, const QString &path, int runs)
         return;
     }
     const double ours = bench::medianSeconds(runs, [&] { buildAsTheViewDoes(jobs, *source); });
-    const double peer = bench::medianSeconds(runs, [&] { wcCount(path); });
+    const double peer = bench::medianSeconds(runs, [&] { bench::wcLines(path); });
     const double mib = double(bytes) / double(1 << 20);
     bench::report({QStringLiteral("Line index build over %1 MiB as a view runs it, page cache, "
                                   "median")

@@ -3,6 +3,7 @@
 // lines; the first screen of rows; a line appended to a followed log until
 // the pane shows it; and the pane's memory per row at 10 million rows.
 #include "benchcommon.h"
+#include "benchui.h"
 
 #include "app/findbar.h"
 #include "app/mainwindow.h"
@@ -27,28 +28,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class QuietSink final : public MessageSink
-{
-public:
-    MsgResult show(const QString &, const QString &text, MsgIcon, MsgButtons) override
-    {
-        bench::fail(QStringLiteral("message: %1").arg(text));
-        return MsgResult::Ok;
-    }
-};
-
-class PaintSeen final : public QObject
-{
-public:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            seen = true;
-        return false;
-    }
-    bool seen = false;
-};
 
 double ms(Clock::time_point from)
 {
@@ -113,7 +92,7 @@ Listing listOnce(MainWindow &form, const QuickMatcher::Pattern &pattern)
     QCoreApplication::processEvents();
     Listing listing;
     MatchPane *pane = form.matchPaneOf(view, true);
-    PaintSeen paints;
+    bench::PaintSeen paints;
     pane->view()->viewport()->installEventFilter(&paints);
     const auto start = Clock::now();
     form.listMatchingLines(view);
@@ -287,7 +266,7 @@ int main(int argc, char **argv)
     bench::initSmoke(argc, argv);
     const bool smoke = bench::smoke();
     QApplication app(argc, argv);
-    QuietSink sink;
+    bench::QuietSink sink;
     setMessageSink(&sink);
     QTemporaryDir dir;
     const QString path = smoke ? ensurePaneLog(QStringLiteral("smoke-pane-16m.log"), 16LL << 20)

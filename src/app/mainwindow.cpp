@@ -1,6 +1,8 @@
 // Construction, the start and close sequences and the refresh cycle.
 #include "app/mainwindow.h"
 
+#include "app/matchpane.h"
+
 #include "app/appformat.h"
 #include "app/messagebatch.h"
 #include "app/ravelinapp.h"
@@ -271,8 +273,12 @@ void MainWindow::viewOptionsChanged()
 
 void MainWindow::redrawViews()
 {
-    for (const Tab &rec : m_recs)
-        if (rec.view)
-            rec.view->redraw();
+    for (const Tab &rec : m_recs) {
+        if (!rec.view)
+            continue;
+        rec.view->redraw();
+        if (MatchPane *pane = MatchPane::of(rec.view))
+            pane->view()->redraw();
+    }
     refreshGotoButtons();
 }

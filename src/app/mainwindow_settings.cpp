@@ -2,6 +2,8 @@
 // options into effect, and the tabs of the last run.
 #include "app/mainwindow.h"
 
+#include "app/matchpane.h"
+
 #include "app/shellmessages.h"
 #include "app/wraptabbar.h"
 #include "viewer/logview.h"
@@ -80,9 +82,13 @@ void MainWindow::applyOptions()
     // What is saved is what the window and the viewers use.
     boundAppSettings(m_settings);
     m_tabs.tabBar()->setMultiRow(m_settings.mLine);
-    for (const Tab &rec : m_recs)
-        if (rec.view)
-            m_config.applyToView(rec.view);
+    for (const Tab &rec : m_recs) {
+        if (!rec.view)
+            continue;
+        m_config.applyToView(rec.view);
+        if (MatchPane *pane = MatchPane::of(rec.view))
+            m_config.applyToView(pane->view());
+    }
     m_tabs.pages()->setTabPosition(m_settings.tabs ? QTabWidget::South : QTabWidget::North);
     m_tabs.pages()->setDocumentMode(!m_settings.tabs);
     m_commands->toolBar()->setVisible(m_settings.tool);

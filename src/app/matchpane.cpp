@@ -123,7 +123,8 @@ MatchPane::MatchPane(LogView *log, BackgroundJobs &jobs)
     connect(m_refresh, &QTimer::timeout, this, guarded([this] { refreshView(true); }));
     m_view->setFollowTail(true);
     m_view->setGutterLabels([this](qint64 pos) { return labelAt(pos); }, QStringLiteral("@0"));
-    m_view->viewport()->installEventFilter(this);
+    m_viewport = m_view->viewport();
+    m_viewport->installEventFilter(this);
     m_view->installEventFilter(this);
 
     connect(m_invert, &QToolButton::toggled, this, guarded([this](bool on) {
@@ -494,14 +495,15 @@ bool MatchPane::eventFilter(QObject *watched, QEvent *event)
 {
     bool handled = false;
     runGuarded([&] {
-        if (watched == m_view && event->type() == QEvent::KeyPress) {
+        // Type first: events also come while the view is being destroyed.
+        if (event->type() == QEvent::KeyPress && watched == m_view) {
             const auto *key = static_cast<QKeyEvent *>(event);
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
                 key->modifiers() == Qt::NoModifier) {
                 goToRow(m_view->selLength() > 0 ? m_view->selStart() : m_view->viewPos());
                 handled = true;
             }
-        } else if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        } else if (event->type() == QEvent::MouseButtonRelease && watched == m_viewport) {
             const auto *mouse = static_cast<QMouseEvent *>(event);
             const qint64 pos = m_view->mouseDownPos();
             // A click, not a drag that selected text.

@@ -86,6 +86,7 @@ private:
     QSplitter *m_splitter = nullptr;
     QWidget *m_box = nullptr;
     LogView *m_view = nullptr;
+    QWidget *m_viewport = nullptr;
     QLabel *m_status = nullptr;
     QToolButton *m_invert = nullptr;
     QToolButton *m_cancel = nullptr;
