@@ -80,7 +80,7 @@ MatchPane::MatchPane(LogView *log, BackgroundJobs &jobs)
     m_splitter = new QSplitter(Qt::Vertical, sheet);
     m_splitter->setChildrenCollapsible(false);
     if (sheet->layout())
-        sheet->layout()->replaceWidget(log, m_splitter);
+        delete sheet->layout()->replaceWidget(log, m_splitter); // the log's old item
     m_splitter->addWidget(log);
 
     m_box = new QWidget;
