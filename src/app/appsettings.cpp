@@ -13,6 +13,8 @@ constexpr int kKilobyte = 1024;
 // The ranges the options dialog offers.
 constexpr int kMinMaxLen = 100;
 constexpr int kMaxMaxLen = 2000;
+constexpr int kMinPaneLimit = 1000;
+constexpr int kMaxPaneLimit = 100'000'000;
 constexpr int kMinTabSize = 2;
 constexpr int kMaxTabSize = 16;
 constexpr int kMinLineSp = -5;
@@ -146,6 +148,7 @@ void loadAppSettings(const IniFile &ini, AppSettings &s)
     s.gutterLinesBuf = readKilobytes(ini, "Opt", "GutterLinesBuf", s.gutterLinesBuf);
     s.gutterLinesCount = ini.readInteger("Opt", "GutterLinesCount", s.gutterLinesCount);
     s.gutterLinesStep = ini.readInteger("Opt", "GutterLinesStep", s.gutterLinesStep);
+    s.paneLimit = ini.readInteger("Opt", "PaneLimit", s.paneLimit);
     s.toEnd = ini.readBool("Opt", "ToEnd", s.toEnd);
     s.tail = ini.readBool("Opt", "Tail", s.tail);
     s.wrap = ini.readBool("Opt", "Wrap", s.wrap);
@@ -189,6 +192,7 @@ void boundAppSettings(AppSettings &s, const AppSettings &fallback)
         std::clamp(s.gutterLinesBuf, kMinGutterKb * kKilobyte, kMaxGutterKb * kKilobyte);
     s.gutterLinesCount = std::clamp(s.gutterLinesCount, kMinGutterCount, kMaxGutterCount);
     s.gutterLinesStep = std::clamp(s.gutterLinesStep, kMinGutterStep, kMaxGutterStep);
+    s.paneLimit = std::clamp(s.paneLimit, kMinPaneLimit, kMaxPaneLimit);
     s.gotoX = orFallback(s.gotoX, kMinCoordinate, kMaxCoordinate, fallback.gotoX);
     s.gotoY = orFallback(s.gotoY, kMinCoordinate, kMaxCoordinate, fallback.gotoY);
 
@@ -218,6 +222,7 @@ void saveAppSettings(IniFile &ini, const AppSettings &settings)
     ini.writeInteger("Opt", "GutterLinesBuf", s.gutterLinesBuf / kKilobyte);
     ini.writeInteger("Opt", "GutterLinesCount", s.gutterLinesCount);
     ini.writeInteger("Opt", "GutterLinesStep", s.gutterLinesStep);
+    ini.writeInteger("Opt", "PaneLimit", s.paneLimit);
     ini.writeBool("Opt", "ToEnd", s.toEnd);
     ini.writeBool("Opt", "Tail", s.tail);
     ini.writeBool("Opt", "Wrap", s.wrap);

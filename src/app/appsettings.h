@@ -37,6 +37,8 @@ struct AppSettings
     int gutterLinesBuf = 500 * 1024; // bytes in memory, kilobytes in the file
     int gutterLinesCount = 2000;
     int gutterLinesStep = 5;
+    // Most lines the matching-lines pane keeps (16 bytes each).
+    int paneLimit = 10'000'000;
     bool toEnd = false;
     bool tail = true;
     bool wrap = false;

@@ -37,8 +37,6 @@ void loadFindSettings(const IniFile &ini, FindState &state)
     state.barCase = ini.readBool(kFind, "BarCase", state.barCase);
     state.barWords = ini.readBool(kFind, "BarWords", state.barWords);
     state.barRegex = ini.readBool(kFind, "BarRegex", state.barRegex);
-    state.paneLimit = std::clamp(ini.readInteger(kFind, "PaneLimit", state.paneLimit), 1,
-                                 FindState::kPaneLimitMax);
 }
 
 void saveFindSettings(IniFile &ini, const FindState &state)
@@ -57,5 +55,4 @@ void saveFindSettings(IniFile &ini, const FindState &state)
     ini.writeBool(kFind, "BarCase", state.barCase);
     ini.writeBool(kFind, "BarWords", state.barWords);
     ini.writeBool(kFind, "BarRegex", state.barRegex);
-    ini.writeInteger(kFind, "PaneLimit", state.paneLimit);
 }

@@ -24,9 +24,6 @@ struct FindState
     bool barCase = false;
     bool barWords = false;
     bool barRegex = false;
-    // Most lines the matching-lines pane keeps (16 bytes each).
-    static constexpr int kPaneLimitMax = 100'000'000;
-    int paneLimit = 10'000'000;
 
     bool operator==(const FindState &) const = default;
 };

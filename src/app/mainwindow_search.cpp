@@ -154,7 +154,7 @@ MatchPane *MainWindow::matchPaneOf(LogView *view, bool create)
     if (!create || !view)
         return nullptr;
     auto *pane = new MatchPane(view, m_jobs);
-    pane->setLimit(m_find.paneLimit);
+    pane->setLimit(m_settings.paneLimit);
     m_config.configureNewView(pane->view());
     pane->view()->setAutoReload(false);
     pane->view()->setBackgroundJobs(&m_jobs);

@@ -86,8 +86,10 @@ void MainWindow::applyOptions()
         if (!rec.view)
             continue;
         m_config.applyToView(rec.view);
-        if (MatchPane *pane = MatchPane::of(rec.view))
+        if (MatchPane *pane = MatchPane::of(rec.view)) {
+            pane->setLimit(m_settings.paneLimit);
             m_config.applyToView(pane->view());
+        }
     }
     m_tabs.pages()->setTabPosition(m_settings.tabs ? QTabWidget::South : QTabWidget::North);
     m_tabs.pages()->setDocumentMode(!m_settings.tabs);

@@ -137,6 +137,7 @@ OptionsDialog::OptionsDialog(QWidget *parent) : QDialog(parent)
     edMaxLen = spinField(viewer, "edMaxLen", 100, 2000, 50);
     edTabSize = spinField(viewer, "edTabSize", 2, 16, 1);
     edSp = spinField(viewer, "edSp", -5, 5, 1);
+    edPaneLimit = spinField(viewer, "edPaneLimit", 1000, 100'000'000, 100'000);
     chkTail = checkBox(viewer, "chkTail", QStringLiteral("F&ollow tail -- by default"));
     chkWrap = checkBox(viewer, "chkWrap", QStringLiteral("&Word wrap -- by default"));
     auto *viewerGrid = new QGridLayout;
@@ -151,6 +152,10 @@ OptionsDialog::OptionsDialog(QWidget *parent) : QDialog(parent)
     viewerGrid->addWidget(edTabSize, 3, 1, 1, 2);
     viewerGrid->addWidget(label(viewer, QStringLiteral("&Interline spacing"), edSp), 4, 0);
     viewerGrid->addWidget(edSp, 4, 1, 1, 2);
+    viewerGrid->addWidget(
+        label(viewer, QStringLiteral("Matching-lines &pane keeps at most (lines)"), edPaneLimit), 5,
+        0);
+    viewerGrid->addWidget(edPaneLimit, 5, 1, 1, 2);
     viewerGrid->setColumnStretch(1, 1);
     auto *viewerLayout = new QVBoxLayout(viewer);
     viewerLayout->addLayout(viewerGrid);
@@ -210,7 +215,7 @@ OptionsDialog::OptionsDialog(QWidget *parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
     setMinimumSize(361, 290);
 
-    for (QSpinBox *spin : {edMaxLen, edTabSize, edSp})
+    for (QSpinBox *spin : {edMaxLen, edTabSize, edSp, edPaneLimit})
         spin->installEventFilter(this);
     connect(btnFont, &QPushButton::clicked, this, guarded([this] { fontClicked(); }));
     connect(btnGutterFont, &QPushButton::clicked, this, guarded([this] { gutterFontClicked(); }));
@@ -233,6 +238,7 @@ void OptionsDialog::loadFrom(const AppSettings &s)
     edMaxLen->setValue(s.maxLen);
     edTabSize->setValue(s.tabSize);
     edSp->setValue(s.lineSp);
+    edPaneLimit->setValue(s.paneLimit);
     edTime->setCurrentIndex(std::clamp(s.reloadTime, 0, edTime->count() - 1));
     chkTool->setChecked(s.tool);
     chkStatus->setChecked(s.status);
@@ -261,6 +267,7 @@ void OptionsDialog::takeInto(AppSettings &s) const
     s.maxLen = spinValue(edMaxLen);
     s.tabSize = spinValue(edTabSize);
     s.lineSp = spinValue(edSp);
+    s.paneLimit = spinValue(edPaneLimit);
     s.reloadTime = edTime->currentIndex();
     s.tool = chkTool->isChecked();
     s.status = chkStatus->isChecked();

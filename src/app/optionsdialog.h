@@ -54,6 +54,7 @@ public:
     QLabel *labFont = nullptr;
     QPushButton *btnColor = nullptr;
     QSpinBox *edMaxLen = nullptr;
+    QSpinBox *edPaneLimit = nullptr;
     QSpinBox *edTabSize = nullptr;
     QSpinBox *edSp = nullptr;
     QCheckBox *chkTail = nullptr;

@@ -22,6 +22,7 @@ QStringList optKeys()
             "GutterLinesBuf",
             "GutterLinesCount",
             "GutterLinesStep",
+            "PaneLimit",
             "ToEnd",
             "Tail",
             "Wrap",
@@ -339,6 +340,10 @@ TEST_F(AppSettingsTest, NumbersOutsideTheirRangeAreReadAndWrittenAsUsed)
         {"Opt", "GutterLinesStep", "0", [](const AppSettings &s) { return s.gutterLinesStep; }, 1},
         {"Opt", "GutterLinesStep", "11", [](const AppSettings &s) { return s.gutterLinesStep; },
          10},
+        // The pane's rows: 16 bytes each, so the top is 1.6 GB.
+        {"Opt", "PaneLimit", "5", [](const AppSettings &s) { return s.paneLimit; }, 1000},
+        {"Opt", "PaneLimit", "2000000000", [](const AppSettings &s) { return s.paneLimit; },
+         100'000'000},
         // Places on the desktop: beyond its 16-bit coordinates is damage.
         {"Opt", "GotoX", "1000000000", [](const AppSettings &s) { return s.gotoX; }, 394},
         {"Opt", "GotoY", "-40000", [](const AppSettings &s) { return s.gotoY; }, 423},

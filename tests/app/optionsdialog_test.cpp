@@ -34,6 +34,7 @@ TEST_F(OptionsTest, EveryLabelsAccessKeyReachesItsControl)
         {"&Maximal line length", dialog.edMaxLen},
         {"&Tab size", dialog.edTabSize},
         {"&Interline spacing", dialog.edSp},
+        {"Matching-lines &pane keeps at most (lines)", dialog.edPaneLimit},
         {"&Only for the first:", dialog.edLineBuf},
         {"&Max count of line numbers:", dialog.edLineCount},
         {"&Step (1: show for all lines):", dialog.edLineStep},
@@ -70,6 +71,7 @@ TEST_F(OptionsTest, ValuesGoInAndComeBackWithTheirFallbacks)
     in.maxLen = 5000; // beyond the field
     in.tabSize = 1;
     in.lineSp = -3;
+    in.paneLimit = 250'000;
     in.reloadTime = 42;
     in.gutterLinesBuf = 64 * 1024;
     in.tool = false;
@@ -80,6 +82,7 @@ TEST_F(OptionsTest, ValuesGoInAndComeBackWithTheirFallbacks)
     EXPECT_EQ(dialog.edMaxLen->value(), 2000);
     EXPECT_EQ(dialog.edTabSize->value(), 2);
     EXPECT_EQ(dialog.edSp->value(), -3);
+    EXPECT_EQ(dialog.edPaneLimit->value(), 250'000);
     EXPECT_EQ(dialog.edTime->currentIndex(), 7);
     EXPECT_EQ(dialog.edLineBuf->text(), "64");
     EXPECT_EQ(dialog.labFont->text(), "DejaVu Sans Mono, 12");
@@ -109,6 +112,7 @@ TEST_F(OptionsTest, ValuesGoInAndComeBackWithTheirFallbacks)
         EXPECT_EQ(out.gutterLinesStep, c.wantStep);
         EXPECT_EQ(out.maxLen, 2000);
         EXPECT_EQ(out.tabSize, 2);
+        EXPECT_EQ(out.paneLimit, 250'000);
         EXPECT_EQ(out.reloadTime, 7);
         EXPECT_EQ(out.font, in.font);
         EXPECT_FALSE(out.tool);
