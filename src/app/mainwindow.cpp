@@ -241,6 +241,12 @@ void MainWindow::updateLinePanel()
     const LogView *view = activeView();
     const qint64 line = view ? view->shownLineNumber() : 0;
     m_linePanel->setText(line > 0 ? QStringLiteral("Line %1").arg(line) : QString());
+    QString follow;
+    if (view && view->document().sourceAssigned())
+        follow = view->autoReload() && view->followTail() && view->viewAtEnd()
+                     ? QStringLiteral("following")
+                     : QStringLiteral("paused");
+    m_followPanel->setText(follow);
 }
 
 void MainWindow::refreshTimerTick()

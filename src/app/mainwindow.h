@@ -96,6 +96,8 @@ public:
     QLabel *statusPanel(int index) const { return m_statusPanels[size_t(index)]; }
     // The line number of the active view's selection or top line.
     QLabel *linePanel() const { return m_linePanel; }
+    // "following" while new lines come into view, else "paused".
+    QLabel *followPanel() const { return m_followPanel; }
     // Brings the caption, the actions and the status bar up to date.
     void updateAll();
     // Reloads come in bursts: the status bar follows them on this timer.
@@ -347,6 +349,7 @@ private:
 
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
     QLabel *m_linePanel = nullptr;
+    QLabel *m_followPanel = nullptr;
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;

@@ -126,6 +126,14 @@ void MainWindow::createStatusBar()
     m_linePanel->setAlignment(Qt::AlignCenter);
     m_linePanel->setMinimumWidth(110);
     bar->addPermanentWidget(m_linePanel);
+    m_followPanel = new QLabel(bar);
+    m_followPanel->setObjectName(QStringLiteral("StatusFollow"));
+    m_followPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_followPanel->setTextFormat(Qt::PlainText);
+    m_followPanel->setAlignment(Qt::AlignCenter);
+    m_followPanel->setMinimumWidth(
+        m_followPanel->fontMetrics().horizontalAdvance(QStringLiteral("following")) + 16);
+    bar->addPermanentWidget(m_followPanel);
     bar->installEventFilter(this);
 }
 

@@ -88,7 +88,9 @@ void WindowSettings::configureNewView(LogView *view) const
     view->setAutoReload(true);
     view->setReloadBeep(false);
     view->setFollowTail(m_app.tail);
-    view->setPollForChanges(true);
+    // Told of appends by the folder watch; the reload interval is the
+    // fallback's poll.
+    view->setPollForChanges(false);
 }
 
 void WindowSettings::applyToView(LogView *view) const

@@ -1,7 +1,5 @@
 #include "watch/filefollower.h"
 
-#include "watch/directorywatcher.h"
-#include "watch/directorywatchthread.h"
 #include "watch/pollingwatcher.h"
 #include "text/fileutil.h"
 #include "text/guard.h"
@@ -9,12 +7,9 @@
 #include <QTimer>
 
 FileFollower::FileFollower(QObject *parent)
-    : QObject(parent), m_directory(std::make_unique<DirectoryWatcher>()),
+    : QObject(parent), m_hub(FolderWatchHub::instance()),
       m_poller(std::make_unique<PollingWatcher>())
 {
-    m_directory->setOptions({foNotifyFilename, foNotifySize, foNotifyLastWrite});
-    m_directory->onChanged = [this] { Q_EMIT changed(); };
-    m_directory->onEnded = [this] { directoryWatchEnded(); };
     m_poller->onChanged = [this] { Q_EMIT changed(); };
 }
 
@@ -25,38 +20,67 @@ FileFollower::~FileFollower()
 
 void FileFollower::stop()
 {
-    if (m_directory->active())
-        m_directory->stop();
+    unsubscribe();
     m_poller->timer()->stop();
+}
+
+void FileFollower::unsubscribe()
+{
+    if (m_subscription)
+        m_hub->unsubscribe(std::exchange(m_subscription, 0));
+    m_subscribedName.clear();
 }
 
 void FileFollower::watch(bool start, bool allowMissing)
 {
-    if (m_polling) {
-        QTimer *timer = m_poller->timer();
-        timer->stop();
-        timer->setInterval(m_pollIntervalMs);
-        m_poller->watchFile(m_fileName, allowMissing);
-        if (start)
-            timer->start();
-    } else {
-        if (m_directory->active())
-            m_directory->stop();
-        m_directory->setFileName(m_fileName);
-        if (start)
-            m_directory->start();
+    // A reload re-arms on every change: the folder watch simply goes on.
+    if (start && !m_polling && m_subscription && m_subscribedName == m_fileName)
+        return;
+    stop();
+    if (!start)
+        return;
+    if (!m_polling) {
+        m_subscription = m_hub->subscribe(
+            m_fileName, [this](FolderWatchHub::Report report) { hubReport(report); });
+        if (m_subscription) {
+            m_subscribedName = m_fileName;
+            m_fellBack = false;
+            return;
+        }
+        m_fellBack = true;
     }
+    startPolling(allowMissing);
+}
+
+void FileFollower::startPolling(bool allowMissing)
+{
+    QTimer *timer = m_poller->timer();
+    timer->stop();
+    timer->setInterval(m_pollIntervalMs);
+    m_poller->watchFile(m_fileName, allowMissing);
+    timer->start();
+}
+
+void FileFollower::hubReport(FolderWatchHub::Report report)
+{
+    if (report == FolderWatchHub::Report::Changed)
+        Q_EMIT changed();
+    else
+        directoryWatchEnded();
 }
 
 void FileFollower::directoryWatchEnded()
 {
+    unsubscribe();
     // Following must never stop silently.
     if (!m_enabled || m_polling || m_fileName.isEmpty())
         return;
-    m_polling = true;
+    m_fellBack = true;
     // The file may have gone with its folder: its name is watched all the same.
-    watch(true, true);
+    startPolling(true);
     catchUp();
+    // What changed while the folder moved is looked at now.
+    Q_EMIT changed();
 }
 
 void FileFollower::waitForFile()
@@ -71,16 +95,11 @@ void FileFollower::startWaiting()
     m_waiting = true;
     if (!m_enabled)
         return; // nothing follows the file: a reload opens it
-    if (!m_polling && !m_directory->active()) {
-        // Only polling can watch a name whose folder is gone.
-        if (isFileOrDirExist(DirectoryWatchThread::folderOfFile(m_fileName)))
-            watch();
-        if (!m_directory->active())
-            m_polling = true;
-    }
-    // A running poll or folder watch goes on: its snapshot already says the
-    // file is missing, so its appearance is a change.
-    if (m_polling && !(m_poller->timer()->isActive() && m_poller->fileName() == m_fileName))
+    // A running poll goes on: its snapshot already says the file is missing,
+    // so its appearance is a change. A folder watch goes on too; where the
+    // folder is gone only a poll can wait for the name.
+    const bool polled = m_poller->timer()->isActive() && m_poller->fileName() == m_fileName;
+    if (!polled)
         watch(true, true);
     catchUp();
 }

@@ -5,12 +5,15 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 // A temporary folder for logs and the settings file, a message sink, and the
@@ -37,6 +40,17 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         EXPECT_EQ(file.write(data), data.size());
         return path;
+    }
+
+    // Runs the event loop until done holds; the limit only turns a missing
+    // event into a failure.
+    static bool waitUntil(const std::function<bool()> &done, int limitMs = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < limitMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        return done();
     }
 
     static QByteArray readFile(const QString &path)

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
 #include <QStackedWidget>
@@ -237,8 +238,8 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     form.openFileTab(path);
     LogView *view = form.activeView();
     ASSERT_TRUE(QFile::remove(path));
-    view->follower().pollingWatcher()->poll();
-    ASSERT_TRUE(view->waitingForFile()) << "the viewer waits for the deleted file";
+    ASSERT_TRUE(waitUntil([view] { return view->waitingForFile(); }))
+        << "the viewer waits for the deleted file";
     tick(form);
     EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
                                              "Deleted; waiting for it to appear again: " + path}));
@@ -252,8 +253,46 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     EXPECT_EQ(view->fileName(), path);
     EXPECT_TRUE(view->document().sourceAssigned());
     EXPECT_EQ(view->document().fileSize(), 9);
-    EXPECT_TRUE(view->follower().pollingWatcher()->timer()->isActive()) << "and watched again";
+    EXPECT_TRUE(view->follower().notified()) << "and watched again";
     EXPECT_EQ(form.tabCount(), 1);
+}
+
+// The follow panel says whether new lines will come into view, and the tab
+// follows an append at once, told by the folder watch.
+TEST_F(RefreshTest, FollowPanelAndInstantFollowing)
+{
+    MainWindow &form = makeForm();
+    showForm(form);
+    EXPECT_EQ(form.followPanel()->text(), "");
+    QByteArray bytes;
+    for (int i = 0; i < 2000; ++i)
+        bytes += "entry " + QByteArray::number(i) + "\n";
+    const QString path = writeFile("follow.log", bytes);
+    form.openFileTab(path);
+    LogView *view = form.activeView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->followTail());
+    EXPECT_EQ(form.followPanel()->text(), "paused") << "opened at the top";
+    view->scrollToEnd();
+    EXPECT_EQ(form.followPanel()->text(), "following");
+    EXPECT_TRUE(view->follower().notified()) << "the folder watch, not the timer";
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("the newest line\n");
+    file.close();
+    QElapsedTimer clock;
+    clock.start();
+    const auto last = [view] {
+        const DrawnLines &drawn = view->strPositions();
+        return drawn.count() > 0 ? drawn.at(drawn.count() - 1).str : QString();
+    };
+    ASSERT_TRUE(waitUntil([&] { return last() == "the newest line"; }));
+    EXPECT_LT(clock.elapsed(), view->follower().pollIntervalMs()) << "sooner than a poll";
+    EXPECT_EQ(form.followPanel()->text(), "following");
+
+    form.acts().followTail->trigger();
+    EXPECT_EQ(form.followPanel()->text(), "paused");
 }
 
 TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)

@@ -64,7 +64,8 @@ TEST_F(SettingsTest, StoredValuesReachWindowAndViewers)
     EXPECT_TRUE(view->options().textWrap);
     EXPECT_FALSE(view->followTail());
     EXPECT_TRUE(view->autoReload());
-    EXPECT_TRUE(view->follower().polls());
+    EXPECT_TRUE(view->follower().notified()) << "told of changes by the folder watch";
+    EXPECT_FALSE(view->follower().polls());
     EXPECT_FALSE(view->options().textUrlHilight);
     EXPECT_GT(view->viewPos(), 0) << "ToEnd scrolls a new tab to the end";
 }

@@ -476,7 +476,7 @@ TEST_F(TabsTest, ABackgroundTabFollowsTheTailLikeAShownOne)
         ASSERT_TRUE(file.open(QIODevice::Append));
         file.write(line(i) + '\n');
         file.close();
-        view->follower().pollingWatcher()->poll();
+        ASSERT_TRUE(waitUntil([&] { return view->document().fileSize() == file.size(); }));
     }
     form.tabs().pages()->setCurrentIndex(0);
     QApplication::processEvents();

@@ -1,7 +1,7 @@
 #include "viewerfixture.h"
 
-#include "watch/directorywatcher.h"
 #include "watch/filefollower.h"
+#include "watch/folderwatchhub.h"
 #include "watch/pollingwatcher.h"
 #include "common/viewoption.h"
 
@@ -21,8 +21,8 @@
 
 namespace {
 
-// A viewer that watches its file by polling, as the application sets it up.
-// Polls are driven directly instead of waiting for the timer.
+// A viewer that watches its file by polling, as where the folder cannot be
+// watched. Polls are driven directly instead of waiting for the timer.
 class Reload : public ViewerFixture
 {
 protected:
@@ -243,7 +243,7 @@ TEST_F(Reload, AFileThatIsNotThereYetIsWaitedFor)
 }
 
 // The folder watch sees the file come back; with its folder gone too, the
-// watch ends and polling waits for the name.
+// watch ends and polling waits for the name until the folder is back.
 TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
 {
     const QString folder = m_files.path(QStringLiteral("logs"));
@@ -260,7 +260,7 @@ TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
         ASSERT_TRUE(m_view->open(m_path));
         showLines(10);
         m_view->scrollToEnd();
-        ASSERT_TRUE(m_view->follower().directoryWatcher()->active());
+        ASSERT_TRUE(m_view->follower().notified());
 
         if (folderToo)
             ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -278,10 +278,11 @@ TEST_F(Reload, TheNotificationWatcherWaitsForADeletedFileToo)
         append("line004\n");
         ASSERT_TRUE(waitForReloads(3));
         EXPECT_EQ(lastDrawn(), QStringLiteral("line004"));
-        EXPECT_EQ(m_view->follower().polls(), folderToo) << "polling took over only then";
+        EXPECT_TRUE(m_view->follower().notified())
+            << "the folder is watched again once the file is back";
         m_view->open(QString());
     }
-    EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
+    EXPECT_TRUE(m_sink.messages().empty()) << "the poll stands in without a word";
 }
 
 TEST_F(Reload, ExplicitReloadKeepsThePositionAndFiresNoEvent)
@@ -376,8 +377,7 @@ TEST_F(Reload, NotificationWatcherFollowsTheTail)
     ASSERT_EQ(m_reloads, 1);
     EXPECT_EQ(lastDrawn(), QStringLiteral("line031"));
     m_view->open(QString());
-    EXPECT_FALSE(m_view->follower().directoryWatcher()->active())
-        << "a fresh open stops the watcher";
+    EXPECT_FALSE(m_view->follower().notified()) << "a fresh open stops the watch";
 }
 
 TEST_F(Reload, AReloadDuringASearchWaitsForIt)
@@ -540,37 +540,61 @@ TEST_F(Reload, LastReloadReasonNamesWhatChanged)
     }
 }
 
+// The folder moves away and back: its watch ends and the poll stands in at
+// once; the next reload finds the folder watchable again.
 TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
 {
     const QString folder = m_files.path(QStringLiteral("logs"));
     ASSERT_TRUE(QDir().mkpath(folder));
     m_path = write(numberedLines(30), QStringLiteral("logs/app.log"));
     m_view->setPollForChanges(false);
+    m_view->setPollInterval(kFastPollMs);
     m_view->setAutoReload(true);
+    QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
+    QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
     ASSERT_TRUE(m_view->open(m_path));
     showLines(10);
     m_view->scrollToEnd();
-    ASSERT_TRUE(m_view->follower().directoryWatcher()->active());
+    ASSERT_TRUE(m_view->follower().notified());
 
-    // The folder moves away and back: its watch ends, the file is still there.
     const QByteArray from = QFile::encodeName(folder);
     const QByteArray away = from + ".moved";
     ASSERT_EQ(rename(from.constData(), away.constData()), 0);
     ASSERT_EQ(rename(away.constData(), from.constData()), 0);
-    QElapsedTimer clock;
-    clock.start();
-    while (m_view->follower().directoryWatcher()->active() && clock.elapsed() < 5000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    EXPECT_FALSE(m_view->follower().directoryWatcher()->active());
-    EXPECT_EQ(m_sink.texts().filter(QStringLiteral("File notification ended")).size(), 1);
-    EXPECT_TRUE(m_view->follower().polls());
-    EXPECT_TRUE(m_view->follower().pollingWatcher()->timer()->isActive()) << "polling took over";
+    ASSERT_TRUE(waitForReloads(1)) << "the end of the watch is looked at as a change";
+    EXPECT_TRUE(m_sink.messages().empty()) << "the poll took over without a word";
 
     append("line031\n");
-    poll();
+    ASSERT_TRUE(waitForReloads(2));
     EXPECT_EQ(lastDrawn(), QStringLiteral("line031")) << "still following";
+    EXPECT_TRUE(m_view->follower().notified()) << "the folder is watched again";
+}
+
+// Where inotify cannot serve, the timer follows the file.
+TEST_F(Reload, WithoutTheFolderWatchTheTimerFollows)
+{
+    struct Off
+    {
+        Off() { FolderWatchHub::setDisabled(true); }
+        ~Off() { FolderWatchHub::setDisabled(false); }
+    } off;
+    m_path = write(numberedLines(30));
+    m_view->setPollForChanges(false);
+    m_view->setPollInterval(kFastPollMs);
+    m_view->setAutoReload(true);
+    QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
+    QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
+    ASSERT_TRUE(m_view->open(m_path));
+    showLines(10);
+    m_view->scrollToEnd();
+    EXPECT_FALSE(m_view->follower().notified());
+    EXPECT_TRUE(m_view->follower().polls());
+    append("line031\n");
+    ASSERT_TRUE(waitForReloads(1));
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line031"));
+    append("line032\n");
+    ASSERT_TRUE(waitForReloads(2)) << "and goes on polling";
+    EXPECT_EQ(lastDrawn(), QStringLiteral("line032"));
 }
 
 // As root a mode of 000 does not stop reading: a FIFO in place of the file
