@@ -177,7 +177,7 @@ int main(int argc, char **argv)
     if (QFile::exists(program)) {
         QTemporaryDir dir;
         const QString command = QStringLiteral("QT_QPA_PLATFORM=offscreen '%1' --quit-after-show "
-                                               "--config '%2' 2>/dev/null")
+                                               "--config '%2' 2>/dev/null </dev/null")
                                     .arg(program, dir.filePath(QStringLiteral("Ravelin.ini")));
         int failures = 0;
         const double whole = bench::medianSeconds(runs, [&] {

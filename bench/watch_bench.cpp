@@ -548,6 +548,7 @@ struct Storm
     int reloads = 0;
     qint64 maxLag = 0;
     qint64 medianLag = 0;
+    int busiest100Ms = 0; // most reloads within any 100 ms
 };
 
 Storm appendStorm(bool simple, int seconds)
@@ -559,7 +560,9 @@ Storm appendStorm(bool simple, int seconds)
     StormWriter writer(path, rate, seconds);
     Storm storm;
     std::vector<qint64> lags;
+    std::vector<qint64> reloadTimes;
     QObject::connect(view.get(), &LogView::fileReloaded, [&] {
+        reloadTimes.push_back(nowNs());
         ++storm.reloads;
         lags.push_back(writer.written() - (lastDrawnStorm(*view) + 1));
     });
@@ -576,6 +579,11 @@ Storm appendStorm(bool simple, int seconds)
     if (storm.behindAtEnd > 0) {
         runFor(3000);
         storm.behindLater = writer.total() - 1 - lastDrawnStorm(*view);
+    }
+    for (size_t first = 0, last = 0; last < reloadTimes.size(); ++last) {
+        while (reloadTimes[last] - reloadTimes[first] >= 100'000'000)
+            ++first;
+        storm.busiest100Ms = std::max(storm.busiest100Ms, int(last - first + 1));
     }
     std::sort(lags.begin(), lags.end());
     if (!lags.empty()) {
@@ -704,10 +712,12 @@ void stormFigures()
          notify.worstStallMs, ms, 100, QStringLiteral("<= 100 ms"));
     noneGoal(QStringLiteral("append storm, inotify, lines behind 1 s after"),
              double(notify.behindAtEnd), lines);
-    // Coalesced to a frame: 10 000 writes a second give at most 62.5 reloads.
-    goal(QStringLiteral("append storm, inotify, reloads a second"),
-         double(notify.reloads) / notifySeconds, QStringLiteral("/s"), 1000.0 / 16,
-         QStringLiteral("<= 62.5 /s"));
+    // Coalesced to a frame: 1000 writes a second give one reload each 16 ms.
+    info(QStringLiteral("append storm, inotify, reloads a second"),
+         double(notify.reloads) / notifySeconds, QStringLiteral("/s"));
+    // One a 16 ms frame: at most 7 in any 100 ms (at 0, 16, ..., 96).
+    goal(QStringLiteral("append storm, inotify, most reloads in any 100 ms"), notify.busiest100Ms,
+         QStringLiteral("reloads"), 7, QStringLiteral("<= 7 (one a frame)"));
 }
 
 } // namespace

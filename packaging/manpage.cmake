@@ -47,7 +47,8 @@ endforeach()
 if(synopsis STREQUAL "" OR options STREQUAL "")
   message(FATAL_ERROR "${EXE} --help has no usage line or no options")
 endif()
-string(REGEX REPLACE "\n$" "" summary "${description}")
+# The first line names the program; the rest describe it.
+string(REGEX REPLACE "\n.*$" "" summary "${description}")
 string(REGEX REPLACE "\\.$" "" summary "${summary}")
 string(TOLOWER "${summary}" summary_lower)
 string(SUBSTRING "${summary_lower}" 0 1 first)
@@ -77,6 +78,10 @@ beside the program is used instead when it exists.
 .TP
 \\fI*.ravelin\\-session\\fR
 Saved sessions of tabs.
+.TP
+\\fI\\(ti/.cache/ravelin/spool\\-*\\fR
+Standard input as it came, or \\fI\\(DoXDG_CACHE_HOME/ravelin\\fR; each goes with its
+tab, and one left by a program that died goes at the next start.
 .SH SEE ALSO
 The help page, \\fIhelp.html\\fR in the program's documentation folder
 (usually \\fI/usr/share/doc/ravelin/\\fR), also opened by F1.

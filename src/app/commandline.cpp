@@ -11,6 +11,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
+        if (!optionsEnded && arg == u"-") {
+            result.standardInput = true;
+            result.skipReopen = true;
+            continue;
+        }
         if (optionsEnded || !arg.startsWith(u'-')) {
             result.files.append(arg);
             result.skipReopen = true;
@@ -86,6 +91,8 @@ QString commandLineHelp()
 {
     return QStringLiteral("Usage: ravelin [OPTION]... [--] [FILE]...\n"
                           "Views log files, each in a tab of its own.\n"
+                          "With FILE -, or with no FILE and a pipe on standard input,\n"
+                          "reads standard input into a tab captioned stdin.\n"
                           "\n"
                           "  --config FILE  use FILE as the settings file\n"
                           "  --help         show this help and exit\n"

@@ -7,8 +7,9 @@
 // option and never a file; after "--" every argument is a file.
 struct CommandLine
 {
-    QStringList files;  // in the order given
-    QString configPath; // --config FILE or --config=FILE; empty when not given
+    QStringList files;          // in the order given
+    QString configPath;         // --config FILE or --config=FILE; empty when not given
+    bool standardInput = false; // "-": read standard input into a tab
     bool help = false;
     bool version = false;
     // Whether the last logs or session must not be reopened: any argument

@@ -4,6 +4,7 @@
 #include "app/shellmessages.h"
 #include "text/fileutil.h"
 #include "text/guard.h"
+#include "watch/spool.h"
 
 #include <QDir>
 #include <QIcon>
@@ -11,6 +12,10 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +75,28 @@ QStringList programArguments(int argc, char **argv, bool *quitAfterShow)
     return arguments;
 }
 
+// Standard input moved to a descriptor of its own, with /dev/null left in
+// its place: once the tab closes, nothing here keeps the pipe open and its
+// writer learns that nobody reads any more.
+UniqueFd takeStandardInput()
+{
+    UniqueFd input(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3));
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDIN_FILENO);
+        ::close(null);
+    }
+    return input;
+}
+
+bool standardInputIsPipe()
+{
+    struct stat st
+    {
+    };
+    return ::fstat(STDIN_FILENO, &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -97,7 +124,10 @@ int main(int argc, char **argv)
 
     // Takes Qt's own options (-style, -platform, ...) out of argv.
     RavelinApp app(argc, argv);
-    const CommandLine commandLine = parseCommandLine(programArguments(argc, argv, &quitAfterShow));
+    CommandLine commandLine = parseCommandLine(programArguments(argc, argv, &quitAfterShow));
+    // `journalctl | ravelin`: the pipe is what the user wants to see.
+    if (commandLine.files.isEmpty() && !commandLine.standardInput && standardInputIsPipe())
+        commandLine.standardInput = commandLine.skipReopen = true;
     if (!commandLine.error.isEmpty()) {
         std::fprintf(stderr, "ravelin: %s\n%s", qUtf8Printable(commandLine.error),
                      qUtf8Printable(commandLineHelp()));
@@ -108,11 +138,15 @@ int main(int argc, char **argv)
     UnattendedSink unattended;
     setMessageSink(quitAfterShow ? static_cast<MessageSink *>(&unattended) : &boxes);
 
+    // Spools of a run that died; those of a running instance are locked.
+    Spool::removeStale(Spool::cacheFolder());
     const QString settingsPath =
         resolveSettingsPath(commandLine.configPath, QCoreApplication::applicationDirPath());
     int result = 0;
     {
         MainWindow form(settingsPath, commandLine);
+        if (commandLine.standardInput)
+            form.setStandardInput(takeStandardInput());
         app.setEndHandler([&form] { form.closeWithoutAsking(); });
         if (quitAfterShow)
             new QuitAfterPaint(&form);

@@ -46,6 +46,13 @@ Encoding encodingOf(const LogView *view)
         return Encoding::utf16(view->document().unicodeOrder() == unicodeOrderBig);
     return view->document().textEncoding;
 }
+
+// New lines of the file come into view as they are written.
+bool followsTheEnd(const LogView &view)
+{
+    return view.document().sourceAssigned() && view.autoReload() && view.followTail() &&
+           view.viewAtEnd();
+}
 } // namespace
 
 MainWindow::MainWindow(const QString &settingsPath, const CommandLine &commandLine, QWidget *parent)
@@ -126,6 +133,8 @@ void MainWindow::formShow()
         const MessageBatch messages(openFailuresHeading);
         reopenLastLogs();
     }
+    if (m_standardInput.valid())
+        openStreamTab(std::move(m_standardInput), "stdin");
     showGotoWindowAtStart();
 }
 
@@ -243,10 +252,18 @@ void MainWindow::updateLinePanel()
     m_linePanel->setText(line > 0 ? QStringLiteral("Line %1").arg(line) : QString());
     QString follow;
     if (view && view->document().sourceAssigned())
-        follow = view->autoReload() && view->followTail() && view->viewAtEnd()
-                     ? QStringLiteral("following")
-                     : QStringLiteral("paused");
+        follow = followsTheEnd(*view) ? QStringLiteral("following") : QStringLiteral("paused");
     m_followPanel->setText(follow);
+    if (view)
+        markFollowing(view);
+}
+
+void MainWindow::markFollowing(const LogView *view)
+{
+    const auto &recs = m_tabs.records();
+    for (size_t i = 0; i < recs.size(); ++i)
+        if (recs[i].view == view)
+            m_tabs.markFollowing(int(i), followsTheEnd(*view));
 }
 
 void MainWindow::refreshTimerTick()

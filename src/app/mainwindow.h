@@ -8,6 +8,7 @@
 #include "app/windowactions.h"
 #include "app/windowsettings.h"
 #include "viewer/linedecoration.h"
+#include "watch/uniquefd.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -79,6 +80,11 @@ public:
     // --- Tabs
     LogView *activeView() const;
     void openFileTab(const QString &fileName);
+    // A tab over a stream (standard input, a pipe) spooled to the cache
+    // folder as it comes; caption names it ("stdin").
+    void openStreamTab(UniqueFd input, const QByteArray &caption);
+    // Read into a tab once the window shows (from main).
+    void setStandardInput(UniqueFd input) { m_standardInput = std::move(input); }
     void closeTab(int index);
     void closeAllTabs();
     int tabCount() const { return m_tabs.count(); }
@@ -259,6 +265,7 @@ private:
     void updateActions();
     void updateStatusBar();
     void updateLinePanel();
+    void markFollowing(const LogView *view);
     int runDialog(QDialog &dialog);
     QString chooseSessionFile(bool save);
     // Opens a tab and gives it the stored caption, when it opened and the
@@ -278,6 +285,7 @@ private:
     void moveTab(int from, int to);
     void fillTabList(QListWidget *list) const;
     void configureNewView(LogView *view);
+    LogView *addTab(Tab rec, const QString &toolTip);
     void applyEncoding(LogView *view, Encoding encoding);
 
     // mainwindow_sessions.cpp
@@ -350,6 +358,7 @@ private:
     std::array<QLabel *, kStatusPanels> m_statusPanels{};
     QLabel *m_linePanel = nullptr;
     QLabel *m_followPanel = nullptr;
+    UniqueFd m_standardInput;
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;

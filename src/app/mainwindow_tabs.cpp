@@ -7,6 +7,7 @@
 #include "app/filterlogdialog.h"
 #include "app/messagebatch.h"
 #include "app/shellmessages.h"
+#include "watch/spool.h"
 #include "rules/substringsfilter.h"
 #include "viewer/logview.h"
 #include "text/codepagelist.h"
@@ -22,6 +23,7 @@
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTimer>
@@ -44,6 +46,56 @@ bool hasUnicodeMark(const QString &fileName)
 }
 
 } // namespace
+
+LogView *MainWindow::addTab(Tab rec, const QString &toolTip)
+{
+    m_tabs.showPages(true);
+    rec.sheet = new QWidget;
+    const int index = m_tabs.add(rec, toolTip, m_openBehind);
+    auto *view = new LogView(rec.sheet);
+    auto *layout = new QVBoxLayout(rec.sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    view->show(); // now, not later from the layout: a hidden widget takes no focus
+    m_recs[size_t(index)].view = view;
+    configureNewView(view);
+    return view;
+}
+
+void MainWindow::openStreamTab(UniqueFd input, const QByteArray &caption)
+{
+    const MessageBatch messages(openFailuresHeading);
+    if (tabCount() >= kMaxTabs) {
+        msgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
+        return;
+    }
+    std::unique_ptr<Spool> spool;
+    try {
+        spool = std::make_unique<Spool>(std::move(input), Spool::cacheFolder());
+    } catch (const SpoolError &e) {
+        msgWarning(QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    // Kept out of the recent list and sessions: the spool goes with the tab.
+    Tab rec;
+    rec.fileName = spool->path();
+    rec.caption = caption;
+    rec.spooled = true;
+    LogView *view = addTab(rec, plainToolTip(QString::fromUtf8(caption)));
+    Spool *kept = spool.release();
+    kept->setParent(view->parentWidget()); // goes with the sheet
+    const QString name = QString::fromUtf8(caption);
+    connect(kept, &Spool::ended, this, guarded([this, name](const QString &error) {
+                if (!error.isEmpty())
+                    msgWarning(name + QStringLiteral(": ") + error);
+                else
+                    statusBar()->showMessage(name + QStringLiteral(": end of input"));
+            }));
+    if (view->open(rec.fileName) && !m_settings.toEnd)
+        view->scrollToEnd(); // a stream is watched as it comes
+    m_tabs.focusActiveView();
+    updateAll();
+}
 
 LogView *MainWindow::activeView() const
 {
@@ -73,22 +125,11 @@ void MainWindow::openFileTab(const QString &name)
         return;
     }
 
-    m_tabs.showPages(true);
     const Encoding encoding = m_sessions.recentFiles().touch(fileName);
-
     Tab rec;
-    rec.sheet = new QWidget;
     rec.fileName = fileName;
     rec.caption = TabSet::pathCaption(fileName);
-    const int index = m_tabs.add(rec, plainToolTip(shownName), m_openBehind);
-
-    auto *view = new LogView(rec.sheet);
-    auto *layout = new QVBoxLayout(rec.sheet);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
-    view->show(); // now, not later from the layout: a hidden widget takes no focus
-    m_recs[size_t(index)].view = view;
-    configureNewView(view);
+    LogView *view = addTab(rec, plainToolTip(shownName));
 
     if (isFileExist(fileName) && view->open(fileName)) {
         if (m_settings.toEnd)
@@ -123,6 +164,8 @@ void MainWindow::configureNewView(LogView *view)
     connect(view, &LogView::drawn, this, guarded([this, view] {
                 if (view == activeView())
                     updateLinePanel();
+                else
+                    markFollowing(view);
             }));
     view->setBackgroundJobs(&m_jobs);
     // Colour rules first: they test the line as the file has it.

@@ -56,8 +56,16 @@ bool Sessions::save(const QString &fileName, const std::vector<Tab> &tabs, int a
 {
     std::vector<SessionTab> entries;
     entries.reserve(tabs.size());
-    for (const Tab &rec : tabs)
+    int shownActive = 0;
+    for (size_t i = 0; i < tabs.size(); ++i) {
+        const Tab &rec = tabs[i];
+        if (rec.spooled)
+            continue; // a stream cannot be opened again from its spool
+        if (int(i) == active)
+            shownActive = int(entries.size());
         entries.emplace_back(rec.fileName, TabSet::userCaption(rec)).pane = paneOf(rec.view);
+    }
+    active = shownActive;
     IniFile ini(fileName);
     // An unreadable file is reported by UpdateFile and left as it is.
     ini.load();

@@ -26,6 +26,8 @@ struct TabState
     quint8 srOptions = 0;
     // Why the tab's viewer last reloaded its file.
     ReloadReason reloadReason = ReloadReason::None;
+    // The file is a spool of a stream, made for this tab and gone with it.
+    bool spooled = false;
 
     bool operator==(const TabState &) const = default;
 };

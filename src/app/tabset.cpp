@@ -8,7 +8,10 @@
 #include "text/stringutil.h"
 #include "viewer/logview.h"
 
+#include <QIcon>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -16,6 +19,38 @@
 #include <QTabWidget>
 
 namespace {
+
+QIcon followIcon(bool following)
+{
+    constexpr int kSide = 16;
+    QIcon icon;
+    for (const int ratio : {1, 2}) {
+        QPixmap pixmap(kSide * ratio, kSide * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        if (following) {
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0x2e, 0x9d, 0x3a));
+            painter.drawEllipse(QRectF(4, 4, 8, 8));
+        }
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+const QIcon &followingIcon()
+{
+    static const QIcon icon = followIcon(true);
+    return icon;
+}
+
+const QIcon &pausedIcon()
+{
+    static const QIcon icon = followIcon(false);
+    return icon;
+}
 
 const QString kUnit = QStringLiteral("FormView");
 const QString kNotOpened = QStringLiteral("(File not opened)");
@@ -93,11 +128,23 @@ int TabSet::add(const Tab &rec, const QString &toolTip, bool behind)
     // Records and pages agree again only at the end of this block.
     const QSignalBlocker blocker(m_pages);
     // With its text at once: every change of a tab lays out all of them.
-    m_pages->addTab(rec.sheet, sheetText(rec.caption, true));
+    m_pages->addTab(rec.sheet, pausedIcon(), sheetText(rec.caption, true));
     m_pages->setTabToolTip(index, toolTip);
     if (!behind)
         m_pages->setCurrentIndex(index);
     return index;
+}
+
+void TabSet::markFollowing(int index, bool following)
+{
+    if (index < 0 || index >= count() || markedFollowing(index) == following)
+        return; // a change of icon lays out every tab
+    m_pages->setTabIcon(index, following ? followingIcon() : pausedIcon());
+}
+
+bool TabSet::markedFollowing(int index) const
+{
+    return m_pages->tabIcon(index).cacheKey() == followingIcon().cacheKey();
 }
 
 void TabSet::remove(int index, bool keepWidgets)

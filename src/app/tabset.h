@@ -53,6 +53,10 @@ public:
     void focusActiveView();
 
     void setCaption(int index, const QByteArray &caption, bool padShort);
+    // A dot on the tab while its view follows the file's end. Every tab has
+    // an icon of the same size, so that the mark never moves the captions.
+    void markFollowing(int index, bool following);
+    bool markedFollowing(int index) const;
     // Every tab as its caption and path, keeping the selected row.
     void fillList(QListWidget *list) const;
     // The caption a tab gets from its path. Only a caption that differs was

@@ -238,6 +238,8 @@ void CommandSet::update(const State &state)
           m_ac.find, m_ac.findNext, m_ac.findPrevious, m_ac.setBookmark1, m_ac.setBookmark2,
           m_ac.setBookmark3, m_ac.clearBookmarks, m_ac.followTail, m_ac.wordWrap})
         action->setEnabled(tab);
+    // A spool is written at its own offset: a cleared one would grow a hole.
+    m_ac.clearLog->setEnabled(tab && !state.active->spooled);
     m_ac.clearRecentFiles->setEnabled(state.recentFiles);
 
     const std::array<QAction *, 3> go{m_ac.goToBookmark1, m_ac.goToBookmark2, m_ac.goToBookmark3};

@@ -134,6 +134,8 @@ QStringList WindowSettings::storeOpenTabs(const std::vector<Tab> &tabs)
     std::vector<const Tab *> kept;
     QStringList leftOut;
     for (const Tab &rec : tabs) {
+        if (rec.spooled)
+            continue; // its spool goes when the program closes
         if (IniFile::canHoldValue(fileNameToBytes(rec.fileName)))
             kept.push_back(&rec);
         else

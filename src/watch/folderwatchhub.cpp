@@ -85,6 +85,7 @@ FolderWatchHub::FolderWatchHub()
 {
     m_clock.start();
     m_frame.setSingleShot(true);
+    m_frame.setTimerType(Qt::PreciseTimer);
     connect(&m_frame, &QTimer::timeout, this, guarded([this] { deliver(); }));
     if (m_inotify.valid() && m_stop.valid())
         m_thread = std::thread([this] { run(); });
@@ -265,11 +266,12 @@ void FolderWatchHub::postLocked()
 
 void FolderWatchHub::deliver()
 {
-    const qint64 since = m_clock.elapsed() - m_lastDelivery;
-    if (since < frameMs) {
+    constexpr qint64 frameNs = qint64(frameMs) * 1000 * 1000;
+    const qint64 since = m_clock.nsecsElapsed() - m_lastDelivery;
+    if (since < frameNs) {
         // Within a frame of the last report: the rest waits for the next frame.
         if (!m_frame.isActive())
-            m_frame.start(int(frameMs - since));
+            m_frame.start(int((frameNs - since + 999'999) / 1'000'000));
         return;
     }
     std::vector<std::pair<quint64, Report>> due;
@@ -286,7 +288,7 @@ void FolderWatchHub::deliver()
     }
     if (due.empty())
         return;
-    m_lastDelivery = m_clock.elapsed();
+    m_lastDelivery = m_clock.nsecsElapsed();
     for (const auto &[id, report] : due) {
         Callback callback;
         {

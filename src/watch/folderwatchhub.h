@@ -87,6 +87,6 @@ private:
     bool m_failed = false; // the thread ended by itself: nothing more is watched
 
     QElapsedTimer m_clock;
-    qint64 m_lastDelivery = -frameMs;
+    qint64 m_lastDelivery = -qint64(frameMs) * 1000 * 1000; // nanoseconds
     QTimer m_frame;
 };

@@ -71,7 +71,14 @@ TEST(CommandLineTest, SeparatesFilesFromOptions)
         {"config with empty value", {"--config="}, {}, {}, false, false, false, true},
         {"help", {"--help"}, {}, {}, true, false, true, false},
         {"version", {"--version", "a.log"}, {"a.log"}, {}, false, true, true, false},
-        {"lone dash is an option", {"-"}, {}, {}, false, false, true, true},
+        {"lone dash reads standard input",
+         {"-", "a.log"},
+         {"a.log"},
+         {},
+         false,
+         false,
+         true,
+         false},
         {"near miss is unknown", {"--configx=1"}, {}, {}, false, false, true, true},
     };
     for (const auto &c : cases) {
@@ -85,6 +92,11 @@ TEST(CommandLineTest, SeparatesFilesFromOptions)
         EXPECT_EQ(!line.error.isEmpty(), c.error) << qPrintable(line.error);
     }
     EXPECT_EQ(parseCommandLine({"-x"}).error, QStringLiteral("Unknown option: -x"));
+    EXPECT_TRUE(parseCommandLine({"-"}).standardInput);
+    EXPECT_FALSE(parseCommandLine({"a.log"}).standardInput);
+    const CommandLine named = parseCommandLine({"--", "-"});
+    EXPECT_FALSE(named.standardInput) << "after --, a file named -";
+    EXPECT_EQ(named.files, QStringList{"-"});
 }
 
 class ResolveSettingsPathTest : public ::testing::Test

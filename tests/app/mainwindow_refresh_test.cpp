@@ -273,8 +273,10 @@ TEST_F(RefreshTest, FollowPanelAndInstantFollowing)
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(view->followTail());
     EXPECT_EQ(form.followPanel()->text(), "paused") << "opened at the top";
+    EXPECT_FALSE(form.tabs().markedFollowing(0));
     view->scrollToEnd();
     EXPECT_EQ(form.followPanel()->text(), "following");
+    EXPECT_TRUE(form.tabs().markedFollowing(0)) << "a dot on the tab";
     EXPECT_TRUE(view->follower().notified()) << "the folder watch, not the timer";
 
     QFile file(path);
@@ -293,6 +295,7 @@ TEST_F(RefreshTest, FollowPanelAndInstantFollowing)
 
     form.acts().followTail->trigger();
     EXPECT_EQ(form.followPanel()->text(), "paused");
+    EXPECT_FALSE(form.tabs().markedFollowing(0));
 }
 
 TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)

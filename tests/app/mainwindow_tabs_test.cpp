@@ -8,6 +8,7 @@
 #include "text/fileutil.h"
 #include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
+#include "watch/uniquefd.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -790,6 +792,56 @@ TEST_F(TabsTest, AViewerCallbackMayCloseItsOwnTab)
     EXPECT_EQ(form.activeView(), form.tabAt(0).view);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(view.isNull()) << "the closed tab's viewer is gone once control is back";
+}
+
+// `journalctl | ravelin`: the stream is spooled into a tab of its own that
+// follows it, is never remembered as a file, and takes its spool with it.
+TEST_F(TabsTest, AStreamIsSpooledIntoATabOfItsOwn)
+{
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(pathOf("cache")));
+    MainWindow &form = makeForm();
+    showForm(form);
+    form.openFileTab(writeFile("plain.log", "plain\n"));
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    form.openStreamTab(UniqueFd(fds[0]), "stdin");
+    ASSERT_EQ(form.tabCount(), 2);
+    const Tab &rec = form.tabAt(1);
+    EXPECT_EQ(rec.caption, "stdin");
+    EXPECT_TRUE(rec.spooled);
+    const QString spool = rec.fileName;
+    EXPECT_TRUE(spool.startsWith(pathOf("cache/ravelin/"))) << qPrintable(spool);
+    LogView *view = rec.view;
+    const auto last = [view] {
+        const DrawnLines &drawn = view->strPositions();
+        return drawn.count() > 0 ? drawn.at(drawn.count() - 1).str : QString();
+    };
+
+    ASSERT_EQ(::write(fds[1], "first\nsecond\n", 13), 13);
+    EXPECT_TRUE(waitUntil([&] { return last() == "second"; })) << qPrintable(last());
+    ASSERT_EQ(::write(fds[1], "third\n", 6), 6);
+    EXPECT_TRUE(waitUntil([&] { return last() == "third"; })) << "followed as it grows";
+    EXPECT_FALSE(form.acts().clearLog->isEnabled()) << "a spool is not cleared under its writer";
+
+    for (const RecentFile &item : form.sessions().recentFiles().items())
+        EXPECT_NE(item.path, spool) << "never in the recent list";
+    Sessions sessions;
+    const QString session = pathOf("s.ravelin-session");
+    ASSERT_TRUE(sessions.save(session, form.tabs().records(), 1));
+    SessionData stored;
+    ASSERT_TRUE(Sessions::read(session, stored));
+    ASSERT_EQ(stored.tabs.size(), 1u) << "only the file";
+    EXPECT_EQ(stored.tabs[0].path, pathOf("plain.log"));
+    EXPECT_EQ(stored.active, 0);
+
+    form.closeTab(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(QFile::exists(spool)) << "the spool goes with its tab";
+    std::signal(SIGPIPE, SIG_IGN);
+    EXPECT_EQ(::write(fds[1], "x", 1), -1) << "and the writer learns that nobody reads";
+    ::close(fds[1]);
+    qputenv("XDG_CACHE_HOME", oldCache);
 }
 
 } // namespace
