@@ -143,16 +143,22 @@ void Spool::run()
 std::optional<QString> Spool::copy()
 {
     bool splicing = true;
+    // Fewer, larger moves: a pipe holds 64 KiB unless asked for more.
+    ::fcntl(m_input.get(), F_SETPIPE_SZ, int(kChunk));
     std::unique_ptr<char[]> buffer;
+    bool wait = true;
     for (;;) {
+        // A busy writer keeps the pipe full: the copy goes on without a wait,
+        // looking for the stop only now and then.
         pollfd fds[2] = {{m_stop.get(), POLLIN, 0}, {m_input.get(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 2, wait ? -1 : 0) < 0) {
             if (errno == EINTR)
                 continue;
             return QStringLiteral("Cannot wait for the input: %1").arg(systemError(errno));
         }
         if (fds[0].revents != 0)
             return std::nullopt;
+        wait = false;
         ssize_t got = 0;
         int error = 0;
         if (splicing) {
@@ -177,6 +183,7 @@ std::optional<QString> Spool::copy()
         if (got == 0)
             return QString();
         if (got < 0) {
+            wait = error == EAGAIN;
             if (error == EINTR || error == EAGAIN)
                 continue;
             if (isDiskFull(error))
