@@ -30,6 +30,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == u"--version") {
             result.version = true;
             result.skipReopen = true;
+        } else if (arg == u"--command" || arg.startsWith(u"--command=")) {
+            QString value;
+            if (arg == u"--command") {
+                if (i + 1 < arguments.size())
+                    value = arguments[++i];
+            } else {
+                value = arg.mid(int(qstrlen("--command=")));
+            }
+            if (value.trimmed().isEmpty() && result.error.isEmpty())
+                result.error = QStringLiteral("Option --command needs a command line");
+            else
+                result.commands.append(value);
+            result.skipReopen = true;
         } else if (arg == u"--config" || arg.startsWith(u"--config=")) {
             QString value;
             if (arg == u"--config") {
@@ -94,6 +107,7 @@ QString commandLineHelp()
                           "With FILE -, or with no FILE and a pipe on standard input,\n"
                           "reads standard input into a tab captioned stdin.\n"
                           "\n"
+                          "  --command CMD  show the output of CMD, run by /bin/sh -c\n"
                           "  --config FILE  use FILE as the settings file\n"
                           "  --help         show this help and exit\n"
                           "  --version      show the version and exit\n"

@@ -26,6 +26,7 @@ add_library(ravelin_app STATIC
   mainwindow_sessions.cpp
   mainwindow_settings.cpp
   mainwindow_tabs.cpp
+  mainwindow_sources.cpp
   sessions.cpp sessions.h
   tabset.cpp tabset.h
   windowactions.cpp windowactions.h

@@ -135,6 +135,8 @@ void MainWindow::formShow()
     }
     if (m_standardInput.valid())
         openStreamTab(std::move(m_standardInput), "stdin");
+    for (const QString &command : m_commandLine.commands)
+        openCommandTab(command);
     showGotoWindowAtStart();
 }
 

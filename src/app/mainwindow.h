@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+class Spool;
 class QAction;
 class QActionGroup;
 class QDialog;
@@ -85,6 +86,9 @@ public:
     void openStreamTab(UniqueFd input, const QByteArray &caption);
     // Read into a tab once the window shows (from main).
     void setStandardInput(UniqueFd input) { m_standardInput = std::move(input); }
+    // A tab over a command's standard output, run by /bin/sh -c; its errors
+    // go to the status bar, its end is told there, and closing the tab ends it.
+    void openCommandTab(const QString &command, const QByteArray &caption = {});
     void closeTab(int index);
     void closeAllTabs();
     int tabCount() const { return m_tabs.count(); }
@@ -286,6 +290,9 @@ private:
     void fillTabList(QListWidget *list) const;
     void configureNewView(LogView *view);
     LogView *addTab(Tab rec, const QString &toolTip);
+    Spool *addSpooledTab(UniqueFd input, Tab rec, const QString &toolTip);
+    void openCommandTriggered();
+    void openJournalTriggered();
     void applyEncoding(LogView *view, Encoding encoding);
 
     // mainwindow_sessions.cpp
@@ -359,6 +366,7 @@ private:
     QLabel *m_linePanel = nullptr;
     QLabel *m_followPanel = nullptr;
     UniqueFd m_standardInput;
+    QString m_lastCommand;
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;

@@ -36,6 +36,8 @@ void MainWindow::connectActions()
     // clang-format off
     static const Handler handlers[] = {
         {&A::fileOpen, [](MainWindow *f) { f->fileOpenTriggered(); }},
+        {&A::openCommand, [](MainWindow *f) { f->openCommandTriggered(); }},
+        {&A::openJournal, [](MainWindow *f) { f->openJournalTriggered(); }},
         {&A::fileClose, [](MainWindow *f) { f->fileCloseTriggered(); }},
         {&A::fileReload, [](MainWindow *f) { f->fileReloadTriggered(); }},
         {&A::clearRecentFiles, [](MainWindow *f) { f->clearRecentFilesTriggered(); }},

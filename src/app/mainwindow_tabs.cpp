@@ -7,7 +7,6 @@
 #include "app/filterlogdialog.h"
 #include "app/messagebatch.h"
 #include "app/shellmessages.h"
-#include "watch/spool.h"
 #include "rules/substringsfilter.h"
 #include "viewer/logview.h"
 #include "text/codepagelist.h"
@@ -23,7 +22,6 @@
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QSysInfo>
 #include <QTabWidget>
 #include <QTimer>
@@ -60,41 +58,6 @@ LogView *MainWindow::addTab(Tab rec, const QString &toolTip)
     m_recs[size_t(index)].view = view;
     configureNewView(view);
     return view;
-}
-
-void MainWindow::openStreamTab(UniqueFd input, const QByteArray &caption)
-{
-    const MessageBatch messages(openFailuresHeading);
-    if (tabCount() >= kMaxTabs) {
-        msgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
-        return;
-    }
-    std::unique_ptr<Spool> spool;
-    try {
-        spool = std::make_unique<Spool>(std::move(input), Spool::cacheFolder());
-    } catch (const SpoolError &e) {
-        msgWarning(QString::fromLocal8Bit(e.what()));
-        return;
-    }
-    // Kept out of the recent list and sessions: the spool goes with the tab.
-    Tab rec;
-    rec.fileName = spool->path();
-    rec.caption = caption;
-    rec.spooled = true;
-    LogView *view = addTab(rec, plainToolTip(QString::fromUtf8(caption)));
-    Spool *kept = spool.release();
-    kept->setParent(view->parentWidget()); // goes with the sheet
-    const QString name = QString::fromUtf8(caption);
-    connect(kept, &Spool::ended, this, guarded([this, name](const QString &error) {
-                if (!error.isEmpty())
-                    msgWarning(name + QStringLiteral(": ") + error);
-                else
-                    statusBar()->showMessage(name + QStringLiteral(": end of input"));
-            }));
-    if (view->open(rec.fileName) && !m_settings.toEnd)
-        view->scrollToEnd(); // a stream is watched as it comes
-    m_tabs.focusActiveView();
-    updateAll();
 }
 
 LogView *MainWindow::activeView() const

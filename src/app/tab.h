@@ -28,6 +28,7 @@ struct TabState
     ReloadReason reloadReason = ReloadReason::None;
     // The file is a spool of a stream, made for this tab and gone with it.
     bool spooled = false;
+    QString command; // the command whose output the spool holds, if any
 
     bool operator==(const TabState &) const = default;
 };

@@ -34,6 +34,8 @@ using A = WindowActions;
 // clang-format off
 const ActionDef kActions[] = {
     {&A::fileOpen, "fileOpen", "&Open...", "Open a file", "Ctrl+O", "document-open"},
+    {&A::openCommand, "openCommand", "Open co&mmand output...", "Show what a command writes", "", ""},
+    {&A::openJournal, "openJournal", "Open system &journal", "Show and follow the system journal", "", ""},
     {&A::fileClose, "fileClose", "&Close", "", "Ctrl+W", ""},
     {&A::fileReload, "fileReload", "&Reload", "Reload current file", "F5", "view-refresh"},
     {&A::clearRecentFiles, "clearRecentFiles", "&Clear list", "", "", ""},
@@ -142,7 +144,7 @@ void CommandSet::createMenus(QMainWindow *window)
     const WindowActions &a = m_ac;
 
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
-    file->addAction(a.fileOpen);
+    file->addActions({a.fileOpen, a.openCommand, a.openJournal});
     m_recentMenu = file->addMenu(QStringLiteral("Open r&ecent"));
     for (QAction *item : a.recentFiles)
         m_recentMenu->addAction(item);

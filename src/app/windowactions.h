@@ -20,6 +20,8 @@ struct WindowActions
     static constexpr int kRecentItems = 10;
 
     QAction *fileOpen = nullptr;
+    QAction *openCommand = nullptr;
+    QAction *openJournal = nullptr;
     QAction *fileClose = nullptr;
     QAction *fileReload = nullptr;
     QAction *clearRecentFiles = nullptr;

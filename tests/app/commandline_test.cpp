@@ -92,6 +92,13 @@ TEST(CommandLineTest, SeparatesFilesFromOptions)
         EXPECT_EQ(!line.error.isEmpty(), c.error) << qPrintable(line.error);
     }
     EXPECT_EQ(parseCommandLine({"-x"}).error, QStringLiteral("Unknown option: -x"));
+    const CommandLine commands =
+        parseCommandLine({"--command", "journalctl -f", "--command=ssh host tail -F x"});
+    EXPECT_EQ(commands.commands, QStringList({"journalctl -f", "ssh host tail -F x"}));
+    EXPECT_TRUE(commands.skipReopen);
+    EXPECT_TRUE(commands.error.isEmpty());
+    EXPECT_EQ(parseCommandLine({"--command"}).error,
+              QStringLiteral("Option --command needs a command line"));
     EXPECT_TRUE(parseCommandLine({"-"}).standardInput);
     EXPECT_FALSE(parseCommandLine({"a.log"}).standardInput);
     const CommandLine named = parseCommandLine({"--", "-"});

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QUrl>
@@ -841,6 +842,43 @@ TEST_F(TabsTest, AStreamIsSpooledIntoATabOfItsOwn)
     std::signal(SIGPIPE, SIG_IGN);
     EXPECT_EQ(::write(fds[1], "x", 1), -1) << "and the writer learns that nobody reads";
     ::close(fds[1]);
+    qputenv("XDG_CACHE_HOME", oldCache);
+}
+
+// A command's output is followed as it comes; its errors and its end are told
+// in the status bar; one that fails without output leaves no empty tab.
+TEST_F(TabsTest, ACommandsOutputIsFollowedAndItsEndTold)
+{
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(pathOf("cache")));
+    MainWindow &form = makeForm();
+    showForm(form);
+    const QString command =
+        QStringLiteral("printf 'one\\ntwo\\n'; echo 'a warning' >&2; sleep 0.3; echo three");
+    form.openCommandTab(command);
+    ASSERT_EQ(form.tabCount(), 1);
+    EXPECT_EQ(form.tabAt(0).command, command);
+    EXPECT_TRUE(form.tabAt(0).spooled);
+    LogView *view = form.tabAt(0).view;
+    const auto last = [view] {
+        const DrawnLines &drawn = view->strPositions();
+        return drawn.count() > 0 ? drawn.at(drawn.count() - 1).str : QString();
+    };
+    EXPECT_TRUE(waitUntil([&] { return last() == "two"; })) << qPrintable(last());
+    EXPECT_TRUE(
+        waitUntil([&] { return form.statusBar()->currentMessage().contains("a warning"); }));
+    EXPECT_TRUE(waitUntil([&] { return last() == "three"; })) << qPrintable(last());
+    EXPECT_TRUE(waitUntil([&] {
+        return form.statusBar()->currentMessage().endsWith("exited with status 0");
+    })) << qPrintable(form.statusBar()->currentMessage());
+
+    m_sink.clear();
+    form.openCommandTab(QStringLiteral("no-such-command-here"));
+    EXPECT_TRUE(waitUntil([&] { return form.tabCount() == 1; })) << "no tab full of nothing";
+    ASSERT_EQ(m_sink.texts().size(), 1);
+    EXPECT_TRUE(m_sink.texts()[0].startsWith(
+        "The command \"no-such-command-here\" exited with status 127."));
+    EXPECT_TRUE(m_sink.texts()[0].contains("not found"));
     qputenv("XDG_CACHE_HOME", oldCache);
 }
 

@@ -1,0 +1,164 @@
+// Tabs over streams: standard input and the output of commands, spooled into
+// the cache folder as they come and followed as growing files.
+#include "app/mainwindow.h"
+
+#include "app/appformat.h"
+#include "app/messagebatch.h"
+#include "app/shellmessages.h"
+#include "viewer/logview.h"
+#include "text/guard.h"
+#include "watch/commandprocess.h"
+#include "watch/journalreader.h"
+#include "watch/spool.h"
+
+#include <QInputDialog>
+#include <QPointer>
+#include <QStatusBar>
+
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kStatusMs = 10000;
+constexpr qsizetype kErrorsShown = 2048;
+
+} // namespace
+
+Spool *MainWindow::addSpooledTab(UniqueFd input, Tab rec, const QString &toolTip)
+{
+    if (tabCount() >= kMaxTabs) {
+        msgWarning(QStringLiteral("Too many files opened (%1)").arg(kMaxTabs));
+        return nullptr;
+    }
+    std::unique_ptr<Spool> spool;
+    try {
+        spool = std::make_unique<Spool>(std::move(input), Spool::cacheFolder());
+    } catch (const SpoolError &e) {
+        msgWarning(QString::fromLocal8Bit(e.what()));
+        return nullptr;
+    }
+    // Kept out of the recent list and sessions: the spool goes with the tab.
+    rec.fileName = spool->path();
+    rec.spooled = true;
+    LogView *view = addTab(rec, plainToolTip(toolTip));
+    Spool *kept = spool.release();
+    kept->setParent(view->parentWidget()); // goes with the sheet
+    if (view->open(rec.fileName) && !m_settings.toEnd)
+        view->scrollToEnd(); // a stream is watched as it comes
+    m_tabs.focusActiveView();
+    updateAll();
+    return kept;
+}
+
+void MainWindow::openStreamTab(UniqueFd input, const QByteArray &caption)
+{
+    const MessageBatch messages(openFailuresHeading);
+    Tab rec;
+    rec.caption = caption;
+    const QString name = QString::fromUtf8(caption);
+    Spool *spool = addSpooledTab(std::move(input), rec, name);
+    if (!spool)
+        return;
+    connect(spool, &Spool::ended, this, guarded([this, name](const QString &error) {
+                if (!error.isEmpty())
+                    msgWarning(name + QStringLiteral(": ") + error);
+                else
+                    statusBar()->showMessage(name + QStringLiteral(": end of input"), kStatusMs);
+            }));
+}
+
+void MainWindow::openCommandTab(const QString &command, const QByteArray &caption)
+{
+    const MessageBatch messages(openFailuresHeading);
+    if (command.trimmed().isEmpty())
+        return;
+    std::unique_ptr<CommandProcess> process;
+    try {
+        process = std::make_unique<CommandProcess>(command);
+    } catch (const CommandError &e) {
+        msgWarning(QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    Tab rec;
+    rec.caption = caption.isEmpty() ? command.simplified().toUtf8() : caption;
+    rec.command = command;
+    Spool *spool = addSpooledTab(process->takeOutput(), rec, command);
+    if (!spool)
+        return; // the process goes, and its group with it
+    QWidget *sheet = spool->parent() ? qobject_cast<QWidget *>(spool->parent()) : nullptr;
+    CommandProcess *kept = process.release();
+    kept->setParent(sheet);
+    const QString name = QString::fromUtf8(rec.caption);
+    connect(kept, &CommandProcess::errorLine, this, guarded([this, name](const QString &line) {
+                statusBar()->showMessage(name + QStringLiteral(": ") + line, kStatusMs);
+            }));
+    // Told once both the command and its output have ended: a command that
+    // failed without a line of output leaves no empty tab behind.
+    const QPointer<QWidget> page(sheet);
+    const auto settle = [this, page, kept, spool, command, name] {
+        if (!page || kept->running() || spool->running())
+            return;
+        const int status = kept->status();
+        const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+        if (failed && spool->written() == 0) {
+            for (int i = 0; i < tabCount(); ++i)
+                if (tabAt(i).sheet == page) {
+                    closeTab(i);
+                    break;
+                }
+            QString errors = QString::fromUtf8(kept->errorOutput().right(kErrorsShown)).trimmed();
+            msgWarning(QStringLiteral("The command \"%1\" %2.")
+                           .arg(command, CommandProcess::describe(status)) +
+                       (errors.isEmpty() ? QString() : QStringLiteral("\n\n") + errors));
+            return;
+        }
+        statusBar()->showMessage(name + QStringLiteral(": ") + CommandProcess::describe(status),
+                                 kStatusMs);
+    };
+    connect(kept, &CommandProcess::finished, this, guarded(settle));
+    connect(spool, &Spool::ended, this, guarded([this, settle, name](const QString &error) {
+                if (!error.isEmpty())
+                    msgWarning(name + QStringLiteral(": ") + error);
+                settle();
+            }));
+}
+
+void MainWindow::openCommandTriggered()
+{
+    bool ok = false;
+    const QString command = QInputDialog::getText(
+        this, QStringLiteral("Open command output"),
+        QStringLiteral("Command line, run by /bin/sh -c; its output is shown as it comes:"),
+        QLineEdit::Normal, m_lastCommand, &ok);
+    if (!ok || command.trimmed().isEmpty())
+        return;
+    m_lastCommand = command;
+    openCommandTab(command);
+}
+
+void MainWindow::openJournalTriggered()
+{
+    const MessageBatch messages(openFailuresHeading);
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        msgWarning(QStringLiteral("The system journal cannot be read: no pipe"));
+        return;
+    }
+    UniqueFd input(fds[0]);
+    std::unique_ptr<JournalReader> reader;
+    try {
+        reader = std::make_unique<JournalReader>(UniqueFd(fds[1]));
+    } catch (const JournalError &e) {
+        msgWarning(QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    Tab rec;
+    rec.caption = "journal";
+    Spool *spool = addSpooledTab(std::move(input), rec, QStringLiteral("The system journal"));
+    if (spool)
+        reader.release()->setParent(spool->parent());
+}
