@@ -238,7 +238,11 @@ void MainWindow::updateStatusBar()
         }
         texts[2] = QString::fromUtf8(codepageName(encodingOf(view)));
         // The tab's own path, also when the viewer never got it.
-        texts[3] = displayFileName(m_recs[size_t(activeIndex())].fileName);
+        const Tab &rec = m_recs[size_t(activeIndex())];
+        texts[3] = displayFileName(rec.fileName);
+        if (rec.spooled)
+            texts[3] = (rec.command.isEmpty() ? QString::fromUtf8(rec.caption) : rec.command) +
+                       QStringLiteral(" (spooled to ") + texts[3] + QLatin1Char(')');
         if (view->waitingForFile())
             texts[3] = QStringLiteral("Deleted; waiting for it to appear again: ") + texts[3];
     }

@@ -25,6 +25,16 @@ namespace {
 
 constexpr int kStatusMs = 10000;
 constexpr qsizetype kErrorsShown = 2048;
+constexpr qsizetype kCaptionLength = 24;
+
+// A tab shows the start of its command; its tool tip the whole of it.
+QByteArray shortCaption(const QString &command)
+{
+    const QString text = command.simplified();
+    if (text.size() <= kCaptionLength)
+        return text.toUtf8();
+    return (text.left(kCaptionLength - 1) + QChar(0x2026)).toUtf8();
+}
 
 } // namespace
 
@@ -84,7 +94,7 @@ void MainWindow::openCommandTab(const QString &command, const QByteArray &captio
         return;
     }
     Tab rec;
-    rec.caption = caption.isEmpty() ? command.simplified().toUtf8() : caption;
+    rec.caption = caption.isEmpty() ? shortCaption(command) : caption;
     rec.command = command;
     Spool *spool = addSpooledTab(process->takeOutput(), rec, command);
     if (!spool)

@@ -824,6 +824,8 @@ TEST_F(TabsTest, AStreamIsSpooledIntoATabOfItsOwn)
     ASSERT_EQ(::write(fds[1], "third\n", 6), 6);
     EXPECT_TRUE(waitUntil([&] { return last() == "third"; })) << "followed as it grows";
     EXPECT_FALSE(form.acts().clearLog->isEnabled()) << "a spool is not cleared under its writer";
+    form.updateAll();
+    EXPECT_EQ(form.statusPanel(3)->text(), "stdin (spooled to " + spool + ")");
 
     for (const RecentFile &item : form.sessions().recentFiles().items())
         EXPECT_NE(item.path, spool) << "never in the recent list";
@@ -858,6 +860,7 @@ TEST_F(TabsTest, ACommandsOutputIsFollowedAndItsEndTold)
     form.openCommandTab(command);
     ASSERT_EQ(form.tabCount(), 1);
     EXPECT_EQ(form.tabAt(0).command, command);
+    EXPECT_EQ(form.tabAt(0).caption, "printf 'one\\ntwo\\n'; ec\u2026") << "the start of it";
     EXPECT_TRUE(form.tabAt(0).spooled);
     LogView *view = form.tabAt(0).view;
     const auto last = [view] {
