@@ -292,6 +292,8 @@ private:
     LogView *addTab(Tab rec, const QString &toolTip);
     Spool *addSpooledTab(UniqueFd input, Tab rec, const QString &toolTip);
     void openCommandTriggered();
+    // A command a session or the last run showed: run only when the user says so.
+    void runCommandAgain(const QString &command, const QByteArray &caption);
     void openJournalTriggered();
     void applyEncoding(LogView *view, Encoding encoding);
 

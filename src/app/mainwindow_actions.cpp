@@ -246,6 +246,9 @@ void MainWindow::recentFileTriggered(int tag)
     if (tag < 0 || tag >= m_sessions.recentFiles().count())
         return;
     // A copy: opening moves the entry within the list.
-    const QString path = m_sessions.recentFiles().items()[size_t(tag)].path;
-    openFileTab(path);
+    const RecentFile item = m_sessions.recentFiles().items()[size_t(tag)];
+    if (item.command)
+        openCommandTab(item.path); // chosen from the menu: that is the user's yes
+    else
+        openFileTab(item.path);
 }

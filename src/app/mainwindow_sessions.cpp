@@ -83,7 +83,9 @@ void MainWindow::openSession(const QString &fileName)
                 ++notOpened;
                 continue;
             }
-            if (openFileTabWithCaption(tab.path, tab.caption))
+            if (!tab.command.isEmpty())
+                runCommandAgain(tab.command, tab.caption);
+            else if (openFileTabWithCaption(tab.path, tab.caption))
                 restorePane(m_recs.back().view, tab.pane);
             if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
                 // The window repaints while a large session opens, and nothing

@@ -73,8 +73,12 @@ void MainWindow::reopenLastLogs()
         openSession(current);
         return;
     }
-    for (const SessionTab &tab : m_config.lastTabs(kMaxTabs))
-        openFileTabWithCaption(tab.path, tab.caption);
+    for (const SessionTab &tab : m_config.lastTabs(kMaxTabs)) {
+        if (tab.command.isEmpty())
+            openFileTabWithCaption(tab.path, tab.caption);
+        else
+            runCommandAgain(tab.command, tab.caption);
+    }
 }
 
 void MainWindow::applyOptions()

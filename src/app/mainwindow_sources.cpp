@@ -4,6 +4,7 @@
 
 #include "app/appformat.h"
 #include "app/messagebatch.h"
+#include "app/ravelinapp.h"
 #include "app/shellmessages.h"
 #include "viewer/logview.h"
 #include "text/guard.h"
@@ -93,6 +94,7 @@ void MainWindow::openCommandTab(const QString &command, const QByteArray &captio
         msgWarning(QString::fromLocal8Bit(e.what()));
         return;
     }
+    m_sessions.recentFiles().touchCommand(command);
     Tab rec;
     rec.caption = caption.isEmpty() ? shortCaption(command) : caption;
     rec.command = command;
@@ -135,6 +137,16 @@ void MainWindow::openCommandTab(const QString &command, const QByteArray &captio
                     msgWarning(name + QStringLiteral(": ") + error);
                 settle();
             }));
+}
+
+void MainWindow::runCommandAgain(const QString &command, const QByteArray &caption)
+{
+    // Whoever wrote the session or the settings file chose the command.
+    if (showMessage(RavelinApp::title(),
+                    QStringLiteral("Run this command again to show its output?\n\n%1").arg(command),
+                    MsgIcon::Question, MsgButtons::YesNo) != MsgResult::Yes)
+        return;
+    openCommandTab(command, caption);
 }
 
 void MainWindow::openCommandTriggered()

@@ -11,14 +11,17 @@ class IniFile;
 
 struct RecentFile
 {
-    QString path;
+    QString path; // the command line when command is set
     Encoding encoding;
+    bool command = false;
 };
 
 // The recent files list: most recent first, at most kMaxCount entries, paths
 // compared without regard to case. Stored in [OpenHistory] as keys 0..9
 // (the paths' bytes: UTF-8, or whatever bytes a name holds) and 0enc..9enc
 // (the encodings' stored codes, kept as read even when no entry has them).
+// A command is stored under 0cmd..9cmd with its path key empty, which a
+// program that knows no commands skips.
 class RecentFiles final
 {
 public:
@@ -27,6 +30,8 @@ public:
     // Moves the path to the top, or inserts it there with ANSI, and returns
     // the encoding remembered for it.
     Encoding touch(const QString &path);
+    // Moves the command line to the top, or inserts it there.
+    void touchCommand(const QString &command);
     // Sets the encoding of the path's entry, when the path is in the list.
     void setEncoding(const QString &path, Encoding encoding);
     void clear() { m_items.clear(); }
@@ -42,7 +47,7 @@ public:
     QStringList save(IniFile &ini) const;
 
 private:
-    std::vector<RecentFile>::iterator find(const QString &path);
+    std::vector<RecentFile>::iterator find(const QString &path, bool command = false);
 
     std::vector<RecentFile> m_items;
 };

@@ -10,6 +10,7 @@ namespace {
 const QByteArray kTabs("Tabs");
 const QByteArray kNicks("Nicks");
 const QByteArray kPanes("Panes");
+const QByteArray kCommands("Commands");
 const QByteArray kHistory("SessHistory");
 
 QByteArray numberKey(int i)
@@ -39,18 +40,22 @@ SessionData readSession(const IniFile &ini)
         return data;
     // The keys present bound the work, whatever Num claims.
     std::vector<int> numbers;
-    for (const QString &key : ini.readSectionKeys(kTabs)) {
-        int n = 0;
-        if (entryNumber(key, count, &n))
-            numbers.push_back(n);
-    }
+    for (const QByteArray &section : {kTabs, kCommands})
+        for (const QString &key : ini.readSectionKeys(section)) {
+            int n = 0;
+            if (entryNumber(key, count, &n))
+                numbers.push_back(n);
+        }
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     for (const int n : numbers) {
         const QString path = fileNameFromBytes(ini.readString(kTabs, numberKey(n), {}));
-        if (path.isEmpty())
+        const QString command =
+            path.isEmpty() ? ini.readUtf8(kCommands, numberKey(n), QString()) : QString();
+        if (path.isEmpty() && command.trimmed().isEmpty())
             continue;
         SessionTab tab(path, ini.readString(kNicks, numberKey(n), QByteArray()));
+        tab.command = command;
         tab.pane.text = ini.readUtf8(kPanes, "Text" + numberKey(n), QString());
         tab.pane.flags = ini.readInteger(kPanes, "Flags" + numberKey(n), 0) & 15;
         tab.pane.perMille =
@@ -66,8 +71,10 @@ QStringList writeSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
     std::vector<const SessionTab *> kept;
     int keptActive = -1;
     for (size_t i = 0; i < tabs.size(); ++i) {
-        if (!IniFile::canHoldValue(fileNameToBytes(tabs[i].path))) {
-            leftOut.append(tabs[i].path);
+        const bool command = !tabs[i].command.isEmpty();
+        if (command ? !IniFile::canHoldValue(tabs[i].command.toUtf8())
+                    : !IniFile::canHoldValue(fileNameToBytes(tabs[i].path))) {
+            leftOut.append(command ? tabs[i].command : tabs[i].path);
             continue;
         }
         if (int(i) == active)
@@ -77,8 +84,14 @@ QStringList writeSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
     ini.writeInteger(kTabs, "Num", int(kept.size()));
     ini.writeInteger(kTabs, "Active", keptActive);
     ini.eraseSection(kPanes);
+    ini.eraseSection(kCommands);
     for (size_t i = 0; i < kept.size(); ++i) {
-        ini.writeExact(kTabs, numberKey(int(i)), fileNameToBytes(kept[i]->path));
+        if (!kept[i]->command.isEmpty()) {
+            ini.deleteKey(kTabs, numberKey(int(i)));
+            ini.writeUtf8(kCommands, numberKey(int(i)), kept[i]->command);
+        } else {
+            ini.writeExact(kTabs, numberKey(int(i)), fileNameToBytes(kept[i]->path));
+        }
         const SessionTab::Pane &pane = kept[i]->pane;
         if (!pane.text.isEmpty() && IniFile::canHoldValue(pane.text.toUtf8())) {
             ini.writeUtf8(kPanes, "Text" + numberKey(int(i)), pane.text);

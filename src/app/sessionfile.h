@@ -15,8 +15,9 @@ struct SessionTab
     SessionTab() = default;
     SessionTab(QString path_, QByteArray caption_ = {});
 
-    QString path;
+    QString path;       // empty for a command's tab
     QByteArray caption; // UTF-8; empty: the tab shows its file name
+    QString command;    // the command whose output the tab showed; run again only when asked
     // The matching-lines pane, when it was open: its text, how it is
     // matched, and its share of the tab in per mille.
     struct Pane
@@ -38,11 +39,12 @@ inline SessionTab::SessionTab(QString path_, QByteArray caption_)
 
 // A session file: [Tabs] Num, Active and the paths 0..Num-1, [Nicks] the
 // captions in the same order, [Panes] the open panes as Text<n>, Flags<n>
-// and Ratio<n>. A path is stored as the bytes of the file's
-// name, so a name that is not UTF-8 reopens the same file.
+// and Ratio<n>, [Commands] the command lines of the tabs that showed one,
+// which have no path (so a program that knows no commands skips them). A path is stored as the
+// bytes of the file's name, so a name that is not UTF-8 reopens the same file.
 struct SessionData
 {
-    std::vector<SessionTab> tabs; // entries with an empty path are left out
+    std::vector<SessionTab> tabs; // entries with neither path nor command are left out
     int active = -1;              // the stored index; -1 when none was active
 };
 

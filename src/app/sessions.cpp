@@ -24,7 +24,8 @@ QStringList Sessions::shownRecentFiles() const
 {
     QStringList shown;
     for (const RecentFile &item : m_recentFiles.items())
-        shown << displayFileName(item.path);
+        shown << (item.command ? QStringLiteral("Command: ") + item.path
+                               : displayFileName(item.path));
     return shown;
 }
 
@@ -59,11 +60,16 @@ bool Sessions::save(const QString &fileName, const std::vector<Tab> &tabs, int a
     int shownActive = 0;
     for (size_t i = 0; i < tabs.size(); ++i) {
         const Tab &rec = tabs[i];
-        if (rec.spooled)
-            continue; // a stream cannot be opened again from its spool
+        // A stream cannot be opened again from its spool; a command can be run again.
+        if (rec.spooled && rec.command.isEmpty())
+            continue;
         if (int(i) == active)
             shownActive = int(entries.size());
-        entries.emplace_back(rec.fileName, TabSet::userCaption(rec)).pane = paneOf(rec.view);
+        SessionTab entry(rec.spooled ? QString() : rec.fileName,
+                         rec.spooled ? QByteArray() : TabSet::userCaption(rec));
+        entry.command = rec.command;
+        entry.pane = paneOf(rec.view);
+        entries.push_back(std::move(entry));
     }
     active = shownActive;
     IniFile ini(fileName);

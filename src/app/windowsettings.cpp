@@ -134,19 +134,28 @@ QStringList WindowSettings::storeOpenTabs(const std::vector<Tab> &tabs)
     std::vector<const Tab *> kept;
     QStringList leftOut;
     for (const Tab &rec : tabs) {
-        if (rec.spooled)
-            continue; // its spool goes when the program closes
-        if (IniFile::canHoldValue(fileNameToBytes(rec.fileName)))
+        // A stream's spool goes when the program closes; a command can run again.
+        if (rec.spooled && rec.command.isEmpty())
+            continue;
+        const QByteArray value = rec.spooled ? rec.command.toUtf8() : fileNameToBytes(rec.fileName);
+        if (IniFile::canHoldValue(value))
             kept.push_back(&rec);
         else
-            leftOut.append(rec.fileName);
+            leftOut.append(rec.spooled ? rec.command : rec.fileName);
     }
     // Keys beyond the new count stay in place; only Num of them are read.
     m_ini.writeInteger(kSave, "Num", int(kept.size()));
     for (size_t i = 0; i < kept.size(); ++i) {
-        m_ini.writeExact(kSave, numberKey(int(i) + 1), fileNameToBytes(kept[i]->fileName));
+        const Tab &rec = *kept[i];
+        // A command's tab has no path: a program that knows no commands skips it.
+        m_ini.writeExact(kSave, numberKey(int(i) + 1),
+                         rec.spooled ? QByteArray() : fileNameToBytes(rec.fileName));
         m_ini.writeUtf8(kSave, numberKey(int(i) + 1, "tab"),
-                        QString::fromUtf8(TabSet::userCaption(*kept[i])));
+                        rec.spooled ? QString() : QString::fromUtf8(TabSet::userCaption(rec)));
+        if (rec.spooled)
+            m_ini.writeUtf8(kSave, numberKey(int(i) + 1, "cmd"), rec.command);
+        else
+            m_ini.deleteKey(kSave, numberKey(int(i) + 1, "cmd"));
     }
     return leftOut;
 }
@@ -163,8 +172,12 @@ std::vector<SessionTab> WindowSettings::lastTabs(int maxTabs) const
     for (int i = 1; i <= count && i <= maxTabs; ++i) {
         const QString path = fileNameFromBytes(m_ini.readString(kSave, numberKey(i), {}));
         const QString caption = m_ini.readUtf8(kSave, numberKey(i, "tab"), QString());
-        if (!path.isEmpty())
+        const QString command =
+            path.isEmpty() ? m_ini.readUtf8(kSave, numberKey(i, "cmd"), QString()) : QString();
+        if (!path.isEmpty() || !command.trimmed().isEmpty()) {
             tabs.push_back({path, caption.toUtf8()});
+            tabs.back().command = command;
+        }
     }
     return tabs;
 }

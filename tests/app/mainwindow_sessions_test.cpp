@@ -382,4 +382,48 @@ TEST_F(SessionsTest, TheSessionCurrentAtExitIsReopenedBeforeTheLastTabs)
     EXPECT_EQ(form.sessions().lastDir(), "/x y");
 }
 
+// A command comes back from a session or the last run only when the user
+// says yes: whoever wrote the file chose it.
+TEST_F(SessionsTest, CommandsRunAgainOnlyWhenTheUserSaysSo)
+{
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(pathOf("cache")));
+    const QString a = writeFile("a.log", "a\n");
+    const QString session = pathOf("s.ravelin-session");
+    writeSettings("[Opt]\nReopen=1\n");
+    {
+        MainWindow &form = makeForm();
+        form.openFileTab(a);
+        form.openCommandTab(QStringLiteral("echo from the command"));
+        ASSERT_EQ(form.tabCount(), 2);
+        ASSERT_TRUE(form.saveSession(session));
+        form.closeSession();
+        form.openCommandTab(QStringLiteral("echo in the saved tabs"));
+        ASSERT_TRUE(form.close());
+    }
+    for (const MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+        SCOPED_TRACE(answer == MsgResult::Yes ? "yes" : "no");
+        m_sink.clear();
+        m_sink.setAnswer(answer);
+        MainWindow &form = makeForm();
+        showForm(form);
+        ASSERT_EQ(m_sink.texts().size(), 1);
+        EXPECT_TRUE(m_sink.texts()[0].endsWith("echo in the saved tabs"));
+        ASSERT_EQ(form.tabCount(), answer == MsgResult::Yes ? 1 : 0);
+        m_sink.clear();
+        form.openSession(session);
+        ASSERT_EQ(m_sink.texts().size(), 1);
+        EXPECT_TRUE(m_sink.texts()[0].endsWith("echo from the command"));
+        ASSERT_EQ(form.tabCount(), answer == MsgResult::Yes ? 2 : 1);
+        EXPECT_EQ(form.tabAt(0).fileName, a);
+        if (answer == MsgResult::Yes)
+            EXPECT_EQ(form.tabAt(1).command, QStringLiteral("echo from the command"));
+        m_sink.setAnswer(MsgResult::Ok);
+        form.closeSession();
+        form.openCommandTab(QStringLiteral("echo in the saved tabs"));
+        ASSERT_TRUE(form.close());
+    }
+    qputenv("XDG_CACHE_HOME", oldCache);
+}
+
 } // namespace

@@ -94,6 +94,42 @@ TEST_F(RecentFilesFileTest, SaveAndLoadThroughTheFile)
     EXPECT_EQ(loaded.items()[2].encoding, encodingUtf16BE);
 }
 
+// Commands are kept apart from paths: a command "a.log" is not the file a.log.
+TEST_F(RecentFilesFileTest, CommandsAreRememberedAsCommands)
+{
+    const QString path = pathOf(QStringLiteral("Ravelin.ini"));
+    RecentFiles recent;
+    recent.touch(QStringLiteral("/var/log/a.log"));
+    recent.touchCommand(QStringLiteral("journalctl -f -o short-iso"));
+    recent.touchCommand(QStringLiteral("/var/log/a.log"));
+    recent.touchCommand(QStringLiteral("journalctl -f -o short-iso"));
+    ASSERT_EQ(recent.count(), 3) << "the same command once";
+    IniFile ini(path);
+    ASSERT_TRUE(ini.load());
+    recent.save(ini);
+    ASSERT_TRUE(ini.updateFile());
+
+    IniFile again(path);
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readString("OpenHistory", "0", "x"), "") << "no path for a command";
+    RecentFiles loaded;
+    loaded.load(again);
+    ASSERT_EQ(loaded.count(), 3);
+    EXPECT_TRUE(loaded.items()[0].command);
+    EXPECT_EQ(loaded.items()[0].path, QStringLiteral("journalctl -f -o short-iso"));
+    EXPECT_TRUE(loaded.items()[1].command);
+    EXPECT_FALSE(loaded.items()[2].command);
+    EXPECT_EQ(loaded.items()[2].path, QStringLiteral("/var/log/a.log"));
+
+    // Files again: the command keys go.
+    RecentFiles files;
+    files.touch(QStringLiteral("/b.log"));
+    IniFile third(path);
+    ASSERT_TRUE(third.load());
+    files.save(third);
+    EXPECT_FALSE(third.readSectionKeys("OpenHistory").contains("0cmd"));
+}
+
 TEST_F(RecentFilesFileTest, LoadSkipsGapsAndRepeatsAndDefaultsTheCode)
 {
     const QString path = pathOf(QStringLiteral("Ravelin.ini"));

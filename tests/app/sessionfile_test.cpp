@@ -42,6 +42,32 @@ TEST_F(SessionFileTest, TabsRoundTripWithTheirCaptionsAndActiveIndex)
     EXPECT_EQ(read.active, 1);
 }
 
+// A command's tab keeps its command line and no path, so that a program
+// that knows no commands skips it rather than opening a file of that name.
+TEST_F(SessionFileTest, CommandTabsRoundTripWithoutAPath)
+{
+    std::vector<SessionTab> tabs = {{QStringLiteral("/var/log/a.log"), "first"},
+                                    {QString(), ""},
+                                    {QStringLiteral("/var/log/b.log"), ""}};
+    tabs[1].command = QStringLiteral("ssh web1 tail -F /var/log/syslog | grep -v \"CRON\"");
+    const QString path = pathOf(QStringLiteral("s.ravelin-session"));
+    IniFile ini = loaded(path);
+    EXPECT_TRUE(writeSession(ini, tabs, 1).isEmpty());
+    ASSERT_TRUE(ini.updateFile());
+    const IniFile again = loaded(path);
+    EXPECT_EQ(again.readSectionKeys("Tabs"), QStringList({"Num", "Active", "0", "2"}));
+    const SessionData read = readSession(again);
+    EXPECT_EQ(read.tabs, tabs);
+    EXPECT_EQ(read.active, 1);
+
+    // Saved again as files only: no command is left behind to come back.
+    tabs[1] = {QStringLiteral("/var/log/c.log"), ""};
+    IniFile third = loaded(path);
+    writeSession(third, tabs, 0);
+    ASSERT_TRUE(third.updateFile());
+    EXPECT_EQ(readSession(loaded(path)).tabs, tabs);
+}
+
 TEST_F(SessionFileTest, SavingASmallerSessionLeavesOldKeysThatAreNeverRead)
 {
     const QString path = pathOf(QStringLiteral("s.ravelin-session"));
