@@ -8,6 +8,8 @@
 #include "viewer/logview.h"
 #include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
+#include "watch/spool.h"
+#include "watch/uniquefd.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -20,6 +22,8 @@
 #include <QTimer>
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -30,6 +34,8 @@
 #include <random>
 #include <thread>
 #include <vector>
+
+extern char **environ;
 
 namespace {
 
@@ -695,6 +701,62 @@ void idleFigures()
          idle.cpuPerMinute / 60 * 100, QStringLiteral("polling"));
 }
 
+// A command writing as fast as it can (cat of a cached log) into a spooled,
+// followed tab: the event loop must stay free while the spool keeps up.
+void fullSpeedFigures()
+{
+    const bool smoke = bench::smoke();
+    const QString log = smoke ? bench::ensureLog(QStringLiteral("smoke-app-16m.log"), 16LL << 20)
+                              : bench::ensureLog(QStringLiteral("app-1g.log"), 1LL << 30);
+    const qint64 size = QFile(log).size();
+    QTemporaryDir dir(bench::dataDir() + QStringLiteral("/watch-XXXXXX"));
+    int fds[2];
+    if (size <= 0 || ::pipe2(fds, O_CLOEXEC) != 0) {
+        bench::fail(QStringLiteral("no log or no pipe for the full-speed stream"));
+        return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    const QByteArray file = QFile::encodeName(log);
+    char cat[] = "cat";
+    char *argv[] = {cat, const_cast<char *>(file.constData()), nullptr};
+    pid_t pid = 0;
+    auto spool = std::make_unique<Spool>(UniqueFd(fds[0]), dir.path());
+    auto view = makeFollowingView(spool->path(), false);
+    StallMeter stall;
+    stall.start();
+    const qint64 t0 = nowNs();
+    const int spawned = ::posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        bench::fail(QStringLiteral("cat did not start"));
+        return;
+    }
+    runUntil([&] { return !spool->running(); }, 120000);
+    const double spooledMs = double(nowNs() - t0) / 1e6;
+    runUntil([&] { return view->document().fileSize() == size && view->viewAtEnd(); }, 10000);
+    const double shownMs = double(nowNs() - t0) / 1e6;
+    stall.stop();
+    ::waitpid(pid, nullptr, 0);
+    const bool whole = spool->written() == size && view->document().fileSize() == size;
+    std::fprintf(stderr,
+                 "full speed: %lld bytes spooled in %.1f ms (%.2f GB/s), shown at %.1f ms, worst "
+                 "stall %.1f ms, stalls over 50 ms: %d, whole %d\n",
+                 static_cast<long long>(spool->written()), spooledMs,
+                 double(size) / 1e6 / spooledMs, shownMs, stall.worstMs(), stall.over50(),
+                 int(whole));
+    if (!whole)
+        bench::fail(QStringLiteral("the full-speed stream was not shown whole"));
+    const QString name = smoke ? QStringLiteral("16 MiB") : QStringLiteral("1 GiB");
+    goal(QStringLiteral("command output at full speed (cat of %1), worst event-loop stall")
+             .arg(name),
+         stall.worstMs(), QStringLiteral("ms"), 100, QStringLiteral("<= 100 ms"));
+    info(QStringLiteral("command output at full speed (cat of %1), end on screen").arg(name),
+         shownMs, QStringLiteral("ms"), spooledMs, QStringLiteral("spooled"));
+}
+
 void stormFigures()
 {
     const QString ms = QStringLiteral("ms");
@@ -741,6 +803,8 @@ int main(int argc, char **argv)
         idleFigures();
     if (part("storm"))
         stormFigures();
+    if (part("stream"))
+        fullSpeedFigures();
     if (sink.count > 0)
         std::fprintf(stderr, "%d messages shown\n", sink.count);
     setMessageSink(nullptr);

@@ -24,6 +24,9 @@
 namespace {
 
 constexpr size_t kChunk = size_t(1) << 20;
+// Larger moves than the 64 KiB a pipe holds by itself; a larger pipe keeps
+// its lock longer and makes a fast writer spin on it.
+constexpr int kPipeSize = 256 * 1024;
 // A spool younger than this may not be locked yet by the program making it.
 constexpr time_t kStaleAfterSeconds = 10;
 const char kPrefix[] = "spool-";
@@ -143,8 +146,7 @@ void Spool::run()
 std::optional<QString> Spool::copy()
 {
     bool splicing = true;
-    // Fewer, larger moves: a pipe holds 64 KiB unless asked for more.
-    ::fcntl(m_input.get(), F_SETPIPE_SZ, int(kChunk));
+    ::fcntl(m_input.get(), F_SETPIPE_SZ, kPipeSize);
     std::unique_ptr<char[]> buffer;
     bool wait = true;
     for (;;) {
