@@ -240,7 +240,10 @@ void MainWindow::updateStatusBar()
         // The tab's own path, also when the viewer never got it.
         const Tab &rec = m_recs[size_t(activeIndex())];
         texts[3] = displayFileName(rec.fileName);
-        if (rec.spooled)
+        if (!rec.source.isEmpty())
+            texts[3] = displayFileName(rec.source) + QStringLiteral(" (decompressed into ") +
+                       texts[3] + QLatin1Char(')');
+        else if (rec.spooled)
             texts[3] = (rec.command.isEmpty() ? QString::fromUtf8(rec.caption) : rec.command) +
                        QStringLiteral(" (spooled to ") + texts[3] + QLatin1Char(')');
         if (view->waitingForFile())

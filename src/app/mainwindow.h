@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+class CommandProcess;
 class Spool;
 class QAction;
 class QActionGroup;
@@ -294,6 +295,13 @@ private:
     void openCommandTriggered();
     // A command a session or the last run showed: run only when the user says so.
     void runCommandAgain(const QString &command, const QByteArray &caption);
+    // Tells of a command's errors and end; one that failed with no output
+    // closes its tab and says so, what naming it in the message.
+    void watchCommand(CommandProcess *process, Spool *spool, const QString &name,
+                      const QString &what);
+    // A compressed log decompressed into a spooled tab; false when the file
+    // is not compressed (nothing done).
+    bool openCompressedTab(const QString &fileName, const QString &shownName);
     void openJournalTriggered();
     void applyEncoding(LogView *view, Encoding encoding);
 

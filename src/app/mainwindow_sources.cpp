@@ -9,9 +9,12 @@
 #include "viewer/logview.h"
 #include "text/guard.h"
 #include "watch/commandprocess.h"
+#include "watch/compression.h"
 #include "watch/journalreader.h"
 #include "watch/spool.h"
 
+#include <QDir>
+#include <QFile>
 #include <QInputDialog>
 #include <QPointer>
 #include <QStatusBar>
@@ -19,6 +22,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,17 +108,23 @@ void MainWindow::openCommandTab(const QString &command, const QByteArray &captio
     QWidget *sheet = spool->parent() ? qobject_cast<QWidget *>(spool->parent()) : nullptr;
     CommandProcess *kept = process.release();
     kept->setParent(sheet);
-    const QString name = QString::fromUtf8(rec.caption);
-    connect(kept, &CommandProcess::errorLine, this, guarded([this, name](const QString &line) {
+    watchCommand(kept, spool, QString::fromUtf8(rec.caption),
+                 QStringLiteral("The command \"%1\"").arg(command));
+}
+
+void MainWindow::watchCommand(CommandProcess *process, Spool *spool, const QString &name,
+                              const QString &what)
+{
+    connect(process, &CommandProcess::errorLine, this, guarded([this, name](const QString &line) {
                 statusBar()->showMessage(name + QStringLiteral(": ") + line, kStatusMs);
             }));
     // Told once both the command and its output have ended: a command that
     // failed without a line of output leaves no empty tab behind.
-    const QPointer<QWidget> page(sheet);
-    const auto settle = [this, page, kept, spool, command, name] {
-        if (!page || kept->running() || spool->running())
+    const QPointer<QWidget> page(qobject_cast<QWidget *>(spool->parent()));
+    const auto settle = [this, page, process, spool, name, what] {
+        if (!page || process->running() || spool->running())
             return;
-        const int status = kept->status();
+        const int status = process->status();
         const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
         if (failed && spool->written() == 0) {
             for (int i = 0; i < tabCount(); ++i)
@@ -122,16 +132,17 @@ void MainWindow::openCommandTab(const QString &command, const QByteArray &captio
                     closeTab(i);
                     break;
                 }
-            QString errors = QString::fromUtf8(kept->errorOutput().right(kErrorsShown)).trimmed();
-            msgWarning(QStringLiteral("The command \"%1\" %2.")
-                           .arg(command, CommandProcess::describe(status)) +
+            QString errors =
+                QString::fromUtf8(process->errorOutput().right(kErrorsShown)).trimmed();
+            msgWarning(what + QLatin1Char(' ') + CommandProcess::describe(status) +
+                       QLatin1Char('.') +
                        (errors.isEmpty() ? QString() : QStringLiteral("\n\n") + errors));
             return;
         }
         statusBar()->showMessage(name + QStringLiteral(": ") + CommandProcess::describe(status),
                                  kStatusMs);
     };
-    connect(kept, &CommandProcess::finished, this, guarded(settle));
+    connect(process, &CommandProcess::finished, this, guarded(settle));
     connect(spool, &Spool::ended, this, guarded([this, settle, name](const QString &error) {
                 if (!error.isEmpty())
                     msgWarning(name + QStringLiteral(": ") + error);
@@ -183,4 +194,46 @@ void MainWindow::openJournalTriggered()
     Spool *spool = addSpooledTab(std::move(input), rec, QStringLiteral("The system journal"));
     if (spool)
         reader.release()->setParent(spool->parent());
+}
+
+bool MainWindow::openCompressedTab(const QString &fileName, const QString &shownName)
+{
+    const Compression compression = compressionOf(fileName);
+    if (compression == Compression::None)
+        return false;
+    // Decompressed into the cache folder as it comes: first make sure it fits.
+    const qint64 needed = decompressedSize(compression, fileName);
+    struct statvfs fs
+    {
+    };
+    const QString folder = Spool::cacheFolder();
+    QDir().mkpath(folder);
+    if (needed > 0 && ::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 &&
+        qint64(fs.f_bavail) * qint64(fs.f_frsize) < needed) {
+        msgWarning(QStringLiteral("There is not room enough in \"%1\" to decompress \"%2\": it "
+                                  "needs %3, and %4 is free.")
+                       .arg(folder, shownName, formatFileSize(needed),
+                            formatFileSize(qint64(fs.f_bavail) * qint64(fs.f_frsize))));
+        return true;
+    }
+    std::unique_ptr<CommandProcess> process;
+    try {
+        process = std::make_unique<CommandProcess>(decompressor(compression, fileName));
+    } catch (const CommandError &e) {
+        msgWarning(QStringLiteral("\"%1\" is compressed, and %2")
+                       .arg(shownName, QString::fromLocal8Bit(e.what())));
+        return true;
+    }
+    m_sessions.recentFiles().touch(fileName);
+    Tab rec;
+    rec.caption = TabSet::pathCaption(fileName);
+    rec.source = fileName;
+    Spool *spool = addSpooledTab(process->takeOutput(), rec, shownName);
+    if (!spool)
+        return true;
+    CommandProcess *kept = process.release();
+    kept->setParent(spool->parent());
+    watchCommand(kept, spool, QString::fromUtf8(rec.caption),
+                 QStringLiteral("Decompressing \"%1\"").arg(shownName));
+    return true;
 }

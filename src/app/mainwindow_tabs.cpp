@@ -88,6 +88,8 @@ void MainWindow::openFileTab(const QString &name)
         return;
     }
 
+    if (isRegularFile(fileName) && openCompressedTab(fileName, shownName))
+        return;
     const Encoding encoding = m_sessions.recentFiles().touch(fileName);
     Tab rec;
     rec.fileName = fileName;

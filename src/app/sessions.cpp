@@ -60,13 +60,15 @@ bool Sessions::save(const QString &fileName, const std::vector<Tab> &tabs, int a
     int shownActive = 0;
     for (size_t i = 0; i < tabs.size(); ++i) {
         const Tab &rec = tabs[i];
-        // A stream cannot be opened again from its spool; a command can be run again.
-        if (rec.spooled && rec.command.isEmpty())
+        // A stream cannot be opened again from its spool; a command can be
+        // run again and a compressed file decompressed again.
+        const bool file = !rec.spooled || !rec.source.isEmpty();
+        if (!file && rec.command.isEmpty())
             continue;
         if (int(i) == active)
             shownActive = int(entries.size());
-        SessionTab entry(rec.spooled ? QString() : rec.fileName,
-                         rec.spooled ? QByteArray() : TabSet::userCaption(rec));
+        SessionTab entry(file ? (rec.spooled ? rec.source : rec.fileName) : QString(),
+                         file ? TabSet::userCaption(rec) : QByteArray());
         entry.command = rec.command;
         entry.pane = paneOf(rec.view);
         entries.push_back(std::move(entry));

@@ -29,6 +29,7 @@ struct TabState
     // The file is a spool of a stream, made for this tab and gone with it.
     bool spooled = false;
     QString command; // the command whose output the spool holds, if any
+    QString source;  // the compressed file the spool holds decompressed, if any
 
     bool operator==(const TabState &) const = default;
 };

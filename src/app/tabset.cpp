@@ -217,5 +217,7 @@ QByteArray TabSet::pathCaption(const QString &fileName)
 
 QByteArray TabSet::userCaption(const Tab &rec)
 {
-    return rec.caption == pathCaption(rec.fileName) ? QByteArray() : rec.caption;
+    // A decompressed log is named by its compressed file, not by its spool.
+    const QString &path = rec.source.isEmpty() ? rec.fileName : rec.source;
+    return rec.caption == pathCaption(path) ? QByteArray() : rec.caption;
 }

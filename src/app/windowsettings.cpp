@@ -134,25 +134,30 @@ QStringList WindowSettings::storeOpenTabs(const std::vector<Tab> &tabs)
     std::vector<const Tab *> kept;
     QStringList leftOut;
     for (const Tab &rec : tabs) {
-        // A stream's spool goes when the program closes; a command can run again.
-        if (rec.spooled && rec.command.isEmpty())
+        // A stream's spool goes when the program closes; a command can run
+        // again and a compressed file be decompressed again.
+        if (rec.spooled && rec.command.isEmpty() && rec.source.isEmpty())
             continue;
-        const QByteArray value = rec.spooled ? rec.command.toUtf8() : fileNameToBytes(rec.fileName);
+        const bool command = rec.spooled && rec.source.isEmpty();
+        const QString &path = rec.spooled ? rec.source : rec.fileName;
+        const QByteArray value = command ? rec.command.toUtf8() : fileNameToBytes(path);
         if (IniFile::canHoldValue(value))
             kept.push_back(&rec);
         else
-            leftOut.append(rec.spooled ? rec.command : rec.fileName);
+            leftOut.append(command ? rec.command : path);
     }
     // Keys beyond the new count stay in place; only Num of them are read.
     m_ini.writeInteger(kSave, "Num", int(kept.size()));
     for (size_t i = 0; i < kept.size(); ++i) {
         const Tab &rec = *kept[i];
+        const bool command = rec.spooled && rec.source.isEmpty();
         // A command's tab has no path: a program that knows no commands skips it.
         m_ini.writeExact(kSave, numberKey(int(i) + 1),
-                         rec.spooled ? QByteArray() : fileNameToBytes(rec.fileName));
+                         command ? QByteArray()
+                                 : fileNameToBytes(rec.spooled ? rec.source : rec.fileName));
         m_ini.writeUtf8(kSave, numberKey(int(i) + 1, "tab"),
-                        rec.spooled ? QString() : QString::fromUtf8(TabSet::userCaption(rec)));
-        if (rec.spooled)
+                        command ? QString() : QString::fromUtf8(TabSet::userCaption(rec)));
+        if (command)
             m_ini.writeUtf8(kSave, numberKey(int(i) + 1, "cmd"), rec.command);
         else
             m_ini.deleteKey(kSave, numberKey(int(i) + 1, "cmd"));

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -54,6 +55,31 @@ void endGroup(pid_t leader)
 CommandProcess::CommandProcess(const QString &command, QObject *parent)
     : QObject(parent), m_command(command)
 {
+    QByteArray line = command.toUtf8();
+    char sh[] = "sh";
+    char dashC[] = "-c";
+    char *argv[] = {sh, dashC, line.data(), nullptr};
+    start("/bin/sh", argv, false);
+}
+
+CommandProcess::CommandProcess(const QList<QByteArray> &arguments, QObject *parent)
+    : QObject(parent)
+{
+    if (arguments.isEmpty())
+        throw CommandError("No program to run");
+    QList<QByteArray> copies = arguments;
+    std::vector<char *> argv;
+    for (QByteArray &argument : copies) {
+        argv.push_back(argument.data());
+        m_command += (m_command.isEmpty() ? QString() : QStringLiteral(" ")) +
+                     QString::fromLocal8Bit(argument);
+    }
+    argv.push_back(nullptr);
+    start(copies.front().constData(), argv.data(), true);
+}
+
+void CommandProcess::start(const char *program, char *const argv[], bool searchPath)
+{
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
     if (::pipe2(out, O_CLOEXEC) != 0)
@@ -83,17 +109,16 @@ CommandProcess::CommandProcess(const QString &command, QObject *parent)
         sigaddset(&signals, signal);
     posix_spawnattr_setsigdefault(&attributes, &signals);
 
-    QByteArray line = command.toUtf8();
-    char sh[] = "sh";
-    char dashC[] = "-c";
-    char *argv[] = {sh, dashC, line.data(), nullptr};
-    const int spawned = ::posix_spawn(&m_pid, "/bin/sh", &actions, &attributes, argv, environ);
+    const int spawned = searchPath
+                            ? ::posix_spawnp(&m_pid, program, &actions, &attributes, argv, environ)
+                            : ::posix_spawn(&m_pid, program, &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
         m_pid = -1;
-        throw CommandError(
-            QStringLiteral("Cannot run /bin/sh: %1").arg(systemError(spawned)).toStdString());
+        throw CommandError(QStringLiteral("Cannot run %1: %2")
+                               .arg(QString::fromLocal8Bit(program), systemError(spawned))
+                               .toStdString());
     }
 
     m_output = std::move(outRead);

@@ -33,6 +33,9 @@ class CommandProcess final : public QObject
 public:
     // Throws CommandError.
     explicit CommandProcess(const QString &command, QObject *parent = nullptr);
+    // Runs a program with these arguments, no shell between (the first is
+    // the program, looked up in PATH): a file name of any bytes goes as it is.
+    explicit CommandProcess(const QList<QByteArray> &arguments, QObject *parent = nullptr);
     ~CommandProcess() override;
     CommandProcess(const CommandProcess &) = delete;
     CommandProcess &operator=(const CommandProcess &) = delete;
@@ -58,6 +61,7 @@ Q_SIGNALS:
     void finished(int status);
 
 private:
+    void start(const char *program, char *const argv[], bool searchPath);
     void readErrors();
     void checkExit();
 

@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPointer>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -882,6 +883,62 @@ TEST_F(TabsTest, ACommandsOutputIsFollowedAndItsEndTold)
     EXPECT_TRUE(m_sink.texts()[0].startsWith(
         "The command \"no-such-command-here\" exited with status 127."));
     EXPECT_TRUE(m_sink.texts()[0].contains("not found"));
+    qputenv("XDG_CACHE_HOME", oldCache);
+}
+
+// A compressed log opens by its first bytes, decompressed into the cache
+// folder as it comes; it is remembered as the compressed file; a truncated
+// archive shows what decoded and says where it stopped.
+TEST_F(TabsTest, ACompressedLogOpensDecompressed)
+{
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(pathOf("cache")));
+    QByteArray text;
+    for (int i = 1; i <= 5000; ++i)
+        text += "2026-12-09 10:30:15 INFO request " + QByteArray::number(i) + " served\n";
+    const QString plain = writeFile("syslog.2", text);
+    ASSERT_EQ(QProcess::execute(QStringLiteral("gzip"), {QStringLiteral("-k"), plain}), 0);
+    const QString gz = plain + QStringLiteral(".gz");
+    QFile archive(gz);
+    ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
+    const QByteArray whole = archive.readAll();
+    const QString cut = writeFile("cut.log.gz", whole.left(whole.size() / 2));
+    const QString fake = writeFile("plain.gz", "not compressed at all\n");
+
+    MainWindow &form = makeForm();
+    showForm(form);
+    form.openFileTab(gz);
+    ASSERT_EQ(form.tabCount(), 1);
+    const Tab &rec = form.tabAt(0);
+    EXPECT_EQ(rec.source, gz);
+    EXPECT_TRUE(rec.spooled);
+    EXPECT_EQ(rec.caption, TabSet::pathCaption(gz));
+    LogView *view = rec.view;
+    EXPECT_TRUE(waitUntil([&] { return view->document().fileSize() == text.size(); }));
+    EXPECT_EQ(form.sessions().recentFiles().items().front().path, gz);
+
+    form.openFileTab(fake);
+    ASSERT_EQ(form.tabCount(), 2);
+    EXPECT_FALSE(form.tabAt(1).spooled) << "plain text named .gz is plain text";
+    EXPECT_EQ(form.tabAt(1).fileName, fake);
+
+    form.openFileTab(cut);
+    ASSERT_EQ(form.tabCount(), 3);
+    LogView *partial = form.tabAt(2).view;
+    EXPECT_TRUE(waitUntil([&] {
+        return form.statusBar()->currentMessage().contains("exited with status");
+    })) << qPrintable(form.statusBar()->currentMessage());
+    EXPECT_GT(partial->document().fileSize(), 0) << "what decoded is shown";
+    EXPECT_LT(partial->document().fileSize(), text.size());
+
+    Sessions sessions;
+    const QString session = pathOf("s.ravelin-session");
+    ASSERT_TRUE(sessions.save(session, form.tabs().records(), 0));
+    SessionData stored;
+    ASSERT_TRUE(Sessions::read(session, stored));
+    ASSERT_EQ(stored.tabs.size(), 3u);
+    EXPECT_EQ(stored.tabs[0].path, gz) << "the compressed file, not its spool";
+    EXPECT_TRUE(stored.tabs[0].caption.isEmpty());
     qputenv("XDG_CACHE_HOME", oldCache);
 }
 
