@@ -22,44 +22,107 @@ extern char **environ;
 
 namespace {
 
-// Seconds from starting `cat path` into a pipe to the spool holding all of
-// it; 0 when anything failed.
-double spoolSeconds(const QString &path, qint64 size)
+struct SpoolRun
 {
+    double seconds = 0;      // to the whole output in the spool; 0 when anything failed
+    double firstSeconds = 0; // to the first 64 KiB in the spool: a first screen
+};
+
+// Runs program with its arguments into a pipe spooled as the application
+// spools a command's output.
+SpoolRun spoolRun(const std::vector<QByteArray> &arguments, qint64 size)
+{
+    SpoolRun run;
     QTemporaryDir folder(bench::dataDir() + QStringLiteral("/spool-XXXXXX"));
     int fds[2];
     if (!folder.isValid() || ::pipe2(fds, O_CLOEXEC) != 0)
-        return 0;
+        return run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    const QByteArray file = QFile::encodeName(path);
-    char cat[] = "cat";
-    char *argv[] = {cat, const_cast<char *>(file.constData()), nullptr};
+    std::vector<QByteArray> copies = arguments;
+    std::vector<char *> argv;
+    for (QByteArray &argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
+    const auto since = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
     pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ);
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (spawned != 0) {
         ::close(fds[0]);
-        return 0;
+        return run;
     }
-    double seconds = 0;
     {
         Spool spool{UniqueFd(fds[0]), folder.path()};
-        while (spool.running())
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        while (spool.running()) {
+            if (run.firstSeconds == 0 && spool.written() >= 65536)
+                run.firstSeconds = since();
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        run.seconds = since();
         if (spool.written() != size) {
             std::fprintf(stderr, "spooled %lld of %lld bytes\n",
                          static_cast<long long>(spool.written()), static_cast<long long>(size));
-            seconds = 0;
+            run.seconds = 0;
         }
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return seconds;
+    return run;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// A gzip of the log beside it, made once.
+QString gzipOf(const QString &path)
+{
+    const QString gz = path + QStringLiteral(".gz");
+    if (QFile(gz).size() > 0)
+        return gz;
+    const QString command =
+        QStringLiteral("gzip -c '%1' > '%2.part' && mv '%2.part' '%2'").arg(path, gz);
+    return bench::commandSeconds(command) > 0 && QFile(gz).size() > 0 ? gz : QString();
+}
+
+void compressedFigures(const QString &path, qint64 size, const QString &name, int runs)
+{
+    const QString gz = gzipOf(path);
+    if (gz.isEmpty()) {
+        bench::fail(QStringLiteral("cannot make a gzip of %1").arg(path));
+        return;
+    }
+    const QString quoted = QLatin1Char('\'') + gz + QLatin1Char('\'');
+    std::vector<double> peers, ours, firsts;
+    for (int i = 0; i < runs; ++i) {
+        peers.push_back(
+            bench::commandSeconds(QStringLiteral("gzip -dc %1 > /dev/null").arg(quoted)));
+        // As the application runs it for a .gz it opens.
+        const SpoolRun run =
+            spoolRun({"gzip", "-d", "-c", "-q", "--", QFile::encodeName(gz)}, size);
+        ours.push_back(run.seconds);
+        firsts.push_back(run.firstSeconds);
+    }
+    const double peer = median(peers);
+    const double whole = median(ours);
+    const double first = median(firsts);
+    std::fprintf(stderr,
+                 ".gz of %s: first screen %.1f ms, whole %.1f ms, gzip -dc > /dev/null %.1f ms\n",
+                 qPrintable(name), first * 1e3, whole * 1e3, peer * 1e3);
+    bench::report({QStringLiteral(".gz of %1: first screen in the tab").arg(name), first * 1e3,
+                   QStringLiteral("ms"), 0, QString(), 200, false, QStringLiteral("<= 200 ms")});
+    // At least 0.8x gzip's speed: at most 1.25x its time.
+    bench::report({QStringLiteral(".gz of %1: decompressed into the tab").arg(name), whole * 1e3,
+                   QStringLiteral("ms"), peer * 1e3, QStringLiteral("gzip -dc > /dev/null"), 1.25,
+                   true, QStringLiteral("ratio <= 1.25 (0.8x gzip's speed)")});
 }
 
 } // namespace
@@ -84,12 +147,8 @@ int main(int argc, char **argv)
                                              QStringLiteral(" > /dev/null")));
         files.push_back(bench::commandSeconds(toFile));
         QFile::remove(copy);
-        ours.push_back(spoolSeconds(path, size));
+        ours.push_back(spoolRun({"cat", QFile::encodeName(path)}, size).seconds);
     }
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     const double cat = median(cats);
     const double file = median(files);
     const double spool = median(ours);
@@ -114,5 +173,6 @@ int main(int argc, char **argv)
         {QStringLiteral("spool standard input from cat, %1, vs cat | cat > /dev/null").arg(name),
          spool * 1e3, QStringLiteral("ms"), pipe * 1e3, QStringLiteral("cat | cat > /dev/null"), 0,
          false, QStringLiteral("(info)")});
+    compressedFigures(path, size, name, smoke ? 1 : 3);
     return bench::exitCode();
 }
