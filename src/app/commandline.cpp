@@ -5,6 +5,20 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+
+// The value of option `name` at i, given as "--name VALUE" (i then moves on
+// to the value) or "--name=VALUE"; empty when there is none.
+QString optionValue(const QStringList &arguments, qsizetype &i, QStringView name)
+{
+    const QString &arg = arguments[i];
+    if (arg == name)
+        return i + 1 < arguments.size() ? arguments[++i] : QString();
+    return arg.mid(name.size() + 1);
+}
+
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
@@ -31,26 +45,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
             result.version = true;
             result.skipReopen = true;
         } else if (arg == u"--command" || arg.startsWith(u"--command=")) {
-            QString value;
-            if (arg == u"--command") {
-                if (i + 1 < arguments.size())
-                    value = arguments[++i];
-            } else {
-                value = arg.mid(int(qstrlen("--command=")));
-            }
+            const QString value = optionValue(arguments, i, u"--command");
             if (value.trimmed().isEmpty() && result.error.isEmpty())
                 result.error = QStringLiteral("Option --command needs a command line");
             else
                 result.commands.append(value);
             result.skipReopen = true;
         } else if (arg == u"--config" || arg.startsWith(u"--config=")) {
-            QString value;
-            if (arg == u"--config") {
-                if (i + 1 < arguments.size())
-                    value = arguments[++i];
-            } else {
-                value = arg.mid(int(qstrlen("--config=")));
-            }
+            const QString value = optionValue(arguments, i, u"--config");
             if (value.isEmpty() && result.error.isEmpty())
                 result.error = QStringLiteral("Option --config needs a file name");
             result.configPath = value;

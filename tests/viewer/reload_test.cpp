@@ -26,10 +26,13 @@ namespace {
 class Reload : public ViewerFixture
 {
 protected:
-    void openWatched(const QByteArray &bytes, int lines = 10, int pollMs = 500)
+    // polls false follows as the application does: the folder watch, with
+    // the poll standing in where it cannot serve.
+    void openWatched(const QByteArray &bytes, int lines = 10, int pollMs = 500, bool polls = true,
+                     const QString &name = QStringLiteral("view.log"))
     {
-        m_path = write(bytes);
-        m_view->setPollForChanges(true);
+        m_path = write(bytes, name);
+        m_view->setPollForChanges(polls);
         m_view->setPollInterval(pollMs);
         m_view->setAutoReload(true);
         QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
@@ -56,6 +59,12 @@ protected:
         loop.exec();
         m_loop = nullptr;
         return m_reloads >= count;
+    }
+    // 30 lines under name, followed as the application follows, at the end.
+    void followAtTheEnd(const QString &name)
+    {
+        openWatched(numberedLines(30), 10, kFastPollMs, false, name);
+        m_view->scrollToEnd();
     }
     void poll() { m_view->follower().pollingWatcher()->poll(); }
     void append(const QByteArray &bytes) { m_files.append(m_path, bytes); }
@@ -546,15 +555,7 @@ TEST_F(Reload, AnEndedNotificationWatchFallsBackToPolling)
 {
     const QString folder = m_files.path(QStringLiteral("logs"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    m_path = write(numberedLines(30), QStringLiteral("logs/app.log"));
-    m_view->setPollForChanges(false);
-    m_view->setPollInterval(kFastPollMs);
-    m_view->setAutoReload(true);
-    QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
-    QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
-    ASSERT_TRUE(m_view->open(m_path));
-    showLines(10);
-    m_view->scrollToEnd();
+    followAtTheEnd(QStringLiteral("logs/app.log"));
     ASSERT_TRUE(m_view->follower().notified());
 
     const QByteArray from = QFile::encodeName(folder);
@@ -578,15 +579,7 @@ TEST_F(Reload, WithoutTheFolderWatchTheTimerFollows)
         Off() { FolderWatchHub::setDisabled(true); }
         ~Off() { FolderWatchHub::setDisabled(false); }
     } off;
-    m_path = write(numberedLines(30));
-    m_view->setPollForChanges(false);
-    m_view->setPollInterval(kFastPollMs);
-    m_view->setAutoReload(true);
-    QObject::disconnect(m_view.get(), &LogView::fileReloaded, nullptr, nullptr);
-    QObject::connect(m_view.get(), &LogView::fileReloaded, [this] { reloaded(); });
-    ASSERT_TRUE(m_view->open(m_path));
-    showLines(10);
-    m_view->scrollToEnd();
+    followAtTheEnd(QStringLiteral("app.log"));
     EXPECT_FALSE(m_view->follower().notified());
     EXPECT_TRUE(m_view->follower().polls());
     append("line031\n");
