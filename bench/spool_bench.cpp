@@ -2,6 +2,8 @@
 // log, side by side with `cat > /dev/null` of the same file.
 #include "benchcommon.h"
 
+#include "viewer/filesource.h"
+#include "viewer/gzipindex.h"
 #include "watch/spool.h"
 #include "watch/uniquefd.h"
 
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <cstdio>
 #include <thread>
 
@@ -93,6 +96,53 @@ QString gzipOf(const QString &path)
     return bench::commandSeconds(command) > 0 && QFile(gz).size() > 0 ? gz : QString();
 }
 
+// The checkpoint index a .gz is to be read through, without expanding it:
+// built in one pass, then a screen read anywhere.
+void indexFigures(const QString &gz, qint64 size, const QString &name, double gzipSeconds)
+{
+    const std::unique_ptr<LocalFileSource> source = LocalFileSource::open(gz);
+    if (!source) {
+        bench::fail(QStringLiteral("cannot open %1").arg(gz));
+        return;
+    }
+    GzipIndex index;
+    GzipIndex::Result result = GzipIndex::Result::ReadFailed;
+    constexpr qint64 spacing = 16LL << 20; // 2 MiB of windows a GiB: 40 MB for 20 GB
+    const double build = bench::seconds([&] { result = index.build(*source, spacing); });
+    if (result != GzipIndex::Result::Ok || index.size() != size) {
+        bench::fail(QStringLiteral("the index of %1 did not build whole").arg(gz));
+        return;
+    }
+    std::mt19937_64 rng(11);
+    std::vector<char> screen(64 * 1024);
+    std::vector<double> reads;
+    for (int i = 0; i < 21; ++i) {
+        const qint64 at = qint64(rng() % quint64(size));
+        qint64 got = 0;
+        reads.push_back(bench::seconds(
+            [&] { index.read(*source, screen.data(), qint64(screen.size()), at, &got); }));
+    }
+    std::fprintf(
+        stderr,
+        ".gz index of %s: built in %.1f ms, %d points, %.1f MiB; a screen anywhere %.1f ms "
+        "(median)\n",
+        qPrintable(name), build * 1e3, index.points(), index.memoryBytes() / 1048576.0,
+        median(reads) * 1e3);
+    bench::report(
+        {QStringLiteral(".gz of %1: checkpoint index built (not yet in the tab)").arg(name),
+         build * 1e3, QStringLiteral("ms"), gzipSeconds * 1e3,
+         QStringLiteral("gzip -dc > /dev/null"), 1.25, true,
+         QStringLiteral("ratio <= 1.25 (0.8x gzip's speed)")});
+    bench::report(
+        {QStringLiteral(".gz of %1: a 64 KiB screen anywhere through the index").arg(name),
+         median(reads) * 1e3, QStringLiteral("ms"), 0, QString(), 50, false,
+         QStringLiteral("<= 50 ms")});
+    bench::report({QStringLiteral(".gz of %1: index memory").arg(name),
+                   index.memoryBytes() / 1048576.0, QStringLiteral("MiB"), 0, QString(),
+                   64.0 * double(size) / 20e9, false,
+                   QStringLiteral("<= 64 MB for 20 GB, pro rata")});
+}
+
 void compressedFigures(const QString &path, qint64 size, const QString &name, int runs)
 {
     const QString gz = gzipOf(path);
@@ -123,6 +173,7 @@ void compressedFigures(const QString &path, qint64 size, const QString &name, in
     bench::report({QStringLiteral(".gz of %1: decompressed into the tab").arg(name), whole * 1e3,
                    QStringLiteral("ms"), peer * 1e3, QStringLiteral("gzip -dc > /dev/null"), 1.25,
                    true, QStringLiteral("ratio <= 1.25 (0.8x gzip's speed)")});
+    indexFigures(gz, size, name, peer);
 }
 
 } // namespace

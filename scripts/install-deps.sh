@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev qt6-image-formats-plugins
   libgl-dev libxkbcommon-dev
-  libicu-dev libpcre2-dev libsystemd-dev
+  libicu-dev libpcre2-dev libsystemd-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth imagemagick poppler-utils

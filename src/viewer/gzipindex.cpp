@@ -1,0 +1,256 @@
+#include "viewer/gzipindex.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr qint64 kChunk = 256 * 1024;
+constexpr int kGzip = 15 + 16; // a gzip header and trailer around deflate
+constexpr int kRaw = -15;      // deflate alone, from a checkpoint
+
+// Owns an inflate stream.
+class Inflater
+{
+public:
+    explicit Inflater(int windowBits) { m_ok = inflateInit2(&m_stream, windowBits) == Z_OK; }
+    ~Inflater()
+    {
+        if (m_ok)
+            inflateEnd(&m_stream);
+    }
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+    bool ok() const { return m_ok; }
+    z_stream *operator->() { return &m_stream; }
+    z_stream *get() { return &m_stream; }
+
+private:
+    z_stream m_stream{};
+    bool m_ok = false;
+};
+
+// Compressed input read in chunks through a source.
+class Input
+{
+public:
+    Input(const FileSource &source, qint64 from, std::stop_token stop)
+        : m_source(source), m_next(from), m_stop(std::move(stop)),
+          m_buffer(std::make_unique<unsigned char[]>(size_t(kChunk)))
+    {}
+    // Refills stream's input when empty; false at the end of the file or on failure.
+    bool refill(z_stream &stream, FileSource::ReadResult *result)
+    {
+        if (stream.avail_in > 0)
+            return true;
+        qint64 got = 0;
+        *result =
+            m_source.read(reinterpret_cast<char *>(m_buffer.get()), kChunk, m_next, &got, m_stop);
+        if (*result != FileSource::ReadResult::Ok || got <= 0)
+            return false;
+        m_next += got;
+        stream.next_in = m_buffer.get();
+        stream.avail_in = uInt(got);
+        return true;
+    }
+    // The compressed offset of the next byte stream will take.
+    qint64 offset(const z_stream &stream) const { return m_next - qint64(stream.avail_in); }
+    bool atEnd(const z_stream &stream) const
+    {
+        return stream.avail_in == 0 && m_next >= m_source.size();
+    }
+    // The next input byte without taking it; -1 at the end.
+    int peek(z_stream &stream)
+    {
+        FileSource::ReadResult result = FileSource::ReadResult::Ok;
+        if (!refill(stream, &result))
+            return -1;
+        return stream.next_in[0];
+    }
+
+private:
+    const FileSource &m_source;
+    qint64 m_next;
+    std::stop_token m_stop;
+    std::unique_ptr<unsigned char[]> m_buffer;
+};
+
+// Whether a new gzip member follows: its magic bytes. Anything else after
+// a member (zero padding from a tape, junk) ends the data, as gzip -d says.
+bool memberFollows(Input &input, z_stream &stream)
+{
+    if (input.peek(stream) != 0x1f)
+        return false;
+    return stream.avail_in < 2 || stream.next_in[1] == 0x8b;
+}
+
+// Takes the 8 bytes of a gzip trailer; false when the file ends first.
+bool skipTrailer(Input &input, z_stream &stream)
+{
+    for (int left = 8; left > 0;) {
+        FileSource::ReadResult result = FileSource::ReadResult::Ok;
+        if (!input.refill(stream, &result))
+            return false;
+        const uInt take = std::min<uInt>(stream.avail_in, uInt(left));
+        stream.next_in += take;
+        stream.avail_in -= take;
+        left -= int(take);
+    }
+    return true;
+}
+
+} // namespace
+
+qint64 GzipIndex::memoryBytes() const
+{
+    qint64 bytes = qint64(m_points.capacity() * sizeof(Point));
+    for (const Point &point : m_points)
+        bytes += qint64(point.window.capacity());
+    return bytes;
+}
+
+GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
+                                   std::stop_token stop)
+{
+    m_points.clear();
+    m_size = 0;
+    m_error.clear();
+    Inflater stream(kGzip);
+    if (!stream.ok())
+        return Result::ReadFailed;
+    Input input(compressed, 0, stop);
+    // The output goes round this buffer, which is the window a checkpoint keeps.
+    std::vector<unsigned char> window(windowSize);
+    qint64 out = 0;
+    qint64 last = 0;
+    m_points.push_back({0, 0, 0, true, {}});
+    FileSource::ReadResult readResult = FileSource::ReadResult::Ok;
+    for (;;) {
+        if (!input.refill(*stream.get(), &readResult)) {
+            m_size = out;
+            if (readResult == FileSource::ReadResult::Cancelled)
+                return Result::Cancelled;
+            if (readResult == FileSource::ReadResult::Failed)
+                return Result::ReadFailed;
+            m_error = "the file ends inside compressed data";
+            return Result::Damaged;
+        }
+        if (stream->avail_out == 0) {
+            stream->next_out = window.data();
+            stream->avail_out = windowSize;
+        }
+        const uInt before = stream->avail_out;
+        const int ret = inflate(stream.get(), Z_BLOCK);
+        out += before - stream->avail_out;
+        if (ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
+            m_size = out;
+            m_error = stream->msg ? stream->msg : "the compressed data is damaged";
+            return Result::Damaged;
+        }
+        if (ret == Z_STREAM_END) {
+            // A member ended: another may follow (cat a.gz b.gz).
+            if (!memberFollows(input, *stream.get()))
+                break;
+            if (inflateReset2(stream.get(), kGzip) != Z_OK)
+                return Result::ReadFailed;
+            m_points.push_back({out, input.offset(*stream.get()), 0, true, {}});
+            last = out;
+            continue;
+        }
+        // At the start of a deflate block that is not the last: a place to resume.
+        const bool blockStart = (stream->data_type & 128) && !(stream->data_type & 64);
+        if (blockStart && out - last >= spacing) {
+            Point point{out, input.offset(*stream.get()), stream->data_type & 7, false, {}};
+            // The window, oldest byte first: it wraps round at next_out.
+            point.window.resize(windowSize);
+            const size_t tail = stream->avail_out;
+            if (tail > 0)
+                std::memcpy(point.window.data(), window.data() + windowSize - tail, tail);
+            if (tail < size_t(windowSize))
+                std::memcpy(point.window.data() + tail, window.data(), windowSize - tail);
+            m_points.push_back(std::move(point));
+            last = out;
+        }
+        if (stop.stop_requested()) {
+            m_size = out;
+            return Result::Cancelled;
+        }
+    }
+    m_size = out;
+    return Result::Ok;
+}
+
+bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, qint64 position,
+                     qint64 *bytesRead, std::stop_token stop) const
+{
+    *bytesRead = 0;
+    if (position >= m_size || count <= 0 || m_points.empty())
+        return true;
+    count = std::min(count, m_size - position);
+    const auto after =
+        std::upper_bound(m_points.begin(), m_points.end(), position,
+                         [](qint64 pos, const Point &point) { return pos < point.out; });
+    const Point &point = *(after - 1);
+
+    bool raw = !point.member;
+    Inflater stream(raw ? kRaw : kGzip);
+    if (!stream.ok())
+        return false;
+    Input input(compressed, point.in - (point.bits ? 1 : 0), stop);
+    FileSource::ReadResult result = FileSource::ReadResult::Ok;
+    if (point.bits) {
+        if (!input.refill(*stream.get(), &result))
+            return false;
+        const int byte = stream->next_in[0];
+        ++stream->next_in;
+        --stream->avail_in;
+        if (inflatePrime(stream.get(), point.bits, byte >> (8 - point.bits)) != Z_OK)
+            return false;
+    }
+    if (!point.member &&
+        inflateSetDictionary(stream.get(), point.window.data(), uInt(point.window.size())) != Z_OK)
+        return false;
+
+    // Decompressed and thrown away up to position, then into the buffer.
+    std::vector<unsigned char> discard(size_t(std::min<qint64>(position - point.out, kChunk)));
+    qint64 skip = position - point.out;
+    while (*bytesRead < count) {
+        if (!input.refill(*stream.get(), &result))
+            return *bytesRead == count; // the data ended early: the file changed
+        if (skip > 0) {
+            stream->next_out = discard.data();
+            stream->avail_out = uInt(std::min<qint64>(skip, qint64(discard.size())));
+        } else {
+            stream->next_out = reinterpret_cast<unsigned char *>(buffer) + *bytesRead;
+            stream->avail_out = uInt(std::min<qint64>(count - *bytesRead, kChunk));
+        }
+        const uInt before = stream->avail_out;
+        const int ret = inflate(stream.get(), Z_NO_FLUSH);
+        const qint64 produced = before - stream->avail_out;
+        if (skip > 0)
+            skip -= produced;
+        else
+            *bytesRead += produced;
+        if (ret == Z_STREAM_END) {
+            // From a checkpoint inflate read deflate alone: the member's
+            // trailer (CRC and length) is still ahead of the next member.
+            if (raw && !skipTrailer(input, *stream.get()))
+                break;
+            raw = false;
+            if (!memberFollows(input, *stream.get()))
+                break;
+            if (inflateReset2(stream.get(), kGzip) != Z_OK)
+                return false;
+            continue;
+        }
+        if (ret != Z_OK && ret != Z_BUF_ERROR)
+            return *bytesRead ==
+                   count; // the check at a member's end may fail after the bytes wanted
+        if (stop.stop_requested())
+            return false;
+    }
+    return true;
+}

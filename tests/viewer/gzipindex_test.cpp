@@ -1,0 +1,143 @@
+#include "viewer/gzipindex.h"
+
+#include "viewer/spansource.h"
+
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+// The bytes as one gzip member, as gzip writes it.
+std::string gzip(const std::string &text, int level = 6)
+{
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&stream, uLong(text.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(text.data()));
+    stream.avail_in = uInt(text.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+// A log of varied lines: back-references reach far, blocks are many.
+std::string logText(int lines, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    static const char *const levels[] = {"INFO", "WARN", "ERROR", "DEBUG"};
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        text += "2026-12-09 10:" + std::to_string(i % 60) + ":" + std::to_string(rng() % 60) + " " +
+                levels[rng() % 4] + " [worker-" + std::to_string(rng() % 8) + "] request " +
+                std::to_string(rng()) + " took " + std::to_string(rng() % 9000) + " ms\n";
+    }
+    return text;
+}
+
+std::string readRange(const GzipIndex &index, const std::string &gz, qint64 position, qint64 count)
+{
+    const SpanSource source(gz.data(), qint64(gz.size()));
+    std::string out(size_t(count), '\0');
+    qint64 got = 0;
+    EXPECT_TRUE(index.read(source, out.data(), count, position, &got));
+    out.resize(size_t(got));
+    return out;
+}
+
+// Any range of the decompressed data, read from its checkpoint, equals the
+// same range of a whole decompression: one member or several, and across
+// the joins.
+TEST(GzipIndex, AnyRangeReadsAsTheWholeDecompression)
+{
+    const std::string a = logText(40000, 1);
+    const std::string b = logText(15000, 2);
+    const struct
+    {
+        const char *what;
+        std::string gz;
+        std::string text;
+    } cases[] = {
+        {"one member", gzip(a), a},
+        {"two members (cat a.gz b.gz)", gzip(a) + gzip(b, 1), a + b},
+        {"zero padding after the member", gzip(b) + std::string(4096, '\0'), b},
+        {"an empty member between", gzip(b) + gzip("") + gzip(a), b + a},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const SpanSource source(c.gz.data(), qint64(c.gz.size()));
+        GzipIndex index;
+        ASSERT_EQ(index.build(source, 64 * 1024), GzipIndex::Result::Ok) << index.error();
+        ASSERT_EQ(index.size(), qint64(c.text.size()));
+        EXPECT_GT(index.points(), int(c.text.size() / (256 * 1024)));
+        std::mt19937 rng(7);
+        for (int i = 0; i < 150; ++i) {
+            const qint64 position = qint64(rng() % c.text.size());
+            const qint64 count = 1 + qint64(rng() % (300 * 1024));
+            const std::string expected = c.text.substr(size_t(position), size_t(count));
+            // Not EXPECT_EQ: a failure would print megabytes.
+            ASSERT_TRUE(readRange(index, c.gz, position, count) == expected)
+                << "at " << position << " for " << count;
+        }
+        EXPECT_TRUE(readRange(index, c.gz, 0, qint64(c.text.size())) == c.text);
+        EXPECT_EQ(readRange(index, c.gz, qint64(c.text.size()), 10), "") << "past the end";
+    }
+}
+
+// A cut or damaged file serves what decoded and says where it stopped.
+TEST(GzipIndex, ADamagedFileServesWhatDecoded)
+{
+    const std::string text = logText(30000, 3);
+    const std::string whole = gzip(text);
+    std::string corrupt = whole;
+    corrupt[corrupt.size() / 2] ^= 0x55;
+    corrupt[corrupt.size() / 2 + 1] ^= 0x55;
+    const struct
+    {
+        const char *what;
+        std::string gz;
+    } cases[] = {
+        {"cut in half", whole.substr(0, whole.size() / 2)},
+        {"bytes changed in the middle", corrupt},
+        {"not gzip at all", text.substr(0, 5000)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const SpanSource source(c.gz.data(), qint64(c.gz.size()));
+        GzipIndex index;
+        EXPECT_EQ(index.build(source, 64 * 1024), GzipIndex::Result::Damaged);
+        EXPECT_FALSE(index.error().empty());
+        const std::string decoded = readRange(index, c.gz, 0, index.size());
+        EXPECT_EQ(decoded.size(), size_t(index.size()));
+        // A changed byte may decode as other text, of any length, before
+        // inflate notices: only a cut file's output is known to be a prefix.
+        if (std::string(c.what) == "cut in half") {
+            EXPECT_LT(index.size(), qint64(text.size()));
+            EXPECT_TRUE(decoded == text.substr(0, decoded.size()));
+        }
+    }
+}
+
+TEST(GzipIndex, ACancelStopsTheBuildAndMemoryStaysBounded)
+{
+    const std::string text = logText(60000, 4);
+    const std::string gz = gzip(text);
+    const SpanSource source(gz.data(), qint64(gz.size()));
+    std::stop_source stop;
+    stop.request_stop();
+    GzipIndex index;
+    EXPECT_EQ(index.build(source, 64 * 1024, stop.get_token()), GzipIndex::Result::Cancelled);
+
+    ASSERT_EQ(index.build(source, 1024 * 1024), GzipIndex::Result::Ok);
+    // A window of 32 KiB a checkpoint, a checkpoint a spacing of output.
+    EXPECT_LE(index.memoryBytes(),
+              (index.size() / (1024 * 1024) + 2) * (GzipIndex::windowSize + 256));
+}
+
+} // namespace
