@@ -78,6 +78,7 @@ MainWindow::MainWindow(const QString &settingsPath, const CommandLine &commandLi
     loadSettings();
     applyOptions();
     createSearchWindows();
+    installTabKeys();
     updateAll();
     setWindowTitle(RavelinApp::title());
     setAcceptDrops(true);

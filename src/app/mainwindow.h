@@ -90,7 +90,9 @@ public:
     // A tab over a command's standard output, run by /bin/sh -c; its errors
     // go to the status bar, its end is told there, and closing the tab ends it.
     void openCommandTab(const QString &command, const QByteArray &caption = {});
-    void closeTab(int index);
+    // remember: Ctrl+Shift+T may open it again.
+    void closeTab(int index, bool remember = true);
+    void reopenClosedTab();
     void closeAllTabs();
     int tabCount() const { return m_tabs.count(); }
     // ContractError for an index outside 0..tabCount() - 1.
@@ -377,6 +379,15 @@ private:
     QLabel *m_followPanel = nullptr;
     UniqueFd m_standardInput;
     QString m_lastCommand;
+    // Closed tabs, the last at the back, for Ctrl+Shift+T.
+    struct ClosedTab
+    {
+        QString path;
+        QString command;
+        QByteArray caption;
+    };
+    std::vector<ClosedTab> m_closedTabs;
+    void installTabKeys();
     // Set while a session opens: new tabs open behind the shown one, so
     // that only the tab finally shown is laid out and painted.
     bool m_openBehind = false;

@@ -129,7 +129,7 @@ void MainWindow::watchCommand(CommandProcess *process, Spool *spool, const QStri
         if (failed && spool->written() == 0) {
             for (int i = 0; i < tabCount(); ++i)
                 if (tabAt(i).sheet == page) {
-                    closeTab(i);
+                    closeTab(i, false); // nothing there to open again
                     break;
                 }
             QString errors =

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QSysInfo>
@@ -150,10 +151,21 @@ void MainWindow::applyEncoding(LogView *view, Encoding encoding)
     view->setTextEncoding(encoding.isListed() ? encoding : encodingAnsi);
 }
 
-void MainWindow::closeTab(int index)
+void MainWindow::closeTab(int index, bool remember)
 {
     if (index < 0 || index >= tabCount())
         return;
+    const Tab &closing = m_recs[size_t(index)];
+    // A stream's data goes with its tab: nothing to open again.
+    if (remember && (!closing.spooled || !closing.command.isEmpty() || !closing.source.isEmpty())) {
+        constexpr size_t kClosedKept = 20;
+        m_closedTabs.push_back(
+            {closing.spooled ? closing.source : closing.fileName,
+             closing.spooled && closing.source.isEmpty() ? closing.command : QString(),
+             closing.spooled ? QByteArray() : TabSet::userCaption(closing)});
+        if (m_closedTabs.size() > kClosedKept)
+            m_closedTabs.erase(m_closedTabs.begin());
+    }
     const TabWidgets widgets = m_recs[size_t(index)].widgets();
     // Nothing that served the tab may report to it once it is gone.
     m_jobs.stop(widgets.view);
@@ -173,6 +185,39 @@ void MainWindow::closeTab(int index)
     }
     m_tabs.setActiveQuietly(std::min(index, tabCount() - 1));
     m_tabs.focusActiveView();
+}
+
+void MainWindow::reopenClosedTab()
+{
+    if (m_closedTabs.empty())
+        return;
+    const ClosedTab tab = m_closedTabs.back();
+    m_closedTabs.pop_back();
+    // The user asks for it: a command runs again without a question.
+    if (!tab.command.isEmpty())
+        openCommandTab(tab.command);
+    else
+        openFileTabWithCaption(tab.path, tab.caption);
+}
+
+void MainWindow::installTabKeys()
+{
+    const auto step = [this](int by) {
+        const int count = tabCount();
+        if (count > 1)
+            m_tabs.pages()->setCurrentIndex((activeIndex() + by + count) % count);
+    };
+    const struct
+    {
+        const char *keys;
+        int by;
+    } steps[] = {{"Ctrl+PgDown", 1}, {"Ctrl+Tab", 1}, {"Ctrl+PgUp", -1}, {"Ctrl+Shift+Tab", -1}};
+    for (const auto &s : steps) {
+        auto *key = new QShortcut(QKeySequence(QString::fromLatin1(s.keys)), this);
+        connect(key, &QShortcut::activated, this, guarded([step, by = s.by] { step(by); }));
+    }
+    auto *reopen = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+T")), this);
+    connect(reopen, &QShortcut::activated, this, guarded([this] { reopenClosedTab(); }));
 }
 
 void MainWindow::closeAllTabs()

@@ -230,6 +230,10 @@ public:
     QString selTextW() const;
     void copyToClipboard(bool asHex);
     static constexpr qint64 maxCopyBytes = 16 * 1024 * 1024;
+    // The most a mouse selection offers as the primary selection.
+    static constexpr qint64 maxPrimaryBytes = 1024 * 1024;
+    // Puts a mouse selection on X11's primary selection (where there is one).
+    void offerPrimarySelection();
     // Where the context menu was asked for; (-1, -1) from the keyboard.
     QPoint popupPoint() const { return m_popupPoint; }
     qint64 mouseDownPos() const { return m_mouseDownPos; }

@@ -118,6 +118,22 @@ void LogView::placeOnClipboard(const QString &text)
     clipboard->setMimeData(mime);
 }
 
+void LogView::offerPrimarySelection()
+{
+    // A mouse selection goes to X11's primary selection, for the middle
+    // button elsewhere; a huge one is for Ctrl+C, not for every release.
+    if (m_selLength <= 0 || m_selLength > maxPrimaryBytes ||
+        !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !clipboard->supportsSelection())
+        return;
+    QString text = m_doc.isUnicodeMode() ? selTextW() : selTextAsUnicode();
+    text.replace(QChar(0), QLatin1Char(' '));
+    if (!text.isEmpty())
+        clipboard->setText(text, QClipboard::Selection);
+}
+
 void LogView::copyToClipboard(bool asHex)
 {
     if (m_selLength <= 0)

@@ -246,6 +246,7 @@ void LogView::mouseRelease(QMouseEvent *event)
     m_keepClickSelection = false;
     m_autoScrollDir = 0;
     m_autoScrollTimer->stop();
+    offerPrimarySelection();
     Q_EMIT selectionChanged();
 }
 

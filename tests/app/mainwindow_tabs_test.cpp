@@ -942,4 +942,49 @@ TEST_F(TabsTest, ACompressedLogOpensDecompressed)
     qputenv("XDG_CACHE_HOME", oldCache);
 }
 
+// Ctrl+PgDn/PgUp and Ctrl+Tab/Ctrl+Shift+Tab go round the tabs; Ctrl+Shift+T
+// opens the last closed tab again, with its caption.
+TEST_F(TabsTest, KeysGoRoundTheTabsAndReopenTheLastClosed)
+{
+    MainWindow &form = makeForm();
+    showForm(form);
+    QApplication::setActiveWindow(&form);
+    const QString a = writeFile("a.log", "a\n");
+    const QString b = writeFile("b.log", "b\n");
+    const QString c = writeFile("c.log", "c\n");
+    for (const QString &path : {a, b, c})
+        form.openFileTab(path);
+    ASSERT_EQ(form.tabs().activeIndex(), 2);
+    const struct
+    {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int expected;
+    } steps[] = {
+        {Qt::Key_PageDown, Qt::ControlModifier, 0}, // round from the last
+        {Qt::Key_Tab, Qt::ControlModifier, 1},
+        {Qt::Key_PageUp, Qt::ControlModifier, 0},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 2},
+    };
+    for (const auto &s : steps) {
+        QTest::keyClick(form.activeView(), s.key, s.modifiers);
+        EXPECT_EQ(form.tabs().activeIndex(), s.expected)
+            << QKeySequence(s.key | s.modifiers).toString().toStdString();
+    }
+
+    form.tabAt(1).caption = "mine";
+    form.closeTab(1);
+    form.closeTab(0);
+    ASSERT_EQ(form.tabCount(), 1);
+    QTest::keyClick(form.activeView(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(form.tabCount(), 2);
+    EXPECT_EQ(form.tabAt(1).fileName, a) << "the last closed first";
+    QTest::keyClick(form.activeView(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(form.tabCount(), 3);
+    EXPECT_EQ(form.tabAt(2).fileName, b);
+    EXPECT_EQ(form.tabAt(2).caption, "mine");
+    QTest::keyClick(form.activeView(), Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form.tabCount(), 3) << "nothing more was closed";
+}
+
 } // namespace
