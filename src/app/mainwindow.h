@@ -144,9 +144,9 @@ public:
     void setSubstringsFilter(const SubstringsFilterValues &values);
 
     // The open dialog; replaceable so that tests never block on a real one.
-    // Gets the folder to start in (empty: where it was last) and returns the
-    // chosen file or an empty string.
-    std::function<QString(const QString &startDir)> chooseFileToOpen;
+    // Gets the folder to start in (empty: where it was last) and the filter
+    // to show first, and returns the chosen files (none when cancelled).
+    std::function<QStringList(const QString &startDir, const QString &filter)> chooseFileToOpen;
     // Runs every other modal dialog of the window (file dialogs of sessions,
     // options, tabs order, the caption prompt, about) and returns its
     // result; replaceable for the same reason.

@@ -14,6 +14,7 @@
 #include "text/guard.h"
 #include "text/stringutil.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -332,16 +333,25 @@ void MainWindow::fileOpenTriggered()
     QString startDir;
     if (const LogView *view = activeView(); view && !view->fileName().isEmpty())
         startDir = folderForDialog(view->fileName());
-    QString chosen;
+    static const QString logFiles = QStringLiteral(
+        "Log files (*.log *.log.* *.txt *.out *.err *.gz syslog* messages* *.journal)");
+    static const QString allFiles = QStringLiteral("All files (*)");
+    // Where no .log file is, the logs are syslog, messages, *.1: all files first.
+    const QString folder = startDir.isEmpty() ? QDir::currentPath() : startDir;
+    QString filter = QDir(folder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty()
+                         ? allFiles
+                         : logFiles;
+    QStringList chosen;
     if (chooseFileToOpen) {
-        chosen = chooseFileToOpen(startDir);
+        chosen = chooseFileToOpen(startDir, filter);
     } else {
         // An empty folder lets the dialog start where it was last left.
-        chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), startDir,
-                                              QStringLiteral("Log files (*.log);;All files (*)"));
+        chosen = QFileDialog::getOpenFileNames(this, QStringLiteral("Open"), startDir,
+                                               logFiles + QStringLiteral(";;") + allFiles, &filter);
     }
-    if (!chosen.isEmpty())
-        openFileTab(fileNameFromDisplayed(chosen));
+    const MessageBatch messages(openFailuresHeading);
+    for (const QString &name : chosen)
+        openFileTab(fileNameFromDisplayed(name));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -35,6 +35,13 @@ int clampInto(int position, int length, int start, int screenLength)
 
 } // namespace
 
+QRect firstPlace(const QRect &screen)
+{
+    const QSize size(std::max(1, screen.width() * 2 / 3), std::max(1, screen.height() * 2 / 3));
+    return {screen.left() + (screen.width() - size.width()) / 2,
+            screen.top() + (screen.height() - size.height()) / 2, size.width(), size.height()};
+}
+
 QRect placeOnScreens(QPoint position, QSize size, const QList<QRect> &screens)
 {
     // A damaged file may hold any numbers: within these bounds the rectangle's

@@ -9,3 +9,6 @@
 // is gone, a damaged settings file) it moves onto the nearest screen, as
 // little as it must, keeping its size where the screen holds it.
 QRect placeOnScreens(QPoint position, QSize size, const QList<QRect> &screens);
+// Where the window goes at the first start, with no place stored: two
+// thirds of the screen's available area each way, centred on it.
+QRect firstPlace(const QRect &screen);

@@ -14,6 +14,7 @@
 namespace {
 const QByteArray kSave = "Save";
 const QByteArray kSessHistory = "SessHistory";
+const QByteArray kWindow = "Window";
 
 QByteArray numberKey(int i, const char *suffix = "")
 {
@@ -108,6 +109,14 @@ void WindowSettings::restoreWindowPlace(QWidget &window) const
     QList<QRect> screens;
     for (const QScreen *screen : QGuiApplication::screens())
         screens << screen->availableGeometry();
+    // The first start fits the screen, whatever its size and scale.
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!m_ini.keyExists(kWindow, "Width") && !m_ini.keyExists(kWindow, "Left") && primary) {
+        const QRect place = firstPlace(primary->availableGeometry());
+        window.move(place.topLeft());
+        window.resize(place.size());
+        return;
+    }
     const QRect place = placeOnScreens(QPoint(m_app.windowLeft, m_app.windowTop),
                                        QSize(m_app.windowWidth, m_app.windowHeight), screens);
     window.move(place.topLeft());

@@ -37,7 +37,7 @@ TEST_F(ErrorsTest, ThrowingCommandsAndHandlersReachTheReport)
     const Case cases[] = {
         {"menu command",
          [](MainWindow &form, LogView &) {
-             form.chooseFileToOpen = [](const QString &) -> QString {
+             form.chooseFileToOpen = [](const QString &, const QString &) -> QStringList {
                  throw std::runtime_error("no dialog today");
              };
              form.acts().fileOpen->trigger();
@@ -93,7 +93,7 @@ TEST_F(ErrorsTest, ThrowingCommandsAndHandlersReachTheReport)
         EXPECT_EQ(m_sink.messages()[0].icon, MsgIcon::Error);
 
         // The program goes on: the next command works.
-        form.chooseFileToOpen = [&](const QString &) { return path; };
+        form.chooseFileToOpen = [&](const QString &, const QString &) { return QStringList{path}; };
         form.acts().fileOpen->trigger();
         EXPECT_EQ(form.tabCount(), 2);
         m_form.reset();

@@ -2,6 +2,8 @@
 // options, and writing them back when the window closes.
 #include "formfixture.h"
 
+#include "app/windowplace.h"
+
 #include "app/inifile.h"
 #include "app/wraptabbar.h"
 #include "viewer/logview.h"
@@ -144,8 +146,10 @@ TEST_F(SettingsTest, NoSettingsFileGivesTheDefaults)
 {
     MainWindow &form = makeForm();
     EXPECT_EQ(form.settings(), AppSettings());
-    EXPECT_EQ(form.pos(), QPoint(204, 255));
-    EXPECT_EQ(form.size(), QSize(664, 379));
+    // The first start fits the screen: two thirds of it, centred.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(QRect(form.pos(), form.size()), firstPlace(screen));
+    EXPECT_TRUE(screen.contains(QRect(form.pos(), form.size())));
 }
 
 TEST_F(SettingsTest, WindowOffEveryScreenComesBackOntoOne)

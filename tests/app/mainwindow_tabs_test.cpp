@@ -522,8 +522,8 @@ TEST_F(TabsTest, OpenDialogStartsInTheActiveFilesFolder)
     MainWindow &form = makeForm();
     const QString path = writeFile("a.log", "a\n");
     QStringList startDirs;
-    QString answer = path;
-    form.chooseFileToOpen = [&](const QString &startDir) {
+    QStringList answer{path};
+    form.chooseFileToOpen = [&](const QString &startDir, const QString &) {
         startDirs << startDir;
         return answer;
     };
@@ -533,6 +533,32 @@ TEST_F(TabsTest, OpenDialogStartsInTheActiveFilesFolder)
     form.acts().fileOpen->trigger();
     EXPECT_EQ(startDirs, QStringList({"", m_dir.path(), m_dir.path()}));
     EXPECT_EQ(form.tabCount(), 2);
+}
+
+// Several files at once; "All files" first where the folder holds no .log
+// file (syslog, messages, *.1), the log filter where it does.
+TEST_F(TabsTest, OpenDialogTakesSeveralFilesAndFitsItsFilterToTheFolder)
+{
+    MainWindow &form = makeForm();
+    QDir(m_dir.path()).mkdir("var");
+    const QString syslog = writeFile("var/syslog", "s\n");
+    const QString rotated = writeFile("var/syslog.1", "r\n");
+    const QString log = writeFile("app.log", "a\n");
+    QStringList filters;
+    QStringList answer{log};
+    form.chooseFileToOpen = [&](const QString &, const QString &filter) {
+        filters << filter.section(QLatin1Char(' '), 0, 1);
+        return answer;
+    };
+    form.acts().fileOpen->trigger(); // from app.log's folder next time
+    answer = {syslog, rotated};
+    form.acts().fileOpen->trigger();
+    ASSERT_EQ(form.tabCount(), 3);
+    EXPECT_EQ(form.tabAt(1).fileName, syslog);
+    EXPECT_EQ(form.tabAt(2).fileName, rotated);
+    answer = {};
+    form.acts().fileOpen->trigger(); // from var, which holds no .log
+    EXPECT_EQ(filters.mid(1), QStringList({"Log files", "All files"}));
 }
 
 TEST_F(TabsTest, DroppedFilesOpenInOrder)
@@ -640,7 +666,9 @@ TEST_F(TabsTest, NamesThatAreNotUtf8OpenAndAreSavedAsTheirBytes)
          }},
         {"open dialog, which shows the name with U+FFFD", "",
          [&](MainWindow &form) {
-             form.chooseFileToOpen = [&](const QString &) { return shown; };
+             form.chooseFileToOpen = [&](const QString &, const QString &) {
+                 return QStringList{shown};
+             };
              form.acts().fileOpen->trigger();
          }},
         {"session", "", [&](MainWindow &form) { form.openSession(pathOf("s.ravelin-session")); }},
@@ -928,7 +956,8 @@ TEST_F(TabsTest, ACompressedLogOpensDecompressed)
     EXPECT_TRUE(waitUntil([&] {
         return form.statusBar()->currentMessage().contains("exited with status");
     })) << qPrintable(form.statusBar()->currentMessage());
-    EXPECT_GT(partial->document().fileSize(), 0) << "what decoded is shown";
+    EXPECT_TRUE(waitUntil([&] { return partial->document().fileSize() > 0; }))
+        << "what decoded is shown";
     EXPECT_LT(partial->document().fileSize(), text.size());
 
     Sessions sessions;

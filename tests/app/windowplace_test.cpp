@@ -65,4 +65,13 @@ TEST(WindowPlace, StoredPlaceIsKeptOnAScreenAndMovedOntoTheNearestOtherwise)
     }
 }
 
+TEST(WindowPlace, TheFirstStartTakesTwoThirdsOfTheScreenCentred)
+{
+    EXPECT_EQ(firstPlace(QRect(0, 0, 1920, 1080)), QRect(320, 180, 1280, 720));
+    // A scale of 2 halves the logical screen: still inside it.
+    EXPECT_EQ(firstPlace(QRect(0, 0, 960, 540)), QRect(160, 90, 640, 360));
+    // A second screen, or a panel at the top, moves the area.
+    EXPECT_EQ(firstPlace(QRect(1920, 32, 1280, 992)), QRect(2133, 197, 853, 661));
+}
+
 } // namespace
