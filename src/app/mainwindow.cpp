@@ -237,7 +237,7 @@ void MainWindow::updateStatusBar()
             texts[0] = formatFileSize(size);
             texts[1] = formatFileTime(time);
         }
-        texts[2] = QString::fromUtf8(codepageName(encodingOf(view)));
+        texts[2] = QString::fromUtf8(encodingLabel(encodingOf(view)));
         // The tab's own path, also when the viewer never got it.
         const Tab &rec = m_recs[size_t(activeIndex())];
         texts[3] = displayFileName(rec.fileName);

@@ -20,8 +20,8 @@ constexpr const char *UN = "Unicode";
 } // namespace
 
 const CodepageInfo codepageList[codepageCount] = {
-    {"", "ANSI (Windows)", 0}, // 0
-    {"", "OEM (DOS)", 1},
+    {"", "System (UTF-8)", 0}, // 0
+    {"", "DOS (437)", 1},
     {"", "Mac", 2},
     {CE, "ANSI (Windows-1250)", 1250}, // 3
     {CE, "IBM EBCDIC (Multilingual Latin-2)", 870},

@@ -172,6 +172,36 @@ QByteArray codepageName(Encoding encoding)
     return QByteArray(codepageList[encoding.codePageIndex()].title);
 }
 
+QByteArray encodingLabel(Encoding encoding)
+{
+    if (encoding == encodingUtf16BE)
+        return QByteArrayLiteral("UTF-16 BE");
+    if (encoding == encodingUtf16LE)
+        return QByteArrayLiteral("UTF-16 LE");
+    if (!encoding.isListed())
+        return {};
+    if (encoding.codePageIndex() == 0)
+        return QByteArrayLiteral("UTF-8"); // the system's own here
+    const int id = codepageID(encoding);
+    static const struct
+    {
+        int id;
+        const char *name;
+    } known[] = {{1, "DOS (437)"},   {437, "DOS (437)"},  {65001, "UTF-8"},
+                 {932, "Shift-JIS"}, {936, "GBK"},        {949, "EUC-KR"},
+                 {950, "Big5"},      {54936, "GB18030"},  {20866, "KOI8-R"},
+                 {21866, "KOI8-U"},  {51932, "EUC-JP"},   {50220, "ISO-2022-JP"},
+                 {65000, "UTF-7"},   {20127, "US-ASCII"}, {874, "Windows-874"}};
+    for (const auto &k : known)
+        if (k.id == id)
+            return QByteArray(k.name);
+    if (id >= 1250 && id <= 1258)
+        return "Windows-" + QByteArray::number(id);
+    if (id >= 28591 && id <= 28606)
+        return "ISO-8859-" + QByteArray::number(id - 28590);
+    return QByteArray(codepageList[encoding.codePageIndex()].title);
+}
+
 bool isCodepageSupported(Encoding encoding)
 {
     return encoding.isListed() && registry().page(encoding).route != DecodeRoute::Unsupported;

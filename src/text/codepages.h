@@ -17,6 +17,10 @@ qint32 codepageID(Encoding encoding);
 // Display name as UTF-8: "Unicode (UTF-16 BE)", "Unicode (UTF-16 LE)", else
 // the entry's title. ContractError for an index outside the list.
 QByteArray codepageName(Encoding encoding);
+// The short name the encoding goes by, as a status bar shows it: "UTF-8"
+// for the system's own, "Windows-1251", "UTF-16 LE", "Shift-JIS"; the
+// list's title where a page has no better-known name.
+QByteArray encodingLabel(Encoding encoding);
 
 // Whether a converter exists for the entry; false for UTF-16 and outside the list.
 bool isCodepageSupported(Encoding encoding);

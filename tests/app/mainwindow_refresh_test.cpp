@@ -157,10 +157,10 @@ TEST_F(RefreshTest, StatusBarDescribesTheFileOnDisk)
     form.openFileTab(path);
     const qint64 ns = written.toMSecsSinceEpoch() * 1000000;
     EXPECT_EQ(panelTexts(form), QStringList({"1" + QLocale::system().decimalPoint() + "5 Kb",
-                                             formatFileTime(ns), "ANSI (Windows)", path}));
+                                             formatFileTime(ns), "UTF-8", path}));
 
     form.acts().encodingUtf16Be->trigger();
-    EXPECT_EQ(form.statusPanel(2)->text(), "Unicode (UTF-16 BE)");
+    EXPECT_EQ(form.statusPanel(2)->text(), "UTF-16 BE");
 
     form.closeAllTabs();
     EXPECT_EQ(panelTexts(form), QStringList(4, QString()));
@@ -173,7 +173,7 @@ TEST_F(RefreshTest, StatusBarOfAMissingFileSaysItIsWaitedFor)
     MainWindow &form = makeForm();
     const QString path = pathOf("missing.log");
     form.openFileTab(path);
-    EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
+    EXPECT_EQ(panelTexts(form), QStringList({"", "", "UTF-8",
                                              "Deleted; waiting for it to appear again: " + path}));
 }
 
@@ -241,7 +241,7 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     ASSERT_TRUE(waitUntil([view] { return view->waitingForFile(); }))
         << "the viewer waits for the deleted file";
     tick(form);
-    EXPECT_EQ(panelTexts(form), QStringList({"", "", "ANSI (Windows)",
+    EXPECT_EQ(panelTexts(form), QStringList({"", "", "UTF-8",
                                              "Deleted; waiting for it to appear again: " + path}));
 
     form.acts().fileReload->trigger();

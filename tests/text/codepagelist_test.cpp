@@ -17,8 +17,8 @@ TEST(codepageList, SampleEntriesKeepTheirIndexGroupTitleAndNumber)
         qint32 codepage;
     };
     const Case cases[] = {
-        {0, "", "ANSI (Windows)", 0},
-        {1, "", "OEM (DOS)", 1},
+        {0, "", "System (UTF-8)", 0},
+        {1, "", "DOS (437)", 1},
         {2, "", "Mac", 2},
         {3, "Central European", "ANSI (Windows-1250)", 1250},
         {10, "Western European", "ANSI (Windows-1252)", 1252},

@@ -242,7 +242,7 @@ TEST(Codepages, IdAndName)
     const Case names[] = {
         {encodingUtf16BE, "Unicode (UTF-16 BE)"},
         {encodingUtf16LE, "Unicode (UTF-16 LE)"},
-        {0, "ANSI (Windows)"},
+        {0, "System (UTF-8)"},
         {60, "Mac"},
         {63, "Mac"},
         {118, "JIS X 0208-1990 && 0121-1990"},
@@ -250,6 +250,27 @@ TEST(Codepages, IdAndName)
     };
     for (const Case &c : names)
         EXPECT_EQ(codepageName(c.encoding), QByteArray(c.name)) << c.encoding;
+
+    // The status bar's names: what the encoding is, not where it came from.
+    const Case labels[] = {
+        {encodingUtf16BE, "UTF-16 BE"},
+        {encodingUtf16LE, "UTF-16 LE"},
+        {0, "UTF-8"},
+        {1, "DOS (437)"},
+        {45, "Windows-1251"},
+        {130, "UTF-8"},
+        {60, "Mac"},
+    };
+    for (const Case &c : labels)
+        EXPECT_EQ(encodingLabel(c.encoding), QByteArray(c.name)) << c.encoding;
+    for (int index = 0; index < codepageCount; ++index) {
+        const QByteArray label = encodingLabel(Encoding::codePage(index));
+        EXPECT_FALSE(label.isEmpty()) << index;
+        if (codepageID(Encoding::codePage(index)) == 932)
+            EXPECT_EQ(label, "Shift-JIS");
+        if (codepageID(Encoding::codePage(index)) == 28595)
+            EXPECT_EQ(label, "ISO-8859-5");
+    }
 
     EXPECT_EQ(codepageID(Encoding::codePage(0)), 0);
     EXPECT_EQ(codepageID(Encoding::codePage(45)), 1251);

@@ -118,8 +118,8 @@ TEST_F(Menus, CodePageMenuListsTheGroupsAndMarksTheEncoding)
             }
         }
     }
-    const std::vector<QString> want = {"ANSI (Windows)",
-                                       "OEM (DOS)",
+    const std::vector<QString> want = {"System (UTF-8)",
+                                       "DOS (437)",
                                        "Mac",
                                        "-",
                                        "Central European",
@@ -187,7 +187,7 @@ TEST_F(Menus, EncodingNames)
         const char *name;
     } cases[] = {{-2, "Unicode (UTF-16 BE)"},
                  {-1, "Unicode (UTF-16 LE)"},
-                 {0, "ANSI (Windows)"},
+                 {0, "System (UTF-8)"},
                  {130, "Unicode (UTF-8)"}};
     for (const auto &c : cases)
         EXPECT_EQ(LogView::encodingName(c.encoding), QByteArray(c.name)) << c.encoding;
