@@ -54,7 +54,7 @@ $(FUZZ_DIR)/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_TESTS=OFF -DRAVELIN_FUZZ=ON
 
 fuzz: deps $(FUZZ_DIR)/build.ninja
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_regex_stream fuzz_plain_search fuzz_line_reader fuzz_ini
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_regex_stream fuzz_plain_search fuzz_line_reader fuzz_ini fuzz_gzip_index
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_DIR)
 
 format:

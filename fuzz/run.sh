@@ -10,7 +10,7 @@ seconds=${FUZZ_SECONDS:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 export QT_QPA_PLATFORM=offscreen
 failed=()
-for target in fuzz_regex_stream fuzz_plain_search fuzz_line_reader fuzz_ini; do
+for target in fuzz_regex_stream fuzz_plain_search fuzz_line_reader fuzz_ini fuzz_gzip_index; do
   corpus="$build/fuzz-corpus/$target"
   artifacts="$build/fuzz-artifacts/$target/"
   mkdir -p "$corpus" "$artifacts"

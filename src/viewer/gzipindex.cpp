@@ -128,15 +128,15 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
     qint64 last = 0;
     m_points.push_back({0, 0, 0, true, {}});
     FileSource::ReadResult readResult = FileSource::ReadResult::Ok;
+    bool inputEnded = false;
     for (;;) {
-        if (!input.refill(*stream.get(), &readResult)) {
-            m_size = out;
-            if (readResult == FileSource::ReadResult::Cancelled)
-                return Result::Cancelled;
-            if (readResult == FileSource::ReadResult::Failed)
-                return Result::ReadFailed;
-            m_error = "the file ends inside compressed data";
-            return Result::Damaged;
+        if (!inputEnded && !input.refill(*stream.get(), &readResult)) {
+            if (readResult != FileSource::ReadResult::Ok) {
+                m_size = out;
+                return readResult == FileSource::ReadResult::Cancelled ? Result::Cancelled
+                                                                       : Result::ReadFailed;
+            }
+            inputEnded = true; // what inflate holds back still comes out below
         }
         if (stream->avail_out == 0) {
             stream->next_out = window.data();
@@ -145,6 +145,11 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
         const uInt before = stream->avail_out;
         const int ret = inflate(stream.get(), Z_BLOCK);
         out += before - stream->avail_out;
+        if (inputEnded && ret != Z_STREAM_END && before == stream->avail_out) {
+            m_size = out;
+            m_error = "the file ends inside compressed data";
+            return Result::Damaged;
+        }
         if (ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_MEM_ERROR) {
             m_size = out;
             m_error = stream->msg ? stream->msg : "the compressed data is damaged";
@@ -217,9 +222,13 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
     // Decompressed and thrown away up to position, then into the buffer.
     std::vector<unsigned char> discard(size_t(std::min<qint64>(position - point.out, kChunk)));
     qint64 skip = position - point.out;
+    bool inputEnded = false;
     while (*bytesRead < count) {
-        if (!input.refill(*stream.get(), &result))
-            return *bytesRead == count; // the data ended early: the file changed
+        if (!inputEnded && !input.refill(*stream.get(), &result)) {
+            if (result != FileSource::ReadResult::Ok)
+                return false;
+            inputEnded = true; // what inflate holds back still comes out below
+        }
         if (skip > 0) {
             stream->next_out = discard.data();
             stream->avail_out = uInt(std::min<qint64>(skip, qint64(discard.size())));
@@ -230,6 +239,8 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
         const uInt before = stream->avail_out;
         const int ret = inflate(stream.get(), Z_NO_FLUSH);
         const qint64 produced = before - stream->avail_out;
+        if (inputEnded && produced == 0 && ret != Z_STREAM_END)
+            return false; // the data ended early: the file changed
         if (skip > 0)
             skip -= produced;
         else
