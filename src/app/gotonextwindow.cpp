@@ -37,21 +37,29 @@ GoToNextWindow::GoToNextWindow(QWidget *parent)
                  RuleButtonPanel::kSwatchHeight + RuleButtonPanel::kButtonHeight);
 }
 
+int GoToNextWindow::leastWidth() const
+{
+    // Room for the title and the frame's close button beside it.
+    return fontMetrics().horizontalAdvance(windowTitle()) + 96;
+}
+
 void GoToNextWindow::refreshButtons(const std::array<RuleButton, kPanels> &buttons)
 {
-    int visible = 0;
+    int width = 0;
     for (int n = 1; n <= kPanels; ++n) {
         const RuleButton &button = buttons[size_t(n - 1)];
-        visible += button.visible ? 1 : 0;
         RuleButtonPanel *shown = panel(n);
         shown->setVisible(button.visible);
         shown->jumpButton->setToolTip(
             plainToolTip(formatStrW(QStringLiteral("Go to next \"%s\""), {button.text})));
         shown->setSwatchColor(button.color);
+        shown->setLabel(button.text);
+        if (button.visible)
+            width += shown->width();
     }
-    // The window fits the visible panels; without any it keeps the room of
-    // one rather than shrinking to nothing.
-    setFixedSize(std::max(visible, 1) * RuleButtonPanel::kWidth,
+    // The window fits the visible panels and shows its title whole; without
+    // any panel it keeps the room of one rather than shrinking to nothing.
+    setFixedSize(std::max({width, RuleButtonPanel::kWidth, leastWidth()}),
                  RuleButtonPanel::kSwatchHeight + RuleButtonPanel::kButtonHeight);
 }
 

@@ -38,6 +38,7 @@ public:
 
 private:
     void buttonClick(int ruleNumber);
+    int leastWidth() const;
 
     std::array<RuleButtonPanel *, kPanels> m_panels{};
     QHBoxLayout *m_layout = nullptr;

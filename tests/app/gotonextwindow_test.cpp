@@ -38,13 +38,21 @@ TEST(gotoWindow, PanelsFollowTheRulesAndTheWindowFitsThem)
     window.show();
     QCoreApplication::processEvents();
 
-    EXPECT_EQ(window.width(), 3 * RuleButtonPanel::kWidth);
+    const int three =
+        window.panel(1)->width() + window.panel(2)->width() + window.panel(3)->width();
+    // Three short panels are narrower than the title, which shows whole.
+    EXPECT_GT(window.width(), three);
+    EXPECT_GT(window.width(), window.fontMetrics().horizontalAdvance("Go to next"));
     const char *hints[] = {"Go to next \"Error\"", "Go to next \"Warning\"", "Go to next \"Info\""};
+    const char *labels[] = {"Error", "Warning", "Info"};
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);
         EXPECT_TRUE(window.panel(n)->isVisible());
         EXPECT_EQ(shownToolTip(window.panel(n)->jumpButton->toolTip()), hints[n - 1]);
         EXPECT_EQ(window.panel(n)->swatchColor(), buttons[size_t(n - 1)].color);
+        EXPECT_EQ(window.panel(n)->jumpButton->text(), labels[n - 1]) << "labelled with the rule";
+        EXPECT_GE(window.panel(n)->width(),
+                  window.panel(n)->fontMetrics().horizontalAdvance(labels[n - 1]));
     }
     EXPECT_FALSE(window.panel(4)->isVisible());
     // The visible panels stand side by side in rule order.
@@ -57,12 +65,26 @@ TEST(gotoWindow, PanelsFollowTheRulesAndTheWindowFitsThem)
     window.refreshButtons(buttons);
     QCoreApplication::processEvents();
     EXPECT_FALSE(window.panel(2)->isVisible());
-    EXPECT_EQ(window.width(), 2 * RuleButtonPanel::kWidth);
-    EXPECT_EQ(window.panel(3)->x(), RuleButtonPanel::kWidth);
+    EXPECT_EQ(window.panel(3)->x(), window.panel(1)->width());
 
-    // No rule at all: the window keeps the room of one panel.
+    // Many rules: the window is as wide as their panels side by side.
+    auto many = buttons;
+    int sum = 0;
+    for (int n = 0; n < GoToNextWindow::kPanels; ++n)
+        many[size_t(n)] = {true, QStringLiteral("rule %1").arg(n), QColor(n * 12, 100, 200)};
+    window.refreshButtons(many);
+    for (int n = 1; n <= GoToNextWindow::kPanels; ++n)
+        sum += window.panel(n)->width();
+    EXPECT_EQ(window.width(), sum);
+
+    // A long rule is cut short on its button; the tool tip has all of it.
+    buttons[0].text = "connection refused by upstream";
+    window.refreshButtons(buttons);
+    EXPECT_EQ(window.panel(1)->jumpButton->text(), QStringLiteral("connection \u2026"));
+
+    // No rule at all: the window keeps room for its title.
     window.refreshButtons({});
-    EXPECT_EQ(window.width(), RuleButtonPanel::kWidth);
+    EXPECT_GE(window.width(), window.fontMetrics().horizontalAdvance("Go to next"));
 }
 
 TEST(gotoWindow, ClickingAButtonCallsBackWithItsRuleNumber)
@@ -74,7 +96,8 @@ TEST(gotoWindow, ClickingAButtonCallsBackWithItsRuleNumber)
     std::vector<int> clicked;
     window.onGoto = [&clicked](int n) { clicked.push_back(n); };
     QTest::mouseClick(window.panel(3)->jumpButton, Qt::LeftButton);
-    QTest::mouseClick(window.panel(1)->jumpButton, Qt::LeftButton);
+    // Anywhere on the panel: its top, where the colour swatch used to be.
+    QTest::mouseClick(window.panel(1)->jumpButton, Qt::LeftButton, {}, QPoint(3, 3));
     EXPECT_EQ(clicked, (std::vector<int>{3, 1}));
 
     // Without a callback a click does nothing.
