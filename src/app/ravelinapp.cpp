@@ -11,6 +11,8 @@ RavelinApp::RavelinApp(int &argc, char **argv) : QApplication(argc, argv)
     // No display name: the desktop would append it to every window title,
     // and message boxes must show their captions exactly.
     setApplicationVersion(QStringLiteral(RAVELIN_VERSION));
+    // The desktop entry's name: the task bar groups the windows under its icon.
+    setDesktopFileName(QStringLiteral("org.ravelin.Ravelin"));
 }
 
 RavelinApp::~RavelinApp() = default;

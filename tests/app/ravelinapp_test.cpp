@@ -67,6 +67,7 @@ TEST(RavelinApp, ExceptionsFromHandlersAreShownAndTheProgramGoesOn)
     char *argv[] = {name, nullptr};
     RavelinApp app(argc, argv);
     EXPECT_EQ(QCoreApplication::applicationName(), "ravelin");
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "org.ravelin.Ravelin");
 
     Sink sink;
     MessageSink *previous = setMessageSink(&sink);
