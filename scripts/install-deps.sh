@@ -14,6 +14,7 @@ packages=(
   xvfb xauth imagemagick poppler-utils
   desktop-file-utils appstream groff-base
   ripgrep clang libclang-rt-dev
+  gzip xz-utils bzip2 zstd
 )
 
 missing=()
