@@ -152,6 +152,7 @@ void loadAppSettings(const IniFile &ini, AppSettings &s)
     s.toEnd = ini.readBool("Opt", "ToEnd", s.toEnd);
     s.tail = ini.readBool("Opt", "Tail", s.tail);
     s.wrap = ini.readBool("Opt", "Wrap", s.wrap);
+    s.detectEncoding = ini.readBool("Opt", "DetectEncoding", s.detectEncoding);
     s.tabs = ini.readBool("Opt", "Tabs", s.tabs);
     s.tool = ini.readBool("Opt", "Tool", s.tool);
     s.status = ini.readBool("Opt", "Status", s.status);
@@ -226,6 +227,7 @@ void saveAppSettings(IniFile &ini, const AppSettings &settings)
     ini.writeBool("Opt", "ToEnd", s.toEnd);
     ini.writeBool("Opt", "Tail", s.tail);
     ini.writeBool("Opt", "Wrap", s.wrap);
+    ini.writeBool("Opt", "DetectEncoding", s.detectEncoding);
     ini.writeBool("Opt", "Tabs", s.tabs);
     ini.writeBool("Opt", "Tool", s.tool);
     ini.writeBool("Opt", "Status", s.status);

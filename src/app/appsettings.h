@@ -42,6 +42,9 @@ struct AppSettings
     bool toEnd = false;
     bool tail = true;
     bool wrap = false;
+    // A file opened for the first time without a byte order mark gets the
+    // encoding its first 64 KiB suggest.
+    bool detectEncoding = true;
     bool tabs = false;
     bool tool = true;
     bool status = true;

@@ -237,7 +237,12 @@ void MainWindow::updateStatusBar()
             texts[0] = formatFileSize(size);
             texts[1] = formatFileTime(time);
         }
-        texts[2] = QString::fromUtf8(encodingLabel(encodingOf(view)));
+        const Tab &shown = m_recs[size_t(activeIndex())];
+        const Encoding encoding = encodingOf(view);
+        texts[2] = QString::fromUtf8(encodingLabel(encoding));
+        // Said only while the tab shows what detection chose.
+        if (!shown.encodingNote.isEmpty() && encoding == shown.noted)
+            texts[2] += shown.encodingNote;
         // The tab's own path, also when the viewer never got it.
         const Tab &rec = m_recs[size_t(activeIndex())];
         texts[3] = displayFileName(rec.fileName);

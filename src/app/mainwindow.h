@@ -293,6 +293,8 @@ private:
     void fillTabList(QListWidget *list) const;
     void configureNewView(LogView *view);
     LogView *addTab(Tab rec, const QString &toolTip);
+    // The encoding the first bytes of a file opened the first time suggest.
+    void detectEncoding(Tab &rec);
     Spool *addSpooledTab(UniqueFd input, Tab rec, const QString &toolTip);
     void openCommandTriggered();
     // A command a session or the last run showed: run only when the user says so.

@@ -10,6 +10,7 @@
 #include "rules/substringsfilter.h"
 #include "viewer/logview.h"
 #include "text/codepagelist.h"
+#include "text/encodingdetect.h"
 #include "text/fileutil.h"
 #include "text/guard.h"
 #include "text/stringutil.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -92,7 +94,8 @@ void MainWindow::openFileTab(const QString &name)
 
     if (isRegularFile(fileName) && openCompressedTab(fileName, shownName))
         return;
-    const Encoding encoding = m_sessions.recentFiles().touch(fileName);
+    bool known = false;
+    const Encoding encoding = m_sessions.recentFiles().touch(fileName, &known);
     Tab rec;
     rec.fileName = fileName;
     rec.caption = TabSet::pathCaption(fileName);
@@ -103,8 +106,14 @@ void MainWindow::openFileTab(const QString &name)
             view->scrollTo(view->document().fileSize());
         if (hasUnicodeMark(fileName))
             view->setMode(vbmodeUnicode); // the viewer reads the byte order from the mark
-        if (view->document().mode() == vbmodeText)
-            applyEncoding(view, encoding);
+        if (view->document().mode() == vbmodeText) {
+            // A file met for the first time gets what its bytes suggest;
+            // one met before, what it had.
+            if (!known && m_settings.detectEncoding)
+                detectEncoding(m_recs.back());
+            else
+                applyEncoding(view, encoding);
+        }
     } else {
         // A missing file is waited for: the tab follows it once it appears.
         if (!isFileOrDirExist(fileName))
@@ -150,6 +159,30 @@ void MainWindow::applyEncoding(LogView *view, Encoding encoding)
     }
     // A hand-edited settings file may hold any number: only list entries count.
     view->setTextEncoding(encoding.isListed() ? encoding : encodingAnsi);
+}
+
+void MainWindow::detectEncoding(Tab &rec)
+{
+    QFile file(rec.fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const EncodingGuess guess = guessEncoding(file.read(64 * 1024));
+    switch (guess.kind) {
+    case EncodingGuess::Kind::None:
+    case EncodingGuess::Kind::Utf8:
+        return; // the system's UTF-8 shows it
+    case EncodingGuess::Kind::Utf8Mixed:
+        rec.encodingNote = QStringLiteral(" (not all UTF-8)");
+        break;
+    case EncodingGuess::Kind::Utf16:
+    case EncodingGuess::Kind::Detected:
+        rec.encodingNote = QStringLiteral(" (detected)");
+        applyEncoding(rec.view, guess.encoding);
+        break;
+    }
+    rec.noted = guess.encoding;
+    // Remembered with the file, as a choice of the user's would be.
+    m_sessions.recentFiles().setEncoding(rec.fileName, guess.encoding);
 }
 
 void MainWindow::closeTab(int index, bool remember)

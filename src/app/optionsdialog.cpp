@@ -140,6 +140,8 @@ OptionsDialog::OptionsDialog(QWidget *parent) : QDialog(parent)
     edPaneLimit = spinField(viewer, "edPaneLimit", 1000, 100'000'000, 100'000);
     chkTail = checkBox(viewer, "chkTail", QStringLiteral("F&ollow tail -- by default"));
     chkWrap = checkBox(viewer, "chkWrap", QStringLiteral("&Word wrap -- by default"));
+    chkDetect = checkBox(viewer, "chkDetect",
+                         QStringLiteral("&Detect the encoding of files opened the first time"));
     auto *viewerGrid = new QGridLayout;
     viewerGrid->addWidget(label(viewer, QStringLiteral("&Font:"), btnFont), 0, 0);
     viewerGrid->addWidget(labFont, 0, 1);
@@ -161,6 +163,7 @@ OptionsDialog::OptionsDialog(QWidget *parent) : QDialog(parent)
     viewerLayout->addLayout(viewerGrid);
     viewerLayout->addWidget(chkTail);
     viewerLayout->addWidget(chkWrap);
+    viewerLayout->addWidget(chkDetect);
     viewerLayout->addStretch();
 
     // Gutter and line numbers
@@ -251,6 +254,7 @@ void OptionsDialog::loadFrom(const AppSettings &s)
     chkReopen->setChecked(s.reopen);
     chkTail->setChecked(s.tail);
     chkWrap->setChecked(s.wrap);
+    chkDetect->setChecked(s.detectEncoding);
     chkGutter->setChecked(s.gutter);
     chkLines->setChecked(s.gutterLines);
     edLineBuf->setText(QString::number(s.gutterLinesBuf / 1024));
@@ -280,6 +284,7 @@ void OptionsDialog::takeInto(AppSettings &s) const
     s.reopen = chkReopen->isChecked();
     s.tail = chkTail->isChecked();
     s.wrap = chkWrap->isChecked();
+    s.detectEncoding = chkDetect->isChecked();
     s.gutter = chkGutter->isChecked();
     s.gutterLines = chkLines->isChecked();
     // Kilobytes in the field, bytes in the settings; no wrap past int.

@@ -59,6 +59,7 @@ public:
     QSpinBox *edSp = nullptr;
     QCheckBox *chkTail = nullptr;
     QCheckBox *chkWrap = nullptr;
+    QCheckBox *chkDetect = nullptr;
 
     QCheckBox *chkGutter = nullptr;
     QCheckBox *chkLines = nullptr;

@@ -44,10 +44,12 @@ void RecentFiles::touchCommand(const QString &command)
         m_items.resize(size_t(kMaxCount));
 }
 
-Encoding RecentFiles::touch(const QString &path)
+Encoding RecentFiles::touch(const QString &path, bool *known)
 {
     Encoding encoding;
     const auto found = find(path);
+    if (known)
+        *known = found != m_items.end();
     if (found != m_items.end()) {
         encoding = found->encoding;
         m_items.erase(found);

@@ -29,7 +29,7 @@ public:
 
     // Moves the path to the top, or inserts it there with ANSI, and returns
     // the encoding remembered for it.
-    Encoding touch(const QString &path);
+    Encoding touch(const QString &path, bool *known = nullptr);
     // Moves the command line to the top, or inserts it there.
     void touchCommand(const QString &command);
     // Sets the encoding of the path's entry, when the path is in the list.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/encoding.h"
 #include "viewer/viewtypes.h"
 
 #include <QByteArray>
@@ -30,6 +31,10 @@ struct TabState
     bool spooled = false;
     QString command; // the command whose output the spool holds, if any
     QString source;  // the compressed file the spool holds decompressed, if any
+    // What the status bar adds to the encoding's name while the tab shows the
+    // encoding detection chose (" (detected)"), and that encoding.
+    QString encodingNote;
+    Encoding noted;
 
     bool operator==(const TabState &) const = default;
 };

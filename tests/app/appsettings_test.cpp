@@ -26,6 +26,7 @@ QStringList optKeys()
             "ToEnd",
             "Tail",
             "Wrap",
+            "DetectEncoding",
             "Tabs",
             "Tool",
             "Status",
@@ -128,6 +129,7 @@ TEST_F(AppSettingsTest, SaveWritesEveryKeyAndReadsBackEveryValue)
     s.toEnd = true;
     s.tail = false;
     s.wrap = true;
+    s.detectEncoding = false;
     s.tabs = true;
     s.tool = false;
     s.status = false;

@@ -173,8 +173,8 @@ TEST_F(RefreshTest, StatusBarOfAMissingFileSaysItIsWaitedFor)
     MainWindow &form = makeForm();
     const QString path = pathOf("missing.log");
     form.openFileTab(path);
-    EXPECT_EQ(panelTexts(form), QStringList({"", "", "UTF-8",
-                                             "Deleted; waiting for it to appear again: " + path}));
+    EXPECT_EQ(panelTexts(form),
+              QStringList({"", "", "UTF-8", "Deleted; waiting for it to appear again: " + path}));
 }
 
 TEST_F(RefreshTest, ReloadsRefreshOnceWhenTheTimerTicks)
@@ -241,8 +241,8 @@ TEST_F(RefreshTest, ReloadOpensADeletedFileOnceItExistsAgain)
     ASSERT_TRUE(waitUntil([view] { return view->waitingForFile(); }))
         << "the viewer waits for the deleted file";
     tick(form);
-    EXPECT_EQ(panelTexts(form), QStringList({"", "", "UTF-8",
-                                             "Deleted; waiting for it to appear again: " + path}));
+    EXPECT_EQ(panelTexts(form),
+              QStringList({"", "", "UTF-8", "Deleted; waiting for it to appear again: " + path}));
 
     form.acts().fileReload->trigger();
     EXPECT_FALSE(view->document().sourceAssigned()) << "still gone: nothing to open";
@@ -296,6 +296,60 @@ TEST_F(RefreshTest, FollowPanelAndInstantFollowing)
     form.acts().followTail->trigger();
     EXPECT_EQ(form.followPanel()->text(), "paused");
     EXPECT_FALSE(form.tabs().markedFollowing(0));
+}
+
+// A file opened the first time gets the encoding its bytes suggest, and the
+// status bar says it was detected; the choice is remembered with the file,
+// the user's own choice wins, and the option turns detection off.
+TEST_F(RefreshTest, TheEncodingOfANewFileIsDetected)
+{
+    QByteArray cp1251;
+    for (int i = 0; i < 30; ++i)
+        cp1251 += "2026-12-09 10:30:15 \xce\xd8\xc8\xc1\xca\xc0 \xf1\xee\xe5\xe4\xe8\xed\xe5\xed"
+                  "\xe8\xe5 \xf1 \xe1\xe0\xe7\xee\xe9 \xe4\xe0\xed\xed\xfb\xf5 \xef\xee\xf2"
+                  "\xe5\xf0\xff\xed\xee, \xef\xee\xe2\xf2\xee\xf0\xed\xe0\xff \xef\xee\xef"
+                  "\xfb\xf2\xea\xe0\n";
+    QByteArray mixed;
+    for (int i = 0; i < 30; ++i)
+        mixed += "2026-12-09 \xd0\x9e\xd1\x88\xd0\xb8\xd0\xb1\xd0\xba\xd0\xb0 caf\xc3\xa9\n";
+    mixed += "caf\xe9 na\xefve\n";
+    const QString cyrillic = writeFile("cyrillic.log", cp1251);
+    const QString half = writeFile("half.log", mixed);
+    const QString tiny = writeFile("tiny.log", "\xcf\xf0\xe8\xe2\xe5\xf2\n");
+    {
+        MainWindow &form = makeForm();
+        form.openFileTab(cyrillic);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "Windows-1251 (detected)");
+        form.openFileTab(half);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8 (not all UTF-8)");
+        form.openFileTab(tiny);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "too little to tell";
+
+        form.tabs().pages()->setCurrentIndex(0);
+        form.acts().encodingSystem->trigger();
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "the user's choice, no note";
+        ASSERT_TRUE(form.close());
+    }
+    {
+        // Known now: what it had comes back, without detection.
+        MainWindow &form = makeForm();
+        form.openFileTab(half);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8");
+        form.openFileTab(cyrillic);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "the user chose the system's";
+        ASSERT_TRUE(form.close());
+    }
+    writeSettings("[Opt]\nDetectEncoding=0\n");
+    MainWindow &form = makeForm();
+    form.openFileTab(writeFile("another.log", cp1251));
+    tick(form);
+    EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "detection off";
 }
 
 TEST_F(RefreshTest, RecentMenuListsTheLastTenNewestFirst)

@@ -184,6 +184,7 @@ TEST_F(OptionsTest, OkAppliesAtOnceAndCancelChangesNothing)
     edit = [](OptionsDialog &dialog) {
         dialog.chkTool->setChecked(false);
         dialog.chkWrap->setChecked(true);
+        dialog.chkDetect->setChecked(false);
         dialog.edLineCount->setText("abc");
         dialog.edTabSize->setValue(4);
         return int(QDialog::Accepted);
@@ -192,6 +193,7 @@ TEST_F(OptionsTest, OkAppliesAtOnceAndCancelChangesNothing)
     EXPECT_TRUE(form.findChild<QToolBar *>("ToolBar1")->isHidden());
     EXPECT_EQ(form.settings().gutterLinesCount, 2000);
     EXPECT_TRUE(form.settings().wrap);
+    EXPECT_FALSE(form.settings().detectEncoding);
     EXPECT_EQ(view->options().textTabSize, 4);
     EXPECT_EQ(view->options().textWrap, wrapped) << "the default is for tabs opened later";
     EXPECT_EQ(view->viewPos(), at) << "reloaded in place";
