@@ -13,7 +13,9 @@ namespace {
 
 constexpr qsizetype kLook = 64 * 1024;
 constexpr qsizetype kLeast = 64;
-constexpr int kSure = 50; // ICU's confidence, out of 100
+// ICU's confidence, out of 100: real single-byte logs score 30 to 60, their
+// repetition keeps it down; what follows must trail well behind.
+constexpr int kSure = 30;
 
 struct Utf8Count
 {
@@ -166,7 +168,9 @@ EncodingGuess guessEncoding(const QByteArray &whole)
         if (!listed)
             continue;
         const Encoding encoding = *listed;
-        if (guess.kind == EncodingGuess::Kind::None && i == 0 && confidence >= kSure) {
+        const int32_t next = i + 1 < found ? ucsdet_getConfidence(matches[i + 1], &status) : 0;
+        if (guess.kind == EncodingGuess::Kind::None && i == 0 && confidence >= kSure &&
+            next * 2 <= confidence) {
             guess.kind = EncodingGuess::Kind::Detected;
             guess.encoding = encoding;
         } else if (guess.candidates.size() < 4) {
