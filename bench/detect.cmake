@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_detect SOURCES detect_bench.cpp LIBS ravelin_text)
