@@ -88,6 +88,18 @@ void MainWindow::connectActions()
         const auto run = handler.run;
         connect(a.*handler.field, &QAction::triggered, this, guarded([this, run] { run(this); }));
     }
+    for (int i = 0; i < WindowActions::kCandidates; ++i)
+        connect(a.encodingCandidates[size_t(i)], &QAction::triggered, this, guarded([this, i] {
+                    const int index = activeIndex();
+                    if (index < 0 || size_t(i) >= tabAt(index).candidates.size())
+                        return;
+                    const Encoding encoding = tabAt(index).candidates[size_t(i)];
+                    if (encoding.isUtf16())
+                        setUnicodeOfView(encoding.isBigEndian() ? unicodeOrderBig
+                                                                : unicodeOrderLittle);
+                    else
+                        setTextEncodingOfView(encoding);
+                }));
     for (int i = 0; i < kRecentItems; ++i) {
         connect(a.recentFiles[size_t(i)], &QAction::triggered, this,
                 guarded([this, i] { recentFileTriggered(i); }));

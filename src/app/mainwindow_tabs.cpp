@@ -181,6 +181,7 @@ void MainWindow::detectEncoding(Tab &rec)
         break;
     }
     rec.noted = guess.encoding;
+    rec.candidates = guess.candidates;
     // Remembered with the file, as a choice of the user's would be.
     m_sessions.recentFiles().setEncoding(rec.fileName, guess.encoding);
 }

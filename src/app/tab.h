@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 class QWidget;
 class LogView;
@@ -35,6 +36,7 @@ struct TabState
     // encoding detection chose (" (detected)"), and that encoding.
     QString encodingNote;
     Encoding noted;
+    std::vector<Encoding> candidates; // the detector's next choices, best first
 
     bool operator==(const TabState &) const = default;
 };

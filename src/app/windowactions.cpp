@@ -1,3 +1,4 @@
+#include "text/codepages.h"
 #include "app/windowactions.h"
 
 #include "app/shellmessages.h"
@@ -126,6 +127,13 @@ void CommandSet::createActions(QMainWindow *window)
         m_encodingGroup->addAction(item);
     }
 
+    for (int i = 0; i < WindowActions::kCandidates; ++i) {
+        m_ac.encodingCandidates[size_t(i)] = new QAction(window);
+        m_ac.encodingCandidates[size_t(i)]->setObjectName(
+            QStringLiteral("mnuCandidate%1").arg(i + 1));
+        m_ac.encodingCandidates[size_t(i)]->setVisible(false);
+        m_ac.encodingCandidates[size_t(i)]->setText(QStringLiteral("&%1").arg(i + 1));
+    }
     for (int i = 0; i < WindowActions::kRecentItems; ++i) {
         m_ac.recentFiles[size_t(i)] = new QAction(window);
         m_ac.recentFiles[size_t(i)]->setObjectName(QStringLiteral("mnuRec%1").arg(i + 1));
@@ -187,6 +195,10 @@ void CommandSet::createMenus(QMainWindow *window)
     bookmarks->addAction(a.clearBookmarks);
 
     QMenu *encoding = bar->addMenu(QStringLiteral("E&ncoding"));
+    for (QAction *candidate : a.encodingCandidates)
+        encoding->addAction(candidate);
+    m_candidateSeparator = encoding->addSeparator();
+    m_candidateSeparator->setVisible(false);
     encoding->addActions({a.encodingSystem, a.encodingDos, a.encodingUtf8});
     encoding->addSeparator();
     encoding->addActions({a.encodingUtf16, a.encodingUtf16Be});
@@ -258,6 +270,21 @@ void CommandSet::update(const State &state)
     m_ac.encodingMenu->setEnabled(view && view->document().mode() == vbmodeText);
     if (view)
         updateEncodingMarks(view);
+    // Other encodings the detector found likely for this tab's file.
+    const std::vector<Encoding> none;
+    const std::vector<Encoding> &candidates = tab ? state.active->candidates : none;
+    for (size_t i = 0; i < m_ac.encodingCandidates.size(); ++i) {
+        QAction *action = m_ac.encodingCandidates[i];
+        const bool shown = i < candidates.size() && view;
+        action->setVisible(shown);
+        if (shown)
+            action->setText(QStringLiteral("&%1 ").arg(i + 1) +
+                            QString::fromUtf8(encodingLabel(candidates[i]))
+                                .replace(QLatin1Char('&'), QStringLiteral("&&")) +
+                            QStringLiteral(" (likely)"));
+    }
+    if (m_candidateSeparator)
+        m_candidateSeparator->setVisible(view && !candidates.empty());
 
     m_ac.saveSession->setEnabled(state.anyTab && state.session);
     m_ac.saveSessionAs->setEnabled(state.anyTab);

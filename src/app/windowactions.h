@@ -49,6 +49,10 @@ struct WindowActions
     QAction *about = nullptr;
 
     std::array<QAction *, kRecentItems> recentFiles{};
+    // The detector's next choices for the active tab, at the top of the
+    // Encoding menu; hidden beyond their number.
+    static constexpr int kCandidates = 4;
+    std::array<QAction *, kCandidates> encodingCandidates{};
     QAction *closeAll = nullptr;
     QAction *setTabCaption = nullptr;
     QAction *setTabsOrder = nullptr;
@@ -110,6 +114,7 @@ private:
     WindowActions m_ac;
     QActionGroup *m_encodingGroup = nullptr;
     QMenu *m_recentMenu = nullptr;
+    QAction *m_candidateSeparator = nullptr;
     QMenu *m_sessionRecentMenu = nullptr;
     QToolBar *m_toolBar = nullptr;
     std::array<QString, 3> m_goCaptions; // "Go to bookmark n" without suffix

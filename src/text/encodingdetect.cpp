@@ -168,6 +168,9 @@ EncodingGuess guessEncoding(const QByteArray &whole)
         if (!listed)
             continue;
         const Encoding encoding = *listed;
+        // UTF-16 is told by its zero bytes above; ICU's low guesses of it are noise.
+        if (encoding.isUtf16())
+            continue;
         const int32_t next = i + 1 < found ? ucsdet_getConfidence(matches[i + 1], &status) : 0;
         if (guess.kind == EncodingGuess::Kind::None && i == 0 && confidence >= kSure &&
             next * 2 <= confidence) {

@@ -6,6 +6,7 @@
 #include "viewer/logview.h"
 #include "watch/filefollower.h"
 #include "watch/pollingwatcher.h"
+#include "text/codepages.h"
 #include "text/fileutil.h"
 
 #include <QAction>
@@ -321,12 +322,22 @@ TEST_F(RefreshTest, TheEncodingOfANewFileIsDetected)
         form.openFileTab(cyrillic);
         tick(form);
         EXPECT_EQ(form.statusPanel(2)->text(), "Windows-1251 (detected)");
+        // The detector's next choices head the Encoding menu and switch to theirs.
+        ASSERT_FALSE(form.tabAt(0).candidates.empty());
+        const Encoding likely = form.tabAt(0).candidates.front();
+        QAction *first = form.acts().encodingCandidates[0];
+        EXPECT_TRUE(first->isVisible());
+        EXPECT_EQ(first->text(), "&1 " + QString::fromUtf8(encodingLabel(likely)) + " (likely)");
+        first->trigger();
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), QString::fromUtf8(encodingLabel(likely)));
         form.openFileTab(half);
         tick(form);
         EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8 (not all UTF-8)");
         form.openFileTab(tiny);
         tick(form);
         EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "too little to tell";
+        EXPECT_FALSE(form.acts().encodingCandidates[0]->isVisible()) << "none for this tab";
 
         form.tabs().pages()->setCurrentIndex(0);
         form.acts().encodingSystem->trigger();
