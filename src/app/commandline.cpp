@@ -41,6 +41,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == u"--help" || arg == u"-h") {
             result.help = true;
             result.skipReopen = true;
+        } else if (arg == u"--new-window") {
+            result.newWindow = true;
         } else if (arg == u"--version") {
             result.version = true;
             result.skipReopen = true;
@@ -112,6 +114,7 @@ QString commandLineHelp()
                           "  --command CMD  show the output of CMD, run by /bin/sh -c\n"
                           "  --config FILE  use FILE as the settings file\n"
                           "  --help         show this help and exit\n"
+                          "  --new-window   open a window of its own, not tabs in the one running\n"
                           "  --version      show the version and exit\n"
                           "  --             treat every later argument as a file\n");
 }

@@ -11,6 +11,7 @@ struct CommandLine
     QString configPath;         // --config FILE or --config=FILE; empty when not given
     bool standardInput = false; // "-": read standard input into a tab
     QStringList commands;       // --command CMD, each in a tab of its own
+    bool newWindow = false;     // --new-window: not into the window already running
     bool help = false;
     bool version = false;
     // Whether the last logs or session must not be reopened: any argument

@@ -27,6 +27,7 @@ add_library(ravelin_app STATIC
   mainwindow_settings.cpp
   mainwindow_tabs.cpp
   mainwindow_sources.cpp
+  singleinstance.cpp singleinstance.h
   sessions.cpp sessions.h
   tabset.cpp tabset.h
   windowactions.cpp windowactions.h
@@ -42,7 +43,7 @@ add_library(ravelin_app STATIC
 )
 set_target_properties(ravelin_app PROPERTIES AUTORCC ON)
 target_include_directories(ravelin_app PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(ravelin_app PUBLIC ravelin_appcore ravelin_viewer ravelin_rules ravelin_print Qt6::Widgets Qt6::Svg
+target_link_libraries(ravelin_app PUBLIC ravelin_appcore ravelin_viewer ravelin_rules ravelin_print Qt6::Widgets Qt6::Svg Qt6::Network
   PRIVATE ravelin_warnings PUBLIC ravelin_options)
 
 add_executable(ravelin_exe main.cpp)

@@ -5,6 +5,7 @@
 #include "text/fileutil.h"
 #include "text/guard.h"
 #include "watch/spool.h"
+#include "app/singleinstance.h"
 
 #include <QDir>
 #include <QIcon>
@@ -142,9 +143,32 @@ int main(int argc, char **argv)
     Spool::removeStale(Spool::cacheFolder());
     const QString settingsPath =
         resolveSettingsPath(commandLine.configPath, QCoreApplication::applicationDirPath());
+    // Files opened while a window runs go to it as tabs; a stream or a
+    // command is read by the start that was given it.
+    const bool joins = !commandLine.newWindow && !quitAfterShow && !commandLine.standardInput &&
+                       commandLine.commands.isEmpty();
+    const QString socket = SingleInstance::socketName(settingsPath);
+    QStringList files;
+    for (const QString &file : commandLine.files)
+        files << absoluteFileName(file);
+    if (joins && SingleInstance::handOver(socket, files))
+        return 0;
     int result = 0;
     {
+        SingleInstance instance;
+        // Another start became the window a moment ago: it takes the files.
+        const bool listening = joins && instance.listen(socket);
+        if (joins && !listening && SingleInstance::handOver(socket, files))
+            return 0;
         MainWindow form(settingsPath, commandLine);
+        if (listening)
+            QObject::connect(&instance, &SingleInstance::filesReceived, &form,
+                             guarded([&form](const QStringList &received) {
+                                 form.openFiles(received);
+                                 form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
+                                 form.raise();
+                                 form.activateWindow();
+                             }));
         if (commandLine.standardInput)
             form.setStandardInput(takeStandardInput());
         app.setEndHandler([&form] { form.closeWithoutAsking(); });

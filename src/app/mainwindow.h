@@ -82,6 +82,8 @@ public:
     // --- Tabs
     LogView *activeView() const;
     void openFileTab(const QString &fileName);
+    // Files another start handed over, one message for all that fail.
+    void openFiles(const QStringList &fileNames);
     // A tab over a stream (standard input, a pipe) spooled to the cache
     // folder as it comes; caption names it ("stdin").
     void openStreamTab(UniqueFd input, const QByteArray &caption);

@@ -222,6 +222,13 @@ void MainWindow::closeTab(int index, bool remember)
     m_tabs.focusActiveView();
 }
 
+void MainWindow::openFiles(const QStringList &fileNames)
+{
+    const MessageBatch messages(openFailuresHeading);
+    for (const QString &name : fileNames)
+        openFileTab(name);
+}
+
 void MainWindow::reopenClosedTab()
 {
     if (m_closedTabs.empty())

@@ -103,3 +103,4 @@ ravelin_add_test(app_matchpane_test SOURCES matchpane_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_mainwindow_goto_test SOURCES mainwindow_goto_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)
+ravelin_add_test(app_singleinstance_test SOURCES singleinstance_test.cpp LIBS ravelin_app GUI)

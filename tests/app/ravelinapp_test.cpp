@@ -164,4 +164,49 @@ TEST(RavelinApp, EndsOnASignalAsOnExitWithoutAskingAndSavesItsSettings)
     }
 }
 
+// A file opened while the window runs becomes a tab of it: the second start
+// hands it over and ends at once.
+TEST(RavelinApp, ASecondStartOpensItsFilesInTheRunningWindow)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString first = dir.filePath(QStringLiteral("first.log"));
+    const QString second = dir.filePath(QStringLiteral("second.log"));
+    const QString ini = dir.filePath(QStringLiteral("Ravelin.ini"));
+    for (const QString &path : {first, second}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("a line\n");
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess window;
+    window.setProcessEnvironment(env);
+    window.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    window.start(QStringLiteral(RAVELIN_EXE), {QStringLiteral("--config"), ini, first});
+    ASSERT_TRUE(window.waitForStarted());
+    QDeadlineTimer deadline(120000);
+    while (!holdsOpen(window.processId(), first) && window.state() == QProcess::Running &&
+           !deadline.hasExpired())
+        QThread::msleep(20);
+    ASSERT_TRUE(holdsOpen(window.processId(), first)) << "the window did not come up";
+
+    QProcess start;
+    start.setProcessEnvironment(env);
+    start.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    start.start(QStringLiteral(RAVELIN_EXE), {QStringLiteral("--config"), ini, second});
+    ASSERT_TRUE(start.waitForFinished(60000)) << "the second start should end at once";
+    EXPECT_EQ(start.exitCode(), 0);
+    deadline = QDeadlineTimer(60000);
+    while (!holdsOpen(window.processId(), second) && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_TRUE(holdsOpen(window.processId(), second)) << "a tab of the running window";
+
+    ASSERT_EQ(::kill(pid_t(window.processId()), SIGTERM), 0);
+    ASSERT_TRUE(window.waitForFinished(120000));
+    IniFile saved(ini);
+    ASSERT_TRUE(saved.load());
+    EXPECT_EQ(saved.readInteger("Save", "Num", 0), 2) << "both files in one window";
+}
+
 } // namespace
