@@ -42,9 +42,7 @@ namespace {
 
 Encoding encodingOf(const LogView *view)
 {
-    if (view->document().mode() == vbmodeUnicode)
-        return Encoding::utf16(view->document().unicodeOrder() == unicodeOrderBig);
-    return view->document().textEncoding;
+    return view->document().shownEncoding();
 }
 
 // New lines of the file come into view as they are written.

@@ -85,8 +85,18 @@ void MainWindow::openSession(const QString &fileName)
             }
             if (!tab.command.isEmpty())
                 runCommandAgain(tab.command, tab.caption);
-            else if (openFileTabWithCaption(tab.path, tab.caption))
-                restorePane(m_recs.back().view, tab.pane);
+            else if (openFileTabWithCaption(tab.path, tab.caption)) {
+                Tab &rec = m_recs.back();
+                // What the session showed wins over what a look at the bytes suggests.
+                if (tab.encoding && rec.view->document().sourceAssigned() &&
+                    Encoding::fromStoredCode(*tab.encoding) !=
+                        rec.view->document().shownEncoding()) {
+                    applyEncoding(rec.view, Encoding::fromStoredCode(*tab.encoding));
+                    rec.encodingNote.clear();
+                    rec.candidates.clear();
+                }
+                restorePane(rec.view, tab.pane);
+            }
             if (sinceRepaint.elapsed() >= kRepaintEveryMs) {
                 // The window repaints while a large session opens, and nothing
                 // else runs: clicks, keys, timers and watchers wait until it

@@ -11,6 +11,7 @@ const QByteArray kTabs("Tabs");
 const QByteArray kNicks("Nicks");
 const QByteArray kPanes("Panes");
 const QByteArray kCommands("Commands");
+const QByteArray kEncodings("Encodings");
 const QByteArray kHistory("SessHistory");
 
 QByteArray numberKey(int i)
@@ -56,6 +57,8 @@ SessionData readSession(const IniFile &ini)
             continue;
         SessionTab tab(path, ini.readString(kNicks, numberKey(n), QByteArray()));
         tab.command = command;
+        if (ini.keyExists(kEncodings, numberKey(n)))
+            tab.encoding = ini.readInteger(kEncodings, numberKey(n), 0);
         tab.pane.text = ini.readUtf8(kPanes, "Text" + numberKey(n), QString());
         tab.pane.flags = ini.readInteger(kPanes, "Flags" + numberKey(n), 0) & 15;
         tab.pane.perMille =
@@ -85,12 +88,15 @@ QStringList writeSession(IniFile &ini, const std::vector<SessionTab> &tabs, int 
     ini.writeInteger(kTabs, "Active", keptActive);
     ini.eraseSection(kPanes);
     ini.eraseSection(kCommands);
+    ini.eraseSection(kEncodings);
     for (size_t i = 0; i < kept.size(); ++i) {
         if (!kept[i]->command.isEmpty()) {
             ini.deleteKey(kTabs, numberKey(int(i)));
             ini.writeUtf8(kCommands, numberKey(int(i)), kept[i]->command);
         } else {
             ini.writeExact(kTabs, numberKey(int(i)), fileNameToBytes(kept[i]->path));
+            if (kept[i]->encoding)
+                ini.writeInteger(kEncodings, numberKey(int(i)), *kept[i]->encoding);
         }
         const SessionTab::Pane &pane = kept[i]->pane;
         if (!pane.text.isEmpty() && IniFile::canHoldValue(pane.text.toUtf8())) {

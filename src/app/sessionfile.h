@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class IniFile;
@@ -18,6 +19,9 @@ struct SessionTab
     QString path;       // empty for a command's tab
     QByteArray caption; // UTF-8; empty: the tab shows its file name
     QString command;    // the command whose output the tab showed; run again only when asked
+    // The encoding the tab showed its file in, as Encoding::storedCode; none
+    // for a session written before encodings were kept.
+    std::optional<qint32> encoding;
     // The matching-lines pane, when it was open: its text, how it is
     // matched, and its share of the tab in per mille.
     struct Pane
@@ -39,7 +43,8 @@ inline SessionTab::SessionTab(QString path_, QByteArray caption_)
 
 // A session file: [Tabs] Num, Active and the paths 0..Num-1, [Nicks] the
 // captions in the same order, [Panes] the open panes as Text<n>, Flags<n>
-// and Ratio<n>, [Commands] the command lines of the tabs that showed one,
+// and Ratio<n>, [Encodings] the encodings the files were shown in, [Commands]
+// the command lines of the tabs that showed one,
 // which have no path (so a program that knows no commands skips them). A path is stored as the
 // bytes of the file's name, so a name that is not UTF-8 reopens the same file.
 struct SessionData

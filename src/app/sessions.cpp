@@ -1,5 +1,7 @@
 #include "app/sessions.h"
 
+#include "viewer/logview.h"
+
 #include "app/matchpane.h"
 
 #include "app/inifile.h"
@@ -71,6 +73,9 @@ bool Sessions::save(const QString &fileName, const std::vector<Tab> &tabs, int a
                          file ? TabSet::userCaption(rec) : QByteArray());
         entry.command = rec.command;
         entry.pane = paneOf(rec.view);
+        // A stream has none worth keeping; a file, the one it is shown in.
+        if (file && rec.view && rec.view->document().sourceAssigned())
+            entry.encoding = rec.view->document().shownEncoding().storedCode();
         entries.push_back(std::move(entry));
     }
     active = shownActive;

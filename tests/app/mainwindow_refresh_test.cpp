@@ -356,6 +356,26 @@ TEST_F(RefreshTest, TheEncodingOfANewFileIsDetected)
         EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "the user chose the system's";
         ASSERT_TRUE(form.close());
     }
+    {
+        // A session keeps the encoding a file was shown in: it wins over detection.
+        const QString fresh = writeFile("fresh.log", cp1251);
+        const QString session = pathOf("s.ravelin-session");
+        QFile file(session);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Tabs]\nNum=2\n0=" + fresh.toUtf8() +
+                   "\n1=" + writeFile("other.log", cp1251).toUtf8() + "\n[Encodings]\n0=0\n");
+        file.close();
+        MainWindow &form = makeForm();
+        form.openSession(session);
+        ASSERT_EQ(form.tabCount(), 2);
+        form.tabs().pages()->setCurrentIndex(0);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "UTF-8") << "as the session showed it";
+        form.tabs().pages()->setCurrentIndex(1);
+        tick(form);
+        EXPECT_EQ(form.statusPanel(2)->text(), "Windows-1251 (detected)") << "none kept for it";
+        ASSERT_TRUE(form.close());
+    }
     writeSettings("[Opt]\nDetectEncoding=0\n");
     MainWindow &form = makeForm();
     form.openFileTab(writeFile("another.log", cp1251));

@@ -3,6 +3,7 @@
 
 #include "app/inifile.h"
 #include "settingsfixture.h"
+#include "text/encoding.h"
 #include "text/fileutil.h"
 
 namespace {
@@ -28,6 +29,9 @@ TEST_F(SessionFileTest, TabsRoundTripWithTheirCaptionsAndActiveIndex)
     tabs[0].pane = {QStringLiteral("ERROR.*timeout=[0-9]+"),
                     SessionTab::Pane::Regex | SessionTab::Pane::Invert, 300};
     tabs[2].pane = {QStringLiteral("ошибка \"x\""), SessionTab::Pane::WholeWords, 500};
+    // The encodings the files were shown in come back with them.
+    tabs[0].encoding = 45;
+    tabs[1].encoding = Encoding::utf16(true).storedCode();
     const QString path = pathOf(QStringLiteral("s.ravelin-session"));
     IniFile ini = loaded(path);
     EXPECT_TRUE(writeSession(ini, tabs, 1).isEmpty());
