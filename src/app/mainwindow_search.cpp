@@ -141,10 +141,10 @@ void MainWindow::listMatchingLines(LogView *view)
     }
     addToFindHistory(m_find.findHistory, pattern.text);
     MatchPane *pane = matchPaneOf(view, true);
-    LineFilterSpec spec{pattern, view->document().shownEncoding(), false};
-    if (pane->isOpen() && pane->spec().pattern == pattern)
-        spec.invert = pane->spec().invert;
-    pane->list(spec);
+    LineFilter filter{pattern, view->document().shownEncoding(), false};
+    if (pane->isOpen() && pane->filter().pattern == pattern)
+        filter.invert = pane->filter().invert;
+    pane->list(filter);
 }
 
 MatchPane *MainWindow::matchPaneOf(LogView *view, bool create)

@@ -128,9 +128,9 @@ MatchPane::MatchPane(LogView *log, BackgroundJobs &jobs)
     m_view->installEventFilter(this);
 
     connect(m_invert, &QToolButton::toggled, this, guarded([this](bool on) {
-                LineFilterSpec spec = m_spec;
-                spec.invert = on;
-                list(spec);
+                LineFilter filter = m_filter;
+                filter.invert = on;
+                list(filter);
             }));
     connect(m_cancel, &QToolButton::clicked, this, guarded([this] { cancel(); }));
     connect(closer, &QToolButton::clicked, this, guarded([this] { close(); }));
@@ -207,7 +207,7 @@ void MatchPane::applyLogFormat()
     m_view->setMode(doc.isUnicodeMode() ? vbmodeUnicode : vbmodeText);
     m_view->setUnicodeOrder(doc.isBigEndian() ? unicodeOrderBig : unicodeOrderLittle);
     m_view->setTextEncoding(doc.textEncoding);
-    QuickMatcher::Pattern pattern = m_spec.invert ? QuickMatcher::Pattern{} : m_spec.pattern;
+    QuickMatcher::Pattern pattern = m_filter.invert ? QuickMatcher::Pattern{} : m_filter.pattern;
     m_matches->setPattern(pattern);
     LineDecorators decorators = m_log->lineDecorators();
     // The log's own marks of the bar stand for the bar's text: the pane marks its own.
@@ -220,15 +220,15 @@ void MatchPane::applyLogFormat()
     m_view->setLineDecorators(std::move(decorators));
 }
 
-void MatchPane::list(const LineFilterSpec &spec)
+void MatchPane::list(const LineFilter &filter)
 {
     if (!m_log)
         return;
     cancel();
-    m_spec = spec;
+    m_filter = filter;
     {
         const QSignalBlocker block(m_invert);
-        m_invert->setChecked(spec.invert);
+        m_invert->setChecked(filter.invert);
     }
     m_lines = MatchedLines();
     m_tail = {};
@@ -263,14 +263,14 @@ void MatchPane::start(bool appended)
 {
     const FileSource *logSource = m_log->document().source();
     std::shared_ptr<FileSource> source(logSource ? logSource->openAnother() : nullptr);
-    if (!source || m_spec.pattern.text.isEmpty()) {
+    if (!source || m_filter.pattern.text.isEmpty()) {
         m_status->setText(statusText());
         return;
     }
     auto job = std::make_shared<Job>();
     job->appended = appended;
     const qint64 room = std::max<qint64>(0, m_limit - m_lines.count());
-    auto work = [source, spec = m_spec, from = m_resumeAt, room,
+    auto work = [source, filter = m_filter, from = m_resumeAt, room,
                  shared = job->shared](QPromise<Job::Outcome> &promise, std::stop_token stop) {
         Job::Outcome outcome;
         Rows pending;
@@ -292,7 +292,7 @@ void MatchPane::start(bool appended)
             promise.setProgressValue(++handed);
         };
         try {
-            MatchingLinesScanner scanner(*source, spec);
+            MatchingLinesScanner scanner(*source, filter);
             outcome.result = scanner.scan(
                 from,
                 [&](qint64 start, qint64 length) {
@@ -391,7 +391,7 @@ void MatchPane::jobEnded()
 
 void MatchPane::logReloaded()
 {
-    if (!m_log || !isOpen() || m_spec.pattern.text.isEmpty())
+    if (!m_log || !isOpen() || m_filter.pattern.text.isEmpty())
         return;
     if (m_log->document().lastReloadReason() == ReloadReason::Appended && m_error.isEmpty() &&
         !m_cancelled) {
@@ -402,7 +402,7 @@ void MatchPane::logReloaded()
         return;
     }
     // Truncated, replaced, gone or read again: what was listed means nothing now.
-    list(m_spec);
+    list(m_filter);
 }
 
 void MatchPane::refreshView(bool keepPosition)
@@ -478,8 +478,8 @@ void MatchPane::goToRow(qint64 panePos)
     const int cs = doc.charSize();
     qint64 start = lineStart;
     qint64 length = first.offsets.empty() ? 0 : qint64(first.offsets.back()) * cs;
-    if (!m_spec.invert && !first.offsets.empty()) {
-        const QuickMatcher::Ranges ranges = QuickMatcher(m_spec.pattern).find(first.text);
+    if (!m_filter.invert && !first.offsets.empty()) {
+        const QuickMatcher::Ranges ranges = QuickMatcher(m_filter.pattern).find(first.text);
         if (!ranges.empty()) {
             start = lineStart + qint64(first.offsets[size_t(ranges[0].first)]) * cs;
             length = qint64(first.offsets[size_t(ranges[0].second)] -
@@ -518,15 +518,15 @@ QString MatchPane::statusText() const
 {
     if (!m_error.isEmpty())
         return m_error;
-    const QString what = m_spec.invert ? QStringLiteral("without") : QStringLiteral("with");
+    const QString what = m_filter.invert ? QStringLiteral("without") : QStringLiteral("with");
     const QString count = QuickFind::groupDigits(m_lines.count() + (m_tail.length > 0 ? 1 : 0));
     QString text;
     if (m_job && !m_job->appended)
         text = QStringLiteral("Listing lines %1 %2... %3 so far (%4%)")
-                   .arg(what, quoted(m_spec.pattern.text), count)
+                   .arg(what, quoted(m_filter.pattern.text), count)
                    .arg(m_percent);
     else
-        text = QStringLiteral("%1 lines %2 %3").arg(count, what, quoted(m_spec.pattern.text));
+        text = QStringLiteral("%1 lines %2 %3").arg(count, what, quoted(m_filter.pattern.text));
     if (m_cancelled)
         text += QStringLiteral(" (cancelled)");
     if (m_leftOut > 0)

@@ -43,9 +43,9 @@ public:
     static QWidget *sheetOf(LogView *log);
     static MatchPane *of(LogView *log);
 
-    // Lists the lines of spec afresh and shows the pane.
-    void list(const LineFilterSpec &spec);
-    const LineFilterSpec &spec() const { return m_spec; }
+    // Lists the lines that pass filter afresh and shows the pane.
+    void list(const LineFilter &filter);
+    const LineFilter &filter() const { return m_filter; }
     void setLimit(qint64 lines) { m_limit = std::max<qint64>(1, lines); }
     // Rows kept, and passing lines left out past the limit.
     qint64 rowCount() const { return m_lines.count(); }
@@ -94,7 +94,7 @@ private:
     std::shared_ptr<PaneMarker> m_marker;
     std::shared_ptr<MatchDecorator> m_matches;
 
-    LineFilterSpec m_spec;
+    LineFilter m_filter;
     qint64 m_limit = kDefaultLimit;
     MatchedLines m_lines;
     MatchedLinesSource::Tail m_tail;

@@ -45,12 +45,12 @@ SessionTab::Pane Sessions::paneOf(LogView *view)
     const MatchPane *pane = MatchPane::of(view);
     if (!pane || !pane->isOpen())
         return stored;
-    const LineFilterSpec &spec = pane->spec();
-    stored.text = spec.pattern.text;
-    stored.flags = (spec.pattern.caseSensitive ? SessionTab::Pane::CaseSensitive : 0) |
-                   (spec.pattern.wholeWords ? SessionTab::Pane::WholeWords : 0) |
-                   (spec.pattern.regex ? SessionTab::Pane::Regex : 0) |
-                   (spec.invert ? SessionTab::Pane::Invert : 0);
+    const LineFilter &filter = pane->filter();
+    stored.text = filter.pattern.text;
+    stored.flags = (filter.pattern.caseSensitive ? SessionTab::Pane::CaseSensitive : 0) |
+                   (filter.pattern.wholeWords ? SessionTab::Pane::WholeWords : 0) |
+                   (filter.pattern.regex ? SessionTab::Pane::Regex : 0) |
+                   (filter.invert ? SessionTab::Pane::Invert : 0);
     stored.perMille = int(pane->ratio() * 1000 + 0.5);
     return stored;
 }

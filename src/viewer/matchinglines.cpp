@@ -27,11 +27,11 @@ constexpr qint64 kPerLineHead = qint64(1) << 20;
 class MatchingLinesScanner::Impl
 {
 public:
-    Impl(FileSource &source, LineFilterSpec spec)
-        : m_source(source), m_spec(std::move(spec)), m_matcher(m_spec.pattern),
-          m_unit(m_spec.encoding.isUtf16() ? 2 : 1), m_bigEndian(m_spec.encoding.isBigEndian())
+    Impl(FileSource &source, LineFilter filter)
+        : m_source(source), m_filter(std::move(filter)), m_matcher(m_filter.pattern),
+          m_unit(m_filter.encoding.isUtf16() ? 2 : 1), m_bigEndian(m_filter.encoding.isBigEndian())
     {
-        const QuickMatcher::Pattern &p = m_spec.pattern;
+        const QuickMatcher::Pattern &p = m_filter.pattern;
         m_options.setFlag(soCaseSensitive, p.caseSensitive);
         m_options.setFlag(soWholeWords, p.wholeWords);
         m_options.setFlag(soRegex, p.regex);
@@ -40,7 +40,7 @@ public:
             // match, each then tested alone, so "^" and "$" hold at every line
             // as they do in the bar; other text is tested line by line.
             const QByteArray utf8 = p.text.toUtf8();
-            if (!m_spec.encoding.isUtf16() && m_spec.encoding != encodingOem &&
+            if (!m_filter.encoding.isUtf16() && m_filter.encoding != encodingOem &&
                 isBlockSafePattern(utf8))
                 m_candidates = RuleRegex(utf8, RuleRegex::Flavour::Block, p.caseSensitive);
             if (m_candidates.isValid() && !p.wholeWords)
@@ -63,7 +63,7 @@ public:
             }
             m_perLine = !m_candidates.isValid();
         } else if (!m_matcher.empty()) {
-            m_plain.prepare(p.text, m_spec.encoding, p.caseSensitive, p.wholeWords);
+            m_plain.prepare(p.text, m_filter.encoding, p.caseSensitive, p.wholeWords);
             m_raw = m_plain.route() == PlainMatcher::Route::Bytes ||
                     m_plain.route() == PlainMatcher::Route::Units16;
             m_never = m_plain.route() == PlainMatcher::Route::None;
@@ -209,11 +209,11 @@ private:
             n -= m_unit;
         bool hit = false;
         if (m_perLine || !m_raw) {
-            hit = m_matcher.holds(decodeBlock(line, n, m_spec.encoding));
+            hit = m_matcher.holds(decodeBlock(line, n, m_filter.encoding));
         } else if (!m_never) {
             hit = m_plain.find(line, n, true, true, true).offset >= 0;
         }
-        return hit != m_spec.invert;
+        return hit != m_filter.invert;
     }
 
     void emit(qint64 start, qint64 length) { (*m_sink)(start, length); }
@@ -242,7 +242,7 @@ private:
                 break;
             }
         }
-        return m_matcher.holds(decodeBlock(line, size, m_spec.encoding));
+        return m_matcher.holds(decodeBlock(line, size, m_filter.encoding));
     }
 
     // Every line of d[from, to) decoded and tested alone.
@@ -269,7 +269,7 @@ private:
             return;
         }
         if (m_never) {
-            if (m_spec.invert)
+            if (m_filter.invert)
                 emitAll(d, 0, n, base);
             return;
         }
@@ -311,7 +311,7 @@ private:
                     start = searchFrom + hit.offset;
             } else {
                 if (!started) {
-                    found = engine->findFirst(m_spec.pattern.text, m_spec.encoding, m_options,
+                    found = engine->findFirst(m_filter.pattern.text, m_filter.encoding, m_options,
                                               searchFrom);
                     started = true;
                 }
@@ -319,8 +319,8 @@ private:
                 while (found && engine->foundStart() < searchFrom) {
                     // An empty match the engine stands on again starts it anew.
                     if (engine->foundLength() == 0 && engine->foundStart() <= before)
-                        found = engine->findFirst(m_spec.pattern.text, m_spec.encoding, m_options,
-                                                  searchFrom);
+                        found = engine->findFirst(m_filter.pattern.text, m_filter.encoding,
+                                                  m_options, searchFrom);
                     else
                         before = engine->foundStart(), found = engine->findNext();
                 }
@@ -330,7 +330,7 @@ private:
                     start = qsizetype(engine->foundStart());
             }
             if (start < 0 || start >= n) {
-                if (m_spec.invert)
+                if (m_filter.invert)
                     emitAll(d, p, n, base);
                 return;
             }
@@ -344,12 +344,12 @@ private:
             const qsizetype after = brk < n ? afterBreak(d, brk, n) : n;
             // A candidate's line decides alone.
             if (m_candidates.isValid() && !candidateHolds(d + lineStart, brk - lineStart)) {
-                if (m_spec.invert)
+                if (m_filter.invert)
                     emitAll(d, p, after, base);
                 p = searchFrom = after;
                 continue;
             }
-            if (m_spec.invert)
+            if (m_filter.invert)
                 emitAll(d, p, lineStart, base);
             else
                 emit(base + lineStart, after - lineStart);
@@ -412,18 +412,18 @@ private:
             qint64 got = 0;
             line.read(head.data(), qint64(head.size()), 0, &got, m_stop);
             hit = !m_never &&
-                  m_matcher.holds(decodeBlock(head.data(), qsizetype(got), m_spec.encoding));
+                  m_matcher.holds(decodeBlock(head.data(), qsizetype(got), m_filter.encoding));
         } else {
             StreamSearch engine;
             engine.setStream(&line);
             engine.setStopToken(m_stop);
-            hit = engine.findFirst(m_spec.pattern.text, m_spec.encoding, m_options, 0);
+            hit = engine.findFirst(m_filter.pattern.text, m_filter.encoding, m_options, 0);
         }
         if (m_stop.stop_requested()) {
             result.status = Result::Status::Cancelled;
             return false;
         }
-        const bool passes = hit != m_spec.invert;
+        const bool passes = hit != m_filter.invert;
         if (after < 0) {
             // No whole break before the end: the last line, still open.
             if (passes)
@@ -438,7 +438,7 @@ private:
     }
 
     FileSource &m_source;
-    LineFilterSpec m_spec;
+    LineFilter m_filter;
     QuickMatcher m_matcher;
     int m_unit;
     bool m_bigEndian;
@@ -455,8 +455,8 @@ private:
     std::vector<char> m_block;
 };
 
-MatchingLinesScanner::MatchingLinesScanner(FileSource &source, LineFilterSpec spec)
-    : m_impl(std::make_unique<Impl>(source, std::move(spec)))
+MatchingLinesScanner::MatchingLinesScanner(FileSource &source, LineFilter filter)
+    : m_impl(std::make_unique<Impl>(source, std::move(filter)))
 {}
 
 MatchingLinesScanner::~MatchingLinesScanner() = default;

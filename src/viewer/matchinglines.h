@@ -10,15 +10,15 @@
 // Which lines the matching-lines pane lists: those holding a match of the
 // quick find text (as the bar's search finds them: plain or regular
 // expression, letter case, whole words), or with invert those holding none.
-struct LineFilterSpec
+struct LineFilter
 {
     QuickMatcher::Pattern pattern;
     Encoding encoding; // as the bytes are shown: UTF-16 in the Unicode modes
     bool invert = false;
-    bool operator==(const LineFilterSpec &) const = default;
+    bool operator==(const LineFilter &) const = default;
 };
 
-// Finds the lines of a source that pass a LineFilterSpec, from a line start
+// Finds the lines of a source that pass a LineFilter, from a line start
 // to the end, in blocks read in order; a line longer than a block is read
 // as often as it takes, never held whole. Lines end at LF, CR or CR LF.
 class MatchingLinesScanner final
@@ -43,7 +43,7 @@ public:
     // After each block: the bytes done so far.
     using BlockDone = std::function<void(qint64 position)>;
 
-    MatchingLinesScanner(FileSource &source, LineFilterSpec spec);
+    MatchingLinesScanner(FileSource &source, LineFilter filter);
     ~MatchingLinesScanner();
     MatchingLinesScanner(const MatchingLinesScanner &) = delete;
     MatchingLinesScanner &operator=(const MatchingLinesScanner &) = delete;

@@ -130,7 +130,7 @@ TEST_F(MatchPaneTest, InvertListsTheOtherLines)
     ASSERT_TRUE(pane && waitListed(pane, 3));
     QTest::keyClick(pane->view(), Qt::Key_I, Qt::AltModifier);
     ASSERT_TRUE(waitListed(pane, 2));
-    EXPECT_TRUE(pane->spec().invert);
+    EXPECT_TRUE(pane->filter().invert);
     EXPECT_EQ(paneText(pane), "10:01 ERROR disk full\n10:03 WARN error-ish ERROR x\n");
     EXPECT_EQ(pane->statusText(), QStringLiteral("2 lines without \u201CINFO\u201D"));
 }
@@ -199,8 +199,8 @@ TEST_F(MatchPaneTest, ASessionBringsThePaneBack)
     MatchPane *pane = form.matchPaneOf(form.activeView());
     ASSERT_TRUE(pane);
     ASSERT_TRUE(waitListed(pane, 2));
-    EXPECT_EQ(pane->spec().pattern.text, QStringLiteral("ERROR"));
-    EXPECT_TRUE(pane->spec().pattern.caseSensitive);
+    EXPECT_EQ(pane->filter().pattern.text, QStringLiteral("ERROR"));
+    EXPECT_TRUE(pane->filter().pattern.caseSensitive);
     EXPECT_NEAR(pane->ratio(), 0.4, 0.02);
 }
 

@@ -32,10 +32,10 @@ void PrintTo(const Scanned &s, std::ostream *os)
         *os << ' ' << start << '+' << length;
 }
 
-Scanned scan(const FileSource &bytes, const LineFilterSpec &spec, qint64 from = 0, Scanned out = {})
+Scanned scan(const FileSource &bytes, const LineFilter &filter, qint64 from = 0, Scanned out = {})
 {
     std::unique_ptr<FileSource> source = bytes.openAnother();
-    MatchingLinesScanner scanner(*source, spec);
+    MatchingLinesScanner scanner(*source, filter);
     const MatchingLinesScanner::Result result = scanner.scan(
         from, [&](qint64 start, qint64 length) { out.lines.emplace_back(start, length); });
     EXPECT_EQ(result.status, MatchingLinesScanner::Result::Status::Done);
@@ -45,28 +45,28 @@ Scanned scan(const FileSource &bytes, const LineFilterSpec &spec, qint64 from = 
     return out;
 }
 
-Scanned scanBytes(const QByteArray &bytes, const LineFilterSpec &spec)
+Scanned scanBytes(const QByteArray &bytes, const LineFilter &filter)
 {
-    return scan(MemorySource(bytes), spec);
+    return scan(MemorySource(bytes), filter);
 }
 
 // Splits the bytes into lines as the viewer does (LF, CR, CR LF), decodes
 // each and tests it alone: the pane lists exactly these. A last line with
 // no break, or ending in a CR that a LF may still join, is the tail.
-Scanned reference(const QByteArray &bytes, const LineFilterSpec &spec)
+Scanned reference(const QByteArray &bytes, const LineFilter &filter)
 {
-    const int unit = spec.encoding.isUtf16() ? 2 : 1;
+    const int unit = filter.encoding.isUtf16() ? 2 : 1;
     const auto at = [&](qint64 i) -> char16_t {
         if (unit == 1)
             return char16_t(static_cast<unsigned char>(bytes[i]));
         const auto a = static_cast<unsigned char>(bytes[i]);
         const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return spec.encoding.isBigEndian() ? char16_t(a << 8 | b) : char16_t(b << 8 | a);
+        return filter.encoding.isBigEndian() ? char16_t(a << 8 | b) : char16_t(b << 8 | a);
     };
-    const QuickMatcher matcher(spec.pattern);
+    const QuickMatcher matcher(filter.pattern);
     const auto passes = [&](qint64 from, qint64 to) {
-        const QString text = decodeBlock(bytes.constData() + from, to - from, spec.encoding);
-        return matcher.holds(text) != spec.invert;
+        const QString text = decodeBlock(bytes.constData() + from, to - from, filter.encoding);
+        return matcher.holds(text) != filter.invert;
     };
     Scanned out;
     const qint64 n = bytes.size() / unit * unit;
@@ -139,14 +139,14 @@ TEST(MatchingLines, ListsTheLinesALineByLineFilterWould)
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(int(encoding.isUtf16())) +
                          std::to_string(int(encoding.isBigEndian())));
-            const LineFilterSpec spec{c.pattern, encoding, c.invert};
+            const LineFilter filter{c.pattern, encoding, c.invert};
             for (const QString &text :
                  {kLog, kLog + u'\n', kLog + u'\r', QString(), QStringLiteral("\n")}) {
                 const QByteArray bytes = encode(text, encoding);
-                EXPECT_EQ(scanBytes(bytes, spec), reference(bytes, spec));
+                EXPECT_EQ(scanBytes(bytes, filter), reference(bytes, filter));
                 // UTF-16 with an odd byte count: the lone byte is no text.
                 if (encoding.isUtf16()) {
-                    EXPECT_EQ(scanBytes(bytes + 'E', spec), reference(bytes + 'E', spec));
+                    EXPECT_EQ(scanBytes(bytes + 'E', filter), reference(bytes + 'E', filter));
                 }
             }
         }
@@ -158,22 +158,22 @@ TEST(MatchingLines, ReadsACodePageAsItsCharacters)
     // "Ошибка диска" / "ок" / "ОШИБКА" in Windows-1251.
     const QByteArray bytes("\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xE8\xF1\xEA\xE0\n\xEE\xEA\n"
                            "\xCE\xD8\xC8\xC1\xCA\xC0\n");
-    const LineFilterSpec spec{{QStringLiteral("ошибка")}, entryOf(1251), false};
-    const Scanned scanned = scanBytes(bytes, spec);
+    const LineFilter filter{{QStringLiteral("ошибка")}, entryOf(1251), false};
+    const Scanned scanned = scanBytes(bytes, filter);
     EXPECT_EQ(scanned.lines, (Lines{{0, 13}, {16, 7}}));
 }
 
 TEST(MatchingLines, AScanOfAppendedBytesGoesOnWhereTheLastEnded)
 {
     // Cut anywhere, even inside a CR LF: two scans list what one does.
-    const LineFilterSpec spec{{QStringLiteral("error")}, encodingAnsi, false};
+    const LineFilter filter{{QStringLiteral("error")}, encodingAnsi, false};
     const QByteArray bytes = encode(kLog + u'\n', encodingAnsi);
-    const Scanned whole = scanBytes(bytes, spec);
+    const Scanned whole = scanBytes(bytes, filter);
     for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
         SCOPED_TRACE(cut);
-        Scanned first = scanBytes(bytes.left(cut), spec);
+        Scanned first = scanBytes(bytes.left(cut), filter);
         first.tailStart = first.tailLength = 0;
-        EXPECT_EQ(scan(MemorySource(bytes), spec, first.resumeAt, first), whole);
+        EXPECT_EQ(scan(MemorySource(bytes), filter, first.resumeAt, first), whole);
     }
 }
 
@@ -189,8 +189,8 @@ TEST(MatchingLines, LinesLongerThanABlockAndAcrossBlocks)
     bytes += "\nlast hit\n";
     bytes += QByteArray(MatchingLinesScanner::kBlockBytes + 5, 'c') + "hit";
     for (const bool invert : {false, true}) {
-        const LineFilterSpec spec{{QStringLiteral("hit")}, encodingAnsi, invert};
-        EXPECT_EQ(scanBytes(bytes, spec), reference(bytes, spec));
+        const LineFilter filter{{QStringLiteral("hit")}, encodingAnsi, invert};
+        EXPECT_EQ(scanBytes(bytes, filter), reference(bytes, filter));
     }
 }
 
