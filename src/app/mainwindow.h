@@ -303,7 +303,7 @@ private:
     void runCommandAgain(const QString &command, const QByteArray &caption);
     // Tells of a command's errors and end; one that failed with no output
     // closes its tab and says so, what naming it in the message.
-    void watchCommand(CommandProcess *process, Spool *spool, const QString &name,
+    void watchCommand(std::unique_ptr<CommandProcess> process, Spool *spool, const QString &name,
                       const QString &what);
     // A compressed log decompressed into a spooled tab; false when the file
     // is not compressed (nothing done).

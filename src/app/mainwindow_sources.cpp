@@ -105,16 +105,16 @@ void MainWindow::openCommandTab(const QString &command, const QByteArray &captio
     Spool *spool = addSpooledTab(process->takeOutput(), rec, command);
     if (!spool)
         return; // the process goes, and its group with it
-    QWidget *sheet = spool->parent() ? qobject_cast<QWidget *>(spool->parent()) : nullptr;
-    CommandProcess *kept = process.release();
-    kept->setParent(sheet);
-    watchCommand(kept, spool, QString::fromUtf8(rec.caption),
+    watchCommand(std::move(process), spool, QString::fromUtf8(rec.caption),
                  QStringLiteral("The command \"%1\"").arg(command));
 }
 
-void MainWindow::watchCommand(CommandProcess *process, Spool *spool, const QString &name,
-                              const QString &what)
+void MainWindow::watchCommand(std::unique_ptr<CommandProcess> owned, Spool *spool,
+                              const QString &name, const QString &what)
 {
+    // Goes with the sheet, as the spool does.
+    CommandProcess *process = owned.release();
+    process->setParent(spool->parent());
     connect(process, &CommandProcess::errorLine, this, guarded([this, name](const QString &line) {
                 statusBar()->showMessage(name + QStringLiteral(": ") + line, kStatusMs);
             }));
@@ -231,9 +231,7 @@ bool MainWindow::openCompressedTab(const QString &fileName, const QString &shown
     Spool *spool = addSpooledTab(process->takeOutput(), rec, shownName);
     if (!spool)
         return true;
-    CommandProcess *kept = process.release();
-    kept->setParent(spool->parent());
-    watchCommand(kept, spool, QString::fromUtf8(rec.caption),
+    watchCommand(std::move(process), spool, QString::fromUtf8(rec.caption),
                  QStringLiteral("Decompressing \"%1\"").arg(shownName));
     return true;
 }

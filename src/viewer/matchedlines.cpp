@@ -8,15 +8,13 @@ namespace {
 constexpr qint64 kSpanBytes = qint64(256) << 10;
 } // namespace
 
-qint64 MatchedLines::Snapshot::rowAt(qint64 panePos) const
+qint64 MatchedLines::Snapshot::lastRowAtOrBefore(qint64 Row::*field, qint64 value) const
 {
-    qint64 lo = 0;
+    qint64 lo = -1;
     qint64 hi = m_count; // the answer is below hi
-    if (hi == 0)
-        return -1;
     while (hi - lo > 1) {
         const qint64 mid = lo + (hi - lo) / 2;
-        if (row(mid).pane <= panePos)
+        if (row(mid).*field <= value)
             lo = mid;
         else
             hi = mid;
@@ -24,18 +22,15 @@ qint64 MatchedLines::Snapshot::rowAt(qint64 panePos) const
     return lo;
 }
 
+qint64 MatchedLines::Snapshot::rowAt(qint64 panePos) const
+{
+    // Before the first row is still the first row.
+    return m_count == 0 ? -1 : std::max<qint64>(0, lastRowAtOrBefore(&Row::pane, panePos));
+}
+
 qint64 MatchedLines::Snapshot::rowAtSource(qint64 position) const
 {
-    qint64 lo = -1;
-    qint64 hi = m_count;
-    while (hi - lo > 1) {
-        const qint64 mid = lo + (hi - lo) / 2;
-        if (row(mid).source <= position)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return lo;
+    return lastRowAtOrBefore(&Row::source, position);
 }
 
 void MatchedLines::append(qint64 source, qint64 length)

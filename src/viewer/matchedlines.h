@@ -38,6 +38,8 @@ public:
         qint64 rowAtSource(qint64 position) const;
 
     private:
+        // The last row whose field is at or before value; -1 for none.
+        qint64 lastRowAtOrBefore(qint64 Row::*field, qint64 value) const;
         friend class MatchedLines;
         std::vector<std::shared_ptr<Row[]>> m_chunks;
         qint64 m_count = 0;

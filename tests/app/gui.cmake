@@ -97,9 +97,9 @@ ravelin_add_test(app_plaintext_test SOURCES plaintext_test.cpp formfixture.h
   LIBS ravelin_app GUI)
 ravelin_add_test(app_accesskeys_test SOURCES accesskeys_test.cpp formfixture.h
   LIBS ravelin_app GUI)
-ravelin_add_test(app_quickfind_test SOURCES quickfind_test.cpp formfixture.h
+ravelin_add_test(app_quickfind_test SOURCES quickfind_test.cpp formfixture.h shownlogfixture.h
   LIBS ravelin_app Qt6::Test GUI)
-ravelin_add_test(app_matchpane_test SOURCES matchpane_test.cpp formfixture.h
+ravelin_add_test(app_matchpane_test SOURCES matchpane_test.cpp formfixture.h shownlogfixture.h
   LIBS ravelin_app Qt6::Test GUI)
 ravelin_add_test(app_mainwindow_goto_test SOURCES mainwindow_goto_test.cpp formfixture.h
   LIBS ravelin_app Qt6::Test GUI)

@@ -2,7 +2,7 @@
 // lines holding the bar's text, rows lead the log to their line, the pane
 // follows a growing log, is listed afresh after a truncation, keeps to its
 // limit, and comes back with a session.
-#include "formfixture.h"
+#include "shownlogfixture.h"
 
 #include "app/findbar.h"
 #include "app/matchpane.h"
@@ -24,19 +24,10 @@ const QByteArray kLog = "10:00 INFO start\n"             // line 1, offset 0
                         "10:03 WARN error-ish ERROR x\n" // line 4, offset 53
                         "10:04 INFO done\n";             // line 5, offset 82
 
-class MatchPaneTest : public FormFixture
+class MatchPaneTest : public ShownLogFixture
 {
 protected:
-    MainWindow &openLog(const QByteArray &bytes = kLog)
-    {
-        MainWindow &form = makeForm();
-        m_log = writeFile(QStringLiteral("app.log"), bytes);
-        form.openFileTab(m_log);
-        showForm(form);
-        form.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
-        return form;
-    }
+    MainWindow &openLog(const QByteArray &bytes = kLog) { return ShownLogFixture::openLog(bytes); }
 
     // Types text into the bar and asks for the pane with Alt+M.
     static MatchPane *listWithBar(MainWindow &form, const QString &text, bool caseSensitive = true)
@@ -72,8 +63,6 @@ protected:
         source->read(bytes.data(), bytes.size(), 0, &got);
         return bytes.left(got);
     }
-
-    QString m_log;
 };
 
 TEST_F(MatchPaneTest, AltMListsTheLinesAndARowLeadsTheLogToItsMatch)

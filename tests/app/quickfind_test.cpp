@@ -1,7 +1,7 @@
 // The quick find bar: opening and closing it from the keyboard, search as
 // you type, the steps, the toggles and their settings, a pattern that does
 // not compile, the marks on screen and the count of the matches.
-#include "formfixture.h"
+#include "shownlogfixture.h"
 
 #include "app/findbar.h"
 #include "app/finddialog.h"
@@ -31,20 +31,10 @@ const QByteArray kLog = "start\n"
                         "end\n";
 constexpr qint64 kFirst = 10, kSecond = 32, kThird = 44;
 
-class QuickFindTest : public FormFixture
+class QuickFindTest : public ShownLogFixture
 {
 protected:
-    MainWindow &openLog(const QByteArray &bytes = kLog)
-    {
-        MainWindow &form = makeForm();
-        m_log = writeFile(QStringLiteral("app.log"), bytes);
-        form.openFileTab(m_log);
-        EXPECT_EQ(form.tabCount(), 1);
-        showForm(form);
-        form.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
-        return form;
-    }
+    MainWindow &openLog(const QByteArray &bytes = kLog) { return ShownLogFixture::openLog(bytes); }
 
     // Opens the bar with "/" from the text.
     QuickFind *openBar(MainWindow &form)
@@ -95,8 +85,6 @@ protected:
                 n += image.pixelColor(x, y) == MatchDecorator::kDefaultBack;
         return n;
     }
-
-    QString m_log;
 };
 
 TEST_F(QuickFindTest, TypingFindsFromTheTopAndTheKeysStepAndClose)
