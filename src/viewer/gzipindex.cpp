@@ -41,6 +41,8 @@ public:
         : m_source(source), m_next(from), m_stop(std::move(stop)),
           m_buffer(std::make_unique<unsigned char[]>(size_t(kChunk)))
     {}
+    const FileSource &source() const { return m_source; }
+    void setStop(std::stop_token stop) { m_stop = std::move(stop); }
     // Refills stream's input when empty; false at the end of the file or on failure.
     bool refill(z_stream &stream, FileSource::ReadResult *result)
     {
@@ -106,14 +108,14 @@ bool skipTrailer(Input &input, z_stream &stream)
 
 qint64 GzipIndex::memoryBytes() const
 {
-    qint64 bytes = qint64(m_points.capacity() * sizeof(Point));
-    for (const Point &point : m_points)
-        bytes += qint64(point.window.capacity());
+    qint64 bytes = qint64(m_points.capacity() * sizeof(m_points[0]));
+    for (const auto &point : m_points)
+        bytes += qint64(sizeof(Point) + point->window.capacity());
     return bytes;
 }
 
 GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
-                                   std::stop_token stop)
+                                   std::stop_token stop, const Progress &progress)
 {
     m_points.clear();
     m_size = 0;
@@ -126,7 +128,7 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
     std::vector<unsigned char> window(windowSize);
     qint64 out = 0;
     qint64 last = 0;
-    m_points.push_back({0, 0, 0, true, {}});
+    m_points.push_back(std::make_shared<const Point>(Point{0, 0, 0, true, {}}));
     FileSource::ReadResult readResult = FileSource::ReadResult::Ok;
     bool inputEnded = false;
     for (;;) {
@@ -161,7 +163,8 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
                 break;
             if (inflateReset2(stream.get(), kGzip) != Z_OK)
                 return Result::ReadFailed;
-            m_points.push_back({out, input.offset(*stream.get()), 0, true, {}});
+            m_points.push_back(std::make_shared<const Point>(
+                Point{out, input.offset(*stream.get()), 0, true, {}}));
             last = out;
             continue;
         }
@@ -176,8 +179,12 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
                 std::memcpy(point.window.data(), window.data() + windowSize - tail, tail);
             if (tail < size_t(windowSize))
                 std::memcpy(point.window.data() + tail, window.data(), windowSize - tail);
-            m_points.push_back(std::move(point));
+            m_points.push_back(std::make_shared<const Point>(std::move(point)));
             last = out;
+        }
+        if (progress && out > m_size) {
+            m_size = out;
+            progress(*this);
         }
         if (stop.stop_requested()) {
             m_size = out;
@@ -188,80 +195,117 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
     return Result::Ok;
 }
 
+struct GzipIndex::Cursor::State
+{
+    State(int windowBits, const FileSource &compressed, qint64 from, std::stop_token stop)
+        : stream(windowBits), input(compressed, from, std::move(stop))
+    {}
+    Inflater stream;
+    Input input;
+    qint64 out = 0;   // the decompressed offset inflate gives next
+    bool raw = false; // inside a member entered at a checkpoint
+    bool inputEnded = false;
+};
+
+GzipIndex::Cursor::Cursor() = default;
+GzipIndex::Cursor::~Cursor() = default;
+
+void GzipIndex::Cursor::reset()
+{
+    m_state.reset();
+}
+
 bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, qint64 position,
-                     qint64 *bytesRead, std::stop_token stop) const
+                     qint64 *bytesRead, std::stop_token stop, Cursor *cursor) const
 {
     *bytesRead = 0;
     if (position >= m_size || count <= 0 || m_points.empty())
         return true;
     count = std::min(count, m_size - position);
-    const auto after =
-        std::upper_bound(m_points.begin(), m_points.end(), position,
-                         [](qint64 pos, const Point &point) { return pos < point.out; });
-    const Point &point = *(after - 1);
+    const auto after = std::upper_bound(
+        m_points.begin(), m_points.end(), position,
+        [](qint64 pos, const std::shared_ptr<const Point> &point) { return pos < point->out; });
+    const Point &point = **(after - 1);
 
-    bool raw = !point.member;
-    Inflater stream(raw ? kRaw : kGzip);
-    if (!stream.ok())
-        return false;
-    Input input(compressed, point.in - (point.bits ? 1 : 0), stop);
-    FileSource::ReadResult result = FileSource::ReadResult::Ok;
-    if (point.bits) {
-        if (!input.refill(*stream.get(), &result))
+    // Going on from the cursor beats a checkpoint only when no checkpoint
+    // lies between it and the position.
+    std::unique_ptr<Cursor::State> state;
+    if (cursor && cursor->m_state && &cursor->m_state->input.source() == &compressed &&
+        cursor->m_state->out <= position && point.out <= cursor->m_state->out) {
+        state = std::move(cursor->m_state);
+        state->input.setStop(stop);
+    } else {
+        if (cursor)
+            cursor->reset();
+        const bool raw = !point.member;
+        state = std::make_unique<Cursor::State>(raw ? kRaw : kGzip, compressed,
+                                                point.in - (point.bits ? 1 : 0), stop);
+        state->out = point.out;
+        state->raw = raw;
+        z_stream &stream = *state->stream.get();
+        if (!state->stream.ok())
             return false;
-        const int byte = stream->next_in[0];
-        ++stream->next_in;
-        --stream->avail_in;
-        if (inflatePrime(stream.get(), point.bits, byte >> (8 - point.bits)) != Z_OK)
+        FileSource::ReadResult result = FileSource::ReadResult::Ok;
+        if (point.bits) {
+            if (!state->input.refill(stream, &result))
+                return false;
+            const int byte = stream.next_in[0];
+            ++stream.next_in;
+            --stream.avail_in;
+            if (inflatePrime(&stream, point.bits, byte >> (8 - point.bits)) != Z_OK)
+                return false;
+        }
+        if (!point.member &&
+            inflateSetDictionary(&stream, point.window.data(), uInt(point.window.size())) != Z_OK)
             return false;
     }
-    if (!point.member &&
-        inflateSetDictionary(stream.get(), point.window.data(), uInt(point.window.size())) != Z_OK)
-        return false;
+    z_stream &stream = *state->stream.get();
+    Input &input = state->input;
 
     // Decompressed and thrown away up to position, then into the buffer.
-    std::vector<unsigned char> discard(size_t(std::min<qint64>(position - point.out, kChunk)));
-    qint64 skip = position - point.out;
-    bool inputEnded = false;
+    std::vector<unsigned char> discard(size_t(std::min<qint64>(position - state->out, kChunk)));
+    FileSource::ReadResult result = FileSource::ReadResult::Ok;
     while (*bytesRead < count) {
-        if (!inputEnded && !input.refill(*stream.get(), &result)) {
+        if (!state->inputEnded && !input.refill(stream, &result)) {
             if (result != FileSource::ReadResult::Ok)
                 return false;
-            inputEnded = true; // what inflate holds back still comes out below
+            state->inputEnded = true; // what inflate holds back still comes out below
         }
+        const qint64 skip = position - state->out;
         if (skip > 0) {
-            stream->next_out = discard.data();
-            stream->avail_out = uInt(std::min<qint64>(skip, qint64(discard.size())));
+            stream.next_out = discard.data();
+            stream.avail_out = uInt(std::min<qint64>(skip, qint64(discard.size())));
         } else {
-            stream->next_out = reinterpret_cast<unsigned char *>(buffer) + *bytesRead;
-            stream->avail_out = uInt(std::min<qint64>(count - *bytesRead, kChunk));
+            stream.next_out = reinterpret_cast<unsigned char *>(buffer) + *bytesRead;
+            stream.avail_out = uInt(std::min<qint64>(count - *bytesRead, kChunk));
         }
-        const uInt before = stream->avail_out;
-        const int ret = inflate(stream.get(), Z_NO_FLUSH);
-        const qint64 produced = before - stream->avail_out;
-        if (inputEnded && produced == 0 && ret != Z_STREAM_END)
+        const uInt before = stream.avail_out;
+        const int ret = inflate(&stream, Z_NO_FLUSH);
+        const qint64 produced = before - stream.avail_out;
+        if (state->inputEnded && produced == 0 && ret != Z_STREAM_END)
             return false; // the data ended early: the file changed
-        if (skip > 0)
-            skip -= produced;
-        else
+        state->out += produced;
+        if (skip <= 0)
             *bytesRead += produced;
         if (ret == Z_STREAM_END) {
             // From a checkpoint inflate read deflate alone: the member's
             // trailer (CRC and length) is still ahead of the next member.
-            if (raw && !skipTrailer(input, *stream.get()))
+            if (state->raw && !skipTrailer(input, stream))
                 break;
-            raw = false;
-            if (!memberFollows(input, *stream.get()))
+            state->raw = false;
+            if (!memberFollows(input, stream))
                 break;
-            if (inflateReset2(stream.get(), kGzip) != Z_OK)
+            if (inflateReset2(&stream, kGzip) != Z_OK)
                 return false;
             continue;
         }
         if (ret != Z_OK && ret != Z_BUF_ERROR)
-            return *bytesRead ==
-                   count; // the check at a member's end may fail after the bytes wanted
+            // The check at a member's end may fail after the bytes wanted.
+            return *bytesRead == count;
         if (stop.stop_requested())
             return false;
     }
+    if (cursor && *bytesRead == count)
+        cursor->m_state = std::move(state);
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+#include <functional>
+#include <memory>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -25,9 +27,32 @@ public:
         ReadFailed,
     };
 
+    // Decompression left where a read ended, so that the next read from
+    // there goes on instead of starting again at a checkpoint. One per
+    // reader; it serves any index built over the same compressed bytes.
+    class Cursor
+    {
+    public:
+        Cursor();
+        ~Cursor();
+        Cursor(const Cursor &) = delete;
+        Cursor &operator=(const Cursor &) = delete;
+        void reset();
+
+    private:
+        friend class GzipIndex;
+        struct State;
+        std::unique_ptr<State> m_state;
+    };
+
+    // Called on the building thread as the output grows, with the index as
+    // far as it decoded: it may be copied there (copies share checkpoints).
+    using Progress = std::function<void(const GzipIndex &partial)>;
+
     // Reads the compressed bytes of `compressed` from the start. Whatever the
     // result, size() is what decoded, and reads serve it.
-    Result build(const FileSource &compressed, qint64 spacing, std::stop_token stop = {});
+    Result build(const FileSource &compressed, qint64 spacing, std::stop_token stop = {},
+                 const Progress &progress = {});
 
     // Decompressed bytes indexed.
     qint64 size() const { return m_size; }
@@ -39,8 +64,11 @@ public:
 
     // Reads count bytes at position of the decompressed data (short at the
     // end). False when the compressed file cannot be read or decoded again.
+    // With a cursor, a read that starts where the cursor's last one ended
+    // (or a little after, before the next checkpoint) decompresses only what
+    // it returns; compressed must then be the same source every time.
     bool read(const FileSource &compressed, char *buffer, qint64 count, qint64 position,
-              qint64 *bytesRead, std::stop_token stop = {}) const;
+              qint64 *bytesRead, std::stop_token stop = {}, Cursor *cursor = nullptr) const;
 
 private:
     struct Point
@@ -52,7 +80,8 @@ private:
         std::vector<unsigned char> window; // the output before `out` (raw deflate only)
     };
 
-    std::vector<Point> m_points;
+    // Shared: a copy of a growing index costs a pointer a checkpoint.
+    std::vector<std::shared_ptr<const Point>> m_points;
     qint64 m_size = 0;
     std::string m_error;
 };

@@ -140,6 +140,72 @@ TEST(GzipIndex, ACancelStopsTheBuildAndMemoryStaysBounded)
               (index.size() / (1024 * 1024) + 2) * (GzipIndex::windowSize + 256));
 }
 
+// Reads in a row through one cursor go on where the last ended; a jump
+// back or past a checkpoint starts again from one. Every read must still
+// give the right bytes, across members and at the end.
+TEST(GzipIndex, ACursorReadsOnAndStartsAgainWhereItMust)
+{
+    const std::string a = logText(30000, 5);
+    const std::string b = logText(9000, 6);
+    const std::string gz = gzip(a) + gzip(b, 1);
+    const std::string text = a + b;
+    const SpanSource source(gz.data(), qint64(gz.size()));
+    GzipIndex index;
+    ASSERT_EQ(index.build(source, 256 * 1024), GzipIndex::Result::Ok);
+    GzipIndex::Cursor cursor;
+    std::mt19937 rng(11);
+    qint64 position = 0;
+    for (int i = 0; i < 400; ++i) {
+        switch (rng() % 4) {
+        case 0: // anywhere, also backwards
+            position = qint64(rng() % text.size());
+            break;
+        case 1: // a little ahead of the last read
+            position = std::min<qint64>(qint64(text.size()) - 1, position + qint64(rng() % 5000));
+            break;
+        default: // straight on
+            break;
+        }
+        const qint64 count = 1 + qint64(rng() % 70000);
+        std::string out(size_t(count), '\0');
+        qint64 got = 0;
+        ASSERT_TRUE(index.read(source, out.data(), count, position, &got, {}, &cursor));
+        out.resize(size_t(got));
+        ASSERT_TRUE(out == text.substr(size_t(position), size_t(count)))
+            << "read " << i << " at " << position << " for " << count;
+        position = std::min<qint64>(qint64(text.size()) - 1, position + got);
+    }
+}
+
+// Copies taken while the index grows serve what had decoded by then, as
+// the viewer shows a compressed log while its index is built.
+TEST(GzipIndex, CopiesTakenWhileBuildingServeTheirPart)
+{
+    const std::string text = logText(40000, 8);
+    const std::string gz = gzip(text);
+    const SpanSource source(gz.data(), qint64(gz.size()));
+    std::vector<GzipIndex> copies;
+    GzipIndex index;
+    qint64 last = 0;
+    ASSERT_EQ(index.build(source, 128 * 1024, {},
+                          [&](const GzipIndex &partial) {
+                              EXPECT_GT(partial.size(), last);
+                              last = partial.size();
+                              if (copies.empty() || partial.size() - copies.back().size() > 300000)
+                                  copies.push_back(partial);
+                          }),
+              GzipIndex::Result::Ok);
+    EXPECT_EQ(last, index.size());
+    ASSERT_GT(copies.size(), 3u);
+    for (const GzipIndex &copy : copies) {
+        SCOPED_TRACE(copy.size());
+        const qint64 from = copy.size() / 3;
+        EXPECT_TRUE(readRange(copy, gz, from, copy.size()) ==
+                    text.substr(size_t(from), size_t(copy.size() - from)));
+        EXPECT_EQ(readRange(copy, gz, copy.size(), 100), "") << "nothing past its size";
+    }
+}
+
 // Found by the fuzzer: at the end of a cut stream inflate held the last byte
 // back while the input had run out; a read that wanted just that byte failed.
 TEST(GzipIndex, TheLastBytesOfACutStreamReadFromAnywhere)
