@@ -1,1 +1,1 @@
-ravelin_add_bench(ravelin_bench_spool SOURCES spool_bench.cpp LIBS ravelin_watch ravelin_viewcore)
+ravelin_add_bench(ravelin_bench_spool SOURCES spool_bench.cpp LIBS ravelin_watch)

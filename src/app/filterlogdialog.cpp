@@ -225,13 +225,14 @@ void FilterLogDialog::run()
     m_progressShown.invalidate();
     // The job gets copies only: it never touches the dialog.
     m_job = m_jobs.start<FilterLogResult>(
-        m_client, [run = runFilter, source = m_source, dest = m_edFN->text(),
+        m_client, [run = runFilter, source = m_source, data = m_data, dest = m_edFN->text(),
                    options](QPromise<FilterLogResult> &promise, std::stop_token stop) {
             promise.setProgressRange(0, 100);
-            promise.addResult(run(
-                source, dest, options,
-                [&promise](int percent) { promise.setProgressValue(std::clamp(percent, 0, 100)); },
-                std::move(stop)));
+            const FilterProgress progress = [&promise](int percent) {
+                promise.setProgressValue(std::clamp(percent, 0, 100));
+            };
+            promise.addResult(data ? filterLog(*data, dest, options, progress, std::move(stop))
+                                   : run(source, dest, options, progress, std::move(stop)));
         });
     m_watcher = new QFutureWatcher<FilterLogResult>(this);
     connect(m_watcher, &QFutureWatcherBase::finished, this, guarded([this] { runFinished(); }));

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <memory>
 #include <stop_token>
 
 class QCheckBox;
@@ -31,6 +32,9 @@ public:
     // client is what the run serves (the tab's view): stopping the jobs of
     // client stops it.
     void setSource(const QString &fileName, Encoding encoding, const void *client = nullptr);
+    // The bytes to filter when they are not the file's own (a compressed
+    // log read decompressed); runs then read them instead of the file.
+    void setSourceData(std::shared_ptr<const FileSource> data) { m_data = std::move(data); }
     QString fileName() const;
     const void *client() const { return m_client; }
     bool running() const { return m_running; }
@@ -68,6 +72,7 @@ private:
 
     BackgroundJobs &m_jobs;
     QString m_source;
+    std::shared_ptr<const FileSource> m_data;
     Encoding m_encoding;
     const void *m_client = nullptr;
     bool m_running = false;

@@ -57,6 +57,9 @@ void MainWindow::filterLogTriggered()
         encoding = Encoding::utf16(view->document().unicodeOrder() == unicodeOrderBig);
     FilterLogDialog dialog(m_jobs);
     dialog.setSource(view->fileName(), encoding, view);
+    // A gzip log is filtered as shown, decompressed.
+    if (view->compressedIndex() && view->document().source())
+        dialog.setSourceData(view->document().source()->openAnother());
     m_filterDialog = &dialog;
     if (runDialog(dialog) == QDialog::Accepted)
         openFileTab(dialog.fileName());

@@ -198,8 +198,9 @@ void MainWindow::openJournalTriggered()
 
 bool MainWindow::openCompressedTab(const QString &fileName, const QString &shownName)
 {
+    // A gzip file is read where it lies, through the viewer's index.
     const Compression compression = compressionOf(fileName);
-    if (compression == Compression::None)
+    if (compression == Compression::None || compression == Compression::Gzip)
         return false;
     // Decompressed into the cache folder as it comes: first make sure it fits.
     const qint64 needed = decompressedSize(compression, fileName);

@@ -2,6 +2,8 @@
 // dropped files.
 #include "app/mainwindow.h"
 
+#include "watch/compression.h"
+
 #include "app/appformat.h"
 #include "app/colorconv.h"
 #include "app/filterlogdialog.h"
@@ -14,6 +16,7 @@
 #include "text/fileutil.h"
 #include "text/guard.h"
 #include "text/stringutil.h"
+#include "watch/compression.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -163,10 +166,8 @@ void MainWindow::applyEncoding(LogView *view, Encoding encoding)
 
 void MainWindow::detectEncoding(Tab &rec)
 {
-    QFile file(rec.fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const EncodingGuess guess = guessEncoding(file.read(64 * 1024));
+    // A gzip log's text, not its compressed bytes.
+    const EncodingGuess guess = guessEncoding(textHead(rec.fileName, 64 * 1024));
     switch (guess.kind) {
     case EncodingGuess::Kind::None:
     case EncodingGuess::Kind::Utf8:

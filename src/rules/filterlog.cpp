@@ -581,6 +581,19 @@ FilterLogResult filterLog(const FileSource &source, const QString &dest,
                           const FilterLogOptions &options, const FilterProgress &progress,
                           std::stop_token stop)
 {
+    // Never over the file the bytes come from, by whatever name (a link of
+    // either kind), also when they are decompressed from it.
+    struct stat st;
+    const LocalFileSource *file = source.localFile();
+    if (file && ::stat(fileNameToBytes(dest).constData(), &st) == 0 &&
+        quint64(st.st_dev) == file->device() && quint64(st.st_ino) == file->inode()) {
+        FilterLogResult result;
+        result.state = Status::SameFile;
+        result.error =
+            QStringLiteral("The filtered log cannot replace the log it is made from: \"%1\"")
+                .arg(dest);
+        return result;
+    }
     return run(source, dest, options, progress, stop);
 }
 
@@ -588,21 +601,11 @@ FilterLogResult filterLog(const QString &sourceName, const QString &dest,
                           const FilterLogOptions &options, const FilterProgress &progress,
                           std::stop_token stop)
 {
-    FilterLogResult result;
     const auto source = LocalFileSource::open(sourceName);
     if (!source) {
+        FilterLogResult result;
         result.state = Status::NoSource;
         return result;
     }
-    // Never over the source itself, by whatever name (a link of either kind).
-    struct stat st;
-    if (::stat(fileNameToBytes(dest).constData(), &st) == 0 &&
-        quint64(st.st_dev) == source->device() && quint64(st.st_ino) == source->inode()) {
-        result.state = Status::SameFile;
-        result.error =
-            QStringLiteral("The filtered log cannot replace the log it is made from: \"%1\"")
-                .arg(dest);
-        return result;
-    }
-    return run(*source, dest, options, progress, stop);
+    return filterLog(*source, dest, options, progress, stop);
 }

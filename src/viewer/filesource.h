@@ -11,6 +11,7 @@
 // instances of their own (OpenAnother) on worker threads, so they never
 // borrow the display's descriptor, which every reload closes and reopens.
 // Compressed logs and standard input plug in behind the same interface.
+class LocalFileSource;
 class FileSource
 {
 public:
@@ -29,6 +30,9 @@ public:
     // Another instance over the same data with a descriptor of its own, for
     // use on another thread; null when the data cannot be opened twice.
     virtual std::unique_ptr<FileSource> openAnother() const = 0;
+    // The file on disk the bytes come from, if any (also when they are
+    // decompressed from it): what a rotation or a replacement is told by.
+    virtual const LocalFileSource *localFile() const { return nullptr; }
 
 protected:
     FileSource() = default;
@@ -58,6 +62,7 @@ public:
     // Opens the very file of this descriptor again, also after it was
     // renamed or deleted; null when it cannot.
     std::unique_ptr<FileSource> openAnother() const override;
+    const LocalFileSource *localFile() const override { return this; }
 
     const QString &fileName() const { return m_fileName; }
     int descriptor() const { return m_fd; }

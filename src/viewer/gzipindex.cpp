@@ -205,6 +205,18 @@ struct GzipIndex::Cursor::State
     qint64 out = 0;   // the decompressed offset inflate gives next
     bool raw = false; // inside a member entered at a checkpoint
     bool inputEnded = false;
+    // The last bytes read, ending at out: scans read their blocks with a
+    // little overlap, and that step back must not cost a checkpoint.
+    static constexpr qint64 kRecent = 64 * 1024;
+    std::vector<char> recent;
+
+    void keep(const char *bytes, qint64 count)
+    {
+        const qint64 take = std::min(count, kRecent);
+        const qint64 drop = std::max<qint64>(0, qint64(recent.size()) + take - kRecent);
+        recent.erase(recent.begin(), recent.begin() + drop);
+        recent.insert(recent.end(), bytes + count - take, bytes + count);
+    }
 };
 
 GzipIndex::Cursor::Cursor() = default;
@@ -226,6 +238,25 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
         m_points.begin(), m_points.end(), position,
         [](qint64 pos, const std::shared_ptr<const Point> &point) { return pos < point->out; });
     const Point &point = **(after - 1);
+
+    // Bytes just read come again from the cursor's memory.
+    if (cursor && cursor->m_state && &cursor->m_state->input.source() == &compressed) {
+        Cursor::State &kept = *cursor->m_state;
+        const qint64 from = kept.out - qint64(kept.recent.size());
+        if (position >= from && position < kept.out) {
+            const qint64 n = std::min(count, kept.out - position);
+            std::memcpy(buffer, kept.recent.data() + (position - from), size_t(n));
+            if (n == count) {
+                *bytesRead = n;
+                return true;
+            }
+            qint64 more = 0;
+            const bool ok = read(compressed, buffer + n, count - n, position + n, &more,
+                                 std::move(stop), cursor);
+            *bytesRead = n + more;
+            return ok;
+        }
+    }
 
     // Going on from the cursor beats a checkpoint only when no checkpoint
     // lies between it and the position.
@@ -261,6 +292,8 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
     }
     z_stream &stream = *state->stream.get();
     Input &input = state->input;
+    if (position != state->out)
+        state->recent.clear(); // what it keeps must end where the read will
 
     // Decompressed and thrown away up to position, then into the buffer.
     std::vector<unsigned char> discard(size_t(std::min<qint64>(position - state->out, kChunk)));
@@ -305,7 +338,9 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
         if (stop.stop_requested())
             return false;
     }
-    if (cursor && *bytesRead == count)
+    if (cursor && *bytesRead == count) {
+        state->keep(buffer, count);
         cursor->m_state = std::move(state);
+    }
     return true;
 }

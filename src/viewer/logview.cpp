@@ -4,6 +4,7 @@
 #include "viewer/qttextmeasurer.h"
 #include "viewer/documentsearch.h"
 #include "viewer/viewermsg.h"
+#include "watch/compression.h"
 #include "watch/filefollower.h"
 #include "text/contract.h"
 #include "text/fileutil.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QIODevice>
+#include <QLocale>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -147,6 +149,8 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
         return false;
     }
     m_follower->endWait();
+    if (kind == OpenKind::Fresh)
+        prepareCompressed();
 
     switch (m_doc.openFile(m_fileName, kind == OpenKind::KeepPosition)) {
     case ViewDocument::OpenResult::CannotOpen:
@@ -184,6 +188,46 @@ bool LogView::openSource(OpenKind kind, bool fromWatcher)
     }
     updateLineIndex(kind == OpenKind::KeepPosition);
     return true;
+}
+
+void LogView::prepareCompressed()
+{
+    if (compressionOf(m_fileName) != Compression::Gzip) {
+        if (m_gzip) {
+            m_doc.setSourceOpener({});
+            m_gzip.reset();
+        }
+        return;
+    }
+    if (m_gzip) {
+        m_gzip->clear();
+        return;
+    }
+    m_gzip = std::make_unique<GzipIndexer>();
+    m_gzip->setJobs(m_jobs, this);
+    // The index grows as a followed file does: the view reads it again.
+    connect(m_gzip.get(), &GzipIndexer::grown, this,
+            guarded([this] { handleFileChange(m_gzip.get()); }));
+    connect(m_gzip.get(), &GzipIndexer::ended, this,
+            guarded([this](GzipIndex::Result result, const QString &text) {
+                compressedEnded(result, text);
+            }));
+    m_doc.setSourceOpener([this](const QString &fileName, LocalFileSource::OpenError *error) {
+        return m_gzip->open(fileName, error);
+    });
+}
+
+void LogView::compressedEnded(GzipIndex::Result result, const QString &text)
+{
+    const QString where = QLocale::system().formattedDataSize(m_gzip->indexedSize());
+    if (result == GzipIndex::Result::Damaged)
+        ViewerMsg::show(QStringLiteral("\"%1\" is damaged or cut short (%2). Shown is what "
+                                       "decompressed before that: %3.")
+                            .arg(m_fileName, text, where));
+    else if (result == GzipIndex::Result::ReadFailed)
+        ViewerMsg::show(QStringLiteral("\"%1\" could not be read to its end. Shown is what "
+                                       "decompressed before that: %2.")
+                            .arg(m_fileName, where));
 }
 
 void LogView::closeSource()

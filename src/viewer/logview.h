@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/gzipsource.h"
 #include "viewer/linecount.h"
 #include "viewer/linedecoration.h"
 #include "viewer/lineindexer.h"
@@ -207,6 +208,8 @@ public:
     // window's); without them only the first lines are numbered.
     void setBackgroundJobs(BackgroundJobs *jobs);
     const LineIndexer &lineIndexer() const { return *m_lineIndexer; }
+    // The index of the gzip file shown; null when the file is not one.
+    const GzipIndexer *compressedIndex() const { return m_gzip.get(); }
     // The exact number of the line holding position, 0 while not known.
     qint64 lineNumberAt(qint64 position) const;
     // The line of the selection's start, or of the view's top without one.
@@ -309,6 +312,9 @@ private:
         LogView &m_view;
     };
     void closeSource();
+    // A gzip file is shown decompressed through an index of its own.
+    void prepareCompressed();
+    void compressedEnded(GzipIndex::Result result, const QString &text);
     // The view's state of a source: positions, selection, addresses, a search step.
     void resetView();
     // Reads the file again after its document asked for it.
@@ -451,6 +457,8 @@ private:
     UrlList m_urls;               // of the read window; empty while not highlighted
     quint64 m_lineStartsRead = 0; // the window read they were counted for
     std::unique_ptr<LineIndexer> m_lineIndexer;
+    std::unique_ptr<GzipIndexer> m_gzip; // while a gzip file is shown
+    BackgroundJobs *m_jobs = nullptr;
     GutterLabel m_gutterLabel;
     QString m_widestLabel;
 };

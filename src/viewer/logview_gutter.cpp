@@ -75,7 +75,10 @@ void LogView::setGutterLabels(GutterLabel label, const QString &widest)
 
 void LogView::setBackgroundJobs(BackgroundJobs *jobs)
 {
+    m_jobs = jobs;
     m_lineIndexer->setJobs(jobs, this);
+    if (m_gzip)
+        m_gzip->setJobs(jobs, this);
     updateLineIndex(false);
 }
 

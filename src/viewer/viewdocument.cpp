@@ -28,12 +28,14 @@ ViewDocument::OpenResult ViewDocument::openFile(const QString &fileName, bool re
     if (!reopen)
         m_chosenOrder = unicodeOrderUndetected;
     LocalFileSource::OpenError error = LocalFileSource::OpenError::None;
-    std::unique_ptr<LocalFileSource> source = LocalFileSource::open(fileName, &error);
+    std::unique_ptr<FileSource> source =
+        m_opener ? m_opener(fileName, &error) : LocalFileSource::open(fileName, &error);
     if (!source)
         return error == LocalFileSource::OpenError::NoSize ? OpenResult::NoSize
                                                            : OpenResult::CannotOpen;
     m_fileSize = source->size();
-    m_identity = {source->device(), source->inode()};
+    if (const LocalFileSource *file = source->localFile())
+        m_identity = {file->device(), file->inode()};
     m_source = std::move(source);
     m_kind = SourceKind::File;
     if (!prepareAfterOpen(reopen) && !reopen) {

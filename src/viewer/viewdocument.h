@@ -52,6 +52,12 @@ public:
     // failure to OnReadError as any later read does. A reopen records how the
     // file differs from the one open before (lastReloadReason).
     OpenResult openFile(const QString &fileName, bool reopen = false);
+    // How openFile makes its source from the name; unset, it reads the file
+    // as it is. A compressed log sets one that reads it decompressed.
+    using SourceOpener = std::function<std::unique_ptr<FileSource>(
+        const QString &fileName, LocalFileSource::OpenError *error)>;
+    void setSourceOpener(SourceOpener opener) { m_opener = std::move(opener); }
+    bool hasSourceOpener() const { return bool(m_opener); }
     // Reads from a caller's seekable device. The caller keeps ownership: the
     // device must stay open and alive until Close or the next open; the
     // document never deletes it. A null device just closes.
@@ -190,6 +196,7 @@ Q_SIGNALS:
 
 private:
     RetryQuestion m_askRetry;
+    SourceOpener m_opener;
     bool readWindow(qint64 position, bool mayRetry);
     void detectByteOrder();
     void computeOffsetDigits();

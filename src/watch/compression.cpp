@@ -4,12 +4,18 @@
 
 #include <QFile>
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 QByteArray head(const QString &fileName, qint64 bytes)
 {
+    // Only a regular file: opening a FIFO to look at it would wait for a writer.
+    if (!isRegularFile(fileName))
+        return {};
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -87,4 +93,18 @@ qint64 decompressedSize(Compression compression, const QString &fileName)
         return value > quint64(INT64_MAX) ? -1 : qint64(value);
     }
     return -1;
+}
+
+QByteArray textHead(const QString &fileName, qint64 bytes)
+{
+    if (compressionOf(fileName) != Compression::Gzip)
+        return head(fileName, bytes);
+    gzFile file = gzopen(fileNameToBytes(fileName).constData(), "rb");
+    if (!file)
+        return {};
+    QByteArray text(bytes, Qt::Uninitialized);
+    const int got = gzread(file, text.data(), unsigned(bytes));
+    gzclose(file);
+    text.resize(std::max(got, 0));
+    return text;
 }

@@ -19,3 +19,7 @@ QList<QByteArray> decompressor(Compression compression, const QString &fileName)
 // surely (a gzip of one member under 4 GiB, a zstd frame that records it);
 // -1 when not known.
 qint64 decompressedSize(Compression compression, const QString &fileName);
+
+// The first bytes of the file as its text: decompressed from a gzip file
+// (as far as it decodes), the bytes themselves from anything else.
+QByteArray textHead(const QString &fileName, qint64 bytes);

@@ -4,6 +4,7 @@
 #include "formfixture.h"
 
 #include "app/filterlogdialog.h"
+#include "viewer/spansource.h"
 #include "text/guard.h"
 #include "viewer/logview.h"
 
@@ -192,6 +193,62 @@ TEST_F(FilterTest, FailuresShowTheirReasonAndLeaveTheDialogUsable)
 // Whatever the run throws on its worker (no memory under a limit) must not
 // end the program: the general error report shows it, the run ends as
 // failed and the dialog is usable again.
+// A compressed log is filtered as the view shows it, decompressed: the
+// dialog reads the bytes it was given, not the file under the name, and
+// still never writes over that file.
+TEST_F(FilterTest, GivenBytesAreFilteredInsteadOfTheFile)
+{
+    const QString source = writeFile("app.log.gz", "\x1f\x8b compressed bytes Error\n");
+    const std::string shown = "Info a\nError b\nerror c\n";
+    const auto local = LocalFileSource::open(source);
+    ASSERT_TRUE(local);
+    // The shown bytes, read from memory but told to come from the file.
+    struct Shown final : FileSource
+    {
+        Shown(const std::string &text, const LocalFileSource &file)
+            : m_bytes(text.data(), qint64(text.size())), m_file(file)
+        {}
+        qint64 size() const override { return m_bytes.size(); }
+        ReadResult read(char *buffer, qint64 count, qint64 position, qint64 *bytesRead,
+                        std::stop_token stop) const override
+        {
+            return m_bytes.read(buffer, count, position, bytesRead, std::move(stop));
+        }
+        std::unique_ptr<FileSource> openAnother() const override { return nullptr; }
+        const LocalFileSource *localFile() const override { return &m_file; }
+        SpanSource m_bytes;
+        const LocalFileSource &m_file;
+    };
+    const QString out = pathOf("app_filtered.log");
+    const struct
+    {
+        const char *what;
+        QString dest;
+        QString written;
+    } cases[] = {
+        {"the shown lines pass", out, "Error b\r\n"},
+        {"the compressed file is never the destination", source, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        FilterLogDialog dialog(m_jobs);
+        dialog.setSource(source, encodingAnsi);
+        dialog.setSourceData(std::make_shared<Shown>(shown, *local));
+        set(dialog, c.dest, "Error");
+        child<QCheckBox>(dialog, "chkCase")->setChecked(true);
+        m_sink.queueAnswers({MsgResult::Cancel});
+        filter(dialog);
+        if (!c.written.isEmpty()) {
+            EXPECT_EQ(readFile(out), c.written);
+        } else {
+            ASSERT_FALSE(m_sink.messages().empty());
+            EXPECT_TRUE(m_sink.messages().back().text.contains("cannot replace"))
+                << m_sink.messages().back().text.toStdString();
+        }
+    }
+    EXPECT_EQ(readFile(source), "\x1f\x8b compressed bytes Error\n");
+}
+
 TEST_F(FilterTest, ARunThatThrowsIsReportedAndLeavesTheDialogUsable)
 {
     const QString source = writeFile("app.log", "one\ntwo\n");

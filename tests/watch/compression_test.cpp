@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class CompressionTest : public ::testing::Test
@@ -41,6 +43,8 @@ protected:
 TEST_F(CompressionTest, TheFirstBytesTellTheFormat)
 {
     const QByteArray text = "2026-12-09 10:30:15 INFO started\n";
+    const QString fifo = m_dir.filePath(QStringLiteral("pipe.gz"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const struct
     {
         const char *what;
@@ -56,11 +60,32 @@ TEST_F(CompressionTest, TheFirstBytesTellTheFormat)
         {"empty", write("empty.gz", ""), Compression::None},
         {"BZ but no level", write("bz.log", "BZh"), Compression::None},
         {"missing", m_dir.filePath("missing.gz"), Compression::None},
+        // Opened to look, it would wait for a writer forever.
+        {"a FIFO", fifo, Compression::None},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(compressionOf(c.path), c.expected);
     }
+}
+
+// What encoding detection looks at: a gzip log's text, anything else's bytes.
+TEST_F(CompressionTest, TheHeadIsTheText)
+{
+    QByteArray text;
+    for (int i = 0; i < 5000; ++i)
+        text += "2026-12-09 10:30:15 INFO line " + QByteArray::number(i) + "\n";
+    const QString gz = compressed("gzip", "a.log.gz", text);
+    QFile file(gz);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    const QString cut = write("cut.gz", whole.left(whole.size() / 2));
+    EXPECT_EQ(textHead(gz, 1000), text.left(1000));
+    EXPECT_EQ(textHead(write("plain.log", text), 1000), text.left(1000));
+    const QByteArray partial = textHead(cut, text.size());
+    EXPECT_GT(partial.size(), 0);
+    EXPECT_LT(partial.size(), text.size());
+    EXPECT_EQ(partial, text.left(partial.size())) << "what decoded before the cut";
 }
 
 TEST_F(CompressionTest, TheDecompressedSizeWhereTheFormatSaysIt)
