@@ -11,6 +11,10 @@ namespace {
 constexpr qint64 kChunk = 256 * 1024;
 constexpr int kGzip = 15 + 16; // a gzip header and trailer around deflate
 constexpr int kRaw = -15;      // deflate alone, from a checkpoint
+// What the windows may take: a 320th of the output (64 MB for 20 GB), and
+// never less than this.
+constexpr qint64 kBudgetShare = 320;
+constexpr qint64 kMinBudget = 1 << 20;
 
 // Owns an inflate stream.
 class Inflater
@@ -104,6 +108,37 @@ bool skipTrailer(Input &input, z_stream &stream)
     return true;
 }
 
+// A checkpoint's window kept deflated: log text shrinks to a quarter, so
+// checkpoints can lie closer for the same memory.
+std::vector<unsigned char> packWindow(const unsigned char *window, size_t size)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, 1, Z_DEFLATED, kRaw, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    std::vector<unsigned char> packed(deflateBound(&stream, uLong(size)));
+    stream.next_in = const_cast<unsigned char *>(window);
+    stream.avail_in = uInt(size);
+    stream.next_out = packed.data();
+    stream.avail_out = uInt(packed.size());
+    const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    packed.resize(done ? stream.total_out : 0);
+    deflateEnd(&stream);
+    packed.shrink_to_fit();
+    return packed;
+}
+
+bool unpackWindow(const std::vector<unsigned char> &packed, unsigned char *window, size_t size)
+{
+    Inflater stream(kRaw);
+    if (!stream.ok())
+        return false;
+    stream->next_in = const_cast<unsigned char *>(packed.data());
+    stream->avail_in = uInt(packed.size());
+    stream->next_out = window;
+    stream->avail_out = uInt(size);
+    return inflate(stream.get(), Z_FINISH) == Z_STREAM_END && stream->avail_out == 0;
+}
+
 } // namespace
 
 qint64 GzipIndex::memoryBytes() const
@@ -126,6 +161,8 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
     Input input(compressed, 0, stop);
     // The output goes round this buffer, which is the window a checkpoint keeps.
     std::vector<unsigned char> window(windowSize);
+    std::vector<unsigned char> ordered(windowSize);
+    qint64 windowBytes = 0;
     qint64 out = 0;
     qint64 last = 0;
     m_points.push_back(std::make_shared<const Point>(Point{0, 0, 0, true, {}}));
@@ -171,16 +208,21 @@ GzipIndex::Result GzipIndex::build(const FileSource &compressed, qint64 spacing,
         // At the start of a deflate block that is not the last: a place to resume.
         const bool blockStart = (stream->data_type & 128) && !(stream->data_type & 64);
         if (blockStart && out - last >= spacing) {
-            Point point{out, input.offset(*stream.get()), stream->data_type & 7, false, {}};
             // The window, oldest byte first: it wraps round at next_out.
-            point.window.resize(windowSize);
             const size_t tail = stream->avail_out;
             if (tail > 0)
-                std::memcpy(point.window.data(), window.data() + windowSize - tail, tail);
+                std::memcpy(ordered.data(), window.data() + windowSize - tail, tail);
             if (tail < size_t(windowSize))
-                std::memcpy(point.window.data() + tail, window.data(), windowSize - tail);
-            m_points.push_back(std::make_shared<const Point>(std::move(point)));
-            last = out;
+                std::memcpy(ordered.data() + tail, window.data(), windowSize - tail);
+            Point point{out, input.offset(*stream.get()), stream->data_type & 7, false,
+                        packWindow(ordered.data(), ordered.size())};
+            // Data that does not shrink gets checkpoints further apart.
+            if (!point.window.empty() && windowBytes + qint64(point.window.size()) <=
+                                             std::max(kMinBudget, out / kBudgetShare)) {
+                windowBytes += qint64(point.window.size());
+                m_points.push_back(std::make_shared<const Point>(std::move(point)));
+                last = out;
+            }
         }
         if (progress && out > m_size) {
             m_size = out;
@@ -286,9 +328,12 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
             if (inflatePrime(&stream, point.bits, byte >> (8 - point.bits)) != Z_OK)
                 return false;
         }
-        if (!point.member &&
-            inflateSetDictionary(&stream, point.window.data(), uInt(point.window.size())) != Z_OK)
-            return false;
+        if (!point.member) {
+            std::vector<unsigned char> window(windowSize);
+            if (!unpackWindow(point.window, window.data(), window.size()) ||
+                inflateSetDictionary(&stream, window.data(), uInt(window.size())) != Z_OK)
+                return false;
+        }
     }
     z_stream &stream = *state->stream.get();
     Input &input = state->input;

@@ -12,8 +12,10 @@
 
 // Random access into a gzip file without expanding it anywhere: one pass
 // over the file leaves a checkpoint every `spacing` bytes of output (where
-// a deflate block begins, with the 32 KiB of output before it), and a range
-// anywhere is then decompressed from the checkpoint before it. Files of
+// a deflate block begins, with the 32 KiB of output before it, deflated),
+// and a range anywhere is then decompressed from the checkpoint before it.
+// The windows take at most a 320th of the output: where they do not
+// shrink, checkpoints lie further apart. Files of
 // several members (`cat a.gz b.gz`) read as their joined output.
 class GzipIndex
 {
@@ -77,7 +79,7 @@ private:
         qint64 in = 0;                     // compressed offset of the first whole byte
         int bits = 0;                      // bits of the byte before `in` that belong here
         bool member = false;               // a gzip member's header starts at `in`
-        std::vector<unsigned char> window; // the output before `out` (raw deflate only)
+        std::vector<unsigned char> window; // the output before `out`, deflated (raw deflate only)
     };
 
     // Shared: a copy of a growing index costs a pointer a checkpoint.

@@ -43,8 +43,8 @@ class GzipIndexer final : public QObject
 
 public:
     // Decompressed bytes between checkpoints: a read anywhere inflates at
-    // most this much first, and a checkpoint keeps 32 KiB.
-    static constexpr qint64 spacing = qint64(16) << 20;
+    // most this much first. A checkpoint of log text keeps about 10 KiB.
+    static constexpr qint64 spacing = qint64(4) << 20;
 
     explicit GzipIndexer(QObject *parent = nullptr);
     ~GzipIndexer() override;

@@ -118,10 +118,26 @@ TEST(GzipIndex, ACancelStopsTheBuildAndMemoryStaysBounded)
     GzipIndex index;
     EXPECT_EQ(index.build(source, 64 * 1024, stop.get_token()), GzipIndex::Result::Cancelled);
 
-    ASSERT_EQ(index.build(source, 1024 * 1024), GzipIndex::Result::Ok);
-    // A window of 32 KiB a checkpoint, a checkpoint a spacing of output.
-    EXPECT_LE(index.memoryBytes(),
-              (index.size() / (1024 * 1024) + 2) * (GzipIndex::windowSize + 256));
+    ASSERT_EQ(index.build(source, 256 * 1024), GzipIndex::Result::Ok);
+    // Log text: a checkpoint every spacing, its window deflated to well
+    // under its 32 KiB.
+    EXPECT_GE(index.points(), int(index.size() / (512 * 1024)));
+    EXPECT_LE(index.memoryBytes(), index.points() * (GzipIndex::windowSize / 2 + 256));
+
+    // Bytes that do not shrink: the windows keep to their share of memory
+    // (at least 1 MiB), so checkpoints lie further apart, and reads still
+    // give the right bytes.
+    std::mt19937 rng(5);
+    std::string noise(12 << 20, '\0');
+    for (char &c : noise)
+        c = char(rng());
+    const std::string packedNoise = gzipBytes(noise, 1);
+    const SpanSource noiseSource(packedNoise.data(), qint64(packedNoise.size()));
+    ASSERT_EQ(index.build(noiseSource, 64 * 1024), GzipIndex::Result::Ok);
+    EXPECT_LE(index.memoryBytes(), (1 << 20) + index.points() * (GzipIndex::windowSize + 512));
+    EXPECT_LT(index.points(), int(noise.size() / (64 * 1024)) / 2);
+    const qint64 at = qint64(noise.size()) - 100000;
+    EXPECT_TRUE(readRange(index, packedNoise, at, 5000) == noise.substr(size_t(at), 5000));
 }
 
 // Reads in a row through one cursor go on where the last ended, a small
