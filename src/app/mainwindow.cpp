@@ -231,8 +231,10 @@ void MainWindow::updateStatusBar()
         // device's would mislead.
         qint64 size = 0;
         qint64 time = 0;
+        const GzipIndexer *gzip = view->compressedIndex();
         if (view->document().sourceAssigned() && fileInfoByName(view->fileName(), &size, &time)) {
-            texts[0] = formatFileSize(size);
+            // A gzip log's text, as far as it has been read.
+            texts[0] = formatFileSize(gzip ? view->document().fileSize() : size);
             texts[1] = formatFileTime(time);
         }
         const Tab &shown = m_recs[size_t(activeIndex())];
@@ -250,6 +252,11 @@ void MainWindow::updateStatusBar()
         else if (rec.spooled)
             texts[3] = (rec.command.isEmpty() ? QString::fromUtf8(rec.caption) : rec.command) +
                        QStringLiteral(" (spooled to ") + texts[3] + QLatin1Char(')');
+        if (gzip && view->document().sourceAssigned())
+            texts[3] +=
+                QStringLiteral(" (gzip of %1%2)")
+                    .arg(formatFileSize(size),
+                         gzip->running() ? QStringLiteral("; still reading it") : QString());
         if (view->waitingForFile())
             texts[3] = QStringLiteral("Deleted; waiting for it to appear again: ") + texts[3];
     }

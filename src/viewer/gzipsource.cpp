@@ -70,6 +70,15 @@ std::unique_ptr<FileSource> GzipIndexer::open(const QString &fileName,
         m_device = file->device();
         m_inode = file->inode();
         m_compressedSize = file->size();
+        // Its first screens read here and now, so that it opens as a file
+        // does, at its start; the job reads it again from there on.
+        GzipIndex first;
+        std::stop_source enough;
+        first.build(*file, spacing, enough.get_token(), [&enough](const GzipIndex &partial) {
+            if (partial.size() >= kFirstHandover)
+                enough.request_stop();
+        });
+        m_index = std::make_shared<const GzipIndex>(std::move(first));
         start(*file);
     }
     return std::make_unique<GzipSource>(m_index, std::move(file));
