@@ -430,6 +430,7 @@ private:
     qint64 m_selStart = 0;
     qint64 m_selLength = 0;
     bool m_selectingByMouse = false;
+    bool m_changeWhileSelecting = false;
     int m_busyCount = 0;
     bool m_drawEnabled = true;
     int m_deferDraws = 0;              // > 0: repaints are measured only, one follows

@@ -2,6 +2,8 @@
 // scrolling, the middle-button scrolling mode, links and the context menu.
 #include "viewer/logview.h"
 
+#include <utility>
+
 #include "viewer/dragcursors.h"
 #include "viewer/urldetect.h"
 #include "text/guard.h"
@@ -248,6 +250,8 @@ void LogView::mouseRelease(QMouseEvent *event)
     m_autoScrollTimer->stop();
     offerPrimarySelection();
     Q_EMIT selectionChanged();
+    if (std::exchange(m_changeWhileSelecting, false))
+        handleFileChange();
 }
 
 void LogView::setDragScrollMode(bool on)

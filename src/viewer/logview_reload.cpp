@@ -67,8 +67,10 @@ void LogView::setPollInterval(int ms)
 
 void LogView::handleFileChange(const void *)
 {
-    if (m_selectingByMouse)
+    if (m_selectingByMouse) {
+        m_changeWhileSelecting = true; // taken when the button goes up
         return;
+    }
     // A running job reads this source: the document holds the reload back
     // until it has returned.
     m_doc.setReloadsHeld(isSearchRunning());

@@ -5,8 +5,10 @@
 #include "watch/pollingwatcher.h"
 #include "common/viewoption.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -129,6 +131,27 @@ TEST_F(Reload, ScrolledUpTheViewAndSelectionStay)
     EXPECT_EQ(m_view->selStart(), 41 * 8);
     EXPECT_EQ(m_view->selLength(), 5);
     EXPECT_EQ(m_view->document().fileSize(), 101 * 8);
+}
+
+// A change told while the mouse selects waits for the button's release: a
+// last append (or a compressed log's last part) is never lost for it.
+TEST_F(Reload, AChangeToldWhileSelectingIsTakenOnRelease)
+{
+    openWatched(numberedLines(30));
+    const QPoint at(m_charWidth * 2, m_lineHeight / 2);
+    const auto send = [&](QEvent::Type type) {
+        QMouseEvent event(
+            type, QPointF(at), m_view->viewport()->mapToGlobal(QPointF(at)), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(m_view->viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress);
+    ASSERT_TRUE(m_view->selectingByMouse());
+    append("line031\n");
+    m_view->handleFileChange();
+    EXPECT_EQ(m_view->document().fileSize(), 30 * 8) << "not while selecting";
+    send(QEvent::MouseButtonRelease);
+    EXPECT_EQ(m_view->document().fileSize(), 31 * 8);
 }
 
 TEST_F(Reload, WithoutTailFollowingTheEndStaysPut)
