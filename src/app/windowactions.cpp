@@ -253,7 +253,9 @@ void CommandSet::update(const State &state)
           m_ac.setBookmark3, m_ac.clearBookmarks, m_ac.followTail, m_ac.wordWrap})
         action->setEnabled(tab);
     // A spool is written at its own offset: a cleared one would grow a hole.
-    m_ac.clearLog->setEnabled(tab && !state.active->spooled);
+    // A gzip log shows text that is not the file: clearing would destroy
+    // the archive, not empty a log.
+    m_ac.clearLog->setEnabled(tab && !state.active->spooled && !view->compressedIndex());
     m_ac.clearRecentFiles->setEnabled(state.recentFiles);
 
     const std::array<QAction *, 3> go{m_ac.goToBookmark1, m_ac.goToBookmark2, m_ac.goToBookmark3};

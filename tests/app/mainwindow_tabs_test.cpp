@@ -950,11 +950,13 @@ TEST_F(TabsTest, ACompressedLogOpensDecompressed)
     LogView *view = rec.view;
     EXPECT_TRUE(waitUntil([&] { return view->document().fileSize() == text.size(); }));
     EXPECT_EQ(form.sessions().recentFiles().items().front().path, gz);
+    EXPECT_FALSE(form.acts().clearLog->isEnabled()) << "the archive is not a log to empty";
 
     form.openFileTab(fake);
     ASSERT_EQ(form.tabCount(), 2);
     EXPECT_EQ(form.tabAt(1).view->compressedIndex(), nullptr) << "plain text named .gz";
     EXPECT_EQ(form.tabAt(1).view->document().fileSize(), 22);
+    EXPECT_TRUE(form.acts().clearLog->isEnabled());
 
     m_sink.clear();
     form.openFileTab(cut);
