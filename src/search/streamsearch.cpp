@@ -33,7 +33,7 @@ class StreamSearch::PlainEngine
 public:
     PlainMatcher matcher;
     // A block and the bytes read in front of it.
-    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack));
+    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack + kMaxCharBytes));
     std::vector<char> window;
 };
 
@@ -264,13 +264,16 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     for (;;) {
         const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockSize);
         const qint64 blockEnd = forward ? std::min(size, lo + blockSize) : end;
+        // Backward, a character that goes on after the block's end must not
+        // decode as one cut short: the bytes after it are read too.
+        const qint64 dataEnd = forward ? blockEnd : std::min(size, blockEnd + kMaxCharBytes);
         const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
         qint64 got = 0;
-        if (!readAt(block, blockEnd - readStart, readStart, &got))
+        if (!readAt(block, dataEnd - readStart, readStart, &got))
             return false;
         if (readStart + got <= blockStart)
             return false; // the source was cut short
-        const bool atEnd = readStart + got >= size || readStart + got < blockEnd;
+        const bool atEnd = readStart + got >= size || readStart + got < dataEnd;
         PlainMatcher::Range range;
         if (blockStart > 0) {
             range.from = std::max<qsizetype>(
