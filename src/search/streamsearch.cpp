@@ -32,6 +32,11 @@ class StreamSearch::PlainEngine
 {
 public:
     PlainMatcher matcher;
+    // What the matcher was prepared for, so that FindNext goes on at once.
+    QString text;
+    Encoding encoding;
+    SearchOptions options;
+    bool prepared = false;
     // A block and the bytes read in front of it.
     std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack + kMaxCharBytes));
     std::vector<char> window;
@@ -168,7 +173,16 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
     if (!m_plain)
         m_plain = std::make_unique<PlainEngine>();
     PlainMatcher &matcher = m_plain->matcher;
-    matcher.prepare(text, encoding, bool(options & soCaseSensitive), bool(options & soWholeWords));
+    const SearchOptions matching = options & (soCaseSensitive | soWholeWords);
+    if (!m_plain->prepared || text != m_plain->text || encoding != m_plain->encoding ||
+        matching != m_plain->options) {
+        matcher.prepare(text, encoding, bool(options & soCaseSensitive),
+                        bool(options & soWholeWords));
+        m_plain->text = text;
+        m_plain->encoding = encoding;
+        m_plain->options = matching;
+        m_plain->prepared = true;
+    }
 
     const qint64 c = m_charSize;
     const bool forward = !(options & soBackward);
