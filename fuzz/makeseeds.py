@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Writes the named seed inputs of the fuzz targets into fuzz/corpus/<target>/.
+
+Each target's input begins with a few bytes of sizes and flags (see the
+comment at the top of its source); the seeds below spell those out and
+carry real-looking log lines in the encodings the targets read.
+
+    python3 fuzz/makeseeds.py
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# Entries of the code page list, by Windows code page number.
+PAGE = {0: 0, 437: 38, 1250: 3, 1251: 45, 1252: 10, 1253: 56, 1255: 89, 1256: 81,
+        866: 53, 20866: 49, 28591: 27, 874: 127, 54936: 96, 936: 97, 950: 102, 932: 112,
+        51932: 113, 50220: 115, 50221: 116, 50222: 117, 949: 120, 51949: 121,
+        50225: 123, 1361: 124, 50227: 100, 65001: 130}
+PAGES = 132
+UTF16LE, UTF16BE = PAGES, PAGES + 1
+
+# Log lines, each with the Python codec and list entry of a page that holds it.
+LOGS = [
+    ("utf8-iso", "utf-8", 0,
+     "2026-12-09T10:30:15.123+01:00 ERROR [main] Verbindung zu Gerät fehlgeschlagen\n"
+     "2026-12-09T10:30:16.001+01:00 INFO  [main] Neuer Versuch in 5 s\n"),
+    ("1252-syslog", "cp1252", PAGE[1252],
+     "Dec  9 10:30:15 host app[42]: Échec de la connexion à «db01»\n"
+     "Dec  9 10:30:17 host app[42]: connexion rétablie\n"),
+    ("sjis", "cp932", PAGE[932],
+     "2026-12-09 10:30:16 WARN 接続がタイムアウトしました ソース=ﾃｽﾄ\n"),
+    ("gbk", "gbk", PAGE[936], "2026-12-09 10:30:17 INFO 服务已启动 端口=8080\n"),
+    ("gb18030", "gb18030", PAGE[54936], "2026-12-09 10:30:17 INFO 服务 € 𠀀 已启动\n"),
+    ("big5", "big5", PAGE[950], "[09/Dec/2026:10:30:18 +0800] 連線錯誤 代碼=7\n"),
+    ("euckr", "euc_kr", PAGE[51949], "Dec  9 10:30:18 host app: 연결 오류 재시도\n"),
+    ("eucjp", "euc_jp", PAGE[51932], "2026-12-09 10:30:19 エラー: ディスクがいっぱいです\n"),
+    ("iso2022jp", "iso2022_jp", PAGE[50220], "2026-12-09 10:30:20 ERROR 接続失敗 host=a\n"),
+    ("iso2022kr", "iso2022_kr", PAGE[50225], "2026-12-09 10:30:21 오류 발생\n"),
+    ("koi8r", "koi8_r", PAGE[20866], "2026-12-09 10:30:22 ОШИБКА: диск заполнен\n"),
+    ("1251", "cp1251", PAGE[1251], "2026-12-09 10:30:22 ОШИБКА: диск заполнен\n"),
+    ("oem866", "cp866", PAGE[866], "1765276222 Ошибка чтения блока 7\n"),
+    ("1253", "cp1253", PAGE[1253], "2026-12-09 10:30:23 ΣΦΑΛΜΑ σύνδεσης\n"),
+    ("1255", "cp1255", PAGE[1255], "2026-12-09 10:30:23 שגיאה בחיבור\n"),
+    ("utf16le", "utf-16-le", UTF16LE, "2026-12-09 10:30:24 ERROR ünïcödé 𝄞 line\r\n"),
+    ("utf16be", "utf-16-be", UTF16BE, "2026-12-09 10:30:24 error UNICODE line\n"),
+]
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def plain(flags, page, block, text, data):
+    t = text.encode("utf-8")
+    assert 1 <= len(t) <= 12
+    return bytes([flags]) + struct.pack(">H", page) + bytes([block, len(t) - 1]) + t + data
+
+
+def plain_seeds():
+    target = "fuzz_plain_search"
+    for name, codec, page, log in LOGS:
+        words = log.split()
+        needle = next(w for w in words[2:] if not w.isascii() or w.isalpha())[:6]
+        write(target, "log-" + name, plain(0, page, 24, needle.lower(), log.encode(codec)))
+        write(target, "words-" + name, plain(3, page, 40, needle, (log * 2).encode(codec)))
+    write(target, "caseless-1252", plain(0, PAGE[1252], 16, "Féte", b"ETE \xc9t\xc9 \xe9t\xe9"))
+    write(target, "gb18030-digit", plain(0, PAGE[54936], 8, "0", b"0\x810\x810 0"))
+    write(target, "iso2022jp-kanji", plain(3, PAGE[50220], 8, "!0",
+                                           b"\x1b$B0!0!0!\n!0\x1b(B !0"))
+    write(target, "iso2022kr-shift", plain(1, PAGE[50225], 8, " !",
+                                           b"\x1b$)C\x0e!!\x0f!\x0e!\n!"))
+    write(target, "oem", plain(1, PAGE[437], 8, "ab", b"xab\x82ab ab"))
+    write(target, "sjis-small-ya-run", plain(1, PAGE[932], 8, "ャ",
+                                             b"\x83" * 36 + b"A."))
+    write(target, "utf16", plain(0, UTF16LE, 8, "aa", "aaa aA ab".encode("utf-16-le")))
+    write(target, "utf8-replacement", plain(1, PAGE[0], 8, "\ufffdx",
+                                            b"ab\xef\xbf\xbdx\xc3\xa9x\xffx"))
+    write(target, "words-utf8", plain(3, PAGE[0], 8, "foo",
+                                      b"fooa foo-bar foo_bar afoo foo"))
+
+
+if __name__ == "__main__":
+    plain_seeds()
