@@ -83,5 +83,32 @@ def plain_seeds():
                                       b"fooa foo-bar foo_bar afoo foo"))
 
 
+def regex(fill, overlap, read, flags, pattern, text):
+    return bytes([fill - 1, overlap, read - 1, flags]) + pattern.encode() + b"\0" + text
+
+
+# Flags of the regex target: the input (0 UTF-8, 1 OEM, 2 UTF-16 LE, 3 BE),
+# then caseless, dotall, multiline, two bits of carried length (0: 1 MiB,
+# 1: none, 2: 2, 3: 7 bytes) and U+FFFD for bytes that do not decode.
+CASELESS, DOTALL, MULTILINE, NO_CARRY = 4, 8, 16, 32
+
+
+def regex_seeds():
+    target = "fuzz_regex_stream"
+    iso = "2026-12-09T10:30:15.123+01:00 ERROR [main] Verbindung zu Gerät fehlgeschlagen\n" \
+          "2026-12-09T10:30:16.001+01:00 INFO  [main] Neuer Versuch in 5 s\n"
+    write(target, "log-utf8", regex(7, 3, 5, CASELESS, r"error.*ger\S+t", iso.encode()))
+    write(target, "log-utf16le", regex(5, 2, 9, 2 | MULTILINE, r"^\d{4}-\d\d-\d\dT[\d:.]+",
+                                       iso.encode("utf-16-le")))
+    write(target, "log-utf16be-carry", regex(4, 1, 3, 3 | NO_CARRY, r"INFO +\[\w+\]",
+                                             iso.encode("utf-16-be")))
+    write(target, "log-oem", regex(6, 0, 4, 1 | CASELESS, "ошибка|блок",
+                                   "1765276222 Ошибка чтения блока 7\n".encode("cp866")))
+    # A long candidate taken up afresh fails, and a later start goes on.
+    write(target, "fresh-later-start", regex(6, 2, 47, 2 | NO_CARRY, "...!",
+                                             "一二三四é五六七!一".encode("utf-16-le")))
+
+
 if __name__ == "__main__":
     plain_seeds()
+    regex_seeds()
