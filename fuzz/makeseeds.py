@@ -109,6 +109,57 @@ def regex_seeds():
                                              "一二三四é五六七!一".encode("utf-16-le")))
 
 
+SETTINGS = """\ufeff[Font]\r
+Name=DejaVu Sans Mono\r
+Size=11\r
+Color=$FF000008\r
+[Opt]\r
+MaxLen=4096\r
+TabSize=4\r
+ReloadTime=9\r
+GutterLinesBuf=-1\r
+Wrap=1\r
+[Window]\r
+Left=-32000\r
+Width=1200\r
+Max=1\r
+""".encode()
+
+SESSION = """[Tabs]
+Num=5
+Active=3
+0=/var/log/syslog
+1=/var/log/caf\xe9.log
+3="/home/me/quoted name.log"
+9=/ignored/beyond/num
+[Nicks]
+0=system
+3=  padded caption  
+[Commands]
+2=journalctl -f -u nginx
+4=   
+[Encodings]
+0=65001
+3=0x3A8
+[Panes]
+Text0=ERROR|WARN
+Flags0=31
+Ratio0=2000
+[SessHistory]
+0=/home/me/a.rss
+1=/HOME/ME/A.RSS
+2=/home/me/b.rss
+"""
+
+
+def settings_seeds():
+    target = "fuzz_settings"
+    write(target, "settings", bytes([4]) + SETTINGS)
+    write(target, "session", bytes([5]) + SESSION.encode("latin-1"))
+    write(target, "session-no-active", bytes([0]) + SESSION.encode("utf-8"))
+
+
 if __name__ == "__main__":
     plain_seeds()
     regex_seeds()
+    settings_seeds()
