@@ -159,7 +159,18 @@ def settings_seeds():
     write(target, "session-no-active", bytes([0]) + SESSION.encode("utf-8"))
 
 
+def line_index_seeds():
+    target = "fuzz_line_index"
+    log = LOGS[0][3] + "no break at the end"
+    write(target, "utf8-lf", bytes([0, 16, 7, 3]) + log.encode())
+    write(target, "crlf-cut", bytes([0, 4, 3, 4]) + log.replace("\n", "\r\n").encode())
+    write(target, "cr-only", bytes([0, 1, 1, 2]) + b"a\rb\r\rc\r\n\r")
+    write(target, "utf16le", bytes([1, 8, 5, 3]) + log.replace("\n", "\r\n").encode("utf-16-le"))
+    write(target, "utf16be", bytes([2, 2, 2, 4]) + "\u0d0a\u0a0d\r\nx\r".encode("utf-16-be"))
+
+
 if __name__ == "__main__":
     plain_seeds()
     regex_seeds()
     settings_seeds()
+    line_index_seeds()
