@@ -169,8 +169,22 @@ def line_index_seeds():
     write(target, "utf16be", bytes([2, 2, 2, 4]) + "\u0d0a\u0a0d\r\nx\r".encode("utf-16-be"))
 
 
+def command_line_seeds():
+    target = "fuzz_command_line"
+    lines = {
+        "files-and-options": ["--new-window", "/var/log/syslog", "--config", "my.ini", "-"],
+        "commands": ["--command", "ssh host tail -F /var/log/syslog", "--command=journalctl -f"],
+        "dashes": ["-style", "fusion", "--", "-", "--help", "-file"],
+        "errors": ["--config=", "--command", " ", "--bogus", "--config"],
+        "toolkit": ["-platform", "offscreen", "--geometry=10x10", "-reverse", "caf\u00e9.log"],
+    }
+    for name, args in lines.items():
+        write(target, name, b"".join(a.encode() + b"\0" for a in args))
+
+
 if __name__ == "__main__":
     plain_seeds()
     regex_seeds()
     settings_seeds()
     line_index_seeds()
+    command_line_seeds()
