@@ -182,9 +182,22 @@ def command_line_seeds():
         write(target, name, b"".join(a.encode() + b"\0" for a in args))
 
 
+def time_seek_seeds():
+    target = "fuzz_time_seek"
+    steps = bytes([1, 2, 3, 0x80, 0x21, 0x42, 0x63, 0x85, 4, 5, 0x26, 0x47] * 20)
+    # page (UTF-8, 1252, 932, 936, UTF-16 LE, BE), shape (bit 0: CR LF;
+    # padding), repeats, the time asked for, steps.
+    write(target, "utf8-middle", bytes([0, 40, 3, 0x20, 0x00]) + steps)
+    write(target, "utf16le-crlf", bytes([4, 21, 2, 0x40, 0x00]) + steps)
+    write(target, "sjis-after-last", bytes([2, 60, 4, 0xff, 0xff]) + steps)
+    write(target, "1252-before-first", bytes([1, 0, 8, 0, 0]) + steps)
+    write(target, "gbk-untimed", bytes([3, 9, 16, 0x10, 0]) + bytes([0x80, 0x90] * 40))
+
+
 if __name__ == "__main__":
     plain_seeds()
     regex_seeds()
     settings_seeds()
     line_index_seeds()
     command_line_seeds()
+    time_seek_seeds()
