@@ -194,6 +194,38 @@ def time_seek_seeds():
     write(target, "gbk-untimed", bytes([3, 9, 16, 0x10, 0]) + bytes([0x80, 0x90] * 40))
 
 
+def matching_lines_seeds():
+    target = "fuzz_matching_lines"
+
+    def filt(flags, page, text, log):
+        t = text.encode()
+        return bytes([flags]) + struct.pack(">H", page) + bytes([len(t)]) + t + log
+
+    # flags: 1 case kept, 2 whole words, 4 regex, 8 inverted
+    for name, codec, page, log in LOGS:
+        write(target, "plain-" + name, filt(0, page, "error", log.encode(codec)))
+        write(target, "regex-" + name, filt(4, page, r"^\d{4}-.*(ERROR|WARN)", log.encode(codec)))
+        write(target, "inverted-" + name, filt(8 | 2, page, "INFO", log.encode(codec)))
+    write(target, "iso2022jp-kanji-bytes", filt(5, PAGE[50220], "0!", b"\x1b$B0!\x1b(B x\n0! y\n"))
+    write(target, "crlf-tail-cr", filt(0, PAGE[0], "x", b"a x\r\nb\rx\r"))
+
+
+def timestamp_seeds():
+    target = "fuzz_timestamp"
+    lines = {
+        "iso-zone": "2026-12-09T10:30:15.123+01:00 ERROR [main] x",
+        "iso-space-comma": "[2026-12-09 10:30:15,123] INFO x",
+        "iso-z": "2026-02-28T23:59:59Z end",
+        "iso-bad-day": "2026-02-30T10:00:00 never",
+        "syslog": "Dec  9 10:30:15 host app[42]: x",
+        "clf": '127.0.0.1 - frank [10/Oct/2000:13:55:36 -0700] "GET / HTTP/1.0" 200',
+        "unix-ms": "1765276215123 x",
+        "unix-s": "1765276215 x",
+    }
+    for name, line in lines.items():
+        write(target, name, struct.pack(">H", 126) + bytes([11]) + line.encode())
+
+
 if __name__ == "__main__":
     plain_seeds()
     regex_seeds()
@@ -201,3 +233,5 @@ if __name__ == "__main__":
     line_index_seeds()
     command_line_seeds()
     time_seek_seeds()
+    matching_lines_seeds()
+    timestamp_seeds()
