@@ -226,6 +226,12 @@ def timestamp_seeds():
         write(target, name, struct.pack(">H", 126) + bytes([11]) + line.encode())
 
 
+def spool_seeds():
+    target = "fuzz_spool"
+    for name, codec, page, log in LOGS[:4]:
+        write(target, "log-" + name, log.encode(codec))
+
+
 if __name__ == "__main__":
     plain_seeds()
     regex_seeds()
@@ -235,3 +241,4 @@ if __name__ == "__main__":
     time_seek_seeds()
     matching_lines_seeds()
     timestamp_seeds()
+    spool_seeds()
