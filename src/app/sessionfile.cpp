@@ -57,7 +57,8 @@ SessionData readSession(const IniFile &ini)
             continue;
         SessionTab tab(path, ini.readString(kNicks, numberKey(n), QByteArray()));
         tab.command = command;
-        if (ini.keyExists(kEncodings, numberKey(n)))
+        // Only a file has an encoding; WriteSession stores none for a command.
+        if (!path.isEmpty() && ini.keyExists(kEncodings, numberKey(n)))
             tab.encoding = ini.readInteger(kEncodings, numberKey(n), 0);
         tab.pane.text = ini.readUtf8(kPanes, "Text" + numberKey(n), QString());
         tab.pane.flags = ini.readInteger(kPanes, "Flags" + numberKey(n), 0) & 15;

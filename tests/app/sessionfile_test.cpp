@@ -101,8 +101,15 @@ TEST_F(SessionFileTest, DamagedFilesGiveWhatTheyHoldAndNeverMore)
         std::vector<SessionTab> tabs;
         int active;
     };
+    SessionTab top;
+    top.command = QStringLiteral("top");
     const Case cases[] = {
         {"empty file", "", {}, -1},
+        // Saving stores no encoding for a command, so none is read for one.
+        {"an encoding for a command's tab",
+         "[Tabs]\nNum=1\n[Commands]\n0=top\n[Encodings]\n0=45\n",
+         {top},
+         0},
         {"no Num", "[Tabs]\n0=/a\n", {}, -1},
         {"negative Num", "[Tabs]\nNum=-5\n0=/a\n", {}, -6},
         {"Num not a number", "[Tabs]\nNum=lots\n0=/a\n", {}, -1},
