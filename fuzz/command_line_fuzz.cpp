@@ -44,10 +44,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         arguments += QString::fromUtf8(arg.data(), qsizetype(arg.size()));
     }
 
+    // A "--" that is no option's value ends the options, for the toolkit
+    // ("-style VALUE") and for the program ("--config FILE").
     const QStringList kept = withoutToolkitOptions(arguments);
-    const qsizetype dashes = arguments.indexOf(QStringLiteral("--"));
-    if (!isSubsequence(kept, arguments) || (dashes >= 0 && !endsWith(kept, arguments.mid(dashes))))
+    const qsizetype keptDashes = kept.indexOf(QStringLiteral("--"));
+    if (!isSubsequence(kept, arguments) ||
+        (keptDashes >= 0 && !endsWith(arguments, kept.mid(keptDashes))))
         fail("toolkit options taken out wrongly", arguments);
+    qsizetype dashes = -1;
+    for (qsizetype i = 0; i < arguments.size() && dashes < 0; ++i) {
+        if (arguments[i] == u"--config" || arguments[i] == u"--command")
+            ++i;
+        else if (arguments[i] == u"--")
+            dashes = i;
+    }
 
     const CommandLine line = parseCommandLine(arguments);
     if (!isSubsequence(line.files, arguments))
