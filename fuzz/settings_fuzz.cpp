@@ -66,6 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (int(i) == active)
             keptActive = int(kept.size());
         kept.push_back(tab);
+        // A caption a line cannot hold comes back as none (the file name).
+        if (!IniFile::canHoldValue(tab.caption))
+            kept.back().caption.clear();
+        // So does a pane whose text a line cannot hold.
+        if (!IniFile::canHoldValue(tab.pane.text.toUtf8()))
+            kept.back().pane = {};
     }
     IniFile sessionFile(QStringLiteral("session.ini"));
     sessionFile.loadData({});
