@@ -17,8 +17,12 @@ seconds=${FUZZ_SECONDS:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 export QT_QPA_PLATFORM=offscreen
 failed=()
-targets=("$build"/fuzz/fuzz_*)
-if [ ! -x "${targets[0]}" ]; then
+# The executables only: the build folder also holds fuzz_*_autogen folders.
+targets=()
+for exe in "$build"/fuzz/fuzz_*; do
+  [ -f "$exe" ] && [ -x "$exe" ] && targets+=("$exe")
+done
+if [ ${#targets[@]} -eq 0 ]; then
   echo "no fuzz targets in $build/fuzz" >&2
   exit 1
 fi

@@ -3,7 +3,8 @@
 // tells that every time is earlier, or that no line has one. The log is
 // written from the input in ISO 8601, syslog and common log format lines
 // with untimed lines between them, in UTF-8, Windows-1252, Shift-JIS, GBK
-// or UTF-16, large enough (past the 16 KiB window) for the bisection to run.
+// or UTF-16, large enough (past the 16 KiB window) for the bisection to run
+// and at most 128 KiB.
 //
 // Input: the page, line ends and padding, repeats, the time asked for (two
 // bytes), then one byte per line: a time step, or a line without a time.
@@ -99,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     while (in.left() > 0) {
         const uint8_t step = in.byte();
-        for (int r = 0; r < repeats && bytes.size() < (1u << 20); ++r) {
+        for (int r = 0; r < repeats && bytes.size() < (1u << 17); ++r) {
             const qint64 start = qint64(bytes.size());
             if (step & 0x80) {
                 append("    at com.example.Worker.run(Worker.java:" + std::to_string(step) + ")");
