@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 SAMPLE := samples/sample.log
 
 .PHONY: all deps build run test bench bench-smoke ci demo format clean
-.PHONY: fuzz
+.PHONY: fuzz fuzz-smoke
 
 all: build
 
@@ -43,8 +43,9 @@ bench-smoke: deps $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bash bench/run.sh --smoke $(BENCH_DIR)
 
-# What CI runs: the Release program and every benchmark in smoke mode, then the tests.
-ci: bench-smoke test
+# What CI runs: the Release program and every benchmark in smoke mode, the
+# tests, then every fuzz target briefly.
+ci: bench-smoke test fuzz-smoke
 
 demo: build
 	bash scripts/demo.sh $(RELEASE_DIR)/src/app/ravelin
@@ -54,8 +55,14 @@ $(FUZZ_DIR)/build.ninja: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_TESTS=OFF -DRAVELIN_FUZZ=ON
 
 fuzz: deps $(FUZZ_DIR)/build.ninja
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_regex_stream fuzz_plain_search fuzz_line_reader fuzz_ini fuzz_gzip_index
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_all
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_DIR)
+
+# Every fuzz target for FUZZ_SMOKE_SECONDS from its committed seeds alone (CI runs it).
+FUZZ_SMOKE_SECONDS ?= 10
+fuzz-smoke: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_all
+	FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS) bash fuzz/run.sh --smoke $(FUZZ_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,14 +1,11 @@
 // The viewer's screen lines read forward from the start equal those read
 // backward from the end, in every mode, page and block size.
 //
-// Input: mode and page, longest row, block size, the data.
-#include "search/memorysource.h"
-
+// Input: mode and page (two bytes), longest row, block size, the data.
 #include "text/codepagelist.h"
 #include "text/codepages.h"
 #include "viewer/linescanner.h"
-
-#include "codepageentry.h"
+#include "viewer/spansource.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,20 +13,23 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 3)
+    if (size < 4)
         return 0;
     TextFormat format;
-    const int kind = data[0] % 6;
-    if (kind >= 4) {
+    // Every listed page, then UTF-16 in both byte orders.
+    const int kind = (data[0] << 8 | data[1]) % (codepageCount + 2);
+    if (kind >= codepageCount) {
         format.mode = vbmodeUnicode;
-        format.bigEndian = kind == 5;
+        format.bigEndian = kind == codepageCount + 1;
     } else {
-        const Encoding encodings[] = {encodingAnsi, encodingOem, codepageEntry(65001),
-                                      codepageEntry(932)};
-        format.encoding = encodings[kind];
+        format.encoding = Encoding::codePage(kind);
+        if (!isCodepageSupported(format.encoding))
+            return 0;
     }
-    format.maxLength = 4 + data[1] % 60;
-    const int blockSize = 2 + data[2] % 64;
+    format.maxLength = 4 + data[2] % 60;
+    const int blockSize = 2 + data[3] % 64;
+    ++data;
+    --size;
     // A line longer than MaxLength is cut in rows from its start going
     // forward but walked back MaxLength - 1 characters at a time, as the
     // viewer's scrolling rules say: only shorter lines read the same both ways.
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (length >= format.maxLength - 4)
             return 0;
     }
-    const MemorySource source(QByteArray(reinterpret_cast<const char *>(data + 3), int(size - 3)));
+    const SpanSource source(reinterpret_cast<const char *>(data + 3), qint64(size - 3));
     const LineScanner scanner(source, format, {}, blockSize);
 
     std::vector<qint64> forward;

@@ -1,23 +1,23 @@
 // The plain engine forward and backward, FindFirst and a chain of FindNext,
-// against a naive search over the whole decoded text: UTF-8, UTF-16, single
-// and double-byte pages and the pages with shifts, texts with U+FFFD (bytes
-// that do not decode) or next to such bytes.
+// against a naive search over the whole decoded text with exact byte
+// offsets: every listed page (single and double-byte, GB18030, the pages
+// with shifts) and UTF-16 in both byte orders, letter case and whole words,
+// texts with U+FFFD (bytes that do not decode) or next to such bytes.
 //
-// Input: flags, encoding, text length, padding, the text (UTF-8), the data.
-// The padding puts the data across the border of the first two blocks.
-#include "search/memorysource.h"
+// Input: flags, the page (two bytes), the block size, the text length, the
+// text (UTF-8), the data. Blocks of a few dozen bytes put their borders
+// everywhere in the data.
+#include "inputbytes.h"
+
 #include "search/plainmatcher.h"
 #include "search/streamsearch.h"
-
-#include "text/codepagelist.h"
 #include "text/blockdecoder.h"
+#include "text/codepagelist.h"
 #include "text/codepages.h"
-
-#include "codepageentry.h"
+#include "viewer/spansource.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -122,41 +122,29 @@ Found naive(const Decoded &d, const std::vector<qsizetype> &occurrences, qsizety
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 5)
-        return 0;
-    const bool caseSensitive = data[0] & 1, wholeWords = data[0] & 2;
-    static const Encoding encodings[] = {
-        encodingAnsi,         encodingOem,          codepageEntry(65001), encodingUtf16LE,
-        encodingUtf16BE,      codepageEntry(1252),  codepageEntry(932),   codepageEntry(936),
-        codepageEntry(949),   codepageEntry(950),   codepageEntry(54936), codepageEntry(51932),
-        codepageEntry(51949), codepageEntry(1361),  codepageEntry(50220), codepageEntry(50221),
-        codepageEntry(50222), codepageEntry(50225), codepageEntry(50227), codepageEntry(50229)};
-    const Encoding encoding = encodings[data[1] % std::size(encodings)];
-    const size_t textBytes = 1 + data[2] % 12;
-    const int charSize = encoding.unitBytes();
-    if (size < 4 + textBytes)
-        return 0;
-    const QString text =
-        QString::fromUtf8(reinterpret_cast<const char *>(data + 4), qsizetype(textBytes));
+    InputBytes in(data, size);
+    const uint8_t flags = in.byte();
+    const bool caseSensitive = flags & 1, wholeWords = flags & 2;
+    const int page = in.word() % (codepageCount + 2);
+    const Encoding encoding = page == codepageCount       ? encodingUtf16LE
+                              : page == codepageCount + 1 ? encodingUtf16BE
+                                                          : Encoding::codePage(page);
+    const qint64 blockBytes = in.byte();
+    const std::string_view textBytes = in.take(1 + in.byte() % 12);
+    const QString text = QString::fromUtf8(textBytes.data(), qsizetype(textBytes.size()));
     if (text.isEmpty() || (!encoding.isUtf16() && !isCodepageSupported(encoding)))
         return 0;
-    const qint64 pad = (StreamSearch::blockSize - 40 + data[3] % 80) / 2 * 2;
-    QByteArray bytes;
-    for (qint64 i = 0; i < pad / charSize; ++i) {
-        if (encoding == encodingUtf16BE)
-            bytes += '\0';
-        bytes += '.';
-        if (encoding == encodingUtf16LE)
-            bytes += '\0';
-    }
-    bytes.append(reinterpret_cast<const char *>(data + 4 + textBytes),
-                 qsizetype(size - 4 - textBytes));
+    const std::string_view rest = in.rest();
+    const QByteArray bytes = QByteArray::fromRawData(rest.data(), qsizetype(rest.size()));
+    const int charSize = encoding.unitBytes();
     const Decoded decoded = decodeAll(bytes, encoding);
     const std::vector<qsizetype> hits = occurrences(decoded, text, caseSensitive);
 
-    MemorySource source(bytes);
-    StreamSearch search;
+    SpanSource source(rest.data(), qint64(rest.size()));
+    // One engine for every input: its buffers are made once.
+    static StreamSearch search;
     search.setStream(&source);
+    search.setPlainBlockBytes(blockBytes);
     SearchOptions options;
     if (caseSensitive)
         options |= soCaseSensitive;
@@ -185,5 +173,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             found = search.findNext();
         }
     }
+    search.setStream(static_cast<FileSource *>(nullptr));
     return 0;
 }

@@ -89,6 +89,9 @@ bool isUsableColor(qint32 value)
 
 void boundFont(FontSpec &font, const FontSpec &fallback)
 {
+    // A name with a NUL names no font, and no line could save it.
+    if (!IniFile::canHoldValue(font.name))
+        font.name = fallback.name;
     font.size = orFallback(font.size, kMinFontPoints, kMaxFontPoints, fallback.size);
     font.style = orFallback(font.style, 0, kAllStyleBits, fallback.style);
     if (!isUsableColor(font.color))

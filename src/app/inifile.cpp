@@ -186,12 +186,29 @@ bool IniFile::load()
         }
     }
     ::close(fd);
-    if (!parse(data)) {
+    return loadData(data);
+}
+
+bool IniFile::loadData(const QByteArray &data)
+{
+    m_sections.clear();
+    m_sections.emplace_back();
+    m_sectionIndex.clear();
+    m_bom = false;
+    m_crlf = false;
+    m_lastError.clear();
+    m_loaded = true;
+    m_readFailed = false;
+    m_tooLarge = false;
+    if (data.size() > kMaxFileBytes || !parse(data)) {
         m_sections.clear();
         m_sections.emplace_back();
         m_sectionIndex.clear();
         m_tooLarge = true;
-        return failed(QStringLiteral("Too many lines"));
+        m_readFailed = true;
+        m_lastError = data.size() > kMaxFileBytes ? QStringLiteral("File too large")
+                                                  : QStringLiteral("Too many lines");
+        return false;
     }
     return true;
 }

@@ -43,6 +43,8 @@ public:
     // no regular file, over kMaxFileBytes or kMaxLines); such a file is then
     // never overwritten by UpdateFile(). Never throws.
     bool load();
+    // Takes data for the file's contents, as Load() takes what it reads.
+    bool loadData(const QByteArray &data);
     // Whether the last Load() refused the file; TooLarge() tells whether for
     // its size (kMaxFileBytes or kMaxLines).
     bool readFailed() const { return m_readFailed; }

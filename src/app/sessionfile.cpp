@@ -57,12 +57,16 @@ SessionData readSession(const IniFile &ini)
             continue;
         SessionTab tab(path, ini.readString(kNicks, numberKey(n), QByteArray()));
         tab.command = command;
-        if (ini.keyExists(kEncodings, numberKey(n)))
+        // Only a file has an encoding; WriteSession stores none for a command.
+        if (!path.isEmpty() && ini.keyExists(kEncodings, numberKey(n)))
             tab.encoding = ini.readInteger(kEncodings, numberKey(n), 0);
+        // Without its text there is no pane, whatever flags and share are left.
         tab.pane.text = ini.readUtf8(kPanes, "Text" + numberKey(n), QString());
-        tab.pane.flags = ini.readInteger(kPanes, "Flags" + numberKey(n), 0) & 15;
-        tab.pane.perMille =
-            std::clamp(ini.readInteger(kPanes, "Ratio" + numberKey(n), 250), 50, 950);
+        if (!tab.pane.text.isEmpty()) {
+            tab.pane.flags = ini.readInteger(kPanes, "Flags" + numberKey(n), 0) & 15;
+            tab.pane.perMille =
+                std::clamp(ini.readInteger(kPanes, "Ratio" + numberKey(n), 250), 50, 950);
+        }
         data.tabs.push_back(std::move(tab));
     }
     return data;

@@ -13,6 +13,7 @@
 #include <array>
 #include <climits>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -130,27 +131,25 @@ void PlainMatcher::prepare(const QString &text, Encoding encoding, bool caseSens
     // Bytes whose characters compare equal share one fold class; its
     // smallest byte stands for it in the pattern.
     const auto key = [&](char16_t c) { return caseSensitive ? c : foldUnit(c); };
-    ByteFinder::FoldTable fold;
+    // Sorted by character, smallest byte first: each class is one run.
+    std::array<std::pair<char16_t, uint8_t>, 256> byKey;
     for (int b = 0; b < 256; ++b) {
-        fold[size_t(b)] = uint8_t(b);
-        for (int a = 0; a < b; ++a) {
-            if (key(table[a]) == key(table[b])) {
-                fold[size_t(b)] = uint8_t(a);
-                break;
-            }
-        }
+        byKey[size_t(b)] = {key(table[b]), uint8_t(b)};
         m_separator[b] = isWordSeparator(table[b]);
+    }
+    std::sort(byKey.begin(), byKey.end());
+    ByteFinder::FoldTable fold;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        const bool first = i == 0 || byKey[i].first != byKey[i - 1].first;
+        fold[byKey[i].second] = first ? byKey[i].second : fold[byKey[i - 1].second];
     }
     QByteArray bytes;
     for (QChar c : text) {
-        int found = -1;
-        for (int b = 0; b < 256 && found < 0; ++b) {
-            if (key(table[b]) == key(c.unicode()))
-                found = fold[size_t(b)];
-        }
-        if (found < 0)
+        const auto at = std::lower_bound(byKey.begin(), byKey.end(),
+                                         std::pair<char16_t, uint8_t>(key(c.unicode()), 0));
+        if (at == byKey.end() || at->first != key(c.unicode()))
             return; // a character the page does not have
-        bytes += char(found);
+        bytes += char(fold[at->second]);
     }
     bool identity = true;
     for (int b = 0; b < 256; ++b)

@@ -733,6 +733,14 @@ int RegexStreamSearcher::findNext(Match &match)
             continue;
         }
         if (rc == PCRE2_ERROR_PARTIAL) {
+            if (fresh && qsizetype(ov[0]) > m_attempt) {
+                // Taken up afresh, the candidate failed within the step and
+                // the DFA went on to later starts: its partial match there
+                // is a new candidate, to be judged as any other.
+                m_restart = false;
+                m_attempt = qsizetype(ov[0]);
+                continue;
+            }
             m_attempt = stepEnd;
             if (!load(m_attempt - m_context))
                 return failed();

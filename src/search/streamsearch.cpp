@@ -32,8 +32,13 @@ class StreamSearch::PlainEngine
 {
 public:
     PlainMatcher matcher;
+    // What the matcher was prepared for, so that FindNext goes on at once.
+    QString text;
+    Encoding encoding;
+    SearchOptions options;
+    bool prepared = false;
     // A block and the bytes read in front of it.
-    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack));
+    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack + kMaxCharBytes));
     std::vector<char> window;
 };
 
@@ -168,7 +173,16 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
     if (!m_plain)
         m_plain = std::make_unique<PlainEngine>();
     PlainMatcher &matcher = m_plain->matcher;
-    matcher.prepare(text, encoding, bool(options & soCaseSensitive), bool(options & soWholeWords));
+    const SearchOptions matching = options & (soCaseSensitive | soWholeWords);
+    if (!m_plain->prepared || text != m_plain->text || encoding != m_plain->encoding ||
+        matching != m_plain->options) {
+        matcher.prepare(text, encoding, bool(options & soCaseSensitive),
+                        bool(options & soWholeWords));
+        m_plain->text = text;
+        m_plain->encoding = encoding;
+        m_plain->options = matching;
+        m_plain->prepared = true;
+    }
 
     const qint64 c = m_charSize;
     const bool forward = !(options & soBackward);
@@ -206,25 +220,33 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
                                                            : rawBlocks(forward, edge);
 }
 
+qint64 StreamSearch::plainBlockBytes() const
+{
+    const qint64 c = m_charSize;
+    const qint64 least = 2 * (m_plain->matcher.overlapBytes() + c);
+    return std::min(blockSize, std::max(m_plainBlockBytes, least) / c * c);
+}
+
 bool StreamSearch::rawBlocks(bool forward, qint64 edge)
 {
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 lastPos = std::max<qint64>(0, m_streamSize / c * c - c);
+    const qint64 blockBytes = plainBlockBytes();
     // A text longer than half a block could leave no step between blocks;
     // it cannot fit one anyway.
-    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockSize / 2) / c * c;
+    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
     char *block = m_plain->Block.data();
     // Forward q is where the block starts; backward, end is where it ends.
     qint64 q = edge, end = edge;
     bool firstBlock = true;
     for (;;) {
-        const qint64 s = forward ? q : std::max<qint64>(0, end - blockSize);
-        const qint64 n = forward ? blockSize : end - s;
+        const qint64 s = forward ? q : std::max<qint64>(0, end - blockBytes);
+        const qint64 n = forward ? blockBytes : end - s;
         qint64 got = 0;
         if (!readAt(block, n, s, &got))
             return false;
-        const bool lastBlock = forward ? got < blockSize : s == 0 || got < n;
+        const bool lastBlock = forward ? got < blockBytes : s == 0 || got < n;
         const PlainMatcher::Hit hit = matcher.find(block, got, forward, lastBlock, firstBlock);
         firstBlock = false;
         if (hit.offset >= 0) {
@@ -255,22 +277,26 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 size = m_streamSize / c * c;
-    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockSize / 2) / c * c;
+    const qint64 blockBytes = plainBlockBytes();
+    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
     char *block = m_plain->Block.data();
     // Forward: matches start at lo or later. Backward: before hi, and the
     // block's data ends at end.
     qint64 lo = edge, hi = std::numeric_limits<qint64>::max(), end = edge;
     bool firstBlock = true;
     for (;;) {
-        const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockSize);
-        const qint64 blockEnd = forward ? std::min(size, lo + blockSize) : end;
+        const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockBytes);
+        const qint64 blockEnd = forward ? std::min(size, lo + blockBytes) : end;
+        // Backward, a character that goes on after the block's end must not
+        // decode as one cut short: the bytes after it are read too.
+        const qint64 dataEnd = forward ? blockEnd : std::min(size, blockEnd + kMaxCharBytes);
         const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
         qint64 got = 0;
-        if (!readAt(block, blockEnd - readStart, readStart, &got))
+        if (!readAt(block, dataEnd - readStart, readStart, &got))
             return false;
         if (readStart + got <= blockStart)
             return false; // the source was cut short
-        const bool atEnd = readStart + got >= size || readStart + got < blockEnd;
+        const bool atEnd = readStart + got >= size || readStart + got < dataEnd;
         PlainMatcher::Range range;
         if (blockStart > 0) {
             range.from = std::max<qsizetype>(

@@ -54,6 +54,9 @@ class StreamSearch final
 public:
     // Bytes per plain block.
     static constexpr qint64 blockSize = 65536;
+    // Puts the plain blocks' borders closer together, for tests; a block
+    // still holds twice the overlap the text needs, and at most blockSize.
+    void setPlainBlockBytes(qint64 bytes) { m_plainBlockBytes = bytes; }
 
     StreamSearch();
     ~StreamSearch();
@@ -108,6 +111,7 @@ private:
     bool progress(qint64 position);
     bool plainFind(const QString &text, Encoding encoding, SearchOptions options, qint64 startPos,
                    bool endBefore);
+    qint64 plainBlockBytes() const;
     bool rawBlocks(bool forward, qint64 edge);
     bool decodedBlocks(bool forward, qint64 edge);
     bool readAt(char *buffer, qint64 count, qint64 position, qint64 *got);
@@ -137,5 +141,6 @@ private:
     // stand in a forward run.
     qint64 m_regexBase = -1;
     std::unique_ptr<PlainEngine> m_plain;
+    qint64 m_plainBlockBytes = blockSize;
     std::stop_token m_stop;
 };

@@ -7,6 +7,8 @@
 #include "search/plainmatcher.h"
 #include "search/streamsearch.h"
 #include "text/blockdecoder.h"
+#include "text/codepagebackend.h"
+#include "text/codepages.h"
 #include "viewer/spansource.h"
 
 #include <QRegularExpression>
@@ -38,10 +40,14 @@ public:
         if (!m_matcher.empty() && p.regex) {
             // UTF-8 text is searched in whole blocks for lines that may hold a
             // match, each then tested alone, so "^" and "$" hold at every line
-            // as they do in the bar; other text is tested line by line.
+            // as they do in the bar; other text is tested line by line. Bytes
+            // of another page may pass for UTF-8 and read otherwise (EBCDIC,
+            // the ISO-2022 shifts, "Ã©" in 1252).
             const QByteArray utf8 = p.text.toUtf8();
-            if (!m_filter.encoding.isUtf16() && m_filter.encoding != encodingOem &&
-                isBlockSafePattern(utf8))
+            const bool utf8Page =
+                !m_filter.encoding.isUtf16() &&
+                backendForCodepage(codepageID(m_filter.encoding)).Kind == CodepageBackendKind::Utf8;
+            if (utf8Page && isBlockSafePattern(utf8))
                 m_candidates = RuleRegex(utf8, RuleRegex::Flavour::Block, p.caseSensitive);
             if (m_candidates.isValid() && !p.wholeWords)
                 m_lineCheck = RuleRegex(utf8, RuleRegex::Flavour::Line, p.caseSensitive);

@@ -291,6 +291,17 @@ TEST_F(AppSettingsTest, DamagedFilesGiveDefaultsAndKeepTheirOtherLines)
 
 // Every numeric key: a value the program would not use as it stands is read
 // as the one it uses, and that is what the next save writes.
+// A NUL read from the file names no font and cannot be written back: the
+// name used, and saved, is the default.
+TEST_F(AppSettingsTest, AFontNameWithANulIsTheDefault)
+{
+    const char text[] = "[Font]\nName=DejaVu\0Sans\n[FontGutter]\nName=Liberation Mono\n";
+    const AppSettings read = loadFrom(QByteArray(text, sizeof text - 1));
+    EXPECT_EQ(read.font.name, AppSettings().font.name);
+    EXPECT_EQ(read.fontGutter.name, "Liberation Mono");
+    EXPECT_EQ(saveAndReload(read), read);
+}
+
 TEST_F(AppSettingsTest, NumbersOutsideTheirRangeAreReadAndWrittenAsUsed)
 {
     using Get = int (*)(const AppSettings &);

@@ -101,8 +101,19 @@ TEST_F(SessionFileTest, DamagedFilesGiveWhatTheyHoldAndNeverMore)
         std::vector<SessionTab> tabs;
         int active;
     };
+    SessionTab top;
+    top.command = QStringLiteral("top");
     const Case cases[] = {
         {"empty file", "", {}, -1},
+        // Saving stores no encoding for a command, so none is read for one.
+        {"a pane's flags and share without its text",
+         "[Tabs]\nNum=1\n0=/a\n[Panes]\nFlags0=3\nRatio0=700\n",
+         {{"/a", ""}},
+         0},
+        {"an encoding for a command's tab",
+         "[Tabs]\nNum=1\n[Commands]\n0=top\n[Encodings]\n0=45\n",
+         {top},
+         0},
         {"no Num", "[Tabs]\n0=/a\n", {}, -1},
         {"negative Num", "[Tabs]\nNum=-5\n0=/a\n", {}, -6},
         {"Num not a number", "[Tabs]\nNum=lots\n0=/a\n", {}, -1},

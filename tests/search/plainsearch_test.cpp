@@ -38,7 +38,8 @@ QByteArray filler(qint64 size, char c = '.')
 
 TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
 {
-    const Encoding sjis = entryOf(932), cp1251 = entryOf(1251);
+    const Encoding sjis = entryOf(932), cp1251 = entryOf(1251), gb18030 = entryOf(54936);
+    const QString replacement(QChar(0xFFFD));
     const QString foo = QStringLiteral("foo");
     const SearchOptions cs = soCaseSensitive, ww = soCaseSensitive | soWholeWords;
     const Case cases[] = {
@@ -98,6 +99,12 @@ TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
          sjis, cs, 0, -1, 0},
         {"Shift-JIS: length of a double-byte text", "a\x93\xfa\x96\x7b",
          QStringLiteral("\u65e5\u672c"), sjis, cs, 0, 1, 4},
+        // 81 30 81 20 is no four-byte character: the first 81 alone does
+        // not decode. Cut off after the 30, the two would read as one.
+        {"GB18030: a bad byte at the backward edge decodes as in the whole text",
+         "\x81"
+         "0\x81 0",
+         replacement, gb18030, cs | soBackward, 1, 0, 1},
         {"UTF-16 LE: even offsets only",
          utf16(QStringLiteral("\u6100b"), false) + utf16(foo, false), foo, encodingUtf16LE, cs, 0,
          4, 6},

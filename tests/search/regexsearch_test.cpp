@@ -398,6 +398,31 @@ TEST(RegexSearch, ProgressCountsRawBytesAndStops)
 
 // Small fills and overlaps force every border case; the results stay those
 // of one run over the whole text.
+// A candidate too long to carry is taken up afresh from its start; when it
+// fails within that step, the DFA goes on from later starts, and a partial
+// match there is a candidate of its own: "一二三四é" starts none that
+// completes, "五六七!" does.
+TEST(RegexSearch, ACandidateTakenUpAfreshGivesWayToALaterStart)
+{
+    const QString text = QStringLiteral("一二三四é五六七!一");
+    for (const Encoding encoding : {encodingAnsi, encodingUtf16LE}) {
+        SCOPED_TRACE(encoding == encodingAnsi ? "UTF-8" : "UTF-16");
+        MemorySource source(encoding == encodingAnsi ? text.toUtf8() : utf16(text, false));
+        RegexStreamSearcher regex;
+        regex.searchBufferSize = 6;
+        regex.overlapBufferSize = 2;
+        regex.maxCarryBytes = 0;
+        regex.compileOptionBits = 0;
+        ASSERT_TRUE(regex.setMatchPattern("...!"));
+        regex.setStream(&source, 0, encoding);
+        std::vector<ReferenceMatch> got;
+        RegexStreamSearcher::Match m;
+        while (got.size() < 10 && regex.findNext(m) >= 0)
+            got.push_back({m.start, m.start + m.length});
+        EXPECT_EQ(got, (std::vector<ReferenceMatch>{{14, 24}}));
+    }
+}
+
 TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
 {
     // Alternatives the backtracking matcher takes in another order and

@@ -163,6 +163,39 @@ TEST(MatchingLines, ReadsACodePageAsItsCharacters)
     EXPECT_EQ(scanned.lines, (Lines{{0, 13}, {16, 7}}));
 }
 
+// A regular expression reads a page's characters too where its bytes would
+// pass for UTF-8: "0!" is a kanji between ISO-2022 shifts, C3 A9 is "Ã©"
+// in Windows-1252.
+TEST(MatchingLines, ARegexReadsACodePageAsItsCharacters)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        int codepage;
+        QString pattern;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {"ISO-2022-JP: the bytes of a kanji",
+         "\x1b$B0!\x1b(B x\n0! y\n",
+         50220,
+         QStringLiteral("0!"),
+         {{11, 5}}},
+        {"1252: C3 A9 is no \u00e9", "caf\xc3\xa9\n", 1252, QStringLiteral("\u00e9"), {}},
+        {"1252: C3 A9 is \u00c3\u00a9",
+         "caf\xc3\xa9\n",
+         1252,
+         QStringLiteral("\u00c3\u00a9"),
+         {{0, 6}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LineFilter filter{{c.pattern, true, false, true}, entryOf(c.codepage), false};
+        EXPECT_EQ(scanBytes(c.bytes, filter).lines, c.lines);
+    }
+}
+
 TEST(MatchingLines, AScanOfAppendedBytesGoesOnWhereTheLastEnded)
 {
     // Cut anywhere, even inside a CR LF: two scans list what one does.
