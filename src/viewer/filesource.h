@@ -29,6 +29,10 @@ public:
     // Another instance over the same data with a descriptor of its own, for
     // use on another thread; null when the data cannot be opened twice.
     virtual std::unique_ptr<FileSource> openAnother() const = 0;
+    // A descriptor of a regular file holding the data at the same offsets,
+    // which a scan may map instead of reading (ScanReader); -1 for data
+    // that must be read.
+    virtual int mappableDescriptor() const { return -1; }
 
 protected:
     FileSource() = default;
@@ -58,6 +62,7 @@ public:
     // Opens the very file of this descriptor again, also after it was
     // renamed or deleted; null when it cannot.
     std::unique_ptr<FileSource> openAnother() const override;
+    int mappableDescriptor() const override { return m_fd; }
 
     const QString &fileName() const { return m_fileName; }
     int descriptor() const { return m_fd; }
