@@ -10,6 +10,7 @@
 #include "text/contract.h"
 #include "text/fileutil.h"
 #include "viewer/filesource.h"
+#include "viewer/scanreader.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -25,6 +26,9 @@ const QString kUnit = QStringLiteral("QzStreamSearch");
 constexpr qint64 kLookBack = 4096;
 // Bytes one character may take, escape sequences of the stateful pages included.
 constexpr qint64 kMaxCharBytes = 8;
+// Bytes per plain block looked at in place: mapped bytes cost nothing to
+// hand over, so blocks are only as small as progress and a stop need.
+constexpr qint64 kMappedBlockSize = qint64(8) << 20;
 } // namespace
 
 // The plain engine's working storage, kept between searches.
@@ -32,8 +36,9 @@ class StreamSearch::PlainEngine
 {
 public:
     PlainMatcher matcher;
-    // A block and the bytes read in front of it.
-    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack));
+    // Kept from one search to the next, so that Find Next stays in the
+    // window it mapped; made afresh for each source.
+    std::unique_ptr<ScanReader> reader;
     std::vector<char> window;
 };
 
@@ -42,6 +47,8 @@ StreamSearch::~StreamSearch() = default;
 
 void StreamSearch::releaseSource()
 {
+    if (m_plain)
+        m_plain->reader.reset();
     m_ownedSource.reset();
     m_source = nullptr;
     m_fileName.clear();
@@ -125,6 +132,32 @@ bool StreamSearch::readAt(char *buffer, qint64 count, qint64 position, qint64 *g
     return true;
 }
 
+// As readAt, but the bytes are looked at where the reader has them: in the
+// map of a local file, or in its buffer. False when stopped.
+bool StreamSearch::view(qint64 position, qint64 count, bool forward, const char **data, qint64 *got)
+{
+    ScanReader &reader = *m_plain->reader;
+    const ScanReader::Bytes bytes = reader.read(position, count, forward);
+    *data = bytes.data;
+    *got = 0;
+    if (bytes.status == ScanReader::Status::Cancelled)
+        return false;
+    if (bytes.status == ScanReader::Status::Failed)
+        throw SearchError(QStringLiteral("Read error at offset %1").arg(position));
+    *got = std::min(bytes.size, std::max<qint64>(0, m_streamSize - position));
+    return true;
+}
+
+// Whether the bytes of the last view were the file's; when it shrank under
+// them, the search now ends at its new end.
+bool StreamSearch::viewIntact()
+{
+    if (m_plain->reader->intact())
+        return true;
+    m_streamSize = std::min(m_streamSize, m_plain->reader->size());
+    return false;
+}
+
 // The start and end of the character that holds the byte at pos, on a page
 // whose characters may take several bytes; {-1, -1} when stopped.
 std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, Encoding encoding)
@@ -167,6 +200,9 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
         return false;
     if (!m_plain)
         m_plain = std::make_unique<PlainEngine>();
+    if (!m_plain->reader)
+        m_plain->reader = std::make_unique<ScanReader>(*m_source);
+    m_plain->reader->setStopToken(m_stop);
     PlainMatcher &matcher = m_plain->matcher;
     matcher.prepare(text, encoding, bool(options & soCaseSensitive), bool(options & soWholeWords));
 
@@ -211,21 +247,24 @@ bool StreamSearch::rawBlocks(bool forward, qint64 edge)
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 lastPos = std::max<qint64>(0, m_streamSize / c * c - c);
+    const qint64 blockBytes = m_plain->reader->mapped() ? kMappedBlockSize : blockSize;
     // A text longer than half a block could leave no step between blocks;
     // it cannot fit one anyway.
-    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockSize / 2) / c * c;
-    char *block = m_plain->Block.data();
+    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
     // Forward q is where the block starts; backward, end is where it ends.
     qint64 q = edge, end = edge;
     bool firstBlock = true;
     for (;;) {
-        const qint64 s = forward ? q : std::max<qint64>(0, end - blockSize);
-        const qint64 n = forward ? blockSize : end - s;
+        const qint64 s = forward ? q : std::max<qint64>(0, end - blockBytes);
+        const qint64 n = forward ? blockBytes : end - s;
+        const char *block = nullptr;
         qint64 got = 0;
-        if (!readAt(block, n, s, &got))
+        if (!view(s, n, forward, &block, &got))
             return false;
-        const bool lastBlock = forward ? got < blockSize : s == 0 || got < n;
+        const bool lastBlock = forward ? got < blockBytes : s == 0 || got < n;
         const PlainMatcher::Hit hit = matcher.find(block, got, forward, lastBlock, firstBlock);
+        if (!viewIntact())
+            continue; // the same block again, up to the file's new end
         firstBlock = false;
         if (hit.offset >= 0) {
             m_foundStart = s + hit.offset;
@@ -255,18 +294,19 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 size = m_streamSize / c * c;
-    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockSize / 2) / c * c;
-    char *block = m_plain->Block.data();
+    const qint64 blockBytes = m_plain->reader->mapped() ? kMappedBlockSize : blockSize;
+    const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
     // Forward: matches start at lo or later. Backward: before hi, and the
     // block's data ends at end.
     qint64 lo = edge, hi = std::numeric_limits<qint64>::max(), end = edge;
     bool firstBlock = true;
     for (;;) {
-        const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockSize);
-        const qint64 blockEnd = forward ? std::min(size, lo + blockSize) : end;
+        const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockBytes);
+        const qint64 blockEnd = forward ? std::min(size, lo + blockBytes) : end;
         const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
+        const char *block = nullptr;
         qint64 got = 0;
-        if (!readAt(block, blockEnd - readStart, readStart, &got))
+        if (!view(readStart, blockEnd - readStart, forward, &block, &got))
             return false;
         if (readStart + got <= blockStart)
             return false; // the source was cut short
@@ -291,6 +331,8 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
         range.atStart = readStart == 0;
         range.atEnd = atEnd;
         const PlainMatcher::Hit hit = matcher.findDecoded(block, qsizetype(got), forward, range);
+        if (!viewIntact())
+            continue; // the same block again, up to the file's new end
         firstBlock = false;
         if (hit.offset >= 0) {
             m_foundStart = readStart + hit.offset;

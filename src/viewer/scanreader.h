@@ -58,6 +58,8 @@ public:
     // once the file was seen to shrink.
     qint64 size() const { return m_size; }
     bool mapped() const { return m_fd >= 0; }
+    // A stop requested here makes the following reads Cancelled.
+    void setStopToken(std::stop_token stop) { m_stop = std::move(stop); }
 
 private:
     Bytes readBuffered(qint64 position, qint64 count);
