@@ -1,6 +1,7 @@
 #include "viewer/lineindex.h"
 
 #include "viewer/filesource.h"
+#include "viewer/scanreader.h"
 
 #include "text/guard.h"
 #include "text/linebreak.h"
@@ -106,26 +107,28 @@ Walk walkBlocks(const FileSource &source, LineCountUnit unit, qint64 from, qint6
 {
     const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
     const qint64 block = std::max<qint64>(cs, blockSize / cs * cs);
-    std::vector<char> buffer;
+    ScanReader reader(source, stop);
     for (qint64 reached = from; reached < to;) {
         if (stop.stop_requested())
             return Walk::Cancelled;
         const qint64 begin = std::max(from, reached - cs);
         const qint64 end = std::min(to, reached + block);
-        buffer.resize(size_t(end - begin));
-        qint64 got = 0;
-        const FileSource::ReadResult read =
-            source.read(buffer.data(), end - begin, begin, &got, stop);
-        if (read == FileSource::ReadResult::Cancelled)
+        const ScanReader::Bytes bytes = reader.read(begin, end - begin);
+        if (bytes.status == ScanReader::Status::Cancelled)
             return Walk::Cancelled;
-        if (read != FileSource::ReadResult::Ok)
+        if (bytes.status != ScanReader::Status::Ok)
             return Walk::Failed;
-        const qint64 n = std::clamp<qint64>(got, 0, end - begin) / cs * cs;
-        if (!forEachStart(buffer.data(), n, unit, [&](qint64 s) { return onStart(begin + s); }))
+        const qint64 n = std::clamp<qint64>(bytes.size, 0, end - begin) / cs * cs;
+        const bool all =
+            forEachStart(bytes.data, n, unit, [&](qint64 s) { return onStart(begin + s); });
+        // Cut under the look: the starts told may lie past the new end.
+        if (!reader.intact())
+            return Walk::Short;
+        if (!all)
             return Walk::Stopped;
         if (begin + n < end)
             return Walk::Short;
-        onBlock(end, static_cast<const char *>(buffer.data()), n);
+        onBlock(end, bytes.data, n);
         reached = end;
     }
     return Walk::Done;

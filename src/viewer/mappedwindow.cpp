@@ -1,5 +1,6 @@
 #include "viewer/mappedwindow.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -120,12 +121,20 @@ MappedWindow::MappedWindow(int fd, qint64 offset, qint64 length, bool forward)
         munmap(map, size_t(length));
         return;
     }
-    // Sequential read-ahead suits a scan forward; backward only the window
-    // as a whole is asked for.
+    // Sequential read-ahead suits a scan forward; the pages a scan is about
+    // to reach are asked for by the owner (willNeed), not the whole window.
     if (forward)
         madvise(map, size_t(length), MADV_SEQUENTIAL);
-    madvise(map, size_t(length), MADV_WILLNEED);
     m_data = static_cast<const char *>(map);
+}
+
+void MappedWindow::willNeed(qint64 from, qint64 to) const
+{
+    const qint64 page = pageSize();
+    from = std::max<qint64>(from - m_offset, 0) / page * page;
+    to = std::min(to - m_offset, m_length);
+    if (m_data && from < to)
+        madvise(const_cast<char *>(m_data) + from, size_t(to - from), MADV_WILLNEED);
 }
 
 MappedWindow::~MappedWindow()

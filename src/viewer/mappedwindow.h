@@ -25,8 +25,8 @@
 class MappedWindow final
 {
 public:
-    // Maps length bytes of fd at offset (a multiple of the page size) with
-    // a read-ahead hint for the given direction. isValid() tells whether it
+    // Maps length bytes of fd at offset (a multiple of the page size); a
+    // forward window asks for sequential read-ahead. isValid() tells whether it
     // worked: the map may fail, and at most a fixed number of windows are
     // listed at once across the process.
     MappedWindow(int fd, qint64 offset, qint64 length, bool forward);
@@ -41,6 +41,9 @@ public:
     // Whether a touch faulted since the window was made: the file shrank
     // and some of its pages now read as zeros.
     bool faulted() const;
+    // Starts reading the file's bytes [from, to) of the window into the
+    // page cache without waiting for them.
+    void willNeed(qint64 from, qint64 to) const;
 
     static qint64 pageSize();
 

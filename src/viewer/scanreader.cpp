@@ -48,6 +48,7 @@ bool ScanReader::placeWindow(qint64 position, qint64 count, bool forward)
     if (length < end - start)
         return false;
     m_window = std::make_unique<MappedWindow>(m_fd, start, length, forward);
+    ++m_windowsMade;
     if (m_window->isValid())
         return true;
     m_window.reset();
@@ -62,14 +63,44 @@ ScanReader::Bytes ScanReader::read(qint64 position, qint64 count, bool forward)
         return readBuffered(position, count);
     if (m_stop.stop_requested())
         return {nullptr, 0, Status::Cancelled};
+    if (position + count > m_size && !m_shrunk) {
+        // A read reaches as far as the file does, as a pread would.
+        struct stat st
+        {
+        };
+        if (::fstat(m_fd, &st) == 0)
+            m_size = std::max(m_size, qint64(st.st_size));
+    }
     const qint64 n = std::clamp<qint64>(m_size - position, 0, count);
     if (n == 0)
         return {m_buffer.data(), 0, Status::Ok};
     if (!placeWindow(position, n, forward))
         return readBuffered(position, count);
+    adviseAhead(position, n, forward);
     m_lastMapped = true;
     m_lastEnd = position + n;
     return {m_window->data() + (position - m_window->offset()), n, Status::Ok};
+}
+
+// Asks for the pages the next blocks in the scan's direction will look at,
+// so that a cold file is read while this block is looked at; again each time
+// the scan has used up half of what was asked for.
+void ScanReader::adviseAhead(qint64 position, qint64 n, bool forward)
+{
+    const qint64 begin = m_window->offset(), end = begin + m_window->length();
+    if (m_advisedWindow != m_windowsMade) {
+        m_advisedWindow = m_windowsMade;
+        m_advised = forward ? position : position + n;
+    }
+    if (forward && m_advised < std::min(end, position + n + aheadBytes / 2)) {
+        const qint64 to = std::min(end, position + n + aheadBytes);
+        m_window->willNeed(std::max(m_advised, position), to);
+        m_advised = to;
+    } else if (!forward && m_advised > std::max(begin, position - aheadBytes / 2)) {
+        const qint64 from = std::max(begin, position - aheadBytes);
+        m_window->willNeed(from, std::min(m_advised, position + n));
+        m_advised = from;
+    }
 }
 
 bool ScanReader::intact()
@@ -91,5 +122,6 @@ bool ScanReader::intact()
     if (faulted)
         m_window.reset();
     m_size = std::min(m_size, now);
+    m_shrunk = true;
     return false;
 }

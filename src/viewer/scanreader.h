@@ -29,6 +29,8 @@ public:
     // The window of the map, and the smallest file that is mapped.
     static constexpr qint64 defaultWindowBytes = qint64(256) << 20;
     static constexpr qint64 defaultMinMapBytes = qint64(4) << 20;
+    // How far ahead of the scan the map asks for the file's pages.
+    static constexpr qint64 aheadBytes = qint64(32) << 20;
 
     enum class Status { Ok, Failed, Cancelled };
     struct Bytes
@@ -54,8 +56,9 @@ public:
     // file shrank under them, with size() the new end.
     bool intact();
 
-    // The end of the data: the source's size when the reader was made, less
-    // once the file was seen to shrink.
+    // The end of the data: the source's size when the reader was made, more
+    // when a read went past it and the file had grown, less once the file
+    // was seen to shrink.
     qint64 size() const { return m_size; }
     bool mapped() const { return m_fd >= 0; }
     // A stop requested here makes the following reads Cancelled.
@@ -64,6 +67,7 @@ public:
 private:
     Bytes readBuffered(qint64 position, qint64 count);
     bool placeWindow(qint64 position, qint64 count, bool forward);
+    void adviseAhead(qint64 position, qint64 n, bool forward);
 
     const FileSource &m_source;
     std::stop_token m_stop;
@@ -74,4 +78,11 @@ private:
     std::vector<char> m_buffer;
     bool m_lastMapped = false;
     qint64 m_lastEnd = 0;
+    // Once the file was seen to shrink the scan ends there, also when it
+    // grows again.
+    bool m_shrunk = false;
+    // How far the window was asked for in the scan's direction.
+    qint64 m_windowsMade = 0;
+    qint64 m_advisedWindow = -1;
+    qint64 m_advised = 0;
 };
