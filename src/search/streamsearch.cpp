@@ -36,8 +36,7 @@ class StreamSearch::PlainEngine
 {
 public:
     PlainMatcher matcher;
-    // Kept from one search to the next, so that Find Next stays in the
-    // window it mapped; made afresh for each source.
+    // Made afresh for each source; it holds a map only during a search.
     std::unique_ptr<ScanReader> reader;
     std::vector<char> window;
 };
@@ -238,8 +237,12 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
     }
     if (forward ? edge > lastPos : edge <= 0)
         return false;
-    return matcher.route() == PlainMatcher::Route::Decoded ? decodedBlocks(forward, edge)
-                                                           : rawBlocks(forward, edge);
+    const bool found = matcher.route() == PlainMatcher::Route::Decoded
+                           ? decodedBlocks(forward, edge)
+                           : rawBlocks(forward, edge);
+    // Its pages would count as the program's memory while the search waits.
+    m_plain->reader->release();
+    return found;
 }
 
 bool StreamSearch::rawBlocks(bool forward, qint64 edge)
@@ -294,7 +297,9 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 size = m_streamSize / c * c;
-    const qint64 blockBytes = m_plain->reader->mapped() ? kMappedBlockSize : blockSize;
+    // Decoded blocks stay small even when mapped: a block's text and its
+    // offsets take several times its bytes, and decoding costs the time.
+    const qint64 blockBytes = blockSize;
     const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
     // Forward: matches start at lo or later. Backward: before hi, and the
     // block's data ends at end.

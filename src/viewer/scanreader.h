@@ -61,6 +61,9 @@ public:
     // was seen to shrink.
     qint64 size() const { return m_size; }
     bool mapped() const { return m_fd >= 0; }
+    // Unmaps the window until the next read: a reader kept between scans
+    // holds no map while it waits.
+    void release() { m_window.reset(); }
     // A stop requested here makes the following reads Cancelled.
     void setStopToken(std::stop_token stop) { m_stop = std::move(stop); }
 
