@@ -463,9 +463,56 @@ bool StreamSearch::regexFindFirst()
     if (!prepareSearch(m_savedEncoding, m_streamStart = std::max<qint64>(0, m_streamStart)))
         return false;
     regexPrepare();
-    m_regexBase = m_streamStart;
-    m_regex->setStream(m_source, m_streamStart, m_savedEncoding, m_stop);
+    const qint64 start = m_streamStart;
+    m_regexBase = regexSkipTo(start);
+    m_streamStart = start;
+    m_regex->setStream(m_source, m_regexBase, m_savedEncoding, m_stop);
     return regexFindNext();
+}
+
+// Where a forward run from start may begin without passing a match. A
+// pattern that stays inside its line, looks at nothing before it, has no
+// anchor at the run's start and holds an ASCII literal in every match, on a page where ASCII bytes
+// are ASCII characters, cannot match before the line of the literal's first occurrence: the plain
+// search finds that one at the speed of the map, and the run begins at its line's start. The size
+// when the literal does not occur (or the search was stopped); start when nothing can be skipped.
+qint64 StreamSearch::regexSkipTo(qint64 start)
+{
+    if (m_savedEncoding != encodingAnsi && m_savedEncoding != encodingOem)
+        return start;
+    const QByteArray pattern = m_savedText.toUtf8();
+    const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
+                           m_regex->compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
+                           PCRE2_NEWLINE_ANYCRLF);
+    const std::string &literal = info.requiredLiteral;
+    if (!info.compiled || info.unsure || !info.staysInLine() || info.dollar || info.textAnchor ||
+        info.maxLookbehind > 0 || literal.size() < 3)
+        return start;
+    for (const char ch : literal)
+        if (static_cast<unsigned char>(ch) >= 0x80)
+            return start;
+    // "^" holds only where the run begins: moved, it would hold there too.
+    // Any "^" but the one opening a negated class counts as one.
+    for (qsizetype i = pattern.indexOf('^'); i >= 0; i = pattern.indexOf('^', i + 1))
+        if (i < 1 || pattern[i - 1] != '[' || (i >= 2 && pattern[i - 2] == '\\'))
+            return start;
+    const SearchOptions options = info.literalFolds ? SearchOptions() : soCaseSensitive;
+    if (!plainFind(QString::fromLatin1(literal.data(), qsizetype(literal.size())), m_savedEncoding,
+                   options, start, false))
+        return m_streamSize;
+    // The start of the hit's line: a line that does not start within the
+    // look-back is not skipped into.
+    const qint64 hit = m_foundStart;
+    const qint64 from = std::max(start, hit - kLookBack);
+    std::vector<char> &before = m_plain->window;
+    before.resize(size_t(hit - from));
+    qint64 got = 0;
+    if (!readAt(before.data(), hit - from, from, &got) || got < hit - from)
+        return start;
+    for (qint64 i = hit - from - 1; i >= 0; --i)
+        if (before[size_t(i)] == '\n' || before[size_t(i)] == '\r')
+            return from + i + 1;
+    return start;
 }
 
 bool StreamSearch::regexFindNext()

@@ -116,6 +116,7 @@ private:
     std::pair<qint64, qint64> charAround(qint64 pos, Encoding encoding);
     bool regexFindFirst();
     bool regexFindNext();
+    qint64 regexSkipTo(qint64 start);
     void regexPrepare();
     bool regexBackward(qint64 limit);
     bool regexForwardFromMatch();

@@ -170,4 +170,49 @@ TEST(StreamSearchMapped, FindsWhatAReadSearchFinds)
     }
 }
 
+// A regular expression that holds a literal starts its run at the line of
+// the literal's first occurrence; it finds what the same expression finds
+// when an alternative that never matches hides the literal.
+TEST(StreamSearchRegex, SkippingToTheLiteralFindsWhatARunFromTheStartFinds)
+{
+    const QByteArray text = "INFO start\n"
+                            "ERROR db down\r\n"         // the literal, no match
+                            "WARN error timeout=x\r"    // caseless literal, no number
+                            "x ERROR y timeout=30 ms\n" // the first match
+                            "ERROR timeout=5\n"
+                            "tail ERROR timeout=7";
+    const struct
+    {
+        const char *name;
+        QString pattern;
+        SearchOptions options;
+    } cases[] = {
+        {"case kept", QStringLiteral("ERROR.*timeout=[0-9]+"), soCaseSensitive},
+        {"any case", QStringLiteral("error.*TIMEOUT=[0-9]+"), {}},
+        {"the run's start", QStringLiteral("^ERROR timeout=[0-9]"), soCaseSensitive},
+        {"a negated class", QStringLiteral("ERROR [^ ]+ timeout"), soCaseSensitive},
+        {"word borders", QStringLiteral("\\bERROR\\b\\s+\\w+"), soCaseSensitive},
+        {"whole words", QStringLiteral("timeout=[0-9]+"), soCaseSensitive | soWholeWords},
+    };
+    for (const auto &c : cases) {
+        for (const qint64 start :
+             {qint64(0), qint64(3), qint64(12), qint64(40), qint64(41),
+              qint64(text.indexOf("ERROR timeout")) + 1, qint64(text.size() - 3)}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", from " << start);
+            MemorySearch skipping(text), whole(text);
+            const SearchOptions options = c.options | soRegex;
+            const QString hidden = QStringLiteral("(?:%1)|\\b\\B").arg(c.pattern);
+            bool found = skipping.search.findFirst(c.pattern, encodingAnsi, options, start);
+            bool expected = whole.search.findFirst(hidden, encodingAnsi, options, start);
+            for (int step = 0; step < 4; ++step) {
+                ASSERT_EQ(found, expected) << "step " << step;
+                EXPECT_EQ(skipping.search.foundStart(), whole.search.foundStart());
+                EXPECT_EQ(skipping.search.foundLength(), whole.search.foundLength());
+                found = skipping.search.findNext();
+                expected = whole.search.findNext();
+            }
+        }
+    }
+}
+
 } // namespace
