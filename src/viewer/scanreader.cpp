@@ -44,6 +44,8 @@ bool ScanReader::placeWindow(qint64 position, qint64 count, bool forward)
     const qint64 page = MappedWindow::pageSize();
     qint64 start = forward ? position : std::max<qint64>(0, end - m_windowBytes);
     start = start / page * page;
+    if (end - start > m_windowBytes)
+        start += page; // still at or before position: a block is half a window at most
     const qint64 length = std::min(m_windowBytes, m_size - start);
     if (length < end - start)
         return false;

@@ -61,6 +61,8 @@ public:
     // was seen to shrink.
     qint64 size() const { return m_size; }
     bool mapped() const { return m_fd >= 0; }
+    // Whether the last read's bytes lie in the map rather than the buffer.
+    bool inPlace() const { return m_lastMapped; }
     // Unmaps the window until the next read: a reader kept between scans
     // holds no map while it waits.
     void release() { m_window.reset(); }

@@ -65,6 +65,8 @@ TEST(ScanReader, GivesTheSourceBytesMappedOrNot)
             const qint64 want = std::clamp<qint64>(text.size() - c.position, 0, c.count);
             ASSERT_EQ(bytes.size, want);
             EXPECT_EQ(QByteArray(bytes.data, bytes.size), text.mid(c.position, want));
+            // Blocks up to half a window are looked at in place.
+            EXPECT_EQ(reader.inPlace(), mapped && want > 0 && c.count <= 2 * kPage);
             EXPECT_TRUE(reader.intact());
         }
     }
