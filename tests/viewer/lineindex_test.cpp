@@ -353,6 +353,37 @@ TEST(LineIndex, BoundedMemoryAndLookupReads)
     }
 }
 
+// Stretches that hold LFs only are counted in bulk: over 4 KiB of short and
+// long lines (the bulk count's counters are summed every 4080 bytes), then
+// CRs, with checkpoints due anywhere, every line starts where the reference
+// says.
+TEST(LineIndex, BlocksOfLineFeedsOnlyCountAsAnyOther)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < 9000; ++i)
+        text += QByteArray((i * 37) % 61, 'x') + '\n';
+    // The full rules take over from a CR on, within a block.
+    text += "CR\rCR LF\r\nLF\n\nx";
+    for (int i = 0; i < 300; ++i)
+        text += QByteArray(i % 13, 'y') + '\n';
+    text += "no break";
+    const Reference r = reference(text, LineCountUnit::Byte);
+    const qint64 lines = qint64(r.starts.size()) + 1;
+    for (const int block : {2, 17, 4096, LineIndex::defaultBlockSize}) {
+        for (const qint64 spacing : {qint64(1), qint64(50), qint64(4097)}) {
+            SCOPED_TRACE(testing::Message() << "block " << block << ", spacing " << spacing);
+            MemorySource source(text);
+            LineIndex index(LineCountUnit::Byte, spacing);
+            ASSERT_EQ(index.extend(source, text.size(), {}, block),
+                      LineIndex::BuildResult::Complete);
+            EXPECT_EQ(index.indexedSize(), r.counted);
+            ASSERT_EQ(index.lastLine(), lines);
+            for (qint64 n = 2; n <= lines; ++n)
+                ASSERT_EQ(index.lineStartOf(source, n), r.starts[size_t(n - 2)]) << "line " << n;
+        }
+    }
+}
+
 // Lines of many lengths with a CR LF split over every block edge: a file
 // large enough to be mapped.
 QByteArray mappedText()
