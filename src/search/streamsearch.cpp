@@ -488,8 +488,11 @@ qint64 StreamSearch::regexSkipTo(qint64 start)
     if (!info.compiled || info.unsure || !info.staysInLine() || info.dollar || info.textAnchor ||
         info.maxLookbehind > 0 || literal.size() < 3)
         return start;
+    // A byte that does not decode reads as the replacement character: in
+    // the text it may stand where the bytes hold something else.
     for (const char ch : literal)
-        if (static_cast<unsigned char>(ch) >= 0x80)
+        if (static_cast<unsigned char>(ch) >= 0x80 ||
+            char32_t(static_cast<unsigned char>(ch)) == m_regex->replacementCharacter)
             return start;
     // "^" holds only where the run begins: moved, it would hold there too.
     // Any "^" but the one opening a negated class counts as one.
