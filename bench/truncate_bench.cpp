@@ -104,6 +104,11 @@ int main(int argc, char **argv)
     const qint64 grown = bench::residentBytes() - before;
     const int maps = mapsOf(path);
     QFile::remove(path);
+    // Counts whose only right value is 0: any other fails the run.
+    if (wrong > 0)
+        bench::fail(QStringLiteral("%1 searches did not end at the new end").arg(wrong.load()));
+    if (maps != 0)
+        bench::fail(QStringLiteral("%1 maps of the file were left").arg(maps));
     bench::report(
         {QStringLiteral("Searches of a file cut under them (%1 runs): wrong results").arg(runsDone),
          double(wrong.load() + (runs - runsDone)), QStringLiteral("runs"), 0, QString(), 0, false,
