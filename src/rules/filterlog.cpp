@@ -9,6 +9,7 @@
 #include "text/fileutil.h"
 #include "text/linebreak.h"
 #include "viewer/filesource.h"
+#include "viewer/scanreader.h"
 
 #include <QByteArrayView>
 
@@ -468,6 +469,7 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
     StreamDecoder decoder(options.encoding, true);
     QByteArray decoded;
     std::vector<char> raw;
+    ScanReader reader(source, stop);
     TextBuffer text(lineLimit + 4 * filterLogBlockBytes);
     int percent = -1;
     qint64 pos = 0;
@@ -485,9 +487,20 @@ FilterLogResult run(const FileSource &source, const QString &dest, const FilterL
             target = text.extend(want);
         }
         qint64 got = 0;
-        // A failed read ends the source where it failed.
-        if (source.read(target, want, pos, &got, stop) == FileSource::ReadResult::Cancelled)
-            return cancelled();
+        // The block is copied out of the map at once: the copy is the one
+        // look at its bytes, so a cut under it is known before any line of
+        // it is written, and the block is taken again up to the new end.
+        for (;;) {
+            const ScanReader::Bytes bytes = reader.read(pos, want);
+            if (bytes.status == ScanReader::Status::Cancelled)
+                return cancelled();
+            // A failed read ends the source where it failed.
+            got = bytes.status == ScanReader::Status::Ok ? std::min(bytes.size, want) : 0;
+            if (got > 0)
+                std::memcpy(target, bytes.data, size_t(got));
+            if (reader.intact())
+                break;
+        }
         pos += got;
         last = got < want || pos >= size;
         if (utf16) {

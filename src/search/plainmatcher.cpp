@@ -40,6 +40,21 @@ const std::array<char16_t, 65536> &foldTable16()
     return table;
 }
 
+// Every character of the Basic Multilingual Plane beside its folded unit,
+// ordered by it: the case variants of a character are a range.
+const std::vector<std::pair<char16_t, char16_t>> &caseVariants()
+{
+    static std::vector<std::pair<char16_t, char16_t>> table;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int u = 0; u < 65536; ++u)
+            if (!QChar::isSurrogate(char32_t(u)))
+                table.emplace_back(foldTable16()[size_t(u)], char16_t(u));
+        std::sort(table.begin(), table.end());
+    });
+    return table;
+}
+
 bool isUtf8Page(Encoding encoding)
 {
     return backendForCodepage(codepageID(encoding)).Kind == CodepageBackendKind::Utf8;
@@ -72,6 +87,7 @@ void PlainMatcher::prepare(const QString &text, Encoding encoding, bool caseSens
 {
     m_route = Route::None;
     m_oneBytePerChar = false;
+    m_verifyUtf8 = false;
     m_encoding = encoding;
     m_wholeWords = wholeWords;
     m_caseSensitive = caseSensitive;
@@ -115,8 +131,13 @@ void PlainMatcher::prepare(const QString &text, Encoding encoding, bool caseSens
         bool plain = !text.contains(QChar(0xFFFD));
         for (QChar c : text)
             plain = plain && !c.isSurrogate();
-        if (!plain || (!caseSensitive && !isAscii(text)))
+        if (!plain)
             return decoded();
+        if (!caseSensitive && !isAscii(text)) {
+            if (!prepareCaselessUtf8(text))
+                return decoded();
+            return;
+        }
         const QByteArray bytes = (caseSensitive ? text : text.toLower()).toUtf8();
         m_finder.prepare(bytes, caseSensitive ? nullptr : &asciiFoldTable);
         m_route = Route::Bytes;
@@ -157,6 +178,68 @@ void PlainMatcher::prepare(const QString &text, Encoding encoding, bool caseSens
     m_finder.prepare(bytes, identity ? nullptr : &fold);
     m_route = Route::Bytes;
     m_overlap = bytes.size() + 1;
+}
+
+// A caseless text with letters past ASCII, in UTF-8, as bytes: where every
+// case variant of each of its characters takes as many bytes as the
+// character, the bytes that stand in the same place of two variants form one
+// fold class, and the finder's candidates (a superset of the matches, as
+// fast as a caseless ASCII search where the classes are ASCII case pairs or
+// differ in bit 5) are decoded and compared whole. False when some variant
+// takes another number of bytes.
+bool PlainMatcher::prepareCaselessUtf8(const QString &text)
+{
+    std::array<uint8_t, 256> parent;
+    for (int b = 0; b < 256; ++b)
+        parent[size_t(b)] = uint8_t(b);
+    const auto root = [&](uint8_t b) {
+        while (parent[b] != b)
+            b = parent[b] = parent[parent[b]];
+        return b;
+    };
+    QByteArray pattern;
+    m_units.clear();
+    for (const QChar c : text) {
+        const char16_t key = foldUnit(c.unicode());
+        const QByteArray own = QString(c).toUtf8();
+        const auto &variants = caseVariants();
+        const auto range = std::equal_range(
+            variants.begin(), variants.end(), std::pair<char16_t, char16_t>(key, 0),
+            [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (auto it = range.first; it != range.second; ++it) {
+            const QByteArray other = QString(QChar(it->second)).toUtf8();
+            if (other.size() != own.size())
+                return false;
+            for (qsizetype i = 0; i < own.size(); ++i) {
+                const uint8_t a = root(uint8_t(own[i])), b = root(uint8_t(other[i]));
+                parent[std::max(a, b)] = std::min(a, b);
+            }
+        }
+        pattern += own;
+        m_units += QChar(key);
+    }
+    ByteFinder::FoldTable fold;
+    for (int b = 0; b < 256; ++b)
+        fold[size_t(b)] = root(uint8_t(b));
+    for (char &b : pattern)
+        b = char(fold[uint8_t(b)]);
+    m_finder.prepare(pattern, &fold);
+    m_verifyUtf8 = true;
+    m_route = Route::Bytes;
+    m_overlap = pattern.size() + 1;
+    return true;
+}
+
+// Whether the n bytes at p decode to the folded text.
+bool PlainMatcher::decodesToText(const uint8_t *data, qsizetype p, qsizetype n) const
+{
+    const QString found = QString::fromUtf8(reinterpret_cast<const char *>(data + p), n);
+    if (found.size() != m_units.size())
+        return false;
+    for (qsizetype i = 0; i < found.size(); ++i)
+        if (foldUnit(found[i].unicode()) != m_units[i])
+            return false;
+    return true;
 }
 
 bool PlainMatcher::separatorBefore(const uint8_t *data, qsizetype p) const
@@ -202,6 +285,8 @@ PlainMatcher::Hit PlainMatcher::findBytes(const uint8_t *data, qsizetype size, b
     const qsizetype n = m_finder.length();
     const auto accept = [&](qsizetype p) {
         if (m_route == Route::Units16 && (p & 1))
+            return false;
+        if (m_verifyUtf8 && !decodesToText(data, p, n))
             return false;
         if (!m_wholeWords)
             return true;

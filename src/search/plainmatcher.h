@@ -13,8 +13,10 @@
 // (letter case folded by the simple lower-case mapping, except that no
 // character above 127 becomes an ASCII one), but where the text allows it the
 // raw bytes are compared instead: UTF-8 and single-byte pages byte for byte
-// through a fold table, UTF-16 as byte pairs at even offsets. The rest
-// (multi-byte pages, a caseless non-ASCII text in UTF-8 or UTF-16, a text
+// through a fold table, UTF-16 as byte pairs at even offsets. A caseless
+// non-ASCII text in UTF-8 goes by bytes as well when its case variants take
+// as many bytes as its characters, each candidate decoded and compared. The
+// rest (multi-byte pages, a caseless non-ASCII text in UTF-16, a text
 // holding U+FFFD) decodes the block and maps the hit back to the bytes it
 // came from.
 class PlainMatcher final
@@ -73,6 +75,8 @@ public:
 private:
     Hit findBytes(const uint8_t *data, qsizetype size, bool forward, bool lastBlock,
                   bool firstBlock) const;
+    bool prepareCaselessUtf8(const QString &text);
+    bool decodesToText(const uint8_t *data, qsizetype p, qsizetype n) const;
     bool separatorBefore(const uint8_t *data, qsizetype p) const;
     bool separatorAt(const uint8_t *data, qsizetype p) const;
 
@@ -83,8 +87,11 @@ private:
     bool m_caseSensitive = true;
     bool m_bigEndian = false;
     bool m_oneBytePerChar = false;
+    // Bytes route, caseless UTF-8 past ASCII: a candidate is decoded and
+    // compared with m_units.
+    bool m_verifyUtf8 = false;
     qsizetype m_overlap = 0;
     ByteFinder m_finder;
     bool m_separator[256] = {}; // Bytes route: by the byte's character
-    QString m_units;            // Decoded route: the folded text
+    QString m_units;            // Decoded route and m_verifyUtf8: the folded text
 };

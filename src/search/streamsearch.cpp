@@ -10,6 +10,7 @@
 #include "text/contract.h"
 #include "text/fileutil.h"
 #include "viewer/filesource.h"
+#include "viewer/scanreader.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -25,6 +26,9 @@ const QString kUnit = QStringLiteral("QzStreamSearch");
 constexpr qint64 kLookBack = 4096;
 // Bytes one character may take, escape sequences of the stateful pages included.
 constexpr qint64 kMaxCharBytes = 8;
+// Bytes per plain block looked at in place: mapped bytes cost nothing to
+// hand over, so blocks are only as small as progress and a stop need.
+constexpr qint64 kMappedBlockSize = qint64(8) << 20;
 } // namespace
 
 // The plain engine's working storage, kept between searches.
@@ -37,8 +41,8 @@ public:
     Encoding encoding;
     SearchOptions options;
     bool prepared = false;
-    // A block and the bytes read in front of it.
-    std::vector<char> Block = std::vector<char>(size_t(blockSize + kLookBack + kMaxCharBytes));
+    // Made afresh for each source; it holds a map only during a search.
+    std::unique_ptr<ScanReader> reader;
     std::vector<char> window;
 };
 
@@ -47,6 +51,8 @@ StreamSearch::~StreamSearch() = default;
 
 void StreamSearch::releaseSource()
 {
+    if (m_plain)
+        m_plain->reader.reset();
     m_ownedSource.reset();
     m_source = nullptr;
     m_fileName.clear();
@@ -130,6 +136,32 @@ bool StreamSearch::readAt(char *buffer, qint64 count, qint64 position, qint64 *g
     return true;
 }
 
+// As readAt, but the bytes are looked at where the reader has them: in the
+// map of a local file, or in its buffer. False when stopped.
+bool StreamSearch::view(qint64 position, qint64 count, bool forward, const char **data, qint64 *got)
+{
+    ScanReader &reader = *m_plain->reader;
+    const ScanReader::Bytes bytes = reader.read(position, count, forward);
+    *data = bytes.data;
+    *got = 0;
+    if (bytes.status == ScanReader::Status::Cancelled)
+        return false;
+    if (bytes.status == ScanReader::Status::Failed)
+        throw SearchError(QStringLiteral("Read error at offset %1").arg(position));
+    *got = std::min(bytes.size, std::max<qint64>(0, m_streamSize - position));
+    return true;
+}
+
+// Whether the bytes of the last view were the file's; when it shrank under
+// them, the search now ends at its new end.
+bool StreamSearch::viewIntact()
+{
+    if (m_plain->reader->intact())
+        return true;
+    m_streamSize = std::min(m_streamSize, m_plain->reader->size());
+    return false;
+}
+
 // The start and end of the character that holds the byte at pos, on a page
 // whose characters may take several bytes; {-1, -1} when stopped.
 std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, Encoding encoding)
@@ -172,6 +204,9 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
         return false;
     if (!m_plain)
         m_plain = std::make_unique<PlainEngine>();
+    if (!m_plain->reader)
+        m_plain->reader = std::make_unique<ScanReader>(*m_source);
+    m_plain->reader->setStopToken(m_stop);
     PlainMatcher &matcher = m_plain->matcher;
     const SearchOptions matching = options & (soCaseSensitive | soWholeWords);
     if (!m_plain->prepared || text != m_plain->text || encoding != m_plain->encoding ||
@@ -216,8 +251,12 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
     }
     if (forward ? edge > lastPos : edge <= 0)
         return false;
-    return matcher.route() == PlainMatcher::Route::Decoded ? decodedBlocks(forward, edge)
-                                                           : rawBlocks(forward, edge);
+    const bool found = matcher.route() == PlainMatcher::Route::Decoded
+                           ? decodedBlocks(forward, edge)
+                           : rawBlocks(forward, edge);
+    // Its pages would count as the program's memory while the search waits.
+    m_plain->reader->release();
+    return found;
 }
 
 qint64 StreamSearch::plainBlockBytes() const
@@ -232,22 +271,24 @@ bool StreamSearch::rawBlocks(bool forward, qint64 edge)
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 lastPos = std::max<qint64>(0, m_streamSize / c * c - c);
-    const qint64 blockBytes = plainBlockBytes();
+    const qint64 blockBytes = m_plain->reader->mapped() ? kMappedBlockSize : plainBlockBytes();
     // A text longer than half a block could leave no step between blocks;
     // it cannot fit one anyway.
     const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
-    char *block = m_plain->Block.data();
     // Forward q is where the block starts; backward, end is where it ends.
     qint64 q = edge, end = edge;
     bool firstBlock = true;
     for (;;) {
         const qint64 s = forward ? q : std::max<qint64>(0, end - blockBytes);
         const qint64 n = forward ? blockBytes : end - s;
+        const char *block = nullptr;
         qint64 got = 0;
-        if (!readAt(block, n, s, &got))
+        if (!view(s, n, forward, &block, &got))
             return false;
         const bool lastBlock = forward ? got < blockBytes : s == 0 || got < n;
         const PlainMatcher::Hit hit = matcher.find(block, got, forward, lastBlock, firstBlock);
+        if (!viewIntact())
+            continue; // the same block again, up to the file's new end
         firstBlock = false;
         if (hit.offset >= 0) {
             m_foundStart = s + hit.offset;
@@ -277,9 +318,10 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     const PlainMatcher &matcher = m_plain->matcher;
     const qint64 c = m_charSize;
     const qint64 size = m_streamSize / c * c;
+    // Decoded blocks stay small even when mapped: a block's text and its
+    // offsets take several times its bytes, and decoding costs the time.
     const qint64 blockBytes = plainBlockBytes();
     const qint64 overlap = std::min<qint64>(matcher.overlapBytes(), blockBytes / 2) / c * c;
-    char *block = m_plain->Block.data();
     // Forward: matches start at lo or later. Backward: before hi, and the
     // block's data ends at end.
     qint64 lo = edge, hi = std::numeric_limits<qint64>::max(), end = edge;
@@ -291,8 +333,9 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
         // decode as one cut short: the bytes after it are read too.
         const qint64 dataEnd = forward ? blockEnd : std::min(size, blockEnd + kMaxCharBytes);
         const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
+        const char *block = nullptr;
         qint64 got = 0;
-        if (!readAt(block, dataEnd - readStart, readStart, &got))
+        if (!view(readStart, dataEnd - readStart, forward, &block, &got))
             return false;
         if (readStart + got <= blockStart)
             return false; // the source was cut short
@@ -317,6 +360,8 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
         range.atStart = readStart == 0;
         range.atEnd = atEnd;
         const PlainMatcher::Hit hit = matcher.findDecoded(block, qsizetype(got), forward, range);
+        if (!viewIntact())
+            continue; // the same block again, up to the file's new end
         firstBlock = false;
         if (hit.offset >= 0) {
             m_foundStart = readStart + hit.offset;
@@ -442,9 +487,59 @@ bool StreamSearch::regexFindFirst()
     if (!prepareSearch(m_savedEncoding, m_streamStart = std::max<qint64>(0, m_streamStart)))
         return false;
     regexPrepare();
-    m_regexBase = m_streamStart;
-    m_regex->setStream(m_source, m_streamStart, m_savedEncoding, m_stop);
+    const qint64 start = m_streamStart;
+    m_regexBase = regexSkipTo(start);
+    m_streamStart = start;
+    m_regex->setStream(m_source, m_regexBase, m_savedEncoding, m_stop);
     return regexFindNext();
+}
+
+// Where a forward run from start may begin without passing a match. A
+// pattern that stays inside its line, looks at nothing before it, has no
+// anchor at the run's start and holds an ASCII literal in every match, on a page where ASCII bytes
+// are ASCII characters, cannot match before the line of the literal's first occurrence: the plain
+// search finds that one at the speed of the map, and the run begins at its line's start. The size
+// when the literal does not occur (or the search was stopped); start when nothing can be skipped.
+qint64 StreamSearch::regexSkipTo(qint64 start)
+{
+    if (m_savedEncoding != encodingAnsi && m_savedEncoding != encodingOem)
+        return start;
+    const QByteArray pattern = m_savedText.toUtf8();
+    const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
+                           m_regex->compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
+                           PCRE2_NEWLINE_ANYCRLF);
+    const std::string &literal = info.requiredLiteral;
+    if (!info.compiled || info.unsure || !info.staysInLine() || info.dollar || info.textAnchor ||
+        info.maxLookbehind > 0 || literal.size() < 3)
+        return start;
+    // A byte that does not decode reads as the replacement character: in
+    // the text it may stand where the bytes hold something else.
+    for (const char ch : literal)
+        if (static_cast<unsigned char>(ch) >= 0x80 ||
+            char32_t(static_cast<unsigned char>(ch)) == m_regex->replacementCharacter)
+            return start;
+    // "^" holds only where the run begins: moved, it would hold there too.
+    // Any "^" but the one opening a negated class counts as one.
+    for (qsizetype i = pattern.indexOf('^'); i >= 0; i = pattern.indexOf('^', i + 1))
+        if (i < 1 || pattern[i - 1] != '[' || (i >= 2 && pattern[i - 2] == '\\'))
+            return start;
+    const SearchOptions options = info.literalFolds ? SearchOptions() : soCaseSensitive;
+    if (!plainFind(QString::fromLatin1(literal.data(), qsizetype(literal.size())), m_savedEncoding,
+                   options, start, false))
+        return m_streamSize;
+    // The start of the hit's line: a line that does not start within the
+    // look-back is not skipped into.
+    const qint64 hit = m_foundStart;
+    const qint64 from = std::max(start, hit - kLookBack);
+    std::vector<char> &before = m_plain->window;
+    before.resize(size_t(hit - from));
+    qint64 got = 0;
+    if (!readAt(before.data(), hit - from, from, &got) || got < hit - from)
+        return start;
+    for (qint64 i = hit - from - 1; i >= 0; --i)
+        if (before[size_t(i)] == '\n' || before[size_t(i)] == '\r')
+            return from + i + 1;
+    return start;
 }
 
 bool StreamSearch::regexFindNext()

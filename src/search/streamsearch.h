@@ -115,9 +115,12 @@ private:
     bool rawBlocks(bool forward, qint64 edge);
     bool decodedBlocks(bool forward, qint64 edge);
     bool readAt(char *buffer, qint64 count, qint64 position, qint64 *got);
+    bool view(qint64 position, qint64 count, bool forward, const char **data, qint64 *got);
+    bool viewIntact();
     std::pair<qint64, qint64> charAround(qint64 pos, Encoding encoding);
     bool regexFindFirst();
     bool regexFindNext();
+    qint64 regexSkipTo(qint64 start);
     void regexPrepare();
     bool regexBackward(qint64 limit);
     bool regexForwardFromMatch();

@@ -33,6 +33,10 @@ public:
     // The file on disk the bytes come from, if any (also when they are
     // decompressed from it): what a rotation or a replacement is told by.
     virtual const LocalFileSource *localFile() const { return nullptr; }
+    // A descriptor of a regular file holding the data at the same offsets,
+    // which a scan may map instead of reading (ScanReader); -1 for data
+    // that must be read.
+    virtual int mappableDescriptor() const { return -1; }
 
 protected:
     FileSource() = default;
@@ -63,6 +67,7 @@ public:
     // renamed or deleted; null when it cannot.
     std::unique_ptr<FileSource> openAnother() const override;
     const LocalFileSource *localFile() const override { return this; }
+    int mappableDescriptor() const override { return m_fd; }
 
     const QString &fileName() const { return m_fileName; }
     int descriptor() const { return m_fd; }

@@ -1,6 +1,7 @@
 #include "viewer/linecount.h"
 
 #include "viewer/filesource.h"
+#include "viewer/scanreader.h"
 
 #include "text/guard.h"
 #include "text/linebreak.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -176,26 +178,36 @@ bool LineStarts::count(const FileSource &source, qint64 size, LineCountUnit unit
     size = std::clamp<qint64>(size, 0, bufSizeMax) / cs * cs;
     const size_t capacity = size_t(std::clamp(maxCount, countMin, countMax) - 1);
     const qint64 block = std::max<qint64>(cs, (qint64(blockSize) + cs - 1) / cs * cs);
-    std::vector<char> buffer(size_t(std::min(block, std::max<qint64>(size, 1))));
     m_starts.reserve(capacity);
-    BreakFinder finder(m_starts, capacity, unit);
+    std::optional<BreakFinder> finder(std::in_place, m_starts, capacity, unit);
+    ScanReader reader(source, stop);
     qint64 pos = 0;
     while (pos < size) {
-        const qint64 want = std::min<qint64>(qint64(buffer.size()), size - pos);
-        qint64 got = 0;
-        if (stop.stop_requested() ||
-            source.read(buffer.data(), want, pos, &got, stop) != FileSource::ReadResult::Ok) {
+        const qint64 want = std::min<qint64>(block, size - pos);
+        if (stop.stop_requested()) {
+            clear();
+            return false;
+        }
+        const ScanReader::Bytes bytes = reader.read(pos, want);
+        if (bytes.status != ScanReader::Status::Ok) {
             clear();
             return false;
         }
         // Only the last read may end inside a character.
+        const qint64 got = std::min(bytes.size, want);
         const qint64 n = got - got % cs;
-        if (n > 0 && !finder.feed(buffer.data(), n, pos)) {
-            pos += n;
-            break;
+        const bool room = n <= 0 || finder->feed(bytes.data, n, pos);
+        if (!reader.intact()) {
+            // Cut under the count: the starts told may lie past the new
+            // end, and the count begins again over what is left.
+            m_starts.clear();
+            finder.emplace(m_starts, capacity, unit);
+            size = std::min(size, reader.size() / cs * cs);
+            pos = 0;
+            continue;
         }
         pos += n;
-        if (got < want)
+        if (!room || got < want)
             break;
     }
     m_counted = pos;

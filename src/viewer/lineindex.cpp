@@ -1,12 +1,15 @@
 #include "viewer/lineindex.h"
 
 #include "viewer/filesource.h"
+#include "viewer/scanreader.h"
 
 #include "text/guard.h"
 #include "text/linebreak.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include <emmintrin.h>
 
 namespace {
 
@@ -95,6 +98,67 @@ enum class Walk {
     Short, // the file ends before to
 };
 
+// As walkBlocks, but starts(data, n, begin) is given each block to tell its
+// starts itself: false when it stopped.
+template <typename Starts, typename OnBlock>
+Walk walkBlockStarts(const FileSource &source, LineCountUnit unit, qint64 from, qint64 to,
+                     std::stop_token stop, qint64 blockSize, Starts &&starts, OnBlock &&onBlock)
+{
+    const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
+    const qint64 block = std::max<qint64>(cs, blockSize / cs * cs);
+    ScanReader reader(source, stop);
+    for (qint64 reached = from; reached < to;) {
+        if (stop.stop_requested())
+            return Walk::Cancelled;
+        const qint64 begin = std::max(from, reached - cs);
+        const qint64 end = std::min(to, reached + block);
+        const ScanReader::Bytes bytes = reader.read(begin, end - begin);
+        if (bytes.status == ScanReader::Status::Cancelled)
+            return Walk::Cancelled;
+        if (bytes.status != ScanReader::Status::Ok)
+            return Walk::Failed;
+        const qint64 n = std::clamp<qint64>(bytes.size, 0, end - begin) / cs * cs;
+        const bool all = starts(bytes.data, n, begin);
+        // Cut under the look: the starts told may lie past the new end.
+        if (!reader.intact())
+            return Walk::Short;
+        if (!all)
+            return Walk::Stopped;
+        if (begin + n < end)
+            return Walk::Short;
+        onBlock(end, bytes.data, n);
+        reached = end;
+    }
+    return Walk::Done;
+}
+
+// The LFs in data[0, n), sixteen bytes a step: byte counters that never
+// reach 256 before they are summed. -1 when a CR is among the bytes, whose
+// breaks need the full rules.
+qint64 countLineFeeds(const char *data, qint64 n)
+{
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    __m128i crs = _mm_setzero_si128();
+    qint64 total = 0, i = 0;
+    while (i + 16 <= n) {
+        __m128i counts = _mm_setzero_si128();
+        const qint64 stop = std::min(n - 15, i + 255 * 16);
+        for (; i < stop; i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lf));
+            crs = _mm_or_si128(crs, _mm_cmpeq_epi8(bytes, cr));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        total += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+    }
+    bool anyCr = _mm_movemask_epi8(crs) != 0;
+    for (; i < n; ++i) {
+        total += data[i] == '\n';
+        anyCr = anyCr || data[i] == '\r';
+    }
+    return anyCr ? -1 : total;
+}
+
 // Calls onStart(s) for each line start s in (from, to) of source, in order,
 // until it returns false; from and to are whole characters. It reads in
 // blocks, each from the last unit of the one before, so a CR LF split over
@@ -104,31 +168,12 @@ template <typename OnStart, typename OnBlock>
 Walk walkBlocks(const FileSource &source, LineCountUnit unit, qint64 from, qint64 to,
                 std::stop_token stop, qint64 blockSize, OnStart &&onStart, OnBlock &&onBlock)
 {
-    const qint64 cs = unit == LineCountUnit::Byte ? 1 : 2;
-    const qint64 block = std::max<qint64>(cs, blockSize / cs * cs);
-    std::vector<char> buffer;
-    for (qint64 reached = from; reached < to;) {
-        if (stop.stop_requested())
-            return Walk::Cancelled;
-        const qint64 begin = std::max(from, reached - cs);
-        const qint64 end = std::min(to, reached + block);
-        buffer.resize(size_t(end - begin));
-        qint64 got = 0;
-        const FileSource::ReadResult read =
-            source.read(buffer.data(), end - begin, begin, &got, stop);
-        if (read == FileSource::ReadResult::Cancelled)
-            return Walk::Cancelled;
-        if (read != FileSource::ReadResult::Ok)
-            return Walk::Failed;
-        const qint64 n = std::clamp<qint64>(got, 0, end - begin) / cs * cs;
-        if (!forEachStart(buffer.data(), n, unit, [&](qint64 s) { return onStart(begin + s); }))
-            return Walk::Stopped;
-        if (begin + n < end)
-            return Walk::Short;
-        onBlock(end, static_cast<const char *>(buffer.data()), n);
-        reached = end;
-    }
-    return Walk::Done;
+    return walkBlockStarts(
+        source, unit, from, to, stop, blockSize,
+        [&](const char *data, qint64 n, qint64 begin) {
+            return forEachStart(data, n, unit, [&](qint64 s) { return onStart(begin + s); });
+        },
+        onBlock);
 }
 
 // Reads [from, to) whole; false when the read fails or comes back short.
@@ -196,16 +241,47 @@ LineIndex::BuildResult LineIndex::build(const FileSource &source, qint64 size, s
 
     Checkpoint *last = &m_checkpoints.back();
     qint64 lines = m_lines;
-    // From one unit early: a start at m_end needs the unit before it.
-    const Walk walk = walkBlocks(
-        source, m_unit, std::max<qint64>(m_end - cs, 0), size, stop, blockSize,
-        [&](qint64 at) {
-            ++lines;
-            if (at - last->offset >= m_spacing) {
-                m_checkpoints.push_back({at, lines});
-                last = &m_checkpoints.back();
+    const auto onStart = [&](qint64 at) {
+        ++lines;
+        if (at - last->offset >= m_spacing) {
+            m_checkpoints.push_back({at, lines});
+            last = &m_checkpoints.back();
+        }
+        return true;
+    };
+    // As forEachStart with onStart, for bytes that hold LFs only: they are
+    // counted sixteen bytes a step in one sweep that also looks for CRs, and
+    // found one by one only where a checkpoint is due. From the first stretch
+    // with a CR on, the full rules take over.
+    const auto blockStarts = [&](const char *data, qint64 n, qint64 begin) {
+        const qint64 end = n - 1; // an LF at n - 1 starts no line yet
+        for (qint64 i = 0; i < end;) {
+            const qint64 due = std::min(end, std::max(last->offset + m_spacing - 1 - begin, i));
+            const qint64 counted = countLineFeeds(data + i, due - i);
+            const void *lf = counted < 0 || due == end
+                                 ? nullptr
+                                 : std::memchr(data + due, '\n', size_t(end - due));
+            const qint64 at = lf ? static_cast<const char *>(lf) - data : end;
+            if (counted < 0 || std::memchr(data + due, '\r', size_t(at - due))) {
+                // The start at i is told; data[i] is the unit before the next.
+                return forEachStart(data + i, n - i, m_unit,
+                                    [&](qint64 s) { return onStart(begin + i + s); });
             }
-            return true;
+            lines += counted;
+            if (!lf)
+                return true;
+            onStart(begin + at + 1);
+            i = at + 1;
+        }
+        return true;
+    };
+    // From one unit early: a start at m_end needs the unit before it.
+    const Walk walk = walkBlockStarts(
+        source, m_unit, std::max<qint64>(m_end - cs, 0), size, stop, blockSize,
+        [&](const char *data, qint64 n, qint64 begin) {
+            if (m_unit == LineCountUnit::Byte)
+                return blockStarts(data, n, begin);
+            return forEachStart(data, n, m_unit, [&](qint64 s) { return onStart(begin + s); });
         },
         [&](qint64 end, const char *data, qint64 n) {
             m_lines = lines;

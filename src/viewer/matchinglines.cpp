@@ -9,6 +9,7 @@
 #include "text/blockdecoder.h"
 #include "text/codepagebackend.h"
 #include "text/codepages.h"
+#include "viewer/scanreader.h"
 #include "viewer/spansource.h"
 
 #include <QRegularExpression>
@@ -83,7 +84,8 @@ public:
         Result result;
         m_stop = stop;
         m_sink = &sink;
-        const qint64 size = m_source.size();
+        ScanReader reader(m_source, stop);
+        qint64 size = m_source.size();
         qint64 pos = std::max<qint64>(0, from) / m_unit * m_unit;
         qint64 blockBytes = kFirstBlockBytes;
         result.resumeAt = pos;
@@ -92,28 +94,35 @@ public:
                 return cancelled(result);
             const qint64 want = std::min(blockBytes, size - pos);
             blockBytes = kBlockBytes;
-            m_block.resize(size_t(want));
-            qint64 got = 0;
-            switch (m_source.read(m_block.data(), want, pos, &got, stop)) {
-            case FileSource::ReadResult::Ok:
+            const ScanReader::Bytes bytes = reader.read(pos, want);
+            switch (bytes.status) {
+            case ScanReader::Status::Ok:
                 break;
-            case FileSource::ReadResult::Cancelled:
+            case ScanReader::Status::Cancelled:
                 return cancelled(result);
-            case FileSource::ReadResult::Failed:
+            case ScanReader::Status::Failed:
                 result.status = Result::Status::Failed;
                 return result;
             }
+            const qint64 got = std::min(bytes.size, want);
             const bool atEnd = got < want || pos + got >= size;
             const qsizetype n = qsizetype(got / m_unit * m_unit);
-            const char *d = m_block.data();
+            const char *d = bytes.data;
+            // The lines a block passes are held until the block is known to
+            // be the file's: cut under the look, it is looked at again.
+            m_held.clear();
+            m_holding = true;
             if (!atEnd) {
                 const qsizetype cut = lastLineStart(d, n);
                 if (cut > 0) {
                     runLines(d, cut, pos);
+                    if (!settle(reader, size))
+                        continue;
                     pos += cut;
-                } else if (!longLine(pos, size, result)) {
-                    return result;
                 } else {
+                    m_holding = false;
+                    if (!longLine(pos, size, result))
+                        return result;
                     pos = result.resumeAt;
                 }
             } else {
@@ -121,7 +130,10 @@ public:
                 const qsizetype last =
                     n > 0 && unitAt(d, n - m_unit) == '\n' ? n : lastLineStart(d, n);
                 runLines(d, last, pos);
-                if (last < n && judge(d + last, n - last))
+                const bool tail = last < n && judge(d + last, n - last);
+                if (!settle(reader, size))
+                    continue;
+                if (tail)
                     result.tail = {pos + last, n - last};
                 pos += last;
                 result.resumeAt = pos;
@@ -222,7 +234,29 @@ private:
         return hit != m_filter.invert;
     }
 
-    void emit(qint64 start, qint64 length) { (*m_sink)(start, length); }
+    void emit(qint64 start, qint64 length)
+    {
+        if (m_holding)
+            m_held.push_back({start, length});
+        else
+            (*m_sink)(start, length);
+    }
+
+    // After a block was looked at: hands its lines on when its bytes were
+    // the file's; else drops them and ends the scan at the file's new end.
+    bool settle(ScanReader &reader, qint64 &size)
+    {
+        m_holding = false;
+        if (!reader.intact()) {
+            m_held.clear();
+            size = std::min(size, reader.size());
+            return false;
+        }
+        for (const auto &[start, length] : m_held)
+            (*m_sink)(start, length);
+        m_held.clear();
+        return true;
+    }
 
     // Every line of d[from, to), which ends with a whole break.
     void emitAll(const char *d, qsizetype from, qsizetype to, qint64 base)
@@ -458,7 +492,8 @@ private:
     bool m_perLine = false;
     std::stop_token m_stop;
     const LineSink *m_sink = nullptr;
-    std::vector<char> m_block;
+    bool m_holding = false;
+    std::vector<std::pair<qint64, qint64>> m_held;
 };
 
 MatchingLinesScanner::MatchingLinesScanner(FileSource &source, LineFilter filter)

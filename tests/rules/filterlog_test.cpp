@@ -360,6 +360,32 @@ TEST_F(FilterLogTest, ASourceThatShrinksOrGoesAwayEndsAtItsNewEnd)
     }
 }
 
+// Cut while the run reads the file through its map: the lines written are
+// those up to the new end, the last one cut short as that end cuts it.
+TEST_F(FilterLogTest, ASourceCutDuringTheRunEndsAtItsNewEnd)
+{
+    QByteArray data;
+    while (data.size() < (qsizetype(10) << 20))
+        data += "line\n";
+    const QString source = put(QStringLiteral("cut.log"), data);
+    FilterLogOptions options;
+    options.filter = "l";
+    const qint64 newSize = (qint64(5) << 20) + 2;
+    const auto opened = LocalFileSource::open(source);
+    ASSERT_TRUE(opened);
+    bool cut = false;
+    const FilterLogResult result =
+        filterLog(*opened, pathOf(QStringLiteral("out.log")), options, [&](int) {
+            if (!cut)
+                cut = QFile::resize(source, newSize);
+        });
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(result.state, Status::Written);
+    QByteArray expected = data.left(newSize);
+    expected.replace("\n", "\r\n");
+    EXPECT_EQ(get(pathOf(QStringLiteral("out.log"))), expected + "\r\n");
+}
+
 // Lines longer than a run holds are matched as they are read and copied
 // from the source when they pass: the output is the one whole lines give.
 TEST_F(FilterLogTest, LinesLongerThanARunHoldsComeOutAsWholeLinesDo)

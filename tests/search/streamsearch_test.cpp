@@ -4,6 +4,7 @@
 #include "text/contract.h"
 #include "viewer/devicesource.h"
 #include "viewer/testfiles.h"
+#include "common/encodingarg.h"
 
 #include <QFile>
 
@@ -72,6 +73,9 @@ TEST(StreamSearchContract, AFileThatDoesNotOpenIsAnError)
 TEST(StreamSearchFaults, AFileCutOrDeletedDuringASearchEndsIt)
 {
     enum class Fault { Truncate, Shrink, Delete };
+    // A small file is read; a large one is mapped, and the cut comes while
+    // its pages are looked at in place.
+    const int sizes[] = {16 * int(StreamSearch::blockSize), 20 << 20};
     const struct
     {
         const char *name;
@@ -81,31 +85,132 @@ TEST(StreamSearchFaults, AFileCutOrDeletedDuringASearchEndsIt)
                     {"regex", soRegex}};
     for (const auto &search : searches) {
         for (const Fault fault : {Fault::Truncate, Fault::Shrink, Fault::Delete}) {
-            SCOPED_TRACE(testing::Message() << search.name << ", fault " << int(fault));
-            TempFiles files;
-            // Backward the needle is at the start, so the search meets it last.
-            const bool backward = bool(search.options & soBackward);
-            QByteArray bytes(16 * int(StreamSearch::blockSize), '.');
-            const qint64 at = backward ? 10 : bytes.size() - 20;
-            bytes.replace(int(at), 6, "NEEDLE");
-            const QString path = files.write(QStringLiteral("cut.log"), bytes);
-            StreamSearch s;
-            s.setFileName(path);
-            int calls = 0;
-            s.onProgress = [&](qint64, qint64, bool &) {
-                if (++calls != 2)
-                    return;
-                if (fault == Fault::Delete)
-                    ASSERT_TRUE(QFile::remove(path));
-                else
-                    ASSERT_EQ(::truncate(path.toLocal8Bit().constData(),
-                                         fault == Fault::Truncate ? 0 : bytes.size() / 2),
-                              0);
-            };
-            const bool found =
-                s.findFirst(QStringLiteral("NEEDLE"), encodingAnsi, search.options, 0);
-            EXPECT_EQ(found, fault == Fault::Delete);
-            EXPECT_EQ(s.foundStart(), found ? at : -1);
+            for (const int size : sizes) {
+                SCOPED_TRACE(testing::Message()
+                             << search.name << ", fault " << int(fault) << ", size " << size);
+                TempFiles files;
+                // Backward the needle is at the start, so the search meets it last.
+                const bool backward = bool(search.options & soBackward);
+                QByteArray bytes(size, '.');
+                const qint64 at = backward ? 10 : bytes.size() - 20;
+                bytes.replace(int(at), 6, "NEEDLE");
+                const QString path = files.write(QStringLiteral("cut.log"), bytes);
+                StreamSearch s;
+                s.setFileName(path);
+                int calls = 0;
+                s.onProgress = [&](qint64, qint64, bool &) {
+                    if (++calls != 2)
+                        return;
+                    if (fault == Fault::Delete)
+                        ASSERT_TRUE(QFile::remove(path));
+                    else
+                        ASSERT_EQ(::truncate(path.toLocal8Bit().constData(),
+                                             fault == Fault::Truncate ? 0 : bytes.size() / 2),
+                                  0);
+                };
+                const bool found =
+                    s.findFirst(QStringLiteral("NEEDLE"), encodingAnsi, search.options, 0);
+                EXPECT_EQ(found, fault == Fault::Delete);
+                EXPECT_EQ(s.foundStart(), found ? at : -1);
+            }
+        }
+    }
+}
+
+// Every match, forward then backward, from the first search on.
+std::vector<qint64> allMatches(StreamSearch &s, const QString &text, Encoding encoding,
+                               SearchOptions options)
+{
+    std::vector<qint64> found;
+    for (bool more = s.findFirst(text, encoding, options, 0); more; more = s.findNext())
+        found.push_back(s.foundStart());
+    for (bool more = s.findFirst(text, encoding, options | soBackward, 0); more;
+         more = s.findNext())
+        found.push_back(s.foundStart());
+    return found;
+}
+
+// A file large enough to be mapped is searched as the same bytes read from
+// memory are, with matches on the edges of the blocks looked at in place.
+TEST(StreamSearchMapped, FindsWhatAReadSearchFinds)
+{
+    const int block = 8 << 20; // the block of a mapped search
+    const QString word = QStringLiteral("\u0434\u0435\u043b\u043e");
+    const struct
+    {
+        const char *name;
+        QString text;
+        QByteArray needle;
+        EncodingArg encoding;
+        SearchOptions options;
+    } cases[] = {
+        {"case-sensitive", QStringLiteral("NEEDLE"), "NEEDLE", 0, soCaseSensitive},
+        {"caseless", QStringLiteral("needle"), "NeEdLe", 0, {}},
+        {"whole words", QStringLiteral("NEEDLE"), "NEEDLE", 0, soCaseSensitive | soWholeWords},
+        {"caseless Cyrillic in UTF-8, decoded", word, word.toUpper().toUtf8(), encodingUtf8, {}},
+        {"UTF-16", QStringLiteral("NEEDLE"), utf16(QStringLiteral("NEEDLE"), false),
+         encodingUtf16LE, soCaseSensitive},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray bytes(2 * block + 4096, ' ');
+        // At the start, across each block edge, ending on one, and at the end.
+        const qint64 places[] = {0, block - 2, 2 * block - qint64(c.needle.size()),
+                                 bytes.size() - c.needle.size()};
+        for (const qint64 at : places)
+            bytes.replace(int(at), c.needle.size(), c.needle);
+        TempFiles files;
+        StreamSearch mapped;
+        mapped.setFileName(files.write(QStringLiteral("big.log"), bytes));
+        MemorySearch read(bytes);
+        const std::vector<qint64> expected =
+            allMatches(read.search, c.text, c.encoding.value, c.options);
+        EXPECT_EQ(expected.size(), 8u);
+        EXPECT_EQ(allMatches(mapped, c.text, c.encoding.value, c.options), expected);
+    }
+}
+
+// A regular expression that holds a literal starts its run at the line of
+// the literal's first occurrence; it finds what the same expression finds
+// when an alternative that never matches hides the literal.
+TEST(StreamSearchRegex, SkippingToTheLiteralFindsWhatARunFromTheStartFinds)
+{
+    const QByteArray text = "INFO start\n"
+                            "ERROR db down\r\n"         // the literal, no match
+                            "WARN error timeout=x\r"    // caseless literal, no number
+                            "x ERROR y timeout=30 ms\n" // the first match
+                            "ERROR timeout=5\n"
+                            "tail ERROR timeout=7";
+    const struct
+    {
+        const char *name;
+        QString pattern;
+        SearchOptions options;
+    } cases[] = {
+        {"case kept", QStringLiteral("ERROR.*timeout=[0-9]+"), soCaseSensitive},
+        {"any case", QStringLiteral("error.*TIMEOUT=[0-9]+"), {}},
+        {"the run's start", QStringLiteral("^ERROR timeout=[0-9]"), soCaseSensitive},
+        {"a negated class", QStringLiteral("ERROR [^ ]+ timeout"), soCaseSensitive},
+        {"word borders", QStringLiteral("\\bERROR\\b\\s+\\w+"), soCaseSensitive},
+        {"whole words", QStringLiteral("timeout=[0-9]+"), soCaseSensitive | soWholeWords},
+    };
+    for (const auto &c : cases) {
+        for (const qint64 start :
+             {qint64(0), qint64(3), qint64(12), qint64(40), qint64(41),
+              qint64(text.indexOf("ERROR timeout")) + 1, qint64(text.size() - 3)}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", from " << start);
+            MemorySearch skipping(text), whole(text);
+            const SearchOptions options = c.options | soRegex;
+            const QString hidden = QStringLiteral("(?:%1)|\\b\\B").arg(c.pattern);
+            bool found = skipping.search.findFirst(c.pattern, encodingAnsi, options, start);
+            bool expected = whole.search.findFirst(hidden, encodingAnsi, options, start);
+            for (int step = 0; step < 4; ++step) {
+                ASSERT_EQ(found, expected) << "step " << step;
+                EXPECT_EQ(skipping.search.foundStart(), whole.search.foundStart());
+                EXPECT_EQ(skipping.search.foundLength(), whole.search.foundLength());
+                found = skipping.search.findNext();
+                expected = whole.search.findNext();
+            }
         }
     }
 }

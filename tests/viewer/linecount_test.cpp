@@ -465,4 +465,25 @@ TEST(LineCount, GrowthDuringTheCount)
     EXPECT_EQ(starts.lineNumber(10), 4);
 }
 
+// A range large enough to be mapped counts as the same bytes read from
+// memory do, with a CR LF split over each block edge.
+TEST(LineCount, AMappedFileCountsAsItsBytesRead)
+{
+    const int block = LineStarts::defaultBlockSize;
+    QByteArray text;
+    for (int i = 0; text.size() < 24 * block; ++i)
+        text += QByteArray(i % 500, 'x') + (i % 2 ? "\n" : "\r\n");
+    for (qint64 edge = block; edge < text.size(); edge += block) {
+        text[edge - 1] = '\r';
+        text[edge] = '\n';
+    }
+    TempFiles files;
+    const auto file = LocalFileSource::open(files.write(QStringLiteral("big.log"), text));
+    ASSERT_TRUE(file);
+    LineStarts mapped;
+    ASSERT_TRUE(mapped.countLines(*file, text.size(), LineCountUnit::Byte, LineStarts::countMax));
+    EXPECT_EQ(mapped.countedSize(), text.size());
+    EXPECT_EQ(mapped.starts(), count(text, LineCountUnit::Byte, block, text.size()));
+}
+
 } // namespace

@@ -3,6 +3,8 @@
 #include "viewer/filesource.h"
 #include "viewer/linecount.h"
 
+#include "testfiles.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -11,7 +13,10 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -345,6 +350,102 @@ TEST(LineIndex, BoundedMemoryAndLookupReads)
         source.bytesAsked = 0;
         EXPECT_EQ(index.lineStartOf(source, line), (line - 1) * c.lineLength);
         EXPECT_LE(source.bytesAsked, LineIndex::defaultSpacing + 1);
+    }
+}
+
+// Stretches that hold LFs only are counted in bulk: over 4 KiB of short and
+// long lines (the bulk count's counters are summed every 4080 bytes), then
+// CRs, with checkpoints due anywhere, every line starts where the reference
+// says.
+TEST(LineIndex, BlocksOfLineFeedsOnlyCountAsAnyOther)
+{
+    QByteArray text;
+    for (int i = 0; text.size() < 9000; ++i)
+        text += QByteArray((i * 37) % 61, 'x') + '\n';
+    // The full rules take over from a CR on, within a block.
+    text += "CR\rCR LF\r\nLF\n\nx";
+    for (int i = 0; i < 300; ++i)
+        text += QByteArray(i % 13, 'y') + '\n';
+    text += "no break";
+    const Reference r = reference(text, LineCountUnit::Byte);
+    const qint64 lines = qint64(r.starts.size()) + 1;
+    for (const int block : {2, 17, 4096, LineIndex::defaultBlockSize}) {
+        for (const qint64 spacing : {qint64(1), qint64(50), qint64(4097)}) {
+            SCOPED_TRACE(testing::Message() << "block " << block << ", spacing " << spacing);
+            MemorySource source(text);
+            LineIndex index(LineCountUnit::Byte, spacing);
+            ASSERT_EQ(index.extend(source, text.size(), {}, block),
+                      LineIndex::BuildResult::Complete);
+            EXPECT_EQ(index.indexedSize(), r.counted);
+            ASSERT_EQ(index.lastLine(), lines);
+            for (qint64 n = 2; n <= lines; ++n)
+                ASSERT_EQ(index.lineStartOf(source, n), r.starts[size_t(n - 2)]) << "line " << n;
+        }
+    }
+}
+
+// Lines of many lengths with a CR LF split over every block edge: a file
+// large enough to be mapped.
+QByteArray mappedText()
+{
+    const qint64 block = LineIndex::defaultBlockSize;
+    QByteArray text;
+    for (int i = 0; text.size() < 6 * block; ++i)
+        text += QByteArray(i % 300, 'x') + (i % 3 ? "\n" : "\r\n");
+    for (qint64 edge = block; edge < text.size(); edge += block) {
+        text[edge - 1] = '\r';
+        text[edge] = '\n';
+    }
+    return text;
+}
+
+TEST(LineIndex, AMappedFileIndexesAsItsBytesRead)
+{
+    TempFiles files;
+    const QByteArray text = mappedText();
+    const auto file = LocalFileSource::open(files.write(QStringLiteral("big.log"), text));
+    ASSERT_TRUE(file);
+    MemorySource memory(text);
+    LineIndex mapped, read;
+    ASSERT_EQ(mapped.extend(*file, text.size()), LineIndex::BuildResult::Complete);
+    ASSERT_EQ(read.extend(memory, text.size()), LineIndex::BuildResult::Complete);
+    EXPECT_EQ(mapped.indexedSize(), read.indexedSize());
+    ASSERT_EQ(mapped.lastLine(), read.lastLine());
+    for (qint64 n = 1; n <= read.lastLine(); n += 997)
+        ASSERT_EQ(mapped.lineStartOf(*file, n), read.lineStartOf(memory, n)) << "line " << n;
+    // Counting on from the start over the whole file, as Go To Line does.
+    const LineIndex::Located far =
+        LineIndex::locate(*file, LineCountUnit::Byte, {}, read.lastLine(), text.size());
+    EXPECT_EQ(far.status, LineIndex::Located::Status::Found);
+    EXPECT_EQ(far.at.offset, read.lineStartOf(memory, read.lastLine()));
+}
+
+// A build on a thread of its own while the file is cut, many times: it
+// never crashes, and it either finished before the cut or empties the index.
+TEST(LineIndex, AFileCutUnderTheBuildEmptiesTheIndex)
+{
+    TempFiles files;
+    const QByteArray text = mappedText();
+    MemorySource memory(text);
+    LineIndex whole;
+    ASSERT_EQ(whole.extend(memory, text.size()), LineIndex::BuildResult::Complete);
+    const QString path = files.path(QStringLiteral("cut.log"));
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(run);
+        files.write(QStringLiteral("cut.log"), text);
+        const auto file = LocalFileSource::open(path);
+        ASSERT_TRUE(file);
+        LineIndex index;
+        LineIndex::BuildResult result = LineIndex::BuildResult::Failed;
+        std::thread build([&] { result = index.extend(*file, text.size()); });
+        ASSERT_EQ(::truncate(path.toLocal8Bit().constData(), (run * 104729) % text.size()), 0);
+        build.join();
+        if (result == LineIndex::BuildResult::Complete) {
+            EXPECT_EQ(index.lastLine(), whole.lastLine());
+        } else {
+            EXPECT_EQ(result, LineIndex::BuildResult::Changed);
+            EXPECT_EQ(index.indexedSize(), 0);
+        }
     }
 }
 

@@ -5,12 +5,15 @@
 
 #include "text/blockdecoder.h"
 #include "viewer/matchedlines.h"
+#include "viewer/filesource.h"
 #include "viewer/matchinglines.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -240,6 +243,35 @@ TEST(MatchingLines, AStopEndsTheScanAsCancelled)
               MatchingLinesScanner::Result::Status::Cancelled);
     const QuickMatcher::Pattern broken{QStringLiteral("("), false, false, true};
     EXPECT_FALSE(MatchingLinesScanner(source, {broken, encodingAnsi, false}).usable());
+}
+
+// A log large enough to be mapped: the pane lists what the same bytes read
+// from memory give, and a cut under the scan ends it at the new end.
+TEST(MatchingLines, AMappedLogScansAsItsBytesReadAndEndsWhereItIsCut)
+{
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < 3 * MatchingLinesScanner::kBlockBytes; ++i)
+        bytes += QByteArray("line ") + QByteArray::number(i) + (i % 7 == 0 ? " hit\n" : "\r\n");
+    TempFiles files;
+    const QString path = files.write(QStringLiteral("big.log"), bytes);
+    const auto file = LocalFileSource::open(path);
+    ASSERT_TRUE(file);
+    const LineFilter filter{{QStringLiteral("hit")}, encodingAnsi, false};
+    EXPECT_EQ(scan(*file, filter), scanBytes(bytes, filter));
+
+    const qint64 newSize = MatchingLinesScanner::kBlockBytes + 12345;
+    MatchingLinesScanner scanner(*file, filter);
+    Lines lines;
+    bool cut = false;
+    const MatchingLinesScanner::Result result = scanner.scan(
+        0, [&](qint64 start, qint64 length) { lines.emplace_back(start, length); }, {},
+        [&](qint64) {
+            if (!cut)
+                cut = ::truncate(path.toLocal8Bit().constData(), newSize) == 0;
+        });
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(result.status, MatchingLinesScanner::Result::Status::Done);
+    EXPECT_EQ(lines, scanBytes(bytes.left(newSize), filter).lines);
 }
 
 TEST(MatchedLinesSource, ReadsTheListedLinesOneAfterAnother)

@@ -1,0 +1,1 @@
+ravelin_add_bench(ravelin_bench_truncate SOURCES truncate_bench.cpp LIBS ravelin_search ravelin_viewcore)
