@@ -44,30 +44,42 @@ private:
     size_t m_pos = 0;
 };
 
-// Pages that switch between ASCII and their double-byte set with SO and SI.
+// Pages that switch between ASCII and their double-byte sets by shift
+// bytes (SO, SI) or by escape sequences (ESC $ B and the like).
 inline bool shiftsBySoSi(int codepageId)
 {
     return codepageId == 50225 || codepageId == 50227 || codepageId == 50229;
 }
-
-// Two open faults on SO/SI pages, left out until they are mended (issue 23):
-// a run of SI bytes that a forward block cuts after a match (the match's
-// length cannot be known at the block's end), and a shift left open across a
-// line break (the pane's block route reads the next line shifted, a line
-// read alone does not). Text that ends every line in ASCII, as the standard
-// asks, and shifts once, reaches neither.
-inline bool hitsOpenSoSiFault(std::string_view bytes)
+inline bool shiftsByEscape(int codepageId)
 {
+    return codepageId >= 50220 && codepageId <= 50222;
+}
+
+// Two open faults of the shifting pages, left out until they are mended
+// (issue 23): shift bytes in a row, which give no character and count with
+// the one before, cut by a forward block after a match (the match's length
+// cannot be known at the block's end); and a shift left open across a line
+// break (the pane's block route reads the next line shifted, a line read
+// alone does not). Text that shifts once and ends every line in ASCII, as
+// the standards ask, reaches neither.
+inline bool hitsOpenShiftFault(int codepageId, std::string_view bytes)
+{
+    const bool bySoSi = shiftsBySoSi(codepageId);
+    if (!bySoSi && !shiftsByEscape(codepageId))
+        return false;
     bool shifted = false;
     char last = 0;
-    for (const char c : bytes) {
-        if (c == 0x0f && last == 0x0f)
-            return true;
-        if (c == 0x0e)
-            shifted = true;
-        else if (c == 0x0f)
-            shifted = false;
-        else if ((c == '\n' || c == '\r') && shifted)
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (bySoSi) {
+            if ((c == 0x0e || c == 0x0f) && (last == 0x0e || last == 0x0f))
+                return true;
+            if (c == 0x0e || c == 0x0f)
+                shifted = c == 0x0e;
+        } else if (c == 0x1b && i + 1 < bytes.size()) {
+            shifted = bytes[i + 1] == '$'; // ESC ( B, ESC ( J: back to one byte
+        }
+        if ((c == '\n' || c == '\r') && shifted)
             return true;
         last = c;
     }
