@@ -138,8 +138,12 @@ void Spool::run()
     }
     m_input.reset(); // a writer still there learns that nobody reads any more
     m_ended = true;
+    // Told from the spool's own thread, through its event loop: whoever
+    // connects right after making the spool hears the end even when the
+    // input had ended before that.
     if (error)
-        Q_EMIT ended(*error);
+        QMetaObject::invokeMethod(
+            this, [this, text = *error] { Q_EMIT ended(text); }, Qt::QueuedConnection);
 }
 
 // Nothing when stopped; a null string at the end of input; else why the copy stopped.

@@ -62,7 +62,7 @@ mode_t modeOf(const QString &path)
 
 // The ended signal's text once it came; the limit only turns a missing
 // signal into a failure.
-std::optional<QString> waitForEnd(Spool &spool, int limitMs = 10000)
+std::optional<QString> waitForEnd(Spool &spool, int limitMs = 60000)
 {
     std::optional<QString> result;
     QEventLoop loop;
@@ -71,8 +71,8 @@ std::optional<QString> waitForEnd(Spool &spool, int limitMs = 10000)
         loop.quit();
     });
     QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-    if (spool.running())
-        loop.exec();
+    // Told through the event loop, also when the input ended before now.
+    loop.exec();
     QCoreApplication::processEvents(); // a signal queued before the connection
     return result;
 }
