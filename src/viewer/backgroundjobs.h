@@ -7,7 +7,10 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <stop_token>
+#include <utility>
 #include <vector>
 
 // Work the windows hand to other threads. It belongs to the main window,
@@ -60,6 +63,30 @@ private:
 
     std::vector<Entry> m_jobs;
     QThreadPool m_pool;
+};
+
+// The newest value a job hands over while it runs, taken on the GUI thread
+// by whoever watches the job. Shared between the two, as the job may
+// outlive its watcher.
+template <typename T>
+class Handover
+{
+public:
+    void put(T value)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_latest = std::move(value);
+    }
+    // The value put since the last take, if any.
+    std::optional<T> take()
+    {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_latest, std::nullopt);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::optional<T> m_latest;
 };
 
 template <typename T>

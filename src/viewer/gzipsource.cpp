@@ -108,17 +108,13 @@ void GzipIndexer::start(const LocalFileSource &file)
     std::shared_ptr<FileSource> own(file.openAnother());
     if (!own)
         return;
-    auto handover = std::make_shared<Handover>();
+    auto handover = std::make_shared<Handover<std::shared_ptr<const GzipIndex>>>();
     auto work = [handover, own](QPromise<GzipIndex::Result> &promise, std::stop_token stop) {
         using Clock = std::chrono::steady_clock;
         Clock::time_point last = Clock::now();
         int handed = 0;
         const auto handOver = [&](const GzipIndex &index) {
-            {
-                const std::lock_guard lock(handover->mutex);
-                handover->latest = std::make_shared<const GzipIndex>(index);
-                handover->error = index.error();
-            }
+            handover->put(std::make_shared<const GzipIndex>(index));
             promise.setProgressValue(++handed);
         };
         GzipIndex index;
@@ -150,13 +146,11 @@ void GzipIndexer::start(const LocalFileSource &file)
 
 bool GzipIndexer::takeHandover()
 {
-    if (!m_handover)
+    std::optional<std::shared_ptr<const GzipIndex>> latest =
+        m_handover ? m_handover->take() : std::nullopt;
+    if (!latest)
         return false;
-    const std::lock_guard lock(m_handover->mutex);
-    if (!m_handover->latest)
-        return false;
-    m_index = std::move(m_handover->latest);
-    m_handover->latest.reset();
+    m_index = std::move(*latest);
     return true;
 }
 
@@ -168,11 +162,9 @@ void GzipIndexer::jobFinished()
     // Deleted after the signal's return: this slot runs inside it.
     m_watcher.release()->deleteLater();
     const bool grew = takeHandover();
-    QString text;
-    if (m_handover)
-        text = QString::fromStdString(m_handover->error);
     m_handover.reset();
     if (grew)
         Q_EMIT grown();
-    Q_EMIT ended(result, text);
+    // The last hand-over is the whole index, with where a damaged file stopped.
+    Q_EMIT ended(result, QString::fromStdString(m_index->error()));
 }

@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <memory>
-#include <mutex>
 
 // A gzip file read as its decompressed bytes through a checkpoint index,
 // never expanded onto the disk. Its size is what the index covered when the
@@ -73,12 +72,6 @@ Q_SIGNALS:
     void ended(GzipIndex::Result result, const QString &text);
 
 private:
-    struct Handover
-    {
-        std::mutex mutex;
-        std::shared_ptr<const GzipIndex> latest;
-        std::string error; // where a damaged file stopped
-    };
     void start(const LocalFileSource &file);
     void stopJob();
     bool takeHandover();
@@ -93,5 +86,5 @@ private:
     qint64 m_compressedSize = -1;
     std::unique_ptr<QFutureWatcher<GzipIndex::Result>> m_watcher;
     std::stop_source m_stop;
-    std::shared_ptr<Handover> m_handover;
+    std::shared_ptr<Handover<std::shared_ptr<const GzipIndex>>> m_handover;
 };

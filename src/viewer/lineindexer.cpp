@@ -65,7 +65,7 @@ void LineIndexer::start(LineIndex from, const FileSource &source)
     std::shared_ptr<FileSource> own(source.openAnother());
     if (!own)
         return;
-    auto handover = std::make_shared<Handover>();
+    auto handover = std::make_shared<Handover<LineIndex>>();
     const qint64 step = m_step;
     auto work = [handover, own, step, index = std::move(from)](
                     QPromise<LineIndex::BuildResult> &promise, std::stop_token stop) mutable {
@@ -75,10 +75,7 @@ void LineIndexer::start(LineIndex from, const FileSource &source)
         while (result == LineIndex::BuildResult::Complete) {
             const qint64 to = std::min(size, index.indexedSize() + step);
             result = index.extend(*own, to, stop);
-            {
-                const std::lock_guard lock(handover->mutex);
-                handover->latest = index;
-            }
+            handover->put(index);
             promise.setProgressValue(++handed);
             if (to >= size)
                 break;
@@ -102,13 +99,10 @@ void LineIndexer::start(LineIndex from, const FileSource &source)
 
 bool LineIndexer::takeHandover()
 {
-    if (!m_handover)
+    std::optional<LineIndex> latest = m_handover ? m_handover->take() : std::nullopt;
+    if (!latest)
         return false;
-    const std::lock_guard lock(m_handover->mutex);
-    if (!m_handover->latest)
-        return false;
-    m_index = std::move(m_handover->latest);
-    m_handover->latest.reset();
+    m_index = std::move(latest);
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include <QObject>
 
 #include <memory>
-#include <mutex>
 #include <optional>
 
 // Keeps a view's line index: builds it on a background job when a file
@@ -54,12 +53,6 @@ Q_SIGNALS:
     void updated();
 
 private:
-    // What a job hands over; shared, as the job may outlive this object.
-    struct Handover
-    {
-        std::mutex mutex;
-        std::optional<LineIndex> latest;
-    };
     void start(LineIndex from, const FileSource &source);
     void stopJob();
     // Takes the job's latest index; false when it has handed none since.
@@ -73,7 +66,7 @@ private:
     std::optional<LineCountUnit> m_unit;
     std::unique_ptr<QFutureWatcher<LineIndex::BuildResult>> m_watcher;
     std::stop_source m_stop;
-    std::shared_ptr<Handover> m_handover;
+    std::shared_ptr<Handover<LineIndex>> m_handover;
     // Growth reported while a job ran: the source to go on with after it.
     std::unique_ptr<FileSource> m_grownSource;
 };
