@@ -123,7 +123,7 @@ IniFile::IniFile(const QString &path) : m_path(path)
     m_sections.emplace_back();
 }
 
-bool IniFile::load()
+void IniFile::startLoad()
 {
     m_sections.clear();
     m_sections.emplace_back();
@@ -134,6 +134,11 @@ bool IniFile::load()
     m_loaded = true;
     m_readFailed = false;
     m_tooLarge = false;
+}
+
+bool IniFile::load()
+{
+    startLoad();
 
     auto failed = [this](const QString &reason) {
         m_lastError = reason;
@@ -191,15 +196,7 @@ bool IniFile::load()
 
 bool IniFile::loadData(const QByteArray &data)
 {
-    m_sections.clear();
-    m_sections.emplace_back();
-    m_sectionIndex.clear();
-    m_bom = false;
-    m_crlf = false;
-    m_lastError.clear();
-    m_loaded = true;
-    m_readFailed = false;
-    m_tooLarge = false;
+    startLoad();
     if (data.size() > kMaxFileBytes || !parse(data)) {
         m_sections.clear();
         m_sections.emplace_back();

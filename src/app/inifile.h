@@ -93,6 +93,8 @@ public:
     void setSaveHook(SaveHook hook) { m_saveHook = std::move(hook); }
 
 private:
+    // Forgets what was read before: nothing loaded, no error yet.
+    void startLoad();
     struct Line
     {
         QByteArray raw;     // without the line terminator
