@@ -54,22 +54,6 @@ int resolveTarget(const QString &path, QByteArray &target)
     return ELOOP;
 }
 
-bool writeAll(int fd, const char *data, qsizetype size, int &error)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 AtomicFileWriter::AtomicFileWriter(const QString &path, mode_t newFileMode, AtomicWriteHook hook)

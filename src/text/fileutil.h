@@ -76,3 +76,6 @@ bool deleteFileByName(const QString &name);
 
 // The system's text for an errno value.
 QString errnoText(int error);
+// Writes all size bytes to fd, going on after short writes and EINTR;
+// false with error set (ENOSPC when the disk took nothing) otherwise.
+bool writeAll(int fd, const char *data, qsizetype size, int &error);

@@ -64,10 +64,6 @@ public:
     }
     // The compressed offset of the next byte stream will take.
     qint64 offset(const z_stream &stream) const { return m_next - qint64(stream.avail_in); }
-    bool atEnd(const z_stream &stream) const
-    {
-        return stream.avail_in == 0 && m_next >= m_source.size();
-    }
     // The next input byte without taking it; -1 at the end.
     int peek(z_stream &stream)
     {
@@ -251,6 +247,8 @@ struct GzipIndex::Cursor::State
     // little overlap, and that step back must not cost a checkpoint.
     static constexpr qint64 kRecent = 64 * 1024;
     std::vector<char> recent;
+    // Where output before the position goes; kept, as reads come often.
+    std::vector<unsigned char> discard;
 
     void keep(const char *bytes, qint64 count)
     {
@@ -341,7 +339,11 @@ bool GzipIndex::read(const FileSource &compressed, char *buffer, qint64 count, q
         state->recent.clear(); // what it keeps must end where the read will
 
     // Decompressed and thrown away up to position, then into the buffer.
-    std::vector<unsigned char> discard(size_t(std::min<qint64>(position - state->out, kChunk)));
+    std::vector<unsigned char> &discard = state->discard;
+    const size_t skipped =
+        size_t(std::min<qint64>(std::max<qint64>(position - state->out, 0), kChunk));
+    if (discard.size() < skipped)
+        discard.resize(skipped);
     FileSource::ReadResult result = FileSource::ReadResult::Ok;
     while (*bytesRead < count) {
         if (!state->inputEnded && !input.refill(stream, &result)) {

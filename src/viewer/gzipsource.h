@@ -60,9 +60,8 @@ public:
     void clear();
 
     bool running() const { return m_watcher != nullptr; }
-    // Decompressed bytes indexed so far, and the compressed size.
+    // Decompressed bytes indexed so far.
     qint64 indexedSize() const { return m_index->size(); }
-    qint64 compressedSize() const { return m_compressedSize; }
     const GzipIndex &index() const { return *m_index; }
 
 Q_SIGNALS:

@@ -1,5 +1,7 @@
 #include "watch/commandprocess.h"
 
+#include "text/fileutil.h"
+
 #include "text/guard.h"
 
 #include <QSocketNotifier>
@@ -23,11 +25,6 @@ namespace {
 
 constexpr qsizetype kErrorsKept = 64 * 1024;
 constexpr int kLineShown = 300;
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // Ends what is left of the group in the background: TERM now, KILL once the
 // grace time is over, and the leader reaped.
@@ -84,11 +81,11 @@ void CommandProcess::start(const char *program, char *const argv[], bool searchP
     int err[2] = {-1, -1};
     if (::pipe2(out, O_CLOEXEC) != 0)
         throw CommandError(
-            QStringLiteral("Cannot make a pipe: %1").arg(systemError(errno)).toStdString());
+            QStringLiteral("Cannot make a pipe: %1").arg(errnoText(errno)).toStdString());
     UniqueFd outRead(out[0]), outWrite(out[1]);
     if (::pipe2(err, O_CLOEXEC) != 0)
         throw CommandError(
-            QStringLiteral("Cannot make a pipe: %1").arg(systemError(errno)).toStdString());
+            QStringLiteral("Cannot make a pipe: %1").arg(errnoText(errno)).toStdString());
     UniqueFd errRead(err[0]), errWrite(err[1]);
 
     posix_spawn_file_actions_t actions;
@@ -117,7 +114,7 @@ void CommandProcess::start(const char *program, char *const argv[], bool searchP
     if (spawned != 0) {
         m_pid = -1;
         throw CommandError(QStringLiteral("Cannot run %1: %2")
-                               .arg(QString::fromLocal8Bit(program), systemError(spawned))
+                               .arg(QString::fromLocal8Bit(program), errnoText(spawned))
                                .toStdString());
     }
 

@@ -31,11 +31,6 @@ QByteArray field(sd_journal *journal, const char *name)
     return QByteArray(static_cast<const char *>(data) + skip, qsizetype(length - skip));
 }
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 } // namespace
 
 JournalReader::JournalReader(UniqueFd output, const QString &folder)
@@ -48,7 +43,7 @@ JournalReader::JournalReader(UniqueFd output, const QString &folder)
     if (opened < 0) {
         m_journal = nullptr;
         throw JournalError(QStringLiteral("The system journal cannot be opened: %1")
-                               .arg(systemError(-opened))
+                               .arg(errnoText(-opened))
                                .toStdString());
     }
     if (sd_journal_seek_head(m_journal) < 0 || sd_journal_next(m_journal) <= 0) {

@@ -31,11 +31,6 @@ constexpr int kPipeSize = 256 * 1024;
 constexpr time_t kStaleAfterSeconds = 10;
 const char kPrefix[] = "spool-";
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Makes folder (and any missing parent) for the user alone; a folder there
 // already must be the user's own, and is closed to others.
 void makePrivateFolder(const QByteArray &folder)
@@ -50,7 +45,7 @@ void makePrivateFolder(const QByteArray &folder)
             continue;
         if (::mkdir(partial.constData(), 0700) != 0 && errno != EEXIST)
             throw SpoolError(QStringLiteral("Cannot make the folder \"%1\": %2")
-                                 .arg(QString::fromLocal8Bit(partial), systemError(errno))
+                                 .arg(QString::fromLocal8Bit(partial), errnoText(errno))
                                  .toStdString());
     }
     struct stat st
@@ -62,24 +57,8 @@ void makePrivateFolder(const QByteArray &folder)
                              .toStdString());
     if ((st.st_mode & 077) != 0 && ::chmod(folder.constData(), 0700) != 0)
         throw SpoolError(QStringLiteral("Cannot close the folder \"%1\" to other users: %2")
-                             .arg(QString::fromLocal8Bit(folder), systemError(errno))
+                             .arg(QString::fromLocal8Bit(folder), errnoText(errno))
                              .toStdString());
-}
-
-bool writeAll(int fd, const char *data, size_t size, int *error)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *error = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
 }
 
 bool isDiskFull(int error)
@@ -107,7 +86,7 @@ Spool::Spool(UniqueFd input, const QString &folder)
     m_file.reset(::mkostemp(name.data(), O_CLOEXEC));
     if (!m_file.valid())
         throw SpoolError(QStringLiteral("Cannot make a file in \"%1\": %2")
-                             .arg(folder, systemError(errno))
+                             .arg(folder, errnoText(errno))
                              .toStdString());
     m_path = fileNameFromBytes(name);
     // Tells removeStale that a living program holds it.
@@ -160,7 +139,7 @@ std::optional<QString> Spool::copy()
         if (::poll(fds, 2, wait ? -1 : 0) < 0) {
             if (errno == EINTR)
                 continue;
-            return QStringLiteral("Cannot wait for the input: %1").arg(systemError(errno));
+            return QStringLiteral("Cannot wait for the input: %1").arg(errnoText(errno));
         }
         if (fds[0].revents != 0)
             return std::nullopt;
@@ -182,7 +161,7 @@ std::optional<QString> Spool::copy()
             got = ::read(m_input.get(), buffer.get(), kChunk);
             if (got < 0) {
                 error = errno;
-            } else if (got > 0 && !writeAll(m_file.get(), buffer.get(), size_t(got), &error)) {
+            } else if (got > 0 && !writeAll(m_file.get(), buffer.get(), qsizetype(got), error)) {
                 got = -1;
             }
         }
@@ -199,7 +178,7 @@ std::optional<QString> Spool::copy()
                     .arg(m_written.load());
             return QStringLiteral("The input stopped after %1 bytes: %2")
                 .arg(m_written.load())
-                .arg(systemError(error));
+                .arg(errnoText(error));
         }
         m_written += got;
     }
