@@ -4,7 +4,6 @@
 
 #include "text/asciifold.h"
 #include "text/blockdecoder.h"
-#include "text/codepagebackend.h"
 #include "text/codepages.h"
 
 #include <QChar>
@@ -53,11 +52,6 @@ const std::vector<std::pair<char16_t, char16_t>> &caseVariants()
         std::sort(table.begin(), table.end());
     });
     return table;
-}
-
-bool isUtf8Page(Encoding encoding)
-{
-    return backendForCodepage(codepageID(encoding)).Kind == CodepageBackendKind::Utf8;
 }
 
 bool isAscii(const QString &text)

@@ -202,6 +202,12 @@ QByteArray encodingLabel(Encoding encoding)
     return QByteArray(codepageList[encoding.codePageIndex()].title);
 }
 
+bool isUtf8Page(Encoding encoding)
+{
+    return !encoding.isUtf16() &&
+           backendForCodepage(codepageID(encoding)).Kind == CodepageBackendKind::Utf8;
+}
+
 bool isCodepageSupported(Encoding encoding)
 {
     return encoding.isListed() && registry().page(encoding).route != DecodeRoute::Unsupported;

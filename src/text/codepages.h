@@ -24,6 +24,8 @@ QByteArray encodingLabel(Encoding encoding);
 
 // Whether a converter exists for the entry; false for UTF-16 and outside the list.
 bool isCodepageSupported(Encoding encoding);
+// Whether the encoding reads its bytes as UTF-8 (the system page, UTF-8).
+bool isUtf8Page(Encoding encoding);
 
 // Whether every byte of the entry is one character whatever surrounds it,
 // so that a table of 256 characters decodes it; false for multi-byte and

@@ -7,7 +7,6 @@
 #include "search/plainmatcher.h"
 #include "search/streamsearch.h"
 #include "text/blockdecoder.h"
-#include "text/codepagebackend.h"
 #include "text/codepages.h"
 #include "viewer/scanreader.h"
 #include "viewer/spansource.h"
@@ -45,10 +44,7 @@ public:
             // of another page may pass for UTF-8 and read otherwise (EBCDIC,
             // the ISO-2022 shifts, "Ã©" in 1252).
             const QByteArray utf8 = p.text.toUtf8();
-            const bool utf8Page =
-                !m_filter.encoding.isUtf16() &&
-                backendForCodepage(codepageID(m_filter.encoding)).Kind == CodepageBackendKind::Utf8;
-            if (utf8Page && isBlockSafePattern(utf8))
+            if (isUtf8Page(m_filter.encoding) && isBlockSafePattern(utf8))
                 m_candidates = RuleRegex(utf8, RuleRegex::Flavour::Block, p.caseSensitive);
             if (m_candidates.isValid() && !p.wholeWords)
                 m_lineCheck = RuleRegex(utf8, RuleRegex::Flavour::Line, p.caseSensitive);
@@ -108,10 +104,9 @@ public:
             const bool atEnd = got < want || pos + got >= size;
             const qsizetype n = qsizetype(got / m_unit * m_unit);
             const char *d = bytes.data;
-            // The lines a block passes are held until the block is known to
-            // be the file's: cut under the look, it is looked at again.
-            m_held.clear();
-            m_holding = true;
+            // The lines a mapped block passes are held until the block is
+            // known to be the file's: cut under the look, it is looked at again.
+            m_holding = reader.inPlace();
             if (!atEnd) {
                 const qsizetype cut = lastLineStart(d, n);
                 if (cut > 0) {

@@ -50,9 +50,10 @@ bool ScanReader::placeWindow(qint64 position, qint64 count, bool forward)
     if (length < end - start)
         return false;
     m_window = std::make_unique<MappedWindow>(m_fd, start, length, forward);
-    ++m_windowsMade;
-    if (m_window->isValid())
+    if (m_window->isValid()) {
+        m_advised = forward ? position : end; // nothing asked for in a new window yet
         return true;
+    }
     m_window.reset();
     return false;
 }
@@ -90,10 +91,6 @@ ScanReader::Bytes ScanReader::read(qint64 position, qint64 count, bool forward)
 void ScanReader::adviseAhead(qint64 position, qint64 n, bool forward)
 {
     const qint64 begin = m_window->offset(), end = begin + m_window->length();
-    if (m_advisedWindow != m_windowsMade) {
-        m_advisedWindow = m_windowsMade;
-        m_advised = forward ? position : position + n;
-    }
     if (forward && m_advised < std::min(end, position + n + aheadBytes / 2)) {
         const qint64 to = std::min(end, position + n + aheadBytes);
         m_window->willNeed(std::max(m_advised, position), to);

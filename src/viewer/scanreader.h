@@ -87,7 +87,5 @@ private:
     // grows again.
     bool m_shrunk = false;
     // How far the window was asked for in the scan's direction.
-    qint64 m_windowsMade = 0;
-    qint64 m_advisedWindow = -1;
     qint64 m_advised = 0;
 };
