@@ -216,9 +216,10 @@ bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error
     pcre2_pattern_info(m_pcre->code, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
     // The pattern as typed: the whole-word frame adds nothing the
     // questions below care about.
-    const PatternInfo info(std::string_view(utf8.constData(), size_t(utf8.size())),
-                           compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
-                           PCRE2_NEWLINE_ANYCRLF);
+    m_info = std::make_unique<const PatternInfo>(
+        std::string_view(utf8.constData(), size_t(utf8.size())),
+        compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C, PCRE2_NEWLINE_ANYCRLF);
+    const PatternInfo &info = *m_info;
     // "$", "\b" and the like look at one character after a match; a
     // look-ahead may look further, by how much PCRE2 does not tell.
     m_lookAhead = info.lookAhead ? 4096 : 4;

@@ -13,6 +13,7 @@
 
 class FileSource;
 struct pcre2_real_match_data_8;
+struct PatternInfo;
 
 // Finds the matches of a PCRE2 pattern in a source of any size and input
 // encoding without loading it: the source is decoded into UTF-8 fills of
@@ -74,6 +75,8 @@ public:
     bool setMatchPattern(const QByteArray &utf8, QString *error = nullptr,
                          qsizetype *errorOffset = nullptr);
     bool hasBackReferences() const;
+    // What the pattern as typed holds; valid once setMatchPattern succeeded.
+    const PatternInfo &patternInfo() const { return *m_info; }
 
     // Reads source from start on; resets the position state, keeps buffers.
     // The encoding is UTF-16 or one of the list's first two entries
@@ -124,6 +127,7 @@ private:
     bool prefilter(quint32 options);
 
     std::unique_ptr<Pcre> m_pcre;
+    std::unique_ptr<const PatternInfo> m_info;
     qsizetype m_context = 2048; // bytes kept in front of an attempt
     // Bytes after a match that its end may assert about.
     qsizetype m_lookAhead = 4;

@@ -505,9 +505,7 @@ qint64 StreamSearch::regexSkipTo(qint64 start)
     if (m_savedEncoding != encodingAnsi && m_savedEncoding != encodingOem)
         return start;
     const QByteArray pattern = m_savedText.toUtf8();
-    const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
-                           m_regex->compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
-                           PCRE2_NEWLINE_ANYCRLF);
+    const PatternInfo &info = m_regex->patternInfo();
     const std::string &literal = info.requiredLiteral;
     if (!info.compiled || info.unsure || !info.staysInLine() || info.dollar || info.textAnchor ||
         info.maxLookbehind > 0 || literal.size() < 3)
@@ -562,11 +560,7 @@ bool StreamSearch::regexBackward(qint64 limit)
         m_backward = std::make_unique<RegexBackward>(*m_regex);
     if (m_backwardSize < 0 || m_streamSize < m_backwardSize) {
         // Whether a line start is a place to go back to.
-        const QByteArray pattern = m_savedText.toUtf8();
-        const PatternInfo info(std::string_view(pattern.constData(), size_t(pattern.size())),
-                               m_regex->compileOptionBits | PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C,
-                               PCRE2_NEWLINE_ANYCRLF);
-        m_backward->reset(m_source, m_savedEncoding, info.staysInLine());
+        m_backward->reset(m_source, m_savedEncoding, m_regex->patternInfo().staysInLine());
     }
     // Each step may run on a job of its own.
     m_backward->setStopToken(m_stop);
