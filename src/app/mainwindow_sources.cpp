@@ -121,9 +121,12 @@ void MainWindow::watchCommand(std::unique_ptr<CommandProcess> owned, Spool *spoo
     // Told once both the command and its output have ended: a command that
     // failed without a line of output leaves no empty tab behind.
     const QPointer<QWidget> page(qobject_cast<QWidget *>(spool->parent()));
-    const auto settle = [this, page, process, spool, name, what] {
-        if (!page || process->running() || spool->running())
+    // Told once, by whichever of the two ends comes last.
+    const auto settled = std::make_shared<bool>(false);
+    const auto settle = [this, page, process, spool, name, what, settled] {
+        if (*settled || !page || process->running() || spool->running())
             return;
+        *settled = true;
         const int status = process->status();
         const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
         if (failed && spool->written() == 0) {
