@@ -107,6 +107,9 @@ def regex_seeds():
     # A long candidate taken up afresh fails, and a later start goes on.
     write(target, "fresh-later-start", regex(6, 2, 47, 2 | NO_CARRY, "...!",
                                              "一二三四é五六七!一".encode("utf-16-le")))
+    # A long candidate's step must not end after a line break: "$" matched there.
+    write(target, "step-before-line-break", regex(6, 2, 47, 2 | NO_CARRY, "...$",
+                                                  "一éa\n一一".encode("utf-16-le")))
 
 
 SETTINGS = """\ufeff[Font]\r

@@ -603,6 +603,10 @@ int RegexStreamSearcher::runLong(quint32 options, qsizetype *end)
         *end = std::max<qsizetype>(0, m_len - m_lookAhead);
         while (*end > 0 && isUtf8Continuation(uchar(m_text[size_t(*end)])))
             --*end;
+        // As a fill, a step never ends in a line break: "$" would match
+        // before it.
+        while (*end > m_attempt && isLineBreak(m_text[size_t(*end - 1)]))
+            --*end;
     }
     if (*end <= m_attempt && !m_eof) {
         *end = m_attempt;

@@ -423,6 +423,27 @@ TEST(RegexSearch, ACandidateTakenUpAfreshGivesWayToALaterStart)
     }
 }
 
+TEST(RegexSearch, AStepOfALongCandidateNeverEndsAfterALineBreak)
+{
+    // "$" matches before a line break that ends the text the DFA sees; a
+    // step that stopped there matched "一éa" before a line break in mid-text.
+    const QString text = QStringLiteral("一éa\n一一");
+    for (const Encoding encoding : {encodingAnsi, encodingUtf16LE}) {
+        SCOPED_TRACE(encoding == encodingAnsi ? "UTF-8" : "UTF-16");
+        MemorySource source(encoding == encodingAnsi ? text.toUtf8() : utf16(text, false));
+        RegexStreamSearcher regex;
+        regex.searchBufferSize = 6;
+        regex.overlapBufferSize = 2;
+        regex.readSize = 47;
+        regex.maxCarryBytes = 0;
+        regex.compileOptionBits = 0;
+        ASSERT_TRUE(regex.setMatchPattern("...$"));
+        regex.setStream(&source, 0, encoding);
+        RegexStreamSearcher::Match m;
+        EXPECT_EQ(regex.findNext(m), PCRE2_ERROR_NOMATCH) << m.start << "+" << m.length;
+    }
+}
+
 TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
 {
     // Alternatives the backtracking matcher takes in another order and
