@@ -16,7 +16,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 PAGE = {0: 0, 437: 38, 1250: 3, 1251: 45, 1252: 10, 1253: 56, 1255: 89, 1256: 81,
         866: 53, 20866: 49, 28591: 27, 874: 127, 54936: 96, 936: 97, 950: 102, 932: 112,
         51932: 113, 50220: 115, 50221: 116, 50222: 117, 949: 120, 51949: 121,
-        50225: 123, 1361: 124, 50227: 100, 65001: 130}
+        50225: 123, 1361: 124, 50227: 100, 65001: 130, 1143: 16, 57004: 73}
 PAGES = 132
 UTF16LE, UTF16BE = PAGES, PAGES + 1
 
@@ -211,6 +211,11 @@ def matching_lines_seeds():
         write(target, "inverted-" + name, filt(8 | 2, page, "INFO", log.encode(codec)))
     write(target, "iso2022jp-kanji-bytes", filt(5, PAGE[50220], "0!", b"\x1b$B0!\x1b(B x\n0! y\n"))
     write(target, "crlf-tail-cr", filt(0, PAGE[0], "x", b"a x\r\nb\rx\r"))
+    # A word ends at a line break byte whatever the page reads in it.
+    write(target, "words-ebcdic-break", filt(2 | 8, PAGE[1143], "foo",
+                                             b"\x86\x96\x96\n\x81\n\x86\x96\x96\n"))
+    write(target, "words-iscii-swallowed-cr", filt(2 | 8, PAGE[57004], "foo",
+                                                   b"x\xf0\xd7\rfoo\nxfoo\n"))
 
 
 def timestamp_seeds():

@@ -86,10 +86,15 @@ std::pair<qint64, qint64> charAround(const Decoded &d, qint64 x)
 // The match the engine must find. Forward: the first that starts at the
 // first character at or after q. Backward: the last that ends by the end of
 // the character that holds q (or with endBefore by its start). The edge of
-// the searched range counts as a word border, as the file's ends do.
-Found naive(const Decoded &d, const std::vector<qsizetype> &occurrences, qsizetype n,
-            bool wholeWords, bool forward, qint64 q, bool endBefore, int charSize)
+// the searched range counts as a word border, as the file's ends do, and so
+// does a line break byte on any 8-bit page, whatever it decodes to.
+Found naive(const Decoded &d, std::string_view bytes, const std::vector<qsizetype> &occurrences,
+            qsizetype n, bool wholeWords, bool forward, qint64 q, bool endBefore, int charSize)
 {
+    const auto lineBreakByte = [&](qint64 k) {
+        return charSize == 1 && k >= 0 && k < qint64(bytes.size()) &&
+               (bytes[size_t(k)] == '\n' || bytes[size_t(k)] == '\r');
+    };
     const qsizetype count = d.units.size();
     qint64 edge = 0;
     if (charSize == 2) {
@@ -104,8 +109,10 @@ Found naive(const Decoded &d, const std::vector<qsizetype> &occurrences, qsizety
         if (forward ? start < edge : end > edge)
             continue;
         if (wholeWords) {
-            const bool edgeBefore = i == 0 || (forward && start == edge);
-            const bool edgeAfter = i + n == count || (!forward && end == edge);
+            const bool edgeBefore =
+                i == 0 || (forward && start == edge) || lineBreakByte(start - 1);
+            const bool edgeAfter =
+                i + n == count || (!forward && end == edge) || lineBreakByte(end);
             if (!edgeBefore && !PlainMatcher::isWordSeparator(d.units[i - 1].unicode()))
                 continue;
             if (!edgeAfter && !PlainMatcher::isWordSeparator(d.units[i + n].unicode()))
@@ -158,8 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         qint64 q = forward ? 0 : lastPos;
         bool endBefore = false;
         for (int step = 0; step < 12; ++step) {
-            const Found want =
-                naive(decoded, hits, text.size(), wholeWords, forward, q, endBefore, charSize);
+            const Found want = naive(decoded, rest, hits, text.size(), wholeWords, forward, q,
+                                     endBefore, charSize);
             if (found != (want.start >= 0) || search.foundStart() != want.start ||
                 search.foundLength() != want.length) {
                 std::fprintf(stderr, "%s from %lld: found %lld+%lld, expected %lld+%lld\n",

@@ -152,6 +152,9 @@ void PlainMatcher::prepare(const QString &text, Encoding encoding, bool caseSens
         byKey[size_t(b)] = {key(table[b]), uint8_t(b)};
         m_separator[b] = isWordSeparator(table[b]);
     }
+    // Lines end at these bytes on every page, and so do words, whatever
+    // character the page reads in them (EBCDIC).
+    m_separator['\n'] = m_separator['\r'] = true;
     std::sort(byKey.begin(), byKey.end());
     ByteFinder::FoldTable fold;
     for (size_t i = 0; i < byKey.size(); ++i) {
@@ -326,6 +329,11 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
     const auto at = [&](qsizetype i) {
         return i < count ? range.from + offsets[size_t(i)] : dataEnd;
     };
+    // Lines end at these bytes, and so do words, even where a page's state
+    // reads them as part of a character.
+    const auto lineBreakByte = [&](qsizetype k) {
+        return m_charSize == 1 && k >= 0 && k < size && (data[k] == '\n' || data[k] == '\r');
+    };
     // Units that share their first byte belong to one character.
     const auto inside = [&](qsizetype i) {
         return i > 0 && i < count && offsets[size_t(i)] == offsets[size_t(i - 1)];
@@ -338,11 +346,13 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
             return false;
         if (!m_wholeWords)
             return true;
-        const bool edgeBefore =
-            start == range.startEdge || (i == 0 && range.from == 0 && range.atStart);
+        const bool edgeBefore = start == range.startEdge ||
+                                (i == 0 && range.from == 0 && range.atStart) ||
+                                lineBreakByte(start - 1);
         if (!edgeBefore && (i == 0 || !isWordSeparator(units.at(i - 1).unicode())))
             return false;
-        const bool edgeAfter = end == range.endEdge || (i + n == count && range.atEnd);
+        const bool edgeAfter =
+            end == range.endEdge || (i + n == count && range.atEnd) || lineBreakByte(end);
         return edgeAfter || (i + n < count && isWordSeparator(units.at(i + n).unicode()));
     };
     // The units whose character starts in [Lo, Hi).

@@ -39,6 +39,7 @@ QByteArray filler(qint64 size, char c = '.')
 TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
 {
     const Encoding sjis = entryOf(932), cp1251 = entryOf(1251), gb18030 = entryOf(54936);
+    const Encoding ebcdic = entryOf(1143), iscii = entryOf(57004);
     const QString replacement(QChar(0xFFFD));
     const QString foo = QStringLiteral("foo");
     const SearchOptions cs = soCaseSensitive, ww = soCaseSensitive | soWholeWords;
@@ -155,6 +156,15 @@ TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
          "\x81"
          "0\x81 0",
          replacement, gb18030, cs | soBackward, 1, 0, 1},
+        // The viewer breaks lines at these bytes on every page; EBCDIC reads
+        // 0A as U+008E, and ISCII reads a CR after a bad EXT sequence as
+        // part of it.
+        {"EBCDIC: a word starts after a line break byte", "\x81\x0a\x86\x96\x96", foo, ebcdic, ww,
+         0, 2, 3},
+        {"EBCDIC: a word ends before a line break byte", "\x86\x96\x96\x0a\x81", foo, ebcdic, ww, 0,
+         0, 3},
+        {"ISCII: a word starts after a CR that a bad sequence swallows", "x\xf0\xd7\rfoo", foo,
+         iscii, ww, 0, 4, 3},
         {"UTF-16 LE: even offsets only",
          utf16(QStringLiteral("\u6100b"), false) + utf16(foo, false), foo, encodingUtf16LE, cs, 0,
          4, 6},

@@ -199,6 +199,30 @@ TEST(MatchingLines, ARegexReadsACodePageAsItsCharacters)
     }
 }
 
+// Lines end at LF and CR bytes on every page, and so do words, even where
+// the page reads another character in the byte (EBCDIC) or takes it into a
+// bad sequence (ISCII).
+TEST(MatchingLines, AWordEndsWhereItsLineDoes)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        int codepage;
+        Lines lines; // inverted: those without the word
+    };
+    const Case cases[] = {
+        {"EBCDIC", "\x86\x96\x96\x0a\x81\x0a\x86\x96\x96\x0a", 1143, {{4, 2}}},
+        {"ISCII", "x\xf0\xd7\rfoo\nxfoo\n", 57004, {{0, 4}, {8, 5}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LineFilter filter{{QStringLiteral("foo"), false, true}, entryOf(c.codepage), true};
+        EXPECT_EQ(scanBytes(c.bytes, filter).lines, c.lines);
+        EXPECT_EQ(scanBytes(c.bytes, filter), reference(c.bytes, filter));
+    }
+}
+
 TEST(MatchingLines, AScanOfAppendedBytesGoesOnWhereTheLastEnded)
 {
     // Cut anywhere, even inside a CR LF: two scans list what one does.
