@@ -10,6 +10,7 @@
 #include "text/codepages.h"
 #include "viewer/scanreader.h"
 #include "viewer/spansource.h"
+#include "viewer/textformat.h"
 
 #include <QRegularExpression>
 
@@ -70,6 +71,10 @@ public:
             m_raw = m_plain.route() == PlainMatcher::Route::Bytes ||
                     m_plain.route() == PlainMatcher::Route::Units16;
             m_never = m_plain.route() == PlainMatcher::Route::None;
+            // The view decodes each line of an ISO-2022 page alone, so a
+            // shift left open never reaches the next line; a block decoded
+            // whole would carry it on.
+            m_linesAlone = isShiftingPage(m_filter.encoding);
         }
     }
 
@@ -299,7 +304,8 @@ private:
     {
         if (n <= 0)
             return;
-        if (m_perLine || (m_candidates.isValid() && !RuleRegex::isValidUtf8(d, n))) {
+        if (m_perLine || m_linesAlone ||
+            (m_candidates.isValid() && !RuleRegex::isValidUtf8(d, n))) {
             linesOneByOne(d, 0, n, base);
             return;
         }
@@ -485,6 +491,7 @@ private:
     bool m_raw = false;
     bool m_never = false;
     bool m_perLine = false;
+    bool m_linesAlone = false;
     std::stop_token m_stop;
     const LineSink *m_sink = nullptr;
     bool m_holding = false;

@@ -223,6 +223,35 @@ TEST(MatchingLines, AWordEndsWhereItsLineDoes)
     }
 }
 
+// The view decodes each line of an ISO-2022 page alone: a shift left open at
+// a line's end (SO in KR; a kanji designation that a bad escape keeps in JP)
+// does not read the next line as double bytes, in the pane either.
+TEST(MatchingLines, AShiftLeftOpenEndsWithItsLine)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        int codepage;
+        QString text;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {"ISO-2022-KR, SO", "\x1b$)C\x0e!!\n!!\n", 50225, QStringLiteral("!!"), {{8, 3}}},
+        {"ISO-2022-JP, a bad escape after ESC $ B",
+         "\x1b$B0!\x1b x\n0! y\n",
+         50220,
+         QStringLiteral("0!"),
+         {{9, 5}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LineFilter filter{{c.text, true}, entryOf(c.codepage), false};
+        EXPECT_EQ(scanBytes(c.bytes, filter).lines, c.lines);
+        EXPECT_EQ(scanBytes(c.bytes, filter), reference(c.bytes, filter));
+    }
+}
+
 TEST(MatchingLines, AScanOfAppendedBytesGoesOnWhereTheLastEnded)
 {
     // Cut anywhere, even inside a CR LF: two scans list what one does.
