@@ -208,6 +208,25 @@ bool isUtf8Page(Encoding encoding)
            backendForCodepage(codepageID(encoding)).Kind == CodepageBackendKind::Utf8;
 }
 
+bool isStatefulPage(Encoding encoding)
+{
+    if (!encoding.isListed())
+        return false;
+    switch (registry().page(encoding).sync) {
+    case SyncRule::Anywhere:
+    case SyncRule::Utf8:
+    case SyncRule::Stateless:
+        return false;
+    case SyncRule::LineStart:
+    case SyncRule::Jis:
+    case SyncRule::JisShift:
+    case SyncRule::ShiftKr:
+    case SyncRule::Utf7:
+        break;
+    }
+    return true;
+}
+
 bool isCodepageSupported(Encoding encoding)
 {
     return encoding.isListed() && registry().page(encoding).route != DecodeRoute::Unsupported;

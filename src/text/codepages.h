@@ -26,6 +26,10 @@ QByteArray encodingLabel(Encoding encoding);
 bool isCodepageSupported(Encoding encoding);
 // Whether the encoding reads its bytes as UTF-8 (the system page, UTF-8).
 bool isUtf8Page(Encoding encoding);
+// Whether the page's bytes read by a state that earlier bytes set (the
+// ISO-2022 shifts and designations, HZ, ISCII, UTF-7), so that a line may
+// read otherwise alone than in the middle of a block.
+bool isStatefulPage(Encoding encoding);
 
 // Whether every byte of the entry is one character whatever surrounds it,
 // so that a table of 256 characters decodes it; false for multi-byte and

@@ -10,7 +10,6 @@
 #include "text/codepages.h"
 #include "viewer/scanreader.h"
 #include "viewer/spansource.h"
-#include "viewer/textformat.h"
 
 #include <QRegularExpression>
 
@@ -71,10 +70,10 @@ public:
             m_raw = m_plain.route() == PlainMatcher::Route::Bytes ||
                     m_plain.route() == PlainMatcher::Route::Units16;
             m_never = m_plain.route() == PlainMatcher::Route::None;
-            // The view decodes each line of an ISO-2022 page alone, so a
-            // shift left open never reaches the next line; a block decoded
+            // The view decodes each line alone, so on a page with shifts a
+            // state left open never reaches the next line; a block decoded
             // whole would carry it on.
-            m_linesAlone = isShiftingPage(m_filter.encoding);
+            m_linesAlone = isStatefulPage(m_filter.encoding);
         }
     }
 

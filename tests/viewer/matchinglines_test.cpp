@@ -223,10 +223,10 @@ TEST(MatchingLines, AWordEndsWhereItsLineDoes)
     }
 }
 
-// The view decodes each line of an ISO-2022 page alone: a shift left open at
-// a line's end (SO in KR; a kanji designation that a bad escape keeps in JP)
-// does not read the next line as double bytes, in the pane either.
-TEST(MatchingLines, AShiftLeftOpenEndsWithItsLine)
+// The view decodes each line alone: a state left open at a line's end (SO in
+// ISO-2022-KR, a kanji designation that a bad escape keeps in ISO-2022-JP, a
+// UTF-7 base64 run) does not read the next line otherwise, in the pane either.
+TEST(MatchingLines, AStateLeftOpenEndsWithItsLine)
 {
     struct Case
     {
@@ -243,6 +243,11 @@ TEST(MatchingLines, AShiftLeftOpenEndsWithItsLine)
          50220,
          QStringLiteral("0!"),
          {{9, 5}}},
+        {"UTF-7, a base64 run opened at a line's end",
+         "R+\rx\n",
+         65000,
+         QString(QChar(0xFFFD)),
+         {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
