@@ -142,8 +142,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (text.isEmpty() || (!encoding.isUtf16() && !isCodepageSupported(encoding)))
         return 0;
     const std::string_view rest = in.rest();
-    if (!encoding.isUtf16() && hitsOpenShiftFault(codepageID(encoding), rest))
-        return 0;
     const QByteArray bytes = QByteArray::fromRawData(rest.data(), qsizetype(rest.size()));
     const int charSize = encoding.unitBytes();
     const Decoded decoded = decodeAll(bytes, encoding);

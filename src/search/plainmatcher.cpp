@@ -338,12 +338,7 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
     const auto inside = [&](qsizetype i) {
         return i > 0 && i < count && offsets[size_t(i)] == offsets[size_t(i - 1)];
     };
-    const auto accept = [&](qsizetype i) {
-        const qsizetype start = at(i), end = at(i + n);
-        if (start < range.lo || start >= range.hi || inside(i) || inside(i + n))
-            return false;
-        if (range.endEdge >= 0 && end > range.endEdge)
-            return false;
+    const auto accept = [&](qsizetype start, qsizetype end, qsizetype i) {
         if (!m_wholeWords)
             return true;
         const bool edgeBefore = start == range.startEdge ||
@@ -355,22 +350,56 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
             end == range.endEdge || (i + n == count && range.atEnd) || lineBreakByte(end);
         return edgeAfter || (i + n < count && isWordSeparator(units.at(i + n).unicode()));
     };
+    enum class Verdict { No, Yes, NeedsMore };
+    const auto judge = [&](qsizetype i) {
+        const qsizetype start = at(i), end = at(i + n);
+        if (start < range.lo || start >= range.hi || inside(i) || inside(i + n))
+            return Verdict::No;
+        if (range.endEdge >= 0 && end > range.endEdge)
+            return Verdict::No;
+        if (m_charSize == 1 && i + n == count && !range.atEnd)
+            return Verdict::NeedsMore;
+        return accept(start, end, i) ? Verdict::Yes : Verdict::No;
+    };
     // The units whose character starts in [Lo, Hi).
     const auto firstFrom = [&](qsizetype pos) {
         const int rel = int(std::clamp<qsizetype>(pos - range.from, 0, INT_MAX));
         return qsizetype(std::lower_bound(offsets.begin(), offsets.end(), rel) - offsets.begin());
     };
+    // A match that the data's end cuts, possible only where bytes read as
+    // nothing (shifts) stretch it past the overlap.
+    const auto cutAtEnd = [&] {
+        if (m_charSize != 1 || range.atEnd || (range.endEdge >= 0 && size >= range.endEdge))
+            return false;
+        for (qsizetype k = std::max<qsizetype>(0, count - n + 1); k < count; ++k) {
+            const qsizetype start = at(k);
+            if (start >= range.lo && start < range.hi && !inside(k) &&
+                QStringView(units).mid(k) == QStringView(m_units).left(count - k))
+                return true;
+        }
+        return false;
+    };
+    if (!forward && cutAtEnd())
+        return {size, 0, true};
     if (forward) {
         for (qsizetype i = units.indexOf(m_units, firstFrom(std::max(range.lo, range.from)));
              i >= 0 && at(i) < range.hi; i = units.indexOf(m_units, i + 1)) {
-            if (accept(i))
+            const Verdict v = judge(i);
+            if (v == Verdict::NeedsMore)
+                return {at(i), 0, true};
+            if (v == Verdict::Yes)
                 return {at(i), at(i + n) - at(i)};
         }
+        if (cutAtEnd())
+            return {size, 0, true};
     } else {
         const qsizetype last = std::min(firstFrom(range.hi) - 1, count - n);
         for (qsizetype i = last < 0 ? -1 : units.lastIndexOf(m_units, last);
              i >= 0 && at(i) >= range.lo; i = i == 0 ? -1 : units.lastIndexOf(m_units, i - 1)) {
-            if (accept(i))
+            const Verdict v = judge(i);
+            if (v == Verdict::NeedsMore)
+                return {at(i), 0, true};
+            if (v == Verdict::Yes)
                 return {at(i), at(i + n) - at(i)};
         }
     }

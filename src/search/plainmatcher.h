@@ -32,6 +32,9 @@ public:
     {
         qsizetype offset = -1; // in the block's bytes
         qsizetype length = 0;  // in bytes
+        // Decoded route: a match ends at the data's end, and bytes that read
+        // as nothing (shifts) may go on after it; read on and look again.
+        bool needsMore = false;
     };
 
     void prepare(const QString &text, Encoding encoding, bool caseSensitive, bool wholeWords);

@@ -24,6 +24,8 @@ const QString kUnit = QStringLiteral("QzStreamSearch");
 // Bytes read in front of a block that is decoded, to find where decoding
 // falls in step with the whole text.
 constexpr qint64 kLookBack = 4096;
+// Bytes at most read past a decoded block to find where a match ends.
+constexpr qint64 kMaxMoreBytes = qint64(64) << 20;
 // Bytes one character may take, escape sequences of the stateful pages included.
 constexpr qint64 kMaxCharBytes = 8;
 // Bytes per plain block looked at in place: mapped bytes cost nothing to
@@ -326,12 +328,16 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
     // block's data ends at end.
     qint64 lo = edge, hi = std::numeric_limits<qint64>::max(), end = edge;
     bool firstBlock = true;
+    // Bytes read past the block for a match that the data's end cut: shifts
+    // after a character read as nothing and count with it.
+    qint64 more = 0;
     for (;;) {
         const qint64 blockStart = forward ? lo : std::max<qint64>(0, end - blockBytes);
         const qint64 blockEnd = forward ? std::min(size, lo + blockBytes) : end;
         // Backward, a character that goes on after the block's end must not
         // decode as one cut short: the bytes after it are read too.
-        const qint64 dataEnd = forward ? blockEnd : std::min(size, blockEnd + kMaxCharBytes);
+        const qint64 dataEnd =
+            std::min(size, (forward ? blockEnd : blockEnd + kMaxCharBytes) + more);
         const qint64 readStart = std::max<qint64>(0, blockStart - kLookBack) / c * c;
         const char *block = nullptr;
         qint64 got = 0;
@@ -351,17 +357,23 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
                                     : qsizetype(blockEnd - overlap - readStart))
                            : (firstBlock ? std::numeric_limits<qsizetype>::max()
                                          : qsizetype(hi - readStart));
-        if (firstBlock) {
-            if (forward)
-                range.startEdge = edge - readStart;
-            else
-                range.endEdge = edge - readStart;
-        }
+        if (forward && firstBlock)
+            range.startEdge = edge - readStart;
+        // Shifts that read as nothing can stretch a match from an earlier
+        // block past the edge.
+        if (!forward)
+            range.endEdge = edge - readStart;
         range.atStart = readStart == 0;
-        range.atEnd = atEnd;
+        // Past the limit, a match ends where the data does.
+        range.atEnd = atEnd || more >= kMaxMoreBytes;
         const PlainMatcher::Hit hit = matcher.findDecoded(block, qsizetype(got), forward, range);
         if (!viewIntact())
             continue; // the same block again, up to the file's new end
+        if (hit.needsMore) {
+            more = std::min(kMaxMoreBytes, std::max(2 * more, blockBytes));
+            continue;
+        }
+        more = 0;
         firstBlock = false;
         if (hit.offset >= 0) {
             m_foundStart = readStart + hit.offset;

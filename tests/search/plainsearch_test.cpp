@@ -199,6 +199,39 @@ TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
     }
 }
 
+// ISO-2022-KR's SI and SO read as nothing and count with the character
+// before them, so a run of them stretches a match past any overlap: it is
+// read on until its end is known, in both directions, through small blocks.
+TEST(PlainSearch, AMatchStretchedByShiftsIsFoundWhole)
+{
+    const Encoding kr = entryOf(50225);
+    const QByteArray run(100, '\x0f');
+    const SearchOptions cs = soCaseSensitive;
+    const Case cases[] = {
+        {"a run after a match", "x" + run + " y", QStringLiteral("x"), kr, cs, 0, 0, 101},
+        {"a run after a whole word", "x" + run + " y", QStringLiteral("x"), kr, cs | soWholeWords,
+         0, 0, 101},
+        {"a run inside a match", "a" + run + "b", QStringLiteral("ab"), kr, cs, 0, 0, 102},
+        // Matches "xx" at 2+102 and 3+102: from 103 backward, a match must
+        // end by 104, the end of the character that holds 103.
+        {"backward, a run carries a match past the edge", "xxxx" + run + "xzz",
+         QStringLiteral("xx"), kr, cs | soBackward, 103, 2, 102},
+        {"backward, up to the edge", "xxxx" + run + "xzz", QStringLiteral("xx"), kr,
+         cs | soBackward, 104, 3, 102},
+    };
+    for (const qint64 block : {8, 24, 4096}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", block " + std::to_string(block));
+            Searcher s(c.bytes);
+            s.search.setPlainBlockBytes(block);
+            EXPECT_EQ(s.search.findFirst(c.text, c.encoding, c.options, c.start),
+                      c.foundStart >= 0);
+            EXPECT_EQ(s.search.foundStart(), c.foundStart);
+            EXPECT_EQ(s.search.foundLength(), c.foundLength);
+        }
+    }
+}
+
 TEST(PlainSearch, MatchesAcrossBlockBordersAreFoundBothWays)
 {
     // "foo" across every split of the first border, and one whole-word case
