@@ -444,6 +444,30 @@ TEST(RegexSearch, AStepOfALongCandidateNeverEndsAfterALineBreak)
     }
 }
 
+TEST(RegexSearch, AWholeWordCandidateCarriedOnKeepsItsStart)
+{
+    // The whole-word frame looks ahead: a long candidate went on with too
+    // little text after each step, and the match at 0 became one at 1.
+    const QByteArray text("\x01"
+                          "Eb|\0?ibq",
+                          9);
+    MemorySource source(text);
+    RegexStreamSearcher regex;
+    regex.searchBufferSize = 2;
+    regex.overlapBufferSize = 0;
+    regex.readSize = 62;
+    regex.maxCarryBytes = 2;
+    regex.compileOptionBits = PCRE2_CASELESS;
+    regex.wholeWords = true;
+    ASSERT_TRUE(regex.setMatchPattern(".*b"));
+    regex.setStream(&source, 0, encodingAnsi);
+    std::vector<ReferenceMatch> got;
+    RegexStreamSearcher::Match m;
+    while (got.size() < 10 && regex.findNext(m) >= 0)
+        got.push_back({m.start, m.start + m.length});
+    EXPECT_EQ(got, (std::vector<ReferenceMatch>{{0, 3}}));
+}
+
 TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
 {
     // Alternatives the backtracking matcher takes in another order and
