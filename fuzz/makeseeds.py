@@ -188,13 +188,14 @@ def command_line_seeds():
 def time_seek_seeds():
     target = "fuzz_time_seek"
     steps = bytes([1, 2, 3, 0x80, 0x21, 0x42, 0x63, 0x85, 4, 5, 0x26, 0x47] * 20)
-    # page (UTF-8, 1252, 932, 936, UTF-16 LE, BE), shape (bit 0: CR LF;
-    # padding), repeats, the time asked for, steps.
-    write(target, "utf8-middle", bytes([0, 40, 3, 0x20, 0x00]) + steps)
-    write(target, "utf16le-crlf", bytes([4, 21, 2, 0x40, 0x00]) + steps)
-    write(target, "sjis-after-last", bytes([2, 60, 4, 0xff, 0xff]) + steps)
-    write(target, "1252-before-first", bytes([1, 0, 8, 0, 0]) + steps)
-    write(target, "gbk-untimed", bytes([3, 9, 16, 0x10, 0]) + bytes([0x80, 0x90] * 40))
+    # page (bits 0-2: UTF-8, 1252, 932, 936, UTF-16 LE, BE) and window (4 KiB
+    # shifted left by the rest modulo 3), shape (bit 0: CR LF; padding),
+    # repeats, the time asked for, steps.
+    write(target, "utf8-middle", bytes([0 | 2 << 3, 40, 3, 0x20, 0x00]) + steps)
+    write(target, "utf16le-crlf", bytes([4 | 4 << 3, 21, 2, 0x40, 0x00]) + steps)
+    write(target, "sjis-after-last", bytes([2 | 1 << 3, 60, 4, 0xff, 0xff]) + steps)
+    write(target, "1252-before-first", bytes([1 | 8 << 3, 0, 8, 0, 0]) + steps)
+    write(target, "gbk-untimed", bytes([3 | 3 << 3, 9, 16, 0x10, 0]) + bytes([0x80, 0x90] * 40))
 
 
 def matching_lines_seeds():

@@ -3,11 +3,13 @@
 // tells that every time is earlier, or that no line has one. The log is
 // written from the input in ISO 8601, syslog and common log format lines
 // with untimed lines between them, in UTF-8, Windows-1252, Shift-JIS, GBK
-// or UTF-16, large enough (past the 16 KiB window) for the bisection to run
-// and at most 128 KiB.
+// or UTF-16, read through a window of 4 KiB to 16 KiB (the program's), so
+// that small logs bisect and lines cross its edges; at most 32 KiB. (A
+// window must hold a few line heads, or every line reads one afresh.)
 //
-// Input: the page, line ends and padding, repeats, the time asked for (two
-// bytes), then one byte per line: a time step, or a line without a time.
+// Input: the page and the window, line ends and padding, repeats, the time
+// asked for (two bytes), then one byte per line: a time step, or a line
+// without a time.
 #include "inputbytes.h"
 
 #include "text/codepagelist.h"
@@ -30,6 +32,7 @@ struct Line
 };
 
 constexpr qint64 kSecondMs = 1000;
+constexpr qint64 kMaxBytes = 32 * 1024;
 const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -71,7 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     InputBytes in(data, size);
     static const int pages[] = {65001, 1252, 932, 936, 1200, 1201};
-    const int page = pages[in.byte() % std::size(pages)];
+    const uint8_t pageAndWindow = in.byte();
+    const int page = pages[(pageAndWindow & 7) % std::size(pages)];
+    const qint64 window = qint64(4096) << (pageAndWindow >> 3) % 3;
     Encoding encoding = page == 1200   ? encodingUtf16LE
                         : page == 1201 ? encodingUtf16BE
                                        : Encoding::codePage(0);
@@ -89,7 +94,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qint64 seconds = first;
     std::string bytes;
     std::vector<Line> lines;
+    bytes.reserve(size_t(kMaxBytes) + 1024);
     const auto append = [&](const std::string &ascii) {
+        if (!encoding.isUtf16()) {
+            bytes += ascii;
+            bytes += lineEnd;
+            return;
+        }
         for (const char c : ascii + lineEnd) {
             if (encoding == encodingUtf16BE)
                 bytes += '\0';
@@ -100,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     while (in.left() > 0) {
         const uint8_t step = in.byte();
-        for (int r = 0; r < repeats && bytes.size() < (1u << 17); ++r) {
+        for (int r = 0; r < repeats && qint64(bytes.size()) < std::min(32 * window, kMaxBytes);
+             ++r) {
             const qint64 start = qint64(bytes.size());
             if (step & 0x80) {
                 append("    at com.example.Worker.run(Worker.java:" + std::to_string(step) + ")");
@@ -116,6 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const SpanSource source(bytes.data(), qint64(bytes.size()));
     TimeSeek seek(source, encoding, TimeContext{2026, 12});
+    seek.windowBytes = window;
     const TimeSeek::Result result = seek.find(LogTime{asked, false, 0}, false, 0);
 
     using Status = TimeSeek::Result::Status;

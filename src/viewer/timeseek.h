@@ -38,7 +38,8 @@ public:
         int reads = 0;
     };
 
-    static constexpr qint64 windowBytes = 16 * 1024;
+    // Bytes a probe reads at least; tests make it small to reach its edges.
+    qint64 windowBytes = 16 * 1024;
 
     TimeSeek(const FileSource &source, Encoding encoding, const TimeContext &context,
              std::stop_token stop = {});
