@@ -78,6 +78,11 @@ public:
     }
 
     bool usable() const { return !m_matcher.empty(); }
+    void setBlockBytes(qint64 first, qint64 rest)
+    {
+        m_firstBlockBytes = std::max<qint64>(4, first);
+        m_blockBytes = std::max<qint64>(4, rest);
+    }
 
     Result scan(qint64 from, const LineSink &sink, std::stop_token stop, const BlockDone &blockDone)
     {
@@ -87,13 +92,13 @@ public:
         ScanReader reader(m_source, stop);
         qint64 size = m_source.size();
         qint64 pos = std::max<qint64>(0, from) / m_unit * m_unit;
-        qint64 blockBytes = kFirstBlockBytes;
+        qint64 blockBytes = m_firstBlockBytes;
         result.resumeAt = pos;
         while (pos < size) {
             if (stop.stop_requested())
                 return cancelled(result);
             const qint64 want = std::min(blockBytes, size - pos);
-            blockBytes = kBlockBytes;
+            blockBytes = m_blockBytes;
             const ScanReader::Bytes bytes = reader.read(pos, want);
             switch (bytes.status) {
             case ScanReader::Status::Ok:
@@ -407,12 +412,13 @@ private:
         qint64 brk = -1;
         qint64 after = -1;
         std::vector<char> block;
-        while (q < size) {
+        // A lone byte at the end of UTF-16 is no unit.
+        while (size - q >= m_unit) {
             if (m_stop.stop_requested()) {
                 result.status = Result::Status::Cancelled;
                 return false;
             }
-            const qint64 want = std::min(kBlockBytes, size - q);
+            const qint64 want = std::min(m_blockBytes, size - q);
             block.resize(size_t(want));
             qint64 got = 0;
             const auto read = m_source.read(block.data(), want, q, &got, m_stop);
@@ -429,14 +435,17 @@ private:
                 // A CR at the block's end: its LF, if any, comes next.
                 char next[2] = {};
                 qint64 more = 0;
-                if (unitAt(block.data(), i) == '\r' && i + m_unit >= n &&
+                const bool crAtBlockEnd = unitAt(block.data(), i) == '\r' && i + m_unit >= n;
+                // A CR at the very end (a lone byte of UTF-16 after it is no
+                // unit) may still get its LF: the line stays open, its text
+                // ending before the CR.
+                const bool crAtEnd = crAtBlockEnd && brk + m_unit >= size / m_unit * m_unit;
+                if (crAtBlockEnd && !crAtEnd &&
                     m_source.read(next, m_unit, brk + m_unit, &more, m_stop) ==
                         FileSource::ReadResult::Ok &&
                     more == m_unit && unitAt(next, 0) == '\n')
                     after = brk + 2 * m_unit;
-                else if (unitAt(block.data(), i) == '\r' && i + m_unit >= n && brk + m_unit >= size)
-                    brk = -1; // a CR at the very end may still get its LF
-                else
+                else if (!crAtEnd)
                     after = i + m_unit < n ? q + afterBreak(block.data(), i, n) : brk + m_unit;
                 break;
             }
@@ -490,6 +499,8 @@ private:
     bool m_raw = false;
     bool m_never = false;
     bool m_perLine = false;
+    qint64 m_firstBlockBytes = kFirstBlockBytes;
+    qint64 m_blockBytes = kBlockBytes;
     bool m_linesAlone = false;
     std::stop_token m_stop;
     const LineSink *m_sink = nullptr;
@@ -502,6 +513,11 @@ MatchingLinesScanner::MatchingLinesScanner(FileSource &source, LineFilter filter
 {}
 
 MatchingLinesScanner::~MatchingLinesScanner() = default;
+
+void MatchingLinesScanner::setBlockBytes(qint64 first, qint64 rest)
+{
+    m_impl->setBlockBytes(first, rest);
+}
 
 bool MatchingLinesScanner::usable() const
 {

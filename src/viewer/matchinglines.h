@@ -51,6 +51,9 @@ public:
     // Whether the text can be looked for at all (a regular expression that
     // does not compile cannot).
     bool usable() const;
+    // Blocks of other sizes than the program's, at least 4 bytes, so that
+    // tests reach their borders with small logs.
+    void setBlockBytes(qint64 first, qint64 rest);
     // Scans [from, size) of the source; from must start a line.
     Result scan(qint64 from, const LineSink &sink, std::stop_token stop = {},
                 const BlockDone &blockDone = {});

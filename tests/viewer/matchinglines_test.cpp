@@ -35,10 +35,19 @@ void PrintTo(const Scanned &s, std::ostream *os)
         *os << ' ' << start << '+' << length;
 }
 
-Scanned scan(const FileSource &bytes, const LineFilter &filter, qint64 from = 0, Scanned out = {})
+// Blocks of the program's sizes, or of a few bytes.
+struct Blocks
+{
+    qint64 first = MatchingLinesScanner::kFirstBlockBytes;
+    qint64 rest = MatchingLinesScanner::kBlockBytes;
+};
+
+Scanned scan(const FileSource &bytes, const LineFilter &filter, qint64 from = 0, Scanned out = {},
+             Blocks blocks = {})
 {
     std::unique_ptr<FileSource> source = bytes.openAnother();
     MatchingLinesScanner scanner(*source, filter);
+    scanner.setBlockBytes(blocks.first, blocks.rest);
     const MatchingLinesScanner::Result result = scanner.scan(
         from, [&](qint64 start, qint64 length) { out.lines.emplace_back(start, length); });
     EXPECT_EQ(result.status, MatchingLinesScanner::Result::Status::Done);
@@ -48,9 +57,9 @@ Scanned scan(const FileSource &bytes, const LineFilter &filter, qint64 from = 0,
     return out;
 }
 
-Scanned scanBytes(const QByteArray &bytes, const LineFilter &filter)
+Scanned scanBytes(const QByteArray &bytes, const LineFilter &filter, Blocks blocks = {})
 {
-    return scan(MemorySource(bytes), filter);
+    return scan(MemorySource(bytes), filter, 0, {}, blocks);
 }
 
 // Splits the bytes into lines as the viewer does (LF, CR, CR LF), decodes
@@ -138,18 +147,24 @@ TEST(MatchingLines, ListsTheLinesALineByLineFilterWould)
         {"regex at a line's end", {"[0-9]$", false, false, true}},
         {"regex running over a line's end", {"start\\s+2026", false, false, true}},
     };
-    for (const Encoding encoding : {encodingAnsi, encodingUtf16LE, encodingUtf16BE}) {
-        for (const Case &c : cases) {
-            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(int(encoding.isUtf16())) +
-                         std::to_string(int(encoding.isBigEndian())));
-            const LineFilter filter{c.pattern, encoding, c.invert};
-            for (const QString &text :
-                 {kLog, kLog + u'\n', kLog + u'\r', QString(), QStringLiteral("\n")}) {
-                const QByteArray bytes = encode(text, encoding);
-                EXPECT_EQ(scanBytes(bytes, filter), reference(bytes, filter));
-                // UTF-16 with an odd byte count: the lone byte is no text.
-                if (encoding.isUtf16()) {
-                    EXPECT_EQ(scanBytes(bytes + 'E', filter), reference(bytes + 'E', filter));
+    // Blocks of a few bytes put every line across their borders, and make
+    // the last line of UTF-16 with an odd byte count longer than a block.
+    for (const Blocks blocks : {Blocks{}, Blocks{4, 4}, Blocks{6, 10}}) {
+        for (const Encoding encoding : {encodingAnsi, encodingUtf16LE, encodingUtf16BE}) {
+            for (const Case &c : cases) {
+                SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(int(encoding.isUtf16())) +
+                             std::to_string(int(encoding.isBigEndian())) + ", blocks " +
+                             std::to_string(blocks.first) + "/" + std::to_string(blocks.rest));
+                const LineFilter filter{c.pattern, encoding, c.invert};
+                for (const QString &text :
+                     {kLog, kLog + u'\n', kLog + u'\r', QString(), QStringLiteral("\n")}) {
+                    const QByteArray bytes = encode(text, encoding);
+                    EXPECT_EQ(scanBytes(bytes, filter, blocks), reference(bytes, filter));
+                    // UTF-16 with an odd byte count: the lone byte is no text.
+                    if (encoding.isUtf16()) {
+                        EXPECT_EQ(scanBytes(bytes + 'E', filter, blocks),
+                                  reference(bytes + 'E', filter));
+                    }
                 }
             }
         }
