@@ -456,7 +456,10 @@ private:
         const qint64 textEnd = brk >= 0 ? brk : size / m_unit * m_unit;
         bool hit = false;
         SliceSource line(m_source, pos, textEnd - pos);
-        if (m_perLine || m_never) {
+        // The regex engine reads only some encodings (not the UTF-8 entry of
+        // the list, which the block route takes): the head, decoded, for others.
+        if (m_perLine || m_never ||
+            (m_filter.pattern.regex && !StreamSearch::regexSupportsEncoding(m_filter.encoding))) {
             std::vector<char> head(size_t(std::min(kPerLineHead, textEnd - pos)));
             qint64 got = 0;
             line.read(head.data(), qint64(head.size()), 0, &got, m_stop);
