@@ -5,6 +5,7 @@
 #include "search/bytefinder.h"
 #include "search/patterninfo.h"
 #include "search/plainmatcher.h"
+#include "search/searcherror.h"
 #include "search/streamsearch.h"
 #include "text/blockdecoder.h"
 #include "text/codepages.h"
@@ -454,22 +455,30 @@ private:
             q += n;
         }
         const qint64 textEnd = brk >= 0 ? brk : size / m_unit * m_unit;
-        bool hit = false;
         SliceSource line(m_source, pos, textEnd - pos);
-        // The regex engine reads only some encodings (not the UTF-8 entry of
-        // the list, which the block route takes): the head, decoded, for others.
-        if (m_perLine || m_never ||
-            (m_filter.pattern.regex && !StreamSearch::regexSupportsEncoding(m_filter.encoding))) {
+        const auto headHolds = [&] {
             std::vector<char> head(size_t(std::min(kPerLineHead, textEnd - pos)));
             qint64 got = 0;
             line.read(head.data(), qint64(head.size()), 0, &got, m_stop);
-            hit = !m_never &&
-                  m_matcher.holds(decodeBlock(head.data(), qsizetype(got), m_filter.encoding));
+            return !m_never &&
+                   m_matcher.holds(decodeBlock(head.data(), qsizetype(got), m_filter.encoding));
+        };
+        bool hit = false;
+        // The regex engine reads only some encodings (not the UTF-8 entry of
+        // the list, which the block route takes) and refuses some patterns
+        // the bar takes ("\C"): the head, decoded, for those.
+        if (m_perLine || m_never ||
+            (m_filter.pattern.regex && !StreamSearch::regexSupportsEncoding(m_filter.encoding))) {
+            hit = headHolds();
         } else {
-            StreamSearch engine;
-            engine.setStream(&line);
-            engine.setStopToken(m_stop);
-            hit = engine.findFirst(m_filter.pattern.text, m_filter.encoding, m_options, 0);
+            try {
+                StreamSearch engine;
+                engine.setStream(&line);
+                engine.setStopToken(m_stop);
+                hit = engine.findFirst(m_filter.pattern.text, m_filter.encoding, m_options, 0);
+            } catch (const SearchError &) {
+                hit = headHolds();
+            }
         }
         if (m_stop.stop_requested()) {
             result.status = Result::Status::Cancelled;

@@ -146,6 +146,8 @@ TEST(MatchingLines, ListsTheLinesALineByLineFilterWould)
         {"regex, lines without DEBUG", {"^(?!.*DEBUG)", true, false, true}},
         {"regex at a line's end", {"[0-9]$", false, false, true}},
         {"regex running over a line's end", {"start\\s+2026", false, false, true}},
+        {"regex with \\C, which the bar takes and the search does not",
+         {"E\\CROR", true, false, true}},
     };
     // Blocks of a few bytes put every line across their borders, and make
     // the last line of UTF-16 with an odd byte count longer than a block.
