@@ -398,74 +398,79 @@ TEST(RegexSearch, ProgressCountsRawBytesAndStops)
 
 // Small fills and overlaps force every border case; the results stay those
 // of one run over the whole text.
-// A candidate too long to carry is taken up afresh from its start; when it
-// fails within that step, the DFA goes on from later starts, and a partial
-// match there is a candidate of its own: "一二三四é" starts none that
-// completes, "五六七!" does.
-TEST(RegexSearch, ACandidateTakenUpAfreshGivesWayToALaterStart)
+// A candidate too long to carry goes on by DFA restart, in steps, after
+// being taken up afresh from its start; each row is a fault once found.
+TEST(RegexSearch, ALongCandidateGivesTheWholeTextMatches)
 {
-    const QString text = QStringLiteral("一二三四é五六七!一");
-    for (const Encoding encoding : {encodingAnsi, encodingUtf16LE}) {
-        SCOPED_TRACE(encoding == encodingAnsi ? "UTF-8" : "UTF-16");
-        MemorySource source(encoding == encodingAnsi ? text.toUtf8() : utf16(text, false));
-        RegexStreamSearcher regex;
-        regex.searchBufferSize = 6;
-        regex.overlapBufferSize = 2;
-        regex.maxCarryBytes = 0;
-        regex.compileOptionBits = 0;
-        ASSERT_TRUE(regex.setMatchPattern("...!"));
-        regex.setStream(&source, 0, encoding);
-        std::vector<ReferenceMatch> got;
-        RegexStreamSearcher::Match m;
-        while (got.size() < 10 && regex.findNext(m) >= 0)
-            got.push_back({m.start, m.start + m.length});
-        EXPECT_EQ(got, (std::vector<ReferenceMatch>{{14, 24}}));
+    struct Row
+    {
+        const char *name;
+        QString text;
+        const char *pattern;
+        qsizetype fill, overlap, read;
+        qint64 carry;
+        bool caseless, wholeWords;
+        std::vector<ReferenceMatch> matches; // UTF-8 offsets
+    } rows[] = {
+        // "一二三四é" starts none that completes; the DFA went on from later
+        // starts within the step, and the partial match there is a
+        // candidate of its own.
+        {"a candidate taken up afresh gives way to a later start",
+         QStringLiteral("一二三四é五六七!一"),
+         "...!",
+         6,
+         2,
+         47,
+         0,
+         false,
+         false,
+         {{14, 24}}},
+        // "$" matches before a line break that ends the text the DFA sees.
+        {"a step never ends after a line break",
+         QStringLiteral("一éa\n一一"),
+         "...$",
+         6,
+         2,
+         47,
+         0,
+         false,
+         false,
+         {}},
+        // The whole-word frame looks ahead: the steps left too little text
+        // after them, and the match at 0 became one at 1.
+        {"a whole-word candidate keeps its start",
+         QString::fromLatin1("\x01"
+                             "Eb|\0?ibq",
+                             9),
+         ".*b",
+         2,
+         0,
+         62,
+         2,
+         true,
+         true,
+         {{0, 3}}},
+    };
+    for (const Row &r : rows) {
+        for (const Encoding encoding : {encodingAnsi, encodingUtf16LE}) {
+            SCOPED_TRACE(std::string(r.name) + (encoding.isUtf16() ? ", UTF-16" : ", UTF-8"));
+            MemorySource source(encoding.isUtf16() ? utf16(r.text, false) : r.text.toUtf8());
+            RegexStreamSearcher regex;
+            regex.searchBufferSize = r.fill;
+            regex.overlapBufferSize = r.overlap;
+            regex.readSize = r.read;
+            regex.maxCarryBytes = r.carry;
+            regex.compileOptionBits = r.caseless ? PCRE2_CASELESS : 0;
+            regex.wholeWords = r.wholeWords;
+            ASSERT_TRUE(regex.setMatchPattern(r.pattern));
+            regex.setStream(&source, 0, encoding);
+            std::vector<ReferenceMatch> got;
+            RegexStreamSearcher::Match m;
+            while (got.size() < 10 && regex.findNext(m) >= 0)
+                got.push_back({m.start, m.start + m.length});
+            EXPECT_EQ(got, r.matches);
+        }
     }
-}
-
-TEST(RegexSearch, AStepOfALongCandidateNeverEndsAfterALineBreak)
-{
-    // "$" matches before a line break that ends the text the DFA sees; a
-    // step that stopped there matched "一éa" before a line break in mid-text.
-    const QString text = QStringLiteral("一éa\n一一");
-    for (const Encoding encoding : {encodingAnsi, encodingUtf16LE}) {
-        SCOPED_TRACE(encoding == encodingAnsi ? "UTF-8" : "UTF-16");
-        MemorySource source(encoding == encodingAnsi ? text.toUtf8() : utf16(text, false));
-        RegexStreamSearcher regex;
-        regex.searchBufferSize = 6;
-        regex.overlapBufferSize = 2;
-        regex.readSize = 47;
-        regex.maxCarryBytes = 0;
-        regex.compileOptionBits = 0;
-        ASSERT_TRUE(regex.setMatchPattern("...$"));
-        regex.setStream(&source, 0, encoding);
-        RegexStreamSearcher::Match m;
-        EXPECT_EQ(regex.findNext(m), PCRE2_ERROR_NOMATCH) << m.start << "+" << m.length;
-    }
-}
-
-TEST(RegexSearch, AWholeWordCandidateCarriedOnKeepsItsStart)
-{
-    // The whole-word frame looks ahead: a long candidate went on with too
-    // little text after each step, and the match at 0 became one at 1.
-    const QByteArray text("\x01"
-                          "Eb|\0?ibq",
-                          9);
-    MemorySource source(text);
-    RegexStreamSearcher regex;
-    regex.searchBufferSize = 2;
-    regex.overlapBufferSize = 0;
-    regex.readSize = 62;
-    regex.maxCarryBytes = 2;
-    regex.compileOptionBits = PCRE2_CASELESS;
-    regex.wholeWords = true;
-    ASSERT_TRUE(regex.setMatchPattern(".*b"));
-    regex.setStream(&source, 0, encodingAnsi);
-    std::vector<ReferenceMatch> got;
-    RegexStreamSearcher::Match m;
-    while (got.size() < 10 && regex.findNext(m) >= 0)
-        got.push_back({m.start, m.start + m.length});
-    EXPECT_EQ(got, (std::vector<ReferenceMatch>{{0, 3}}));
 }
 
 TEST(RegexSearch, AnyFillSizeGivesTheWholeTextMatches)
