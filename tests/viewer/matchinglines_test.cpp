@@ -186,92 +186,85 @@ TEST(MatchingLines, ReadsACodePageAsItsCharacters)
     EXPECT_EQ(scanned.lines, (Lines{{0, 13}, {16, 7}}));
 }
 
-// A regular expression reads a page's characters too where its bytes would
-// pass for UTF-8: "0!" is a kanji between ISO-2022 shifts, C3 A9 is "Ã©"
-// in Windows-1252.
-TEST(MatchingLines, ARegexReadsACodePageAsItsCharacters)
+// Each line of a page reads as the view shows it, decoded alone:
+// - a regular expression reads the page's characters where its bytes would
+//   pass for UTF-8 ("0!" is a kanji between ISO-2022 shifts, C3 A9 is "Ã©"
+//   in Windows-1252);
+// - lines end at LF and CR bytes on every page, and so do words, even where
+//   the page reads another character in the byte (EBCDIC) or takes it into
+//   a bad sequence (ISCII);
+// - a state left open at a line's end (SO in ISO-2022-KR, a kanji
+//   designation that a bad escape keeps in ISO-2022-JP, a UTF-7 base64 run)
+//   does not read the next line otherwise.
+TEST(MatchingLines, ReadsEachLineOfAPageAsTheViewDoes)
 {
     struct Case
     {
         const char *name;
         QByteArray bytes;
         int codepage;
-        QString pattern;
+        QuickMatcher::Pattern pattern;
+        bool invert;
         Lines lines;
     };
+    const QuickMatcher::Pattern fooWord{QStringLiteral("foo"), false, true};
+    const auto regex = [](const QString &text) {
+        return QuickMatcher::Pattern{text, true, false, true};
+    };
+    const auto kept = [](const QString &text) { return QuickMatcher::Pattern{text, true}; };
     const Case cases[] = {
-        {"ISO-2022-JP: the bytes of a kanji",
+        {"ISO-2022-JP, regex: the bytes of a kanji",
          "\x1b$B0!\x1b(B x\n0! y\n",
          50220,
-         QStringLiteral("0!"),
+         regex(QStringLiteral("0!")),
+         false,
          {{11, 5}}},
-        {"1252: C3 A9 is no \u00e9", "caf\xc3\xa9\n", 1252, QStringLiteral("\u00e9"), {}},
-        {"1252: C3 A9 is \u00c3\u00a9",
+        {"1252, regex: C3 A9 is no \u00e9",
          "caf\xc3\xa9\n",
          1252,
-         QStringLiteral("\u00c3\u00a9"),
+         regex(QStringLiteral("\u00e9")),
+         false,
+         {}},
+        {"1252, regex: C3 A9 is \u00c3\u00a9",
+         "caf\xc3\xa9\n",
+         1252,
+         regex(QStringLiteral("\u00c3\u00a9")),
+         false,
          {{0, 6}}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const LineFilter filter{{c.pattern, true, false, true}, entryOf(c.codepage), false};
-        EXPECT_EQ(scanBytes(c.bytes, filter).lines, c.lines);
-    }
-}
-
-// Lines end at LF and CR bytes on every page, and so do words, even where
-// the page reads another character in the byte (EBCDIC) or takes it into a
-// bad sequence (ISCII).
-TEST(MatchingLines, AWordEndsWhereItsLineDoes)
-{
-    struct Case
-    {
-        const char *name;
-        QByteArray bytes;
-        int codepage;
-        Lines lines; // inverted: those without the word
-    };
-    const Case cases[] = {
-        {"EBCDIC", "\x86\x96\x96\x0a\x81\x0a\x86\x96\x96\x0a", 1143, {{4, 2}}},
-        {"ISCII", "x\xf0\xd7\rfoo\nxfoo\n", 57004, {{0, 4}, {8, 5}}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const LineFilter filter{{QStringLiteral("foo"), false, true}, entryOf(c.codepage), true};
-        EXPECT_EQ(scanBytes(c.bytes, filter).lines, c.lines);
-        EXPECT_EQ(scanBytes(c.bytes, filter), reference(c.bytes, filter));
-    }
-}
-
-// The view decodes each line alone: a state left open at a line's end (SO in
-// ISO-2022-KR, a kanji designation that a bad escape keeps in ISO-2022-JP, a
-// UTF-7 base64 run) does not read the next line otherwise, in the pane either.
-TEST(MatchingLines, AStateLeftOpenEndsWithItsLine)
-{
-    struct Case
-    {
-        const char *name;
-        QByteArray bytes;
-        int codepage;
-        QString text;
-        Lines lines;
-    };
-    const Case cases[] = {
-        {"ISO-2022-KR, SO", "\x1b$)C\x0e!!\n!!\n", 50225, QStringLiteral("!!"), {{8, 3}}},
-        {"ISO-2022-JP, a bad escape after ESC $ B",
+        {"EBCDIC: a word ends at 0A",
+         "\x86\x96\x96\x0a\x81\x0a\x86\x96\x96\x0a",
+         1143,
+         fooWord,
+         true,
+         {{4, 2}}},
+        {"ISCII: a word starts after a CR a bad sequence takes",
+         "x\xf0\xd7\rfoo\nxfoo\n",
+         57004,
+         fooWord,
+         true,
+         {{0, 4}, {8, 5}}},
+        {"ISO-2022-KR: SO left open",
+         "\x1b$)C\x0e!!\n!!\n",
+         50225,
+         kept(QStringLiteral("!!")),
+         false,
+         {{8, 3}}},
+        {"ISO-2022-JP: a bad escape after ESC $ B",
          "\x1b$B0!\x1b x\n0! y\n",
          50220,
-         QStringLiteral("0!"),
+         kept(QStringLiteral("0!")),
+         false,
          {{9, 5}}},
-        {"UTF-7, a base64 run opened at a line's end",
+        {"UTF-7: a base64 run opened at a line's end",
          "R+\rx\n",
          65000,
-         QString(QChar(0xFFFD)),
+         kept(QString(QChar(0xFFFD))),
+         false,
          {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const LineFilter filter{{c.text, true}, entryOf(c.codepage), false};
+        const LineFilter filter{c.pattern, entryOf(c.codepage), c.invert};
         EXPECT_EQ(scanBytes(c.bytes, filter).lines, c.lines);
         EXPECT_EQ(scanBytes(c.bytes, filter), reference(c.bytes, filter));
     }
