@@ -494,36 +494,50 @@ bool StreamSearch::regexFindFirst()
     return regexFindNext();
 }
 
-// Where a forward run from start may begin without passing a match. A
-// pattern that stays inside its line, looks at nothing before it, has no
-// anchor at the run's start and holds an ASCII literal in every match, on a page where ASCII bytes
-// are ASCII characters, cannot match before the line of the literal's first occurrence: the plain
-// search finds that one at the speed of the map, and the run begins at its line's start. The size
-// when the literal does not occur (or the search was stopped); start when nothing can be skipped.
-qint64 StreamSearch::regexSkipTo(qint64 start)
+// A literal every match of the saved pattern holds, where its occurrences
+// tell which lines may hold a match: the pattern stays inside its line, looks
+// at nothing before it, has no anchor, and the literal is ASCII of 3 or more
+// characters on a page where ASCII bytes are ASCII characters. The plain
+// search finds the literal at the speed of the map, so whole stretches of
+// lines without it are never decoded. False when the pattern does not let us
+// tell; options are the plain search's for the literal.
+bool StreamSearch::lineLiteral(QString *literal, SearchOptions *options) const
 {
     if (m_savedEncoding != encodingAnsi && m_savedEncoding != encodingOem)
-        return start;
+        return false;
     const QByteArray pattern = m_savedText.toUtf8();
     const PatternInfo &info = m_regex->patternInfo();
-    const std::string &literal = info.requiredLiteral;
+    const std::string &bytes = info.requiredLiteral;
     if (!info.compiled || info.unsure || !info.staysInLine() || info.dollar || info.textAnchor ||
-        info.maxLookbehind > 0 || literal.size() < 3)
-        return start;
+        info.maxLookbehind > 0 || bytes.size() < 3)
+        return false;
     // A byte that does not decode reads as the replacement character: in
     // the text it may stand where the bytes hold something else.
-    for (const char ch : literal)
+    for (const char ch : bytes)
         if (static_cast<unsigned char>(ch) >= 0x80 ||
             char32_t(static_cast<unsigned char>(ch)) == m_regex->replacementCharacter)
-            return start;
+            return false;
     // "^" holds only where the run begins: moved, it would hold there too.
     // Any "^" but the one opening a negated class counts as one.
     for (qsizetype i = pattern.indexOf('^'); i >= 0; i = pattern.indexOf('^', i + 1))
         if (i < 1 || pattern[i - 1] != '[' || (i >= 2 && pattern[i - 2] == '\\'))
-            return start;
-    const SearchOptions options = info.literalFolds ? SearchOptions() : soCaseSensitive;
-    if (!plainFind(QString::fromLatin1(literal.data(), qsizetype(literal.size())), m_savedEncoding,
-                   options, start, false))
+            return false;
+    *literal = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    *options = info.literalFolds ? SearchOptions() : soCaseSensitive;
+    return true;
+}
+
+// Where a forward run from start may begin without passing a match: with a
+// line literal, no match starts before the line of the literal's first
+// occurrence. The size when the literal does not occur (or the search was
+// stopped); start when nothing can be skipped.
+qint64 StreamSearch::regexSkipTo(qint64 start)
+{
+    QString literal;
+    SearchOptions options;
+    if (!lineLiteral(&literal, &options))
+        return start;
+    if (!plainFind(literal, m_savedEncoding, options, start, false))
         return m_streamSize;
     // The start of the hit's line: a line that does not start within the
     // look-back is not skipped into.
@@ -566,6 +580,20 @@ bool StreamSearch::regexBackward(qint64 limit)
     m_backward->setStopToken(m_stop);
     m_backwardSize = m_streamSize;
     m_regexBase = -1;
+    QString literal;
+    SearchOptions options;
+    if (lineLiteral(&literal, &options)) {
+        options |= soBackward;
+        m_backward->lastLiteralBefore = [this, literal, options](qint64 end) -> qint64 {
+            const qint64 start = m_streamStart;
+            const bool found =
+                end > 0 && plainFind(literal, m_savedEncoding, options, end - 1, false);
+            m_streamStart = start;
+            return found ? m_foundStart : -1;
+        };
+    } else {
+        m_backward->lastLiteralBefore = nullptr;
+    }
     if (!progress(std::min(limit, m_streamSize)))
         return false;
     RegexStreamSearcher::Match match;

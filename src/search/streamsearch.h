@@ -120,6 +120,7 @@ private:
     std::pair<qint64, qint64> charAround(qint64 pos, Encoding encoding);
     bool regexFindFirst();
     bool regexFindNext();
+    bool lineLiteral(QString *literal, SearchOptions *options) const;
     qint64 regexSkipTo(qint64 start);
     void regexPrepare();
     bool regexBackward(qint64 limit);

@@ -171,16 +171,19 @@ TEST(StreamSearchMapped, FindsWhatAReadSearchFinds)
 }
 
 // A regular expression that holds a literal starts its run at the line of
-// the literal's first occurrence; it finds what the same expression finds
-// when an alternative that never matches hides the literal.
-TEST(StreamSearchRegex, SkippingToTheLiteralFindsWhatARunFromTheStartFinds)
+// the literal's first occurrence, and going backward runs only the lines
+// near the literal's last occurrences; both find what the same expression
+// finds when an alternative that never matches hides the literal.
+TEST(StreamSearchRegex, GoingByTheLiteralFindsWhatARunFromTheStartFinds)
 {
     const QByteArray text = "INFO start\n"
                             "ERROR db down\r\n"         // the literal, no match
                             "WARN error timeout=x\r"    // caseless literal, no number
                             "x ERROR y timeout=30 ms\n" // the first match
                             "ERROR timeout=5\n"
-                            "tail ERROR timeout=7";
+                            "tail ERROR timeout=7\n"
+                            "ERROR late timeout=\r\n" // the literal after the last match
+                            "end";
     const struct
     {
         const char *name;
@@ -195,21 +198,29 @@ TEST(StreamSearchRegex, SkippingToTheLiteralFindsWhatARunFromTheStartFinds)
         {"whole words", QStringLiteral("timeout=[0-9]+"), soCaseSensitive | soWholeWords},
     };
     for (const auto &c : cases) {
-        for (const qint64 start :
-             {qint64(0), qint64(3), qint64(12), qint64(40), qint64(41),
-              qint64(text.indexOf("ERROR timeout")) + 1, qint64(text.size() - 3)}) {
-            SCOPED_TRACE(testing::Message() << c.name << ", from " << start);
-            MemorySearch skipping(text), whole(text);
-            const SearchOptions options = c.options | soRegex;
-            const QString hidden = QStringLiteral("(?:%1)|\\b\\B").arg(c.pattern);
-            bool found = skipping.search.findFirst(c.pattern, encodingAnsi, options, start);
-            bool expected = whole.search.findFirst(hidden, encodingAnsi, options, start);
-            for (int step = 0; step < 4; ++step) {
-                ASSERT_EQ(found, expected) << "step " << step;
-                EXPECT_EQ(skipping.search.foundStart(), whole.search.foundStart());
-                EXPECT_EQ(skipping.search.foundLength(), whole.search.foundLength());
-                found = skipping.search.findNext();
-                expected = whole.search.findNext();
+        for (const SearchOptions direction : {SearchOptions(), SearchOptions(soBackward)}) {
+            // Backward, a match may start before the start position while
+            // its literal lies after it.
+            for (const qint64 start :
+                 {qint64(0), qint64(3), qint64(12), qint64(40), qint64(41),
+                  qint64(text.indexOf("y timeout=30")), qint64(text.indexOf("ERROR timeout")) + 1,
+                  qint64(text.indexOf("ERROR late")), qint64(text.size() - 3)}) {
+                SCOPED_TRACE(testing::Message()
+                             << c.name << (direction.testFlag(soBackward) ? " backward" : "")
+                             << ", from " << start);
+                MemorySearch skipping(text), whole(text);
+                const SearchOptions options = c.options | soRegex | direction;
+                const QString hidden = QStringLiteral("(?:%1)|\\b\\B").arg(c.pattern);
+                bool found = skipping.search.findFirst(c.pattern, encodingAnsi, options, start);
+                bool expected = whole.search.findFirst(hidden, encodingAnsi, options, start);
+                // On in the search's direction, then back the other way.
+                for (int step = 0; step < 6; ++step) {
+                    ASSERT_EQ(found, expected) << "step " << step;
+                    EXPECT_EQ(skipping.search.foundStart(), whole.search.foundStart());
+                    EXPECT_EQ(skipping.search.foundLength(), whole.search.foundLength());
+                    found = skipping.search.findNext(step >= 3);
+                    expected = whole.search.findNext(step >= 3);
+                }
             }
         }
     }
