@@ -436,8 +436,12 @@ bool StreamSearch::findNext(bool findPrevious)
                          true);
     }
     const bool backward = m_savedOptions.testFlag(soBackward) != findPrevious;
-    if (!backward)
-        return m_regexBase >= 0 ? regexFindNext() : regexForwardFromMatch();
+    if (!backward) {
+        if (m_regexBase < 0)
+            return regexForwardFromMatch();
+        regexSkipOn();
+        return regexFindNext();
+    }
     if (m_foundStart < 0)
         return false;
     require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
@@ -552,6 +556,22 @@ qint64 StreamSearch::regexSkipTo(qint64 start)
         if (before[size_t(i)] == '\n' || before[size_t(i)] == '\r')
             return from + i + 1;
     return start;
+}
+
+// On from the current match of a forward run: the run goes on at the line
+// of the literal's next occurrence when that line starts after the match, as
+// no match starts in between.
+void StreamSearch::regexSkipOn()
+{
+    if (m_foundStart < 0 || m_foundLength <= 0)
+        return;
+    const qint64 end = m_foundStart + m_foundLength, start = m_streamStart;
+    const qint64 next = regexSkipTo(end);
+    m_streamStart = start;
+    if (next <= end)
+        return;
+    m_regexBase = next;
+    m_regex->setStream(m_source, next, m_savedEncoding, m_stop);
 }
 
 bool StreamSearch::regexFindNext()

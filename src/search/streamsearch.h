@@ -122,6 +122,7 @@ private:
     bool regexFindNext();
     bool lineLiteral(QString *literal, SearchOptions *options) const;
     qint64 regexSkipTo(qint64 start);
+    void regexSkipOn();
     void regexPrepare();
     bool regexBackward(qint64 limit);
     bool regexForwardFromMatch();

@@ -170,10 +170,11 @@ TEST(StreamSearchMapped, FindsWhatAReadSearchFinds)
     }
 }
 
-// A regular expression that holds a literal starts its run at the line of
-// the literal's first occurrence, and going backward runs only the lines
-// near the literal's last occurrences; both find what the same expression
-// finds when an alternative that never matches hides the literal.
+// A regular expression that holds a literal starts its run, and goes on from
+// a match, at the line of the literal's next occurrence, and going backward
+// runs only the lines near the literal's last occurrences; all find what the
+// same expression finds when an alternative that never matches hides the
+// literal.
 TEST(StreamSearchRegex, GoingByTheLiteralFindsWhatARunFromTheStartFinds)
 {
     const QByteArray text = "INFO start\n"
