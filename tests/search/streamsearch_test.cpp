@@ -227,4 +227,53 @@ TEST(StreamSearchRegex, GoingByTheLiteralFindsWhatARunFromTheStartFinds)
     }
 }
 
+// A regular expression without a literal goes to the line of the first
+// match the JIT finds in whole lines of ASCII; the same pattern run on every
+// line, with the JIT turned off, is the reference. Small blocks put lines
+// across their edges, and one line longer than a block.
+TEST(StreamSearchRegex, GoingByTheJitFindsWhatARunOfEveryLineFinds)
+{
+    const QByteArray text = "INFO start\n"
+                            "id 12-345 x\r\n"
+                            "caf\xC3\xA9 99-1\n" // not ASCII: the run takes over
+                            "a line longer than a block, without anything in it at all\n"
+                            "bad \xFF"
+                            "5-6\n" // reads as ?5-6
+                            "x 10-20 y 30-40\r"
+                            "tail 55-66";
+    const struct
+    {
+        const char *name;
+        QString pattern;
+        SearchOptions options;
+    } cases[] = {
+        {"digits", QStringLiteral("[0-9]{2}-[0-9]+"), soCaseSensitive},
+        {"any case", QStringLiteral("[A-Z]+ [0-9]"), {}},
+        {"whole words", QStringLiteral("[0-9]+"), soCaseSensitive | soWholeWords},
+        // The JIT may find less than the run here, so it is not asked.
+        {"possessive", QStringLiteral("[0-9]++-[0-9]"), soCaseSensitive},
+        {"any character", QStringLiteral(".[0-9]-[0-9]"), soCaseSensitive},
+    };
+    for (const auto &c : cases) {
+        for (const qint64 start :
+             {qint64(0), qint64(5), qint64(text.indexOf("345")), qint64(text.indexOf("99")),
+              qint64(text.indexOf("bad")), qint64(text.indexOf("y 30")), qint64(text.size() - 2)}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", from " << start);
+            MemorySearch jit(text), every(text);
+            jit.search.setPlainBlockBytes(24);
+            const SearchOptions options = c.options | soRegex;
+            bool found = jit.search.findFirst(c.pattern, encodingAnsi, options, start);
+            bool expected = every.search.findFirst(QStringLiteral("(*NO_JIT)") + c.pattern,
+                                                   encodingAnsi, options, start);
+            for (int step = 0; step < 6; ++step) {
+                ASSERT_EQ(found, expected) << "step " << step;
+                EXPECT_EQ(jit.search.foundStart(), every.search.foundStart());
+                EXPECT_EQ(jit.search.foundLength(), every.search.foundLength());
+                found = jit.search.findNext();
+                expected = every.search.findNext();
+            }
+        }
+    }
+}
+
 } // namespace
