@@ -594,17 +594,22 @@ qint64 StreamSearch::regexJitSkipTo(qint64 start)
         ~Release() { reader.release(); }
     } release{*m_plain->reader};
     m_streamSize = m_source->size();
-    for (qint64 q = start;;) {
+    // The first block is small: Find Next among many matches looks at a
+    // few lines only, and every byte of a block is checked first.
+    const qint64 blockBytes = m_plain->reader->mapped() ? kMappedBlockSize : m_plainBlockBytes;
+    qint64 want = std::min(blockBytes, blockSize);
+    for (qint64 q = start;; want = blockBytes) {
         if (q >= m_streamSize)
             return m_streamSize;
         const char *block = nullptr;
         qint64 got = 0;
-        if (!view(q, m_plain->reader->mapped() ? kMappedBlockSize : m_plainBlockBytes, true, &block,
-                  &got))
+        if (!view(q, want, true, &block, &got))
             return m_streamSize;
         const bool last = q + got >= m_streamSize;
         // Whole lines: up to the last break, or the source's end.
         qsizetype lines = last ? qsizetype(got) : lineStartBefore(block, 0, qsizetype(got));
+        if (lines == 0 && want < blockBytes)
+            continue; // not a whole line yet: a full block
         const qsizetype asciiEnd =
             asciiPrefix(reinterpret_cast<const unsigned char *>(block), lines);
         const bool ascii = asciiEnd == lines;

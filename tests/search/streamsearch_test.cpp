@@ -274,6 +274,27 @@ TEST(StreamSearchRegex, GoingByTheJitFindsWhatARunOfEveryLineFinds)
             }
         }
     }
+
+    // Mapped, the first block is small; a line longer than it, with a match
+    // at its end, is read whole.
+    QByteArray big = QByteArray(100000, 'x') + " 12-34 b\n";
+    while (big.size() < (5 << 20))
+        big += "a line of filler\n";
+    big += "z 56-78";
+    TempFiles files;
+    StreamSearch mapped, every;
+    mapped.setFileName(files.write(QStringLiteral("long.log"), big));
+    every.setFileName(files.write(QStringLiteral("long.log"), big));
+    const auto starts = [](StreamSearch &search, const QString &pattern) {
+        std::vector<qint64> found;
+        for (bool more = search.findFirst(pattern, encodingAnsi, soRegex, 0); more;
+             more = search.findNext())
+            found.push_back(search.foundStart());
+        return found;
+    };
+    const std::vector<qint64> expected = starts(every, QStringLiteral("(*NO_JIT)[0-9]+-[0-9]+"));
+    EXPECT_EQ(expected, (std::vector<qint64>{big.indexOf("12-34"), big.indexOf("56-78")}));
+    EXPECT_EQ(starts(mapped, QStringLiteral("[0-9]+-[0-9]+")), expected);
 }
 
 } // namespace
