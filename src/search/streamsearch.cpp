@@ -632,8 +632,8 @@ qint64 StreamSearch::regexJitSkipTo(qint64 start)
 }
 
 // On from the current match of a forward run: the run goes on at the line
-// of the literal's next occurrence when that line starts after the match, as
-// no match starts in between.
+// where regexSkipTo finds the next match may start, when that line starts
+// after the match, as no match starts in between.
 void StreamSearch::regexSkipOn()
 {
     if (m_foundStart < 0 || m_foundLength <= 0)

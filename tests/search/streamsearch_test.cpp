@@ -239,6 +239,7 @@ TEST(StreamSearchRegex, GoingByTheJitFindsWhatARunOfEveryLineFinds)
                             "a line longer than a block, without anything in it at all\n"
                             "bad \xFF"
                             "5-6\n" // reads as ?5-6
+                            "x12\n" // with \B the 2 matches where the match of 1 ends
                             "x 10-20 y 30-40\r"
                             "tail 55-66";
     const struct
@@ -253,6 +254,8 @@ TEST(StreamSearchRegex, GoingByTheJitFindsWhatARunOfEveryLineFinds)
         // The JIT may find less than the run here, so it is not asked.
         {"possessive", QStringLiteral("[0-9]++-[0-9]"), soCaseSensitive},
         {"any character", QStringLiteral(".[0-9]-[0-9]"), soCaseSensitive},
+        // Looks at the character before: the JIT, which cannot, is not asked.
+        {"inside words", QStringLiteral("\\B[0-9]"), soCaseSensitive},
     };
     for (const auto &c : cases) {
         for (const qint64 start :
