@@ -122,44 +122,68 @@ struct Probes
     uint8_t m1, v1, m2, v2;
 };
 
-__attribute__((target("avx2"), always_inline)) inline uint32_t mask32(const uint8_t *at,
-                                                                      const Probes &p)
-{
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o1));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + p.o2));
-    const __m256i ea = _mm256_cmpeq_epi8(_mm256_or_si256(a, _mm256_set1_epi8(char(p.m1))),
-                                         _mm256_set1_epi8(char(p.v1)));
-    const __m256i eb = _mm256_cmpeq_epi8(_mm256_or_si256(b, _mm256_set1_epi8(char(p.m2))),
-                                         _mm256_set1_epi8(char(p.v2)));
-    return uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ea, eb)));
-}
+// How far ahead of the filter the memory is asked for. The hardware's own
+// prefetch stops at each 4 KiB page, and a scan that waits for memory there
+// runs well below the speed of memory.
+constexpr qsizetype kPrefetchAhead = 2048;
 
-inline uint32_t mask16(const uint8_t *at, const Probes &p)
+// The probes as vectors, set up once per call so that the loop keeps them in
+// registers.
+struct Mask32
 {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + p.o1));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + p.o2));
-    const __m128i ea =
-        _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(char(p.m1))), _mm_set1_epi8(char(p.v1)));
-    const __m128i eb =
-        _mm_cmpeq_epi8(_mm_or_si128(b, _mm_set1_epi8(char(p.m2))), _mm_set1_epi8(char(p.v2)));
-    return uint32_t(_mm_movemask_epi8(_mm_and_si128(ea, eb)));
-}
+    __m256i m1, v1, m2, v2;
+    int o1, o2;
+
+    __attribute__((target("avx2"))) explicit Mask32(const Probes &p)
+        : m1(_mm256_set1_epi8(char(p.m1))), v1(_mm256_set1_epi8(char(p.v1))),
+          m2(_mm256_set1_epi8(char(p.m2))), v2(_mm256_set1_epi8(char(p.v2))), o1(p.o1), o2(p.o2)
+    {}
+    __attribute__((target("avx2"))) uint32_t operator()(const uint8_t *at) const
+    {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + o1));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + o2));
+        const __m256i ea = _mm256_cmpeq_epi8(_mm256_or_si256(a, m1), v1);
+        const __m256i eb = _mm256_cmpeq_epi8(_mm256_or_si256(b, m2), v2);
+        return uint32_t(_mm256_movemask_epi8(_mm256_and_si256(ea, eb)));
+    }
+};
+
+struct Mask16
+{
+    __m128i m1, v1, m2, v2;
+    int o1, o2;
+
+    explicit Mask16(const Probes &p)
+        : m1(_mm_set1_epi8(char(p.m1))), v1(_mm_set1_epi8(char(p.v1))),
+          m2(_mm_set1_epi8(char(p.m2))), v2(_mm_set1_epi8(char(p.v2))), o1(p.o1), o2(p.o2)
+    {}
+    inline __attribute__((always_inline)) uint32_t operator()(const uint8_t *at) const
+    {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + o1));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + o2));
+        const __m128i ea = _mm_cmpeq_epi8(_mm_or_si128(a, m1), v1);
+        const __m128i eb = _mm_cmpeq_epi8(_mm_or_si128(b, m2), v2);
+        return uint32_t(_mm_movemask_epi8(_mm_and_si128(ea, eb)));
+    }
+};
 
 inline bool scalarCandidate(const uint8_t *at, const Probes &p)
 {
     return uint8_t(at[p.o1] | p.m1) == p.v1 && uint8_t(at[p.o2] | p.m2) == p.v2;
 }
 
-// The same loops for 32 and 16 lanes.
+// The same loops for 32 and 16 lanes. A prefetch never faults, so one past
+// the end of the data (or of a map) is harmless.
 template <int Lanes, typename MaskFn, typename Verify>
 inline __attribute__((always_inline)) qsizetype forward(const uint8_t *data, qsizetype from,
                                                         qsizetype lastStart, const Probes &p,
-                                                        MaskFn mask, Verify verify)
+                                                        const MaskFn mask, Verify verify)
 {
     qsizetype q = from;
     // Two vectors a step: candidates are rare, and one test covers both.
     for (; q + 2 * Lanes - 1 <= lastStart; q += 2 * Lanes) {
-        const uint32_t low = mask(data + q, p), high = mask(data + q + Lanes, p);
+        __builtin_prefetch(data + q + kPrefetchAhead);
+        const uint32_t low = mask(data + q), high = mask(data + q + Lanes);
         if (!(low | high))
             continue;
         const uint64_t both = uint64_t(low) | uint64_t(high) << Lanes;
@@ -170,7 +194,7 @@ inline __attribute__((always_inline)) qsizetype forward(const uint8_t *data, qsi
         }
     }
     for (; q + Lanes - 1 <= lastStart; q += Lanes) {
-        for (uint32_t m = mask(data + q, p); m; m &= m - 1) {
+        for (uint32_t m = mask(data + q); m; m &= m - 1) {
             const qsizetype c = q + __builtin_ctz(m);
             if (verify(c))
                 return c;
@@ -185,12 +209,13 @@ inline __attribute__((always_inline)) qsizetype forward(const uint8_t *data, qsi
 
 template <int Lanes, typename MaskFn, typename Verify>
 inline __attribute__((always_inline)) qsizetype
-backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Verify verify)
+backward(const uint8_t *data, qsizetype last, const Probes &p, const MaskFn mask, Verify verify)
 {
     qsizetype q = last;
     for (; q - (2 * Lanes - 1) >= 0; q -= 2 * Lanes) {
         const qsizetype base = q - (2 * Lanes - 1);
-        const uint32_t low = mask(data + base, p), high = mask(data + base + Lanes, p);
+        __builtin_prefetch(data + base - kPrefetchAhead);
+        const uint32_t low = mask(data + base), high = mask(data + base + Lanes);
         if (!(low | high))
             continue;
         for (uint64_t m = uint64_t(low) | uint64_t(high) << Lanes; m;) {
@@ -202,7 +227,7 @@ backward(const uint8_t *data, qsizetype last, const Probes &p, MaskFn mask, Veri
     }
     for (; q - (Lanes - 1) >= 0; q -= Lanes) {
         const qsizetype base = q - (Lanes - 1);
-        for (uint32_t m = mask(data + base, p); m;) {
+        for (uint32_t m = mask(data + base); m;) {
             const int bit = 31 - __builtin_clz(m);
             if (verify(base + bit))
                 return base + bit;
@@ -221,14 +246,14 @@ template <typename Verify>
 __attribute__((target("avx2"))) qsizetype
 forward32(const uint8_t *data, qsizetype from, qsizetype lastStart, const Probes &p, Verify verify)
 {
-    return forward<32>(data, from, lastStart, p, mask32, verify);
+    return forward<32>(data, from, lastStart, p, Mask32(p), verify);
 }
 
 template <typename Verify>
 __attribute__((target("avx2"))) qsizetype backward32(const uint8_t *data, qsizetype last,
                                                      const Probes &p, Verify verify)
 {
-    return backward<32>(data, last, p, mask32, verify);
+    return backward<32>(data, last, p, Mask32(p), verify);
 }
 
 } // namespace
@@ -253,7 +278,7 @@ qsizetype ByteFinder::findForward(const uint8_t *data, qsizetype size, qsizetype
                    m_probe[0].value,  m_probe[1].mask,   m_probe[1].value};
     if (hasAvx2())
         return forward32(data, from, lastStart, p, verify);
-    return forward<16>(data, from, lastStart, p, mask16, verify);
+    return forward<16>(data, from, lastStart, p, Mask16(p), verify);
 }
 
 qsizetype ByteFinder::findBackward(const uint8_t *data, qsizetype size, qsizetype last) const
@@ -275,5 +300,5 @@ qsizetype ByteFinder::findBackward(const uint8_t *data, qsizetype size, qsizetyp
                    m_probe[0].value,  m_probe[1].mask,   m_probe[1].value};
     if (hasAvx2())
         return backward32(data, last, p, verify);
-    return backward<16>(data, last, p, mask16, verify);
+    return backward<16>(data, last, p, Mask16(p), verify);
 }

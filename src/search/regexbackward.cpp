@@ -76,6 +76,37 @@ bool RegexBackward::syncBefore(qint64 pos, qint64 *sync)
     return true;
 }
 
+// The first line break at or after pos, or the end of the source; false
+// when stopped or on a read error.
+bool RegexBackward::lineEndFrom(qint64 pos, qint64 *end)
+{
+    const qint64 c = m_encoding.unitBytes();
+    const bool big = m_encoding.isBigEndian();
+    m_block.resize(size_t(kScanBlock));
+    for (qint64 from = std::max<qint64>(0, pos) / c * c;;) {
+        qint64 got = 0;
+        const FileSource::ReadResult read =
+            m_source->read(m_block.data(), kScanBlock, from, &got, m_stop);
+        if (read == FileSource::ReadResult::Failed)
+            m_errorOffset = from;
+        if (read != FileSource::ReadResult::Ok)
+            return false;
+        for (qint64 i = 0; i + c <= got; i += c) {
+            const auto *b = reinterpret_cast<const unsigned char *>(m_block.data() + i);
+            const unsigned unit = c == 1 ? b[0] : big ? (b[0] << 8 | b[1]) : (b[1] << 8 | b[0]);
+            if (unit == '\n' || unit == '\r') {
+                *end = from + i;
+                return true;
+            }
+        }
+        if (got < kScanBlock) {
+            *end = from + got;
+            return true;
+        }
+        from += got / c * c;
+    }
+}
+
 bool RegexBackward::startAt(qint64 position)
 {
     const qint64 c = m_encoding.unitBytes();
@@ -96,14 +127,35 @@ int RegexBackward::findBefore(qint64 limit, RegexStreamSearcher::Match &found)
     };
     m_errorOffset = -1;
     qint64 hi = std::min(limit, m_source->size() + 1);
+    const auto unread = [this] {
+        return m_errorOffset >= 0 ? RegexStreamSearcher::resultReadError
+                                  : RegexStreamSearcher::resultStopped;
+    };
     while (hi > 0) {
+        // Matches start in [from, top); none starts in [top, hi).
+        qint64 top = hi, near = std::max<qint64>(0, hi - windowBytes);
+        if (m_lineSync && lastLiteralBefore) {
+            // A match starting before hi ends by the line break after it and
+            // holds an occurrence of the literal, which starts no later than
+            // the last one up to there.
+            qint64 end = 0;
+            if (!lineEndFrom(hi - 1, &end))
+                return unread();
+            const qint64 at = lastLiteralBefore(end);
+            if (at < 0)
+                return m_stop.stop_requested() ? RegexStreamSearcher::resultStopped
+                                               : PCRE2_ERROR_NOMATCH;
+            top = std::min(hi, at + 1);
+            // A window's length at least, as without the literal: a literal
+            // in every line would otherwise run one line at a time.
+            near = std::max<qint64>(0, std::min(at, top - windowBytes));
+        }
         qint64 from = 0;
-        if (!syncBefore(std::max<qint64>(0, hi - windowBytes), &from))
-            return m_errorOffset >= 0 ? RegexStreamSearcher::resultReadError
-                                      : RegexStreamSearcher::resultStopped;
+        if (!syncBefore(near, &from))
+            return unread();
         if (!startAt(from))
             return failed();
-        m_regex.startLimit = hi;
+        m_regex.startLimit = top;
         bool any = false;
         for (;;) {
             RegexStreamSearcher::Match match;

@@ -3,6 +3,7 @@
 #include "search/regexstreamsearcher.h"
 #include "text/encoding.h"
 
+#include <functional>
 #include <stop_token>
 #include <vector>
 
@@ -29,6 +30,12 @@ public:
     // Bytes a window covers at least before the search looks further back.
     qint64 windowBytes = qint64(2) << 20;
 
+    // For a pattern that stays in its line and whose every match holds a
+    // literal: the start of the literal's last occurrence lying wholly before
+    // end, or -1 (also when stopped). With it, only the lines that hold the
+    // literal are run, and a stretch without one is passed over at once.
+    std::function<qint64(qint64 end)> lastLiteralBefore;
+
     explicit RegexBackward(RegexStreamSearcher &regex);
 
     // Forgets the match starts kept. lineSync: the pattern takes in no CR
@@ -53,6 +60,7 @@ public:
 
 private:
     bool syncBefore(qint64 pos, qint64 *sync);
+    bool lineEndFrom(qint64 pos, qint64 *end);
     void remember(qint64 start);
 
     RegexStreamSearcher &m_regex;

@@ -27,29 +27,6 @@ inline int utf8Length(unsigned char lead)
     return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
-// Bytes before the first one above 127, at most n; 16 at a time.
-qsizetype asciiRun(const unsigned char *p, qsizetype n)
-{
-    qsizetype i = 0;
-    const auto at = [p](qsizetype k) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
-    };
-    for (; i + 64 <= n; i += 64) {
-        const __m128i any =
-            _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
-        if (_mm_movemask_epi8(any))
-            break;
-    }
-    for (; i + 16 <= n; i += 16) {
-        const int high = _mm_movemask_epi8(at(i));
-        if (high)
-            return i + __builtin_ctz(unsigned(high));
-    }
-    while (i < n && p[i] < 0x80)
-        ++i;
-    return i;
-}
-
 // Bytes that start a UTF-8 character; continuation bytes are -128 to -65 as
 // signed bytes.
 qsizetype countLeads(const unsigned char *p, qsizetype n)
@@ -246,6 +223,19 @@ bool RegexStreamSearcher::setMatchPattern(const QByteArray &utf8, QString *error
     return true;
 }
 
+qsizetype RegexStreamSearcher::firstMatchInLines(const char *text, qsizetype size) const
+{
+    const Pcre &p = *m_pcre;
+    if (!p.jit || matchOptionBits != 0)
+        return unknownMatch;
+    // ASCII is valid UTF-8, and no match reaches past the last line break.
+    const int rc = pcre2_jit_match(p.code, reinterpret_cast<PCRE2_SPTR>(text), size_t(size), 0,
+                                   PCRE2_NO_UTF_CHECK, p.jitData, p.jitContext);
+    if (rc >= 0)
+        return qsizetype(pcre2_get_ovector_pointer(p.jitData)[0]);
+    return rc == PCRE2_ERROR_NOMATCH ? -1 : unknownMatch;
+}
+
 bool RegexStreamSearcher::hasBackReferences() const
 {
     uint32_t refs = 0;
@@ -355,7 +345,7 @@ bool RegexStreamSearcher::decode(qsizetype want)
         const qsizetype avail = m_rawLen - m_rawPos;
         if (m_input == Input::Ansi && raw[0] < 0x80) {
             // Runs of ASCII go across as they are.
-            const qsizetype n = asciiRun(raw, std::min(avail, target - m_len));
+            const qsizetype n = asciiPrefix(raw, std::min(avail, target - m_len));
             std::memcpy(m_text.data() + m_len, raw, size_t(n));
             m_len += n;
             m_rawPos += n;

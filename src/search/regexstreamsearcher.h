@@ -95,6 +95,14 @@ public:
     // Bytes in front of an attempt that a fill keeps.
     qsizetype contextBytes() const { return m_context; }
 
+    // For a pattern that stays in its line, over text that is all ASCII and
+    // ends at a line break or at the end of the source: where the first match
+    // starts, found by the JIT over the whole text at once; -1 when there is
+    // none, -2 when the JIT cannot tell (it does not run this pattern, or
+    // gave up on a limit).
+    static constexpr qsizetype unknownMatch = -2;
+    qsizetype firstMatchInLines(const char *text, qsizetype size) const;
+
     // The next match after the previous one: PCRE2's result (0 or more for a
     // match), PCRE2_ERROR_NOMATCH at the end, or one of the Result codes.
     int findNext(Match &match);

@@ -9,6 +9,8 @@
 #include "text/codepages.h"
 #include "text/contract.h"
 #include "text/fileutil.h"
+#include "text/linebreak.h"
+#include "text/utf8.h"
 #include "viewer/filesource.h"
 #include "viewer/scanreader.h"
 
@@ -194,6 +196,15 @@ std::pair<qint64, qint64> StreamSearch::charAround(qint64 pos, Encoding encoding
     return {start, end};
 }
 
+void StreamSearch::prepareReader()
+{
+    if (!m_plain)
+        m_plain = std::make_unique<PlainEngine>();
+    if (!m_plain->reader)
+        m_plain->reader = std::make_unique<ScanReader>(*m_source);
+    m_plain->reader->setStopToken(m_stop);
+}
+
 // Blocks of BlockSize bytes, forward from the start or backward so that a
 // block ends at the end of the range; neighbouring blocks share the
 // matcher's overlap, so a match across a border is found whole.
@@ -204,11 +215,7 @@ bool StreamSearch::plainFind(const QString &text, Encoding encoding, SearchOptio
     m_foundLength = 0;
     if (text.isEmpty() || !prepareSearch(encoding, startPos))
         return false;
-    if (!m_plain)
-        m_plain = std::make_unique<PlainEngine>();
-    if (!m_plain->reader)
-        m_plain->reader = std::make_unique<ScanReader>(*m_source);
-    m_plain->reader->setStopToken(m_stop);
+    prepareReader();
     PlainMatcher &matcher = m_plain->matcher;
     const SearchOptions matching = options & (soCaseSensitive | soWholeWords);
     if (!m_plain->prepared || text != m_plain->text || encoding != m_plain->encoding ||
@@ -448,8 +455,12 @@ bool StreamSearch::findNext(bool findPrevious)
                          true);
     }
     const bool backward = m_savedOptions.testFlag(soBackward) != findPrevious;
-    if (!backward)
-        return m_regexBase >= 0 ? regexFindNext() : regexForwardFromMatch();
+    if (!backward) {
+        if (m_regexBase < 0)
+            return regexForwardFromMatch();
+        regexSkipOn();
+        return regexFindNext();
+    }
     if (m_foundStart < 0)
         return false;
     require(m_regex != nullptr, QStringLiteral("RegEx object not initialized"), kUnit);
@@ -506,36 +517,62 @@ bool StreamSearch::regexFindFirst()
     return regexFindNext();
 }
 
-// Where a forward run from start may begin without passing a match. A
-// pattern that stays inside its line, looks at nothing before it, has no
-// anchor at the run's start and holds an ASCII literal in every match, on a page where ASCII bytes
-// are ASCII characters, cannot match before the line of the literal's first occurrence: the plain
-// search finds that one at the speed of the map, and the run begins at its line's start. The size
-// when the literal does not occur (or the search was stopped); start when nothing can be skipped.
-qint64 StreamSearch::regexSkipTo(qint64 start)
+// Whether a run of the saved pattern may begin at any line start as the run
+// from the source's start would go on there: the pattern stays inside its
+// line, looks at nothing before it and has no anchor, on a page where ASCII
+// bytes are ASCII characters.
+bool StreamSearch::runsByLines() const
 {
     if (m_savedEncoding != encodingAnsi && m_savedEncoding != encodingOem)
-        return start;
-    const QByteArray pattern = m_savedText.toUtf8();
+        return false;
     const PatternInfo &info = m_regex->patternInfo();
-    const std::string &literal = info.requiredLiteral;
     if (!info.compiled || info.unsure || !info.staysInLine() || info.dollar || info.textAnchor ||
-        info.maxLookbehind > 0 || literal.size() < 3)
-        return start;
-    // A byte that does not decode reads as the replacement character: in
-    // the text it may stand where the bytes hold something else.
-    for (const char ch : literal)
-        if (static_cast<unsigned char>(ch) >= 0x80 ||
-            char32_t(static_cast<unsigned char>(ch)) == m_regex->replacementCharacter)
-            return start;
+        info.maxLookbehind > 0)
+        return false;
     // "^" holds only where the run begins: moved, it would hold there too.
     // Any "^" but the one opening a negated class counts as one.
+    const QByteArray pattern = m_savedText.toUtf8();
     for (qsizetype i = pattern.indexOf('^'); i >= 0; i = pattern.indexOf('^', i + 1))
         if (i < 1 || pattern[i - 1] != '[' || (i >= 2 && pattern[i - 2] == '\\'))
-            return start;
-    const SearchOptions options = info.literalFolds ? SearchOptions() : soCaseSensitive;
-    if (!plainFind(QString::fromLatin1(literal.data(), qsizetype(literal.size())), m_savedEncoding,
-                   options, start, false))
+            return false;
+    return true;
+}
+
+// A literal every match of the saved pattern holds, for a pattern that runs
+// by lines: only lines that hold the literal may hold a match, and the plain
+// search finds it at the speed of the map. An ASCII literal of 3 or more
+// characters; false when there is none. options are the plain search's for
+// the literal.
+bool StreamSearch::lineLiteral(QString *literal, SearchOptions *options) const
+{
+    if (!runsByLines())
+        return false;
+    const PatternInfo &info = m_regex->patternInfo();
+    const std::string &bytes = info.requiredLiteral;
+    if (bytes.size() < 3)
+        return false;
+    // A byte that does not decode reads as the replacement character: in
+    // the text it may stand where the bytes hold something else.
+    for (const char ch : bytes)
+        if (static_cast<unsigned char>(ch) >= 0x80 ||
+            char32_t(static_cast<unsigned char>(ch)) == m_regex->replacementCharacter)
+            return false;
+    *literal = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    *options = info.literalFolds ? SearchOptions() : soCaseSensitive;
+    return true;
+}
+
+// Where a forward run from start may begin without passing a match: the
+// line of the literal's first occurrence, or else of the first match the
+// JIT finds in whole blocks of the map. The size when there is none (or the
+// search was stopped); start when nothing can be skipped.
+qint64 StreamSearch::regexSkipTo(qint64 start)
+{
+    QString literal;
+    SearchOptions options;
+    if (!lineLiteral(&literal, &options))
+        return regexJitSkipTo(start);
+    if (!plainFind(literal, m_savedEncoding, options, start, false))
         return m_streamSize;
     // The start of the hit's line: a line that does not start within the
     // look-back is not skipped into.
@@ -550,6 +587,76 @@ qint64 StreamSearch::regexSkipTo(qint64 start)
         if (before[size_t(i)] == '\n' || before[size_t(i)] == '\r')
             return from + i + 1;
     return start;
+}
+
+// The JIT over blocks of whole lines looked at in place. Where the text is
+// ASCII its bytes are the text the run decodes, so the JIT's first match
+// starts where the run's does; at the first line that is not, the run takes
+// over. Only the ANSI page: on the OEM page control bytes may stand for
+// other characters.
+qint64 StreamSearch::regexJitSkipTo(qint64 start)
+{
+    if (m_savedEncoding != encodingAnsi || !runsByLines())
+        return start;
+    prepareReader();
+    // Its pages would count as the program's memory while the search waits.
+    struct Release
+    {
+        ScanReader &reader;
+        ~Release() { reader.release(); }
+    } release{*m_plain->reader};
+    m_streamSize = m_source->size();
+    // The first block is small: Find Next among many matches looks at a
+    // few lines only, and every byte of a block is checked first.
+    const qint64 blockBytes = m_plain->reader->mapped() ? kMappedBlockSize : m_plainBlockBytes;
+    qint64 want = std::min(blockBytes, blockSize);
+    for (qint64 q = start;; want = blockBytes) {
+        if (q >= m_streamSize)
+            return m_streamSize;
+        const char *block = nullptr;
+        qint64 got = 0;
+        if (!view(q, want, true, &block, &got))
+            return m_streamSize;
+        const bool last = q + got >= m_streamSize;
+        // Whole lines: up to the last break, or the source's end.
+        qsizetype lines = last ? qsizetype(got) : lineStartBefore(block, 0, qsizetype(got));
+        if (lines == 0 && want < blockBytes)
+            continue; // not a whole line yet: a full block
+        const qsizetype asciiEnd =
+            asciiPrefix(reinterpret_cast<const unsigned char *>(block), lines);
+        const bool ascii = asciiEnd == lines;
+        if (!ascii)
+            lines = lineStartBefore(block, 0, asciiEnd);
+        const qsizetype hit = lines > 0 ? m_regex->firstMatchInLines(block, lines)
+                                        : RegexStreamSearcher::unknownMatch;
+        if (!viewIntact())
+            continue; // the same block again, up to the file's new end
+        if (hit >= 0)
+            return q + lineStartBefore(block, 0, hit);
+        if (hit == RegexStreamSearcher::unknownMatch)
+            return q;
+        if (!ascii)
+            return q + lines;
+        if (!progress(q))
+            return m_streamSize;
+        q += lines;
+    }
+}
+
+// On from the current match of a forward run: the run goes on at the line
+// where regexSkipTo finds the next match may start, when that line starts
+// after the match, as no match starts in between.
+void StreamSearch::regexSkipOn()
+{
+    if (m_foundStart < 0 || m_foundLength <= 0)
+        return;
+    const qint64 end = m_foundStart + m_foundLength, start = m_streamStart;
+    const qint64 next = regexSkipTo(end);
+    m_streamStart = start;
+    if (next <= end)
+        return;
+    m_regexBase = next;
+    m_regex->setStream(m_source, next, m_savedEncoding, m_stop);
 }
 
 bool StreamSearch::regexFindNext()
@@ -578,6 +685,20 @@ bool StreamSearch::regexBackward(qint64 limit)
     m_backward->setStopToken(m_stop);
     m_backwardSize = m_streamSize;
     m_regexBase = -1;
+    QString literal;
+    SearchOptions options;
+    if (lineLiteral(&literal, &options)) {
+        options |= soBackward;
+        m_backward->lastLiteralBefore = [this, literal, options](qint64 end) -> qint64 {
+            const qint64 start = m_streamStart;
+            const bool found =
+                end > 0 && plainFind(literal, m_savedEncoding, options, end - 1, false);
+            m_streamStart = start;
+            return found ? m_foundStart : -1;
+        };
+    } else {
+        m_backward->lastLiteralBefore = nullptr;
+    }
     if (!progress(std::min(limit, m_streamSize)))
         return false;
     RegexStreamSearcher::Match match;

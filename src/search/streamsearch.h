@@ -120,7 +120,12 @@ private:
     std::pair<qint64, qint64> charAround(qint64 pos, Encoding encoding);
     bool regexFindFirst();
     bool regexFindNext();
+    void prepareReader();
+    bool runsByLines() const;
+    bool lineLiteral(QString *literal, SearchOptions *options) const;
     qint64 regexSkipTo(qint64 start);
+    qint64 regexJitSkipTo(qint64 start);
+    void regexSkipOn();
     void regexPrepare();
     bool regexBackward(qint64 limit);
     bool regexForwardFromMatch();

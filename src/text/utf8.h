@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <emmintrin.h>
+
 // The one UTF-8 encoder. c must be a Unicode scalar value (no surrogate,
 // at most U+10FFFF); callers replace anything else first.
 
@@ -40,4 +42,27 @@ inline void appendUtf8(QByteArray &out, char32_t c)
 {
     char bytes[4];
     out.append(bytes, encodeUtf8(c, bytes));
+}
+
+// Bytes before the first one above 127, at most n; 16 at a time.
+inline qsizetype asciiPrefix(const unsigned char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    const auto at = [p](qsizetype k) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + k));
+    };
+    for (; i + 64 <= n; i += 64) {
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(at(i), at(i + 16)), _mm_or_si128(at(i + 32), at(i + 48)));
+        if (_mm_movemask_epi8(any))
+            break;
+    }
+    for (; i + 16 <= n; i += 16) {
+        const int high = _mm_movemask_epi8(at(i));
+        if (high)
+            return i + __builtin_ctz(unsigned(high));
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
 }

@@ -68,14 +68,26 @@ std::vector<Hit> forwardRun(FileSource &source, Encoding encoding, const Pattern
 }
 
 // From the end backward, each step before the last match found, reversed.
+// With literal, only lines that hold it (as bytes, ASCII case folded when
+// folds) are run.
 std::vector<Hit> backwardRun(FileSource &source, Encoding encoding, const Pattern &s, bool lineSync,
-                             qint64 window)
+                             qint64 window, const QByteArray &literal = {}, bool folds = false)
 {
     RegexStreamSearcher regex;
     prepare(regex, s);
     RegexBackward backward(regex);
     backward.windowBytes = window;
     backward.reset(&source, encoding, lineSync);
+    if (!literal.isEmpty()) {
+        QByteArray bytes(source.size(), '\0');
+        qint64 got = 0;
+        source.read(bytes.data(), bytes.size(), 0, &got, {});
+        if (folds)
+            bytes = bytes.toLower();
+        backward.lastLiteralBefore = [bytes, literal](qint64 end) {
+            return qint64(bytes.left(end).lastIndexOf(literal));
+        };
+    }
     std::vector<Hit> hits;
     qint64 limit = std::numeric_limits<qint64>::max();
     RegexStreamSearcher::Match m;
@@ -141,6 +153,14 @@ TEST(RegexBackward, FindsTheForwardRunsMatchesInReverse)
             for (const Pattern &s : setups) {
                 const PatternInfo info(s.pattern, s.compile | PCRE2_UTF, PCRE2_NEWLINE_ANYCRLF);
                 const std::vector<Hit> expected = forwardRun(source, encoding, s);
+                // Where every match holds a literal inside its line, the
+                // run may go by the literal's occurrences as well.
+                QByteArray literal;
+                if (info.compiled && !info.unsure && info.staysInLine() && !info.dollar &&
+                    !info.textAnchor && info.maxLookbehind == 0)
+                    literal = encode(QString::fromStdString(info.requiredLiteral), encoding);
+                if (info.literalFolds)
+                    literal = literal.toLower();
                 for (const quint32 fill : {32768u, 5u}) {
                     Pattern small = s;
                     small.fill = fill;
@@ -153,6 +173,12 @@ TEST(RegexBackward, FindsTheForwardRunsMatchesInReverse)
                                          << (lineSync ? " by lines" : ""));
                             EXPECT_EQ(backwardRun(source, encoding, small, lineSync, window),
                                       expected);
+                            if (lineSync && !literal.isEmpty()) {
+                                SCOPED_TRACE("by the literal");
+                                EXPECT_EQ(backwardRun(source, encoding, small, lineSync, window,
+                                                      literal, info.literalFolds),
+                                          expected);
+                            }
                         }
                     }
                 }

@@ -170,17 +170,21 @@ TEST(StreamSearchMapped, FindsWhatAReadSearchFinds)
     }
 }
 
-// A regular expression that holds a literal starts its run at the line of
-// the literal's first occurrence; it finds what the same expression finds
-// when an alternative that never matches hides the literal.
-TEST(StreamSearchRegex, SkippingToTheLiteralFindsWhatARunFromTheStartFinds)
+// A regular expression that holds a literal starts its run, and goes on from
+// a match, at the line of the literal's next occurrence, and going backward
+// runs only the lines near the literal's last occurrences; all find what the
+// same expression finds when an alternative that never matches hides the
+// literal.
+TEST(StreamSearchRegex, GoingByTheLiteralFindsWhatARunFromTheStartFinds)
 {
     const QByteArray text = "INFO start\n"
                             "ERROR db down\r\n"         // the literal, no match
                             "WARN error timeout=x\r"    // caseless literal, no number
                             "x ERROR y timeout=30 ms\n" // the first match
                             "ERROR timeout=5\n"
-                            "tail ERROR timeout=7";
+                            "tail ERROR timeout=7\n"
+                            "ERROR late timeout=\r\n" // the literal after the last match
+                            "end";
     const struct
     {
         const char *name;
@@ -195,24 +199,105 @@ TEST(StreamSearchRegex, SkippingToTheLiteralFindsWhatARunFromTheStartFinds)
         {"whole words", QStringLiteral("timeout=[0-9]+"), soCaseSensitive | soWholeWords},
     };
     for (const auto &c : cases) {
-        for (const qint64 start :
-             {qint64(0), qint64(3), qint64(12), qint64(40), qint64(41),
-              qint64(text.indexOf("ERROR timeout")) + 1, qint64(text.size() - 3)}) {
-            SCOPED_TRACE(testing::Message() << c.name << ", from " << start);
-            MemorySearch skipping(text), whole(text);
-            const SearchOptions options = c.options | soRegex;
-            const QString hidden = QStringLiteral("(?:%1)|\\b\\B").arg(c.pattern);
-            bool found = skipping.search.findFirst(c.pattern, encodingAnsi, options, start);
-            bool expected = whole.search.findFirst(hidden, encodingAnsi, options, start);
-            for (int step = 0; step < 4; ++step) {
-                ASSERT_EQ(found, expected) << "step " << step;
-                EXPECT_EQ(skipping.search.foundStart(), whole.search.foundStart());
-                EXPECT_EQ(skipping.search.foundLength(), whole.search.foundLength());
-                found = skipping.search.findNext();
-                expected = whole.search.findNext();
+        for (const SearchOptions direction : {SearchOptions(), SearchOptions(soBackward)}) {
+            // Backward, a match may start before the start position while
+            // its literal lies after it.
+            for (const qint64 start :
+                 {qint64(0), qint64(3), qint64(12), qint64(40), qint64(41),
+                  qint64(text.indexOf("y timeout=30")), qint64(text.indexOf("ERROR timeout")) + 1,
+                  qint64(text.indexOf("ERROR late")), qint64(text.size() - 3)}) {
+                SCOPED_TRACE(testing::Message()
+                             << c.name << (direction.testFlag(soBackward) ? " backward" : "")
+                             << ", from " << start);
+                MemorySearch skipping(text), whole(text);
+                const SearchOptions options = c.options | soRegex | direction;
+                const QString hidden = QStringLiteral("(?:%1)|\\b\\B").arg(c.pattern);
+                bool found = skipping.search.findFirst(c.pattern, encodingAnsi, options, start);
+                bool expected = whole.search.findFirst(hidden, encodingAnsi, options, start);
+                // On in the search's direction, then back the other way.
+                for (int step = 0; step < 6; ++step) {
+                    ASSERT_EQ(found, expected) << "step " << step;
+                    EXPECT_EQ(skipping.search.foundStart(), whole.search.foundStart());
+                    EXPECT_EQ(skipping.search.foundLength(), whole.search.foundLength());
+                    found = skipping.search.findNext(step >= 3);
+                    expected = whole.search.findNext(step >= 3);
+                }
             }
         }
     }
+}
+
+// A regular expression without a literal goes to the line of the first
+// match the JIT finds in whole lines of ASCII; the same pattern run on every
+// line, with the JIT turned off, is the reference. Small blocks put lines
+// across their edges, and one line longer than a block.
+TEST(StreamSearchRegex, GoingByTheJitFindsWhatARunOfEveryLineFinds)
+{
+    const QByteArray text = "INFO start\n"
+                            "id 12-345 x\r\n"
+                            "caf\xC3\xA9 99-1\n" // not ASCII: the run takes over
+                            "a line longer than a block, without anything in it at all\n"
+                            "bad \xFF"
+                            "5-6\n" // reads as ?5-6
+                            "x12\n" // with \B the 2 matches where the match of 1 ends
+                            "x 10-20 y 30-40\r"
+                            "tail 55-66";
+    const struct
+    {
+        const char *name;
+        QString pattern;
+        SearchOptions options;
+    } cases[] = {
+        {"digits", QStringLiteral("[0-9]{2}-[0-9]+"), soCaseSensitive},
+        {"any case", QStringLiteral("[A-Z]+ [0-9]"), {}},
+        {"whole words", QStringLiteral("[0-9]+"), soCaseSensitive | soWholeWords},
+        // The JIT may find less than the run here, so it is not asked.
+        {"possessive", QStringLiteral("[0-9]++-[0-9]"), soCaseSensitive},
+        {"any character", QStringLiteral(".[0-9]-[0-9]"), soCaseSensitive},
+        // Looks at the character before: the JIT, which cannot, is not asked.
+        {"inside words", QStringLiteral("\\B[0-9]"), soCaseSensitive},
+    };
+    for (const auto &c : cases) {
+        for (const qint64 start :
+             {qint64(0), qint64(5), qint64(text.indexOf("345")), qint64(text.indexOf("99")),
+              qint64(text.indexOf("bad")), qint64(text.indexOf("y 30")), qint64(text.size() - 2)}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", from " << start);
+            MemorySearch jit(text), every(text);
+            jit.search.setPlainBlockBytes(24);
+            const SearchOptions options = c.options | soRegex;
+            bool found = jit.search.findFirst(c.pattern, encodingAnsi, options, start);
+            bool expected = every.search.findFirst(QStringLiteral("(*NO_JIT)") + c.pattern,
+                                                   encodingAnsi, options, start);
+            for (int step = 0; step < 6; ++step) {
+                ASSERT_EQ(found, expected) << "step " << step;
+                EXPECT_EQ(jit.search.foundStart(), every.search.foundStart());
+                EXPECT_EQ(jit.search.foundLength(), every.search.foundLength());
+                found = jit.search.findNext();
+                expected = every.search.findNext();
+            }
+        }
+    }
+
+    // Mapped, the first block is small; a line longer than it, with a match
+    // at its end, is read whole.
+    QByteArray big = QByteArray(100000, 'x') + " 12-34 b\n";
+    while (big.size() < (5 << 20))
+        big += "a line of filler\n";
+    big += "z 56-78";
+    TempFiles files;
+    StreamSearch mapped, every;
+    mapped.setFileName(files.write(QStringLiteral("long.log"), big));
+    every.setFileName(files.write(QStringLiteral("long.log"), big));
+    const auto starts = [](StreamSearch &search, const QString &pattern) {
+        std::vector<qint64> found;
+        for (bool more = search.findFirst(pattern, encodingAnsi, soRegex, 0); more;
+             more = search.findNext())
+            found.push_back(search.foundStart());
+        return found;
+    };
+    const std::vector<qint64> expected = starts(every, QStringLiteral("(*NO_JIT)[0-9]+-[0-9]+"));
+    EXPECT_EQ(expected, (std::vector<qint64>{big.indexOf("12-34"), big.indexOf("56-78")}));
+    EXPECT_EQ(starts(mapped, QStringLiteral("[0-9]+-[0-9]+")), expected);
 }
 
 } // namespace
