@@ -357,7 +357,9 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
             return Verdict::No;
         if (range.endEdge >= 0 && end > range.endEdge)
             return Verdict::No;
-        if (m_charSize == 1 && i + n == count && !range.atEnd)
+        // The data's end may also cut the character after the match short,
+        // which then decodes otherwise than in the text.
+        if (m_charSize == 1 && !range.atEnd && (i + n == count || end > size - kMaxCharBytes))
             return Verdict::NeedsMore;
         return accept(start, end, i) ? Verdict::Yes : Verdict::No;
     };

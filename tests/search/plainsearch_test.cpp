@@ -206,6 +206,7 @@ TEST(PlainSearch, AMatchStretchedByShiftsIsFoundWhole)
 {
     const Encoding kr = entryOf(50225);
     const QByteArray run(100, '\x0f');
+    const auto so = [](int n) { return QByteArray(n, '\x0e'); };
     const SearchOptions cs = soCaseSensitive;
     const Case cases[] = {
         {"a run after a match", "x" + run + " y", QStringLiteral("x"), kr, cs, 0, 0, 101},
@@ -216,6 +217,14 @@ TEST(PlainSearch, AMatchStretchedByShiftsIsFoundWhole)
         // end by 104, the end of the character that holds 103.
         {"backward, a run carries a match past the edge", "xxxx" + run + "xzz",
          QStringLiteral("xx"), kr, cs | soBackward, 103, 2, 102},
+        // The block's end cut "5 00 00" after a match, and its last NUL then
+        // read as a character of its own: the match came out a byte short.
+        {"the character after a match cut by the block's end",
+         "\xde\xe4"
+         "C" +
+             so(3) + "j" + so(2) + ":" + so(52) + "\x85" + so(28) + "5" + QByteArray(3, '\0') +
+             so(6) + "ef" + so(5) + "x",
+         QString(2, QChar(0xFFFD)), kr, cs, 10, 62, 32},
         {"backward, up to the edge", "xxxx" + run + "xzz", QStringLiteral("xx"), kr,
          cs | soBackward, 104, 3, 102},
     };
