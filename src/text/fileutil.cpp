@@ -3,6 +3,7 @@
 #include "text/utf8.h"
 
 #include <QDir>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
@@ -124,6 +125,18 @@ QByteArray fileNameToBytes(const QString &name)
     return out;
 }
 
+namespace {
+
+// Valid UTF-8 as it is: QString::fromUtf8 drops a U+FEFF at the start, taking
+// it for a byte-order mark.
+QString utf8Run(const char *data, qsizetype size)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(data, size));
+}
+
+} // namespace
+
 QString fileNameFromBytes(const QByteArray &bytes)
 {
     QString out;
@@ -138,11 +151,11 @@ QString fileNameFromBytes(const QByteArray &bytes)
             i += length;
             continue;
         }
-        out += QString::fromUtf8(bytes.constData() + runStart, i - runStart);
+        out += utf8Run(bytes.constData() + runStart, i - runStart);
         out += QChar(char16_t(kEscapeBase + p[i]));
         runStart = ++i;
     }
-    out += QString::fromUtf8(bytes.constData() + runStart, size - runStart);
+    out += utf8Run(bytes.constData() + runStart, size - runStart);
     return out;
 }
 

@@ -284,6 +284,14 @@ TEST(FileNames, EveryByteSurvivesTheWayThroughAString)
         {"above U+10FFFF", "\xF4\x90\x80\x80", escaped({0xDCF4, 0xDC90, 0xDC80, 0xDC80}),
          fffd + fffd + fffd + fffd},
         {"valid next to invalid", "\xC3\xA9\xE9", escaped({0xE9, 0xDCE9}), QChar(0xE9) + fffd},
+        // U+FEFF is a character of the name wherever it stands, never a
+        // byte-order mark to drop.
+        {"U+FEFF first",
+         "\xEF\xBB\xBF"
+         "a",
+         escaped({0xFEFF, 'a'}), QChar(0xFEFF) + QString("a")},
+        {"U+FEFF after an invalid byte", "\xEF\xEF\xBB\xBF\xBB", escaped({0xDCEF, 0xFEFF, 0xDCBB}),
+         fffd + QChar(0xFEFF) + fffd},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
