@@ -341,7 +341,11 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
     const auto accept = [&](qsizetype start, qsizetype end, qsizetype i) {
         if (!m_wholeWords)
             return true;
+        // An edge inside a character (a search going on after a match of
+        // one) stands at the next character's start.
         const bool edgeBefore = start == range.startEdge ||
+                                (range.startEdge >= 0 && start > range.startEdge &&
+                                 (i == 0 || at(i - 1) < range.startEdge)) ||
                                 (i == 0 && range.from == 0 && range.atStart) ||
                                 lineBreakByte(start - 1);
         if (!edgeBefore && (i == 0 || !isWordSeparator(units.at(i - 1).unicode())))

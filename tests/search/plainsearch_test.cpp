@@ -65,6 +65,7 @@ TEST(PlainSearch, FindFirstFindsTheExpectedBytes)
         {"whole word at the very end", "x foo", foo, 0, ww, 0, 2, 3},
         {"whole word at 0 backward", "foo x", foo, 0, ww | soBackward, 0, 0, 3},
         {"the start itself counts as a border", "afoo", foo, 0, ww, 1, 1, 3},
+
         {"UTF-8: byte offset after a two-byte character", "\xc3\xa9 foo", foo, 0, cs, 0, 3, 3},
         {"UTF-8: length of a non-ASCII text in bytes", "ab\xc3\xa9z", QStringLiteral("\u00e9z"), 0,
          cs, 0, 2, 3},
@@ -213,6 +214,11 @@ TEST(PlainSearch, AMatchStretchedByShiftsIsFoundWhole)
         {"a run after a whole word", "x" + run + " y", QStringLiteral("x"), kr, cs | soWholeWords,
          0, 0, 101},
         {"a run inside a match", "a" + run + "b", QStringLiteral("ab"), kr, cs, 0, 0, 102},
+        // From 10, inside the character at 9 (SO bytes count with it), the
+        // search starts at the next character, 20: a word border there.
+        {"a start inside a character stands at the next one",
+         "\xde\xe4~" + so(3) + "j" + so(2) + ":" + so(10) + QByteArray(16, '\r') + so(20) + "x",
+         QString(2, QChar(0xFFFD)), kr, cs | soWholeWords, 10, 20, 4},
         // Matches "xx" at 2+102 and 3+102: from 103 backward, a match must
         // end by 104, the end of the character that holds 103.
         {"backward, a run carries a match past the edge", "xxxx" + run + "xzz",
