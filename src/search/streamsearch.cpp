@@ -364,11 +364,11 @@ bool StreamSearch::decodedBlocks(bool forward, qint64 edge)
                                     : qsizetype(blockEnd - overlap - readStart))
                            : (firstBlock ? std::numeric_limits<qsizetype>::max()
                                          : qsizetype(hi - readStart));
-        if (forward && firstBlock)
+        // Shifts that read as nothing can stretch the character at the edge
+        // over blocks, and a match from an earlier block past the edge.
+        if (forward)
             range.startEdge = edge - readStart;
-        // Shifts that read as nothing can stretch a match from an earlier
-        // block past the edge.
-        if (!forward)
+        else
             range.endEdge = edge - readStart;
         range.atStart = readStart == 0;
         // Past the limit, a match ends where the data does.

@@ -219,6 +219,9 @@ TEST(PlainSearch, AMatchStretchedByShiftsIsFoundWhole)
         {"a start inside a character stands at the next one",
          "\xde\xe4~" + so(3) + "j" + so(2) + ":" + so(10) + QByteArray(16, '\r') + so(20) + "x",
          QString(2, QChar(0xFFFD)), kr, cs | soWholeWords, 10, 20, 4},
+        {"a start inside a character that goes on past the first block",
+         "\xde\xe4~" + so(3) + "j" + so(2) + ":" + so(60) + QByteArray(16, '\r') + so(20) + "x",
+         QString(2, QChar(0xFFFD)), kr, cs | soWholeWords, 10, 70, 4},
         // Matches "xx" at 2+102 and 3+102: from 103 backward, a match must
         // end by 104, the end of the character that holds 103.
         {"backward, a run carries a match past the edge", "xxxx" + run + "xzz",
