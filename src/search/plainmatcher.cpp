@@ -367,6 +367,11 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
             return Verdict::NeedsMore;
         return accept(start, end, i) ? Verdict::Yes : Verdict::No;
     };
+    const auto hitAt = [&](qsizetype i, Verdict v) -> Hit {
+        if (v == Verdict::NeedsMore)
+            return {at(i), 0, true};
+        return {at(i), at(i + n) - at(i)};
+    };
     // The units whose character starts in [Lo, Hi).
     const auto firstFrom = [&](qsizetype pos) {
         const int rel = int(std::clamp<qsizetype>(pos - range.from, 0, INT_MAX));
@@ -390,11 +395,8 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
     if (forward) {
         for (qsizetype i = units.indexOf(m_units, firstFrom(std::max(range.lo, range.from)));
              i >= 0 && at(i) < range.hi; i = units.indexOf(m_units, i + 1)) {
-            const Verdict v = judge(i);
-            if (v == Verdict::NeedsMore)
-                return {at(i), 0, true};
-            if (v == Verdict::Yes)
-                return {at(i), at(i + n) - at(i)};
+            if (const Verdict v = judge(i); v != Verdict::No)
+                return hitAt(i, v);
         }
         if (cutAtEnd())
             return {size, 0, true};
@@ -402,11 +404,8 @@ PlainMatcher::Hit PlainMatcher::findDecoded(const char *data, qsizetype size, bo
         const qsizetype last = std::min(firstFrom(range.hi) - 1, count - n);
         for (qsizetype i = last < 0 ? -1 : units.lastIndexOf(m_units, last);
              i >= 0 && at(i) >= range.lo; i = i == 0 ? -1 : units.lastIndexOf(m_units, i - 1)) {
-            const Verdict v = judge(i);
-            if (v == Verdict::NeedsMore)
-                return {at(i), 0, true};
-            if (v == Verdict::Yes)
-                return {at(i), at(i + n) - at(i)};
+            if (const Verdict v = judge(i); v != Verdict::No)
+                return hitAt(i, v);
         }
     }
     return {};

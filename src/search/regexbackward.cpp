@@ -43,7 +43,6 @@ bool RegexBackward::syncBefore(qint64 pos, qint64 *sync)
         return true;
     }
     const qint64 c = m_encoding.unitBytes();
-    const bool big = m_encoding.isBigEndian();
     m_block.resize(size_t(kScanBlock));
     // The unit after the one looked at; a CR followed by an LF is no line
     // end, as the matcher does not try the place between them the same way
@@ -61,8 +60,7 @@ bool RegexBackward::syncBefore(qint64 pos, qint64 *sync)
             return false;
         // Past the end of a file that shrank there is nothing to go by.
         for (qint64 i = got / c * c - c; i >= 0; i -= c) {
-            const auto *b = reinterpret_cast<const unsigned char *>(m_block.data() + i);
-            const unsigned unit = c == 1 ? b[0] : big ? (b[0] << 8 | b[1]) : (b[1] << 8 | b[0]);
+            const unsigned unit = unitAt(m_block.data() + i);
             if (unit == '\n' || (unit == '\r' && next != '\n')) {
                 *sync = from + i + c;
                 return true;
@@ -76,12 +74,20 @@ bool RegexBackward::syncBefore(qint64 pos, qint64 *sync)
     return true;
 }
 
+// The code unit at p, in the source's encoding.
+unsigned RegexBackward::unitAt(const char *p) const
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(p);
+    if (!m_encoding.isUtf16())
+        return b[0];
+    return m_encoding.isBigEndian() ? unsigned(b[0] << 8 | b[1]) : unsigned(b[1] << 8 | b[0]);
+}
+
 // The first line break at or after pos, or the end of the source; false
 // when stopped or on a read error.
 bool RegexBackward::lineEndFrom(qint64 pos, qint64 *end)
 {
     const qint64 c = m_encoding.unitBytes();
-    const bool big = m_encoding.isBigEndian();
     m_block.resize(size_t(kScanBlock));
     for (qint64 from = std::max<qint64>(0, pos) / c * c;;) {
         qint64 got = 0;
@@ -92,8 +98,7 @@ bool RegexBackward::lineEndFrom(qint64 pos, qint64 *end)
         if (read != FileSource::ReadResult::Ok)
             return false;
         for (qint64 i = 0; i + c <= got; i += c) {
-            const auto *b = reinterpret_cast<const unsigned char *>(m_block.data() + i);
-            const unsigned unit = c == 1 ? b[0] : big ? (b[0] << 8 | b[1]) : (b[1] << 8 | b[0]);
+            const unsigned unit = unitAt(m_block.data() + i);
             if (unit == '\n' || unit == '\r') {
                 *end = from + i;
                 return true;

@@ -61,6 +61,7 @@ public:
 private:
     bool syncBefore(qint64 pos, qint64 *sync);
     bool lineEndFrom(qint64 pos, qint64 *end);
+    unsigned unitAt(const char *p) const;
     void remember(qint64 start);
 
     RegexStreamSearcher &m_regex;

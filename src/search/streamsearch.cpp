@@ -583,10 +583,8 @@ qint64 StreamSearch::regexSkipTo(qint64 start)
     qint64 got = 0;
     if (!readAt(before.data(), hit - from, from, &got) || got < hit - from)
         return start;
-    for (qint64 i = hit - from - 1; i >= 0; --i)
-        if (before[size_t(i)] == '\n' || before[size_t(i)] == '\r')
-            return from + i + 1;
-    return start;
+    const qsizetype lineStart = lineStartBefore(before.data(), 0, qsizetype(hit - from));
+    return lineStart > 0 ? from + lineStart : start;
 }
 
 // The JIT over blocks of whole lines looked at in place. Where the text is

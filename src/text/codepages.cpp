@@ -6,6 +6,7 @@
 #include "text/iconvconverter.h"
 #include "text/icuconverter.h"
 #include "text/linebreak.h"
+#include "text/utf8.h"
 
 #include <array>
 #include <limits>
@@ -123,10 +124,7 @@ TextConverter *threadConverter(Encoding encoding, const CodepageBackend &backend
 
 bool isAscii(const char *data, qsizetype size)
 {
-    unsigned char any = 0;
-    for (qsizetype i = 0; i < size; ++i)
-        any |= static_cast<unsigned char>(data[i]);
-    return any < 0x80;
+    return asciiPrefix(reinterpret_cast<const unsigned char *>(data), size) == size;
 }
 
 // Turns what a back end reported into offsets the viewer can rely on: an

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QPromise>
 #include <QThreadPool>
 
@@ -43,6 +44,14 @@ public:
     // Starts work for client (null: for nobody in particular).
     template <typename T>
     Job<T> start(const void *client, Work<T> work);
+
+    // Starts work for client, watched by a watcher made afresh into watcher:
+    // each progress report calls onProgress, the end calls onFinished, on
+    // context's thread. The job's stop source.
+    template <typename T, typename OnProgress, typename OnFinished>
+    std::stop_source
+    startWatched(const void *client, Work<T> work, std::unique_ptr<QFutureWatcher<T>> &watcher,
+                 const QObject *context, OnProgress onProgress, OnFinished onFinished);
 
     // Asks every job that serves client to stop.
     void stop(const void *client);
@@ -108,4 +117,19 @@ BackgroundJobs::Job<T> BackgroundJobs::start(const void *client, Work<T> work)
         promise->finish();
     });
     return job;
+}
+
+template <typename T, typename OnProgress, typename OnFinished>
+std::stop_source BackgroundJobs::startWatched(const void *client, Work<T> work,
+                                              std::unique_ptr<QFutureWatcher<T>> &watcher,
+                                              const QObject *context, OnProgress onProgress,
+                                              OnFinished onFinished)
+{
+    watcher = std::make_unique<QFutureWatcher<T>>();
+    QObject::connect(watcher.get(), &QFutureWatcherBase::progressValueChanged, context,
+                     std::move(onProgress));
+    QObject::connect(watcher.get(), &QFutureWatcherBase::finished, context, std::move(onFinished));
+    Job<T> job = start<T>(client, std::move(work));
+    watcher->setFuture(job.future);
+    return job.stop;
 }

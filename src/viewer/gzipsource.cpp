@@ -131,17 +131,12 @@ void GzipIndexer::start(const LocalFileSource &file)
         promise.addResult(result);
     };
     m_handover = handover;
-    m_watcher = std::make_unique<QFutureWatcher<GzipIndex::Result>>();
-    QFutureWatcher<GzipIndex::Result> *watcher = m_watcher.get();
-    connect(watcher, &QFutureWatcherBase::progressValueChanged, this, guarded([this] {
-                if (takeHandover())
-                    Q_EMIT grown();
-            }));
-    connect(watcher, &QFutureWatcherBase::finished, this, guarded([this] { jobFinished(); }));
-    BackgroundJobs::Job<GzipIndex::Result> job =
-        m_jobs->start<GzipIndex::Result>(m_client, std::move(work));
-    m_stop = job.stop;
-    watcher->setFuture(job.future);
+    const auto handedOver = guarded([this] {
+        if (takeHandover())
+            Q_EMIT grown();
+    });
+    m_stop = m_jobs->startWatched<GzipIndex::Result>(
+        m_client, std::move(work), m_watcher, this, handedOver, guarded([this] { jobFinished(); }));
 }
 
 bool GzipIndexer::takeHandover()

@@ -82,19 +82,13 @@ void LineIndexer::start(LineIndex from, const FileSource &source)
         }
         promise.addResult(result);
     };
-    m_stop = std::stop_source();
     m_handover = handover;
-    m_watcher = std::make_unique<QFutureWatcher<LineIndex::BuildResult>>();
-    QFutureWatcher<LineIndex::BuildResult> *watcher = m_watcher.get();
-    connect(watcher, &QFutureWatcherBase::progressValueChanged, this, guarded([this] {
-                if (takeHandover())
-                    Q_EMIT updated();
-            }));
-    connect(watcher, &QFutureWatcherBase::finished, this, guarded([this] { jobFinished(); }));
-    BackgroundJobs::Job<LineIndex::BuildResult> job =
-        m_jobs->start<LineIndex::BuildResult>(m_client, std::move(work));
-    m_stop = job.stop;
-    watcher->setFuture(job.future);
+    const auto handedOver = guarded([this] {
+        if (takeHandover())
+            Q_EMIT updated();
+    });
+    m_stop = m_jobs->startWatched<LineIndex::BuildResult>(
+        m_client, std::move(work), m_watcher, this, handedOver, guarded([this] { jobFinished(); }));
 }
 
 bool LineIndexer::takeHandover()
